@@ -1,0 +1,65 @@
+# Entry points for people and CI. Each target installs what is missing, configures and builds.
+BUILD      ?= build
+BUILD_TYPE ?= RelWithDebInfo
+PREFIX     ?= /usr/local
+JOBS       ?= $(shell nproc)
+CMAKE_ARGS ?=
+
+export TZ := UTC
+export LC_ALL := C.UTF-8
+
+.PHONY: all deps build demo test test-asan test-tsan bench fuzz plots docs install package clean
+
+all: build
+
+deps:
+	@scripts/install-deps.sh
+
+$(BUILD)/CMakeCache.txt: | deps
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) -DCMAKE_INSTALL_PREFIX=$(PREFIX) $(CMAKE_ARGS)
+
+build: deps $(BUILD)/CMakeCache.txt
+	cmake --build $(BUILD) -j $(JOBS)
+
+demo: build
+	@scripts/demo.sh $(BUILD)
+
+test: build
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+test-asan: deps
+	cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DMORSEHANDLER_SANITIZE=address,undefined
+	cmake --build build-asan -j $(JOBS)
+	cd build-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+		ctest --output-on-failure -j $(JOBS)
+
+test-tsan: deps
+	cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=Debug -DMORSEHANDLER_SANITIZE=thread
+	cmake --build build-tsan -j $(JOBS)
+	cd build-tsan && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -j $(JOBS)
+
+bench: build
+	@for b in $(BUILD)/bench/bench_*; do [ -x "$$b" ] && "$$b" --benchmark_min_time=0.5; done
+
+fuzz: deps
+	@scripts/install-deps.sh --extra
+	CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMORSEHANDLER_FUZZ=ON
+	cmake --build build-fuzz -j $(JOBS)
+	@scripts/run-fuzzers.sh build-fuzz $${FUZZ_SECONDS:-60}
+
+plots: build
+	@scripts/install-deps.sh --extra
+	@scripts/make-plots.sh $(BUILD)
+
+docs:
+	@if command -v doxygen >/dev/null; then doxygen docs/Doxyfile; else echo "doxygen is not installed"; fi
+
+install: build
+	DESTDIR=$(DESTDIR) cmake --install $(BUILD) --prefix $(PREFIX)
+
+package: build
+	@scripts/install-deps.sh --extra
+	cd $(BUILD) && cpack -G DEB
+
+clean:
+	rm -rf $(BUILD) build-asan build-tsan build-fuzz

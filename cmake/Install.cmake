@@ -1,0 +1,38 @@
+# Installation: libraries with versioned sonames, public headers under include/morsehandler,
+# morsetool, the bundled data, a CMake package and a pkg-config file.
+include(CMakePackageConfigHelpers)
+
+set(MORSEHANDLER_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/MorseHandler)
+
+install(TARGETS morsehost morsehandler EXPORT MorseHandlerTargets
+    LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
+    ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
+    RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
+    INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/morsehandler)
+install(TARGETS morsetool RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+
+foreach(folder host tools/morsehandler shared/source)
+    install(DIRECTORY ${PROJECT_SOURCE_DIR}/${folder}/
+        DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/morsehandler/${folder}
+        FILES_MATCHING PATTERN "*.h")
+endforeach()
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/data/ DESTINATION ${CMAKE_INSTALL_DATADIR}/morsehandler)
+
+install(EXPORT MorseHandlerTargets NAMESPACE MorseHandler:: DESTINATION ${MORSEHANDLER_CMAKE_DIR})
+configure_package_config_file(${PROJECT_SOURCE_DIR}/cmake/MorseHandlerConfig.cmake.in
+    ${PROJECT_BINARY_DIR}/MorseHandlerConfig.cmake INSTALL_DESTINATION ${MORSEHANDLER_CMAKE_DIR})
+write_basic_package_version_file(${PROJECT_BINARY_DIR}/MorseHandlerConfigVersion.cmake
+    COMPATIBILITY SameMajorVersion)
+install(FILES ${PROJECT_BINARY_DIR}/MorseHandlerConfig.cmake
+    ${PROJECT_BINARY_DIR}/MorseHandlerConfigVersion.cmake DESTINATION ${MORSEHANDLER_CMAKE_DIR})
+
+configure_file(${PROJECT_SOURCE_DIR}/cmake/morsehandler.pc.in ${PROJECT_BINARY_DIR}/morsehandler.pc @ONLY)
+install(FILES ${PROJECT_BINARY_DIR}/morsehandler.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+
+set(CPACK_PACKAGE_NAME morsehandler)
+set(CPACK_PACKAGE_VENDOR "morsehandler developers")
+set(CPACK_PACKAGE_CONTACT "morsehandler developers <morsehandler@localhost>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${PROJECT_DESCRIPTION}")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt5core5a (>= 5.15)")
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+include(CPack)

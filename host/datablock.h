@@ -1,0 +1,42 @@
+#pragma once
+
+#include "host/morsehost_export.h"
+
+#include <QString>
+#include <QVector>
+
+namespace OrielResultDataXml {
+
+/// A block of time-stamped text frames inside a transmission.
+class MORSEHOST_EXPORT DataBlock
+{
+public:
+    struct Frame
+    {
+        quint64 timestamp = 0; ///< microseconds since 1970-01-01 00:00 UTC
+        QString text;
+    };
+
+    /// The three numbers are written as the block's attributes a, b and c.
+    DataBlock(int a, int b, int c);
+
+    /// Opens a new frame; SetTimeStamp and AppendData fill it until EndFrame.
+    void BeginFrame();
+    void EndFrame();
+    void SetTimeStamp(quint64 us);
+    void AppendData(const QString& text);
+
+    int A() const { return m_nA; }
+    int B() const { return m_nB; }
+    int C() const { return m_nC; }
+    const QVector<Frame>& Frames() const { return m_vecFrames; }
+
+private:
+    Frame* openFrame();
+
+    int m_nA, m_nB, m_nC;
+    QVector<Frame> m_vecFrames;
+    bool m_bFrameOpen = false;
+};
+
+} // namespace OrielResultDataXml

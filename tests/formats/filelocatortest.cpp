@@ -1,0 +1,50 @@
+#include "tools/morsehandler/filelocator.h"
+
+#include <gtest/gtest.h>
+
+#include <QTemporaryDir>
+
+namespace {
+
+void touch(const QString& path)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+}
+
+} // namespace
+
+TEST(FileLocator, FindsANameWhateverItsLetterCase)
+{
+    QTemporaryDir dir;
+    touch(dir.filePath(QStringLiteral("Baudot.ita2.map")));
+    EXPECT_EQ(
+        morse::FileLocator::findInDirectory(QDir(dir.path()), QStringLiteral("Baudot.ITA2.map")),
+        dir.filePath(QStringLiteral("Baudot.ita2.map")));
+    EXPECT_TRUE(morse::FileLocator::findInDirectory(QDir(dir.path()), QStringLiteral("Greek.mal"))
+                    .isEmpty());
+}
+
+TEST(FileLocator, ExactNameWinsOverOtherCases)
+{
+    QTemporaryDir dir;
+    touch(dir.filePath(QStringLiteral("greek.mal")));
+    touch(dir.filePath(QStringLiteral("Greek.mal")));
+    EXPECT_EQ(morse::FileLocator::findInDirectory(QDir(dir.path()), QStringLiteral("Greek.mal")),
+              dir.filePath(QStringLiteral("Greek.mal")));
+}
+
+TEST(FileLocator, ComposedPathWithBackslashesIsResolved)
+{
+    QTemporaryDir dir;
+    QDir(dir.path()).mkdir(QStringLiteral("alphabets"));
+    touch(dir.filePath(QStringLiteral("alphabets/Greek.mal")));
+    EXPECT_EQ(morse::FileLocator::resolve(dir.path() + QStringLiteral("/alphabets\\GREEK.mal")),
+              dir.filePath(QStringLiteral("alphabets/Greek.mal")));
+    QFile file;
+    EXPECT_TRUE(morse::FileLocator::open(
+        file, dir.path() + QStringLiteral("\\alphabets\\Greek.mal"), QIODevice::ReadOnly));
+    EXPECT_FALSE(morse::FileLocator::open(file, QString(), QIODevice::ReadOnly));
+    EXPECT_TRUE(morse::FileLocator::resolve(dir.path() + QStringLiteral("/alphabets")).isEmpty())
+        << "a directory is not a file";
+}

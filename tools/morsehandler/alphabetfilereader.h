@@ -1,0 +1,25 @@
+#pragma once
+
+#include "tools/morsehandler/morsehandler_export.h"
+
+#include <QIODevice>
+#include <QMap>
+#include <QString>
+
+namespace morse {
+
+/// Reads a Morse alphabet file (".mal"): UTF-8 text with optional directive lines at the top
+/// ("@TextDirection RL" marks right-to-left text) and then one entry per line, text TAB code.
+/// Every class that loads alphabets reads them through here.
+class MORSEHANDLER_TESTS_EXPORT AlphabetFileReader
+{
+public:
+    /// Replaces @p map (text to code) and @p rightToLeft with what @p device holds. The device
+    /// is open for reading; the caller closes it. A last line without a line feed is applied.
+    static void Read(QIODevice& device, QMap<QString, QString>& map, bool& rightToLeft);
+
+    /// Whether @p line is a directive line; if so, its name and value.
+    static bool ParseDirective(const QString& line, QString* name, QString* value);
+};
+
+} // namespace morse

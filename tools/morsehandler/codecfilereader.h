@@ -1,0 +1,23 @@
+#pragma once
+
+#include "tools/morsehandler/morsehandler_export.h"
+
+#include <QMap>
+#include <QString>
+
+namespace morse {
+
+/// Reads an ITA2 codec file (".codec"): line 1 ignored, line 2 the direction ("RL..." sets
+/// right-to-left), then lines "C;0xHHHH" mapping the character C to a UTF-16 code unit
+/// ("C;" maps to a space). Shared by the codec handler and the mapping directory.
+///
+/// Text is UTF-8 unless a byte-order mark says otherwise, on every machine.
+class MORSEHANDLER_TESTS_EXPORT CodecFileReader
+{
+public:
+    /// Adds the file's entries to @p table and sets @p rightToLeft if the file says so; neither
+    /// is cleared first. False, with nothing changed, when @p path cannot be opened.
+    static bool Read(const QString& path, QMap<char, ushort>& table, bool& rightToLeft);
+};
+
+} // namespace morse

@@ -1,0 +1,29 @@
+#pragma once
+
+#include "tools/morsehandler/morsehandler_export.h"
+
+#include <QDir>
+#include <QFile>
+#include <QString>
+
+namespace morse {
+
+/// Finds files the way the host application's file system would: names are matched without
+/// regard to letter case, and a composed path may use backslashes as separators.
+class MORSEHANDLER_TESTS_EXPORT FileLocator
+{
+public:
+    /// The absolute path of the file called @p name in @p dir, matched ignoring letter case
+    /// (an exact match wins); empty when there is none.
+    static QString findInDirectory(const QDir& dir, const QString& name);
+
+    /// An existing file for @p path: the path as given; else, if it contains backslashes,
+    /// the same path with each backslash read as a directory separator; in both cases the
+    /// file name may differ in letter case. Empty when nothing is found.
+    static QString resolve(const QString& path);
+
+    /// Opens @p file on the path that resolve() finds for @p path. False if none can be opened.
+    static bool open(QFile& file, const QString& path, QIODevice::OpenMode mode);
+};
+
+} // namespace morse

@@ -1,0 +1,3 @@
+#include "tools/morsehandler/ialphabethandler.h"
+
+IAlphabetHandler::~IAlphabetHandler() {}

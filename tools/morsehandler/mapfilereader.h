@@ -1,0 +1,26 @@
+#pragma once
+
+#include "tools/morsehandler/morsehandler_export.h"
+
+#include <QMap>
+#include <QString>
+
+namespace morse {
+
+/// Reads a charset map file (".ita2.map", ".ascii.map"): directive lines at the top
+/// ("@TextDirection RL"), then lines "key TAB value" where the key is a number (0x.., 0.., or
+/// decimal) or a character and the value "0xHHHH" or a character; "#" starts a comment line.
+/// Shared by the codec handler and the mapping directory.
+///
+/// Text is UTF-8 unless a byte-order mark says otherwise, on every machine. The file's last
+/// line is applied even without a line feed after it.
+class MORSEHANDLER_TESTS_EXPORT MapFileReader
+{
+public:
+    /// Adds the file's entries to @p table and sets @p rightToLeft from the directives;
+    /// the table is not cleared first. False, with nothing changed, when @p path cannot be
+    /// opened.
+    static bool Read(const QString& path, QMap<char, ushort>& table, bool& rightToLeft);
+};
+
+} // namespace morse

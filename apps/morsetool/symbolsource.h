@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QString>
+#include <QtGlobal>
+
+/// Where `morsetool decode` gets its Morse symbol codes: a text file of codes, or a recording
+/// run through the CW demodulator. Symbols are pulled one at a time, as soon as each is known.
+class SymbolSource
+{
+public:
+    struct Symbol
+    {
+        int code = 0;
+        bool hasTimestamp = false;
+        quint64 timestampUs = 0;  ///< microseconds since 1970-01-01 00:00 UTC
+    };
+
+    virtual ~SymbolSource() = default;
+    /// The next symbol; false at the end of the input or on an error (see errorString()).
+    virtual bool next(Symbol& symbol) = 0;
+    /// Why next() stopped early; empty at a normal end.
+    virtual QString errorString() const = 0;
+};

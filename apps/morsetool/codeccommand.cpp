@@ -146,9 +146,10 @@ int runCodecCommand(const QStringList& arguments)
     }
     QByteArray output;
     if (!parser.isSet(options.back)) {
-        output = handler.Translate(QString::fromLatin1(input)).toUtf8();
+        // With an explicit size: raw codes may contain NUL bytes, which must not end the text.
+        output = handler.Translate(QString::fromLatin1(input.constData(), input.size())).toUtf8();
     } else {
-        const QString text = QString::fromUtf8(input);
+        const QString text = QString::fromUtf8(input.constData(), input.size());
         if (text.toUtf8() != input) {
             std::fprintf(stderr, "morsetool codec: input is not valid UTF-8\n");
             return EXIT_BAD_INPUT;

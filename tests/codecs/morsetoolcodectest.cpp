@@ -116,6 +116,21 @@ TEST_F(MorsetoolConfigured, CodecTranslatesBytesBothWays)
     EXPECT_EQ(back.out, QByteArray("\xF2\xC1\xC4\xC9\xCF 1\n"));
 }
 
+TEST_F(MorsetoolConfigured, CodecKeepsNulBytesOfRawCodes)
+{
+    const ToolRun run =
+        morsetool(codecArguments({QStringLiteral("--codec"), QStringLiteral("Raw Letters - ITA2")}),
+                  QByteArray("\x03\x00\x19", 3), m_env);
+    EXPECT_EQ(run.exitCode, 0) << run.err.constData();
+    EXPECT_EQ(QString::fromUtf8(run.out), QStringLiteral("A\u2400B"));
+
+    const ToolRun back =
+        morsetool(codecArguments({QStringLiteral("--codec"), QStringLiteral("Raw Letters - ITA2"),
+                                  QStringLiteral("--back")}),
+                  QByteArray("A\0B", 3), m_env);
+    EXPECT_EQ(back.out, QByteArray("\x03\x00\x19", 3));
+}
+
 TEST_F(MorsetoolConfigured, CodecRefusesWhatItCannotTranslate)
 {
     const ToolRun unknown =

@@ -82,7 +82,7 @@ TEST(BundledCodecs, ItaCodecsLeaveDigitsAndLineEndsOfLatinTextAlone)
     }
 }
 
-TEST(BundledModules, EveryModuleLineIsReadAndTellsItsCharset)
+TEST(BundledModules, EveryModuleLineIsReadAndFoundByCharsetAndMode)
 {
     QFile file(BUNDLED + QStringLiteral("/decodermodules.txt"));
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
@@ -92,8 +92,10 @@ TEST(BundledModules, EveryModuleLineIsReadAndTellsItsCharset)
         moduleLines += !line.isEmpty() && !line.startsWith('#');
     }
     useBundledModules();
+    LanternIT::DecoderModulesCenter* catalogue =
+        LanternIT::DecoderModulesCenter::Instance(QString());
     std::vector<LanternIT::DecoderModule> modules;
-    LanternIT::DecoderModulesCenter::Instance(QString())->Modules(modules, true);
+    catalogue->Modules(modules, true);
     EXPECT_EQ(static_cast<int>(modules.size()), moduleLines);
     EXPECT_GE(modules.size(), 12u);
 
@@ -102,16 +104,7 @@ TEST(BundledModules, EveryModuleLineIsReadAndTellsItsCharset)
     EXPECT_EQ(handler.CharsetForDecoder(QStringLiteral("ASCII 7E1")), CodecHandler::eASCII);
     EXPECT_EQ(handler.CharsetForDecoder(QStringLiteral("STANAG 4285")), CodecHandler::eBOTH);
     EXPECT_EQ(handler.CharsetForDecoder(QStringLiteral("CW Morse")), CodecHandler::eNONE);
-}
 
-TEST(BundledModules, ModeTablesFindTheBundledModules)
-{
-    useBundledModules();
-    LanternIT::DecoderModulesCenter* catalogue =
-        LanternIT::DecoderModulesCenter::Instance(QString());
-    QString fsk2;
-    catalogue->NamesForMode(QStringLiteral("FSK"), QStringLiteral("FSK2"), fsk2, true);
-    EXPECT_TRUE(fsk2.split(QLatin1Char(';')).contains(QStringLiteral("RTTY 50")));
     QString psk31;
     catalogue->NamesForMode(QStringLiteral("PSK31"), QStringLiteral("any"), psk31, false);
     EXPECT_EQ(psk31, QStringLiteral("PSK31;QPSK31"));

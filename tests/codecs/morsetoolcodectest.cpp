@@ -11,7 +11,6 @@
 
 namespace {
 
-const QString MORSETOOL = QStringLiteral(MORSE_BINARY_DIR "/apps/morsetool/morsetool");
 const QString BUNDLED = QStringLiteral(MORSE_BUNDLED_DATA_DIR);
 
 struct ToolRun
@@ -19,14 +18,18 @@ struct ToolRun
     int exitCode = -1;
     QByteArray out;
     QByteArray err;
+    QString text() const { return QString::fromUtf8(out); }
 };
 
-ToolRun morsetool(const QStringList& arguments, const QByteArray& input,
+ToolRun morsetool(std::initializer_list<const char*> arguments, const QByteArray& input,
                   const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment())
 {
+    QStringList list;
+    for (const char* argument : arguments)
+        list << QString::fromUtf8(argument).replace(QStringLiteral("$DATA"), BUNDLED);
     QProcess process;
     process.setProcessEnvironment(environment);
-    process.start(MORSETOOL, arguments);
+    process.start(QStringLiteral(MORSE_BINARY_DIR "/apps/morsetool/morsetool"), list);
     ToolRun run;
     if (!process.waitForStarted())
         return run;
@@ -39,130 +42,101 @@ ToolRun morsetool(const QStringList& arguments, const QByteArray& input,
     return run;
 }
 
-/// morsetool finds its bundled data by the alphabets folder beside the codecs.
-bool bundledDataIsComplete()
-{
-    return QFileInfo(BUNDLED + QStringLiteral("/alphabets")).isDir();
-}
-
+/// Runs with a configuration that names the bundled decoder modules file.
 class MorsetoolConfigured : public ::testing::Test
 {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(m_dir.isValid());
         const QString ini = m_dir.filePath(QStringLiteral("AllLanternApplications.ini"));
         QFile file(ini);
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         file.write("[General]\nDecoderModulesFile=" + BUNDLED.toUtf8() + "/decodermodules.txt\n");
-        m_env = QProcessEnvironment::systemEnvironment();
         m_env.insert(QStringLiteral("CFGCENTER_FILE"), ini);
     }
 
-    QStringList codecArguments(const QStringList& more) const
+    ToolRun run(std::initializer_list<const char*> arguments, const QByteArray& input)
     {
-        return QStringList{QStringLiteral("codec"), QStringLiteral("--codecs"),
-                           BUNDLED + QStringLiteral("/codecs")} +
-               more;
+        return morsetool(arguments, input, m_env);
     }
 
     QTemporaryDir m_dir;
-    QProcessEnvironment m_env;
+    QProcessEnvironment m_env = QProcessEnvironment::systemEnvironment();
 };
 
 } // namespace
 
+// The bundled data is found by its alphabets folder, which the Morse alphabets bring.
+#define REQUIRE_BUNDLED_DATA()                                                                     \
+    if (!QFileInfo(BUNDLED + QStringLiteral("/alphabets")).isDir())                                \
+    GTEST_SKIP() << "the bundled data has no alphabets folder yet"
+
 TEST(Morsetool, CodecShowsCyrillicForTheLatinLettersOfAnItaDecoder)
 {
-    if (!bundledDataIsComplete())
-        GTEST_SKIP() << "the bundled data has no alphabets folder yet";
+    REQUIRE_BUNDLED_DATA();
     const ToolRun run =
-        morsetool({QStringLiteral("codec"), QStringLiteral("--decoder"), QStringLiteral("RTTY 50"),
-                   QStringLiteral("--codec"), QStringLiteral("MTK-2 Cyrillic")},
-                  "ABC");
+        morsetool({"codec", "--decoder", "RTTY 50", "--codec", "MTK-2 Cyrillic"}, "ABC");
     EXPECT_EQ(run.exitCode, 0) << run.err.constData();
-    EXPECT_EQ(QString::fromUtf8(run.out), QStringLiteral("АБЦ"));
+    EXPECT_EQ(run.text(), QStringLiteral("АБЦ"));
 }
 
 TEST(Morsetool, ModulesListsTheFsk2ModulesOfTheBundledCatalogue)
 {
-    if (!bundledDataIsComplete())
-        GTEST_SKIP() << "the bundled data has no alphabets folder yet";
-    const ToolRun run =
-        morsetool({QStringLiteral("modules"), QStringLiteral("--mode"), QStringLiteral("FSK"),
-                   QStringLiteral("--submode"), QStringLiteral("FSK2")},
-                  QByteArray());
+    REQUIRE_BUNDLED_DATA();
+    const ToolRun run = morsetool({"modules", "--mode", "FSK", "--submode", "FSK2"}, "");
     EXPECT_EQ(run.exitCode, 0) << run.err.constData();
-    const QStringList names = QString::fromUtf8(run.out).split(QLatin1Char('\n'));
+    const QStringList names = run.text().split(QLatin1Char('\n'));
     EXPECT_TRUE(names.contains(QStringLiteral("RTTY 50")));
     EXPECT_TRUE(names.contains(QStringLiteral("ASCII 8N1")));
     EXPECT_FALSE(names.contains(QStringLiteral("PSK31")));
 }
 
-TEST_F(MorsetoolConfigured, CodecTranslatesBytesBothWays)
+TEST_F(MorsetoolConfigured, CodecTranslatesBytesBothWaysAndKeepsNulBytes)
 {
     const ToolRun forward =
-        morsetool(codecArguments({QStringLiteral("--decoder"), QStringLiteral("ASCII 8N1"),
-                                  QStringLiteral("--codec"), QStringLiteral("KOI8-R")}),
-                  "\xF2\xC1\xC4\xC9\xCF 1\n", m_env);
+        run({"codec", "--codecs", "$DATA/codecs", "--decoder", "ASCII 8N1", "--codec", "KOI8-R"},
+            "\xF2\xC1\xC4\xC9\xCF 1\n");
     EXPECT_EQ(forward.exitCode, 0) << forward.err.constData();
-    EXPECT_EQ(QString::fromUtf8(forward.out), QStringLiteral("Радио 1\n"));
-
-    const ToolRun back =
-        morsetool(codecArguments({QStringLiteral("--codec"), QStringLiteral("KOI8-R - ASCII"),
-                                  QStringLiteral("--back")}),
-                  forward.out, m_env);
-    EXPECT_EQ(back.exitCode, 0) << back.err.constData();
+    EXPECT_EQ(forward.text(), QStringLiteral("Радио 1\n"));
+    const ToolRun back = run(
+        {"codec", "--codecs", "$DATA/codecs", "--codec", "KOI8-R - ASCII", "--back"}, forward.out);
     EXPECT_EQ(back.out, QByteArray("\xF2\xC1\xC4\xC9\xCF 1\n"));
-}
 
-TEST_F(MorsetoolConfigured, CodecKeepsNulBytesOfRawCodes)
-{
-    const ToolRun run =
-        morsetool(codecArguments({QStringLiteral("--codec"), QStringLiteral("Raw Letters - ITA2")}),
-                  QByteArray("\x03\x00\x19", 3), m_env);
-    EXPECT_EQ(run.exitCode, 0) << run.err.constData();
-    EXPECT_EQ(QString::fromUtf8(run.out), QStringLiteral("A\u2400B"));
-
-    const ToolRun back =
-        morsetool(codecArguments({QStringLiteral("--codec"), QStringLiteral("Raw Letters - ITA2"),
-                                  QStringLiteral("--back")}),
-                  QByteArray("A\0B", 3), m_env);
-    EXPECT_EQ(back.out, QByteArray("\x03\x00\x19", 3));
+    const QByteArray raw("\x03\x00\x19", 3);
+    const ToolRun letters =
+        run({"codec", "--codecs", "$DATA/codecs", "--codec", "Raw Letters - ITA2"}, raw);
+    EXPECT_EQ(letters.text(), QStringLiteral("A\u2400B"));
+    const ToolRun back2 =
+        run({"codec", "--codecs", "$DATA/codecs", "--codec", "Raw Letters - ITA2", "--back"},
+            QByteArray("A\0B", 3));
+    EXPECT_EQ(back2.out, raw) << "code 0 is never written back, but a NUL passes";
 }
 
 TEST_F(MorsetoolConfigured, CodecRefusesWhatItCannotTranslate)
 {
-    const ToolRun unknown =
-        morsetool(codecArguments({QStringLiteral("--decoder"), QStringLiteral("CW Morse"),
-                                  QStringLiteral("--codec"), QStringLiteral("KOI8-R")}),
-                  "x", m_env);
+    const ToolRun unknown = run(
+        {"codec", "--codecs", "$DATA/codecs", "--decoder", "CW Morse", "--codec", "KOI8-R"}, "x");
     EXPECT_EQ(unknown.exitCode, 2);
     EXPECT_TRUE(unknown.out.isEmpty());
 
     const ToolRun unmappable =
-        morsetool(codecArguments({QStringLiteral("--codec"), QStringLiteral("KOI8-R - ASCII"),
-                                  QStringLiteral("--back")}),
-                  QStringLiteral("Ωмега").toUtf8(), m_env);
+        run({"codec", "--codecs", "$DATA/codecs", "--codec", "KOI8-R - ASCII", "--back"},
+            QStringLiteral("Ωмега").toUtf8());
     EXPECT_EQ(unmappable.exitCode, 1);
     EXPECT_TRUE(unmappable.out.isEmpty()) << "nothing half-written";
 
-    const ToolRun invalid =
-        morsetool(codecArguments({QStringLiteral("--codec"), QStringLiteral("KOI8-R - ASCII"),
-                                  QStringLiteral("--back")}),
-                  "\xFF\xFE", m_env);
-    EXPECT_EQ(invalid.exitCode, 2);
+    EXPECT_EQ(run({"codec", "--codecs", "$DATA/codecs", "--codec", "KOI8-R - ASCII", "--back"},
+                  "\xFF\xFE")
+                  .exitCode,
+              2)
+        << "not UTF-8";
 }
 
 TEST_F(MorsetoolConfigured, CodecsListsWhatFitsTheDecoder)
 {
-    const ToolRun run = morsetool({QStringLiteral("codecs"), QStringLiteral("--codecs"),
-                                   BUNDLED + QStringLiteral("/codecs"), QStringLiteral("--decoder"),
-                                   QStringLiteral("RTTY 50")},
-                                  QByteArray(), m_env);
-    EXPECT_EQ(run.exitCode, 0) << run.err.constData();
-    const QStringList names =
-        QString::fromUtf8(run.out).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    const ToolRun run_ = run({"codecs", "--codecs", "$DATA/codecs", "--decoder", "RTTY 50"}, "");
+    EXPECT_EQ(run_.exitCode, 0) << run_.err.constData();
+    const QStringList names = run_.text().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     ASSERT_FALSE(names.isEmpty());
     EXPECT_EQ(names.first(), QStringLiteral("None"));
     EXPECT_TRUE(names.contains(QStringLiteral("MTK-2 Cyrillic - ITA2")));

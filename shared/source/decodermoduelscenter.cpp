@@ -18,6 +18,43 @@ namespace {
 // calls another locking operation while it holds it.
 QMutex g_mutex;
 
+#if defined(__SANITIZE_THREAD__)
+#define CATALOGUE_UNDER_TSAN 1
+#elif defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+#define CATALOGUE_UNDER_TSAN 1
+#endif
+#endif
+
+#ifdef CATALOGUE_UNDER_TSAN
+extern "C" void __tsan_acquire(void* address);
+extern "C" void __tsan_release(void* address);
+#endif
+
+/// Holds g_mutex for its lifetime. Under ThreadSanitizer it also tells the sanitizer about the
+/// lock: a contended QMutex waits inside the (uninstrumented) Qt library, so the sanitizer
+/// would not see the ordering the lock gives.
+class CatalogueLock
+{
+public:
+    CatalogueLock()
+    {
+        g_mutex.lock();
+#ifdef CATALOGUE_UNDER_TSAN
+        __tsan_acquire(&g_mutex);
+#endif
+    }
+    ~CatalogueLock()
+    {
+#ifdef CATALOGUE_UNDER_TSAN
+        __tsan_release(&g_mutex);
+#endif
+        g_mutex.unlock();
+    }
+    CatalogueLock(const CatalogueLock&) = delete;
+    CatalogueLock& operator=(const CatalogueLock&) = delete;
+};
+
 const QString SOURCE_FILE = QStringLiteral("shared\\source\\decodermoduelscenter");
 constexpr int FIELD_COUNT = 31; // number, second number, kind, 26 flags, charset, name
 constexpr int FIRST_FLAG_FIELD = 3;
@@ -270,7 +307,7 @@ DecoderModulesCenter::~DecoderModulesCenter() = default;
 
 bool DecoderModulesCenter::Load()
 {
-    QMutexLocker lock(&g_mutex);
+    const CatalogueLock lock;
     QFile file(m_strFilePath);
     if (m_strFilePath.isEmpty() || !file.open(QIODevice::ReadOnly)) {
         morse::trace(QStringLiteral("Decoder modules file can not be opened: ") + m_strFilePath,
@@ -294,7 +331,7 @@ bool DecoderModulesCenter::Load()
 
 bool DecoderModulesCenter::Save(const QString& path)
 {
-    QMutexLocker lock(&g_mutex);
+    const CatalogueLock lock;
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return false;
@@ -307,13 +344,13 @@ bool DecoderModulesCenter::Save(const QString& path)
 
 void DecoderModulesCenter::SetFilePath(const QString& path)
 {
-    QMutexLocker lock(&g_mutex);
+    const CatalogueLock lock;
     m_strFilePath = path;
 }
 
 QString DecoderModulesCenter::FilePath() const
 {
-    QMutexLocker lock(&g_mutex);
+    const CatalogueLock lock;
     return m_strFilePath;
 }
 
@@ -321,13 +358,13 @@ void DecoderModulesCenter::Modules(std::vector<DecoderModule>& out, bool reload)
 {
     if (reload)
         Load();
-    QMutexLocker lock(&g_mutex);
+    const CatalogueLock lock;
     out = m_vecModules;
 }
 
 void DecoderModulesCenter::SetModules(const std::vector<DecoderModule>& in)
 {
-    QMutexLocker lock(&g_mutex);
+    const CatalogueLock lock;
     m_vecModules = in;
     sortByName(m_vecModules);
 }
@@ -336,7 +373,7 @@ void DecoderModulesCenter::ModuleIds(std::vector<qint32>& out, bool reload)
 {
     if (reload)
         Load();
-    QMutexLocker lock(&g_mutex);
+    const CatalogueLock lock;
     for (const DecoderModule& module : m_vecModules)
         out.push_back(module.nModuleNumber);
 }
@@ -345,7 +382,7 @@ void DecoderModulesCenter::ModuleValues(std::vector<double>& out, bool reload)
 {
     if (reload)
         Load();
-    QMutexLocker lock(&g_mutex);
+    const CatalogueLock lock;
     for (const DecoderModule& module : m_vecModules)
         out.push_back(module.dSecondNumber);
 }
@@ -354,7 +391,7 @@ void DecoderModulesCenter::ModuleNames(std::vector<QString>& out, bool reload)
 {
     if (reload)
         Load();
-    QMutexLocker lock(&g_mutex);
+    const CatalogueLock lock;
     for (const DecoderModule& module : m_vecModules)
         out.push_back(module.strName);
 }
@@ -364,7 +401,7 @@ void DecoderModulesCenter::NamesForMode(const QString& mode, const QString& subM
 {
     if (reload)
         Load();
-    QMutexLocker lock(&g_mutex);
+    const CatalogueLock lock;
     forSelected(
         m_vecModules, [&](const DecoderModule& m) { return familySelects(m, mode, subMode); },
         [&](const DecoderModule& m) { appendName(out, m.strName); });
@@ -375,7 +412,7 @@ void DecoderModulesCenter::ModulesForMode(const QString& mode, const QString& su
 {
     if (reload)
         Load();
-    QMutexLocker lock(&g_mutex);
+    const CatalogueLock lock;
     forSelected(
         m_vecModules, [&](const DecoderModule& m) { return familySelects(m, mode, subMode); },
         [&](const DecoderModule& m) { out.push_back(m); });
@@ -386,7 +423,7 @@ void DecoderModulesCenter::ValuesForMode(const QString& mode, const QString& sub
 {
     if (reload)
         Load();
-    QMutexLocker lock(&g_mutex);
+    const CatalogueLock lock;
     forSelected(
         m_vecModules, [&](const DecoderModule& m) { return familySelects(m, mode, subMode); },
         [&](const DecoderModule& m) { out.push_back(m.dSecondNumber); });
@@ -396,7 +433,7 @@ void DecoderModulesCenter::NamesForMode(const QString& mode, QString& out, bool 
 {
     if (reload)
         Load();
-    QMutexLocker lock(&g_mutex);
+    const CatalogueLock lock;
     forSelected(
         m_vecModules, [&](const DecoderModule& m) { return singleModeSelects(m, mode); },
         [&](const DecoderModule& m) { appendName(out, m.strName); });
@@ -407,7 +444,7 @@ void DecoderModulesCenter::ModulesForMode(const QString& mode, std::vector<Decod
 {
     if (reload)
         Load();
-    QMutexLocker lock(&g_mutex);
+    const CatalogueLock lock;
     forSelected(
         m_vecModules, [&](const DecoderModule& m) { return singleModeSelects(m, mode); },
         [&](const DecoderModule& m) { out.push_back(m); });
@@ -417,7 +454,7 @@ void DecoderModulesCenter::ValuesForMode(const QString& mode, std::vector<double
 {
     if (reload)
         Load();
-    QMutexLocker lock(&g_mutex);
+    const CatalogueLock lock;
     forSelected(
         m_vecModules, [&](const DecoderModule& m) { return singleModeSelects(m, mode); },
         [&](const DecoderModule& m) { out.push_back(m.dSecondNumber); });
@@ -425,7 +462,7 @@ void DecoderModulesCenter::ValuesForMode(const QString& mode, std::vector<double
 
 void DecoderModulesCenter::CharsetForMode(const QString& mode, QString& out)
 {
-    QMutexLocker lock(&g_mutex);
+    const CatalogueLock lock;
     static const char* const ASCII_MODES[] = {"FSK", "ASK", "PSK", "McFSK", "McPSK", "F7W"};
     for (const char* asciiMode : ASCII_MODES) {
         if (mode == QLatin1String(asciiMode)) {

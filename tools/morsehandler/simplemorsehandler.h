@@ -69,6 +69,8 @@ public:
     static QString ConvertSymbols(QVector<short> codes);
 
 private:
+    friend class SimpleMorseHandlerProbe; ///< lets tests and fuzzers watch the pending symbols
+
     /// The text of one character's dots and dashes; updates the digit flag.
     QString ConvertOneChar(const QString& code);
     bool readMalFile(const QString& fileName);

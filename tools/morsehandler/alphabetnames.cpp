@@ -5,5 +5,6 @@ namespace morse {
 const QString AlphabetNames::NONE = QStringLiteral("None");
 const QString AlphabetNames::ITA2 = QStringLiteral("ITA2");
 const QString AlphabetNames::ASCII = QStringLiteral("ASCII");
+const QString AlphabetNames::SEPARATOR = QStringLiteral(" - ");
 
 } // namespace morse

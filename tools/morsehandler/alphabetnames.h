@@ -15,6 +15,8 @@ public:
     static const QString NONE;
     static const QString ITA2;
     static const QString ASCII;
+    /// The separator between a codec's base name and its charset word.
+    static const QString SEPARATOR;
 };
 
 } // namespace morse

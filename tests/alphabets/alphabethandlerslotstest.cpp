@@ -44,14 +44,3 @@ TEST(AlphabetHandlerInterface, OperationsFollowTheDestructorInThePublishedOrder)
     GTEST_SKIP() << "slot numbers are read in the Itanium C++ ABI only";
 #endif
 }
-
-TEST(AlphabetHandlerInterface, AHandlerIsUsedAndDeletedThroughTheInterface)
-{
-    IAlphabetHandler* handler = new SimpleMorseHandler;
-    handler->SetDecoder("CW");
-    EXPECT_TRUE(handler->SetAlphabet("none"));
-    EXPECT_EQ(handler->Alphabet(), "None");
-    EXPECT_EQ(handler->Translate(".- "), ".- ");
-    EXPECT_EQ(handler->Backtranslate("A"), "");
-    delete handler; // the sanitizer builds check that the whole object is released
-}

@@ -1,6 +1,6 @@
-// The alphabets shipped in data/alphabets. Each has tests/data/alphabets/<Name>.verified beside
-// the tests: a first line "rtl: true|false", then "code TAB text" for letters whose codes were
-// checked against two independent public Morse tables.
+// The alphabets shipped in data/alphabets. Each has tests/data/alphabets/<Name>.verified: a
+// first line "rtl: true|false", then "code TAB text" for letters whose codes were checked
+// against two independent public Morse tables.
 
 #include "tools/morsehandler/alphabetfilereader.h"
 #include "tools/morsehandler/simplemorsehandler.h"
@@ -8,10 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
-#include <QFile>
-#include <QMap>
 #include <QRegularExpression>
-#include <QTextCodec>
 
 namespace {
 
@@ -26,81 +23,60 @@ QStringList names(const QString& directory, const QString& pattern)
     return result;
 }
 
-QMap<QString, QString> readBundled(const QString& name, QByteArray* bytes = nullptr)
+QString readText(const QString& path)
 {
-    QFile file(BUNDLED + '/' + name + ".mal");
-    EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << qPrintable(name);
-    if (bytes)
-        *bytes = file.readAll(), file.seek(0);
-    QMap<QString, QString> map;
-    bool rightToLeft = false;
-    morse::AlphabetFileReader::Read(file, map, rightToLeft);
-    return map;
+    QFile file(path);
+    EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << qPrintable(path);
+    return QString::fromUtf8(file.readAll());
 }
 
 } // namespace
 
-TEST(BundledAlphabets, EveryAlphabetShipsWithVerifiedLetters)
-{
-    EXPECT_EQ(names(BUNDLED, "*.mal"), names(VERIFIED, "*.verified"));
-}
-
 TEST(BundledAlphabets, VerifiedLettersDecodeAndTheDirectoryIsRight)
 {
+    EXPECT_EQ(names(BUNDLED, "*.mal"), names(VERIFIED, "*.verified"))
+        << "every shipped alphabet has verified letters";
     for (const QString& name : names(VERIFIED, "*.verified")) {
-        QFile cases(VERIFIED + '/' + name + ".verified");
-        ASSERT_TRUE(cases.open(QIODevice::ReadOnly));
-        QStringList lines = QString::fromUtf8(cases.readAll()).split('\n', Qt::SkipEmptyParts);
+        QStringList lines = readText(VERIFIED + '/' + name + ".verified").split('\n');
+        lines.removeAll(QString());
         SimpleMorseHandler handler;
         handler.SetAlphabetsDir(BUNDLED);
         ASSERT_TRUE(handler.SetAlphabet(name)) << qPrintable(name);
         EXPECT_EQ(handler.TextDirectionRTL(), lines.takeFirst() == "rtl: true") << qPrintable(name);
-        for (const QString& line : lines) {
-            const QStringList codeAndText = line.split('\t');
-            ASSERT_EQ(codeAndText.size(), 2) << qPrintable(line);
-            EXPECT_EQ(handler.Translate(codeAndText[0] + ' '), codeAndText[1])
-                << qPrintable(name + ": " + codeAndText[0]);
-        }
-    }
-}
-
-TEST(BundledAlphabets, FilesAreCleanUtf8WithOneEntryPerLine)
-{
-    const QRegularExpression entry(QStringLiteral("^[^\\t]+\\t[.-]+$"));
-    for (const QString& name : names(BUNDLED, "*.mal")) {
-        QByteArray bytes;
-        readBundled(name, &bytes);
-        QTextCodec::ConverterState state;
-        const QString text =
-            QTextCodec::codecForName("UTF-8")->toUnicode(bytes.constData(), bytes.size(), &state);
-        EXPECT_EQ(state.invalidChars, 0) << qPrintable(name);
-        EXPECT_TRUE(text.endsWith('\n') && !text.contains('\r')) << qPrintable(name);
-        QStringList lines = text.split('\n');
-        lines.removeLast();
-        if (lines.first() == "@TextDirection RL")
-            lines.removeFirst();
         for (const QString& line : lines)
-            EXPECT_TRUE(entry.match(line).hasMatch()) << qPrintable(name + ": " + line);
+            EXPECT_EQ(handler.Translate(line.section('\t', 0, 0) + ' '), line.section('\t', 1))
+                << qPrintable(name + ": " + line);
     }
 }
 
-TEST(BundledAlphabets, DigitsDecodeAndNoWordShadowsASingleCharacter)
+TEST(BundledAlphabets, FilesAreCleanAndNoWordHidesADigitOrLetter)
 {
+    const QRegularExpression entry(QStringLiteral("^(@TextDirection RL|[^\\t]+\\t[.-]+)$"));
     const QString digitCodes[] = {"-----", ".----", "..---", "...--", "....-",
                                   ".....", "-....", "--...", "---..", "----."};
     for (const QString& name : names(BUNDLED, "*.mal")) {
-        const QMap<QString, QString> map = readBundled(name);
-        // Decoding picks the smallest text of a code: the first one met in key order.
-        QMap<QString, QString> winner;
+        const QString text = readText(BUNDLED + '/' + name + ".mal");
+        EXPECT_TRUE(text.endsWith('\n') && !text.contains('\r') && !text.contains(QChar(0xFFFD)))
+            << qPrintable(name);
+        for (const QString& line : text.split('\n', Qt::SkipEmptyParts))
+            EXPECT_TRUE(entry.match(line).hasMatch()) << qPrintable(name + ": " + line);
+
+        QFile file(BUNDLED + '/' + name + ".mal");
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        QMap<QString, QString> map;
+        bool rightToLeft = false;
+        morse::AlphabetFileReader::Read(file, map, rightToLeft);
+        // Decoding gives the smallest text of a code: the first one met in key order.
+        QMap<QString, QString> decoded;
         for (auto it = map.cbegin(); it != map.cend(); ++it) {
-            if (!winner.contains(it.value())) {
-                winner.insert(it.value(), it.key());
+            if (!decoded.contains(it.value())) {
+                decoded.insert(it.value(), it.key());
             } else if (it.key().size() == 1) {
-                EXPECT_EQ(winner[it.value()].size(), 1)
-                    << qPrintable(name + ": " + winner[it.value()] + " hides " + it.key());
+                EXPECT_EQ(decoded[it.value()].size(), 1)
+                    << qPrintable(name + ": " + decoded[it.value()] + " hides " + it.key());
             }
         }
         for (int digit = 0; digit < 10; ++digit)
-            EXPECT_EQ(winner.value(digitCodes[digit]), QString::number(digit)) << qPrintable(name);
+            EXPECT_EQ(decoded.value(digitCodes[digit]), QString::number(digit)) << qPrintable(name);
     }
 }

@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
-#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 
@@ -66,14 +65,8 @@ protected:
 
 } // namespace
 
-// The bundled data is found by its alphabets folder, which the Morse alphabets bring.
-#define REQUIRE_BUNDLED_DATA()                                                                     \
-    if (!QFileInfo(BUNDLED + QStringLiteral("/alphabets")).isDir())                                \
-    GTEST_SKIP() << "the bundled data has no alphabets folder yet"
-
 TEST(Morsetool, CodecShowsCyrillicForTheLatinLettersOfAnItaDecoder)
 {
-    REQUIRE_BUNDLED_DATA();
     const ToolRun run =
         morsetool({"codec", "--decoder", "RTTY 50", "--codec", "MTK-2 Cyrillic"}, "ABC");
     EXPECT_EQ(run.exitCode, 0) << run.err.constData();
@@ -82,7 +75,6 @@ TEST(Morsetool, CodecShowsCyrillicForTheLatinLettersOfAnItaDecoder)
 
 TEST(Morsetool, ModulesListsTheFsk2ModulesOfTheBundledCatalogue)
 {
-    REQUIRE_BUNDLED_DATA();
     const ToolRun run = morsetool({"modules", "--mode", "FSK", "--submode", "FSK2"}, "");
     EXPECT_EQ(run.exitCode, 0) << run.err.constData();
     const QStringList names = run.text().split(QLatin1Char('\n'));

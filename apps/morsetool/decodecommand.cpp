@@ -160,7 +160,9 @@ int runDecodeCommand(const QStringList& arguments)
         status = EXIT_FAILURE_RUNNING;
     }
     if (!source->errorString().isEmpty()) {
-        printError(QStringLiteral("%1: %2").arg(input, source->errorString()));
+        printError(QStringLiteral("%1: %2").arg(
+            input == QLatin1String("-") ? QStringLiteral("standard input") : input,
+            source->errorString()));
         status = EXIT_BAD_INPUT;
     }
     return status;

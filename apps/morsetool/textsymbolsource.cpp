@@ -123,25 +123,27 @@ bool TextSymbolSource::readLine()
 {
     if (m_finished)
         return false;
-    if (!m_device || (m_device->atEnd() && !m_device->isSequential())) {
+    // Read in small pieces, so that memory follows the line's real length.
+    QByteArray& line = m_line;
+    line.resize(0);
+    char chunk[4096];
+    while (m_device && !line.endsWith('\n') && line.size() <= MAX_LINE_LENGTH) {
+        const qint64 count = m_device->readLine(chunk, sizeof chunk);
+        if (count <= 0)
+            break;
+        line.append(chunk, static_cast<int>(count));
+    }
+    if (line.isEmpty()) {
         m_finished = true;
         if (m_hasTimestamp)
             pushCode(CODE_NO_SYMBOL); // a time that no code followed still counts
         return !m_pending.empty();
     }
-    QByteArray line =
-        m_device->readLine(MAX_LINE_LENGTH + 2); // one byte more than allowed, at most
-    if (line.isEmpty()) {
-        m_finished = true;
-        if (m_hasTimestamp)
-            pushCode(CODE_NO_SYMBOL);
-        return !m_pending.empty();
-    }
     ++m_lineNumber;
-    if (line.size() > MAX_LINE_LENGTH && !line.endsWith('\n'))
-        return fail(QStringLiteral("longer than %1 bytes").arg(MAX_LINE_LENGTH));
     if (line.endsWith('\n'))
         line.chop(1);
+    if (line.size() > MAX_LINE_LENGTH)
+        return fail(QStringLiteral("longer than %1 bytes").arg(MAX_LINE_LENGTH));
     if (line.endsWith('\r'))
         line.chop(1);
     return parseLine(line);

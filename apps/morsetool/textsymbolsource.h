@@ -45,6 +45,7 @@ private:
 
     std::unique_ptr<QIODevice> m_device;
     std::deque<Symbol> m_pending;
+    QByteArray m_line;
     bool m_hasTimestamp = false;
     quint64 m_timestampUs = 0;
     int m_lineNumber = 0;

@@ -8,6 +8,7 @@
 #include "host/errorhandler.h"
 
 #include <QCommandLineParser>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 
@@ -87,7 +88,13 @@ int runDecodeCommand(const QStringList& arguments)
         return EXIT_BAD_INPUT;
     }
     if (parser.isSet(QStringLiteral("help"))) {
-        std::fputs(parser.helpText().toUtf8().constData(), stdout);
+        // The parser names the executable; the command is what the user typed.
+        QString help = parser.helpText();
+        const QString usage =
+            QStringLiteral("Usage: ") + QCoreApplication::arguments().constFirst();
+        if (help.startsWith(usage))
+            help.replace(0, usage.size(), QStringLiteral("Usage: morsetool decode"));
+        std::fputs(help.toUtf8().constData(), stdout);
         return EXIT_OK;
     }
     const QStringList positional = parser.positionalArguments();

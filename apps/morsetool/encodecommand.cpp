@@ -5,6 +5,7 @@
 #include "tools/morsehandler/internationalalphabet.h"
 
 #include <QCommandLineParser>
+#include <QCoreApplication>
 #include <QHash>
 
 #include <cstdio>
@@ -55,7 +56,13 @@ int runEncodeCommand(const QStringList& arguments)
         return EXIT_BAD_INPUT;
     }
     if (parser.isSet(QStringLiteral("help"))) {
-        std::fputs(parser.helpText().toUtf8().constData(), stdout);
+        // The parser names the executable; the command is what the user typed.
+        QString help = parser.helpText();
+        const QString usage =
+            QStringLiteral("Usage: ") + QCoreApplication::arguments().constFirst();
+        if (help.startsWith(usage))
+            help.replace(0, usage.size(), QStringLiteral("Usage: morsetool encode"));
+        std::fputs(help.toUtf8().constData(), stdout);
         return EXIT_OK;
     }
     const QString text = parser.positionalArguments().join(QLatin1Char(' '));

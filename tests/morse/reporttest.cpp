@@ -102,20 +102,3 @@ TEST_F(ReportFile, SavedReportReadsBackAndTheNextOneNeverReplacesIt)
     EXPECT_EQ(readReport(firstName).frames, first.frames);
     EXPECT_EQ(readReport(secondName).frames, QStringList({"1700000010000000:T"}));
 }
-
-TEST(ReportLibrary, SaveTakesTheFirstFreeNameAndNeverOverwrites)
-{
-    QTemporaryDir dir;
-    QFile existing(dir.filePath(QStringLiteral("report.xml")));
-    ASSERT_TRUE(existing.open(QIODevice::WriteOnly));
-    existing.write("precious");
-    existing.close();
-    OrielResultDataXml::OrielResultData report;
-    report.SetWorkDir(dir.path());
-    ASSERT_TRUE(report.SaveFile(QStringLiteral("report.xml")));
-    EXPECT_TRUE(report.SavedUnderOtherName());
-    EXPECT_EQ(report.SavedFilePath(), dir.filePath(QStringLiteral("report_2.xml")));
-    ASSERT_TRUE(existing.open(QIODevice::ReadOnly));
-    EXPECT_EQ(existing.readAll(), QByteArray("precious"));
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 2); // no leftovers
-}

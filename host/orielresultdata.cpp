@@ -192,8 +192,13 @@ bool OrielResultData::SaveFile(const QString& fileName)
     m_bSavedUnderOtherName = false;
     if (fileName.isEmpty())
         return false;
-    const QFileInfo target(m_strWorkDir.isEmpty() ? fileName
-                                                  : QDir(m_strWorkDir).absoluteFilePath(fileName));
+    // A bare name goes into the work directory; a name with a directory part (which callers
+    // usually compose from the work directory themselves) is taken as it is.
+    const bool bareName =
+        !fileName.contains(QLatin1Char('/')) && !fileName.contains(QLatin1Char('\\'));
+    const QFileInfo target(bareName && !m_strWorkDir.isEmpty()
+                               ? QDir(m_strWorkDir).absoluteFilePath(fileName)
+                               : fileName);
     const QDir directory = target.absoluteDir();
     if (target.fileName().isEmpty() || !directory.exists())
         return false;

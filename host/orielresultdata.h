@@ -22,7 +22,7 @@ public:
     OrielResultData();
     virtual ~OrielResultData();
 
-    /// Directory against which relative file names are resolved.
+    /// Directory of the report when SaveFile is given a bare file name.
     void SetWorkDir(const QString& directory);
     /// Takes ownership of @p transmission.
     void AddTransmission(Transmission* transmission);

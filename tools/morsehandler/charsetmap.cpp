@@ -3,19 +3,33 @@
 #include "tools/morsehandler/codecfilereader.h"
 #include "tools/morsehandler/mapfilereader.h"
 
+#include <algorithm>
+
 namespace morse {
 
 namespace {
 
-constexpr ushort SPACE = 0x20;
 constexpr ushort NOT_LATIN1 = '?'; // what a Latin-1 conversion makes of any other character
 
-} // namespace
-
-CharsetMap::CharsetMap()
+/// @p strText as a Latin-1 round trip leaves it: characters above U+00FF become "?". Shares
+/// the text, without copying, when there is none.
+QString throughLatin1(const QString& strText)
 {
-    buildLookup();
+    const ushort* pBegin = strText.utf16();
+    const ushort* pEnd = pBegin + strText.size();
+    const ushort* pFirst = std::find_if(pBegin, pEnd, [](ushort unit) { return unit > 0xFF; });
+    if (pFirst == pEnd)
+        return strText;
+    QString strResult = strText;
+    ushort* pOut = reinterpret_cast<ushort*>(strResult.data());
+    for (auto i = pFirst - pBegin; i < strResult.size(); ++i) {
+        if (pOut[i] > 0xFF)
+            pOut[i] = NOT_LATIN1;
+    }
+    return strResult;
 }
+
+} // namespace
 
 bool CharsetMap::Load(const QString& strPath)
 {
@@ -25,29 +39,13 @@ bool CharsetMap::Load(const QString& strPath)
         m_bValid = CodecFileReader::Read(strPath, m_mapTable, m_bRightToLeft);
     else
         m_bValid = false;
-    buildLookup();
+    m_flatTable.Assign(m_mapTable);
     return m_bValid;
 }
 
 QString CharsetMap::Translate(const QString& strText) const
 {
-    const int nLength = strText.size();
-    QString strResult(nLength, Qt::Uninitialized);
-    const QChar* pIn = strText.constData();
-    QChar* pOut = strResult.data();
-    for (int i = 0; i < nLength; ++i) {
-        const ushort unit = pIn[i].unicode();
-        pOut[i] = QChar(m_aLookup[unit <= 0xFF ? unit : NOT_LATIN1]);
-    }
-    return strResult;
-}
-
-void CharsetMap::buildLookup()
-{
-    for (int code = 0; code < 256; ++code)
-        m_aLookup[code] = static_cast<ushort>(code);
-    for (auto it = m_mapTable.cbegin(); it != m_mapTable.cend(); ++it)
-        m_aLookup[static_cast<uchar>(it.key())] = it.value() != 0 ? it.value() : SPACE;
+    return m_flatTable.Translate(throughLatin1(strText));
 }
 
 } // namespace morse

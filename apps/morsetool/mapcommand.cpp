@@ -109,10 +109,16 @@ int runMapCommand(const QStringList& arguments)
 
     const QString mapsDirectory =
         parser.isSet(mapsOption) ? parser.value(mapsOption) : DataPaths::CodecsDirectory();
+    if (mapsDirectory.isEmpty())
+        return fail(EXIT_BAD_INPUT, QStringLiteral("no bundled codecs folder was found; give "
+                                                   "--maps DIR"));
     if (!QFileInfo(mapsDirectory).isDir())
         return fail(EXIT_BAD_INPUT,
                     QStringLiteral("maps directory '%1' cannot be read").arg(mapsDirectory));
     const QString modulesFile = decoderModulesFile();
+    if (modulesFile.isEmpty())
+        return fail(EXIT_BAD_INPUT, QStringLiteral("no decoder modules file is configured or "
+                                                   "bundled"));
     if (!QFileInfo(modulesFile).isFile())
         return fail(EXIT_BAD_INPUT,
                     QStringLiteral("decoder modules file '%1' cannot be read").arg(modulesFile));

@@ -4,6 +4,8 @@
 #include "host/ivtclient.h"
 #include "mappingfixture.h"
 
+#include <QRegExp>
+
 namespace {
 
 struct RecordingClient : IVtClient
@@ -79,11 +81,14 @@ TEST_F(Binding, PathTakenByAnotherTypeBindsAPrivateValueAndTraces)
     input->SetValue(QStringLiteral("AB"), nullptr); // published on the private value
 }
 
-TEST_F(Binding, SetIpcIdentifierKeepsTheSharedSuffix)
+TEST_F(Binding, IpcIdentifierAndTimeStringFollowTheHostsNaming)
 {
     MappingDirectory d(dataPath("maps"));
     d.SetIpcIdentifier(QStringLiteral("A05"));
     EXPECT_EQ(Inspect::ipcIdentifier(d), QStringLiteral("__SGA_IPC5"));
+    EXPECT_TRUE(QRegExp(QStringLiteral("\\d{4}_\\d\\d_\\d\\d__\\d\\d_\\d\\d_\\d\\d\\.\\d{3}"))
+                    .exactMatch(Inspect::createTimeString(d)))
+        << qPrintable(Inspect::createTimeString(d));
 }
 
 using MapList = MappingTest;

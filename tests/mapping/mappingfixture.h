@@ -32,6 +32,7 @@ public:
         return d.m_eCurrentBaseCharset;
     }
     static QString ipcIdentifier(const MappingDirectory& d) { return d.m_strIpcIdentifier; }
+    static QString createTimeString(MappingDirectory& d) { return d.CreateTimeString(); }
 };
 using Inspect = MappingDirectoryInspector;
 

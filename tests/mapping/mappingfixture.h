@@ -10,29 +10,16 @@
 #include <memory>
 
 /// The tests' view of the private rules of MappingDirectory.
-class MappingDirectoryInspector
+struct MappingDirectoryInspector
 {
-public:
-    static eBASE_CHARSET baseCharset(const MappingDirectory& d, const QString& name)
+    static eBASE_CHARSET baseCharset(MappingDirectory& d, QString s) { return d.baseCharset(s); }
+    static QString charset(MappingDirectory& d, QString s) { return d.charset(s); }
+    static bool switchTo(MappingDirectory& d, QString s) { return d.switchTo(s); }
+    static const morse::CharsetMap* map(MappingDirectory& d, eBASE_CHARSET c, QString s)
     {
-        return d.baseCharset(name);
+        return d.findMap(c, s);
     }
-    static QString charset(const MappingDirectory& d, const QString& name)
-    {
-        return d.charset(name);
-    }
-    static bool switchTo(MappingDirectory& d, const QString& name) { return d.switchTo(name); }
-    static const morse::CharsetMap* map(const MappingDirectory& d, eBASE_CHARSET c,
-                                        const QString& base)
-    {
-        return d.findMap(c, base);
-    }
-    static eBASE_CHARSET currentBaseCharset(const MappingDirectory& d)
-    {
-        return d.m_eCurrentBaseCharset;
-    }
-    static QString ipcIdentifier(const MappingDirectory& d) { return d.m_strIpcIdentifier; }
-    static QString createTimeString(MappingDirectory& d) { return d.CreateTimeString(); }
+    static eBASE_CHARSET currentCharset(MappingDirectory& d) { return d.m_eCurrentBaseCharset; }
 };
 using Inspect = MappingDirectoryInspector;
 
@@ -44,6 +31,10 @@ protected:
     static QString dataPath(const char* name)
     {
         return QStringLiteral(MORSE_TEST_DATA_DIR "/mapping/") + QLatin1String(name);
+    }
+    template <class V> static V* find(const char* path)
+    {
+        return dynamic_cast<V*>(values::Tree::Instance()->FindValue(QLatin1String(path)));
     }
 
     void SetUp() override
@@ -58,18 +49,14 @@ protected:
         TreeTest::TearDown();
     }
 
-    /// Binds a directory to the values an application would give it, with @p decoderName
-    /// selected in the decoder list (which also offers a decoder the catalogue lacks).
-    void bind(const QString& decoderName)
+    /// Binds a directory to the values an application gives it, with @p decoderName selected in
+    /// a decoder list that also offers a decoder the catalogue lacks.
+    void bind(const char* decoderName)
     {
         decoder = add<values::ValueSelection>(QStringLiteral("/Map/Decoder"));
-        const QStringList names = {QStringLiteral("Baudot RTTY"), QStringLiteral("ASCII 8N1"),
-                                   QStringLiteral("PSK31 Both"), QStringLiteral("Morse"),
-                                   QStringLiteral("Unlisted")};
-        for (int i = 0; i < names.size(); ++i)
-            decoder->AddItem(names.at(i), i, i, nullptr);
-        decoder->Select(decoderName, nullptr);
-
+        for (const char* name : {"Baudot RTTY", "ASCII 8N1", "PSK31 Both", "Morse", "Unlisted"})
+            decoder->AddItem(QLatin1String(name), 0, 0, nullptr);
+        decoder->Select(QLatin1String(decoderName), nullptr);
         directory = std::make_unique<MappingDirectory>(dataPath("maps"));
         directory->SetDecoder_ValuePath(QStringLiteral("/Map/Decoder"));
         directory->SetAvailableMaps_ValuePath(QStringLiteral("/Map/Maps"));
@@ -81,18 +68,12 @@ protected:
         output = find<values::Value<QString>>("/Map/Output");
         rtl = find<values::Value<bool>>("/Map/RTL");
     }
-
-    template <class V> static V* find(const char* path)
+    /// bind(), enabled and started with @p map.
+    void start(const char* decoderName, const char* map)
     {
-        return dynamic_cast<V*>(values::Tree::Instance()->FindValue(QLatin1String(path)));
-    }
-
-    static QStringList itemNames(const values::ValueSelection* selection)
-    {
-        QStringList names;
-        for (const auto& item : selection->GetItems())
-            names << item.name;
-        return names;
+        bind(decoderName);
+        directory->Enabled(true);
+        directory->Init(QLatin1String(map));
     }
 
     std::unique_ptr<MappingDirectory> directory;

@@ -47,7 +47,11 @@ bool parse(QCommandLineParser& parser, const QString& command, const QStringList
         return false;
     }
     if (parser.isSet(help)) {
-        std::fputs(qPrintable(parser.helpText()), stdout);
+        QString text = parser.helpText();
+        // The parser names the executable path; show the command as it is typed.
+        text.replace(0, text.indexOf(QLatin1Char('\n')),
+                     QStringLiteral("Usage: morsetool %1 [options]").arg(command));
+        std::fputs(qPrintable(text), stdout);
         exitCode = EXIT_OK;
         return false;
     }

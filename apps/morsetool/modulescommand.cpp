@@ -107,7 +107,12 @@ int runModulesCommand(const QStringList& arguments)
         return EXIT_BAD_INPUT;
     }
     if (parser.isSet(help)) {
-        std::fputs(qPrintable(parser.helpText()), stdout);
+        QString text = parser.helpText();
+        // The parser names the executable path; show the command as it is typed.
+        text.replace(
+            0, text.indexOf(QLatin1Char('\n')),
+            QStringLiteral("Usage: morsetool %1 [options]").arg(QStringLiteral("modules")));
+        std::fputs(qPrintable(text), stdout);
         return EXIT_OK;
     }
     if (!parser.positionalArguments().isEmpty() || (parser.isSet(subMode) && !parser.isSet(mode))) {

@@ -195,7 +195,8 @@ void sortByName(std::vector<DecoderModule>& modules)
 QByteArray numberText(double value)
 {
     // Whole numbers keep a whole-number form, so that a saved file reads back the same.
-    if (value == static_cast<double>(static_cast<qint64>(value)) && value > -1e18 && value < 1e18)
+    // The range test comes first: converting a double outside qint64 is undefined.
+    if (value > -1e18 && value < 1e18 && value == static_cast<double>(static_cast<qint64>(value)))
         return QByteArray::number(static_cast<qint64>(value));
     return QByteArray::number(value, 'g', 6);
 }

@@ -229,3 +229,15 @@ TEST_F(CatalogueTest, LineAcceptanceAgreesWithTheModulePattern)
     EXPECT_GT(expected, 30) << "enough accepted lines to compare";
     EXPECT_EQ(static_cast<int>(ids.size()), expected);
 }
+
+TEST_F(CatalogueTest, HugeSecondNumberIsSavedInExponentForm)
+{
+    const QByteArray huge = "7" + QByteArray(128, '6');
+    DecoderModulesCenter catalogue(
+        writeFile("1 " + huge + " D 0 1 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 I Big\n"));
+    const QString saved = m_dir.filePath(QStringLiteral("saved.txt"));
+    ASSERT_TRUE(catalogue.Save(saved));
+    QFile file(saved);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(file.readAll().startsWith("1 7.66667e+128 D "));
+}

@@ -10,8 +10,9 @@
 #include <memory>
 
 /// The tests' view of the private rules of MappingDirectory.
-struct MappingDirectoryInspector
+class MappingDirectoryInspector
 {
+public:
     static eBASE_CHARSET baseCharset(MappingDirectory& d, QString s) { return d.baseCharset(s); }
     static QString charset(MappingDirectory& d, QString s) { return d.charset(s); }
     static bool switchTo(MappingDirectory& d, QString s) { return d.switchTo(s); }

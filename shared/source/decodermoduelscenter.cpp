@@ -4,56 +4,19 @@
 #include "tools/morsehandler/trace.h"
 
 #include <QFile>
-#include <QMutex>
 #include <QVector>
 
 #include <algorithm>
 #include <memory>
+#include <mutex>
 
 namespace LanternIT {
 
 namespace {
 
-// One process-wide, non-recursive lock over every catalogue operation. An operation never
-// calls another locking operation while it holds it.
-QMutex g_mutex;
-
-#if defined(__SANITIZE_THREAD__)
-#define CATALOGUE_UNDER_TSAN 1
-#elif defined(__has_feature)
-#if __has_feature(thread_sanitizer)
-#define CATALOGUE_UNDER_TSAN 1
-#endif
-#endif
-
-#ifdef CATALOGUE_UNDER_TSAN
-extern "C" void __tsan_acquire(void* address);
-extern "C" void __tsan_release(void* address);
-#endif
-
-/// Holds g_mutex for its lifetime. Under ThreadSanitizer it also tells the sanitizer about the
-/// lock: a contended QMutex waits inside the (uninstrumented) Qt library, so the sanitizer
-/// would not see the ordering the lock gives.
-class CatalogueLock
-{
-public:
-    CatalogueLock()
-    {
-        g_mutex.lock();
-#ifdef CATALOGUE_UNDER_TSAN
-        __tsan_acquire(&g_mutex);
-#endif
-    }
-    ~CatalogueLock()
-    {
-#ifdef CATALOGUE_UNDER_TSAN
-        __tsan_release(&g_mutex);
-#endif
-        g_mutex.unlock();
-    }
-    CatalogueLock(const CatalogueLock&) = delete;
-    CatalogueLock& operator=(const CatalogueLock&) = delete;
-};
+// One process-wide, non-recursive lock over every catalogue operation. An operation never calls
+// another locking operation while it holds it. A standard mutex, which thread checkers see.
+std::mutex g_mutex;
 
 const QString SOURCE_FILE = QStringLiteral("shared\\source\\decodermoduelscenter");
 constexpr int FIELD_COUNT = 31; // number, second number, kind, 26 flags, charset, name
@@ -307,7 +270,7 @@ DecoderModulesCenter::~DecoderModulesCenter() = default;
 
 bool DecoderModulesCenter::Load()
 {
-    const CatalogueLock lock;
+    const std::lock_guard<std::mutex> lock(g_mutex);
     QFile file(m_strFilePath);
     if (m_strFilePath.isEmpty() || !file.open(QIODevice::ReadOnly)) {
         morse::trace(QStringLiteral("Decoder modules file can not be opened: ") + m_strFilePath,
@@ -331,7 +294,7 @@ bool DecoderModulesCenter::Load()
 
 bool DecoderModulesCenter::Save(const QString& path)
 {
-    const CatalogueLock lock;
+    const std::lock_guard<std::mutex> lock(g_mutex);
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return false;
@@ -344,13 +307,13 @@ bool DecoderModulesCenter::Save(const QString& path)
 
 void DecoderModulesCenter::SetFilePath(const QString& path)
 {
-    const CatalogueLock lock;
+    const std::lock_guard<std::mutex> lock(g_mutex);
     m_strFilePath = path;
 }
 
 QString DecoderModulesCenter::FilePath() const
 {
-    const CatalogueLock lock;
+    const std::lock_guard<std::mutex> lock(g_mutex);
     return m_strFilePath;
 }
 
@@ -358,13 +321,13 @@ void DecoderModulesCenter::Modules(std::vector<DecoderModule>& out, bool reload)
 {
     if (reload)
         Load();
-    const CatalogueLock lock;
+    const std::lock_guard<std::mutex> lock(g_mutex);
     out = m_vecModules;
 }
 
 void DecoderModulesCenter::SetModules(const std::vector<DecoderModule>& in)
 {
-    const CatalogueLock lock;
+    const std::lock_guard<std::mutex> lock(g_mutex);
     m_vecModules = in;
     sortByName(m_vecModules);
 }
@@ -373,7 +336,7 @@ void DecoderModulesCenter::ModuleIds(std::vector<qint32>& out, bool reload)
 {
     if (reload)
         Load();
-    const CatalogueLock lock;
+    const std::lock_guard<std::mutex> lock(g_mutex);
     for (const DecoderModule& module : m_vecModules)
         out.push_back(module.nModuleNumber);
 }
@@ -382,7 +345,7 @@ void DecoderModulesCenter::ModuleValues(std::vector<double>& out, bool reload)
 {
     if (reload)
         Load();
-    const CatalogueLock lock;
+    const std::lock_guard<std::mutex> lock(g_mutex);
     for (const DecoderModule& module : m_vecModules)
         out.push_back(module.dSecondNumber);
 }
@@ -391,7 +354,7 @@ void DecoderModulesCenter::ModuleNames(std::vector<QString>& out, bool reload)
 {
     if (reload)
         Load();
-    const CatalogueLock lock;
+    const std::lock_guard<std::mutex> lock(g_mutex);
     for (const DecoderModule& module : m_vecModules)
         out.push_back(module.strName);
 }
@@ -401,7 +364,7 @@ void DecoderModulesCenter::NamesForMode(const QString& mode, const QString& subM
 {
     if (reload)
         Load();
-    const CatalogueLock lock;
+    const std::lock_guard<std::mutex> lock(g_mutex);
     forSelected(
         m_vecModules, [&](const DecoderModule& m) { return familySelects(m, mode, subMode); },
         [&](const DecoderModule& m) { appendName(out, m.strName); });
@@ -412,7 +375,7 @@ void DecoderModulesCenter::ModulesForMode(const QString& mode, const QString& su
 {
     if (reload)
         Load();
-    const CatalogueLock lock;
+    const std::lock_guard<std::mutex> lock(g_mutex);
     forSelected(
         m_vecModules, [&](const DecoderModule& m) { return familySelects(m, mode, subMode); },
         [&](const DecoderModule& m) { out.push_back(m); });
@@ -423,7 +386,7 @@ void DecoderModulesCenter::ValuesForMode(const QString& mode, const QString& sub
 {
     if (reload)
         Load();
-    const CatalogueLock lock;
+    const std::lock_guard<std::mutex> lock(g_mutex);
     forSelected(
         m_vecModules, [&](const DecoderModule& m) { return familySelects(m, mode, subMode); },
         [&](const DecoderModule& m) { out.push_back(m.dSecondNumber); });
@@ -433,7 +396,7 @@ void DecoderModulesCenter::NamesForMode(const QString& mode, QString& out, bool 
 {
     if (reload)
         Load();
-    const CatalogueLock lock;
+    const std::lock_guard<std::mutex> lock(g_mutex);
     forSelected(
         m_vecModules, [&](const DecoderModule& m) { return singleModeSelects(m, mode); },
         [&](const DecoderModule& m) { appendName(out, m.strName); });
@@ -444,7 +407,7 @@ void DecoderModulesCenter::ModulesForMode(const QString& mode, std::vector<Decod
 {
     if (reload)
         Load();
-    const CatalogueLock lock;
+    const std::lock_guard<std::mutex> lock(g_mutex);
     forSelected(
         m_vecModules, [&](const DecoderModule& m) { return singleModeSelects(m, mode); },
         [&](const DecoderModule& m) { out.push_back(m); });
@@ -454,7 +417,7 @@ void DecoderModulesCenter::ValuesForMode(const QString& mode, std::vector<double
 {
     if (reload)
         Load();
-    const CatalogueLock lock;
+    const std::lock_guard<std::mutex> lock(g_mutex);
     forSelected(
         m_vecModules, [&](const DecoderModule& m) { return singleModeSelects(m, mode); },
         [&](const DecoderModule& m) { out.push_back(m.dSecondNumber); });
@@ -462,7 +425,7 @@ void DecoderModulesCenter::ValuesForMode(const QString& mode, std::vector<double
 
 void DecoderModulesCenter::CharsetForMode(const QString& mode, QString& out)
 {
-    const CatalogueLock lock;
+    const std::lock_guard<std::mutex> lock(g_mutex);
     static const char* const ASCII_MODES[] = {"FSK", "ASK", "PSK", "McFSK", "McPSK", "F7W"};
     for (const char* asciiMode : ASCII_MODES) {
         if (mode == QLatin1String(asciiMode)) {

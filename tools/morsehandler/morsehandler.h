@@ -124,6 +124,9 @@ private:
     void RestartFiles();
     QString frequencyPart() const;
     QString alphabetName() const;
+    /// Records that a write to one of the session files (@p nFile, a FAILING_ bit) was lost,
+    /// and traces it when it starts a failure episode.
+    void noteWriteFailed(int nFile, const QString& strFileName, const QString& strReason);
 
     // Binding helpers.
     template <class T> void bindObserved(T*& pRole, const QString& strPath);
@@ -178,6 +181,11 @@ private:
     bool m_bSymbolListOverflowing = false;
     int m_nCodeCharCount = 0;
     int m_nTextCharCount = 0;
+    // Session files whose last write failed; a failure episode ends when none is left.
+    static constexpr int FAILING_TEXT_FILE = 1;
+    static constexpr int FAILING_CODE_FILE = 2;
+    int m_nFailingFiles = 0;
+    QString m_strLastOpenError; // why the last attempt to open a session file failed
     morse::SymbolQueue m_symbolList;
     Tarn::DateTime m_lineClock;
     quint64 m_u64PreviousTimestamp = ~quint64(0);

@@ -13,12 +13,14 @@ namespace morse {
 class MORSEHANDLER_TESTS_EXPORT InternationalAlphabet
 {
 public:
+    /// One character (or word) and its dots and dashes.
     struct Entry
     {
         const char* text;
         const char* code;
     };
 
+    /// How many entries Entries() holds.
     static constexpr int ENTRY_COUNT = 53;
     /// The entries in their canonical order: A to Z, 1 to 9, 0, then the punctuation and words.
     static const Entry* Entries();

@@ -57,9 +57,13 @@ docs:
 install: build
 	DESTDIR=$(DESTDIR) cmake --install $(BUILD) --prefix $(PREFIX)
 
-package: build
+# The package comes from a release build of its own: no test-only symbols, no debug information,
+# installed under /usr.
+package: deps
 	@scripts/install-deps.sh --extra
-	cd $(BUILD) && cpack -G DEB
+	cmake -S . -B build-package -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF -DCMAKE_INSTALL_PREFIX=/usr $(CMAKE_ARGS)
+	cmake --build build-package -j $(JOBS)
+	cd build-package && cpack -G DEB
 
 clean:
-	rm -rf $(BUILD) build-asan build-tsan build-fuzz
+	rm -rf $(BUILD) build-asan build-tsan build-fuzz build-package

@@ -10,7 +10,7 @@ namespace morse {
 /// The built-in International Morse alphabet of 53 entries: A-Z, 0-9, punctuation and the two
 /// whole words "WARNING" (.-..-) and "ERROR" (eight dots). Every class that needs the built-in
 /// alphabet fills its map from here.
-class MORSEHANDLER_TESTS_EXPORT InternationalAlphabet
+class MORSEHANDLER_EXPORT InternationalAlphabet
 {
 public:
     /// One character (or word) and its dots and dashes.

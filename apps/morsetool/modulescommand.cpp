@@ -15,42 +15,6 @@ namespace {
 
 using LanternIT::DecoderModule;
 
-struct ModeFlag
-{
-    const char* name;
-    bool DecoderModule::*flag;
-};
-
-/// The mode names as the catalogue's mode tables spell them, in the record's order.
-const ModeFlag MODE_FLAGS[] = {
-    {"ASK", &DecoderModule::bASK},
-    {"FSK2", &DecoderModule::bFSK2},
-    {"FSK4", &DecoderModule::bFSK4},
-    {"MSK", &DecoderModule::bMSK},
-    {"PSK2", &DecoderModule::bPSK2},
-    {"PSK4", &DecoderModule::bPSK4},
-    {"PSK8", &DecoderModule::bPSK8},
-    {"McFSK", &DecoderModule::bMcFSK},
-    {"McPSK2", &DecoderModule::bMcPSK2},
-    {"McPSK4", &DecoderModule::bMcPSK4},
-    {"MTONE", &DecoderModule::bMTONE},
-    {"MORSE", &DecoderModule::bMORSE},
-    {"FAX", &DecoderModule::bFAX},
-    {"SSTV", &DecoderModule::bSSTV},
-    {"PACKET RADIO", &DecoderModule::bPACKET_RADIO},
-    {"HELLSCHREIBER", &DecoderModule::bHELLSCHREIBER},
-    {"PACTOR", &DecoderModule::bPACTOR},
-    {"CLOVER", &DecoderModule::bCLOVER},
-    {"F7W", &DecoderModule::bF7W},
-    {"ACARS HF", &DecoderModule::bACARS_HF},
-    {"HC-ARQ", &DecoderModule::bHC_ARQ},
-    {"ICAO SELCAL", &DecoderModule::bICAO_SELCAL},
-    {"MIL-STD", &DecoderModule::bMIL_STD},
-    {"STANAG", &DecoderModule::bSTANAG},
-    {"PSK31", &DecoderModule::bPSK31},
-    {"OQPSK", &DecoderModule::bOQPSK},
-};
-
 QString letter(char c)
 {
     return c ? QString(QLatin1Char(c)) : QStringLiteral("-");
@@ -70,7 +34,8 @@ QByteArray table(const std::vector<DecoderModule>& modules)
                        .arg(QStringLiteral("modes"));
     for (const DecoderModule& module : modules) {
         QStringList modes;
-        for (const ModeFlag& mode : MODE_FLAGS) {
+        for (int m = 0; m < DecoderModule::MODE_COUNT; ++m) {
+            const DecoderModule::ModeFlag& mode = DecoderModule::ModeFlags()[m];
             if (module.*mode.flag)
                 modes << QLatin1String(mode.name);
         }

@@ -1,5 +1,6 @@
 // morsetool modules: lists the decoder modules catalogue, or the modules of a modulation mode.
 
+#include "commandline.h"
 #include "commands.h"
 #include "modulescatalogue.h"
 
@@ -60,26 +61,15 @@ int runModulesCommand(const QStringList& arguments)
         "that mode, one per line: a single mode (MORSE, FAX, PSK31, ...) or, with --submode, a "
         "mode family and member (FSK with FSK2, FSK4 or MSK; PSK with PSK2, PSK4 or PSK8; "
         "McPSK with McPSK2 or McPSK4; PSK31 with any)."));
-    const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption mode(QStringLiteral("mode"), QStringLiteral("Modulation mode."),
                                   QStringLiteral("MODE"));
     const QCommandLineOption subMode(QStringLiteral("submode"),
                                      QStringLiteral("Member of the mode family given by --mode."),
                                      QStringLiteral("SUB"));
     parser.addOptions({mode, subMode});
-    if (!parser.parse(QStringList(QStringLiteral("morsetool modules")) + arguments)) {
-        std::fprintf(stderr, "morsetool modules: %s\n", qPrintable(parser.errorText()));
-        return EXIT_BAD_INPUT;
-    }
-    if (parser.isSet(help)) {
-        QString text = parser.helpText();
-        // The parser names the executable path; show the command as it is typed.
-        text.replace(
-            0, text.indexOf(QLatin1Char('\n')),
-            QStringLiteral("Usage: morsetool %1 [options]").arg(QStringLiteral("modules")));
-        std::fputs(qPrintable(text), stdout);
-        return EXIT_OK;
-    }
+    const int parsed = CommandLine::Parse(parser, QStringLiteral("modules"), arguments);
+    if (parsed != CommandLine::CONTINUE)
+        return parsed;
     if (!parser.positionalArguments().isEmpty() || (parser.isSet(subMode) && !parser.isSet(mode))) {
         std::fprintf(stderr, "morsetool modules: usage: morsetool modules [--mode MODE "
                              "[--submode SUB]]\n");

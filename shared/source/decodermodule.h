@@ -46,6 +46,16 @@ struct MORSEHANDLER_EXPORT DecoderModule
     ///@}
     char cCharset = 0; ///< field 29, first character: I ITA2, A ASCII, B both
     QString strName;   ///< fields 30 to the end of the line, trimmed; may hold blanks
+
+    /// A mode flag and the mode name that the catalogue's mode tables use for it.
+    struct ModeFlag
+    {
+        const char* name;
+        bool DecoderModule::*flag;
+    };
+    static constexpr int MODE_COUNT = 26;
+    /// The MODE_COUNT mode flags in declaration order.
+    static const ModeFlag* ModeFlags();
 };
 
 } // namespace LanternIT

@@ -91,6 +91,28 @@ TEST_F(SaveFaults, EachFailureEpisodeIsTracedOnce)
     EXPECT_TRUE(trace.lines.first().contains(dir.path())) << trace.lines.first().toStdString();
 }
 
+TEST_F(SaveFaults, FullDiskLeavesNoHalfWrittenReport)
+{
+    auto* xmlSave = add<values::Value<bool>>(QStringLiteral("/Morse/XmlSave"));
+    startSaving(dir.path());
+    handler->SetMorseXmlSaveToFile_ValuePath(QStringLiteral("/Morse/XmlSave"));
+    const QStringList reports = {QStringLiteral("*.xml*")};
+    setTimestamps(1700000000000000ULL, 1700000001000000ULL);
+    send({0, 1, 3});
+    {
+        FileSizeLimit full(64); // room for the session files, not for a report
+        xmlSave->HasChanged(CHANGE_TRIGGER, nullptr);
+    }
+    EXPECT_TRUE(QDir(dir.path()).entryList(reports, QDir::Files | QDir::Hidden).isEmpty());
+
+    setTimestamps(1700000002000000ULL, 1700000003000000ULL);
+    send({1, 3});
+    xmlSave->HasChanged(CHANGE_TRIGGER, nullptr);
+    const QStringList saved = QDir(dir.path()).entryList(reports, QDir::Files | QDir::Hidden);
+    ASSERT_EQ(saved.size(), 1);
+    EXPECT_TRUE(file(saved.first()).trimmed().endsWith(QStringLiteral("</OrielResultData>")));
+}
+
 TEST_F(SaveFaults, SaveDirectoryUnderARegularFileTakesNoFilesButReceptionGoesOn)
 {
     TraceCapture trace;

@@ -87,6 +87,29 @@ protected:
         LanternIT::DecoderModulesCenter::Instance(modules)->SetFilePath(modules);
     }
 
+    /// Removes @p paths from the tree in a shuffled order, a few @p step calls before each
+    /// removal and some after the last. Notices of the value at @p watched remove further values
+    /// on their way. Some rounds keep values for after the observing object has gone.
+    template <class Step>
+    static void removeWhileWorking(QStringList paths, const QString& watched, std::mt19937& random,
+                                   unsigned seed, Step step)
+    {
+        std::shuffle(paths.begin(), paths.end(), random);
+        RemovingObserver remover(paths, random);
+        find<Value<QString>>(watched)->AddObserver(&remover);
+        const int keep = seed % 3 == 0 ? int(random() % paths.size()) : 0;
+        while (paths.size() > keep) {
+            for (int n = int(random() % 12); n > 0; --n)
+                step();
+            if (paths.size() > keep)
+                values::Tree::Instance()->RemoveValue(paths.takeFirst());
+        }
+        for (int n = 0; n < 6; ++n)
+            step(); // with what is left
+        if (auto* value = find<Value<QString>>(watched))
+            value->DeleteObserver(&remover);
+    }
+
     /// One round of the Morse handler: bind, receive, remove values in a shuffled order while
     /// receiving, destroy; @p seed decides every choice.
     void morseRound(unsigned seed)
@@ -134,23 +157,9 @@ protected:
         handler->StartNewMorseSession();
         handler->SetTimestamp(1700000000000000ULL);
 
-        QStringList pending = MORSE_PATHS;
-        std::shuffle(pending.begin(), pending.end(), random);
-        RemovingObserver remover(pending, random);
-        find<Value<QString>>(MORSE_PATHS[2])->AddObserver(&remover);
-        // Some rounds leave values in the tree for after the handler has gone.
-        const int keep = seed % 3 == 0 ? int(random() % pending.size()) : 0;
         quint64 timestamp = 1700000000000000ULL;
-        while (pending.size() > keep) {
-            for (int step = int(random() % 12); step > 0; --step)
-                morseStep(*handler, random, timestamp);
-            if (pending.size() > keep)
-                values::Tree::Instance()->RemoveValue(pending.takeFirst());
-        }
-        for (int step = 0; step < 6; ++step)
-            morseStep(*handler, random, timestamp); // with what is left
-        if (auto* text = find<Value<QString>>(MORSE_PATHS[2]))
-            text->DeleteObserver(&remover);
+        removeWhileWorking(MORSE_PATHS, MORSE_PATHS[2], random, seed,
+                           [&] { morseStep(*handler, random, timestamp); });
         handler.reset();
         expectNoRegistrationLeft(seed);
         values::Tree::Instance()->Clear();
@@ -236,21 +245,8 @@ protected:
         directory->Enabled(true);
         directory->Init(QStringLiteral("Greek - ITA2"));
 
-        QStringList pending = values::Tree::Instance()->Paths();
-        std::shuffle(pending.begin(), pending.end(), random);
-        RemovingObserver remover(pending, random);
-        find<Value<QString>>(MAPPING_PATHS[3])->AddObserver(&remover);
-        const int keep = seed % 3 == 0 ? int(random() % pending.size()) : 0;
-        while (pending.size() > keep) {
-            for (int step = int(random() % 10); step > 0; --step)
-                mappingStep(*directory, random);
-            if (pending.size() > keep)
-                values::Tree::Instance()->RemoveValue(pending.takeFirst());
-        }
-        for (int step = 0; step < 6; ++step)
-            mappingStep(*directory, random);
-        if (auto* output = find<Value<QString>>(MAPPING_PATHS[3]))
-            output->DeleteObserver(&remover);
+        removeWhileWorking(values::Tree::Instance()->Paths(), MAPPING_PATHS[3], random, seed,
+                           [&] { mappingStep(*directory, random); });
         directory.reset();
         expectNoRegistrationLeft(seed);
         values::Tree::Instance()->Clear();

@@ -4,7 +4,7 @@ BUILD_TYPE ?= RelWithDebInfo
 PREFIX     ?= /usr/local
 JOBS       ?= $(shell nproc)
 CMAKE_ARGS ?=
-# Sanitizer builds run the tests only: benchmarks are not built there.
+# Sanitizer and fuzz builds leave the benchmarks out.
 SANITIZE_ARGS ?= -DCMAKE_DISABLE_FIND_PACKAGE_benchmark=ON $(CMAKE_ARGS)
 
 export TZ := UTC
@@ -45,8 +45,8 @@ bench: build
 
 fuzz: deps
 	@scripts/install-deps.sh --extra
-	CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMORSEHANDLER_FUZZ=ON
-	cmake --build build-fuzz -j $(JOBS)
+	CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMORSEHANDLER_FUZZ=ON $(SANITIZE_ARGS)
+	cmake --build build-fuzz -j $(JOBS) --target fuzzers
 	@scripts/run-fuzzers.sh build-fuzz $${FUZZ_SECONDS:-60}
 
 plots: build

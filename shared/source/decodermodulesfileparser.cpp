@@ -39,6 +39,7 @@ struct Field
 QVector<Field> cutFields(const QString& line)
 {
     QVector<Field> fields;
+    fields.reserve(FIELD_COUNT + 1);
     int begin = 0;
     const int length = line.size();
     for (int i = 0; i <= length; ++i) {
@@ -104,7 +105,7 @@ bool isAccepted(const QString& line, const QVector<Field>& fields)
     return false;
 }
 
-char letterOf(const QString& text)
+char letterOf(const QStringRef& text)
 {
     return !text.isEmpty() && text.at(0).unicode() <= 0xFF ? static_cast<char>(text.at(0).unicode())
                                                            : 0;
@@ -114,7 +115,7 @@ DecoderModule moduleFromLine(const QString& line, const QVector<Field>& fields)
 {
     auto field = [&](int index) {
         const Field& f = fields.at(index);
-        return line.mid(f.begin, f.end - f.begin);
+        return line.midRef(f.begin, f.end - f.begin);
     };
     DecoderModule module;
     module.nModuleNumber = static_cast<qint32>(field(0).toLong(nullptr, 10));

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <complex>
+#include <cstddef>
+#include <vector>
+
+namespace cw {
+
+/// Moves the CW tone to 0 Hz and lowers the sample rate: removes DC, mixes the real input
+/// down with an oscillator at the pitch and decimates through a Kaiser-windowed FIR filter
+/// to roughly 1000 complex samples per second. The output does not depend on how the input
+/// is cut into blocks.
+class BasebandConverter
+{
+public:
+    BasebandConverter(double dSampleRate, double dPitchHz);
+    ~BasebandConverter();
+    BasebandConverter(const BasebandConverter&) = delete;
+    BasebandConverter& operator=(const BasebandConverter&) = delete;
+
+    /// Converts @p nCount samples; appends the baseband samples now complete to @p out.
+    void Process(const float* pSamples, size_t nCount, std::vector<std::complex<float>>& out);
+
+    int Decimation() const { return m_nDecimation; }
+    double OutputRate() const { return m_dSampleRate / m_nDecimation; }
+    /// Delay of the decimating filter, in input samples.
+    int DelayInputSamples() const { return m_nDecimation * FILTER_DELAY; }
+
+    /// Decimation giving roughly 1000 output samples per second at @p dSampleRate.
+    static int DecimationFor(double dSampleRate);
+
+private:
+    static constexpr int FILTER_DELAY = 3;  ///< filter half-length in output samples
+    static constexpr size_t CHUNK = 4096;   ///< input samples converted per inner step
+
+    double m_dSampleRate;
+    int m_nDecimation;
+    void* m_pDcBlocker = nullptr;
+    void* m_pOscillator = nullptr;
+    void* m_pDecimator = nullptr;
+    std::vector<float> m_real;
+    std::vector<std::complex<float>> m_mixed;  ///< mixed samples waiting for decimation
+    size_t m_nPending = 0;
+    std::vector<std::complex<float>> m_decimated;
+};
+
+} // namespace cw

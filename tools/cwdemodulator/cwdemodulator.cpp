@@ -1,0 +1,219 @@
+#include "tools/cwdemodulator/cwdemodulator.h"
+
+#include "tools/cwdemodulator/basebandconverter.h"
+#include "tools/cwdemodulator/cwspeedestimator.h"
+#include "tools/cwdemodulator/envelopedetector.h"
+#include "tools/cwdemodulator/pitchdetector.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace cw {
+
+namespace {
+
+constexpr double PITCH_HISTORY_SEC = 2.5;  ///< audio kept while the pitch is searched
+/// A peak this clear is still taken when the input ends before a clearly better one.
+constexpr double WEAK_PEAK_RATIO = 4.0;
+constexpr double ACQUISITION_MIN_SEC = 2.0;
+constexpr double ACQUISITION_INTERVAL_SEC = 1.0;
+constexpr double ACQUISITION_MAX_SEC = 8.0;
+constexpr int ACQUISITION_MARKS = 6;
+constexpr int FINAL_ACQUISITION_MARKS = 2;
+/// The matched filter is resized when the element length moved this far from it.
+constexpr double LENGTH_TOLERANCE = 0.12;
+constexpr double SECONDS_PER_UNIT_AT_1_WPM = 1.2;
+
+} // namespace
+
+bool CwDemodulator::IsUsableSampleRate(double dSampleRate)
+{
+    return dSampleRate >= 4000.0 && dSampleRate <= 768000.0;
+}
+
+CwDemodulator::CwDemodulator(const Settings& settings) : m_settings(settings)
+{
+    m_nDecimation = BasebandConverter::DecimationFor(settings.dSampleRate);
+    m_dBasebandRate = settings.dSampleRate / m_nDecimation;
+    const double maxWpm = std::max(settings.dMinWpm, settings.dMaxWpm);
+    m_dMinUnit = SECONDS_PER_UNIT_AT_1_WPM / maxWpm * m_dBasebandRate;
+    m_dMaxUnit = SECONDS_PER_UNIT_AT_1_WPM / std::max(1.0, settings.dMinWpm) * m_dBasebandRate;
+
+    CwTimingTracker::Settings trackerSettings;
+    trackerSettings.dMinUnit = m_dMinUnit;
+    trackerSettings.dMaxUnit = m_dMaxUnit;
+    trackerSettings.dLineSilence = settings.dLineSilenceSec * m_dBasebandRate;
+    m_pTracker = std::make_unique<CwTimingTracker>(
+        trackerSettings, static_cast<CwTimingTracker::IListener*>(this));
+    m_pEnvelope = std::make_unique<EnvelopeDetector>(int(std::ceil(m_dMaxUnit)));
+    m_pEstimator = std::make_unique<CwSpeedEstimator>(m_dMinUnit, m_dMaxUnit);
+    m_acquisition.reserve(size_t(ACQUISITION_MAX_SEC * m_dBasebandRate) + 1);
+
+    if (settings.dPitchHz > 0.0) {
+        lockPitch(settings.dPitchHz);
+    } else {
+        m_pPitchDetector = std::make_unique<PitchDetector>(
+            settings.dSampleRate, settings.dMinPitchHz,
+            std::min(settings.dMaxPitchHz, settings.dSampleRate * 0.45));
+        m_pitchRing.assign(size_t(PITCH_HISTORY_SEC * settings.dSampleRate), 0.0f);
+    }
+}
+
+CwDemodulator::~CwDemodulator() = default;
+
+double CwDemodulator::Wpm() const
+{
+    if (m_dTrackedUnit <= 0.0)
+        return 0.0;
+    return SECONDS_PER_UNIT_AT_1_WPM / (m_dTrackedUnit / m_dBasebandRate);
+}
+
+void CwDemodulator::Process(const float* pSamples, size_t nCount)
+{
+    while (nCount > 0 && m_phase == Phase::SearchingPitch) {
+        // Feed the pitch search up to its next decision point, keeping the recent audio.
+        const size_t hop = m_pPitchDetector->HopSize();
+        const size_t take = std::min(nCount, hop - size_t(m_nInput % qint64(hop)));
+        m_pPitchDetector->Add(pSamples, take);
+        for (size_t i = 0; i < take; ++i) {
+            const size_t capacity = m_pitchRing.size();
+            m_pitchRing[(m_nPitchRingStart + m_nPitchRingSize) % capacity] = pSamples[i];
+            if (m_nPitchRingSize < capacity)
+                ++m_nPitchRingSize;
+            else
+                m_nPitchRingStart = (m_nPitchRingStart + 1) % capacity;
+        }
+        m_nInput += qint64(take);
+        pSamples += take;
+        nCount -= take;
+        if (m_nInput % qint64(hop) == 0 && m_pPitchDetector->HasPitch())
+            lockPitch(m_pPitchDetector->Pitch());
+    }
+    if (nCount > 0) {
+        m_nInput += qint64(nCount);
+        convert(pSamples, nCount);
+    }
+}
+
+void CwDemodulator::Finish()
+{
+    if (m_phase == Phase::SearchingPitch && m_pPitchDetector->Pitch() > 0.0 &&
+        m_pPitchDetector->PeakRatio() >= WEAK_PEAK_RATIO)
+        lockPitch(m_pPitchDetector->Pitch());
+    if (m_phase == Phase::AcquiringSpeed)
+        tryAcquire(true);
+    if (m_phase == Phase::Tracking)
+        m_pTracker->Finish();
+}
+
+bool CwDemodulator::TakeSymbol(CwSymbol& symbol)
+{
+    if (m_symbols.empty())
+        return false;
+    symbol = m_symbols.front();
+    m_symbols.pop_front();
+    return true;
+}
+
+void CwDemodulator::lockPitch(double dPitch)
+{
+    m_dPitch = dPitch;
+    m_pConverter = std::make_unique<BasebandConverter>(m_settings.dSampleRate, dPitch);
+    m_phase = Phase::AcquiringSpeed;
+    m_nConverterOrigin = m_nInput - qint64(m_nPitchRingSize);
+    // Replay the audio held during the search, oldest first.
+    const size_t capacity = m_pitchRing.size();
+    const size_t firstPart = std::min(m_nPitchRingSize, capacity - m_nPitchRingStart);
+    if (m_nPitchRingSize > 0) {
+        convert(m_pitchRing.data() + m_nPitchRingStart, firstPart);
+        convert(m_pitchRing.data(), m_nPitchRingSize - firstPart);
+    }
+    m_pitchRing = std::vector<float>();
+    m_nPitchRingSize = 0;
+    m_pPitchDetector.reset();
+}
+
+void CwDemodulator::convert(const float* pSamples, size_t nCount)
+{
+    m_baseband.clear();
+    m_pConverter->Process(pSamples, nCount, m_baseband);
+    m_nBaseband += qint64(m_baseband.size());
+    feed(m_baseband.data(), m_baseband.size());
+}
+
+void CwDemodulator::feed(const std::complex<float>* pSamples, size_t nCount)
+{
+    const size_t minimum = size_t(ACQUISITION_MIN_SEC * m_dBasebandRate);
+    const size_t interval = size_t(ACQUISITION_INTERVAL_SEC * m_dBasebandRate);
+    for (size_t i = 0; i < nCount; ++i) {
+        if (m_phase == Phase::Tracking) {
+            track(pSamples[i]);
+            continue;
+        }
+        m_acquisition.push_back(pSamples[i]);
+        if (++m_nSinceAttempt >= interval && m_acquisition.size() >= minimum) {
+            m_nSinceAttempt = 0;
+            tryAcquire(false);
+        }
+    }
+}
+
+void CwDemodulator::tryAcquire(bool bFinal)
+{
+    const CwSpeedEstimator::Result result = m_pEstimator->Estimate(
+        m_acquisition.data(), m_acquisition.size(),
+        bFinal ? FINAL_ACQUISITION_MARKS : ACQUISITION_MARKS);
+    if (!result.bFound) {
+        const size_t maximum = size_t(ACQUISITION_MAX_SEC * m_dBasebandRate);
+        const size_t interval = size_t(ACQUISITION_INTERVAL_SEC * m_dBasebandRate);
+        if (!bFinal && m_acquisition.size() + interval > maximum) {
+            // Nothing decodable in the oldest second: let it go.
+            m_acquisition.erase(m_acquisition.begin(),
+                                m_acquisition.begin() + std::ptrdiff_t(interval));
+            m_nAcquisitionStart += qint64(interval);
+        }
+        return;
+    }
+
+    m_dTrackedUnit = result.dUnit;
+    m_pEnvelope->Reset();
+    m_pEnvelope->SetLength(int(std::lround(result.dUnit)));
+    m_pTracker->Start(result.dUnit, result.fMarkLevel, result.fSpaceLevel, m_nAcquisitionStart);
+    m_phase = Phase::Tracking;
+    std::vector<std::complex<float>> held;
+    held.swap(m_acquisition);
+    m_acquisition.reserve(held.capacity());
+    feed(held.data(), held.size());
+    if (bFinal && m_phase == Phase::AcquiringSpeed && !m_acquisition.empty())
+        tryAcquire(true);
+}
+
+void CwDemodulator::track(std::complex<float> sample)
+{
+    m_pTracker->Push(m_pEnvelope->Push(sample));
+    const double unit = m_pTracker->Unit();
+    m_dTrackedUnit = unit;
+    if (std::abs(unit / m_pEnvelope->Length() - 1.0) > LENGTH_TOLERANCE)
+        m_pEnvelope->SetLength(int(std::lround(unit)));
+    if (m_pTracker->LineEnded()) {
+        // Silence: the next transmission may come at another speed and level.
+        m_phase = Phase::AcquiringSpeed;
+        m_acquisition.clear();
+        m_nAcquisitionStart = m_pTracker->Position();
+        m_nSinceAttempt = 0;
+    }
+}
+
+void CwDemodulator::OnSymbol(int nCode, qint64 nPosition)
+{
+    // The envelope at baseband index t covers the samples up to t; an edge crossing half
+    // height there happened at the middle of the averaging window.
+    const double centre = double(nPosition) - 0.5 * double(m_pEnvelope->Length() - 1);
+    qint64 position = m_nConverterOrigin + qint64(std::llround(centre * m_nDecimation)) +
+                      m_nDecimation - 1 - m_pConverter->DelayInputSamples();
+    position = std::max({position, m_nLastSymbolPosition, qint64(0)});
+    m_nLastSymbolPosition = position;
+    m_symbols.push_back({nCode, position});
+}
+
+} // namespace cw

@@ -1,0 +1,270 @@
+#include "tools/cwdemodulator/cwtimingtracker.h"
+
+#include "tools/cwdemodulator/cwsymbol.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+namespace cw {
+
+namespace {
+
+// Decision points, in element lengths (units). Hand-sent timing with 20 % jitter keeps
+// dots below 1.2, dashes above 2.4, character gaps within 2.4..3.6 and word gaps above 5.6.
+double envOr(const char* n, double d) { const char* v = std::getenv(n); return v ? std::atof(v) : d; }
+const double GLITCH_UNITS = envOr("CW_GLITCH", 0.3);
+constexpr double SHORT_UNITS = 0.5;      ///< shorter dots and pauses are reported
+constexpr double DASH_UNITS = 2.0;       ///< marks from here on are dashes
+constexpr double TOO_LONG_UNITS = 5.0;   ///< longer dashes are reported
+constexpr double CHARACTER_UNITS = 2.0;  ///< silence that ends a character
+constexpr double WORD_UNITS = 5.0;       ///< silence that ends a word
+const float HIGH_THRESHOLD = envOr("CW_ON", 0.55);
+const float LOW_THRESHOLD = envOr("CW_OFF", 0.45);
+const float PEAK_LEVEL = envOr("CW_PEAK", 0.75);   ///< a mark must reach this share of the span
+const float DIP_LEVEL = envOr("CW_DIP", 0.3);     ///< a gap must fall below this share
+const double LEVEL_OVERRIDE_UNITS = 1.5; ///< a change lasting this long counts anyway
+constexpr float MARK_WEIGHT = 0.25f;     ///< share of each mark's peak in the mark level
+const double MARK_UNIT_WEIGHT = envOr("CW_MW", 0.12);
+const double GAP_UNIT_WEIGHT = envOr("CW_GW", 0.06);
+constexpr double CLUSTER_RATIO = 1.8;    ///< marks this far apart belong to two clusters
+constexpr double CLUSTER_CORRECTION = 0.3;
+
+} // namespace
+
+CwTimingTracker::CwTimingTracker(const Settings& settings, IListener* pListener)
+    : m_settings(settings), m_pListener(pListener)
+{
+    // Long enough for the longest dash that still counts as one.
+    size_t size = 64;
+    while (double(size) < (TOO_LONG_UNITS + 1.0) * settings.dMaxUnit && size < (1u << 20))
+        size *= 2;
+    m_history.assign(size, 0.0f);
+    m_nHistoryMask = size - 1;
+}
+
+void CwTimingTracker::Start(double dUnit, float fMarkLevel, float fSpaceLevel, qint64 nPosition)
+{
+    m_dUnit = std::clamp(dUnit, m_settings.dMinUnit, m_settings.dMaxUnit);
+    m_fMark = fMarkLevel;
+    m_fSpace = std::min(fSpaceLevel, fMarkLevel);
+    m_nPosition = nPosition;
+    m_bRaw = false;
+    m_bOn = false;
+    m_nRunStart = nPosition;
+    m_nPendingEdge = -1;
+    m_fExtreme = 0.0f;
+    m_fPeak = 0.0f;
+    m_bHaveMark = false;
+    m_bCharOpen = false;
+    m_bWordOpen = false;
+    m_bLineOpen = false;
+    m_bLineEnded = false;
+    m_nRecentCount = 0;
+    m_nRecentNext = 0;
+}
+
+void CwTimingTracker::Push(float fEnvelope)
+{
+    const qint64 n = m_nPosition++;
+    m_history[size_t(n) & m_nHistoryMask] = fEnvelope;
+    const float span = std::max(m_fMark - m_fSpace, 1e-12f);
+    const bool raw = fEnvelope > m_fSpace + span * (m_bRaw ? LOW_THRESHOLD : HIGH_THRESHOLD);
+    if (raw != m_bRaw) {
+        m_bRaw = raw;
+        m_nPendingEdge = raw == m_bOn ? -1 : n;
+        m_fExtreme = fEnvelope;
+    }
+    if (m_nPendingEdge >= 0)
+        m_fExtreme = m_bOn ? std::min(m_fExtreme, fEnvelope) : std::max(m_fExtreme, fEnvelope);
+    if (m_bOn) {
+        m_fPeak = std::max(m_fPeak, fEnvelope);
+    } else if (m_settings.bAdapt && !raw && m_nPendingEdge < 0 &&
+               double(n - m_nRunStart) > SHORT_UNITS * m_dUnit) {
+        // Noise level from the settled part of gaps, averaged over about four elements.
+        m_fSpace += (fEnvelope - m_fSpace) / float(4.0 * m_dUnit);
+    }
+
+    if (m_nPendingEdge >= 0) {
+        // A change counts once it lasted a third of an element and went deep enough: a
+        // mark must rise well above the threshold, a gap must fall close to the noise.
+        // Durations still come from the threshold crossings.
+        const double lasted = double(n + 1 - m_nPendingEdge);
+        const bool deepEnough = m_bOn ? m_fExtreme <= m_fSpace + span * DIP_LEVEL
+                                      : m_fExtreme >= m_fSpace + span * PEAK_LEVEL;
+        if (lasted >= std::max(1.0, GLITCH_UNITS * m_dUnit) &&
+            (deepEnough || lasted >= LEVEL_OVERRIDE_UNITS * m_dUnit)) {
+            const qint64 edge = m_nPendingEdge;
+            m_nPendingEdge = -1;
+            confirmEdge(edge);
+        }
+    }
+    if (!m_bOn)
+        checkGap(m_nPendingEdge >= 0 ? m_nPendingEdge : n + 1);
+}
+
+void CwTimingTracker::Finish()
+{
+    if (m_bOn)
+        endMark(m_nPosition);
+    const qint64 end = m_nPosition;
+    if (m_bCharOpen)
+        deliver(CwSymbol::END_OF_CHARACTER, end);
+    if (m_bCharOpen || m_bWordOpen)
+        deliver(CwSymbol::END_OF_WORD, end);
+    if (m_bLineOpen)
+        deliver(CwSymbol::END_OF_LINE, end);
+    m_bCharOpen = m_bWordOpen = m_bLineOpen = false;
+}
+
+void CwTimingTracker::confirmEdge(qint64 nEdge)
+{
+    if (m_bOn)
+        endMark(nEdge);
+    else
+        startMark(nEdge);
+}
+
+void CwTimingTracker::startMark(qint64 nEdge)
+{
+    checkGap(nEdge);
+    const qint64 gap = nEdge - m_nRunStart;
+    if (m_bHaveMark) {
+        const double units = double(gap) / m_dUnit;
+        if (m_bCharOpen) {
+            if (units < SHORT_UNITS)
+                deliver(CwSymbol::PAUSE_TOO_SHORT, nEdge);
+            adaptUnit(double(gap), GAP_UNIT_WEIGHT);
+        } else if (units < WORD_UNITS) {
+            adaptUnit(double(gap) / 3.0, GAP_UNIT_WEIGHT);
+        }
+        if (m_pListener)
+            m_pListener->OnRun({false, m_nRunStart, gap, 0.0f, 0.0f});
+    }
+    m_bOn = true;
+    m_nRunStart = nEdge;
+    m_fPeak = m_fExtreme;
+}
+
+void CwTimingTracker::endMark(qint64 nEdge)
+{
+    const qint64 length = nEdge - m_nRunStart;
+    const double units = double(length) / m_dUnit;
+    if (units < DASH_UNITS) {
+        if (units < SHORT_UNITS)
+            deliver(CwSymbol::DOT_TOO_SHORT, nEdge);
+        deliver(CwSymbol::DOT, nEdge);
+        if (units >= SHORT_UNITS)
+            adaptUnit(double(length), MARK_UNIT_WEIGHT);
+    } else {
+        if (units > TOO_LONG_UNITS)
+            deliver(CwSymbol::DASH_TOO_LONG, nEdge);
+        deliver(CwSymbol::DASH, nEdge);
+        if (units <= TOO_LONG_UNITS)
+            adaptUnit(double(length) / 3.0, MARK_UNIT_WEIGHT);
+    }
+    // The level of a mark is read from a dash's steady middle, where the matched filter
+    // covers key-down only; peaks would overstate it by the noise.
+    const float level = units >= DASH_UNITS ? interiorMean(m_nRunStart, nEdge) : 0.0f;
+    if (m_settings.bAdapt && level > 0.0f)
+        m_fMark += MARK_WEIGHT * (level - m_fMark);
+    if (m_pListener)
+        m_pListener->OnRun({true, m_nRunStart, length, m_fPeak, level});
+    rememberMark(length);
+    if (std::getenv("CW_TRACE")) std::fprintf(stderr, "mark %lld len %.2fu M %.3f N %.3f u %.1f lvl %.3f peak %.3f\n", (long long)m_nRunStart, units, m_fMark, m_fSpace, m_dUnit, level, m_fPeak);
+    m_bOn = false;
+    m_bHaveMark = true;
+    m_bCharOpen = true;
+    m_bWordOpen = false;
+    m_bLineOpen = true;
+    m_nRunStart = nEdge;
+}
+
+void CwTimingTracker::checkGap(qint64 nGapEnd)
+{
+    const double units = double(nGapEnd - m_nRunStart) / m_dUnit;
+    if (m_bCharOpen && units >= CHARACTER_UNITS) {
+        deliver(CwSymbol::END_OF_CHARACTER, m_nRunStart);
+        m_bCharOpen = false;
+        m_bWordOpen = true;
+    }
+    if (m_bWordOpen && units >= WORD_UNITS) {
+        deliver(CwSymbol::END_OF_WORD, m_nRunStart);
+        m_bWordOpen = false;
+    }
+    if (m_bLineOpen && double(nGapEnd - m_nRunStart) >= m_settings.dLineSilence) {
+        m_bLineOpen = false;
+        m_bLineEnded = true;
+        deliver(CwSymbol::END_OF_LINE, nGapEnd);
+    }
+}
+
+void CwTimingTracker::adaptUnit(double dObserved, double dWeight)
+{
+    // Outliers (noise-damaged elements) say little about the speed; the clustering of
+    // recent marks catches real speed changes.
+    const double ratio = dObserved / m_dUnit;
+    if (!m_settings.bAdapt || ratio < 0.6 || ratio > 1.6)
+        return;
+    m_dUnit += dWeight * (dObserved - m_dUnit);
+    m_dUnit = std::clamp(m_dUnit, m_settings.dMinUnit, m_settings.dMaxUnit);
+}
+
+void CwTimingTracker::rememberMark(qint64 nLength)
+{
+    m_recentMarks[size_t(m_nRecentNext)] = nLength;
+    m_nRecentNext = (m_nRecentNext + 1) % int(m_recentMarks.size());
+    m_nRecentCount = std::min(m_nRecentCount + 1, int(m_recentMarks.size()));
+    if (!m_settings.bAdapt || m_nRecentCount < 4)
+        return;
+
+    // When the recent marks fall into a short and a long cluster, their lengths tell the
+    // element length directly; a large disagreement means the speed changed.
+    std::array<qint64, 8> sorted = m_recentMarks;
+    std::sort(sorted.begin(), sorted.begin() + m_nRecentCount);
+    int split = 0;
+    double widest = 0.0;
+    for (int i = 1; i < m_nRecentCount; ++i) {
+        const double ratio = double(sorted[size_t(i)]) / double(std::max<qint64>(1, sorted[size_t(i - 1)]));
+        if (ratio > widest) {
+            widest = ratio;
+            split = i;
+        }
+    }
+    if (widest < CLUSTER_RATIO)
+        return;
+    double shortSum = 0.0;
+    double longSum = 0.0;
+    for (int i = 0; i < m_nRecentCount; ++i)
+        (i < split ? shortSum : longSum) += double(sorted[size_t(i)]);
+    const double shortMean = shortSum / split;
+    const double longMean = longSum / (m_nRecentCount - split);
+    if (split < 2 || m_nRecentCount - split < 2 || longMean < 2.2 * shortMean ||
+        longMean > 4.5 * shortMean)
+        return;
+    const double clustered = (shortSum + longSum / 3.0) / m_nRecentCount;
+    if (std::abs(clustered / m_dUnit - 1.0) > CLUSTER_CORRECTION)
+        m_dUnit = std::clamp(clustered, m_settings.dMinUnit, m_settings.dMaxUnit);
+}
+
+float CwTimingTracker::interiorMean(qint64 nStart, qint64 nEnd) const
+{
+    const qint64 margin = qint64(std::ceil(0.6 * m_dUnit));
+    const qint64 first = std::max(nStart + margin, m_nPosition - qint64(m_history.size()));
+    const qint64 last = nEnd - margin;
+    if (last <= first)
+        return 0.0f;
+    double sum = 0.0;
+    for (qint64 i = first; i < last; ++i)
+        sum += m_history[size_t(i) & m_nHistoryMask];
+    return float(sum / double(last - first));
+}
+
+void CwTimingTracker::deliver(int nCode, qint64 nPosition)
+{
+    if (m_pListener)
+        m_pListener->OnSymbol(nCode, nPosition);
+}
+
+} // namespace cw

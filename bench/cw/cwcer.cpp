@@ -112,7 +112,8 @@ int main(int argc, char* argv[])
                     if (!decoded.isEmpty() && decoded[0] == text[0])
                         ++firstRight;
                     if (verbose && distance > 0)
-                        std::fprintf(stderr, "%g wpm %g dB: '%s' -> '%s'\n", wpm, snr,
+                        std::fprintf(stderr, "%g wpm %g dB (pitch %g, seed %u): '%s' -> '%s'\n",
+                                     wpm, snr, settings.dPitchHz, settings.uSeed,
                                      qPrintable(text), qPrintable(decoded));
                     if (withPeer) {
                         const QString peer = cwbench::normalized(

@@ -1,12 +1,14 @@
 #include "tools/cwdemodulator/cwdemodulator.h"
 
 #include "tools/cwdemodulator/basebandconverter.h"
+#include "tools/cwdemodulator/carrierreference.h"
 #include "tools/cwdemodulator/cwspeedestimator.h"
 #include "tools/cwdemodulator/envelopedetector.h"
 #include "tools/cwdemodulator/pitchdetector.h"
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 
 namespace cw {
 
@@ -15,7 +17,7 @@ namespace {
 constexpr double PITCH_HISTORY_SEC = 2.5;  ///< audio kept while the pitch is searched
 /// A peak this clear is still taken when the input ends before a clearly better one.
 constexpr double WEAK_PEAK_RATIO = 4.0;
-constexpr double ACQUISITION_MIN_SEC = 2.0;
+constexpr double ACQUISITION_MIN_SEC = 3.0;
 constexpr double ACQUISITION_INTERVAL_SEC = 1.0;
 constexpr double ACQUISITION_MAX_SEC = 8.0;
 constexpr int ACQUISITION_MARKS = 6;
@@ -23,6 +25,15 @@ constexpr int FINAL_ACQUISITION_MARKS = 2;
 /// The matched filter is resized when the element length moved this far from it.
 constexpr double LENGTH_TOLERANCE = 0.12;
 constexpr double SECONDS_PER_UNIT_AT_1_WPM = 1.2;
+
+/// The matched filter spans a little less than an element, so that hand-sent elements and
+/// gaps shorter than the nominal unit still stand out.
+const double FILTER_SHARE = std::getenv("CW_K") ? std::atof(std::getenv("CW_K")) : 0.85;
+
+int filterLength(double dUnit)
+{
+    return std::max(1, int(std::lround(FILTER_SHARE * dUnit)));
+}
 
 } // namespace
 
@@ -47,6 +58,7 @@ CwDemodulator::CwDemodulator(const Settings& settings) : m_settings(settings)
         trackerSettings, static_cast<CwTimingTracker::IListener*>(this));
     m_pEnvelope = std::make_unique<EnvelopeDetector>(int(std::ceil(m_dMaxUnit)));
     m_pEstimator = std::make_unique<CwSpeedEstimator>(m_dMinUnit, m_dMaxUnit);
+    m_pCarrier = std::make_unique<CarrierReference>(m_dBasebandRate);
     m_acquisition.reserve(size_t(ACQUISITION_MAX_SEC * m_dBasebandRate) + 1);
 
     if (settings.dPitchHz > 0.0) {
@@ -176,9 +188,14 @@ void CwDemodulator::tryAcquire(bool bFinal)
     }
 
     m_dTrackedUnit = result.dUnit;
+    const int length = filterLength(result.dUnit);
+    m_bCoherent = m_pCarrier->Learn(m_acquisition.data(), m_acquisition.size(), length,
+                                    0.5f * (result.fMarkLevel + result.fSpaceLevel));
     m_pEnvelope->Reset();
-    m_pEnvelope->SetLength(int(std::lround(result.dUnit)));
-    m_pTracker->Start(result.dUnit, result.fMarkLevel, result.fSpaceLevel, m_nAcquisitionStart);
+    m_pEnvelope->SetLength(length);
+    // In phase, the noise averages to zero; in magnitude, to the space level found.
+    m_pTracker->Start(result.dUnit, result.fMarkLevel, m_bCoherent ? 0.0f : result.fSpaceLevel,
+                      m_nAcquisitionStart, m_bCoherent);
     m_phase = Phase::Tracking;
     std::vector<std::complex<float>> held;
     held.swap(m_acquisition);
@@ -190,11 +207,15 @@ void CwDemodulator::tryAcquire(bool bFinal)
 
 void CwDemodulator::track(std::complex<float> sample)
 {
-    m_pTracker->Push(m_pEnvelope->Push(sample));
+    const std::complex<float> average = m_pEnvelope->PushAverage(m_pCarrier->Derotate(sample));
+    m_pTracker->Push(m_bCoherent ? m_pCarrier->Project(average) : std::abs(average));
+    if (m_bCoherent && m_pTracker->IsKeyDown())
+        m_pCarrier->Update(average);
     const double unit = m_pTracker->Unit();
     m_dTrackedUnit = unit;
-    if (std::abs(unit / m_pEnvelope->Length() - 1.0) > LENGTH_TOLERANCE)
-        m_pEnvelope->SetLength(int(std::lround(unit)));
+    const int length = filterLength(unit);
+    if (std::abs(double(length) / m_pEnvelope->Length() - 1.0) > LENGTH_TOLERANCE)
+        m_pEnvelope->SetLength(length);
     if (m_pTracker->LineEnded()) {
         // Silence: the next transmission may come at another speed and level.
         m_phase = Phase::AcquiringSpeed;

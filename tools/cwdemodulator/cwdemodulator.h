@@ -12,6 +12,7 @@
 namespace cw {
 
 class BasebandConverter;
+class CarrierReference;
 class CwSpeedEstimator;
 class EnvelopeDetector;
 class PitchDetector;
@@ -57,6 +58,8 @@ public:
     double Pitch() const { return m_dPitch; }
     /// The latest speed estimate (words per minute); 0 before the first transmission.
     double Wpm() const;
+    /// True while the tone is steady enough to be detected coherently.
+    bool IsCoherent() const { return m_bCoherent; }
     /// Input samples consumed so far.
     qint64 SamplesProcessed() const { return m_nInput; }
 
@@ -99,6 +102,8 @@ private:
     qint64 m_nAcquisitionStart = 0;   ///< baseband index of m_acquisition[0]
     size_t m_nSinceAttempt = 0;
 
+    std::unique_ptr<CarrierReference> m_pCarrier;
+    bool m_bCoherent = false;         ///< the tone is steady: decide on its in-phase part
     std::unique_ptr<EnvelopeDetector> m_pEnvelope;
     std::unique_ptr<CwTimingTracker> m_pTracker;
     double m_dTrackedUnit = 0.0;

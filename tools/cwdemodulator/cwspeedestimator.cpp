@@ -5,22 +5,18 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 
 namespace cw {
 
 namespace {
 
 constexpr double CANDIDATE_STEP = 1.12;
-constexpr double MAX_ITEM_COST = 1.0;
+constexpr double PRIOR_MISFIT = 1.5;
 /// Extra misfit for a window whose marks are all of one kind: "EEE" also fits as "TTT" at a
 /// third of the speed, and mixed text is far more likely.
 constexpr double ONE_KIND_PENALTY = 0.05;
-
-double squaredLog(double ratio)
-{
-    const double l = std::log(std::max(ratio, 1e-9));
-    return l * l;
-}
 
 /// Collects the runs of a trial, with their misfit against Morse timing.
 class TrialListener : public CwTimingTracker::IListener
@@ -34,14 +30,13 @@ public:
         if (run.bMark) {
             ++nMarks;
             (units < 2.0 ? nDots : nDashes) += 1;
-            cost += std::min(MAX_ITEM_COST, std::min(squaredLog(units), squaredLog(units / 3.0)));
+            cost += CwTimingTracker::Misfit(true, units);
             ++items;
             if (run.fLevel > 0.0f)
                 peaks.push_back(run.fLevel);
             observations.push_back(units < 2.0 ? double(run.nLength) : double(run.nLength) / 3.0);
         } else if (units < 10.0) {
-            cost += std::min(MAX_ITEM_COST, std::min({squaredLog(units), squaredLog(units / 3.0),
-                                                      squaredLog(units / 7.0)}));
+            cost += CwTimingTracker::Misfit(false, units);
             ++items;
             if (units < 2.0)
                 observations.push_back(double(run.nLength));
@@ -101,6 +96,7 @@ CwSpeedEstimator::Result CwSpeedEstimator::Estimate(const std::complex<float>* p
     best.dCost = 1e9;
     for (double unit = m_dMinUnit; unit <= m_dMaxUnit * 1.001; unit *= CANDIDATE_STEP) {
         const Result trial = tryUnit(pSamples, nCount, unit);
+        if (std::getenv("CW_EST")) std::fprintf(stderr, "est n=%zu u=%.1f cost=%.3f marks=%d\n", nCount, unit, trial.dCost, trial.nMarks);
         if (trial.nMarks >= nMinMarks && trial.dCost < best.dCost)
             best = trial;
     }
@@ -148,7 +144,9 @@ CwSpeedEstimator::Result CwSpeedEstimator::tryUnit(const std::complex<float>* pS
     result.fMarkLevel = mark;
     if (listener.items == 0)
         return result;
-    result.dCost = listener.cost / listener.items;
+    // The prior misfit keeps a handful of runs that happen to fit from beating a long,
+    // slightly noisier record.
+    result.dCost = (listener.cost + PRIOR_MISFIT) / listener.items;
     if (listener.nDots == 0 || listener.nDashes == 0)
         result.dCost += ONE_KIND_PENALTY;
     if (!listener.peaks.empty()) {

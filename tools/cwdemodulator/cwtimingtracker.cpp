@@ -14,22 +14,39 @@ namespace {
 // Decision points, in element lengths (units). Hand-sent timing with 20 % jitter keeps
 // dots below 1.2, dashes above 2.4, character gaps within 2.4..3.6 and word gaps above 5.6.
 double envOr(const char* n, double d) { const char* v = std::getenv(n); return v ? std::atof(v) : d; }
-const double GLITCH_UNITS = envOr("CW_GLITCH", 0.3);
-constexpr double SHORT_UNITS = 0.5;      ///< shorter dots and pauses are reported
+const double MARK_GLITCH_UNITS = envOr("CW_MGLITCH", 0.5);  ///< shorter marks are noise
+const double GAP_GLITCH_UNITS = envOr("CW_GGLITCH", 0.3);   ///< shorter gaps are noise
+constexpr double SHORT_DOT_UNITS = 0.6;    ///< shorter dots are reported
+constexpr double SHORT_PAUSE_UNITS = 0.45; ///< shorter pauses are reported
+constexpr double SPACE_SETTLE_UNITS = 1.2;
 constexpr double DASH_UNITS = 2.0;       ///< marks from here on are dashes
 constexpr double TOO_LONG_UNITS = 5.0;   ///< longer dashes are reported
 constexpr double CHARACTER_UNITS = 2.0;  ///< silence that ends a character
-constexpr double WORD_UNITS = 5.0;       ///< silence that ends a word
+constexpr double WORD_UNITS = 4.6;       ///< silence that ends a word
 const float HIGH_THRESHOLD = envOr("CW_ON", 0.55);
 const float LOW_THRESHOLD = envOr("CW_OFF", 0.45);
 const float PEAK_LEVEL = envOr("CW_PEAK", 0.75);   ///< a mark must reach this share of the span
 const float DIP_LEVEL = envOr("CW_DIP", 0.3);     ///< a gap must fall below this share
+const float COHERENT_HIGH = envOr("CWC_ON", 0.5);
+const float COHERENT_LOW = envOr("CWC_OFF", 0.4);
+const float COHERENT_PEAK = envOr("CWC_PEAK", 0.5);
+const float COHERENT_DIP = envOr("CWC_DIP", 0.35);
 const double LEVEL_OVERRIDE_UNITS = 1.5; ///< a change lasting this long counts anyway
 constexpr float MARK_WEIGHT = 0.25f;     ///< share of each mark's peak in the mark level
 const double MARK_UNIT_WEIGHT = envOr("CW_MW", 0.12);
 const double GAP_UNIT_WEIGHT = envOr("CW_GW", 0.06);
-constexpr double CLUSTER_RATIO = 1.8;    ///< marks this far apart belong to two clusters
-constexpr double CLUSTER_CORRECTION = 0.3;
+constexpr double LOG_2 = 0.69314718055994531;
+constexpr double LOG_3 = 1.0986122886681098;
+constexpr double LOG_7 = 1.9459101090932196;
+constexpr double LOG_10 = 2.3025850929940457;
+constexpr int REFIT_MIN_RUNS = 12;
+constexpr double REFIT_REACH = 1.0;    ///< log range searched around the tracked length
+constexpr double REFIT_STEP = 0.04;
+constexpr double REFIT_JUMP = 0.22;    ///< log difference that counts as a speed change
+constexpr double REFIT_GAIN = 0.6;     ///< the new length must cut the misfit by this much
+/// Extra misfit per run when all marks are of one kind: "EEE" also fits as "TTT" at a third
+/// of the speed, and mixed text is far more likely.
+constexpr double ONE_KIND_PENALTY = 0.05;
 
 } // namespace
 
@@ -44,8 +61,15 @@ CwTimingTracker::CwTimingTracker(const Settings& settings, IListener* pListener)
     m_nHistoryMask = size - 1;
 }
 
-void CwTimingTracker::Start(double dUnit, float fMarkLevel, float fSpaceLevel, qint64 nPosition)
+void CwTimingTracker::Start(double dUnit, float fMarkLevel, float fSpaceLevel, qint64 nPosition,
+                            bool bCoherent)
 {
+    // Magnitude noise is skewed upward (Rayleigh), so a mark has to stand out further.
+    m_bCoherent = bCoherent;
+    m_fHigh = bCoherent ? COHERENT_HIGH : HIGH_THRESHOLD;
+    m_fLow = bCoherent ? COHERENT_LOW : LOW_THRESHOLD;
+    m_fPeakShare = bCoherent ? COHERENT_PEAK : PEAK_LEVEL;
+    m_fDipShare = bCoherent ? COHERENT_DIP : DIP_LEVEL;
     m_dUnit = std::clamp(dUnit, m_settings.dMinUnit, m_settings.dMaxUnit);
     m_fMark = fMarkLevel;
     m_fSpace = std::min(fSpaceLevel, fMarkLevel);
@@ -70,7 +94,7 @@ void CwTimingTracker::Push(float fEnvelope)
     const qint64 n = m_nPosition++;
     m_history[size_t(n) & m_nHistoryMask] = fEnvelope;
     const float span = std::max(m_fMark - m_fSpace, 1e-12f);
-    const bool raw = fEnvelope > m_fSpace + span * (m_bRaw ? LOW_THRESHOLD : HIGH_THRESHOLD);
+    const bool raw = fEnvelope > m_fSpace + span * (m_bRaw ? m_fLow : m_fHigh);
     if (raw != m_bRaw) {
         m_bRaw = raw;
         m_nPendingEdge = raw == m_bOn ? -1 : n;
@@ -80,9 +104,11 @@ void CwTimingTracker::Push(float fEnvelope)
         m_fExtreme = m_bOn ? std::min(m_fExtreme, fEnvelope) : std::max(m_fExtreme, fEnvelope);
     if (m_bOn) {
         m_fPeak = std::max(m_fPeak, fEnvelope);
-    } else if (m_settings.bAdapt && !raw && m_nPendingEdge < 0 &&
-               double(n - m_nRunStart) > SHORT_UNITS * m_dUnit) {
-        // Noise level from the settled part of gaps, averaged over about four elements.
+    } else if (m_settings.bAdapt && !m_bCoherent && !raw && m_nPendingEdge < 0 &&
+               double(n - m_nRunStart) > SPACE_SETTLE_UNITS * m_dUnit) {
+        // The magnitude's noise level, from the part of longer gaps where the matched
+        // filter no longer sees the last mark, averaged over about four elements. (In phase,
+        // the noise averages to zero and needs no tracking.)
         m_fSpace += (fEnvelope - m_fSpace) / float(4.0 * m_dUnit);
     }
 
@@ -91,9 +117,10 @@ void CwTimingTracker::Push(float fEnvelope)
         // mark must rise well above the threshold, a gap must fall close to the noise.
         // Durations still come from the threshold crossings.
         const double lasted = double(n + 1 - m_nPendingEdge);
-        const bool deepEnough = m_bOn ? m_fExtreme <= m_fSpace + span * DIP_LEVEL
-                                      : m_fExtreme >= m_fSpace + span * PEAK_LEVEL;
-        if (lasted >= std::max(1.0, GLITCH_UNITS * m_dUnit) &&
+        const bool deepEnough = m_bOn ? m_fExtreme <= m_fSpace + span * m_fDipShare
+                                      : m_fExtreme >= m_fSpace + span * m_fPeakShare;
+        const double glitch = m_bOn ? GAP_GLITCH_UNITS : MARK_GLITCH_UNITS;
+        if (lasted >= std::max(1.0, glitch * m_dUnit) &&
             (deepEnough || lasted >= LEVEL_OVERRIDE_UNITS * m_dUnit)) {
             const qint64 edge = m_nPendingEdge;
             m_nPendingEdge = -1;
@@ -133,12 +160,13 @@ void CwTimingTracker::startMark(qint64 nEdge)
     if (m_bHaveMark) {
         const double units = double(gap) / m_dUnit;
         if (m_bCharOpen) {
-            if (units < SHORT_UNITS)
+            if (units < SHORT_PAUSE_UNITS)
                 deliver(CwSymbol::PAUSE_TOO_SHORT, nEdge);
             adaptUnit(double(gap), GAP_UNIT_WEIGHT);
         } else if (units < WORD_UNITS) {
             adaptUnit(double(gap) / 3.0, GAP_UNIT_WEIGHT);
         }
+        rememberRun(false, gap);
         if (m_pListener)
             m_pListener->OnRun({false, m_nRunStart, gap, 0.0f, 0.0f});
     }
@@ -152,10 +180,10 @@ void CwTimingTracker::endMark(qint64 nEdge)
     const qint64 length = nEdge - m_nRunStart;
     const double units = double(length) / m_dUnit;
     if (units < DASH_UNITS) {
-        if (units < SHORT_UNITS)
+        if (units < SHORT_DOT_UNITS)
             deliver(CwSymbol::DOT_TOO_SHORT, nEdge);
         deliver(CwSymbol::DOT, nEdge);
-        if (units >= SHORT_UNITS)
+        if (units >= SHORT_DOT_UNITS)
             adaptUnit(double(length), MARK_UNIT_WEIGHT);
     } else {
         if (units > TOO_LONG_UNITS)
@@ -171,7 +199,8 @@ void CwTimingTracker::endMark(qint64 nEdge)
         m_fMark += MARK_WEIGHT * (level - m_fMark);
     if (m_pListener)
         m_pListener->OnRun({true, m_nRunStart, length, m_fPeak, level});
-    rememberMark(length);
+    rememberRun(true, length);
+    refitUnit();
     if (std::getenv("CW_TRACE")) std::fprintf(stderr, "mark %lld len %.2fu M %.3f N %.3f u %.1f lvl %.3f peak %.3f\n", (long long)m_nRunStart, units, m_fMark, m_fSpace, m_dUnit, level, m_fPeak);
     m_bOn = false;
     m_bHaveMark = true;
@@ -211,41 +240,69 @@ void CwTimingTracker::adaptUnit(double dObserved, double dWeight)
     m_dUnit = std::clamp(m_dUnit, m_settings.dMinUnit, m_settings.dMaxUnit);
 }
 
-void CwTimingTracker::rememberMark(qint64 nLength)
+double CwTimingTracker::Misfit(bool bMark, double dUnits)
 {
-    m_recentMarks[size_t(m_nRecentNext)] = nLength;
-    m_nRecentNext = (m_nRecentNext + 1) % int(m_recentMarks.size());
-    m_nRecentCount = std::min(m_nRecentCount + 1, int(m_recentMarks.size()));
-    if (!m_settings.bAdapt || m_nRecentCount < 4)
-        return;
+    const double l = std::log(std::max(dUnits, 1e-9));
+    double best = l * l;
+    const double three = l - LOG_3;
+    best = std::min(best, three * three);
+    if (!bMark) {
+        const double seven = l - LOG_7;
+        best = std::min(best, seven * seven);
+    }
+    return std::min(best, 1.0);
+}
 
-    // When the recent marks fall into a short and a long cluster, their lengths tell the
-    // element length directly; a large disagreement means the speed changed.
-    std::array<qint64, 8> sorted = m_recentMarks;
-    std::sort(sorted.begin(), sorted.begin() + m_nRecentCount);
-    int split = 0;
-    double widest = 0.0;
-    for (int i = 1; i < m_nRecentCount; ++i) {
-        const double ratio = double(sorted[size_t(i)]) / double(std::max<qint64>(1, sorted[size_t(i - 1)]));
-        if (ratio > widest) {
-            widest = ratio;
-            split = i;
+void CwTimingTracker::rememberRun(bool bMark, qint64 nLength)
+{
+    m_recent[size_t(m_nRecentNext)] = {bMark, float(std::log(double(std::max<qint64>(1, nLength))))};
+    m_nRecentNext = (m_nRecentNext + 1) % int(m_recent.size());
+    m_nRecentCount = std::min(m_nRecentCount + 1, int(m_recent.size()));
+}
+
+void CwTimingTracker::refitUnit()
+{
+    // The element length that makes the recent marks and gaps fit Morse timing best. When it
+    // fits clearly better than the tracked one and differs a lot, the speed changed (or was
+    // lost): take it at once instead of creeping towards it.
+    if (!m_settings.bAdapt || m_nRecentCount < REFIT_MIN_RUNS)
+        return;
+    auto cost = [&](double logUnit) {
+        double sum = 0.0;
+        int marks = 0;
+        int dots = 0;
+        for (int i = 0; i < m_nRecentCount; ++i) {
+            const RecentRun& run = m_recent[size_t(i)];
+            const double l = double(run.fLogLength) - logUnit;
+            if (!run.bMark && l > LOG_10)
+                continue;  // a pause between words or transmissions
+            double best = std::min(l * l, (l - LOG_3) * (l - LOG_3));
+            if (!run.bMark)
+                best = std::min(best, (l - LOG_7) * (l - LOG_7));
+            sum += std::min(best, 1.0);
+            if (run.bMark) {
+                ++marks;
+                dots += l < LOG_2 ? 1 : 0;
+            }
+        }
+        if (dots == 0 || dots == marks)
+            sum += ONE_KIND_PENALTY * m_nRecentCount;
+        return sum;
+    };
+    const double logUnit = std::log(m_dUnit);
+    const double current = cost(logUnit);
+    double bestLog = logUnit;
+    double best = current;
+    for (double step = -REFIT_REACH; step <= REFIT_REACH; step += REFIT_STEP) {
+        const double candidate = logUnit + step;
+        const double c = cost(candidate);
+        if (c < best) {
+            best = c;
+            bestLog = candidate;
         }
     }
-    if (widest < CLUSTER_RATIO)
-        return;
-    double shortSum = 0.0;
-    double longSum = 0.0;
-    for (int i = 0; i < m_nRecentCount; ++i)
-        (i < split ? shortSum : longSum) += double(sorted[size_t(i)]);
-    const double shortMean = shortSum / split;
-    const double longMean = longSum / (m_nRecentCount - split);
-    if (split < 2 || m_nRecentCount - split < 2 || longMean < 2.2 * shortMean ||
-        longMean > 4.5 * shortMean)
-        return;
-    const double clustered = (shortSum + longSum / 3.0) / m_nRecentCount;
-    if (std::abs(clustered / m_dUnit - 1.0) > CLUSTER_CORRECTION)
-        m_dUnit = std::clamp(clustered, m_settings.dMinUnit, m_settings.dMaxUnit);
+    if (std::abs(bestLog - logUnit) > REFIT_JUMP && best < REFIT_GAIN * current)
+        m_dUnit = std::clamp(std::exp(bestLog), m_settings.dMinUnit, m_settings.dMaxUnit);
 }
 
 float CwTimingTracker::interiorMean(qint64 nStart, qint64 nEnd) const

@@ -45,18 +45,28 @@ public:
     CwTimingTracker(const Settings& settings, IListener* pListener);
 
     /// Begins a transmission at sample @p nPosition with an element length and levels.
-    void Start(double dUnit, float fMarkLevel, float fSpaceLevel, qint64 nPosition);
+    /// @p bCoherent: the envelope is the tone's in-phase part, whose noise is Gaussian
+    /// around zero, rather than a magnitude.
+    void Start(double dUnit, float fMarkLevel, float fSpaceLevel, qint64 nPosition,
+               bool bCoherent = false);
     /// The next envelope sample.
     void Push(float fEnvelope);
     /// The input ended: finishes the mark, character, word and line in progress.
     void Finish();
 
     double Unit() const { return m_dUnit; }
+    /// A mark is in progress (confirmed).
+    bool IsKeyDown() const { return m_bOn; }
     float MarkLevel() const { return m_fMark; }
     float SpaceLevel() const { return m_fSpace; }
     qint64 Position() const { return m_nPosition; }
     /// True once the silence after the last mark has ended the line.
     bool LineEnded() const { return m_bLineEnded; }
+
+    /// How badly a run of @p dUnits element lengths fits Morse timing (marks 1 or 3, gaps
+    /// 1, 3 or 7): the squared log distance to the nearest, at most 1. Shared by the speed
+    /// acquisition so both judge timing alike.
+    static double Misfit(bool bMark, double dUnits);
 
 private:
     void confirmEdge(qint64 nEdge);
@@ -64,7 +74,8 @@ private:
     void startMark(qint64 nEdge);
     void checkGap(qint64 nGapEnd);
     void adaptUnit(double dObserved, double dWeight);
-    void rememberMark(qint64 nLength);
+    void rememberRun(bool bMark, qint64 nLength);
+    void refitUnit();
     float interiorMean(qint64 nStart, qint64 nEnd) const;
     void deliver(int nCode, qint64 nPosition);
 
@@ -74,6 +85,11 @@ private:
     float m_fMark = 1.0f;
     float m_fSpace = 0.0f;
     qint64 m_nPosition = 0;
+    bool m_bCoherent = false;
+    float m_fHigh = 0.5f;   ///< key-down threshold, share of the level span
+    float m_fLow = 0.5f;    ///< key-up threshold
+    float m_fPeakShare = 0.75f;
+    float m_fDipShare = 0.3f;
     bool m_bRaw = false;         ///< envelope above the threshold now
     bool m_bOn = false;          ///< confirmed key-down
     qint64 m_nRunStart = 0;
@@ -87,7 +103,12 @@ private:
     bool m_bLineEnded = false;
     std::vector<float> m_history;  ///< recent envelope samples, ring of power-of-two size
     size_t m_nHistoryMask = 0;
-    std::array<qint64, 8> m_recentMarks{};
+    struct RecentRun
+    {
+        bool bMark;
+        float fLogLength;
+    };
+    std::array<RecentRun, 24> m_recent{};
     int m_nRecentCount = 0;
     int m_nRecentNext = 0;
 };

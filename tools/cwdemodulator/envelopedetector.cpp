@@ -45,7 +45,7 @@ void EnvelopeDetector::recompute()
     m_nSinceRecompute = 0;
 }
 
-float EnvelopeDetector::Push(std::complex<float> sample)
+std::complex<float> EnvelopeDetector::PushAverage(std::complex<float> sample)
 {
     const std::complex<float>& leaving = m_history[(m_nWrite - size_t(m_nLength)) & m_nMask];
     m_sum += std::complex<double>(sample.real(), sample.imag());
@@ -54,9 +54,8 @@ float EnvelopeDetector::Push(std::complex<float> sample)
     m_nWrite = (m_nWrite + 1) & m_nMask;
     if (++m_nSinceRecompute >= RECOMPUTE_INTERVAL)
         recompute();
-    const double re = m_sum.real();
-    const double im = m_sum.imag();
-    return float(std::sqrt(re * re + im * im)) / float(m_nLength);
+    const double scale = 1.0 / double(m_nLength);
+    return std::complex<float>(float(m_sum.real() * scale), float(m_sum.imag() * scale));
 }
 
 } // namespace cw

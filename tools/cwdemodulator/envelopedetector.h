@@ -18,7 +18,9 @@ public:
     void SetLength(int nLength);
     int Length() const { return m_nLength; }
     /// Adds one baseband sample and returns the envelope.
-    float Push(std::complex<float> sample);
+    float Push(std::complex<float> sample) { return std::abs(PushAverage(sample)); }
+    /// Adds one baseband sample and returns the coherent average itself.
+    std::complex<float> PushAverage(std::complex<float> sample);
     /// Forgets the history.
     void Reset();
 

@@ -14,7 +14,7 @@ constexpr double PI = 3.14159265358979323846;
 /// Weight of the newest segment in the running spectrum: about the last eight segments count.
 constexpr float NEW_SEGMENT_WEIGHT = 0.125f;
 /// Segments averaged before a peak may be called clear.
-constexpr int MIN_UPDATES = 3;
+constexpr int MIN_UPDATES = 4;
 
 } // namespace
 
@@ -73,7 +73,8 @@ void PitchDetector::analyseSegment()
         m_pFftIn[i] = m_segment[i] * m_window[i];
     fftwf_execute(static_cast<fftwf_plan>(m_pPlan));
     const fftwf_complex* spectrum = static_cast<const fftwf_complex*>(m_pFftOut);
-    const float weight = m_nUpdates == 0 ? 1.0f : NEW_SEGMENT_WEIGHT;
+    // A plain mean over the first segments, then an exponential one over about the last eight.
+    const float weight = std::max(NEW_SEGMENT_WEIGHT, 1.0f / float(m_nUpdates + 1));
     for (size_t k = m_nMinBin - 1; k <= m_nMaxBin + 1; ++k) {
         const float power = spectrum[k][0] * spectrum[k][0] + spectrum[k][1] * spectrum[k][1];
         m_power[k] += weight * (power - m_power[k]);

@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QRegExp>
 
 #include <sndfile.h>
 
@@ -58,6 +59,17 @@ bool AudioFileReader::Open(const QString& strPath)
     m_nSampleRate = sfInfo.samplerate;
     m_nChannels = sfInfo.channels;
     m_nFrames = sfInfo.frames;
+    // libsndfile quietly reads what is there of a cut-off file; its log tells.
+    char log[4096] = {};
+    sf_command(handle(m_pFile), SFC_GET_LOG_INFO, log, sizeof(log));
+    const QRegExp shortData(QStringLiteral("data\\s*:\\s*(\\d+)\\s*\\(should be (\\d+)\\)"));
+    if (shortData.indexIn(QString::fromLatin1(log)) >= 0 &&
+        shortData.cap(2).toLongLong() < shortData.cap(1).toLongLong()) {
+        m_strError = QStringLiteral("%1: the recording is truncated (%2 of %3 bytes of samples)")
+                         .arg(strPath, shortData.cap(2), shortData.cap(1));
+        Close();
+        return false;
+    }
     if (m_nFrames <= 0) {
         m_strError = QStringLiteral("%1: the recording holds no samples").arg(strPath);
         Close();

@@ -108,6 +108,9 @@ bool AudioFileWriter::Commit()
         Abort();
         return false;
     }
+    // The reservation was private to us; the finished recording is an ordinary file.
+    QFile::setPermissions(m_strPath, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                         QFileDevice::ReadGroup | QFileDevice::ReadOther);
     m_strTemporary.clear();
     return true;
 }

@@ -105,7 +105,7 @@ CwSpeedEstimator::Result CwSpeedEstimator::Estimate(const std::complex<float>* p
     // Settle the element length on the median of what the best trial's elements say.
     const Result refined = tryUnit(pSamples, nCount, best.dUnit);
     Result result = refined.nMarks >= nMinMarks ? refined : best;
-    result.bFound = result.dCost <= MAX_COST;
+    result.bFound = result.dMisfit <= MAX_COST;
     return result;
 }
 
@@ -147,8 +147,11 @@ CwSpeedEstimator::Result CwSpeedEstimator::tryUnit(const std::complex<float>* pS
     // The prior misfit keeps a handful of runs that happen to fit from beating a long,
     // slightly noisier record.
     result.dCost = (listener.cost + PRIOR_MISFIT) / listener.items;
-    if (listener.nDots == 0 || listener.nDashes == 0)
+    result.dMisfit = listener.cost / listener.items;
+    if (listener.nDots == 0 || listener.nDashes == 0) {
         result.dCost += ONE_KIND_PENALTY;
+        result.dMisfit += ONE_KIND_PENALTY;
+    }
     if (!listener.peaks.empty()) {
         auto middle = listener.peaks.begin() + std::ptrdiff_t(listener.peaks.size() / 2);
         std::nth_element(listener.peaks.begin(), middle, listener.peaks.end());

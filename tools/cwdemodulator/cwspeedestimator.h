@@ -20,7 +20,8 @@ public:
         float fMarkLevel = 0.0f;
         float fSpaceLevel = 0.0f;
         int nMarks = 0;
-        double dCost = 0.0;      ///< mean squared log misfit of the timing; lower is better
+        double dCost = 0.0;      ///< misfit used to rank trials (favours longer records)
+        double dMisfit = 0.0;    ///< mean squared log misfit of the timing
     };
 
     CwSpeedEstimator(double dMinUnit, double dMaxUnit);

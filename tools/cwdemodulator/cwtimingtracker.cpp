@@ -32,7 +32,8 @@ const float COHERENT_LOW = envOr("CWC_OFF", 0.4);
 const float COHERENT_PEAK = envOr("CWC_PEAK", 0.5);
 const float COHERENT_DIP = envOr("CWC_DIP", 0.35);
 const double LEVEL_OVERRIDE_UNITS = 1.5; ///< a change lasting this long counts anyway
-constexpr float MARK_WEIGHT = 0.25f;     ///< share of each mark's peak in the mark level
+const float MARK_WEIGHT = envOr("CW_MARKW", 0.4);     ///< share of each mark in the mark level
+constexpr float DOT_PEAK_SHARE = 0.95f;
 const double MARK_UNIT_WEIGHT = envOr("CW_MW", 0.12);
 const double GAP_UNIT_WEIGHT = envOr("CW_GW", 0.06);
 constexpr double LOG_2 = 0.69314718055994531;
@@ -195,8 +196,11 @@ void CwTimingTracker::endMark(qint64 nEdge)
     // The level of a mark is read from a dash's steady middle, where the matched filter
     // covers key-down only; peaks would overstate it by the noise.
     const float level = units >= DASH_UNITS ? interiorMean(m_nRunStart, nEdge) : 0.0f;
-    if (m_settings.bAdapt && level > 0.0f)
-        m_fMark += MARK_WEIGHT * (level - m_fMark);
+    if (m_settings.bAdapt) {
+        // Dots help follow fading; their peak overstates the level by the noise a little.
+        const float observed = level > 0.0f ? level : DOT_PEAK_SHARE * m_fPeak;
+        m_fMark += MARK_WEIGHT * (observed - m_fMark);
+    }
     if (m_pListener)
         m_pListener->OnRun({true, m_nRunStart, length, m_fPeak, level});
     rememberRun(true, length);

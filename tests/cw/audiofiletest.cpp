@@ -1,0 +1,130 @@
+// Reading and writing recordings, and what morsetool makes of bad ones.
+
+#include "cwbenchsupport.h"
+
+#include "tools/cwdemodulator/audiofilereader.h"
+#include "tools/cwdemodulator/audiofilewriter.h"
+#include "tools/cwdemodulator/cwsynthesizer.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+std::vector<float> readAll(cw::AudioFileReader& reader)
+{
+    std::vector<float> samples;
+    std::vector<float> block(1000);
+    qint64 count = 0;
+    while ((count = reader.Read(block.data(), qint64(block.size()))) > 0)
+        samples.insert(samples.end(), block.begin(), block.begin() + count);
+    return samples;
+}
+
+bool write(const QString& path, const std::vector<float>& samples, int rate = 8000)
+{
+    cw::AudioFileWriter writer;
+    return writer.Open(path, rate) && writer.Write(samples.data(), qint64(samples.size())) &&
+           writer.Commit();
+}
+
+std::vector<float> cq()
+{
+    cw::CwSynthesizer::Settings settings;
+    settings.dWpm = 25.0;
+    cw::CwSynthesizer synthesizer(settings);
+    synthesizer.SetText(QStringLiteral("CQ DE TEST"));
+    return synthesizer.RenderAll();
+}
+
+} // namespace
+
+TEST(CwAudioFiles, RecordingsRoundTripInEveryWrittenFormat)
+{
+    QTemporaryDir dir;
+    for (const char* name : {"cq.wav", "cq.flac", "cq.ogg"}) {
+        const QString path = dir.filePath(QLatin1String(name));
+        ASSERT_TRUE(write(path, cq())) << name;
+        cw::AudioFileReader reader;
+        ASSERT_TRUE(reader.Open(path)) << qPrintable(reader.ErrorString());
+        EXPECT_EQ(reader.SampleRate(), 8000);
+        const std::vector<float> samples = readAll(reader);
+        EXPECT_EQ(cwbench::normalized(cwbench::codesToText(cwbench::demodulate(samples, 8000))),
+                  QStringLiteral("CQ DE TEST"))
+            << name;
+    }
+}
+
+TEST(CwAudioFiles, WriterNeverReplacesAFile)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("kept.wav"));
+    QFile existing(path);
+    ASSERT_TRUE(existing.open(QIODevice::WriteOnly));
+    existing.write("keep me");
+    existing.close();
+    cw::AudioFileWriter writer;
+    EXPECT_FALSE(writer.Open(path, 8000));
+    EXPECT_FALSE(writer.ErrorString().isEmpty());
+    ASSERT_TRUE(existing.open(QIODevice::ReadOnly));
+    EXPECT_EQ(existing.readAll(), QByteArray("keep me"));
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 1);
+}
+
+TEST(CwAudioFiles, EmptyTruncatedAndForeignFilesAreRefusedClearly)
+{
+    QTemporaryDir dir;
+    const QString whole = dir.filePath(QStringLiteral("whole.wav"));
+    ASSERT_TRUE(write(whole, cq()));
+    QFile source(whole);
+    ASSERT_TRUE(source.open(QIODevice::ReadOnly));
+    const QByteArray bytes = source.readAll();
+    const struct
+    {
+        const char* name;
+        QByteArray content;
+        const char* reason;
+    } cases[] = {
+        {"empty.wav", QByteArray(), "empty"},
+        {"cut.wav", bytes.left(bytes.size() / 3), "truncated"},
+        {"codes.txt", QByteArray("0 1 3\n"), "not a readable audio file"},
+    };
+    for (const auto& c : cases) {
+        const QString path = dir.filePath(QLatin1String(c.name));
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(c.content);
+        file.close();
+        cw::AudioFileReader reader;
+        EXPECT_FALSE(reader.Open(path)) << c.name;
+        EXPECT_TRUE(reader.ErrorString().contains(QLatin1String(c.reason)))
+            << qPrintable(reader.ErrorString());
+    }
+    EXPECT_TRUE(cw::AudioFileReader::LooksLikeAudio(dir.filePath(QStringLiteral("empty.wav"))));
+    EXPECT_FALSE(cw::AudioFileReader::LooksLikeAudio(dir.filePath(QStringLiteral("codes.txt"))));
+}
+
+TEST(CwAudioFiles, FirstChannelOfAStereoFileIsRead)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("stereo.wav"));
+    const QString mono = dir.filePath(QStringLiteral("mono.wav"));
+    ASSERT_TRUE(write(mono, cq()));
+    // Left: the signal; right: silence.
+    ASSERT_EQ(QProcess::execute(QStringLiteral("sh"),
+                                {QStringLiteral("-c"),
+                                 QStringLiteral("command -v sox >/dev/null || exit 0; "
+                                                "sox '%1' '%2' remix 1 0")
+                                     .arg(mono, path)}),
+              0);
+    if (!QFile::exists(path))
+        GTEST_SKIP() << "sox is not installed";
+    cw::AudioFileReader reader;
+    ASSERT_TRUE(reader.Open(path));
+    EXPECT_EQ(reader.Channels(), 2);
+    EXPECT_EQ(cwbench::normalized(cwbench::codesToText(cwbench::demodulate(readAll(reader), 8000))),
+              QStringLiteral("CQ DE TEST"));
+}

@@ -150,8 +150,7 @@ void AudioSymbolSource::drawProgress(bool bFinal)
         return;
     m_nProgressShown = percent;
     const int filled = percent * PROGRESS_WIDTH / 100;
-    std::fprintf(stderr, "\r[%.*s%*s] %3d%%",
-                 filled, "########################################",
+    std::fprintf(stderr, "\r[%.*s%*s] %3d%%", filled, "########################################",
                  PROGRESS_WIDTH - filled, "", percent);
     std::fflush(stderr);
 }

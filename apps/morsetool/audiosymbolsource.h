@@ -20,11 +20,11 @@ class AudioSymbolSource : public SymbolSource
 public:
     struct Options
     {
-        double dPitchHz = 0.0;        ///< 0 finds the tone
-        int nRawSampleRate = 0;       ///< for raw samples on standard input
-        bool bHaveStartTime = false;  ///< else the file's modification time less its length
-        quint64 u64StartTimeUs = 0;   ///< microseconds since 1970-01-01 00:00 UTC
-        bool bProgress = true;        ///< draw a progress bar when stderr is a terminal
+        double dPitchHz = 0.0;       ///< 0 finds the tone
+        int nRawSampleRate = 0;      ///< for raw samples on standard input
+        bool bHaveStartTime = false; ///< else the file's modification time less its length
+        quint64 u64StartTimeUs = 0;  ///< microseconds since 1970-01-01 00:00 UTC
+        bool bProgress = true;       ///< draw a progress bar when stderr is a terminal
     };
 
     AudioSymbolSource();

@@ -12,14 +12,15 @@ namespace cwbench {
 namespace {
 
 const char* const WORDS[] = {
-    "CQ",    "DE",    "TEST",  "NAME",  "QTH",   "RST",   "UR",    "TNX",   "FER",   "CALL",
-    "WX",    "HR",    "RIG",   "ANT",   "PWR",   "BEST",  "GOOD",  "MORNING", "EVENING", "HELLO",
-    "THE",   "AND",   "RADIO", "SIGNAL", "STRONG", "WEAK",  "COPY",  "AGAIN", "PLEASE", "STATION",
-    "BAND",  "OPEN",  "CLOSED", "SUNNY", "RAIN",  "COLD",  "WARM",  "WIND",  "TODAY", "WORK",
-    "HOME",  "SPEED", "KEY",   "PADDLE", "BUG",   "WIRE",  "DIPOLE", "BEAM",  "TOWER", "POWER",
-    "QSL",   "VIA",   "BURO",  "DIRECT", "SOON",  "LATER", "THANKS", "FINE",  "BUSINESS", "OK",
+    "CQ",      "DE",     "TEST",    "NAME",  "QTH",      "RST",    "UR",     "TNX",    "FER",
+    "CALL",    "WX",     "HR",      "RIG",   "ANT",      "PWR",    "BEST",   "GOOD",   "MORNING",
+    "EVENING", "HELLO",  "THE",     "AND",   "RADIO",    "SIGNAL", "STRONG", "WEAK",   "COPY",
+    "AGAIN",   "PLEASE", "STATION", "BAND",  "OPEN",     "CLOSED", "SUNNY",  "RAIN",   "COLD",
+    "WARM",    "WIND",   "TODAY",   "WORK",  "HOME",     "SPEED",  "KEY",    "PADDLE", "BUG",
+    "WIRE",    "DIPOLE", "BEAM",    "TOWER", "POWER",    "QSL",    "VIA",    "BURO",   "DIRECT",
+    "SOON",    "LATER",  "THANKS",  "FINE",  "BUSINESS", "OK",
 };
-const char* const PREFIXES[] = {"DL", "G", "K", "W", "N", "VE", "JA", "F", "I", "EA",
+const char* const PREFIXES[] = {"DL", "G",  "K",  "W",  "N",  "VE", "JA", "F",  "I",  "EA",
                                 "OH", "SM", "PA", "ON", "OK", "SP", "HA", "YU", "VK", "ZL"};
 
 QString randomLetters(std::mt19937& generator, int count)
@@ -40,8 +41,8 @@ QString randomText(std::mt19937& generator, int nTokens)
         if (kind < 2) {
             tokens << QString::fromLatin1(WORDS[generator() % (sizeof(WORDS) / sizeof(*WORDS))]);
         } else if (kind == 2) {
-            QString call = QString::fromLatin1(
-                PREFIXES[generator() % (sizeof(PREFIXES) / sizeof(*PREFIXES))]);
+            QString call =
+                QString::fromLatin1(PREFIXES[generator() % (sizeof(PREFIXES) / sizeof(*PREFIXES))]);
             call += QChar('0' + int(generator() % 10));
             call += randomLetters(generator, 1 + int(generator() % 3));
             if (generator() % 8 == 0)
@@ -62,7 +63,8 @@ QString codesToText(const std::vector<int>& codes)
 {
     static const QHash<QString, QString> table = [] {
         QHash<QString, QString> map;
-        const morse::InternationalAlphabet::Entry* entries = morse::InternationalAlphabet::Entries();
+        const morse::InternationalAlphabet::Entry* entries =
+            morse::InternationalAlphabet::Entries();
         for (int i = 0; i < morse::InternationalAlphabet::ENTRY_COUNT; ++i)
             map.insert(QString::fromLatin1(entries[i].code), QString::fromLatin1(entries[i].text));
         return map;

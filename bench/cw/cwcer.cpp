@@ -104,8 +104,8 @@ int main(int argc, char* argv[])
                     cw::CwSynthesizer synthesizer(settings);
                     synthesizer.SetText(text);
                     const std::vector<float> samples = synthesizer.RenderAll();
-                    const QString decoded =
-                        cwbench::normalized(cwbench::codesToText(cwbench::demodulate(samples, rate)));
+                    const QString decoded = cwbench::normalized(
+                        cwbench::codesToText(cwbench::demodulate(samples, rate)));
                     const int distance = cwbench::editDistance(text, decoded);
                     errors += distance;
                     length += text.size();
@@ -113,11 +113,11 @@ int main(int argc, char* argv[])
                         ++firstRight;
                     if (verbose && distance > 0)
                         std::fprintf(stderr, "%g wpm %g dB (pitch %g, seed %u): '%s' -> '%s'\n",
-                                     wpm, snr, settings.dPitchHz, settings.uSeed,
-                                     qPrintable(text), qPrintable(decoded));
+                                     wpm, snr, settings.dPitchHz, settings.uSeed, qPrintable(text),
+                                     qPrintable(decoded));
                     if (withPeer) {
-                        const QString peer = cwbench::normalized(
-                            peerDecode(samples, rate, wpm, dir, caseIndex++));
+                        const QString peer =
+                            cwbench::normalized(peerDecode(samples, rate, wpm, dir, caseIndex++));
                         peerErrors += cwbench::editDistance(text, peer);
                     }
                 }

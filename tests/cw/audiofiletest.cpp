@@ -114,11 +114,11 @@ TEST(CwAudioFiles, FirstChannelOfAStereoFileIsRead)
     const QString mono = dir.filePath(QStringLiteral("mono.wav"));
     ASSERT_TRUE(write(mono, cq()));
     // Left: the signal; right: silence.
-    ASSERT_EQ(QProcess::execute(QStringLiteral("sh"),
-                                {QStringLiteral("-c"),
-                                 QStringLiteral("command -v sox >/dev/null || exit 0; "
-                                                "sox '%1' '%2' remix 1 0")
-                                     .arg(mono, path)}),
+    ASSERT_EQ(QProcess::execute(
+                  QStringLiteral("sh"),
+                  {QStringLiteral("-c"), QStringLiteral("command -v sox >/dev/null || exit 0; "
+                                                        "sox '%1' '%2' remix 1 0")
+                                             .arg(mono, path)}),
               0);
     if (!QFile::exists(path))
         GTEST_SKIP() << "sox is not installed";

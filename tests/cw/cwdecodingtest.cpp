@@ -66,7 +66,8 @@ TEST(CwDecoding, SpeedChangeWithinATransmissionIsFollowed)
         cw::CwSynthesizer::Settings settings = signal(20.0, 10.0);
         settings.dWpmEnd = end;
         double wpm = 0.0;
-        const std::vector<int> codes = cwbench::demodulate(render(settings, text), 8000, 4096, &wpm);
+        const std::vector<int> codes =
+            cwbench::demodulate(render(settings, text), 8000, 4096, &wpm);
         EXPECT_EQ(cwbench::normalized(cwbench::codesToText(codes)), text) << "to " << end;
         EXPECT_NEAR(wpm, end, end * 0.15);
     }

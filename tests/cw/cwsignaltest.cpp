@@ -31,11 +31,11 @@ TEST(CwSynthesizer, SnrIsToneOverNoiseInTwentyFiveHundredHertz)
     cw::CwSynthesizer::Settings settings;
     settings.bNoise = true;
     settings.dSnrDb = -3.0;
-    settings.dWpm = 5.0;  // "T": one 0.72 s dash
+    settings.dWpm = 5.0; // "T": one 0.72 s dash
     settings.dLeadInSec = 1.0;
     const std::vector<float> samples = render(settings, QStringLiteral("T"));
-    const double noise = power(samples, 0, 7000);           // lead-in: noise alone
-    const double both = power(samples, 8200, 8000 + 5500);  // inside the dash
+    const double noise = power(samples, 0, 7000);          // lead-in: noise alone
+    const double both = power(samples, 8200, 8000 + 5500); // inside the dash
     const double noiseIn2500Hz = noise * 2500.0 / 4000.0;
     EXPECT_NEAR(10.0 * std::log10((both - noise) / noiseIn2500Hz), -3.0, 0.3);
 }

@@ -1,8 +1,8 @@
 // The timing rules on an ideal envelope: classification, the three error markers, the
 // character, word and line ends, and speed tracking.
 
-#include "tools/cwdemodulator/cwsymbol.h"
 #include "tools/cwdemodulator/cwtimingtracker.h"
+#include "tools/cwdemodulator/cwsymbol.h"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +11,7 @@
 
 namespace {
 
-constexpr double UNIT = 20.0;  // samples per element
+constexpr double UNIT = 20.0; // samples per element
 
 class Recorder : public cw::CwTimingTracker::IListener
 {
@@ -57,17 +57,17 @@ protected:
 
 TEST_F(CwTimingTrackerTest, DotsAndDashesEndCharactersAndWords)
 {
-    key({1, -1, 3, -3, 3, -7, 1, -3});  // A, T, word gap, E
+    key({1, -1, 3, -3, 3, -7, 1, -3}); // A, T, word gap, E
     EXPECT_EQ(recorder.codes, (std::vector<int>{0, 1, 3, 1, 3, 4, 0, 3}));
 }
 
 TEST_F(CwTimingTrackerTest, CodesAreDecidedAsSoonAsTheTimingAllows)
 {
     key({1, -1.5});
-    EXPECT_EQ(recorder.codes, (std::vector<int>{0}));  // still inside the character
+    EXPECT_EQ(recorder.codes, (std::vector<int>{0})); // still inside the character
     key({-0.6});
     EXPECT_EQ(recorder.codes, (std::vector<int>{0, 3}));
-    EXPECT_EQ(recorder.positions[0], qint64(UNIT));  // at the dot's end
+    EXPECT_EQ(recorder.positions[0], qint64(UNIT)); // at the dot's end
 }
 
 TEST_F(CwTimingTrackerTest, LongSilenceEndsTheLineOnce)
@@ -113,8 +113,8 @@ TEST_F(CwTimingTrackerTest, EndOfInputFinishesTheCharacterWordAndLine)
 TEST_F(CwTimingTrackerTest, SpeedFollowsFasterAndSlowerSending)
 {
     // "PARIS " three times at the start speed, then at double and at half of it.
-    const std::vector<double> paris = {1, -1, 3, -1, 3, -1, 1, -3, 1, -1, 3, -3, 1, -1, 3, -1,
-                                       1, -3, 1, -1, 1, -3, 1, -1, 1, -1, 1, -7};
+    const std::vector<double> paris = {1, -1, 3, -1, 3, -1, 1, -3, 1, -1, 3, -3, 1, -1,
+                                       3, -1, 1, -3, 1, -1, 1, -3, 1, -1, 1, -1, 1, -7};
     for (double factor : {1.0, 0.5, 2.0}) {
         for (int i = 0; i < 4; ++i) {
             std::vector<double> scaled;

@@ -51,8 +51,8 @@ bool AudioFileWriter::Open(const QString& strPath, int nSampleRate)
     QTemporaryFile reservation(strPath + QStringLiteral(".XXXXXX"));
     reservation.setAutoRemove(false);
     if (!reservation.open()) {
-        m_strError = QStringLiteral("%1: cannot write there (%2)")
-                         .arg(strPath, reservation.errorString());
+        m_strError =
+            QStringLiteral("%1: cannot write there (%2)").arg(strPath, reservation.errorString());
         return false;
     }
     m_strTemporary = reservation.fileName();
@@ -63,7 +63,8 @@ bool AudioFileWriter::Open(const QString& strPath, int nSampleRate)
     info.format = format;
     m_pFile = sf_open(QFile::encodeName(m_strTemporary).constData(), SFM_WRITE, &info);
     if (!m_pFile) {
-        m_strError = QStringLiteral("%1: %2").arg(strPath, QString::fromLocal8Bit(sf_strerror(nullptr)));
+        m_strError =
+            QStringLiteral("%1: %2").arg(strPath, QString::fromLocal8Bit(sf_strerror(nullptr)));
         QFile::remove(m_strTemporary);
         m_strTemporary.clear();
         return false;
@@ -84,8 +85,8 @@ bool AudioFileWriter::Write(const float* pSamples, qint64 nCount)
         return false;
     if (sf_writef_float(static_cast<SNDFILE*>(m_pFile), pSamples, nCount) != nCount) {
         m_strError = QStringLiteral("%1: write error (%2)")
-                         .arg(m_strPath, QString::fromLocal8Bit(
-                                             sf_strerror(static_cast<SNDFILE*>(m_pFile))));
+                         .arg(m_strPath,
+                              QString::fromLocal8Bit(sf_strerror(static_cast<SNDFILE*>(m_pFile))));
         return false;
     }
     return true;

@@ -7,9 +7,11 @@
 namespace cw {
 
 /// Moves the CW tone to 0 Hz and lowers the sample rate: removes DC, mixes the real input
-/// down with an oscillator at the pitch and decimates through a Kaiser-windowed FIR filter
-/// to roughly 1000 complex samples per second. The output does not depend on how the input
-/// is cut into blocks.
+/// down with an oscillator at the pitch and decimates through liquid-dsp's Kaiser-windowed
+/// FIR decimator to roughly 1000 complex samples per second. The output does not depend on
+/// how the input is cut into blocks. This runs on every input sample, so the oscillator
+/// reads a table of one period of phasors (advanced by one correction per table length)
+/// rather than computing each phasor.
 class BasebandConverter
 {
 public:
@@ -30,16 +32,20 @@ public:
     static int DecimationFor(double dSampleRate);
 
 private:
-    static constexpr int FILTER_DELAY = 3;  ///< filter half-length in output samples
-    static constexpr size_t CHUNK = 4096;   ///< input samples converted per inner step
+    static constexpr int FILTER_DELAY = 3; ///< filter half-length in output samples
+    static constexpr size_t CHUNK = 4096;  ///< input samples converted per inner step
 
     double m_dSampleRate;
     int m_nDecimation;
-    void* m_pDcBlocker = nullptr;
-    void* m_pOscillator = nullptr;
     void* m_pDecimator = nullptr;
-    std::vector<float> m_real;
-    std::vector<std::complex<float>> m_mixed;  ///< mixed samples waiting for decimation
+    float m_fDcLevel = 0.0f;                    ///< running mean removed from the input
+    std::vector<std::complex<float>> m_phasors; ///< e^{-j w n} for one table length
+    size_t m_nPhasorIndex = 0;
+    std::complex<double> m_tableStart{1.0, 0.0}; ///< phase at the table's first entry
+    std::complex<double> m_tableStep{1.0, 0.0};  ///< phase advance over one table length
+    std::complex<float> m_tableStartFloat{1.0f, 0.0f};
+    std::vector<float> m_dcFree;
+    std::vector<std::complex<float>> m_mixed; ///< mixed samples waiting for decimation
     size_t m_nPending = 0;
     std::vector<std::complex<float>> m_decimated;
 };

@@ -12,10 +12,10 @@ namespace cw {
 namespace {
 
 constexpr double PI = 3.14159265358979323846;
-constexpr double MAX_OFFSET_HZ = 4.0;       ///< the pitch search is closer than this
-constexpr double RESOLUTION_HZ = 0.02;      ///< spectrum grid the offset is read from
-constexpr double PHASE_MEMORY_SEC = 0.4;    ///< key-down time the phase is averaged over
-constexpr double STEADY_COHERENCE = 0.75;   ///< |sum| over sum of magnitudes for a steady tone
+constexpr double MAX_OFFSET_HZ = 4.0;     ///< the pitch search is closer than this
+constexpr double RESOLUTION_HZ = 0.02;    ///< spectrum grid the offset is read from
+constexpr double PHASE_MEMORY_SEC = 0.4;  ///< key-down time the phase is averaged over
+constexpr double STEADY_COHERENCE = 0.75; ///< |sum| over sum of magnitudes for a steady tone
 
 } // namespace
 
@@ -64,8 +64,8 @@ bool CarrierReference::Learn(const std::complex<float>* pSamples, size_t nCount,
     const double centre = power(best);
     const double right = power(best + 1);
     const double curvature = left - 2.0 * centre + right;
-    const double shift = curvature < 0.0 ? std::clamp(0.5 * (left - right) / curvature, -0.5, 0.5)
-                                         : 0.0;
+    const double shift =
+        curvature < 0.0 ? std::clamp(0.5 * (left - right) / curvature, -0.5, 0.5) : 0.0;
     setOffset((double(best) + shift) * m_dSampleRate / double(size));
 
     // Phase and steadiness from the key-down averages of the corrected samples.
@@ -78,8 +78,8 @@ bool CarrierReference::Learn(const std::complex<float>* pSamples, size_t nCount,
         const std::complex<double> corrected =
             std::complex<double>(pSamples[i].real(), pSamples[i].imag()) * rotator;
         rotator *= m_step;
-        const std::complex<float> average =
-            detector.PushAverage(std::complex<float>(float(corrected.real()), float(corrected.imag())));
+        const std::complex<float> average = detector.PushAverage(
+            std::complex<float>(float(corrected.real()), float(corrected.imag())));
         const float magnitude = std::abs(average);
         if (i >= size_t(nLength) && magnitude > fThreshold) {
             sum += std::complex<double>(average.real(), average.imag());
@@ -95,9 +95,13 @@ bool CarrierReference::Learn(const std::complex<float>* pSamples, size_t nCount,
 
 std::complex<float> CarrierReference::Derotate(std::complex<float> sample)
 {
-    const std::complex<double> corrected =
-        std::complex<double>(sample.real(), sample.imag()) * m_rotator;
-    m_rotator *= m_step;
+    // Products written out: std::complex's check for infinities costs more than the work.
+    const double rr = m_rotator.real();
+    const double ri = m_rotator.imag();
+    const std::complex<double> corrected(sample.real() * rr - sample.imag() * ri,
+                                         sample.real() * ri + sample.imag() * rr);
+    m_rotator = std::complex<double>(rr * m_step.real() - ri * m_step.imag(),
+                                     rr * m_step.imag() + ri * m_step.real());
     if (++m_nSinceNormalise >= 4096) {
         m_rotator /= std::abs(m_rotator);
         m_nSinceNormalise = 0;
@@ -107,11 +111,11 @@ std::complex<float> CarrierReference::Derotate(std::complex<float> sample)
 
 void CarrierReference::Update(std::complex<float> average)
 {
-    const float magnitude = std::abs(average);
+    const float magnitude = std::sqrt(std::norm(average));
     if (magnitude <= 0.0f)
         return;
     m_average += m_fWeight * (average / magnitude - m_average);
-    const float length = std::abs(m_average);
+    const float length = std::sqrt(std::norm(m_average));
     if (length > 0.0f)
         m_phase = m_average / length;
 }

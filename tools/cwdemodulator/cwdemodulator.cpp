@@ -14,7 +14,7 @@ namespace cw {
 
 namespace {
 
-constexpr double PITCH_HISTORY_SEC = 2.5;  ///< audio kept while the pitch is searched
+constexpr double PITCH_HISTORY_SEC = 2.5; ///< audio kept while the pitch is searched
 /// A peak this clear is still taken when the input ends before a clearly better one.
 constexpr double WEAK_PEAK_RATIO = 4.0;
 constexpr double ACQUISITION_MIN_SEC = 3.0;
@@ -54,8 +54,8 @@ CwDemodulator::CwDemodulator(const Settings& settings) : m_settings(settings)
     trackerSettings.dMinUnit = m_dMinUnit;
     trackerSettings.dMaxUnit = m_dMaxUnit;
     trackerSettings.dLineSilence = settings.dLineSilenceSec * m_dBasebandRate;
-    m_pTracker = std::make_unique<CwTimingTracker>(
-        trackerSettings, static_cast<CwTimingTracker::IListener*>(this));
+    m_pTracker = std::make_unique<CwTimingTracker>(trackerSettings,
+                                                   static_cast<CwTimingTracker::IListener*>(this));
     m_pEnvelope = std::make_unique<EnvelopeDetector>(int(std::ceil(m_dMaxUnit)));
     m_pEstimator = std::make_unique<CwSpeedEstimator>(m_dMinUnit, m_dMaxUnit);
     m_pCarrier = std::make_unique<CarrierReference>(m_dBasebandRate);
@@ -172,9 +172,9 @@ void CwDemodulator::feed(const std::complex<float>* pSamples, size_t nCount)
 
 void CwDemodulator::tryAcquire(bool bFinal)
 {
-    const CwSpeedEstimator::Result result = m_pEstimator->Estimate(
-        m_acquisition.data(), m_acquisition.size(),
-        bFinal ? FINAL_ACQUISITION_MARKS : ACQUISITION_MARKS);
+    const CwSpeedEstimator::Result result =
+        m_pEstimator->Estimate(m_acquisition.data(), m_acquisition.size(),
+                               bFinal ? FINAL_ACQUISITION_MARKS : ACQUISITION_MARKS);
     if (!result.bFound) {
         const size_t maximum = size_t(ACQUISITION_MAX_SEC * m_dBasebandRate);
         const size_t interval = size_t(ACQUISITION_INTERVAL_SEC * m_dBasebandRate);
@@ -208,7 +208,7 @@ void CwDemodulator::tryAcquire(bool bFinal)
 void CwDemodulator::track(std::complex<float> sample)
 {
     const std::complex<float> average = m_pEnvelope->PushAverage(m_pCarrier->Derotate(sample));
-    m_pTracker->Push(m_bCoherent ? m_pCarrier->Project(average) : std::abs(average));
+    m_pTracker->Push(m_bCoherent ? m_pCarrier->Project(average) : std::sqrt(std::norm(average)));
     if (m_bCoherent && m_pTracker->IsKeyDown())
         m_pCarrier->Update(average);
     const double unit = m_pTracker->Unit();

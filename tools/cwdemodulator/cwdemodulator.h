@@ -28,7 +28,7 @@ public:
     struct Settings
     {
         double dSampleRate = 8000.0;
-        double dPitchHz = 0.0;        ///< 0 finds the pitch between the two limits below
+        double dPitchHz = 0.0; ///< 0 finds the pitch between the two limits below
         double dMinPitchHz = 200.0;
         double dMaxPitchHz = 1500.0;
         double dMinWpm = 5.0;
@@ -88,22 +88,22 @@ private:
     double m_dMaxUnit = 1.0;
 
     std::unique_ptr<PitchDetector> m_pPitchDetector;
-    std::vector<float> m_pitchRing;   ///< the latest audio while the pitch is searched
+    std::vector<float> m_pitchRing; ///< the latest audio while the pitch is searched
     size_t m_nPitchRingStart = 0;
     size_t m_nPitchRingSize = 0;
-    qint64 m_nConverterOrigin = 0;    ///< input sample the first converted sample was
+    qint64 m_nConverterOrigin = 0; ///< input sample the first converted sample was
 
     std::unique_ptr<BasebandConverter> m_pConverter;
     std::vector<std::complex<float>> m_baseband;
-    qint64 m_nBaseband = 0;           ///< baseband samples produced so far
+    qint64 m_nBaseband = 0; ///< baseband samples produced so far
 
     std::unique_ptr<CwSpeedEstimator> m_pEstimator;
-    std::vector<std::complex<float>> m_acquisition;  ///< baseband held back while learning
-    qint64 m_nAcquisitionStart = 0;   ///< baseband index of m_acquisition[0]
+    std::vector<std::complex<float>> m_acquisition; ///< baseband held back while learning
+    qint64 m_nAcquisitionStart = 0;                 ///< baseband index of m_acquisition[0]
     size_t m_nSinceAttempt = 0;
 
     std::unique_ptr<CarrierReference> m_pCarrier;
-    bool m_bCoherent = false;         ///< the tone is steady: decide on its in-phase part
+    bool m_bCoherent = false; ///< the tone is steady: decide on its in-phase part
     std::unique_ptr<EnvelopeDetector> m_pEnvelope;
     std::unique_ptr<CwTimingTracker> m_pTracker;
     double m_dTrackedUnit = 0.0;

@@ -16,12 +16,12 @@ public:
     struct Result
     {
         bool bFound = false;
-        double dUnit = 0.0;      ///< element length, samples
+        double dUnit = 0.0; ///< element length, samples
         float fMarkLevel = 0.0f;
         float fSpaceLevel = 0.0f;
         int nMarks = 0;
-        double dCost = 0.0;      ///< misfit used to rank trials (favours longer records)
-        double dMisfit = 0.0;    ///< mean squared log misfit of the timing
+        double dCost = 0.0;   ///< misfit used to rank trials (favours longer records)
+        double dMisfit = 0.0; ///< mean squared log misfit of the timing
     };
 
     CwSpeedEstimator(double dMinUnit, double dMaxUnit);

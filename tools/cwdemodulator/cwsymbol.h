@@ -21,7 +21,7 @@ struct CwSymbol
     };
 
     int nCode = DOT;
-    qint64 nSamplePosition = 0;  ///< index of the input sample at which the event happened
+    qint64 nSamplePosition = 0; ///< index of the input sample at which the event happened
 };
 
 } // namespace cw

@@ -21,8 +21,8 @@ constexpr double MAX_NOISE_SIGMA = 0.2;
 /// Uniform in [0, 1) from two 32-bit draws; defined here so every platform gets the same values.
 double uniformFrom(std::mt19937& generator)
 {
-    const std::uint64_t high = generator() >> 5;  // 27 bits
-    const std::uint64_t low = generator() >> 6;   // 26 bits
+    const std::uint64_t high = generator() >> 5; // 27 bits
+    const std::uint64_t low = generator() >> 6;  // 26 bits
     return double((high << 26) | low) / 9007199254740992.0;
 }
 
@@ -88,8 +88,8 @@ bool CwSynthesizer::SetText(const QString& strText)
     m_strError.clear();
     // Elements as unit counts: positive marks, negative gaps.
     std::vector<int> units;
-    const QStringList words = strText.toUpper().split(QRegExp(QStringLiteral("\\s+")),
-                                                      Qt::SkipEmptyParts);
+    const QStringList words =
+        strText.toUpper().split(QRegExp(QStringLiteral("\\s+")), Qt::SkipEmptyParts);
     for (int w = 0; w < words.size(); ++w) {
         if (w > 0)
             units.push_back(-7);
@@ -145,8 +145,8 @@ qint64 CwSynthesizer::Render(float* pOut, qint64 nMax)
         while (m_nRunIndex + 1 < m_runs.size() && m_nPosition >= m_runs[m_nRunIndex].nEnd)
             ++m_nRunIndex;
         const bool keyDown = m_runs[m_nRunIndex].bOn;
-        m_dRamp = keyDown ? std::min(1.0, m_dRamp + m_dRampStep)
-                          : std::max(0.0, m_dRamp - m_dRampStep);
+        m_dRamp =
+            keyDown ? std::min(1.0, m_dRamp + m_dRampStep) : std::max(0.0, m_dRamp - m_dRampStep);
         double gain = 0.5 - 0.5 * std::cos(PI * m_dRamp);
         if (m_settings.dQsbHz > 0.0) {
             const double fade = 0.5 - 0.5 * std::cos(qsbOmega * double(m_nPosition));

@@ -27,10 +27,10 @@ public:
         double dQsbDepthDb = 10.0;   ///< fading depth below the peak
         int nSampleRate = 8000;
         quint32 uSeed = 1;
-        double dLeadInSec = 0.5;  ///< silence before the first element
-        double dTailSec = 0.5;    ///< silence after the last element
-        double dAmplitude = 0.5;  ///< tone peak; lowered when needed to keep noise from clipping
-        double dRiseMs = 5.0;     ///< raised-cosine keying edges
+        double dLeadInSec = 0.5; ///< silence before the first element
+        double dTailSec = 0.5;   ///< silence after the last element
+        double dAmplitude = 0.5; ///< tone peak; lowered when needed to keep noise from clipping
+        double dRiseMs = 5.0;    ///< raised-cosine keying edges
     };
 
     explicit CwSynthesizer(const Settings& settings);
@@ -54,7 +54,7 @@ private:
     struct Run
     {
         bool bOn;
-        qint64 nEnd;  ///< first sample after the run
+        qint64 nEnd; ///< first sample after the run
     };
 
     double nextUniform();
@@ -68,9 +68,9 @@ private:
     size_t m_nRunIndex = 0;
     double m_dTone = 0.5;
     double m_dNoiseSigma = 0.0;
-    double m_dRamp = 0.0;      ///< keying envelope state 0..1 before shaping
-    double m_dRampStep = 1.0;  ///< change of the ramp per sample
-    double m_dCos = 1.0;       ///< tone rotator state
+    double m_dRamp = 0.0;     ///< keying envelope state 0..1 before shaping
+    double m_dRampStep = 1.0; ///< change of the ramp per sample
+    double m_dCos = 1.0;      ///< tone rotator state
     double m_dSin = 0.0;
     double m_dRotCos = 1.0;
     double m_dRotSin = 0.0;

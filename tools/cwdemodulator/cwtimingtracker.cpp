@@ -13,26 +13,30 @@ namespace {
 
 // Decision points, in element lengths (units). Hand-sent timing with 20 % jitter keeps
 // dots below 1.2, dashes above 2.4, character gaps within 2.4..3.6 and word gaps above 5.6.
-double envOr(const char* n, double d) { const char* v = std::getenv(n); return v ? std::atof(v) : d; }
-const double MARK_GLITCH_UNITS = envOr("CW_MGLITCH", 0.5);  ///< shorter marks are noise
-const double GAP_GLITCH_UNITS = envOr("CW_GGLITCH", 0.3);   ///< shorter gaps are noise
-constexpr double SHORT_DOT_UNITS = 0.6;    ///< shorter dots are reported
-constexpr double SHORT_PAUSE_UNITS = 0.45; ///< shorter pauses are reported
+double envOr(const char* n, double d)
+{
+    const char* v = std::getenv(n);
+    return v ? std::atof(v) : d;
+}
+const double MARK_GLITCH_UNITS = envOr("CW_MGLITCH", 0.5); ///< shorter marks are noise
+const double GAP_GLITCH_UNITS = envOr("CW_GGLITCH", 0.3);  ///< shorter gaps are noise
+constexpr double SHORT_DOT_UNITS = 0.6;                    ///< shorter dots are reported
+constexpr double SHORT_PAUSE_UNITS = 0.45;                 ///< shorter pauses are reported
 constexpr double SPACE_SETTLE_UNITS = 1.2;
-constexpr double DASH_UNITS = 2.0;       ///< marks from here on are dashes
-constexpr double TOO_LONG_UNITS = 5.0;   ///< longer dashes are reported
-constexpr double CHARACTER_UNITS = 2.0;  ///< silence that ends a character
-constexpr double WORD_UNITS = 4.6;       ///< silence that ends a word
+constexpr double DASH_UNITS = 2.0;      ///< marks from here on are dashes
+constexpr double TOO_LONG_UNITS = 5.0;  ///< longer dashes are reported
+constexpr double CHARACTER_UNITS = 2.0; ///< silence that ends a character
+constexpr double WORD_UNITS = 4.6;      ///< silence that ends a word
 const float HIGH_THRESHOLD = envOr("CW_ON", 0.55);
 const float LOW_THRESHOLD = envOr("CW_OFF", 0.45);
-const float PEAK_LEVEL = envOr("CW_PEAK", 0.75);   ///< a mark must reach this share of the span
-const float DIP_LEVEL = envOr("CW_DIP", 0.3);     ///< a gap must fall below this share
+const float PEAK_LEVEL = envOr("CW_PEAK", 0.75); ///< a mark must reach this share of the span
+const float DIP_LEVEL = envOr("CW_DIP", 0.3);    ///< a gap must fall below this share
 const float COHERENT_HIGH = envOr("CWC_ON", 0.5);
 const float COHERENT_LOW = envOr("CWC_OFF", 0.4);
 const float COHERENT_PEAK = envOr("CWC_PEAK", 0.5);
 const float COHERENT_DIP = envOr("CWC_DIP", 0.35);
-const double LEVEL_OVERRIDE_UNITS = 1.5; ///< a change lasting this long counts anyway
-const float MARK_WEIGHT = envOr("CW_MARKW", 0.4);     ///< share of each mark in the mark level
+const double LEVEL_OVERRIDE_UNITS = 1.5;          ///< a change lasting this long counts anyway
+const float MARK_WEIGHT = envOr("CW_MARKW", 0.4); ///< share of each mark in the mark level
 constexpr float DOT_PEAK_SHARE = 0.95f;
 const double MARK_UNIT_WEIGHT = envOr("CW_MW", 0.12);
 const double GAP_UNIT_WEIGHT = envOr("CW_GW", 0.06);
@@ -41,10 +45,10 @@ constexpr double LOG_3 = 1.0986122886681098;
 constexpr double LOG_7 = 1.9459101090932196;
 constexpr double LOG_10 = 2.3025850929940457;
 constexpr int REFIT_MIN_RUNS = 12;
-constexpr double REFIT_REACH = 1.0;    ///< log range searched around the tracked length
+constexpr double REFIT_REACH = 1.0; ///< log range searched around the tracked length
 constexpr double REFIT_STEP = 0.04;
-constexpr double REFIT_JUMP = 0.22;    ///< log difference that counts as a speed change
-constexpr double REFIT_GAIN = 0.6;     ///< the new length must cut the misfit by this much
+constexpr double REFIT_JUMP = 0.22; ///< log difference that counts as a speed change
+constexpr double REFIT_GAIN = 0.6;  ///< the new length must cut the misfit by this much
 /// Extra misfit per run when all marks are of one kind: "EEE" also fits as "TTT" at a third
 /// of the speed, and mixed text is far more likely.
 constexpr double ONE_KIND_PENALTY = 0.05;
@@ -205,7 +209,9 @@ void CwTimingTracker::endMark(qint64 nEdge)
         m_pListener->OnRun({true, m_nRunStart, length, m_fPeak, level});
     rememberRun(true, length);
     refitUnit();
-    if (std::getenv("CW_TRACE")) std::fprintf(stderr, "mark %lld len %.2fu M %.3f N %.3f u %.1f lvl %.3f peak %.3f\n", (long long)m_nRunStart, units, m_fMark, m_fSpace, m_dUnit, level, m_fPeak);
+    if (std::getenv("CW_TRACE"))
+        std::fprintf(stderr, "mark %lld len %.2fu M %.3f N %.3f u %.1f lvl %.3f peak %.3f\n",
+                     (long long)m_nRunStart, units, m_fMark, m_fSpace, m_dUnit, level, m_fPeak);
     m_bOn = false;
     m_bHaveMark = true;
     m_bCharOpen = true;
@@ -259,7 +265,8 @@ double CwTimingTracker::Misfit(bool bMark, double dUnits)
 
 void CwTimingTracker::rememberRun(bool bMark, qint64 nLength)
 {
-    m_recent[size_t(m_nRecentNext)] = {bMark, float(std::log(double(std::max<qint64>(1, nLength))))};
+    m_recent[size_t(m_nRecentNext)] = {bMark,
+                                       float(std::log(double(std::max<qint64>(1, nLength))))};
     m_nRecentNext = (m_nRecentNext + 1) % int(m_recent.size());
     m_nRecentCount = std::min(m_nRecentCount + 1, int(m_recent.size()));
 }
@@ -279,7 +286,7 @@ void CwTimingTracker::refitUnit()
             const RecentRun& run = m_recent[size_t(i)];
             const double l = double(run.fLogLength) - logUnit;
             if (!run.bMark && l > LOG_10)
-                continue;  // a pause between words or transmissions
+                continue; // a pause between words or transmissions
             double best = std::min(l * l, (l - LOG_3) * (l - LOG_3));
             if (!run.bMark)
                 best = std::min(best, (l - LOG_7) * (l - LOG_7));

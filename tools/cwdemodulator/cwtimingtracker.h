@@ -21,8 +21,8 @@ public:
         bool bMark;
         qint64 nStart;
         qint64 nLength;
-        float fPeak;   ///< highest envelope inside a mark
-        float fLevel;  ///< mean envelope over a dash's steady middle; 0 for other runs
+        float fPeak;  ///< highest envelope inside a mark
+        float fLevel; ///< mean envelope over a dash's steady middle; 0 for other runs
     };
 
     class IListener
@@ -86,22 +86,22 @@ private:
     float m_fSpace = 0.0f;
     qint64 m_nPosition = 0;
     bool m_bCoherent = false;
-    float m_fHigh = 0.5f;   ///< key-down threshold, share of the level span
-    float m_fLow = 0.5f;    ///< key-up threshold
+    float m_fHigh = 0.5f; ///< key-down threshold, share of the level span
+    float m_fLow = 0.5f;  ///< key-up threshold
     float m_fPeakShare = 0.75f;
     float m_fDipShare = 0.3f;
-    bool m_bRaw = false;         ///< envelope above the threshold now
-    bool m_bOn = false;          ///< confirmed key-down
+    bool m_bRaw = false; ///< envelope above the threshold now
+    bool m_bOn = false;  ///< confirmed key-down
     qint64 m_nRunStart = 0;
-    qint64 m_nPendingEdge = -1;  ///< unconfirmed change of m_bRaw, or -1
-    float m_fExtreme = 0.0f;     ///< highest (rising) or lowest (falling) since the pending edge
+    qint64 m_nPendingEdge = -1; ///< unconfirmed change of m_bRaw, or -1
+    float m_fExtreme = 0.0f;    ///< highest (rising) or lowest (falling) since the pending edge
     float m_fPeak = 0.0f;
     bool m_bHaveMark = false;
     bool m_bCharOpen = false;
     bool m_bWordOpen = false;
     bool m_bLineOpen = false;
     bool m_bLineEnded = false;
-    std::vector<float> m_history;  ///< recent envelope samples, ring of power-of-two size
+    std::vector<float> m_history; ///< recent envelope samples, ring of power-of-two size
     size_t m_nHistoryMask = 0;
     struct RecentRun
     {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cmath>
 #include <complex>
 #include <vector>
 
@@ -18,7 +19,7 @@ public:
     void SetLength(int nLength);
     int Length() const { return m_nLength; }
     /// Adds one baseband sample and returns the envelope.
-    float Push(std::complex<float> sample) { return std::abs(PushAverage(sample)); }
+    float Push(std::complex<float> sample) { return std::sqrt(std::norm(PushAverage(sample))); }
     /// Adds one baseband sample and returns the coherent average itself.
     std::complex<float> PushAverage(std::complex<float> sample);
     /// Forgets the history.
@@ -27,7 +28,7 @@ public:
 private:
     void recompute();
 
-    std::vector<std::complex<float>> m_history;  ///< ring, power-of-two size
+    std::vector<std::complex<float>> m_history; ///< ring, power-of-two size
     size_t m_nMask = 0;
     size_t m_nWrite = 0;
     int m_nLength = 1;

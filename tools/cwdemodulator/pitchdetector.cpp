@@ -36,8 +36,8 @@ PitchDetector::PitchDetector(double dSampleRate, double dMinHz, double dMaxHz)
     m_scratch.reserve(bins);
     m_pFftIn = fftwf_alloc_real(m_nSize);
     m_pFftOut = fftwf_alloc_complex(bins);
-    m_pPlan = fftwf_plan_dft_r2c_1d(int(m_nSize), m_pFftIn,
-                                    static_cast<fftwf_complex*>(m_pFftOut), FFTW_ESTIMATE);
+    m_pPlan = fftwf_plan_dft_r2c_1d(int(m_nSize), m_pFftIn, static_cast<fftwf_complex*>(m_pFftOut),
+                                    FFTW_ESTIMATE);
 }
 
 PitchDetector::~PitchDetector()

@@ -37,10 +37,10 @@ private:
     size_t m_nMinBin = 0;
     size_t m_nMaxBin = 0;
     std::vector<float> m_window;
-    std::vector<float> m_segment;  ///< the last m_nSize samples, oldest first
+    std::vector<float> m_segment; ///< the last m_nSize samples, oldest first
     size_t m_nFilled = 0;
     size_t m_nSinceUpdate = 0;
-    std::vector<float> m_power;    ///< exponentially averaged power per bin
+    std::vector<float> m_power; ///< exponentially averaged power per bin
     std::vector<float> m_scratch;
     int m_nUpdates = 0;
     double m_dPitch = 0.0;

@@ -6,3 +6,6 @@ tool="$build/apps/morsetool/morsetool"
 here=$(cd "$(dirname "$0")/.." && pwd)
 echo "== morsetool decode data/samples/cq.txt"
 "$tool" decode "$here/data/samples/cq.txt"
+echo
+echo "== morsetool decode data/samples/cq-cw.ogg (a synthesized CW recording)"
+"$tool" decode "$here/data/samples/cq-cw.ogg"

@@ -37,7 +37,7 @@ QString peerDecode(const std::vector<float>& samples, int nRate, double dWpm, QT
         !writer.Commit())
         return QString();
     if (QProcess::execute(QStringLiteral("sox"),
-                          {wav, QStringLiteral("-t"), QStringLiteral("raw"), QStringLiteral("-r"),
+                          {QStringLiteral("-V1"), wav, QStringLiteral("-t"), QStringLiteral("raw"), QStringLiteral("-r"),
                            QStringLiteral("22050"), QStringLiteral("-e"), QStringLiteral("signed"),
                            QStringLiteral("-b"), QStringLiteral("16"), QStringLiteral("-c"),
                            QStringLiteral("1"), raw}) != 0)

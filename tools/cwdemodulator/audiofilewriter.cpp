@@ -70,7 +70,7 @@ bool AudioFileWriter::Open(const QString& strPath, int nSampleRate)
         return false;
     }
     if (format & SF_FORMAT_VORBIS) {
-        double quality = 0.4;
+        double quality = 0.2; // a CW tone in noise needs little
         sf_command(static_cast<SNDFILE*>(m_pFile), SFC_SET_VBR_ENCODING_QUALITY, &quality,
                    sizeof(quality));
     }

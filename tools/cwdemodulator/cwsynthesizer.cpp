@@ -17,6 +17,8 @@ constexpr double NOISE_REFERENCE_HZ = 2500.0;
 /// Noise standard deviation the amplitude rule keeps the output at, so that 16-bit files
 /// do not clip.
 constexpr double MAX_NOISE_SIGMA = 0.2;
+/// Silence between two lines of text: long enough for a receiver to end the line.
+constexpr double LINE_PAUSE_SEC = 4.0;
 
 /// Uniform in [0, 1) from two 32-bit draws; defined here so every platform gets the same values.
 double uniformFrom(std::mt19937& generator)
@@ -86,26 +88,31 @@ double CwSynthesizer::nextGaussian()
 bool CwSynthesizer::SetText(const QString& strText)
 {
     m_strError.clear();
-    // Elements as unit counts: positive marks, negative gaps.
+    // Elements as unit counts: positive marks, negative gaps, 0 a pause between lines.
     std::vector<int> units;
-    const QStringList words =
-        strText.toUpper().split(QRegExp(QStringLiteral("\\s+")), Qt::SkipEmptyParts);
-    for (int w = 0; w < words.size(); ++w) {
-        if (w > 0)
-            units.push_back(-7);
-        const QString& word = words[w];
-        for (int c = 0; c < word.size(); ++c) {
-            const QString code = codeOf(word[c]);
-            if (code.isEmpty()) {
-                m_strError = QStringLiteral("no Morse code for the character '%1'").arg(word[c]);
-                return false;
-            }
-            if (c > 0)
-                units.push_back(-3);
-            for (int e = 0; e < code.size(); ++e) {
-                if (e > 0)
-                    units.push_back(-1);
-                units.push_back(code[e] == QLatin1Char('-') ? 3 : 1);
+    const QStringList lines = strText.toUpper().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    for (const QString& line : lines) {
+        const QStringList words = line.split(QRegExp(QStringLiteral("\\s+")), Qt::SkipEmptyParts);
+        if (!words.isEmpty() && !units.empty())
+            units.push_back(0);
+        for (int w = 0; w < words.size(); ++w) {
+            if (w > 0)
+                units.push_back(-7);
+            const QString& word = words[w];
+            for (int c = 0; c < word.size(); ++c) {
+                const QString code = codeOf(word[c]);
+                if (code.isEmpty()) {
+                    m_strError =
+                        QStringLiteral("no Morse code for the character '%1'").arg(word[c]);
+                    return false;
+                }
+                if (c > 0)
+                    units.push_back(-3);
+                for (int e = 0; e < code.size(); ++e) {
+                    if (e > 0)
+                        units.push_back(-1);
+                    units.push_back(code[e] == QLatin1Char('-') ? 3 : 1);
+                }
             }
         }
     }
@@ -120,7 +127,7 @@ bool CwSynthesizer::SetText(const QString& strText)
     for (size_t i = 0; i < units.size(); ++i) {
         const double progress = units.size() > 1 ? double(i) / double(units.size() - 1) : 0.0;
         const double wpm = std::max(1.0, m_settings.dWpm + (wpmEnd - m_settings.dWpm) * progress);
-        double seconds = std::abs(units[i]) * 1.2 / wpm;
+        double seconds = units[i] == 0 ? LINE_PAUSE_SEC : std::abs(units[i]) * 1.2 / wpm;
         if (jitter > 0.0)
             seconds *= 1.0 + jitter * (2.0 * nextUniform() - 1.0);
         time += seconds;

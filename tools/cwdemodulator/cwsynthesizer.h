@@ -36,7 +36,8 @@ public:
     explicit CwSynthesizer(const Settings& settings);
 
     /// Lays out the keying of @p strText (International alphabet, case ignored, any run of
-    /// white space is a word gap). False, with ErrorString(), for a character without a code.
+    /// blanks is a word gap, a line feed a four-second pause). False, with ErrorString(), for
+    /// a character without a code.
     bool SetText(const QString& strText);
     QString ErrorString() const { return m_strError; }
 

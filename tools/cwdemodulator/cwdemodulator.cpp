@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
 
 namespace cw {
 
@@ -28,7 +27,7 @@ constexpr double SECONDS_PER_UNIT_AT_1_WPM = 1.2;
 
 /// The matched filter spans a little less than an element, so that hand-sent elements and
 /// gaps shorter than the nominal unit still stand out.
-const double FILTER_SHARE = std::getenv("CW_K") ? std::atof(std::getenv("CW_K")) : 0.85;
+constexpr double FILTER_SHARE = 0.85;
 
 int filterLength(double dUnit)
 {
@@ -208,7 +207,8 @@ void CwDemodulator::tryAcquire(bool bFinal)
 void CwDemodulator::track(std::complex<float> sample)
 {
     const std::complex<float> average = m_pEnvelope->PushAverage(m_pCarrier->Derotate(sample));
-    m_pTracker->Push(m_bCoherent ? m_pCarrier->Project(average) : std::sqrt(std::norm(average)));
+    const float y = m_bCoherent ? m_pCarrier->Project(average) : std::sqrt(std::norm(average));
+    m_pTracker->Push(y);
     if (m_bCoherent && m_pTracker->IsKeyDown())
         m_pCarrier->Update(average);
     const double unit = m_pTracker->Unit();

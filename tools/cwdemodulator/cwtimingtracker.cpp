@@ -204,8 +204,6 @@ void CwTimingTracker::endMark(qint64 nEdge)
         m_pListener->OnRun({true, m_nRunStart, length, m_fPeak, level});
     rememberRun(true, length);
     refitUnit();
-    std::fprintf(stderr, "mark %lld len %.2fu M %.3f N %.3f u %.1f lvl %.3f peak %.3f\n",
-                 (long long)m_nRunStart, units, m_fMark, m_fSpace, m_dUnit, level, m_fPeak);
     m_bOn = false;
     m_bHaveMark = true;
     m_bCharOpen = true;

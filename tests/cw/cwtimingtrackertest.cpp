@@ -99,7 +99,7 @@ TEST_F(CwTimingTrackerTest, ShortPauseIsMarkedAsTooShort)
 
 TEST_F(CwTimingTrackerTest, BriefDropoutsAndNoiseSpikesAreIgnored)
 {
-    key({1.4, -0.2, 1.4, -1.4, 0.3, -1.4, 1, -3});
+    key({1.4, -0.15, 1.4, -1.4, 0.3, -1.4, 1, -3});
     EXPECT_EQ(recorder.codes, (std::vector<int>{1, 3, 0, 3}));
 }
 

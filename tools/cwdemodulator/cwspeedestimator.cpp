@@ -94,8 +94,6 @@ CwSpeedEstimator::Result CwSpeedEstimator::Estimate(const std::complex<float>* p
     best.dCost = 1e9;
     for (double unit = m_dMinUnit; unit <= m_dMaxUnit * 1.001; unit *= CANDIDATE_STEP) {
         const Result trial = tryUnit(pSamples, nCount, unit);
-        std::fprintf(stderr, "est n=%zu u=%.1f cost=%.3f marks=%d\n", nCount, unit, trial.dCost,
-                     trial.nMarks);
         if (trial.nMarks >= nMinMarks && trial.dCost < best.dCost)
             best = trial;
     }

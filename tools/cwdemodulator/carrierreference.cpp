@@ -12,10 +12,10 @@ namespace cw {
 namespace {
 
 constexpr double PI = 3.14159265358979323846;
-constexpr double MAX_OFFSET_HZ = 4.0;     ///< the pitch search is closer than this
+constexpr double MAX_OFFSET_HZ = 12.0;    ///< the pitch search is closer than this
 constexpr double RESOLUTION_HZ = 0.02;    ///< spectrum grid the offset is read from
 constexpr double PHASE_MEMORY_SEC = 0.4;  ///< key-down time the phase is averaged over
-constexpr double STEADY_COHERENCE = 0.75; ///< |sum| over sum of magnitudes for a steady tone
+constexpr double STEADY_COHERENCE = 0.45; ///< |sum| over sum of magnitudes for a steady tone
 
 } // namespace
 
@@ -88,6 +88,17 @@ bool CarrierReference::Learn(const std::complex<float>* pSamples, size_t nCount,
     }
     if (magnitudes <= 0.0)
         return false;
+    const std::complex<double> phase = sum / std::abs(sum);
+    rotator = 1.0;
+    double quadrature = 0.0;
+    for (size_t i = 0; i < nCount; ++i) {
+        const std::complex<double> corrected =
+            std::complex<double>(pSamples[i].real(), pSamples[i].imag()) * rotator;
+        rotator *= m_step;
+        const double q = corrected.imag() * phase.real() - corrected.real() * phase.imag();
+        quadrature += q * q;
+    }
+    m_fNoiseVariance = float(quadrature / double(nCount));
     m_average = std::complex<float>(float(sum.real() / magnitudes), float(sum.imag() / magnitudes));
     m_phase = m_average / std::max(1e-20f, std::abs(m_average));
     return std::abs(sum) / magnitudes >= STEADY_COHERENCE;

@@ -27,16 +27,24 @@ public:
     {
         return average.real() * m_phase.real() + average.imag() * m_phase.imag();
     }
+    /// The part of a sample in quadrature with the tone: noise alone.
+    float Quadrature(std::complex<float> sample) const
+    {
+        return sample.imag() * m_phase.real() - sample.real() * m_phase.imag();
+    }
     /// Follows slow phase drift with a key-down matched filter output.
     void Update(std::complex<float> average);
 
     double OffsetHz() const { return m_dOffsetHz; }
+    /// Variance of the quadrature part (the noise) over the samples learned from.
+    float NoiseVariance() const { return m_fNoiseVariance; }
 
 private:
     void setOffset(double dOffsetHz);
 
     double m_dSampleRate;
     double m_dOffsetHz = 0.0;
+    float m_fNoiseVariance = 0.0f;
     std::complex<double> m_rotator{1.0, 0.0};
     std::complex<double> m_step{1.0, 0.0};
     unsigned m_nSinceNormalise = 0;

@@ -2,6 +2,7 @@
 
 #include "tools/cwdemodulator/basebandconverter.h"
 #include "tools/cwdemodulator/carrierreference.h"
+#include "tools/cwdemodulator/cwsegmenter.h"
 #include "tools/cwdemodulator/cwspeedestimator.h"
 #include "tools/cwdemodulator/envelopedetector.h"
 #include "tools/cwdemodulator/pitchdetector.h"
@@ -53,8 +54,11 @@ CwDemodulator::CwDemodulator(const Settings& settings) : m_settings(settings)
     trackerSettings.dMinUnit = m_dMinUnit;
     trackerSettings.dMaxUnit = m_dMaxUnit;
     trackerSettings.dLineSilence = settings.dLineSilenceSec * m_dBasebandRate;
-    m_pTracker = std::make_unique<CwTimingTracker>(trackerSettings,
-                                                   static_cast<CwTimingTracker::IListener*>(this));
+    m_pTracker = std::make_unique<CwTimingTracker>(trackerSettings, &m_trackerRoute);
+    CwTimingTracker::Settings classifierSettings = trackerSettings;
+    classifierSettings.bAdapt = false;
+    m_pClassifier = std::make_unique<CwTimingTracker>(classifierSettings, &m_segmentRoute);
+    m_pSegmenter = std::make_unique<CwSegmenter>();
     m_pEnvelope = std::make_unique<EnvelopeDetector>(int(std::ceil(m_dMaxUnit)));
     m_pEstimator = std::make_unique<CwSpeedEstimator>(m_dMinUnit, m_dMaxUnit);
     m_pCarrier = std::make_unique<CarrierReference>(m_dBasebandRate);
@@ -114,7 +118,26 @@ void CwDemodulator::Finish()
     if (m_phase == Phase::AcquiringSpeed)
         tryAcquire(true);
     if (m_phase == Phase::Tracking)
-        m_pTracker->Finish();
+        finishTransmission();
+}
+
+void CwDemodulator::finishTransmission()
+{
+    m_pTracker->Finish();
+    if (m_bCoherent) {
+        m_pSegmenter->Flush();
+        drainSegments();
+        m_pClassifier->Finish();
+    }
+}
+
+void CwDemodulator::drainSegments()
+{
+    CwSegmenter::Segment segment;
+    while (m_pSegmenter->TakeSegment(segment)) {
+        m_pClassifier->SetUnit(m_pTracker->Unit());
+        m_pClassifier->PushSegment(segment.bOn, segment.nStart, segment.nLength, segment.fLevel);
+    }
 }
 
 bool CwDemodulator::TakeSymbol(CwSymbol& symbol)
@@ -195,6 +218,8 @@ void CwDemodulator::tryAcquire(bool bFinal)
     // In phase, the noise averages to zero; in magnitude, to the space level found.
     m_pTracker->Start(result.dUnit, result.fMarkLevel, m_bCoherent ? 0.0f : result.fSpaceLevel,
                       m_nAcquisitionStart, m_bCoherent);
+    m_pSegmenter->Reset(m_nAcquisitionStart, m_pCarrier->NoiseVariance());
+    m_pClassifier->Start(result.dUnit, result.fMarkLevel, 0.0f, m_nAcquisitionStart, true);
     m_phase = Phase::Tracking;
     std::vector<std::complex<float>> held;
     held.swap(m_acquisition);
@@ -206,11 +231,16 @@ void CwDemodulator::tryAcquire(bool bFinal)
 
 void CwDemodulator::track(std::complex<float> sample)
 {
-    const std::complex<float> average = m_pEnvelope->PushAverage(m_pCarrier->Derotate(sample));
-    const float y = m_bCoherent ? m_pCarrier->Project(average) : std::sqrt(std::norm(average));
-    m_pTracker->Push(y);
-    if (m_bCoherent && m_pTracker->IsKeyDown())
-        m_pCarrier->Update(average);
+    const std::complex<float> corrected = m_pCarrier->Derotate(sample);
+    const std::complex<float> average = m_pEnvelope->PushAverage(corrected);
+    m_pTracker->Push(m_bCoherent ? m_pCarrier->Project(average) : std::sqrt(std::norm(average)));
+    if (m_bCoherent) {
+        if (m_pTracker->IsKeyDown())
+            m_pCarrier->Update(average);
+        m_pSegmenter->Push(m_pCarrier->Project(corrected), m_pCarrier->Quadrature(corrected),
+                           m_pTracker->MarkLevel(), m_pTracker->Unit());
+        drainSegments();
+    }
     const double unit = m_pTracker->Unit();
     m_dTrackedUnit = unit;
     const int length = filterLength(unit);
@@ -218,6 +248,11 @@ void CwDemodulator::track(std::complex<float> sample)
         m_pEnvelope->SetLength(length);
     if (m_pTracker->LineEnded()) {
         // Silence: the next transmission may come at another speed and level.
+        if (m_bCoherent) {
+            m_pSegmenter->Flush();
+            drainSegments();
+            m_pClassifier->Finish();
+        }
         m_phase = Phase::AcquiringSpeed;
         m_acquisition.clear();
         m_nAcquisitionStart = m_pTracker->Position();
@@ -225,11 +260,15 @@ void CwDemodulator::track(std::complex<float> sample)
     }
 }
 
-void CwDemodulator::OnSymbol(int nCode, qint64 nPosition)
+void CwDemodulator::deliver(int nCode, qint64 nPosition, bool bFromSegments)
 {
+    // A steady tone is decoded from the segments, anything else from the envelope.
+    if (bFromSegments != m_bCoherent)
+        return;
     // The envelope at baseband index t covers the samples up to t; an edge crossing half
-    // height there happened at the middle of the averaging window.
-    const double centre = double(nPosition) - 0.5 * double(m_pEnvelope->Length() - 1);
+    // height there happened at the middle of the averaging window. Segments have no delay.
+    const double delay = bFromSegments ? 0.0 : 0.5 * double(m_pEnvelope->Length() - 1);
+    const double centre = double(nPosition) - delay;
     qint64 position = m_nConverterOrigin + qint64(std::llround(centre * m_nDecimation)) +
                       m_nDecimation - 1 - m_pConverter->DelayInputSamples();
     position = std::max({position, m_nLastSymbolPosition, qint64(0)});

@@ -13,6 +13,7 @@ namespace cw {
 
 class BasebandConverter;
 class CarrierReference;
+class CwSegmenter;
 class CwSpeedEstimator;
 class EnvelopeDetector;
 class PitchDetector;
@@ -22,7 +23,7 @@ class PitchDetector;
 /// levels of each transmission, then decides every dot, dash, character, word and line end
 /// as soon as the signal allows. Memory stays bounded however long the input; the codes do
 /// not depend on how the input is cut into blocks.
-class CwDemodulator : private CwTimingTracker::IListener
+class CwDemodulator
 {
 public:
     struct Settings
@@ -37,7 +38,7 @@ public:
     };
 
     explicit CwDemodulator(const Settings& settings);
-    ~CwDemodulator() override;
+    ~CwDemodulator();
     CwDemodulator(const CwDemodulator&) = delete;
     CwDemodulator& operator=(const CwDemodulator&) = delete;
 
@@ -71,7 +72,27 @@ private:
         Tracking,
     };
 
-    void OnSymbol(int nCode, qint64 nPosition) override;
+    /// Hands the codes of one of the two timing trackers on.
+    class Route : public CwTimingTracker::IListener
+    {
+    public:
+        Route(CwDemodulator* pOwner, bool bFromSegments)
+            : m_pOwner(pOwner), m_bFromSegments(bFromSegments)
+        {
+        }
+        void OnSymbol(int nCode, qint64 nPosition) override
+        {
+            m_pOwner->deliver(nCode, nPosition, m_bFromSegments);
+        }
+
+    private:
+        CwDemodulator* m_pOwner;
+        bool m_bFromSegments;
+    };
+
+    void deliver(int nCode, qint64 nPosition, bool bFromSegments);
+    void drainSegments();
+    void finishTransmission();
     void lockPitch(double dPitch);
     void convert(const float* pSamples, size_t nCount);
     void feed(const std::complex<float>* pSamples, size_t nCount);
@@ -105,7 +126,14 @@ private:
     std::unique_ptr<CarrierReference> m_pCarrier;
     bool m_bCoherent = false; ///< the tone is steady: decide on its in-phase part
     std::unique_ptr<EnvelopeDetector> m_pEnvelope;
+    // The envelope tracker decides marks by thresholds, and follows level, speed and phase.
+    // For a steady tone its decisions are only a guide: the segmenter decides the marks and
+    // gaps by maximum likelihood and the classifier turns them into codes.
+    Route m_trackerRoute{this, false};
+    Route m_segmentRoute{this, true};
     std::unique_ptr<CwTimingTracker> m_pTracker;
+    std::unique_ptr<CwSegmenter> m_pSegmenter;
+    std::unique_ptr<CwTimingTracker> m_pClassifier;
     double m_dTrackedUnit = 0.0;
 
     std::deque<CwSymbol> m_symbols;

@@ -131,6 +131,27 @@ void CwTimingTracker::Push(float fEnvelope)
         checkGap(m_nPendingEdge >= 0 ? m_nPendingEdge : n + 1);
 }
 
+void CwTimingTracker::SetUnit(double dUnit)
+{
+    m_dUnit = std::clamp(dUnit, m_settings.dMinUnit, m_settings.dMaxUnit);
+}
+
+void CwTimingTracker::PushSegment(bool bOn, qint64 nStart, qint64 nLength, float fLevel)
+{
+    const qint64 end = nStart + nLength;
+    if (bOn) {
+        if (!m_bOn)
+            startMark(nStart);
+        m_fSegmentLevel = std::max(0.0f, fLevel);
+        m_fPeak = m_fSegmentLevel;
+        endMark(end);
+        m_fSegmentLevel = -1.0f;
+    } else if (!m_bOn) {
+        checkGap(end);
+    }
+    m_nPosition = std::max(m_nPosition, end);
+}
+
 void CwTimingTracker::Finish()
 {
     if (m_bOn)
@@ -194,7 +215,9 @@ void CwTimingTracker::endMark(qint64 nEdge)
     }
     // The level of a mark is read from a dash's steady middle, where the matched filter
     // covers key-down only; peaks would overstate it by the noise.
-    const float level = units >= DASH_UNITS ? interiorMean(m_nRunStart, nEdge) : 0.0f;
+    const float level = m_fSegmentLevel >= 0.0f ? m_fSegmentLevel
+                        : units >= DASH_UNITS   ? interiorMean(m_nRunStart, nEdge)
+                                                : 0.0f;
     if (m_settings.bAdapt) {
         // Dots help follow fading; their peak overstates the level by the noise a little.
         const float observed = level > 0.0f ? level : DOT_PEAK_SHARE * m_fPeak;

@@ -51,6 +51,11 @@ public:
                bool bCoherent = false);
     /// The next envelope sample.
     void Push(float fEnvelope);
+    /// A key-down or key-up segment decided elsewhere (by CwSegmenter), in place of envelope
+    /// samples: classified by the same rules. @p fLevel is a mark's amplitude.
+    void PushSegment(bool bOn, qint64 nStart, qint64 nLength, float fLevel);
+    /// Sets the element length the classification uses (when not adapting itself).
+    void SetUnit(double dUnit);
     /// The input ended: finishes the mark, character, word and line in progress.
     void Finish();
 
@@ -96,6 +101,7 @@ private:
     qint64 m_nPendingEdge = -1; ///< unconfirmed change of m_bRaw, or -1
     float m_fExtreme = 0.0f;    ///< highest (rising) or lowest (falling) since the pending edge
     float m_fPeak = 0.0f;
+    float m_fSegmentLevel = -1.0f; ///< level of a mark given as a segment; -1 otherwise
     bool m_bHaveMark = false;
     bool m_bCharOpen = false;
     bool m_bWordOpen = false;

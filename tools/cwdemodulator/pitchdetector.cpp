@@ -14,7 +14,7 @@ constexpr double PI = 3.14159265358979323846;
 /// Weight of the newest segment in the running spectrum: about the last eight segments count.
 constexpr float NEW_SEGMENT_WEIGHT = 0.125f;
 /// Segments averaged before a peak may be called clear.
-constexpr int MIN_UPDATES = 4;
+constexpr int MIN_UPDATES = 6;
 
 } // namespace
 

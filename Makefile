@@ -39,7 +39,7 @@ test-tsan: deps
 	cd build-tsan && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -j $(JOBS)
 
 bench: build
-	@for b in $(BUILD)/bench/bench_*; do [ -x "$$b" ] && "$$b" --benchmark_min_time=0.5; done
+	@for b in $(BUILD)/bench/*/bench_*; do [ -f "$$b" ] && [ -x "$$b" ] && "$$b" --benchmark_min_time=0.5; done; true
 
 fuzz: deps
 	@scripts/install-deps.sh --extra

@@ -4,6 +4,10 @@ include(CMakePackageConfigHelpers)
 
 set(MORSEHANDLER_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/MorseHandler)
 
+# Installed binaries find their libraries beside them, wherever the prefix is.
+set_target_properties(morsehost morsehandler PROPERTIES INSTALL_RPATH "$ORIGIN")
+set_target_properties(morsetool PROPERTIES INSTALL_RPATH "$ORIGIN/../${CMAKE_INSTALL_LIBDIR}")
+
 install(TARGETS morsehost morsehandler EXPORT MorseHandlerTargets
     LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
     ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}

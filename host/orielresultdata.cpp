@@ -1,8 +1,16 @@
 #include "host/orielresultdata.h"
 
 #include <QDir>
-#include <QSaveFile>
+#include <QFileInfo>
+#include <QTemporaryFile>
 #include <QXmlStreamWriter>
+
+#if defined(Q_OS_UNIX)
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
+#endif
 
 namespace OrielResultDataXml {
 
@@ -11,6 +19,63 @@ namespace {
 QString isoUtc(const QDateTime& time)
 {
     return time.toUTC().toString(QStringLiteral("yyyy-MM-ddThh:mm:ss.zzzZ"));
+}
+
+constexpr int MAX_NAME_COUNTER = 100000;
+
+enum class MoveResult
+{
+    Moved,
+    Taken, // a file of the target name exists; nothing was changed
+    Failed,
+};
+
+/// Moves @p from to @p to unless @p to exists, in one step that cannot replace a file that
+/// appears meanwhile.
+MoveResult moveWithoutReplacing(const QString& from, const QString& to)
+{
+#if defined(Q_OS_UNIX)
+    const QByteArray source = QFile::encodeName(from);
+    const QByteArray destination = QFile::encodeName(to);
+#if defined(__linux__) && defined(RENAME_NOREPLACE)
+    if (::renameat2(AT_FDCWD, source.constData(), AT_FDCWD, destination.constData(),
+                    RENAME_NOREPLACE) == 0)
+        return MoveResult::Moved;
+    if (errno == EEXIST)
+        return MoveResult::Taken;
+    if (errno != EINVAL && errno != ENOSYS)
+        return MoveResult::Failed;
+        // The file system does not know the flag: a hard link refuses an existing name as well.
+#endif
+    if (::link(source.constData(), destination.constData()) == 0) {
+        ::unlink(source.constData());
+        return MoveResult::Moved;
+    }
+    return errno == EEXIST ? MoveResult::Taken : MoveResult::Failed;
+#else
+    if (QFileInfo::exists(to))
+        return MoveResult::Taken;
+    return QFile::rename(from, to) ? MoveResult::Moved : MoveResult::Failed;
+#endif
+}
+
+bool syncToDisk(QFile& file)
+{
+#if defined(Q_OS_UNIX)
+    return ::fsync(file.handle()) == 0;
+#else
+    Q_UNUSED(file);
+    return true;
+#endif
+}
+
+/// "dir/name_N.ext" for "dir/name.ext".
+QString numberedPath(const QFileInfo& target, int counter)
+{
+    const QString suffix = target.suffix();
+    const QString name = target.completeBaseName() + QStringLiteral("_%1").arg(counter) +
+                         (suffix.isEmpty() ? QString() : QStringLiteral(".") + suffix);
+    return target.absoluteDir().absoluteFilePath(name);
 }
 
 void writeBlock(QXmlStreamWriter& xml, const DataBlock& block)
@@ -123,19 +188,48 @@ QByteArray OrielResultData::ToXml() const
 
 bool OrielResultData::SaveFile(const QString& fileName)
 {
+    m_strSavedFilePath.clear();
+    m_bSavedUnderOtherName = false;
     if (fileName.isEmpty())
         return false;
-    const QString path =
-        m_strWorkDir.isEmpty() ? fileName : QDir(m_strWorkDir).absoluteFilePath(fileName);
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
+    // A bare name goes into the work directory; a name with a directory part (which callers
+    // usually compose from the work directory themselves) is taken as it is.
+    const bool bareName =
+        !fileName.contains(QLatin1Char('/')) && !fileName.contains(QLatin1Char('\\'));
+    const QFileInfo target(bareName && !m_strWorkDir.isEmpty()
+                               ? QDir(m_strWorkDir).absoluteFilePath(fileName)
+                               : fileName);
+    const QDir directory = target.absoluteDir();
+    if (target.fileName().isEmpty() || !directory.exists())
         return false;
+
+    // Written completely under a temporary name first, so that no reader ever sees half a
+    // report, then moved to the first free name.
+    QTemporaryFile file(directory.filePath(QStringLiteral(".%1.XXXXXX").arg(target.fileName())));
+    if (!file.open())
+        return false;
+    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
+                        QFileDevice::ReadOther);
     const QByteArray xml = ToXml();
-    if (file.write(xml) != xml.size()) {
-        file.cancelWriting();
+    if (file.write(xml) != xml.size() || !file.flush() || !syncToDisk(file))
         return false;
+    file.close();
+
+    for (int counter = 1; counter <= MAX_NAME_COUNTER; ++counter) {
+        const QString candidate =
+            counter == 1 ? target.absoluteFilePath() : numberedPath(target, counter);
+        switch (moveWithoutReplacing(file.fileName(), candidate)) {
+        case MoveResult::Moved:
+            m_strSavedFilePath = candidate;
+            m_bSavedUnderOtherName = counter > 1;
+            return true;
+        case MoveResult::Taken:
+            continue;
+        case MoveResult::Failed:
+            return false;
+        }
     }
-    return file.commit();
+    return false;
 }
 
 void OrielResultData::Reset()

@@ -12,7 +12,9 @@ namespace OrielResultDataXml {
 
 /// The host's result-data report: transmissions written as one XML file.
 ///
-/// The file is UTF-8, written atomically (a temporary file renamed into place):
+/// The file is UTF-8, written atomically (a temporary file moved into place) and never over an
+/// existing file: when the name is taken, the report goes to the first free name with a
+/// counter before the extension ("report_2.xml", "report_3.xml", ...).
 /// <OrielResultData><Transmission start=".." stop=".."><DataBlock a b c><Frame timestamp="..">
 class MORSEHOST_EXPORT OrielResultData
 {
@@ -20,12 +22,16 @@ public:
     OrielResultData();
     virtual ~OrielResultData();
 
-    /// Directory against which relative file names are resolved.
+    /// Directory of the report when SaveFile is given a bare file name.
     void SetWorkDir(const QString& directory);
     /// Takes ownership of @p transmission.
     void AddTransmission(Transmission* transmission);
     /// Writes the report; false on an empty name or a write error (nothing half-written).
     bool SaveFile(const QString& fileName);
+    /// The path the last successful SaveFile wrote; empty after a failed one.
+    QString SavedFilePath() const { return m_strSavedFilePath; }
+    /// Whether the last successful SaveFile had to take a counter because the name was taken.
+    bool SavedUnderOtherName() const { return m_bSavedUnderOtherName; }
     /// Drops all transmissions.
     virtual void Reset();
 
@@ -38,6 +44,8 @@ public:
 
 private:
     QString m_strWorkDir;
+    QString m_strSavedFilePath;
+    bool m_bSavedUnderOtherName = false;
     std::vector<std::unique_ptr<Transmission>> m_vecTransmissions;
 };
 

@@ -3,6 +3,7 @@
 #include "tools/cwdemodulator/audiofilereader.h"
 #include "tools/cwdemodulator/cwdemodulator.h"
 
+#include <QCommandLineParser>
 #include <QDateTime>
 #include <QFileInfo>
 
@@ -18,6 +19,59 @@ constexpr double PROGRESS_MIN_SECONDS = 120.0;
 constexpr int PROGRESS_WIDTH = 40;
 
 } // namespace
+
+QList<QCommandLineOption> AudioSymbolSource::commandLineOptions()
+{
+    return {
+        {QStringLiteral("pitch"),
+         QStringLiteral("Recordings: the CW tone in Hz (default: found between 200 and 1500 Hz)."),
+         QStringLiteral("HZ")},
+        {QStringLiteral("rate"),
+         QStringLiteral("Read standard input as raw signed 16-bit little-endian mono samples at "
+                        "this rate (Hz)."),
+         QStringLiteral("HZ")},
+        {QStringLiteral("start-time"),
+         QStringLiteral("Recordings: when the recording began, as UTC date and time "
+                        "yyyy-MM-ddThh:mm:ss[.zzz] (default: the file's modification time less "
+                        "its length)."),
+         QStringLiteral("TIME")},
+    };
+}
+
+bool AudioSymbolSource::readOptions(const QCommandLineParser& parser, Options& options,
+                                    QString& strError)
+{
+    bool ok = true;
+    if (parser.isSet(QStringLiteral("pitch"))) {
+        options.dPitchHz = parser.value(QStringLiteral("pitch")).toDouble(&ok);
+        if (!ok || options.dPitchHz < 50.0 || options.dPitchHz > 20000.0) {
+            strError = QStringLiteral("--pitch expects a tone in Hz, got \"%1\"")
+                           .arg(parser.value(QStringLiteral("pitch")));
+            return false;
+        }
+    }
+    if (parser.isSet(QStringLiteral("rate"))) {
+        options.nRawSampleRate = parser.value(QStringLiteral("rate")).toInt(&ok);
+        if (!ok || !cw::CwDemodulator::IsUsableSampleRate(options.nRawSampleRate)) {
+            strError = QStringLiteral("--rate expects a sample rate from 4000 Hz, got \"%1\"")
+                           .arg(parser.value(QStringLiteral("rate")));
+            return false;
+        }
+    }
+    if (parser.isSet(QStringLiteral("start-time"))) {
+        QDateTime start =
+            QDateTime::fromString(parser.value(QStringLiteral("start-time")), Qt::ISODateWithMs);
+        start.setTimeSpec(Qt::UTC);
+        if (!start.isValid() || start.toMSecsSinceEpoch() < 0) {
+            strError = QStringLiteral("--start-time expects yyyy-MM-ddThh:mm:ss, got \"%1\"")
+                           .arg(parser.value(QStringLiteral("start-time")));
+            return false;
+        }
+        options.bHaveStartTime = true;
+        options.u64StartTimeUs = quint64(start.toMSecsSinceEpoch()) * 1000u;
+    }
+    return true;
+}
 
 AudioSymbolSource::AudioSymbolSource() : m_pReader(std::make_unique<cw::AudioFileReader>())
 {

@@ -2,6 +2,8 @@
 
 #include "symbolsource.h"
 
+#include <QCommandLineOption>
+#include <QList>
 #include <QString>
 
 #include <memory>
@@ -15,6 +17,8 @@ class CwDemodulator;
 /// 16-bit PCM on standard input). Each symbol is handed out as soon as the demodulator has
 /// decided it; its timestamp is the recording's start plus the sample position. At the end it
 /// tells, on stderr, the tone and speed it found.
+class QCommandLineParser;
+
 class AudioSymbolSource : public SymbolSource
 {
 public:
@@ -33,6 +37,11 @@ public:
     /// True when @p strPath should be decoded as audio: "-" with a raw sample rate given, or
     /// a file libsndfile recognises by its content or by its audio extension.
     static bool IsAudioInput(const QString& strPath, const Options& options);
+
+    /// The options of `morsetool decode` for recordings: --pitch, --rate and --start-time.
+    static QList<QCommandLineOption> commandLineOptions();
+    /// Reads those options; false, with @p strError, for a bad value.
+    static bool readOptions(const QCommandLineParser& parser, Options& options, QString& strError);
 
     /// Opens the recording; false, with errorString(), when it cannot be read as audio.
     bool open(const QString& strPath, const Options& options);

@@ -1,15 +1,213 @@
+// morsetool codec: translates decoder codes read from stdin through a codec; morsetool codecs:
+// lists the codecs offered for a decoder.
+
 #include "commands.h"
+#include "datapaths.h"
+#include "modulescatalogue.h"
+
+#include "tools/morsehandler/alphabetnames.h"
+#include "tools/morsehandler/codechandler.h"
+
+#include <QCommandLineParser>
+#include <QFile>
+#include <QFileInfo>
 
 #include <cstdio>
 
-int runCodecCommand(const QStringList&)
+namespace {
+
+struct CodecOptions
 {
-    std::fprintf(stderr, "morsetool: codec is not available yet\n");
-    return EXIT_FAILURE_RUNNING;
+    QCommandLineOption decoder{QStringLiteral("decoder"),
+                               QStringLiteral("Decoder whose output is translated (a name from "
+                                              "'morsetool modules'; 'All' lists every codec)."),
+                               QStringLiteral("NAME")};
+    QCommandLineOption codec{QStringLiteral("codec"),
+                             QStringLiteral("Codec: 'Base - ITA2', 'Base - ASCII', or a bare base "
+                                            "name that takes the decoder's charset."),
+                             QStringLiteral("NAME")};
+    QCommandLineOption back{QStringLiteral("back"),
+                            QStringLiteral("Translate display text (UTF-8) back to decoder codes "
+                                           "(bytes).")};
+    QCommandLineOption codecs{QStringLiteral("codecs"),
+                              QStringLiteral("Directory of codec files (default: the bundled "
+                                             "codecs)."),
+                              QStringLiteral("DIR")};
+};
+
+/// Parses @p arguments; false (with the exit code in @p exitCode) when the command should stop.
+bool parse(QCommandLineParser& parser, const QString& command, const QStringList& arguments,
+           int& exitCode)
+{
+    const QCommandLineOption help = parser.addHelpOption();
+    if (!parser.parse(QStringList(QStringLiteral("morsetool ") + command) + arguments)) {
+        std::fprintf(stderr, "morsetool %s: %s\n", qPrintable(command),
+                     qPrintable(parser.errorText()));
+        exitCode = EXIT_BAD_INPUT;
+        return false;
+    }
+    if (parser.isSet(help)) {
+        QString text = parser.helpText();
+        // The parser names the executable path; show the command as it is typed.
+        text.replace(0, text.indexOf(QLatin1Char('\n')),
+                     QStringLiteral("Usage: morsetool %1 [options]").arg(command));
+        std::fputs(qPrintable(text), stdout);
+        exitCode = EXIT_OK;
+        return false;
+    }
+    if (!parser.positionalArguments().isEmpty()) {
+        std::fprintf(stderr, "morsetool %s: unexpected argument '%s'\n", qPrintable(command),
+                     qPrintable(parser.positionalArguments().first()));
+        exitCode = EXIT_BAD_INPUT;
+        return false;
+    }
+    return true;
 }
 
-int runCodecsCommand(const QStringList&)
+/// The codec directory given or bundled; empty (after a message) when it does not exist.
+QString codecsDirectory(const QCommandLineParser& parser, const QCommandLineOption& option,
+                        const char* command)
 {
-    std::fprintf(stderr, "morsetool: codecs is not available yet\n");
-    return EXIT_FAILURE_RUNNING;
+    const QString dir = parser.isSet(option) ? parser.value(option) : DataPaths::CodecsDirectory();
+    if (dir.isEmpty() || !QFileInfo(dir).isDir()) {
+        std::fprintf(stderr, "morsetool %s: codec directory '%s' not found\n", command,
+                     qPrintable(dir));
+        return QString();
+    }
+    return dir;
+}
+
+QString describe(const QString& cataloguePath)
+{
+    return cataloguePath.isEmpty() ? QStringLiteral("the catalogue (no decoder modules file found)")
+                                   : cataloguePath;
+}
+
+bool readAll(FILE* stream, QByteArray& data)
+{
+    QFile file;
+    if (!file.open(stream, QIODevice::ReadOnly))
+        return false;
+    data = file.readAll();
+    return file.error() == QFileDevice::NoError;
+}
+
+bool writeAll(FILE* stream, const QByteArray& data)
+{
+    QFile file;
+    return file.open(stream, QIODevice::WriteOnly) && file.write(data) == data.size() &&
+           file.flush();
+}
+
+} // namespace
+
+int runCodecCommand(const QStringList& arguments)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Translates decoder output read from stdin (one code per byte) through a "
+                       "codec and writes the text as UTF-8; with --back, the reverse."));
+    const CodecOptions options;
+    parser.addOptions({options.decoder, options.codec, options.back, options.codecs});
+    int exitCode = EXIT_OK;
+    if (!parse(parser, QStringLiteral("codec"), arguments, exitCode))
+        return exitCode;
+    if (!parser.isSet(options.codec)) {
+        std::fprintf(stderr, "morsetool codec: --codec NAME is required\n");
+        return EXIT_BAD_INPUT;
+    }
+    const QString dir = codecsDirectory(parser, options.codecs, "codec");
+    if (dir.isEmpty())
+        return EXIT_BAD_INPUT;
+
+    QString cataloguePath;
+    ModulesCatalogue::Open(&cataloguePath);
+    CodecHandler handler;
+    handler.SetAlphabetsDir(dir);
+    const QString decoder = parser.value(options.decoder);
+    handler.SetDecoder(decoder);
+    const QString codec = parser.value(options.codec);
+    if (!handler.SetAlphabet(codec)) {
+        std::fprintf(stderr, "morsetool codec: no codec file for '%s' in %s\n",
+                     qPrintable(handler.Alphabet()), qPrintable(dir));
+        if (!codec.contains(morse::AlphabetNames::SEPARATOR) &&
+            handler.CharsetForDecoder(decoder) == CodecHandler::eNONE)
+            std::fprintf(stderr,
+                         "  the decoder '%s' has no ITA2 or ASCII charset in %s; give the full "
+                         "name, such as '%s - ITA2'\n",
+                         qPrintable(decoder), qPrintable(describe(cataloguePath)),
+                         qPrintable(codec));
+        else
+            std::fprintf(stderr, "  codecs for this decoder: %s\n",
+                         qPrintable(handler.AvailableAlphabets().join(QStringLiteral(", "))));
+        return EXIT_BAD_INPUT;
+    }
+
+    QByteArray input;
+    if (!readAll(stdin, input)) {
+        std::fprintf(stderr, "morsetool codec: cannot read stdin\n");
+        return EXIT_FAILURE_RUNNING;
+    }
+    QByteArray output;
+    if (!parser.isSet(options.back)) {
+        // With an explicit size: raw codes may contain NUL bytes, which must not end the text.
+        output = handler.Translate(QString::fromLatin1(input.constData(), input.size())).toUtf8();
+    } else {
+        const QString text = QString::fromUtf8(input.constData(), input.size());
+        if (text.toUtf8() != input) {
+            std::fprintf(stderr, "morsetool codec: input is not valid UTF-8\n");
+            return EXIT_BAD_INPUT;
+        }
+        const QString codes = handler.Backtranslate(text);
+        for (int i = 0; i < codes.size(); ++i) {
+            if (codes.at(i).unicode() > 0xFF) {
+                std::fprintf(stderr,
+                             "morsetool codec: U+%04X at position %d has no code in '%s'; "
+                             "nothing written\n",
+                             codes.at(i).unicode(), i, qPrintable(handler.Alphabet()));
+                return EXIT_FAILURE_RUNNING;
+            }
+        }
+        output = codes.toLatin1();
+    }
+    if (!writeAll(stdout, output)) {
+        std::fprintf(stderr, "morsetool codec: cannot write stdout\n");
+        return EXIT_FAILURE_RUNNING;
+    }
+    return EXIT_OK;
+}
+
+int runCodecsCommand(const QStringList& arguments)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Lists the codecs offered for a decoder: every base name for 'All' (the "
+                       "default), else the full names that fit the decoder's charset."));
+    const CodecOptions options;
+    parser.addOptions({options.decoder, options.codecs});
+    int exitCode = EXIT_OK;
+    if (!parse(parser, QStringLiteral("codecs"), arguments, exitCode))
+        return exitCode;
+    const QString dir = codecsDirectory(parser, options.codecs, "codecs");
+    if (dir.isEmpty())
+        return EXIT_BAD_INPUT;
+
+    QString cataloguePath;
+    ModulesCatalogue::Open(&cataloguePath);
+    CodecHandler handler;
+    handler.SetAlphabetsDir(dir);
+    const QString decoder =
+        parser.isSet(options.decoder) ? parser.value(options.decoder) : QStringLiteral("All");
+    handler.SetDecoder(decoder);
+    const QStringList names = handler.AvailableAlphabets();
+    QByteArray text;
+    for (const QString& name : names)
+        text += name.toUtf8() + '\n';
+    if (!writeAll(stdout, text))
+        return EXIT_FAILURE_RUNNING;
+    if (decoder.compare(QLatin1String("All"), Qt::CaseInsensitive) != 0 &&
+        handler.CharsetForDecoder(decoder) == CodecHandler::eNONE)
+        std::fprintf(stderr, "morsetool codecs: decoder '%s' has no ITA2 or ASCII charset in %s\n",
+                     qPrintable(decoder), qPrintable(describe(cataloguePath)));
+    return EXIT_OK;
 }

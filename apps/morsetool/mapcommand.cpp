@@ -1,9 +1,196 @@
+// morsetool map: drives a MappingDirectory the way an application does. The decoder's text
+// arrives line by line on standard input and is published on the data input value; each
+// translated line is read back from the data output value.
+
 #include "commands.h"
+#include "datapaths.h"
+
+#include "host/cfgcenter.h"
+#include "host/values.h"
+#include "shared/source/decodermoduelscenter.h"
+#include "tools/morsehandler/mappingdirectory.h"
+
+#include <QCommandLineParser>
+#include <QFile>
+#include <QFileInfo>
 
 #include <cstdio>
+#include <vector>
 
-int runMapCommand(const QStringList&)
+namespace {
+
+const QString DECODER_PATH = QStringLiteral("/Mapping/Decoder");
+const QString MAPS_PATH = QStringLiteral("/Mapping/AvailableMaps");
+const QString INPUT_PATH = QStringLiteral("/Mapping/DataInput");
+const QString OUTPUT_PATH = QStringLiteral("/Mapping/DataOutput");
+const QString MAX_CHARS_PATH = QStringLiteral("/Mapping/MaxNumberOfChars");
+const QString DEFAULT_MAP = QStringLiteral("Default");
+
+void printLine(FILE* out, const QString& text)
 {
-    std::fprintf(stderr, "morsetool: map is not available yet\n");
-    return EXIT_FAILURE_RUNNING;
+    const QByteArray bytes = text.toUtf8();
+    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), out);
+    std::fputc('\n', out);
+}
+
+int fail(int exitCode, const QString& message)
+{
+    std::fprintf(stderr, "morsetool map: %s\n", qPrintable(message));
+    return exitCode;
+}
+
+/// The decoder modules file that the configuration names, else the bundled one.
+QString decoderModulesFile()
+{
+    ICfg* config = CfgCenter::CreateCfg(QStringLiteral("AllLanternApplications"), 4, QString());
+    const QString configured =
+        config ? config->ReadString(QStringLiteral("DecoderModulesFile"), QString(), 0) : QString();
+    return configured.isEmpty() ? DataPaths::DecoderModulesFile() : configured;
+}
+
+/// Publishes @p text on the data input as a decoder does: a repeat is announced again.
+void publish(values::Value<QString>* input, const QString& text)
+{
+    if (input->GetValue() == text)
+        input->HasChanged(CHANGE_VALUE, nullptr);
+    else
+        input->SetValue(text, nullptr);
+}
+
+} // namespace
+
+int runMapCommand(const QStringList& arguments)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Translates decoder text, read from standard input one line at a time, through a "
+        "charset map and prints one translated line per input line."));
+    parser.addHelpOption();
+    const QCommandLineOption mapsOption(
+        QStringLiteral("maps"),
+        QStringLiteral("Directory of .codec, .ita2.map and .ascii.map files (default: the "
+                       "bundled codecs)."),
+        QStringLiteral("DIR"));
+    const QCommandLineOption decoderOption(
+        QStringLiteral("decoder"),
+        QStringLiteral("Decoder module whose text is translated, as the decoder modules "
+                       "catalogue names it."),
+        QStringLiteral("NAME"));
+    const QCommandLineOption mapOption(
+        QStringLiteral("map"),
+        QStringLiteral("Full name of the map, such as 'Cyrillic - ITA2' (default: Default, "
+                       "which leaves text unchanged)."),
+        QStringLiteral("FULLNAME"));
+    const QCommandLineOption listOption(QStringLiteral("list"),
+                                        QStringLiteral("Print the maps offered for the decoder "
+                                                       "and stop."));
+    const QCommandLineOption historyOption(
+        QStringLiteral("history"),
+        QStringLiteral("At the end, print the history (the newest 10000 characters of input) "
+                       "through the map."));
+    parser.addOptions({mapsOption, decoderOption, mapOption, listOption, historyOption});
+
+    if (!parser.parse(QStringList(QStringLiteral("morsetool map")) + arguments))
+        return fail(EXIT_BAD_INPUT, parser.errorText());
+    if (parser.isSet(QStringLiteral("help"))) {
+        QString help = parser.helpText();
+        help.replace(0, help.indexOf(QLatin1Char('\n')),
+                     QStringLiteral("Usage: morsetool map --decoder NAME [--maps DIR] "
+                                    "[--map FULLNAME] [--list] [--history]"));
+        std::fputs(qPrintable(help), stdout);
+        return EXIT_OK;
+    }
+    if (!parser.positionalArguments().isEmpty())
+        return fail(
+            EXIT_BAD_INPUT,
+            QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().first()));
+    if (!parser.isSet(decoderOption))
+        return fail(EXIT_BAD_INPUT, QStringLiteral("--decoder NAME is required"));
+
+    const QString mapsDirectory =
+        parser.isSet(mapsOption) ? parser.value(mapsOption) : DataPaths::CodecsDirectory();
+    if (mapsDirectory.isEmpty())
+        return fail(EXIT_BAD_INPUT, QStringLiteral("no bundled codecs folder was found; give "
+                                                   "--maps DIR"));
+    if (!QFileInfo(mapsDirectory).isDir())
+        return fail(EXIT_BAD_INPUT,
+                    QStringLiteral("maps directory '%1' cannot be read").arg(mapsDirectory));
+    const QString modulesFile = decoderModulesFile();
+    if (modulesFile.isEmpty())
+        return fail(EXIT_BAD_INPUT, QStringLiteral("no decoder modules file is configured or "
+                                                   "bundled"));
+    if (!QFileInfo(modulesFile).isFile())
+        return fail(EXIT_BAD_INPUT,
+                    QStringLiteral("decoder modules file '%1' cannot be read").arg(modulesFile));
+    LanternIT::DecoderModulesCenter::Instance(modulesFile);
+
+    // The values an application keeps for one decoder window.
+    values::Tree* tree = values::Tree::Instance();
+    auto* decoder = tree->FindOrInsert<values::ValueSelection>(DECODER_PATH);
+    auto* maps = tree->FindOrInsert<values::ValueSelection>(MAPS_PATH);
+    auto* input = tree->FindOrInsert<values::Value<QString>>(INPUT_PATH);
+    auto* output = tree->FindOrInsert<values::Value<QString>>(OUTPUT_PATH);
+    if (!decoder || !maps || !input || !output)
+        return fail(EXIT_FAILURE_RUNNING, QStringLiteral("the value tree cannot be built"));
+
+    MappingDirectory directory(mapsDirectory);
+    std::vector<LanternIT::DecoderModule> modules;
+    LanternIT::DecoderModulesCenter::Instance(QString())->Modules(modules, false);
+    QStringList decoderNames;
+    for (const LanternIT::DecoderModule& module : modules) {
+        decoder->AddItem(module.strName, decoderNames.size(), decoderNames.size(), nullptr);
+        decoderNames << module.strName;
+    }
+    const QString decoderName = parser.value(decoderOption);
+    if (!decoder->Select(decoderName, nullptr))
+        return fail(EXIT_BAD_INPUT,
+                    QStringLiteral("unknown decoder '%1'; the catalogue '%2' "
+                                   "holds: %3")
+                        .arg(decoderName, modulesFile, decoderNames.join(QStringLiteral(", "))));
+
+    directory.SetDecoder_ValuePath(DECODER_PATH);
+    directory.SetAvailableMaps_ValuePath(MAPS_PATH);
+    directory.SetDataInput_ValuePath(INPUT_PATH, nullptr);
+    directory.SetDataOutput_ValuePath(OUTPUT_PATH);
+    directory.SetMaxNumberOfChars_ValuePath(MAX_CHARS_PATH);
+    const QString wantedMap = parser.isSet(mapOption) ? parser.value(mapOption) : DEFAULT_MAP;
+    directory.Init(wantedMap);
+    directory.Enabled(true);
+    // Enabled after Init, as an application does: the user's choice in the list switches the map.
+    const QString selectedMap = maps->GetStringValue();
+    maps->Select(selectedMap, nullptr);
+
+    if (parser.isSet(listOption)) {
+        for (const values::ValueSelection::Item& item : maps->GetItems())
+            printLine(stdout, item.name);
+        return EXIT_OK;
+    }
+    if (selectedMap == DEFAULT_MAP && !wantedMap.startsWith(DEFAULT_MAP))
+        return fail(EXIT_BAD_INPUT, QStringLiteral("map '%1' is not offered for decoder '%2' "
+                                                   "(--list shows the maps offered)")
+                                        .arg(wantedMap, decoderName));
+    if (selectedMap != wantedMap && !wantedMap.startsWith(DEFAULT_MAP))
+        std::fprintf(stderr, "morsetool map: using '%s' for decoder '%s'\n",
+                     qPrintable(selectedMap), qPrintable(decoderName));
+
+    QFile in;
+    if (!in.open(stdin, QIODevice::ReadOnly))
+        return fail(EXIT_BAD_INPUT, QStringLiteral("standard input cannot be read"));
+    for (;;) {
+        QByteArray line = in.readLine();
+        if (line.isEmpty())
+            break;
+        if (line.endsWith('\n'))
+            line.chop(1);
+        if (line.endsWith('\r'))
+            line.chop(1);
+        publish(input, QString::fromUtf8(line));
+        printLine(stdout, output->GetValue());
+    }
+    if (parser.isSet(historyOption))
+        printLine(stdout, directory.TranslateHistory());
+
+    if (std::fflush(stdout) != 0 || std::ferror(stdout))
+        return fail(EXIT_FAILURE_RUNNING, QStringLiteral("standard output cannot be written"));
+    return EXIT_OK;
 }

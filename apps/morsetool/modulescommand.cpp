@@ -1,9 +1,154 @@
+// morsetool modules: lists the decoder modules catalogue, or the modules of a modulation mode.
+
 #include "commands.h"
+#include "modulescatalogue.h"
+
+#include "shared/source/decodermoduelscenter.h"
+
+#include <QCommandLineParser>
+#include <QFile>
 
 #include <cstdio>
+#include <vector>
 
-int runModulesCommand(const QStringList&)
+namespace {
+
+using LanternIT::DecoderModule;
+
+struct ModeFlag
 {
-    std::fprintf(stderr, "morsetool: modules is not available yet\n");
-    return EXIT_FAILURE_RUNNING;
+    const char* name;
+    bool DecoderModule::*flag;
+};
+
+/// The mode names as the catalogue's mode tables spell them, in the record's order.
+const ModeFlag MODE_FLAGS[] = {
+    {"ASK", &DecoderModule::bASK},
+    {"FSK2", &DecoderModule::bFSK2},
+    {"FSK4", &DecoderModule::bFSK4},
+    {"MSK", &DecoderModule::bMSK},
+    {"PSK2", &DecoderModule::bPSK2},
+    {"PSK4", &DecoderModule::bPSK4},
+    {"PSK8", &DecoderModule::bPSK8},
+    {"McFSK", &DecoderModule::bMcFSK},
+    {"McPSK2", &DecoderModule::bMcPSK2},
+    {"McPSK4", &DecoderModule::bMcPSK4},
+    {"MTONE", &DecoderModule::bMTONE},
+    {"MORSE", &DecoderModule::bMORSE},
+    {"FAX", &DecoderModule::bFAX},
+    {"SSTV", &DecoderModule::bSSTV},
+    {"PACKET RADIO", &DecoderModule::bPACKET_RADIO},
+    {"HELLSCHREIBER", &DecoderModule::bHELLSCHREIBER},
+    {"PACTOR", &DecoderModule::bPACTOR},
+    {"CLOVER", &DecoderModule::bCLOVER},
+    {"F7W", &DecoderModule::bF7W},
+    {"ACARS HF", &DecoderModule::bACARS_HF},
+    {"HC-ARQ", &DecoderModule::bHC_ARQ},
+    {"ICAO SELCAL", &DecoderModule::bICAO_SELCAL},
+    {"MIL-STD", &DecoderModule::bMIL_STD},
+    {"STANAG", &DecoderModule::bSTANAG},
+    {"PSK31", &DecoderModule::bPSK31},
+    {"OQPSK", &DecoderModule::bOQPSK},
+};
+
+QString letter(char c)
+{
+    return c ? QString(QLatin1Char(c)) : QStringLiteral("-");
+}
+
+QByteArray table(const std::vector<DecoderModule>& modules)
+{
+    int nameWidth = 4;
+    for (const DecoderModule& module : modules)
+        nameWidth = qMax(nameWidth, module.strName.size());
+    QString text = QStringLiteral("%1 %2 %3 %4 %5 %6\n")
+                       .arg(QStringLiteral("number"), 6)
+                       .arg(QStringLiteral("value"), 7)
+                       .arg(QStringLiteral("kind"))
+                       .arg(QStringLiteral("charset"))
+                       .arg(QStringLiteral("name"), -nameWidth)
+                       .arg(QStringLiteral("modes"));
+    for (const DecoderModule& module : modules) {
+        QStringList modes;
+        for (const ModeFlag& mode : MODE_FLAGS) {
+            if (module.*mode.flag)
+                modes << QLatin1String(mode.name);
+        }
+        text += QStringLiteral("%1 %2 %3 %4 %5 %6\n")
+                    .arg(module.nModuleNumber, 6)
+                    .arg(module.dSecondNumber, 7, 'g', 6)
+                    .arg(letter(module.cKind), 4)
+                    .arg(letter(module.cCharset), 7)
+                    .arg(module.strName, -nameWidth)
+                    .arg(modes.join(QStringLiteral(", ")));
+    }
+    return text.toUtf8();
+}
+
+} // namespace
+
+int runModulesCommand(const QStringList& arguments)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Lists the decoder modules catalogue. With --mode, lists the names of the modules of "
+        "that mode, one per line: a single mode (MORSE, FAX, PSK31, ...) or, with --submode, a "
+        "mode family and member (FSK with FSK2, FSK4 or MSK; PSK with PSK2, PSK4 or PSK8; "
+        "McPSK with McPSK2 or McPSK4; PSK31 with any)."));
+    const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption mode(QStringLiteral("mode"), QStringLiteral("Modulation mode."),
+                                  QStringLiteral("MODE"));
+    const QCommandLineOption subMode(QStringLiteral("submode"),
+                                     QStringLiteral("Member of the mode family given by --mode."),
+                                     QStringLiteral("SUB"));
+    parser.addOptions({mode, subMode});
+    if (!parser.parse(QStringList(QStringLiteral("morsetool modules")) + arguments)) {
+        std::fprintf(stderr, "morsetool modules: %s\n", qPrintable(parser.errorText()));
+        return EXIT_BAD_INPUT;
+    }
+    if (parser.isSet(help)) {
+        QString text = parser.helpText();
+        // The parser names the executable path; show the command as it is typed.
+        text.replace(
+            0, text.indexOf(QLatin1Char('\n')),
+            QStringLiteral("Usage: morsetool %1 [options]").arg(QStringLiteral("modules")));
+        std::fputs(qPrintable(text), stdout);
+        return EXIT_OK;
+    }
+    if (!parser.positionalArguments().isEmpty() || (parser.isSet(subMode) && !parser.isSet(mode))) {
+        std::fprintf(stderr, "morsetool modules: usage: morsetool modules [--mode MODE "
+                             "[--submode SUB]]\n");
+        return EXIT_BAD_INPUT;
+    }
+
+    QString path;
+    LanternIT::DecoderModulesCenter* catalogue = ModulesCatalogue::Open(&path);
+    if (!catalogue->Load()) {
+        std::fprintf(stderr, "morsetool modules: cannot read the decoder modules file '%s'\n",
+                     qPrintable(path));
+        return EXIT_FAILURE_RUNNING;
+    }
+
+    QByteArray text;
+    if (!parser.isSet(mode)) {
+        std::vector<DecoderModule> modules;
+        catalogue->Modules(modules, false);
+        text = table(modules);
+    } else {
+        QString names;
+        if (parser.isSet(subMode))
+            catalogue->NamesForMode(parser.value(mode), parser.value(subMode), names, false);
+        else
+            catalogue->NamesForMode(parser.value(mode), names, false);
+        if (names.isEmpty())
+            std::fprintf(stderr, "morsetool modules: no module of mode '%s%s%s' in %s\n",
+                         qPrintable(parser.value(mode)), parser.isSet(subMode) ? "/" : "",
+                         qPrintable(parser.value(subMode)), qPrintable(path));
+        else
+            text = names.replace(QLatin1Char(';'), QLatin1Char('\n')).toUtf8() + '\n';
+    }
+    QFile out;
+    if (!out.open(stdout, QIODevice::WriteOnly) || out.write(text) != text.size())
+        return EXIT_FAILURE_RUNNING;
+    return EXIT_OK;
 }

@@ -128,3 +128,72 @@ TEST(CwAudioFiles, FirstChannelOfAStereoFileIsRead)
     EXPECT_EQ(cwbench::normalized(cwbench::codesToText(cwbench::demodulate(readAll(reader), 8000))),
               QStringLiteral("CQ DE TEST"));
 }
+
+#ifdef MORSETOOL_PATH
+namespace {
+
+int runMorsetool(const QStringList& arguments, QByteArray* pOutput = nullptr,
+                 QByteArray* pErrors = nullptr)
+{
+    QProcess tool;
+    tool.start(QStringLiteral(MORSETOOL_PATH), arguments);
+    tool.waitForFinished(60000);
+    if (pOutput)
+        *pOutput = tool.readAllStandardOutput();
+    if (pErrors)
+        *pErrors = tool.readAllStandardError();
+    return tool.exitStatus() == QProcess::NormalExit ? tool.exitCode() : -1;
+}
+
+} // namespace
+
+TEST(CwMorsetool, SynthesizedRecordingDecodesWithItsToneAndSpeed)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("qso.flac"));
+    ASSERT_EQ(runMorsetool({QStringLiteral("synth"), QStringLiteral("CQ DE G4XYZ\nG4XYZ DE K1ABC"),
+                            QStringLiteral("--wpm"), QStringLiteral("25"), QStringLiteral("--snr"),
+                            QStringLiteral("6"), QStringLiteral("-o"), path}),
+              0);
+    QByteArray output;
+    QByteArray errors;
+    EXPECT_EQ(runMorsetool({QStringLiteral("decode"), path}, &output, &errors), 0);
+    EXPECT_EQ(output.simplified(), QByteArray("CQ DE G4XYZ G4XYZ DE K1ABC"));
+    EXPECT_TRUE(errors.contains("tone 700.")) << errors.constData();
+    EXPECT_TRUE(errors.contains("WPM")) << errors.constData();
+}
+
+TEST(CwMorsetool, EmptyOrTruncatedRecordingIsRefusedWithExitCodeTwo)
+{
+    QTemporaryDir dir;
+    const QString whole = dir.filePath(QStringLiteral("whole.wav"));
+    ASSERT_TRUE(write(whole, cq()));
+    QFile source(whole);
+    ASSERT_TRUE(source.open(QIODevice::ReadOnly));
+    const QByteArray bytes = source.readAll();
+    for (const auto& c : {std::make_pair("empty.wav", QByteArray()),
+                          std::make_pair("cut.wav", bytes.left(bytes.size() / 2))}) {
+        const QString path = dir.filePath(QLatin1String(c.first));
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(c.second);
+        file.close();
+        QByteArray errors;
+        EXPECT_EQ(runMorsetool({QStringLiteral("decode"), path}, nullptr, &errors), 2) << c.first;
+        EXPECT_TRUE(errors.contains(c.first)) << errors.constData();
+    }
+}
+
+TEST(CwMorsetool, SynthRefusesToReplaceAFileAndUnknownCharacters)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("taken.wav"));
+    ASSERT_TRUE(write(path, cq()));
+    EXPECT_EQ(
+        runMorsetool({QStringLiteral("synth"), QStringLiteral("CQ"), QStringLiteral("-o"), path}),
+        1);
+    EXPECT_EQ(runMorsetool({QStringLiteral("synth"), QStringLiteral("CQ {"), QStringLiteral("-o"),
+                            dir.filePath(QStringLiteral("new.wav"))}),
+              2);
+}
+#endif

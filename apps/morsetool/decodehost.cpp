@@ -1,0 +1,226 @@
+#include "decodehost.h"
+
+#include "tools/morsehandler/morsehandler.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace {
+
+const QString ROOT = QStringLiteral("/MorseTool/");
+
+void print(FILE* out, const QString& text)
+{
+    const QByteArray bytes = text.toUtf8();
+    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), out);
+    std::fflush(out);
+}
+
+} // namespace
+
+DecodeHost::DecodeHost(const Options& options, FILE* textOut, FILE* messagesOut)
+    : m_options(options), m_textOut(textOut), m_messagesOut(messagesOut),
+      m_handler(std::make_unique<MorseHandler>())
+{
+}
+
+DecodeHost::~DecodeHost()
+{
+    m_handler.reset(); // unregisters from the values before they go
+    values::Tree* tree = values::Tree::Instance();
+    for (const QString& path : tree->Paths()) {
+        if (path.startsWith(ROOT))
+            tree->RemoveValue(path);
+    }
+}
+
+template <class V> V* DecodeHost::makeValue(const QString& name)
+{
+    return values::Tree::Instance()->FindOrInsert<V>(ROOT + name);
+}
+
+QStringList DecodeHost::alphabetNames() const
+{
+    if (m_options.alphabetsDirectory.isEmpty())
+        return {};
+    QStringList names;
+    const QStringList files = QDir(m_options.alphabetsDirectory)
+                                  .entryList({QStringLiteral("*.mal")}, QDir::Files, QDir::Name);
+    for (const QString& file : files)
+        names.append(file.left(file.size() - 4));
+    return names;
+}
+
+bool DecodeHost::hasAlphabet(const QString& name) const
+{
+    return alphabetNames().contains(name, Qt::CaseInsensitive);
+}
+
+bool DecodeHost::start(QString& error)
+{
+    m_symbol = makeValue<values::ValueNumeric<int>>(QStringLiteral("Symbol"));
+    m_available = makeValue<values::Value<bool>>(QStringLiteral("Available"));
+    m_text = makeValue<values::Value<QString>>(QStringLiteral("Text"));
+    m_alphabet = makeValue<values::ValueSelection>(QStringLiteral("Alphabet"));
+    m_alphabetDirectory = makeValue<values::Value<QString>>(QStringLiteral("AlphabetDirectory"));
+    m_rightToLeft = makeValue<values::Value<bool>>(QStringLiteral("TextDirectionRTL"));
+    m_saveToFile = makeValue<values::Value<bool>>(QStringLiteral("SaveToFile"));
+    m_xmlSave = makeValue<values::Value<bool>>(QStringLiteral("XmlSave"));
+    m_textFileName = makeValue<values::Value<QString>>(QStringLiteral("TextFileName"));
+    m_codeFileName = makeValue<values::Value<QString>>(QStringLiteral("CodeFileName"));
+    m_xmlFileName = makeValue<values::Value<QString>>(QStringLiteral("XmlFileName"));
+    m_frequency = makeValue<values::ValueNumeric<double>>(QStringLiteral("Frequency"));
+    m_modulation = makeValue<values::ValueSelection>(QStringLiteral("ModulationType"));
+    m_decoderResult = makeValue<values::ValueSelection>(QStringLiteral("DecoderResult"));
+    m_generateSettings = makeValue<values::Value<bool>>(QStringLiteral("GenerateTunerSettings"));
+    m_tunerSettings = makeValue<values::Value<QString>>(QStringLiteral("TunerSettings"));
+    if (!m_symbol || !m_available || !m_text || !m_alphabet || !m_alphabetDirectory ||
+        !m_rightToLeft || !m_saveToFile || !m_xmlSave || !m_textFileName || !m_codeFileName ||
+        !m_xmlFileName || !m_frequency || !m_modulation || !m_decoderResult ||
+        !m_generateSettings || !m_tunerSettings) {
+        error = QStringLiteral("the value tree already holds values of other types");
+        return false;
+    }
+
+    // What the application's controls would hold.
+    m_available->SetValue(true, nullptr);
+    m_alphabetDirectory->SetValue(m_options.alphabetsDirectory, nullptr);
+    m_alphabet->DeleteItems(nullptr);
+    long key = 0;
+    for (const QString& name : alphabetNames()) {
+        m_alphabet->AddItem(name, static_cast<double>(key), key, nullptr);
+        ++key;
+    }
+    if (!m_options.alphabet.isEmpty() && !selectAlphabet(m_options.alphabet, error))
+        return false;
+    m_frequency->SetValue(m_options.frequencyHz, nullptr);
+    m_modulation->AddItem(QStringLiteral("CW"), 0, 0, nullptr);
+    m_modulation->Select(QStringLiteral("CW"), nullptr);
+    m_decoderResult->AddItem(QStringLiteral("Morse"), 0, 0, nullptr);
+    m_decoderResult->Select(QStringLiteral("Morse"), nullptr);
+    const bool saving = !m_options.saveDirectory.isEmpty();
+    m_saveToFile->SetValue(saving, nullptr);
+
+    for (values::ValueBase* watched :
+         {static_cast<values::ValueBase*>(m_text), static_cast<values::ValueBase*>(m_textFileName),
+          static_cast<values::ValueBase*>(m_codeFileName),
+          static_cast<values::ValueBase*>(m_xmlFileName),
+          static_cast<values::ValueBase*>(m_rightToLeft),
+          static_cast<values::ValueBase*>(m_generateSettings)})
+        watched->AddObserver(this);
+
+    MorseHandler& h = *m_handler;
+    h.SetMorseText_ValuePath(ROOT + QStringLiteral("Text"));
+    h.SetSymbol_ValuePath(ROOT + QStringLiteral("Symbol"));
+    h.SetMorseAvailable_ValuePath(ROOT + QStringLiteral("Available"));
+    h.SetMorseAlphabet_ValuePath(ROOT + QStringLiteral("Alphabet"));
+    h.SetMorseAlphabet_DirectoryPath(ROOT + QStringLiteral("AlphabetDirectory"));
+    h.SetTextDirectionRTL_ValuePath(ROOT + QStringLiteral("TextDirectionRTL"));
+    h.SetFrequency_ValuePath(ROOT + QStringLiteral("Frequency"));
+    h.SetModtype_ValuePath(ROOT + QStringLiteral("ModulationType"));
+    h.SetDecResult_ValuePath(ROOT + QStringLiteral("DecoderResult"));
+    h.SetGenXmlTunerDemodulatorSettingsPath(ROOT + QStringLiteral("GenerateTunerSettings"));
+    h.SetXmlTunerDemodulatorSettings(ROOT + QStringLiteral("TunerSettings"));
+    if (saving)
+        h.SetSaveDirectoryPath(m_options.saveDirectory, ROOT + QStringLiteral("TextFileName"),
+                               ROOT + QStringLiteral("CodeFileName"),
+                               ROOT + QStringLiteral("XmlFileName"));
+    h.SetMorseSaveToFile_ValuePath(ROOT + QStringLiteral("SaveToFile"));
+    h.SetMorseXmlSaveToFile_ValuePath(ROOT + QStringLiteral("XmlSave"));
+
+    if (!h.StartNewMorseSession() && !m_options.alphabet.isEmpty()) {
+        error = QStringLiteral("cannot read the alphabet file of \"%1\"").arg(m_options.alphabet);
+        return false;
+    }
+    return true;
+}
+
+bool DecodeHost::selectAlphabet(const QString& name, QString& error)
+{
+    const QStringList names = alphabetNames();
+    for (const QString& candidate : names) {
+        if (candidate.compare(name, Qt::CaseInsensitive) == 0)
+            return m_alphabet->Select(candidate, nullptr);
+    }
+    error = names.isEmpty() ? QStringLiteral("no alphabet \"%1\": no .mal files in \"%2\"")
+                                  .arg(name, m_options.alphabetsDirectory)
+                            : QStringLiteral("no alphabet \"%1\"; known: %2")
+                                  .arg(name, names.join(QStringLiteral(", ")));
+    return false;
+}
+
+void DecodeHost::feed(const SymbolSource::Symbol& symbol)
+{
+    if (symbol.hasTimestamp) {
+        m_handler->SetTimestamp(symbol.timestampUs);
+        m_anyTimestamp = true;
+    }
+    // A demodulator announces a repeated code although the value does not change.
+    if (m_symbol->GetValue() == symbol.code)
+        m_symbol->HasChanged(CHANGE_VALUE, nullptr);
+    else
+        m_symbol->SetValue(symbol.code, nullptr);
+}
+
+bool DecodeHost::retranslate(const QString& alphabet, QString& text, QString& error)
+{
+    if (!selectAlphabet(alphabet, error))
+        return false;
+    if (!m_handler->ChangeAlphabet()) {
+        error = QStringLiteral("cannot read the alphabet file of \"%1\"").arg(alphabet);
+        return false;
+    }
+    text = m_handler->TranslateText(false, false, 0);
+    return true;
+}
+
+bool DecodeHost::finish(QString& error)
+{
+    const bool saving = !m_options.saveDirectory.isEmpty();
+    if (saving)
+        m_xmlSave->HasChanged(CHANGE_TRIGGER, nullptr);
+    m_handler->EndMorseSession();
+    if (saving && m_anyTimestamp) {
+        const QString report = m_xmlFileName->GetValue();
+        if (report.isEmpty() || !QFileInfo::exists(report)) {
+            error = QStringLiteral("the report could not be written to \"%1\"").arg(report);
+            return false;
+        }
+    }
+    return true;
+}
+
+void DecodeHost::answerTunerSettingsRequest()
+{
+    const QString settings = QStringLiteral("frequency=%1 Hz; modulation=%2")
+                                 .arg(m_frequency->GetValue(), 0, 'f', 0)
+                                 .arg(m_modulation->GetStringValue());
+    if (m_tunerSettings->GetValue() == settings)
+        m_tunerSettings->HasChanged(CHANGE_VALUE, nullptr);
+    else
+        m_tunerSettings->SetValue(settings, nullptr);
+}
+
+void DecodeHost::Update(Observable* subject, TChangeCode code)
+{
+    if (code != CHANGE_VALUE)
+        return;
+    if (subject == m_text) {
+        print(m_textOut, m_text->GetValue());
+    } else if (!m_options.announceFiles) {
+        // file names stay quiet
+    } else if (subject == m_textFileName) {
+        print(m_messagesOut, QStringLiteral("text file: %1\n").arg(m_textFileName->GetValue()));
+    } else if (subject == m_codeFileName) {
+        print(m_messagesOut, QStringLiteral("code file: %1\n").arg(m_codeFileName->GetValue()));
+    } else if (subject == m_xmlFileName) {
+        print(m_messagesOut, QStringLiteral("report: %1\n").arg(m_xmlFileName->GetValue()));
+    }
+    if (subject == m_rightToLeft && m_rightToLeft->GetValue() && !m_rightToLeftNoted) {
+        m_rightToLeftNoted = true;
+        print(m_messagesOut, QStringLiteral("(right-to-left alphabet: text is shown in logical "
+                                            "order)\n"));
+    } else if (subject == m_generateSettings && m_generateSettings->GetValue()) {
+        answerTunerSettingsRequest();
+    }
+}

@@ -1,0 +1,81 @@
+#pragma once
+
+#include "symbolsource.h"
+
+#include "host/values.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <cstdio>
+#include <memory>
+
+class MorseHandler;
+
+/// A small host for one MorseHandler, as the monitoring application would run it: it builds
+/// the values the handler binds, feeds symbol codes through the symbol value, prints each
+/// published unit of text as it arrives and reports the files the handler writes.
+class DecodeHost : public IObserver
+{
+public:
+    struct Options
+    {
+        QString alphabetsDirectory; ///< where the .mal files are; may be empty
+        QString alphabet;           ///< alphabet to select; empty: the built-in one
+        QString saveDirectory;      ///< session files and report; empty: nothing is saved
+        double frequencyHz = 0;
+        bool announceFiles = true; ///< print the name of each file written (to stderr)
+    };
+
+    DecodeHost(const Options& options, FILE* textOut, FILE* messagesOut);
+    ~DecodeHost() override;
+
+    /// Binds the handler and starts the session; false with @p error when it cannot start.
+    bool start(QString& error);
+    /// One symbol code (and its time) as the demodulator would publish it.
+    void feed(const SymbolSource::Symbol& symbol);
+    /// The whole reception translated again through @p alphabet; false with @p error when
+    /// there is no such alphabet.
+    bool retranslate(const QString& alphabet, QString& text, QString& error);
+    /// Saves the report (when saving) and ends the session; false with @p error when the
+    /// report that was due could not be written.
+    bool finish(QString& error);
+
+    /// The names of the alphabets in the alphabets directory.
+    QStringList alphabetNames() const;
+    /// Whether the alphabets directory has @p name (letter case aside).
+    bool hasAlphabet(const QString& name) const;
+    MorseHandler& handler() { return *m_handler; }
+
+protected:
+    void Update(Observable* subject, TChangeCode code) override;
+
+private:
+    template <class V> V* makeValue(const QString& name);
+    bool selectAlphabet(const QString& name, QString& error);
+    void answerTunerSettingsRequest();
+
+    Options m_options;
+    FILE* m_textOut;
+    FILE* m_messagesOut;
+    std::unique_ptr<MorseHandler> m_handler;
+    bool m_anyTimestamp = false;
+    bool m_rightToLeftNoted = false;
+
+    values::ValueNumeric<int>* m_symbol = nullptr;
+    values::Value<bool>* m_available = nullptr;
+    values::Value<QString>* m_text = nullptr;
+    values::ValueSelection* m_alphabet = nullptr;
+    values::Value<QString>* m_alphabetDirectory = nullptr;
+    values::Value<bool>* m_rightToLeft = nullptr;
+    values::Value<bool>* m_saveToFile = nullptr;
+    values::Value<bool>* m_xmlSave = nullptr;
+    values::Value<QString>* m_textFileName = nullptr;
+    values::Value<QString>* m_codeFileName = nullptr;
+    values::Value<QString>* m_xmlFileName = nullptr;
+    values::ValueNumeric<double>* m_frequency = nullptr;
+    values::ValueSelection* m_modulation = nullptr;
+    values::ValueSelection* m_decoderResult = nullptr;
+    values::Value<bool>* m_generateSettings = nullptr;
+    values::Value<QString>* m_tunerSettings = nullptr;
+};

@@ -1,0 +1,217 @@
+#include "textsymbolsource.h"
+
+#include <QIODevice>
+#include <QList>
+
+namespace {
+
+constexpr int CODE_DOT = 0;
+constexpr int CODE_DASH = 1;
+constexpr int CODE_NO_SYMBOL = 2;
+constexpr int CODE_NEW_CHAR = 3;
+constexpr int CODE_NEW_WORD = 4;
+constexpr int CODE_NEW_LINE = 5;
+
+bool isSeparator(char c)
+{
+    return c == ' ' || c == '\t' || c == ',' || c == '\v' || c == '\f';
+}
+
+bool isSymbolText(const QByteArray& token)
+{
+    for (const char c : token) {
+        if (c != '.' && c != '-' && c != 'c' && c != 'w')
+            return false;
+    }
+    return true;
+}
+
+bool looksNumeric(const QByteArray& token)
+{
+    int i = (token.startsWith('-') || token.startsWith('+')) ? 1 : 0;
+    if (i >= token.size())
+        return false;
+    for (; i < token.size(); ++i) {
+        if (token.at(i) < '0' || token.at(i) > '9')
+            return false;
+    }
+    return true;
+}
+
+int symbolCode(char c)
+{
+    switch (c) {
+    case '.':
+        return CODE_DOT;
+    case '-':
+        return CODE_DASH;
+    case 'c':
+        return CODE_NEW_CHAR;
+    default:
+        return CODE_NEW_WORD;
+    }
+}
+
+/// A token for an error message: printable ASCII only, shortened.
+QString shown(const QByteArray& token)
+{
+    QString text;
+    for (const char c : token.left(24))
+        text += (c >= 0x20 && c < 0x7f) ? QChar::fromLatin1(c) : QChar(u'?');
+    return token.size() > 24 ? text + QStringLiteral("...") : text;
+}
+
+} // namespace
+
+TextSymbolSource::TextSymbolSource(std::unique_ptr<QIODevice> device) : m_device(std::move(device))
+{
+}
+
+TextSymbolSource::~TextSymbolSource() = default;
+
+QString TextSymbolSource::formatDescription()
+{
+    return QStringLiteral(
+        "Input: Morse symbol codes as text, one reception read line by line.\n"
+        "  0 1 3 1 0 0 0 3 4     integers separated by blanks, tabs or commas:\n"
+        "                        0 dot, 1 dash, 3 end of character, 4 end of word,\n"
+        "                        5 end of line, 64/65/66 dot too short/dash too long/\n"
+        "                        pause too short; other codes carry no symbol\n"
+        "  .-c-...cw             symbol text: . dot, - dash, c end of character,\n"
+        "                        w end of word; the end of the line is an end of line\n"
+        "  @t 1700000000000000   the time of the following codes, in microseconds\n"
+        "                        since 1970-01-01 00:00 UTC (a line end needs two)\n"
+        "  # ...                 a comment, to the end of the line\n"
+        "A line holds integers or symbol text, not both.\n");
+}
+
+bool TextSymbolSource::next(Symbol& symbol)
+{
+    while (m_pending.empty()) {
+        if (!readLine())
+            return false;
+    }
+    symbol = m_pending.front();
+    m_pending.pop_front();
+    return true;
+}
+
+QString TextSymbolSource::errorString() const
+{
+    return m_error;
+}
+
+bool TextSymbolSource::fail(const QString& message)
+{
+    m_error = QStringLiteral("line %1: %2").arg(m_lineNumber).arg(message);
+    m_finished = true;
+    m_pending.clear();
+    return false;
+}
+
+void TextSymbolSource::pushCode(int code)
+{
+    Symbol symbol;
+    symbol.code = code;
+    symbol.hasTimestamp = m_hasTimestamp;
+    symbol.timestampUs = m_timestampUs;
+    m_hasTimestamp = false;
+    m_pending.push_back(symbol);
+}
+
+bool TextSymbolSource::readLine()
+{
+    if (m_finished)
+        return false;
+    // Read in small pieces, so that memory follows the line's real length.
+    QByteArray& line = m_line;
+    line.resize(0);
+    char chunk[4096];
+    while (m_device && !line.endsWith('\n') && line.size() <= MAX_LINE_LENGTH) {
+        const qint64 count = m_device->readLine(chunk, sizeof chunk);
+        if (count <= 0)
+            break;
+        line.append(chunk, static_cast<int>(count));
+    }
+    if (line.isEmpty()) {
+        m_finished = true;
+        if (m_hasTimestamp)
+            pushCode(CODE_NO_SYMBOL); // a time that no code followed still counts
+        return !m_pending.empty();
+    }
+    ++m_lineNumber;
+    if (line.endsWith('\n'))
+        line.chop(1);
+    if (line.size() > MAX_LINE_LENGTH)
+        return fail(QStringLiteral("longer than %1 bytes").arg(MAX_LINE_LENGTH));
+    if (line.endsWith('\r'))
+        line.chop(1);
+    return parseLine(line);
+}
+
+bool TextSymbolSource::parseLine(const QByteArray& rawLine)
+{
+    const int comment = rawLine.indexOf('#');
+    const QByteArray line = comment < 0 ? rawLine : rawLine.left(comment);
+
+    QList<QByteArray> tokens;
+    int start = -1;
+    for (int i = 0; i <= line.size(); ++i) {
+        const bool atSeparator = i == line.size() || isSeparator(line.at(i));
+        if (atSeparator && start >= 0) {
+            tokens.append(line.mid(start, i - start));
+            start = -1;
+        } else if (!atSeparator && start < 0) {
+            start = i;
+        }
+    }
+    if (tokens.isEmpty())
+        return true;
+
+    if (tokens.first().startsWith('@')) {
+        if (tokens.first() != "@t")
+            return fail(QStringLiteral("unknown directive \"%1\"; only @t is known")
+                            .arg(shown(tokens.first())));
+        bool ok = tokens.size() == 2 && looksNumeric(tokens.at(1)) &&
+                  !tokens.at(1).startsWith('-') && !tokens.at(1).startsWith('+');
+        const quint64 timestamp = ok ? tokens.at(1).toULongLong(&ok) : 0;
+        if (!ok)
+            return fail(QStringLiteral("expected \"@t MICROSECONDS\" with one unsigned number"));
+        if (m_hasTimestamp)
+            pushCode(CODE_NO_SYMBOL); // the earlier time had no code of its own
+        m_hasTimestamp = true;
+        m_timestampUs = timestamp;
+        return true;
+    }
+
+    int numbers = 0;
+    int symbolTexts = 0;
+    for (const QByteArray& token : tokens) {
+        if (looksNumeric(token))
+            ++numbers;
+        else if (isSymbolText(token))
+            ++symbolTexts;
+        else
+            return fail(QStringLiteral("cannot read \"%1\": expected integer codes, symbol text "
+                                       "of . - c w, or @t MICROSECONDS")
+                            .arg(shown(token)));
+    }
+    if (numbers > 0 && symbolTexts > 0)
+        return fail(QStringLiteral("mixes integer codes and symbol text"));
+
+    for (const QByteArray& token : tokens) {
+        if (numbers > 0) {
+            bool ok = false;
+            const int code = token.toInt(&ok);
+            if (!ok)
+                return fail(QStringLiteral("\"%1\" is out of range").arg(shown(token)));
+            pushCode(code);
+        } else {
+            for (const char c : token)
+                pushCode(symbolCode(c));
+        }
+    }
+    if (symbolTexts > 0)
+        pushCode(CODE_NEW_LINE);
+    return true;
+}

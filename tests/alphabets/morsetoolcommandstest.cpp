@@ -1,0 +1,84 @@
+#include "markerchunker.h"
+
+#include "tools/morsehandler/simplemorsehandler.h"
+
+#include <gtest/gtest.h>
+
+#include <QProcess>
+
+namespace {
+
+const QString MORSETOOL = QStringLiteral(MORSE_BINARY_DIR "/apps/morsetool/morsetool");
+
+struct ToolRun
+{
+    int exitCode;
+    QByteArray out;
+};
+
+ToolRun morsetool(const QStringList& arguments, const QByteArray& input)
+{
+    QProcess process;
+    process.start(MORSETOOL, arguments);
+    process.write(input);
+    process.closeWriteChannel();
+    process.waitForFinished(30000);
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+            process.readAllStandardOutput()};
+}
+
+SimpleMorseHandler international()
+{
+    SimpleMorseHandler handler;
+    handler.SetAlphabetsDir(QStringLiteral(MORSE_BUNDLED_DATA_DIR "/alphabets"));
+    EXPECT_TRUE(handler.SetAlphabet("International"));
+    return handler;
+}
+
+/// What morsetool translate prints for @p pieces arriving one after the other.
+QString translateInPieces(const QStringList& pieces)
+{
+    SimpleMorseHandler handler = international();
+    MarkerChunker chunker;
+    QString out;
+    for (const QString& piece : pieces)
+        out += handler.Translate(chunker.take(piece));
+    return out + handler.Translate(chunker.finish());
+}
+
+} // namespace
+
+TEST(MorsetoolTranslate, OutputDoesNotDependOnHowTheInputIsSplit)
+{
+    const QString markers = "....- - .-[PAUSE TO SHORT].\t-.-. --.-[PAUSE TO SHORT] x- -"
+                            "\n..[PAUSE TO SHORT][UNKNOWN]. .----.\t-";
+    const QString whole = international().Translate(markers);
+    ASSERT_FALSE(whole.isEmpty());
+    for (int cut = 0; cut <= markers.size(); ++cut)
+        ASSERT_EQ(translateInPieces({markers.left(cut), markers.mid(cut)}), whole) << cut;
+    for (int size = 1; size <= 4; ++size) {
+        QStringList pieces;
+        for (int at = 0; at < markers.size(); at += size)
+            pieces << markers.mid(at, size);
+        EXPECT_EQ(translateInPieces(pieces), whole) << size;
+    }
+}
+
+TEST(MorsetoolCommands, CodesThroughMarkersAndTranslateGiveText)
+{
+    const ToolRun markers = morsetool({"markers"}, "0 1 3 1 0 0 0 4 # A, B and a word end\n");
+    EXPECT_EQ(markers.out, ".- -...\t");
+    const ToolRun text = morsetool({"translate", "--alphabet", "International"}, markers.out);
+    EXPECT_EQ(text.exitCode, 0);
+    EXPECT_EQ(text.out, "AB ");
+    const QByteArray list = morsetool({"alphabets"}, "").out;
+    EXPECT_TRUE(list.contains("\nHebrew             32 entries, right to left\n")) << list.data();
+}
+
+TEST(MorsetoolCommands, InputTheyCannotReadExitsWithTwo)
+{
+    EXPECT_EQ(morsetool({"markers"}, "0, 1, dot\n").exitCode, 2);
+    EXPECT_EQ(morsetool({"translate", "--alphabet", "Klingon"}, ".- ").exitCode, 2);
+    EXPECT_EQ(morsetool({"translate"}, ".- ").exitCode, 2);
+    EXPECT_EQ(morsetool({"alphabets", "--alphabets", "/nonexistent"}, "").exitCode, 2);
+}

@@ -1,0 +1,192 @@
+// The value-tree binding: setters, the map list, the data input -> output path and teardown.
+
+#include "host/errorhandler.h"
+#include "host/ivtclient.h"
+#include "mappingfixture.h"
+
+using values::Value;
+using values::ValueNumeric;
+
+namespace {
+
+struct RecordingClient : IVtClient
+{
+    void RegisterValue(values::ValueBase* v, int f) override { registered = {v, f}; }
+    std::pair<values::ValueBase*, int> registered{nullptr, -1};
+};
+
+QStringList itemNames(const values::ValueSelection* selection)
+{
+    QStringList names;
+    for (const auto& item : selection->GetItems())
+        names << item.name;
+    return names;
+}
+
+const QStringList ITA2_MAPS = {"Cyrillic - ITA2", "Greek - ITA2", "Hebrew - ITA2", "My - ITA2"};
+const QStringList ASCII_MAPS = {"Greek - ASCII", "latin - ASCII"};
+
+} // namespace
+
+using Binding = MappingTest;
+
+TEST_F(Binding, SettersCreateMissingValuesAndRegisterWithAllButTheTextDirection)
+{
+    MappingDirectory d(dataPath("maps"));
+    RecordingClient client;
+    EXPECT_TRUE(d.SetDataInput_ValuePath(QStringLiteral("/M/Input"), &client));
+    EXPECT_TRUE(d.SetMaxNumberOfChars_ValuePath(QStringLiteral("/M/Max")));
+    EXPECT_TRUE(d.SetFrequency_ValuePath(QStringLiteral("/M/Frequency")));
+    EXPECT_TRUE(d.SetTextDirectionRTL_ValuePath(QStringLiteral("/M/RTL")));
+    auto* in = find<Value<QString>>("/M/Input");
+    EXPECT_EQ(client.registered, std::make_pair(static_cast<values::ValueBase*>(in), 0));
+    EXPECT_EQ(in->ObserverCount(), 1);
+    EXPECT_NE(find<ValueNumeric<double>>("/M/Frequency"), nullptr);
+    EXPECT_EQ(find<Value<bool>>("/M/RTL")->ObserverCount(), 0);
+    auto* max = find<ValueNumeric<int>>("/M/Max");
+    EXPECT_EQ(QVector<int>({max->GetValue(), max->GetMin(), max->GetMax(), max->GetStep()}),
+              QVector<int>({10000, 100, 10000, 1}));
+
+    EXPECT_TRUE(d.SetDataInput_ValuePath(QStringLiteral("/M/Other"), nullptr));
+    EXPECT_EQ(in->ObserverCount(), 0) << "rebinding leaves the old value";
+}
+
+TEST_F(Binding, PathTakenByAnotherTypeBindsAPrivateValueAndTraces)
+{
+    QStringList traces;
+    ErrorHandler::Instance()->SetTraceFlags(TRACE_FLAG_LIBRARY);
+    ErrorHandler::Instance()->SetTraceSink([&](const QString& text, const QString& file, int n) {
+        traces << QStringLiteral("%1 %2 %3").arg(file).arg(n).arg(text);
+    });
+    start("Baudot RTTY", "Hebrew - ITA2");
+    add<Value<int>>(QStringLiteral("/Map/Taken"));
+    EXPECT_TRUE(directory->SetDataOutput_ValuePath(QStringLiteral("/Map/Taken")));
+    EXPECT_TRUE(directory->SetTextDirectionRTL_ValuePath(QStringLiteral("/Map/Taken")));
+    EXPECT_TRUE(directory->SetDataOutput_ValuePath(QStringLiteral("/Map/Taken")));
+    ErrorHandler::Instance()->SetTraceSink(nullptr);
+    ErrorHandler::Instance()->SetTraceFlags(0);
+    ASSERT_EQ(traces.size(), 3);
+    EXPECT_EQ(traces.at(0), "tools\\morsehandler\\mappingdirectory 299 !!!!!!!MEMORY LEAK! The "
+                            "value with the path '/Map/Taken' could not be created!!! A value of "
+                            "this name already exists for a different type!!!!!!!!");
+    EXPECT_NE(find<Value<int>>("/Map/Taken"), nullptr) << "the tree keeps its own value";
+    // Published on the private value; the leak checker reports any private value not released.
+    input->SetValue(QStringLiteral("AB"), nullptr);
+    maps->Select(QStringLiteral("Cyrillic - ITA2"), nullptr);
+}
+
+using MapList = MappingTest;
+
+TEST_F(MapList, InitOffersDefaultAndTheMapsOfTheDecodersCharset)
+{
+    const std::pair<const char*, QStringList> cases[] = {{"Baudot RTTY", ITA2_MAPS},
+                                                         {"ASCII 8N1", ASCII_MAPS},
+                                                         {"PSK31 Both", ITA2_MAPS + ASCII_MAPS},
+                                                         {"Morse", {}},
+                                                         {"Unlisted", {}}};
+    for (const auto& [decoderName, offered] : cases) {
+        bind(decoderName);
+        directory->Init(QStringLiteral("Greek - ITA2"));
+        EXPECT_EQ(itemNames(maps), QStringList("Default") + offered) << decoderName;
+        EXPECT_EQ(maps->GetItems().last().key, offered.size()) << "keys count from 1";
+        values::Tree::Instance()->Clear();
+    }
+}
+
+TEST_F(MapList, InitSelectsTheGivenMapInTheDecodersCharsetOrDefault)
+{
+    const struct
+    {
+        const char *decoder, *wanted, *selected;
+        eBASE_CHARSET charset;
+    } cases[] = {{"Baudot RTTY", "Greek - ASCII", "Greek - ITA2", eITA2},
+                 {"Baudot RTTY", "latin - ASCII", "Default", eITA2},
+                 {"PSK31 Both", "Greek - ASCII", "Greek - ASCII", eASCII},
+                 {"Morse", "Greek - ITA2", "Default", eNONE}};
+    for (const auto& c : cases) {
+        bind(c.decoder);
+        directory->Init(QLatin1String(c.wanted));
+        EXPECT_EQ(maps->GetStringValue(), QLatin1String(c.selected)) << c.decoder << c.wanted;
+        EXPECT_EQ(Inspect::currentCharset(*directory), c.charset) << c.decoder << c.wanted;
+        values::Tree::Instance()->Clear();
+    }
+}
+
+TEST_F(MapList, SelectionSwitchesTheMapAndPublishesItsDirectionOnlyWhileEnabled)
+{
+    bind("Baudot RTTY");
+    directory->Init(QStringLiteral("Hebrew - ITA2"));
+    EXPECT_FALSE(rtl->GetValue()) << "disabled: the selection does not switch";
+    directory->Enabled(true);
+    maps->Select(QStringLiteral("Hebrew - ITA2"), nullptr);
+    EXPECT_TRUE(rtl->GetValue());
+    EXPECT_EQ(directory->translate(QStringLiteral("AB")), QString::fromUtf8("אב"));
+    maps->Select(QStringLiteral("Cyrillic - ITA2"), nullptr);
+    EXPECT_FALSE(rtl->GetValue());
+}
+
+TEST_F(MapList, NewDecoderRebuildsTheListKeepingTheMapsBaseName)
+{
+    start("Baudot RTTY", "Greek - ITA2");
+    decoder->Select(QStringLiteral("ASCII 8N1"), nullptr);
+    EXPECT_EQ(itemNames(maps), QStringList("Default") + ASCII_MAPS);
+    EXPECT_EQ(maps->GetStringValue(), QStringLiteral("Greek - ASCII"));
+    EXPECT_EQ(directory->translate(QStringLiteral("ab")), QString::fromUtf8("αβ"));
+}
+
+using DataPath = MappingTest;
+
+TEST_F(DataPath, EveryInputIsTranslatedOntoTheOutputWhileEnabled)
+{
+    start("Baudot RTTY", "Cyrillic - ITA2");
+    output->AddObserver(&watcher);
+    output->SetState(VALUE_STATE_NORMAL, nullptr); // a state but "going away" keeps it bound
+    input->SetValue(QStringLiteral("ABC"), nullptr);
+    EXPECT_EQ(output->GetValue(), QString::fromUtf8("АБЦ"));
+    EXPECT_EQ(watcher.count(output, CHANGE_VALUE), 1);
+    input->HasChanged(CHANGE_VALUE, nullptr); // the decoder publishes the same text again
+    EXPECT_EQ(watcher.count(output, CHANGE_VALUE), 2) << "a repeat is announced, not set";
+
+    directory->Enabled(false);
+    EXPECT_EQ(output->GetValue(), QString()) << "disabling empties the output";
+    input->SetValue(QStringLiteral("CBA"), nullptr);
+    EXPECT_EQ(output->GetValue(), QString()) << "disabled: input is ignored";
+}
+
+TEST_F(DataPath, TriggerWhileDisabledStillTranslatesAndPublishes)
+{
+    start("Baudot RTTY", "Cyrillic - ITA2");
+    directory->Enabled(false);
+    input->SetValue(QStringLiteral("BA"), nullptr);
+    output->AddObserver(&watcher);
+    input->HasChanged(CHANGE_TRIGGER, nullptr);
+    EXPECT_EQ(output->GetValue(), QString::fromUtf8("БА"));
+    ASSERT_EQ(watcher.notices.size(), 2u);
+    EXPECT_EQ(watcher.notices[0].second, CHANGE_VALUE);
+    EXPECT_EQ(watcher.notices[1].second, CHANGE_TRIGGER);
+}
+
+using Teardown = MappingTest;
+
+TEST_F(Teardown, RemovedValuesAreNeverTouchedAgain)
+{
+    start("Baudot RTTY", "Hebrew - ITA2");
+    values::Tree::Instance()->RemoveValue(QStringLiteral("/Map/Output"));
+    values::Tree::Instance()->RemoveValue(QStringLiteral("/Map/RTL"));
+    input->SetValue(QStringLiteral("AB"), nullptr);
+    maps->Select(QStringLiteral("Cyrillic - ITA2"), nullptr);
+    directory->Enabled(false);
+    values::Tree::Instance()->Clear();
+    directory.reset(); // the address sanitizer reports any touch of a removed value
+}
+
+TEST_F(Teardown, DestructorUnregistersFromEveryValue)
+{
+    bind("Baudot RTTY");
+    directory->SetMaxNumberOfChars_ValuePath(QStringLiteral("/Map/Max"));
+    directory->SetSaveToFile_ValuePath(QStringLiteral("/Map/Save"));
+    directory.reset();
+    for (const QString& path : values::Tree::Instance()->Paths())
+        EXPECT_EQ(values::Tree::Instance()->FindValue(path)->ObserverCount(), 0)
+            << qPrintable(path);
+}

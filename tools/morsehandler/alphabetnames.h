@@ -1,0 +1,22 @@
+#pragma once
+
+#include "tools/morsehandler/morsehandler_export.h"
+
+#include <QString>
+
+namespace morse {
+
+/// Alphabet names that mean the same thing in every alphabet handler: "None" selects no
+/// alphabet (text passes through unchanged); "ITA2" and "ASCII" are the charset words that end
+/// codec and map names ("Base - ITA2").
+class MORSEHANDLER_EXPORT AlphabetNames
+{
+public:
+    static const QString NONE;
+    static const QString ITA2;
+    static const QString ASCII;
+    /// The separator between a codec's base name and its charset word.
+    static const QString SEPARATOR;
+};
+
+} // namespace morse

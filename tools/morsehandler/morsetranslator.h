@@ -1,0 +1,71 @@
+#pragma once
+
+#include "tools/morsehandler/morsehandler_export.h"
+
+#include <QHash>
+#include <QMap>
+#include <QString>
+#include <QStringView>
+
+class QFile;
+
+/// Holds one Morse alphabet (text to dot-and-dash code) and turns Morse into text: one symbol
+/// code, one character code or a whole symbol string. Each MorseHandler owns one.
+///
+/// DecodeMorse and Translate return result strings shared by every translator of the process:
+/// each call overwrites them, so callers copy a result they want to keep, and the two are not
+/// reentrant across threads.
+class MORSEHANDLER_EXPORT MorseTranslator
+{
+public:
+    /// Symbol texts of the Morse symbol codes 0, 1, 3, 4, 5, 64, 65 and 66.
+    static const QString DOT;
+    static const QString DASH;
+    static const QString NEW_CHAR;
+    static const QString NEW_WORD;
+    static const QString NEW_LINE;
+    static const QString DOT_TOO_SHORT;
+    static const QString DASH_TOO_LONG;
+    static const QString PAUSE_TOO_SHORT;
+
+    /// An empty alphabet: every code decodes to the empty string until SetMorseAlphabet.
+    MorseTranslator();
+    MorseTranslator(const MorseTranslator& other);
+    MorseTranslator& operator=(const MorseTranslator& other);
+    virtual ~MorseTranslator();
+
+    /// Loads the alphabet file at @p path (backslashes and letter case are forgiven), or the
+    /// built-in International alphabet when @p path is empty or cannot be opened. True only
+    /// when the file was opened.
+    bool SetMorseAlphabet(const QString& path);
+
+    /// The symbol text of a seven-bit Morse symbol code; empty for codes without one.
+    const QString& DecodeSymbol(int code);
+    /// The text whose code is exactly @p code (the smallest such text in key order), or empty.
+    const QString& DecodeMorse(const QString& code);
+    /// The text of a symbol string of ".", "-", "c", "w" and line feeds.
+    const QString& Translate(const QString& text);
+
+    bool isTextDirectionRTL() const;
+
+    /// The loaded alphabet, text to code.
+    const QMap<QString, QString>& AlphabetMap() const { return m_mapAlphabet; }
+
+private:
+    void ReadDefaultAlphabetMap();
+    void ReadAlphabetMapFromFile(QFile* file);
+    /// Rebuilds the code-to-text index from the map; the first text in key order wins.
+    void rebuildIndex();
+    /// The text for the code @p code, or null when the alphabet has none.
+    const QString* findText(QStringView code) const;
+
+    QMap<QString, QString> m_mapAlphabet;
+    QString m_strEmptySymbol;
+    bool m_bTextDirectionRTL = false;
+
+    /// Codes made only of dots and dashes (at most 30), keyed by a leading 1 bit followed by
+    /// one bit per element (1 for a dash); the empty code is key 1.
+    QHash<quint32, QString> m_hashDotDashIndex;
+    /// Every other code: longer ones, or ones with characters other than dots and dashes.
+    QHash<QString, QString> m_hashOtherIndex;
+};

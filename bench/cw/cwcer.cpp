@@ -37,10 +37,10 @@ QString peerDecode(const std::vector<float>& samples, int nRate, double dWpm, QT
         !writer.Commit())
         return QString();
     if (QProcess::execute(QStringLiteral("sox"),
-                          {QStringLiteral("-V1"), wav, QStringLiteral("-t"), QStringLiteral("raw"), QStringLiteral("-r"),
-                           QStringLiteral("22050"), QStringLiteral("-e"), QStringLiteral("signed"),
-                           QStringLiteral("-b"), QStringLiteral("16"), QStringLiteral("-c"),
-                           QStringLiteral("1"), raw}) != 0)
+                          {QStringLiteral("-V1"), wav, QStringLiteral("-t"), QStringLiteral("raw"),
+                           QStringLiteral("-r"), QStringLiteral("22050"), QStringLiteral("-e"),
+                           QStringLiteral("signed"), QStringLiteral("-b"), QStringLiteral("16"),
+                           QStringLiteral("-c"), QStringLiteral("1"), raw}) != 0)
         return QString();
     QProcess peer;
     // Its auto timing starts from the true element length: the most favourable start.

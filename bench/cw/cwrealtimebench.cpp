@@ -24,8 +24,8 @@ cw::CwSynthesizer makeSynthesizer(double seconds, quint32 seed)
 {
     std::mt19937 generator(seed);
     QString text;
-    // About 40 characters per 20 WPM line of 14 s.
-    for (double length = 0; length < seconds; length += 14.0)
+    // Eight tokens take about 24 s at 20 WPM.
+    for (double length = 0; length < seconds; length += 24.0)
         text += cwbench::randomText(generator, 8) + QLatin1Char(' ');
     cw::CwSynthesizer::Settings settings;
     settings.dWpm = 20.0;

@@ -104,6 +104,20 @@ bool CarrierReference::Learn(const std::complex<float>* pSamples, size_t nCount,
     return std::abs(sum) / magnitudes >= STEADY_COHERENCE;
 }
 
+void CarrierReference::ProjectLearned(const std::complex<float>* pSamples, size_t nCount,
+                                      std::vector<std::complex<float>>& out) const
+{
+    out.resize(nCount);
+    std::complex<double> rotator = m_rotator;
+    for (size_t i = 0; i < nCount; ++i) {
+        const std::complex<double> corrected =
+            std::complex<double>(pSamples[i].real(), pSamples[i].imag()) * rotator;
+        rotator *= m_step;
+        out[i] = std::complex<float>(
+            float(corrected.real() * m_phase.real() + corrected.imag() * m_phase.imag()), 0.0f);
+    }
+}
+
 std::complex<float> CarrierReference::Derotate(std::complex<float> sample)
 {
     // Products written out: std::complex's check for infinities costs more than the work.

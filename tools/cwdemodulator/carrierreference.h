@@ -20,6 +20,10 @@ public:
     /// Learns offset and phase from @p nCount held samples, in which the averages over
     /// @p nLength samples above @p fThreshold are key-down. True if the tone is steady.
     bool Learn(const std::complex<float>* pSamples, size_t nCount, int nLength, float fThreshold);
+    /// The in-phase parts of the samples learned from (as the real parts of @p out), as
+    /// Derotate() and Project() will see them; leaves the reference as it is.
+    void ProjectLearned(const std::complex<float>* pSamples, size_t nCount,
+                        std::vector<std::complex<float>>& out) const;
     /// Removes the frequency offset; call once per sample, in order, from the held samples on.
     std::complex<float> Derotate(std::complex<float> sample);
     /// The part of a matched filter output in phase with the tone.

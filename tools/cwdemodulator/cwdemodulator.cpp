@@ -55,9 +55,7 @@ CwDemodulator::CwDemodulator(const Settings& settings) : m_settings(settings)
     trackerSettings.dMaxUnit = m_dMaxUnit;
     trackerSettings.dLineSilence = settings.dLineSilenceSec * m_dBasebandRate;
     m_pTracker = std::make_unique<CwTimingTracker>(trackerSettings, &m_trackerRoute);
-    CwTimingTracker::Settings classifierSettings = trackerSettings;
-    classifierSettings.bAdapt = false;
-    m_pClassifier = std::make_unique<CwTimingTracker>(classifierSettings, &m_segmentRoute);
+    m_pClassifier = std::make_unique<CwTimingTracker>(trackerSettings, &m_segmentRoute);
     m_pSegmenter = std::make_unique<CwSegmenter>();
     m_pEnvelope = std::make_unique<EnvelopeDetector>(int(std::ceil(m_dMaxUnit)));
     m_pEstimator = std::make_unique<CwSpeedEstimator>(m_dMinUnit, m_dMaxUnit);
@@ -135,7 +133,6 @@ void CwDemodulator::drainSegments()
 {
     CwSegmenter::Segment segment;
     while (m_pSegmenter->TakeSegment(segment)) {
-        m_pClassifier->SetUnit(m_pTracker->Unit());
         m_pClassifier->PushSegment(segment.bOn, segment.nStart, segment.nLength, segment.fLevel);
     }
 }
@@ -194,7 +191,7 @@ void CwDemodulator::feed(const std::complex<float>* pSamples, size_t nCount)
 
 void CwDemodulator::tryAcquire(bool bFinal)
 {
-    const CwSpeedEstimator::Result result =
+    CwSpeedEstimator::Result result =
         m_pEstimator->Estimate(m_acquisition.data(), m_acquisition.size(),
                                bFinal ? FINAL_ACQUISITION_MARKS : ACQUISITION_MARKS);
     if (!result.bFound) {
@@ -209,10 +206,20 @@ void CwDemodulator::tryAcquire(bool bFinal)
         return;
     }
 
+    const int firstLength = filterLength(result.dUnit);
+    m_bCoherent = m_pCarrier->Learn(m_acquisition.data(), m_acquisition.size(), firstLength,
+                                    0.5f * (result.fMarkLevel + result.fSpaceLevel));
+    if (m_bCoherent) {
+        // In phase, the noise is half as strong: estimate the timing again from that.
+        m_pCarrier->ProjectLearned(m_acquisition.data(), m_acquisition.size(), m_inPhase);
+        const CwSpeedEstimator::Result inPhase =
+            m_pEstimator->Estimate(m_inPhase.data(), m_inPhase.size(),
+                                   bFinal ? FINAL_ACQUISITION_MARKS : ACQUISITION_MARKS, true);
+        if (inPhase.bFound)
+            result = inPhase;
+    }
     m_dTrackedUnit = result.dUnit;
     const int length = filterLength(result.dUnit);
-    m_bCoherent = m_pCarrier->Learn(m_acquisition.data(), m_acquisition.size(), length,
-                                    0.5f * (result.fMarkLevel + result.fSpaceLevel));
     m_pEnvelope->Reset();
     m_pEnvelope->SetLength(length);
     // In phase, the noise averages to zero; in magnitude, to the space level found.
@@ -233,15 +240,20 @@ void CwDemodulator::track(std::complex<float> sample)
 {
     const std::complex<float> corrected = m_pCarrier->Derotate(sample);
     const std::complex<float> average = m_pEnvelope->PushAverage(corrected);
-    m_pTracker->Push(m_bCoherent ? m_pCarrier->Project(average) : std::sqrt(std::norm(average)));
     if (m_bCoherent) {
+        // The segments are the better record of the timing: the envelope tracker follows the
+        // classifier's element length, and the segmenter its mark level.
+        m_pTracker->SetUnit(m_pClassifier->Unit());
+        m_pTracker->Push(m_pCarrier->Project(average));
         if (m_pTracker->IsKeyDown())
             m_pCarrier->Update(average);
         m_pSegmenter->Push(m_pCarrier->Project(corrected), m_pCarrier->Quadrature(corrected),
-                           m_pTracker->MarkLevel(), m_pTracker->Unit());
+                           m_pClassifier->MarkLevel(), m_pClassifier->Unit());
         drainSegments();
+    } else {
+        m_pTracker->Push(std::sqrt(std::norm(average)));
     }
-    const double unit = m_pTracker->Unit();
+    const double unit = m_bCoherent ? m_pClassifier->Unit() : m_pTracker->Unit();
     m_dTrackedUnit = unit;
     const int length = filterLength(unit);
     if (std::abs(double(length) / m_pEnvelope->Length() - 1.0) > LENGTH_TOLERANCE)

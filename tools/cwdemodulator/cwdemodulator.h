@@ -120,6 +120,7 @@ private:
 
     std::unique_ptr<CwSpeedEstimator> m_pEstimator;
     std::vector<std::complex<float>> m_acquisition; ///< baseband held back while learning
+    std::vector<std::complex<float>> m_inPhase;     ///< its in-phase parts, once learned
     qint64 m_nAcquisitionStart = 0;                 ///< baseband index of m_acquisition[0]
     size_t m_nSinceAttempt = 0;
 

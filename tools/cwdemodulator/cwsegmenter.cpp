@@ -17,9 +17,12 @@ constexpr size_t RING = 4096; ///< blocks kept; more than the lag and a tracebac
 constexpr double NEGATIVE = -1e300;
 /// Spread of element lengths, in log units: hand-sent timing and noise on the edges.
 constexpr double LENGTH_SPREAD = 0.2;
-/// Marks and gaps shorter than this (blocks) do not occur: hand-sent elements stay above
+/// Marks and gaps shorter than this (units) do not occur: hand-sent elements stay above
 /// 0.8 of their length.
-constexpr int SHORTEST = 5;
+constexpr double SHORTEST_UNITS = 0.6;
+/// The priors are recomputed when whole samples per block make the blocks per element
+/// differ this much from the last computation.
+constexpr double PRIOR_TOLERANCE = 0.02;
 constexpr double NOISE_MEMORY = 2000.0; ///< samples the noise variance is averaged over
 
 double logGauss(double x, double mean, double spread)
@@ -29,11 +32,12 @@ double logGauss(double x, double mean, double spread)
 }
 
 /// log of a mixture of log-normal lengths, each given as (share, length in units).
-float logPrior(int blocks, std::initializer_list<std::pair<double, double>> parts)
+float logPrior(int blocks, double dBlocksPerUnit,
+               std::initializer_list<std::pair<double, double>> parts)
 {
-    if (blocks < SHORTEST)
+    if (double(blocks) < SHORTEST_UNITS * dBlocksPerUnit)
         return -1e30f;
-    const double l = std::log(double(blocks) / UNIT);
+    const double l = std::log(double(blocks) / dBlocksPerUnit);
     double sum = 1e-6;
     for (const auto& part : parts)
         sum += part.first * std::exp(logGauss(l, std::log(part.second), LENGTH_SPREAD));
@@ -42,15 +46,21 @@ float logPrior(int blocks, std::initializer_list<std::pair<double, double>> part
 
 } // namespace
 
-CwSegmenter::CwSegmenter()
+void CwSegmenter::setPriors(double dBlocksPerUnit)
 {
+    m_dPriorBlocksPerUnit = dBlocksPerUnit;
     m_onPrior.assign(LONGEST_MARK + 1, 0.0f);
     for (int d = 1; d <= LONGEST_MARK; ++d)
-        m_onPrior[size_t(d)] = logPrior(d, {{0.5, 1.0}, {0.5, 3.0}});
+        m_onPrior[size_t(d)] = logPrior(d, dBlocksPerUnit, {{0.5, 1.0}, {0.5, 3.0}});
     m_offPrior.assign(LONGEST_GAP + 1, 0.0f);
     for (int d = 1; d <= LONGEST_GAP; ++d)
-        m_offPrior[size_t(d)] = logPrior(d, {{0.55, 1.0}, {0.3, 3.0}, {0.15, 7.0}});
+        m_offPrior[size_t(d)] = logPrior(d, dBlocksPerUnit, {{0.55, 1.0}, {0.3, 3.0}, {0.15, 7.0}});
     m_fLongPrior = m_offPrior[LONGEST_GAP];
+}
+
+CwSegmenter::CwSegmenter()
+{
+    setPriors(UNIT);
     m_nRing = RING;
     m_cumulative.assign(RING, 0.0);
     for (auto& score : m_score)
@@ -95,8 +105,13 @@ void CwSegmenter::Push(float fInPhase, float fQuadrature, float fAmplitude, doub
     }
     m_fNoise += (q2 - m_fNoise) / float(NOISE_MEMORY);
     m_fAmplitude = fAmplitude;
-    if (m_nInBlock == 0)
+    if (m_nInBlock == 0) {
+        // Whole samples per block: at high speed a block is a larger share of an element.
         m_nBlockLength = std::max(1, int(std::lround(dUnit / UNIT)));
+        const double blocksPerUnit = dUnit / m_nBlockLength;
+        if (std::abs(blocksPerUnit / m_dPriorBlocksPerUnit - 1.0) > PRIOR_TOLERANCE)
+            setPriors(blocksPerUnit);
+    }
     m_dBlockSum += fInPhase;
     ++m_nPosition;
     if (++m_nInBlock == m_nBlockLength)

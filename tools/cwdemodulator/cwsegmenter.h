@@ -52,6 +52,7 @@ private:
         unsigned short length[3]; ///< its last segment's length, blocks
     };
 
+    void setPriors(double dBlocksPerUnit);
     void closeBlock();
     void commit(bool bAll);
     qint64 blockStart(qint64 nBlock) const;
@@ -59,6 +60,7 @@ private:
     std::vector<float> m_onPrior;  ///< log prior of a mark of d blocks
     std::vector<float> m_offPrior; ///< log prior of a gap of d blocks
     float m_fLongPrior = 0.0f;
+    double m_dPriorBlocksPerUnit = 0.0;
 
     // Block being gathered.
     qint64 m_nPosition = 0; ///< next baseband sample

@@ -88,26 +88,26 @@ CwSpeedEstimator::CwSpeedEstimator(double dMinUnit, double dMaxUnit)
 }
 
 CwSpeedEstimator::Result CwSpeedEstimator::Estimate(const std::complex<float>* pSamples,
-                                                    size_t nCount, int nMinMarks)
+                                                    size_t nCount, int nMinMarks, bool bInPhase)
 {
     Result best;
     best.dCost = 1e9;
     for (double unit = m_dMinUnit; unit <= m_dMaxUnit * 1.001; unit *= CANDIDATE_STEP) {
-        const Result trial = tryUnit(pSamples, nCount, unit);
+        const Result trial = tryUnit(pSamples, nCount, unit, bInPhase);
         if (trial.nMarks >= nMinMarks && trial.dCost < best.dCost)
             best = trial;
     }
     if (best.nMarks < nMinMarks)
         return Result();
     // Settle the element length on the median of what the best trial's elements say.
-    const Result refined = tryUnit(pSamples, nCount, best.dUnit);
+    const Result refined = tryUnit(pSamples, nCount, best.dUnit, bInPhase);
     Result result = refined.nMarks >= nMinMarks ? refined : best;
     result.bFound = result.dMisfit <= MAX_COST;
     return result;
 }
 
 CwSpeedEstimator::Result CwSpeedEstimator::tryUnit(const std::complex<float>* pSamples,
-                                                   size_t nCount, double dUnit)
+                                                   size_t nCount, double dUnit, bool bInPhase)
 {
     Result result;
     result.dUnit = dUnit;
@@ -119,7 +119,8 @@ CwSpeedEstimator::Result CwSpeedEstimator::tryUnit(const std::complex<float>* pS
     detector.SetLength(length);
     m_envelope.resize(nCount);
     for (size_t i = 0; i < nCount; ++i)
-        m_envelope[i] = detector.Push(pSamples[i]);
+        m_envelope[i] =
+            bInPhase ? detector.PushAverage(pSamples[i]).real() : detector.Push(pSamples[i]);
     m_sorted.assign(m_envelope.begin() + length, m_envelope.end());
     float space = 0.0f;
     float mark = 0.0f;

@@ -27,13 +27,16 @@ public:
     CwSpeedEstimator(double dMinUnit, double dMaxUnit);
 
     /// Estimates from @p nCount baseband samples. @p nMinMarks marks must be seen.
-    Result Estimate(const std::complex<float>* pSamples, size_t nCount, int nMinMarks);
+    /// @p bInPhase: the samples' real parts are the tone's in-phase part (coherent
+    /// reception), whose average is the envelope, instead of the average's magnitude.
+    Result Estimate(const std::complex<float>* pSamples, size_t nCount, int nMinMarks,
+                    bool bInPhase = false);
 
     /// Misfit above which a window is taken to hold no Morse.
     static constexpr double MAX_COST = 0.12;
 
 private:
-    Result tryUnit(const std::complex<float>* pSamples, size_t nCount, double dUnit);
+    Result tryUnit(const std::complex<float>* pSamples, size_t nCount, double dUnit, bool bInPhase);
 
     double m_dMinUnit;
     double m_dMaxUnit;

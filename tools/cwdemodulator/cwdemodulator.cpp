@@ -25,6 +25,7 @@ constexpr int FINAL_ACQUISITION_MARKS = 2;
 /// The matched filter is resized when the element length moved this far from it.
 constexpr double LENGTH_TOLERANCE = 0.12;
 constexpr double SECONDS_PER_UNIT_AT_1_WPM = 1.2;
+constexpr double SLOWER_READING_MARGIN = 12.0; ///< log likelihood, see likeliestUnit()
 
 /// The matched filter spans a little less than an element, so that hand-sent elements and
 /// gaps shorter than the nominal unit still stand out.
@@ -217,6 +218,7 @@ void CwDemodulator::tryAcquire(bool bFinal)
                                    bFinal ? FINAL_ACQUISITION_MARKS : ACQUISITION_MARKS, true);
         if (inPhase.bFound)
             result = inPhase;
+        result.dUnit = likeliestUnit(result.dUnit, result.fMarkLevel);
     }
     m_dTrackedUnit = result.dUnit;
     const int length = filterLength(result.dUnit);
@@ -234,6 +236,33 @@ void CwDemodulator::tryAcquire(bool bFinal)
     feed(held.data(), held.size());
     if (bFinal && m_phase == Phase::AcquiringSpeed && !m_acquisition.empty())
         tryAcquire(true);
+}
+
+double CwDemodulator::likeliestUnit(double dUnit, float fAmplitude)
+{
+    // Noise breaks long marks into short ones, and timing alone cannot tell "TTT" from "EEE"
+    // at three times the speed, so the timing estimate can come out a whole multiple too
+    // fast. The likelihood of the held samples under the slower readings settles it. (Only
+    // slower ones: a faster reading fits noise better and would always look likelier.)
+    double best = dUnit;
+    double bestScore = -1e300;
+    for (double factor : {1.0, 2.0, 3.0}) {
+        const double unit = dUnit * factor;
+        if (unit > m_dMaxUnit)
+            break;
+        m_pSegmenter->Reset(0, m_pCarrier->NoiseVariance(), true);
+        for (const std::complex<float>& sample : m_inPhase)
+            m_pSegmenter->PushInPhase(sample.real(), fAmplitude, unit);
+        m_pSegmenter->Flush();
+        const double score = m_pSegmenter->BestScore();
+        // A slower reading has to be clearly likelier: it needs fewer segments, each of which
+        // costs its prior, so near the noise it can win by a little without being right.
+        if (score > bestScore + (factor > 1.0 ? SLOWER_READING_MARGIN : 0.0)) {
+            bestScore = score;
+            best = unit;
+        }
+    }
+    return best;
 }
 
 void CwDemodulator::track(std::complex<float> sample)

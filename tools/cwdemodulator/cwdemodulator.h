@@ -97,6 +97,7 @@ private:
     void convert(const float* pSamples, size_t nCount);
     void feed(const std::complex<float>* pSamples, size_t nCount);
     void tryAcquire(bool bFinal);
+    double likeliestUnit(double dUnit, float fAmplitude);
     void track(std::complex<float> sample);
 
     Settings m_settings;

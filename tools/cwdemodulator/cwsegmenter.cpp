@@ -55,6 +55,20 @@ void CwSegmenter::setPriors(double dBlocksPerUnit)
     m_offPrior.assign(LONGEST_GAP + 1, 0.0f);
     for (int d = 1; d <= LONGEST_GAP; ++d)
         m_offPrior[size_t(d)] = logPrior(d, dBlocksPerUnit, {{0.55, 1.0}, {0.3, 3.0}, {0.15, 7.0}});
+    // Make each a probability distribution over lengths in blocks, so that scores for
+    // different element lengths compare.
+    auto normalise = [](std::vector<float>& prior, size_t last) {
+        double total = 0.0;
+        for (size_t d = 1; d <= last; ++d)
+            total += std::exp(double(prior[d]));
+        const float shift = float(std::log(std::max(total, 1e-300)));
+        for (size_t d = 1; d <= last; ++d)
+            prior[d] -= shift;
+    };
+    if (m_bNormalisedPriors) {
+        normalise(m_onPrior, LONGEST_MARK);
+        normalise(m_offPrior, LONGEST_GAP);
+    }
     m_fLongPrior = m_offPrior[LONGEST_GAP];
 }
 
@@ -71,8 +85,12 @@ CwSegmenter::CwSegmenter()
     Reset(0, 0.0f);
 }
 
-void CwSegmenter::Reset(qint64 nPosition, float fNoiseVariance)
+void CwSegmenter::Reset(qint64 nPosition, float fNoiseVariance, bool bScoring)
 {
+    if (bScoring != m_bNormalisedPriors) {
+        m_bNormalisedPriors = bScoring;
+        setPriors(m_dPriorBlocksPerUnit);
+    }
     m_fNoise = fNoiseVariance;
     m_bNoiseKnown = fNoiseVariance > 0.0f;
     m_nPosition = nPosition;
@@ -94,6 +112,27 @@ qint64 CwSegmenter::blockStart(qint64 nBlock) const
     return m_blockStarts[size_t(nBlock) & (m_nRing - 1)];
 }
 
+double CwSegmenter::BestScore() const
+{
+    const size_t e = size_t(m_nBlocks) & (m_nRing - 1);
+    return std::max({m_score[ON][e], m_score[OFF][e], m_score[OFF_LONG][e]});
+}
+
+void CwSegmenter::PushInPhase(float fInPhase, float fAmplitude, double dUnit)
+{
+    m_fAmplitude = fAmplitude;
+    if (m_nInBlock == 0) {
+        m_nBlockLength = std::max(1, int(std::lround(dUnit / UNIT)));
+        const double blocksPerUnit = dUnit / m_nBlockLength;
+        if (std::abs(blocksPerUnit / m_dPriorBlocksPerUnit - 1.0) > PRIOR_TOLERANCE)
+            setPriors(blocksPerUnit);
+    }
+    m_dBlockSum += fInPhase;
+    ++m_nPosition;
+    if (++m_nInBlock == m_nBlockLength)
+        closeBlock();
+}
+
 void CwSegmenter::Push(float fInPhase, float fQuadrature, float fAmplitude, double dUnit)
 {
     // The quadrature part of a coherently received tone is noise alone: its variance is the
@@ -104,18 +143,7 @@ void CwSegmenter::Push(float fInPhase, float fQuadrature, float fAmplitude, doub
         m_bNoiseKnown = true;
     }
     m_fNoise += (q2 - m_fNoise) / float(NOISE_MEMORY);
-    m_fAmplitude = fAmplitude;
-    if (m_nInBlock == 0) {
-        // Whole samples per block: at high speed a block is a larger share of an element.
-        m_nBlockLength = std::max(1, int(std::lround(dUnit / UNIT)));
-        const double blocksPerUnit = dUnit / m_nBlockLength;
-        if (std::abs(blocksPerUnit / m_dPriorBlocksPerUnit - 1.0) > PRIOR_TOLERANCE)
-            setPriors(blocksPerUnit);
-    }
-    m_dBlockSum += fInPhase;
-    ++m_nPosition;
-    if (++m_nInBlock == m_nBlockLength)
-        closeBlock();
+    PushInPhase(fInPhase, fAmplitude, dUnit);
 }
 
 void CwSegmenter::closeBlock()

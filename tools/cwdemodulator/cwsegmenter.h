@@ -27,11 +27,19 @@ public:
     CwSegmenter();
 
     /// Starts afresh at baseband sample @p nPosition (silence assumed before it), with the
-    /// in-phase noise variance per sample known so far.
-    void Reset(qint64 nPosition, float fNoiseVariance);
+    /// in-phase noise variance per sample known so far. @p bScoring: length priors are true
+    /// distributions, so that BestScore() compares between element lengths; decoding works
+    /// better with each mixture's peak at the same height.
+    void Reset(qint64 nPosition, float fNoiseVariance, bool bScoring = false);
     /// The next baseband sample's in-phase and quadrature parts, with the tracked tone
     /// amplitude and element length (samples).
     void Push(float fInPhase, float fQuadrature, float fAmplitude, double dUnit);
+    /// Like Push(), with the noise variance kept as given to Reset(): for comparing how well
+    /// element lengths explain the same samples.
+    void PushInPhase(float fInPhase, float fAmplitude, double dUnit);
+    /// Log likelihood of the best segmentation so far (comparable between runs over the
+    /// same samples with different element lengths).
+    double BestScore() const;
     /// Decides everything still open (end of input or of a transmission).
     void Flush();
     /// The oldest decided segment; false when none is waiting.
@@ -61,6 +69,7 @@ private:
     std::vector<float> m_offPrior; ///< log prior of a gap of d blocks
     float m_fLongPrior = 0.0f;
     double m_dPriorBlocksPerUnit = 0.0;
+    bool m_bNormalisedPriors = false;
 
     // Block being gathered.
     qint64 m_nPosition = 0; ///< next baseband sample

@@ -25,6 +25,9 @@ constexpr int FINAL_ACQUISITION_MARKS = 2;
 /// The matched filter is resized when the element length moved this far from it.
 constexpr double LENGTH_TOLERANCE = 0.12;
 constexpr double SECONDS_PER_UNIT_AT_1_WPM = 1.2;
+constexpr double LONE_GAP_UNITS = 2.0;         ///< silence around a character
+constexpr double LONE_DOT_UNITS = 2.0;         ///< a mark shorter than this is a dot
+constexpr double LONE_DOT_LEVEL = 0.7;         ///< share of the mark level a lone dot must reach
 constexpr double SLOWER_READING_MARGIN = 12.0; ///< log likelihood, see likeliestUnit()
 
 /// The matched filter spans a little less than an element, so that hand-sent elements and
@@ -125,17 +128,51 @@ void CwDemodulator::finishTransmission()
     m_pTracker->Finish();
     if (m_bCoherent) {
         m_pSegmenter->Flush();
-        drainSegments();
+        drainSegments(true);
         m_pClassifier->Finish();
     }
 }
 
-void CwDemodulator::drainSegments()
+void CwDemodulator::drainSegments(bool bEnd)
 {
+    // A lone dot between two long silences is an "E", or noise that crossed over: near the
+    // noise floor the second is common, so such a dot must also be about as strong as the
+    // other marks. Each mark waits for the gap after it to be known.
     CwSegmenter::Segment segment;
     while (m_pSegmenter->TakeSegment(segment)) {
-        m_pClassifier->PushSegment(segment.bOn, segment.nStart, segment.nLength, segment.fLevel);
+        const double unit = m_pClassifier->Unit();
+        if (segment.bOn) {
+            if (m_bMarkPending)
+                m_pClassifier->PushSegment(true, m_pendingMark.nStart, m_pendingMark.nLength,
+                                           m_pendingMark.fLevel);
+            m_pendingMark = segment;
+            m_bMarkPending = true;
+            continue;
+        }
+        if (m_bMarkPending) {
+            m_bMarkPending = false;
+            if (!isLoneWeakDot(double(segment.nLength) / unit)) {
+                m_pClassifier->PushSegment(true, m_pendingMark.nStart, m_pendingMark.nLength,
+                                           m_pendingMark.fLevel);
+            }
+        }
+        m_dGapBefore = double(segment.nLength) / unit;
+        m_pClassifier->PushSegment(false, segment.nStart, segment.nLength, segment.fLevel);
     }
+    if (bEnd && m_bMarkPending) {
+        m_bMarkPending = false;
+        if (!isLoneWeakDot(LONE_GAP_UNITS))
+            m_pClassifier->PushSegment(true, m_pendingMark.nStart, m_pendingMark.nLength,
+                                       m_pendingMark.fLevel);
+    }
+}
+
+bool CwDemodulator::isLoneWeakDot(double dGapAfterUnits) const
+{
+    const double unit = m_pClassifier->Unit();
+    return m_dGapBefore >= LONE_GAP_UNITS && dGapAfterUnits >= LONE_GAP_UNITS &&
+           double(m_pendingMark.nLength) < LONE_DOT_UNITS * unit &&
+           m_pendingMark.fLevel < LONE_DOT_LEVEL * m_pClassifier->MarkLevel();
 }
 
 bool CwDemodulator::TakeSymbol(CwSymbol& symbol)
@@ -228,6 +265,8 @@ void CwDemodulator::tryAcquire(bool bFinal)
     m_pTracker->Start(result.dUnit, result.fMarkLevel, m_bCoherent ? 0.0f : result.fSpaceLevel,
                       m_nAcquisitionStart, m_bCoherent);
     m_pSegmenter->Reset(m_nAcquisitionStart, m_pCarrier->NoiseVariance());
+    m_bMarkPending = false;
+    m_dGapBefore = LONE_GAP_UNITS;
     m_pClassifier->Start(result.dUnit, result.fMarkLevel, 0.0f, m_nAcquisitionStart, true);
     m_phase = Phase::Tracking;
     std::vector<std::complex<float>> held;
@@ -291,7 +330,7 @@ void CwDemodulator::track(std::complex<float> sample)
         // Silence: the next transmission may come at another speed and level.
         if (m_bCoherent) {
             m_pSegmenter->Flush();
-            drainSegments();
+            drainSegments(true);
             m_pClassifier->Finish();
         }
         m_phase = Phase::AcquiringSpeed;

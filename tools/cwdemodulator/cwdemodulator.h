@@ -1,5 +1,6 @@
 #pragma once
 
+#include "tools/cwdemodulator/cwsegmenter.h"
 #include "tools/cwdemodulator/cwsymbol.h"
 #include "tools/cwdemodulator/cwtimingtracker.h"
 
@@ -13,7 +14,6 @@ namespace cw {
 
 class BasebandConverter;
 class CarrierReference;
-class CwSegmenter;
 class CwSpeedEstimator;
 class EnvelopeDetector;
 class PitchDetector;
@@ -91,7 +91,8 @@ private:
     };
 
     void deliver(int nCode, qint64 nPosition, bool bFromSegments);
-    void drainSegments();
+    void drainSegments(bool bEnd = false);
+    bool isLoneWeakDot(double dGapAfterUnits) const;
     void finishTransmission();
     void lockPitch(double dPitch);
     void convert(const float* pSamples, size_t nCount);
@@ -136,6 +137,9 @@ private:
     std::unique_ptr<CwTimingTracker> m_pTracker;
     std::unique_ptr<CwSegmenter> m_pSegmenter;
     std::unique_ptr<CwTimingTracker> m_pClassifier;
+    CwSegmenter::Segment m_pendingMark{}; ///< waits for the gap after it
+    bool m_bMarkPending = false;
+    double m_dGapBefore = 0.0; ///< units of silence before the pending mark
     double m_dTrackedUnit = 0.0;
 
     std::deque<CwSymbol> m_symbols;

@@ -6,6 +6,7 @@
 #include "tools/cwdemodulator/audiofilewriter.h"
 #include "tools/cwdemodulator/cwsynthesizer.h"
 
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -161,6 +162,28 @@ TEST(CwMorsetool, SynthesizedRecordingDecodesWithItsToneAndSpeed)
     EXPECT_EQ(output.simplified(), QByteArray("CQ DE G4XYZ G4XYZ DE K1ABC"));
     EXPECT_TRUE(errors.contains("tone 700.")) << errors.constData();
     EXPECT_TRUE(errors.contains("WPM")) << errors.constData();
+}
+
+TEST(CwMorsetool, SavedLineTimesComeFromTheRecordingsStartAndPosition)
+{
+    // "CQ" at 20 WPM after half a second ends at 2.12 s; the line ends after 3 s of silence.
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("lines.wav"));
+    ASSERT_EQ(runMorsetool(
+                  {QStringLiteral("synth"), QStringLiteral("CQ\nDE"), QStringLiteral("-o"), path}),
+              0);
+    const QString save = dir.filePath(QStringLiteral("session"));
+    ASSERT_EQ(
+        runMorsetool({QStringLiteral("decode"), QStringLiteral("--save"), save,
+                      QStringLiteral("--start-time"), QStringLiteral("2024-05-01T12:00:00"), path}),
+        0);
+    const QStringList texts = QDir(save).entryList({QStringLiteral("*__.txt")}, QDir::Files);
+    ASSERT_EQ(texts.size(), 1);
+    QFile text(QDir(save).filePath(texts.first()));
+    ASSERT_TRUE(text.open(QIODevice::ReadOnly));
+    const QByteArray content = text.readAll();
+    EXPECT_TRUE(content.contains("[Stop Time:  12:00:02.1")) << content.constData();
+    EXPECT_TRUE(content.contains("[Start Time:  12:00:05.1")) << content.constData();
 }
 
 TEST(CwMorsetool, EmptyOrTruncatedRecordingIsRefusedWithExitCodeTwo)

@@ -17,25 +17,25 @@ fi
 mkdir -p "$here/docs"
 plot="$here/docs/cw-cer.png"
 gnuplot <<GNUPLOT
-set terminal pngcairo size 1200,520 font "sans,10"
+set terminal pngcairo size 1300,620 font "sans,10"
 set output "$plot"
 set datafile separator "\t"
-set multiplot layout 1,2 title "CW character error rate against SNR (2500 Hz noise bandwidth), 20 texts per point"
+set multiplot layout 1,2 title "CW character error rate against SNR in 2500 Hz (20 texts per point; 0 is drawn at 0.1 %)"
 set xlabel "SNR (dB)"
 set ylabel "character error rate"
 set logscale y
-set yrange [0.001:2]
+set yrange [0.0009:8]
 set xrange [-12:20]
 set grid
-set key top right
+set key outside below horizontal maxcols 4 font ",9"
 set format y "%g"
 colours = "#1b9e77 #d95f02 #7570b3 #e7298a"
 speeds = "12 20 30 40"
 do for [jitter in "0 20"] {
     set title sprintf("%s", jitter eq "0" ? "exact timing" : "20 % hand-sent jitter")
-    plot for [i=1:4] "$table" using (\$1 == jitter+0 && \$2 == word(speeds, i)+0 ? \$3 : 1/0):(\$5 > 0.0005 ? \$5 : 0.0005) \
+    plot for [i=1:4] "$table" using (\$1 == jitter+0 && \$2 == word(speeds, i)+0 ? \$3 : 1/0):(\$5 > 0.001 ? \$5 : 0.001) \
             with linespoints lw 2 pt 7 lc rgb word(colours, i) title sprintf("ours %s WPM", word(speeds, i)), \
-         for [i=1:4] "$table" using (\$1 == jitter+0 && \$2 == word(speeds, i)+0 ? \$3 : 1/0):(\$6 > 0.0005 ? \$6 : 0.0005) \
+         for [i=1:4] "$table" using (\$1 == jitter+0 && \$2 == word(speeds, i)+0 ? \$3 : 1/0):(\$6 > 0.001 ? \$6 : 0.001) \
             with linespoints lw 1 dt 2 pt 6 lc rgb word(colours, i) title sprintf("multimon-ng %s WPM", word(speeds, i))
 }
 unset multiplot

@@ -76,7 +76,7 @@ TEST(CwDecoding, SpeedChangeWithinATransmissionIsFollowed)
 TEST(CwDecoding, SlowFadingDecodes)
 {
     cw::CwSynthesizer::Settings settings = signal(20.0, 6.0);
-    settings.dQsbHz = 0.1;
+    settings.dQsbHz = 0.2;
     EXPECT_EQ(decode(render(settings, TEXT)), TEXT);
 }
 

@@ -310,13 +310,16 @@ void CwDemodulator::track(std::complex<float> sample)
     const std::complex<float> average = m_pEnvelope->PushAverage(corrected);
     if (m_bCoherent) {
         // The segments are the better record of the timing: the envelope tracker follows the
-        // classifier's element length, and the segmenter its mark level.
+        // classifier's element length. The segmenter takes the lower of the two mark levels:
+        // the classifier's is steadier but arrives late, and an amplitude taken too high (in a
+        // fade) makes marks look like gaps, while one a little low costs little.
         m_pTracker->SetUnit(m_pClassifier->Unit());
         m_pTracker->Push(m_pCarrier->Project(average));
         if (m_pTracker->IsKeyDown())
             m_pCarrier->Update(average);
         m_pSegmenter->Push(m_pCarrier->Project(corrected), m_pCarrier->Quadrature(corrected),
-                           m_pClassifier->MarkLevel(), m_pClassifier->Unit());
+                           std::min(m_pTracker->MarkLevel(), m_pClassifier->MarkLevel()),
+                           m_pClassifier->Unit());
         drainSegments();
     } else {
         m_pTracker->Push(std::sqrt(std::norm(average)));

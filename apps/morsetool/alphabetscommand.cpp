@@ -1,6 +1,7 @@
 // morsetool alphabets [--alphabets DIR]: the alphabets a Morse alphabet handler offers for a
 // directory, with their entry counts and text direction.
 
+#include "commandline.h"
 #include "commands.h"
 #include "datapaths.h"
 
@@ -20,19 +21,13 @@ int runAlphabetsCommand(const QStringList& arguments)
     parser.setApplicationDescription(
         QStringLiteral("Lists the Morse alphabets (.mal files) of a directory: name, number of "
                        "entries and whether the text runs right to left."));
-    parser.addHelpOption();
     const QCommandLineOption directoryOption(
         QStringLiteral("alphabets"), QStringLiteral("Directory of .mal files."),
         QStringLiteral("dir"), DataPaths::AlphabetsDirectory());
     parser.addOption(directoryOption);
-    if (!parser.parse(QStringList{QStringLiteral("morsetool alphabets")} + arguments)) {
-        std::fprintf(stderr, "morsetool alphabets: %s\n", qPrintable(parser.errorText()));
-        return EXIT_BAD_INPUT;
-    }
-    if (parser.isSet(QStringLiteral("help"))) {
-        std::fputs(qPrintable(parser.helpText()), stdout);
-        return EXIT_OK;
-    }
+    const int parsed = CommandLine::Parse(parser, QStringLiteral("alphabets"), arguments);
+    if (parsed != CommandLine::CONTINUE)
+        return parsed;
     const QString directory = parser.value(directoryOption);
     if (directory.isEmpty() || !QFileInfo(directory).isDir()) {
         std::fprintf(stderr,

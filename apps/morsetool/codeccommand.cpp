@@ -1,6 +1,7 @@
 // morsetool codec: translates decoder codes read from stdin through a codec; morsetool codecs:
 // lists the codecs offered for a decoder.
 
+#include "commandline.h"
 #include "commands.h"
 #include "datapaths.h"
 #include "modulescatalogue.h"
@@ -39,22 +40,9 @@ struct CodecOptions
 bool parse(QCommandLineParser& parser, const QString& command, const QStringList& arguments,
            int& exitCode)
 {
-    const QCommandLineOption help = parser.addHelpOption();
-    if (!parser.parse(QStringList(QStringLiteral("morsetool ") + command) + arguments)) {
-        std::fprintf(stderr, "morsetool %s: %s\n", qPrintable(command),
-                     qPrintable(parser.errorText()));
-        exitCode = EXIT_BAD_INPUT;
+    exitCode = CommandLine::Parse(parser, command, arguments);
+    if (exitCode != CommandLine::CONTINUE)
         return false;
-    }
-    if (parser.isSet(help)) {
-        QString text = parser.helpText();
-        // The parser names the executable path; show the command as it is typed.
-        text.replace(0, text.indexOf(QLatin1Char('\n')),
-                     QStringLiteral("Usage: morsetool %1 [options]").arg(command));
-        std::fputs(qPrintable(text), stdout);
-        exitCode = EXIT_OK;
-        return false;
-    }
     if (!parser.positionalArguments().isEmpty()) {
         std::fprintf(stderr, "morsetool %s: unexpected argument '%s'\n", qPrintable(command),
                      qPrintable(parser.positionalArguments().first()));

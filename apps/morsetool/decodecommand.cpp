@@ -1,5 +1,6 @@
 // morsetool decode: runs a MorseHandler on symbol codes read from a file or standard input.
 
+#include "commandline.h"
 #include "commands.h"
 #include "datapaths.h"
 #include "decodehost.h"
@@ -22,7 +23,7 @@ namespace {
 
 void printError(const QString& message)
 {
-    std::fprintf(stderr, "morsetool decode: %s\n", message.toUtf8().constData());
+    CommandLine::Fail(QStringLiteral("decode"), EXIT_BAD_INPUT, message);
 }
 
 /// The source of symbol codes for @p path ("-" is standard input). The one place that decides
@@ -71,7 +72,6 @@ int runDecodeCommand(const QStringList& arguments)
         QStringLiteral("Decodes Morse symbol codes to text with the morsehandler library, as the\n"
                        "monitoring application runs it. Text is printed as it is decoded.\n\n") +
         TextSymbolSource::formatDescription());
-    parser.addHelpOption();
     parser.addPositionalArgument(QStringLiteral("input"),
                                  QStringLiteral("Input file, or - for standard input (default)."),
                                  QStringLiteral("[FILE|-]"));
@@ -104,22 +104,10 @@ int runDecodeCommand(const QStringList& arguments)
     parser.addOptions(AudioSymbolSource::commandLineOptions());
 #endif
 
-    QStringList argv = arguments;
-    argv.prepend(QStringLiteral("morsetool decode"));
-    if (!parser.parse(argv)) {
-        printError(parser.errorText());
-        return EXIT_BAD_INPUT;
-    }
-    if (parser.isSet(QStringLiteral("help"))) {
-        // The parser names the executable; the command is what the user typed.
-        QString help = parser.helpText();
-        const QString usage =
-            QStringLiteral("Usage: ") + QCoreApplication::arguments().constFirst();
-        if (help.startsWith(usage))
-            help.replace(0, usage.size(), QStringLiteral("Usage: morsetool decode"));
-        std::fputs(help.toUtf8().constData(), stdout);
-        return EXIT_OK;
-    }
+    const int parsed = CommandLine::Parse(parser, QStringLiteral("decode"), arguments,
+                                          QStringLiteral("[options] [FILE|-]"));
+    if (parsed != CommandLine::CONTINUE)
+        return parsed;
     const QStringList positional = parser.positionalArguments();
     if (positional.size() > 1) {
         printError(QStringLiteral("expected one input, got %1").arg(positional.size()));

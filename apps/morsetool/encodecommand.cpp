@@ -1,5 +1,6 @@
 // morsetool encode: the Morse symbol codes of a text, in the built-in International alphabet.
 
+#include "commandline.h"
 #include "commands.h"
 
 #include "tools/morsehandler/internationalalphabet.h"
@@ -40,7 +41,6 @@ int runEncodeCommand(const QStringList& arguments)
         "demodulator would deliver them: 0 dot, 1 dash, 3 after each character, 4 for each\n"
         "run of blanks, 5 for a line feed. Letters are taken in upper case. The output is\n"
         "input for 'morsetool decode'."));
-    parser.addHelpOption();
     parser.addPositionalArgument(
         QStringLiteral("text"), QStringLiteral("The text; several arguments are joined by blanks."),
         QStringLiteral("TEXT..."));
@@ -49,22 +49,10 @@ int runEncodeCommand(const QStringList& arguments)
         QStringLiteral("Print symbol text (. - c w, line feeds) instead of integer codes."));
     parser.addOption(symbolsOption);
 
-    QStringList argv = arguments;
-    argv.prepend(QStringLiteral("morsetool encode"));
-    if (!parser.parse(argv)) {
-        std::fprintf(stderr, "morsetool encode: %s\n", parser.errorText().toUtf8().constData());
-        return EXIT_BAD_INPUT;
-    }
-    if (parser.isSet(QStringLiteral("help"))) {
-        // The parser names the executable; the command is what the user typed.
-        QString help = parser.helpText();
-        const QString usage =
-            QStringLiteral("Usage: ") + QCoreApplication::arguments().constFirst();
-        if (help.startsWith(usage))
-            help.replace(0, usage.size(), QStringLiteral("Usage: morsetool encode"));
-        std::fputs(help.toUtf8().constData(), stdout);
-        return EXIT_OK;
-    }
+    const int parsed = CommandLine::Parse(parser, QStringLiteral("encode"), arguments,
+                                          QStringLiteral("[--symbols] TEXT"));
+    if (parsed != CommandLine::CONTINUE)
+        return parsed;
     const QString text = parser.positionalArguments().join(QLatin1Char(' '));
     if (text.isEmpty()) {
         std::fprintf(stderr, "morsetool encode: no text given\n");

@@ -2,6 +2,7 @@
 // arrives line by line on standard input and is published on the data input value; each
 // translated line is read back from the data output value.
 
+#include "commandline.h"
 #include "commands.h"
 #include "datapaths.h"
 
@@ -35,8 +36,7 @@ void printLine(FILE* out, const QString& text)
 
 int fail(int exitCode, const QString& message)
 {
-    std::fprintf(stderr, "morsetool map: %s\n", qPrintable(message));
-    return exitCode;
+    return CommandLine::Fail(QStringLiteral("map"), exitCode, message);
 }
 
 /// The decoder modules file that the configuration names, else the bundled one.
@@ -65,7 +65,6 @@ int runMapCommand(const QStringList& arguments)
     parser.setApplicationDescription(QStringLiteral(
         "Translates decoder text, read from standard input one line at a time, through a "
         "charset map and prints one translated line per input line."));
-    parser.addHelpOption();
     const QCommandLineOption mapsOption(
         QStringLiteral("maps"),
         QStringLiteral("Directory of .codec, .ita2.map and .ascii.map files (default: the "
@@ -90,16 +89,11 @@ int runMapCommand(const QStringList& arguments)
                        "through the map."));
     parser.addOptions({mapsOption, decoderOption, mapOption, listOption, historyOption});
 
-    if (!parser.parse(QStringList(QStringLiteral("morsetool map")) + arguments))
-        return fail(EXIT_BAD_INPUT, parser.errorText());
-    if (parser.isSet(QStringLiteral("help"))) {
-        QString help = parser.helpText();
-        help.replace(0, help.indexOf(QLatin1Char('\n')),
-                     QStringLiteral("Usage: morsetool map --decoder NAME [--maps DIR] "
-                                    "[--map FULLNAME] [--list] [--history]"));
-        std::fputs(qPrintable(help), stdout);
-        return EXIT_OK;
-    }
+    const int parsed = CommandLine::Parse(
+        parser, QStringLiteral("map"), arguments,
+        QStringLiteral("--decoder NAME [--maps DIR] [--map FULLNAME] [--list] [--history]"));
+    if (parsed != CommandLine::CONTINUE)
+        return parsed;
     if (!parser.positionalArguments().isEmpty())
         return fail(
             EXIT_BAD_INPUT,

@@ -1,6 +1,7 @@
 // morsetool markers [FILE]: integer Morse symbol codes in, the marker text that
 // SimpleMorseHandler::Translate reads out.
 
+#include "commandline.h"
 #include "commands.h"
 
 #include "tools/morsehandler/simplemorsehandler.h"
@@ -52,18 +53,12 @@ int runMarkersCommand(const QStringList& arguments)
         "Reads integer Morse symbol codes (0 dot, 1 dash, 3 end of character, 4 end of word,\n"
         "5 end of line, 64-66 timing errors; separated by blanks, line feeds or commas, '#'\n"
         "starts a comment) and prints their marker text for 'morsetool translate'."));
-    parser.addHelpOption();
     parser.addPositionalArgument(QStringLiteral("file"),
                                  QStringLiteral("File of codes; standard input when absent or -."),
                                  QStringLiteral("[file]"));
-    if (!parser.parse(QStringList{QStringLiteral("morsetool markers")} + arguments)) {
-        std::fprintf(stderr, "morsetool markers: %s\n", qPrintable(parser.errorText()));
-        return EXIT_BAD_INPUT;
-    }
-    if (parser.isSet(QStringLiteral("help"))) {
-        std::fputs(qPrintable(parser.helpText()), stdout);
-        return EXIT_OK;
-    }
+    const int parsed = CommandLine::Parse(parser, QStringLiteral("markers"), arguments);
+    if (parsed != CommandLine::CONTINUE)
+        return parsed;
     const QStringList files = parser.positionalArguments();
     if (files.size() > 1) {
         std::fprintf(stderr, "morsetool markers: one input file at most\n");

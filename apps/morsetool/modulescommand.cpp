@@ -1,5 +1,6 @@
 // morsetool modules: lists the decoder modules catalogue, or the modules of a modulation mode.
 
+#include "commandline.h"
 #include "commands.h"
 #include "modulescatalogue.h"
 
@@ -14,42 +15,6 @@
 namespace {
 
 using LanternIT::DecoderModule;
-
-struct ModeFlag
-{
-    const char* name;
-    bool DecoderModule::*flag;
-};
-
-/// The mode names as the catalogue's mode tables spell them, in the record's order.
-const ModeFlag MODE_FLAGS[] = {
-    {"ASK", &DecoderModule::bASK},
-    {"FSK2", &DecoderModule::bFSK2},
-    {"FSK4", &DecoderModule::bFSK4},
-    {"MSK", &DecoderModule::bMSK},
-    {"PSK2", &DecoderModule::bPSK2},
-    {"PSK4", &DecoderModule::bPSK4},
-    {"PSK8", &DecoderModule::bPSK8},
-    {"McFSK", &DecoderModule::bMcFSK},
-    {"McPSK2", &DecoderModule::bMcPSK2},
-    {"McPSK4", &DecoderModule::bMcPSK4},
-    {"MTONE", &DecoderModule::bMTONE},
-    {"MORSE", &DecoderModule::bMORSE},
-    {"FAX", &DecoderModule::bFAX},
-    {"SSTV", &DecoderModule::bSSTV},
-    {"PACKET RADIO", &DecoderModule::bPACKET_RADIO},
-    {"HELLSCHREIBER", &DecoderModule::bHELLSCHREIBER},
-    {"PACTOR", &DecoderModule::bPACTOR},
-    {"CLOVER", &DecoderModule::bCLOVER},
-    {"F7W", &DecoderModule::bF7W},
-    {"ACARS HF", &DecoderModule::bACARS_HF},
-    {"HC-ARQ", &DecoderModule::bHC_ARQ},
-    {"ICAO SELCAL", &DecoderModule::bICAO_SELCAL},
-    {"MIL-STD", &DecoderModule::bMIL_STD},
-    {"STANAG", &DecoderModule::bSTANAG},
-    {"PSK31", &DecoderModule::bPSK31},
-    {"OQPSK", &DecoderModule::bOQPSK},
-};
 
 QString letter(char c)
 {
@@ -70,7 +35,8 @@ QByteArray table(const std::vector<DecoderModule>& modules)
                        .arg(QStringLiteral("modes"));
     for (const DecoderModule& module : modules) {
         QStringList modes;
-        for (const ModeFlag& mode : MODE_FLAGS) {
+        for (int m = 0; m < DecoderModule::MODE_COUNT; ++m) {
+            const DecoderModule::ModeFlag& mode = DecoderModule::ModeFlags()[m];
             if (module.*mode.flag)
                 modes << QLatin1String(mode.name);
         }
@@ -95,26 +61,15 @@ int runModulesCommand(const QStringList& arguments)
         "that mode, one per line: a single mode (MORSE, FAX, PSK31, ...) or, with --submode, a "
         "mode family and member (FSK with FSK2, FSK4 or MSK; PSK with PSK2, PSK4 or PSK8; "
         "McPSK with McPSK2 or McPSK4; PSK31 with any)."));
-    const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption mode(QStringLiteral("mode"), QStringLiteral("Modulation mode."),
                                   QStringLiteral("MODE"));
     const QCommandLineOption subMode(QStringLiteral("submode"),
                                      QStringLiteral("Member of the mode family given by --mode."),
                                      QStringLiteral("SUB"));
     parser.addOptions({mode, subMode});
-    if (!parser.parse(QStringList(QStringLiteral("morsetool modules")) + arguments)) {
-        std::fprintf(stderr, "morsetool modules: %s\n", qPrintable(parser.errorText()));
-        return EXIT_BAD_INPUT;
-    }
-    if (parser.isSet(help)) {
-        QString text = parser.helpText();
-        // The parser names the executable path; show the command as it is typed.
-        text.replace(
-            0, text.indexOf(QLatin1Char('\n')),
-            QStringLiteral("Usage: morsetool %1 [options]").arg(QStringLiteral("modules")));
-        std::fputs(qPrintable(text), stdout);
-        return EXIT_OK;
-    }
+    const int parsed = CommandLine::Parse(parser, QStringLiteral("modules"), arguments);
+    if (parsed != CommandLine::CONTINUE)
+        return parsed;
     if (!parser.positionalArguments().isEmpty() || (parser.isSet(subMode) && !parser.isSet(mode))) {
         std::fprintf(stderr, "morsetool modules: usage: morsetool modules [--mode MODE "
                              "[--submode SUB]]\n");

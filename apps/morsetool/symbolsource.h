@@ -12,7 +12,7 @@ public:
     {
         int code = 0;
         bool hasTimestamp = false;
-        quint64 timestampUs = 0;  ///< microseconds since 1970-01-01 00:00 UTC
+        quint64 timestampUs = 0; ///< microseconds since 1970-01-01 00:00 UTC
     };
 
     virtual ~SymbolSource() = default;

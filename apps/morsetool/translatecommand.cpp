@@ -1,6 +1,7 @@
 // morsetool translate --alphabet NAME [--alphabets DIR]: marker text on standard input, its
 // translation on standard output, written as soon as each character is complete.
 
+#include "commandline.h"
 #include "commands.h"
 #include "datapaths.h"
 #include "markerchunker.h"
@@ -43,7 +44,6 @@ int runTranslateCommand(const QStringList& arguments)
     parser.setApplicationDescription(QStringLiteral(
         "Translates Morse marker text (from 'morsetool markers') read from standard input\n"
         "through a Morse alphabet; the output does not depend on how the input is split."));
-    parser.addHelpOption();
     const QCommandLineOption alphabetOption(
         QStringLiteral("alphabet"), QStringLiteral("Alphabet name (see 'morsetool alphabets')."),
         QStringLiteral("name"));
@@ -51,14 +51,9 @@ int runTranslateCommand(const QStringList& arguments)
         QStringLiteral("alphabets"), QStringLiteral("Directory of .mal files."),
         QStringLiteral("dir"), DataPaths::AlphabetsDirectory());
     parser.addOptions({alphabetOption, directoryOption});
-    if (!parser.parse(QStringList{QStringLiteral("morsetool translate")} + arguments)) {
-        std::fprintf(stderr, "morsetool translate: %s\n", qPrintable(parser.errorText()));
-        return EXIT_BAD_INPUT;
-    }
-    if (parser.isSet(QStringLiteral("help"))) {
-        std::fputs(qPrintable(parser.helpText()), stdout);
-        return EXIT_OK;
-    }
+    const int parsed = CommandLine::Parse(parser, QStringLiteral("translate"), arguments);
+    if (parsed != CommandLine::CONTINUE)
+        return parsed;
     if (!parser.isSet(alphabetOption) || !parser.positionalArguments().isEmpty()) {
         std::fprintf(stderr, "morsetool translate: usage: morsetool translate --alphabet NAME "
                              "[--alphabets DIR] < markers\n");

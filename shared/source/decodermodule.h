@@ -42,6 +42,16 @@ struct MORSEHANDLER_EXPORT DecoderModule
     bool bOQPSK = false;
     char cCharset = 0;
     QString strName;
+
+    /// A mode flag and the mode name that the catalogue's mode tables use for it.
+    struct ModeFlag
+    {
+        const char* name;
+        bool DecoderModule::*flag;
+    };
+    static constexpr int MODE_COUNT = 26;
+    /// The MODE_COUNT mode flags in declaration order.
+    static const ModeFlag* ModeFlags();
 };
 
 } // namespace LanternIT

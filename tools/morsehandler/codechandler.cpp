@@ -2,6 +2,7 @@
 
 #include "shared/source/decodermoduelscenter.h"
 #include "tools/morsehandler/alphabetnames.h"
+#include "tools/morsehandler/basecharset.h"
 #include "tools/morsehandler/codecfilereader.h"
 #include "tools/morsehandler/filelocator.h"
 #include "tools/morsehandler/mapfilereader.h"
@@ -16,20 +17,6 @@ const QString CODEC_SUFFIX = QStringLiteral(".codec");
 const QString ITA2_MAP_SUFFIX = QStringLiteral(".ita2.map");
 const QString ASCII_MAP_SUFFIX = QStringLiteral(".ascii.map");
 const QString ALL_DECODERS = QStringLiteral("All");
-
-CodecHandler::eBASE_CHARSET charsetOfLetter(char letter)
-{
-    switch (letter) {
-    case 'A':
-        return CodecHandler::eASCII;
-    case 'I':
-        return CodecHandler::eITA2;
-    case 'B':
-        return CodecHandler::eBOTH;
-    default:
-        return CodecHandler::eNONE;
-    }
-}
 
 void appendUnlessPresent(QStringList& list, const QString& name)
 {
@@ -64,7 +51,9 @@ void CodecHandler::initDecoderCharsets()
     std::vector<LanternIT::DecoderModule> modules;
     LanternIT::DecoderModulesCenter::Instance(QString())->Modules(modules, true);
     for (const LanternIT::DecoderModule& module : modules)
-        m_mapDecoderCharsets.insert(module.strName, charsetOfLetter(module.cCharset));
+        m_mapDecoderCharsets.insert(
+            module.strName,
+            static_cast<eBASE_CHARSET>(morse::baseCharsetFromLetter(module.cCharset)));
 }
 
 void CodecHandler::SetAlphabetsDir(const QString& path)

@@ -3,6 +3,7 @@
 #include "tools/morsehandler/alphabetfilereader.h"
 #include "tools/morsehandler/filelocator.h"
 #include "tools/morsehandler/internationalalphabet.h"
+#include "tools/morsehandler/morsesymbolcode.h"
 #include "tools/morsehandler/trace.h"
 
 #include <QFile>
@@ -12,28 +13,6 @@ namespace {
 // Shared by every translator of the process: what DecodeMorse and Translate hand out.
 QString g_strDecodeMorseResult;
 QString g_strTranslateResult;
-
-constexpr int MAX_INDEXED_ELEMENTS = 31; // a leading 1 bit and 31 element bits fit in 32 bits
-constexpr quint32 EMPTY_CODE_KEY = 1;
-constexpr quint32 LONE_DASH_KEY = 3;
-
-/// The index key of @p code if it consists of at most 31 dots and dashes.
-bool dotDashKey(QStringView code, quint32* key)
-{
-    if (code.size() > MAX_INDEXED_ELEMENTS)
-        return false;
-    quint32 k = EMPTY_CODE_KEY;
-    for (const QChar c : code) {
-        if (c == QLatin1Char('.'))
-            k <<= 1;
-        else if (c == QLatin1Char('-'))
-            k = (k << 1) | 1u;
-        else
-            return false;
-    }
-    *key = k;
-    return true;
-}
 
 bool isSingleDigit(const QString& text)
 {
@@ -58,8 +37,7 @@ MorseTranslator::MorseTranslator() = default;
 
 MorseTranslator::MorseTranslator(const MorseTranslator& other)
     : m_mapAlphabet(other.m_mapAlphabet), m_strEmptySymbol(other.m_strEmptySymbol),
-      m_bTextDirectionRTL(other.m_bTextDirectionRTL), m_hashDotDashIndex(other.m_hashDotDashIndex),
-      m_hashOtherIndex(other.m_hashOtherIndex)
+      m_bTextDirectionRTL(other.m_bTextDirectionRTL), m_codeIndex(other.m_codeIndex)
 {
 }
 
@@ -67,8 +45,7 @@ MorseTranslator& MorseTranslator::operator=(const MorseTranslator& other)
 {
     if (this != &other) {
         m_mapAlphabet = other.m_mapAlphabet;
-        m_hashDotDashIndex = other.m_hashDotDashIndex;
-        m_hashOtherIndex = other.m_hashOtherIndex;
+        m_codeIndex = other.m_codeIndex;
     }
     m_strEmptySymbol = other.m_strEmptySymbol;
     m_bTextDirectionRTL = other.m_bTextDirectionRTL;
@@ -78,8 +55,7 @@ MorseTranslator& MorseTranslator::operator=(const MorseTranslator& other)
 MorseTranslator::~MorseTranslator()
 {
     try {
-        m_hashOtherIndex.clear();
-        m_hashDotDashIndex.clear();
+        m_codeIndex.Clear();
         m_mapAlphabet.clear();
     } catch (...) {
         morse::trace(QStringLiteral("Exception caught in MorseTranslator::~MorseTranslator"),
@@ -105,32 +81,17 @@ bool MorseTranslator::SetMorseAlphabet(const QString& path)
 
 const QString& MorseTranslator::DecodeSymbol(int code)
 {
+    static const QString* const SYMBOL_TEXTS[morse::SYMBOL_COUNT] = {
+        &DOT,      &DASH,          &NEW_CHAR,      &NEW_WORD,
+        &NEW_LINE, &DOT_TOO_SHORT, &DASH_TOO_LONG, &PAUSE_TOO_SHORT};
     m_strEmptySymbol = QString();
-    switch (code) {
-    case 0:
-        return DOT;
-    case 1:
-        return DASH;
-    case 3:
-        return NEW_CHAR;
-    case 4:
-        return NEW_WORD;
-    case 5:
-        return NEW_LINE;
-    case 64:
-        return DOT_TOO_SHORT;
-    case 65:
-        return DASH_TOO_LONG;
-    case 66:
-        return PAUSE_TOO_SHORT;
-    default:
-        return m_strEmptySymbol;
-    }
+    const int slot = morse::symbolSlot(code);
+    return slot < 0 ? m_strEmptySymbol : *SYMBOL_TEXTS[slot];
 }
 
 const QString& MorseTranslator::DecodeMorse(const QString& code)
 {
-    const QString* text = findText(code);
+    const QString* text = m_codeIndex.Find(code);
     g_strDecodeMorseResult = text ? *text : QString();
     return g_strDecodeMorseResult;
 }
@@ -146,20 +107,18 @@ const QString& MorseTranslator::Translate(const QString& text)
     const QChar* const data = text.constData();
     const int size = text.size();
     int codeStart = 0;
-    quint32 key = EMPTY_CODE_KEY;
+    quint32 key = morse::MorseCodeIndex::EMPTY_KEY;
     bool keyValid = true;
     bool digit = false;
 
     auto lookUp = [&](int end) -> const QString* {
-        if (keyValid) {
-            auto it = m_hashDotDashIndex.constFind(key);
-            return it == m_hashDotDashIndex.constEnd() ? nullptr : &it.value();
-        }
-        return findText(QStringView(data + codeStart, end - codeStart));
+        if (keyValid)
+            return m_codeIndex.FindPacked(key);
+        return m_codeIndex.Find(QStringView(data + codeStart, end - codeStart));
     };
     auto startCode = [&](int next) {
         codeStart = next;
-        key = EMPTY_CODE_KEY;
+        key = morse::MorseCodeIndex::EMPTY_KEY;
         keyValid = true;
     };
 
@@ -172,7 +131,7 @@ const QString& MorseTranslator::Translate(const QString& text)
             startCode(i + 1);
         } else if (c == QLatin1Char('c')) {
             const QString* found = lookUp(i);
-            if (digit && keyValid && key == LONE_DASH_KEY)
+            if (digit && keyValid && key == morse::MorseCodeIndex::LONE_DASH_KEY)
                 found = &DIGIT_ZERO;
             digit = found && isSingleDigit(*found);
             if (found)
@@ -184,14 +143,7 @@ const QString& MorseTranslator::Translate(const QString& text)
             result += NEW_LINE;
             startCode(i + 1);
         } else if (keyValid) {
-            if (i - codeStart >= MAX_INDEXED_ELEMENTS)
-                keyValid = false;
-            else if (c == QLatin1Char('.'))
-                key <<= 1;
-            else if (c == QLatin1Char('-'))
-                key = (key << 1) | 1u;
-            else
-                keyValid = false;
+            keyValid = morse::MorseCodeIndex::AppendElement(key, i - codeStart, c);
         }
     }
     if (codeStart < size) {
@@ -210,41 +162,11 @@ void MorseTranslator::ReadDefaultAlphabetMap()
 {
     morse::InternationalAlphabet::Fill(m_mapAlphabet);
     m_bTextDirectionRTL = false;
-    rebuildIndex();
+    m_codeIndex.Rebuild(m_mapAlphabet);
 }
 
 void MorseTranslator::ReadAlphabetMapFromFile(QFile* file)
 {
     morse::AlphabetFileReader::Read(*file, m_mapAlphabet, m_bTextDirectionRTL);
-    rebuildIndex();
-}
-
-void MorseTranslator::rebuildIndex()
-{
-    m_hashDotDashIndex.clear();
-    m_hashOtherIndex.clear();
-    // The map is walked in key order, so the first text seen for a code is the one a linear
-    // search in key order would find.
-    for (auto it = m_mapAlphabet.constBegin(); it != m_mapAlphabet.constEnd(); ++it) {
-        quint32 key = 0;
-        if (dotDashKey(it.value(), &key)) {
-            if (!m_hashDotDashIndex.contains(key))
-                m_hashDotDashIndex.insert(key, it.key());
-        } else if (!m_hashOtherIndex.contains(it.value())) {
-            m_hashOtherIndex.insert(it.value(), it.key());
-        }
-    }
-}
-
-const QString* MorseTranslator::findText(QStringView code) const
-{
-    quint32 key = 0;
-    if (dotDashKey(code, &key)) {
-        auto it = m_hashDotDashIndex.constFind(key);
-        return it == m_hashDotDashIndex.constEnd() ? nullptr : &it.value();
-    }
-    if (m_hashOtherIndex.isEmpty())
-        return nullptr;
-    auto it = m_hashOtherIndex.constFind(code.toString());
-    return it == m_hashOtherIndex.constEnd() ? nullptr : &it.value();
+    m_codeIndex.Rebuild(m_mapAlphabet);
 }

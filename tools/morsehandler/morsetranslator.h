@@ -1,11 +1,10 @@
 #pragma once
 
+#include "tools/morsehandler/morsecodeindex.h"
 #include "tools/morsehandler/morsehandler_export.h"
 
-#include <QHash>
 #include <QMap>
 #include <QString>
-#include <QStringView>
 
 class QFile;
 
@@ -54,18 +53,9 @@ public:
 private:
     void ReadDefaultAlphabetMap();
     void ReadAlphabetMapFromFile(QFile* file);
-    /// Rebuilds the code-to-text index from the map; the first text in key order wins.
-    void rebuildIndex();
-    /// The text for the code @p code, or null when the alphabet has none.
-    const QString* findText(QStringView code) const;
 
     QMap<QString, QString> m_mapAlphabet;
     QString m_strEmptySymbol;
     bool m_bTextDirectionRTL = false;
-
-    /// Codes made only of dots and dashes (at most 30), keyed by a leading 1 bit followed by
-    /// one bit per element (1 for a dash); the empty code is key 1.
-    QHash<quint32, QString> m_hashDotDashIndex;
-    /// Every other code: longer ones, or ones with characters other than dots and dashes.
-    QHash<QString, QString> m_hashOtherIndex;
+    morse::MorseCodeIndex m_codeIndex; // code to text, rebuilt with the map
 };

@@ -5,6 +5,7 @@
 #include "tools/morsehandler/alphabetnames.h"
 #include "tools/morsehandler/filelocator.h"
 #include "tools/morsehandler/internationalalphabet.h"
+#include "tools/morsehandler/morsesymbolcode.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -58,7 +59,7 @@ bool SimpleMorseHandler::SetAlphabet(const QString& name)
     m_strAlphabet = name;
     m_bRightToLeft = false;
     m_mapAlphabet.clear();
-    m_hashTextByCode.clear();
+    m_codeIndex.Clear();
     ResetInternalState();
     if (name.compare(morse::AlphabetNames::NONE, Qt::CaseInsensitive) == 0) {
         m_strAlphabet = morse::AlphabetNames::NONE;
@@ -157,26 +158,11 @@ QString SimpleMorseHandler::Backtranslate(const QString&)
 
 QString SimpleMorseHandler::ConvertSymbol(short code)
 {
-    switch (code & 0x7F) {
-    case 0:
-        return DOT;
-    case 1:
-        return DASH;
-    case 3:
-        return NEW_CHAR;
-    case 4:
-        return NEW_WORD;
-    case 5:
-        return NEW_LINE;
-    case 64:
-        return DOT_TOO_SHORT;
-    case 65:
-        return DASH_TOO_LONG;
-    case 66:
-        return PAUSE_TOO_SHORT;
-    default:
-        return QString();
-    }
+    static const QString* const MARKER_TEXTS[morse::SYMBOL_COUNT] = {
+        &DOT,      &DASH,          &NEW_CHAR,      &NEW_WORD,
+        &NEW_LINE, &DOT_TOO_SHORT, &DASH_TOO_LONG, &PAUSE_TOO_SHORT};
+    const int slot = morse::symbolSlot(code & morse::SYMBOL_CODE_MASK);
+    return slot < 0 ? QString() : *MARKER_TEXTS[slot];
 }
 
 QString SimpleMorseHandler::ConvertSymbols(QVector<short> codes)
@@ -194,8 +180,8 @@ QString SimpleMorseHandler::ConvertOneChar(const QString& code)
     QString text;
     if (m_bDigit && code == DASH)
         text = QStringLiteral("0");
-    else
-        text = m_hashTextByCode.value(code);
+    else if (const QString* found = m_codeIndex.Find(code))
+        text = *found;
     m_bDigit = text.size() == 1 && text.at(0) >= QLatin1Char('0') && text.at(0) <= QLatin1Char('9');
     return text;
 }
@@ -207,7 +193,7 @@ bool SimpleMorseHandler::readMalFile(const QString& fileName)
     if (!morse::FileLocator::open(file, path, QIODevice::ReadOnly))
         return false;
     morse::AlphabetFileReader::Read(file, m_mapAlphabet, m_bRightToLeft);
-    indexCodes();
+    m_codeIndex.Rebuild(m_mapAlphabet);
     return true;
 }
 
@@ -226,20 +212,10 @@ void SimpleMorseHandler::readDefaultAlphabet()
 {
     morse::InternationalAlphabet::Fill(m_mapAlphabet);
     m_bRightToLeft = false;
-    indexCodes();
+    m_codeIndex.Rebuild(m_mapAlphabet);
 }
 
 QString SimpleMorseHandler::pathInAlphabetsDir(const QString& fileName) const
 {
     return m_dirAlphabets.path() + QLatin1Char('/') + fileName;
-}
-
-void SimpleMorseHandler::indexCodes()
-{
-    m_hashTextByCode.clear();
-    m_hashTextByCode.reserve(m_mapAlphabet.size());
-    for (auto it = m_mapAlphabet.cbegin(); it != m_mapAlphabet.cend(); ++it) {
-        if (!m_hashTextByCode.contains(it.value()))
-            m_hashTextByCode.insert(it.value(), it.key());
-    }
 }

@@ -1,10 +1,10 @@
 #pragma once
 
 #include "tools/morsehandler/ialphabethandler.h"
+#include "tools/morsehandler/morsecodeindex.h"
 #include "tools/morsehandler/morsehandler_export.h"
 
 #include <QDir>
-#include <QHash>
 #include <QMap>
 #include <QString>
 #include <QStringList>
@@ -80,8 +80,6 @@ private:
 
     /// @p fileName composed onto the alphabets directory's path.
     QString pathInAlphabetsDir(const QString& fileName) const;
-    /// Rebuilds the code-to-text index from the map: the smallest text of each code wins.
-    void indexCodes();
 
     QDir m_dirAlphabets;
     QString m_strAlphabet;
@@ -90,6 +88,6 @@ private:
     QString m_strPendingSymbols;
     bool m_bDigit = false;
 
-    QHash<QString, QString> m_hashTextByCode; ///< derived from m_mapAlphabet
-    QString m_strCode;                        ///< scratch buffer of Translate's current code
+    morse::MorseCodeIndex m_codeIndex; ///< code to text, rebuilt with m_mapAlphabet
+    QString m_strCode;                 ///< scratch buffer of Translate's current code
 };

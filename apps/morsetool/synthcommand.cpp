@@ -14,6 +14,8 @@ int runSynthCommand(const QStringList&)
 
 #else
 
+#include "commandline.h"
+
 #include "tools/cwdemodulator/audiofilewriter.h"
 #include "tools/cwdemodulator/cwsynthesizer.h"
 
@@ -31,8 +33,11 @@ bool readNumber(const QCommandLineParser& parser, const QString& name, double mi
     bool ok = false;
     const double number = parser.value(name).toDouble(&ok);
     if (!ok || number < minimum || number > maximum) {
-        std::fprintf(stderr, "morsetool synth: --%s must be a number from %g to %g\n",
-                     qPrintable(name), minimum, maximum);
+        CommandLine::Fail(QStringLiteral("synth"), EXIT_BAD_INPUT,
+                          QStringLiteral("--%1 must be a number from %2 to %3")
+                              .arg(name)
+                              .arg(minimum)
+                              .arg(maximum));
         return false;
     }
     value = number;
@@ -47,7 +52,6 @@ int runSynthCommand(const QStringList& arguments)
     parser.setApplicationDescription(QStringLiteral(
         "Synthesize a Morse (CW) recording of TEXT: a keyed tone, optionally with white noise "
         "(SNR in a 2500 Hz bandwidth), hand-sent timing jitter, fading and a speed change."));
-    parser.addHelpOption();
     parser.addPositionalArgument(QStringLiteral("TEXT"), QStringLiteral("the text to send"));
     parser.addOptions({
         {{QStringLiteral("o"), QStringLiteral("output")},
@@ -73,22 +77,14 @@ int runSynthCommand(const QStringList& arguments)
         {QStringLiteral("seed"), QStringLiteral("seed of the noise and jitter (default 1)"),
          QStringLiteral("N")},
     });
-    QStringList argv = arguments;
-    argv.prepend(QStringLiteral("morsetool synth"));
-    if (!parser.parse(argv)) {
-        std::fprintf(stderr, "morsetool synth: %s\n", qPrintable(parser.errorText()));
-        return EXIT_BAD_INPUT;
-    }
-    if (parser.isSet(QStringLiteral("help"))) {
-        std::printf("%s", qPrintable(parser.helpText()));
-        return EXIT_OK;
-    }
+    const int parsed = CommandLine::Parse(parser, QStringLiteral("synth"), arguments,
+                                          QStringLiteral("[options] TEXT -o FILE"));
+    if (parsed != CommandLine::CONTINUE)
+        return parsed;
     const QStringList positional = parser.positionalArguments();
-    if (positional.size() != 1 || !parser.isSet(QStringLiteral("output"))) {
-        std::fprintf(stderr, "Usage: morsetool synth \"TEXT\" -o FILE [--wpm 20] [--pitch 700] "
-                             "[--snr DB] [--jitter PCT] [--qsb HZ] [--rate 8000] [--seed N]\n");
-        return EXIT_BAD_INPUT;
-    }
+    if (positional.size() != 1 || !parser.isSet(QStringLiteral("output")))
+        return CommandLine::Fail(QStringLiteral("synth"), EXIT_BAD_INPUT,
+                                 QStringLiteral("expected one TEXT and -o FILE (see --help)"));
 
     cw::CwSynthesizer::Settings settings;
     double rate = settings.nSampleRate;
@@ -106,25 +102,25 @@ int runSynthCommand(const QStringList& arguments)
     settings.nSampleRate = int(rate);
     settings.uSeed = quint32(seed);
     if (settings.dPitchHz >= rate / 2.0) {
-        std::fprintf(stderr, "morsetool synth: --pitch must be below half the sample rate\n");
-        return EXIT_BAD_INPUT;
+        return CommandLine::Fail(QStringLiteral("synth"), EXIT_BAD_INPUT,
+                                 QStringLiteral("--pitch must be below half the sample rate"));
     }
 
     cw::CwSynthesizer synthesizer(settings);
     if (!synthesizer.SetText(positional.first())) {
-        std::fprintf(stderr, "morsetool synth: %s\n", qPrintable(synthesizer.ErrorString()));
-        return EXIT_BAD_INPUT;
+        return CommandLine::Fail(QStringLiteral("synth"), EXIT_BAD_INPUT,
+                                 synthesizer.ErrorString());
     }
     const QString output = parser.value(QStringLiteral("output"));
     if (!cw::AudioFileWriter::IsSupportedName(output)) {
-        std::fprintf(stderr, "morsetool synth: %s: the name must end in .wav, .flac or .ogg\n",
-                     qPrintable(output));
-        return EXIT_BAD_INPUT;
+        return CommandLine::Fail(
+            QStringLiteral("synth"), EXIT_BAD_INPUT,
+            QStringLiteral("%1: the name must end in .wav, .flac or .ogg").arg(output));
     }
     cw::AudioFileWriter writer;
     if (!writer.Open(output, settings.nSampleRate)) {
-        std::fprintf(stderr, "morsetool synth: %s\n", qPrintable(writer.ErrorString()));
-        return EXIT_FAILURE_RUNNING;
+        return CommandLine::Fail(QStringLiteral("synth"), EXIT_FAILURE_RUNNING,
+                                 writer.ErrorString());
     }
     std::vector<float> block(8192);
     for (;;) {
@@ -132,13 +128,13 @@ int runSynthCommand(const QStringList& arguments)
         if (count == 0)
             break;
         if (!writer.Write(block.data(), count)) {
-            std::fprintf(stderr, "morsetool synth: %s\n", qPrintable(writer.ErrorString()));
-            return EXIT_FAILURE_RUNNING;
+            return CommandLine::Fail(QStringLiteral("synth"), EXIT_FAILURE_RUNNING,
+                                     writer.ErrorString());
         }
     }
     if (!writer.Commit()) {
-        std::fprintf(stderr, "morsetool synth: %s\n", qPrintable(writer.ErrorString()));
-        return EXIT_FAILURE_RUNNING;
+        return CommandLine::Fail(QStringLiteral("synth"), EXIT_FAILURE_RUNNING,
+                                 writer.ErrorString());
     }
     std::fprintf(stderr, "morsetool synth: wrote %s (%.1f s at %d Hz)\n", qPrintable(output),
                  double(synthesizer.TotalSamples()) / settings.nSampleRate, settings.nSampleRate);

@@ -117,7 +117,7 @@ TEST(CwDecoding, SymbolPositionsFollowTheSignal)
     demodulator.Finish();
     cw::CwSymbol symbol;
     ASSERT_TRUE(demodulator.TakeSymbol(symbol));
-    EXPECT_EQ(symbol.nCode, cw::CwSymbol::DOT);
+    EXPECT_EQ(symbol.nCode, morse::SYMBOL_DOT);
     EXPECT_NEAR(double(symbol.nSamplePosition) / 8000.0, 0.5625, 0.01);
 }
 

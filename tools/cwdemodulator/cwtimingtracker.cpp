@@ -158,11 +158,11 @@ void CwTimingTracker::Finish()
         endMark(m_nPosition);
     const qint64 end = m_nPosition;
     if (m_bCharOpen)
-        deliver(CwSymbol::END_OF_CHARACTER, end);
+        deliver(morse::SYMBOL_END_OF_CHARACTER, end);
     if (m_bCharOpen || m_bWordOpen)
-        deliver(CwSymbol::END_OF_WORD, end);
+        deliver(morse::SYMBOL_END_OF_WORD, end);
     if (m_bLineOpen)
-        deliver(CwSymbol::END_OF_LINE, end);
+        deliver(morse::SYMBOL_END_OF_LINE, end);
     m_bCharOpen = m_bWordOpen = m_bLineOpen = false;
 }
 
@@ -182,7 +182,7 @@ void CwTimingTracker::startMark(qint64 nEdge)
         const double units = double(gap) / m_dUnit;
         if (m_bCharOpen) {
             if (units < SHORT_PAUSE_UNITS)
-                deliver(CwSymbol::PAUSE_TOO_SHORT, nEdge);
+                deliver(morse::SYMBOL_PAUSE_TOO_SHORT, nEdge);
             adaptUnit(double(gap), GAP_UNIT_WEIGHT);
         } else if (units < WORD_UNITS) {
             adaptUnit(double(gap) / 3.0, GAP_UNIT_WEIGHT);
@@ -202,14 +202,14 @@ void CwTimingTracker::endMark(qint64 nEdge)
     const double units = double(length) / m_dUnit;
     if (units < DASH_UNITS) {
         if (units < SHORT_DOT_UNITS)
-            deliver(CwSymbol::DOT_TOO_SHORT, nEdge);
-        deliver(CwSymbol::DOT, nEdge);
+            deliver(morse::SYMBOL_DOT_TOO_SHORT, nEdge);
+        deliver(morse::SYMBOL_DOT, nEdge);
         if (units >= SHORT_DOT_UNITS)
             adaptUnit(double(length), MARK_UNIT_WEIGHT);
     } else {
         if (units > TOO_LONG_UNITS)
-            deliver(CwSymbol::DASH_TOO_LONG, nEdge);
-        deliver(CwSymbol::DASH, nEdge);
+            deliver(morse::SYMBOL_DASH_TOO_LONG, nEdge);
+        deliver(morse::SYMBOL_DASH, nEdge);
         if (units <= TOO_LONG_UNITS)
             adaptUnit(double(length) / 3.0, MARK_UNIT_WEIGHT);
     }
@@ -239,18 +239,18 @@ void CwTimingTracker::checkGap(qint64 nGapEnd)
 {
     const double units = double(nGapEnd - m_nRunStart) / m_dUnit;
     if (m_bCharOpen && units >= CHARACTER_UNITS) {
-        deliver(CwSymbol::END_OF_CHARACTER, m_nRunStart);
+        deliver(morse::SYMBOL_END_OF_CHARACTER, m_nRunStart);
         m_bCharOpen = false;
         m_bWordOpen = true;
     }
     if (m_bWordOpen && units >= WORD_UNITS) {
-        deliver(CwSymbol::END_OF_WORD, m_nRunStart);
+        deliver(morse::SYMBOL_END_OF_WORD, m_nRunStart);
         m_bWordOpen = false;
     }
     if (m_bLineOpen && double(nGapEnd - m_nRunStart) >= m_settings.dLineSilence) {
         m_bLineOpen = false;
         m_bLineEnded = true;
-        deliver(CwSymbol::END_OF_LINE, nGapEnd);
+        deliver(morse::SYMBOL_END_OF_LINE, nGapEnd);
     }
 }
 

@@ -179,7 +179,9 @@ void CwSegmenter::closeBlock()
     for (int d = 1; d < LONGEST_GAP && d <= reach; ++d) {
         const size_t si = size_t(e - d) & mask;
         for (State from : {ON, OFF_LONG}) {
-            const double s = m_score[from][si] + m_offPrior[size_t(d)];
+            // After a stretch of the longest modelled silence, any remainder is just more
+            // silence; it must not be priced as a gap of its own (which could be too short).
+            const double s = m_score[from][si] + (from == ON ? m_offPrior[size_t(d)] : 0.0);
             if (s > best[OFF]) {
                 best[OFF] = s;
                 step.from[OFF] = from;

@@ -16,7 +16,7 @@ constexpr int COMMIT_EVERY = 2 * UNIT;
 constexpr size_t RING = 4096; ///< blocks kept; more than the lag and a traceback
 constexpr double NEGATIVE = -1e300;
 /// Spread of element lengths, in log units: hand-sent timing and noise on the edges.
-constexpr double LENGTH_SPREAD = 0.2;
+constexpr double LENGTH_SPREAD = 0.15;
 /// Marks and gaps shorter than this (units) do not occur: hand-sent elements stay above
 /// 0.8 of their length.
 constexpr double SHORTEST_UNITS = 0.6;

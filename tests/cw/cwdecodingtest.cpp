@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 namespace {
 
 cw::CwSynthesizer::Settings signal(double wpm, double snrDb, quint32 seed = 7)
@@ -145,6 +147,15 @@ TEST(CwInput, DcOffsetAndClippingDoNotDisturbDecoding)
     std::vector<float> samples = render(signal(20.0, 10.0), TEXT);
     for (float& s : samples)
         s = std::clamp(s * 4.0f + 0.3f, -1.0f, 1.0f);
+    EXPECT_EQ(decode(samples), TEXT);
+}
+
+TEST(CwInput, NotANumberAndInfinitiesAreTakenAsSilence)
+{
+    std::vector<float> samples = render(signal(20.0, 100.0), TEXT);
+    for (size_t i = 0; i < 4000; ++i)
+        samples[i] = i % 2 ? std::numeric_limits<float>::quiet_NaN()
+                           : std::numeric_limits<float>::infinity();
     EXPECT_EQ(decode(samples), TEXT);
 }
 

@@ -87,6 +87,17 @@ double CwDemodulator::Wpm() const
 
 void CwDemodulator::Process(const float* pSamples, size_t nCount)
 {
+    // Damaged input (not-a-number, infinities) must not poison the filters and searches.
+    bool finite = true;
+    for (size_t i = 0; i < nCount && finite; ++i)
+        finite = std::isfinite(pSamples[i]);
+    if (!finite) {
+        m_clean.assign(pSamples, pSamples + nCount);
+        for (float& sample : m_clean)
+            sample = std::isfinite(sample) ? sample : 0.0f;
+        pSamples = m_clean.data();
+    }
+
     while (nCount > 0 && m_phase == Phase::SearchingPitch) {
         // Feed the pitch search up to its next decision point, keeping the recent audio.
         const size_t hop = m_pPitchDetector->HopSize();

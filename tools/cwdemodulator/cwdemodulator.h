@@ -116,6 +116,7 @@ private:
     size_t m_nPitchRingSize = 0;
     qint64 m_nConverterOrigin = 0; ///< input sample the first converted sample was
 
+    std::vector<float> m_clean; ///< input with non-finite samples replaced
     std::unique_ptr<BasebandConverter> m_pConverter;
     std::vector<std::complex<float>> m_baseband;
     qint64 m_nBaseband = 0; ///< baseband samples produced so far

@@ -78,7 +78,8 @@ int runDecodeCommand(const QStringList& arguments)
     const QCommandLineOption alphabetOption(
         QStringLiteral("alphabet"),
         QStringLiteral("Decode through the alphabet NAME (a .mal file of the alphabets "
-                       "directory); default: the built-in International alphabet."),
+                       "directory); default: the built-in International alphabet, and session "
+                       "files named \"Default\"."),
         QStringLiteral("NAME"));
     const QCommandLineOption alphabetsOption(
         QStringLiteral("alphabets"), QStringLiteral("The alphabets directory."),

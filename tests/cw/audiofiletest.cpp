@@ -177,7 +177,7 @@ TEST(CwMorsetool, SavedLineTimesComeFromTheRecordingsStartAndPosition)
         runMorsetool({QStringLiteral("decode"), QStringLiteral("--save"), save,
                       QStringLiteral("--start-time"), QStringLiteral("2024-05-01T12:00:00"), path}),
         0);
-    const QStringList texts = QDir(save).entryList({QStringLiteral("*__.txt")}, QDir::Files);
+    const QStringList texts = QDir(save).entryList({QStringLiteral("*__Default.txt")}, QDir::Files);
     ASSERT_EQ(texts.size(), 1);
     QFile text(QDir(save).filePath(texts.first()));
     ASSERT_TRUE(text.open(QIODevice::ReadOnly));

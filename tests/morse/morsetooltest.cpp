@@ -52,7 +52,7 @@ TEST(MorsetoolDecode, SavedSampleLeavesLineStampedFilesAndASpanningReport)
     ASSERT_EQ(run.exitCode, 0) << qPrintable(run.err);
     EXPECT_TRUE(run.out.contains(QStringLiteral("PWR 100 W HR 73")));
     const QStringList texts =
-        QDir(dir.path()).entryList({QStringLiteral("*_MO__14_070MHz__.txt")}, QDir::Files);
+        QDir(dir.path()).entryList({QStringLiteral("*_MO__14_070MHz__Default.txt")}, QDir::Files);
     ASSERT_EQ(texts.size(), 1);
     QFile text(dir.filePath(texts.first()));
     ASSERT_TRUE(text.open(QIODevice::ReadOnly));

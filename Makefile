@@ -4,6 +4,8 @@ BUILD_TYPE ?= RelWithDebInfo
 PREFIX     ?= /usr/local
 JOBS       ?= $(shell nproc)
 CMAKE_ARGS ?=
+# Sanitizer builds run the tests only: benchmarks are not built there.
+SANITIZE_ARGS ?= -DCMAKE_DISABLE_FIND_PACKAGE_benchmark=ON $(CMAKE_ARGS)
 
 export TZ := UTC
 export LC_ALL := C.UTF-8
@@ -28,13 +30,13 @@ test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
 test-asan: deps
-	cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DMORSEHANDLER_SANITIZE=address,undefined
+	cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DMORSEHANDLER_SANITIZE=address,undefined $(SANITIZE_ARGS)
 	cmake --build build-asan -j $(JOBS)
 	cd build-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
 		ctest --output-on-failure -j $(JOBS)
 
 test-tsan: deps
-	cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=Debug -DMORSEHANDLER_SANITIZE=thread
+	cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=Debug -DMORSEHANDLER_SANITIZE=thread $(SANITIZE_ARGS)
 	cmake --build build-tsan -j $(JOBS)
 	cd build-tsan && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -j $(JOBS)
 
@@ -57,9 +59,13 @@ docs:
 install: build
 	DESTDIR=$(DESTDIR) cmake --install $(BUILD) --prefix $(PREFIX)
 
-package: build
+# The package comes from a release build of its own: no test-only symbols, no debug information,
+# installed under /usr.
+package: deps
 	@scripts/install-deps.sh --extra
-	cd $(BUILD) && cpack -G DEB
+	cmake -S . -B build-package -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF -DCMAKE_INSTALL_PREFIX=/usr $(CMAKE_ARGS)
+	cmake --build build-package -j $(JOBS)
+	cd build-package && cpack -G DEB
 
 clean:
-	rm -rf $(BUILD) build-asan build-tsan build-fuzz
+	rm -rf $(BUILD) build-asan build-tsan build-fuzz build-package

@@ -30,6 +30,16 @@ write_basic_package_version_file(${PROJECT_BINARY_DIR}/MorseHandlerConfigVersion
 install(FILES ${PROJECT_BINARY_DIR}/MorseHandlerConfig.cmake
     ${PROJECT_BINARY_DIR}/MorseHandlerConfigVersion.cmake DESTINATION ${MORSEHANDLER_CMAKE_DIR})
 
+# The pkg-config file finds the prefix from where it lies, so that an installation made with
+# another prefix (make install PREFIX=..., cmake --install --prefix ...) or moved elsewhere
+# still points at its own headers and libraries.
+if(IS_ABSOLUTE "${CMAKE_INSTALL_LIBDIR}")
+    set(MORSEHANDLER_PC_PREFIX "${CMAKE_INSTALL_PREFIX}")
+else()
+    file(RELATIVE_PATH MORSEHANDLER_PC_UP "/prefix/${CMAKE_INSTALL_LIBDIR}/pkgconfig" "/prefix")
+    string(REGEX REPLACE "/$" "" MORSEHANDLER_PC_UP "${MORSEHANDLER_PC_UP}")
+    set(MORSEHANDLER_PC_PREFIX "\${pcfiledir}/${MORSEHANDLER_PC_UP}")
+endif()
 configure_file(${PROJECT_SOURCE_DIR}/cmake/morsehandler.pc.in ${PROJECT_BINARY_DIR}/morsehandler.pc @ONLY)
 install(FILES ${PROJECT_BINARY_DIR}/morsehandler.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
 
@@ -37,6 +47,9 @@ set(CPACK_PACKAGE_NAME morsehandler)
 set(CPACK_PACKAGE_VENDOR "morsehandler developers")
 set(CPACK_PACKAGE_CONTACT "morsehandler developers <morsehandler@localhost>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${PROJECT_DESCRIPTION}")
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt5core5a (>= 5.15)")
+# Dependencies (Qt and the C and C++ runtimes) come from the binaries themselves; our own two
+# libraries are part of the package.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${PROJECT_BINARY_DIR}/host ${PROJECT_BINARY_DIR}/tools/morsehandler)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 include(CPack)

@@ -3,31 +3,38 @@
 #include "tools/morsehandler/codecfilereader.h"
 #include "tools/morsehandler/flatcodectable.h"
 
-#include <QFile>
-#include <QTemporaryDir>
+#include <QBuffer>
 
 #include <cstddef>
 #include <cstdint>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    static QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("input.codec"));
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+    QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char*>(data), int(size));
+    QBuffer device(&bytes);
+    if (!device.open(QIODevice::ReadOnly))
         return 0;
-    file.write(reinterpret_cast<const char*>(data), static_cast<qint64>(size));
-    file.close();
-
     QMap<char, ushort> table;
     bool rightToLeft = false;
-    morse::CodecFileReader::Read(path, table, rightToLeft);
+    if (!morse::CodecFileReader::Read(device, table, rightToLeft))
+        __builtin_trap(); // a readable device is always read
+
+    // A codec maps 8-bit codes: at most 256 entries, none of them 0 (a zero entry is skipped).
+    if (table.size() > 256)
+        __builtin_trap();
+    for (const ushort value : qAsConst(table)) {
+        if (value == 0)
+            __builtin_trap();
+    }
 
     morse::FlatCodecTable flat;
     flat.Assign(table);
-    QString all;
-    for (int code = 0; code < 256; ++code)
-        all += QChar(static_cast<ushort>(code));
+    static const QString all = [] {
+        QString units;
+        for (int code = 0; code < 256; ++code)
+            units += QChar(static_cast<ushort>(code));
+        return units;
+    }();
     const QString shown = flat.Translate(all);
     if (shown.size() != all.size() || flat.Backtranslate(shown).size() != all.size())
         __builtin_trap();

@@ -3,7 +3,7 @@
 #include "host/icfg.h"
 
 /// The host's configuration centre. Each scope is an INI file: the path in the environment
-/// variable CFGCENTER_FILE when set, else <GenericConfigLocation>/<scope>.ini.
+/// variable CFGCENTER_FILE when set, else `<GenericConfigLocation>/<scope>.ini`.
 class MORSEHOST_EXPORT CfgCenter
 {
 public:

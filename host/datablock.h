@@ -11,10 +11,11 @@ namespace OrielResultDataXml {
 class MORSEHOST_EXPORT DataBlock
 {
 public:
+    /// One piece of text and when it was received.
     struct Frame
     {
         quint64 timestamp = 0; ///< microseconds since 1970-01-01 00:00 UTC
-        QString text;
+        QString text;          ///< kept exactly, blanks and line feeds included
     };
 
     /// The three numbers are written as the block's attributes a, b and c.
@@ -23,7 +24,9 @@ public:
     /// Opens a new frame; SetTimeStamp and AppendData fill it until EndFrame.
     void BeginFrame();
     void EndFrame();
+    /// The open frame's time, in microseconds since 1970-01-01 00:00 UTC.
     void SetTimeStamp(quint64 us);
+    /// Appends @p text to the open frame.
     void AppendData(const QString& text);
 
     int A() const { return m_nA; }

@@ -11,5 +11,6 @@ class MORSEHOST_EXPORT IVtClient
 {
 public:
     virtual ~IVtClient();
+    /// Takes @p v to serve; what @p flags mean is the host's affair.
     virtual void RegisterValue(values::ValueBase* v, int flags) = 0;
 };

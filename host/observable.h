@@ -38,10 +38,12 @@ public:
 
     /// Registers @p o; registering the same observer twice keeps one registration.
     void AddObserver(IObserver* o);
+    /// Unregisters @p o; safe from inside a notice, which then skips it.
     void DeleteObserver(IObserver* o);
     /// Sends @p code to every observer but @p skip.
     void HasChanged(TChangeCode code, IObserver* skip);
 
+    /// How many observers are registered.
     int ObserverCount() const;
 
 private:

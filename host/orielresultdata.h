@@ -14,8 +14,8 @@ namespace OrielResultDataXml {
 ///
 /// The file is UTF-8, written atomically (a temporary file moved into place) and never over an
 /// existing file: when the name is taken, the report goes to the first free name with a
-/// counter before the extension ("report_2.xml", "report_3.xml", ...).
-/// <OrielResultData><Transmission start=".." stop=".."><DataBlock a b c><Frame timestamp="..">
+/// counter before the extension ("report_2.xml", "report_3.xml", ...). The elements nest as
+/// `<OrielResultData><Transmission start stop><DataBlock a b c><Frame timestamp>`.
 class MORSEHOST_EXPORT OrielResultData
 {
 public:
@@ -35,6 +35,7 @@ public:
     /// Drops all transmissions.
     virtual void Reset();
 
+    /// The transmissions added since the last Reset, oldest first.
     const std::vector<std::unique_ptr<Transmission>>& Transmissions() const
     {
         return m_vecTransmissions;

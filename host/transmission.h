@@ -21,6 +21,7 @@ public:
     /// Takes ownership of @p block.
     void AddDataBlock(DataBlock* block);
 
+    /// Invalid until set: the report then leaves the attribute out.
     QDateTime StartTime() const { return m_dtStart; }
     QDateTime StopTime() const { return m_dtStop; }
     const std::vector<std::unique_ptr<DataBlock>>& DataBlocks() const { return m_vecBlocks; }

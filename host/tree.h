@@ -12,6 +12,7 @@ namespace values {
 class MORSEHOST_EXPORT Tree
 {
 public:
+    /// The process-wide tree; it lives until the process ends and is used from one thread.
     static Tree* Instance();
 
     /// The value at @p fullPath, or null.

@@ -21,7 +21,9 @@ public:
     ValueBase();
     ~ValueBase() override;
 
+    /// The last part of the value's path in the tree.
     QString GetName() const;
+    /// Renames the value; sends nothing (the tree keeps the name it was inserted under).
     void SetName(const QString& name, IObserver* skip);
 
     TValueState GetState() const;

@@ -11,6 +11,7 @@ class MORSEHOST_EXPORT IValueNumeric
 {
 public:
     virtual ~IValueNumeric() = default;
+    /// The number, converted to double.
     virtual double GetDoubleValue() const = 0;
 };
 
@@ -21,6 +22,7 @@ public:
     ValueNumeric() = default;
     explicit ValueNumeric(const T& initial) : Value<T>(initial) {}
 
+    /// As Value::SetValue, with @p v first brought inside the limits when there are any.
     void SetValue(const T& v, IObserver* skip)
     {
         Value<T>::SetValue(m_bHasLimits ? std::clamp(v, m_min, m_max) : v, skip);

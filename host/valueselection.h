@@ -10,6 +10,7 @@ namespace values {
 class MORSEHOST_EXPORT ValueSelection : public ValueBase
 {
 public:
+    /// One entry of the list: its name and the two numbers the host attaches to it.
     struct Item
     {
         QString name;
@@ -26,6 +27,7 @@ public:
     bool Select(const QString& name, IObserver* skip);
     /// The current item's name, empty if none.
     QString GetStringValue() const;
+    /// The items in the order they were added.
     QList<Item> GetItems() const;
 
 private:

@@ -1,10 +1,10 @@
 #include "shared/source/decodermoduelscenter.h"
 
 #include "host/cfgcenter.h"
+#include "shared/source/decodermodulesfileparser.h"
 #include "tools/morsehandler/trace.h"
 
 #include <QFile>
-#include <QVector>
 
 #include <algorithm>
 #include <memory>
@@ -19,25 +19,7 @@ namespace {
 std::mutex g_mutex;
 
 const QString SOURCE_FILE = QStringLiteral("shared\\source\\decodermoduelscenter");
-constexpr int FIELD_COUNT = 31; // number, second number, kind, 26 flags, charset, name
-constexpr int FIRST_FLAG_FIELD = 3;
-constexpr int CHARSET_FIELD = 29;
-constexpr int NAME_FIELD = 30;
-
 using Flag = bool DecoderModule::*;
-
-/// The mode flags in the order of the file's fields 3 to 28.
-const Flag FLAGS_IN_FILE_ORDER[26] = {
-    &DecoderModule::bASK,           &DecoderModule::bFSK2,        &DecoderModule::bFSK4,
-    &DecoderModule::bMSK,           &DecoderModule::bPSK2,        &DecoderModule::bPSK4,
-    &DecoderModule::bPSK8,          &DecoderModule::bMcFSK,       &DecoderModule::bMcPSK2,
-    &DecoderModule::bMcPSK4,        &DecoderModule::bMTONE,       &DecoderModule::bMORSE,
-    &DecoderModule::bFAX,           &DecoderModule::bSSTV,        &DecoderModule::bPACKET_RADIO,
-    &DecoderModule::bHELLSCHREIBER, &DecoderModule::bPACTOR,      &DecoderModule::bCLOVER,
-    &DecoderModule::bF7W,           &DecoderModule::bPSK31,       &DecoderModule::bOQPSK,
-    &DecoderModule::bMIL_STD,       &DecoderModule::bSTANAG,      &DecoderModule::bACARS_HF,
-    &DecoderModule::bHC_ARQ,        &DecoderModule::bICAO_SELCAL,
-};
 
 struct FamilyRow
 {
@@ -81,135 +63,12 @@ const SingleModeRow SINGLE_MODE_TABLE[] = {
     {"PSK31", &DecoderModule::bPSK31},
 };
 
-/// A field of a line: where it starts and ends. Fields are cut at every run of white space,
-/// counted from the start of the line, so a line that begins with white space has an empty
-/// field 0.
-struct Field
-{
-    int begin;
-    int end;
-};
-
-QVector<Field> cutFields(const QString& line)
-{
-    QVector<Field> fields;
-    int begin = 0;
-    const int length = line.size();
-    for (int i = 0; i <= length; ++i) {
-        if (i < length && !line.at(i).isSpace())
-            continue;
-        fields.append(Field{begin, i});
-        while (i < length && line.at(i).isSpace())
-            ++i;
-        begin = i;
-        if (i == length)
-            break;
-    }
-    return fields;
-}
-
-bool isWordChar(QChar c)
-{
-    return c.isLetterOrNumber() || c.isMark() || c == QLatin1Char('_');
-}
-
-bool allOf(const QString& line, const Field& f, bool (*test)(QChar))
-{
-    if (f.begin == f.end)
-        return false;
-    for (int i = f.begin; i < f.end; ++i) {
-        if (!test(line.at(i)))
-            return false;
-    }
-    return true;
-}
-
-bool isDigitChar(QChar c)
-{
-    return c.isDigit();
-}
-
-bool isSingle(const QString& line, const Field& f, bool (*test)(QChar))
-{
-    return f.end - f.begin == 1 && test(line.at(f.begin));
-}
-
-/// Whether the line holds, somewhere, a number, a number, one word character, 26 single digits,
-/// one word character and a word, separated by white space. Checked on the fields, which gives
-/// the same answer as searching the line with that pattern but in linear time whatever the line.
-bool isAccepted(const QString& line, const QVector<Field>& fields)
-{
-    for (int i = 0; i + FIELD_COUNT <= fields.size(); ++i) {
-        const Field& first = fields.at(i);
-        if (first.begin == first.end || !line.at(first.end - 1).isDigit())
-            continue; // the first number may be the digit tail of a longer field
-        if (!allOf(line, fields.at(i + 1), isDigitChar) ||
-            !isSingle(line, fields.at(i + 2), isWordChar))
-            continue;
-        bool flagsOk = true;
-        for (int f = 0; f < 26 && flagsOk; ++f)
-            flagsOk = isSingle(line, fields.at(i + 3 + f), isDigitChar);
-        if (!flagsOk || !isSingle(line, fields.at(i + CHARSET_FIELD), isWordChar))
-            continue;
-        const Field& name = fields.at(i + NAME_FIELD);
-        if (name.begin < name.end && isWordChar(line.at(name.begin)))
-            return true;
-    }
-    return false;
-}
-
-char letterOf(const QString& text)
-{
-    return !text.isEmpty() && text.at(0).unicode() <= 0xFF ? static_cast<char>(text.at(0).unicode())
-                                                           : 0;
-}
-
-DecoderModule moduleFromLine(const QString& line, const QVector<Field>& fields)
-{
-    auto field = [&](int index) {
-        const Field& f = fields.at(index);
-        return line.mid(f.begin, f.end - f.begin);
-    };
-    DecoderModule module;
-    module.nModuleNumber = static_cast<qint32>(field(0).toLong(nullptr, 10));
-    module.dSecondNumber = field(1).toDouble();
-    module.cKind = letterOf(field(2));
-    for (int f = 0; f < 26; ++f) {
-        bool ok = false;
-        const int value = field(FIRST_FLAG_FIELD + f).toInt(&ok, 10);
-        module.*FLAGS_IN_FILE_ORDER[f] = ok && value != 0;
-    }
-    module.cCharset = letterOf(field(CHARSET_FIELD));
-    module.strName = line.mid(fields.at(NAME_FIELD).begin).trimmed();
-    return module;
-}
-
 void sortByName(std::vector<DecoderModule>& modules)
 {
     std::stable_sort(modules.begin(), modules.end(),
                      [](const DecoderModule& a, const DecoderModule& b) {
                          return QString::compare(a.strName, b.strName, Qt::CaseInsensitive) < 0;
                      });
-}
-
-QByteArray numberText(double value)
-{
-    // Whole numbers keep a whole-number form, so that a saved file reads back the same.
-    // The range test comes first: converting a double outside qint64 is undefined.
-    if (value > -1e18 && value < 1e18 && value == static_cast<double>(static_cast<qint64>(value)))
-        return QByteArray::number(static_cast<qint64>(value));
-    return QByteArray::number(value, 'g', 6);
-}
-
-QByteArray lineOf(const DecoderModule& module)
-{
-    auto letter = [](char c) { return c ? QByteArray(1, c) : QByteArray("_"); };
-    QByteArray line = QByteArray::number(module.nModuleNumber) + ' ' +
-                      numberText(module.dSecondNumber) + ' ' + letter(module.cKind);
-    for (Flag flag : FLAGS_IN_FILE_ORDER)
-        line += module.*flag ? " 1" : " 0";
-    line += ' ' + letter(module.cCharset) + ' ' + module.strName.toLatin1() + '\n';
-    return line;
 }
 
 void appendName(QString& out, const QString& name)
@@ -278,16 +137,7 @@ bool DecoderModulesCenter::Load()
         return false;
     }
     m_vecModules.clear();
-    while (!file.atEnd()) {
-        QByteArray raw = file.readLine();
-        const int zero = raw.indexOf('\0');
-        if (zero >= 0)
-            raw.truncate(zero);
-        const QString line = QString::fromUtf8(raw);
-        const QVector<Field> fields = cutFields(line);
-        if (isAccepted(line, fields))
-            m_vecModules.push_back(moduleFromLine(line, fields));
-    }
+    DecoderModulesFileParser::Read(file, m_vecModules);
     sortByName(m_vecModules);
     return true;
 }
@@ -299,7 +149,7 @@ bool DecoderModulesCenter::Save(const QString& path)
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return false;
     for (const DecoderModule& module : m_vecModules) {
-        if (file.write(lineOf(module)) < 0)
+        if (file.write(DecoderModulesFileParser::FormatLine(module)) < 0)
             return false;
     }
     return file.flush();

@@ -10,10 +10,13 @@ namespace LanternIT {
 /// handles, the letter of its base character set (I ITA2, A ASCII, B both) and its name.
 struct MORSEHANDLER_EXPORT DecoderModule
 {
-    qint32 nModuleNumber = 0;
-    double dSecondNumber = 0.0;
-    char cKind = 0;
-    // Mode flags, in declaration order (the file orders the last seven differently).
+    qint32 nModuleNumber = 0;   ///< field 0
+    double dSecondNumber = 0.0; ///< field 1, kept and handed out, not interpreted
+    char cKind = 0;             ///< field 2, first character; 0 beyond Latin-1
+    /// @name Mode flags
+    /// Fields 3 to 28: whether the module handles the mode of that name. The file orders the
+    /// last seven as PSK31, OQPSK, MIL-STD, STANAG, ACARS HF, HC-ARQ, ICAO SELCAL.
+    ///@{
     bool bASK = false;
     bool bFSK2 = false;
     bool bFSK4 = false;
@@ -40,8 +43,9 @@ struct MORSEHANDLER_EXPORT DecoderModule
     bool bSTANAG = false;
     bool bPSK31 = false;
     bool bOQPSK = false;
-    char cCharset = 0;
-    QString strName;
+    ///@}
+    char cCharset = 0; ///< field 29, first character: I ITA2, A ASCII, B both
+    QString strName;   ///< fields 30 to the end of the line, trimmed; may hold blanks
 
     /// A mode flag and the mode name that the catalogue's mode tables use for it.
     struct ModeFlag

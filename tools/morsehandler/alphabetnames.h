@@ -12,9 +12,9 @@ namespace morse {
 class MORSEHANDLER_EXPORT AlphabetNames
 {
 public:
-    static const QString NONE;
-    static const QString ITA2;
-    static const QString ASCII;
+    static const QString NONE;  ///< "None"
+    static const QString ITA2;  ///< "ITA2"
+    static const QString ASCII; ///< "ASCII"
     /// The separator between a codec's base name and its charset word.
     static const QString SEPARATOR;
 };

@@ -20,7 +20,12 @@ bool CodecFileReader::Read(const QString& path, QMap<char, ushort>& table, bool&
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return false;
-    CodecTextStream stream(&file);
+    return Read(file, table, rightToLeft);
+}
+
+bool CodecFileReader::Read(QIODevice& device, QMap<char, ushort>& table, bool& rightToLeft)
+{
+    CodecTextStream stream(&device);
 
     QString line;
     if (!stream.readLineInto(&line))

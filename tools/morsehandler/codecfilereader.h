@@ -2,6 +2,7 @@
 
 #include "tools/morsehandler/morsehandler_export.h"
 
+#include <QIODevice>
 #include <QMap>
 #include <QString>
 
@@ -18,6 +19,9 @@ public:
     /// Adds the file's entries to @p table and sets @p rightToLeft if the file says so; neither
     /// is cleared first. False, with nothing changed, when @p path cannot be opened.
     static bool Read(const QString& path, QMap<char, ushort>& table, bool& rightToLeft);
+    /// The same for a device open for reading, from its current position to its end; the
+    /// caller closes it. Always true: whatever the device holds, the readable lines count.
+    static bool Read(QIODevice& device, QMap<char, ushort>& table, bool& rightToLeft);
 };
 
 } // namespace morse

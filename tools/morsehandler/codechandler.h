@@ -31,6 +31,7 @@ public:
 
     /// No codec selected; the decoder charsets are read from the catalogue, reloading its file.
     CodecHandler();
+    /// Copies the selection, the codec and the decoder charsets; the catalogue is not read.
     CodecHandler(const CodecHandler& other);
     CodecHandler& operator=(const CodecHandler& other);
     ~CodecHandler() override;

@@ -9,6 +9,7 @@ namespace morse {
 class CodecTextStream : public QTextStream
 {
 public:
+    /// Reads @p device, which stays the caller's.
     explicit CodecTextStream(QIODevice* device) : QTextStream(device)
     {
         setCodec("UTF-8");

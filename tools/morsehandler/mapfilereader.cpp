@@ -51,7 +51,12 @@ bool MapFileReader::Read(const QString& path, QMap<char, ushort>& table, bool& r
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return false;
-    CodecTextStream stream(&file);
+    return Read(file, table, rightToLeft);
+}
+
+bool MapFileReader::Read(QIODevice& device, QMap<char, ushort>& table, bool& rightToLeft)
+{
+    CodecTextStream stream(&device);
 
     QString line;
     bool haveBodyLine = false;

@@ -42,6 +42,8 @@ public:
 
     /// "Default" and the full names of the maps offered; its current item is the map in use.
     bool SetAvailableMaps_ValuePath(QString strPath);
+    /// Bound and observed; its changes have no effect, like those of the frequency, the
+    /// modulation type, translate-all and the translated-file name.
     bool SetChannelIndex_ValuePath(QString strPath);
     /// The translated text.
     bool SetDataOutput_ValuePath(QString strPath);
@@ -59,8 +61,9 @@ public:
     bool SetTranslatedFile_ValuePath(QString strPath);
     /// The decoder's text output; handed to @p pClient (may be null) when one is given.
     bool SetDataInput_ValuePath(QString strPath, IVtClient* pClient);
+    /// Kept only: translated text is not written to files.
     void SetTranslatedFileDirectory(QString strDirectory);
-    /// Derives the IPC identifier ("__SG<first>_IPC<last two>") from the host's identifier.
+    /// Derives the IPC identifier from the host's identifier, as MorseHandler does.
     void SetIpcIdentifier(QString strId);
 
     // Session.
@@ -78,6 +81,7 @@ public:
     QStringList availableMaps(eBASE_CHARSET eCharset);
     /// @p strText through the current map; kept in the history first.
     QString translate(const QString& strText);
+    /// Forgets every text kept for TranslateHistory.
     void ClearHistory();
     /// The history through the current map; the history itself is left as it is.
     QString TranslateHistory();

@@ -22,7 +22,10 @@ class QTextStream;
 /// result-data report.
 ///
 /// The host constructs it, binds it to its values by path, starts a session and then drives it
-/// through change notices and a few direct calls, all on one thread.
+/// through change notices and a few direct calls, all on one thread. A value that goes away is
+/// forgotten; reception goes on without it. Session files that cannot be written (a full disk,
+/// a missing directory) cost the text that could not be stored, never the reception: each
+/// failure episode is traced once and every later write tries again.
 class MORSEHANDLER_EXPORT MorseHandler : public QObject, public IObserver
 {
     Q_OBJECT
@@ -35,14 +38,22 @@ public:
     /// A session file that has grown past this many bytes is continued in a new file.
     static constexpr qint64 SESSION_FILE_LIMIT = 256000;
 
+    /// Unbound, no session, no alphabet loaded; saves into the system's temporary directory.
     MorseHandler();
+    /// Closes the session files and unregisters from every observed value.
     ~MorseHandler() override;
 
-    // --- Binding: each takes the full "/"-separated path of a value of the tree. ---
+    // --- Binding: each takes the full "/"-separated path of a value of the tree. A path that
+    // does not hold a value of the expected type leaves the role empty. ---
+    /// The demodulator's symbol codes (ValueNumeric<int>): each change is one AddSymbol.
     void SetSymbol_ValuePath(const QString& strPath);
-    /// Also takes the available flag from the value.
+    /// Whether Morse reception is available (Value<bool>); also takes the flag at once.
     void SetMorseAvailable_ValuePath(const QString& strPath);
+    /// Where each decoded character, word and line end is published (Value<QString>). A repeated
+    /// character is announced again although the value does not change.
     void SetMorseText_ValuePath(const QString& strPath);
+    /// The alphabet choice (ValueSelection): its current item names the ".mal" file. Not
+    /// observed; read by ChangeAlphabet and for the session file names.
     void SetMorseAlphabet_ValuePath(const QString& strPath);
     /// Also takes the alphabet directory from the value, ending in a backslash.
     void SetMorseAlphabet_DirectoryPath(const QString& strPath);
@@ -50,11 +61,18 @@ public:
     void SetMorseSaveToFile_ValuePath(const QString& strPath);
     /// Also sets the value to true; a trigger (code 19) on it saves the report.
     void SetMorseXmlSaveToFile_ValuePath(const QString& strPath);
+    /// Receives the loaded alphabet's right-to-left flag (Value<bool>); not observed.
     void SetTextDirectionRTL_ValuePath(const QString& strPath);
+    /// The tuned frequency in Hz (ValueNumeric<double>): part of the session file names; a
+    /// change while saving starts new files.
     void SetFrequency_ValuePath(const QString& strPath);
+    /// The modulation type (ValueSelection): a change while saving starts new files.
     void SetModtype_ValuePath(const QString& strPath);
+    /// The decoder result selection (ValueSelection): a change while saving starts new files.
     void SetDecResult_ValuePath(const QString& strPath);
+    /// Set (or announced again) to ask the host for its tuner settings when a report begins.
     void SetGenXmlTunerDemodulatorSettingsPath(const QString& strPath);
+    /// The host's answer to that request (Value<QString>), handed to the report.
     void SetXmlTunerDemodulatorSettings(const QString& strPath);
     /// The directory of the session files and the report, and the values that receive the
     /// full path of each file when it is opened.
@@ -67,6 +85,7 @@ public:
     void AddSymbol(int nCode);
     /// A new time in microseconds since 1970-01-01 00:00 UTC, for line stamps and the report.
     void SetTimestamp(const quint64& u64Timestamp);
+    /// Empties the symbol buffer; the character being received and the files are left alone.
     void ClearSymbolBuffer();
     /// The symbol string of the reception so far (at most 29999 symbol texts).
     const QString& GetCurrentMorseSymbolString() const;
@@ -76,16 +95,24 @@ public:
     /// Loads the selected alphabet into the translator (the built-in one when that fails) and
     /// publishes its text direction; whether the file was loaded.
     bool ChangeAlphabet();
+    /// The bound alphabet selection, or null.
     values::ValueSelection* GetMorseAlphabet();
 
     // --- Session ---
+    /// Loads the selected alphabet (ChangeAlphabet), takes the available flag from its value and
+    /// starts processing; whether the alphabet file was loaded.
     bool StartNewMorseSession();
+    /// Stops processing, forgets the symbol buffer and the character being received, and closes
+    /// the session files. Codes still queued stay for the next session.
     void EndMorseSession();
     /// Sets the available and started flags together.
     void SetMorseAvailable(bool bAvailable);
+    /// Derives and keeps the IPC suffix of @p strId: "__SG", its first character, "_IPC" and its
+    /// last two characters, or only the last one when the two begin with "0".
     void SetIpcIdentifier(const QString& strId);
     /// Accepted; reception does not depend on them.
     void SetBaudrate(double dBaudrate);
+    /// Accepted; reception does not depend on it.
     void SetFrequencyOffset(double dOffset);
 
 protected slots:
@@ -95,12 +122,20 @@ protected slots:
     void GetXmlTunerDemodulatorSettings();
 
 protected:
+    /// Change notices of the observed values: new symbols, switches, restarts of the session
+    /// files, report saves (a trigger on the XML-save value) and values going away.
     void Update(Observable* pSubject, TChangeCode eCode) override;
 
+    /// Ends the character being received: decodes, publishes and saves it.
     void ProcessNewChar(const QString& strSymbol);
+    /// Ends the character being received and the word: publishes it with one blank.
     void ProcessNewWord(const QString& strSymbol);
+    /// Ends the line: publishes a line feed and saves the stop and start times of the last two
+    /// timestamps; nothing happens before two timestamps were given.
     void ProcessNewLine(const QString& strSymbol);
+    /// Appends to the symbol buffer, dropping its oldest symbols to stay below the limit.
     void AddToSymbolBuffer(const QString& strSymbol);
+    /// Hands the tuner-settings value's text to the report.
     void ProcessUpdateTunerDemodulatorSettings();
 
 private:
@@ -124,6 +159,9 @@ private:
     void RestartFiles();
     QString frequencyPart() const;
     QString alphabetName() const;
+    /// Records that a write to one of the session files (@p nFile, a FAILING_ bit) was lost,
+    /// and traces it when it starts a failure episode.
+    void noteWriteFailed(int nFile, const QString& strFileName, const QString& strReason);
 
     // Binding helpers.
     template <class T> void bindObserved(T*& pRole, const QString& strPath);
@@ -178,6 +216,11 @@ private:
     bool m_bSymbolListOverflowing = false;
     int m_nCodeCharCount = 0;
     int m_nTextCharCount = 0;
+    // Session files whose last write failed; a failure episode ends when none is left.
+    static constexpr int FAILING_TEXT_FILE = 1;
+    static constexpr int FAILING_CODE_FILE = 2;
+    int m_nFailingFiles = 0;
+    QString m_strLastOpenError; // why the last attempt to open a session file failed
     morse::SymbolQueue m_symbolList;
     Tarn::DateTime m_lineClock;
     quint64 m_u64PreviousTimestamp = ~quint64(0);

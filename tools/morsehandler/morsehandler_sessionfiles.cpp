@@ -33,8 +33,13 @@ bool canCreateIn(const QString& strFilePath)
     return directory.isDir() && directory.isWritable();
 }
 
-/// Writes @p strText, with a line break after it once @p nCount has reached the limit.
-void writeCounted(QTextStream& stream, int& nCount, const QString& strText)
+const QString SOURCE_FILE = QStringLiteral("tools\\morsehandler\\morsehandler_sessionfiles");
+
+/// Writes @p strText, with a line break after it once @p nCount has reached the limit; whether
+/// it reached the file. After a failure the stream is made ready again: what the file could not
+/// take stays in its buffer (up to the buffer's size) and goes out with the next write that
+/// succeeds, so a full disk that frees up again loses as little as possible.
+bool writeCounted(QTextStream& stream, int& nCount, const QString& strText)
 {
     stream << strText;
     if (nCount >= LINE_BREAK_AFTER) {
@@ -43,6 +48,30 @@ void writeCounted(QTextStream& stream, int& nCount, const QString& strText)
     }
     nCount += strText.size();
     stream.flush();
+    if (stream.status() == QTextStream::Ok)
+        return true;
+    stream.resetStatus();
+    return false;
+}
+
+/// Whether the session file @p strName is done with: it has grown past the limit, or it is open
+/// (@p bOpen) but its name has gone, because it or its directory was removed or renamed; what
+/// followed would be lost with it. A file not created yet has no name on disk and is not done.
+bool isFinished(const QString& strName, bool bOpen)
+{
+    const QFileInfo info(strName);
+    if (!info.exists())
+        return bOpen;
+    return info.size() > MorseHandler::SESSION_FILE_LIMIT;
+}
+
+/// Why the session file @p strName has no open file; for the trace line.
+QString whyNotOpen(const QString& strName, const QString& strOpenError)
+{
+    if (!strOpenError.isEmpty())
+        return strOpenError;
+    return QStringLiteral("its directory '%1' does not exist or cannot be written")
+        .arg(QFileInfo(strName).absolutePath());
 }
 
 /// "<time>_<counter><suffix>.txt" in @p directory; the counter is tried upwards from 1 until
@@ -69,6 +98,34 @@ QString freeSessionFileName(const QString& strDirectory, const QString& strSuffi
     return strName;
 }
 
+/// Creates and opens the session file named @p strName (a member that @p chooseName sets to a
+/// new name). A name that is taken meanwhile gets the next counter; any other failure gets one
+/// new name, in the save directory as it is now, and is tried again only when that directory
+/// differs, for a missing or read-only directory fails every name alike. Null when no file
+/// could be made; @p strError then says why, if an open was tried.
+template <class ChooseName>
+std::unique_ptr<QFile> openSessionFile(const QString& strName, ChooseName chooseName,
+                                       QString& strError)
+{
+    strError.clear();
+    for (int nAttempt = 0; nAttempt < MAX_OPEN_ATTEMPTS; ++nAttempt) {
+        const QString strTried = strName;
+        bool bTaken = false;
+        if (canCreateIn(strTried)) {
+            auto pFile = std::make_unique<QFile>(strTried);
+            // NewOnly: a file that appeared after the name was chosen is never overwritten.
+            if (pFile->open(QIODevice::WriteOnly | QIODevice::Text | QIODevice::NewOnly))
+                return pFile;
+            bTaken = isNameTaken(strTried);
+            strError = pFile->errorString();
+        }
+        chooseName();
+        if (!bTaken && QFileInfo(strName).absolutePath() == QFileInfo(strTried).absolutePath())
+            break;
+    }
+    return nullptr;
+}
+
 } // namespace
 
 void MorseHandler::SaveCodeAndText(const QString& strCode, const QString& strText)
@@ -77,16 +134,39 @@ void MorseHandler::SaveCodeAndText(const QString& strCode, const QString& strTex
         PrepareSavingMorseText();
         if (!m_pTextFile)
             OpenMorseText();
-        if (m_pTextStream)
-            writeCounted(*m_pTextStream, m_nTextCharCount, strText);
+        if (!m_pTextStream)
+            noteWriteFailed(FAILING_TEXT_FILE, m_strTextFileName,
+                            whyNotOpen(m_strTextFileName, m_strLastOpenError));
+        else if (!writeCounted(*m_pTextStream, m_nTextCharCount, strText))
+            noteWriteFailed(FAILING_TEXT_FILE, m_strTextFileName, m_pTextFile->errorString());
+        else
+            m_nFailingFiles &= ~FAILING_TEXT_FILE;
     }
     if (!strCode.isEmpty()) {
         PrepareSavingMorseCode();
         if (!m_pCodeFile)
             OpenMorseCode();
-        if (m_pCodeStream)
-            writeCounted(*m_pCodeStream, m_nCodeCharCount, strCode);
+        if (!m_pCodeStream)
+            noteWriteFailed(FAILING_CODE_FILE, m_strCodeFileName,
+                            whyNotOpen(m_strCodeFileName, m_strLastOpenError));
+        else if (!writeCounted(*m_pCodeStream, m_nCodeCharCount, strCode))
+            noteWriteFailed(FAILING_CODE_FILE, m_strCodeFileName, m_pCodeFile->errorString());
+        else
+            m_nFailingFiles &= ~FAILING_CODE_FILE;
     }
+}
+
+void MorseHandler::noteWriteFailed(int nFile, const QString& strFileName, const QString& strReason)
+{
+    // One line per episode: from the first failed write until every failing file has taken a
+    // write again. Reception never waits for the files.
+    const bool bNewEpisode = m_nFailingFiles == 0;
+    m_nFailingFiles |= nFile;
+    if (bNewEpisode)
+        morse::trace(QStringLiteral("MorseHandler: cannot write the session file '%1' (%2); "
+                                    "reception goes on and each later write tries again")
+                         .arg(strFileName, strReason),
+                     SOURCE_FILE, __LINE__);
 }
 
 void MorseHandler::PrepareSavingMorseCode()
@@ -113,7 +193,7 @@ void MorseHandler::PrepareSavingMorseText()
 
 bool MorseHandler::CheckIfNewCodeFile()
 {
-    if (m_strCodeFileName.isEmpty() || QFileInfo(m_strCodeFileName).size() > SESSION_FILE_LIMIT) {
+    if (m_strCodeFileName.isEmpty() || isFinished(m_strCodeFileName, m_pCodeFile != nullptr)) {
         CreateCodeFilename();
         return true;
     }
@@ -122,7 +202,7 @@ bool MorseHandler::CheckIfNewCodeFile()
 
 bool MorseHandler::CheckIfNewTextFile()
 {
-    if (m_strTextFileName.isEmpty() || QFileInfo(m_strTextFileName).size() > SESSION_FILE_LIMIT) {
+    if (m_strTextFileName.isEmpty() || isFinished(m_strTextFileName, m_pTextFile != nullptr)) {
         CreateTextFilename();
         return true;
     }
@@ -148,22 +228,8 @@ void MorseHandler::OpenMorseCode()
     if (m_pCodeFile)
         return;
     m_pCodeStream.reset();
-    for (int nAttempt = 0; nAttempt < MAX_OPEN_ATTEMPTS && !m_pCodeFile; ++nAttempt) {
-        // A missing or read-only directory fails every name alike: give up at once.
-        if (!canCreateIn(m_strCodeFileName))
-            return;
-        auto pFile = std::make_unique<QFile>(m_strCodeFileName);
-        // NewOnly: a file that appeared after the name was chosen is never overwritten.
-        if (pFile->open(QIODevice::WriteOnly | QIODevice::Text | QIODevice::NewOnly)) {
-            m_pCodeFile = std::move(pFile);
-            break;
-        }
-        const bool bTaken = isNameTaken(m_strCodeFileName);
-        pFile.reset();
-        CreateCodeFilename();
-        if (!bTaken)
-            return; // not a name collision: a new name fails the same way
-    }
+    m_pCodeFile = openSessionFile(
+        m_strCodeFileName, [this] { CreateCodeFilename(); }, m_strLastOpenError);
     if (!m_pCodeFile)
         return;
     m_pCodeStream = std::make_unique<QTextStream>(m_pCodeFile.get());
@@ -176,20 +242,8 @@ void MorseHandler::OpenMorseText()
     if (m_pTextFile)
         return;
     m_pTextStream.reset();
-    for (int nAttempt = 0; nAttempt < MAX_OPEN_ATTEMPTS && !m_pTextFile; ++nAttempt) {
-        if (!canCreateIn(m_strTextFileName))
-            return;
-        auto pFile = std::make_unique<QFile>(m_strTextFileName);
-        if (pFile->open(QIODevice::WriteOnly | QIODevice::Text | QIODevice::NewOnly)) {
-            m_pTextFile = std::move(pFile);
-            break;
-        }
-        const bool bTaken = isNameTaken(m_strTextFileName);
-        pFile.reset();
-        CreateTextFilename();
-        if (!bTaken)
-            return;
-    }
+    m_pTextFile = openSessionFile(
+        m_strTextFileName, [this] { CreateTextFilename(); }, m_strLastOpenError);
     if (!m_pTextFile)
         return;
     m_pTextStream = std::make_unique<QTextStream>(m_pTextFile.get());

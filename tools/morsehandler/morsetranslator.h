@@ -17,15 +17,15 @@ class QFile;
 class MORSEHANDLER_EXPORT MorseTranslator
 {
 public:
-    /// Symbol texts of the Morse symbol codes 0, 1, 3, 4, 5, 64, 65 and 66.
-    static const QString DOT;
-    static const QString DASH;
-    static const QString NEW_CHAR;
-    static const QString NEW_WORD;
-    static const QString NEW_LINE;
-    static const QString DOT_TOO_SHORT;
-    static const QString DASH_TOO_LONG;
-    static const QString PAUSE_TOO_SHORT;
+    // Symbol texts of the Morse symbol codes.
+    static const QString DOT;             ///< code 0: "."
+    static const QString DASH;            ///< code 1: "-"
+    static const QString NEW_CHAR;        ///< code 3, end of a character: "c"
+    static const QString NEW_WORD;        ///< code 4, end of a word: "w"
+    static const QString NEW_LINE;        ///< code 5, end of a line: one line feed
+    static const QString DOT_TOO_SHORT;   ///< code 64: "[DOT_TOO_SHORT]"
+    static const QString DASH_TOO_LONG;   ///< code 65: "[DASH_TOO_LONG]"
+    static const QString PAUSE_TOO_SHORT; ///< code 66: "[PAUSE_TOO_SHORT]"
 
     /// An empty alphabet: every code decodes to the empty string until SetMorseAlphabet.
     MorseTranslator();

@@ -32,7 +32,9 @@ std::vector<float> keyed(const std::vector<double>& runs, double sigma, unsigned
     return samples;
 }
 
-std::vector<cw::CwSegmenter::Segment> segment(const std::vector<float>& samples, double sigma)
+/// The segments found in @p samples; @p pBeforeFlush counts those decided before the end.
+std::vector<cw::CwSegmenter::Segment> segment(const std::vector<float>& samples, double sigma,
+                                              size_t* pBeforeFlush = nullptr)
 {
     cw::CwSegmenter segmenter;
     segmenter.Reset(0, float(std::max(sigma * sigma, 1e-4)));
@@ -43,6 +45,8 @@ std::vector<cw::CwSegmenter::Segment> segment(const std::vector<float>& samples,
         while (segmenter.TakeSegment(s))
             segments.push_back(s);
     }
+    if (pBeforeFlush)
+        *pBeforeFlush = segments.size();
     segmenter.Flush();
     while (segmenter.TakeSegment(s))
         segments.push_back(s);
@@ -80,17 +84,9 @@ TEST(CwSegmenter, NoiseNeitherSplitsDashesNorInventsDots)
 
 TEST(CwSegmenter, DecisionsComeAFixedDelayBehindTheInput)
 {
-    cw::CwSegmenter segmenter;
-    segmenter.Reset(0, 1e-4f);
-    const std::vector<float> samples = keyed({-2, 1, -1, 1, -20}, 0.0);
-    cw::CwSegmenter::Segment s;
-    int taken = 0;
-    for (float sample : samples) {
-        segmenter.PushInPhase(sample, 1.0f, UNIT);
-        while (segmenter.TakeSegment(s))
-            ++taken;
-    }
-    EXPECT_GE(taken, 4); // the silence before, both dots and the gap between them
+    size_t decided = 0;
+    segment(keyed({-2, 1, -1, 1, -20}, 0.0), 0.0, &decided);
+    EXPECT_GE(decided, 4u); // the silence before, both dots and the gap between them
 }
 
 TEST(CwCarrier, ToneOffsetIsMeasuredAndSteadyToneDetectedCoherently)
@@ -150,7 +146,7 @@ TEST(CwMatchedFilter, ChangingTheLengthGivesWhatAFreshFilterGives)
     }
 }
 
-TEST(CwBaseband, ToneBecomesASteadyPhasorAndDcIsRemoved)
+TEST(CwBaseband, ToneBecomesASteadyPhasorAndDcIsRemovedWhateverTheBlockSize)
 {
     const double rate = 8000.0;
     cw::BasebandConverter converter(rate, 600.0);
@@ -166,21 +162,9 @@ TEST(CwBaseband, ToneBecomesASteadyPhasorAndDcIsRemoved)
         EXPECT_NEAR(std::abs(output[i]), 0.1f, 0.003f) << i;
         EXPECT_NEAR(std::arg(output[i] / output[1000]), 0.0f, 0.02f) << i;
     }
-}
-
-TEST(CwBaseband, OutputDoesNotDependOnTheBlockSize)
-{
-    std::vector<float> input(9000);
-    std::mt19937 generator(4);
-    std::normal_distribution<float> noise;
-    for (float& x : input)
-        x = noise(generator);
-    cw::BasebandConverter whole(11025.0, 700.0);
-    std::vector<std::complex<float>> expected;
-    whole.Process(input.data(), input.size(), expected);
-    cw::BasebandConverter pieces(11025.0, 700.0);
+    cw::BasebandConverter pieces(rate, 600.0);
     std::vector<std::complex<float>> got;
     for (size_t i = 0; i < input.size(); i += 77)
         pieces.Process(input.data() + i, std::min<size_t>(77, input.size() - i), got);
-    EXPECT_EQ(got, expected);
+    EXPECT_EQ(got, output);
 }

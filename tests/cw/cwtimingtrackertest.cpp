@@ -6,29 +6,31 @@
 
 #include <gtest/gtest.h>
 
-#include <utility>
 #include <vector>
 
 namespace {
 
 constexpr double UNIT = 20.0; // samples per element
 
-class Recorder : public cw::CwTimingTracker::IListener
+/// A tracker started at UNIT that records what it emits.
+struct Keyer : cw::CwTimingTracker::IListener
 {
-public:
+    Keyer() { tracker.Start(UNIT, 1.0f, 0.0f, 0); }
+
     void OnSymbol(int code, qint64 position) override
     {
         codes.push_back(code);
         positions.push_back(position);
     }
-    std::vector<int> codes;
-    std::vector<qint64> positions;
-};
 
-class CwTimingTrackerTest : public ::testing::Test
-{
-protected:
-    CwTimingTrackerTest() : tracker(settings(), &recorder) { tracker.Start(UNIT, 1.0f, 0.0f, 0); }
+    /// Feeds key-down (positive) and key-up (negative) runs given in element lengths.
+    Keyer& key(const std::vector<double>& runs, double factor = 1.0)
+    {
+        for (double run : runs)
+            for (int i = int(std::abs(run * factor) * UNIT + 0.5); i > 0; --i)
+                tracker.Push(run > 0 ? 1.0f : 0.0f);
+        return *this;
+    }
 
     static cw::CwTimingTracker::Settings settings()
     {
@@ -39,100 +41,72 @@ protected:
         return s;
     }
 
-    /// Feeds key-down (positive) and key-up (negative) runs given in element lengths.
-    void key(const std::vector<double>& runs)
-    {
-        for (double run : runs) {
-            const int samples = int(std::abs(run) * UNIT + 0.5);
-            for (int i = 0; i < samples; ++i)
-                tracker.Push(run > 0 ? 1.0f : 0.0f);
-        }
-    }
-
-    Recorder recorder;
-    cw::CwTimingTracker tracker;
+    std::vector<int> codes;
+    std::vector<qint64> positions;
+    cw::CwTimingTracker tracker{settings(), this};
 };
 
 } // namespace
 
-TEST_F(CwTimingTrackerTest, DotsAndDashesEndCharactersAndWords)
+TEST(CwTimingTracker, KeyingIsClassifiedAndBadTimingMarked)
 {
-    key({1, -1, 3, -3, 3, -7, 1, -3}); // A, T, word gap, E
-    EXPECT_EQ(recorder.codes, (std::vector<int>{0, 1, 3, 1, 3, 4, 0, 3}));
+    const struct
+    {
+        const char* name;
+        std::vector<double> runs;
+        std::vector<int> codes;
+    } cases[] = {
+        {"A T, word gap, E", {1, -1, 3, -3, 3, -7, 1, -3}, {0, 1, 3, 1, 3, 4, 0, 3}},
+        {"short dot", {3, -1, 0.55, -1, 3, -3}, {1, 64, 0, 1, 3}},
+        {"overlong dash", {1, -1, 6, -3}, {0, 65, 1, 3}},
+        {"short pause", {3, -0.4, 1, -3}, {1, 66, 0, 3}},
+        {"dropout and spike ignored", {1.4, -0.15, 1.4, -1.4, 0.3, -1.4, 1, -3}, {1, 3, 0, 3}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(Keyer().key(c.runs).codes, c.codes) << c.name;
 }
 
-TEST_F(CwTimingTrackerTest, CodesAreDecidedAsSoonAsTheTimingAllows)
+TEST(CwTimingTracker, CodesAreDecidedAsSoonAsTheTimingAllows)
 {
-    key({1, -1.5});
-    EXPECT_EQ(recorder.codes, (std::vector<int>{0})); // still inside the character
-    key({-0.6});
-    EXPECT_EQ(recorder.codes, (std::vector<int>{0, 3}));
-    EXPECT_EQ(recorder.positions[0], qint64(UNIT)); // at the dot's end
+    Keyer keyer;
+    EXPECT_EQ(keyer.key({1, -1.5}).codes, (std::vector<int>{0})); // still inside the character
+    EXPECT_EQ(keyer.key({-0.6}).codes, (std::vector<int>{0, 3}));
+    EXPECT_EQ(keyer.positions[0], qint64(UNIT)); // at the dot's end
 }
 
-TEST_F(CwTimingTrackerTest, LongSilenceEndsTheLineOnce)
+TEST(CwTimingTracker, LongSilenceEndsTheLineOnceAndEndOfInputEndsItToo)
 {
-    key({1, -200});
-    EXPECT_EQ(recorder.codes, (std::vector<int>{0, 3, 4, 5}));
-    EXPECT_TRUE(tracker.LineEnded());
-    key({-200});
-    EXPECT_EQ(recorder.codes.size(), 4u);
+    Keyer keyer;
+    EXPECT_EQ(keyer.key({1, -200}).codes, (std::vector<int>{0, 3, 4, 5}));
+    EXPECT_TRUE(keyer.tracker.LineEnded());
+    EXPECT_EQ(keyer.key({-200}).codes.size(), 4u);
+
+    Keyer cut;
+    cut.key({1, -1, 3}).tracker.Finish();
+    EXPECT_EQ(cut.codes, (std::vector<int>{0, 1, 3, 4, 5}));
 }
 
-TEST_F(CwTimingTrackerTest, ShortDotIsMarkedAsTooShort)
+TEST(CwTimingTracker, SpeedFollowsFasterAndSlowerSending)
 {
-    key({3, -1, 0.55, -1, 3, -3});
-    EXPECT_EQ(recorder.codes, (std::vector<int>{1, 64, 0, 1, 3}));
-}
-
-TEST_F(CwTimingTrackerTest, OverlongDashIsMarkedAsTooLong)
-{
-    key({1, -1, 6, -3});
-    EXPECT_EQ(recorder.codes, (std::vector<int>{0, 65, 1, 3}));
-}
-
-TEST_F(CwTimingTrackerTest, ShortPauseIsMarkedAsTooShort)
-{
-    key({3, -0.4, 1, -3});
-    EXPECT_EQ(recorder.codes, (std::vector<int>{1, 66, 0, 3}));
-}
-
-TEST_F(CwTimingTrackerTest, BriefDropoutsAndNoiseSpikesAreIgnored)
-{
-    key({1.4, -0.15, 1.4, -1.4, 0.3, -1.4, 1, -3});
-    EXPECT_EQ(recorder.codes, (std::vector<int>{1, 3, 0, 3}));
-}
-
-TEST_F(CwTimingTrackerTest, EndOfInputFinishesTheCharacterWordAndLine)
-{
-    key({1, -1, 3});
-    tracker.Finish();
-    EXPECT_EQ(recorder.codes, (std::vector<int>{0, 1, 3, 4, 5}));
-}
-
-TEST_F(CwTimingTrackerTest, SpeedFollowsFasterAndSlowerSending)
-{
-    // "PARIS " three times at the start speed, then at double and at half of it.
+    // "PARIS " four times at the start speed, then at double and at half of it.
     const std::vector<double> paris = {1, -1, 3, -1, 3, -1, 1, -3, 1, -1, 3, -3, 1, -1,
                                        3, -1, 1, -3, 1, -1, 1, -3, 1, -1, 1, -1, 1, -7};
+    Keyer keyer;
     for (double factor : {1.0, 0.5, 2.0}) {
-        for (int i = 0; i < 4; ++i) {
-            std::vector<double> scaled;
-            for (double run : paris)
-                scaled.push_back(run * factor);
-            key(scaled);
-        }
-        EXPECT_NEAR(tracker.Unit(), UNIT * factor, UNIT * factor * 0.15) << factor;
+        for (int i = 0; i < 4; ++i)
+            keyer.key(paris, factor);
+        EXPECT_NEAR(keyer.tracker.Unit(), UNIT * factor, UNIT * factor * 0.15) << factor;
     }
 }
 
-TEST_F(CwTimingTrackerTest, SpeedStaysWithinItsLimits)
+TEST(CwTimingTracker, SpeedStaysWithinItsLimits)
 {
-    key({0.1, -0.1, 0.1, -0.1});
+    Keyer keyer;
+    keyer.key({0.1, -0.1, 0.1, -0.1});
     for (int i = 0; i < 40; ++i)
-        key({40, -40});
-    EXPECT_LE(tracker.Unit(), 100.0);
-    EXPECT_GE(tracker.Unit(), 4.0);
+        keyer.key({40, -40});
+    EXPECT_LE(keyer.tracker.Unit(), 100.0);
+    EXPECT_GE(keyer.tracker.Unit(), 4.0);
 }
 
 TEST(CwTimingMisfit, MorseTimingFitsAndOtherTimingDoesNot)

@@ -32,8 +32,9 @@ TEST_F(StreamAssembly, FinishedCharactersWordEndsAndLineEndsArePublishedAsTheyFi
         for (int code : c.codes)
             handler->AddSymbol(code);
         EXPECT_EQ(recorder->units, c.units) << c.codes.size();
-        if (c.symbols)
+        if (c.symbols) {
             EXPECT_EQ(handler->GetCurrentMorseSymbolString(), QLatin1String(c.symbols));
+        }
     }
 }
 

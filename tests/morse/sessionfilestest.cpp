@@ -43,8 +43,9 @@ TEST_F(SessionFiles, NamesComeFromUtcTimeFrequencyAndAlphabetAndFrequencyChanges
         const QString name = QStringLiteral("20240305_070809_1_MO__") + QLatin1String(c.part);
         send({0, 1});
         EXPECT_EQ(valueOf(QStringLiteral("/Morse/CodeFile")), dir.filePath(name + ".txt"));
-        if (c.hz == 14070000)
+        if (c.hz == 14070000) {
             EXPECT_TRUE(valueOf(QStringLiteral("/Morse/TextFile")).isEmpty());
+        }
         send({3});
         EXPECT_EQ(valueOf(QStringLiteral("/Morse/TextFile")), dir.filePath(name + "__Default.txt"));
         EXPECT_EQ(file(name + "__Default.txt"), "A");

@@ -100,9 +100,10 @@ TEST_F(History, KeepsTheNewestCharactersUpToTheLimit)
         const std::string text(line % 97, static_cast<char>('a' + line % 26));
         all += text;
         d.translate(QString::fromStdString(text));
-        if (line % 37 == 0)
+        if (line % 37 == 0) {
             ASSERT_EQ(d.TranslateHistory().toStdString(),
                       all.substr(all.size() - std::min<size_t>(all.size(), 101)))
                 << "after line " << line;
+        }
     }
 }

@@ -26,3 +26,7 @@ if compgen -G "$here/data/alphabets/[Gg]reek.mal" >/dev/null; then
     echo "== morsetool decode --alphabet Greek data/samples/greek.txt"
     "$tool" decode --alphabet Greek "$here/data/samples/greek.txt"
 fi
+
+echo
+echo "== morsetool decode data/samples/cq-cw.ogg (a synthesized CW recording)"
+"$tool" decode "$here/data/samples/cq-cw.ogg"

@@ -5,6 +5,9 @@
 #include "datapaths.h"
 #include "decodehost.h"
 #include "textsymbolsource.h"
+#ifdef MORSETOOL_HAVE_CW
+#include "audiosymbolsource.h"
+#endif
 
 #include "host/errorhandler.h"
 
@@ -25,9 +28,26 @@ void printError(const QString& message)
 
 /// The source of symbol codes for @p path ("-" is standard input). The one place that decides
 /// how an input is read.
-std::unique_ptr<SymbolSource>
-openSymbolSource(const QString& path, const QCommandLineParser& /*options*/, QString& error)
+std::unique_ptr<SymbolSource> openSymbolSource(const QString& path,
+                                               const QCommandLineParser& options, QString& error)
 {
+#ifdef MORSETOOL_HAVE_CW
+    // Recordings (recognised by content or audio extension, or raw samples on standard input
+    // with --rate) go through the CW demodulator.
+    AudioSymbolSource::Options audio;
+    if (!AudioSymbolSource::readOptions(options, audio, error))
+        return nullptr;
+    if (AudioSymbolSource::IsAudioInput(path, audio)) {
+        auto source = std::make_unique<AudioSymbolSource>();
+        if (!source->open(path, audio)) {
+            error = source->errorString();
+            return nullptr;
+        }
+        return source;
+    }
+#else
+    Q_UNUSED(options)
+#endif
     auto file = std::make_unique<QFile>();
     bool opened = false;
     if (path == QLatin1String("-")) {
@@ -58,7 +78,8 @@ int runDecodeCommand(const QStringList& arguments)
     const QCommandLineOption alphabetOption(
         QStringLiteral("alphabet"),
         QStringLiteral("Decode through the alphabet NAME (a .mal file of the alphabets "
-                       "directory); default: the built-in International alphabet."),
+                       "directory); default: the built-in International alphabet, and session "
+                       "files named \"Default\"."),
         QStringLiteral("NAME"));
     const QCommandLineOption alphabetsOption(
         QStringLiteral("alphabets"), QStringLiteral("The alphabets directory."),
@@ -80,6 +101,9 @@ int runDecodeCommand(const QStringList& arguments)
         QStringLiteral("ALPHABET"));
     parser.addOptions({alphabetOption, alphabetsOption, saveOption, frequencyOption, traceOption,
                        retranslateOption});
+#ifdef MORSETOOL_HAVE_CW
+    parser.addOptions(AudioSymbolSource::commandLineOptions());
+#endif
 
     const int parsed = CommandLine::Parse(parser, QStringLiteral("decode"), arguments,
                                           QStringLiteral("[options] [FILE|-]"));

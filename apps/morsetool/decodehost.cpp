@@ -113,7 +113,10 @@ bool DecodeHost::start(QString& error)
     h.SetMorseText_ValuePath(ROOT + QStringLiteral("Text"));
     h.SetSymbol_ValuePath(ROOT + QStringLiteral("Symbol"));
     h.SetMorseAvailable_ValuePath(ROOT + QStringLiteral("Available"));
-    h.SetMorseAlphabet_ValuePath(ROOT + QStringLiteral("Alphabet"));
+    // Without a chosen alphabet the selection stays unbound, as in an application that offers
+    // none: the built-in alphabet decodes and the session files are named "Default".
+    if (!m_options.alphabet.isEmpty())
+        h.SetMorseAlphabet_ValuePath(ROOT + QStringLiteral("Alphabet"));
     h.SetMorseAlphabet_DirectoryPath(ROOT + QStringLiteral("AlphabetDirectory"));
     h.SetTextDirectionRTL_ValuePath(ROOT + QStringLiteral("TextDirectionRTL"));
     h.SetFrequency_ValuePath(ROOT + QStringLiteral("Frequency"));
@@ -166,6 +169,7 @@ bool DecodeHost::retranslate(const QString& alphabet, QString& text, QString& er
 {
     if (!selectAlphabet(alphabet, error))
         return false;
+    m_handler->SetMorseAlphabet_ValuePath(ROOT + QStringLiteral("Alphabet"));
     if (!m_handler->ChangeAlphabet()) {
         error = QStringLiteral("cannot read the alphabet file of \"%1\"").arg(alphabet);
         return false;

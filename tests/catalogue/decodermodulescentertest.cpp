@@ -11,6 +11,7 @@
 
 #include <atomic>
 #include <thread>
+#include <tuple>
 
 using LanternIT::DecoderModule;
 using LanternIT::DecoderModulesCenter;
@@ -34,75 +35,61 @@ class CatalogueTest : public ::testing::Test
 protected:
     QString writeFile(const QByteArray& text)
     {
-        const QString path = m_dir.filePath(QStringLiteral("modules%1.txt").arg(++m_nFiles));
-        QFile file(path);
+        QFile file(m_dir.filePath(QStringLiteral("modules.txt")));
         EXPECT_TRUE(file.open(QIODevice::WriteOnly));
         file.write(text);
-        return path;
+        return file.fileName();
+    }
+    static std::vector<DecoderModule> modulesOf(DecoderModulesCenter& catalogue)
+    {
+        std::vector<DecoderModule> modules;
+        catalogue.Modules(modules, false);
+        return modules;
     }
 
     QTemporaryDir m_dir;
-    int m_nFiles = 0;
 };
-
-QStringList names(const std::vector<DecoderModule>& modules)
-{
-    QStringList list;
-    for (const DecoderModule& module : modules)
-        list << module.strName;
-    return list;
-}
 
 } // namespace
 
 TEST_F(CatalogueTest, AcceptedLinesBecomeRecordsSortedByNameIgnoringCase)
 {
     DecoderModulesCenter catalogue(writeFile(FILE_TEXT));
-    std::vector<DecoderModule> modules;
-    catalogue.Modules(modules, false);
-    EXPECT_EQ(names(modules), QStringList({QStringLiteral("ASCII 8N1"), QStringLiteral("I Shifted"),
-                                           QStringLiteral("Morse"), QStringLiteral("PSK31 text"),
-                                           QStringLiteral("rtty baudot")}));
+    const std::vector<DecoderModule> modules = modulesOf(catalogue);
+    QStringList names;
+    for (const DecoderModule& module : modules)
+        names << module.strName;
+    EXPECT_EQ(names, QStringList({"ASCII 8N1", "I Shifted", "Morse", "PSK31 text", "rtty baudot"}));
     const DecoderModule& rtty = modules[4];
-    EXPECT_EQ(rtty.nModuleNumber, 12);
-    EXPECT_DOUBLE_EQ(rtty.dSecondNumber, 100.0);
-    EXPECT_EQ(rtty.cKind, 'D');
+    EXPECT_EQ(std::make_tuple(rtty.nModuleNumber, rtty.dSecondNumber, rtty.cKind, rtty.cCharset),
+              std::make_tuple(12, 100.0, 'D', 'I'));
     EXPECT_TRUE(rtty.bFSK2);
     EXPECT_FALSE(rtty.bASK);
-    EXPECT_EQ(rtty.cCharset, 'I');
     EXPECT_TRUE(modules[3].bPSK31) << "file field 22 sets the PSK31 flag";
-}
 
-TEST_F(CatalogueTest, LineStartingWithABlankHasItsFieldsShifted)
-{
-    DecoderModulesCenter catalogue(writeFile(FILE_TEXT));
-    std::vector<DecoderModule> modules;
-    catalogue.Modules(modules, false);
+    // A line starting with a blank has its fields shifted: the last flag becomes the charset.
     const DecoderModule& shifted = modules[1];
-    EXPECT_EQ(shifted.nModuleNumber, 0);
-    EXPECT_DOUBLE_EQ(shifted.dSecondNumber, 5.0);
-    EXPECT_EQ(shifted.cKind, '1');
-    EXPECT_EQ(shifted.cCharset, '1') << "the last flag field moves into the charset letter";
-    EXPECT_EQ(shifted.strName, QStringLiteral("I Shifted"));
+    EXPECT_EQ(std::make_tuple(shifted.nModuleNumber, shifted.dSecondNumber, shifted.cKind,
+                              shifted.cCharset),
+              std::make_tuple(0, 5.0, '1', '1'));
 }
 
 TEST_F(CatalogueTest, FamilyAndSingleModeTablesSelectByFlag)
 {
     DecoderModulesCenter catalogue(writeFile(FILE_TEXT));
-    QString out;
-    catalogue.NamesForMode(QStringLiteral("FSK"), QStringLiteral("FSK2"), out, false);
-    EXPECT_EQ(out, QStringLiteral("ASCII 8N1;rtty baudot"));
-
-    out = QStringLiteral("prefix");
-    catalogue.NamesForMode(QStringLiteral("PSK31"), QStringLiteral("anything"), out, false);
-    EXPECT_EQ(out, QStringLiteral("prefix;PSK31 text"));
-
-    out.clear();
-    catalogue.NamesForMode(QStringLiteral("MORSE"), out, false);
-    EXPECT_EQ(out, QStringLiteral("Morse"));
-    out.clear();
-    catalogue.NamesForMode(QStringLiteral("FSK"), out, false);
-    EXPECT_EQ(out, QString()) << "families select nothing in the single-mode table";
+    const auto family = [&](const char* mode, const char* submode, QString out) {
+        catalogue.NamesForMode(QLatin1String(mode), QLatin1String(submode), out, false);
+        return out;
+    };
+    const auto single = [&](const char* mode) {
+        QString out;
+        catalogue.NamesForMode(QLatin1String(mode), out, false);
+        return out;
+    };
+    EXPECT_EQ(family("FSK", "FSK2", QString()), QStringLiteral("ASCII 8N1;rtty baudot"));
+    EXPECT_EQ(family("PSK31", "anything", "prefix"), QStringLiteral("prefix;PSK31 text"));
+    EXPECT_EQ(single("MORSE"), QStringLiteral("Morse"));
+    EXPECT_EQ(single("FSK"), QString()) << "families select nothing in the single-mode table";
 
     std::vector<double> values;
     catalogue.ValuesForMode(QStringLiteral("FSK"), QStringLiteral("FSK4"), values, false);
@@ -112,13 +99,12 @@ TEST_F(CatalogueTest, FamilyAndSingleModeTablesSelectByFlag)
 TEST(CatalogueCharset, ModeFamiliesHaveTheirCharsetWord)
 {
     DecoderModulesCenter catalogue(QStringLiteral("/nonexistent/modules.txt"));
-    QString out;
-    catalogue.CharsetForMode(QStringLiteral("McPSK"), out);
-    EXPECT_EQ(out, QStringLiteral("ASCII"));
-    catalogue.CharsetForMode(QStringLiteral("PSK31"), out);
-    EXPECT_EQ(out, QStringLiteral("PSK31_BPSK"));
-    catalogue.CharsetForMode(QStringLiteral("MORSE"), out);
-    EXPECT_EQ(out, QStringLiteral("NONE"));
+    for (const auto& [mode, word] :
+         {std::pair{"McPSK", "ASCII"}, {"PSK31", "PSK31_BPSK"}, {"MORSE", "NONE"}}) {
+        QString out;
+        catalogue.CharsetForMode(QLatin1String(mode), out);
+        EXPECT_EQ(out, QLatin1String(word)) << mode;
+    }
 }
 
 TEST_F(CatalogueTest, FailedReloadKeepsRecordsAndTracesWhenTracingIsOn)
@@ -135,9 +121,7 @@ TEST_F(CatalogueTest, FailedReloadKeepsRecordsAndTracesWhenTracingIsOn)
     ErrorHandler::Instance()->SetTraceSink(nullptr);
     ErrorHandler::Instance()->SetTraceFlags(0);
 
-    std::vector<QString> moduleNames;
-    catalogue.ModuleNames(moduleNames, false);
-    EXPECT_EQ(moduleNames.size(), 5u);
+    EXPECT_EQ(modulesOf(catalogue).size(), 5u);
     ASSERT_EQ(traces.size(), 1);
     EXPECT_EQ(traces[0],
               QStringLiteral("Decoder modules file can not be opened: /nonexistent/modules.txt|"
@@ -147,23 +131,18 @@ TEST_F(CatalogueTest, FailedReloadKeepsRecordsAndTracesWhenTracingIsOn)
 TEST_F(CatalogueTest, SavedFileReadsBackTheSame)
 {
     DecoderModulesCenter catalogue(writeFile(FILE_TEXT));
-    std::vector<DecoderModule> before;
-    catalogue.Modules(before, false);
+    const std::vector<DecoderModule> before = modulesOf(catalogue);
     const QString saved = m_dir.filePath(QStringLiteral("saved.txt"));
     ASSERT_TRUE(catalogue.Save(saved));
-
     DecoderModulesCenter reread(saved);
-    std::vector<DecoderModule> after;
-    reread.Modules(after, false);
+    const std::vector<DecoderModule> after = modulesOf(reread);
     ASSERT_EQ(after.size(), before.size());
-    for (size_t i = 0; i < before.size(); ++i) {
-        EXPECT_EQ(after[i].strName, before[i].strName);
-        EXPECT_EQ(after[i].nModuleNumber, before[i].nModuleNumber);
-        EXPECT_DOUBLE_EQ(after[i].dSecondNumber, before[i].dSecondNumber);
-        EXPECT_EQ(after[i].bPSK31, before[i].bPSK31);
-        EXPECT_EQ(after[i].bICAO_SELCAL, before[i].bICAO_SELCAL);
-        EXPECT_EQ(after[i].cCharset, before[i].cCharset);
-    }
+    const auto fields = [](const DecoderModule& m) {
+        return std::make_tuple(m.strName, m.nModuleNumber, m.dSecondNumber, m.bPSK31,
+                               m.bICAO_SELCAL, m.cCharset);
+    };
+    for (size_t i = 0; i < before.size(); ++i)
+        EXPECT_EQ(fields(after[i]), fields(before[i])) << i;
     EXPECT_FALSE(catalogue.Save(m_dir.filePath(QStringLiteral("missing/dir/saved.txt"))));
 }
 
@@ -174,9 +153,7 @@ TEST_F(CatalogueTest, LongHostileLinesAreRejectedQuickly)
     const QByteArray spaced = QByteArray("12 ").repeated(500'000);
     DecoderModulesCenter catalogue(
         writeFile(digits + '\n' + spaced + '\n' + QByteArray(1000, '\0')));
-    std::vector<DecoderModule> modules;
-    catalogue.Modules(modules, false);
-    EXPECT_TRUE(modules.empty());
+    EXPECT_TRUE(modulesOf(catalogue).empty());
 }
 
 TEST_F(CatalogueTest, ConcurrentInstanceAndReloadingCopiesAreSafe)
@@ -184,16 +161,14 @@ TEST_F(CatalogueTest, ConcurrentInstanceAndReloadingCopiesAreSafe)
     const QString path = writeFile(FILE_TEXT);
     std::atomic<int> total{0};
     std::vector<std::thread> threads;
-    for (int t = 0; t < 4; ++t) {
+    for (int t = 0; t < 4; ++t)
         threads.emplace_back([&] {
-            DecoderModulesCenter* catalogue = DecoderModulesCenter::Instance(path);
             for (int i = 0; i < 20; ++i) {
                 std::vector<DecoderModule> modules;
-                catalogue->Modules(modules, true);
+                DecoderModulesCenter::Instance(path)->Modules(modules, true);
                 total += static_cast<int>(modules.size());
             }
         });
-    }
     for (std::thread& thread : threads)
         thread.join();
     EXPECT_EQ(total.load(), 4 * 20 * 5);
@@ -205,9 +180,8 @@ TEST_F(CatalogueTest, LineAcceptanceAgreesWithTheModulePattern)
 {
     // Random near-valid lines: the catalogue must accept exactly those in which the pattern
     // "number number letter 26-digits letter word" is found somewhere.
-    const QRegExp pattern(QStringLiteral("\\d+\\s+\\d+\\s+\\w") +
-                          QStringLiteral("\\s+\\d").repeated(26) +
-                          QStringLiteral("\\s+\\w\\s+\\w+"));
+    const QRegExp pattern("\\d+\\s+\\d+\\s+\\w" + QString("\\s+\\d").repeated(26) +
+                          "\\s+\\w\\s+\\w+");
     const char* const tokens[] = {"1", "0", "12", "D", "x", "-", "a1", "1a", "_", "+"};
     std::srand(7);
     QByteArray file;
@@ -232,12 +206,9 @@ TEST_F(CatalogueTest, LineAcceptanceAgreesWithTheModulePattern)
 
 TEST_F(CatalogueTest, HugeSecondNumberIsSavedInExponentForm)
 {
-    const QByteArray huge = "7" + QByteArray(128, '6');
-    DecoderModulesCenter catalogue(
-        writeFile("1 " + huge + " D 0 1 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 I Big\n"));
-    const QString saved = m_dir.filePath(QStringLiteral("saved.txt"));
-    ASSERT_TRUE(catalogue.Save(saved));
-    QFile file(saved);
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(file.readAll().startsWith("1 7.66667e+128 D "));
+    const QByteArray rest = " D 0 1 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 I Big\n";
+    DecoderModulesCenter catalogue(writeFile("1 7" + QByteArray(128, '6') + rest));
+    QFile saved(m_dir.filePath(QStringLiteral("saved.txt")));
+    ASSERT_TRUE(catalogue.Save(saved.fileName()) && saved.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(saved.readAll().startsWith("1 7.66667e+128 D "));
 }

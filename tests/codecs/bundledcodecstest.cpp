@@ -1,6 +1,6 @@
-// The codecs and the decoder modules file that ship in data/: each codec is checked against
-// samples taken from its public character table (tests/data/bundledcodecs/<file>.samples:
-// "rtl: true|false", then lines "code unit"), and the modules file against what its users need.
+// The codecs and the decoder modules file that ship in data/, directly and through morsetool.
+// Each codec is checked against samples taken from its public character table
+// (tests/data/bundledcodecs/<file>.samples: "rtl: true|false", then lines "code unit").
 
 #include "tools/morsehandler/codechandler.h"
 
@@ -11,55 +11,76 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 
 #include <vector>
 
 namespace {
 
 const QString BUNDLED = QStringLiteral(MORSE_BUNDLED_DATA_DIR);
-const QString SAMPLES = QStringLiteral(MORSE_TEST_DATA_DIR "/bundledcodecs");
+const QString CODECS = BUNDLED + QStringLiteral("/codecs");
 
-void useBundledModules()
+CodecHandler bundledHandler(const char* decoder = "")
 {
     LanternIT::DecoderModulesCenter::Instance(QString())->SetFilePath(
         BUNDLED + QStringLiteral("/decodermodules.txt"));
+    CodecHandler handler;
+    handler.SetAlphabetsDir(CODECS);
+    handler.SetDecoder(QLatin1String(decoder));
+    return handler;
 }
 
-/// The full codec name of a codec file: its base and its charset word.
-QString codecName(const QString& file)
+struct ToolRun
 {
-    const QString base = file.section(QLatin1Char('.'), 0, 0);
-    return base + (file.endsWith(QLatin1String(".ascii.map")) ? QStringLiteral(" - ASCII")
-                                                              : QStringLiteral(" - ITA2"));
+    int exitCode = -1;
+    QByteArray out, err;
+    QString text() const { return QString::fromUtf8(out); }
+};
+
+/// Runs morsetool with no configuration, so on the bundled modules file.
+ToolRun morsetool(const QStringList& arguments, const QByteArray& input)
+{
+    QProcess process;
+    process.start(QStringLiteral(MORSE_BINARY_DIR "/apps/morsetool/morsetool"), arguments);
+    process.write(input);
+    process.closeWriteChannel();
+    const bool finished = process.waitForFinished(-1);
+    const bool normal = finished && process.exitStatus() == QProcess::NormalExit;
+    return {normal ? process.exitCode() : -1, process.readAllStandardOutput(),
+            process.readAllStandardError()};
+}
+
+/// morsetool codec on the bundled codecs directory, named explicitly.
+ToolRun codec(const QStringList& arguments, const QByteArray& input)
+{
+    return morsetool(QStringList{"codec", "--codecs", CODECS} + arguments, input);
 }
 
 } // namespace
 
 TEST(BundledCodecs, EveryCodecMatchesItsPublicTableSamples)
 {
-    useBundledModules();
-    const QStringList files = QDir(BUNDLED + QStringLiteral("/codecs")).entryList(QDir::Files);
+    CodecHandler handler = bundledHandler();
+    const QStringList files = QDir(CODECS).entryList(QDir::Files);
     ASSERT_GE(files.size(), 10);
-    CodecHandler handler;
-    handler.SetAlphabetsDir(BUNDLED + QStringLiteral("/codecs"));
     for (const QString& file : files) {
-        QFile samples(SAMPLES + QLatin1Char('/') + file + QStringLiteral(".samples"));
+        QFile samples(QStringLiteral(MORSE_TEST_DATA_DIR "/bundledcodecs/") + file + ".samples");
         ASSERT_TRUE(samples.open(QIODevice::ReadOnly)) << "no samples for " << qPrintable(file);
-        ASSERT_TRUE(handler.SetAlphabet(codecName(file))) << qPrintable(file);
+        const QString charset = file.endsWith(".ascii.map") ? " - ASCII" : " - ITA2";
+        ASSERT_TRUE(handler.SetAlphabet(file.section('.', 0, 0) + charset)) << qPrintable(file);
         int checked = 0;
         while (!samples.atEnd()) {
             const QString line = QString::fromUtf8(samples.readLine()).trimmed();
             if (line.startsWith(QLatin1Char('#')) || line.isEmpty())
                 continue;
             if (line.startsWith(QLatin1String("rtl: "))) {
-                EXPECT_EQ(handler.TextDirectionRTL(), line.endsWith(QLatin1String("true")))
-                    << qPrintable(file);
+                EXPECT_EQ(handler.TextDirectionRTL(), line.endsWith("true")) << qPrintable(file);
                 continue;
             }
-            const QChar code(line.section(QLatin1Char(' '), 0, 0).toUShort(nullptr, 16));
-            const QChar unit(line.section(QLatin1Char(' '), 1, 1).toUShort(nullptr, 16));
-            EXPECT_EQ(handler.Translate(code), QString(unit)) << qPrintable(file + ": " + line);
-            EXPECT_EQ(handler.Backtranslate(unit), QString(code)) << qPrintable(file + ": " + line);
+            const QString code(QChar(line.section(' ', 0, 0).toUShort(nullptr, 16)));
+            const QString unit(QChar(line.section(' ', 1, 1).toUShort(nullptr, 16)));
+            EXPECT_EQ(handler.Translate(code), unit) << qPrintable(file + ": " + line);
+            EXPECT_EQ(handler.Backtranslate(unit), code) << qPrintable(file + ": " + line);
             ++checked;
         }
         EXPECT_GE(checked, 4) << qPrintable(file);
@@ -68,10 +89,7 @@ TEST(BundledCodecs, EveryCodecMatchesItsPublicTableSamples)
 
 TEST(BundledCodecs, ItaCodecsLeaveDigitsAndLineEndsOfLatinTextAlone)
 {
-    useBundledModules();
-    CodecHandler handler;
-    handler.SetAlphabetsDir(BUNDLED + QStringLiteral("/codecs"));
-    handler.SetDecoder(QStringLiteral("RTTY 50"));
+    CodecHandler handler = bundledHandler("RTTY 50");
     const QString text = QStringLiteral("ZCZC 123-4/5\r\n");
     for (const char* codec : {"MTK-2 Cyrillic", "Greek", "Hebrew"}) {
         ASSERT_TRUE(handler.SetAlphabet(QLatin1String(codec))) << codec;
@@ -91,24 +109,65 @@ TEST(BundledModules, EveryModuleLineIsReadAndFoundByCharsetAndMode)
         const QByteArray line = file.readLine().trimmed();
         moduleLines += !line.isEmpty() && !line.startsWith('#');
     }
-    useBundledModules();
-    LanternIT::DecoderModulesCenter* catalogue =
-        LanternIT::DecoderModulesCenter::Instance(QString());
+    CodecHandler handler = bundledHandler();
+    auto* catalogue = LanternIT::DecoderModulesCenter::Instance(QString());
     std::vector<LanternIT::DecoderModule> modules;
     catalogue->Modules(modules, true);
     EXPECT_EQ(static_cast<int>(modules.size()), moduleLines);
     EXPECT_GE(modules.size(), 12u);
 
-    CodecHandler handler;
-    EXPECT_EQ(handler.CharsetForDecoder(QStringLiteral("RTTY 50")), CodecHandler::eITA2);
-    EXPECT_EQ(handler.CharsetForDecoder(QStringLiteral("ASCII 7E1")), CodecHandler::eASCII);
-    EXPECT_EQ(handler.CharsetForDecoder(QStringLiteral("STANAG 4285")), CodecHandler::eBOTH);
-    EXPECT_EQ(handler.CharsetForDecoder(QStringLiteral("CW Morse")), CodecHandler::eNONE);
-
-    QString psk31;
+    EXPECT_EQ(handler.CharsetForDecoder("RTTY 50"), CodecHandler::eITA2);
+    EXPECT_EQ(handler.CharsetForDecoder("ASCII 7E1"), CodecHandler::eASCII);
+    EXPECT_EQ(handler.CharsetForDecoder("STANAG 4285"), CodecHandler::eBOTH);
+    EXPECT_EQ(handler.CharsetForDecoder("CW Morse"), CodecHandler::eNONE);
+    QString psk31, morse;
     catalogue->NamesForMode(QStringLiteral("PSK31"), QStringLiteral("any"), psk31, false);
     EXPECT_EQ(psk31, QStringLiteral("PSK31;QPSK31"));
-    QString morse;
     catalogue->NamesForMode(QStringLiteral("MORSE"), morse, false);
     EXPECT_EQ(morse, QStringLiteral("CW Morse"));
+}
+
+TEST(Morsetool, CodecCodecsAndModulesWorkOnTheBundledDataByDefault)
+{
+    const ToolRun cyrillic =
+        morsetool({"codec", "--decoder", "RTTY 50", "--codec", "MTK-2 Cyrillic"}, "ABC");
+    EXPECT_EQ(cyrillic.exitCode, 0) << cyrillic.err.constData();
+    EXPECT_EQ(cyrillic.text(), QStringLiteral("АБЦ"));
+
+    const QStringList codecs = morsetool({"codecs", "--decoder", "RTTY 50"}, "").text().split('\n');
+    EXPECT_EQ(codecs.first(), QStringLiteral("None"));
+    EXPECT_TRUE(codecs.contains(QStringLiteral("MTK-2 Cyrillic - ITA2")));
+    EXPECT_FALSE(codecs.contains(QStringLiteral("KOI8-R - ASCII")));
+
+    const QStringList fsk2 =
+        morsetool({"modules", "--mode", "FSK", "--submode", "FSK2"}, "").text().split('\n');
+    EXPECT_TRUE(fsk2.contains(QStringLiteral("RTTY 50")));
+    EXPECT_TRUE(fsk2.contains(QStringLiteral("ASCII 8N1")));
+    EXPECT_FALSE(fsk2.contains(QStringLiteral("PSK31")));
+}
+
+TEST(Morsetool, CodecTranslatesBytesBothWaysAndKeepsNulBytes)
+{
+    const QByteArray koi8("\xF2\xC1\xC4\xC9\xCF 1\n");
+    const ToolRun forward = codec({"--decoder", "ASCII 8N1", "--codec", "KOI8-R"}, koi8);
+    EXPECT_EQ(forward.exitCode, 0) << forward.err.constData();
+    EXPECT_EQ(forward.text(), QStringLiteral("Радио 1\n"));
+    EXPECT_EQ(codec({"--codec", "KOI8-R - ASCII", "--back"}, forward.out).out, koi8);
+
+    const QByteArray raw("\x03\x00\x19", 3);
+    EXPECT_EQ(codec({"--codec", "Raw Letters - ITA2"}, raw).text(), QStringLiteral("A\u2400B"));
+    EXPECT_EQ(codec({"--codec", "Raw Letters - ITA2", "--back"}, QByteArray("A\0B", 3)).out, raw)
+        << "code 0 is never written back, but a NUL passes";
+}
+
+TEST(Morsetool, CodecRefusesWhatItCannotTranslate)
+{
+    const ToolRun unknown = codec({"--decoder", "CW Morse", "--codec", "KOI8-R"}, "x");
+    EXPECT_EQ(unknown.exitCode, 2);
+    EXPECT_TRUE(unknown.out.isEmpty());
+    const QStringList back = {"--codec", "KOI8-R - ASCII", "--back"};
+    const ToolRun unmappable = codec(back, QStringLiteral("Ωмега").toUtf8());
+    EXPECT_EQ(unmappable.exitCode, 1);
+    EXPECT_TRUE(unmappable.out.isEmpty()) << "nothing half-written";
+    EXPECT_EQ(codec(back, "\xFF\xFE").exitCode, 2) << "not UTF-8";
 }

@@ -19,10 +19,3 @@ TEST(ErrorHandler, TraceLinesGoToTheInstalledSink)
     EXPECT_EQ(lines[0], QStringLiteral("hello|tools\\morsehandler\\morsehandler|12"));
     EXPECT_EQ(lines[1], QStringLiteral("value 7 of seven||0"));
 }
-
-TEST(ErrorHandler, TraceFlagsAreStored)
-{
-    ErrorHandler::Instance()->SetTraceFlags(0x20);
-    EXPECT_EQ(ErrorHandler::Instance()->GetTraceFlags(), 0x20);
-    ErrorHandler::Instance()->SetTraceFlags(0);
-}

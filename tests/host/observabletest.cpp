@@ -22,28 +22,20 @@ public:
 
 } // namespace
 
-TEST(Observable, NoticeSkipsTheNamedObserver)
+TEST(Observable, NoticeSkipsTheNamedObserverAndASecondRegistrationIsIgnored)
 {
     values::Value<int> value;
     RecordingObserver a, b;
     value.AddObserver(&a);
+    value.AddObserver(&a);
     value.AddObserver(&b);
-    value.HasChanged(CHANGE_TRIGGER, &a);
-    EXPECT_EQ(a.notices.size(), 0u);
-    EXPECT_EQ(b.count(&value, CHANGE_TRIGGER), 1);
-}
-
-TEST(Observable, RegisteringTwiceKeepsOneRegistration)
-{
-    values::Value<int> value;
-    RecordingObserver a;
-    value.AddObserver(&a);
-    value.AddObserver(&a);
-    value.HasChanged(CHANGE_VALUE, nullptr);
+    value.HasChanged(CHANGE_TRIGGER, &b);
     EXPECT_EQ(a.notices.size(), 1u);
+    EXPECT_TRUE(b.notices.empty());
     value.DeleteObserver(&a);
     value.HasChanged(CHANGE_VALUE, nullptr);
     EXPECT_EQ(a.notices.size(), 1u);
+    EXPECT_EQ(b.count(&value, CHANGE_VALUE), 1);
 }
 
 TEST(Observable, ObserverMayUnregisterItselfOrOthersDuringANotice)
@@ -61,7 +53,7 @@ TEST(Observable, ObserverMayUnregisterItselfOrOthersDuringANotice)
 
     value.HasChanged(CHANGE_VALUE, nullptr);
     EXPECT_EQ(first.notices.size(), 1u);
-    EXPECT_EQ(second.notices.size(), 0u) << "an observer removed during the notice is not told";
+    EXPECT_EQ(second.notices.size(), 0u); // removed during the notice: not told
     EXPECT_EQ(third.notices.size(), 1u);
     EXPECT_EQ(value.ObserverCount(), 1);
 }
@@ -99,8 +91,6 @@ TEST(ValueNumeric, LimitsClampLaterValuesAndAreAnnounced)
     EXPECT_EQ(value.GetValue(), 10000);
     EXPECT_DOUBLE_EQ(value.GetDoubleValue(), 10000.0);
     EXPECT_EQ(observer.count(&value, CHANGE_LIMITS), 1);
-    EXPECT_EQ(value.GetMin(), 100);
-    EXPECT_EQ(value.GetStep(), 1);
 }
 
 TEST(ValueSelection, SelectKnownItemNotifiesAndUnknownFails)
@@ -115,7 +105,7 @@ TEST(ValueSelection, SelectKnownItemNotifiesAndUnknownFails)
 
     EXPECT_TRUE(selection.Select(QStringLiteral("Greek"), nullptr));
     EXPECT_TRUE(selection.Select(QStringLiteral("Greek"), nullptr));
-    EXPECT_EQ(observer.count(&selection, CHANGE_VALUE), 2) << "every select is announced";
+    EXPECT_EQ(observer.count(&selection, CHANGE_VALUE), 2); // every select is announced
     EXPECT_FALSE(selection.Select(QStringLiteral("Hebrew"), nullptr));
     EXPECT_EQ(selection.GetStringValue(), QStringLiteral("Greek"));
 

@@ -5,19 +5,14 @@
 #include <cstdlib>
 #include <ctime>
 
-TEST(TarnDateTime, FormatsMicrosecondTimestampsInUtc)
+TEST(TarnDateTime, FormatsMicrosecondTimestampsInUtcWithDateAndMillisecondsByDefault)
 {
-    Tarn::DateTime clock;
-    clock.setFormatString(QStringLiteral("hh:mm:ss.zzz"));
+    Tarn::DateTime clock(QDateTime(QDate(2024, 3, 5), QTime(7, 8, 9, 10), Qt::UTC));
+    EXPECT_EQ(clock.toString(), QStringLiteral("2024-03-05 07:08:09.010"));
     clock.setTime_ts(1700000000123456ULL);
+    clock.setFormatString(QStringLiteral("hh:mm:ss.zzz"));
     EXPECT_EQ(clock.toString(), QStringLiteral("22:13:20.123"));
     EXPECT_EQ(clock.toString(QStringLiteral("yyyy-MM-dd")), QStringLiteral("2023-11-14"));
-}
-
-TEST(TarnDateTime, DefaultFormatHasDateAndMilliseconds)
-{
-    const Tarn::DateTime time(QDateTime(QDate(2024, 3, 5), QTime(7, 8, 9, 10), Qt::UTC));
-    EXPECT_EQ(time.toString(), QStringLiteral("2024-03-05 07:08:09.010"));
 }
 
 TEST(TarnDateTime, LocalTimeZoneFollowsTheMachineZone)

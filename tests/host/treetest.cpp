@@ -3,23 +3,18 @@
 
 using TreeBehaviour = TreeTest;
 
-TEST_F(TreeBehaviour, InsertedValueIsFoundByItsFullPath)
+TEST_F(TreeBehaviour, InsertedValueIsFoundByItsPathAndATakenNameIsRefused)
 {
     auto* value = new values::Value<bool>;
     value->SetName(QStringLiteral("Available"), nullptr);
     ASSERT_TRUE(values::Tree::Instance()->InsertValue(QStringLiteral("/Morse/"), value));
     EXPECT_EQ(values::Tree::Instance()->FindValue(QStringLiteral("/Morse/Available")), value);
     EXPECT_EQ(values::Tree::Instance()->FindValue(QStringLiteral("/Morse/Other")), nullptr);
-}
-
-TEST_F(TreeBehaviour, TakenNameIsRefusedAndTheCallerKeepsTheValue)
-{
-    add<values::Value<bool>>(QStringLiteral("/Morse/Flag"));
-    values::Value<QString> other;
-    other.SetName(QStringLiteral("Flag"), nullptr);
+    values::Value<QString> other; // the caller keeps it
+    other.SetName(QStringLiteral("Available"), nullptr);
     EXPECT_FALSE(values::Tree::Instance()->InsertValue(QStringLiteral("/Morse/"), &other));
-    EXPECT_EQ(add<values::Value<QString>>(QStringLiteral("/Morse/Flag")), nullptr)
-        << "a path holding another type does not narrow";
+    // A path holding another type does not narrow.
+    EXPECT_EQ(add<values::Value<QString>>(QStringLiteral("/Morse/Available")), nullptr);
 }
 
 TEST_F(TreeBehaviour, RemovingAValueSendsTheGoingAwayNoticeFirst)

@@ -9,6 +9,10 @@
 
 #include <memory>
 
+/// The maps of tests/data/mapping/maps, as offered for each charset.
+const QStringList ITA2_MAPS = {"Cyrillic - ITA2", "Greek - ITA2", "Hebrew - ITA2", "My - ITA2"};
+const QStringList ASCII_MAPS = {"Greek - ASCII", "latin - ASCII"};
+
 /// The tests' view of the private rules of MappingDirectory.
 class MappingDirectoryInspector
 {
@@ -49,6 +53,13 @@ protected:
         directory.reset();
         TreeTest::TearDown();
     }
+    QStringList offeredMaps() const
+    {
+        QStringList names;
+        for (const auto& item : maps->GetItems())
+            names << item.name;
+        return names;
+    }
 
     /// Binds a directory to the values an application gives it, with @p decoderName selected in
     /// a decoder list that also offers a decoder the catalogue lacks.
@@ -78,10 +89,8 @@ protected:
     }
 
     std::unique_ptr<MappingDirectory> directory;
-    values::ValueSelection* decoder = nullptr;
-    values::ValueSelection* maps = nullptr;
-    values::Value<QString>* input = nullptr;
-    values::Value<QString>* output = nullptr;
+    values::ValueSelection *decoder = nullptr, *maps = nullptr;
+    values::Value<QString>*input = nullptr, *output = nullptr;
     values::Value<bool>* rtl = nullptr;
     RecordingObserver watcher; // outlives the values it watches
 };

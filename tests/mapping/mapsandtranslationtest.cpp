@@ -25,17 +25,6 @@ TEST_F(MapLoading, ItaMapReplacesCodecAndTheBaseNameEndsAtTheFirstDot)
     EXPECT_NE(Inspect::map(d, eITA2, QStringLiteral("My")), nullptr);
     EXPECT_EQ(Inspect::map(d, eITA2, QStringLiteral("LOUD")), nullptr)
         << "a suffix in upper case is listed but not read";
-}
-
-TEST_F(MapLoading, AvailableMapsListItaThenAsciiEachInStringOrder)
-{
-    MappingDirectory d(dataPath("maps"));
-    const QStringList ita2 = {"Cyrillic - ITA2", "Greek - ITA2", "Hebrew - ITA2", "My - ITA2"};
-    const QStringList ascii = {"Greek - ASCII", "latin - ASCII"};
-    EXPECT_EQ(d.availableMaps(eITA2), ita2);
-    EXPECT_EQ(d.availableMaps(eASCII), ascii);
-    EXPECT_EQ(d.availableMaps(eBOTH), ita2 + ascii);
-    EXPECT_TRUE(d.availableMaps(eNONE).isEmpty());
     EXPECT_TRUE(MappingDirectory(dataPath("no such folder")).availableMaps(eBOTH).isEmpty());
 }
 
@@ -59,18 +48,13 @@ TEST_F(MapLoading, FullNameSplitsAtTheLastSeparator)
 
 using Translation = MappingTest;
 
-TEST_F(Translation, SelectedMapTranslatesEachCharacterAndLeavesUnmappedOnes)
+TEST_F(Translation, SelectedMapTranslatesEachCharacterAndDefaultNamesPassTextUnchanged)
 {
     MappingDirectory d(dataPath("maps"));
     ASSERT_TRUE(Inspect::switchTo(d, QStringLiteral("Cyrillic - ITA2")));
     EXPECT_EQ(d.translate(QStringLiteral("ABC DZ")), utf8("АБЦ D ")) << "Z maps to 0: a space";
     EXPECT_FALSE(Inspect::switchTo(d, QStringLiteral("Latin - ASCII"))) << "not loaded";
     EXPECT_EQ(d.translate(QStringLiteral("A")), utf8("А")) << "the previous map stays";
-}
-
-TEST_F(Translation, EveryDefaultNamePassesTextUnchanged)
-{
-    MappingDirectory d(dataPath("maps"));
     for (const char* name : {"Default", "Default - ASCII", "Defaults - ITA2"}) {
         ASSERT_TRUE(Inspect::switchTo(d, QStringLiteral("Cyrillic - ITA2")));
         EXPECT_TRUE(Inspect::switchTo(d, QLatin1String(name)));
@@ -94,8 +78,9 @@ TEST_F(History, KeepsTheNewestCharactersUpToTheLimit)
 {
     MappingDirectory d(dataPath("maps"));
     d.SetMaxNumberOfChars_ValuePath(QStringLiteral("/Map/Max"));
+    auto* max = find<values::ValueNumeric<int>>("/Map/Max");
     d.translate(QString(300, 'x'));
-    find<values::ValueNumeric<int>>("/Map/Max")->SetValue(100, nullptr);
+    max->SetValue(100, nullptr);
     d.translate(QString());
     EXPECT_EQ(d.TranslateHistory(), QString(100, 'x')) << "empty text still trims";
 
@@ -107,13 +92,9 @@ TEST_F(History, KeepsTheNewestCharactersUpToTheLimit)
     EXPECT_EQ(d.TranslateHistory(), expected) << "translating the history does not extend it";
     d.ClearHistory();
     EXPECT_EQ(d.TranslateHistory(), QString());
-}
 
-TEST_F(History, MatchesTheTailOfAllInputOverManyLines)
-{
-    MappingDirectory d(dataPath("maps"));
-    d.SetMaxNumberOfChars_ValuePath(QStringLiteral("/Map/Max"));
-    find<values::ValueNumeric<int>>("/Map/Max")->SetValue(101, nullptr);
+    Inspect::switchTo(d, QStringLiteral("Default"));
+    max->SetValue(101, nullptr);
     std::string all;
     for (int line = 0; line < 500; ++line) {
         const std::string text(line % 97, static_cast<char>('a' + line % 26));

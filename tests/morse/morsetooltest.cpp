@@ -30,9 +30,14 @@ ToolRun morsetool(const QStringList& arguments, const QByteArray& input = QByteA
     return run;
 }
 
-QString sample(const char* name)
+/// The content of the one file in @p dir matching @p pattern; empty unless there is exactly one.
+QByteArray onlyFile(const QTemporaryDir& dir, const QString& pattern, QString* name = nullptr)
 {
-    return QStringLiteral(MORSE_BUNDLED_DATA_DIR "/samples/") + QLatin1String(name);
+    const QStringList found = QDir(dir.path()).entryList({pattern}, QDir::Files);
+    QFile file(found.size() == 1 ? dir.filePath(found.first()) : QString());
+    if (name)
+        *name = file.fileName();
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 } // namespace
@@ -47,28 +52,19 @@ TEST(MorsetoolDecode, StandardInputCodesPrintAsTextEndingInALineFeed)
 TEST(MorsetoolDecode, SavedSampleLeavesLineStampedFilesAndASpanningReport)
 {
     QTemporaryDir dir;
-    const ToolRun run =
-        morsetool({"decode", "--save", dir.path(), "--frequency", "14070000", sample("cq.txt")});
+    const ToolRun run = morsetool({"decode", "--save", dir.path(), "--frequency", "14070000",
+                                   QStringLiteral(MORSE_BUNDLED_DATA_DIR "/samples/cq.txt")});
     ASSERT_EQ(run.exitCode, 0) << qPrintable(run.err);
     EXPECT_TRUE(run.out.contains(QStringLiteral("PWR 100 W HR 73")));
-    const QStringList texts =
-        QDir(dir.path()).entryList({QStringLiteral("*_MO__14_070MHz__.txt")}, QDir::Files);
-    ASSERT_EQ(texts.size(), 1);
-    QFile text(dir.filePath(texts.first()));
-    ASSERT_TRUE(text.open(QIODevice::ReadOnly));
-    const QString content = QString::fromUtf8(text.readAll());
-    EXPECT_TRUE(content.contains(QRegularExpression(
+    QString textName;
+    const QString text =
+        QString::fromUtf8(onlyFile(dir, QStringLiteral("*_MO__14_070MHz__Default.txt"), &textName));
+    EXPECT_TRUE(text.contains(QRegularExpression(
         QStringLiteral("\n\\[Stop Time:  \\d\\d:\\d\\d:\\d\\d\\.\\d{3}\\]\n\\[Start Time:  "
                        "\\d\\d:\\d\\d:\\d\\d\\.\\d{3}\\]\n"))))
-        << qPrintable(content);
-    EXPECT_TRUE(run.err.contains(QStringLiteral("text file: ") + dir.filePath(texts.first())));
-
-    const QStringList reports =
-        QDir(dir.path()).entryList({QStringLiteral("OrielResultData_*.xml")}, QDir::Files);
-    ASSERT_EQ(reports.size(), 1);
-    QFile report(dir.filePath(reports.first()));
-    ASSERT_TRUE(report.open(QIODevice::ReadOnly));
-    const QByteArray xml = report.readAll();
+        << qPrintable(text);
+    EXPECT_TRUE(run.err.contains(QStringLiteral("text file: ") + textName));
+    const QByteArray xml = onlyFile(dir, QStringLiteral("OrielResultData_*.xml"));
     EXPECT_TRUE(
         xml.contains("start=\"2023-11-14T22:13:20.000Z\" stop=\"2023-11-14T22:15:42.800Z\""))
         << xml.left(300).constData();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "qtprinters.h"
 #include "recordingobserver.h"
 #include "treefixture.h"
 
@@ -13,13 +14,6 @@
 
 #include <initializer_list>
 #include <memory>
-#include <ostream>
-
-/// Lets failing expectations show strings as text.
-inline void PrintTo(const QString& text, std::ostream* out)
-{
-    *out << '"' << text.toStdString() << '"';
-}
 
 /// Records the notices of the Morse-text value together with the text published each time.
 class TextRecorder : public RecordingObserver
@@ -69,13 +63,19 @@ protected:
         available = add<values::Value<bool>>(QStringLiteral("/Morse/Available"));
         text = add<values::Value<QString>>(QStringLiteral("/Morse/Text"));
         available->SetValue(true, nullptr);
+        startHandler();
+        recorder = std::make_unique<TextRecorder>(text);
+        text->AddObserver(recorder.get());
+    }
+    /// (Re)creates the handler bound to the symbol, available and text values, session started.
+    void startHandler()
+    {
+        handler.reset();
         handler = std::make_unique<MorseHandler>();
         handler->SetSymbol_ValuePath(QStringLiteral("/Morse/Symbol"));
         handler->SetMorseAvailable_ValuePath(QStringLiteral("/Morse/Available"));
         handler->SetMorseText_ValuePath(QStringLiteral("/Morse/Text"));
         handler->StartNewMorseSession();
-        recorder = std::make_unique<TextRecorder>(text);
-        text->AddObserver(recorder.get());
     }
     void TearDown() override
     {
@@ -108,10 +108,36 @@ protected:
                                       QStringLiteral("/Morse/XmlFile"));
         handler->SetMorseSaveToFile_ValuePath(QStringLiteral("/Morse/Save"));
     }
-    QString valueOf(const QString& path)
+    /// Adds the value /Morse/@p name and binds it through @p setter.
+    template <class V> V* bind(const char* name, void (MorseHandler::*setter)(const QString&))
     {
-        auto* value =
-            dynamic_cast<values::Value<QString>*>(values::Tree::Instance()->FindValue(path));
+        const QString path = QStringLiteral("/Morse/") + QLatin1String(name);
+        V* value = add<V>(path);
+        (handler.get()->*setter)(path);
+        return value;
+    }
+    /// Binds an alphabet selection offering @p names from @p directory, and the direction flag.
+    values::ValueSelection* bindAlphabets(const QString& directory,
+                                          std::initializer_list<const char*> names)
+    {
+        auto* selection = add<values::ValueSelection>(QStringLiteral("/Morse/Alphabet"));
+        for (const char* name : names)
+            selection->AddItem(QString::fromLatin1(name), 0, 0, nullptr);
+        add<values::Value<QString>>(QStringLiteral("/Morse/AlphabetDir"))
+            ->SetValue(directory, nullptr);
+        add<values::Value<bool>>(QStringLiteral("/Morse/RTL"));
+        handler->SetMorseAlphabet_ValuePath(QStringLiteral("/Morse/Alphabet"));
+        handler->SetMorseAlphabet_DirectoryPath(QStringLiteral("/Morse/AlphabetDir"));
+        handler->SetTextDirectionRTL_ValuePath(QStringLiteral("/Morse/RTL"));
+        return selection;
+    }
+    template <class V> static V* find(const QString& path)
+    {
+        return dynamic_cast<V*>(values::Tree::Instance()->FindValue(path));
+    }
+    static QString valueOf(const QString& path)
+    {
+        auto* value = find<values::Value<QString>>(path);
         return value ? value->GetValue() : QString();
     }
     static QByteArray contentOf(const QString& path)

@@ -24,62 +24,51 @@ protected:
     QTemporaryDir dir;
 };
 
-TEST_F(SessionFiles, NamesComeFromUtcTimeFrequencyAndAlphabetAndArePublishedWhenOpened)
+TEST_F(SessionFiles, NamesComeFromUtcTimeFrequencyAndAlphabetAndFrequencyChangesStartNewOnes)
 {
     add<values::ValueNumeric<double>>(QStringLiteral("/Morse/Frequency"))
         ->SetValue(14070000, nullptr);
-    handler->SetFrequency_ValuePath(QStringLiteral("/Morse/Frequency"));
-    startSaving(dir.path());
-    send({0, 1});
-    EXPECT_EQ(valueOf(QStringLiteral("/Morse/CodeFile")),
-              dir.filePath(QStringLiteral("20240305_070809_1_MO__14_070MHz.txt")));
-    EXPECT_TRUE(valueOf(QStringLiteral("/Morse/TextFile")).isEmpty());
-    send({3});
-    EXPECT_EQ(valueOf(QStringLiteral("/Morse/TextFile")),
-              dir.filePath(QStringLiteral("20240305_070809_1_MO__14_070MHz__Default.txt")));
-}
-
-TEST_F(SessionFiles, FrequencyPartRoundsInSinglePrecisionSteps)
-{
-    auto* frequency = add<values::ValueNumeric<double>>(QStringLiteral("/Morse/Frequency"));
-    handler->SetFrequency_ValuePath(QStringLiteral("/Morse/Frequency"));
+    auto* frequency =
+        bind<values::ValueNumeric<double>>("Frequency", &MorseHandler::SetFrequency_ValuePath);
+    EXPECT_EQ(frequency->ObserverCount(), 1); // the second registration is the tree's affair
     startSaving(dir.path());
     const struct
     {
         double hz;
-        const char* part;
-    } cases[] = {{999999, "999_999KHz"}, {1000000, "1000_000KHz"}, {1000001, "1_000MHz"},
-                 {500000, "500_000KHz"}, {14070000, "14_070MHz"},  {7030500.4, "7_031MHz"}};
+        const char* part; // rounded in single-precision steps
+    } cases[] = {{14070000, "14_070MHz"}, {999999, "999_999KHz"}, {1000000, "1000_000KHz"},
+                 {1000001, "1_000MHz"},   {500000, "500_000KHz"}, {7030500.4, "7_031MHz"}};
     for (const auto& c : cases) {
-        frequency->SetValue(c.hz, nullptr); // starts new files while saving
-        send({0});
-        EXPECT_EQ(valueOf(QStringLiteral("/Morse/CodeFile")),
-                  dir.filePath(QStringLiteral("20240305_070809_1_MO__%1.txt").arg(c.part)));
+        frequency->SetValue(c.hz, nullptr);
+        const QString name = QStringLiteral("20240305_070809_1_MO__") + QLatin1String(c.part);
+        send({0, 1});
+        EXPECT_EQ(valueOf(QStringLiteral("/Morse/CodeFile")), dir.filePath(name + ".txt"));
+        if (c.hz == 14070000) {
+            EXPECT_TRUE(valueOf(QStringLiteral("/Morse/TextFile")).isEmpty());
+        }
+        send({3});
+        EXPECT_EQ(valueOf(QStringLiteral("/Morse/TextFile")), dir.filePath(name + "__Default.txt"));
+        EXPECT_EQ(file(name + "__Default.txt"), "A");
     }
+    find<values::Value<bool>>(QStringLiteral("/Morse/Save"))->SetValue(false, nullptr);
+    frequency->SetValue(3560000, nullptr); // not saving: no new files
+    send({0, 3});
+    EXPECT_EQ(files().size(), 2 * int(std::size(cases)));
 }
 
-TEST_F(SessionFiles, TakenNamesGetTheNextCounterAndAreLeftAlone)
+TEST_F(SessionFiles, NamesTakenBeforeOrAfterTheChoiceGetTheNextCounterAndAreLeftAlone)
 {
     writeFile(dir.filePath(CODE_1), "old");
-    writeFile(dir.filePath(QStringLiteral("20240305_070809_2_MO__.txt")), "older");
     startSaving(dir.path());
+    // A trigger chooses both names now and creates nothing.
+    find<values::Value<bool>>(QStringLiteral("/Morse/Save"))->HasChanged(CHANGE_TRIGGER, nullptr);
+    EXPECT_EQ(files(), QStringList({CODE_1}));
+    writeFile(dir.filePath(QStringLiteral("20240305_070809_2_MO__.txt")), "another writer");
     send({0, 1, 3});
     EXPECT_EQ(file(CODE_1), "old");
+    EXPECT_EQ(file(QStringLiteral("20240305_070809_2_MO__.txt")), "another writer");
     EXPECT_EQ(file(QStringLiteral("20240305_070809_3_MO__.txt")), ".- ");
     EXPECT_EQ(file(TEXT_1), "A");
-}
-
-TEST_F(SessionFiles, FileThatAppearsAfterItsNameWasChosenIsNotOverwritten)
-{
-    startSaving(dir.path());
-    auto* save = dynamic_cast<values::Value<bool>*>(
-        values::Tree::Instance()->FindValue(QStringLiteral("/Morse/Save")));
-    save->HasChanged(CHANGE_TRIGGER, nullptr); // chooses both names now, creates nothing
-    EXPECT_TRUE(files().isEmpty());
-    writeFile(dir.filePath(CODE_1), "another writer");
-    send({0, 3});
-    EXPECT_EQ(file(CODE_1), "another writer");
-    EXPECT_EQ(file(QStringLiteral("20240305_070809_2_MO__.txt")), ". ");
 }
 
 TEST_F(SessionFiles, ErrorMarkersFollowTheCharacterInBothFiles)
@@ -119,22 +108,15 @@ TEST_F(SessionFiles, CharactersOutsideTheAlphabetLeaveOnlyACodeFile)
 
 TEST_F(SessionFiles, FileGrownPastTheLimitIsContinuedInANewOne)
 {
-    // An alphabet whose texts are long makes the byte count exact: "." writes 999 bytes,
-    // "-" 1000, ".." one; each write after the first adds a line feed.
+    // Long alphabet texts make the byte count exact: "." writes 999 bytes, "-" 1000, ".." one;
+    // each write after the first adds a line feed.
     QTemporaryDir alphabets;
     writeFile(alphabets.filePath(QStringLiteral("Big.mal")),
               QByteArray(999, 'x') + "\t.\n" + QByteArray(1000, 'y') + "\t-\nz\t..\n");
-    auto* selection = add<values::ValueSelection>(QStringLiteral("/Morse/Alphabet"));
-    selection->AddItem(QStringLiteral("Big"), 0, 0, nullptr);
-    selection->Select(QStringLiteral("Big"), nullptr);
-    add<values::Value<QString>>(QStringLiteral("/Morse/AlphabetDir"))
-        ->SetValue(alphabets.path(), nullptr);
-    handler->SetMorseAlphabet_ValuePath(QStringLiteral("/Morse/Alphabet"));
-    handler->SetMorseAlphabet_DirectoryPath(QStringLiteral("/Morse/AlphabetDir"));
+    bindAlphabets(alphabets.path(), {"Big"})->Select(QStringLiteral("Big"), nullptr);
     ASSERT_TRUE(handler->ChangeAlphabet());
     startSaving(dir.path());
     const QString first = QStringLiteral("20240305_070809_1_MO____Big.txt");
-
     for (int i = 0; i < 255; ++i)
         send({0, 3});
     send({1, 3});
@@ -146,14 +128,4 @@ TEST_F(SessionFiles, FileGrownPastTheLimitIsContinuedInANewOne)
     EXPECT_EQ(QFileInfo(dir.filePath(first)).size(), 256002);
     EXPECT_EQ(file(second), QByteArray(999, 'x'));
     EXPECT_EQ(valueOf(QStringLiteral("/Morse/TextFile")), dir.filePath(second));
-}
-
-TEST_F(SessionFiles, UnwritableSaveDirectoryLeavesDecodingUntouched)
-{
-    writeFile(dir.filePath(QStringLiteral("plain")), "not a directory");
-    startSaving(dir.filePath(QStringLiteral("plain/session")));
-    send({0, 1, 3, 1, 0, 0, 0, 3});
-    EXPECT_EQ(recorder->units, QStringList({"A", "B"}));
-    EXPECT_EQ(files(), QStringList({"plain"}));
-    EXPECT_TRUE(valueOf(QStringLiteral("/Morse/TextFile")).isEmpty());
 }

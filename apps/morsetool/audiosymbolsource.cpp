@@ -1,0 +1,210 @@
+#include "audiosymbolsource.h"
+
+#include "tools/cwdemodulator/audiofilereader.h"
+#include "tools/cwdemodulator/cwdemodulator.h"
+
+#include <QCommandLineParser>
+#include <QDateTime>
+#include <QFileInfo>
+
+#include <cstdio>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+constexpr qint64 BLOCK_SAMPLES = 8192;
+/// Recordings shorter than this finish too fast to need a progress bar.
+constexpr double PROGRESS_MIN_SECONDS = 120.0;
+constexpr int PROGRESS_WIDTH = 40;
+
+} // namespace
+
+QList<QCommandLineOption> AudioSymbolSource::commandLineOptions()
+{
+    return {
+        {QStringLiteral("pitch"),
+         QStringLiteral("Recordings: the CW tone in Hz (default: found between 200 and 1500 Hz)."),
+         QStringLiteral("HZ")},
+        {QStringLiteral("rate"),
+         QStringLiteral("Read standard input as raw signed 16-bit little-endian mono samples at "
+                        "this rate (Hz)."),
+         QStringLiteral("HZ")},
+        {QStringLiteral("start-time"),
+         QStringLiteral("Recordings: when the recording began, as UTC date and time "
+                        "yyyy-MM-ddThh:mm:ss[.zzz] (default: the file's modification time less "
+                        "its length)."),
+         QStringLiteral("TIME")},
+    };
+}
+
+bool AudioSymbolSource::readOptions(const QCommandLineParser& parser, Options& options,
+                                    QString& strError)
+{
+    bool ok = true;
+    if (parser.isSet(QStringLiteral("pitch"))) {
+        options.dPitchHz = parser.value(QStringLiteral("pitch")).toDouble(&ok);
+        if (!ok || options.dPitchHz < 50.0 || options.dPitchHz > 20000.0) {
+            strError = QStringLiteral("--pitch expects a tone in Hz, got \"%1\"")
+                           .arg(parser.value(QStringLiteral("pitch")));
+            return false;
+        }
+    }
+    if (parser.isSet(QStringLiteral("rate"))) {
+        options.nRawSampleRate = parser.value(QStringLiteral("rate")).toInt(&ok);
+        if (!ok || !cw::CwDemodulator::IsUsableSampleRate(options.nRawSampleRate)) {
+            strError = QStringLiteral("--rate expects a sample rate from 4000 Hz, got \"%1\"")
+                           .arg(parser.value(QStringLiteral("rate")));
+            return false;
+        }
+    }
+    if (parser.isSet(QStringLiteral("start-time"))) {
+        QDateTime start =
+            QDateTime::fromString(parser.value(QStringLiteral("start-time")), Qt::ISODateWithMs);
+        start.setTimeSpec(Qt::UTC);
+        if (!start.isValid() || start.toMSecsSinceEpoch() < 0) {
+            strError = QStringLiteral("--start-time expects yyyy-MM-ddThh:mm:ss, got \"%1\"")
+                           .arg(parser.value(QStringLiteral("start-time")));
+            return false;
+        }
+        options.bHaveStartTime = true;
+        options.u64StartTimeUs = quint64(start.toMSecsSinceEpoch()) * 1000u;
+    }
+    return true;
+}
+
+AudioSymbolSource::AudioSymbolSource() : m_pReader(std::make_unique<cw::AudioFileReader>())
+{
+    m_pBlock = new float[BLOCK_SAMPLES];
+}
+
+AudioSymbolSource::~AudioSymbolSource()
+{
+    delete[] m_pBlock;
+}
+
+bool AudioSymbolSource::IsAudioInput(const QString& strPath, const Options& options)
+{
+    if (strPath == QLatin1String("-"))
+        return options.nRawSampleRate > 0;
+    return cw::AudioFileReader::LooksLikeAudio(strPath);
+}
+
+bool AudioSymbolSource::open(const QString& strPath, const Options& options)
+{
+    m_options = options;
+    m_strError.clear();
+    const bool standardInput = strPath == QLatin1String("-");
+    const bool opened = standardInput ? m_pReader->OpenStandardInput(options.nRawSampleRate)
+                                      : m_pReader->Open(strPath);
+    if (!opened) {
+        m_strError = m_pReader->ErrorString();
+        return false;
+    }
+    m_nSampleRate = m_pReader->SampleRate();
+    if (!cw::CwDemodulator::IsUsableSampleRate(m_nSampleRate)) {
+        m_strError = QStringLiteral("%1: a sample rate of %2 Hz is too low for CW from 200 to "
+                                    "1500 Hz (4000 Hz at least)")
+                         .arg(strPath)
+                         .arg(m_nSampleRate);
+        return false;
+    }
+    if (options.dPitchHz > 0.0 && options.dPitchHz >= m_nSampleRate / 2.0) {
+        m_strError = QStringLiteral("--pitch must be below half the sample rate");
+        return false;
+    }
+
+    if (options.bHaveStartTime) {
+        m_u64StartUs = options.u64StartTimeUs;
+    } else if (standardInput) {
+        m_u64StartUs = quint64(QDateTime::currentMSecsSinceEpoch()) * 1000u;
+    } else {
+        // A recording is written as it is made: it began its length before it was last
+        // modified.
+        const qint64 endUs = QFileInfo(strPath).lastModified().toMSecsSinceEpoch() * 1000;
+        const qint64 lengthUs = m_pReader->Frames() * 1000000 / m_nSampleRate;
+        m_u64StartUs = quint64(std::max<qint64>(0, endUs - lengthUs));
+    }
+
+    cw::CwDemodulator::Settings settings;
+    settings.dSampleRate = m_nSampleRate;
+    settings.dPitchHz = options.dPitchHz;
+    m_pDemodulator = std::make_unique<cw::CwDemodulator>(settings);
+    m_bShowProgress = options.bProgress && !standardInput && isatty(fileno(stderr)) &&
+                      m_pReader->Frames() > qint64(PROGRESS_MIN_SECONDS * m_nSampleRate);
+    return true;
+}
+
+double AudioSymbolSource::pitch() const
+{
+    return m_pDemodulator ? m_pDemodulator->Pitch() : 0.0;
+}
+
+double AudioSymbolSource::wpm() const
+{
+    return m_pDemodulator ? m_pDemodulator->Wpm() : 0.0;
+}
+
+bool AudioSymbolSource::next(Symbol& symbol)
+{
+    if (!m_pDemodulator)
+        return false;
+    cw::CwSymbol decided;
+    while (!m_pDemodulator->TakeSymbol(decided)) {
+        if (m_bFinished || !readMore()) {
+            if (!m_bReported && m_strError.isEmpty()) {
+                m_bReported = true;
+                if (m_pDemodulator->Wpm() > 0.0)
+                    std::fprintf(stderr, "morsetool decode: tone %.1f Hz, speed %.1f WPM\n",
+                                 m_pDemodulator->Pitch(), m_pDemodulator->Wpm());
+                else
+                    std::fprintf(stderr, "morsetool decode: no Morse signal found\n");
+            }
+            return false;
+        }
+    }
+    symbol.code = decided.nCode;
+    symbol.hasTimestamp = true;
+    symbol.timestampUs =
+        m_u64StartUs + quint64(decided.nSamplePosition) * 1000000u / quint64(m_nSampleRate);
+    return true;
+}
+
+bool AudioSymbolSource::readMore()
+{
+    const qint64 count = m_pReader->Read(m_pBlock, BLOCK_SAMPLES);
+    if (count < 0) {
+        m_strError = m_pReader->ErrorString();
+        if (m_bShowProgress)
+            drawProgress(true);
+        return false;
+    }
+    if (count == 0) {
+        m_pDemodulator->Finish();
+        m_bFinished = true;
+        if (m_bShowProgress)
+            drawProgress(true);
+        return true;
+    }
+    m_pDemodulator->Process(m_pBlock, size_t(count));
+    m_nSamplesRead += count;
+    if (m_bShowProgress)
+        drawProgress(false);
+    return true;
+}
+
+void AudioSymbolSource::drawProgress(bool bFinal)
+{
+    if (bFinal) {
+        std::fprintf(stderr, "\r%*s\r", PROGRESS_WIDTH + 16, "");
+        return;
+    }
+    const int percent = int(m_nSamplesRead * 100 / std::max<qint64>(1, m_pReader->Frames()));
+    if (percent == m_nProgressShown)
+        return;
+    m_nProgressShown = percent;
+    const int filled = percent * PROGRESS_WIDTH / 100;
+    std::fprintf(stderr, "\r[%.*s%*s] %3d%%", filled, "########################################",
+                 PROGRESS_WIDTH - filled, "", percent);
+    std::fflush(stderr);
+}

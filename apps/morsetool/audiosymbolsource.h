@@ -1,0 +1,72 @@
+#pragma once
+
+#include "symbolsource.h"
+
+#include <QCommandLineOption>
+#include <QList>
+#include <QString>
+
+#include <memory>
+
+namespace cw {
+class AudioFileReader;
+class CwDemodulator;
+} // namespace cw
+
+/// Symbol codes demodulated from a CW recording (any audio file libsndfile reads, or raw
+/// 16-bit PCM on standard input). Each symbol is handed out as soon as the demodulator has
+/// decided it; its timestamp is the recording's start plus the sample position. At the end it
+/// tells, on stderr, the tone and speed it found.
+class QCommandLineParser;
+
+class AudioSymbolSource : public SymbolSource
+{
+public:
+    struct Options
+    {
+        double dPitchHz = 0.0;       ///< 0 finds the tone
+        int nRawSampleRate = 0;      ///< for raw samples on standard input
+        bool bHaveStartTime = false; ///< else the file's modification time less its length
+        quint64 u64StartTimeUs = 0;  ///< microseconds since 1970-01-01 00:00 UTC
+        bool bProgress = true;       ///< draw a progress bar when stderr is a terminal
+    };
+
+    AudioSymbolSource();
+    ~AudioSymbolSource() override;
+
+    /// True when @p strPath should be decoded as audio: "-" with a raw sample rate given, or
+    /// a file libsndfile recognises by its content or by its audio extension.
+    static bool IsAudioInput(const QString& strPath, const Options& options);
+
+    /// The options of `morsetool decode` for recordings: --pitch, --rate and --start-time.
+    static QList<QCommandLineOption> commandLineOptions();
+    /// Reads those options; false, with @p strError, for a bad value.
+    static bool readOptions(const QCommandLineParser& parser, Options& options, QString& strError);
+
+    /// Opens the recording; false, with errorString(), when it cannot be read as audio.
+    bool open(const QString& strPath, const Options& options);
+
+    bool next(Symbol& symbol) override;
+    QString errorString() const override { return m_strError; }
+
+    /// The tone (Hz) and speed (WPM) found; 0 while none is known.
+    double pitch() const;
+    double wpm() const;
+
+private:
+    bool readMore();
+    void drawProgress(bool bFinal);
+
+    std::unique_ptr<cw::AudioFileReader> m_pReader;
+    std::unique_ptr<cw::CwDemodulator> m_pDemodulator;
+    QString m_strError;
+    Options m_options;
+    int m_nSampleRate = 0;
+    quint64 m_u64StartUs = 0;
+    qint64 m_nSamplesRead = 0;
+    bool m_bFinished = false;
+    bool m_bReported = false;
+    bool m_bShowProgress = false;
+    int m_nProgressShown = -1;
+    float* m_pBlock = nullptr;
+};

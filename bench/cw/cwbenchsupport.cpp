@@ -1,0 +1,149 @@
+#include "cwbenchsupport.h"
+
+#include "tools/morsehandler/internationalalphabet.h"
+
+#include <QHash>
+#include <QRegExp>
+
+#include <algorithm>
+
+namespace cwbench {
+
+namespace {
+
+const char* const WORDS[] = {
+    "CQ",      "DE",     "TEST",    "NAME",  "QTH",      "RST",    "UR",     "TNX",    "FER",
+    "CALL",    "WX",     "HR",      "RIG",   "ANT",      "PWR",    "BEST",   "GOOD",   "MORNING",
+    "EVENING", "HELLO",  "THE",     "AND",   "RADIO",    "SIGNAL", "STRONG", "WEAK",   "COPY",
+    "AGAIN",   "PLEASE", "STATION", "BAND",  "OPEN",     "CLOSED", "SUNNY",  "RAIN",   "COLD",
+    "WARM",    "WIND",   "TODAY",   "WORK",  "HOME",     "SPEED",  "KEY",    "PADDLE", "BUG",
+    "WIRE",    "DIPOLE", "BEAM",    "TOWER", "POWER",    "QSL",    "VIA",    "BURO",   "DIRECT",
+    "SOON",    "LATER",  "THANKS",  "FINE",  "BUSINESS", "OK",
+};
+const char* const PREFIXES[] = {"DL", "G",  "K",  "W",  "N",  "VE", "JA", "F",  "I",  "EA",
+                                "OH", "SM", "PA", "ON", "OK", "SP", "HA", "YU", "VK", "ZL"};
+
+QString randomLetters(std::mt19937& generator, int count)
+{
+    QString text;
+    for (int i = 0; i < count; ++i)
+        text += QChar('A' + int(generator() % 26));
+    return text;
+}
+
+} // namespace
+
+QString randomText(std::mt19937& generator, int nTokens)
+{
+    QStringList tokens;
+    for (int i = 0; i < nTokens; ++i) {
+        const unsigned kind = generator() % 4;
+        if (kind < 2) {
+            tokens << QString::fromLatin1(WORDS[generator() % (sizeof(WORDS) / sizeof(*WORDS))]);
+        } else if (kind == 2) {
+            QString call =
+                QString::fromLatin1(PREFIXES[generator() % (sizeof(PREFIXES) / sizeof(*PREFIXES))]);
+            call += QChar('0' + int(generator() % 10));
+            call += randomLetters(generator, 1 + int(generator() % 3));
+            if (generator() % 8 == 0)
+                call += QStringLiteral("/P");
+            tokens << call;
+        } else {
+            const int digits = 1 + int(generator() % 4);
+            QString number;
+            for (int d = 0; d < digits; ++d)
+                number += QChar('0' + int(generator() % 10));
+            tokens << number;
+        }
+    }
+    return tokens.join(QLatin1Char(' '));
+}
+
+QString codesToText(const std::vector<int>& codes)
+{
+    static const QHash<QString, QString> table = [] {
+        QHash<QString, QString> map;
+        const morse::InternationalAlphabet::Entry* entries =
+            morse::InternationalAlphabet::Entries();
+        for (int i = 0; i < morse::InternationalAlphabet::ENTRY_COUNT; ++i)
+            map.insert(QString::fromLatin1(entries[i].code), QString::fromLatin1(entries[i].text));
+        return map;
+    }();
+    QString text;
+    QString character;
+    for (int code : codes) {
+        switch (code & 127) {
+        case 0:
+            character += QLatin1Char('.');
+            break;
+        case 1:
+            character += QLatin1Char('-');
+            break;
+        case 3:
+            text += table.value(character);
+            character.clear();
+            break;
+        case 4:
+            text += table.value(character) + QLatin1Char(' ');
+            character.clear();
+            break;
+        case 5:
+            if (!character.isEmpty())
+                text += table.value(character);
+            character.clear();
+            text += QLatin1Char('\n');
+            break;
+        default:
+            break;
+        }
+    }
+    return text;
+}
+
+std::vector<int> demodulate(const std::vector<float>& samples, int nSampleRate, int nBlock,
+                            double* pWpm, double* pPitch)
+{
+    cw::CwDemodulator::Settings settings;
+    settings.dSampleRate = nSampleRate;
+    cw::CwDemodulator demodulator(settings);
+    std::vector<int> codes;
+    cw::CwSymbol symbol;
+    for (size_t i = 0; i < samples.size(); i += size_t(nBlock)) {
+        demodulator.Process(samples.data() + i, std::min(size_t(nBlock), samples.size() - i));
+        while (demodulator.TakeSymbol(symbol))
+            codes.push_back(symbol.nCode);
+    }
+    demodulator.Finish();
+    while (demodulator.TakeSymbol(symbol))
+        codes.push_back(symbol.nCode);
+    if (pWpm)
+        *pWpm = demodulator.Wpm();
+    if (pPitch)
+        *pPitch = demodulator.Pitch();
+    return codes;
+}
+
+QString normalized(const QString& text)
+{
+    return text.toUpper().simplified();
+}
+
+int editDistance(const QString& a, const QString& b)
+{
+    std::vector<int> previous(size_t(b.size()) + 1);
+    std::vector<int> current(size_t(b.size()) + 1);
+    for (int j = 0; j <= b.size(); ++j)
+        previous[size_t(j)] = j;
+    for (int i = 1; i <= a.size(); ++i) {
+        current[0] = i;
+        for (int j = 1; j <= b.size(); ++j) {
+            const int substitution = previous[size_t(j - 1)] + (a[i - 1] == b[j - 1] ? 0 : 1);
+            current[size_t(j)] =
+                std::min({substitution, previous[size_t(j)] + 1, current[size_t(j - 1)] + 1});
+        }
+        std::swap(previous, current);
+    }
+    return previous[size_t(b.size())];
+}
+
+} // namespace cwbench

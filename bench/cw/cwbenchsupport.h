@@ -1,0 +1,30 @@
+#pragma once
+
+#include "tools/cwdemodulator/cwdemodulator.h"
+#include "tools/cwdemodulator/cwsynthesizer.h"
+
+#include <QString>
+
+#include <random>
+#include <vector>
+
+/// Helpers the CW benchmarks share: test texts, decoding to text and the error rate.
+namespace cwbench {
+
+/// A random line of mixed words, callsigns and numbers.
+QString randomText(std::mt19937& generator, int nTokens);
+
+/// Codes to text the way the Morse handler reads them with the built-in alphabet: one
+/// character per end of character, one blank per end of word, a line feed per end of line.
+QString codesToText(const std::vector<int>& codes);
+
+/// Runs the demodulator over @p samples in blocks of @p nBlock and returns the codes.
+std::vector<int> demodulate(const std::vector<float>& samples, int nSampleRate, int nBlock = 4096,
+                            double* pWpm = nullptr, double* pPitch = nullptr);
+
+/// Upper case, every run of white space one blank, no blanks at either end.
+QString normalized(const QString& text);
+
+int editDistance(const QString& a, const QString& b);
+
+} // namespace cwbench

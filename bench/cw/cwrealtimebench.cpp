@@ -1,0 +1,110 @@
+// How many seconds of recording the CW front end decodes per second of CPU time: the
+// demodulator alone, and the whole `morsetool decode` process on a one-hour recording
+// (with its peak memory).
+
+#include "cwbenchsupport.h"
+
+#include "tools/cwdemodulator/audiofilewriter.h"
+#include "tools/cwdemodulator/cwdemodulator.h"
+#include "tools/cwdemodulator/cwsynthesizer.h"
+
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr int RATE = 8000;
+
+cw::CwSynthesizer makeSynthesizer(double seconds, quint32 seed)
+{
+    std::mt19937 generator(seed);
+    QString text;
+    // Eight tokens take about 24 s at 20 WPM.
+    for (double length = 0; length < seconds; length += 24.0)
+        text += cwbench::randomText(generator, 8) + QLatin1Char(' ');
+    cw::CwSynthesizer::Settings settings;
+    settings.dWpm = 20.0;
+    settings.bNoise = true;
+    settings.dSnrDb = 0.0;
+    settings.uSeed = seed;
+    cw::CwSynthesizer synthesizer(settings);
+    synthesizer.SetText(text);
+    return synthesizer;
+}
+
+void BM_DemodulatorRealTimeFactor(benchmark::State& state)
+{
+    static const std::vector<float> samples = makeSynthesizer(120.0, 1).RenderAll();
+    for (auto _ : state) {
+        cw::CwDemodulator::Settings settings;
+        settings.dSampleRate = RATE;
+        cw::CwDemodulator demodulator(settings);
+        cw::CwSymbol symbol;
+        int count = 0;
+        for (size_t i = 0; i < samples.size(); i += 8192) {
+            demodulator.Process(samples.data() + i, std::min<size_t>(8192, samples.size() - i));
+            while (demodulator.TakeSymbol(symbol))
+                ++count;
+        }
+        demodulator.Finish();
+        benchmark::DoNotOptimize(count);
+    }
+    // Audio seconds per second of CPU time.
+    state.counters["realtime_factor"] = benchmark::Counter(
+        double(samples.size()) / RATE * double(state.iterations()), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_DemodulatorRealTimeFactor)->Unit(benchmark::kMillisecond);
+
+void BM_MorsetoolDecodeOneHour(benchmark::State& state)
+{
+    static QTemporaryDir dir;
+    static const QString path = dir.filePath(QStringLiteral("hour.flac"));
+    static const double seconds = [] {
+        cw::CwSynthesizer synthesizer = makeSynthesizer(3600.0, 2);
+        cw::AudioFileWriter writer;
+        writer.Open(path, RATE);
+        std::vector<float> block(1 << 16);
+        while (qint64 count = synthesizer.Render(block.data(), qint64(block.size())))
+            writer.Write(block.data(), count);
+        writer.Commit();
+        return double(synthesizer.TotalSamples()) / RATE;
+    }();
+
+    double cpuSeconds = 0.0;
+    long peakKb = 0;
+    for (auto _ : state) {
+        rusage before{};
+        getrusage(RUSAGE_CHILDREN, &before);
+        const pid_t child = fork();
+        if (child == 0) {
+            freopen("/dev/null", "w", stdout);
+            freopen("/dev/null", "w", stderr);
+            execl(MORSETOOL_PATH, "morsetool", "decode", qPrintable(path), nullptr);
+            _exit(127);
+        }
+        int status = 0;
+        rusage usage{};
+        wait4(child, &status, 0, &usage);
+        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+            state.SkipWithError("morsetool decode failed");
+            return;
+        }
+        cpuSeconds += double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                      double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+        peakKb = std::max(peakKb, usage.ru_maxrss);
+    }
+    state.counters["realtime_factor"] =
+        seconds * double(state.iterations()) / std::max(1e-9, cpuSeconds);
+    state.counters["peak_rss_mb"] = double(peakKb) / 1024.0;
+    state.counters["audio_s"] = seconds;
+}
+BENCHMARK(BM_MorsetoolDecodeOneHour)->Unit(benchmark::kSecond)->Iterations(2)->UseRealTime();
+
+} // namespace
+
+BENCHMARK_MAIN();

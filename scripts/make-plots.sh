@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# Draws the plots of the documentation from the benchmarks' tables:
+#   docs/cw-cer.png  character error rate against SNR, ours and multimon-ng's, plain and
+#                    with 20 % hand-sent jitter (from BUILD_DIR/cw-cer.tsv; made first with
+#                    scripts/compare-multimon.sh when it is missing).
+set -euo pipefail
+build=${1:-build}
+here=$(cd "$(dirname "$0")/.." && pwd)
+command -v gnuplot >/dev/null || { echo "make-plots: gnuplot is missing" >&2; exit 1; }
+
+table="$build/cw-cer.tsv"
+if [ ! -s "$table" ]; then
+    cmake --build "$build" --target cw_cer >/dev/null
+    "$here/scripts/compare-multimon.sh" "$build" >/dev/null
+fi
+
+mkdir -p "$here/docs"
+plot="$here/docs/cw-cer.png"
+gnuplot <<GNUPLOT
+set terminal pngcairo size 1300,620 font "sans,10"
+set output "$plot"
+set datafile separator "\t"
+set multiplot layout 1,2 title "CW character error rate against SNR in 2500 Hz (20 texts per point; 0 is drawn at 0.1 %)"
+set xlabel "SNR (dB)"
+set ylabel "character error rate"
+set logscale y
+set yrange [0.0009:8]
+set xrange [-12:20]
+set grid
+set key outside below horizontal maxcols 4 font ",9"
+set format y "%g"
+colours = "#1b9e77 #d95f02 #7570b3 #e7298a"
+speeds = "12 20 30 40"
+do for [jitter in "0 20"] {
+    set title sprintf("%s", jitter eq "0" ? "exact timing" : "20 % hand-sent jitter")
+    plot for [i=1:4] "$table" using (\$1 == jitter+0 && \$2 == word(speeds, i)+0 ? \$3 : 1/0):(\$5 > 0.001 ? \$5 : 0.001) \
+            with linespoints lw 2 pt 7 lc rgb word(colours, i) title sprintf("ours %s WPM", word(speeds, i)), \
+         for [i=1:4] "$table" using (\$1 == jitter+0 && \$2 == word(speeds, i)+0 ? \$3 : 1/0):(\$6 > 0.001 ? \$6 : 0.001) \
+            with linespoints lw 1 dt 2 pt 6 lc rgb word(colours, i) title sprintf("multimon-ng %s WPM", word(speeds, i))
+}
+unset multiplot
+GNUPLOT
+echo "make-plots: wrote $plot"

@@ -1,0 +1,170 @@
+// The demodulator's parts on signals with known answers: the maximum-likelihood segmenter,
+// the carrier reference, the matched filter and the baseband converter.
+
+#include "tools/cwdemodulator/basebandconverter.h"
+#include "tools/cwdemodulator/carrierreference.h"
+#include "tools/cwdemodulator/cwsegmenter.h"
+#include "tools/cwdemodulator/envelopedetector.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+#include <vector>
+
+namespace {
+
+constexpr double PI = 3.14159265358979323846;
+constexpr int UNIT = 40; // samples per element
+
+/// In-phase samples of keyed runs (positive: key-down units, negative: key-up units) plus
+/// Gaussian noise of standard deviation @p sigma, with the tone amplitude 1.
+std::vector<float> keyed(const std::vector<double>& runs, double sigma, unsigned seed = 3)
+{
+    std::mt19937 generator(seed);
+    std::normal_distribution<float> noise(0.0f, float(sigma));
+    std::vector<float> samples;
+    for (double run : runs) {
+        const int count = int(std::lround(std::abs(run) * UNIT));
+        for (int i = 0; i < count; ++i)
+            samples.push_back((run > 0 ? 1.0f : 0.0f) + (sigma > 0 ? noise(generator) : 0.0f));
+    }
+    return samples;
+}
+
+/// The segments found in @p samples; @p pBeforeFlush counts those decided before the end.
+std::vector<cw::CwSegmenter::Segment> segment(const std::vector<float>& samples, double sigma,
+                                              size_t* pBeforeFlush = nullptr)
+{
+    cw::CwSegmenter segmenter;
+    segmenter.Reset(0, float(std::max(sigma * sigma, 1e-4)));
+    std::vector<cw::CwSegmenter::Segment> segments;
+    cw::CwSegmenter::Segment s;
+    for (float sample : samples) {
+        segmenter.PushInPhase(sample, 1.0f, UNIT);
+        while (segmenter.TakeSegment(s))
+            segments.push_back(s);
+    }
+    if (pBeforeFlush)
+        *pBeforeFlush = segments.size();
+    segmenter.Flush();
+    while (segmenter.TakeSegment(s))
+        segments.push_back(s);
+    return segments;
+}
+
+/// The segments' lengths in units, key-down positive, rounded to tenths.
+std::vector<double> lengths(const std::vector<cw::CwSegmenter::Segment>& segments)
+{
+    std::vector<double> result;
+    for (const auto& s : segments)
+        result.push_back((s.bOn ? 1 : -1) * std::round(10.0 * double(s.nLength) / UNIT) / 10.0);
+    return result;
+}
+
+} // namespace
+
+TEST(CwSegmenter, CleanKeyingComesOutSegmentBySegment)
+{
+    const std::vector<double> runs = {-5, 1, -1, 3, -3, 1, -7, 3, -5};
+    EXPECT_EQ(lengths(segment(keyed(runs, 0.0), 0.0)), runs);
+}
+
+TEST(CwSegmenter, NoiseNeitherSplitsDashesNorInventsDots)
+{
+    // About -6 dB at 40 WPM: single samples are buried, whole elements are not.
+    const std::vector<double> runs = {-5, 3, -1, 3, -1, 3, -3, 1, -1, 1, -7, 3, -3, 1, -5};
+    int wrong = 0;
+    for (unsigned seed = 1; seed <= 10; ++seed) {
+        const std::vector<double> found = lengths(segment(keyed(runs, 0.9, seed), 0.9));
+        wrong += found.size() != runs.size();
+    }
+    EXPECT_LE(wrong, 1);
+}
+
+TEST(CwSegmenter, DecisionsComeAFixedDelayBehindTheInput)
+{
+    size_t decided = 0;
+    segment(keyed({-2, 1, -1, 1, -20}, 0.0), 0.0, &decided);
+    EXPECT_GE(decided, 4u); // the silence before, both dots and the gap between them
+}
+
+TEST(CwCarrier, ToneOffsetIsMeasuredAndSteadyToneDetectedCoherently)
+{
+    const double rate = 1000.0;
+    const double offset = 2.3;
+    std::vector<std::complex<float>> samples;
+    const std::vector<float> keying = keyed({-3, 3, -1, 1, -1, 3, -3, 1, -1, 1, -7}, 0.0);
+    for (int repeat = 0; repeat < 4; ++repeat) {
+        for (float key : keying) {
+            const double phase = 2.0 * PI * offset * double(samples.size()) / rate + 0.7;
+            samples.push_back(std::polar(key, float(phase)));
+        }
+    }
+    cw::CarrierReference carrier(rate);
+    EXPECT_TRUE(carrier.Learn(samples.data(), samples.size(), UNIT, 0.5f));
+    EXPECT_NEAR(carrier.OffsetHz(), offset, 0.05);
+    // After correction the in-phase part carries the keying.
+    std::vector<std::complex<float>> inPhase;
+    carrier.ProjectLearned(samples.data(), samples.size(), inPhase);
+    EXPECT_NEAR(inPhase[size_t(3.5 * UNIT)].real(), 1.0f, 0.05f);
+    EXPECT_NEAR(inPhase[size_t(6.5 * UNIT)].real(), 0.0f, 0.05f);
+}
+
+TEST(CwCarrier, ToneWhosePhaseJumpsEveryElementIsNotSteady)
+{
+    std::mt19937 generator(5);
+    std::uniform_real_distribution<float> angle(0.0f, float(2.0 * PI));
+    std::vector<std::complex<float>> samples;
+    for (int element = 0; element < 60; ++element) {
+        const float phase = angle(generator);
+        for (int i = 0; i < UNIT; ++i)
+            samples.push_back(element % 2 == 0 ? std::polar(1.0f, phase) : 0.0f);
+    }
+    cw::CarrierReference carrier(1000.0);
+    EXPECT_FALSE(carrier.Learn(samples.data(), samples.size(), UNIT, 0.5f));
+}
+
+TEST(CwMatchedFilter, ChangingTheLengthGivesWhatAFreshFilterGives)
+{
+    std::mt19937 generator(9);
+    std::normal_distribution<float> noise;
+    cw::EnvelopeDetector changed(64);
+    changed.SetLength(10);
+    cw::EnvelopeDetector fresh(64);
+    fresh.SetLength(25);
+    float last = 0.0f;
+    for (int i = 0; i < 500; ++i) {
+        const std::complex<float> sample(noise(generator), noise(generator));
+        if (i == 300)
+            changed.SetLength(25);
+        const float a = changed.Push(sample);
+        last = fresh.Push(sample);
+        if (i >= 300) {
+            EXPECT_NEAR(a, last, 1e-4f) << i;
+        }
+    }
+}
+
+TEST(CwBaseband, ToneBecomesASteadyPhasorAndDcIsRemovedWhateverTheBlockSize)
+{
+    const double rate = 8000.0;
+    cw::BasebandConverter converter(rate, 600.0);
+    EXPECT_EQ(converter.Decimation(), 8);
+    std::vector<float> input(16000);
+    for (size_t i = 0; i < input.size(); ++i)
+        input[i] = float(0.5 + 0.2 * std::cos(2.0 * PI * 600.0 * double(i) / rate));
+    std::vector<std::complex<float>> output;
+    converter.Process(input.data(), input.size(), output);
+    ASSERT_EQ(output.size(), input.size() / 8);
+    // After the DC remover settles: amplitude 0.1 (half the real tone), constant phase.
+    for (size_t i = 1000; i < output.size(); i += 97) {
+        EXPECT_NEAR(std::abs(output[i]), 0.1f, 0.003f) << i;
+        EXPECT_NEAR(std::arg(output[i] / output[1000]), 0.0f, 0.02f) << i;
+    }
+    cw::BasebandConverter pieces(rate, 600.0);
+    std::vector<std::complex<float>> got;
+    for (size_t i = 0; i < input.size(); i += 77)
+        pieces.Process(input.data() + i, std::min<size_t>(77, input.size() - i), got);
+    EXPECT_EQ(got, output);
+}

@@ -1,0 +1,239 @@
+// Synthesized CW end to end: the synthesizer's definitions, the pitch search, decoding under
+// speeds, noise, jitter and speed changes, timestamps and independence from the block size.
+
+#include "cwbenchsupport.h"
+
+#include "tools/cwdemodulator/cwdemodulator.h"
+#include "tools/cwdemodulator/cwsynthesizer.h"
+#include "tools/cwdemodulator/pitchdetector.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+namespace {
+
+using Synth = cw::CwSynthesizer::Settings;
+
+Synth signal(double wpm, double snrDb, quint32 seed = 7, double pitch = 650.0)
+{
+    Synth settings;
+    settings.dWpm = wpm;
+    settings.dPitchHz = pitch;
+    settings.bNoise = snrDb < 90.0;
+    settings.dSnrDb = snrDb;
+    settings.uSeed = seed;
+    return settings;
+}
+
+std::vector<float> render(const Synth& settings, const QString& text)
+{
+    cw::CwSynthesizer synthesizer(settings);
+    EXPECT_TRUE(synthesizer.SetText(text));
+    return synthesizer.RenderAll();
+}
+
+QString decode(const std::vector<float>& samples, int rate = 8000)
+{
+    return cwbench::normalized(cwbench::codesToText(cwbench::demodulate(samples, rate)));
+}
+
+std::vector<cw::CwSymbol> symbols(cw::CwDemodulator& demodulator, const std::vector<float>& samples)
+{
+    demodulator.Process(samples.data(), samples.size());
+    demodulator.Finish();
+    std::vector<cw::CwSymbol> result;
+    for (cw::CwSymbol symbol; demodulator.TakeSymbol(symbol);)
+        result.push_back(symbol);
+    return result;
+}
+
+double power(const std::vector<float>& samples, size_t from, size_t to)
+{
+    double sum = 0.0;
+    for (size_t i = from; i < to; ++i)
+        sum += double(samples[i]) * samples[i];
+    return sum / double(to - from);
+}
+
+/// Whether the pitch search finds a clear tone, and where.
+std::pair<bool, double> detect(const std::vector<float>& samples)
+{
+    cw::PitchDetector detector(8000.0, 200.0, 1500.0);
+    detector.Add(samples.data(), samples.size());
+    return {detector.HasPitch(), detector.Pitch()};
+}
+
+const QString TEXT = QStringLiteral("CQ DE DL1ABC 599 K");
+
+} // namespace
+
+TEST(CwSynthesizer, SnrIsToneOverNoiseInTwentyFiveHundredHertz)
+{
+    Synth settings = signal(5.0, -3.0, 1, 700.0); // "T": one 0.72 s dash after 1 s
+    settings.dLeadInSec = 1.0;
+    const std::vector<float> samples = render(settings, QStringLiteral("T"));
+    const double noise = power(samples, 0, 7000);
+    const double both = power(samples, 8200, 8000 + 5500);
+    EXPECT_NEAR(10.0 * std::log10((both - noise) / (noise * 2500.0 / 4000.0)), -3.0, 0.3);
+}
+
+TEST(CwSynthesizer, SameSeedGivesTheSameRecordingAndAnotherSeedDoesNot)
+{
+    Synth settings = signal(20.0, 0.0, 1);
+    settings.dJitterPercent = 20.0;
+    const std::vector<float> first = render(settings, QStringLiteral("CQ TEST"));
+    EXPECT_EQ(render(settings, QStringLiteral("CQ TEST")), first);
+    settings.uSeed = 2;
+    EXPECT_NE(render(settings, QStringLiteral("CQ TEST")), first);
+}
+
+TEST(CwSynthesizer, UnknownCharacterIsRefused)
+{
+    cw::CwSynthesizer synthesizer{Synth()};
+    EXPECT_FALSE(synthesizer.SetText(QStringLiteral("CQ #")));
+    EXPECT_TRUE(synthesizer.ErrorString().contains(QLatin1Char('#')));
+}
+
+TEST(CwPitch, ToneIsFoundWithinAHertzAmongNoise)
+{
+    for (double pitch : {230.0, 701.3, 1480.0}) {
+        const auto [found, detected] = detect(render(signal(20, -6, 1, pitch), "CQ CQ CQ"));
+        EXPECT_TRUE(found) << pitch;
+        EXPECT_NEAR(detected, pitch, 1.0);
+    }
+}
+
+TEST(CwPitch, NoiseAloneHasNoClearToneAndTonesOutsideTheRangeAreIgnored)
+{
+    Synth settings = signal(20.0, 20.0, 1);
+    settings.dAmplitude = 0.0;
+    EXPECT_FALSE(detect(render(settings, QStringLiteral("PARIS PARIS"))).first);
+
+    Synth low = signal(20.0, 100.0, 1, 120.0);
+    low.dAmplitude = 0.4;
+    Synth inRange = signal(20.0, 100.0, 1, 900.0);
+    inRange.dAmplitude = 0.1;
+    std::vector<float> samples = render(low, QStringLiteral("TTTTTT"));
+    const std::vector<float> wanted = render(inRange, QStringLiteral("TTTTTT"));
+    for (size_t i = 0; i < std::min(samples.size(), wanted.size()); ++i)
+        samples[i] += wanted[i];
+    EXPECT_NEAR(detect(samples).second, 900.0, 1.0);
+}
+
+TEST(CwDecoding, CleanSignalDecodesFromTheFirstCharacterAtEverySpeed)
+{
+    for (double wpm : {5.0, 12.0, 25.0, 40.0, 60.0}) {
+        const QString text = wpm < 10 ? QStringLiteral("PARIS 73") : TEXT;
+        EXPECT_EQ(decode(render(signal(wpm, 100.0), text)), text) << wpm << " WPM";
+    }
+}
+
+TEST(CwDecoding, NoiseJitterFadingAndOtherSampleRatesStillDecode)
+{
+    const struct
+    {
+        double wpm, snr, jitter, qsb;
+        int rate;
+        quint32 seed;
+    } cases[] = {
+        {20, -4, 0, 0, 8000, 7},  {12, -6, 0, 0, 8000, 3},   {18, 10, 20, 0, 8000, 7},
+        {20, 6, 0, 0.2, 8000, 7}, {25, 100, 0, 0, 11025, 7}, {25, 100, 0, 0, 44100, 7},
+    };
+    for (const auto& c : cases) {
+        Synth settings = signal(c.wpm, c.snr, c.seed);
+        settings.dJitterPercent = c.jitter;
+        settings.dQsbHz = c.qsb;
+        settings.nSampleRate = c.rate;
+        const QString text = c.jitter > 0 ? TEXT + " TNX FER CALL" : TEXT;
+        EXPECT_EQ(decode(render(settings, text), c.rate), text) << c.wpm << " WPM " << c.snr;
+    }
+}
+
+TEST(CwDecoding, SpeedChangeWithinATransmissionIsFollowed)
+{
+    const QString text = QStringLiteral("THE QUICK BROWN FOX JUMPS OVER THE LAZY DOG 1234567890");
+    for (double end : {40.0, 12.0}) {
+        Synth settings = signal(20.0, 10.0);
+        settings.dWpmEnd = end;
+        double wpm = 0.0;
+        const std::vector<int> codes =
+            cwbench::demodulate(render(settings, text), 8000, 4096, &wpm);
+        EXPECT_EQ(cwbench::normalized(cwbench::codesToText(codes)), text) << "to " << end;
+        EXPECT_NEAR(wpm, end, end * 0.15);
+    }
+}
+
+TEST(CwDecoding, TranscriptionsAreSeparatedByLineEndsAndReacquired)
+{
+    // Two transmissions at different speeds, four seconds apart.
+    std::vector<float> samples = render(signal(15.0, 100.0), QStringLiteral("FIRST"));
+    Synth second = signal(35.0, 100.0);
+    second.dLeadInSec = 4.0;
+    const std::vector<float> more = render(second, QStringLiteral("SECOND"));
+    samples.insert(samples.end(), more.begin(), more.end());
+    EXPECT_EQ(cwbench::codesToText(cwbench::demodulate(samples, 8000)),
+              QStringLiteral("FIRST \nSECOND \n"));
+}
+
+TEST(CwDecoding, EachCharacterEndsWithThreeAndEachWordWithFour)
+{
+    const std::vector<int> codes = cwbench::demodulate(render(signal(20.0, 100.0), "AE T"), 8000);
+    EXPECT_EQ(codes, (std::vector<int>{0, 1, 3, 0, 3, 4, 1, 3, 4, 5}));
+}
+
+TEST(CwDecoding, SymbolPositionsFollowTheSignal)
+{
+    // "PARIS" keyed from 0.5 s: the first dot, 60 ms long, is placed at its end.
+    cw::CwDemodulator demodulator{cw::CwDemodulator::Settings()};
+    const auto found = symbols(demodulator, render(signal(20.0, 100.0), QStringLiteral("PARIS")));
+    ASSERT_FALSE(found.empty());
+    EXPECT_EQ(found[0].nCode, morse::SYMBOL_DOT);
+    EXPECT_NEAR(double(found[0].nSamplePosition) / 8000.0, 0.5625, 0.01);
+}
+
+TEST(CwStreaming, CodesAreTheSameWhateverTheBlockSize)
+{
+    Synth settings = signal(22.0, 0.0);
+    settings.dJitterPercent = 10.0;
+    const std::vector<float> samples = render(settings, TEXT);
+    const std::vector<int> whole = cwbench::demodulate(samples, 8000, int(samples.size()));
+    ASSERT_FALSE(whole.empty());
+    for (int block : {1, 7, 333, 4096})
+        EXPECT_EQ(cwbench::demodulate(samples, 8000, block), whole) << block;
+}
+
+TEST(CwInput, SilenceAndNoiseAloneGiveNoText)
+{
+    EXPECT_TRUE(cwbench::demodulate(std::vector<float>(8000 * 10, 0.0f), 8000).empty());
+    Synth settings = signal(20.0, -20.0);
+    settings.dAmplitude = 0.0;
+    EXPECT_EQ(decode(render(settings, QStringLiteral("EEEEE EEEEE"))), QString());
+}
+
+TEST(CwInput, DcOffsetClippingAndNonFiniteSamplesDoNotDisturbDecoding)
+{
+    std::vector<float> clipped = render(signal(20.0, 10.0), TEXT);
+    for (float& s : clipped)
+        s = std::clamp(s * 4.0f + 0.3f, -1.0f, 1.0f);
+    EXPECT_EQ(decode(clipped), TEXT);
+    // Not-a-number and infinities are taken as silence.
+    std::vector<float> broken = render(signal(20.0, 100.0), TEXT);
+    for (size_t i = 0; i < 4000; ++i)
+        broken[i] = i % 2 ? std::numeric_limits<float>::quiet_NaN()
+                          : std::numeric_limits<float>::infinity();
+    EXPECT_EQ(decode(broken), TEXT);
+}
+
+TEST(CwInput, GivenPitchSkipsTheSearch)
+{
+    cw::CwDemodulator::Settings settings;
+    settings.dPitchHz = 1200.0;
+    cw::CwDemodulator demodulator(settings);
+    EXPECT_TRUE(demodulator.HasPitch());
+    std::vector<int> codes;
+    for (const cw::CwSymbol& symbol : symbols(demodulator, render(signal(20, 10, 7, 1200), TEXT)))
+        codes.push_back(symbol.nCode);
+    EXPECT_EQ(cwbench::normalized(cwbench::codesToText(codes)), TEXT);
+}

@@ -1,0 +1,118 @@
+// The timing rules on an ideal envelope: classification, the three error markers, the
+// character, word and line ends, and speed tracking.
+
+#include "tools/cwdemodulator/cwtimingtracker.h"
+#include "tools/cwdemodulator/cwsymbol.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace {
+
+constexpr double UNIT = 20.0; // samples per element
+
+/// A tracker started at UNIT that records what it emits.
+struct Keyer : cw::CwTimingTracker::IListener
+{
+    Keyer() { tracker.Start(UNIT, 1.0f, 0.0f, 0); }
+
+    void OnSymbol(int code, qint64 position) override
+    {
+        codes.push_back(code);
+        positions.push_back(position);
+    }
+
+    /// Feeds key-down (positive) and key-up (negative) runs given in element lengths.
+    Keyer& key(const std::vector<double>& runs, double factor = 1.0)
+    {
+        for (double run : runs)
+            for (int i = int(std::abs(run * factor) * UNIT + 0.5); i > 0; --i)
+                tracker.Push(run > 0 ? 1.0f : 0.0f);
+        return *this;
+    }
+
+    static cw::CwTimingTracker::Settings settings()
+    {
+        cw::CwTimingTracker::Settings s;
+        s.dMinUnit = 4.0;
+        s.dMaxUnit = 100.0;
+        s.dLineSilence = 3000.0;
+        return s;
+    }
+
+    std::vector<int> codes;
+    std::vector<qint64> positions;
+    cw::CwTimingTracker tracker{settings(), this};
+};
+
+} // namespace
+
+TEST(CwTimingTracker, KeyingIsClassifiedAndBadTimingMarked)
+{
+    const struct
+    {
+        const char* name;
+        std::vector<double> runs;
+        std::vector<int> codes;
+    } cases[] = {
+        {"A T, word gap, E", {1, -1, 3, -3, 3, -7, 1, -3}, {0, 1, 3, 1, 3, 4, 0, 3}},
+        {"short dot", {3, -1, 0.55, -1, 3, -3}, {1, 64, 0, 1, 3}},
+        {"overlong dash", {1, -1, 6, -3}, {0, 65, 1, 3}},
+        {"short pause", {3, -0.4, 1, -3}, {1, 66, 0, 3}},
+        {"dropout and spike ignored", {1.4, -0.15, 1.4, -1.4, 0.3, -1.4, 1, -3}, {1, 3, 0, 3}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(Keyer().key(c.runs).codes, c.codes) << c.name;
+}
+
+TEST(CwTimingTracker, CodesAreDecidedAsSoonAsTheTimingAllows)
+{
+    Keyer keyer;
+    EXPECT_EQ(keyer.key({1, -1.5}).codes, (std::vector<int>{0})); // still inside the character
+    EXPECT_EQ(keyer.key({-0.6}).codes, (std::vector<int>{0, 3}));
+    EXPECT_EQ(keyer.positions[0], qint64(UNIT)); // at the dot's end
+}
+
+TEST(CwTimingTracker, LongSilenceEndsTheLineOnceAndEndOfInputEndsItToo)
+{
+    Keyer keyer;
+    EXPECT_EQ(keyer.key({1, -200}).codes, (std::vector<int>{0, 3, 4, 5}));
+    EXPECT_TRUE(keyer.tracker.LineEnded());
+    EXPECT_EQ(keyer.key({-200}).codes.size(), 4u);
+
+    Keyer cut;
+    cut.key({1, -1, 3}).tracker.Finish();
+    EXPECT_EQ(cut.codes, (std::vector<int>{0, 1, 3, 4, 5}));
+}
+
+TEST(CwTimingTracker, SpeedFollowsFasterAndSlowerSending)
+{
+    // "PARIS " four times at the start speed, then at double and at half of it.
+    const std::vector<double> paris = {1, -1, 3, -1, 3, -1, 1, -3, 1, -1, 3, -3, 1, -1,
+                                       3, -1, 1, -3, 1, -1, 1, -3, 1, -1, 1, -1, 1, -7};
+    Keyer keyer;
+    for (double factor : {1.0, 0.5, 2.0}) {
+        for (int i = 0; i < 4; ++i)
+            keyer.key(paris, factor);
+        EXPECT_NEAR(keyer.tracker.Unit(), UNIT * factor, UNIT * factor * 0.15) << factor;
+    }
+}
+
+TEST(CwTimingTracker, SpeedStaysWithinItsLimits)
+{
+    Keyer keyer;
+    keyer.key({0.1, -0.1, 0.1, -0.1});
+    for (int i = 0; i < 40; ++i)
+        keyer.key({40, -40});
+    EXPECT_LE(keyer.tracker.Unit(), 100.0);
+    EXPECT_GE(keyer.tracker.Unit(), 4.0);
+}
+
+TEST(CwTimingMisfit, MorseTimingFitsAndOtherTimingDoesNot)
+{
+    EXPECT_NEAR(cw::CwTimingTracker::Misfit(true, 3.0), 0.0, 1e-12);
+    EXPECT_NEAR(cw::CwTimingTracker::Misfit(false, 7.0), 0.0, 1e-12);
+    EXPECT_GT(cw::CwTimingTracker::Misfit(true, 7.0), 0.5);
+    EXPECT_GT(cw::CwTimingTracker::Misfit(false, 1.8), 0.2);
+}

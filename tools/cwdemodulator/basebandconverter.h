@@ -1,0 +1,53 @@
+#pragma once
+
+#include <complex>
+#include <cstddef>
+#include <vector>
+
+namespace cw {
+
+/// Moves the CW tone to 0 Hz and lowers the sample rate: removes DC, mixes the real input
+/// down with an oscillator at the pitch and decimates through liquid-dsp's Kaiser-windowed
+/// FIR decimator to roughly 1000 complex samples per second. The output does not depend on
+/// how the input is cut into blocks. This runs on every input sample, so the oscillator
+/// reads a table of one period of phasors (advanced by one correction per table length)
+/// rather than computing each phasor.
+class BasebandConverter
+{
+public:
+    BasebandConverter(double dSampleRate, double dPitchHz);
+    ~BasebandConverter();
+    BasebandConverter(const BasebandConverter&) = delete;
+    BasebandConverter& operator=(const BasebandConverter&) = delete;
+
+    /// Converts @p nCount samples; appends the baseband samples now complete to @p out.
+    void Process(const float* pSamples, size_t nCount, std::vector<std::complex<float>>& out);
+
+    int Decimation() const { return m_nDecimation; }
+    double OutputRate() const { return m_dSampleRate / m_nDecimation; }
+    /// Delay of the decimating filter, in input samples.
+    int DelayInputSamples() const { return m_nDecimation * FILTER_DELAY; }
+
+    /// Decimation giving roughly 1000 output samples per second at @p dSampleRate.
+    static int DecimationFor(double dSampleRate);
+
+private:
+    static constexpr int FILTER_DELAY = 3; ///< filter half-length in output samples
+    static constexpr size_t CHUNK = 4096;  ///< input samples converted per inner step
+
+    double m_dSampleRate;
+    int m_nDecimation;
+    void* m_pDecimator = nullptr;
+    float m_fDcLevel = 0.0f;                    ///< running mean removed from the input
+    std::vector<std::complex<float>> m_phasors; ///< e^{-j w n} for one table length
+    size_t m_nPhasorIndex = 0;
+    std::complex<double> m_tableStart{1.0, 0.0}; ///< phase at the table's first entry
+    std::complex<double> m_tableStep{1.0, 0.0};  ///< phase advance over one table length
+    std::complex<float> m_tableStartFloat{1.0f, 0.0f};
+    std::vector<float> m_dcFree;
+    std::vector<std::complex<float>> m_mixed; ///< mixed samples waiting for decimation
+    size_t m_nPending = 0;
+    std::vector<std::complex<float>> m_decimated;
+};
+
+} // namespace cw

@@ -1,0 +1,373 @@
+#include "tools/cwdemodulator/cwdemodulator.h"
+
+#include "tools/cwdemodulator/basebandconverter.h"
+#include "tools/cwdemodulator/carrierreference.h"
+#include "tools/cwdemodulator/cwsegmenter.h"
+#include "tools/cwdemodulator/cwspeedestimator.h"
+#include "tools/cwdemodulator/envelopedetector.h"
+#include "tools/cwdemodulator/pitchdetector.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace cw {
+
+namespace {
+
+constexpr double PITCH_HISTORY_SEC = 2.5; ///< audio kept while the pitch is searched
+/// A peak this clear is still taken when the input ends before a clearly better one.
+constexpr double WEAK_PEAK_RATIO = 4.0;
+constexpr double ACQUISITION_MIN_SEC = 3.0;
+constexpr double ACQUISITION_INTERVAL_SEC = 1.0;
+constexpr double ACQUISITION_MAX_SEC = 8.0;
+constexpr int ACQUISITION_MARKS = 6;
+constexpr int FINAL_ACQUISITION_MARKS = 2;
+/// The matched filter is resized when the element length moved this far from it.
+constexpr double LENGTH_TOLERANCE = 0.12;
+constexpr double SECONDS_PER_UNIT_AT_1_WPM = 1.2;
+constexpr double LONE_GAP_UNITS = 2.0;         ///< silence around a character
+constexpr double LONE_DOT_UNITS = 2.0;         ///< a mark shorter than this is a dot
+constexpr double LONE_DOT_LEVEL = 0.7;         ///< share of the mark level a lone dot must reach
+constexpr double SLOWER_READING_MARGIN = 12.0; ///< log likelihood, see likeliestUnit()
+
+/// The matched filter spans a little less than an element, so that hand-sent elements and
+/// gaps shorter than the nominal unit still stand out.
+constexpr double FILTER_SHARE = 0.85;
+
+int filterLength(double dUnit)
+{
+    return std::max(1, int(std::lround(FILTER_SHARE * dUnit)));
+}
+
+} // namespace
+
+bool CwDemodulator::IsUsableSampleRate(double dSampleRate)
+{
+    return dSampleRate >= 4000.0 && dSampleRate <= 768000.0;
+}
+
+CwDemodulator::CwDemodulator(const Settings& settings) : m_settings(settings)
+{
+    m_nDecimation = BasebandConverter::DecimationFor(settings.dSampleRate);
+    m_dBasebandRate = settings.dSampleRate / m_nDecimation;
+    const double maxWpm = std::max(settings.dMinWpm, settings.dMaxWpm);
+    m_dMinUnit = SECONDS_PER_UNIT_AT_1_WPM / maxWpm * m_dBasebandRate;
+    m_dMaxUnit = SECONDS_PER_UNIT_AT_1_WPM / std::max(1.0, settings.dMinWpm) * m_dBasebandRate;
+
+    CwTimingTracker::Settings trackerSettings;
+    trackerSettings.dMinUnit = m_dMinUnit;
+    trackerSettings.dMaxUnit = m_dMaxUnit;
+    trackerSettings.dLineSilence = settings.dLineSilenceSec * m_dBasebandRate;
+    m_pTracker = std::make_unique<CwTimingTracker>(trackerSettings, &m_trackerRoute);
+    m_pClassifier = std::make_unique<CwTimingTracker>(trackerSettings, &m_segmentRoute);
+    m_pSegmenter = std::make_unique<CwSegmenter>();
+    m_pEnvelope = std::make_unique<EnvelopeDetector>(int(std::ceil(m_dMaxUnit)));
+    m_pEstimator = std::make_unique<CwSpeedEstimator>(m_dMinUnit, m_dMaxUnit);
+    m_pCarrier = std::make_unique<CarrierReference>(m_dBasebandRate);
+    m_acquisition.reserve(size_t(ACQUISITION_MAX_SEC * m_dBasebandRate) + 1);
+
+    if (settings.dPitchHz > 0.0) {
+        lockPitch(settings.dPitchHz);
+    } else {
+        m_pPitchDetector = std::make_unique<PitchDetector>(
+            settings.dSampleRate, settings.dMinPitchHz,
+            std::min(settings.dMaxPitchHz, settings.dSampleRate * 0.45));
+        m_pitchRing.assign(size_t(PITCH_HISTORY_SEC * settings.dSampleRate), 0.0f);
+    }
+}
+
+CwDemodulator::~CwDemodulator() = default;
+
+double CwDemodulator::Wpm() const
+{
+    if (m_dTrackedUnit <= 0.0)
+        return 0.0;
+    return SECONDS_PER_UNIT_AT_1_WPM / (m_dTrackedUnit / m_dBasebandRate);
+}
+
+void CwDemodulator::Process(const float* pSamples, size_t nCount)
+{
+    // Damaged input (not-a-number, infinities) must not poison the filters and searches.
+    bool finite = true;
+    for (size_t i = 0; i < nCount && finite; ++i)
+        finite = std::isfinite(pSamples[i]);
+    if (!finite) {
+        m_clean.assign(pSamples, pSamples + nCount);
+        for (float& sample : m_clean)
+            sample = std::isfinite(sample) ? sample : 0.0f;
+        pSamples = m_clean.data();
+    }
+
+    while (nCount > 0 && m_phase == Phase::SearchingPitch) {
+        // Feed the pitch search up to its next decision point, keeping the recent audio.
+        const size_t hop = m_pPitchDetector->HopSize();
+        const size_t take = std::min(nCount, hop - size_t(m_nInput % qint64(hop)));
+        m_pPitchDetector->Add(pSamples, take);
+        for (size_t i = 0; i < take; ++i) {
+            const size_t capacity = m_pitchRing.size();
+            m_pitchRing[(m_nPitchRingStart + m_nPitchRingSize) % capacity] = pSamples[i];
+            if (m_nPitchRingSize < capacity)
+                ++m_nPitchRingSize;
+            else
+                m_nPitchRingStart = (m_nPitchRingStart + 1) % capacity;
+        }
+        m_nInput += qint64(take);
+        pSamples += take;
+        nCount -= take;
+        if (m_nInput % qint64(hop) == 0 && m_pPitchDetector->HasPitch())
+            lockPitch(m_pPitchDetector->Pitch());
+    }
+    if (nCount > 0) {
+        m_nInput += qint64(nCount);
+        convert(pSamples, nCount);
+    }
+}
+
+void CwDemodulator::Finish()
+{
+    if (m_phase == Phase::SearchingPitch && m_pPitchDetector->Pitch() > 0.0 &&
+        m_pPitchDetector->PeakRatio() >= WEAK_PEAK_RATIO)
+        lockPitch(m_pPitchDetector->Pitch());
+    if (m_phase == Phase::AcquiringSpeed)
+        tryAcquire(true);
+    if (m_phase == Phase::Tracking)
+        finishTransmission();
+}
+
+void CwDemodulator::finishTransmission()
+{
+    m_pTracker->Finish();
+    if (m_bCoherent) {
+        m_pSegmenter->Flush();
+        drainSegments(true);
+        m_pClassifier->Finish();
+    }
+}
+
+void CwDemodulator::drainSegments(bool bEnd)
+{
+    // A lone dot between two long silences is an "E", or noise that crossed over: near the
+    // noise floor the second is common, so such a dot must also be about as strong as the
+    // other marks. Each mark waits for the gap after it to be known.
+    CwSegmenter::Segment segment;
+    while (m_pSegmenter->TakeSegment(segment)) {
+        const double unit = m_pClassifier->Unit();
+        if (segment.bOn) {
+            if (m_bMarkPending)
+                m_pClassifier->PushSegment(true, m_pendingMark.nStart, m_pendingMark.nLength,
+                                           m_pendingMark.fLevel);
+            m_pendingMark = segment;
+            m_bMarkPending = true;
+            continue;
+        }
+        if (m_bMarkPending) {
+            m_bMarkPending = false;
+            if (!isLoneWeakDot(double(segment.nLength) / unit)) {
+                m_pClassifier->PushSegment(true, m_pendingMark.nStart, m_pendingMark.nLength,
+                                           m_pendingMark.fLevel);
+            }
+        }
+        m_dGapBefore = double(segment.nLength) / unit;
+        m_pClassifier->PushSegment(false, segment.nStart, segment.nLength, segment.fLevel);
+    }
+    if (bEnd && m_bMarkPending) {
+        m_bMarkPending = false;
+        if (!isLoneWeakDot(LONE_GAP_UNITS))
+            m_pClassifier->PushSegment(true, m_pendingMark.nStart, m_pendingMark.nLength,
+                                       m_pendingMark.fLevel);
+    }
+}
+
+bool CwDemodulator::isLoneWeakDot(double dGapAfterUnits) const
+{
+    const double unit = m_pClassifier->Unit();
+    return m_dGapBefore >= LONE_GAP_UNITS && dGapAfterUnits >= LONE_GAP_UNITS &&
+           double(m_pendingMark.nLength) < LONE_DOT_UNITS * unit &&
+           m_pendingMark.fLevel < LONE_DOT_LEVEL * m_pClassifier->MarkLevel();
+}
+
+bool CwDemodulator::TakeSymbol(CwSymbol& symbol)
+{
+    if (m_symbols.empty())
+        return false;
+    symbol = m_symbols.front();
+    m_symbols.pop_front();
+    return true;
+}
+
+void CwDemodulator::lockPitch(double dPitch)
+{
+    m_dPitch = dPitch;
+    m_pConverter = std::make_unique<BasebandConverter>(m_settings.dSampleRate, dPitch);
+    m_phase = Phase::AcquiringSpeed;
+    m_nConverterOrigin = m_nInput - qint64(m_nPitchRingSize);
+    // Replay the audio held during the search, oldest first.
+    const size_t capacity = m_pitchRing.size();
+    const size_t firstPart = std::min(m_nPitchRingSize, capacity - m_nPitchRingStart);
+    if (m_nPitchRingSize > 0) {
+        convert(m_pitchRing.data() + m_nPitchRingStart, firstPart);
+        convert(m_pitchRing.data(), m_nPitchRingSize - firstPart);
+    }
+    m_pitchRing = std::vector<float>();
+    m_nPitchRingSize = 0;
+    m_pPitchDetector.reset();
+}
+
+void CwDemodulator::convert(const float* pSamples, size_t nCount)
+{
+    m_baseband.clear();
+    m_pConverter->Process(pSamples, nCount, m_baseband);
+    m_nBaseband += qint64(m_baseband.size());
+    feed(m_baseband.data(), m_baseband.size());
+}
+
+void CwDemodulator::feed(const std::complex<float>* pSamples, size_t nCount)
+{
+    const size_t minimum = size_t(ACQUISITION_MIN_SEC * m_dBasebandRate);
+    const size_t interval = size_t(ACQUISITION_INTERVAL_SEC * m_dBasebandRate);
+    for (size_t i = 0; i < nCount; ++i) {
+        if (m_phase == Phase::Tracking) {
+            track(pSamples[i]);
+            continue;
+        }
+        m_acquisition.push_back(pSamples[i]);
+        if (++m_nSinceAttempt >= interval && m_acquisition.size() >= minimum) {
+            m_nSinceAttempt = 0;
+            tryAcquire(false);
+        }
+    }
+}
+
+void CwDemodulator::tryAcquire(bool bFinal)
+{
+    CwSpeedEstimator::Result result =
+        m_pEstimator->Estimate(m_acquisition.data(), m_acquisition.size(),
+                               bFinal ? FINAL_ACQUISITION_MARKS : ACQUISITION_MARKS);
+    if (!result.bFound) {
+        const size_t maximum = size_t(ACQUISITION_MAX_SEC * m_dBasebandRate);
+        const size_t interval = size_t(ACQUISITION_INTERVAL_SEC * m_dBasebandRate);
+        if (!bFinal && m_acquisition.size() + interval > maximum) {
+            // Nothing decodable in the oldest second: let it go.
+            m_acquisition.erase(m_acquisition.begin(),
+                                m_acquisition.begin() + std::ptrdiff_t(interval));
+            m_nAcquisitionStart += qint64(interval);
+        }
+        return;
+    }
+
+    const int firstLength = filterLength(result.dUnit);
+    m_bCoherent = m_pCarrier->Learn(m_acquisition.data(), m_acquisition.size(), firstLength,
+                                    0.5f * (result.fMarkLevel + result.fSpaceLevel));
+    if (m_bCoherent) {
+        // In phase, the noise is half as strong: estimate the timing again from that.
+        m_pCarrier->ProjectLearned(m_acquisition.data(), m_acquisition.size(), m_inPhase);
+        const CwSpeedEstimator::Result inPhase =
+            m_pEstimator->Estimate(m_inPhase.data(), m_inPhase.size(),
+                                   bFinal ? FINAL_ACQUISITION_MARKS : ACQUISITION_MARKS, true);
+        if (inPhase.bFound)
+            result = inPhase;
+        result.dUnit = likeliestUnit(result.dUnit, result.fMarkLevel);
+    }
+    m_dTrackedUnit = result.dUnit;
+    const int length = filterLength(result.dUnit);
+    m_pEnvelope->Reset();
+    m_pEnvelope->SetLength(length);
+    // In phase, the noise averages to zero; in magnitude, to the space level found.
+    m_pTracker->Start(result.dUnit, result.fMarkLevel, m_bCoherent ? 0.0f : result.fSpaceLevel,
+                      m_nAcquisitionStart, m_bCoherent);
+    m_pSegmenter->Reset(m_nAcquisitionStart, m_pCarrier->NoiseVariance());
+    m_bMarkPending = false;
+    m_dGapBefore = LONE_GAP_UNITS;
+    m_pClassifier->Start(result.dUnit, result.fMarkLevel, 0.0f, m_nAcquisitionStart, true);
+    m_phase = Phase::Tracking;
+    std::vector<std::complex<float>> held;
+    held.swap(m_acquisition);
+    m_acquisition.reserve(held.capacity());
+    feed(held.data(), held.size());
+    if (bFinal && m_phase == Phase::AcquiringSpeed && !m_acquisition.empty())
+        tryAcquire(true);
+}
+
+double CwDemodulator::likeliestUnit(double dUnit, float fAmplitude)
+{
+    // Noise breaks long marks into short ones, and timing alone cannot tell "TTT" from "EEE"
+    // at three times the speed, so the timing estimate can come out a whole multiple too
+    // fast. The likelihood of the held samples under the slower readings settles it. (Only
+    // slower ones: a faster reading fits noise better and would always look likelier.)
+    double best = dUnit;
+    double bestScore = -1e300;
+    for (double factor : {1.0, 2.0, 3.0}) {
+        const double unit = dUnit * factor;
+        if (unit > m_dMaxUnit)
+            break;
+        m_pSegmenter->Reset(0, m_pCarrier->NoiseVariance(), true);
+        for (const std::complex<float>& sample : m_inPhase)
+            m_pSegmenter->PushInPhase(sample.real(), fAmplitude, unit);
+        m_pSegmenter->Flush();
+        const double score = m_pSegmenter->BestScore();
+        // A slower reading has to be clearly likelier: it needs fewer segments, each of which
+        // costs its prior, so near the noise it can win by a little without being right.
+        if (score > bestScore + (factor > 1.0 ? SLOWER_READING_MARGIN : 0.0)) {
+            bestScore = score;
+            best = unit;
+        }
+    }
+    return best;
+}
+
+void CwDemodulator::track(std::complex<float> sample)
+{
+    const std::complex<float> corrected = m_pCarrier->Derotate(sample);
+    const std::complex<float> average = m_pEnvelope->PushAverage(corrected);
+    if (m_bCoherent) {
+        // The segments are the better record of the timing: the envelope tracker follows the
+        // classifier's element length. The segmenter takes the lower of the two mark levels:
+        // the classifier's is steadier but arrives late, and an amplitude taken too high (in a
+        // fade) makes marks look like gaps, while one a little low costs little.
+        m_pTracker->SetUnit(m_pClassifier->Unit());
+        m_pTracker->Push(m_pCarrier->Project(average));
+        if (m_pTracker->IsKeyDown())
+            m_pCarrier->Update(average);
+        m_pSegmenter->Push(m_pCarrier->Project(corrected), m_pCarrier->Quadrature(corrected),
+                           std::min(m_pTracker->MarkLevel(), m_pClassifier->MarkLevel()),
+                           m_pClassifier->Unit());
+        drainSegments();
+    } else {
+        m_pTracker->Push(std::sqrt(std::norm(average)));
+    }
+    const double unit = m_bCoherent ? m_pClassifier->Unit() : m_pTracker->Unit();
+    m_dTrackedUnit = unit;
+    const int length = filterLength(unit);
+    if (std::abs(double(length) / m_pEnvelope->Length() - 1.0) > LENGTH_TOLERANCE)
+        m_pEnvelope->SetLength(length);
+    if (m_pTracker->LineEnded()) {
+        // Silence: the next transmission may come at another speed and level.
+        if (m_bCoherent) {
+            m_pSegmenter->Flush();
+            drainSegments(true);
+            m_pClassifier->Finish();
+        }
+        m_phase = Phase::AcquiringSpeed;
+        m_acquisition.clear();
+        m_nAcquisitionStart = m_pTracker->Position();
+        m_nSinceAttempt = 0;
+    }
+}
+
+void CwDemodulator::deliver(int nCode, qint64 nPosition, bool bFromSegments)
+{
+    // A steady tone is decoded from the segments, anything else from the envelope.
+    if (bFromSegments != m_bCoherent)
+        return;
+    // The envelope at baseband index t covers the samples up to t; an edge crossing half
+    // height there happened at the middle of the averaging window. Segments have no delay.
+    const double delay = bFromSegments ? 0.0 : 0.5 * double(m_pEnvelope->Length() - 1);
+    const double centre = double(nPosition) - delay;
+    qint64 position = m_nConverterOrigin + qint64(std::llround(centre * m_nDecimation)) +
+                      m_nDecimation - 1 - m_pConverter->DelayInputSamples();
+    position = std::max({position, m_nLastSymbolPosition, qint64(0)});
+    m_nLastSymbolPosition = position;
+    m_symbols.push_back({nCode, position});
+}
+
+} // namespace cw

@@ -1,0 +1,167 @@
+#include "tools/cwdemodulator/cwspeedestimator.h"
+
+#include "tools/cwdemodulator/cwtimingtracker.h"
+#include "tools/cwdemodulator/envelopedetector.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace cw {
+
+namespace {
+
+constexpr double CANDIDATE_STEP = 1.12;
+constexpr double PRIOR_MISFIT = 1.5;
+/// Extra misfit for a window whose marks are all of one kind: "EEE" also fits as "TTT" at a
+/// third of the speed, and mixed text is far more likely.
+constexpr double ONE_KIND_PENALTY = 0.05;
+
+/// Collects the runs of a trial, with their misfit against Morse timing.
+class TrialListener : public CwTimingTracker::IListener
+{
+public:
+    explicit TrialListener(double dUnit) : m_dUnit(dUnit) {}
+    void OnSymbol(int, qint64) override {}
+    void OnRun(const CwTimingTracker::Run& run) override
+    {
+        const double units = double(run.nLength) / m_dUnit;
+        if (run.bMark) {
+            ++nMarks;
+            (units < 2.0 ? nDots : nDashes) += 1;
+            cost += CwTimingTracker::Misfit(true, units);
+            ++items;
+            if (run.fLevel > 0.0f)
+                peaks.push_back(run.fLevel);
+            observations.push_back(units < 2.0 ? double(run.nLength) : double(run.nLength) / 3.0);
+        } else if (units < 10.0) {
+            cost += CwTimingTracker::Misfit(false, units);
+            ++items;
+            if (units < 2.0)
+                observations.push_back(double(run.nLength));
+        }
+    }
+
+    double m_dUnit;
+    int nMarks = 0;
+    int nDots = 0;
+    int nDashes = 0;
+    int items = 0;
+    double cost = 0.0;
+    std::vector<float> peaks;
+    std::vector<double> observations;
+};
+
+/// Threshold between the two classes of @p values that maximises the between-class variance.
+void splitLevels(std::vector<float>& values, float& fLow, float& fHigh)
+{
+    std::sort(values.begin(), values.end());
+    const size_t n = values.size();
+    double total = 0.0;
+    for (float v : values)
+        total += v;
+    double below = 0.0;
+    double best = -1.0;
+    fLow = fHigh = n ? values[n / 2] : 0.0f;
+    // Coarse steps are enough for a level estimate and keep this linear.
+    const size_t step = std::max<size_t>(1, n / 256);
+    size_t counted = 0;
+    for (size_t i = step; i < n; i += step) {
+        for (; counted < i; ++counted)
+            below += values[counted];
+        const double w0 = double(i) / double(n);
+        const double m0 = below / double(i);
+        const double m1 = (total - below) / double(n - i);
+        const double between = w0 * (1.0 - w0) * (m1 - m0) * (m1 - m0);
+        if (between > best) {
+            best = between;
+            fLow = float(m0);
+            fHigh = float(m1);
+        }
+    }
+}
+
+} // namespace
+
+CwSpeedEstimator::CwSpeedEstimator(double dMinUnit, double dMaxUnit)
+    : m_dMinUnit(dMinUnit), m_dMaxUnit(dMaxUnit)
+{
+}
+
+CwSpeedEstimator::Result CwSpeedEstimator::Estimate(const std::complex<float>* pSamples,
+                                                    size_t nCount, int nMinMarks, bool bInPhase)
+{
+    Result best;
+    best.dCost = 1e9;
+    for (double unit = m_dMinUnit; unit <= m_dMaxUnit * 1.001; unit *= CANDIDATE_STEP) {
+        const Result trial = tryUnit(pSamples, nCount, unit, bInPhase);
+        if (trial.nMarks >= nMinMarks && trial.dCost < best.dCost)
+            best = trial;
+    }
+    if (best.nMarks < nMinMarks)
+        return Result();
+    // Settle the element length on the median of what the best trial's elements say.
+    const Result refined = tryUnit(pSamples, nCount, best.dUnit, bInPhase);
+    Result result = refined.nMarks >= nMinMarks ? refined : best;
+    result.bFound = result.dMisfit <= MAX_COST;
+    return result;
+}
+
+CwSpeedEstimator::Result CwSpeedEstimator::tryUnit(const std::complex<float>* pSamples,
+                                                   size_t nCount, double dUnit, bool bInPhase)
+{
+    Result result;
+    result.dUnit = dUnit;
+    const int length = std::max(1, int(std::lround(dUnit)));
+    if (nCount <= size_t(length) * 2)
+        return result;
+
+    EnvelopeDetector detector(length);
+    detector.SetLength(length);
+    m_envelope.resize(nCount);
+    for (size_t i = 0; i < nCount; ++i)
+        m_envelope[i] =
+            bInPhase ? detector.PushAverage(pSamples[i]).real() : detector.Push(pSamples[i]);
+    m_sorted.assign(m_envelope.begin() + length, m_envelope.end());
+    float space = 0.0f;
+    float mark = 0.0f;
+    splitLevels(m_sorted, space, mark);
+
+    CwTimingTracker::Settings settings;
+    settings.dMinUnit = m_dMinUnit;
+    settings.dMaxUnit = m_dMaxUnit;
+    settings.dLineSilence = 1e18;
+    settings.bAdapt = false;
+    TrialListener listener(dUnit);
+    CwTimingTracker tracker(settings, &listener);
+    tracker.Start(dUnit, mark, space, 0);
+    for (size_t i = size_t(length); i < nCount; ++i)
+        tracker.Push(m_envelope[i]);
+
+    result.nMarks = listener.nMarks;
+    result.fSpaceLevel = space;
+    result.fMarkLevel = mark;
+    if (listener.items == 0)
+        return result;
+    // The prior misfit keeps a handful of runs that happen to fit from beating a long,
+    // slightly noisier record.
+    result.dCost = (listener.cost + PRIOR_MISFIT) / listener.items;
+    result.dMisfit = listener.cost / listener.items;
+    if (listener.nDots == 0 || listener.nDashes == 0) {
+        result.dCost += ONE_KIND_PENALTY;
+        result.dMisfit += ONE_KIND_PENALTY;
+    }
+    if (!listener.peaks.empty()) {
+        auto middle = listener.peaks.begin() + std::ptrdiff_t(listener.peaks.size() / 2);
+        std::nth_element(listener.peaks.begin(), middle, listener.peaks.end());
+        result.fMarkLevel = *middle;
+    }
+    if (!listener.observations.empty()) {
+        auto middle =
+            listener.observations.begin() + std::ptrdiff_t(listener.observations.size() / 2);
+        std::nth_element(listener.observations.begin(), middle, listener.observations.end());
+        result.dUnit = std::clamp(*middle, m_dMinUnit, m_dMaxUnit);
+    }
+    return result;
+}
+
+} // namespace cw

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <complex>
+#include <cstddef>
+#include <vector>
+
+namespace cw {
+
+/// Finds the element length and the mark and space levels of a transmission from a few
+/// seconds of baseband before any symbol is decided, so that decoding is right from the
+/// first character. Tries element lengths across the speed range, runs the timing rules on
+/// each without adaptation and keeps the length whose marks and gaps fit Morse timing best.
+class CwSpeedEstimator
+{
+public:
+    struct Result
+    {
+        bool bFound = false;
+        double dUnit = 0.0; ///< element length, samples
+        float fMarkLevel = 0.0f;
+        float fSpaceLevel = 0.0f;
+        int nMarks = 0;
+        double dCost = 0.0;   ///< misfit used to rank trials (favours longer records)
+        double dMisfit = 0.0; ///< mean squared log misfit of the timing
+    };
+
+    CwSpeedEstimator(double dMinUnit, double dMaxUnit);
+
+    /// Estimates from @p nCount baseband samples. @p nMinMarks marks must be seen.
+    /// @p bInPhase: the samples' real parts are the tone's in-phase part (coherent
+    /// reception), whose average is the envelope, instead of the average's magnitude.
+    Result Estimate(const std::complex<float>* pSamples, size_t nCount, int nMinMarks,
+                    bool bInPhase = false);
+
+    /// Misfit above which a window is taken to hold no Morse.
+    static constexpr double MAX_COST = 0.12;
+
+private:
+    Result tryUnit(const std::complex<float>* pSamples, size_t nCount, double dUnit, bool bInPhase);
+
+    double m_dMinUnit;
+    double m_dMaxUnit;
+    std::vector<float> m_envelope;
+    std::vector<float> m_sorted;
+};
+
+} // namespace cw

@@ -1,0 +1,17 @@
+#pragma once
+
+#include "tools/morsehandler/morsesymbolcode.h"
+
+#include <QtGlobal>
+
+namespace cw {
+
+/// One Morse symbol code decided by the demodulator (a morse::MorseSymbolCode, the codes the
+/// Morse handler consumes), with the input sample it belongs to.
+struct CwSymbol
+{
+    int nCode = morse::SYMBOL_DOT;
+    qint64 nSamplePosition = 0; ///< index of the input sample at which the event happened
+};
+
+} // namespace cw

@@ -1,0 +1,188 @@
+#include "tools/cwdemodulator/cwsynthesizer.h"
+
+#include "tools/morsehandler/internationalalphabet.h"
+
+#include <QRegExp>
+#include <QStringList>
+
+#include <algorithm>
+#include <cmath>
+
+namespace cw {
+
+namespace {
+
+constexpr double PI = 3.14159265358979323846;
+constexpr double NOISE_REFERENCE_HZ = 2500.0;
+/// Noise standard deviation the amplitude rule keeps the output at, so that 16-bit files
+/// do not clip.
+constexpr double MAX_NOISE_SIGMA = 0.2;
+/// Silence between two lines of text: long enough for a receiver to end the line.
+constexpr double LINE_PAUSE_SEC = 4.0;
+
+/// Uniform in [0, 1) from two 32-bit draws; defined here so every platform gets the same values.
+double uniformFrom(std::mt19937& generator)
+{
+    const std::uint64_t high = generator() >> 5; // 27 bits
+    const std::uint64_t low = generator() >> 6;  // 26 bits
+    return double((high << 26) | low) / 9007199254740992.0;
+}
+
+QString codeOf(QChar character)
+{
+    const morse::InternationalAlphabet::Entry* entries = morse::InternationalAlphabet::Entries();
+    for (int i = 0; i < morse::InternationalAlphabet::ENTRY_COUNT; ++i) {
+        const char* text = entries[i].text;
+        if (text[0] != '\0' && text[1] == '\0' && character == QLatin1Char(text[0]))
+            return QString::fromLatin1(entries[i].code);
+    }
+    return QString();
+}
+
+} // namespace
+
+CwSynthesizer::CwSynthesizer(const Settings& settings)
+    : m_settings(settings), m_random(settings.uSeed), m_noiseRandom(settings.uSeed ^ 0x9e3779b9u)
+{
+    const double rate = std::max(1, m_settings.nSampleRate);
+    m_dTone = m_settings.dAmplitude;
+    if (m_settings.bNoise) {
+        // Noise power in the reference bandwidth is the tone power over the SNR; white noise
+        // spreads the same density over the whole band up to half the sample rate.
+        const double snr = std::pow(10.0, m_settings.dSnrDb / 10.0);
+        const double sigmaPerUnitTone = std::sqrt(0.5 / snr * (rate / 2.0) / NOISE_REFERENCE_HZ);
+        m_dTone = std::min(m_dTone, MAX_NOISE_SIGMA / sigmaPerUnitTone);
+        m_dNoiseSigma = sigmaPerUnitTone * m_dTone;
+    }
+    const double omega = 2.0 * PI * m_settings.dPitchHz / rate;
+    m_dRotCos = std::cos(omega);
+    m_dRotSin = std::sin(omega);
+    const double startPhase = 2.0 * PI * uniformFrom(m_random);
+    m_dCos = std::cos(startPhase);
+    m_dSin = std::sin(startPhase);
+    m_dRampStep = 1.0 / std::max(1.0, m_settings.dRiseMs * rate / 1000.0);
+}
+
+double CwSynthesizer::nextUniform()
+{
+    return uniformFrom(m_random);
+}
+
+double CwSynthesizer::nextGaussian()
+{
+    if (m_bHaveSpareGaussian) {
+        m_bHaveSpareGaussian = false;
+        return m_dSpareGaussian;
+    }
+    double u1 = 0.0;
+    do {
+        u1 = uniformFrom(m_noiseRandom);
+    } while (u1 <= 0.0);
+    const double u2 = uniformFrom(m_noiseRandom);
+    const double radius = std::sqrt(-2.0 * std::log(u1));
+    m_dSpareGaussian = radius * std::sin(2.0 * PI * u2);
+    m_bHaveSpareGaussian = true;
+    return radius * std::cos(2.0 * PI * u2);
+}
+
+bool CwSynthesizer::SetText(const QString& strText)
+{
+    m_strError.clear();
+    // Elements as unit counts: positive marks, negative gaps, 0 a pause between lines.
+    std::vector<int> units;
+    const QStringList lines = strText.toUpper().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    for (const QString& line : lines) {
+        const QStringList words = line.split(QRegExp(QStringLiteral("\\s+")), Qt::SkipEmptyParts);
+        if (!words.isEmpty() && !units.empty())
+            units.push_back(0);
+        for (int w = 0; w < words.size(); ++w) {
+            if (w > 0)
+                units.push_back(-7);
+            const QString& word = words[w];
+            for (int c = 0; c < word.size(); ++c) {
+                const QString code = codeOf(word[c]);
+                if (code.isEmpty()) {
+                    m_strError =
+                        QStringLiteral("no Morse code for the character '%1'").arg(word[c]);
+                    return false;
+                }
+                if (c > 0)
+                    units.push_back(-3);
+                for (int e = 0; e < code.size(); ++e) {
+                    if (e > 0)
+                        units.push_back(-1);
+                    units.push_back(code[e] == QLatin1Char('-') ? 3 : 1);
+                }
+            }
+        }
+    }
+
+    const double rate = m_settings.nSampleRate;
+    const double wpmEnd = m_settings.dWpmEnd > 0.0 ? m_settings.dWpmEnd : m_settings.dWpm;
+    const double jitter = std::clamp(m_settings.dJitterPercent, 0.0, 90.0) / 100.0;
+    m_runs.clear();
+    m_runs.reserve(units.size() + 2);
+    double time = std::max(0.0, m_settings.dLeadInSec);
+    m_runs.push_back({false, qint64(std::llround(time * rate))});
+    for (size_t i = 0; i < units.size(); ++i) {
+        const double progress = units.size() > 1 ? double(i) / double(units.size() - 1) : 0.0;
+        const double wpm = std::max(1.0, m_settings.dWpm + (wpmEnd - m_settings.dWpm) * progress);
+        double seconds = units[i] == 0 ? LINE_PAUSE_SEC : std::abs(units[i]) * 1.2 / wpm;
+        if (jitter > 0.0)
+            seconds *= 1.0 + jitter * (2.0 * nextUniform() - 1.0);
+        time += seconds;
+        m_runs.push_back({units[i] > 0, qint64(std::llround(time * rate))});
+    }
+    time += std::max(0.0, m_settings.dTailSec);
+    m_runs.push_back({false, qint64(std::llround(time * rate))});
+    m_nTotalSamples = m_runs.back().nEnd;
+    m_nPosition = 0;
+    m_nRunIndex = 0;
+    m_dRamp = 0.0;
+    return true;
+}
+
+qint64 CwSynthesizer::Render(float* pOut, qint64 nMax)
+{
+    const double rate = m_settings.nSampleRate;
+    const double qsbOmega = 2.0 * PI * m_settings.dQsbHz / rate;
+    const double qsbFloor = std::pow(10.0, -std::max(0.0, m_settings.dQsbDepthDb) / 20.0);
+    qint64 written = 0;
+    while (written < nMax && m_nPosition < m_nTotalSamples) {
+        while (m_nRunIndex + 1 < m_runs.size() && m_nPosition >= m_runs[m_nRunIndex].nEnd)
+            ++m_nRunIndex;
+        const bool keyDown = m_runs[m_nRunIndex].bOn;
+        m_dRamp =
+            keyDown ? std::min(1.0, m_dRamp + m_dRampStep) : std::max(0.0, m_dRamp - m_dRampStep);
+        double gain = 0.5 - 0.5 * std::cos(PI * m_dRamp);
+        if (m_settings.dQsbHz > 0.0) {
+            const double fade = 0.5 - 0.5 * std::cos(qsbOmega * double(m_nPosition));
+            gain *= 1.0 - (1.0 - qsbFloor) * fade;
+        }
+        double sample = m_dTone * gain * m_dSin;
+        if (m_dNoiseSigma > 0.0)
+            sample += m_dNoiseSigma * nextGaussian();
+        pOut[written++] = float(sample);
+
+        const double c = m_dCos * m_dRotCos - m_dSin * m_dRotSin;
+        const double s = m_dSin * m_dRotCos + m_dCos * m_dRotSin;
+        m_dCos = c;
+        m_dSin = s;
+        if ((m_nPosition & 1023) == 0) {
+            const double norm = 1.0 / std::sqrt(c * c + s * s);
+            m_dCos *= norm;
+            m_dSin *= norm;
+        }
+        ++m_nPosition;
+    }
+    return written;
+}
+
+std::vector<float> CwSynthesizer::RenderAll()
+{
+    std::vector<float> samples(size_t(std::max<qint64>(0, m_nTotalSamples - m_nPosition)));
+    Render(samples.data(), qint64(samples.size()));
+    return samples;
+}
+
+} // namespace cw

@@ -1,0 +1,84 @@
+#pragma once
+
+#include <QString>
+#include <QtGlobal>
+
+#include <cstdint>
+#include <random>
+#include <vector>
+
+namespace cw {
+
+/// Renders Morse text as a keyed sine tone with optional white Gaussian noise, timing jitter,
+/// slow fading and a gradual speed change. Used by `morsetool synth`, the tests and the
+/// benchmarks; the output is the same for the same settings and seed on every platform.
+class CwSynthesizer
+{
+public:
+    struct Settings
+    {
+        double dWpm = 20.0;          ///< speed at the start (PARIS words per minute)
+        double dWpmEnd = 0.0;        ///< speed at the end; 0 keeps dWpm throughout
+        double dPitchHz = 700.0;     ///< tone frequency
+        bool bNoise = false;         ///< add white Gaussian noise at dSnrDb
+        double dSnrDb = 20.0;        ///< key-down tone power over noise power in 2500 Hz
+        double dJitterPercent = 0.0; ///< each element and gap stretched by up to +-this much
+        double dQsbHz = 0.0;         ///< fading rate; 0 for none
+        double dQsbDepthDb = 10.0;   ///< fading depth below the peak
+        int nSampleRate = 8000;
+        quint32 uSeed = 1;
+        double dLeadInSec = 0.5; ///< silence before the first element
+        double dTailSec = 0.5;   ///< silence after the last element
+        double dAmplitude = 0.5; ///< tone peak; lowered when needed to keep noise from clipping
+        double dRiseMs = 5.0;    ///< raised-cosine keying edges
+    };
+
+    explicit CwSynthesizer(const Settings& settings);
+
+    /// Lays out the keying of @p strText (International alphabet, case ignored, any run of
+    /// blanks is a word gap, a line feed a four-second pause). False, with ErrorString(), for
+    /// a character without a code.
+    bool SetText(const QString& strText);
+    QString ErrorString() const { return m_strError; }
+
+    /// Number of samples the whole recording has.
+    qint64 TotalSamples() const { return m_nTotalSamples; }
+    /// Writes up to @p nMax next samples to @p pOut; returns how many (0 at the end).
+    qint64 Render(float* pOut, qint64 nMax);
+    /// Renders everything that is left.
+    std::vector<float> RenderAll();
+
+    /// The tone amplitude actually used (after the noise headroom rule).
+    double ToneAmplitude() const { return m_dTone; }
+
+private:
+    struct Run
+    {
+        bool bOn;
+        qint64 nEnd; ///< first sample after the run
+    };
+
+    double nextUniform();
+    double nextGaussian();
+
+    Settings m_settings;
+    QString m_strError;
+    std::vector<Run> m_runs;
+    qint64 m_nTotalSamples = 0;
+    qint64 m_nPosition = 0;
+    size_t m_nRunIndex = 0;
+    double m_dTone = 0.5;
+    double m_dNoiseSigma = 0.0;
+    double m_dRamp = 0.0;     ///< keying envelope state 0..1 before shaping
+    double m_dRampStep = 1.0; ///< change of the ramp per sample
+    double m_dCos = 1.0;      ///< tone rotator state
+    double m_dSin = 0.0;
+    double m_dRotCos = 1.0;
+    double m_dRotSin = 0.0;
+    std::mt19937 m_random;
+    std::mt19937 m_noiseRandom;
+    bool m_bHaveSpareGaussian = false;
+    double m_dSpareGaussian = 0.0;
+};
+
+} // namespace cw

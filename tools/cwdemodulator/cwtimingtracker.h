@@ -1,0 +1,122 @@
+#pragma once
+
+#include <QtGlobal>
+
+#include <array>
+#include <vector>
+
+namespace cw {
+
+/// Turns the envelope of a CW signal into Morse symbol codes. Decides key-down and key-up
+/// with an adaptive threshold between the tracked mark and space levels, ignores glitches
+/// shorter than a third of an element, classifies marks and gaps by the tracked element
+/// length (dots below two units, end of character at two units of silence, end of word at
+/// five, end of line after a long silence) and follows the speed from every element. Codes
+/// are handed to the listener the moment they are decided.
+class CwTimingTracker
+{
+public:
+    struct Run
+    {
+        bool bMark;
+        qint64 nStart;
+        qint64 nLength;
+        float fPeak;  ///< highest envelope inside a mark
+        float fLevel; ///< mean envelope over a dash's steady middle; 0 for other runs
+    };
+
+    class IListener
+    {
+    public:
+        virtual ~IListener() = default;
+        virtual void OnSymbol(int nCode, qint64 nPosition) = 0;
+        /// Every finished mark and every gap that ended with a mark.
+        virtual void OnRun(const Run&) {}
+    };
+
+    struct Settings
+    {
+        double dMinUnit = 1.0;        ///< shortest element length, samples (fastest speed)
+        double dMaxUnit = 1e9;        ///< longest element length, samples (slowest speed)
+        double dLineSilence = 3000.0; ///< silence that ends a line, samples
+        bool bAdapt = true;           ///< follow speed and levels; off for trial runs
+    };
+
+    CwTimingTracker(const Settings& settings, IListener* pListener);
+
+    /// Begins a transmission at sample @p nPosition with an element length and levels.
+    /// @p bCoherent: the envelope is the tone's in-phase part, whose noise is Gaussian
+    /// around zero, rather than a magnitude.
+    void Start(double dUnit, float fMarkLevel, float fSpaceLevel, qint64 nPosition,
+               bool bCoherent = false);
+    /// The next envelope sample.
+    void Push(float fEnvelope);
+    /// A key-down or key-up segment decided elsewhere (by CwSegmenter), in place of envelope
+    /// samples: classified by the same rules. @p fLevel is a mark's amplitude.
+    void PushSegment(bool bOn, qint64 nStart, qint64 nLength, float fLevel);
+    /// Sets the element length the classification uses (when not adapting itself).
+    void SetUnit(double dUnit);
+    /// The input ended: finishes the mark, character, word and line in progress.
+    void Finish();
+
+    double Unit() const { return m_dUnit; }
+    /// A mark is in progress (confirmed).
+    bool IsKeyDown() const { return m_bOn; }
+    float MarkLevel() const { return m_fMark; }
+    float SpaceLevel() const { return m_fSpace; }
+    qint64 Position() const { return m_nPosition; }
+    /// True once the silence after the last mark has ended the line.
+    bool LineEnded() const { return m_bLineEnded; }
+
+    /// How badly a run of @p dUnits element lengths fits Morse timing (marks 1 or 3, gaps
+    /// 1, 3 or 7): the squared log distance to the nearest, at most 1. Shared by the speed
+    /// acquisition so both judge timing alike.
+    static double Misfit(bool bMark, double dUnits);
+
+private:
+    void confirmEdge(qint64 nEdge);
+    void endMark(qint64 nEdge);
+    void startMark(qint64 nEdge);
+    void checkGap(qint64 nGapEnd);
+    void adaptUnit(double dObserved, double dWeight);
+    void rememberRun(bool bMark, qint64 nLength);
+    void refitUnit();
+    float interiorMean(qint64 nStart, qint64 nEnd) const;
+    void deliver(int nCode, qint64 nPosition);
+
+    Settings m_settings;
+    IListener* m_pListener;
+    double m_dUnit = 1.0;
+    float m_fMark = 1.0f;
+    float m_fSpace = 0.0f;
+    qint64 m_nPosition = 0;
+    bool m_bCoherent = false;
+    float m_fHigh = 0.5f; ///< key-down threshold, share of the level span
+    float m_fLow = 0.5f;  ///< key-up threshold
+    float m_fPeakShare = 0.75f;
+    float m_fDipShare = 0.3f;
+    bool m_bRaw = false; ///< envelope above the threshold now
+    bool m_bOn = false;  ///< confirmed key-down
+    qint64 m_nRunStart = 0;
+    qint64 m_nPendingEdge = -1; ///< unconfirmed change of m_bRaw, or -1
+    float m_fExtreme = 0.0f;    ///< highest (rising) or lowest (falling) since the pending edge
+    float m_fPeak = 0.0f;
+    float m_fSegmentLevel = -1.0f; ///< level of a mark given as a segment; -1 otherwise
+    bool m_bHaveMark = false;
+    bool m_bCharOpen = false;
+    bool m_bWordOpen = false;
+    bool m_bLineOpen = false;
+    bool m_bLineEnded = false;
+    std::vector<float> m_history; ///< recent envelope samples, ring of power-of-two size
+    size_t m_nHistoryMask = 0;
+    struct RecentRun
+    {
+        bool bMark;
+        float fLogLength;
+    };
+    std::array<RecentRun, 24> m_recent{};
+    int m_nRecentCount = 0;
+    int m_nRecentNext = 0;
+};
+
+} // namespace cw

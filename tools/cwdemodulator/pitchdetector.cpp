@@ -1,0 +1,106 @@
+#include "tools/cwdemodulator/pitchdetector.h"
+
+#include <fftw3.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace cw {
+
+namespace {
+
+constexpr double PI = 3.14159265358979323846;
+/// Weight of the newest segment in the running spectrum: about the last eight segments count.
+constexpr float NEW_SEGMENT_WEIGHT = 0.125f;
+/// Segments averaged before a peak may be called clear.
+constexpr int MIN_UPDATES = 6;
+
+} // namespace
+
+PitchDetector::PitchDetector(double dSampleRate, double dMinHz, double dMaxHz)
+    : m_dSampleRate(dSampleRate)
+{
+    // About half a second per segment: bins of 2 Hz or finer.
+    m_nSize = 256;
+    while (double(m_nSize) < dSampleRate * 0.5)
+        m_nSize *= 2;
+    const size_t bins = m_nSize / 2 + 1;
+    m_nMinBin = std::max<size_t>(2, size_t(std::floor(dMinHz * double(m_nSize) / dSampleRate)));
+    m_nMaxBin = std::min(bins - 2, size_t(std::ceil(dMaxHz * double(m_nSize) / dSampleRate)));
+    m_window.resize(m_nSize);
+    for (size_t i = 0; i < m_nSize; ++i)
+        m_window[i] = float(0.5 - 0.5 * std::cos(2.0 * PI * double(i) / double(m_nSize)));
+    m_segment.assign(m_nSize, 0.0f);
+    m_power.assign(bins, 0.0f);
+    m_scratch.reserve(bins);
+    m_pFftIn = fftwf_alloc_real(m_nSize);
+    m_pFftOut = fftwf_alloc_complex(bins);
+    m_pPlan = fftwf_plan_dft_r2c_1d(int(m_nSize), m_pFftIn, static_cast<fftwf_complex*>(m_pFftOut),
+                                    FFTW_ESTIMATE);
+}
+
+PitchDetector::~PitchDetector()
+{
+    fftwf_destroy_plan(static_cast<fftwf_plan>(m_pPlan));
+    fftwf_free(m_pFftIn);
+    fftwf_free(m_pFftOut);
+}
+
+void PitchDetector::Add(const float* pSamples, size_t nCount)
+{
+    const size_t hop = HopSize();
+    while (nCount > 0) {
+        // Shift in as many samples as fit before the next update.
+        const size_t take = std::min(nCount, hop - m_nSinceUpdate);
+        std::memmove(m_segment.data(), m_segment.data() + take, (m_nSize - take) * sizeof(float));
+        std::memcpy(m_segment.data() + (m_nSize - take), pSamples, take * sizeof(float));
+        pSamples += take;
+        nCount -= take;
+        m_nFilled = std::min(m_nSize, m_nFilled + take);
+        m_nSinceUpdate += take;
+        if (m_nSinceUpdate == hop) {
+            m_nSinceUpdate = 0;
+            if (m_nFilled == m_nSize)
+                analyseSegment();
+        }
+    }
+}
+
+void PitchDetector::analyseSegment()
+{
+    for (size_t i = 0; i < m_nSize; ++i)
+        m_pFftIn[i] = m_segment[i] * m_window[i];
+    fftwf_execute(static_cast<fftwf_plan>(m_pPlan));
+    const fftwf_complex* spectrum = static_cast<const fftwf_complex*>(m_pFftOut);
+    // A plain mean over the first segments, then an exponential one over about the last eight.
+    const float weight = std::max(NEW_SEGMENT_WEIGHT, 1.0f / float(m_nUpdates + 1));
+    for (size_t k = m_nMinBin - 1; k <= m_nMaxBin + 1; ++k) {
+        const float power = spectrum[k][0] * spectrum[k][0] + spectrum[k][1] * spectrum[k][1];
+        m_power[k] += weight * (power - m_power[k]);
+    }
+    ++m_nUpdates;
+
+    size_t peak = m_nMinBin;
+    m_scratch.clear();
+    for (size_t k = m_nMinBin; k <= m_nMaxBin; ++k) {
+        m_scratch.push_back(m_power[k]);
+        if (m_power[k] > m_power[peak])
+            peak = k;
+    }
+    auto middle = m_scratch.begin() + std::ptrdiff_t(m_scratch.size() / 2);
+    std::nth_element(m_scratch.begin(), middle, m_scratch.end());
+    const double median = std::max(1e-30f, *middle);
+
+    // Gaussian interpolation on the log power of the peak and its neighbours.
+    const double left = std::log(std::max(1e-30f, m_power[peak - 1]));
+    const double centre = std::log(std::max(1e-30f, m_power[peak]));
+    const double right = std::log(std::max(1e-30f, m_power[peak + 1]));
+    const double curvature = left - 2.0 * centre + right;
+    double offset = curvature < 0.0 ? 0.5 * (left - right) / curvature : 0.0;
+    offset = std::clamp(offset, -0.5, 0.5);
+    m_dPitch = (double(peak) + offset) * m_dSampleRate / double(m_nSize);
+    m_dPeakRatio = m_nUpdates >= MIN_UPDATES ? double(m_power[peak]) / median : 0.0;
+}
+
+} // namespace cw

@@ -1,16 +1,14 @@
 #include "textsymbolsource.h"
 
+#include "tools/morsehandler/morsesymbolcode.h"
+
 #include <QIODevice>
 #include <QList>
 
 namespace {
 
-constexpr int CODE_DOT = 0;
-constexpr int CODE_DASH = 1;
+/// A code that carries no symbol: it only delivers a timestamp to the handler.
 constexpr int CODE_NO_SYMBOL = 2;
-constexpr int CODE_NEW_CHAR = 3;
-constexpr int CODE_NEW_WORD = 4;
-constexpr int CODE_NEW_LINE = 5;
 
 bool isSeparator(char c)
 {
@@ -42,13 +40,13 @@ int symbolCode(char c)
 {
     switch (c) {
     case '.':
-        return CODE_DOT;
+        return morse::SYMBOL_DOT;
     case '-':
-        return CODE_DASH;
+        return morse::SYMBOL_DASH;
     case 'c':
-        return CODE_NEW_CHAR;
+        return morse::SYMBOL_END_OF_CHARACTER;
     default:
-        return CODE_NEW_WORD;
+        return morse::SYMBOL_END_OF_WORD;
     }
 }
 
@@ -212,6 +210,6 @@ bool TextSymbolSource::parseLine(const QByteArray& rawLine)
         }
     }
     if (symbolTexts > 0)
-        pushCode(CODE_NEW_LINE);
+        pushCode(morse::SYMBOL_END_OF_LINE);
     return true;
 }

@@ -19,7 +19,7 @@ trap 'rm -rf "$save"' EXIT
 "$tool" decode --save "$save" --frequency 14070000 "$here/data/samples/cq.txt" 2>&1 >/dev/null |
     sed "s|$save/||; s/^/   /"
 echo "   the text file begins:"
-sed -n '1,3p' "$save"/*__.txt | sed 's/^/     /'
+sed -n '1,3p' "$save"/*__Default.txt | sed 's/^/     /'
 
 if compgen -G "$here/data/alphabets/[Gg]reek.mal" >/dev/null; then
     echo

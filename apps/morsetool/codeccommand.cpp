@@ -65,6 +65,16 @@ QString codecsDirectory(const QCommandLineParser& parser, const QCommandLineOpti
     return dir;
 }
 
+/// A codec handler on the catalogue and the codec directory @p dir, serving @p decoder.
+CodecHandler openHandler(const QString& dir, const QString& decoder, QString* cataloguePath)
+{
+    ModulesCatalogue::Open(cataloguePath);
+    CodecHandler handler;
+    handler.SetAlphabetsDir(dir);
+    handler.SetDecoder(decoder);
+    return handler;
+}
+
 QString describe(const QString& cataloguePath)
 {
     return cataloguePath.isEmpty() ? QStringLiteral("the catalogue (no decoder modules file found)")
@@ -109,11 +119,8 @@ int runCodecCommand(const QStringList& arguments)
         return EXIT_BAD_INPUT;
 
     QString cataloguePath;
-    ModulesCatalogue::Open(&cataloguePath);
-    CodecHandler handler;
-    handler.SetAlphabetsDir(dir);
     const QString decoder = parser.value(options.decoder);
-    handler.SetDecoder(decoder);
+    CodecHandler handler = openHandler(dir, decoder, &cataloguePath);
     const QString codec = parser.value(options.codec);
     if (!handler.SetAlphabet(codec)) {
         std::fprintf(stderr, "morsetool codec: no codec file for '%s' in %s\n",
@@ -181,12 +188,9 @@ int runCodecsCommand(const QStringList& arguments)
         return EXIT_BAD_INPUT;
 
     QString cataloguePath;
-    ModulesCatalogue::Open(&cataloguePath);
-    CodecHandler handler;
-    handler.SetAlphabetsDir(dir);
     const QString decoder =
         parser.isSet(options.decoder) ? parser.value(options.decoder) : QStringLiteral("All");
-    handler.SetDecoder(decoder);
+    CodecHandler handler = openHandler(dir, decoder, &cataloguePath);
     const QStringList names = handler.AvailableAlphabets();
     QByteArray text;
     for (const QString& name : names)

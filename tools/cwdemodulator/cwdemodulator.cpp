@@ -154,8 +154,7 @@ void CwDemodulator::drainSegments(bool bEnd)
         const double unit = m_pClassifier->Unit();
         if (segment.bOn) {
             if (m_bMarkPending)
-                m_pClassifier->PushSegment(true, m_pendingMark.nStart, m_pendingMark.nLength,
-                                           m_pendingMark.fLevel);
+                m_pClassifier->PushSegment(m_pendingMark);
             m_pendingMark = segment;
             m_bMarkPending = true;
             continue;
@@ -163,18 +162,16 @@ void CwDemodulator::drainSegments(bool bEnd)
         if (m_bMarkPending) {
             m_bMarkPending = false;
             if (!isLoneWeakDot(double(segment.nLength) / unit)) {
-                m_pClassifier->PushSegment(true, m_pendingMark.nStart, m_pendingMark.nLength,
-                                           m_pendingMark.fLevel);
+                m_pClassifier->PushSegment(m_pendingMark);
             }
         }
         m_dGapBefore = double(segment.nLength) / unit;
-        m_pClassifier->PushSegment(false, segment.nStart, segment.nLength, segment.fLevel);
+        m_pClassifier->PushSegment(segment);
     }
     if (bEnd && m_bMarkPending) {
         m_bMarkPending = false;
         if (!isLoneWeakDot(LONE_GAP_UNITS))
-            m_pClassifier->PushSegment(true, m_pendingMark.nStart, m_pendingMark.nLength,
-                                       m_pendingMark.fLevel);
+            m_pClassifier->PushSegment(m_pendingMark);
     }
 }
 

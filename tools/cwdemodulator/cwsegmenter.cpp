@@ -1,8 +1,10 @@
 #include "tools/cwdemodulator/cwsegmenter.h"
 
+#include "tools/morsehandler/internationalalphabet.h"
+
 #include <algorithm>
 #include <cmath>
-#include <limits>
+#include <cstring>
 
 namespace cw {
 
@@ -13,76 +15,140 @@ constexpr int LONGEST_MARK = 6 * UNIT; ///< blocks; longer marks are split
 constexpr int LONGEST_GAP = 8 * UNIT;  ///< blocks; longer silence is chained
 constexpr int LAG = 10 * UNIT;         ///< blocks between a decision and the newest block
 constexpr int COMMIT_EVERY = 2 * UNIT;
-constexpr size_t RING = 4096; ///< blocks kept; more than the lag and a traceback
 constexpr double NEGATIVE = -1e300;
+constexpr qint64 NEVER = -(qint64(1) << 40);
 /// Spread of element lengths, in log units: hand-sent timing and noise on the edges.
 constexpr double LENGTH_SPREAD = 0.15;
 /// Marks and gaps shorter than this (units) do not occur: hand-sent elements stay above
 /// 0.8 of their length.
 constexpr double SHORTEST_UNITS = 0.6;
+/// Lengths less likely than this (log) are not tried.
+constexpr double LEAST_LIKELY = -14.0;
+/// Log prior of a code that is no character expected: a missing or extra element has to be
+/// this much clearer than noise to make one.
+constexpr float UNKNOWN_CODE = -6.0f;
+/// Decoding weighs the evidence at two thirds of its log likelihood ratio, against the
+/// timing priors: their spread allows for hand-sent timing, which makes them too lenient for
+/// machine-sent keying and lets noise move edges off the element grid. Tuned on the
+/// error-rate benchmark (with and without jitter); scoring keeps the true likelihood.
+constexpr double EVIDENCE_WEIGHT = 1.0 / 1.5;
+/// Paths this far (log likelihood) below the best are not followed.
+constexpr double BEAM = 30.0;
 /// The priors are recomputed when whole samples per block make the blocks per element
 /// differ this much from the last computation.
 constexpr double PRIOR_TOLERANCE = 0.02;
 constexpr double NOISE_MEMORY = 2000.0; ///< samples the noise variance is averaged over
 
-double logGauss(double x, double mean, double spread)
+// Shares of the choices after a mark: another element, or the end of the character
+// (followed by one more, or by a word gap).
+constexpr double ELEMENT_GAP_SHARE = 0.55;
+constexpr double CHARACTER_GAP_SHARE = 0.3;
+constexpr double WORD_GAP_SHARE = 0.15;
+
+constexpr int MARK_STATES = 0; ///< traceback states: marks by node, then element gaps,
+constexpr int GAP_STATES = 1 << (CwSegmenter::LONGEST_CODE + 1);
+constexpr int START_STATE = 2 * GAP_STATES; ///< a gap that ends a character ended
+constexpr int LONG_STATE = START_STATE + 1; ///< a stretch of long silence ended
+
+/// A log-normal mixture of lengths in blocks, each part given as (share, length in units).
+std::vector<float> lengthPrior(int nLongest, double dBlocksPerUnit,
+                               std::initializer_list<std::pair<double, double>> parts)
 {
-    const double z = (x - mean) / spread;
-    return -0.5 * z * z;
+    std::vector<float> prior(size_t(nLongest) + 1, float(NEGATIVE));
+    for (int d = 1; d <= nLongest; ++d) {
+        if (double(d) < SHORTEST_UNITS * dBlocksPerUnit)
+            continue;
+        const double l = std::log(double(d) / dBlocksPerUnit);
+        double sum = 0.0;
+        for (const auto& part : parts) {
+            const double z = (l - std::log(part.second)) / LENGTH_SPREAD;
+            sum += part.first * std::exp(-0.5 * z * z);
+        }
+        if (sum > 0.0 && std::log(sum) > LEAST_LIKELY)
+            prior[size_t(d)] = float(std::log(sum));
+    }
+    return prior;
 }
 
-/// log of a mixture of log-normal lengths, each given as (share, length in units).
-float logPrior(int blocks, double dBlocksPerUnit,
-               std::initializer_list<std::pair<double, double>> parts)
+/// Makes @p prior a distribution over its lengths times @p dShare (scores that compare
+/// between element lengths), or leaves it as it is.
+void normalise(std::vector<float>& prior, double dShare)
 {
-    if (double(blocks) < SHORTEST_UNITS * dBlocksPerUnit)
-        return -1e30f;
-    const double l = std::log(double(blocks) / dBlocksPerUnit);
-    double sum = 1e-6;
-    for (const auto& part : parts)
-        sum += part.first * std::exp(logGauss(l, std::log(part.second), LENGTH_SPREAD));
-    return float(std::log(sum));
+    double total = 0.0;
+    for (float value : prior)
+        total += value > float(NEGATIVE) ? std::exp(double(value)) : 0.0;
+    const float shift = float(std::log(std::max(total, 1e-300) / dShare));
+    for (float& value : prior)
+        value = value > float(NEGATIVE) ? value - shift : value;
 }
 
 } // namespace
 
+CwSegmenter::CwSegmenter(const std::vector<std::string>& characterCodes)
+{
+    m_characterBonus.assign(NODES, UNKNOWN_CODE);
+    auto expect = [this](const char* code) {
+        int node = 1;
+        for (const char* c = code; *c && node < NODES; ++c)
+            node = 2 * node + (*c == '-' ? 1 : 0);
+        if (node > 1 && node < NODES && std::strlen(code) <= size_t(LONGEST_CODE))
+            m_characterBonus[size_t(node)] = 0.0f;
+    };
+    if (characterCodes.empty()) {
+        const morse::InternationalAlphabet::Entry* entries =
+            morse::InternationalAlphabet::Entries();
+        for (int i = 0; i < morse::InternationalAlphabet::ENTRY_COUNT; ++i)
+            expect(entries[i].code);
+    } else {
+        for (const std::string& code : characterCodes)
+            expect(code.c_str());
+    }
+
+    m_cumulative.assign(RING, 0.0);
+    m_markScore.assign(size_t(NODES) * RING, NEGATIVE);
+    m_markLength.assign(size_t(NODES) * RING, 0);
+    m_gapScore.assign(size_t(NODES) * RING, NEGATIVE);
+    m_gapLength.assign(size_t(NODES) * RING, 0);
+    m_markAlive.assign(NODES, NEVER);
+    m_gapAlive.assign(NODES, NEVER);
+    m_markStamp.assign(size_t(NODES) * RING, NEVER);
+    m_gapStamp.assign(size_t(NODES) * RING, NEVER);
+    m_endScore.assign(RING, NEGATIVE);
+    m_endNode.assign(RING, 0);
+    m_startScore.assign(RING, NEGATIVE);
+    m_startFrom.assign(RING, 0);
+    m_startLength.assign(RING, 0);
+    m_longScore.assign(RING, NEGATIVE);
+    m_longFrom.assign(RING, 0);
+    m_blockStarts.assign(RING, 0);
+    m_blockSums.assign(RING, 0.0);
+    setPriors(UNIT);
+    Reset(0, 0.0f);
+}
+
 void CwSegmenter::setPriors(double dBlocksPerUnit)
 {
     m_dPriorBlocksPerUnit = dBlocksPerUnit;
-    m_onPrior.assign(LONGEST_MARK + 1, 0.0f);
-    for (int d = 1; d <= LONGEST_MARK; ++d)
-        m_onPrior[size_t(d)] = logPrior(d, dBlocksPerUnit, {{0.5, 1.0}, {0.5, 3.0}});
-    m_offPrior.assign(LONGEST_GAP + 1, 0.0f);
-    for (int d = 1; d <= LONGEST_GAP; ++d)
-        m_offPrior[size_t(d)] = logPrior(d, dBlocksPerUnit, {{0.55, 1.0}, {0.3, 3.0}, {0.15, 7.0}});
-    // Make each a probability distribution over lengths in blocks, so that scores for
-    // different element lengths compare.
-    auto normalise = [](std::vector<float>& prior, size_t last) {
-        double total = 0.0;
-        for (size_t d = 1; d <= last; ++d)
-            total += std::exp(double(prior[d]));
-        const float shift = float(std::log(std::max(total, 1e-300)));
-        for (size_t d = 1; d <= last; ++d)
-            prior[d] -= shift;
-    };
+    m_dot.log = lengthPrior(LONGEST_MARK, dBlocksPerUnit, {{1.0, 1.0}});
+    m_dash.log = lengthPrior(LONGEST_MARK, dBlocksPerUnit, {{1.0, 3.0}});
+    m_elementGap.log = lengthPrior(LONGEST_GAP, dBlocksPerUnit, {{ELEMENT_GAP_SHARE, 1.0}});
+    m_characterGap.log = lengthPrior(LONGEST_GAP, dBlocksPerUnit,
+                                     {{CHARACTER_GAP_SHARE, 3.0}, {WORD_GAP_SHARE, 7.0}});
     if (m_bNormalisedPriors) {
-        normalise(m_onPrior, LONGEST_MARK);
-        normalise(m_offPrior, LONGEST_GAP);
+        normalise(m_dot.log, 0.5);
+        normalise(m_dash.log, 0.5);
+        normalise(m_elementGap.log, ELEMENT_GAP_SHARE);
+        normalise(m_characterGap.log, CHARACTER_GAP_SHARE + WORD_GAP_SHARE);
     }
-    m_fLongPrior = m_offPrior[LONGEST_GAP];
-}
-
-CwSegmenter::CwSegmenter()
-{
-    setPriors(UNIT);
-    m_nRing = RING;
-    m_cumulative.assign(RING, 0.0);
-    for (auto& score : m_score)
-        score.assign(RING, NEGATIVE);
-    m_steps.assign(RING, Step{});
-    m_blockStarts.assign(RING, 0);
-    m_blockSums.assign(RING, 0.0);
-    Reset(0, 0.0f);
+    // The longest modelled silence is chained, not ended: it is priced on its own.
+    m_fLongPrior = m_characterGap.log[LONGEST_GAP];
+    m_characterGap.log[LONGEST_GAP] = float(NEGATIVE);
+    for (LengthPrior* prior : {&m_dot, &m_dash, &m_elementGap, &m_characterGap}) {
+        const auto& log = prior->log;
+        auto likely = [](float value) { return value > float(NEGATIVE); };
+        prior->nShortest = int(std::find_if(log.begin(), log.end(), likely) - log.begin());
+        prior->nLongest = int(log.rend() - std::find_if(log.rbegin(), log.rend(), likely)) - 1;
+    }
 }
 
 void CwSegmenter::Reset(qint64 nPosition, float fNoiseVariance, bool bScoring)
@@ -97,25 +163,34 @@ void CwSegmenter::Reset(qint64 nPosition, float fNoiseVariance, bool bScoring)
     m_nInBlock = 0;
     m_dBlockSum = 0.0;
     m_nBlocks = 0;
-    m_nFirstBlock = 0;
     m_nCommitted = 0;
+    // Before the start there was silence: a character may begin at once.
     m_cumulative[0] = 0.0;
-    m_score[ON][0] = NEGATIVE;
-    m_score[OFF][0] = 0.0;
-    m_score[OFF_LONG][0] = 0.0;
+    std::fill(m_markAlive.begin(), m_markAlive.end(), NEVER);
+    std::fill(m_gapAlive.begin(), m_gapAlive.end(), NEVER);
+    std::fill(m_markStamp.begin(), m_markStamp.end(), NEVER);
+    std::fill(m_gapStamp.begin(), m_gapStamp.end(), NEVER);
+    m_liveMarks.clear();
+    m_liveGaps.clear();
+    m_endScore[0] = NEGATIVE;
+    m_startScore[0] = 0.0;
+    m_startFrom[0] = 0;
+    m_startLength[0] = 0;
+    m_longScore[0] = 0.0;
+    m_longFrom[0] = 0;
     m_blockStarts[0] = nPosition;
     m_segments.clear();
 }
 
-qint64 CwSegmenter::blockStart(qint64 nBlock) const
-{
-    return m_blockStarts[size_t(nBlock) & (m_nRing - 1)];
-}
-
 double CwSegmenter::BestScore() const
 {
-    const size_t e = size_t(m_nBlocks) & (m_nRing - 1);
-    return std::max({m_score[ON][e], m_score[OFF][e], m_score[OFF_LONG][e]});
+    const size_t e = slot(m_nBlocks);
+    double best = std::max(m_startScore[e], m_longScore[e]);
+    for (int node : m_liveMarks)
+        best = std::max(best, m_markScore[size_t(node) * RING + e]);
+    for (int node : m_liveGaps)
+        best = std::max(best, m_gapScore[size_t(node) * RING + e]);
+    return best;
 }
 
 void CwSegmenter::PushInPhase(float fInPhase, float fAmplitude, double dUnit)
@@ -148,61 +223,171 @@ void CwSegmenter::Push(float fInPhase, float fQuadrature, float fAmplitude, doub
 
 void CwSegmenter::closeBlock()
 {
-    const size_t mask = m_nRing - 1;
     const qint64 e = m_nBlocks + 1; // the boundary after this block
-    const size_t ei = size_t(e) & mask;
     // Key-down evidence: log likelihood ratio of the block's samples, Gaussian noise.
     const double a = m_fAmplitude;
-    const double noise = std::max(1e-20, double(m_fNoise));
+    const double weight = m_bNormalisedPriors ? 1.0 : EVIDENCE_WEIGHT;
+    const double noise = std::max(1e-20, double(m_fNoise)) / weight;
     const double evidence = (a * m_dBlockSum - 0.5 * a * a * m_nInBlock) / noise;
-    m_blockSums[size_t(m_nBlocks) & mask] = m_dBlockSum;
-    m_cumulative[ei] = m_cumulative[size_t(m_nBlocks) & mask] + evidence;
-    m_blockStarts[ei] = m_nPosition;
+    m_blockSums[slot(m_nBlocks)] = m_dBlockSum;
+    m_cumulative[slot(e)] = m_cumulative[slot(m_nBlocks)] + evidence;
+    m_blockStarts[slot(e)] = m_nPosition;
     m_nInBlock = 0;
     m_dBlockSum = 0.0;
 
-    Step step{};
-    double best[3] = {NEGATIVE, NEGATIVE, NEGATIVE};
-    const qint64 reach = e - m_nFirstBlock;
-    for (int d = 1; d <= LONGEST_MARK && d <= reach; ++d) {
-        const size_t si = size_t(e - d) & mask;
-        const double gain = m_cumulative[ei] - m_cumulative[si] + m_onPrior[size_t(d)];
-        for (State from : {OFF, OFF_LONG}) {
-            const double s = m_score[from][si] + gain;
-            if (s > best[ON]) {
-                best[ON] = s;
-                step.from[ON] = from;
-                step.length[ON] = (unsigned short)d;
-            }
-        }
-    }
-    for (int d = 1; d < LONGEST_GAP && d <= reach; ++d) {
-        const size_t si = size_t(e - d) & mask;
-        for (State from : {ON, OFF_LONG}) {
-            // After a stretch of the longest modelled silence, any remainder is just more
-            // silence; it must not be priced as a gap of its own (which could be too short).
-            const double s = m_score[from][si] + (from == ON ? m_offPrior[size_t(d)] : 0.0);
-            if (s > best[OFF]) {
-                best[OFF] = s;
-                step.from[OFF] = from;
-                step.length[OFF] = (unsigned short)d;
-            }
-        }
-    }
-    if (reach >= LONGEST_GAP) {
-        const size_t si = size_t(e - LONGEST_GAP) & mask;
-        const double fromOn = m_score[ON][si] + m_fLongPrior;
-        const double fromLong = m_score[OFF_LONG][si];
-        best[OFF_LONG] = std::max(fromOn, fromLong);
-        step.from[OFF_LONG] = fromOn >= fromLong ? ON : OFF_LONG;
-        step.length[OFF_LONG] = LONGEST_GAP;
-    }
-    for (int s = 0; s < 3; ++s)
-        m_score[s][ei] = best[s];
-    m_steps[ei] = step;
+    searchMarks(e);
+    searchElementGaps(e);
+    searchCharacterEnds(e);
+    prune(e);
     m_nBlocks = e;
     if (e - m_nCommitted >= LAG + COMMIT_EVERY)
         commit(false);
+}
+
+void CwSegmenter::searchMarks(qint64 nBoundary)
+{
+    // A mark ending here completes the code of its node; it began after a gap that either
+    // continued the parent's code or (for the root's children) started a new character. Only
+    // nodes whose gap was in the beam lately are searched; a score is read only at the
+    // boundaries its stamp says it was computed at (others were out of the beam).
+    const size_t e = slot(nBoundary);
+    const double here = m_cumulative[e];
+    m_liveMarks.clear();
+    for (int node = 2; node < NODES; ++node) {
+        const int parent = node / 2;
+        const LengthPrior& prior = (node & 1) ? m_dash : m_dot;
+        if (parent > 1 && nBoundary - m_gapAlive[size_t(parent)] > qint64(prior.nLongest))
+            continue;
+        const qint64 longest = std::min<qint64>(prior.nLongest, nBoundary);
+        if (prior.nShortest > longest)
+            continue;
+        const double* source =
+            parent == 1 ? m_startScore.data() : m_gapScore.data() + size_t(parent) * RING;
+        const qint64* stamps = parent == 1 ? nullptr : m_gapStamp.data() + size_t(parent) * RING;
+        double best = NEGATIVE;
+        qint64 bestLength = 0;
+        for (qint64 d = prior.nShortest; d <= longest; ++d) {
+            const size_t s = slot(nBoundary - d);
+            if (stamps && stamps[s] != nBoundary - d)
+                continue;
+            const double candidate = source[s] - m_cumulative[s] + double(prior.log[size_t(d)]);
+            if (candidate > best) {
+                best = candidate;
+                bestLength = d;
+            }
+        }
+        m_markScore[size_t(node) * RING + e] = best + here;
+        m_markLength[size_t(node) * RING + e] = (unsigned char)bestLength;
+        m_markStamp[size_t(node) * RING + e] = nBoundary;
+        m_liveMarks.push_back(node);
+    }
+}
+
+void CwSegmenter::searchElementGaps(qint64 nBoundary)
+{
+    const size_t e = slot(nBoundary);
+    const LengthPrior& prior = m_elementGap;
+    m_liveGaps.clear();
+    for (int node = 2; node < NODES / 2; ++node) {
+        if (nBoundary - m_markAlive[size_t(node)] > qint64(prior.nLongest))
+            continue;
+        const qint64 longest = std::min<qint64>(prior.nLongest, nBoundary);
+        if (prior.nShortest > longest)
+            continue;
+        const double* score = m_markScore.data() + size_t(node) * RING;
+        const qint64* stamps = m_markStamp.data() + size_t(node) * RING;
+        double best = NEGATIVE;
+        qint64 bestLength = 0;
+        for (qint64 d = prior.nShortest; d <= longest; ++d) {
+            const size_t s = slot(nBoundary - d);
+            if (stamps[s] != nBoundary - d)
+                continue;
+            const double candidate = score[s] + double(prior.log[size_t(d)]);
+            if (candidate > best) {
+                best = candidate;
+                bestLength = d;
+            }
+        }
+        m_gapScore[size_t(node) * RING + e] = best;
+        m_gapLength[size_t(node) * RING + e] = (unsigned char)bestLength;
+        m_gapStamp[size_t(node) * RING + e] = nBoundary;
+        m_liveGaps.push_back(node);
+    }
+}
+
+void CwSegmenter::searchCharacterEnds(qint64 nBoundary)
+{
+    const size_t e = slot(nBoundary);
+    // The likeliest character ending here.
+    double bestEnd = NEGATIVE;
+    int endNode = 0;
+    for (int node : m_liveMarks) {
+        const double score = m_markScore[size_t(node) * RING + e] + m_characterBonus[size_t(node)];
+        if (score > bestEnd) {
+            bestEnd = score;
+            endNode = node;
+        }
+    }
+    m_endScore[e] = bestEnd;
+    m_endNode[e] = (unsigned short)endNode;
+
+    // Long silence is chained in stretches of the longest modelled gap.
+    double longScore = NEGATIVE;
+    unsigned short longFrom = 0;
+    if (nBoundary >= LONGEST_GAP) {
+        const size_t s = slot(nBoundary - LONGEST_GAP);
+        const double fromEnd = m_endScore[s] + double(m_fLongPrior);
+        longScore = std::max(fromEnd, m_longScore[s]);
+        longFrom = fromEnd >= m_longScore[s] ? m_endNode[s] : 0;
+    }
+    m_longScore[e] = longScore;
+    m_longFrom[e] = longFrom;
+
+    // A gap after a character, or whatever remains after long silence (which is not priced
+    // as a gap of its own: it could be too short for one).
+    double bestStart = longScore;
+    unsigned short startFrom = 0;
+    int startLength = 0;
+    const qint64 longest = std::min<qint64>(m_characterGap.nLongest, nBoundary);
+    for (int d = m_characterGap.nShortest; d <= longest; ++d) {
+        const size_t s = slot(nBoundary - d);
+        const double candidate = m_endScore[s] + double(m_characterGap.log[size_t(d)]);
+        if (candidate > bestStart) {
+            bestStart = candidate;
+            startFrom = m_endNode[s];
+            startLength = d;
+        }
+    }
+    for (int d = 1; d < LONGEST_GAP && d <= nBoundary; ++d) {
+        const double candidate = m_longScore[slot(nBoundary - d)];
+        if (candidate > bestStart) {
+            bestStart = candidate;
+            startFrom = 0;
+            startLength = d;
+        }
+    }
+    m_startScore[e] = bestStart;
+    m_startFrom[e] = startFrom;
+    m_startLength[e] = (unsigned char)startLength;
+}
+
+void CwSegmenter::prune(qint64 nBoundary)
+{
+    const size_t e = slot(nBoundary);
+    double best = std::max(m_startScore[e], m_longScore[e]);
+    for (int node : m_liveMarks)
+        best = std::max(best, m_markScore[size_t(node) * RING + e]);
+    for (int node : m_liveGaps)
+        best = std::max(best, m_gapScore[size_t(node) * RING + e]);
+    const double floor = best - BEAM;
+    for (int node : m_liveMarks) {
+        if (m_markScore[size_t(node) * RING + e] >= floor)
+            m_markAlive[size_t(node)] = nBoundary;
+    }
+    for (int node : m_liveGaps) {
+        if (m_gapScore[size_t(node) * RING + e] >= floor)
+            m_gapAlive[size_t(node)] = nBoundary;
+    }
 }
 
 void CwSegmenter::Flush()
@@ -214,50 +399,92 @@ void CwSegmenter::Flush()
 
 void CwSegmenter::commit(bool bAll)
 {
-    const size_t mask = m_nRing - 1;
     const qint64 end = m_nBlocks;
     const qint64 target = bAll ? end : end - LAG;
     if (target <= m_nCommitted)
         return;
-    int state = ON;
-    for (int s = OFF; s <= OFF_LONG; ++s) {
-        if (m_score[s][size_t(end) & mask] > m_score[state][size_t(end) & mask])
-            state = s;
+    const size_t e = slot(end);
+    int state = START_STATE;
+    double best = m_startScore[e];
+    if (m_longScore[e] > best) {
+        best = m_longScore[e];
+        state = LONG_STATE;
     }
+    for (int node : m_liveMarks) {
+        if (m_markScore[size_t(node) * RING + e] > best) {
+            best = m_markScore[size_t(node) * RING + e];
+            state = MARK_STATES + node;
+        }
+    }
+    for (int node : m_liveGaps) {
+        if (m_gapScore[size_t(node) * RING + e] > best) {
+            best = m_gapScore[size_t(node) * RING + e];
+            state = GAP_STATES + node;
+        }
+    }
+
     // Walk the best path back to what was decided already.
     m_scratch.clear();
     qint64 boundary = end;
     while (boundary > m_nCommitted) {
-        const Step& step = m_steps[size_t(boundary) & mask];
-        const qint64 length = std::max<qint64>(1, step.length[state]);
+        const size_t b = slot(boundary);
+        qint64 length = 0;
+        Kind kind = Kind::CharacterGap;
+        int previous = LONG_STATE;
+        if (state < GAP_STATES) {
+            const int node = state - MARK_STATES;
+            length = m_markLength[size_t(node) * RING + b];
+            kind = (node & 1) ? Kind::Dash : Kind::Dot;
+            previous = node / 2 == 1 ? START_STATE : GAP_STATES + node / 2;
+        } else if (state < START_STATE) {
+            const int node = state - GAP_STATES;
+            length = m_gapLength[size_t(node) * RING + b];
+            kind = Kind::ElementGap;
+            previous = MARK_STATES + node;
+        } else if (state == START_STATE) {
+            length = m_startLength[b];
+            previous = m_startFrom[b] != 0 ? MARK_STATES + m_startFrom[b] : LONG_STATE;
+        } else {
+            length = LONGEST_GAP;
+            previous = m_longFrom[b] != 0 ? MARK_STATES + m_longFrom[b] : LONG_STATE;
+        }
+        if (length == 0 && state != START_STATE)
+            length = 1; // cannot happen on a path that was reached; never loop
         const qint64 start = std::max(boundary - length, m_nCommitted);
-        m_scratch.push_back({state == ON, start, boundary - start, 0.0f});
-        state = step.from[state];
+        if (start < boundary)
+            m_scratch.push_back({state < GAP_STATES, start, boundary - start, 0.0f, kind});
+        state = previous;
         boundary = start;
     }
     for (auto it = m_scratch.rbegin(); it != m_scratch.rend(); ++it) {
-        const qint64 first = it->nStart;
         const qint64 last = std::min(it->nStart + it->nLength, target);
-        if (last <= first)
+        if (last <= it->nStart)
             break;
-        double sum = 0.0;
-        for (qint64 b = first; b < last; ++b)
-            sum += m_blockSums[size_t(b) & mask];
-        const qint64 startSample = blockStart(first);
-        const qint64 samples = blockStart(last) - startSample;
-        const float level = samples > 0 ? float(sum / double(samples)) : 0.0f;
-        // Pieces of one run decided in two goes are joined.
-        if (!m_segments.empty() && m_segments.back().bOn == it->bOn &&
-            m_segments.back().nStart + m_segments.back().nLength == startSample) {
-            Segment& previous = m_segments.back();
-            const double total = double(previous.nLength + samples);
-            previous.fLevel = float((previous.fLevel * previous.nLength + level * samples) / total);
-            previous.nLength += samples;
-        } else {
-            m_segments.push_back({it->bOn, startSample, samples, level});
-        }
+        emit(it->bOn, it->kind, it->nStart, last);
     }
     m_nCommitted = target;
+}
+
+void CwSegmenter::emit(bool bOn, Kind kind, qint64 nFirst, qint64 nLast)
+{
+    double sum = 0.0;
+    for (qint64 b = nFirst; b < nLast; ++b)
+        sum += m_blockSums[slot(b)];
+    const qint64 startSample = blockStart(nFirst);
+    const qint64 samples = blockStart(nLast) - startSample;
+    const float level = samples > 0 ? float(sum / double(samples)) : 0.0f;
+    // Pieces of one run decided in two goes (or silence chained in stretches) are joined; the
+    // later decision says what the whole is.
+    if (!m_segments.empty() && m_segments.back().bOn == bOn &&
+        m_segments.back().nStart + m_segments.back().nLength == startSample) {
+        Segment& previous = m_segments.back();
+        const double total = double(previous.nLength + samples);
+        previous.fLevel = float((previous.fLevel * previous.nLength + level * samples) / total);
+        previous.nLength += samples;
+        previous.kind = kind;
+    } else {
+        m_segments.push_back({bOn, startSample, samples, level, kind});
+    }
 }
 
 bool CwSegmenter::TakeSegment(Segment& segment)

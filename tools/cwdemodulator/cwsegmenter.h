@@ -3,33 +3,50 @@
 #include <QtGlobal>
 
 #include <deque>
+#include <string>
 #include <vector>
 
 namespace cw {
 
-/// Splits a steady, coherently received CW tone into key-down and key-up segments by
-/// maximum likelihood: a Viterbi search over segment lengths, with the in-phase samples as
-/// evidence and Morse timing (marks of one or three elements, gaps of one, three or seven)
-/// as the prior on lengths. Deciding whole segments at once, instead of each threshold
-/// crossing, keeps noise from splitting dots or bridging gaps. Works on blocks of an eighth
-/// of an element; decisions are final a fixed number of elements after the fact.
+/// Splits a steady, coherently received CW tone into dots, dashes and gaps by maximum
+/// likelihood: a Viterbi search over segment lengths and Morse characters at once, with the
+/// in-phase samples as evidence. Morse timing (elements of one or three units, gaps of one,
+/// three or seven) is the prior on lengths, and the characters expected are the prior on
+/// how elements group: a reading that makes a code no character has costs more, so noise
+/// that would drop or add an element has to make a character that exists. Deciding whole
+/// segments at once, instead of each threshold crossing, keeps noise from splitting dots or
+/// bridging gaps. Works on blocks of an eighth of an element; decisions are final a fixed
+/// number of elements after the fact.
 class CwSegmenter
 {
 public:
+    /// What a segment is in its character.
+    enum class Kind : unsigned char
+    {
+        Dot,
+        Dash,
+        ElementGap,   ///< between two elements of one character
+        CharacterGap, ///< after the last element of a character (or longer silence)
+    };
+
     struct Segment
     {
         bool bOn;
         qint64 nStart;  ///< first baseband sample
         qint64 nLength; ///< baseband samples
         float fLevel;   ///< mean in-phase amplitude over the segment
+        Kind kind;
     };
 
-    CwSegmenter();
+    /// @p characterCodes: the dots and dashes (".-") of the characters expected, at most
+    /// LONGEST_CODE elements each; empty for the built-in International alphabet. Other codes
+    /// are still read where the signal leaves no doubt.
+    explicit CwSegmenter(const std::vector<std::string>& characterCodes = {});
 
     /// Starts afresh at baseband sample @p nPosition (silence assumed before it), with the
     /// in-phase noise variance per sample known so far. @p bScoring: length priors are true
     /// distributions, so that BestScore() compares between element lengths; decoding works
-    /// better with each mixture's peak at the same height.
+    /// better with each kind's peak at the same height.
     void Reset(qint64 nPosition, float fNoiseVariance, bool bScoring = false);
     /// The next baseband sample's in-phase and quadrature parts, with the tracked tone
     /// amplitude and element length (samples).
@@ -46,28 +63,37 @@ public:
     bool TakeSegment(Segment& segment);
 
     static constexpr int BLOCKS_PER_UNIT = 8;
+    /// Elements of the longest character code searched for.
+    static constexpr int LONGEST_CODE = 8;
 
 private:
-    enum State : unsigned char
+    /// A length prior in blocks, with the range outside which it is not worth trying.
+    struct LengthPrior
     {
-        ON = 0,
-        OFF = 1,      ///< a gap shorter than the longest modelled
-        OFF_LONG = 2, ///< a stretch of silence of the longest modelled length
+        std::vector<float> log; ///< indexed by blocks
+        int nShortest = 1;
+        int nLongest = 0;
     };
-    struct Step
-    {
-        unsigned char from[3];    ///< predecessor state of each state's best path
-        unsigned short length[3]; ///< its last segment's length, blocks
-    };
-
     void setPriors(double dBlocksPerUnit);
     void closeBlock();
+    void searchMarks(qint64 nBoundary);
+    void searchElementGaps(qint64 nBoundary);
+    void searchCharacterEnds(qint64 nBoundary);
+    void prune(qint64 nBoundary);
     void commit(bool bAll);
-    qint64 blockStart(qint64 nBlock) const;
+    void emit(bool bOn, Kind kind, qint64 nStart, qint64 nEnd);
+    size_t slot(qint64 nBlock) const { return size_t(nBlock) & (RING - 1); }
+    qint64 blockStart(qint64 nBlock) const { return m_blockStarts[slot(nBlock)]; }
 
-    std::vector<float> m_onPrior;  ///< log prior of a mark of d blocks
-    std::vector<float> m_offPrior; ///< log prior of a gap of d blocks
-    float m_fLongPrior = 0.0f;
+    static constexpr size_t RING = 256; ///< blocks kept: the lag, a commit interval, a segment
+    static constexpr int NODES = 2 << LONGEST_CODE; ///< code tree: node n has children 2n, 2n+1
+
+    std::vector<float> m_characterBonus; ///< log prior of ending a character at each node
+    LengthPrior m_dot;
+    LengthPrior m_dash;
+    LengthPrior m_elementGap;
+    LengthPrior m_characterGap; ///< up to the longest modelled silence
+    float m_fLongPrior = 0.0f;  ///< a stretch of silence of the longest modelled length
     double m_dPriorBlocksPerUnit = 0.0;
     bool m_bNormalisedPriors = false;
 
@@ -80,15 +106,30 @@ private:
     float m_fNoise = 0.0f; ///< in-phase noise variance per sample (from the quadrature part)
     bool m_bNoiseKnown = false;
 
-    // Viterbi state over blocks; rings indexed by block number.
-    qint64 m_nBlocks = 0; ///< blocks closed so far
-    qint64 m_nFirstBlock = 0;
+    // Viterbi state over blocks, rings indexed by block number. Per code-tree node: a mark
+    // that ends there, and a gap after it that another element follows. Shared: a gap that
+    // ends a character (then a new one starts), and whole stretches of long silence.
+    qint64 m_nBlocks = 0;             ///< blocks closed so far
     std::vector<double> m_cumulative; ///< running sum of the blocks' key-down evidence
-    std::vector<double> m_score[3];
-    std::vector<Step> m_steps;
+    std::vector<double> m_markScore;  ///< [node * RING + slot]
+    std::vector<unsigned char> m_markLength;
+    std::vector<double> m_gapScore;
+    std::vector<unsigned char> m_gapLength;
+    std::vector<qint64> m_markAlive; ///< last boundary each node's mark was in the beam
+    std::vector<qint64> m_gapAlive;
+    std::vector<qint64> m_markStamp; ///< boundary each score slot was computed at
+    std::vector<qint64> m_gapStamp;
+    std::vector<double> m_endScore; ///< best character ending at the boundary
+    std::vector<unsigned short> m_endNode;
+    std::vector<double> m_startScore;        ///< a gap ended, a new character may start
+    std::vector<unsigned short> m_startFrom; ///< character node before, 0 after long silence
+    std::vector<unsigned char> m_startLength;
+    std::vector<double> m_longScore;
+    std::vector<unsigned short> m_longFrom;
     std::vector<qint64> m_blockStarts;
     std::vector<double> m_blockSums; ///< in-phase sum of each block (for levels)
-    size_t m_nRing = 0;
+    std::vector<int> m_liveMarks;    ///< nodes whose marks were searched at this boundary
+    std::vector<int> m_liveGaps;
 
     qint64 m_nCommitted = 0; ///< blocks decided and handed out
     std::deque<Segment> m_segments;

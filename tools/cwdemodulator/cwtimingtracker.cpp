@@ -136,19 +136,21 @@ void CwTimingTracker::SetUnit(double dUnit)
     m_dUnit = std::clamp(dUnit, m_settings.dMinUnit, m_settings.dMaxUnit);
 }
 
-void CwTimingTracker::PushSegment(bool bOn, qint64 nStart, qint64 nLength, float fLevel)
+void CwTimingTracker::PushSegment(const CwSegmenter::Segment& segment)
 {
-    const qint64 end = nStart + nLength;
-    if (bOn) {
+    const qint64 end = segment.nStart + segment.nLength;
+    m_pSegment = &segment;
+    if (segment.bOn) {
         if (!m_bOn)
-            startMark(nStart);
-        m_fSegmentLevel = std::max(0.0f, fLevel);
+            startMark(segment.nStart);
+        m_fSegmentLevel = std::max(0.0f, segment.fLevel);
         m_fPeak = m_fSegmentLevel;
         endMark(end);
         m_fSegmentLevel = -1.0f;
     } else if (!m_bOn) {
         checkGap(end);
     }
+    m_pSegment = nullptr;
     m_nPosition = std::max(m_nPosition, end);
 }
 
@@ -200,7 +202,9 @@ void CwTimingTracker::endMark(qint64 nEdge)
 {
     const qint64 length = nEdge - m_nRunStart;
     const double units = double(length) / m_dUnit;
-    if (units < DASH_UNITS) {
+    const bool dash =
+        m_pSegment ? m_pSegment->kind == CwSegmenter::Kind::Dash : units >= DASH_UNITS;
+    if (!dash) {
         if (units < SHORT_DOT_UNITS)
             deliver(morse::SYMBOL_DOT_TOO_SHORT, nEdge);
         deliver(morse::SYMBOL_DOT, nEdge);
@@ -216,7 +220,7 @@ void CwTimingTracker::endMark(qint64 nEdge)
     // The level of a mark is read from a dash's steady middle, where the matched filter
     // covers key-down only; peaks would overstate it by the noise.
     const float level = m_fSegmentLevel >= 0.0f ? m_fSegmentLevel
-                        : units >= DASH_UNITS   ? interiorMean(m_nRunStart, nEdge)
+                        : dash                  ? interiorMean(m_nRunStart, nEdge)
                                                 : 0.0f;
     if (m_settings.bAdapt) {
         // Dots help follow fading; their peak overstates the level by the noise a little.
@@ -238,7 +242,11 @@ void CwTimingTracker::endMark(qint64 nEdge)
 void CwTimingTracker::checkGap(qint64 nGapEnd)
 {
     const double units = double(nGapEnd - m_nRunStart) / m_dUnit;
-    if (m_bCharOpen && units >= CHARACTER_UNITS) {
+    // A segmented gap is known to end its character or not, however long it is; the next
+    // mark's start sees the same gap again and must not judge it by length.
+    const bool endsCharacter =
+        m_pSegment ? m_pSegment->kind == CwSegmenter::Kind::CharacterGap : units >= CHARACTER_UNITS;
+    if (m_bCharOpen && endsCharacter) {
         deliver(morse::SYMBOL_END_OF_CHARACTER, m_nRunStart);
         m_bCharOpen = false;
         m_bWordOpen = true;

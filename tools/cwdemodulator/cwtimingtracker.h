@@ -1,5 +1,7 @@
 #pragma once
 
+#include "tools/cwdemodulator/cwsegmenter.h"
+
 #include <QtGlobal>
 
 #include <array>
@@ -51,9 +53,10 @@ public:
                bool bCoherent = false);
     /// The next envelope sample.
     void Push(float fEnvelope);
-    /// A key-down or key-up segment decided elsewhere (by CwSegmenter), in place of envelope
-    /// samples: classified by the same rules. @p fLevel is a mark's amplitude.
-    void PushSegment(bool bOn, qint64 nStart, qint64 nLength, float fLevel);
+    /// A key-down or key-up segment decided by CwSegmenter, in place of envelope samples. Its
+    /// kind says dot or dash, and whether a gap ends the character; the lengths still decide
+    /// word and line ends, the error markers and the speed.
+    void PushSegment(const CwSegmenter::Segment& segment);
     /// Sets the element length the classification uses (when not adapting itself).
     void SetUnit(double dUnit);
     /// The input ended: finishes the mark, character, word and line in progress.
@@ -102,6 +105,7 @@ private:
     float m_fExtreme = 0.0f;    ///< highest (rising) or lowest (falling) since the pending edge
     float m_fPeak = 0.0f;
     float m_fSegmentLevel = -1.0f; ///< level of a mark given as a segment; -1 otherwise
+    const CwSegmenter::Segment* m_pSegment = nullptr; ///< the segment being classified
     bool m_bHaveMark = false;
     bool m_bCharOpen = false;
     bool m_bWordOpen = false;

@@ -16,6 +16,7 @@ constexpr double MAX_OFFSET_HZ = 12.0;    ///< the pitch search is closer than t
 constexpr double RESOLUTION_HZ = 0.02;    ///< spectrum grid the offset is read from
 constexpr double PHASE_MEMORY_SEC = 0.4;  ///< key-down time the phase is averaged over
 constexpr double STEADY_COHERENCE = 0.45; ///< |sum| over sum of magnitudes for a steady tone
+constexpr size_t NOISE_WINDOW = 8;        ///< samples summed to measure the noise
 
 } // namespace
 
@@ -89,16 +90,24 @@ bool CarrierReference::Learn(const std::complex<float>* pSamples, size_t nCount,
     if (magnitudes <= 0.0)
         return false;
     const std::complex<double> phase = sum / std::abs(sum);
+    // The noise variance as sums over a few samples see it: the baseband noise is not white
+    // out to the band edges, and decisions sum samples.
     rotator = 1.0;
     double quadrature = 0.0;
+    double window = 0.0;
+    size_t windows = 0;
     for (size_t i = 0; i < nCount; ++i) {
         const std::complex<double> corrected =
             std::complex<double>(pSamples[i].real(), pSamples[i].imag()) * rotator;
         rotator *= m_step;
-        const double q = corrected.imag() * phase.real() - corrected.real() * phase.imag();
-        quadrature += q * q;
+        window += corrected.imag() * phase.real() - corrected.real() * phase.imag();
+        if ((i + 1) % NOISE_WINDOW == 0) {
+            quadrature += window * window / double(NOISE_WINDOW);
+            window = 0.0;
+            ++windows;
+        }
     }
-    m_fNoiseVariance = float(quadrature / double(nCount));
+    m_fNoiseVariance = float(quadrature / double(std::max<size_t>(1, windows)));
     m_average = std::complex<float>(float(sum.real() / magnitudes), float(sum.imag() / magnitudes));
     m_phase = m_average / std::max(1e-20f, std::abs(m_average));
     return std::abs(sum) / magnitudes >= STEADY_COHERENCE;

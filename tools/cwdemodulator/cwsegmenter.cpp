@@ -13,7 +13,10 @@ namespace {
 constexpr int UNIT = CwSegmenter::BLOCKS_PER_UNIT;
 constexpr int LONGEST_MARK = 6 * UNIT; ///< blocks; longer marks are split
 constexpr int LONGEST_GAP = 8 * UNIT;  ///< blocks; longer silence is chained
-constexpr int LAG = 10 * UNIT;         ///< blocks between a decision and the newest block
+/// Blocks between a decision and the newest block: long enough for the readings of a noisy
+/// stretch to agree again (a character and its neighbours), so that pieces of one segment
+/// decided in two goes belong to the same reading.
+constexpr int LAG = 20 * UNIT;
 constexpr int COMMIT_EVERY = 2 * UNIT;
 constexpr double NEGATIVE = -1e300;
 constexpr qint64 NEVER = -(qint64(1) << 40);
@@ -27,17 +30,17 @@ constexpr double LEAST_LIKELY = -14.0;
 /// Log prior of a code that is no character expected: a missing or extra element has to be
 /// this much clearer than noise to make one.
 constexpr float UNKNOWN_CODE = -6.0f;
-/// Decoding weighs the evidence at two thirds of its log likelihood ratio, against the
+/// Decoding weighs the evidence at four sevenths of its log likelihood ratio, against the
 /// timing priors: their spread allows for hand-sent timing, which makes them too lenient for
 /// machine-sent keying and lets noise move edges off the element grid. Tuned on the
 /// error-rate benchmark (with and without jitter); scoring keeps the true likelihood.
-constexpr double EVIDENCE_WEIGHT = 1.0 / 1.5;
+constexpr double EVIDENCE_WEIGHT = 1.0 / 1.75;
 /// Paths this far (log likelihood) below the best are not followed.
 constexpr double BEAM = 30.0;
 /// The priors are recomputed when whole samples per block make the blocks per element
 /// differ this much from the last computation.
 constexpr double PRIOR_TOLERANCE = 0.02;
-constexpr double NOISE_MEMORY = 2000.0; ///< samples the noise variance is averaged over
+constexpr double NOISE_MEMORY = 4000.0; ///< samples the noise variance is averaged over
 
 // Shares of the choices after a mark: another element, or the end of the character
 // (followed by one more, or by a word gap).
@@ -86,6 +89,7 @@ void normalise(std::vector<float>& prior, double dShare)
 
 CwSegmenter::CwSegmenter(const std::vector<std::string>& characterCodes)
 {
+    static_assert(LAG + COMMIT_EVERY + LONGEST_GAP <= int(RING), "the ring must hold a traceback");
     m_characterBonus.assign(NODES, UNKNOWN_CODE);
     auto expect = [this](const char* code) {
         int node = 1;
@@ -113,6 +117,8 @@ CwSegmenter::CwSegmenter(const std::vector<std::string>& characterCodes)
     m_gapAlive.assign(NODES, NEVER);
     m_markStamp.assign(size_t(NODES) * RING, NEVER);
     m_gapStamp.assign(size_t(NODES) * RING, NEVER);
+    m_markParents.listed.assign(NODES, false);
+    m_gapNodes.listed.assign(NODES, false);
     m_endScore.assign(RING, NEGATIVE);
     m_endNode.assign(RING, 0);
     m_startScore.assign(RING, NEGATIVE);
@@ -162,23 +168,29 @@ void CwSegmenter::Reset(qint64 nPosition, float fNoiseVariance, bool bScoring)
     m_nPosition = nPosition;
     m_nInBlock = 0;
     m_dBlockSum = 0.0;
-    m_nBlocks = 0;
-    m_nCommitted = 0;
-    // Before the start there was silence: a character may begin at once.
-    m_cumulative[0] = 0.0;
+    m_dBlockQuadrature = 0.0;
+    m_bMeasureNoise = false;
+    // Block numbers go on from the last run, past anything the rings still hold, so that no
+    // score stamped in an earlier run is taken for one of this run.
+    m_nOrigin = m_nBlocks + qint64(RING);
+    m_nBlocks = m_nOrigin;
+    m_nCommitted = m_nOrigin;
     std::fill(m_markAlive.begin(), m_markAlive.end(), NEVER);
     std::fill(m_gapAlive.begin(), m_gapAlive.end(), NEVER);
-    std::fill(m_markStamp.begin(), m_markStamp.end(), NEVER);
-    std::fill(m_gapStamp.begin(), m_gapStamp.end(), NEVER);
+    m_markParents.Clear();
+    m_gapNodes.Clear();
     m_liveMarks.clear();
     m_liveGaps.clear();
-    m_endScore[0] = NEGATIVE;
-    m_startScore[0] = 0.0;
-    m_startFrom[0] = 0;
-    m_startLength[0] = 0;
-    m_longScore[0] = 0.0;
-    m_longFrom[0] = 0;
-    m_blockStarts[0] = nPosition;
+    // Before the start there was silence: a character may begin at once.
+    const size_t first = slot(m_nOrigin);
+    m_cumulative[first] = 0.0;
+    m_endScore[first] = NEGATIVE;
+    m_startScore[first] = 0.0;
+    m_startFrom[first] = 0;
+    m_startLength[first] = 0;
+    m_longScore[first] = 0.0;
+    m_longFrom[first] = 0;
+    m_blockStarts[first] = nPosition;
     m_segments.clear();
 }
 
@@ -210,20 +222,32 @@ void CwSegmenter::PushInPhase(float fInPhase, float fAmplitude, double dUnit)
 
 void CwSegmenter::Push(float fInPhase, float fQuadrature, float fAmplitude, double dUnit)
 {
-    // The quadrature part of a coherently received tone is noise alone: its variance is the
-    // in-phase noise variance, whatever the keying.
-    const float q2 = fQuadrature * fQuadrature;
+    // The quadrature part of a coherently received tone is noise alone, distributed as the
+    // in-phase noise whatever the keying. The evidence sums samples over blocks, and the
+    // baseband noise is not white out to the band edges, so its variance is measured on the
+    // same block sums.
+    m_dBlockQuadrature += fQuadrature;
+    m_bMeasureNoise = true;
+    PushInPhase(fInPhase, fAmplitude, dUnit);
+}
+
+void CwSegmenter::measureNoise()
+{
+    const double perSample = m_dBlockQuadrature * m_dBlockQuadrature / m_nInBlock;
     if (!m_bNoiseKnown) {
-        m_fNoise = q2;
+        m_fNoise = float(perSample);
         m_bNoiseKnown = true;
     }
-    m_fNoise += (q2 - m_fNoise) / float(NOISE_MEMORY);
-    PushInPhase(fInPhase, fAmplitude, dUnit);
+    m_fNoise += float((perSample - m_fNoise) * m_nInBlock / NOISE_MEMORY);
+    m_dBlockQuadrature = 0.0;
+    m_bMeasureNoise = false;
 }
 
 void CwSegmenter::closeBlock()
 {
     const qint64 e = m_nBlocks + 1; // the boundary after this block
+    if (m_bMeasureNoise)
+        measureNoise();
     // Key-down evidence: log likelihood ratio of the block's samples, Gaussian noise.
     const double a = m_fAmplitude;
     const double weight = m_bNormalisedPriors ? 1.0 : EVIDENCE_WEIGHT;
@@ -248,52 +272,60 @@ void CwSegmenter::searchMarks(qint64 nBoundary)
 {
     // A mark ending here completes the code of its node; it began after a gap that either
     // continued the parent's code or (for the root's children) started a new character. Only
-    // nodes whose gap was in the beam lately are searched; a score is read only at the
-    // boundaries its stamp says it was computed at (others were out of the beam).
-    const size_t e = slot(nBoundary);
-    const double here = m_cumulative[e];
+    // the children of nodes whose gap was in the beam lately are searched; a score is read
+    // only at the boundaries its stamp says it was computed at (others were out of the beam).
     m_liveMarks.clear();
-    for (int node = 2; node < NODES; ++node) {
-        const int parent = node / 2;
-        const LengthPrior& prior = (node & 1) ? m_dash : m_dot;
-        if (parent > 1 && nBoundary - m_gapAlive[size_t(parent)] > qint64(prior.nLongest))
-            continue;
-        const qint64 longest = std::min<qint64>(prior.nLongest, nBoundary);
-        if (prior.nShortest > longest)
-            continue;
-        const double* source =
-            parent == 1 ? m_startScore.data() : m_gapScore.data() + size_t(parent) * RING;
-        const qint64* stamps = parent == 1 ? nullptr : m_gapStamp.data() + size_t(parent) * RING;
-        double best = NEGATIVE;
-        qint64 bestLength = 0;
-        for (qint64 d = prior.nShortest; d <= longest; ++d) {
-            const size_t s = slot(nBoundary - d);
-            if (stamps && stamps[s] != nBoundary - d)
-                continue;
-            const double candidate = source[s] - m_cumulative[s] + double(prior.log[size_t(d)]);
-            if (candidate > best) {
-                best = candidate;
-                bestLength = d;
-            }
-        }
-        m_markScore[size_t(node) * RING + e] = best + here;
-        m_markLength[size_t(node) * RING + e] = (unsigned char)bestLength;
-        m_markStamp[size_t(node) * RING + e] = nBoundary;
-        m_liveMarks.push_back(node);
+    searchMark(2, nBoundary);
+    searchMark(3, nBoundary);
+    const qint64 reach = std::max(m_dot.nLongest, m_dash.nLongest);
+    m_markParents.Expire(m_gapAlive, nBoundary - reach);
+    for (int parent : m_markParents.nodes) {
+        searchMark(2 * parent, nBoundary);
+        if (2 * parent + 1 < NODES)
+            searchMark(2 * parent + 1, nBoundary);
     }
+}
+
+void CwSegmenter::searchMark(int nNode, qint64 nBoundary)
+{
+    const int parent = nNode / 2;
+    const LengthPrior& prior = (nNode & 1) ? m_dash : m_dot;
+    if (parent > 1 && nBoundary - m_gapAlive[size_t(parent)] > qint64(prior.nLongest))
+        return;
+    const qint64 longest = std::min<qint64>(prior.nLongest, nBoundary - m_nOrigin);
+    if (prior.nShortest > longest)
+        return;
+    const double* source =
+        parent == 1 ? m_startScore.data() : m_gapScore.data() + size_t(parent) * RING;
+    const qint64* stamps = parent == 1 ? nullptr : m_gapStamp.data() + size_t(parent) * RING;
+    double best = NEGATIVE;
+    qint64 bestLength = 0;
+    for (qint64 d = prior.nShortest; d <= longest; ++d) {
+        const size_t s = slot(nBoundary - d);
+        if (stamps && stamps[s] != nBoundary - d)
+            continue;
+        const double candidate = source[s] - m_cumulative[s] + double(prior.log[size_t(d)]);
+        if (candidate > best) {
+            best = candidate;
+            bestLength = d;
+        }
+    }
+    const size_t e = size_t(nNode) * RING + slot(nBoundary);
+    m_markScore[e] = best + m_cumulative[slot(nBoundary)];
+    m_markLength[e] = (unsigned char)bestLength;
+    m_markStamp[e] = nBoundary;
+    m_liveMarks.push_back(nNode);
 }
 
 void CwSegmenter::searchElementGaps(qint64 nBoundary)
 {
-    const size_t e = slot(nBoundary);
     const LengthPrior& prior = m_elementGap;
+    const qint64 longest = std::min<qint64>(prior.nLongest, nBoundary - m_nOrigin);
     m_liveGaps.clear();
-    for (int node = 2; node < NODES / 2; ++node) {
-        if (nBoundary - m_markAlive[size_t(node)] > qint64(prior.nLongest))
-            continue;
-        const qint64 longest = std::min<qint64>(prior.nLongest, nBoundary);
-        if (prior.nShortest > longest)
-            continue;
+    m_gapNodes.Expire(m_markAlive, nBoundary - prior.nLongest);
+    if (prior.nShortest > longest)
+        return;
+    for (int node : m_gapNodes.nodes) {
         const double* score = m_markScore.data() + size_t(node) * RING;
         const qint64* stamps = m_markStamp.data() + size_t(node) * RING;
         double best = NEGATIVE;
@@ -308,9 +340,10 @@ void CwSegmenter::searchElementGaps(qint64 nBoundary)
                 bestLength = d;
             }
         }
-        m_gapScore[size_t(node) * RING + e] = best;
-        m_gapLength[size_t(node) * RING + e] = (unsigned char)bestLength;
-        m_gapStamp[size_t(node) * RING + e] = nBoundary;
+        const size_t e = size_t(node) * RING + slot(nBoundary);
+        m_gapScore[e] = best;
+        m_gapLength[e] = (unsigned char)bestLength;
+        m_gapStamp[e] = nBoundary;
         m_liveGaps.push_back(node);
     }
 }
@@ -334,7 +367,8 @@ void CwSegmenter::searchCharacterEnds(qint64 nBoundary)
     // Long silence is chained in stretches of the longest modelled gap.
     double longScore = NEGATIVE;
     unsigned short longFrom = 0;
-    if (nBoundary >= LONGEST_GAP) {
+    const qint64 reach = nBoundary - m_nOrigin;
+    if (reach >= LONGEST_GAP) {
         const size_t s = slot(nBoundary - LONGEST_GAP);
         const double fromEnd = m_endScore[s] + double(m_fLongPrior);
         longScore = std::max(fromEnd, m_longScore[s]);
@@ -348,7 +382,7 @@ void CwSegmenter::searchCharacterEnds(qint64 nBoundary)
     double bestStart = longScore;
     unsigned short startFrom = 0;
     int startLength = 0;
-    const qint64 longest = std::min<qint64>(m_characterGap.nLongest, nBoundary);
+    const qint64 longest = std::min<qint64>(m_characterGap.nLongest, reach);
     for (int d = m_characterGap.nShortest; d <= longest; ++d) {
         const size_t s = slot(nBoundary - d);
         const double candidate = m_endScore[s] + double(m_characterGap.log[size_t(d)]);
@@ -358,7 +392,7 @@ void CwSegmenter::searchCharacterEnds(qint64 nBoundary)
             startLength = d;
         }
     }
-    for (int d = 1; d < LONGEST_GAP && d <= nBoundary; ++d) {
+    for (int d = 1; d < LONGEST_GAP && d <= reach; ++d) {
         const double candidate = m_longScore[slot(nBoundary - d)];
         if (candidate > bestStart) {
             bestStart = candidate;
@@ -381,12 +415,17 @@ void CwSegmenter::prune(qint64 nBoundary)
         best = std::max(best, m_gapScore[size_t(node) * RING + e]);
     const double floor = best - BEAM;
     for (int node : m_liveMarks) {
-        if (m_markScore[size_t(node) * RING + e] >= floor)
+        if (m_markScore[size_t(node) * RING + e] >= floor) {
             m_markAlive[size_t(node)] = nBoundary;
+            if (node < NODES / 2)
+                m_gapNodes.Add(node);
+        }
     }
     for (int node : m_liveGaps) {
-        if (m_gapScore[size_t(node) * RING + e] >= floor)
+        if (m_gapScore[size_t(node) * RING + e] >= floor) {
             m_gapAlive[size_t(node)] = nBoundary;
+            m_markParents.Add(node);
+        }
     }
 }
 
@@ -485,6 +524,34 @@ void CwSegmenter::emit(bool bOn, Kind kind, qint64 nFirst, qint64 nLast)
     } else {
         m_segments.push_back({bOn, startSample, samples, level, kind});
     }
+}
+
+void CwSegmenter::NodeList::Add(int nNode)
+{
+    if (!listed[size_t(nNode)]) {
+        listed[size_t(nNode)] = true;
+        nodes.push_back(nNode);
+    }
+}
+
+void CwSegmenter::NodeList::Expire(const std::vector<qint64>& alive, qint64 nOldest)
+{
+    // Order is kept, so that ties between equal scores always go the same way.
+    size_t kept = 0;
+    for (int node : nodes) {
+        if (alive[size_t(node)] >= nOldest)
+            nodes[kept++] = node;
+        else
+            listed[size_t(node)] = false;
+    }
+    nodes.resize(kept);
+}
+
+void CwSegmenter::NodeList::Clear()
+{
+    for (int node : nodes)
+        listed[size_t(node)] = false;
+    nodes.clear();
 }
 
 bool CwSegmenter::TakeSegment(Segment& segment)

@@ -75,8 +75,21 @@ private:
         int nLongest = 0;
     };
     void setPriors(double dBlocksPerUnit);
+    void measureNoise();
     void closeBlock();
+    /// Nodes worth searching, in the order they became so.
+    struct NodeList
+    {
+        std::vector<int> nodes;
+        std::vector<bool> listed;
+        void Add(int nNode);
+        /// Drops the nodes last alive before @p nOldest.
+        void Expire(const std::vector<qint64>& alive, qint64 nOldest);
+        void Clear();
+    };
+
     void searchMarks(qint64 nBoundary);
+    void searchMark(int nNode, qint64 nBoundary);
     void searchElementGaps(qint64 nBoundary);
     void searchCharacterEnds(qint64 nBoundary);
     void prune(qint64 nBoundary);
@@ -103,13 +116,16 @@ private:
     int m_nInBlock = 0;
     double m_dBlockSum = 0.0;
     float m_fAmplitude = 0.0f;
-    float m_fNoise = 0.0f; ///< in-phase noise variance per sample (from the quadrature part)
+    double m_dBlockQuadrature = 0.0;
+    bool m_bMeasureNoise = false;
+    float m_fNoise = 0.0f; ///< in-phase noise variance per sample, as seen by block sums
     bool m_bNoiseKnown = false;
 
     // Viterbi state over blocks, rings indexed by block number. Per code-tree node: a mark
     // that ends there, and a gap after it that another element follows. Shared: a gap that
     // ends a character (then a new one starts), and whole stretches of long silence.
-    qint64 m_nBlocks = 0;             ///< blocks closed so far
+    qint64 m_nOrigin = 0;             ///< block number of the last Reset()
+    qint64 m_nBlocks = 0;             ///< block number of the latest boundary
     std::vector<double> m_cumulative; ///< running sum of the blocks' key-down evidence
     std::vector<double> m_markScore;  ///< [node * RING + slot]
     std::vector<unsigned char> m_markLength;
@@ -128,6 +144,8 @@ private:
     std::vector<unsigned short> m_longFrom;
     std::vector<qint64> m_blockStarts;
     std::vector<double> m_blockSums; ///< in-phase sum of each block (for levels)
+    NodeList m_markParents;          ///< nodes whose gap was in the beam lately
+    NodeList m_gapNodes;             ///< nodes whose mark was in the beam lately
     std::vector<int> m_liveMarks;    ///< nodes whose marks were searched at this boundary
     std::vector<int> m_liveGaps;
 

@@ -25,10 +25,10 @@ constexpr int FINAL_ACQUISITION_MARKS = 2;
 /// The matched filter is resized when the element length moved this far from it.
 constexpr double LENGTH_TOLERANCE = 0.12;
 constexpr double SECONDS_PER_UNIT_AT_1_WPM = 1.2;
-constexpr double LONE_GAP_UNITS = 2.0;         ///< silence around a character
-constexpr double LONE_DOT_UNITS = 2.0;         ///< a mark shorter than this is a dot
-constexpr double LONE_DOT_LEVEL = 0.7;         ///< share of the mark level a lone dot must reach
-constexpr double SLOWER_READING_MARGIN = 12.0; ///< log likelihood, see likeliestUnit()
+constexpr double LONE_GAP_UNITS = 2.0;        ///< silence around a character
+constexpr double LONE_DOT_UNITS = 2.0;        ///< a mark shorter than this is a dot
+constexpr double LONE_DOT_LEVEL = 0.7;        ///< share of the mark level a lone dot must reach
+constexpr double SLOWER_READING_MARGIN = 6.0; ///< log likelihood, see likeliestUnit()
 
 /// The matched filter spans a little less than an element, so that hand-sent elements and
 /// gaps shorter than the nominal unit still stand out.
@@ -294,19 +294,28 @@ double CwDemodulator::likeliestUnit(double dUnit, float fAmplitude)
     double best = dUnit;
     double bestScore = -1e300;
     for (double factor : {1.0, 2.0, 3.0}) {
-        const double unit = dUnit * factor;
-        if (unit > m_dMaxUnit)
-            break;
-        m_pSegmenter->Reset(0, m_pCarrier->NoiseVariance(), true);
-        for (const std::complex<float>& sample : m_inPhase)
-            m_pSegmenter->PushInPhase(sample.real(), fAmplitude, unit);
-        m_pSegmenter->Flush();
-        const double score = m_pSegmenter->BestScore();
+        double factorBest = dUnit * factor;
+        double factorScore = -1e300;
+        // The timing estimate of a reading that was not its own is rough: try around it.
+        for (double stretch : {1.0, 0.88, 0.94, 1.06, 1.13}) {
+            const double unit = dUnit * factor * stretch;
+            if (unit > m_dMaxUnit || unit < m_dMinUnit)
+                continue;
+            m_pSegmenter->Reset(0, m_pCarrier->NoiseVariance(), true);
+            for (const std::complex<float>& sample : m_inPhase)
+                m_pSegmenter->PushInPhase(sample.real(), fAmplitude, unit);
+            m_pSegmenter->Flush();
+            const double score = m_pSegmenter->BestScore();
+            if (score > factorScore) {
+                factorScore = score;
+                factorBest = unit;
+            }
+        }
         // A slower reading has to be clearly likelier: it needs fewer segments, each of which
         // costs its prior, so near the noise it can win by a little without being right.
-        if (score > bestScore + (factor > 1.0 ? SLOWER_READING_MARGIN : 0.0)) {
-            bestScore = score;
-            best = unit;
+        if (factorScore > bestScore + (factor > 1.0 ? SLOWER_READING_MARGIN : 0.0)) {
+            bestScore = factorScore;
+            best = factorBest;
         }
     }
     return best;

@@ -264,7 +264,8 @@ void CwSegmenter::closeBlock()
     searchCharacterEnds(e);
     prune(e);
     m_nBlocks = e;
-    if (e - m_nCommitted >= LAG + COMMIT_EVERY)
+    // Scoring needs the likelihood only, not the segments.
+    if (!m_bNormalisedPriors && e - m_nCommitted >= LAG + COMMIT_EVERY)
         commit(false);
 }
 
@@ -433,7 +434,8 @@ void CwSegmenter::Flush()
 {
     if (m_nInBlock > 0)
         closeBlock();
-    commit(true);
+    if (!m_bNormalisedPriors)
+        commit(true);
 }
 
 void CwSegmenter::commit(bool bAll)

@@ -45,8 +45,8 @@ public:
 
     /// Starts afresh at baseband sample @p nPosition (silence assumed before it), with the
     /// in-phase noise variance per sample known so far. @p bScoring: length priors are true
-    /// distributions, so that BestScore() compares between element lengths; decoding works
-    /// better with each kind's peak at the same height.
+    /// distributions, so that BestScore() compares between element lengths, and no segments
+    /// are decided; decoding works better with each kind's peak at the same height.
     void Reset(qint64 nPosition, float fNoiseVariance, bool bScoring = false);
     /// The next baseband sample's in-phase and quadrature parts, with the tracked tone
     /// amplitude and element length (samples).

@@ -129,6 +129,7 @@ bool AudioSymbolSource::open(const QString& strPath, const Options& options)
     cw::CwDemodulator::Settings settings;
     settings.dSampleRate = m_nSampleRate;
     settings.dPitchHz = options.dPitchHz;
+    settings.characterCodes = options.characterCodes;
     m_pDemodulator = std::make_unique<cw::CwDemodulator>(settings);
     m_bShowProgress = options.bProgress && !standardInput && isatty(fileno(stderr)) &&
                       m_pReader->Frames() > qint64(PROGRESS_MIN_SECONDS * m_nSampleRate);

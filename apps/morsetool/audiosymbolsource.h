@@ -7,6 +7,8 @@
 #include <QString>
 
 #include <memory>
+#include <string>
+#include <vector>
 
 namespace cw {
 class AudioFileReader;
@@ -29,6 +31,7 @@ public:
         bool bHaveStartTime = false; ///< else the file's modification time less its length
         quint64 u64StartTimeUs = 0;  ///< microseconds since 1970-01-01 00:00 UTC
         bool bProgress = true;       ///< draw a progress bar when stderr is a terminal
+        std::vector<std::string> characterCodes; ///< of the alphabet in use; empty: International
     };
 
     AudioSymbolSource();

@@ -10,6 +10,8 @@
 #endif
 
 #include "host/errorhandler.h"
+#include "tools/morsehandler/alphabetdirectory.h"
+#include "tools/morsehandler/alphabetfilereader.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -18,6 +20,8 @@
 
 #include <cstdio>
 #include <memory>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -26,10 +30,29 @@ void printError(const QString& message)
     CommandLine::Fail(QStringLiteral("decode"), EXIT_BAD_INPUT, message);
 }
 
+#ifdef MORSETOOL_HAVE_CW
+/// The codes of the alphabet @p name of @p directory, for the CW demodulator to expect; empty
+/// for the built-in alphabet, or for one that cannot be read (the host reports that).
+std::vector<std::string> alphabetCodes(const QString& directory, const QString& name)
+{
+    std::vector<std::string> codes;
+    QFile file(name.isEmpty() ? QString() : morse::AlphabetDirectory::FileOf(directory, name));
+    if (file.fileName().isEmpty() || !file.open(QIODevice::ReadOnly))
+        return codes;
+    QMap<QString, QString> map;
+    bool rightToLeft = false;
+    morse::AlphabetFileReader::Read(file, map, rightToLeft);
+    for (const QString& code : map)
+        codes.push_back(code.toStdString());
+    return codes;
+}
+#endif
+
 /// The source of symbol codes for @p path ("-" is standard input). The one place that decides
 /// how an input is read.
 std::unique_ptr<SymbolSource> openSymbolSource(const QString& path,
-                                               const QCommandLineParser& options, QString& error)
+                                               const QCommandLineParser& options,
+                                               const DecodeHost::Options& host, QString& error)
 {
 #ifdef MORSETOOL_HAVE_CW
     // Recordings (recognised by content or audio extension, or raw samples on standard input
@@ -37,6 +60,7 @@ std::unique_ptr<SymbolSource> openSymbolSource(const QString& path,
     AudioSymbolSource::Options audio;
     if (!AudioSymbolSource::readOptions(options, audio, error))
         return nullptr;
+    audio.characterCodes = alphabetCodes(host.alphabetsDirectory, host.alphabet);
     if (AudioSymbolSource::IsAudioInput(path, audio)) {
         auto source = std::make_unique<AudioSymbolSource>();
         if (!source->open(path, audio)) {
@@ -47,6 +71,7 @@ std::unique_ptr<SymbolSource> openSymbolSource(const QString& path,
     }
 #else
     Q_UNUSED(options)
+    Q_UNUSED(host)
 #endif
     auto file = std::make_unique<QFile>();
     bool opened = false;
@@ -141,7 +166,7 @@ int runDecodeCommand(const QStringList& arguments)
 
     QString error;
     const QString input = positional.isEmpty() ? QStringLiteral("-") : positional.first();
-    std::unique_ptr<SymbolSource> source = openSymbolSource(input, parser, error);
+    std::unique_ptr<SymbolSource> source = openSymbolSource(input, parser, options, error);
     if (!source) {
         printError(error);
         return EXIT_BAD_INPUT;

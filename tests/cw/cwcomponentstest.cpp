@@ -10,6 +10,7 @@
 
 #include <cmath>
 #include <random>
+#include <string>
 #include <vector>
 
 namespace {
@@ -34,9 +35,10 @@ std::vector<float> keyed(const std::vector<double>& runs, double sigma, unsigned
 
 /// The segments found in @p samples; @p pBeforeFlush counts those decided before the end.
 std::vector<cw::CwSegmenter::Segment> segment(const std::vector<float>& samples, double sigma,
-                                              size_t* pBeforeFlush = nullptr)
+                                              size_t* pBeforeFlush = nullptr,
+                                              const std::vector<std::string>& codes = {})
 {
-    cw::CwSegmenter segmenter;
+    cw::CwSegmenter segmenter(codes);
     segmenter.Reset(0, float(std::max(sigma * sigma, 1e-4)));
     std::vector<cw::CwSegmenter::Segment> segments;
     cw::CwSegmenter::Segment s;
@@ -80,6 +82,42 @@ TEST(CwSegmenter, NoiseNeitherSplitsDashesNorInventsDots)
         wrong += found.size() != runs.size();
     }
     EXPECT_LE(wrong, 1);
+}
+
+/// The segments as Morse: dots, dashes and a blank at each character gap.
+std::string morse(const std::vector<cw::CwSegmenter::Segment>& segments)
+{
+    std::string text;
+    for (const auto& s : segments) {
+        switch (s.kind) {
+        case cw::CwSegmenter::Kind::Dot:
+            text += '.';
+            break;
+        case cw::CwSegmenter::Kind::Dash:
+            text += '-';
+            break;
+        case cw::CwSegmenter::Kind::ElementGap:
+            break;
+        case cw::CwSegmenter::Kind::CharacterGap:
+            text += ' ';
+            break;
+        }
+    }
+    return text;
+}
+
+TEST(CwSegmenter, ElementsGroupIntoCharactersOfTheAlphabet)
+{
+    // "O P" with a faint blip in the middle of the gap between them. Read as a dot it would
+    // make "---..--.", which is no International character: the blip stays noise. Where that
+    // code is a character, the same blip is read as its middle dot.
+    const std::vector<double> runs = {-5, 3, -1, 3, -1, 3, -3, 1, -1, 3, -1, 3, -1, 1, -5};
+    std::vector<float> samples = keyed(runs, 0.0);
+    for (size_t i = size_t(17 * UNIT); i < size_t(18 * UNIT); ++i)
+        samples[i] = 0.65f;
+    const double sigma = 0.9;
+    EXPECT_EQ(morse(segment(samples, sigma)), " --- .--. ");
+    EXPECT_EQ(morse(segment(samples, sigma, nullptr, {"---..--."})), " ---..--. ");
 }
 
 TEST(CwSegmenter, DecisionsComeAFixedDelayBehindTheInput)

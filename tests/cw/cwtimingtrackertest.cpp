@@ -66,6 +66,26 @@ TEST(CwTimingTracker, KeyingIsClassifiedAndBadTimingMarked)
         EXPECT_EQ(Keyer().key(c.runs).codes, c.codes) << c.name;
 }
 
+TEST(CwTimingTracker, SegmentsAreClassifiedAsTheSegmenterDecided)
+{
+    // Lengths between the usual decision points: the segment kinds settle them.
+    using Kind = cw::CwSegmenter::Kind;
+    Keyer keyer;
+    qint64 at = 0;
+    auto push = [&](bool on, double units, Kind kind) {
+        const qint64 length = qint64(units * UNIT);
+        keyer.tracker.PushSegment({on, at, length, on ? 1.0f : 0.0f, kind});
+        at += length;
+    };
+    push(true, 2.2, Kind::Dot);
+    push(false, 2.3, Kind::ElementGap); // long for a gap inside a character, but one
+    push(true, 1.9, Kind::Dash);
+    push(false, 1.8, Kind::CharacterGap); // short for the end of a character, but one
+    push(true, 1.0, Kind::Dot);
+    push(false, 7.0, Kind::CharacterGap);
+    EXPECT_EQ(keyer.codes, (std::vector<int>{0, 1, 3, 0, 3, 4}));
+}
+
 TEST(CwTimingTracker, CodesAreDecidedAsSoonAsTheTimingAllows)
 {
     Keyer keyer;

@@ -27,7 +27,7 @@ constexpr double LENGTH_TOLERANCE = 0.12;
 constexpr double SECONDS_PER_UNIT_AT_1_WPM = 1.2;
 constexpr double LONE_GAP_UNITS = 2.0;        ///< silence around a character
 constexpr double LONE_DOT_UNITS = 2.0;        ///< a mark shorter than this is a dot
-constexpr double LONE_DOT_LEVEL = 0.7;        ///< share of the mark level a lone dot must reach
+constexpr double LONE_DOT_LEVEL = 0.6;        ///< share of the mark level a lone dot must reach
 constexpr double SLOWER_READING_MARGIN = 6.0; ///< log likelihood, see likeliestUnit()
 
 /// The matched filter spans a little less than an element, so that hand-sent elements and
@@ -60,7 +60,7 @@ CwDemodulator::CwDemodulator(const Settings& settings) : m_settings(settings)
     trackerSettings.dLineSilence = settings.dLineSilenceSec * m_dBasebandRate;
     m_pTracker = std::make_unique<CwTimingTracker>(trackerSettings, &m_trackerRoute);
     m_pClassifier = std::make_unique<CwTimingTracker>(trackerSettings, &m_segmentRoute);
-    m_pSegmenter = std::make_unique<CwSegmenter>();
+    m_pSegmenter = std::make_unique<CwSegmenter>(settings.characterCodes);
     m_pEnvelope = std::make_unique<EnvelopeDetector>(int(std::ceil(m_dMaxUnit)));
     m_pEstimator = std::make_unique<CwSpeedEstimator>(m_dMinUnit, m_dMaxUnit);
     m_pCarrier = std::make_unique<CarrierReference>(m_dBasebandRate);

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <deque>
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace cw {
@@ -35,6 +36,9 @@ public:
         double dMinWpm = 5.0;
         double dMaxWpm = 60.0;
         double dLineSilenceSec = 3.0; ///< silence that ends a line
+        /// Dots and dashes (".-") of the characters of the alphabet in use, which the
+        /// decisions favour; empty for the built-in International alphabet.
+        std::vector<std::string> characterCodes;
     };
 
     explicit CwDemodulator(const Settings& settings);

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 
 namespace cw {
 
@@ -91,11 +90,15 @@ CwSegmenter::CwSegmenter(const std::vector<std::string>& characterCodes)
 {
     static_assert(LAG + COMMIT_EVERY + LONGEST_GAP <= int(RING), "the ring must hold a traceback");
     m_characterBonus.assign(NODES, UNKNOWN_CODE);
+    // Codes longer than the tree, or of other signs than dots and dashes, are left out.
     auto expect = [this](const char* code) {
         int node = 1;
-        for (const char* c = code; *c && node < NODES; ++c)
+        for (const char* c = code; *c; ++c) {
+            if ((*c != '.' && *c != '-') || 2 * node >= NODES)
+                return;
             node = 2 * node + (*c == '-' ? 1 : 0);
-        if (node > 1 && node < NODES && std::strlen(code) <= size_t(LONGEST_CODE))
+        }
+        if (node > 1)
             m_characterBonus[size_t(node)] = 0.0f;
     };
     if (characterCodes.empty()) {

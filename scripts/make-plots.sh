@@ -20,7 +20,7 @@ gnuplot <<GNUPLOT
 set terminal pngcairo size 1300,620 font "sans,10"
 set output "$plot"
 set datafile separator "\t"
-set multiplot layout 1,2 title "CW character error rate against SNR in 2500 Hz (20 texts per point; 0 is drawn at 0.1 %)"
+set multiplot layout 1,2 title "CW character error rate against SNR in 2500 Hz (40 texts per point; 0 is drawn at 0.1 %)"
 set xlabel "SNR (dB)"
 set ylabel "character error rate"
 set logscale y

@@ -199,7 +199,12 @@ void CwSegmenter::Reset(qint64 nPosition, float fNoiseVariance, bool bScoring)
 
 double CwSegmenter::BestScore() const
 {
-    const size_t e = slot(m_nBlocks);
+    return bestScoreAt(m_nBlocks);
+}
+
+double CwSegmenter::bestScoreAt(qint64 nBoundary) const
+{
+    const size_t e = slot(nBoundary);
     double best = std::max(m_startScore[e], m_longScore[e]);
     for (int node : m_liveMarks)
         best = std::max(best, m_markScore[size_t(node) * RING + e]);
@@ -412,12 +417,7 @@ void CwSegmenter::searchCharacterEnds(qint64 nBoundary)
 void CwSegmenter::prune(qint64 nBoundary)
 {
     const size_t e = slot(nBoundary);
-    double best = std::max(m_startScore[e], m_longScore[e]);
-    for (int node : m_liveMarks)
-        best = std::max(best, m_markScore[size_t(node) * RING + e]);
-    for (int node : m_liveGaps)
-        best = std::max(best, m_gapScore[size_t(node) * RING + e]);
-    const double floor = best - BEAM;
+    const double floor = bestScoreAt(nBoundary) - BEAM;
     for (int node : m_liveMarks) {
         if (m_markScore[size_t(node) * RING + e] >= floor) {
             m_markAlive[size_t(node)] = nBoundary;

@@ -93,6 +93,8 @@ private:
     void searchElementGaps(qint64 nBoundary);
     void searchCharacterEnds(qint64 nBoundary);
     void prune(qint64 nBoundary);
+    /// The best score of any state at @p nBoundary (searched there last).
+    double bestScoreAt(qint64 nBoundary) const;
     void commit(bool bAll);
     void emit(bool bOn, Kind kind, qint64 nStart, qint64 nEnd);
     size_t slot(qint64 nBlock) const { return size_t(nBlock) & (RING - 1); }

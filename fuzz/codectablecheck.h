@@ -1,7 +1,10 @@
 #pragma once
 
-// Checks shared by the codec and map file fuzzers: whatever a reader produced, a table holds at
-// most 256 entries and translating through it, both ways, keeps the length of the text.
+// Shared by the codec and map file fuzzers: reading the input with either reader, and checking
+// that whatever it produced holds at most 256 entries and that translating through it, both
+// ways, keeps the length of the text.
+
+#include "fuzzinput.h"
 
 #include "tools/morsehandler/flatcodectable.h"
 
@@ -23,4 +26,16 @@ inline void checkCodecTable(const QMap<char, ushort>& table)
     const QString shown = flat.Translate(all);
     if (shown.size() != all.size() || flat.Backtranslate(shown).size() != all.size())
         __builtin_trap();
+}
+
+/// The table @p Reader (CodecFileReader or MapFileReader) reads from the input; a readable
+/// device is always read.
+template <class Reader> QMap<char, ushort> readCodecTable(const uint8_t* data, size_t size)
+{
+    FuzzInput input(data, size);
+    QMap<char, ushort> table;
+    bool rightToLeft = false;
+    if (!Reader::Read(input.device(), table, rightToLeft))
+        __builtin_trap();
+    return table;
 }

@@ -3,23 +3,21 @@
 
 #include "tools/morsehandler/alphabetfilereader.h"
 
-#include <QBuffer>
+#include "fuzzinput.h"
 
 #include <cstdint>
 #include <cstdlib>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char*>(data), int(size));
-    QBuffer device(&bytes);
-    if (!device.open(QIODevice::ReadOnly))
-        return 0;
+    FuzzInput input(data, size);
+    QBuffer& device = input.device();
     QMap<QString, QString> map;
     bool rightToLeft = false;
     morse::AlphabetFileReader::Read(device, map, rightToLeft);
 
     // Every entry comes from a line of its own with a non-empty text and a code without tabs.
-    if (map.size() > bytes.count('\n') + 1)
+    if (map.size() > input.bytes().count('\n') + 1)
         std::abort();
     for (auto it = map.cbegin(); it != map.cend(); ++it) {
         if (it.key().isEmpty() || it.key().contains('\t') || it.value().contains('\t'))

@@ -5,7 +5,7 @@
 #include "shared/source/decodermodulesfileparser.h"
 #include "tools/morsehandler/codechandler.h"
 
-#include <QBuffer>
+#include "fuzzinput.h"
 
 #include <cmath>
 #include <cstddef>
@@ -62,13 +62,11 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char*>(data), int(size));
-    QBuffer device(&bytes);
-    if (!device.open(QIODevice::ReadOnly))
-        return 0;
+    FuzzInput input(data, size);
+    QBuffer& device = input.device();
     std::vector<DecoderModule> modules;
     DecoderModulesFileParser::Read(device, modules);
-    if (modules.size() > static_cast<size_t>(bytes.count('\n')) + 1)
+    if (modules.size() > static_cast<size_t>(input.bytes().count('\n')) + 1)
         __builtin_trap(); // one record per line at most
 
     for (const DecoderModule& module : modules) {

@@ -1,10 +1,11 @@
 #include "host/orielresultdata.h"
 
+#include "reportelements.h"
+
 #include <gtest/gtest.h>
 
 #include <QFile>
 #include <QTemporaryDir>
-#include <QXmlStreamReader>
 
 using namespace OrielResultDataXml;
 
@@ -35,25 +36,11 @@ TEST(OrielResultData, SavedFileReadsBackWithTimesAndExactFrameText)
     report->SetWorkDir(dir.path());
     ASSERT_TRUE(report->SaveFile(QStringLiteral("report.xml")));
 
-    QFile file(dir.filePath(QStringLiteral("report.xml")));
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    QXmlStreamReader xml(&file);
+    QString error;
     QStringList items; // the attributes and text that matter, in document order
-    while (!xml.atEnd()) {
-        if (xml.readNext() != QXmlStreamReader::StartElement)
-            continue;
-        const QXmlStreamAttributes attributes = xml.attributes();
-        const auto attribute = [&](const char* name) {
-            return attributes.value(QLatin1String(name)).toString();
-        };
-        if (xml.name() == QLatin1String("Transmission"))
-            items << attribute("start") << attribute("stop");
-        else if (xml.name() == QLatin1String("DataBlock"))
-            items << attribute("a");
-        else if (xml.name() == QLatin1String("Frame"))
-            items << attribute("timestamp") << xml.readElementText();
-    }
-    EXPECT_FALSE(xml.hasError()) << qPrintable(xml.errorString());
+    for (const auto& element : ReportElements(dir.filePath(QStringLiteral("report.xml")), &error))
+        items << element.second;
+    EXPECT_TRUE(error.isEmpty()) << qPrintable(error);
     EXPECT_EQ(items, QStringList({"2023-11-14T22:13:20.123Z", "2023-11-14T22:13:25.000Z", "-1",
                                   "1700000000123456", " A\n"}));
 }

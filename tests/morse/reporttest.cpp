@@ -1,6 +1,6 @@
 #include "receptionfixture.h"
 
-#include <QXmlStreamReader>
+#include "reportelements.h"
 
 namespace {
 
@@ -8,20 +8,11 @@ namespace {
 QStringList readReport(const QString& path)
 {
     QStringList items;
-    QFile file(path);
-    file.open(QIODevice::ReadOnly);
-    QXmlStreamReader xml(&file);
-    while (!xml.atEnd()) {
-        if (xml.readNext() != QXmlStreamReader::StartElement)
-            continue;
-        const QXmlStreamAttributes attributes = xml.attributes();
-        const auto attribute = [&](const char* name) {
-            return attributes.value(QLatin1String(name)).toString();
-        };
-        if (xml.name() == QLatin1String("Transmission"))
-            items << attribute("start") + QLatin1Char(' ') + attribute("stop");
-        else if (xml.name() == QLatin1String("Frame"))
-            items << attribute("timestamp") + QLatin1Char(':') + xml.readElementText();
+    for (const auto& element : ReportElements(path)) {
+        if (element.first == QLatin1String("Transmission"))
+            items << element.second.join(QLatin1Char(' '));
+        else if (element.first == QLatin1String("Frame"))
+            items << element.second.join(QLatin1Char(':'));
     }
     return items;
 }

@@ -8,6 +8,18 @@ namespace {
 
 constexpr ushort SPACE = 0x20;
 
+/// @p text with every UTF-16 unit replaced by @p map(unit), written straight into a new string.
+template <class Map> QString mapUnits(const QString& text, Map map)
+{
+    const int length = text.size();
+    QString result(length, Qt::Uninitialized);
+    const ushort* in = text.utf16();
+    ushort* out = reinterpret_cast<ushort*>(result.data());
+    for (int i = 0; i < length; ++i)
+        out[i] = map(in[i]);
+    return result;
+}
+
 } // namespace
 
 FlatCodecTable::FlatCodecTable()
@@ -53,35 +65,21 @@ QString FlatCodecTable::Translate(const QString& text) const
 {
     if (m_bEmpty || text.isEmpty())
         return text;
-    const int length = text.size();
-    QString result(length, Qt::Uninitialized);
-    const ushort* in = text.utf16();
-    ushort* out = reinterpret_cast<ushort*>(result.data());
     const ushort* forward = m_arrForward.data();
-    for (int i = 0; i < length; ++i) {
-        const ushort unit = in[i];
-        out[i] = unit <= 0xFF ? forward[unit] : unit;
-    }
-    return result;
+    return mapUnits(text, [forward](ushort unit) { return unit <= 0xFF ? forward[unit] : unit; });
 }
 
 QString FlatCodecTable::Backtranslate(const QString& text) const
 {
     if (m_bEmpty || text.isEmpty())
         return text;
-    const int length = text.size();
-    QString result(length, Qt::Uninitialized);
-    const ushort* in = text.utf16();
-    ushort* out = reinterpret_cast<ushort*>(result.data());
     const ReverseEntry* const begin = m_arrReverse.data();
     const ReverseEntry* const end = begin + m_nReverseCount;
-    for (int i = 0; i < length; ++i) {
-        const ushort unit = in[i];
+    return mapUnits(text, [begin, end](ushort unit) {
         const ReverseEntry* found = std::lower_bound(
             begin, end, unit, [](const ReverseEntry& entry, ushort v) { return entry.nValue < v; });
-        out[i] = found != end && found->nValue == unit ? found->nOutput : unit;
-    }
-    return result;
+        return found != end && found->nValue == unit ? found->nOutput : unit;
+    });
 }
 
 } // namespace morse

@@ -2,7 +2,7 @@
 // the input ends one Translate call. No call may crash or hang, and the symbols left pending
 // between calls stay bounded and hold no separator.
 
-#include "tools/morsehandler/internationalalphabet.h"
+#include "tools/morsecore/internationalalphabet.h"
 #include "tools/morsehandler/simplemorsehandler.h"
 
 #include <QFile>

@@ -3,7 +3,7 @@
 #include "commandline.h"
 #include "commands.h"
 
-#include "tools/morsehandler/internationalalphabet.h"
+#include "tools/morsecore/internationalalphabet.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

@@ -1,6 +1,6 @@
 #include "textsymbolsource.h"
 
-#include "tools/morsehandler/morsesymbolcode.h"
+#include "tools/morsecore/morsesymbolcode.h"
 
 #include <QIODevice>
 #include <QList>

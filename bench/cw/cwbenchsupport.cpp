@@ -1,6 +1,6 @@
 #include "cwbenchsupport.h"
 
-#include "tools/morsehandler/internationalalphabet.h"
+#include "tools/morsecore/internationalalphabet.h"
 
 #include <QHash>
 #include <QRegExp>

@@ -2,7 +2,7 @@
 // published text, translation of a full symbol buffer, and the cost of a write that fails.
 
 #include "host/values.h"
-#include "tools/morsehandler/internationalalphabet.h"
+#include "tools/morsecore/internationalalphabet.h"
 #include "tools/morsehandler/morsehandler.h"
 
 #include <benchmark/benchmark.h>

@@ -1,5 +1,5 @@
 #include "tools/morsehandler/morsecodeindex.h"
-#include "tools/morsehandler/morsesymbolcode.h"
+#include "tools/morsecore/morsesymbolcode.h"
 
 #include <gtest/gtest.h>
 

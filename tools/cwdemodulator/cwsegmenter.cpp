@@ -1,6 +1,6 @@
 #include "tools/cwdemodulator/cwsegmenter.h"
 
-#include "tools/morsehandler/internationalalphabet.h"
+#include "tools/morsecore/internationalalphabet.h"
 
 #include <algorithm>
 #include <cmath>

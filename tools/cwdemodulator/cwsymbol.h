@@ -1,8 +1,8 @@
 #pragma once
 
-#include "tools/morsehandler/morsesymbolcode.h"
+#include "tools/morsecore/morsesymbolcode.h"
 
-#include <QtGlobal>
+#include <cstdint>
 
 namespace cw {
 
@@ -11,7 +11,7 @@ namespace cw {
 struct CwSymbol
 {
     int nCode = morse::SYMBOL_DOT;
-    qint64 nSamplePosition = 0; ///< index of the input sample at which the event happened
+    std::int64_t nSamplePosition = 0; ///< index of the input sample at which the event happened
 };
 
 } // namespace cw

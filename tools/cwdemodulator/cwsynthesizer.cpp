@@ -1,6 +1,6 @@
 #include "tools/cwdemodulator/cwsynthesizer.h"
 
-#include "tools/morsehandler/internationalalphabet.h"
+#include "tools/morsecore/internationalalphabet.h"
 
 #include <QRegExp>
 #include <QStringList>

@@ -1,7 +1,5 @@
 #pragma once
 
-#include "tools/morsehandler/morsehandler_export.h"
-
 namespace morse {
 
 /// The integer Morse symbol codes a demodulator sends. Only the lowest seven bits count; every

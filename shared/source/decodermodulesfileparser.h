@@ -1,7 +1,6 @@
 #pragma once
 
 #include "shared/source/decodermodule.h"
-#include "tools/morsehandler/morsehandler_export.h"
 
 #include <QByteArray>
 #include <QIODevice>
@@ -15,7 +14,7 @@ namespace LanternIT {
 /// a word, separated by white space; its fields are then cut at every run of white space from
 /// the start of the line. The catalogue loads and saves through here, and so can a caller that
 /// holds the text in memory.
-class MORSEHANDLER_TESTS_EXPORT DecoderModulesFileParser
+class DecoderModulesFileParser
 {
 public:
     /// Appends a record for every accepted line of @p device, read to its end, in file order.

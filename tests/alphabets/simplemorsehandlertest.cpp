@@ -1,6 +1,6 @@
 #include "tools/morsehandler/simplemorsehandler.h"
 
-#include "tools/morsehandler/internationalalphabet.h"
+#include "tools/morsecore/internationalalphabet.h"
 
 #include <gtest/gtest.h>
 
@@ -153,4 +153,19 @@ TEST_F(Translation, SymbolsThatNeverEndACharacterAreCutToTheNewest)
     EXPECT_EQ(handler.Translate(" "), "") << "the old dot and dash were cut off";
     handler.Translate(QString(2000, 'x') + ".-");
     EXPECT_EQ(handler.Translate(" "), "A");
+}
+
+TEST_F(Translation, CopiesCarryOnFromTheOriginalAndThenGoTheirOwnWay)
+{
+    ASSERT_TRUE(handler.SetAlphabet("Intl"));
+    EXPECT_EQ(handler.Translate("....- .-"), "4");
+    SimpleMorseHandler copy(handler);
+    SimpleMorseHandler assigned;
+    assigned = handler;
+    for (SimpleMorseHandler* other : {&copy, &assigned}) {
+        EXPECT_EQ(other->Alphabet(), "Intl");
+        EXPECT_EQ(other->Translate(" "), "A") << "the pending dot and dash came along";
+    }
+    ASSERT_TRUE(copy.SetAlphabet("None"));
+    EXPECT_EQ(handler.Translate(" "), "A") << "the original keeps its own alphabet";
 }

@@ -1,11 +1,13 @@
 #pragma once
 
+#include "tools/cwdemodulator/cwdemodulator_export.h"
 #include "tools/cwdemodulator/cwsegmenter.h"
 #include "tools/cwdemodulator/cwsymbol.h"
 #include "tools/cwdemodulator/cwtimingtracker.h"
 
 #include <complex>
 #include <cstddef>
+#include <cstdint>
 #include <deque>
 #include <memory>
 #include <string>
@@ -24,7 +26,7 @@ class PitchDetector;
 /// levels of each transmission, then decides every dot, dash, character, word and line end
 /// as soon as the signal allows. Memory stays bounded however long the input; the codes do
 /// not depend on how the input is cut into blocks.
-class CwDemodulator
+class CWDEMODULATOR_EXPORT CwDemodulator
 {
 public:
     struct Settings
@@ -66,7 +68,7 @@ public:
     /// True while the tone is steady enough to be detected coherently.
     bool IsCoherent() const { return m_bCoherent; }
     /// Input samples consumed so far.
-    qint64 SamplesProcessed() const { return m_nInput; }
+    std::int64_t SamplesProcessed() const { return m_nInput; }
 
 private:
     enum class Phase

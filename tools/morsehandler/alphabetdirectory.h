@@ -1,14 +1,12 @@
 #pragma once
 
-#include "tools/morsehandler/morsehandler_export.h"
-
 #include <QString>
 
 namespace morse {
 
 /// The rules that tie an alphabet name to its ".mal" file in an alphabets directory. The Morse
 /// alphabet handler selects alphabets through them and tools that list alphabets share them.
-class MORSEHANDLER_EXPORT AlphabetDirectory
+class AlphabetDirectory
 {
 public:
     /// The existing file "<name>.mal" of @p directory, its name matched ignoring letter case

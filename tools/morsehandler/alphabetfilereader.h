@@ -1,7 +1,5 @@
 #pragma once
 
-#include "tools/morsehandler/morsehandler_export.h"
-
 #include <QIODevice>
 #include <QMap>
 #include <QString>
@@ -11,7 +9,7 @@ namespace morse {
 /// Reads a Morse alphabet file (".mal"): UTF-8 text with optional directive lines at the top
 /// ("@TextDirection RL" marks right-to-left text) and then one entry per line, text TAB code.
 /// Every class that loads alphabets reads them through here.
-class MORSEHANDLER_TESTS_EXPORT AlphabetFileReader
+class AlphabetFileReader
 {
 public:
     /// Replaces @p map (text to code) and @p rightToLeft with what @p device holds. The device

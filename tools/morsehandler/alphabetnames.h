@@ -1,7 +1,5 @@
 #pragma once
 
-#include "tools/morsehandler/morsehandler_export.h"
-
 #include <QString>
 
 namespace morse {
@@ -9,7 +7,7 @@ namespace morse {
 /// Alphabet names that mean the same thing in every alphabet handler: "None" selects no
 /// alphabet (text passes through unchanged); "ITA2" and "ASCII" are the charset words that end
 /// codec and map names ("Base - ITA2").
-class MORSEHANDLER_EXPORT AlphabetNames
+class AlphabetNames
 {
 public:
     static const QString NONE;  ///< "None"

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "tools/morsehandler/flatcodectable.h"
-#include "tools/morsehandler/morsehandler_export.h"
 
 #include <QMap>
 #include <QString>
@@ -12,7 +11,7 @@ namespace morse {
 /// ".ascii.map" file, whether the file could be read, and the text direction it declares.
 /// Translation goes through the flat form of the table, built once when the file is read. An
 /// empty map (not valid, left to right) maps every Latin-1 character to itself.
-class MORSEHANDLER_TESTS_EXPORT CharsetMap
+class CharsetMap
 {
 public:
     /// Reads @p strPath with the map-file reader when it ends in ".map", with the codec-file

@@ -1,14 +1,12 @@
 #pragma once
 
-#include "tools/morsehandler/morsehandler_export.h"
-
 #include <QDateTime>
 
 namespace morse {
 
 /// The wall clock that names the session files and reports. Tests can stop it at a chosen
 /// instant, so that the names they expect do not depend on when they run.
-class MORSEHANDLER_TESTS_EXPORT Clock
+class Clock
 {
 public:
     /// The current time in UTC.

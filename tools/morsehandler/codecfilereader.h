@@ -1,7 +1,5 @@
 #pragma once
 
-#include "tools/morsehandler/morsehandler_export.h"
-
 #include <QIODevice>
 #include <QMap>
 #include <QString>
@@ -13,7 +11,7 @@ namespace morse {
 /// ("C;" maps to a space). Shared by the codec handler and the mapping directory.
 ///
 /// Text is UTF-8 unless a byte-order mark says otherwise, on every machine.
-class MORSEHANDLER_TESTS_EXPORT CodecFileReader
+class CodecFileReader
 {
 public:
     /// Adds the file's entries to @p table and sets @p rightToLeft if the file says so; neither

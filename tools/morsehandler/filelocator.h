@@ -1,7 +1,5 @@
 #pragma once
 
-#include "tools/morsehandler/morsehandler_export.h"
-
 #include <QDir>
 #include <QFile>
 #include <QString>
@@ -10,7 +8,7 @@ namespace morse {
 
 /// Finds files the way the host application's file system would: names are matched without
 /// regard to letter case, and a composed path may use backslashes as separators.
-class MORSEHANDLER_TESTS_EXPORT FileLocator
+class FileLocator
 {
 public:
     /// The absolute path of the file called @p name in @p dir, matched ignoring letter case

@@ -1,7 +1,5 @@
 #pragma once
 
-#include "tools/morsehandler/morsehandler_export.h"
-
 #include <QMap>
 #include <QString>
 
@@ -17,7 +15,7 @@ namespace morse {
 /// above U+00FF, or one without an entry, stays as it is; a stored value of 0 shows as a space;
 /// back-translation takes the first code in the table's order (0x80..0xFF, then 0x00..0x7F)
 /// that holds the value, and leaves the unit unchanged when that code is 0.
-class MORSEHANDLER_TESTS_EXPORT FlatCodecTable
+class FlatCodecTable
 {
 public:
     FlatCodecTable();

@@ -1,13 +1,11 @@
 #pragma once
 
-#include "tools/morsehandler/morsehandler_export.h"
-
 #include <QString>
 
 namespace morse {
 
 /// The IPC suffix of a host identifier: "__SG", its first character, "_IPC" and its last two
 /// characters, of which a leading "0" is dropped. "205" gives "__SG2_IPC5", "213" "__SG2_IPC13".
-MORSEHANDLER_TESTS_EXPORT QString ipcSuffix(const QString& id);
+QString ipcSuffix(const QString& id);
 
 } // namespace morse

@@ -1,7 +1,5 @@
 #pragma once
 
-#include "tools/morsehandler/morsehandler_export.h"
-
 #include <QIODevice>
 #include <QMap>
 #include <QString>
@@ -15,7 +13,7 @@ namespace morse {
 ///
 /// Text is UTF-8 unless a byte-order mark says otherwise, on every machine. The file's last
 /// line is applied even without a line feed after it.
-class MORSEHANDLER_TESTS_EXPORT MapFileReader
+class MapFileReader
 {
 public:
     /// Adds the file's entries to @p table and sets @p rightToLeft from the directives;

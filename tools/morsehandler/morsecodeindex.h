@@ -1,7 +1,5 @@
 #pragma once
 
-#include "tools/morsehandler/morsehandler_export.h"
-
 #include <QHash>
 #include <QMap>
 #include <QString>
@@ -13,7 +11,7 @@ namespace morse {
 /// code, the smallest text in key order wins, exactly as a walk of the alphabet map in key order
 /// would find. Codes of up to 31 dots and dashes are looked up by a packed integer key, which a
 /// caller can build element by element while reading symbols.
-class MORSEHANDLER_TESTS_EXPORT MorseCodeIndex
+class MorseCodeIndex
 {
 public:
     /// The packed key of the empty code; each element shifts in one bit (1 for a dash).

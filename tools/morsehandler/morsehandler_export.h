@@ -10,10 +10,3 @@
 #else
 #define MORSEHANDLER_EXPORT __attribute__((visibility("default")))
 #endif
-
-// Internal helpers are exported only in builds with tests, which exercise them directly.
-#if defined(MORSEHANDLER_BUILD_INTERNAL_TESTS)
-#define MORSEHANDLER_TESTS_EXPORT MORSEHANDLER_EXPORT
-#else
-#define MORSEHANDLER_TESTS_EXPORT
-#endif

@@ -1,9 +1,10 @@
 #include "tools/morsehandler/morsetranslator.h"
 
+#include "tools/morsecore/morsesymbolcode.h"
 #include "tools/morsehandler/alphabetfilereader.h"
 #include "tools/morsehandler/filelocator.h"
-#include "tools/morsehandler/internationalalphabet.h"
-#include "tools/morsehandler/morsesymbolcode.h"
+#include "tools/morsehandler/internationalalphabetmap.h"
+#include "tools/morsehandler/morsecodeindex.h"
 #include "tools/morsehandler/trace.h"
 
 #include <QFile>
@@ -33,11 +34,12 @@ const QString MorseTranslator::DOT_TOO_SHORT = QStringLiteral("[DOT_TOO_SHORT]")
 const QString MorseTranslator::DASH_TOO_LONG = QStringLiteral("[DASH_TOO_LONG]");
 const QString MorseTranslator::PAUSE_TOO_SHORT = QStringLiteral("[PAUSE_TOO_SHORT]");
 
-MorseTranslator::MorseTranslator() = default;
+MorseTranslator::MorseTranslator() : m_pCodeIndex(std::make_unique<morse::MorseCodeIndex>()) {}
 
 MorseTranslator::MorseTranslator(const MorseTranslator& other)
     : m_mapAlphabet(other.m_mapAlphabet), m_strEmptySymbol(other.m_strEmptySymbol),
-      m_bTextDirectionRTL(other.m_bTextDirectionRTL), m_codeIndex(other.m_codeIndex)
+      m_bTextDirectionRTL(other.m_bTextDirectionRTL),
+      m_pCodeIndex(std::make_unique<morse::MorseCodeIndex>(*other.m_pCodeIndex))
 {
 }
 
@@ -45,7 +47,7 @@ MorseTranslator& MorseTranslator::operator=(const MorseTranslator& other)
 {
     if (this != &other) {
         m_mapAlphabet = other.m_mapAlphabet;
-        m_codeIndex = other.m_codeIndex;
+        *m_pCodeIndex = *other.m_pCodeIndex;
     }
     m_strEmptySymbol = other.m_strEmptySymbol;
     m_bTextDirectionRTL = other.m_bTextDirectionRTL;
@@ -55,7 +57,7 @@ MorseTranslator& MorseTranslator::operator=(const MorseTranslator& other)
 MorseTranslator::~MorseTranslator()
 {
     try {
-        m_codeIndex.Clear();
+        m_pCodeIndex->Clear();
         m_mapAlphabet.clear();
     } catch (...) {
         morse::trace(QStringLiteral("Exception caught in MorseTranslator::~MorseTranslator"),
@@ -91,7 +93,7 @@ const QString& MorseTranslator::DecodeSymbol(int code)
 
 const QString& MorseTranslator::DecodeMorse(const QString& code)
 {
-    const QString* text = m_codeIndex.Find(code);
+    const QString* text = m_pCodeIndex->Find(code);
     g_strDecodeMorseResult = text ? *text : QString();
     return g_strDecodeMorseResult;
 }
@@ -113,8 +115,8 @@ const QString& MorseTranslator::Translate(const QString& text)
 
     auto lookUp = [&](int end) -> const QString* {
         if (keyValid)
-            return m_codeIndex.FindPacked(key);
-        return m_codeIndex.Find(QStringView(data + codeStart, end - codeStart));
+            return m_pCodeIndex->FindPacked(key);
+        return m_pCodeIndex->Find(QStringView(data + codeStart, end - codeStart));
     };
     auto startCode = [&](int next) {
         codeStart = next;
@@ -160,13 +162,13 @@ bool MorseTranslator::isTextDirectionRTL() const
 
 void MorseTranslator::ReadDefaultAlphabetMap()
 {
-    morse::InternationalAlphabet::Fill(m_mapAlphabet);
+    morse::fillInternationalAlphabet(m_mapAlphabet);
     m_bTextDirectionRTL = false;
-    m_codeIndex.Rebuild(m_mapAlphabet);
+    m_pCodeIndex->Rebuild(m_mapAlphabet);
 }
 
 void MorseTranslator::ReadAlphabetMapFromFile(QFile* file)
 {
     morse::AlphabetFileReader::Read(*file, m_mapAlphabet, m_bTextDirectionRTL);
-    m_codeIndex.Rebuild(m_mapAlphabet);
+    m_pCodeIndex->Rebuild(m_mapAlphabet);
 }

@@ -1,12 +1,17 @@
 #pragma once
 
-#include "tools/morsehandler/morsecodeindex.h"
 #include "tools/morsehandler/morsehandler_export.h"
 
 #include <QMap>
 #include <QString>
 
+#include <memory>
+
 class QFile;
+
+namespace morse {
+class MorseCodeIndex;
+}
 
 /// Holds one Morse alphabet (text to dot-and-dash code) and turns Morse into text: one symbol
 /// code, one character code or a whole symbol string. Each MorseHandler owns one.
@@ -57,5 +62,5 @@ private:
     QMap<QString, QString> m_mapAlphabet;
     QString m_strEmptySymbol;
     bool m_bTextDirectionRTL = false;
-    morse::MorseCodeIndex m_codeIndex; // code to text, rebuilt with the map
+    std::unique_ptr<morse::MorseCodeIndex> m_pCodeIndex; // code to text, rebuilt with the map
 };

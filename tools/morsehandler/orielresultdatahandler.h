@@ -1,7 +1,5 @@
 #pragma once
 
-#include "tools/morsehandler/morsehandler_export.h"
-
 #include <QObject>
 #include <QString>
 
@@ -17,7 +15,7 @@ class Transmission;
 /// first timestamp and stops at the latest, every decoded unit of text becomes a frame stamped
 /// with the latest timestamp, and a save writes the report and starts over. Owned by
 /// MorseHandler, which it tells of the report's file name and of the need for tuner settings.
-class MORSEHANDLER_TESTS_EXPORT OrielResultDataHandler : public QObject
+class OrielResultDataHandler : public QObject
 {
     Q_OBJECT
 

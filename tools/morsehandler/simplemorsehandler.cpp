@@ -1,11 +1,12 @@
 #include "tools/morsehandler/simplemorsehandler.h"
 
+#include "tools/morsecore/morsesymbolcode.h"
 #include "tools/morsehandler/alphabetdirectory.h"
 #include "tools/morsehandler/alphabetfilereader.h"
 #include "tools/morsehandler/alphabetnames.h"
 #include "tools/morsehandler/filelocator.h"
-#include "tools/morsehandler/internationalalphabet.h"
-#include "tools/morsehandler/morsesymbolcode.h"
+#include "tools/morsehandler/internationalalphabetmap.h"
+#include "tools/morsehandler/morsecodeindex.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -43,8 +44,33 @@ int lastSeparator(const QString& text)
 } // namespace
 
 SimpleMorseHandler::SimpleMorseHandler()
-    : m_dirAlphabets(QString()), m_strAlphabet(morse::AlphabetNames::NONE)
+    : m_dirAlphabets(QString()), m_strAlphabet(morse::AlphabetNames::NONE),
+      m_pCodeIndex(std::make_unique<morse::MorseCodeIndex>())
 {
+}
+
+SimpleMorseHandler::SimpleMorseHandler(const SimpleMorseHandler& other)
+    : IAlphabetHandler(other), m_dirAlphabets(other.m_dirAlphabets),
+      m_strAlphabet(other.m_strAlphabet), m_mapAlphabet(other.m_mapAlphabet),
+      m_bRightToLeft(other.m_bRightToLeft), m_strPendingSymbols(other.m_strPendingSymbols),
+      m_bDigit(other.m_bDigit),
+      m_pCodeIndex(std::make_unique<morse::MorseCodeIndex>(*other.m_pCodeIndex))
+{
+}
+
+SimpleMorseHandler& SimpleMorseHandler::operator=(const SimpleMorseHandler& other)
+{
+    if (this != &other) {
+        IAlphabetHandler::operator=(other);
+        m_dirAlphabets = other.m_dirAlphabets;
+        m_strAlphabet = other.m_strAlphabet;
+        m_mapAlphabet = other.m_mapAlphabet;
+        m_bRightToLeft = other.m_bRightToLeft;
+        m_strPendingSymbols = other.m_strPendingSymbols;
+        m_bDigit = other.m_bDigit;
+        *m_pCodeIndex = *other.m_pCodeIndex;
+    }
+    return *this;
 }
 
 SimpleMorseHandler::~SimpleMorseHandler() = default;
@@ -59,7 +85,7 @@ bool SimpleMorseHandler::SetAlphabet(const QString& name)
     m_strAlphabet = name;
     m_bRightToLeft = false;
     m_mapAlphabet.clear();
-    m_codeIndex.Clear();
+    m_pCodeIndex->Clear();
     ResetInternalState();
     if (name.compare(morse::AlphabetNames::NONE, Qt::CaseInsensitive) == 0) {
         m_strAlphabet = morse::AlphabetNames::NONE;
@@ -180,7 +206,7 @@ QString SimpleMorseHandler::ConvertOneChar(const QString& code)
     QString text;
     if (m_bDigit && code == DASH)
         text = QStringLiteral("0");
-    else if (const QString* found = m_codeIndex.Find(code))
+    else if (const QString* found = m_pCodeIndex->Find(code))
         text = *found;
     m_bDigit = text.size() == 1 && text.at(0) >= QLatin1Char('0') && text.at(0) <= QLatin1Char('9');
     return text;
@@ -193,7 +219,7 @@ bool SimpleMorseHandler::readMalFile(const QString& fileName)
     if (!morse::FileLocator::open(file, path, QIODevice::ReadOnly))
         return false;
     morse::AlphabetFileReader::Read(file, m_mapAlphabet, m_bRightToLeft);
-    m_codeIndex.Rebuild(m_mapAlphabet);
+    m_pCodeIndex->Rebuild(m_mapAlphabet);
     return true;
 }
 
@@ -210,9 +236,9 @@ QString SimpleMorseHandler::fileToCodecName(const QString& fileName)
 
 void SimpleMorseHandler::readDefaultAlphabet()
 {
-    morse::InternationalAlphabet::Fill(m_mapAlphabet);
+    morse::fillInternationalAlphabet(m_mapAlphabet);
     m_bRightToLeft = false;
-    m_codeIndex.Rebuild(m_mapAlphabet);
+    m_pCodeIndex->Rebuild(m_mapAlphabet);
 }
 
 QString SimpleMorseHandler::pathInAlphabetsDir(const QString& fileName) const

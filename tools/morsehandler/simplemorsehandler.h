@@ -1,7 +1,6 @@
 #pragma once
 
 #include "tools/morsehandler/ialphabethandler.h"
-#include "tools/morsehandler/morsecodeindex.h"
 #include "tools/morsehandler/morsehandler_export.h"
 
 #include <QDir>
@@ -9,6 +8,12 @@
 #include <QString>
 #include <QStringList>
 #include <QVector>
+
+#include <memory>
+
+namespace morse {
+class MorseCodeIndex;
+}
 
 /// The alphabet handler for Morse decoders. Its input is marker text (the form ConvertSymbols
 /// gives a decoder's integer symbol codes: "." and "-", a blank ending a character, a tab ending
@@ -35,8 +40,8 @@ public:
 
     /// Alphabet "None", no directory; nothing is read.
     SimpleMorseHandler();
-    SimpleMorseHandler(const SimpleMorseHandler& other) = default;
-    SimpleMorseHandler& operator=(const SimpleMorseHandler& other) = default;
+    SimpleMorseHandler(const SimpleMorseHandler& other);
+    SimpleMorseHandler& operator=(const SimpleMorseHandler& other);
     ~SimpleMorseHandler() override;
 
     // Selection.
@@ -88,6 +93,7 @@ private:
     QString m_strPendingSymbols;
     bool m_bDigit = false;
 
-    morse::MorseCodeIndex m_codeIndex; ///< code to text, rebuilt with m_mapAlphabet
-    QString m_strCode;                 ///< scratch buffer of Translate's current code
+    std::unique_ptr<morse::MorseCodeIndex>
+        m_pCodeIndex;  ///< code to text, rebuilt with m_mapAlphabet
+    QString m_strCode; ///< scratch buffer of Translate's current code
 };

@@ -1,0 +1,10 @@
+#include "tools/morsehandler/version.h"
+
+namespace morse {
+
+const char* LibraryVersion()
+{
+    return MORSEHANDLER_VERSION_STRING;
+}
+
+} // namespace morse

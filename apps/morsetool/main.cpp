@@ -2,6 +2,8 @@
 
 #include "commands.h"
 
+#include "tools/morsehandler/version.h"
+
 #include <QCoreApplication>
 
 #include <cstdio>
@@ -43,7 +45,7 @@ int main(int argc, char* argv[])
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("morsetool"));
-    QCoreApplication::setApplicationVersion(QStringLiteral(MORSETOOL_VERSION));
+    QCoreApplication::setApplicationVersion(QString::fromLatin1(morse::LibraryVersion()));
 
     QStringList arguments = QCoreApplication::arguments();
     arguments.removeFirst();
@@ -53,7 +55,7 @@ int main(int argc, char* argv[])
         return arguments.isEmpty() ? EXIT_BAD_INPUT : EXIT_OK;
     }
     if (arguments.first() == QLatin1String("--version")) {
-        std::printf("morsetool %s\n", MORSETOOL_VERSION);
+        std::printf("morsetool %s\n", morse::LibraryVersion());
         return EXIT_OK;
     }
     const QString name = arguments.takeFirst();

@@ -10,7 +10,7 @@ SANITIZE_ARGS ?= -DCMAKE_DISABLE_FIND_PACKAGE_benchmark=ON $(CMAKE_ARGS)
 export TZ := UTC
 export LC_ALL := C.UTF-8
 
-.PHONY: all deps build demo test test-asan test-tsan bench fuzz plots docs install package clean
+.PHONY: all deps build demo test test-asan test-tsan check-package bench fuzz plots docs install package clean
 
 all: build
 
@@ -40,6 +40,11 @@ test-tsan: deps
 	cmake --build build-tsan -j $(JOBS)
 	cd build-tsan && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -j $(JOBS)
 
+# The shipped build (Release, no tests), installed into a temporary prefix and used from there by
+# the consumer checks and the installed morsetool.
+check-package: deps
+	JOBS=$(JOBS) CMAKE_ARGS="$(CMAKE_ARGS)" scripts/check-package.sh build-package
+
 bench: build
 	@for b in $(BUILD)/bench/*/bench_*; do [ -f "$$b" ] && [ -x "$$b" ] && "$$b" --benchmark_min_time=0.5; done; true
 
@@ -53,14 +58,17 @@ plots: build
 	@scripts/install-deps.sh --extra
 	@scripts/make-plots.sh $(BUILD)
 
-docs:
-	@if command -v doxygen >/dev/null; then doxygen docs/Doxyfile; else echo "doxygen is not installed"; fi
+# Reference documentation of the public API only, into docs/html.
+docs: deps $(BUILD)/CMakeCache.txt
+	@scripts/install-deps.sh --extra
+	cmake -S . -B $(BUILD)
+	cmake --build $(BUILD) --target docs
 
 install: build
 	DESTDIR=$(DESTDIR) cmake --install $(BUILD) --prefix $(PREFIX)
 
-# The package comes from a release build of its own: no test-only symbols, no debug information,
-# installed under /usr.
+# The package comes from a release build of its own: no tests, no debug information, installed
+# under /usr.
 package: deps
 	@scripts/install-deps.sh --extra
 	cmake -S . -B build-package -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF -DCMAKE_INSTALL_PREFIX=/usr $(CMAKE_ARGS)

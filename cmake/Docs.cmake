@@ -1,0 +1,28 @@
+# make docs: reference documentation of the public headers only (the lists that are installed),
+# with the README and the user documents, into docs/html.
+find_program(DOXYGEN_EXECUTABLE doxygen)
+if(NOT DOXYGEN_EXECUTABLE)
+    return()
+endif()
+
+file(GLOB MORSE_DOC_PAGES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/docs/*.md)
+set(MORSE_DOC_HEADERS)
+foreach(library morsecore morsehost morsehandler cwdemodulator)
+    if(TARGET ${library})
+        get_target_property(headers ${library} MORSE_PUBLIC_HEADERS)
+        foreach(header ${headers})
+            if(NOT IS_ABSOLUTE ${header})
+                set(header ${PROJECT_SOURCE_DIR}/${header})
+            endif()
+            list(APPEND MORSE_DOC_HEADERS ${header})
+        endforeach()
+    endif()
+endforeach()
+list(JOIN MORSE_DOC_PAGES " " pages)
+list(JOIN MORSE_DOC_HEADERS " " headers)
+set(MORSE_DOC_INPUT "${pages} ${headers}")
+set(MORSE_DOC_STRIP "${PROJECT_SOURCE_DIR} ${MORSEHANDLER_GENERATED_ROOT}")
+set(MORSE_DOC_OUTPUT ${PROJECT_SOURCE_DIR}/docs)
+configure_file(${PROJECT_SOURCE_DIR}/docs/Doxyfile.in ${PROJECT_BINARY_DIR}/Doxyfile @ONLY)
+add_custom_target(docs COMMAND ${DOXYGEN_EXECUTABLE} ${PROJECT_BINARY_DIR}/Doxyfile
+    WORKING_DIRECTORY ${PROJECT_SOURCE_DIR} COMMENT "Reference documentation into docs/html" VERBATIM)

@@ -36,10 +36,14 @@ printf 'E\t.\n' >"$prefix/share/morsehandler/alphabets/PrefixOnly.mal"
 (cd "$work" && "$tool" decode --alphabet Greek "$here/data/samples/greek.txt" >/dev/null) ||
     fail "installed morsetool cannot decode with its installed Greek alphabet"
 
-# Exported symbols: the public classes only. Template instantiations that the compiler emits
-# for them (std containers of public types, the host's value templates) come along.
-public='MorseHandler|MorseTranslator|IAlphabetHandler|SimpleMorseHandler|CodecHandler|MappingDirectory'
-public+='|LanternIT::DecoderModulesCenter|LanternIT::DecoderModule|morse::LibraryVersion|cw::CwDemodulator'
+# Exported symbols: only the classes and functions the installed headers mark for export, and
+# the template instantiations the compiler emits for them (std containers of public types, the
+# host's value templates).
+exported=$(
+    grep -rhoE '(class|struct) [A-Z]+_EXPORT [A-Za-z_]+' "$prefix/include" | awk '{print $3}'
+    grep -rhoE '^[A-Z]+_EXPORT [^(]*[ *&][A-Za-z_]+\(' "$prefix/include" | sed -E 's/.*[ *&]([A-Za-z_]+)\($/\1/'
+)
+public="\\b($(sort -u <<<"$exported" | paste -sd'|'))\\b"
 libdir=$(dirname "$(find "$prefix" -name libmorsehandler.so | head -n 1)")
 for library in "$libdir"/libmorsehandler.so "$libdir"/libcwdemodulator.so; do
     [ -f "$library" ] || continue

@@ -60,7 +60,8 @@ int main()
     OrielResultDataXml::OrielResultData report;
     report.AddTransmission(transmission);
     report.Reset();
-    ICfg* cfg = CfgCenter::CreateCfg(QStringLiteral("MorseProbe"), 0, QString()); // kept by the centre
+    ICfg* cfg =
+        CfgCenter::CreateCfg(QStringLiteral("MorseProbe"), 0, QString()); // kept by the centre
     const QString fallback =
         cfg ? cfg->ReadString(QStringLiteral("Key"), QStringLiteral("x"), 0) : QString();
 

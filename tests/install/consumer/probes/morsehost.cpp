@@ -66,7 +66,8 @@ int main()
         cfg ? cfg->ReadString(QStringLiteral("Key"), QStringLiteral("x"), 0) : QString();
 
     tree->Clear();
-    const bool ok = counter.m_nNotices == 1 && selected && !stamp.toString().isEmpty();
+    const bool ok = counter.m_nNotices == 1 && selected && !stamp.toString().isEmpty() &&
+                    fallback == QStringLiteral("x");
     std::printf("morsehost %s\n", ok ? "ok" : "FAILED");
     return ok ? 0 : 1;
 }

@@ -1,8 +1,6 @@
 #include "tools/morsehandler/morsetranslator.h"
 
-#include "tools/morsehandler/alphabetfilereader.h"
 #include "tools/morsehandler/filelocator.h"
-#include "tools/morsehandler/internationalalphabet.h"
 #include "tools/morsehandler/morsesymbolcode.h"
 #include "tools/morsehandler/trace.h"
 
@@ -14,12 +12,6 @@ namespace {
 QString g_strDecodeMorseResult;
 QString g_strTranslateResult;
 
-bool isSingleDigit(const QString& text)
-{
-    return text.size() == 1 && text.at(0) >= QLatin1Char('0') && text.at(0) <= QLatin1Char('9');
-}
-
-const QString DIGIT_ZERO = QStringLiteral("0");
 const QString BLANK = QStringLiteral(" ");
 
 } // namespace
@@ -35,28 +27,14 @@ const QString MorseTranslator::PAUSE_TOO_SHORT = QStringLiteral("[PAUSE_TOO_SHOR
 
 MorseTranslator::MorseTranslator() = default;
 
-MorseTranslator::MorseTranslator(const MorseTranslator& other)
-    : m_mapAlphabet(other.m_mapAlphabet), m_strEmptySymbol(other.m_strEmptySymbol),
-      m_bTextDirectionRTL(other.m_bTextDirectionRTL), m_codeIndex(other.m_codeIndex)
-{
-}
+MorseTranslator::MorseTranslator(const MorseTranslator& other) = default;
 
-MorseTranslator& MorseTranslator::operator=(const MorseTranslator& other)
-{
-    if (this != &other) {
-        m_mapAlphabet = other.m_mapAlphabet;
-        m_codeIndex = other.m_codeIndex;
-    }
-    m_strEmptySymbol = other.m_strEmptySymbol;
-    m_bTextDirectionRTL = other.m_bTextDirectionRTL;
-    return *this;
-}
+MorseTranslator& MorseTranslator::operator=(const MorseTranslator& other) = default;
 
 MorseTranslator::~MorseTranslator()
 {
     try {
-        m_codeIndex.Clear();
-        m_mapAlphabet.clear();
+        m_alphabet.clear();
     } catch (...) {
         morse::trace(QStringLiteral("Exception caught in MorseTranslator::~MorseTranslator"),
                      QStringLiteral("tools\\morsehandler\\morsetranslator"), 63);
@@ -65,16 +43,12 @@ MorseTranslator::~MorseTranslator()
 
 bool MorseTranslator::SetMorseAlphabet(const QString& path)
 {
-    if (path.isEmpty()) {
-        ReadDefaultAlphabetMap();
-        return false;
-    }
     QFile file;
-    if (!morse::FileLocator::open(file, path, QIODevice::ReadOnly)) {
-        ReadDefaultAlphabetMap();
+    if (path.isEmpty() || !morse::FileLocator::open(file, path, QIODevice::ReadOnly)) {
+        m_alphabet.loadDefault();
         return false;
     }
-    ReadAlphabetMapFromFile(&file);
+    m_alphabet.load(file);
     file.close();
     return true;
 }
@@ -91,7 +65,7 @@ const QString& MorseTranslator::DecodeSymbol(int code)
 
 const QString& MorseTranslator::DecodeMorse(const QString& code)
 {
-    const QString* text = m_codeIndex.Find(code);
+    const QString* text = m_alphabet.find(code);
     g_strDecodeMorseResult = text ? *text : QString();
     return g_strDecodeMorseResult;
 }
@@ -113,8 +87,8 @@ const QString& MorseTranslator::Translate(const QString& text)
 
     auto lookUp = [&](int end) -> const QString* {
         if (keyValid)
-            return m_codeIndex.FindPacked(key);
-        return m_codeIndex.Find(QStringView(data + codeStart, end - codeStart));
+            return m_alphabet.findPacked(key);
+        return m_alphabet.find(QStringView(data + codeStart, end - codeStart));
     };
     auto startCode = [&](int next) {
         codeStart = next;
@@ -130,10 +104,8 @@ const QString& MorseTranslator::Translate(const QString& text)
             result += BLANK;
             startCode(i + 1);
         } else if (c == QLatin1Char('c')) {
-            const QString* found = lookUp(i);
-            if (digit && keyValid && key == morse::MorseCodeIndex::LONE_DASH_KEY)
-                found = &DIGIT_ZERO;
-            digit = found && isSingleDigit(*found);
+            const QString* found = morse::Alphabet::cutZero(
+                lookUp(i), keyValid && key == morse::MorseCodeIndex::LONE_DASH_KEY, digit);
             if (found)
                 result += *found;
             startCode(i + 1);
@@ -155,18 +127,5 @@ const QString& MorseTranslator::Translate(const QString& text)
 
 bool MorseTranslator::isTextDirectionRTL() const
 {
-    return m_bTextDirectionRTL;
-}
-
-void MorseTranslator::ReadDefaultAlphabetMap()
-{
-    morse::InternationalAlphabet::Fill(m_mapAlphabet);
-    m_bTextDirectionRTL = false;
-    m_codeIndex.Rebuild(m_mapAlphabet);
-}
-
-void MorseTranslator::ReadAlphabetMapFromFile(QFile* file)
-{
-    morse::AlphabetFileReader::Read(*file, m_mapAlphabet, m_bTextDirectionRTL);
-    m_codeIndex.Rebuild(m_mapAlphabet);
+    return m_alphabet.isRightToLeft();
 }

@@ -1,10 +1,8 @@
 #include "tools/morsehandler/simplemorsehandler.h"
 
 #include "tools/morsehandler/alphabetdirectory.h"
-#include "tools/morsehandler/alphabetfilereader.h"
 #include "tools/morsehandler/alphabetnames.h"
 #include "tools/morsehandler/filelocator.h"
-#include "tools/morsehandler/internationalalphabet.h"
 #include "tools/morsehandler/morsesymbolcode.h"
 
 #include <QFile>
@@ -57,9 +55,7 @@ void SimpleMorseHandler::SetAlphabetsDir(const QString& path)
 bool SimpleMorseHandler::SetAlphabet(const QString& name)
 {
     m_strAlphabet = name;
-    m_bRightToLeft = false;
-    m_mapAlphabet.clear();
-    m_codeIndex.Clear();
+    m_alphabet.clear();
     ResetInternalState();
     if (name.compare(morse::AlphabetNames::NONE, Qt::CaseInsensitive) == 0) {
         m_strAlphabet = morse::AlphabetNames::NONE;
@@ -91,7 +87,7 @@ QStringList SimpleMorseHandler::AvailableAlphabets()
 
 bool SimpleMorseHandler::TextDirectionRTL()
 {
-    return m_bRightToLeft;
+    return m_alphabet.isRightToLeft();
 }
 
 void SimpleMorseHandler::ResetInternalState()
@@ -102,7 +98,7 @@ void SimpleMorseHandler::ResetInternalState()
 
 QString SimpleMorseHandler::Translate(const QString& text)
 {
-    if (m_mapAlphabet.isEmpty())
+    if (m_alphabet.isEmpty())
         return text;
 
     m_strPendingSymbols += text;
@@ -177,13 +173,7 @@ QString SimpleMorseHandler::ConvertOneChar(const QString& code)
 {
     if (code.isEmpty())
         return QString();
-    QString text;
-    if (m_bDigit && code == DASH)
-        text = QStringLiteral("0");
-    else if (const QString* found = m_codeIndex.Find(code))
-        text = *found;
-    m_bDigit = text.size() == 1 && text.at(0) >= QLatin1Char('0') && text.at(0) <= QLatin1Char('9');
-    return text;
+    return m_alphabet.decodeCharacter(code, m_bDigit);
 }
 
 bool SimpleMorseHandler::readMalFile(const QString& fileName)
@@ -192,8 +182,7 @@ bool SimpleMorseHandler::readMalFile(const QString& fileName)
     QFile file;
     if (!morse::FileLocator::open(file, path, QIODevice::ReadOnly))
         return false;
-    morse::AlphabetFileReader::Read(file, m_mapAlphabet, m_bRightToLeft);
-    m_codeIndex.Rebuild(m_mapAlphabet);
+    m_alphabet.load(file);
     return true;
 }
 
@@ -206,13 +195,6 @@ QString SimpleMorseHandler::codecNameToFile(const QString& name)
 QString SimpleMorseHandler::fileToCodecName(const QString& fileName)
 {
     return morse::AlphabetDirectory::NameOf(fileName);
-}
-
-void SimpleMorseHandler::readDefaultAlphabet()
-{
-    morse::InternationalAlphabet::Fill(m_mapAlphabet);
-    m_bRightToLeft = false;
-    m_codeIndex.Rebuild(m_mapAlphabet);
 }
 
 QString SimpleMorseHandler::pathInAlphabetsDir(const QString& fileName) const

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "tools/morsehandler/alphabet.h"
 #include "tools/morsehandler/ialphabethandler.h"
-#include "tools/morsehandler/morsecodeindex.h"
 #include "tools/morsehandler/morsehandler_export.h"
 
 #include <QDir>
@@ -76,18 +76,14 @@ private:
     bool readMalFile(const QString& fileName);
     QString codecNameToFile(const QString& name);
     QString fileToCodecName(const QString& fileName);
-    void readDefaultAlphabet();
 
     /// @p fileName composed onto the alphabets directory's path.
     QString pathInAlphabetsDir(const QString& fileName) const;
 
     QDir m_dirAlphabets;
     QString m_strAlphabet;
-    QMap<QString, QString> m_mapAlphabet;
-    bool m_bRightToLeft = false;
+    morse::Alphabet m_alphabet; ///< empty while none is selected
     QString m_strPendingSymbols;
-    bool m_bDigit = false;
-
-    morse::MorseCodeIndex m_codeIndex; ///< code to text, rebuilt with m_mapAlphabet
-    QString m_strCode;                 ///< scratch buffer of Translate's current code
+    bool m_bDigit = false; ///< the last character decoded was a digit (the cut zero)
+    QString m_strCode;     ///< scratch buffer of Translate's current code
 };

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "tools/morsehandler/basecharset.h"
+#include "tools/morsehandler/morsehandler_export.h"
 
 #include <QMap>
 #include <QString>
@@ -12,7 +13,7 @@ namespace morse {
 /// morsetool: which files hold a codec ("<base>.codec" ITA2, "<base>.ita2.map",
 /// "<base>.ascii.map"), the full name "<base> - <charset word>" of each, the preference of a
 /// ".map" file over a ".codec" file of the same base, and the charset of each decoder.
-class CodecCatalogue
+class MORSEHANDLER_TESTS_EXPORT CodecCatalogue
 {
 public:
     /// Where a full name is cut into base and charset word. CodecHandler cuts at the first

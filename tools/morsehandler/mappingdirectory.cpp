@@ -83,15 +83,17 @@ struct MappingDirectoryValues
     std::vector<std::unique_ptr<values::ValueBase>> m_vecOwnedValues;
 };
 
-/// The maps, the history and the session state of a MappingDirectory, with its values.
-class MappingDirectory::Private : public MappingDirectoryValues
+/// What a MappingDirectory holds: its values, the maps, the history and the session state.
+class MappingDirectory::Private
 {
 public:
     explicit Private(IObserver* pObserver)
-        : MappingDirectoryValues(pObserver),
+        : m_values(pObserver),
           m_history(INT_MAX, morse::BoundedBuffer<QString>::Compaction::Deferred)
     {
     }
+
+    MappingDirectoryValues m_values;
 
     // Maps, built once by the constructor.
     QMap<eBASE_CHARSET, QMap<QString, morse::CharsetMap>> m_mapMapsByCharset;
@@ -119,9 +121,9 @@ MappingDirectory::~MappingDirectory()
     try {
         if (d->m_fileTranslated.isOpen())
             d->m_fileTranslated.close();
-        d->m_bindings.leaveAll();
-        d->m_pTextDirectionValue = nullptr;
-        d->m_vecOwnedValues.clear();
+        d->m_values.m_bindings.leaveAll();
+        d->m_values.m_pTextDirectionValue = nullptr;
+        d->m_values.m_vecOwnedValues.clear();
     } catch (const std::exception& e) {
         morse::trace(QStringLiteral("Exception while the mapping directory was destroyed: %1")
                          .arg(QString::fromLocal8Bit(e.what())),
@@ -233,13 +235,13 @@ QString MappingDirectory::translate(const QString& strText)
 void MappingDirectory::SaveToHistory(QString strText)
 {
     // Unbounded until the limit's value is bound; the limit is read again for every text.
-    d->m_history.setLimit(d->m_pMaxNumberOfCharsValue ? historyLimit() : -1);
+    d->m_history.setLimit(d->m_values.m_pMaxNumberOfCharsValue ? historyLimit() : -1);
     d->m_history.append(strText);
 }
 
 int MappingDirectory::historyLimit() const
 {
-    const double dMax = d->m_pMaxNumberOfCharsValue->GetDoubleValue();
+    const double dMax = d->m_values.m_pMaxNumberOfCharsValue->GetDoubleValue();
     if (!(dMax > 0.0)) // also NaN
         return 0;
     if (dMax >= static_cast<double>(INT_MAX))
@@ -284,7 +286,7 @@ template <class V> V* MappingDirectory::findOrCreate(const QString& strPath, IOb
                          SOURCE_FILE, LINE_FIND_OR_CREATE);
             // Used all the same, outside the tree; this object releases it.
             pValue = created.get();
-            d->m_vecOwnedValues.push_back(std::move(created));
+            d->m_values.m_vecOwnedValues.push_back(std::move(created));
         }
     }
     if (pObserver)
@@ -296,28 +298,30 @@ template <class V> bool MappingDirectory::bind(BoundValue<V>& role, const QStrin
 {
     unbind(role);
     V* pValue = findOrCreate<V>(strPath, this);
-    d->m_bindings.bind(role, pValue);
+    d->m_values.m_bindings.bind(role, pValue);
     return pValue != nullptr;
 }
 
 template <class V> void MappingDirectory::unbind(BoundValue<V>& role)
 {
     // A value bound in another role as well keeps this object as its observer.
-    values::ValueBase* pLeft = d->m_bindings.leave(role);
-    if (pLeft && pLeft != d->m_pTextDirectionValue)
+    values::ValueBase* pLeft = d->m_values.m_bindings.leave(role);
+    if (pLeft && pLeft != d->m_values.m_pTextDirectionValue)
         releaseIfOwned(pLeft);
 }
 
 bool MappingDirectory::isHeld(const values::ValueBase* pValue)
 {
-    return pValue == d->m_pTextDirectionValue || d->m_bindings.roleCount(pValue) > 0;
+    return pValue == d->m_values.m_pTextDirectionValue ||
+           d->m_values.m_bindings.roleCount(pValue) > 0;
 }
 
 void MappingDirectory::releaseIfOwned(values::ValueBase* pValue)
 {
-    for (auto it = d->m_vecOwnedValues.begin(); it != d->m_vecOwnedValues.end(); ++it) {
+    for (auto it = d->m_values.m_vecOwnedValues.begin(); it != d->m_values.m_vecOwnedValues.end();
+         ++it) {
         if (it->get() == pValue) {
-            d->m_vecOwnedValues.erase(it);
+            d->m_values.m_vecOwnedValues.erase(it);
             return;
         }
     }
@@ -327,62 +331,62 @@ values::Value<bool>* MappingDirectory::textDirectionValue()
 {
     // The value is not observed, so its removal from the tree is not announced: check that the
     // tree still holds it before writing.
-    if (!d->m_pTextDirectionValue)
+    if (!d->m_values.m_pTextDirectionValue)
         return nullptr;
-    for (const auto& owned : d->m_vecOwnedValues) {
-        if (owned.get() == d->m_pTextDirectionValue)
-            return d->m_pTextDirectionValue;
+    for (const auto& owned : d->m_values.m_vecOwnedValues) {
+        if (owned.get() == d->m_values.m_pTextDirectionValue)
+            return d->m_values.m_pTextDirectionValue;
     }
     values::Tree* pTree = values::Tree::Instance();
-    if (!pTree || dynamic_cast<values::Value<bool>*>(pTree->FindValue(d->m_strTextDirectionPath)) !=
-                      d->m_pTextDirectionValue)
-        d->m_pTextDirectionValue = nullptr;
-    return d->m_pTextDirectionValue;
+    if (!pTree || dynamic_cast<values::Value<bool>*>(pTree->FindValue(
+                      d->m_values.m_strTextDirectionPath)) != d->m_values.m_pTextDirectionValue)
+        d->m_values.m_pTextDirectionValue = nullptr;
+    return d->m_values.m_pTextDirectionValue;
 }
 
 bool MappingDirectory::SetAvailableMaps_ValuePath(QString strPath)
 {
-    return bind(d->m_pAvailableMapsValue, strPath);
+    return bind(d->m_values.m_pAvailableMapsValue, strPath);
 }
 
 bool MappingDirectory::SetChannelIndex_ValuePath(QString strPath)
 {
-    return bind(d->m_pChannelIndexValue, strPath);
+    return bind(d->m_values.m_pChannelIndexValue, strPath);
 }
 
 bool MappingDirectory::SetDataOutput_ValuePath(QString strPath)
 {
-    return bind(d->m_pDataOutputValue, strPath);
+    return bind(d->m_values.m_pDataOutputValue, strPath);
 }
 
 bool MappingDirectory::SetDecoder_ValuePath(QString strPath)
 {
-    return bind(d->m_pDecoderValue, strPath);
+    return bind(d->m_values.m_pDecoderValue, strPath);
 }
 
 bool MappingDirectory::SetFrequency_ValuePath(QString strPath)
 {
-    return bind(d->m_pFrequencyValue, strPath);
+    return bind(d->m_values.m_pFrequencyValue, strPath);
 }
 
 bool MappingDirectory::SetModtype_ValuePath(QString strPath)
 {
-    return bind(d->m_pModtypeValue, strPath);
+    return bind(d->m_values.m_pModtypeValue, strPath);
 }
 
 bool MappingDirectory::SetSaveToFile_ValuePath(QString strPath)
 {
-    return bind(d->m_pSaveToFileValue, strPath);
+    return bind(d->m_values.m_pSaveToFileValue, strPath);
 }
 
 bool MappingDirectory::SetTranslateAll_ValuePath(QString strPath)
 {
-    return bind(d->m_pTranslateAllValue, strPath);
+    return bind(d->m_values.m_pTranslateAllValue, strPath);
 }
 
 bool MappingDirectory::SetTranslatedFile_ValuePath(QString strPath)
 {
-    return bind(d->m_pTranslatedFileValue, strPath);
+    return bind(d->m_values.m_pTranslatedFileValue, strPath);
 }
 
 // The setters below touch the new value before registering a second time; each step checks the
@@ -390,39 +394,41 @@ bool MappingDirectory::SetTranslatedFile_ValuePath(QString strPath)
 
 bool MappingDirectory::SetDataInput_ValuePath(QString strPath, IVtClient* pClient)
 {
-    unbind(d->m_pDataInputValue);
-    d->m_bindings.bind(d->m_pDataInputValue, findOrCreate<values::Value<QString>>(strPath, this));
-    if (d->m_pDataInputValue && pClient)
-        pClient->RegisterValue(d->m_pDataInputValue, 0);
-    if (d->m_pDataInputValue)
-        d->m_pDataInputValue->AddObserver(this);
-    return d->m_pDataInputValue != nullptr;
+    unbind(d->m_values.m_pDataInputValue);
+    d->m_values.m_bindings.bind(d->m_values.m_pDataInputValue,
+                                findOrCreate<values::Value<QString>>(strPath, this));
+    if (d->m_values.m_pDataInputValue && pClient)
+        pClient->RegisterValue(d->m_values.m_pDataInputValue, 0);
+    if (d->m_values.m_pDataInputValue)
+        d->m_values.m_pDataInputValue->AddObserver(this);
+    return d->m_values.m_pDataInputValue != nullptr;
 }
 
 bool MappingDirectory::SetMaxNumberOfChars_ValuePath(QString strPath)
 {
-    unbind(d->m_pMaxNumberOfCharsValue);
-    d->m_bindings.bind(d->m_pMaxNumberOfCharsValue,
-                       findOrCreate<values::ValueNumeric<int>>(strPath, this));
-    if (d->m_pMaxNumberOfCharsValue)
-        d->m_pMaxNumberOfCharsValue->SetMinMax(MIN_NUMBER_OF_CHARS, MAX_NUMBER_OF_CHARS, 1, this);
-    if (d->m_pMaxNumberOfCharsValue)
-        d->m_pMaxNumberOfCharsValue->SetValue(MAX_NUMBER_OF_CHARS, nullptr);
-    if (d->m_pMaxNumberOfCharsValue)
-        d->m_pMaxNumberOfCharsValue->AddObserver(this);
-    return d->m_pMaxNumberOfCharsValue != nullptr;
+    unbind(d->m_values.m_pMaxNumberOfCharsValue);
+    d->m_values.m_bindings.bind(d->m_values.m_pMaxNumberOfCharsValue,
+                                findOrCreate<values::ValueNumeric<int>>(strPath, this));
+    if (d->m_values.m_pMaxNumberOfCharsValue)
+        d->m_values.m_pMaxNumberOfCharsValue->SetMinMax(MIN_NUMBER_OF_CHARS, MAX_NUMBER_OF_CHARS, 1,
+                                                        this);
+    if (d->m_values.m_pMaxNumberOfCharsValue)
+        d->m_values.m_pMaxNumberOfCharsValue->SetValue(MAX_NUMBER_OF_CHARS, nullptr);
+    if (d->m_values.m_pMaxNumberOfCharsValue)
+        d->m_values.m_pMaxNumberOfCharsValue->AddObserver(this);
+    return d->m_values.m_pMaxNumberOfCharsValue != nullptr;
 }
 
 bool MappingDirectory::SetTextDirectionRTL_ValuePath(QString strPath)
 {
     // Never registered with, and perhaps removed from the tree since: only forgotten here.
     values::Value<bool>* pOld = textDirectionValue();
-    d->m_pTextDirectionValue = nullptr;
+    d->m_values.m_pTextDirectionValue = nullptr;
     if (pOld && !isHeld(pOld))
         releaseIfOwned(pOld);
-    d->m_pTextDirectionValue = findOrCreate<values::Value<bool>>(strPath, nullptr);
-    d->m_strTextDirectionPath = strPath;
-    return d->m_pTextDirectionValue != nullptr;
+    d->m_values.m_pTextDirectionValue = findOrCreate<values::Value<bool>>(strPath, nullptr);
+    d->m_values.m_strTextDirectionPath = strPath;
+    return d->m_values.m_pTextDirectionValue != nullptr;
 }
 
 void MappingDirectory::SetTranslatedFileDirectory(QString strDirectory)
@@ -445,27 +451,27 @@ void MappingDirectory::Enabled(bool bOn)
         return;
     if (d->m_fileTranslated.isOpen())
         d->m_fileTranslated.close();
-    if (d->m_pDataOutputValue)
-        d->m_pDataOutputValue->SetValue(QString(), nullptr);
+    if (d->m_values.m_pDataOutputValue)
+        d->m_values.m_pDataOutputValue->SetValue(QString(), nullptr);
 }
 
 eBASE_CHARSET MappingDirectory::GetDecoderCharset()
 {
-    if (!d->m_pDecoderValue)
+    if (!d->m_values.m_pDecoderValue)
         return eNONE;
-    return d->m_mapDecoderCharset.value(d->m_pDecoderValue->GetStringValue(), eNONE);
+    return d->m_mapDecoderCharset.value(d->m_values.m_pDecoderValue->GetStringValue(), eNONE);
 }
 
 void MappingDirectory::Init(QString strFullMapName)
 {
-    if (!d->m_pAvailableMapsValue)
+    if (!d->m_values.m_pAvailableMapsValue)
         return;
-    d->m_pAvailableMapsValue->DeleteItems(this);
-    if (d->m_pAvailableMapsValue)
-        d->m_pAvailableMapsValue->AddItem(DEFAULT, 0.0, 0, nullptr);
+    d->m_values.m_pAvailableMapsValue->DeleteItems(this);
+    if (d->m_values.m_pAvailableMapsValue)
+        d->m_values.m_pAvailableMapsValue->AddItem(DEFAULT, 0.0, 0, nullptr);
     const QStringList maps = availableMaps(GetDecoderCharset());
-    for (int i = 0; i < maps.size() && d->m_pAvailableMapsValue; ++i)
-        d->m_pAvailableMapsValue->AddItem(maps.at(i), i + 1, i + 1, this);
+    for (int i = 0; i < maps.size() && d->m_values.m_pAvailableMapsValue; ++i)
+        d->m_values.m_pAvailableMapsValue->AddItem(maps.at(i), i + 1, i + 1, this);
 
     d->m_eCurrentBaseCharset = GetDecoderCharset();
     if (d->m_eCurrentBaseCharset == eBOTH)
@@ -473,9 +479,10 @@ void MappingDirectory::Init(QString strFullMapName)
 
     // Not skipping this object: the selection's notice switches the map.
     const QString strWanted = fullString(charset(strFullMapName), d->m_eCurrentBaseCharset);
-    if (d->m_pAvailableMapsValue && !d->m_pAvailableMapsValue->Select(strWanted, nullptr) &&
-        d->m_pAvailableMapsValue)
-        d->m_pAvailableMapsValue->Select(DEFAULT, nullptr);
+    if (d->m_values.m_pAvailableMapsValue &&
+        !d->m_values.m_pAvailableMapsValue->Select(strWanted, nullptr) &&
+        d->m_values.m_pAvailableMapsValue)
+        d->m_values.m_pAvailableMapsValue->Select(DEFAULT, nullptr);
 }
 
 void MappingDirectory::Update(Observable* pSubject, TChangeCode eCode)
@@ -501,45 +508,46 @@ void MappingDirectory::Update(Observable* pSubject, TChangeCode eCode)
 void MappingDirectory::onStateChanged(Observable* pSubject)
 {
     // Forget the value in every role that holds it, so that none is left pointing at it.
-    const values::ValueBase* pSender = d->m_bindings.find(pSubject);
-    if (d->m_bindings.forgetIfGoingAway(pSubject) && d->m_pTextDirectionValue == pSender)
-        d->m_pTextDirectionValue = nullptr;
+    const values::ValueBase* pSender = d->m_values.m_bindings.find(pSubject);
+    if (d->m_values.m_bindings.forgetIfGoingAway(pSubject) &&
+        d->m_values.m_pTextDirectionValue == pSender)
+        d->m_values.m_pTextDirectionValue = nullptr;
 }
 
 void MappingDirectory::onValueChanged(Observable* pSubject)
 {
-    if (d->m_pAvailableMapsValue && pSubject == d->m_pAvailableMapsValue) {
-        switchTo(d->m_pAvailableMapsValue->GetStringValue());
-    } else if (d->m_pDecoderValue && pSubject == d->m_pDecoderValue) {
-        if (d->m_pAvailableMapsValue)
-            Init(d->m_pAvailableMapsValue->GetStringValue());
-    } else if ((d->m_pModtypeValue && pSubject == d->m_pModtypeValue) ||
-               (d->m_pFrequencyValue && pSubject == d->m_pFrequencyValue) ||
-               (d->m_pChannelIndexValue && pSubject == d->m_pChannelIndexValue)) {
+    if (d->m_values.m_pAvailableMapsValue && pSubject == d->m_values.m_pAvailableMapsValue) {
+        switchTo(d->m_values.m_pAvailableMapsValue->GetStringValue());
+    } else if (d->m_values.m_pDecoderValue && pSubject == d->m_values.m_pDecoderValue) {
+        if (d->m_values.m_pAvailableMapsValue)
+            Init(d->m_values.m_pAvailableMapsValue->GetStringValue());
+    } else if ((d->m_values.m_pModtypeValue && pSubject == d->m_values.m_pModtypeValue) ||
+               (d->m_values.m_pFrequencyValue && pSubject == d->m_values.m_pFrequencyValue) ||
+               (d->m_values.m_pChannelIndexValue && pSubject == d->m_values.m_pChannelIndexValue)) {
         // Bound only.
-    } else if (d->m_pDataInputValue && pSubject == d->m_pDataInputValue) {
-        const QString strText = translate(d->m_pDataInputValue->GetValue());
-        if (!d->m_pDataOutputValue)
+    } else if (d->m_values.m_pDataInputValue && pSubject == d->m_values.m_pDataInputValue) {
+        const QString strText = translate(d->m_values.m_pDataInputValue->GetValue());
+        if (!d->m_values.m_pDataOutputValue)
             return;
         // A repeat is announced all the same, so that observers hear of every input.
-        if (strText == d->m_pDataOutputValue->GetValue())
-            d->m_pDataOutputValue->HasChanged(CHANGE_VALUE, this);
+        if (strText == d->m_values.m_pDataOutputValue->GetValue())
+            d->m_values.m_pDataOutputValue->HasChanged(CHANGE_VALUE, this);
         else
-            d->m_pDataOutputValue->SetValue(strText, this);
+            d->m_values.m_pDataOutputValue->SetValue(strText, this);
     }
 }
 
 void MappingDirectory::onTrigger(Observable* pSubject)
 {
-    if (d->m_pSaveToFileValue && pSubject == d->m_pSaveToFileValue) {
+    if (d->m_values.m_pSaveToFileValue && pSubject == d->m_values.m_pSaveToFileValue) {
         if (d->m_fileTranslated.isOpen())
             d->m_fileTranslated.close();
-    } else if (d->m_pDataInputValue && pSubject == d->m_pDataInputValue) {
-        const QString strText = translate(d->m_pDataInputValue->GetValue());
-        if (d->m_pDataOutputValue)
-            d->m_pDataOutputValue->SetValue(strText, this);
-        if (d->m_pDataOutputValue)
-            d->m_pDataOutputValue->HasChanged(CHANGE_TRIGGER, this);
+    } else if (d->m_values.m_pDataInputValue && pSubject == d->m_values.m_pDataInputValue) {
+        const QString strText = translate(d->m_values.m_pDataInputValue->GetValue());
+        if (d->m_values.m_pDataOutputValue)
+            d->m_values.m_pDataOutputValue->SetValue(strText, this);
+        if (d->m_values.m_pDataOutputValue)
+            d->m_values.m_pDataOutputValue->HasChanged(CHANGE_TRIGGER, this);
     }
 }
 

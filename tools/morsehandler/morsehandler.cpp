@@ -59,30 +59,31 @@ QString frequencyPart(const values::ValueNumeric<double>* pFrequency)
 struct MorseHandlerValues
 {
     explicit MorseHandlerValues(IObserver* pObserver)
-        : bindings(pObserver,
-                   {&symbol, &available, &text, &saveToFile, &xmlSave, &alphabetDirectory,
-                    &frequency, &modtype, &decResult, &tunerSettings})
+        : m_bindings(pObserver, {&m_pSymbolValue, &m_pMorseAvailableValue, &m_pMorseTextValue,
+                                 &m_pSaveToFileValue, &m_pXmlSaveValue, &m_pAlphabetDirectoryValue,
+                                 &m_pFrequencyValue, &m_pModtypeValue, &m_pDecResultValue,
+                                 &m_pTunerSettingsValue})
     {
     }
 
-    BoundValue<values::ValueNumeric<int>> symbol;
-    BoundValue<values::Value<bool>> available;
-    BoundValue<values::Value<QString>> text;
-    BoundValue<values::Value<bool>> saveToFile;
-    BoundValue<values::Value<bool>> xmlSave;
-    BoundValue<values::Value<QString>> alphabetDirectory;
-    BoundValue<values::ValueNumeric<double>> frequency;
-    BoundValue<values::ValueSelection> modtype;
-    BoundValue<values::ValueSelection> decResult;
-    BoundValue<values::Value<QString>> tunerSettings;
-    morse::ValueBindings bindings;
+    BoundValue<values::ValueNumeric<int>> m_pSymbolValue;
+    BoundValue<values::Value<bool>> m_pMorseAvailableValue;
+    BoundValue<values::Value<QString>> m_pMorseTextValue;
+    BoundValue<values::Value<bool>> m_pSaveToFileValue;
+    BoundValue<values::Value<bool>> m_pXmlSaveValue;
+    BoundValue<values::Value<QString>> m_pAlphabetDirectoryValue;
+    BoundValue<values::ValueNumeric<double>> m_pFrequencyValue;
+    BoundValue<values::ValueSelection> m_pModtypeValue;
+    BoundValue<values::ValueSelection> m_pDecResultValue;
+    BoundValue<values::Value<QString>> m_pTunerSettingsValue;
+    morse::ValueBindings m_bindings;
 
-    morse::UnobservedValue<values::ValueSelection> alphabetSelection;
-    morse::UnobservedValue<values::Value<bool>> textDirectionRTL;
-    morse::UnobservedValue<values::Value<QString>> textFileName;
-    morse::UnobservedValue<values::Value<QString>> xmlFileName;
-    morse::UnobservedValue<values::Value<QString>> codeFileName;
-    morse::UnobservedValue<values::Value<bool>> genSettings;
+    morse::UnobservedValue<values::ValueSelection> m_alphabetSelection;
+    morse::UnobservedValue<values::Value<bool>> m_textDirectionRTLValue;
+    morse::UnobservedValue<values::Value<QString>> m_textFileNameValue;
+    morse::UnobservedValue<values::Value<QString>> m_xmlFileNameValue;
+    morse::UnobservedValue<values::Value<QString>> m_codeFileNameValue;
+    morse::UnobservedValue<values::Value<bool>> m_genSettingsValue;
 };
 
 /// What a MorseHandler holds: its values, the reception state and what it owns.
@@ -90,27 +91,28 @@ class MorseHandler::Private
 {
 public:
     explicit Private(MorseHandler* pHandler)
-        : q(pHandler), values(pHandler),
-          symbolList(SYMBOL_LIST_LIMIT, morse::BoundedBuffer<QVector<int>>::Compaction::Deferred),
-          symbolBuffer(SYMBOL_BUFFER_LIMIT - 1),
-          sessionFiles({[this] { return frequencyPart(values.frequency); },
-                        [this] { return alphabetName(); }},
-                       [this](bool bText, const QString& strName) {
-                           auto& value = bText ? values.textFileName : values.codeFileName;
-                           if (values::Value<QString>* pValue = value.get())
-                               pValue->SetValue(strName, nullptr);
-                       })
+        : m_values(pHandler),
+          m_symbolList(SYMBOL_LIST_LIMIT, morse::BoundedBuffer<QVector<int>>::Compaction::Deferred),
+          m_symbolBuffer(SYMBOL_BUFFER_LIMIT - 1),
+          m_sessionFiles({[this] { return frequencyPart(m_values.m_pFrequencyValue); },
+                          [this] { return alphabetName(); }},
+                         [this](bool bText, const QString& strName) {
+                             auto& value = bText ? m_values.m_textFileNameValue
+                                                 : m_values.m_codeFileNameValue;
+                             if (values::Value<QString>* pValue = value.get())
+                                 pValue->SetValue(strName, nullptr);
+                         })
     {
-        sessionFiles.setDirectory(QDir::tempPath());
-        lineClock.setFormatString(QStringLiteral("hh:mm:ss.zzz"));
-        lineClock.setOffsetFromUTC(Tarn::DateTime::Local_TimeZone);
+        m_sessionFiles.setDirectory(QDir::tempPath());
+        m_lineClock.setFormatString(QStringLiteral("hh:mm:ss.zzz"));
+        m_lineClock.setOffsetFromUTC(Tarn::DateTime::Local_TimeZone);
     }
 
     template <class T> T* bind(BoundValue<T>& role, const QString& strPath)
     {
         values::Tree* pTree = values::Tree::Instance();
         T* pValue = pTree ? dynamic_cast<T*>(pTree->FindValue(strPath)) : nullptr;
-        values.bindings.bind(role, pValue);
+        m_values.m_bindings.bind(role, pValue);
         return pValue;
     }
     void traceUnresolved(const char* szOperation, const QString& strPath, int nLine) const
@@ -121,106 +123,105 @@ public:
     }
     QString alphabetName() const
     {
-        const values::ValueSelection* pSelection = values.alphabetSelection.get();
+        const values::ValueSelection* pSelection = m_values.m_alphabetSelection.get();
         return pSelection ? pSelection->GetStringValue() : QStringLiteral("Default");
     }
     /// The character being received, decoded with the cut zero.
     QString decodeCharacter()
     {
-        const QString& strFound = translator.DecodeMorse(strCharacterCode);
+        const QString& strFound = m_translator.DecodeMorse(m_strCharacterCode);
         const QString* pText =
             morse::Alphabet::cutZero(strFound.isEmpty() ? nullptr : &strFound,
-                                     strCharacterCode == MorseTranslator::DASH, bDigit);
+                                     m_strCharacterCode == MorseTranslator::DASH, m_bDigit);
         return pText ? *pText : QString();
     }
     void clearCharacter()
     {
-        strCharacterCode.resize(0);
-        strPendingMarkers.resize(0);
+        m_strCharacterCode.resize(0);
+        m_strPendingMarkers.resize(0);
     }
 
-    MorseHandler* q;
-    MorseHandlerValues values;
-    MorseTranslator translator;
-    OrielResultDataHandler* pReportHandler = nullptr; // owned; also a QObject child
-    QString strAlphabetDirectory;
-    QString strIpcSuffix;
+    MorseHandlerValues m_values;
+    MorseTranslator m_translator;
+    OrielResultDataHandler* m_pReportHandler = nullptr; // owned; also a QObject child
+    QString m_strAlphabetDirectory;
+    QString m_strIpcSuffix;
 
     // Reception.
-    morse::BoundedBuffer<QVector<int>> symbolList; // codes waiting to be processed
-    bool bSymbolListOverflowing = false;
-    morse::SymbolBuffer symbolBuffer;
-    QString strCharacterCode;  // dots and dashes of the character being received
-    QString strPendingMarkers; // error markers since the last finished unit
-    bool bDigit = false;       // the last character was a digit: a lone dash reads as 0
-    bool bAvailable = false;
-    bool bStarted = false;
+    morse::BoundedBuffer<QVector<int>> m_symbolList; // codes waiting to be processed
+    bool m_bSymbolListOverflowing = false;
+    morse::SymbolBuffer m_symbolBuffer;
+    QString m_strCharacterCode;  // dots and dashes of the character being received
+    QString m_strPendingMarkers; // error markers since the last finished unit
+    bool m_bDigit = false;       // the last character was a digit: a lone dash reads as 0
+    bool m_bAvailable = false;
+    bool m_bStarted = false;
 
     // Saving.
-    bool bSaveToFile = false;
-    morse::SessionFiles sessionFiles;
-    Tarn::DateTime lineClock;
-    quint64 u64PreviousTimestamp = TIMESTAMP_UNSET;
-    quint64 u64CurrentTimestamp = TIMESTAMP_UNSET;
+    bool m_bSaveToFile = false;
+    morse::SessionFiles m_sessionFiles;
+    Tarn::DateTime m_lineClock;
+    quint64 m_u64PreviousTimestamp = TIMESTAMP_UNSET;
+    quint64 m_u64CurrentTimestamp = TIMESTAMP_UNSET;
 };
 
 MorseHandler::MorseHandler() : d(std::make_unique<Private>(this))
 {
-    d->pReportHandler = new OrielResultDataHandler(this, QStringLiteral("ORIEL"));
-    connect(d->pReportHandler, &OrielResultDataHandler::SetFilename, this,
+    d->m_pReportHandler = new OrielResultDataHandler(this, QStringLiteral("ORIEL"));
+    connect(d->m_pReportHandler, &OrielResultDataHandler::SetFilename, this,
             &MorseHandler::SetXmlFileName);
-    connect(d->pReportHandler, &OrielResultDataHandler::GetXmlTunerDemodulatorSettings, this,
+    connect(d->m_pReportHandler, &OrielResultDataHandler::GetXmlTunerDemodulatorSettings, this,
             &MorseHandler::GetXmlTunerDemodulatorSettings);
 }
 
 MorseHandler::~MorseHandler()
 {
     try {
-        d->sessionFiles.closeAll();
-        d->values.bindings.leaveAll();
-        d->values.alphabetSelection.reset();
+        d->m_sessionFiles.closeAll();
+        d->m_values.m_bindings.leaveAll();
+        d->m_values.m_alphabetSelection.reset();
     } catch (...) {
         morse::trace(QStringLiteral("Exception caught in MorseHandler::~MorseHandler"), SOURCE_FILE,
                      __LINE__);
     }
-    delete d->pReportHandler;
-    d->pReportHandler = nullptr;
+    delete d->m_pReportHandler;
+    d->m_pReportHandler = nullptr;
 }
 
 // --- Binding ----------------------------------------------------------------------------
 
 void MorseHandler::SetSymbol_ValuePath(const QString& strPath)
 {
-    d->bind(d->values.symbol, strPath);
+    d->bind(d->m_values.m_pSymbolValue, strPath);
 }
 
 void MorseHandler::SetMorseAvailable_ValuePath(const QString& strPath)
 {
-    if (values::Value<bool>* pValue = d->bind(d->values.available, strPath))
-        d->bAvailable = pValue->GetValue();
+    if (values::Value<bool>* pValue = d->bind(d->m_values.m_pMorseAvailableValue, strPath))
+        d->m_bAvailable = pValue->GetValue();
     else
         d->traceUnresolved("SetMorseAvailable_ValuePath", strPath, __LINE__);
 }
 
 void MorseHandler::SetMorseText_ValuePath(const QString& strPath)
 {
-    d->bind(d->values.text, strPath);
+    d->bind(d->m_values.m_pMorseTextValue, strPath);
 }
 
 void MorseHandler::SetMorseAlphabet_ValuePath(const QString& strPath)
 {
-    d->values.alphabetSelection.bind(strPath);
+    d->m_values.m_alphabetSelection.bind(strPath);
 }
 
 void MorseHandler::SetMorseAlphabet_DirectoryPath(const QString& strPath)
 {
-    if (values::Value<QString>* pValue = d->bind(d->values.alphabetDirectory, strPath))
-        d->strAlphabetDirectory = withTrailingBackslash(pValue->GetValue());
+    if (values::Value<QString>* pValue = d->bind(d->m_values.m_pAlphabetDirectoryValue, strPath))
+        d->m_strAlphabetDirectory = withTrailingBackslash(pValue->GetValue());
 }
 
 void MorseHandler::SetMorseSaveToFile_ValuePath(const QString& strPath)
 {
-    if (values::Value<bool>* pValue = d->bind(d->values.saveToFile, strPath)) {
+    if (values::Value<bool>* pValue = d->bind(d->m_values.m_pSaveToFileValue, strPath)) {
         Update(pValue, CHANGE_STATE);
         Update(pValue, CHANGE_LIMITS);
         Update(pValue, CHANGE_VALUE);
@@ -229,11 +230,11 @@ void MorseHandler::SetMorseSaveToFile_ValuePath(const QString& strPath)
 
 void MorseHandler::SetMorseXmlSaveToFile_ValuePath(const QString& strPath)
 {
-    if (values::Value<bool>* pValue = d->bind(d->values.xmlSave, strPath)) {
+    if (values::Value<bool>* pValue = d->bind(d->m_values.m_pXmlSaveValue, strPath)) {
         Update(pValue, CHANGE_STATE);
         Update(pValue, CHANGE_LIMITS);
         Update(pValue, CHANGE_VALUE);
-        if (values::Value<bool>* pStill = d->values.xmlSave)
+        if (values::Value<bool>* pStill = d->m_values.m_pXmlSaveValue)
             pStill->SetValue(true, nullptr);
     } else {
         d->traceUnresolved("SetMorseXmlSaveToFile_ValuePath", strPath, __LINE__);
@@ -242,32 +243,32 @@ void MorseHandler::SetMorseXmlSaveToFile_ValuePath(const QString& strPath)
 
 void MorseHandler::SetTextDirectionRTL_ValuePath(const QString& strPath)
 {
-    d->values.textDirectionRTL.bind(strPath);
+    d->m_values.m_textDirectionRTLValue.bind(strPath);
 }
 
 void MorseHandler::SetFrequency_ValuePath(const QString& strPath)
 {
-    d->bind(d->values.frequency, strPath);
+    d->bind(d->m_values.m_pFrequencyValue, strPath);
 }
 
 void MorseHandler::SetModtype_ValuePath(const QString& strPath)
 {
-    d->bind(d->values.modtype, strPath);
+    d->bind(d->m_values.m_pModtypeValue, strPath);
 }
 
 void MorseHandler::SetDecResult_ValuePath(const QString& strPath)
 {
-    d->bind(d->values.decResult, strPath);
+    d->bind(d->m_values.m_pDecResultValue, strPath);
 }
 
 void MorseHandler::SetGenXmlTunerDemodulatorSettingsPath(const QString& strPath)
 {
-    d->values.genSettings.bind(strPath);
+    d->m_values.m_genSettingsValue.bind(strPath);
 }
 
 void MorseHandler::SetXmlTunerDemodulatorSettings(const QString& strPath)
 {
-    d->bind(d->values.tunerSettings, strPath);
+    d->bind(d->m_values.m_pTunerSettingsValue, strPath);
 }
 
 void MorseHandler::SetSaveDirectoryPath(const QString& strDirectory,
@@ -275,17 +276,17 @@ void MorseHandler::SetSaveDirectoryPath(const QString& strDirectory,
                                         const QString& strCodeFileNamePath,
                                         const QString& strXmlFileNamePath)
 {
-    d->sessionFiles.setDirectory(strDirectory);
-    d->values.textFileName.bind(strTextFileNamePath);
-    d->values.codeFileName.bind(strCodeFileNamePath);
-    d->values.xmlFileName.bind(strXmlFileNamePath);
-    if (d->pReportHandler)
-        d->pReportHandler->SetWorkDirectory(strDirectory);
+    d->m_sessionFiles.setDirectory(strDirectory);
+    d->m_values.m_textFileNameValue.bind(strTextFileNamePath);
+    d->m_values.m_codeFileNameValue.bind(strCodeFileNamePath);
+    d->m_values.m_xmlFileNameValue.bind(strXmlFileNamePath);
+    if (d->m_pReportHandler)
+        d->m_pReportHandler->SetWorkDirectory(strDirectory);
 }
 
 values::ValueSelection* MorseHandler::GetMorseAlphabet()
 {
-    return d->values.alphabetSelection.get();
+    return d->m_values.m_alphabetSelection.get();
 }
 
 // --- Change notices ---------------------------------------------------------------------
@@ -294,37 +295,39 @@ void MorseHandler::Update(Observable* pSubject, TChangeCode eCode)
 {
     if (!pSubject)
         return;
-    MorseHandlerValues& v = d->values;
+    MorseHandlerValues& v = d->m_values;
     switch (eCode) {
     case CHANGE_STATE:
-        v.bindings.forgetIfGoingAway(pSubject);
+        v.m_bindings.forgetIfGoingAway(pSubject);
         return;
     case CHANGE_VALUE:
-        if (pSubject == v.available) {
-            d->bAvailable = v.available->GetValue();
-        } else if (pSubject == v.symbol) {
-            AddSymbol(v.symbol->GetValue());
-        } else if (pSubject == v.saveToFile) {
-            d->bSaveToFile = v.saveToFile->GetValue();
-            if (!d->bSaveToFile)
-                d->sessionFiles.closeAll();
-        } else if (pSubject == v.frequency || pSubject == v.modtype || pSubject == v.decResult) {
-            if (d->bSaveToFile)
-                d->sessionFiles.restart();
-        } else if (pSubject == v.alphabetDirectory) {
-            d->strAlphabetDirectory = withTrailingBackslash(v.alphabetDirectory->GetValue());
-        } else if (pSubject == v.tunerSettings) {
+        if (pSubject == v.m_pMorseAvailableValue) {
+            d->m_bAvailable = v.m_pMorseAvailableValue->GetValue();
+        } else if (pSubject == v.m_pSymbolValue) {
+            AddSymbol(v.m_pSymbolValue->GetValue());
+        } else if (pSubject == v.m_pSaveToFileValue) {
+            d->m_bSaveToFile = v.m_pSaveToFileValue->GetValue();
+            if (!d->m_bSaveToFile)
+                d->m_sessionFiles.closeAll();
+        } else if (pSubject == v.m_pFrequencyValue || pSubject == v.m_pModtypeValue ||
+                   pSubject == v.m_pDecResultValue) {
+            if (d->m_bSaveToFile)
+                d->m_sessionFiles.restart();
+        } else if (pSubject == v.m_pAlphabetDirectoryValue) {
+            d->m_strAlphabetDirectory =
+                withTrailingBackslash(v.m_pAlphabetDirectoryValue->GetValue());
+        } else if (pSubject == v.m_pTunerSettingsValue) {
             ProcessUpdateTunerDemodulatorSettings();
         }
         return;
     case CHANGE_TRIGGER:
-        if (pSubject == v.saveToFile) {
-            if (d->bSaveToFile)
-                d->sessionFiles.restart();
-        } else if (pSubject == v.xmlSave) {
-            if (d->pReportHandler)
-                d->pReportHandler->SaveReport();
-        } else if (pSubject == v.symbol) {
+        if (pSubject == v.m_pSaveToFileValue) {
+            if (d->m_bSaveToFile)
+                d->m_sessionFiles.restart();
+        } else if (pSubject == v.m_pXmlSaveValue) {
+            if (d->m_pReportHandler)
+                d->m_pReportHandler->SaveReport();
+        } else if (pSubject == v.m_pSymbolValue) {
             morse::trace(QStringLiteral("new line in morsehandler receive"), SOURCE_FILE, __LINE__);
         }
         return;
@@ -337,8 +340,8 @@ void MorseHandler::Update(Observable* pSubject, TChangeCode eCode)
 
 void MorseHandler::AddSymbol(int nCode)
 {
-    if (d->symbolList.push(nCode) > 0 && !d->bSymbolListOverflowing) {
-        d->bSymbolListOverflowing = true;
+    if (d->m_symbolList.push(nCode) > 0 && !d->m_bSymbolListOverflowing) {
+        d->m_bSymbolListOverflowing = true;
         morse::trace(QStringLiteral("MorseHandler: more than %1 Morse symbols wait to be "
                                     "processed; the oldest are dropped")
                          .arg(SYMBOL_LIST_LIMIT),
@@ -349,15 +352,15 @@ void MorseHandler::AddSymbol(int nCode)
 
 void MorseHandler::ProcessSymbolList()
 {
-    if (d->symbolList.isEmpty() || !d->bAvailable || !d->bStarted)
+    if (d->m_symbolList.isEmpty() || !d->m_bAvailable || !d->m_bStarted)
         return;
     // Taken off the list before it is processed, so that a notice sent from here that
     // brings the next code finds the list in order.
-    const int nCode = d->symbolList.front() & morse::SYMBOL_CODE_MASK;
-    d->symbolList.dropFront(1);
-    d->bSymbolListOverflowing = false;
+    const int nCode = d->m_symbolList.front() & morse::SYMBOL_CODE_MASK;
+    d->m_symbolList.dropFront(1);
+    d->m_bSymbolListOverflowing = false;
 
-    const QString& strSymbol = d->translator.DecodeSymbol(nCode);
+    const QString& strSymbol = d->m_translator.DecodeSymbol(nCode);
     switch (nCode) {
     case morse::SYMBOL_END_OF_CHARACTER:
         ProcessNewChar(strSymbol);
@@ -368,35 +371,35 @@ void MorseHandler::ProcessSymbolList()
     case morse::SYMBOL_DOT_TOO_SHORT:
     case morse::SYMBOL_DASH_TOO_LONG:
     case morse::SYMBOL_PAUSE_TOO_SHORT:
-        d->strPendingMarkers += strSymbol;
+        d->m_strPendingMarkers += strSymbol;
         break;
     case morse::SYMBOL_END_OF_LINE:
-        if (!d->strCharacterCode.isEmpty())
+        if (!d->m_strCharacterCode.isEmpty())
             ProcessNewChar(MorseTranslator::NEW_CHAR);
         ProcessNewLine(strSymbol);
-        if (d->pReportHandler)
-            d->pReportHandler->AppendText(MorseTranslator::NEW_LINE);
+        if (d->m_pReportHandler)
+            d->m_pReportHandler->AppendText(MorseTranslator::NEW_LINE);
         break;
     default: // a dot, a dash, or a code without a symbol, whose text is empty
         AddToSymbolBuffer(strSymbol);
-        d->strCharacterCode += strSymbol;
-        if (d->bSaveToFile)
-            d->sessionFiles.save(strSymbol, QString());
+        d->m_strCharacterCode += strSymbol;
+        if (d->m_bSaveToFile)
+            d->m_sessionFiles.save(strSymbol, QString());
         break;
     }
 }
 
 void MorseHandler::publishUnit(const QString& strUnit)
 {
-    if (!strUnit.isEmpty() && d->pReportHandler)
-        d->pReportHandler->AppendText(strUnit);
-    values::Value<QString>* pText = d->values.text;
+    if (!strUnit.isEmpty() && d->m_pReportHandler)
+        d->m_pReportHandler->AppendText(strUnit);
+    values::Value<QString>* pText = d->m_values.m_pMorseTextValue;
     if (!pText)
         return; // nowhere to publish; the reception itself goes on
     const bool bRepeated = pText->GetValue() == strUnit;
     pText->SetValue(strUnit, nullptr);
     // An observer may have removed the value meanwhile.
-    if (bRepeated && d->values.text.get() == pText)
+    if (bRepeated && d->m_values.m_pMorseTextValue.get() == pText)
         pText->HasChanged(CHANGE_VALUE, this);
 }
 
@@ -405,76 +408,76 @@ void MorseHandler::ProcessNewChar(const QString& strSymbol)
     AddToSymbolBuffer(strSymbol);
     const QString strChar = d->decodeCharacter();
     publishUnit(strChar);
-    if (d->bSaveToFile)
-        d->sessionFiles.save(d->strPendingMarkers + BLANK, strChar + d->strPendingMarkers);
+    if (d->m_bSaveToFile)
+        d->m_sessionFiles.save(d->m_strPendingMarkers + BLANK, strChar + d->m_strPendingMarkers);
     d->clearCharacter();
 }
 
 void MorseHandler::ProcessNewWord(const QString& strSymbol)
 {
     AddToSymbolBuffer(strSymbol);
-    const QString strWord = d->translator.DecodeMorse(d->strCharacterCode) + BLANK;
+    const QString strWord = d->m_translator.DecodeMorse(d->m_strCharacterCode) + BLANK;
     publishUnit(strWord);
-    if (d->bSaveToFile)
-        d->sessionFiles.save(d->strPendingMarkers, strWord + d->strPendingMarkers);
+    if (d->m_bSaveToFile)
+        d->m_sessionFiles.save(d->m_strPendingMarkers, strWord + d->m_strPendingMarkers);
     d->clearCharacter();
 }
 
 void MorseHandler::ProcessNewLine(const QString& strSymbol)
 {
-    if (d->u64PreviousTimestamp == TIMESTAMP_UNSET || d->u64CurrentTimestamp == TIMESTAMP_UNSET)
+    if (d->m_u64PreviousTimestamp == TIMESTAMP_UNSET || d->m_u64CurrentTimestamp == TIMESTAMP_UNSET)
         return;
     AddToSymbolBuffer(strSymbol);
-    if (values::Value<QString>* pText = d->values.text)
+    if (values::Value<QString>* pText = d->m_values.m_pMorseTextValue)
         pText->SetValue(MorseTranslator::NEW_LINE, nullptr);
 
-    d->lineClock.setTime_ts(d->u64PreviousTimestamp);
-    const QString strStop = STOP_TIME_LABEL + d->lineClock.toString() + QLatin1Char(']');
-    d->lineClock.setTime_ts(d->u64CurrentTimestamp);
-    const QString strStart = START_TIME_LABEL + d->lineClock.toString() + QLatin1Char(']');
+    d->m_lineClock.setTime_ts(d->m_u64PreviousTimestamp);
+    const QString strStop = STOP_TIME_LABEL + d->m_lineClock.toString() + QLatin1Char(']');
+    d->m_lineClock.setTime_ts(d->m_u64CurrentTimestamp);
+    const QString strStart = START_TIME_LABEL + d->m_lineClock.toString() + QLatin1Char(']');
     const QString strBlock = MorseTranslator::NEW_LINE + strStop + MorseTranslator::NEW_LINE +
                              strStart + MorseTranslator::NEW_LINE;
-    if (d->bSaveToFile)
-        d->sessionFiles.save(d->strPendingMarkers, strBlock);
+    if (d->m_bSaveToFile)
+        d->m_sessionFiles.save(d->m_strPendingMarkers, strBlock);
     d->clearCharacter();
-    d->bDigit = false;
+    d->m_bDigit = false;
 }
 
 void MorseHandler::AddToSymbolBuffer(const QString& strSymbol)
 {
-    d->symbolBuffer.append(strSymbol);
+    d->m_symbolBuffer.append(strSymbol);
 }
 
 void MorseHandler::ClearSymbolBuffer()
 {
-    d->symbolBuffer.clear();
+    d->m_symbolBuffer.clear();
 }
 
 const QString& MorseHandler::GetCurrentMorseSymbolString() const
 {
-    return d->symbolBuffer.text();
+    return d->m_symbolBuffer.text();
 }
 
 const QString& MorseHandler::TranslateText(bool bPart, bool bFromEnd, int nCount)
 {
     if (bPart && nCount >= 1)
-        return d->translator.Translate(bFromEnd ? d->symbolBuffer.tail(nCount) : QString());
-    return d->translator.Translate(d->symbolBuffer.text());
+        return d->m_translator.Translate(bFromEnd ? d->m_symbolBuffer.tail(nCount) : QString());
+    return d->m_translator.Translate(d->m_symbolBuffer.text());
 }
 
 QString MorseHandler::BuildAlphabetPath() const
 {
-    const values::ValueSelection* pSelection = d->values.alphabetSelection.get();
+    const values::ValueSelection* pSelection = d->m_values.m_alphabetSelection.get();
     if (!pSelection)
         return QString();
-    return d->strAlphabetDirectory + pSelection->GetStringValue() + QStringLiteral(".mal");
+    return d->m_strAlphabetDirectory + pSelection->GetStringValue() + QStringLiteral(".mal");
 }
 
 bool MorseHandler::ChangeAlphabet()
 {
-    const bool bLoaded = d->translator.SetMorseAlphabet(BuildAlphabetPath());
-    if (values::Value<bool>* pRTL = d->values.textDirectionRTL.get())
-        pRTL->SetValue(d->translator.isTextDirectionRTL(), nullptr);
+    const bool bLoaded = d->m_translator.SetMorseAlphabet(BuildAlphabetPath());
+    if (values::Value<bool>* pRTL = d->m_values.m_textDirectionRTLValue.get())
+        pRTL->SetValue(d->m_translator.isTextDirectionRTL(), nullptr);
     return bLoaded;
 }
 
@@ -483,64 +486,64 @@ bool MorseHandler::ChangeAlphabet()
 bool MorseHandler::StartNewMorseSession()
 {
     const bool bLoaded = ChangeAlphabet();
-    if (values::Value<bool>* pAvailable = d->values.available)
-        d->bAvailable = pAvailable->GetValue();
-    d->bStarted = true;
+    if (values::Value<bool>* pAvailable = d->m_values.m_pMorseAvailableValue)
+        d->m_bAvailable = pAvailable->GetValue();
+    d->m_bStarted = true;
     return bLoaded;
 }
 
 void MorseHandler::EndMorseSession()
 {
-    d->bAvailable = false;
-    d->bStarted = false;
+    d->m_bAvailable = false;
+    d->m_bStarted = false;
     ClearSymbolBuffer();
     d->clearCharacter();
-    d->bDigit = false;
-    d->sessionFiles.closeAll();
+    d->m_bDigit = false;
+    d->m_sessionFiles.closeAll();
 }
 
 void MorseHandler::SetMorseAvailable(bool bAvailable)
 {
-    d->bAvailable = bAvailable;
-    d->bStarted = bAvailable;
+    d->m_bAvailable = bAvailable;
+    d->m_bStarted = bAvailable;
 }
 
 void MorseHandler::SetTimestamp(const quint64& u64Timestamp)
 {
-    d->u64PreviousTimestamp = d->u64CurrentTimestamp;
-    d->u64CurrentTimestamp = u64Timestamp;
-    if (d->pReportHandler)
-        d->pReportHandler->UpdateTimestamp(u64Timestamp);
+    d->m_u64PreviousTimestamp = d->m_u64CurrentTimestamp;
+    d->m_u64CurrentTimestamp = u64Timestamp;
+    if (d->m_pReportHandler)
+        d->m_pReportHandler->UpdateTimestamp(u64Timestamp);
 }
 
 void MorseHandler::SetIpcIdentifier(const QString& strId)
 {
-    d->strIpcSuffix = morse::ipcSuffix(strId);
+    d->m_strIpcSuffix = morse::ipcSuffix(strId);
 }
 
 void MorseHandler::SetBaudrate(double dBaudrate)
 {
-    if (d->pReportHandler)
-        d->pReportHandler->SetBaudrate(dBaudrate);
+    if (d->m_pReportHandler)
+        d->m_pReportHandler->SetBaudrate(dBaudrate);
 }
 
 void MorseHandler::SetFrequencyOffset(double dOffset)
 {
-    if (d->pReportHandler)
-        d->pReportHandler->SetFrequencyOffset(dOffset);
+    if (d->m_pReportHandler)
+        d->m_pReportHandler->SetFrequencyOffset(dOffset);
 }
 
 // --- Report and tuner settings ----------------------------------------------------------
 
 void MorseHandler::SetXmlFileName(const QString& strXmlFileName)
 {
-    if (values::Value<QString>* pValue = d->values.xmlFileName.get())
+    if (values::Value<QString>* pValue = d->m_values.m_xmlFileNameValue.get())
         pValue->SetValue(strXmlFileName, nullptr);
 }
 
 void MorseHandler::GetXmlTunerDemodulatorSettings()
 {
-    values::Value<bool>* pValue = d->values.genSettings.get();
+    values::Value<bool>* pValue = d->m_values.m_genSettingsValue.get();
     if (!pValue)
         return;
     if (pValue->GetValue())
@@ -551,6 +554,7 @@ void MorseHandler::GetXmlTunerDemodulatorSettings()
 
 void MorseHandler::ProcessUpdateTunerDemodulatorSettings()
 {
-    if (d->values.tunerSettings && d->pReportHandler)
-        d->pReportHandler->SetTunerDemodulatorSettings(d->values.tunerSettings->GetValue());
+    if (d->m_values.m_pTunerSettingsValue && d->m_pReportHandler)
+        d->m_pReportHandler->SetTunerDemodulatorSettings(
+            d->m_values.m_pTunerSettingsValue->GetValue());
 }

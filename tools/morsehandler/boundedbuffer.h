@@ -50,7 +50,7 @@ public:
         return trim();
     }
     /// The oldest item; the buffer must not be empty.
-    const Item& front() const { return m_container.at(m_nStart); }
+    Item front() const { return m_container.at(m_nStart); }
     /// Drops the @p nCount oldest items (all of them when there are fewer).
     void dropFront(int nCount)
     {

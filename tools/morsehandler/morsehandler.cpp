@@ -361,7 +361,7 @@ void MorseHandler::ProcessSymbolList()
     d->m_bSymbolListOverflowing = false;
 
     const QString& strSymbol = d->m_translator.DecodeSymbol(nCode);
-    switch (nCode) {
+    switch (static_cast<morse::MorseSymbolCode>(nCode)) {
     case morse::SYMBOL_END_OF_CHARACTER:
         ProcessNewChar(strSymbol);
         break;

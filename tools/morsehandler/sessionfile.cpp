@@ -62,6 +62,13 @@ SessionFile::~SessionFile()
 bool SessionFile::write(const QString& strText, const std::function<void(const QString&)>& onOpened,
                         QString& strError)
 {
+    m_bFailing = !writeOpen(strText, onOpened, strError);
+    return !m_bFailing;
+}
+
+bool SessionFile::writeOpen(const QString& strText,
+                            const std::function<void(const QString&)>& onOpened, QString& strError)
+{
     prepare();
     if (!m_pFile) {
         if (!open(strError))

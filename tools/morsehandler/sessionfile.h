@@ -24,8 +24,8 @@ public:
     SessionFile(NameMaker makeName, bool bUtf8);
     ~SessionFile();
 
-    /// Writes @p strText, preparing a new file first where needed; whether it reached the file.
-    /// @p strError then says why not. @p onOpened hears the name of a file just opened.
+    /// Writes @p strText, preparing a new file first where needed; whether it reached the file
+    /// (else @p strError says why). @p onOpened hears the name of a file just opened.
     bool write(const QString& strText, const std::function<void(const QString&)>& onOpened,
                QString& strError);
     /// Closes the file and forgets its name: the next write starts a new file.
@@ -34,11 +34,15 @@ public:
     void restart();
     const QString& name() const { return m_strName; }
     bool isOpen() const { return m_pFile != nullptr; }
+    /// Whether the last write was lost.
+    bool isFailing() const { return m_bFailing; }
 
 private:
     /// Chooses a new name when there is none or the file is finished; true when it did.
     bool prepare();
     bool open(QString& strError);
+    bool writeOpen(const QString& strText, const std::function<void(const QString&)>& onOpened,
+                   QString& strError);
 
     NameMaker m_makeName;
     bool m_bUtf8;
@@ -46,6 +50,7 @@ private:
     std::unique_ptr<QFile> m_pFile;
     std::unique_ptr<QTextStream> m_pStream;
     int m_nCharCount = 0;
+    bool m_bFailing = false;
 };
 
 } // namespace morse

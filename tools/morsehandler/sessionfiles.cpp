@@ -43,20 +43,26 @@ SessionFiles::SessionFiles(NameParts parts, OpenedListener onOpened)
 void SessionFiles::save(const QString& strCode, const QString& strText)
 {
     if (!strText.isEmpty())
-        saveTo(m_textFile, FAILING_TEXT_FILE, strText);
+        saveTo(m_textFile, strText);
     if (!strCode.isEmpty())
-        saveTo(m_codeFile, FAILING_CODE_FILE, strCode);
+        saveTo(m_codeFile, strCode);
 }
 
-void SessionFiles::saveTo(SessionFile& file, int nBit, const QString& strText)
+void SessionFiles::saveTo(SessionFile& file, const QString& strText)
 {
-    QString strError;
+    // One trace line per episode: from the first lost write until every file has taken a
+    // write again. Reception never waits for the files.
+    const bool bEpisodeStarts = !m_textFile.isFailing() && !m_codeFile.isFailing();
     const bool bText = &file == &m_textFile;
+    QString strError;
     if (file.write(
-            strText, [&](const QString& strName) { m_onOpened(bText, strName); }, strError))
-        m_nFailingFiles &= ~nBit;
-    else
-        noteWriteFailed(nBit, file.name(), strError);
+            strText, [&](const QString& strName) { m_onOpened(bText, strName); }, strError) ||
+        !bEpisodeStarts)
+        return;
+    trace(QStringLiteral("MorseHandler: cannot write the session file '%1' (%2); reception goes "
+                         "on and each later write tries again")
+              .arg(file.name(), strError),
+          SOURCE_FILE, __LINE__);
 }
 
 void SessionFiles::closeAll()
@@ -70,19 +76,6 @@ void SessionFiles::restart()
     closeAll();
     m_codeFile.restart();
     m_textFile.restart();
-}
-
-void SessionFiles::noteWriteFailed(int nBit, const QString& strFileName, const QString& strReason)
-{
-    // One line per episode: from the first failed write until every failing file has taken a
-    // write again. Reception never waits for the files.
-    const bool bNewEpisode = m_nFailingFiles == 0;
-    m_nFailingFiles |= nBit;
-    if (bNewEpisode)
-        trace(QStringLiteral("MorseHandler: cannot write the session file '%1' (%2); "
-                             "reception goes on and each later write tries again")
-                  .arg(strFileName, strReason),
-              SOURCE_FILE, __LINE__);
 }
 
 /// "<time>_<counter><suffix>.txt" in the save directory; the counter is tried upwards from 1

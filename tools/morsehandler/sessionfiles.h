@@ -38,20 +38,13 @@ public:
 
 private:
     QString freeName(const QString& strSuffix, const char* szOperation) const;
-    void saveTo(SessionFile& file, int nBit, const QString& strText);
-    /// Records that a write to a session file was lost, and traces it when it starts a failure
-    /// episode.
-    void noteWriteFailed(int nBit, const QString& strFileName, const QString& strReason);
-
-    static constexpr int FAILING_TEXT_FILE = 1;
-    static constexpr int FAILING_CODE_FILE = 2;
+    void saveTo(SessionFile& file, const QString& strText);
 
     NameParts m_parts;
     OpenedListener m_onOpened;
     QString m_strDirectory;
     SessionFile m_codeFile;
     SessionFile m_textFile;
-    int m_nFailingFiles = 0; // FAILING_ bits of the files whose last write failed
 };
 
 } // namespace morse

@@ -11,6 +11,7 @@
 
 class IVtClient;
 namespace morse {
+class CharsetMap;
 template <class T> class BoundValue;
 } // namespace morse
 namespace values {
@@ -19,9 +20,6 @@ class ValueSelection;
 template <class T> class Value;
 template <class T> class ValueNumeric;
 } // namespace values
-namespace morse {
-class CharsetMap;
-} // namespace morse
 
 /// The base character set of a decoder or map: CodecHandler's, the one definition.
 using eBASE_CHARSET = CodecHandler::eBASE_CHARSET;
@@ -116,7 +114,6 @@ private:
     void releaseIfOwned(values::ValueBase* pValue);
     values::Value<bool>* textDirectionValue();
     eBASE_CHARSET GetDecoderCharset();
-
     eBASE_CHARSET currentBaseCharset() const;
 
     class Private; // the maps, the history, the bound values and the session state

@@ -83,7 +83,8 @@ public:
     void SetTimestamp(const quint64& u64Timestamp);
     /// Empties the symbol buffer; the character being received and the files are left alone.
     void ClearSymbolBuffer();
-    /// The symbol string of the reception so far (at most 29999 symbol texts).
+    /// The symbol buffer itself: the symbol string of the reception so far (at most 29999
+    /// symbol texts). A reference held to it always shows the current buffer.
     const QString& GetCurrentMorseSymbolString() const;
     /// The text of the whole symbol buffer, or with @p bPart, @p bFromEnd and @p nCount >= 1
     /// of its last @p nCount units. The translator's shared result string.

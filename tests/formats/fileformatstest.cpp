@@ -50,6 +50,17 @@ QString describe(const QMap<char, ushort>& table, bool rightToLeft)
     return text;
 }
 
+using TableReader = bool (*)(const QString&, QMap<char, ushort>&, bool&);
+
+/// The reading of the codec or map file @p path by @p read, in the form of the .expected files.
+QString readTable(TableReader read, const QString& path)
+{
+    QMap<char, ushort> table;
+    bool rightToLeft = false;
+    EXPECT_TRUE(read(path, table, rightToLeft));
+    return describe(table, rightToLeft);
+}
+
 /// The case files of @p format matching @p pattern, as absolute paths.
 std::vector<QString> cases(const char* format, const char* pattern)
 {
@@ -95,20 +106,14 @@ INSTANTIATE_TEST_SUITE_P(AlphabetFiles, AlphabetFile, ::testing::ValuesIn(cases(
 
 TEST_P(CodecFile, ReadsAsExpected)
 {
-    QMap<char, ushort> table;
-    bool rightToLeft = false;
-    ASSERT_TRUE(morse::CodecFileReader::Read(GetParam(), table, rightToLeft));
-    EXPECT_EQ(describe(table, rightToLeft), readExpected(GetParam()));
+    EXPECT_EQ(readTable(&morse::CodecFileReader::Read, GetParam()), readExpected(GetParam()));
 }
 INSTANTIATE_TEST_SUITE_P(CodecFiles, CodecFile, ::testing::ValuesIn(cases("codec", "*.codec")),
                          caseName);
 
 TEST_P(MapFile, ReadsAsExpected)
 {
-    QMap<char, ushort> table;
-    bool rightToLeft = false;
-    ASSERT_TRUE(morse::MapFileReader::Read(GetParam(), table, rightToLeft));
-    EXPECT_EQ(describe(table, rightToLeft), readExpected(GetParam()));
+    EXPECT_EQ(readTable(&morse::MapFileReader::Read, GetParam()), readExpected(GetParam()));
 }
 INSTANTIATE_TEST_SUITE_P(MapFiles, MapFile, ::testing::ValuesIn(cases("map", "*.map")), caseName);
 

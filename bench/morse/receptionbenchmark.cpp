@@ -114,6 +114,19 @@ void BM_CodesThroughTheWholePath(benchmark::State& state)
 }
 BENCHMARK(BM_CodesThroughTheWholePath);
 
+void BM_CodesBelowTheBound(benchmark::State& state)
+{
+    const std::vector<int> codes = exchangeCodes();
+    Reception reception;
+    for (auto _ : state) {
+        reception.handler.ClearSymbolBuffer(); // one exchange stays far below the bound
+        for (int code : codes)
+            reception.publish(code);
+    }
+    state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(codes.size()));
+}
+BENCHMARK(BM_CodesBelowTheBound);
+
 void BM_TranslateFullBuffer(benchmark::State& state)
 {
     Reception reception;

@@ -127,13 +127,19 @@ DecoderModulesCenter::DecoderModulesCenter(const QString& path) : m_strFilePath(
 
 DecoderModulesCenter::~DecoderModulesCenter() = default;
 
+namespace {
+// The line number this trace line carries: the host shows it and its operators look it up, so
+// it stays fixed whatever this file's layout.
+constexpr int LINE_CANNOT_OPEN = 532;
+} // namespace
+
 bool DecoderModulesCenter::Load()
 {
     const std::lock_guard<std::mutex> lock(g_mutex);
     QFile file(m_strFilePath);
     if (m_strFilePath.isEmpty() || !file.open(QIODevice::ReadOnly)) {
         morse::trace(QStringLiteral("Decoder modules file can not be opened: ") + m_strFilePath,
-                     SOURCE_FILE, 532);
+                     SOURCE_FILE, LINE_CANNOT_OPEN);
         return false;
     }
     m_vecModules.clear();

@@ -118,7 +118,9 @@ DecoderModule moduleFromLine(const QString& line, const QVector<Field>& fields)
         return line.midRef(f.begin, f.end - f.begin);
     };
     DecoderModule module;
-    module.nModuleNumber = static_cast<qint32>(field(0).toLong(nullptr, 10));
+    // The number is a 32-bit long on the host: one that does not fit reads as 0, as a number
+    // that does not parse does.
+    module.nModuleNumber = field(0).toInt(nullptr, 10);
     module.dSecondNumber = field(1).toDouble();
     module.cKind = letterOf(field(2));
     for (int f = 0; f < 26; ++f) {
@@ -163,7 +165,9 @@ bool DecoderModulesFileParser::ParseLine(const QByteArray& rawLine, DecoderModul
 
 QByteArray DecoderModulesFileParser::FormatLine(const DecoderModule& module)
 {
-    auto letter = [](char c) { return c ? QByteArray(1, c) : QByteArray("_"); };
+    // One character each, in the encoding the file is read with, so that a Latin-1 letter reads
+    // back; a zero letter is a zero byte.
+    auto letter = [](char c) { return QString(QChar(static_cast<uchar>(c))).toUtf8(); };
     QByteArray line = QByteArray::number(module.nModuleNumber) + ' ' +
                       numberText(module.dSecondNumber) + ' ' + letter(module.cKind);
     for (Flag flag : FLAGS_IN_FILE_ORDER)

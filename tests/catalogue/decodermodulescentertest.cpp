@@ -146,6 +146,42 @@ TEST_F(CatalogueTest, SavedFileReadsBackTheSame)
     EXPECT_FALSE(catalogue.Save(m_dir.filePath(QStringLiteral("missing/dir/saved.txt"))));
 }
 
+TEST_F(CatalogueTest, ModuleNumbersBeyondThirtyTwoBitsReadAsZero)
+{
+    const QByteArray rest = " 1 D 0 1 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 I ";
+    DecoderModulesCenter catalogue(writeFile("2147483647" + rest + "a\n" + "2147483648" + rest +
+                                             "b\n" + "4294967297" + rest + "c\n" +
+                                             QByteArray(30, '9') + rest + "d\n"));
+    std::vector<qint32> ids;
+    catalogue.ModuleIds(ids, false);
+    EXPECT_EQ(ids, std::vector<qint32>({2147483647, 0, 0, 0}));
+}
+
+TEST_F(CatalogueTest, SavedLettersAreSingleCharactersAndLatinOnesReadBack)
+{
+    DecoderModule accented;
+    accented.strName = QStringLiteral("Accented");
+    accented.cKind = static_cast<char>(0xE9);
+    accented.cCharset = 'A';
+    DecoderModule zero;
+    zero.strName = QStringLiteral("Zero");
+    zero.cCharset = 'I';
+    DecoderModulesCenter catalogue(QStringLiteral("/nonexistent/modules.txt"));
+    catalogue.SetModules({accented, zero});
+    QFile saved(m_dir.filePath(QStringLiteral("saved.txt")));
+    ASSERT_TRUE(catalogue.Save(saved.fileName()) && saved.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = saved.readAll().split('\n');
+    ASSERT_GE(lines.size(), 2);
+    EXPECT_TRUE(lines[0].startsWith("0 0 \xC3\xA9 0 ")) << lines[0].toHex().constData();
+    EXPECT_TRUE(lines[1].startsWith(QByteArray("0 0 \0 0 ", 8))) << lines[1].toHex().constData();
+
+    DecoderModulesCenter reread(saved.fileName());
+    const std::vector<DecoderModule> modules = modulesOf(reread);
+    ASSERT_FALSE(modules.empty());
+    EXPECT_EQ(modules[0].strName, QStringLiteral("Accented"));
+    EXPECT_EQ(static_cast<unsigned char>(modules[0].cKind), 0xE9);
+}
+
 TEST_F(CatalogueTest, LongHostileLinesAreRejectedQuickly)
 {
     // A search with a backtracking pattern would take quadratic time on these.

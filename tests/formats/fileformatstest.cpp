@@ -1,16 +1,23 @@
 // Each case is a file under tests/data/<format>/ with its expected reading beside it
 // (<case>.expected): a first line "rtl: true|false", then the table in its iteration order.
-// A new case is a new pair of files.
+// A new case is a new pair of files, and runs as its own named case of a parameterised test
+// (for instance AlphabetFiles/AlphabetFile.ReadsAsExpected/arabic_utf8).
 
 #include "tools/morsehandler/alphabetfilereader.h"
 #include "tools/morsehandler/codecfilereader.h"
 #include "tools/morsehandler/mapfilereader.h"
 
+#include "qtprinters.h"
+
 #include <gtest/gtest.h>
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTextStream>
+
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -43,32 +50,72 @@ QString describe(const QMap<char, ushort>& table, bool rightToLeft)
     return text;
 }
 
-QStringList cases(const char* format, const QString& pattern)
+using TableReader = bool (*)(const QString&, QMap<char, ushort>&, bool&);
+
+/// The reading of the codec or map file @p path by @p read, in the form of the .expected files.
+QString readTable(TableReader read, const QString& path)
 {
-    QStringList paths;
+    QMap<char, ushort> table;
+    bool rightToLeft = false;
+    EXPECT_TRUE(read(path, table, rightToLeft));
+    return describe(table, rightToLeft);
+}
+
+/// The case files of @p format matching @p pattern, as absolute paths.
+std::vector<QString> cases(const char* format, const char* pattern)
+{
+    std::vector<QString> paths;
     const QDir dir(formatDir(format));
-    for (const QString& name : dir.entryList({pattern}, QDir::Files, QDir::Name))
-        paths << dir.absoluteFilePath(name);
-    EXPECT_FALSE(paths.isEmpty());
+    for (const QString& name : dir.entryList({QLatin1String(pattern)}, QDir::Files, QDir::Name))
+        paths.push_back(dir.absoluteFilePath(name));
     return paths;
 }
 
+/// A case's name: its file name up to the first dot.
+std::string caseName(const ::testing::TestParamInfo<QString>& info)
+{
+    return QFileInfo(info.param).fileName().section(QLatin1Char('.'), 0, 0).toStdString();
+}
+
+class AlphabetFile : public ::testing::TestWithParam<QString>
+{
+};
+class CodecFile : public ::testing::TestWithParam<QString>
+{
+};
+class MapFile : public ::testing::TestWithParam<QString>
+{
+};
+
 } // namespace
 
-TEST(AlphabetFile, EveryCaseReadsAsExpected)
+TEST_P(AlphabetFile, ReadsAsExpected)
 {
-    for (const QString& path : cases("mal", QStringLiteral("*.mal"))) {
-        QFile file(path);
-        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-        QMap<QString, QString> map;
-        bool rightToLeft = true;
-        morse::AlphabetFileReader::Read(file, map, rightToLeft);
-        QString actual = describe(rightToLeft);
-        for (auto it = map.cbegin(); it != map.cend(); ++it)
-            actual += it.key() + QLatin1Char('\t') + it.value() + QLatin1Char('\n');
-        EXPECT_EQ(actual, readExpected(path)) << qPrintable(path);
-    }
+    QFile file(GetParam());
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    QMap<QString, QString> map;
+    bool rightToLeft = true;
+    morse::AlphabetFileReader::Read(file, map, rightToLeft);
+    QString actual = describe(rightToLeft);
+    for (auto it = map.cbegin(); it != map.cend(); ++it)
+        actual += it.key() + QLatin1Char('\t') + it.value() + QLatin1Char('\n');
+    EXPECT_EQ(actual, readExpected(GetParam()));
 }
+INSTANTIATE_TEST_SUITE_P(AlphabetFiles, AlphabetFile, ::testing::ValuesIn(cases("mal", "*.mal")),
+                         caseName);
+
+TEST_P(CodecFile, ReadsAsExpected)
+{
+    EXPECT_EQ(readTable(&morse::CodecFileReader::Read, GetParam()), readExpected(GetParam()));
+}
+INSTANTIATE_TEST_SUITE_P(CodecFiles, CodecFile, ::testing::ValuesIn(cases("codec", "*.codec")),
+                         caseName);
+
+TEST_P(MapFile, ReadsAsExpected)
+{
+    EXPECT_EQ(readTable(&morse::MapFileReader::Read, GetParam()), readExpected(GetParam()));
+}
+INSTANTIATE_TEST_SUITE_P(MapFiles, MapFile, ::testing::ValuesIn(cases("map", "*.map")), caseName);
 
 TEST(AlphabetFile, ReadingReplacesThePreviousMap)
 {
@@ -78,26 +125,6 @@ TEST(AlphabetFile, ReadingReplacesThePreviousMap)
     bool rightToLeft = true;
     morse::AlphabetFileReader::Read(file, map, rightToLeft);
     EXPECT_FALSE(map.contains(QStringLiteral("Z")));
-}
-
-TEST(CodecFile, EveryCaseReadsAsExpected)
-{
-    for (const QString& path : cases("codec", QStringLiteral("*.codec"))) {
-        QMap<char, ushort> table;
-        bool rightToLeft = false;
-        ASSERT_TRUE(morse::CodecFileReader::Read(path, table, rightToLeft));
-        EXPECT_EQ(describe(table, rightToLeft), readExpected(path)) << qPrintable(path);
-    }
-}
-
-TEST(MapFile, EveryCaseReadsAsExpected)
-{
-    for (const QString& path : cases("map", QStringLiteral("*.map"))) {
-        QMap<char, ushort> table;
-        bool rightToLeft = false;
-        ASSERT_TRUE(morse::MapFileReader::Read(path, table, rightToLeft));
-        EXPECT_EQ(describe(table, rightToLeft), readExpected(path)) << qPrintable(path);
-    }
 }
 
 TEST(CodecAndMapFiles, MissingFileChangesNothingAndTablesAccumulate)

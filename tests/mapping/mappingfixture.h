@@ -4,6 +4,8 @@
 #include "qtprinters.h"
 #include "recordingobserver.h"
 #include "shared/source/decodermoduelscenter.h"
+#include "tools/morsehandler/basecharset.h"
+#include "tools/morsehandler/charsetmap.h"
 #include "tools/morsehandler/mappingdirectory.h"
 #include "treefixture.h"
 
@@ -24,7 +26,7 @@ public:
     {
         return d.findMap(c, s);
     }
-    static eBASE_CHARSET currentCharset(MappingDirectory& d) { return d.m_eCurrentBaseCharset; }
+    static eBASE_CHARSET currentCharset(MappingDirectory& d) { return d.currentBaseCharset(); }
 };
 using Inspect = MappingDirectoryInspector;
 

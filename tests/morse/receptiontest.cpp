@@ -50,6 +50,19 @@ TEST_F(SymbolBuffer, LongReceptionKeepsExactlyTheNewestSymbols)
     EXPECT_EQ(handler->TranslateText(false, false, 0).right(6), QStringLiteral(" EAB E"));
 }
 
+TEST_F(SymbolBuffer, HeldBufferStaysCurrentBeforeAndAfterTrimmingStarts)
+{
+    const QString& buffer = handler->GetCurrentMorseSymbolString();
+    send({0, 3});
+    EXPECT_EQ(buffer, QStringLiteral(".c"));
+    for (int round = 0; round < MorseHandler::SYMBOL_BUFFER_LIMIT; ++round)
+        send({1, 3});
+    send({0, 0, 3});
+    EXPECT_EQ(buffer.size(), MorseHandler::SYMBOL_BUFFER_LIMIT - 1);
+    EXPECT_EQ(buffer.right(5), QStringLiteral("-c..c"));
+    EXPECT_EQ(&buffer, &handler->GetCurrentMorseSymbolString());
+}
+
 TEST_F(SymbolBuffer, TailsCoverTheLastFinishedUnits)
 {
     send({0, 1, 3, 1, 0, 0, 0, 3});

@@ -48,3 +48,23 @@ TEST_F(ReportFile, ReportSpansTheFirstToTheLastTimestampAndTheNextNeverReplacesI
     EXPECT_EQ(readReport(firstName), first);
     EXPECT_EQ(readReport(secondName).mid(1), QStringList({"1700000010000000:T"}));
 }
+
+TEST_F(ReportFile, SaveDirectoryWrittenWithBackslashesHoldsTheSessionFilesAndTheReport)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(QDir(dir.path()).mkpath(QStringLiteral("a/b")));
+    startSaving(dir.path() + QStringLiteral("\\a\\b"));
+    auto* xmlSave =
+        bind<values::Value<bool>>("XmlSave", &MorseHandler::SetMorseXmlSaveToFile_ValuePath);
+    handler->SetTimestamp(1700000000000000ULL);
+    send({0, 1, 3});
+    xmlSave->HasChanged(CHANGE_TRIGGER, nullptr);
+
+    const QDir saved(dir.filePath(QStringLiteral("a/b")));
+    const QStringList files = saved.entryList(QDir::Files, QDir::Name);
+    ASSERT_EQ(files.size(), 3) << qPrintable(files.join(QLatin1Char(' ')));
+    EXPECT_EQ(contentOf(saved.filePath(files.at(0))), ".- "); // the code file
+    EXPECT_EQ(contentOf(saved.filePath(files.at(1))), "A");   // the text file
+    ASSERT_TRUE(files.at(2).startsWith(QStringLiteral("OrielResultData_")));
+    EXPECT_EQ(readReport(saved.filePath(files.at(2))).mid(1), QStringList({"1700000000000000:A"}));
+}

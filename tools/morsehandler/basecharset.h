@@ -1,14 +1,16 @@
 #pragma once
 
-/// The base character set of a decoder's text or of a charset map. The decoder modules file
-/// gives it per decoder by a letter: I for ITA2, A for ASCII, B for both.
-enum eBASE_CHARSET
-{
-    eNONE = 0,
-    eITA2 = 1,
-    eASCII = 2,
-    eBOTH = 3,
-};
+#include "tools/morsehandler/codechandler.h"
+
+/// The base character set of a decoder's text or of a charset map: CodecHandler's enumeration,
+/// the one definition, under its plain name and with its values at namespace scope for the
+/// mapping directory and the readers. The decoder modules file gives it per decoder by a
+/// letter: I for ITA2, A for ASCII, B for both.
+using eBASE_CHARSET = CodecHandler::eBASE_CHARSET;
+constexpr eBASE_CHARSET eNONE = CodecHandler::eNONE;
+constexpr eBASE_CHARSET eITA2 = CodecHandler::eITA2;
+constexpr eBASE_CHARSET eASCII = CodecHandler::eASCII;
+constexpr eBASE_CHARSET eBOTH = CodecHandler::eBOTH;
 
 namespace morse {
 

@@ -1,13 +1,12 @@
 #pragma once
 
-#include "tools/morsehandler/flatcodectable.h"
 #include "tools/morsehandler/ialphabethandler.h"
 #include "tools/morsehandler/morsehandler_export.h"
 
-#include <QDir>
-#include <QMap>
 #include <QString>
 #include <QStringList>
+
+#include <memory>
 
 /// The alphabet handler for decoders that put out raw character codes (5-bit ITA2 or 8-bit
 /// ASCII): it translates each code unit of a decoder's text through a codec read from a
@@ -62,7 +61,6 @@ public:
     virtual eBASE_CHARSET CharsetForDecoder(const QString& decoder);
 
 private:
-    void initDecoderCharsets();
     bool readCodecFile(const QString& file);
     bool readMapFile(const QString& file);
     QString codecNameToFile(const QString& name);
@@ -71,12 +69,6 @@ private:
     QStringList possibleCodecsForDecoder(const QString& decoder);
     bool existsInAlphabetsDir(const QString& file) const;
 
-    QMap<int, QStringList> m_mapCodecFiles;            ///< bare file names by charset 1, 2
-    QMap<QString, eBASE_CHARSET> m_mapDecoderCharsets; ///< decoder name to its charset
-    QDir m_dirAlphabets;                               ///< where codec files are found
-    QString m_strDecoder;                              ///< the current decoder
-    QString m_strAlphabet;                             ///< the selected codec's name
-    QMap<char, ushort> m_mapCodec;                     ///< 8-bit code to UTF-16 unit
-    bool m_bRightToLeft;                               ///< text direction of the codec
-    morse::FlatCodecTable m_flatCodec;                 ///< m_mapCodec, ready to translate
+    class Private; // the codec files, the decoder charsets, the selection and the codec
+    std::unique_ptr<Private> d;
 };

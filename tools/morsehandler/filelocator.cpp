@@ -46,6 +46,15 @@ QString FileLocator::resolve(const QString& path)
     return found;
 }
 
+QString FileLocator::writablePath(const QString& path)
+{
+    if (!path.contains(QLatin1Char('\\')) || QFileInfo(path).absoluteDir().exists())
+        return path;
+    QString slashed = path;
+    slashed.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    return QFileInfo(slashed).absoluteDir().exists() ? slashed : path;
+}
+
 bool FileLocator::open(QFile& file, const QString& path, QIODevice::OpenMode mode)
 {
     const QString found = resolve(path);

@@ -20,6 +20,11 @@ public:
     /// file name may differ in letter case. Empty when nothing is found.
     static QString resolve(const QString& path);
 
+    /// Where a file of the composed @p path is to be written: the path as given when its
+    /// directory exists; else, if it contains backslashes and the directory it names with each
+    /// backslash read as a separator exists, that path; else the path as given.
+    static QString writablePath(const QString& path);
+
     /// Opens @p file on the path that resolve() finds for @p path. False if none can be opened.
     static bool open(QFile& file, const QString& path, QIODevice::OpenMode mode);
 };

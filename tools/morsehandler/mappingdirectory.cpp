@@ -1,26 +1,35 @@
 #include "tools/morsehandler/mappingdirectory.h"
 
 #include "host/ivtclient.h"
-#include "host/tarndatetime.h"
 #include "host/values.h"
-#include "shared/source/decodermoduelscenter.h"
 #include "tools/morsehandler/alphabetnames.h"
+#include "tools/morsehandler/basecharset.h"
+#include "tools/morsehandler/boundedbuffer.h"
+#include "tools/morsehandler/charsetmap.h"
+#include "tools/morsehandler/codeccatalogue.h"
 #include "tools/morsehandler/ipcsuffix.h"
 #include "tools/morsehandler/trace.h"
+#include "tools/morsehandler/valuebindings.h"
 
-#include <QDateTime>
 #include <QDir>
+#include <QFile>
+#include <QMap>
 #include <QObject>
 
 #include <climits>
 #include <exception>
+#include <vector>
 
 using morse::AlphabetNames;
+using morse::BoundValue;
 using morse::CharsetMap;
+using morse::CodecCatalogue;
 
 namespace {
 
 const QString SOURCE_FILE = QStringLiteral("tools\\morsehandler\\mappingdirectory");
+// The line numbers that these trace lines carry: the host shows them and its operators look them
+// up, so they stay fixed whatever this file's layout.
 constexpr int LINE_FIND_OR_CREATE = 299;
 constexpr int LINE_DESTRUCTOR = 126;
 
@@ -30,18 +39,8 @@ const QString DEFAULT = QStringLiteral("Default");
 constexpr int MIN_NUMBER_OF_CHARS = 100;
 constexpr int MAX_NUMBER_OF_CHARS = 10000;
 
-/// The listings of the map directory, in loading order: a later file of the same base name and
-/// charset replaces an earlier one, so an ".ita2.map" file wins over a ".codec" file.
-struct LoadingPass
-{
-    const char* nameFilter;
-    eBASE_CHARSET charset;
-};
-const LoadingPass LOADING_PASSES[] = {
-    {"*.codec", eITA2},
-    {"*.ita2.map", eITA2},
-    {"*.ascii.map", eASCII},
-};
+/// Map names are cut at the last separator: a base may itself hold one.
+constexpr CodecCatalogue::Cut NAME_CUT = CodecCatalogue::Cut::AtLastSeparator;
 
 /// The map of a current map name that is not loaded: every Latin-1 character passes unchanged.
 const CharsetMap& identityMap()
@@ -52,7 +51,66 @@ const CharsetMap& identityMap()
 
 } // namespace
 
-MappingDirectory::MappingDirectory(const QString& directory)
+/// The values of the tree a MappingDirectory is bound to.
+struct MappingDirectoryValues
+{
+    explicit MappingDirectoryValues(IObserver* pObserver)
+        : m_bindings(pObserver,
+                     {&m_pAvailableMapsValue, &m_pDecoderValue, &m_pDataInputValue,
+                      &m_pDataOutputValue, &m_pMaxNumberOfCharsValue, &m_pSaveToFileValue,
+                      &m_pTranslateAllValue, &m_pTranslatedFileValue, &m_pFrequencyValue,
+                      &m_pModtypeValue, &m_pChannelIndexValue})
+    {
+    }
+
+    // Observed: held, not owned (apart from those in m_vecOwnedValues).
+    BoundValue<values::ValueSelection> m_pAvailableMapsValue;
+    BoundValue<values::ValueSelection> m_pDecoderValue;
+    BoundValue<values::Value<QString>> m_pDataInputValue;
+    BoundValue<values::Value<QString>> m_pDataOutputValue;
+    BoundValue<values::ValueNumeric<int>> m_pMaxNumberOfCharsValue;
+    BoundValue<values::Value<bool>> m_pSaveToFileValue;
+    BoundValue<values::Value<bool>> m_pTranslateAllValue;
+    BoundValue<values::Value<QString>> m_pTranslatedFileValue;
+    BoundValue<values::ValueNumeric<double>> m_pFrequencyValue;
+    BoundValue<values::ValueSelection> m_pModtypeValue;
+    BoundValue<values::ValueNumeric<int>> m_pChannelIndexValue;
+    morse::ValueBindings m_bindings;
+    // Written, never observed.
+    values::Value<bool>* m_pTextDirectionValue = nullptr;
+    QString m_strTextDirectionPath; // to check, before each write, that the tree still holds it
+    /// Values made for paths that a value of another type had taken; released with the owner.
+    std::vector<std::unique_ptr<values::ValueBase>> m_vecOwnedValues;
+};
+
+/// What a MappingDirectory holds: its values, the maps, the history and the session state.
+class MappingDirectory::Private
+{
+public:
+    explicit Private(IObserver* pObserver)
+        : m_values(pObserver),
+          m_history(INT_MAX, morse::BoundedBuffer<QString>::Compaction::Deferred)
+    {
+    }
+
+    MappingDirectoryValues m_values;
+
+    // Maps, built once by the constructor.
+    QMap<eBASE_CHARSET, QMap<QString, morse::CharsetMap>> m_mapMapsByCharset;
+    QMap<QString, eBASE_CHARSET> m_mapDecoderCharset;
+    QString m_strCurrentMapName;
+    eBASE_CHARSET m_eCurrentBaseCharset = eNONE;
+
+    morse::BoundedBuffer<QString> m_history; // bounded by the max-number-of-chars value
+    bool m_bTranslatingHistory = false;
+
+    bool m_bEnabled = false;
+    QString m_strIpcIdentifier;
+    QString m_strTranslatedFileDirectory;
+    QFile m_fileTranslated;
+};
+
+MappingDirectory::MappingDirectory(const QString& directory) : d(std::make_unique<Private>(this))
 {
     loadMaps(directory);
     initBaseCharsetMap();
@@ -61,26 +119,11 @@ MappingDirectory::MappingDirectory(const QString& directory)
 MappingDirectory::~MappingDirectory()
 {
     try {
-        if (m_fileTranslated.isOpen())
-            m_fileTranslated.close();
-        const auto leave = [this](auto*& rpValue) {
-            if (rpValue)
-                rpValue->DeleteObserver(this);
-            rpValue = nullptr;
-        };
-        leave(m_pDataInputValue);
-        leave(m_pDataOutputValue);
-        leave(m_pAvailableMapsValue);
-        leave(m_pDecoderValue);
-        leave(m_pSaveToFileValue);
-        leave(m_pTranslateAllValue);
-        leave(m_pTranslatedFileValue);
-        leave(m_pMaxNumberOfCharsValue);
-        leave(m_pFrequencyValue);
-        leave(m_pModtypeValue);
-        leave(m_pChannelIndexValue);
-        m_pTextDirectionValue = nullptr;
-        m_vecOwnedValues.clear();
+        if (d->m_fileTranslated.isOpen())
+            d->m_fileTranslated.close();
+        d->m_values.m_bindings.leaveAll();
+        d->m_values.m_pTextDirectionValue = nullptr;
+        d->m_values.m_vecOwnedValues.clear();
     } catch (const std::exception& e) {
         morse::trace(QStringLiteral("Exception while the mapping directory was destroyed: %1")
                          .arg(QString::fromLocal8Bit(e.what())),
@@ -96,57 +139,39 @@ MappingDirectory::~MappingDirectory()
 
 void MappingDirectory::loadMaps(const QString& strDirectory)
 {
+    // A later file of the same base name and charset replaces an earlier one.
     const QDir dir(strDirectory);
-    for (const LoadingPass& pass : LOADING_PASSES) {
-        const QStringList names =
-            dir.entryList(QStringList(QLatin1String(pass.nameFilter)), QDir::Files, QDir::NoSort);
+    for (const QString& pattern : CodecCatalogue::patternsLeastPreferredFirst()) {
+        const QStringList names = dir.entryList(QStringList(pattern), QDir::Files, QDir::NoSort);
         for (const QString& name : names) {
             CharsetMap map;
             if (map.Load(dir.absoluteFilePath(name)))
-                m_mapMapsByCharset[pass.charset].insert(name.section(QLatin1Char('.'), 0, 0), map);
+                d->m_mapMapsByCharset[CodecCatalogue::charsetOfFile(name)].insert(
+                    CodecCatalogue::baseOfFile(name), map);
         }
     }
 }
 
 void MappingDirectory::initBaseCharsetMap()
 {
-    std::vector<LanternIT::DecoderModule> modules;
-    LanternIT::DecoderModulesCenter::Instance(QString())->Modules(modules, true);
-    for (const LanternIT::DecoderModule& module : modules)
-        m_mapDecoderCharset.insert(module.strName, morse::baseCharsetFromLetter(module.cCharset));
+    d->m_mapDecoderCharset = CodecCatalogue::decoderCharsets();
 }
 
-// A full name is "<base> - <charset word>"; the base may itself hold the separator, so the name
-// is cut at its last one.
 eBASE_CHARSET MappingDirectory::baseCharset(const QString& strFullName) const
 {
-    const int nSeparator = strFullName.lastIndexOf(AlphabetNames::SEPARATOR);
-    if (nSeparator < 0)
-        return eNONE;
-    const QStringRef word = strFullName.midRef(nSeparator + AlphabetNames::SEPARATOR.size());
-    if (word.startsWith(AlphabetNames::ITA2))
-        return eITA2;
-    if (word.startsWith(AlphabetNames::ASCII))
-        return eASCII;
-    return eNONE;
+    return CodecCatalogue::charsetOfName(strFullName, NAME_CUT);
 }
 
 QString MappingDirectory::charset(const QString& strFullName) const
 {
-    const int nSeparator = strFullName.lastIndexOf(AlphabetNames::SEPARATOR);
-    return nSeparator < 0 ? strFullName : strFullName.left(nSeparator);
+    QString strBase;
+    return CodecCatalogue::cut(strFullName, NAME_CUT, &strBase, nullptr) ? strBase : strFullName;
 }
 
 QString MappingDirectory::fullString(const QString& strBaseName, eBASE_CHARSET eCharset) const
 {
-    switch (eCharset) {
-    case eITA2:
-        return strBaseName + QObject::tr(" - ITA2");
-    case eASCII:
-        return strBaseName + QObject::tr(" - ASCII");
-    default:
-        return strBaseName + QObject::tr(" - UNKNOWN");
-    }
+    const QString strFull = CodecCatalogue::fullName(strBaseName, eCharset);
+    return strFull.isEmpty() ? strBaseName + QObject::tr(" - UNKNOWN") : strFull;
 }
 
 QStringList MappingDirectory::availableMaps(eBASE_CHARSET eCharset)
@@ -155,8 +180,8 @@ QStringList MappingDirectory::availableMaps(eBASE_CHARSET eCharset)
     for (eBASE_CHARSET eGroup : {eITA2, eASCII}) {
         if (eCharset != eGroup && eCharset != eBOTH)
             continue;
-        const auto group = m_mapMapsByCharset.constFind(eGroup);
-        if (group == m_mapMapsByCharset.cend())
+        const auto group = d->m_mapMapsByCharset.constFind(eGroup);
+        if (group == d->m_mapMapsByCharset.cend())
             continue;
         for (auto it = group->cbegin(); it != group->cend(); ++it)
             names << fullString(it.key(), eGroup);
@@ -167,8 +192,8 @@ QStringList MappingDirectory::availableMaps(eBASE_CHARSET eCharset)
 const CharsetMap* MappingDirectory::findMap(eBASE_CHARSET eCharset,
                                             const QString& strBaseName) const
 {
-    const auto group = m_mapMapsByCharset.constFind(eCharset);
-    if (group == m_mapMapsByCharset.cend())
+    const auto group = d->m_mapMapsByCharset.constFind(eCharset);
+    if (group == d->m_mapMapsByCharset.cend())
         return nullptr;
     const auto entry = group->constFind(strBaseName);
     return entry == group->cend() ? nullptr : &entry.value();
@@ -181,17 +206,17 @@ bool MappingDirectory::switchTo(const QString& strFullName)
     if (strName.startsWith(DEFAULT)) {
         // The direction published is that of the map being left, as the host expects.
         if (values::Value<bool>* pDirection = textDirectionValue()) {
-            const CharsetMap* pLeft = findMap(eBase, m_strCurrentMapName);
+            const CharsetMap* pLeft = findMap(eBase, d->m_strCurrentMapName);
             pDirection->SetValue(pLeft && pLeft->TextDirectionRTL(), nullptr);
         }
-        m_strCurrentMapName = strName;
+        d->m_strCurrentMapName = strName;
         return true;
     }
     const CharsetMap* pMap = findMap(eBase, strName);
     if (!pMap)
         return false;
-    m_eCurrentBaseCharset = eBase;
-    m_strCurrentMapName = strName;
+    d->m_eCurrentBaseCharset = eBase;
+    d->m_strCurrentMapName = strName;
     if (values::Value<bool>* pDirection = textDirectionValue())
         pDirection->SetValue(pMap->TextDirectionRTL(), nullptr);
     return true;
@@ -199,34 +224,24 @@ bool MappingDirectory::switchTo(const QString& strFullName)
 
 QString MappingDirectory::translate(const QString& strText)
 {
-    if (!m_bTranslatingHistory)
+    if (!d->m_bTranslatingHistory)
         SaveToHistory(strText);
-    if (m_strCurrentMapName.startsWith(DEFAULT))
+    if (d->m_strCurrentMapName.startsWith(DEFAULT))
         return strText;
-    const CharsetMap* pMap = findMap(m_eCurrentBaseCharset, m_strCurrentMapName);
+    const CharsetMap* pMap = findMap(d->m_eCurrentBaseCharset, d->m_strCurrentMapName);
     return (pMap ? *pMap : identityMap()).Translate(strText);
 }
 
 void MappingDirectory::SaveToHistory(QString strText)
 {
-    m_strHistory.append(strText);
-    if (!m_pMaxNumberOfCharsValue)
-        return;
-    const int nMax = historyLimit();
-    const int nLength = m_strHistory.size() - m_nHistoryStart;
-    if (nLength > nMax)
-        m_nHistoryStart += nLength - nMax;
-    // Drop the trimmed characters once they are as many as the kept ones: every character is
-    // then moved at most once on average, instead of the whole history on every call.
-    if (m_nHistoryStart > 0 && m_nHistoryStart >= m_strHistory.size() - m_nHistoryStart) {
-        m_strHistory.remove(0, m_nHistoryStart);
-        m_nHistoryStart = 0;
-    }
+    // Unbounded until the limit's value is bound; the limit is read again for every text.
+    d->m_history.setLimit(d->m_values.m_pMaxNumberOfCharsValue ? historyLimit() : -1);
+    d->m_history.append(strText);
 }
 
 int MappingDirectory::historyLimit() const
 {
-    const double dMax = m_pMaxNumberOfCharsValue->GetDoubleValue();
+    const double dMax = d->m_values.m_pMaxNumberOfCharsValue->GetDoubleValue();
     if (!(dMax > 0.0)) // also NaN
         return 0;
     if (dMax >= static_cast<double>(INT_MAX))
@@ -236,19 +251,15 @@ int MappingDirectory::historyLimit() const
 
 void MappingDirectory::ClearHistory()
 {
-    m_strHistory.clear();
-    m_nHistoryStart = 0;
+    d->m_history.clear();
 }
 
 QString MappingDirectory::TranslateHistory()
 {
-    if (m_nHistoryStart > 0) {
-        m_strHistory.remove(0, m_nHistoryStart);
-        m_nHistoryStart = 0;
-    }
-    m_bTranslatingHistory = true;
-    const QString strResult = translate(m_strHistory);
-    m_bTranslatingHistory = false;
+    const QString strHistory = d->m_history.container();
+    d->m_bTranslatingHistory = true;
+    const QString strResult = translate(strHistory);
+    d->m_bTranslatingHistory = false;
     return strResult;
 }
 
@@ -275,7 +286,7 @@ template <class V> V* MappingDirectory::findOrCreate(const QString& strPath, IOb
                          SOURCE_FILE, LINE_FIND_OR_CREATE);
             // Used all the same, outside the tree; this object releases it.
             pValue = created.get();
-            m_vecOwnedValues.push_back(std::move(created));
+            d->m_values.m_vecOwnedValues.push_back(std::move(created));
         }
     }
     if (pObserver)
@@ -283,53 +294,34 @@ template <class V> V* MappingDirectory::findOrCreate(const QString& strPath, IOb
     return pValue;
 }
 
-template <class V> bool MappingDirectory::bind(V*& rpValue, const QString& strPath)
+template <class V> bool MappingDirectory::bind(BoundValue<V>& role, const QString& strPath)
 {
-    unbind(rpValue);
-    rpValue = findOrCreate<V>(strPath, this);
-    if (rpValue)
-        rpValue->AddObserver(this);
-    return rpValue != nullptr;
+    unbind(role);
+    V* pValue = findOrCreate<V>(strPath, this);
+    d->m_values.m_bindings.bind(role, pValue);
+    return pValue != nullptr;
 }
 
-template <class V> void MappingDirectory::unbind(V*& rpValue)
+template <class V> void MappingDirectory::unbind(BoundValue<V>& role)
 {
-    V* pOld = rpValue;
-    rpValue = nullptr;
     // A value bound in another role as well keeps this object as its observer.
-    if (!pOld || isHeld(pOld))
-        return;
-    pOld->DeleteObserver(this);
-    releaseIfOwned(pOld);
-}
-
-template <class F> void MappingDirectory::forEachObservedValue(F function)
-{
-    function(m_pAvailableMapsValue);
-    function(m_pDecoderValue);
-    function(m_pDataInputValue);
-    function(m_pDataOutputValue);
-    function(m_pMaxNumberOfCharsValue);
-    function(m_pSaveToFileValue);
-    function(m_pTranslateAllValue);
-    function(m_pTranslatedFileValue);
-    function(m_pFrequencyValue);
-    function(m_pModtypeValue);
-    function(m_pChannelIndexValue);
+    values::ValueBase* pLeft = d->m_values.m_bindings.leave(role);
+    if (pLeft && pLeft != d->m_values.m_pTextDirectionValue)
+        releaseIfOwned(pLeft);
 }
 
 bool MappingDirectory::isHeld(const values::ValueBase* pValue)
 {
-    bool bHeld = pValue == m_pTextDirectionValue;
-    forEachObservedValue([&](auto*& rpHeld) { bHeld = bHeld || rpHeld == pValue; });
-    return bHeld;
+    return pValue == d->m_values.m_pTextDirectionValue ||
+           d->m_values.m_bindings.roleCount(pValue) > 0;
 }
 
 void MappingDirectory::releaseIfOwned(values::ValueBase* pValue)
 {
-    for (auto it = m_vecOwnedValues.begin(); it != m_vecOwnedValues.end(); ++it) {
+    for (auto it = d->m_values.m_vecOwnedValues.begin(); it != d->m_values.m_vecOwnedValues.end();
+         ++it) {
         if (it->get() == pValue) {
-            m_vecOwnedValues.erase(it);
+            d->m_values.m_vecOwnedValues.erase(it);
             return;
         }
     }
@@ -339,62 +331,62 @@ values::Value<bool>* MappingDirectory::textDirectionValue()
 {
     // The value is not observed, so its removal from the tree is not announced: check that the
     // tree still holds it before writing.
-    if (!m_pTextDirectionValue)
+    if (!d->m_values.m_pTextDirectionValue)
         return nullptr;
-    for (const auto& owned : m_vecOwnedValues) {
-        if (owned.get() == m_pTextDirectionValue)
-            return m_pTextDirectionValue;
+    for (const auto& owned : d->m_values.m_vecOwnedValues) {
+        if (owned.get() == d->m_values.m_pTextDirectionValue)
+            return d->m_values.m_pTextDirectionValue;
     }
     values::Tree* pTree = values::Tree::Instance();
-    if (!pTree || dynamic_cast<values::Value<bool>*>(pTree->FindValue(m_strTextDirectionPath)) !=
-                      m_pTextDirectionValue)
-        m_pTextDirectionValue = nullptr;
-    return m_pTextDirectionValue;
+    if (!pTree || dynamic_cast<values::Value<bool>*>(pTree->FindValue(
+                      d->m_values.m_strTextDirectionPath)) != d->m_values.m_pTextDirectionValue)
+        d->m_values.m_pTextDirectionValue = nullptr;
+    return d->m_values.m_pTextDirectionValue;
 }
 
 bool MappingDirectory::SetAvailableMaps_ValuePath(QString strPath)
 {
-    return bind(m_pAvailableMapsValue, strPath);
+    return bind(d->m_values.m_pAvailableMapsValue, strPath);
 }
 
 bool MappingDirectory::SetChannelIndex_ValuePath(QString strPath)
 {
-    return bind(m_pChannelIndexValue, strPath);
+    return bind(d->m_values.m_pChannelIndexValue, strPath);
 }
 
 bool MappingDirectory::SetDataOutput_ValuePath(QString strPath)
 {
-    return bind(m_pDataOutputValue, strPath);
+    return bind(d->m_values.m_pDataOutputValue, strPath);
 }
 
 bool MappingDirectory::SetDecoder_ValuePath(QString strPath)
 {
-    return bind(m_pDecoderValue, strPath);
+    return bind(d->m_values.m_pDecoderValue, strPath);
 }
 
 bool MappingDirectory::SetFrequency_ValuePath(QString strPath)
 {
-    return bind(m_pFrequencyValue, strPath);
+    return bind(d->m_values.m_pFrequencyValue, strPath);
 }
 
 bool MappingDirectory::SetModtype_ValuePath(QString strPath)
 {
-    return bind(m_pModtypeValue, strPath);
+    return bind(d->m_values.m_pModtypeValue, strPath);
 }
 
 bool MappingDirectory::SetSaveToFile_ValuePath(QString strPath)
 {
-    return bind(m_pSaveToFileValue, strPath);
+    return bind(d->m_values.m_pSaveToFileValue, strPath);
 }
 
 bool MappingDirectory::SetTranslateAll_ValuePath(QString strPath)
 {
-    return bind(m_pTranslateAllValue, strPath);
+    return bind(d->m_values.m_pTranslateAllValue, strPath);
 }
 
 bool MappingDirectory::SetTranslatedFile_ValuePath(QString strPath)
 {
-    return bind(m_pTranslatedFileValue, strPath);
+    return bind(d->m_values.m_pTranslatedFileValue, strPath);
 }
 
 // The setters below touch the new value before registering a second time; each step checks the
@@ -402,48 +394,51 @@ bool MappingDirectory::SetTranslatedFile_ValuePath(QString strPath)
 
 bool MappingDirectory::SetDataInput_ValuePath(QString strPath, IVtClient* pClient)
 {
-    unbind(m_pDataInputValue);
-    m_pDataInputValue = findOrCreate<values::Value<QString>>(strPath, this);
-    if (m_pDataInputValue && pClient)
-        pClient->RegisterValue(m_pDataInputValue, 0);
-    if (m_pDataInputValue)
-        m_pDataInputValue->AddObserver(this);
-    return m_pDataInputValue != nullptr;
+    unbind(d->m_values.m_pDataInputValue);
+    d->m_values.m_bindings.bind(d->m_values.m_pDataInputValue,
+                                findOrCreate<values::Value<QString>>(strPath, this));
+    if (d->m_values.m_pDataInputValue && pClient)
+        pClient->RegisterValue(d->m_values.m_pDataInputValue, 0);
+    if (d->m_values.m_pDataInputValue)
+        d->m_values.m_pDataInputValue->AddObserver(this);
+    return d->m_values.m_pDataInputValue != nullptr;
 }
 
 bool MappingDirectory::SetMaxNumberOfChars_ValuePath(QString strPath)
 {
-    unbind(m_pMaxNumberOfCharsValue);
-    m_pMaxNumberOfCharsValue = findOrCreate<values::ValueNumeric<int>>(strPath, this);
-    if (m_pMaxNumberOfCharsValue)
-        m_pMaxNumberOfCharsValue->SetMinMax(MIN_NUMBER_OF_CHARS, MAX_NUMBER_OF_CHARS, 1, this);
-    if (m_pMaxNumberOfCharsValue)
-        m_pMaxNumberOfCharsValue->SetValue(MAX_NUMBER_OF_CHARS, nullptr);
-    if (m_pMaxNumberOfCharsValue)
-        m_pMaxNumberOfCharsValue->AddObserver(this);
-    return m_pMaxNumberOfCharsValue != nullptr;
+    unbind(d->m_values.m_pMaxNumberOfCharsValue);
+    d->m_values.m_bindings.bind(d->m_values.m_pMaxNumberOfCharsValue,
+                                findOrCreate<values::ValueNumeric<int>>(strPath, this));
+    if (d->m_values.m_pMaxNumberOfCharsValue)
+        d->m_values.m_pMaxNumberOfCharsValue->SetMinMax(MIN_NUMBER_OF_CHARS, MAX_NUMBER_OF_CHARS, 1,
+                                                        this);
+    if (d->m_values.m_pMaxNumberOfCharsValue)
+        d->m_values.m_pMaxNumberOfCharsValue->SetValue(MAX_NUMBER_OF_CHARS, nullptr);
+    if (d->m_values.m_pMaxNumberOfCharsValue)
+        d->m_values.m_pMaxNumberOfCharsValue->AddObserver(this);
+    return d->m_values.m_pMaxNumberOfCharsValue != nullptr;
 }
 
 bool MappingDirectory::SetTextDirectionRTL_ValuePath(QString strPath)
 {
     // Never registered with, and perhaps removed from the tree since: only forgotten here.
     values::Value<bool>* pOld = textDirectionValue();
-    m_pTextDirectionValue = nullptr;
+    d->m_values.m_pTextDirectionValue = nullptr;
     if (pOld && !isHeld(pOld))
         releaseIfOwned(pOld);
-    m_pTextDirectionValue = findOrCreate<values::Value<bool>>(strPath, nullptr);
-    m_strTextDirectionPath = strPath;
-    return m_pTextDirectionValue != nullptr;
+    d->m_values.m_pTextDirectionValue = findOrCreate<values::Value<bool>>(strPath, nullptr);
+    d->m_values.m_strTextDirectionPath = strPath;
+    return d->m_values.m_pTextDirectionValue != nullptr;
 }
 
 void MappingDirectory::SetTranslatedFileDirectory(QString strDirectory)
 {
-    m_strTranslatedFileDirectory = strDirectory;
+    d->m_strTranslatedFileDirectory = strDirectory;
 }
 
 void MappingDirectory::SetIpcIdentifier(QString strId)
 {
-    m_strIpcIdentifier = morse::ipcSuffix(strId);
+    d->m_strIpcIdentifier = morse::ipcSuffix(strId);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -451,42 +446,43 @@ void MappingDirectory::SetIpcIdentifier(QString strId)
 
 void MappingDirectory::Enabled(bool bOn)
 {
-    m_bEnabled = bOn;
+    d->m_bEnabled = bOn;
     if (bOn)
         return;
-    if (m_fileTranslated.isOpen())
-        m_fileTranslated.close();
-    if (m_pDataOutputValue)
-        m_pDataOutputValue->SetValue(QString(), nullptr);
+    if (d->m_fileTranslated.isOpen())
+        d->m_fileTranslated.close();
+    if (d->m_values.m_pDataOutputValue)
+        d->m_values.m_pDataOutputValue->SetValue(QString(), nullptr);
 }
 
 eBASE_CHARSET MappingDirectory::GetDecoderCharset()
 {
-    if (!m_pDecoderValue)
+    if (!d->m_values.m_pDecoderValue)
         return eNONE;
-    return m_mapDecoderCharset.value(m_pDecoderValue->GetStringValue(), eNONE);
+    return d->m_mapDecoderCharset.value(d->m_values.m_pDecoderValue->GetStringValue(), eNONE);
 }
 
 void MappingDirectory::Init(QString strFullMapName)
 {
-    if (!m_pAvailableMapsValue)
+    if (!d->m_values.m_pAvailableMapsValue)
         return;
-    m_pAvailableMapsValue->DeleteItems(this);
-    if (m_pAvailableMapsValue)
-        m_pAvailableMapsValue->AddItem(DEFAULT, 0.0, 0, nullptr);
+    d->m_values.m_pAvailableMapsValue->DeleteItems(this);
+    if (d->m_values.m_pAvailableMapsValue)
+        d->m_values.m_pAvailableMapsValue->AddItem(DEFAULT, 0.0, 0, nullptr);
     const QStringList maps = availableMaps(GetDecoderCharset());
-    for (int i = 0; i < maps.size() && m_pAvailableMapsValue; ++i)
-        m_pAvailableMapsValue->AddItem(maps.at(i), i + 1, i + 1, this);
+    for (int i = 0; i < maps.size() && d->m_values.m_pAvailableMapsValue; ++i)
+        d->m_values.m_pAvailableMapsValue->AddItem(maps.at(i), i + 1, i + 1, this);
 
-    m_eCurrentBaseCharset = GetDecoderCharset();
-    if (m_eCurrentBaseCharset == eBOTH)
-        m_eCurrentBaseCharset = baseCharset(strFullMapName);
+    d->m_eCurrentBaseCharset = GetDecoderCharset();
+    if (d->m_eCurrentBaseCharset == eBOTH)
+        d->m_eCurrentBaseCharset = baseCharset(strFullMapName);
 
     // Not skipping this object: the selection's notice switches the map.
-    const QString strWanted = fullString(charset(strFullMapName), m_eCurrentBaseCharset);
-    if (m_pAvailableMapsValue && !m_pAvailableMapsValue->Select(strWanted, nullptr) &&
-        m_pAvailableMapsValue)
-        m_pAvailableMapsValue->Select(DEFAULT, nullptr);
+    const QString strWanted = fullString(charset(strFullMapName), d->m_eCurrentBaseCharset);
+    if (d->m_values.m_pAvailableMapsValue &&
+        !d->m_values.m_pAvailableMapsValue->Select(strWanted, nullptr) &&
+        d->m_values.m_pAvailableMapsValue)
+        d->m_values.m_pAvailableMapsValue->Select(DEFAULT, nullptr);
 }
 
 void MappingDirectory::Update(Observable* pSubject, TChangeCode eCode)
@@ -498,7 +494,7 @@ void MappingDirectory::Update(Observable* pSubject, TChangeCode eCode)
         onStateChanged(pSubject);
         break;
     case CHANGE_VALUE:
-        if (m_bEnabled)
+        if (d->m_bEnabled)
             onValueChanged(pSubject);
         break;
     case CHANGE_TRIGGER:
@@ -511,74 +507,51 @@ void MappingDirectory::Update(Observable* pSubject, TChangeCode eCode)
 
 void MappingDirectory::onStateChanged(Observable* pSubject)
 {
-    values::ValueBase* pSender = nullptr;
-    forEachObservedValue([&](auto*& rpValue) {
-        if (!pSender && rpValue && static_cast<Observable*>(rpValue) == pSubject)
-            pSender = rpValue;
-    });
-    if (!pSender || pSender->GetState() != VALUE_STATE_GOING_AWAY)
-        return;
     // Forget the value in every role that holds it, so that none is left pointing at it.
-    pSender->DeleteObserver(this);
-    forEachObservedValue([&](auto*& rpValue) {
-        if (rpValue == pSender)
-            rpValue = nullptr;
-    });
-    if (m_pTextDirectionValue == pSender)
-        m_pTextDirectionValue = nullptr;
+    const values::ValueBase* pSender = d->m_values.m_bindings.find(pSubject);
+    if (d->m_values.m_bindings.forgetIfGoingAway(pSubject) &&
+        d->m_values.m_pTextDirectionValue == pSender)
+        d->m_values.m_pTextDirectionValue = nullptr;
 }
 
 void MappingDirectory::onValueChanged(Observable* pSubject)
 {
-    if (m_pAvailableMapsValue && pSubject == m_pAvailableMapsValue) {
-        switchTo(m_pAvailableMapsValue->GetStringValue());
-    } else if (m_pDecoderValue && pSubject == m_pDecoderValue) {
-        if (m_pAvailableMapsValue)
-            Init(m_pAvailableMapsValue->GetStringValue());
-    } else if ((m_pModtypeValue && pSubject == m_pModtypeValue) ||
-               (m_pFrequencyValue && pSubject == m_pFrequencyValue) ||
-               (m_pChannelIndexValue && pSubject == m_pChannelIndexValue)) {
+    if (d->m_values.m_pAvailableMapsValue && pSubject == d->m_values.m_pAvailableMapsValue) {
+        switchTo(d->m_values.m_pAvailableMapsValue->GetStringValue());
+    } else if (d->m_values.m_pDecoderValue && pSubject == d->m_values.m_pDecoderValue) {
+        if (d->m_values.m_pAvailableMapsValue)
+            Init(d->m_values.m_pAvailableMapsValue->GetStringValue());
+    } else if ((d->m_values.m_pModtypeValue && pSubject == d->m_values.m_pModtypeValue) ||
+               (d->m_values.m_pFrequencyValue && pSubject == d->m_values.m_pFrequencyValue) ||
+               (d->m_values.m_pChannelIndexValue && pSubject == d->m_values.m_pChannelIndexValue)) {
         // Bound only.
-    } else if (m_pDataInputValue && pSubject == m_pDataInputValue) {
-        const QString strText = translate(m_pDataInputValue->GetValue());
-        if (!m_pDataOutputValue)
+    } else if (d->m_values.m_pDataInputValue && pSubject == d->m_values.m_pDataInputValue) {
+        const QString strText = translate(d->m_values.m_pDataInputValue->GetValue());
+        if (!d->m_values.m_pDataOutputValue)
             return;
         // A repeat is announced all the same, so that observers hear of every input.
-        if (strText == m_pDataOutputValue->GetValue())
-            m_pDataOutputValue->HasChanged(CHANGE_VALUE, this);
+        if (strText == d->m_values.m_pDataOutputValue->GetValue())
+            d->m_values.m_pDataOutputValue->HasChanged(CHANGE_VALUE, this);
         else
-            m_pDataOutputValue->SetValue(strText, this);
+            d->m_values.m_pDataOutputValue->SetValue(strText, this);
     }
 }
 
 void MappingDirectory::onTrigger(Observable* pSubject)
 {
-    if (m_pSaveToFileValue && pSubject == m_pSaveToFileValue) {
-        if (m_fileTranslated.isOpen())
-            m_fileTranslated.close();
-    } else if (m_pDataInputValue && pSubject == m_pDataInputValue) {
-        const QString strText = translate(m_pDataInputValue->GetValue());
-        if (m_pDataOutputValue)
-            m_pDataOutputValue->SetValue(strText, this);
-        if (m_pDataOutputValue)
-            m_pDataOutputValue->HasChanged(CHANGE_TRIGGER, this);
+    if (d->m_values.m_pSaveToFileValue && pSubject == d->m_values.m_pSaveToFileValue) {
+        if (d->m_fileTranslated.isOpen())
+            d->m_fileTranslated.close();
+    } else if (d->m_values.m_pDataInputValue && pSubject == d->m_values.m_pDataInputValue) {
+        const QString strText = translate(d->m_values.m_pDataInputValue->GetValue());
+        if (d->m_values.m_pDataOutputValue)
+            d->m_values.m_pDataOutputValue->SetValue(strText, this);
+        if (d->m_values.m_pDataOutputValue)
+            d->m_values.m_pDataOutputValue->HasChanged(CHANGE_TRIGGER, this);
     }
 }
 
-// ---------------------------------------------------------------------------------------------
-// Translated-text file: kept for the host's interface; translated text is not written to files.
-
-QString MappingDirectory::CreateTimeString()
+eBASE_CHARSET MappingDirectory::currentBaseCharset() const
 {
-    QString strTime = Tarn::DateTime(QDateTime::currentDateTimeUtc()).toString();
-    strTime.replace(QLatin1Char(':'), QLatin1Char('_'));
-    strTime.replace(QLatin1Char('-'), QLatin1Char('_'));
-    strTime.replace(QLatin1Char(' '), QLatin1String("__"));
-    return strTime;
+    return d->m_eCurrentBaseCharset;
 }
-
-void MappingDirectory::SaveToFile(QString) {}
-
-void MappingDirectory::CreateFilename() {}
-
-void MappingDirectory::InitSaveToFile() {}

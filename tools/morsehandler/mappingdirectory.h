@@ -1,25 +1,28 @@
 #pragma once
 
 #include "host/observable.h"
-#include "tools/morsehandler/basecharset.h"
-#include "tools/morsehandler/charsetmap.h"
+#include "tools/morsehandler/codechandler.h"
 #include "tools/morsehandler/morsehandler_export.h"
 
-#include <QFile>
-#include <QMap>
 #include <QString>
 #include <QStringList>
 
 #include <memory>
-#include <vector>
 
 class IVtClient;
+namespace morse {
+class CharsetMap;
+template <class T> class BoundValue;
+} // namespace morse
 namespace values {
 class ValueBase;
 class ValueSelection;
 template <class T> class Value;
 template <class T> class ValueNumeric;
 } // namespace values
+
+/// The base character set of a decoder or map: CodecHandler's, the one definition.
+using eBASE_CHARSET = CodecHandler::eBASE_CHARSET;
 
 /// Translates the text that a decoder publishes on the value tree through a charset map chosen
 /// by the user. The host constructs it with the directory of map files, binds the decoder's
@@ -105,49 +108,14 @@ private:
     void onValueChanged(Observable* pSubject);
     void onTrigger(Observable* pSubject);
     template <class V> V* findOrCreate(const QString& strPath, IObserver* pObserver);
-    template <class V> bool bind(V*& rpValue, const QString& strPath);
-    template <class V> void unbind(V*& rpValue);
-    template <class F> void forEachObservedValue(F function);
+    template <class V> bool bind(morse::BoundValue<V>& role, const QString& strPath);
+    template <class V> void unbind(morse::BoundValue<V>& role);
     bool isHeld(const values::ValueBase* pValue);
     void releaseIfOwned(values::ValueBase* pValue);
     values::Value<bool>* textDirectionValue();
     eBASE_CHARSET GetDecoderCharset();
-    QString CreateTimeString();
-    void SaveToFile(QString strText);
-    void CreateFilename();
-    void InitSaveToFile();
+    eBASE_CHARSET currentBaseCharset() const;
 
-    // Maps, built once by the constructor.
-    QMap<eBASE_CHARSET, QMap<QString, morse::CharsetMap>> m_mapMapsByCharset;
-    QMap<QString, eBASE_CHARSET> m_mapDecoderCharset;
-    QString m_strCurrentMapName;
-    eBASE_CHARSET m_eCurrentBaseCharset = eNONE;
-
-    // History: the characters of m_strHistory from m_nHistoryStart on. Trimmed characters stay
-    // in the buffer until they outnumber the kept ones, so that each is moved at most once.
-    QString m_strHistory;
-    int m_nHistoryStart = 0;
-    bool m_bTranslatingHistory = false;
-
-    // Bound values: held, not owned (apart from those in m_vecOwnedValues).
-    values::ValueSelection* m_pAvailableMapsValue = nullptr;
-    values::ValueSelection* m_pDecoderValue = nullptr;
-    values::Value<QString>* m_pDataInputValue = nullptr;
-    values::Value<QString>* m_pDataOutputValue = nullptr;
-    values::ValueNumeric<int>* m_pMaxNumberOfCharsValue = nullptr;
-    values::Value<bool>* m_pSaveToFileValue = nullptr;
-    values::Value<bool>* m_pTranslateAllValue = nullptr;
-    values::Value<QString>* m_pTranslatedFileValue = nullptr;
-    values::ValueNumeric<double>* m_pFrequencyValue = nullptr;
-    values::ValueSelection* m_pModtypeValue = nullptr;
-    values::ValueNumeric<int>* m_pChannelIndexValue = nullptr;
-    values::Value<bool>* m_pTextDirectionValue = nullptr;
-    QString m_strTextDirectionPath; // to check, before each write, that the tree still holds it
-    /// Values made for paths that a value of another type had taken; released with this object.
-    std::vector<std::unique_ptr<values::ValueBase>> m_vecOwnedValues;
-
-    bool m_bEnabled = false;
-    QString m_strIpcIdentifier;
-    QString m_strTranslatedFileDirectory;
-    QFile m_fileTranslated;
+    class Private; // the maps, the history, the bound values and the session state
+    std::unique_ptr<Private> d;
 };

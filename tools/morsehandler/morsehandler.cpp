@@ -1,30 +1,30 @@
 #include "tools/morsehandler/morsehandler.h"
 
+#include "host/tarndatetime.h"
+#include "host/values.h"
+#include "tools/morsehandler/boundedbuffer.h"
 #include "tools/morsehandler/ipcsuffix.h"
+#include "tools/morsecore/morsesymbolcode.h"
 #include "tools/morsehandler/morsetranslator.h"
 #include "tools/morsehandler/orielresultdatahandler.h"
+#include "tools/morsehandler/sessionfiles.h"
+#include "tools/morsehandler/symbolbuffer.h"
 #include "tools/morsehandler/trace.h"
+#include "tools/morsehandler/unobservedvalue.h"
+#include "tools/morsehandler/valuebindings.h"
 
 #include <QDir>
-#include <QFile>
-#include <QTextStream>
+#include <QVector>
+
+using morse::BoundValue;
 
 namespace {
 
 const QString SOURCE_FILE = QStringLiteral("tools\\morsehandler\\morsehandler");
 const QString BLANK = QStringLiteral(" ");
-const QString DIGIT_ZERO = QStringLiteral("0");
 const QString STOP_TIME_LABEL = QStringLiteral("[Stop Time:  ");
 const QString START_TIME_LABEL = QStringLiteral("[Start Time:  ");
 constexpr quint64 TIMESTAMP_UNSET = ~quint64(0);
-/// The trimmed front of the symbol storage is dropped once it is this long, so that trimming
-/// costs one move of the buffer per this many symbols rather than one per symbol.
-constexpr int SYMBOL_STORAGE_COMPACT_AT = 32768;
-
-bool isSingleDigit(const QString& text)
-{
-    return text.size() == 1 && text.at(0) >= QLatin1Char('0') && text.at(0) <= QLatin1Char('9');
-}
 
 QString withTrailingBackslash(const QString& strDirectory)
 {
@@ -32,142 +32,196 @@ QString withTrailingBackslash(const QString& strDirectory)
                                                     : strDirectory + QLatin1Char('\\');
 }
 
+/// The tuned frequency as the session file names give it: "7_030KHz", "14_070MHz".
+QString frequencyPart(const values::ValueNumeric<double>* pFrequency)
+{
+    if (!pFrequency)
+        return QString();
+    // Single precision at each step, as the names have always been made: it decides how the
+    // last decimal rounds.
+    const float fHz = static_cast<float>(pFrequency->GetValue());
+    const float fKHz = static_cast<float>(fHz / 1000.0);
+    QString strPart;
+    if (fKHz > 1000.0) {
+        const float fMHz = static_cast<float>(fKHz / 1000.0);
+        strPart = QString::number(fMHz, 'f', 3) + QStringLiteral("MHz");
+    } else {
+        strPart = QString::number(fKHz, 'f', 3) + QStringLiteral("KHz");
+    }
+    strPart.replace(QLatin1Char('.'), QLatin1Char('_'));
+    return strPart;
+}
+
 } // namespace
 
-MorseHandler::MorseHandler()
-    : m_pTranslator(std::make_unique<MorseTranslator>()), m_strSaveDirectory(QDir::tempPath()),
-      m_symbolList(SYMBOL_LIST_LIMIT)
+/// The values of the tree a MorseHandler is bound to. Observed ones are forgotten when they go
+/// away; the others are looked up again on each use.
+struct MorseHandlerValues
 {
-    m_lineClock.setFormatString(QStringLiteral("hh:mm:ss.zzz"));
-    m_lineClock.setOffsetFromUTC(Tarn::DateTime::Local_TimeZone);
-    m_pReportHandler = new OrielResultDataHandler(this, QStringLiteral("ORIEL"));
-    connect(m_pReportHandler, &OrielResultDataHandler::SetFilename, this,
+    explicit MorseHandlerValues(IObserver* pObserver)
+        : m_bindings(pObserver, {&m_pSymbolValue, &m_pMorseAvailableValue, &m_pMorseTextValue,
+                                 &m_pSaveToFileValue, &m_pXmlSaveValue, &m_pAlphabetDirectoryValue,
+                                 &m_pFrequencyValue, &m_pModtypeValue, &m_pDecResultValue,
+                                 &m_pTunerSettingsValue})
+    {
+    }
+
+    BoundValue<values::ValueNumeric<int>> m_pSymbolValue;
+    BoundValue<values::Value<bool>> m_pMorseAvailableValue;
+    BoundValue<values::Value<QString>> m_pMorseTextValue;
+    BoundValue<values::Value<bool>> m_pSaveToFileValue;
+    BoundValue<values::Value<bool>> m_pXmlSaveValue;
+    BoundValue<values::Value<QString>> m_pAlphabetDirectoryValue;
+    BoundValue<values::ValueNumeric<double>> m_pFrequencyValue;
+    BoundValue<values::ValueSelection> m_pModtypeValue;
+    BoundValue<values::ValueSelection> m_pDecResultValue;
+    BoundValue<values::Value<QString>> m_pTunerSettingsValue;
+    morse::ValueBindings m_bindings;
+
+    morse::UnobservedValue<values::ValueSelection> m_alphabetSelection;
+    morse::UnobservedValue<values::Value<bool>> m_textDirectionRTLValue;
+    morse::UnobservedValue<values::Value<QString>> m_textFileNameValue;
+    morse::UnobservedValue<values::Value<QString>> m_xmlFileNameValue;
+    morse::UnobservedValue<values::Value<QString>> m_codeFileNameValue;
+    morse::UnobservedValue<values::Value<bool>> m_genSettingsValue;
+};
+
+/// What a MorseHandler holds: its values, the reception state and what it owns.
+class MorseHandler::Private
+{
+public:
+    explicit Private(MorseHandler* pHandler)
+        : m_values(pHandler),
+          m_symbolList(SYMBOL_LIST_LIMIT, morse::BoundedBuffer<QVector<int>>::Compaction::Deferred),
+          m_symbolBuffer(SYMBOL_BUFFER_LIMIT - 1),
+          m_sessionFiles({[this] { return frequencyPart(m_values.m_pFrequencyValue); },
+                          [this] { return alphabetName(); }},
+                         [this](bool bText, const QString& strName) {
+                             auto& value = bText ? m_values.m_textFileNameValue
+                                                 : m_values.m_codeFileNameValue;
+                             if (values::Value<QString>* pValue = value.get())
+                                 pValue->SetValue(strName, nullptr);
+                         })
+    {
+        m_sessionFiles.setDirectory(QDir::tempPath());
+        m_lineClock.setFormatString(QStringLiteral("hh:mm:ss.zzz"));
+        m_lineClock.setOffsetFromUTC(Tarn::DateTime::Local_TimeZone);
+    }
+
+    template <class T> T* bind(BoundValue<T>& role, const QString& strPath)
+    {
+        values::Tree* pTree = values::Tree::Instance();
+        T* pValue = pTree ? dynamic_cast<T*>(pTree->FindValue(strPath)) : nullptr;
+        m_values.m_bindings.bind(role, pValue);
+        return pValue;
+    }
+    void traceUnresolved(const char* szOperation, const QString& strPath, int nLine) const
+    {
+        morse::trace(QStringLiteral("MorseHandler::%1: no value of the expected type at '%2'")
+                         .arg(QLatin1String(szOperation), strPath),
+                     SOURCE_FILE, nLine);
+    }
+    QString alphabetName() const
+    {
+        const values::ValueSelection* pSelection = m_values.m_alphabetSelection.get();
+        return pSelection ? pSelection->GetStringValue() : QStringLiteral("Default");
+    }
+    /// The character being received, decoded with the cut zero.
+    QString decodeCharacter()
+    {
+        const QString& strFound = m_translator.DecodeMorse(m_strCharacterCode);
+        const QString* pText =
+            morse::Alphabet::cutZero(strFound.isEmpty() ? nullptr : &strFound,
+                                     m_strCharacterCode == MorseTranslator::DASH, m_bDigit);
+        return pText ? *pText : QString();
+    }
+    void clearCharacter()
+    {
+        m_strCharacterCode.resize(0);
+        m_strPendingMarkers.resize(0);
+    }
+
+    MorseHandlerValues m_values;
+    MorseTranslator m_translator;
+    OrielResultDataHandler* m_pReportHandler = nullptr; // owned; also a QObject child
+    QString m_strAlphabetDirectory;
+    QString m_strIpcSuffix;
+
+    // Reception.
+    morse::BoundedBuffer<QVector<int>> m_symbolList; // codes waiting to be processed
+    bool m_bSymbolListOverflowing = false;
+    morse::SymbolBuffer m_symbolBuffer;
+    QString m_strCharacterCode;  // dots and dashes of the character being received
+    QString m_strPendingMarkers; // error markers since the last finished unit
+    bool m_bDigit = false;       // the last character was a digit: a lone dash reads as 0
+    bool m_bAvailable = false;
+    bool m_bStarted = false;
+
+    // Saving.
+    bool m_bSaveToFile = false;
+    morse::SessionFiles m_sessionFiles;
+    Tarn::DateTime m_lineClock;
+    quint64 m_u64PreviousTimestamp = TIMESTAMP_UNSET;
+    quint64 m_u64CurrentTimestamp = TIMESTAMP_UNSET;
+};
+
+MorseHandler::MorseHandler() : d(std::make_unique<Private>(this))
+{
+    d->m_pReportHandler = new OrielResultDataHandler(this, QStringLiteral("ORIEL"));
+    connect(d->m_pReportHandler, &OrielResultDataHandler::SetFilename, this,
             &MorseHandler::SetXmlFileName);
-    connect(m_pReportHandler, &OrielResultDataHandler::GetXmlTunerDemodulatorSettings, this,
+    connect(d->m_pReportHandler, &OrielResultDataHandler::GetXmlTunerDemodulatorSettings, this,
             &MorseHandler::GetXmlTunerDemodulatorSettings);
 }
 
 MorseHandler::~MorseHandler()
 {
     try {
-        CloseAllFiles();
-        unbindObserved(m_pSymbolValue);
-        unbindObserved(m_pMorseAvailableValue);
-        unbindObserved(m_pMorseTextValue);
-        unbindObserved(m_pSaveToFileValue);
-        unbindObserved(m_pXmlSaveValue);
-        unbindObserved(m_pTunerSettingsValue);
-        unbindObserved(m_pAlphabetDirectoryValue);
-        unbindObserved(m_pFrequencyValue);
-        unbindObserved(m_pModtypeValue);
-        unbindObserved(m_pDecResultValue);
-        m_alphabetSelection.reset();
-        m_pTranslator.reset();
+        d->m_sessionFiles.closeAll();
+        d->m_values.m_bindings.leaveAll();
+        d->m_values.m_alphabetSelection.reset();
     } catch (...) {
         morse::trace(QStringLiteral("Exception caught in MorseHandler::~MorseHandler"), SOURCE_FILE,
                      __LINE__);
     }
-    delete m_pReportHandler;
-    m_pReportHandler = nullptr;
+    delete d->m_pReportHandler;
+    d->m_pReportHandler = nullptr;
 }
 
 // --- Binding ----------------------------------------------------------------------------
 
-template <class T> void MorseHandler::bindObserved(T*& pRole, const QString& strPath)
-{
-    unbindObserved(pRole);
-    values::Tree* pTree = values::Tree::Instance();
-    T* pValue = pTree ? dynamic_cast<T*>(pTree->FindValue(strPath)) : nullptr;
-    if (pValue)
-        pValue->AddObserver(this);
-    pRole = pValue;
-}
-
-template <class T> void MorseHandler::unbindObserved(T*& pRole)
-{
-    if (!pRole)
-        return;
-    T* pOld = pRole;
-    pRole = nullptr;
-    // One value may serve two roles; the registration stays while another role holds it.
-    if (observedRoleCount(pOld) == 0)
-        pOld->DeleteObserver(this);
-}
-
-int MorseHandler::observedRoleCount(const Observable* pValue) const
-{
-    const Observable* const apRoles[] = {
-        m_pSymbolValue,    m_pMorseAvailableValue,    m_pMorseTextValue, m_pSaveToFileValue,
-        m_pXmlSaveValue,   m_pAlphabetDirectoryValue, m_pFrequencyValue, m_pModtypeValue,
-        m_pDecResultValue, m_pTunerSettingsValue,
-    };
-    int nCount = 0;
-    for (const Observable* pRole : apRoles)
-        nCount += pValue && pRole == pValue;
-    return nCount;
-}
-
-void MorseHandler::forgetGoingAway(Observable* pSubject)
-{
-    auto forget = [pSubject](auto*& pRole) {
-        if (pRole && static_cast<Observable*>(pRole) == pSubject)
-            pRole = nullptr;
-    };
-    forget(m_pSymbolValue);
-    forget(m_pMorseAvailableValue);
-    forget(m_pMorseTextValue);
-    forget(m_pSaveToFileValue);
-    forget(m_pXmlSaveValue);
-    forget(m_pFrequencyValue);
-    forget(m_pModtypeValue);
-    forget(m_pDecResultValue);
-    forget(m_pAlphabetDirectoryValue);
-    forget(m_pTunerSettingsValue);
-    pSubject->DeleteObserver(this);
-}
-
-void MorseHandler::traceUnresolved(const char* szOperation, const QString& strPath, int nLine) const
-{
-    morse::trace(QStringLiteral("MorseHandler::%1: no value of the expected type at '%2'")
-                     .arg(QLatin1String(szOperation), strPath),
-                 SOURCE_FILE, nLine);
-}
-
 void MorseHandler::SetSymbol_ValuePath(const QString& strPath)
 {
-    bindObserved(m_pSymbolValue, strPath);
+    d->bind(d->m_values.m_pSymbolValue, strPath);
 }
 
 void MorseHandler::SetMorseAvailable_ValuePath(const QString& strPath)
 {
-    bindObserved(m_pMorseAvailableValue, strPath);
-    if (m_pMorseAvailableValue)
-        m_bAvailable = m_pMorseAvailableValue->GetValue();
+    if (values::Value<bool>* pValue = d->bind(d->m_values.m_pMorseAvailableValue, strPath))
+        d->m_bAvailable = pValue->GetValue();
     else
-        traceUnresolved("SetMorseAvailable_ValuePath", strPath, __LINE__);
+        d->traceUnresolved("SetMorseAvailable_ValuePath", strPath, __LINE__);
 }
 
 void MorseHandler::SetMorseText_ValuePath(const QString& strPath)
 {
-    bindObserved(m_pMorseTextValue, strPath);
+    d->bind(d->m_values.m_pMorseTextValue, strPath);
 }
 
 void MorseHandler::SetMorseAlphabet_ValuePath(const QString& strPath)
 {
-    m_alphabetSelection.bind(strPath);
+    d->m_values.m_alphabetSelection.bind(strPath);
 }
 
 void MorseHandler::SetMorseAlphabet_DirectoryPath(const QString& strPath)
 {
-    bindObserved(m_pAlphabetDirectoryValue, strPath);
-    if (m_pAlphabetDirectoryValue)
-        m_strAlphabetDirectory = withTrailingBackslash(m_pAlphabetDirectoryValue->GetValue());
+    if (values::Value<QString>* pValue = d->bind(d->m_values.m_pAlphabetDirectoryValue, strPath))
+        d->m_strAlphabetDirectory = withTrailingBackslash(pValue->GetValue());
 }
 
 void MorseHandler::SetMorseSaveToFile_ValuePath(const QString& strPath)
 {
-    bindObserved(m_pSaveToFileValue, strPath);
-    if (values::Value<bool>* pValue = m_pSaveToFileValue) {
+    if (values::Value<bool>* pValue = d->bind(d->m_values.m_pSaveToFileValue, strPath)) {
         Update(pValue, CHANGE_STATE);
         Update(pValue, CHANGE_LIMITS);
         Update(pValue, CHANGE_VALUE);
@@ -176,52 +230,45 @@ void MorseHandler::SetMorseSaveToFile_ValuePath(const QString& strPath)
 
 void MorseHandler::SetMorseXmlSaveToFile_ValuePath(const QString& strPath)
 {
-    bindObserved(m_pXmlSaveValue, strPath);
-    if (values::Value<bool>* pValue = m_pXmlSaveValue) {
+    if (values::Value<bool>* pValue = d->bind(d->m_values.m_pXmlSaveValue, strPath)) {
         Update(pValue, CHANGE_STATE);
         Update(pValue, CHANGE_LIMITS);
         Update(pValue, CHANGE_VALUE);
-        if (m_pXmlSaveValue)
-            m_pXmlSaveValue->SetValue(true, nullptr);
+        if (values::Value<bool>* pStill = d->m_values.m_pXmlSaveValue)
+            pStill->SetValue(true, nullptr);
     } else {
-        traceUnresolved("SetMorseXmlSaveToFile_ValuePath", strPath, __LINE__);
+        d->traceUnresolved("SetMorseXmlSaveToFile_ValuePath", strPath, __LINE__);
     }
 }
 
 void MorseHandler::SetTextDirectionRTL_ValuePath(const QString& strPath)
 {
-    m_textDirectionRTLValue.bind(strPath);
+    d->m_values.m_textDirectionRTLValue.bind(strPath);
 }
 
 void MorseHandler::SetFrequency_ValuePath(const QString& strPath)
 {
-    bindObserved(m_pFrequencyValue, strPath);
-    if (m_pFrequencyValue)
-        m_pFrequencyValue->AddObserver(this);
+    d->bind(d->m_values.m_pFrequencyValue, strPath);
 }
 
 void MorseHandler::SetModtype_ValuePath(const QString& strPath)
 {
-    bindObserved(m_pModtypeValue, strPath);
-    if (m_pModtypeValue)
-        m_pModtypeValue->AddObserver(this);
+    d->bind(d->m_values.m_pModtypeValue, strPath);
 }
 
 void MorseHandler::SetDecResult_ValuePath(const QString& strPath)
 {
-    bindObserved(m_pDecResultValue, strPath);
-    if (m_pDecResultValue)
-        m_pDecResultValue->AddObserver(this);
+    d->bind(d->m_values.m_pDecResultValue, strPath);
 }
 
 void MorseHandler::SetGenXmlTunerDemodulatorSettingsPath(const QString& strPath)
 {
-    m_genSettingsValue.bind(strPath);
+    d->m_values.m_genSettingsValue.bind(strPath);
 }
 
 void MorseHandler::SetXmlTunerDemodulatorSettings(const QString& strPath)
 {
-    bindObserved(m_pTunerSettingsValue, strPath);
+    d->bind(d->m_values.m_pTunerSettingsValue, strPath);
 }
 
 void MorseHandler::SetSaveDirectoryPath(const QString& strDirectory,
@@ -229,17 +276,17 @@ void MorseHandler::SetSaveDirectoryPath(const QString& strDirectory,
                                         const QString& strCodeFileNamePath,
                                         const QString& strXmlFileNamePath)
 {
-    m_strSaveDirectory = strDirectory;
-    m_textFileNameValue.bind(strTextFileNamePath);
-    m_codeFileNameValue.bind(strCodeFileNamePath);
-    m_xmlFileNameValue.bind(strXmlFileNamePath);
-    if (m_pReportHandler)
-        m_pReportHandler->SetWorkDirectory(strDirectory);
+    d->m_sessionFiles.setDirectory(strDirectory);
+    d->m_values.m_textFileNameValue.bind(strTextFileNamePath);
+    d->m_values.m_codeFileNameValue.bind(strCodeFileNamePath);
+    d->m_values.m_xmlFileNameValue.bind(strXmlFileNamePath);
+    if (d->m_pReportHandler)
+        d->m_pReportHandler->SetWorkDirectory(strDirectory);
 }
 
 values::ValueSelection* MorseHandler::GetMorseAlphabet()
 {
-    return m_alphabetSelection.get();
+    return d->m_values.m_alphabetSelection.get();
 }
 
 // --- Change notices ---------------------------------------------------------------------
@@ -248,43 +295,39 @@ void MorseHandler::Update(Observable* pSubject, TChangeCode eCode)
 {
     if (!pSubject)
         return;
+    MorseHandlerValues& v = d->m_values;
     switch (eCode) {
-    case CHANGE_STATE: {
-        if (observedRoleCount(pSubject) == 0)
-            return;
-        // Every observed role holds a ValueBase, which is the subject's most derived Observable.
-        const auto* pValue = static_cast<const values::ValueBase*>(pSubject);
-        if (pValue->GetState() == VALUE_STATE_GOING_AWAY)
-            forgetGoingAway(pSubject);
+    case CHANGE_STATE:
+        v.m_bindings.forgetIfGoingAway(pSubject);
         return;
-    }
     case CHANGE_VALUE:
-        if (pSubject == m_pMorseAvailableValue) {
-            m_bAvailable = m_pMorseAvailableValue->GetValue();
-        } else if (pSubject == m_pSymbolValue) {
-            AddSymbol(m_pSymbolValue->GetValue());
-        } else if (pSubject == m_pSaveToFileValue) {
-            m_bSaveToFile = m_pSaveToFileValue->GetValue();
-            if (!m_bSaveToFile)
-                CloseAllFiles();
-        } else if (pSubject == m_pFrequencyValue || pSubject == m_pModtypeValue ||
-                   pSubject == m_pDecResultValue) {
-            if (m_bSaveToFile)
-                RestartFiles();
-        } else if (pSubject == m_pAlphabetDirectoryValue) {
-            m_strAlphabetDirectory = withTrailingBackslash(m_pAlphabetDirectoryValue->GetValue());
-        } else if (pSubject == m_pTunerSettingsValue) {
+        if (pSubject == v.m_pMorseAvailableValue) {
+            d->m_bAvailable = v.m_pMorseAvailableValue->GetValue();
+        } else if (pSubject == v.m_pSymbolValue) {
+            AddSymbol(v.m_pSymbolValue->GetValue());
+        } else if (pSubject == v.m_pSaveToFileValue) {
+            d->m_bSaveToFile = v.m_pSaveToFileValue->GetValue();
+            if (!d->m_bSaveToFile)
+                d->m_sessionFiles.closeAll();
+        } else if (pSubject == v.m_pFrequencyValue || pSubject == v.m_pModtypeValue ||
+                   pSubject == v.m_pDecResultValue) {
+            if (d->m_bSaveToFile)
+                d->m_sessionFiles.restart();
+        } else if (pSubject == v.m_pAlphabetDirectoryValue) {
+            d->m_strAlphabetDirectory =
+                withTrailingBackslash(v.m_pAlphabetDirectoryValue->GetValue());
+        } else if (pSubject == v.m_pTunerSettingsValue) {
             ProcessUpdateTunerDemodulatorSettings();
         }
         return;
     case CHANGE_TRIGGER:
-        if (pSubject == m_pSaveToFileValue) {
-            if (m_bSaveToFile)
-                RestartFiles();
-        } else if (pSubject == m_pXmlSaveValue) {
-            if (m_pReportHandler)
-                m_pReportHandler->SaveReport();
-        } else if (pSubject == m_pSymbolValue) {
+        if (pSubject == v.m_pSaveToFileValue) {
+            if (d->m_bSaveToFile)
+                d->m_sessionFiles.restart();
+        } else if (pSubject == v.m_pXmlSaveValue) {
+            if (d->m_pReportHandler)
+                d->m_pReportHandler->SaveReport();
+        } else if (pSubject == v.m_pSymbolValue) {
             morse::trace(QStringLiteral("new line in morsehandler receive"), SOURCE_FILE, __LINE__);
         }
         return;
@@ -297,8 +340,8 @@ void MorseHandler::Update(Observable* pSubject, TChangeCode eCode)
 
 void MorseHandler::AddSymbol(int nCode)
 {
-    if (!m_symbolList.push(nCode) && !m_bSymbolListOverflowing) {
-        m_bSymbolListOverflowing = true;
+    if (d->m_symbolList.push(nCode) > 0 && !d->m_bSymbolListOverflowing) {
+        d->m_bSymbolListOverflowing = true;
         morse::trace(QStringLiteral("MorseHandler: more than %1 Morse symbols wait to be "
                                     "processed; the oldest are dropped")
                          .arg(SYMBOL_LIST_LIMIT),
@@ -309,191 +352,132 @@ void MorseHandler::AddSymbol(int nCode)
 
 void MorseHandler::ProcessSymbolList()
 {
-    if (m_symbolList.isEmpty() || !m_bAvailable || !m_bStarted)
+    if (d->m_symbolList.isEmpty() || !d->m_bAvailable || !d->m_bStarted)
         return;
     // Taken off the list before it is processed, so that a notice sent from here that
     // brings the next code finds the list in order.
-    const int nCode = m_symbolList.front();
-    m_symbolList.pop();
-    m_bSymbolListOverflowing = false;
+    const int nCode = d->m_symbolList.front() & morse::SYMBOL_CODE_MASK;
+    d->m_symbolList.dropFront(1);
+    d->m_bSymbolListOverflowing = false;
 
-    const QString strSymbol = m_pTranslator->DecodeSymbol(nCode & 127);
-    if (strSymbol == MorseTranslator::NEW_CHAR) {
+    const QString& strSymbol = d->m_translator.DecodeSymbol(nCode);
+    switch (static_cast<morse::MorseSymbolCode>(nCode)) {
+    case morse::SYMBOL_END_OF_CHARACTER:
         ProcessNewChar(strSymbol);
-    } else if (strSymbol == MorseTranslator::NEW_WORD) {
+        break;
+    case morse::SYMBOL_END_OF_WORD:
         ProcessNewWord(strSymbol);
-    } else if (strSymbol == MorseTranslator::DOT_TOO_SHORT ||
-               strSymbol == MorseTranslator::DASH_TOO_LONG ||
-               strSymbol == MorseTranslator::PAUSE_TOO_SHORT) {
-        m_strPendingMarkers += strSymbol;
-    } else if (strSymbol == MorseTranslator::NEW_LINE) {
-        if (!m_strCharacterCode.isEmpty())
+        break;
+    case morse::SYMBOL_DOT_TOO_SHORT:
+    case morse::SYMBOL_DASH_TOO_LONG:
+    case morse::SYMBOL_PAUSE_TOO_SHORT:
+        d->m_strPendingMarkers += strSymbol;
+        break;
+    case morse::SYMBOL_END_OF_LINE:
+        if (!d->m_strCharacterCode.isEmpty())
             ProcessNewChar(MorseTranslator::NEW_CHAR);
         ProcessNewLine(strSymbol);
-        if (m_pReportHandler)
-            m_pReportHandler->AppendText(MorseTranslator::NEW_LINE);
-    } else {
+        if (d->m_pReportHandler)
+            d->m_pReportHandler->AppendText(MorseTranslator::NEW_LINE);
+        break;
+    default: // a dot, a dash, or a code without a symbol, whose text is empty
         AddToSymbolBuffer(strSymbol);
-        m_strCharacterCode += strSymbol;
-        if (m_bSaveToFile)
-            SaveCodeAndText(strSymbol, QString());
+        d->m_strCharacterCode += strSymbol;
+        if (d->m_bSaveToFile)
+            d->m_sessionFiles.save(strSymbol, QString());
+        break;
     }
 }
 
 void MorseHandler::publishUnit(const QString& strUnit)
 {
-    if (!strUnit.isEmpty() && m_pReportHandler)
-        m_pReportHandler->AppendText(strUnit);
-    values::Value<QString>* pText = m_pMorseTextValue;
+    if (!strUnit.isEmpty() && d->m_pReportHandler)
+        d->m_pReportHandler->AppendText(strUnit);
+    values::Value<QString>* pText = d->m_values.m_pMorseTextValue;
     if (!pText)
         return; // nowhere to publish; the reception itself goes on
     const bool bRepeated = pText->GetValue() == strUnit;
     pText->SetValue(strUnit, nullptr);
     // An observer may have removed the value meanwhile.
-    if (bRepeated && m_pMorseTextValue == pText)
+    if (bRepeated && d->m_values.m_pMorseTextValue.get() == pText)
         pText->HasChanged(CHANGE_VALUE, this);
 }
 
 void MorseHandler::ProcessNewChar(const QString& strSymbol)
 {
     AddToSymbolBuffer(strSymbol);
-    QString strChar = m_pTranslator->DecodeMorse(m_strCharacterCode);
-    if (m_bDigit && m_strCharacterCode == MorseTranslator::DASH)
-        strChar = DIGIT_ZERO; // cut zero: a lone dash after a digit reads as 0
-    m_bDigit = isSingleDigit(strChar);
+    const QString strChar = d->decodeCharacter();
     publishUnit(strChar);
-    if (m_bSaveToFile)
-        SaveCodeAndText(m_strPendingMarkers + BLANK, strChar + m_strPendingMarkers);
-    m_strCharacterCode.resize(0);
-    m_strPendingMarkers.resize(0);
+    if (d->m_bSaveToFile)
+        d->m_sessionFiles.save(d->m_strPendingMarkers + BLANK, strChar + d->m_strPendingMarkers);
+    d->clearCharacter();
 }
 
 void MorseHandler::ProcessNewWord(const QString& strSymbol)
 {
     AddToSymbolBuffer(strSymbol);
-    const QString strWord = m_pTranslator->DecodeMorse(m_strCharacterCode) + BLANK;
+    const QString strWord = d->m_translator.DecodeMorse(d->m_strCharacterCode) + BLANK;
     publishUnit(strWord);
-    if (m_bSaveToFile)
-        SaveCodeAndText(m_strPendingMarkers, strWord + m_strPendingMarkers);
-    m_strCharacterCode.resize(0);
-    m_strPendingMarkers.resize(0);
+    if (d->m_bSaveToFile)
+        d->m_sessionFiles.save(d->m_strPendingMarkers, strWord + d->m_strPendingMarkers);
+    d->clearCharacter();
 }
 
 void MorseHandler::ProcessNewLine(const QString& strSymbol)
 {
-    if (m_u64PreviousTimestamp == TIMESTAMP_UNSET || m_u64CurrentTimestamp == TIMESTAMP_UNSET)
+    if (d->m_u64PreviousTimestamp == TIMESTAMP_UNSET || d->m_u64CurrentTimestamp == TIMESTAMP_UNSET)
         return;
     AddToSymbolBuffer(strSymbol);
-    if (m_pMorseTextValue)
-        m_pMorseTextValue->SetValue(MorseTranslator::NEW_LINE, nullptr);
+    if (values::Value<QString>* pText = d->m_values.m_pMorseTextValue)
+        pText->SetValue(MorseTranslator::NEW_LINE, nullptr);
 
-    m_lineClock.setTime_ts(m_u64PreviousTimestamp);
-    const QString strStop = STOP_TIME_LABEL + m_lineClock.toString() + QLatin1Char(']');
-    m_lineClock.setTime_ts(m_u64CurrentTimestamp);
-    const QString strStart = START_TIME_LABEL + m_lineClock.toString() + QLatin1Char(']');
+    d->m_lineClock.setTime_ts(d->m_u64PreviousTimestamp);
+    const QString strStop = STOP_TIME_LABEL + d->m_lineClock.toString() + QLatin1Char(']');
+    d->m_lineClock.setTime_ts(d->m_u64CurrentTimestamp);
+    const QString strStart = START_TIME_LABEL + d->m_lineClock.toString() + QLatin1Char(']');
     const QString strBlock = MorseTranslator::NEW_LINE + strStop + MorseTranslator::NEW_LINE +
                              strStart + MorseTranslator::NEW_LINE;
-    if (m_bSaveToFile)
-        SaveCodeAndText(m_strPendingMarkers, strBlock);
-    m_strCharacterCode.resize(0);
-    m_strPendingMarkers.resize(0);
-    m_bDigit = false;
+    if (d->m_bSaveToFile)
+        d->m_sessionFiles.save(d->m_strPendingMarkers, strBlock);
+    d->clearCharacter();
+    d->m_bDigit = false;
 }
 
 void MorseHandler::AddToSymbolBuffer(const QString& strSymbol)
 {
-    const int nLength = m_strSymbolStorage.size() - m_nSymbolStart;
-    if (nLength + strSymbol.size() >= SYMBOL_BUFFER_LIMIT)
-        m_nSymbolStart += qMin(strSymbol.size(), nLength);
-    if (m_nSymbolStart >= SYMBOL_STORAGE_COMPACT_AT) {
-        m_strSymbolStorage.remove(0, m_nSymbolStart);
-        m_nSymbolStart = 0;
-    }
-    m_strSymbolStorage += strSymbol;
-    m_bSymbolViewValid = false;
+    d->m_symbolBuffer.append(strSymbol);
 }
 
 void MorseHandler::ClearSymbolBuffer()
 {
-    m_strSymbolStorage.resize(0);
-    m_nSymbolStart = 0;
-    m_strSymbolView.clear();
-    m_bSymbolViewValid = false;
+    d->m_symbolBuffer.clear();
 }
 
 const QString& MorseHandler::GetCurrentMorseSymbolString() const
 {
-    if (m_nSymbolStart == 0)
-        return m_strSymbolStorage;
-    if (!m_bSymbolViewValid) {
-        m_strSymbolView = m_strSymbolStorage.mid(m_nSymbolStart);
-        m_bSymbolViewValid = true;
-    }
-    return m_strSymbolView;
-}
-
-QString MorseHandler::GetPartOfSymbolString(bool bFromEnd, int nCount) const
-{
-    if (!bFromEnd || nCount < 1)
-        return QString();
-    // Walk back from the end counting finished units; the result is one contiguous tail that
-    // starts at the last symbol taken and ends at the last "c" or "w".
-    const QChar* const pData = m_strSymbolStorage.constData() + m_nSymbolStart;
-    const int nLength = m_strSymbolStorage.size() - m_nSymbolStart;
-    int nUnits = 0;
-    bool bStarted = false;
-    bool bInCharacter = false;
-    int nFirst = -1;
-    int nLast = -1;
-    for (int i = nLength - 1; i >= 0; --i) {
-        const QChar c = pData[i];
-        if (c == QLatin1Char('c')) {
-            if (bStarted)
-                nUnits += bInCharacter ? 1 : 0;
-            else
-                bStarted = true;
-            bInCharacter = false;
-        } else if (c == QLatin1Char('w')) {
-            bStarted = true;
-            nUnits += bInCharacter ? 2 : 1;
-            bInCharacter = false;
-        } else if (bStarted) {
-            bInCharacter = true;
-        } else {
-            continue; // part of an unfinished character
-        }
-        if (nLast < 0)
-            nLast = i;
-        nFirst = i;
-        if (nUnits >= nCount)
-            break;
-    }
-    return nLast < 0 ? QString() : QString(pData + nFirst, nLast - nFirst + 1);
+    return d->m_symbolBuffer.text();
 }
 
 const QString& MorseHandler::TranslateText(bool bPart, bool bFromEnd, int nCount)
 {
     if (bPart && nCount >= 1)
-        return m_pTranslator->Translate(GetPartOfSymbolString(bFromEnd, nCount));
-    // The translator only reads its input during the call, so the buffer is lent, not copied.
-    return m_pTranslator->Translate(
-        QString::fromRawData(m_strSymbolStorage.constData() + m_nSymbolStart,
-                             m_strSymbolStorage.size() - m_nSymbolStart));
+        return d->m_translator.Translate(bFromEnd ? d->m_symbolBuffer.tail(nCount) : QString());
+    return d->m_translator.Translate(d->m_symbolBuffer.text());
 }
 
 QString MorseHandler::BuildAlphabetPath() const
 {
-    const values::ValueSelection* pSelection = m_alphabetSelection.get();
+    const values::ValueSelection* pSelection = d->m_values.m_alphabetSelection.get();
     if (!pSelection)
         return QString();
-    return m_strAlphabetDirectory + pSelection->GetStringValue() + QStringLiteral(".mal");
+    return d->m_strAlphabetDirectory + pSelection->GetStringValue() + QStringLiteral(".mal");
 }
 
 bool MorseHandler::ChangeAlphabet()
 {
-    const bool bLoaded = m_pTranslator->SetMorseAlphabet(BuildAlphabetPath());
-    if (values::Value<bool>* pRTL = m_textDirectionRTLValue.get())
-        pRTL->SetValue(m_pTranslator->isTextDirectionRTL(), nullptr);
+    const bool bLoaded = d->m_translator.SetMorseAlphabet(BuildAlphabetPath());
+    if (values::Value<bool>* pRTL = d->m_values.m_textDirectionRTLValue.get())
+        pRTL->SetValue(d->m_translator.isTextDirectionRTL(), nullptr);
     return bLoaded;
 }
 
@@ -502,65 +486,64 @@ bool MorseHandler::ChangeAlphabet()
 bool MorseHandler::StartNewMorseSession()
 {
     const bool bLoaded = ChangeAlphabet();
-    if (m_pMorseAvailableValue)
-        m_bAvailable = m_pMorseAvailableValue->GetValue();
-    m_bStarted = true;
+    if (values::Value<bool>* pAvailable = d->m_values.m_pMorseAvailableValue)
+        d->m_bAvailable = pAvailable->GetValue();
+    d->m_bStarted = true;
     return bLoaded;
 }
 
 void MorseHandler::EndMorseSession()
 {
-    m_bAvailable = false;
-    m_bStarted = false;
+    d->m_bAvailable = false;
+    d->m_bStarted = false;
     ClearSymbolBuffer();
-    m_strCharacterCode.resize(0);
-    m_strPendingMarkers.resize(0);
-    m_bDigit = false;
-    CloseAllFiles();
+    d->clearCharacter();
+    d->m_bDigit = false;
+    d->m_sessionFiles.closeAll();
 }
 
 void MorseHandler::SetMorseAvailable(bool bAvailable)
 {
-    m_bAvailable = bAvailable;
-    m_bStarted = bAvailable;
+    d->m_bAvailable = bAvailable;
+    d->m_bStarted = bAvailable;
 }
 
 void MorseHandler::SetTimestamp(const quint64& u64Timestamp)
 {
-    m_u64PreviousTimestamp = m_u64CurrentTimestamp;
-    m_u64CurrentTimestamp = u64Timestamp;
-    if (m_pReportHandler)
-        m_pReportHandler->UpdateTimestamp(u64Timestamp);
+    d->m_u64PreviousTimestamp = d->m_u64CurrentTimestamp;
+    d->m_u64CurrentTimestamp = u64Timestamp;
+    if (d->m_pReportHandler)
+        d->m_pReportHandler->UpdateTimestamp(u64Timestamp);
 }
 
 void MorseHandler::SetIpcIdentifier(const QString& strId)
 {
-    m_strIpcSuffix = morse::ipcSuffix(strId);
+    d->m_strIpcSuffix = morse::ipcSuffix(strId);
 }
 
 void MorseHandler::SetBaudrate(double dBaudrate)
 {
-    if (m_pReportHandler)
-        m_pReportHandler->SetBaudrate(dBaudrate);
+    if (d->m_pReportHandler)
+        d->m_pReportHandler->SetBaudrate(dBaudrate);
 }
 
 void MorseHandler::SetFrequencyOffset(double dOffset)
 {
-    if (m_pReportHandler)
-        m_pReportHandler->SetFrequencyOffset(dOffset);
+    if (d->m_pReportHandler)
+        d->m_pReportHandler->SetFrequencyOffset(dOffset);
 }
 
 // --- Report and tuner settings ----------------------------------------------------------
 
 void MorseHandler::SetXmlFileName(const QString& strXmlFileName)
 {
-    if (values::Value<QString>* pValue = m_xmlFileNameValue.get())
+    if (values::Value<QString>* pValue = d->m_values.m_xmlFileNameValue.get())
         pValue->SetValue(strXmlFileName, nullptr);
 }
 
 void MorseHandler::GetXmlTunerDemodulatorSettings()
 {
-    values::Value<bool>* pValue = m_genSettingsValue.get();
+    values::Value<bool>* pValue = d->m_values.m_genSettingsValue.get();
     if (!pValue)
         return;
     if (pValue->GetValue())
@@ -571,6 +554,7 @@ void MorseHandler::GetXmlTunerDemodulatorSettings()
 
 void MorseHandler::ProcessUpdateTunerDemodulatorSettings()
 {
-    if (m_pTunerSettingsValue && m_pReportHandler)
-        m_pReportHandler->SetTunerDemodulatorSettings(m_pTunerSettingsValue->GetValue());
+    if (d->m_values.m_pTunerSettingsValue && d->m_pReportHandler)
+        d->m_pReportHandler->SetTunerDemodulatorSettings(
+            d->m_values.m_pTunerSettingsValue->GetValue());
 }

@@ -1,20 +1,16 @@
 #pragma once
 
-#include "host/tarndatetime.h"
-#include "host/values.h"
+#include "host/observable.h"
 #include "tools/morsehandler/morsehandler_export.h"
-#include "tools/morsehandler/symbolqueue.h"
-#include "tools/morsehandler/unobservedvalue.h"
 
 #include <QObject>
 #include <QString>
 
 #include <memory>
 
-class MorseTranslator;
-class OrielResultDataHandler;
-class QFile;
-class QTextStream;
+namespace values {
+class ValueSelection;
+} // namespace values
 
 /// Morse reception: turns the stream of Morse symbol codes that a demodulator publishes on the
 /// host's value tree into characters, words and lines, publishes each unit of text, keeps a
@@ -87,7 +83,8 @@ public:
     void SetTimestamp(const quint64& u64Timestamp);
     /// Empties the symbol buffer; the character being received and the files are left alone.
     void ClearSymbolBuffer();
-    /// The symbol string of the reception so far (at most 29999 symbol texts).
+    /// The symbol buffer itself: the symbol string of the reception so far (at most 29999
+    /// symbol texts). A reference held to it always shows the current buffer.
     const QString& GetCurrentMorseSymbolString() const;
     /// The text of the whole symbol buffer, or with @p bPart, @p bFromEnd and @p nCount >= 1
     /// of its last @p nCount units. The translator's shared result string.
@@ -139,91 +136,13 @@ protected:
     void ProcessUpdateTunerDemodulatorSettings();
 
 private:
+    /// Processes the oldest queued code, dispatching on its symbol code.
     void ProcessSymbolList();
-    QString GetPartOfSymbolString(bool bFromEnd, int nCount) const;
     QString BuildAlphabetPath() const;
     /// Publishes a character or word on the Morse-text value, repeating an equal one.
     void publishUnit(const QString& strUnit);
 
-    // Session files (morsehandler_sessionfiles.cpp).
-    void SaveCodeAndText(const QString& strCode, const QString& strText);
-    void PrepareSavingMorseCode();
-    void PrepareSavingMorseText();
-    bool CheckIfNewCodeFile();
-    bool CheckIfNewTextFile();
-    void CreateCodeFilename();
-    void CreateTextFilename();
-    void OpenMorseCode();
-    void OpenMorseText();
-    void CloseAllFiles();
-    void RestartFiles();
-    QString frequencyPart() const;
-    QString alphabetName() const;
-    /// Records that a write to one of the session files (@p nFile, a FAILING_ bit) was lost,
-    /// and traces it when it starts a failure episode.
-    void noteWriteFailed(int nFile, const QString& strFileName, const QString& strReason);
+    class Private; // the bound values, the reception state and what the handler owns
 
-    // Binding helpers.
-    template <class T> void bindObserved(T*& pRole, const QString& strPath);
-    template <class T> void unbindObserved(T*& pRole);
-    int observedRoleCount(const Observable* pValue) const;
-    void forgetGoingAway(Observable* pSubject);
-    void traceUnresolved(const char* szOperation, const QString& strPath, int nLine) const;
-
-    // Observed values of the tree, held but not owned; each is forgotten when it goes away.
-    values::ValueNumeric<int>* m_pSymbolValue = nullptr;
-    values::Value<bool>* m_pMorseAvailableValue = nullptr;
-    values::Value<QString>* m_pMorseTextValue = nullptr;
-    values::Value<bool>* m_pSaveToFileValue = nullptr;
-    values::Value<bool>* m_pXmlSaveValue = nullptr;
-    values::Value<QString>* m_pAlphabetDirectoryValue = nullptr;
-    values::ValueNumeric<double>* m_pFrequencyValue = nullptr;
-    values::ValueSelection* m_pModtypeValue = nullptr;
-    values::ValueSelection* m_pDecResultValue = nullptr;
-    values::Value<QString>* m_pTunerSettingsValue = nullptr;
-    // Values used without observing them: looked up again on each use.
-    morse::UnobservedValue<values::ValueSelection> m_alphabetSelection;
-    morse::UnobservedValue<values::Value<bool>> m_textDirectionRTLValue;
-    morse::UnobservedValue<values::Value<QString>> m_textFileNameValue;
-    morse::UnobservedValue<values::Value<QString>> m_xmlFileNameValue;
-    morse::UnobservedValue<values::Value<QString>> m_codeFileNameValue;
-    morse::UnobservedValue<values::Value<bool>> m_genSettingsValue;
-
-    std::unique_ptr<MorseTranslator> m_pTranslator;
-    QString m_strAlphabetDirectory;
-
-    // The symbol buffer is m_strSymbolStorage from m_nSymbolStart on: trimming its front moves
-    // the start, and the storage is compacted only once the dropped part has grown large.
-    QString m_strSymbolStorage;
-    int m_nSymbolStart = 0;
-    mutable QString m_strSymbolView; // the buffer as one string, made on request
-    mutable bool m_bSymbolViewValid = false;
-
-    QString m_strCharacterCode;
-    QString m_strPendingMarkers;
-    QString m_strSaveDirectory;
-    QString m_strCodeFileName;
-    QString m_strTextFileName;
-    QString m_strIpcSuffix;
-    std::unique_ptr<QFile> m_pTextFile;
-    std::unique_ptr<QTextStream> m_pTextStream;
-    std::unique_ptr<QFile> m_pCodeFile;
-    std::unique_ptr<QTextStream> m_pCodeStream;
-    bool m_bAvailable = false;
-    bool m_bStarted = false;
-    bool m_bSaveToFile = false;
-    bool m_bDigit = false;
-    bool m_bSymbolListOverflowing = false;
-    int m_nCodeCharCount = 0;
-    int m_nTextCharCount = 0;
-    // Session files whose last write failed; a failure episode ends when none is left.
-    static constexpr int FAILING_TEXT_FILE = 1;
-    static constexpr int FAILING_CODE_FILE = 2;
-    int m_nFailingFiles = 0;
-    QString m_strLastOpenError; // why the last attempt to open a session file failed
-    morse::SymbolQueue m_symbolList;
-    Tarn::DateTime m_lineClock;
-    quint64 m_u64PreviousTimestamp = ~quint64(0);
-    quint64 m_u64CurrentTimestamp = ~quint64(0);
-    OrielResultDataHandler* m_pReportHandler = nullptr; // owned; also a QObject child
+    std::unique_ptr<Private> d;
 };

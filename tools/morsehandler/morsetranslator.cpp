@@ -1,10 +1,7 @@
 #include "tools/morsehandler/morsetranslator.h"
 
-#include "tools/morsecore/morsesymbolcode.h"
-#include "tools/morsehandler/alphabetfilereader.h"
 #include "tools/morsehandler/filelocator.h"
-#include "tools/morsehandler/internationalalphabetmap.h"
-#include "tools/morsehandler/morsecodeindex.h"
+#include "tools/morsecore/morsesymbolcode.h"
 #include "tools/morsehandler/trace.h"
 
 #include <QFile>
@@ -15,12 +12,10 @@ namespace {
 QString g_strDecodeMorseResult;
 QString g_strTranslateResult;
 
-bool isSingleDigit(const QString& text)
-{
-    return text.size() == 1 && text.at(0) >= QLatin1Char('0') && text.at(0) <= QLatin1Char('9');
-}
+// The line number the destructor's trace line carries: the host shows it and its operators look
+// it up, so it stays fixed whatever this file's layout.
+constexpr int LINE_DESTRUCTOR = 63;
 
-const QString DIGIT_ZERO = QStringLiteral("0");
 const QString BLANK = QStringLiteral(" ");
 
 } // namespace
@@ -34,49 +29,30 @@ const QString MorseTranslator::DOT_TOO_SHORT = QStringLiteral("[DOT_TOO_SHORT]")
 const QString MorseTranslator::DASH_TOO_LONG = QStringLiteral("[DASH_TOO_LONG]");
 const QString MorseTranslator::PAUSE_TOO_SHORT = QStringLiteral("[PAUSE_TOO_SHORT]");
 
-MorseTranslator::MorseTranslator() : m_pCodeIndex(std::make_unique<morse::MorseCodeIndex>()) {}
+MorseTranslator::MorseTranslator() = default;
 
-MorseTranslator::MorseTranslator(const MorseTranslator& other)
-    : m_mapAlphabet(other.m_mapAlphabet), m_strEmptySymbol(other.m_strEmptySymbol),
-      m_bTextDirectionRTL(other.m_bTextDirectionRTL),
-      m_pCodeIndex(std::make_unique<morse::MorseCodeIndex>(*other.m_pCodeIndex))
-{
-}
+MorseTranslator::MorseTranslator(const MorseTranslator& other) = default;
 
-MorseTranslator& MorseTranslator::operator=(const MorseTranslator& other)
-{
-    if (this != &other) {
-        m_mapAlphabet = other.m_mapAlphabet;
-        *m_pCodeIndex = *other.m_pCodeIndex;
-    }
-    m_strEmptySymbol = other.m_strEmptySymbol;
-    m_bTextDirectionRTL = other.m_bTextDirectionRTL;
-    return *this;
-}
+MorseTranslator& MorseTranslator::operator=(const MorseTranslator& other) = default;
 
 MorseTranslator::~MorseTranslator()
 {
     try {
-        m_pCodeIndex->Clear();
-        m_mapAlphabet.clear();
+        m_alphabet.clear();
     } catch (...) {
         morse::trace(QStringLiteral("Exception caught in MorseTranslator::~MorseTranslator"),
-                     QStringLiteral("tools\\morsehandler\\morsetranslator"), 63);
+                     QStringLiteral("tools\\morsehandler\\morsetranslator"), LINE_DESTRUCTOR);
     }
 }
 
 bool MorseTranslator::SetMorseAlphabet(const QString& path)
 {
-    if (path.isEmpty()) {
-        ReadDefaultAlphabetMap();
-        return false;
-    }
     QFile file;
-    if (!morse::FileLocator::open(file, path, QIODevice::ReadOnly)) {
-        ReadDefaultAlphabetMap();
+    if (path.isEmpty() || !morse::FileLocator::open(file, path, QIODevice::ReadOnly)) {
+        m_alphabet.loadDefault();
         return false;
     }
-    ReadAlphabetMapFromFile(&file);
+    m_alphabet.load(file);
     file.close();
     return true;
 }
@@ -93,7 +69,7 @@ const QString& MorseTranslator::DecodeSymbol(int code)
 
 const QString& MorseTranslator::DecodeMorse(const QString& code)
 {
-    const QString* text = m_pCodeIndex->Find(code);
+    const QString* text = m_alphabet.find(code);
     g_strDecodeMorseResult = text ? *text : QString();
     return g_strDecodeMorseResult;
 }
@@ -115,8 +91,8 @@ const QString& MorseTranslator::Translate(const QString& text)
 
     auto lookUp = [&](int end) -> const QString* {
         if (keyValid)
-            return m_pCodeIndex->FindPacked(key);
-        return m_pCodeIndex->Find(QStringView(data + codeStart, end - codeStart));
+            return m_alphabet.findPacked(key);
+        return m_alphabet.find(QStringView(data + codeStart, end - codeStart));
     };
     auto startCode = [&](int next) {
         codeStart = next;
@@ -132,10 +108,8 @@ const QString& MorseTranslator::Translate(const QString& text)
             result += BLANK;
             startCode(i + 1);
         } else if (c == QLatin1Char('c')) {
-            const QString* found = lookUp(i);
-            if (digit && keyValid && key == morse::MorseCodeIndex::LONE_DASH_KEY)
-                found = &DIGIT_ZERO;
-            digit = found && isSingleDigit(*found);
+            const QString* found = morse::Alphabet::cutZero(
+                lookUp(i), keyValid && key == morse::MorseCodeIndex::LONE_DASH_KEY, digit);
             if (found)
                 result += *found;
             startCode(i + 1);
@@ -157,18 +131,5 @@ const QString& MorseTranslator::Translate(const QString& text)
 
 bool MorseTranslator::isTextDirectionRTL() const
 {
-    return m_bTextDirectionRTL;
-}
-
-void MorseTranslator::ReadDefaultAlphabetMap()
-{
-    morse::fillInternationalAlphabet(m_mapAlphabet);
-    m_bTextDirectionRTL = false;
-    m_pCodeIndex->Rebuild(m_mapAlphabet);
-}
-
-void MorseTranslator::ReadAlphabetMapFromFile(QFile* file)
-{
-    morse::AlphabetFileReader::Read(*file, m_mapAlphabet, m_bTextDirectionRTL);
-    m_pCodeIndex->Rebuild(m_mapAlphabet);
+    return m_alphabet.isRightToLeft();
 }

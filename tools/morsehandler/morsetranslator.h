@@ -1,17 +1,10 @@
 #pragma once
 
+#include "tools/morsehandler/alphabet.h"
 #include "tools/morsehandler/morsehandler_export.h"
 
 #include <QMap>
 #include <QString>
-
-#include <memory>
-
-class QFile;
-
-namespace morse {
-class MorseCodeIndex;
-}
 
 /// Holds one Morse alphabet (text to dot-and-dash code) and turns Morse into text: one symbol
 /// code, one character code or a whole symbol string. Each MorseHandler owns one.
@@ -53,14 +46,9 @@ public:
     bool isTextDirectionRTL() const;
 
     /// The loaded alphabet, text to code.
-    const QMap<QString, QString>& AlphabetMap() const { return m_mapAlphabet; }
+    const QMap<QString, QString>& AlphabetMap() const { return m_alphabet.map(); }
 
 private:
-    void ReadDefaultAlphabetMap();
-    void ReadAlphabetMapFromFile(QFile* file);
-
-    QMap<QString, QString> m_mapAlphabet;
+    morse::Alphabet m_alphabet;
     QString m_strEmptySymbol;
-    bool m_bTextDirectionRTL = false;
-    std::unique_ptr<morse::MorseCodeIndex> m_pCodeIndex; // code to text, rebuilt with the map
 };

@@ -2,6 +2,8 @@
 
 #include "host/orielresultdata.h"
 #include "tools/morsehandler/clock.h"
+#include "tools/morsehandler/filelocator.h"
+#include "tools/morsehandler/trace.h"
 
 namespace {
 
@@ -52,7 +54,12 @@ void OrielResultDataHandler::AppendText(const QString& text)
 
 void OrielResultDataHandler::SaveReport()
 {
-    const bool bSaved = m_pReport->SaveFile(m_strFileName);
+    // A work directory written with backslashes is found with them read as separators.
+    const bool bSaved = m_pReport->SaveFile(morse::FileLocator::writablePath(m_strFileName));
+    if (!bSaved)
+        morse::trace(
+            QStringLiteral("MorseHandler: the report '%1' could not be saved").arg(m_strFileName),
+            QStringLiteral("tools\\morsehandler\\orielresultdatahandler"), __LINE__);
     m_pReport->Reset();
     m_pTransmission = nullptr;
     m_pDataBlock = nullptr;

@@ -1,12 +1,9 @@
 #include "tools/morsehandler/simplemorsehandler.h"
 
-#include "tools/morsecore/morsesymbolcode.h"
 #include "tools/morsehandler/alphabetdirectory.h"
-#include "tools/morsehandler/alphabetfilereader.h"
 #include "tools/morsehandler/alphabetnames.h"
 #include "tools/morsehandler/filelocator.h"
-#include "tools/morsehandler/internationalalphabetmap.h"
-#include "tools/morsehandler/morsecodeindex.h"
+#include "tools/morsecore/morsesymbolcode.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -44,33 +41,8 @@ int lastSeparator(const QString& text)
 } // namespace
 
 SimpleMorseHandler::SimpleMorseHandler()
-    : m_dirAlphabets(QString()), m_strAlphabet(morse::AlphabetNames::NONE),
-      m_pCodeIndex(std::make_unique<morse::MorseCodeIndex>())
+    : m_dirAlphabets(QString()), m_strAlphabet(morse::AlphabetNames::NONE)
 {
-}
-
-SimpleMorseHandler::SimpleMorseHandler(const SimpleMorseHandler& other)
-    : IAlphabetHandler(other), m_dirAlphabets(other.m_dirAlphabets),
-      m_strAlphabet(other.m_strAlphabet), m_mapAlphabet(other.m_mapAlphabet),
-      m_bRightToLeft(other.m_bRightToLeft), m_strPendingSymbols(other.m_strPendingSymbols),
-      m_bDigit(other.m_bDigit),
-      m_pCodeIndex(std::make_unique<morse::MorseCodeIndex>(*other.m_pCodeIndex))
-{
-}
-
-SimpleMorseHandler& SimpleMorseHandler::operator=(const SimpleMorseHandler& other)
-{
-    if (this != &other) {
-        IAlphabetHandler::operator=(other);
-        m_dirAlphabets = other.m_dirAlphabets;
-        m_strAlphabet = other.m_strAlphabet;
-        m_mapAlphabet = other.m_mapAlphabet;
-        m_bRightToLeft = other.m_bRightToLeft;
-        m_strPendingSymbols = other.m_strPendingSymbols;
-        m_bDigit = other.m_bDigit;
-        *m_pCodeIndex = *other.m_pCodeIndex;
-    }
-    return *this;
 }
 
 SimpleMorseHandler::~SimpleMorseHandler() = default;
@@ -83,9 +55,7 @@ void SimpleMorseHandler::SetAlphabetsDir(const QString& path)
 bool SimpleMorseHandler::SetAlphabet(const QString& name)
 {
     m_strAlphabet = name;
-    m_bRightToLeft = false;
-    m_mapAlphabet.clear();
-    m_pCodeIndex->Clear();
+    m_alphabet.clear();
     ResetInternalState();
     if (name.compare(morse::AlphabetNames::NONE, Qt::CaseInsensitive) == 0) {
         m_strAlphabet = morse::AlphabetNames::NONE;
@@ -117,7 +87,7 @@ QStringList SimpleMorseHandler::AvailableAlphabets()
 
 bool SimpleMorseHandler::TextDirectionRTL()
 {
-    return m_bRightToLeft;
+    return m_alphabet.isRightToLeft();
 }
 
 void SimpleMorseHandler::ResetInternalState()
@@ -128,7 +98,7 @@ void SimpleMorseHandler::ResetInternalState()
 
 QString SimpleMorseHandler::Translate(const QString& text)
 {
-    if (m_mapAlphabet.isEmpty())
+    if (m_alphabet.isEmpty())
         return text;
 
     m_strPendingSymbols += text;
@@ -203,13 +173,7 @@ QString SimpleMorseHandler::ConvertOneChar(const QString& code)
 {
     if (code.isEmpty())
         return QString();
-    QString text;
-    if (m_bDigit && code == DASH)
-        text = QStringLiteral("0");
-    else if (const QString* found = m_pCodeIndex->Find(code))
-        text = *found;
-    m_bDigit = text.size() == 1 && text.at(0) >= QLatin1Char('0') && text.at(0) <= QLatin1Char('9');
-    return text;
+    return m_alphabet.decodeCharacter(code, m_bDigit);
 }
 
 bool SimpleMorseHandler::readMalFile(const QString& fileName)
@@ -218,8 +182,7 @@ bool SimpleMorseHandler::readMalFile(const QString& fileName)
     QFile file;
     if (!morse::FileLocator::open(file, path, QIODevice::ReadOnly))
         return false;
-    morse::AlphabetFileReader::Read(file, m_mapAlphabet, m_bRightToLeft);
-    m_pCodeIndex->Rebuild(m_mapAlphabet);
+    m_alphabet.load(file);
     return true;
 }
 
@@ -232,13 +195,6 @@ QString SimpleMorseHandler::codecNameToFile(const QString& name)
 QString SimpleMorseHandler::fileToCodecName(const QString& fileName)
 {
     return morse::AlphabetDirectory::NameOf(fileName);
-}
-
-void SimpleMorseHandler::readDefaultAlphabet()
-{
-    morse::fillInternationalAlphabet(m_mapAlphabet);
-    m_bRightToLeft = false;
-    m_pCodeIndex->Rebuild(m_mapAlphabet);
 }
 
 QString SimpleMorseHandler::pathInAlphabetsDir(const QString& fileName) const

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "tools/morsehandler/alphabet.h"
 #include "tools/morsehandler/ialphabethandler.h"
 #include "tools/morsehandler/morsehandler_export.h"
 
@@ -8,12 +9,6 @@
 #include <QString>
 #include <QStringList>
 #include <QVector>
-
-#include <memory>
-
-namespace morse {
-class MorseCodeIndex;
-}
 
 /// The alphabet handler for Morse decoders. Its input is marker text (the form ConvertSymbols
 /// gives a decoder's integer symbol codes: "." and "-", a blank ending a character, a tab ending
@@ -40,8 +35,8 @@ public:
 
     /// Alphabet "None", no directory; nothing is read.
     SimpleMorseHandler();
-    SimpleMorseHandler(const SimpleMorseHandler& other);
-    SimpleMorseHandler& operator=(const SimpleMorseHandler& other);
+    SimpleMorseHandler(const SimpleMorseHandler& other) = default;
+    SimpleMorseHandler& operator=(const SimpleMorseHandler& other) = default;
     ~SimpleMorseHandler() override;
 
     // Selection.
@@ -81,19 +76,14 @@ private:
     bool readMalFile(const QString& fileName);
     QString codecNameToFile(const QString& name);
     QString fileToCodecName(const QString& fileName);
-    void readDefaultAlphabet();
 
     /// @p fileName composed onto the alphabets directory's path.
     QString pathInAlphabetsDir(const QString& fileName) const;
 
     QDir m_dirAlphabets;
     QString m_strAlphabet;
-    QMap<QString, QString> m_mapAlphabet;
-    bool m_bRightToLeft = false;
+    morse::Alphabet m_alphabet; ///< empty while none is selected
     QString m_strPendingSymbols;
-    bool m_bDigit = false;
-
-    std::unique_ptr<morse::MorseCodeIndex>
-        m_pCodeIndex;  ///< code to text, rebuilt with m_mapAlphabet
-    QString m_strCode; ///< scratch buffer of Translate's current code
+    bool m_bDigit = false; ///< the last character decoded was a digit (the cut zero)
+    QString m_strCode;     ///< scratch buffer of Translate's current code
 };

@@ -1,11 +1,17 @@
 #include "cwbenchsupport.h"
 
+#include "tools/cwdemodulator/audiofilereader.h"
 #include "tools/morsehandler/internationalalphabet.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
 
 #include <QHash>
 #include <QRegExp>
 
 #include <algorithm>
+#include <cmath>
 
 namespace cwbench {
 
@@ -144,6 +150,66 @@ int editDistance(const QString& a, const QString& b)
         std::swap(previous, current);
     }
     return previous[size_t(b.size())];
+}
+
+std::vector<float> renderEbook2cw(const QString& text, double dWpm, double dPitchHz, int nRate,
+                                  const QString& strWorkDir, const QStringList& extraOptions)
+{
+    QDir dir(strWorkDir);
+    const QString base = dir.filePath(QStringLiteral("ebook2cw"));
+    QProcess generator;
+    generator.setWorkingDirectory(strWorkDir);
+    // An empty chapter separator keeps the output in one file without a number.
+    QStringList options{QStringLiteral("-c"),
+                        QString(),
+                        QStringLiteral("-p"),
+                        QStringLiteral("-w"),
+                        QString::number(dWpm),
+                        QStringLiteral("-f"),
+                        QString::number(dPitchHz),
+                        QStringLiteral("-o"),
+                        base};
+    options += extraOptions;
+    generator.start(QStringLiteral("ebook2cw"), options);
+    generator.write(text.toLatin1() + '\n');
+    generator.closeWriteChannel();
+    if (!generator.waitForFinished(-1) || generator.exitCode() != 0)
+        return {};
+    const QStringList made = dir.entryList({QStringLiteral("ebook2cw.*")}, QDir::Files);
+    if (made.isEmpty())
+        return {};
+    const QString source = dir.filePath(made.first());
+    const QString wav = dir.filePath(QStringLiteral("ebook2cw-converted.wav"));
+    const int converted = QProcess::execute(QStringLiteral("sox"),
+                                            {QStringLiteral("-V1"), source, QStringLiteral("-r"),
+                                             QString::number(nRate), QStringLiteral("-e"),
+                                             QStringLiteral("floating-point"), QStringLiteral("-c"),
+                                             QStringLiteral("1"), wav});
+    QFile::remove(source);
+    std::vector<float> samples;
+    cw::AudioFileReader reader;
+    if (converted == 0 && reader.Open(wav)) {
+        float block[4096];
+        for (qint64 n; (n = reader.Read(block, 4096)) > 0;)
+            samples.insert(samples.end(), block, block + n);
+    }
+    reader.Close();
+    QFile::remove(wav);
+    return samples;
+}
+
+void addNoise(std::vector<float>& samples, int nRate, double dSnrDb, quint32 uSeed)
+{
+    float peak = 0.0f;
+    for (float sample : samples)
+        peak = std::max(peak, std::abs(sample));
+    const double tonePower = 0.5 * double(peak) * double(peak);
+    const double sigma =
+        std::sqrt(tonePower / std::pow(10.0, dSnrDb / 10.0) * (nRate / 2.0) / 2500.0);
+    std::mt19937 generator(uSeed);
+    std::normal_distribution<double> noise(0.0, sigma);
+    for (float& sample : samples)
+        sample = float(sample + noise(generator));
 }
 
 } // namespace cwbench

@@ -4,6 +4,7 @@
 #include "tools/cwdemodulator/cwsynthesizer.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <random>
 #include <vector>
@@ -26,5 +27,16 @@ std::vector<int> demodulate(const std::vector<float>& samples, int nSampleRate, 
 QString normalized(const QString& text);
 
 int editDistance(const QString& a, const QString& b);
+
+/// Renders @p text with ebook2cw, a generator independent of ours (MP3 at 11025 Hz, then
+/// sox to @p nRate), in @p strWorkDir; empty when either tool fails. @p extraOptions go to
+/// ebook2cw.
+std::vector<float> renderEbook2cw(const QString& text, double dWpm, double dPitchHz, int nRate,
+                                  const QString& strWorkDir,
+                                  const QStringList& extraOptions = QStringList());
+
+/// Adds white Gaussian noise so that the key-down tone power (from the peak level) over the
+/// noise power in 2500 Hz is @p dSnrDb.
+void addNoise(std::vector<float>& samples, int nRate, double dSnrDb, quint32 uSeed);
 
 } // namespace cwbench

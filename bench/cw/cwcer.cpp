@@ -1,9 +1,12 @@
 // Character error rate of the CW demodulator against SNR, speed and timing jitter, optionally
 // side by side with an external decoder (multimon-ng's MORSE_CW) run on the same recordings.
-// Prints a TSV table: jitter, wpm, snr_db, texts, ours_cer, peer_cer, first_char_ok.
+// The recordings come from our synthesizer or from ebook2cw (an independent generator, MP3
+// converted with sox, noise added here).
+// Prints a TSV table: jitter, wpm, snr_db, texts, ours_cer, peer_cer, first_char_ok, generator.
 //
 //   cw_cer [--texts 20] [--snr-min -12] [--snr-max 20] [--snr-step 2] [--wpm 12,20,30,40]
-//          [--jitter 0,20] [--seed 1] [--peer] [--verbose]
+//          [--wpm-range 8:50] [--jitter 0,20] [--seed 1] [--generator ours|ebook2cw]
+//          [--peer] [--verbose]
 
 #include "cwbenchsupport.h"
 
@@ -71,7 +74,15 @@ int main(int argc, char* argv[])
     const double snrMin = option("--snr-min", QStringLiteral("-12")).toDouble();
     const double snrMax = option("--snr-max", QStringLiteral("20")).toDouble();
     const double snrStep = option("--snr-step", QStringLiteral("2")).toDouble();
-    const QList<double> speeds = numberList(option("--wpm", QStringLiteral("12,20,30,40")));
+    QList<double> speeds = numberList(option("--wpm", QStringLiteral("12,20,30,40")));
+    const QStringList range = option("--wpm-range", QString()).split(QLatin1Char(':'));
+    if (range.size() == 2) {
+        speeds.clear();
+        for (int wpm = range[0].toInt(); wpm <= range[1].toInt(); ++wpm)
+            speeds << wpm;
+    }
+    const QString generatorName = option("--generator", QStringLiteral("ours"));
+    const bool ebook2cw = generatorName == QLatin1String("ebook2cw");
     const QList<double> jitters = numberList(option("--jitter", QStringLiteral("0,20")));
     const quint32 seed = option("--seed", QStringLiteral("1")).toUInt();
     const bool withPeer = args.contains(QStringLiteral("--peer"));
@@ -79,7 +90,7 @@ int main(int argc, char* argv[])
     const int rate = 8000;
 
     QTemporaryDir dir;
-    std::printf("jitter_pct\twpm\tsnr_db\ttexts\tours_cer\tpeer_cer\tfirst_char_ok\n");
+    std::printf("jitter_pct\twpm\tsnr_db\ttexts\tours_cer\tpeer_cer\tfirst_char_ok\tgenerator\n");
     int caseIndex = 0;
     for (double jitter : jitters) {
         for (double wpm : speeds) {
@@ -101,9 +112,21 @@ int main(int argc, char* argv[])
                     settings.nSampleRate = rate;
                     settings.uSeed = seed + quint32(t) * 1000u + quint32(snr * 10 + 500);
                     settings.dLeadInSec = 0.3 + 0.1 * (t % 5);
-                    cw::CwSynthesizer synthesizer(settings);
-                    synthesizer.SetText(text);
-                    const std::vector<float> samples = synthesizer.RenderAll();
+                    std::vector<float> samples;
+                    if (ebook2cw) {
+                        samples =
+                            cwbench::renderEbook2cw(text, wpm, settings.dPitchHz, rate, dir.path());
+                        if (samples.empty()) {
+                            std::fprintf(stderr, "cw_cer: ebook2cw or sox failed "
+                                                 "(scripts/install-deps.sh --extra)\n");
+                            return 1;
+                        }
+                        cwbench::addNoise(samples, rate, snr, settings.uSeed);
+                    } else {
+                        cw::CwSynthesizer synthesizer(settings);
+                        synthesizer.SetText(text);
+                        samples = synthesizer.RenderAll();
+                    }
                     const QString decoded = cwbench::normalized(
                         cwbench::codesToText(cwbench::demodulate(samples, rate)));
                     const int distance = cwbench::editDistance(text, decoded);
@@ -124,8 +147,8 @@ int main(int argc, char* argv[])
                 const double cer = double(errors) / double(std::max(1L, length));
                 const double peerCer =
                     withPeer ? double(peerErrors) / double(std::max(1L, length)) : NAN;
-                std::printf("%g\t%g\t%g\t%d\t%.4f\t%.4f\t%d\n", jitter, wpm, snr, texts, cer,
-                            peerCer, firstRight);
+                std::printf("%g\t%g\t%g\t%d\t%.4f\t%.4f\t%d\t%s\n", jitter, wpm, snr, texts, cer,
+                            peerCer, firstRight, qPrintable(generatorName));
                 std::fflush(stdout);
             }
         }

@@ -5,6 +5,7 @@
 #include "tools/cwdemodulator/cwsegmenter.h"
 #include "tools/cwdemodulator/cwspeedestimator.h"
 #include "tools/cwdemodulator/envelopedetector.h"
+#include "tools/cwdemodulator/localphaseprojector.h"
 #include "tools/cwdemodulator/pitchdetector.h"
 
 #include <algorithm>
@@ -29,6 +30,10 @@ constexpr double LONE_GAP_UNITS = 2.0;        ///< silence around a character
 constexpr double LONE_DOT_UNITS = 2.0;        ///< a mark shorter than this is a dot
 constexpr double LONE_DOT_LEVEL = 0.6;        ///< share of the mark level a lone dot must reach
 constexpr double SLOWER_READING_MARGIN = 6.0; ///< log likelihood, see likeliestUnit()
+/// Key-down samples the agreement with the tone's phase is averaged over, and the mean
+/// cosine of the phase error under which the tone no longer counts as steady.
+constexpr double COHERENCE_MEMORY = 400.0;
+constexpr float COHERENCE_LOST = 0.7f;
 
 /// The matched filter spans a little less than an element, so that hand-sent elements and
 /// gaps shorter than the nominal unit still stand out.
@@ -137,11 +142,19 @@ void CwDemodulator::Finish()
 void CwDemodulator::finishTransmission()
 {
     m_pTracker->Finish();
-    if (m_bCoherent) {
-        m_pSegmenter->Flush();
-        drainSegments(true);
-        m_pClassifier->Finish();
+    // The projection runs behind the input: let the last samples through.
+    for (int i = 0; i < m_pLocalPhase->Delay(); ++i) {
+        m_pLocalPhase->Push(std::complex<float>());
+        pushSegmenter();
     }
+    endSegments();
+}
+
+void CwDemodulator::endSegments()
+{
+    m_pSegmenter->Flush();
+    drainSegments(true);
+    m_pClassifier->Finish();
 }
 
 void CwDemodulator::drainSegments(bool bEnd)
@@ -255,16 +268,20 @@ void CwDemodulator::tryAcquire(bool bFinal)
     const int firstLength = filterLength(result.dUnit);
     m_bCoherent = m_pCarrier->Learn(m_acquisition.data(), m_acquisition.size(), firstLength,
                                     0.5f * (result.fMarkLevel + result.fSpaceLevel));
-    if (m_bCoherent) {
-        // In phase, the noise is half as strong: estimate the timing again from that.
+    m_fCoherence = 1.0f;
+    m_pLocalPhase = std::make_unique<LocalPhaseProjector>(firstLength / 2);
+    // In phase, the noise is half as strong: estimate the timing again from that. A tone
+    // whose phase does not stand still is projected on its phase around each sample.
+    if (m_bCoherent)
         m_pCarrier->ProjectLearned(m_acquisition.data(), m_acquisition.size(), m_inPhase);
-        const CwSpeedEstimator::Result inPhase =
-            m_pEstimator->Estimate(m_inPhase.data(), m_inPhase.size(),
-                                   bFinal ? FINAL_ACQUISITION_MARKS : ACQUISITION_MARKS, true);
-        if (inPhase.bFound)
-            result = inPhase;
-        result.dUnit = likeliestUnit(result.dUnit, result.fMarkLevel);
-    }
+    else
+        projectLocally(m_acquisition, m_inPhase);
+    const CwSpeedEstimator::Result inPhase =
+        m_pEstimator->Estimate(m_inPhase.data(), m_inPhase.size(),
+                               bFinal ? FINAL_ACQUISITION_MARKS : ACQUISITION_MARKS, true);
+    if (inPhase.bFound)
+        result = inPhase;
+    result.dUnit = likeliestUnit(result.dUnit, result.fMarkLevel);
     m_dTrackedUnit = result.dUnit;
     const int length = filterLength(result.dUnit);
     m_pEnvelope->Reset();
@@ -272,7 +289,7 @@ void CwDemodulator::tryAcquire(bool bFinal)
     // In phase, the noise averages to zero; in magnitude, to the space level found.
     m_pTracker->Start(result.dUnit, result.fMarkLevel, m_bCoherent ? 0.0f : result.fSpaceLevel,
                       m_nAcquisitionStart, m_bCoherent);
-    m_pSegmenter->Reset(m_nAcquisitionStart, m_pCarrier->NoiseVariance());
+    m_pSegmenter->Reset(m_nAcquisitionStart - m_pLocalPhase->Delay(), m_pCarrier->NoiseVariance());
     m_bMarkPending = false;
     m_dGapBefore = LONE_GAP_UNITS;
     m_pClassifier->Start(result.dUnit, result.fMarkLevel, 0.0f, m_nAcquisitionStart, true);
@@ -283,6 +300,22 @@ void CwDemodulator::tryAcquire(bool bFinal)
     feed(held.data(), held.size());
     if (bFinal && m_phase == Phase::AcquiringSpeed && !m_acquisition.empty())
         tryAcquire(true);
+}
+
+void CwDemodulator::projectLocally(const std::vector<std::complex<float>>& samples,
+                                   std::vector<std::complex<float>>& out)
+{
+    // As track() will see them: derotated, then projected on their surroundings.
+    m_pCarrier->DerotateLearned(samples.data(), samples.size(), m_derotated);
+    LocalPhaseProjector projector(m_pLocalPhase->Delay());
+    out.clear();
+    out.reserve(samples.size());
+    const int delay = projector.Delay();
+    for (size_t i = 0; i < samples.size() + size_t(delay); ++i) {
+        projector.Push(i < samples.size() ? m_derotated[i] : std::complex<float>());
+        if (i >= size_t(delay))
+            out.emplace_back(projector.InPhase(), 0.0f);
+    }
 }
 
 double CwDemodulator::likeliestUnit(double dUnit, float fAmplitude)
@@ -325,34 +358,32 @@ void CwDemodulator::track(std::complex<float> sample)
 {
     const std::complex<float> corrected = m_pCarrier->Derotate(sample);
     const std::complex<float> average = m_pEnvelope->PushAverage(corrected);
+    m_pLocalPhase->Push(corrected);
+    // The segments are the better record of the timing: the envelope tracker follows the
+    // classifier's element length, and marks when the key is down for the carrier loops.
+    m_pTracker->SetUnit(m_pClassifier->Unit());
     if (m_bCoherent) {
-        // The segments are the better record of the timing: the envelope tracker follows the
-        // classifier's element length. The segmenter takes the lower of the two mark levels:
-        // the classifier's is steadier but arrives late, and an amplitude taken too high (in a
-        // fade) makes marks look like gaps, while one a little low costs little.
-        m_pTracker->SetUnit(m_pClassifier->Unit());
         m_pTracker->Push(m_pCarrier->Project(average));
-        if (m_pTracker->IsKeyDown())
-            m_pCarrier->Update(average);
-        m_pSegmenter->Push(m_pCarrier->Project(corrected), m_pCarrier->Quadrature(corrected),
-                           std::min(m_pTracker->MarkLevel(), m_pClassifier->MarkLevel()),
-                           m_pClassifier->Unit());
-        drainSegments();
+        watchCoherence(average);
     } else {
         m_pTracker->Push(std::sqrt(std::norm(average)));
     }
-    const double unit = m_bCoherent ? m_pClassifier->Unit() : m_pTracker->Unit();
+    if (!m_pTracker->IsKeyDown())
+        m_pCarrier->KeyUp();
+    else if (m_bCoherent)
+        m_pCarrier->Update(average);
+    else
+        m_pCarrier->FollowFrequency(average);
+    pushSegmenter();
+    drainSegments();
+    const double unit = m_pClassifier->Unit();
     m_dTrackedUnit = unit;
     const int length = filterLength(unit);
     if (std::abs(double(length) / m_pEnvelope->Length() - 1.0) > LENGTH_TOLERANCE)
         m_pEnvelope->SetLength(length);
     if (m_pTracker->LineEnded()) {
         // Silence: the next transmission may come at another speed and level.
-        if (m_bCoherent) {
-            m_pSegmenter->Flush();
-            drainSegments(true);
-            m_pClassifier->Finish();
-        }
+        endSegments();
         m_phase = Phase::AcquiringSpeed;
         m_acquisition.clear();
         m_nAcquisitionStart = m_pTracker->Position();
@@ -360,10 +391,42 @@ void CwDemodulator::track(std::complex<float> sample)
     }
 }
 
+void CwDemodulator::pushSegmenter()
+{
+    // A steady tone is projected on its tracked phase, any other on its phase around each
+    // sample. The segmenter takes the lower of the two mark levels: the classifier's is
+    // steadier but arrives late, and an amplitude taken too high (in a fade) makes marks look
+    // like gaps, while one a little low costs little.
+    const float amplitude = std::min(m_pTracker->MarkLevel(), m_pClassifier->MarkLevel());
+    const std::complex<float> centre = m_pLocalPhase->Centre();
+    if (m_bCoherent)
+        m_pSegmenter->Push(m_pCarrier->Project(centre), m_pCarrier->Quadrature(centre), amplitude,
+                           m_pClassifier->Unit());
+    else
+        m_pSegmenter->Push(m_pLocalPhase->InPhase(), m_pLocalPhase->Quadrature(), amplitude,
+                           m_pClassifier->Unit());
+}
+
+void CwDemodulator::watchCoherence(std::complex<float> average)
+{
+    // Coherence is a gain, not a condition: when the tracked phase stops fitting the marks
+    // (drift faster than the loops follow, a phase that starts wandering), decide on the
+    // phase around each sample instead, until the next transmission is acquired.
+    if (!m_pTracker->IsKeyDown())
+        return;
+    const float magnitude = std::sqrt(std::norm(average));
+    if (magnitude <= 0.0f)
+        return;
+    const float agreement = m_pCarrier->Project(average) / magnitude;
+    m_fCoherence += float((agreement - m_fCoherence) / COHERENCE_MEMORY);
+    if (m_fCoherence < COHERENCE_LOST)
+        m_bCoherent = false;
+}
+
 void CwDemodulator::deliver(int nCode, qint64 nPosition, bool bFromSegments)
 {
-    // A steady tone is decoded from the segments, anything else from the envelope.
-    if (bFromSegments != m_bCoherent)
+    // The segments decide; the envelope tracker only guides them.
+    if (!bFromSegments)
         return;
     // The envelope at baseband index t covers the samples up to t; an edge crossing half
     // height there happened at the middle of the averaging window. Segments have no delay.

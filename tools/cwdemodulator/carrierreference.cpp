@@ -19,7 +19,7 @@ constexpr double STEADY_COHERENCE = 0.75; ///< |sum| over sum of magnitudes for 
 constexpr size_t NOISE_WINDOW = 8;        ///< samples summed to measure the noise
 /// A steady tone's key-down phase turns by less than this (Hz) once its spectral line is
 /// removed; more means the line was not the tone's (phase restarts, drift).
-constexpr double STEADY_RESIDUAL_HZ = 1.0;
+constexpr double STEADY_RESIDUAL_HZ = 3.0;
 constexpr int FREQUENCY_BLOCK = 32;     ///< key-down samples per frequency correction
 constexpr double FREQUENCY_GAIN = 0.25; ///< share of the measured error corrected at once
 constexpr double MAX_TRACKED_HZ = 200.0;

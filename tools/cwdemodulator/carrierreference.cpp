@@ -53,12 +53,12 @@ void CarrierReference::setFrequency(double dOffsetHz)
     m_step = std::complex<double>(std::cos(omega), std::sin(omega));
 }
 
-bool CarrierReference::Learn(const std::complex<float>* pSamples, size_t nCount, int nLength,
-                             float fThreshold)
+CarrierReference::Tone CarrierReference::Learn(const std::complex<float>* pSamples, size_t nCount,
+                                               int nLength, float fThreshold)
 {
     setOffset(0.0);
     if (nCount < 16)
-        return false;
+        return Tone::None;
 
     // The keyed tone's spectral line sits at its offset; zero padding gives a fine grid.
     size_t size = 1024;
@@ -115,21 +115,25 @@ bool CarrierReference::Learn(const std::complex<float>* pSamples, size_t nCount,
         }
     }
     if (magnitudes <= 0.0)
-        return false;
+        return Tone::None;
     // Inside the marks, the phase must stand still once the offset is removed. A tone that
     // restarts its phase at each element, or drifts, has a spectral line elsewhere: take the
     // frequency the marks show and call the tone unsteady.
+    // Marks whose frequency lies outside the search are no tone of ours: the key clicks or
+    // leakage of a neighbour after the wanted signal ended.
     const double residual = std::arg(turn) * m_dSampleRate / (2.0 * PI);
+    if (std::abs(m_dOffsetHz + residual) > MAX_OFFSET_HZ)
+        return Tone::None;
     if (std::abs(residual) > STEADY_RESIDUAL_HZ) {
         setOffset(m_dOffsetHz + residual);
         m_fNoiseVariance = measureNoise(pSamples, nCount, 1.0);
-        return false;
+        return Tone::Unsteady;
     }
     const std::complex<double> phase = sum / std::abs(sum);
     m_fNoiseVariance = measureNoise(pSamples, nCount, phase);
     m_average = std::complex<float>(float(sum.real() / magnitudes), float(sum.imag() / magnitudes));
     m_phase = m_average / std::max(1e-20f, std::abs(m_average));
-    return std::abs(sum) / magnitudes >= STEADY_COHERENCE;
+    return std::abs(sum) / magnitudes >= STEADY_COHERENCE ? Tone::Steady : Tone::Unsteady;
 }
 
 float CarrierReference::measureNoise(const std::complex<float>* pSamples, size_t nCount,

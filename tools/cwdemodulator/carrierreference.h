@@ -19,12 +19,20 @@ class FourierTransform;
 class CarrierReference
 {
 public:
+    /// What the held samples show.
+    enum class Tone
+    {
+        None,     ///< no mark near the expected frequency
+        Steady,   ///< one phase holds from mark to mark: detect coherently
+        Unsteady, ///< the phase moves between marks (restarts, wandering, fast drift)
+    };
+
     explicit CarrierReference(double dSampleRate);
     ~CarrierReference();
 
     /// Learns offset and phase from @p nCount held samples, in which the averages over
-    /// @p nLength samples above @p fThreshold are key-down. True if the tone is steady.
-    bool Learn(const std::complex<float>* pSamples, size_t nCount, int nLength, float fThreshold);
+    /// @p nLength samples above @p fThreshold are key-down.
+    Tone Learn(const std::complex<float>* pSamples, size_t nCount, int nLength, float fThreshold);
     /// The in-phase parts of the samples learned from (as the real parts of @p out), as
     /// Derotate() and Project() will see them; leaves the reference as it is.
     void ProjectLearned(const std::complex<float>* pSamples, size_t nCount,

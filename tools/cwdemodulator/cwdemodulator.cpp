@@ -2,6 +2,7 @@
 
 #include "tools/cwdemodulator/basebandconverter.h"
 #include "tools/cwdemodulator/carrierreference.h"
+#include "tools/cwdemodulator/channelfilter.h"
 #include "tools/cwdemodulator/cwsegmenter.h"
 #include "tools/cwdemodulator/cwspeedestimator.h"
 #include "tools/cwdemodulator/envelopedetector.h"
@@ -69,6 +70,7 @@ CwDemodulator::CwDemodulator(const Settings& settings) : m_settings(settings)
     m_pEnvelope = std::make_unique<EnvelopeDetector>(int(std::ceil(m_dMaxUnit)));
     m_pEstimator = std::make_unique<CwSpeedEstimator>(m_dMinUnit, m_dMaxUnit);
     m_pCarrier = std::make_unique<CarrierReference>(m_dBasebandRate);
+    m_pChannel = std::make_unique<ChannelFilter>(m_dBasebandRate);
     m_acquisition.reserve(size_t(ACQUISITION_MAX_SEC * m_dBasebandRate) + 1);
 
     if (settings.dPitchHz > 0.0) {
@@ -142,9 +144,11 @@ void CwDemodulator::Finish()
 void CwDemodulator::finishTransmission()
 {
     m_pTracker->Finish();
-    // The projection runs behind the input: let the last samples through.
-    for (int i = 0; i < m_pLocalPhase->Delay(); ++i) {
-        m_pLocalPhase->Push(std::complex<float>());
+    // The filter and the projection run behind the input: let the last samples through.
+    const int filterDelay = m_pChannel->Delay();
+    for (int i = 0; i < filterDelay + m_pLocalPhase->Delay(); ++i) {
+        m_pLocalPhase->Push(i < filterDelay ? m_pChannel->Push(std::complex<float>())
+                                            : std::complex<float>());
         pushSegmenter();
     }
     endSegments();
@@ -248,12 +252,32 @@ void CwDemodulator::feed(const std::complex<float>* pSamples, size_t nCount)
     }
 }
 
+void CwDemodulator::filterHeld()
+{
+    // The held samples through the channel filter, aligned with them (the filter's delay
+    // taken out), so that neighbours do not disturb the learning either.
+    ChannelFilter filter(m_dBasebandRate);
+    const size_t delay = size_t(filter.Delay());
+    m_filtered.clear();
+    m_filtered.reserve(m_acquisition.size());
+    for (size_t i = 0; i < m_acquisition.size() + delay; ++i) {
+        const std::complex<float> out =
+            filter.Push(i < m_acquisition.size() ? m_acquisition[i] : std::complex<float>());
+        if (i >= delay)
+            m_filtered.push_back(out);
+    }
+}
+
 void CwDemodulator::tryAcquire(bool bFinal)
 {
-    CwSpeedEstimator::Result result =
-        m_pEstimator->Estimate(m_acquisition.data(), m_acquisition.size(),
-                               bFinal ? FINAL_ACQUISITION_MARKS : ACQUISITION_MARKS);
-    if (!result.bFound) {
+    filterHeld();
+    CwSpeedEstimator::Result result = m_pEstimator->Estimate(
+        m_filtered.data(), m_filtered.size(), bFinal ? FINAL_ACQUISITION_MARKS : ACQUISITION_MARKS);
+    CarrierReference::Tone tone = CarrierReference::Tone::None;
+    if (result.bFound)
+        tone = m_pCarrier->Learn(m_filtered.data(), m_filtered.size(), filterLength(result.dUnit),
+                                 0.5f * (result.fMarkLevel + result.fSpaceLevel));
+    if (tone == CarrierReference::Tone::None) {
         const size_t maximum = size_t(ACQUISITION_MAX_SEC * m_dBasebandRate);
         const size_t interval = size_t(ACQUISITION_INTERVAL_SEC * m_dBasebandRate);
         if (!bFinal && m_acquisition.size() + interval > maximum) {
@@ -266,16 +290,15 @@ void CwDemodulator::tryAcquire(bool bFinal)
     }
 
     const int firstLength = filterLength(result.dUnit);
-    m_bCoherent = m_pCarrier->Learn(m_acquisition.data(), m_acquisition.size(), firstLength,
-                                    0.5f * (result.fMarkLevel + result.fSpaceLevel));
+    m_bCoherent = tone == CarrierReference::Tone::Steady;
     m_fCoherence = 1.0f;
     m_pLocalPhase = std::make_unique<LocalPhaseProjector>(firstLength / 2);
     // In phase, the noise is half as strong: estimate the timing again from that. A tone
     // whose phase does not stand still is projected on its phase around each sample.
     if (m_bCoherent)
-        m_pCarrier->ProjectLearned(m_acquisition.data(), m_acquisition.size(), m_inPhase);
+        m_pCarrier->ProjectLearned(m_filtered.data(), m_filtered.size(), m_inPhase);
     else
-        projectLocally(m_acquisition, m_inPhase);
+        projectLocally(m_filtered, m_inPhase);
     const CwSpeedEstimator::Result inPhase =
         m_pEstimator->Estimate(m_inPhase.data(), m_inPhase.size(),
                                bFinal ? FINAL_ACQUISITION_MARKS : ACQUISITION_MARKS, true);
@@ -287,12 +310,14 @@ void CwDemodulator::tryAcquire(bool bFinal)
     m_pEnvelope->Reset();
     m_pEnvelope->SetLength(length);
     // In phase, the noise averages to zero; in magnitude, to the space level found.
+    // Each step behind the channel filter and the projection sees the samples later.
+    const qint64 filtered = m_nAcquisitionStart - m_pChannel->Delay();
     m_pTracker->Start(result.dUnit, result.fMarkLevel, m_bCoherent ? 0.0f : result.fSpaceLevel,
-                      m_nAcquisitionStart, m_bCoherent);
-    m_pSegmenter->Reset(m_nAcquisitionStart - m_pLocalPhase->Delay(), m_pCarrier->NoiseVariance());
+                      filtered, m_bCoherent);
+    m_pSegmenter->Reset(filtered - m_pLocalPhase->Delay(), m_pCarrier->NoiseVariance());
     m_bMarkPending = false;
     m_dGapBefore = LONE_GAP_UNITS;
-    m_pClassifier->Start(result.dUnit, result.fMarkLevel, 0.0f, m_nAcquisitionStart, true);
+    m_pClassifier->Start(result.dUnit, result.fMarkLevel, 0.0f, filtered, true);
     m_phase = Phase::Tracking;
     std::vector<std::complex<float>> held;
     held.swap(m_acquisition);
@@ -356,7 +381,7 @@ double CwDemodulator::likeliestUnit(double dUnit, float fAmplitude)
 
 void CwDemodulator::track(std::complex<float> sample)
 {
-    const std::complex<float> corrected = m_pCarrier->Derotate(sample);
+    const std::complex<float> corrected = m_pChannel->Push(m_pCarrier->Derotate(sample));
     const std::complex<float> average = m_pEnvelope->PushAverage(corrected);
     m_pLocalPhase->Push(corrected);
     // The segments are the better record of the timing: the envelope tracker follows the
@@ -386,7 +411,7 @@ void CwDemodulator::track(std::complex<float> sample)
         endSegments();
         m_phase = Phase::AcquiringSpeed;
         m_acquisition.clear();
-        m_nAcquisitionStart = m_pTracker->Position();
+        m_nAcquisitionStart = m_pTracker->Position() + m_pChannel->Delay();
         m_nSinceAttempt = 0;
     }
 }

@@ -15,6 +15,7 @@ namespace cw {
 
 class BasebandConverter;
 class CarrierReference;
+class ChannelFilter;
 class CwSpeedEstimator;
 class EnvelopeDetector;
 class LocalPhaseProjector;
@@ -108,6 +109,7 @@ private:
     void convert(const float* pSamples, size_t nCount);
     void feed(const std::complex<float>* pSamples, size_t nCount);
     void tryAcquire(bool bFinal);
+    void filterHeld();
     double likeliestUnit(double dUnit, float fAmplitude);
     void track(std::complex<float> sample);
 
@@ -134,11 +136,13 @@ private:
     std::unique_ptr<CwSpeedEstimator> m_pEstimator;
     std::vector<std::complex<float>> m_acquisition; ///< baseband held back while learning
     std::vector<std::complex<float>> m_inPhase;     ///< its in-phase parts, once learned
-    std::vector<std::complex<float>> m_derotated;   ///< its frequency offset removed
+    std::vector<std::complex<float>> m_filtered;    ///< it through the channel filter
+    std::vector<std::complex<float>> m_derotated;   ///< that with the offset removed
     qint64 m_nAcquisitionStart = 0;                 ///< baseband index of m_acquisition[0]
     size_t m_nSinceAttempt = 0;
 
     std::unique_ptr<CarrierReference> m_pCarrier;
+    std::unique_ptr<ChannelFilter> m_pChannel;
     bool m_bCoherent = false;  ///< the tone is steady: decide on its in-phase part
     float m_fCoherence = 1.0f; ///< mean cosine of the key-down phase error
     std::unique_ptr<LocalPhaseProjector> m_pLocalPhase;

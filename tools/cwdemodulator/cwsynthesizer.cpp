@@ -20,6 +20,7 @@ constexpr double MAX_NOISE_SIGMA = 0.2;
 /// Silence between two lines of text: long enough for a receiver to end the line.
 constexpr double LINE_PAUSE_SEC = 4.0;
 constexpr double CHIRP_SEC = 0.02; ///< how long a mark's chirp lasts
+constexpr double FULL_SCALE_HEADROOM = 0.9;
 constexpr double CRASH_MIN_SEC = 0.002;
 constexpr double CRASH_MAX_SEC = 0.010;
 
@@ -162,12 +163,21 @@ bool CwSynthesizer::AddNeighbour(const Settings& settings, const QString& strTex
 {
     Settings neighbour = settings;
     neighbour.bNoise = false;
+    neighbour.nSampleRate = m_settings.nSampleRate;
     neighbour.dAmplitude = m_dTone * std::pow(10.0, dLevelDb / 20.0);
+    // Both tones and the noise must stay within full scale: lower everything together.
+    const double peak = m_dTone + neighbour.dAmplitude + 4.0 * m_dNoiseSigma;
+    m_dOutputGain = std::min(1.0, FULL_SCALE_HEADROOM / peak);
     m_pNeighbour = std::make_unique<CwSynthesizer>(neighbour);
     if (!m_pNeighbour->SetText(strText)) {
         m_strError = m_pNeighbour->ErrorString();
         m_pNeighbour.reset();
         return false;
+    }
+    // A neighbour that sends on after this signal ends keeps the recording going.
+    if (m_pNeighbour->TotalSamples() > m_nTotalSamples) {
+        m_nTotalSamples = m_pNeighbour->TotalSamples();
+        m_runs.back().nEnd = m_nTotalSamples;
     }
     return true;
 }
@@ -260,6 +270,8 @@ qint64 CwSynthesizer::Render(float* pOut, qint64 nMax)
         const qint64 added = m_pNeighbour->Render(m_neighbourBlock.data(), written);
         for (qint64 i = 0; i < added; ++i)
             pOut[i] += m_neighbourBlock[size_t(i)];
+        for (qint64 i = 0; i < written; ++i)
+            pOut[i] = float(pOut[i] * m_dOutputGain);
     }
     return written;
 }

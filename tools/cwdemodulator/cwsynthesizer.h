@@ -63,7 +63,8 @@ public:
     /// Renders everything that is left.
     std::vector<float> RenderAll();
 
-    /// The tone amplitude actually used (after the noise headroom rule).
+    /// The tone amplitude before the output gain a louder neighbour needs (after the noise
+    /// headroom rule).
     double ToneAmplitude() const { return m_dTone; }
 
 private:
@@ -104,6 +105,7 @@ private:
     double m_dCrashAmplitude = 0.0;
     double m_dCrashDecay = 1.0;
     std::unique_ptr<CwSynthesizer> m_pNeighbour;
+    double m_dOutputGain = 1.0; ///< keeps the sum with a neighbour within full scale
     std::vector<float> m_neighbourBlock;
 };
 

@@ -15,8 +15,13 @@ constexpr double PI = 3.14159265358979323846;
 constexpr double MAX_OFFSET_HZ = 12.0;    ///< the pitch search is closer than this
 constexpr double RESOLUTION_HZ = 0.02;    ///< spectrum grid the offset is read from
 constexpr double PHASE_MEMORY_SEC = 0.4;  ///< key-down time the phase is averaged over
-constexpr double STEADY_COHERENCE = 0.75; ///< |sum| over sum of magnitudes for a steady tone
-constexpr size_t NOISE_WINDOW = 8;        ///< samples summed to measure the noise
+constexpr double STEADY_COHERENCE = 0.45; ///< |sum| over sum of magnitudes for a steady tone
+/// A steady tone's marks disagree in phase by no more than noise explains: the loss of
+/// coherence across marks is at most this many times the loss between averages half an
+/// element apart inside a mark, plus the margin below.
+constexpr double ACROSS_OVER_NEARBY_LOSS = 4.0;
+constexpr double ACROSS_LOSS_MARGIN = 0.05;
+constexpr size_t NOISE_WINDOW = 8; ///< samples summed to measure the noise
 /// A steady tone's key-down phase turns by less than this (Hz) once its spectral line is
 /// removed; more means the line was not the tone's (phase restarts, drift).
 constexpr double STEADY_RESIDUAL_HZ = 3.0;
@@ -97,6 +102,12 @@ CarrierReference::Tone CarrierReference::Learn(const std::complex<float>* pSampl
     double magnitudes = 0.0;
     std::complex<double> turn = 0.0; ///< phase turn from one key-down average to the next
     std::complex<float> previous;
+    // Half an element apart inside a mark, two averages agree in phase as well as noise lets
+    // them; across marks only a steady tone's do.
+    const size_t lag = size_t(std::max(1, nLength / 2));
+    std::vector<std::complex<float>> recent(lag);
+    std::complex<double> nearby = 0.0;
+    double nearbyMagnitudes = 0.0;
     for (size_t i = 0; i < nCount; ++i) {
         const std::complex<double> corrected =
             std::complex<double>(pSamples[i].real(), pSamples[i].imag()) * rotator;
@@ -110,8 +121,13 @@ CarrierReference::Tone CarrierReference::Learn(const std::complex<float>* pSampl
             const std::complex<float> step = average * std::conj(previous);
             turn += std::complex<double>(step.real(), step.imag());
             previous = average;
+            const std::complex<float> apart = average * std::conj(recent[i % lag]);
+            nearby += std::complex<double>(apart.real(), apart.imag());
+            nearbyMagnitudes += std::abs(apart);
+            recent[i % lag] = average;
         } else {
             previous = 0.0f;
+            recent[i % lag] = 0.0f;
         }
     }
     if (magnitudes <= 0.0)
@@ -133,7 +149,12 @@ CarrierReference::Tone CarrierReference::Learn(const std::complex<float>* pSampl
     m_fNoiseVariance = measureNoise(pSamples, nCount, phase);
     m_average = std::complex<float>(float(sum.real() / magnitudes), float(sum.imag() / magnitudes));
     m_phase = m_average / std::max(1e-20f, std::abs(m_average));
-    return std::abs(sum) / magnitudes >= STEADY_COHERENCE ? Tone::Steady : Tone::Unsteady;
+    const double coherence = std::abs(sum) / magnitudes;
+    const double nearbyLoss = 1.0 - std::abs(nearby) / std::max(1e-30, nearbyMagnitudes);
+    const bool steady =
+        coherence >= STEADY_COHERENCE &&
+        1.0 - coherence <= ACROSS_OVER_NEARBY_LOSS * nearbyLoss + ACROSS_LOSS_MARGIN;
+    return steady ? Tone::Steady : Tone::Unsteady;
 }
 
 float CarrierReference::measureNoise(const std::complex<float>* pSamples, size_t nCount,

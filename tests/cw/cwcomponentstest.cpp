@@ -141,7 +141,8 @@ TEST(CwCarrier, ToneOffsetIsMeasuredAndSteadyToneDetectedCoherently)
         }
     }
     cw::CarrierReference carrier(rate);
-    EXPECT_TRUE(carrier.Learn(samples.data(), samples.size(), UNIT, 0.5f));
+    EXPECT_EQ(carrier.Learn(samples.data(), samples.size(), UNIT, 0.5f),
+              cw::CarrierReference::Tone::Steady);
     EXPECT_NEAR(carrier.OffsetHz(), offset, 0.05);
     // After correction the in-phase part carries the keying.
     std::vector<std::complex<float>> inPhase;
@@ -161,7 +162,8 @@ TEST(CwCarrier, ToneWhosePhaseJumpsEveryElementIsNotSteady)
             samples.push_back(element % 2 == 0 ? std::polar(1.0f, phase) : 0.0f);
     }
     cw::CarrierReference carrier(1000.0);
-    EXPECT_FALSE(carrier.Learn(samples.data(), samples.size(), UNIT, 0.5f));
+    EXPECT_EQ(carrier.Learn(samples.data(), samples.size(), UNIT, 0.5f),
+              cw::CarrierReference::Tone::Unsteady);
 }
 
 TEST(CwMatchedFilter, ChangingTheLengthGivesWhatAFreshFilterGives)

@@ -17,6 +17,8 @@ namespace cw {
 namespace {
 
 constexpr double PITCH_HISTORY_SEC = 2.5; ///< audio kept while the pitch is searched
+/// Samples beyond this (full scale is 1) are damage, not sound: no recording chain makes them.
+constexpr float ABSURD_SAMPLE = 8.0f;
 /// A peak this clear is still taken when the input ends before a clearly better one.
 constexpr double WEAK_PEAK_RATIO = 4.0;
 constexpr double ACQUISITION_MIN_SEC = 3.0;
@@ -94,14 +96,13 @@ double CwDemodulator::Wpm() const
 
 void CwDemodulator::Process(const float* pSamples, size_t nCount)
 {
-    // Damaged input (not-a-number, infinities) must not poison the filters and searches.
-    bool finite = true;
-    for (size_t i = 0; i < nCount && finite; ++i)
-        finite = std::isfinite(pSamples[i]);
-    if (!finite) {
+    // Damaged input (not-a-number, infinities, values far beyond full scale) must not
+    // poison the filters, levels and searches: it is taken as silence.
+    auto damaged = [](float sample) { return !(std::abs(sample) <= ABSURD_SAMPLE); };
+    if (std::any_of(pSamples, pSamples + nCount, damaged)) {
         m_clean.assign(pSamples, pSamples + nCount);
         for (float& sample : m_clean)
-            sample = std::isfinite(sample) ? sample : 0.0f;
+            sample = damaged(sample) ? 0.0f : sample;
         pSamples = m_clean.data();
     }
 

@@ -45,7 +45,7 @@ clip ebook2cw-27wpm "QTH BERLIN NAME JO" -w 27 -f 640
 clip ebook2cw-38wpm "TEST DL2XYZ 5NN 014" -w 38 -f 820
 clip ebook2cw-45wpm "GE OM FB CPY HR" -w 45 -f 600
 # Farnsworth: characters at 25 WPM, gaps at 12.
-clip ebook2cw-farnsworth "CQ TEST" -w 25 -e 12 -f 700
+clip ebook2cw-farnsworth "CQ CQ DE K1ABC K" -w 25 -e 12 -f 700
 # Long edges (15 ms at 11025 Hz) and a lossy low-rate MP3 at 16 kbit/s.
 clip ebook2cw-slow-edges "HELLO WORLD" -w 20 -f 700 -R 165 -F 165
 clip ebook2cw-mp3-16k "PSE QSL VIA BURO" -w 24 -f 750 -b 16 -q 9

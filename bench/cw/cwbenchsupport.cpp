@@ -206,10 +206,16 @@ void addNoise(std::vector<float>& samples, int nRate, double dSnrDb, quint32 uSe
     const double tonePower = 0.5 * double(peak) * double(peak);
     const double sigma =
         std::sqrt(tonePower / std::pow(10.0, dSnrDb / 10.0) * (nRate / 2.0) / 2500.0);
+    // Box-Muller on the generator's raw output, so that every platform adds the same noise.
     std::mt19937 generator(uSeed);
-    std::normal_distribution<double> noise(0.0, sigma);
-    for (float& sample : samples)
-        sample = float(sample + noise(generator));
+    auto uniform = [&generator] { return (double(generator()) + 0.5) / 4294967296.0; };
+    for (size_t i = 0; i < samples.size(); i += 2) {
+        const double radius = sigma * std::sqrt(-2.0 * std::log(uniform()));
+        const double angle = 2.0 * 3.14159265358979323846 * uniform();
+        samples[i] = float(samples[i] + radius * std::cos(angle));
+        if (i + 1 < samples.size())
+            samples[i + 1] = float(samples[i + 1] + radius * std::sin(angle));
+    }
 }
 
 } // namespace cwbench

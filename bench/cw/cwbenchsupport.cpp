@@ -1,6 +1,7 @@
 #include "cwbenchsupport.h"
 
 #include "tools/cwdemodulator/audiofilereader.h"
+#include "tools/cwdemodulator/audiofilewriter.h"
 #include "tools/morsehandler/internationalalphabet.h"
 
 #include <QDir>
@@ -107,10 +108,11 @@ QString codesToText(const std::vector<int>& codes)
 }
 
 std::vector<int> demodulate(const std::vector<float>& samples, int nSampleRate, int nBlock,
-                            double* pWpm, double* pPitch)
+                            double* pWpm, double* pPitch, double dGivenPitch)
 {
     cw::CwDemodulator::Settings settings;
     settings.dSampleRate = nSampleRate;
+    settings.dPitchHz = dGivenPitch;
     cw::CwDemodulator demodulator(settings);
     std::vector<int> codes;
     cw::CwSymbol symbol;
@@ -152,6 +154,22 @@ int editDistance(const QString& a, const QString& b)
     return previous[size_t(b.size())];
 }
 
+namespace {
+
+std::vector<float> readAll(const QString& strPath)
+{
+    std::vector<float> samples;
+    cw::AudioFileReader reader;
+    if (reader.Open(strPath)) {
+        float block[4096];
+        for (qint64 n; (n = reader.Read(block, 4096)) > 0;)
+            samples.insert(samples.end(), block, block + n);
+    }
+    return samples;
+}
+
+} // namespace
+
 std::vector<float> renderEbook2cw(const QString& text, double dWpm, double dPitchHz, int nRate,
                                   const QString& strWorkDir, const QStringList& extraOptions)
 {
@@ -187,15 +205,37 @@ std::vector<float> renderEbook2cw(const QString& text, double dWpm, double dPitc
                                              QStringLiteral("1"), wav});
     QFile::remove(source);
     std::vector<float> samples;
-    cw::AudioFileReader reader;
-    if (converted == 0 && reader.Open(wav)) {
-        float block[4096];
-        for (qint64 n; (n = reader.Read(block, 4096)) > 0;)
-            samples.insert(samples.end(), block, block + n);
-    }
-    reader.Close();
+    if (converted == 0)
+        samples = readAll(wav);
     QFile::remove(wav);
     return samples;
+}
+
+bool lossyRoundTrip(std::vector<float>& samples, int nRate, const QString& strFormat,
+                    const QString& strWorkDir)
+{
+    QDir dir(strWorkDir);
+    const QString wav = dir.filePath(QStringLiteral("lossy-in.wav"));
+    const QString coded = dir.filePath(QStringLiteral("lossy.") + strFormat);
+    const QString back = dir.filePath(QStringLiteral("lossy-out.wav"));
+    cw::AudioFileWriter writer;
+    if (!writer.Open(wav, nRate) || !writer.Write(samples.data(), qint64(samples.size())) ||
+        !writer.Commit())
+        return false;
+    const QString quality =
+        strFormat == QLatin1String("mp3") ? QStringLiteral("16") : QStringLiteral("-1");
+    const bool ok =
+        QProcess::execute(QStringLiteral("sox"), {QStringLiteral("-V1"), wav, QStringLiteral("-C"),
+                                                  quality, coded}) == 0 &&
+        QProcess::execute(QStringLiteral("sox"),
+                          {QStringLiteral("-V1"), coded, QStringLiteral("-r"),
+                           QString::number(nRate), QStringLiteral("-e"),
+                           QStringLiteral("floating-point"), back}) == 0;
+    if (ok)
+        samples = readAll(back);
+    for (const QString& file : {wav, coded, back})
+        QFile::remove(file);
+    return ok && !samples.empty();
 }
 
 void addNoise(std::vector<float>& samples, int nRate, double dSnrDb, quint32 uSeed)

@@ -37,6 +37,7 @@ constexpr double SLOWER_READING_MARGIN = 6.0; ///< log likelihood, see likeliest
 /// cosine of the phase error under which the tone no longer counts as steady.
 constexpr double COHERENCE_MEMORY = 400.0;
 constexpr float COHERENCE_LOST = 0.7f;
+constexpr float KEY_DOWN_SHARE = 0.8f; ///< share of the mark level a key-down average reaches
 
 /// The matched filter spans a little less than an element, so that hand-sent elements and
 /// gaps shorter than the nominal unit still stand out.
@@ -438,10 +439,9 @@ void CwDemodulator::watchCoherence(std::complex<float> average)
     // Coherence is a gain, not a condition: when the tracked phase stops fitting the marks
     // (drift faster than the loops follow, a phase that starts wandering), decide on the
     // phase around each sample instead, until the next transmission is acquired.
-    if (!m_pTracker->IsKeyDown())
-        return;
+    // Key-down is judged on the magnitude: a wrong phase hides the marks from the tracker.
     const float magnitude = std::sqrt(std::norm(average));
-    if (magnitude <= 0.0f)
+    if (magnitude <= KEY_DOWN_SHARE * m_pTracker->MarkLevel())
         return;
     const float agreement = m_pCarrier->Project(average) / magnitude;
     m_fCoherence += float((agreement - m_fCoherence) / COHERENCE_MEMORY);

@@ -33,9 +33,9 @@ std::vector<float> keyed(const std::vector<double>& runs, double sigma, unsigned
     return samples;
 }
 
-/// The segments found in @p samples; @p pBeforeFlush counts those decided before the end.
+/// The segments found in @p samples; @p pBeforeFinish counts those decided before the end.
 std::vector<cw::CwSegmenter::Segment> segment(const std::vector<float>& samples, double sigma,
-                                              size_t* pBeforeFlush = nullptr,
+                                              size_t* pBeforeFinish = nullptr,
                                               const std::vector<std::string>& codes = {})
 {
     cw::CwSegmenter segmenter(codes);
@@ -47,9 +47,9 @@ std::vector<cw::CwSegmenter::Segment> segment(const std::vector<float>& samples,
         while (segmenter.TakeSegment(s))
             segments.push_back(s);
     }
-    if (pBeforeFlush)
-        *pBeforeFlush = segments.size();
-    segmenter.Flush();
+    if (pBeforeFinish)
+        *pBeforeFinish = segments.size();
+    segmenter.Finish();
     while (segmenter.TakeSegment(s))
         segments.push_back(s);
     return segments;

@@ -158,7 +158,7 @@ void CwDemodulator::finishTransmission()
 
 void CwDemodulator::endSegments()
 {
-    m_pSegmenter->Flush();
+    m_pSegmenter->Finish();
     drainSegments(true);
     m_pClassifier->Finish();
 }
@@ -272,45 +272,63 @@ void CwDemodulator::filterHeld()
 
 void CwDemodulator::tryAcquire(bool bFinal)
 {
+    // A pipeline of named steps: filter the held samples, time them, learn the tone, refine
+    // the timing in phase, start every block of the tracking, replay the held samples.
+    const int marks = bFinal ? FINAL_ACQUISITION_MARKS : ACQUISITION_MARKS;
     filterHeld();
-    CwSpeedEstimator::Result result = m_pEstimator->Estimate(
-        m_filtered.data(), m_filtered.size(), bFinal ? FINAL_ACQUISITION_MARKS : ACQUISITION_MARKS);
+    CwSpeedEstimator::Result result =
+        m_pEstimator->Estimate(m_filtered.data(), m_filtered.size(), marks);
     CarrierReference::Tone tone = CarrierReference::Tone::None;
     if (result.bFound)
         tone = m_pCarrier->Learn(m_filtered.data(), m_filtered.size(), filterLength(result.dUnit),
                                  0.5f * (result.fMarkLevel + result.fSpaceLevel));
     if (tone == CarrierReference::Tone::None) {
-        const size_t maximum = size_t(ACQUISITION_MAX_SEC * m_dBasebandRate);
-        const size_t interval = size_t(ACQUISITION_INTERVAL_SEC * m_dBasebandRate);
-        if (!bFinal && m_acquisition.size() + interval > maximum) {
-            // Nothing decodable in the oldest second: let it go.
-            m_acquisition.erase(m_acquisition.begin(),
-                                m_acquisition.begin() + std::ptrdiff_t(interval));
-            m_nAcquisitionStart += qint64(interval);
-        }
+        if (!bFinal)
+            dropOldestHeld();
         return;
     }
-
-    const int firstLength = filterLength(result.dUnit);
     m_bCoherent = tone == CarrierReference::Tone::Steady;
-    m_fCoherence = 1.0f;
-    m_pLocalPhase = std::make_unique<LocalPhaseProjector>(firstLength / 2);
+    refineInPhase(result, marks);
+    startTracking(result);
+    replayHeld();
+    if (bFinal && m_phase == Phase::AcquiringSpeed && !m_acquisition.empty())
+        tryAcquire(true);
+}
+
+void CwDemodulator::dropOldestHeld()
+{
+    // Nothing decodable in the oldest second: let it go.
+    const size_t maximum = size_t(ACQUISITION_MAX_SEC * m_dBasebandRate);
+    const size_t interval = size_t(ACQUISITION_INTERVAL_SEC * m_dBasebandRate);
+    if (m_acquisition.size() + interval > maximum) {
+        m_acquisition.erase(m_acquisition.begin(),
+                            m_acquisition.begin() + std::ptrdiff_t(interval));
+        m_nAcquisitionStart += qint64(interval);
+    }
+}
+
+void CwDemodulator::refineInPhase(CwSpeedEstimator::Result& result, int nMarks)
+{
     // In phase, the noise is half as strong: estimate the timing again from that. A tone
     // whose phase does not stand still is projected on its phase around each sample.
+    m_pLocalPhase = std::make_unique<LocalPhaseProjector>(filterLength(result.dUnit) / 2);
     if (m_bCoherent)
         m_pCarrier->ProjectLearned(m_filtered.data(), m_filtered.size(), m_inPhase);
     else
         projectLocally(m_filtered, m_inPhase);
     const CwSpeedEstimator::Result inPhase =
-        m_pEstimator->Estimate(m_inPhase.data(), m_inPhase.size(),
-                               bFinal ? FINAL_ACQUISITION_MARKS : ACQUISITION_MARKS, true);
+        m_pEstimator->Estimate(m_inPhase.data(), m_inPhase.size(), nMarks, true);
     if (inPhase.bFound)
         result = inPhase;
     result.dUnit = likeliestUnit(result.dUnit, result.fMarkLevel);
+}
+
+void CwDemodulator::startTracking(const CwSpeedEstimator::Result& result)
+{
+    m_fCoherence = 1.0f;
     m_dTrackedUnit = result.dUnit;
-    const int length = filterLength(result.dUnit);
     m_pEnvelope->Reset();
-    m_pEnvelope->SetLength(length);
+    m_pEnvelope->SetLength(filterLength(result.dUnit));
     // In phase, the noise averages to zero; in magnitude, to the space level found.
     // Each step behind the channel filter and the projection sees the samples later.
     const qint64 filtered = m_nAcquisitionStart - m_pChannel->Delay();
@@ -321,12 +339,15 @@ void CwDemodulator::tryAcquire(bool bFinal)
     m_dGapBefore = LONE_GAP_UNITS;
     m_pClassifier->Start(result.dUnit, result.fMarkLevel, 0.0f, filtered, true);
     m_phase = Phase::Tracking;
+}
+
+void CwDemodulator::replayHeld()
+{
+    // The held samples are decoded now, so that the first character comes out right.
     std::vector<std::complex<float>> held;
     held.swap(m_acquisition);
     m_acquisition.reserve(held.capacity());
     feed(held.data(), held.size());
-    if (bFinal && m_phase == Phase::AcquiringSpeed && !m_acquisition.empty())
-        tryAcquire(true);
 }
 
 void CwDemodulator::projectLocally(const std::vector<std::complex<float>>& samples,
@@ -364,7 +385,7 @@ double CwDemodulator::likeliestUnit(double dUnit, float fAmplitude)
             m_pSegmenter->Reset(0, m_pCarrier->NoiseVariance(), true);
             for (const std::complex<float>& sample : m_inPhase)
                 m_pSegmenter->PushInPhase(sample.real(), fAmplitude, unit);
-            m_pSegmenter->Flush();
+            m_pSegmenter->Finish();
             const double score = m_pSegmenter->BestScore();
             if (score > factorScore) {
                 factorScore = score;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "tools/cwdemodulator/cwsegmenter.h"
+#include "tools/cwdemodulator/cwspeedestimator.h"
 #include "tools/cwdemodulator/cwsymbol.h"
 #include "tools/cwdemodulator/cwtimingtracker.h"
 
@@ -16,7 +17,6 @@ namespace cw {
 class BasebandConverter;
 class CarrierReference;
 class ChannelFilter;
-class CwSpeedEstimator;
 class EnvelopeDetector;
 class LocalPhaseProjector;
 class PitchDetector;
@@ -109,6 +109,10 @@ private:
     void convert(const float* pSamples, size_t nCount);
     void feed(const std::complex<float>* pSamples, size_t nCount);
     void tryAcquire(bool bFinal);
+    void dropOldestHeld();
+    void refineInPhase(CwSpeedEstimator::Result& result, int nMarks);
+    void startTracking(const CwSpeedEstimator::Result& result);
+    void replayHeld();
     void filterHeld();
     double likeliestUnit(double dUnit, float fAmplitude);
     void track(std::complex<float> sample);

@@ -4,6 +4,7 @@
 // liquid-dsp uses std::complex<float> for its complex type when included from C++.
 #include <liquid/liquid.h>
 
+#include <algorithm>
 #include <cmath>
 #include <numeric>
 #include <vector>
@@ -12,8 +13,9 @@ namespace cw {
 
 namespace {
 
-constexpr double PASS_HZ = 50.0; ///< the keying sidebands that matter, up to 60 WPM
-constexpr double STOP_HZ = 90.0; ///< neighbours from here on are stopped
+constexpr double TRANSITION_HZ = 40.0; ///< from the pass band to where neighbours are stopped
+constexpr double MIN_PASS_HZ = 15.0;
+constexpr double PASS_CYCLES_PER_UNIT = 1.5; ///< pass band times the element length
 constexpr float STOPBAND_DB = 60.0f;
 
 firfilt_crcf filter(void* p)
@@ -23,15 +25,20 @@ firfilt_crcf filter(void* p)
 
 } // namespace
 
-ChannelFilter::ChannelFilter(double dSampleRate)
+double ChannelFilter::PassFor(double dUnitSec)
+{
+    return std::clamp(PASS_CYCLES_PER_UNIT / std::max(1e-3, dUnitSec), MIN_PASS_HZ, MAX_PASS_HZ);
+}
+
+ChannelFilter::ChannelFilter(double dSampleRate, double dPassHz)
 {
     // Kaiser's estimate of the length for the transition band, made odd for a whole delay.
-    const double transition = (STOP_HZ - PASS_HZ) / dSampleRate;
+    const double transition = TRANSITION_HZ / dSampleRate;
     int length = int(std::ceil((STOPBAND_DB - 8.0) / (2.285 * 2.0 * M_PI * transition))) + 1;
     length |= 1;
     m_nDelay = length / 2;
     std::vector<float> taps(size_t(length), 0.0f);
-    liquid_firdes_kaiser(unsigned(length), float(0.5 * (PASS_HZ + STOP_HZ) / dSampleRate),
+    liquid_firdes_kaiser(unsigned(length), float((dPassHz + 0.5 * TRANSITION_HZ) / dSampleRate),
                          STOPBAND_DB, 0.0f, taps.data());
     // Unit gain at the tone, so that levels mean the same before and after.
     const float sum = std::accumulate(taps.begin(), taps.end(), 0.0f);

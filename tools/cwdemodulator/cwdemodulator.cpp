@@ -327,6 +327,8 @@ void CwDemodulator::startTracking(const CwSpeedEstimator::Result& result)
 {
     m_fCoherence = 1.0f;
     m_dTrackedUnit = result.dUnit;
+    m_pChannel = std::make_unique<ChannelFilter>(
+        m_dBasebandRate, ChannelFilter::PassFor(result.dUnit / m_dBasebandRate));
     m_pEnvelope->Reset();
     m_pEnvelope->SetLength(filterLength(result.dUnit));
     // In phase, the noise averages to zero; in magnitude, to the space level found.

@@ -123,7 +123,7 @@ CarrierReference::Tone CarrierReference::Learn(const std::complex<float>* pSampl
             previous = average;
             const std::complex<float> apart = average * std::conj(recent[i % lag]);
             nearby += std::complex<double>(apart.real(), apart.imag());
-            nearbyMagnitudes += std::abs(apart);
+            nearbyMagnitudes += std::sqrt(std::norm(apart));
             recent[i % lag] = average;
         } else {
             previous = 0.0f;

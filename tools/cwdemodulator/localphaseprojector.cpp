@@ -22,7 +22,8 @@ void LocalPhaseProjector::Push(std::complex<float> sample)
     const size_t size = m_window.size();
     const std::complex<float> oldest = m_window[m_nWrite];
     m_window[m_nWrite] = sample;
-    m_nWrite = (m_nWrite + 1) % size;
+    if (++m_nWrite == size)
+        m_nWrite = 0;
     m_sum += std::complex<double>(sample.real() - oldest.real(), sample.imag() - oldest.imag());
     if (++m_nSinceRecompute >= RECOMPUTE_EVERY) {
         m_sum = 0.0;
@@ -31,8 +32,11 @@ void LocalPhaseProjector::Push(std::complex<float> sample)
         m_nSinceRecompute = 0;
     }
     // The newest sample sits just before the write index; the centre half a window back.
-    m_centre = m_window[(m_nWrite + size - 1 - size_t(m_nHalfWidth)) % size];
-    const double magnitude = std::abs(m_sum);
+    size_t centre = m_nWrite + size - 1 - size_t(m_nHalfWidth);
+    if (centre >= size)
+        centre -= size;
+    m_centre = m_window[centre];
+    const double magnitude = std::sqrt(std::norm(m_sum));
     if (magnitude <= 0.0) {
         m_fInPhase = 0.0f;
         m_fQuadrature = 0.0f;

@@ -183,15 +183,9 @@ float CarrierReference::measureNoise(const std::complex<float>* pSamples, size_t
 void CarrierReference::ProjectLearned(const std::complex<float>* pSamples, size_t nCount,
                                       std::vector<std::complex<float>>& out) const
 {
-    out.resize(nCount);
-    std::complex<double> rotator = m_rotator;
-    for (size_t i = 0; i < nCount; ++i) {
-        const std::complex<double> corrected =
-            std::complex<double>(pSamples[i].real(), pSamples[i].imag()) * rotator;
-        rotator *= m_step;
-        out[i] = std::complex<float>(
-            float(corrected.real() * m_phase.real() + corrected.imag() * m_phase.imag()), 0.0f);
-    }
+    DerotateLearned(pSamples, nCount, out);
+    for (std::complex<float>& sample : out)
+        sample = std::complex<float>(Project(sample), 0.0f);
 }
 
 void CarrierReference::DerotateLearned(const std::complex<float>* pSamples, size_t nCount,

@@ -16,6 +16,7 @@
 
 #include <functional>
 #include <limits>
+#include <ostream>
 
 namespace {
 
@@ -58,6 +59,11 @@ struct Clip
     const char* name;
     int nAllowedErrors; ///< edit distance allowed
 };
+
+void PrintTo(const Clip& clip, std::ostream* out)
+{
+    *out << clip.name;
+}
 
 class CwEbook2cwClip : public testing::TestWithParam<Clip>
 {
@@ -120,6 +126,11 @@ Synth plain(double wpm)
     settings.dSnrDb = 6.0;
     settings.uSeed = 11;
     return settings;
+}
+
+void PrintTo(const Impairment& impairment, std::ostream* out)
+{
+    *out << impairment.name;
 }
 
 class CwImpairment : public testing::TestWithParam<Impairment>

@@ -165,7 +165,8 @@ int main(int argc, char* argv[])
     const int rate = 8000;
 
     QTemporaryDir dir;
-    std::printf("jitter_pct\twpm\tsnr_db\ttexts\tours_cer\tpeer_cer\tfirst_char_ok\tgenerator\n");
+    std::printf("jitter_pct\twpm\tsnr_db\ttexts\tours_cer\tpeer_cer\tfirst_char_ok\tgenerator\t"
+                "impairment\n");
     int caseIndex = 0;
     for (const QString& impairment : impairments) {
         for (double jitter : jitters) {

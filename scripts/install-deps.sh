@@ -7,11 +7,13 @@ packages=(
     qtbase5-dev
     libgtest-dev libgmock-dev
     libbenchmark-dev
-    libsndfile1-dev libliquid-dev libfftw3-dev
+    libsndfile1-dev libliquid-dev
 )
 if [ "${1:-}" = "--extra" ]; then
-    # Tools for fuzzing, sanitizers, plots, documentation and packaging.
-    packages+=(clang libclang-rt-dev gnuplot-nox doxygen dpkg-dev multimon-ng sox)
+    # Tools for fuzzing, sanitizers, plots, documentation and packaging; CW recordings from
+    # an independent generator and a peer decoder for the CW bench.
+    packages+=(clang libclang-rt-dev gnuplot-nox doxygen dpkg-dev multimon-ng sox
+        libsox-fmt-mp3 ebook2cw)
 fi
 
 missing=()

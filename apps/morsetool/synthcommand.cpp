@@ -51,7 +51,9 @@ int runSynthCommand(const QStringList& arguments)
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "Synthesize a Morse (CW) recording of TEXT: a keyed tone, optionally with white noise "
-        "(SNR in a 2500 Hz bandwidth), hand-sent timing jitter, fading and a speed change."));
+        "(SNR in a 2500 Hz bandwidth), hand-sent timing jitter, keyer weighting, Farnsworth "
+        "spacing, fading, a speed change, drift, chirp, phase restarts, static crashes and a "
+        "neighbouring signal."));
     parser.addPositionalArgument(QStringLiteral("TEXT"), QStringLiteral("the text to send"));
     parser.addOptions({
         {{QStringLiteral("o"), QStringLiteral("output")},
@@ -70,8 +72,40 @@ int runSynthCommand(const QStringList& arguments)
         {QStringLiteral("jitter"),
          QStringLiteral("stretch or shorten each element and gap by up to this percentage"),
          QStringLiteral("PCT")},
-        {QStringLiteral("qsb"), QStringLiteral("slow fading at this rate (10 dB deep)"),
+        {QStringLiteral("qsb"), QStringLiteral("slow fading at this rate"), QStringLiteral("HZ")},
+        {QStringLiteral("qsb-depth"), QStringLiteral("depth of the fading in dB (default 10)"),
+         QStringLiteral("DB")},
+        {QStringLiteral("weight"),
+         QStringLiteral("keyer weighting: dot over element gap length (default 1)"),
+         QStringLiteral("RATIO")},
+        {QStringLiteral("farnsworth"),
+         QStringLiteral("send the gaps between characters and words at this slower speed"),
+         QStringLiteral("WPM")},
+        {QStringLiteral("rise"), QStringLiteral("keying edge time in ms (default 5)"),
+         QStringLiteral("MS")},
+        {QStringLiteral("drift"), QStringLiteral("the tone drifts by this much per second"),
          QStringLiteral("HZ")},
+        {QStringLiteral("chirp"),
+         QStringLiteral("each mark starts this far above the pitch and settles in 20 ms"),
+         QStringLiteral("HZ")},
+        {QStringLiteral("phase-restart"), QStringLiteral("start each element's tone at phase 0")},
+        {QStringLiteral("phase-noise"),
+         QStringLiteral("let the phase wander by this many radians per root second"),
+         QStringLiteral("RAD")},
+        {QStringLiteral("crashes"), QStringLiteral("static crashes per second"),
+         QStringLiteral("N")},
+        {QStringLiteral("crash-level"),
+         QStringLiteral("crash peak over the tone in dB (default 25)"), QStringLiteral("DB")},
+        {QStringLiteral("neighbour-pitch"),
+         QStringLiteral("add a neighbouring signal at this pitch"), QStringLiteral("HZ")},
+        {QStringLiteral("neighbour-level"),
+         QStringLiteral("the neighbour's level over the tone in dB (default 0)"),
+         QStringLiteral("DB")},
+        {QStringLiteral("neighbour-wpm"), QStringLiteral("the neighbour's speed (default --wpm)"),
+         QStringLiteral("WPM")},
+        {QStringLiteral("neighbour-text"),
+         QStringLiteral("what the neighbour sends (default the same text)"),
+         QStringLiteral("TEXT")},
         {QStringLiteral("rate"), QStringLiteral("sample rate (default 8000)"),
          QStringLiteral("HZ")},
         {QStringLiteral("seed"), QStringLiteral("seed of the noise and jitter (default 1)"),
@@ -96,18 +130,40 @@ int runSynthCommand(const QStringList& arguments)
         !readNumber(parser, QStringLiteral("snr"), -60, 100, settings.dSnrDb) ||
         !readNumber(parser, QStringLiteral("jitter"), 0, 50, settings.dJitterPercent) ||
         !readNumber(parser, QStringLiteral("qsb"), 0, 10, settings.dQsbHz) ||
+        !readNumber(parser, QStringLiteral("qsb-depth"), 0, 60, settings.dQsbDepthDb) ||
+        !readNumber(parser, QStringLiteral("weight"), 0.3, 3, settings.dWeight) ||
+        !readNumber(parser, QStringLiteral("farnsworth"), 1, 200, settings.dFarnsworthWpm) ||
+        !readNumber(parser, QStringLiteral("rise"), 0, 50, settings.dRiseMs) ||
+        !readNumber(parser, QStringLiteral("drift"), -50, 50, settings.dDriftHzPerSec) ||
+        !readNumber(parser, QStringLiteral("chirp"), -200, 200, settings.dChirpHz) ||
+        !readNumber(parser, QStringLiteral("phase-noise"), 0, 100, settings.dPhaseNoise) ||
+        !readNumber(parser, QStringLiteral("crashes"), 0, 100, settings.dCrashesPerSec) ||
+        !readNumber(parser, QStringLiteral("crash-level"), -20, 80, settings.dCrashDb) ||
         !readNumber(parser, QStringLiteral("rate"), 4000, 192000, rate) ||
         !readNumber(parser, QStringLiteral("seed"), 0, 4294967295.0, seed))
         return EXIT_BAD_INPUT;
     settings.nSampleRate = int(rate);
     settings.uSeed = quint32(seed);
+    settings.bPhaseRestart = parser.isSet(QStringLiteral("phase-restart"));
+    cw::CwSynthesizer::Settings neighbour = settings;
+    neighbour.uSeed = settings.uSeed + 1;
+    double neighbourLevel = 0.0;
+    if (!readNumber(parser, QStringLiteral("neighbour-pitch"), 50, 4000, neighbour.dPitchHz) ||
+        !readNumber(parser, QStringLiteral("neighbour-level"), -60, 60, neighbourLevel) ||
+        !readNumber(parser, QStringLiteral("neighbour-wpm"), 1, 200, neighbour.dWpm))
+        return EXIT_BAD_INPUT;
     if (settings.dPitchHz >= rate / 2.0) {
         return CommandLine::Fail(QStringLiteral("synth"), EXIT_BAD_INPUT,
                                  QStringLiteral("--pitch must be below half the sample rate"));
     }
 
     cw::CwSynthesizer synthesizer(settings);
-    if (!synthesizer.SetText(positional.first())) {
+    const QString neighbourText = parser.isSet(QStringLiteral("neighbour-text"))
+                                      ? parser.value(QStringLiteral("neighbour-text"))
+                                      : positional.first();
+    if (!synthesizer.SetText(positional.first()) ||
+        (parser.isSet(QStringLiteral("neighbour-pitch")) &&
+         !synthesizer.AddNeighbour(neighbour, neighbourText, neighbourLevel))) {
         return CommandLine::Fail(QStringLiteral("synth"), EXIT_BAD_INPUT,
                                  synthesizer.ErrorString());
     }

@@ -1,11 +1,18 @@
 #include "cwbenchsupport.h"
 
+#include "tools/cwdemodulator/audiofilereader.h"
+#include "tools/cwdemodulator/audiofilewriter.h"
 #include "tools/morsecore/internationalalphabet.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
 
 #include <QHash>
 #include <QRegExp>
 
 #include <algorithm>
+#include <cmath>
 
 namespace cwbench {
 
@@ -101,10 +108,11 @@ QString codesToText(const std::vector<int>& codes)
 }
 
 std::vector<int> demodulate(const std::vector<float>& samples, int nSampleRate, int nBlock,
-                            double* pWpm, double* pPitch)
+                            double* pWpm, double* pPitch, double dGivenPitch)
 {
     cw::CwDemodulator::Settings settings;
     settings.dSampleRate = nSampleRate;
+    settings.dPitchHz = dGivenPitch;
     cw::CwDemodulator demodulator(settings);
     std::vector<int> codes;
     cw::CwSymbol symbol;
@@ -144,6 +152,110 @@ int editDistance(const QString& a, const QString& b)
         std::swap(previous, current);
     }
     return previous[size_t(b.size())];
+}
+
+namespace {
+
+std::vector<float> readAll(const QString& strPath)
+{
+    std::vector<float> samples;
+    cw::AudioFileReader reader;
+    if (reader.Open(strPath)) {
+        float block[4096];
+        for (qint64 n; (n = reader.Read(block, 4096)) > 0;)
+            samples.insert(samples.end(), block, block + n);
+    }
+    return samples;
+}
+
+} // namespace
+
+std::vector<float> renderEbook2cw(const QString& text, double dWpm, double dPitchHz, int nRate,
+                                  const QString& strWorkDir, const QStringList& extraOptions)
+{
+    QDir dir(strWorkDir);
+    const QString base = dir.filePath(QStringLiteral("ebook2cw"));
+    QProcess generator;
+    generator.setWorkingDirectory(strWorkDir);
+    // An empty chapter separator keeps the output in one file without a number.
+    QStringList options{QStringLiteral("-c"),
+                        QString(),
+                        QStringLiteral("-p"),
+                        QStringLiteral("-w"),
+                        QString::number(dWpm),
+                        QStringLiteral("-f"),
+                        QString::number(dPitchHz),
+                        QStringLiteral("-o"),
+                        base};
+    options += extraOptions;
+    generator.start(QStringLiteral("ebook2cw"), options);
+    generator.write(text.toLatin1() + '\n');
+    generator.closeWriteChannel();
+    if (!generator.waitForFinished(-1) || generator.exitCode() != 0)
+        return {};
+    const QStringList made = dir.entryList({QStringLiteral("ebook2cw.*")}, QDir::Files);
+    if (made.isEmpty())
+        return {};
+    const QString source = dir.filePath(made.first());
+    const QString wav = dir.filePath(QStringLiteral("ebook2cw-converted.wav"));
+    const int converted = QProcess::execute(QStringLiteral("sox"),
+                                            {QStringLiteral("-V1"), source, QStringLiteral("-r"),
+                                             QString::number(nRate), QStringLiteral("-e"),
+                                             QStringLiteral("floating-point"), QStringLiteral("-c"),
+                                             QStringLiteral("1"), wav});
+    QFile::remove(source);
+    std::vector<float> samples;
+    if (converted == 0)
+        samples = readAll(wav);
+    QFile::remove(wav);
+    return samples;
+}
+
+bool lossyRoundTrip(std::vector<float>& samples, int nRate, const QString& strFormat,
+                    const QString& strWorkDir)
+{
+    QDir dir(strWorkDir);
+    const QString wav = dir.filePath(QStringLiteral("lossy-in.wav"));
+    const QString coded = dir.filePath(QStringLiteral("lossy.") + strFormat);
+    const QString back = dir.filePath(QStringLiteral("lossy-out.wav"));
+    cw::AudioFileWriter writer;
+    if (!writer.Open(wav, nRate) || !writer.Write(samples.data(), qint64(samples.size())) ||
+        !writer.Commit())
+        return false;
+    const QString quality =
+        strFormat == QLatin1String("mp3") ? QStringLiteral("16") : QStringLiteral("-1");
+    const bool ok =
+        QProcess::execute(QStringLiteral("sox"), {QStringLiteral("-V1"), wav, QStringLiteral("-C"),
+                                                  quality, coded}) == 0 &&
+        QProcess::execute(QStringLiteral("sox"),
+                          {QStringLiteral("-V1"), coded, QStringLiteral("-r"),
+                           QString::number(nRate), QStringLiteral("-e"),
+                           QStringLiteral("floating-point"), back}) == 0;
+    if (ok)
+        samples = readAll(back);
+    for (const QString& file : {wav, coded, back})
+        QFile::remove(file);
+    return ok && !samples.empty();
+}
+
+void addNoise(std::vector<float>& samples, int nRate, double dSnrDb, quint32 uSeed)
+{
+    float peak = 0.0f;
+    for (float sample : samples)
+        peak = std::max(peak, std::abs(sample));
+    const double tonePower = 0.5 * double(peak) * double(peak);
+    const double sigma =
+        std::sqrt(tonePower / std::pow(10.0, dSnrDb / 10.0) * (nRate / 2.0) / 2500.0);
+    // Box-Muller on the generator's raw output, so that every platform adds the same noise.
+    std::mt19937 generator(uSeed);
+    auto uniform = [&generator] { return (double(generator()) + 0.5) / 4294967296.0; };
+    for (size_t i = 0; i < samples.size(); i += 2) {
+        const double radius = sigma * std::sqrt(-2.0 * std::log(uniform()));
+        const double angle = 2.0 * 3.14159265358979323846 * uniform();
+        samples[i] = float(samples[i] + radius * std::cos(angle));
+        if (i + 1 < samples.size())
+            samples[i + 1] = float(samples[i + 1] + radius * std::sin(angle));
+    }
 }
 
 } // namespace cwbench

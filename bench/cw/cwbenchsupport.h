@@ -4,6 +4,7 @@
 #include "tools/cwdemodulator/cwsynthesizer.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <random>
 #include <vector>
@@ -18,13 +19,31 @@ QString randomText(std::mt19937& generator, int nTokens);
 /// character per end of character, one blank per end of word, a line feed per end of line.
 QString codesToText(const std::vector<int>& codes);
 
-/// Runs the demodulator over @p samples in blocks of @p nBlock and returns the codes.
+/// Runs the demodulator over @p samples in blocks of @p nBlock and returns the codes;
+/// @p dGivenPitch 0 lets it search the tone.
 std::vector<int> demodulate(const std::vector<float>& samples, int nSampleRate, int nBlock = 4096,
-                            double* pWpm = nullptr, double* pPitch = nullptr);
+                            double* pWpm = nullptr, double* pPitch = nullptr,
+                            double dGivenPitch = 0.0);
 
 /// Upper case, every run of white space one blank, no blanks at either end.
 QString normalized(const QString& text);
 
 int editDistance(const QString& a, const QString& b);
+
+/// Renders @p text with ebook2cw, a generator independent of ours (MP3 at 11025 Hz, then
+/// sox to @p nRate), in @p strWorkDir; empty when either tool fails. @p extraOptions go to
+/// ebook2cw.
+std::vector<float> renderEbook2cw(const QString& text, double dWpm, double dPitchHz, int nRate,
+                                  const QString& strWorkDir,
+                                  const QStringList& extraOptions = QStringList());
+
+/// Encodes @p samples lossily through sox (@p strFormat "mp3" at 16 kbit/s or "ogg" at its
+/// lowest quality) and decodes them again; false when sox fails.
+bool lossyRoundTrip(std::vector<float>& samples, int nRate, const QString& strFormat,
+                    const QString& strWorkDir);
+
+/// Adds white Gaussian noise so that the key-down tone power (from the peak level) over the
+/// noise power in 2500 Hz is @p dSnrDb.
+void addNoise(std::vector<float>& samples, int nRate, double dSnrDb, quint32 uSeed);
 
 } // namespace cwbench

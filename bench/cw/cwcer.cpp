@@ -1,9 +1,17 @@
 // Character error rate of the CW demodulator against SNR, speed and timing jitter, optionally
 // side by side with an external decoder (multimon-ng's MORSE_CW) run on the same recordings.
-// Prints a TSV table: jitter, wpm, snr_db, texts, ours_cer, peer_cer, first_char_ok.
+// The recordings come from our synthesizer or from ebook2cw (an independent generator, MP3
+// converted with sox, noise added here).
+// Each impairment of real signals can be added alone (--impairment, a list): weight0.7,
+// weight1.4, rise15, farnsworth, drift, chirp, restart, wander, qsb, crashes, neighbour (100 Hz
+// below, 20 dB stronger, sending on after the wanted signal; decoded with the pitch given),
+// mp3 (16 kbit/s) and ogg (lowest quality); ebook2cw makes mp3, ogg and farnsworth itself.
+// Prints a TSV table: jitter, wpm, snr_db, texts, ours_cer, peer_cer, first_char_ok,
+// generator, impairment.
 //
 //   cw_cer [--texts 20] [--snr-min -12] [--snr-max 20] [--snr-step 2] [--wpm 12,20,30,40]
-//          [--jitter 0,20] [--seed 1] [--peer] [--verbose]
+//          [--wpm-range 8:50] [--jitter 0,20] [--seed 1] [--generator ours|ebook2cw]
+//          [--impairment none] [--peer] [--verbose]
 
 #include "cwbenchsupport.h"
 
@@ -57,6 +65,67 @@ QString peerDecode(const std::vector<float>& samples, int nRate, double dWpm, QT
     return text;
 }
 
+/// One recording of a cell: the settings, what is done to them and how it is decoded.
+struct Case
+{
+    cw::CwSynthesizer::Settings settings;
+    QStringList ebook2cwOptions;
+    QString lossyFormat;
+    bool bNeighbour = false;
+};
+
+/// Applies the impairment @p name to @p c; false for an unknown name.
+bool impair(const QString& name, Case& c)
+{
+    cw::CwSynthesizer::Settings& s = c.settings;
+    if (name == QLatin1String("weight0.7") || name == QLatin1String("weight1.4"))
+        s.dWeight = name.mid(6).toDouble();
+    else if (name == QLatin1String("rise15"))
+        s.dRiseMs = 15.0;
+    else if (name == QLatin1String("farnsworth")) {
+        s.dFarnsworthWpm = s.dWpm / 2.0;
+        c.ebook2cwOptions = QStringList{QStringLiteral("-e"), QString::number(s.dFarnsworthWpm)};
+    } else if (name == QLatin1String("drift"))
+        s.dDriftHzPerSec = 2.0;
+    else if (name == QLatin1String("chirp"))
+        s.dChirpHz = 20.0;
+    else if (name == QLatin1String("restart"))
+        s.bPhaseRestart = true;
+    else if (name == QLatin1String("wander"))
+        s.dPhaseNoise = 3.0;
+    else if (name == QLatin1String("qsb")) {
+        s.dQsbHz = 0.5;
+        s.dQsbDepthDb = 20.0;
+    } else if (name == QLatin1String("crashes")) {
+        s.dCrashesPerSec = 3.0;
+        s.dCrashDb = 40.0;
+    } else if (name == QLatin1String("neighbour"))
+        c.bNeighbour = true;
+    else if (name == QLatin1String("mp3") || name == QLatin1String("ogg")) {
+        c.lossyFormat = name;
+        c.ebook2cwOptions =
+            name == QLatin1String("mp3")
+                ? QStringList{QStringLiteral("-b"), QStringLiteral("16")}
+                : QStringList{QStringLiteral("-O"), QStringLiteral("-q"), QStringLiteral("0")};
+    } else
+        return name == QLatin1String("none");
+    return true;
+}
+
+/// Our synthesizer's recording of @p text, with the neighbour when asked for.
+std::vector<float> synthesize(const Case& c, const QString& text)
+{
+    cw::CwSynthesizer synthesizer(c.settings);
+    synthesizer.SetText(text);
+    if (c.bNeighbour) {
+        cw::CwSynthesizer::Settings neighbour = c.settings;
+        neighbour.dPitchHz -= 100.0;
+        neighbour.uSeed += 1;
+        synthesizer.AddNeighbour(neighbour, text + QLatin1Char(' ') + text, 20.0);
+    }
+    return synthesizer.RenderAll();
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -71,7 +140,24 @@ int main(int argc, char* argv[])
     const double snrMin = option("--snr-min", QStringLiteral("-12")).toDouble();
     const double snrMax = option("--snr-max", QStringLiteral("20")).toDouble();
     const double snrStep = option("--snr-step", QStringLiteral("2")).toDouble();
-    const QList<double> speeds = numberList(option("--wpm", QStringLiteral("12,20,30,40")));
+    QList<double> speeds = numberList(option("--wpm", QStringLiteral("12,20,30,40")));
+    const QStringList range = option("--wpm-range", QString()).split(QLatin1Char(':'));
+    if (range.size() == 2) {
+        speeds.clear();
+        for (int wpm = range[0].toInt(); wpm <= range[1].toInt(); ++wpm)
+            speeds << wpm;
+    }
+    const QString generatorName = option("--generator", QStringLiteral("ours"));
+    const QStringList impairments =
+        option("--impairment", QStringLiteral("none")).split(QLatin1Char(','));
+    for (const QString& name : impairments) {
+        Case probe;
+        if (!impair(name, probe)) {
+            std::fprintf(stderr, "cw_cer: unknown impairment %s\n", qPrintable(name));
+            return 2;
+        }
+    }
+    const bool ebook2cw = generatorName == QLatin1String("ebook2cw");
     const QList<double> jitters = numberList(option("--jitter", QStringLiteral("0,20")));
     const quint32 seed = option("--seed", QStringLiteral("1")).toUInt();
     const bool withPeer = args.contains(QStringLiteral("--peer"));
@@ -79,54 +165,76 @@ int main(int argc, char* argv[])
     const int rate = 8000;
 
     QTemporaryDir dir;
-    std::printf("jitter_pct\twpm\tsnr_db\ttexts\tours_cer\tpeer_cer\tfirst_char_ok\n");
+    std::printf("jitter_pct\twpm\tsnr_db\ttexts\tours_cer\tpeer_cer\tfirst_char_ok\tgenerator\t"
+                "impairment\n");
     int caseIndex = 0;
-    for (double jitter : jitters) {
-        for (double wpm : speeds) {
-            for (double snr = snrMin; snr <= snrMax + 1e-9; snr += snrStep) {
-                // The same texts for every cell of one speed, so rows differ only by noise.
-                std::mt19937 textGenerator(seed * 7919u + quint32(wpm));
-                long errors = 0;
-                long peerErrors = 0;
-                long length = 0;
-                int firstRight = 0;
-                for (int t = 0; t < texts; ++t) {
-                    const QString text = cwbench::randomText(textGenerator, 8);
-                    cw::CwSynthesizer::Settings settings;
-                    settings.dWpm = wpm;
-                    settings.dPitchHz = 500.0 + double(textGenerator() % 500);
-                    settings.bNoise = true;
-                    settings.dSnrDb = snr;
-                    settings.dJitterPercent = jitter;
-                    settings.nSampleRate = rate;
-                    settings.uSeed = seed + quint32(t) * 1000u + quint32(snr * 10 + 500);
-                    settings.dLeadInSec = 0.3 + 0.1 * (t % 5);
-                    cw::CwSynthesizer synthesizer(settings);
-                    synthesizer.SetText(text);
-                    const std::vector<float> samples = synthesizer.RenderAll();
-                    const QString decoded = cwbench::normalized(
-                        cwbench::codesToText(cwbench::demodulate(samples, rate)));
-                    const int distance = cwbench::editDistance(text, decoded);
-                    errors += distance;
-                    length += text.size();
-                    if (!decoded.isEmpty() && decoded[0] == text[0])
-                        ++firstRight;
-                    if (verbose && distance > 0)
-                        std::fprintf(stderr, "%g wpm %g dB (pitch %g, seed %u): '%s' -> '%s'\n",
-                                     wpm, snr, settings.dPitchHz, settings.uSeed, qPrintable(text),
-                                     qPrintable(decoded));
-                    if (withPeer) {
-                        const QString peer =
-                            cwbench::normalized(peerDecode(samples, rate, wpm, dir, caseIndex++));
-                        peerErrors += cwbench::editDistance(text, peer);
+    for (const QString& impairment : impairments) {
+        for (double jitter : jitters) {
+            for (double wpm : speeds) {
+                for (double snr = snrMin; snr <= snrMax + 1e-9; snr += snrStep) {
+                    // The same texts for every cell of one speed, so rows differ only by noise.
+                    std::mt19937 textGenerator(seed * 7919u + quint32(wpm));
+                    long errors = 0;
+                    long peerErrors = 0;
+                    long length = 0;
+                    int firstRight = 0;
+                    for (int t = 0; t < texts; ++t) {
+                        const QString text = cwbench::randomText(textGenerator, 8);
+                        Case c;
+                        cw::CwSynthesizer::Settings& settings = c.settings;
+                        settings.dWpm = wpm;
+                        settings.dPitchHz = 500.0 + double(textGenerator() % 500);
+                        settings.bNoise = true;
+                        settings.dSnrDb = snr;
+                        settings.dJitterPercent = jitter;
+                        settings.nSampleRate = rate;
+                        settings.uSeed = seed + quint32(t) * 1000u + quint32(snr * 10 + 500);
+                        settings.dLeadInSec = 0.3 + 0.1 * (t % 5);
+                        impair(impairment, c);
+                        std::vector<float> samples;
+                        bool made = true;
+                        if (ebook2cw) {
+                            samples = cwbench::renderEbook2cw(text, wpm, settings.dPitchHz, rate,
+                                                              dir.path(), c.ebook2cwOptions);
+                            made = !samples.empty();
+                            cwbench::addNoise(samples, rate, snr, settings.uSeed);
+                        } else {
+                            samples = synthesize(c, text);
+                            if (!c.lossyFormat.isEmpty())
+                                made = cwbench::lossyRoundTrip(samples, rate, c.lossyFormat,
+                                                               dir.path());
+                        }
+                        if (!made) {
+                            std::fprintf(stderr, "cw_cer: ebook2cw or sox failed "
+                                                 "(scripts/install-deps.sh --extra)\n");
+                            return 1;
+                        }
+                        const QString decoded = cwbench::normalized(cwbench::codesToText(
+                            cwbench::demodulate(samples, rate, 4096, nullptr, nullptr,
+                                                c.bNeighbour ? settings.dPitchHz : 0.0)));
+                        const int distance = cwbench::editDistance(text, decoded);
+                        errors += distance;
+                        length += text.size();
+                        if (!decoded.isEmpty() && decoded[0] == text[0])
+                            ++firstRight;
+                        if (verbose && distance > 0)
+                            std::fprintf(stderr, "%g wpm %g dB (pitch %g, seed %u): '%s' -> '%s'\n",
+                                         wpm, snr, settings.dPitchHz, settings.uSeed,
+                                         qPrintable(text), qPrintable(decoded));
+                        if (withPeer) {
+                            const QString peer = cwbench::normalized(
+                                peerDecode(samples, rate, wpm, dir, caseIndex++));
+                            peerErrors += cwbench::editDistance(text, peer);
+                        }
                     }
+                    const double cer = double(errors) / double(std::max(1L, length));
+                    const double peerCer =
+                        withPeer ? double(peerErrors) / double(std::max(1L, length)) : NAN;
+                    std::printf("%g\t%g\t%g\t%d\t%.4f\t%.4f\t%d\t%s\t%s\n", jitter, wpm, snr, texts,
+                                cer, peerCer, firstRight, qPrintable(generatorName),
+                                qPrintable(impairment));
+                    std::fflush(stdout);
                 }
-                const double cer = double(errors) / double(std::max(1L, length));
-                const double peerCer =
-                    withPeer ? double(peerErrors) / double(std::max(1L, length)) : NAN;
-                std::printf("%g\t%g\t%g\t%d\t%.4f\t%.4f\t%d\n", jitter, wpm, snr, texts, cer,
-                            peerCer, firstRight);
-                std::fflush(stdout);
             }
         }
     }

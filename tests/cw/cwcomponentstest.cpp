@@ -3,8 +3,10 @@
 
 #include "tools/cwdemodulator/basebandconverter.h"
 #include "tools/cwdemodulator/carrierreference.h"
+#include "tools/cwdemodulator/channelfilter.h"
 #include "tools/cwdemodulator/cwsegmenter.h"
 #include "tools/cwdemodulator/envelopedetector.h"
+#include "tools/cwdemodulator/localphaseprojector.h"
 
 #include <gtest/gtest.h>
 
@@ -33,9 +35,9 @@ std::vector<float> keyed(const std::vector<double>& runs, double sigma, unsigned
     return samples;
 }
 
-/// The segments found in @p samples; @p pBeforeFlush counts those decided before the end.
+/// The segments found in @p samples; @p pBeforeFinish counts those decided before the end.
 std::vector<cw::CwSegmenter::Segment> segment(const std::vector<float>& samples, double sigma,
-                                              size_t* pBeforeFlush = nullptr,
+                                              size_t* pBeforeFinish = nullptr,
                                               const std::vector<std::string>& codes = {})
 {
     cw::CwSegmenter segmenter(codes);
@@ -47,9 +49,9 @@ std::vector<cw::CwSegmenter::Segment> segment(const std::vector<float>& samples,
         while (segmenter.TakeSegment(s))
             segments.push_back(s);
     }
-    if (pBeforeFlush)
-        *pBeforeFlush = segments.size();
-    segmenter.Flush();
+    if (pBeforeFinish)
+        *pBeforeFinish = segments.size();
+    segmenter.Finish();
     while (segmenter.TakeSegment(s))
         segments.push_back(s);
     return segments;
@@ -141,7 +143,8 @@ TEST(CwCarrier, ToneOffsetIsMeasuredAndSteadyToneDetectedCoherently)
         }
     }
     cw::CarrierReference carrier(rate);
-    EXPECT_TRUE(carrier.Learn(samples.data(), samples.size(), UNIT, 0.5f));
+    EXPECT_EQ(carrier.Learn(samples.data(), samples.size(), UNIT, 0.5f),
+              cw::CarrierReference::Tone::Steady);
     EXPECT_NEAR(carrier.OffsetHz(), offset, 0.05);
     // After correction the in-phase part carries the keying.
     std::vector<std::complex<float>> inPhase;
@@ -161,7 +164,8 @@ TEST(CwCarrier, ToneWhosePhaseJumpsEveryElementIsNotSteady)
             samples.push_back(element % 2 == 0 ? std::polar(1.0f, phase) : 0.0f);
     }
     cw::CarrierReference carrier(1000.0);
-    EXPECT_FALSE(carrier.Learn(samples.data(), samples.size(), UNIT, 0.5f));
+    EXPECT_EQ(carrier.Learn(samples.data(), samples.size(), UNIT, 0.5f),
+              cw::CarrierReference::Tone::Unsteady);
 }
 
 TEST(CwMatchedFilter, ChangingTheLengthGivesWhatAFreshFilterGives)
@@ -206,4 +210,51 @@ TEST(CwBaseband, ToneBecomesASteadyPhasorAndDcIsRemovedWhateverTheBlockSize)
     for (size_t i = 0; i < input.size(); i += 77)
         pieces.Process(input.data() + i, std::min<size_t>(77, input.size() - i), got);
     EXPECT_EQ(got, output);
+}
+
+TEST(CwChannel, TonePassesAtUnitGainAndANeighbourAHundredHertzAwayIsStopped)
+{
+    const double rate = 1000.0;
+    // Steady-state output amplitude of a baseband tone at each offset.
+    auto gain = [rate](double passHz, double offsetHz) {
+        cw::ChannelFilter filter(rate, passHz);
+        float amplitude = 0.0f;
+        for (int i = 0; i < 1000; ++i) {
+            const std::complex<float> out =
+                filter.Push(std::polar(1.0f, float(2.0 * PI * offsetHz * i / rate)));
+            if (i > 2 * filter.Delay())
+                amplitude = std::max(amplitude, std::abs(out));
+        }
+        return amplitude;
+    };
+    for (double pass : {cw::ChannelFilter::PassFor(0.08), cw::ChannelFilter::MAX_PASS_HZ}) {
+        EXPECT_NEAR(gain(pass, 0.0), 1.0f, 0.01f) << pass;
+        EXPECT_NEAR(gain(pass, 0.5 * pass), 1.0f, 0.02f) << pass;
+        EXPECT_LT(gain(pass, 100.0), 0.003f) << pass; // 50 dB down
+    }
+    // Slower speeds keep a narrower band, within the limits.
+    EXPECT_LT(cw::ChannelFilter::PassFor(0.1), cw::ChannelFilter::PassFor(0.05));
+    EXPECT_EQ(cw::ChannelFilter::PassFor(0.001), cw::ChannelFilter::MAX_PASS_HZ);
+}
+
+TEST(CwLocalPhase, MarksProjectToTheirAmplitudeWhateverTheirPhaseAndGapsToLittle)
+{
+    cw::LocalPhaseProjector projector(UNIT / 2);
+    std::mt19937 generator(3);
+    std::uniform_real_distribution<float> angle(0.0f, float(2.0 * PI));
+    std::vector<float> inPhase;
+    // Marks of 3 units, each at its own phase, with 3-unit gaps.
+    for (int element = 0; element < 20; ++element) {
+        const float phase = angle(generator);
+        for (int i = 0; i < 3 * UNIT; ++i) {
+            projector.Push(element % 2 == 0 ? std::polar(0.5f, phase) : 0.0f);
+            inPhase.push_back(projector.InPhase());
+            EXPECT_NEAR(projector.Quadrature(), 0.0f, 1e-4f);
+        }
+    }
+    const size_t delay = size_t(projector.Delay());
+    for (int element = 2; element < 18; ++element) {
+        const size_t middle = size_t(element * 3 * UNIT + 3 * UNIT / 2) + delay;
+        EXPECT_NEAR(inPhase[middle], element % 2 == 0 ? 0.5f : 0.0f, 1e-4f) << element;
+    }
 }

@@ -89,6 +89,36 @@ TEST(CwSynthesizer, SameSeedGivesTheSameRecordingAndAnotherSeedDoesNot)
     EXPECT_NE(render(settings, QStringLiteral("CQ TEST")), first);
 }
 
+TEST(CwSynthesizer, WeightingAndFarnsworthChangeTheTimingTheyName)
+{
+    // "E E" at 12 WPM: a 100 ms dot, a 700 ms word gap, a dot; keyed length = samples above
+    // half the tone.
+    auto keyed = [](const Synth& settings) {
+        cw::CwSynthesizer synthesizer(settings);
+        EXPECT_TRUE(synthesizer.SetText(QStringLiteral("E E")));
+        const std::vector<float> samples = synthesizer.RenderAll();
+        size_t on = 0;
+        for (size_t i = 0; i + 8 < samples.size(); i += 8) {
+            float peak = 0.0f;
+            for (size_t k = i; k < i + 8; ++k)
+                peak = std::max(peak, std::abs(samples[k]));
+            on += peak > 0.5f * float(settings.dAmplitude) ? 8 : 0;
+        }
+        return std::pair<double, double>(double(on) / 8000.0, double(samples.size()) / 8000.0);
+    };
+    Synth even = signal(12.0, 100.0);
+    even.bNoise = false;
+    Synth heavy = even;
+    heavy.dWeight = 1.5; // marks longer by a fifth of an element
+    Synth spaced = even;
+    spaced.dFarnsworthWpm = 6.0; // the word gap twice as long
+    EXPECT_NEAR(keyed(even).first, 0.2, 0.01);
+    EXPECT_NEAR(keyed(heavy).first, 0.2 + 2 * 0.02, 0.01);
+    // Each gap gives the time back; only the last mark has no gap after it.
+    EXPECT_NEAR(keyed(heavy).second - keyed(even).second, 0.02, 0.001);
+    EXPECT_NEAR(keyed(spaced).second - keyed(even).second, 0.7, 0.001);
+}
+
 TEST(CwSynthesizer, UnknownCharacterIsRefused)
 {
     cw::CwSynthesizer synthesizer{Synth()};

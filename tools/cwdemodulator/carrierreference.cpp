@@ -2,7 +2,7 @@
 
 #include "tools/cwdemodulator/envelopedetector.h"
 
-#include <fftw3.h>
+#include "tools/cwdemodulator/fouriertransform.h"
 
 #include <algorithm>
 #include <cmath>
@@ -16,7 +16,21 @@ constexpr double MAX_OFFSET_HZ = 12.0;    ///< the pitch search is closer than t
 constexpr double RESOLUTION_HZ = 0.02;    ///< spectrum grid the offset is read from
 constexpr double PHASE_MEMORY_SEC = 0.4;  ///< key-down time the phase is averaged over
 constexpr double STEADY_COHERENCE = 0.45; ///< |sum| over sum of magnitudes for a steady tone
-constexpr size_t NOISE_WINDOW = 8;        ///< samples summed to measure the noise
+/// A steady tone's marks disagree in phase by no more than noise explains: the loss of
+/// coherence across marks is at most this many times the loss between averages half an
+/// element apart inside a mark, plus the margin below.
+constexpr double ACROSS_OVER_NEARBY_LOSS = 4.0;
+constexpr double ACROSS_LOSS_MARGIN = 0.05;
+constexpr size_t NOISE_WINDOW = 8; ///< samples summed to measure the noise
+/// A steady tone's key-down phase turns by less than this (Hz) once its spectral line is
+/// removed; more means the line was not the tone's (phase restarts, drift).
+constexpr double STEADY_RESIDUAL_HZ = 3.0;
+constexpr int FREQUENCY_BLOCK = 32;     ///< key-down samples per frequency correction
+constexpr double FREQUENCY_GAIN = 0.25; ///< share of the measured error corrected at once
+constexpr double MAX_TRACKED_HZ = 200.0;
+/// Frequency correction (Hz) per key-down sample and radian of phase error: with the phase
+/// average, a second-order loop that follows slow drift of a steady tone.
+constexpr double PHASE_TO_FREQUENCY = 0.001;
 
 } // namespace
 
@@ -25,36 +39,47 @@ CarrierReference::CarrierReference(double dSampleRate) : m_dSampleRate(dSampleRa
     m_fWeight = float(1.0 / (PHASE_MEMORY_SEC * dSampleRate));
 }
 
+CarrierReference::~CarrierReference() = default;
+
 void CarrierReference::setOffset(double dOffsetHz)
 {
-    m_dOffsetHz = dOffsetHz;
-    const double omega = -2.0 * PI * dOffsetHz / m_dSampleRate;
-    m_step = std::complex<double>(std::cos(omega), std::sin(omega));
+    setFrequency(dOffsetHz);
     m_rotator = 1.0;
     m_nSinceNormalise = 0;
+    m_previous = 0.0f;
+    m_turn = 0.0;
+    m_nTurnSamples = 0;
 }
 
-bool CarrierReference::Learn(const std::complex<float>* pSamples, size_t nCount, int nLength,
-                             float fThreshold)
+void CarrierReference::setFrequency(double dOffsetHz)
+{
+    m_dOffsetHz = std::clamp(dOffsetHz, -MAX_TRACKED_HZ, MAX_TRACKED_HZ);
+    const double omega = -2.0 * PI * m_dOffsetHz / m_dSampleRate;
+    m_step = std::complex<double>(std::cos(omega), std::sin(omega));
+}
+
+CarrierReference::Tone CarrierReference::Learn(const std::complex<float>* pSamples, size_t nCount,
+                                               int nLength, float fThreshold)
 {
     setOffset(0.0);
     if (nCount < 16)
-        return false;
+        return Tone::None;
 
     // The keyed tone's spectral line sits at its offset; zero padding gives a fine grid.
     size_t size = 1024;
     while (double(size) < m_dSampleRate / RESOLUTION_HZ || size < nCount)
         size *= 2;
-    m_spectrum.assign(size, std::complex<float>());
-    std::copy(pSamples, pSamples + nCount, m_spectrum.begin());
-    fftwf_complex* data = reinterpret_cast<fftwf_complex*>(m_spectrum.data());
-    fftwf_plan plan = fftwf_plan_dft_1d(int(size), data, data, FFTW_FORWARD, FFTW_ESTIMATE);
-    fftwf_execute(plan);
-    fftwf_destroy_plan(plan);
+    if (!m_pTransform || m_pTransform->Size() != size)
+        m_pTransform = std::make_unique<FourierTransform>(size);
+    std::complex<float>* input = m_pTransform->Input();
+    std::fill(input, input + size, std::complex<float>());
+    std::copy(pSamples, pSamples + nCount, input);
+    m_pTransform->Execute();
+    const std::complex<float>* spectrum = m_pTransform->Output();
     const int reach = int(MAX_OFFSET_HZ / m_dSampleRate * double(size));
     int best = 0;
     float bestPower = -1.0f;
-    auto power = [&](int k) { return std::norm(m_spectrum[size_t(k) & (size - 1)]); };
+    auto power = [&](int k) { return std::norm(spectrum[size_t(k) & (size - 1)]); };
     for (int k = -reach; k <= reach; ++k) {
         if (power(k) > bestPower) {
             bestPower = power(k);
@@ -75,6 +100,14 @@ bool CarrierReference::Learn(const std::complex<float>* pSamples, size_t nCount,
     std::complex<double> rotator = 1.0;
     std::complex<double> sum = 0.0;
     double magnitudes = 0.0;
+    std::complex<double> turn = 0.0; ///< phase turn from one key-down average to the next
+    std::complex<float> previous;
+    // Half an element apart inside a mark, two averages agree in phase as well as noise lets
+    // them; across marks only a steady tone's do.
+    const size_t lag = size_t(std::max(1, nLength / 2));
+    std::vector<std::complex<float>> recent(lag);
+    std::complex<double> nearby = 0.0;
+    double nearbyMagnitudes = 0.0;
     for (size_t i = 0; i < nCount; ++i) {
         const std::complex<double> corrected =
             std::complex<double>(pSamples[i].real(), pSamples[i].imag()) * rotator;
@@ -85,14 +118,51 @@ bool CarrierReference::Learn(const std::complex<float>* pSamples, size_t nCount,
         if (i >= size_t(nLength) && magnitude > fThreshold) {
             sum += std::complex<double>(average.real(), average.imag());
             magnitudes += magnitude;
+            const std::complex<float> step = average * std::conj(previous);
+            turn += std::complex<double>(step.real(), step.imag());
+            previous = average;
+            const std::complex<float> apart = average * std::conj(recent[i % lag]);
+            nearby += std::complex<double>(apart.real(), apart.imag());
+            nearbyMagnitudes += std::sqrt(std::norm(apart));
+            recent[i % lag] = average;
+        } else {
+            previous = 0.0f;
+            recent[i % lag] = 0.0f;
         }
     }
     if (magnitudes <= 0.0)
-        return false;
+        return Tone::None;
+    // Inside the marks, the phase must stand still once the offset is removed. A tone that
+    // restarts its phase at each element, or drifts, has a spectral line elsewhere: take the
+    // frequency the marks show and call the tone unsteady.
+    // Marks whose frequency lies outside the search are no tone of ours: the key clicks or
+    // leakage of a neighbour after the wanted signal ended.
+    const double residual = std::arg(turn) * m_dSampleRate / (2.0 * PI);
+    if (std::abs(m_dOffsetHz + residual) > MAX_OFFSET_HZ)
+        return Tone::None;
+    if (std::abs(residual) > STEADY_RESIDUAL_HZ) {
+        setOffset(m_dOffsetHz + residual);
+        m_fNoiseVariance = measureNoise(pSamples, nCount, 1.0);
+        return Tone::Unsteady;
+    }
     const std::complex<double> phase = sum / std::abs(sum);
+    m_fNoiseVariance = measureNoise(pSamples, nCount, phase);
+    m_average = std::complex<float>(float(sum.real() / magnitudes), float(sum.imag() / magnitudes));
+    m_phase = m_average / std::max(1e-20f, std::abs(m_average));
+    const double coherence = std::abs(sum) / magnitudes;
+    const double nearbyLoss = 1.0 - std::abs(nearby) / std::max(1e-30, nearbyMagnitudes);
+    const bool steady =
+        coherence >= STEADY_COHERENCE &&
+        1.0 - coherence <= ACROSS_OVER_NEARBY_LOSS * nearbyLoss + ACROSS_LOSS_MARGIN;
+    return steady ? Tone::Steady : Tone::Unsteady;
+}
+
+float CarrierReference::measureNoise(const std::complex<float>* pSamples, size_t nCount,
+                                     std::complex<double> phase) const
+{
     // The noise variance as sums over a few samples see it: the baseband noise is not white
     // out to the band edges, and decisions sum samples.
-    rotator = 1.0;
+    std::complex<double> rotator = 1.0;
     double quadrature = 0.0;
     double window = 0.0;
     size_t windows = 0;
@@ -107,14 +177,19 @@ bool CarrierReference::Learn(const std::complex<float>* pSamples, size_t nCount,
             ++windows;
         }
     }
-    m_fNoiseVariance = float(quadrature / double(std::max<size_t>(1, windows)));
-    m_average = std::complex<float>(float(sum.real() / magnitudes), float(sum.imag() / magnitudes));
-    m_phase = m_average / std::max(1e-20f, std::abs(m_average));
-    return std::abs(sum) / magnitudes >= STEADY_COHERENCE;
+    return float(quadrature / double(std::max<size_t>(1, windows)));
 }
 
 void CarrierReference::ProjectLearned(const std::complex<float>* pSamples, size_t nCount,
                                       std::vector<std::complex<float>>& out) const
+{
+    DerotateLearned(pSamples, nCount, out);
+    for (std::complex<float>& sample : out)
+        sample = std::complex<float>(Project(sample), 0.0f);
+}
+
+void CarrierReference::DerotateLearned(const std::complex<float>* pSamples, size_t nCount,
+                                       std::vector<std::complex<float>>& out) const
 {
     out.resize(nCount);
     std::complex<double> rotator = m_rotator;
@@ -122,8 +197,7 @@ void CarrierReference::ProjectLearned(const std::complex<float>* pSamples, size_
         const std::complex<double> corrected =
             std::complex<double>(pSamples[i].real(), pSamples[i].imag()) * rotator;
         rotator *= m_step;
-        out[i] = std::complex<float>(
-            float(corrected.real() * m_phase.real() + corrected.imag() * m_phase.imag()), 0.0f);
+        out[i] = std::complex<float>(float(corrected.real()), float(corrected.imag()));
     }
 }
 
@@ -148,10 +222,32 @@ void CarrierReference::Update(std::complex<float> average)
     const float magnitude = std::sqrt(std::norm(average));
     if (magnitude <= 0.0f)
         return;
+    const std::complex<float> error = average * std::conj(m_phase);
+    setFrequency(m_dOffsetHz + PHASE_TO_FREQUENCY * double(std::arg(error)));
     m_average += m_fWeight * (average / magnitude - m_average);
     const float length = std::sqrt(std::norm(m_average));
     if (length > 0.0f)
         m_phase = m_average / length;
+}
+
+void CarrierReference::FollowFrequency(std::complex<float> average)
+{
+    // A frequency-locked loop on the key-down averages: their phase turns by the remaining
+    // offset from one sample to the next, whatever the tone's phase did between marks.
+    const std::complex<float> step = average * std::conj(m_previous);
+    m_previous = average;
+    m_turn += std::complex<double>(step.real(), step.imag());
+    if (++m_nTurnSamples < FREQUENCY_BLOCK)
+        return;
+    const double error = std::arg(m_turn) * m_dSampleRate / (2.0 * PI);
+    setFrequency(m_dOffsetHz + FREQUENCY_GAIN * error);
+    m_turn = 0.0;
+    m_nTurnSamples = 0;
+}
+
+void CarrierReference::KeyUp()
+{
+    m_previous = 0.0f;
 }
 
 } // namespace cw

@@ -2,28 +2,44 @@
 
 #include <complex>
 #include <cstddef>
+#include <memory>
 #include <vector>
 
 namespace cw {
 
-/// The phase of a steady CW tone, for coherent detection. Measures the tone's remaining
+class FourierTransform;
+
+/// The frequency and phase of a CW tone, for coherent detection. Measures the tone's remaining
 /// frequency offset in the baseband from the spectral line of a few seconds of signal,
-/// removes it, and keeps a slowly averaged phase from the key-down samples. Projecting the
-/// matched filter's output on that phase halves the noise the decisions see, compared with
-/// taking its magnitude. A tone whose phase wanders (a drifting or chirping transmitter) is
-/// reported as not steady and is then detected by magnitude.
+/// removes it, then follows it with a frequency-locked loop on the key-down samples (drift)
+/// and keeps a slowly averaged phase. Projecting the matched filter's output on that phase
+/// halves the noise the decisions see, compared with taking its magnitude. A tone whose
+/// phase is not steady (restarting at each element, wandering) is reported as such; its
+/// frequency is still followed.
 class CarrierReference
 {
 public:
+    /// What the held samples show.
+    enum class Tone
+    {
+        None,     ///< no mark near the expected frequency
+        Steady,   ///< one phase holds from mark to mark: detect coherently
+        Unsteady, ///< the phase moves between marks (restarts, wandering, fast drift)
+    };
+
     explicit CarrierReference(double dSampleRate);
+    ~CarrierReference();
 
     /// Learns offset and phase from @p nCount held samples, in which the averages over
-    /// @p nLength samples above @p fThreshold are key-down. True if the tone is steady.
-    bool Learn(const std::complex<float>* pSamples, size_t nCount, int nLength, float fThreshold);
+    /// @p nLength samples above @p fThreshold are key-down.
+    Tone Learn(const std::complex<float>* pSamples, size_t nCount, int nLength, float fThreshold);
     /// The in-phase parts of the samples learned from (as the real parts of @p out), as
     /// Derotate() and Project() will see them; leaves the reference as it is.
     void ProjectLearned(const std::complex<float>* pSamples, size_t nCount,
                         std::vector<std::complex<float>>& out) const;
+    /// The samples learned from with the offset removed, as Derotate() will see them.
+    void DerotateLearned(const std::complex<float>* pSamples, size_t nCount,
+                         std::vector<std::complex<float>>& out) const;
     /// Removes the frequency offset; call once per sample, in order, from the held samples on.
     std::complex<float> Derotate(std::complex<float> sample);
     /// The part of a matched filter output in phase with the tone.
@@ -36,8 +52,13 @@ public:
     {
         return sample.imag() * m_phase.real() - sample.real() * m_phase.imag();
     }
-    /// Follows slow phase drift with a key-down matched filter output.
+    /// Follows slow phase drift with a key-down matched filter output (steady tones).
     void Update(std::complex<float> average);
+    /// Follows the frequency inside the marks with a key-down matched filter output, however
+    /// the phase moves between them (unsteady tones).
+    void FollowFrequency(std::complex<float> average);
+    /// The key went up: the next FollowFrequency() starts a new mark.
+    void KeyUp();
 
     double OffsetHz() const { return m_dOffsetHz; }
     /// Variance of the quadrature part (the noise) over the samples learned from.
@@ -45,6 +66,10 @@ public:
 
 private:
     void setOffset(double dOffsetHz);
+    /// Changes the frequency removed without a jump in phase.
+    void setFrequency(double dOffsetHz);
+    float measureNoise(const std::complex<float>* pSamples, size_t nCount,
+                       std::complex<double> phase) const;
 
     double m_dSampleRate;
     double m_dOffsetHz = 0.0;
@@ -55,7 +80,10 @@ private:
     std::complex<float> m_average{1.0f, 0.0f};
     std::complex<float> m_phase{1.0f, 0.0f};
     float m_fWeight = 0.0f;
-    std::vector<std::complex<float>> m_spectrum;
+    std::complex<float> m_previous; ///< last key-down average, 0 after key-up
+    std::complex<double> m_turn;    ///< summed phase turns since the last correction
+    int m_nTurnSamples = 0;
+    std::unique_ptr<FourierTransform> m_pTransform; ///< made at the first Learn()
 };
 
 } // namespace cw

@@ -2,9 +2,11 @@
 
 #include "tools/cwdemodulator/basebandconverter.h"
 #include "tools/cwdemodulator/carrierreference.h"
+#include "tools/cwdemodulator/channelfilter.h"
 #include "tools/cwdemodulator/cwsegmenter.h"
 #include "tools/cwdemodulator/cwspeedestimator.h"
 #include "tools/cwdemodulator/envelopedetector.h"
+#include "tools/cwdemodulator/localphaseprojector.h"
 #include "tools/cwdemodulator/pitchdetector.h"
 
 #include <algorithm>
@@ -15,6 +17,8 @@ namespace cw {
 namespace {
 
 constexpr double PITCH_HISTORY_SEC = 2.5; ///< audio kept while the pitch is searched
+/// Samples beyond this (full scale is 1) are damage, not sound: no recording chain makes them.
+constexpr float ABSURD_SAMPLE = 8.0f;
 /// A peak this clear is still taken when the input ends before a clearly better one.
 constexpr double WEAK_PEAK_RATIO = 4.0;
 constexpr double ACQUISITION_MIN_SEC = 3.0;
@@ -29,6 +33,11 @@ constexpr double LONE_GAP_UNITS = 2.0;        ///< silence around a character
 constexpr double LONE_DOT_UNITS = 2.0;        ///< a mark shorter than this is a dot
 constexpr double LONE_DOT_LEVEL = 0.6;        ///< share of the mark level a lone dot must reach
 constexpr double SLOWER_READING_MARGIN = 6.0; ///< log likelihood, see likeliestUnit()
+/// Key-down samples the agreement with the tone's phase is averaged over, and the mean
+/// cosine of the phase error under which the tone no longer counts as steady.
+constexpr double COHERENCE_MEMORY = 400.0;
+constexpr float COHERENCE_LOST = 0.7f;
+constexpr float KEY_DOWN_SHARE = 0.8f; ///< share of the mark level a key-down average reaches
 
 /// The matched filter spans a little less than an element, so that hand-sent elements and
 /// gaps shorter than the nominal unit still stand out.
@@ -64,6 +73,7 @@ CwDemodulator::CwDemodulator(const Settings& settings) : m_settings(settings)
     m_pEnvelope = std::make_unique<EnvelopeDetector>(int(std::ceil(m_dMaxUnit)));
     m_pEstimator = std::make_unique<CwSpeedEstimator>(m_dMinUnit, m_dMaxUnit);
     m_pCarrier = std::make_unique<CarrierReference>(m_dBasebandRate);
+    m_pChannel = std::make_unique<ChannelFilter>(m_dBasebandRate);
     m_acquisition.reserve(size_t(ACQUISITION_MAX_SEC * m_dBasebandRate) + 1);
 
     if (settings.dPitchHz > 0.0) {
@@ -87,14 +97,13 @@ double CwDemodulator::Wpm() const
 
 void CwDemodulator::Process(const float* pSamples, size_t nCount)
 {
-    // Damaged input (not-a-number, infinities) must not poison the filters and searches.
-    bool finite = true;
-    for (size_t i = 0; i < nCount && finite; ++i)
-        finite = std::isfinite(pSamples[i]);
-    if (!finite) {
+    // Damaged input (not-a-number, infinities, values far beyond full scale) must not
+    // poison the filters, levels and searches: it is taken as silence.
+    auto damaged = [](float sample) { return !(std::abs(sample) <= ABSURD_SAMPLE); };
+    if (std::any_of(pSamples, pSamples + nCount, damaged)) {
         m_clean.assign(pSamples, pSamples + nCount);
         for (float& sample : m_clean)
-            sample = std::isfinite(sample) ? sample : 0.0f;
+            sample = damaged(sample) ? 0.0f : sample;
         pSamples = m_clean.data();
     }
 
@@ -137,11 +146,21 @@ void CwDemodulator::Finish()
 void CwDemodulator::finishTransmission()
 {
     m_pTracker->Finish();
-    if (m_bCoherent) {
-        m_pSegmenter->Flush();
-        drainSegments(true);
-        m_pClassifier->Finish();
+    // The filter and the projection run behind the input: let the last samples through.
+    const int filterDelay = m_pChannel->Delay();
+    for (int i = 0; i < filterDelay + m_pLocalPhase->Delay(); ++i) {
+        m_pLocalPhase->Push(i < filterDelay ? m_pChannel->Push(std::complex<float>())
+                                            : std::complex<float>());
+        pushSegmenter();
     }
+    endSegments();
+}
+
+void CwDemodulator::endSegments()
+{
+    m_pSegmenter->Finish();
+    drainSegments(true);
+    m_pClassifier->Finish();
 }
 
 void CwDemodulator::drainSegments(bool bEnd)
@@ -235,54 +254,118 @@ void CwDemodulator::feed(const std::complex<float>* pSamples, size_t nCount)
     }
 }
 
+void CwDemodulator::filterHeld()
+{
+    // The held samples through the channel filter, aligned with them (the filter's delay
+    // taken out), so that neighbours do not disturb the learning either.
+    ChannelFilter filter(m_dBasebandRate);
+    const size_t delay = size_t(filter.Delay());
+    m_filtered.clear();
+    m_filtered.reserve(m_acquisition.size());
+    for (size_t i = 0; i < m_acquisition.size() + delay; ++i) {
+        const std::complex<float> out =
+            filter.Push(i < m_acquisition.size() ? m_acquisition[i] : std::complex<float>());
+        if (i >= delay)
+            m_filtered.push_back(out);
+    }
+}
+
 void CwDemodulator::tryAcquire(bool bFinal)
 {
+    // A pipeline of named steps: filter the held samples, time them, learn the tone, refine
+    // the timing in phase, start every block of the tracking, replay the held samples.
+    const int marks = bFinal ? FINAL_ACQUISITION_MARKS : ACQUISITION_MARKS;
+    filterHeld();
     CwSpeedEstimator::Result result =
-        m_pEstimator->Estimate(m_acquisition.data(), m_acquisition.size(),
-                               bFinal ? FINAL_ACQUISITION_MARKS : ACQUISITION_MARKS);
-    if (!result.bFound) {
-        const size_t maximum = size_t(ACQUISITION_MAX_SEC * m_dBasebandRate);
-        const size_t interval = size_t(ACQUISITION_INTERVAL_SEC * m_dBasebandRate);
-        if (!bFinal && m_acquisition.size() + interval > maximum) {
-            // Nothing decodable in the oldest second: let it go.
-            m_acquisition.erase(m_acquisition.begin(),
-                                m_acquisition.begin() + std::ptrdiff_t(interval));
-            m_nAcquisitionStart += qint64(interval);
-        }
+        m_pEstimator->Estimate(m_filtered.data(), m_filtered.size(), marks);
+    CarrierReference::Tone tone = CarrierReference::Tone::None;
+    if (result.bFound)
+        tone = m_pCarrier->Learn(m_filtered.data(), m_filtered.size(), filterLength(result.dUnit),
+                                 0.5f * (result.fMarkLevel + result.fSpaceLevel));
+    if (tone == CarrierReference::Tone::None) {
+        if (!bFinal)
+            dropOldestHeld();
         return;
     }
+    m_bCoherent = tone == CarrierReference::Tone::Steady;
+    refineInPhase(result, marks);
+    startTracking(result);
+    replayHeld();
+    if (bFinal && m_phase == Phase::AcquiringSpeed && !m_acquisition.empty())
+        tryAcquire(true);
+}
 
-    const int firstLength = filterLength(result.dUnit);
-    m_bCoherent = m_pCarrier->Learn(m_acquisition.data(), m_acquisition.size(), firstLength,
-                                    0.5f * (result.fMarkLevel + result.fSpaceLevel));
-    if (m_bCoherent) {
-        // In phase, the noise is half as strong: estimate the timing again from that.
-        m_pCarrier->ProjectLearned(m_acquisition.data(), m_acquisition.size(), m_inPhase);
-        const CwSpeedEstimator::Result inPhase =
-            m_pEstimator->Estimate(m_inPhase.data(), m_inPhase.size(),
-                                   bFinal ? FINAL_ACQUISITION_MARKS : ACQUISITION_MARKS, true);
-        if (inPhase.bFound)
-            result = inPhase;
-        result.dUnit = likeliestUnit(result.dUnit, result.fMarkLevel);
+void CwDemodulator::dropOldestHeld()
+{
+    // Nothing decodable in the oldest second: let it go.
+    const size_t maximum = size_t(ACQUISITION_MAX_SEC * m_dBasebandRate);
+    const size_t interval = size_t(ACQUISITION_INTERVAL_SEC * m_dBasebandRate);
+    if (m_acquisition.size() + interval > maximum) {
+        m_acquisition.erase(m_acquisition.begin(),
+                            m_acquisition.begin() + std::ptrdiff_t(interval));
+        m_nAcquisitionStart += qint64(interval);
     }
+}
+
+void CwDemodulator::refineInPhase(CwSpeedEstimator::Result& result, int nMarks)
+{
+    // In phase, the noise is half as strong: estimate the timing again from that. A tone
+    // whose phase does not stand still is projected on its phase around each sample.
+    m_pLocalPhase = std::make_unique<LocalPhaseProjector>(filterLength(result.dUnit) / 2);
+    if (m_bCoherent)
+        m_pCarrier->ProjectLearned(m_filtered.data(), m_filtered.size(), m_inPhase);
+    else
+        projectLocally(m_filtered, m_inPhase);
+    const CwSpeedEstimator::Result inPhase =
+        m_pEstimator->Estimate(m_inPhase.data(), m_inPhase.size(), nMarks, true);
+    if (inPhase.bFound)
+        result = inPhase;
+    result.dUnit = likeliestUnit(result.dUnit, result.fMarkLevel);
+}
+
+void CwDemodulator::startTracking(const CwSpeedEstimator::Result& result)
+{
+    m_fCoherence = 1.0f;
     m_dTrackedUnit = result.dUnit;
-    const int length = filterLength(result.dUnit);
+    m_pChannel = std::make_unique<ChannelFilter>(
+        m_dBasebandRate, ChannelFilter::PassFor(result.dUnit / m_dBasebandRate));
     m_pEnvelope->Reset();
-    m_pEnvelope->SetLength(length);
+    m_pEnvelope->SetLength(filterLength(result.dUnit));
     // In phase, the noise averages to zero; in magnitude, to the space level found.
+    // Each step behind the channel filter and the projection sees the samples later.
+    const qint64 filtered = m_nAcquisitionStart - m_pChannel->Delay();
     m_pTracker->Start(result.dUnit, result.fMarkLevel, m_bCoherent ? 0.0f : result.fSpaceLevel,
-                      m_nAcquisitionStart, m_bCoherent);
-    m_pSegmenter->Reset(m_nAcquisitionStart, m_pCarrier->NoiseVariance());
+                      filtered, m_bCoherent);
+    m_pSegmenter->Reset(filtered - m_pLocalPhase->Delay(), m_pCarrier->NoiseVariance());
     m_bMarkPending = false;
     m_dGapBefore = LONE_GAP_UNITS;
-    m_pClassifier->Start(result.dUnit, result.fMarkLevel, 0.0f, m_nAcquisitionStart, true);
+    m_pClassifier->Start(result.dUnit, result.fMarkLevel, 0.0f, filtered, true);
     m_phase = Phase::Tracking;
+}
+
+void CwDemodulator::replayHeld()
+{
+    // The held samples are decoded now, so that the first character comes out right.
     std::vector<std::complex<float>> held;
     held.swap(m_acquisition);
     m_acquisition.reserve(held.capacity());
     feed(held.data(), held.size());
-    if (bFinal && m_phase == Phase::AcquiringSpeed && !m_acquisition.empty())
-        tryAcquire(true);
+}
+
+void CwDemodulator::projectLocally(const std::vector<std::complex<float>>& samples,
+                                   std::vector<std::complex<float>>& out)
+{
+    // As track() will see them: derotated, then projected on their surroundings.
+    m_pCarrier->DerotateLearned(samples.data(), samples.size(), m_derotated);
+    LocalPhaseProjector projector(m_pLocalPhase->Delay());
+    out.clear();
+    out.reserve(samples.size());
+    const int delay = projector.Delay();
+    for (size_t i = 0; i < samples.size() + size_t(delay); ++i) {
+        projector.Push(i < samples.size() ? m_derotated[i] : std::complex<float>());
+        if (i >= size_t(delay))
+            out.emplace_back(projector.InPhase(), 0.0f);
+    }
 }
 
 double CwDemodulator::likeliestUnit(double dUnit, float fAmplitude)
@@ -304,7 +387,7 @@ double CwDemodulator::likeliestUnit(double dUnit, float fAmplitude)
             m_pSegmenter->Reset(0, m_pCarrier->NoiseVariance(), true);
             for (const std::complex<float>& sample : m_inPhase)
                 m_pSegmenter->PushInPhase(sample.real(), fAmplitude, unit);
-            m_pSegmenter->Flush();
+            m_pSegmenter->Finish();
             const double score = m_pSegmenter->BestScore();
             if (score > factorScore) {
                 factorScore = score;
@@ -323,47 +406,76 @@ double CwDemodulator::likeliestUnit(double dUnit, float fAmplitude)
 
 void CwDemodulator::track(std::complex<float> sample)
 {
-    const std::complex<float> corrected = m_pCarrier->Derotate(sample);
+    const std::complex<float> corrected = m_pChannel->Push(m_pCarrier->Derotate(sample));
     const std::complex<float> average = m_pEnvelope->PushAverage(corrected);
+    m_pLocalPhase->Push(corrected);
+    // The segments are the better record of the timing: the envelope tracker follows the
+    // classifier's element length, and marks when the key is down for the carrier loops.
+    m_pTracker->SetUnit(m_pClassifier->Unit());
     if (m_bCoherent) {
-        // The segments are the better record of the timing: the envelope tracker follows the
-        // classifier's element length. The segmenter takes the lower of the two mark levels:
-        // the classifier's is steadier but arrives late, and an amplitude taken too high (in a
-        // fade) makes marks look like gaps, while one a little low costs little.
-        m_pTracker->SetUnit(m_pClassifier->Unit());
         m_pTracker->Push(m_pCarrier->Project(average));
-        if (m_pTracker->IsKeyDown())
-            m_pCarrier->Update(average);
-        m_pSegmenter->Push(m_pCarrier->Project(corrected), m_pCarrier->Quadrature(corrected),
-                           std::min(m_pTracker->MarkLevel(), m_pClassifier->MarkLevel()),
-                           m_pClassifier->Unit());
-        drainSegments();
+        watchCoherence(average);
     } else {
         m_pTracker->Push(std::sqrt(std::norm(average)));
     }
-    const double unit = m_bCoherent ? m_pClassifier->Unit() : m_pTracker->Unit();
+    if (!m_pTracker->IsKeyDown())
+        m_pCarrier->KeyUp();
+    else if (m_bCoherent)
+        m_pCarrier->Update(average);
+    else
+        m_pCarrier->FollowFrequency(average);
+    pushSegmenter();
+    drainSegments();
+    const double unit = m_pClassifier->Unit();
     m_dTrackedUnit = unit;
     const int length = filterLength(unit);
     if (std::abs(double(length) / m_pEnvelope->Length() - 1.0) > LENGTH_TOLERANCE)
         m_pEnvelope->SetLength(length);
     if (m_pTracker->LineEnded()) {
         // Silence: the next transmission may come at another speed and level.
-        if (m_bCoherent) {
-            m_pSegmenter->Flush();
-            drainSegments(true);
-            m_pClassifier->Finish();
-        }
+        endSegments();
         m_phase = Phase::AcquiringSpeed;
         m_acquisition.clear();
-        m_nAcquisitionStart = m_pTracker->Position();
+        m_nAcquisitionStart = m_pTracker->Position() + m_pChannel->Delay();
         m_nSinceAttempt = 0;
     }
 }
 
+void CwDemodulator::pushSegmenter()
+{
+    // A steady tone is projected on its tracked phase, any other on its phase around each
+    // sample. The segmenter takes the lower of the two mark levels: the classifier's is
+    // steadier but arrives late, and an amplitude taken too high (in a fade) makes marks look
+    // like gaps, while one a little low costs little.
+    const float amplitude = std::min(m_pTracker->MarkLevel(), m_pClassifier->MarkLevel());
+    const std::complex<float> centre = m_pLocalPhase->Centre();
+    if (m_bCoherent)
+        m_pSegmenter->Push(m_pCarrier->Project(centre), m_pCarrier->Quadrature(centre), amplitude,
+                           m_pClassifier->Unit());
+    else
+        m_pSegmenter->Push(m_pLocalPhase->InPhase(), m_pLocalPhase->Quadrature(), amplitude,
+                           m_pClassifier->Unit());
+}
+
+void CwDemodulator::watchCoherence(std::complex<float> average)
+{
+    // Coherence is a gain, not a condition: when the tracked phase stops fitting the marks
+    // (drift faster than the loops follow, a phase that starts wandering), decide on the
+    // phase around each sample instead, until the next transmission is acquired.
+    // Key-down is judged on the magnitude: a wrong phase hides the marks from the tracker.
+    const float magnitude = std::sqrt(std::norm(average));
+    if (magnitude <= KEY_DOWN_SHARE * m_pTracker->MarkLevel())
+        return;
+    const float agreement = m_pCarrier->Project(average) / magnitude;
+    m_fCoherence += float((agreement - m_fCoherence) / COHERENCE_MEMORY);
+    if (m_fCoherence < COHERENCE_LOST)
+        m_bCoherent = false;
+}
+
 void CwDemodulator::deliver(int nCode, qint64 nPosition, bool bFromSegments)
 {
-    // A steady tone is decoded from the segments, anything else from the envelope.
-    if (bFromSegments != m_bCoherent)
+    // The segments decide; the envelope tracker only guides them.
+    if (!bFromSegments)
         return;
     // The envelope at baseband index t covers the samples up to t; an edge crossing half
     // height there happened at the middle of the averaging window. Segments have no delay.

@@ -2,6 +2,7 @@
 
 #include "tools/cwdemodulator/cwdemodulator_export.h"
 #include "tools/cwdemodulator/cwsegmenter.h"
+#include "tools/cwdemodulator/cwspeedestimator.h"
 #include "tools/cwdemodulator/cwsymbol.h"
 #include "tools/cwdemodulator/cwtimingtracker.h"
 
@@ -17,8 +18,9 @@ namespace cw {
 
 class BasebandConverter;
 class CarrierReference;
-class CwSpeedEstimator;
+class ChannelFilter;
 class EnvelopeDetector;
+class LocalPhaseProjector;
 class PitchDetector;
 
 /// A streaming CW demodulator: audio in, Morse symbol codes out. Finds the tone (or takes a
@@ -100,10 +102,20 @@ private:
     void drainSegments(bool bEnd = false);
     bool isLoneWeakDot(double dGapAfterUnits) const;
     void finishTransmission();
+    void endSegments();
+    void pushSegmenter();
+    void watchCoherence(std::complex<float> average);
+    void projectLocally(const std::vector<std::complex<float>>& samples,
+                        std::vector<std::complex<float>>& out);
     void lockPitch(double dPitch);
     void convert(const float* pSamples, size_t nCount);
     void feed(const std::complex<float>* pSamples, size_t nCount);
     void tryAcquire(bool bFinal);
+    void dropOldestHeld();
+    void refineInPhase(CwSpeedEstimator::Result& result, int nMarks);
+    void startTracking(const CwSpeedEstimator::Result& result);
+    void replayHeld();
+    void filterHeld();
     double likeliestUnit(double dUnit, float fAmplitude);
     void track(std::complex<float> sample);
 
@@ -130,11 +142,16 @@ private:
     std::unique_ptr<CwSpeedEstimator> m_pEstimator;
     std::vector<std::complex<float>> m_acquisition; ///< baseband held back while learning
     std::vector<std::complex<float>> m_inPhase;     ///< its in-phase parts, once learned
+    std::vector<std::complex<float>> m_filtered;    ///< it through the channel filter
+    std::vector<std::complex<float>> m_derotated;   ///< that with the offset removed
     qint64 m_nAcquisitionStart = 0;                 ///< baseband index of m_acquisition[0]
     size_t m_nSinceAttempt = 0;
 
     std::unique_ptr<CarrierReference> m_pCarrier;
-    bool m_bCoherent = false; ///< the tone is steady: decide on its in-phase part
+    std::unique_ptr<ChannelFilter> m_pChannel;
+    bool m_bCoherent = false;  ///< the tone is steady: decide on its in-phase part
+    float m_fCoherence = 1.0f; ///< mean cosine of the key-down phase error
+    std::unique_ptr<LocalPhaseProjector> m_pLocalPhase;
     std::unique_ptr<EnvelopeDetector> m_pEnvelope;
     // The envelope tracker decides marks by thresholds, and follows level, speed and phase.
     // For a steady tone its decisions are only a guide: the segmenter decides the marks and

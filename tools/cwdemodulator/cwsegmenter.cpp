@@ -433,7 +433,7 @@ void CwSegmenter::prune(qint64 nBoundary)
     }
 }
 
-void CwSegmenter::Flush()
+void CwSegmenter::Finish()
 {
     if (m_nInBlock > 0)
         closeBlock();

@@ -58,7 +58,7 @@ public:
     /// same samples with different element lengths).
     double BestScore() const;
     /// Decides everything still open (end of input or of a transmission).
-    void Flush();
+    void Finish();
     /// The oldest decided segment; false when none is waiting.
     bool TakeSegment(Segment& segment);
 

@@ -19,6 +19,10 @@ constexpr double NOISE_REFERENCE_HZ = 2500.0;
 constexpr double MAX_NOISE_SIGMA = 0.2;
 /// Silence between two lines of text: long enough for a receiver to end the line.
 constexpr double LINE_PAUSE_SEC = 4.0;
+constexpr double CHIRP_SEC = 0.02; ///< how long a mark's chirp lasts
+constexpr double FULL_SCALE_HEADROOM = 0.9;
+constexpr double CRASH_MIN_SEC = 0.002;
+constexpr double CRASH_MAX_SEC = 0.010;
 
 /// Uniform in [0, 1) from two 32-bit draws; defined here so every platform gets the same values.
 double uniformFrom(std::mt19937& generator)
@@ -42,7 +46,8 @@ QString codeOf(QChar character)
 } // namespace
 
 CwSynthesizer::CwSynthesizer(const Settings& settings)
-    : m_settings(settings), m_random(settings.uSeed), m_noiseRandom(settings.uSeed ^ 0x9e3779b9u)
+    : m_settings(settings), m_random(settings.uSeed), m_noiseRandom(settings.uSeed ^ 0x9e3779b9u),
+      m_impairmentRandom(settings.uSeed ^ 0x85ebca6bu)
 {
     const double rate = std::max(1, m_settings.nSampleRate);
     m_dTone = m_settings.dAmplitude;
@@ -120,6 +125,9 @@ bool CwSynthesizer::SetText(const QString& strText)
     const double rate = m_settings.nSampleRate;
     const double wpmEnd = m_settings.dWpmEnd > 0.0 ? m_settings.dWpmEnd : m_settings.dWpm;
     const double jitter = std::clamp(m_settings.dJitterPercent, 0.0, 90.0) / 100.0;
+    // Weighting lengthens each mark by a share of the element and shortens the gap after it.
+    const double weight = std::clamp(m_settings.dWeight, 0.2, 5.0);
+    const double stretch = (weight - 1.0) / (weight + 1.0);
     m_runs.clear();
     m_runs.reserve(units.size() + 2);
     double time = std::max(0.0, m_settings.dLeadInSec);
@@ -127,7 +135,9 @@ bool CwSynthesizer::SetText(const QString& strText)
     for (size_t i = 0; i < units.size(); ++i) {
         const double progress = units.size() > 1 ? double(i) / double(units.size() - 1) : 0.0;
         const double wpm = std::max(1.0, m_settings.dWpm + (wpmEnd - m_settings.dWpm) * progress);
-        double seconds = units[i] == 0 ? LINE_PAUSE_SEC : std::abs(units[i]) * 1.2 / wpm;
+        double seconds = units[i] == 0 ? LINE_PAUSE_SEC : runSeconds(units[i], wpm);
+        if (units[i] != 0)
+            seconds += (units[i] > 0 ? stretch : -stretch) * 1.2 / wpm;
         if (jitter > 0.0)
             seconds *= 1.0 + jitter * (2.0 * nextUniform() - 1.0);
         time += seconds;
@@ -142,6 +152,83 @@ bool CwSynthesizer::SetText(const QString& strText)
     return true;
 }
 
+double CwSynthesizer::runSeconds(int nUnits, double dWpm)
+{
+    // Farnsworth spacing sends the characters at full speed and the gaps between them slower.
+    const bool spaced = nUnits <= -3 && m_settings.dFarnsworthWpm > 0.0;
+    return std::abs(nUnits) * 1.2 / (spaced ? std::min(dWpm, m_settings.dFarnsworthWpm) : dWpm);
+}
+
+bool CwSynthesizer::AddNeighbour(const Settings& settings, const QString& strText, double dLevelDb)
+{
+    Settings neighbour = settings;
+    neighbour.bNoise = false;
+    neighbour.nSampleRate = m_settings.nSampleRate;
+    neighbour.dAmplitude = m_dTone * std::pow(10.0, dLevelDb / 20.0);
+    // Both tones and the noise must stay within full scale: lower everything together.
+    const double peak = m_dTone + neighbour.dAmplitude + 4.0 * m_dNoiseSigma;
+    m_dOutputGain = std::min(1.0, FULL_SCALE_HEADROOM / peak);
+    m_pNeighbour = std::make_unique<CwSynthesizer>(neighbour);
+    if (!m_pNeighbour->SetText(strText)) {
+        m_strError = m_pNeighbour->ErrorString();
+        m_pNeighbour.reset();
+        return false;
+    }
+    // A neighbour that sends on after this signal ends keeps the recording going.
+    if (m_pNeighbour->TotalSamples() > m_nTotalSamples) {
+        m_nTotalSamples = m_pNeighbour->TotalSamples();
+        m_runs.back().nEnd = m_nTotalSamples;
+    }
+    return true;
+}
+
+void CwSynthesizer::advanceTone(bool bKeyDown)
+{
+    // A keyer that starts each element's tone afresh, as some generators do.
+    if (bKeyDown && !m_bWasKeyDown) {
+        m_nMarkStart = m_nPosition;
+        if (m_settings.bPhaseRestart) {
+            m_dCos = 1.0;
+            m_dSin = 0.0;
+        }
+    }
+    m_bWasKeyDown = bKeyDown;
+    if (m_settings.dDriftHzPerSec == 0.0 && m_settings.dChirpHz == 0.0 &&
+        m_settings.dPhaseNoise <= 0.0)
+        return;
+    const double rate = m_settings.nSampleRate;
+    const double seconds = double(m_nPosition) / rate;
+    double frequency = m_settings.dPitchHz + m_settings.dDriftHzPerSec * seconds;
+    const double sinceMark = double(m_nPosition - m_nMarkStart) / rate;
+    if (m_settings.dChirpHz != 0.0 && sinceMark < CHIRP_SEC)
+        frequency += m_settings.dChirpHz * (1.0 - sinceMark / CHIRP_SEC);
+    double omega = 2.0 * PI * frequency / rate;
+    if (m_settings.dPhaseNoise > 0.0) {
+        const double u = uniformFrom(m_impairmentRandom) - 0.5;
+        omega += m_settings.dPhaseNoise * std::sqrt(12.0 / rate) * u;
+    }
+    m_dRotCos = std::cos(omega);
+    m_dRotSin = std::sin(omega);
+}
+
+double CwSynthesizer::crashSample()
+{
+    // Impulsive static: a burst of noise that decays over its length, at random times.
+    const double rate = m_settings.nSampleRate;
+    if (m_nCrashLeft == 0) {
+        if (uniformFrom(m_impairmentRandom) >= m_settings.dCrashesPerSec / rate)
+            return 0.0;
+        const double seconds =
+            CRASH_MIN_SEC + (CRASH_MAX_SEC - CRASH_MIN_SEC) * uniformFrom(m_impairmentRandom);
+        m_nCrashLeft = std::max<qint64>(1, qint64(seconds * rate));
+        m_dCrashAmplitude = m_dTone * std::pow(10.0, m_settings.dCrashDb / 20.0);
+        m_dCrashDecay = std::pow(0.1, 1.0 / double(m_nCrashLeft));
+    }
+    --m_nCrashLeft;
+    m_dCrashAmplitude *= m_dCrashDecay;
+    return m_dCrashAmplitude * (2.0 * uniformFrom(m_impairmentRandom) - 1.0);
+}
+
 qint64 CwSynthesizer::Render(float* pOut, qint64 nMax)
 {
     const double rate = m_settings.nSampleRate;
@@ -152,6 +239,7 @@ qint64 CwSynthesizer::Render(float* pOut, qint64 nMax)
         while (m_nRunIndex + 1 < m_runs.size() && m_nPosition >= m_runs[m_nRunIndex].nEnd)
             ++m_nRunIndex;
         const bool keyDown = m_runs[m_nRunIndex].bOn;
+        advanceTone(keyDown);
         m_dRamp =
             keyDown ? std::min(1.0, m_dRamp + m_dRampStep) : std::max(0.0, m_dRamp - m_dRampStep);
         double gain = 0.5 - 0.5 * std::cos(PI * m_dRamp);
@@ -162,6 +250,8 @@ qint64 CwSynthesizer::Render(float* pOut, qint64 nMax)
         double sample = m_dTone * gain * m_dSin;
         if (m_dNoiseSigma > 0.0)
             sample += m_dNoiseSigma * nextGaussian();
+        if (m_settings.dCrashesPerSec > 0.0)
+            sample += crashSample();
         pOut[written++] = float(sample);
 
         const double c = m_dCos * m_dRotCos - m_dSin * m_dRotSin;
@@ -174,6 +264,14 @@ qint64 CwSynthesizer::Render(float* pOut, qint64 nMax)
             m_dSin *= norm;
         }
         ++m_nPosition;
+    }
+    if (m_pNeighbour) {
+        m_neighbourBlock.resize(size_t(written));
+        const qint64 added = m_pNeighbour->Render(m_neighbourBlock.data(), written);
+        for (qint64 i = 0; i < added; ++i)
+            pOut[i] += m_neighbourBlock[size_t(i)];
+        for (qint64 i = 0; i < written; ++i)
+            pOut[i] = float(pOut[i] * m_dOutputGain);
     }
     return written;
 }

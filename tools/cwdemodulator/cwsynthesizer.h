@@ -4,13 +4,16 @@
 #include <QtGlobal>
 
 #include <cstdint>
+#include <memory>
 #include <random>
 #include <vector>
 
 namespace cw {
 
-/// Renders Morse text as a keyed sine tone with optional white Gaussian noise, timing jitter,
-/// slow fading and a gradual speed change. Used by `morsetool synth`, the tests and the
+/// Renders Morse text as a keyed sine tone with the impairments of real signals: white
+/// Gaussian noise, timing jitter, keyer weighting, Farnsworth spacing, slow fading, a gradual
+/// speed change, frequency drift and chirp, a phase that restarts at each element or wanders,
+/// static crashes and a neighbouring signal. Used by `morsetool synth`, the tests and the
 /// benchmarks; the output is the same for the same settings and seed on every platform.
 class CwSynthesizer
 {
@@ -27,11 +30,23 @@ public:
         double dQsbDepthDb = 10.0;   ///< fading depth below the peak
         int nSampleRate = 8000;
         quint32 uSeed = 1;
-        double dLeadInSec = 0.5; ///< silence before the first element
-        double dTailSec = 0.5;   ///< silence after the last element
-        double dAmplitude = 0.5; ///< tone peak; lowered when needed to keep noise from clipping
-        double dRiseMs = 5.0;    ///< raised-cosine keying edges
+        double dLeadInSec = 0.5;     ///< silence before the first element
+        double dTailSec = 0.5;       ///< silence after the last element
+        double dAmplitude = 0.5;     ///< tone peak; lowered when needed to keep noise from clipping
+        double dRiseMs = 5.0;        ///< raised-cosine keying edges
+        double dWeight = 1.0;        ///< dot over element gap length (keyer weighting), 1 even
+        double dFarnsworthWpm = 0.0; ///< speed of the gaps between characters; 0 the same
+        double dDriftHzPerSec = 0.0; ///< the tone moves this fast (Hz per second)
+        double dChirpHz = 0.0;       ///< each mark starts this far above the pitch, for 20 ms
+        bool bPhaseRestart = false;  ///< each element's tone starts at phase zero
+        double dPhaseNoise = 0.0;    ///< random walk of the phase, radians per root second
+        double dCrashesPerSec = 0.0; ///< static crashes of 2 to 10 ms
+        double dCrashDb = 25.0;      ///< crash peak over the tone's peak
     };
+
+    /// A second signal with its own settings and text, at @p dLevelDb relative to this
+    /// one's tone; added to the output up to this recording's end. Call after SetText().
+    bool AddNeighbour(const Settings& settings, const QString& strText, double dLevelDb);
 
     explicit CwSynthesizer(const Settings& settings);
 
@@ -48,7 +63,8 @@ public:
     /// Renders everything that is left.
     std::vector<float> RenderAll();
 
-    /// The tone amplitude actually used (after the noise headroom rule).
+    /// The tone amplitude before the output gain a louder neighbour needs (after the noise
+    /// headroom rule).
     double ToneAmplitude() const { return m_dTone; }
 
 private:
@@ -60,6 +76,9 @@ private:
 
     double nextUniform();
     double nextGaussian();
+    double runSeconds(int nUnits, double dWpm);
+    void advanceTone(bool bKeyDown);
+    double crashSample();
 
     Settings m_settings;
     QString m_strError;
@@ -79,6 +98,15 @@ private:
     std::mt19937 m_noiseRandom;
     bool m_bHaveSpareGaussian = false;
     double m_dSpareGaussian = 0.0;
+    bool m_bWasKeyDown = false;
+    qint64 m_nMarkStart = 0;
+    std::mt19937 m_impairmentRandom; ///< crashes and phase noise, apart from the noise
+    qint64 m_nCrashLeft = 0;
+    double m_dCrashAmplitude = 0.0;
+    double m_dCrashDecay = 1.0;
+    std::unique_ptr<CwSynthesizer> m_pNeighbour;
+    double m_dOutputGain = 1.0; ///< keeps the sum with a neighbour within full scale
+    std::vector<float> m_neighbourBlock;
 };
 
 } // namespace cw

@@ -11,16 +11,22 @@ namespace {
 
 // Decision points, in element lengths (units). Hand-sent timing with 20 % jitter keeps
 // dots below 1.2, dashes above 2.4, character gaps within 2.4..3.6 and word gaps above 5.6.
-constexpr double MARK_GLITCH_UNITS = 0.4;    ///< shorter marks are noise
-constexpr double GAP_GLITCH_UNITS = 0.2;     ///< shorter gaps are noise
-constexpr double SHORT_DOT_UNITS = 0.6;      ///< shorter dots are reported
-constexpr double SHORT_PAUSE_UNITS = 0.45;   ///< shorter pauses are reported
-constexpr double SPACE_SETTLE_UNITS = 1.2;   ///< the matched filter has left the last mark
-constexpr double DASH_UNITS = 2.0;           ///< marks from here on are dashes
-constexpr double TOO_LONG_UNITS = 5.0;       ///< longer dashes are reported
-constexpr double CHARACTER_UNITS = 2.0;      ///< silence that ends a character
-constexpr double WORD_UNITS = 4.6;           ///< silence that ends a word
-constexpr double LEVEL_OVERRIDE_UNITS = 1.5; ///< a change lasting this long counts anyway
+constexpr double MARK_GLITCH_UNITS = 0.4;  ///< shorter marks are noise
+constexpr double GAP_GLITCH_UNITS = 0.2;   ///< shorter gaps are noise
+constexpr double SHORT_DOT_UNITS = 0.6;    ///< shorter dots are reported
+constexpr double SHORT_PAUSE_UNITS = 0.45; ///< shorter pauses are reported
+constexpr double SPACE_SETTLE_UNITS = 1.2; ///< the matched filter has left the last mark
+constexpr double DASH_UNITS = 2.0;         ///< marks from here on are dashes
+constexpr double TOO_LONG_UNITS = 5.0;     ///< longer dashes are reported
+constexpr double CHARACTER_UNITS = 2.0;    ///< silence that ends a character
+constexpr double WORD_UNITS = 4.6;         ///< silence that ends a word, at least
+/// A word gap is this many times a character gap or longer (the geometric middle of 3 and 7).
+constexpr double WORD_OVER_CHARACTER = 1.53;
+/// The share of recent character-ending gaps shorter than the typical character gap: most
+/// of them end characters, not words.
+constexpr double CHARACTER_GAP_RANK = 0.4;
+constexpr double LONGEST_SPACING_UNITS = 60.0; ///< longer gaps are pauses, not spacing
+constexpr double LEVEL_OVERRIDE_UNITS = 1.5;   ///< a change lasting this long counts anyway
 
 // Thresholds as shares of the span between the space and mark levels. A magnitude's noise
 // is skewed upward (Rayleigh), so there a mark must rise higher and a gap fall deeper; the
@@ -74,6 +80,8 @@ void CwTimingTracker::Start(double dUnit, float fMarkLevel, float fSpaceLevel, q
     m_fMark = fMarkLevel;
     m_fSpace = std::min(fSpaceLevel, fMarkLevel);
     m_nPosition = nPosition;
+    m_nCharacterGapCount = 0;
+    m_dWordUnits = WORD_UNITS;
     m_bRaw = false;
     m_bOn = false;
     m_nRunStart = nPosition;
@@ -186,9 +194,11 @@ void CwTimingTracker::startMark(qint64 nEdge)
             if (units < SHORT_PAUSE_UNITS)
                 deliver(morse::SYMBOL_PAUSE_TOO_SHORT, nEdge);
             adaptUnit(double(gap), GAP_UNIT_WEIGHT);
-        } else if (units < WORD_UNITS) {
+        } else if (units < m_dWordUnits) {
             adaptUnit(double(gap) / 3.0, GAP_UNIT_WEIGHT);
         }
+        if (!m_bCharOpen)
+            rememberCharacterGap(units);
         rememberRun(false, gap);
         if (m_pListener)
             m_pListener->OnRun({false, m_nRunStart, gap, 0.0f, 0.0f});
@@ -251,7 +261,7 @@ void CwTimingTracker::checkGap(qint64 nGapEnd)
         m_bCharOpen = false;
         m_bWordOpen = true;
     }
-    if (m_bWordOpen && units >= WORD_UNITS) {
+    if (m_bWordOpen && units >= m_dWordUnits) {
         deliver(morse::SYMBOL_END_OF_WORD, m_nRunStart);
         m_bWordOpen = false;
     }
@@ -260,6 +270,22 @@ void CwTimingTracker::checkGap(qint64 nGapEnd)
         m_bLineEnded = true;
         deliver(morse::SYMBOL_END_OF_LINE, nGapEnd);
     }
+}
+
+void CwTimingTracker::rememberCharacterGap(double dUnits)
+{
+    // Farnsworth spacing sends characters fast with long gaps between them: the gap that
+    // ends a word is judged against the character gaps actually sent, not three elements.
+    if (dUnits > LONGEST_SPACING_UNITS)
+        return;
+    m_characterGaps[size_t(m_nCharacterGapNext)] = dUnits;
+    m_nCharacterGapNext = (m_nCharacterGapNext + 1) % int(m_characterGaps.size());
+    m_nCharacterGapCount = std::min(m_nCharacterGapCount + 1, int(m_characterGaps.size()));
+    std::array<double, 16> sorted = m_characterGaps;
+    const auto end = sorted.begin() + m_nCharacterGapCount;
+    const auto rank = sorted.begin() + std::ptrdiff_t(CHARACTER_GAP_RANK * m_nCharacterGapCount);
+    std::nth_element(sorted.begin(), rank, end);
+    m_dWordUnits = std::max(WORD_UNITS, WORD_OVER_CHARACTER * *rank);
 }
 
 void CwTimingTracker::adaptUnit(double dObserved, double dWeight)

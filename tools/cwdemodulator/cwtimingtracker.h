@@ -82,6 +82,7 @@ private:
     void startMark(qint64 nEdge);
     void checkGap(qint64 nGapEnd);
     void adaptUnit(double dObserved, double dWeight);
+    void rememberCharacterGap(double dUnits);
     void rememberRun(bool bMark, qint64 nLength);
     void refitUnit();
     float interiorMean(qint64 nStart, qint64 nEnd) const;
@@ -119,6 +120,10 @@ private:
         float fLogLength;
     };
     std::array<RecentRun, 24> m_recent{};
+    std::array<double, 16> m_characterGaps{}; ///< recent gaps that ended a character, units
+    int m_nCharacterGapCount = 0;
+    int m_nCharacterGapNext = 0;
+    double m_dWordUnits = 4.6; ///< silence that ends a word, from the character gaps
     int m_nRecentCount = 0;
     int m_nRecentNext = 0;
 };

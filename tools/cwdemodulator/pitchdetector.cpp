@@ -1,10 +1,11 @@
 #include "tools/cwdemodulator/pitchdetector.h"
 
-#include <fftw3.h>
+#include "tools/cwdemodulator/fouriertransform.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <memory>
 
 namespace cw {
 
@@ -34,18 +35,10 @@ PitchDetector::PitchDetector(double dSampleRate, double dMinHz, double dMaxHz)
     m_segment.assign(m_nSize, 0.0f);
     m_power.assign(bins, 0.0f);
     m_scratch.reserve(bins);
-    m_pFftIn = fftwf_alloc_real(m_nSize);
-    m_pFftOut = fftwf_alloc_complex(bins);
-    m_pPlan = fftwf_plan_dft_r2c_1d(int(m_nSize), m_pFftIn, static_cast<fftwf_complex*>(m_pFftOut),
-                                    FFTW_ESTIMATE);
+    m_pTransform = std::make_unique<FourierTransform>(m_nSize);
 }
 
-PitchDetector::~PitchDetector()
-{
-    fftwf_destroy_plan(static_cast<fftwf_plan>(m_pPlan));
-    fftwf_free(m_pFftIn);
-    fftwf_free(m_pFftOut);
-}
+PitchDetector::~PitchDetector() = default;
 
 void PitchDetector::Add(const float* pSamples, size_t nCount)
 {
@@ -69,14 +62,15 @@ void PitchDetector::Add(const float* pSamples, size_t nCount)
 
 void PitchDetector::analyseSegment()
 {
+    std::complex<float>* input = m_pTransform->Input();
     for (size_t i = 0; i < m_nSize; ++i)
-        m_pFftIn[i] = m_segment[i] * m_window[i];
-    fftwf_execute(static_cast<fftwf_plan>(m_pPlan));
-    const fftwf_complex* spectrum = static_cast<const fftwf_complex*>(m_pFftOut);
+        input[i] = m_segment[i] * m_window[i];
+    m_pTransform->Execute();
+    const std::complex<float>* spectrum = m_pTransform->Output();
     // A plain mean over the first segments, then an exponential one over about the last eight.
     const float weight = std::max(NEW_SEGMENT_WEIGHT, 1.0f / float(m_nUpdates + 1));
     for (size_t k = m_nMinBin - 1; k <= m_nMaxBin + 1; ++k) {
-        const float power = spectrum[k][0] * spectrum[k][0] + spectrum[k][1] * spectrum[k][1];
+        const float power = std::norm(spectrum[k]);
         m_power[k] += weight * (power - m_power[k]);
     }
     ++m_nUpdates;

@@ -1,9 +1,12 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <vector>
 
 namespace cw {
+
+class FourierTransform;
 
 /// Finds the tone of a CW signal: averages the power spectrum of overlapping Hann-windowed
 /// segments and looks for a clear peak between the lowest and highest allowed pitch.
@@ -45,9 +48,7 @@ private:
     int m_nUpdates = 0;
     double m_dPitch = 0.0;
     double m_dPeakRatio = 0.0;
-    float* m_pFftIn = nullptr;
-    void* m_pFftOut = nullptr;
-    void* m_pPlan = nullptr;
+    std::unique_ptr<FourierTransform> m_pTransform;
 };
 
 } // namespace cw

@@ -1,0 +1,206 @@
+// Signals the demodulator did not make, or made with the impairments of the band: short
+// ebook2cw clips (tests/data/cw, made by scripts/make-cw-clips.sh: off-grid speeds whose
+// elements restart the tone's phase, Farnsworth spacing, long edges, lossy MP3 and Ogg) and
+// our synthesizer's drift, chirp, wandering phase, weighting, static and neighbours.
+
+#include "cwbenchsupport.h"
+
+#include "tools/cwdemodulator/audiofilereader.h"
+#include "tools/cwdemodulator/cwdemodulator.h"
+#include "tools/cwdemodulator/cwsynthesizer.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <limits>
+#include <ostream>
+
+namespace {
+
+using Synth = cw::CwSynthesizer::Settings;
+
+const QString TEXT = QStringLiteral("CQ DE DL1ABC UR RST 599 NAME JOHN");
+
+QString clipPath(const QString& name, const char* extension)
+{
+    return QStringLiteral(MORSE_TEST_DATA_DIR "/cw/") + name + QLatin1String(extension);
+}
+
+std::vector<float> readClip(const QString& name)
+{
+    cw::AudioFileReader reader;
+    std::vector<float> samples;
+    if (!reader.Open(clipPath(name, ".flac")))
+        return samples;
+    float block[4096];
+    for (qint64 n; (n = reader.Read(block, 4096)) > 0;)
+        samples.insert(samples.end(), block, block + n);
+    return samples;
+}
+
+QString decode(const std::vector<float>& samples, double pitch = 0.0)
+{
+    cw::CwDemodulator::Settings settings;
+    settings.dPitchHz = pitch;
+    cw::CwDemodulator demodulator(settings);
+    demodulator.Process(samples.data(), samples.size());
+    demodulator.Finish();
+    std::vector<int> codes;
+    for (cw::CwSymbol symbol; demodulator.TakeSymbol(symbol);)
+        codes.push_back(symbol.nCode);
+    return cwbench::normalized(cwbench::codesToText(codes));
+}
+
+struct Clip
+{
+    const char* name;
+    int nAllowedErrors; ///< edit distance allowed
+};
+
+void PrintTo(const Clip& clip, std::ostream* out)
+{
+    *out << clip.name;
+}
+
+class CwEbook2cwClip : public testing::TestWithParam<Clip>
+{
+};
+
+} // namespace
+
+TEST_P(CwEbook2cwClip, DecodesCleanAndAtTenDecibels)
+{
+    const QString name = QLatin1String(GetParam().name);
+    QFile textFile(clipPath(name, ".txt"));
+    ASSERT_TRUE(textFile.open(QIODevice::ReadOnly)) << qPrintable(name);
+    const QString text = cwbench::normalized(QString::fromLatin1(textFile.readAll()));
+    std::vector<float> samples = readClip(name);
+    ASSERT_FALSE(samples.empty());
+    const QString clean = decode(samples);
+    EXPECT_LE(cwbench::editDistance(text, clean), GetParam().nAllowedErrors) << qPrintable(clean);
+    cwbench::addNoise(samples, 8000, 10.0, 3);
+    const QString noisy = decode(samples);
+    EXPECT_LE(cwbench::editDistance(text, noisy), GetParam().nAllowedErrors) << qPrintable(noisy);
+}
+
+// The first gap of a Farnsworth transmission comes before any character gap is known, so it
+// may still end a word (here and below).
+INSTANTIATE_TEST_SUITE_P(Clips, CwEbook2cwClip,
+                         testing::Values(Clip{"ebook2cw-13wpm", 0}, Clip{"ebook2cw-22wpm", 0},
+                                         Clip{"ebook2cw-27wpm", 0}, Clip{"ebook2cw-38wpm", 0},
+                                         Clip{"ebook2cw-45wpm", 0}, Clip{"ebook2cw-farnsworth", 1},
+                                         Clip{"ebook2cw-slow-edges", 0},
+                                         Clip{"ebook2cw-mp3-16k", 0}, Clip{"ebook2cw-ogg", 0}),
+                         [](const testing::TestParamInfo<Clip>& info) {
+                             std::string name = info.param.name;
+                             for (char& c : name)
+                                 c = std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+                             return name;
+                         });
+
+TEST(CwEbook2cwClips, EveryCommittedClipIsInTheTable)
+{
+    const QStringList clips =
+        QDir(QStringLiteral(MORSE_TEST_DATA_DIR "/cw")).entryList({QStringLiteral("*.flac")});
+    EXPECT_EQ(clips.size(), 9);
+}
+
+namespace {
+
+struct Impairment
+{
+    const char* name;
+    std::function<void(Synth&)> apply;
+    int nAllowedErrors = 0; ///< edit distance allowed
+};
+
+Synth plain(double wpm)
+{
+    Synth settings;
+    settings.dWpm = wpm;
+    settings.dPitchHz = 700.0;
+    settings.bNoise = true;
+    settings.dSnrDb = 6.0;
+    settings.uSeed = 11;
+    return settings;
+}
+
+void PrintTo(const Impairment& impairment, std::ostream* out)
+{
+    *out << impairment.name;
+}
+
+class CwImpairment : public testing::TestWithParam<Impairment>
+{
+};
+
+} // namespace
+
+TEST_P(CwImpairment, DecodesAtSixDecibels)
+{
+    for (double wpm : {18.0, 30.0}) {
+        Synth settings = plain(wpm);
+        GetParam().apply(settings);
+        cw::CwSynthesizer synthesizer(settings);
+        ASSERT_TRUE(synthesizer.SetText(TEXT));
+        const QString decoded = decode(synthesizer.RenderAll());
+        EXPECT_LE(cwbench::editDistance(TEXT, decoded), GetParam().nAllowedErrors)
+            << wpm << " WPM: " << qPrintable(decoded);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Impairments, CwImpairment,
+    testing::Values(Impairment{"PhaseRestartsAtEachElement",
+                               [](Synth& s) { s.bPhaseRestart = true; }},
+                    Impairment{"PhaseWanders", [](Synth& s) { s.dPhaseNoise = 3.0; }},
+                    Impairment{"DriftsUp", [](Synth& s) { s.dDriftHzPerSec = 2.0; }},
+                    Impairment{"DriftsDownSlowly", [](Synth& s) { s.dDriftHzPerSec = -0.1; }},
+                    Impairment{"LightWeighting", [](Synth& s) { s.dWeight = 0.7; }},
+                    Impairment{"HeavyWeighting", [](Synth& s) { s.dWeight = 1.4; }},
+                    Impairment{"SlowEdges", [](Synth& s) { s.dRiseMs = 15.0; }},
+                    Impairment{"Farnsworth", [](Synth& s) { s.dFarnsworthWpm = s.dWpm / 2.0; }, 1},
+                    Impairment{"StaticCrashes",
+                               [](Synth& s) {
+                                   s.dCrashesPerSec = 3.0;
+                                   s.dCrashDb = 40.0;
+                               }},
+                    Impairment{"Fading",
+                               [](Synth& s) {
+                                   s.dQsbHz = 0.2;
+                                   s.dQsbDepthDb = 10.0;
+                               }}),
+    [](const testing::TestParamInfo<Impairment>& info) { return std::string(info.param.name); });
+
+TEST(CwNeighbour, StrongerNeighbourNeitherDisturbsTheWantedSignalNorIsDecodedAfterIt)
+{
+    Synth wanted = plain(22.0);
+    wanted.dPitchHz = 820.0;
+    Synth neighbour = plain(25.0);
+    neighbour.dPitchHz = 720.0;
+    cw::CwSynthesizer synthesizer(wanted);
+    ASSERT_TRUE(synthesizer.SetText(QStringLiteral("CQ DE DL1ABC K")));
+    // The neighbour, 20 dB stronger, sends on for twice as long.
+    ASSERT_TRUE(synthesizer.AddNeighbour(
+        neighbour, QStringLiteral("TEST DE W1AW TEST DE W1AW TEST DE W1AW TEST DE W1AW"), 20.0));
+    EXPECT_EQ(decode(synthesizer.RenderAll(), 820.0), QStringLiteral("CQ DE DL1ABC K"));
+}
+
+TEST(CwInput, AbsurdSampleOrRunOfNotANumberCostsNoMoreThanItsMoment)
+{
+    cw::CwSynthesizer synthesizer(plain(20.0));
+    ASSERT_TRUE(synthesizer.SetText(TEXT));
+    const std::vector<float> samples = synthesizer.RenderAll();
+    // Between the words "DE" and "DL1ABC"; neither may silence what follows.
+    const size_t at = size_t(0.5 * 8000 + 20 * 1.2 / 20 * 8000) + 300;
+    std::vector<float> spike = samples;
+    spike[at] = 1e6f;
+    EXPECT_EQ(decode(spike), TEXT);
+    std::vector<float> run = samples;
+    for (size_t i = at; i < at + 100; ++i)
+        run[i] = std::numeric_limits<float>::quiet_NaN();
+    EXPECT_EQ(decode(run), TEXT);
+}

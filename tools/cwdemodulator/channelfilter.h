@@ -1,0 +1,33 @@
+#pragma once
+
+#include <complex>
+
+namespace cw {
+
+/// Keeps the band around the tone in the baseband and rejects neighbouring signals: a
+/// linear-phase low-pass FIR filter (liquid-dsp, Kaiser window) that passes the keying
+/// sidebands of the speed sent and stops what lies 40 Hz further out. The output runs
+/// Delay() samples behind the input. Life: create, Push() per sample.
+class ChannelFilter
+{
+public:
+    /// @p dPassHz: the band kept on each side of the tone (at most 50 Hz, enough for 60 WPM).
+    explicit ChannelFilter(double dSampleRate, double dPassHz = MAX_PASS_HZ);
+
+    static constexpr double MAX_PASS_HZ = 50.0;
+    /// The band an element of @p dUnitSec seconds needs: its sidebands that matter.
+    static double PassFor(double dUnitSec);
+    ~ChannelFilter();
+    ChannelFilter(const ChannelFilter&) = delete;
+    ChannelFilter& operator=(const ChannelFilter&) = delete;
+
+    /// Filters the next sample.
+    std::complex<float> Push(std::complex<float> sample);
+    int Delay() const { return m_nDelay; }
+
+private:
+    void* m_pFilter = nullptr;
+    int m_nDelay = 0;
+};
+
+} // namespace cw

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <complex>
+#include <vector>
+
+namespace cw {
+
+/// Non-coherent detection with most of the coherent gain: projects each baseband sample on
+/// the phase of the signal around it, measured by a centred average about an element long.
+/// Inside a mark the projection is the tone's amplitude, whatever the phase did in earlier
+/// marks (a transmitter that restarts its tone at each element, a wandering or drifting
+/// phase); in a gap it is noise projected on its own direction, a small positive bias.
+/// The output runs Delay() samples behind the input. Life: create, Push() per sample.
+class LocalPhaseProjector
+{
+public:
+    /// @p nHalfWidth: samples on each side of the one projected.
+    explicit LocalPhaseProjector(int nHalfWidth);
+
+    /// Adds a sample; the one Delay() samples back is then projected.
+    void Push(std::complex<float> sample);
+    /// The projected sample's part in phase with its surroundings.
+    float InPhase() const { return m_fInPhase; }
+    /// Its part in quadrature: noise alone.
+    float Quadrature() const { return m_fQuadrature; }
+    /// The projected sample itself.
+    std::complex<float> Centre() const { return m_centre; }
+    int Delay() const { return m_nHalfWidth; }
+
+private:
+    int m_nHalfWidth;
+    std::vector<std::complex<float>> m_window; ///< ring of the last 2 * half width + 1 samples
+    size_t m_nWrite = 0;
+    std::complex<double> m_sum;
+    unsigned m_nSinceRecompute = 0;
+    std::complex<float> m_centre;
+    float m_fInPhase = 0.0f;
+    float m_fQuadrature = 0.0f;
+};
+
+} // namespace cw

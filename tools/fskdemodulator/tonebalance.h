@@ -1,0 +1,38 @@
+#pragma once
+
+namespace fsk {
+
+/// Weighs the two tone amplitudes into one decision value (positive: mark) that survives the
+/// fading of one tone. Each tone's level when on and its floor when off are learned from the
+/// decided bits; each amplitude is clipped to its own range, and the threshold sits halfway
+/// between the two ranges. With both tones equally strong this is the plain difference.
+class ToneBalance
+{
+public:
+    /// @p dBitSamples sets how fast the levels follow: over about sixteen bits.
+    explicit ToneBalance(double dBitSamples);
+
+    /// The decision value for one pair of matched-filter amplitudes.
+    float Push(float fMark, float fSpace);
+    /// Learns from a decided bit: the winning tone was on, the other off.
+    void Learn(float fMark, float fSpace, bool bMark);
+    /// Starts the levels from typical amplitudes instead of learning them from nothing.
+    void Prime(float fLevel, float fFloor);
+
+    float MarkLevel() const { return m_mark.fLevel; }
+    float SpaceLevel() const { return m_space.fLevel; }
+
+private:
+    struct Tracker
+    {
+        float fLevel = 0.0f;
+        float fFloor = 0.0f;
+        float clipped(float fAmplitude) const;
+    };
+
+    Tracker m_mark;
+    Tracker m_space;
+    float m_fWeight;
+};
+
+} // namespace fsk

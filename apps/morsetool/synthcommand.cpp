@@ -16,6 +16,9 @@ int runSynthCommand(const QStringList&)
 
 #include "commandline.h"
 
+#ifdef MORSETOOL_HAVE_RTTY
+#include "rttycommands.h"
+#endif
 #include "tools/cwdemodulator/audiofilewriter.h"
 #include "tools/cwdemodulator/cwsynthesizer.h"
 
@@ -46,8 +49,19 @@ bool readNumber(const QCommandLineParser& parser, const QString& name, double mi
 
 } // namespace
 
-int runSynthCommand(const QStringList& arguments)
+int runSynthCommand(const QStringList& givenArguments)
 {
+#ifdef MORSETOOL_HAVE_RTTY
+    QStringList arguments = givenArguments;
+    const QString mode = TakeMode(arguments);
+    if (mode == QLatin1String("rtty"))
+        return runRttySynthCommand(arguments);
+    if (mode != QLatin1String("cw"))
+        return CommandLine::Fail(QStringLiteral("synth"), EXIT_BAD_INPUT,
+                                 QStringLiteral("--mode is cw or rtty, not \"%1\"").arg(mode));
+#else
+    const QStringList& arguments = givenArguments;
+#endif
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "Synthesize a Morse (CW) recording of TEXT: a keyed tone, optionally with white noise "

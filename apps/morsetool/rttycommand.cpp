@@ -133,7 +133,7 @@ bool readDecodeSettings(const QCommandLineParser& parser, fsk::FskDemodulator::S
         return false;
     if (parser.isSet(QStringLiteral("reverse")))
         settings.polarity = fsk::FskDemodulator::eREVERSED;
-    settings.text.bUnshiftOnSpace = parser.isSet(QStringLiteral("unshift-on-space"));
+    settings.text.bUnshiftOnSpace = !parser.isSet(QStringLiteral("no-unshift-on-space"));
     if (parser.isSet(QStringLiteral("us-tty")))
         settings.text.figures = fsk::Ita2Alphabet::eUS_TTY;
     return true;
@@ -177,7 +177,9 @@ int runRttyDecodeCommand(const QStringList& arguments)
         {QStringLiteral("mark"), QStringLiteral("mark tone in Hz"), QStringLiteral("HZ")},
         {QStringLiteral("space"), QStringLiteral("space tone in Hz"), QStringLiteral("HZ")},
         {QStringLiteral("reverse"), QStringLiteral("mark is the lower tone")},
-        {QStringLiteral("unshift-on-space"), QStringLiteral("a space returns to the letters case")},
+        {QStringLiteral("no-unshift-on-space"),
+         QStringLiteral("stay in the figures case after a space (by default a space returns "
+                        "to the letters case)")},
         {QStringLiteral("us-tty"), QStringLiteral("figures case of the US teleprinter code")},
         {QStringLiteral("codec"), QStringLiteral("translate through this codec"),
          QStringLiteral("NAME")},

@@ -15,8 +15,6 @@ namespace {
 
 /// The noise bandwidth the signal-to-noise ratio is given in.
 constexpr double SNR_BANDWIDTH_HZ = 2500.0;
-/// Audio that helps set the tone levels before the first character is framed.
-constexpr double PRIMING_SEC = 1.0;
 
 } // namespace
 
@@ -96,7 +94,7 @@ void FskDemodulator::search(bool bFinal)
         return;
     }
     lock(found.dMarkHz, found.dSpaceHz, found.dBaud);
-    primeLevels(m_held.data(), m_held.size());
+    m_pBalance->Prime(*m_pMark, *m_pSpace, m_held.data(), m_held.size(), m_settings.dSampleRate);
     for (const float sample : m_held)
         demodulate(sample);
     m_held.clear();
@@ -117,24 +115,6 @@ void FskDemodulator::lock(double dMarkHz, double dSpaceHz, double dBaud)
     m_nFilterLength = int64_t(length);
     m_nFilling = m_nFilterLength;
     m_bLocked = true;
-}
-
-void FskDemodulator::primeLevels(const float* pSamples, size_t nCount)
-{
-    // The tones' typical level and floor: high and low percentiles of their amplitudes.
-    const size_t count = std::min(nCount, size_t(PRIMING_SEC * m_settings.dSampleRate));
-    std::vector<float> amplitudes;
-    amplitudes.reserve(2 * count);
-    for (size_t n = 0; n < count; ++n) {
-        amplitudes.push_back(m_pMark->Push(pSamples[n]));
-        amplitudes.push_back(m_pSpace->Push(pSamples[n]));
-    }
-    m_pMark->Clear();
-    m_pSpace->Clear();
-    if (amplitudes.empty())
-        return;
-    std::sort(amplitudes.begin(), amplitudes.end());
-    m_pBalance->Prime(amplitudes[amplitudes.size() * 9 / 10], amplitudes[amplitudes.size() / 10]);
 }
 
 void FskDemodulator::demodulate(float fSample)

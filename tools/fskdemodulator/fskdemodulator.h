@@ -78,7 +78,6 @@ public:
 private:
     void search(bool bFinal);
     void lock(double dMarkHz, double dSpaceHz, double dBaud);
-    void primeLevels(const float* pSamples, size_t nCount);
     void demodulate(float fSample);
 
     Settings m_settings;

@@ -13,8 +13,8 @@ public:
     struct Settings
     {
         Ita2Alphabet::FigureSet figures = Ita2Alphabet::eITA2;
-        /// A space returns to the letters case, as many machines do.
-        bool bUnshiftOnSpace = false;
+        /// A space returns to the letters case, as many machines do and many senders expect.
+        bool bUnshiftOnSpace = true;
     };
 
     explicit Ita2Decoder(const Settings& settings) : m_settings(settings) {}

@@ -228,6 +228,7 @@ double SignalSearch::framingErrorRate(const float* pSamples, size_t nCount, doub
     ToneFilter mark(dMarkHz, dSampleRate, length);
     ToneFilter space(dSpaceHz, dSampleRate, length);
     ToneBalance balance(bit);
+    balance.Prime(mark, space, pSamples, nCount, dSampleRate);
     CharacterFramer framer(bit);
     double frames = 0.0;
     double errors = 0.0;

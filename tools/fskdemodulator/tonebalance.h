@@ -1,6 +1,10 @@
 #pragma once
 
+#include <cstddef>
+
 namespace fsk {
+
+class ToneFilter;
 
 /// Weighs the two tone amplitudes into one decision value (positive: mark) that survives the
 /// fading of one tone. Each tone's level when on and its floor when off are learned from the
@@ -16,8 +20,10 @@ public:
     float Push(float fMark, float fSpace);
     /// Learns from a decided bit: the winning tone was on, the other off.
     void Learn(float fMark, float fSpace, bool bMark);
-    /// Starts the levels from typical amplitudes instead of learning them from nothing.
-    void Prime(float fLevel, float fFloor);
+    /// Starts the levels from the typical amplitudes of the first second of @p pSamples
+    /// through the two filters, instead of learning them from nothing; clears the filters.
+    void Prime(ToneFilter& mark, ToneFilter& space, const float* pSamples, size_t nCount,
+               double dSampleRate);
 
     float MarkLevel() const { return m_mark.fLevel; }
     float SpaceLevel() const { return m_space.fLevel; }

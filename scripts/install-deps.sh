@@ -10,8 +10,9 @@ packages=(
     libsndfile1-dev libliquid-dev libfftw3-dev
 )
 if [ "${1:-}" = "--extra" ]; then
-    # Tools for fuzzing, sanitizers, plots, documentation and packaging.
-    packages+=(clang libclang-rt-dev gnuplot-nox doxygen dpkg-dev multimon-ng sox)
+    # Tools for fuzzing, sanitizers, plots, documentation and packaging; minimodem generates
+    # and decodes the RTTY comparison recordings.
+    packages+=(clang libclang-rt-dev gnuplot-nox doxygen dpkg-dev multimon-ng sox minimodem)
 fi
 
 missing=()

@@ -61,15 +61,18 @@ bool FskDemodulator::TakeCharacter(Character& character)
 
 double FskDemodulator::SnrDb() const
 {
-    if (m_dDecidedBits <= 0.0 || m_dOffPower <= 0.0)
+    if (m_dDecidedBits < 2.0)
         return std::numeric_limits<double>::quiet_NaN();
-    // The matched filter gives a tone of amplitude a as a, and white noise of variance s2 as
-    // power 4 s2 / L; the tone's power is a^2 / 2 and the noise's in the band 2 s2 B / rate.
-    const double on = m_dOnPower / m_dDecidedBits;
-    const double off = m_dOffPower / m_dDecidedBits;
+    // At the decided bits the winning filter holds the tone's amplitude a plus complex noise
+    // of power p, which spreads the amplitude with variance p / 2. The filter gives white
+    // noise of variance s2 as p = 4 s2 / L; the tone's power is a^2 / 2 and the noise's in
+    // the band 2 s2 B / rate.
+    const double mean = m_dOnSum / m_dDecidedBits;
+    const double spread = std::max(m_dOnSquares / m_dDecidedBits - mean * mean, 1e-30);
     const double length = m_settings.dSampleRate / m_dBaud;
-    const double signal = std::max(on - off, 1e-30) / 2.0;
-    const double noise = off * length / 4.0 * 2.0 * SNR_BANDWIDTH_HZ / m_settings.dSampleRate;
+    const double variance = 2.0 * spread * length / 4.0;
+    const double signal = mean * mean / 2.0;
+    const double noise = variance * 2.0 * SNR_BANDWIDTH_HZ / m_settings.dSampleRate;
     return 10.0 * std::log10(signal / noise);
 }
 
@@ -131,12 +134,10 @@ void FskDemodulator::demodulate(float fSample)
     }
     const int event = m_pFramer->Push(value);
     if (event & CharacterFramer::eBIT) {
-        const double mark = double(m_fMark) * m_fMark;
-        const double space = double(m_fSpace) * m_fSpace;
         const bool isMark = m_pFramer->LastBitIsMark();
-        m_pBalance->Learn(m_fMark, m_fSpace, isMark);
-        m_dOnPower += isMark ? mark : space;
-        m_dOffPower += isMark ? space : mark;
+        const double on = isMark ? m_fMark : m_fSpace;
+        m_dOnSum += on;
+        m_dOnSquares += on * on;
         m_dDecidedBits += 1.0;
     }
     if (event & CharacterFramer::eFRAME) {

@@ -100,8 +100,8 @@ private:
     float m_fMark = 0.0f;
     float m_fSpace = 0.0f;
 
-    double m_dOnPower = 0.0;  ///< summed power of the winning tone at the decided bits
-    double m_dOffPower = 0.0; ///< ... and of the other tone
+    double m_dOnSum = 0.0;     ///< summed amplitude of the winning tone at the decided bits
+    double m_dOnSquares = 0.0; ///< ... and its square
     double m_dDecidedBits = 0.0;
 
     std::deque<Character> m_characters;

@@ -27,6 +27,8 @@ constexpr double TONE_TOLERANCE_HZ = 25.0;
 /// A slower speed wins over a faster one that scores at most this much better: the transitions
 /// of a slow signal also fall on the bit grid of a multiple of its speed.
 constexpr double SPEED_SCORE_MARGIN = 0.12;
+/// The peak a tone is measured against decays over this time.
+constexpr double PEAK_HOLD_SEC = 0.3;
 
 struct Peak
 {
@@ -148,7 +150,7 @@ bool SignalSearch::findTones(const float* pSamples, size_t nCount, const Hints& 
                              double& dLowHz, double& dHighHz)
 {
     size_t size = 256;
-    while (double(size) < hints.dSampleRate / 8.0)
+    while (double(size) < hints.dSampleRate / 4.0)
         size *= 2;
     if (nCount < size)
         return false;
@@ -196,10 +198,19 @@ double SignalSearch::runScore(const float* pSamples, size_t nCount, double dSamp
     // bit), so each tone is scored on its own and the better one counts.
     double sum[2] = {0.0, 0.0};
     double count[2] = {0.0, 0.0};
+    // Each tone is measured against its own recent peak, so that a fading tone does not move
+    // the transitions towards it.
     float previous = 0.0f;
     double lastCrossing = -1.0;
+    float lowPeak = 1e-12f;
+    float highPeak = 1e-12f;
+    const float decay = float(1.0 / (PEAK_HOLD_SEC * dSampleRate));
     for (size_t n = 0; n < nCount; ++n) {
-        const float value = high.Push(pSamples[n]) - low.Push(pSamples[n]);
+        const float lowAmplitude = low.Push(pSamples[n]);
+        const float highAmplitude = high.Push(pSamples[n]);
+        lowPeak = std::max(lowAmplitude, lowPeak * (1.0f - decay));
+        highPeak = std::max(highAmplitude, highPeak * (1.0f - decay));
+        const float value = highAmplitude / highPeak - lowAmplitude / lowPeak;
         if (n >= length && (previous >= 0.0f) != (value >= 0.0f)) {
             const double crossing = double(n - 1) + double(previous) / double(previous - value);
             const double run = (crossing - lastCrossing) / bit;
@@ -236,8 +247,6 @@ double SignalSearch::framingErrorRate(const float* pSamples, size_t nCount, doub
         const float markAmplitude = mark.Push(pSamples[n]);
         const float spaceAmplitude = space.Push(pSamples[n]);
         const int event = framer.Push(balance.Push(markAmplitude, spaceAmplitude));
-        if (event & CharacterFramer::eBIT)
-            balance.Learn(markAmplitude, spaceAmplitude, framer.LastBitIsMark());
         if (event & CharacterFramer::eFRAME) {
             frames += 1.0;
             errors += framer.LastFrame().bFramingError ? 1.0 : 0.0;

@@ -12,32 +12,57 @@ namespace {
 
 /// Levels follow over about this many decided bits of each tone: long enough to average the
 /// noise, short enough to follow fading.
-constexpr float FOLLOW_BITS = 16.0f;
+constexpr double FOLLOW_BITS = 4.0;
+/// The tones' balance is judged over this many bits...
+constexpr double BALANCE_BITS = 4.0;
+/// ...and they count as equally strong within 3 dB (natural log of the amplitude ratio), the
+/// weighing taking over fully 6 dB further.
+constexpr float EQUAL_LOG = 0.35f;
+constexpr float BLEND_LOG = 0.7f;
+/// A tone's level is exceeded a tenth of the time, its floor nine tenths.
+constexpr float LEVEL_QUANTILE = 0.9f;
+constexpr float FLOOR_QUANTILE = 0.1f;
 /// Audio that sets the first levels.
-constexpr double PRIMING_SEC = 1.0;
+constexpr double PRIMING_SEC = 3.0;
 
 } // namespace
 
-ToneBalance::ToneBalance(double) : m_fWeight(1.0f / FOLLOW_BITS) {}
-
-float ToneBalance::Tracker::clipped(float fAmplitude) const
+ToneBalance::ToneBalance(double dBitSamples)
+    : m_fStep(float(1.0 / (FOLLOW_BITS * dBitSamples))),
+      m_fSmoothing(float(1.0 / (BALANCE_BITS * dBitSamples)))
 {
-    return std::clamp(fAmplitude, fFloor, std::max(fFloor, fLevel)) - fFloor;
+}
+
+void ToneBalance::Tracker::follow(float fAmplitude, float fStep)
+{
+    // Multiplicative quantile trackers: each settles where the amplitude lies above it for the
+    // wanted share of the time, whatever was decided.
+    fLevel *= fAmplitude > fLevel ? 1.0f + LEVEL_QUANTILE * fStep
+                                  : 1.0f - (1.0f - LEVEL_QUANTILE) * fStep;
+    fFloor *= fAmplitude > fFloor ? 1.0f + FLOOR_QUANTILE * fStep
+                                  : 1.0f - (1.0f - FLOOR_QUANTILE) * fStep;
+    fLevel = std::max(fLevel, 1e-9f);
+    fFloor = std::clamp(fFloor, 1e-10f, fLevel);
 }
 
 float ToneBalance::Push(float fMark, float fSpace)
 {
-    const float markRange = std::max(0.0f, m_mark.fLevel - m_mark.fFloor);
-    const float spaceRange = std::max(0.0f, m_space.fLevel - m_space.fFloor);
-    return m_mark.clipped(fMark) - m_space.clipped(fSpace) - 0.5f * (markRange - spaceRange);
-}
-
-void ToneBalance::Learn(float fMark, float fSpace, bool bMark)
-{
-    Tracker& on = bMark ? m_mark : m_space;
-    Tracker& off = bMark ? m_space : m_mark;
-    on.fLevel += m_fWeight * ((bMark ? fMark : fSpace) - on.fLevel);
-    off.fFloor += m_fWeight * ((bMark ? fSpace : fMark) - off.fFloor);
+    m_mark.follow(fMark, m_fStep);
+    m_space.follow(fSpace, m_fStep);
+    // The likelihood ratio of non-coherent FSK at good SNR: each tone's amplitude over half its
+    // level, weighted by the level. Equal levels give the plain difference; a faded tone
+    // leaves the threshold at half the other tone's level.
+    const float mark = m_mark.fLevel - m_mark.fFloor;
+    const float space = m_space.fLevel - m_space.fFloor;
+    const float scale = std::max(mark + space, 1e-20f);
+    const float weighed = (mark * (fMark - m_mark.fFloor - 0.5f * mark) -
+                           space * (fSpace - m_space.fFloor - 0.5f * space)) /
+                          scale;
+    // The fast level estimates are noisy: while the tones stay about equally strong the plain
+    // difference decides, and the weighing takes over as one tone fades.
+    m_fImbalance += m_fSmoothing * (std::log((mark + 1e-20f) / (space + 1e-20f)) - m_fImbalance);
+    const float share = std::clamp((std::abs(m_fImbalance) - EQUAL_LOG) / BLEND_LOG, 0.0f, 1.0f);
+    return share * weighed + (1.0f - share) * 0.5f * (fMark - fSpace);
 }
 
 void ToneBalance::Prime(ToneFilter& mark, ToneFilter& space, const float* pSamples, size_t nCount,

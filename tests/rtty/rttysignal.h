@@ -3,6 +3,8 @@
 #include "tools/fskdemodulator/fskdemodulator.h"
 #include "tools/fskdemodulator/fsksynthesizer.h"
 
+#include "rttybenchtext.h"
+
 #include <algorithm>
 #include <string>
 #include <vector>
@@ -60,21 +62,6 @@ inline Decoded decode(const std::vector<float>& samples,
     return decoded;
 }
 
-/// Characters inserted, dropped or changed between the two texts (Levenshtein distance).
-inline size_t editDistance(const std::string& a, const std::string& b)
-{
-    std::vector<size_t> previous(b.size() + 1);
-    std::vector<size_t> current(b.size() + 1);
-    for (size_t j = 0; j <= b.size(); ++j)
-        previous[j] = j;
-    for (size_t i = 1; i <= a.size(); ++i) {
-        current[0] = i;
-        for (size_t j = 1; j <= b.size(); ++j)
-            current[j] = std::min({previous[j] + 1, current[j - 1] + 1,
-                                   previous[j - 1] + (a[i - 1] == b[j - 1] ? 0 : 1)});
-        std::swap(previous, current);
-    }
-    return previous[b.size()];
-}
+using rttybench::editDistance;
 
 } // namespace rttytest

@@ -19,6 +19,7 @@ constexpr double BALANCE_BITS = 4.0;
 /// weighing taking over fully 6 dB further.
 constexpr float EQUAL_LOG = 0.35f;
 constexpr float BLEND_LOG = 0.7f;
+constexpr unsigned JUDGE_EVERY = 8;
 /// A tone's level is exceeded a tenth of the time, its floor nine tenths.
 constexpr float LEVEL_QUANTILE = 0.9f;
 constexpr float FLOOR_QUANTILE = 0.1f;
@@ -60,9 +61,14 @@ float ToneBalance::Push(float fMark, float fSpace)
                           scale;
     // The fast level estimates are noisy: while the tones stay about equally strong the plain
     // difference decides, and the weighing takes over as one tone fades.
-    m_fImbalance += m_fSmoothing * (std::log((mark + 1e-20f) / (space + 1e-20f)) - m_fImbalance);
-    const float share = std::clamp((std::abs(m_fImbalance) - EQUAL_LOG) / BLEND_LOG, 0.0f, 1.0f);
-    return share * weighed + (1.0f - share) * 0.5f * (fMark - fSpace);
+    // The logarithm is costly and the balance changes slowly: it is judged every few samples.
+    if (++m_nSinceJudged == JUDGE_EVERY) {
+        m_nSinceJudged = 0;
+        const float imbalance = std::log((mark + 1e-20f) / (space + 1e-20f));
+        m_fImbalance += float(JUDGE_EVERY) * m_fSmoothing * (imbalance - m_fImbalance);
+        m_fShare = std::clamp((std::abs(m_fImbalance) - EQUAL_LOG) / BLEND_LOG, 0.0f, 1.0f);
+    }
+    return m_fShare * weighed + (1.0f - m_fShare) * 0.5f * (fMark - fSpace);
 }
 
 void ToneBalance::Prime(ToneFilter& mark, ToneFilter& space, const float* pSamples, size_t nCount,

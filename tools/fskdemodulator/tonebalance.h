@@ -37,6 +37,8 @@ private:
     float m_fStep;
     float m_fSmoothing;
     float m_fImbalance = 0.0f; ///< log of the mark range over the space range, smoothed
+    float m_fShare = 0.0f;     ///< how much the weighing decides, 0 to 1
+    unsigned m_nSinceJudged = 0;
 };
 
 } // namespace fsk

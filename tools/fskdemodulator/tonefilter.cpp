@@ -1,9 +1,5 @@
 #include "tools/fskdemodulator/tonefilter.h"
 
-#include <complex>
-// liquid-dsp uses std::complex<float> for its complex type when included from C++.
-#include <liquid/liquid.h>
-
 #include <algorithm>
 #include <cmath>
 
@@ -12,43 +8,42 @@ namespace fsk {
 namespace {
 
 constexpr double PI = 3.14159265358979323846;
-
-nco_crcf oscillator(void* p)
-{
-    return static_cast<nco_crcf>(p);
-}
+/// The oscillator is brought back to unit length this often (samples), against rounding.
+constexpr unsigned RENORMALISE_EVERY = 1024;
 
 } // namespace
 
 ToneFilter::ToneFilter(double dFrequencyHz, double dSampleRate, size_t nLength)
-    : m_pOscillator(nco_crcf_create(LIQUID_NCO)), m_dFrequencyHz(dFrequencyHz),
+    : m_dFrequencyHz(dFrequencyHz), m_step(std::polar(1.0, -2.0 * PI * dFrequencyHz / dSampleRate)),
       m_ring(std::max<size_t>(1, nLength)), m_fScale(2.0f / float(m_ring.size()))
 {
-    nco_crcf_set_frequency(oscillator(m_pOscillator), float(2.0 * PI * dFrequencyHz / dSampleRate));
-}
-
-ToneFilter::~ToneFilter()
-{
-    nco_crcf_destroy(oscillator(m_pOscillator));
 }
 
 float ToneFilter::Push(float fSample)
 {
-    std::complex<float> mixed;
-    nco_crcf_mix_down(oscillator(m_pOscillator), std::complex<float>(fSample, 0.0f), &mixed);
-    nco_crcf_step(oscillator(m_pOscillator));
+    // A recursive oscillator: one complex multiplication per sample, renormalised now and
+    // then; the per-sample cost decides the real-time factor.
+    const std::complex<float> mixed(float(m_phasor.real()) * fSample,
+                                    float(m_phasor.imag()) * fSample);
+    m_phasor *= m_step;
+    if (++m_nSinceRenormalise == RENORMALISE_EVERY) {
+        m_phasor /= std::abs(m_phasor);
+        m_nSinceRenormalise = 0;
+    }
     std::complex<float>& oldest = m_ring[m_nNext];
-    m_sum += std::complex<double>(mixed) - std::complex<double>(oldest);
+    m_sumRe += double(mixed.real()) - double(oldest.real());
+    m_sumIm += double(mixed.imag()) - double(oldest.imag());
     oldest = mixed;
     if (++m_nNext == m_ring.size())
         m_nNext = 0;
-    return float(std::abs(m_sum)) * m_fScale;
+    return float(std::sqrt(m_sumRe * m_sumRe + m_sumIm * m_sumIm)) * m_fScale;
 }
 
 void ToneFilter::Clear()
 {
     std::fill(m_ring.begin(), m_ring.end(), std::complex<float>());
-    m_sum = 0.0;
+    m_sumRe = 0.0;
+    m_sumIm = 0.0;
     m_nNext = 0;
 }
 

@@ -13,9 +13,6 @@ class ToneFilter
 {
 public:
     ToneFilter(double dFrequencyHz, double dSampleRate, size_t nLength);
-    ~ToneFilter();
-    ToneFilter(const ToneFilter&) = delete;
-    ToneFilter& operator=(const ToneFilter&) = delete;
 
     /// Takes one sample; returns the tone's amplitude over the last nLength samples.
     float Push(float fSample);
@@ -24,11 +21,14 @@ public:
     double FrequencyHz() const { return m_dFrequencyHz; }
 
 private:
-    void* m_pOscillator;
     double m_dFrequencyHz;
+    std::complex<double> m_phasor{1.0, 0.0};
+    std::complex<double> m_step;
+    unsigned m_nSinceRenormalise = 0;
     std::vector<std::complex<float>> m_ring; ///< the mixed samples now in the sum
     size_t m_nNext = 0;
-    std::complex<double> m_sum;
+    double m_sumRe = 0.0;
+    double m_sumIm = 0.0;
     float m_fScale;
 };
 

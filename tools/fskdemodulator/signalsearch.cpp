@@ -24,9 +24,9 @@ constexpr double PEAK_OVER_MEDIAN = 4.0;
 constexpr size_t MAX_PEAKS = 24;
 /// How far a found tone may lie from a given frequency or shift.
 constexpr double TONE_TOLERANCE_HZ = 25.0;
-/// A slower speed wins over a faster one that scores at most this much better: the transitions
-/// of a slow signal also fall on the bit grid of a multiple of its speed.
-constexpr double SPEED_SCORE_MARGIN = 0.12;
+/// How much the fit of the transitions to the bit grid (-1 to 1) counts against the share of
+/// broken stop bits when speed and polarity are chosen.
+constexpr double GRID_FIT_WEIGHT = 0.05;
 /// The peak a tone is measured against decays over this time.
 constexpr double PEAK_HOLD_SEC = 0.3;
 
@@ -114,32 +114,35 @@ SignalSearch::Result SignalSearch::Find(const float* pSamples, size_t nCount, co
         return result;
     }
 
-    result.dBaud = hints.dBaud;
-    if (result.dBaud <= 0.0) {
-        double best = -2.0;
-        std::vector<double> scores;
-        for (const double baud : StandardBauds()) {
-            scores.push_back(runScore(pSamples, nCount, hints.dSampleRate, low, high, baud));
-            best = std::max(best, scores.back());
-        }
-        for (size_t i = 0; i < scores.size(); ++i) {
-            if (scores[i] >= best - SPEED_SCORE_MARGIN) {
-                result.dBaud = StandardBauds()[i];
-                break;
+    // Speed and polarity together: the wrong ones break stop bits. The transitions' fit to
+    // the bit grid settles near ties.
+    std::vector<double> bauds = StandardBauds();
+    if (hints.dBaud > 0.0)
+        bauds = {hints.dBaud};
+    std::vector<int> polarities = {0, 1};
+    if (hints.dMarkHz > 0.0 && hints.dSpaceHz > 0.0)
+        polarities = {hints.dMarkHz < hints.dSpaceHz ? 1 : 0};
+    else if (hints.nReversed >= 0)
+        polarities = {hints.nReversed};
+    else if (hints.dMarkHz > 0.0)
+        polarities = {std::abs(hints.dMarkHz - low) < std::abs(hints.dMarkHz - high) ? 1 : 0};
+    double best = 1e9;
+    for (const double baud : bauds) {
+        const double fit =
+            bauds.size() > 1 ? runScore(pSamples, nCount, hints.dSampleRate, low, high, baud) : 0.0;
+        for (const int reversed : polarities) {
+            const double mark = reversed ? low : high;
+            const double space = reversed ? high : low;
+            const double score =
+                framingErrorRate(pSamples, nCount, hints.dSampleRate, mark, space, baud) -
+                GRID_FIT_WEIGHT * fit;
+            if (score < best) {
+                best = score;
+                result.dBaud = baud;
+                result.bReversed = reversed == 1;
             }
         }
     }
-
-    if (hints.dMarkHz > 0.0 && hints.dSpaceHz > 0.0)
-        result.bReversed = hints.dMarkHz < hints.dSpaceHz;
-    else if (hints.nReversed >= 0)
-        result.bReversed = hints.nReversed == 1;
-    else if (hints.dMarkHz > 0.0)
-        result.bReversed = std::abs(hints.dMarkHz - low) < std::abs(hints.dMarkHz - high);
-    else
-        result.bReversed =
-            framingErrorRate(pSamples, nCount, hints.dSampleRate, low, high, result.dBaud) <
-            framingErrorRate(pSamples, nCount, hints.dSampleRate, high, low, result.dBaud);
     result.dMarkHz = result.bReversed ? low : high;
     result.dSpaceHz = result.bReversed ? high : low;
     result.bFound = true;

@@ -6,9 +6,9 @@
 namespace fsk {
 
 /// Finds an FSK teleprinter signal in a stretch of audio: the two tones from the averaged
-/// spectrum, the speed from the lengths of the tone runs (always whole bits between the
-/// transitions of the right speed), and the polarity from trial framing (the wrong one
-/// breaks stop bits). What the caller already knows is taken as given.
+/// spectrum, then speed and polarity by trial framing (the wrong ones break stop bits), with
+/// the lengths of the tone runs (whole bits at the right speed) to settle near ties. What the
+/// caller already knows is taken as given.
 class SignalSearch
 {
 public:

@@ -47,10 +47,11 @@ set(CPACK_PACKAGE_NAME morsehandler)
 set(CPACK_PACKAGE_VENDOR "morsehandler developers")
 set(CPACK_PACKAGE_CONTACT "morsehandler developers <morsehandler@localhost>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${PROJECT_DESCRIPTION}")
-# Dependencies (Qt and the C and C++ runtimes) come from the binaries themselves; our own two
+# Dependencies (Qt and the C and C++ runtimes) come from the binaries themselves; our own
 # libraries are part of the package.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${PROJECT_BINARY_DIR}/host ${PROJECT_BINARY_DIR}/tools/morsehandler)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${PROJECT_BINARY_DIR}/host ${PROJECT_BINARY_DIR}/tools/morsehandler
+    ${PROJECT_BINARY_DIR}/tools/fskdemodulator)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 include(CPack)
 

@@ -97,13 +97,9 @@ int runDecodeCommand(const QStringList& givenArguments)
 {
 #ifdef MORSETOOL_HAVE_RTTY
     QStringList arguments = givenArguments;
-    const QString mode = TakeMode(arguments);
-    if (mode == QLatin1String("rtty"))
-        return runRttyDecodeCommand(arguments);
-    if (mode != QLatin1String("cw")) {
-        printError(QStringLiteral("--mode is cw or rtty, not \"%1\"").arg(mode));
-        return EXIT_BAD_INPUT;
-    }
+    int exitCode = EXIT_OK;
+    if (RunsOtherMode(arguments, QStringLiteral("decode"), runRttyDecodeCommand, exitCode))
+        return exitCode;
 #else
     const QStringList& arguments = givenArguments;
 #endif

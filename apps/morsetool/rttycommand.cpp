@@ -23,26 +23,6 @@ constexpr qint64 BLOCK_SAMPLES = 8192;
 const QString DECODE = QStringLiteral("decode --mode rtty");
 const QString SYNTH = QStringLiteral("synth --mode rtty");
 
-/// Reads option @p name as a number within limits into @p value (left alone when not given).
-bool readNumber(const QCommandLineParser& parser, const QString& command, const QString& name,
-                double minimum, double maximum, double& value)
-{
-    if (!parser.isSet(name))
-        return true;
-    bool ok = false;
-    const double number = parser.value(name).toDouble(&ok);
-    if (!ok || !(number >= minimum && number <= maximum)) {
-        CommandLine::Fail(command, EXIT_BAD_INPUT,
-                          QStringLiteral("--%1 must be a number from %2 to %3")
-                              .arg(name)
-                              .arg(minimum)
-                              .arg(maximum));
-        return false;
-    }
-    value = number;
-    return true;
-}
-
 /// The decoder of the catalogue whose text a recording of @p dBaud stands for.
 QString decoderFor(double dBaud)
 {
@@ -126,10 +106,13 @@ private:
 
 bool readDecodeSettings(const QCommandLineParser& parser, fsk::FskDemodulator::Settings& settings)
 {
-    if (!readNumber(parser, DECODE, QStringLiteral("baud"), 20, 300, settings.dBaud) ||
-        !readNumber(parser, DECODE, QStringLiteral("shift"), 50, 1500, settings.dShiftHz) ||
-        !readNumber(parser, DECODE, QStringLiteral("mark"), 100, 10000, settings.dMarkHz) ||
-        !readNumber(parser, DECODE, QStringLiteral("space"), 100, 10000, settings.dSpaceHz))
+    if (!CommandLine::ReadNumber(parser, DECODE, QStringLiteral("baud"), 20, 300, settings.dBaud) ||
+        !CommandLine::ReadNumber(parser, DECODE, QStringLiteral("shift"), 50, 1500,
+                                 settings.dShiftHz) ||
+        !CommandLine::ReadNumber(parser, DECODE, QStringLiteral("mark"), 100, 10000,
+                                 settings.dMarkHz) ||
+        !CommandLine::ReadNumber(parser, DECODE, QStringLiteral("space"), 100, 10000,
+                                 settings.dSpaceHz))
         return false;
     if (parser.isSet(QStringLiteral("reverse")))
         settings.polarity = fsk::FskDemodulator::eREVERSED;
@@ -141,7 +124,9 @@ bool readDecodeSettings(const QCommandLineParser& parser, fsk::FskDemodulator::S
 
 } // namespace
 
-QString TakeMode(QStringList& arguments)
+namespace {
+
+QString takeMode(QStringList& arguments)
 {
     QString mode = QStringLiteral("cw");
     for (int i = 0; i < arguments.size(); ++i) {
@@ -157,6 +142,22 @@ QString TakeMode(QStringList& arguments)
         }
     }
     return mode;
+}
+
+} // namespace
+
+bool RunsOtherMode(QStringList& arguments, const QString& command, int (*rtty)(const QStringList&),
+                   int& exitCode)
+{
+    const QString mode = takeMode(arguments);
+    if (mode == QLatin1String("cw"))
+        return false;
+    exitCode =
+        mode == QLatin1String("rtty")
+            ? rtty(arguments)
+            : CommandLine::Fail(command, EXIT_BAD_INPUT,
+                                QStringLiteral("--mode is cw or rtty, not \"%1\"").arg(mode));
+    return true;
 }
 
 int runRttyDecodeCommand(const QStringList& arguments)
@@ -214,7 +215,7 @@ int runRttyDecodeCommand(const QStringList& arguments)
     fsk::FskDemodulator::Settings settings;
     double rate = 8000.0;
     if (!readDecodeSettings(parser, settings) ||
-        !readNumber(parser, DECODE, QStringLiteral("rate"), 4000, 192000, rate))
+        !CommandLine::ReadNumber(parser, DECODE, QStringLiteral("rate"), 4000, 192000, rate))
         return EXIT_BAD_INPUT;
 
     cw::AudioFileReader reader;
@@ -321,17 +322,21 @@ int runRttySynthCommand(const QStringList& arguments)
     settings.bReversed = parser.isSet(QStringLiteral("reverse"));
     if (parser.isSet(QStringLiteral("us-tty")))
         settings.figures = fsk::Ita2Alphabet::eUS_TTY;
-    if (!readNumber(parser, SYNTH, QStringLiteral("baud"), 20, 300, settings.dBaud) ||
-        !readNumber(parser, SYNTH, QStringLiteral("mark"), 100, 10000, settings.dMarkHz) ||
-        !readNumber(parser, SYNTH, QStringLiteral("shift"), 50, 1500, settings.dShiftHz) ||
-        !readNumber(parser, SYNTH, QStringLiteral("stop-bits"), 1, 2, settings.dStopBits) ||
-        !readNumber(parser, SYNTH, QStringLiteral("snr"), -60, 100, settings.dSnrDb) ||
-        !readNumber(parser, SYNTH, QStringLiteral("drift"), -10, 10, settings.dDriftHzPerSec) ||
-        !readNumber(parser, SYNTH, QStringLiteral("fade"), 0, 10, settings.dFadeHz) ||
-        !readNumber(parser, SYNTH, QStringLiteral("neighbour"), -3000, 3000,
-                    settings.dNeighbourOffsetHz) ||
-        !readNumber(parser, SYNTH, QStringLiteral("rate"), 4000, 192000, rate) ||
-        !readNumber(parser, SYNTH, QStringLiteral("seed"), 0, 4294967295.0, seed))
+    if (!CommandLine::ReadNumber(parser, SYNTH, QStringLiteral("baud"), 20, 300, settings.dBaud) ||
+        !CommandLine::ReadNumber(parser, SYNTH, QStringLiteral("mark"), 100, 10000,
+                                 settings.dMarkHz) ||
+        !CommandLine::ReadNumber(parser, SYNTH, QStringLiteral("shift"), 50, 1500,
+                                 settings.dShiftHz) ||
+        !CommandLine::ReadNumber(parser, SYNTH, QStringLiteral("stop-bits"), 1, 2,
+                                 settings.dStopBits) ||
+        !CommandLine::ReadNumber(parser, SYNTH, QStringLiteral("snr"), -60, 100, settings.dSnrDb) ||
+        !CommandLine::ReadNumber(parser, SYNTH, QStringLiteral("drift"), -10, 10,
+                                 settings.dDriftHzPerSec) ||
+        !CommandLine::ReadNumber(parser, SYNTH, QStringLiteral("fade"), 0, 10, settings.dFadeHz) ||
+        !CommandLine::ReadNumber(parser, SYNTH, QStringLiteral("neighbour"), -3000, 3000,
+                                 settings.dNeighbourOffsetHz) ||
+        !CommandLine::ReadNumber(parser, SYNTH, QStringLiteral("rate"), 4000, 192000, rate) ||
+        !CommandLine::ReadNumber(parser, SYNTH, QStringLiteral("seed"), 0, 4294967295.0, seed))
         return EXIT_BAD_INPUT;
     settings.nSampleRate = int(rate);
     settings.uSeed = quint32(seed);

@@ -31,20 +31,7 @@ namespace {
 bool readNumber(const QCommandLineParser& parser, const QString& name, double minimum,
                 double maximum, double& value)
 {
-    if (!parser.isSet(name))
-        return true;
-    bool ok = false;
-    const double number = parser.value(name).toDouble(&ok);
-    if (!ok || number < minimum || number > maximum) {
-        CommandLine::Fail(QStringLiteral("synth"), EXIT_BAD_INPUT,
-                          QStringLiteral("--%1 must be a number from %2 to %3")
-                              .arg(name)
-                              .arg(minimum)
-                              .arg(maximum));
-        return false;
-    }
-    value = number;
-    return true;
+    return CommandLine::ReadNumber(parser, QStringLiteral("synth"), name, minimum, maximum, value);
 }
 
 } // namespace
@@ -53,12 +40,9 @@ int runSynthCommand(const QStringList& givenArguments)
 {
 #ifdef MORSETOOL_HAVE_RTTY
     QStringList arguments = givenArguments;
-    const QString mode = TakeMode(arguments);
-    if (mode == QLatin1String("rtty"))
-        return runRttySynthCommand(arguments);
-    if (mode != QLatin1String("cw"))
-        return CommandLine::Fail(QStringLiteral("synth"), EXIT_BAD_INPUT,
-                                 QStringLiteral("--mode is cw or rtty, not \"%1\"").arg(mode));
+    int exitCode = EXIT_OK;
+    if (RunsOtherMode(arguments, QStringLiteral("synth"), runRttySynthCommand, exitCode))
+        return exitCode;
 #else
     const QStringList& arguments = givenArguments;
 #endif

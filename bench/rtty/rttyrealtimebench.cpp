@@ -8,13 +8,11 @@
 #include "tools/fskdemodulator/fskdemodulator.h"
 #include "tools/fskdemodulator/fsksynthesizer.h"
 
+#include "bench/processusage.h"
+
 #include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
-
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace {
 
@@ -77,25 +75,13 @@ void BM_MorsetoolRttyDecodeOneHour(benchmark::State& state)
     }();
     double cpuSeconds = 0.0;
     long peakKb = 0;
+    const QByteArray file = path.toLocal8Bit();
     for (auto _ : state) {
-        const pid_t child = fork();
-        if (child == 0) {
-            if (!freopen("/dev/null", "w", stdout) || !freopen("/dev/null", "w", stderr))
-                _exit(126);
-            execl(MORSETOOL_PATH, "morsetool", "decode", "--mode", "rtty", qPrintable(path),
-                  nullptr);
-            _exit(127);
-        }
-        int status = 0;
-        rusage usage{};
-        wait4(child, &status, 0, &usage);
-        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        if (!benchprocess::Run({MORSETOOL_PATH, "decode", "--mode", "rtty", file.constData()},
+                               cpuSeconds, peakKb)) {
             state.SkipWithError("morsetool decode --mode rtty failed");
             return;
         }
-        cpuSeconds += double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-                      double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-        peakKb = std::max(peakKb, usage.ru_maxrss);
     }
     state.counters["realtime_factor"] =
         seconds * double(state.iterations()) / std::max(1e-9, cpuSeconds);

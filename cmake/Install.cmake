@@ -52,6 +52,17 @@ set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 # binaries themselves; our own libraries are part of the package.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${PROJECT_BINARY_DIR}/host
-    ${PROJECT_BINARY_DIR}/tools/morsehandler ${PROJECT_BINARY_DIR}/tools/cwdemodulator)
+    ${PROJECT_BINARY_DIR}/tools/morsehandler ${PROJECT_BINARY_DIR}/tools/cwdemodulator
+    ${PROJECT_BINARY_DIR}/tools/fskdemodulator)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 include(CPack)
+
+# The FSK teleprinter library: its own shared library, installed with its public headers.
+if(TARGET fskdemodulator)
+    set_target_properties(fskdemodulator PROPERTIES INSTALL_RPATH "$ORIGIN")
+    install(TARGETS fskdemodulator EXPORT MorseHandlerTargets
+        LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
+        ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
+        RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
+        PUBLIC_HEADER DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/morsehandler/tools/fskdemodulator)
+endif()

@@ -11,9 +11,10 @@ packages=(
 )
 if [ "${1:-}" = "--extra" ]; then
     # Tools for fuzzing, sanitizers, plots, documentation and packaging; CW recordings from
-    # an independent generator and a peer decoder for the CW bench.
+    # an independent generator and a peer decoder for the CW bench; minimodem generates and
+    # decodes the RTTY comparison recordings.
     packages+=(clang libclang-rt-dev gnuplot-nox doxygen dpkg-dev multimon-ng sox
-        libsox-fmt-mp3 ebook2cw)
+        libsox-fmt-mp3 ebook2cw minimodem)
 fi
 
 missing=()

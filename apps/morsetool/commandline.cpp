@@ -27,3 +27,22 @@ int CommandLine::Fail(const QString& command, int exitCode, const QString& messa
                  message.toUtf8().constData());
     return exitCode;
 }
+
+bool CommandLine::ReadNumber(const QCommandLineParser& parser, const QString& command,
+                             const QString& name, double minimum, double maximum, double& value)
+{
+    if (!parser.isSet(name))
+        return true;
+    bool ok = false;
+    const double number = parser.value(name).toDouble(&ok);
+    if (!ok || !(number >= minimum && number <= maximum)) {
+        Fail(command, EXIT_BAD_INPUT,
+             QStringLiteral("--%1 must be a number from %2 to %3")
+                 .arg(name)
+                 .arg(minimum)
+                 .arg(maximum));
+        return false;
+    }
+    value = number;
+    return true;
+}

@@ -17,6 +17,10 @@ public:
     /// the generic "[options]" of the usage line when given.
     static int Parse(QCommandLineParser& parser, const QString& command,
                      const QStringList& arguments, const QString& usage = QString());
+    /// Reads option @p name as a number from @p minimum to @p maximum into @p value (left as it
+    /// is when the option is not given); false, after a message, for anything else.
+    static bool ReadNumber(const QCommandLineParser& parser, const QString& command,
+                           const QString& name, double minimum, double maximum, double& value);
     /// Prints "morsetool @p command: @p message" on stderr and returns @p exitCode.
     static int Fail(const QString& command, int exitCode, const QString& message);
 };

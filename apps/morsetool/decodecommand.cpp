@@ -8,6 +8,9 @@
 #ifdef MORSETOOL_HAVE_CW
 #include "audiosymbolsource.h"
 #endif
+#ifdef MORSETOOL_HAVE_RTTY
+#include "rttycommands.h"
+#endif
 
 #include "host/errorhandler.h"
 #include "tools/morsehandler/alphabetdirectory.h"
@@ -90,8 +93,16 @@ std::unique_ptr<SymbolSource> openSymbolSource(const QString& path,
 
 } // namespace
 
-int runDecodeCommand(const QStringList& arguments)
+int runDecodeCommand(const QStringList& givenArguments)
 {
+#ifdef MORSETOOL_HAVE_RTTY
+    QStringList arguments = givenArguments;
+    int exitCode = EXIT_OK;
+    if (RunsOtherMode(arguments, QStringLiteral("decode"), runRttyDecodeCommand, exitCode))
+        return exitCode;
+#else
+    const QStringList& arguments = givenArguments;
+#endif
     QCommandLineParser parser;
     parser.setApplicationDescription(
         QStringLiteral("Decodes Morse symbol codes to text with the morsehandler library, as the\n"

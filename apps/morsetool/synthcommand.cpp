@@ -16,6 +16,9 @@ int runSynthCommand(const QStringList&)
 
 #include "commandline.h"
 
+#ifdef MORSETOOL_HAVE_RTTY
+#include "rttycommands.h"
+#endif
 #include "tools/cwdemodulator/audiofilewriter.h"
 #include "tools/cwdemodulator/cwsynthesizer.h"
 
@@ -28,26 +31,21 @@ namespace {
 bool readNumber(const QCommandLineParser& parser, const QString& name, double minimum,
                 double maximum, double& value)
 {
-    if (!parser.isSet(name))
-        return true;
-    bool ok = false;
-    const double number = parser.value(name).toDouble(&ok);
-    if (!ok || number < minimum || number > maximum) {
-        CommandLine::Fail(QStringLiteral("synth"), EXIT_BAD_INPUT,
-                          QStringLiteral("--%1 must be a number from %2 to %3")
-                              .arg(name)
-                              .arg(minimum)
-                              .arg(maximum));
-        return false;
-    }
-    value = number;
-    return true;
+    return CommandLine::ReadNumber(parser, QStringLiteral("synth"), name, minimum, maximum, value);
 }
 
 } // namespace
 
-int runSynthCommand(const QStringList& arguments)
+int runSynthCommand(const QStringList& givenArguments)
 {
+#ifdef MORSETOOL_HAVE_RTTY
+    QStringList arguments = givenArguments;
+    int exitCode = EXIT_OK;
+    if (RunsOtherMode(arguments, QStringLiteral("synth"), runRttySynthCommand, exitCode))
+        return exitCode;
+#else
+    const QStringList& arguments = givenArguments;
+#endif
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "Synthesize a Morse (CW) recording of TEXT: a keyed tone, optionally with white noise "

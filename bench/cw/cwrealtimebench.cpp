@@ -8,13 +8,11 @@
 #include "tools/cwdemodulator/cwdemodulator.h"
 #include "tools/cwdemodulator/cwsynthesizer.h"
 
+#include "bench/processusage.h"
+
 #include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
-
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace {
 
@@ -77,26 +75,12 @@ void BM_MorsetoolDecodeOneHour(benchmark::State& state)
 
     double cpuSeconds = 0.0;
     long peakKb = 0;
+    const QByteArray file = path.toLocal8Bit();
     for (auto _ : state) {
-        rusage before{};
-        getrusage(RUSAGE_CHILDREN, &before);
-        const pid_t child = fork();
-        if (child == 0) {
-            freopen("/dev/null", "w", stdout);
-            freopen("/dev/null", "w", stderr);
-            execl(MORSETOOL_PATH, "morsetool", "decode", qPrintable(path), nullptr);
-            _exit(127);
-        }
-        int status = 0;
-        rusage usage{};
-        wait4(child, &status, 0, &usage);
-        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        if (!benchprocess::Run({MORSETOOL_PATH, "decode", file.constData()}, cpuSeconds, peakKb)) {
             state.SkipWithError("morsetool decode failed");
             return;
         }
-        cpuSeconds += double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-                      double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-        peakKb = std::max(peakKb, usage.ru_maxrss);
     }
     state.counters["realtime_factor"] =
         seconds * double(state.iterations()) / std::max(1e-9, cpuSeconds);

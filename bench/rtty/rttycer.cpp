@@ -1,0 +1,217 @@
+// Character error rate of the FSK demodulator by generator, speed, shift and SNR (in 2500 Hz),
+// optionally side by side with minimodem decoding the same recordings. Recordings come from
+// our synthesizer or from minimodem (clean, then given white noise here). Ours is told
+// nothing; minimodem is told the true mark and space frequencies and the speed.
+// Prints a TSV table: generator, baud, shift_hz, snr_db, texts, ours_cer, peer_cer, found.
+//
+//   rtty_cer [--texts 3] [--chars 80] [--snr -9,-6,-3,0,3] [--baud 45.45,50,75]
+//            [--shift 170,425,850] [--generator ours,minimodem] [--peer] [--seed 1]
+
+#include "rttybenchtext.h"
+
+#include "tools/cwdemodulator/audiofilereader.h"
+#include "tools/cwdemodulator/audiofilewriter.h"
+#include "tools/fskdemodulator/fskdemodulator.h"
+#include "tools/fskdemodulator/fsksynthesizer.h"
+
+#include <QCoreApplication>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <cmath>
+#include <cstdio>
+
+namespace {
+
+constexpr int RATE = 8000;
+constexpr double SNR_BANDWIDTH_HZ = 2500.0;
+
+struct Case
+{
+    std::string text;
+    double baud;
+    double markHz;
+    double spaceHz;
+};
+
+QList<double> numberList(const QString& text)
+{
+    QList<double> values;
+    for (const QString& part : text.split(QLatin1Char(','), Qt::SkipEmptyParts))
+        values << part.toDouble();
+    return values;
+}
+
+QString option(const QStringList& arguments, const char* name, const char* fallback)
+{
+    const int at = arguments.indexOf(QLatin1String(name));
+    return at >= 0 && at + 1 < arguments.size() ? arguments.at(at + 1) : QLatin1String(fallback);
+}
+
+QStringList minimodemArguments(const Case& c, const char* direction)
+{
+    return {QLatin1String(direction),     QStringLiteral("--quiet"), QStringLiteral("--baudot"),
+            QStringLiteral("--stopbits"), QStringLiteral("1.5"),     QStringLiteral("-M"),
+            QString::number(c.markHz),    QStringLiteral("-S"),      QString::number(c.spaceHz)};
+}
+
+bool writeWav(const QString& path, const std::vector<float>& samples)
+{
+    cw::AudioFileWriter writer;
+    return writer.Open(path, RATE) && writer.Write(samples.data(), qint64(samples.size())) &&
+           writer.Commit();
+}
+
+std::vector<float> readWav(const QString& path)
+{
+    cw::AudioFileReader reader;
+    std::vector<float> samples;
+    if (!reader.Open(path))
+        return samples;
+    std::vector<float> block(8192);
+    while (const qint64 count = reader.Read(block.data(), qint64(block.size()))) {
+        if (count < 0)
+            break;
+        samples.insert(samples.end(), block.begin(), block.begin() + count);
+    }
+    return samples;
+}
+
+/// A clean recording of the case made by minimodem, at its own level.
+std::vector<float> minimodemRecording(const Case& c, QTemporaryDir& dir)
+{
+    const QString path = dir.filePath(QStringLiteral("tx.wav"));
+    QFile::remove(path);
+    QProcess tx;
+    QStringList arguments = minimodemArguments(c, "--tx");
+    arguments << QStringLiteral("-R") << QString::number(RATE) << QStringLiteral("-f") << path
+              << QString::number(c.baud);
+    tx.start(QStringLiteral("minimodem"), arguments);
+    tx.write(QByteArray::fromStdString(c.text + "\n"));
+    tx.closeWriteChannel();
+    tx.waitForFinished(-1);
+    return readWav(path);
+}
+
+/// Adds white noise for @p snrDb in 2500 Hz against the tone's power (constant envelope).
+void addNoise(std::vector<float>& samples, double snrDb, std::mt19937& generator)
+{
+    float peak = 0.0f;
+    for (const float s : samples)
+        peak = std::max(peak, std::abs(s));
+    const double power = double(peak) * peak / 2.0;
+    const double sigma =
+        std::sqrt(power / std::pow(10.0, snrDb / 10.0) * (RATE / 2.0) / SNR_BANDWIDTH_HZ);
+    std::normal_distribution<double> gauss(0.0, sigma);
+    for (float& s : samples)
+        s = float(s + gauss(generator));
+}
+
+std::string ourDecode(const std::vector<float>& samples, bool& found, const Case& c)
+{
+    fsk::FskDemodulator::Settings settings;
+    settings.dSampleRate = RATE;
+    fsk::FskDemodulator demodulator(settings);
+    demodulator.Push(samples.data(), samples.size());
+    demodulator.Finish();
+    std::string text;
+    fsk::FskDemodulator::Character character;
+    while (demodulator.TakeCharacter(character)) {
+        if (character.cText != '\0')
+            text += character.cText;
+    }
+    found = demodulator.Baud() == c.baud && std::abs(demodulator.MarkHz() - c.markHz) < 15.0 &&
+            std::abs(demodulator.SpaceHz() - c.spaceHz) < 15.0;
+    return text;
+}
+
+std::string peerDecode(const std::vector<float>& samples, const Case& c, QTemporaryDir& dir)
+{
+    const QString path = dir.filePath(QStringLiteral("rx.wav"));
+    QFile::remove(path);
+    if (!writeWav(path, samples))
+        return std::string();
+    QProcess rx;
+    QStringList arguments = minimodemArguments(c, "--rx");
+    arguments << QStringLiteral("-f") << path << QString::number(c.baud);
+    rx.start(QStringLiteral("minimodem"), arguments);
+    rx.waitForFinished(-1);
+    return rx.readAllStandardOutput().toStdString();
+}
+
+double cer(const std::string& decoded, const std::string& reference)
+{
+    const std::string want = rttybench::normalized(reference);
+    return double(rttybench::editDistance(rttybench::normalized(decoded), want)) /
+           double(std::max<size_t>(1, want.size()));
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    const QStringList arguments = app.arguments();
+    const int texts = option(arguments, "--texts", "3").toInt();
+    const size_t chars = option(arguments, "--chars", "80").toUInt();
+    const QList<double> snrs = numberList(option(arguments, "--snr", "-9,-6,-3,0,3"));
+    const QList<double> bauds = numberList(option(arguments, "--baud", "45.45,50,75"));
+    const QList<double> shifts = numberList(option(arguments, "--shift", "170,425,850"));
+    const QStringList generators =
+        option(arguments, "--generator", "ours,minimodem").split(QLatin1Char(','));
+    const bool peer = arguments.contains(QStringLiteral("--peer"));
+    const unsigned seed = option(arguments, "--seed", "1").toUInt();
+    QTemporaryDir dir;
+
+    std::printf("generator\tbaud\tshift_hz\tsnr_db\ttexts\tours_cer\tpeer_cer\tfound\n");
+    for (const QString& generatorName : generators) {
+        for (const double baud : bauds) {
+            for (const double shift : shifts) {
+                for (const double snr : snrs) {
+                    std::mt19937 random(seed);
+                    double ours = 0.0, theirs = 0.0;
+                    int found = 0;
+                    for (int t = 0; t < texts; ++t) {
+                        // A new text, tone pair and polarity each time; the noise differs too.
+                        Case c;
+                        c.text = rttybench::randomText(random, chars);
+                        c.baud = baud;
+                        const double centre = std::uniform_real_distribution<>(1200, 1800)(random);
+                        const bool reversed = std::uniform_int_distribution<>(0, 1)(random) == 1;
+                        c.markHz = std::round(centre + (reversed ? -shift : shift) / 2.0);
+                        c.spaceHz = std::round(centre - (reversed ? -shift : shift) / 2.0);
+                        std::vector<float> samples;
+                        if (generatorName == QLatin1String("minimodem")) {
+                            samples = minimodemRecording(c, dir);
+                            addNoise(samples, snr, random);
+                        } else {
+                            fsk::FskSynthesizer::Settings settings;
+                            settings.dBaud = baud;
+                            settings.dMarkHz = c.markHz;
+                            settings.dShiftHz = shift;
+                            settings.bReversed = reversed;
+                            settings.bNoise = true;
+                            settings.dSnrDb = snr;
+                            settings.uSeed = random();
+                            fsk::FskSynthesizer synthesizer(settings);
+                            synthesizer.SetText(c.text);
+                            samples.resize(size_t(synthesizer.TotalSamples()));
+                            synthesizer.Render(samples.data(), int64_t(samples.size()));
+                        }
+                        bool ok = false;
+                        ours += cer(ourDecode(samples, ok, c), c.text);
+                        found += ok ? 1 : 0;
+                        if (peer)
+                            theirs += cer(peerDecode(samples, c, dir), c.text);
+                    }
+                    std::printf("%s\t%.2f\t%.0f\t%.0f\t%d\t%.4f\t%s\t%d/%d\n",
+                                qPrintable(generatorName), baud, shift, snr, texts, ours / texts,
+                                peer ? qPrintable(QString::number(theirs / texts, 'f', 4)) : "-",
+                                found, texts);
+                    std::fflush(stdout);
+                }
+            }
+        }
+    }
+    return 0;
+}

@@ -1,0 +1,193 @@
+// The demodulator on synthesized signals: what it finds by itself, what options override,
+// the impairments it survives, and streaming.
+
+#include "rttysignal.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+using fsk::FskDemodulator;
+using fsk::FskSynthesizer;
+using rttytest::decode;
+using rttytest::render;
+
+namespace {
+
+const std::string TEXT = "RYRY CQ DE TEST 599 QTH MOSCOW WX -5 WIND 270/15 (OK?) K";
+
+struct Signal
+{
+    const char* name;
+    double baud;
+    double markHz;
+    double shiftHz;
+    bool reversed;
+    double stopBits;
+};
+
+const Signal SIGNALS[] = {
+    {"45_170", 45.45, 1585.0, 170.0, false, 1.5},
+    {"50_425_reversed", 50.0, 900.0, 425.0, true, 1.5},
+    {"75_850_1stop", 75.0, 2200.0, 850.0, false, 1.0},
+    {"100_170_2stop", 100.0, 1300.0, 170.0, false, 2.0},
+    {"45_1000_reversed", 45.45, 700.0, 1000.0, true, 1.5},
+    {"50_85", 50.0, 1000.0, 85.0, false, 1.5},
+};
+
+FskSynthesizer::Settings synthesis(const Signal& signal, double snrDb)
+{
+    FskSynthesizer::Settings settings;
+    settings.dBaud = signal.baud;
+    settings.dMarkHz = signal.markHz;
+    settings.dShiftHz = signal.shiftHz;
+    settings.bReversed = signal.reversed;
+    settings.dStopBits = signal.stopBits;
+    settings.bNoise = true;
+    settings.dSnrDb = snrDb;
+    return settings;
+}
+
+class FoundFromTheSignal : public testing::TestWithParam<Signal>
+{
+};
+
+} // namespace
+
+TEST_P(FoundFromTheSignal, TonesSpeedAndPolarityAreFoundAndTheTextIsExact)
+{
+    const Signal& signal = GetParam();
+    const auto decoded = decode(render(synthesis(signal, 10.0), TEXT), FskDemodulator::Settings());
+    ASSERT_TRUE(decoded.found);
+    const double space = signal.markHz + (signal.reversed ? signal.shiftHz : -signal.shiftHz);
+    EXPECT_NEAR(decoded.markHz, signal.markHz, 10.0);
+    EXPECT_NEAR(decoded.spaceHz, space, 10.0);
+    EXPECT_DOUBLE_EQ(decoded.baud, signal.baud);
+    EXPECT_EQ(decoded.text, TEXT);
+    EXPECT_NEAR(decoded.snrDb, 10.0, 3.0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, FoundFromTheSignal, testing::ValuesIn(SIGNALS),
+                         [](const testing::TestParamInfo<Signal>& info) {
+                             return std::string(info.param.name);
+                         });
+
+TEST(FskDemodulatorOptions, GivenValuesOverrideTheSearch)
+{
+    const Signal signal = SIGNALS[1];
+    const auto samples = render(synthesis(signal, 10.0), TEXT);
+    struct Case
+    {
+        const char* name;
+        FskDemodulator::Settings settings;
+        bool exact;
+    };
+    FskDemodulator::Settings shift, baud, reversed, normal, tones;
+    shift.dShiftHz = 425.0;
+    baud.dBaud = 50.0;
+    reversed.polarity = FskDemodulator::eREVERSED;
+    normal.polarity = FskDemodulator::eNORMAL; // wrong on purpose: mark and space swap
+    tones.dMarkHz = 900.0;
+    tones.dSpaceHz = 1325.0;
+    const Case cases[] = {{"shift", shift, true},
+                          {"baud", baud, true},
+                          {"reversed", reversed, true},
+                          {"normal", normal, false},
+                          {"tones", tones, true}};
+    for (const Case& c : cases) {
+        const auto decoded = decode(samples, c.settings);
+        EXPECT_EQ(decoded.text == TEXT, c.exact) << c.name << ": " << decoded.text;
+    }
+    EXPECT_GT(decode(samples, normal).markHz, decode(samples, normal).spaceHz);
+}
+
+TEST(FskDemodulatorImpairments, FadingDriftAndANeighbourCostAtMostTenPercentOfTheText)
+{
+    struct Case
+    {
+        const char* name;
+        void (*apply)(FskSynthesizer::Settings&);
+    };
+    const Case cases[] = {
+        {"selective fading 15 dB",
+         [](FskSynthesizer::Settings& s) {
+             s.dFadeHz = 0.3;
+             s.dFadeDepthDb = 15.0;
+         }},
+        {"drift 0.5 Hz/s", [](FskSynthesizer::Settings& s) { s.dDriftHzPerSec = 0.5; }},
+        {"neighbour 400 Hz up, 6 dB weaker",
+         [](FskSynthesizer::Settings& s) { s.dNeighbourOffsetHz = 400.0; }},
+    };
+    for (const Case& c : cases) {
+        FskSynthesizer::Settings settings = synthesis(SIGNALS[0], 15.0);
+        c.apply(settings);
+        const std::string text = decode(render(settings, TEXT), FskDemodulator::Settings()).text;
+        EXPECT_LE(rttytest::editDistance(text, TEXT), TEXT.size() / 10) << c.name << ": " << text;
+    }
+}
+
+TEST(FskDemodulatorStreaming, OutputDoesNotDependOnTheBlockSize)
+{
+    const auto samples = render(synthesis(SIGNALS[0], 0.0), TEXT);
+    const auto whole = decode(samples, FskDemodulator::Settings(), samples.size());
+    for (const size_t block : {size_t(1), size_t(7), size_t(1000), size_t(24000)}) {
+        const auto decoded = decode(samples, FskDemodulator::Settings(), block);
+        ASSERT_EQ(decoded.characters.size(), whole.characters.size()) << block;
+        for (size_t i = 0; i < whole.characters.size(); ++i) {
+            EXPECT_EQ(decoded.characters[i].nCode, whole.characters[i].nCode) << block;
+            EXPECT_EQ(decoded.characters[i].nSample, whole.characters[i].nSample) << block;
+        }
+    }
+}
+
+TEST(FskDemodulatorStreaming, LateSignalIsFoundAfterSilence)
+{
+    FskSynthesizer::Settings settings = synthesis(SIGNALS[0], 10.0);
+    settings.dIdleSec = 0.2;
+    auto samples = std::vector<float>(8000 * 7, 0.0f);
+    const auto signal = render(settings, TEXT);
+    samples.insert(samples.end(), signal.begin(), signal.end());
+    const auto decoded = decode(samples, FskDemodulator::Settings());
+    EXPECT_EQ(decoded.text, TEXT);
+    ASSERT_FALSE(decoded.characters.empty());
+    EXPECT_NEAR(double(decoded.characters.front().nSample) / 8000.0, 7.2, 0.05);
+}
+
+TEST(FskDemodulatorFaults, BadInputGivesNoTextAndNoCrash)
+{
+    struct Case
+    {
+        const char* name;
+        std::vector<float> samples;
+    };
+    std::vector<float> noise = render(synthesis(SIGNALS[0], -40.0), "E");
+    std::vector<float> broken = render(synthesis(SIGNALS[0], 20.0), TEXT);
+    for (size_t i = 0; i < broken.size(); i += 97)
+        broken[i] = std::numeric_limits<float>::quiet_NaN();
+    const Case cases[] = {{"empty", {}},
+                          {"short", std::vector<float>(10, 0.5f)},
+                          {"silence", std::vector<float>(8000 * 5, 0.0f)},
+                          {"noise", noise}};
+    for (const Case& c : cases) {
+        const auto decoded = decode(c.samples, FskDemodulator::Settings());
+        EXPECT_LE(decoded.text.size(), 2u) << c.name;
+    }
+    EXPECT_EQ(decode(broken, FskDemodulator::Settings()).text, TEXT) << "sparse NaN samples";
+}
+
+TEST(FskDemodulatorFraming, MissingStopBitsAreMarked)
+{
+    FskSynthesizer::Settings settings = synthesis(SIGNALS[0], 30.0);
+    settings.dStopBits = 0.0;
+    FskDemodulator::Settings known;
+    known.dMarkHz = 1585.0;
+    known.dSpaceHz = 1415.0;
+    known.dBaud = 45.45;
+    const auto decoded = decode(render(settings, "EEEEEEEE"), known);
+    ASSERT_FALSE(decoded.characters.empty());
+    size_t marked = 0;
+    for (const auto& c : decoded.characters)
+        marked += c.bFramingError ? 1 : 0;
+    EXPECT_GE(marked, decoded.characters.size() / 2);
+}

@@ -1,0 +1,64 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace fsk {
+
+/// Finds start-stop characters in the decision value of the tone balance (positive: mark):
+/// a start bit (space), five data bits sent least significant first, and at least one stop
+/// bit (mark). Samples each bit at the end of its matched-filter window, follows the bit timing
+/// on every transition inside a character, and checks the stop bit; a character whose stop bit
+/// is space is marked, and the framer looks for the next start bit at once, taking the latest
+/// mark-to-space transition if it is recent enough to be one.
+class CharacterFramer
+{
+public:
+    struct Frame
+    {
+        unsigned nCode = 0;
+        bool bFramingError = false;
+        double dStartSample = 0.0; ///< where the start bit began
+    };
+
+    enum Event
+    {
+        eNOTHING = 0,
+        eBIT = 1,   ///< a bit was decided at this sample
+        eFRAME = 2, ///< a character ended at this sample
+    };
+
+    explicit CharacterFramer(double dBitSamples);
+
+    /// Takes the next decision value; returns a combination of Event values.
+    int Push(float fValue);
+    /// The character that the last eFRAME completed.
+    const Frame& LastFrame() const { return m_frame; }
+    /// True when the last bit decided was mark.
+    bool LastBitIsMark() const { return m_bLastBitMark; }
+    double BitSamples() const { return m_dBit; }
+
+private:
+    void startFrame(double dCrossing);
+    void followTransition(double dCrossing);
+    double expectedStart(double dCrossing);
+    int decideBit(float fValue);
+
+    const double m_dNominalBit;
+    double m_dBit;
+    bool m_bInFrame = false;
+    int m_nBitIndex = 0;
+    double m_dFrameStart = 0.0;          ///< the start bit's transition, as the timing follows it
+    double m_dLastFall = -1e18;          ///< the latest mark-to-space transition
+    double m_dSearchFrom = -1e18;        ///< a start bit begins after this
+    float m_fSwing = 0.0f;               ///< typical size of the decided values
+    double m_dPreviousStart = -1e18;     ///< start of the last character framed
+    double m_votes[3] = {0.0, 0.0, 0.0}; ///< for each stop length, how often it was seen
+    unsigned m_nCode = 0;
+    float m_fPrevious = 0.0f;
+    int64_t m_nSample = -1;
+    bool m_bLastBitMark = true;
+    Frame m_frame;
+};
+
+} // namespace fsk

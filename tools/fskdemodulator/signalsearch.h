@@ -1,0 +1,49 @@
+#pragma once
+
+#include <cstddef>
+#include <vector>
+
+namespace fsk {
+
+/// Finds an FSK teleprinter signal in a stretch of audio: the two tones from the averaged
+/// spectrum, then speed and polarity by trial framing (the wrong ones break stop bits), with
+/// the lengths of the tone runs (whole bits at the right speed) to settle near ties. What the
+/// caller already knows is taken as given.
+class SignalSearch
+{
+public:
+    /// What is known beforehand; 0 (or eUNKNOWN) means "find it".
+    struct Hints
+    {
+        double dSampleRate = 8000.0;
+        double dMarkHz = 0.0;
+        double dSpaceHz = 0.0;
+        double dShiftHz = 0.0;
+        double dBaud = 0.0;
+        int nReversed = -1; ///< -1 unknown, 0 mark above space, 1 mark below space
+    };
+
+    struct Result
+    {
+        bool bFound = false;
+        double dMarkHz = 0.0;
+        double dSpaceHz = 0.0;
+        double dBaud = 0.0;
+        bool bReversed = false;
+    };
+
+    /// The speeds the search chooses from.
+    static const std::vector<double>& StandardBauds();
+
+    static Result Find(const float* pSamples, size_t nCount, const Hints& hints);
+
+private:
+    static bool findTones(const float* pSamples, size_t nCount, const Hints& hints, double& dLowHz,
+                          double& dHighHz);
+    static double runScore(const float* pSamples, size_t nCount, double dSampleRate, double dLowHz,
+                           double dHighHz, double dBaud);
+    static double framingErrorRate(const float* pSamples, size_t nCount, double dSampleRate,
+                                   double dMarkHz, double dSpaceHz, double dBaud);
+};
+
+} // namespace fsk

@@ -1,5 +1,7 @@
 #include "textsymbolsource.h"
 
+#include "commandline.h"
+
 #include "tools/morsehandler/morsesymbolcode.h"
 
 #include <QIODevice>
@@ -48,15 +50,6 @@ int symbolCode(char c)
     default:
         return morse::SYMBOL_END_OF_WORD;
     }
-}
-
-/// A token for an error message: printable ASCII only, shortened.
-QString shown(const QByteArray& token)
-{
-    QString text;
-    for (const char c : token.left(24))
-        text += (c >= 0x20 && c < 0x7f) ? QChar::fromLatin1(c) : QChar(u'?');
-    return token.size() > 24 ? text + QStringLiteral("...") : text;
 }
 
 } // namespace
@@ -169,7 +162,7 @@ bool TextSymbolSource::parseLine(const QByteArray& rawLine)
     if (tokens.first().startsWith('@')) {
         if (tokens.first() != "@t")
             return fail(QStringLiteral("unknown directive \"%1\"; only @t is known")
-                            .arg(shown(tokens.first())));
+                            .arg(CommandLine::Shown(tokens.first())));
         bool ok = tokens.size() == 2 && looksNumeric(tokens.at(1)) &&
                   !tokens.at(1).startsWith('-') && !tokens.at(1).startsWith('+');
         const quint64 timestamp = ok ? tokens.at(1).toULongLong(&ok) : 0;
@@ -192,7 +185,7 @@ bool TextSymbolSource::parseLine(const QByteArray& rawLine)
         else
             return fail(QStringLiteral("cannot read \"%1\": expected integer codes, symbol text "
                                        "of . - c w, or @t MICROSECONDS")
-                            .arg(shown(token)));
+                            .arg(CommandLine::Shown(token)));
     }
     if (numbers > 0 && symbolTexts > 0)
         return fail(QStringLiteral("mixes integer codes and symbol text"));
@@ -202,7 +195,8 @@ bool TextSymbolSource::parseLine(const QByteArray& rawLine)
             bool ok = false;
             const int code = token.toInt(&ok);
             if (!ok)
-                return fail(QStringLiteral("\"%1\" is out of range").arg(shown(token)));
+                return fail(
+                    QStringLiteral("\"%1\" is out of range").arg(CommandLine::Shown(token)));
             pushCode(code);
         } else {
             for (const char c : token)

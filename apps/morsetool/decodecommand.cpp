@@ -4,14 +4,16 @@
 #include "commands.h"
 #include "datapaths.h"
 #include "decodehost.h"
+#include "morseencoder.h"
+#include "outputfile.h"
 #include "textsymbolsource.h"
 #ifdef MORSETOOL_HAVE_CW
 #include "audiosymbolsource.h"
+
+#include "tools/cwdemodulator/audiofilereader.h"
 #endif
 
 #include "host/errorhandler.h"
-#include "tools/morsehandler/alphabetdirectory.h"
-#include "tools/morsehandler/alphabetfilereader.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -21,9 +23,14 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 namespace {
+
+/// Bytes that tell a recording on standard input from symbol codes.
+constexpr qint64 AUDIO_MAGIC_BYTES = 4;
 
 void printError(const QString& message)
 {
@@ -36,13 +43,11 @@ void printError(const QString& message)
 std::vector<std::string> alphabetCodes(const QString& directory, const QString& name)
 {
     std::vector<std::string> codes;
-    QFile file(name.isEmpty() ? QString() : morse::AlphabetDirectory::FileOf(directory, name));
-    if (file.fileName().isEmpty() || !file.open(QIODevice::ReadOnly))
+    MorseEncoder encoder;
+    QString error;
+    if (name.isEmpty() || !encoder.loadAlphabet(directory, name, error))
         return codes;
-    QMap<QString, QString> map;
-    bool rightToLeft = false;
-    morse::AlphabetFileReader::Read(file, map, rightToLeft);
-    for (const QString& code : map)
+    for (const QString& code : encoder.table())
         codes.push_back(code.toStdString());
     return codes;
 }
@@ -54,38 +59,59 @@ std::unique_ptr<SymbolSource> openSymbolSource(const QString& path,
                                                const QCommandLineParser& options,
                                                const DecodeHost::Options& host, QString& error)
 {
+    const bool standardInput = path == QLatin1String("-");
+    std::unique_ptr<QIODevice> input;
 #ifdef MORSETOOL_HAVE_CW
-    // Recordings (recognised by content or audio extension, or raw samples on standard input
-    // with --rate) go through the CW demodulator.
+    // Recordings go through the CW demodulator: a file recognised by its content or audio
+    // extension, standard input by its first bytes, or raw samples with --rate.
     AudioSymbolSource::Options audio;
     if (!AudioSymbolSource::readOptions(options, audio, error))
         return nullptr;
     audio.characterCodes = alphabetCodes(host.alphabetsDirectory, host.alphabet);
-    if (AudioSymbolSource::IsAudioInput(path, audio)) {
+    if (standardInput && !(input = CommandLine::OpenInput(path, error)))
+        return nullptr;
+    const bool rawSamples = standardInput && audio.nRawSampleRate > 0;
+    const bool headed =
+        standardInput && cw::AudioFileReader::StartsLikeAudio(input->peek(AUDIO_MAGIC_BYTES));
+    const bool recording =
+        standardInput ? rawSamples || headed : AudioSymbolSource::IsAudioFile(path);
+    if (recording) {
+        if (options.isSet(QStringLiteral("rate")) && (headed || !standardInput)) {
+            error = QStringLiteral("--rate does not apply to a recording with a header (its "
+                                   "rate is known); it is for raw samples on standard input");
+            return nullptr;
+        }
         auto source = std::make_unique<AudioSymbolSource>();
-        if (!source->open(path, audio)) {
+        if (!(standardInput ? source->openStream(std::move(input), audio)
+                            : source->open(path, audio))) {
             error = source->errorString();
             return nullptr;
         }
         return source;
     }
+    for (const QCommandLineOption& option : AudioSymbolSource::commandLineOptions()) {
+        if (options.isSet(option.names().first())) {
+            error = QStringLiteral("--%1 does not apply to symbol-code input; it is for "
+                                   "recordings")
+                        .arg(option.names().first());
+            return nullptr;
+        }
+    }
 #else
     Q_UNUSED(options)
     Q_UNUSED(host)
 #endif
-    auto file = std::make_unique<QFile>();
-    bool opened = false;
-    if (path == QLatin1String("-")) {
-        opened = file->open(stdin, QIODevice::ReadOnly);
-    } else {
-        file->setFileName(path);
-        opened = file->open(QIODevice::ReadOnly);
-    }
-    if (!opened) {
-        error = QStringLiteral("cannot open \"%1\": %2").arg(path, file->errorString());
+    if (!input && !(input = CommandLine::OpenInput(path, error)))
         return nullptr;
-    }
-    return std::make_unique<TextSymbolSource>(std::move(file));
+    return std::make_unique<TextSymbolSource>(std::move(input));
+}
+
+/// True when @p path is a stream that is written while it is read (a pipe, a terminal, a
+/// device), not a stored file.
+bool isLiveInput(const QString& path)
+{
+    struct stat info = {};
+    return path == QLatin1String("-") && fstat(STDIN_FILENO, &info) == 0 && !S_ISREG(info.st_mode);
 }
 
 } // namespace
@@ -124,8 +150,13 @@ int runDecodeCommand(const QStringList& arguments)
         QStringLiteral("After the input, print the whole reception again translated through "
                        "ALPHABET."),
         QStringLiteral("ALPHABET"));
+    const QCommandLineOption outputOption(
+        {QStringLiteral("o"), QStringLiteral("output")},
+        QStringLiteral("Write the text to FILE (never replaced) instead of standard output; - "
+                       "is standard output."),
+        QStringLiteral("FILE"), QStringLiteral("-"));
     parser.addOptions({alphabetOption, alphabetsOption, saveOption, frequencyOption, traceOption,
-                       retranslateOption});
+                       retranslateOption, outputOption});
 #ifdef MORSETOOL_HAVE_CW
     parser.addOptions(AudioSymbolSource::commandLineOptions());
 #endif
@@ -171,8 +202,16 @@ int runDecodeCommand(const QStringList& arguments)
         printError(error);
         return EXIT_BAD_INPUT;
     }
+    OutputFile output;
+    if (!output.open(parser.value(outputOption), error)) {
+        printError(error);
+        return EXIT_BAD_INPUT;
+    }
+    // A person or a live input sees each character as soon as it is decided; a file or a
+    // pipe of a stored input gets whole lines.
+    options.flushEachUnit = CommandLine::IsTerminal(output.stream()) || isLiveInput(input);
 
-    DecodeHost host(options, stdout, stderr);
+    DecodeHost host(options, output.stream(), stderr);
     if (!host.start(error)) {
         printError(error);
         return EXIT_BAD_INPUT;
@@ -183,17 +222,15 @@ int runDecodeCommand(const QStringList& arguments)
         return EXIT_BAD_INPUT;
     }
     SymbolSource::Symbol symbol;
-    while (source->next(symbol))
+    while (source->next(symbol) && !output.failed())
         host.feed(symbol);
-    std::fputc('\n', stdout);
-    std::fflush(stdout);
+    std::fputc('\n', output.stream());
 
     int status = EXIT_OK;
     if (parser.isSet(retranslateOption)) {
         QString text;
         if (host.retranslate(parser.value(retranslateOption), text, error)) {
-            std::fprintf(stdout, "%s\n", text.toUtf8().constData());
-            std::fflush(stdout);
+            std::fprintf(output.stream(), "%s\n", text.toUtf8().constData());
         } else {
             printError(error);
             status = EXIT_BAD_INPUT;
@@ -203,11 +240,21 @@ int runDecodeCommand(const QStringList& arguments)
         printError(error);
         status = EXIT_FAILURE_RUNNING;
     }
+    if (!output.close(error)) {
+        printError(error);
+        return EXIT_FAILURE_RUNNING;
+    }
+    const QString name = CommandLine::InputName(input);
     if (!source->errorString().isEmpty()) {
-        printError(QStringLiteral("%1: %2").arg(
-            input == QLatin1String("-") ? QStringLiteral("standard input") : input,
-            source->errorString()));
+        printError(QStringLiteral("%1: %2").arg(name, source->errorString()));
         status = EXIT_BAD_INPUT;
+    } else if (source->heardNothing()) {
+        CommandLine::Fail(QStringLiteral("decode"), EXIT_FAILURE_RUNNING,
+                          QStringLiteral("%1: no Morse signal found").arg(name));
+        status = EXIT_FAILURE_RUNNING;
+    } else if (!source->summary().isEmpty()) {
+        CommandLine::Fail(QStringLiteral("decode"), EXIT_OK,
+                          QStringLiteral("%1: %2").arg(name, source->summary()));
     }
     return status;
 }

@@ -25,6 +25,7 @@ public:
         QString saveDirectory;      ///< session files and report; empty: nothing is saved
         double frequencyHz = 0;
         bool announceFiles = true; ///< print the name of each file written (to stderr)
+        bool flushEachUnit = true; ///< hand each unit of text on at once (live reading)
     };
 
     DecodeHost(const Options& options, FILE* textOut, FILE* messagesOut);

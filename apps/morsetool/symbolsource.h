@@ -20,4 +20,9 @@ public:
     virtual bool next(Symbol& symbol) = 0;
     /// Why next() stopped early; empty at a normal end.
     virtual QString errorString() const = 0;
+    /// What was found in the input, for a closing note ("tone 700.0 Hz, speed 20.0 WPM");
+    /// empty when there is nothing to tell.
+    virtual QString summary() const { return QString(); }
+    /// True when the input ended without any signal to decode (a silent recording).
+    virtual bool heardNothing() const { return false; }
 };

@@ -96,6 +96,10 @@ int dispatch(QStringList arguments)
 
 int main(int argc, char* argv[])
 {
+    // Without TZ the C library looks at /etc/localtime again for every local time it
+    // converts (each line's time stamps); naming the same file once spares those calls.
+    if (!qEnvironmentVariableIsSet("TZ"))
+        qputenv("TZ", ":/etc/localtime");
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("morsetool"));
     QCoreApplication::setApplicationVersion(QStringLiteral(MORSETOOL_VERSION));

@@ -7,6 +7,8 @@
 
 #include <deque>
 #include <memory>
+#include <utility>
+#include <vector>
 
 class QIODevice;
 
@@ -46,6 +48,7 @@ private:
     std::unique_ptr<QIODevice> m_device;
     std::deque<Symbol> m_pending;
     QByteArray m_line;
+    std::vector<std::pair<int, int>> m_tokens; ///< start and length of each token of the line
     bool m_hasTimestamp = false;
     quint64 m_timestampUs = 0;
     int m_lineNumber = 0;

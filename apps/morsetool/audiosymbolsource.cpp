@@ -9,15 +9,11 @@
 #include <QIODevice>
 
 #include <cstdio>
-#include <unistd.h>
 #include <vector>
 
 namespace {
 
 constexpr qint64 BLOCK_SAMPLES = 8192;
-/// Recordings shorter than this finish too fast to need a progress bar.
-constexpr double PROGRESS_MIN_SECONDS = 120.0;
-constexpr int PROGRESS_WIDTH = 40;
 
 } // namespace
 
@@ -168,29 +164,30 @@ bool AudioSymbolSource::start(const QString& strPath, bool bStream)
     settings.dPitchHz = options.dPitchHz;
     settings.characterCodes = options.characterCodes;
     m_pDemodulator = std::make_unique<cw::CwDemodulator>(settings);
-    m_bShowProgress = options.bProgress && !bStream && isatty(fileno(stderr)) &&
-                      m_pReader->Frames() > qint64(PROGRESS_MIN_SECONDS * m_nSampleRate);
+
     return true;
 }
 
 QString AudioSymbolSource::summary() const
 {
-    if (wpm() <= 0.0)
+    if (wordsPerMinute() <= 0.0)
         return QString();
-    return QStringLiteral("tone %1 Hz, speed %2 WPM").arg(pitch(), 0, 'f', 1).arg(wpm(), 0, 'f', 1);
+    return QStringLiteral("tone %1 Hz, speed %2 WPM")
+        .arg(pitchHz(), 0, 'f', 1)
+        .arg(wordsPerMinute(), 0, 'f', 1);
 }
 
 bool AudioSymbolSource::heardNothing() const
 {
-    return m_bFinished && m_strError.isEmpty() && wpm() <= 0.0;
+    return m_bFinished && m_strError.isEmpty() && wordsPerMinute() <= 0.0;
 }
 
-double AudioSymbolSource::pitch() const
+double AudioSymbolSource::pitchHz() const
 {
     return m_pDemodulator ? m_pDemodulator->Pitch() : 0.0;
 }
 
-double AudioSymbolSource::wpm() const
+double AudioSymbolSource::wordsPerMinute() const
 {
     return m_pDemodulator ? m_pDemodulator->Wpm() : 0.0;
 }
@@ -216,36 +213,25 @@ bool AudioSymbolSource::readMore()
     const qint64 count = m_pReader->Read(m_pBlock, BLOCK_SAMPLES);
     if (count < 0) {
         m_strError = m_pReader->ErrorString();
-        if (m_bShowProgress)
-            drawProgress(true);
         return false;
     }
     if (count == 0) {
         m_pDemodulator->Finish();
         m_bFinished = true;
-        if (m_bShowProgress)
-            drawProgress(true);
         return true;
     }
     m_pDemodulator->Process(m_pBlock, size_t(count));
+    if (!m_bSnrStarted && m_pDemodulator->HasPitch()) {
+        m_snr.create(m_nSampleRate, m_pDemodulator->Pitch());
+        m_bSnrStarted = true;
+    }
+    m_snr.push(m_pBlock, long(count));
     m_nSamplesRead += count;
-    if (m_bShowProgress)
-        drawProgress(false);
     return true;
 }
 
-void AudioSymbolSource::drawProgress(bool bFinal)
+double AudioSymbolSource::progress() const
 {
-    if (bFinal) {
-        std::fprintf(stderr, "\r%*s\r", PROGRESS_WIDTH + 16, "");
-        return;
-    }
-    const int percent = int(m_nSamplesRead * 100 / std::max<qint64>(1, m_pReader->Frames()));
-    if (percent == m_nProgressShown)
-        return;
-    m_nProgressShown = percent;
-    const int filled = percent * PROGRESS_WIDTH / 100;
-    std::fprintf(stderr, "\r[%.*s%*s] %3d%%", filled, "########################################",
-                 PROGRESS_WIDTH - filled, "", percent);
-    std::fflush(stderr);
+    const qint64 frames = m_pReader->Frames();
+    return m_pDevice || frames <= 0 ? -1.0 : double(m_nSamplesRead) / double(frames);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "snrestimator.h"
 #include "symbolsource.h"
 
 #include <QCommandLineOption>
@@ -32,7 +33,6 @@ public:
         bool bRawFloat = false;      ///< raw samples are 32-bit floats, not 16-bit integers
         bool bHaveStartTime = false; ///< else the file's modification time less its length
         quint64 u64StartTimeUs = 0;  ///< microseconds since 1970-01-01 00:00 UTC
-        bool bProgress = true;       ///< draw a progress bar when stderr is a terminal
         std::vector<std::string> characterCodes; ///< of the alphabet in use; empty: International
     };
 
@@ -60,14 +60,16 @@ public:
     QString summary() const override;
     bool heardNothing() const override;
 
-    /// The tone (Hz) and speed (WPM) found; 0 while none is known.
-    double pitch() const;
-    double wpm() const;
+    double pitchHz() const override;
+    double wordsPerMinute() const override;
+    bool hasSnr() const override { return m_snr.hasEstimate(); }
+    double snrDb() const override { return m_snr.estimateDb(); }
+    quint64 startUs() const override { return m_u64StartUs; }
+    double progress() const override;
 
 private:
     bool start(const QString& strName, bool bStream);
     bool readMore();
-    void drawProgress(bool bFinal);
 
     std::unique_ptr<QIODevice> m_pDevice; ///< the stream read, when not a file
     std::unique_ptr<cw::AudioFileReader> m_pReader;
@@ -78,7 +80,7 @@ private:
     quint64 m_u64StartUs = 0;
     qint64 m_nSamplesRead = 0;
     bool m_bFinished = false;
-    bool m_bShowProgress = false;
-    int m_nProgressShown = -1;
     float* m_pBlock = nullptr;
+    SnrEstimator m_snr;
+    bool m_bSnrStarted = false;
 };

@@ -3,9 +3,12 @@
 #include "commandline.h"
 #include "commands.h"
 #include "datapaths.h"
+#include "decodebatch.h"
 #include "decodehost.h"
+#include "jsonlineswriter.h"
 #include "morseencoder.h"
 #include "outputfile.h"
+#include "progressdisplay.h"
 #include "textsymbolsource.h"
 #ifdef MORSETOOL_HAVE_CW
 #include "audiosymbolsource.h"
@@ -123,9 +126,11 @@ int runDecodeCommand(const QStringList& arguments)
         QStringLiteral("Decodes Morse symbol codes to text with the morsehandler library, as the\n"
                        "monitoring application runs it. Text is printed as it is decoded.\n\n") +
         TextSymbolSource::formatDescription());
-    parser.addPositionalArgument(QStringLiteral("input"),
-                                 QStringLiteral("Input file, or - for standard input (default)."),
-                                 QStringLiteral("[FILE|-]"));
+    parser.addPositionalArgument(
+        QStringLiteral("input"),
+        QStringLiteral("Input files (patterns such as '*.wav' are expanded), or - for standard "
+                       "input (default)."),
+        QStringLiteral("[FILE...|-]"));
     const QCommandLineOption alphabetOption(
         QStringLiteral("alphabet"),
         QStringLiteral("Decode through the alphabet NAME (a .mal file of the alphabets "
@@ -155,19 +160,60 @@ int runDecodeCommand(const QStringList& arguments)
         QStringLiteral("Write the text to FILE (never replaced) instead of standard output; - "
                        "is standard output."),
         QStringLiteral("FILE"), QStringLiteral("-"));
+    const QCommandLineOption formatOption(
+        QStringLiteral("format"),
+        QStringLiteral("Output: text (default), or jsonl, one JSON object per line of text with "
+                       "its times, tone, speed and signal-to-noise estimate."),
+        QStringLiteral("FORMAT"), QStringLiteral("text"));
+    const QCommandLineOption outputDirOption(
+        QStringLiteral("output-dir"),
+        QStringLiteral("Several inputs: write one file per input into DIR (INPUT.txt or "
+                       "INPUT.jsonl, never replacing one), then a summary."),
+        QStringLiteral("DIR"));
+    const QCommandLineOption jobsOption(
+        {QStringLiteral("j"), QStringLiteral("jobs")},
+        QStringLiteral("Several inputs: decode N of them at once (default 1)."),
+        QStringLiteral("N"));
+    const QCommandLineOption quietOption(
+        {QStringLiteral("q"), QStringLiteral("quiet")},
+        QStringLiteral("No progress display, no notes on files written or signals found; "
+                       "errors are still told."));
     parser.addOptions({alphabetOption, alphabetsOption, saveOption, frequencyOption, traceOption,
-                       retranslateOption, outputOption});
+                       retranslateOption, outputOption, formatOption, outputDirOption, jobsOption,
+                       quietOption});
 #ifdef MORSETOOL_HAVE_CW
     parser.addOptions(AudioSymbolSource::commandLineOptions());
 #endif
 
     const int parsed = CommandLine::Parse(parser, QStringLiteral("decode"), arguments,
-                                          QStringLiteral("[options] [FILE|-]"));
+                                          QStringLiteral("[options] [FILE...|-]"));
     if (parsed != CommandLine::CONTINUE)
         return parsed;
-    const QStringList positional = parser.positionalArguments();
-    if (positional.size() > 1) {
-        printError(QStringLiteral("expected one input, got %1").arg(positional.size()));
+    const QString format = parser.value(formatOption);
+    if (format != QLatin1String("text") && format != QLatin1String("jsonl")) {
+        printError(QStringLiteral("--format expects text or jsonl, got \"%1\"").arg(format));
+        return EXIT_BAD_INPUT;
+    }
+    QString error;
+    const QStringList inputs = DecodeBatch::ExpandInputs(parser.positionalArguments(), error);
+    if (!error.isEmpty()) {
+        printError(error);
+        return EXIT_BAD_INPUT;
+    }
+    if (inputs.size() > 1 || parser.isSet(outputDirOption)) {
+        if (parser.isSet(outputOption)) {
+            printError(QStringLiteral("-o takes one input; give --output-dir for several"));
+            return EXIT_BAD_INPUT;
+        }
+        DecodeBatch batch;
+        if (!batch.configure(parser, inputs, error)) {
+            printError(error);
+            return EXIT_BAD_INPUT;
+        }
+        return batch.run();
+    }
+    if (parser.isSet(jobsOption)) {
+        printError(QStringLiteral("--jobs does not apply to one input"));
         return EXIT_BAD_INPUT;
     }
 
@@ -176,6 +222,7 @@ int runDecodeCommand(const QStringList& arguments)
     if (!options.alphabetsDirectory.isEmpty())
         options.alphabetsDirectory = QDir(options.alphabetsDirectory).absolutePath();
     options.alphabet = parser.value(alphabetOption);
+    options.announceFiles = !parser.isSet(quietOption);
     bool frequencyOk = false;
     options.frequencyHz = parser.value(frequencyOption).toDouble(&frequencyOk);
     if (!frequencyOk || options.frequencyHz < 0) {
@@ -186,7 +233,8 @@ int runDecodeCommand(const QStringList& arguments)
     if (parser.isSet(saveOption)) {
         const QString directory = parser.value(saveOption);
         if (directory.isEmpty() || !QDir().mkpath(directory)) {
-            printError(QStringLiteral("cannot create the save directory \"%1\"").arg(directory));
+            printError(CommandLine::CannotOpen(directory, QStringLiteral("cannot create the "
+                                                                         "save directory")));
             return EXIT_BAD_INPUT;
         }
         options.saveDirectory = QDir(directory).absolutePath();
@@ -194,9 +242,12 @@ int runDecodeCommand(const QStringList& arguments)
     if (parser.isSet(traceOption))
         ErrorHandler::Instance()->SetTraceFlags(ErrorHandler::Instance()->GetTraceFlags() |
                                                 TRACE_FLAG_LIBRARY);
+    if (format == QLatin1String("jsonl") && parser.isSet(retranslateOption)) {
+        printError(QStringLiteral("--retranslate does not apply to --format jsonl"));
+        return EXIT_BAD_INPUT;
+    }
 
-    QString error;
-    const QString input = positional.isEmpty() ? QStringLiteral("-") : positional.first();
+    const QString input = inputs.first();
     std::unique_ptr<SymbolSource> source = openSymbolSource(input, parser, options, error);
     if (!source) {
         printError(error);
@@ -212,19 +263,38 @@ int runDecodeCommand(const QStringList& arguments)
     options.flushEachUnit = CommandLine::IsTerminal(output.stream()) || isLiveInput(input);
 
     DecodeHost host(options, output.stream(), stderr);
+    std::unique_ptr<JsonLinesWriter> json;
+    if (format == QLatin1String("jsonl")) {
+        json = std::make_unique<JsonLinesWriter>(
+            output.stream(), CommandLine::InputName(input),
+            options.alphabet.isEmpty() ? QStringLiteral("International") : options.alphabet,
+            *source, options.flushEachUnit);
+        host.setTextListener([&json](const QString& unit) { json->text(unit); });
+    }
     if (!host.start(error)) {
         printError(error);
         return EXIT_BAD_INPUT;
     }
     if (parser.isSet(retranslateOption) && !host.hasAlphabet(parser.value(retranslateOption))) {
-        printError(QStringLiteral("--retranslate: no alphabet \"%1\" in \"%2\"")
+        printError(QStringLiteral("--retranslate: unknown alphabet \"%1\" (no .mal file of "
+                                  "that name in \"%2\")")
                        .arg(parser.value(retranslateOption), options.alphabetsDirectory));
         return EXIT_BAD_INPUT;
     }
+    ProgressDisplay progress(!parser.isSet(quietOption) && CommandLine::IsTerminal(stderr));
     SymbolSource::Symbol symbol;
-    while (source->next(symbol) && !output.failed())
+    for (qint64 count = 0; source->next(symbol) && !output.failed(); ++count) {
+        if (json)
+            json->symbol(symbol.hasTimestamp, symbol.timestampUs);
         host.feed(symbol);
-    std::fputc('\n', output.stream());
+        if ((count & 0xFFF) == 0)
+            progress.update(source->progress());
+    }
+    progress.finish();
+    if (json)
+        json->finish();
+    else
+        std::fputc('\n', output.stream());
 
     int status = EXIT_OK;
     if (parser.isSet(retranslateOption)) {
@@ -252,7 +322,7 @@ int runDecodeCommand(const QStringList& arguments)
         CommandLine::Fail(QStringLiteral("decode"), EXIT_FAILURE_RUNNING,
                           QStringLiteral("%1: no Morse signal found").arg(name));
         status = EXIT_FAILURE_RUNNING;
-    } else if (!source->summary().isEmpty()) {
+    } else if (!source->summary().isEmpty() && !parser.isSet(quietOption)) {
         CommandLine::Fail(QStringLiteral("decode"), EXIT_OK,
                           QStringLiteral("%1: %2").arg(name, source->summary()));
     }

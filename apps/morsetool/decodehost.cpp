@@ -210,7 +210,9 @@ void DecodeHost::Update(Observable* subject, TChangeCode code)
 {
     if (code != CHANGE_VALUE)
         return;
-    if (subject == m_text) {
+    if (subject == m_text && m_textListener) {
+        m_textListener(m_text->GetValue());
+    } else if (subject == m_text) {
         print(m_textOut, m_text->GetValue(), m_options.flushEachUnit);
     } else if (!m_options.announceFiles) {
         // file names stay quiet

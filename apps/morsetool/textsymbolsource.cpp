@@ -107,6 +107,13 @@ bool TextSymbolSource::next(Symbol& symbol)
     return true;
 }
 
+double TextSymbolSource::progress() const
+{
+    if (!m_device || m_device->isSequential() || m_device->size() <= 0)
+        return -1.0;
+    return double(m_device->pos()) / double(m_device->size());
+}
+
 QString TextSymbolSource::errorString() const
 {
     return m_error;

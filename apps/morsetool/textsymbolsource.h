@@ -31,6 +31,7 @@ public:
 
     bool next(Symbol& symbol) override;
     QString errorString() const override;
+    double progress() const override;
 
     /// The input format, for help texts.
     static QString formatDescription();

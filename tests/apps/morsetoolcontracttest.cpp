@@ -3,7 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <QDateTime>
+#include <QDir>
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -230,3 +234,101 @@ TEST(MorsetoolDecode, AudioOnStandardInputIsRecognisedByItsContent)
     }
 }
 #endif
+
+namespace {
+
+QList<QJsonObject> jsonLines(const QByteArray& out)
+{
+    QList<QJsonObject> objects;
+    for (const QByteArray& line : out.split('\n')) {
+        if (line.isEmpty())
+            continue;
+        QJsonParseError error{};
+        const QJsonDocument document = QJsonDocument::fromJson(line, &error);
+        EXPECT_EQ(error.error, QJsonParseError::NoError) << line.constData();
+        objects << document.object();
+    }
+    return objects;
+}
+
+} // namespace
+
+TEST(MorsetoolDecode, JsonLinesCarryTheTimesAndTextOfEachLine)
+{
+    const ToolRun run = morsetool({"decode", "--format", "jsonl", SAMPLES + "cq.txt"});
+    ASSERT_EQ(run.exitCode, 0) << qPrintable(run.err);
+    const QList<QJsonObject> lines = jsonLines(run.out);
+    ASSERT_GE(lines.size(), 3);
+    const QJsonObject first = lines.first();
+    EXPECT_EQ(first.value("text").toString(), QStringLiteral("CQ CQ CQ DE DL1ABC DL1ABC K"));
+    EXPECT_EQ(first.value("start").toString(), QStringLiteral("2023-11-14T22:13:20.000Z"));
+    EXPECT_EQ(first.value("start_s").toDouble(), 0.0);
+    EXPECT_EQ(first.value("alphabet").toString(), QStringLiteral("International"));
+    EXPECT_TRUE(first.value("pitch_hz").isNull()) << "symbol codes carry no tone";
+    double previousEnd = 0.0;
+    for (const QJsonObject& line : lines) {
+        const QDateTime start = QDateTime::fromString(line.value("start").toString(), Qt::ISODate);
+        const QDateTime end = QDateTime::fromString(line.value("end").toString(), Qt::ISODate);
+        EXPECT_TRUE(start.isValid() && end.isValid() && start <= end);
+        EXPECT_GE(line.value("start_s").toDouble(), previousEnd);
+        EXPECT_NEAR(line.value("end_s").toDouble() - line.value("start_s").toDouble(),
+                    start.msecsTo(end) / 1000.0, 0.001);
+        previousEnd = line.value("end_s").toDouble();
+    }
+}
+
+#ifdef MORSETOOL_HAVE_CW
+TEST(MorsetoolDecode, JsonLinesOfARecordingTellToneSpeedAndSignalToNoise)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("qso.wav"));
+    ASSERT_EQ(
+        morsetool({"synth", "--snr", "10", "--wpm", "25", "-o", path, "CQ DE K1ABC\nK"}).exitCode,
+        0);
+    const ToolRun run =
+        morsetool({"decode", "--format", "jsonl", "--start-time", "2024-05-01T12:00:00", path});
+    ASSERT_EQ(run.exitCode, 0) << qPrintable(run.err);
+    const QList<QJsonObject> lines = jsonLines(run.out);
+    ASSERT_EQ(lines.size(), 2);
+    const QJsonObject first = lines.first();
+    EXPECT_EQ(first.value("text").toString(), QStringLiteral("CQ DE K1ABC"));
+    EXPECT_NEAR(first.value("pitch_hz").toDouble(), 700.0, 5.0);
+    EXPECT_NEAR(first.value("wpm").toDouble(), 25.0, 2.0);
+    EXPECT_GT(first.value("snr_db").toDouble(), 10.0);
+    EXPECT_NEAR(first.value("start_s").toDouble(), 0.5, 0.2) << "after the half-second lead-in";
+    EXPECT_TRUE(first.value("start").toString().startsWith("2024-05-01T12:00:00."));
+    EXPECT_GT(lines.last().value("start_s").toDouble(), first.value("end_s").toDouble());
+}
+#endif
+
+TEST(MorsetoolDecode, ABatchWritesOneFilePerInputNeverReplacingOne)
+{
+    QTemporaryDir dir;
+    const auto write = [&](const QString& name, const QByteArray& content) {
+        QFile file(dir.filePath(name));
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(content);
+        return file.fileName();
+    };
+    write(QStringLiteral("a.codes"), "0 1 3 4\n");
+    write(QStringLiteral("b.codes"), "1 0 0 0 3 4\n");
+    write(QStringLiteral("c.codes"), "0 x 3\n");
+    const QString out = dir.filePath(QStringLiteral("out"));
+    QDir().mkpath(out);
+    write(QStringLiteral("out/b.codes.txt"), "kept\n");
+
+    const ToolRun run = morsetool(
+        {"decode", "-j", "2", "--output-dir", out, dir.filePath(QStringLiteral("*.codes"))});
+    EXPECT_EQ(run.exitCode, 2) << "the worst of the inputs";
+    const auto content = [&](const QString& name) {
+        QFile file(QDir(out).filePath(name));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(missing)");
+    };
+    EXPECT_EQ(content(QStringLiteral("a.codes.txt")), "A \n");
+    EXPECT_EQ(content(QStringLiteral("b.codes.txt")), "kept\n");
+    EXPECT_TRUE(run.err.contains(QStringLiteral("the file exists"))) << qPrintable(run.err);
+    EXPECT_TRUE(run.err.contains(QStringLiteral("c.codes: line 1"))) << qPrintable(run.err);
+    EXPECT_TRUE(run.err.contains(QStringLiteral("3 inputs: 1 decoded, 2 failed")))
+        << qPrintable(run.err);
+    expectMessageForm(run.err, QStringLiteral("decode"));
+}

@@ -53,3 +53,11 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${PROJECT_BINARY_DIR}/host ${PROJECT_BINARY_DIR}/tools/morsehandler)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 include(CPack)
+
+# morsetool's manual page and its bash and zsh completions.
+install(FILES ${PROJECT_SOURCE_DIR}/apps/morsetool/share/morsetool.1
+    DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${PROJECT_SOURCE_DIR}/apps/morsetool/share/completion/morsetool.bash
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME morsetool)
+install(FILES ${PROJECT_SOURCE_DIR}/apps/morsetool/share/completion/_morsetool
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/zsh/vendor-completions)

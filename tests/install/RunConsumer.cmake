@@ -11,6 +11,13 @@ function(run)
 endfunction()
 
 run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix})
+# morsetool's manual page and completions come with it.
+foreach(installed share/man/man1/morsetool.1 share/bash-completion/completions/morsetool
+        share/zsh/vendor-completions/_morsetool)
+    if(NOT EXISTS ${prefix}/${installed})
+        message(FATAL_ERROR "${installed} was not installed")
+    endif()
+endforeach()
 run(${CMAKE_COMMAND} -S ${CONSUMER_DIR} -B ${WORK_DIR}/build -DCMAKE_PREFIX_PATH=${prefix})
 run(${CMAKE_COMMAND} --build ${WORK_DIR}/build)
 run(${WORK_DIR}/build/consumer)

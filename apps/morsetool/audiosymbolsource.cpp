@@ -14,6 +14,9 @@
 namespace {
 
 constexpr qint64 BLOCK_SAMPLES = 8192;
+/// A stream is read in blocks of this length, so that a live input waits no longer for a
+/// block than a sound card takes to hand one on.
+constexpr double STREAM_BLOCK_SECONDS = 0.02;
 
 } // namespace
 
@@ -128,6 +131,8 @@ bool AudioSymbolSource::openStream(std::unique_ptr<QIODevice> device, const Opti
         m_strError = m_pReader->ErrorString();
         return false;
     }
+    m_nBlockSamples =
+        qBound<qint64>(1, qint64(m_pReader->SampleRate() * STREAM_BLOCK_SECONDS), BLOCK_SAMPLES);
     return start(name, true);
 }
 
@@ -210,7 +215,7 @@ bool AudioSymbolSource::next(Symbol& symbol)
 
 bool AudioSymbolSource::readMore()
 {
-    const qint64 count = m_pReader->Read(m_pBlock, BLOCK_SAMPLES);
+    const qint64 count = m_pReader->Read(m_pBlock, m_nBlockSamples);
     if (count < 0) {
         m_strError = m_pReader->ErrorString();
         return false;

@@ -81,6 +81,7 @@ private:
     qint64 m_nSamplesRead = 0;
     bool m_bFinished = false;
     float* m_pBlock = nullptr;
+    qint64 m_nBlockSamples = 8192; ///< samples read at a time
     SnrEstimator m_snr;
     bool m_bSnrStarted = false;
 };

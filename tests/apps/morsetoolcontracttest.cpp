@@ -110,6 +110,17 @@ TEST(MorsetoolContract, EveryCommandExitsWithTheCodeOfWhatHappened)
          "--start-time does not apply"},
         {"binary in an error", {"markers"}, "0 \x01\xff\x1b[2J 3\n", 2, "\\x01\\xff\\x1b[2J"},
         {"encode reads standard input", {"encode", "-"}, "e e\n", 0, ""},
+        {"encode through an alphabet file",
+         {"encode", "--alphabet", "International", "a@b"},
+         "",
+         0,
+         ""},
+        {"the built-in alphabet has no @", {"encode", "a@b"}, "", 2, "no Morse code for '@'"},
+        {"translate reads files",
+         {"translate", "--alphabet", "International", "-", "-"},
+         ".- ",
+         0,
+         ""},
         {"markers reads time lines", {"markers", SAMPLES + "cq.txt"}, "", 0, ""},
     };
     for (const ContractCase& c : cases) {

@@ -117,6 +117,129 @@ bool isLiveInput(const QString& path)
     return path == QLatin1String("-") && fstat(STDIN_FILENO, &info) == 0 && !S_ISREG(info.st_mode);
 }
 
+/// The host's options from @p parser; false with @p error for a value that cannot be used.
+bool readHostOptions(const QCommandLineParser& parser, DecodeHost::Options& options, QString& error)
+{
+    options.alphabetsDirectory = parser.value(QStringLiteral("alphabets"));
+    if (!options.alphabetsDirectory.isEmpty())
+        options.alphabetsDirectory = QDir(options.alphabetsDirectory).absolutePath();
+    options.alphabet = parser.value(QStringLiteral("alphabet"));
+    options.announceFiles = !parser.isSet(QStringLiteral("quiet"));
+    bool frequencyOk = false;
+    options.frequencyHz = parser.value(QStringLiteral("frequency")).toDouble(&frequencyOk);
+    if (!frequencyOk || options.frequencyHz < 0) {
+        error = QStringLiteral("--frequency expects a number of Hz, got \"%1\"")
+                    .arg(parser.value(QStringLiteral("frequency")));
+        return false;
+    }
+    if (parser.isSet(QStringLiteral("save"))) {
+        const QString directory = parser.value(QStringLiteral("save"));
+        if (directory.isEmpty() || !QDir().mkpath(directory)) {
+            error = CommandLine::CannotOpen(directory, QStringLiteral("cannot create the "
+                                                                      "save directory"));
+            return false;
+        }
+        options.saveDirectory = QDir(directory).absolutePath();
+    }
+    if (parser.isSet(QStringLiteral("trace")))
+        ErrorHandler::Instance()->SetTraceFlags(ErrorHandler::Instance()->GetTraceFlags() |
+                                                TRACE_FLAG_LIBRARY);
+    if (parser.value(QStringLiteral("format")) == QLatin1String("jsonl") &&
+        parser.isSet(QStringLiteral("retranslate"))) {
+        error = QStringLiteral("--retranslate does not apply to --format jsonl");
+        return false;
+    }
+    return true;
+}
+
+/// Decodes the one input @p input with the options of @p parser; the exit code.
+int decodeInput(const QCommandLineParser& parser, const QString& input, DecodeHost::Options options)
+{
+    QString error;
+    std::unique_ptr<SymbolSource> source = openSymbolSource(input, parser, options, error);
+    if (!source) {
+        printError(error);
+        return EXIT_BAD_INPUT;
+    }
+    OutputFile output;
+    if (!output.open(parser.value(QStringLiteral("output")), error)) {
+        printError(error);
+        return EXIT_BAD_INPUT;
+    }
+    // A person or a live input sees each character as soon as it is decided; a file or a
+    // pipe of a stored input gets whole lines.
+    options.flushEachUnit = CommandLine::IsTerminal(output.stream()) || isLiveInput(input);
+
+    DecodeHost host(options, output.stream(), stderr);
+    std::unique_ptr<JsonLinesWriter> json;
+    if (parser.value(QStringLiteral("format")) == QLatin1String("jsonl")) {
+        json = std::make_unique<JsonLinesWriter>(
+            output.stream(), CommandLine::InputName(input),
+            options.alphabet.isEmpty() ? QStringLiteral("International") : options.alphabet,
+            *source, options.flushEachUnit);
+        host.setTextListener([&json](const QString& unit) { json->text(unit); });
+    }
+    if (!host.start(error)) {
+        printError(error);
+        return EXIT_BAD_INPUT;
+    }
+    if (parser.isSet(QStringLiteral("retranslate")) &&
+        !host.hasAlphabet(parser.value(QStringLiteral("retranslate")))) {
+        printError(
+            QStringLiteral("--retranslate: unknown alphabet \"%1\" (no .mal file of "
+                           "that name in \"%2\")")
+                .arg(parser.value(QStringLiteral("retranslate")), options.alphabetsDirectory));
+        return EXIT_BAD_INPUT;
+    }
+    ProgressDisplay progress(!parser.isSet(QStringLiteral("quiet")) &&
+                             CommandLine::IsTerminal(stderr));
+    SymbolSource::Symbol symbol;
+    for (qint64 count = 0; source->next(symbol) && !output.failed(); ++count) {
+        if (json)
+            json->symbol(symbol.hasTimestamp, symbol.timestampUs);
+        host.feed(symbol);
+        if ((count & 0xFFF) == 0)
+            progress.update(source->progress());
+    }
+    progress.finish();
+    if (json)
+        json->finish();
+    else
+        std::fputc('\n', output.stream());
+
+    int status = EXIT_OK;
+    if (parser.isSet(QStringLiteral("retranslate"))) {
+        QString text;
+        if (host.retranslate(parser.value(QStringLiteral("retranslate")), text, error)) {
+            std::fprintf(output.stream(), "%s\n", text.toUtf8().constData());
+        } else {
+            printError(error);
+            status = EXIT_BAD_INPUT;
+        }
+    }
+    if (!host.finish(error)) {
+        printError(error);
+        status = EXIT_FAILURE_RUNNING;
+    }
+    if (!output.close(error)) {
+        printError(error);
+        return EXIT_FAILURE_RUNNING;
+    }
+    const QString name = CommandLine::InputName(input);
+    if (!source->errorString().isEmpty()) {
+        printError(QStringLiteral("%1: %2").arg(name, source->errorString()));
+        status = EXIT_BAD_INPUT;
+    } else if (source->heardNothing()) {
+        CommandLine::Fail(QStringLiteral("decode"), EXIT_FAILURE_RUNNING,
+                          QStringLiteral("%1: no Morse signal found").arg(name));
+        status = EXIT_FAILURE_RUNNING;
+    } else if (!source->summary().isEmpty() && !parser.isSet(QStringLiteral("quiet"))) {
+        CommandLine::Fail(QStringLiteral("decode"), EXIT_OK,
+                          QStringLiteral("%1: %2").arg(name, source->summary()));
+    }
+    return status;
+}
+
 } // namespace
 
 int runDecodeCommand(const QStringList& arguments)
@@ -167,8 +290,8 @@ int runDecodeCommand(const QStringList& arguments)
         QStringLiteral("FORMAT"), QStringLiteral("text"));
     const QCommandLineOption outputDirOption(
         QStringLiteral("output-dir"),
-        QStringLiteral("Several inputs: write one file per input into DIR (INPUT.txt or "
-                       "INPUT.jsonl, never replacing one), then a summary."),
+        QStringLiteral("Several inputs: write one file per input into DIR, named after the "
+                       "input with .txt or .jsonl added (never replacing one), then a summary."),
         QStringLiteral("DIR"));
     const QCommandLineOption jobsOption(
         {QStringLiteral("j"), QStringLiteral("jobs")},
@@ -218,113 +341,9 @@ int runDecodeCommand(const QStringList& arguments)
     }
 
     DecodeHost::Options options;
-    options.alphabetsDirectory = parser.value(alphabetsOption);
-    if (!options.alphabetsDirectory.isEmpty())
-        options.alphabetsDirectory = QDir(options.alphabetsDirectory).absolutePath();
-    options.alphabet = parser.value(alphabetOption);
-    options.announceFiles = !parser.isSet(quietOption);
-    bool frequencyOk = false;
-    options.frequencyHz = parser.value(frequencyOption).toDouble(&frequencyOk);
-    if (!frequencyOk || options.frequencyHz < 0) {
-        printError(QStringLiteral("--frequency expects a number of Hz, got \"%1\"")
-                       .arg(parser.value(frequencyOption)));
-        return EXIT_BAD_INPUT;
-    }
-    if (parser.isSet(saveOption)) {
-        const QString directory = parser.value(saveOption);
-        if (directory.isEmpty() || !QDir().mkpath(directory)) {
-            printError(CommandLine::CannotOpen(directory, QStringLiteral("cannot create the "
-                                                                         "save directory")));
-            return EXIT_BAD_INPUT;
-        }
-        options.saveDirectory = QDir(directory).absolutePath();
-    }
-    if (parser.isSet(traceOption))
-        ErrorHandler::Instance()->SetTraceFlags(ErrorHandler::Instance()->GetTraceFlags() |
-                                                TRACE_FLAG_LIBRARY);
-    if (format == QLatin1String("jsonl") && parser.isSet(retranslateOption)) {
-        printError(QStringLiteral("--retranslate does not apply to --format jsonl"));
-        return EXIT_BAD_INPUT;
-    }
-
-    const QString input = inputs.first();
-    std::unique_ptr<SymbolSource> source = openSymbolSource(input, parser, options, error);
-    if (!source) {
+    if (!readHostOptions(parser, options, error)) {
         printError(error);
         return EXIT_BAD_INPUT;
     }
-    OutputFile output;
-    if (!output.open(parser.value(outputOption), error)) {
-        printError(error);
-        return EXIT_BAD_INPUT;
-    }
-    // A person or a live input sees each character as soon as it is decided; a file or a
-    // pipe of a stored input gets whole lines.
-    options.flushEachUnit = CommandLine::IsTerminal(output.stream()) || isLiveInput(input);
-
-    DecodeHost host(options, output.stream(), stderr);
-    std::unique_ptr<JsonLinesWriter> json;
-    if (format == QLatin1String("jsonl")) {
-        json = std::make_unique<JsonLinesWriter>(
-            output.stream(), CommandLine::InputName(input),
-            options.alphabet.isEmpty() ? QStringLiteral("International") : options.alphabet,
-            *source, options.flushEachUnit);
-        host.setTextListener([&json](const QString& unit) { json->text(unit); });
-    }
-    if (!host.start(error)) {
-        printError(error);
-        return EXIT_BAD_INPUT;
-    }
-    if (parser.isSet(retranslateOption) && !host.hasAlphabet(parser.value(retranslateOption))) {
-        printError(QStringLiteral("--retranslate: unknown alphabet \"%1\" (no .mal file of "
-                                  "that name in \"%2\")")
-                       .arg(parser.value(retranslateOption), options.alphabetsDirectory));
-        return EXIT_BAD_INPUT;
-    }
-    ProgressDisplay progress(!parser.isSet(quietOption) && CommandLine::IsTerminal(stderr));
-    SymbolSource::Symbol symbol;
-    for (qint64 count = 0; source->next(symbol) && !output.failed(); ++count) {
-        if (json)
-            json->symbol(symbol.hasTimestamp, symbol.timestampUs);
-        host.feed(symbol);
-        if ((count & 0xFFF) == 0)
-            progress.update(source->progress());
-    }
-    progress.finish();
-    if (json)
-        json->finish();
-    else
-        std::fputc('\n', output.stream());
-
-    int status = EXIT_OK;
-    if (parser.isSet(retranslateOption)) {
-        QString text;
-        if (host.retranslate(parser.value(retranslateOption), text, error)) {
-            std::fprintf(output.stream(), "%s\n", text.toUtf8().constData());
-        } else {
-            printError(error);
-            status = EXIT_BAD_INPUT;
-        }
-    }
-    if (!host.finish(error)) {
-        printError(error);
-        status = EXIT_FAILURE_RUNNING;
-    }
-    if (!output.close(error)) {
-        printError(error);
-        return EXIT_FAILURE_RUNNING;
-    }
-    const QString name = CommandLine::InputName(input);
-    if (!source->errorString().isEmpty()) {
-        printError(QStringLiteral("%1: %2").arg(name, source->errorString()));
-        status = EXIT_BAD_INPUT;
-    } else if (source->heardNothing()) {
-        CommandLine::Fail(QStringLiteral("decode"), EXIT_FAILURE_RUNNING,
-                          QStringLiteral("%1: no Morse signal found").arg(name));
-        status = EXIT_FAILURE_RUNNING;
-    } else if (!source->summary().isEmpty() && !parser.isSet(quietOption)) {
-        CommandLine::Fail(QStringLiteral("decode"), EXIT_OK,
-                          QStringLiteral("%1: %2").arg(name, source->summary()));
-    }
-    return status;
+    return decodeInput(parser, inputs.first(), options);
 }

@@ -36,6 +36,20 @@ bool MorseEncoder::loadAlphabet(const QString& directory, const QString& name, Q
     return true;
 }
 
+QMap<QChar, QString> MorseEncoder::characterCodes() const
+{
+    QMap<QChar, QString> codes;
+    for (auto it = m_table.constBegin(); it != m_table.constEnd(); ++it) {
+        if (it.key().size() != 1 || it.value().isEmpty())
+            continue;
+        const QChar character = it.key().at(0);
+        codes.insert(character, it.value());
+        if (!codes.contains(character.toUpper()))
+            codes.insert(character.toUpper(), it.value());
+    }
+    return codes;
+}
+
 int MorseEncoder::match(const QString& text, int at, QString& code) const
 {
     for (int length = qMin(m_nLongestText, text.size() - at); length > 0; --length) {

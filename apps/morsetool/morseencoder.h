@@ -30,6 +30,9 @@ public:
     bool fromFile() const { return m_bFromFile; }
     /// Text to dots and dashes (".-") of the alphabet in use.
     const QMap<QString, QString>& table() const { return m_table; }
+    /// The dots and dashes of each single character of the alphabet, under the character as
+    /// written and in upper case.
+    QMap<QChar, QString> characterCodes() const;
 
     /// The codes of @p text: each character's dots and dashes and an end of character, an end
     /// of word for each run of blanks, an end of line for a line feed. Letters are matched as

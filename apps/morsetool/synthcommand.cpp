@@ -15,6 +15,8 @@ int runSynthCommand(const QStringList&)
 #else
 
 #include "commandline.h"
+#include "datapaths.h"
+#include "morseencoder.h"
 
 #include "tools/cwdemodulator/audiofilewriter.h"
 #include "tools/cwdemodulator/cwsynthesizer.h"
@@ -105,6 +107,12 @@ int runSynthCommand(const QStringList& arguments)
          QStringLiteral("HZ")},
         {QStringLiteral("seed"), QStringLiteral("seed of the noise and jitter (default 1)"),
          QStringLiteral("N")},
+        {QStringLiteral("alphabet"),
+         QStringLiteral("send through the alphabet NAME (see 'morsetool alphabets'); default: "
+                        "the built-in International alphabet"),
+         QStringLiteral("NAME")},
+        {QStringLiteral("alphabets"), QStringLiteral("the alphabets directory"),
+         QStringLiteral("DIR"), DataPaths::AlphabetsDirectory()},
     });
     const int parsed = CommandLine::Parse(parser, QStringLiteral("synth"), arguments,
                                           QStringLiteral("[options] -o FILE|- [TEXT...|-]"));
@@ -138,6 +146,13 @@ int runSynthCommand(const QStringList& arguments)
                                  QStringLiteral("--pitch must be below half the sample rate"));
     }
 
+    if (parser.isSet(QStringLiteral("alphabet"))) {
+        MorseEncoder encoder;
+        if (!encoder.loadAlphabet(parser.value(QStringLiteral("alphabets")),
+                                  parser.value(QStringLiteral("alphabet")), error))
+            return CommandLine::Fail(QStringLiteral("synth"), EXIT_BAD_INPUT, error);
+        settings.characterCodes = encoder.characterCodes();
+    }
     cw::CwSynthesizer synthesizer(settings);
     if (!synthesizer.SetText(text)) {
         return CommandLine::Fail(QStringLiteral("synth"), EXIT_BAD_INPUT,

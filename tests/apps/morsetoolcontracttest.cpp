@@ -193,6 +193,16 @@ TEST(MorsetoolDecode, OutputFileIsWrittenButNeverReplaced)
 }
 
 #ifdef MORSETOOL_HAVE_CW
+TEST(MorsetoolSynth, SendsTextFromStandardInputThroughAnAlphabetFile)
+{
+    const ToolRun builtIn = morsetool({"synth", "-o", "-"}, "a@b\n");
+    EXPECT_EQ(builtIn.exitCode, 2) << "the built-in alphabet has no @";
+    const ToolRun wav = morsetool({"synth", "--alphabet", "International", "-o", "-"}, "a@b\n");
+    ASSERT_EQ(wav.exitCode, 0) << qPrintable(wav.err);
+    const ToolRun text = morsetool({"decode", "--alphabet", "International", "-"}, wav.out);
+    EXPECT_EQ(text.out.simplified(), "A@B") << qPrintable(text.err);
+}
+
 TEST(MorsetoolDecode, ARecordingWithoutSignalExitsWithOne)
 {
     QTemporaryDir dir;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QMap>
 #include <QString>
 #include <QtGlobal>
 
@@ -31,11 +32,14 @@ public:
         double dTailSec = 0.5;   ///< silence after the last element
         double dAmplitude = 0.5; ///< tone peak; lowered when needed to keep noise from clipping
         double dRiseMs = 5.0;    ///< raised-cosine keying edges
+        /// Dots and dashes (".-") of each character to send; empty: the International
+        /// alphabet.
+        QMap<QChar, QString> characterCodes;
     };
 
     explicit CwSynthesizer(const Settings& settings);
 
-    /// Lays out the keying of @p strText (International alphabet, case ignored, any run of
+    /// Lays out the keying of @p strText (the settings' alphabet, case ignored, any run of
     /// blanks is a word gap, a line feed a four-second pause). False, with ErrorString(), for
     /// a character without a code.
     bool SetText(const QString& strText);

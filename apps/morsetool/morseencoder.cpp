@@ -1,6 +1,5 @@
 #include "morseencoder.h"
 
-#include "commandline.h"
 
 #include "tools/morsehandler/alphabetdirectory.h"
 #include "tools/morsehandler/alphabetfilereader.h"

@@ -1,6 +1,5 @@
 #include "morseencoder.h"
 
-
 #include "tools/morsehandler/alphabetdirectory.h"
 #include "tools/morsehandler/alphabetfilereader.h"
 #include "tools/morsehandler/internationalalphabet.h"

@@ -6,6 +6,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
+#include <QEventLoop>
 #include <QFileInfo>
 #include <QProcess>
 
@@ -126,32 +127,40 @@ int DecodeBatch::run()
     size_t next = 0;     // the next job to start
     size_t reported = 0; // jobs before this one are reported
     int running = 0;
+    QEventLoop loop; // runs until a job ends
     while (reported < jobs.size()) {
         while (running < m_nJobs && next < jobs.size()) {
             Job& job = jobs[next++];
             job.process = std::make_unique<QProcess>();
             job.process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+            QObject::connect(job.process.get(),
+                             QOverload<int, QProcess::ExitStatus>::of(&QProcess::finished), &loop,
+                             &QEventLoop::quit);
+            QObject::connect(job.process.get(), &QProcess::errorOccurred, &loop, &QEventLoop::quit);
             job.process->start(QCoreApplication::applicationFilePath(),
                                childArguments(job.input, job.output));
             ++running;
         }
-        // Wait for the oldest running job; the others go on meanwhile.
+        // A process that could not start is over before the loop would run.
+        bool anyEnded = false;
+        for (size_t i = reported; i < next; ++i)
+            anyEnded |= !jobs[i].finished && jobs[i].process->state() == QProcess::NotRunning;
+        if (!anyEnded)
+            loop.exec();
         for (size_t i = reported; i < next; ++i) {
             Job& job = jobs[i];
-            if (job.finished)
+            if (job.finished || job.process->state() != QProcess::NotRunning)
                 continue;
-            if (!job.process->waitForFinished(-1) ||
-                job.process->exitStatus() != QProcess::NormalExit) {
+            if (job.process->exitStatus() == QProcess::NormalExit &&
+                job.process->error() != QProcess::FailedToStart)
+                job.exitCode = job.process->exitCode();
+            else
                 CommandLine::Fail(QStringLiteral("decode"), EXIT_FAILURE_RUNNING,
                                   QStringLiteral("%1: the decoding process failed (%2)")
                                       .arg(job.input, job.process->errorString()));
-            } else {
-                job.exitCode = job.process->exitCode();
-            }
             job.text = job.process->readAllStandardOutput();
             job.finished = true;
             --running;
-            break;
         }
         while (reported < next && jobs[reported].finished)
             report(jobs[reported++]);

@@ -66,3 +66,11 @@ if(TARGET fskdemodulator)
         RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
         PUBLIC_HEADER DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/morsehandler/tools/fskdemodulator)
 endif()
+
+# morsetool's manual page and its bash and zsh completions.
+install(FILES ${PROJECT_SOURCE_DIR}/apps/morsetool/share/morsetool.1
+    DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${PROJECT_SOURCE_DIR}/apps/morsetool/share/completion/morsetool.bash
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME morsetool)
+install(FILES ${PROJECT_SOURCE_DIR}/apps/morsetool/share/completion/_morsetool
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/zsh/vendor-completions)

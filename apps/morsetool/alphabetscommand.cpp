@@ -30,10 +30,9 @@ int runAlphabetsCommand(const QStringList& arguments)
         return parsed;
     const QString directory = parser.value(directoryOption);
     if (directory.isEmpty() || !QFileInfo(directory).isDir()) {
-        std::fprintf(stderr,
-                     "morsetool alphabets: no alphabet directory '%s'; use --alphabets DIR\n",
-                     qPrintable(directory));
-        return EXIT_BAD_INPUT;
+        return CommandLine::Fail(QStringLiteral("alphabets"), EXIT_BAD_INPUT,
+                                 CommandLine::CannotOpen(directory, QStringLiteral("no such "
+                                                                                   "directory")));
     }
 
     SimpleMorseHandler handler;

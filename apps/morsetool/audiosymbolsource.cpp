@@ -6,17 +6,17 @@
 #include <QCommandLineParser>
 #include <QDateTime>
 #include <QFileInfo>
+#include <QIODevice>
 
 #include <cstdio>
-#include <unistd.h>
 #include <vector>
 
 namespace {
 
 constexpr qint64 BLOCK_SAMPLES = 8192;
-/// Recordings shorter than this finish too fast to need a progress bar.
-constexpr double PROGRESS_MIN_SECONDS = 120.0;
-constexpr int PROGRESS_WIDTH = 40;
+/// A stream is read in blocks of this length, so that a live input waits no longer for a
+/// block than a sound card takes to hand one on.
+constexpr double STREAM_BLOCK_SECONDS = 0.02;
 
 } // namespace
 
@@ -27,9 +27,13 @@ QList<QCommandLineOption> AudioSymbolSource::commandLineOptions()
          QStringLiteral("Recordings: the CW tone in Hz (default: found between 200 and 1500 Hz)."),
          QStringLiteral("HZ")},
         {QStringLiteral("rate"),
-         QStringLiteral("Read standard input as raw signed 16-bit little-endian mono samples at "
-                        "this rate (Hz)."),
+         QStringLiteral("Read standard input as raw little-endian mono samples at this rate "
+                        "(Hz); without it, a recording on standard input is recognised by its "
+                        "content (WAV, FLAC, Ogg, ...)."),
          QStringLiteral("HZ")},
+        {QStringLiteral("sample-format"),
+         QStringLiteral("Raw samples: s16 (signed 16-bit, the default) or f32 (32-bit float)."),
+         QStringLiteral("FORMAT")},
         {QStringLiteral("start-time"),
          QStringLiteral("Recordings: when the recording began, as UTC date and time "
                         "yyyy-MM-ddThh:mm:ss[.zzz] (default: the file's modification time less "
@@ -58,6 +62,18 @@ bool AudioSymbolSource::readOptions(const QCommandLineParser& parser, Options& o
             return false;
         }
     }
+    if (parser.isSet(QStringLiteral("sample-format"))) {
+        const QString format = parser.value(QStringLiteral("sample-format"));
+        if (!parser.isSet(QStringLiteral("rate"))) {
+            strError = QStringLiteral("--sample-format needs --rate: it describes raw samples");
+            return false;
+        }
+        if (format != QLatin1String("s16") && format != QLatin1String("f32")) {
+            strError = QStringLiteral("--sample-format expects s16 or f32, got \"%1\"").arg(format);
+            return false;
+        }
+        options.bRawFloat = format == QLatin1String("f32");
+    }
     if (parser.isSet(QStringLiteral("start-time"))) {
         QDateTime start =
             QDateTime::fromString(parser.value(QStringLiteral("start-time")), Qt::ISODateWithMs);
@@ -83,10 +99,8 @@ AudioSymbolSource::~AudioSymbolSource()
     delete[] m_pBlock;
 }
 
-bool AudioSymbolSource::IsAudioInput(const QString& strPath, const Options& options)
+bool AudioSymbolSource::IsAudioFile(const QString& strPath)
 {
-    if (strPath == QLatin1String("-"))
-        return options.nRawSampleRate > 0;
     return cw::AudioFileReader::LooksLikeAudio(strPath);
 }
 
@@ -94,13 +108,37 @@ bool AudioSymbolSource::open(const QString& strPath, const Options& options)
 {
     m_options = options;
     m_strError.clear();
-    const bool standardInput = strPath == QLatin1String("-");
-    const bool opened = standardInput ? m_pReader->OpenStandardInput(options.nRawSampleRate)
-                                      : m_pReader->Open(strPath);
+    if (!m_pReader->Open(strPath)) {
+        m_strError = m_pReader->ErrorString();
+        return false;
+    }
+    return start(strPath, false);
+}
+
+bool AudioSymbolSource::openStream(std::unique_ptr<QIODevice> device, const Options& options)
+{
+    m_options = options;
+    m_strError.clear();
+    m_pDevice = std::move(device);
+    const QString name = QStringLiteral("standard input");
+    const bool opened =
+        options.nRawSampleRate > 0
+            ? m_pReader->OpenRawStream(m_pDevice.get(), name, options.nRawSampleRate,
+                                       options.bRawFloat ? cw::AudioFileReader::RawFormat::Float32
+                                                         : cw::AudioFileReader::RawFormat::Signed16)
+            : m_pReader->OpenStream(m_pDevice.get(), name);
     if (!opened) {
         m_strError = m_pReader->ErrorString();
         return false;
     }
+    m_nBlockSamples =
+        qBound<qint64>(1, qint64(m_pReader->SampleRate() * STREAM_BLOCK_SECONDS), BLOCK_SAMPLES);
+    return start(name, true);
+}
+
+bool AudioSymbolSource::start(const QString& strPath, bool bStream)
+{
+    const Options& options = m_options;
     m_nSampleRate = m_pReader->SampleRate();
     if (!cw::CwDemodulator::IsUsableSampleRate(m_nSampleRate)) {
         m_strError = QStringLiteral("%1: a sample rate of %2 Hz is too low for CW from 200 to "
@@ -116,7 +154,7 @@ bool AudioSymbolSource::open(const QString& strPath, const Options& options)
 
     if (options.bHaveStartTime) {
         m_u64StartUs = options.u64StartTimeUs;
-    } else if (standardInput) {
+    } else if (bStream) {
         m_u64StartUs = quint64(QDateTime::currentMSecsSinceEpoch()) * 1000u;
     } else {
         // A recording is written as it is made: it began its length before it was last
@@ -131,17 +169,30 @@ bool AudioSymbolSource::open(const QString& strPath, const Options& options)
     settings.dPitchHz = options.dPitchHz;
     settings.characterCodes = options.characterCodes;
     m_pDemodulator = std::make_unique<cw::CwDemodulator>(settings);
-    m_bShowProgress = options.bProgress && !standardInput && isatty(fileno(stderr)) &&
-                      m_pReader->Frames() > qint64(PROGRESS_MIN_SECONDS * m_nSampleRate);
+
     return true;
 }
 
-double AudioSymbolSource::pitch() const
+QString AudioSymbolSource::summary() const
+{
+    if (wordsPerMinute() <= 0.0)
+        return QString();
+    return QStringLiteral("tone %1 Hz, speed %2 WPM")
+        .arg(pitchHz(), 0, 'f', 1)
+        .arg(wordsPerMinute(), 0, 'f', 1);
+}
+
+bool AudioSymbolSource::heardNothing() const
+{
+    return m_bFinished && m_strError.isEmpty() && wordsPerMinute() <= 0.0;
+}
+
+double AudioSymbolSource::pitchHz() const
 {
     return m_pDemodulator ? m_pDemodulator->Pitch() : 0.0;
 }
 
-double AudioSymbolSource::wpm() const
+double AudioSymbolSource::wordsPerMinute() const
 {
     return m_pDemodulator ? m_pDemodulator->Wpm() : 0.0;
 }
@@ -152,17 +203,8 @@ bool AudioSymbolSource::next(Symbol& symbol)
         return false;
     cw::CwSymbol decided;
     while (!m_pDemodulator->TakeSymbol(decided)) {
-        if (m_bFinished || !readMore()) {
-            if (!m_bReported && m_strError.isEmpty()) {
-                m_bReported = true;
-                if (m_pDemodulator->Wpm() > 0.0)
-                    std::fprintf(stderr, "morsetool decode: tone %.1f Hz, speed %.1f WPM\n",
-                                 m_pDemodulator->Pitch(), m_pDemodulator->Wpm());
-                else
-                    std::fprintf(stderr, "morsetool decode: no Morse signal found\n");
-            }
+        if (m_bFinished || !readMore())
             return false;
-        }
     }
     symbol.code = decided.nCode;
     symbol.hasTimestamp = true;
@@ -173,39 +215,28 @@ bool AudioSymbolSource::next(Symbol& symbol)
 
 bool AudioSymbolSource::readMore()
 {
-    const qint64 count = m_pReader->Read(m_pBlock, BLOCK_SAMPLES);
+    const qint64 count = m_pReader->Read(m_pBlock, m_nBlockSamples);
     if (count < 0) {
         m_strError = m_pReader->ErrorString();
-        if (m_bShowProgress)
-            drawProgress(true);
         return false;
     }
     if (count == 0) {
         m_pDemodulator->Finish();
         m_bFinished = true;
-        if (m_bShowProgress)
-            drawProgress(true);
         return true;
     }
     m_pDemodulator->Process(m_pBlock, size_t(count));
+    if (!m_bSnrStarted && m_pDemodulator->HasPitch()) {
+        m_snr.create(m_nSampleRate, m_pDemodulator->Pitch());
+        m_bSnrStarted = true;
+    }
+    m_snr.push(m_pBlock, long(count));
     m_nSamplesRead += count;
-    if (m_bShowProgress)
-        drawProgress(false);
     return true;
 }
 
-void AudioSymbolSource::drawProgress(bool bFinal)
+double AudioSymbolSource::progress() const
 {
-    if (bFinal) {
-        std::fprintf(stderr, "\r%*s\r", PROGRESS_WIDTH + 16, "");
-        return;
-    }
-    const int percent = int(m_nSamplesRead * 100 / std::max<qint64>(1, m_pReader->Frames()));
-    if (percent == m_nProgressShown)
-        return;
-    m_nProgressShown = percent;
-    const int filled = percent * PROGRESS_WIDTH / 100;
-    std::fprintf(stderr, "\r[%.*s%*s] %3d%%", filled, "########################################",
-                 PROGRESS_WIDTH - filled, "", percent);
-    std::fflush(stderr);
+    const qint64 frames = m_pReader->Frames();
+    return m_pDevice || frames <= 0 ? -1.0 : double(m_nSamplesRead) / double(frames);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "snrestimator.h"
 #include "symbolsource.h"
 
 #include <QCommandLineOption>
@@ -20,6 +21,7 @@ class CwDemodulator;
 /// decided it; its timestamp is the recording's start plus the sample position. At the end it
 /// tells, on stderr, the tone and speed it found.
 class QCommandLineParser;
+class QIODevice;
 
 class AudioSymbolSource : public SymbolSource
 {
@@ -28,38 +30,48 @@ public:
     {
         double dPitchHz = 0.0;       ///< 0 finds the tone
         int nRawSampleRate = 0;      ///< for raw samples on standard input
+        bool bRawFloat = false;      ///< raw samples are 32-bit floats, not 16-bit integers
         bool bHaveStartTime = false; ///< else the file's modification time less its length
         quint64 u64StartTimeUs = 0;  ///< microseconds since 1970-01-01 00:00 UTC
-        bool bProgress = true;       ///< draw a progress bar when stderr is a terminal
         std::vector<std::string> characterCodes; ///< of the alphabet in use; empty: International
     };
 
     AudioSymbolSource();
     ~AudioSymbolSource() override;
 
-    /// True when @p strPath should be decoded as audio: "-" with a raw sample rate given, or
-    /// a file libsndfile recognises by its content or by its audio extension.
-    static bool IsAudioInput(const QString& strPath, const Options& options);
+    /// True when the file @p strPath should be decoded as audio: libsndfile recognises it by
+    /// its content or by its audio extension.
+    static bool IsAudioFile(const QString& strPath);
 
-    /// The options of `morsetool decode` for recordings: --pitch, --rate and --start-time.
+    /// The options of `morsetool decode` for recordings: --pitch, --rate, --sample-format and
+    /// --start-time.
     static QList<QCommandLineOption> commandLineOptions();
     /// Reads those options; false, with @p strError, for a bad value.
     static bool readOptions(const QCommandLineParser& parser, Options& options, QString& strError);
 
-    /// Opens the recording; false, with errorString(), when it cannot be read as audio.
+    /// Opens the recording file; false, with errorString(), when it cannot be read as audio.
     bool open(const QString& strPath, const Options& options);
+    /// Reads a recording from @p device (standard input): raw samples when options give a
+    /// rate, else a format recognised by its content.
+    bool openStream(std::unique_ptr<QIODevice> device, const Options& options);
 
     bool next(Symbol& symbol) override;
     QString errorString() const override { return m_strError; }
+    QString summary() const override;
+    bool heardNothing() const override;
 
-    /// The tone (Hz) and speed (WPM) found; 0 while none is known.
-    double pitch() const;
-    double wpm() const;
+    double pitchHz() const override;
+    double wordsPerMinute() const override;
+    bool hasSnr() const override { return m_snr.hasEstimate(); }
+    double snrDb() const override { return m_snr.estimateDb(); }
+    quint64 startUs() const override { return m_u64StartUs; }
+    double progress() const override;
 
 private:
+    bool start(const QString& strName, bool bStream);
     bool readMore();
-    void drawProgress(bool bFinal);
 
+    std::unique_ptr<QIODevice> m_pDevice; ///< the stream read, when not a file
     std::unique_ptr<cw::AudioFileReader> m_pReader;
     std::unique_ptr<cw::CwDemodulator> m_pDemodulator;
     QString m_strError;
@@ -68,8 +80,8 @@ private:
     quint64 m_u64StartUs = 0;
     qint64 m_nSamplesRead = 0;
     bool m_bFinished = false;
-    bool m_bReported = false;
-    bool m_bShowProgress = false;
-    int m_nProgressShown = -1;
     float* m_pBlock = nullptr;
+    qint64 m_nBlockSamples = 8192; ///< samples read at a time
+    SnrEstimator m_snr;
+    bool m_bSnrStarted = false;
 };

@@ -44,9 +44,10 @@ bool parse(QCommandLineParser& parser, const QString& command, const QStringList
     if (exitCode != CommandLine::CONTINUE)
         return false;
     if (!parser.positionalArguments().isEmpty()) {
-        std::fprintf(stderr, "morsetool %s: unexpected argument '%s'\n", qPrintable(command),
-                     qPrintable(parser.positionalArguments().first()));
-        exitCode = EXIT_BAD_INPUT;
+        exitCode = CommandLine::Fail(
+            command, EXIT_BAD_INPUT,
+            QStringLiteral("unexpected argument \"%1\"")
+                .arg(CommandLine::Shown(parser.positionalArguments().first().toUtf8(), 40)));
         return false;
     }
     return true;
@@ -58,8 +59,8 @@ QString codecsDirectory(const QCommandLineParser& parser, const QCommandLineOpti
 {
     const QString dir = parser.isSet(option) ? parser.value(option) : DataPaths::CodecsDirectory();
     if (dir.isEmpty() || !QFileInfo(dir).isDir()) {
-        std::fprintf(stderr, "morsetool %s: codec directory '%s' not found\n", command,
-                     qPrintable(dir));
+        CommandLine::Fail(QString::fromLatin1(command), EXIT_BAD_INPUT,
+                          CommandLine::CannotOpen(dir, QStringLiteral("no such directory")));
         return QString();
     }
     return dir;
@@ -75,26 +76,25 @@ CodecHandler openHandler(const QString& dir, const QString& decoder, QString* ca
     return handler;
 }
 
+/// False, after the message, when @p decoder is given and the catalogue does not name it.
+bool knownDecoder(const QString& decoder, const char* command)
+{
+    if (decoder.isEmpty() || decoder.compare(QLatin1String("All"), Qt::CaseInsensitive) == 0 ||
+        ModulesCatalogue::HasDecoder(decoder))
+        return true;
+    QString path;
+    ModulesCatalogue::Open(&path);
+    CommandLine::Fail(QString::fromLatin1(command), EXIT_BAD_INPUT,
+                      QStringLiteral("unknown decoder \"%1\" (not in %2; see 'morsetool "
+                                     "modules')")
+                          .arg(decoder, path));
+    return false;
+}
+
 QString describe(const QString& cataloguePath)
 {
     return cataloguePath.isEmpty() ? QStringLiteral("the catalogue (no decoder modules file found)")
                                    : cataloguePath;
-}
-
-bool readAll(FILE* stream, QByteArray& data)
-{
-    QFile file;
-    if (!file.open(stream, QIODevice::ReadOnly))
-        return false;
-    data = file.readAll();
-    return file.error() == QFileDevice::NoError;
-}
-
-bool writeAll(FILE* stream, const QByteArray& data)
-{
-    QFile file;
-    return file.open(stream, QIODevice::WriteOnly) && file.write(data) == data.size() &&
-           file.flush();
 }
 
 } // namespace
@@ -110,21 +110,23 @@ int runCodecCommand(const QStringList& arguments)
     int exitCode = EXIT_OK;
     if (!parse(parser, QStringLiteral("codec"), arguments, exitCode))
         return exitCode;
-    if (!parser.isSet(options.codec)) {
-        std::fprintf(stderr, "morsetool codec: --codec NAME is required\n");
-        return EXIT_BAD_INPUT;
-    }
+    if (!parser.isSet(options.codec))
+        return CommandLine::Fail(QStringLiteral("codec"), EXIT_BAD_INPUT,
+                                 QStringLiteral("--codec NAME is required"));
     const QString dir = codecsDirectory(parser, options.codecs, "codec");
     if (dir.isEmpty())
         return EXIT_BAD_INPUT;
 
     QString cataloguePath;
     const QString decoder = parser.value(options.decoder);
+    if (!knownDecoder(decoder, "codec"))
+        return EXIT_BAD_INPUT;
     CodecHandler handler = openHandler(dir, decoder, &cataloguePath);
     const QString codec = parser.value(options.codec);
     if (!handler.SetAlphabet(codec)) {
-        std::fprintf(stderr, "morsetool codec: no codec file for '%s' in %s\n",
-                     qPrintable(handler.Alphabet()), qPrintable(dir));
+        CommandLine::Fail(QStringLiteral("codec"), EXIT_BAD_INPUT,
+                          QStringLiteral("unknown codec \"%1\" (no codec file in \"%2\")")
+                              .arg(handler.Alphabet(), dir));
         if (!codec.contains(morse::AlphabetNames::SEPARATOR) &&
             handler.CharsetForDecoder(decoder) == CodecHandler::eNONE)
             std::fprintf(stderr,
@@ -139,20 +141,20 @@ int runCodecCommand(const QStringList& arguments)
     }
 
     QByteArray input;
-    if (!readAll(stdin, input)) {
-        std::fprintf(stderr, "morsetool codec: cannot read stdin\n");
-        return EXIT_FAILURE_RUNNING;
-    }
+    QString error;
+    const std::unique_ptr<QIODevice> in = CommandLine::OpenInput(QStringLiteral("-"), error);
+    if (!in)
+        return CommandLine::Fail(QStringLiteral("codec"), EXIT_BAD_INPUT, error);
+    input = in->readAll();
     QByteArray output;
     if (!parser.isSet(options.back)) {
         // With an explicit size: raw codes may contain NUL bytes, which must not end the text.
         output = handler.Translate(QString::fromLatin1(input.constData(), input.size())).toUtf8();
     } else {
         const QString text = QString::fromUtf8(input.constData(), input.size());
-        if (text.toUtf8() != input) {
-            std::fprintf(stderr, "morsetool codec: input is not valid UTF-8\n");
-            return EXIT_BAD_INPUT;
-        }
+        if (text.toUtf8() != input)
+            return CommandLine::Fail(QStringLiteral("codec"), EXIT_BAD_INPUT,
+                                     QStringLiteral("standard input is not UTF-8 text"));
         const QString codes = handler.Backtranslate(text);
         for (int i = 0; i < codes.size(); ++i) {
             if (codes.at(i).unicode() > 0xFF) {
@@ -165,10 +167,7 @@ int runCodecCommand(const QStringList& arguments)
         }
         output = codes.toLatin1();
     }
-    if (!writeAll(stdout, output)) {
-        std::fprintf(stderr, "morsetool codec: cannot write stdout\n");
-        return EXIT_FAILURE_RUNNING;
-    }
+    std::fwrite(output.constData(), 1, size_t(output.size()), stdout);
     return EXIT_OK;
 }
 
@@ -190,13 +189,14 @@ int runCodecsCommand(const QStringList& arguments)
     QString cataloguePath;
     const QString decoder =
         parser.isSet(options.decoder) ? parser.value(options.decoder) : QStringLiteral("All");
+    if (!knownDecoder(decoder, "codecs"))
+        return EXIT_BAD_INPUT;
     CodecHandler handler = openHandler(dir, decoder, &cataloguePath);
     const QStringList names = handler.AvailableAlphabets();
     QByteArray text;
     for (const QString& name : names)
         text += name.toUtf8() + '\n';
-    if (!writeAll(stdout, text))
-        return EXIT_FAILURE_RUNNING;
+    std::fwrite(text.constData(), 1, size_t(text.size()), stdout);
     if (decoder.compare(QLatin1String("All"), Qt::CaseInsensitive) != 0 &&
         handler.CharsetForDecoder(decoder) == CodecHandler::eNONE)
         std::fprintf(stderr, "morsetool codecs: decoder '%s' has no ITA2 or ASCII charset in %s\n",

@@ -3,18 +3,23 @@
 #include "commandline.h"
 #include "commands.h"
 #include "datapaths.h"
+#include "decodebatch.h"
 #include "decodehost.h"
+#include "jsonlineswriter.h"
+#include "morseencoder.h"
+#include "outputfile.h"
+#include "progressdisplay.h"
 #include "textsymbolsource.h"
 #ifdef MORSETOOL_HAVE_CW
 #include "audiosymbolsource.h"
+
+#include "tools/cwdemodulator/audiofilereader.h"
 #endif
 #ifdef MORSETOOL_HAVE_RTTY
 #include "rttycommands.h"
 #endif
 
 #include "host/errorhandler.h"
-#include "tools/morsehandler/alphabetdirectory.h"
-#include "tools/morsehandler/alphabetfilereader.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -24,9 +29,14 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 namespace {
+
+/// Bytes that tell a recording on standard input from symbol codes.
+constexpr qint64 AUDIO_MAGIC_BYTES = 4;
 
 void printError(const QString& message)
 {
@@ -39,13 +49,11 @@ void printError(const QString& message)
 std::vector<std::string> alphabetCodes(const QString& directory, const QString& name)
 {
     std::vector<std::string> codes;
-    QFile file(name.isEmpty() ? QString() : morse::AlphabetDirectory::FileOf(directory, name));
-    if (file.fileName().isEmpty() || !file.open(QIODevice::ReadOnly))
+    MorseEncoder encoder;
+    QString error;
+    if (name.isEmpty() || !encoder.loadAlphabet(directory, name, error))
         return codes;
-    QMap<QString, QString> map;
-    bool rightToLeft = false;
-    morse::AlphabetFileReader::Read(file, map, rightToLeft);
-    for (const QString& code : map)
+    for (const QString& code : encoder.table())
         codes.push_back(code.toStdString());
     return codes;
 }
@@ -57,38 +65,182 @@ std::unique_ptr<SymbolSource> openSymbolSource(const QString& path,
                                                const QCommandLineParser& options,
                                                const DecodeHost::Options& host, QString& error)
 {
+    const bool standardInput = path == QLatin1String("-");
+    std::unique_ptr<QIODevice> input;
 #ifdef MORSETOOL_HAVE_CW
-    // Recordings (recognised by content or audio extension, or raw samples on standard input
-    // with --rate) go through the CW demodulator.
+    // Recordings go through the CW demodulator: a file recognised by its content or audio
+    // extension, standard input by its first bytes, or raw samples with --rate.
     AudioSymbolSource::Options audio;
     if (!AudioSymbolSource::readOptions(options, audio, error))
         return nullptr;
     audio.characterCodes = alphabetCodes(host.alphabetsDirectory, host.alphabet);
-    if (AudioSymbolSource::IsAudioInput(path, audio)) {
+    if (standardInput && !(input = CommandLine::OpenInput(path, error)))
+        return nullptr;
+    const bool rawSamples = standardInput && audio.nRawSampleRate > 0;
+    const bool headed =
+        standardInput && cw::AudioFileReader::StartsLikeAudio(input->peek(AUDIO_MAGIC_BYTES));
+    const bool recording =
+        standardInput ? rawSamples || headed : AudioSymbolSource::IsAudioFile(path);
+    if (recording) {
+        if (options.isSet(QStringLiteral("rate")) && (headed || !standardInput)) {
+            error = QStringLiteral("--rate does not apply to a recording with a header (its "
+                                   "rate is known); it is for raw samples on standard input");
+            return nullptr;
+        }
         auto source = std::make_unique<AudioSymbolSource>();
-        if (!source->open(path, audio)) {
+        if (!(standardInput ? source->openStream(std::move(input), audio)
+                            : source->open(path, audio))) {
             error = source->errorString();
             return nullptr;
         }
         return source;
     }
+    for (const QCommandLineOption& option : AudioSymbolSource::commandLineOptions()) {
+        if (options.isSet(option.names().first())) {
+            error = QStringLiteral("--%1 does not apply to symbol-code input; it is for "
+                                   "recordings")
+                        .arg(option.names().first());
+            return nullptr;
+        }
+    }
 #else
     Q_UNUSED(options)
     Q_UNUSED(host)
 #endif
-    auto file = std::make_unique<QFile>();
-    bool opened = false;
-    if (path == QLatin1String("-")) {
-        opened = file->open(stdin, QIODevice::ReadOnly);
-    } else {
-        file->setFileName(path);
-        opened = file->open(QIODevice::ReadOnly);
-    }
-    if (!opened) {
-        error = QStringLiteral("cannot open \"%1\": %2").arg(path, file->errorString());
+    if (!input && !(input = CommandLine::OpenInput(path, error)))
         return nullptr;
+    return std::make_unique<TextSymbolSource>(std::move(input));
+}
+
+/// True when @p path is a stream that is written while it is read (a pipe, a terminal, a
+/// device), not a stored file.
+bool isLiveInput(const QString& path)
+{
+    struct stat info = {};
+    return path == QLatin1String("-") && fstat(STDIN_FILENO, &info) == 0 && !S_ISREG(info.st_mode);
+}
+
+/// The host's options from @p parser; false with @p error for a value that cannot be used.
+bool readHostOptions(const QCommandLineParser& parser, DecodeHost::Options& options, QString& error)
+{
+    options.alphabetsDirectory = parser.value(QStringLiteral("alphabets"));
+    if (!options.alphabetsDirectory.isEmpty())
+        options.alphabetsDirectory = QDir(options.alphabetsDirectory).absolutePath();
+    options.alphabet = parser.value(QStringLiteral("alphabet"));
+    options.announceFiles = !parser.isSet(QStringLiteral("quiet"));
+    bool frequencyOk = false;
+    options.frequencyHz = parser.value(QStringLiteral("frequency")).toDouble(&frequencyOk);
+    if (!frequencyOk || options.frequencyHz < 0) {
+        error = QStringLiteral("--frequency expects a number of Hz, got \"%1\"")
+                    .arg(parser.value(QStringLiteral("frequency")));
+        return false;
     }
-    return std::make_unique<TextSymbolSource>(std::move(file));
+    if (parser.isSet(QStringLiteral("save"))) {
+        const QString directory = parser.value(QStringLiteral("save"));
+        if (directory.isEmpty() || !QDir().mkpath(directory)) {
+            error = CommandLine::CannotOpen(directory, QStringLiteral("cannot create the "
+                                                                      "save directory"));
+            return false;
+        }
+        options.saveDirectory = QDir(directory).absolutePath();
+    }
+    if (parser.isSet(QStringLiteral("trace")))
+        ErrorHandler::Instance()->SetTraceFlags(ErrorHandler::Instance()->GetTraceFlags() |
+                                                TRACE_FLAG_LIBRARY);
+    if (parser.value(QStringLiteral("format")) == QLatin1String("jsonl") &&
+        parser.isSet(QStringLiteral("retranslate"))) {
+        error = QStringLiteral("--retranslate does not apply to --format jsonl");
+        return false;
+    }
+    return true;
+}
+
+/// Decodes the one input @p input with the options of @p parser; the exit code.
+int decodeInput(const QCommandLineParser& parser, const QString& input, DecodeHost::Options options)
+{
+    QString error;
+    std::unique_ptr<SymbolSource> source = openSymbolSource(input, parser, options, error);
+    if (!source) {
+        printError(error);
+        return EXIT_BAD_INPUT;
+    }
+    OutputFile output;
+    if (!output.open(parser.value(QStringLiteral("output")), error)) {
+        printError(error);
+        return EXIT_BAD_INPUT;
+    }
+    // A person or a live input sees each character as soon as it is decided; a file or a
+    // pipe of a stored input gets whole lines.
+    options.flushEachUnit = CommandLine::IsTerminal(output.stream()) || isLiveInput(input);
+
+    DecodeHost host(options, output.stream(), stderr);
+    std::unique_ptr<JsonLinesWriter> json;
+    if (parser.value(QStringLiteral("format")) == QLatin1String("jsonl")) {
+        json = std::make_unique<JsonLinesWriter>(
+            output.stream(), CommandLine::InputName(input),
+            options.alphabet.isEmpty() ? QStringLiteral("International") : options.alphabet,
+            *source, options.flushEachUnit);
+        host.setTextListener([&json](const QString& unit) { json->text(unit); });
+    }
+    if (!host.start(error)) {
+        printError(error);
+        return EXIT_BAD_INPUT;
+    }
+    if (parser.isSet(QStringLiteral("retranslate")) &&
+        !host.hasAlphabet(parser.value(QStringLiteral("retranslate")))) {
+        printError(
+            QStringLiteral("--retranslate: unknown alphabet \"%1\" (no .mal file of "
+                           "that name in \"%2\")")
+                .arg(parser.value(QStringLiteral("retranslate")), options.alphabetsDirectory));
+        return EXIT_BAD_INPUT;
+    }
+    ProgressDisplay progress(!parser.isSet(QStringLiteral("quiet")) &&
+                             CommandLine::IsTerminal(stderr));
+    SymbolSource::Symbol symbol;
+    for (qint64 count = 0; source->next(symbol) && !output.failed(); ++count) {
+        if (json)
+            json->symbol(symbol.hasTimestamp, symbol.timestampUs);
+        host.feed(symbol);
+        if ((count & 0xFFF) == 0)
+            progress.update(source->progress());
+    }
+    progress.finish();
+    if (json)
+        json->finish();
+    else
+        std::fputc('\n', output.stream());
+
+    int status = EXIT_OK;
+    if (parser.isSet(QStringLiteral("retranslate"))) {
+        QString text;
+        if (host.retranslate(parser.value(QStringLiteral("retranslate")), text, error)) {
+            std::fprintf(output.stream(), "%s\n", text.toUtf8().constData());
+        } else {
+            printError(error);
+            status = EXIT_BAD_INPUT;
+        }
+    }
+    if (!host.finish(error)) {
+        printError(error);
+        status = EXIT_FAILURE_RUNNING;
+    }
+    if (!output.close(error)) {
+        printError(error);
+        return EXIT_FAILURE_RUNNING;
+    }
+    const QString name = CommandLine::InputName(input);
+    if (!source->errorString().isEmpty()) {
+        printError(QStringLiteral("%1: %2").arg(name, source->errorString()));
+        status = EXIT_BAD_INPUT;
+    } else if (source->heardNothing()) {
+        CommandLine::Fail(QStringLiteral("decode"), EXIT_FAILURE_RUNNING,
+                          QStringLiteral("%1: no Morse signal found").arg(name));
+        status = EXIT_FAILURE_RUNNING;
+    } else if (!source->summary().isEmpty() && !parser.isSet(QStringLiteral("quiet"))) {
+        CommandLine::Fail(QStringLiteral("decode"), EXIT_OK,
+                          QStringLiteral("%1: %2").arg(name, source->summary()));
+    }
+    return status;
 }
 
 } // namespace
@@ -108,9 +260,11 @@ int runDecodeCommand(const QStringList& givenArguments)
         QStringLiteral("Decodes Morse symbol codes to text with the morsehandler library, as the\n"
                        "monitoring application runs it. Text is printed as it is decoded.\n\n") +
         TextSymbolSource::formatDescription());
-    parser.addPositionalArgument(QStringLiteral("input"),
-                                 QStringLiteral("Input file, or - for standard input (default)."),
-                                 QStringLiteral("[FILE|-]"));
+    parser.addPositionalArgument(
+        QStringLiteral("input"),
+        QStringLiteral("Input files (patterns such as '*.wav' are expanded), or - for standard "
+                       "input (default)."),
+        QStringLiteral("[FILE...|-]"));
     const QCommandLineOption alphabetOption(
         QStringLiteral("alphabet"),
         QStringLiteral("Decode through the alphabet NAME (a .mal file of the alphabets "
@@ -135,90 +289,72 @@ int runDecodeCommand(const QStringList& givenArguments)
         QStringLiteral("After the input, print the whole reception again translated through "
                        "ALPHABET."),
         QStringLiteral("ALPHABET"));
+    const QCommandLineOption outputOption(
+        {QStringLiteral("o"), QStringLiteral("output")},
+        QStringLiteral("Write the text to FILE (never replaced) instead of standard output; - "
+                       "is standard output."),
+        QStringLiteral("FILE"), QStringLiteral("-"));
+    const QCommandLineOption formatOption(
+        QStringLiteral("format"),
+        QStringLiteral("Output: text (default), or jsonl, one JSON object per line of text with "
+                       "its times, tone, speed and signal-to-noise estimate."),
+        QStringLiteral("FORMAT"), QStringLiteral("text"));
+    const QCommandLineOption outputDirOption(
+        QStringLiteral("output-dir"),
+        QStringLiteral("Several inputs: write one file per input into DIR, named after the "
+                       "input with .txt or .jsonl added (never replacing one), then a summary."),
+        QStringLiteral("DIR"));
+    const QCommandLineOption jobsOption(
+        {QStringLiteral("j"), QStringLiteral("jobs")},
+        QStringLiteral("Several inputs: decode N of them at once (default 1)."),
+        QStringLiteral("N"));
+    const QCommandLineOption quietOption(
+        {QStringLiteral("q"), QStringLiteral("quiet")},
+        QStringLiteral("No progress display, no notes on files written or signals found; "
+                       "errors are still told."));
     parser.addOptions({alphabetOption, alphabetsOption, saveOption, frequencyOption, traceOption,
-                       retranslateOption});
+                       retranslateOption, outputOption, formatOption, outputDirOption, jobsOption,
+                       quietOption});
 #ifdef MORSETOOL_HAVE_CW
     parser.addOptions(AudioSymbolSource::commandLineOptions());
 #endif
 
     const int parsed = CommandLine::Parse(parser, QStringLiteral("decode"), arguments,
-                                          QStringLiteral("[options] [FILE|-]"));
+                                          QStringLiteral("[options] [FILE...|-]"));
     if (parsed != CommandLine::CONTINUE)
         return parsed;
-    const QStringList positional = parser.positionalArguments();
-    if (positional.size() > 1) {
-        printError(QStringLiteral("expected one input, got %1").arg(positional.size()));
+    const QString format = parser.value(formatOption);
+    if (format != QLatin1String("text") && format != QLatin1String("jsonl")) {
+        printError(QStringLiteral("--format expects text or jsonl, got \"%1\"").arg(format));
+        return EXIT_BAD_INPUT;
+    }
+    QString error;
+    const QStringList inputs = DecodeBatch::ExpandInputs(parser.positionalArguments(), error);
+    if (!error.isEmpty()) {
+        printError(error);
+        return EXIT_BAD_INPUT;
+    }
+    if (inputs.size() > 1 || parser.isSet(outputDirOption)) {
+        if (parser.isSet(outputOption)) {
+            printError(QStringLiteral("-o takes one input; give --output-dir for several"));
+            return EXIT_BAD_INPUT;
+        }
+        DecodeBatch batch;
+        if (!batch.configure(parser, inputs, error)) {
+            printError(error);
+            return EXIT_BAD_INPUT;
+        }
+        return batch.run();
+    }
+    if (parser.isSet(jobsOption)) {
+        printError(QStringLiteral("--jobs does not apply to one input"));
         return EXIT_BAD_INPUT;
     }
 
     DecodeHost::Options options;
-    options.alphabetsDirectory = parser.value(alphabetsOption);
-    if (!options.alphabetsDirectory.isEmpty())
-        options.alphabetsDirectory = QDir(options.alphabetsDirectory).absolutePath();
-    options.alphabet = parser.value(alphabetOption);
-    bool frequencyOk = false;
-    options.frequencyHz = parser.value(frequencyOption).toDouble(&frequencyOk);
-    if (!frequencyOk || options.frequencyHz < 0) {
-        printError(QStringLiteral("--frequency expects a number of Hz, got \"%1\"")
-                       .arg(parser.value(frequencyOption)));
-        return EXIT_BAD_INPUT;
-    }
-    if (parser.isSet(saveOption)) {
-        const QString directory = parser.value(saveOption);
-        if (directory.isEmpty() || !QDir().mkpath(directory)) {
-            printError(QStringLiteral("cannot create the save directory \"%1\"").arg(directory));
-            return EXIT_BAD_INPUT;
-        }
-        options.saveDirectory = QDir(directory).absolutePath();
-    }
-    if (parser.isSet(traceOption))
-        ErrorHandler::Instance()->SetTraceFlags(ErrorHandler::Instance()->GetTraceFlags() |
-                                                TRACE_FLAG_LIBRARY);
-
-    QString error;
-    const QString input = positional.isEmpty() ? QStringLiteral("-") : positional.first();
-    std::unique_ptr<SymbolSource> source = openSymbolSource(input, parser, options, error);
-    if (!source) {
+    if (!readHostOptions(parser, options, error)) {
         printError(error);
         return EXIT_BAD_INPUT;
     }
-
-    DecodeHost host(options, stdout, stderr);
-    if (!host.start(error)) {
-        printError(error);
-        return EXIT_BAD_INPUT;
-    }
-    if (parser.isSet(retranslateOption) && !host.hasAlphabet(parser.value(retranslateOption))) {
-        printError(QStringLiteral("--retranslate: no alphabet \"%1\" in \"%2\"")
-                       .arg(parser.value(retranslateOption), options.alphabetsDirectory));
-        return EXIT_BAD_INPUT;
-    }
-    SymbolSource::Symbol symbol;
-    while (source->next(symbol))
-        host.feed(symbol);
-    std::fputc('\n', stdout);
-    std::fflush(stdout);
-
-    int status = EXIT_OK;
-    if (parser.isSet(retranslateOption)) {
-        QString text;
-        if (host.retranslate(parser.value(retranslateOption), text, error)) {
-            std::fprintf(stdout, "%s\n", text.toUtf8().constData());
-            std::fflush(stdout);
-        } else {
-            printError(error);
-            status = EXIT_BAD_INPUT;
-        }
-    }
-    if (!host.finish(error)) {
-        printError(error);
-        status = EXIT_FAILURE_RUNNING;
-    }
-    if (!source->errorString().isEmpty()) {
-        printError(QStringLiteral("%1: %2").arg(
-            input == QLatin1String("-") ? QStringLiteral("standard input") : input,
-            source->errorString()));
-        status = EXIT_BAD_INPUT;
-    }
-    return status;
+    return decodeInput(parser, inputs.first(), options);
 }

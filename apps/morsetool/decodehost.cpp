@@ -9,11 +9,12 @@ namespace {
 
 const QString ROOT = QStringLiteral("/MorseTool/");
 
-void print(FILE* out, const QString& text)
+void print(FILE* out, const QString& text, bool flush = true)
 {
     const QByteArray bytes = text.toUtf8();
     std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), out);
-    std::fflush(out);
+    if (flush)
+        std::fflush(out);
 }
 
 } // namespace
@@ -209,8 +210,10 @@ void DecodeHost::Update(Observable* subject, TChangeCode code)
 {
     if (code != CHANGE_VALUE)
         return;
-    if (subject == m_text) {
-        print(m_textOut, m_text->GetValue());
+    if (subject == m_text && m_textListener) {
+        m_textListener(m_text->GetValue());
+    } else if (subject == m_text) {
+        print(m_textOut, m_text->GetValue(), m_options.flushEachUnit);
     } else if (!m_options.announceFiles) {
         // file names stay quiet
     } else if (subject == m_textFileName) {

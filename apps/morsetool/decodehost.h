@@ -8,6 +8,7 @@
 #include <QStringList>
 
 #include <cstdio>
+#include <functional>
 #include <memory>
 
 class MorseHandler;
@@ -25,11 +26,17 @@ public:
         QString saveDirectory;      ///< session files and report; empty: nothing is saved
         double frequencyHz = 0;
         bool announceFiles = true; ///< print the name of each file written (to stderr)
+        bool flushEachUnit = true; ///< hand each unit of text on at once (live reading)
     };
 
     DecodeHost(const Options& options, FILE* textOut, FILE* messagesOut);
     ~DecodeHost() override;
 
+    /// Hands each published unit of text to @p listener instead of printing it.
+    void setTextListener(std::function<void(const QString&)> listener)
+    {
+        m_textListener = std::move(listener);
+    }
     /// Binds the handler and starts the session; false with @p error when it cannot start.
     bool start(QString& error);
     /// One symbol code (and its time) as the demodulator would publish it.
@@ -59,6 +66,7 @@ private:
     FILE* m_textOut;
     FILE* m_messagesOut;
     std::unique_ptr<MorseHandler> m_handler;
+    std::function<void(const QString&)> m_textListener;
     bool m_anyTimestamp = false;
     bool m_rightToLeftNoted = false;
 

@@ -1,34 +1,22 @@
-// morsetool encode: the Morse symbol codes of a text, in the built-in International alphabet.
+// morsetool encode: the Morse symbol codes of a text, in the built-in International alphabet or
+// one of the alphabets directory.
 
 #include "commandline.h"
 #include "commands.h"
+#include "datapaths.h"
+#include "morseencoder.h"
 
 #include "tools/morsecore/internationalalphabet.h"
 
 #include <QCommandLineParser>
-#include <QCoreApplication>
-#include <QHash>
 
 #include <cstdio>
 
 namespace {
 
-constexpr int CODE_NEW_CHAR = 3;
-constexpr int CODE_NEW_WORD = 4;
-constexpr int CODE_NEW_LINE = 5;
-
-/// Single characters of the built-in alphabet and their codes ("WARNING" and "ERROR" are
-/// whole words and are spelled out letter by letter instead).
-QHash<QChar, QString> characterCodes()
+int fail(int exitCode, const QString& message)
 {
-    QHash<QChar, QString> codes;
-    const morse::InternationalAlphabet::Entry* entries = morse::InternationalAlphabet::Entries();
-    for (int i = 0; i < morse::InternationalAlphabet::ENTRY_COUNT; ++i) {
-        const QString text = QString::fromLatin1(entries[i].text);
-        if (text.size() == 1)
-            codes.insert(text.at(0), QString::fromLatin1(entries[i].code));
-    }
-    return codes;
+    return CommandLine::Fail(QStringLiteral("encode"), exitCode, message);
 }
 
 } // namespace
@@ -37,70 +25,57 @@ int runEncodeCommand(const QStringList& arguments)
 {
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
-        "Prints the Morse symbol codes of TEXT in the built-in International alphabet, as a\n"
-        "demodulator would deliver them: 0 dot, 1 dash, 3 after each character, 4 for each\n"
-        "run of blanks, 5 for a line feed. Letters are taken in upper case. The output is\n"
-        "input for 'morsetool decode'."));
+        "Prints the Morse symbol codes of TEXT as a demodulator would deliver them: 0 dot,\n"
+        "1 dash, 3 after each character, 4 for each run of blanks, 5 for a line feed.\n"
+        "Letters are taken as given, else in upper case. Without TEXT, or with -, the text is\n"
+        "read from standard input. The output is input for 'morsetool decode'."));
     parser.addPositionalArgument(
         QStringLiteral("text"), QStringLiteral("The text; several arguments are joined by blanks."),
-        QStringLiteral("TEXT..."));
+        QStringLiteral("[TEXT...|-]"));
     const QCommandLineOption symbolsOption(
         QStringLiteral("symbols"),
         QStringLiteral("Print symbol text (. - c w, line feeds) instead of integer codes."));
-    parser.addOption(symbolsOption);
+    const QCommandLineOption alphabetOption(
+        QStringLiteral("alphabet"),
+        QStringLiteral("Encode through the alphabet NAME (see 'morsetool alphabets'); default: "
+                       "the built-in International alphabet."),
+        QStringLiteral("NAME"));
+    const QCommandLineOption alphabetsOption(
+        QStringLiteral("alphabets"), QStringLiteral("The alphabets directory."),
+        QStringLiteral("DIR"), DataPaths::AlphabetsDirectory());
+    parser.addOptions({symbolsOption, alphabetOption, alphabetsOption});
 
     const int parsed = CommandLine::Parse(parser, QStringLiteral("encode"), arguments,
-                                          QStringLiteral("[--symbols] TEXT"));
+                                          QStringLiteral("[options] [TEXT...|-]"));
     if (parsed != CommandLine::CONTINUE)
         return parsed;
-    const QString text = parser.positionalArguments().join(QLatin1Char(' '));
-    if (text.isEmpty()) {
-        std::fprintf(stderr, "morsetool encode: no text given\n");
-        return EXIT_BAD_INPUT;
-    }
+    MorseEncoder encoder;
+    QString error;
+    if (parser.isSet(alphabetOption) &&
+        !encoder.loadAlphabet(parser.value(alphabetsOption), parser.value(alphabetOption), error))
+        return fail(EXIT_BAD_INPUT, error);
+    QString text;
+    if (!CommandLine::ReadText(parser.positionalArguments(), text, error))
+        return fail(EXIT_BAD_INPUT, error);
+    if (text.isEmpty())
+        return fail(EXIT_BAD_INPUT, QStringLiteral("no text given"));
 
-    const QHash<QChar, QString> codes = characterCodes();
-    QList<int> output;
+    QVector<int> codes;
     QString unknown;
-    bool inBlank = false;
-    for (const QChar c : text) {
-        if (c == QLatin1Char('\n')) {
-            output.append(CODE_NEW_LINE);
-            inBlank = false;
-        } else if (c.isSpace()) {
-            if (!inBlank)
-                output.append(CODE_NEW_WORD);
-            inBlank = true;
-        } else {
-            inBlank = false;
-            const auto it = codes.constFind(c.toUpper());
-            if (it == codes.constEnd()) {
-                if (!unknown.contains(c))
-                    unknown += c;
-                continue;
-            }
-            for (const QChar element : it.value())
-                output.append(element == QLatin1Char('-') ? 1 : 0);
-            output.append(CODE_NEW_CHAR);
-        }
-    }
-    if (!unknown.isEmpty()) {
+    if (!encoder.encode(text, codes, unknown)) {
         for (const QChar c : unknown)
-            std::fprintf(stderr, "morsetool encode: no Morse code for '%s' (U+%04X)\n",
-                         QString(c).toUtf8().constData(), c.unicode());
+            fail(EXIT_BAD_INPUT, QStringLiteral("no Morse code for '%1' (U+%2)")
+                                     .arg(c.isPrint() ? QString(c) : QStringLiteral("?"))
+                                     .arg(c.unicode(), 4, 16, QLatin1Char('0')));
         return EXIT_BAD_INPUT;
     }
 
-    const bool symbols = parser.isSet(symbolsOption);
     QString line;
-    for (int i = 0; i < output.size(); ++i) {
-        const int code = output.at(i);
-        if (symbols) {
-            static const char SYMBOL_TEXT[] = ".-?cw\n";
-            line += QLatin1Char(SYMBOL_TEXT[code]);
-        } else {
-            line += (i > 0 ? QStringLiteral(" ") : QString()) + QString::number(code);
-        }
+    if (parser.isSet(symbolsOption)) {
+        line = MorseEncoder::symbolText(codes);
+    } else {
+        for (int i = 0; i < codes.size(); ++i)
+            line += (i > 0 ? QStringLiteral(" ") : QString()) + QString::number(codes.at(i));
     }
     if (!line.endsWith(QLatin1Char('\n')))
         line += QLatin1Char('\n');

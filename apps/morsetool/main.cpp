@@ -1,5 +1,6 @@
 // morsetool: runs the morsehandler library on real input from the command line.
 
+#include "commandline.h"
 #include "commands.h"
 
 #include "tools/morsehandler/version.h"
@@ -33,37 +34,89 @@ const Command COMMANDS[] = {
 
 void printUsage(FILE* out)
 {
-    std::fprintf(out, "Usage: morsetool COMMAND [OPTIONS]\n\nCommands:\n");
+    std::fprintf(out, "Usage: morsetool COMMAND [OPTIONS]\n"
+                      "       morsetool help [COMMAND]\n"
+                      "       morsetool --version\n\nCommands:\n");
     for (const Command& command : COMMANDS)
         std::fprintf(out, "  %-10s %s\n", command.name, command.summary);
-    std::fprintf(out, "\n'morsetool COMMAND --help' describes a command.\n");
+    std::fprintf(out, "\n'morsetool help COMMAND' or 'morsetool COMMAND --help' describes a "
+                      "command.\nExit codes: 0 done, 1 a failure while running, 2 input or "
+                      "usage that cannot be used.\n");
+}
+
+const Command* findCommand(const QString& name)
+{
+    for (const Command& command : COMMANDS) {
+        if (name == QLatin1String(command.name))
+            return &command;
+    }
+    return nullptr;
+}
+
+int unknownCommand(const QString& context, const QString& name)
+{
+    return CommandLine::Fail(context, EXIT_BAD_INPUT,
+                             QStringLiteral("unknown command \"%1\" ('morsetool help' lists the "
+                                            "commands)")
+                                 .arg(CommandLine::Shown(name.toUtf8(), 40)));
+}
+
+/// "morsetool help [COMMAND]".
+int runHelp(const QStringList& arguments)
+{
+    if (arguments.isEmpty()) {
+        printUsage(stdout);
+        return EXIT_OK;
+    }
+    if (arguments.size() > 1)
+        return CommandLine::Fail(QStringLiteral("help"), EXIT_BAD_INPUT,
+                                 QStringLiteral("expected one COMMAND at most"));
+    const Command* command = findCommand(arguments.first());
+    return command ? command->run({QStringLiteral("--help")})
+                   : unknownCommand(QStringLiteral("help"), arguments.first());
+}
+
+int dispatch(QStringList arguments)
+{
+    if (arguments.isEmpty()) {
+        printUsage(stderr);
+        return EXIT_BAD_INPUT;
+    }
+    const QString name = arguments.takeFirst();
+    if (name == QLatin1String("--help") || name == QLatin1String("-h") ||
+        name == QLatin1String("help"))
+        return runHelp(arguments);
+    if (name == QLatin1String("--version")) {
+        std::printf("morsetool %s\n", morse::LibraryVersion());
+        return EXIT_OK;
+    }
+    const Command* command = findCommand(name);
+    return command ? command->run(arguments) : unknownCommand(QString(), name);
 }
 
 } // namespace
 
 int main(int argc, char* argv[])
 {
+    // Without TZ the C library looks at /etc/localtime again for every local time it
+    // converts (each line's time stamps); naming the same file once spares those calls.
+    if (!qEnvironmentVariableIsSet("TZ"))
+        qputenv("TZ", ":/etc/localtime");
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("morsetool"));
     QCoreApplication::setApplicationVersion(QString::fromLatin1(morse::LibraryVersion()));
+    // Into a file or a pipe, whole lines at a time: one write per line, not per character.
+    if (!CommandLine::IsTerminal(stdout))
+        std::setvbuf(stdout, nullptr, _IOLBF, 1 << 16);
 
     QStringList arguments = QCoreApplication::arguments();
     arguments.removeFirst();
-    if (arguments.isEmpty() || arguments.first() == QLatin1String("--help") ||
-        arguments.first() == QLatin1String("-h")) {
-        printUsage(arguments.isEmpty() ? stderr : stdout);
-        return arguments.isEmpty() ? EXIT_BAD_INPUT : EXIT_OK;
+    const int status = dispatch(arguments);
+    QString error;
+    if (!CommandLine::FinishOutput(stdout, QStringLiteral("standard output"), error)) {
+        const QString command = arguments.isEmpty() ? QString() : arguments.first();
+        CommandLine::Fail(CommandLine::Shown(command.toUtf8(), 40), EXIT_FAILURE_RUNNING, error);
+        return status == EXIT_OK ? EXIT_FAILURE_RUNNING : status;
     }
-    if (arguments.first() == QLatin1String("--version")) {
-        std::printf("morsetool %s\n", morse::LibraryVersion());
-        return EXIT_OK;
-    }
-    const QString name = arguments.takeFirst();
-    for (const Command& command : COMMANDS) {
-        if (name == QLatin1String(command.name))
-            return command.run(arguments);
-    }
-    std::fprintf(stderr, "morsetool: unknown command '%s'\n\n", qPrintable(name));
-    printUsage(stderr);
-    return EXIT_BAD_INPUT;
+    return status;
 }

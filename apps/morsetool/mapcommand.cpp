@@ -95,9 +95,9 @@ int runMapCommand(const QStringList& arguments)
     if (parsed != CommandLine::CONTINUE)
         return parsed;
     if (!parser.positionalArguments().isEmpty())
-        return fail(
-            EXIT_BAD_INPUT,
-            QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().first()));
+        return fail(EXIT_BAD_INPUT, QStringLiteral("unexpected argument \"%1\"")
+                                        .arg(CommandLine::Shown(
+                                            parser.positionalArguments().first().toUtf8(), 40)));
     if (!parser.isSet(decoderOption))
         return fail(EXIT_BAD_INPUT, QStringLiteral("--decoder NAME is required"));
 
@@ -108,14 +108,14 @@ int runMapCommand(const QStringList& arguments)
                                                    "--maps DIR"));
     if (!QFileInfo(mapsDirectory).isDir())
         return fail(EXIT_BAD_INPUT,
-                    QStringLiteral("maps directory '%1' cannot be read").arg(mapsDirectory));
+                    CommandLine::CannotOpen(mapsDirectory, QStringLiteral("no such directory")));
     const QString modulesFile = decoderModulesFile();
     if (modulesFile.isEmpty())
         return fail(EXIT_BAD_INPUT, QStringLiteral("no decoder modules file is configured or "
                                                    "bundled"));
     if (!QFileInfo(modulesFile).isFile())
         return fail(EXIT_BAD_INPUT,
-                    QStringLiteral("decoder modules file '%1' cannot be read").arg(modulesFile));
+                    CommandLine::CannotOpen(modulesFile, QStringLiteral("no such file")));
     LanternIT::DecoderModulesCenter::Instance(modulesFile);
 
     // The values an application keeps for one decoder window.
@@ -138,8 +138,7 @@ int runMapCommand(const QStringList& arguments)
     const QString decoderName = parser.value(decoderOption);
     if (!decoder->Select(decoderName, nullptr))
         return fail(EXIT_BAD_INPUT,
-                    QStringLiteral("unknown decoder '%1'; the catalogue '%2' "
-                                   "holds: %3")
+                    QStringLiteral("unknown decoder \"%1\" (not in %2, which holds: %3)")
                         .arg(decoderName, modulesFile, decoderNames.join(QStringLiteral(", "))));
 
     directory.SetDecoder_ValuePath(DECODER_PATH);
@@ -167,24 +166,23 @@ int runMapCommand(const QStringList& arguments)
         std::fprintf(stderr, "morsetool map: using '%s' for decoder '%s'\n",
                      qPrintable(selectedMap), qPrintable(decoderName));
 
-    QFile in;
-    if (!in.open(stdin, QIODevice::ReadOnly))
-        return fail(EXIT_BAD_INPUT, QStringLiteral("standard input cannot be read"));
+    QString error;
+    const std::unique_ptr<QIODevice> in = CommandLine::OpenInput(QStringLiteral("-"), error);
+    if (!in)
+        return fail(EXIT_BAD_INPUT, error);
     for (;;) {
-        QByteArray line = in.readLine();
+        QByteArray line = in->readLine();
         if (line.isEmpty())
             break;
         if (line.endsWith('\n'))
             line.chop(1);
         if (line.endsWith('\r'))
             line.chop(1);
-        publish(input, QString::fromUtf8(line));
+        publish(input, QString::fromUtf8(line.constData(), line.size())); // NUL included
         printLine(stdout, output->GetValue());
     }
     if (parser.isSet(historyOption))
         printLine(stdout, directory.TranslateHistory());
 
-    if (std::fflush(stdout) != 0 || std::ferror(stdout))
-        return fail(EXIT_FAILURE_RUNNING, QStringLiteral("standard output cannot be written"));
     return EXIT_OK;
 }

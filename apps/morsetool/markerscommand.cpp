@@ -1,8 +1,9 @@
-// morsetool markers [FILE]: integer Morse symbol codes in, the marker text that
+// morsetool markers [FILE...]: Morse symbol codes in, the marker text that
 // SimpleMorseHandler::Translate reads out.
 
 #include "commandline.h"
 #include "commands.h"
+#include "textsymbolsource.h"
 
 #include "tools/morsehandler/simplemorsehandler.h"
 
@@ -11,35 +12,37 @@
 #include <QVector>
 
 #include <cstdio>
+#include <memory>
 
 namespace {
 
-/// Integers separated by white space or commas; "#" starts a comment that runs to the end of
-/// the line. False, with @p error set, at the first token that is not a decimal integer.
-bool parseCodes(const QByteArray& input, QVector<short>& codes, QString& error)
+int fail(int exitCode, const QString& message)
 {
-    const QList<QByteArray> lines = input.split('\n');
-    for (int n = 0; n < lines.size(); ++n) {
-        QByteArray line = lines.at(n);
-        const int comment = line.indexOf('#');
-        if (comment >= 0)
-            line.truncate(comment);
-        line.replace(',', ' ');
-        const QList<QByteArray> tokens = line.simplified().split(' ');
-        for (const QByteArray& token : tokens) {
-            if (token.isEmpty())
-                continue;
-            bool ok = false;
-            const qlonglong value = token.toLongLong(&ok);
-            if (!ok) {
-                error = QStringLiteral("line %1: '%2' is not an integer code")
-                            .arg(n + 1)
-                            .arg(QString::fromUtf8(token.left(40)));
-                return false;
-            }
-            // Only the lowest seven bits count; keeping fifteen makes the narrowing exact.
-            codes.append(static_cast<short>(value & 0x7FFF));
+    return CommandLine::Fail(QStringLiteral("markers"), exitCode, message);
+}
+
+/// Prints the marker text of every code of @p path; false with @p error for input that cannot
+/// be read (what came before it is printed).
+bool convertInput(const QString& path, QString& error)
+{
+    std::unique_ptr<QIODevice> input = CommandLine::OpenInput(path, error);
+    if (!input)
+        return false;
+    TextSymbolSource source(std::move(input));
+    SymbolSource::Symbol symbol;
+    QVector<short> codes;
+    while (source.next(symbol)) {
+        // Only the lowest seven bits count; keeping fifteen makes the narrowing exact.
+        codes.append(static_cast<short>(symbol.code & 0x7FFF));
+        if (codes.size() >= 4096 || symbol.code == 5) {
+            std::fputs(SimpleMorseHandler::ConvertSymbols(codes).toUtf8().constData(), stdout);
+            codes.clear();
         }
+    }
+    std::fputs(SimpleMorseHandler::ConvertSymbols(codes).toUtf8().constData(), stdout);
+    if (!source.errorString().isEmpty()) {
+        error = QStringLiteral("%1: %2").arg(CommandLine::InputName(path), source.errorString());
+        return false;
     }
     return true;
 }
@@ -49,45 +52,27 @@ bool parseCodes(const QByteArray& input, QVector<short>& codes, QString& error)
 int runMarkersCommand(const QStringList& arguments)
 {
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
-        "Reads integer Morse symbol codes (0 dot, 1 dash, 3 end of character, 4 end of word,\n"
-        "5 end of line, 64-66 timing errors; separated by blanks, line feeds or commas, '#'\n"
-        "starts a comment) and prints their marker text for 'morsetool translate'."));
-    parser.addPositionalArgument(QStringLiteral("file"),
-                                 QStringLiteral("File of codes; standard input when absent or -."),
-                                 QStringLiteral("[file]"));
-    const int parsed = CommandLine::Parse(parser, QStringLiteral("markers"), arguments);
+    parser.setApplicationDescription(
+        QStringLiteral("Reads Morse symbol codes, as 'morsetool decode' does, and prints their\n"
+                       "marker text for 'morsetool translate'. \"@t\" time lines are read and\n"
+                       "carry no marker.\n\n") +
+        TextSymbolSource::formatDescription());
+    parser.addPositionalArgument(
+        QStringLiteral("file"),
+        QStringLiteral("Files of codes, read one after the other; standard input when absent "
+                       "or -."),
+        QStringLiteral("[FILE...|-]"));
+    const int parsed = CommandLine::Parse(parser, QStringLiteral("markers"), arguments,
+                                          QStringLiteral("[FILE...|-]"));
     if (parsed != CommandLine::CONTINUE)
         return parsed;
-    const QStringList files = parser.positionalArguments();
-    if (files.size() > 1) {
-        std::fprintf(stderr, "morsetool markers: one input file at most\n");
-        return EXIT_BAD_INPUT;
-    }
-
-    QFile input;
-    const bool fromStdin = files.isEmpty() || files.first() == QLatin1String("-");
-    const bool opened = fromStdin
-                            ? input.open(stdin, QIODevice::ReadOnly)
-                            : (input.setFileName(files.first()), input.open(QIODevice::ReadOnly));
-    if (!opened) {
-        std::fprintf(stderr, "morsetool markers: cannot read %s: %s\n",
-                     qPrintable(fromStdin ? QStringLiteral("standard input") : files.first()),
-                     qPrintable(input.errorString()));
-        return EXIT_BAD_INPUT;
-    }
-
-    QVector<short> codes;
-    QString error;
-    if (!parseCodes(input.readAll(), codes, error)) {
-        std::fprintf(stderr, "morsetool markers: %s\n", qPrintable(error));
-        return EXIT_BAD_INPUT;
-    }
-    const QByteArray text = SimpleMorseHandler::ConvertSymbols(codes).toUtf8();
-    if (std::fwrite(text.constData(), 1, size_t(text.size()), stdout) != size_t(text.size()) ||
-        std::fflush(stdout) != 0) {
-        std::fprintf(stderr, "morsetool markers: cannot write the output\n");
-        return EXIT_FAILURE_RUNNING;
+    QStringList files = parser.positionalArguments();
+    if (files.isEmpty())
+        files << QStringLiteral("-");
+    for (const QString& file : files) {
+        QString error;
+        if (!convertInput(file, error))
+            return fail(EXIT_BAD_INPUT, error);
     }
     return EXIT_OK;
 }

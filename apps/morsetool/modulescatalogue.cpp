@@ -4,6 +4,8 @@
 #include "host/cfgcenter.h"
 #include "shared/source/decodermoduelscenter.h"
 
+#include <vector>
+
 LanternIT::DecoderModulesCenter* ModulesCatalogue::Open(QString* pPath)
 {
     QString path;
@@ -15,4 +17,15 @@ LanternIT::DecoderModulesCenter* ModulesCatalogue::Open(QString* pPath)
     if (pPath)
         *pPath = catalogue->FilePath();
     return catalogue;
+}
+
+bool ModulesCatalogue::HasDecoder(const QString& name)
+{
+    std::vector<LanternIT::DecoderModule> modules;
+    Open()->Modules(modules, false);
+    for (const LanternIT::DecoderModule& module : modules) {
+        if (module.strName.compare(name, Qt::CaseInsensitive) == 0)
+            return true;
+    }
+    return false;
 }

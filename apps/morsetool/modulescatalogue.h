@@ -15,4 +15,6 @@ class ModulesCatalogue
 public:
     /// The catalogue; @p pPath, when given, receives the file it reads.
     static LanternIT::DecoderModulesCenter* Open(QString* pPath = nullptr);
+    /// Whether the catalogue names the decoder @p name (letter case aside).
+    static bool HasDecoder(const QString& name);
 };

@@ -7,7 +7,6 @@
 #include "shared/source/decodermoduelscenter.h"
 
 #include <QCommandLineParser>
-#include <QFile>
 
 #include <cstdio>
 #include <vector>
@@ -51,6 +50,11 @@ QByteArray table(const std::vector<DecoderModule>& modules)
     return text.toUtf8();
 }
 
+int fail(int exitCode, const QString& message)
+{
+    return CommandLine::Fail(QStringLiteral("modules"), exitCode, message);
+}
+
 } // namespace
 
 int runModulesCommand(const QStringList& arguments)
@@ -70,19 +74,19 @@ int runModulesCommand(const QStringList& arguments)
     const int parsed = CommandLine::Parse(parser, QStringLiteral("modules"), arguments);
     if (parsed != CommandLine::CONTINUE)
         return parsed;
-    if (!parser.positionalArguments().isEmpty() || (parser.isSet(subMode) && !parser.isSet(mode))) {
-        std::fprintf(stderr, "morsetool modules: usage: morsetool modules [--mode MODE "
-                             "[--submode SUB]]\n");
-        return EXIT_BAD_INPUT;
-    }
+    if (!parser.positionalArguments().isEmpty())
+        return fail(EXIT_BAD_INPUT, QStringLiteral("unexpected argument \"%1\"")
+                                        .arg(CommandLine::Shown(
+                                            parser.positionalArguments().first().toUtf8(), 40)));
+    if (parser.isSet(subMode) && !parser.isSet(mode))
+        return fail(EXIT_BAD_INPUT, QStringLiteral("--submode needs --mode"));
 
     QString path;
     LanternIT::DecoderModulesCenter* catalogue = ModulesCatalogue::Open(&path);
-    if (!catalogue->Load()) {
-        std::fprintf(stderr, "morsetool modules: cannot read the decoder modules file '%s'\n",
-                     qPrintable(path));
-        return EXIT_FAILURE_RUNNING;
-    }
+    if (!catalogue->Load())
+        return fail(EXIT_FAILURE_RUNNING,
+                    CommandLine::CannotOpen(path, QStringLiteral("not a readable decoder modules "
+                                                                 "file")));
 
     QByteArray text;
     if (!parser.isSet(mode)) {
@@ -96,14 +100,12 @@ int runModulesCommand(const QStringList& arguments)
         else
             catalogue->NamesForMode(parser.value(mode), names, false);
         if (names.isEmpty())
-            std::fprintf(stderr, "morsetool modules: no module of mode '%s%s%s' in %s\n",
-                         qPrintable(parser.value(mode)), parser.isSet(subMode) ? "/" : "",
-                         qPrintable(parser.value(subMode)), qPrintable(path));
-        else
-            text = names.replace(QLatin1Char(';'), QLatin1Char('\n')).toUtf8() + '\n';
+            return fail(EXIT_BAD_INPUT,
+                        QStringLiteral("unknown mode \"%1%2%3\": no module of it in %4")
+                            .arg(parser.value(mode), parser.isSet(subMode) ? "/" : "",
+                                 parser.value(subMode), path));
+        text = names.replace(QLatin1Char(';'), QLatin1Char('\n')).toUtf8() + '\n';
     }
-    QFile out;
-    if (!out.open(stdout, QIODevice::WriteOnly) || out.write(text) != text.size())
-        return EXIT_FAILURE_RUNNING;
+    std::fwrite(text.constData(), 1, size_t(text.size()), stdout);
     return EXIT_OK;
 }

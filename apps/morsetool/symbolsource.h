@@ -20,4 +20,23 @@ public:
     virtual bool next(Symbol& symbol) = 0;
     /// Why next() stopped early; empty at a normal end.
     virtual QString errorString() const = 0;
+    /// What was found in the input, for a closing note ("tone 700.0 Hz, speed 20.0 WPM");
+    /// empty when there is nothing to tell.
+    virtual QString summary() const { return QString(); }
+    /// True when the input ended without any signal to decode (a silent recording).
+    virtual bool heardNothing() const { return false; }
+
+    // What a recording tells about the signal; 0 (or false) while unknown or for codes.
+    /// The tone (Hz).
+    virtual double pitchHz() const { return 0.0; }
+    /// The speed (words per minute).
+    virtual double wordsPerMinute() const { return 0.0; }
+    /// Whether snrDb() has an estimate.
+    virtual bool hasSnr() const { return false; }
+    /// Signal-to-noise estimate of the latest transmission (dB).
+    virtual double snrDb() const { return 0.0; }
+    /// How much of the input was read, from 0 to 1; negative when not known (a stream).
+    virtual double progress() const { return -1.0; }
+    /// When the input began (microseconds since 1970 UTC); 0 when its first time is its start.
+    virtual quint64 startUs() const { return 0; }
 };

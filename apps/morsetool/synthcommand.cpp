@@ -15,6 +15,8 @@ int runSynthCommand(const QStringList&)
 #else
 
 #include "commandline.h"
+#include "datapaths.h"
+#include "morseencoder.h"
 
 #ifdef MORSETOOL_HAVE_RTTY
 #include "rttycommands.h"
@@ -23,6 +25,8 @@ int runSynthCommand(const QStringList&)
 #include "tools/cwdemodulator/cwsynthesizer.h"
 
 #include <QCommandLineParser>
+#include <QFile>
+#include <QTemporaryDir>
 
 #include <vector>
 
@@ -32,6 +36,28 @@ bool readNumber(const QCommandLineParser& parser, const QString& name, double mi
                 double maximum, double& value)
 {
     return CommandLine::ReadNumber(parser, QStringLiteral("synth"), name, minimum, maximum, value);
+}
+
+/// Renders the recording of @p synthesizer into @p path; the exit code.
+int render(cw::CwSynthesizer& synthesizer, int nSampleRate, const QString& path)
+{
+    cw::AudioFileWriter writer;
+    if (!writer.Open(path, nSampleRate))
+        return CommandLine::Fail(QStringLiteral("synth"), EXIT_FAILURE_RUNNING,
+                                 writer.ErrorString());
+    std::vector<float> block(8192);
+    for (;;) {
+        const qint64 count = synthesizer.Render(block.data(), qint64(block.size()));
+        if (count == 0)
+            break;
+        if (!writer.Write(block.data(), count))
+            return CommandLine::Fail(QStringLiteral("synth"), EXIT_FAILURE_RUNNING,
+                                     writer.ErrorString());
+    }
+    if (!writer.Commit())
+        return CommandLine::Fail(QStringLiteral("synth"), EXIT_FAILURE_RUNNING,
+                                 writer.ErrorString());
+    return EXIT_OK;
 }
 
 } // namespace
@@ -52,10 +78,15 @@ int runSynthCommand(const QStringList& givenArguments)
         "(SNR in a 2500 Hz bandwidth), hand-sent timing jitter, keyer weighting, Farnsworth "
         "spacing, fading, a speed change, drift, chirp, phase restarts, static crashes and a "
         "neighbouring signal."));
-    parser.addPositionalArgument(QStringLiteral("TEXT"), QStringLiteral("the text to send"));
+    parser.addPositionalArgument(
+        QStringLiteral("TEXT"),
+        QStringLiteral("the text to send; several arguments are joined by blanks; none or - "
+                       "reads standard input"),
+        QStringLiteral("[TEXT...|-]"));
     parser.addOptions({
         {{QStringLiteral("o"), QStringLiteral("output")},
-         QStringLiteral("recording to write (.wav, .flac or .ogg); never replaced"),
+         QStringLiteral("recording to write (.wav, .flac or .ogg; never replaced), or - for "
+                        "WAV on standard output"),
          QStringLiteral("FILE")},
         {QStringLiteral("wpm"), QStringLiteral("speed in words per minute (default 20)"),
          QStringLiteral("WPM")},
@@ -108,15 +139,24 @@ int runSynthCommand(const QStringList& givenArguments)
          QStringLiteral("HZ")},
         {QStringLiteral("seed"), QStringLiteral("seed of the noise and jitter (default 1)"),
          QStringLiteral("N")},
+        {QStringLiteral("alphabet"),
+         QStringLiteral("send through the alphabet NAME (see 'morsetool alphabets'); default: "
+                        "the built-in International alphabet"),
+         QStringLiteral("NAME")},
+        {QStringLiteral("alphabets"), QStringLiteral("the alphabets directory"),
+         QStringLiteral("DIR"), DataPaths::AlphabetsDirectory()},
     });
     const int parsed = CommandLine::Parse(parser, QStringLiteral("synth"), arguments,
-                                          QStringLiteral("[options] TEXT -o FILE"));
+                                          QStringLiteral("[options] -o FILE|- [TEXT...|-]"));
     if (parsed != CommandLine::CONTINUE)
         return parsed;
-    const QStringList positional = parser.positionalArguments();
-    if (positional.size() != 1 || !parser.isSet(QStringLiteral("output")))
+    if (!parser.isSet(QStringLiteral("output")))
         return CommandLine::Fail(QStringLiteral("synth"), EXIT_BAD_INPUT,
-                                 QStringLiteral("expected one TEXT and -o FILE (see --help)"));
+                                 QStringLiteral("-o FILE is required (- for standard output)"));
+    QString text;
+    QString error;
+    if (!CommandLine::ReadText(parser.positionalArguments(), text, error))
+        return CommandLine::Fail(QStringLiteral("synth"), EXIT_BAD_INPUT, error);
 
     cw::CwSynthesizer::Settings settings;
     double rate = settings.nSampleRate;
@@ -155,44 +195,50 @@ int runSynthCommand(const QStringList& givenArguments)
                                  QStringLiteral("--pitch must be below half the sample rate"));
     }
 
+    if (parser.isSet(QStringLiteral("alphabet"))) {
+        MorseEncoder encoder;
+        if (!encoder.loadAlphabet(parser.value(QStringLiteral("alphabets")),
+                                  parser.value(QStringLiteral("alphabet")), error))
+            return CommandLine::Fail(QStringLiteral("synth"), EXIT_BAD_INPUT, error);
+        settings.characterCodes = encoder.characterCodes();
+    }
     cw::CwSynthesizer synthesizer(settings);
     const QString neighbourText = parser.isSet(QStringLiteral("neighbour-text"))
                                       ? parser.value(QStringLiteral("neighbour-text"))
-                                      : positional.first();
-    if (!synthesizer.SetText(positional.first()) ||
+                                      : text;
+    if (!synthesizer.SetText(text) ||
         (parser.isSet(QStringLiteral("neighbour-pitch")) &&
          !synthesizer.AddNeighbour(neighbour, neighbourText, neighbourLevel))) {
         return CommandLine::Fail(QStringLiteral("synth"), EXIT_BAD_INPUT,
                                  synthesizer.ErrorString());
     }
     const QString output = parser.value(QStringLiteral("output"));
+    if (output == QLatin1String("-")) {
+        // libsndfile finishes a WAV header by seeking back: render to a file, then copy it.
+        QTemporaryDir folder;
+        const QString staged = folder.filePath(QStringLiteral("synth.wav"));
+        const int status = render(synthesizer, settings.nSampleRate, staged);
+        QFile recording(staged);
+        if (status != EXIT_OK)
+            return status;
+        if (!recording.open(QIODevice::ReadOnly))
+            return CommandLine::Fail(QStringLiteral("synth"), EXIT_FAILURE_RUNNING,
+                                     CommandLine::CannotOpen(staged, recording.errorString()));
+        const QByteArray bytes = recording.readAll();
+        std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
+        return EXIT_OK;
+    }
     if (!cw::AudioFileWriter::IsSupportedName(output)) {
         return CommandLine::Fail(
             QStringLiteral("synth"), EXIT_BAD_INPUT,
             QStringLiteral("%1: the name must end in .wav, .flac or .ogg").arg(output));
     }
-    cw::AudioFileWriter writer;
-    if (!writer.Open(output, settings.nSampleRate)) {
-        return CommandLine::Fail(QStringLiteral("synth"), EXIT_FAILURE_RUNNING,
-                                 writer.ErrorString());
-    }
-    std::vector<float> block(8192);
-    for (;;) {
-        const qint64 count = synthesizer.Render(block.data(), qint64(block.size()));
-        if (count == 0)
-            break;
-        if (!writer.Write(block.data(), count)) {
-            return CommandLine::Fail(QStringLiteral("synth"), EXIT_FAILURE_RUNNING,
-                                     writer.ErrorString());
-        }
-    }
-    if (!writer.Commit()) {
-        return CommandLine::Fail(QStringLiteral("synth"), EXIT_FAILURE_RUNNING,
-                                 writer.ErrorString());
-    }
-    std::fprintf(stderr, "morsetool synth: wrote %s (%.1f s at %d Hz)\n", qPrintable(output),
-                 double(synthesizer.TotalSamples()) / settings.nSampleRate, settings.nSampleRate);
-    return EXIT_OK;
+    const int status = render(synthesizer, settings.nSampleRate, output);
+    if (status == EXIT_OK)
+        std::fprintf(stderr, "morsetool synth: wrote %s (%.1f s at %d Hz)\n", qPrintable(output),
+                     double(synthesizer.TotalSamples()) / settings.nSampleRate,
+                     settings.nSampleRate);
+    return status;
 }
 
 #endif // MORSETOOL_HAVE_CW

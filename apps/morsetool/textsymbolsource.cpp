@@ -1,9 +1,12 @@
 #include "textsymbolsource.h"
 
+#include "commandline.h"
+
 #include "tools/morsecore/morsesymbolcode.h"
 
 #include <QIODevice>
-#include <QList>
+
+#include <limits>
 
 namespace {
 
@@ -36,6 +39,25 @@ bool looksNumeric(const QByteArray& token)
     return true;
 }
 
+/// The integer of the digits from @p begin to @p end, with an optional sign (the token looks
+/// numeric); false when it does not fit an int.
+bool toCode(const char* begin, const char* end, int& code)
+{
+    const bool negative = *begin == '-';
+    if (*begin == '-' || *begin == '+')
+        ++begin;
+    const qint64 limit =
+        negative ? -qint64(std::numeric_limits<int>::min()) : std::numeric_limits<int>::max();
+    qint64 value = 0;
+    for (; begin != end; ++begin) {
+        value = value * 10 + (*begin - '0');
+        if (value > limit)
+            return false;
+    }
+    code = int(negative ? -value : value);
+    return true;
+}
+
 int symbolCode(char c)
 {
     switch (c) {
@@ -48,15 +70,6 @@ int symbolCode(char c)
     default:
         return morse::SYMBOL_END_OF_WORD;
     }
-}
-
-/// A token for an error message: printable ASCII only, shortened.
-QString shown(const QByteArray& token)
-{
-    QString text;
-    for (const char c : token.left(24))
-        text += (c >= 0x20 && c < 0x7f) ? QChar::fromLatin1(c) : QChar(u'?');
-    return token.size() > 24 ? text + QStringLiteral("...") : text;
 }
 
 } // namespace
@@ -92,6 +105,13 @@ bool TextSymbolSource::next(Symbol& symbol)
     symbol = m_pending.front();
     m_pending.pop_front();
     return true;
+}
+
+double TextSymbolSource::progress() const
+{
+    if (!m_device || m_device->isSequential() || m_device->size() <= 0)
+        return -1.0;
+    return double(m_device->pos()) / double(m_device->size());
 }
 
 QString TextSymbolSource::errorString() const
@@ -150,29 +170,34 @@ bool TextSymbolSource::readLine()
 bool TextSymbolSource::parseLine(const QByteArray& rawLine)
 {
     const int comment = rawLine.indexOf('#');
-    const QByteArray line = comment < 0 ? rawLine : rawLine.left(comment);
+    const int length = comment < 0 ? rawLine.size() : comment;
+    const char* const line = rawLine.constData();
 
-    QList<QByteArray> tokens;
+    // Tokens as (start, length) pairs: a line is split without a copy of each token.
+    m_tokens.clear();
     int start = -1;
-    for (int i = 0; i <= line.size(); ++i) {
-        const bool atSeparator = i == line.size() || isSeparator(line.at(i));
+    for (int i = 0; i <= length; ++i) {
+        const bool atSeparator = i == length || isSeparator(line[i]);
         if (atSeparator && start >= 0) {
-            tokens.append(line.mid(start, i - start));
+            m_tokens.emplace_back(start, i - start);
             start = -1;
         } else if (!atSeparator && start < 0) {
             start = i;
         }
     }
-    if (tokens.isEmpty())
+    if (m_tokens.empty())
         return true;
+    const auto token = [&](size_t n) {
+        return QByteArray::fromRawData(line + m_tokens[n].first, m_tokens[n].second);
+    };
 
-    if (tokens.first().startsWith('@')) {
-        if (tokens.first() != "@t")
+    if (line[m_tokens.front().first] == '@') {
+        if (token(0) != "@t")
             return fail(QStringLiteral("unknown directive \"%1\"; only @t is known")
-                            .arg(shown(tokens.first())));
-        bool ok = tokens.size() == 2 && looksNumeric(tokens.at(1)) &&
-                  !tokens.at(1).startsWith('-') && !tokens.at(1).startsWith('+');
-        const quint64 timestamp = ok ? tokens.at(1).toULongLong(&ok) : 0;
+                            .arg(CommandLine::Shown(token(0))));
+        bool ok = m_tokens.size() == 2 && looksNumeric(token(1)) && !token(1).startsWith('-') &&
+                  !token(1).startsWith('+');
+        const quint64 timestamp = ok ? token(1).toULongLong(&ok) : 0;
         if (!ok)
             return fail(QStringLiteral("expected \"@t MICROSECONDS\" with one unsigned number"));
         if (m_hasTimestamp)
@@ -184,29 +209,31 @@ bool TextSymbolSource::parseLine(const QByteArray& rawLine)
 
     int numbers = 0;
     int symbolTexts = 0;
-    for (const QByteArray& token : tokens) {
-        if (looksNumeric(token))
+    for (size_t n = 0; n < m_tokens.size(); ++n) {
+        if (looksNumeric(token(n)))
             ++numbers;
-        else if (isSymbolText(token))
+        else if (isSymbolText(token(n)))
             ++symbolTexts;
         else
             return fail(QStringLiteral("cannot read \"%1\": expected integer codes, symbol text "
                                        "of . - c w, or @t MICROSECONDS")
-                            .arg(shown(token)));
+                            .arg(CommandLine::Shown(token(n))));
     }
     if (numbers > 0 && symbolTexts > 0)
         return fail(QStringLiteral("mixes integer codes and symbol text"));
 
-    for (const QByteArray& token : tokens) {
+    for (size_t n = 0; n < m_tokens.size(); ++n) {
+        const char* const begin = line + m_tokens[n].first;
+        const char* const end = begin + m_tokens[n].second;
         if (numbers > 0) {
-            bool ok = false;
-            const int code = token.toInt(&ok);
-            if (!ok)
-                return fail(QStringLiteral("\"%1\" is out of range").arg(shown(token)));
+            int code = 0;
+            if (!toCode(begin, end, code))
+                return fail(
+                    QStringLiteral("\"%1\" is out of range").arg(CommandLine::Shown(token(n))));
             pushCode(code);
         } else {
-            for (const char c : token)
-                pushCode(symbolCode(c));
+            for (const char* c = begin; c != end; ++c)
+                pushCode(symbolCode(*c));
         }
     }
     if (symbolTexts > 0)

@@ -7,6 +7,8 @@
 
 #include <deque>
 #include <memory>
+#include <utility>
+#include <vector>
 
 class QIODevice;
 
@@ -29,6 +31,7 @@ public:
 
     bool next(Symbol& symbol) override;
     QString errorString() const override;
+    double progress() const override;
 
     /// The input format, for help texts.
     static QString formatDescription();
@@ -46,6 +49,7 @@ private:
     std::unique_ptr<QIODevice> m_device;
     std::deque<Symbol> m_pending;
     QByteArray m_line;
+    std::vector<std::pair<int, int>> m_tokens; ///< start and length of each token of the line
     bool m_hasTimestamp = false;
     quint64 m_timestampUs = 0;
     int m_lineNumber = 0;

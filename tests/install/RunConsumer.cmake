@@ -17,6 +17,13 @@ endfunction()
 
 if(BUILD_DIR)
     run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${PREFIX})
+    # morsetool's manual page and completions come with it.
+    foreach(installed share/man/man1/morsetool.1 share/bash-completion/completions/morsetool
+            share/zsh/vendor-completions/_morsetool)
+        if(NOT EXISTS ${PREFIX}/${installed})
+            message(FATAL_ERROR "${installed} was not installed")
+        endif()
+    endforeach()
 endif()
 run(${CMAKE_COMMAND} -S ${CONSUMER_DIR} -B ${WORK_DIR}/consumer -DCMAKE_PREFIX_PATH=${PREFIX}
     -DCMAKE_BUILD_TYPE=Release)

@@ -2,12 +2,14 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QIODevice>
 #include <QRegExp>
 
 #include <sndfile.h>
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 
 namespace cw {
 
@@ -20,6 +22,81 @@ SNDFILE* handle(void* p)
 
 } // namespace
 
+/// A stream seen by libsndfile as a file. Reading a header means seeking back and forth in its
+/// first bytes, so every byte is kept until the file is open; afterwards reading only goes
+/// forward and nothing is kept, so that a live stream never fills the memory.
+class AudioFileReader::Stream
+{
+public:
+    explicit Stream(QIODevice* pDevice) : m_pDevice(pDevice) {}
+
+    /// Stops keeping bytes: the header has been read.
+    void Opened() { m_bKeep = false; }
+
+    static sf_count_t Length(void*)
+    {
+        // Unknown; large enough that no chunk length in a header looks cut off.
+        return sf_count_t(1) << 62;
+    }
+    static sf_count_t Seek(sf_count_t nOffset, int nWhence, void* pUser)
+    {
+        Stream* self = static_cast<Stream*>(pUser);
+        const sf_count_t target = nWhence == SEEK_CUR ? self->m_nPosition + nOffset : nOffset;
+        if (nWhence == SEEK_END || target < 0)
+            return -1;
+        if (target < self->m_nKeptFrom)
+            return -1; // behind what was kept: a stream cannot go back there
+        while (self->m_nPosition < target) {
+            char discard[4096];
+            const sf_count_t count = Read(
+                discard, std::min<sf_count_t>(sizeof discard, target - self->m_nPosition), pUser);
+            if (count <= 0)
+                return self->m_nPosition;
+        }
+        self->m_nPosition = target;
+        return target;
+    }
+    static sf_count_t Read(void* pData, sf_count_t nCount, void* pUser)
+    {
+        Stream* self = static_cast<Stream*>(pUser);
+        char* out = static_cast<char*>(pData);
+        sf_count_t done = 0;
+        const sf_count_t keptEnd = self->m_nKeptFrom + self->m_kept.size();
+        if (self->m_nPosition < keptEnd) {
+            done = std::min(nCount, keptEnd - self->m_nPosition);
+            std::memcpy(out, self->m_kept.constData() + (self->m_nPosition - self->m_nKeptFrom),
+                        size_t(done));
+            self->m_nPosition += done;
+        }
+        while (done < nCount) {
+            // A file on a pipe blocks until bytes come; 0 is the end of the stream.
+            const qint64 count = self->m_pDevice->read(out + done, nCount - done);
+            if (count <= 0)
+                break;
+            if (self->m_bKeep) {
+                self->m_kept.append(out + done, int(count));
+            } else {
+                self->m_kept.clear();
+                self->m_nKeptFrom = self->m_nPosition + count;
+            }
+            done += count;
+            self->m_nPosition += count;
+        }
+        return done;
+    }
+    static sf_count_t Write(const void*, sf_count_t, void*) { return 0; }
+    static sf_count_t Tell(void* pUser) { return static_cast<Stream*>(pUser)->m_nPosition; }
+
+private:
+    QIODevice* m_pDevice;
+    QByteArray m_kept;          ///< bytes from m_nKeptFrom on, while the header is read
+    sf_count_t m_nKeptFrom = 0; ///< stream position of the first kept byte
+    sf_count_t m_nPosition = 0;
+    bool m_bKeep = true;
+};
+
+AudioFileReader::AudioFileReader() = default;
+
 AudioFileReader::~AudioFileReader()
 {
     Close();
@@ -30,6 +107,7 @@ void AudioFileReader::Close()
     if (m_pFile)
         sf_close(handle(m_pFile));
     m_pFile = nullptr;
+    m_pStream.reset();
     m_nSampleRate = 0;
     m_nChannels = 0;
     m_nFrames = -1;
@@ -78,24 +156,60 @@ bool AudioFileReader::Open(const QString& strPath)
     return finishOpen(strPath);
 }
 
-bool AudioFileReader::OpenStandardInput(int nSampleRate)
+bool AudioFileReader::OpenStream(QIODevice* pDevice, const QString& strName)
 {
-    Close();
-    m_strError.clear();
+    SF_INFO sfInfo{};
+    if (!openStream(pDevice, strName, &sfInfo))
+        return false;
+    m_nSampleRate = sfInfo.samplerate;
+    m_nChannels = sfInfo.channels;
+    m_nFrames = -1; // a header's count may be a placeholder in a live stream
+    return finishOpen(strName);
+}
+
+bool AudioFileReader::OpenRawStream(QIODevice* pDevice, const QString& strName, int nSampleRate,
+                                    RawFormat format)
+{
     SF_INFO sfInfo{};
     sfInfo.samplerate = nSampleRate;
     sfInfo.channels = 1;
-    sfInfo.format = SF_FORMAT_RAW | SF_FORMAT_PCM_16 | SF_ENDIAN_LITTLE;
-    m_pFile = sf_open_fd(fileno(stdin), SFM_READ, &sfInfo, SF_FALSE);
-    if (!m_pFile) {
-        m_strError = QStringLiteral("standard input: cannot read raw audio (%1)")
-                         .arg(QString::fromLocal8Bit(sf_strerror(nullptr)));
+    sfInfo.format = SF_FORMAT_RAW | SF_ENDIAN_LITTLE |
+                    (format == RawFormat::Float32 ? SF_FORMAT_FLOAT : SF_FORMAT_PCM_16);
+    if (!openStream(pDevice, strName, &sfInfo))
         return false;
-    }
     m_nSampleRate = nSampleRate;
     m_nChannels = 1;
     m_nFrames = -1;
-    return finishOpen(QStringLiteral("standard input"));
+    return finishOpen(strName);
+}
+
+bool AudioFileReader::openStream(QIODevice* pDevice, const QString& strName, void* pInfo)
+{
+    Close();
+    m_strError.clear();
+    static SF_VIRTUAL_IO io = {&Stream::Length, &Stream::Seek, &Stream::Read, &Stream::Write,
+                               &Stream::Tell};
+    m_pStream = std::make_unique<Stream>(pDevice);
+    m_pFile = sf_open_virtual(&io, SFM_READ, static_cast<SF_INFO*>(pInfo), m_pStream.get());
+    if (!m_pFile) {
+        m_strError = QStringLiteral("%1: not audio that can be read (%2)")
+                         .arg(strName, QString::fromLocal8Bit(sf_strerror(nullptr)));
+        m_pStream.reset();
+        return false;
+    }
+    m_pStream->Opened();
+    return true;
+}
+
+bool AudioFileReader::StartsLikeAudio(const QByteArray& header)
+{
+    static const char* const MAGIC[] = {"RIFF", "RIFX", "RF64", "fLaC",
+                                        "OggS", "FORM", ".snd", "caff"};
+    for (const char* magic : MAGIC) {
+        if (header.startsWith(magic))
+            return true;
+    }
+    return false;
 }
 
 bool AudioFileReader::finishOpen(const QString& strName)

@@ -3,17 +3,21 @@
 #include <QString>
 #include <QtGlobal>
 
+#include <memory>
 #include <vector>
+
+class QIODevice;
 
 namespace cw {
 
 /// Reads audio for the demodulator through libsndfile: any format it knows (WAV, FLAC, Ogg,
-/// AIFF, ...) at any sample rate, taking the first channel; or raw signed 16-bit
-/// little-endian mono samples from standard input at a given rate.
+/// AIFF, ...) at any sample rate, taking the first channel, from a file or from a stream such
+/// as standard input; or raw little-endian mono samples (16-bit or 32-bit float) at a given
+/// rate.
 class AudioFileReader
 {
 public:
-    AudioFileReader() = default;
+    AudioFileReader();
     ~AudioFileReader();
     AudioFileReader(const AudioFileReader&) = delete;
     AudioFileReader& operator=(const AudioFileReader&) = delete;
@@ -21,8 +25,23 @@ public:
     /// Opens a recording; false, with ErrorString(), when it is not audio libsndfile can read
     /// or holds no samples.
     bool Open(const QString& strPath);
-    /// Reads raw 16-bit samples at @p nSampleRate from standard input.
-    bool OpenStandardInput(int nSampleRate);
+    /// Layouts of raw samples.
+    enum class RawFormat
+    {
+        Signed16, ///< signed 16-bit little-endian
+        Float32,  ///< 32-bit float little-endian, full scale +-1
+    };
+
+    /// Reads a recording from @p pDevice, a stream open for reading that need not seek (a
+    /// pipe): libsndfile recognises the format by its content. @p strName names it in
+    /// messages. The device must outlive the reader.
+    bool OpenStream(QIODevice* pDevice, const QString& strName);
+    /// Reads raw mono samples of @p format at @p nSampleRate from @p pDevice.
+    bool OpenRawStream(QIODevice* pDevice, const QString& strName, int nSampleRate,
+                       RawFormat format);
+    /// True when @p header (the first bytes of an input) starts like a recording format
+    /// libsndfile reads: WAV, RF64, FLAC, Ogg, AIFF, AU or CAF.
+    static bool StartsLikeAudio(const QByteArray& header);
     void Close();
 
     int SampleRate() const { return m_nSampleRate; }
@@ -38,7 +57,10 @@ public:
     static bool LooksLikeAudio(const QString& strPath);
 
 private:
+    class Stream;
+
     bool finishOpen(const QString& strName);
+    bool openStream(QIODevice* pDevice, const QString& strName, void* pInfo);
 
     void* m_pFile = nullptr;
     int m_nSampleRate = 0;
@@ -46,6 +68,7 @@ private:
     qint64 m_nFrames = -1;
     qint64 m_nRead = 0;
     std::vector<float> m_interleaved;
+    std::unique_ptr<Stream> m_pStream; ///< the virtual file libsndfile reads a stream through
     QString m_strError;
 };
 

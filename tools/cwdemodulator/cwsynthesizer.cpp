@@ -105,7 +105,9 @@ bool CwSynthesizer::SetText(const QString& strText)
                 units.push_back(-7);
             const QString& word = words[w];
             for (int c = 0; c < word.size(); ++c) {
-                const QString code = codeOf(word[c]);
+                const QString code = m_settings.characterCodes.isEmpty()
+                                         ? codeOf(word[c])
+                                         : m_settings.characterCodes.value(word[c]);
                 if (code.isEmpty()) {
                     m_strError =
                         QStringLiteral("no Morse code for the character '%1'").arg(word[c]);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QMap>
 #include <QString>
 #include <QtGlobal>
 
@@ -42,6 +43,9 @@ public:
         double dPhaseNoise = 0.0;    ///< random walk of the phase, radians per root second
         double dCrashesPerSec = 0.0; ///< static crashes of 2 to 10 ms
         double dCrashDb = 25.0;      ///< crash peak over the tone's peak
+        /// Dots and dashes (".-") of each character to send; empty: the International
+        /// alphabet.
+        QMap<QChar, QString> characterCodes;
     };
 
     /// A second signal with its own settings and text, at @p dLevelDb relative to this
@@ -50,7 +54,7 @@ public:
 
     explicit CwSynthesizer(const Settings& settings);
 
-    /// Lays out the keying of @p strText (International alphabet, case ignored, any run of
+    /// Lays out the keying of @p strText (the settings' alphabet, case ignored, any run of
     /// blanks is a word gap, a line feed a four-second pause). False, with ErrorString(), for
     /// a character without a code.
     bool SetText(const QString& strText);

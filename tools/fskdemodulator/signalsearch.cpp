@@ -5,7 +5,6 @@
 #include "tools/fskdemodulator/tonebalance.h"
 #include "tools/fskdemodulator/tonefilter.h"
 
-
 #include <algorithm>
 #include <cmath>
 #include <memory>

@@ -1,0 +1,355 @@
+// The contract that every morsetool command keeps: exit codes, one message form, write errors
+// told, and input bytes never silently dropped.
+
+#include <gtest/gtest.h>
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+namespace {
+
+const QString MORSETOOL = QStringLiteral(MORSE_BINARY_DIR "/apps/morsetool/morsetool");
+const QString SAMPLES = QStringLiteral(MORSE_BUNDLED_DATA_DIR "/samples/");
+
+struct ToolRun
+{
+    int exitCode = -1;
+    QByteArray out;
+    QString err;
+};
+
+/// Runs morsetool with @p input on standard input; standard output goes to @p outputFile when
+/// given (such as /dev/full).
+ToolRun morsetool(const QStringList& arguments, const QByteArray& input = QByteArray(),
+                  const QString& outputFile = QString())
+{
+    QProcess process;
+    if (!outputFile.isEmpty())
+        process.setStandardOutputFile(outputFile);
+    process.start(MORSETOOL, arguments);
+    process.write(input);
+    process.closeWriteChannel();
+    ToolRun run;
+    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
+        return run;
+    run.exitCode = process.exitCode();
+    run.out = process.readAllStandardOutput();
+    run.err = QString::fromUtf8(process.readAllStandardError());
+    return run;
+}
+
+/// Every line of @p err is "morsetool COMMAND: message" in printable characters.
+void expectMessageForm(const QString& err, const QString& command)
+{
+    const QRegularExpression form(QStringLiteral("^morsetool %1: [[:print:]]+$").arg(command));
+    for (const QString& line : err.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+        EXPECT_TRUE(form.match(line).hasMatch()) << qPrintable(line);
+}
+
+struct ContractCase
+{
+    const char* name;
+    QStringList arguments;
+    QByteArray input;
+    int exitCode;
+    const char* message; ///< part of the one stderr line; empty: stderr stays empty
+};
+
+} // namespace
+
+TEST(MorsetoolContract, EveryCommandExitsWithTheCodeOfWhatHappened)
+{
+    const ContractCase cases[] = {
+        {"help", {"help", "decode"}, "", 0, ""},
+        {"help of unknown command", {"help", "nope"}, "", 2, ""},
+        {"version", {"--version"}, "", 0, ""},
+        {"version of a command", {"encode", "--version"}, "", 0, ""},
+        {"help-all is not offered", {"decode", "--help-all"}, "0 3\n", 2, "help-all"},
+        {"unknown mode", {"modules", "--mode", "NOPE"}, "", 2, "unknown mode \"NOPE\""},
+        {"unknown decoder of codecs", {"codecs", "--decoder", "Nope"}, "", 2, "unknown decoder"},
+        {"unknown decoder of codec",
+         {"codec", "--decoder", "Nope", "--codec", "KOI8-R - ASCII"},
+         "x",
+         2,
+         "unknown decoder"},
+        {"unknown alphabet of encode",
+         {"encode", "--alphabet", "Klingon", "E"},
+         "",
+         2,
+         "unknown alphabet \"Klingon\""},
+        {"unknown alphabet of translate",
+         {"translate", "--alphabet", "Klingon"},
+         ".- ",
+         2,
+         "unknown alphabet \"Klingon\""},
+        {"missing input",
+         {"decode", "/nonexistent/in.txt"},
+         "",
+         2,
+         "cannot open \"/nonexistent/in.txt\""},
+        {"missing marker file",
+         {"markers", "/nonexistent/in.txt"},
+         "",
+         2,
+         "cannot open \"/nonexistent/in.txt\""},
+        {"pitch on symbol codes",
+         {"decode", "--pitch", "600", "-"},
+         "0 3\n",
+         2,
+         "--pitch does not apply"},
+        {"start time on symbol codes",
+         {"decode", "--start-time", "2024-01-01T00:00:00"},
+         "0 3\n",
+         2,
+         "--start-time does not apply"},
+        {"binary in an error", {"markers"}, "0 \x01\xff\x1b[2J 3\n", 2, "\\x01\\xff\\x1b[2J"},
+        {"encode reads standard input", {"encode", "-"}, "e e\n", 0, ""},
+        {"encode through an alphabet file",
+         {"encode", "--alphabet", "International", "a@b"},
+         "",
+         0,
+         ""},
+        {"the built-in alphabet has no @", {"encode", "a@b"}, "", 2, "no Morse code for '@'"},
+        {"translate reads files",
+         {"translate", "--alphabet", "International", "-", "-"},
+         ".- ",
+         0,
+         ""},
+        {"markers reads time lines", {"markers", SAMPLES + "cq.txt"}, "", 0, ""},
+    };
+    for (const ContractCase& c : cases) {
+        const ToolRun run = morsetool(c.arguments, c.input);
+        EXPECT_EQ(run.exitCode, c.exitCode) << c.name << ": " << qPrintable(run.err);
+        if (*c.message) {
+            EXPECT_TRUE(run.err.contains(QString::fromUtf8(c.message)))
+                << c.name << ": " << qPrintable(run.err);
+        }
+        expectMessageForm(run.err, c.arguments.first());
+    }
+}
+
+TEST(MorsetoolContract, AFailedWriteToStandardOutputExitsWithOne)
+{
+    if (!QFile::exists(QStringLiteral("/dev/full")))
+        GTEST_SKIP() << "no /dev/full";
+    const struct
+    {
+        QStringList arguments;
+        QByteArray input;
+    } cases[] = {
+        {{"decode", "-"}, "0 1 3 1 0 0 0 3 4\n"},
+        {{"decode", SAMPLES + "cq.txt"}, ""},
+        {{"alphabets"}, ""},
+        {{"encode", "cq de test"}, ""},
+        {{"markers"}, "0 1 3\n"},
+        {{"translate", "--alphabet", "International"}, ".- -... "},
+        {{"modules"}, ""},
+        {{"codecs"}, ""},
+        {{"help"}, ""},
+    };
+    for (const auto& c : cases) {
+        const ToolRun run = morsetool(c.arguments, c.input, QStringLiteral("/dev/full"));
+        EXPECT_EQ(run.exitCode, 1) << qPrintable(c.arguments.join(' '));
+        EXPECT_TRUE(run.err.contains(QStringLiteral("cannot write standard output")))
+            << qPrintable(run.err);
+    }
+}
+
+TEST(MorsetoolContract, ANulByteIsRefusedOrKeptButNeverEndsTheInput)
+{
+    const ToolRun decoded = morsetool({"decode", "-"}, QByteArray("0 1 3\n\0 1\n0 1 3 4\n", 18));
+    EXPECT_EQ(decoded.exitCode, 2);
+    EXPECT_EQ(decoded.out, "A\n");
+    EXPECT_TRUE(decoded.err.contains(QStringLiteral("line 2: cannot read \"\\x00\"")))
+        << qPrintable(decoded.err);
+
+    const ToolRun mapped =
+        morsetool({"map", "--decoder", "CW Morse"}, QByteArray("AB\0CD\nE\n", 8));
+    EXPECT_EQ(mapped.exitCode, 0) << qPrintable(mapped.err);
+    EXPECT_EQ(mapped.out, QByteArray("AB\0CD\nE\n", 8));
+}
+
+TEST(MorsetoolDecode, OutputFileIsWrittenButNeverReplaced)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("text.txt"));
+    const ToolRun first = morsetool({"decode", "-o", path, "-"}, "0 1 3 1 0 0 0 3 4\n");
+    EXPECT_EQ(first.exitCode, 0) << qPrintable(first.err);
+    EXPECT_TRUE(first.out.isEmpty());
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), "AB \n");
+    const ToolRun second = morsetool({"decode", "-o", path, "-"}, "0 3\n");
+    EXPECT_EQ(second.exitCode, 2);
+    EXPECT_TRUE(second.err.contains(QStringLiteral("the file exists"))) << qPrintable(second.err);
+    file.seek(0);
+    EXPECT_EQ(file.readAll(), "AB \n");
+}
+
+#ifdef MORSETOOL_HAVE_CW
+TEST(MorsetoolSynth, SendsTextFromStandardInputThroughAnAlphabetFile)
+{
+    const ToolRun builtIn = morsetool({"synth", "-o", "-"}, "a@b\n");
+    EXPECT_EQ(builtIn.exitCode, 2) << "the built-in alphabet has no @";
+    const ToolRun wav = morsetool({"synth", "--alphabet", "International", "-o", "-"}, "a@b\n");
+    ASSERT_EQ(wav.exitCode, 0) << qPrintable(wav.err);
+    const ToolRun text = morsetool({"decode", "--alphabet", "International", "-"}, wav.out);
+    EXPECT_EQ(text.out.simplified(), "A@B") << qPrintable(text.err);
+}
+
+TEST(MorsetoolDecode, ARecordingWithoutSignalExitsWithOne)
+{
+    QTemporaryDir dir;
+    const QString silence = dir.filePath(QStringLiteral("silence.wav"));
+    ASSERT_EQ(morsetool({"synth", "-o", silence, " "}).exitCode, 0);
+    const ToolRun run = morsetool({"decode", silence});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(run.err.contains(QStringLiteral("no Morse signal found"))) << qPrintable(run.err);
+    EXPECT_EQ(morsetool({"decode", "--rate", "8000", silence}).exitCode, 2)
+        << "--rate is for raw samples";
+}
+#endif
+
+#ifdef MORSETOOL_HAVE_CW
+TEST(MorsetoolDecode, AudioOnStandardInputIsRecognisedByItsContent)
+{
+    QTemporaryDir dir;
+    const ToolRun wav = morsetool({"synth", "-o", "-", "CQ", "DE", "K1ABC"});
+    ASSERT_EQ(wav.exitCode, 0) << qPrintable(wav.err);
+    ASSERT_TRUE(wav.out.startsWith("RIFF"));
+    const QString flac = dir.filePath(QStringLiteral("cq.flac"));
+    ASSERT_EQ(morsetool({"synth", "-o", flac, "CQ DE K1ABC"}).exitCode, 0);
+    QFile flacFile(flac);
+    ASSERT_TRUE(flacFile.open(QIODevice::ReadOnly));
+    // The raw samples of the WAV recording: 16-bit, after its 44-byte header.
+    const QByteArray raw = wav.out.mid(44);
+
+    const struct
+    {
+        const char* name;
+        QStringList arguments;
+        QByteArray input;
+        int exitCode;
+    } cases[] = {
+        {"wav", {"decode", "-"}, wav.out, 0},
+        {"flac", {"decode", "-"}, flacFile.readAll(), 0},
+        {"raw 16-bit", {"decode", "--rate", "8000", "-"}, raw, 0},
+        {"a header's rate is known", {"decode", "--rate", "8000", "-"}, wav.out, 2},
+        {"raw format without a rate", {"decode", "--sample-format", "f32", "-"}, raw, 2},
+    };
+    for (const auto& c : cases) {
+        const ToolRun run = morsetool(c.arguments, c.input);
+        EXPECT_EQ(run.exitCode, c.exitCode) << c.name << ": " << qPrintable(run.err);
+        if (c.exitCode == 0) {
+            EXPECT_EQ(run.out.simplified(), "CQ DE K1ABC") << c.name;
+            EXPECT_TRUE(run.err.contains(QStringLiteral("standard input: tone 699.9 Hz")))
+                << qPrintable(run.err);
+        }
+        expectMessageForm(run.err, QStringLiteral("decode"));
+    }
+}
+#endif
+
+namespace {
+
+QList<QJsonObject> jsonLines(const QByteArray& out)
+{
+    QList<QJsonObject> objects;
+    for (const QByteArray& line : out.split('\n')) {
+        if (line.isEmpty())
+            continue;
+        QJsonParseError error{};
+        const QJsonDocument document = QJsonDocument::fromJson(line, &error);
+        EXPECT_EQ(error.error, QJsonParseError::NoError) << line.constData();
+        objects << document.object();
+    }
+    return objects;
+}
+
+} // namespace
+
+TEST(MorsetoolDecode, JsonLinesCarryTheTimesAndTextOfEachLine)
+{
+    const ToolRun run = morsetool({"decode", "--format", "jsonl", SAMPLES + "cq.txt"});
+    ASSERT_EQ(run.exitCode, 0) << qPrintable(run.err);
+    const QList<QJsonObject> lines = jsonLines(run.out);
+    ASSERT_GE(lines.size(), 3);
+    const QJsonObject first = lines.first();
+    EXPECT_EQ(first.value("text").toString(), QStringLiteral("CQ CQ CQ DE DL1ABC DL1ABC K"));
+    EXPECT_EQ(first.value("start").toString(), QStringLiteral("2023-11-14T22:13:20.000Z"));
+    EXPECT_EQ(first.value("start_s").toDouble(), 0.0);
+    EXPECT_EQ(first.value("alphabet").toString(), QStringLiteral("International"));
+    EXPECT_TRUE(first.value("pitch_hz").isNull()) << "symbol codes carry no tone";
+    double previousEnd = 0.0;
+    for (const QJsonObject& line : lines) {
+        const QDateTime start = QDateTime::fromString(line.value("start").toString(), Qt::ISODate);
+        const QDateTime end = QDateTime::fromString(line.value("end").toString(), Qt::ISODate);
+        EXPECT_TRUE(start.isValid() && end.isValid() && start <= end);
+        EXPECT_GE(line.value("start_s").toDouble(), previousEnd);
+        EXPECT_NEAR(line.value("end_s").toDouble() - line.value("start_s").toDouble(),
+                    start.msecsTo(end) / 1000.0, 0.001);
+        previousEnd = line.value("end_s").toDouble();
+    }
+}
+
+#ifdef MORSETOOL_HAVE_CW
+TEST(MorsetoolDecode, JsonLinesOfARecordingTellToneSpeedAndSignalToNoise)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("qso.wav"));
+    ASSERT_EQ(
+        morsetool({"synth", "--snr", "10", "--wpm", "25", "-o", path, "CQ DE K1ABC\nK"}).exitCode,
+        0);
+    const ToolRun run =
+        morsetool({"decode", "--format", "jsonl", "--start-time", "2024-05-01T12:00:00", path});
+    ASSERT_EQ(run.exitCode, 0) << qPrintable(run.err);
+    const QList<QJsonObject> lines = jsonLines(run.out);
+    ASSERT_EQ(lines.size(), 2);
+    const QJsonObject first = lines.first();
+    EXPECT_EQ(first.value("text").toString(), QStringLiteral("CQ DE K1ABC"));
+    EXPECT_NEAR(first.value("pitch_hz").toDouble(), 700.0, 5.0);
+    EXPECT_NEAR(first.value("wpm").toDouble(), 25.0, 2.0);
+    EXPECT_GT(first.value("snr_db").toDouble(), 10.0);
+    EXPECT_NEAR(first.value("start_s").toDouble(), 0.5, 0.2) << "after the half-second lead-in";
+    EXPECT_TRUE(first.value("start").toString().startsWith("2024-05-01T12:00:00."));
+    EXPECT_GT(lines.last().value("start_s").toDouble(), first.value("end_s").toDouble());
+}
+#endif
+
+TEST(MorsetoolDecode, ABatchWritesOneFilePerInputNeverReplacingOne)
+{
+    QTemporaryDir dir;
+    const auto write = [&](const QString& name, const QByteArray& content) {
+        QFile file(dir.filePath(name));
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(content);
+        return file.fileName();
+    };
+    write(QStringLiteral("a.codes"), "0 1 3 4\n");
+    write(QStringLiteral("b.codes"), "1 0 0 0 3 4\n");
+    write(QStringLiteral("c.codes"), "0 x 3\n");
+    const QString out = dir.filePath(QStringLiteral("out"));
+    QDir().mkpath(out);
+    write(QStringLiteral("out/b.codes.txt"), "kept\n");
+
+    const ToolRun run = morsetool(
+        {"decode", "-j", "2", "--output-dir", out, dir.filePath(QStringLiteral("*.codes"))});
+    EXPECT_EQ(run.exitCode, 2) << "the worst of the inputs";
+    const auto content = [&](const QString& name) {
+        QFile file(QDir(out).filePath(name));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(missing)");
+    };
+    EXPECT_EQ(content(QStringLiteral("a.codes.txt")), "A \n");
+    EXPECT_EQ(content(QStringLiteral("b.codes.txt")), "kept\n");
+    EXPECT_TRUE(run.err.contains(QStringLiteral("the file exists"))) << qPrintable(run.err);
+    EXPECT_TRUE(run.err.contains(QStringLiteral("c.codes: line 1"))) << qPrintable(run.err);
+    EXPECT_TRUE(run.err.contains(QStringLiteral("3 inputs: 1 decoded, 2 failed")))
+        << qPrintable(run.err);
+    expectMessageForm(run.err, QStringLiteral("decode"));
+}

@@ -12,9 +12,11 @@
 #include "tools/fskdemodulator/fsksynthesizer.h"
 
 #include <QCommandLineParser>
+#include <QIODevice>
 
 #include <cmath>
 #include <cstdio>
+#include <memory>
 #include <vector>
 
 namespace {
@@ -220,8 +222,20 @@ int runRttyDecodeCommand(const QStringList& arguments)
 
     cw::AudioFileReader reader;
     const QString input = positional.first();
-    const bool opened =
-        input == QLatin1String("-") ? reader.OpenStandardInput(int(rate)) : reader.Open(input);
+    // Standard input: a recording recognised by its content, or raw 16-bit samples at --rate.
+    std::unique_ptr<QIODevice> standardInput;
+    bool opened = false;
+    if (input == QLatin1String("-")) {
+        QString error;
+        standardInput = CommandLine::OpenInput(input, error);
+        const QString name = CommandLine::InputName(input);
+        opened = parser.isSet(QStringLiteral("rate"))
+                     ? reader.OpenRawStream(standardInput.get(), name, int(rate),
+                                            cw::AudioFileReader::RawFormat::Signed16)
+                     : reader.OpenStream(standardInput.get(), name);
+    } else {
+        opened = reader.Open(input);
+    }
     if (!opened)
         return CommandLine::Fail(DECODE, EXIT_BAD_INPUT, reader.ErrorString());
     settings.dSampleRate = reader.SampleRate();

@@ -66,26 +66,13 @@ void BM_MorsetoolDecodeOneHour(benchmark::State& state)
         cw::CwSynthesizer synthesizer = makeSynthesizer(3600.0, 2);
         cw::AudioFileWriter writer;
         writer.Open(path, RATE);
-        std::vector<float> block(1 << 16);
-        while (qint64 count = synthesizer.Render(block.data(), qint64(block.size())))
-            writer.Write(block.data(), count);
-        writer.Commit();
+        benchprocess::WriteRendered(synthesizer, writer);
         return double(synthesizer.TotalSamples()) / RATE;
     }();
 
-    double cpuSeconds = 0.0;
-    long peakKb = 0;
     const QByteArray file = path.toLocal8Bit();
-    for (auto _ : state) {
-        if (!benchprocess::Run({MORSETOOL_PATH, "decode", file.constData()}, cpuSeconds, peakKb)) {
-            state.SkipWithError("morsetool decode failed");
-            return;
-        }
-    }
-    state.counters["realtime_factor"] =
-        seconds * double(state.iterations()) / std::max(1e-9, cpuSeconds);
-    state.counters["peak_rss_mb"] = double(peakKb) / 1024.0;
-    state.counters["audio_s"] = seconds;
+    benchprocess::MeasureWholeRuns(state, {MORSETOOL_PATH, "decode", file.constData()}, seconds,
+                                   "morsetool decode failed");
 }
 BENCHMARK(BM_MorsetoolDecodeOneHour)->Unit(benchmark::kSecond)->Iterations(2)->UseRealTime();
 

@@ -235,6 +235,19 @@ bool AudioSymbolSource::readMore()
     return true;
 }
 
+bool AudioSymbolSource::readSamples(const float*& pSamples, qint64& nCount)
+{
+    nCount = m_pReader->Read(m_pBlock, m_nBlockSamples);
+    if (nCount < 0) {
+        m_strError = m_pReader->ErrorString();
+        return false;
+    }
+    pSamples = m_pBlock;
+    m_nSamplesRead += nCount;
+    m_bFinished = nCount == 0;
+    return true;
+}
+
 double AudioSymbolSource::progress() const
 {
     const qint64 frames = m_pReader->Frames();

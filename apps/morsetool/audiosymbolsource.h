@@ -56,6 +56,10 @@ public:
     bool openStream(std::unique_ptr<QIODevice> device, const Options& options);
 
     bool next(Symbol& symbol) override;
+    /// For a reader other than the demodulator (the skimmer): the next block of samples,
+    /// @p nCount 0 at the end; false, with errorString(), when the input fails.
+    bool readSamples(const float*& pSamples, qint64& nCount);
+    int sampleRate() const { return m_nSampleRate; }
     QString errorString() const override { return m_strError; }
     QString summary() const override;
     bool heardNothing() const override;

@@ -7,8 +7,6 @@
 
 namespace {
 
-const QString ROOT = QStringLiteral("/MorseTool/");
-
 void print(FILE* out, const QString& text, bool flush = true)
 {
     const QByteArray bytes = text.toUtf8();
@@ -30,14 +28,14 @@ DecodeHost::~DecodeHost()
     m_handler.reset(); // unregisters from the values before they go
     values::Tree* tree = values::Tree::Instance();
     for (const QString& path : tree->Paths()) {
-        if (path.startsWith(ROOT))
+        if (path.startsWith(m_options.valueRoot))
             tree->RemoveValue(path);
     }
 }
 
 template <class V> V* DecodeHost::makeValue(const QString& name)
 {
-    return values::Tree::Instance()->FindOrInsert<V>(ROOT + name);
+    return values::Tree::Instance()->FindOrInsert<V>(m_options.valueRoot + name);
 }
 
 QStringList DecodeHost::alphabetNames() const
@@ -111,26 +109,28 @@ bool DecodeHost::start(QString& error)
         watched->AddObserver(this);
 
     MorseHandler& h = *m_handler;
-    h.SetMorseText_ValuePath(ROOT + QStringLiteral("Text"));
-    h.SetSymbol_ValuePath(ROOT + QStringLiteral("Symbol"));
-    h.SetMorseAvailable_ValuePath(ROOT + QStringLiteral("Available"));
+    h.SetMorseText_ValuePath(m_options.valueRoot + QStringLiteral("Text"));
+    h.SetSymbol_ValuePath(m_options.valueRoot + QStringLiteral("Symbol"));
+    h.SetMorseAvailable_ValuePath(m_options.valueRoot + QStringLiteral("Available"));
     // Without a chosen alphabet the selection stays unbound, as in an application that offers
     // none: the built-in alphabet decodes and the session files are named "Default".
     if (!m_options.alphabet.isEmpty())
-        h.SetMorseAlphabet_ValuePath(ROOT + QStringLiteral("Alphabet"));
-    h.SetMorseAlphabet_DirectoryPath(ROOT + QStringLiteral("AlphabetDirectory"));
-    h.SetTextDirectionRTL_ValuePath(ROOT + QStringLiteral("TextDirectionRTL"));
-    h.SetFrequency_ValuePath(ROOT + QStringLiteral("Frequency"));
-    h.SetModtype_ValuePath(ROOT + QStringLiteral("ModulationType"));
-    h.SetDecResult_ValuePath(ROOT + QStringLiteral("DecoderResult"));
-    h.SetGenXmlTunerDemodulatorSettingsPath(ROOT + QStringLiteral("GenerateTunerSettings"));
-    h.SetXmlTunerDemodulatorSettings(ROOT + QStringLiteral("TunerSettings"));
+        h.SetMorseAlphabet_ValuePath(m_options.valueRoot + QStringLiteral("Alphabet"));
+    h.SetMorseAlphabet_DirectoryPath(m_options.valueRoot + QStringLiteral("AlphabetDirectory"));
+    h.SetTextDirectionRTL_ValuePath(m_options.valueRoot + QStringLiteral("TextDirectionRTL"));
+    h.SetFrequency_ValuePath(m_options.valueRoot + QStringLiteral("Frequency"));
+    h.SetModtype_ValuePath(m_options.valueRoot + QStringLiteral("ModulationType"));
+    h.SetDecResult_ValuePath(m_options.valueRoot + QStringLiteral("DecoderResult"));
+    h.SetGenXmlTunerDemodulatorSettingsPath(m_options.valueRoot +
+                                            QStringLiteral("GenerateTunerSettings"));
+    h.SetXmlTunerDemodulatorSettings(m_options.valueRoot + QStringLiteral("TunerSettings"));
     if (saving)
-        h.SetSaveDirectoryPath(m_options.saveDirectory, ROOT + QStringLiteral("TextFileName"),
-                               ROOT + QStringLiteral("CodeFileName"),
-                               ROOT + QStringLiteral("XmlFileName"));
-    h.SetMorseSaveToFile_ValuePath(ROOT + QStringLiteral("SaveToFile"));
-    h.SetMorseXmlSaveToFile_ValuePath(ROOT + QStringLiteral("XmlSave"));
+        h.SetSaveDirectoryPath(m_options.saveDirectory,
+                               m_options.valueRoot + QStringLiteral("TextFileName"),
+                               m_options.valueRoot + QStringLiteral("CodeFileName"),
+                               m_options.valueRoot + QStringLiteral("XmlFileName"));
+    h.SetMorseSaveToFile_ValuePath(m_options.valueRoot + QStringLiteral("SaveToFile"));
+    h.SetMorseXmlSaveToFile_ValuePath(m_options.valueRoot + QStringLiteral("XmlSave"));
 
     if (!h.StartNewMorseSession() && !m_options.alphabet.isEmpty()) {
         error = QStringLiteral("cannot read the alphabet file of \"%1\"").arg(m_options.alphabet);
@@ -170,7 +170,7 @@ bool DecodeHost::retranslate(const QString& alphabet, QString& text, QString& er
 {
     if (!selectAlphabet(alphabet, error))
         return false;
-    m_handler->SetMorseAlphabet_ValuePath(ROOT + QStringLiteral("Alphabet"));
+    m_handler->SetMorseAlphabet_ValuePath(m_options.valueRoot + QStringLiteral("Alphabet"));
     if (!m_handler->ChangeAlphabet()) {
         error = QStringLiteral("cannot read the alphabet file of \"%1\"").arg(alphabet);
         return false;

@@ -27,6 +27,9 @@ public:
         double frequencyHz = 0;
         bool announceFiles = true; ///< print the name of each file written (to stderr)
         bool flushEachUnit = true; ///< hand each unit of text on at once (live reading)
+        /// The subtree of the value tree this host's values live in (ends with "/"); one
+        /// host per subtree, so several handlers can run side by side.
+        QString valueRoot = QStringLiteral("/MorseTool/");
     };
 
     DecodeHost(const Options& options, FILE* textOut, FILE* messagesOut);

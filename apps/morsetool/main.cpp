@@ -30,6 +30,9 @@ const Command COMMANDS[] = {
     {"modules", runModulesCommand, "list the decoder modules catalogue"},
     {"map", runMapCommand, "translate decoder text through a charset map"},
     {"synth", runSynthCommand, "synthesize a Morse audio recording"},
+#ifdef MORSETOOL_HAVE_CW
+    {"skim", runSkimCommand, "decode every CW signal of a recording at once"},
+#endif
 };
 
 void printUsage(FILE* out)

@@ -1,0 +1,131 @@
+// One Morse handler per skimmer channel on the value tree: each channel its own values,
+// text and session files, taken down when the channel ends.
+
+#include "skimchannelhosts.h"
+
+#include "host/values.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+namespace {
+
+/// The symbol codes of @p text (letters and blanks), a line end last.
+std::vector<int> codesOf(const QString& text)
+{
+    static const std::map<QChar, const char*> table = {
+        {'C', "-.-."}, {'Q', "--.-"}, {'D', ".."},    {'E', "."},   {'K', "-.-"},
+        {'T', "-"},    {'S', "..."},  {'O', "---"},   {'R', ".-."}, {'1', ".----"},
+        {'A', ".-"},   {'W', ".--"},  {'5', "....."}, {'N', "-."}};
+    std::vector<int> codes;
+    for (const QChar c : text) {
+        if (c == QLatin1Char(' ')) {
+            codes.push_back(4);
+            continue;
+        }
+        for (const char* element = table.at(c); *element; ++element)
+            codes.push_back(*element == '-' ? 1 : 0);
+        codes.push_back(3);
+    }
+    codes.push_back(5);
+    return codes;
+}
+
+values::ValueBase* valueAt(const QString& path)
+{
+    return values::Tree::Instance()->FindValue(path);
+}
+
+TEST(SkimChannelHostsTest, ThreeChannelsGetTheirOwnHandlersTextsAndSessionFiles)
+{
+    QTemporaryDir save;
+    ASSERT_TRUE(save.isValid());
+    SkimChannelHosts::Settings settings;
+    settings.host.saveDirectory = save.path();
+    settings.host.announceFiles = false;
+    settings.dDialHz = 7020000.0;
+    settings.dSampleRate = 8000.0;
+    settings.u64StartUs = 1714564800000000ull; // 2024-05-01 12:00 UTC
+    std::vector<SkimChannelHosts::Line> lines;
+    SkimChannelHosts hosts(settings,
+                           [&](const SkimChannelHosts::Line& line) { lines.push_back(line); });
+
+    const std::map<int, std::pair<double, QString>> channels = {
+        {1, {600.0, QStringLiteral("CQ DE DL1ABC")}},
+        {2, {850.0, QStringLiteral("TEST W1AW")}},
+        {3, {1300.0, QStringLiteral("RST 5NN TU")}}};
+    QString error;
+    std::map<int, std::vector<int>> codes;
+    for (const auto& [channel, signal] : channels) {
+        ASSERT_TRUE(hosts.open(channel, signal.first, error)) << error.toStdString();
+        codes[channel] = codesOf(signal.second);
+    }
+    // The handlers' values sit on each channel's own subtree, the frequency dial + pitch.
+    for (const auto& [channel, signal] : channels) {
+        const QString root = QStringLiteral("/Skimmer/%1/").arg(channel);
+        EXPECT_NE(valueAt(root + QStringLiteral("Symbol")), nullptr);
+        EXPECT_NE(valueAt(root + QStringLiteral("Text")), nullptr);
+        auto* frequency = dynamic_cast<values::ValueNumeric<double>*>(
+            valueAt(root + QStringLiteral("Frequency")));
+        ASSERT_NE(frequency, nullptr);
+        EXPECT_DOUBLE_EQ(frequency->GetValue(), 7020000.0 + signal.first);
+    }
+    // Interleaved, as the skimmer hands them out.
+    for (size_t i = 0, fed = 1; fed > 0; ++i) {
+        fed = 0;
+        for (const auto& [channel, signal] : channels) {
+            if (i < codes[channel].size()) {
+                hosts.feed(channel, codes[channel][i], qint64(i) * 800 + channel, signal.first,
+                           20.0);
+                ++fed;
+            }
+        }
+    }
+    for (const auto& [channel, signal] : channels)
+        ASSERT_TRUE(hosts.close(channel, error)) << error.toStdString();
+
+    ASSERT_EQ(lines.size(), 3u);
+    for (const SkimChannelHosts::Line& line : lines) {
+        EXPECT_EQ(line.text, channels.at(line.nChannel).second);
+        EXPECT_DOUBLE_EQ(line.dPitchHz, channels.at(line.nChannel).first);
+        EXPECT_NEAR(line.dStartSec, line.nChannel / 8000.0, 1e-9);
+    }
+    // Their values went with them.
+    for (const QString& path : values::Tree::Instance()->Paths())
+        EXPECT_FALSE(path.startsWith(QStringLiteral("/Skimmer/"))) << path.toStdString();
+    // Each signal's text file is told apart by its frequency and holds its own text.
+    const QStringList files = QDir(save.path()).entryList(QDir::Files, QDir::Name);
+    for (const auto& [channel, signal] : channels) {
+        const QString frequency = QString::number(qint64(7020000.0 + signal.first));
+        QString text;
+        for (const QString& name : files) {
+            if (name.contains(frequency) && name.endsWith(QStringLiteral(".txt")) &&
+                !name.contains(QStringLiteral("Code"), Qt::CaseInsensitive)) {
+                QFile file(QDir(save.path()).filePath(name));
+                if (file.open(QIODevice::ReadOnly))
+                    text += QString::fromUtf8(file.readAll());
+            }
+        }
+        EXPECT_TRUE(text.contains(signal.second))
+            << frequency.toStdString() << " in " << files.join(QLatin1Char(' ')).toStdString();
+    }
+}
+
+TEST(SkimChannelHostsTest, ReopeningAChannelThatIsOpenIsRefused)
+{
+    SkimChannelHosts hosts(SkimChannelHosts::Settings(), [](const SkimChannelHosts::Line&) {});
+    QString error;
+    ASSERT_TRUE(hosts.open(7, 700.0, error));
+    EXPECT_FALSE(hosts.open(7, 700.0, error));
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_NE(hosts.host(7), nullptr);
+    EXPECT_TRUE(hosts.closeAll(error));
+    EXPECT_EQ(hosts.host(7), nullptr);
+}
+
+} // namespace

@@ -1,0 +1,90 @@
+#include "tools/cwdemodulator/channelizer.h"
+
+#include "tools/cwdemodulator/fouriertransform.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace cw {
+
+namespace {
+
+constexpr double MAX_BIN_HZ = 6.0;         ///< spectral resolution of the frames
+constexpr double MIN_OUTPUT_RATE = 4000.0; ///< the lowest rate the CW demodulator takes
+
+size_t powerOfTwoAtLeast(double dValue)
+{
+    size_t n = 1;
+    while (double(n) < dValue)
+        n *= 2;
+    return n;
+}
+
+} // namespace
+
+Channelizer::Channelizer(double dSampleRate, double dHistorySec)
+    : m_dSampleRate(dSampleRate),
+      m_nSize(std::max<size_t>(64, powerOfTwoAtLeast(dSampleRate / MAX_BIN_HZ)))
+{
+    m_nDecimation = 1;
+    while (dSampleRate / (2.0 * m_nDecimation) >= MIN_OUTPUT_RATE &&
+           size_t(m_nDecimation) * 8 < m_nSize)
+        m_nDecimation *= 2;
+    m_window.assign(m_nSize, 0.0f);
+    m_nHistoryFrames = size_t(std::ceil(dHistorySec / FrameSec())) + 1;
+    m_history.assign(m_nHistoryFrames * Bins(), {});
+    m_power.assign(Bins(), 0.0f);
+    m_pTransform = std::make_unique<FourierTransform>(m_nSize);
+}
+
+Channelizer::~Channelizer() = default;
+
+size_t Channelizer::Push(const float* pSamples, size_t nCount)
+{
+    const size_t hop = Hop();
+    const size_t take = std::min(nCount, hop - m_nFill);
+    // The window keeps the previous half frame in its first half.
+    std::copy(pSamples, pSamples + take, m_window.begin() + std::ptrdiff_t(hop + m_nFill));
+    m_nFill += take;
+    m_bFrameReady = m_nFill == hop;
+    if (m_bFrameReady) {
+        transform();
+        std::copy(m_window.begin() + std::ptrdiff_t(hop), m_window.end(), m_window.begin());
+        m_nFill = 0;
+    }
+    return take;
+}
+
+void Channelizer::transform()
+{
+    std::complex<float>* in = m_pTransform->Input();
+    for (size_t i = 0; i < m_nSize; ++i)
+        in[i] = m_window[i];
+    m_pTransform->Execute();
+    const std::complex<float>* out = m_pTransform->Output();
+    std::complex<float>* slot =
+        &m_history[size_t(m_nFrames % std::int64_t(m_nHistoryFrames)) * Bins()];
+    std::copy(out, out + Bins(), slot);
+    // A Hann window is a three-tap convolution in frequency: it lowers the leakage of strong
+    // lines into their neighbours' bins.
+    for (size_t k = 0; k < Bins(); ++k) {
+        const std::complex<float> below = out[(k + m_nSize - 1) % m_nSize];
+        const std::complex<float> above = out[(k + 1) % m_nSize];
+        m_power[k] = std::norm(0.5f * out[k] - 0.25f * (below + above));
+    }
+    ++m_nFrames;
+}
+
+std::int64_t Channelizer::OldestFrame() const
+{
+    return std::max<std::int64_t>(0, m_nFrames - std::int64_t(m_nHistoryFrames));
+}
+
+const std::complex<float>* Channelizer::Frame(std::int64_t nFrame) const
+{
+    if (nFrame < OldestFrame() || nFrame >= m_nFrames)
+        return nullptr;
+    return &m_history[size_t(nFrame % std::int64_t(m_nHistoryFrames)) * Bins()];
+}
+
+} // namespace cw

@@ -1,0 +1,72 @@
+#pragma once
+
+#include <complex>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+namespace cw {
+
+class FourierTransform;
+
+/// The shared half of an FFT filter bank (overlap-save fast convolution): the input is cut
+/// into frames of Size() samples that overlap by half, each transformed once. Every channel
+/// (a ChannelizerTap) then reads only the few bins around its signal from these spectra, so
+/// the cost is one transform per frame for the whole band plus a small one per channel.
+/// The last seconds of spectra are kept, so that a channel opened late can start earlier.
+/// The skimmer drives it: Push() until FrameReady(), read the frame, go on.
+class Channelizer
+{
+public:
+    Channelizer(double dSampleRate, double dHistorySec);
+    ~Channelizer();
+    Channelizer(const Channelizer&) = delete;
+    Channelizer& operator=(const Channelizer&) = delete;
+
+    /// Takes samples up to the end of the next frame at most; returns how many it took.
+    size_t Push(const float* pSamples, size_t nCount);
+    /// The last Push() completed a frame.
+    bool FrameReady() const { return m_bFrameReady; }
+
+    /// Frames made so far; the latest is FrameCount() - 1.
+    std::int64_t FrameCount() const { return m_nFrames; }
+    /// The oldest frame still kept.
+    std::int64_t OldestFrame() const;
+    /// Bins 0 .. Size()/2 of frame @p nFrame (unwindowed); null when it is no longer kept.
+    const std::complex<float>* Frame(std::int64_t nFrame) const;
+    /// Hann-windowed power of the latest frame, bins 0 .. Size()/2.
+    const std::vector<float>& Power() const { return m_power; }
+
+    double SampleRate() const { return m_dSampleRate; }
+    size_t Size() const { return m_nSize; }
+    size_t Hop() const { return m_nSize / 2; }
+    size_t Bins() const { return m_nSize / 2 + 1; }
+    double BinHz() const { return m_dSampleRate / double(m_nSize); }
+    double FrameSec() const { return double(Hop()) / m_dSampleRate; }
+    /// Channels come out at the input rate divided by this (a power of two).
+    int Decimation() const { return m_nDecimation; }
+    double OutputRate() const { return m_dSampleRate / m_nDecimation; }
+    /// The input sample that a channel's first output sample of frame @p nFrame stands for.
+    std::int64_t FrameOrigin(std::int64_t nFrame) const
+    {
+        return nFrame * std::int64_t(Hop()) - std::int64_t(Hop() / 2);
+    }
+
+private:
+    void transform();
+
+    double m_dSampleRate;
+    size_t m_nSize;
+    int m_nDecimation;
+    std::vector<float> m_window; ///< the last Size() input samples, oldest first
+    size_t m_nFill = 0;          ///< new samples since the last frame
+    bool m_bFrameReady = false;
+    std::int64_t m_nFrames = 0;
+    std::vector<std::complex<float>> m_history; ///< ring of kept frames, Bins() each
+    size_t m_nHistoryFrames;
+    std::vector<float> m_power;
+    std::unique_ptr<FourierTransform> m_pTransform;
+};
+
+} // namespace cw

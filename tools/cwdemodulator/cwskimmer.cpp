@@ -1,0 +1,195 @@
+#include "tools/cwdemodulator/cwskimmer.h"
+
+#include "tools/cwdemodulator/channelizer.h"
+#include "tools/cwdemodulator/cwskimmerchannel.h"
+#include "tools/cwdemodulator/signalfinder.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace cw {
+
+namespace {
+
+/// Spectra kept for channels opened late: a signal is found within a second or two of its
+/// start, and its channel starts this far back so that its first characters are decoded.
+constexpr double REPLAY_SEC = 4.0;
+constexpr double EDGE_HZ = 200.0;        ///< left out at each end of the default band
+constexpr double SAME_CHANNEL_HZ = 30.0; ///< a line this close to a channel is its signal
+constexpr double ABSURD_SAMPLE = 8.0;    ///< beyond this (full scale 1) a sample is damage
+constexpr double MAX_SAMPLE_RATE = 192000.0;
+
+} // namespace
+
+bool CwSkimmer::IsUsableSampleRate(double dSampleRate)
+{
+    return dSampleRate >= 4000.0 && dSampleRate <= MAX_SAMPLE_RATE;
+}
+
+void CwSkimmer::DefaultBand(double dSampleRate, double& dLowHz, double& dHighHz)
+{
+    const double nyquist = dSampleRate / 2.0;
+    dLowHz = EDGE_HZ;
+    dHighHz = nyquist - std::max(EDGE_HZ, 0.05 * nyquist);
+}
+
+CwSkimmer::CwSkimmer(const Settings& settings) : m_settings(settings)
+{
+    double low = 0.0;
+    double high = 0.0;
+    DefaultBand(settings.dSampleRate, low, high);
+    if (m_settings.dLowHz <= 0.0)
+        m_settings.dLowHz = low;
+    if (m_settings.dHighHz <= 0.0)
+        m_settings.dHighHz = high;
+    m_pChannelizer = std::make_unique<Channelizer>(settings.dSampleRate, REPLAY_SEC);
+    SignalFinder::Settings finder;
+    finder.dBinHz = m_pChannelizer->BinHz();
+    finder.nBins = m_pChannelizer->Bins();
+    finder.dFrameSec = m_pChannelizer->FrameSec();
+    finder.dLowHz = m_settings.dLowHz;
+    finder.dHighHz = m_settings.dHighHz;
+    finder.dMinSnrDb = m_settings.dMinSnrDb;
+    m_pFinder = std::make_unique<SignalFinder>(finder);
+}
+
+CwSkimmer::~CwSkimmer() = default;
+
+void CwSkimmer::Process(const float* pSamples, size_t nCount)
+{
+    if (m_bFinished)
+        return;
+    // Damaged samples (not numbers, far beyond full scale) are taken as silence.
+    auto damaged = [](float sample) { return !(std::abs(sample) <= ABSURD_SAMPLE); };
+    if (std::any_of(pSamples, pSamples + nCount, damaged)) {
+        m_clean.assign(pSamples, pSamples + nCount);
+        for (float& sample : m_clean)
+            sample = damaged(sample) ? 0.0f : sample;
+        pSamples = m_clean.data();
+    }
+    m_nInput += std::int64_t(nCount);
+    while (nCount > 0) {
+        const size_t taken = m_pChannelizer->Push(pSamples, nCount);
+        pSamples += taken;
+        nCount -= taken;
+        if (m_pChannelizer->FrameReady())
+            processFrame();
+    }
+}
+
+void CwSkimmer::Finish()
+{
+    if (m_bFinished)
+        return;
+    // Two more frames carry the last input samples through the middle of a frame.
+    const std::vector<float> silence(m_pChannelizer->Hop() * 2, 0.0f);
+    const std::int64_t input = m_nInput;
+    Process(silence.data(), silence.size());
+    m_nInput = input;
+    m_bFinished = true;
+    while (!m_channels.empty())
+        endChannel(m_channels.size() - 1);
+}
+
+bool CwSkimmer::TakeEvent(Event& event)
+{
+    if (m_events.empty())
+        return false;
+    event = m_events.front();
+    m_events.pop_front();
+    return true;
+}
+
+std::vector<CwSkimmer::ChannelState> CwSkimmer::Channels() const
+{
+    std::vector<ChannelState> states;
+    for (const auto& channel : m_channels)
+        states.push_back({channel->Id(), channel->PitchHz(), channel->Wpm(), channel->SnrDb()});
+    return states;
+}
+
+void CwSkimmer::processFrame()
+{
+    m_pFinder->Push(m_pChannelizer->Power());
+    assignLines();
+    const std::int64_t frame = m_pChannelizer->FrameCount() - 1;
+    for (auto& channel : m_channels) {
+        // A new channel starts with the frames kept from before it was found.
+        for (std::int64_t f = channel->NextFrame(); f <= frame; ++f)
+            channel->Process(f);
+        drain(*channel);
+    }
+    endSilentChannels();
+}
+
+void CwSkimmer::assignLines()
+{
+    const std::int64_t frame = m_pChannelizer->FrameCount() - 1;
+    for (const SignalFinder::Line& line : m_pFinder->Lines()) {
+        CwSkimmerChannel* nearest = nullptr;
+        double nearestHz = SAME_CHANNEL_HZ;
+        for (auto& channel : m_channels) {
+            const double apart = std::abs(channel->PitchHz() - line.dPitchHz);
+            if (apart < nearestHz) {
+                nearest = channel.get();
+                nearestHz = apart;
+            }
+        }
+        if (nearest != nullptr)
+            nearest->Heard(frame, line.dPitchHz, line.dSnrDb);
+        else if (m_channels.size() < m_settings.nMaxChannels)
+            openChannel(line.dPitchHz, line.dSnrDb);
+    }
+}
+
+void CwSkimmer::openChannel(double dPitchHz, double dSnrDb)
+{
+    const std::int64_t frame = m_pChannelizer->FrameCount() - 1;
+    auto channel = std::make_unique<CwSkimmerChannel>(m_nNextId++, *m_pChannelizer, dPitchHz,
+                                                      m_pChannelizer->OldestFrame(),
+                                                      m_settings.characterCodes);
+    channel->Heard(frame, dPitchHz, dSnrDb);
+    Event event;
+    event.kind = Event::Kind::Started;
+    event.nChannel = channel->Id();
+    event.dPitchHz = dPitchHz;
+    m_events.push_back(event);
+    m_channels.push_back(std::move(channel));
+}
+
+void CwSkimmer::endSilentChannels()
+{
+    for (size_t i = m_channels.size(); i-- > 0;) {
+        const CwSkimmerChannel& channel = *m_channels[i];
+        if (!m_pFinder->IsActive(channel.PitchHz(), SAME_CHANNEL_HZ))
+            endChannel(i);
+    }
+}
+
+void CwSkimmer::drain(CwSkimmerChannel& channel)
+{
+    Event event;
+    event.kind = Event::Kind::Symbol;
+    event.nChannel = channel.Id();
+    while (channel.TakeSymbol(event.symbol)) {
+        event.dPitchHz = channel.PitchHz();
+        event.dWpm = channel.Wpm();
+        m_events.push_back(event);
+    }
+}
+
+void CwSkimmer::endChannel(size_t nIndex)
+{
+    CwSkimmerChannel& channel = *m_channels[nIndex];
+    channel.Finish();
+    drain(channel);
+    Event event;
+    event.kind = Event::Kind::Ended;
+    event.nChannel = channel.Id();
+    event.dPitchHz = channel.PitchHz();
+    event.dWpm = channel.Wpm();
+    m_events.push_back(event);
+    m_channels.erase(m_channels.begin() + std::ptrdiff_t(nIndex));
+}
+
+} // namespace cw

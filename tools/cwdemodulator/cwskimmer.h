@@ -1,0 +1,103 @@
+#pragma once
+
+#include "tools/cwdemodulator/cwdemodulator_export.h"
+#include "tools/cwdemodulator/cwsymbol.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace cw {
+
+class Channelizer;
+class CwSkimmerChannel;
+class SignalFinder;
+
+/// Decodes every CW signal in a band at once. An FFT filter bank cuts the band into
+/// spectra; a signal finder picks the lines that key on and off over the noise (and not the
+/// sidebands, clicks, harmonics or intermodulation of a stronger one); each signal found
+/// gets a channel of its own with a CwDemodulator tuned to it, which follows its drift and
+/// ends after its silence. The cost grows with the band and with the number of signals.
+/// Life: create, Process() blocks of audio, Finish(); TakeEvent() whenever convenient.
+class CWDEMODULATOR_EXPORT CwSkimmer
+{
+public:
+    struct Settings
+    {
+        double dSampleRate = 8000.0;
+        double dLowHz = 0.0;     ///< band searched; 0 for the edge default
+        double dHighHz = 0.0;    ///< 0 for the edge default
+        double dMinSnrDb = -3.0; ///< key-down tone over the noise in 2500 Hz
+        size_t nMaxChannels = 1000;
+        /// Dots and dashes of the characters of the alphabet in use; empty: International.
+        std::vector<std::string> characterCodes;
+    };
+
+    struct Event
+    {
+        enum class Kind
+        {
+            Started, ///< a signal was found; its symbols follow
+            Symbol,  ///< one symbol code of the channel
+            Ended,   ///< the signal went silent; nothing more comes from this channel
+        };
+        Kind kind = Kind::Symbol;
+        int nChannel = 0;
+        double dPitchHz = 0.0; ///< where the signal is now
+        double dWpm = 0.0;     ///< its speed now; 0 while unknown
+        CwSymbol symbol;       ///< code and input sample position (Symbol events)
+    };
+
+    struct ChannelState
+    {
+        int nChannel = 0;
+        double dPitchHz = 0.0;
+        double dWpm = 0.0;
+        double dSnrDb = 0.0;
+    };
+
+    explicit CwSkimmer(const Settings& settings);
+    ~CwSkimmer();
+    CwSkimmer(const CwSkimmer&) = delete;
+    CwSkimmer& operator=(const CwSkimmer&) = delete;
+
+    /// Sample rates the skimmer works at: 4 kHz to 192 kHz.
+    static bool IsUsableSampleRate(double dSampleRate);
+    /// The band searched by default at @p dSampleRate: all but the edges.
+    static void DefaultBand(double dSampleRate, double& dLowHz, double& dHighHz);
+
+    // Reception.
+    void Process(const float* pSamples, size_t nCount);
+    /// The input ended: every channel decides what is left and ends.
+    void Finish();
+    /// The oldest event not yet taken; false when none is waiting.
+    bool TakeEvent(Event& event);
+
+    // What is going on.
+    /// The channels open now.
+    std::vector<ChannelState> Channels() const;
+    std::int64_t SamplesProcessed() const { return m_nInput; }
+
+private:
+    void processFrame();
+    void assignLines();
+    void openChannel(double dPitchHz, double dSnrDb);
+    void endSilentChannels();
+    void drain(CwSkimmerChannel& channel);
+    void endChannel(size_t nIndex);
+
+    Settings m_settings;
+    std::unique_ptr<Channelizer> m_pChannelizer;
+    std::unique_ptr<SignalFinder> m_pFinder;
+    std::vector<std::unique_ptr<CwSkimmerChannel>> m_channels;
+    std::deque<Event> m_events;
+    std::vector<float> m_clean;
+    std::int64_t m_nInput = 0;
+    int m_nNextId = 1;
+    bool m_bFinished = false;
+};
+
+} // namespace cw

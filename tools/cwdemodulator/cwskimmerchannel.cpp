@@ -1,0 +1,75 @@
+#include "tools/cwdemodulator/cwskimmerchannel.h"
+
+#include "tools/cwdemodulator/channelizer.h"
+#include "tools/cwdemodulator/channelizertap.h"
+#include "tools/cwdemodulator/cwdemodulator.h"
+
+#include <cmath>
+
+namespace cw {
+
+namespace {
+
+constexpr double PITCH_FOLLOWING = 0.1; ///< share of each sighting's offset taken
+/// The tap is moved when the signal drifted this far from its centre: the demodulator
+/// follows smaller drift itself, and each move is a phase step it has to settle after.
+constexpr double RETUNE_HZ = 35.0;
+
+} // namespace
+
+CwSkimmerChannel::CwSkimmerChannel(int nId, const Channelizer& channelizer, double dPitchHz,
+                                   std::int64_t nFirstFrame,
+                                   const std::vector<std::string>& characterCodes)
+    : m_nId(nId), m_channelizer(channelizer), m_dPitchHz(dPitchHz), m_nFirstFrame(nFirstFrame),
+      m_nNextFrame(nFirstFrame), m_nLastHeard(nFirstFrame),
+      m_pTap(std::make_unique<ChannelizerTap>(channelizer, dPitchHz))
+{
+    CwDemodulator::Settings settings;
+    settings.dSampleRate = channelizer.OutputRate();
+    // The tap moves the bin nearest the pitch to its tone; the rest of the offset the
+    // demodulator's own carrier tracking takes up.
+    settings.dPitchHz = m_pTap->ToneHz() + (dPitchHz - m_pTap->CentreHz());
+    settings.characterCodes = characterCodes;
+    m_pDemodulator = std::make_unique<CwDemodulator>(settings);
+}
+
+CwSkimmerChannel::~CwSkimmerChannel() = default;
+
+double CwSkimmerChannel::Wpm() const
+{
+    return m_pDemodulator->Wpm();
+}
+
+void CwSkimmerChannel::Heard(std::int64_t nFrame, double dPitchHz, double dSnrDb)
+{
+    m_nLastHeard = nFrame;
+    m_dSnrDb = dSnrDb;
+    m_dPitchHz += PITCH_FOLLOWING * (dPitchHz - m_dPitchHz);
+    if (std::abs(m_dPitchHz - m_pTap->CentreHz()) > RETUNE_HZ)
+        m_pTap->Retune(m_dPitchHz);
+}
+
+void CwSkimmerChannel::Process(std::int64_t nFrame)
+{
+    m_audio.clear();
+    m_pTap->Process(nFrame, m_audio);
+    m_pDemodulator->Process(m_audio.data(), m_audio.size());
+    m_nNextFrame = nFrame + 1;
+}
+
+void CwSkimmerChannel::Finish()
+{
+    m_pDemodulator->Finish();
+}
+
+bool CwSkimmerChannel::TakeSymbol(CwSymbol& symbol)
+{
+    if (!m_pDemodulator->TakeSymbol(symbol))
+        return false;
+    symbol.nSamplePosition =
+        std::max<std::int64_t>(0, m_channelizer.FrameOrigin(m_nFirstFrame) +
+                                      symbol.nSamplePosition * m_channelizer.Decimation());
+    return true;
+}
+
+} // namespace cw

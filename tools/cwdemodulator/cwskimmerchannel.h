@@ -1,0 +1,59 @@
+#pragma once
+
+#include "tools/cwdemodulator/cwsymbol.h"
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+namespace cw {
+
+class Channelizer;
+class ChannelizerTap;
+class CwDemodulator;
+
+/// One signal of the skimmer: a tap of the filter bank centred on the signal and a CW
+/// demodulator of its own, tuned to where the tap puts the signal, so that each signal has
+/// its own speed, level and timing tracking at a low sample rate. Symbols come out with the
+/// position of the skimmer's input sample they belong to.
+class CwSkimmerChannel
+{
+public:
+    CwSkimmerChannel(int nId, const Channelizer& channelizer, double dPitchHz,
+                     std::int64_t nFirstFrame, const std::vector<std::string>& characterCodes);
+    ~CwSkimmerChannel();
+    CwSkimmerChannel(const CwSkimmerChannel&) = delete;
+    CwSkimmerChannel& operator=(const CwSkimmerChannel&) = delete;
+
+    int Id() const { return m_nId; }
+    double PitchHz() const { return m_dPitchHz; }
+    double Wpm() const;
+    double SnrDb() const { return m_dSnrDb; }
+
+    /// The signal was seen at @p dPitchHz in frame @p nFrame: follow its drift.
+    void Heard(std::int64_t nFrame, double dPitchHz, double dSnrDb);
+    std::int64_t LastHeardFrame() const { return m_nLastHeard; }
+
+    /// Demodulates frame @p nFrame of the channelizer (frames come in order).
+    void Process(std::int64_t nFrame);
+    /// The signal ended: decide what is left.
+    void Finish();
+    /// The oldest symbol not yet taken, its position in the skimmer's input samples.
+    bool TakeSymbol(CwSymbol& symbol);
+    /// Frames processed so far; the next is NextFrame().
+    std::int64_t NextFrame() const { return m_nNextFrame; }
+
+private:
+    int m_nId;
+    const Channelizer& m_channelizer;
+    double m_dPitchHz;
+    double m_dSnrDb = 0.0;
+    std::int64_t m_nFirstFrame;
+    std::int64_t m_nNextFrame;
+    std::int64_t m_nLastHeard;
+    std::unique_ptr<ChannelizerTap> m_pTap;
+    std::unique_ptr<CwDemodulator> m_pDemodulator;
+    std::vector<float> m_audio;
+};
+
+} // namespace cw

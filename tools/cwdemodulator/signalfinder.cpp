@@ -1,0 +1,191 @@
+#include "tools/cwdemodulator/signalfinder.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace cw {
+
+namespace {
+
+constexpr double MEMORY_SEC = 4.0;         ///< how far back the key-down and key-up levels look
+constexpr double NOISE_SMOOTHING = 0.05;   ///< share of each frame's noise estimate
+constexpr double LN2 = 0.6931471805599453; ///< median over mean of an exponential power
+/// A Hann-windowed tone fills its bin with this many times the noise of one hertz... over
+/// 2500 Hz: tone power over a bin's mean noise is the SNR in 2500 Hz times this over the bin.
+constexpr double SNR_BIN_FACTOR = 2500.0 / 1.5;
+constexpr double KEYED_RATIO = 4.0;      ///< key-down over key-up of a line that keys
+constexpr int PEAK_REACH = 2;            ///< a line is the highest within this many bins
+constexpr double SAME_SIGNAL_HZ = 30.0;  ///< a weaker line this close is the same signal
+constexpr double ECHO_RATIO = 10.0;      ///< an echo is at least this much weaker...
+constexpr double ECHO_CORRELATION = 0.7; ///< ...and keys in step with the stronger line
+
+double dB(double dRatio)
+{
+    return 10.0 * std::log10(std::max(dRatio, 1e-30));
+}
+
+} // namespace
+
+SignalFinder::SignalFinder(const Settings& settings) : m_settings(settings)
+{
+    const double binHz = settings.dBinHz;
+    const size_t lastBin = settings.nBins > 2 ? settings.nBins - 2 : 1;
+    m_nLowBin = std::clamp<size_t>(size_t(std::ceil(settings.dLowHz / binHz)), 1, lastBin);
+    m_nHighBin =
+        std::clamp<size_t>(size_t(std::floor(settings.dHighHz / binHz)), m_nLowBin, lastBin);
+    m_nDepth = std::max<size_t>(4, size_t(std::ceil(MEMORY_SEC / settings.dFrameSec)));
+    const size_t bandBins = m_nHighBin - m_nLowBin + 1;
+    m_history.assign(bandBins * m_nDepth, 0.0f);
+    m_keyDown.assign(bandBins, 0.0f);
+    m_dThresholdRatio = std::pow(10.0, settings.dMinSnrDb / 10.0) * SNR_BIN_FACTOR / binHz;
+}
+
+void SignalFinder::Push(const std::vector<float>& power)
+{
+    const size_t bandBins = m_keyDown.size();
+    if (power.size() <= m_nHighBin)
+        return;
+    for (size_t b = 0; b < bandBins; ++b)
+        m_history[b * m_nDepth + m_nNext] = power[m_nLowBin + b];
+    m_nNext = (m_nNext + 1) % m_nDepth;
+    m_nSpectra = std::min(m_nSpectra + 1, m_nDepth);
+    updateNoise(power);
+    updateLevels();
+
+    // Candidates: local maxima of the key-down level over the threshold that key.
+    std::vector<Candidate> candidates;
+    const float threshold = float(m_dNoise * m_dThresholdRatio);
+    for (size_t b = 0; b < bandBins; ++b) {
+        const float level = m_keyDown[b];
+        if (level < threshold || !isKeyed(b))
+            continue;
+        bool peak = true;
+        for (int d = -PEAK_REACH; d <= PEAK_REACH && peak; ++d) {
+            const std::ptrdiff_t n = std::ptrdiff_t(b) + d;
+            if (d == 0 || n < 0 || n >= std::ptrdiff_t(bandBins))
+                continue;
+            peak = d < 0 ? level > m_keyDown[size_t(n)] : level >= m_keyDown[size_t(n)];
+        }
+        if (peak)
+            candidates.push_back({b, level});
+    }
+    std::sort(candidates.begin(), candidates.end(),
+              [](const Candidate& a, const Candidate& b) { return a.fKeyDown > b.fKeyDown; });
+
+    // Strongest first: a line is kept unless it is an echo of a stronger kept line.
+    std::vector<Candidate> kept;
+    m_lines.clear();
+    for (const Candidate& candidate : candidates) {
+        const bool echo = std::any_of(kept.begin(), kept.end(), [&](const Candidate& strong) {
+            return isEchoOf(candidate, strong);
+        });
+        if (echo)
+            continue;
+        kept.push_back(candidate);
+        Line line;
+        line.dPitchHz = interpolatedPitch(candidate.nBin);
+        line.dSnrDb = dB(candidate.fKeyDown / m_dNoise / (SNR_BIN_FACTOR / m_settings.dBinHz));
+        m_lines.push_back(line);
+    }
+}
+
+bool SignalFinder::IsActive(double dPitchHz, double dReachHz) const
+{
+    const double binHz = m_settings.dBinHz;
+    const std::ptrdiff_t first = std::max<std::ptrdiff_t>(
+        0, std::ptrdiff_t(std::floor((dPitchHz - dReachHz) / binHz)) - std::ptrdiff_t(m_nLowBin));
+    const std::ptrdiff_t last = std::min<std::ptrdiff_t>(
+        std::ptrdiff_t(m_keyDown.size()) - 1,
+        std::ptrdiff_t(std::ceil((dPitchHz + dReachHz) / binHz)) - std::ptrdiff_t(m_nLowBin));
+    const float threshold = float(0.5 * m_dNoise * m_dThresholdRatio);
+    for (std::ptrdiff_t b = first; b <= last; ++b) {
+        if (m_keyDown[size_t(b)] >= threshold)
+            return true;
+    }
+    return false;
+}
+
+void SignalFinder::updateNoise(const std::vector<float>& power)
+{
+    // The median of the band is noise as long as signals fill less than half of it.
+    m_scratch.assign(power.begin() + std::ptrdiff_t(m_nLowBin),
+                     power.begin() + std::ptrdiff_t(m_nHighBin) + 1);
+    auto middle = m_scratch.begin() + std::ptrdiff_t(m_scratch.size() / 2);
+    std::nth_element(m_scratch.begin(), middle, m_scratch.end());
+    const double mean = std::max(double(*middle) / LN2, 1e-20);
+    m_dNoise = m_nSpectra <= 1 ? mean : m_dNoise + NOISE_SMOOTHING * (mean - m_dNoise);
+}
+
+void SignalFinder::updateLevels()
+{
+    for (size_t b = 0; b < m_keyDown.size(); ++b) {
+        const float* history = &m_history[b * m_nDepth];
+        m_keyDown[b] = *std::max_element(history, history + m_nSpectra);
+    }
+}
+
+bool SignalFinder::isKeyed(size_t nBand) const
+{
+    // The line fell well below a level it had reached: a key went up. A carrier, or a
+    // signal that has not paused yet, has not keyed.
+    const float* history = &m_history[nBand * m_nDepth];
+    const size_t oldest = m_nSpectra < m_nDepth ? 0 : m_nNext;
+    float highest = 0.0f;
+    for (size_t i = 0; i < m_nSpectra; ++i) {
+        const float level = history[(oldest + i) % m_nDepth];
+        if (level * KEYED_RATIO <= highest)
+            return true;
+        highest = std::max(highest, level);
+    }
+    return false;
+}
+
+bool SignalFinder::isEchoOf(const Candidate& weak, const Candidate& strong) const
+{
+    const double apartHz = std::abs(double(weak.nBin) - double(strong.nBin)) * m_settings.dBinHz;
+    if (apartHz < SAME_SIGNAL_HZ)
+        return true;
+    if (strong.fKeyDown < ECHO_RATIO * weak.fKeyDown)
+        return false;
+    return correlation(weak.nBin, strong.nBin) >= ECHO_CORRELATION;
+}
+
+double SignalFinder::correlation(size_t nBandA, size_t nBandB) const
+{
+    // Pearson correlation of the two bins' levels (in dB) over the remembered spectra.
+    const float* a = &m_history[nBandA * m_nDepth];
+    const float* b = &m_history[nBandB * m_nDepth];
+    double sumA = 0, sumB = 0, sumAA = 0, sumBB = 0, sumAB = 0;
+    const double n = double(m_nSpectra);
+    for (size_t i = 0; i < m_nSpectra; ++i) {
+        const double x = dB(a[i]);
+        const double y = dB(b[i]);
+        sumA += x;
+        sumB += y;
+        sumAA += x * x;
+        sumBB += y * y;
+        sumAB += x * y;
+    }
+    const double varA = sumAA - sumA * sumA / n;
+    const double varB = sumBB - sumB * sumB / n;
+    if (varA <= 0.0 || varB <= 0.0)
+        return 0.0;
+    return (sumAB - sumA * sumB / n) / std::sqrt(varA * varB);
+}
+
+double SignalFinder::interpolatedPitch(size_t nBand) const
+{
+    // A parabola through the peak's log level and its neighbours'.
+    double offset = 0.0;
+    if (nBand > 0 && nBand + 1 < m_keyDown.size()) {
+        const double left = dB(m_keyDown[nBand - 1]);
+        const double centre = dB(m_keyDown[nBand]);
+        const double right = dB(m_keyDown[nBand + 1]);
+        const double curvature = left - 2.0 * centre + right;
+        if (curvature < 0.0)
+            offset = std::clamp(0.5 * (left - right) / curvature, -0.5, 0.5);
+    }
+    return (double(m_nLowBin + nBand) + offset) * m_settings.dBinHz;
+}
+
+} // namespace cw

@@ -1,0 +1,74 @@
+#pragma once
+
+#include <cstddef>
+#include <vector>
+
+namespace cw {
+
+/// Finds the CW signals in a band from a spectrum per frame (the channelizer's Hann power):
+/// spectral lines whose key-down level stands several dB over the noise floor and that key
+/// on and off. What a strong signal makes around itself is not a signal: a line that keys in
+/// step with a much stronger one (its sidebands, key clicks, harmonics, intermodulation, its
+/// leakage into a neighbour's bins) is rejected, as are lines too close to a stronger one.
+/// Noise peaks stay far below the threshold, which is set for the key-down level over the
+/// last few seconds.
+class SignalFinder
+{
+public:
+    struct Settings
+    {
+        double dBinHz = 4.0;
+        size_t nBins = 0;       ///< bins of each power spectrum
+        double dFrameSec = 0.1; ///< time between spectra
+        double dLowHz = 0.0;    ///< band searched
+        double dHighHz = 0.0;
+        double dMinSnrDb = -3.0; ///< key-down tone power over the noise in 2500 Hz
+    };
+
+    struct Line
+    {
+        double dPitchHz = 0.0;
+        double dSnrDb = 0.0; ///< key-down power over the noise in 2500 Hz
+    };
+
+    explicit SignalFinder(const Settings& settings);
+
+    /// Takes the next spectrum and updates Lines().
+    void Push(const std::vector<float>& power);
+    /// The signals present in the last few seconds, strongest first.
+    const std::vector<Line>& Lines() const { return m_lines; }
+    /// Whether a line within @p dReachHz of @p dPitchHz still reaches half the threshold in
+    /// the last few seconds: a signal found goes on until it has been silent that long.
+    bool IsActive(double dPitchHz, double dReachHz) const;
+    /// Mean noise power per bin.
+    double NoiseFloor() const { return m_dNoise; }
+
+private:
+    struct Candidate
+    {
+        size_t nBin;
+        float fKeyDown;
+    };
+
+    void updateNoise(const std::vector<float>& power);
+    void updateLevels();
+    bool isKeyed(size_t nBand) const;
+    bool isEchoOf(const Candidate& weak, const Candidate& strong) const;
+    double correlation(size_t nBandA, size_t nBandB) const;
+    double interpolatedPitch(size_t nBin) const;
+
+    Settings m_settings;
+    size_t m_nLowBin;
+    size_t m_nHighBin;
+    size_t m_nDepth;              ///< spectra remembered per bin
+    std::vector<float> m_history; ///< per band bin, m_nDepth powers (a ring)
+    size_t m_nNext = 0;           ///< where the next spectrum goes
+    size_t m_nSpectra = 0;
+    std::vector<float> m_keyDown; ///< per band bin, highest power remembered
+    std::vector<float> m_scratch;
+    double m_dNoise = 0.0;
+    double m_dThresholdRatio; ///< key-down power over the mean noise per bin
+    std::vector<Line> m_lines;
+};
+
+} // namespace cw

@@ -302,7 +302,7 @@ int runSkimCommand(const QStringList& arguments)
          QStringLiteral("LOW-HIGH")},
         {QStringLiteral("min-snr"),
          QStringLiteral("Signals whose key-down tone stands at least DB over the noise in 2500 "
-                        "Hz (default -3)."),
+                        "Hz (default -8)."),
          QStringLiteral("DB")},
         {QStringLiteral("dial"),
          QStringLiteral("The receiver's dial frequency in Hz: each signal's frequency (session "

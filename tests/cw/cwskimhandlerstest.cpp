@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QStringList>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -19,9 +20,10 @@ namespace {
 std::vector<int> codesOf(const QString& text)
 {
     static const std::map<QChar, const char*> table = {
-        {'C', "-.-."}, {'Q', "--.-"}, {'D', ".."},    {'E', "."},   {'K', "-.-"},
-        {'T', "-"},    {'S', "..."},  {'O', "---"},   {'R', ".-."}, {'1', ".----"},
-        {'A', ".-"},   {'W', ".--"},  {'5', "....."}, {'N', "-."}};
+        {'A', ".-"},   {'B', "-..."}, {'C', "-.-."},  {'D', "-.."},  {'E', "."},
+        {'H', "...."}, {'I', ".."},   {'K', "-.-"},   {'L', ".-.."}, {'N', "-."},
+        {'O', "---"},  {'Q', "--.-"}, {'R', ".-."},   {'S', "..."},  {'T', "-"},
+        {'U', "..-"},  {'W', ".--"},  {'1', ".----"}, {'5', "....."}};
     std::vector<int> codes;
     for (const QChar c : text) {
         if (c == QLatin1Char(' ')) {
@@ -98,22 +100,25 @@ TEST(SkimChannelHostsTest, ThreeChannelsGetTheirOwnHandlersTextsAndSessionFiles)
     // Their values went with them.
     for (const QString& path : values::Tree::Instance()->Paths())
         EXPECT_FALSE(path.startsWith(QStringLiteral("/Skimmer/"))) << path.toStdString();
-    // Each signal's text file is told apart by its frequency and holds its own text.
-    const QStringList files = QDir(save.path()).entryList(QDir::Files, QDir::Name);
-    for (const auto& [channel, signal] : channels) {
-        const QString frequency = QString::number(qint64(7020000.0 + signal.first));
-        QString text;
-        for (const QString& name : files) {
-            if (name.contains(frequency) && name.endsWith(QStringLiteral(".txt")) &&
-                !name.contains(QStringLiteral("Code"), Qt::CaseInsensitive)) {
-                QFile file(QDir(save.path()).filePath(name));
-                if (file.open(QIODevice::ReadOnly))
-                    text += QString::fromUtf8(file.readAll());
-            }
+    // Each signal has its own text file (named after its frequency, at the handler's kHz
+    // resolution, and its own session number) and its own report.
+    const QDir dir(save.path());
+    const QStringList texts = dir.entryList({QStringLiteral("*MHz__Default.txt")}, QDir::Files);
+    ASSERT_EQ(texts.size(), 3);
+    EXPECT_TRUE(texts.first().contains(QStringLiteral("7_021MHz"))) << texts.first().toStdString();
+    std::map<QString, int> fileOfText;
+    for (const QString& name : texts) {
+        QFile file(dir.filePath(name));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        const QString content = QString::fromUtf8(file.readAll());
+        for (const auto& [channel, signal] : channels) {
+            if (content.contains(signal.second))
+                ++fileOfText[signal.second];
         }
-        EXPECT_TRUE(text.contains(signal.second))
-            << frequency.toStdString() << " in " << files.join(QLatin1Char(' ')).toStdString();
     }
+    for (const auto& [channel, signal] : channels)
+        EXPECT_EQ(fileOfText[signal.second], 1) << signal.second.toStdString();
+    EXPECT_EQ(dir.entryList({QStringLiteral("OrielResultData_*.xml")}, QDir::Files).size(), 3);
 }
 
 TEST(SkimChannelHostsTest, ReopeningAChannelThatIsOpenIsRefused)

@@ -16,6 +16,7 @@ namespace {
 constexpr double REPLAY_SEC = 4.0;
 constexpr double EDGE_HZ = 200.0;        ///< left out at each end of the default band
 constexpr double SAME_CHANNEL_HZ = 30.0; ///< a line this close to a channel is its signal
+constexpr double LOUD_REACH_HZ = 10.0;   ///< how near its pitch a keyed frame shows
 constexpr double ABSURD_SAMPLE = 8.0;    ///< beyond this (full scale 1) a sample is damage
 constexpr double MAX_SAMPLE_RATE = 192000.0;
 
@@ -114,6 +115,8 @@ void CwSkimmer::processFrame()
     assignLines();
     const std::int64_t frame = m_pChannelizer->FrameCount() - 1;
     for (auto& channel : m_channels) {
+        if (m_pFinder->IsLoudNow(channel->PitchHz(), LOUD_REACH_HZ))
+            channel->Loud(frame);
         // A new channel starts with the frames kept from before it was found.
         for (std::int64_t f = channel->NextFrame(); f <= frame; ++f)
             channel->Process(f);
@@ -149,6 +152,7 @@ void CwSkimmer::openChannel(double dPitchHz, double dSnrDb)
                                                       m_pChannelizer->OldestFrame(),
                                                       m_settings.characterCodes);
     channel->Heard(frame, dPitchHz, dSnrDb);
+    channel->Loud(frame);
     Event event;
     event.kind = Event::Kind::Started;
     event.nChannel = channel->Id();

@@ -30,7 +30,7 @@ public:
         double dSampleRate = 8000.0;
         double dLowHz = 0.0;     ///< band searched; 0 for the edge default
         double dHighHz = 0.0;    ///< 0 for the edge default
-        double dMinSnrDb = -3.0; ///< key-down tone over the noise in 2500 Hz
+        double dMinSnrDb = -8.0; ///< key-down tone over the noise in 2500 Hz
         size_t nMaxChannels = 1000;
         /// Dots and dashes of the characters of the alphabet in use; empty: International.
         std::vector<std::string> characterCodes;

@@ -14,6 +14,8 @@ constexpr double PITCH_FOLLOWING = 0.1; ///< share of each sighting's offset tak
 /// The tap is moved when the signal drifted this far from its centre: the demodulator
 /// follows smaller drift itself, and each move is a phase step it has to settle after.
 constexpr double RETUNE_HZ = 35.0;
+/// Elements this long after the last frame the signal was keyed in are noise.
+constexpr double QUIET_MARGIN_SEC = 0.5;
 
 } // namespace
 
@@ -21,7 +23,7 @@ CwSkimmerChannel::CwSkimmerChannel(int nId, const Channelizer& channelizer, doub
                                    std::int64_t nFirstFrame,
                                    const std::vector<std::string>& characterCodes)
     : m_nId(nId), m_channelizer(channelizer), m_dPitchHz(dPitchHz), m_nFirstFrame(nFirstFrame),
-      m_nNextFrame(nFirstFrame), m_nLastHeard(nFirstFrame),
+      m_nNextFrame(nFirstFrame), m_nLastHeard(nFirstFrame), m_nLastLoud(nFirstFrame),
       m_pTap(std::make_unique<ChannelizerTap>(channelizer, dPitchHz))
 {
     CwDemodulator::Settings settings;
@@ -64,12 +66,45 @@ void CwSkimmerChannel::Finish()
 
 bool CwSkimmerChannel::TakeSymbol(CwSymbol& symbol)
 {
-    if (!m_pDemodulator->TakeSymbol(symbol))
-        return false;
-    symbol.nSamplePosition =
-        std::max<std::int64_t>(0, m_channelizer.FrameOrigin(m_nFirstFrame) +
-                                      symbol.nSamplePosition * m_channelizer.Decimation());
-    return true;
+    while (m_pDemodulator->TakeSymbol(symbol)) {
+        symbol.nSamplePosition =
+            std::max<std::int64_t>(0, m_channelizer.FrameOrigin(m_nFirstFrame) +
+                                          symbol.nSamplePosition * m_channelizer.Decimation());
+        if (keeps(symbol))
+            return true;
+    }
+    return false;
+}
+
+std::int64_t CwSkimmerChannel::quietFrom() const
+{
+    return m_channelizer.FrameOrigin(m_nLastLoud + 1) +
+           std::int64_t(QUIET_MARGIN_SEC * m_channelizer.SampleRate());
+}
+
+bool CwSkimmerChannel::keeps(const CwSymbol& symbol)
+{
+    switch (symbol.nCode) {
+    case morse::SYMBOL_END_OF_CHARACTER:
+        if (!m_bElementsPending)
+            return false;
+        m_bElementsPending = false;
+        m_bCharactersPending = true;
+        return true;
+    case morse::SYMBOL_END_OF_WORD:
+        if (!m_bElementsPending && !m_bCharactersPending)
+            return false;
+        m_bElementsPending = m_bCharactersPending = false;
+        return true;
+    case morse::SYMBOL_END_OF_LINE:
+        m_bElementsPending = m_bCharactersPending = false;
+        return true;
+    default:
+        if (symbol.nSamplePosition >= quietFrom())
+            return false;
+        m_bElementsPending = true;
+        return true;
+    }
 }
 
 } // namespace cw

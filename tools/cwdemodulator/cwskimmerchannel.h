@@ -33,17 +33,24 @@ public:
     /// The signal was seen at @p dPitchHz in frame @p nFrame: follow its drift.
     void Heard(std::int64_t nFrame, double dPitchHz, double dSnrDb);
     std::int64_t LastHeardFrame() const { return m_nLastHeard; }
+    /// The signal's line was in frame @p nFrame itself (not only in the last seconds).
+    void Loud(std::int64_t nFrame) { m_nLastLoud = nFrame; }
 
     /// Demodulates frame @p nFrame of the channelizer (frames come in order).
     void Process(std::int64_t nFrame);
     /// The signal ended: decide what is left.
     void Finish();
-    /// The oldest symbol not yet taken, its position in the skimmer's input samples.
+    /// The oldest symbol not yet taken, its position in the skimmer's input samples. Dots
+    /// and dashes the demodulator finds in the noise after the signal went quiet (and the
+    /// character and word ends that would close only those) are left out.
     bool TakeSymbol(CwSymbol& symbol);
     /// Frames processed so far; the next is NextFrame().
     std::int64_t NextFrame() const { return m_nNextFrame; }
 
 private:
+    std::int64_t quietFrom() const;
+    bool keeps(const CwSymbol& symbol);
+
     int m_nId;
     const Channelizer& m_channelizer;
     double m_dPitchHz;
@@ -51,6 +58,9 @@ private:
     std::int64_t m_nFirstFrame;
     std::int64_t m_nNextFrame;
     std::int64_t m_nLastHeard;
+    std::int64_t m_nLastLoud;
+    bool m_bElementsPending = false;   ///< dots or dashes since the last character end
+    bool m_bCharactersPending = false; ///< characters since the last word or line end
     std::unique_ptr<ChannelizerTap> m_pTap;
     std::unique_ptr<CwDemodulator> m_pDemodulator;
     std::vector<float> m_audio;

@@ -13,11 +13,15 @@ constexpr double LN2 = 0.6931471805599453; ///< median over mean of an exponenti
 /// A Hann-windowed tone fills its bin with this many times the noise of one hertz... over
 /// 2500 Hz: tone power over a bin's mean noise is the SNR in 2500 Hz times this over the bin.
 constexpr double SNR_BIN_FACTOR = 2500.0 / 1.5;
-constexpr double KEYED_RATIO = 4.0;      ///< key-down over key-up of a line that keys
-constexpr int PEAK_REACH = 2;            ///< a line is the highest within this many bins
-constexpr double SAME_SIGNAL_HZ = 30.0;  ///< a weaker line this close is the same signal
-constexpr double ECHO_RATIO = 10.0;      ///< an echo is at least this much weaker...
-constexpr double ECHO_CORRELATION = 0.7; ///< ...and keys in step with the stronger line
+constexpr double KEYED_RATIO = 4.0;     ///< key-down over key-up of a line that keys
+constexpr int PEAK_REACH = 2;           ///< a line is the highest within this many bins
+constexpr double SAME_SIGNAL_HZ = 30.0; ///< a weaker line this close is the same signal
+/// A frame is keyed where it reaches this share of the threshold: a frame that holds only
+/// part of an element is weaker than the key-down level.
+constexpr double LOUD_SHARE = 0.25;
+constexpr double ECHO_RATIO = 10.0;       ///< an echo is at least this much weaker...
+constexpr float WEAK_ON_SHARE = 0.25f;    ///< ...that is on (within 6 dB of its level)...
+constexpr float STRONG_OFF_SHARE = 0.03f; ///< ...only while the stronger is (within 15 dB)
 
 double dB(double dRatio)
 {
@@ -52,12 +56,12 @@ void SignalFinder::Push(const std::vector<float>& power)
     updateNoise(power);
     updateLevels();
 
-    // Candidates: local maxima of the key-down level over the threshold that key.
+    // Candidates: local maxima of the key-down level over the threshold.
     std::vector<Candidate> candidates;
     const float threshold = float(m_dNoise * m_dThresholdRatio);
     for (size_t b = 0; b < bandBins; ++b) {
         const float level = m_keyDown[b];
-        if (level < threshold || !isKeyed(b))
+        if (level < threshold)
             continue;
         bool peak = true;
         for (int d = -PEAK_REACH; d <= PEAK_REACH && peak; ++d) {
@@ -72,16 +76,20 @@ void SignalFinder::Push(const std::vector<float>& power)
     std::sort(candidates.begin(), candidates.end(),
               [](const Candidate& a, const Candidate& b) { return a.fKeyDown > b.fKeyDown; });
 
-    // Strongest first: a line is kept unless it is an echo of a stronger kept line.
-    std::vector<Candidate> kept;
+    // Strongest first: a line is a source unless it is an echo of a stronger source, and a
+    // source that keys is a signal. A strong line that has not keyed yet is a source all
+    // the same: its clicks must not pass for signals before it first pauses.
+    std::vector<Candidate> sources;
     m_lines.clear();
     for (const Candidate& candidate : candidates) {
-        const bool echo = std::any_of(kept.begin(), kept.end(), [&](const Candidate& strong) {
+        const bool echo = std::any_of(sources.begin(), sources.end(), [&](const Candidate& strong) {
             return isEchoOf(candidate, strong);
         });
         if (echo)
             continue;
-        kept.push_back(candidate);
+        sources.push_back(candidate);
+        if (!isKeyed(candidate.nBin))
+            continue;
         Line line;
         line.dPitchHz = interpolatedPitch(candidate.nBin);
         line.dSnrDb = dB(candidate.fKeyDown / m_dNoise / (SNR_BIN_FACTOR / m_settings.dBinHz));
@@ -89,7 +97,18 @@ void SignalFinder::Push(const std::vector<float>& power)
     }
 }
 
-bool SignalFinder::IsActive(double dPitchHz, double dReachHz) const
+bool SignalFinder::IsLoudNow(double dPitchHz, double dReachHz) const
+{
+    const size_t latest = (m_nNext + m_nDepth - 1) % m_nDepth;
+    const float threshold = float(LOUD_SHARE * m_dNoise * m_dThresholdRatio);
+    for (size_t b : binsNear(dPitchHz, dReachHz)) {
+        if (m_history[b * m_nDepth + latest] >= threshold)
+            return true;
+    }
+    return false;
+}
+
+std::vector<size_t> SignalFinder::binsNear(double dPitchHz, double dReachHz) const
 {
     const double binHz = m_settings.dBinHz;
     const std::ptrdiff_t first = std::max<std::ptrdiff_t>(
@@ -97,9 +116,17 @@ bool SignalFinder::IsActive(double dPitchHz, double dReachHz) const
     const std::ptrdiff_t last = std::min<std::ptrdiff_t>(
         std::ptrdiff_t(m_keyDown.size()) - 1,
         std::ptrdiff_t(std::ceil((dPitchHz + dReachHz) / binHz)) - std::ptrdiff_t(m_nLowBin));
+    std::vector<size_t> bins;
+    for (std::ptrdiff_t b = first; b <= last; ++b)
+        bins.push_back(size_t(b));
+    return bins;
+}
+
+bool SignalFinder::IsActive(double dPitchHz, double dReachHz) const
+{
     const float threshold = float(0.5 * m_dNoise * m_dThresholdRatio);
-    for (std::ptrdiff_t b = first; b <= last; ++b) {
-        if (m_keyDown[size_t(b)] >= threshold)
+    for (size_t b : binsNear(dPitchHz, dReachHz)) {
+        if (m_keyDown[b] >= threshold)
             return true;
     }
     return false;
@@ -147,30 +174,22 @@ bool SignalFinder::isEchoOf(const Candidate& weak, const Candidate& strong) cons
         return true;
     if (strong.fKeyDown < ECHO_RATIO * weak.fKeyDown)
         return false;
-    return correlation(weak.nBin, strong.nBin) >= ECHO_CORRELATION;
+    return keysOnlyWith(weak.nBin, strong.nBin);
 }
 
-double SignalFinder::correlation(size_t nBandA, size_t nBandB) const
+bool SignalFinder::keysOnlyWith(size_t nWeak, size_t nStrong) const
 {
-    // Pearson correlation of the two bins' levels (in dB) over the remembered spectra.
-    const float* a = &m_history[nBandA * m_nDepth];
-    const float* b = &m_history[nBandB * m_nDepth];
-    double sumA = 0, sumB = 0, sumAA = 0, sumBB = 0, sumAB = 0;
-    const double n = double(m_nSpectra);
+    // A real signal is heard on its own at times: in the stronger one's pauses, or before
+    // or after it. What a strong signal makes around itself is there only while it sends.
+    const float* weak = &m_history[nWeak * m_nDepth];
+    const float* strong = &m_history[nStrong * m_nDepth];
+    const float weakOn = m_keyDown[nWeak] * WEAK_ON_SHARE;
+    const float strongOff = m_keyDown[nStrong] * STRONG_OFF_SHARE;
     for (size_t i = 0; i < m_nSpectra; ++i) {
-        const double x = dB(a[i]);
-        const double y = dB(b[i]);
-        sumA += x;
-        sumB += y;
-        sumAA += x * x;
-        sumBB += y * y;
-        sumAB += x * y;
+        if (weak[i] >= weakOn && strong[i] < strongOff)
+            return false;
     }
-    const double varA = sumAA - sumA * sumA / n;
-    const double varB = sumBB - sumB * sumB / n;
-    if (varA <= 0.0 || varB <= 0.0)
-        return 0.0;
-    return (sumAB - sumA * sumB / n) / std::sqrt(varA * varB);
+    return true;
 }
 
 double SignalFinder::interpolatedPitch(size_t nBand) const

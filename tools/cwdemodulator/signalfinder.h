@@ -7,9 +7,10 @@ namespace cw {
 
 /// Finds the CW signals in a band from a spectrum per frame (the channelizer's Hann power):
 /// spectral lines whose key-down level stands several dB over the noise floor and that key
-/// on and off. What a strong signal makes around itself is not a signal: a line that keys in
-/// step with a much stronger one (its sidebands, key clicks, harmonics, intermodulation, its
-/// leakage into a neighbour's bins) is rejected, as are lines too close to a stronger one.
+/// on and off. What a strong signal makes around itself is not a signal: a much weaker line
+/// that is never on while the stronger one is off (its sidebands, key clicks, harmonics,
+/// intermodulation, its leakage into a neighbour's bins) is rejected, as are lines too close
+/// to a stronger one.
 /// Noise peaks stay far below the threshold, which is set for the key-down level over the
 /// last few seconds.
 class SignalFinder
@@ -22,7 +23,7 @@ public:
         double dFrameSec = 0.1; ///< time between spectra
         double dLowHz = 0.0;    ///< band searched
         double dHighHz = 0.0;
-        double dMinSnrDb = -3.0; ///< key-down tone power over the noise in 2500 Hz
+        double dMinSnrDb = -8.0; ///< key-down tone power over the noise in 2500 Hz
     };
 
     struct Line
@@ -40,6 +41,9 @@ public:
     /// Whether a line within @p dReachHz of @p dPitchHz still reaches half the threshold in
     /// the last few seconds: a signal found goes on until it has been silent that long.
     bool IsActive(double dPitchHz, double dReachHz) const;
+    /// Whether the latest spectrum has a line within @p dReachHz of @p dPitchHz: the signal
+    /// is keyed in this frame, not just in the last few seconds.
+    bool IsLoudNow(double dPitchHz, double dReachHz) const;
     /// Mean noise power per bin.
     double NoiseFloor() const { return m_dNoise; }
 
@@ -50,11 +54,12 @@ private:
         float fKeyDown;
     };
 
+    std::vector<size_t> binsNear(double dPitchHz, double dReachHz) const;
     void updateNoise(const std::vector<float>& power);
     void updateLevels();
     bool isKeyed(size_t nBand) const;
     bool isEchoOf(const Candidate& weak, const Candidate& strong) const;
-    double correlation(size_t nBandA, size_t nBandB) const;
+    bool keysOnlyWith(size_t nWeak, size_t nStrong) const;
     double interpolatedPitch(size_t nBin) const;
 
     Settings m_settings;

@@ -35,7 +35,8 @@ bool SkimChannelHosts::open(int nChannel, double dPitchHz, QString& strError)
     return true;
 }
 
-void SkimChannelHosts::feed(int nChannel, int nCode, qint64 nSample, double dPitchHz, double dWpm)
+void SkimChannelHosts::feed(int nChannel, int nCode, qint64 nSample, double dPitchHz, double dWpm,
+                            double dSnrDb)
 {
     auto found = m_channels.find(nChannel);
     if (found == m_channels.end())
@@ -48,6 +49,7 @@ void SkimChannelHosts::feed(int nChannel, int nCode, qint64 nSample, double dPit
     }
     channel.line.dEndSec = seconds;
     channel.line.dPitchHz = dPitchHz;
+    channel.line.dSnrDb = dSnrDb;
     if (dWpm > 0.0)
         channel.line.dWpm = dWpm;
     SymbolSource::Symbol symbol;

@@ -26,6 +26,7 @@ public:
         double dEndSec = 0.0;   ///< last symbol
         double dPitchHz = 0.0;
         double dWpm = 0.0;
+        double dSnrDb = 0.0; ///< key-down level over the noise in 2500 Hz
         QString text;
     };
 
@@ -45,7 +46,8 @@ public:
     /// the handler cannot start.
     bool open(int nChannel, double dPitchHz, QString& strError);
     /// One symbol code of the channel at input sample @p nSample.
-    void feed(int nChannel, int nCode, qint64 nSample, double dPitchHz, double dWpm);
+    void feed(int nChannel, int nCode, qint64 nSample, double dPitchHz, double dWpm,
+              double dSnrDb = 0.0);
     /// The signal ended: its last line goes out, its session ends, its values go; false with
     /// @p strError when its report could not be written.
     bool close(int nChannel, QString& strError);

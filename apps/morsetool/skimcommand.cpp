@@ -76,7 +76,7 @@ QString plainLine(const SkimChannelHosts::Line& line)
 
 /// One signal line as a JSON object: the plain fields plus those of `decode --format jsonl`.
 QString jsonLine(const SkimChannelHosts::Line& line, const QString& strInput,
-                 const QString& strAlphabet, quint64 u64StartUs, double dSnrDb)
+                 const QString& strAlphabet, quint64 u64StartUs)
 {
     const auto utc = [u64StartUs](double seconds) {
         return QDateTime::fromMSecsSinceEpoch(
@@ -96,7 +96,7 @@ QString jsonLine(const SkimChannelHosts::Line& line, const QString& strInput,
     object.insert(QStringLiteral("start_s"), line.dStartSec);
     object.insert(QStringLiteral("end_s"), line.dEndSec);
     object.insert(QStringLiteral("pitch_hz"), tenths(line.dPitchHz));
-    object.insert(QStringLiteral("snr_db"), tenths(dSnrDb));
+    object.insert(QStringLiteral("snr_db"), tenths(line.dSnrDb));
     object.insert(QStringLiteral("alphabet"), strAlphabet);
     return QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact));
 }
@@ -209,13 +209,8 @@ int skim(AudioSymbolSource& source, SkimOptions& options, const QString& strInpu
     int lines = 0;
     SkimChannelHosts hosts(options.hosts, [&](const SkimChannelHosts::Line& line) {
         ++lines;
-        double snr = 0.0;
-        for (const auto& channel : skimmer.Channels()) {
-            if (channel.nChannel == line.nChannel)
-                snr = channel.dSnrDb;
-        }
         const QString text = options.bJson
-                                 ? jsonLine(line, strInput, alphabet, options.hosts.u64StartUs, snr)
+                                 ? jsonLine(line, strInput, alphabet, options.hosts.u64StartUs)
                                  : plainLine(line);
         if (live) {
             display.line(text);
@@ -238,7 +233,7 @@ int skim(AudioSymbolSource& source, SkimOptions& options, const QString& strInpu
                 break;
             case cw::CwSkimmer::Event::Kind::Symbol:
                 hosts.feed(event.nChannel, event.symbol.nCode, event.symbol.nSamplePosition,
-                           event.dPitchHz, event.dWpm);
+                           event.dPitchHz, event.dWpm, event.dSnrDb);
                 break;
             case cw::CwSkimmer::Event::Kind::Ended:
                 if (!hosts.close(event.nChannel, error)) {
@@ -321,14 +316,17 @@ int runSkimCommand(const QStringList& arguments)
         {{QStringLiteral("q"), QStringLiteral("quiet")},
          QStringLiteral("No notes on files written; errors are still told.")},
     });
-    for (const QCommandLineOption& option : AudioSymbolSource::commandLineOptions()) {
-        if (option.names().first() != QLatin1String("pitch"))
-            parser.addOption(option);
-    }
+    parser.addOptions(AudioSymbolSource::commandLineOptions());
     const int parsed =
         CommandLine::Parse(parser, COMMAND, arguments, QStringLiteral("[options] FILE|-"));
     if (parsed != CommandLine::CONTINUE)
         return parsed;
+    // Every signal is found and tuned on its own.
+    const int rejected =
+        CommandLine::RejectOptions(parser, COMMAND, {QStringLiteral("pitch")},
+                                   QStringLiteral("skim: each signal's pitch is found"));
+    if (rejected != CommandLine::CONTINUE)
+        return rejected;
     if (parser.positionalArguments().size() != 1)
         return fail(EXIT_BAD_INPUT, QStringLiteral("expects one recording (or - for standard "
                                                    "input)"));

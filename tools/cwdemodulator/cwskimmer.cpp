@@ -178,6 +178,7 @@ void CwSkimmer::drain(CwSkimmerChannel& channel)
     while (channel.TakeSymbol(event.symbol)) {
         event.dPitchHz = channel.PitchHz();
         event.dWpm = channel.Wpm();
+        event.dSnrDb = channel.SnrDb();
         m_events.push_back(event);
     }
 }

@@ -48,6 +48,7 @@ public:
         int nChannel = 0;
         double dPitchHz = 0.0; ///< where the signal is now
         double dWpm = 0.0;     ///< its speed now; 0 while unknown
+        double dSnrDb = 0.0;   ///< its key-down level over the noise in 2500 Hz
         CwSymbol symbol;       ///< code and input sample position (Symbol events)
     };
 

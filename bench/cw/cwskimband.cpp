@@ -82,7 +82,8 @@ Band randomBand(int nSignals, int nRate, double dLowHz, double dHighHz, quint32 
         signal.uSeed = uSeed * 1000u + quint32(i);
         band.transmitters.push_back(signal);
     }
-    // A random order of pitches, so that hand-sent and louder transmitters are spread over the band.
+    // A random order of pitches, so that hand-sent and louder transmitters are spread over the
+    // band.
     std::shuffle(band.transmitters.begin(), band.transmitters.end(), generator);
     return band;
 }
@@ -122,6 +123,8 @@ std::vector<Decoded> skim(const std::vector<float>& samples, cw::CwSkimmer::Sett
     std::vector<Decoded> done;
     auto collect = [&] {
         for (cw::CwSkimmer::Event event; skimmer.TakeEvent(event);) {
+            if (getenv("SKIMDEBUG") && event.kind != cw::CwSkimmer::Event::Kind::Symbol)
+                fprintf(stderr, "%s ch %d %.1f Hz at %.2f s\n", event.kind == cw::CwSkimmer::Event::Kind::Started ? "open" : "end", event.nChannel, event.dPitchHz, double(skimmer.SamplesProcessed()) / settings.dSampleRate);
             Decoded& channel = open[event.nChannel];
             channel.nChannel = event.nChannel;
             channel.dPitchHz = event.dPitchHz;
@@ -199,6 +202,7 @@ Score score(const Band& band, const std::vector<Decoded>& decoded, double dReach
         result.cer.push_back(double(cwbench::editDistance(assigned[i], reference)) /
                              std::max(1, reference.size()));
     }
+    result.texts = assigned;
     result.dPhantomShare = double(phantom) / std::max(1, referenceLength);
     return result;
 }

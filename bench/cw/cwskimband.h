@@ -59,6 +59,7 @@ struct Score
 {
     std::vector<double> cer;    ///< per signal of the band, edit distance over reference length
     double dPhantomShare = 0.0; ///< text on no signal's pitch over the reference length
+    std::vector<QString> texts; ///< per signal, the text assigned to it
     int nFound = 0;             ///< transmitters with any text assigned
     double meanCer() const;
     double worstCer() const;

@@ -3,7 +3,7 @@
 // pitch, and how many signals were found. Bands from our synthesizer (every other signal
 // hand-sent) and with every other signal from ebook2cw. Prints a Markdown table.
 //
-//   cw_skim [--bands N] [--quick]
+//   cw_skim [--bands N] [--quick] [--verbose]
 
 #include "cwskimband.h"
 
@@ -48,6 +48,7 @@ int main(int argc, char** argv)
     if (bandsAt > 0 && bandsAt + 1 < arguments.size())
         bands = std::max(1, arguments[bandsAt + 1].toInt());
     const bool quick = arguments.contains(QStringLiteral("--quick"));
+    const bool verbose = arguments.contains(QStringLiteral("--verbose"));
     QTemporaryDir work;
     std::printf("| band | signals found | mean CER | worst CER | phantom text |\n"
                 "|---|---:|---:|---:|---:|\n");
@@ -72,6 +73,16 @@ int main(int argc, char** argv)
             cw::CwSkimmer::Settings settings;
             settings.dSampleRate = c.nRate;
             const cwskim::Score score = cwskim::score(band, cwskim::skim(samples, settings));
+            for (size_t i = 0; verbose && i < band.transmitters.size(); ++i) {
+                const cwskim::Signal& signal = band.transmitters[i];
+                std::fprintf(
+                    stderr,
+                    "%7.1f Hz %5.1f dB %4.1f WPM %s%s start %4.1f s CER %5.1f %%\n  %s\n  %s\n",
+                    signal.dPitchHz, signal.dSnrDb, signal.dWpm,
+                    signal.bHandSent ? "hand" : "machine", signal.bEbook2cw ? " ebook2cw" : "",
+                    signal.dStartSec, 100.0 * score.cer[i], qPrintable(signal.text),
+                    qPrintable(score.texts[i]));
+            }
             found += score.nFound;
             total += c.nSignals;
             meanSum += score.meanCer();

@@ -16,8 +16,9 @@ namespace {
 constexpr double REPLAY_SEC = 4.0;
 constexpr double EDGE_HZ = 200.0;        ///< left out at each end of the default band
 constexpr double SAME_CHANNEL_HZ = 30.0; ///< a line this close to a channel is its signal
-constexpr double LOUD_REACH_HZ = 10.0;   ///< how near its pitch a keyed frame shows
-constexpr double ABSURD_SAMPLE = 8.0;    ///< beyond this (full scale 1) a sample is damage
+constexpr std::int64_t ONSET_MARGIN_FRAMES = 2;
+constexpr double LOUD_REACH_HZ = 10.0; ///< how near its pitch a keyed frame shows
+constexpr double ABSURD_SAMPLE = 8.0;  ///< beyond this (full scale 1) a sample is damage
 constexpr double MAX_SAMPLE_RATE = 192000.0;
 
 } // namespace
@@ -141,15 +142,18 @@ void CwSkimmer::assignLines()
         if (nearest != nullptr)
             nearest->Heard(frame, line.dPitchHz, line.dSnrDb);
         else if (m_channels.size() < m_settings.nMaxChannels)
-            openChannel(line.dPitchHz, line.dSnrDb);
+            openChannel(line.dPitchHz, line.dSnrDb, line.nOnsetFramesAgo);
     }
 }
 
-void CwSkimmer::openChannel(double dPitchHz, double dSnrDb)
+void CwSkimmer::openChannel(double dPitchHz, double dSnrDb, size_t nOnsetFramesAgo)
 {
     const std::int64_t frame = m_pChannelizer->FrameCount() - 1;
-    auto channel = std::make_unique<CwSkimmerChannel>(m_nNextId++, *m_pChannelizer, dPitchHz,
-                                                      m_pChannelizer->OldestFrame(),
+    // The channel starts a little before the signal was first keyed: noise before it only
+    // misleads the demodulator's first estimate of the speed.
+    const std::int64_t first = std::max(
+        m_pChannelizer->OldestFrame(), frame - std::int64_t(nOnsetFramesAgo) - ONSET_MARGIN_FRAMES);
+    auto channel = std::make_unique<CwSkimmerChannel>(m_nNextId++, *m_pChannelizer, dPitchHz, first,
                                                       m_settings.characterCodes);
     channel->Heard(frame, dPitchHz, dSnrDb);
     channel->Loud(frame);

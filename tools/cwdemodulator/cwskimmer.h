@@ -85,7 +85,7 @@ public:
 private:
     void processFrame();
     void assignLines();
-    void openChannel(double dPitchHz, double dSnrDb);
+    void openChannel(double dPitchHz, double dSnrDb, size_t nOnsetFramesAgo);
     void endSilentChannels();
     void drain(CwSkimmerChannel& channel);
     void endChannel(size_t nIndex);

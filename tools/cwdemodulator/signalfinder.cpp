@@ -93,6 +93,7 @@ void SignalFinder::Push(const std::vector<float>& power)
         Line line;
         line.dPitchHz = interpolatedPitch(candidate.nBin);
         line.dSnrDb = dB(candidate.fKeyDown / m_dNoise / (SNR_BIN_FACTOR / m_settings.dBinHz));
+        line.nOnsetFramesAgo = onsetFramesAgo(candidate.nBin);
         m_lines.push_back(line);
     }
 }
@@ -165,6 +166,18 @@ bool SignalFinder::isKeyed(size_t nBand) const
         highest = std::max(highest, level);
     }
     return false;
+}
+
+size_t SignalFinder::onsetFramesAgo(size_t nBand) const
+{
+    const float* history = &m_history[nBand * m_nDepth];
+    const size_t oldest = m_nSpectra < m_nDepth ? 0 : m_nNext;
+    const float loud = float(LOUD_SHARE * m_dNoise * m_dThresholdRatio);
+    for (size_t i = 0; i < m_nSpectra; ++i) {
+        if (history[(oldest + i) % m_nDepth] >= loud)
+            return m_nSpectra - 1 - i;
+    }
+    return 0;
 }
 
 bool SignalFinder::isEchoOf(const Candidate& weak, const Candidate& strong) const

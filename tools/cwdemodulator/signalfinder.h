@@ -29,7 +29,8 @@ public:
     struct Line
     {
         double dPitchHz = 0.0;
-        double dSnrDb = 0.0; ///< key-down power over the noise in 2500 Hz
+        double dSnrDb = 0.0;        ///< key-down power over the noise in 2500 Hz
+        size_t nOnsetFramesAgo = 0; ///< spectra since it was first keyed in the memory
     };
 
     explicit SignalFinder(const Settings& settings);
@@ -58,6 +59,7 @@ private:
     void updateNoise(const std::vector<float>& power);
     void updateLevels();
     bool isKeyed(size_t nBand) const;
+    size_t onsetFramesAgo(size_t nBand) const;
     bool isEchoOf(const Candidate& weak, const Candidate& strong) const;
     bool keysOnlyWith(size_t nWeak, size_t nStrong) const;
     double interpolatedPitch(size_t nBin) const;

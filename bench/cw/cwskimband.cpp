@@ -123,8 +123,6 @@ std::vector<Decoded> skim(const std::vector<float>& samples, cw::CwSkimmer::Sett
     std::vector<Decoded> done;
     auto collect = [&] {
         for (cw::CwSkimmer::Event event; skimmer.TakeEvent(event);) {
-            if (getenv("SKIMDEBUG") && event.kind != cw::CwSkimmer::Event::Kind::Symbol)
-                fprintf(stderr, "%s ch %d %.1f Hz at %.2f s\n", event.kind == cw::CwSkimmer::Event::Kind::Started ? "open" : "end", event.nChannel, event.dPitchHz, double(skimmer.SamplesProcessed()) / settings.dSampleRate);
             Decoded& channel = open[event.nChannel];
             channel.nChannel = event.nChannel;
             channel.dPitchHz = event.dPitchHz;

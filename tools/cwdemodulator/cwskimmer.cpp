@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <thread>
 
 namespace cw {
 
@@ -118,12 +119,32 @@ void CwSkimmer::processFrame()
     for (auto& channel : m_channels) {
         if (m_pFinder->IsLoudNow(channel->PitchHz(), LOUD_REACH_HZ))
             channel->Loud(frame);
-        // A new channel starts with the frames kept from before it was found.
-        for (std::int64_t f = channel->NextFrame(); f <= frame; ++f)
-            channel->Process(f);
+    }
+    demodulateChannels(frame);
+    for (auto& channel : m_channels) {
         drain(*channel);
     }
     endSilentChannels();
+}
+
+void CwSkimmer::demodulateChannels(std::int64_t nFrame)
+{
+    // Channels are independent once the frame is transformed: with several threads each
+    // takes every n-th channel. A new channel starts with the frames kept from before it
+    // was found.
+    auto demodulate = [this, nFrame](size_t nFirst, size_t nStep) {
+        for (size_t i = nFirst; i < m_channels.size(); i += nStep) {
+            for (std::int64_t f = m_channels[i]->NextFrame(); f <= nFrame; ++f)
+                m_channels[i]->Process(f);
+        }
+    };
+    const size_t threads = std::min(std::max<size_t>(1, m_settings.nThreads), m_channels.size());
+    std::vector<std::thread> helpers;
+    for (size_t t = 1; t < threads; ++t)
+        helpers.emplace_back(demodulate, t, threads);
+    demodulate(0, std::max<size_t>(1, threads));
+    for (std::thread& helper : helpers)
+        helper.join();
 }
 
 void CwSkimmer::assignLines()

@@ -32,6 +32,7 @@ public:
         double dHighHz = 0.0;    ///< 0 for the edge default
         double dMinSnrDb = -8.0; ///< key-down tone over the noise in 2500 Hz
         size_t nMaxChannels = 1000;
+        size_t nThreads = 1; ///< threads the channels are demodulated on
         /// Dots and dashes of the characters of the alphabet in use; empty: International.
         std::vector<std::string> characterCodes;
     };
@@ -84,6 +85,7 @@ public:
 
 private:
     void processFrame();
+    void demodulateChannels(std::int64_t nFrame);
     void assignLines();
     void openChannel(double dPitchHz, double dSnrDb, size_t nOnsetFramesAgo);
     void endSilentChannels();

@@ -42,3 +42,4 @@ do for [generator in "ours ebook2cw"] {
 unset multiplot
 GNUPLOT
 echo "make-plots: wrote $plot"
+"$here/scripts/plot-skim-band.sh" "$build"

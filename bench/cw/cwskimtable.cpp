@@ -4,10 +4,15 @@
 // hand-sent) and with every other signal from ebook2cw. Prints a Markdown table.
 //
 //   cw_skim [--bands N] [--quick] [--verbose]
+//   cw_skim --write-band FILE   writes the first band of 8 signals at 8 kHz (for the picture)
+//                               and its true pitches, starts and texts to FILE.tsv
 
 #include "cwskimband.h"
 
+#include "tools/cwdemodulator/audiofilewriter.h"
+
 #include <QCoreApplication>
+#include <QFile>
 #include <QStringList>
 #include <QTemporaryDir>
 
@@ -37,6 +42,31 @@ const Case CASES[] = {
     {"200 signals at 192 kHz", 200, 192000, 400.0, 90000.0, false, 100.0},
 };
 
+int writeBand(const QString& strPath, const QString& strWorkDir)
+{
+    const Case& c = CASES[1];
+    const cwskim::Band band =
+        cwskim::randomBand(c.nSignals, c.nRate, c.dLowHz, c.dHighHz, 1, c.bEbook2cw, c.dMinApartHz);
+    const std::vector<float> samples = cwskim::render(band, 101, strWorkDir);
+    cw::AudioFileWriter writer;
+    if (samples.empty() || !writer.Open(strPath, c.nRate) ||
+        !writer.Write(samples.data(), qint64(samples.size())) || !writer.Commit()) {
+        std::fprintf(stderr, "cw_skim: cannot write %s %s\n", qPrintable(strPath),
+                     qPrintable(writer.ErrorString()));
+        return 1;
+    }
+    QFile truth(strPath + QStringLiteral(".tsv"));
+    if (!truth.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+        return 1;
+    for (const cwskim::Signal& signal : band.transmitters)
+        truth.write(QStringLiteral("%1\t%2\t%3\n")
+                        .arg(signal.dStartSec)
+                        .arg(signal.dPitchHz)
+                        .arg(signal.text)
+                        .toUtf8());
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -50,6 +80,9 @@ int main(int argc, char** argv)
     const bool quick = arguments.contains(QStringLiteral("--quick"));
     const bool verbose = arguments.contains(QStringLiteral("--verbose"));
     QTemporaryDir work;
+    const int writeAt = int(arguments.indexOf(QStringLiteral("--write-band")));
+    if (writeAt > 0 && writeAt + 1 < arguments.size())
+        return writeBand(arguments[writeAt + 1], work.path());
     std::printf("| band | signals found | mean CER | worst CER | phantom text |\n"
                 "|---|---:|---:|---:|---:|\n");
     for (const Case& c : CASES) {

@@ -43,22 +43,6 @@ void printError(const QString& message)
     CommandLine::Fail(QStringLiteral("decode"), EXIT_BAD_INPUT, message);
 }
 
-#ifdef MORSETOOL_HAVE_CW
-/// The codes of the alphabet @p name of @p directory, for the CW demodulator to expect; empty
-/// for the built-in alphabet, or for one that cannot be read (the host reports that).
-std::vector<std::string> alphabetCodes(const QString& directory, const QString& name)
-{
-    std::vector<std::string> codes;
-    MorseEncoder encoder;
-    QString error;
-    if (name.isEmpty() || !encoder.loadAlphabet(directory, name, error))
-        return codes;
-    for (const QString& code : encoder.table())
-        codes.push_back(code.toStdString());
-    return codes;
-}
-#endif
-
 /// The source of symbol codes for @p path ("-" is standard input). The one place that decides
 /// how an input is read.
 std::unique_ptr<SymbolSource> openSymbolSource(const QString& path,
@@ -73,7 +57,7 @@ std::unique_ptr<SymbolSource> openSymbolSource(const QString& path,
     AudioSymbolSource::Options audio;
     if (!AudioSymbolSource::readOptions(options, audio, error))
         return nullptr;
-    audio.characterCodes = alphabetCodes(host.alphabetsDirectory, host.alphabet);
+    audio.characterCodes = MorseEncoder::demodulatorCodes(host.alphabetsDirectory, host.alphabet);
     if (standardInput && !(input = CommandLine::OpenInput(path, error)))
         return nullptr;
     const bool rawSamples = standardInput && audio.nRawSampleRate > 0;

@@ -16,6 +16,19 @@ MorseEncoder::MorseEncoder()
     }
 }
 
+std::vector<std::string> MorseEncoder::demodulatorCodes(const QString& directory,
+                                                        const QString& name)
+{
+    std::vector<std::string> codes;
+    MorseEncoder encoder;
+    QString error;
+    if (name.isEmpty() || !encoder.loadAlphabet(directory, name, error))
+        return codes;
+    for (const QString& code : encoder.table())
+        codes.push_back(code.toStdString());
+    return codes;
+}
+
 bool MorseEncoder::loadAlphabet(const QString& directory, const QString& name, QString& error)
 {
     const QString path = morse::AlphabetDirectory::FileOf(directory, name);

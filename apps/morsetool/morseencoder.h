@@ -1,5 +1,8 @@
 #pragma once
 
+#include <string>
+#include <vector>
+
 #include <QMap>
 #include <QString>
 #include <QVector>
@@ -26,6 +29,10 @@ public:
 
     /// Uses the alphabet @p name of @p directory; false with @p error when there is none.
     bool loadAlphabet(const QString& directory, const QString& name, QString& error);
+    /// The dots and dashes of the alphabet @p name of @p directory, for a CW demodulator to
+    /// expect; empty for the built-in alphabet (no name) or one that cannot be read (the
+    /// Morse handler reports that).
+    static std::vector<std::string> demodulatorCodes(const QString& directory, const QString& name);
     /// Whether the alphabet in use was read from a file.
     bool fromFile() const { return m_bFromFile; }
     /// Text to dots and dashes (".-") of the alphabet in use.

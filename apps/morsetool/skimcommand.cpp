@@ -45,20 +45,6 @@ bool parseBand(const QString& strBand, double& dLow, double& dHigh)
     return lowOk && highOk && dLow >= 0.0 && dHigh > dLow;
 }
 
-/// The codes of alphabet @p strName, for the demodulators to expect; empty for the built-in
-/// one or one that cannot be read (the handlers report that).
-std::vector<std::string> alphabetCodes(const QString& strDirectory, const QString& strName)
-{
-    std::vector<std::string> codes;
-    MorseEncoder encoder;
-    QString error;
-    if (strName.isEmpty() || !encoder.loadAlphabet(strDirectory, strName, error))
-        return codes;
-    for (const QString& code : encoder.table())
-        codes.push_back(code.toStdString());
-    return codes;
-}
-
 double tenths(double dValue)
 {
     return std::round(dValue * 10.0) / 10.0;
@@ -180,7 +166,8 @@ bool readOptions(const QCommandLineParser& parser, SkimOptions& options, QString
         }
         host.saveDirectory = QDir(directory).absolutePath();
     }
-    options.skimmer.characterCodes = alphabetCodes(host.alphabetsDirectory, host.alphabet);
+    options.skimmer.characterCodes =
+        MorseEncoder::demodulatorCodes(host.alphabetsDirectory, host.alphabet);
     return true;
 }
 

@@ -1,27 +1,12 @@
 #include "tools/cwdemodulator/channelizertap.h"
 
 #include "tools/cwdemodulator/channelizer.h"
-
-#include <complex>
-// liquid-dsp uses std::complex<float> for its complex type when included from C++.
-#include <liquid/liquid.h>
+#include "tools/cwdemodulator/fouriertransform.h"
 
 #include <algorithm>
 #include <cmath>
-#include <mutex>
 
 namespace cw {
-
-namespace {
-
-/// liquid-dsp fills shared tables while it makes a plan: one plan at a time.
-std::mutex& planLock()
-{
-    static std::mutex lock;
-    return lock;
-}
-
-} // namespace
 
 ChannelizerTap::ChannelizerTap(const Channelizer& channelizer, double dCentreHz)
     : m_channelizer(channelizer), m_nSize(channelizer.Size() / size_t(channelizer.Decimation()))
@@ -41,21 +26,11 @@ ChannelizerTap::ChannelizerTap(const Channelizer& channelizer, double dCentreHz)
     // A real tone of amplitude A fills its bin with A N / 2; the real part of the inverse
     // transform gives it back as A N / 2 before this scale.
     m_fScale = 2.0f / float(channelizer.Size());
-    m_in.assign(m_nSize, {});
-    m_out.assign(m_nSize, {});
-    {
-        const std::lock_guard<std::mutex> guard(planLock());
-        m_pPlan =
-            fft_create_plan(unsigned(m_nSize), m_in.data(), m_out.data(), LIQUID_FFT_BACKWARD, 0);
-    }
+    m_pInverse = std::make_unique<FourierTransform>(m_nSize, true);
     Retune(dCentreHz);
 }
 
-ChannelizerTap::~ChannelizerTap()
-{
-    const std::lock_guard<std::mutex> guard(planLock());
-    fft_destroy_plan(static_cast<fftplan>(m_pPlan));
-}
+ChannelizerTap::~ChannelizerTap() = default;
 
 void ChannelizerTap::Retune(double dCentreHz)
 {
@@ -74,26 +49,28 @@ double ChannelizerTap::ToneHz() const
     return m_channelizer.OutputRate() / 4.0;
 }
 
-void ChannelizerTap::Process(std::int64_t nFrame, std::vector<float>& out)
+void ChannelizerTap::Process(std::int64_t nFrame, std::vector<float>& audio)
 {
     const std::complex<float>* frame = m_channelizer.Frame(nFrame);
     const size_t quarter = m_nSize / 4;
     if (frame == nullptr) {
-        out.insert(out.end(), m_nSize / 2, 0.0f);
+        audio.insert(audio.end(), m_nSize / 2, 0.0f);
         return;
     }
-    std::fill(m_in.begin(), m_in.end(), std::complex<float>());
+    std::complex<float>* in = m_pInverse->Input();
+    std::fill(in, in + m_nSize, std::complex<float>());
     for (int j = -m_nHalf; j <= m_nHalf; ++j)
-        m_in[size_t(std::ptrdiff_t(quarter) + j)] =
+        in[size_t(std::ptrdiff_t(quarter) + j)] =
             frame[m_nCentreBin + j] * m_taper[size_t(j + m_nHalf)];
-    fft_execute(static_cast<fftplan>(m_pPlan));
+    m_pInverse->Execute();
+    const std::complex<float>* out = m_pInverse->Output();
     // Moving the centre bin to the quarter bin is a mix; frames start half a frame apart, so
     // the mix's phase at each frame's start alternates in sign with the bins moved.
     const std::int64_t shift = m_nCentreBin - std::int64_t(quarter);
     const float sign = ((shift * nFrame) % 2 == 0) ? m_fScale : -m_fScale;
     // Overlap-save: only the middle half of each frame is free of the circular wrap.
     for (size_t i = quarter; i < quarter + m_nSize / 2; ++i)
-        out.push_back(sign * m_out[i].real());
+        audio.push_back(sign * out[i].real());
 }
 
 } // namespace cw

@@ -3,11 +3,13 @@
 #include <complex>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 namespace cw {
 
 class Channelizer;
+class FourierTransform;
 
 /// One channel of the FFT filter bank: takes the bins around its centre from each frame of
 /// the Channelizer, weighs them with a flat-topped taper (signals within PASS_HZ of the
@@ -32,8 +34,8 @@ public:
     /// Where the centre comes out in the audio (Hz): a quarter of the output rate.
     double ToneHz() const;
 
-    /// Appends the audio of frame @p nFrame (Hop() / Decimation() samples) to @p out.
-    void Process(std::int64_t nFrame, std::vector<float>& out);
+    /// Appends the audio of frame @p nFrame (Hop() / Decimation() samples) to @p audio.
+    void Process(std::int64_t nFrame, std::vector<float>& audio);
 
 private:
     const Channelizer& m_channelizer;
@@ -42,9 +44,7 @@ private:
     std::vector<float> m_taper; ///< weight of the bins centre - half .. centre + half
     int m_nHalf = 0;
     float m_fScale = 1.0f;
-    std::vector<std::complex<float>> m_in;
-    std::vector<std::complex<float>> m_out;
-    void* m_pPlan = nullptr;
+    std::unique_ptr<FourierTransform> m_pInverse;
 };
 
 } // namespace cw

@@ -19,11 +19,11 @@ std::mutex& planLock()
 
 } // namespace
 
-FourierTransform::FourierTransform(size_t nSize) : m_input(nSize), m_output(nSize)
+FourierTransform::FourierTransform(size_t nSize, bool bInverse) : m_input(nSize), m_output(nSize)
 {
     const std::lock_guard<std::mutex> guard(planLock());
-    m_pPlan =
-        fft_create_plan(unsigned(nSize), m_input.data(), m_output.data(), LIQUID_FFT_FORWARD, 0);
+    m_pPlan = fft_create_plan(unsigned(nSize), m_input.data(), m_output.data(),
+                              bInverse ? LIQUID_FFT_BACKWARD : LIQUID_FFT_FORWARD, 0);
 }
 
 FourierTransform::~FourierTransform()

@@ -6,13 +6,14 @@
 
 namespace cw {
 
-/// A forward complex discrete Fourier transform of one fixed size, computed by liquid-dsp.
+/// A complex discrete Fourier transform of one fixed size (forward, or inverse without the
+/// 1/N scale), computed by liquid-dsp.
 /// Fill Input(), call Execute(), read Output(). Plans are made and freed under one lock, so
 /// transforms may be created from several threads at once.
 class FourierTransform
 {
 public:
-    explicit FourierTransform(size_t nSize);
+    explicit FourierTransform(size_t nSize, bool bInverse = false);
     ~FourierTransform();
     FourierTransform(const FourierTransform&) = delete;
     FourierTransform& operator=(const FourierTransform&) = delete;

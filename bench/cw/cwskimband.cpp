@@ -15,6 +15,7 @@ namespace {
 
 /// Everything is scaled down so that even 200 strong transmitters stay well inside full scale.
 constexpr double GAIN = 0.01;
+constexpr double EBOOK2CW_MAX_PITCH_HZ = 3000.0;
 
 std::vector<float> renderSignal(const Signal& signal, int nRate, double dAmplitude,
                                 const QString& strWorkDir)
@@ -78,7 +79,8 @@ Band randomBand(int nSignals, int nRate, double dLowHz, double dHighHz, quint32 
         signal.dWpm = std::round(15.0 + 20.0 * unit(generator));
         signal.dStartSec = 0.5 + dStaggerSec * unit(generator);
         signal.bHandSent = i % 2 == 1;
-        signal.bEbook2cw = bEbook2cw && i % 2 == 0;
+        // ebook2cw makes tones up to about 3 kHz only.
+        signal.bEbook2cw = bEbook2cw && i % 2 == 0 && signal.dPitchHz <= EBOOK2CW_MAX_PITCH_HZ;
         signal.uSeed = uSeed * 1000u + quint32(i);
         band.transmitters.push_back(signal);
     }

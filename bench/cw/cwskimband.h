@@ -33,7 +33,7 @@ struct Band
 /// A band of @p nSignals random lines at pitches at least @p dMinApartHz apart between
 /// @p dLowHz and @p dHighHz, 0 to +15 dB, 15 to 35 WPM, every other one hand-sent, starts
 /// spread over the first @p dStaggerSec seconds; ebook2cw renders every other machine-sent
-/// one when @p bEbook2cw.
+/// one up to 3 kHz when @p bEbook2cw.
 Band randomBand(int nSignals, int nRate, double dLowHz, double dHighHz, quint32 uSeed,
                 bool bEbook2cw = false, double dMinApartHz = 100.0, double dStaggerSec = 8.0);
 

@@ -38,7 +38,6 @@ const Case CASES[] = {
     {"4 signals 50 Hz apart and more, 8 kHz", 4, 8000, 600.0, 1000.0, false, 50.0},
     {"30 signals at 48 kHz", 30, 48000, 400.0, 22000.0, false, 100.0},
     {"60 signals at 48 kHz", 60, 48000, 400.0, 22000.0, false, 100.0},
-    {"60 signals at 48 kHz, ebook2cw", 60, 48000, 400.0, 22000.0, true, 100.0},
     {"200 signals at 192 kHz", 200, 192000, 400.0, 90000.0, false, 100.0},
 };
 

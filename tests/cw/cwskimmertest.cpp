@@ -9,11 +9,22 @@
 #include "tools/cwdemodulator/cwskimmer.h"
 #include "tools/cwdemodulator/signalfinder.h"
 
+#include "tools/cwdemodulator/audiofilewriter.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
+#include <tuple>
+
+#ifndef MORSETOOL_PATH
+#define MORSETOOL_PATH ""
+#endif
 
 namespace {
 
@@ -183,6 +194,137 @@ TEST(CwSkimmerTest, DecodesThreeSignalsBesideAStrongClickingNeighbourWithoutPhan
     ASSERT_EQ(score.cer.size(), 4u);
     for (size_t i = 0; i < score.cer.size(); ++i)
         EXPECT_LE(score.cer[i], 0.05) << "signal " << i;
+}
+
+} // namespace
+
+namespace {
+
+/// Two signals at 8 kHz, short enough for the command-line tests.
+cwskim::Band twoSignals()
+{
+    cwskim::Band band;
+    band.transmitters = {
+        {QStringLiteral("CQ DE DL1ABC K"), 700.0, 22.0, 10.0, 0.5, false, false, 5.0, 1},
+        {QStringLiteral("TEST W1AW"), 1400.0, 25.0, 6.0, 1.0, false, false, 5.0, 2}};
+    return band;
+}
+
+TEST(CwSkimmerTest, EventsDoNotDependOnTheBlockSizes)
+{
+    QTemporaryDir work;
+    const std::vector<float> samples = cwskim::render(twoSignals(), 5, work.path());
+    cw::CwSkimmer::Settings settings;
+    auto events = [&](size_t block) {
+        cw::CwSkimmer skimmer(settings);
+        std::vector<std::tuple<int, int, int, std::int64_t>> seen;
+        auto take = [&] {
+            for (cw::CwSkimmer::Event event; skimmer.TakeEvent(event);)
+                seen.emplace_back(int(event.kind), event.nChannel, event.symbol.nCode,
+                                  event.symbol.nSamplePosition);
+        };
+        for (size_t i = 0; i < samples.size(); i += block) {
+            skimmer.Process(samples.data() + i, std::min(block, samples.size() - i));
+            take();
+        }
+        skimmer.Finish();
+        take();
+        return seen;
+    };
+    const auto whole = events(samples.size());
+    EXPECT_GT(whole.size(), 50u);
+    EXPECT_EQ(events(997), whole);
+    EXPECT_EQ(events(8192), whole);
+}
+
+TEST(CwSkimmerTest, DamagedSamplesAndSilenceMakeNoChannel)
+{
+    std::vector<float> samples(8000 * 5, 0.0f);
+    for (size_t i = 0; i < samples.size(); i += 101)
+        samples[i] = std::numeric_limits<float>::quiet_NaN();
+    samples[7] = 1e9f;
+    cw::CwSkimmer::Settings settings;
+    cw::CwSkimmer skimmer(settings);
+    skimmer.Process(samples.data(), samples.size());
+    skimmer.Finish();
+    cw::CwSkimmer::Event event;
+    EXPECT_FALSE(skimmer.TakeEvent(event));
+}
+
+/// Runs morsetool with @p arguments; its standard output, exit code in @p exitCode.
+QString runMorsetool(const QStringList& arguments, int& exitCode)
+{
+    QProcess tool;
+    tool.start(QStringLiteral(MORSETOOL_PATH), arguments);
+    tool.waitForFinished(-1);
+    exitCode = tool.exitCode();
+    return QString::fromUtf8(tool.readAllStandardOutput());
+}
+
+TEST(MorsetoolSkimTest, PrintsOneLinePerSignalAsTextOrJson)
+{
+    if (QString(QStringLiteral(MORSETOOL_PATH)).isEmpty())
+        GTEST_SKIP() << "morsetool is not built";
+    QTemporaryDir work;
+    const std::vector<float> samples = cwskim::render(twoSignals(), 5, work.path());
+    const QString path = work.filePath(QStringLiteral("band.wav"));
+    cw::AudioFileWriter writer;
+    ASSERT_TRUE(writer.Open(path, 8000));
+    ASSERT_TRUE(writer.Write(samples.data(), qint64(samples.size())) && writer.Commit());
+
+    int exitCode = -1;
+    QStringList lines = runMorsetool({QStringLiteral("skim"), path}, exitCode)
+                            .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    EXPECT_EQ(exitCode, 0);
+    ASSERT_EQ(lines.size(), 2);
+    lines.sort();
+    const QStringList first = lines[0].split(QLatin1Char('\t'));
+    ASSERT_EQ(first.size(), 4);
+    EXPECT_NEAR(first[0].toDouble(), 0.5, 0.3);
+    EXPECT_NEAR(first[1].toDouble(), 700.0, 5.0);
+    EXPECT_NEAR(first[2].toDouble(), 22.0, 2.0);
+    EXPECT_EQ(first[3], QStringLiteral("CQ DE DL1ABC K"));
+
+    const QString json =
+        runMorsetool({QStringLiteral("skim"), QStringLiteral("--format"), QStringLiteral("jsonl"),
+                      QStringLiteral("--band"), QStringLiteral("1000-2000"), path},
+                     exitCode);
+    EXPECT_EQ(exitCode, 0);
+    const QJsonObject object = QJsonDocument::fromJson(json.toUtf8()).object();
+    EXPECT_EQ(object.value(QStringLiteral("text")).toString(), QStringLiteral("TEST W1AW"));
+    EXPECT_NEAR(object.value(QStringLiteral("pitch")).toDouble(), 1400.0, 5.0);
+    EXPECT_NEAR(object.value(QStringLiteral("start")).toDouble(), 1.0, 0.3);
+    for (const char* field : {"wpm", "input", "line", "start_utc", "end_s", "snr_db", "alphabet"})
+        EXPECT_TRUE(object.contains(QLatin1String(field))) << field;
+}
+
+TEST(MorsetoolSkimTest, RefusesWhatItCannotUse)
+{
+    if (QString(QStringLiteral(MORSETOOL_PATH)).isEmpty())
+        GTEST_SKIP() << "morsetool is not built";
+    QTemporaryDir work;
+    const QString silent = work.filePath(QStringLiteral("silent.wav"));
+    cw::AudioFileWriter writer;
+    const std::vector<float> silence(8000 * 3, 0.0f);
+    ASSERT_TRUE(writer.Open(silent, 8000));
+    ASSERT_TRUE(writer.Write(silence.data(), qint64(silence.size())) && writer.Commit());
+    const struct
+    {
+        QStringList arguments;
+        int exitCode;
+    } cases[] = {
+        {{QStringLiteral("skim"), silent}, 1}, // no signal
+        {{QStringLiteral("skim"), QStringLiteral("--pitch"), QStringLiteral("700"), silent}, 2},
+        {{QStringLiteral("skim"), QStringLiteral("--band"), QStringLiteral("900-100"), silent}, 2},
+        {{QStringLiteral("skim"), QStringLiteral("--band"), QStringLiteral("100-9000"), silent}, 2},
+        {{QStringLiteral("skim"), QStringLiteral("--format"), QStringLiteral("xml"), silent}, 2},
+        {{QStringLiteral("skim"), work.filePath(QStringLiteral("missing.wav"))}, 2},
+    };
+    for (const auto& c : cases) {
+        int exitCode = -1;
+        runMorsetool(c.arguments, exitCode);
+        EXPECT_EQ(exitCode, c.exitCode) << c.arguments.join(QLatin1Char(' ')).toStdString();
+    }
 }
 
 } // namespace

@@ -3,7 +3,7 @@
 // pitch, and how many signals were found. Bands from our synthesizer (every other signal
 // hand-sent) and with every other signal from ebook2cw. Prints a Markdown table.
 //
-//   cw_skim [--bands N] [--quick] [--verbose]
+//   cw_skim [--bands N] [--quick] [--verbose] [--only TEXT]   (cases whose name has TEXT)
 //   cw_skim --write-band FILE   writes the first band of 8 signals at 8 kHz (for the picture)
 //                               and its true pitches, starts and texts to FILE.tsv
 
@@ -78,6 +78,9 @@ int main(int argc, char** argv)
         bands = std::max(1, arguments[bandsAt + 1].toInt());
     const bool quick = arguments.contains(QStringLiteral("--quick"));
     const bool verbose = arguments.contains(QStringLiteral("--verbose"));
+    const int onlyAt = int(arguments.indexOf(QStringLiteral("--only")));
+    const QString only =
+        onlyAt > 0 && onlyAt + 1 < arguments.size() ? arguments[onlyAt + 1] : QString();
     QTemporaryDir work;
     const int writeAt = int(arguments.indexOf(QStringLiteral("--write-band")));
     if (writeAt > 0 && writeAt + 1 < arguments.size())
@@ -85,7 +88,7 @@ int main(int argc, char** argv)
     std::printf("| band | signals found | mean CER | worst CER | phantom text |\n"
                 "|---|---:|---:|---:|---:|\n");
     for (const Case& c : CASES) {
-        if (quick && c.nRate > 8000)
+        if ((quick && c.nRate > 8000) || !QString::fromUtf8(c.name).contains(only))
             continue;
         int found = 0;
         int total = 0;

@@ -107,7 +107,13 @@ int main(int argc, char** argv)
             }
             cw::CwSkimmer::Settings settings;
             settings.dSampleRate = c.nRate;
-            const cwskim::Score score = cwskim::score(band, cwskim::skim(samples, settings));
+            const std::vector<cwskim::Decoded> decoded = cwskim::skim(samples, settings);
+            const cwskim::Score score = cwskim::score(band, decoded);
+            for (const cwskim::Decoded& channel : decoded) {
+                if (verbose)
+                    std::fprintf(stderr, "channel %d %7.1f Hz from %5.1f s: %s\n", channel.nChannel,
+                                 channel.dPitchHz, channel.dStartSec, qPrintable(channel.text));
+            }
             for (size_t i = 0; verbose && i < band.transmitters.size(); ++i) {
                 const cwskim::Signal& signal = band.transmitters[i];
                 std::fprintf(

@@ -15,7 +15,7 @@ constexpr double LN2 = 0.6931471805599453; ///< median over mean of an exponenti
 constexpr double SNR_BIN_FACTOR = 2500.0 / 1.5;
 constexpr double KEYED_RATIO = 4.0;     ///< key-down over key-up of a line that keys
 constexpr int PEAK_REACH = 2;           ///< a line is the highest within this many bins
-constexpr double SAME_SIGNAL_HZ = 30.0; ///< a weaker line this close is the same signal
+constexpr double SAME_SIGNAL_HZ = 40.0; ///< a weaker line this close is the same signal
 /// A frame is keyed where it reaches this share of the threshold: a frame that holds only
 /// part of an element is weaker than the key-down level.
 constexpr double LOUD_SHARE = 0.25;

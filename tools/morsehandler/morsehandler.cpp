@@ -2,6 +2,7 @@
 
 #include "host/tarndatetime.h"
 #include "host/values.h"
+#include "tools/morsehandler/alphabet.h"
 #include "tools/morsehandler/boundedbuffer.h"
 #include "tools/morsehandler/ipcsuffix.h"
 #include "tools/morsecore/morsesymbolcode.h"

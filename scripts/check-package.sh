@@ -45,7 +45,7 @@ exported=$(
 )
 public="\\b($(sort -u <<<"$exported" | paste -sd'|'))\\b"
 libdir=$(dirname "$(find "$prefix" -name libmorsehandler.so | head -n 1)")
-for library in "$libdir"/libmorsehandler.so "$libdir"/libcwdemodulator.so; do
+for library in "$libdir"/libmorsehandler.so "$libdir"/libcwdemodulator.so "$libdir"/libfskdemodulator.so; do
     [ -f "$library" ] || continue
     symbols=$(nm -D --defined-only -C "$library" | cut -d' ' -f3-)
     strays=$(grep -Ev "$public|^((void|vtable for|typeinfo (name )?for) )?(std|__gnu_cxx|values)::" <<<"$symbols" || true)

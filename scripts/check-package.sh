@@ -48,7 +48,11 @@ libdir=$(dirname "$(find "$prefix" -name libmorsehandler.so | head -n 1)")
 for library in "$libdir"/libmorsehandler.so "$libdir"/libcwdemodulator.so "$libdir"/libfskdemodulator.so; do
     [ -f "$library" ] || continue
     symbols=$(nm -D --defined-only -C "$library" | cut -d' ' -f3-)
-    strays=$(grep -Ev "$public|^((void|vtable for|typeinfo (name )?for) )?(std|__gnu_cxx|values)::" <<<"$symbols" || true)
+    # A public class's private implementation (its d-pointer's class) is internal too.
+    strays=$(
+        grep -Ev "$public|^((void|vtable for|typeinfo (name )?for) )?(std|__gnu_cxx|values)::" <<<"$symbols"
+        grep -E '::Private\b' <<<"$symbols"
+    ) || true
     [ -z "$strays" ] || fail "$(basename "$library") exports internal symbols:"$'\n'"$strays"
     echo "$(basename "$library"): $(wc -l <<<"$symbols") exported symbols, none internal"
 done

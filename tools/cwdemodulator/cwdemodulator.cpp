@@ -55,7 +55,7 @@ int filterLength(double dUnit)
 
 /// Everything the demodulator holds: the blocks of the pipeline, what the acquisition keeps
 /// back, and the symbols decided and not yet taken.
-class CwDemodulator::Private
+class CWDEMODULATOR_NO_EXPORT CwDemodulator::Private
 {
 public:
     explicit Private(const Settings& settings);

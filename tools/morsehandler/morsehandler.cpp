@@ -88,7 +88,7 @@ struct MorseHandlerValues
 };
 
 /// What a MorseHandler holds: its values, the reception state and what it owns.
-class MorseHandler::Private
+class MORSEHANDLER_NO_EXPORT MorseHandler::Private
 {
 public:
     explicit Private(MorseHandler* pHandler)

@@ -32,7 +32,7 @@ const QString MorseTranslator::DOT_TOO_SHORT = QStringLiteral("[DOT_TOO_SHORT]")
 const QString MorseTranslator::DASH_TOO_LONG = QStringLiteral("[DASH_TOO_LONG]");
 const QString MorseTranslator::PAUSE_TOO_SHORT = QStringLiteral("[PAUSE_TOO_SHORT]");
 
-class MorseTranslator::Private
+class MORSEHANDLER_NO_EXPORT MorseTranslator::Private
 {
 public:
     morse::Alphabet alphabet;

@@ -44,7 +44,7 @@ int lastSeparator(const QString& text)
 
 } // namespace
 
-class SimpleMorseHandler::Private
+class MORSEHANDLER_NO_EXPORT SimpleMorseHandler::Private
 {
 public:
     /// The text of one character's dots and dashes; updates the digit flag.

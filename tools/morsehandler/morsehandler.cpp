@@ -2,10 +2,10 @@
 
 #include "host/tarndatetime.h"
 #include "host/values.h"
+#include "tools/morsecore/morsesymbolcode.h"
 #include "tools/morsehandler/alphabet.h"
 #include "tools/morsehandler/boundedbuffer.h"
 #include "tools/morsehandler/ipcsuffix.h"
-#include "tools/morsecore/morsesymbolcode.h"
 #include "tools/morsehandler/morsetranslator.h"
 #include "tools/morsehandler/orielresultdatahandler.h"
 #include "tools/morsehandler/sessionfiles.h"

@@ -87,12 +87,13 @@ TEST_P(CwEbook2cwClip, DecodesCleanAndAtTenDecibels)
 }
 
 // The first gap of a Farnsworth transmission comes before any character gap is known, so it
-// may still end a word (here and below).
+// may still end a word (here and below). At 8 WPM, a transmission that opens on dots only may
+// still lose a word gap while the tracking learns the dashes.
 INSTANTIATE_TEST_SUITE_P(Clips, CwEbook2cwClip,
-                         testing::Values(Clip{"ebook2cw-13wpm", 0}, Clip{"ebook2cw-22wpm", 0},
-                                         Clip{"ebook2cw-27wpm", 0}, Clip{"ebook2cw-38wpm", 0},
-                                         Clip{"ebook2cw-45wpm", 0}, Clip{"ebook2cw-40wpm", 0},
-                                         Clip{"ebook2cw-farnsworth", 1},
+                         testing::Values(Clip{"ebook2cw-8wpm", 1}, Clip{"ebook2cw-13wpm", 0},
+                                         Clip{"ebook2cw-22wpm", 0}, Clip{"ebook2cw-27wpm", 0},
+                                         Clip{"ebook2cw-38wpm", 0}, Clip{"ebook2cw-45wpm", 0},
+                                         Clip{"ebook2cw-40wpm", 0}, Clip{"ebook2cw-farnsworth", 1},
                                          Clip{"ebook2cw-slow-edges", 0},
                                          Clip{"ebook2cw-mp3-16k", 0}, Clip{"ebook2cw-ogg", 0}),
                          [](const testing::TestParamInfo<Clip>& info) {
@@ -130,7 +131,7 @@ TEST(CwEbook2cwClips, EveryCommittedClipIsInTheTable)
 {
     const QStringList clips =
         QDir(QStringLiteral(MORSE_TEST_DATA_DIR "/cw")).entryList({QStringLiteral("*.flac")});
-    EXPECT_EQ(clips.size(), 10);
+    EXPECT_EQ(clips.size(), 11);
 }
 
 namespace {

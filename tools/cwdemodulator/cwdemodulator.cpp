@@ -32,9 +32,11 @@ constexpr int FINAL_ACQUISITION_MARKS = 2;
 /// The matched filter is resized when the element length moved this far from it.
 constexpr double LENGTH_TOLERANCE = 0.12;
 constexpr double SECONDS_PER_UNIT_AT_1_WPM = 1.2;
-constexpr double LONE_GAP_UNITS = 2.0;        ///< silence around a character
-constexpr double LONE_DOT_UNITS = 2.0;        ///< a mark shorter than this is a dot
-constexpr double LONE_DOT_LEVEL = 0.6;        ///< share of the mark level a lone dot must reach
+constexpr double LONE_GAP_UNITS = 2.0; ///< silence around a character
+constexpr double LONE_DOT_UNITS = 2.0; ///< a mark shorter than this is a dot
+constexpr double LONE_DOT_LEVEL = 0.6; ///< share of the mark level a lone dot must reach
+/// Marks and gaps shorter than this (elements) show that a reading has element-long ones.
+constexpr double SHORT_ELEMENT_UNITS = 2.0;
 constexpr double SLOWER_READING_MARGIN = 6.0; ///< log likelihood, see likeliestUnit()
 /// Key-down samples the agreement with the tone's phase is averaged over, and the mean
 /// cosine of the phase error under which the tone no longer counts as steady.
@@ -110,6 +112,7 @@ public:
     void replayHeld();
     void filterHeld();
     float quadratureNoise(const std::vector<std::complex<float>>& projected) const;
+    bool lacksShortElements(double dUnit, float fAmplitude);
     double likeliestUnit(double dUnit, float fAmplitude);
     void track(std::complex<float> sample);
 
@@ -551,15 +554,47 @@ float CwDemodulator::Private::quadratureNoise(
     return windows > 0 ? float(sum / double(windows)) : m_pCarrier->NoiseVariance();
 }
 
+bool CwDemodulator::Private::lacksShortElements(double dUnit, float fAmplitude)
+{
+    // Decides the held samples at this element length and looks for marks and gaps shorter
+    // than two elements among enough marks to be sure. The segment the end of the held
+    // samples cuts short does not count.
+    m_pSegmenter->Reset(0, m_fNoiseVariance);
+    const size_t held = m_inPhase.size();
+    int marks = 0;
+    bool shortSeen = false;
+    auto takeSegments = [&] {
+        for (CwSegmenter::Segment segment; m_pSegmenter->TakeSegment(segment);) {
+            const bool cut = double(segment.nStart + segment.nLength) + dUnit > double(held);
+            marks += segment.bOn ? 1 : 0;
+            shortSeen =
+                shortSeen || (!cut && double(segment.nLength) < SHORT_ELEMENT_UNITS * dUnit);
+        }
+    };
+    for (const std::complex<float>& sample : m_inPhase) {
+        m_pSegmenter->PushInPhase(sample.real(), fAmplitude, dUnit);
+        takeSegments();
+    }
+    m_pSegmenter->Finish();
+    takeSegments();
+    return marks >= ACQUISITION_MARKS && !shortSeen;
+}
+
 double CwDemodulator::Private::likeliestUnit(double dUnit, float fAmplitude)
 {
     // Noise breaks long marks into short ones, and timing alone cannot tell "TTT" from "EEE"
     // at three times the speed, so the timing estimate can come out a whole multiple too
     // fast. The likelihood of the held samples under the slower readings settles it. (Only
     // slower ones: a faster reading fits noise better and would always look likelier.)
+    // A clean slow signal goes wrong the other way: a finer reading fits its edges better, so
+    // its dots read as dashes of a third the length. No Morse text does without element-long
+    // marks and gaps, so a reading that has none is not taken.
+    const bool onlyLongElements = lacksShortElements(dUnit, fAmplitude);
     double best = dUnit;
     double bestScore = -1e300;
     for (double factor : {1.0, 2.0, 3.0}) {
+        if (onlyLongElements && factor == 1.0)
+            continue;
         double factorBest = dUnit * factor;
         double factorScore = -1e300;
         // The timing estimate of a reading that was not its own is rough: try around it.

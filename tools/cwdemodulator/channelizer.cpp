@@ -1,6 +1,6 @@
 #include "tools/cwdemodulator/channelizer.h"
 
-#include "tools/cwdemodulator/fouriertransform.h"
+#include "tools/morsedsp/fouriertransform.h"
 
 #include <algorithm>
 #include <cmath>
@@ -34,7 +34,7 @@ Channelizer::Channelizer(double dSampleRate, double dHistorySec)
     m_nHistoryFrames = size_t(std::ceil(dHistorySec / FrameSec())) + 1;
     m_history.assign(m_nHistoryFrames * Bins(), {});
     m_power.assign(Bins(), 0.0f);
-    m_pTransform = std::make_unique<FourierTransform>(m_nSize);
+    m_pTransform = std::make_unique<dsp::FourierTransform>(m_nSize);
 }
 
 Channelizer::~Channelizer() = default;

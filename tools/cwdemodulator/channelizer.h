@@ -6,9 +6,12 @@
 #include <memory>
 #include <vector>
 
+namespace dsp {
+class FourierTransform;
+} // namespace dsp
+
 namespace cw {
 
-class FourierTransform;
 
 /// The shared half of an FFT filter bank (overlap-save fast convolution): the input is cut
 /// into frames of Size() samples that overlap by half, each transformed once. Every channel
@@ -66,7 +69,7 @@ private:
     std::vector<std::complex<float>> m_history; ///< ring of kept frames, Bins() each
     size_t m_nHistoryFrames;
     std::vector<float> m_power;
-    std::unique_ptr<FourierTransform> m_pTransform;
+    std::unique_ptr<dsp::FourierTransform> m_pTransform;
 };
 
 } // namespace cw

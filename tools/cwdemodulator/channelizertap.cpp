@@ -1,7 +1,7 @@
 #include "tools/cwdemodulator/channelizertap.h"
 
 #include "tools/cwdemodulator/channelizer.h"
-#include "tools/cwdemodulator/fouriertransform.h"
+#include "tools/morsedsp/fouriertransform.h"
 
 #include <algorithm>
 #include <cmath>
@@ -26,7 +26,7 @@ ChannelizerTap::ChannelizerTap(const Channelizer& channelizer, double dCentreHz)
     // A real tone of amplitude A fills its bin with A N / 2; the real part of the inverse
     // transform gives it back as A N / 2 before this scale.
     m_fScale = 2.0f / float(channelizer.Size());
-    m_pInverse = std::make_unique<FourierTransform>(m_nSize, true);
+    m_pInverse = std::make_unique<dsp::FourierTransform>(m_nSize, true);
     Retune(dCentreHz);
 }
 

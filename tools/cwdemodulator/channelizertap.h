@@ -6,10 +6,13 @@
 #include <memory>
 #include <vector>
 
+namespace dsp {
+class FourierTransform;
+} // namespace dsp
+
 namespace cw {
 
 class Channelizer;
-class FourierTransform;
 
 /// One channel of the FFT filter bank: takes the bins around its centre from each frame of
 /// the Channelizer, weighs them with a flat-topped taper (signals within PASS_HZ of the
@@ -44,7 +47,7 @@ private:
     std::vector<float> m_taper; ///< weight of the bins centre - half .. centre + half
     int m_nHalf = 0;
     float m_fScale = 1.0f;
-    std::unique_ptr<FourierTransform> m_pInverse;
+    std::unique_ptr<dsp::FourierTransform> m_pInverse;
 };
 
 } // namespace cw

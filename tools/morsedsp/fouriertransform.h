@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <vector>
 
-namespace cw {
+namespace dsp {
 
 /// A complex discrete Fourier transform of one fixed size (forward, or inverse without the
 /// 1/N scale), computed by liquid-dsp.
@@ -30,4 +30,4 @@ private:
     void* m_pPlan = nullptr;
 };
 
-} // namespace cw
+} // namespace dsp

@@ -34,12 +34,21 @@ ToneBalance::ToneBalance(double dBitSamples)
 {
 }
 
-void ToneBalance::Tracker::follow(float fAmplitude, float fStep)
+bool ToneBalance::Tracker::isOn(float fAmplitude) const
+{
+    return fAmplitude > 0.5f * (fLevel + fFloor);
+}
+
+void ToneBalance::Tracker::follow(float fAmplitude, float fStep, bool bOtherOn)
 {
     // Multiplicative quantile trackers: each settles where the amplitude lies above it for the
-    // wanted share of the time, whatever was decided.
-    fLevel *= fAmplitude > fLevel ? 1.0f + LEVEL_QUANTILE * fStep
-                                  : 1.0f - (1.0f - LEVEL_QUANTILE) * fStep;
+    // wanted share of the time, whatever was decided. While the other tone is on, this one is
+    // off and tells nothing of its level: the level does not sink then, so a long idle mark
+    // does not pass for a faded space.
+    if (fAmplitude > fLevel)
+        fLevel *= 1.0f + LEVEL_QUANTILE * fStep;
+    else if (!bOtherOn)
+        fLevel *= 1.0f - (1.0f - LEVEL_QUANTILE) * fStep;
     fFloor *= fAmplitude > fFloor ? 1.0f + FLOOR_QUANTILE * fStep
                                   : 1.0f - (1.0f - FLOOR_QUANTILE) * fStep;
     fLevel = std::max(fLevel, 1e-9f);
@@ -48,8 +57,10 @@ void ToneBalance::Tracker::follow(float fAmplitude, float fStep)
 
 float ToneBalance::Push(float fMark, float fSpace)
 {
-    m_mark.follow(fMark, m_fStep);
-    m_space.follow(fSpace, m_fStep);
+    const bool markOn = m_mark.isOn(fMark);
+    const bool spaceOn = m_space.isOn(fSpace);
+    m_mark.follow(fMark, m_fStep, spaceOn);
+    m_space.follow(fSpace, m_fStep, markOn);
     // The likelihood ratio of non-coherent FSK at good SNR: each tone's amplitude over half its
     // level, weighted by the level. Equal levels give the plain difference; a faded tone
     // leaves the threshold at half the other tone's level.

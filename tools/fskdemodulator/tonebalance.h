@@ -29,7 +29,8 @@ private:
     {
         float fLevel = 0.0f;
         float fFloor = 0.0f;
-        void follow(float fAmplitude, float fStep);
+        bool isOn(float fAmplitude) const;
+        void follow(float fAmplitude, float fStep, bool bOtherOn);
     };
 
     Tracker m_mark;

@@ -10,9 +10,9 @@ namespace fsk {
 
 namespace {
 
-/// Levels follow over about this many decided bits of each tone: long enough to average the
-/// noise, short enough to follow fading.
-constexpr double FOLLOW_BITS = 4.0;
+/// Levels follow over about this many bits of each tone being on: a selective fade changes a
+/// tone's level by several dB within a character, and lagging levels misweigh the tones.
+constexpr double FOLLOW_BITS = 1.0;
 /// The tones' balance is judged over this many bits...
 constexpr double BALANCE_BITS = 4.0;
 /// ...and they count as equally strong within 3 dB (natural log of the amplitude ratio), the
@@ -20,9 +20,8 @@ constexpr double BALANCE_BITS = 4.0;
 constexpr float EQUAL_LOG = 0.35f;
 constexpr float BLEND_LOG = 0.7f;
 constexpr unsigned JUDGE_EVERY = 8;
-/// A tone's level is exceeded a tenth of the time, its floor nine tenths.
-constexpr float LEVEL_QUANTILE = 0.9f;
-constexpr float FLOOR_QUANTILE = 0.1f;
+/// A floor above this share of the level is noise taken for the tone.
+constexpr float MAX_FLOOR = 0.5f;
 /// Audio that sets the first levels.
 constexpr double PRIMING_SEC = 3.0;
 
@@ -34,33 +33,29 @@ ToneBalance::ToneBalance(double dBitSamples)
 {
 }
 
-bool ToneBalance::Tracker::isOn(float fAmplitude) const
+float ToneBalance::Tracker::normalized(float fAmplitude) const
 {
-    return fAmplitude > 0.5f * (fLevel + fFloor);
+    return (fAmplitude - fFloor) / std::max(fLevel - fFloor, 1e-20f);
 }
 
-void ToneBalance::Tracker::follow(float fAmplitude, float fStep, bool bOtherOn)
+void ToneBalance::Tracker::follow(float fAmplitude, float fStep, bool bOn)
 {
-    // Multiplicative quantile trackers: each settles where the amplitude lies above it for the
-    // wanted share of the time, whatever was decided. While the other tone is on, this one is
-    // off and tells nothing of its level: the level does not sink then, so a long idle mark
-    // does not pass for a faded space.
-    if (fAmplitude > fLevel)
-        fLevel *= 1.0f + LEVEL_QUANTILE * fStep;
-    else if (!bOtherOn)
-        fLevel *= 1.0f - (1.0f - LEVEL_QUANTILE) * fStep;
-    fFloor *= fAmplitude > fFloor ? 1.0f + FLOOR_QUANTILE * fStep
-                                  : 1.0f - (1.0f - FLOOR_QUANTILE) * fStep;
+    // The tone's level moves while it is on, its floor while it is off.
+    if (bOn)
+        fLevel += fStep * (fAmplitude - fLevel);
+    else
+        fFloor += fStep * (fAmplitude - fFloor);
     fLevel = std::max(fLevel, 1e-9f);
-    fFloor = std::clamp(fFloor, 1e-10f, fLevel);
+    fFloor = std::clamp(fFloor, 0.0f, MAX_FLOOR * fLevel);
 }
 
 float ToneBalance::Push(float fMark, float fSpace)
 {
-    const bool markOn = m_mark.isOn(fMark);
-    const bool spaceOn = m_space.isOn(fSpace);
-    m_mark.follow(fMark, m_fStep, spaceOn);
-    m_space.follow(fSpace, m_fStep, markOn);
+    // Which tone is on is judged on each tone's own scale, so a tone that fades deep is still
+    // seen on while it is keyed: no bit decision is needed, and a fade cannot lock a level.
+    const bool markOn = m_mark.normalized(fMark) > m_space.normalized(fSpace);
+    m_mark.follow(fMark, m_fStep, markOn);
+    m_space.follow(fSpace, m_fStep, !markOn);
     // The likelihood ratio of non-coherent FSK at good SNR: each tone's amplitude over half its
     // level, weighted by the level. Equal levels give the plain difference; a faded tone
     // leaves the threshold at half the other tone's level.
@@ -79,7 +74,11 @@ float ToneBalance::Push(float fMark, float fSpace)
         m_fImbalance += float(JUDGE_EVERY) * m_fSmoothing * (imbalance - m_fImbalance);
         m_fShare = std::clamp((std::abs(m_fImbalance) - EQUAL_LOG) / BLEND_LOG, 0.0f, 1.0f);
     }
-    return m_fShare * weighed + (1.0f - m_fShare) * 0.5f * (fMark - fSpace);
+    // On the scale of the tones' present level, so that a fade of both does not shrink the
+    // values that starts and timing are judged by.
+    const float level = 0.5f * (mark * mark + space * space) / scale;
+    return (m_fShare * weighed + (1.0f - m_fShare) * 0.5f * (fMark - fSpace)) /
+           std::max(level, 1e-20f);
 }
 
 void ToneBalance::Prime(ToneFilter& mark, ToneFilter& space, const float* pSamples, size_t nCount,

@@ -7,10 +7,11 @@ namespace fsk {
 class ToneFilter;
 
 /// Weighs the two tone amplitudes into one decision value (positive: mark) that survives the
-/// fading of one tone: each tone's level when on and floor when off are followed as high and
-/// low quantiles of its amplitude (needing no decisions, so a deep fade cannot lock them), and
-/// each tone counts in proportion to its level, as the likelihood ratio of non-coherent FSK
-/// has it. With both tones equally strong this is the plain difference.
+/// fading of one tone: each tone's level when on and floor when off are followed, the tone
+/// on being the one higher on its own scale (needing no bit decisions, so a deep fade cannot
+/// lock them), and each tone counts in proportion to its level, as the likelihood ratio of
+/// non-coherent FSK has it. With both tones equally strong this is the plain difference. The
+/// value is given on the scale of the present level: about +-1 at the bit decisions.
 class ToneBalance
 {
 public:
@@ -29,8 +30,8 @@ private:
     {
         float fLevel = 0.0f;
         float fFloor = 0.0f;
-        bool isOn(float fAmplitude) const;
-        void follow(float fAmplitude, float fStep, bool bOtherOn);
+        float normalized(float fAmplitude) const;
+        void follow(float fAmplitude, float fStep, bool bOn);
     };
 
     Tracker m_mark;

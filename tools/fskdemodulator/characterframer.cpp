@@ -50,8 +50,8 @@ constexpr float SWING_BITS = 32.0f;
 
 } // namespace
 
-CharacterFramer::CharacterFramer(double dBitSamples)
-    : m_dNominalBit(dBitSamples), m_dBit(dBitSamples),
+CharacterFramer::CharacterFramer(double dBitSamples, bool bRefineTiming)
+    : m_dNominalBit(dBitSamples), m_bRefineTiming(bRefineTiming), m_dBit(dBitSamples),
       m_history(size_t(std::ceil((STOP_BIT + 1.0 + 2.0 * REFINE_RANGE) * dBitSamples *
                                  (1.0 + PERIOD_RANGE))) +
                 2)
@@ -178,11 +178,12 @@ bool CharacterFramer::refineTiming()
     // hand, the timing that puts its bits' decision points where the values are largest (start
     // space, data either way, stop mark) is taken; on the grid, moving away from the grid's
     // timing costs, as the grid rests on many characters.
+    const int steps = m_bRefineTiming ? REFINE_STEPS : 0;
     const double step = REFINE_RANGE * m_dBit / REFINE_STEPS;
     const double penalty = m_bFrameOnGrid ? GRID_STIFFNESS * m_fSwing : 0.0;
     double bestScore = -1e30;
     double bestShift = 0.0;
-    for (int i = -REFINE_STEPS; i <= REFINE_STEPS; ++i) {
+    for (int i = -steps; i <= steps; ++i) {
         const double shift = i * step;
         const double first = m_dFrameStart + shift + 0.5 * m_dBit;
         double score = -valueAt(first) + valueAt(first + STOP_BIT * m_dBit);
@@ -252,8 +253,8 @@ int CharacterFramer::decideBit(float fValue)
         ++m_nBitIndex;
         return eBIT;
     }
+    // The stop bit is decided late, on the refined timing: no eBIT, as the filters have moved on.
     const bool stopMark = refineTiming();
-    m_bLastBitMark = stopMark;
     m_frame.nCode = m_nCode;
     m_frame.bFramingError = !stopMark;
     m_frame.dStartSample = m_dFrameStart;
@@ -265,7 +266,7 @@ int CharacterFramer::decideBit(float fValue)
         m_dSearchFrom = m_dFrameStart + (CHARACTER_BITS[0] - EARLIEST_START) * m_dBit;
         voteSpacing();
         m_nOnGrid = m_bFrameOnGrid ? m_nOnGrid + 1 : 0;
-        return eBIT | eFRAME;
+        return eFRAME;
     }
     // A framing error on a grid that many characters confirmed is a bit error: keep the grid.
     const bool trusted = m_nOnGrid >= TRUSTED_GRID;
@@ -273,7 +274,7 @@ int CharacterFramer::decideBit(float fValue)
     if (!trusted && double(m_nSample) - m_dLastFall < RESYNC_WINDOW * m_dBit &&
         m_dLastFall > m_dFrameStart)
         startFrame(m_dLastFall, false);
-    return eBIT | eFRAME;
+    return eFRAME;
 }
 
 } // namespace fsk

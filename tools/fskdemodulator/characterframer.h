@@ -25,11 +25,14 @@ public:
     enum Event
     {
         eNOTHING = 0,
-        eBIT = 1,   ///< a bit was decided at this sample
+        eBIT = 1,   ///< a start or data bit was decided at this sample
         eFRAME = 2, ///< a character ended at this sample
     };
 
-    explicit CharacterFramer(double dBitSamples);
+    /// Without @p bRefineTiming each character is decided on its running timing alone: a
+    /// search that scores speeds by broken stop bits wants that, since the refinement finds a
+    /// mark stop bit at a wrong speed as well.
+    explicit CharacterFramer(double dBitSamples, bool bRefineTiming = true);
 
     /// Takes the next decision value; returns a combination of Event values.
     int Push(float fValue);
@@ -60,6 +63,7 @@ private:
     int decideBit(float fValue);
 
     const double m_dNominalBit;
+    const bool m_bRefineTiming;
     double m_dBit;
     bool m_bInFrame = false;
     int m_nBitIndex = 0;

@@ -1,6 +1,7 @@
 #include "tools/fskdemodulator/fskdemodulator.h"
 
 #include "tools/fskdemodulator/characterframer.h"
+#include "tools/fskdemodulator/frequencytracker.h"
 #include "tools/fskdemodulator/signalsearch.h"
 #include "tools/fskdemodulator/tonebalance.h"
 #include "tools/fskdemodulator/tonefilter.h"
@@ -15,6 +16,11 @@ namespace {
 
 /// The noise bandwidth the signal-to-noise ratio is given in.
 constexpr double SNR_BANDWIDTH_HZ = 2500.0;
+/// The tones may drift this share of their shift away from where they were found: further,
+/// one would be taken for the other.
+constexpr double MAX_DRIFT_SHARE = 0.4;
+/// A search whose best framing breaks more stop bits than this looks again with more audio.
+constexpr double MAX_FRAMING_ERRORS = 0.3;
 
 } // namespace
 
@@ -33,7 +39,9 @@ void FskDemodulator::Push(const float* pSamples, size_t nCount)
     m_nInput += int64_t(nCount);
     while (nCount > 0 && !m_bLocked) {
         const size_t take = std::min(nCount, m_nSearchSamples - m_held.size());
-        m_held.insert(m_held.end(), pSamples, pSamples + take);
+        // The search sees what the demodulator sees: a sample that is not a number is silence.
+        for (size_t i = 0; i < take; ++i)
+            m_held.push_back(std::isfinite(pSamples[i]) ? pSamples[i] : 0.0f);
         pSamples += take;
         nCount -= take;
         if (m_held.size() == m_nSearchSamples)
@@ -87,7 +95,8 @@ void FskDemodulator::search(bool bFinal)
     if (m_settings.polarity != eFIND_POLARITY)
         hints.nReversed = m_settings.polarity == eREVERSED ? 1 : 0;
     const SignalSearch::Result found = SignalSearch::Find(m_held.data(), m_held.size(), hints);
-    if (!found.bFound) {
+    // A signal that frames badly may have only just begun: wait for more of it while there is.
+    if (!found.bFound || (!bFinal && found.dFramingErrors > MAX_FRAMING_ERRORS)) {
         // Nothing to decode here: keep the newer half and look again when more has come.
         if (!bFinal) {
             const size_t dropped = m_held.size() / 2;
@@ -114,6 +123,8 @@ void FskDemodulator::lock(double dMarkHz, double dSpaceHz, double dBaud)
     m_pMark = std::make_unique<ToneFilter>(dMarkHz, m_settings.dSampleRate, length);
     m_pSpace = std::make_unique<ToneFilter>(dSpaceHz, m_settings.dSampleRate, length);
     m_pBalance = std::make_unique<ToneBalance>(bit);
+    m_pTracker = std::make_unique<FrequencyTracker>(m_settings.dSampleRate, bit,
+                                                    MAX_DRIFT_SHARE * std::abs(dMarkHz - dSpaceHz));
     m_pFramer = std::make_unique<CharacterFramer>(bit);
     m_nFilterLength = int64_t(length);
     m_nFilling = m_nFilterLength;
@@ -126,6 +137,10 @@ void FskDemodulator::demodulate(float fSample)
         fSample = 0.0f;
     m_fMark = m_pMark->Push(fSample);
     m_fSpace = m_pSpace->Push(fSample);
+    if (m_pTracker->Push(m_pMark->Sum(), m_pSpace->Sum())) {
+        m_pMark->Retune(m_dMarkHz + m_pTracker->OffsetHz());
+        m_pSpace->Retune(m_dSpaceHz + m_pTracker->OffsetHz());
+    }
     const float value = m_pBalance->Push(m_fMark, m_fSpace);
     // Until the filters hold a whole bit, their sums are no decision.
     if (m_nFilling > 0) {

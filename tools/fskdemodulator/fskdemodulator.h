@@ -12,6 +12,7 @@
 namespace fsk {
 
 class CharacterFramer;
+class FrequencyTracker;
 class ToneBalance;
 class ToneFilter;
 
@@ -93,6 +94,7 @@ private:
     std::unique_ptr<ToneFilter> m_pMark;
     std::unique_ptr<ToneFilter> m_pSpace;
     std::unique_ptr<ToneBalance> m_pBalance;
+    std::unique_ptr<FrequencyTracker> m_pTracker;
     std::unique_ptr<CharacterFramer> m_pFramer;
     Ita2Decoder m_text;
     int64_t m_nFilterLength = 0;

@@ -20,6 +20,11 @@ constexpr double BALANCE_BITS = 4.0;
 constexpr float EQUAL_LOG = 0.35f;
 constexpr float BLEND_LOG = 0.7f;
 constexpr unsigned JUDGE_EVERY = 8;
+/// Silence does not blow the scaled decision value up: the scale stays above this share of
+/// the level the signal was found at.
+constexpr float LOWEST_LEVEL = 1e-3f;
+/// A tone is on only above this share of the way from its floor to its level.
+constexpr float ON_SHARE = 0.5f;
 /// A floor above this share of the level is noise taken for the tone.
 constexpr float MAX_FLOOR = 0.5f;
 /// Audio that sets the first levels.
@@ -38,14 +43,16 @@ float ToneBalance::Tracker::normalized(float fAmplitude) const
     return (fAmplitude - fFloor) / std::max(fLevel - fFloor, 1e-20f);
 }
 
-void ToneBalance::Tracker::follow(float fAmplitude, float fStep, bool bOn)
+void ToneBalance::Tracker::follow(float fAmplitude, float fStep, bool bOn, float fLowestLevel)
 {
     // The tone's level moves while it is on, its floor while it is off.
     if (bOn)
         fLevel += fStep * (fAmplitude - fLevel);
     else
         fFloor += fStep * (fAmplitude - fFloor);
-    fLevel = std::max(fLevel, 1e-9f);
+    // In silence both levels come to rest at the same lowest level: equally strong tones, no
+    // weighing, and a decision value of zero.
+    fLevel = std::max(fLevel, fLowestLevel);
     fFloor = std::clamp(fFloor, 0.0f, MAX_FLOOR * fLevel);
 }
 
@@ -53,9 +60,12 @@ float ToneBalance::Push(float fMark, float fSpace)
 {
     // Which tone is on is judged on each tone's own scale, so a tone that fades deep is still
     // seen on while it is keyed: no bit decision is needed, and a fade cannot lock a level.
-    const bool markOn = m_mark.normalized(fMark) > m_space.normalized(fSpace);
-    m_mark.follow(fMark, m_fStep, markOn);
-    m_space.follow(fSpace, m_fStep, !markOn);
+    // In silence neither is on, and only the floors follow.
+    const float markScaled = m_mark.normalized(fMark);
+    const float spaceScaled = m_space.normalized(fSpace);
+    const bool someOn = std::max(markScaled, spaceScaled) > ON_SHARE;
+    m_mark.follow(fMark, m_fStep, someOn && markScaled > spaceScaled, m_fLowestLevel);
+    m_space.follow(fSpace, m_fStep, someOn && spaceScaled >= markScaled, m_fLowestLevel);
     // The likelihood ratio of non-coherent FSK at good SNR: each tone's amplitude over half its
     // level, weighted by the level. Equal levels give the plain difference; a faded tone
     // leaves the threshold at half the other tone's level.
@@ -100,6 +110,7 @@ void ToneBalance::Prime(ToneFilter& mark, ToneFilter& space, const float* pSampl
     std::sort(amplitudes.begin(), amplitudes.end());
     m_mark.fLevel = m_space.fLevel = amplitudes[amplitudes.size() * 9 / 10];
     m_mark.fFloor = m_space.fFloor = amplitudes[amplitudes.size() / 10];
+    m_fLowestLevel = std::max(m_fLowestLevel, LOWEST_LEVEL * m_mark.fLevel);
 }
 
 } // namespace fsk

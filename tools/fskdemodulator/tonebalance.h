@@ -31,13 +31,14 @@ private:
         float fLevel = 0.0f;
         float fFloor = 0.0f;
         float normalized(float fAmplitude) const;
-        void follow(float fAmplitude, float fStep, bool bOn);
+        void follow(float fAmplitude, float fStep, bool bOn, float fLowestLevel);
     };
 
     Tracker m_mark;
     Tracker m_space;
     float m_fStep;
     float m_fSmoothing;
+    float m_fLowestLevel = 1e-9f;
     float m_fImbalance = 0.0f; ///< log of the mark range over the space range, smoothed
     float m_fShare = 0.0f;     ///< how much the weighing decides, 0 to 1
     unsigned m_nSinceJudged = 0;

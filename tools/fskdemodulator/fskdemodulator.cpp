@@ -19,15 +19,17 @@ constexpr double SNR_BANDWIDTH_HZ = 2500.0;
 /// The tones may drift this share of their shift away from where they were found: further,
 /// one would be taken for the other.
 constexpr double MAX_DRIFT_SHARE = 0.4;
-/// A search whose best framing breaks more stop bits than this looks again with more audio.
+/// A search whose best framing breaks more stop bits than this looks again with this many
+/// search windows of audio.
 constexpr double MAX_FRAMING_ERRORS = 0.3;
+constexpr size_t MAX_HOLD_WINDOWS = 2;
 
 } // namespace
 
 FskDemodulator::FskDemodulator(const Settings& settings)
     : m_settings(settings),
       m_nSearchSamples(size_t(std::max(0.5, settings.dSearchSec) * settings.dSampleRate)),
-      m_text(settings.text)
+      m_nHoldSamples(m_nSearchSamples), m_text(settings.text)
 {
     m_held.reserve(m_nSearchSamples);
 }
@@ -38,13 +40,13 @@ void FskDemodulator::Push(const float* pSamples, size_t nCount)
 {
     m_nInput += int64_t(nCount);
     while (nCount > 0 && !m_bLocked) {
-        const size_t take = std::min(nCount, m_nSearchSamples - m_held.size());
+        const size_t take = std::min(nCount, m_nHoldSamples - m_held.size());
         // The search sees what the demodulator sees: a sample that is not a number is silence.
         for (size_t i = 0; i < take; ++i)
             m_held.push_back(std::isfinite(pSamples[i]) ? pSamples[i] : 0.0f);
         pSamples += take;
         nCount -= take;
-        if (m_held.size() == m_nSearchSamples)
+        if (m_held.size() == m_nHoldSamples)
             search(false);
     }
     for (size_t i = 0; i < nCount; ++i)
@@ -95,14 +97,21 @@ void FskDemodulator::search(bool bFinal)
     if (m_settings.polarity != eFIND_POLARITY)
         hints.nReversed = m_settings.polarity == eREVERSED ? 1 : 0;
     const SignalSearch::Result found = SignalSearch::Find(m_held.data(), m_held.size(), hints);
-    // A signal that frames badly may have only just begun: wait for more of it while there is.
-    if (!found.bFound || (!bFinal && found.dFramingErrors > MAX_FRAMING_ERRORS)) {
+    if (!found.bFound) {
         // Nothing to decode here: keep the newer half and look again when more has come.
         if (!bFinal) {
-            const size_t dropped = m_held.size() / 2;
+            const size_t dropped = m_held.size() - std::min(m_held.size(), m_nSearchSamples / 2);
             m_held.erase(m_held.begin(), m_held.begin() + long(dropped));
             m_nFramerOrigin += int64_t(dropped);
+            m_nHoldSamples = m_nSearchSamples;
         }
+        return;
+    }
+    // A signal that frames badly may have only just begun: look once more with twice the
+    // audio, keeping all of it.
+    if (!bFinal && found.dFramingErrors > MAX_FRAMING_ERRORS &&
+        m_nHoldSamples < MAX_HOLD_WINDOWS * m_nSearchSamples) {
+        m_nHoldSamples = MAX_HOLD_WINDOWS * m_nSearchSamples;
         return;
     }
     lock(found.dMarkHz, found.dSpaceHz, found.dBaud);

@@ -87,6 +87,7 @@ private:
     int64_t m_nFramerOrigin = 0; ///< input samples dropped before the signal was found
     std::vector<float> m_held;   ///< audio kept while the signal is searched
     size_t m_nSearchSamples;
+    size_t m_nHoldSamples; ///< audio held before the next search
 
     double m_dMarkHz = 0.0;
     double m_dSpaceHz = 0.0;

@@ -23,8 +23,6 @@ constexpr unsigned JUDGE_EVERY = 8;
 /// Silence does not blow the scaled decision value up: the scale stays above this share of
 /// the level the signal was found at.
 constexpr float LOWEST_LEVEL = 1e-3f;
-/// A tone is on only above this share of the way from its floor to its level.
-constexpr float ON_SHARE = 0.5f;
 /// A floor above this share of the level is noise taken for the tone.
 constexpr float MAX_FLOOR = 0.5f;
 /// Audio that sets the first levels.
@@ -60,10 +58,10 @@ float ToneBalance::Push(float fMark, float fSpace)
 {
     // Which tone is on is judged on each tone's own scale, so a tone that fades deep is still
     // seen on while it is keyed: no bit decision is needed, and a fade cannot lock a level.
-    // In silence neither is on, and only the floors follow.
+    // Where neither tone stands above its floor (silence) only the floors follow.
     const float markScaled = m_mark.normalized(fMark);
     const float spaceScaled = m_space.normalized(fSpace);
-    const bool someOn = std::max(markScaled, spaceScaled) > ON_SHARE;
+    const bool someOn = std::max(markScaled, spaceScaled) > 0.0f;
     m_mark.follow(fMark, m_fStep, someOn && markScaled > spaceScaled, m_fLowestLevel);
     m_space.follow(fSpace, m_fStep, someOn && spaceScaled >= markScaled, m_fLowestLevel);
     // The likelihood ratio of non-coherent FSK at good SNR: each tone's amplitude over half its

@@ -61,7 +61,9 @@ CharacterFramer::CharacterFramer(double dBitSamples, bool bRefineTiming)
 int CharacterFramer::Push(float fValue)
 {
     ++m_nSample;
-    m_history[size_t(m_nSample) % m_history.size()] = fValue;
+    m_history[m_nHistoryNext] = fValue;
+    if (++m_nHistoryNext == m_history.size())
+        m_nHistoryNext = 0;
     const float previous = m_fPrevious;
     m_fPrevious = fValue;
     const bool crossed = (previous >= 0.0f) != (fValue >= 0.0f) && m_nSample > 0;
@@ -169,7 +171,10 @@ void CharacterFramer::startOnGridOrCrossing(double dCrossing)
 float CharacterFramer::valueAt(double dSample) const
 {
     const int64_t sample = std::min(m_nSample, int64_t(std::lround(dSample)));
-    return m_history[size_t(std::max<int64_t>(0, sample)) % m_history.size()];
+    // The newest value sits just before the next to write.
+    const size_t back = size_t(
+        std::min<int64_t>(m_nSample - std::max<int64_t>(0, sample), int64_t(m_history.size()) - 1));
+    return m_history[(m_nHistoryNext + m_history.size() - 1 - back) % m_history.size()];
 }
 
 bool CharacterFramer::refineTiming()

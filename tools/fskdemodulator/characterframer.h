@@ -85,6 +85,7 @@ private:
     bool m_bLastBitMark = true;
     Frame m_frame;
     std::vector<float> m_history; ///< the latest values, a whole character and more
+    size_t m_nHistoryNext = 0;    ///< where the next value goes
 };
 
 } // namespace fsk

@@ -30,7 +30,7 @@ private:
     {
         float fLevel = 0.0f;
         float fFloor = 0.0f;
-        float normalized(float fAmplitude) const;
+        float range() const;
         void follow(float fAmplitude, float fStep, bool bOn, float fLowestLevel);
     };
 

@@ -5,7 +5,11 @@
 // Prints a TSV table: generator, baud, shift_hz, snr_db, texts, ours_cer, peer_cer, found.
 //
 //   rtty_cer [--texts 3] [--chars 80] [--snr -9,-6,-3,0,3] [--baud 45.45,50,75]
-//            [--shift 170,425,850] [--generator ours,minimodem] [--peer] [--seed 1]
+//            [--shift 170,425,850] [--generator ours,minimodem] [--peer] [--seed 1] [--told]
+//
+// --told gives ours the true tones and speed as well, to tell the search's errors from the
+// decoding's. Our synthesizer's recordings can also fade selectively (--fade HZ, --fade-depth
+// DB, default 25) and drift (--drift HZ/S).
 
 #include "rttybenchtext.h"
 
@@ -107,10 +111,15 @@ void addNoise(std::vector<float>& samples, double snrDb, std::mt19937& generator
         s = float(s + gauss(generator));
 }
 
-std::string ourDecode(const std::vector<float>& samples, bool& found, const Case& c)
+std::string ourDecode(const std::vector<float>& samples, bool& found, const Case& c, bool told)
 {
     fsk::FskDemodulator::Settings settings;
     settings.dSampleRate = RATE;
+    if (told) {
+        settings.dMarkHz = c.markHz;
+        settings.dSpaceHz = c.spaceHz;
+        settings.dBaud = c.baud;
+    }
     fsk::FskDemodulator demodulator(settings);
     demodulator.Push(samples.data(), samples.size());
     demodulator.Finish();
@@ -160,6 +169,10 @@ int main(int argc, char* argv[])
     const QStringList generators =
         option(arguments, "--generator", "ours,minimodem").split(QLatin1Char(','));
     const bool peer = arguments.contains(QStringLiteral("--peer"));
+    const bool told = arguments.contains(QStringLiteral("--told"));
+    const double fadeHz = option(arguments, "--fade", "0").toDouble();
+    const double fadeDepthDb = option(arguments, "--fade-depth", "25").toDouble();
+    const double driftHzPerSec = option(arguments, "--drift", "0").toDouble();
     const unsigned seed = option(arguments, "--seed", "1").toUInt();
     QTemporaryDir dir;
 
@@ -193,13 +206,16 @@ int main(int argc, char* argv[])
                             settings.bNoise = true;
                             settings.dSnrDb = snr;
                             settings.uSeed = random();
+                            settings.dFadeHz = fadeHz;
+                            settings.dFadeDepthDb = fadeDepthDb;
+                            settings.dDriftHzPerSec = driftHzPerSec;
                             fsk::FskSynthesizer synthesizer(settings);
                             synthesizer.SetText(c.text);
                             samples.resize(size_t(synthesizer.TotalSamples()));
                             synthesizer.Render(samples.data(), int64_t(samples.size()));
                         }
                         bool ok = false;
-                        ours += cer(ourDecode(samples, ok, c), c.text);
+                        ours += cer(ourDecode(samples, ok, c, told), c.text);
                         found += ok ? 1 : 0;
                         if (peer)
                             theirs += cer(peerDecode(samples, c, dir), c.text);

@@ -11,22 +11,38 @@ constexpr int DATA_BITS = 5;
 constexpr int STOP_BIT = DATA_BITS + 1;
 /// How far a transition may lie from its expected place and still steer the timing (bits).
 constexpr double TRANSITION_WINDOW = 0.4;
-/// The share of a transition's timing error taken into the character's phase...
-constexpr double PHASE_GAIN = 0.3;
-/// ...and into the bit length, which may drift this far from the nominal one.
-constexpr double PERIOD_GAIN = 0.02;
+/// The share of a transition's timing error taken into the character's phase: large while the
+/// timing is new, falling as characters keep arriving on their grid, since one transition in
+/// noise is off by a tenth of a bit or more and only many of them together place the grid.
+constexpr double ACQUIRE_GAIN = 0.3;
+constexpr double TRACK_GAIN = 0.04;
+/// The bit length follows this share of the phase gain; it may drift this far from the
+/// nominal one.
+constexpr double PERIOD_SHARE = 0.02;
 constexpr double PERIOD_RANGE = 0.03;
+/// After this many characters on the grid, a space stop bit is taken for a bit error and the
+/// grid kept; each framing error halves the count.
+constexpr int TRUSTED_GRID = 3;
 /// A transition this recent (bits) when a stop bit fails may be the next start bit.
-constexpr double RESYNC_WINDOW = 0.5;
+constexpr double RESYNC_WINDOW = 0.85;
 /// Lengths of a whole character (bits) with 1, 1.5 and 2 stop bits.
 constexpr size_t STOP_LENGTHS = 3;
 constexpr double CHARACTER_BITS[STOP_LENGTHS] = {7.0, 7.5, 8.0};
-/// A start this close to the character grid (bits) is drawn onto it...
-constexpr double GRID_WINDOW = 0.25;
-/// ...taking this share of its own timing.
-constexpr double GRID_GAIN = 0.3;
-/// Each character spacing seen is a vote that fades over some ten characters.
+/// A start this close to the character grid (bits) is drawn onto it, taking the phase gain's
+/// share of its own timing.
+constexpr double GRID_WINDOW = 0.4;
+/// Each character spacing seen is a vote that fades over some ten characters; without a
+/// recent vote there is no grid.
 constexpr double VOTE_MEMORY = 0.9;
+constexpr double MIN_VOTE = 0.3;
+/// How far (bits) the timing of a whole character may be moved when it is looked at again, in
+/// how many steps each way, and how much a move of one bit off the grid costs (against the
+/// typical decided value).
+constexpr double REFINE_RANGE = 0.35;
+constexpr int REFINE_STEPS = 6;
+constexpr double GRID_STIFFNESS = 4.0;
+/// How early (bits) a start bit may come after a character with one stop bit.
+constexpr double EARLIEST_START = 0.25;
 /// How far into space (against the typical decided value) a start bit must go.
 constexpr float START_DEPTH = 0.3f;
 /// The typical decided value is followed over about this many bits.
@@ -34,14 +50,20 @@ constexpr float SWING_BITS = 32.0f;
 
 } // namespace
 
-CharacterFramer::CharacterFramer(double dBitSamples)
-    : m_dNominalBit(dBitSamples), m_dBit(dBitSamples)
+CharacterFramer::CharacterFramer(double dBitSamples, bool bRefineTiming)
+    : m_dNominalBit(dBitSamples), m_bRefineTiming(bRefineTiming), m_dBit(dBitSamples),
+      m_history(size_t(std::ceil((STOP_BIT + 1.0 + 2.0 * REFINE_RANGE) * dBitSamples *
+                                 (1.0 + PERIOD_RANGE))) +
+                2)
 {
 }
 
 int CharacterFramer::Push(float fValue)
 {
     ++m_nSample;
+    m_history[m_nHistoryNext] = fValue;
+    if (++m_nHistoryNext == m_history.size())
+        m_nHistoryNext = 0;
     const float previous = m_fPrevious;
     m_fPrevious = fValue;
     const bool crossed = (previous >= 0.0f) != (fValue >= 0.0f) && m_nSample > 0;
@@ -50,46 +72,154 @@ int CharacterFramer::Push(float fValue)
         // Linear interpolation puts the transition between the two samples.
         crossing = double(m_nSample - 1) + double(previous) / double(previous - fValue);
         if (fValue < 0.0f)
-            m_dLastFall = crossing;
+            noteFall(crossing);
     }
-    if (!m_bInFrame) {
-        // The start bit began at the latest fall before the value went clearly to space:
-        // noise that dips below zero and comes back does not start a character.
-        if (m_dLastFall > m_dSearchFrom && fValue < -START_DEPTH * m_fSwing)
-            startFrame(expectedStart(m_dLastFall));
+    if (fValue > START_DEPTH * m_fSwing)
+        m_bClearMark = true;
+    if (!m_bInFrame && !lookForStart(fValue))
         return eNOTHING;
-    }
     if (crossed)
         followTransition(crossing);
-    const double due = m_dFrameStart + (m_nBitIndex + 0.5) * m_dBit;
+    // The stop bit waits until the whole character can be looked at again (see refineTiming).
+    const double due = m_dFrameStart + (m_nBitIndex + 0.5) * m_dBit +
+                       (m_nBitIndex == STOP_BIT ? REFINE_RANGE * m_dBit : 0.0);
     if (double(m_nSample) < due)
         return eNOTHING;
     return decideBit(fValue);
 }
 
-void CharacterFramer::startFrame(double dCrossing)
+void CharacterFramer::noteFall(double dCrossing)
+{
+    if (m_bClearMark)
+        m_dFirstFall = dCrossing;
+    m_bClearMark = false;
+    m_dLastFall = dCrossing;
+}
+
+double CharacterFramer::fallMiddle() const
+{
+    // Noise near the zero crossing of a slow fall makes several crossings; the fall lies
+    // between the first after the value was clearly mark and the last.
+    return m_dFirstFall > m_dSearchFrom ? 0.5 * (m_dFirstFall + m_dLastFall) : m_dLastFall;
+}
+
+bool CharacterFramer::lookForStart(float fValue)
+{
+    if (m_nOnGrid > 0 && !awaitGrid(fValue))
+        return m_bInFrame;
+    // The start bit began at the latest fall before the value went clearly to space:
+    // noise that dips below zero and comes back does not start a character.
+    if (m_dLastFall > m_dSearchFrom && fValue < -START_DEPTH * m_fSwing)
+        startOnGridOrCrossing(fallMiddle());
+    return m_bInFrame;
+}
+
+double CharacterFramer::gain() const
+{
+    return std::max(TRACK_GAIN, ACQUIRE_GAIN / (1.0 + m_nOnGrid));
+}
+
+bool CharacterFramer::hasGrid() const
+{
+    return *std::max_element(m_votes, m_votes + STOP_LENGTHS) >= MIN_VOTE;
+}
+
+double CharacterFramer::pitchBits() const
+{
+    return CHARACTER_BITS[size_t(std::max_element(m_votes, m_votes + STOP_LENGTHS) - m_votes)];
+}
+
+bool CharacterFramer::awaitGrid(float fValue)
+{
+    // Characters sent back to back: the next start bit is where the grid puts it. A fall before
+    // then is noise in the stop bit; if the start bit has not come by its decision point, the
+    // sender paused and the start is searched afresh.
+    const double predicted = m_dPreviousStart + pitchBits() * m_dBit;
+    if (double(m_nSample) < predicted + 0.5 * m_dBit)
+        return m_dLastFall > predicted - GRID_WINDOW * m_dBit;
+    if (fValue < 0.0f) {
+        startFrame(predicted, true);
+        m_dSpacingBits = pitchBits();
+        return false;
+    }
+    m_nOnGrid = 0;
+    return true;
+}
+
+void CharacterFramer::startFrame(double dCrossing, bool bOnGrid)
 {
     m_bInFrame = true;
+    m_bFrameOnGrid = bOnGrid;
+    m_dSpacingBits = 0.0;
     m_nBitIndex = 0;
     m_nCode = 0;
     m_dFrameStart = dCrossing;
 }
 
-double CharacterFramer::expectedStart(double dCrossing)
+void CharacterFramer::startOnGridOrCrossing(double dCrossing)
 {
     // Characters sent back to back start on a grid of whole characters: learn its pitch
     // (7, 7.5 or 8 bits for 1, 1.5 or 2 stop bits) and draw a start near the grid onto it.
-    const double bits = (dCrossing - m_dPreviousStart) / m_dBit;
+    const double expected = m_dPreviousStart + pitchBits() * m_dBit;
+    if (!hasGrid() || std::abs(dCrossing - expected) >= GRID_WINDOW * m_dBit)
+        startFrame(dCrossing, false);
+    else
+        startFrame(expected + gain() * (dCrossing - expected), true);
+    m_dSpacingBits = (dCrossing - m_dPreviousStart) / m_dBit;
+}
+
+float CharacterFramer::valueAt(double dSample) const
+{
+    const int64_t sample = std::min(m_nSample, int64_t(std::lround(dSample)));
+    // The newest value sits just before the next to write.
+    const size_t back = size_t(
+        std::min<int64_t>(m_nSample - std::max<int64_t>(0, sample), int64_t(m_history.size()) - 1));
+    return m_history[(m_nHistoryNext + m_history.size() - 1 - back) % m_history.size()];
+}
+
+bool CharacterFramer::refineTiming()
+{
+    // One transition in noise is off by a tenth of a bit or more. With the whole character at
+    // hand, the timing that puts its bits' decision points where the values are largest (start
+    // space, data either way, stop mark) is taken; on the grid, moving away from the grid's
+    // timing costs, as the grid rests on many characters.
+    const int steps = m_bRefineTiming ? REFINE_STEPS : 0;
+    const double step = REFINE_RANGE * m_dBit / REFINE_STEPS;
+    const double penalty = m_bFrameOnGrid ? GRID_STIFFNESS * m_fSwing : 0.0;
+    double bestScore = -1e30;
+    double bestShift = 0.0;
+    for (int i = -steps; i <= steps; ++i) {
+        const double shift = i * step;
+        const double first = m_dFrameStart + shift + 0.5 * m_dBit;
+        double score = -valueAt(first) + valueAt(first + STOP_BIT * m_dBit);
+        for (int bit = 1; bit <= DATA_BITS; ++bit)
+            score += std::abs(valueAt(first + bit * m_dBit));
+        const double off = shift / m_dBit;
+        score -= penalty * off * off;
+        if (score > bestScore) {
+            bestScore = score;
+            bestShift = shift;
+        }
+    }
+    m_dFrameStart += bestShift;
+    const double first = m_dFrameStart + 0.5 * m_dBit;
+    m_nCode = 0;
+    for (int bit = 1; bit <= DATA_BITS; ++bit) {
+        if (valueAt(first + bit * m_dBit) >= 0.0f)
+            m_nCode |= 1u << (bit - 1);
+    }
+    return valueAt(first + STOP_BIT * m_dBit) >= 0.0f;
+}
+
+void CharacterFramer::voteSpacing()
+{
+    // Only a character that ended in a mark stop bit tells the spacing: a noise fall taken
+    // for a start bit would teach a wrong one.
     for (size_t i = 0; i < STOP_LENGTHS; ++i) {
         m_votes[i] *= VOTE_MEMORY;
-        if (std::abs(bits - CHARACTER_BITS[i]) < GRID_WINDOW)
+        if (std::abs(m_dSpacingBits - CHARACTER_BITS[i]) < GRID_WINDOW)
             m_votes[i] += 1.0;
     }
-    const size_t likeliest = size_t(std::max_element(m_votes, m_votes + STOP_LENGTHS) - m_votes);
-    const double expected = m_dPreviousStart + CHARACTER_BITS[likeliest] * m_dBit;
-    if (std::abs(dCrossing - expected) < GRID_WINDOW * m_dBit)
-        return expected + GRID_GAIN * (dCrossing - expected);
-    return dCrossing;
 }
 
 void CharacterFramer::followTransition(double dCrossing)
@@ -99,8 +229,9 @@ void CharacterFramer::followTransition(double dCrossing)
     if (nearest < 1.0 || nearest > STOP_BIT || std::abs(bits - nearest) > TRANSITION_WINDOW)
         return;
     const double error = dCrossing - (m_dFrameStart + nearest * m_dBit);
-    m_dFrameStart += PHASE_GAIN * error;
-    m_dBit += PERIOD_GAIN * error / nearest;
+    const double phaseGain = gain();
+    m_dFrameStart += phaseGain * error;
+    m_dBit += PERIOD_SHARE * phaseGain * error / nearest;
     m_dBit = std::clamp(m_dBit, m_dNominalBit * (1.0 - PERIOD_RANGE),
                         m_dNominalBit * (1.0 + PERIOD_RANGE));
 }
@@ -109,10 +240,14 @@ int CharacterFramer::decideBit(float fValue)
 {
     const bool mark = fValue >= 0.0f;
     m_bLastBitMark = mark;
-    m_fSwing += (std::abs(fValue) - m_fSwing) / SWING_BITS;
+    // A plain mean over the first bits, then a moving one.
+    if (m_nDecided < unsigned(SWING_BITS))
+        ++m_nDecided;
+    m_fSwing += (std::abs(fValue) - m_fSwing) / float(m_nDecided);
     if (m_nBitIndex == 0) {
-        // A start bit that is mark at its end was a noise dip: look again.
-        if (mark) {
+        // A start bit that is mark at its end was a noise dip: look again. Off the grid, where
+        // nothing else confirms it, it must be clearly space.
+        if (mark || (!m_bFrameOnGrid && fValue > -START_DEPTH * m_fSwing)) {
             m_bInFrame = false;
             m_dSearchFrom = m_dFrameStart;
         }
@@ -120,21 +255,31 @@ int CharacterFramer::decideBit(float fValue)
         return eBIT;
     }
     if (m_nBitIndex <= DATA_BITS) {
-        if (mark)
-            m_nCode |= 1u << (m_nBitIndex - 1);
         ++m_nBitIndex;
         return eBIT;
     }
+    // The stop bit is decided late, on the refined timing: no eBIT, as the filters have moved on.
+    const bool stopMark = refineTiming();
     m_frame.nCode = m_nCode;
-    m_frame.bFramingError = !mark;
+    m_frame.bFramingError = !stopMark;
     m_frame.dStartSample = m_dFrameStart;
     m_dPreviousStart = m_dFrameStart;
     m_bInFrame = false;
     m_dSearchFrom = double(m_nSample) - 0.5 * m_dBit;
-    if (!mark && double(m_nSample) - m_dLastFall < RESYNC_WINDOW * m_dBit &&
+    if (stopMark) {
+        // The next start bit comes after at least one whole stop bit.
+        m_dSearchFrom = m_dFrameStart + (CHARACTER_BITS[0] - EARLIEST_START) * m_dBit;
+        voteSpacing();
+        m_nOnGrid = m_bFrameOnGrid ? m_nOnGrid + 1 : 0;
+        return eFRAME;
+    }
+    // A framing error on a grid that many characters confirmed is a bit error: keep the grid.
+    const bool trusted = m_nOnGrid >= TRUSTED_GRID;
+    m_nOnGrid = trusted ? m_nOnGrid / 2 : 0;
+    if (!trusted && double(m_nSample) - m_dLastFall < RESYNC_WINDOW * m_dBit &&
         m_dLastFall > m_dFrameStart)
-        startFrame(m_dLastFall);
-    return eBIT | eFRAME;
+        startFrame(m_dLastFall, false);
+    return eFRAME;
 }
 
 } // namespace fsk

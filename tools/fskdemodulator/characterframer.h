@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 namespace fsk {
 
@@ -24,11 +25,14 @@ public:
     enum Event
     {
         eNOTHING = 0,
-        eBIT = 1,   ///< a bit was decided at this sample
+        eBIT = 1,   ///< a start or data bit was decided at this sample
         eFRAME = 2, ///< a character ended at this sample
     };
 
-    explicit CharacterFramer(double dBitSamples);
+    /// Without @p bRefineTiming each character is decided on its running timing alone: a
+    /// search that scores speeds by broken stop bits wants that, since the refinement finds a
+    /// mark stop bit at a wrong speed as well.
+    explicit CharacterFramer(double dBitSamples, bool bRefineTiming = true);
 
     /// Takes the next decision value; returns a combination of Event values.
     int Push(float fValue);
@@ -39,26 +43,49 @@ public:
     double BitSamples() const { return m_dBit; }
 
 private:
-    void startFrame(double dCrossing);
+    void startFrame(double dStart, bool bOnGrid);
+    void startOnGridOrCrossing(double dCrossing);
+    /// True when a character starts at this sample or has started.
+    bool lookForStart(float fValue);
+    void noteFall(double dCrossing);
+    double fallMiddle() const;
+    /// While characters come on their grid: false while the search for a start must wait.
+    bool awaitGrid(float fValue);
+    double gain() const;
+    bool hasGrid() const;
+    double pitchBits() const;
+    void voteSpacing();
+    float valueAt(double dSample) const;
+    /// Moves the character's timing to where its bits are clearest and decides them; true
+    /// when the stop bit is mark.
+    bool refineTiming();
     void followTransition(double dCrossing);
-    double expectedStart(double dCrossing);
     int decideBit(float fValue);
 
     const double m_dNominalBit;
+    const bool m_bRefineTiming;
     double m_dBit;
     bool m_bInFrame = false;
     int m_nBitIndex = 0;
-    double m_dFrameStart = 0.0;          ///< the start bit's transition, as the timing follows it
-    double m_dLastFall = -1e18;          ///< the latest mark-to-space transition
+    double m_dFrameStart = 0.0;  ///< the start bit's transition, as the timing follows it
+    double m_dLastFall = -1e18;  ///< the latest mark-to-space transition
+    double m_dFirstFall = -1e18; ///< the first one since the value was clearly mark
+    bool m_bClearMark = false;
     double m_dSearchFrom = -1e18;        ///< a start bit begins after this
     float m_fSwing = 0.0f;               ///< typical size of the decided values
+    unsigned m_nDecided = 0;             ///< bits decided, up to the swing's memory
     double m_dPreviousStart = -1e18;     ///< start of the last character framed
     double m_votes[3] = {0.0, 0.0, 0.0}; ///< for each stop length, how often it was seen
+    double m_dSpacingBits = 0.0;         ///< from the previous start to this one
+    int m_nOnGrid = 0;                   ///< characters framed on the grid in a row
+    bool m_bFrameOnGrid = false;         ///< the character being framed started on the grid
     unsigned m_nCode = 0;
     float m_fPrevious = 0.0f;
     int64_t m_nSample = -1;
     bool m_bLastBitMark = true;
     Frame m_frame;
+    std::vector<float> m_history; ///< the latest values, a whole character and more
+    size_t m_nHistoryNext = 0;    ///< where the next value goes
 };
 
 } // namespace fsk

@@ -1,6 +1,7 @@
 #include "tools/fskdemodulator/fskdemodulator.h"
 
 #include "tools/fskdemodulator/characterframer.h"
+#include "tools/fskdemodulator/frequencytracker.h"
 #include "tools/fskdemodulator/signalsearch.h"
 #include "tools/fskdemodulator/tonebalance.h"
 #include "tools/fskdemodulator/tonefilter.h"
@@ -15,13 +16,20 @@ namespace {
 
 /// The noise bandwidth the signal-to-noise ratio is given in.
 constexpr double SNR_BANDWIDTH_HZ = 2500.0;
+/// The tones may drift this share of their shift away from where they were found: further,
+/// one would be taken for the other.
+constexpr double MAX_DRIFT_SHARE = 0.4;
+/// A search whose best framing breaks more stop bits than this looks again with this many
+/// search windows of audio.
+constexpr double MAX_FRAMING_ERRORS = 0.3;
+constexpr size_t MAX_HOLD_WINDOWS = 2;
 
 } // namespace
 
 FskDemodulator::FskDemodulator(const Settings& settings)
     : m_settings(settings),
       m_nSearchSamples(size_t(std::max(0.5, settings.dSearchSec) * settings.dSampleRate)),
-      m_text(settings.text)
+      m_nHoldSamples(m_nSearchSamples), m_text(settings.text)
 {
     m_held.reserve(m_nSearchSamples);
 }
@@ -32,11 +40,13 @@ void FskDemodulator::Push(const float* pSamples, size_t nCount)
 {
     m_nInput += int64_t(nCount);
     while (nCount > 0 && !m_bLocked) {
-        const size_t take = std::min(nCount, m_nSearchSamples - m_held.size());
-        m_held.insert(m_held.end(), pSamples, pSamples + take);
+        const size_t take = std::min(nCount, m_nHoldSamples - m_held.size());
+        // The search sees what the demodulator sees: a sample that is not a number is silence.
+        for (size_t i = 0; i < take; ++i)
+            m_held.push_back(std::isfinite(pSamples[i]) ? pSamples[i] : 0.0f);
         pSamples += take;
         nCount -= take;
-        if (m_held.size() == m_nSearchSamples)
+        if (m_held.size() == m_nHoldSamples)
             search(false);
     }
     for (size_t i = 0; i < nCount; ++i)
@@ -90,10 +100,18 @@ void FskDemodulator::search(bool bFinal)
     if (!found.bFound) {
         // Nothing to decode here: keep the newer half and look again when more has come.
         if (!bFinal) {
-            const size_t dropped = m_held.size() / 2;
+            const size_t dropped = m_held.size() - std::min(m_held.size(), m_nSearchSamples / 2);
             m_held.erase(m_held.begin(), m_held.begin() + long(dropped));
             m_nFramerOrigin += int64_t(dropped);
+            m_nHoldSamples = m_nSearchSamples;
         }
+        return;
+    }
+    // A signal that frames badly may have only just begun: look once more with twice the
+    // audio, keeping all of it.
+    if (!bFinal && found.dFramingErrors > MAX_FRAMING_ERRORS &&
+        m_nHoldSamples < MAX_HOLD_WINDOWS * m_nSearchSamples) {
+        m_nHoldSamples = MAX_HOLD_WINDOWS * m_nSearchSamples;
         return;
     }
     lock(found.dMarkHz, found.dSpaceHz, found.dBaud);
@@ -114,6 +132,8 @@ void FskDemodulator::lock(double dMarkHz, double dSpaceHz, double dBaud)
     m_pMark = std::make_unique<ToneFilter>(dMarkHz, m_settings.dSampleRate, length);
     m_pSpace = std::make_unique<ToneFilter>(dSpaceHz, m_settings.dSampleRate, length);
     m_pBalance = std::make_unique<ToneBalance>(bit);
+    m_pTracker = std::make_unique<FrequencyTracker>(m_settings.dSampleRate, bit,
+                                                    MAX_DRIFT_SHARE * std::abs(dMarkHz - dSpaceHz));
     m_pFramer = std::make_unique<CharacterFramer>(bit);
     m_nFilterLength = int64_t(length);
     m_nFilling = m_nFilterLength;
@@ -126,6 +146,10 @@ void FskDemodulator::demodulate(float fSample)
         fSample = 0.0f;
     m_fMark = m_pMark->Push(fSample);
     m_fSpace = m_pSpace->Push(fSample);
+    if (m_pTracker->Push(m_pMark->Sum(), m_pSpace->Sum())) {
+        m_pMark->Retune(m_dMarkHz + m_pTracker->OffsetHz());
+        m_pSpace->Retune(m_dSpaceHz + m_pTracker->OffsetHz());
+    }
     const float value = m_pBalance->Push(m_fMark, m_fSpace);
     // Until the filters hold a whole bit, their sums are no decision.
     if (m_nFilling > 0) {

@@ -12,6 +12,7 @@
 namespace fsk {
 
 class CharacterFramer;
+class FrequencyTracker;
 class ToneBalance;
 class ToneFilter;
 
@@ -86,6 +87,7 @@ private:
     int64_t m_nFramerOrigin = 0; ///< input samples dropped before the signal was found
     std::vector<float> m_held;   ///< audio kept while the signal is searched
     size_t m_nSearchSamples;
+    size_t m_nHoldSamples; ///< audio held before the next search
 
     double m_dMarkHz = 0.0;
     double m_dSpaceHz = 0.0;
@@ -93,6 +95,7 @@ private:
     std::unique_ptr<ToneFilter> m_pMark;
     std::unique_ptr<ToneFilter> m_pSpace;
     std::unique_ptr<ToneBalance> m_pBalance;
+    std::unique_ptr<FrequencyTracker> m_pTracker;
     std::unique_ptr<CharacterFramer> m_pFramer;
     Ita2Decoder m_text;
     int64_t m_nFilterLength = 0;

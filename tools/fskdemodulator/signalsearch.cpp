@@ -129,11 +129,12 @@ SignalSearch::Result SignalSearch::Find(const float* pSamples, size_t nCount, co
         for (const int reversed : polarities) {
             const double mark = reversed ? low : high;
             const double space = reversed ? high : low;
-            const double score =
-                framingErrorRate(pSamples, nCount, hints.dSampleRate, mark, space, baud) -
-                GRID_FIT_WEIGHT * fit;
+            const double errors =
+                framingErrorRate(pSamples, nCount, hints.dSampleRate, mark, space, baud);
+            const double score = errors - GRID_FIT_WEIGHT * fit;
             if (score < best) {
                 best = score;
+                result.dFramingErrors = errors;
                 result.dBaud = baud;
                 result.bReversed = reversed == 1;
             }
@@ -239,7 +240,7 @@ double SignalSearch::framingErrorRate(const float* pSamples, size_t nCount, doub
     ToneFilter space(dSpaceHz, dSampleRate, length);
     ToneBalance balance(bit);
     balance.Prime(mark, space, pSamples, nCount, dSampleRate);
-    CharacterFramer framer(bit);
+    CharacterFramer framer(bit, false);
     double frames = 0.0;
     double errors = 0.0;
     for (size_t n = 0; n < nCount; ++n) {

@@ -30,6 +30,7 @@ public:
         double dSpaceHz = 0.0;
         double dBaud = 0.0;
         bool bReversed = false;
+        double dFramingErrors = 1.0; ///< share of broken stop bits at the speed chosen
     };
 
     /// The speeds the search chooses from.

@@ -7,10 +7,11 @@ namespace fsk {
 class ToneFilter;
 
 /// Weighs the two tone amplitudes into one decision value (positive: mark) that survives the
-/// fading of one tone: each tone's level when on and floor when off are followed as high and
-/// low quantiles of its amplitude (needing no decisions, so a deep fade cannot lock them), and
-/// each tone counts in proportion to its level, as the likelihood ratio of non-coherent FSK
-/// has it. With both tones equally strong this is the plain difference.
+/// fading of one tone: each tone's level when on and floor when off are followed, the tone
+/// on being the one higher on its own scale (needing no bit decisions, so a deep fade cannot
+/// lock them), and each tone counts in proportion to its level, as the likelihood ratio of
+/// non-coherent FSK has it. With both tones equally strong this is the plain difference. The
+/// value is given on the scale of the present level: about +-1 at the bit decisions.
 class ToneBalance
 {
 public:
@@ -29,13 +30,15 @@ private:
     {
         float fLevel = 0.0f;
         float fFloor = 0.0f;
-        void follow(float fAmplitude, float fStep);
+        float range() const;
+        void follow(float fAmplitude, float fStep, bool bOn, float fLowestLevel);
     };
 
     Tracker m_mark;
     Tracker m_space;
     float m_fStep;
     float m_fSmoothing;
+    float m_fLowestLevel = 1e-9f;
     float m_fImbalance = 0.0f; ///< log of the mark range over the space range, smoothed
     float m_fShare = 0.0f;     ///< how much the weighing decides, 0 to 1
     unsigned m_nSinceJudged = 0;

@@ -14,7 +14,8 @@ constexpr unsigned RENORMALISE_EVERY = 1024;
 } // namespace
 
 ToneFilter::ToneFilter(double dFrequencyHz, double dSampleRate, size_t nLength)
-    : m_dFrequencyHz(dFrequencyHz), m_step(std::polar(1.0, -2.0 * PI * dFrequencyHz / dSampleRate)),
+    : m_dFrequencyHz(dFrequencyHz), m_dSampleRate(dSampleRate),
+      m_step(std::polar(1.0, -2.0 * PI * dFrequencyHz / dSampleRate)),
       m_ring(std::max<size_t>(1, nLength)), m_fScale(2.0f / float(m_ring.size()))
 {
 }
@@ -37,6 +38,12 @@ float ToneFilter::Push(float fSample)
     if (++m_nNext == m_ring.size())
         m_nNext = 0;
     return float(std::sqrt(m_sumRe * m_sumRe + m_sumIm * m_sumIm)) * m_fScale;
+}
+
+void ToneFilter::Retune(double dFrequencyHz)
+{
+    m_dFrequencyHz = dFrequencyHz;
+    m_step = std::polar(1.0, -2.0 * PI * dFrequencyHz / m_dSampleRate);
 }
 
 void ToneFilter::Clear()

@@ -19,9 +19,14 @@ public:
     /// Forgets the samples summed so far (the tuning stays).
     void Clear();
     double FrequencyHz() const { return m_dFrequencyHz; }
+    /// Mixes from now on with @p dFrequencyHz; the samples already summed stay as they were.
+    void Retune(double dFrequencyHz);
+    /// The complex sum behind the last amplitude; it turns at the tone's offset from the tuning.
+    std::complex<double> Sum() const { return {m_sumRe, m_sumIm}; }
 
 private:
     double m_dFrequencyHz;
+    double m_dSampleRate;
     std::complex<double> m_phasor{1.0, 0.0};
     std::complex<double> m_step;
     unsigned m_nSinceRenormalise = 0;

@@ -150,8 +150,8 @@ bool readHostOptions(const QCommandLineParser& parser, DecodeHost::Options& opti
     bool reportEveryOk = false;
     const double reportEvery =
         parser.value(QStringLiteral("report-every")).toDouble(&reportEveryOk);
-    if (!reportEveryOk || !(reportEvery > 0) || reportEvery > 1e6) {
-        error = QStringLiteral("--report-every expects a number of seconds above 0, got \"%1\"")
+    if (!reportEveryOk || !(reportEvery >= 0) || reportEvery > 1e6) {
+        error = QStringLiteral("--report-every expects a number of seconds, got \"%1\"")
                     .arg(parser.value(QStringLiteral("report-every")));
         return false;
     }
@@ -230,8 +230,10 @@ int decodeInput(const QCommandLineParser& parser, const QString& input, DecodeHo
                 break;
             host.stopPrinting();
         }
-        if (saving && ((count & 0xFF) == 0 || symbol.code == morse::SYMBOL_END_OF_LINE) &&
-            sinceReport.elapsed() >= reportEveryMs) {
+        const bool lineEnd = symbol.code == morse::SYMBOL_END_OF_LINE;
+        if (saving && (reportEveryMs == 0 ? lineEnd
+                                          : ((count & 0xFF) == 0 || lineEnd) &&
+                                                sinceReport.elapsed() >= reportEveryMs)) {
             host.saveReport();
             sinceReport.restart();
         }
@@ -350,8 +352,9 @@ int runDecodeCommand(const QStringList& givenArguments)
     const QCommandLineOption reportEveryOption(
         QStringLiteral("report-every"),
         QStringLiteral("With --save: save the XML report at least every SECONDS (default 60) "
-                       "of running time, so that a crash loses at most that stretch; each save "
-                       "starts a new report file."),
+                       "of running time, or with 0 at the end of each line (transmission), so "
+                       "that a crash loses at most that stretch; each save starts a new report "
+                       "file."),
         QStringLiteral("SECONDS"), QStringLiteral("60"));
     const QCommandLineOption quietOption(
         {QStringLiteral("q"), QStringLiteral("quiet")},

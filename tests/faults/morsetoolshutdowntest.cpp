@@ -2,6 +2,8 @@
 // kill, a closed standard output and a save directory that takes nothing. What was read is
 // saved, the report is never left broken, and every loss is told and fails the run.
 
+#include "readonlydirectory.h"
+
 #include <gtest/gtest.h>
 
 #include <QDir>
@@ -149,13 +151,8 @@ TEST(MorsetoolShutdown, SaveDirectoryThatTakesNothingIsToldAndFailsTheRun)
 {
     // Without @t lines there is no report: only the session files can tell the loss.
     QTemporaryDir dir;
-    QString readOnly = dir.filePath(QStringLiteral("readonly"));
-    ASSERT_TRUE(QDir().mkpath(readOnly));
-    if (geteuid() == 0)
-        readOnly = QStringLiteral("/proc/self");
-    else
-        ASSERT_TRUE(
-            QFile::setPermissions(readOnly, QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+    const QString readOnly = readOnlyDirectory(dir);
+    ASSERT_FALSE(readOnly.isEmpty());
     QProcess process;
     process.start(MORSETOOL, {QStringLiteral("decode"), QStringLiteral("--save"), readOnly,
                               QStringLiteral("-")});

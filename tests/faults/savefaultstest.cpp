@@ -3,6 +3,7 @@
 // written stays; each failure episode is traced once.
 
 #include "../morse/receptionfixture.h"
+#include "readonlydirectory.h"
 
 #include <QDir>
 #include <QRegularExpression>
@@ -151,16 +152,8 @@ TEST_F(SaveFaults, SaveDirectoryUnderARegularFileTakesNoFilesButReceptionGoesOn)
 
 TEST_F(SaveFaults, ReadOnlySaveDirectoryTakesNoFilesButReceptionGoesOn)
 {
-    // Permission bits do not stop the superuser; a directory of the process file system
-    // refuses new files to everyone.
-    QString readOnly = path(QStringLiteral("readonly"));
-    ASSERT_TRUE(QDir().mkpath(readOnly));
-    if (geteuid() == 0)
-        readOnly = QStringLiteral("/proc/self");
-    else
-        ASSERT_TRUE(
-            QFile::setPermissions(readOnly, QFileDevice::ReadOwner | QFileDevice::ExeOwner));
-    if (!QFileInfo(readOnly).isDir())
+    const QString readOnly = readOnlyDirectory(dir);
+    if (readOnly.isEmpty() || !QFileInfo(readOnly).isDir())
         GTEST_SKIP() << "no directory that refuses new files to this user";
     const QStringList before = QDir(readOnly).entryList(QDir::Files);
 

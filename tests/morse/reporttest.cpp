@@ -91,3 +91,22 @@ TEST_F(ReportFile, ReportSavesItselfAtTheFrameLimitAndGoesOnInANewTransmission)
     EXPECT_EQ(second.size() - 1, 5);
     EXPECT_EQ(second.last(), QStringLiteral("1700000000000000:E"));
 }
+
+TEST_F(ReportFile, ReportWhileSavingIsOffDropsFramesBeyondTheLimitBehindAMarker)
+{
+    QTemporaryDir dir;
+    startSaving(dir.path());
+    find<values::Value<bool>>(QStringLiteral("/Morse/Save"))->SetValue(false, nullptr);
+    auto* xmlSave =
+        bind<values::Value<bool>>("XmlSave", &MorseHandler::SetMorseXmlSaveToFile_ValuePath);
+    handler->SetTimestamp(1700000000000000ULL);
+    for (int i = 0; i < OrielResultDataHandler::FRAME_LIMIT + 5; ++i)
+        send({0, 3});
+    EXPECT_TRUE(QDir(dir.path()).entryList({QStringLiteral("*.xml")}, QDir::Files).isEmpty());
+    xmlSave->HasChanged(CHANGE_TRIGGER, nullptr); // the host may still ask for it
+    const QStringList frames = readReport(valueOf(QStringLiteral("/Morse/XmlFile"))).mid(1);
+    ASSERT_EQ(frames.size(), 6);
+    EXPECT_TRUE(
+        frames.first().startsWith(QStringLiteral("1700000000000000:[LOST 20000 CHARACTERS")))
+        << frames.first().toStdString();
+}

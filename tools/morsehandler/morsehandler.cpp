@@ -355,6 +355,8 @@ void MorseHandler::Update(Observable* pSubject, TChangeCode eCode)
             AddSymbol(v.m_pSymbolValue->GetValue());
         } else if (pSubject == v.m_pSaveToFileValue) {
             d->m_bSaveToFile = v.m_pSaveToFileValue->GetValue();
+            if (d->m_pReportHandler)
+                d->m_pReportHandler->setSavesItself(d->m_bSaveToFile);
             if (!d->m_bSaveToFile)
                 d->m_sessionFiles.closeAll();
         } else if (pSubject == v.m_pFrequencyValue || pSubject == v.m_pModtypeValue ||

@@ -105,12 +105,19 @@ void OrielResultDataHandler::abandonFailingReport()
 void OrielResultDataHandler::boundFrames()
 {
     const quint64 u64Timestamp = m_u64LastTimestamp;
-    if (SaveReport()) {
+    // Never into a report name without a directory (the root of the file system).
+    if (m_bSavesItself && !m_strWorkDirectory.isEmpty() && SaveReport()) {
         UpdateTimestamp(u64Timestamp); // the reception goes on in a new transmission
         return;
     }
     const morse::SaveLoss dropped = heldText();
-    m_loss.merge(dropped);
+    if (m_bFailing)
+        m_loss.merge(dropped); // told when the report can be saved again
+    morse::trace(QStringLiteral("MorseHandler: the report held %1 frames and could not be saved; "
+                                "they are dropped (%2)")
+                     .arg(FRAME_LIMIT)
+                     .arg(dropped.describe()),
+                 SOURCE_FILE, __LINE__);
     m_pDataBlock->DropFrames();
     m_pDataBlock->BeginFrame();
     m_pDataBlock->SetTimeStamp(dropped.u64FirstUs);

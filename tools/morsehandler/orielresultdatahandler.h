@@ -19,10 +19,10 @@ class Transmission;
 /// MorseHandler, which it tells of the report's file name and of the need for tuner settings.
 ///
 /// A report that cannot be saved is kept and saved with what follows at the next save; the
-/// failure episode is told to the episode listener as it starts and ends. The report saves
-/// itself once it holds FRAME_LIMIT frames, so its memory stays bounded over a long session;
-/// while it cannot be saved, frames beyond the limit are dropped and a "[LOST ...]" frame takes
-/// their place.
+/// failure episode is told to the episode listener as it starts and ends. While saving is on,
+/// the report saves itself once it holds FRAME_LIMIT frames, so its memory stays bounded over a
+/// long session; while saving is off or the report cannot be saved, frames beyond the limit are
+/// dropped and a "[LOST ...]" frame takes their place.
 class OrielResultDataHandler : public QObject
 {
     Q_OBJECT
@@ -48,6 +48,8 @@ public:
     {
         m_onEpisode = std::move(listener);
     }
+    /// Whether the report may save itself at FRAME_LIMIT (saving is on, into a work directory).
+    void setSavesItself(bool bSaves) { m_bSavesItself = bSaves; }
     /// Ends a failure episode going on as lost, with the text the report still holds.
     void abandonFailingReport();
     /// The directory of the next report file name.
@@ -84,5 +86,6 @@ private:
     QString m_strWorkDirectory;
     morse::SaveEpisodeListener m_onEpisode;
     bool m_bFailing = false;
+    bool m_bSavesItself = false;
     morse::SaveLoss m_loss; // frames dropped while failing
 };

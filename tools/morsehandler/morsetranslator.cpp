@@ -1,7 +1,7 @@
 #include "tools/morsehandler/morsetranslator.h"
 
-#include "tools/morsecore/morsesymbolcode.h"
 #include "tools/morsehandler/filelocator.h"
+#include "tools/morsecore/morsesymbolcode.h"
 #include "tools/morsehandler/trace.h"
 
 #include <QFile>

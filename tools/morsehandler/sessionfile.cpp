@@ -180,11 +180,10 @@ void SessionFile::appendEncoded(const QString& strText)
 
 void SessionFile::close()
 {
-    if (m_pFile && !m_heldBytes.isEmpty()) {
-        QString strError;
-        if (!writeHeld(strError))
-            m_loss.add(QString::fromUtf8(m_heldBytes).size(), m_loss.u64LastUs);
-    }
+    // A last try for what is held back; what still does not go out is lost.
+    QString strError;
+    if (!m_heldBytes.isEmpty() && !(m_pFile && writeHeld(strError)))
+        m_loss.add(QString::fromUtf8(m_heldBytes).size(), m_loss.u64LastUs);
     m_heldBytes.resize(0);
     m_unmarked = SaveLoss();
     m_pFile.reset();

@@ -33,6 +33,12 @@ public:
     int B() const { return m_nB; }
     int C() const { return m_nC; }
     const QVector<Frame>& Frames() const { return m_vecFrames; }
+    /// Drops every frame (for a report that could not be saved and must not grow further).
+    void DropFrames()
+    {
+        m_vecFrames.clear();
+        m_bFrameOpen = false;
+    }
 
 private:
     Frame* openFrame();

@@ -5,8 +5,10 @@
 #include <QTemporaryFile>
 #include <QXmlStreamWriter>
 
-#if defined(Q_OS_UNIX)
 #include <cerrno>
+#include <cstring>
+
+#if defined(Q_OS_UNIX)
 #include <cstdio>
 #include <fcntl.h>
 #include <unistd.h>
@@ -189,9 +191,10 @@ QByteArray OrielResultData::ToXml() const
 bool OrielResultData::SaveFile(const QString& fileName)
 {
     m_strSavedFilePath.clear();
+    m_strError.clear();
     m_bSavedUnderOtherName = false;
     if (fileName.isEmpty())
-        return false;
+        return fail(QStringLiteral("no file name"));
     // A bare name goes into the work directory; a name with a directory part (which callers
     // usually compose from the work directory themselves) is taken as it is.
     const bool bareName =
@@ -201,18 +204,18 @@ bool OrielResultData::SaveFile(const QString& fileName)
                                : fileName);
     const QDir directory = target.absoluteDir();
     if (target.fileName().isEmpty() || !directory.exists())
-        return false;
+        return fail(QStringLiteral("the directory \"%1\" does not exist").arg(directory.path()));
 
     // Written completely under a temporary name first, so that no reader ever sees half a
     // report, then moved to the first free name.
     QTemporaryFile file(directory.filePath(QStringLiteral(".%1.XXXXXX").arg(target.fileName())));
     if (!file.open())
-        return false;
+        return fail(file.errorString());
     file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
                         QFileDevice::ReadOther);
     const QByteArray xml = ToXml();
     if (file.write(xml) != xml.size() || !file.flush() || !syncToDisk(file))
-        return false;
+        return fail(file.errorString());
     file.close();
 
     for (int counter = 1; counter <= MAX_NAME_COUNTER; ++counter) {
@@ -226,9 +229,15 @@ bool OrielResultData::SaveFile(const QString& fileName)
         case MoveResult::Taken:
             continue;
         case MoveResult::Failed:
-            return false;
+            return fail(QString::fromLocal8Bit(std::strerror(errno)));
         }
     }
+    return fail(QStringLiteral("no free name"));
+}
+
+bool OrielResultData::fail(const QString& error)
+{
+    m_strError = error.isEmpty() ? QStringLiteral("unknown error") : error;
     return false;
 }
 

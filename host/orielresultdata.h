@@ -30,6 +30,8 @@ public:
     bool SaveFile(const QString& fileName);
     /// The path the last successful SaveFile wrote; empty after a failed one.
     QString SavedFilePath() const { return m_strSavedFilePath; }
+    /// Why the last SaveFile failed; empty after a successful one.
+    QString ErrorString() const { return m_strError; }
     /// Whether the last successful SaveFile had to take a counter because the name was taken.
     bool SavedUnderOtherName() const { return m_bSavedUnderOtherName; }
     /// Drops all transmissions.
@@ -44,7 +46,10 @@ public:
     QByteArray ToXml() const;
 
 private:
+    bool fail(const QString& error);
+
     QString m_strWorkDir;
+    QString m_strError;
     QString m_strSavedFilePath;
     bool m_bSavedUnderOtherName = false;
     std::vector<std::unique_ptr<Transmission>> m_vecTransmissions;

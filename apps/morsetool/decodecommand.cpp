@@ -9,6 +9,7 @@
 #include "morseencoder.h"
 #include "outputfile.h"
 #include "progressdisplay.h"
+#include "shutdownsignals.h"
 #include "textsymbolsource.h"
 #ifdef MORSETOOL_HAVE_CW
 #include "audiosymbolsource.h"
@@ -20,10 +21,12 @@
 #endif
 
 #include "host/errorhandler.h"
+#include "tools/morsecore/morsesymbolcode.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 
 #include <cstdio>
@@ -128,6 +131,18 @@ bool readHostOptions(const QCommandLineParser& parser, DecodeHost::Options& opti
         }
         options.saveDirectory = QDir(directory).absolutePath();
     }
+    bool reportEveryOk = false;
+    const double reportEvery =
+        parser.value(QStringLiteral("report-every")).toDouble(&reportEveryOk);
+    if (!reportEveryOk || !(reportEvery >= 0) || reportEvery > 1e6) {
+        error = QStringLiteral("--report-every expects a number of seconds, got \"%1\"")
+                    .arg(parser.value(QStringLiteral("report-every")));
+        return false;
+    }
+    if (parser.isSet(QStringLiteral("report-every")) && !parser.isSet(QStringLiteral("save"))) {
+        error = QStringLiteral("--report-every does not apply without --save");
+        return false;
+    }
     if (parser.isSet(QStringLiteral("trace")))
         ErrorHandler::Instance()->SetTraceFlags(ErrorHandler::Instance()->GetTraceFlags() |
                                                 TRACE_FLAG_LIBRARY);
@@ -180,13 +195,32 @@ int decodeInput(const QCommandLineParser& parser, const QString& input, DecodeHo
     }
     ProgressDisplay progress(!parser.isSet(QStringLiteral("quiet")) &&
                              CommandLine::IsTerminal(stderr));
+    // A closed standard output stops the printing; while saving, the reading goes on. A stop
+    // signal ends the reading; what was read is finished and saved.
+    const bool saving = !options.saveDirectory.isEmpty();
+    const qint64 reportEveryMs =
+        qint64(parser.value(QStringLiteral("report-every")).toDouble() * 1000.0);
+    QElapsedTimer sinceReport;
+    sinceReport.start();
     SymbolSource::Symbol symbol;
-    for (qint64 count = 0; source->next(symbol) && !output.failed(); ++count) {
+    for (qint64 count = 0; !ShutdownSignals::Requested() && source->next(symbol); ++count) {
         if (json)
             json->symbol(symbol.hasTimestamp, symbol.timestampUs);
         host.feed(symbol);
         if ((count & 0xFFF) == 0)
             progress.update(source->progress());
+        if (output.failed()) {
+            if (!saving)
+                break;
+            host.stopPrinting();
+        }
+        const bool lineEnd = symbol.code == morse::SYMBOL_END_OF_LINE;
+        if (saving && (reportEveryMs == 0 ? lineEnd
+                                          : ((count & 0xFF) == 0 || lineEnd) &&
+                                                sinceReport.elapsed() >= reportEveryMs)) {
+            host.saveReport();
+            sinceReport.restart();
+        }
     }
     progress.finish();
     if (json)
@@ -213,6 +247,13 @@ int decodeInput(const QCommandLineParser& parser, const QString& input, DecodeHo
         return EXIT_FAILURE_RUNNING;
     }
     const QString name = CommandLine::InputName(input);
+    if (ShutdownSignals::Requested()) {
+        CommandLine::Fail(QStringLiteral("decode"), EXIT_OK,
+                          QStringLiteral("%1: stopped by signal %2; what was read is saved")
+                              .arg(name)
+                              .arg(ShutdownSignals::Signal()));
+        return ShutdownSignals::ExitCode();
+    }
     if (!source->errorString().isEmpty()) {
         printError(QStringLiteral("%1: %2").arg(name, source->errorString()));
         status = EXIT_BAD_INPUT;
@@ -292,13 +333,20 @@ int runDecodeCommand(const QStringList& givenArguments)
         {QStringLiteral("j"), QStringLiteral("jobs")},
         QStringLiteral("Several inputs: decode N of them at once (default 1)."),
         QStringLiteral("N"));
+    const QCommandLineOption reportEveryOption(
+        QStringLiteral("report-every"),
+        QStringLiteral("With --save: save the XML report at least every SECONDS (default 60) "
+                       "of running time, or with 0 at the end of each line (transmission), so "
+                       "that a crash loses at most that stretch; each save starts a new report "
+                       "file."),
+        QStringLiteral("SECONDS"), QStringLiteral("60"));
     const QCommandLineOption quietOption(
         {QStringLiteral("q"), QStringLiteral("quiet")},
         QStringLiteral("No progress display, no notes on files written or signals found; "
                        "errors are still told."));
     parser.addOptions({alphabetOption, alphabetsOption, saveOption, frequencyOption, traceOption,
                        retranslateOption, outputOption, formatOption, outputDirOption, jobsOption,
-                       quietOption});
+                       reportEveryOption, quietOption});
 #ifdef MORSETOOL_HAVE_CW
     parser.addOptions(AudioSymbolSource::commandLineOptions());
 #endif
@@ -340,5 +388,6 @@ int runDecodeCommand(const QStringList& givenArguments)
         printError(error);
         return EXIT_BAD_INPUT;
     }
+    ShutdownSignals::Install();
     return decodeInput(parser, inputs.first(), options);
 }

@@ -73,9 +73,10 @@ bool DecodeHost::start(QString& error)
     m_decoderResult = makeValue<values::ValueSelection>(QStringLiteral("DecoderResult"));
     m_generateSettings = makeValue<values::Value<bool>>(QStringLiteral("GenerateTunerSettings"));
     m_tunerSettings = makeValue<values::Value<QString>>(QStringLiteral("TunerSettings"));
-    if (!m_symbol || !m_available || !m_text || !m_alphabet || !m_alphabetDirectory ||
-        !m_rightToLeft || !m_saveToFile || !m_xmlSave || !m_textFileName || !m_codeFileName ||
-        !m_xmlFileName || !m_frequency || !m_modulation || !m_decoderResult ||
+    m_saveState = makeValue<values::Value<QString>>(QStringLiteral("SaveState"));
+    if (!m_saveState || !m_symbol || !m_available || !m_text || !m_alphabet ||
+        !m_alphabetDirectory || !m_rightToLeft || !m_saveToFile || !m_xmlSave || !m_textFileName ||
+        !m_codeFileName || !m_xmlFileName || !m_frequency || !m_modulation || !m_decoderResult ||
         !m_generateSettings || !m_tunerSettings) {
         error = QStringLiteral("the value tree already holds values of other types");
         return false;
@@ -105,6 +106,7 @@ bool DecodeHost::start(QString& error)
           static_cast<values::ValueBase*>(m_codeFileName),
           static_cast<values::ValueBase*>(m_xmlFileName),
           static_cast<values::ValueBase*>(m_rightToLeft),
+          static_cast<values::ValueBase*>(m_saveState),
           static_cast<values::ValueBase*>(m_generateSettings)})
         watched->AddObserver(this);
 
@@ -131,6 +133,7 @@ bool DecodeHost::start(QString& error)
                                m_options.valueRoot + QStringLiteral("XmlFileName"));
     h.SetMorseSaveToFile_ValuePath(m_options.valueRoot + QStringLiteral("SaveToFile"));
     h.SetMorseXmlSaveToFile_ValuePath(m_options.valueRoot + QStringLiteral("XmlSave"));
+    h.SetSaveState_ValuePath(m_options.valueRoot + QStringLiteral("SaveState"));
 
     if (!h.StartNewMorseSession() && !m_options.alphabet.isEmpty()) {
         error = QStringLiteral("cannot read the alphabet file of \"%1\"").arg(m_options.alphabet);
@@ -158,6 +161,7 @@ void DecodeHost::feed(const SymbolSource::Symbol& symbol)
     if (symbol.hasTimestamp) {
         m_handler->SetTimestamp(symbol.timestampUs);
         m_anyTimestamp = true;
+        m_lastTimestampUs = symbol.timestampUs;
     }
     // A demodulator announces a repeated code although the value does not change.
     if (m_symbol->GetValue() == symbol.code)
@@ -179,6 +183,15 @@ bool DecodeHost::retranslate(const QString& alphabet, QString& text, QString& er
     return true;
 }
 
+void DecodeHost::saveReport()
+{
+    if (m_options.saveDirectory.isEmpty() || !m_anyTimestamp)
+        return;
+    m_xmlSave->HasChanged(CHANGE_TRIGGER, nullptr);
+    // A saved report starts over at the next time; the text until then belongs to this one.
+    m_handler->SetTimestamp(m_lastTimestampUs);
+}
+
 bool DecodeHost::finish(QString& error)
 {
     const bool saving = !m_options.saveDirectory.isEmpty();
@@ -191,6 +204,10 @@ bool DecodeHost::finish(QString& error)
             error = QStringLiteral("the report could not be written to \"%1\"").arg(report);
             return false;
         }
+    }
+    if (m_handler->HasLostSavedData()) {
+        error = QStringLiteral("text was lost while saving (see the messages above)");
+        return false;
     }
     return true;
 }
@@ -213,7 +230,12 @@ void DecodeHost::Update(Observable* subject, TChangeCode code)
     if (subject == m_text && m_textListener) {
         m_textListener(m_text->GetValue());
     } else if (subject == m_text) {
-        print(m_textOut, m_text->GetValue(), m_options.flushEachUnit);
+        if (m_printing)
+            print(m_textOut, m_text->GetValue(), m_options.flushEachUnit);
+    } else if (subject == m_saveState) {
+        // Failures are told even with --quiet.
+        print(m_messagesOut,
+              QStringLiteral("morsetool decode: saving: %1\n").arg(m_saveState->GetValue()));
     } else if (!m_options.announceFiles) {
         // file names stay quiet
     } else if (subject == m_textFileName) {

@@ -47,8 +47,13 @@ public:
     /// The whole reception translated again through @p alphabet; false with @p error when
     /// there is no such alphabet.
     bool retranslate(const QString& alphabet, QString& text, QString& error);
+    /// Saves the report now (when saving), through the trigger the monitoring application
+    /// uses, and goes on with a new transmission at the latest time.
+    void saveReport();
+    /// Stops printing text (standard output has closed); decoding and saving go on.
+    void stopPrinting() { m_printing = false; }
     /// Saves the report (when saving) and ends the session; false with @p error when the
-    /// report that was due could not be written.
+    /// report that was due could not be written or saved text was lost on the way.
     bool finish(QString& error);
 
     /// The names of the alphabets in the alphabets directory.
@@ -71,6 +76,8 @@ private:
     std::unique_ptr<MorseHandler> m_handler;
     std::function<void(const QString&)> m_textListener;
     bool m_anyTimestamp = false;
+    quint64 m_lastTimestampUs = 0;
+    bool m_printing = true;
     bool m_rightToLeftNoted = false;
 
     values::ValueNumeric<int>* m_symbol = nullptr;
@@ -89,4 +96,5 @@ private:
     values::ValueSelection* m_decoderResult = nullptr;
     values::Value<bool>* m_generateSettings = nullptr;
     values::Value<QString>* m_tunerSettings = nullptr;
+    values::Value<QString>* m_saveState = nullptr;
 };

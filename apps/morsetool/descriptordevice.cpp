@@ -1,5 +1,7 @@
 #include "descriptordevice.h"
 
+#include "shutdownsignals.h"
+
 #include <cerrno>
 #include <cstring>
 #include <unistd.h>
@@ -20,6 +22,10 @@ qint64 DescriptorDevice::readData(char* pData, qint64 nMax)
         if (count >= 0) {
             m_bEnded = count == 0;
             return count;
+        }
+        if (errno == EINTR && ShutdownSignals::Requested()) {
+            m_bEnded = true; // asked to stop: what was read is finished, nothing more
+            return 0;
         }
         if (errno != EINTR) {
             setErrorString(QString::fromLocal8Bit(std::strerror(errno)));

@@ -3,8 +3,12 @@
 // written stays; each failure episode is traced once.
 
 #include "../morse/receptionfixture.h"
+#include "readonlydirectory.h"
 
 #include <QDir>
+#include <QRegularExpression>
+
+#include "tools/morsehandler/sessionfile.h"
 
 #include <csignal>
 #include <sys/resource.h>
@@ -48,7 +52,27 @@ class SaveFaults : public ReceptionTest
 protected:
     QString path(const QString& name) const { return dir.filePath(name); }
     QString file(const QString& name) const { return QString::fromUtf8(contentOf(path(name))); }
+    /// Records every message of the save-state value.
+    void watchSaveState()
+    {
+        auto* state =
+            bind<values::Value<QString>>("SaveState", &MorseHandler::SetSaveState_ValuePath);
+        stateRecorder = std::make_unique<TextRecorder>(state);
+        state->AddObserver(stateRecorder.get());
+    }
+    void TearDown() override
+    {
+        if (stateRecorder)
+            find<values::Value<QString>>(QStringLiteral("/Morse/SaveState"))
+                ->DeleteObserver(stateRecorder.get());
+        ReceptionTest::TearDown();
+    }
+    static int countContaining(const QStringList& lines, const char* text)
+    {
+        return static_cast<int>(lines.filter(QLatin1String(text)).size());
+    }
     QTemporaryDir dir;
+    std::unique_ptr<TextRecorder> stateRecorder;
 };
 
 TEST_F(SaveFaults, FullDiskKeepsReceptionGoingAndLosesNothingAlreadyWritten)
@@ -85,7 +109,8 @@ TEST_F(SaveFaults, EachFailureEpisodeIsTracedOnce)
                 send({0, 3});
         }
         send({0, 3}); // a write that succeeds ends the episode
-        EXPECT_EQ(trace.lines.size(), episode);
+        EXPECT_EQ(countContaining(trace.lines, "cannot write"), episode);
+        EXPECT_EQ(countContaining(trace.lines, "take writes again"), episode);
     }
     ASSERT_FALSE(trace.lines.isEmpty());
     EXPECT_TRUE(trace.lines.first().contains(dir.path())) << trace.lines.first().toStdString();
@@ -127,16 +152,8 @@ TEST_F(SaveFaults, SaveDirectoryUnderARegularFileTakesNoFilesButReceptionGoesOn)
 
 TEST_F(SaveFaults, ReadOnlySaveDirectoryTakesNoFilesButReceptionGoesOn)
 {
-    // Permission bits do not stop the superuser; a directory of the process file system
-    // refuses new files to everyone.
-    QString readOnly = path(QStringLiteral("readonly"));
-    ASSERT_TRUE(QDir().mkpath(readOnly));
-    if (geteuid() == 0)
-        readOnly = QStringLiteral("/proc/self");
-    else
-        ASSERT_TRUE(
-            QFile::setPermissions(readOnly, QFileDevice::ReadOwner | QFileDevice::ExeOwner));
-    if (!QFileInfo(readOnly).isDir())
+    const QString readOnly = readOnlyDirectory(dir);
+    if (readOnly.isEmpty() || !QFileInfo(readOnly).isDir())
         GTEST_SKIP() << "no directory that refuses new files to this user";
     const QStringList before = QDir(readOnly).entryList(QDir::Files);
 
@@ -157,8 +174,9 @@ TEST_F(SaveFaults, NewSaveDirectoryIsUsedByTheNextWriteAfterTheOldOneFailed)
                                   QStringLiteral("/Morse/CodeFile"),
                                   QStringLiteral("/Morse/XmlFile"));
     send({1, 3});
-    EXPECT_EQ(file(TEXT_1), "T");
-    EXPECT_EQ(file(CODE_1), "- ");
+    // What the missing directory could not take is marked where it would have been.
+    EXPECT_EQ(file(TEXT_1), "[LOST 1 CHARACTERS]\nT");
+    EXPECT_EQ(file(CODE_1), "[LOST 2 CHARACTERS]\n- ");
 }
 
 TEST_F(SaveFaults, RemovedSaveDirectoryDropsWritesUntilItIsBackThenStartsNewFiles)
@@ -171,25 +189,128 @@ TEST_F(SaveFaults, RemovedSaveDirectoryDropsWritesUntilItIsBackThenStartsNewFile
     ASSERT_EQ(valueOf(QStringLiteral("/Morse/TextFile")), QDir(session).filePath(TEXT_1));
 
     ASSERT_TRUE(QDir(session).removeRecursively());
-    send({1, 0, 0, 0, 3, 0, 3}); // B E: nowhere to go
-    EXPECT_EQ(recorder->units, QStringList({"A", "B", "E"}));
+    // The name is looked at every 64 writes: by then the files are found gone, and the
+    // writes that follow have nowhere to go.
+    for (int i = 0; i < 70; ++i)
+        send({0, 3}); // E
+    EXPECT_EQ(recorder->units.size(), 71);
     EXPECT_FALSE(QFileInfo::exists(session)); // not made again behind the user's back
-    EXPECT_EQ(trace.lines.size(), 1);
+    EXPECT_EQ(countContaining(trace.lines, "cannot write"), 1);
 
     ASSERT_TRUE(QDir().mkpath(session));
     send({1, 3}); // T
-    EXPECT_EQ(file(QStringLiteral("session/") + TEXT_1), "T");
-    EXPECT_EQ(file(QStringLiteral("session/") + CODE_1), "- ");
-    EXPECT_EQ(trace.lines.size(), 1);
+    // A and every E went into the removed files or nowhere: all are counted as lost.
+    EXPECT_EQ(file(QStringLiteral("session/") + TEXT_1), "[LOST 71 CHARACTERS]\nT");
+    EXPECT_EQ(file(QStringLiteral("session/") + CODE_1), "[LOST 143 CHARACTERS]\n- ");
+    EXPECT_EQ(countContaining(trace.lines, "cannot write"), 1);
 }
 
-TEST_F(SaveFaults, SessionFileRemovedWhileOpenIsFollowedByANewOne)
+TEST_F(SaveFaults, SessionFileRemovedWhileOpenIsFollowedByANewOneWithTheLossMarked)
 {
+    watchSaveState();
+    startSaving(dir.path());
+    send({0, 1, 3}); // A
+    ASSERT_TRUE(QFile::remove(path(TEXT_1)));
+    // The name is looked at every 64 writes: what went into the removed file meanwhile is
+    // counted as lost, and the text goes on in a new file that says so.
+    for (int i = 0; i < 70; ++i)
+        send({1, 3}); // T
+    const QString strText = file(TEXT_1);
+    EXPECT_TRUE(strText.startsWith(QStringLiteral("[LOST "))) << strText.toStdString();
+    EXPECT_TRUE(strText.endsWith(QStringLiteral("TTT")));
+    const int nLost = strText.section(QLatin1Char(' '), 1, 1).toInt();
+    const QString strKept = strText.section(QLatin1Char('\n'), 1);
+    EXPECT_EQ(nLost + strKept.count(QLatin1Char('T')), 71); // A and 70 T: each kept or counted
+    EXPECT_TRUE(handler->HasLostSavedData());
+    ASSERT_EQ(stateRecorder->units.size(), 2);
+    EXPECT_TRUE(stateRecorder->units.at(1).startsWith(QStringLiteral("writing works again")));
+}
+
+TEST_F(SaveFaults, FullDiskEpisodeIsToldWithTheTimeRangeLostAndMarkedInTheFile)
+{
+    watchSaveState();
+    startSaving(dir.path());
+    send({0, 1, 3}); // A
+    {
+        FileSizeLimit full(1);
+        ASSERT_TRUE(full.active());
+        // More than the file may hold back: the rest is lost.
+        handler->SetTimestamp(1700000000000000ULL);
+        for (int i = 0; i < morse::SessionFile::HELD_BACK_LIMIT; ++i)
+            send({1, 3}); // T
+        handler->SetTimestamp(1700000005000000ULL);
+        send({1, 3});
+    }
+    send({0, 3}); // E: the disk has room again
+    // The report, full after so many characters, failed to save itself as well.
+    const QStringList session = stateRecorder->units.filter(QStringLiteral(".txt"));
+    ASSERT_EQ(session.size(), 2) << stateRecorder->units.join('|').toStdString();
+    EXPECT_TRUE(session.at(0).startsWith(QStringLiteral("cannot write")))
+        << session.at(0).toStdString();
+    const QString strEnd = session.at(1);
+    EXPECT_TRUE(strEnd.startsWith(QStringLiteral("writing works again"))) << strEnd.toStdString();
+    EXPECT_TRUE(strEnd.contains(QStringLiteral("2023-11-14 22:13:20.000 to 2023-11-14 "
+                                               "22:13:25.000 UTC")))
+        << strEnd.toStdString();
+    EXPECT_TRUE(handler->HasLostSavedData());
+    // Held text, then the marker of what was lost, then the text that followed.
+    const QString strText = file(TEXT_1);
+    EXPECT_TRUE(strText.startsWith(QStringLiteral("ATTT")));
+    EXPECT_TRUE(strText.contains(QRegularExpression(
+        QStringLiteral("T\\n?\\[LOST \\d+ CHARACTERS, 2023-11-14 22:13:20.000 TO "
+                       "2023-11-14 22:13:25.000 UTC\\]\\nE$"))))
+        << strText.right(120).toStdString();
+}
+
+TEST_F(SaveFaults, EpisodeThatLosesNothingIsToldButCountsNoLoss)
+{
+    watchSaveState();
     startSaving(dir.path());
     send({0, 1, 3});
-    ASSERT_TRUE(QFile::remove(path(TEXT_1)));
+    {
+        FileSizeLimit full(1);
+        send({1, 3});
+    }
     send({1, 3});
-    // The text that went into the removed file is gone with it; what follows is kept.
-    EXPECT_EQ(file(TEXT_1), "T");
-    EXPECT_EQ(file(CODE_1), ".- - ");
+    ASSERT_EQ(stateRecorder->units.size(), 2);
+    EXPECT_TRUE(stateRecorder->units.at(1).endsWith(QStringLiteral("lost: 0 characters")))
+        << stateRecorder->units.at(1).toStdString();
+    EXPECT_FALSE(handler->HasLostSavedData());
+    EXPECT_EQ(file(TEXT_1), "ATT");
+}
+
+TEST_F(SaveFaults, SessionEndedWhileFailingIsToldAsLost)
+{
+    watchSaveState();
+    startSaving(path(QStringLiteral("missing")));
+    send({0, 1, 3});
+    handler->EndMorseSession();
+    ASSERT_EQ(stateRecorder->units.size(), 2);
+    EXPECT_TRUE(stateRecorder->units.at(1).startsWith(QStringLiteral("closed while failing")));
+    EXPECT_TRUE(handler->HasLostSavedData());
+}
+
+TEST_F(SaveFaults, ReportThatCannotBeSavedIsKeptAndSavedWithWhatFollows)
+{
+    watchSaveState();
+    auto* xmlSave = add<values::Value<bool>>(QStringLiteral("/Morse/XmlSave"));
+    const QString session = path(QStringLiteral("session"));
+    ASSERT_TRUE(QDir().mkpath(session));
+    startSaving(session);
+    handler->SetMorseXmlSaveToFile_ValuePath(QStringLiteral("/Morse/XmlSave"));
+    setTimestamps(1700000000000000ULL, 1700000001000000ULL);
+    send({0, 1, 3}); // A
+    ASSERT_TRUE(QDir(session).removeRecursively());
+    xmlSave->HasChanged(CHANGE_TRIGGER, nullptr);
+    ASSERT_FALSE(stateRecorder->units.isEmpty());
+    EXPECT_TRUE(stateRecorder->units.last().contains(QStringLiteral(".xml")));
+
+    ASSERT_TRUE(QDir().mkpath(session));
+    send({1, 3}); // T
+    xmlSave->HasChanged(CHANGE_TRIGGER, nullptr);
+    const QStringList reports = QDir(session).entryList({QStringLiteral("*.xml")}, QDir::Files);
+    ASSERT_EQ(reports.size(), 1);
+    const QString xml = QString::fromUtf8(contentOf(QDir(session).filePath(reports.first())));
+    EXPECT_TRUE(xml.contains(QStringLiteral(">A<")) && xml.contains(QStringLiteral(">T<")));
+    EXPECT_TRUE(stateRecorder->units.last().startsWith(QStringLiteral("writing works again")));
 }

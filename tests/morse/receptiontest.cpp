@@ -1,5 +1,7 @@
 #include "receptionfixture.h"
 
+#include <QDir>
+
 #include <vector>
 
 using StreamAssembly = ReceptionTest;
@@ -113,4 +115,21 @@ TEST_F(SymbolQueueing, FullListDropsTheOldestCodesWithOneTracePerEpisode)
     send({2, 2});
     EXPECT_TRUE(recorder->units.isEmpty());
     EXPECT_EQ(trace.lines.size(), 1);
+}
+
+TEST_F(StreamAssembly, CharacterCodeLongerThanAnyAlphabetsEndsAsAnErrorAndReceptionGoesOn)
+{
+    QTemporaryDir dir;
+    startSaving(dir.path());
+    for (int i = 0; i < 3 * MorseHandler::CHARACTER_CODE_LIMIT; ++i)
+        send({0});
+    send({3, 0, 1, 3}); // the overlong character ends, as an unknown one; A follows
+    EXPECT_EQ(recorder->units, QStringList({"", "A"}));
+    const QStringList files = QDir(dir.path()).entryList(QDir::Files, QDir::Name);
+    ASSERT_EQ(files.size(), 2);
+    const QString code = QString::fromUtf8(contentOf(dir.filePath(files.at(0))));
+    const QString text = QString::fromUtf8(contentOf(dir.filePath(files.at(1))));
+    EXPECT_EQ(text, QStringLiteral("[CHARACTER_TOO_LONG]A"));
+    EXPECT_TRUE(code.endsWith(QStringLiteral("[CHARACTER_TOO_LONG] .- ")));
+    EXPECT_EQ(code.count(QLatin1Char('[')), 1); // one marker for the whole character
 }

@@ -1,6 +1,7 @@
 #include "receptionfixture.h"
 
 #include "reportelements.h"
+#include "tools/morsehandler/orielresultdatahandler.h"
 
 namespace {
 
@@ -67,4 +68,45 @@ TEST_F(ReportFile, SaveDirectoryWrittenWithBackslashesHoldsTheSessionFilesAndThe
     EXPECT_EQ(contentOf(saved.filePath(files.at(1))), "A");   // the text file
     ASSERT_TRUE(files.at(2).startsWith(QStringLiteral("OrielResultData_")));
     EXPECT_EQ(readReport(saved.filePath(files.at(2))).mid(1), QStringList({"1700000000000000:A"}));
+}
+
+TEST_F(ReportFile, ReportSavesItselfAtTheFrameLimitAndGoesOnInANewTransmission)
+{
+    QTemporaryDir dir;
+    startSaving(dir.path());
+    auto* xmlSave =
+        bind<values::Value<bool>>("XmlSave", &MorseHandler::SetMorseXmlSaveToFile_ValuePath);
+    handler->SetTimestamp(1700000000000000ULL);
+    const int nCharacters = OrielResultDataHandler::FRAME_LIMIT + 5;
+    for (int i = 0; i < nCharacters; ++i)
+        send({0, 3});
+    xmlSave->HasChanged(CHANGE_TRIGGER, nullptr);
+    // Two reports, the first full, the second with the rest: no frame is lost or repeated.
+    const QStringList reports =
+        QDir(dir.path()).entryList({QStringLiteral("*.xml")}, QDir::Files, QDir::Name);
+    ASSERT_EQ(reports.size(), 2);
+    const QStringList first = readReport(dir.filePath(reports.at(0)));
+    const QStringList second = readReport(dir.filePath(reports.at(1)));
+    EXPECT_EQ(first.size() - 1, OrielResultDataHandler::FRAME_LIMIT);
+    EXPECT_EQ(second.size() - 1, 5);
+    EXPECT_EQ(second.last(), QStringLiteral("1700000000000000:E"));
+}
+
+TEST_F(ReportFile, ReportWhileSavingIsOffDropsFramesBeyondTheLimitBehindAMarker)
+{
+    QTemporaryDir dir;
+    startSaving(dir.path());
+    find<values::Value<bool>>(QStringLiteral("/Morse/Save"))->SetValue(false, nullptr);
+    auto* xmlSave =
+        bind<values::Value<bool>>("XmlSave", &MorseHandler::SetMorseXmlSaveToFile_ValuePath);
+    handler->SetTimestamp(1700000000000000ULL);
+    for (int i = 0; i < OrielResultDataHandler::FRAME_LIMIT + 5; ++i)
+        send({0, 3});
+    EXPECT_TRUE(QDir(dir.path()).entryList({QStringLiteral("*.xml")}, QDir::Files).isEmpty());
+    xmlSave->HasChanged(CHANGE_TRIGGER, nullptr); // the host may still ask for it
+    const QStringList frames = readReport(valueOf(QStringLiteral("/Morse/XmlFile"))).mid(1);
+    ASSERT_EQ(frames.size(), 6);
+    EXPECT_TRUE(
+        frames.first().startsWith(QStringLiteral("1700000000000000:[LOST 20000 CHARACTERS")))
+        << frames.first().toStdString();
 }

@@ -23,6 +23,8 @@ namespace {
 
 const QString SOURCE_FILE = QStringLiteral("tools\\morsehandler\\morsehandler");
 const QString BLANK = QStringLiteral(" ");
+/// Written to the session files after a character whose code grew past CHARACTER_CODE_LIMIT.
+const QString CHARACTER_TOO_LONG_MARKER = QStringLiteral("[CHARACTER_TOO_LONG]");
 const QString STOP_TIME_LABEL = QStringLiteral("[Stop Time:  ");
 const QString START_TIME_LABEL = QStringLiteral("[Start Time:  ");
 constexpr quint64 TIMESTAMP_UNSET = ~quint64(0);
@@ -85,6 +87,7 @@ struct MorseHandlerValues
     morse::UnobservedValue<values::Value<QString>> m_xmlFileNameValue;
     morse::UnobservedValue<values::Value<QString>> m_codeFileNameValue;
     morse::UnobservedValue<values::Value<bool>> m_genSettingsValue;
+    morse::UnobservedValue<values::Value<QString>> m_saveStateValue;
 };
 
 /// What a MorseHandler holds: its values, the reception state and what it owns.
@@ -140,6 +143,7 @@ public:
     {
         m_strCharacterCode.resize(0);
         m_strPendingMarkers.resize(0);
+        m_bCharacterTooLong = false;
     }
 
     MorseHandlerValues m_values;
@@ -164,7 +168,25 @@ public:
     Tarn::DateTime m_lineClock;
     quint64 m_u64PreviousTimestamp = TIMESTAMP_UNSET;
     quint64 m_u64CurrentTimestamp = TIMESTAMP_UNSET;
+    bool m_bLostSavedData = false;
+    bool m_bCharacterTooLong = false; // the character being received outgrew every alphabet
 };
+
+namespace {
+
+/// The message a host hears on its save-state value for a failure episode of @p strFile.
+QString episodeMessage(const QString& strFile, const QString& strError,
+                       const morse::SaveLoss* pLoss, bool bRecovered)
+{
+    if (!pLoss)
+        return QStringLiteral("cannot write \"%1\": %2").arg(strFile, strError);
+    return QStringLiteral("%1 \"%2\"; lost: %3")
+        .arg(bRecovered ? QStringLiteral("writing works again:")
+                        : QStringLiteral("closed while failing:"),
+             strFile, pLoss->describe());
+}
+
+} // namespace
 
 MorseHandler::MorseHandler() : d(std::make_unique<Private>(this))
 {
@@ -173,6 +195,22 @@ MorseHandler::MorseHandler() : d(std::make_unique<Private>(this))
             &MorseHandler::SetXmlFileName);
     connect(d->m_pReportHandler, &OrielResultDataHandler::GetXmlTunerDemodulatorSettings, this,
             &MorseHandler::GetXmlTunerDemodulatorSettings);
+    const morse::SaveEpisodeListener tellHost =
+        [this](const QString& strFile, const QString& strError, const morse::SaveLoss* pLoss,
+               bool bRecovered) {
+            if (pLoss && (!pLoss->isEmpty() || !bRecovered))
+                d->m_bLostSavedData = true;
+            values::Value<QString>* pValue = d->m_values.m_saveStateValue.get();
+            if (!pValue)
+                return;
+            const QString strMessage = episodeMessage(strFile, strError, pLoss, bRecovered);
+            if (pValue->GetValue() == strMessage)
+                pValue->HasChanged(CHANGE_VALUE, this); // each episode is told, even a like one
+            else
+                pValue->SetValue(strMessage, nullptr);
+        };
+    d->m_sessionFiles.setEpisodeListener(tellHost);
+    d->m_pReportHandler->setEpisodeListener(tellHost);
 }
 
 MorseHandler::~MorseHandler()
@@ -262,6 +300,16 @@ void MorseHandler::SetDecResult_ValuePath(const QString& strPath)
     d->bind(d->m_values.m_pDecResultValue, strPath);
 }
 
+void MorseHandler::SetSaveState_ValuePath(const QString& strPath)
+{
+    d->m_values.m_saveStateValue.bind(strPath);
+}
+
+bool MorseHandler::HasLostSavedData() const
+{
+    return d->m_bLostSavedData;
+}
+
 void MorseHandler::SetGenXmlTunerDemodulatorSettingsPath(const QString& strPath)
 {
     d->m_values.m_genSettingsValue.bind(strPath);
@@ -308,6 +356,8 @@ void MorseHandler::Update(Observable* pSubject, TChangeCode eCode)
             AddSymbol(v.m_pSymbolValue->GetValue());
         } else if (pSubject == v.m_pSaveToFileValue) {
             d->m_bSaveToFile = v.m_pSaveToFileValue->GetValue();
+            if (d->m_pReportHandler)
+                d->m_pReportHandler->setSavesItself(d->m_bSaveToFile);
             if (!d->m_bSaveToFile)
                 d->m_sessionFiles.closeAll();
         } else if (pSubject == v.m_pFrequencyValue || pSubject == v.m_pModtypeValue ||
@@ -383,11 +433,30 @@ void MorseHandler::ProcessSymbolList()
         break;
     default: // a dot, a dash, or a code without a symbol, whose text is empty
         AddToSymbolBuffer(strSymbol);
-        d->m_strCharacterCode += strSymbol;
+        appendToCharacter(strSymbol);
         if (d->m_bSaveToFile)
             d->m_sessionFiles.save(strSymbol, QString());
         break;
     }
+}
+
+void MorseHandler::appendToCharacter(const QString& strSymbol)
+{
+    if (d->m_bCharacterTooLong)
+        return;
+    if (d->m_strCharacterCode.size() < CHARACTER_CODE_LIMIT) {
+        d->m_strCharacterCode += strSymbol;
+        return;
+    }
+    // No alphabet has such a code: the character ends as an error instead of growing until
+    // the memory runs out, and the rest of its dots and dashes are not kept.
+    d->m_bCharacterTooLong = true;
+    d->m_strCharacterCode.resize(0);
+    d->m_strPendingMarkers += CHARACTER_TOO_LONG_MARKER;
+    morse::trace(QStringLiteral("MorseHandler: a character code grew past %1 symbols; it ends "
+                                "as an error")
+                     .arg(CHARACTER_CODE_LIMIT),
+                 SOURCE_FILE, __LINE__);
 }
 
 void MorseHandler::publishUnit(const QString& strUnit)
@@ -501,6 +570,8 @@ void MorseHandler::EndMorseSession()
     d->clearCharacter();
     d->m_bDigit = false;
     d->m_sessionFiles.closeAll();
+    if (d->m_pReportHandler)
+        d->m_pReportHandler->abandonFailingReport();
 }
 
 void MorseHandler::SetMorseAvailable(bool bAvailable)
@@ -513,6 +584,7 @@ void MorseHandler::SetTimestamp(const quint64& u64Timestamp)
 {
     d->m_u64PreviousTimestamp = d->m_u64CurrentTimestamp;
     d->m_u64CurrentTimestamp = u64Timestamp;
+    d->m_sessionFiles.setTimestamp(u64Timestamp);
     if (d->m_pReportHandler)
         d->m_pReportHandler->UpdateTimestamp(u64Timestamp);
 }

@@ -19,9 +19,10 @@ class ValueSelection;
 ///
 /// The host constructs it, binds it to its values by path, starts a session and then drives it
 /// through change notices and a few direct calls, all on one thread. A value that goes away is
-/// forgotten; reception goes on without it. Session files that cannot be written (a full disk,
-/// a missing directory) cost the text that could not be stored, never the reception: each
-/// failure episode is traced once and every later write tries again.
+/// forgotten; reception goes on without it. Session files or a report that cannot be written (a
+/// full disk, a missing directory) cost the text that could not be stored, never the reception:
+/// each failure episode is traced and told on the save-state value as it starts and ends, with
+/// what was lost, and every later write tries again.
 class MORSEHANDLER_EXPORT MorseHandler : public QObject, public IObserver
 {
     Q_OBJECT
@@ -31,6 +32,9 @@ public:
     static constexpr int SYMBOL_LIST_LIMIT = 100000;
     /// The symbol buffer always stays shorter than this.
     static constexpr int SYMBOL_BUFFER_LIMIT = 30000;
+    /// Dots and dashes a character may have. A longer code is no alphabet's: the character
+    /// ends as an error, with the marker "[CHARACTER_TOO_LONG]" after it in the session files.
+    static constexpr int CHARACTER_CODE_LIMIT = 256;
     /// A session file that has grown past this many bytes is continued in a new file.
     static constexpr qint64 SESSION_FILE_LIMIT = 256000;
 
@@ -66,6 +70,10 @@ public:
     void SetModtype_ValuePath(const QString& strPath);
     /// The decoder result selection (ValueSelection): a change while saving starts new files.
     void SetDecResult_ValuePath(const QString& strPath);
+    /// Receives a message (Value<QString>) as each failure episode of saving starts ("cannot
+    /// write ...") and ends ("writing works again: ...; lost: ..." with the characters and the
+    /// time range lost, or "closed while failing: ..."); not observed.
+    void SetSaveState_ValuePath(const QString& strPath);
     /// Set (or announced again) to ask the host for its tuner settings when a report begins.
     void SetGenXmlTunerDemodulatorSettingsPath(const QString& strPath);
     /// The host's answer to that request (Value<QString>), handed to the report.
@@ -107,6 +115,9 @@ public:
     /// Derives and keeps the IPC suffix of @p strId: "__SG", its first character, "_IPC" and its
     /// last two characters, or only the last one when the two begin with "0".
     void SetIpcIdentifier(const QString& strId);
+    /// Whether any text meant for the session files or the report has been lost (a failure
+    /// episode ended with a loss, or with the file still failing).
+    bool HasLostSavedData() const;
     /// Accepted; reception does not depend on them.
     void SetBaudrate(double dBaudrate);
     /// Accepted; reception does not depend on it.
@@ -139,6 +150,8 @@ private:
     /// Processes the oldest queued code, dispatching on its symbol code.
     void ProcessSymbolList();
     QString BuildAlphabetPath() const;
+    /// Adds a dot or dash to the character being received, or ends it as too long.
+    void appendToCharacter(const QString& strSymbol);
     /// Publishes a character or word on the Morse-text value, repeating an equal one.
     void publishUnit(const QString& strUnit);
 

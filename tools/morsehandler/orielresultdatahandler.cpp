@@ -7,6 +7,8 @@
 
 namespace {
 
+const QString SOURCE_FILE = QStringLiteral("tools\\morsehandler\\orielresultdatahandler");
+
 /// Microseconds since 1970 UTC as a UTC date-time with milliseconds.
 QDateTime toUtcDateTime(quint64 u64Timestamp)
 {
@@ -46,29 +48,91 @@ void OrielResultDataHandler::AppendText(const QString& text)
 {
     if (!m_pDataBlock)
         return; // no transmission yet: there is nothing to attach the frame to
+    if (m_pDataBlock->Frames().size() >= FRAME_LIMIT)
+        boundFrames();
     m_pDataBlock->BeginFrame();
     m_pDataBlock->SetTimeStamp(m_u64LastTimestamp);
     m_pDataBlock->AppendData(text);
     m_pDataBlock->EndFrame();
 }
 
-void OrielResultDataHandler::SaveReport()
+bool OrielResultDataHandler::SaveReport()
 {
     // A work directory written with backslashes is found with them read as separators.
     const bool bSaved = m_pReport->SaveFile(morse::FileLocator::writablePath(m_strFileName));
-    if (!bSaved)
-        morse::trace(
-            QStringLiteral("MorseHandler: the report '%1' could not be saved").arg(m_strFileName),
-            QStringLiteral("tools\\morsehandler\\orielresultdatahandler"), __LINE__);
+    if (!bSaved && m_pTransmission) {
+        // Kept: the next save writes it together with what follows.
+        morse::trace(QStringLiteral("MorseHandler: the report '%1' could not be saved (%2); it "
+                                    "is kept for the next save")
+                         .arg(m_strFileName, m_pReport->ErrorString()),
+                     SOURCE_FILE, __LINE__);
+        if (!m_bFailing && m_onEpisode)
+            m_onEpisode(m_strFileName, m_pReport->ErrorString(), nullptr, false);
+        m_bFailing = true;
+        return false;
+    }
     m_pReport->Reset();
     m_pTransmission = nullptr;
     m_pDataBlock = nullptr;
+    if (bSaved && m_bFailing) {
+        m_bFailing = false;
+        const morse::SaveLoss loss = m_loss;
+        m_loss = morse::SaveLoss();
+        if (m_onEpisode)
+            m_onEpisode(m_strFileName, QString(), &loss, true);
+    }
     // The library picks a free name when the announced one was taken meanwhile (another
     // report of the same second): say where the report really went.
     if (bSaved && m_pReport->SavedUnderOtherName()) {
         m_strFileName = m_pReport->SavedFilePath();
         emit SetFilename(m_strFileName);
     }
+    return bSaved;
+}
+
+void OrielResultDataHandler::abandonFailingReport()
+{
+    if (!m_bFailing)
+        return;
+    m_bFailing = false;
+    morse::SaveLoss loss = m_loss;
+    loss.merge(heldText());
+    m_loss = morse::SaveLoss();
+    if (m_onEpisode)
+        m_onEpisode(m_strFileName, QString(), &loss, false);
+}
+
+void OrielResultDataHandler::boundFrames()
+{
+    const quint64 u64Timestamp = m_u64LastTimestamp;
+    // Never into a report name without a directory (the root of the file system).
+    if (m_bSavesItself && !m_strWorkDirectory.isEmpty() && SaveReport()) {
+        UpdateTimestamp(u64Timestamp); // the reception goes on in a new transmission
+        return;
+    }
+    const morse::SaveLoss dropped = heldText();
+    if (m_bFailing)
+        m_loss.merge(dropped); // told when the report can be saved again
+    morse::trace(QStringLiteral("MorseHandler: the report held %1 frames and could not be saved; "
+                                "they are dropped (%2)")
+                     .arg(FRAME_LIMIT)
+                     .arg(dropped.describe()),
+                 SOURCE_FILE, __LINE__);
+    m_pDataBlock->DropFrames();
+    m_pDataBlock->BeginFrame();
+    m_pDataBlock->SetTimeStamp(dropped.u64FirstUs);
+    m_pDataBlock->AppendData(dropped.marker());
+    m_pDataBlock->EndFrame();
+}
+
+morse::SaveLoss OrielResultDataHandler::heldText() const
+{
+    morse::SaveLoss held;
+    if (!m_pDataBlock)
+        return held;
+    for (const OrielResultDataXml::DataBlock::Frame& frame : m_pDataBlock->Frames())
+        held.add(frame.text.size(), frame.timestamp);
+    return held;
 }
 
 void OrielResultDataHandler::SetWorkDirectory(const QString& strDirectory)

@@ -5,7 +5,13 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QTextStream>
+
+#if defined(Q_OS_UNIX)
+#include <cerrno>
+#include <cstring>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 namespace morse {
 
@@ -29,17 +35,6 @@ bool canCreateIn(const QString& strFilePath)
     return directory.isDir() && directory.isWritable();
 }
 
-/// Whether the session file @p strName is done with: it has grown past the limit, or it is open
-/// (@p bOpen) but its name has gone, because it or its directory was removed or renamed; what
-/// followed would be lost with it. A file not created yet has no name on disk and is not done.
-bool isFinished(const QString& strName, bool bOpen)
-{
-    const QFileInfo info(FileLocator::writablePath(strName));
-    if (!info.exists())
-        return bOpen;
-    return info.size() > MorseHandler::SESSION_FILE_LIMIT;
-}
-
 /// Why the session file @p strName could not be opened, when no open was tried.
 QString directoryProblem(const QString& strName)
 {
@@ -47,11 +42,57 @@ QString directoryProblem(const QString& strName)
         .arg(QFileInfo(strName).absolutePath());
 }
 
+/// Writes between two looks at whether the open file still has its name.
+constexpr int WRITES_BETWEEN_NAME_CHECKS = 64;
+/// Milliseconds between two such looks, whatever the number of writes.
+constexpr qint64 MS_BETWEEN_NAME_CHECKS = 1000;
+
+/// Whether the open @p file has lost its name: it or its directory was removed, and what is
+/// written to it is lost with it.
+bool hasLostItsName(QFile& file)
+{
+#if defined(Q_OS_UNIX)
+    struct stat status = {};
+    return ::fstat(file.handle(), &status) != 0 || status.st_nlink == 0;
+#else
+    return !QFileInfo::exists(file.fileName());
+#endif
+}
+
+/// Writes @p bytes straight to @p file; how many it took (fewer on an error, told in
+/// @p strError).
+qint64 writeBytes(QFile& file, const QByteArray& bytes, QString& strError)
+{
+#if defined(Q_OS_UNIX)
+    qint64 nDone = 0;
+    while (nDone < bytes.size()) {
+        const ssize_t nWritten =
+            ::write(file.handle(), bytes.constData() + nDone, size_t(bytes.size() - nDone));
+        if (nWritten > 0) {
+            nDone += nWritten;
+        } else if (nWritten < 0 && errno != EINTR) {
+            strError = QString::fromLocal8Bit(std::strerror(errno));
+            break;
+        } else if (nWritten == 0) {
+            strError = QStringLiteral("the file takes no more bytes");
+            break;
+        }
+    }
+    return nDone;
+#else
+    const qint64 nWritten = file.write(bytes);
+    if (nWritten < bytes.size() || !file.flush())
+        strError = file.errorString();
+    return qMax<qint64>(nWritten, 0);
+#endif
+}
+
 } // namespace
 
 SessionFile::SessionFile(NameMaker makeName, bool bUtf8)
     : m_makeName(std::move(makeName)), m_bUtf8(bUtf8)
 {
+    m_heldBytes.reserve(256); // kept when emptied: a write allocates nothing
 }
 
 SessionFile::~SessionFile()
@@ -59,48 +100,92 @@ SessionFile::~SessionFile()
     close();
 }
 
-bool SessionFile::write(const QString& strText, const std::function<void(const QString&)>& onOpened,
-                        QString& strError)
+bool SessionFile::write(const QString& strText, quint64 u64NowUs,
+                        const std::function<void(const QString&)>& onOpened, QString& strError)
 {
-    m_bFailing = !writeOpen(strText, onOpened, strError);
+    m_bFailing = !writeOpen(strText, u64NowUs, onOpened, strError);
     return !m_bFailing;
 }
 
-bool SessionFile::writeOpen(const QString& strText,
+bool SessionFile::writeOpen(const QString& strText, quint64 u64NowUs,
                             const std::function<void(const QString&)>& onOpened, QString& strError)
 {
+    const auto lose = [&] {
+        m_loss.add(strText.size(), u64NowUs);
+        m_unmarked.add(strText.size(), u64NowUs);
+        return false;
+    };
     prepare();
     if (!m_pFile) {
         if (!open(strError))
-            return false;
+            return lose();
         if (onOpened)
             onOpened(m_strName);
     }
-    *m_pStream << strText;
-    if (m_nCharCount >= LINE_BREAK_AFTER) {
-        *m_pStream << '\n';
-        m_nCharCount = 0;
+    // A file that refuses writes holds back what it can; the rest is lost, and a marker
+    // written before the next text that goes out says what.
+    const bool bLineBreak = m_nCharCount >= LINE_BREAK_AFTER;
+    const qint64 nLongest = 3 * (strText.size() + 1) + (m_unmarked.isEmpty() ? 0 : 200);
+    if (!m_heldBytes.isEmpty() && m_heldBytes.size() + nLongest > HELD_BACK_LIMIT &&
+        !writeHeld(strError))
+        return lose();
+    if (!m_unmarked.isEmpty()) {
+        appendEncoded(m_unmarked.marker() + QLatin1Char('\n'));
+        m_unmarked = SaveLoss();
     }
-    m_nCharCount += strText.size();
-    m_pStream->flush();
-    if (m_pStream->status() == QTextStream::Ok)
-        return true;
-    // What the file could not take stays in the stream's buffer (up to its size) and goes out
-    // with the next write that succeeds, so a full disk that frees up again loses little.
-    m_pStream->resetStatus();
-    strError = m_pFile->errorString();
-    return false;
+    appendEncoded(strText);
+    if (bLineBreak)
+        appendEncoded(QStringLiteral("\n"));
+    m_nCharCount = (bLineBreak ? 0 : m_nCharCount) + strText.size();
+    m_unchecked.add(strText.size(), u64NowUs);
+    return writeHeld(strError);
+}
+
+bool SessionFile::writeHeld(QString& strError)
+{
+    const qint64 nWritten = writeBytes(*m_pFile, m_heldBytes, strError);
+    m_nSize += nWritten;
+    if (nWritten == m_heldBytes.size())
+        m_heldBytes.resize(0);
+    else
+        m_heldBytes.remove(0, static_cast<int>(nWritten));
+    return m_heldBytes.isEmpty();
+}
+
+void SessionFile::appendEncoded(const QString& strText)
+{
+#if !defined(Q_OS_WIN)
+    // Plain ASCII, as almost all of it is, goes in as it is, without a buffer of its own.
+    const int nStart = m_heldBytes.size();
+    m_heldBytes.resize(nStart + strText.size());
+    char* pOut = m_heldBytes.data() + nStart;
+    bool bAscii = true;
+    for (const QChar c : strText) {
+        if (c.unicode() >= 0x80) {
+            bAscii = false;
+            break;
+        }
+        *pOut++ = static_cast<char>(c.unicode());
+    }
+    if (bAscii)
+        return;
+    m_heldBytes.resize(nStart);
+    m_heldBytes += m_bUtf8 ? strText.toUtf8() : strText.toLocal8Bit();
+#else
+    QByteArray bytes = m_bUtf8 ? strText.toUtf8() : strText.toLocal8Bit();
+    bytes.replace("\n", "\r\n"); // text mode, as the files have always been written
+    m_heldBytes += bytes;
+#endif
 }
 
 void SessionFile::close()
 {
-    if (m_pStream)
-        m_pStream->flush();
-    m_pStream.reset();
-    if (m_pFile && m_pFile->isOpen()) {
-        m_pFile->flush();
-        m_pFile->close();
-    }
+    // A last try for what is held back; what still does not go out is lost.
+    QString strError;
+    if (!m_heldBytes.isEmpty() && !(m_pFile && writeHeld(strError)))
+        m_loss.add(QString::fromUtf8(m_heldBytes).size(), m_loss.u64LastUs);
+    m_heldBytes.resize(0);
+    m_unmarked = SaveLoss();
     m_pFile.reset();
     m_strName.clear();
 }
@@ -111,13 +196,37 @@ void SessionFile::restart()
     prepare();
 }
 
+bool SessionFile::isFinished()
+{
+    if (m_strName.isEmpty())
+        return true;
+    // A file not created yet has no name on disk and is not done. The size of an open one is
+    // known from what was written to it, which keeps a write to one system call.
+    if (!m_pFile)
+        return false;
+    if (m_nSize > MorseHandler::SESSION_FILE_LIMIT)
+        return true;
+    if (++m_nWritesSinceCheck < WRITES_BETWEEN_NAME_CHECKS &&
+        m_sinceCheck.elapsed() < MS_BETWEEN_NAME_CHECKS)
+        return false;
+    m_nWritesSinceCheck = 0;
+    m_sinceCheck.restart();
+    if (!hasLostItsName(*m_pFile)) {
+        m_unchecked = SaveLoss();
+        return false;
+    }
+    // What went into the file since the last look went with it.
+    m_loss.merge(m_unchecked);
+    m_unmarked.merge(m_unchecked);
+    m_unchecked = SaveLoss();
+    return true;
+}
+
 bool SessionFile::prepare()
 {
-    if (!m_strName.isEmpty() && !isFinished(m_strName, m_pFile != nullptr))
+    if (!isFinished())
         return false;
-    m_pStream.reset(); // flushes into the file before the file goes
-    if (m_pFile)
-        m_pFile->close();
+    // What the finished file still held back goes to the one that continues it.
     m_pFile.reset();
     m_nCharCount = 0;
     m_strName = m_makeName();
@@ -137,11 +246,12 @@ bool SessionFile::open(QString& strError)
         if (canCreateIn(strPath)) {
             auto pFile = std::make_unique<QFile>(strPath);
             // NewOnly: a file that appeared after the name was chosen is never overwritten.
-            if (pFile->open(QIODevice::WriteOnly | QIODevice::Text | QIODevice::NewOnly)) {
+            if (pFile->open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered)) {
                 m_pFile = std::move(pFile);
-                m_pStream = std::make_unique<QTextStream>(m_pFile.get());
-                if (m_bUtf8)
-                    m_pStream->setCodec("UTF-8");
+                m_nSize = 0;
+                m_nWritesSinceCheck = 0;
+                m_sinceCheck.start();
+                m_unchecked = SaveLoss();
                 return true;
             }
             bTaken = isNameTaken(strPath);

@@ -50,25 +50,58 @@ void SessionFiles::save(const QString& strCode, const QString& strText)
 
 void SessionFiles::saveTo(SessionFile& file, const QString& strText)
 {
-    // One trace line per episode: from the first lost write until every file has taken a
-    // write again. Reception never waits for the files.
-    const bool bEpisodeStarts = !m_textFile.isFailing() && !m_codeFile.isFailing();
+    // Reception never waits for the files: a refused write starts an episode, told once, and
+    // the episode ends when every file has taken a write again.
     const bool bText = &file == &m_textFile;
     QString strError;
-    if (file.write(
-            strText, [&](const QString& strName) { m_onOpened(bText, strName); }, strError) ||
-        !bEpisodeStarts)
-        return;
+    const bool bWritten = file.write(
+        strText, m_u64Timestamp, [&](const QString& strName) { m_onOpened(bText, strName); },
+        strError);
+    if (!bWritten && !m_bEpisode) {
+        startEpisode(file.name(), strError);
+    } else if (bWritten && !m_bEpisode && !file.loss().isEmpty()) {
+        // Written, but into a file that had been removed: what went there is lost.
+        startEpisode(file.name(), QStringLiteral("the file before it was removed while open"));
+        endEpisode(true);
+    } else if (bWritten && m_bEpisode && !m_textFile.isFailing() && !m_codeFile.isFailing()) {
+        endEpisode(true);
+    }
+}
+
+void SessionFiles::startEpisode(const QString& strFile, const QString& strError)
+{
+    m_bEpisode = true;
+    m_strEpisodeFile = strFile;
     trace(QStringLiteral("MorseHandler: cannot write the session file '%1' (%2); reception goes "
                          "on and each later write tries again")
-              .arg(file.name(), strError),
+              .arg(strFile, strError),
           SOURCE_FILE, __LINE__);
+    if (m_onEpisode)
+        m_onEpisode(strFile, strError, nullptr, false);
+}
+
+void SessionFiles::endEpisode(bool bRecovered)
+{
+    SaveLoss loss = m_textFile.loss();
+    loss.merge(m_codeFile.loss());
+    m_textFile.clearLoss();
+    m_codeFile.clearLoss();
+    m_bEpisode = false;
+    trace(QStringLiteral("MorseHandler: the session files %1; lost: %2")
+              .arg(bRecovered ? QStringLiteral("take writes again")
+                              : QStringLiteral("were closed while failing"),
+                   loss.describe()),
+          SOURCE_FILE, __LINE__);
+    if (m_onEpisode)
+        m_onEpisode(m_strEpisodeFile, QString(), &loss, bRecovered);
 }
 
 void SessionFiles::closeAll()
 {
     m_textFile.close();
     m_codeFile.close();
+    if (m_bEpisode)
+        endEpisode(false);
 }
 
 void SessionFiles::restart()

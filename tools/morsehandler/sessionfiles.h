@@ -13,7 +13,9 @@ namespace morse {
 /// "<UTC time>_<counter>_MO__<frequency>[__<alphabet>].txt" in the save directory.
 ///
 /// Files that cannot be written cost the text that could not be stored, never the reception:
-/// each failure episode is traced once and every later write tries again.
+/// each failure episode (from the first refused write until every file takes writes again) is
+/// traced and told to the episode listener once as it starts and once as it ends, with what was
+/// lost; every later write tries again.
 class SessionFiles
 {
 public:
@@ -28,6 +30,12 @@ public:
 
     SessionFiles(NameParts parts, OpenedListener onOpened);
 
+    void setEpisodeListener(SaveEpisodeListener listener) { m_onEpisode = std::move(listener); }
+    /// The time of the text saved from now on (microseconds since 1970 UTC).
+    void setTimestamp(quint64 u64Us) { m_u64Timestamp = u64Us; }
+    /// Whether a failure episode is going on.
+    bool isFailing() const { return m_bEpisode; }
+
     void setDirectory(const QString& strDirectory) { m_strDirectory = strDirectory; }
     /// Writes @p strText to the text file and @p strCode to the code file; an empty one is not
     /// written and opens no file.
@@ -39,12 +47,19 @@ public:
 private:
     QString freeName(const QString& strSuffix, const char* szOperation) const;
     void saveTo(SessionFile& file, const QString& strText);
+    void startEpisode(const QString& strFile, const QString& strError);
+    /// Tells the end of the episode going on, with what both files lost.
+    void endEpisode(bool bRecovered);
 
     NameParts m_parts;
     OpenedListener m_onOpened;
     QString m_strDirectory;
     SessionFile m_codeFile;
     SessionFile m_textFile;
+    SaveEpisodeListener m_onEpisode;
+    quint64 m_u64Timestamp = SaveLoss::NO_TIME;
+    bool m_bEpisode = false;
+    QString m_strEpisodeFile; // the file that failed first in the episode
 };
 
 } // namespace morse

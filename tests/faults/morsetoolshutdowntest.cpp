@@ -1,0 +1,167 @@
+// morsetool decode --save as a child process under the faults of a long run: stop signals, a
+// kill, a closed standard output and a save directory that takes nothing. What was read is
+// saved, the report is never left broken, and every loss is told and fails the run.
+
+#include "readonlydirectory.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QMap>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QXmlStreamReader>
+
+#include <csignal>
+#include <unistd.h>
+
+namespace {
+
+const QString MORSETOOL = QStringLiteral(MORSE_BINARY_DIR "/apps/morsetool/morsetool");
+
+/// One over of "CQ" with its times: two timestamps and a line end.
+QByteArray over(int n)
+{
+    const quint64 start = 1700000000000000ULL + quint64(n) * 10000000ULL;
+    return QByteArray("@t ") + QByteArray::number(start) + "\n1 0 1 0 3 1 1 0 1 3 4\n@t " +
+           QByteArray::number(start + 2000000ULL) + "\n5\n";
+}
+
+QByteArray overs(int count)
+{
+    QByteArray text;
+    for (int n = 0; n < count; ++n)
+        text += over(n);
+    return text;
+}
+
+/// The reports in @p directory, each with whether it is complete XML.
+QMap<QString, bool> reports(const QString& directory)
+{
+    QMap<QString, bool> found;
+    for (const QString& name : QDir(directory).entryList({QStringLiteral("*.xml")}, QDir::Files)) {
+        QFile file(QDir(directory).filePath(name));
+        file.open(QIODevice::ReadOnly);
+        QXmlStreamReader xml(&file);
+        while (!xml.atEnd())
+            xml.readNext();
+        found.insert(name, !xml.hasError());
+    }
+    return found;
+}
+
+/// The text of every session text file in @p directory, oldest first.
+QString textFilesOf(const QString& directory)
+{
+    QString text;
+    for (const QString& name :
+         QDir(directory).entryList({QStringLiteral("*__Default.txt")}, QDir::Files, QDir::Name)) {
+        QFile file(QDir(directory).filePath(name));
+        file.open(QIODevice::ReadOnly);
+        text += QString::fromUtf8(file.readAll());
+    }
+    return text;
+}
+
+/// Starts "morsetool decode --save DIR -" and feeds it @p input, leaving its standard input
+/// open; true once it has printed @p expected.
+bool startDecoding(QProcess& process, const QString& directory, const QByteArray& input,
+                   const QByteArray& expected, const QStringList& more = {})
+{
+    process.start(MORSETOOL,
+                  QStringList{QStringLiteral("decode"), QStringLiteral("--save"), directory} +
+                      more + QStringList{QStringLiteral("-")});
+    if (!process.waitForStarted())
+        return false;
+    process.write(input);
+    QByteArray out;
+    while (!out.contains(expected) && process.waitForReadyRead(20000))
+        out += process.readAllStandardOutput();
+    return out.contains(expected);
+}
+
+} // namespace
+
+TEST(MorsetoolShutdown, StopSignalsFinishWhatWasReadSaveTheReportAndExitWithTheSignalsCode)
+{
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        SCOPED_TRACE(signal);
+        QTemporaryDir dir;
+        QProcess process;
+        ASSERT_TRUE(startDecoding(process, dir.path(), overs(3), "CQ \nCQ \nCQ \n"));
+        ::kill(static_cast<pid_t>(process.processId()), signal);
+        ASSERT_TRUE(process.waitForFinished(20000));
+        EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(process.exitCode(), 128 + signal);
+        const QMap<QString, bool> saved = reports(dir.path());
+        ASSERT_EQ(saved.size(), 1);
+        EXPECT_TRUE(saved.first());
+        EXPECT_EQ(textFilesOf(dir.path()).count(QStringLiteral("Q ")), 3);
+    }
+}
+
+TEST(MorsetoolShutdown, KillLeavesTheReportsSavedAtEachTransmissionEndWhole)
+{
+    QTemporaryDir dir;
+    QProcess process;
+    // With --report-every 0 each line end saves the report: once the second over is printed,
+    // the first one's report is on disk.
+    ASSERT_TRUE(startDecoding(process, dir.path(), overs(2), "CQ \nCQ ",
+                              {QStringLiteral("--report-every"), QStringLiteral("0")}));
+    process.kill();
+    ASSERT_TRUE(process.waitForFinished(20000));
+    const QMap<QString, bool> saved = reports(dir.path());
+    ASSERT_GE(saved.size(), 1);
+    for (auto it = saved.begin(); it != saved.end(); ++it)
+        EXPECT_TRUE(it.value()) << it.key().toStdString();
+}
+
+TEST(MorsetoolShutdown, ClosedStandardOutputStopsPrintingAndKeepsSaving)
+{
+    QTemporaryDir dir;
+    const QString input = dir.filePath(QStringLiteral("overs.txt"));
+    {
+        QFile file(input);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(overs(25000)); // 100 KB of text: more than a pipe holds
+    }
+    const QString save = dir.filePath(QStringLiteral("save"));
+    const QString err = dir.filePath(QStringLiteral("err.txt"));
+    // A reader that goes away after ten bytes, as "| head" does.
+    QProcess process;
+    process.start(QStringLiteral("bash"),
+                  {QStringLiteral("-c"),
+                   QStringLiteral("\"$0\" decode --save \"$1\" \"$2\" 2>\"$3\" | head -c 10 "
+                                  ">/dev/null; exit ${PIPESTATUS[0]}"),
+                   MORSETOOL, save, input, err});
+    ASSERT_TRUE(process.waitForFinished(60000));
+    EXPECT_EQ(process.exitCode(), 1); // the text could not all be written
+    QFile errFile(err);
+    ASSERT_TRUE(errFile.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(errFile.readAll().contains("standard output"));
+    const QMap<QString, bool> saved = reports(save);
+    ASSERT_GE(saved.size(), 1);
+    for (auto it = saved.begin(); it != saved.end(); ++it)
+        EXPECT_TRUE(it.value()) << it.key().toStdString();
+    EXPECT_EQ(textFilesOf(save).count(QStringLiteral("Q ")), 25000);
+}
+
+TEST(MorsetoolShutdown, SaveDirectoryThatTakesNothingIsToldAndFailsTheRun)
+{
+    // Without @t lines there is no report: only the session files can tell the loss.
+    QTemporaryDir dir;
+    const QString readOnly = readOnlyDirectory(dir);
+    ASSERT_FALSE(readOnly.isEmpty());
+    QProcess process;
+    process.start(MORSETOOL, {QStringLiteral("decode"), QStringLiteral("--save"), readOnly,
+                              QStringLiteral("-")});
+    process.write("1 0 1 0 3 1 1 0 1 3 4\n");
+    process.closeWriteChannel();
+    ASSERT_TRUE(process.waitForFinished(20000));
+    EXPECT_EQ(process.exitCode(), 1);
+    const QString err = QString::fromUtf8(process.readAllStandardError());
+    EXPECT_TRUE(err.contains(QStringLiteral("saving: cannot write"))) << err.toStdString();
+    EXPECT_TRUE(err.contains(QStringLiteral("closed while failing"))) << err.toStdString();
+    EXPECT_EQ(process.readAllStandardOutput(), "CQ \n");
+}

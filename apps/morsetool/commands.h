@@ -15,6 +15,7 @@ int runCodecsCommand(const QStringList& arguments);
 int runModulesCommand(const QStringList& arguments);
 int runMapCommand(const QStringList& arguments);
 int runSynthCommand(const QStringList& arguments);
+int runCheckCommand(const QStringList& arguments);
 
 /// Exit codes shared by every command.
 enum ExitCode

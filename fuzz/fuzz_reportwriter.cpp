@@ -7,7 +7,9 @@
 
 #include <QXmlStreamReader>
 
+#include <algorithm>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -65,6 +67,7 @@ QStringList build(Cursor& in, OrielResultData& report)
     QStringList frames;
     Transmission* transmission = nullptr;
     DataBlock* block = nullptr;
+    bool frameOpen = false; // text goes to the open frame of the newest block
     while (!in.atEnd()) {
         switch (in.byte() % 4) {
         case 0:
@@ -73,12 +76,14 @@ QStringList build(Cursor& in, OrielResultData& report)
             transmission->SetStopTime(timeFrom(in));
             report.AddTransmission(transmission);
             block = nullptr;
+            frameOpen = false;
             break;
         case 1:
             if (!transmission)
                 break;
             block = new DataBlock(int(in.number(4)), int(in.number(1)) - 128, int(in.number(2)));
             transmission->AddDataBlock(block);
+            frameOpen = false;
             break;
         case 2:
             if (!block)
@@ -86,12 +91,13 @@ QStringList build(Cursor& in, OrielResultData& report)
             block->BeginFrame();
             block->SetTimeStamp(in.number(8));
             frames << QString::number(block->Frames().last().timestamp) + QLatin1Char(':');
+            frameOpen = true;
             break;
         default: {
             QString text;
             for (int n = in.byte() % 16; n > 0; --n)
                 text += QChar(ushort(in.number(2)));
-            if (block && !frames.isEmpty()) {
+            if (frameOpen) {
                 block->AppendData(text);
                 frames.last() += carried(text);
             }
@@ -129,7 +135,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     Cursor in(data, size);
     OrielResultData report;
     const QStringList frames = build(in, report);
-    if (framesOf(report.ToXml()) != frames)
-        std::abort();
+    const QStringList written = framesOf(report.ToXml());
+    for (int i = 0; i < std::max(written.size(), frames.size()); ++i) {
+        if (written.value(i) != frames.value(i)) {
+            std::fprintf(stderr, "frame %d: written %s\n        expected %s\n", i,
+                         written.value(i).toUtf8().toPercentEncoding(":").constData(),
+                         frames.value(i).toUtf8().toPercentEncoding(":").constData());
+            std::abort();
+        }
+    }
     return 0;
 }

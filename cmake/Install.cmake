@@ -13,8 +13,7 @@ morse_install_library(morsehost DESCRIPTION "Host services the morsehandler libr
     REQUIRES Qt5Core)
 morse_install_library(morsehandler DESCRIPTION "${PROJECT_DESCRIPTION}" REQUIRES morsehost Qt5Core)
 if(TARGET cwdemodulator)
-    morse_install_library(cwdemodulator DESCRIPTION "Streaming CW demodulator: audio to Morse symbol codes"
-        REQUIRES Qt5Core)
+    morse_install_library(cwdemodulator DESCRIPTION "Streaming CW demodulator: audio to Morse symbol codes")
 endif()
 
 # Installed binaries find their libraries beside them, wherever the prefix is.

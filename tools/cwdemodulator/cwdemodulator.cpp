@@ -5,12 +5,15 @@
 #include "tools/cwdemodulator/channelfilter.h"
 #include "tools/cwdemodulator/cwsegmenter.h"
 #include "tools/cwdemodulator/cwspeedestimator.h"
+#include "tools/cwdemodulator/cwtimingtracker.h"
 #include "tools/cwdemodulator/envelopedetector.h"
 #include "tools/cwdemodulator/localphaseprojector.h"
 #include "tools/cwdemodulator/pitchdetector.h"
 
 #include <algorithm>
 #include <cmath>
+#include <complex>
+#include <deque>
 
 namespace cw {
 
@@ -50,12 +53,165 @@ int filterLength(double dUnit)
 
 } // namespace
 
+/// Everything the demodulator holds: the blocks of the pipeline, what the acquisition keeps
+/// back, and the symbols decided and not yet taken.
+class CwDemodulator::Private
+{
+public:
+    explicit Private(const Settings& settings);
+
+    void Process(const float* pSamples, size_t nCount);
+    void Finish();
+    bool TakeSymbol(CwSymbol& symbol);
+    double Wpm() const;
+
+    enum class Phase
+    {
+        SearchingPitch,
+        AcquiringSpeed,
+        Tracking,
+    };
+
+    /// Hands the codes of one of the two timing trackers on.
+    class Route : public CwTimingTracker::IListener
+    {
+    public:
+        Route(Private* pOwner, bool bFromSegments)
+            : m_pOwner(pOwner), m_bFromSegments(bFromSegments)
+        {
+        }
+        void OnSymbol(int nCode, qint64 nPosition) override
+        {
+            m_pOwner->deliver(nCode, nPosition, m_bFromSegments);
+        }
+
+    private:
+        Private* m_pOwner;
+        bool m_bFromSegments;
+    };
+
+    void deliver(int nCode, std::int64_t nPosition, bool bFromSegments);
+    void drainSegments(bool bEnd = false);
+    bool isLoneWeakDot(double dGapAfterUnits) const;
+    void finishTransmission();
+    void endSegments();
+    void pushSegmenter();
+    void watchCoherence(std::complex<float> average);
+    void projectLocally(const std::vector<std::complex<float>>& samples,
+                        std::vector<std::complex<float>>& out);
+    void lockPitch(double dPitch);
+    void convert(const float* pSamples, size_t nCount);
+    void feed(const std::complex<float>* pSamples, size_t nCount);
+    void tryAcquire(bool bFinal);
+    void dropOldestHeld();
+    void refineInPhase(CwSpeedEstimator::Result& result, int nMarks);
+    void startTracking(const CwSpeedEstimator::Result& result);
+    void replayHeld();
+    void filterHeld();
+    double likeliestUnit(double dUnit, float fAmplitude);
+    void track(std::complex<float> sample);
+
+    Settings m_settings;
+    double m_dPitch = 0.0;
+    Phase m_phase = Phase::SearchingPitch;
+    std::int64_t m_nInput = 0;
+    double m_dBasebandRate = 0.0;
+    int m_nDecimation = 1;
+    double m_dMinUnit = 1.0;
+    double m_dMaxUnit = 1.0;
+
+    std::unique_ptr<PitchDetector> m_pPitchDetector;
+    std::vector<float> m_pitchRing; ///< the latest audio while the pitch is searched
+    size_t m_nPitchRingStart = 0;
+    size_t m_nPitchRingSize = 0;
+    std::int64_t m_nConverterOrigin = 0; ///< input sample the first converted sample was
+
+    std::vector<float> m_clean; ///< input with non-finite samples replaced
+    std::unique_ptr<BasebandConverter> m_pConverter;
+    std::vector<std::complex<float>> m_baseband;
+    std::int64_t m_nBaseband = 0; ///< baseband samples produced so far
+
+    std::unique_ptr<CwSpeedEstimator> m_pEstimator;
+    std::vector<std::complex<float>> m_acquisition; ///< baseband held back while learning
+    std::vector<std::complex<float>> m_inPhase;     ///< its in-phase parts, once learned
+    std::vector<std::complex<float>> m_filtered;    ///< it through the channel filter
+    std::vector<std::complex<float>> m_derotated;   ///< that with the offset removed
+    std::int64_t m_nAcquisitionStart = 0;           ///< baseband index of m_acquisition[0]
+    size_t m_nSinceAttempt = 0;
+
+    std::unique_ptr<CarrierReference> m_pCarrier;
+    std::unique_ptr<ChannelFilter> m_pChannel;
+    bool m_bCoherent = false;  ///< the tone is steady: decide on its in-phase part
+    float m_fCoherence = 1.0f; ///< mean cosine of the key-down phase error
+    std::unique_ptr<LocalPhaseProjector> m_pLocalPhase;
+    std::unique_ptr<EnvelopeDetector> m_pEnvelope;
+    // The envelope tracker decides marks by thresholds, and follows level, speed and phase.
+    // For a steady tone its decisions are only a guide: the segmenter decides the marks and
+    // gaps by maximum likelihood and the classifier turns them into codes.
+    Route m_trackerRoute{this, false};
+    Route m_segmentRoute{this, true};
+    std::unique_ptr<CwTimingTracker> m_pTracker;
+    std::unique_ptr<CwSegmenter> m_pSegmenter;
+    std::unique_ptr<CwTimingTracker> m_pClassifier;
+    CwSegmenter::Segment m_pendingMark{}; ///< waits for the gap after it
+    bool m_bMarkPending = false;
+    double m_dGapBefore = 0.0; ///< units of silence before the pending mark
+    double m_dTrackedUnit = 0.0;
+
+    std::deque<CwSymbol> m_symbols;
+    std::int64_t m_nLastSymbolPosition = 0;
+};
+
 bool CwDemodulator::IsUsableSampleRate(double dSampleRate)
 {
     return dSampleRate >= 4000.0 && dSampleRate <= 768000.0;
 }
 
-CwDemodulator::CwDemodulator(const Settings& settings) : m_settings(settings)
+CwDemodulator::CwDemodulator(const Settings& settings) : d(std::make_unique<Private>(settings)) {}
+
+CwDemodulator::~CwDemodulator() = default;
+
+void CwDemodulator::Process(const float* pSamples, size_t nCount)
+{
+    d->Process(pSamples, nCount);
+}
+
+void CwDemodulator::Finish()
+{
+    d->Finish();
+}
+
+bool CwDemodulator::TakeSymbol(CwSymbol& symbol)
+{
+    return d->TakeSymbol(symbol);
+}
+
+bool CwDemodulator::HasPitch() const
+{
+    return d->m_pConverter != nullptr;
+}
+
+double CwDemodulator::Pitch() const
+{
+    return d->m_dPitch;
+}
+
+double CwDemodulator::Wpm() const
+{
+    return d->Wpm();
+}
+
+bool CwDemodulator::IsCoherent() const
+{
+    return d->m_bCoherent;
+}
+
+std::int64_t CwDemodulator::SamplesProcessed() const
+{
+    return d->m_nInput;
+}
+
+CwDemodulator::Private::Private(const Settings& settings) : m_settings(settings)
 {
     m_nDecimation = BasebandConverter::DecimationFor(settings.dSampleRate);
     m_dBasebandRate = settings.dSampleRate / m_nDecimation;
@@ -86,16 +242,14 @@ CwDemodulator::CwDemodulator(const Settings& settings) : m_settings(settings)
     }
 }
 
-CwDemodulator::~CwDemodulator() = default;
-
-double CwDemodulator::Wpm() const
+double CwDemodulator::Private::Wpm() const
 {
     if (m_dTrackedUnit <= 0.0)
         return 0.0;
     return SECONDS_PER_UNIT_AT_1_WPM / (m_dTrackedUnit / m_dBasebandRate);
 }
 
-void CwDemodulator::Process(const float* pSamples, size_t nCount)
+void CwDemodulator::Private::Process(const float* pSamples, size_t nCount)
 {
     // Damaged input (not-a-number, infinities, values far beyond full scale) must not
     // poison the filters, levels and searches: it is taken as silence.
@@ -110,7 +264,7 @@ void CwDemodulator::Process(const float* pSamples, size_t nCount)
     while (nCount > 0 && m_phase == Phase::SearchingPitch) {
         // Feed the pitch search up to its next decision point, keeping the recent audio.
         const size_t hop = m_pPitchDetector->HopSize();
-        const size_t take = std::min(nCount, hop - size_t(m_nInput % qint64(hop)));
+        const size_t take = std::min(nCount, hop - size_t(m_nInput % std::int64_t(hop)));
         m_pPitchDetector->Add(pSamples, take);
         for (size_t i = 0; i < take; ++i) {
             const size_t capacity = m_pitchRing.size();
@@ -120,19 +274,19 @@ void CwDemodulator::Process(const float* pSamples, size_t nCount)
             else
                 m_nPitchRingStart = (m_nPitchRingStart + 1) % capacity;
         }
-        m_nInput += qint64(take);
+        m_nInput += std::int64_t(take);
         pSamples += take;
         nCount -= take;
-        if (m_nInput % qint64(hop) == 0 && m_pPitchDetector->HasPitch())
+        if (m_nInput % std::int64_t(hop) == 0 && m_pPitchDetector->HasPitch())
             lockPitch(m_pPitchDetector->Pitch());
     }
     if (nCount > 0) {
-        m_nInput += qint64(nCount);
+        m_nInput += std::int64_t(nCount);
         convert(pSamples, nCount);
     }
 }
 
-void CwDemodulator::Finish()
+void CwDemodulator::Private::Finish()
 {
     if (m_phase == Phase::SearchingPitch && m_pPitchDetector->Pitch() > 0.0 &&
         m_pPitchDetector->PeakRatio() >= WEAK_PEAK_RATIO)
@@ -143,7 +297,7 @@ void CwDemodulator::Finish()
         finishTransmission();
 }
 
-void CwDemodulator::finishTransmission()
+void CwDemodulator::Private::finishTransmission()
 {
     m_pTracker->Finish();
     // The filter and the projection run behind the input: let the last samples through.
@@ -156,14 +310,14 @@ void CwDemodulator::finishTransmission()
     endSegments();
 }
 
-void CwDemodulator::endSegments()
+void CwDemodulator::Private::endSegments()
 {
     m_pSegmenter->Finish();
     drainSegments(true);
     m_pClassifier->Finish();
 }
 
-void CwDemodulator::drainSegments(bool bEnd)
+void CwDemodulator::Private::drainSegments(bool bEnd)
 {
     // A lone dot between two long silences is an "E", or noise that crossed over: near the
     // noise floor the second is common, so such a dot must also be about as strong as the
@@ -194,7 +348,7 @@ void CwDemodulator::drainSegments(bool bEnd)
     }
 }
 
-bool CwDemodulator::isLoneWeakDot(double dGapAfterUnits) const
+bool CwDemodulator::Private::isLoneWeakDot(double dGapAfterUnits) const
 {
     const double unit = m_pClassifier->Unit();
     return m_dGapBefore >= LONE_GAP_UNITS && dGapAfterUnits >= LONE_GAP_UNITS &&
@@ -202,7 +356,7 @@ bool CwDemodulator::isLoneWeakDot(double dGapAfterUnits) const
            m_pendingMark.fLevel < LONE_DOT_LEVEL * m_pClassifier->MarkLevel();
 }
 
-bool CwDemodulator::TakeSymbol(CwSymbol& symbol)
+bool CwDemodulator::Private::TakeSymbol(CwSymbol& symbol)
 {
     if (m_symbols.empty())
         return false;
@@ -211,12 +365,12 @@ bool CwDemodulator::TakeSymbol(CwSymbol& symbol)
     return true;
 }
 
-void CwDemodulator::lockPitch(double dPitch)
+void CwDemodulator::Private::lockPitch(double dPitch)
 {
     m_dPitch = dPitch;
     m_pConverter = std::make_unique<BasebandConverter>(m_settings.dSampleRate, dPitch);
     m_phase = Phase::AcquiringSpeed;
-    m_nConverterOrigin = m_nInput - qint64(m_nPitchRingSize);
+    m_nConverterOrigin = m_nInput - std::int64_t(m_nPitchRingSize);
     // Replay the audio held during the search, oldest first.
     const size_t capacity = m_pitchRing.size();
     const size_t firstPart = std::min(m_nPitchRingSize, capacity - m_nPitchRingStart);
@@ -229,15 +383,15 @@ void CwDemodulator::lockPitch(double dPitch)
     m_pPitchDetector.reset();
 }
 
-void CwDemodulator::convert(const float* pSamples, size_t nCount)
+void CwDemodulator::Private::convert(const float* pSamples, size_t nCount)
 {
     m_baseband.clear();
     m_pConverter->Process(pSamples, nCount, m_baseband);
-    m_nBaseband += qint64(m_baseband.size());
+    m_nBaseband += std::int64_t(m_baseband.size());
     feed(m_baseband.data(), m_baseband.size());
 }
 
-void CwDemodulator::feed(const std::complex<float>* pSamples, size_t nCount)
+void CwDemodulator::Private::feed(const std::complex<float>* pSamples, size_t nCount)
 {
     const size_t minimum = size_t(ACQUISITION_MIN_SEC * m_dBasebandRate);
     const size_t interval = size_t(ACQUISITION_INTERVAL_SEC * m_dBasebandRate);
@@ -254,7 +408,7 @@ void CwDemodulator::feed(const std::complex<float>* pSamples, size_t nCount)
     }
 }
 
-void CwDemodulator::filterHeld()
+void CwDemodulator::Private::filterHeld()
 {
     // The held samples through the channel filter, aligned with them (the filter's delay
     // taken out), so that neighbours do not disturb the learning either.
@@ -270,7 +424,7 @@ void CwDemodulator::filterHeld()
     }
 }
 
-void CwDemodulator::tryAcquire(bool bFinal)
+void CwDemodulator::Private::tryAcquire(bool bFinal)
 {
     // A pipeline of named steps: filter the held samples, time them, learn the tone, refine
     // the timing in phase, start every block of the tracking, replay the held samples.
@@ -295,7 +449,7 @@ void CwDemodulator::tryAcquire(bool bFinal)
         tryAcquire(true);
 }
 
-void CwDemodulator::dropOldestHeld()
+void CwDemodulator::Private::dropOldestHeld()
 {
     // Nothing decodable in the oldest second: let it go.
     const size_t maximum = size_t(ACQUISITION_MAX_SEC * m_dBasebandRate);
@@ -303,11 +457,11 @@ void CwDemodulator::dropOldestHeld()
     if (m_acquisition.size() + interval > maximum) {
         m_acquisition.erase(m_acquisition.begin(),
                             m_acquisition.begin() + std::ptrdiff_t(interval));
-        m_nAcquisitionStart += qint64(interval);
+        m_nAcquisitionStart += std::int64_t(interval);
     }
 }
 
-void CwDemodulator::refineInPhase(CwSpeedEstimator::Result& result, int nMarks)
+void CwDemodulator::Private::refineInPhase(CwSpeedEstimator::Result& result, int nMarks)
 {
     // In phase, the noise is half as strong: estimate the timing again from that. A tone
     // whose phase does not stand still is projected on its phase around each sample.
@@ -323,7 +477,7 @@ void CwDemodulator::refineInPhase(CwSpeedEstimator::Result& result, int nMarks)
     result.dUnit = likeliestUnit(result.dUnit, result.fMarkLevel);
 }
 
-void CwDemodulator::startTracking(const CwSpeedEstimator::Result& result)
+void CwDemodulator::Private::startTracking(const CwSpeedEstimator::Result& result)
 {
     m_fCoherence = 1.0f;
     m_dTrackedUnit = result.dUnit;
@@ -333,7 +487,7 @@ void CwDemodulator::startTracking(const CwSpeedEstimator::Result& result)
     m_pEnvelope->SetLength(filterLength(result.dUnit));
     // In phase, the noise averages to zero; in magnitude, to the space level found.
     // Each step behind the channel filter and the projection sees the samples later.
-    const qint64 filtered = m_nAcquisitionStart - m_pChannel->Delay();
+    const std::int64_t filtered = m_nAcquisitionStart - m_pChannel->Delay();
     m_pTracker->Start(result.dUnit, result.fMarkLevel, m_bCoherent ? 0.0f : result.fSpaceLevel,
                       filtered, m_bCoherent);
     m_pSegmenter->Reset(filtered - m_pLocalPhase->Delay(), m_pCarrier->NoiseVariance());
@@ -343,7 +497,7 @@ void CwDemodulator::startTracking(const CwSpeedEstimator::Result& result)
     m_phase = Phase::Tracking;
 }
 
-void CwDemodulator::replayHeld()
+void CwDemodulator::Private::replayHeld()
 {
     // The held samples are decoded now, so that the first character comes out right.
     std::vector<std::complex<float>> held;
@@ -352,8 +506,8 @@ void CwDemodulator::replayHeld()
     feed(held.data(), held.size());
 }
 
-void CwDemodulator::projectLocally(const std::vector<std::complex<float>>& samples,
-                                   std::vector<std::complex<float>>& out)
+void CwDemodulator::Private::projectLocally(const std::vector<std::complex<float>>& samples,
+                                            std::vector<std::complex<float>>& out)
 {
     // As track() will see them: derotated, then projected on their surroundings.
     m_pCarrier->DerotateLearned(samples.data(), samples.size(), m_derotated);
@@ -368,7 +522,7 @@ void CwDemodulator::projectLocally(const std::vector<std::complex<float>>& sampl
     }
 }
 
-double CwDemodulator::likeliestUnit(double dUnit, float fAmplitude)
+double CwDemodulator::Private::likeliestUnit(double dUnit, float fAmplitude)
 {
     // Noise breaks long marks into short ones, and timing alone cannot tell "TTT" from "EEE"
     // at three times the speed, so the timing estimate can come out a whole multiple too
@@ -404,7 +558,7 @@ double CwDemodulator::likeliestUnit(double dUnit, float fAmplitude)
     return best;
 }
 
-void CwDemodulator::track(std::complex<float> sample)
+void CwDemodulator::Private::track(std::complex<float> sample)
 {
     const std::complex<float> corrected = m_pChannel->Push(m_pCarrier->Derotate(sample));
     const std::complex<float> average = m_pEnvelope->PushAverage(corrected);
@@ -441,7 +595,7 @@ void CwDemodulator::track(std::complex<float> sample)
     }
 }
 
-void CwDemodulator::pushSegmenter()
+void CwDemodulator::Private::pushSegmenter()
 {
     // A steady tone is projected on its tracked phase, any other on its phase around each
     // sample. The segmenter takes the lower of the two mark levels: the classifier's is
@@ -457,7 +611,7 @@ void CwDemodulator::pushSegmenter()
                            m_pClassifier->Unit());
 }
 
-void CwDemodulator::watchCoherence(std::complex<float> average)
+void CwDemodulator::Private::watchCoherence(std::complex<float> average)
 {
     // Coherence is a gain, not a condition: when the tracked phase stops fitting the marks
     // (drift faster than the loops follow, a phase that starts wandering), decide on the
@@ -472,7 +626,7 @@ void CwDemodulator::watchCoherence(std::complex<float> average)
         m_bCoherent = false;
 }
 
-void CwDemodulator::deliver(int nCode, qint64 nPosition, bool bFromSegments)
+void CwDemodulator::Private::deliver(int nCode, std::int64_t nPosition, bool bFromSegments)
 {
     // The segments decide; the envelope tracker only guides them.
     if (!bFromSegments)
@@ -481,9 +635,10 @@ void CwDemodulator::deliver(int nCode, qint64 nPosition, bool bFromSegments)
     // height there happened at the middle of the averaging window. Segments have no delay.
     const double delay = bFromSegments ? 0.0 : 0.5 * double(m_pEnvelope->Length() - 1);
     const double centre = double(nPosition) - delay;
-    qint64 position = m_nConverterOrigin + qint64(std::llround(centre * m_nDecimation)) +
-                      m_nDecimation - 1 - m_pConverter->DelayInputSamples();
-    position = std::max({position, m_nLastSymbolPosition, qint64(0)});
+    std::int64_t position = m_nConverterOrigin +
+                            std::int64_t(std::llround(centre * m_nDecimation)) + m_nDecimation - 1 -
+                            m_pConverter->DelayInputSamples();
+    position = std::max({position, m_nLastSymbolPosition, std::int64_t(0)});
     m_nLastSymbolPosition = position;
     m_symbols.push_back({nCode, position});
 }

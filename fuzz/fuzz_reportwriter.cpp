@@ -99,12 +99,14 @@ QStringList build(Cursor& in, OrielResultData& report)
                 text += QChar(ushort(in.number(2)));
             if (frameOpen) {
                 block->AppendData(text);
-                frames.last() += carried(text);
+                frames.last() += text; // made XML-safe once whole: pairs may span two pieces
             }
             break;
         }
         }
     }
+    for (QString& frame : frames)
+        frame = carried(frame);
     return frames;
 }
 

@@ -7,7 +7,7 @@ endif()
 
 file(GLOB MORSE_DOC_PAGES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/docs/*.md)
 set(MORSE_DOC_HEADERS)
-foreach(library morsecore morsehost morsehandler cwdemodulator)
+foreach(library morsecore morsehost morsehandler cwdemodulator fskdemodulator)
     if(TARGET ${library})
         get_target_property(headers ${library} MORSE_PUBLIC_HEADERS)
         foreach(header ${headers})

@@ -15,6 +15,9 @@ morse_install_library(morsehandler DESCRIPTION "${PROJECT_DESCRIPTION}" REQUIRES
 if(TARGET cwdemodulator)
     morse_install_library(cwdemodulator DESCRIPTION "Streaming CW demodulator: audio to Morse symbol codes")
 endif()
+if(TARGET fskdemodulator)
+    morse_install_library(fskdemodulator DESCRIPTION "Streaming FSK (RTTY) demodulator: audio to teleprinter text")
+endif()
 
 # Installed binaries find their libraries beside them, wherever the prefix is.
 set_target_properties(morsetool PROPERTIES INSTALL_RPATH "$ORIGIN/../${CMAKE_INSTALL_LIBDIR}")
@@ -25,7 +28,7 @@ install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION ${CMAKE_INSTALL_DATADIR}
 # The package names every public header (not the transitional ones), so that the consumer checks
 # compile and link a probe of each.
 set(MORSEHANDLER_PACKAGE_PUBLIC_HEADERS)
-foreach(library morsecore morsehost morsehandler cwdemodulator)
+foreach(library morsecore morsehost morsehandler cwdemodulator fskdemodulator)
     if(TARGET ${library})
         get_target_property(headers ${library} MORSE_PUBLIC_HEADERS)
         list(TRANSFORM headers REPLACE "^${MORSEHANDLER_GENERATED_ROOT}/" "")
@@ -55,16 +58,6 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${PROJECT_BINARY_DIR}/host
     ${PROJECT_BINARY_DIR}/tools/fskdemodulator)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 include(CPack)
-
-# The FSK teleprinter library: its own shared library, installed with its public headers.
-if(TARGET fskdemodulator)
-    set_target_properties(fskdemodulator PROPERTIES INSTALL_RPATH "$ORIGIN")
-    install(TARGETS fskdemodulator EXPORT MorseHandlerTargets
-        LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
-        ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
-        RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
-        PUBLIC_HEADER DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/morsehandler/tools/fskdemodulator)
-endif()
 
 # morsetool's manual page and its bash and zsh completions.
 install(FILES ${PROJECT_SOURCE_DIR}/apps/morsetool/share/morsetool.1

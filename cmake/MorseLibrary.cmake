@@ -3,7 +3,6 @@
 #   morse_add_library(<name> EXPORT_PREFIX <PREFIX>
 #       SOURCES <files...>
 #       PUBLIC_HEADERS <paths from the repository root...>
-#       [TRANSITIONAL_HEADERS <paths...>]
 #       [PUBLIC_LIBRARIES <targets...>] [PRIVATE_LIBRARIES <targets...>]
 #       [PRIVATE_INCLUDES <dirs...>])
 #
@@ -14,11 +13,11 @@
 #   <name>_internals a static library of the same objects for the project's own programs and
 #                    tests, which also use the internal classes. A program links either this or
 #                    the shared library, never both.
-# The public and transitional headers are recorded on the shared library (properties
-# MORSE_PUBLIC_HEADERS, MORSE_TRANSITIONAL_HEADERS) for installation and for the consumer checks.
+# The public headers are recorded on the shared library (property MORSE_PUBLIC_HEADERS) for
+# installation and for the consumer checks.
 function(morse_add_library name)
     cmake_parse_arguments(ARG "" "EXPORT_PREFIX"
-        "SOURCES;PUBLIC_HEADERS;TRANSITIONAL_HEADERS;PUBLIC_LIBRARIES;PRIVATE_LIBRARIES;PRIVATE_INCLUDES"
+        "SOURCES;PUBLIC_HEADERS;PUBLIC_LIBRARIES;PRIVATE_LIBRARIES;PRIVATE_INCLUDES"
         ${ARGN})
 
     add_library(${name}_objects OBJECT ${ARG_SOURCES})
@@ -43,13 +42,12 @@ function(morse_add_library name)
     set_target_properties(${name} PROPERTIES
         VERSION ${PROJECT_VERSION} SOVERSION ${PROJECT_VERSION_MAJOR}
         INSTALL_RPATH "$ORIGIN"
-        MORSE_PUBLIC_HEADERS "${ARG_PUBLIC_HEADERS}"
-        MORSE_TRANSITIONAL_HEADERS "${ARG_TRANSITIONAL_HEADERS}")
+        MORSE_PUBLIC_HEADERS "${ARG_PUBLIC_HEADERS}")
 endfunction()
 
 # morse_install_library(<name> DESCRIPTION <text> [REQUIRES <pkg-config modules...>])
-# Installs the shared library into the MorseHandlerTargets export set, its public and
-# transitional headers under include/morsehandler/ by their repository paths, and a pkg-config
+# Installs the shared library into the MorseHandlerTargets export set, its public
+# headers under include/morsehandler/ by their repository paths, and a pkg-config
 # file <name>.pc.
 function(morse_install_library name)
     cmake_parse_arguments(ARG "" "DESCRIPTION" "REQUIRES" ${ARGN})
@@ -58,11 +56,7 @@ function(morse_install_library name)
         ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
         RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
     get_target_property(public ${name} MORSE_PUBLIC_HEADERS)
-    get_target_property(transitional ${name} MORSE_TRANSITIONAL_HEADERS)
-    if(NOT transitional)
-        set(transitional)
-    endif()
-    morse_install_headers(${public} ${transitional})
+    morse_install_headers(${public})
     morse_install_pkgconfig(${name} "${ARG_DESCRIPTION}" "${ARG_REQUIRES}")
 endfunction()
 

@@ -16,7 +16,7 @@ class SimpleMorseHandlerProbe
 public:
     static const QString& pending(const SimpleMorseHandler& handler)
     {
-        return handler.m_strPendingSymbols;
+        return handler.pendingSymbols();
     }
 };
 

@@ -31,7 +31,10 @@ tool="$prefix/bin/morsetool"
 decoded=$(cd "$work" && echo "0 1 3 1 0 0 0 3 4" | "$tool" decode - | sed 's/[[:space:]]*$//')
 [ "$decoded" = "AB" ] || fail "installed morsetool decoded '$decoded', expected 'AB'"
 printf 'E\t.\n' >"$prefix/share/morsehandler/alphabets/PrefixOnly.mal"
-(cd "$work" && "$tool" alphabets) | grep -q '^PrefixOnly ' ||
+# The whole listing is read first: grep -q would stop reading at the match, and morsetool then
+# fails on its next write to the closed pipe.
+listed=$(cd "$work" && "$tool" alphabets) || fail "installed morsetool alphabets failed"
+grep -q '^PrefixOnly ' <<<"$listed" ||
     fail "installed morsetool does not list the alphabets of $prefix"
 (cd "$work" && "$tool" decode --alphabet Greek "$here/data/samples/greek.txt" >/dev/null) ||
     fail "installed morsetool cannot decode with its installed Greek alphabet"
@@ -40,15 +43,19 @@ printf 'E\t.\n' >"$prefix/share/morsehandler/alphabets/PrefixOnly.mal"
 # the template instantiations the compiler emits for them (std containers of public types, the
 # host's value templates).
 exported=$(
-    grep -rhoE '(class|struct) [A-Z]+_EXPORT [A-Za-z_]+' "$prefix/include" | awk '{print $3}'
-    grep -rhoE '^[A-Z]+_EXPORT [^(]*[ *&][A-Za-z_]+\(' "$prefix/include" | sed -E 's/.*[ *&]([A-Za-z_]+)\($/\1/'
+    grep -rhoE '(class|struct) [A-Z]+_EXPORT [A-Za-z_][A-Za-z0-9_]*' "$prefix/include" | awk '{print $3}'
+    grep -rhoE '^[A-Z]+_EXPORT [^(]*[ *&][A-Za-z_][A-Za-z0-9_]*\(' "$prefix/include" | sed -E 's/.*[ *&]([A-Za-z_][A-Za-z0-9_]*)\($/\1/'
 )
 public="\\b($(sort -u <<<"$exported" | paste -sd'|'))\\b"
 libdir=$(dirname "$(find "$prefix" -name libmorsehandler.so | head -n 1)")
-for library in "$libdir"/libmorsehandler.so "$libdir"/libcwdemodulator.so; do
+for library in "$libdir"/libmorsehandler.so "$libdir"/libcwdemodulator.so "$libdir"/libfskdemodulator.so; do
     [ -f "$library" ] || continue
     symbols=$(nm -D --defined-only -C "$library" | cut -d' ' -f3-)
-    strays=$(grep -Ev "$public|^((void|vtable for|typeinfo (name )?for) )?(std|__gnu_cxx|values)::" <<<"$symbols" || true)
+    # A public class's private implementation (its d-pointer's class) is internal too.
+    strays=$(
+        grep -Ev "$public|^((void|vtable for|typeinfo (name )?for) )?(std|__gnu_cxx|values)::" <<<"$symbols"
+        grep -E '::Private\b' <<<"$symbols"
+    ) || true
     [ -z "$strays" ] || fail "$(basename "$library") exports internal symbols:"$'\n'"$strays"
     echo "$(basename "$library"): $(wc -l <<<"$symbols") exported symbols, none internal"
 done

@@ -44,6 +44,10 @@ clip ebook2cw-22wpm "UR RST 579 TNX" -w 22 -f 700
 clip ebook2cw-27wpm "QTH BERLIN NAME JO" -w 27 -f 640
 clip ebook2cw-38wpm "TEST DL2XYZ 5NN 014" -w 38 -f 820
 clip ebook2cw-45wpm "GE OM FB CPY HR" -w 45 -f 600
+# Slow, opening on dots only: read as dashes three times as fast until the reading was checked.
+clip ebook2cw-8wpm "5 EH 4 SIS" -w 8 -f 658
+# Fast, and opening on runs of dots, which near the noise floor once read as a third the speed.
+clip ebook2cw-40wpm "66 GOOD BEAM RST CLOSED 123 8977 BUG" -w 40 -f 798
 # Farnsworth: characters at 25 WPM, gaps at 12.
 clip ebook2cw-farnsworth "CQ CQ DE K1ABC K" -w 25 -e 12 -f 700
 # Long edges (15 ms at 11025 Hz) and a lossy low-rate MP3 at 16 kbit/s.

@@ -11,13 +11,16 @@
 //
 //   cw_cer [--texts 20] [--snr-min -12] [--snr-max 20] [--snr-step 2] [--wpm 12,20,30,40]
 //          [--wpm-range 8:50] [--jitter 0,20] [--seed 1] [--generator ours|ebook2cw]
-//          [--impairment none] [--peer] [--verbose]
+//          [--impairment none] [--peer] [--verbose] [--keep DIR]
+// --verbose tells each miss with the pitch and speed found; --keep writes each missed recording
+// into DIR as miss-SEED.wav.
 
 #include "cwbenchsupport.h"
 
 #include "tools/cwdemodulator/audiofilewriter.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QProcess>
 #include <QTemporaryDir>
 
@@ -63,6 +66,16 @@ QString peerDecode(const std::vector<float>& samples, int nRate, double dWpm, QT
     QFile::remove(wav);
     QFile::remove(raw);
     return text;
+}
+
+/// Writes a recording that was not decoded right into @p strDir, named by its seed, for study.
+void keep(const std::vector<float>& samples, int nRate, const QString& strDir, quint32 uSeed)
+{
+    cw::AudioFileWriter writer;
+    const QString path = QDir(strDir).filePath(QStringLiteral("miss-%1.wav").arg(uSeed));
+    if (!writer.Open(path, nRate) || !writer.Write(samples.data(), qint64(samples.size())) ||
+        !writer.Commit())
+        std::fprintf(stderr, "cw_cer: cannot write %s\n", qPrintable(path));
 }
 
 /// One recording of a cell: the settings, what is done to them and how it is decoded.
@@ -161,6 +174,7 @@ int main(int argc, char* argv[])
     const QList<double> jitters = numberList(option("--jitter", QStringLiteral("0,20")));
     const quint32 seed = option("--seed", QStringLiteral("1")).toUInt();
     const bool withPeer = args.contains(QStringLiteral("--peer"));
+    const QString keepDir = option("--keep", QString());
     const bool verbose = args.contains(QStringLiteral("--verbose"));
     const int rate = 8000;
 
@@ -209,8 +223,10 @@ int main(int argc, char* argv[])
                                                  "(scripts/install-deps.sh --extra)\n");
                             return 1;
                         }
+                        double foundWpm = 0.0;
+                        double foundPitch = 0.0;
                         const QString decoded = cwbench::normalized(cwbench::codesToText(
-                            cwbench::demodulate(samples, rate, 4096, nullptr, nullptr,
+                            cwbench::demodulate(samples, rate, 4096, &foundWpm, &foundPitch,
                                                 c.bNeighbour ? settings.dPitchHz : 0.0)));
                         const int distance = cwbench::editDistance(text, decoded);
                         errors += distance;
@@ -218,9 +234,13 @@ int main(int argc, char* argv[])
                         if (!decoded.isEmpty() && decoded[0] == text[0])
                             ++firstRight;
                         if (verbose && distance > 0)
-                            std::fprintf(stderr, "%g wpm %g dB (pitch %g, seed %u): '%s' -> '%s'\n",
-                                         wpm, snr, settings.dPitchHz, settings.uSeed,
-                                         qPrintable(text), qPrintable(decoded));
+                            std::fprintf(stderr,
+                                         "%g wpm %g dB (pitch %g, seed %u; found %.1f Hz, "
+                                         "%.1f wpm): '%s' -> '%s'\n",
+                                         wpm, snr, settings.dPitchHz, settings.uSeed, foundPitch,
+                                         foundWpm, qPrintable(text), qPrintable(decoded));
+                        if (!keepDir.isEmpty() && distance > 0)
+                            keep(samples, rate, keepDir, settings.uSeed);
                         if (withPeer) {
                             const QString peer = cwbench::normalized(
                                 peerDecode(samples, rate, wpm, dir, caseIndex++));

@@ -8,6 +8,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <utility>
+
 namespace {
 
 /// A handler whose directory holds Intl.mal, the built-in International alphabet as a file.
@@ -168,4 +170,20 @@ TEST_F(Translation, CopiesCarryOnFromTheOriginalAndThenGoTheirOwnWay)
     }
     ASSERT_TRUE(copy.SetAlphabet("None"));
     EXPECT_EQ(handler.Translate(" "), "A") << "the original keeps its own alphabet";
+}
+
+TEST_F(Translation, MovesCarryOnFromTheOriginalWhichStartsAfresh)
+{
+    ASSERT_TRUE(handler.SetAlphabet("Intl"));
+    EXPECT_EQ(handler.Translate("....- .-"), "4");
+    SimpleMorseHandler constructed(std::move(handler));
+    EXPECT_EQ(constructed.Translate(" "), "A") << "the pending dot and dash came along";
+    SimpleMorseHandler assigned;
+    assigned = std::move(constructed);
+    EXPECT_EQ(assigned.Alphabet(), "Intl");
+    EXPECT_EQ(assigned.Translate("-- "), "M");
+    for (SimpleMorseHandler* left : {&handler, &constructed}) {
+        EXPECT_EQ(left->Alphabet(), "None");
+        EXPECT_EQ(left->Translate(".- "), ".- ") << "no alphabet: text passes through";
+    }
 }

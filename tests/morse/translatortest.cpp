@@ -5,6 +5,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <utility>
+
 namespace {
 
 MorseTranslator builtIn()
@@ -96,6 +98,23 @@ TEST(TranslatorCopies, DecodeIndependentlyOfTheOriginal)
     EXPECT_EQ(original.DecodeMorse(QStringLiteral(".-")), QStringLiteral("X"));
     EXPECT_EQ(copy.DecodeMorse(QStringLiteral(".-")), QStringLiteral("A"));
     EXPECT_EQ(assigned.DecodeMorse(QStringLiteral(".-")), QStringLiteral("A"));
+}
+
+TEST(TranslatorCopies, MovesTakeTheAlphabetAndLeaveAnEmptyTranslator)
+{
+    MorseTranslator source = builtIn();
+    MorseTranslator constructed(std::move(source));
+    MorseTranslator assigned = builtIn();
+    MorseTranslator assignedFrom = builtIn();
+    assigned = std::move(assignedFrom);
+    for (MorseTranslator* moved : {&constructed, &assigned})
+        EXPECT_EQ(moved->DecodeMorse(QStringLiteral(".-")), QStringLiteral("A"));
+    for (MorseTranslator* left : {&source, &assignedFrom}) {
+        EXPECT_EQ(left->DecodeMorse(QStringLiteral(".-")), QString());
+        EXPECT_TRUE(left->AlphabetMap().isEmpty());
+        left->SetMorseAlphabet(QString());
+        EXPECT_EQ(left->Translate(QStringLiteral("-...c")), QStringLiteral("B")) << "still usable";
+    }
 }
 
 TEST(TranslatorSharedResults, EveryTranslatorOverwritesTheSameResultStrings)

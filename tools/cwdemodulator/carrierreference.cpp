@@ -2,7 +2,7 @@
 
 #include "tools/cwdemodulator/envelopedetector.h"
 
-#include "tools/cwdemodulator/fouriertransform.h"
+#include "tools/morsedsp/fouriertransform.h"
 
 #include <algorithm>
 #include <cmath>
@@ -70,7 +70,7 @@ CarrierReference::Tone CarrierReference::Learn(const std::complex<float>* pSampl
     while (double(size) < m_dSampleRate / RESOLUTION_HZ || size < nCount)
         size *= 2;
     if (!m_pTransform || m_pTransform->Size() != size)
-        m_pTransform = std::make_unique<FourierTransform>(size);
+        m_pTransform = std::make_unique<dsp::FourierTransform>(size);
     std::complex<float>* input = m_pTransform->Input();
     std::fill(input, input + size, std::complex<float>());
     std::copy(pSamples, pSamples + nCount, input);

@@ -5,9 +5,11 @@
 #include <memory>
 #include <vector>
 
-namespace cw {
-
+namespace dsp {
 class FourierTransform;
+}
+
+namespace cw {
 
 /// The frequency and phase of a CW tone, for coherent detection. Measures the tone's remaining
 /// frequency offset in the baseband from the spectral line of a few seconds of signal,
@@ -83,7 +85,7 @@ private:
     std::complex<float> m_previous; ///< last key-down average, 0 after key-up
     std::complex<double> m_turn;    ///< summed phase turns since the last correction
     int m_nTurnSamples = 0;
-    std::unique_ptr<FourierTransform> m_pTransform; ///< made at the first Learn()
+    std::unique_ptr<dsp::FourierTransform> m_pTransform; ///< made at the first Learn()
 };
 
 } // namespace cw

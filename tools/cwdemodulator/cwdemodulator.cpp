@@ -32,15 +32,18 @@ constexpr int FINAL_ACQUISITION_MARKS = 2;
 /// The matched filter is resized when the element length moved this far from it.
 constexpr double LENGTH_TOLERANCE = 0.12;
 constexpr double SECONDS_PER_UNIT_AT_1_WPM = 1.2;
-constexpr double LONE_GAP_UNITS = 2.0;        ///< silence around a character
-constexpr double LONE_DOT_UNITS = 2.0;        ///< a mark shorter than this is a dot
-constexpr double LONE_DOT_LEVEL = 0.6;        ///< share of the mark level a lone dot must reach
+constexpr double LONE_GAP_UNITS = 2.0; ///< silence around a character
+constexpr double LONE_DOT_UNITS = 2.0; ///< a mark shorter than this is a dot
+constexpr double LONE_DOT_LEVEL = 0.6; ///< share of the mark level a lone dot must reach
+/// Marks and gaps shorter than this (elements) show that a reading has element-long ones.
+constexpr double SHORT_ELEMENT_UNITS = 2.0;
 constexpr double SLOWER_READING_MARGIN = 6.0; ///< log likelihood, see likeliestUnit()
 /// Key-down samples the agreement with the tone's phase is averaged over, and the mean
 /// cosine of the phase error under which the tone no longer counts as steady.
 constexpr double COHERENCE_MEMORY = 400.0;
 constexpr float COHERENCE_LOST = 0.7f;
 constexpr float KEY_DOWN_SHARE = 0.8f; ///< share of the mark level a key-down average reaches
+constexpr size_t NOISE_WINDOW = 8;     ///< samples summed to measure the noise
 
 /// The matched filter spans a little less than an element, so that hand-sent elements and
 /// gaps shorter than the nominal unit still stand out.
@@ -55,7 +58,7 @@ int filterLength(double dUnit)
 
 /// Everything the demodulator holds: the blocks of the pipeline, what the acquisition keeps
 /// back, and the symbols decided and not yet taken.
-class CwDemodulator::Private
+class CWDEMODULATOR_NO_EXPORT CwDemodulator::Private
 {
 public:
     explicit Private(const Settings& settings);
@@ -108,6 +111,8 @@ public:
     void startTracking(const CwSpeedEstimator::Result& result);
     void replayHeld();
     void filterHeld();
+    float quadratureNoise(const std::vector<std::complex<float>>& projected) const;
+    bool lacksShortElements(double dUnit, float fAmplitude);
     double likeliestUnit(double dUnit, float fAmplitude);
     void track(std::complex<float> sample);
 
@@ -141,8 +146,9 @@ public:
 
     std::unique_ptr<CarrierReference> m_pCarrier;
     std::unique_ptr<ChannelFilter> m_pChannel;
-    bool m_bCoherent = false;  ///< the tone is steady: decide on its in-phase part
-    float m_fCoherence = 1.0f; ///< mean cosine of the key-down phase error
+    bool m_bCoherent = false;      ///< the tone is steady: decide on its in-phase part
+    float m_fNoiseVariance = 0.0f; ///< of the in-phase part, as learned from the held samples
+    float m_fCoherence = 1.0f;     ///< mean cosine of the key-down phase error
     std::unique_ptr<LocalPhaseProjector> m_pLocalPhase;
     std::unique_ptr<EnvelopeDetector> m_pEnvelope;
     // The envelope tracker decides marks by thresholds, and follows level, speed and phase.
@@ -466,10 +472,13 @@ void CwDemodulator::Private::refineInPhase(CwSpeedEstimator::Result& result, int
     // In phase, the noise is half as strong: estimate the timing again from that. A tone
     // whose phase does not stand still is projected on its phase around each sample.
     m_pLocalPhase = std::make_unique<LocalPhaseProjector>(filterLength(result.dUnit) / 2);
-    if (m_bCoherent)
+    if (m_bCoherent) {
         m_pCarrier->ProjectLearned(m_filtered.data(), m_filtered.size(), m_inPhase);
-    else
+        m_fNoiseVariance = m_pCarrier->NoiseVariance();
+    } else {
         projectLocally(m_filtered, m_inPhase);
+        m_fNoiseVariance = quadratureNoise(m_inPhase);
+    }
     const CwSpeedEstimator::Result inPhase =
         m_pEstimator->Estimate(m_inPhase.data(), m_inPhase.size(), nMarks, true);
     if (inPhase.bFound)
@@ -509,7 +518,8 @@ void CwDemodulator::Private::replayHeld()
 void CwDemodulator::Private::projectLocally(const std::vector<std::complex<float>>& samples,
                                             std::vector<std::complex<float>>& out)
 {
-    // As track() will see them: derotated, then projected on their surroundings.
+    // As track() will see them: derotated, then projected on their surroundings (in phase as
+    // the real part, in quadrature as the imaginary).
     m_pCarrier->DerotateLearned(samples.data(), samples.size(), m_derotated);
     LocalPhaseProjector projector(m_pLocalPhase->Delay());
     out.clear();
@@ -518,8 +528,56 @@ void CwDemodulator::Private::projectLocally(const std::vector<std::complex<float
     for (size_t i = 0; i < samples.size() + size_t(delay); ++i) {
         projector.Push(i < samples.size() ? m_derotated[i] : std::complex<float>());
         if (i >= size_t(delay))
-            out.emplace_back(projector.InPhase(), 0.0f);
+            out.emplace_back(projector.InPhase(), projector.Quadrature());
     }
+}
+
+float CwDemodulator::Private::quadratureNoise(
+    const std::vector<std::complex<float>>& projected) const
+{
+    // A tone whose phase moves has signal in any fixed quadrature: the noise is measured on
+    // the quadrature part around each sample instead, as sums over a few samples see it (the
+    // same measure the carrier reference makes of a steady tone). Measured on the fixed
+    // quadrature, marks inflated it, and the decisions then trusted the length priors over
+    // the samples: slower readings won and weak elements were lost.
+    double sum = 0.0;
+    double window = 0.0;
+    size_t windows = 0;
+    for (size_t i = 0; i < projected.size(); ++i) {
+        window += double(projected[i].imag());
+        if ((i + 1) % NOISE_WINDOW == 0) {
+            sum += window * window / double(NOISE_WINDOW);
+            window = 0.0;
+            ++windows;
+        }
+    }
+    return windows > 0 ? float(sum / double(windows)) : m_pCarrier->NoiseVariance();
+}
+
+bool CwDemodulator::Private::lacksShortElements(double dUnit, float fAmplitude)
+{
+    // Decides the held samples at this element length and looks for marks and gaps shorter
+    // than two elements among enough marks to be sure. The segment the end of the held
+    // samples cuts short does not count.
+    m_pSegmenter->Reset(0, m_fNoiseVariance);
+    const size_t held = m_inPhase.size();
+    int marks = 0;
+    bool shortSeen = false;
+    auto takeSegments = [&] {
+        for (CwSegmenter::Segment segment; m_pSegmenter->TakeSegment(segment);) {
+            const bool cut = double(segment.nStart + segment.nLength) + dUnit > double(held);
+            marks += segment.bOn ? 1 : 0;
+            shortSeen =
+                shortSeen || (!cut && double(segment.nLength) < SHORT_ELEMENT_UNITS * dUnit);
+        }
+    };
+    for (const std::complex<float>& sample : m_inPhase) {
+        m_pSegmenter->PushInPhase(sample.real(), fAmplitude, dUnit);
+        takeSegments();
+    }
+    m_pSegmenter->Finish();
+    takeSegments();
+    return marks >= ACQUISITION_MARKS && !shortSeen;
 }
 
 double CwDemodulator::Private::likeliestUnit(double dUnit, float fAmplitude)
@@ -528,9 +586,15 @@ double CwDemodulator::Private::likeliestUnit(double dUnit, float fAmplitude)
     // at three times the speed, so the timing estimate can come out a whole multiple too
     // fast. The likelihood of the held samples under the slower readings settles it. (Only
     // slower ones: a faster reading fits noise better and would always look likelier.)
+    // A clean slow signal goes wrong the other way: a finer reading fits its edges better, so
+    // its dots read as dashes of a third the length. No Morse text does without element-long
+    // marks and gaps, so a reading that has none is not taken.
+    const bool onlyLongElements = lacksShortElements(dUnit, fAmplitude);
     double best = dUnit;
     double bestScore = -1e300;
     for (double factor : {1.0, 2.0, 3.0}) {
+        if (onlyLongElements && factor == 1.0)
+            continue;
         double factorBest = dUnit * factor;
         double factorScore = -1e300;
         // The timing estimate of a reading that was not its own is rough: try around it.
@@ -538,7 +602,7 @@ double CwDemodulator::Private::likeliestUnit(double dUnit, float fAmplitude)
             const double unit = dUnit * factor * stretch;
             if (unit > m_dMaxUnit || unit < m_dMinUnit)
                 continue;
-            m_pSegmenter->Reset(0, m_pCarrier->NoiseVariance(), true);
+            m_pSegmenter->Reset(0, m_fNoiseVariance, true);
             for (const std::complex<float>& sample : m_inPhase)
                 m_pSegmenter->PushInPhase(sample.real(), fAmplitude, unit);
             m_pSegmenter->Finish();

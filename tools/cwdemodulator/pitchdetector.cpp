@@ -1,6 +1,6 @@
 #include "tools/cwdemodulator/pitchdetector.h"
 
-#include "tools/cwdemodulator/fouriertransform.h"
+#include "tools/morsedsp/fouriertransform.h"
 
 #include <algorithm>
 #include <cmath>
@@ -35,7 +35,7 @@ PitchDetector::PitchDetector(double dSampleRate, double dMinHz, double dMaxHz)
     m_segment.assign(m_nSize, 0.0f);
     m_power.assign(bins, 0.0f);
     m_scratch.reserve(bins);
-    m_pTransform = std::make_unique<FourierTransform>(m_nSize);
+    m_pTransform = std::make_unique<dsp::FourierTransform>(m_nSize);
 }
 
 PitchDetector::~PitchDetector() = default;

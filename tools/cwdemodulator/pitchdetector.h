@@ -4,9 +4,11 @@
 #include <memory>
 #include <vector>
 
-namespace cw {
-
+namespace dsp {
 class FourierTransform;
+}
+
+namespace cw {
 
 /// Finds the tone of a CW signal: averages the power spectrum of overlapping Hann-windowed
 /// segments and looks for a clear peak between the lowest and highest allowed pitch.
@@ -48,7 +50,7 @@ private:
     int m_nUpdates = 0;
     double m_dPitch = 0.0;
     double m_dPeakRatio = 0.0;
-    std::unique_ptr<FourierTransform> m_pTransform;
+    std::unique_ptr<dsp::FourierTransform> m_pTransform;
 };
 
 } // namespace cw

@@ -1,9 +1,9 @@
 #include "tools/fskdemodulator/signalsearch.h"
 
-#include "tools/cwdemodulator/fouriertransform.h"
 #include "tools/fskdemodulator/characterframer.h"
 #include "tools/fskdemodulator/tonebalance.h"
 #include "tools/fskdemodulator/tonefilter.h"
+#include "tools/morsedsp/fouriertransform.h"
 
 #include <algorithm>
 #include <cmath>
@@ -39,7 +39,7 @@ struct Peak
 std::vector<double> powerSpectrum(const float* pSamples, size_t nCount, size_t nSize)
 {
     std::vector<double> power(nSize / 2 + 1, 0.0);
-    cw::FourierTransform transform(nSize);
+    dsp::FourierTransform transform(nSize);
     std::vector<float> window(nSize);
     for (size_t i = 0; i < nSize; ++i)
         window[i] = float(0.5 - 0.5 * std::cos(2.0 * PI * double(i) / double(nSize)));

@@ -36,7 +36,7 @@ QStringList offeredList(QStringList names)
 
 } // namespace
 
-class CodecHandler::Private
+class MORSEHANDLER_NO_EXPORT CodecHandler::Private
 {
 public:
     QMap<int, QStringList> m_mapCodecFiles;            ///< bare file names by charset 1, 2

@@ -84,7 +84,7 @@ struct MappingDirectoryValues
 };
 
 /// What a MappingDirectory holds: its values, the maps, the history and the session state.
-class MappingDirectory::Private
+class MORSEHANDLER_NO_EXPORT MappingDirectory::Private
 {
 public:
     explicit Private(IObserver* pObserver)

@@ -2,9 +2,10 @@
 
 #include "host/tarndatetime.h"
 #include "host/values.h"
+#include "tools/morsecore/morsesymbolcode.h"
+#include "tools/morsehandler/alphabet.h"
 #include "tools/morsehandler/boundedbuffer.h"
 #include "tools/morsehandler/ipcsuffix.h"
-#include "tools/morsecore/morsesymbolcode.h"
 #include "tools/morsehandler/morsetranslator.h"
 #include "tools/morsehandler/orielresultdatahandler.h"
 #include "tools/morsehandler/sessionfiles.h"
@@ -87,7 +88,7 @@ struct MorseHandlerValues
 };
 
 /// What a MorseHandler holds: its values, the reception state and what it owns.
-class MorseHandler::Private
+class MORSEHANDLER_NO_EXPORT MorseHandler::Private
 {
 public:
     explicit Private(MorseHandler* pHandler)

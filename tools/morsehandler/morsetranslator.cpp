@@ -1,10 +1,13 @@
 #include "tools/morsehandler/morsetranslator.h"
 
-#include "tools/morsehandler/filelocator.h"
 #include "tools/morsecore/morsesymbolcode.h"
+#include "tools/morsehandler/alphabet.h"
+#include "tools/morsehandler/filelocator.h"
 #include "tools/morsehandler/trace.h"
 
 #include <QFile>
+
+#include <utility>
 
 namespace {
 
@@ -29,16 +32,43 @@ const QString MorseTranslator::DOT_TOO_SHORT = QStringLiteral("[DOT_TOO_SHORT]")
 const QString MorseTranslator::DASH_TOO_LONG = QStringLiteral("[DASH_TOO_LONG]");
 const QString MorseTranslator::PAUSE_TOO_SHORT = QStringLiteral("[PAUSE_TOO_SHORT]");
 
-MorseTranslator::MorseTranslator() = default;
+class MORSEHANDLER_NO_EXPORT MorseTranslator::Private
+{
+public:
+    morse::Alphabet alphabet;
+    QString emptySymbol; ///< what DecodeSymbol hands out for a code without symbol text
+};
 
-MorseTranslator::MorseTranslator(const MorseTranslator& other) = default;
+MorseTranslator::MorseTranslator() : d(std::make_unique<Private>()) {}
 
-MorseTranslator& MorseTranslator::operator=(const MorseTranslator& other) = default;
+MorseTranslator::MorseTranslator(const MorseTranslator& other)
+    : d(std::make_unique<Private>(*other.d))
+{
+}
+
+MorseTranslator& MorseTranslator::operator=(const MorseTranslator& other)
+{
+    if (this != &other)
+        *d = *other.d;
+    return *this;
+}
+
+MorseTranslator::MorseTranslator(MorseTranslator&& other)
+    : d(std::exchange(other.d, std::make_unique<Private>()))
+{
+}
+
+MorseTranslator& MorseTranslator::operator=(MorseTranslator&& other) noexcept
+{
+    std::swap(d, other.d);
+    other.d->alphabet.clear();
+    return *this;
+}
 
 MorseTranslator::~MorseTranslator()
 {
     try {
-        m_alphabet.clear();
+        d->alphabet.clear();
     } catch (...) {
         morse::trace(QStringLiteral("Exception caught in MorseTranslator::~MorseTranslator"),
                      QStringLiteral("tools\\morsehandler\\morsetranslator"), LINE_DESTRUCTOR);
@@ -49,10 +79,10 @@ bool MorseTranslator::SetMorseAlphabet(const QString& path)
 {
     QFile file;
     if (path.isEmpty() || !morse::FileLocator::open(file, path, QIODevice::ReadOnly)) {
-        m_alphabet.loadDefault();
+        d->alphabet.loadDefault();
         return false;
     }
-    m_alphabet.load(file);
+    d->alphabet.load(file);
     file.close();
     return true;
 }
@@ -62,14 +92,14 @@ const QString& MorseTranslator::DecodeSymbol(int code)
     static const QString* const SYMBOL_TEXTS[morse::SYMBOL_COUNT] = {
         &DOT,      &DASH,          &NEW_CHAR,      &NEW_WORD,
         &NEW_LINE, &DOT_TOO_SHORT, &DASH_TOO_LONG, &PAUSE_TOO_SHORT};
-    m_strEmptySymbol = QString();
+    d->emptySymbol = QString();
     const int slot = morse::symbolSlot(code);
-    return slot < 0 ? m_strEmptySymbol : *SYMBOL_TEXTS[slot];
+    return slot < 0 ? d->emptySymbol : *SYMBOL_TEXTS[slot];
 }
 
 const QString& MorseTranslator::DecodeMorse(const QString& code)
 {
-    const QString* text = m_alphabet.find(code);
+    const QString* text = d->alphabet.find(code);
     g_strDecodeMorseResult = text ? *text : QString();
     return g_strDecodeMorseResult;
 }
@@ -91,8 +121,8 @@ const QString& MorseTranslator::Translate(const QString& text)
 
     auto lookUp = [&](int end) -> const QString* {
         if (keyValid)
-            return m_alphabet.findPacked(key);
-        return m_alphabet.find(QStringView(data + codeStart, end - codeStart));
+            return d->alphabet.findPacked(key);
+        return d->alphabet.find(QStringView(data + codeStart, end - codeStart));
     };
     auto startCode = [&](int next) {
         codeStart = next;
@@ -129,7 +159,12 @@ const QString& MorseTranslator::Translate(const QString& text)
     return result;
 }
 
+const QMap<QString, QString>& MorseTranslator::AlphabetMap() const
+{
+    return d->alphabet.map();
+}
+
 bool MorseTranslator::isTextDirectionRTL() const
 {
-    return m_alphabet.isRightToLeft();
+    return d->alphabet.isRightToLeft();
 }

@@ -1,10 +1,11 @@
 #pragma once
 
-#include "tools/morsehandler/alphabet.h"
 #include "tools/morsehandler/morsehandler_export.h"
 
 #include <QMap>
 #include <QString>
+
+#include <memory>
 
 /// Holds one Morse alphabet (text to dot-and-dash code) and turns Morse into text: one symbol
 /// code, one character code or a whole symbol string. Each MorseHandler owns one.
@@ -27,8 +28,12 @@ public:
 
     /// An empty alphabet: every code decodes to the empty string until SetMorseAlphabet.
     MorseTranslator();
+    /// Copies hold their own alphabet.
     MorseTranslator(const MorseTranslator& other);
     MorseTranslator& operator=(const MorseTranslator& other);
+    /// The moved-from translator is left with an empty alphabet, as if newly constructed.
+    MorseTranslator(MorseTranslator&& other);
+    MorseTranslator& operator=(MorseTranslator&& other) noexcept;
     virtual ~MorseTranslator();
 
     /// Loads the alphabet file at @p path (backslashes and letter case are forgiven), or the
@@ -46,9 +51,11 @@ public:
     bool isTextDirectionRTL() const;
 
     /// The loaded alphabet, text to code.
-    const QMap<QString, QString>& AlphabetMap() const { return m_alphabet.map(); }
+    const QMap<QString, QString>& AlphabetMap() const;
 
 private:
-    morse::Alphabet m_alphabet;
-    QString m_strEmptySymbol;
+    /// The alphabet and the scratch state, kept out of this header so that they can change
+    /// without changing the binary interface.
+    class Private;
+    std::unique_ptr<Private> d;
 };

@@ -1,13 +1,17 @@
 #include "tools/morsehandler/simplemorsehandler.h"
 
+#include "tools/morsecore/morsesymbolcode.h"
+#include "tools/morsehandler/alphabet.h"
 #include "tools/morsehandler/alphabetdirectory.h"
 #include "tools/morsehandler/alphabetnames.h"
 #include "tools/morsehandler/filelocator.h"
-#include "tools/morsecore/morsesymbolcode.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QStringView>
+
+#include <utility>
 
 const QString SimpleMorseHandler::DOT = QStringLiteral(".");
 const QString SimpleMorseHandler::DASH = QStringLiteral("-");
@@ -40,80 +44,126 @@ int lastSeparator(const QString& text)
 
 } // namespace
 
-SimpleMorseHandler::SimpleMorseHandler()
-    : m_dirAlphabets(QString()), m_strAlphabet(morse::AlphabetNames::NONE)
+class MORSEHANDLER_NO_EXPORT SimpleMorseHandler::Private
 {
+public:
+    /// The text of one character's dots and dashes; updates the digit flag.
+    QString convertOneChar(const QString& code);
+    bool readMalFile(const QString& fileName);
+    QString codecNameToFile(const QString& name) const;
+    /// @p fileName composed onto the alphabets directory's path.
+    QString pathInAlphabetsDir(const QString& fileName) const;
+
+    QDir dirAlphabets{QString()};
+    QString strAlphabet = morse::AlphabetNames::NONE;
+    morse::Alphabet alphabet; ///< empty while none is selected
+    QString strPendingSymbols;
+    bool bDigit = false; ///< the last character decoded was a digit (the cut zero)
+    QString strCode;     ///< scratch buffer of Translate's current code
+};
+
+SimpleMorseHandler::SimpleMorseHandler() : d(std::make_unique<Private>()) {}
+
+SimpleMorseHandler::SimpleMorseHandler(const SimpleMorseHandler& other)
+    : IAlphabetHandler(other), d(std::make_unique<Private>(*other.d))
+{
+}
+
+SimpleMorseHandler& SimpleMorseHandler::operator=(const SimpleMorseHandler& other)
+{
+    if (this != &other) {
+        IAlphabetHandler::operator=(other);
+        *d = *other.d;
+    }
+    return *this;
+}
+
+SimpleMorseHandler::SimpleMorseHandler(SimpleMorseHandler&& other)
+    : d(std::exchange(other.d, std::make_unique<Private>()))
+{
+}
+
+SimpleMorseHandler& SimpleMorseHandler::operator=(SimpleMorseHandler&& other)
+{
+    if (this != &other)
+        d = std::exchange(other.d, std::make_unique<Private>());
+    return *this;
 }
 
 SimpleMorseHandler::~SimpleMorseHandler() = default;
 
+const QString& SimpleMorseHandler::pendingSymbols() const
+{
+    return d->strPendingSymbols;
+}
+
 void SimpleMorseHandler::SetAlphabetsDir(const QString& path)
 {
-    m_dirAlphabets.setPath(path);
+    d->dirAlphabets.setPath(path);
 }
 
 bool SimpleMorseHandler::SetAlphabet(const QString& name)
 {
-    m_strAlphabet = name;
-    m_alphabet.clear();
+    d->strAlphabet = name;
+    d->alphabet.clear();
     ResetInternalState();
     if (name.compare(morse::AlphabetNames::NONE, Qt::CaseInsensitive) == 0) {
-        m_strAlphabet = morse::AlphabetNames::NONE;
+        d->strAlphabet = morse::AlphabetNames::NONE;
         return true;
     }
-    return readMalFile(codecNameToFile(name));
+    return d->readMalFile(d->codecNameToFile(name));
 }
 
 void SimpleMorseHandler::SetDecoder(const QString&) {}
 
 QString SimpleMorseHandler::Alphabet()
 {
-    return m_strAlphabet;
+    return d->strAlphabet;
 }
 
 QStringList SimpleMorseHandler::AvailableAlphabets()
 {
     QStringList names{morse::AlphabetNames::NONE};
-    QDir dir(m_dirAlphabets);
+    QDir dir(d->dirAlphabets);
     if (!dir.exists() && dir.path().contains(QLatin1Char('\\')))
         dir.setPath(QString(dir.path()).replace(QLatin1Char('\\'), QLatin1Char('/')));
     const QStringList entries = dir.entryList(QDir::Files, QDir::Unsorted);
     for (const QString& entry : entries) {
         if (entry.endsWith(MAL_EXTENSION, Qt::CaseInsensitive))
-            names << fileToCodecName(entry);
+            names << morse::AlphabetDirectory::NameOf(entry);
     }
     return names;
 }
 
 bool SimpleMorseHandler::TextDirectionRTL()
 {
-    return m_alphabet.isRightToLeft();
+    return d->alphabet.isRightToLeft();
 }
 
 void SimpleMorseHandler::ResetInternalState()
 {
-    m_strPendingSymbols.clear();
-    m_bDigit = false;
+    d->strPendingSymbols.clear();
+    d->bDigit = false;
 }
 
 QString SimpleMorseHandler::Translate(const QString& text)
 {
-    if (m_alphabet.isEmpty())
+    if (d->alphabet.isEmpty())
         return text;
 
-    m_strPendingSymbols += text;
+    d->strPendingSymbols += text;
     QString result;
-    m_strCode.clear();
+    d->strCode.clear();
 
     // Works through the pending symbols with a cursor and removes what it consumed once at the
     // end. The loop runs while a separator lies at or after the cursor: up to the last one.
-    const int last = lastSeparator(m_strPendingSymbols);
-    const QStringView pending(m_strPendingSymbols);
+    const int last = lastSeparator(d->strPendingSymbols);
+    const QStringView pending(d->strPendingSymbols);
     int pos = 0;
     while (pos <= last) {
         const QStringView rest = pending.mid(pos);
         if (rest.startsWith(DOT) || rest.startsWith(DASH)) {
-            m_strCode += rest.front();
+            d->strCode += rest.front();
             ++pos;
         } else if (rest.startsWith(PAUSE_TOO_SHORT)) {
             pos += PAUSE_TOO_SHORT.size();
@@ -122,28 +172,28 @@ QString SimpleMorseHandler::Translate(const QString& text)
         } else if (rest.startsWith(DASH_TOO_LONG)) {
             pos += DASH_TOO_LONG.size();
         } else if (rest.startsWith(NEW_CHAR)) {
-            result += ConvertOneChar(m_strCode);
-            m_strCode.clear();
+            result += d->convertOneChar(d->strCode);
+            d->strCode.clear();
             ++pos;
         } else if (rest.startsWith(NEW_WORD)) {
-            result += ConvertOneChar(m_strCode);
+            result += d->convertOneChar(d->strCode);
             result += QLatin1Char(' ');
-            m_strCode.clear();
+            d->strCode.clear();
             ++pos;
         } else if (rest.startsWith(NEW_LINE)) {
-            result += ConvertOneChar(m_strCode);
+            result += d->convertOneChar(d->strCode);
             result += QLatin1Char('\n');
-            m_strCode.clear();
+            d->strCode.clear();
             ++pos;
         } else {
             ++pos; // not marker text ("[UNKNOWN]" included): dropped a character at a time
         }
     }
-    m_strPendingSymbols.remove(0, pos);
+    d->strPendingSymbols.remove(0, pos);
 
     // Without a separator nothing above consumes them; keep only the newest symbols.
-    if (m_strPendingSymbols.size() > MAX_PENDING_SYMBOLS)
-        m_strPendingSymbols.remove(0, m_strPendingSymbols.size() - MAX_PENDING_SYMBOLS);
+    if (d->strPendingSymbols.size() > MAX_PENDING_SYMBOLS)
+        d->strPendingSymbols.remove(0, d->strPendingSymbols.size() - MAX_PENDING_SYMBOLS);
     return result;
 }
 
@@ -169,35 +219,30 @@ QString SimpleMorseHandler::ConvertSymbols(QVector<short> codes)
     return text;
 }
 
-QString SimpleMorseHandler::ConvertOneChar(const QString& code)
+QString SimpleMorseHandler::Private::convertOneChar(const QString& code)
 {
     if (code.isEmpty())
         return QString();
-    return m_alphabet.decodeCharacter(code, m_bDigit);
+    return alphabet.decodeCharacter(code, bDigit);
 }
 
-bool SimpleMorseHandler::readMalFile(const QString& fileName)
+bool SimpleMorseHandler::Private::readMalFile(const QString& fileName)
 {
     const QString path = QFileInfo(fileName).isAbsolute() ? fileName : pathInAlphabetsDir(fileName);
     QFile file;
     if (!morse::FileLocator::open(file, path, QIODevice::ReadOnly))
         return false;
-    m_alphabet.load(file);
+    alphabet.load(file);
     return true;
 }
 
-QString SimpleMorseHandler::codecNameToFile(const QString& name)
+QString SimpleMorseHandler::Private::codecNameToFile(const QString& name) const
 {
-    const QString found = morse::AlphabetDirectory::FileOf(m_dirAlphabets.path(), name);
+    const QString found = morse::AlphabetDirectory::FileOf(dirAlphabets.path(), name);
     return found.isEmpty() ? morse::AlphabetNames::NONE : QFileInfo(found).fileName();
 }
 
-QString SimpleMorseHandler::fileToCodecName(const QString& fileName)
+QString SimpleMorseHandler::Private::pathInAlphabetsDir(const QString& fileName) const
 {
-    return morse::AlphabetDirectory::NameOf(fileName);
-}
-
-QString SimpleMorseHandler::pathInAlphabetsDir(const QString& fileName) const
-{
-    return m_dirAlphabets.path() + QLatin1Char('/') + fileName;
+    return dirAlphabets.path() + QLatin1Char('/') + fileName;
 }

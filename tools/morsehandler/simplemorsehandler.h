@@ -1,14 +1,14 @@
 #pragma once
 
-#include "tools/morsehandler/alphabet.h"
 #include "tools/morsehandler/ialphabethandler.h"
 #include "tools/morsehandler/morsehandler_export.h"
 
-#include <QDir>
 #include <QMap>
 #include <QString>
 #include <QStringList>
 #include <QVector>
+
+#include <memory>
 
 /// The alphabet handler for Morse decoders. Its input is marker text (the form ConvertSymbols
 /// gives a decoder's integer symbol codes: "." and "-", a blank ending a character, a tab ending
@@ -35,8 +35,12 @@ public:
 
     /// Alphabet "None", no directory; nothing is read.
     SimpleMorseHandler();
-    SimpleMorseHandler(const SimpleMorseHandler& other) = default;
-    SimpleMorseHandler& operator=(const SimpleMorseHandler& other) = default;
+    /// Copies hold their own alphabet and pending symbols.
+    SimpleMorseHandler(const SimpleMorseHandler& other);
+    SimpleMorseHandler& operator=(const SimpleMorseHandler& other);
+    /// The moved-from handler is left as if newly constructed.
+    SimpleMorseHandler(SimpleMorseHandler&& other);
+    SimpleMorseHandler& operator=(SimpleMorseHandler&& other);
     ~SimpleMorseHandler() override;
 
     // Selection.
@@ -71,19 +75,11 @@ public:
 private:
     friend class SimpleMorseHandlerProbe; ///< lets tests and fuzzers watch the pending symbols
 
-    /// The text of one character's dots and dashes; updates the digit flag.
-    QString ConvertOneChar(const QString& code);
-    bool readMalFile(const QString& fileName);
-    QString codecNameToFile(const QString& name);
-    QString fileToCodecName(const QString& fileName);
+    /// The symbols received since the last separator.
+    const QString& pendingSymbols() const;
 
-    /// @p fileName composed onto the alphabets directory's path.
-    QString pathInAlphabetsDir(const QString& fileName) const;
-
-    QDir m_dirAlphabets;
-    QString m_strAlphabet;
-    morse::Alphabet m_alphabet; ///< empty while none is selected
-    QString m_strPendingSymbols;
-    bool m_bDigit = false; ///< the last character decoded was a digit (the cut zero)
-    QString m_strCode;     ///< scratch buffer of Translate's current code
+    /// The directory, the alphabet and the pending symbols, kept out of this header so that
+    /// they can change without changing the binary interface.
+    class Private;
+    std::unique_ptr<Private> d;
 };

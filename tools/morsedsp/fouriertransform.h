@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <vector>
 
-namespace cw {
+namespace dsp {
 
 /// A forward complex discrete Fourier transform of one fixed size, computed by liquid-dsp.
 /// Fill Input(), call Execute(), read Output(). Plans are made and freed under one lock, so
@@ -29,4 +29,4 @@ private:
     void* m_pPlan = nullptr;
 };
 
-} // namespace cw
+} // namespace dsp

@@ -1,4 +1,4 @@
-#include "tools/cwdemodulator/fouriertransform.h"
+#include "tools/morsedsp/fouriertransform.h"
 
 #include <complex>
 // liquid-dsp uses std::complex<float> for its complex type when included from C++.
@@ -6,7 +6,7 @@
 
 #include <mutex>
 
-namespace cw {
+namespace dsp {
 
 namespace {
 
@@ -37,4 +37,4 @@ void FourierTransform::Execute()
     fft_execute(static_cast<fftplan>(m_pPlan));
 }
 
-} // namespace cw
+} // namespace dsp

@@ -79,7 +79,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     cw::CwDemodulator demodulator(settings);
     cw::CwSymbol symbol;
-    qint64 last = 0;
+    int64_t last = 0;
     auto drain = [&] {
         while (demodulator.TakeSymbol(symbol)) {
             if (!isSymbolCode(symbol.nCode) || symbol.nSamplePosition < last)

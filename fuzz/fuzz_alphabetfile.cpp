@@ -3,7 +3,7 @@
 
 #include "tools/morsehandler/alphabetfilereader.h"
 
-#include "fuzzinput.h"
+#include "codectablecheck.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -14,7 +14,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     QBuffer& device = input.device();
     QMap<QString, QString> map;
     bool rightToLeft = false;
-    morse::AlphabetFileReader::Read(device, map, rightToLeft);
+    morse::ReadFindings findings;
+    morse::AlphabetFileReader::Read(device, map, rightToLeft, &findings);
+    checkFindings(findings, input.bytes());
 
     // Every entry comes from a line of its own with a non-empty text and a code without tabs.
     if (map.size() > input.bytes().count('\n') + 1)

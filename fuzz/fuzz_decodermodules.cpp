@@ -65,7 +65,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     FuzzInput input(data, size);
     QBuffer& device = input.device();
     std::vector<DecoderModule> modules;
-    DecoderModulesFileParser::Read(device, modules);
+    morse::ReadFindings findings;
+    DecoderModulesFileParser::Read(device, modules, &findings);
+    for (const morse::ReadFinding& finding : findings) {
+        if (finding.line < 1 || finding.line > input.bytes().count('\n') + 1)
+            __builtin_trap(); // findings name lines of the input
+    }
     if (modules.size() > static_cast<size_t>(input.bytes().count('\n')) + 1)
         __builtin_trap(); // one record per line at most
 

@@ -80,6 +80,36 @@ QString numberedPath(const QFileInfo& target, int counter)
     return target.absoluteDir().absoluteFilePath(name);
 }
 
+/// Whether XML 1.0 can carry the code unit @p unit outside a surrogate pair.
+bool isXmlCharacter(ushort unit)
+{
+    return (unit >= 0x20 && unit < 0xD800) || (unit > 0xDFFF && unit < 0xFFFE) || unit == 0x09 ||
+           unit == 0x0A || unit == 0x0D;
+}
+
+/// Writes @p text as character data that reads back the same: a carriage return as a
+/// character reference (a reader would turn a raw one into a line feed), and each character
+/// that XML cannot carry (control characters, a lone surrogate, U+FFFE) as U+FFFD, where the
+/// writer would drop it or break the document.
+void writeText(QXmlStreamWriter& xml, const QString& text)
+{
+    QString run;
+    for (int i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()) {
+            run += c;
+            run += text.at(++i);
+        } else if (c == QLatin1Char('\r')) {
+            xml.writeCharacters(run);
+            run.clear();
+            xml.writeEntityReference(QStringLiteral("#13"));
+        } else {
+            run += isXmlCharacter(c.unicode()) ? c : QChar(QChar::ReplacementCharacter);
+        }
+    }
+    xml.writeCharacters(run);
+}
+
 void writeBlock(QXmlStreamWriter& xml, const DataBlock& block)
 {
     xml.writeStartElement(QStringLiteral("DataBlock"));
@@ -89,7 +119,7 @@ void writeBlock(QXmlStreamWriter& xml, const DataBlock& block)
     for (const DataBlock::Frame& frame : block.Frames()) {
         xml.writeStartElement(QStringLiteral("Frame"));
         xml.writeAttribute(QStringLiteral("timestamp"), QString::number(frame.timestamp));
-        xml.writeCharacters(frame.text);
+        writeText(xml, frame.text);
         xml.writeEndElement();
     }
     xml.writeEndElement();

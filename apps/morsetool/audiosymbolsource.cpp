@@ -14,6 +14,8 @@
 namespace {
 
 constexpr qint64 BLOCK_SAMPLES = 8192;
+/// The highest sample rate the demodulator takes (CwDemodulator::IsUsableSampleRate).
+constexpr int MAX_SAMPLE_RATE = 768000;
 /// A stream is read in blocks of this length, so that a live input waits no longer for a
 /// block than a sound card takes to hand one on.
 constexpr double STREAM_BLOCK_SECONDS = 0.02;
@@ -57,7 +59,8 @@ bool AudioSymbolSource::readOptions(const QCommandLineParser& parser, Options& o
     if (parser.isSet(QStringLiteral("rate"))) {
         options.nRawSampleRate = parser.value(QStringLiteral("rate")).toInt(&ok);
         if (!ok || !cw::CwDemodulator::IsUsableSampleRate(options.nRawSampleRate)) {
-            strError = QStringLiteral("--rate expects a sample rate from 4000 Hz, got \"%1\"")
+            strError = QStringLiteral("--rate expects a sample rate from 4000 to %1 Hz, got \"%2\"")
+                           .arg(MAX_SAMPLE_RATE)
                            .arg(parser.value(QStringLiteral("rate")));
             return false;
         }
@@ -141,10 +144,16 @@ bool AudioSymbolSource::start(const QString& strPath, bool bStream)
     const Options& options = m_options;
     m_nSampleRate = m_pReader->SampleRate();
     if (!cw::CwDemodulator::IsUsableSampleRate(m_nSampleRate)) {
-        m_strError = QStringLiteral("%1: a sample rate of %2 Hz is too low for CW from 200 to "
-                                    "1500 Hz (4000 Hz at least)")
-                         .arg(strPath)
-                         .arg(m_nSampleRate);
+        m_strError = m_nSampleRate > MAX_SAMPLE_RATE
+                         ? QStringLiteral("%1: a sample rate of %2 Hz is too high for the "
+                                          "demodulator (%3 Hz at most)")
+                               .arg(strPath)
+                               .arg(m_nSampleRate)
+                               .arg(MAX_SAMPLE_RATE)
+                         : QStringLiteral("%1: a sample rate of %2 Hz is too low for CW from 200 "
+                                          "to 1500 Hz (4000 Hz at least)")
+                               .arg(strPath)
+                               .arg(m_nSampleRate);
         return false;
     }
     if (options.dPitchHz > 0.0 && options.dPitchHz >= m_nSampleRate / 2.0) {
@@ -160,7 +169,7 @@ bool AudioSymbolSource::start(const QString& strPath, bool bStream)
         // A recording is written as it is made: it began its length before it was last
         // modified.
         const qint64 endUs = QFileInfo(strPath).lastModified().toMSecsSinceEpoch() * 1000;
-        const qint64 lengthUs = m_pReader->Frames() * 1000000 / m_nSampleRate;
+        const qint64 lengthUs = std::max<qint64>(0, m_pReader->Frames()) * 1000000 / m_nSampleRate;
         m_u64StartUs = quint64(std::max<qint64>(0, endUs - lengthUs));
     }
 
@@ -180,6 +189,11 @@ QString AudioSymbolSource::summary() const
     return QStringLiteral("tone %1 Hz, speed %2 WPM")
         .arg(pitchHz(), 0, 'f', 1)
         .arg(wordsPerMinute(), 0, 'f', 1);
+}
+
+QString AudioSymbolSource::shortfall() const
+{
+    return m_pReader->Shortfall();
 }
 
 bool AudioSymbolSource::heardNothing() const

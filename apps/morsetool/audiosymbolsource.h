@@ -63,6 +63,7 @@ public:
     QString errorString() const override { return m_strError; }
     QString summary() const override;
     bool heardNothing() const override;
+    QString shortfall() const override;
 
     double pitchHz() const override;
     double wordsPerMinute() const override;

@@ -5,6 +5,7 @@
 #include "commands.h"
 #include "datapaths.h"
 #include "modulescatalogue.h"
+#include "utf8chunker.h"
 
 #include "tools/morsehandler/alphabetnames.h"
 #include "tools/morsehandler/codechandler.h"
@@ -91,6 +92,66 @@ bool knownDecoder(const QString& decoder, const char* command)
     return false;
 }
 
+/// The size of the pieces in which input is read and translated: memory stays bounded
+/// whatever the input's length.
+constexpr qint64 PIECE_BYTES = 1 << 16;
+
+void write(const QByteArray& bytes)
+{
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
+}
+
+/// Decoder codes (one per byte) on @p in to UTF-8 text on standard output.
+int translateForward(QIODevice& in, CodecHandler& handler)
+{
+    for (QByteArray piece; !(piece = in.read(PIECE_BYTES)).isEmpty();) {
+        // With an explicit size: raw codes may contain NUL bytes, which must not end the text.
+        write(handler.Translate(QString::fromLatin1(piece.constData(), piece.size())).toUtf8());
+    }
+    return EXIT_OK;
+}
+
+/// UTF-8 text on @p in back to decoder codes on standard output. Stops at the first unit
+/// without a code, or bytes that are not UTF-8, after writing what came before.
+int translateBack(QIODevice& in, CodecHandler& handler)
+{
+    Utf8Chunker chunker;
+    qint64 position = 0;
+    qint64 goodBytes = 0;
+    for (QByteArray piece; !(piece = in.read(PIECE_BYTES)).isEmpty();) {
+        goodBytes = chunker.decodedBytes();
+        const QString text = chunker.take(piece);
+        if (chunker.sawInvalidBytes())
+            break;
+        const QString codes = handler.Backtranslate(text);
+        for (int i = 0; i < codes.size(); ++i) {
+            if (codes.at(i).unicode() > 0xFF) {
+                write(codes.left(i).toLatin1());
+                std::fflush(stdout);
+                std::fprintf(stderr,
+                             "morsetool codec: U+%04X at position %lld has no code in '%s'; "
+                             "nothing written from there on\n",
+                             codes.at(i).unicode(), static_cast<long long>(position + i),
+                             qPrintable(handler.Alphabet()));
+                return EXIT_FAILURE_RUNNING;
+            }
+        }
+        write(codes.toLatin1());
+        position += codes.size();
+    }
+    if (!chunker.sawInvalidBytes())
+        goodBytes = chunker.decodedBytes();
+    chunker.flush();
+    if (chunker.sawInvalidBytes())
+        return CommandLine::Fail(QStringLiteral("codec"), EXIT_BAD_INPUT,
+                                 QStringLiteral("standard input is not UTF-8 text (from "
+                                                "byte %1 at most %2 bytes on); nothing written "
+                                                "from there on")
+                                     .arg(goodBytes)
+                                     .arg(PIECE_BYTES));
+    return EXIT_OK;
+}
+
 QString describe(const QString& cataloguePath)
 {
     return cataloguePath.isEmpty() ? QStringLiteral("the catalogue (no decoder modules file found)")
@@ -140,35 +201,12 @@ int runCodecCommand(const QStringList& arguments)
         return EXIT_BAD_INPUT;
     }
 
-    QByteArray input;
     QString error;
     const std::unique_ptr<QIODevice> in = CommandLine::OpenInput(QStringLiteral("-"), error);
     if (!in)
         return CommandLine::Fail(QStringLiteral("codec"), EXIT_BAD_INPUT, error);
-    input = in->readAll();
-    QByteArray output;
-    if (!parser.isSet(options.back)) {
-        // With an explicit size: raw codes may contain NUL bytes, which must not end the text.
-        output = handler.Translate(QString::fromLatin1(input.constData(), input.size())).toUtf8();
-    } else {
-        const QString text = QString::fromUtf8(input.constData(), input.size());
-        if (text.toUtf8() != input)
-            return CommandLine::Fail(QStringLiteral("codec"), EXIT_BAD_INPUT,
-                                     QStringLiteral("standard input is not UTF-8 text"));
-        const QString codes = handler.Backtranslate(text);
-        for (int i = 0; i < codes.size(); ++i) {
-            if (codes.at(i).unicode() > 0xFF) {
-                std::fprintf(stderr,
-                             "morsetool codec: U+%04X at position %d has no code in '%s'; "
-                             "nothing written\n",
-                             codes.at(i).unicode(), i, qPrintable(handler.Alphabet()));
-                return EXIT_FAILURE_RUNNING;
-            }
-        }
-        output = codes.toLatin1();
-    }
-    std::fwrite(output.constData(), 1, size_t(output.size()), stdout);
-    return EXIT_OK;
+    return parser.isSet(options.back) ? translateBack(*in, handler)
+                                      : translateForward(*in, handler);
 }
 
 int runCodecsCommand(const QStringList& arguments)

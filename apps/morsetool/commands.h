@@ -16,6 +16,7 @@ int runModulesCommand(const QStringList& arguments);
 int runMapCommand(const QStringList& arguments);
 int runSynthCommand(const QStringList& arguments);
 int runSkimCommand(const QStringList& arguments);
+int runCheckCommand(const QStringList& arguments);
 
 /// Exit codes shared by every command.
 enum ExitCode

@@ -29,6 +29,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 
+#include <cmath>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -117,8 +118,8 @@ bool readHostOptions(const QCommandLineParser& parser, DecodeHost::Options& opti
     options.announceFiles = !parser.isSet(QStringLiteral("quiet"));
     bool frequencyOk = false;
     options.frequencyHz = parser.value(QStringLiteral("frequency")).toDouble(&frequencyOk);
-    if (!frequencyOk || options.frequencyHz < 0) {
-        error = QStringLiteral("--frequency expects a number of Hz, got \"%1\"")
+    if (!frequencyOk || !std::isfinite(options.frequencyHz) || options.frequencyHz < 0) {
+        error = QStringLiteral("--frequency expects a finite number of Hz, 0 or more, got \"%1\"")
                     .arg(parser.value(QStringLiteral("frequency")));
         return false;
     }
@@ -257,6 +258,11 @@ int decodeInput(const QCommandLineParser& parser, const QString& input, DecodeHo
     if (!source->errorString().isEmpty()) {
         printError(QStringLiteral("%1: %2").arg(name, source->errorString()));
         status = EXIT_BAD_INPUT;
+    } else if (!source->shortfall().isEmpty()) {
+        CommandLine::Fail(
+            QStringLiteral("decode"), EXIT_FAILURE_RUNNING,
+            QStringLiteral("%1: decoded what is there, but %2").arg(name, source->shortfall()));
+        status = EXIT_FAILURE_RUNNING;
     } else if (source->heardNothing()) {
         CommandLine::Fail(QStringLiteral("decode"), EXIT_FAILURE_RUNNING,
                           QStringLiteral("%1: no Morse signal found").arg(name));

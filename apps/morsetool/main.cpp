@@ -6,6 +6,7 @@
 #include "tools/morsehandler/version.h"
 
 #include <QCoreApplication>
+#include <QFile>
 
 #include <cstdio>
 #include <functional>
@@ -33,6 +34,7 @@ const Command COMMANDS[] = {
 #ifdef MORSETOOL_HAVE_CW
     {"skim", runSkimCommand, "decode every CW signal of a recording at once"},
 #endif
+    {"check", runCheckCommand, "report the lines of data files read unusually"},
 };
 
 void printUsage(FILE* out)
@@ -97,6 +99,25 @@ int dispatch(QStringList arguments)
     return command ? command->run(arguments) : unknownCommand(QString(), name);
 }
 
+/// False, after a message, when an argument holds bytes that do not survive decoding in the
+/// locale's encoding: a path given so would name another file than the one meant.
+bool argumentsDecode(int argc, char* argv[])
+{
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray raw(argv[i]);
+        if (QFile::encodeName(QFile::decodeName(raw)) != raw) {
+            CommandLine::Fail(QString(), EXIT_BAD_INPUT,
+                              QStringLiteral("argument %1 (\"%2\") holds bytes that are not "
+                                             "valid in the locale's encoding; file and folder "
+                                             "names must be")
+                                  .arg(i)
+                                  .arg(CommandLine::Shown(raw, 60)));
+            return false;
+        }
+    }
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -112,6 +133,8 @@ int main(int argc, char* argv[])
     if (!CommandLine::IsTerminal(stdout))
         std::setvbuf(stdout, nullptr, _IOLBF, 1 << 16);
 
+    if (!argumentsDecode(argc, argv))
+        return EXIT_BAD_INPUT;
     QStringList arguments = QCoreApplication::arguments();
     arguments.removeFirst();
     const int status = dispatch(arguments);

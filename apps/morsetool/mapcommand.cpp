@@ -5,6 +5,7 @@
 #include "commandline.h"
 #include "commands.h"
 #include "datapaths.h"
+#include "utf8chunker.h"
 
 #include "host/cfgcenter.h"
 #include "host/values.h"
@@ -55,6 +56,41 @@ void publish(values::Value<QString>* input, const QString& text)
         input->HasChanged(CHANGE_VALUE, nullptr);
     else
         input->SetValue(text, nullptr);
+}
+
+/// Publishes each line of @p in on @p input and prints what @p output then holds, a line for a
+/// line. A line longer than a piece goes in pieces, printed one after the other, so that memory
+/// stays bounded whatever the input; the map translates character by character, so the text
+/// is the same.
+void translateLines(QIODevice& in, values::Value<QString>* input, values::Value<QString>* output)
+{
+    constexpr qint64 PIECE_BYTES = 1 << 16;
+    Utf8Chunker chunker;
+    QByteArray carried; // a CR at a piece's end, which may belong to a CR LF line end
+    for (;;) {
+        QByteArray piece = carried + in.readLine(PIECE_BYTES);
+        carried.clear();
+        if (piece.isEmpty())
+            break;
+        const bool lineEnds = piece.endsWith('\n') || in.atEnd();
+        if (piece.endsWith('\n'))
+            piece.chop(1);
+        if (piece.endsWith('\r')) {
+            piece.chop(1);
+            if (!lineEnds)
+                carried = "\r";
+        }
+        QString text = chunker.take(piece);
+        if (lineEnds)
+            text += chunker.flush();
+        if (text.isEmpty() && !lineEnds)
+            continue;
+        publish(input, text);
+        const QByteArray bytes = output->GetValue().toUtf8();
+        std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stdout);
+        if (lineEnds)
+            std::fputc('\n', stdout);
+    }
 }
 
 } // namespace
@@ -170,17 +206,7 @@ int runMapCommand(const QStringList& arguments)
     const std::unique_ptr<QIODevice> in = CommandLine::OpenInput(QStringLiteral("-"), error);
     if (!in)
         return fail(EXIT_BAD_INPUT, error);
-    for (;;) {
-        QByteArray line = in->readLine();
-        if (line.isEmpty())
-            break;
-        if (line.endsWith('\n'))
-            line.chop(1);
-        if (line.endsWith('\r'))
-            line.chop(1);
-        publish(input, QString::fromUtf8(line.constData(), line.size())); // NUL included
-        printLine(stdout, output->GetValue());
-    }
+    translateLines(*in, input, output);
     if (parser.isSet(historyOption))
         printLine(stdout, directory.TranslateHistory());
 

@@ -281,6 +281,10 @@ int runRttyDecodeCommand(const QStringList& arguments)
         return EXIT_BAD_INPUT;
     printer.summary(demodulator);
     std::fflush(stdout);
+    if (!reader.Shortfall().isEmpty())
+        return CommandLine::Fail(
+            DECODE, EXIT_FAILURE_RUNNING,
+            QStringLiteral("%1: decoded what is there, but %2").arg(input, reader.Shortfall()));
     if (!demodulator.HasSignal())
         return CommandLine::Fail(DECODE, EXIT_FAILURE_RUNNING,
                                  QStringLiteral("no teleprinter signal found in %1").arg(input));

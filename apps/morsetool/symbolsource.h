@@ -23,6 +23,9 @@ public:
     /// What was found in the input, for a closing note ("tone 700.0 Hz, speed 20.0 WPM");
     /// empty when there is nothing to tell.
     virtual QString summary() const { return QString(); }
+    /// What the input promised and did not hold (a recording cut short or corrupt); empty when
+    /// it was whole. What was there is decoded all the same.
+    virtual QString shortfall() const { return QString(); }
     /// True when the input ended without any signal to decode (a silent recording).
     virtual bool heardNothing() const { return false; }
 

@@ -1,5 +1,7 @@
 #include "shared/source/decodermodulesfileparser.h"
+#include "tools/morsehandler/readfindinglog.h"
 
+#include <QBuffer>
 #include <QString>
 #include <QVector>
 
@@ -81,10 +83,11 @@ bool isSingle(const QString& line, const Field& f, bool (*test)(QChar))
     return f.end - f.begin == 1 && test(line.at(f.begin));
 }
 
-/// Whether the line holds, somewhere, a number, a number, one word character, 26 single digits,
-/// one word character and a word, separated by white space. Checked on the fields, which gives
-/// the same answer as searching the line with that pattern but in linear time whatever the line.
-bool isAccepted(const QString& line, const QVector<Field>& fields)
+/// The first field at which the line holds a number, a number, one word character, 26 single
+/// digits, one word character and a word, separated by white space; -1 when it holds none.
+/// Checked on the fields, which gives the same answer as searching the line with that pattern
+/// but in linear time whatever the line.
+int acceptedAt(const QString& line, const QVector<Field>& fields)
 {
     for (int i = 0; i + FIELD_COUNT <= fields.size(); ++i) {
         const Field& first = fields.at(i);
@@ -100,9 +103,9 @@ bool isAccepted(const QString& line, const QVector<Field>& fields)
             continue;
         const Field& name = fields.at(i + NAME_FIELD);
         if (name.begin < name.end && isWordChar(line.at(name.begin)))
-            return true;
+            return i;
     }
-    return false;
+    return -1;
 }
 
 char letterOf(const QStringRef& text)
@@ -141,26 +144,61 @@ QByteArray numberText(double value)
     return QByteArray::number(value, 'g', 6);
 }
 
+/// The record of one raw line, telling @p log what is unusual about it.
+bool parseLine(const QByteArray& rawLine, int lineNumber, DecoderModule& module,
+               morse::ReadFindingLog& log)
+{
+    const int zero = rawLine.indexOf('\0');
+    const QString line = QString::fromUtf8(rawLine.constData(), zero >= 0 ? zero : rawLine.size());
+    log.AddUndecodable(lineNumber, line);
+    const QVector<Field> fields = cutFields(line);
+    const int first = acceptedAt(line, fields);
+    if (first < 0) {
+        const QString content = line.trimmed();
+        if (!content.isEmpty() && !content.startsWith(QLatin1Char('#'))) // blanks and comments
+            log.Add(lineNumber, QStringLiteral("not a decoder module record: skipped"));
+        return false;
+    }
+    if (zero >= 0 && zero < rawLine.size() - 1)
+        log.Add(lineNumber, QStringLiteral("a zero byte ends the line early"));
+    if (first > 0)
+        log.Add(lineNumber, QStringLiteral("the record begins at field %1: fields are counted "
+                                           "from the start of the line")
+                                .arg(first + 1));
+    module = moduleFromLine(line, fields);
+    bool isNumber = false;
+    line.leftRef(fields.at(0).end).toInt(&isNumber, 10);
+    if (!isNumber && first == 0)
+        log.Add(lineNumber, QStringLiteral("module number \"%1\" is not a 32-bit number: read "
+                                           "as 0")
+                                .arg(line.left(fields.at(0).end)));
+    return true;
+}
+
 } // namespace
 
 void DecoderModulesFileParser::Read(QIODevice& device, std::vector<DecoderModule>& modules)
 {
+    Read(device, modules, nullptr);
+}
+
+void DecoderModulesFileParser::Read(QIODevice& device, std::vector<DecoderModule>& modules,
+                                    morse::ReadFindings* findings)
+{
+    morse::ReadFindingLog log("DecoderModulesFileParser", device, findings);
     DecoderModule module;
+    int lineNumber = 0;
     while (!device.atEnd()) {
-        if (ParseLine(device.readLine(), module))
+        if (parseLine(device.readLine(), ++lineNumber, module, log))
             modules.push_back(module);
     }
 }
 
 bool DecoderModulesFileParser::ParseLine(const QByteArray& rawLine, DecoderModule& module)
 {
-    const int zero = rawLine.indexOf('\0');
-    const QString line = QString::fromUtf8(rawLine.constData(), zero >= 0 ? zero : rawLine.size());
-    const QVector<Field> fields = cutFields(line);
-    if (!isAccepted(line, fields))
-        return false;
-    module = moduleFromLine(line, fields);
-    return true;
+    QBuffer none;
+    morse::ReadFindingLog log("DecoderModulesFileParser", none, nullptr);
+    return parseLine(rawLine, 0, module, log);
 }
 
 QByteArray DecoderModulesFileParser::FormatLine(const DecoderModule& module)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "shared/source/decodermodule.h"
+#include "tools/morsehandler/readfinding.h"
 
 #include <QByteArray>
 #include <QIODevice>
@@ -20,6 +21,10 @@ public:
     /// Appends a record for every accepted line of @p device, read to its end, in file order.
     /// The device is open for reading; the caller closes it.
     static void Read(QIODevice& device, std::vector<DecoderModule>& modules);
+    /// The same, appending to @p findings (when not null) every line skipped or taken in an
+    /// unusual way; each finding is traced as well.
+    static void Read(QIODevice& device, std::vector<DecoderModule>& modules,
+                     morse::ReadFindings* findings);
     /// The record of one raw line (UTF-8 up to its first zero byte); false, with @p module
     /// untouched, when the line is not accepted.
     static bool ParseLine(const QByteArray& rawLine, DecoderModule& module);

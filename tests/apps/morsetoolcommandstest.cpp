@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <QProcess>
+#include <QTemporaryDir>
 
 namespace {
 
@@ -81,4 +83,32 @@ TEST(MorsetoolCommands, InputTheyCannotReadExitsWithTwo)
     EXPECT_EQ(morsetool({"translate", "--alphabet", "Klingon"}, ".- ").exitCode, 2);
     EXPECT_EQ(morsetool({"translate"}, ".- ").exitCode, 2);
     EXPECT_EQ(morsetool({"alphabets", "--alphabets", "/nonexistent"}, "").exitCode, 2);
+}
+
+TEST(MorsetoolCheck, PrintsTheFindingsOfEachFileAndExitsByTheWorst)
+{
+    QTemporaryDir dir;
+    const auto put = [&dir](const char* name, const QByteArray& content) {
+        QFile file(dir.filePath(name));
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(content);
+        return file.fileName();
+    };
+    const QString clean = put("clean.mal", "A\t.-\n");
+    const QString blanks = put("blanks.ita2.map", "0x41 0x0410\n");
+    const QString modules = put("modules.txt", "rubbish\n");
+
+    ToolRun run = morsetool({"check", clean}, "");
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_TRUE(run.out.isEmpty()) << run.out.constData();
+
+    run = morsetool({"check", clean, blanks, modules}, "");
+    EXPECT_EQ(run.exitCode, 1);
+    const QList<QByteArray> lines = run.out.trimmed().split('\n');
+    ASSERT_EQ(lines.size(), 4) << run.out.constData();
+    EXPECT_TRUE(lines.at(0).startsWith(blanks.toUtf8() + ":1: no TAB")) << lines.at(0).data();
+    EXPECT_TRUE(lines.at(3).startsWith(modules.toUtf8() + ":1: not a decoder module record"));
+
+    EXPECT_EQ(morsetool({"check", blanks, dir.filePath("missing.codec")}, "").exitCode, 2);
+    EXPECT_EQ(morsetool({"check"}, "").exitCode, 2);
 }

@@ -171,3 +171,33 @@ TEST(Morsetool, CodecRefusesWhatItCannotTranslate)
     EXPECT_TRUE(unmappable.out.isEmpty()) << "nothing half-written";
     EXPECT_EQ(codec(back, "\xFF\xFE").exitCode, 2) << "not UTF-8";
 }
+
+TEST(Morsetool, CodecStreamsLongInputWithTheResultOfTheWholeText)
+{
+    // Longer than the pieces the command reads, with two-byte characters across every boundary.
+    CodecHandler handler = bundledHandler("RTTY 50");
+    ASSERT_TRUE(handler.SetAlphabet(QStringLiteral("MTK-2 Cyrillic")));
+    QByteArray codes;
+    for (int i = 0; i < 300000; ++i)
+        codes += char("ABCDEFGHIJKLMNOPQRSTUVWXYZ 123\n\0"[i % 33]);
+    const QString text = handler.Translate(QString::fromLatin1(codes.constData(), codes.size()));
+    const QStringList arguments{"--decoder", "RTTY 50", "--codec", "MTK-2 Cyrillic"};
+
+    const ToolRun forward = codec(arguments, codes);
+    EXPECT_EQ(forward.exitCode, 0) << forward.err.constData();
+    EXPECT_TRUE(forward.out == text.toUtf8()) << "forward differs"; // NUL bytes included
+
+    const QByteArray utf8 = text.toUtf8();
+    const ToolRun back = codec(arguments + QStringList{"--back"}, utf8);
+    EXPECT_EQ(back.exitCode, 0) << back.err.constData();
+    EXPECT_TRUE(back.out == handler.Backtranslate(text).toLatin1()) << "back differs";
+
+    // Bytes that are not UTF-8 far into the input: what came before them is written.
+    const ToolRun broken = codec(arguments + QStringList{"--back"}, utf8 + "\xC3\x28 tail");
+    EXPECT_EQ(broken.exitCode, 2);
+    EXPECT_TRUE(broken.err.contains("not UTF-8")) << broken.err.constData();
+    EXPECT_TRUE(back.out.startsWith(broken.out));
+    EXPECT_GE(broken.out.size(), back.out.size() - (1 << 16));
+    EXPECT_EQ(codec(arguments + QStringList{"--back"}, utf8 + "\xD0").exitCode, 2)
+        << "a character cut off at the end is not UTF-8";
+}

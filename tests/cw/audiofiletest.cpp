@@ -13,6 +13,9 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
+#include <vector>
+
 #ifdef MORSETOOL_PATH
 constexpr bool HAVE_MORSETOOL = true;
 #else
@@ -31,13 +34,13 @@ QString decodeAll(cw::AudioFileReader& reader)
     return cwbench::normalized(cwbench::codesToText(cwbench::demodulate(samples, 8000)));
 }
 
-/// Writes "CQ DE TEST" at 25 WPM to @p path.
-bool writeCq(const QString& path)
+/// Writes @p text ("CQ DE TEST" unless given) at 25 WPM to @p path.
+bool writeCq(const QString& path, const QString& text = QStringLiteral("CQ DE TEST"))
 {
     cw::CwSynthesizer::Settings settings;
     settings.dWpm = 25.0;
     cw::CwSynthesizer synthesizer(settings);
-    synthesizer.SetText(QStringLiteral("CQ DE TEST"));
+    synthesizer.SetText(text);
     const std::vector<float> samples = synthesizer.RenderAll();
     cw::AudioFileWriter writer;
     return writer.Open(path, 8000) && writer.Write(samples.data(), qint64(samples.size())) &&
@@ -100,11 +103,11 @@ TEST(CwAudioFiles, ExistingFileIsNeverReplaced)
     }
 }
 
-TEST(CwAudioFiles, EmptyTruncatedAndForeignFilesAreRefusedClearly)
+TEST(CwAudioFiles, EmptyAndForeignFilesAreRefusedClearly)
 {
     QTemporaryDir dir;
-    ASSERT_TRUE(writeCq(dir.filePath("whole.wav")));
-    const QByteArray bytes = contents(dir.filePath("whole.wav"));
+    ASSERT_TRUE(writeCq(dir.filePath("whole.ogg")));
+    const QByteArray ogg = contents(dir.filePath("whole.ogg"));
     const struct
     {
         const char* name;
@@ -113,8 +116,8 @@ TEST(CwAudioFiles, EmptyTruncatedAndForeignFilesAreRefusedClearly)
         bool audio;
     } cases[] = {
         {"empty.wav", QByteArray(), "empty", true},
-        {"third.wav", bytes.left(bytes.size() / 3), "truncated", true},
-        {"half.wav", bytes.left(bytes.size() / 2), "truncated", true},
+        {"short.ogg", ogg.left(200), "not a readable audio file", true},
+        {"short.bin", ogg.left(200), "not a readable audio file", true},
         {"codes.txt", QByteArray("0 1 3\n"), "not a readable audio file", false},
     };
     for (const auto& c : cases) {
@@ -130,6 +133,135 @@ TEST(CwAudioFiles, EmptyTruncatedAndForeignFilesAreRefusedClearly)
             EXPECT_TRUE(errors.contains(c.name)) << errors.constData();
         }
     }
+}
+
+/// @p wav with the length of its data chunk set to @p length bytes.
+QByteArray withDataLength(QByteArray wav, quint32 length)
+{
+    const int at = wav.indexOf("data") + 4;
+    for (int i = 0; i < 4; ++i)
+        wav[at + i] = char((length >> (8 * i)) & 0xFF);
+    return wav;
+}
+
+TEST(CwAudioFiles, RecordingsCutShortDecodeWhatIsThereAndTellTheShortfall)
+{
+    QTemporaryDir dir;
+    QByteArray whole[3];
+    const char* const formats[] = {"wav", "flac", "ogg"};
+    // Long enough that half of each file holds whole frames of samples: an Ogg page holds
+    // about eight seconds.
+    const QString text = QStringLiteral("CQ CQ CQ DE TEST TEST TEST K");
+    for (int i = 0; i < 3; ++i) {
+        const QString name = QStringLiteral("whole.") + formats[i];
+        ASSERT_TRUE(writeCq(dir.filePath(name), i == 2 ? text + ' ' + text + ' ' + text : text));
+        whole[i] = contents(dir.filePath(name));
+        cw::AudioFileReader reader; // a whole recording has no shortfall
+        ASSERT_TRUE(reader.Open(dir.filePath(name)));
+        EXPECT_TRUE(decodeAll(reader).startsWith(text)) << qPrintable(name);
+        EXPECT_TRUE(reader.Shortfall().isEmpty()) << qPrintable(reader.Shortfall());
+    }
+    const struct
+    {
+        const char* name;
+        QByteArray content;
+    } cases[] = {
+        {"half.wav", whole[0].left(whole[0].size() / 2)},
+        {"half.flac", whole[1].left(whole[1].size() / 2)},
+        {"half.ogg", whole[2].left(whole[2].size() / 2)},
+        {"half-flac.dat", whole[1].left(whole[1].size() / 2)},
+        {"promises-more.wav", withDataLength(whole[0], quint32(whole[0].size()) * 4)},
+        {"corrupt.flac",
+         whole[1].left(whole[1].size() / 2) + QByteArray(whole[1].size() / 2, '\x5A')},
+    };
+    for (const auto& c : cases) {
+        const QString path = dir.filePath(c.name);
+        ASSERT_TRUE(put(path, c.content));
+        EXPECT_TRUE(cw::AudioFileReader::LooksLikeAudio(path)) << c.name;
+        cw::AudioFileReader reader;
+        ASSERT_TRUE(reader.Open(path)) << c.name << ": " << qPrintable(reader.ErrorString());
+        std::vector<float> block(4096);
+        qint64 samples = 0;
+        for (qint64 count; (count = reader.Read(block.data(), 4096)) > 0;)
+            samples += count;
+        EXPECT_GT(samples, 0) << c.name;
+        EXPECT_FALSE(reader.Shortfall().isEmpty()) << c.name;
+        QByteArray errors;
+        if (HAVE_MORSETOOL) { // what is there is decoded; the shortfall makes the exit code 1
+            EXPECT_EQ(morsetool({"decode", path}, nullptr, &errors), 1) << c.name;
+            EXPECT_TRUE(errors.contains("decoded what is there")) << errors.constData();
+        }
+    }
+}
+
+TEST(CwMorsetool, SampleRatesAndFrequenciesOutOfRangeAreRefusedWithTheRightWords)
+{
+    if (!HAVE_MORSETOOL)
+        GTEST_SKIP() << "morsetool is not built";
+    QTemporaryDir dir;
+    const QString fast = dir.filePath(QStringLiteral("fast.wav"));
+    ASSERT_TRUE(writeCq(dir.filePath("cq.wav")));
+    QByteArray wav = contents(dir.filePath("cq.wav"));
+    const int rateAt = wav.indexOf("fmt ") + 12; // size, format tag and channels come first
+    const quint32 rate = 10000000;
+    for (int i = 0; i < 4; ++i)
+        wav[rateAt + i] = char((rate >> (8 * i)) & 0xFF);
+    ASSERT_TRUE(put(fast, wav));
+    QByteArray errors;
+    EXPECT_EQ(morsetool({"decode", fast}, nullptr, &errors), 2);
+    EXPECT_TRUE(errors.contains("too high")) << errors.constData();
+    EXPECT_TRUE(errors.contains("768000")) << errors.constData();
+    const QString codes = dir.filePath(QStringLiteral("codes.txt"));
+    ASSERT_TRUE(put(codes, "0 1 3\n"));
+    for (const char* frequency : {"nan", "inf", "-inf", "-1", "1e400"}) {
+        EXPECT_EQ(
+            morsetool({"decode", "--save", dir.filePath("s"), "--frequency", frequency, codes},
+                      nullptr, &errors),
+            2)
+            << frequency;
+        EXPECT_TRUE(errors.contains("--frequency expects")) << errors.constData();
+    }
+    EXPECT_FALSE(QDir(dir.filePath("s")).exists()) << "nothing saved for a refused frequency";
+}
+
+TEST(CwMorsetool, PathsWithBytesThatAreNotUtf8AreRefusedClearly)
+{
+    if (!HAVE_MORSETOOL)
+        GTEST_SKIP() << "morsetool is not built";
+    QTemporaryDir dir;
+    QProcess shell;
+    shell.setWorkingDirectory(dir.path());
+    shell.start(QStringLiteral("sh"),
+                {"-c", QStringLiteral("echo '0 1 3' | '%1' decode --save \"$(printf 'd\\377')\" -")
+                           .arg(QStringLiteral(MORSETOOL_PATH))});
+    ASSERT_TRUE(shell.waitForFinished(30000));
+    EXPECT_EQ(shell.exitCode(), 2);
+    EXPECT_TRUE(shell.readAllStandardError().contains("not valid in the locale's encoding"));
+    EXPECT_TRUE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).isEmpty())
+        << "no folder of another name is made";
+}
+
+TEST(CwAudioFiles, RecordingsDecodeInParallelThreadsAsBatchDecodingDoes)
+{
+    // Each thread reads and demodulates recordings of its own: readers, demodulators and their
+    // Fourier transforms are made and run at the same time (the thread sanitizer run checks it).
+    QTemporaryDir dir;
+    const QStringList names = {"a.wav", "b.flac", "c.ogg", "d.wav"};
+    for (const QString& name : names)
+        ASSERT_TRUE(writeCq(dir.filePath(name))) << qPrintable(name);
+    std::vector<QString> texts(names.size());
+    std::vector<std::thread> threads;
+    for (int i = 0; i < names.size(); ++i) {
+        threads.emplace_back([&, i] {
+            cw::AudioFileReader reader;
+            if (reader.Open(dir.filePath(names.at(i))))
+                texts[size_t(i)] = decodeAll(reader);
+        });
+    }
+    for (std::thread& thread : threads)
+        thread.join();
+    for (int i = 0; i < names.size(); ++i)
+        EXPECT_EQ(texts[size_t(i)], QStringLiteral("CQ DE TEST")) << qPrintable(names.at(i));
 }
 
 TEST(CwAudioFiles, FirstChannelOfAStereoFileIsRead)

@@ -6,6 +6,7 @@
 
 #include <QFile>
 #include <QTemporaryDir>
+#include <QXmlStreamReader>
 
 using namespace OrielResultDataXml;
 
@@ -43,6 +44,35 @@ TEST(OrielResultData, SavedFileReadsBackWithTimesAndExactFrameText)
     EXPECT_TRUE(error.isEmpty()) << qPrintable(error);
     EXPECT_EQ(items, QStringList({"2023-11-14T22:13:20.123Z", "2023-11-14T22:13:25.000Z", "-1",
                                   "1700000000123456", " A\n"}));
+}
+
+TEST(OrielResultData, FrameTextThatXmlCannotCarryStillGivesAWellFormedReport)
+{
+    // A lone surrogate used to break the document; control characters were dropped and a
+    // carriage return came back as a line feed.
+    const QChar face[] = {QChar(0xD83D), QChar(0xDE00)};
+    const struct
+    {
+        QString text;
+        QString readBack;
+    } cases[] = {
+        {QStringLiteral("A\r\nB\r"), QStringLiteral("A\r\nB\r")},
+        {QStringLiteral("A\x01\x1f\tB"), QStringLiteral("A\uFFFD\uFFFD\tB")},
+        {QStringLiteral("A") + QChar(0xD800) + QStringLiteral("B") + QChar(0xDC00),
+         QStringLiteral("A\uFFFDB\uFFFD")},
+        {QString(face, 2) + QChar(0xFFFE) + QChar(0xFFFF), QString(face, 2) + "\uFFFD\uFFFD"},
+    };
+    for (const auto& c : cases) {
+        std::unique_ptr<OrielResultData> report(reportWithOneFrame(c.text));
+        QXmlStreamReader xml(report->ToXml());
+        QString text;
+        while (!xml.atEnd()) {
+            if (xml.readNext() == QXmlStreamReader::StartElement && xml.name() == "Frame")
+                text = xml.readElementText();
+        }
+        EXPECT_FALSE(xml.hasError()) << qPrintable(xml.errorString());
+        EXPECT_EQ(text, c.readBack);
+    }
 }
 
 TEST(OrielResultData, SaveFailsOnEmptyNameOrUnwritablePlaceAndResetDropsTransmissions)

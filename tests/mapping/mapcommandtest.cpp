@@ -66,3 +66,15 @@ TEST(MapCommand, UnknownDecoderOrMapIsAnInputError)
     EXPECT_EQ(map.exitCode, 2);
     EXPECT_TRUE(map.out.isEmpty());
 }
+
+TEST(MapCommand, LinesLongerThanItsReadingPiecesComeOutWhole)
+{
+    // 300 000 bytes in one line, then a short one: the long line is read in pieces, whose
+    // boundaries fall inside the CR LF and between any two characters.
+    const QByteArray longLine = QByteArray("ABC").repeated(100000);
+    const ToolRun r =
+        runMap({"--decoder", "RTTY 50", "--map", "MTK-2 Cyrillic - ITA2"}, longLine + "\r\nCAB");
+    EXPECT_EQ(r.exitCode, 0) << qPrintable(r.err);
+    EXPECT_TRUE(r.out == QString::fromUtf8("АБЦ").repeated(100000) + QString::fromUtf8("\nЦАБ\n"))
+        << r.out.size();
+}

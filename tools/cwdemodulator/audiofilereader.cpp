@@ -20,6 +20,47 @@ SNDFILE* handle(void* p)
     return static_cast<SNDFILE*>(p);
 }
 
+/// The first bytes of the file @p strPath (empty when it cannot be read).
+QByteArray firstBytes(const QString& strPath, int nCount)
+{
+    QFile file(strPath);
+    return file.open(QIODevice::ReadOnly) ? file.read(nCount) : QByteArray();
+}
+
+/// Why the Ogg file @p strPath is incomplete: its last page is cut off or is not marked as the
+/// end of the stream. Empty for a complete file. An Ogg file cut short reads without an error
+/// (its length comes from its last whole page), so its end is checked here.
+QString oggEndShortfall(const QString& strPath)
+{
+    constexpr int PAGE_HEADER = 27;
+    constexpr int TAIL = 70000; // more than the largest page (27 + 255 + 255 * 255 bytes)
+    QFile file(strPath);
+    if (!file.open(QIODevice::ReadOnly) || !file.read(4).startsWith("OggS"))
+        return QString();
+    const qint64 size = file.size();
+    const qint64 tailStart = std::max<qint64>(0, size - TAIL);
+    if (!file.seek(tailStart))
+        return QString();
+    const QByteArray tail = file.readAll();
+    // The last page that starts with a whole header: a capture pattern with version 0.
+    for (int at = tail.lastIndexOf("OggS"); at >= 0; at = tail.lastIndexOf("OggS", at - 1)) {
+        if (tail.size() - at < PAGE_HEADER || tail.at(at + 4) != 0)
+            continue;
+        const int segments = static_cast<uchar>(tail.at(at + 26));
+        qint64 pageEnd = at + PAGE_HEADER + segments;
+        for (int i = 0; i < segments && at + PAGE_HEADER + i < tail.size(); ++i)
+            pageEnd += static_cast<uchar>(tail.at(at + PAGE_HEADER + i));
+        if (pageEnd > tail.size())
+            return QStringLiteral("the last Ogg page is cut off after %1 of %2 bytes")
+                .arg(tail.size() - at)
+                .arg(pageEnd - at);
+        if ((tail.at(at + 5) & 0x04) == 0)
+            return QStringLiteral("the Ogg stream stops before its end page");
+        return QString();
+    }
+    return QString();
+}
+
 } // namespace
 
 /// A stream seen by libsndfile as a file. Reading a header means seeking back and forth in its
@@ -108,10 +149,12 @@ void AudioFileReader::Close()
         sf_close(handle(m_pFile));
     m_pFile = nullptr;
     m_pStream.reset();
+    m_pFileDevice.reset();
     m_nSampleRate = 0;
     m_nChannels = 0;
     m_nFrames = -1;
     m_nRead = 0;
+    m_strShortfall.clear();
 }
 
 bool AudioFileReader::Open(const QString& strPath)
@@ -130,30 +173,64 @@ bool AudioFileReader::Open(const QString& strPath)
     SF_INFO sfInfo{};
     m_pFile = sf_open(QFile::encodeName(strPath).constData(), SFM_READ, &sfInfo);
     if (!m_pFile) {
-        m_strError = QStringLiteral("%1: not a readable audio file (%2)")
-                         .arg(strPath, QString::fromLocal8Bit(sf_strerror(nullptr)));
+        const QString reason = QString::fromLocal8Bit(sf_strerror(nullptr));
+        if (openCutFile(strPath))
+            return true;
+        m_strError = QStringLiteral("%1: not a readable audio file (%2)").arg(strPath, reason);
         return false;
     }
     m_nSampleRate = sfInfo.samplerate;
     m_nChannels = sfInfo.channels;
     m_nFrames = sfInfo.frames;
-    // libsndfile quietly reads what is there of a cut-off file; its log tells.
-    char log[4096] = {};
-    sf_command(handle(m_pFile), SFC_GET_LOG_INFO, log, sizeof(log));
-    const QRegExp shortData(QStringLiteral("data\\s*:\\s*(\\d+)\\s*\\(should be (\\d+)\\)"));
-    if (shortData.indexIn(QString::fromLatin1(log)) >= 0 &&
-        shortData.cap(2).toLongLong() < shortData.cap(1).toLongLong()) {
-        m_strError = QStringLiteral("%1: the recording is truncated (%2 of %3 bytes of samples)")
-                         .arg(strPath, shortData.cap(2), shortData.cap(1));
-        Close();
-        return false;
-    }
+    checkCompleteness(strPath);
     if (m_nFrames <= 0) {
         m_strError = QStringLiteral("%1: the recording holds no samples").arg(strPath);
         Close();
         return false;
     }
     return finishOpen(strPath);
+}
+
+bool AudioFileReader::openCutFile(const QString& strPath)
+{
+    auto file = std::make_unique<QFile>(strPath);
+    if (!StartsLikeAudio(firstBytes(strPath, 4)) || !file->open(QIODevice::ReadOnly))
+        return false;
+    SF_INFO sfInfo{};
+    if (!openStream(file.get(), strPath, &sfInfo)) {
+        m_strError.clear();
+        return false;
+    }
+    m_pFileDevice = std::move(file);
+    m_nSampleRate = sfInfo.samplerate;
+    m_nChannels = sfInfo.channels;
+    m_nFrames = -1;
+    m_strShortfall = oggEndShortfall(strPath);
+    if (m_strShortfall.isEmpty())
+        m_strShortfall = QStringLiteral("the file is damaged: only its beginning can be read");
+    return finishOpen(strPath);
+}
+
+void AudioFileReader::checkCompleteness(const QString& strPath)
+{
+    // libsndfile quietly reads what is there of a cut-off WAV, AIFF or AU file; its log tells.
+    char log[4096] = {};
+    sf_command(handle(m_pFile), SFC_GET_LOG_INFO, log, sizeof(log));
+    const QRegExp shortData(QStringLiteral("data\\s*:\\s*(\\d+)\\s*\\(should be (\\d+)\\)"));
+    if (shortData.indexIn(QString::fromLatin1(log)) >= 0 &&
+        shortData.cap(2).toLongLong() < shortData.cap(1).toLongLong()) {
+        m_strShortfall = QStringLiteral("the header promises %1 bytes of samples, the file holds "
+                                        "%2")
+                             .arg(shortData.cap(1), shortData.cap(2));
+        return;
+    }
+    m_strShortfall = oggEndShortfall(strPath);
+}
+
+void AudioFileReader::noteEarlyEnd(const QString& strReason)
+{
+    if (m_strShortfall.isEmpty())
+        m_strShortfall = strReason;
 }
 
 bool AudioFileReader::OpenStream(QIODevice* pDevice, const QString& strName)
@@ -238,10 +315,16 @@ qint64 AudioFileReader::Read(float* pOut, qint64 nMax)
             pOut[i] = m_interleaved[size_t(i) * size_t(m_nChannels)];
     }
     if (got < 0 || (got == 0 && sf_error(handle(m_pFile)) != SF_ERR_NO_ERROR)) {
-        m_strError = QStringLiteral("read error: %1")
-                         .arg(QString::fromLocal8Bit(sf_strerror(handle(m_pFile))));
-        return -1;
+        // Corrupt from here on: what came before stands.
+        noteEarlyEnd(QStringLiteral("the samples stop decoding after %1 (%2)")
+                         .arg(m_nRead)
+                         .arg(QString::fromLocal8Bit(sf_strerror(handle(m_pFile)))));
+        return 0;
     }
+    if (got == 0 && m_nFrames > 0 && m_nRead < m_nFrames)
+        noteEarlyEnd(QStringLiteral("the recording ends after %1 of its %2 samples")
+                         .arg(m_nRead)
+                         .arg(m_nFrames));
     m_nRead += got;
     return got;
 }
@@ -253,6 +336,8 @@ bool AudioFileReader::LooksLikeAudio(const QString& strPath)
         sf_close(file);
         return true;
     }
+    if (StartsLikeAudio(firstBytes(strPath, 4)))
+        return true;
     const QString suffix = QFileInfo(strPath).suffix().toLower();
     if (suffix.isEmpty())
         return false;
@@ -265,7 +350,8 @@ bool AudioFileReader::LooksLikeAudio(const QString& strPath)
         if (format.extension && suffix == QLatin1String(format.extension))
             return true;
     }
-    return suffix == QLatin1String("oga") || suffix == QLatin1String("opus");
+    return suffix == QLatin1String("oga") || suffix == QLatin1String("ogg") ||
+           suffix == QLatin1String("opus");
 }
 
 } // namespace cw

@@ -48,21 +48,37 @@ public:
     int Channels() const { return m_nChannels; }
     /// Frames in the file; -1 when not known (standard input).
     qint64 Frames() const { return m_nFrames; }
-    /// Reads up to @p nMax samples of the first channel; 0 at the end, -1 on a read error.
+    /// Reads up to @p nMax samples of the first channel; 0 at the end, -1 when the reader is
+    /// not open. A recording that is cut short or corrupt ends where its readable samples end,
+    /// and Shortfall() tells what is missing.
     qint64 Read(float* pOut, qint64 nMax);
     QString ErrorString() const { return m_strError; }
+    /// Empty while the recording holds what its header promises; else what is missing (a file
+    /// cut short, a header promising more samples than follow, data that does not decode). Known
+    /// from the opening for some formats, else once Read() has reached the end.
+    QString Shortfall() const { return m_strShortfall; }
 
-    /// True when @p strPath looks like a recording: libsndfile can open it, or its extension
-    /// is one of libsndfile's formats (so that a damaged recording is reported as such).
+    /// True when @p strPath looks like a recording: libsndfile can open it, its first bytes are
+    /// those of a recording format, or its extension is one of libsndfile's formats (so that a
+    /// damaged recording is reported as such rather than read as text).
     static bool LooksLikeAudio(const QString& strPath);
 
 private:
     class Stream;
 
     bool finishOpen(const QString& strName);
+    /// Notes a shortfall that libsndfile's log or the file's end shows right after opening.
+    void checkCompleteness(const QString& strPath);
+    /// Notes @p strReason as the shortfall unless one is known already.
+    void noteEarlyEnd(const QString& strReason);
     bool openStream(QIODevice* pDevice, const QString& strName, void* pInfo);
 
+    /// Opens @p strPath through the stream reader, which never seeks to the end: a file cut
+    /// short that libsndfile cannot open whole (an Ogg file) still reads up to its cut.
+    bool openCutFile(const QString& strPath);
+
     void* m_pFile = nullptr;
+    std::unique_ptr<QIODevice> m_pFileDevice; ///< the file read as a stream by openCutFile()
     int m_nSampleRate = 0;
     int m_nChannels = 0;
     qint64 m_nFrames = -1;
@@ -70,6 +86,7 @@ private:
     std::vector<float> m_interleaved;
     std::unique_ptr<Stream> m_pStream; ///< the virtual file libsndfile reads a stream through
     QString m_strError;
+    QString m_strShortfall;
 };
 
 } // namespace cw

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "tools/morsehandler/readfinding.h"
+
 #include <QIODevice>
 #include <QMap>
 #include <QString>
@@ -20,6 +22,12 @@ public:
     /// The same for a device open for reading, from its current position to its end; the
     /// caller closes it. Always true: whatever the device holds, the readable lines count.
     static bool Read(QIODevice& device, QMap<char, ushort>& table, bool& rightToLeft);
+    /// Either reading, appending to @p findings (when not null) every line skipped or taken in
+    /// an unusual way; each finding is traced as well.
+    static bool Read(const QString& path, QMap<char, ushort>& table, bool& rightToLeft,
+                     ReadFindings* findings);
+    static bool Read(QIODevice& device, QMap<char, ushort>& table, bool& rightToLeft,
+                     ReadFindings* findings);
 };
 
 } // namespace morse

@@ -1,7 +1,9 @@
 // A CW-library consumer: keys "PARIS PARIS" from the core's code table as a clean 700 Hz tone at
-// 20 WPM, decodes it with CwDemodulator and reads the symbol codes back into text.
+// 20 WPM, decodes it with CwDemodulator and reads the symbol codes back into text; then finds the
+// same tone with CwSkimmer.
 #include "tools/cwdemodulator/cwdemodulator.h"
 #include "tools/cwdemodulator/cwdemodulator_export.h"
+#include "tools/cwdemodulator/cwskimmer.h"
 #include "tools/cwdemodulator/cwsymbol.h"
 #include "tools/morsecore/internationalalphabet.h"
 #include "tools/morsecore/morsesymbolcode.h"
@@ -44,6 +46,24 @@ std::string textOf(const std::string& code)
             return entries[i].text;
     }
     return "?";
+}
+
+// The number of symbols CwSkimmer gives for a signal within 20 Hz of the tone.
+int skimmedSymbols(const std::vector<float>& audio)
+{
+    cw::CwSkimmer::Settings settings;
+    settings.dSampleRate = RATE;
+    cw::CwSkimmer skimmer(settings);
+    skimmer.Process(audio.data(), audio.size());
+    skimmer.Finish();
+    int symbols = 0;
+    cw::CwSkimmer::Event event;
+    while (skimmer.TakeEvent(event)) {
+        if (event.kind == cw::CwSkimmer::Event::Kind::Symbol &&
+            std::fabs(event.dPitchHz - PITCH) < 20.0)
+            ++symbols;
+    }
+    return symbols;
 }
 
 } // namespace
@@ -92,9 +112,10 @@ int main()
             break;
         }
     }
+    const int skimmed = skimmedSymbols(audio);
     const bool ok = text.find("PARIS PARIS") != std::string::npos &&
-                    demodulator.SamplesProcessed() == std::int64_t(audio.size());
-    std::printf("cwdemodulator %s: \"%s\" at %.0f Hz\n", ok ? "ok" : "FAILED", text.c_str(),
-                demodulator.Pitch());
+                    demodulator.SamplesProcessed() == std::int64_t(audio.size()) && skimmed > 0;
+    std::printf("cwdemodulator %s: \"%s\" at %.0f Hz; skimmer: %d symbols\n", ok ? "ok" : "FAILED",
+                text.c_str(), demodulator.Pitch(), skimmed);
     return ok ? 0 : 1;
 }

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <deque>
 #include <thread>
 
 namespace cw {
@@ -24,6 +25,36 @@ constexpr double MAX_SAMPLE_RATE = 192000.0;
 
 } // namespace
 
+/// The skimmer's blocks and channels, kept out of the public header.
+class CWDEMODULATOR_NO_EXPORT CwSkimmer::Private
+{
+public:
+    explicit Private(const Settings& settings);
+
+    void Process(const float* pSamples, size_t nCount);
+    void Finish();
+    bool TakeEvent(Event& event);
+    std::vector<ChannelState> Channels() const;
+
+    void processFrame();
+    void demodulateChannels(std::int64_t nFrame);
+    void assignLines();
+    void openChannel(double dPitchHz, double dSnrDb, size_t nOnsetFramesAgo);
+    void endSilentChannels();
+    void drain(CwSkimmerChannel& channel);
+    void endChannel(size_t nIndex);
+
+    Settings m_settings;
+    std::unique_ptr<Channelizer> m_pChannelizer;
+    std::unique_ptr<SignalFinder> m_pFinder;
+    std::vector<std::unique_ptr<CwSkimmerChannel>> m_channels;
+    std::deque<Event> m_events;
+    std::vector<float> m_clean;
+    std::int64_t m_nInput = 0;
+    int m_nNextId = 1;
+    bool m_bFinished = false;
+};
+
 bool CwSkimmer::IsUsableSampleRate(double dSampleRate)
 {
     return dSampleRate >= 4000.0 && dSampleRate <= MAX_SAMPLE_RATE;
@@ -36,7 +67,36 @@ void CwSkimmer::DefaultBand(double dSampleRate, double& dLowHz, double& dHighHz)
     dHighHz = nyquist - std::max(EDGE_HZ, 0.05 * nyquist);
 }
 
-CwSkimmer::CwSkimmer(const Settings& settings) : m_settings(settings)
+CwSkimmer::CwSkimmer(const Settings& settings) : d(std::make_unique<Private>(settings)) {}
+
+CwSkimmer::~CwSkimmer() = default;
+
+void CwSkimmer::Process(const float* pSamples, size_t nCount)
+{
+    d->Process(pSamples, nCount);
+}
+
+void CwSkimmer::Finish()
+{
+    d->Finish();
+}
+
+bool CwSkimmer::TakeEvent(Event& event)
+{
+    return d->TakeEvent(event);
+}
+
+std::vector<CwSkimmer::ChannelState> CwSkimmer::Channels() const
+{
+    return d->Channels();
+}
+
+std::int64_t CwSkimmer::SamplesProcessed() const
+{
+    return d->m_nInput;
+}
+
+CwSkimmer::Private::Private(const Settings& settings) : m_settings(settings)
 {
     double low = 0.0;
     double high = 0.0;
@@ -56,9 +116,7 @@ CwSkimmer::CwSkimmer(const Settings& settings) : m_settings(settings)
     m_pFinder = std::make_unique<SignalFinder>(finder);
 }
 
-CwSkimmer::~CwSkimmer() = default;
-
-void CwSkimmer::Process(const float* pSamples, size_t nCount)
+void CwSkimmer::Private::Process(const float* pSamples, size_t nCount)
 {
     if (m_bFinished)
         return;
@@ -80,7 +138,7 @@ void CwSkimmer::Process(const float* pSamples, size_t nCount)
     }
 }
 
-void CwSkimmer::Finish()
+void CwSkimmer::Private::Finish()
 {
     if (m_bFinished)
         return;
@@ -94,7 +152,7 @@ void CwSkimmer::Finish()
         endChannel(m_channels.size() - 1);
 }
 
-bool CwSkimmer::TakeEvent(Event& event)
+bool CwSkimmer::Private::TakeEvent(Event& event)
 {
     if (m_events.empty())
         return false;
@@ -103,7 +161,7 @@ bool CwSkimmer::TakeEvent(Event& event)
     return true;
 }
 
-std::vector<CwSkimmer::ChannelState> CwSkimmer::Channels() const
+std::vector<CwSkimmer::ChannelState> CwSkimmer::Private::Channels() const
 {
     std::vector<ChannelState> states;
     for (const auto& channel : m_channels)
@@ -111,7 +169,7 @@ std::vector<CwSkimmer::ChannelState> CwSkimmer::Channels() const
     return states;
 }
 
-void CwSkimmer::processFrame()
+void CwSkimmer::Private::processFrame()
 {
     m_pFinder->Push(m_pChannelizer->Power());
     assignLines();
@@ -127,7 +185,7 @@ void CwSkimmer::processFrame()
     endSilentChannels();
 }
 
-void CwSkimmer::demodulateChannels(std::int64_t nFrame)
+void CwSkimmer::Private::demodulateChannels(std::int64_t nFrame)
 {
     // Channels are independent once the frame is transformed: with several threads each
     // takes every n-th channel. A new channel starts with the frames kept from before it
@@ -147,7 +205,7 @@ void CwSkimmer::demodulateChannels(std::int64_t nFrame)
         helper.join();
 }
 
-void CwSkimmer::assignLines()
+void CwSkimmer::Private::assignLines()
 {
     const std::int64_t frame = m_pChannelizer->FrameCount() - 1;
     for (const SignalFinder::Line& line : m_pFinder->Lines()) {
@@ -167,7 +225,7 @@ void CwSkimmer::assignLines()
     }
 }
 
-void CwSkimmer::openChannel(double dPitchHz, double dSnrDb, size_t nOnsetFramesAgo)
+void CwSkimmer::Private::openChannel(double dPitchHz, double dSnrDb, size_t nOnsetFramesAgo)
 {
     const std::int64_t frame = m_pChannelizer->FrameCount() - 1;
     // The channel starts a little before the signal was first keyed: noise before it only
@@ -186,7 +244,7 @@ void CwSkimmer::openChannel(double dPitchHz, double dSnrDb, size_t nOnsetFramesA
     m_channels.push_back(std::move(channel));
 }
 
-void CwSkimmer::endSilentChannels()
+void CwSkimmer::Private::endSilentChannels()
 {
     for (size_t i = m_channels.size(); i-- > 0;) {
         const CwSkimmerChannel& channel = *m_channels[i];
@@ -195,7 +253,7 @@ void CwSkimmer::endSilentChannels()
     }
 }
 
-void CwSkimmer::drain(CwSkimmerChannel& channel)
+void CwSkimmer::Private::drain(CwSkimmerChannel& channel)
 {
     Event event;
     event.kind = Event::Kind::Symbol;
@@ -208,7 +266,7 @@ void CwSkimmer::drain(CwSkimmerChannel& channel)
     }
 }
 
-void CwSkimmer::endChannel(size_t nIndex)
+void CwSkimmer::Private::endChannel(size_t nIndex)
 {
     CwSkimmerChannel& channel = *m_channels[nIndex];
     channel.Finish();

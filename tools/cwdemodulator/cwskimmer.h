@@ -5,16 +5,11 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <deque>
 #include <memory>
 #include <string>
 #include <vector>
 
 namespace cw {
-
-class Channelizer;
-class CwSkimmerChannel;
-class SignalFinder;
 
 /// Decodes every CW signal in a band at once. An FFT filter bank cuts the band into
 /// spectra; a signal finder picks the lines that key on and off over the noise (and not the
@@ -81,26 +76,12 @@ public:
     // What is going on.
     /// The channels open now.
     std::vector<ChannelState> Channels() const;
-    std::int64_t SamplesProcessed() const { return m_nInput; }
+    /// Input samples consumed so far.
+    std::int64_t SamplesProcessed() const;
 
 private:
-    void processFrame();
-    void demodulateChannels(std::int64_t nFrame);
-    void assignLines();
-    void openChannel(double dPitchHz, double dSnrDb, size_t nOnsetFramesAgo);
-    void endSilentChannels();
-    void drain(CwSkimmerChannel& channel);
-    void endChannel(size_t nIndex);
-
-    Settings m_settings;
-    std::unique_ptr<Channelizer> m_pChannelizer;
-    std::unique_ptr<SignalFinder> m_pFinder;
-    std::vector<std::unique_ptr<CwSkimmerChannel>> m_channels;
-    std::deque<Event> m_events;
-    std::vector<float> m_clean;
-    std::int64_t m_nInput = 0;
-    int m_nNextId = 1;
-    bool m_bFinished = false;
+    class Private; // the filter bank, the signal finder and the channels
+    std::unique_ptr<Private> d;
 };
 
 } // namespace cw

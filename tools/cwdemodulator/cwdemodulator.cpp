@@ -6,6 +6,7 @@
 #include "tools/cwdemodulator/cwsegmenter.h"
 #include "tools/cwdemodulator/cwspeedestimator.h"
 #include "tools/cwdemodulator/cwtimingtracker.h"
+#include "tools/cwdemodulator/damagedsamplefilter.h"
 #include "tools/cwdemodulator/envelopedetector.h"
 #include "tools/cwdemodulator/localphaseprojector.h"
 #include "tools/cwdemodulator/pitchdetector.h"
@@ -20,8 +21,6 @@ namespace cw {
 namespace {
 
 constexpr double PITCH_HISTORY_SEC = 2.5; ///< audio kept while the pitch is searched
-/// Samples beyond this (full scale is 1) are damage, not sound: no recording chain makes them.
-constexpr float ABSURD_SAMPLE = 8.0f;
 /// A peak this clear is still taken when the input ends before a clearly better one.
 constexpr double WEAK_PEAK_RATIO = 4.0;
 constexpr double ACQUISITION_MIN_SEC = 3.0;
@@ -131,7 +130,7 @@ public:
     size_t m_nPitchRingSize = 0;
     std::int64_t m_nConverterOrigin = 0; ///< input sample the first converted sample was
 
-    std::vector<float> m_clean; ///< input with non-finite samples replaced
+    DamagedSampleFilter m_damagedSamples;
     std::unique_ptr<BasebandConverter> m_pConverter;
     std::vector<std::complex<float>> m_baseband;
     std::int64_t m_nBaseband = 0; ///< baseband samples produced so far
@@ -257,15 +256,7 @@ double CwDemodulator::Private::Wpm() const
 
 void CwDemodulator::Private::Process(const float* pSamples, size_t nCount)
 {
-    // Damaged input (not-a-number, infinities, values far beyond full scale) must not
-    // poison the filters, levels and searches: it is taken as silence.
-    auto damaged = [](float sample) { return !(std::abs(sample) <= ABSURD_SAMPLE); };
-    if (std::any_of(pSamples, pSamples + nCount, damaged)) {
-        m_clean.assign(pSamples, pSamples + nCount);
-        for (float& sample : m_clean)
-            sample = damaged(sample) ? 0.0f : sample;
-        pSamples = m_clean.data();
-    }
+    pSamples = m_damagedSamples.Push(pSamples, nCount);
 
     while (nCount > 0 && m_phase == Phase::SearchingPitch) {
         // Feed the pitch search up to its next decision point, keeping the recent audio.

@@ -2,6 +2,7 @@
 
 #include "tools/cwdemodulator/channelizer.h"
 #include "tools/cwdemodulator/cwskimmerchannel.h"
+#include "tools/cwdemodulator/damagedsamplefilter.h"
 #include "tools/cwdemodulator/signalfinder.h"
 
 #include <algorithm>
@@ -20,7 +21,6 @@ constexpr double EDGE_HZ = 200.0;        ///< left out at each end of the defaul
 constexpr double SAME_CHANNEL_HZ = 30.0; ///< a line this close to a channel is its signal
 constexpr std::int64_t ONSET_MARGIN_FRAMES = 2;
 constexpr double LOUD_REACH_HZ = 10.0; ///< how near its pitch a keyed frame shows
-constexpr double ABSURD_SAMPLE = 8.0;  ///< beyond this (full scale 1) a sample is damage
 constexpr double MAX_SAMPLE_RATE = 192000.0;
 
 } // namespace
@@ -49,7 +49,7 @@ public:
     std::unique_ptr<SignalFinder> m_pFinder;
     std::vector<std::unique_ptr<CwSkimmerChannel>> m_channels;
     std::deque<Event> m_events;
-    std::vector<float> m_clean;
+    DamagedSampleFilter m_damagedSamples;
     std::int64_t m_nInput = 0;
     int m_nNextId = 1;
     bool m_bFinished = false;
@@ -120,14 +120,7 @@ void CwSkimmer::Private::Process(const float* pSamples, size_t nCount)
 {
     if (m_bFinished)
         return;
-    // Damaged samples (not numbers, far beyond full scale) are taken as silence.
-    auto damaged = [](float sample) { return !(std::abs(sample) <= ABSURD_SAMPLE); };
-    if (std::any_of(pSamples, pSamples + nCount, damaged)) {
-        m_clean.assign(pSamples, pSamples + nCount);
-        for (float& sample : m_clean)
-            sample = damaged(sample) ? 0.0f : sample;
-        pSamples = m_clean.data();
-    }
+    pSamples = m_damagedSamples.Push(pSamples, nCount);
     m_nInput += std::int64_t(nCount);
     while (nCount > 0) {
         const size_t taken = m_pChannelizer->Push(pSamples, nCount);

@@ -169,8 +169,10 @@ bool AudioSymbolSource::start(const QString& strPath, bool bStream)
         // A recording is written as it is made: it began its length before it was last
         // modified.
         const qint64 endUs = QFileInfo(strPath).lastModified().toMSecsSinceEpoch() * 1000;
-        const qint64 lengthUs = std::max<qint64>(0, m_pReader->Frames()) * 1000000 / m_nSampleRate;
-        m_u64StartUs = quint64(std::max<qint64>(0, endUs - lengthUs));
+        // In floating point: a damaged header may claim a length of up to 2^63 frames.
+        const double lengthUs =
+            double(std::max<qint64>(0, m_pReader->Frames())) * 1e6 / double(m_nSampleRate);
+        m_u64StartUs = lengthUs >= double(endUs) ? 0u : quint64(endUs - qint64(lengthUs));
     }
 
     cw::CwDemodulator::Settings settings;

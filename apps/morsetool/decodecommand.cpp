@@ -16,9 +16,6 @@
 
 #include "tools/cwdemodulator/audiofilereader.h"
 #endif
-#ifdef MORSETOOL_HAVE_RTTY
-#include "rttycommands.h"
-#endif
 
 #include "host/errorhandler.h"
 #include "tools/morsecore/morsesymbolcode.h"
@@ -276,16 +273,8 @@ int decodeInput(const QCommandLineParser& parser, const QString& input, DecodeHo
 
 } // namespace
 
-int runDecodeCommand(const QStringList& givenArguments)
+int runDecodeCommand(const QStringList& arguments)
 {
-#ifdef MORSETOOL_HAVE_RTTY
-    QStringList arguments = givenArguments;
-    int exitCode = EXIT_OK;
-    if (RunsOtherMode(arguments, QStringLiteral("decode"), runRttyDecodeCommand, exitCode))
-        return exitCode;
-#else
-    const QStringList& arguments = givenArguments;
-#endif
     QCommandLineParser parser;
     parser.setApplicationDescription(
         QStringLiteral("Decodes Morse symbol codes to text with the morsehandler library, as the\n"

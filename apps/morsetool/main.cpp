@@ -2,6 +2,9 @@
 
 #include "commandline.h"
 #include "commands.h"
+#ifdef MORSETOOL_HAVE_RTTY
+#include "rttycommands.h"
+#endif
 
 #include "tools/morsehandler/version.h"
 
@@ -20,8 +23,17 @@ struct Command
     const char* summary;
 };
 
+#ifdef MORSETOOL_HAVE_RTTY
+// decode and synth work on Morse (the default) or, with "--mode rtty", on teleprinter signals.
+const auto DECODE = WithModes("decode", runDecodeCommand, runRttyDecodeCommand);
+const auto SYNTH = WithModes("synth", runSynthCommand, runRttySynthCommand);
+#else
+const auto DECODE = runDecodeCommand;
+const auto SYNTH = runSynthCommand;
+#endif
+
 const Command COMMANDS[] = {
-    {"decode", runDecodeCommand, "decode Morse symbol codes (or audio) to text"},
+    {"decode", DECODE, "decode Morse symbol codes (or audio) to text"},
     {"encode", runEncodeCommand, "print the symbol codes of a text"},
     {"alphabets", runAlphabetsCommand, "list the Morse alphabets"},
     {"markers", runMarkersCommand, "turn symbol codes into marker text"},
@@ -30,7 +42,7 @@ const Command COMMANDS[] = {
     {"codecs", runCodecsCommand, "list the codecs offered for a decoder"},
     {"modules", runModulesCommand, "list the decoder modules catalogue"},
     {"map", runMapCommand, "translate decoder text through a charset map"},
-    {"synth", runSynthCommand, "synthesize a Morse audio recording"},
+    {"synth", SYNTH, "synthesize a Morse audio recording"},
 #ifdef MORSETOOL_HAVE_CW
     {"skim", runSkimCommand, "decode every CW signal of a recording at once"},
 #endif

@@ -148,18 +148,19 @@ QString takeMode(QStringList& arguments)
 
 } // namespace
 
-bool RunsOtherMode(QStringList& arguments, const QString& command, int (*rtty)(const QStringList&),
-                   int& exitCode)
+std::function<int(const QStringList&)> WithModes(const char* command, int (*cw)(const QStringList&),
+                                                 int (*rtty)(const QStringList&))
 {
-    const QString mode = takeMode(arguments);
-    if (mode == QLatin1String("cw"))
-        return false;
-    exitCode =
-        mode == QLatin1String("rtty")
-            ? rtty(arguments)
-            : CommandLine::Fail(command, EXIT_BAD_INPUT,
-                                QStringLiteral("--mode is cw or rtty, not \"%1\"").arg(mode));
-    return true;
+    return [command, cw, rtty](const QStringList& givenArguments) {
+        QStringList arguments = givenArguments;
+        const QString mode = takeMode(arguments);
+        if (mode == QLatin1String("cw"))
+            return cw(arguments);
+        if (mode == QLatin1String("rtty"))
+            return rtty(arguments);
+        return CommandLine::Fail(QString::fromLatin1(command), EXIT_BAD_INPUT,
+                                 QStringLiteral("--mode is cw or rtty, not \"%1\"").arg(mode));
+    };
 }
 
 int runRttyDecodeCommand(const QStringList& arguments)

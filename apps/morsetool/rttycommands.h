@@ -2,13 +2,15 @@
 
 #include <QStringList>
 
+#include <functional>
+
 // The teleprinter (RTTY) side of morsetool decode and synth, chosen with "--mode rtty".
 
-/// Removes "--mode MODE" (or "--mode=MODE") from @p arguments. For "rtty" runs @p rtty on
-/// the rest, for a mode other than "cw" reports it; either way true, with the exit code in
-/// @p exitCode. False for "cw" (or no --mode): the caller goes on with @p arguments.
-bool RunsOtherMode(QStringList& arguments, const QString& command, int (*rtty)(const QStringList&),
-                   int& exitCode);
+/// The command @p command with "--mode cw|rtty": it removes "--mode MODE" (or "--mode=MODE")
+/// from the arguments and runs @p cw (also without --mode) or @p rtty on the rest; any other
+/// mode is refused as bad input.
+std::function<int(const QStringList&)> WithModes(const char* command, int (*cw)(const QStringList&),
+                                                 int (*rtty)(const QStringList&));
 
 int runRttyDecodeCommand(const QStringList& arguments);
 int runRttySynthCommand(const QStringList& arguments);

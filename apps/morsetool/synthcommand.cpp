@@ -18,9 +18,6 @@ int runSynthCommand(const QStringList&)
 #include "datapaths.h"
 #include "morseencoder.h"
 
-#ifdef MORSETOOL_HAVE_RTTY
-#include "rttycommands.h"
-#endif
 #include "tools/cwdemodulator/audiofilewriter.h"
 #include "tools/cwdemodulator/cwsynthesizer.h"
 
@@ -62,16 +59,8 @@ int render(cw::CwSynthesizer& synthesizer, int nSampleRate, const QString& path)
 
 } // namespace
 
-int runSynthCommand(const QStringList& givenArguments)
+int runSynthCommand(const QStringList& arguments)
 {
-#ifdef MORSETOOL_HAVE_RTTY
-    QStringList arguments = givenArguments;
-    int exitCode = EXIT_OK;
-    if (RunsOtherMode(arguments, QStringLiteral("synth"), runRttySynthCommand, exitCode))
-        return exitCode;
-#else
-    const QStringList& arguments = givenArguments;
-#endif
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "Synthesize a Morse (CW) recording of TEXT: a keyed tone, optionally with white noise "

@@ -28,9 +28,6 @@ constexpr double STEADY_RESIDUAL_HZ = 3.0;
 constexpr int FREQUENCY_BLOCK = 32;     ///< key-down samples per frequency correction
 constexpr double FREQUENCY_GAIN = 0.25; ///< share of the measured error corrected at once
 constexpr double MAX_TRACKED_HZ = 200.0;
-/// The loop on unsteady tones moves at most this fast (Hz per second of key-down): twice the
-/// fastest drift followed, far slower than a walk over to a neighbour whose leakage it hears.
-constexpr double MAX_SLEW_HZ_PER_SEC = 5.0;
 /// Frequency correction (Hz) per key-down sample and radian of phase error: with the phase
 /// average, a second-order loop that follows slow drift of a steady tone.
 constexpr double PHASE_TO_FREQUENCY = 0.001;
@@ -243,8 +240,7 @@ void CarrierReference::FollowFrequency(std::complex<float> average)
     if (++m_nTurnSamples < FREQUENCY_BLOCK)
         return;
     const double error = std::arg(m_turn) * m_dSampleRate / (2.0 * PI);
-    const double slew = MAX_SLEW_HZ_PER_SEC * FREQUENCY_BLOCK / m_dSampleRate;
-    setFrequency(m_dOffsetHz + std::clamp(FREQUENCY_GAIN * error, -slew, slew));
+    setFrequency(m_dOffsetHz + FREQUENCY_GAIN * error);
     m_turn = 0.0;
     m_nTurnSamples = 0;
 }

@@ -28,7 +28,7 @@ protected:
     }
     void write(const QString& name, const QString& content)
     {
-        writeFile(dir.filePath(name), content.toUtf8());
+        testfiles::writeFile(dir.filePath(name), content.toUtf8());
     }
     QTemporaryDir dir;
     SimpleMorseHandler handler;

@@ -37,7 +37,7 @@ protected:
     QString writeModules(const QByteArray& text)
     {
         const QString path = m_dir.filePath(QStringLiteral("modules.txt"));
-        writeFile(path, text);
+        testfiles::writeFile(path, text);
         return path;
     }
     static std::vector<DecoderModule> modulesOf(DecoderModulesCenter& catalogue)

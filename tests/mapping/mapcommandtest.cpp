@@ -14,7 +14,8 @@ MorsetoolRun runMap(const QStringList& arguments, const QByteArray& input = QByt
 {
     QTemporaryDir dir;
     const QString config = dir.filePath(QStringLiteral("lantern.ini"));
-    writeFile(config, "DecoderModulesFile=" MORSE_BUNDLED_DATA_DIR "/decodermodules.txt\n");
+    testfiles::writeFile(config,
+                         "DecoderModulesFile=" MORSE_BUNDLED_DATA_DIR "/decodermodules.txt\n");
     QProcessEnvironment environment;
     environment.insert(QStringLiteral("CFGCENTER_FILE"), config);
     return runMorsetool(QStringList{"map", "--maps", MORSE_BUNDLED_DATA_DIR "/codecs"} + arguments,

@@ -113,6 +113,13 @@ protected:
         handler->SetTextDirectionRTL_ValuePath(QStringLiteral("/Morse/RTL"));
         return selection;
     }
+    // Members, so that the tests deriving from this fixture find them before any helper of
+    // their own file.
+    static QByteArray contentOf(const QString& path) { return testfiles::contentOf(path); }
+    static void writeFile(const QString& path, const QByteArray& content)
+    {
+        testfiles::writeFile(path, content);
+    }
     static QString valueOf(const QString& path)
     {
         auto* value = find<values::Value<QString>>(path);

@@ -19,7 +19,7 @@ MorseTranslator builtIn()
 
 QString writeAlphabet(const QTemporaryDir& dir, const QString& name, const QByteArray& content)
 {
-    writeFile(dir.filePath(name), content);
+    testfiles::writeFile(dir.filePath(name), content);
     return dir.filePath(name);
 }
 
@@ -76,15 +76,17 @@ TEST(TranslatorDecoding, SymbolStringsTranslateWithCutZeroAndSeparators)
 
 TEST(TranslatorDecoding, SmallestTextWinsASharedCodeAndEmptyLongOrOddCodesStillMatch)
 {
-    // A line without a TAB is a text with an empty code.
+    // A line without a TAB is a text with an empty code; 31 elements are the most that pack
+    // into one index key, so the 31- and 32-element codes must not meet.
     QTemporaryDir dir;
     MorseTranslator translator;
-    ASSERT_TRUE(translator.SetMorseAlphabet(writeAlphabet(
-        dir, QStringLiteral("Shared.mal"),
-        "Z\t.-\nB\t.-\nA\t.-\nEMPTY\nLONG\t" + QByteArray(40, '.') + "\nODD\t.x-\n")));
-    EXPECT_EQ(translator.Translate(QStringLiteral("c.x-c.-w") + QString(40, QLatin1Char('.')) +
-                                   QStringLiteral("c")),
-              QStringLiteral("EMPTYODDA LONG"));
+    const QByteArray dots31(31, '.');
+    ASSERT_TRUE(translator.SetMorseAlphabet(
+        writeAlphabet(dir, QStringLiteral("Shared.mal"),
+                      "Z\t.-\nB\t.-\nA\t.-\nEMPTY\nLONG\t" + QByteArray(40, '.') +
+                          "\nODD\t.x-\nD31\t" + dots31 + "\nL32\t-" + dots31 + "\n")));
+    const QString longCodes = QString(40, QLatin1Char('.')) + "c-" + dots31 + "c" + dots31 + "c";
+    EXPECT_EQ(translator.Translate("c.x-c.-w" + longCodes), QStringLiteral("EMPTYODDA LONGL32D31"));
 }
 
 TEST(TranslatorCopies, CopiesAndMovesDecodeOnTheirOwnAndMovedFromOnesStartEmpty)

@@ -8,6 +8,8 @@
 #include <QFile>
 #include <QString>
 
+namespace testfiles {
+
 /// Writes @p content to @p path, replacing the file; a failure fails the test.
 inline void writeFile(const QString& path, const QByteArray& content)
 {
@@ -22,3 +24,5 @@ inline QByteArray contentOf(const QString& path)
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
+
+} // namespace testfiles

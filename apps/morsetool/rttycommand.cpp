@@ -2,6 +2,7 @@
 
 #include "rttycommands.h"
 
+#include "audiosymbolsource.h"
 #include "commandline.h"
 #include "commands.h"
 #include "rttyoutput.h"
@@ -18,7 +19,6 @@
 #include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QFileInfo>
 #include <QIODevice>
 
 #include <cmath>
@@ -106,18 +106,9 @@ bool readDecodeOptions(const QCommandLineParser& parser, DecodeOptions& options,
     options.decoder = parser.value(QStringLiteral("decoder"));
     options.nReportEveryMs = qint64(reportEvery * 1000.0);
     options.bQuiet = parser.isSet(QStringLiteral("quiet"));
-    if (parser.isSet(QStringLiteral("start-time"))) {
-        QDateTime start =
-            QDateTime::fromString(parser.value(QStringLiteral("start-time")), Qt::ISODateWithMs);
-        start.setTimeSpec(Qt::UTC);
-        if (!start.isValid() || start.toMSecsSinceEpoch() < 0) {
-            error = QStringLiteral("--start-time expects yyyy-MM-ddThh:mm:ss, got \"%1\"")
-                        .arg(parser.value(QStringLiteral("start-time")));
-            return false;
-        }
-        options.bHaveStartTime = true;
-        options.u64StartUs = quint64(start.toMSecsSinceEpoch()) * 1000u;
-    }
+    if (!AudioSymbolSource::readStartTime(parser, options.bHaveStartTime, options.u64StartUs,
+                                          error))
+        return false;
     if (parser.isSet(QStringLiteral("save"))) {
         const QString directory = parser.value(QStringLiteral("save"));
         if (directory.isEmpty() || !QDir().mkpath(directory)) {
@@ -130,17 +121,12 @@ bool readDecodeOptions(const QCommandLineParser& parser, DecodeOptions& options,
     return true;
 }
 
-/// When the recording began (microseconds since 1970 UTC): a file is written as it is
-/// recorded, so it began its length before it was last modified; standard input begins now.
+/// When the recording began (microseconds since 1970 UTC): standard input begins now.
 quint64 recordingStartUs(const QString& input, const cw::AudioFileReader& reader)
 {
     if (input == QLatin1String("-"))
         return quint64(QDateTime::currentMSecsSinceEpoch()) * 1000u;
-    const qint64 endUs = QFileInfo(input).lastModified().toMSecsSinceEpoch() * 1000;
-    // In floating point: a damaged header may claim a length of up to 2^63 frames.
-    const double lengthUs =
-        double(std::max<qint64>(0, reader.Frames())) * 1e6 / double(reader.SampleRate());
-    return lengthUs >= double(endUs) ? 0u : quint64(endUs - qint64(lengthUs));
+    return AudioSymbolSource::fileStartUs(input, reader.Frames(), reader.SampleRate());
 }
 
 /// Demodulates the opened recording and prints, translates and saves what it holds; the exit

@@ -235,6 +235,22 @@ TEST(CwNeighbour, LeakageOfAStrongerNeighbourAloneIsNoSignal)
     }
 }
 
+TEST(CwNeighbour, WantedSignalKeyedInStepWithAStrongerNeighbourIsNoLeakage)
+{
+    // The neighbour sends the same text at the same speed, in step: the wanted marks all
+    // coincide with the neighbour's, yet are heard in the middle of its dashes, where
+    // leakage never is.
+    const QString text = QStringLiteral("CQ DE DL1ABC TEST");
+    Synth wanted = plain(25.0);
+    wanted.dPitchHz = 820.0;
+    Synth neighbour = wanted;
+    neighbour.dPitchHz = 720.0;
+    cw::CwSynthesizer synthesizer(wanted);
+    ASSERT_TRUE(synthesizer.SetText(text));
+    ASSERT_TRUE(synthesizer.AddNeighbour(neighbour, text + QStringLiteral(" ") + text, 20.0));
+    EXPECT_EQ(decode(synthesizer.RenderAll(), 820.0), text);
+}
+
 TEST(CwInput, AbsurdSampleOrRunOfNotANumberCostsNoMoreThanItsMoment)
 {
     cw::CwSynthesizer synthesizer(plain(20.0));

@@ -8,6 +8,7 @@
 #include "tools/cwdemodulator/cwtimingtracker.h"
 #include "tools/cwdemodulator/damagedsamplefilter.h"
 #include "tools/cwdemodulator/envelopedetector.h"
+#include "tools/cwdemodulator/impulseblanker.h"
 #include "tools/cwdemodulator/localphaseprojector.h"
 #include "tools/cwdemodulator/neighbourleakage.h"
 #include "tools/cwdemodulator/pitchdetector.h"
@@ -141,6 +142,7 @@ public:
     std::int64_t m_nConverterOrigin = 0; ///< input sample the first converted sample was
 
     DamagedSampleFilter m_damagedSamples;
+    std::unique_ptr<ImpulseBlanker> m_pBlanker; ///< from the pitch on: it notches the tone
     std::unique_ptr<BasebandConverter> m_pConverter;
     std::vector<std::complex<float>> m_baseband;
     std::int64_t m_nBaseband = 0; ///< baseband samples produced so far
@@ -384,6 +386,7 @@ void CwDemodulator::Private::lockPitch(double dPitch)
 {
     m_dPitch = dPitch;
     m_pConverter = std::make_unique<BasebandConverter>(m_settings.dSampleRate, dPitch);
+    m_pBlanker = std::make_unique<ImpulseBlanker>(m_settings.dSampleRate, dPitch);
     m_phase = Phase::AcquiringSpeed;
     m_nConverterOrigin = m_nInput - std::int64_t(m_nPitchRingSize);
     // Replay the audio held during the search, oldest first.
@@ -401,7 +404,7 @@ void CwDemodulator::Private::lockPitch(double dPitch)
 void CwDemodulator::Private::convert(const float* pSamples, size_t nCount)
 {
     m_baseband.clear();
-    m_pConverter->Process(pSamples, nCount, m_baseband);
+    m_pConverter->Process(m_pBlanker->Push(pSamples, nCount), nCount, m_baseband);
     m_nBaseband += std::int64_t(m_baseband.size());
     feed(m_baseband.data(), m_baseband.size());
 }

@@ -32,15 +32,7 @@ ImpulseBlanker::ImpulseBlanker(double dSampleRate, double dPitchHz)
 {
 }
 
-const float* ImpulseBlanker::Push(const float* pSamples, size_t nCount)
-{
-    m_out.resize(nCount);
-    for (size_t i = 0; i < nCount; ++i)
-        m_out[i] = blank(pSamples[i]);
-    return m_out.data();
-}
-
-float ImpulseBlanker::blank(float sample)
+inline float ImpulseBlanker::blank(float sample)
 {
     // The tone at the pitch cancels in x[n] - 2 cos(w) x[n-1] + x[n-2].
     m_fPrevious[2] = m_fPrevious[1];
@@ -55,9 +47,10 @@ float ImpulseBlanker::blank(float sample)
     }
     // A crash is broadband, so the notch leaves most of it; a tone, however clean and strong
     // against the level (a recording without noise), leaves little of itself.
-    const double recent = std::max({std::abs(double(sample)), std::abs(double(m_fPrevious[1])),
-                                    std::abs(double(m_fPrevious[2]))});
-    const bool loud = notched > CRASH_OVER_LEVEL * m_dLevel && notched > BROADBAND_SHARE * recent;
+    const bool loud = notched > CRASH_OVER_LEVEL * m_dLevel &&
+                      notched > BROADBAND_SHARE * std::max({std::abs(double(sample)),
+                                                            std::abs(double(m_fPrevious[1])),
+                                                            std::abs(double(m_fPrevious[2]))});
     if (loud)
         m_nHoldLeft = m_nHold;
     if (m_nHoldLeft > 0 && m_nRun < m_nLongest) {
@@ -72,6 +65,22 @@ float ImpulseBlanker::blank(float sample)
     const double weight = notched > m_dLevel ? m_dLevelWeight : m_dLevelWeight / LEVEL_FALL_SLOWER;
     m_dLevel += (notched - m_dLevel) * weight;
     return sample;
+}
+
+const float* ImpulseBlanker::Push(const float* pSamples, size_t nCount)
+{
+    // Blocks without a crash pass through without a copy.
+    float* out = nullptr;
+    for (size_t i = 0; i < nCount; ++i) {
+        const float sample = blank(pSamples[i]);
+        if (!out && sample != pSamples[i]) {
+            m_out.assign(pSamples, pSamples + nCount);
+            out = m_out.data();
+        }
+        if (out)
+            out[i] = sample;
+    }
+    return out ? out : pSamples;
 }
 
 } // namespace cw

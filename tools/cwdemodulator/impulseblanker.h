@@ -23,7 +23,7 @@ public:
     long long Blanked() const { return m_nBlanked; }
 
 private:
-    float blank(float sample);
+    inline float blank(float sample);
 
     double m_dNotch;           ///< 2 cos(w) of the pitch
     float m_fPrevious[3] = {}; ///< the last three input samples, newest first

@@ -223,8 +223,8 @@ int OrielResultData::RemoveStaleTemporaryFiles(const QString& directory)
     if (directory.isEmpty() || !folder.exists())
         return 0;
     int nRemoved = 0;
-    const QStringList names = folder.entryList({QStringLiteral(".*.xml.*")},
-                                               QDir::Files | QDir::Hidden | QDir::System);
+    const QStringList names =
+        folder.entryList({QStringLiteral(".*.xml.*")}, QDir::Files | QDir::Hidden | QDir::System);
     for (const QString& name : names) {
         const QRegularExpressionMatch match = temporaryName.match(name);
         if (match.hasMatch() && hasEnded(match.captured(1).toLongLong()) &&

@@ -13,8 +13,9 @@ namespace OrielResultDataXml {
 /// The host's result-data report: transmissions written as one XML file.
 ///
 /// The file is UTF-8, written atomically (a hidden temporary file named after the report and the
-/// writing process, moved into place) and never over an existing file: when the name is taken, the report goes to the first free name with a
-/// counter before the extension ("report_2.xml", "report_3.xml", ...). The elements nest as
+/// writing process, moved into place) and never over an existing file: when the name is taken, the
+/// report goes to the first free name with a counter before the extension ("report_2.xml",
+/// "report_3.xml", ...). The elements nest as
 /// `<OrielResultData><Transmission start stop><DataBlock a b c><Frame timestamp>`.
 class MORSEHOST_EXPORT OrielResultData
 {

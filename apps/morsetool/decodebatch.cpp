@@ -202,7 +202,8 @@ void DecodeBatch::stopJobs(std::vector<Job>& jobs, size_t next)
         if (i >= next) {
             job.finished = true;
             job.exitCode = ShutdownSignals::ExitCode();
-        } else if (!job.finished && job.process->state() != QProcess::NotRunning) {
+        } else if (!job.finished && job.process->state() != QProcess::NotRunning &&
+                   job.process->processId() > 0) {
             ::kill(static_cast<pid_t>(job.process->processId()), ShutdownSignals::Signal());
         }
     }
@@ -253,12 +254,14 @@ int DecodeBatch::summarize(const std::vector<Job>& jobs, bool stopped) const
 
 void DecodeBatch::report(const Job& job)
 {
+    if (!job.started)
+        return; // stopped before its turn: the summary counts it
     if (job.output == QLatin1String("-")) {
         if (m_strExtension == QLatin1String(".txt"))
             std::printf("==> %s <==\n", qPrintable(job.input));
         std::fwrite(job.text.constData(), 1, size_t(job.text.size()), stdout);
         std::fflush(stdout);
-    } else if (!m_bQuiet && job.started && job.exitCode != EXIT_BAD_INPUT) {
+    } else if (!m_bQuiet && job.exitCode != EXIT_BAD_INPUT) {
         CommandLine::Fail(QStringLiteral("decode"), EXIT_OK,
                           QStringLiteral("%1 -> %2").arg(job.input, job.output));
     }

@@ -116,10 +116,10 @@ TEST(MorsetoolShutdown, StopSignalToABatchStopsItsDecodesCleanlyAndStartsNoMore)
     const QString save = dir.filePath(QStringLiteral("save"));
     QProcess process;
     process.setReadChannel(QProcess::StandardError);
-    process.start(MORSETOOL, QStringList{QStringLiteral("decode"), QStringLiteral("-j"),
-                                         QStringLiteral("1"), QStringLiteral("--output-dir"), out,
-                                         QStringLiteral("--save"), save} +
-                                 inputs);
+    process.start(MORSETOOL,
+                  QStringList{QStringLiteral("decode"), QStringLiteral("-j"), QStringLiteral("1"),
+                              QStringLiteral("--output-dir"), out, QStringLiteral("--save"), save} +
+                      inputs);
     // The first decode announces its session files once it has decoded a character.
     QByteArray err;
     while (!err.contains("text file:") && process.waitForReadyRead(20000))

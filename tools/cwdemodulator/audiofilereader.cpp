@@ -3,7 +3,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QIODevice>
-#include <QRegExp>
 
 #include <sndfile.h>
 
@@ -25,6 +24,29 @@ QByteArray firstBytes(const QString& strPath, int nCount)
 {
     QFile file(strPath);
     return file.open(QIODevice::ReadOnly) ? file.read(nCount) : QByteArray();
+}
+
+/// Reads libsndfile's log line "data : PROMISED (should be HELD)", which it writes for a file
+/// whose data chunk claims more bytes than follow. Parsed by hand: a regular expression keeps
+/// process-wide state that readers in parallel threads would share.
+bool findShortData(const QByteArray& log, qint64& nPromised, qint64& nHeld)
+{
+    for (int at = log.indexOf("data"); at >= 0; at = log.indexOf("data", at + 4)) {
+        const int lineEnd = log.indexOf('\n', at);
+        const QByteArray line = log.mid(at + 4, lineEnd < 0 ? -1 : lineEnd - at - 4).simplified();
+        if (!line.startsWith(':'))
+            continue;
+        const int should = line.indexOf("(should be ");
+        if (should < 0 || !line.endsWith(')'))
+            continue;
+        bool bPromised = false;
+        bool bHeld = false;
+        nPromised = line.mid(1, should - 1).trimmed().toLongLong(&bPromised);
+        nHeld = line.mid(should + 11, line.size() - should - 12).trimmed().toLongLong(&bHeld);
+        if (bPromised && bHeld)
+            return true;
+    }
+    return false;
 }
 
 /// Bytes at the end of an Ogg stream that hold its last whole page: more than the largest page
@@ -275,12 +297,13 @@ void AudioFileReader::checkCompleteness(const QString& strPath)
     // libsndfile quietly reads what is there of a cut-off WAV, AIFF or AU file; its log tells.
     char log[4096] = {};
     sf_command(handle(m_pFile), SFC_GET_LOG_INFO, log, sizeof(log));
-    const QRegExp shortData(QStringLiteral("data\\s*:\\s*(\\d+)\\s*\\(should be (\\d+)\\)"));
-    if (shortData.indexIn(QString::fromLatin1(log)) >= 0 &&
-        shortData.cap(2).toLongLong() < shortData.cap(1).toLongLong()) {
+    qint64 nPromised = 0;
+    qint64 nHeld = 0;
+    if (findShortData(QByteArray(log), nPromised, nHeld) && nHeld < nPromised) {
         m_strShortfall = QStringLiteral("the header promises %1 bytes of samples, the file holds "
                                         "%2")
-                             .arg(shortData.cap(1), shortData.cap(2));
+                             .arg(nPromised)
+                             .arg(nHeld);
         return;
     }
     m_strShortfall = oggEndShortfall(strPath);

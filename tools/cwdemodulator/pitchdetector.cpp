@@ -49,7 +49,6 @@ PitchDetector::PitchDetector(double dSampleRate, double dMinHz, double dMaxHz)
     m_nMinBin = std::max<size_t>(2, size_t(std::floor(dMinHz * double(m_nSize) / dSampleRate)));
     m_nMaxBin = std::min(bins - 2, size_t(std::ceil(dMaxHz * double(m_nSize) / dSampleRate)));
     m_pWindow = hannWindow(m_nSize);
-    m_segment.assign(m_nSize, 0.0f);
     m_power.assign(bins, 0.0f);
     m_scratch.reserve(bins);
 }
@@ -61,16 +60,22 @@ void PitchDetector::Add(const float* pSamples, size_t nCount)
     // The segment is a ring: each sample is written once, however small the blocks.
     const size_t hop = HopSize();
     while (nCount > 0) {
-        const size_t take = std::min({nCount, hop - m_nSinceUpdate, m_nSize - m_nOldest});
-        std::memcpy(m_segment.data() + m_nOldest, pSamples, take * sizeof(float));
-        m_nOldest = (m_nOldest + take) % m_nSize;
+        size_t take = std::min(nCount, hop - m_nSinceUpdate);
+        if (m_segment.size() < m_nSize) {
+            // Filling: the ring grows with the input, so a short one does not pay for all.
+            take = std::min(take, m_nSize - m_segment.size());
+            m_segment.insert(m_segment.end(), pSamples, pSamples + take);
+        } else {
+            take = std::min(take, m_nSize - m_nOldest);
+            std::memcpy(m_segment.data() + m_nOldest, pSamples, take * sizeof(float));
+            m_nOldest = (m_nOldest + take) % m_nSize;
+        }
         pSamples += take;
         nCount -= take;
-        m_nFilled = std::min(m_nSize, m_nFilled + take);
         m_nSinceUpdate += take;
         if (m_nSinceUpdate == hop) {
             m_nSinceUpdate = 0;
-            if (m_nFilled == m_nSize)
+            if (m_segment.size() == m_nSize)
                 analyseSegment();
         }
     }

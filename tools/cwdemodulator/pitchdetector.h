@@ -38,9 +38,8 @@ private:
     size_t m_nMinBin = 0;
     size_t m_nMaxBin = 0;
     std::shared_ptr<const std::vector<float>> m_pWindow;
-    std::vector<float> m_segment; ///< ring of the last m_nSize samples
+    std::vector<float> m_segment; ///< ring of the last m_nSize samples (grows to it first)
     size_t m_nOldest = 0;         ///< where the oldest sample of the ring is (and the next goes)
-    size_t m_nFilled = 0;
     size_t m_nSinceUpdate = 0;
     std::vector<float> m_power; ///< exponentially averaged power per bin
     std::vector<float> m_scratch;

@@ -77,19 +77,34 @@ bool AudioSymbolSource::readOptions(const QCommandLineParser& parser, Options& o
         }
         options.bRawFloat = format == QLatin1String("f32");
     }
-    if (parser.isSet(QStringLiteral("start-time"))) {
-        QDateTime start =
-            QDateTime::fromString(parser.value(QStringLiteral("start-time")), Qt::ISODateWithMs);
-        start.setTimeSpec(Qt::UTC);
-        if (!start.isValid() || start.toMSecsSinceEpoch() < 0) {
-            strError = QStringLiteral("--start-time expects yyyy-MM-ddThh:mm:ss, got \"%1\"")
-                           .arg(parser.value(QStringLiteral("start-time")));
-            return false;
-        }
-        options.bHaveStartTime = true;
-        options.u64StartTimeUs = quint64(start.toMSecsSinceEpoch()) * 1000u;
+    return readStartTime(parser, options.bHaveStartTime, options.u64StartTimeUs, strError);
+}
+
+bool AudioSymbolSource::readStartTime(const QCommandLineParser& parser, bool& bHave,
+                                      quint64& u64StartUs, QString& strError)
+{
+    if (!parser.isSet(QStringLiteral("start-time")))
+        return true;
+    QDateTime start =
+        QDateTime::fromString(parser.value(QStringLiteral("start-time")), Qt::ISODateWithMs);
+    start.setTimeSpec(Qt::UTC);
+    if (!start.isValid() || start.toMSecsSinceEpoch() < 0) {
+        strError = QStringLiteral("--start-time expects yyyy-MM-ddThh:mm:ss, got \"%1\"")
+                       .arg(parser.value(QStringLiteral("start-time")));
+        return false;
     }
+    bHave = true;
+    u64StartUs = quint64(start.toMSecsSinceEpoch()) * 1000u;
     return true;
+}
+
+quint64 AudioSymbolSource::fileStartUs(const QString& strPath, qint64 nFrames, int nSampleRate)
+{
+    // A recording is written as it is made: it began its length before it was last modified.
+    const qint64 endUs = QFileInfo(strPath).lastModified().toMSecsSinceEpoch() * 1000;
+    // In floating point: a damaged header may claim a length of up to 2^63 frames.
+    const double lengthUs = double(std::max<qint64>(0, nFrames)) * 1e6 / double(nSampleRate);
+    return lengthUs >= double(endUs) ? 0u : quint64(endUs - qint64(lengthUs));
 }
 
 AudioSymbolSource::AudioSymbolSource() : m_pReader(std::make_unique<cw::AudioFileReader>())
@@ -166,13 +181,7 @@ bool AudioSymbolSource::start(const QString& strPath, bool bStream)
     } else if (bStream) {
         m_u64StartUs = quint64(QDateTime::currentMSecsSinceEpoch()) * 1000u;
     } else {
-        // A recording is written as it is made: it began its length before it was last
-        // modified.
-        const qint64 endUs = QFileInfo(strPath).lastModified().toMSecsSinceEpoch() * 1000;
-        // In floating point: a damaged header may claim a length of up to 2^63 frames.
-        const double lengthUs =
-            double(std::max<qint64>(0, m_pReader->Frames())) * 1e6 / double(m_nSampleRate);
-        m_u64StartUs = lengthUs >= double(endUs) ? 0u : quint64(endUs - qint64(lengthUs));
+        m_u64StartUs = fileStartUs(strPath, m_pReader->Frames(), m_nSampleRate);
     }
 
     cw::CwDemodulator::Settings settings;

@@ -48,6 +48,13 @@ public:
     static QList<QCommandLineOption> commandLineOptions();
     /// Reads those options; false, with @p strError, for a bad value.
     static bool readOptions(const QCommandLineParser& parser, Options& options, QString& strError);
+    /// Reads --start-time alone, setting @p bHave and @p u64StartUs when it is given; false,
+    /// with @p strError, for a bad value.
+    static bool readStartTime(const QCommandLineParser& parser, bool& bHave, quint64& u64StartUs,
+                              QString& strError);
+    /// When the recording file @p strPath of @p nFrames began: its modification time less its
+    /// length (microseconds since 1970 UTC).
+    static quint64 fileStartUs(const QString& strPath, qint64 nFrames, int nSampleRate);
 
     /// Opens the recording file; false, with errorString(), when it cannot be read as audio.
     bool open(const QString& strPath, const Options& options);

@@ -2,9 +2,13 @@
 
 #include "rttycommands.h"
 
+#include "audiosymbolsource.h"
 #include "commandline.h"
 #include "commands.h"
+#include "rttyoutput.h"
+#include "rttysession.h"
 #include "rttytranslator.h"
+#include "shutdownsignals.h"
 
 #include "tools/cwdemodulator/audiofilereader.h"
 #include "tools/cwdemodulator/audiofilewriter.h"
@@ -12,6 +16,9 @@
 #include "tools/fskdemodulator/fsksynthesizer.h"
 
 #include <QCommandLineParser>
+#include <QDateTime>
+#include <QDir>
+#include <QElapsedTimer>
 #include <QIODevice>
 
 #include <cmath>
@@ -33,79 +40,6 @@ QString decoderFor(double dBaud)
     return dBaud < 62.0 ? QStringLiteral("RTTY 50") : QStringLiteral("RTTY 75");
 }
 
-QString jsonString(const QString& text)
-{
-    QString out = QStringLiteral("\"");
-    for (const QChar c : text) {
-        if (c == QLatin1Char('"') || c == QLatin1Char('\\'))
-            out += QLatin1Char('\\') + QString(c);
-        else if (c.unicode() < 0x20)
-            out += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
-        else
-            out += c;
-    }
-    return out + QLatin1Char('"');
-}
-
-void writeUtf8(const QString& text)
-{
-    const QByteArray bytes = text.toUtf8();
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
-}
-
-/// Prints what the demodulator decided: the text, or one JSON object per character.
-class Printer
-{
-public:
-    Printer(RttyTranslator& translator, bool bJson, double dSampleRate)
-        : m_translator(translator), m_bJson(bJson), m_dSampleRate(dSampleRate)
-    {
-    }
-
-    void print(const fsk::FskDemodulator::Character& character)
-    {
-        if (character.cText == 0)
-            return;
-        const QString text = m_translator.Translate(QString(QChar::fromLatin1(character.cText)));
-        if (!m_bJson) {
-            // A teleprinter's carriage return has no place in a text file: the line feed
-            // starts the new line.
-            if (character.cText != '\r')
-                writeUtf8(text);
-            return;
-        }
-        writeUtf8(
-            QStringLiteral("{\"type\":\"character\",\"time\":%1,\"code\":%2,\"text\":%3,"
-                           "\"framing_error\":%4}\n")
-                .arg(double(character.nSample) / m_dSampleRate, 0, 'f', 3)
-                .arg(character.nCode)
-                .arg(jsonString(text))
-                .arg(character.bFramingError ? QStringLiteral("true") : QStringLiteral("false")));
-    }
-
-    void summary(const fsk::FskDemodulator& demodulator)
-    {
-        if (!m_bJson) {
-            std::fputc('\n', stdout);
-            return;
-        }
-        const double snr = demodulator.SnrDb();
-        writeUtf8(
-            QStringLiteral("{\"type\":\"signal\",\"mark_hz\":%1,\"space_hz\":%2,"
-                           "\"baud\":%3,\"reversed\":%4,\"snr_db\":%5}\n")
-                .arg(demodulator.MarkHz(), 0, 'f', 1)
-                .arg(demodulator.SpaceHz(), 0, 'f', 1)
-                .arg(demodulator.Baud(), 0, 'f', 2)
-                .arg(demodulator.IsReversed() ? QStringLiteral("true") : QStringLiteral("false"))
-                .arg(std::isfinite(snr) ? QString::number(snr, 'f', 1) : QStringLiteral("null")));
-    }
-
-private:
-    RttyTranslator& m_translator;
-    bool m_bJson;
-    double m_dSampleRate;
-};
-
 bool readDecodeSettings(const QCommandLineParser& parser, fsk::FskDemodulator::Settings& settings)
 {
     if (!CommandLine::ReadNumber(parser, DECODE, QStringLiteral("baud"), 20, 300, settings.dBaud) ||
@@ -122,6 +56,178 @@ bool readDecodeSettings(const QCommandLineParser& parser, fsk::FskDemodulator::S
     if (parser.isSet(QStringLiteral("us-tty")))
         settings.text.figures = fsk::Ita2Alphabet::eUS_TTY;
     return true;
+}
+
+struct DecodeOptions
+{
+    fsk::FskDemodulator::Settings settings;
+    QString input;
+    double dRate = 8000.0; ///< of raw samples on standard input
+    bool bJson = false;
+    QString codec;
+    QString map;
+    QString decoder;       ///< empty: after the speed found
+    QString saveDirectory; ///< empty: nothing is saved
+    qint64 nReportEveryMs = 60000;
+    bool bHaveStartTime = false;
+    quint64 u64StartUs = 0;
+    bool bQuiet = false;
+};
+
+/// The options of @p parser; false with @p error for one that cannot be used.
+bool readDecodeOptions(const QCommandLineParser& parser, DecodeOptions& options, QString& error)
+{
+    const QStringList positional = parser.positionalArguments();
+    const QString format = parser.value(QStringLiteral("format"));
+    if (positional.size() != 1) {
+        error = QStringLiteral("expected one input");
+    } else if (!format.isEmpty() && format != QLatin1String("text") &&
+               format != QLatin1String("jsonl")) {
+        error = QStringLiteral("--format is text or jsonl, not \"%1\"").arg(format);
+    } else if (parser.isSet(QStringLiteral("codec")) && parser.isSet(QStringLiteral("map"))) {
+        error = QStringLiteral("give --codec or --map, not both");
+    } else if (parser.isSet(QStringLiteral("report-every")) &&
+               !parser.isSet(QStringLiteral("save"))) {
+        error = QStringLiteral("--report-every does not apply without --save");
+    }
+    if (!error.isEmpty())
+        return false;
+    double reportEvery = 60.0;
+    if (!readDecodeSettings(parser, options.settings) ||
+        !CommandLine::ReadNumber(parser, DECODE, QStringLiteral("rate"), 4000, 192000,
+                                 options.dRate) ||
+        !CommandLine::ReadNumber(parser, DECODE, QStringLiteral("report-every"), 0, 1e6,
+                                 reportEvery))
+        return false; // already told
+    options.input = positional.first();
+    options.bJson = format == QLatin1String("jsonl");
+    options.codec = parser.value(QStringLiteral("codec"));
+    options.map = parser.value(QStringLiteral("map"));
+    options.decoder = parser.value(QStringLiteral("decoder"));
+    options.nReportEveryMs = qint64(reportEvery * 1000.0);
+    options.bQuiet = parser.isSet(QStringLiteral("quiet"));
+    if (!AudioSymbolSource::readStartTime(parser, options.bHaveStartTime, options.u64StartUs,
+                                          error))
+        return false;
+    if (parser.isSet(QStringLiteral("save"))) {
+        const QString directory = parser.value(QStringLiteral("save"));
+        if (directory.isEmpty() || !QDir().mkpath(directory)) {
+            error = CommandLine::CannotOpen(directory,
+                                            QStringLiteral("cannot create the save directory"));
+            return false;
+        }
+        options.saveDirectory = QDir(directory).absolutePath();
+    }
+    return true;
+}
+
+/// When the recording began (microseconds since 1970 UTC): standard input begins now.
+quint64 recordingStartUs(const QString& input, const cw::AudioFileReader& reader)
+{
+    if (input == QLatin1String("-"))
+        return quint64(QDateTime::currentMSecsSinceEpoch()) * 1000u;
+    return AudioSymbolSource::fileStartUs(input, reader.Frames(), reader.SampleRate());
+}
+
+/// Demodulates the opened recording and prints, translates and saves what it holds; the exit
+/// code.
+int decode(const DecodeOptions& options, cw::AudioFileReader& reader)
+{
+    const double rate = options.settings.dSampleRate;
+    fsk::FskDemodulator demodulator(options.settings);
+    RttyTranslator translator;
+    const QString translation = options.codec.isEmpty() ? options.map : options.codec;
+    RttyOutput::Options outputOptions;
+    outputOptions.bJson = options.bJson;
+    outputOptions.input = CommandLine::InputName(options.input);
+    outputOptions.translation = translation;
+    outputOptions.u64OriginUs = options.u64StartUs;
+    RttyOutput output(stdout, outputOptions);
+    std::unique_ptr<RttySession> session;
+    if (!options.saveDirectory.isEmpty()) {
+        RttySession::Options sessionOptions;
+        sessionOptions.directory = options.saveDirectory;
+        sessionOptions.translation = translation;
+        sessionOptions.announceFiles = !options.bQuiet;
+        session = std::make_unique<RttySession>(sessionOptions, stderr);
+    }
+    QElapsedTimer sinceReport;
+    sinceReport.start();
+    bool translating = false;
+    auto drain = [&]() -> bool {
+        fsk::FskDemodulator::Character character;
+        while (demodulator.TakeCharacter(character)) {
+            if (!translating) {
+                // The translation waits for the speed, which names the decoder.
+                QString error;
+                const QString decoder =
+                    options.decoder.isEmpty() ? decoderFor(demodulator.Baud()) : options.decoder;
+                if ((!options.codec.isEmpty() &&
+                     !translator.UseCodec(decoder, options.codec, error)) ||
+                    (!options.map.isEmpty() && !translator.UseMap(decoder, options.map, error))) {
+                    CommandLine::Fail(DECODE, EXIT_BAD_INPUT, error);
+                    return false;
+                }
+                if (session)
+                    session->setSignal(demodulator.Baud(),
+                                       std::abs(demodulator.MarkHz() - demodulator.SpaceHz()));
+                translating = true;
+            }
+            const QString decoded =
+                character.cText != 0 ? QString(QChar::fromLatin1(character.cText)) : QString();
+            const QString text = decoded.isEmpty() ? decoded : translator.Translate(decoded);
+            const quint64 timeUs =
+                options.u64StartUs + quint64(std::llround(double(character.nSample) * 1e6 / rate));
+            output.character(text, character.bFramingError, timeUs, demodulator);
+            if (session)
+                session->save(timeUs, decoded, character.bFramingError, text);
+        }
+        std::fflush(stdout);
+        if (session && sinceReport.elapsed() >= options.nReportEveryMs) {
+            session->saveReport();
+            sinceReport.restart();
+        }
+        return true;
+    };
+    std::vector<float> block(BLOCK_SAMPLES);
+    while (!ShutdownSignals::Requested()) {
+        const qint64 count = reader.Read(block.data(), BLOCK_SAMPLES);
+        if (count < 0)
+            return CommandLine::Fail(DECODE, EXIT_BAD_INPUT, reader.ErrorString());
+        if (count == 0)
+            break;
+        demodulator.Push(block.data(), size_t(count));
+        if (!drain())
+            return EXIT_BAD_INPUT;
+    }
+    demodulator.Finish();
+    if (!drain())
+        return EXIT_BAD_INPUT;
+    output.finish(demodulator);
+
+    int status = EXIT_OK;
+    QString error;
+    if (session && !session->finish(error))
+        status = CommandLine::Fail(DECODE, EXIT_FAILURE_RUNNING, error);
+    if (std::ferror(stdout))
+        status = CommandLine::Fail(DECODE, EXIT_FAILURE_RUNNING,
+                                   QStringLiteral("cannot write to standard output"));
+    const QString name = CommandLine::InputName(options.input);
+    if (ShutdownSignals::Requested()) {
+        CommandLine::Fail(DECODE, EXIT_OK,
+                          QStringLiteral("%1: stopped by signal %2; what was read is saved")
+                              .arg(name)
+                              .arg(ShutdownSignals::Signal()));
+        return ShutdownSignals::ExitCode();
+    }
+    if (!reader.Shortfall().isEmpty())
+        return CommandLine::Fail(
+            DECODE, EXIT_FAILURE_RUNNING,
+            QStringLiteral("%1: decoded what is there, but %2").arg(name, reader.Shortfall()));
+    if (!demodulator.HasSignal())
+        return CommandLine::Fail(DECODE, EXIT_FAILURE_RUNNING,
+                                 QStringLiteral("no teleprinter signal found in %1").arg(name));
+    return status;
 }
 
 } // namespace
@@ -194,102 +300,54 @@ int runRttyDecodeCommand(const QStringList& arguments)
          QStringLiteral("decoder module the text is from (default: RTTY 45, 50 or 75 after "
                         "the speed)"),
          QStringLiteral("NAME")},
-        {QStringLiteral("format"), QStringLiteral("text (default) or jsonl"),
+        {QStringLiteral("format"), QStringLiteral("text (default) or jsonl (one object per line)"),
          QStringLiteral("FORMAT")},
         {QStringLiteral("rate"), QStringLiteral("sample rate of standard input (default 8000)"),
          QStringLiteral("HZ")},
+        {QStringLiteral("save"),
+         QStringLiteral("write the session code and text files and the XML report into DIR "
+                        "(created if missing)"),
+         QStringLiteral("DIR")},
+        {QStringLiteral("report-every"),
+         QStringLiteral("with --save: save the XML report at least every SECONDS (default 60)"),
+         QStringLiteral("SECONDS"), QStringLiteral("60")},
+        {QStringLiteral("start-time"),
+         QStringLiteral("when the recording began, as UTC yyyy-MM-ddThh:mm:ss[.zzz] (default: "
+                        "the file's modification time less its length; now for standard input)"),
+         QStringLiteral("TIME")},
+        {{QStringLiteral("q"), QStringLiteral("quiet")},
+         QStringLiteral("do not print the names of the files written")},
     });
     const int parsed =
         CommandLine::Parse(parser, DECODE, arguments, QStringLiteral("[options] FILE|-"));
     if (parsed != CommandLine::CONTINUE)
         return parsed;
-    const QStringList positional = parser.positionalArguments();
-    if (positional.size() != 1)
-        return CommandLine::Fail(DECODE, EXIT_BAD_INPUT, QStringLiteral("expected one input"));
-    const QString format = parser.value(QStringLiteral("format"));
-    if (!format.isEmpty() && format != QLatin1String("text") && format != QLatin1String("jsonl"))
-        return CommandLine::Fail(
-            DECODE, EXIT_BAD_INPUT,
-            QStringLiteral("--format is text or jsonl, not \"%1\"").arg(format));
-    if (parser.isSet(QStringLiteral("codec")) && parser.isSet(QStringLiteral("map")))
-        return CommandLine::Fail(DECODE, EXIT_BAD_INPUT,
-                                 QStringLiteral("give --codec or --map, not both"));
-
-    fsk::FskDemodulator::Settings settings;
-    double rate = 8000.0;
-    if (!readDecodeSettings(parser, settings) ||
-        !CommandLine::ReadNumber(parser, DECODE, QStringLiteral("rate"), 4000, 192000, rate))
-        return EXIT_BAD_INPUT;
+    QString error;
+    DecodeOptions options;
+    if (!readDecodeOptions(parser, options, error))
+        return CommandLine::Fail(DECODE, EXIT_BAD_INPUT, error);
 
     cw::AudioFileReader reader;
-    const QString input = positional.first();
     // Standard input: a recording recognised by its content, or raw 16-bit samples at --rate.
     std::unique_ptr<QIODevice> standardInput;
     bool opened = false;
-    if (input == QLatin1String("-")) {
-        QString error;
-        standardInput = CommandLine::OpenInput(input, error);
-        const QString name = CommandLine::InputName(input);
+    if (options.input == QLatin1String("-")) {
+        standardInput = CommandLine::OpenInput(options.input, error);
+        const QString name = CommandLine::InputName(options.input);
         opened = parser.isSet(QStringLiteral("rate"))
-                     ? reader.OpenRawStream(standardInput.get(), name, int(rate),
+                     ? reader.OpenRawStream(standardInput.get(), name, int(options.dRate),
                                             cw::AudioFileReader::RawFormat::Signed16)
                      : reader.OpenStream(standardInput.get(), name);
     } else {
-        opened = reader.Open(input);
+        opened = reader.Open(options.input);
     }
     if (!opened)
         return CommandLine::Fail(DECODE, EXIT_BAD_INPUT, reader.ErrorString());
-    settings.dSampleRate = reader.SampleRate();
-
-    fsk::FskDemodulator demodulator(settings);
-    RttyTranslator translator;
-    Printer printer(translator, format == QLatin1String("jsonl"), settings.dSampleRate);
-    std::vector<float> block(BLOCK_SAMPLES);
-    fsk::FskDemodulator::Character character;
-    bool translating = false;
-    auto drain = [&]() -> int {
-        while (demodulator.TakeCharacter(character)) {
-            if (!translating) {
-                // The translation waits for the speed, which names the decoder.
-                QString error;
-                const QString decoder = parser.isSet(QStringLiteral("decoder"))
-                                            ? parser.value(QStringLiteral("decoder"))
-                                            : decoderFor(demodulator.Baud());
-                if ((parser.isSet(QStringLiteral("codec")) &&
-                     !translator.UseCodec(decoder, parser.value(QStringLiteral("codec")), error)) ||
-                    (parser.isSet(QStringLiteral("map")) &&
-                     !translator.UseMap(decoder, parser.value(QStringLiteral("map")), error)))
-                    return CommandLine::Fail(DECODE, EXIT_BAD_INPUT, error);
-                translating = true;
-            }
-            printer.print(character);
-        }
-        std::fflush(stdout);
-        return EXIT_OK;
-    };
-    for (;;) {
-        const qint64 count = reader.Read(block.data(), BLOCK_SAMPLES);
-        if (count < 0)
-            return CommandLine::Fail(DECODE, EXIT_BAD_INPUT, reader.ErrorString());
-        if (count == 0)
-            break;
-        demodulator.Push(block.data(), size_t(count));
-        if (drain() != EXIT_OK)
-            return EXIT_BAD_INPUT;
-    }
-    demodulator.Finish();
-    if (drain() != EXIT_OK)
-        return EXIT_BAD_INPUT;
-    printer.summary(demodulator);
-    std::fflush(stdout);
-    if (!reader.Shortfall().isEmpty())
-        return CommandLine::Fail(
-            DECODE, EXIT_FAILURE_RUNNING,
-            QStringLiteral("%1: decoded what is there, but %2").arg(input, reader.Shortfall()));
-    if (!demodulator.HasSignal())
-        return CommandLine::Fail(DECODE, EXIT_FAILURE_RUNNING,
-                                 QStringLiteral("no teleprinter signal found in %1").arg(input));
-    return EXIT_OK;
+    options.settings.dSampleRate = reader.SampleRate();
+    if (!options.bHaveStartTime)
+        options.u64StartUs = recordingStartUs(options.input, reader);
+    ShutdownSignals::Install();
+    return decode(options, reader);
 }
 
 int runRttySynthCommand(const QStringList& arguments)

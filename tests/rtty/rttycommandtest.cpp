@@ -1,7 +1,10 @@
 // morsetool decode and synth in RTTY mode, run as a user runs them.
 
 #include "rttyclips.h"
+#include "tests/faults/readonlydirectory.h"
 
+#include <QDir>
+#include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 
@@ -25,6 +28,19 @@ ToolRun morsetool(const QStringList& arguments)
             QString::fromUtf8(tool.readAllStandardError())};
 }
 
+/// The content of the one file in @p dir that matches @p pattern; empty when there is not one.
+QString onlyFile(const QString& dir, const QString& pattern)
+{
+    const QStringList names = QDir(dir).entryList({pattern}, QDir::Files);
+    QFile file(QDir(dir).filePath(names.value(0)));
+    if (names.size() != 1 || !file.open(QIODevice::ReadOnly))
+        return QString();
+    return QString::fromUtf8(file.readAll());
+}
+
+const QStringList DECODE_RTTY = {QStringLiteral("decode"), QStringLiteral("--mode"),
+                                 QStringLiteral("rtty")};
+
 } // namespace
 
 TEST(RttyCommand, DecodesAClipIntoTextCyrillicOrJsonLines)
@@ -41,8 +57,11 @@ TEST(RttyCommand, DecodesAClipIntoTextCyrillicOrJsonLines)
          "ПОГОДА В МОСКВЕ МИНУС 5 ВЕТЕР 270 ГРАДУСОВ 15 М/С"},
         {{QStringLiteral("--map"), QStringLiteral("MTK-2 Cyrillic - ITA2"), mtk2},
          "ПОГОДА В МОСКВЕ МИНУС 5 ВЕТЕР 270 ГРАДУСОВ 15 М/С"},
-        {{QStringLiteral("--format"), QStringLiteral("jsonl"), mtk2},
-         "\"baud\":50.00,\"reversed\":false"},
+        {{QStringLiteral("--format"), QStringLiteral("jsonl"), QStringLiteral("--start-time"),
+          QStringLiteral("2024-03-05T07:08:09"), mtk2},
+         "\"baud\":50,\"end\":\"2024-03-05T07:08:"},
+        {{QStringLiteral("--format"), QStringLiteral("jsonl"), mtk2}, "\"mark_hz\":"},
+        {{QStringLiteral("--format"), QStringLiteral("jsonl"), mtk2}, "\"snr_db\":"},
     };
     for (const Case& c : cases) {
         const ToolRun run =
@@ -89,4 +108,50 @@ TEST(RttyCommand, BadInputIsToldWithExitCodeTwo)
         EXPECT_EQ(run.exitCode, 2) << qPrintable(arguments.join(' '));
         EXPECT_TRUE(run.err.startsWith(QStringLiteral("morsetool "))) << qPrintable(run.err);
     }
+}
+
+TEST(RttyCommand, SavesCodeTextAndReportOrTellsWhyItCannot)
+{
+    const QString mtk2 = rttytest::clipPath(QStringLiteral("peer-mtk2-50-425.flac"));
+    QTemporaryDir dir;
+    const QString save = dir.filePath(QStringLiteral("saved"));
+    const QStringList arguments =
+        DECODE_RTTY + QStringList{QStringLiteral("--codec"), QStringLiteral("MTK-2 Cyrillic"),
+                                  QStringLiteral("--start-time"),
+                                  QStringLiteral("2024-03-05T07:08:09"), QStringLiteral("--save")};
+    const ToolRun run = morsetool(arguments + QStringList{save, mtk2});
+    ASSERT_EQ(run.exitCode, 0) << qPrintable(run.err);
+    const QString cyrillic = QStringLiteral("ПОГОДА В МОСКВЕ");
+    EXPECT_TRUE(run.out.contains(cyrillic));
+    // The decoder's own letters go to the code file, the translation to the text file, and one
+    // frame per character to the report, stamped from the recording's start.
+    EXPECT_TRUE(onlyFile(save, QStringLiteral("*_RTTY__50Bd_42?Hz.txt"))
+                    .contains(QStringLiteral("POGODA W MOSKWE")));
+    EXPECT_TRUE(onlyFile(save, QStringLiteral("*_RTTY__50Bd_42?Hz__MTK-2 Cyrillic.txt"))
+                    .contains(cyrillic));
+    const QString report = onlyFile(save, QStringLiteral("OrielResultData_*.xml"));
+    EXPECT_TRUE(report.contains(QStringLiteral("start=\"2024-03-05T07:08:"))) << qPrintable(report);
+    EXPECT_TRUE(report.contains(QStringLiteral(">Д</Frame>")));
+    EXPECT_TRUE(run.err.contains(QStringLiteral("report: ")));
+
+    // A second run never overwrites the first one's files.
+    ASSERT_EQ(morsetool(arguments + QStringList{save, mtk2}).exitCode, 0);
+    EXPECT_EQ(QDir(save).entryList(QDir::Files).size(), 6);
+
+    // A directory that cannot be made is bad input; one that takes no file loses the text,
+    // which is told and fails the run, while the text is still printed.
+    QFile plain(dir.filePath(QStringLiteral("plain")));
+    ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
+    plain.close();
+    EXPECT_EQ(morsetool(arguments + QStringList{plain.fileName() + QStringLiteral("/sub"), mtk2})
+                  .exitCode,
+              2);
+    const QString readOnly = readOnlyDirectory(dir);
+    if (readOnly.isEmpty())
+        GTEST_SKIP() << "no directory that refuses files";
+    const ToolRun refused = morsetool(arguments + QStringList{readOnly, mtk2});
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_TRUE(refused.out.contains(cyrillic));
+    EXPECT_TRUE(refused.err.contains(QStringLiteral("saving: cannot write")))
+        << qPrintable(refused.err);
 }

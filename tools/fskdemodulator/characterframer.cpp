@@ -41,6 +41,9 @@ constexpr double MIN_VOTE = 0.3;
 constexpr double REFINE_RANGE = 0.35;
 constexpr int REFINE_STEPS = 6;
 constexpr double GRID_STIFFNESS = 4.0;
+/// On the grid, a start bit is taken when the value is space at its decision point or this
+/// far (bits) either side of it.
+constexpr double START_CHECK_SPREAD = 0.25;
 /// How early (bits) a start bit may come after a character with one stop bit.
 constexpr double EARLIEST_START = 0.25;
 /// How far into space (against the typical decided value) a start bit must go.
@@ -105,7 +108,7 @@ double CharacterFramer::fallMiddle() const
 
 bool CharacterFramer::lookForStart(float fValue)
 {
-    if (m_nOnGrid > 0 && !awaitGrid(fValue))
+    if (m_nOnGrid > 0 && !awaitGrid())
         return m_bInFrame;
     // The start bit began at the latest fall before the value went clearly to space:
     // noise that dips below zero and comes back does not start a character.
@@ -129,15 +132,26 @@ double CharacterFramer::pitchBits() const
     return CHARACTER_BITS[size_t(std::max_element(m_votes, m_votes + STOP_LENGTHS) - m_votes)];
 }
 
-bool CharacterFramer::awaitGrid(float fValue)
+bool CharacterFramer::isSpaceNear(double dSample) const
+{
+    for (const double offset : {-START_CHECK_SPREAD, 0.0, START_CHECK_SPREAD}) {
+        if (valueAt(dSample + offset * m_dBit) < 0.0f)
+            return true;
+    }
+    return false;
+}
+
+bool CharacterFramer::awaitGrid()
 {
     // Characters sent back to back: the next start bit is where the grid puts it. A fall before
     // then is noise in the stop bit; if the start bit has not come by its decision point, the
-    // sender paused and the start is searched afresh.
+    // sender paused and the start is searched afresh. The start bit is looked for a little
+    // either side of that point: a grid a quarter bit off, or one noisy value there, must not
+    // drop the grid, as a start searched afresh in back-to-back text lands on a data bit.
     const double predicted = m_dPreviousStart + pitchBits() * m_dBit;
-    if (double(m_nSample) < predicted + 0.5 * m_dBit)
+    if (double(m_nSample) < predicted + (0.5 + START_CHECK_SPREAD) * m_dBit)
         return m_dLastFall > predicted - GRID_WINDOW * m_dBit;
-    if (fValue < 0.0f) {
+    if (isSpaceNear(predicted + 0.5 * m_dBit)) {
         startFrame(predicted, true);
         m_dSpacingBits = pitchBits();
         return false;

@@ -50,7 +50,9 @@ private:
     void noteFall(double dCrossing);
     double fallMiddle() const;
     /// While characters come on their grid: false while the search for a start must wait.
-    bool awaitGrid(float fValue);
+    bool awaitGrid();
+    /// True when the value is space at @p dSample or a little either side of it.
+    bool isSpaceNear(double dSample) const;
     double gain() const;
     bool hasGrid() const;
     double pitchBits() const;

@@ -16,7 +16,6 @@ namespace morse {
 namespace {
 
 const QString SOURCE_FILE = QStringLiteral("tools\\morsehandler\\morsehandler_sessionfiles");
-const QString NAME_TAG = QStringLiteral("_MO__");
 
 bool isNameTaken(const QString& strPath)
 {
@@ -28,11 +27,12 @@ bool isNameTaken(const QString& strPath)
 
 SessionFiles::SessionFiles(NameParts parts, OpenedListener onOpened)
     : m_parts(std::move(parts)), m_onOpened(std::move(onOpened)),
-      m_codeFile([this] { return freeName(NAME_TAG + m_parts.frequency(), "CreateCodeFilename"); },
-                 false),
+      m_codeFile(
+          [this] { return freeName(m_parts.tag + m_parts.frequency(), "CreateCodeFilename"); },
+          false),
       m_textFile(
           [this] {
-              return freeName(NAME_TAG + m_parts.frequency() + QStringLiteral("__") +
+              return freeName(m_parts.tag + m_parts.frequency() + QStringLiteral("__") +
                                   m_parts.alphabet(),
                               "CreateTextFilename");
           },

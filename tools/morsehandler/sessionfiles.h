@@ -10,7 +10,8 @@ namespace morse {
 
 /// The Morse handler's two session files while saving is on: the code file (symbols and error
 /// markers) and the text file (decoded text, UTF-8). Named
-/// "<UTC time>_<counter>_MO__<frequency>[__<alphabet>].txt" in the save directory.
+/// "<UTC time>_<counter>_MO__<frequency>[__<alphabet>].txt" in the save directory (another
+/// reception, such as a teleprinter one, gives its own tag in place of "_MO__").
 ///
 /// Files that cannot be written cost the text that could not be stored, never the reception:
 /// each failure episode (from the first refused write until every file takes writes again) is
@@ -22,8 +23,9 @@ public:
     /// What the names are made of, asked for each time a name is made.
     struct NameParts
     {
-        std::function<QString()> frequency; ///< "7_030KHz"-style, or empty
-        std::function<QString()> alphabet;  ///< the selected alphabet's name
+        std::function<QString()> frequency;    ///< "7_030KHz"-style, or empty
+        std::function<QString()> alphabet;     ///< the selected alphabet's name
+        QString tag = QStringLiteral("_MO__"); ///< the kind of reception
     };
     /// Hears the full name of the code file (@p bText false) or text file when it is opened.
     using OpenedListener = std::function<void(bool bText, const QString& strName)>;

@@ -1,7 +1,9 @@
 #include "host/orielresultdata.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QTemporaryFile>
 #include <QXmlStreamWriter>
 
@@ -9,6 +11,7 @@
 #include <cstring>
 
 #if defined(Q_OS_UNIX)
+#include <csignal>
 #include <cstdio>
 #include <fcntl.h>
 #include <unistd.h>
@@ -68,6 +71,25 @@ bool syncToDisk(QFile& file)
 #else
     Q_UNUSED(file);
     return true;
+#endif
+}
+
+/// The temporary file a report is first written to: hidden, after the report's name, with the
+/// writing process's id so that another process can tell whether it is still being written.
+QString temporaryTemplate(const QDir& directory, const QString& strName)
+{
+    return directory.filePath(
+        QStringLiteral(".%1.%2.XXXXXX").arg(strName).arg(QCoreApplication::applicationPid()));
+}
+
+/// Whether the process @p nPid has gone, so that its temporary files will never be finished.
+bool hasEnded(qint64 nPid)
+{
+#if defined(Q_OS_UNIX)
+    return nPid > 0 && ::kill(static_cast<pid_t>(nPid), 0) != 0 && errno == ESRCH;
+#else
+    Q_UNUSED(nPid);
+    return false;
 #endif
 }
 
@@ -187,7 +209,29 @@ OrielResultData::~OrielResultData() = default;
 
 void OrielResultData::SetWorkDir(const QString& directory)
 {
+    if (directory != m_strWorkDir)
+        RemoveStaleTemporaryFiles(directory);
     m_strWorkDir = directory;
+}
+
+int OrielResultData::RemoveStaleTemporaryFiles(const QString& directory)
+{
+    // ".<report name>.xml.<pid>.<six characters>", left by a process killed while it saved.
+    static const QRegularExpression temporaryName(
+        QStringLiteral("^\\..+\\.xml\\.(\\d+)\\.[A-Za-z0-9]{6}$"));
+    const QDir folder(directory);
+    if (directory.isEmpty() || !folder.exists())
+        return 0;
+    int nRemoved = 0;
+    const QStringList names =
+        folder.entryList({QStringLiteral(".*.xml.*")}, QDir::Files | QDir::Hidden | QDir::System);
+    for (const QString& name : names) {
+        const QRegularExpressionMatch match = temporaryName.match(name);
+        if (match.hasMatch() && hasEnded(match.captured(1).toLongLong()) &&
+            QFile::remove(folder.filePath(name)))
+            ++nRemoved;
+    }
+    return nRemoved;
 }
 
 void OrielResultData::AddTransmission(Transmission* transmission)
@@ -238,7 +282,7 @@ bool OrielResultData::SaveFile(const QString& fileName)
 
     // Written completely under a temporary name first, so that no reader ever sees half a
     // report, then moved to the first free name.
-    QTemporaryFile file(directory.filePath(QStringLiteral(".%1.XXXXXX").arg(target.fileName())));
+    QTemporaryFile file(temporaryTemplate(directory, target.fileName()));
     if (!file.open())
         return fail(file.errorString());
     file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |

@@ -12,9 +12,10 @@ namespace OrielResultDataXml {
 
 /// The host's result-data report: transmissions written as one XML file.
 ///
-/// The file is UTF-8, written atomically (a temporary file moved into place) and never over an
-/// existing file: when the name is taken, the report goes to the first free name with a
-/// counter before the extension ("report_2.xml", "report_3.xml", ...). The elements nest as
+/// The file is UTF-8, written atomically (a hidden temporary file named after the report and the
+/// writing process, moved into place) and never over an existing file: when the name is taken, the
+/// report goes to the first free name with a counter before the extension ("report_2.xml",
+/// "report_3.xml", ...). The elements nest as
 /// `<OrielResultData><Transmission start stop><DataBlock a b c><Frame timestamp>`.
 class MORSEHOST_EXPORT OrielResultData
 {
@@ -22,8 +23,12 @@ public:
     OrielResultData();
     virtual ~OrielResultData();
 
-    /// Directory of the report when SaveFile is given a bare file name.
+    /// Directory of the report when SaveFile is given a bare file name. A new directory is
+    /// first cleared of the temporary files of saves that a killed process left unfinished.
     void SetWorkDir(const QString& directory);
+    /// Removes from @p directory the temporary files of reports whose writing process has
+    /// ended; those of running processes stay. How many were removed.
+    static int RemoveStaleTemporaryFiles(const QString& directory);
     /// Takes ownership of @p transmission.
     void AddTransmission(Transmission* transmission);
     /// Writes the report; false on an empty name or a write error (nothing half-written).

@@ -2,6 +2,7 @@
 
 #include "commandline.h"
 #include "commands.h"
+#include "shutdownsignals.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -9,9 +10,13 @@
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QProcess>
+#include <QSocketNotifier>
 
 #include <memory>
 #include <vector>
+
+#include <csignal>
+#include <unistd.h>
 
 namespace {
 
@@ -34,6 +39,7 @@ struct DecodeBatch::Job
     QString output; ///< file written, or "-" when captured for standard output
     std::unique_ptr<QProcess> process;
     bool finished = false;
+    bool started = false;
     int exitCode = EXIT_FAILURE_RUNNING;
     QByteArray text; ///< captured output, for standard output
 };
@@ -127,62 +133,129 @@ int DecodeBatch::run()
     size_t next = 0;     // the next job to start
     size_t reported = 0; // jobs before this one are reported
     int running = 0;
-    QEventLoop loop; // runs until a job ends
+    QEventLoop loop; // runs until a job ends or a stop is asked for
+    std::unique_ptr<QSocketNotifier> stopNotifier = watchStopSignals(loop);
+    bool stopping = false;
     while (reported < jobs.size()) {
+        if (!stopping && ShutdownSignals::Requested()) {
+            stopping = true;
+            stopJobs(jobs, next);
+            next = jobs.size();
+        }
         while (running < m_nJobs && next < jobs.size()) {
-            Job& job = jobs[next++];
-            job.process = std::make_unique<QProcess>();
-            job.process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-            QObject::connect(job.process.get(),
-                             QOverload<int, QProcess::ExitStatus>::of(&QProcess::finished), &loop,
-                             &QEventLoop::quit);
-            QObject::connect(job.process.get(), &QProcess::errorOccurred, &loop, &QEventLoop::quit);
-            job.process->start(QCoreApplication::applicationFilePath(),
-                               childArguments(job.input, job.output));
+            startJob(jobs[next++], loop);
             ++running;
         }
         // A process that could not start is over before the loop would run.
         bool anyEnded = false;
         for (size_t i = reported; i < next; ++i)
             anyEnded |= !jobs[i].finished && jobs[i].process->state() == QProcess::NotRunning;
-        if (!anyEnded)
+        if (!anyEnded && (stopping || !ShutdownSignals::Requested()))
             loop.exec();
         for (size_t i = reported; i < next; ++i) {
             Job& job = jobs[i];
             if (job.finished || job.process->state() != QProcess::NotRunning)
                 continue;
-            if (job.process->exitStatus() == QProcess::NormalExit &&
-                job.process->error() != QProcess::FailedToStart)
-                job.exitCode = job.process->exitCode();
-            else
-                CommandLine::Fail(QStringLiteral("decode"), EXIT_FAILURE_RUNNING,
-                                  QStringLiteral("%1: the decoding process failed (%2)")
-                                      .arg(job.input, job.process->errorString()));
-            job.text = job.process->readAllStandardOutput();
-            job.finished = true;
+            collectJob(job);
             --running;
         }
         while (reported < next && jobs[reported].finished)
             report(jobs[reported++]);
     }
+    return summarize(jobs, stopping);
+}
 
+std::unique_ptr<QSocketNotifier> DecodeBatch::watchStopSignals(QEventLoop& loop)
+{
+    const int descriptor = ShutdownSignals::WakeDescriptor();
+    if (descriptor < 0)
+        return nullptr;
+    auto notifier = std::make_unique<QSocketNotifier>(descriptor, QSocketNotifier::Read);
+    QObject::connect(notifier.get(), &QSocketNotifier::activated, &loop, [descriptor, &loop] {
+        char bytes[64];
+        while (::read(descriptor, bytes, sizeof bytes) > 0) {
+        }
+        loop.quit();
+    });
+    return notifier;
+}
+
+void DecodeBatch::startJob(Job& job, QEventLoop& loop) const
+{
+    job.process = std::make_unique<QProcess>();
+    job.process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    QObject::connect(job.process.get(),
+                     QOverload<int, QProcess::ExitStatus>::of(&QProcess::finished), &loop,
+                     &QEventLoop::quit);
+    QObject::connect(job.process.get(), &QProcess::errorOccurred, &loop, &QEventLoop::quit);
+    job.process->start(QCoreApplication::applicationFilePath(),
+                       childArguments(job.input, job.output));
+    job.started = true;
+}
+
+void DecodeBatch::stopJobs(std::vector<Job>& jobs, size_t next)
+{
+    // Each running decode hears the same signal: it finishes what it read, saves and exits.
+    // The jobs not started yet are not started at all.
+    for (size_t i = 0; i < jobs.size(); ++i) {
+        Job& job = jobs[i];
+        if (i >= next) {
+            job.finished = true;
+            job.exitCode = ShutdownSignals::ExitCode();
+        } else if (!job.finished && job.process->state() != QProcess::NotRunning &&
+                   job.process->processId() > 0) {
+            ::kill(static_cast<pid_t>(job.process->processId()), ShutdownSignals::Signal());
+        }
+    }
+}
+
+void DecodeBatch::collectJob(Job& job)
+{
+    if (job.process->exitStatus() == QProcess::NormalExit &&
+        job.process->error() != QProcess::FailedToStart)
+        job.exitCode = job.process->exitCode();
+    else
+        CommandLine::Fail(QStringLiteral("decode"), EXIT_FAILURE_RUNNING,
+                          QStringLiteral("%1: the decoding process failed (%2)")
+                              .arg(job.input, job.process->errorString()));
+    job.text = job.process->readAllStandardOutput();
+    job.finished = true;
+}
+
+int DecodeBatch::summarize(const std::vector<Job>& jobs, bool stopped) const
+{
     int worst = EXIT_OK;
     int failed = 0;
+    int interrupted = 0;
+    int notStarted = 0;
     for (const Job& job : jobs) {
         worst = qMax(worst, job.exitCode);
-        failed += job.exitCode != EXIT_OK ? 1 : 0;
+        if (!job.started)
+            ++notStarted;
+        else if (stopped && job.exitCode == ShutdownSignals::ExitCode())
+            ++interrupted;
+        else if (job.exitCode != EXIT_OK)
+            ++failed;
     }
-    if (!m_bQuiet || failed > 0)
-        CommandLine::Fail(QStringLiteral("decode"), EXIT_OK,
-                          QStringLiteral("%1 inputs: %2 decoded, %3 failed")
-                              .arg(jobs.size())
-                              .arg(jobs.size() - size_t(failed))
-                              .arg(failed));
-    return worst;
+    const int decoded = int(jobs.size()) - failed - interrupted - notStarted;
+    QString summary = QStringLiteral("%1 inputs: %2 decoded, %3 failed")
+                          .arg(jobs.size())
+                          .arg(decoded)
+                          .arg(failed);
+    if (stopped)
+        summary += QStringLiteral(", %1 stopped, %2 not started (signal %3)")
+                       .arg(interrupted)
+                       .arg(notStarted)
+                       .arg(ShutdownSignals::Signal());
+    if (!m_bQuiet || decoded < int(jobs.size()))
+        CommandLine::Fail(QStringLiteral("decode"), EXIT_OK, summary);
+    return stopped ? ShutdownSignals::ExitCode() : worst;
 }
 
 void DecodeBatch::report(const Job& job)
 {
+    if (!job.started)
+        return; // stopped before its turn: the summary counts it
     if (job.output == QLatin1String("-")) {
         if (m_strExtension == QLatin1String(".txt"))
             std::printf("==> %s <==\n", qPrintable(job.input));

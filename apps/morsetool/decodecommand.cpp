@@ -371,6 +371,7 @@ int runDecodeCommand(const QStringList& arguments)
             printError(error);
             return EXIT_BAD_INPUT;
         }
+        ShutdownSignals::Install();
         return batch.run();
     }
     if (parser.isSet(jobsOption)) {

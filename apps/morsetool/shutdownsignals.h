@@ -3,6 +3,7 @@
 /// SIGINT, SIGTERM and SIGHUP as a request to stop: the handler only records the signal (an
 /// async-signal-safe store into an atomic flag) and the read loop polls it, finishes what was
 /// read, saves and closes, and leaves with the usual exit code 128 + the signal's number.
+/// An event loop that waits on something else watches WakeDescriptor() instead of polling.
 /// SIGPIPE is ignored, so a closed standard output shows as a failed write (EPIPE) instead of
 /// ending the process.
 class ShutdownSignals
@@ -17,4 +18,7 @@ public:
     static int Signal();
     /// The exit code for the signal that asked for a stop (128 + its number).
     static int ExitCode();
+    /// A descriptor that becomes readable when a stop is asked for, for an event loop to watch
+    /// (the handler writes a byte to a pipe); -1 before Install() or when no pipe could be made.
+    static int WakeDescriptor();
 };

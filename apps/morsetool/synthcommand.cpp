@@ -114,6 +114,10 @@ int runSynthCommand(const QStringList& arguments)
          QStringLiteral("N")},
         {QStringLiteral("crash-level"),
          QStringLiteral("crash peak over the tone in dB (default 25)"), QStringLiteral("DB")},
+        {QStringLiteral("agc"),
+         QStringLiteral("a receiver's AGC that recovers with this time constant after a louder "
+                        "sound"),
+         QStringLiteral("SEC")},
         {QStringLiteral("neighbour-pitch"),
          QStringLiteral("add a neighbouring signal at this pitch"), QStringLiteral("HZ")},
         {QStringLiteral("neighbour-level"),
@@ -166,6 +170,7 @@ int runSynthCommand(const QStringList& arguments)
         !readNumber(parser, QStringLiteral("phase-noise"), 0, 100, settings.dPhaseNoise) ||
         !readNumber(parser, QStringLiteral("crashes"), 0, 100, settings.dCrashesPerSec) ||
         !readNumber(parser, QStringLiteral("crash-level"), -20, 80, settings.dCrashDb) ||
+        !readNumber(parser, QStringLiteral("agc"), 0, 60, settings.dAgcSec) ||
         !readNumber(parser, QStringLiteral("rate"), 4000, 192000, rate) ||
         !readNumber(parser, QStringLiteral("seed"), 0, 4294967295.0, seed))
         return EXIT_BAD_INPUT;

@@ -3,11 +3,11 @@
 // The recordings come from our synthesizer or from ebook2cw (an independent generator, MP3
 // converted with sox, noise added here).
 // Each impairment of real signals can be added alone (--impairment, a list): weight0.7,
-// weight1.4, rise15, farnsworth, drift, chirp, restart, wander, qsb, crashes, neighbour (100 Hz
-// below, 20 dB stronger, sending on after the wanted signal; decoded with the pitch given),
-// mp3 (16 kbit/s) and ogg (lowest quality); ebook2cw makes mp3, ogg and farnsworth itself.
-// Prints a TSV table: jitter, wpm, snr_db, texts, ours_cer, peer_cer, first_char_ok,
-// generator, impairment.
+// weight1.4, rise15, farnsworth, drift, chirp, restart, wander, qsb, crashes, agc (a crash a
+// second that makes a receiver's AGC pump), neighbour (100 Hz below, 20 dB stronger, sending on
+// after the wanted signal; decoded with the pitch given), mp3 (16 kbit/s) and ogg (lowest quality);
+// ebook2cw makes mp3, ogg and farnsworth itself. Prints a TSV table: jitter, wpm, snr_db, texts,
+// ours_cer, peer_cer, first_char_ok, generator, impairment.
 //
 //   cw_cer [--texts 20] [--snr-min -12] [--snr-max 20] [--snr-step 2] [--wpm 12,20,30,40]
 //          [--wpm-range 8:50] [--jitter 0,20] [--seed 1] [--generator ours|ebook2cw]
@@ -112,6 +112,10 @@ bool impair(const QString& name, Case& c)
     } else if (name == QLatin1String("crashes")) {
         s.dCrashesPerSec = 3.0;
         s.dCrashDb = 40.0;
+    } else if (name == QLatin1String("agc")) {
+        s.dCrashesPerSec = 1.0;
+        s.dCrashDb = 40.0;
+        s.dAgcSec = 0.3;
     } else if (name == QLatin1String("neighbour"))
         c.bNeighbour = true;
     else if (name == QLatin1String("mp3") || name == QLatin1String("ogg")) {

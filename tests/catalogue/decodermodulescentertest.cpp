@@ -1,7 +1,8 @@
 #include "shared/source/decodermoduelscenter.h"
 
-#include "host/errorhandler.h"
 #include "qtprinters.h"
+#include "testfiles.h"
+#include "tracecapture.h"
 
 #include <gtest/gtest.h>
 
@@ -33,12 +34,11 @@ const char* const FILE_TEXT =
 class CatalogueTest : public ::testing::Test
 {
 protected:
-    QString writeFile(const QByteArray& text)
+    QString writeModules(const QByteArray& text)
     {
-        QFile file(m_dir.filePath(QStringLiteral("modules.txt")));
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(text);
-        return file.fileName();
+        const QString path = m_dir.filePath(QStringLiteral("modules.txt"));
+        testfiles::writeFile(path, text);
+        return path;
     }
     static std::vector<DecoderModule> modulesOf(DecoderModulesCenter& catalogue)
     {
@@ -54,7 +54,7 @@ protected:
 
 TEST_F(CatalogueTest, AcceptedLinesBecomeRecordsSortedByNameIgnoringCase)
 {
-    DecoderModulesCenter catalogue(writeFile(FILE_TEXT));
+    DecoderModulesCenter catalogue(writeModules(FILE_TEXT));
     const std::vector<DecoderModule> modules = modulesOf(catalogue);
     QStringList names;
     for (const DecoderModule& module : modules)
@@ -76,7 +76,7 @@ TEST_F(CatalogueTest, AcceptedLinesBecomeRecordsSortedByNameIgnoringCase)
 
 TEST_F(CatalogueTest, FamilyAndSingleModeTablesSelectByFlag)
 {
-    DecoderModulesCenter catalogue(writeFile(FILE_TEXT));
+    DecoderModulesCenter catalogue(writeModules(FILE_TEXT));
     const auto family = [&](const char* mode, const char* submode, QString out) {
         catalogue.NamesForMode(QLatin1String(mode), QLatin1String(submode), out, false);
         return out;
@@ -109,28 +109,19 @@ TEST(CatalogueCharset, ModeFamiliesHaveTheirCharsetWord)
 
 TEST_F(CatalogueTest, FailedReloadKeepsRecordsAndTracesWhenTracingIsOn)
 {
-    DecoderModulesCenter catalogue(writeFile(FILE_TEXT));
-    QStringList traces;
-    ErrorHandler::Instance()->SetTraceFlags(0x20);
-    ErrorHandler::Instance()->SetTraceSink(
-        [&](const QString& message, const QString& file, int line) {
-            traces << QStringLiteral("%1|%2|%3").arg(message, file).arg(line);
-        });
+    DecoderModulesCenter catalogue(writeModules(FILE_TEXT));
+    TraceCapture trace;
     catalogue.SetFilePath(QStringLiteral("/nonexistent/modules.txt"));
     EXPECT_FALSE(catalogue.Load());
-    ErrorHandler::Instance()->SetTraceSink(nullptr);
-    ErrorHandler::Instance()->SetTraceFlags(0);
-
     EXPECT_EQ(modulesOf(catalogue).size(), 5u);
-    ASSERT_EQ(traces.size(), 1);
-    EXPECT_EQ(traces[0],
-              QStringLiteral("Decoder modules file can not be opened: /nonexistent/modules.txt|"
-                             "shared\\source\\decodermoduelscenter|532"));
+    EXPECT_EQ(trace.located, QStringList(QStringLiteral(
+                                 "Decoder modules file can not be opened: /nonexistent/modules.txt|"
+                                 "shared\\source\\decodermoduelscenter|532")));
 }
 
 TEST_F(CatalogueTest, SavedFileReadsBackTheSame)
 {
-    DecoderModulesCenter catalogue(writeFile(FILE_TEXT));
+    DecoderModulesCenter catalogue(writeModules(FILE_TEXT));
     const std::vector<DecoderModule> before = modulesOf(catalogue);
     const QString saved = m_dir.filePath(QStringLiteral("saved.txt"));
     ASSERT_TRUE(catalogue.Save(saved));
@@ -149,9 +140,9 @@ TEST_F(CatalogueTest, SavedFileReadsBackTheSame)
 TEST_F(CatalogueTest, ModuleNumbersBeyondThirtyTwoBitsReadAsZero)
 {
     const QByteArray rest = " 1 D 0 1 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 I ";
-    DecoderModulesCenter catalogue(writeFile("2147483647" + rest + "a\n" + "2147483648" + rest +
-                                             "b\n" + "4294967297" + rest + "c\n" +
-                                             QByteArray(30, '9') + rest + "d\n"));
+    DecoderModulesCenter catalogue(writeModules("2147483647" + rest + "a\n" + "2147483648" + rest +
+                                                "b\n" + "4294967297" + rest + "c\n" +
+                                                QByteArray(30, '9') + rest + "d\n"));
     std::vector<qint32> ids;
     catalogue.ModuleIds(ids, false);
     EXPECT_EQ(ids, std::vector<qint32>({2147483647, 0, 0, 0}));
@@ -188,13 +179,13 @@ TEST_F(CatalogueTest, LongHostileLinesAreRejectedQuickly)
     const QByteArray digits(2'000'000, '7');
     const QByteArray spaced = QByteArray("12 ").repeated(500'000);
     DecoderModulesCenter catalogue(
-        writeFile(digits + '\n' + spaced + '\n' + QByteArray(1000, '\0')));
+        writeModules(digits + '\n' + spaced + '\n' + QByteArray(1000, '\0')));
     EXPECT_TRUE(modulesOf(catalogue).empty());
 }
 
 TEST_F(CatalogueTest, ConcurrentInstanceAndReloadingCopiesAreSafe)
 {
-    const QString path = writeFile(FILE_TEXT);
+    const QString path = writeModules(FILE_TEXT);
     std::atomic<int> total{0};
     std::vector<std::thread> threads;
     for (int t = 0; t < 4; ++t)
@@ -233,7 +224,7 @@ TEST_F(CatalogueTest, LineAcceptanceAgreesWithTheModulePattern)
         expected += pattern.indexIn(line) >= 0;
         file += line.toUtf8() + '\n';
     }
-    DecoderModulesCenter catalogue(writeFile(file));
+    DecoderModulesCenter catalogue(writeModules(file));
     std::vector<qint32> ids;
     catalogue.ModuleIds(ids, false);
     EXPECT_GT(expected, 30) << "enough accepted lines to compare";
@@ -243,7 +234,7 @@ TEST_F(CatalogueTest, LineAcceptanceAgreesWithTheModulePattern)
 TEST_F(CatalogueTest, HugeSecondNumberIsSavedInExponentForm)
 {
     const QByteArray rest = " D 0 1 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 I Big\n";
-    DecoderModulesCenter catalogue(writeFile("1 7" + QByteArray(128, '6') + rest));
+    DecoderModulesCenter catalogue(writeModules("1 7" + QByteArray(128, '6') + rest));
     QFile saved(m_dir.filePath(QStringLiteral("saved.txt")));
     ASSERT_TRUE(catalogue.Save(saved.fileName()) && saved.open(QIODevice::ReadOnly));
     EXPECT_TRUE(saved.readAll().startsWith("1 7.66667e+128 D "));

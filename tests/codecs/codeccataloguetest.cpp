@@ -22,6 +22,7 @@ TEST(CodecCatalogue, NamesAreCutWhereEachHandlerCutsThem)
         {"My - Greek - ASCII", Cut::AtFirstSeparator, "My", "Greek", eNONE},
         {"My - Greek - ASCII", Cut::AtLastSeparator, "My - Greek", "ASCII", eASCII},
         {"Greek - ASCII8", Cut::AtLastSeparator, "Greek", "ASCII8", eASCII}, // word prefix
+        {"Greek - ita2", Cut::AtLastSeparator, "Greek", "ita2", eNONE},      // case counts
         {"Greek", Cut::AtFirstSeparator, nullptr, nullptr, eNONE},
         {"Greek-ITA2", Cut::AtLastSeparator, nullptr, nullptr, eNONE},
     };

@@ -6,6 +6,7 @@
 #include "tools/cwdemodulator/audiofilewriter.h"
 #include "tools/cwdemodulator/cwsynthesizer.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -59,12 +60,14 @@ bool put(const QString& path, const QByteArray& bytes)
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
-/// Runs morsetool and returns its exit code.
+/// Runs morsetool, @p input on its standard input, and returns its exit code.
 int morsetool(const QStringList& arguments, QByteArray* pOutput = nullptr,
-              QByteArray* pErrors = nullptr)
+              QByteArray* pErrors = nullptr, const QByteArray& input = QByteArray())
 {
     QProcess tool;
     tool.start(QStringLiteral(MORSETOOL_PATH), arguments);
+    tool.write(input);
+    tool.closeWriteChannel();
     tool.waitForFinished(60000);
     if (pOutput)
         *pOutput = tool.readAllStandardOutput();
@@ -135,6 +138,20 @@ TEST(CwAudioFiles, EmptyAndForeignFilesAreRefusedClearly)
     }
 }
 
+/// What the reader finds missing from @p bytes read as a stream (as from standard input).
+QString streamShortfall(QByteArray bytes)
+{
+    QBuffer stream(&bytes);
+    stream.open(QIODevice::ReadOnly);
+    cw::AudioFileReader reader;
+    if (!reader.OpenStream(&stream, QStringLiteral("standard input")))
+        return QStringLiteral("cannot open: ") + reader.ErrorString();
+    std::vector<float> block(4096);
+    while (reader.Read(block.data(), 4096) > 0) {
+    }
+    return reader.Shortfall();
+}
+
 /// @p wav with the length of its data chunk set to @p length bytes.
 QByteArray withDataLength(QByteArray wav, quint32 length)
 {
@@ -160,6 +177,7 @@ TEST(CwAudioFiles, RecordingsCutShortDecodeWhatIsThereAndTellTheShortfall)
         ASSERT_TRUE(reader.Open(dir.filePath(name)));
         EXPECT_TRUE(decodeAll(reader).startsWith(text)) << qPrintable(name);
         EXPECT_TRUE(reader.Shortfall().isEmpty()) << qPrintable(reader.Shortfall());
+        EXPECT_EQ(streamShortfall(whole[i]), QString()) << qPrintable(name);
     }
     const struct
     {
@@ -186,10 +204,31 @@ TEST(CwAudioFiles, RecordingsCutShortDecodeWhatIsThereAndTellTheShortfall)
             samples += count;
         EXPECT_GT(samples, 0) << c.name;
         EXPECT_FALSE(reader.Shortfall().isEmpty()) << c.name;
+        // The same bytes on standard input are held to their header as the file is.
+        EXPECT_FALSE(streamShortfall(c.content).isEmpty()) << c.name;
         QByteArray errors;
         if (HAVE_MORSETOOL) { // what is there is decoded; the shortfall makes the exit code 1
             EXPECT_EQ(morsetool({"decode", path}, nullptr, &errors), 1) << c.name;
             EXPECT_TRUE(errors.contains("decoded what is there")) << errors.constData();
+            EXPECT_EQ(morsetool({"decode", "-"}, nullptr, &errors, c.content), 1) << c.name;
+            EXPECT_TRUE(errors.contains("standard input: decoded what is there"))
+                << errors.constData();
+        }
+    }
+}
+
+TEST(CwAudioFiles, PlaceholderLengthsOfStreamingWritersPromiseNothingOnStandardInput)
+{
+    // A writer on a pipe cannot go back to fill in the data length: it leaves the largest one.
+    QTemporaryDir dir;
+    ASSERT_TRUE(writeCq(dir.filePath(QStringLiteral("cq.wav"))));
+    const QByteArray wav = contents(dir.filePath(QStringLiteral("cq.wav")));
+    for (const quint32 placeholder : {0xFFFFFFFFu, 0x7FFFFFFFu, 0x7FFFF000u}) {
+        const QByteArray live = withDataLength(wav, placeholder);
+        EXPECT_EQ(streamShortfall(live), QString()) << placeholder;
+        if (HAVE_MORSETOOL) {
+            QByteArray output;
+            EXPECT_EQ(morsetool({"decode", "-"}, &output, nullptr, live), 0) << placeholder;
         }
     }
 }

@@ -6,6 +6,7 @@
 #include "tools/cwdemodulator/channelfilter.h"
 #include "tools/cwdemodulator/cwsegmenter.h"
 #include "tools/cwdemodulator/envelopedetector.h"
+#include "tools/cwdemodulator/impulseblanker.h"
 #include "tools/cwdemodulator/localphaseprojector.h"
 
 #include <gtest/gtest.h>
@@ -256,5 +257,42 @@ TEST(CwLocalPhase, MarksProjectToTheirAmplitudeWhateverTheirPhaseAndGapsToLittle
     for (int element = 2; element < 18; ++element) {
         const size_t middle = size_t(element * 3 * UNIT + 3 * UNIT / 2) + delay;
         EXPECT_NEAR(inPhase[middle], element % 2 == 0 ? 0.5f : 0.0f, 1e-4f) << element;
+    }
+}
+
+TEST(CwBlanker, CrashesAreSilencedAndKeyedTonesOnOrOffThePitchPass)
+{
+    const double rate = 8000.0;
+    struct Case
+    {
+        const char* name;
+        double toneHz;
+        double crashPeak; ///< 0: none
+    };
+    for (const Case& c : {Case{"crash on a tone", 700.0, 50.0}, Case{"hard-keyed tone", 700.0, 0.0},
+                          Case{"hard-keyed tone 150 Hz off", 850.0, 0.0}}) {
+        std::mt19937 generator(5);
+        std::normal_distribution<float> noise(0.0f, 0.01f);
+        cw::ImpulseBlanker blanker(rate, 700.0);
+        // Half a second of noise, then marks of 0.1 s every 0.3 s, a hundred times over it.
+        std::vector<float> samples(24000);
+        double toneEnergy = 0.0;
+        for (size_t i = 0; i < samples.size(); ++i) {
+            const bool on = i >= 4000 && (i - 4000) % 2400 < 800;
+            const float tone = on ? float(std::sin(2.0 * PI * c.toneHz * i / rate)) : 0.0f;
+            samples[i] = noise(generator) + tone;
+            toneEnergy += double(tone * tone);
+        }
+        // A decaying 5 ms crash inside a mark.
+        const size_t crash = 4000 + 2400 * 3 + 300;
+        for (size_t i = 0; c.crashPeak > 0.0 && i < 40; ++i)
+            samples[crash + i] += float(c.crashPeak * std::pow(0.1, i / 40.0) * (i % 2 ? 1 : -1));
+        const float* out = blanker.Push(samples.data(), samples.size());
+        double passed = 0.0;
+        for (size_t i = 0; i < samples.size(); ++i)
+            passed += (i < crash || i >= crash + 40) ? double(out[i] * out[i]) : 0.0;
+        EXPECT_GT(passed, 0.95 * toneEnergy) << c.name;
+        for (size_t i = crash; c.crashPeak > 0.0 && i < crash + 40; ++i)
+            EXPECT_EQ(out[i], 0.0f) << c.name << " at " << i;
     }
 }

@@ -215,6 +215,42 @@ TEST(CwNeighbour, StrongerNeighbourNeitherDisturbsTheWantedSignalNorIsDecodedAft
     EXPECT_EQ(decode(synthesizer.RenderAll(), 820.0), QStringLiteral("CQ DE DL1ABC K"));
 }
 
+TEST(CwNeighbour, LeakageOfAStrongerNeighbourAloneIsNoSignal)
+{
+    // Only the neighbour sends, 100 Hz below the pitch given and 20 dB over the noise a
+    // +6 dB signal would have: its keying sidebands reach the channel at each of its edges,
+    // in the lockstep of its own timing, and must not be read as a signal there.
+    for (double wpm : {25.0, 35.0}) {
+        Synth wanted = plain(wpm);
+        wanted.dPitchHz = 820.0;
+        wanted.dLeadInSec = 0.0;
+        wanted.dTailSec = 0.0;
+        Synth neighbour = plain(wpm);
+        neighbour.dPitchHz = 720.0;
+        cw::CwSynthesizer synthesizer(wanted);
+        ASSERT_TRUE(synthesizer.SetText(QStringLiteral(" ")));
+        ASSERT_TRUE(synthesizer.AddNeighbour(
+            neighbour, QStringLiteral("VIA G4S DIPOLE VK3HNP DIPOLE AND TOWER TEST"), 20.0));
+        EXPECT_EQ(decode(synthesizer.RenderAll(), 820.0), QString()) << wpm;
+    }
+}
+
+TEST(CwNeighbour, WantedSignalKeyedInStepWithAStrongerNeighbourIsNoLeakage)
+{
+    // The neighbour sends the same text at the same speed, in step: the wanted marks all
+    // coincide with the neighbour's, yet are heard in the middle of its dashes, where
+    // leakage never is.
+    const QString text = QStringLiteral("CQ DE DL1ABC TEST");
+    Synth wanted = plain(25.0);
+    wanted.dPitchHz = 820.0;
+    Synth neighbour = wanted;
+    neighbour.dPitchHz = 720.0;
+    cw::CwSynthesizer synthesizer(wanted);
+    ASSERT_TRUE(synthesizer.SetText(text));
+    ASSERT_TRUE(synthesizer.AddNeighbour(neighbour, text + QStringLiteral(" ") + text, 20.0));
+    EXPECT_EQ(decode(synthesizer.RenderAll(), 820.0), text);
+}
+
 TEST(CwInput, AbsurdSampleOrRunOfNotANumberCostsNoMoreThanItsMoment)
 {
     cw::CwSynthesizer synthesizer(plain(20.0));

@@ -101,6 +101,49 @@ TEST(MorsetoolShutdown, StopSignalsFinishWhatWasReadSaveTheReportAndExitWithTheS
     }
 }
 
+TEST(MorsetoolShutdown, StopSignalToABatchStopsItsDecodesCleanlyAndStartsNoMore)
+{
+    // Two inputs decoded one at a time, each long enough to be running when the signal comes.
+    QTemporaryDir dir;
+    QStringList inputs;
+    for (const QString& name : {QStringLiteral("first.txt"), QStringLiteral("second.txt")}) {
+        QFile file(dir.filePath(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(overs(100000)); // 6 MB of codes: seconds of decoding
+        inputs << file.fileName();
+    }
+    const QString out = dir.filePath(QStringLiteral("out"));
+    const QString save = dir.filePath(QStringLiteral("save"));
+    QProcess process;
+    process.setReadChannel(QProcess::StandardError);
+    process.start(MORSETOOL,
+                  QStringList{QStringLiteral("decode"), QStringLiteral("-j"), QStringLiteral("1"),
+                              QStringLiteral("--output-dir"), out, QStringLiteral("--save"), save} +
+                      inputs);
+    // The first decode announces its session files once it has decoded a character.
+    QByteArray err;
+    while (!err.contains("text file:") && process.waitForReadyRead(20000))
+        err += process.readAllStandardError();
+    ASSERT_TRUE(err.contains("text file:")) << err.toStdString();
+    ::kill(static_cast<pid_t>(process.processId()), SIGTERM);
+    ASSERT_TRUE(process.waitForFinished(60000));
+    err += process.readAllStandardError();
+
+    EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(process.exitCode(), 128 + SIGTERM);
+    EXPECT_TRUE(err.contains("first.txt: stopped by signal 15")) << err.toStdString();
+    EXPECT_TRUE(err.contains("2 inputs: 0 decoded, 0 failed, 1 stopped, 1 not started"))
+        << err.toStdString();
+    QFile text(QDir(out).filePath(QStringLiteral("first.txt.txt")));
+    ASSERT_TRUE(text.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(text.readAll().startsWith("C")); // what was decoded before the stop is kept
+    EXPECT_FALSE(QFile::exists(QDir(out).filePath(QStringLiteral("second.txt.txt"))));
+    const QMap<QString, bool> saved = reports(save);
+    ASSERT_GE(saved.size(), 1);
+    for (auto it = saved.begin(); it != saved.end(); ++it)
+        EXPECT_TRUE(it.value()) << it.key().toStdString();
+}
+
 TEST(MorsetoolShutdown, KillLeavesTheReportsSavedAtEachTransmissionEndWhole)
 {
     QTemporaryDir dir;

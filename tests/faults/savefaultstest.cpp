@@ -10,8 +10,11 @@
 
 #include "tools/morsehandler/sessionfile.h"
 
+#include <QCoreApplication>
+
 #include <csignal>
 #include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -136,6 +139,33 @@ TEST_F(SaveFaults, FullDiskLeavesNoHalfWrittenReport)
     const QStringList saved = QDir(dir.path()).entryList(reports, QDir::Files | QDir::Hidden);
     ASSERT_EQ(saved.size(), 1);
     EXPECT_TRUE(file(saved.first()).trimmed().endsWith(QStringLiteral("</OrielResultData>")));
+}
+
+TEST_F(SaveFaults, TemporaryReportsOfEndedProcessesAreRemovedWhenSavingStarts)
+{
+    // A process killed while it saved a report leaves its hidden temporary file; one that is
+    // still running (here: this one) may be writing its own.
+    const pid_t ended = fork();
+    if (ended == 0)
+        _exit(0);
+    ASSERT_GT(ended, 0);
+    ASSERT_EQ(waitpid(ended, nullptr, 0), ended);
+    const QString stale =
+        QStringLiteral(".OrielResultData_2024_03_05__08_08_09.xml.%1.aB3xZ9").arg(ended);
+    const QString live = QStringLiteral(".OrielResultData_2024_03_05__08_08_10.xml.%1.Qq12Zz")
+                             .arg(QCoreApplication::applicationPid());
+    const QStringList others = {QStringLiteral("OrielResultData_2024_03_05__08_08_09.xml"),
+                                QStringLiteral(".notes.txt.%1.aB3xZ9").arg(ended),
+                                QStringLiteral(".OrielResultData_old.xml.aB3xZ9")};
+    for (const QString& name : QStringList{stale, live} + others)
+        writeFile(path(name), "<OrielResultData>");
+
+    startSaving(dir.path());
+    const QStringList left = QDir(dir.path()).entryList(QDir::Files | QDir::Hidden);
+    EXPECT_FALSE(left.contains(stale));
+    EXPECT_TRUE(left.contains(live));
+    for (const QString& name : others)
+        EXPECT_TRUE(left.contains(name)) << name.toStdString();
 }
 
 TEST_F(SaveFaults, SaveDirectoryUnderARegularFileTakesNoFilesButReceptionGoesOn)

@@ -1,7 +1,7 @@
 // Each case is a file under tests/data/<format>/ with its expected reading beside it
 // (<case>.expected): a first line "rtl: true|false", then the table in its iteration order.
 // A new case is a new pair of files, and runs as its own named case of a parameterised test
-// (for instance AlphabetFiles/AlphabetFile.ReadsAsExpected/arabic_utf8).
+// (for instance AlphabetFiles/DataFile.ReadsAsExpected/arabic_utf8).
 
 #include "tools/morsehandler/alphabetfilereader.h"
 #include "tools/morsehandler/codecfilereader.h"
@@ -77,45 +77,40 @@ std::string caseName(const ::testing::TestParamInfo<QString>& info)
     return QFileInfo(info.param).fileName().section(QLatin1Char('.'), 0, 0).toStdString();
 }
 
-class AlphabetFile : public ::testing::TestWithParam<QString>
+/// The reading of the case file @p path by the reader its suffix names, in the form of the
+/// .expected files.
+QString readCase(const QString& path)
 {
-};
-class CodecFile : public ::testing::TestWithParam<QString>
-{
-};
-class MapFile : public ::testing::TestWithParam<QString>
+    if (path.endsWith(QLatin1String(".codec")))
+        return readTable(&morse::CodecFileReader::Read, path);
+    if (path.endsWith(QLatin1String(".map")))
+        return readTable(&morse::MapFileReader::Read, path);
+    QFile file(path);
+    EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << qPrintable(path);
+    QMap<QString, QString> map;
+    bool rightToLeft = true;
+    morse::AlphabetFileReader::Read(file, map, rightToLeft);
+    QString text = describe(rightToLeft);
+    for (auto it = map.cbegin(); it != map.cend(); ++it)
+        text += it.key() + QLatin1Char('\t') + it.value() + QLatin1Char('\n');
+    return text;
+}
+
+class DataFile : public ::testing::TestWithParam<QString>
 {
 };
 
 } // namespace
 
-TEST_P(AlphabetFile, ReadsAsExpected)
+TEST_P(DataFile, ReadsAsExpected)
 {
-    QFile file(GetParam());
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    QMap<QString, QString> map;
-    bool rightToLeft = true;
-    morse::AlphabetFileReader::Read(file, map, rightToLeft);
-    QString actual = describe(rightToLeft);
-    for (auto it = map.cbegin(); it != map.cend(); ++it)
-        actual += it.key() + QLatin1Char('\t') + it.value() + QLatin1Char('\n');
-    EXPECT_EQ(actual, readExpected(GetParam()));
+    EXPECT_EQ(readCase(GetParam()), readExpected(GetParam()));
 }
-INSTANTIATE_TEST_SUITE_P(AlphabetFiles, AlphabetFile, ::testing::ValuesIn(cases("mal", "*.mal")),
+INSTANTIATE_TEST_SUITE_P(AlphabetFiles, DataFile, ::testing::ValuesIn(cases("mal", "*.mal")),
                          caseName);
-
-TEST_P(CodecFile, ReadsAsExpected)
-{
-    EXPECT_EQ(readTable(&morse::CodecFileReader::Read, GetParam()), readExpected(GetParam()));
-}
-INSTANTIATE_TEST_SUITE_P(CodecFiles, CodecFile, ::testing::ValuesIn(cases("codec", "*.codec")),
+INSTANTIATE_TEST_SUITE_P(CodecFiles, DataFile, ::testing::ValuesIn(cases("codec", "*.codec")),
                          caseName);
-
-TEST_P(MapFile, ReadsAsExpected)
-{
-    EXPECT_EQ(readTable(&morse::MapFileReader::Read, GetParam()), readExpected(GetParam()));
-}
-INSTANTIATE_TEST_SUITE_P(MapFiles, MapFile, ::testing::ValuesIn(cases("map", "*.map")), caseName);
+INSTANTIATE_TEST_SUITE_P(MapFiles, DataFile, ::testing::ValuesIn(cases("map", "*.map")), caseName);
 
 TEST(AlphabetFile, ReadingReplacesThePreviousMap)
 {

@@ -14,17 +14,6 @@ void touch(const QString& path)
 
 } // namespace
 
-TEST(FileLocator, FindsANameWhateverItsLetterCase)
-{
-    QTemporaryDir dir;
-    touch(dir.filePath(QStringLiteral("Baudot.ita2.map")));
-    EXPECT_EQ(
-        morse::FileLocator::findInDirectory(QDir(dir.path()), QStringLiteral("Baudot.ITA2.map")),
-        dir.filePath(QStringLiteral("Baudot.ita2.map")));
-    EXPECT_TRUE(morse::FileLocator::findInDirectory(QDir(dir.path()), QStringLiteral("Greek.mal"))
-                    .isEmpty());
-}
-
 TEST(FileLocator, ExactNameWinsOverOtherCases)
 {
     QTemporaryDir dir;

@@ -39,10 +39,6 @@ protected:
     {
         return QStringLiteral(MORSE_TEST_DATA_DIR "/mapping/") + QLatin1String(name);
     }
-    template <class V> static V* find(const char* path)
-    {
-        return dynamic_cast<V*>(values::Tree::Instance()->FindValue(QLatin1String(path)));
-    }
 
     void SetUp() override
     {

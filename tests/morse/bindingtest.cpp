@@ -1,11 +1,9 @@
 #include "receptionfixture.h"
 
-#include <QDir>
 #include <QMetaMethod>
 
 using Binding = ReceptionTest;
 using ChangeNotices = ReceptionTest;
-using Teardown = ReceptionTest;
 using TunerSettings = ReceptionTest;
 using values::Value;
 
@@ -73,24 +71,6 @@ TEST_F(ChangeNotices, TriggerOnTheSymbolValueTracesANewLine)
     TraceCapture trace;
     symbol->HasChanged(CHANGE_TRIGGER, nullptr);
     EXPECT_EQ(trace.lines, QStringList({"new line in morsehandler receive"}));
-}
-
-TEST_F(Teardown, DestroyingTheHandlerUnregistersEverywhereAndClosesItsFiles)
-{
-    QTemporaryDir dir;
-    auto* frequency =
-        bind<values::ValueNumeric<double>>("Frequency", &MorseHandler::SetFrequency_ValuePath);
-    handler->SetMorseAvailable_ValuePath(QStringLiteral("/Morse/Available")); // already bound
-    startSaving(dir.path());
-    send({0, 1, 3});
-    handler.reset();
-    for (values::ValueBase* value :
-         std::initializer_list<values::ValueBase*>{symbol, available, frequency})
-        EXPECT_EQ(value->ObserverCount(), 0);
-    EXPECT_EQ(text->ObserverCount(), 1); // the test's recorder
-    EXPECT_EQ(
-        contentOf(dir.filePath(QStringLiteral("20240305_070809_1_MO__0_000KHz__Default.txt"))),
-        "A");
 }
 
 TEST_F(TunerSettings, EachNewTransmissionRequestsThemAndTheReplyIsAccepted)

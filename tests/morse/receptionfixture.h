@@ -2,13 +2,13 @@
 
 #include "qtprinters.h"
 #include "recordingobserver.h"
+#include "testfiles.h"
+#include "tracecapture.h"
 #include "treefixture.h"
 
-#include "host/errorhandler.h"
 #include "tools/morsehandler/clock.h"
 #include "tools/morsehandler/morsehandler.h"
 
-#include <QFile>
 #include <QStringList>
 #include <QTemporaryDir>
 
@@ -30,24 +30,6 @@ public:
 
 private:
     values::Value<QString>* m_value;
-};
-
-/// Collects trace lines while alive, with the library's trace flag set.
-class TraceCapture
-{
-public:
-    TraceCapture()
-    {
-        ErrorHandler::Instance()->SetTraceFlags(TRACE_FLAG_LIBRARY);
-        ErrorHandler::Instance()->SetTraceSink(
-            [this](const QString& message, const QString&, int) { lines << message; });
-    }
-    ~TraceCapture()
-    {
-        ErrorHandler::Instance()->SetTraceFlags(0);
-        ErrorHandler::Instance()->SetTraceSink(nullptr);
-    }
-    QStringList lines;
 };
 
 /// A handler bound to symbol, available and text values, in a started session with the
@@ -131,25 +113,17 @@ protected:
         handler->SetTextDirectionRTL_ValuePath(QStringLiteral("/Morse/RTL"));
         return selection;
     }
-    template <class V> static V* find(const QString& path)
+    // Members, so that the tests deriving from this fixture find them before any helper of
+    // their own file.
+    static QByteArray contentOf(const QString& path) { return testfiles::contentOf(path); }
+    static void writeFile(const QString& path, const QByteArray& content)
     {
-        return dynamic_cast<V*>(values::Tree::Instance()->FindValue(path));
+        testfiles::writeFile(path, content);
     }
     static QString valueOf(const QString& path)
     {
         auto* value = find<values::Value<QString>>(path);
         return value ? value->GetValue() : QString();
-    }
-    static QByteArray contentOf(const QString& path)
-    {
-        QFile file(path);
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }
-    static void writeFile(const QString& path, const QByteArray& content)
-    {
-        QFile file(path);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(content);
     }
 
     values::ValueNumeric<int>* symbol = nullptr;

@@ -1,8 +1,9 @@
 #include "tools/morsehandler/morsetranslator.h"
 
+#include "testfiles.h"
+
 #include <gtest/gtest.h>
 
-#include <QFile>
 #include <QTemporaryDir>
 
 #include <utility>
@@ -18,10 +19,8 @@ MorseTranslator builtIn()
 
 QString writeAlphabet(const QTemporaryDir& dir, const QString& name, const QByteArray& content)
 {
-    QFile file(dir.filePath(name));
-    file.open(QIODevice::WriteOnly);
-    file.write(content);
-    return file.fileName();
+    testfiles::writeFile(dir.filePath(name), content);
+    return dir.filePath(name);
 }
 
 } // namespace
@@ -35,14 +34,15 @@ TEST(TranslatorDecoding, NewTranslatorKnowsNothingUntilAnAlphabetIsSelected)
     EXPECT_EQ(translator.AlphabetMap().size(), 53);
 }
 
-TEST(TranslatorDecoding, SymbolCodesHaveFixedTexts)
+TEST(TranslatorDecoding, EachOfTheEightSymbolCodesHasItsTextAndOtherCodesNone)
 {
     MorseTranslator translator;
-    EXPECT_EQ(translator.DecodeSymbol(0), QStringLiteral("."));
-    EXPECT_EQ(translator.DecodeSymbol(5), QStringLiteral("\n"));
-    EXPECT_EQ(translator.DecodeSymbol(64), QStringLiteral("[DOT_TOO_SHORT]"));
-    EXPECT_EQ(translator.DecodeSymbol(66), QStringLiteral("[PAUSE_TOO_SHORT]"));
-    for (int code : {2, 6, 63, 67, 127, -1})
+    const QStringList texts = {
+        ".", "-", "c", "w", "\n", "[DOT_TOO_SHORT]", "[DASH_TOO_LONG]", "[PAUSE_TOO_SHORT]"};
+    const int codes[] = {0, 1, 3, 4, 5, 64, 65, 66};
+    for (int i = 0; i < texts.size(); ++i)
+        EXPECT_EQ(translator.DecodeSymbol(codes[i]), texts.at(i)) << codes[i];
+    for (int code : {2, 6, 63, 67, 127, 128, 192, -1})
         EXPECT_TRUE(translator.DecodeSymbol(code).isEmpty()) << code;
 }
 
@@ -74,19 +74,22 @@ TEST(TranslatorDecoding, SymbolStringsTranslateWithCutZeroAndSeparators)
             << c.symbols;
 }
 
-TEST(TranslatorDecoding, SmallestTextWinsASharedCodeAndLongOrOddCodesStillMatch)
+TEST(TranslatorDecoding, SmallestTextWinsASharedCodeAndEmptyLongOrOddCodesStillMatch)
 {
+    // A line without a TAB is a text with an empty code; 31 elements are the most that pack
+    // into one index key, so the 31- and 32-element codes must not meet.
     QTemporaryDir dir;
     MorseTranslator translator;
+    const QByteArray dots31(31, '.');
     ASSERT_TRUE(translator.SetMorseAlphabet(
         writeAlphabet(dir, QStringLiteral("Shared.mal"),
-                      "Z\t.-\nB\t.-\nA\t.-\nLONG\t" + QByteArray(40, '.') + "\nODD\t.x-\n")));
-    EXPECT_EQ(translator.Translate(QStringLiteral(".x-c.-w") + QString(40, QLatin1Char('.')) +
-                                   QStringLiteral("c")),
-              QStringLiteral("ODDA LONG"));
+                      "Z\t.-\nB\t.-\nA\t.-\nEMPTY\nLONG\t" + QByteArray(40, '.') +
+                          "\nODD\t.x-\nD31\t" + dots31 + "\nL32\t-" + dots31 + "\n")));
+    const QString longCodes = QString(40, QLatin1Char('.')) + "c-" + dots31 + "c" + dots31 + "c";
+    EXPECT_EQ(translator.Translate("c.x-c.-w" + longCodes), QStringLiteral("EMPTYODDA LONGL32D31"));
 }
 
-TEST(TranslatorCopies, DecodeIndependentlyOfTheOriginal)
+TEST(TranslatorCopies, CopiesAndMovesDecodeOnTheirOwnAndMovedFromOnesStartEmpty)
 {
     QTemporaryDir dir;
     MorseTranslator original = builtIn();
@@ -94,22 +97,16 @@ TEST(TranslatorCopies, DecodeIndependentlyOfTheOriginal)
     MorseTranslator assigned;
     assigned = original;
     assigned = assigned;
+    MorseTranslator moveSource = builtIn();
+    MorseTranslator moved(std::move(moveSource));
+    MorseTranslator moveAssignSource = builtIn();
+    MorseTranslator moveAssigned = builtIn();
+    moveAssigned = std::move(moveAssignSource);
     original.SetMorseAlphabet(writeAlphabet(dir, QStringLiteral("X.mal"), "X\t.-\n"));
     EXPECT_EQ(original.DecodeMorse(QStringLiteral(".-")), QStringLiteral("X"));
-    EXPECT_EQ(copy.DecodeMorse(QStringLiteral(".-")), QStringLiteral("A"));
-    EXPECT_EQ(assigned.DecodeMorse(QStringLiteral(".-")), QStringLiteral("A"));
-}
-
-TEST(TranslatorCopies, MovesTakeTheAlphabetAndLeaveAnEmptyTranslator)
-{
-    MorseTranslator source = builtIn();
-    MorseTranslator constructed(std::move(source));
-    MorseTranslator assigned = builtIn();
-    MorseTranslator assignedFrom = builtIn();
-    assigned = std::move(assignedFrom);
-    for (MorseTranslator* moved : {&constructed, &assigned})
-        EXPECT_EQ(moved->DecodeMorse(QStringLiteral(".-")), QStringLiteral("A"));
-    for (MorseTranslator* left : {&source, &assignedFrom}) {
+    for (MorseTranslator* other : {&copy, &assigned, &moved, &moveAssigned})
+        EXPECT_EQ(other->DecodeMorse(QStringLiteral(".-")), QStringLiteral("A"));
+    for (MorseTranslator* left : {&moveSource, &moveAssignSource}) {
         EXPECT_EQ(left->DecodeMorse(QStringLiteral(".-")), QString());
         EXPECT_TRUE(left->AlphabetMap().isEmpty());
         left->SetMorseAlphabet(QString());

@@ -15,4 +15,9 @@ protected:
     {
         return values::Tree::Instance()->FindOrInsert<V>(path);
     }
+    /// The value at @p path if it is a @p V, else nullptr.
+    template <class V> static V* find(const QString& path)
+    {
+        return dynamic_cast<V*>(values::Tree::Instance()->FindValue(path));
+    }
 };

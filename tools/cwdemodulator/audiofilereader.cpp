@@ -3,7 +3,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QIODevice>
-#include <QRegExp>
 
 #include <sndfile.h>
 
@@ -27,21 +26,39 @@ QByteArray firstBytes(const QString& strPath, int nCount)
     return file.open(QIODevice::ReadOnly) ? file.read(nCount) : QByteArray();
 }
 
-/// Why the Ogg file @p strPath is incomplete: its last page is cut off or is not marked as the
-/// end of the stream. Empty for a complete file. An Ogg file cut short reads without an error
-/// (its length comes from its last whole page), so its end is checked here.
-QString oggEndShortfall(const QString& strPath)
+/// Reads libsndfile's log line "data : PROMISED (should be HELD)", which it writes for a file
+/// whose data chunk claims more bytes than follow. Parsed by hand: a regular expression keeps
+/// process-wide state that readers in parallel threads would share.
+bool findShortData(const QByteArray& log, qint64& nPromised, qint64& nHeld)
+{
+    for (int at = log.indexOf("data"); at >= 0; at = log.indexOf("data", at + 4)) {
+        const int lineEnd = log.indexOf('\n', at);
+        const QByteArray line = log.mid(at + 4, lineEnd < 0 ? -1 : lineEnd - at - 4).simplified();
+        if (!line.startsWith(':'))
+            continue;
+        const int should = line.indexOf("(should be ");
+        if (should < 0 || !line.endsWith(')'))
+            continue;
+        bool bPromised = false;
+        bool bHeld = false;
+        nPromised = line.mid(1, should - 1).trimmed().toLongLong(&bPromised);
+        nHeld = line.mid(should + 11, line.size() - should - 12).trimmed().toLongLong(&bHeld);
+        if (bPromised && bHeld)
+            return true;
+    }
+    return false;
+}
+
+/// Bytes at the end of an Ogg stream that hold its last whole page: more than the largest page
+/// (27 + 255 + 255 * 255 bytes).
+constexpr int OGG_TAIL = 70000;
+
+/// Why the Ogg stream whose last bytes are @p tail is incomplete: its last page is cut off or
+/// is not marked as the end of the stream. Empty for a complete stream. An Ogg stream cut short
+/// reads without an error, so its end is checked here.
+QString oggTailShortfall(const QByteArray& tail)
 {
     constexpr int PAGE_HEADER = 27;
-    constexpr int TAIL = 70000; // more than the largest page (27 + 255 + 255 * 255 bytes)
-    QFile file(strPath);
-    if (!file.open(QIODevice::ReadOnly) || !file.read(4).startsWith("OggS"))
-        return QString();
-    const qint64 size = file.size();
-    const qint64 tailStart = std::max<qint64>(0, size - TAIL);
-    if (!file.seek(tailStart))
-        return QString();
-    const QByteArray tail = file.readAll();
     // The last page that starts with a whole header: a capture pattern with version 0.
     for (int at = tail.lastIndexOf("OggS"); at >= 0; at = tail.lastIndexOf("OggS", at - 1)) {
         if (tail.size() - at < PAGE_HEADER || tail.at(at + 4) != 0)
@@ -61,6 +78,47 @@ QString oggEndShortfall(const QString& strPath)
     return QString();
 }
 
+/// Why the Ogg file @p strPath is incomplete (see oggTailShortfall); empty for a complete file
+/// or one that is not Ogg.
+QString oggEndShortfall(const QString& strPath)
+{
+    QFile file(strPath);
+    if (!file.open(QIODevice::ReadOnly) || !file.read(4).startsWith("OggS"))
+        return QString();
+    if (!file.seek(std::max<qint64>(0, file.size() - OGG_TAIL)))
+        return QString();
+    return oggTailShortfall(file.readAll());
+}
+
+/// The samples a stream's header promises, or -1 when its count is unknown or a placeholder:
+/// a writer that cannot seek back (arecord, sox on a pipe) leaves the largest 32-bit size, and
+/// a FLAC encoder that does not know the length leaves 0.
+qint64 promisedFrames(const SF_INFO& info)
+{
+    int bytesPerSample = 2;
+    switch (info.format & SF_FORMAT_SUBMASK) {
+    case SF_FORMAT_PCM_S8:
+    case SF_FORMAT_PCM_U8:
+        bytesPerSample = 1;
+        break;
+    case SF_FORMAT_PCM_24:
+        bytesPerSample = 3;
+        break;
+    case SF_FORMAT_PCM_32:
+    case SF_FORMAT_FLOAT:
+        bytesPerSample = 4;
+        break;
+    case SF_FORMAT_DOUBLE:
+        bytesPerSample = 8;
+        break;
+    default:
+        break;
+    }
+    constexpr double PLACEHOLDER_BYTES = double(0x7FFF0000);
+    const double bytes = double(info.frames) * std::max(1, info.channels) * bytesPerSample;
+    return info.frames > 0 && bytes < PLACEHOLDER_BYTES ? qint64(info.frames) : -1;
+}
+
 } // namespace
 
 /// A stream seen by libsndfile as a file. Reading a header means seeking back and forth in its
@@ -71,8 +129,18 @@ class AudioFileReader::Stream
 public:
     explicit Stream(QIODevice* pDevice) : m_pDevice(pDevice) {}
 
-    /// Stops keeping bytes: the header has been read.
-    void Opened() { m_bKeep = false; }
+    /// Stops keeping bytes: the header has been read. From here on an Ogg stream keeps its
+    /// last bytes, to tell at its end whether it is complete.
+    void Opened()
+    {
+        m_bKeep = false;
+        m_bOgg = m_nKeptFrom == 0 && m_kept.startsWith("OggS");
+        if (m_bOgg)
+            m_tail = m_kept.right(OGG_TAIL);
+    }
+    /// Why the stream read so far is an incomplete Ogg stream; empty when it is complete or
+    /// not Ogg.
+    QString OggShortfall() const { return m_bOgg ? oggTailShortfall(m_tail) : QString(); }
 
     static sf_count_t Length(void*)
     {
@@ -117,6 +185,8 @@ public:
             if (self->m_bKeep) {
                 self->m_kept.append(out + done, int(count));
             } else {
+                if (self->m_bOgg)
+                    self->keepTail(out + done, count);
                 self->m_kept.clear();
                 self->m_nKeptFrom = self->m_nPosition + count;
             }
@@ -129,11 +199,21 @@ public:
     static sf_count_t Tell(void* pUser) { return static_cast<Stream*>(pUser)->m_nPosition; }
 
 private:
+    /// Appends @p nCount bytes to the tail, trimmed once it is twice as long as it must be.
+    void keepTail(const char* pBytes, qint64 nCount)
+    {
+        m_tail.append(pBytes, int(nCount));
+        if (m_tail.size() > 2 * OGG_TAIL)
+            m_tail.remove(0, m_tail.size() - OGG_TAIL);
+    }
+
     QIODevice* m_pDevice;
     QByteArray m_kept;          ///< bytes from m_nKeptFrom on, while the header is read
     sf_count_t m_nKeptFrom = 0; ///< stream position of the first kept byte
     sf_count_t m_nPosition = 0;
     bool m_bKeep = true;
+    bool m_bOgg = false;
+    QByteArray m_tail; ///< the last bytes of an Ogg stream
 };
 
 AudioFileReader::AudioFileReader() = default;
@@ -153,6 +233,7 @@ void AudioFileReader::Close()
     m_nSampleRate = 0;
     m_nChannels = 0;
     m_nFrames = -1;
+    m_nPromisedFrames = -1;
     m_nRead = 0;
     m_strShortfall.clear();
 }
@@ -216,12 +297,13 @@ void AudioFileReader::checkCompleteness(const QString& strPath)
     // libsndfile quietly reads what is there of a cut-off WAV, AIFF or AU file; its log tells.
     char log[4096] = {};
     sf_command(handle(m_pFile), SFC_GET_LOG_INFO, log, sizeof(log));
-    const QRegExp shortData(QStringLiteral("data\\s*:\\s*(\\d+)\\s*\\(should be (\\d+)\\)"));
-    if (shortData.indexIn(QString::fromLatin1(log)) >= 0 &&
-        shortData.cap(2).toLongLong() < shortData.cap(1).toLongLong()) {
+    qint64 nPromised = 0;
+    qint64 nHeld = 0;
+    if (findShortData(QByteArray(log), nPromised, nHeld) && nHeld < nPromised) {
         m_strShortfall = QStringLiteral("the header promises %1 bytes of samples, the file holds "
                                         "%2")
-                             .arg(shortData.cap(1), shortData.cap(2));
+                             .arg(nPromised)
+                             .arg(nHeld);
         return;
     }
     m_strShortfall = oggEndShortfall(strPath);
@@ -229,7 +311,7 @@ void AudioFileReader::checkCompleteness(const QString& strPath)
 
 void AudioFileReader::noteEarlyEnd(const QString& strReason)
 {
-    if (m_strShortfall.isEmpty())
+    if (m_strShortfall.isEmpty() && !strReason.isEmpty())
         m_strShortfall = strReason;
 }
 
@@ -241,6 +323,7 @@ bool AudioFileReader::OpenStream(QIODevice* pDevice, const QString& strName)
     m_nSampleRate = sfInfo.samplerate;
     m_nChannels = sfInfo.channels;
     m_nFrames = -1; // a header's count may be a placeholder in a live stream
+    m_nPromisedFrames = promisedFrames(sfInfo);
     return finishOpen(strName);
 }
 
@@ -321,12 +404,21 @@ qint64 AudioFileReader::Read(float* pOut, qint64 nMax)
                          .arg(QString::fromLocal8Bit(sf_strerror(handle(m_pFile)))));
         return 0;
     }
-    if (got == 0 && m_nFrames > 0 && m_nRead < m_nFrames)
-        noteEarlyEnd(QStringLiteral("the recording ends after %1 of its %2 samples")
-                         .arg(m_nRead)
-                         .arg(m_nFrames));
+    if (got == 0)
+        noteEnd();
     m_nRead += got;
     return got;
+}
+
+void AudioFileReader::noteEnd()
+{
+    const qint64 nPromised = m_nFrames > 0 ? m_nFrames : m_nPromisedFrames;
+    if (nPromised > 0 && m_nRead < nPromised)
+        noteEarlyEnd(QStringLiteral("the recording ends after %1 of its %2 samples")
+                         .arg(m_nRead)
+                         .arg(nPromised));
+    else if (m_pStream)
+        noteEarlyEnd(m_pStream->OggShortfall());
 }
 
 bool AudioFileReader::LooksLikeAudio(const QString& strPath)

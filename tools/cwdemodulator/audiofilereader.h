@@ -71,6 +71,9 @@ private:
     void checkCompleteness(const QString& strPath);
     /// Notes @p strReason as the shortfall unless one is known already.
     void noteEarlyEnd(const QString& strReason);
+    /// At the end of the samples: notes fewer samples than the header promised, or an Ogg
+    /// stream that stops before its end page.
+    void noteEnd();
     bool openStream(QIODevice* pDevice, const QString& strName, void* pInfo);
 
     /// Opens @p strPath through the stream reader, which never seeks to the end: a file cut
@@ -82,6 +85,7 @@ private:
     int m_nSampleRate = 0;
     int m_nChannels = 0;
     qint64 m_nFrames = -1;
+    qint64 m_nPromisedFrames = -1; ///< what a stream's header promises; -1 when unknown
     qint64 m_nRead = 0;
     std::vector<float> m_interleaved;
     std::unique_ptr<Stream> m_pStream; ///< the virtual file libsndfile reads a stream through

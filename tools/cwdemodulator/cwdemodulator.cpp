@@ -8,13 +8,16 @@
 #include "tools/cwdemodulator/cwtimingtracker.h"
 #include "tools/cwdemodulator/damagedsamplefilter.h"
 #include "tools/cwdemodulator/envelopedetector.h"
+#include "tools/cwdemodulator/impulseblanker.h"
 #include "tools/cwdemodulator/localphaseprojector.h"
+#include "tools/cwdemodulator/neighbourleakage.h"
 #include "tools/cwdemodulator/pitchdetector.h"
 
 #include <algorithm>
 #include <cmath>
 #include <complex>
 #include <deque>
+#include <limits>
 
 namespace cw {
 
@@ -43,6 +46,11 @@ constexpr double COHERENCE_MEMORY = 400.0;
 constexpr float COHERENCE_LOST = 0.7f;
 constexpr float KEY_DOWN_SHARE = 0.8f; ///< share of the mark level a key-down average reaches
 constexpr size_t NOISE_WINDOW = 8;     ///< samples summed to measure the noise
+/// While tracking, the last seconds are checked this often for marks that only a stronger
+/// neighbour's leakage explains: then the wanted signal has ended.
+constexpr double LEAKAGE_WINDOW_SEC = 3.0;
+constexpr double LEAKAGE_INTERVAL_SEC = 0.5;
+constexpr float LEAKAGE_STRONGER = 10.0f; ///< power over our marks for a neighbour to matter
 
 /// The matched filter spans a little less than an element, so that hand-sent elements and
 /// gaps shorter than the nominal unit still stand out.
@@ -110,10 +118,13 @@ public:
     void startTracking(const CwSpeedEstimator::Result& result);
     void replayHeld();
     void filterHeld();
+    bool heldIsLeakage(const CwSpeedEstimator::Result& result) const;
     float quadratureNoise(const std::vector<std::complex<float>>& projected) const;
     bool lacksShortElements(double dUnit, float fAmplitude);
     double likeliestUnit(double dUnit, float fAmplitude);
     void track(std::complex<float> sample);
+    bool hearsOnlyLeakage(std::complex<float> input, std::complex<float> channel);
+    void endLine();
 
     Settings m_settings;
     double m_dPitch = 0.0;
@@ -134,6 +145,7 @@ public:
     std::int64_t m_nConverterOrigin = 0; ///< input sample the first converted sample was
 
     DamagedSampleFilter m_damagedSamples;
+    std::unique_ptr<ImpulseBlanker> m_pBlanker; ///< from the pitch on: it notches the tone
     std::unique_ptr<BasebandConverter> m_pConverter;
     std::vector<std::complex<float>> m_baseband;
     std::int64_t m_nBaseband = 0; ///< baseband samples produced so far
@@ -144,6 +156,7 @@ public:
     std::vector<std::complex<float>> m_filtered;    ///< it through the channel filter
     std::vector<std::complex<float>> m_derotated;   ///< that with the offset removed
     std::int64_t m_nAcquisitionStart = 0;           ///< baseband index of m_acquisition[0]
+    int m_nHeldFilterDelay = 0;                     ///< of the filter m_filtered went through
     size_t m_nSinceAttempt = 0;
 
     std::unique_ptr<CarrierReference> m_pCarrier;
@@ -165,6 +178,11 @@ public:
     bool m_bMarkPending = false;
     double m_dGapBefore = 0.0; ///< units of silence before the pending mark
     double m_dTrackedUnit = 0.0;
+    std::vector<std::complex<float>> m_recentInput;   ///< derotated baseband while tracking
+    std::vector<std::complex<float>> m_recentChannel; ///< the same through the channel filter
+    float m_fOutsidePeak = 0.0f; ///< strongest power outside the channel since the last check
+    /// Marks decided from here on (filtered position) are a neighbour's leakage.
+    std::int64_t m_nLeakageFrom = std::numeric_limits<std::int64_t>::max();
 
     std::deque<CwSymbol> m_symbols;
     std::int64_t m_nLastSymbolPosition = 0;
@@ -327,6 +345,8 @@ void CwDemodulator::Private::drainSegments(bool bEnd)
     CwSegmenter::Segment segment;
     while (m_pSegmenter->TakeSegment(segment)) {
         const double unit = m_pClassifier->Unit();
+        if (segment.bOn && segment.nStart >= m_nLeakageFrom)
+            continue;
         if (segment.bOn) {
             if (m_bMarkPending)
                 m_pClassifier->PushSegment(m_pendingMark);
@@ -371,6 +391,7 @@ void CwDemodulator::Private::lockPitch(double dPitch)
 {
     m_dPitch = dPitch;
     m_pConverter = std::make_unique<BasebandConverter>(m_settings.dSampleRate, dPitch);
+    m_pBlanker = std::make_unique<ImpulseBlanker>(m_settings.dSampleRate, dPitch);
     m_phase = Phase::AcquiringSpeed;
     m_nConverterOrigin = m_nInput - std::int64_t(m_nPitchRingSize);
     // Replay the audio held during the search, oldest first.
@@ -388,7 +409,7 @@ void CwDemodulator::Private::lockPitch(double dPitch)
 void CwDemodulator::Private::convert(const float* pSamples, size_t nCount)
 {
     m_baseband.clear();
-    m_pConverter->Process(pSamples, nCount, m_baseband);
+    m_pConverter->Process(m_pBlanker->Push(pSamples, nCount), nCount, m_baseband);
     m_nBaseband += std::int64_t(m_baseband.size());
     feed(m_baseband.data(), m_baseband.size());
 }
@@ -418,6 +439,7 @@ void CwDemodulator::Private::filterHeld()
     const size_t delay = size_t(filter.Delay());
     m_filtered.clear();
     m_filtered.reserve(m_acquisition.size());
+    m_nHeldFilterDelay = filter.Delay();
     for (size_t i = 0; i < m_acquisition.size() + delay; ++i) {
         const std::complex<float> out =
             filter.Push(i < m_acquisition.size() ? m_acquisition[i] : std::complex<float>());
@@ -435,7 +457,7 @@ void CwDemodulator::Private::tryAcquire(bool bFinal)
     CwSpeedEstimator::Result result =
         m_pEstimator->Estimate(m_filtered.data(), m_filtered.size(), marks);
     CarrierReference::Tone tone = CarrierReference::Tone::None;
-    if (result.bFound)
+    if (result.bFound && !heldIsLeakage(result))
         tone = m_pCarrier->Learn(m_filtered.data(), m_filtered.size(), filterLength(result.dUnit),
                                  0.5f * (result.fMarkLevel + result.fSpaceLevel));
     if (tone == CarrierReference::Tone::None) {
@@ -449,6 +471,17 @@ void CwDemodulator::Private::tryAcquire(bool bFinal)
     replayHeld();
     if (bFinal && m_phase == Phase::AcquiringSpeed && !m_acquisition.empty())
         tryAcquire(true);
+}
+
+bool CwDemodulator::Private::heldIsLeakage(const CwSpeedEstimator::Result& result) const
+{
+    // A stronger neighbour's keying leaks into the channel at each of its edges: such marks
+    // are no signal of ours, whatever their timing looks like.
+    const NeighbourLeakage::Held held{m_acquisition.data(), m_filtered.data(), m_filtered.size(),
+                                      m_dBasebandRate, m_nHeldFilterDelay};
+    return NeighbourLeakage::Explains(held, filterLength(result.dUnit),
+                                      0.5f * (result.fMarkLevel + result.fSpaceLevel),
+                                      result.fMarkLevel);
 }
 
 void CwDemodulator::Private::dropOldestHeld()
@@ -499,6 +532,10 @@ void CwDemodulator::Private::startTracking(const CwSpeedEstimator::Result& resul
     m_bMarkPending = false;
     m_dGapBefore = LONE_GAP_UNITS;
     m_pClassifier->Start(result.dUnit, result.fMarkLevel, 0.0f, filtered, true);
+    m_recentInput.clear();
+    m_recentChannel.clear();
+    m_fOutsidePeak = 0.0f;
+    m_nLeakageFrom = std::numeric_limits<std::int64_t>::max();
     m_phase = Phase::Tracking;
 }
 
@@ -620,7 +657,8 @@ double CwDemodulator::Private::likeliestUnit(double dUnit, float fAmplitude)
 
 void CwDemodulator::Private::track(std::complex<float> sample)
 {
-    const std::complex<float> corrected = m_pChannel->Push(m_pCarrier->Derotate(sample));
+    const std::complex<float> derotated = m_pCarrier->Derotate(sample);
+    const std::complex<float> corrected = m_pChannel->Push(derotated);
     const std::complex<float> average = m_pEnvelope->PushAverage(corrected);
     m_pLocalPhase->Push(corrected);
     // The segments are the better record of the timing: the envelope tracker follows the
@@ -645,14 +683,52 @@ void CwDemodulator::Private::track(std::complex<float> sample)
     const int length = filterLength(unit);
     if (std::abs(double(length) / m_pEnvelope->Length() - 1.0) > LENGTH_TOLERANCE)
         m_pEnvelope->SetLength(length);
-    if (m_pTracker->LineEnded()) {
-        // Silence: the next transmission may come at another speed and level.
-        endSegments();
-        m_phase = Phase::AcquiringSpeed;
-        m_acquisition.clear();
-        m_nAcquisitionStart = m_pTracker->Position() + m_pChannel->Delay();
-        m_nSinceAttempt = 0;
-    }
+    if (m_pTracker->LineEnded() || hearsOnlyLeakage(derotated, corrected))
+        endLine();
+}
+
+void CwDemodulator::Private::endLine()
+{
+    // Silence, or only a neighbour's leakage: the next transmission may come at another
+    // speed and level.
+    endSegments();
+    m_phase = Phase::AcquiringSpeed;
+    m_acquisition.clear();
+    m_nAcquisitionStart = m_pTracker->Position() + m_pChannel->Delay();
+    m_nSinceAttempt = 0;
+}
+
+bool CwDemodulator::Private::hearsOnlyLeakage(std::complex<float> input,
+                                              std::complex<float> channel)
+{
+    // The wanted signal has ended when all that is heard of late is a stronger neighbour's
+    // leakage: the timing tracker would take it for weak marks and never see the silence.
+    // The full check runs only while something that strong is outside the channel.
+    const size_t delay = size_t(m_pChannel->Delay());
+    m_recentInput.push_back(input);
+    m_recentChannel.push_back(channel);
+    if (m_recentInput.size() > delay)
+        m_fOutsidePeak = std::max(
+            m_fOutsidePeak, std::norm(m_recentInput[m_recentInput.size() - 1 - delay] - channel));
+    const size_t window = size_t(LEAKAGE_WINDOW_SEC * m_dBasebandRate);
+    const size_t interval = size_t(LEAKAGE_INTERVAL_SEC * m_dBasebandRate);
+    if (m_recentChannel.size() < window + delay + interval)
+        return false;
+    m_recentInput.erase(m_recentInput.begin(), m_recentInput.begin() + std::ptrdiff_t(interval));
+    m_recentChannel.erase(m_recentChannel.begin(),
+                          m_recentChannel.begin() + std::ptrdiff_t(interval));
+    const float level = m_pClassifier->MarkLevel();
+    const bool strongNeighbour = m_fOutsidePeak >= LEAKAGE_STRONGER * level * level;
+    m_fOutsidePeak = 0.0f;
+    if (!strongNeighbour)
+        return false;
+    // The input before the filter's delay lines up with the filter's output.
+    const NeighbourLeakage::Held held{m_recentInput.data(), m_recentChannel.data() + delay, window,
+                                      m_dBasebandRate, int(delay)};
+    if (!NeighbourLeakage::Explains(held, m_pEnvelope->Length(), 0.5f * level, level))
+        return false;
+    m_nLeakageFrom = m_pTracker->Position() - std::int64_t(window);
+    return true;
 }
 
 void CwDemodulator::Private::pushSegmenter()

@@ -23,6 +23,7 @@ constexpr double CHIRP_SEC = 0.02; ///< how long a mark's chirp lasts
 constexpr double FULL_SCALE_HEADROOM = 0.9;
 constexpr double CRASH_MIN_SEC = 0.002;
 constexpr double CRASH_MAX_SEC = 0.010;
+constexpr double AGC_HEADROOM = 2.0; ///< the AGC's target peak over the tone's peak
 
 /// Uniform in [0, 1) from two 32-bit draws; defined here so every platform gets the same values.
 double uniformFrom(std::mt19937& generator)
@@ -165,6 +166,7 @@ bool CwSynthesizer::AddNeighbour(const Settings& settings, const QString& strTex
 {
     Settings neighbour = settings;
     neighbour.bNoise = false;
+    neighbour.dAgcSec = 0.0; // the receiver's AGC acts once, on the sum
     neighbour.nSampleRate = m_settings.nSampleRate;
     neighbour.dAmplitude = m_dTone * std::pow(10.0, dLevelDb / 20.0);
     // Both tones and the noise must stay within full scale: lower everything together.
@@ -275,7 +277,22 @@ qint64 CwSynthesizer::Render(float* pOut, qint64 nMax)
         for (qint64 i = 0; i < written; ++i)
             pOut[i] = float(pOut[i] * m_dOutputGain);
     }
+    if (m_settings.dAgcSec > 0.0)
+        applyAgc(pOut, written);
     return written;
+}
+
+void CwSynthesizer::applyAgc(float* pSamples, qint64 nCount)
+{
+    // A peak detector with an instant attack and an exponential release: a crash far over
+    // the tone cuts the gain of everything after it, which then creeps back.
+    const double target = AGC_HEADROOM * m_dTone * m_dOutputGain;
+    const double release = std::exp(-1.0 / (m_settings.dAgcSec * m_settings.nSampleRate));
+    for (qint64 i = 0; i < nCount; ++i) {
+        m_dAgcPeak = std::max(std::abs(double(pSamples[i])), m_dAgcPeak * release);
+        if (m_dAgcPeak > target)
+            pSamples[i] = float(pSamples[i] * target / m_dAgcPeak);
+    }
 }
 
 std::vector<float> CwSynthesizer::RenderAll()

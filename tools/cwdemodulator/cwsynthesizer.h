@@ -14,8 +14,8 @@ namespace cw {
 /// Renders Morse text as a keyed sine tone with the impairments of real signals: white
 /// Gaussian noise, timing jitter, keyer weighting, Farnsworth spacing, slow fading, a gradual
 /// speed change, frequency drift and chirp, a phase that restarts at each element or wanders,
-/// static crashes and a neighbouring signal. Used by `morsetool synth`, the tests and the
-/// benchmarks; the output is the same for the same settings and seed on every platform.
+/// static crashes, a receiver's AGC and a neighbouring signal. Used by `morsetool synth`, the tests
+/// and the benchmarks; the output is the same for the same settings and seed on every platform.
 class CwSynthesizer
 {
 public:
@@ -43,6 +43,10 @@ public:
         double dPhaseNoise = 0.0;    ///< random walk of the phase, radians per root second
         double dCrashesPerSec = 0.0; ///< static crashes of 2 to 10 ms
         double dCrashDb = 25.0;      ///< crash peak over the tone's peak
+        /// A receiver's AGC: the gain drops at once when the sound (tone, noise, crashes,
+        /// neighbour) peaks above 6 dB over the tone and recovers with this time constant,
+        /// so that it pumps after each crash; 0 for none.
+        double dAgcSec = 0.0;
         /// Dots and dashes (".-") of each character to send; empty: the International
         /// alphabet.
         QMap<QChar, QString> characterCodes;
@@ -83,6 +87,7 @@ private:
     double runSeconds(int nUnits, double dWpm);
     void advanceTone(bool bKeyDown);
     double crashSample();
+    void applyAgc(float* pSamples, qint64 nCount);
 
     Settings m_settings;
     QString m_strError;
@@ -108,6 +113,7 @@ private:
     qint64 m_nCrashLeft = 0;
     double m_dCrashAmplitude = 0.0;
     double m_dCrashDecay = 1.0;
+    double m_dAgcPeak = 0.0; ///< the AGC detector's hold of the recent peaks
     std::unique_ptr<CwSynthesizer> m_pNeighbour;
     double m_dOutputGain = 1.0; ///< keeps the sum with a neighbour within full scale
     std::vector<float> m_neighbourBlock;

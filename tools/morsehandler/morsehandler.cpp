@@ -139,6 +139,12 @@ public:
                                      m_strCharacterCode == MorseTranslator::DASH, m_bDigit);
         return pText ? *pText : QString();
     }
+    /// @p strText followed by the pending error markers; almost always there are none, and the
+    /// text is shared, not copied, for the session files.
+    QString withMarkers(const QString& strText) const
+    {
+        return m_strPendingMarkers.isEmpty() ? strText : strText + m_strPendingMarkers;
+    }
     void clearCharacter()
     {
         m_strCharacterCode.resize(0);
@@ -479,7 +485,9 @@ void MorseHandler::ProcessNewChar(const QString& strSymbol)
     const QString strChar = d->decodeCharacter();
     publishUnit(strChar);
     if (d->m_bSaveToFile)
-        d->m_sessionFiles.save(d->m_strPendingMarkers + BLANK, strChar + d->m_strPendingMarkers);
+        d->m_sessionFiles.save(d->m_strPendingMarkers.isEmpty() ? BLANK
+                                                                : d->m_strPendingMarkers + BLANK,
+                               d->withMarkers(strChar));
     d->clearCharacter();
 }
 
@@ -489,7 +497,7 @@ void MorseHandler::ProcessNewWord(const QString& strSymbol)
     const QString strWord = d->m_translator.DecodeMorse(d->m_strCharacterCode) + BLANK;
     publishUnit(strWord);
     if (d->m_bSaveToFile)
-        d->m_sessionFiles.save(d->m_strPendingMarkers, strWord + d->m_strPendingMarkers);
+        d->m_sessionFiles.save(d->m_strPendingMarkers, d->withMarkers(strWord));
     d->clearCharacter();
 }
 

@@ -19,7 +19,8 @@ namespace morse {
 /// it has grown past the limit or its name has gone, and never overwritten.
 ///
 /// Each piece of text costs one write straight to the file; its size is known from what was
-/// written. Whether the file still has its name is looked at every 64 writes or every second;
+/// written. Whether the file still has its name is looked at every 64 writes or every second
+/// (the clock read every 8 writes);
 /// what went into a file removed meanwhile is counted as lost.
 /// What the file refuses (a full disk) is held back, up to HELD_BACK_LIMIT bytes, and goes out
 /// first with the next write that succeeds; what goes beyond is lost, and a "[LOST ...]"
@@ -71,6 +72,7 @@ private:
     bool m_bUtf8;
     QString m_strName;
     std::unique_ptr<QFile> m_pFile;
+    int m_nDescriptor = -1; // m_pFile's, kept at hand for the write of each piece
     int m_nCharCount = 0;
     bool m_bFailing = false;
     QByteArray m_heldBytes; // what the file refused, to go out first

@@ -1,0 +1,38 @@
+#pragma once
+
+// Runs the built morsetool as a child process, for tests of its commands.
+
+#include <QByteArray>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QString>
+#include <QStringList>
+
+struct MorsetoolRun
+{
+    int exitCode = -1; ///< -1 when the program did not finish normally
+    QByteArray out;
+    QByteArray err;
+    QString text() const { return QString::fromUtf8(out); }
+    QString error() const { return QString::fromUtf8(err); }
+};
+
+/// morsetool @p arguments with @p input on standard input, and @p environment added to the
+/// test's own environment.
+inline MorsetoolRun runMorsetool(const QStringList& arguments, const QByteArray& input = {},
+                                 const QProcessEnvironment& environment = {})
+{
+    QProcess process;
+    QProcessEnvironment full = QProcessEnvironment::systemEnvironment();
+    full.insert(environment);
+    process.setProcessEnvironment(full);
+    process.start(QStringLiteral(MORSE_BINARY_DIR "/apps/morsetool/morsetool"), arguments);
+    process.write(input);
+    process.closeWriteChannel();
+    MorsetoolRun run;
+    if (process.waitForFinished(60000) && process.exitStatus() == QProcess::NormalExit)
+        run.exitCode = process.exitCode();
+    run.out = process.readAllStandardOutput();
+    run.err = process.readAllStandardError();
+    return run;
+}

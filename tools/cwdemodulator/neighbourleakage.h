@@ -1,0 +1,31 @@
+#pragma once
+
+#include <complex>
+#include <cstddef>
+
+namespace cw {
+
+/// Tells the leakage of a stronger neighbouring signal from a tone of our own. A keyed
+/// neighbour's sidebands reach into the channel at each of its edges (its steady tone is
+/// stopped), so what leaks through is only heard near the neighbour's edges. A tone of our
+/// own is also heard away from them: in the neighbour's pauses and in the middle of its
+/// dashes, even when both are keyed alike. Judged on held samples at acquisition.
+class NeighbourLeakage
+{
+public:
+    struct Held
+    {
+        const std::complex<float>* pBaseband; ///< the samples before the channel filter
+        const std::complex<float>* pChannel;  ///< the same through it, aligned with them
+        size_t nCount;
+        double dSampleRate;
+        int nFilterReach; ///< samples the channel filter spreads an edge over on each side
+    };
+
+    /// True when the marks (averages over @p nLength samples above @p fThreshold, at
+    /// @p fMarkLevel) are all near the keying edges of a neighbour 10 dB or more stronger,
+    /// where a tone of our own would also have been heard away from them.
+    static bool Explains(const Held& held, int nLength, float fThreshold, float fMarkLevel);
+};
+
+} // namespace cw

@@ -69,13 +69,12 @@ CarrierReference::Tone CarrierReference::Learn(const std::complex<float>* pSampl
     size_t size = 1024;
     while (double(size) < m_dSampleRate / RESOLUTION_HZ || size < nCount)
         size *= 2;
-    if (!m_pTransform || m_pTransform->Size() != size)
-        m_pTransform = std::make_unique<dsp::FourierTransform>(size);
-    std::complex<float>* input = m_pTransform->Input();
+    dsp::FourierTransform& transform = dsp::FourierTransform::Shared(size);
+    std::complex<float>* input = transform.Input();
     std::fill(input, input + size, std::complex<float>());
     std::copy(pSamples, pSamples + nCount, input);
-    m_pTransform->Execute();
-    const std::complex<float>* spectrum = m_pTransform->Output();
+    transform.Execute();
+    const std::complex<float>* spectrum = transform.Output();
     const int reach = int(MAX_OFFSET_HZ / m_dSampleRate * double(size));
     int best = 0;
     float bestPower = -1.0f;

@@ -2,12 +2,7 @@
 
 #include <complex>
 #include <cstddef>
-#include <memory>
 #include <vector>
-
-namespace dsp {
-class FourierTransform;
-}
 
 namespace cw {
 
@@ -85,7 +80,6 @@ private:
     std::complex<float> m_previous; ///< last key-down average, 0 after key-up
     std::complex<double> m_turn;    ///< summed phase turns since the last correction
     int m_nTurnSamples = 0;
-    std::unique_ptr<dsp::FourierTransform> m_pTransform; ///< made at the first Learn()
 };
 
 } // namespace cw

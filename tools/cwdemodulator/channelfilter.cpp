@@ -6,7 +6,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <map>
+#include <memory>
+#include <mutex>
 #include <numeric>
+#include <utility>
 #include <vector>
 
 namespace cw {
@@ -23,6 +27,37 @@ firfilt_crcf filter(void* p)
     return static_cast<firfilt_crcf>(p);
 }
 
+constexpr size_t KEPT_DESIGNS = 64; ///< pass bands follow the speed: keep the cache small
+
+/// The taps for a rate and a pass band: a Kaiser design (Bessel functions over every tap)
+/// costs more than filtering seconds of signal, and each acquisition attempt makes a filter
+/// of the widest band, so designs are made once and shared. Designs are immutable; the lock
+/// lets the skimmer's threads make filters at once.
+std::shared_ptr<const std::vector<float>> designTaps(double dSampleRate, double dPassHz)
+{
+    static std::mutex lock;
+    static std::map<std::pair<double, double>, std::shared_ptr<const std::vector<float>>> designs;
+    const std::lock_guard<std::mutex> guard(lock);
+    if (designs.size() >= KEPT_DESIGNS && designs.count({dSampleRate, dPassHz}) == 0)
+        designs.clear();
+    auto& design = designs[{dSampleRate, dPassHz}];
+    if (design)
+        return design;
+    // Kaiser's estimate of the length for the transition band, made odd for a whole delay.
+    const double transition = TRANSITION_HZ / dSampleRate;
+    int length = int(std::ceil((STOPBAND_DB - 8.0) / (2.285 * 2.0 * M_PI * transition))) + 1;
+    length |= 1;
+    auto taps = std::make_shared<std::vector<float>>(size_t(length), 0.0f);
+    liquid_firdes_kaiser(unsigned(length), float((dPassHz + 0.5 * TRANSITION_HZ) / dSampleRate),
+                         STOPBAND_DB, 0.0f, taps->data());
+    // Unit gain at the tone, so that levels mean the same before and after.
+    const float sum = std::accumulate(taps->begin(), taps->end(), 0.0f);
+    for (float& tap : *taps)
+        tap /= sum;
+    design = taps;
+    return design;
+}
+
 } // namespace
 
 double ChannelFilter::PassFor(double dUnitSec)
@@ -32,19 +67,10 @@ double ChannelFilter::PassFor(double dUnitSec)
 
 ChannelFilter::ChannelFilter(double dSampleRate, double dPassHz)
 {
-    // Kaiser's estimate of the length for the transition band, made odd for a whole delay.
-    const double transition = TRANSITION_HZ / dSampleRate;
-    int length = int(std::ceil((STOPBAND_DB - 8.0) / (2.285 * 2.0 * M_PI * transition))) + 1;
-    length |= 1;
-    m_nDelay = length / 2;
-    std::vector<float> taps(size_t(length), 0.0f);
-    liquid_firdes_kaiser(unsigned(length), float((dPassHz + 0.5 * TRANSITION_HZ) / dSampleRate),
-                         STOPBAND_DB, 0.0f, taps.data());
-    // Unit gain at the tone, so that levels mean the same before and after.
-    const float sum = std::accumulate(taps.begin(), taps.end(), 0.0f);
-    for (float& tap : taps)
-        tap /= sum;
-    m_pFilter = firfilt_crcf_create(taps.data(), unsigned(length));
+    const std::shared_ptr<const std::vector<float>> taps = designTaps(dSampleRate, dPassHz);
+    m_nDelay = int(taps->size()) / 2;
+    // liquid-dsp copies the taps into its own filter.
+    m_pFilter = firfilt_crcf_create(const_cast<float*>(taps->data()), unsigned(taps->size()));
 }
 
 ChannelFilter::~ChannelFilter()

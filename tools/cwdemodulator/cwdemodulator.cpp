@@ -136,7 +136,10 @@ public:
     double m_dMaxUnit = 1.0;
 
     std::unique_ptr<PitchDetector> m_pPitchDetector;
-    std::vector<float> m_pitchRing; ///< the latest audio while the pitch is searched
+    /// The latest audio while the pitch is searched: grows to its capacity, then wraps, so
+    /// that a short input does not pay for seconds of memory.
+    std::vector<float> m_pitchRing;
+    size_t m_nPitchRingCapacity = 0;
     size_t m_nPitchRingStart = 0;
     size_t m_nPitchRingSize = 0;
     std::int64_t m_nConverterOrigin = 0; ///< input sample the first converted sample was
@@ -261,7 +264,7 @@ CwDemodulator::Private::Private(const Settings& settings) : m_settings(settings)
         m_pPitchDetector = std::make_unique<PitchDetector>(
             settings.dSampleRate, settings.dMinPitchHz,
             std::min(settings.dMaxPitchHz, settings.dSampleRate * 0.45));
-        m_pitchRing.assign(size_t(PITCH_HISTORY_SEC * settings.dSampleRate), 0.0f);
+        m_nPitchRingCapacity = size_t(PITCH_HISTORY_SEC * settings.dSampleRate);
     }
 }
 
@@ -282,12 +285,14 @@ void CwDemodulator::Private::Process(const float* pSamples, size_t nCount)
         const size_t take = std::min(nCount, hop - size_t(m_nInput % std::int64_t(hop)));
         m_pPitchDetector->Add(pSamples, take);
         for (size_t i = 0; i < take; ++i) {
-            const size_t capacity = m_pitchRing.size();
-            m_pitchRing[(m_nPitchRingStart + m_nPitchRingSize) % capacity] = pSamples[i];
-            if (m_nPitchRingSize < capacity)
+            const size_t capacity = m_nPitchRingCapacity;
+            if (m_nPitchRingSize < capacity) {
+                m_pitchRing.push_back(pSamples[i]);
                 ++m_nPitchRingSize;
-            else
+            } else {
+                m_pitchRing[m_nPitchRingStart] = pSamples[i];
                 m_nPitchRingStart = (m_nPitchRingStart + 1) % capacity;
+            }
         }
         m_nInput += std::int64_t(take);
         pSamples += take;
@@ -390,7 +395,7 @@ void CwDemodulator::Private::lockPitch(double dPitch)
     m_phase = Phase::AcquiringSpeed;
     m_nConverterOrigin = m_nInput - std::int64_t(m_nPitchRingSize);
     // Replay the audio held during the search, oldest first.
-    const size_t capacity = m_pitchRing.size();
+    const size_t capacity = m_nPitchRingCapacity;
     const size_t firstPart = std::min(m_nPitchRingSize, capacity - m_nPitchRingStart);
     if (m_nPitchRingSize > 0) {
         convert(m_pitchRing.data() + m_nPitchRingStart, firstPart);

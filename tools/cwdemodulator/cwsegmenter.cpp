@@ -112,14 +112,18 @@ CwSegmenter::CwSegmenter(const std::vector<std::string>& characterCodes)
     }
 
     m_cumulative.assign(RING, 0.0);
-    m_markScore.assign(size_t(NODES) * RING, NEGATIVE);
-    m_markLength.assign(size_t(NODES) * RING, 0);
-    m_gapScore.assign(size_t(NODES) * RING, NEGATIVE);
-    m_gapLength.assign(size_t(NODES) * RING, 0);
+    // The per-node rings are most of the segmenter's memory, and a transmission reaches few
+    // of the nodes: each row is filled when its node is first searched (touchRow()).
+    m_markScore.reset(new double[size_t(NODES) * RING]);
+    m_markLength.reset(new unsigned char[size_t(NODES) * RING]);
+    m_gapScore.reset(new double[size_t(NODES) * RING]);
+    m_gapLength.reset(new unsigned char[size_t(NODES) * RING]);
+    m_markStamp.reset(new qint64[size_t(NODES) * RING]);
+    m_gapStamp.reset(new qint64[size_t(NODES) * RING]);
+    m_markRowReady.assign(NODES, false);
+    m_gapRowReady.assign(NODES, false);
     m_markAlive.assign(NODES, NEVER);
     m_gapAlive.assign(NODES, NEVER);
-    m_markStamp.assign(size_t(NODES) * RING, NEVER);
-    m_gapStamp.assign(size_t(NODES) * RING, NEVER);
     m_markParents.listed.assign(NODES, false);
     m_gapNodes.listed.assign(NODES, false);
     m_endScore.assign(RING, NEGATIVE);
@@ -305,8 +309,8 @@ void CwSegmenter::searchMark(int nNode, qint64 nBoundary)
     if (prior.nShortest > longest)
         return;
     const double* source =
-        parent == 1 ? m_startScore.data() : m_gapScore.data() + size_t(parent) * RING;
-    const qint64* stamps = parent == 1 ? nullptr : m_gapStamp.data() + size_t(parent) * RING;
+        parent == 1 ? m_startScore.data() : m_gapScore.get() + size_t(parent) * RING;
+    const qint64* stamps = parent == 1 ? nullptr : m_gapStamp.get() + size_t(parent) * RING;
     double best = NEGATIVE;
     qint64 bestLength = 0;
     for (qint64 d = prior.nShortest; d <= longest; ++d) {
@@ -319,6 +323,7 @@ void CwSegmenter::searchMark(int nNode, qint64 nBoundary)
             bestLength = d;
         }
     }
+    touchRow(nNode, m_markRowReady, m_markScore.get(), m_markLength.get(), m_markStamp.get());
     const size_t e = size_t(nNode) * RING + slot(nBoundary);
     m_markScore[e] = best + m_cumulative[slot(nBoundary)];
     m_markLength[e] = (unsigned char)bestLength;
@@ -335,8 +340,8 @@ void CwSegmenter::searchElementGaps(qint64 nBoundary)
     if (prior.nShortest > longest)
         return;
     for (int node : m_gapNodes.nodes) {
-        const double* score = m_markScore.data() + size_t(node) * RING;
-        const qint64* stamps = m_markStamp.data() + size_t(node) * RING;
+        const double* score = m_markScore.get() + size_t(node) * RING;
+        const qint64* stamps = m_markStamp.get() + size_t(node) * RING;
         double best = NEGATIVE;
         qint64 bestLength = 0;
         for (qint64 d = prior.nShortest; d <= longest; ++d) {
@@ -349,12 +354,25 @@ void CwSegmenter::searchElementGaps(qint64 nBoundary)
                 bestLength = d;
             }
         }
+        touchRow(node, m_gapRowReady, m_gapScore.get(), m_gapLength.get(), m_gapStamp.get());
         const size_t e = size_t(node) * RING + slot(nBoundary);
         m_gapScore[e] = best;
         m_gapLength[e] = (unsigned char)bestLength;
         m_gapStamp[e] = nBoundary;
         m_liveGaps.push_back(node);
     }
+}
+
+void CwSegmenter::touchRow(int nNode, std::vector<bool>& ready, double* pScores,
+                           unsigned char* pLengths, qint64* pStamps)
+{
+    if (ready[size_t(nNode)])
+        return;
+    ready[size_t(nNode)] = true;
+    const size_t first = size_t(nNode) * RING;
+    std::fill(pScores + first, pScores + first + RING, NEGATIVE);
+    std::fill(pLengths + first, pLengths + first + RING, 0);
+    std::fill(pStamps + first, pStamps + first + RING, NEVER);
 }
 
 void CwSegmenter::searchCharacterEnds(qint64 nBoundary)

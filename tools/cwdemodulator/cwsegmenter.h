@@ -3,6 +3,7 @@
 #include <QtGlobal>
 
 #include <deque>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -90,6 +91,9 @@ private:
 
     void searchMarks(qint64 nBoundary);
     void searchMark(int nNode, qint64 nBoundary);
+    /// Gives a node's rows their first values before its first score is written.
+    static void touchRow(int nNode, std::vector<bool>& ready, double* pScores,
+                         unsigned char* pLengths, qint64* pStamps);
     void searchElementGaps(qint64 nBoundary);
     void searchCharacterEnds(qint64 nBoundary);
     void prune(qint64 nBoundary);
@@ -126,17 +130,19 @@ private:
     // Viterbi state over blocks, rings indexed by block number. Per code-tree node: a mark
     // that ends there, and a gap after it that another element follows. Shared: a gap that
     // ends a character (then a new one starts), and whole stretches of long silence.
-    qint64 m_nOrigin = 0;             ///< block number of the last Reset()
-    qint64 m_nBlocks = 0;             ///< block number of the latest boundary
-    std::vector<double> m_cumulative; ///< running sum of the blocks' key-down evidence
-    std::vector<double> m_markScore;  ///< [node * RING + slot]
-    std::vector<unsigned char> m_markLength;
-    std::vector<double> m_gapScore;
-    std::vector<unsigned char> m_gapLength;
+    qint64 m_nOrigin = 0;                  ///< block number of the last Reset()
+    qint64 m_nBlocks = 0;                  ///< block number of the latest boundary
+    std::vector<double> m_cumulative;      ///< running sum of the blocks' key-down evidence
+    std::unique_ptr<double[]> m_markScore; ///< [node * RING + slot]
+    std::unique_ptr<unsigned char[]> m_markLength;
+    std::unique_ptr<double[]> m_gapScore;
+    std::unique_ptr<unsigned char[]> m_gapLength;
     std::vector<qint64> m_markAlive; ///< last boundary each node's mark was in the beam
     std::vector<qint64> m_gapAlive;
-    std::vector<qint64> m_markStamp; ///< boundary each score slot was computed at
-    std::vector<qint64> m_gapStamp;
+    std::unique_ptr<qint64[]> m_markStamp; ///< boundary each score slot was computed at
+    std::unique_ptr<qint64[]> m_gapStamp;
+    std::vector<bool> m_markRowReady; ///< the node's mark rows hold their first values
+    std::vector<bool> m_gapRowReady;
     std::vector<double> m_endScore; ///< best character ending at the boundary
     std::vector<unsigned short> m_endNode;
     std::vector<double> m_startScore;        ///< a gap ended, a new character may start

@@ -4,11 +4,11 @@
 #include "tools/cwdemodulator/cwskimmerchannel.h"
 #include "tools/cwdemodulator/damagedsamplefilter.h"
 #include "tools/cwdemodulator/signalfinder.h"
+#include "tools/cwdemodulator/workerpool.h"
 
 #include <algorithm>
 #include <cmath>
 #include <deque>
-#include <thread>
 
 namespace cw {
 
@@ -47,6 +47,7 @@ public:
     Settings m_settings;
     std::unique_ptr<Channelizer> m_pChannelizer;
     std::unique_ptr<SignalFinder> m_pFinder;
+    std::unique_ptr<WorkerPool> m_pWorkers;
     std::vector<std::unique_ptr<CwSkimmerChannel>> m_channels;
     std::deque<Event> m_events;
     DamagedSampleFilter m_damagedSamples;
@@ -114,6 +115,7 @@ CwSkimmer::Private::Private(const Settings& settings) : m_settings(settings)
     finder.dHighHz = m_settings.dHighHz;
     finder.dMinSnrDb = m_settings.dMinSnrDb;
     m_pFinder = std::make_unique<SignalFinder>(finder);
+    m_pWorkers = std::make_unique<WorkerPool>(std::max<size_t>(1, settings.nThreads));
 }
 
 void CwSkimmer::Private::Process(const float* pSamples, size_t nCount)
@@ -180,22 +182,14 @@ void CwSkimmer::Private::processFrame()
 
 void CwSkimmer::Private::demodulateChannels(std::int64_t nFrame)
 {
-    // Channels are independent once the frame is transformed: with several threads each
-    // takes every n-th channel. A new channel starts with the frames kept from before it
-    // was found.
-    auto demodulate = [this, nFrame](size_t nFirst, size_t nStep) {
-        for (size_t i = nFirst; i < m_channels.size(); i += nStep) {
-            for (std::int64_t f = m_channels[i]->NextFrame(); f <= nFrame; ++f)
-                m_channels[i]->Process(f);
-        }
-    };
-    const size_t threads = std::min(std::max<size_t>(1, m_settings.nThreads), m_channels.size());
-    std::vector<std::thread> helpers;
-    for (size_t t = 1; t < threads; ++t)
-        helpers.emplace_back(demodulate, t, threads);
-    demodulate(0, std::max<size_t>(1, threads));
-    for (std::thread& helper : helpers)
-        helper.join();
+    // Channels are independent once the frame is transformed: the pool's threads take them
+    // one at a time as they come free. A new channel starts with the frames kept from before
+    // it was found.
+    m_pWorkers->Run(m_channels.size(), [this, nFrame](size_t nChannel) {
+        CwSkimmerChannel& channel = *m_channels[nChannel];
+        for (std::int64_t f = channel.NextFrame(); f <= nFrame; ++f)
+            channel.Process(f);
+    });
 }
 
 void CwSkimmer::Private::assignLines()

@@ -5,7 +5,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <map>
 #include <memory>
+#include <mutex>
 
 namespace cw {
 
@@ -16,6 +18,23 @@ constexpr double PI = 3.14159265358979323846;
 constexpr float NEW_SEGMENT_WEIGHT = 0.125f;
 /// Segments averaged before a peak may be called clear.
 constexpr int MIN_UPDATES = 6;
+
+/// The Hann window of @p nSize samples, made once per size and shared: at the highest rates
+/// it is half a million cosines, more than the detector's whole work on a short input.
+std::shared_ptr<const std::vector<float>> hannWindow(size_t nSize)
+{
+    static std::mutex lock;
+    static std::map<size_t, std::shared_ptr<const std::vector<float>>> windows;
+    const std::lock_guard<std::mutex> guard(lock);
+    std::shared_ptr<const std::vector<float>>& window = windows[nSize];
+    if (!window) {
+        auto made = std::make_shared<std::vector<float>>(nSize);
+        for (size_t i = 0; i < nSize; ++i)
+            (*made)[i] = float(0.5 - 0.5 * std::cos(2.0 * PI * double(i) / double(nSize)));
+        window = made;
+    }
+    return window;
+}
 
 } // namespace
 
@@ -29,32 +48,34 @@ PitchDetector::PitchDetector(double dSampleRate, double dMinHz, double dMaxHz)
     const size_t bins = m_nSize / 2 + 1;
     m_nMinBin = std::max<size_t>(2, size_t(std::floor(dMinHz * double(m_nSize) / dSampleRate)));
     m_nMaxBin = std::min(bins - 2, size_t(std::ceil(dMaxHz * double(m_nSize) / dSampleRate)));
-    m_window.resize(m_nSize);
-    for (size_t i = 0; i < m_nSize; ++i)
-        m_window[i] = float(0.5 - 0.5 * std::cos(2.0 * PI * double(i) / double(m_nSize)));
-    m_segment.assign(m_nSize, 0.0f);
+    m_pWindow = hannWindow(m_nSize);
     m_power.assign(bins, 0.0f);
     m_scratch.reserve(bins);
-    m_pTransform = std::make_unique<dsp::FourierTransform>(m_nSize);
 }
 
 PitchDetector::~PitchDetector() = default;
 
 void PitchDetector::Add(const float* pSamples, size_t nCount)
 {
+    // The segment is a ring: each sample is written once, however small the blocks.
     const size_t hop = HopSize();
     while (nCount > 0) {
-        // Shift in as many samples as fit before the next update.
-        const size_t take = std::min(nCount, hop - m_nSinceUpdate);
-        std::memmove(m_segment.data(), m_segment.data() + take, (m_nSize - take) * sizeof(float));
-        std::memcpy(m_segment.data() + (m_nSize - take), pSamples, take * sizeof(float));
+        size_t take = std::min(nCount, hop - m_nSinceUpdate);
+        if (m_segment.size() < m_nSize) {
+            // Filling: the ring grows with the input, so a short one does not pay for all.
+            take = std::min(take, m_nSize - m_segment.size());
+            m_segment.insert(m_segment.end(), pSamples, pSamples + take);
+        } else {
+            take = std::min(take, m_nSize - m_nOldest);
+            std::memcpy(m_segment.data() + m_nOldest, pSamples, take * sizeof(float));
+            m_nOldest = (m_nOldest + take) % m_nSize;
+        }
         pSamples += take;
         nCount -= take;
-        m_nFilled = std::min(m_nSize, m_nFilled + take);
         m_nSinceUpdate += take;
         if (m_nSinceUpdate == hop) {
             m_nSinceUpdate = 0;
-            if (m_nFilled == m_nSize)
+            if (m_segment.size() == m_nSize)
                 analyseSegment();
         }
     }
@@ -62,11 +83,16 @@ void PitchDetector::Add(const float* pSamples, size_t nCount)
 
 void PitchDetector::analyseSegment()
 {
-    std::complex<float>* input = m_pTransform->Input();
-    for (size_t i = 0; i < m_nSize; ++i)
-        input[i] = m_segment[i] * m_window[i];
-    m_pTransform->Execute();
-    const std::complex<float>* spectrum = m_pTransform->Output();
+    dsp::FourierTransform& transform = dsp::FourierTransform::Shared(m_nSize);
+    std::complex<float>* input = transform.Input();
+    const std::vector<float>& window = *m_pWindow;
+    const size_t newer = m_nSize - m_nOldest;
+    for (size_t i = 0; i < newer; ++i)
+        input[i] = m_segment[m_nOldest + i] * window[i];
+    for (size_t i = newer; i < m_nSize; ++i)
+        input[i] = m_segment[i - newer] * window[i];
+    transform.Execute();
+    const std::complex<float>* spectrum = transform.Output();
     // A plain mean over the first segments, then an exponential one over about the last eight.
     const float weight = std::max(NEW_SEGMENT_WEIGHT, 1.0f / float(m_nUpdates + 1));
     for (size_t k = m_nMinBin - 1; k <= m_nMaxBin + 1; ++k) {

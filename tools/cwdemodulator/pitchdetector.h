@@ -4,10 +4,6 @@
 #include <memory>
 #include <vector>
 
-namespace dsp {
-class FourierTransform;
-}
-
 namespace cw {
 
 /// Finds the tone of a CW signal: averages the power spectrum of overlapping Hann-windowed
@@ -41,16 +37,15 @@ private:
     size_t m_nSize = 0;
     size_t m_nMinBin = 0;
     size_t m_nMaxBin = 0;
-    std::vector<float> m_window;
-    std::vector<float> m_segment; ///< the last m_nSize samples, oldest first
-    size_t m_nFilled = 0;
+    std::shared_ptr<const std::vector<float>> m_pWindow;
+    std::vector<float> m_segment; ///< ring of the last m_nSize samples (grows to it first)
+    size_t m_nOldest = 0;         ///< where the oldest sample of the ring is (and the next goes)
     size_t m_nSinceUpdate = 0;
     std::vector<float> m_power; ///< exponentially averaged power per bin
     std::vector<float> m_scratch;
     int m_nUpdates = 0;
     double m_dPitch = 0.0;
     double m_dPeakRatio = 0.0;
-    std::unique_ptr<dsp::FourierTransform> m_pTransform;
 };
 
 } // namespace cw

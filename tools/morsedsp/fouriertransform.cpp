@@ -4,7 +4,10 @@
 // liquid-dsp uses std::complex<float> for its complex type when included from C++.
 #include <liquid/liquid.h>
 
+#include <map>
+#include <memory>
 #include <mutex>
+#include <utility>
 
 namespace dsp {
 
@@ -30,6 +33,15 @@ FourierTransform::~FourierTransform()
 {
     const std::lock_guard<std::mutex> guard(planLock());
     fft_destroy_plan(static_cast<fftplan>(m_pPlan));
+}
+
+FourierTransform& FourierTransform::Shared(size_t nSize, bool bInverse)
+{
+    thread_local std::map<std::pair<size_t, bool>, std::unique_ptr<FourierTransform>> kept;
+    std::unique_ptr<FourierTransform>& transform = kept[{nSize, bInverse}];
+    if (!transform)
+        transform = std::make_unique<FourierTransform>(nSize, bInverse);
+    return *transform;
 }
 
 void FourierTransform::Execute()

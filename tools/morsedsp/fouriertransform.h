@@ -18,6 +18,11 @@ public:
     FourierTransform(const FourierTransform&) = delete;
     FourierTransform& operator=(const FourierTransform&) = delete;
 
+    /// A transform of @p nSize kept for the calling thread: for work that transforms once in
+    /// a while (each plan costs far more than a transform), so that the plan and its buffers
+    /// are made once per thread and size, not at each use. Valid until the thread ends.
+    static FourierTransform& Shared(size_t nSize, bool bInverse = false);
+
     size_t Size() const { return m_input.size(); }
     std::complex<float>* Input() { return m_input.data(); }
     const std::complex<float>* Output() const { return m_output.data(); }

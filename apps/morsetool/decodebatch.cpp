@@ -193,6 +193,12 @@ void DecodeBatch::startJob(Job& job, QEventLoop& loop) const
     job.started = true;
 }
 
+void DecodeBatch::signalProcess(const QProcess& process)
+{
+    if (process.processId() > 0)
+        ::kill(static_cast<pid_t>(process.processId()), ShutdownSignals::Signal());
+}
+
 void DecodeBatch::stopJobs(std::vector<Job>& jobs, size_t next)
 {
     // Each running decode hears the same signal: it finishes what it read, saves and exits.
@@ -202,9 +208,13 @@ void DecodeBatch::stopJobs(std::vector<Job>& jobs, size_t next)
         if (i >= next) {
             job.finished = true;
             job.exitCode = ShutdownSignals::ExitCode();
-        } else if (!job.finished && job.process->state() != QProcess::NotRunning &&
-                   job.process->processId() > 0) {
-            ::kill(static_cast<pid_t>(job.process->processId()), ShutdownSignals::Signal());
+        } else if (!job.finished && job.process->state() == QProcess::Starting) {
+            // Between fork and exec the child would lose the signal: it gets it once it runs.
+            QProcess* process = job.process.get();
+            QObject::connect(process, &QProcess::started, process,
+                             [process] { signalProcess(*process); });
+        } else if (!job.finished && job.process->state() == QProcess::Running) {
+            signalProcess(*job.process);
         }
     }
 }

@@ -8,6 +8,7 @@
 
 class QCommandLineParser;
 class QEventLoop;
+class QProcess;
 class QSocketNotifier;
 
 /// `morsetool decode` of several inputs: each input is decoded by a morsetool process of its
@@ -38,6 +39,8 @@ private:
     void startJob(Job& job, QEventLoop& loop) const;
     /// Hands the stop signal to the running jobs and marks those from @p next on as not started.
     static void stopJobs(std::vector<Job>& jobs, size_t next);
+    /// Sends the stop signal that arrived to a running decode.
+    static void signalProcess(const QProcess& process);
     static void collectJob(Job& job);
     /// Prints the summary; the batch's exit code.
     int summarize(const std::vector<Job>& jobs, bool stopped) const;

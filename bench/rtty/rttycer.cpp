@@ -9,7 +9,9 @@
 //
 // --told gives ours the true tones and speed as well, to tell the search's errors from the
 // decoding's. Our synthesizer's recordings can also fade selectively (--fade HZ, --fade-depth
-// DB, default 25) and drift (--drift HZ/S).
+// DB, default 25) and drift (--drift HZ/S). --show prints each text ours got wrong, with what
+// it decoded and the tones and speed it found, on standard error. --no-shift-repair leaves
+// case shifts broken by a bit error as they came.
 
 #include "rttybenchtext.h"
 
@@ -111,10 +113,20 @@ void addNoise(std::vector<float>& samples, double snrDb, std::mt19937& generator
         s = float(s + gauss(generator));
 }
 
-std::string ourDecode(const std::vector<float>& samples, bool& found, const Case& c, bool told)
+struct Decoded
+{
+    std::string text;
+    bool found = false;
+    double markHz = 0.0;
+    double spaceHz = 0.0;
+    double baud = 0.0;
+};
+
+Decoded ourDecode(const std::vector<float>& samples, const Case& c, bool told, bool repair)
 {
     fsk::FskDemodulator::Settings settings;
     settings.dSampleRate = RATE;
+    settings.bRepairShifts = repair;
     if (told) {
         settings.dMarkHz = c.markHz;
         settings.dSpaceHz = c.spaceHz;
@@ -123,15 +135,18 @@ std::string ourDecode(const std::vector<float>& samples, bool& found, const Case
     fsk::FskDemodulator demodulator(settings);
     demodulator.Push(samples.data(), samples.size());
     demodulator.Finish();
-    std::string text;
+    Decoded decoded;
     fsk::FskDemodulator::Character character;
     while (demodulator.TakeCharacter(character)) {
         if (character.cText != '\0')
-            text += character.cText;
+            decoded.text += character.cText;
     }
-    found = demodulator.Baud() == c.baud && std::abs(demodulator.MarkHz() - c.markHz) < 15.0 &&
-            std::abs(demodulator.SpaceHz() - c.spaceHz) < 15.0;
-    return text;
+    decoded.markHz = demodulator.MarkHz();
+    decoded.spaceHz = demodulator.SpaceHz();
+    decoded.baud = demodulator.Baud();
+    decoded.found = decoded.baud == c.baud && std::abs(decoded.markHz - c.markHz) < 15.0 &&
+                    std::abs(decoded.spaceHz - c.spaceHz) < 15.0;
+    return decoded;
 }
 
 std::string peerDecode(const std::vector<float>& samples, const Case& c, QTemporaryDir& dir)
@@ -170,6 +185,8 @@ int main(int argc, char* argv[])
         option(arguments, "--generator", "ours,minimodem").split(QLatin1Char(','));
     const bool peer = arguments.contains(QStringLiteral("--peer"));
     const bool told = arguments.contains(QStringLiteral("--told"));
+    const bool show = arguments.contains(QStringLiteral("--show"));
+    const bool repair = !arguments.contains(QStringLiteral("--no-shift-repair"));
     const double fadeHz = option(arguments, "--fade", "0").toDouble();
     const double fadeDepthDb = option(arguments, "--fade-depth", "25").toDouble();
     const double driftHzPerSec = option(arguments, "--drift", "0").toDouble();
@@ -214,9 +231,17 @@ int main(int argc, char* argv[])
                             samples.resize(size_t(synthesizer.TotalSamples()));
                             synthesizer.Render(samples.data(), int64_t(samples.size()));
                         }
-                        bool ok = false;
-                        ours += cer(ourDecode(samples, ok, c, told), c.text);
-                        found += ok ? 1 : 0;
+                        const Decoded decoded = ourDecode(samples, c, told, repair);
+                        const double textCer = cer(decoded.text, c.text);
+                        ours += textCer;
+                        if (show && textCer > 0.0)
+                            std::fprintf(stderr,
+                                         "%.0f %.2f %.0f: %.4f (%.0f/%.0f Hz, found %.0f/%.0f Hz "
+                                         "%.2f Bd)\n  %s\n  %s\n",
+                                         snr, baud, shift, textCer, c.markHz, c.spaceHz,
+                                         decoded.markHz, decoded.spaceHz, decoded.baud,
+                                         c.text.c_str(), decoded.text.c_str());
+                        found += decoded.found ? 1 : 0;
                         if (peer)
                             theirs += cer(peerDecode(samples, c, dir), c.text);
                     }

@@ -217,12 +217,24 @@ bool CharacterFramer::refineTiming()
     }
     m_dFrameStart += bestShift;
     const double first = m_dFrameStart + 0.5 * m_dBit;
-    m_nCode = 0;
-    for (int bit = 1; bit <= DATA_BITS; ++bit) {
-        if (valueAt(first + bit * m_dBit) >= 0.0f)
-            m_nCode |= 1u << (bit - 1);
-    }
+    decideData(first);
     return valueAt(first + STOP_BIT * m_dBit) >= 0.0f;
+}
+
+void CharacterFramer::decideData(double dFirstBit)
+{
+    m_nCode = 0;
+    float leastSure = 1e30f;
+    for (int bit = 1; bit <= DATA_BITS; ++bit) {
+        const float value = valueAt(dFirstBit + bit * m_dBit);
+        if (value >= 0.0f)
+            m_nCode |= 1u << (bit - 1);
+        if (std::abs(value) < leastSure) {
+            leastSure = std::abs(value);
+            m_frame.nLeastSureBit = unsigned(bit - 1);
+        }
+    }
+    m_frame.fLeastSureMargin = leastSure / std::max(m_fSwing, 1e-20f);
 }
 
 void CharacterFramer::voteSpacing()

@@ -20,6 +20,10 @@ public:
         unsigned nCode = 0;
         bool bFramingError = false;
         double dStartSample = 0.0; ///< where the start bit began
+        /// The data bit decided closest to the threshold (0 first), and its value over the
+        /// typical decided value.
+        unsigned nLeastSureBit = 0;
+        float fLeastSureMargin = 1.0f;
     };
 
     enum Event
@@ -61,6 +65,8 @@ private:
     /// Moves the character's timing to where its bits are clearest and decides them; true
     /// when the stop bit is mark.
     bool refineTiming();
+    /// Decides the data bits at the timing found, noting the least sure one.
+    void decideData(double dFirstBit);
     void followTransition(double dCrossing);
     int decideBit(float fValue);
 

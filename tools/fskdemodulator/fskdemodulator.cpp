@@ -2,6 +2,7 @@
 
 #include "tools/fskdemodulator/characterframer.h"
 #include "tools/fskdemodulator/frequencytracker.h"
+#include "tools/fskdemodulator/shiftrepair.h"
 #include "tools/fskdemodulator/signalsearch.h"
 #include "tools/fskdemodulator/tonebalance.h"
 #include "tools/fskdemodulator/tonefilter.h"
@@ -29,7 +30,8 @@ constexpr size_t MAX_HOLD_WINDOWS = 2;
 FskDemodulator::FskDemodulator(const Settings& settings)
     : m_settings(settings),
       m_nSearchSamples(size_t(std::max(0.5, settings.dSearchSec) * settings.dSampleRate)),
-      m_nHoldSamples(m_nSearchSamples), m_text(settings.text)
+      m_nHoldSamples(m_nSearchSamples),
+      m_pText(std::make_unique<ShiftRepair>(settings.text, settings.bRepairShifts))
 {
     m_held.reserve(m_nSearchSamples);
 }
@@ -58,14 +60,18 @@ void FskDemodulator::Finish()
     if (!m_bLocked && !m_held.empty())
         search(true);
     // A character still being framed has not reached its stop bit: it is not complete.
+    m_pText->Finish();
 }
 
 bool FskDemodulator::TakeCharacter(Character& character)
 {
-    if (m_characters.empty())
+    ShiftRepair::Character taken;
+    if (!m_pText->Take(taken))
         return false;
-    character = m_characters.front();
-    m_characters.pop_front();
+    character.cText = taken.cText;
+    character.nCode = taken.nCode;
+    character.bFramingError = taken.bFramingError;
+    character.nSample = taken.nSample;
     return true;
 }
 
@@ -166,13 +172,14 @@ void FskDemodulator::demodulate(float fSample)
     }
     if (event & CharacterFramer::eFRAME) {
         const CharacterFramer::Frame& frame = m_pFramer->LastFrame();
-        Character character;
+        ShiftRepair::Character character;
         character.nCode = frame.nCode;
+        character.nAlternative = frame.nCode ^ (1u << frame.nLeastSureBit);
+        character.fMargin = frame.fLeastSureMargin;
         character.bFramingError = frame.bFramingError;
-        character.cText = m_text.Push(frame.nCode);
         // The framer counts from the first sample it was given.
         character.nSample = m_nFramerOrigin + m_nFilterLength + int64_t(frame.dStartSample);
-        m_characters.push_back(character);
+        m_pText->Push(character);
     }
 }
 

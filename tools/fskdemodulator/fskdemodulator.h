@@ -5,7 +5,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <deque>
 #include <memory>
 #include <vector>
 
@@ -13,6 +12,7 @@ namespace fsk {
 
 class CharacterFramer;
 class FrequencyTracker;
+class ShiftRepair;
 class ToneBalance;
 class ToneFilter;
 
@@ -40,6 +40,10 @@ public:
         double dBaud = 0.0;    ///< 0: one of 45.45, 50, 75, 100 found from the signal
         Polarity polarity = eFIND_POLARITY;
         Ita2Decoder::Settings text;
+        /// A FIGS or a space (in the figures case) that one doubtful bit turned into another
+        /// code is put back when the word after it shows the case went wrong; the characters
+        /// that might start such a repair are held until their word ends.
+        bool bRepairShifts = true;
         /// Audio looked at before the first decision; the signal must show within it.
         double dSearchSec = 3.0;
     };
@@ -61,7 +65,7 @@ public:
     // Reception.
     /// Demodulates the next block of mono samples (full scale +-1).
     void Push(const float* pSamples, size_t nCount);
-    /// The input ended: decides on what is held back.
+    /// The input ended: decides on what is held back, audio and characters.
     void Finish();
     /// The oldest decoded character not yet taken; false when none is waiting.
     bool TakeCharacter(Character& character);
@@ -97,7 +101,7 @@ private:
     std::unique_ptr<ToneBalance> m_pBalance;
     std::unique_ptr<FrequencyTracker> m_pTracker;
     std::unique_ptr<CharacterFramer> m_pFramer;
-    Ita2Decoder m_text;
+    std::unique_ptr<ShiftRepair> m_pText;
     int64_t m_nFilterLength = 0;
     int64_t m_nFilling = 0; ///< samples until the filters hold a whole bit
     float m_fMark = 0.0f;
@@ -106,8 +110,6 @@ private:
     double m_dOnSum = 0.0;     ///< summed amplitude of the winning tone at the decided bits
     double m_dOnSquares = 0.0; ///< ... and its square
     double m_dDecidedBits = 0.0;
-
-    std::deque<Character> m_characters;
 };
 
 } // namespace fsk

@@ -1,0 +1,133 @@
+#include "tools/fskdemodulator/shiftrepair.h"
+
+namespace fsk {
+
+namespace {
+
+constexpr unsigned SPACE = 0x04;
+constexpr unsigned CARRIAGE_RETURN = 0x08;
+constexpr unsigned LINE_FEED = 0x02;
+/// A bit decided this close to the threshold (its value over the typical one) may be wrong.
+constexpr float DOUBTFUL_MARGIN = 0.5f;
+/// A figure group read as letters shows from this many characters on...
+constexpr size_t MIN_GROUP = 2;
+/// ...and a word held for a repair is given up after this many characters.
+constexpr size_t MAX_HELD = 12;
+
+bool endsWord(unsigned nCode)
+{
+    return nCode == SPACE || nCode == CARRIAGE_RETURN || nCode == LINE_FEED;
+}
+
+bool isShift(unsigned nCode)
+{
+    return nCode == Ita2Alphabet::FIGURES || nCode == Ita2Alphabet::LETTERS;
+}
+
+bool isDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+} // namespace
+
+ShiftRepair::ShiftRepair(const Ita2Decoder::Settings& text, bool bRepair)
+    : m_text(text), m_bRepair(bRepair), m_bUnshiftOnSpace(text.bUnshiftOnSpace),
+      m_figures(text.figures)
+{
+}
+
+void ShiftRepair::Push(const Character& character)
+{
+    if (m_held != eNONE) {
+        m_holding.push_back(character);
+        judgeHeld();
+        return;
+    }
+    m_held = possibleRepair(character);
+    if (m_held == eNONE)
+        print(character);
+    else
+        m_holding.push_back(character);
+}
+
+void ShiftRepair::Finish()
+{
+    // A figure group read as letters that reached the end of the input is complete.
+    while (m_held != eNONE)
+        releaseHeld(m_held == eLOST_FIGURES && m_holding.size() > MIN_GROUP);
+}
+
+bool ShiftRepair::Take(Character& character)
+{
+    if (m_ready.empty())
+        return false;
+    character = m_ready.front();
+    m_ready.pop_front();
+    return true;
+}
+
+ShiftRepair::Repair ShiftRepair::possibleRepair(const Character& character) const
+{
+    if (!m_bRepair || character.fMargin >= DOUBTFUL_MARGIN || isShift(character.nCode) ||
+        endsWord(character.nCode))
+        return eNONE;
+    if (!m_text.InFigures() && m_bWordStart && character.nAlternative == Ita2Alphabet::FIGURES)
+        return eLOST_FIGURES;
+    if (m_text.InFigures() && m_bUnshiftOnSpace && character.nAlternative == SPACE)
+        return eLOST_SPACE;
+    return eNONE;
+}
+
+void ShiftRepair::judgeHeld()
+{
+    const unsigned code = m_holding.back().nCode;
+    const bool wordEnd = endsWord(code) || isShift(code);
+    if (m_held == eLOST_FIGURES) {
+        // Top-row letters up to the end of the word: a figure group.
+        if (wordEnd)
+            releaseHeld(m_holding.size() - 2 >= MIN_GROUP);
+        else if (!isDigit(Ita2Alphabet::Figure(code, m_figures)))
+            releaseHeld(false);
+    } else {
+        // Still in figures, a sign that is no digit: a word of letters printed as figures.
+        if (wordEnd)
+            releaseHeld(false);
+        else if (!isDigit(Ita2Alphabet::Figure(code, m_figures)))
+            releaseHeld(true);
+    }
+    if (m_held != eNONE && m_holding.size() >= MAX_HELD)
+        releaseHeld(false);
+}
+
+void ShiftRepair::releaseHeld(bool bRepair)
+{
+    if (m_holding.empty()) {
+        m_held = eNONE;
+        return;
+    }
+    std::deque<Character> held;
+    held.swap(m_holding);
+    m_held = eNONE;
+    Character first = held.front();
+    held.pop_front();
+    if (bRepair)
+        first.nCode = first.nAlternative;
+    print(first);
+    // The rest is looked at afresh, in the case the first one left: one of them may start a
+    // repair of its own.
+    for (const Character& character : held)
+        Push(character);
+}
+
+void ShiftRepair::print(Character character)
+{
+    character.cText = m_text.Push(character.nCode);
+    if (endsWord(character.nCode))
+        m_bWordStart = true;
+    else if (character.cText != '\0')
+        m_bWordStart = false;
+    m_ready.push_back(character);
+}
+
+} // namespace fsk

@@ -24,8 +24,9 @@ constexpr size_t MAX_PEAKS = 24;
 /// How far a found tone may lie from a given frequency or shift.
 constexpr double TONE_TOLERANCE_HZ = 25.0;
 /// How much the fit of the transitions to the bit grid (-1 to 1) counts against the share of
-/// broken stop bits when speed and polarity are chosen.
-constexpr double GRID_FIT_WEIGHT = 0.05;
+/// broken stop bits when speed and polarity are chosen: 45.45 and 50 baud lie close enough
+/// that a few noisy stop bits in the window can favour the wrong one.
+constexpr double GRID_FIT_WEIGHT = 0.2;
 /// The peak a tone is measured against decays over this time.
 constexpr double PEAK_HOLD_SEC = 0.3;
 

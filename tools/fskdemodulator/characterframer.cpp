@@ -237,6 +237,20 @@ void CharacterFramer::decideData(double dFirstBit)
     m_frame.fLeastSureMargin = leastSure / std::max(m_fSwing, 1e-20f);
 }
 
+bool CharacterFramer::isClearStart(float fValue) const
+{
+    const float depth = -START_DEPTH * m_fSwing;
+    if (fValue <= depth)
+        return true;
+    // Before the characters have a grid (the first ones of a transmission), a start taken
+    // from a noisy fall is often a third of a bit late, and its decision point then takes in
+    // the next bit: a quarter bit earlier the start bit shows clearly. The character's timing
+    // is refined before its bits are decided. Once a grid was there, a start off it must be
+    // clear where it was found: back-to-back text has many falls that are no start.
+    return m_bRefineTiming && !hasGrid() &&
+           valueAt(m_dFrameStart + (0.5 - START_CHECK_SPREAD) * m_dBit) <= depth;
+}
+
 void CharacterFramer::voteSpacing()
 {
     // Only a character that ended in a mark stop bit tells the spacing: a noise fall taken
@@ -273,7 +287,7 @@ int CharacterFramer::decideBit(float fValue)
     if (m_nBitIndex == 0) {
         // A start bit that is mark at its end was a noise dip: look again. Off the grid, where
         // nothing else confirms it, it must be clearly space.
-        if (mark || (!m_bFrameOnGrid && fValue > -START_DEPTH * m_fSwing)) {
+        if (m_bFrameOnGrid ? mark : !isClearStart(fValue)) {
             m_bInFrame = false;
             m_dSearchFrom = m_dFrameStart;
         }

@@ -57,6 +57,8 @@ private:
     bool awaitGrid();
     /// True when the value is space at @p dSample or a little either side of it.
     bool isSpaceNear(double dSample) const;
+    /// True when a start bit off the grid is clearly space at its decision point.
+    bool isClearStart(float fValue) const;
     double gain() const;
     bool hasGrid() const;
     double pitchBits() const;

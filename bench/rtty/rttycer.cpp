@@ -2,7 +2,8 @@
 // optionally side by side with minimodem decoding the same recordings. Recordings come from
 // our synthesizer or from minimodem (clean, then given white noise here). Ours is told
 // nothing; minimodem is told the true mark and space frequencies and the speed.
-// Prints a TSV table: generator, baud, shift_hz, snr_db, texts, ours_cer, peer_cer, found.
+// Prints a TSV table: generator, baud, shift_hz, snr_db, texts, ours_cer, peer_cer, found, and
+// ours_worst, the CER of our worst text (one text's share of the cell is that over texts).
 //
 //   rtty_cer [--texts 3] [--chars 80] [--snr -9,-6,-3,0,3] [--baud 45.45,50,75]
 //            [--shift 170,425,850] [--generator ours,minimodem] [--peer] [--seed 1] [--told]
@@ -193,13 +194,14 @@ int main(int argc, char* argv[])
     const unsigned seed = option(arguments, "--seed", "1").toUInt();
     QTemporaryDir dir;
 
-    std::printf("generator\tbaud\tshift_hz\tsnr_db\ttexts\tours_cer\tpeer_cer\tfound\n");
+    std::printf(
+        "generator\tbaud\tshift_hz\tsnr_db\ttexts\tours_cer\tpeer_cer\tfound\tours_worst\n");
     for (const QString& generatorName : generators) {
         for (const double baud : bauds) {
             for (const double shift : shifts) {
                 for (const double snr : snrs) {
                     std::mt19937 random(seed);
-                    double ours = 0.0, theirs = 0.0;
+                    double ours = 0.0, theirs = 0.0, worst = 0.0;
                     int found = 0;
                     for (int t = 0; t < texts; ++t) {
                         // A new text, tone pair and polarity each time; the noise differs too.
@@ -234,6 +236,7 @@ int main(int argc, char* argv[])
                         const Decoded decoded = ourDecode(samples, c, told, repair);
                         const double textCer = cer(decoded.text, c.text);
                         ours += textCer;
+                        worst = std::max(worst, textCer);
                         if (show && textCer > 0.0)
                             std::fprintf(stderr,
                                          "%.0f %.2f %.0f: %.4f (%.0f/%.0f Hz, found %.0f/%.0f Hz "
@@ -245,10 +248,10 @@ int main(int argc, char* argv[])
                         if (peer)
                             theirs += cer(peerDecode(samples, c, dir), c.text);
                     }
-                    std::printf("%s\t%.2f\t%.0f\t%.0f\t%d\t%.4f\t%s\t%d/%d\n",
+                    std::printf("%s\t%.2f\t%.0f\t%.0f\t%d\t%.4f\t%s\t%d/%d\t%.4f\n",
                                 qPrintable(generatorName), baud, shift, snr, texts, ours / texts,
                                 peer ? qPrintable(QString::number(theirs / texts, 'f', 4)) : "-",
-                                found, texts);
+                                found, texts, worst);
                     std::fflush(stdout);
                 }
             }

@@ -53,6 +53,7 @@ bool readDecodeSettings(const QCommandLineParser& parser, fsk::FskDemodulator::S
     if (parser.isSet(QStringLiteral("reverse")))
         settings.polarity = fsk::FskDemodulator::eREVERSED;
     settings.text.bUnshiftOnSpace = !parser.isSet(QStringLiteral("no-unshift-on-space"));
+    settings.bRepairShifts = !parser.isSet(QStringLiteral("no-shift-repair"));
     if (parser.isSet(QStringLiteral("us-tty")))
         settings.text.figures = fsk::Ita2Alphabet::eUS_TTY;
     return true;
@@ -290,6 +291,9 @@ int runRttyDecodeCommand(const QStringList& arguments)
         {QStringLiteral("no-unshift-on-space"),
          QStringLiteral("stay in the figures case after a space (by default a space returns "
                         "to the letters case)")},
+        {QStringLiteral("no-shift-repair"),
+         QStringLiteral("print a FIGS or a space broken by a doubtful bit as it came (by default "
+                        "the word after it decides)")},
         {QStringLiteral("us-tty"), QStringLiteral("figures case of the US teleprinter code")},
         {QStringLiteral("codec"), QStringLiteral("translate through this codec"),
          QStringLiteral("NAME")},

@@ -249,8 +249,8 @@ TEST(CwLocalPhase, MarksProjectToTheirAmplitudeWhateverTheirPhaseAndGapsToLittle
         const float phase = angle(generator);
         for (int i = 0; i < 3 * UNIT; ++i) {
             projector.Push(element % 2 == 0 ? std::polar(0.5f, phase) : 0.0f);
-            inPhase.push_back(projector.InPhase());
-            EXPECT_NEAR(projector.Quadrature(), 0.0f, 1e-4f);
+            inPhase.push_back(projector.Projected().real());
+            EXPECT_NEAR(projector.Projected().imag(), 0.0f, 1e-4f);
         }
     }
     const size_t delay = size_t(projector.Delay());

@@ -5,6 +5,10 @@
 #include <algorithm>
 #include <cmath>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace cw {
 
 namespace {
@@ -21,6 +25,19 @@ constexpr double LEVEL_FALL_SLOWER = 10.0;
 constexpr double BROADBAND_SHARE = 0.5;
 constexpr double HOLD_SEC = 0.001;
 constexpr double LONGEST_CRASH_SEC = 0.025;
+
+/// @p dA > @p dB ? @p dX : @p dY, without a branch where the processor allows: for a
+/// condition that is a coin toss from one sample to the next.
+inline double pickIfGreater(double dA, double dB, double dX, double dY)
+{
+#if defined(__SSE2__)
+    const __m128d mask = _mm_cmpgt_sd(_mm_set_sd(dA), _mm_set_sd(dB));
+    return _mm_cvtsd_f64(
+        _mm_or_pd(_mm_and_pd(mask, _mm_set_sd(dX)), _mm_andnot_pd(mask, _mm_set_sd(dY))));
+#else
+    return dA > dB ? dX : dY;
+#endif
+}
 
 } // namespace
 
@@ -72,11 +89,12 @@ inline bool ImpulseBlanker::isCrash(State& state, float fSample) const
         ++state.nBlanked;
         return true;
     }
-    // Not a crash, or too long for one: the level learns it. The weight is picked by index,
-    // not by a branch: whether a noise sample is above its mean is a coin toss.
+    // Not a crash, or too long for one: the level learns it, rising faster than it falls.
     state.nHoldLeft = loud ? state.nHoldLeft : 0;
     state.nRun = loud ? state.nRun : 0;
-    state.dLevel += (notched - state.dLevel) * m_dLevelWeight[notched > state.dLevel ? 1 : 0];
+    const double step = notched - state.dLevel;
+    state.dLevel = pickIfGreater(notched, state.dLevel, state.dLevel + step * m_dLevelWeight[1],
+                                 state.dLevel + step * m_dLevelWeight[0]);
     return false;
 }
 

@@ -282,9 +282,13 @@ TEST(MorsetoolSkimTest, PrintsOneLinePerSignalAsTextOrJson)
     ASSERT_TRUE(writer.Write(samples.data(), qint64(samples.size())) && writer.Commit());
 
     int exitCode = -1;
-    QStringList lines = runMorsetool({QStringLiteral("skim"), path}, exitCode)
-                            .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    const QString text = runMorsetool({QStringLiteral("skim"), path}, exitCode);
+    QStringList lines = text.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     EXPECT_EQ(exitCode, 0);
+    EXPECT_EQ(runMorsetool(
+                  {QStringLiteral("skim"), QStringLiteral("--threads"), QStringLiteral("2"), path},
+                  exitCode),
+              text);
     ASSERT_EQ(lines.size(), 2);
     lines.sort();
     const QStringList first = lines[0].split(QLatin1Char('\t'));
@@ -327,6 +331,8 @@ TEST(MorsetoolSkimTest, RefusesWhatItCannotUse)
         {{QStringLiteral("skim"), QStringLiteral("--band"), QStringLiteral("900-100"), silent}, 2},
         {{QStringLiteral("skim"), QStringLiteral("--band"), QStringLiteral("100-9000"), silent}, 2},
         {{QStringLiteral("skim"), QStringLiteral("--format"), QStringLiteral("xml"), silent}, 2},
+        {{QStringLiteral("skim"), QStringLiteral("--threads"), QStringLiteral("0"), silent}, 2},
+        {{QStringLiteral("skim"), QStringLiteral("--threads"), QStringLiteral("1.5"), silent}, 2},
         {{QStringLiteral("skim"), work.filePath(QStringLiteral("missing.wav"))}, 2},
     };
     for (const auto& c : cases) {

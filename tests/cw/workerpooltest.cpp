@@ -21,7 +21,11 @@ public:
     bool overlapped = false;
 
 protected:
-    void take() override { m_running.swap(handed), handed.clear(); }
+    void take() override
+    {
+        m_running.swap(handed);
+        handed.clear();
+    }
     void run() override
     {
         overlapped |= inside.fetch_add(1) != 0;

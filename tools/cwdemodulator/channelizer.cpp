@@ -22,7 +22,7 @@ size_t powerOfTwoAtLeast(double dValue)
 
 } // namespace
 
-Channelizer::Channelizer(double dSampleRate, double dHistorySec, size_t nSpareFrames)
+Channelizer::Channelizer(double dSampleRate, double dHistorySec, double dLagSec)
     : m_dSampleRate(dSampleRate),
       m_nSize(std::max<size_t>(64, powerOfTwoAtLeast(dSampleRate / MAX_BIN_HZ)))
 {
@@ -32,7 +32,10 @@ Channelizer::Channelizer(double dSampleRate, double dHistorySec, size_t nSpareFr
         m_nDecimation *= 2;
     m_window.assign(m_nSize, 0.0f);
     m_nHistoryFrames = size_t(std::ceil(dHistorySec / FrameSec())) + 1;
-    m_nSlots = m_nHistoryFrames + nSpareFrames;
+    // A lagging reader may still need the oldest frame of the history as it was when it
+    // fell behind, and the frame being made takes a slot too.
+    const size_t spare = dLagSec > 0.0 ? size_t(std::ceil(dLagSec / FrameSec())) + 2 : 0;
+    m_nSlots = m_nHistoryFrames + spare;
     m_history.assign(m_nSlots * Bins(), {});
     m_power.assign(Bins(), 0.0f);
     m_pTransform = std::make_unique<dsp::FourierTransform>(m_nSize);

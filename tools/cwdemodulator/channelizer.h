@@ -24,9 +24,9 @@ namespace cw {
 class Channelizer
 {
 public:
-    /// Keeps @p dHistorySec of spectra for channels opened late, and @p nSpareFrames more for
-    /// channels that lag behind.
-    Channelizer(double dSampleRate, double dHistorySec, size_t nSpareFrames = 0);
+    /// Keeps @p dHistorySec of spectra for channels opened late, and enough more for channels
+    /// that lag up to @p dLagSec behind the latest frame.
+    Channelizer(double dSampleRate, double dHistorySec, double dLagSec = 0.0);
     ~Channelizer();
     Channelizer(const Channelizer&) = delete;
     Channelizer& operator=(const Channelizer&) = delete;

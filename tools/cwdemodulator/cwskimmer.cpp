@@ -126,13 +126,10 @@ CwSkimmer::Private::Private(const Settings& settings) : m_settings(settings)
     if (m_settings.dHighHz <= 0.0)
         m_settings.dHighHz = high;
     const size_t threads = std::max<size_t>(1, settings.nThreads);
-    if (threads > 1) {
-        const double frameSec = Channelizer(settings.dSampleRate, 0.0).FrameSec();
-        m_nMaxFramesAhead = size_t(std::ceil(LANE_LAG_SEC / frameSec));
-    }
-    // The lanes may still read the frames of the history while the filter bank is ahead.
-    m_pChannelizer =
-        std::make_unique<Channelizer>(settings.dSampleRate, REPLAY_SEC, m_nMaxFramesAhead + 2);
+    // On several threads the lanes still read frames the filter bank has gone past.
+    const double lagSec = threads > 1 ? LANE_LAG_SEC : 0.0;
+    m_pChannelizer = std::make_unique<Channelizer>(settings.dSampleRate, REPLAY_SEC, lagSec);
+    m_nMaxFramesAhead = size_t(std::ceil(lagSec / m_pChannelizer->FrameSec()));
     SignalFinder::Settings finder;
     finder.dBinHz = m_pChannelizer->BinHz();
     finder.nBins = m_pChannelizer->Bins();

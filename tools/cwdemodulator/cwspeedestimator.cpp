@@ -4,7 +4,11 @@
 #include "tools/cwdemodulator/envelopedetector.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <utility>
 
 namespace cw {
 
@@ -51,10 +55,53 @@ public:
     std::vector<double> observations;
 };
 
-/// Threshold between the two classes of @p values that maximises the between-class variance.
-void splitLevels(std::vector<float>& values, float& fLow, float& fHigh)
+/// A float's bits as an unsigned key that orders as the float does.
+std::uint32_t orderedKey(float fValue)
 {
-    std::sort(values.begin(), values.end());
+    std::uint32_t bits = 0;
+    std::memcpy(&bits, &fValue, sizeof bits);
+    return (bits & 0x80000000u) != 0 ? ~bits : bits | 0x80000000u;
+}
+
+float fromOrderedKey(std::uint32_t nKey)
+{
+    const std::uint32_t bits = (nKey & 0x80000000u) != 0 ? nKey & 0x7fffffffu : ~nKey;
+    float value = 0.0f;
+    std::memcpy(&value, &bits, sizeof value);
+    return value;
+}
+
+/// Sorts @p values ascending in three counting passes of 11, 11 and 10 bits: the same order as
+/// std::sort, at a fraction of its cost for the few thousand levels of a trial.
+void radixSort(std::vector<float>& values, std::vector<std::uint32_t>& keys,
+               std::vector<std::uint32_t>& scratch)
+{
+    constexpr int BITS = 11;
+    constexpr std::uint32_t MASK = (1u << BITS) - 1u;
+    keys.resize(values.size());
+    scratch.resize(values.size());
+    for (size_t i = 0; i < values.size(); ++i)
+        keys[i] = orderedKey(values[i]);
+    std::array<size_t, MASK + 1> counts;
+    for (int shift = 0; shift < 32; shift += BITS) {
+        counts.fill(0);
+        for (std::uint32_t key : keys)
+            ++counts[(key >> shift) & MASK];
+        size_t start = 0;
+        for (size_t& count : counts)
+            start += std::exchange(count, start);
+        for (std::uint32_t key : keys)
+            scratch[counts[(key >> shift) & MASK]++] = key;
+        keys.swap(scratch);
+    }
+    for (size_t i = 0; i < values.size(); ++i)
+        values[i] = fromOrderedKey(keys[i]);
+}
+
+/// Threshold between the two classes of sorted @p values that maximises the between-class
+/// variance.
+void splitLevels(const std::vector<float>& values, float& fLow, float& fHigh)
+{
     const size_t n = values.size();
     double total = 0.0;
     for (float v : values)
@@ -122,6 +169,7 @@ CwSpeedEstimator::Result CwSpeedEstimator::tryUnit(const std::complex<float>* pS
         m_envelope[i] =
             bInPhase ? detector.PushAverage(pSamples[i]).real() : detector.Push(pSamples[i]);
     m_sorted.assign(m_envelope.begin() + length, m_envelope.end());
+    radixSort(m_sorted, m_keys, m_keyScratch);
     float space = 0.0f;
     float mark = 0.0f;
     splitLevels(m_sorted, space, mark);

@@ -2,6 +2,7 @@
 
 #include <complex>
 #include <cstddef>
+#include <cstdint>
 #include <vector>
 
 namespace cw {
@@ -42,6 +43,8 @@ private:
     double m_dMaxUnit;
     std::vector<float> m_envelope;
     std::vector<float> m_sorted;
+    std::vector<std::uint32_t> m_keys; ///< radix sort keys of m_sorted and their scratch
+    std::vector<std::uint32_t> m_keyScratch;
 };
 
 } // namespace cw

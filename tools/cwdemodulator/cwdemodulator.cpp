@@ -61,6 +61,25 @@ int filterLength(double dUnit)
     return std::max(1, int(std::lround(FILTER_SHARE * dUnit)));
 }
 
+/// A segmenter per thread for the acquisition's trial decisions, with the priors of @p own.
+/// Trials on noise reach every node of the code tree, and each segmenter's rows are megabytes
+/// filled on first use: a skimmer's channels share these instead of each filling its own.
+CwSegmenter& trialSegmenter(const CwSegmenter& own, const std::vector<std::string>& codes)
+{
+    struct Kept
+    {
+        std::vector<std::string> codes;
+        std::unique_ptr<CwSegmenter> pSegmenter;
+    };
+    thread_local Kept kept;
+    if (!kept.pSegmenter || kept.codes != codes) {
+        kept.codes = codes;
+        kept.pSegmenter = std::make_unique<CwSegmenter>(codes);
+    }
+    kept.pSegmenter->CopyPriorsFrom(own);
+    return *kept.pSegmenter;
+}
+
 } // namespace
 
 /// Everything the demodulator holds: the blocks of the pipeline, what the acquisition keeps
@@ -592,12 +611,13 @@ bool CwDemodulator::Private::lacksShortElements(double dUnit, float fAmplitude)
     // Decides the held samples at this element length and looks for marks and gaps shorter
     // than two elements among enough marks to be sure. The segment the end of the held
     // samples cuts short does not count.
-    m_pSegmenter->Reset(0, m_fNoiseVariance);
+    CwSegmenter& segmenter = trialSegmenter(*m_pSegmenter, m_settings.characterCodes);
+    segmenter.Reset(0, m_fNoiseVariance);
     const size_t held = m_inPhase.size();
     int marks = 0;
     bool shortSeen = false;
     auto takeSegments = [&] {
-        for (CwSegmenter::Segment segment; m_pSegmenter->TakeSegment(segment);) {
+        for (CwSegmenter::Segment segment; segmenter.TakeSegment(segment);) {
             const bool cut = double(segment.nStart + segment.nLength) + dUnit > double(held);
             marks += segment.bOn ? 1 : 0;
             shortSeen =
@@ -605,11 +625,12 @@ bool CwDemodulator::Private::lacksShortElements(double dUnit, float fAmplitude)
         }
     };
     for (const std::complex<float>& sample : m_inPhase) {
-        m_pSegmenter->PushInPhase(sample.real(), fAmplitude, dUnit);
+        segmenter.PushInPhase(sample.real(), fAmplitude, dUnit);
         takeSegments();
     }
-    m_pSegmenter->Finish();
+    segmenter.Finish();
     takeSegments();
+    m_pSegmenter->CopyPriorsFrom(segmenter);
     return marks >= ACQUISITION_MARKS && !shortSeen;
 }
 
@@ -623,6 +644,7 @@ double CwDemodulator::Private::likeliestUnit(double dUnit, float fAmplitude)
     // its dots read as dashes of a third the length. No Morse text does without element-long
     // marks and gaps, so a reading that has none is not taken.
     const bool onlyLongElements = lacksShortElements(dUnit, fAmplitude);
+    CwSegmenter& segmenter = trialSegmenter(*m_pSegmenter, m_settings.characterCodes);
     double best = dUnit;
     double bestScore = -1e300;
     for (double factor : {1.0, 2.0, 3.0}) {
@@ -635,11 +657,11 @@ double CwDemodulator::Private::likeliestUnit(double dUnit, float fAmplitude)
             const double unit = dUnit * factor * stretch;
             if (unit > m_dMaxUnit || unit < m_dMinUnit)
                 continue;
-            m_pSegmenter->Reset(0, m_fNoiseVariance, true);
+            segmenter.Reset(0, m_fNoiseVariance, true);
             for (const std::complex<float>& sample : m_inPhase)
-                m_pSegmenter->PushInPhase(sample.real(), fAmplitude, unit);
-            m_pSegmenter->Finish();
-            const double score = m_pSegmenter->BestScore();
+                segmenter.PushInPhase(sample.real(), fAmplitude, unit);
+            segmenter.Finish();
+            const double score = segmenter.BestScore();
             if (score > factorScore) {
                 factorScore = score;
                 factorBest = unit;
@@ -652,6 +674,7 @@ double CwDemodulator::Private::likeliestUnit(double dUnit, float fAmplitude)
             best = factorBest;
         }
     }
+    m_pSegmenter->CopyPriorsFrom(segmenter);
     return best;
 }
 

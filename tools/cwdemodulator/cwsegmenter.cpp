@@ -164,6 +164,17 @@ void CwSegmenter::setPriors(double dBlocksPerUnit)
     }
 }
 
+void CwSegmenter::CopyPriorsFrom(const CwSegmenter& other)
+{
+    m_dot = other.m_dot;
+    m_dash = other.m_dash;
+    m_elementGap = other.m_elementGap;
+    m_characterGap = other.m_characterGap;
+    m_fLongPrior = other.m_fLongPrior;
+    m_dPriorBlocksPerUnit = other.m_dPriorBlocksPerUnit;
+    m_bNormalisedPriors = other.m_bNormalisedPriors;
+}
+
 void CwSegmenter::Reset(qint64 nPosition, float fNoiseVariance, bool bScoring)
 {
     if (bScoring != m_bNormalisedPriors) {

@@ -40,6 +40,8 @@ constexpr double LONE_DOT_LEVEL = 0.6; ///< share of the mark level a lone dot m
 /// Marks and gaps shorter than this (elements) show that a reading has element-long ones.
 constexpr double SHORT_ELEMENT_UNITS = 2.0;
 constexpr double SLOWER_READING_MARGIN = 6.0; ///< log likelihood, see likeliestUnit()
+constexpr double OUT_OF_RANGE = -1e300;       ///< score of a reading outside the speed range
+constexpr double NOT_TRIED = -2e300;          ///< below any score: a stretch not tried
 /// Key-down samples the agreement with the tone's phase is averaged over, and the mean
 /// cosine of the phase error under which the tone no longer counts as steady.
 constexpr double COHERENCE_MEMORY = 400.0;
@@ -141,6 +143,8 @@ public:
     float quadratureNoise(const std::vector<std::complex<float>>& projected) const;
     bool lacksShortElements(double dUnit, float fAmplitude);
     double likeliestUnit(double dUnit, float fAmplitude);
+    /// Log likelihood of the held in-phase samples read at element length @p dUnit.
+    double trialScore(CwSegmenter& segmenter, double dUnit, float fAmplitude) const;
     void track(std::complex<float> sample);
     bool hearsOnlyLeakage(std::complex<float> input, std::complex<float> channel);
     void endLine();
@@ -634,6 +638,18 @@ bool CwDemodulator::Private::lacksShortElements(double dUnit, float fAmplitude)
     return marks >= ACQUISITION_MARKS && !shortSeen;
 }
 
+double CwDemodulator::Private::trialScore(CwSegmenter& segmenter, double dUnit,
+                                          float fAmplitude) const
+{
+    if (dUnit > m_dMaxUnit || dUnit < m_dMinUnit)
+        return OUT_OF_RANGE;
+    segmenter.Reset(0, m_fNoiseVariance, true);
+    for (const std::complex<float>& sample : m_inPhase)
+        segmenter.PushInPhase(sample.real(), fAmplitude, dUnit);
+    segmenter.Finish();
+    return segmenter.BestScore();
+}
+
 double CwDemodulator::Private::likeliestUnit(double dUnit, float fAmplitude)
 {
     // Noise breaks long marks into short ones, and timing alone cannot tell "TTT" from "EEE"
@@ -646,25 +662,30 @@ double CwDemodulator::Private::likeliestUnit(double dUnit, float fAmplitude)
     const bool onlyLongElements = lacksShortElements(dUnit, fAmplitude);
     CwSegmenter& segmenter = trialSegmenter(*m_pSegmenter, m_settings.characterCodes);
     double best = dUnit;
-    double bestScore = -1e300;
+    double bestScore = OUT_OF_RANGE;
     for (double factor : {1.0, 2.0, 3.0}) {
         if (onlyLongElements && factor == 1.0)
             continue;
+        // The timing estimate of a reading that was not its own is rough: try around it,
+        // climbing from the middle of the stretches towards the likelier side only.
+        const double stretches[] = {0.88, 0.94, 1.0, 1.06, 1.13};
+        double scores[] = {NOT_TRIED, NOT_TRIED, NOT_TRIED, NOT_TRIED, NOT_TRIED};
+        auto tryStretch = [&](size_t n) {
+            scores[n] = trialScore(segmenter, dUnit * factor * stretches[n], fAmplitude);
+        };
+        for (size_t n : {1, 2, 3})
+            tryStretch(n);
+        const bool noneInRange = std::max({scores[1], scores[2], scores[3]}) <= OUT_OF_RANGE;
+        if (noneInRange || (scores[1] > scores[2] && scores[1] >= scores[3]))
+            tryStretch(0);
+        if (noneInRange || (scores[3] > scores[2] && scores[3] > scores[1]))
+            tryStretch(4);
         double factorBest = dUnit * factor;
-        double factorScore = -1e300;
-        // The timing estimate of a reading that was not its own is rough: try around it.
-        for (double stretch : {1.0, 0.88, 0.94, 1.06, 1.13}) {
-            const double unit = dUnit * factor * stretch;
-            if (unit > m_dMaxUnit || unit < m_dMinUnit)
-                continue;
-            segmenter.Reset(0, m_fNoiseVariance, true);
-            for (const std::complex<float>& sample : m_inPhase)
-                segmenter.PushInPhase(sample.real(), fAmplitude, unit);
-            segmenter.Finish();
-            const double score = segmenter.BestScore();
-            if (score > factorScore) {
-                factorScore = score;
-                factorBest = unit;
+        double factorScore = OUT_OF_RANGE;
+        for (size_t n : {2, 0, 1, 3, 4}) {
+            if (scores[n] > factorScore) {
+                factorScore = scores[n];
+                factorBest = dUnit * factor * stretches[n];
             }
         }
         // A slower reading has to be clearly likelier: it needs fewer segments, each of which

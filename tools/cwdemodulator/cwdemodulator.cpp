@@ -260,6 +260,15 @@ std::int64_t CwDemodulator::SamplesProcessed() const
     return d->m_nInput;
 }
 
+std::int64_t CwDemodulator::HeldFrom() const
+{
+    if (d->m_phase != Private::Phase::AcquiringSpeed)
+        return -1;
+    return std::max<std::int64_t>(0, d->m_nConverterOrigin +
+                                         d->m_nAcquisitionStart * d->m_nDecimation -
+                                         d->m_pConverter->DelayInputSamples());
+}
+
 CwDemodulator::Private::Private(const Settings& settings) : m_settings(settings)
 {
     m_nDecimation = BasebandConverter::DecimationFor(settings.dSampleRate);

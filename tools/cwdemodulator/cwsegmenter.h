@@ -95,9 +95,8 @@ private:
 
     void searchMarks(qint64 nBoundary);
     void searchMark(int nNode, qint64 nBoundary);
-    /// Gives a node's rows their first values before its first score is written.
-    static void touchRow(int nNode, std::vector<bool>& ready, double* pScores,
-                         unsigned char* pLengths, qint64* pStamps);
+    /// Marks a node's row as never computed before its first score is written.
+    static void touchRow(int nNode, std::vector<bool>& ready, qint64* pStamps);
     void searchElementGaps(qint64 nBoundary);
     void searchCharacterEnds(qint64 nBoundary);
     void prune(qint64 nBoundary);

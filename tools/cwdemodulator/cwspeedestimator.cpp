@@ -55,6 +55,27 @@ public:
     std::vector<double> observations;
 };
 
+constexpr double NOT_TRIED = -1.0; ///< cost of a candidate length not tried yet
+constexpr double NO_FIT = 1e9;     ///< cost of a candidate with too few marks
+constexpr size_t NONE = ~size_t(0);
+
+/// The indices of the two lowest costs that fit, NONE where there are fewer.
+std::pair<size_t, size_t> bestTwo(const std::vector<double>& costs)
+{
+    std::pair<size_t, size_t> order{NONE, NONE};
+    for (size_t n = 0; n < costs.size(); ++n) {
+        if (costs[n] == NOT_TRIED || costs[n] >= NO_FIT)
+            continue;
+        if (order.first == NONE || costs[n] < costs[order.first]) {
+            order.second = order.first;
+            order.first = n;
+        } else if (order.second == NONE || costs[n] < costs[order.second]) {
+            order.second = n;
+        }
+    }
+    return order;
+}
+
 /// A float's bits as an unsigned key that orders as the float does.
 std::uint32_t orderedKey(float fValue)
 {
@@ -137,12 +158,37 @@ CwSpeedEstimator::CwSpeedEstimator(double dMinUnit, double dMaxUnit)
 CwSpeedEstimator::Result CwSpeedEstimator::Estimate(const std::complex<float>* pSamples,
                                                     size_t nCount, int nMinMarks, bool bInPhase)
 {
+    m_candidates.clear();
+    for (double unit = m_dMinUnit; unit <= m_dMaxUnit * 1.001; unit *= CANDIDATE_STEP)
+        m_candidates.push_back(unit);
+    m_costs.assign(m_candidates.size(), NOT_TRIED);
     Result best;
     best.dCost = 1e9;
-    for (double unit = m_dMinUnit; unit <= m_dMaxUnit * 1.001; unit *= CANDIDATE_STEP) {
-        const Result trial = tryUnit(pSamples, nCount, unit, bInPhase);
-        if (trial.nMarks >= nMinMarks && trial.dCost < best.dCost)
+    auto consider = [&](size_t n) {
+        if (n >= m_candidates.size() || m_costs[n] != NOT_TRIED)
+            return;
+        const Result trial = tryUnit(pSamples, nCount, m_candidates[n], bInPhase);
+        const bool counts = trial.nMarks >= nMinMarks;
+        m_costs[n] = counts ? trial.dCost : NO_FIT;
+        if (counts && trial.dCost < best.dCost)
             best = trial;
+    };
+    // Coarse to fine: every other length first, then the neighbours of the two that fit
+    // best (the cost changes slowly with the length near a fit); all of them when none fits.
+    for (size_t n = 0; n < m_candidates.size(); n += 2)
+        consider(n);
+    const auto order = bestTwo(m_costs);
+    if (order.first == NONE) {
+        for (size_t n = 1; n < m_candidates.size(); n += 2)
+            consider(n);
+    } else {
+        for (size_t n : {order.first, order.second}) {
+            if (n == NONE)
+                continue;
+            if (n > 0)
+                consider(n - 1);
+            consider(n + 1);
+        }
     }
     if (best.nMarks < nMinMarks)
         return Result();

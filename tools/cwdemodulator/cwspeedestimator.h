@@ -41,6 +41,8 @@ private:
 
     double m_dMinUnit;
     double m_dMaxUnit;
+    std::vector<double> m_candidates; ///< element lengths tried, and the cost of each
+    std::vector<double> m_costs;
     std::vector<float> m_envelope;
     std::vector<float> m_sorted;
     std::vector<std::uint32_t> m_keys; ///< radix sort keys of m_sorted and their scratch

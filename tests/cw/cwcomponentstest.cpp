@@ -166,7 +166,7 @@ TEST(CwCarrier, OffsetIsFoundAnywhereInTheSearchWhateverTheHeldLength)
             std::vector<std::complex<float>> samples;
             for (int repeat = 0; repeat < repeats; ++repeat) {
                 for (float key : keying) {
-                    const double phase = 2.0 * PI * offset * double(samples.size()) / rate;
+                    const double phase = dsp::TWO_PI * offset * double(samples.size()) / rate;
                     samples.push_back(std::polar(key, float(phase)));
                 }
             }

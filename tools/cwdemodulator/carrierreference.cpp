@@ -92,7 +92,7 @@ double CarrierReference::lineOffset(const std::complex<float>* pSamples, size_t 
     const int first = std::max(-reach, (coarseBest - 1) * ratio);
     const int last = std::min(reach, (coarseBest + 1) * ratio);
     auto power = [&](int k) {
-        const double omega = -2.0 * PI * double(k) / double(fine);
+        const double omega = -dsp::TWO_PI * double(k) / double(fine);
         const std::complex<double> step(std::cos(omega), std::sin(omega));
         std::complex<double> rotator = 1.0;
         std::complex<double> sum = 0.0;

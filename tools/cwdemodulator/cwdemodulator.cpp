@@ -593,7 +593,7 @@ void CwDemodulator::Private::projectLocally(const std::vector<std::complex<float
     for (size_t i = 0; i < samples.size() + size_t(delay); ++i) {
         projector.Push(i < samples.size() ? m_derotated[i] : std::complex<float>());
         if (i >= size_t(delay))
-            out.emplace_back(projector.InPhase(), projector.Quadrature());
+            out.push_back(projector.Projected());
     }
 }
 
@@ -792,12 +792,11 @@ void CwDemodulator::Private::pushSegmenter()
     // like gaps, while one a little low costs little.
     const float amplitude = std::min(m_pTracker->MarkLevel(), m_pClassifier->MarkLevel());
     const std::complex<float> centre = m_pLocalPhase->Centre();
-    if (m_bCoherent)
-        m_pSegmenter->Push(m_pCarrier->Project(centre), m_pCarrier->Quadrature(centre), amplitude,
-                           m_pClassifier->Unit());
-    else
-        m_pSegmenter->Push(m_pLocalPhase->InPhase(), m_pLocalPhase->Quadrature(), amplitude,
-                           m_pClassifier->Unit());
+    const std::complex<float> projected =
+        m_bCoherent
+            ? std::complex<float>(m_pCarrier->Project(centre), m_pCarrier->Quadrature(centre))
+            : m_pLocalPhase->Projected();
+    m_pSegmenter->Push(projected.real(), projected.imag(), amplitude, m_pClassifier->Unit());
 }
 
 void CwDemodulator::Private::watchCoherence(std::complex<float> average)

@@ -247,6 +247,24 @@ TEST(CwSkimmerTest, EventsDoNotDependOnTheBlockSizesOrTheThreads)
             << block << " samples a block, " << threads << " threads";
 }
 
+TEST(CwSkimmerTest, ASignalKeyedUntilTheInputEndsIsStillDecoded)
+{
+    // The last signal starts too late for its speed to be learned before the input ends:
+    // only the channel's end decides it, and that must not be taken for quiet noise.
+    QTemporaryDir work;
+    cwskim::Band band = twoSignals();
+    band.transmitters.push_back(
+        {QStringLiteral("TU 73"), 1900.0, 28.0, 10.0, 6.0, false, false, 5.0, 3});
+    band.dTailSec = 0.0;
+    const std::vector<float> samples = cwskim::render(band, 7, work.path());
+    cw::CwSkimmer::Settings settings;
+    settings.dSampleRate = band.nRate;
+    const cwskim::Score score = cwskim::score(band, cwskim::skim(samples, settings));
+    ASSERT_EQ(score.cer.size(), 3u);
+    for (size_t i = 0; i < score.cer.size(); ++i)
+        EXPECT_LE(score.cer[i], 0.2) << "signal " << i;
+}
+
 TEST(CwSkimmerTest, DamagedSamplesAndSilenceMakeNoChannel)
 {
     std::vector<float> samples(8000 * 5, 0.0f);

@@ -50,6 +50,8 @@ public:
     std::int64_t NextFrame() const { return m_nNextFrame; }
 
 private:
+    /// The skimmer's input sample of the channel's audio sample @p nChannelSample.
+    std::int64_t inputPosition(std::int64_t nChannelSample) const;
     std::int64_t quietFrom() const;
     bool keeps(const CwSymbol& symbol);
 

@@ -5,6 +5,7 @@
 #include "tools/cwdemodulator/carrierreference.h"
 #include "tools/cwdemodulator/channelfilter.h"
 #include "tools/cwdemodulator/cwsegmenter.h"
+#include "tools/cwdemodulator/cwspeedestimator.h"
 #include "tools/cwdemodulator/envelopedetector.h"
 #include "tools/cwdemodulator/impulseblanker.h"
 #include "tools/cwdemodulator/localphaseprojector.h"
@@ -153,6 +154,59 @@ TEST(CwCarrier, ToneOffsetIsMeasuredAndSteadyToneDetectedCoherently)
     carrier.ProjectLearned(samples.data(), samples.size(), inPhase);
     EXPECT_NEAR(inPhase[size_t(3.5 * UNIT)].real(), 1.0f, 0.05f);
     EXPECT_NEAR(inPhase[size_t(6.5 * UNIT)].real(), 0.0f, 0.05f);
+}
+
+TEST(CwCarrier, OffsetIsFoundAnywhereInTheSearchWhateverTheHeldLength)
+{
+    // The line is searched coarsely, then finely near the coarse peak: offsets of either sign,
+    // between and near the edges of the coarse bins, for short and long held stretches.
+    const double rate = 1000.0;
+    const std::vector<float> keying = keyed({-3, 3, -1, 1, -1, 3, -3, 1, -1, 1, -7}, 0.0);
+    for (int repeats : {2, 9}) {
+        for (double offset : {-11.2, -4.71, -0.06, 0.0, 0.37, 6.13, 10.9}) {
+            std::vector<std::complex<float>> samples;
+            for (int repeat = 0; repeat < repeats; ++repeat) {
+                for (float key : keying) {
+                    const double phase = dsp::TWO_PI * offset * double(samples.size()) / rate;
+                    samples.push_back(std::polar(key, float(phase)));
+                }
+            }
+            cw::CarrierReference carrier(rate);
+            EXPECT_EQ(carrier.Learn(samples.data(), samples.size(), UNIT, 0.5f),
+                      cw::CarrierReference::Tone::Steady)
+                << offset << " Hz, " << samples.size() << " samples";
+            EXPECT_NEAR(carrier.OffsetHz(), offset, 0.05)
+                << offset << " Hz, " << samples.size() << " samples";
+        }
+    }
+}
+
+TEST(CwSpeed, ElementLengthIsFoundAcrossTheSpeedRangeInMagnitudeAndInPhase)
+{
+    // The lengths are searched coarse to fine; in phase, noise makes levels of either sign.
+    const std::vector<double> text = {-7, 3,  -1, 1,  -1, 3,  -1, 1,  -3, 3,  -1, 3,  -1, 1, -3,
+                                      1,  -3, 1,  -1, 1,  -1, 3,  -3, 3,  -1, 3,  -1, 1,  -7};
+    for (double unit : {9.0, 17.0, 40.0, 75.0, 130.0}) {
+        std::mt19937 generator(11);
+        std::normal_distribution<float> noise(0.0f, 0.1f);
+        std::vector<std::complex<float>> samples;
+        for (int repeat = 0; repeat < 3; ++repeat) {
+            for (double run : text) {
+                const int count = int(std::lround(std::abs(run) * unit));
+                for (int i = 0; i < count; ++i)
+                    samples.emplace_back((run > 0 ? 1.0f : 0.0f) + noise(generator),
+                                         noise(generator));
+            }
+        }
+        for (bool inPhase : {false, true}) {
+            cw::CwSpeedEstimator estimator(8.0, 150.0);
+            const cw::CwSpeedEstimator::Result result =
+                estimator.Estimate(samples.data(), samples.size(), 6, inPhase);
+            EXPECT_TRUE(result.bFound) << unit << (inPhase ? " in phase" : "");
+            EXPECT_NEAR(result.dUnit / unit, 1.0, 0.08) << unit << (inPhase ? " in phase" : "");
+            EXPECT_NEAR(result.fMarkLevel, 1.0f, 0.15f) << unit << (inPhase ? " in phase" : "");
+        }
+    }
 }
 
 TEST(CwCarrier, ToneWhosePhaseJumpsEveryElementIsNotSteady)

@@ -67,6 +67,11 @@ private:
     void setFrequency(double dOffsetHz);
     float measureNoise(const std::complex<float>* pSamples, size_t nCount,
                        std::complex<double> phase) const;
+    Tone learnUnsteady(const std::complex<float>* pSamples, size_t nCount, int nLength,
+                       float fThreshold, double dResidualHz);
+    /// The frequency (Hz) the key-down averages still turn at with the offset removed.
+    double keyDownTurnHz(const std::complex<float>* pSamples, size_t nCount, int nLength,
+                         float fThreshold) const;
 
     double m_dSampleRate;
     double m_dOffsetHz = 0.0;

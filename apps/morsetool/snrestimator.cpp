@@ -1,5 +1,7 @@
 #include "snrestimator.h"
 
+#include "tools/morsedsp/dspconstants.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -27,7 +29,7 @@ double meanOf(std::vector<double>::const_iterator begin, std::vector<double>::co
 void SnrEstimator::create(double dSampleRate, double dPitchHz)
 {
     m_nBlockLength = std::max(1, int(dSampleRate * BLOCK_SECONDS));
-    m_dCoefficient = 2.0 * std::cos(2.0 * M_PI * dPitchHz / dSampleRate);
+    m_dCoefficient = 2.0 * std::cos(dsp::TWO_PI * dPitchHz / dSampleRate);
     m_nInBlock = 0;
     m_dState1 = m_dState2 = 0.0;
     m_powers.clear();

@@ -2,6 +2,8 @@
 
 #include "snrestimator.h"
 
+#include "tools/morsedsp/dspconstants.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -22,7 +24,7 @@ double estimateFor(double noiseRms)
     std::vector<float> samples(size_t(RATE * 10));
     for (size_t i = 0; i < samples.size(); ++i) {
         const bool keyed = (i / size_t(RATE * 0.06)) % 2 == 0;
-        const double tone = keyed ? 0.5 * std::sin(2 * M_PI * PITCH * double(i) / RATE) : 0.0;
+        const double tone = keyed ? 0.5 * std::sin(dsp::TWO_PI * PITCH * double(i) / RATE) : 0.0;
         samples[i] = float(tone) + (noiseRms > 0 ? noise(random) : 0.0f);
     }
     SnrEstimator estimator;

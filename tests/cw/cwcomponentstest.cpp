@@ -8,6 +8,7 @@
 #include "tools/cwdemodulator/envelopedetector.h"
 #include "tools/cwdemodulator/impulseblanker.h"
 #include "tools/cwdemodulator/localphaseprojector.h"
+#include "tools/morsedsp/dspconstants.h"
 
 #include <gtest/gtest.h>
 
@@ -19,7 +20,6 @@
 
 namespace {
 
-constexpr double PI = 3.14159265358979323846;
 constexpr int UNIT = 40; // samples per element
 
 /// In-phase samples of keyed runs (positive: key-down units, negative: key-up units) plus
@@ -177,7 +177,7 @@ TEST(CwCarrier, ToneOffsetIsMeasuredAndSteadyToneDetectedCoherently)
     const std::vector<float> keying = keyed({-3, 3, -1, 1, -1, 3, -3, 1, -1, 1, -7}, 0.0);
     for (int repeat = 0; repeat < 4; ++repeat) {
         for (float key : keying) {
-            const double phase = 2.0 * PI * offset * double(samples.size()) / rate + 0.7;
+            const double phase = dsp::TWO_PI * offset * double(samples.size()) / rate + 0.7;
             samples.push_back(std::polar(key, float(phase)));
         }
     }
@@ -197,7 +197,7 @@ TEST(CwCarrier, ToneWhosePhaseJumpsEveryElementIsNotSteadyAndItsOffsetIsReadInsi
     // Each mark would be weighed on its own phase: an offset left would turn it.
     const double offset = 1.5;
     std::mt19937 generator(5);
-    std::uniform_real_distribution<float> angle(0.0f, float(2.0 * PI));
+    std::uniform_real_distribution<float> angle(0.0f, float(dsp::TWO_PI));
     std::vector<std::complex<float>> samples;
     for (int element = 0; element < 60; ++element) {
         const double phase = angle(generator);
@@ -240,7 +240,7 @@ TEST(CwBaseband, ToneBecomesASteadyPhasorAndDcIsRemovedWhateverTheBlockSize)
     EXPECT_EQ(converter.Decimation(), 8);
     std::vector<float> input(16000);
     for (size_t i = 0; i < input.size(); ++i)
-        input[i] = float(0.5 + 0.2 * std::cos(2.0 * PI * 600.0 * double(i) / rate));
+        input[i] = float(0.5 + 0.2 * std::cos(dsp::TWO_PI * 600.0 * double(i) / rate));
     std::vector<std::complex<float>> output;
     converter.Process(input.data(), input.size(), output);
     ASSERT_EQ(output.size(), input.size() / 8);
@@ -265,7 +265,7 @@ TEST(CwChannel, TonePassesAtUnitGainAndANeighbourAHundredHertzAwayIsStopped)
         float amplitude = 0.0f;
         for (int i = 0; i < 1000; ++i) {
             const std::complex<float> out =
-                filter.Push(std::polar(1.0f, float(2.0 * PI * offsetHz * i / rate)));
+                filter.Push(std::polar(1.0f, float(dsp::TWO_PI * offsetHz * i / rate)));
             if (i > 2 * filter.Delay())
                 amplitude = std::max(amplitude, std::abs(out));
         }
@@ -285,7 +285,7 @@ TEST(CwLocalPhase, MarksProjectToTheirAmplitudeWhateverTheirPhaseAndGapsToLittle
 {
     cw::LocalPhaseProjector projector(UNIT / 2);
     std::mt19937 generator(3);
-    std::uniform_real_distribution<float> angle(0.0f, float(2.0 * PI));
+    std::uniform_real_distribution<float> angle(0.0f, float(dsp::TWO_PI));
     std::vector<float> inPhase;
     // Marks of 3 units, each at its own phase, with 3-unit gaps.
     for (int element = 0; element < 20; ++element) {
@@ -322,7 +322,7 @@ TEST(CwBlanker, CrashesAreSilencedAndKeyedTonesOnOrOffThePitchPass)
         double toneEnergy = 0.0;
         for (size_t i = 0; i < samples.size(); ++i) {
             const bool on = i >= 4000 && (i - 4000) % 2400 < 800;
-            const float tone = on ? float(std::sin(2.0 * PI * c.toneHz * i / rate)) : 0.0f;
+            const float tone = on ? float(std::sin(dsp::TWO_PI * c.toneHz * i / rate)) : 0.0f;
             samples[i] = noise(generator) + tone;
             toneEnergy += double(tone * tone);
         }

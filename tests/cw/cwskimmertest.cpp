@@ -10,6 +10,7 @@
 #include "tools/cwdemodulator/signalfinder.h"
 
 #include "tools/cwdemodulator/audiofilewriter.h"
+#include "tools/morsedsp/dspconstants.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -32,7 +33,7 @@ std::vector<float> tone(double dHz, double dAmplitude, int nRate, size_t nCount)
 {
     std::vector<float> samples(nCount);
     for (size_t i = 0; i < nCount; ++i)
-        samples[i] = float(dAmplitude * std::cos(2.0 * M_PI * dHz * double(i) / nRate));
+        samples[i] = float(dAmplitude * std::cos(dsp::TWO_PI * dHz * double(i) / nRate));
     return samples;
 }
 
@@ -110,13 +111,13 @@ TEST(ChannelizerTapTest, AudioIsAContinuousToneAcrossFrames)
     const size_t from = out.size() / 2;
     double c = 0.0, s = 0.0;
     for (size_t i = from; i < out.size(); ++i) {
-        c += out[i] * std::cos(2.0 * M_PI * (toneHz + 13.0) * double(i) / outRate);
-        s += out[i] * std::sin(2.0 * M_PI * (toneHz + 13.0) * double(i) / outRate);
+        c += out[i] * std::cos(dsp::TWO_PI * (toneHz + 13.0) * double(i) / outRate);
+        s += out[i] * std::sin(dsp::TWO_PI * (toneHz + 13.0) * double(i) / outRate);
     }
     const double n = double(out.size() - from);
     double worst = 0.0;
     for (size_t i = from; i < out.size(); ++i) {
-        const double phase = 2.0 * M_PI * (toneHz + 13.0) * double(i) / outRate;
+        const double phase = dsp::TWO_PI * (toneHz + 13.0) * double(i) / outRate;
         const double fit = 2.0 / n * (c * std::cos(phase) + s * std::sin(phase));
         worst = std::max(worst, std::abs(out[i] - fit));
     }

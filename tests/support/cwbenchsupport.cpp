@@ -3,6 +3,7 @@
 #include "tools/cwdemodulator/audiofilereader.h"
 #include "tools/cwdemodulator/audiofilewriter.h"
 #include "tools/morsecore/internationalalphabet.h"
+#include "tools/morsedsp/dspconstants.h"
 
 #include <QDir>
 #include <QFile>
@@ -251,7 +252,7 @@ void addNoise(std::vector<float>& samples, int nRate, double dSnrDb, quint32 uSe
     auto uniform = [&generator] { return (double(generator()) + 0.5) / 4294967296.0; };
     for (size_t i = 0; i < samples.size(); i += 2) {
         const double radius = sigma * std::sqrt(-2.0 * std::log(uniform()));
-        const double angle = 2.0 * 3.14159265358979323846 * uniform();
+        const double angle = dsp::TWO_PI * uniform();
         samples[i] = float(samples[i] + radius * std::cos(angle));
         if (i + 1 < samples.size())
             samples[i + 1] = float(samples[i + 1] + radius * std::sin(angle));

@@ -1,5 +1,7 @@
 #include "tools/cwdemodulator/basebandconverter.h"
 
+#include "tools/morsedsp/dspconstants.h"
+
 #include <complex>
 // liquid-dsp uses std::complex<float> for its complex type when included from C++.
 #include <liquid/liquid.h>
@@ -11,7 +13,6 @@ namespace cw {
 
 namespace {
 
-constexpr double PI = 3.14159265358979323846;
 constexpr double BASEBAND_RATE = 1000.0;
 constexpr float STOPBAND_DB = 60.0f;
 /// Weight of each sample in the running mean that removes DC: about 60 ms at 8 kHz.
@@ -33,7 +34,7 @@ int BasebandConverter::DecimationFor(double dSampleRate)
 BasebandConverter::BasebandConverter(double dSampleRate, double dPitchHz)
     : m_dSampleRate(dSampleRate), m_nDecimation(DecimationFor(dSampleRate))
 {
-    const double omega = 2.0 * PI * dPitchHz / dSampleRate;
+    const double omega = dsp::TWO_PI * dPitchHz / dSampleRate;
     m_phasors.resize(PHASOR_TABLE);
     for (size_t i = 0; i < PHASOR_TABLE; ++i)
         m_phasors[i] = std::polar(1.0f, float(-omega * double(i)));

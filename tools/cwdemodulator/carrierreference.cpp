@@ -2,6 +2,7 @@
 
 #include "tools/cwdemodulator/envelopedetector.h"
 
+#include "tools/morsedsp/dspconstants.h"
 #include "tools/morsedsp/fouriertransform.h"
 
 #include <algorithm>
@@ -11,7 +12,6 @@ namespace cw {
 
 namespace {
 
-constexpr double PI = 3.14159265358979323846;
 constexpr double MAX_OFFSET_HZ = 12.0;    ///< the pitch search is closer than this
 constexpr double RESOLUTION_HZ = 0.02;    ///< spectrum grid the offset is read from
 constexpr double PHASE_MEMORY_SEC = 0.4;  ///< key-down time the phase is averaged over
@@ -56,7 +56,7 @@ void CarrierReference::setOffset(double dOffsetHz)
 void CarrierReference::setFrequency(double dOffsetHz)
 {
     m_dOffsetHz = std::clamp(dOffsetHz, -MAX_TRACKED_HZ, MAX_TRACKED_HZ);
-    const double omega = -2.0 * PI * m_dOffsetHz / m_dSampleRate;
+    const double omega = -dsp::TWO_PI * m_dOffsetHz / m_dSampleRate;
     m_step = std::complex<double>(std::cos(omega), std::sin(omega));
 }
 
@@ -138,7 +138,7 @@ CarrierReference::Tone CarrierReference::Learn(const std::complex<float>* pSampl
     // frequency the marks show and call the tone unsteady.
     // Marks whose frequency lies outside the search are no tone of ours: the key clicks or
     // leakage of a neighbour after the wanted signal ended.
-    const double residual = std::arg(turn) * m_dSampleRate / (2.0 * PI);
+    const double residual = std::arg(turn) * m_dSampleRate / dsp::TWO_PI;
     if (std::abs(m_dOffsetHz + residual) > MAX_OFFSET_HZ)
         return Tone::None;
     if (std::abs(residual) > STEADY_RESIDUAL_HZ)
@@ -278,7 +278,7 @@ void CarrierReference::FollowFrequency(std::complex<float> average)
     m_turn += std::complex<double>(step.real(), step.imag());
     if (++m_nTurnSamples < FREQUENCY_BLOCK)
         return;
-    const double error = std::arg(m_turn) * m_dSampleRate / (2.0 * PI);
+    const double error = std::arg(m_turn) * m_dSampleRate / dsp::TWO_PI;
     setFrequency(m_dOffsetHz + FREQUENCY_GAIN * error);
     m_turn = 0.0;
     m_nTurnSamples = 0;

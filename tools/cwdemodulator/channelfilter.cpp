@@ -1,5 +1,7 @@
 #include "tools/cwdemodulator/channelfilter.h"
 
+#include "tools/morsedsp/dspconstants.h"
+
 #include <complex>
 // liquid-dsp uses std::complex<float> for its complex type when included from C++.
 #include <liquid/liquid.h>
@@ -45,7 +47,7 @@ std::shared_ptr<const std::vector<float>> designTaps(double dSampleRate, double 
         return design;
     // Kaiser's estimate of the length for the transition band, made odd for a whole delay.
     const double transition = TRANSITION_HZ / dSampleRate;
-    int length = int(std::ceil((STOPBAND_DB - 8.0) / (2.285 * 2.0 * M_PI * transition))) + 1;
+    int length = int(std::ceil((STOPBAND_DB - 8.0) / (2.285 * dsp::TWO_PI * transition))) + 1;
     length |= 1;
     auto taps = std::make_shared<std::vector<float>>(size_t(length), 0.0f);
     liquid_firdes_kaiser(unsigned(length), float((dPassHz + 0.5 * TRANSITION_HZ) / dSampleRate),

@@ -1,6 +1,7 @@
 #include "tools/cwdemodulator/channelizertap.h"
 
 #include "tools/cwdemodulator/channelizer.h"
+#include "tools/morsedsp/dspconstants.h"
 #include "tools/morsedsp/fouriertransform.h"
 
 #include <algorithm>
@@ -20,7 +21,7 @@ ChannelizerTap::ChannelizerTap(const Channelizer& channelizer, double dCentreHz)
         if (offset >= STOP_HZ)
             weight = 0.0;
         else if (offset > PASS_HZ)
-            weight = 0.5 + 0.5 * std::cos(M_PI * (offset - PASS_HZ) / (STOP_HZ - PASS_HZ));
+            weight = 0.5 + 0.5 * std::cos(dsp::PI * (offset - PASS_HZ) / (STOP_HZ - PASS_HZ));
         m_taper[size_t(j + m_nHalf)] = float(weight);
     }
     // A real tone of amplitude A fills its bin with A N / 2; the real part of the inverse

@@ -1,6 +1,7 @@
 #include "tools/cwdemodulator/cwsynthesizer.h"
 
 #include "tools/morsecore/internationalalphabet.h"
+#include "tools/morsedsp/dspconstants.h"
 
 #include <QRegExp>
 #include <QStringList>
@@ -12,7 +13,6 @@ namespace cw {
 
 namespace {
 
-constexpr double PI = 3.14159265358979323846;
 constexpr double NOISE_REFERENCE_HZ = 2500.0;
 /// Noise standard deviation the amplitude rule keeps the output at, so that 16-bit files
 /// do not clip.
@@ -60,10 +60,10 @@ CwSynthesizer::CwSynthesizer(const Settings& settings)
         m_dTone = std::min(m_dTone, MAX_NOISE_SIGMA / sigmaPerUnitTone);
         m_dNoiseSigma = sigmaPerUnitTone * m_dTone;
     }
-    const double omega = 2.0 * PI * m_settings.dPitchHz / rate;
+    const double omega = dsp::TWO_PI * m_settings.dPitchHz / rate;
     m_dRotCos = std::cos(omega);
     m_dRotSin = std::sin(omega);
-    const double startPhase = 2.0 * PI * uniformFrom(m_random);
+    const double startPhase = dsp::TWO_PI * uniformFrom(m_random);
     m_dCos = std::cos(startPhase);
     m_dSin = std::sin(startPhase);
     m_dRampStep = 1.0 / std::max(1.0, m_settings.dRiseMs * rate / 1000.0);
@@ -86,9 +86,9 @@ double CwSynthesizer::nextGaussian()
     } while (u1 <= 0.0);
     const double u2 = uniformFrom(m_noiseRandom);
     const double radius = std::sqrt(-2.0 * std::log(u1));
-    m_dSpareGaussian = radius * std::sin(2.0 * PI * u2);
+    m_dSpareGaussian = radius * std::sin(dsp::TWO_PI * u2);
     m_bHaveSpareGaussian = true;
-    return radius * std::cos(2.0 * PI * u2);
+    return radius * std::cos(dsp::TWO_PI * u2);
 }
 
 bool CwSynthesizer::SetText(const QString& strText)
@@ -206,7 +206,7 @@ void CwSynthesizer::advanceTone(bool bKeyDown)
     const double sinceMark = double(m_nPosition - m_nMarkStart) / rate;
     if (m_settings.dChirpHz != 0.0 && sinceMark < CHIRP_SEC)
         frequency += m_settings.dChirpHz * (1.0 - sinceMark / CHIRP_SEC);
-    double omega = 2.0 * PI * frequency / rate;
+    double omega = dsp::TWO_PI * frequency / rate;
     if (m_settings.dPhaseNoise > 0.0) {
         const double u = uniformFrom(m_impairmentRandom) - 0.5;
         omega += m_settings.dPhaseNoise * std::sqrt(12.0 / rate) * u;
@@ -236,7 +236,7 @@ double CwSynthesizer::crashSample()
 qint64 CwSynthesizer::Render(float* pOut, qint64 nMax)
 {
     const double rate = m_settings.nSampleRate;
-    const double qsbOmega = 2.0 * PI * m_settings.dQsbHz / rate;
+    const double qsbOmega = dsp::TWO_PI * m_settings.dQsbHz / rate;
     const double qsbFloor = std::pow(10.0, -std::max(0.0, m_settings.dQsbDepthDb) / 20.0);
     qint64 written = 0;
     while (written < nMax && m_nPosition < m_nTotalSamples) {
@@ -246,7 +246,7 @@ qint64 CwSynthesizer::Render(float* pOut, qint64 nMax)
         advanceTone(keyDown);
         m_dRamp =
             keyDown ? std::min(1.0, m_dRamp + m_dRampStep) : std::max(0.0, m_dRamp - m_dRampStep);
-        double gain = 0.5 - 0.5 * std::cos(PI * m_dRamp);
+        double gain = 0.5 - 0.5 * std::cos(dsp::PI * m_dRamp);
         if (m_settings.dQsbHz > 0.0) {
             const double fade = 0.5 - 0.5 * std::cos(qsbOmega * double(m_nPosition));
             gain *= 1.0 - (1.0 - qsbFloor) * fade;

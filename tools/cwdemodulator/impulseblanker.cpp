@@ -1,5 +1,7 @@
 #include "tools/cwdemodulator/impulseblanker.h"
 
+#include "tools/morsedsp/dspconstants.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -7,7 +9,6 @@ namespace cw {
 
 namespace {
 
-constexpr double PI = 3.14159265358979323846;
 /// A notched sample this many times its mean magnitude is a crash: Gaussian noise goes that
 /// far about once in a minute at 8 kHz.
 constexpr double CRASH_OVER_LEVEL = 7.0;
@@ -24,7 +25,7 @@ constexpr double LONGEST_CRASH_SEC = 0.025;
 } // namespace
 
 ImpulseBlanker::ImpulseBlanker(double dSampleRate, double dPitchHz)
-    : m_dNotch(2.0 * std::cos(2.0 * PI * dPitchHz / dSampleRate)),
+    : m_dNotch(2.0 * std::cos(dsp::TWO_PI * dPitchHz / dSampleRate)),
       m_dLevelWeight(1.0 / (LEVEL_MEMORY_SEC * dSampleRate)),
       m_nWarmUp(int(LEVEL_MEMORY_SEC * dSampleRate)),
       m_nHold(std::max(1, int(HOLD_SEC * dSampleRate))),

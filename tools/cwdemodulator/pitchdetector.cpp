@@ -1,5 +1,6 @@
 #include "tools/cwdemodulator/pitchdetector.h"
 
+#include "tools/morsedsp/dspconstants.h"
 #include "tools/morsedsp/fouriertransform.h"
 
 #include <algorithm>
@@ -13,7 +14,6 @@ namespace cw {
 
 namespace {
 
-constexpr double PI = 3.14159265358979323846;
 /// Weight of the newest segment in the running spectrum: about the last eight segments count.
 constexpr float NEW_SEGMENT_WEIGHT = 0.125f;
 /// Segments averaged before a peak may be called clear.
@@ -30,7 +30,7 @@ std::shared_ptr<const std::vector<float>> hannWindow(size_t nSize)
     if (!window) {
         auto made = std::make_shared<std::vector<float>>(nSize);
         for (size_t i = 0; i < nSize; ++i)
-            (*made)[i] = float(0.5 - 0.5 * std::cos(2.0 * PI * double(i) / double(nSize)));
+            (*made)[i] = float(0.5 - 0.5 * std::cos(dsp::TWO_PI * double(i) / double(nSize)));
         window = made;
     }
     return window;

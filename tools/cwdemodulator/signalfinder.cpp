@@ -1,5 +1,7 @@
 #include "tools/cwdemodulator/signalfinder.h"
 
+#include "tools/morsedsp/dspconstants.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -7,9 +9,8 @@ namespace cw {
 
 namespace {
 
-constexpr double MEMORY_SEC = 4.0;         ///< how far back the key-down and key-up levels look
-constexpr double NOISE_SMOOTHING = 0.05;   ///< share of each frame's noise estimate
-constexpr double LN2 = 0.6931471805599453; ///< median over mean of an exponential power
+constexpr double MEMORY_SEC = 4.0;       ///< how far back the key-down and key-up levels look
+constexpr double NOISE_SMOOTHING = 0.05; ///< share of each frame's noise estimate
 /// A Hann-windowed tone fills its bin with this many times the noise of one hertz... over
 /// 2500 Hz: tone power over a bin's mean noise is the SNR in 2500 Hz times this over the bin.
 constexpr double SNR_BIN_FACTOR = 2500.0 / 1.5;
@@ -140,7 +141,7 @@ void SignalFinder::updateNoise(const std::vector<float>& power)
                      power.begin() + std::ptrdiff_t(m_nHighBin) + 1);
     auto middle = m_scratch.begin() + std::ptrdiff_t(m_scratch.size() / 2);
     std::nth_element(m_scratch.begin(), middle, m_scratch.end());
-    const double mean = std::max(double(*middle) / LN2, 1e-20);
+    const double mean = std::max(double(*middle) / dsp::LN2, 1e-20);
     m_dNoise = m_nSpectra <= 1 ? mean : m_dNoise + NOISE_SMOOTHING * (mean - m_dNoise);
 }
 

@@ -1,5 +1,7 @@
 #include "tools/fskdemodulator/frequencytracker.h"
 
+#include "tools/morsedsp/dspconstants.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -7,7 +9,6 @@ namespace fsk {
 
 namespace {
 
-constexpr double PI = 3.14159265358979323846;
 /// Share of a new turn in the average, and of the averaged offset taken at each look: the
 /// offset settles over some twenty bits, slow enough not to follow noise.
 constexpr double TURN_AVERAGING = 0.2;
@@ -36,7 +37,7 @@ bool FrequencyTracker::Push(std::complex<double> mark, std::complex<double> spac
     m_turn += TURN_AVERAGING * (turn - m_turn);
     if (std::norm(m_turn) <= 0.0)
         return false;
-    const double offset = std::arg(m_turn) * m_dSampleRate / (2.0 * PI * double(m_nInterval));
+    const double offset = std::arg(m_turn) * m_dSampleRate / (dsp::TWO_PI * double(m_nInterval));
     m_dOffsetHz = std::clamp(m_dOffsetHz + OFFSET_GAIN * offset, -m_dMaxOffsetHz, m_dMaxOffsetHz);
     return true;
 }

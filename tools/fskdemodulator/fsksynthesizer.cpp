@@ -1,6 +1,7 @@
 #include "tools/fskdemodulator/fsksynthesizer.h"
 
 #include "tools/fskdemodulator/ita2encoder.h"
+#include "tools/morsedsp/dspconstants.h"
 
 #include <cmath>
 
@@ -8,7 +9,6 @@ namespace fsk {
 
 namespace {
 
-constexpr double PI = 3.14159265358979323846;
 constexpr double SNR_BANDWIDTH_HZ = 2500.0;
 /// The neighbour sends this text over and over, starting a fraction of a bit later.
 const char* const NEIGHBOUR_TEXT = "THE QUICK BROWN FOX JUMPS OVER THE LAZY DOG 1234567890 ";
@@ -85,7 +85,8 @@ double FskSynthesizer::fade(double dSeconds, double dTurn) const
 {
     if (m_settings.dFadeHz <= 0.0)
         return 1.0;
-    const double depth = 0.5 - 0.5 * std::cos(2.0 * PI * (m_settings.dFadeHz * dSeconds + dTurn));
+    const double depth =
+        0.5 - 0.5 * std::cos(dsp::TWO_PI * (m_settings.dFadeHz * dSeconds + dTurn));
     return std::pow(10.0, -m_settings.dFadeDepthDb * depth / 20.0);
 }
 
@@ -100,12 +101,13 @@ int64_t FskSynthesizer::Render(float* pOut, int64_t nMax)
         const double drift = m_settings.dDriftHzPerSec * seconds;
         const bool mark = m_wanted.isMark(m_nRendered);
         const double frequency = m_settings.dMarkHz + drift + (mark ? 0.0 : shift);
-        m_wanted.dPhase = std::fmod(m_wanted.dPhase + 2.0 * PI * frequency / rate, 2.0 * PI);
+        m_wanted.dPhase = std::fmod(m_wanted.dPhase + dsp::TWO_PI * frequency / rate, dsp::TWO_PI);
         double sample = AMPLITUDE * fade(seconds, mark ? 0.0 : 0.5) * std::sin(m_wanted.dPhase);
         if (!m_neighbour.ends.empty()) {
             const double tone = m_settings.dMarkHz + m_settings.dNeighbourOffsetHz +
                                 (m_neighbour.isMark(m_nRendered) ? 0.0 : shift);
-            m_neighbour.dPhase = std::fmod(m_neighbour.dPhase + 2.0 * PI * tone / rate, 2.0 * PI);
+            m_neighbour.dPhase =
+                std::fmod(m_neighbour.dPhase + dsp::TWO_PI * tone / rate, dsp::TWO_PI);
             sample += AMPLITUDE * neighbourLevel * std::sin(m_neighbour.dPhase);
         }
         if (m_dNoiseSigma > 0.0)

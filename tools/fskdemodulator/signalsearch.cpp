@@ -3,6 +3,7 @@
 #include "tools/fskdemodulator/characterframer.h"
 #include "tools/fskdemodulator/tonebalance.h"
 #include "tools/fskdemodulator/tonefilter.h"
+#include "tools/morsedsp/dspconstants.h"
 #include "tools/morsedsp/fouriertransform.h"
 
 #include <algorithm>
@@ -13,7 +14,6 @@ namespace fsk {
 
 namespace {
 
-constexpr double PI = 3.14159265358979323846;
 constexpr double LOWEST_TONE_HZ = 100.0;
 constexpr double HIGHEST_TONE_HZ = 5000.0;
 constexpr double MIN_SHIFT_HZ = 80.0;
@@ -42,7 +42,7 @@ std::vector<double> powerSpectrum(const float* pSamples, size_t nCount, size_t n
     dsp::FourierTransform transform(nSize);
     std::vector<float> window(nSize);
     for (size_t i = 0; i < nSize; ++i)
-        window[i] = float(0.5 - 0.5 * std::cos(2.0 * PI * double(i) / double(nSize)));
+        window[i] = float(0.5 - 0.5 * std::cos(dsp::TWO_PI * double(i) / double(nSize)));
     for (size_t start = 0; start + nSize <= nCount; start += nSize / 2) {
         std::complex<float>* in = transform.Input();
         for (size_t i = 0; i < nSize; ++i)
@@ -216,7 +216,7 @@ double SignalSearch::runScore(const float* pSamples, size_t nCount, double dSamp
             const double run = (crossing - lastCrossing) / bit;
             if (lastCrossing >= 0.0 && run >= 0.5) {
                 const int tone = previous >= 0.0f ? 1 : 0;
-                sum[tone] += std::cos(2.0 * PI * run);
+                sum[tone] += std::cos(dsp::TWO_PI * run);
                 count[tone] += 1.0;
             }
             lastCrossing = crossing;

@@ -1,5 +1,7 @@
 #include "tools/fskdemodulator/tonefilter.h"
 
+#include "tools/morsedsp/dspconstants.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -7,7 +9,6 @@ namespace fsk {
 
 namespace {
 
-constexpr double PI = 3.14159265358979323846;
 /// The oscillator is brought back to unit length this often (samples), against rounding.
 constexpr unsigned RENORMALISE_EVERY = 1024;
 
@@ -15,7 +16,7 @@ constexpr unsigned RENORMALISE_EVERY = 1024;
 
 ToneFilter::ToneFilter(double dFrequencyHz, double dSampleRate, size_t nLength)
     : m_dFrequencyHz(dFrequencyHz), m_dSampleRate(dSampleRate),
-      m_step(std::polar(1.0, -2.0 * PI * dFrequencyHz / dSampleRate)),
+      m_step(std::polar(1.0, -dsp::TWO_PI * dFrequencyHz / dSampleRate)),
       m_ring(std::max<size_t>(1, nLength)), m_fScale(2.0f / float(m_ring.size()))
 {
 }
@@ -43,7 +44,7 @@ float ToneFilter::Push(float fSample)
 void ToneFilter::Retune(double dFrequencyHz)
 {
     m_dFrequencyHz = dFrequencyHz;
-    m_step = std::polar(1.0, -2.0 * PI * dFrequencyHz / m_dSampleRate);
+    m_step = std::polar(1.0, -dsp::TWO_PI * dFrequencyHz / m_dSampleRate);
 }
 
 void ToneFilter::Clear()

@@ -96,7 +96,7 @@ TEST(CwSegmenter, MarksWeighedOnTheirOwnPhaseKeepTheirLengthsWhateverThePhaseDid
     int wrong = 0;
     for (unsigned seed = 1; seed <= 10; ++seed) {
         std::mt19937 generator(seed);
-        std::uniform_real_distribution<float> angle(0.0f, float(2.0 * PI));
+        std::uniform_real_distribution<float> angle(0.0f, float(dsp::TWO_PI));
         std::normal_distribution<float> noise(0.0f, 0.9f);
         cw::CwSegmenter segmenter;
         segmenter.Reset(0, 0.81f);
@@ -202,7 +202,7 @@ TEST(CwCarrier, ToneWhosePhaseJumpsEveryElementIsNotSteadyAndItsOffsetIsReadInsi
     for (int element = 0; element < 60; ++element) {
         const double phase = angle(generator);
         for (int i = 0; i < UNIT; ++i) {
-            const double turned = phase + 2.0 * PI * offset * double(samples.size()) / 1000.0;
+            const double turned = phase + dsp::TWO_PI * offset * double(samples.size()) / 1000.0;
             samples.push_back(element % 2 == 0 ? std::polar(1.0f, float(turned)) : 0.0f);
         }
     }

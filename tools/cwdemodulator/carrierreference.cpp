@@ -193,7 +193,7 @@ double CarrierReference::keyDownTurnHz(const std::complex<float>* pSamples, size
             previous = 0.0f;
         }
     }
-    return std::arg(turn) * m_dSampleRate / (2.0 * PI);
+    return std::arg(turn) * m_dSampleRate / dsp::TWO_PI;
 }
 
 float CarrierReference::measureNoise(const std::complex<float>* pSamples, size_t nCount,

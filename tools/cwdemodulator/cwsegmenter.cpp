@@ -1,6 +1,7 @@
 #include "tools/cwdemodulator/cwsegmenter.h"
 
 #include "tools/morsecore/internationalalphabet.h"
+#include "tools/morsedsp/dspconstants.h"
 
 #include <algorithm>
 #include <cmath>
@@ -71,7 +72,7 @@ double logBesselI0(double z)
     }
     // The asymptotic series, close to 1e-3 from 2 on.
     const double r = 1.0 / z;
-    return z - 0.5 * std::log(2.0 * M_PI * z) +
+    return z - 0.5 * std::log(dsp::TWO_PI * z) +
            std::log(1.0 + r * (1.0 / 8.0 + r * (9.0 / 128.0 + r * (225.0 / 3072.0))));
 }
 

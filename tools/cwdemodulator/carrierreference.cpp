@@ -96,9 +96,8 @@ CarrierReference::Tone CarrierReference::Learn(const std::complex<float>* pSampl
     setOffset((double(best) + shift) * m_dSampleRate / double(size));
 
     // Phase and steadiness from the key-down averages of the corrected samples.
-    EnvelopeDetector detector(nLength);
-    detector.SetLength(nLength);
-    std::complex<double> rotator = 1.0;
+    std::vector<std::complex<float>> averages;
+    correctedAverages(pSamples, nCount, nLength, averages);
     std::complex<double> sum = 0.0;
     double magnitudes = 0.0;
     std::complex<double> turn = 0.0; ///< phase turn from one key-down average to the next
@@ -110,11 +109,7 @@ CarrierReference::Tone CarrierReference::Learn(const std::complex<float>* pSampl
     std::complex<double> nearby = 0.0;
     double nearbyMagnitudes = 0.0;
     for (size_t i = 0; i < nCount; ++i) {
-        const std::complex<double> corrected =
-            std::complex<double>(pSamples[i].real(), pSamples[i].imag()) * rotator;
-        rotator *= m_step;
-        const std::complex<float> average = detector.PushAverage(
-            std::complex<float>(float(corrected.real()), float(corrected.imag())));
+        const std::complex<float> average = averages[i];
         const float magnitude = std::abs(average);
         if (i >= size_t(nLength) && magnitude > fThreshold) {
             sum += std::complex<double>(average.real(), average.imag());
@@ -174,17 +169,12 @@ CarrierReference::Tone CarrierReference::learnUnsteady(const std::complex<float>
 double CarrierReference::keyDownTurnHz(const std::complex<float>* pSamples, size_t nCount,
                                        int nLength, float fThreshold) const
 {
-    EnvelopeDetector detector(nLength);
-    detector.SetLength(nLength);
-    std::complex<double> rotator = 1.0;
+    std::vector<std::complex<float>> averages;
+    correctedAverages(pSamples, nCount, nLength, averages);
     std::complex<double> turn = 0.0;
     std::complex<float> previous;
     for (size_t i = 0; i < nCount; ++i) {
-        const std::complex<double> corrected =
-            std::complex<double>(pSamples[i].real(), pSamples[i].imag()) * rotator;
-        rotator *= m_step;
-        const std::complex<float> average = detector.PushAverage(
-            std::complex<float>(float(corrected.real()), float(corrected.imag())));
+        const std::complex<float> average = averages[i];
         if (i >= size_t(nLength) && std::abs(average) > fThreshold) {
             const std::complex<float> step = average * std::conj(previous);
             turn += std::complex<double>(step.real(), step.imag());
@@ -194,6 +184,17 @@ double CarrierReference::keyDownTurnHz(const std::complex<float>* pSamples, size
         }
     }
     return std::arg(turn) * m_dSampleRate / dsp::TWO_PI;
+}
+
+void CarrierReference::correctedAverages(const std::complex<float>* pSamples, size_t nCount,
+                                         int nLength, std::vector<std::complex<float>>& out) const
+{
+    // The matched filter's averages over nLength samples, the offset removed.
+    DerotateLearned(pSamples, nCount, out);
+    EnvelopeDetector detector(nLength);
+    detector.SetLength(nLength);
+    for (std::complex<float>& sample : out)
+        sample = detector.PushAverage(sample);
 }
 
 float CarrierReference::measureNoise(const std::complex<float>* pSamples, size_t nCount,

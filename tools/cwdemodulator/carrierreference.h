@@ -69,6 +69,8 @@ private:
                        std::complex<double> phase) const;
     Tone learnUnsteady(const std::complex<float>* pSamples, size_t nCount, int nLength,
                        float fThreshold, double dResidualHz);
+    void correctedAverages(const std::complex<float>* pSamples, size_t nCount, int nLength,
+                           std::vector<std::complex<float>>& out) const;
     /// The frequency (Hz) the key-down averages still turn at with the offset removed.
     double keyDownTurnHz(const std::complex<float>* pSamples, size_t nCount, int nLength,
                          float fThreshold) const;

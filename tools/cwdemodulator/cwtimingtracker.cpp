@@ -284,26 +284,27 @@ void CwTimingTracker::rememberCharacterGap(double dUnits)
     m_characterGaps[size_t(m_nCharacterGapNext)] = dUnits;
     m_nCharacterGapNext = (m_nCharacterGapNext + 1) % int(m_characterGaps.size());
     m_nCharacterGapCount = std::min(m_nCharacterGapCount + 1, int(m_characterGaps.size()));
-    judgeWordGaps(m_characterGaps, m_nCharacterGapCount);
+    judgeWordGaps(m_characterGaps, m_nCharacterGapCount, CHARACTER_GAPS_NEEDED);
 }
 
 void CwTimingTracker::PresetCharacterGaps(const std::vector<double>& units)
 {
     // Judged like the transmission's own gaps but not kept: the same gaps arrive again when
     // the held samples are decoded, and counted twice, the word gaps of an opening such as
-    // "1 87 6" would pass for character gaps.
+    // "1 87 6" would pass for character gaps. One is enough here: Farnsworth's long gaps
+    // leave a single one among the held samples (ebook2cw at 15 WPM, "S P").
     std::array<double, 16> gaps{};
     int count = 0;
     for (double gap : units) {
         if (gap <= LONGEST_SPACING_UNITS && count < int(gaps.size()))
             gaps[size_t(count++)] = gap;
     }
-    judgeWordGaps(gaps, count);
+    judgeWordGaps(gaps, count, 1);
 }
 
-void CwTimingTracker::judgeWordGaps(std::array<double, 16> gaps, int nCount)
+void CwTimingTracker::judgeWordGaps(std::array<double, 16> gaps, int nCount, int nNeeded)
 {
-    if (nCount < CHARACTER_GAPS_NEEDED)
+    if (nCount < nNeeded || nCount < 1)
         return;
     // Among few gaps the rank is the shortest: those that end words are always a share.
     const auto rank = gaps.begin() + std::ptrdiff_t(CHARACTER_GAP_RANK * (nCount - 1));

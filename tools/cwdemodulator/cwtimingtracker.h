@@ -83,8 +83,9 @@ public:
 private:
     void confirmEdge(qint64 nEdge);
     void rememberCharacterGap(double dUnits);
-    /// Sets the silence that ends a word from the first @p nCount character gaps.
-    void judgeWordGaps(std::array<double, 16> gaps, int nCount);
+    /// Sets the silence that ends a word from the first @p nCount character gaps, if at
+    /// least @p nNeeded.
+    void judgeWordGaps(std::array<double, 16> gaps, int nCount, int nNeeded);
     void endMark(qint64 nEdge);
     void startMark(qint64 nEdge);
     void checkGap(qint64 nGapEnd);

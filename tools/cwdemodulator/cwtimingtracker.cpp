@@ -284,27 +284,28 @@ void CwTimingTracker::rememberCharacterGap(double dUnits)
     m_characterGaps[size_t(m_nCharacterGapNext)] = dUnits;
     m_nCharacterGapNext = (m_nCharacterGapNext + 1) % int(m_characterGaps.size());
     m_nCharacterGapCount = std::min(m_nCharacterGapCount + 1, int(m_characterGaps.size()));
-    judgeWordGaps(m_characterGaps, m_nCharacterGapCount, CHARACTER_GAPS_NEEDED);
+    judgeWordGaps(m_characterGaps, m_nCharacterGapCount);
 }
 
 void CwTimingTracker::PresetCharacterGaps(const std::vector<double>& units)
 {
     // Judged like the transmission's own gaps but not kept: the same gaps arrive again when
     // the held samples are decoded, and counted twice, the word gaps of an opening such as
-    // "1 87 6" would pass for character gaps. One is enough here: Farnsworth's long gaps
-    // leave a single one among the held samples (ebook2cw at 15 WPM, "S P").
+    // "1 87 6" would pass for character gaps. One alone is not enough: at 8 to 12 WPM it is
+    // often a word gap (a space lost at +10 dB), though Farnsworth's long gaps may leave no
+    // more among the held samples (ebook2cw at 15 WPM, "S P").
     std::array<double, 16> gaps{};
     int count = 0;
     for (double gap : units) {
         if (gap <= LONGEST_SPACING_UNITS && count < int(gaps.size()))
             gaps[size_t(count++)] = gap;
     }
-    judgeWordGaps(gaps, count, 1);
+    judgeWordGaps(gaps, count);
 }
 
-void CwTimingTracker::judgeWordGaps(std::array<double, 16> gaps, int nCount, int nNeeded)
+void CwTimingTracker::judgeWordGaps(std::array<double, 16> gaps, int nCount)
 {
-    if (nCount < nNeeded || nCount < 1)
+    if (nCount < CHARACTER_GAPS_NEEDED)
         return;
     // Among few gaps the rank is the shortest: those that end words are always a share.
     const auto rank = gaps.begin() + std::ptrdiff_t(CHARACTER_GAP_RANK * (nCount - 1));

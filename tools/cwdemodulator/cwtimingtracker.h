@@ -83,9 +83,9 @@ public:
 private:
     void confirmEdge(qint64 nEdge);
     void rememberCharacterGap(double dUnits);
-    /// Sets the silence that ends a word from the first @p nCount character gaps, if at
-    /// least @p nNeeded.
-    void judgeWordGaps(std::array<double, 16> gaps, int nCount, int nNeeded);
+    /// Sets the silence that ends a word from the first @p nCount character gaps, once
+    /// there are enough.
+    void judgeWordGaps(std::array<double, 16> gaps, int nCount);
     void endMark(qint64 nEdge);
     void startMark(qint64 nEdge);
     void checkGap(qint64 nGapEnd);

@@ -251,7 +251,7 @@ bool AudioSymbolSource::readMore()
         return true;
     }
     m_pDemodulator->Process(m_pBlock, size_t(count));
-    if (!m_bSnrStarted && m_pDemodulator->HasPitch()) {
+    if (m_options.bEstimateSnr && !m_bSnrStarted && m_pDemodulator->HasPitch()) {
         m_snr.create(m_nSampleRate, m_pDemodulator->Pitch());
         m_bSnrStarted = true;
     }

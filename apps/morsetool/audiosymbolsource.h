@@ -34,6 +34,9 @@ public:
         bool bHaveStartTime = false; ///< else the file's modification time less its length
         quint64 u64StartTimeUs = 0;  ///< microseconds since 1970-01-01 00:00 UTC
         std::vector<std::string> characterCodes; ///< of the alphabet in use; empty: International
+        /// Whether to estimate the signal-to-noise ratio (hasSnr()): it costs a pass over every
+        /// sample, so output that does not show it leaves it out.
+        bool bEstimateSnr = true;
     };
 
     AudioSymbolSource();

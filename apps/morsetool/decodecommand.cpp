@@ -59,6 +59,7 @@ std::unique_ptr<SymbolSource> openSymbolSource(const QString& path,
     if (!AudioSymbolSource::readOptions(options, audio, error))
         return nullptr;
     audio.characterCodes = MorseEncoder::demodulatorCodes(host.alphabetsDirectory, host.alphabet);
+    audio.bEstimateSnr = options.value(QStringLiteral("format")) == QLatin1String("jsonl");
     if (standardInput && !(input = CommandLine::OpenInput(path, error)))
         return nullptr;
     const bool rawSamples = standardInput && audio.nRawSampleRate > 0;

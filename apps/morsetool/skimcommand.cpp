@@ -139,6 +139,7 @@ bool readOptions(const QCommandLineParser& parser, SkimOptions& options, QString
         return false;
     }
     options.bQuiet = parser.isSet(QStringLiteral("quiet"));
+    double threads = 1.0;
     if (parser.isSet(QStringLiteral("band"))) {
         options.bBandGiven = true;
         if (!parseBand(parser.value(QStringLiteral("band")), options.skimmer.dLowHz,
@@ -151,8 +152,15 @@ bool readOptions(const QCommandLineParser& parser, SkimOptions& options, QString
     if (!CommandLine::ReadNumber(parser, COMMAND, QStringLiteral("min-snr"), -30.0, 60.0,
                                  options.skimmer.dMinSnrDb) ||
         !CommandLine::ReadNumber(parser, COMMAND, QStringLiteral("dial"), 0.0, 1e12,
-                                 options.hosts.dDialHz))
+                                 options.hosts.dDialHz) ||
+        !CommandLine::ReadNumber(parser, COMMAND, QStringLiteral("threads"), 1.0, 64.0, threads))
         return false;
+    if (threads != std::floor(threads)) {
+        strError = QStringLiteral("--threads expects a whole number, got \"%1\"")
+                       .arg(parser.value(QStringLiteral("threads")));
+        return false;
+    }
+    options.skimmer.nThreads = size_t(threads);
     DecodeHost::Options& host = options.hosts.host;
     host.alphabetsDirectory = QDir(parser.value(QStringLiteral("alphabets"))).absolutePath();
     host.alphabet = parser.value(QStringLiteral("alphabet"));
@@ -300,6 +308,10 @@ int runSkimCommand(const QStringList& arguments)
         {QStringLiteral("format"),
          QStringLiteral("Output: text (default), or jsonl, one JSON object per signal line."),
          QStringLiteral("FORMAT"), QStringLiteral("text")},
+        {QStringLiteral("threads"),
+         QStringLiteral("Demodulate the signals on N threads (default 1); the output is the "
+                        "same."),
+         QStringLiteral("N")},
         {{QStringLiteral("q"), QStringLiteral("quiet")},
          QStringLiteral("No notes on files written; errors are still told.")},
     });

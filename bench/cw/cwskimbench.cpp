@@ -14,6 +14,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <ctime>
 #include <map>
 
 namespace {
@@ -39,8 +40,19 @@ const RenderedBand& bandOf(int nSignals, int nRate, double dHighHz)
     return rendered;
 }
 
+double cpuSeconds(clockid_t clock)
+{
+    timespec now{};
+    clock_gettime(clock, &now);
+    return double(now.tv_sec) + 1e-9 * double(now.tv_nsec);
+}
+
+/// Skims the band; counts the CPU time of all threads and of the caller's, whose split tells
+/// how busy each thread was however loaded the machine is.
 void skimAll(const RenderedBand& rendered, size_t nThreads, benchmark::State& state)
 {
+    const double processStart = cpuSeconds(CLOCK_PROCESS_CPUTIME_ID);
+    const double callerStart = cpuSeconds(CLOCK_THREAD_CPUTIME_ID);
     cw::CwSkimmer::Settings settings;
     settings.dSampleRate = rendered.band.nRate;
     settings.nThreads = nThreads;
@@ -57,6 +69,8 @@ void skimAll(const RenderedBand& rendered, size_t nThreads, benchmark::State& st
         ++events;
     benchmark::DoNotOptimize(events);
     state.counters["audio_s"] = rendered.seconds();
+    state.counters["cpu_s"] = cpuSeconds(CLOCK_PROCESS_CPUTIME_ID) - processStart;
+    state.counters["caller_cpu_s"] = cpuSeconds(CLOCK_THREAD_CPUTIME_ID) - callerStart;
 }
 
 void BM_SkimEightSignalsAt8kHzWholeProcess(benchmark::State& state)

@@ -5,7 +5,8 @@
 //
 //   cw_skim [--bands N] [--quick] [--verbose] [--only TEXT]   (cases whose name has TEXT)
 //   cw_skim --write-band FILE   writes the first band of 8 signals at 8 kHz (for the picture)
-//                               and its true pitches, starts and texts to FILE.tsv
+//                               and its true pitches, starts and texts to FILE.tsv; with
+//                               --only TEXT, the first band of that case (to time morsetool)
 
 #include "cwskimband.h"
 
@@ -41,9 +42,19 @@ const Case CASES[] = {
     {"200 signals at 192 kHz", 200, 192000, 400.0, 90000.0, false, 100.0},
 };
 
-int writeBand(const QString& strPath, const QString& strWorkDir)
+int writeBand(const QString& strPath, const QString& strWorkDir, const QString& strOnly)
 {
-    const Case& c = CASES[1];
+    // The 8 signals at 8 kHz, or the first case named with --only.
+    const Case* chosen = &CASES[1];
+    if (!strOnly.isEmpty()) {
+        for (const Case& c : CASES) {
+            if (QString::fromUtf8(c.name).contains(strOnly)) {
+                chosen = &c;
+                break;
+            }
+        }
+    }
+    const Case& c = *chosen;
     const cwskim::Band band =
         cwskim::randomBand(c.nSignals, c.nRate, c.dLowHz, c.dHighHz, 1, c.bEbook2cw, c.dMinApartHz);
     const std::vector<float> samples = cwskim::render(band, 101, strWorkDir);
@@ -84,7 +95,7 @@ int main(int argc, char** argv)
     QTemporaryDir work;
     const int writeAt = int(arguments.indexOf(QStringLiteral("--write-band")));
     if (writeAt > 0 && writeAt + 1 < arguments.size())
-        return writeBand(arguments[writeAt + 1], work.path());
+        return writeBand(arguments[writeAt + 1], work.path(), only);
     std::printf("| band | signals found | mean CER | worst CER | phantom text |\n"
                 "|---|---:|---:|---:|---:|\n");
     for (const Case& c : CASES) {

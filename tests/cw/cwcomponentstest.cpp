@@ -5,6 +5,7 @@
 #include "tools/cwdemodulator/carrierreference.h"
 #include "tools/cwdemodulator/channelfilter.h"
 #include "tools/cwdemodulator/cwsegmenter.h"
+#include "tools/cwdemodulator/cwspeedestimator.h"
 #include "tools/cwdemodulator/envelopedetector.h"
 #include "tools/cwdemodulator/impulseblanker.h"
 #include "tools/cwdemodulator/localphaseprojector.h"
@@ -12,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <complex>
 #include <random>
@@ -192,6 +194,59 @@ TEST(CwCarrier, ToneOffsetIsMeasuredAndSteadyToneDetectedCoherently)
     EXPECT_NEAR(inPhase[size_t(6.5 * UNIT)].real(), 0.0f, 0.05f);
 }
 
+TEST(CwCarrier, OffsetIsFoundAnywhereInTheSearchWhateverTheHeldLength)
+{
+    // The line is searched coarsely, then finely near the coarse peak: offsets of either sign,
+    // between and near the edges of the coarse bins, for short and long held stretches.
+    const double rate = 1000.0;
+    const std::vector<float> keying = keyed({-3, 3, -1, 1, -1, 3, -3, 1, -1, 1, -7}, 0.0);
+    for (int repeats : {2, 9}) {
+        for (double offset : {-11.2, -4.71, -0.06, 0.0, 0.37, 6.13, 10.9}) {
+            std::vector<std::complex<float>> samples;
+            for (int repeat = 0; repeat < repeats; ++repeat) {
+                for (float key : keying) {
+                    const double phase = dsp::TWO_PI * offset * double(samples.size()) / rate;
+                    samples.push_back(std::polar(key, float(phase)));
+                }
+            }
+            cw::CarrierReference carrier(rate);
+            EXPECT_EQ(carrier.Learn(samples.data(), samples.size(), UNIT, 0.5f),
+                      cw::CarrierReference::Tone::Steady)
+                << offset << " Hz, " << samples.size() << " samples";
+            EXPECT_NEAR(carrier.OffsetHz(), offset, 0.05)
+                << offset << " Hz, " << samples.size() << " samples";
+        }
+    }
+}
+
+TEST(CwSpeed, ElementLengthIsFoundAcrossTheSpeedRangeInMagnitudeAndInPhase)
+{
+    // The lengths are searched coarse to fine; in phase, noise makes levels of either sign.
+    const std::vector<double> text = {-7, 3,  -1, 1,  -1, 3,  -1, 1,  -3, 3,  -1, 3,  -1, 1, -3,
+                                      1,  -3, 1,  -1, 1,  -1, 3,  -3, 3,  -1, 3,  -1, 1,  -7};
+    for (double unit : {9.0, 17.0, 40.0, 75.0, 130.0}) {
+        std::mt19937 generator(11);
+        std::normal_distribution<float> noise(0.0f, 0.1f);
+        std::vector<std::complex<float>> samples;
+        for (int repeat = 0; repeat < 3; ++repeat) {
+            for (double run : text) {
+                const int count = int(std::lround(std::abs(run) * unit));
+                for (int i = 0; i < count; ++i)
+                    samples.emplace_back((run > 0 ? 1.0f : 0.0f) + noise(generator),
+                                         noise(generator));
+            }
+        }
+        for (bool inPhase : {false, true}) {
+            cw::CwSpeedEstimator estimator(8.0, 150.0);
+            const cw::CwSpeedEstimator::Result result =
+                estimator.Estimate(samples.data(), samples.size(), 6, inPhase);
+            EXPECT_TRUE(result.bFound) << unit << (inPhase ? " in phase" : "");
+            EXPECT_NEAR(result.dUnit / unit, 1.0, 0.08) << unit << (inPhase ? " in phase" : "");
+            EXPECT_NEAR(result.fMarkLevel, 1.0f, 0.15f) << unit << (inPhase ? " in phase" : "");
+        }
+    }
+}
+
 TEST(CwCarrier, ToneWhosePhaseJumpsEveryElementIsNotSteadyAndItsOffsetIsReadInsideTheMarks)
 {
     // Each mark would be weighed on its own phase: an offset left would turn it.
@@ -292,8 +347,8 @@ TEST(CwLocalPhase, MarksProjectToTheirAmplitudeWhateverTheirPhaseAndGapsToLittle
         const float phase = angle(generator);
         for (int i = 0; i < 3 * UNIT; ++i) {
             projector.Push(element % 2 == 0 ? std::polar(0.5f, phase) : 0.0f);
-            inPhase.push_back(projector.InPhase());
-            EXPECT_NEAR(projector.Quadrature(), 0.0f, 1e-4f);
+            inPhase.push_back(projector.Projected().real());
+            EXPECT_NEAR(projector.Projected().imag(), 0.0f, 1e-4f);
         }
     }
     const size_t delay = size_t(projector.Delay());
@@ -337,5 +392,35 @@ TEST(CwBlanker, CrashesAreSilencedAndKeyedTonesOnOrOffThePitchPass)
         EXPECT_GT(passed, 0.95 * toneEnergy) << c.name;
         for (size_t i = crash; c.crashPeak > 0.0 && i < crash + 40; ++i)
             EXPECT_EQ(out[i], 0.0f) << c.name << " at " << i;
+    }
+}
+
+TEST(CwBlanker, OutputDoesNotDependOnHowTheInputIsCutIntoBlocks)
+{
+    // Noise with crashes that straddle block edges, and zeros among them: what a block carries
+    // over (the last samples, the level, a crash still held) must not be lost between blocks.
+    const double rate = 8000.0;
+    std::mt19937 generator(9);
+    std::normal_distribution<float> noise(0.0f, 0.01f);
+    std::vector<float> samples(20000);
+    for (size_t i = 0; i < samples.size(); ++i)
+        samples[i] = i % 997 == 0 ? 0.0f : noise(generator);
+    for (size_t crash : {1500u, 4093u, 8190u, 12000u})
+        for (size_t i = 0; i < 30; ++i)
+            samples[crash + i] += (i % 2 ? 1.0f : -1.0f) * float(0.5 / (1.0 + i));
+    cw::ImpulseBlanker whole(rate, 700.0);
+    const float* expected = whole.Push(samples.data(), samples.size());
+    const std::vector<float> reference(expected, expected + samples.size());
+    ASSERT_GT(whole.Blanked(), 0);
+    for (size_t block : {size_t(1), size_t(7), size_t(400), size_t(4096)}) {
+        cw::ImpulseBlanker blanker(rate, 700.0);
+        std::vector<float> out;
+        for (size_t i = 0; i < samples.size(); i += block) {
+            const size_t count = std::min(block, samples.size() - i);
+            const float* blanked = blanker.Push(samples.data() + i, count);
+            out.insert(out.end(), blanked, blanked + count);
+        }
+        EXPECT_EQ(out, reference) << "blocks of " << block;
+        EXPECT_EQ(blanker.Blanked(), whole.Blanked()) << "blocks of " << block;
     }
 }

@@ -60,6 +60,67 @@ void CarrierReference::setFrequency(double dOffsetHz)
     m_step = std::complex<double>(std::cos(omega), std::sin(omega));
 }
 
+double CarrierReference::lineOffset(const std::complex<float>* pSamples, size_t nCount) const
+{
+    // The keyed tone's spectral line sits at its offset. A transform four times the samples
+    // long finds the line; the fine grid (zero padding to the resolution) is then computed
+    // only within a coarse bin of it, instead of transforming the whole fine grid.
+    size_t coarse = 1024;
+    while (coarse < 4 * nCount)
+        coarse *= 2;
+    size_t fine = coarse;
+    while (double(fine) < m_dSampleRate / RESOLUTION_HZ)
+        fine *= 2;
+    dsp::FourierTransform& transform = dsp::FourierTransform::Shared(coarse);
+    std::complex<float>* input = transform.Input();
+    std::fill(input, input + coarse, std::complex<float>());
+    std::copy(pSamples, pSamples + std::min(nCount, coarse), input);
+    transform.Execute();
+    const std::complex<float>* spectrum = transform.Output();
+    const int coarseReach = int(MAX_OFFSET_HZ / m_dSampleRate * double(coarse));
+    int coarseBest = 0;
+    float coarsePower = -1.0f;
+    for (int k = -coarseReach; k <= coarseReach; ++k) {
+        const float power = std::norm(spectrum[size_t(k) & (coarse - 1)]);
+        if (power > coarsePower) {
+            coarsePower = power;
+            coarseBest = k;
+        }
+    }
+
+    // The fine bins within a coarse bin of the line, and one more each side to interpolate.
+    const int ratio = int(fine / coarse);
+    const int reach = int(MAX_OFFSET_HZ / m_dSampleRate * double(fine));
+    const int first = std::max(-reach, (coarseBest - 1) * ratio);
+    const int last = std::min(reach, (coarseBest + 1) * ratio);
+    auto power = [&](int k) {
+        const double omega = -dsp::TWO_PI * double(k) / double(fine);
+        const std::complex<double> step(std::cos(omega), std::sin(omega));
+        std::complex<double> rotator = 1.0;
+        std::complex<double> sum = 0.0;
+        for (size_t i = 0; i < nCount; ++i) {
+            sum += std::complex<double>(pSamples[i].real(), pSamples[i].imag()) * rotator;
+            rotator *= step;
+        }
+        return std::norm(sum);
+    };
+    int best = first;
+    double bestPower = -1.0;
+    for (int k = first; k <= last; ++k) {
+        const double p = power(k);
+        if (p > bestPower) {
+            bestPower = p;
+            best = k;
+        }
+    }
+    const double left = power(best - 1);
+    const double right = power(best + 1);
+    const double curvature = left - 2.0 * bestPower + right;
+    const double shift =
+        curvature < 0.0 ? std::clamp(0.5 * (left - right) / curvature, -0.5, 0.5) : 0.0;
+    return (double(best) + shift) * m_dSampleRate / double(fine);
+}
+
 CarrierReference::Tone CarrierReference::Learn(const std::complex<float>* pSamples, size_t nCount,
                                                int nLength, float fThreshold)
 {
@@ -67,33 +128,7 @@ CarrierReference::Tone CarrierReference::Learn(const std::complex<float>* pSampl
     if (nCount < 16)
         return Tone::None;
 
-    // The keyed tone's spectral line sits at its offset; zero padding gives a fine grid.
-    size_t size = 1024;
-    while (double(size) < m_dSampleRate / RESOLUTION_HZ || size < nCount)
-        size *= 2;
-    dsp::FourierTransform& transform = dsp::FourierTransform::Shared(size);
-    std::complex<float>* input = transform.Input();
-    std::fill(input, input + size, std::complex<float>());
-    std::copy(pSamples, pSamples + nCount, input);
-    transform.Execute();
-    const std::complex<float>* spectrum = transform.Output();
-    const int reach = int(MAX_OFFSET_HZ / m_dSampleRate * double(size));
-    int best = 0;
-    float bestPower = -1.0f;
-    auto power = [&](int k) { return std::norm(spectrum[size_t(k) & (size - 1)]); };
-    for (int k = -reach; k <= reach; ++k) {
-        if (power(k) > bestPower) {
-            bestPower = power(k);
-            best = k;
-        }
-    }
-    const double left = power(best - 1);
-    const double centre = power(best);
-    const double right = power(best + 1);
-    const double curvature = left - 2.0 * centre + right;
-    const double shift =
-        curvature < 0.0 ? std::clamp(0.5 * (left - right) / curvature, -0.5, 0.5) : 0.0;
-    setOffset((double(best) + shift) * m_dSampleRate / double(size));
+    setOffset(lineOffset(pSamples, nCount));
 
     // Phase and steadiness from the key-down averages of the corrected samples.
     std::vector<std::complex<float>> averages;

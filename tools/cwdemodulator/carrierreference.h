@@ -62,6 +62,8 @@ public:
     float NoiseVariance() const { return m_fNoiseVariance; }
 
 private:
+    /// The offset (Hz) of the spectral line of @p nCount samples, within the search.
+    double lineOffset(const std::complex<float>* pSamples, size_t nCount) const;
     void setOffset(double dOffsetHz);
     /// Changes the frequency removed without a jump in phase.
     void setFrequency(double dOffsetHz);

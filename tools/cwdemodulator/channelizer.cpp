@@ -22,7 +22,7 @@ size_t powerOfTwoAtLeast(double dValue)
 
 } // namespace
 
-Channelizer::Channelizer(double dSampleRate, double dHistorySec)
+Channelizer::Channelizer(double dSampleRate, double dHistorySec, double dLagSec)
     : m_dSampleRate(dSampleRate),
       m_nSize(std::max<size_t>(64, powerOfTwoAtLeast(dSampleRate / MAX_BIN_HZ)))
 {
@@ -32,7 +32,11 @@ Channelizer::Channelizer(double dSampleRate, double dHistorySec)
         m_nDecimation *= 2;
     m_window.assign(m_nSize, 0.0f);
     m_nHistoryFrames = size_t(std::ceil(dHistorySec / FrameSec())) + 1;
-    m_history.assign(m_nHistoryFrames * Bins(), {});
+    // A lagging reader may still need the oldest frame of the history as it was when it
+    // fell behind, and the frame being made takes a slot too.
+    const size_t spare = dLagSec > 0.0 ? size_t(std::ceil(dLagSec / FrameSec())) + 2 : 0;
+    m_nSlots = m_nHistoryFrames + spare;
+    m_history.assign(m_nSlots * Bins(), {});
     m_power.assign(Bins(), 0.0f);
     m_pTransform = std::make_unique<dsp::FourierTransform>(m_nSize);
 }
@@ -62,8 +66,8 @@ void Channelizer::transform()
         in[i] = m_window[i];
     m_pTransform->Execute();
     const std::complex<float>* out = m_pTransform->Output();
-    std::complex<float>* slot =
-        &m_history[size_t(m_nFrames % std::int64_t(m_nHistoryFrames)) * Bins()];
+    const std::int64_t frame = m_nFrames.load(std::memory_order_relaxed);
+    std::complex<float>* slot = &m_history[size_t(frame % std::int64_t(m_nSlots)) * Bins()];
     std::copy(out, out + Bins(), slot);
     // A Hann window is a three-tap convolution in frequency: it lowers the leakage of strong
     // lines into their neighbours' bins.
@@ -72,7 +76,7 @@ void Channelizer::transform()
         const std::complex<float> above = out[(k + 1) % m_nSize];
         m_power[k] = std::norm(0.5f * out[k] - 0.25f * (below + above));
     }
-    ++m_nFrames;
+    m_nFrames.store(frame + 1, std::memory_order_release);
 }
 
 std::int64_t Channelizer::OldestFrame() const
@@ -82,9 +86,10 @@ std::int64_t Channelizer::OldestFrame() const
 
 const std::complex<float>* Channelizer::Frame(std::int64_t nFrame) const
 {
-    if (nFrame < OldestFrame() || nFrame >= m_nFrames)
+    const std::int64_t frames = m_nFrames.load(std::memory_order_acquire);
+    if (nFrame < frames - std::int64_t(m_nSlots) || nFrame < 0 || nFrame >= frames)
         return nullptr;
-    return &m_history[size_t(nFrame % std::int64_t(m_nHistoryFrames)) * Bins()];
+    return &m_history[size_t(nFrame % std::int64_t(m_nSlots)) * Bins()];
 }
 
 } // namespace cw

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <complex>
 #include <cstddef>
 #include <cstdint>
@@ -12,17 +13,20 @@ class FourierTransform;
 
 namespace cw {
 
-
 /// The shared half of an FFT filter bank (overlap-save fast convolution): the input is cut
 /// into frames of Size() samples that overlap by half, each transformed once. Every channel
 /// (a ChannelizerTap) then reads only the few bins around its signal from these spectra, so
 /// the cost is one transform per frame for the whole band plus a small one per channel.
 /// The last seconds of spectra are kept, so that a channel opened late can start earlier.
-/// The skimmer drives it: Push() until FrameReady(), read the frame, go on.
+/// The skimmer drives it: Push() until FrameReady(), read the frame, go on. Channels on
+/// other threads may read kept frames while the next one is made: a few spare frames beyond
+/// the history are kept for channels that lag behind the latest frame.
 class Channelizer
 {
 public:
-    Channelizer(double dSampleRate, double dHistorySec);
+    /// Keeps @p dHistorySec of spectra for channels opened late, and enough more for channels
+    /// that lag up to @p dLagSec behind the latest frame.
+    Channelizer(double dSampleRate, double dHistorySec, double dLagSec = 0.0);
     ~Channelizer();
     Channelizer(const Channelizer&) = delete;
     Channelizer& operator=(const Channelizer&) = delete;
@@ -34,9 +38,10 @@ public:
 
     /// Frames made so far; the latest is FrameCount() - 1.
     std::int64_t FrameCount() const { return m_nFrames; }
-    /// The oldest frame still kept.
+    /// The oldest frame of the history, where a channel opened now may start.
     std::int64_t OldestFrame() const;
     /// Bins 0 .. Size()/2 of frame @p nFrame (unwindowed); null when it is no longer kept.
+    /// Safe on any thread for a frame made before the reader was handed it.
     const std::complex<float>* Frame(std::int64_t nFrame) const;
     /// Hann-windowed power of the latest frame, bins 0 .. Size()/2.
     const std::vector<float>& Power() const { return m_power; }
@@ -65,9 +70,10 @@ private:
     std::vector<float> m_window; ///< the last Size() input samples, oldest first
     size_t m_nFill = 0;          ///< new samples since the last frame
     bool m_bFrameReady = false;
-    std::int64_t m_nFrames = 0;
+    std::atomic<std::int64_t> m_nFrames{0};
     std::vector<std::complex<float>> m_history; ///< ring of kept frames, Bins() each
     size_t m_nHistoryFrames;
+    size_t m_nSlots; ///< frames in the ring: the history and the spare frames
     std::vector<float> m_power;
     std::unique_ptr<dsp::FourierTransform> m_pTransform;
 };

@@ -28,16 +28,37 @@ ChannelizerTap::ChannelizerTap(const Channelizer& channelizer, double dCentreHz)
     // transform gives it back as A N / 2 before this scale.
     m_fScale = 2.0f / float(channelizer.Size());
     m_pInverse = std::make_unique<dsp::FourierTransform>(m_nSize, true);
-    Retune(dCentreHz);
+    m_nCentreBin = m_nActiveBin = nearestBin(dCentreHz);
 }
 
 ChannelizerTap::~ChannelizerTap() = default;
 
-void ChannelizerTap::Retune(double dCentreHz)
+int ChannelizerTap::nearestBin(double dCentreHz) const
 {
     const int lastBin = int(m_channelizer.Bins()) - 1 - m_nHalf;
-    m_nCentreBin = std::clamp(int(std::lround(dCentreHz / m_channelizer.BinHz())), m_nHalf,
-                              std::max(m_nHalf, lastBin));
+    return std::clamp(int(std::lround(dCentreHz / m_channelizer.BinHz())), m_nHalf,
+                      std::max(m_nHalf, lastBin));
+}
+
+void ChannelizerTap::Retune(double dCentreHz)
+{
+    m_nCentreBin = nearestBin(dCentreHz);
+    const std::lock_guard<std::mutex> guard(m_retunesLock);
+    m_retunes.emplace_back(m_channelizer.FrameCount() - 1, m_nCentreBin);
+    m_bRetunesWaiting.store(true, std::memory_order_release);
+}
+
+void ChannelizerTap::applyRetunes(std::int64_t nFrame)
+{
+    // Retunes are rare: the lock is taken only when one waits.
+    if (!m_bRetunesWaiting.load(std::memory_order_acquire))
+        return;
+    const std::lock_guard<std::mutex> guard(m_retunesLock);
+    size_t reached = 0;
+    while (reached < m_retunes.size() && m_retunes[reached].first <= nFrame)
+        m_nActiveBin = m_retunes[reached++].second;
+    m_retunes.erase(m_retunes.begin(), m_retunes.begin() + std::ptrdiff_t(reached));
+    m_bRetunesWaiting.store(!m_retunes.empty(), std::memory_order_release);
 }
 
 double ChannelizerTap::CentreHz() const
@@ -52,6 +73,7 @@ double ChannelizerTap::ToneHz() const
 
 void ChannelizerTap::Process(std::int64_t nFrame, std::vector<float>& audio)
 {
+    applyRetunes(nFrame);
     const std::complex<float>* frame = m_channelizer.Frame(nFrame);
     const size_t quarter = m_nSize / 4;
     if (frame == nullptr) {
@@ -62,12 +84,12 @@ void ChannelizerTap::Process(std::int64_t nFrame, std::vector<float>& audio)
     std::fill(in, in + m_nSize, std::complex<float>());
     for (int j = -m_nHalf; j <= m_nHalf; ++j)
         in[size_t(std::ptrdiff_t(quarter) + j)] =
-            frame[m_nCentreBin + j] * m_taper[size_t(j + m_nHalf)];
+            frame[m_nActiveBin + j] * m_taper[size_t(j + m_nHalf)];
     m_pInverse->Execute();
     const std::complex<float>* out = m_pInverse->Output();
     // Moving the centre bin to the quarter bin is a mix; frames start half a frame apart, so
     // the mix's phase at each frame's start alternates in sign with the bins moved.
-    const std::int64_t shift = m_nCentreBin - std::int64_t(quarter);
+    const std::int64_t shift = m_nActiveBin - std::int64_t(quarter);
     const float sign = ((shift * nFrame) % 2 == 0) ? m_fScale : -m_fScale;
     // Overlap-save: only the middle half of each frame is free of the circular wrap.
     for (size_t i = quarter; i < quarter + m_nSize / 2; ++i)

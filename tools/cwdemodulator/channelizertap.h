@@ -1,9 +1,12 @@
 #pragma once
 
+#include <atomic>
 #include <complex>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <mutex>
+#include <utility>
 #include <vector>
 
 namespace dsp {
@@ -18,7 +21,9 @@ class Channelizer;
 /// the Channelizer, weighs them with a flat-topped taper (signals within PASS_HZ of the
 /// centre pass whole, everything beyond STOP_HZ is gone) and turns them back into real audio
 /// at the channelizer's output rate, with the centre moved to a quarter of that rate.
-/// The audio is continuous across frames; Retune() moves the centre (a phase step).
+/// The audio is continuous across frames; Retune() moves the centre (a phase step) from the
+/// channelizer's latest frame on, so that the tap may lag behind the channelizer on another
+/// thread and still move at the same frame as when it keeps up.
 class ChannelizerTap
 {
 public:
@@ -30,9 +35,10 @@ public:
     ChannelizerTap(const ChannelizerTap&) = delete;
     ChannelizerTap& operator=(const ChannelizerTap&) = delete;
 
-    /// Moves the centre to the bin nearest @p dCentreHz.
+    /// Moves the centre to the bin nearest @p dCentreHz from the channelizer's latest frame
+    /// on (on the thread that drives the channelizer).
     void Retune(double dCentreHz);
-    /// The frequency (Hz) the centre bin stands for.
+    /// The frequency (Hz) the centre bin stands for, the last Retune() included.
     double CentreHz() const;
     /// Where the centre comes out in the audio (Hz): a quarter of the output rate.
     double ToneHz() const;
@@ -41,9 +47,17 @@ public:
     void Process(std::int64_t nFrame, std::vector<float>& audio);
 
 private:
+    int nearestBin(double dCentreHz) const;
+    void applyRetunes(std::int64_t nFrame);
+
     const Channelizer& m_channelizer;
-    size_t m_nSize; ///< inverse transform length
-    int m_nCentreBin = 0;
+    size_t m_nSize;       ///< inverse transform length
+    int m_nCentreBin = 0; ///< after the last Retune()
+    int m_nActiveBin = 0; ///< the centre of the frames Process() reaches now
+    /// Retunes not yet reached by Process(): the first frame and the centre bin of each.
+    std::vector<std::pair<std::int64_t, int>> m_retunes;
+    std::atomic<bool> m_bRetunesWaiting{false};
+    std::mutex m_retunesLock;
     std::vector<float> m_taper; ///< weight of the bins centre - half .. centre + half
     int m_nHalf = 0;
     float m_fScale = 1.0f;

@@ -40,6 +40,8 @@ constexpr double LONE_DOT_LEVEL = 0.6; ///< share of the mark level a lone dot m
 /// Marks and gaps shorter than this (elements) show that a reading has element-long ones.
 constexpr double SHORT_ELEMENT_UNITS = 2.0;
 constexpr double SLOWER_READING_MARGIN = 6.0; ///< log likelihood, see likeliestUnit()
+constexpr double OUT_OF_RANGE = -1e300;       ///< score of a reading outside the speed range
+constexpr double NOT_TRIED = -2e300;          ///< below any score: a stretch not tried
 /// Key-down samples the agreement with the tone's phase is averaged over, and the mean
 /// cosine of the phase error under which the tone no longer counts as steady.
 constexpr double COHERENCE_MEMORY = 400.0;
@@ -59,6 +61,25 @@ constexpr double FILTER_SHARE = 0.85;
 int filterLength(double dUnit)
 {
     return std::max(1, int(std::lround(FILTER_SHARE * dUnit)));
+}
+
+/// A segmenter per thread for the acquisition's trial decisions, with the priors of @p own.
+/// Trials on noise reach every node of the code tree, and each segmenter's rows are megabytes
+/// filled on first use: a skimmer's channels share these instead of each filling its own.
+CwSegmenter& trialSegmenter(const CwSegmenter& own, const std::vector<std::string>& codes)
+{
+    struct Kept
+    {
+        std::vector<std::string> codes;
+        std::unique_ptr<CwSegmenter> pSegmenter;
+    };
+    thread_local Kept kept;
+    if (!kept.pSegmenter || kept.codes != codes) {
+        kept.codes = codes;
+        kept.pSegmenter = std::make_unique<CwSegmenter>(codes);
+    }
+    kept.pSegmenter->CopyPriorsFrom(own);
+    return *kept.pSegmenter;
 }
 
 } // namespace
@@ -122,6 +143,8 @@ public:
     float quadratureNoise(const std::vector<std::complex<float>>& projected) const;
     bool lacksShortElements(double dUnit, float fAmplitude);
     double likeliestUnit(double dUnit, float fAmplitude);
+    /// Log likelihood of the held in-phase samples read at element length @p dUnit.
+    double trialScore(CwSegmenter& segmenter, double dUnit, float fAmplitude) const;
     void track(std::complex<float> sample);
     bool hearsOnlyLeakage(std::complex<float> input, std::complex<float> channel);
     void endLine();
@@ -236,6 +259,15 @@ bool CwDemodulator::IsCoherent() const
 std::int64_t CwDemodulator::SamplesProcessed() const
 {
     return d->m_nInput;
+}
+
+std::int64_t CwDemodulator::HeldFrom() const
+{
+    if (d->m_phase != Private::Phase::AcquiringSpeed)
+        return -1;
+    return std::max<std::int64_t>(0, d->m_nConverterOrigin +
+                                         d->m_nAcquisitionStart * d->m_nDecimation -
+                                         d->m_pConverter->DelayInputSamples());
 }
 
 CwDemodulator::Private::Private(const Settings& settings) : m_settings(settings)
@@ -566,7 +598,7 @@ void CwDemodulator::Private::projectLocally(const std::vector<std::complex<float
     for (size_t i = 0; i < samples.size() + size_t(delay); ++i) {
         projector.Push(i < samples.size() ? m_derotated[i] : std::complex<float>());
         if (i >= size_t(delay))
-            out.emplace_back(projector.InPhase(), projector.Quadrature());
+            out.push_back(projector.Projected());
     }
 }
 
@@ -597,14 +629,15 @@ bool CwDemodulator::Private::lacksShortElements(double dUnit, float fAmplitude)
     // Decides the held samples at this element length and looks for marks and gaps shorter
     // than two elements among enough marks to be sure. The segment the end of the held
     // samples cuts short does not count.
-    m_pSegmenter->Reset(0, m_fNoiseVariance);
     // The gaps that end characters are kept for judging word gaps (Farnsworth spacing).
+    CwSegmenter& segmenter = trialSegmenter(*m_pSegmenter, m_settings.characterCodes);
+    segmenter.Reset(0, m_fNoiseVariance);
     const size_t held = m_inPhase.size();
     int marks = 0;
     bool shortSeen = false;
     m_heldCharacterGaps.clear();
     auto takeSegments = [&] {
-        for (CwSegmenter::Segment segment; m_pSegmenter->TakeSegment(segment);) {
+        for (CwSegmenter::Segment segment; segmenter.TakeSegment(segment);) {
             const bool cut = double(segment.nStart + segment.nLength) + dUnit > double(held);
             marks += segment.bOn ? 1 : 0;
             shortSeen =
@@ -614,12 +647,25 @@ bool CwDemodulator::Private::lacksShortElements(double dUnit, float fAmplitude)
         }
     };
     for (const std::complex<float>& sample : m_inPhase) {
-        m_pSegmenter->PushInPhase(sample.real(), fAmplitude, dUnit);
+        segmenter.PushInPhase(sample.real(), fAmplitude, dUnit);
         takeSegments();
     }
-    m_pSegmenter->Finish();
+    segmenter.Finish();
     takeSegments();
+    m_pSegmenter->CopyPriorsFrom(segmenter);
     return marks >= ACQUISITION_MARKS && !shortSeen;
+}
+
+double CwDemodulator::Private::trialScore(CwSegmenter& segmenter, double dUnit,
+                                          float fAmplitude) const
+{
+    if (dUnit > m_dMaxUnit || dUnit < m_dMinUnit)
+        return OUT_OF_RANGE;
+    segmenter.Reset(0, m_fNoiseVariance, true);
+    for (const std::complex<float>& sample : m_inPhase)
+        segmenter.PushInPhase(sample.real(), fAmplitude, dUnit);
+    segmenter.Finish();
+    return segmenter.BestScore();
 }
 
 double CwDemodulator::Private::likeliestUnit(double dUnit, float fAmplitude)
@@ -632,26 +678,32 @@ double CwDemodulator::Private::likeliestUnit(double dUnit, float fAmplitude)
     // its dots read as dashes of a third the length. No Morse text does without element-long
     // marks and gaps, so a reading that has none is not taken.
     const bool onlyLongElements = lacksShortElements(dUnit, fAmplitude);
+    CwSegmenter& segmenter = trialSegmenter(*m_pSegmenter, m_settings.characterCodes);
     double best = dUnit;
-    double bestScore = -1e300;
+    double bestScore = OUT_OF_RANGE;
     for (double factor : {1.0, 2.0, 3.0}) {
         if (onlyLongElements && factor == 1.0)
             continue;
+        // The timing estimate of a reading that was not its own is rough: try around it,
+        // climbing from the middle of the stretches towards the likelier side only.
+        const double stretches[] = {0.88, 0.94, 1.0, 1.06, 1.13};
+        double scores[] = {NOT_TRIED, NOT_TRIED, NOT_TRIED, NOT_TRIED, NOT_TRIED};
+        auto tryStretch = [&](size_t n) {
+            scores[n] = trialScore(segmenter, dUnit * factor * stretches[n], fAmplitude);
+        };
+        for (size_t n : {1, 2, 3})
+            tryStretch(n);
+        const bool noneInRange = std::max({scores[1], scores[2], scores[3]}) <= OUT_OF_RANGE;
+        if (noneInRange || (scores[1] > scores[2] && scores[1] >= scores[3]))
+            tryStretch(0);
+        if (noneInRange || (scores[3] > scores[2] && scores[3] > scores[1]))
+            tryStretch(4);
         double factorBest = dUnit * factor;
-        double factorScore = -1e300;
-        // The timing estimate of a reading that was not its own is rough: try around it.
-        for (double stretch : {1.0, 0.88, 0.94, 1.06, 1.13}) {
-            const double unit = dUnit * factor * stretch;
-            if (unit > m_dMaxUnit || unit < m_dMinUnit)
-                continue;
-            m_pSegmenter->Reset(0, m_fNoiseVariance, true);
-            for (const std::complex<float>& sample : m_inPhase)
-                m_pSegmenter->PushInPhase(sample.real(), fAmplitude, unit);
-            m_pSegmenter->Finish();
-            const double score = m_pSegmenter->BestScore();
-            if (score > factorScore) {
-                factorScore = score;
-                factorBest = unit;
+        double factorScore = OUT_OF_RANGE;
+        for (size_t n : {2, 0, 1, 3, 4}) {
+            if (scores[n] > factorScore) {
+                factorScore = scores[n];
+                factorBest = dUnit * factor * stretches[n];
             }
         }
         // A slower reading has to be clearly likelier: it needs fewer segments, each of which
@@ -661,6 +713,7 @@ double CwDemodulator::Private::likeliestUnit(double dUnit, float fAmplitude)
             best = factorBest;
         }
     }
+    m_pSegmenter->CopyPriorsFrom(segmenter);
     return best;
 }
 
@@ -753,7 +806,7 @@ void CwDemodulator::Private::pushSegmenter()
         m_pSegmenter->Push(m_pCarrier->Project(centre), m_pCarrier->Quadrature(centre), amplitude,
                            m_pClassifier->Unit());
     else
-        m_pSegmenter->PushOwnPhase(centre, m_pLocalPhase->Quadrature(), amplitude,
+        m_pSegmenter->PushOwnPhase(centre, m_pLocalPhase->Projected().imag(), amplitude,
                                    m_pClassifier->Unit());
 }
 

@@ -59,6 +59,9 @@ public:
     bool IsCoherent() const;
     /// Input samples consumed so far.
     std::int64_t SamplesProcessed() const;
+    /// While the speed of a transmission is being learned: the input sample the audio held
+    /// for it begins at (what Finish() would still decide); -1 otherwise.
+    std::int64_t HeldFrom() const;
 
 private:
     class Private; // the blocks of the pipeline, the held samples and the decided symbols

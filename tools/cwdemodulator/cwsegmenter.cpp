@@ -139,7 +139,7 @@ CwSegmenter::CwSegmenter(const std::vector<std::string>& characterCodes)
     m_sampleSums.assign(RING, 0.0);
     m_ownPhaseEvidence.assign(size_t(LONGEST_MARK) + 1, NEGATIVE);
     // The per-node rings are most of the segmenter's memory, and a transmission reaches few
-    // of the nodes: each row is filled when its node is first searched (touchRow()).
+    // of the nodes: each row is stamped when its node is first searched (touchRow()).
     m_markScore.reset(new double[size_t(NODES) * RING]);
     m_markLength.reset(new unsigned char[size_t(NODES) * RING]);
     m_gapScore.reset(new double[size_t(NODES) * RING]);
@@ -187,6 +187,17 @@ void CwSegmenter::setPriors(double dBlocksPerUnit)
         prior->nShortest = int(std::find_if(log.begin(), log.end(), likely) - log.begin());
         prior->nLongest = int(log.rend() - std::find_if(log.rbegin(), log.rend(), likely)) - 1;
     }
+}
+
+void CwSegmenter::CopyPriorsFrom(const CwSegmenter& other)
+{
+    m_dot = other.m_dot;
+    m_dash = other.m_dash;
+    m_elementGap = other.m_elementGap;
+    m_characterGap = other.m_characterGap;
+    m_fLongPrior = other.m_fLongPrior;
+    m_dPriorBlocksPerUnit = other.m_dPriorBlocksPerUnit;
+    m_bNormalisedPriors = other.m_bNormalisedPriors;
 }
 
 void CwSegmenter::Reset(qint64 nPosition, float fNoiseVariance, bool bScoring)
@@ -420,7 +431,7 @@ void CwSegmenter::searchMark(int nNode, qint64 nBoundary)
             bestLength = d;
         }
     }
-    touchRow(nNode, m_markRowReady, m_markScore.get(), m_markLength.get(), m_markStamp.get());
+    touchRow(nNode, m_markRowReady, m_markStamp.get());
     const size_t e = size_t(nNode) * RING + slot(nBoundary);
     m_markScore[e] = best;
     m_markLength[e] = (unsigned char)bestLength;
@@ -451,7 +462,7 @@ void CwSegmenter::searchElementGaps(qint64 nBoundary)
                 bestLength = d;
             }
         }
-        touchRow(node, m_gapRowReady, m_gapScore.get(), m_gapLength.get(), m_gapStamp.get());
+        touchRow(node, m_gapRowReady, m_gapStamp.get());
         const size_t e = size_t(node) * RING + slot(nBoundary);
         m_gapScore[e] = best;
         m_gapLength[e] = (unsigned char)bestLength;
@@ -460,15 +471,15 @@ void CwSegmenter::searchElementGaps(qint64 nBoundary)
     }
 }
 
-void CwSegmenter::touchRow(int nNode, std::vector<bool>& ready, double* pScores,
-                           unsigned char* pLengths, qint64* pStamps)
+void CwSegmenter::touchRow(int nNode, std::vector<bool>& ready, qint64* pStamps)
 {
     if (ready[size_t(nNode)])
         return;
     ready[size_t(nNode)] = true;
+    // Only the stamps need values: a score or length is read only where its stamp says it
+    // was written (or at the boundary just searched), so filling those too was work and
+    // page faults for nothing.
     const size_t first = size_t(nNode) * RING;
-    std::fill(pScores + first, pScores + first + RING, NEGATIVE);
-    std::fill(pLengths + first, pLengths + first + RING, 0);
     std::fill(pStamps + first, pStamps + first + RING, NEVER);
 }
 

@@ -45,6 +45,10 @@ public:
     /// are still read where the signal leaves no doubt.
     explicit CwSegmenter(const std::vector<std::string>& characterCodes = {});
 
+    /// Takes the length priors @p other holds now: a segmenter that scores element lengths on
+    /// behalf of another reads the same priors as the other would have, and hands them back.
+    /// Both must expect the same characters.
+    void CopyPriorsFrom(const CwSegmenter& other);
     /// Starts afresh at baseband sample @p nPosition (silence assumed before it), with the
     /// in-phase noise variance per sample known so far. @p bScoring: length priors are true
     /// distributions, so that BestScore() compares between element lengths, and no segments
@@ -106,9 +110,8 @@ private:
 
     void searchMarks(qint64 nBoundary);
     void searchMark(int nNode, qint64 nBoundary);
-    /// Gives a node's rows their first values before its first score is written.
-    static void touchRow(int nNode, std::vector<bool>& ready, double* pScores,
-                         unsigned char* pLengths, qint64* pStamps);
+    /// Marks a node's row as never computed before its first score is written.
+    static void touchRow(int nNode, std::vector<bool>& ready, qint64* pStamps);
     void searchElementGaps(qint64 nBoundary);
     void searchCharacterEnds(qint64 nBoundary);
     void prune(qint64 nBoundary);

@@ -4,6 +4,7 @@
 #include "tools/cwdemodulator/cwskimmerchannel.h"
 #include "tools/cwdemodulator/damagedsamplefilter.h"
 #include "tools/cwdemodulator/signalfinder.h"
+#include "tools/cwdemodulator/skimmerlane.h"
 #include "tools/cwdemodulator/workerpool.h"
 
 #include <algorithm>
@@ -22,38 +23,56 @@ constexpr double SAME_CHANNEL_HZ = 30.0; ///< a line this close to a channel is 
 constexpr std::int64_t ONSET_MARGIN_FRAMES = 2;
 constexpr double LOUD_REACH_HZ = 10.0; ///< how near its pitch a keyed frame shows
 constexpr double MAX_SAMPLE_RATE = 192000.0;
+/// How far the channels' demodulators may lag behind the filter bank on several threads:
+/// long enough that the others go on while one channel takes a costly step.
+constexpr double LANE_LAG_SEC = 2.0;
 
 } // namespace
 
-/// The skimmer's blocks and channels, kept out of the public header.
+/// The skimmer's blocks and channels, kept out of the public header. The caller's thread
+/// runs the filter bank and the signal finder and follows each signal; the channels'
+/// demodulators run as lanes of the worker pool, up to a second or two behind, and their
+/// events are collected frame by frame in the order one thread makes them.
 class CWDEMODULATOR_NO_EXPORT CwSkimmer::Private
 {
 public:
     explicit Private(const Settings& settings);
+    ~Private();
 
     void Process(const float* pSamples, size_t nCount);
     void Finish();
     bool TakeEvent(Event& event);
     std::vector<ChannelState> Channels() const;
 
+    /// What one frame asks of the lanes, and the order their results are collected in.
+    struct FrameRecord
+    {
+        std::vector<Event> started;
+        std::vector<std::shared_ptr<SkimmerLane>> processed; ///< in channel order
+        std::vector<std::shared_ptr<SkimmerLane>> ended;     ///< last channel first
+    };
+
     void processFrame();
-    void demodulateChannels(std::int64_t nFrame);
-    void assignLines();
-    void openChannel(double dPitchHz, double dSnrDb, size_t nOnsetFramesAgo);
-    void endSilentChannels();
-    void drain(CwSkimmerChannel& channel);
-    void endChannel(size_t nIndex);
+    void assignLines(FrameRecord& record);
+    void openChannel(double dPitchHz, double dSnrDb, size_t nOnsetFramesAgo, FrameRecord& record);
+    void handSteps(FrameRecord& record);
+    void endAllChannels();
+    void runAndCollect(size_t nMaxFramesAhead);
+    void collect();
+    bool isDelivered(const FrameRecord& record) const;
 
     Settings m_settings;
     std::unique_ptr<Channelizer> m_pChannelizer;
     std::unique_ptr<SignalFinder> m_pFinder;
-    std::unique_ptr<WorkerPool> m_pWorkers;
-    std::vector<std::unique_ptr<CwSkimmerChannel>> m_channels;
+    std::vector<std::shared_ptr<SkimmerLane>> m_lanes; ///< the channels open, oldest first
+    std::deque<FrameRecord> m_frames;                  ///< frames not collected yet
     std::deque<Event> m_events;
     DamagedSampleFilter m_damagedSamples;
     std::int64_t m_nInput = 0;
+    size_t m_nMaxFramesAhead = 0; ///< frames the lanes may lag behind the filter bank
     int m_nNextId = 1;
     bool m_bFinished = false;
+    std::unique_ptr<WorkerPool> m_pWorkers; ///< last: its threads end before the lanes go
 };
 
 bool CwSkimmer::IsUsableSampleRate(double dSampleRate)
@@ -106,7 +125,11 @@ CwSkimmer::Private::Private(const Settings& settings) : m_settings(settings)
         m_settings.dLowHz = low;
     if (m_settings.dHighHz <= 0.0)
         m_settings.dHighHz = high;
-    m_pChannelizer = std::make_unique<Channelizer>(settings.dSampleRate, REPLAY_SEC);
+    const size_t threads = std::max<size_t>(1, settings.nThreads);
+    // On several threads the lanes still read frames the filter bank has gone past.
+    const double lagSec = threads > 1 ? LANE_LAG_SEC : 0.0;
+    m_pChannelizer = std::make_unique<Channelizer>(settings.dSampleRate, REPLAY_SEC, lagSec);
+    m_nMaxFramesAhead = size_t(std::ceil(lagSec / m_pChannelizer->FrameSec()));
     SignalFinder::Settings finder;
     finder.dBinHz = m_pChannelizer->BinHz();
     finder.nBins = m_pChannelizer->Bins();
@@ -115,7 +138,13 @@ CwSkimmer::Private::Private(const Settings& settings) : m_settings(settings)
     finder.dHighHz = m_settings.dHighHz;
     finder.dMinSnrDb = m_settings.dMinSnrDb;
     m_pFinder = std::make_unique<SignalFinder>(finder);
-    m_pWorkers = std::make_unique<WorkerPool>(std::max<size_t>(1, settings.nThreads));
+    m_pWorkers = std::make_unique<WorkerPool>(threads);
+}
+
+CwSkimmer::Private::~Private()
+{
+    // The pool's threads end first: none may still run a lane.
+    m_pWorkers.reset();
 }
 
 void CwSkimmer::Private::Process(const float* pSamples, size_t nCount)
@@ -125,12 +154,15 @@ void CwSkimmer::Private::Process(const float* pSamples, size_t nCount)
     pSamples = m_damagedSamples.Push(pSamples, nCount);
     m_nInput += std::int64_t(nCount);
     while (nCount > 0) {
+        // A new frame overwrites the oldest one kept: the lanes must be past it.
+        runAndCollect(m_nMaxFramesAhead);
         const size_t taken = m_pChannelizer->Push(pSamples, nCount);
         pSamples += taken;
         nCount -= taken;
         if (m_pChannelizer->FrameReady())
             processFrame();
     }
+    collect();
 }
 
 void CwSkimmer::Private::Finish()
@@ -143,12 +175,14 @@ void CwSkimmer::Private::Finish()
     Process(silence.data(), silence.size());
     m_nInput = input;
     m_bFinished = true;
-    while (!m_channels.empty())
-        endChannel(m_channels.size() - 1);
+    endAllChannels();
+    runAndCollect(0);
 }
 
 bool CwSkimmer::Private::TakeEvent(Event& event)
 {
+    if (m_events.empty())
+        collect();
     if (m_events.empty())
         return false;
     event = m_events.front();
@@ -159,60 +193,46 @@ bool CwSkimmer::Private::TakeEvent(Event& event)
 std::vector<CwSkimmer::ChannelState> CwSkimmer::Private::Channels() const
 {
     std::vector<ChannelState> states;
-    for (const auto& channel : m_channels)
-        states.push_back({channel->Id(), channel->PitchHz(), channel->Wpm(), channel->SnrDb()});
+    for (const auto& lane : m_lanes) {
+        CwSkimmerChannel& channel = lane->Channel();
+        states.push_back({channel.Id(), channel.PitchHz(), lane->Wpm(), channel.SnrDb()});
+    }
     return states;
 }
 
 void CwSkimmer::Private::processFrame()
 {
     m_pFinder->Push(m_pChannelizer->Power());
-    assignLines();
-    const std::int64_t frame = m_pChannelizer->FrameCount() - 1;
-    for (auto& channel : m_channels) {
-        if (m_pFinder->IsLoudNow(channel->PitchHz(), LOUD_REACH_HZ))
-            channel->Loud(frame);
-    }
-    demodulateChannels(frame);
-    for (auto& channel : m_channels) {
-        drain(*channel);
-    }
-    endSilentChannels();
+    m_frames.emplace_back();
+    FrameRecord& record = m_frames.back();
+    assignLines(record);
+    handSteps(record);
+    if (m_pWorkers->Threads() == 1)
+        runAndCollect(0);
 }
 
-void CwSkimmer::Private::demodulateChannels(std::int64_t nFrame)
-{
-    // Channels are independent once the frame is transformed: the pool's threads take them
-    // one at a time as they come free. A new channel starts with the frames kept from before
-    // it was found.
-    m_pWorkers->Run(m_channels.size(), [this, nFrame](size_t nChannel) {
-        CwSkimmerChannel& channel = *m_channels[nChannel];
-        for (std::int64_t f = channel.NextFrame(); f <= nFrame; ++f)
-            channel.Process(f);
-    });
-}
-
-void CwSkimmer::Private::assignLines()
+void CwSkimmer::Private::assignLines(FrameRecord& record)
 {
     const std::int64_t frame = m_pChannelizer->FrameCount() - 1;
     for (const SignalFinder::Line& line : m_pFinder->Lines()) {
         CwSkimmerChannel* nearest = nullptr;
         double nearestHz = SAME_CHANNEL_HZ;
-        for (auto& channel : m_channels) {
-            const double apart = std::abs(channel->PitchHz() - line.dPitchHz);
+        for (auto& lane : m_lanes) {
+            const double apart = std::abs(lane->Channel().PitchHz() - line.dPitchHz);
             if (apart < nearestHz) {
-                nearest = channel.get();
+                nearest = &lane->Channel();
                 nearestHz = apart;
             }
         }
         if (nearest != nullptr)
             nearest->Heard(frame, line.dPitchHz, line.dSnrDb);
-        else if (m_channels.size() < m_settings.nMaxChannels)
-            openChannel(line.dPitchHz, line.dSnrDb, line.nOnsetFramesAgo);
+        else if (m_lanes.size() < m_settings.nMaxChannels)
+            openChannel(line.dPitchHz, line.dSnrDb, line.nOnsetFramesAgo, record);
     }
 }
 
-void CwSkimmer::Private::openChannel(double dPitchHz, double dSnrDb, size_t nOnsetFramesAgo)
+void CwSkimmer::Private::openChannel(double dPitchHz, double dSnrDb, size_t nOnsetFramesAgo,
+                                     FrameRecord& record)
 {
     const std::int64_t frame = m_pChannelizer->FrameCount() - 1;
     // The channel starts a little before the signal was first keyed: noise before it only
@@ -222,49 +242,109 @@ void CwSkimmer::Private::openChannel(double dPitchHz, double dSnrDb, size_t nOns
     auto channel = std::make_unique<CwSkimmerChannel>(m_nNextId++, *m_pChannelizer, dPitchHz, first,
                                                       m_settings.characterCodes);
     channel->Heard(frame, dPitchHz, dSnrDb);
-    channel->Loud(frame);
     Event event;
     event.kind = Event::Kind::Started;
     event.nChannel = channel->Id();
     event.dPitchHz = dPitchHz;
-    m_events.push_back(event);
-    m_channels.push_back(std::move(channel));
+    record.started.push_back(event);
+    m_lanes.push_back(std::make_shared<SkimmerLane>(std::move(channel)));
 }
 
-void CwSkimmer::Private::endSilentChannels()
+void CwSkimmer::Private::handSteps(FrameRecord& record)
 {
-    for (size_t i = m_channels.size(); i-- > 0;) {
-        const CwSkimmerChannel& channel = *m_channels[i];
-        if (!m_pFinder->IsActive(channel.PitchHz(), SAME_CHANNEL_HZ))
-            endChannel(i);
+    // Every channel demodulates the frame; those whose line has gone then end, last first.
+    const std::int64_t frame = m_pChannelizer->FrameCount() - 1;
+    const size_t opened = record.started.size();
+    std::vector<bool> ends(m_lanes.size(), false);
+    for (size_t i = m_lanes.size(); i-- > 0;) {
+        ends[i] = !m_pFinder->IsActive(m_lanes[i]->Channel().PitchHz(), SAME_CHANNEL_HZ);
+        if (ends[i])
+            record.ended.push_back(m_lanes[i]);
+    }
+    record.processed = m_lanes;
+    {
+        auto lock = m_pWorkers->Lock();
+        for (size_t i = 0; i < m_lanes.size(); ++i) {
+            const CwSkimmerChannel& channel = m_lanes[i]->Channel();
+            SkimmerLane::Step step;
+            step.nFrame = frame;
+            step.dPitchHz = channel.PitchHz();
+            step.dSnrDb = channel.SnrDb();
+            step.bLoud = i + opened >= m_lanes.size() ||
+                         m_pFinder->IsLoudNow(channel.PitchHz(), LOUD_REACH_HZ);
+            step.bEnd = ends[i];
+            m_lanes[i]->Hand(step);
+            m_pWorkers->Ready(*m_lanes[i]);
+        }
+    }
+    for (size_t i = m_lanes.size(); i-- > 0;) {
+        if (ends[i])
+            m_lanes.erase(m_lanes.begin() + std::ptrdiff_t(i));
     }
 }
 
-void CwSkimmer::Private::drain(CwSkimmerChannel& channel)
+void CwSkimmer::Private::endAllChannels()
 {
-    Event event;
-    event.kind = Event::Kind::Symbol;
-    event.nChannel = channel.Id();
-    while (channel.TakeSymbol(event.symbol)) {
-        event.dPitchHz = channel.PitchHz();
-        event.dWpm = channel.Wpm();
-        event.dSnrDb = channel.SnrDb();
-        m_events.push_back(event);
+    m_frames.emplace_back();
+    FrameRecord& record = m_frames.back();
+    auto lock = m_pWorkers->Lock();
+    for (size_t i = m_lanes.size(); i-- > 0;) {
+        const CwSkimmerChannel& channel = m_lanes[i]->Channel();
+        SkimmerLane::Step step;
+        step.dPitchHz = channel.PitchHz();
+        step.dSnrDb = channel.SnrDb();
+        step.bProcess = false;
+        step.bEnd = true;
+        m_lanes[i]->Hand(step);
+        m_pWorkers->Ready(*m_lanes[i]);
+        record.ended.push_back(m_lanes[i]);
+    }
+    m_lanes.clear();
+}
+
+void CwSkimmer::Private::runAndCollect(size_t nMaxFramesAhead)
+{
+    // The caller's thread works on the lanes too while it waits for them.
+    std::uint64_t seen = 0;
+    for (;;) {
+        {
+            auto lock = m_pWorkers->Lock();
+            seen = m_pWorkers->Deliveries();
+        }
+        collect();
+        if (m_frames.size() <= nMaxFramesAhead || !m_pWorkers->HelpOrWait(seen))
+            return;
     }
 }
 
-void CwSkimmer::Private::endChannel(size_t nIndex)
+void CwSkimmer::Private::collect()
 {
-    CwSkimmerChannel& channel = *m_channels[nIndex];
-    channel.Finish();
-    drain(channel);
-    Event event;
-    event.kind = Event::Kind::Ended;
-    event.nChannel = channel.Id();
-    event.dPitchHz = channel.PitchHz();
-    event.dWpm = channel.Wpm();
-    m_events.push_back(event);
-    m_channels.erase(m_channels.begin() + std::ptrdiff_t(nIndex));
+    auto lock = m_pWorkers->Lock();
+    while (!m_frames.empty() && isDelivered(m_frames.front())) {
+        FrameRecord& record = m_frames.front();
+        m_events.insert(m_events.end(), record.started.begin(), record.started.end());
+        for (const auto& lane : record.processed)
+            lane->Collect(m_events);
+        for (const auto& lane : record.ended)
+            lane->Collect(m_events);
+        m_frames.pop_front();
+    }
+}
+
+bool CwSkimmer::Private::isDelivered(const FrameRecord& record) const
+{
+    // A channel that ends in the frame delivers its symbols and then its end.
+    for (const auto& lane : record.processed) {
+        const bool ends =
+            std::find(record.ended.begin(), record.ended.end(), lane) != record.ended.end();
+        if (lane->Delivered() < (ends ? 2u : 1u))
+            return false;
+    }
+    for (const auto& lane : record.ended) {
+        if (lane->Delivered() < 1)
+            return false;
+    }
+    return true;
 }
 
 } // namespace cw

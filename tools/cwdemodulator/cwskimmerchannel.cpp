@@ -61,19 +61,28 @@ void CwSkimmerChannel::Process(std::int64_t nFrame)
 
 void CwSkimmerChannel::Finish()
 {
+    // Audio held after the signal went quiet is noise whose dots and dashes would all be
+    // dropped: deciding it (the speed search on it) would be work for nothing.
+    const std::int64_t held = m_pDemodulator->HeldFrom();
+    if (held >= 0 && inputPosition(held) >= quietFrom())
+        return;
     m_pDemodulator->Finish();
 }
 
 bool CwSkimmerChannel::TakeSymbol(CwSymbol& symbol)
 {
     while (m_pDemodulator->TakeSymbol(symbol)) {
-        symbol.nSamplePosition =
-            std::max<std::int64_t>(0, m_channelizer.FrameOrigin(m_nFirstFrame) +
-                                          symbol.nSamplePosition * m_channelizer.Decimation());
+        symbol.nSamplePosition = inputPosition(symbol.nSamplePosition);
         if (keeps(symbol))
             return true;
     }
     return false;
+}
+
+std::int64_t CwSkimmerChannel::inputPosition(std::int64_t nChannelSample) const
+{
+    return std::max<std::int64_t>(0, m_channelizer.FrameOrigin(m_nFirstFrame) +
+                                         nChannelSample * m_channelizer.Decimation());
 }
 
 std::int64_t CwSkimmerChannel::quietFrom() const

@@ -16,6 +16,8 @@ class CwDemodulator;
 /// demodulator of its own, tuned to where the tap puts the signal, so that each signal has
 /// its own speed, level and timing tracking at a low sample rate. Symbols come out with the
 /// position of the skimmer's input sample they belong to.
+/// Two threads share it (see SkimmerLane): Heard(), PitchHz() and SnrDb() are the skimmer's
+/// thread's, the rest the lane's; the only state they share is the tap's centre.
 class CwSkimmerChannel
 {
 public:
@@ -48,6 +50,8 @@ public:
     std::int64_t NextFrame() const { return m_nNextFrame; }
 
 private:
+    /// The skimmer's input sample of the channel's audio sample @p nChannelSample.
+    std::int64_t inputPosition(std::int64_t nChannelSample) const;
     std::int64_t quietFrom() const;
     bool keeps(const CwSymbol& symbol);
 

@@ -4,7 +4,11 @@
 #include "tools/cwdemodulator/envelopedetector.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <utility>
 
 namespace cw {
 
@@ -51,10 +55,74 @@ public:
     std::vector<double> observations;
 };
 
-/// Threshold between the two classes of @p values that maximises the between-class variance.
-void splitLevels(std::vector<float>& values, float& fLow, float& fHigh)
+constexpr double NOT_TRIED = -1.0; ///< cost of a candidate length not tried yet
+constexpr double NO_FIT = 1e9;     ///< cost of a candidate with too few marks
+constexpr size_t NONE = ~size_t(0);
+
+/// The indices of the two lowest costs that fit, NONE where there are fewer.
+std::pair<size_t, size_t> bestTwo(const std::vector<double>& costs)
 {
-    std::sort(values.begin(), values.end());
+    std::pair<size_t, size_t> order{NONE, NONE};
+    for (size_t n = 0; n < costs.size(); ++n) {
+        if (costs[n] == NOT_TRIED || costs[n] >= NO_FIT)
+            continue;
+        if (order.first == NONE || costs[n] < costs[order.first]) {
+            order.second = order.first;
+            order.first = n;
+        } else if (order.second == NONE || costs[n] < costs[order.second]) {
+            order.second = n;
+        }
+    }
+    return order;
+}
+
+/// A float's bits as an unsigned key that orders as the float does.
+std::uint32_t orderedKey(float fValue)
+{
+    std::uint32_t bits = 0;
+    std::memcpy(&bits, &fValue, sizeof bits);
+    return (bits & 0x80000000u) != 0 ? ~bits : bits | 0x80000000u;
+}
+
+float fromOrderedKey(std::uint32_t nKey)
+{
+    const std::uint32_t bits = (nKey & 0x80000000u) != 0 ? nKey & 0x7fffffffu : ~nKey;
+    float value = 0.0f;
+    std::memcpy(&value, &bits, sizeof value);
+    return value;
+}
+
+/// Sorts @p values ascending in three counting passes of 11, 11 and 10 bits: the same order as
+/// std::sort, at a fraction of its cost for the few thousand levels of a trial.
+void radixSort(std::vector<float>& values, std::vector<std::uint32_t>& keys,
+               std::vector<std::uint32_t>& scratch)
+{
+    constexpr int BITS = 11;
+    constexpr std::uint32_t MASK = (1u << BITS) - 1u;
+    keys.resize(values.size());
+    scratch.resize(values.size());
+    for (size_t i = 0; i < values.size(); ++i)
+        keys[i] = orderedKey(values[i]);
+    std::array<size_t, MASK + 1> counts;
+    for (int shift = 0; shift < 32; shift += BITS) {
+        counts.fill(0);
+        for (std::uint32_t key : keys)
+            ++counts[(key >> shift) & MASK];
+        size_t start = 0;
+        for (size_t& count : counts)
+            start += std::exchange(count, start);
+        for (std::uint32_t key : keys)
+            scratch[counts[(key >> shift) & MASK]++] = key;
+        keys.swap(scratch);
+    }
+    for (size_t i = 0; i < values.size(); ++i)
+        values[i] = fromOrderedKey(keys[i]);
+}
+
+/// Threshold between the two classes of sorted @p values that maximises the between-class
+/// variance.
+void splitLevels(const std::vector<float>& values, float& fLow, float& fHigh)
+{
     const size_t n = values.size();
     double total = 0.0;
     for (float v : values)
@@ -90,12 +158,37 @@ CwSpeedEstimator::CwSpeedEstimator(double dMinUnit, double dMaxUnit)
 CwSpeedEstimator::Result CwSpeedEstimator::Estimate(const std::complex<float>* pSamples,
                                                     size_t nCount, int nMinMarks, bool bInPhase)
 {
+    m_candidates.clear();
+    for (double unit = m_dMinUnit; unit <= m_dMaxUnit * 1.001; unit *= CANDIDATE_STEP)
+        m_candidates.push_back(unit);
+    m_costs.assign(m_candidates.size(), NOT_TRIED);
     Result best;
     best.dCost = 1e9;
-    for (double unit = m_dMinUnit; unit <= m_dMaxUnit * 1.001; unit *= CANDIDATE_STEP) {
-        const Result trial = tryUnit(pSamples, nCount, unit, bInPhase);
-        if (trial.nMarks >= nMinMarks && trial.dCost < best.dCost)
+    auto consider = [&](size_t n) {
+        if (n >= m_candidates.size() || m_costs[n] != NOT_TRIED)
+            return;
+        const Result trial = tryUnit(pSamples, nCount, m_candidates[n], bInPhase);
+        const bool counts = trial.nMarks >= nMinMarks;
+        m_costs[n] = counts ? trial.dCost : NO_FIT;
+        if (counts && trial.dCost < best.dCost)
             best = trial;
+    };
+    // Coarse to fine: every other length first, then the neighbours of the two that fit
+    // best (the cost changes slowly with the length near a fit); all of them when none fits.
+    for (size_t n = 0; n < m_candidates.size(); n += 2)
+        consider(n);
+    const auto order = bestTwo(m_costs);
+    if (order.first == NONE) {
+        for (size_t n = 1; n < m_candidates.size(); n += 2)
+            consider(n);
+    } else {
+        for (size_t n : {order.first, order.second}) {
+            if (n == NONE)
+                continue;
+            if (n > 0)
+                consider(n - 1);
+            consider(n + 1);
+        }
     }
     if (best.nMarks < nMinMarks)
         return Result();
@@ -122,6 +215,7 @@ CwSpeedEstimator::Result CwSpeedEstimator::tryUnit(const std::complex<float>* pS
         m_envelope[i] =
             bInPhase ? detector.PushAverage(pSamples[i]).real() : detector.Push(pSamples[i]);
     m_sorted.assign(m_envelope.begin() + length, m_envelope.end());
+    radixSort(m_sorted, m_keys, m_keyScratch);
     float space = 0.0f;
     float mark = 0.0f;
     splitLevels(m_sorted, space, mark);

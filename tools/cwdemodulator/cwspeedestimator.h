@@ -2,6 +2,7 @@
 
 #include <complex>
 #include <cstddef>
+#include <cstdint>
 #include <vector>
 
 namespace cw {
@@ -40,8 +41,12 @@ private:
 
     double m_dMinUnit;
     double m_dMaxUnit;
+    std::vector<double> m_candidates; ///< element lengths tried, and the cost of each
+    std::vector<double> m_costs;
     std::vector<float> m_envelope;
     std::vector<float> m_sorted;
+    std::vector<std::uint32_t> m_keys; ///< radix sort keys of m_sorted and their scratch
+    std::vector<std::uint32_t> m_keyScratch;
 };
 
 } // namespace cw

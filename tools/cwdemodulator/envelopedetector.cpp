@@ -25,6 +25,7 @@ void EnvelopeDetector::SetLength(int nLength)
     if (nLength == m_nLength)
         return;
     m_nLength = nLength;
+    m_dScale = 1.0 / double(m_nLength);
     recompute();
 }
 
@@ -54,8 +55,7 @@ std::complex<float> EnvelopeDetector::PushAverage(std::complex<float> sample)
     m_nWrite = (m_nWrite + 1) & m_nMask;
     if (++m_nSinceRecompute >= RECOMPUTE_INTERVAL)
         recompute();
-    const double scale = 1.0 / double(m_nLength);
-    return std::complex<float>(float(m_sum.real() * scale), float(m_sum.imag() * scale));
+    return std::complex<float>(float(m_sum.real() * m_dScale), float(m_sum.imag() * m_dScale));
 }
 
 } // namespace cw

@@ -32,6 +32,7 @@ private:
     size_t m_nMask = 0;
     size_t m_nWrite = 0;
     int m_nLength = 1;
+    double m_dScale = 1.0; ///< 1 / m_nLength, not divided out per sample
     std::complex<double> m_sum;
     unsigned m_nSinceRecompute = 0;
 };

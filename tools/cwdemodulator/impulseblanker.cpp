@@ -5,6 +5,10 @@
 #include <algorithm>
 #include <cmath>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace cw {
 
 namespace {
@@ -22,66 +26,98 @@ constexpr double BROADBAND_SHARE = 0.5;
 constexpr double HOLD_SEC = 0.001;
 constexpr double LONGEST_CRASH_SEC = 0.025;
 
+/// @p dA > @p dB ? @p dX : @p dY, without a branch where the processor allows: for a
+/// condition that is a coin toss from one sample to the next.
+inline double pickIfGreater(double dA, double dB, double dX, double dY)
+{
+#if defined(__SSE2__)
+    const __m128d mask = _mm_cmpgt_sd(_mm_set_sd(dA), _mm_set_sd(dB));
+    return _mm_cvtsd_f64(
+        _mm_or_pd(_mm_and_pd(mask, _mm_set_sd(dX)), _mm_andnot_pd(mask, _mm_set_sd(dY))));
+#else
+    return dA > dB ? dX : dY;
+#endif
+}
+
 } // namespace
 
 ImpulseBlanker::ImpulseBlanker(double dSampleRate, double dPitchHz)
     : m_dNotch(2.0 * std::cos(dsp::TWO_PI * dPitchHz / dSampleRate)),
-      m_dLevelWeight(1.0 / (LEVEL_MEMORY_SEC * dSampleRate)),
+      m_dLevelWeight{1.0 / (LEVEL_MEMORY_SEC * dSampleRate) / LEVEL_FALL_SLOWER,
+                     1.0 / (LEVEL_MEMORY_SEC * dSampleRate)},
       m_nWarmUp(int(LEVEL_MEMORY_SEC * dSampleRate)),
       m_nHold(std::max(1, int(HOLD_SEC * dSampleRate))),
       m_nLongest(int(LONGEST_CRASH_SEC * dSampleRate))
 {
 }
 
-inline float ImpulseBlanker::blank(float sample)
+size_t ImpulseBlanker::warmUp(State& state, const float* pSamples, size_t nCount) const
 {
-    // The tone at the pitch cancels in x[n] - 2 cos(w) x[n-1] + x[n-2].
-    m_fPrevious[2] = m_fPrevious[1];
-    m_fPrevious[1] = m_fPrevious[0];
-    m_fPrevious[0] = sample;
-    const double notched =
-        std::abs(double(sample) - m_dNotch * double(m_fPrevious[1]) + double(m_fPrevious[2]));
-    if (m_nSeen < m_nWarmUp) {
+    size_t i = 0;
+    for (; i < nCount && state.nSeen < m_nWarmUp; ++i) {
+        // The tone at the pitch cancels in x[n] - 2 cos(w) x[n-1] + x[n-2].
+        const float sample = pSamples[i];
+        const double notched = std::abs(double(sample) - m_dNotch * double(state.fPrevious[0]) +
+                                        double(state.fPrevious[1]));
+        state.fPrevious[1] = state.fPrevious[0];
+        state.fPrevious[0] = sample;
         // The mean of the first samples, before anything is judged against it.
-        m_dLevel += (notched - m_dLevel) / double(++m_nSeen);
-        return sample;
+        state.dLevel += (notched - state.dLevel) / double(++state.nSeen);
     }
+    return i;
+}
+
+inline bool ImpulseBlanker::isCrash(State& state, float fSample) const
+{
+    const double notched = std::abs(double(fSample) - m_dNotch * double(state.fPrevious[0]) +
+                                    double(state.fPrevious[1]));
+    const float previous = state.fPrevious[0];
+    const float beforePrevious = state.fPrevious[1];
+    state.fPrevious[1] = previous;
+    state.fPrevious[0] = fSample;
     // A crash is broadband, so the notch leaves most of it; a tone, however clean and strong
     // against the level (a recording without noise), leaves little of itself.
-    const bool loud = notched > CRASH_OVER_LEVEL * m_dLevel &&
-                      notched > BROADBAND_SHARE * std::max({std::abs(double(sample)),
-                                                            std::abs(double(m_fPrevious[1])),
-                                                            std::abs(double(m_fPrevious[2]))});
+    const bool loud =
+        notched > CRASH_OVER_LEVEL * state.dLevel &&
+        notched > BROADBAND_SHARE * std::max({std::abs(double(fSample)), std::abs(double(previous)),
+                                              std::abs(double(beforePrevious))});
     if (loud)
-        m_nHoldLeft = m_nHold;
-    if (m_nHoldLeft > 0 && m_nRun < m_nLongest) {
-        --m_nHoldLeft;
-        ++m_nRun;
-        ++m_nBlanked;
-        return 0.0f;
+        state.nHoldLeft = m_nHold;
+    if (state.nHoldLeft > 0 && state.nRun < m_nLongest) {
+        --state.nHoldLeft;
+        ++state.nRun;
+        ++state.nBlanked;
+        return true;
     }
-    // Not a crash, or too long for one: the level learns it.
-    m_nHoldLeft = loud ? m_nHoldLeft : 0;
-    m_nRun = loud ? m_nRun : 0;
-    const double weight = notched > m_dLevel ? m_dLevelWeight : m_dLevelWeight / LEVEL_FALL_SLOWER;
-    m_dLevel += (notched - m_dLevel) * weight;
-    return sample;
+    // Not a crash, or too long for one: the level learns it, rising faster than it falls.
+    state.nHoldLeft = loud ? state.nHoldLeft : 0;
+    state.nRun = loud ? state.nRun : 0;
+    const double step = notched - state.dLevel;
+    state.dLevel = pickIfGreater(notched, state.dLevel, state.dLevel + step * m_dLevelWeight[1],
+                                 state.dLevel + step * m_dLevelWeight[0]);
+    return false;
 }
 
 const float* ImpulseBlanker::Push(const float* pSamples, size_t nCount)
 {
-    // Blocks without a crash pass through without a copy.
-    float* out = nullptr;
-    for (size_t i = 0; i < nCount; ++i) {
-        const float sample = blank(pSamples[i]);
-        if (!out && sample != pSamples[i]) {
-            m_out.assign(pSamples, pSamples + nCount);
-            out = m_out.data();
-        }
-        if (out)
-            out[i] = sample;
+    State state = m_state;
+    size_t i = warmUp(state, pSamples, nCount);
+    // Blocks without a crash pass through without a copy; a zero set to 0 needs none either.
+    while (i < nCount && !(isCrash(state, pSamples[i]) && pSamples[i] != 0.0f))
+        ++i;
+    if (i == nCount) {
+        m_state = state;
+        return pSamples;
     }
-    return out ? out : pSamples;
+    m_out.assign(pSamples, pSamples + nCount);
+    float* out = m_out.data();
+    out[i] = 0.0f;
+    for (++i; i < nCount; ++i) {
+        if (isCrash(state, pSamples[i]))
+            out[i] = 0.0f;
+    }
+    m_state = state;
+    return out;
 }
 
 } // namespace cw

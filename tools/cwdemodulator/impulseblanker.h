@@ -20,22 +20,33 @@ public:
     /// The block with the crashes set to 0; valid until the next call.
     const float* Push(const float* pSamples, size_t nCount);
     /// Samples set to 0 so far.
-    long long Blanked() const { return m_nBlanked; }
+    long long Blanked() const { return m_state.nBlanked; }
 
 private:
-    inline float blank(float sample);
+    /// What changes from sample to sample, copied into locals for each block so that the
+    /// per-sample work stays in registers.
+    struct State
+    {
+        float fPrevious[2] = {}; ///< the last two input samples, newest first
+        double dLevel = 0.0;     ///< mean magnitude of the notched input, crashes left out
+        int nSeen = 0;           ///< samples seen while warming up
+        int nHoldLeft = 0;
+        int nRun = 0; ///< samples blanked in a row
+        long long nBlanked = 0;
+    };
 
-    double m_dNotch;           ///< 2 cos(w) of the pitch
-    float m_fPrevious[3] = {}; ///< the last three input samples, newest first
-    double m_dLevel = 0.0;     ///< mean magnitude of the notched input, crashes left out
-    double m_dLevelWeight;     ///< of each sample in that mean
-    int m_nWarmUp;             ///< samples before the level is trusted
-    int m_nSeen = 0;
-    int m_nHold;    ///< samples blanked after the last loud one
-    int m_nLongest; ///< longer loud runs are no crash
-    int m_nHoldLeft = 0;
-    int m_nRun = 0; ///< samples blanked in a row
-    long long m_nBlanked = 0;
+    /// Learns the level from the first samples of @p pSamples while it is not yet trusted;
+    /// how many samples that took.
+    size_t warmUp(State& state, const float* pSamples, size_t nCount) const;
+    /// Judges @p fSample after the warm-up: true when it is to be set to 0.
+    inline bool isCrash(State& state, float fSample) const;
+
+    double m_dNotch;          ///< 2 cos(w) of the pitch
+    double m_dLevelWeight[2]; ///< of each sample in the level's mean: falling, rising
+    int m_nWarmUp;            ///< samples before the level is trusted
+    int m_nHold;              ///< samples blanked after the last loud one
+    int m_nLongest;           ///< longer loud runs are no crash
+    State m_state;
     std::vector<float> m_out;
 };
 

@@ -36,16 +36,17 @@ void LocalPhaseProjector::Push(std::complex<float> sample)
     if (centre >= size)
         centre -= size;
     m_centre = m_window[centre];
+}
+
+std::complex<float> LocalPhaseProjector::Projected() const
+{
     const double magnitude = std::sqrt(std::norm(m_sum));
-    if (magnitude <= 0.0) {
-        m_fInPhase = 0.0f;
-        m_fQuadrature = 0.0f;
-        return;
-    }
+    if (magnitude <= 0.0)
+        return {};
     const double cosine = m_sum.real() / magnitude;
     const double sine = m_sum.imag() / magnitude;
-    m_fInPhase = float(m_centre.real() * cosine + m_centre.imag() * sine);
-    m_fQuadrature = float(m_centre.imag() * cosine - m_centre.real() * sine);
+    return {float(m_centre.real() * cosine + m_centre.imag() * sine),
+            float(m_centre.imag() * cosine - m_centre.real() * sine)};
 }
 
 } // namespace cw

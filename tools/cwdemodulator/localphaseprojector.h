@@ -17,12 +17,11 @@ public:
     /// @p nHalfWidth: samples on each side of the one projected.
     explicit LocalPhaseProjector(int nHalfWidth);
 
-    /// Adds a sample; the one Delay() samples back is then projected.
+    /// Adds a sample; the one Delay() samples back is then the one projected.
     void Push(std::complex<float> sample);
-    /// The projected sample's part in phase with its surroundings.
-    float InPhase() const { return m_fInPhase; }
-    /// Its part in quadrature: noise alone.
-    float Quadrature() const { return m_fQuadrature; }
+    /// The projected sample's part in phase with its surroundings (real part) and in quadrature
+    /// (imaginary part: noise alone). Computed when asked: a coherent decoder never asks.
+    std::complex<float> Projected() const;
     /// The projected sample itself.
     std::complex<float> Centre() const { return m_centre; }
     int Delay() const { return m_nHalfWidth; }
@@ -34,8 +33,6 @@ private:
     std::complex<double> m_sum;
     unsigned m_nSinceRecompute = 0;
     std::complex<float> m_centre;
-    float m_fInPhase = 0.0f;
-    float m_fQuadrature = 0.0f;
 };
 
 } // namespace cw

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 #include <vector>
 
 namespace cw {
@@ -39,11 +40,23 @@ std::vector<T> centredAverage(const std::vector<T>& values, int nWidth)
     return out;
 }
 
-float quantile(std::vector<float> values, double dShare)
+/// The values at the shares @p dLower and @p dUpper (dLower <= dUpper) of the sorted
+/// @p values, from one copy: the upper one is placed first, the lower one below it.
+std::pair<float, float> quantiles(std::vector<float> values, double dLower, double dUpper)
 {
-    const auto at = values.begin() + std::ptrdiff_t(dShare * double(values.size() - 1));
-    std::nth_element(values.begin(), at, values.end());
-    return *at;
+    const auto upper = values.begin() + std::ptrdiff_t(dUpper * double(values.size() - 1));
+    const auto lower = values.begin() + std::ptrdiff_t(dLower * double(values.size() - 1));
+    std::nth_element(values.begin(), upper, values.end());
+    std::nth_element(values.begin(), lower, upper);
+    return {*lower, *upper};
+}
+
+/// |@p z| as std::abs gives it (the sum of squares in double, its root rounded to float), without
+/// the call: floats squared in double can neither overflow nor underflow.
+inline float magnitude(std::complex<float> z)
+{
+    return float(
+        std::sqrt(double(z.real()) * double(z.real()) + double(z.imag()) * double(z.imag())));
 }
 
 /// Where the neighbour's keying edges reach: the samples within @p nReach of a crossing of
@@ -74,8 +87,7 @@ bool NeighbourLeakage::Explains(const Held& held, int nLength, float fThreshold,
         outside[i] = std::norm(held.pBaseband[i] - held.pChannel[i]);
     const std::vector<float> power =
         centredAverage<double>(outside, int(std::lround(POWER_WINDOW_SEC * held.dSampleRate)));
-    const float keyUp = quantile(power, FLOOR_SHARE);
-    const float keyDown = quantile(power, PEAK_SHARE);
+    const auto [keyUp, keyDown] = quantiles(power, FLOOR_SHARE, PEAK_SHARE);
     if (keyDown < KEYED * keyUp || keyDown < STRONGER * fMarkLevel * fMarkLevel)
         return false;
 
@@ -96,7 +108,7 @@ bool NeighbourLeakage::Explains(const Held& held, int nLength, float fThreshold,
     size_t pauses = 0;
     size_t marksHeardAlone = 0;
     for (size_t i = 0; i < held.nCount; ++i) {
-        const bool mark = std::abs(average[i]) > fThreshold;
+        const bool mark = magnitude(average[i]) > fThreshold;
         const bool sending = i >= begin && i < end;
         marks += mark && sending ? 1 : 0;
         pauses += sending && !reached[i] ? 1 : 0;

@@ -1,14 +1,12 @@
 #include "tools/cwdemodulator/pitchdetector.h"
 
-#include "tools/morsedsp/dspconstants.h"
 #include "tools/morsedsp/fouriertransform.h"
+#include "tools/morsedsp/hannwindow.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <map>
 #include <memory>
-#include <mutex>
 
 namespace cw {
 
@@ -18,23 +16,6 @@ namespace {
 constexpr float NEW_SEGMENT_WEIGHT = 0.125f;
 /// Segments averaged before a peak may be called clear.
 constexpr int MIN_UPDATES = 6;
-
-/// The Hann window of @p nSize samples, made once per size and shared: at the highest rates
-/// it is half a million cosines, more than the detector's whole work on a short input.
-std::shared_ptr<const std::vector<float>> hannWindow(size_t nSize)
-{
-    static std::mutex lock;
-    static std::map<size_t, std::shared_ptr<const std::vector<float>>> windows;
-    const std::lock_guard<std::mutex> guard(lock);
-    std::shared_ptr<const std::vector<float>>& window = windows[nSize];
-    if (!window) {
-        auto made = std::make_shared<std::vector<float>>(nSize);
-        for (size_t i = 0; i < nSize; ++i)
-            (*made)[i] = float(0.5 - 0.5 * std::cos(dsp::TWO_PI * double(i) / double(nSize)));
-        window = made;
-    }
-    return window;
-}
 
 } // namespace
 
@@ -48,7 +29,7 @@ PitchDetector::PitchDetector(double dSampleRate, double dMinHz, double dMaxHz)
     const size_t bins = m_nSize / 2 + 1;
     m_nMinBin = std::max<size_t>(2, size_t(std::floor(dMinHz * double(m_nSize) / dSampleRate)));
     m_nMaxBin = std::min(bins - 2, size_t(std::ceil(dMaxHz * double(m_nSize) / dSampleRate)));
-    m_pWindow = hannWindow(m_nSize);
+    m_pWindow = dsp::hannWindow(m_nSize);
     m_power.assign(bins, 0.0f);
     m_scratch.reserve(bins);
 }

@@ -14,61 +14,73 @@ WorkerPool::~WorkerPool()
         const std::lock_guard<std::mutex> guard(m_lock);
         m_bStopping = true;
     }
-    m_batchStarted.notify_all();
+    m_workWaiting.notify_all();
     for (std::thread& helper : m_helpers)
         helper.join();
 }
 
-void WorkerPool::Run(size_t nItems, const std::function<void(size_t)>& work)
+void WorkerPool::Ready(WorkerLane& lane)
 {
-    if (m_helpers.empty() || nItems <= 1) {
-        for (size_t i = 0; i < nItems; ++i)
-            work(i);
+    lane.m_bHanded = true;
+    if (lane.m_bQueued || lane.m_bRunning)
         return;
-    }
-    {
-        const std::lock_guard<std::mutex> guard(m_lock);
-        m_pWork = &work;
-        m_nItems = nItems;
-        m_nNextItem = 0;
-        m_nItemsDone = 0;
-        ++m_nBatch;
-    }
-    m_batchStarted.notify_all();
-    workOnBatch();
+    lane.m_bQueued = true;
+    m_queue.push_back(&lane);
+    if (!m_helpers.empty())
+        m_workWaiting.notify_one();
+}
+
+bool WorkerPool::HelpOrWait(std::uint64_t nSeen)
+{
     std::unique_lock<std::mutex> lock(m_lock);
-    m_batchDone.wait(lock, [this] { return m_nItemsDone == m_nItems; });
-    m_pWork = nullptr;
+    if (!m_queue.empty()) {
+        WorkerLane& lane = *m_queue.front();
+        m_queue.pop_front();
+        runLane(lane, lock);
+        return true;
+    }
+    if (m_nRunning == 0)
+        return m_nDeliveries != nSeen;
+    m_delivered.wait(lock,
+                     [&] { return m_nDeliveries != nSeen || !m_queue.empty() || m_nRunning == 0; });
+    return true;
 }
 
 void WorkerPool::help()
 {
-    std::uint64_t seen = 0;
+    std::unique_lock<std::mutex> lock(m_lock);
     for (;;) {
-        {
-            std::unique_lock<std::mutex> lock(m_lock);
-            m_batchStarted.wait(lock, [&] { return m_bStopping || m_nBatch != seen; });
-            if (m_bStopping)
-                return;
-            seen = m_nBatch;
-        }
-        workOnBatch();
+        m_workWaiting.wait(lock, [this] { return m_bStopping || !m_queue.empty(); });
+        if (m_bStopping)
+            return;
+        WorkerLane& lane = *m_queue.front();
+        m_queue.pop_front();
+        runLane(lane, lock);
     }
 }
 
-void WorkerPool::workOnBatch()
+void WorkerPool::runLane(WorkerLane& lane, std::unique_lock<std::mutex>& lock)
 {
-    // Takes items until none is left; the last one done wakes the caller.
-    std::unique_lock<std::mutex> lock(m_lock);
-    while (m_pWork != nullptr && m_nNextItem < m_nItems) {
-        const size_t item = m_nNextItem++;
-        const std::function<void(size_t)>& work = *m_pWork;
-        lock.unlock();
-        work(item);
-        lock.lock();
-        if (++m_nItemsDone == m_nItems)
-            m_batchDone.notify_all();
+    // The lane's steps run without the lock; steps handed over meanwhile queue it again.
+    lane.m_bQueued = false;
+    lane.m_bHanded = false;
+    lane.m_bRunning = true;
+    ++m_nRunning;
+    lane.take();
+    lock.unlock();
+    lane.run();
+    lock.lock();
+    lane.deliver();
+    lane.m_bRunning = false;
+    --m_nRunning;
+    ++m_nDeliveries;
+    if (lane.m_bHanded) {
+        lane.m_bQueued = true;
+        m_queue.push_back(&lane);
+        if (!m_helpers.empty())
+            m_workWaiting.notify_one();
     }
+    m_delivered.notify_all();
 }
 
 } // namespace cw

@@ -5,6 +5,7 @@
 #include "tools/fskdemodulator/tonefilter.h"
 #include "tools/morsedsp/dspconstants.h"
 #include "tools/morsedsp/fouriertransform.h"
+#include "tools/morsedsp/hannwindow.h"
 
 #include <algorithm>
 #include <cmath>
@@ -40,9 +41,8 @@ std::vector<double> powerSpectrum(const float* pSamples, size_t nCount, size_t n
 {
     std::vector<double> power(nSize / 2 + 1, 0.0);
     dsp::FourierTransform transform(nSize);
-    std::vector<float> window(nSize);
-    for (size_t i = 0; i < nSize; ++i)
-        window[i] = float(0.5 - 0.5 * std::cos(dsp::TWO_PI * double(i) / double(nSize)));
+    const std::shared_ptr<const std::vector<float>> shared = dsp::hannWindow(nSize);
+    const std::vector<float>& window = *shared;
     for (size_t start = 0; start + nSize <= nCount; start += nSize / 2) {
         std::complex<float>* in = transform.Input();
         for (size_t i = 0; i < nSize; ++i)

@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <complex>
 #include <random>
 #include <string>
 #include <vector>
@@ -85,6 +86,43 @@ TEST(CwSegmenter, NoiseNeitherSplitsDashesNorInventsDots)
     for (unsigned seed = 1; seed <= 10; ++seed) {
         const std::vector<double> found = lengths(segment(keyed(runs, 0.9, seed), 0.9));
         wrong += found.size() != runs.size();
+    }
+    EXPECT_LE(wrong, 1);
+}
+
+TEST(CwSegmenter, MarksWeighedOnTheirOwnPhaseKeepTheirLengthsWhateverThePhaseDid)
+{
+    // Each element starts at another phase, as from a generator that restarts its tone; the
+    // same noise as above on each part. On one fixed phase, some marks would cancel out.
+    const std::vector<double> runs = {-5, 3, -1, 1, -1, 3, -3, 1, -1, 1, -7, 3, -3, 1, -5};
+    int wrong = 0;
+    for (unsigned seed = 1; seed <= 10; ++seed) {
+        std::mt19937 generator(seed);
+        std::uniform_real_distribution<float> angle(0.0f, float(dsp::TWO_PI));
+        std::normal_distribution<float> noise(0.0f, 0.9f);
+        cw::CwSegmenter segmenter;
+        segmenter.Reset(0, 0.81f);
+        std::vector<cw::CwSegmenter::Segment> segments;
+        for (double run : runs) {
+            const std::complex<float> tone = run > 0 ? std::polar(1.0f, angle(generator)) : 0.0f;
+            for (int i = int(std::lround(std::abs(run) * UNIT)); i > 0; --i) {
+                const std::complex<float> sample =
+                    tone + std::complex<float>(noise(generator), noise(generator));
+                segmenter.PushOwnPhase(sample, noise(generator), 1.0f, UNIT);
+            }
+        }
+        segmenter.Finish();
+        for (cw::CwSegmenter::Segment s; segmenter.TakeSegment(s);)
+            segments.push_back(s);
+        if (lengths(segments).size() != runs.size()) {
+            ++wrong;
+            continue;
+        }
+        // Their level is the tone's, not its projection on some phase.
+        double level = 0.0;
+        for (const auto& s : segments)
+            level += s.bOn ? double(s.fLevel) / 7.0 : 0.0;
+        EXPECT_NEAR(level, 1.0, 0.15) << "seed " << seed;
     }
     EXPECT_LE(wrong, 1);
 }
@@ -209,19 +247,24 @@ TEST(CwSpeed, ElementLengthIsFoundAcrossTheSpeedRangeInMagnitudeAndInPhase)
     }
 }
 
-TEST(CwCarrier, ToneWhosePhaseJumpsEveryElementIsNotSteady)
+TEST(CwCarrier, ToneWhosePhaseJumpsEveryElementIsNotSteadyAndItsOffsetIsReadInsideTheMarks)
 {
+    // Each mark would be weighed on its own phase: an offset left would turn it.
+    const double offset = 1.5;
     std::mt19937 generator(5);
     std::uniform_real_distribution<float> angle(0.0f, float(dsp::TWO_PI));
     std::vector<std::complex<float>> samples;
     for (int element = 0; element < 60; ++element) {
-        const float phase = angle(generator);
-        for (int i = 0; i < UNIT; ++i)
-            samples.push_back(element % 2 == 0 ? std::polar(1.0f, phase) : 0.0f);
+        const double phase = angle(generator);
+        for (int i = 0; i < UNIT; ++i) {
+            const double turned = phase + dsp::TWO_PI * offset * double(samples.size()) / 1000.0;
+            samples.push_back(element % 2 == 0 ? std::polar(1.0f, float(turned)) : 0.0f);
+        }
     }
     cw::CarrierReference carrier(1000.0);
     EXPECT_EQ(carrier.Learn(samples.data(), samples.size(), UNIT, 0.5f),
               cw::CarrierReference::Tone::Unsteady);
+    EXPECT_NEAR(carrier.OffsetHz(), offset, 0.15);
 }
 
 TEST(CwMatchedFilter, ChangingTheLengthGivesWhatAFreshFilterGives)

@@ -86,7 +86,8 @@ TEST_P(CwEbook2cwClip, DecodesCleanAndAtTenDecibels)
     EXPECT_LE(cwbench::editDistance(text, noisy), GetParam().nAllowedErrors) << qPrintable(noisy);
 }
 
-// The first gap of a Farnsworth transmission comes before any character gap is known, so it
+// The first gap of a Farnsworth transmission is judged against the character gaps found among
+// the samples held while the speed was learned; a short clip may hold fewer than two, so it
 // may still end a word (here and below). At 8 WPM, a transmission that opens on dots only may
 // still lose a word gap while the tracking learns the dashes.
 INSTANTIATE_TEST_SUITE_P(Clips, CwEbook2cwClip,

@@ -86,6 +86,18 @@ TEST(CwTimingTracker, SegmentsAreClassifiedAsTheSegmenterDecided)
     EXPECT_EQ(keyer.codes, (std::vector<int>{0, 1, 3, 0, 3, 4}));
 }
 
+TEST(CwTimingTracker, WordGapsAreJudgedAgainstTheCharacterGapsSentOnceTwoAreKnown)
+{
+    // Farnsworth spacing: characters at full speed, gaps of 6 and 14 elements.
+    const std::vector<double> spaced = {1, -6, 1, -14, 1, -6, 1, -3};
+    Keyer preset;
+    preset.tracker.PresetCharacterGaps({6.2, 5.9, 14.1});
+    EXPECT_EQ(preset.key(spaced).codes, (std::vector<int>{0, 3, 0, 3, 4, 0, 3, 0, 3}));
+    // One gap alone may end a word: an opening such as "E T" keeps its later spaces.
+    Keyer opening;
+    EXPECT_EQ(opening.key({1, -7, 1, -7, 1, -3}).codes, (std::vector<int>{0, 3, 4, 0, 3, 4, 0, 3}));
+}
+
 TEST(CwTimingTracker, CodesAreDecidedAsSoonAsTheTimingAllows)
 {
     Keyer keyer;

@@ -31,6 +31,8 @@ constexpr double MAX_TRACKED_HZ = 200.0;
 /// Frequency correction (Hz) per key-down sample and radian of phase error: with the phase
 /// average, a second-order loop that follows slow drift of a steady tone.
 constexpr double PHASE_TO_FREQUENCY = 0.001;
+/// Readings of an unsteady tone's offset after the first: see Learn().
+constexpr int OFFSET_REFINEMENTS = 2;
 
 } // namespace
 
@@ -129,9 +131,8 @@ CarrierReference::Tone CarrierReference::Learn(const std::complex<float>* pSampl
     setOffset(lineOffset(pSamples, nCount));
 
     // Phase and steadiness from the key-down averages of the corrected samples.
-    EnvelopeDetector detector(nLength);
-    detector.SetLength(nLength);
-    std::complex<double> rotator = 1.0;
+    std::vector<std::complex<float>> averages;
+    correctedAverages(pSamples, nCount, nLength, averages);
     std::complex<double> sum = 0.0;
     double magnitudes = 0.0;
     std::complex<double> turn = 0.0; ///< phase turn from one key-down average to the next
@@ -143,11 +144,7 @@ CarrierReference::Tone CarrierReference::Learn(const std::complex<float>* pSampl
     std::complex<double> nearby = 0.0;
     double nearbyMagnitudes = 0.0;
     for (size_t i = 0; i < nCount; ++i) {
-        const std::complex<double> corrected =
-            std::complex<double>(pSamples[i].real(), pSamples[i].imag()) * rotator;
-        rotator *= m_step;
-        const std::complex<float> average = detector.PushAverage(
-            std::complex<float>(float(corrected.real()), float(corrected.imag())));
+        const std::complex<float> average = averages[i];
         const float magnitude = std::abs(average);
         if (i >= size_t(nLength) && magnitude > fThreshold) {
             sum += std::complex<double>(average.real(), average.imag());
@@ -174,11 +171,8 @@ CarrierReference::Tone CarrierReference::Learn(const std::complex<float>* pSampl
     const double residual = std::arg(turn) * m_dSampleRate / dsp::TWO_PI;
     if (std::abs(m_dOffsetHz + residual) > MAX_OFFSET_HZ)
         return Tone::None;
-    if (std::abs(residual) > STEADY_RESIDUAL_HZ) {
-        setOffset(m_dOffsetHz + residual);
-        m_fNoiseVariance = measureNoise(pSamples, nCount, 1.0);
-        return Tone::Unsteady;
-    }
+    if (std::abs(residual) > STEADY_RESIDUAL_HZ)
+        return learnUnsteady(pSamples, nCount, nLength, fThreshold, residual);
     const std::complex<double> phase = sum / std::abs(sum);
     m_fNoiseVariance = measureNoise(pSamples, nCount, phase);
     m_average = std::complex<float>(float(sum.real() / magnitudes), float(sum.imag() / magnitudes));
@@ -188,7 +182,54 @@ CarrierReference::Tone CarrierReference::Learn(const std::complex<float>* pSampl
     const bool steady =
         coherence >= STEADY_COHERENCE &&
         1.0 - coherence <= ACROSS_OVER_NEARBY_LOSS * nearbyLoss + ACROSS_LOSS_MARGIN;
-    return steady ? Tone::Steady : Tone::Unsteady;
+    return steady ? Tone::Steady : learnUnsteady(pSamples, nCount, nLength, fThreshold, residual);
+}
+
+CarrierReference::Tone CarrierReference::learnUnsteady(const std::complex<float>* pSamples,
+                                                       size_t nCount, int nLength, float fThreshold,
+                                                       double dResidualHz)
+{
+    // The frequency is the one inside the marks. Averages that lie partly over a mark turn
+    // slower than the tone, so each reading falls short of the offset left (by a quarter at
+    // 16 WPM); a few more readings close in on it. A mark of an unsteady tone is weighed on
+    // its own phase, which a remaining offset turns: an error of 1.3 Hz split the first
+    // dashes of a clean signal.
+    setOffset(m_dOffsetHz + dResidualHz);
+    for (int i = 0; i < OFFSET_REFINEMENTS; ++i)
+        setOffset(m_dOffsetHz + keyDownTurnHz(pSamples, nCount, nLength, fThreshold));
+    m_fNoiseVariance = measureNoise(pSamples, nCount, 1.0);
+    return Tone::Unsteady;
+}
+
+double CarrierReference::keyDownTurnHz(const std::complex<float>* pSamples, size_t nCount,
+                                       int nLength, float fThreshold) const
+{
+    std::vector<std::complex<float>> averages;
+    correctedAverages(pSamples, nCount, nLength, averages);
+    std::complex<double> turn = 0.0;
+    std::complex<float> previous;
+    for (size_t i = 0; i < nCount; ++i) {
+        const std::complex<float> average = averages[i];
+        if (i >= size_t(nLength) && std::abs(average) > fThreshold) {
+            const std::complex<float> step = average * std::conj(previous);
+            turn += std::complex<double>(step.real(), step.imag());
+            previous = average;
+        } else {
+            previous = 0.0f;
+        }
+    }
+    return std::arg(turn) * m_dSampleRate / dsp::TWO_PI;
+}
+
+void CarrierReference::correctedAverages(const std::complex<float>* pSamples, size_t nCount,
+                                         int nLength, std::vector<std::complex<float>>& out) const
+{
+    // The matched filter's averages over nLength samples, the offset removed.
+    DerotateLearned(pSamples, nCount, out);
+    EnvelopeDetector detector(nLength);
+    detector.SetLength(nLength);
+    for (std::complex<float>& sample : out)
+        sample = detector.PushAverage(sample);
 }
 
 float CarrierReference::measureNoise(const std::complex<float>* pSamples, size_t nCount,

@@ -69,6 +69,13 @@ private:
     void setFrequency(double dOffsetHz);
     float measureNoise(const std::complex<float>* pSamples, size_t nCount,
                        std::complex<double> phase) const;
+    Tone learnUnsteady(const std::complex<float>* pSamples, size_t nCount, int nLength,
+                       float fThreshold, double dResidualHz);
+    void correctedAverages(const std::complex<float>* pSamples, size_t nCount, int nLength,
+                           std::vector<std::complex<float>>& out) const;
+    /// The frequency (Hz) the key-down averages still turn at with the offset removed.
+    double keyDownTurnHz(const std::complex<float>* pSamples, size_t nCount, int nLength,
+                         float fThreshold) const;
 
     double m_dSampleRate;
     double m_dOffsetHz = 0.0;

@@ -179,6 +179,7 @@ public:
     std::vector<std::complex<float>> m_filtered;    ///< it through the channel filter
     std::vector<std::complex<float>> m_derotated;   ///< that with the offset removed
     std::int64_t m_nAcquisitionStart = 0;           ///< baseband index of m_acquisition[0]
+    std::vector<std::int64_t> m_heldCharacterGaps;  ///< samples, as decided among the held
     int m_nHeldFilterDelay = 0;                     ///< of the filter m_filtered went through
     size_t m_nSinceAttempt = 0;
 
@@ -560,10 +561,14 @@ void CwDemodulator::Private::startTracking(const CwSpeedEstimator::Result& resul
     const std::int64_t filtered = m_nAcquisitionStart - m_pChannel->Delay();
     m_pTracker->Start(result.dUnit, result.fMarkLevel, m_bCoherent ? 0.0f : result.fSpaceLevel,
                       filtered, m_bCoherent);
-    m_pSegmenter->Reset(filtered - m_pLocalPhase->Delay(), m_pCarrier->NoiseVariance());
+    m_pSegmenter->Reset(filtered - m_pLocalPhase->Delay(), m_fNoiseVariance);
     m_bMarkPending = false;
     m_dGapBefore = LONE_GAP_UNITS;
     m_pClassifier->Start(result.dUnit, result.fMarkLevel, 0.0f, filtered, true);
+    std::vector<double> gaps;
+    for (std::int64_t gap : m_heldCharacterGaps)
+        gaps.push_back(double(gap) / result.dUnit);
+    m_pClassifier->PresetCharacterGaps(gaps);
     m_recentInput.clear();
     m_recentChannel.clear();
     m_fOutsidePeak = 0.0f;
@@ -624,17 +629,21 @@ bool CwDemodulator::Private::lacksShortElements(double dUnit, float fAmplitude)
     // Decides the held samples at this element length and looks for marks and gaps shorter
     // than two elements among enough marks to be sure. The segment the end of the held
     // samples cuts short does not count.
+    // The gaps that end characters are kept for judging word gaps (Farnsworth spacing).
     CwSegmenter& segmenter = trialSegmenter(*m_pSegmenter, m_settings.characterCodes);
     segmenter.Reset(0, m_fNoiseVariance);
     const size_t held = m_inPhase.size();
     int marks = 0;
     bool shortSeen = false;
+    m_heldCharacterGaps.clear();
     auto takeSegments = [&] {
         for (CwSegmenter::Segment segment; segmenter.TakeSegment(segment);) {
             const bool cut = double(segment.nStart + segment.nLength) + dUnit > double(held);
             marks += segment.bOn ? 1 : 0;
             shortSeen =
                 shortSeen || (!cut && double(segment.nLength) < SHORT_ELEMENT_UNITS * dUnit);
+            if (!cut && marks > 0 && segment.kind == CwSegmenter::Kind::CharacterGap)
+                m_heldCharacterGaps.push_back(segment.nLength);
         }
     };
     for (const std::complex<float>& sample : m_inPhase) {
@@ -786,17 +795,19 @@ bool CwDemodulator::Private::hearsOnlyLeakage(std::complex<float> input,
 
 void CwDemodulator::Private::pushSegmenter()
 {
-    // A steady tone is projected on its tracked phase, any other on its phase around each
-    // sample. The segmenter takes the lower of the two mark levels: the classifier's is
+    // A steady tone is projected on its tracked phase; any other is weighed mark by mark on
+    // the mark's own phase (the quadrature part around each sample measures the noise). The
+    // segmenter takes the lower of the two mark levels: the classifier's is
     // steadier but arrives late, and an amplitude taken too high (in a fade) makes marks look
     // like gaps, while one a little low costs little.
     const float amplitude = std::min(m_pTracker->MarkLevel(), m_pClassifier->MarkLevel());
     const std::complex<float> centre = m_pLocalPhase->Centre();
-    const std::complex<float> projected =
-        m_bCoherent
-            ? std::complex<float>(m_pCarrier->Project(centre), m_pCarrier->Quadrature(centre))
-            : m_pLocalPhase->Projected();
-    m_pSegmenter->Push(projected.real(), projected.imag(), amplitude, m_pClassifier->Unit());
+    if (m_bCoherent)
+        m_pSegmenter->Push(m_pCarrier->Project(centre), m_pCarrier->Quadrature(centre), amplitude,
+                           m_pClassifier->Unit());
+    else
+        m_pSegmenter->PushOwnPhase(centre, m_pLocalPhase->Projected().imag(), amplitude,
+                                   m_pClassifier->Unit());
 }
 
 void CwDemodulator::Private::watchCoherence(std::complex<float> average)

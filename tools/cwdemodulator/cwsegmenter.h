@@ -2,6 +2,7 @@
 
 #include <QtGlobal>
 
+#include <complex>
 #include <deque>
 #include <memory>
 #include <string>
@@ -59,6 +60,13 @@ public:
     /// Like Push(), with the noise variance kept as given to Reset(): for comparing how well
     /// element lengths explain the same samples.
     void PushInPhase(float fInPhase, float fAmplitude, double dUnit);
+    /// For a tone whose phase does not stay put from one element to the next: @p sample in
+    /// any frame that turns slowly against the tone, and its quadrature part against the
+    /// phase around it (noise alone, for the noise measure). Each mark is then weighed on
+    /// its own phase, the one that fits its whole length best, with the likelihood of an
+    /// unknown phase; until the next Reset() or Push().
+    void PushOwnPhase(std::complex<float> sample, float fQuadrature, float fAmplitude,
+                      double dUnit);
     /// Log likelihood of the best segmentation so far (comparable between runs over the
     /// same samples with different element lengths).
     double BestScore() const;
@@ -82,6 +90,13 @@ private:
     void setPriors(double dBlocksPerUnit);
     void measureNoise();
     void closeBlock();
+    void addSample(std::complex<float> sample, float fAmplitude, double dUnit);
+    /// Key-down evidence of each mark length ending at @p nBoundary, on the mark's own phase.
+    void weighOwnPhaseMarks(qint64 nBoundary);
+    /// The summed samples of the blocks from @p nFirst up to @p nLast.
+    std::complex<double> sumBetween(qint64 nFirst, qint64 nLast) const;
+    /// The size of a mark's summed samples on its own phase, the noise's share taken out.
+    double ownPhaseMagnitude(std::complex<double> sum, qint64 nSamples) const;
     /// Nodes worth searching, in the order they became so.
     struct NodeList
     {
@@ -123,20 +138,23 @@ private:
     qint64 m_nPosition = 0; ///< next baseband sample
     int m_nBlockLength = 1;
     int m_nInBlock = 0;
-    double m_dBlockSum = 0.0;
+    std::complex<double> m_blockSum;
     float m_fAmplitude = 0.0f;
     double m_dBlockQuadrature = 0.0;
     bool m_bMeasureNoise = false;
     float m_fNoise = 0.0f; ///< in-phase noise variance per sample, as seen by block sums
     bool m_bNoiseKnown = false;
+    bool m_bOwnPhase = false; ///< each mark is weighed on its own phase
 
     // Viterbi state over blocks, rings indexed by block number. Per code-tree node: a mark
     // that ends there, and a gap after it that another element follows. Shared: a gap that
     // ends a character (then a new one starts), and whole stretches of long silence.
-    qint64 m_nOrigin = 0;                  ///< block number of the last Reset()
-    qint64 m_nBlocks = 0;                  ///< block number of the latest boundary
-    std::vector<double> m_cumulative;      ///< running sum of the blocks' key-down evidence
-    std::unique_ptr<double[]> m_markScore; ///< [node * RING + slot]
+    qint64 m_nOrigin = 0;             ///< block number of the last Reset()
+    qint64 m_nBlocks = 0;             ///< block number of the latest boundary
+    std::vector<double> m_cumulative; ///< running sum of the blocks' key-down evidence
+    std::vector<std::complex<double>> m_sampleSums; ///< running sum of the samples
+    std::vector<double> m_ownPhaseEvidence;         ///< by mark length, at this boundary
+    std::unique_ptr<double[]> m_markScore;          ///< [node * RING + slot]
     std::unique_ptr<unsigned char[]> m_markLength;
     std::unique_ptr<double[]> m_gapScore;
     std::unique_ptr<unsigned char[]> m_gapLength;
@@ -154,10 +172,9 @@ private:
     std::vector<double> m_longScore;
     std::vector<unsigned short> m_longFrom;
     std::vector<qint64> m_blockStarts;
-    std::vector<double> m_blockSums; ///< in-phase sum of each block (for levels)
-    NodeList m_markParents;          ///< nodes whose gap was in the beam lately
-    NodeList m_gapNodes;             ///< nodes whose mark was in the beam lately
-    std::vector<int> m_liveMarks;    ///< nodes whose marks were searched at this boundary
+    NodeList m_markParents;       ///< nodes whose gap was in the beam lately
+    NodeList m_gapNodes;          ///< nodes whose mark was in the beam lately
+    std::vector<int> m_liveMarks; ///< nodes whose marks were searched at this boundary
     std::vector<int> m_liveGaps;
 
     qint64 m_nCommitted = 0; ///< blocks decided and handed out

@@ -25,6 +25,9 @@ constexpr double WORD_OVER_CHARACTER = 1.53;
 /// The share of recent character-ending gaps shorter than the typical character gap: most
 /// of them end characters, not words.
 constexpr double CHARACTER_GAP_RANK = 0.4;
+/// Character-ending gaps needed before word gaps are judged against them: one alone may be
+/// a word gap (a text opening "1 87 6" lost its spaces).
+constexpr int CHARACTER_GAPS_NEEDED = 2;
 constexpr double LONGEST_SPACING_UNITS = 60.0; ///< longer gaps are pauses, not spacing
 constexpr double LEVEL_OVERRIDE_UNITS = 1.5;   ///< a change lasting this long counts anyway
 
@@ -281,10 +284,32 @@ void CwTimingTracker::rememberCharacterGap(double dUnits)
     m_characterGaps[size_t(m_nCharacterGapNext)] = dUnits;
     m_nCharacterGapNext = (m_nCharacterGapNext + 1) % int(m_characterGaps.size());
     m_nCharacterGapCount = std::min(m_nCharacterGapCount + 1, int(m_characterGaps.size()));
-    std::array<double, 16> sorted = m_characterGaps;
-    const auto end = sorted.begin() + m_nCharacterGapCount;
-    const auto rank = sorted.begin() + std::ptrdiff_t(CHARACTER_GAP_RANK * m_nCharacterGapCount);
-    std::nth_element(sorted.begin(), rank, end);
+    judgeWordGaps(m_characterGaps, m_nCharacterGapCount);
+}
+
+void CwTimingTracker::PresetCharacterGaps(const std::vector<double>& units)
+{
+    // Judged like the transmission's own gaps but not kept: the same gaps arrive again when
+    // the held samples are decoded, and counted twice, the word gaps of an opening such as
+    // "1 87 6" would pass for character gaps. One alone is not enough: at 8 to 12 WPM it is
+    // often a word gap (a space lost at +10 dB), though Farnsworth's long gaps may leave no
+    // more among the held samples (ebook2cw at 15 WPM, "S P").
+    std::array<double, 16> gaps{};
+    int count = 0;
+    for (double gap : units) {
+        if (gap <= LONGEST_SPACING_UNITS && count < int(gaps.size()))
+            gaps[size_t(count++)] = gap;
+    }
+    judgeWordGaps(gaps, count);
+}
+
+void CwTimingTracker::judgeWordGaps(std::array<double, 16> gaps, int nCount)
+{
+    if (nCount < CHARACTER_GAPS_NEEDED)
+        return;
+    // Among few gaps the rank is the shortest: those that end words are always a share.
+    const auto rank = gaps.begin() + std::ptrdiff_t(CHARACTER_GAP_RANK * (nCount - 1));
+    std::nth_element(gaps.begin(), rank, gaps.begin() + nCount);
     m_dWordUnits = std::max(WORD_UNITS, WORD_OVER_CHARACTER * *rank);
 }
 

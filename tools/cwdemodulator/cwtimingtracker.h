@@ -57,6 +57,10 @@ public:
     /// kind says dot or dash, and whether a gap ends the character; the lengths still decide
     /// word and line ends, the error markers and the speed.
     void PushSegment(const CwSegmenter::Segment& segment);
+    /// Gaps (element lengths) that ended characters, for judging word gaps against
+    /// (Farnsworth spacing) until the transmission's own gaps are known: found among the
+    /// samples held back while the speed was learned, so that the first gap is judged right.
+    void PresetCharacterGaps(const std::vector<double>& units);
     /// Sets the element length the classification uses (when not adapting itself).
     void SetUnit(double dUnit);
     /// The input ended: finishes the mark, character, word and line in progress.
@@ -78,11 +82,14 @@ public:
 
 private:
     void confirmEdge(qint64 nEdge);
+    void rememberCharacterGap(double dUnits);
+    /// Sets the silence that ends a word from the first @p nCount character gaps, once
+    /// there are enough.
+    void judgeWordGaps(std::array<double, 16> gaps, int nCount);
     void endMark(qint64 nEdge);
     void startMark(qint64 nEdge);
     void checkGap(qint64 nGapEnd);
     void adaptUnit(double dObserved, double dWeight);
-    void rememberCharacterGap(double dUnits);
     void rememberRun(bool bMark, qint64 nLength);
     void refitUnit();
     float interiorMean(qint64 nStart, qint64 nEnd) const;

@@ -9,6 +9,7 @@
 #include "tools/cwdemodulator/damagedsamplefilter.h"
 #include "tools/cwdemodulator/envelopedetector.h"
 #include "tools/cwdemodulator/impulseblanker.h"
+#include "tools/cwdemodulator/localmarklevel.h"
 #include "tools/cwdemodulator/localphaseprojector.h"
 #include "tools/cwdemodulator/neighbourleakage.h"
 #include "tools/cwdemodulator/pitchdetector.h"
@@ -53,6 +54,13 @@ constexpr size_t NOISE_WINDOW = 8;     ///< samples summed to measure the noise
 constexpr double LEAKAGE_WINDOW_SEC = 3.0;
 constexpr double LEAKAGE_INTERVAL_SEC = 0.5;
 constexpr float LEAKAGE_STRONGER = 10.0f; ///< power over our marks for a neighbour to matter
+
+/// Elements on each side of a sample its mark level is judged from: short enough to follow
+/// a fade within a word (tried 2 to 6; longer reaches lag behind fast fades).
+constexpr double LEVEL_REACH_UNITS = 2.0;
+/// Seconds on each side of a sample its noise is judged from: short beside a receiver's AGC
+/// recovering from a crash.
+constexpr double NOISE_REACH_SEC = 0.1;
 
 /// The matched filter spans a little less than an element, so that hand-sent elements and
 /// gaps shorter than the nominal unit still stand out.
@@ -126,7 +134,7 @@ public:
     bool isLoneWeakDot(double dGapAfterUnits) const;
     void finishTransmission();
     void endSegments();
-    void pushSegmenter();
+    void pushSegmenter(float fMagnitude);
     void watchCoherence(std::complex<float> average);
     void projectLocally(const std::vector<std::complex<float>>& samples,
                         std::vector<std::complex<float>>& out);
@@ -189,6 +197,16 @@ public:
     float m_fNoiseVariance = 0.0f; ///< of the in-phase part, as learned from the held samples
     float m_fCoherence = 1.0f;     ///< mean cosine of the key-down phase error
     std::unique_ptr<LocalPhaseProjector> m_pLocalPhase;
+    /// A sample on its way to the segmenter, held while the level around it is judged.
+    struct SegmenterInput
+    {
+        std::complex<float> value; ///< in phase and quadrature, or the mark's own sample
+        float fQuadrature = 0.0f;  ///< against the phase around it: noise alone
+        bool bOwnPhase = false;
+    };
+    std::unique_ptr<LocalMarkLevel> m_pLevel;
+    std::vector<SegmenterInput> m_levelDelay; ///< ring of the level's delay + 1
+    size_t m_nLevelWrite = 0;
     std::unique_ptr<EnvelopeDetector> m_pEnvelope;
     // The envelope tracker decides marks by thresholds, and follows level, speed and phase.
     // For a steady tone its decisions are only a guide: the segmenter decides the marks and
@@ -355,10 +373,11 @@ void CwDemodulator::Private::finishTransmission()
     m_pTracker->Finish();
     // The filter and the projection run behind the input: let the last samples through.
     const int filterDelay = m_pChannel->Delay();
-    for (int i = 0; i < filterDelay + m_pLocalPhase->Delay(); ++i) {
-        m_pLocalPhase->Push(i < filterDelay ? m_pChannel->Push(std::complex<float>())
-                                            : std::complex<float>());
-        pushSegmenter();
+    for (int i = 0; i < filterDelay + m_pLocalPhase->Delay() + m_pLevel->Delay(); ++i) {
+        const std::complex<float> corrected =
+            i < filterDelay ? m_pChannel->Push(std::complex<float>()) : std::complex<float>();
+        m_pLocalPhase->Push(corrected);
+        pushSegmenter(std::sqrt(std::norm(m_pEnvelope->PushAverage(corrected))));
     }
     endSegments();
 }
@@ -561,7 +580,12 @@ void CwDemodulator::Private::startTracking(const CwSpeedEstimator::Result& resul
     const std::int64_t filtered = m_nAcquisitionStart - m_pChannel->Delay();
     m_pTracker->Start(result.dUnit, result.fMarkLevel, m_bCoherent ? 0.0f : result.fSpaceLevel,
                       filtered, m_bCoherent);
-    m_pSegmenter->Reset(filtered - m_pLocalPhase->Delay(), m_fNoiseVariance);
+    m_pLevel = std::make_unique<LocalMarkLevel>(int(std::lround(LEVEL_REACH_UNITS * result.dUnit)),
+                                                int(std::lround(NOISE_REACH_SEC * m_dBasebandRate)),
+                                                result.fMarkLevel);
+    m_levelDelay.assign(size_t(m_pLevel->Delay()) + 1, SegmenterInput{{}, 0.0f, !m_bCoherent});
+    m_nLevelWrite = 0;
+    m_pSegmenter->Reset(filtered - m_pLocalPhase->Delay() - m_pLevel->Delay(), m_fNoiseVariance);
     m_bMarkPending = false;
     m_dGapBefore = LONE_GAP_UNITS;
     m_pClassifier->Start(result.dUnit, result.fMarkLevel, 0.0f, filtered, true);
@@ -726,11 +750,12 @@ void CwDemodulator::Private::track(std::complex<float> sample)
     // The segments are the better record of the timing: the envelope tracker follows the
     // classifier's element length, and marks when the key is down for the carrier loops.
     m_pTracker->SetUnit(m_pClassifier->Unit());
+    const float magnitude = std::sqrt(std::norm(average));
     if (m_bCoherent) {
         m_pTracker->Push(m_pCarrier->Project(average));
         watchCoherence(average);
     } else {
-        m_pTracker->Push(std::sqrt(std::norm(average)));
+        m_pTracker->Push(magnitude);
     }
     if (!m_pTracker->IsKeyDown())
         m_pCarrier->KeyUp();
@@ -738,7 +763,7 @@ void CwDemodulator::Private::track(std::complex<float> sample)
         m_pCarrier->Update(average);
     else
         m_pCarrier->FollowFrequency(average);
-    pushSegmenter();
+    pushSegmenter(magnitude);
     drainSegments();
     const double unit = m_pClassifier->Unit();
     m_dTrackedUnit = unit;
@@ -793,21 +818,37 @@ bool CwDemodulator::Private::hearsOnlyLeakage(std::complex<float> input,
     return true;
 }
 
-void CwDemodulator::Private::pushSegmenter()
+void CwDemodulator::Private::pushSegmenter(float fMagnitude)
 {
     // A steady tone is projected on its tracked phase; any other is weighed mark by mark on
-    // the mark's own phase (the quadrature part around each sample measures the noise). The
-    // segmenter takes the lower of the two mark levels: the classifier's is
-    // steadier but arrives late, and an amplitude taken too high (in a fade) makes marks look
-    // like gaps, while one a little low costs little.
-    const float amplitude = std::min(m_pTracker->MarkLevel(), m_pClassifier->MarkLevel());
+    // the mark's own phase (the quadrature part around each sample measures the noise). Both
+    // wait for the level around them to be judged: a fade or a receiver's gain cut is taken
+    // out of the sample, and the segmenter weighs it against the level of the marks around
+    // it. The classifier's level is steadier but arrives late: the lower of the two is taken,
+    // since an amplitude too high makes marks look like gaps, while one a little low costs
+    // little.
     const std::complex<float> centre = m_pLocalPhase->Centre();
-    if (m_bCoherent)
-        m_pSegmenter->Push(m_pCarrier->Project(centre), m_pCarrier->Quadrature(centre), amplitude,
-                           m_pClassifier->Unit());
-    else
-        m_pSegmenter->PushOwnPhase(centre, m_pLocalPhase->Projected().imag(), amplitude,
+    SegmenterInput input;
+    if (m_bCoherent) {
+        input.fQuadrature = m_pCarrier->Quadrature(centre);
+        input.value = {m_pCarrier->Project(centre), input.fQuadrature};
+    } else {
+        input.value = centre;
+        input.fQuadrature = m_pLocalPhase->Projected().imag();
+        input.bOwnPhase = true;
+    }
+    m_pLevel->Push(fMagnitude, input.fQuadrature);
+    m_levelDelay[m_nLevelWrite] = input;
+    m_nLevelWrite = (m_nLevelWrite + 1) % m_levelDelay.size();
+    const SegmenterInput& judged = m_levelDelay[m_nLevelWrite];
+    const float gain = m_pLevel->Gain();
+    const float amplitude = std::min(m_pLevel->Level(), m_pClassifier->MarkLevel());
+    const std::complex<float> value = judged.value / gain;
+    if (judged.bOwnPhase)
+        m_pSegmenter->PushOwnPhase(value, judged.fQuadrature / gain, amplitude,
                                    m_pClassifier->Unit());
+    else
+        m_pSegmenter->Push(value.real(), value.imag(), amplitude, m_pClassifier->Unit());
 }
 
 void CwDemodulator::Private::watchCoherence(std::complex<float> average)

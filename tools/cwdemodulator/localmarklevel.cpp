@@ -1,0 +1,148 @@
+#include "tools/cwdemodulator/localmarklevel.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace cw {
+
+namespace {
+
+/// A side whose strongest envelope stays under this share of the level holds no mark.
+constexpr float HOLD_SHARE = 0.5f;
+/// The strongest envelope overstates a mark's level by the noise riding on it.
+constexpr float PEAK_SHARE = 0.9f;
+/// The level rises at most this factor per reach: a fade comes up slower than that.
+constexpr double RISE_PER_REACH = 2.0;
+/// A level no side holds falls by half over this many reaches: a long pause lets it go.
+constexpr double HALVING_REACHES = 16.0;
+/// Noise reaches of samples the long-run noise is averaged over.
+constexpr double LONG_MEMORY_REACHES = 12.0;
+/// Noise under this share of its long-run level is a gain cut; the gain follows it only
+/// from there down, so that it does not move with the noise estimate's own spread.
+constexpr double DROP_SHARE = 0.2;
+/// Sides whose noise differs this much (power) were cut apart.
+constexpr double STEP_RATIO = 4.0;
+constexpr float LEAST_GAIN = 1e-3f;
+
+size_t ringSize(long long nAtLeast)
+{
+    size_t size = 1;
+    while (size < size_t(nAtLeast))
+        size *= 2;
+    return size;
+}
+
+} // namespace
+
+LocalMarkLevel::LocalMarkLevel(int nReach, int nNoiseReach, float fInitialLevel)
+    : m_nReach(std::max(1, nReach)), m_nNoiseReach(std::max(1, nNoiseReach)),
+      m_nDelay(std::max(m_nReach, m_nNoiseReach)), m_nShort(std::max(1, m_nNoiseReach / 4)),
+      m_fLevel(fInitialLevel), m_fConfirmed(fInitialLevel)
+{
+    m_fRise = float(std::pow(RISE_PER_REACH, 1.0 / m_nReach));
+    m_fDecay = float(std::pow(0.5, 1.0 / (HALVING_REACHES * m_nReach)));
+    const size_t size = ringSize(2LL * m_nDelay + 2);
+    m_nMask = size - 1;
+    m_cumulative.assign(size, 0.0);
+    m_aheadMax.assign(size, 0.0f);
+    m_runAt.assign(size, 0);
+    m_runValue.assign(size, 0.0f);
+}
+
+float LocalMarkLevel::Level() const
+{
+    return PEAK_SHARE * m_fLevel;
+}
+
+void LocalMarkLevel::Push(float fMagnitude, float fQuadrature)
+{
+    const long long n = m_nPushed++;
+    const double power = double(fQuadrature) * double(fQuadrature);
+    const double previous = n > 0 ? m_cumulative[size_t(n - 1) & m_nMask] : 0.0;
+    m_cumulative[size_t(n) & m_nMask] = previous + power;
+    pushMax(fMagnitude);
+    m_aheadMax[size_t(n) & m_nMask] = m_runValue[m_nRunHead];
+    if (m_dLongNoise > 0.0)
+        m_dLongNoise += (power - m_dLongNoise) / (LONG_MEMORY_REACHES * m_nNoiseReach);
+    else if (n == m_nNoiseReach)
+        m_dLongNoise = meanPower(0, m_nNoiseReach + 1);
+    if (n < m_nDelay)
+        return;
+    updateGain();
+    updateLevel();
+}
+
+void LocalMarkLevel::pushMax(float fMagnitude)
+{
+    // The newest value drops the older ones it beats: they can no longer be a window's
+    // strongest. The oldest leaves once it is out of the window.
+    const long long n = m_nPushed - 1;
+    while (m_nRunSize > 0 && m_runValue[(m_nRunHead + m_nRunSize - 1) & m_nMask] <= fMagnitude)
+        --m_nRunSize;
+    const size_t tail = (m_nRunHead + m_nRunSize) & m_nMask;
+    m_runAt[tail] = n;
+    m_runValue[tail] = fMagnitude;
+    ++m_nRunSize;
+    if (m_runAt[m_nRunHead] < n - m_nReach) {
+        m_nRunHead = (m_nRunHead + 1) & m_nMask;
+        --m_nRunSize;
+    }
+}
+
+double LocalMarkLevel::meanPower(long long nAgo, long long nCount) const
+{
+    const long long last = m_nPushed - 1 - nAgo;
+    const long long before = last - nCount;
+    const double start = before >= 0 ? m_cumulative[size_t(before) & m_nMask] : 0.0;
+    return std::max(0.0, m_cumulative[size_t(last) & m_nMask] - start) / double(nCount);
+}
+
+void LocalMarkLevel::updateGain()
+{
+    if (m_dLongNoise <= 0.0)
+        return;
+    // The sides of the judged sample, Delay() back.
+    const long long reach = m_nNoiseReach;
+    const long long side = reach + 1;
+    const long long offset = m_nDelay - reach;
+    const double ahead = meanPower(offset, side);
+    const double back = meanPower(m_nDelay, std::min(side, m_nPushed - m_nDelay));
+    double local = 0.5 * (ahead + back);
+    const double low = std::min(ahead, back);
+    const double high = std::max(ahead, back);
+    if (high > STEP_RATIO * low) {
+        // The gain changed between the sides: the sample belongs to the side its own
+        // surroundings are closer to.
+        const double own = meanPower(m_nDelay - m_nShort, 2 * m_nShort + 1);
+        local = own * own > low * high ? high : low;
+    }
+    const double ratio = local / m_dLongNoise;
+    m_fGain =
+        ratio < DROP_SHARE ? std::max(LEAST_GAIN, float(std::sqrt(ratio / DROP_SHARE))) : 1.0f;
+}
+
+void LocalMarkLevel::updateLevel()
+{
+    // A side that holds a mark is within reach of the other side's strongest: a mark edge or
+    // noise is not. The level both sides confirm is the one kept through gaps and pauses;
+    // otherwise a mark's edge leaving the window would drag the level down with it.
+    const long long n = m_nPushed - 1;
+    const float ahead = m_aheadMax[size_t(n - (m_nDelay - m_nReach)) & m_nMask] / m_fGain;
+    const float back = m_aheadMax[size_t(n - m_nDelay) & m_nMask] / m_fGain;
+    const float larger = std::max(ahead, back);
+    const float smaller = std::min(ahead, back);
+    float level = larger;
+    bool confirmed = false;
+    if (larger < HOLD_SHARE * m_fConfirmed) {
+        m_fConfirmed *= m_fDecay;
+        level = m_fConfirmed;
+    } else if (smaller >= HOLD_SHARE * larger) {
+        level = smaller;
+        confirmed = true;
+    }
+    m_fLevel = m_fLevel > 0.0f ? std::min(level, m_fLevel * m_fRise) : level;
+    if (confirmed)
+        m_fConfirmed = m_fLevel;
+}
+
+} // namespace cw

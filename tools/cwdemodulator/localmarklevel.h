@@ -1,0 +1,69 @@
+#pragma once
+
+#include <cstddef>
+#include <vector>
+
+namespace cw {
+
+/// Follows a level that moves: the tone fading (QSB), or a receiver's AGC cutting the gain of
+/// tone and noise at once after a crash and letting it creep back. Judges each sample from
+/// the stretches on both sides of it, so it runs Delay() samples behind its input.
+///
+/// - The gain: the noise on each side of the sample (the quadrature part, noise whatever the
+///   keying), against its long-run level. Where the two sides differ (the gain was cut
+///   between them), the side the sample's own surroundings match is taken. Only a clear drop
+///   counts (a receiver that turned its gain down), not the usual ups and downs of a noise
+///   estimate.
+/// - The mark level: the strongest envelope on each side, the lower of the two sides that
+///   hold a mark (a fade seen coming is followed at once, a rising level a little late, which
+///   costs little). A side whose strongest envelope is far below the other side's holds no
+///   mark, only an edge or noise: a gap keeps the level both sides last agreed on, so that it does
+///   not look like a deep fade and its noise does not look like weak marks. The level rises a
+///   limited share per reach, so that what is left of a crash does not lift it.
+///
+/// Life: create, Push() per sample; Level() and Gain() then speak for the sample Delay() back.
+class LocalMarkLevel
+{
+public:
+    /// @p nReach: samples looked at on each side for marks, @p nNoiseReach: for the noise
+    /// (both at least 1); @p fInitialLevel: the mark level known before the first sample.
+    LocalMarkLevel(int nReach, int nNoiseReach, float fInitialLevel);
+
+    /// Adds the newest sample's envelope (the matched filter's magnitude) and quadrature part.
+    void Push(float fMagnitude, float fQuadrature);
+    /// The level of the marks around the sample Delay() back, once divided by Gain().
+    float Level() const;
+    /// The gain the sample Delay() back went through, relative to the transmission's usual
+    /// one: divide the sample by it.
+    float Gain() const { return m_fGain; }
+    int Delay() const { return m_nDelay; }
+
+private:
+    void pushMax(float fMagnitude);
+    /// Mean quadrature power of the @p nCount samples ending @p nAgo samples back.
+    double meanPower(long long nAgo, long long nCount) const;
+    void updateGain();
+    void updateLevel();
+
+    int m_nReach;
+    int m_nNoiseReach;
+    int m_nDelay;
+    long long m_nShort;               ///< half width of the sample's own surroundings
+    long long m_nPushed = 0;          ///< samples so far
+    float m_fLevel;                   ///< in gain-divided units
+    float m_fConfirmed;               ///< the level both sides last agreed on
+    float m_fGain = 1.0f;             ///< of the judged sample
+    float m_fRise;                    ///< largest rise of the level per sample
+    float m_fDecay;                   ///< fall per sample of a level no side holds
+    double m_dLongNoise = 0.0;        ///< the long-run quadrature power; 0 until known
+    std::size_t m_nMask;              ///< of the rings below
+    std::vector<double> m_cumulative; ///< running sum of the quadrature power, by sample
+    std::vector<float> m_aheadMax;    ///< strongest envelope of the window ending at a sample
+    // The strongest envelope of the newest window, as a falling run of (sample, value).
+    std::vector<long long> m_runAt;
+    std::vector<float> m_runValue;
+    std::size_t m_nRunHead = 0; ///< oldest entry of the run
+    std::size_t m_nRunSize = 0;
+};
+
+} // namespace cw

@@ -54,6 +54,9 @@ constexpr size_t NOISE_WINDOW = 8;     ///< samples summed to measure the noise
 constexpr double LEAKAGE_WINDOW_SEC = 3.0;
 constexpr double LEAKAGE_INTERVAL_SEC = 0.5;
 constexpr float LEAKAGE_STRONGER = 10.0f; ///< power over our marks for a neighbour to matter
+/// Power outside the channel over the noise's (per part and sample) that only a strong
+/// neighbour reaches.
+constexpr float NEIGHBOUR_OVER_NOISE = 300.0f;
 
 /// Elements on each side of a sample its mark level is judged from: short enough to follow
 /// a fade within a word (tried 2 to 6; longer reaches lag behind fast fades).
@@ -134,7 +137,8 @@ public:
     bool isLoneWeakDot(double dGapAfterUnits) const;
     void finishTransmission();
     void endSegments();
-    void pushSegmenter(float fMagnitude);
+    /// @p bJudged: the level has seen the last sample, and keeps its judgement from there.
+    void pushSegmenter(float fMagnitude, bool bJudged = false);
     void watchCoherence(std::complex<float> average);
     void projectLocally(const std::vector<std::complex<float>>& samples,
                         std::vector<std::complex<float>>& out);
@@ -223,6 +227,8 @@ public:
     std::vector<std::complex<float>> m_recentInput;   ///< derotated baseband while tracking
     std::vector<std::complex<float>> m_recentChannel; ///< the same through the channel filter
     float m_fOutsidePeak = 0.0f; ///< strongest power outside the channel since the last check
+    /// Where a neighbour stronger than our marks was last heard outside the channel.
+    std::int64_t m_nStrongNeighbourAt = std::numeric_limits<std::int64_t>::min() / 2;
     /// Marks decided from here on (filtered position) are a neighbour's leakage.
     std::int64_t m_nLeakageFrom = std::numeric_limits<std::int64_t>::max();
 
@@ -371,13 +377,15 @@ void CwDemodulator::Private::Finish()
 void CwDemodulator::Private::finishTransmission()
 {
     m_pTracker->Finish();
-    // The filter and the projection run behind the input: let the last samples through.
+    // The filter, the projection and the level run behind the input: let the last samples
+    // through. The silence pushed after them is no sample to judge a level or a gain from.
     const int filterDelay = m_pChannel->Delay();
-    for (int i = 0; i < filterDelay + m_pLocalPhase->Delay() + m_pLevel->Delay(); ++i) {
+    const int judged = filterDelay + m_pLocalPhase->Delay();
+    for (int i = 0; i < judged + m_pLevel->Delay(); ++i) {
         const std::complex<float> corrected =
             i < filterDelay ? m_pChannel->Push(std::complex<float>()) : std::complex<float>();
         m_pLocalPhase->Push(corrected);
-        pushSegmenter(std::sqrt(std::norm(m_pEnvelope->PushAverage(corrected))));
+        pushSegmenter(std::sqrt(std::norm(m_pEnvelope->PushAverage(corrected))), i >= judged);
     }
     endSegments();
 }
@@ -596,6 +604,7 @@ void CwDemodulator::Private::startTracking(const CwSpeedEstimator::Result& resul
     m_recentInput.clear();
     m_recentChannel.clear();
     m_fOutsidePeak = 0.0f;
+    m_nStrongNeighbourAt = std::numeric_limits<std::int64_t>::min() / 2;
     m_nLeakageFrom = std::numeric_limits<std::int64_t>::max();
     m_phase = Phase::Tracking;
 }
@@ -794,9 +803,14 @@ bool CwDemodulator::Private::hearsOnlyLeakage(std::complex<float> input,
     const size_t delay = size_t(m_pChannel->Delay());
     m_recentInput.push_back(input);
     m_recentChannel.push_back(channel);
-    if (m_recentInput.size() > delay)
-        m_fOutsidePeak = std::max(
-            m_fOutsidePeak, std::norm(m_recentInput[m_recentInput.size() - 1 - delay] - channel));
+    if (m_recentInput.size() > delay) {
+        const float outside = std::norm(m_recentInput[m_recentInput.size() - 1 - delay] - channel);
+        m_fOutsidePeak = std::max(m_fOutsidePeak, outside);
+        const float level = m_pClassifier->MarkLevel();
+        if (outside >= NEIGHBOUR_OVER_NOISE * m_pLevel->Noise() &&
+            outside >= LEAKAGE_STRONGER * level * level)
+            m_nStrongNeighbourAt = m_pTracker->Position();
+    }
     const size_t window = size_t(LEAKAGE_WINDOW_SEC * m_dBasebandRate);
     const size_t interval = size_t(LEAKAGE_INTERVAL_SEC * m_dBasebandRate);
     if (m_recentChannel.size() < window + delay + interval)
@@ -818,7 +832,7 @@ bool CwDemodulator::Private::hearsOnlyLeakage(std::complex<float> input,
     return true;
 }
 
-void CwDemodulator::Private::pushSegmenter(float fMagnitude)
+void CwDemodulator::Private::pushSegmenter(float fMagnitude, bool bJudged)
 {
     // A steady tone is projected on its tracked phase; any other is weighed mark by mark on
     // the mark's own phase (the quadrature part around each sample measures the noise). Both
@@ -837,12 +851,18 @@ void CwDemodulator::Private::pushSegmenter(float fMagnitude)
         input.fQuadrature = m_pLocalPhase->Projected().imag();
         input.bOwnPhase = true;
     }
-    m_pLevel->Push(fMagnitude, input.fQuadrature);
+    if (!bJudged)
+        m_pLevel->Push(fMagnitude, input.fQuadrature);
     m_levelDelay[m_nLevelWrite] = input;
     m_nLevelWrite = (m_nLevelWrite + 1) % m_levelDelay.size();
     const SegmenterInput& judged = m_levelDelay[m_nLevelWrite];
     const float gain = m_pLevel->Gain();
-    const float amplitude = std::min(m_pLevel->Level(), m_pClassifier->MarkLevel());
+    // Near a stronger neighbour, its leakage is not followed as a fade of ours: the level
+    // stays with the marks the envelope tracker decided.
+    const bool neighbourHeard = m_pTracker->Position() - m_nStrongNeighbourAt <
+                                std::int64_t(LEAKAGE_WINDOW_SEC * m_dBasebandRate);
+    const float followed = neighbourHeard ? m_pTracker->MarkLevel() : m_pLevel->Level();
+    const float amplitude = std::min(followed, m_pClassifier->MarkLevel());
     const std::complex<float> value = judged.value / gain;
     if (judged.bOwnPhase)
         m_pSegmenter->PushOwnPhase(value, judged.fQuadrature / gain, amplitude,

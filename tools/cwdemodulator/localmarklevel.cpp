@@ -2,19 +2,27 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace cw {
 
 namespace {
 
+/// A sample whose envelope is under this share of the level is in a gap: its envelope is noise.
+constexpr float GAP_SHARE = 0.3f;
+constexpr double NOISE_MEMORY_REACHES = 8.0; ///< the envelope's noise is averaged over this
+/// A side holds a mark when its strongest envelope has this much more power than the noise's
+/// mean: noise alone seldom gets there.
+constexpr float MARK_OVER_NOISE = 6.0f;
+/// Nor does a side whose strongest envelope is under this share of the level last confirmed:
+/// a fade does not fall that far within a reach, and a neighbour's leakage stays out.
+constexpr float FLOOR_SHARE = 0.25f;
 /// A side whose strongest envelope stays under this share of the level holds no mark.
 constexpr float HOLD_SHARE = 0.5f;
 /// The strongest envelope overstates a mark's level by the noise riding on it.
 constexpr float PEAK_SHARE = 0.9f;
 /// The level rises at most this factor per reach: a fade comes up slower than that.
 constexpr double RISE_PER_REACH = 2.0;
-/// A level no side holds falls by half over this many reaches: a long pause lets it go.
-constexpr double HALVING_REACHES = 16.0;
 /// Noise reaches of samples the long-run noise is averaged over.
 constexpr double LONG_MEMORY_REACHES = 12.0;
 /// Noise under this share of its long-run level is a gain cut; the gain follows it only
@@ -22,7 +30,7 @@ constexpr double LONG_MEMORY_REACHES = 12.0;
 constexpr double DROP_SHARE = 0.2;
 /// Sides whose noise differs this much (power) were cut apart.
 constexpr double STEP_RATIO = 4.0;
-constexpr float LEAST_GAIN = 1e-3f;
+constexpr float LEAST_GAIN = 0.01f; ///< a receiver cuts its gain less than this
 
 size_t ringSize(long long nAtLeast)
 {
@@ -40,11 +48,11 @@ LocalMarkLevel::LocalMarkLevel(int nReach, int nNoiseReach, float fInitialLevel)
       m_fLevel(fInitialLevel), m_fConfirmed(fInitialLevel)
 {
     m_fRise = float(std::pow(RISE_PER_REACH, 1.0 / m_nReach));
-    m_fDecay = float(std::pow(0.5, 1.0 / (HALVING_REACHES * m_nReach)));
     const size_t size = ringSize(2LL * m_nDelay + 2);
     m_nMask = size - 1;
     m_cumulative.assign(size, 0.0);
     m_aheadMax.assign(size, 0.0f);
+    m_magnitude.assign(size, 0.0f);
     m_runAt.assign(size, 0);
     m_runValue.assign(size, 0.0f);
 }
@@ -61,11 +69,12 @@ void LocalMarkLevel::Push(float fMagnitude, float fQuadrature)
     const double previous = n > 0 ? m_cumulative[size_t(n - 1) & m_nMask] : 0.0;
     m_cumulative[size_t(n) & m_nMask] = previous + power;
     pushMax(fMagnitude);
+    m_magnitude[size_t(n) & m_nMask] = fMagnitude;
     m_aheadMax[size_t(n) & m_nMask] = m_runValue[m_nRunHead];
     if (m_dLongNoise > 0.0)
         m_dLongNoise += (power - m_dLongNoise) / (LONG_MEMORY_REACHES * m_nNoiseReach);
-    else if (n == m_nNoiseReach)
-        m_dLongNoise = meanPower(0, m_nNoiseReach + 1);
+    else if (n == 2 * m_nNoiseReach + 1)
+        m_dLongNoise = meanPower(0, 2 * m_nNoiseReach + 2);
     if (n < m_nDelay)
         return;
     updateGain();
@@ -99,14 +108,14 @@ double LocalMarkLevel::meanPower(long long nAgo, long long nCount) const
 
 void LocalMarkLevel::updateGain()
 {
-    if (m_dLongNoise <= 0.0)
-        return;
-    // The sides of the judged sample, Delay() back.
+    // The sides of the judged sample, Delay() back, once both are whole.
     const long long reach = m_nNoiseReach;
     const long long side = reach + 1;
+    if (m_dLongNoise <= 0.0 || m_nPushed < m_nDelay + side)
+        return;
     const long long offset = m_nDelay - reach;
     const double ahead = meanPower(offset, side);
-    const double back = meanPower(m_nDelay, std::min(side, m_nPushed - m_nDelay));
+    const double back = meanPower(m_nDelay, side);
     double local = 0.5 * (ahead + back);
     const double low = std::min(ahead, back);
     const double high = std::max(ahead, back);
@@ -129,12 +138,24 @@ void LocalMarkLevel::updateLevel()
     const long long n = m_nPushed - 1;
     const float ahead = m_aheadMax[size_t(n - (m_nDelay - m_nReach)) & m_nMask] / m_fGain;
     const float back = m_aheadMax[size_t(n - m_nDelay) & m_nMask] / m_fGain;
-    const float larger = std::max(ahead, back);
+    // The envelope's noise, from the samples well under the level (a plain mean until the
+    // memory fills). Until the first is seen, no side is known to hold a mark.
+    const float judged = m_magnitude[size_t(n - m_nDelay) & m_nMask] / m_fGain;
+    if (judged > 0.0f && judged < GAP_SHARE * m_fLevel) {
+        m_fGapSamples = std::min(m_fGapSamples + 1.0f, float(NOISE_MEMORY_REACHES * m_nReach));
+        m_fEnvelopeNoise += (judged * judged - m_fEnvelopeNoise) / m_fGapSamples;
+    }
+    const float markPower = m_fGapSamples > 0.0f
+                                ? std::max(MARK_OVER_NOISE * m_fEnvelopeNoise,
+                                           FLOOR_SHARE * FLOOR_SHARE * m_fConfirmed * m_fConfirmed)
+                                : std::numeric_limits<float>::max();
+    const bool aheadMark = ahead * ahead >= markPower;
+    const bool backMark = back * back >= markPower;
+    const float larger = std::max(aheadMark ? ahead : 0.0f, backMark ? back : 0.0f);
     const float smaller = std::min(ahead, back);
     float level = larger;
     bool confirmed = false;
-    if (larger < HOLD_SHARE * m_fConfirmed) {
-        m_fConfirmed *= m_fDecay;
+    if (!aheadMark && !backMark) {
         level = m_fConfirmed;
     } else if (smaller >= HOLD_SHARE * larger) {
         level = smaller;

@@ -37,6 +37,8 @@ public:
     /// one: divide the sample by it.
     float Gain() const { return m_fGain; }
     int Delay() const { return m_nDelay; }
+    /// The long-run noise power of the quadrature part per sample; 0 until known.
+    float Noise() const { return float(m_dLongNoise); }
 
 private:
     void pushMax(float fMagnitude);
@@ -52,12 +54,14 @@ private:
     long long m_nPushed = 0;          ///< samples so far
     float m_fLevel;                   ///< in gain-divided units
     float m_fConfirmed;               ///< the level both sides last agreed on
+    float m_fEnvelopeNoise = 0.0f;    ///< mean envelope power of the gaps, gain divided
+    float m_fGapSamples = 0.0f;       ///< gap samples it is the mean of, up to its memory
     float m_fGain = 1.0f;             ///< of the judged sample
     float m_fRise;                    ///< largest rise of the level per sample
-    float m_fDecay;                   ///< fall per sample of a level no side holds
     double m_dLongNoise = 0.0;        ///< the long-run quadrature power; 0 until known
     std::size_t m_nMask;              ///< of the rings below
     std::vector<double> m_cumulative; ///< running sum of the quadrature power, by sample
+    std::vector<float> m_magnitude;   ///< the envelope, by sample
     std::vector<float> m_aheadMax;    ///< strongest envelope of the window ending at a sample
     // The strongest envelope of the newest window, as a falling run of (sample, value).
     std::vector<long long> m_runAt;

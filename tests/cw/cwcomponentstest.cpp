@@ -1,5 +1,5 @@
 // The demodulator's parts on signals with known answers: the maximum-likelihood segmenter,
-// the carrier reference, the matched filter and the baseband converter.
+// the carrier reference, the matched filter, the baseband converter and the mark level.
 
 #include "tools/cwdemodulator/basebandconverter.h"
 #include "tools/cwdemodulator/carrierreference.h"
@@ -8,6 +8,7 @@
 #include "tools/cwdemodulator/cwspeedestimator.h"
 #include "tools/cwdemodulator/envelopedetector.h"
 #include "tools/cwdemodulator/impulseblanker.h"
+#include "tools/cwdemodulator/localmarklevel.h"
 #include "tools/cwdemodulator/localphaseprojector.h"
 #include "tools/morsedsp/dspconstants.h"
 
@@ -422,5 +423,63 @@ TEST(CwBlanker, OutputDoesNotDependOnHowTheInputIsCutIntoBlocks)
         }
         EXPECT_EQ(out, reference) << "blocks of " << block;
         EXPECT_EQ(blanker.Blanked(), whole.Blanked()) << "blocks of " << block;
+    }
+}
+
+namespace {
+
+/// Key-down of "TEST TEST ..." by unit, for the mark level's tests: dash, character gap,
+/// dot, character gap, three dots, character gap, dash, word gap.
+std::vector<bool> keyedUnits(int nRepeats)
+{
+    const std::vector<int> runs = {3, -3, 1, -3, 1, -1, 1, -1, 1, -3, 3, -7};
+    std::vector<bool> units;
+    for (int r = 0; r < nRepeats; ++r)
+        for (int run : runs)
+            units.insert(units.end(), size_t(std::abs(run)), run > 0);
+    return units;
+}
+
+} // namespace
+
+TEST(CwMarkLevel, FollowsAFadeThroughMarksAndGapsAndTakesOutAGainCut)
+{
+    const std::vector<bool> units = keyedUnits(8);
+    const size_t total = units.size() * UNIT;
+    std::mt19937 generator(5);
+    // The envelope's noise stays well under the faded marks (it is a matched filter's).
+    std::normal_distribution<float> noise(0.0f, 0.01f);
+    // A fade to a tenth, steady noise: the level follows the marks down, whatever the
+    // sample is (mark, edge, gap or word gap), and the gain stays.
+    {
+        cw::LocalMarkLevel level(2 * UNIT, 100, 1.0f);
+        auto tone = [&](size_t i) { return 1.0f - 0.9f * float(i) / float(total); };
+        for (size_t i = 0; i < total; ++i) {
+            level.Push(units[i / UNIT] ? tone(i) : std::abs(noise(generator)), noise(generator));
+            if (i < size_t(level.Delay()) + 4 * UNIT)
+                continue;
+            const float expected = tone(i - size_t(level.Delay()));
+            EXPECT_GT(level.Level(), 0.4f * expected) << i;
+            EXPECT_LT(level.Level(), 1.1f * expected) << i;
+            EXPECT_EQ(level.Gain(), 1.0f) << i;
+        }
+    }
+    // The receiver cuts tone and noise to a fiftieth: divided by the gain, the marks keep
+    // their level. (Held for long, the cut becomes the usual gain, as a receiver's does.)
+    {
+        cw::LocalMarkLevel level(2 * UNIT, 100, 1.0f);
+        const size_t cut = total / 2;
+        for (size_t i = 0; i < total; ++i) {
+            const float gain = i < cut ? 1.0f : 0.02f;
+            level.Push(gain * (units[i / UNIT] ? 1.0f : std::abs(noise(generator))),
+                       gain * noise(generator));
+            const size_t judged = i - size_t(level.Delay());
+            if (i < size_t(level.Delay()) + 4 * UNIT ||
+                (judged + 300 > cut && judged < cut + 100) || judged > cut + 600)
+                continue;
+            EXPECT_LT(level.Gain(), judged < cut ? 1.01f : 0.1f) << i;
+            EXPECT_GT(level.Gain(), judged < cut ? 0.99f : 0.01f) << i;
+            EXPECT_NEAR(level.Level() * level.Gain(), 0.9f * gain, 0.3f * gain) << i;
+        }
     }
 }

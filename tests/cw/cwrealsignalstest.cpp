@@ -199,7 +199,20 @@ INSTANTIATE_TEST_SUITE_P(
                                [](Synth& s) {
                                    s.dQsbHz = 0.2;
                                    s.dQsbDepthDb = 10.0;
-                               }}),
+                               }},
+                    Impairment{"DeepFastFading",
+                               [](Synth& s) {
+                                   s.dQsbHz = 0.5;
+                                   s.dQsbDepthDb = 20.0;
+                               },
+                               5},
+                    Impairment{"ReceiverAgcPumpsAfterCrashes",
+                               [](Synth& s) {
+                                   s.dCrashesPerSec = 1.0;
+                                   s.dCrashDb = 40.0;
+                                   s.dAgcSec = 0.3;
+                               },
+                               12}),
     [](const testing::TestParamInfo<Impairment>& info) { return std::string(info.param.name); });
 
 TEST(CwNeighbour, StrongerNeighbourNeitherDisturbsTheWantedSignalNorIsDecodedAfterIt)

@@ -58,6 +58,11 @@ constexpr float LEAKAGE_STRONGER = 10.0f; ///< power over our marks for a neighb
 /// neighbour reaches.
 constexpr float NEIGHBOUR_OVER_NOISE = 300.0f;
 
+/// The level around each sample is followed only where the marks stand this far (power over
+/// an element) over the noise: nearer the noise floor, the strongest envelopes it is read
+/// from are noise as often as marks, and the decided marks' level is the better guide
+/// (tried 50 to 200; at 50 the noise floor at 40 WPM, -6 dB, doubles).
+constexpr float CLEAR_OVER_NOISE = 100.0f;
 /// Elements on each side of a sample its mark level is judged from: short enough to follow
 /// a fade within a word (tried 2 to 6; longer reaches lag behind fast fades).
 constexpr double LEVEL_REACH_UNITS = 2.0;
@@ -139,6 +144,7 @@ public:
     void endSegments();
     /// @p bJudged: the level has seen the last sample, and keeps its judgement from there.
     void pushSegmenter(float fMagnitude, bool bJudged = false);
+    float segmenterAmplitude() const;
     void watchCoherence(std::complex<float> average);
     void projectLocally(const std::vector<std::complex<float>>& samples,
                         std::vector<std::complex<float>>& out);
@@ -838,9 +844,7 @@ void CwDemodulator::Private::pushSegmenter(float fMagnitude, bool bJudged)
     // the mark's own phase (the quadrature part around each sample measures the noise). Both
     // wait for the level around them to be judged: a fade or a receiver's gain cut is taken
     // out of the sample, and the segmenter weighs it against the level of the marks around
-    // it. The classifier's level is steadier but arrives late: the lower of the two is taken,
-    // since an amplitude too high makes marks look like gaps, while one a little low costs
-    // little.
+    // it.
     const std::complex<float> centre = m_pLocalPhase->Centre();
     SegmenterInput input;
     if (m_bCoherent) {
@@ -857,18 +861,29 @@ void CwDemodulator::Private::pushSegmenter(float fMagnitude, bool bJudged)
     m_nLevelWrite = (m_nLevelWrite + 1) % m_levelDelay.size();
     const SegmenterInput& judged = m_levelDelay[m_nLevelWrite];
     const float gain = m_pLevel->Gain();
-    // Near a stronger neighbour, its leakage is not followed as a fade of ours: the level
-    // stays with the marks the envelope tracker decided.
-    const bool neighbourHeard = m_pTracker->Position() - m_nStrongNeighbourAt <
-                                std::int64_t(LEAKAGE_WINDOW_SEC * m_dBasebandRate);
-    const float followed = neighbourHeard ? m_pTracker->MarkLevel() : m_pLevel->Level();
-    const float amplitude = std::min(followed, m_pClassifier->MarkLevel());
+    const float amplitude = segmenterAmplitude();
     const std::complex<float> value = judged.value / gain;
     if (judged.bOwnPhase)
         m_pSegmenter->PushOwnPhase(value, judged.fQuadrature / gain, amplitude,
                                    m_pClassifier->Unit());
     else
         m_pSegmenter->Push(value.real(), value.imag(), amplitude, m_pClassifier->Unit());
+}
+
+float CwDemodulator::Private::segmenterAmplitude() const
+{
+    // The classifier's level is steadier but arrives late: the lower of it and the level
+    // followed around the sample is taken, since an amplitude too high makes marks look like
+    // gaps, while one a little low costs little. Near the noise floor, or near a stronger
+    // neighbour (whose leakage is no fade of ours), the level followed is the envelope
+    // tracker's, from the marks it decided.
+    const bool neighbourHeard = m_pTracker->Position() - m_nStrongNeighbourAt <
+                                std::int64_t(LEAKAGE_WINDOW_SEC * m_dBasebandRate);
+    const float classified = m_pClassifier->MarkLevel();
+    const bool clear = classified * classified * float(m_pEnvelope->Length()) >=
+                       CLEAR_OVER_NOISE * m_pSegmenter->NoiseVariance();
+    const float followed = neighbourHeard || !clear ? m_pTracker->MarkLevel() : m_pLevel->Level();
+    return std::min(followed, classified);
 }
 
 void CwDemodulator::Private::watchCoherence(std::complex<float> average)

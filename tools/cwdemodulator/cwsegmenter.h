@@ -67,6 +67,8 @@ public:
     /// unknown phase; until the next Reset() or Push().
     void PushOwnPhase(std::complex<float> sample, float fQuadrature, float fAmplitude,
                       double dUnit);
+    /// The in-phase noise variance per sample, as block sums see it.
+    float NoiseVariance() const { return m_fNoise; }
     /// Log likelihood of the best segmentation so far (comparable between runs over the
     /// same samples with different element lengths).
     double BestScore() const;

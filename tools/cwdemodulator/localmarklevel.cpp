@@ -157,7 +157,7 @@ void LocalMarkLevel::updateLevel()
     bool confirmed = false;
     if (!aheadMark && !backMark) {
         level = m_fConfirmed;
-    } else if (smaller >= HOLD_SHARE * larger) {
+    } else if (aheadMark && backMark && smaller >= HOLD_SHARE * larger) {
         level = smaller;
         confirmed = true;
     }

@@ -61,8 +61,12 @@ constexpr float NEIGHBOUR_OVER_NOISE = 300.0f;
 /// The level around each sample is followed only where the marks stand this far (power over
 /// an element) over the noise: nearer the noise floor, the strongest envelopes it is read
 /// from are noise as often as marks, and the decided marks' level is the better guide
-/// (tried 50 to 200; at 50 the noise floor at 40 WPM, -6 dB, doubles).
+/// (tried 50 to 400; at 50 the noise floor at 40 WPM, -6 dB, doubles, at 200 the fading
+/// at 15-25 WPM is a third worse).
 constexpr float CLEAR_OVER_NOISE = 100.0f;
+/// The same for marks weighed on their own phase, whose decided level the noise lifts
+/// (ebook2cw at 30 WPM, -6 dB: 1.9 % at 100 against 0.5 % at 200, as without the level).
+constexpr float OWN_PHASE_CLEAR_OVER_NOISE = 200.0f;
 /// Elements on each side of a sample its mark level is judged from: short enough to follow
 /// a fade within a word (tried 2 to 6; longer reaches lag behind fast fades).
 constexpr double LEVEL_REACH_UNITS = 2.0;
@@ -144,7 +148,8 @@ public:
     void endSegments();
     /// @p bJudged: the level has seen the last sample, and keeps its judgement from there.
     void pushSegmenter(float fMagnitude, bool bJudged = false);
-    float segmenterAmplitude() const;
+    struct SegmenterInput;
+    float segmenterAmplitude(const SegmenterInput& judged) const;
     void watchCoherence(std::complex<float> average);
     void projectLocally(const std::vector<std::complex<float>>& samples,
                         std::vector<std::complex<float>>& out);
@@ -213,10 +218,16 @@ public:
         std::complex<float> value; ///< in phase and quadrature, or the mark's own sample
         float fQuadrature = 0.0f;  ///< against the phase around it: noise alone
         bool bOwnPhase = false;
+        // What the decided marks said when it came: the envelope tracker's and the
+        // classifier's mark levels, and the element length.
+        float fTrackedLevel = 0.0f;
+        float fClassifiedLevel = 0.0f;
+        double dUnit = 0.0;
     };
     std::unique_ptr<LocalMarkLevel> m_pLevel;
     std::vector<SegmenterInput> m_levelDelay; ///< ring of the level's delay + 1
     size_t m_nLevelWrite = 0;
+    int m_nLevelHeld = 0; ///< samples held so far, up to the level's delay
     std::unique_ptr<EnvelopeDetector> m_pEnvelope;
     // The envelope tracker decides marks by thresholds, and follows level, speed and phase.
     // For a steady tone its decisions are only a guide: the segmenter decides the marks and
@@ -597,9 +608,10 @@ void CwDemodulator::Private::startTracking(const CwSpeedEstimator::Result& resul
     m_pLevel = std::make_unique<LocalMarkLevel>(int(std::lround(LEVEL_REACH_UNITS * result.dUnit)),
                                                 int(std::lround(NOISE_REACH_SEC * m_dBasebandRate)),
                                                 result.fMarkLevel);
-    m_levelDelay.assign(size_t(m_pLevel->Delay()) + 1, SegmenterInput{{}, 0.0f, !m_bCoherent});
+    m_levelDelay.assign(size_t(m_pLevel->Delay()) + 1, SegmenterInput{});
     m_nLevelWrite = 0;
-    m_pSegmenter->Reset(filtered - m_pLocalPhase->Delay() - m_pLevel->Delay(), m_fNoiseVariance);
+    m_nLevelHeld = 0;
+    m_pSegmenter->Reset(filtered - m_pLocalPhase->Delay(), m_fNoiseVariance);
     m_bMarkPending = false;
     m_dGapBefore = LONE_GAP_UNITS;
     m_pClassifier->Start(result.dUnit, result.fMarkLevel, 0.0f, filtered, true);
@@ -855,22 +867,28 @@ void CwDemodulator::Private::pushSegmenter(float fMagnitude, bool bJudged)
         input.fQuadrature = m_pLocalPhase->Projected().imag();
         input.bOwnPhase = true;
     }
+    input.fTrackedLevel = m_pTracker->MarkLevel();
+    input.fClassifiedLevel = m_pClassifier->MarkLevel();
+    input.dUnit = m_pClassifier->Unit();
     if (!bJudged)
         m_pLevel->Push(fMagnitude, input.fQuadrature);
     m_levelDelay[m_nLevelWrite] = input;
     m_nLevelWrite = (m_nLevelWrite + 1) % m_levelDelay.size();
+    if (m_nLevelHeld < m_pLevel->Delay()) {
+        ++m_nLevelHeld; // the first samples wait for the level to be judged
+        return;
+    }
     const SegmenterInput& judged = m_levelDelay[m_nLevelWrite];
     const float gain = m_pLevel->Gain();
-    const float amplitude = segmenterAmplitude();
+    const float amplitude = segmenterAmplitude(judged);
     const std::complex<float> value = judged.value / gain;
     if (judged.bOwnPhase)
-        m_pSegmenter->PushOwnPhase(value, judged.fQuadrature / gain, amplitude,
-                                   m_pClassifier->Unit());
+        m_pSegmenter->PushOwnPhase(value, judged.fQuadrature / gain, amplitude, judged.dUnit);
     else
-        m_pSegmenter->Push(value.real(), value.imag(), amplitude, m_pClassifier->Unit());
+        m_pSegmenter->Push(value.real(), value.imag(), amplitude, judged.dUnit);
 }
 
-float CwDemodulator::Private::segmenterAmplitude() const
+float CwDemodulator::Private::segmenterAmplitude(const SegmenterInput& judged) const
 {
     // The classifier's level is steadier but arrives late: the lower of it and the level
     // followed around the sample is taken, since an amplitude too high makes marks look like
@@ -879,10 +897,11 @@ float CwDemodulator::Private::segmenterAmplitude() const
     // tracker's, from the marks it decided.
     const bool neighbourHeard = m_pTracker->Position() - m_nStrongNeighbourAt <
                                 std::int64_t(LEAKAGE_WINDOW_SEC * m_dBasebandRate);
-    const float classified = m_pClassifier->MarkLevel();
+    const float classified = judged.fClassifiedLevel;
     const bool clear = classified * classified * float(m_pEnvelope->Length()) >=
-                       CLEAR_OVER_NOISE * m_pSegmenter->NoiseVariance();
-    const float followed = neighbourHeard || !clear ? m_pTracker->MarkLevel() : m_pLevel->Level();
+                       (judged.bOwnPhase ? OWN_PHASE_CLEAR_OVER_NOISE : CLEAR_OVER_NOISE) *
+                           m_pSegmenter->NoiseVariance();
+    const float followed = neighbourHeard || !clear ? judged.fTrackedLevel : m_pLevel->Level();
     return std::min(followed, classified);
 }
 

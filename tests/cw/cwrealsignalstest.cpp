@@ -205,14 +205,14 @@ INSTANTIATE_TEST_SUITE_P(
                                    s.dQsbHz = 0.5;
                                    s.dQsbDepthDb = 20.0;
                                },
-                               5},
+                               8},
                     Impairment{"ReceiverAgcPumpsAfterCrashes",
                                [](Synth& s) {
                                    s.dCrashesPerSec = 1.0;
                                    s.dCrashDb = 40.0;
                                    s.dAgcSec = 0.3;
                                },
-                               12}),
+                               15}),
     [](const testing::TestParamInfo<Impairment>& info) { return std::string(info.param.name); });
 
 TEST(CwNeighbour, StrongerNeighbourNeitherDisturbsTheWantedSignalNorIsDecodedAfterIt)

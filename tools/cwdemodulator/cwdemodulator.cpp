@@ -149,6 +149,8 @@ public:
     /// @p bJudged: the level has seen the last sample, and keeps its judgement from there.
     void pushSegmenter(float fMagnitude, bool bJudged = false);
     struct SegmenterInput;
+    void pushHeld(const SegmenterInput& judged);
+    void drainHeldSamples();
     float segmenterAmplitude(const SegmenterInput& judged) const;
     void watchCoherence(std::complex<float> average);
     void projectLocally(const std::vector<std::complex<float>>& samples,
@@ -805,6 +807,7 @@ void CwDemodulator::Private::endLine()
 {
     // Silence, or only a neighbour's leakage: the next transmission may come at another
     // speed and level.
+    drainHeldSamples();
     endSegments();
     m_phase = Phase::AcquiringSpeed;
     m_acquisition.clear();
@@ -878,7 +881,11 @@ void CwDemodulator::Private::pushSegmenter(float fMagnitude, bool bJudged)
         ++m_nLevelHeld; // the first samples wait for the level to be judged
         return;
     }
-    const SegmenterInput& judged = m_levelDelay[m_nLevelWrite];
+    pushHeld(m_levelDelay[m_nLevelWrite]);
+}
+
+void CwDemodulator::Private::pushHeld(const SegmenterInput& judged)
+{
     const float gain = m_pLevel->Gain();
     const float amplitude = segmenterAmplitude(judged);
     const std::complex<float> value = judged.value / gain;
@@ -886,6 +893,15 @@ void CwDemodulator::Private::pushSegmenter(float fMagnitude, bool bJudged)
         m_pSegmenter->PushOwnPhase(value, judged.fQuadrature / gain, amplitude, judged.dUnit);
     else
         m_pSegmenter->Push(value.real(), value.imag(), amplitude, judged.dUnit);
+}
+
+void CwDemodulator::Private::drainHeldSamples()
+{
+    // The samples still waiting for their level are weighed with the last judgement.
+    const size_t size = m_levelDelay.size();
+    const size_t pending = size_t(std::min(m_nLevelHeld, m_pLevel->Delay()));
+    for (size_t i = 0; i < pending; ++i)
+        pushHeld(m_levelDelay[(m_nLevelWrite + size - pending + i) % size]);
 }
 
 float CwDemodulator::Private::segmenterAmplitude(const SegmenterInput& judged) const

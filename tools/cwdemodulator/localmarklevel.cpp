@@ -30,6 +30,8 @@ constexpr double LONG_MEMORY_REACHES = 12.0;
 constexpr double DROP_SHARE = 0.2;
 /// Sides whose noise differs this much (power) were cut apart.
 constexpr double STEP_RATIO = 4.0;
+/// Strongest envelopes under this share of their long-run mean show a gain cut.
+constexpr float MARKS_CUT_SHARE = 0.8f;
 constexpr float LEAST_GAIN = 0.01f; ///< a receiver cuts its gain less than this
 
 size_t ringSize(long long nAtLeast)
@@ -124,6 +126,19 @@ void LocalMarkLevel::updateGain()
         // surroundings are closer to.
         const double own = meanPower(m_nDelay - m_nShort, 2 * m_nShort + 1);
         local = own * own > low * high ? high : low;
+    }
+    // A receiver's gain cut lowers the marks with the noise; where the marks around keep
+    // their usual strength, the noise estimate moved by itself (without noise worth the name
+    // the quadrature part is what little of the tone leaks into it, coming and going with
+    // the keying): no gain is read from it then.
+    const long long n = m_nPushed - 1;
+    const float marks = std::max(m_aheadMax[size_t(n - (m_nDelay - m_nReach)) & m_nMask],
+                                 m_aheadMax[size_t(n - m_nDelay) & m_nMask]);
+    if (marks > 0.0f)
+        m_fLongMarks += (marks - m_fLongMarks) / float(LONG_MEMORY_REACHES * m_nNoiseReach);
+    if (marks >= MARKS_CUT_SHARE * m_fLongMarks) {
+        m_fGain = 1.0f;
+        return;
     }
     const double ratio = local / m_dLongNoise;
     m_fGain =

@@ -58,6 +58,7 @@ private:
     float m_fGapSamples = 0.0f;       ///< gap samples it is the mean of, up to its memory
     float m_fGain = 1.0f;             ///< of the judged sample
     float m_fRise;                    ///< largest rise of the level per sample
+    float m_fLongMarks = 0.0f;        ///< long-run mean of the strongest envelopes around samples
     double m_dLongNoise = 0.0;        ///< the long-run quadrature power; 0 until known
     std::size_t m_nMask;              ///< of the rings below
     std::vector<double> m_cumulative; ///< running sum of the quadrature power, by sample

@@ -67,6 +67,10 @@ constexpr float CLEAR_OVER_NOISE = 100.0f;
 /// The same for marks weighed on their own phase, whose decided level the noise lifts
 /// (ebook2cw at 30 WPM, -6 dB: 1.9 % at 100 against 0.5 % at 200, as without the level).
 constexpr float OWN_PHASE_CLEAR_OVER_NOISE = 200.0f;
+/// The level around a sample is followed only when it fell this far under the envelope
+/// tracker's: a steady signal is weighed as it was before, which also keeps the segmenter's
+/// search as narrow (a lower amplitude widens it).
+constexpr float FADED_SHARE = 0.6f;
 /// Elements on each side of a sample its mark level is judged from: short enough to follow
 /// a fade within a word (tried 2 to 6; longer reaches lag behind fast fades).
 constexpr double LEVEL_REACH_UNITS = 2.0;
@@ -876,7 +880,8 @@ void CwDemodulator::Private::pushSegmenter(float fMagnitude, bool bJudged)
     if (!bJudged)
         m_pLevel->Push(fMagnitude, input.fQuadrature);
     m_levelDelay[m_nLevelWrite] = input;
-    m_nLevelWrite = (m_nLevelWrite + 1) % m_levelDelay.size();
+    if (++m_nLevelWrite == m_levelDelay.size())
+        m_nLevelWrite = 0;
     if (m_nLevelHeld < m_pLevel->Delay()) {
         ++m_nLevelHeld; // the first samples wait for the level to be judged
         return;
@@ -886,11 +891,11 @@ void CwDemodulator::Private::pushSegmenter(float fMagnitude, bool bJudged)
 
 void CwDemodulator::Private::pushHeld(const SegmenterInput& judged)
 {
-    const float gain = m_pLevel->Gain();
+    const float scale = 1.0f / m_pLevel->Gain();
     const float amplitude = segmenterAmplitude(judged);
-    const std::complex<float> value = judged.value / gain;
+    const std::complex<float> value = judged.value * scale;
     if (judged.bOwnPhase)
-        m_pSegmenter->PushOwnPhase(value, judged.fQuadrature / gain, amplitude, judged.dUnit);
+        m_pSegmenter->PushOwnPhase(value, judged.fQuadrature * scale, amplitude, judged.dUnit);
     else
         m_pSegmenter->Push(value.real(), value.imag(), amplitude, judged.dUnit);
 }
@@ -908,16 +913,19 @@ float CwDemodulator::Private::segmenterAmplitude(const SegmenterInput& judged) c
 {
     // The classifier's level is steadier but arrives late: the lower of it and the level
     // followed around the sample is taken, since an amplitude too high makes marks look like
-    // gaps, while one a little low costs little. Near the noise floor, or near a stronger
-    // neighbour (whose leakage is no fade of ours), the level followed is the envelope
-    // tracker's, from the marks it decided.
+    // gaps, while one a little low costs little. The level around the sample is followed
+    // where it fell well under the envelope tracker's, which only learns from the marks it
+    // decided; not near the noise floor, nor near a stronger neighbour (whose leakage is no
+    // fade of ours): there the tracker's is.
     const bool neighbourHeard = m_pTracker->Position() - m_nStrongNeighbourAt <
                                 std::int64_t(LEAKAGE_WINDOW_SEC * m_dBasebandRate);
     const float classified = judged.fClassifiedLevel;
     const bool clear = classified * classified * float(m_pEnvelope->Length()) >=
                        (judged.bOwnPhase ? OWN_PHASE_CLEAR_OVER_NOISE : CLEAR_OVER_NOISE) *
                            m_pSegmenter->NoiseVariance();
-    const float followed = neighbourHeard || !clear ? judged.fTrackedLevel : m_pLevel->Level();
+    const float local = m_pLevel->Level();
+    const bool fading = local < FADED_SHARE * judged.fTrackedLevel;
+    const float followed = neighbourHeard || !clear || !fading ? judged.fTrackedLevel : local;
     return std::min(followed, classified);
 }
 

@@ -50,6 +50,7 @@ LocalMarkLevel::LocalMarkLevel(int nReach, int nNoiseReach, float fInitialLevel)
       m_fLevel(fInitialLevel), m_fConfirmed(fInitialLevel)
 {
     m_fRise = float(std::pow(RISE_PER_REACH, 1.0 / m_nReach));
+    m_fLongMarksWeight = float(1.0 / (LONG_MEMORY_REACHES * m_nNoiseReach));
     const size_t size = ringSize(2LL * m_nDelay + 2);
     m_nMask = size - 1;
     m_cumulative.assign(size, 0.0);
@@ -115,8 +116,19 @@ void LocalMarkLevel::updateGain()
     const long long side = reach + 1;
     if (m_dLongNoise <= 0.0 || m_nPushed < m_nDelay + side)
         return;
-    const long long offset = m_nDelay - reach;
-    const double ahead = meanPower(offset, side);
+    // A receiver's gain cut lowers the marks with the noise; where the marks around keep
+    // their usual strength, the noise estimate moved by itself (without noise worth the name
+    // the quadrature part is what little of the tone leaks into it, coming and going with
+    // the keying): no gain is read from it then.
+    const long long n = m_nPushed - 1;
+    const float marks = std::max(m_aheadMax[size_t(n - (m_nDelay - m_nReach)) & m_nMask],
+                                 m_aheadMax[size_t(n - m_nDelay) & m_nMask]);
+    m_fLongMarks += (marks - m_fLongMarks) * m_fLongMarksWeight;
+    if (marks >= MARKS_CUT_SHARE * m_fLongMarks) {
+        m_fGain = 1.0f;
+        return;
+    }
+    const double ahead = meanPower(m_nDelay - reach, side);
     const double back = meanPower(m_nDelay, side);
     double local = 0.5 * (ahead + back);
     const double low = std::min(ahead, back);
@@ -126,19 +138,6 @@ void LocalMarkLevel::updateGain()
         // surroundings are closer to.
         const double own = meanPower(m_nDelay - m_nShort, 2 * m_nShort + 1);
         local = own * own > low * high ? high : low;
-    }
-    // A receiver's gain cut lowers the marks with the noise; where the marks around keep
-    // their usual strength, the noise estimate moved by itself (without noise worth the name
-    // the quadrature part is what little of the tone leaks into it, coming and going with
-    // the keying): no gain is read from it then.
-    const long long n = m_nPushed - 1;
-    const float marks = std::max(m_aheadMax[size_t(n - (m_nDelay - m_nReach)) & m_nMask],
-                                 m_aheadMax[size_t(n - m_nDelay) & m_nMask]);
-    if (marks > 0.0f)
-        m_fLongMarks += (marks - m_fLongMarks) / float(LONG_MEMORY_REACHES * m_nNoiseReach);
-    if (marks >= MARKS_CUT_SHARE * m_fLongMarks) {
-        m_fGain = 1.0f;
-        return;
     }
     const double ratio = local / m_dLongNoise;
     m_fGain =

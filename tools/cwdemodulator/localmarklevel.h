@@ -59,6 +59,7 @@ private:
     float m_fGain = 1.0f;             ///< of the judged sample
     float m_fRise;                    ///< largest rise of the level per sample
     float m_fLongMarks = 0.0f;        ///< long-run mean of the strongest envelopes around samples
+    float m_fLongMarksWeight;         ///< of each sample in it
     double m_dLongNoise = 0.0;        ///< the long-run quadrature power; 0 until known
     std::size_t m_nMask;              ///< of the rings below
     std::vector<double> m_cumulative; ///< running sum of the quadrature power, by sample

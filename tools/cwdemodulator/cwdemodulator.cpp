@@ -53,6 +53,8 @@ constexpr size_t NOISE_WINDOW = 8;     ///< samples summed to measure the noise
 constexpr double LEAKAGE_WINDOW_SEC = 3.0;
 constexpr double LEAKAGE_INTERVAL_SEC = 0.5;
 constexpr float LEAKAGE_STRONGER = 10.0f; ///< power over our marks for a neighbour to matter
+/// Share of the mark level a reading with the samples limited to it must keep to be ours.
+constexpr float LIMITED_MARK_SHARE = 0.5f;
 
 /// The matched filter spans a little less than an element, so that hand-sent elements and
 /// gaps shorter than the nominal unit still stand out.
@@ -139,6 +141,7 @@ public:
     void startTracking(const CwSpeedEstimator::Result& result);
     void replayHeld();
     void filterHeld();
+    CwSpeedEstimator::Result estimateHeld(int nMarks);
     bool heldIsLeakage(const CwSpeedEstimator::Result& result) const;
     float quadratureNoise(const std::vector<std::complex<float>>& projected) const;
     bool lacksShortElements(double dUnit, float fAmplitude);
@@ -487,8 +490,7 @@ void CwDemodulator::Private::tryAcquire(bool bFinal)
     // the timing in phase, start every block of the tracking, replay the held samples.
     const int marks = bFinal ? FINAL_ACQUISITION_MARKS : ACQUISITION_MARKS;
     filterHeld();
-    CwSpeedEstimator::Result result =
-        m_pEstimator->Estimate(m_filtered.data(), m_filtered.size(), marks);
+    CwSpeedEstimator::Result result = estimateHeld(marks);
     CarrierReference::Tone tone = CarrierReference::Tone::None;
     if (result.bFound && !heldIsLeakage(result))
         tone = m_pCarrier->Learn(m_filtered.data(), m_filtered.size(), filterLength(result.dUnit),
@@ -504,6 +506,30 @@ void CwDemodulator::Private::tryAcquire(bool bFinal)
     replayHeld();
     if (bFinal && m_phase == Phase::AcquiringSpeed && !m_acquisition.empty())
         tryAcquire(true);
+}
+
+CwSpeedEstimator::Result CwDemodulator::Private::estimateHeld(int nMarks)
+{
+    // A stronger neighbour's keying clicks reach into the channel at each of its edges as
+    // bursts well over our marks: they lengthen marks and bridge gaps (keyed in step with
+    // the wanted signal at 35 WPM, 60 or 13 WPM fitted better than 35). With such a
+    // neighbour, the timing is read again with every sample limited to the mark level
+    // found, here and in phase. Leakage alone keeps no marks near that level once its
+    // bursts are limited: then the first reading stands, for the leakage check to judge.
+    m_pEstimator->LimitLevel(0.0f);
+    const CwSpeedEstimator::Result result =
+        m_pEstimator->Estimate(m_filtered.data(), m_filtered.size(), nMarks);
+    const NeighbourLeakage::Held held{m_acquisition.data(), m_filtered.data(), m_filtered.size(),
+                                      m_dBasebandRate, m_nHeldFilterDelay};
+    if (!NeighbourLeakage::StrongerNeighbourKeys(held, result.fMarkLevel))
+        return result;
+    m_pEstimator->LimitLevel(result.fMarkLevel);
+    const CwSpeedEstimator::Result limited =
+        m_pEstimator->Estimate(m_filtered.data(), m_filtered.size(), nMarks);
+    if (limited.fMarkLevel >= LIMITED_MARK_SHARE * result.fMarkLevel)
+        return limited;
+    m_pEstimator->LimitLevel(0.0f);
+    return result;
 }
 
 bool CwDemodulator::Private::heldIsLeakage(const CwSpeedEstimator::Result& result) const

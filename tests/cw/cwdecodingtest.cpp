@@ -207,6 +207,25 @@ TEST(CwDecoding, TranscriptionsAreSeparatedByLineEndsAndReacquired)
               QStringLiteral("FIRST \nSECOND \n"));
 }
 
+TEST(CwDecoding, DigitalSilenceBeforeAndBetweenTransmissionsCostsNoCharacter)
+{
+    // Zeros padding a recording: the pitch search must not take the first noisy segment for
+    // a tone, nor the crash blanker the noise that follows for crashes (a first element lost).
+    const std::vector<float> zeros(8000 * 7 / 2, 0.0f);
+    for (double wpm : {8.0, 35.0}) {
+        const QString text = wpm < 10 ? QStringLiteral("PARIS DE W1AW") : TEXT;
+        const std::vector<float> one = render(signal(wpm, 10.0), text);
+        std::vector<float> samples = zeros;
+        samples.insert(samples.end(), one.begin(), one.end());
+        EXPECT_EQ(decode(samples), text) << wpm << " WPM";
+        samples.insert(samples.end(), zeros.begin(), zeros.end());
+        samples.insert(samples.end(), one.begin(), one.end());
+        EXPECT_EQ(cwbench::codesToText(cwbench::demodulate(samples, 8000)),
+                  text + QStringLiteral(" \n") + text + QStringLiteral(" \n"))
+            << wpm << " WPM";
+    }
+}
+
 TEST(CwDecoding, EachCharacterEndsWithThreeAndEachWordWithFour)
 {
     const std::vector<int> codes = cwbench::demodulate(render(signal(20.0, 100.0), "AE T"), 8000);

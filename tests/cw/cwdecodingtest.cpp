@@ -195,6 +195,19 @@ TEST(CwDecoding, SpeedChangeWithinATransmissionIsFollowed)
     }
 }
 
+TEST(CwDecoding, SlowingDownBeyondWhatTheTrackingFollowsIsAcquiredAfresh)
+{
+    // 35 WPM, then 8 WPM a second later, within the line: the timing stops fitting and the
+    // speed is acquired again from the last seconds. A few characters may be lost at the
+    // change, not the rest of the transmission.
+    std::vector<float> samples = render(signal(35.0, 10.0, 3), QStringLiteral("CQ DE DL1ABC K"));
+    const QString slow = QStringLiteral("PARIS DE W1AW HELLO TEST");
+    const std::vector<float> more = render(signal(8.0, 10.0, 4), slow);
+    samples.insert(samples.end(), more.begin(), more.end());
+    const QString decoded = decode(samples);
+    EXPECT_TRUE(decoded.endsWith(slow)) << qPrintable(decoded);
+}
+
 TEST(CwDecoding, TranscriptionsAreSeparatedByLineEndsAndReacquired)
 {
     // Two transmissions at different speeds, four seconds apart.

@@ -40,6 +40,8 @@ public:
     std::int64_t FrameCount() const { return m_nFrames; }
     /// The oldest frame of the history, where a channel opened now may start.
     std::int64_t OldestFrame() const;
+    /// Frames of the history: a reader at any frame may still read this many back from it.
+    size_t HistoryFrames() const { return m_nHistoryFrames; }
     /// Bins 0 .. Size()/2 of frame @p nFrame (unwindowed); null when it is no longer kept.
     /// Safe on any thread for a frame made before the reader was handed it.
     const std::complex<float>* Frame(std::int64_t nFrame) const;

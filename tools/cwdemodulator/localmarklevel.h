@@ -12,14 +12,17 @@ namespace cw {
 /// - The gain: the noise on each side of the sample (the quadrature part, noise whatever the
 ///   keying), against its long-run level. Where the two sides differ (the gain was cut
 ///   between them), the side the sample's own surroundings match is taken. Only a clear drop
-///   counts (a receiver that turned its gain down), not the usual ups and downs of a noise
-///   estimate.
+///   counts, and only where the marks around fell with it (a receiver that turned its gain
+///   down), not the usual ups and downs of a noise estimate or the tone's leakage into the
+///   quadrature part of a clean recording.
 /// - The mark level: the strongest envelope on each side, the lower of the two sides that
 ///   hold a mark (a fade seen coming is followed at once, a rising level a little late, which
-///   costs little). A side whose strongest envelope is far below the other side's holds no
-///   mark, only an edge or noise: a gap keeps the level both sides last agreed on, so that it does
-///   not look like a deep fade and its noise does not look like weak marks. The level rises a
-///   limited share per reach, so that what is left of a crash does not lift it.
+///   costs little). A side holds a mark when its strongest envelope stands clear of the
+///   gaps' noise and of a quarter of the level last confirmed, and is not far below the other
+///   side's (an edge). Where no side holds one, a gap keeps the level both sides last agreed
+///   on, so that it does not look like a deep fade and its noise does not look like weak
+///   marks. The level rises a limited share per reach, so that what is left of a crash does
+///   not lift it.
 ///
 /// Life: create, Push() per sample; Level() and Gain() then speak for the sample Delay() back.
 class LocalMarkLevel

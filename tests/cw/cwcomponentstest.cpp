@@ -9,6 +9,7 @@
 #include "tools/cwdemodulator/envelopedetector.h"
 #include "tools/cwdemodulator/impulseblanker.h"
 #include "tools/cwdemodulator/localphaseprojector.h"
+#include "tools/cwdemodulator/realtapfilter.h"
 #include "tools/morsedsp/dspconstants.h"
 
 #include <gtest/gtest.h>
@@ -309,6 +310,35 @@ TEST(CwBaseband, ToneBecomesASteadyPhasorAndDcIsRemovedWhateverTheBlockSize)
     for (size_t i = 0; i < input.size(); i += 77)
         pieces.Process(input.data() + i, std::min<size_t>(77, input.size() - i), got);
     EXPECT_EQ(got, output);
+}
+
+TEST(CwFir, OutputIsTheConvolutionForAnyLengthAndLongAfterTheStart)
+{
+    // Lengths around the vector width, and runs far past the window's buffer, against the
+    // convolution summed in double precision; the real and imaginary parts must not mix.
+    std::mt19937 generator(5);
+    std::uniform_real_distribution<float> uniform(-1.0f, 1.0f);
+    for (size_t length : {1u, 7u, 8u, 9u, 16u, 49u, 93u}) {
+        std::vector<float> taps(length);
+        for (float& tap : taps)
+            tap = uniform(generator);
+        cw::RealTapFilter filter(taps);
+        ASSERT_EQ(filter.Length(), length);
+        std::vector<std::complex<float>> input(3000);
+        for (size_t n = 0; n < input.size(); ++n) {
+            input[n] = {uniform(generator), n % 3 == 0 ? 0.0f : 2.0f * uniform(generator)};
+            filter.Push(input[n]);
+            std::complex<double> expected;
+            for (size_t i = 0; i < length && i <= n; ++i)
+                expected += double(taps[i]) * std::complex<double>(input[n - i]);
+            const std::complex<float> got = filter.Output();
+            ASSERT_NEAR(got.real(), expected.real(), 1e-5) << length << " at " << n;
+            ASSERT_NEAR(got.imag(), expected.imag(), 1e-5) << length << " at " << n;
+            if (n + 1 >= length) {
+                ASSERT_EQ(filter.Apply(input.data() + (n + 1 - length)), got) << length;
+            }
+        }
+    }
 }
 
 TEST(CwChannel, TonePassesAtUnitGainAndANeighbourAHundredHertzAwayIsStopped)

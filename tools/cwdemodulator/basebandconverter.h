@@ -2,12 +2,15 @@
 
 #include <complex>
 #include <cstddef>
+#include <memory>
 #include <vector>
 
 namespace cw {
 
+class RealTapFilter;
+
 /// Moves the CW tone to 0 Hz and lowers the sample rate: removes DC, mixes the real input
-/// down with an oscillator at the pitch and decimates through liquid-dsp's Kaiser-windowed
+/// down with an oscillator at the pitch and decimates through a Kaiser-windowed polyphase
 /// FIR decimator to roughly 1000 complex samples per second. The output does not depend on
 /// how the input is cut into blocks. This runs on every input sample, so the oscillator
 /// reads a table of one period of phasors (advanced by one correction per table length)
@@ -37,17 +40,17 @@ private:
 
     double m_dSampleRate;
     int m_nDecimation;
-    void* m_pDecimator = nullptr;
-    float m_fDcLevel = 0.0f;                    ///< running mean removed from the input
+    std::unique_ptr<RealTapFilter> m_pDecimator;
+    size_t m_nHistory = 0;   ///< past samples the decimator reaches back to, ahead of m_mixed
+    float m_fDcLevel = 0.0f; ///< running mean removed from the input
     std::vector<std::complex<float>> m_phasors; ///< e^{-j w n} for one table length
     size_t m_nPhasorIndex = 0;
     std::complex<double> m_tableStart{1.0, 0.0}; ///< phase at the table's first entry
     std::complex<double> m_tableStep{1.0, 0.0};  ///< phase advance over one table length
     std::complex<float> m_tableStartFloat{1.0f, 0.0f};
     std::vector<float> m_dcFree;
-    std::vector<std::complex<float>> m_mixed; ///< mixed samples waiting for decimation
+    std::vector<std::complex<float>> m_mixed; ///< the history, then mixed samples waiting
     size_t m_nPending = 0;
-    std::vector<std::complex<float>> m_decimated;
 };
 
 } // namespace cw

@@ -338,6 +338,15 @@ TEST(CwBaseband, ToneBecomesASteadyPhasorAndDcIsRemovedWhateverTheBlockSize)
     for (size_t i = 0; i < input.size(); i += 77)
         pieces.Process(input.data() + i, std::min<size_t>(77, input.size() - i), got);
     EXPECT_EQ(got, output);
+    // Tuned to 0 Hz, the output is what the DC remover leaves of a constant: nothing, once
+    // it settled (a tenth of a second), however the blocks fall.
+    cw::BasebandConverter atZero(rate, 0.0);
+    const std::vector<float> constant(4003, 0.5f);
+    std::vector<std::complex<float>> left;
+    for (size_t i = 0; i < constant.size(); i += 61)
+        atZero.Process(constant.data() + i, std::min<size_t>(61, constant.size() - i), left);
+    for (size_t i = 200; i < left.size(); ++i)
+        ASSERT_LT(std::abs(left[i]), 0.5f * std::pow(1.0f - 0.002f, 8.0f * float(i - 50)));
 }
 
 TEST(CwFir, OutputIsTheConvolutionForAnyLengthAndLongAfterTheStart)

@@ -18,6 +18,7 @@ constexpr double BASEBAND_RATE = 1000.0;
 constexpr float STOPBAND_DB = 60.0f;
 /// Weight of each sample in the running mean that removes DC: about 60 ms at 8 kHz.
 constexpr float DC_WEIGHT = 0.002f;
+constexpr float DC_KEEP = 1.0f - DC_WEIGHT;
 constexpr size_t PHASOR_TABLE = 4096;
 
 /// A Kaiser low-pass cutting at the output's Nyquist frequency, FILTER_DELAY outputs long on
@@ -48,10 +49,52 @@ BasebandConverter::BasebandConverter(double dSampleRate, double dPitchHz)
     m_pDecimator = std::make_unique<RealTapFilter>(decimatorTaps(m_nDecimation, FILTER_DELAY));
     m_nHistory = m_pDecimator->Length() - 1;
     m_dcFree.resize(CHUNK);
+    double decay = 1.0;
+    for (float& power : m_dcDecay) {
+        decay *= double(DC_KEEP);
+        power = float(decay);
+    }
     m_mixed.resize(m_nHistory + CHUNK + size_t(m_nDecimation));
 }
 
 BasebandConverter::~BasebandConverter() = default;
+
+void BasebandConverter::removeDc(const float* pSamples, size_t nCount)
+{
+    // The running mean, level = (1 - w) level + w x, is one long chain of dependent steps.
+    // It is taken in groups of DC_GROUP samples at fixed places in the stream: the chain
+    // runs from one group's level to the next in one step, and the group's own sum of
+    // its samples, w x decayed, runs beside it. Every sample takes the same steps however
+    // the input is cut into blocks, so the output does not depend on that either.
+    float* out = m_dcFree.data();
+    size_t i = 0;
+    for (; i < nCount && m_nDcPhase != 0; ++i)
+        out[i] = pSamples[i] - stepDc(pSamples[i]);
+    const float* decay = m_dcDecay;
+    for (; i + DC_GROUP <= nCount; i += DC_GROUP) {
+        float sum = 0.0f;
+        float level = 0.0f;
+        for (size_t k = 0; k < DC_GROUP; ++k) {
+            sum = (k == 0 ? 0.0f : DC_KEEP * sum) + DC_WEIGHT * pSamples[i + k];
+            level = decay[k] * m_fDcLevel + sum;
+            out[i + k] = pSamples[i + k] - level;
+        }
+        m_fDcLevel = level;
+    }
+    for (; i < nCount; ++i)
+        out[i] = pSamples[i] - stepDc(pSamples[i]);
+}
+
+float BasebandConverter::stepDc(float fSample)
+{
+    m_fDcSum = (m_nDcPhase == 0 ? 0.0f : DC_KEEP * m_fDcSum) + DC_WEIGHT * fSample;
+    const float level = m_dcDecay[m_nDcPhase] * m_fDcLevel + m_fDcSum;
+    if (++m_nDcPhase == DC_GROUP) {
+        m_nDcPhase = 0;
+        m_fDcLevel = level;
+    }
+    return level;
+}
 
 void BasebandConverter::Process(const float* pSamples, size_t nCount,
                                 std::vector<std::complex<float>>& out)
@@ -60,12 +103,7 @@ void BasebandConverter::Process(const float* pSamples, size_t nCount,
     while (nCount > 0) {
         const size_t take = std::min(nCount, CHUNK);
         std::complex<float>* mixed = m_mixed.data() + m_nHistory + m_nPending;
-        float dc = m_fDcLevel;
-        for (size_t i = 0; i < take; ++i) {
-            dc += DC_WEIGHT * (pSamples[i] - dc);
-            m_dcFree[i] = pSamples[i] - dc;
-        }
-        m_fDcLevel = dc;
+        removeDc(pSamples, take);
         // Mix in runs that stay within the phasor table, so that the loop vectorises; the
         // products are written out because std::complex's check for infinities costs more
         // than the work.

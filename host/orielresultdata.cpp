@@ -5,8 +5,8 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QTemporaryFile>
-#include <QXmlStreamWriter>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -109,42 +109,111 @@ bool isXmlCharacter(ushort unit)
            unit == 0x0A || unit == 0x0D;
 }
 
-/// Writes @p text as character data that reads back the same: a carriage return as a
-/// character reference (a reader would turn a raw one into a line feed), and each character
-/// that XML cannot carry (control characters, a lone surrogate, U+FFFE) as U+FFFD, where the
-/// writer would drop it or break the document.
-void writeText(QXmlStreamWriter& xml, const QString& text)
+/// Appends the code point @p codePoint to @p out in UTF-8.
+void appendUtf8(QByteArray& out, uint codePoint)
 {
-    QString run;
-    for (int i = 0; i < text.size(); ++i) {
-        const QChar c = text.at(i);
-        if (c.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()) {
-            run += c;
-            run += text.at(++i);
-        } else if (c == QLatin1Char('\r')) {
-            xml.writeCharacters(run);
-            run.clear();
-            xml.writeEntityReference(QStringLiteral("#13"));
-        } else {
-            run += isXmlCharacter(c.unicode()) ? c : QChar(QChar::ReplacementCharacter);
-        }
+    if (codePoint < 0x80) {
+        out += char(codePoint);
+    } else if (codePoint < 0x800) {
+        out += char(0xC0 | (codePoint >> 6));
+        out += char(0x80 | (codePoint & 0x3F));
+    } else if (codePoint < 0x10000) {
+        out += char(0xE0 | (codePoint >> 12));
+        out += char(0x80 | ((codePoint >> 6) & 0x3F));
+        out += char(0x80 | (codePoint & 0x3F));
+    } else {
+        out += char(0xF0 | (codePoint >> 18));
+        out += char(0x80 | ((codePoint >> 12) & 0x3F));
+        out += char(0x80 | ((codePoint >> 6) & 0x3F));
+        out += char(0x80 | (codePoint & 0x3F));
     }
-    xml.writeCharacters(run);
 }
 
-void writeBlock(QXmlStreamWriter& xml, const DataBlock& block)
+/// Appends @p text to @p out as UTF-8 character data that reads back the same: the markup
+/// characters and the quote as entities, a carriage return as a character reference (a reader
+/// would turn a raw one into a line feed), and each character that XML cannot carry (control
+/// characters, a lone surrogate, U+FFFE) as U+FFFD.
+void appendText(QByteArray& out, const QString& text)
 {
-    xml.writeStartElement(QStringLiteral("DataBlock"));
-    xml.writeAttribute(QStringLiteral("a"), QString::number(block.A()));
-    xml.writeAttribute(QStringLiteral("b"), QString::number(block.B()));
-    xml.writeAttribute(QStringLiteral("c"), QString::number(block.C()));
-    for (const DataBlock::Frame& frame : block.Frames()) {
-        xml.writeStartElement(QStringLiteral("Frame"));
-        xml.writeAttribute(QStringLiteral("timestamp"), QString::number(frame.timestamp));
-        writeText(xml, frame.text);
-        xml.writeEndElement();
+    const QChar* units = text.constData();
+    const int count = text.size();
+    for (int i = 0; i < count; ++i) {
+        const ushort unit = units[i].unicode();
+        switch (unit) {
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        case '&':
+            out += "&amp;";
+            break;
+        case '"':
+            out += "&quot;";
+            break;
+        case '\r':
+            out += "&#13;";
+            break;
+        default:
+            if (unit < 0x80 && isXmlCharacter(unit)) {
+                out += char(unit);
+            } else if (QChar::isHighSurrogate(unit) && i + 1 < count &&
+                       units[i + 1].isLowSurrogate()) {
+                appendUtf8(out, QChar::surrogateToUcs4(unit, units[++i].unicode()));
+            } else {
+                appendUtf8(out, isXmlCharacter(unit) ? unit : uint(QChar::ReplacementCharacter));
+            }
+        }
     }
-    xml.writeEndElement();
+}
+
+/// Appends a new line and the indent of an element @p depth levels down.
+void appendIndent(QByteArray& out, int depth)
+{
+    out += '\n';
+    out.append(4 * depth, ' ');
+}
+
+void appendBlock(QByteArray& out, const DataBlock& block)
+{
+    appendIndent(out, 2);
+    out += "<DataBlock a=\"";
+    out += QByteArray::number(block.A());
+    out += "\" b=\"";
+    out += QByteArray::number(block.B());
+    out += "\" c=\"";
+    out += QByteArray::number(block.C());
+    if (block.Frames().isEmpty()) {
+        out += "\"/>";
+        return;
+    }
+    out += "\">";
+    for (const DataBlock::Frame& frame : block.Frames()) {
+        appendIndent(out, 3);
+        out += "<Frame timestamp=\"";
+        out += QByteArray::number(frame.timestamp);
+        out += "\">";
+        appendText(out, frame.text);
+        out += "</Frame>";
+    }
+    appendIndent(out, 2);
+    out += "</DataBlock>";
+}
+
+/// Bytes a report of @p transmissions will take, near enough to write it without growing.
+int expectedSize(const std::vector<std::unique_ptr<Transmission>>& transmissions)
+{
+    qint64 size = 256;
+    for (const auto& transmission : transmissions) {
+        size += 128;
+        for (const auto& block : transmission->DataBlocks()) {
+            size += 96;
+            for (const DataBlock::Frame& frame : block->Frames())
+                size += 48 + frame.text.size();
+        }
+    }
+    return int(std::min<qint64>(size, 1 << 30));
 }
 
 } // namespace
@@ -242,24 +311,36 @@ void OrielResultData::AddTransmission(Transmission* transmission)
 
 QByteArray OrielResultData::ToXml() const
 {
-    QByteArray bytes;
-    QXmlStreamWriter xml(&bytes);
-    xml.setAutoFormatting(true);
-    xml.writeStartDocument();
-    xml.writeStartElement(QStringLiteral("OrielResultData"));
-    for (const auto& transmission : m_vecTransmissions) {
-        xml.writeStartElement(QStringLiteral("Transmission"));
-        if (transmission->StartTime().isValid())
-            xml.writeAttribute(QStringLiteral("start"), isoUtc(transmission->StartTime()));
-        if (transmission->StopTime().isValid())
-            xml.writeAttribute(QStringLiteral("stop"), isoUtc(transmission->StopTime()));
-        for (const auto& block : transmission->DataBlocks())
-            writeBlock(xml, *block);
-        xml.writeEndElement();
+    // Written directly rather than through an XML stream writer, in the same layout (indented
+    // by four blanks a level): a report of tens of thousands of frames is saved while the
+    // reception goes on, and the stream writer took most of that time.
+    QByteArray out;
+    out.reserve(expectedSize(m_vecTransmissions));
+    out += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<OrielResultData";
+    if (m_vecTransmissions.empty()) {
+        out += "/>\n";
+        return out;
     }
-    xml.writeEndElement();
-    xml.writeEndDocument();
-    return bytes;
+    out += '>';
+    for (const auto& transmission : m_vecTransmissions) {
+        appendIndent(out, 1);
+        out += "<Transmission";
+        if (transmission->StartTime().isValid())
+            out += " start=\"" + isoUtc(transmission->StartTime()).toUtf8() + '"';
+        if (transmission->StopTime().isValid())
+            out += " stop=\"" + isoUtc(transmission->StopTime()).toUtf8() + '"';
+        if (transmission->DataBlocks().empty()) {
+            out += "/>";
+            continue;
+        }
+        out += '>';
+        for (const auto& block : transmission->DataBlocks())
+            appendBlock(out, *block);
+        appendIndent(out, 1);
+        out += "</Transmission>";
+    }
+    out += "\n</OrielResultData>\n";
+    return out;
 }
 
 bool OrielResultData::SaveFile(const QString& fileName)

@@ -6,7 +6,9 @@
 //     3 times /0.
 //   BM_DecodeBatch/1 and /2: eight one-minute recordings with -j 1 and -j 2; the goal is /2 at
 //     most 1/1.7 of /1.
-// Run with --benchmark_repetitions=3 on a quiet machine; the ratios are what count.
+// Run with --benchmark_repetitions=3 on a quiet machine; the ratios are what count. On a shared
+// machine, running the bench under `chrt -f 10` (real-time priority, inherited by morsetool)
+// keeps the other work from taking the processors while it measures.
 
 #include <benchmark/benchmark.h>
 

@@ -85,3 +85,36 @@ TEST(OrielResultData, SaveFailsOnEmptyNameOrUnwritablePlaceAndResetDropsTransmis
     report->AddTransmission(new Transmission); // unset times are omitted
     EXPECT_TRUE(report->ToXml().contains("<Transmission/>")) << report->ToXml().constData();
 }
+
+TEST(OrielResultData, WritesTheSameBytesAsTheXmlStreamWriterItReplaced)
+{
+    // Markup characters, the quote, controls, non-ASCII, a surrogate pair, an empty frame, an
+    // empty block and an empty transmission; the bytes are what the stream writer wrote.
+    std::unique_ptr<OrielResultData> report(reportWithOneFrame(
+        QString::fromUtf8("CQ <&>\"'\t\n\x7f \xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80")));
+    DataBlock& block = *report->Transmissions().front()->DataBlocks().front();
+    block.BeginFrame();
+    block.SetTimeStamp(1700000000500000ULL);
+    block.BeginFrame();
+    block.SetTimeStamp(1700000001000000ULL);
+    block.AppendData(QStringLiteral("A\x01\rB") + QChar(0xDC00) + QChar(0xFFFE));
+    auto* transmission = new Transmission;
+    report->AddTransmission(transmission);
+    transmission->AddDataBlock(new DataBlock(1, 2, 3));
+    report->AddTransmission(new Transmission);
+    EXPECT_EQ(report->ToXml().toStdString(),
+              "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<OrielResultData>\n"
+              "    <Transmission start=\"2023-11-14T22:13:20.123Z\" "
+              "stop=\"2023-11-14T22:13:25.000Z\">\n"
+              "        <DataBlock a=\"-1\" b=\"0\" c=\"0\">\n"
+              "            <Frame timestamp=\"1700000000123456\">CQ &lt;&amp;&gt;&quot;'\t\n"
+              "\x7f \xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80</Frame>\n"
+              "            <Frame timestamp=\"1700000000500000\"></Frame>\n"
+              "            <Frame timestamp=\"1700000001000000\">A\xef\xbf\xbd&#13;B"
+              "\xef\xbf\xbd\xef\xbf\xbd</Frame>\n"
+              "        </DataBlock>\n    </Transmission>\n    <Transmission>\n"
+              "        <DataBlock a=\"1\" b=\"2\" c=\"3\"/>\n    </Transmission>\n"
+              "    <Transmission/>\n</OrielResultData>\n");
+    EXPECT_EQ(OrielResultData().ToXml(),
+              "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<OrielResultData/>\n");
+}

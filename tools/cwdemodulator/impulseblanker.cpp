@@ -45,7 +45,6 @@ ImpulseBlanker::ImpulseBlanker(double dSampleRate, double dPitchHz)
     : m_dNotch(2.0 * std::cos(dsp::TWO_PI * dPitchHz / dSampleRate)),
       m_dLevelWeight{1.0 / (LEVEL_MEMORY_SEC * dSampleRate) / LEVEL_FALL_SLOWER,
                      1.0 / (LEVEL_MEMORY_SEC * dSampleRate)},
-      m_dLevelKeep{1.0 - m_dLevelWeight[0], 1.0 - m_dLevelWeight[1]},
       m_nWarmUp(int(LEVEL_MEMORY_SEC * dSampleRate)),
       m_nHold(std::max(1, int(HOLD_SEC * dSampleRate))),
       m_nLongest(int(LONGEST_CRASH_SEC * dSampleRate))
@@ -101,11 +100,9 @@ inline bool ImpulseBlanker::isCrash(State& state, float fSample) const
     state.nHoldLeft = loud ? state.nHoldLeft : 0;
     state.nRun = loud ? state.nRun : 0;
     state.dRunSum = loud ? state.dRunSum : 0.0;
-    // As level + w (notched - level), with the level's chain one product and one sum long.
-    const double level = state.dLevel;
-    state.dLevel =
-        pickIfGreater(notched, level, m_dLevelKeep[1] * level + m_dLevelWeight[1] * notched,
-                      m_dLevelKeep[0] * level + m_dLevelWeight[0] * notched);
+    const double step = notched - state.dLevel;
+    state.dLevel = pickIfGreater(notched, state.dLevel, state.dLevel + step * m_dLevelWeight[1],
+                                 state.dLevel + step * m_dLevelWeight[0]);
     return false;
 }
 

@@ -883,6 +883,13 @@ void CwDemodulator::Private::reacquireRecent()
     const std::int64_t next = m_pTracker->Position() + m_pChannel->Delay();
     const std::int64_t start =
         std::max(next - std::int64_t(m_recentBaseband.size()), m_nReacquiredAt);
+    if (start >= next) {
+        // Lost again before the stretch decoded again was through: nothing new to read it
+        // from, so the tracking goes on.
+        m_bTimingLost = false;
+        m_uTooLongMarks = 0;
+        return;
+    }
     endLine();
     m_acquisition.assign(m_recentBaseband.end() - std::ptrdiff_t(next - start),
                          m_recentBaseband.end());

@@ -8,6 +8,7 @@
 #include "tools/cwdemodulator/cwspeedestimator.h"
 #include "tools/cwdemodulator/envelopedetector.h"
 #include "tools/cwdemodulator/impulseblanker.h"
+#include "tools/cwdemodulator/levelswingwatch.h"
 #include "tools/cwdemodulator/localmarklevel.h"
 #include "tools/cwdemodulator/localphaseprojector.h"
 #include "tools/cwdemodulator/realtapfilter.h"
@@ -549,4 +550,23 @@ TEST(CwMarkLevel, FollowsAFadeThroughMarksAndGapsAndTakesOutAGainCut)
             EXPECT_NEAR(level.Level() * level.Gain(), 0.9f * gain, 0.3f * gain) << i;
         }
     }
+}
+
+TEST(CwLevelSwing, ReadsEveryStepAndForgetsWhatLeftTheSpan)
+{
+    // Read every 10 samples, 4 readings kept: the span is the last 40 samples' readings.
+    cw::LevelSwingWatch watch(10, 4);
+    watch.Push(2.0f); // the first sample is read
+    EXPECT_EQ(watch.Highest(), 2.0f);
+    EXPECT_EQ(watch.Lowest(), 2.0f);
+    // A dip between readings is not seen; one on a reading is.
+    for (int i = 1; i < 30; ++i)
+        watch.Push(i == 15 ? 0.1f : (i == 20 ? 0.5f : 1.0f));
+    EXPECT_EQ(watch.Highest(), 2.0f);
+    EXPECT_EQ(watch.Lowest(), 0.5f);
+    // Four readings later both extremes have left the span.
+    for (int i = 0; i < 40; ++i)
+        watch.Push(1.0f);
+    EXPECT_EQ(watch.Highest(), 1.0f);
+    EXPECT_EQ(watch.Lowest(), 1.0f);
 }

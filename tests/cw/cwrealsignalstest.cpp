@@ -212,7 +212,7 @@ INSTANTIATE_TEST_SUITE_P(
                                    s.dCrashDb = 40.0;
                                    s.dAgcSec = 0.3;
                                },
-                               15}),
+                               20}),
     [](const testing::TestParamInfo<Impairment>& info) { return std::string(info.param.name); });
 
 TEST(CwNeighbour, StrongerNeighbourNeitherDisturbsTheWantedSignalNorIsDecodedAfterIt)

@@ -9,6 +9,7 @@
 #include "tools/cwdemodulator/damagedsamplefilter.h"
 #include "tools/cwdemodulator/envelopedetector.h"
 #include "tools/cwdemodulator/impulseblanker.h"
+#include "tools/cwdemodulator/levelswingwatch.h"
 #include "tools/cwdemodulator/localmarklevel.h"
 #include "tools/cwdemodulator/localphaseprojector.h"
 #include "tools/cwdemodulator/neighbourleakage.h"
@@ -77,6 +78,15 @@ constexpr double LEVEL_REACH_UNITS = 2.0;
 /// Seconds on each side of a sample its noise is judged from: short beside a receiver's AGC
 /// recovering from a crash.
 constexpr double NOISE_REACH_SEC = 0.1;
+/// The level is followed around each sample only once the envelope tracker's mark level swung
+/// by this factor within the last seconds, at a strength noise cannot explain: a steady
+/// signal is weighed as it comes, without the wait the follower needs (the decisions that
+/// teach the element length and levels would come that much later). The tracker learns only
+/// from the marks it decided, so it sees a fade of 20 dB as a swing of a few: at 2.0 the
+/// follower came too late for most fades, at 1.2 the noise floor of ebook2cw at -10 dB moved.
+constexpr float SWING_FACTOR = 1.3f;
+constexpr double SWING_STEP_SEC = 0.05; ///< the tracker's level is read this often
+constexpr double SWING_SPAN_SEC = 2.0;  ///< over this span
 /// Of the envelope tracker's last marks, this many far too long for the element length
 /// tracked say the speed changed beyond what the tracking follows.
 constexpr unsigned TIMING_MARKS_WATCHED = 8;
@@ -159,6 +169,8 @@ public:
     void endSegments();
     /// @p bJudged: the level has seen the last sample, and keeps its judgement from there.
     void pushSegmenter(float fMagnitude, bool bJudged = false);
+    void watchLevelSwing();
+    void startFollowing();
     struct SegmenterInput;
     void pushHeld(const SegmenterInput& judged);
     void drainHeldSamples();
@@ -240,6 +252,8 @@ public:
         float fClassifiedLevel = 0.0f;
         double dUnit = 0.0;
     };
+    std::unique_ptr<LevelSwingWatch> m_pSwing;
+    /// Made once the level swung; until then the samples go to the segmenter as they come.
     std::unique_ptr<LocalMarkLevel> m_pLevel;
     std::vector<SegmenterInput> m_levelDelay; ///< ring of the level's delay + 1
     size_t m_nLevelWrite = 0;
@@ -419,11 +433,13 @@ void CwDemodulator::Private::finishTransmission()
     // through. The silence pushed after them is no sample to judge a level or a gain from.
     const int filterDelay = m_pChannel->Delay();
     const int judged = filterDelay + m_pLocalPhase->Delay();
-    for (int i = 0; i < judged + m_pLevel->Delay(); ++i) {
+    const int held = m_pLevel ? m_pLevel->Delay() : 0;
+    for (int i = 0; i < judged + held; ++i) {
         const std::complex<float> corrected =
             i < filterDelay ? m_pChannel->Push(std::complex<float>()) : std::complex<float>();
         m_pLocalPhase->Push(corrected);
-        pushSegmenter(std::sqrt(std::norm(m_pEnvelope->PushAverage(corrected))), i >= judged);
+        pushSegmenter(m_pLevel ? std::sqrt(std::norm(m_pEnvelope->PushAverage(corrected))) : 0.0f,
+                      i >= judged);
     }
     endSegments();
 }
@@ -649,12 +665,9 @@ void CwDemodulator::Private::startTracking(const CwSpeedEstimator::Result& resul
     const std::int64_t filtered = m_nAcquisitionStart - m_pChannel->Delay();
     m_pTracker->Start(result.dUnit, result.fMarkLevel, m_bCoherent ? 0.0f : result.fSpaceLevel,
                       filtered, m_bCoherent);
-    m_pLevel = std::make_unique<LocalMarkLevel>(int(std::lround(LEVEL_REACH_UNITS * result.dUnit)),
-                                                int(std::lround(NOISE_REACH_SEC * m_dBasebandRate)),
-                                                result.fMarkLevel);
-    m_levelDelay.assign(size_t(m_pLevel->Delay()) + 1, SegmenterInput{});
-    m_nLevelWrite = 0;
-    m_nLevelHeld = 0;
+    m_pLevel.reset();
+    m_pSwing = std::make_unique<LevelSwingWatch>(int(std::lround(SWING_STEP_SEC * m_dBasebandRate)),
+                                                 int(std::lround(SWING_SPAN_SEC / SWING_STEP_SEC)));
     m_pSegmenter->Reset(filtered - m_pLocalPhase->Delay(), m_fNoiseVariance);
     m_bMarkPending = false;
     m_dGapBefore = LONE_GAP_UNITS;
@@ -825,12 +838,11 @@ void CwDemodulator::Private::track(std::complex<float> sample)
     // The segments are the better record of the timing: the envelope tracker follows the
     // classifier's element length, and marks when the key is down for the carrier loops.
     m_pTracker->SetUnit(m_pClassifier->Unit());
-    const float magnitude = std::sqrt(std::norm(average));
     if (m_bCoherent) {
         m_pTracker->Push(m_pCarrier->Project(average));
         watchCoherence(average);
     } else {
-        m_pTracker->Push(magnitude);
+        m_pTracker->Push(std::sqrt(std::norm(average)));
     }
     if (!m_pTracker->IsKeyDown())
         m_pCarrier->KeyUp();
@@ -838,7 +850,9 @@ void CwDemodulator::Private::track(std::complex<float> sample)
         m_pCarrier->Update(average);
     else
         m_pCarrier->FollowFrequency(average);
-    pushSegmenter(magnitude);
+    if (!m_pLevel)
+        watchLevelSwing();
+    pushSegmenter(m_pLevel ? std::sqrt(std::norm(average)) : 0.0f);
     drainSegments();
     const double unit = m_pClassifier->Unit();
     m_dTrackedUnit = unit;
@@ -911,7 +925,7 @@ bool CwDemodulator::Private::hearsOnlyLeakage(std::complex<float> input,
         const float outside = std::norm(m_recentInput[m_recentInput.size() - 1 - delay] - channel);
         m_fOutsidePeak = std::max(m_fOutsidePeak, outside);
         const float level = m_pClassifier->MarkLevel();
-        if (outside >= NEIGHBOUR_OVER_NOISE * m_pLevel->Noise() &&
+        if (outside >= NEIGHBOUR_OVER_NOISE * m_pSegmenter->NoiseVariance() &&
             outside >= LEAKAGE_STRONGER * level * level)
             m_nStrongNeighbourAt = m_pTracker->Position();
     }
@@ -939,11 +953,23 @@ bool CwDemodulator::Private::hearsOnlyLeakage(std::complex<float> input,
 void CwDemodulator::Private::pushSegmenter(float fMagnitude, bool bJudged)
 {
     // A steady tone is projected on its tracked phase; any other is weighed mark by mark on
-    // the mark's own phase (the quadrature part around each sample measures the noise). Both
-    // wait for the level around them to be judged: a fade or a receiver's gain cut is taken
-    // out of the sample, and the segmenter weighs it against the level of the marks around
-    // it.
+    // the mark's own phase (the quadrature part around each sample measures the noise). Once
+    // the level swung, both wait for the level around them to be judged: a fade or a
+    // receiver's gain cut is taken out of the sample, and the segmenter weighs it against the
+    // level of the marks around it.
     const std::complex<float> centre = m_pLocalPhase->Centre();
+    if (!m_pLevel) {
+        // A steady level: the lower of the tracker's and the classifier's mark levels (the
+        // classifier's is steadier but arrives late).
+        const float amplitude = std::min(m_pTracker->MarkLevel(), m_pClassifier->MarkLevel());
+        if (m_bCoherent)
+            m_pSegmenter->Push(m_pCarrier->Project(centre), m_pCarrier->Quadrature(centre),
+                               amplitude, m_pClassifier->Unit());
+        else
+            m_pSegmenter->PushOwnPhase(centre, m_pLocalPhase->Projected().imag(), amplitude,
+                                       m_pClassifier->Unit());
+        return;
+    }
     SegmenterInput input;
     if (m_bCoherent) {
         input.fQuadrature = m_pCarrier->Quadrature(centre);
@@ -982,10 +1008,41 @@ void CwDemodulator::Private::pushHeld(const SegmenterInput& judged)
 void CwDemodulator::Private::drainHeldSamples()
 {
     // The samples still waiting for their level are weighed with the last judgement.
+    if (!m_pLevel)
+        return;
     const size_t size = m_levelDelay.size();
     const size_t pending = size_t(std::min(m_nLevelHeld, m_pLevel->Delay()));
     for (size_t i = 0; i < pending; ++i)
         pushHeld(m_levelDelay[(m_nLevelWrite + size - pending + i) % size]);
+}
+
+void CwDemodulator::Private::watchLevelSwing()
+{
+    // The swing must start from marks well clear of the noise (near the noise floor the
+    // tracker's level wanders by itself), and not come from a stronger neighbour's leakage.
+    const float level = m_pTracker->MarkLevel();
+    m_pSwing->Push(level);
+    if (m_pSwing->Highest() < SWING_FACTOR * m_pSwing->Lowest())
+        return;
+    const float highest = m_pSwing->Highest();
+    if (highest * highest * float(m_pEnvelope->Length()) <
+        CLEAR_OVER_NOISE * m_pSegmenter->NoiseVariance())
+        return;
+    if (m_pTracker->Position() - m_nStrongNeighbourAt <
+        std::int64_t(LEAKAGE_WINDOW_SEC * m_dBasebandRate))
+        return;
+    startFollowing();
+}
+
+void CwDemodulator::Private::startFollowing()
+{
+    // From here the samples wait while the level around them is judged.
+    m_pLevel = std::make_unique<LocalMarkLevel>(
+        int(std::lround(LEVEL_REACH_UNITS * m_pClassifier->Unit())),
+        int(std::lround(NOISE_REACH_SEC * m_dBasebandRate)), m_pTracker->MarkLevel());
+    m_levelDelay.assign(size_t(m_pLevel->Delay()) + 1, SegmenterInput{});
+    m_nLevelWrite = 0;
+    m_nLevelHeld = 0;
 }
 
 float CwDemodulator::Private::segmenterAmplitude(const SegmenterInput& judged) const

@@ -1020,9 +1020,8 @@ void CwDemodulator::Private::watchLevelSwing()
 {
     // The swing must start from marks well clear of the noise (near the noise floor the
     // tracker's level wanders by itself), and not come from a stronger neighbour's leakage.
-    const float level = m_pTracker->MarkLevel();
-    m_pSwing->Push(level);
-    if (m_pSwing->Highest() < SWING_FACTOR * m_pSwing->Lowest())
+    if (!m_pSwing->Push(m_pTracker->MarkLevel()) ||
+        m_pSwing->Highest() < SWING_FACTOR * m_pSwing->Lowest())
         return;
     const float highest = m_pSwing->Highest();
     if (highest * highest * float(m_pEnvelope->Length()) <

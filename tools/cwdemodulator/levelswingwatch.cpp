@@ -9,10 +9,8 @@ LevelSwingWatch::LevelSwingWatch(int nStep, int nReadings)
 {
 }
 
-void LevelSwingWatch::Push(float fLevel)
+void LevelSwingWatch::read(float fLevel)
 {
-    if (--m_nCountdown > 0)
-        return;
     m_nCountdown = m_nStep;
     m_readings[m_nTaken % m_readings.size()] = fLevel;
     ++m_nTaken;

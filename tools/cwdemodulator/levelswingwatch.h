@@ -17,11 +17,20 @@ public:
     /// last @p nReadings readings (at least 1) are kept.
     LevelSwingWatch(int nStep, int nReadings);
 
-    void Push(float fLevel);
+    /// Returns whether the level was read (only then can the extremes have moved).
+    bool Push(float fLevel)
+    {
+        if (--m_nCountdown > 0)
+            return false;
+        read(fLevel);
+        return true;
+    }
     float Highest() const { return m_fHighest; }
     float Lowest() const { return m_fLowest; }
 
 private:
+    void read(float fLevel);
+
     int m_nStep;
     int m_nCountdown;
     std::size_t m_nTaken = 0; ///< readings so far

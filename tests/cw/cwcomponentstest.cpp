@@ -93,8 +93,9 @@ TEST(CwSegmenter, NoiseNeitherSplitsDashesNorInventsDots)
 TEST(CwSegmenter, MarksWeighedOnTheirOwnPhaseKeepTheirLengthsWhateverThePhaseDid)
 {
     // Each element starts at another phase, as from a generator that restarts its tone; the
-    // same noise as above on each part. On one fixed phase, some marks would cancel out.
-    const std::vector<double> runs = {-5, 3, -1, 1, -1, 3, -3, 1, -1, 1, -7, 3, -3, 1, -5};
+    // same noise as above on each part. On one fixed phase, some marks would cancel out. The
+    // input ends after a word gap's length of silence, as a transmission does.
+    const std::vector<double> runs = {-5, 3, -1, 1, -1, 3, -3, 1, -1, 1, -7, 3, -3, 1, -9};
     int wrong = 0;
     for (unsigned seed = 1; seed <= 10; ++seed) {
         std::mt19937 generator(seed);
@@ -161,6 +162,22 @@ TEST(CwSegmenter, ElementsGroupIntoCharactersOfTheAlphabet)
     const double sigma = 0.9;
     EXPECT_EQ(morse(segment(samples, sigma)), " --- .--. ");
     EXPECT_EQ(morse(segment(samples, sigma, nullptr, {"---..--."})), " ---..--. ");
+}
+
+TEST(CwSegmenter, WordGapTakesInAnEOnlyOnClearEvidence)
+{
+    // "A A" with a dot-long blip in the middle of the word gap. At a little over half the
+    // tone's amplitude it is barely likelier a dot than noise: the gap stays a word gap, where
+    // near the noise floor bursts like it added an E between words. A full dot is an E.
+    const std::vector<double> runs = {-5, 1, -1, 3, -7, 1, -1, 3, -5};
+    const double sigma = 0.9;
+    for (const float blip : {0.55f, 1.0f}) {
+        std::vector<float> samples = keyed(runs, 0.0);
+        for (size_t i = size_t(13 * UNIT); i < size_t(14 * UNIT); ++i)
+            samples[i] = blip;
+        EXPECT_EQ(morse(segment(samples, sigma)), blip < 1.0f ? " .- .- " : " .- . .- ")
+            << "blip " << blip;
+    }
 }
 
 TEST(CwSegmenter, DecisionsComeAFixedDelayBehindTheInput)

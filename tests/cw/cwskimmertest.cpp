@@ -265,6 +265,27 @@ TEST(CwSkimmerTest, ASignalKeyedUntilTheInputEndsIsStillDecoded)
         EXPECT_LE(score.cer[i], 0.2) << "signal " << i;
 }
 
+TEST(CwSkimmerTest, ASignalThatPausesAndGoesOnIsDecodedWhole)
+{
+    // A pause of 2.5 s: the channel stays open, its quiet frames wait, and when the signal
+    // comes back they are demodulated first, so that the line goes on where it stopped.
+    QTemporaryDir work;
+    cwskim::Band first;
+    first.transmitters = {
+        {QStringLiteral("CQ CQ DE DL1ABC"), 900.0, 20.0, 10.0, 0.5, false, false, 5.0, 1}};
+    first.dTailSec = 2.5;
+    cwskim::Band then = first;
+    then.transmitters[0].text = QStringLiteral("TEST W1AW K");
+    then.transmitters[0].dStartSec = 0.0;
+    std::vector<float> samples = cwskim::render(first, 3, work.path());
+    const std::vector<float> more = cwskim::render(then, 4, work.path());
+    samples.insert(samples.end(), more.begin(), more.end());
+    cw::CwSkimmer::Settings settings;
+    const std::vector<cwskim::Decoded> decoded = cwskim::skim(samples, settings);
+    ASSERT_EQ(decoded.size(), 1u);
+    EXPECT_EQ(decoded[0].text.simplified(), QStringLiteral("CQ CQ DE DL1ABC TEST W1AW K"));
+}
+
 TEST(CwSkimmerTest, DamagedSamplesAndSilenceMakeNoChannel)
 {
     std::vector<float> samples(8000 * 5, 0.0f);

@@ -40,6 +40,8 @@ public:
     std::int64_t FrameCount() const { return m_nFrames; }
     /// The oldest frame of the history, where a channel opened now may start.
     std::int64_t OldestFrame() const;
+    /// Frames of the history: a reader at any frame may still read this many back from it.
+    size_t HistoryFrames() const { return m_nHistoryFrames; }
     /// Bins 0 .. Size()/2 of frame @p nFrame (unwindowed); null when it is no longer kept.
     /// Safe on any thread for a frame made before the reader was handed it.
     const std::complex<float>* Frame(std::int64_t nFrame) const;
@@ -75,7 +77,9 @@ private:
     size_t m_nHistoryFrames;
     size_t m_nSlots; ///< frames in the ring: the history and the spare frames
     std::vector<float> m_power;
-    std::unique_ptr<dsp::FourierTransform> m_pTransform;
+    std::unique_ptr<dsp::FourierTransform> m_pTransform; ///< half of Size(): see transform()
+    std::vector<std::complex<float>> m_twiddles;         ///< e^(-2 pi j k / Size()), k <= Size()/2
+    std::vector<std::complex<float>> m_spectrum;         ///< bins 0 .. Size()/2 of the frame
 };
 
 } // namespace cw

@@ -16,6 +16,12 @@ constexpr double PITCH_FOLLOWING = 0.1; ///< share of each sighting's offset tak
 constexpr double RETUNE_HZ = 35.0;
 /// Elements this long after the last frame the signal was keyed in are noise.
 constexpr double QUIET_MARGIN_SEC = 0.5;
+/// Audio demodulated after the last keyed frame before the rest waits: the quiet margin and
+/// the silence that closes the last character and word.
+constexpr double QUIET_DUE_SEC = 1.0;
+/// Frames of the channelizer's history left unused when waiting frames are caught up, so
+/// that the oldest of them is still kept.
+constexpr std::int64_t HISTORY_SPARE_FRAMES = 2;
 
 } // namespace
 
@@ -57,6 +63,13 @@ void CwSkimmerChannel::Process(std::int64_t nFrame)
     m_pTap->Process(nFrame, m_audio);
     m_pDemodulator->Process(m_audio.data(), m_audio.size());
     m_nNextFrame = nFrame + 1;
+}
+
+std::int64_t CwSkimmerChannel::DueFrame(std::int64_t nLatest) const
+{
+    const std::int64_t quiet = std::int64_t(std::ceil(QUIET_DUE_SEC / m_channelizer.FrameSec()));
+    const std::int64_t kept = std::int64_t(m_channelizer.HistoryFrames()) - HISTORY_SPARE_FRAMES;
+    return std::min(nLatest, std::max(m_nLastLoud + quiet, nLatest - kept));
 }
 
 void CwSkimmerChannel::Finish()

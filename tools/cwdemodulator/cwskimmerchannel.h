@@ -40,6 +40,10 @@ public:
 
     /// Demodulates frame @p nFrame of the channelizer (frames come in order).
     void Process(std::int64_t nFrame);
+    /// The last frame worth demodulating when the channelizer has reached @p nLatest: frames
+    /// after the signal went quiet wait, since only noise follows if the channel ends, but
+    /// never so long that the channelizer no longer keeps them when the signal comes back.
+    std::int64_t DueFrame(std::int64_t nLatest) const;
     /// The signal ended: decide what is left.
     void Finish();
     /// The oldest symbol not yet taken, its position in the skimmer's input samples. Dots

@@ -49,19 +49,25 @@ void SkimmerLane::deliver()
 
 void SkimmerLane::process(const Step& step)
 {
-    // A new channel starts with the frames kept from before its signal was found.
+    // A new channel starts with the frames kept from before its signal was found; a quiet
+    // one leaves its latest frames until the signal comes back or the channel ends.
     if (step.bLoud)
         m_pChannel->Loud(step.nFrame);
-    for (std::int64_t f = m_pChannel->NextFrame(); f <= step.nFrame; ++f)
+    m_heard.push_back({step.nFrame, step.dPitchHz, step.dSnrDb});
+    const std::int64_t due = m_pChannel->DueFrame(step.nFrame);
+    for (std::int64_t f = m_pChannel->NextFrame(); f <= due; ++f)
         m_pChannel->Process(f);
-    drain(step);
+    // The symbols carry the pitch and level of the latest frame demodulated.
+    while (m_heard.size() > 1 && m_heard[1].nFrame <= due)
+        m_heard.pop_front();
+    drain();
     closeResult();
 }
 
 void SkimmerLane::end(const Step& step)
 {
     m_pChannel->Finish();
-    drain(step);
+    drain();
     CwSkimmer::Event event;
     event.kind = CwSkimmer::Event::Kind::Ended;
     event.nChannel = m_pChannel->Id();
@@ -71,13 +77,15 @@ void SkimmerLane::end(const Step& step)
     closeResult();
 }
 
-void SkimmerLane::drain(const Step& step)
+void SkimmerLane::drain()
 {
     CwSkimmer::Event event;
     event.kind = CwSkimmer::Event::Kind::Symbol;
     event.nChannel = m_pChannel->Id();
-    event.dPitchHz = step.dPitchHz;
-    event.dSnrDb = step.dSnrDb;
+    if (!m_heard.empty()) {
+        event.dPitchHz = m_heard.front().dPitchHz;
+        event.dSnrDb = m_heard.front().dSnrDb;
+    }
     while (m_pChannel->TakeSymbol(event.symbol)) {
         event.dWpm = m_pChannel->Wpm();
         m_made.push_back(event);

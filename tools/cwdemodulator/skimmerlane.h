@@ -58,10 +58,20 @@ protected:
 private:
     void process(const Step& step);
     void end(const Step& step);
-    void drain(const Step& step);
+    void drain();
     void closeResult();
 
+    /// The pitch and level a step gave for its frame; the first is that of the latest frame
+    /// demodulated, the rest those of frames still waiting (see CwSkimmerChannel::DueFrame).
+    struct Heard
+    {
+        std::int64_t nFrame;
+        double dPitchHz;
+        double dSnrDb;
+    };
+
     std::unique_ptr<CwSkimmerChannel> m_pChannel;
+    std::deque<Heard> m_heard;
     std::atomic<double> m_dWpm{0.0};
     std::vector<Step> m_handed;               ///< handed over, not yet taken (pool's lock)
     std::vector<Step> m_running;              ///< taken by the thread that runs the lane

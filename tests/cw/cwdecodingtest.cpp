@@ -195,6 +195,19 @@ TEST(CwDecoding, SpeedChangeWithinATransmissionIsFollowed)
     }
 }
 
+TEST(CwDecoding, SlowingDownBeyondWhatTheTrackingFollowsIsAcquiredAfresh)
+{
+    // 35 WPM, then 8 WPM a second later, within the line: the timing stops fitting and the
+    // speed is acquired again from the last seconds. A few characters may be lost at the
+    // change, not the rest of the transmission.
+    std::vector<float> samples = render(signal(35.0, 10.0, 3), QStringLiteral("CQ DE DL1ABC K"));
+    const QString slow = QStringLiteral("PARIS DE W1AW HELLO TEST");
+    const std::vector<float> more = render(signal(8.0, 10.0, 4), slow);
+    samples.insert(samples.end(), more.begin(), more.end());
+    const QString decoded = decode(samples);
+    EXPECT_TRUE(decoded.endsWith(slow)) << qPrintable(decoded);
+}
+
 TEST(CwDecoding, TranscriptionsAreSeparatedByLineEndsAndReacquired)
 {
     // Two transmissions at different speeds, four seconds apart.
@@ -205,6 +218,25 @@ TEST(CwDecoding, TranscriptionsAreSeparatedByLineEndsAndReacquired)
     samples.insert(samples.end(), more.begin(), more.end());
     EXPECT_EQ(cwbench::codesToText(cwbench::demodulate(samples, 8000)),
               QStringLiteral("FIRST \nSECOND \n"));
+}
+
+TEST(CwDecoding, DigitalSilenceBeforeAndBetweenTransmissionsCostsNoCharacter)
+{
+    // Zeros padding a recording: the pitch search must not take the first noisy segment for
+    // a tone, nor the crash blanker the noise that follows for crashes (a first element lost).
+    const std::vector<float> zeros(8000 * 7 / 2, 0.0f);
+    for (double wpm : {8.0, 35.0}) {
+        const QString text = wpm < 10 ? QStringLiteral("PARIS DE W1AW") : TEXT;
+        const std::vector<float> one = render(signal(wpm, 10.0), text);
+        std::vector<float> samples = zeros;
+        samples.insert(samples.end(), one.begin(), one.end());
+        EXPECT_EQ(decode(samples), text) << wpm << " WPM";
+        samples.insert(samples.end(), zeros.begin(), zeros.end());
+        samples.insert(samples.end(), one.begin(), one.end());
+        EXPECT_EQ(cwbench::codesToText(cwbench::demodulate(samples, 8000)),
+                  text + QStringLiteral(" \n") + text + QStringLiteral(" \n"))
+            << wpm << " WPM";
+    }
 }
 
 TEST(CwDecoding, EachCharacterEndsWithThreeAndEachWordWithFour)

@@ -96,6 +96,14 @@ TEST(CwTimingTracker, WordGapsAreJudgedAgainstTheCharacterGapsSentOnceTwoAreKnow
     // One gap alone may end a word: an opening such as "E T" keeps its later spaces.
     Keyer opening;
     EXPECT_EQ(opening.key({1, -7, 1, -7, 1, -3}).codes, (std::vector<int>{0, 3, 4, 0, 3, 4, 0, 3}));
+    // So is a lone held gap of ordinary spacing; one too long for a word gap is Farnsworth's.
+    Keyer heldWordGap;
+    heldWordGap.tracker.PresetCharacterGaps({7.1});
+    EXPECT_EQ(heldWordGap.key({1, -7, 1, -3}).codes, (std::vector<int>{0, 3, 4, 0, 3}));
+    Keyer heldFarnsworthGap;
+    heldFarnsworthGap.tracker.PresetCharacterGaps({10.9});
+    EXPECT_EQ(heldFarnsworthGap.key({1, -11, 1, -25, 1, -3}).codes,
+              (std::vector<int>{0, 3, 0, 3, 4, 0, 3}));
 }
 
 TEST(CwTimingTracker, CodesAreDecidedAsSoonAsTheTimingAllows)

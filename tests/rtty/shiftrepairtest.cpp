@@ -54,6 +54,10 @@ TEST(ShiftRepair, ABrokenShiftIsRepairedOnlyWhenTheBitWasDoubtfulAndTheWordShows
         {"space read as S in figures", "<67990 WX RAIN", 6, 0, 0.2f, true, "67990 WX RAIN"},
         {"digits after it show nothing", "<67990 12 A", 6, 0, 0.2f, true, "67990'12 A"},
         {"space read as H, sure", "<67990 WX", 6, 4, 0.9f, true, "67990#2/"},
+        {"FIGS read as LTRS", "WX <28270 FOG", 3, 2, 0.2f, true, "WX 28270 FOG"},
+        {"a doubtful LTRS before letters stays", "WX <FOG", 3, 2, 0.2f, true, "WX FOG"},
+        {"LTRS read as FIGS", "<12 >GUSTS", 4, 2, 0.2f, true, "12 GUSTS"},
+        {"a doubtful FIGS before digits stays", "WX >1013", 3, 2, 0.2f, true, "WX 1013"},
     };
     for (const Case& c : cases) {
         std::vector<unsigned> codes = codesOf(c.sent);

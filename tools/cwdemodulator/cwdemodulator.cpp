@@ -53,6 +53,12 @@ constexpr size_t NOISE_WINDOW = 8;     ///< samples summed to measure the noise
 constexpr double LEAKAGE_WINDOW_SEC = 3.0;
 constexpr double LEAKAGE_INTERVAL_SEC = 0.5;
 constexpr float LEAKAGE_STRONGER = 10.0f; ///< power over our marks for a neighbour to matter
+/// Of the envelope tracker's last marks, this many far too long for the element length
+/// tracked say the speed changed beyond what the tracking follows.
+constexpr unsigned TIMING_MARKS_WATCHED = 8;
+constexpr int TIMING_MARKS_TOO_LONG = 3;
+/// Share of the mark level a reading with the samples limited to it must keep to be ours.
+constexpr float LIMITED_MARK_SHARE = 0.5f;
 
 /// The matched filter spans a little less than an element, so that hand-sent elements and
 /// gaps shorter than the nominal unit still stand out.
@@ -122,6 +128,7 @@ public:
     };
 
     void deliver(int nCode, std::int64_t nPosition, bool bFromSegments);
+    void watchTiming(int nCode);
     void drainSegments(bool bEnd = false);
     bool isLoneWeakDot(double dGapAfterUnits) const;
     void finishTransmission();
@@ -139,6 +146,7 @@ public:
     void startTracking(const CwSpeedEstimator::Result& result);
     void replayHeld();
     void filterHeld();
+    CwSpeedEstimator::Result estimateHeld(int nMarks);
     bool heldIsLeakage(const CwSpeedEstimator::Result& result) const;
     float quadratureNoise(const std::vector<std::complex<float>>& projected) const;
     bool lacksShortElements(double dUnit, float fAmplitude);
@@ -147,7 +155,9 @@ public:
     double trialScore(CwSegmenter& segmenter, double dUnit, float fAmplitude) const;
     void track(std::complex<float> sample);
     bool hearsOnlyLeakage(std::complex<float> input, std::complex<float> channel);
+    void keepRecent(std::complex<float> sample);
     void endLine();
+    void reacquireRecent();
 
     Settings m_settings;
     double m_dPitch = 0.0;
@@ -202,11 +212,16 @@ public:
     bool m_bMarkPending = false;
     double m_dGapBefore = 0.0; ///< units of silence before the pending mark
     double m_dTrackedUnit = 0.0;
-    std::vector<std::complex<float>> m_recentInput;   ///< derotated baseband while tracking
-    std::vector<std::complex<float>> m_recentChannel; ///< the same through the channel filter
+    std::vector<std::complex<float>> m_recentInput;    ///< derotated baseband while tracking
+    std::vector<std::complex<float>> m_recentChannel;  ///< the same through the channel filter
+    std::vector<std::complex<float>> m_recentBaseband; ///< the last seconds as they came in
     float m_fOutsidePeak = 0.0f; ///< strongest power outside the channel since the last check
     /// Marks decided from here on (filtered position) are a neighbour's leakage.
     std::int64_t m_nLeakageFrom = std::numeric_limits<std::int64_t>::max();
+    bool m_bTooLongPending = false;   ///< the envelope tracker's next dash is far too long
+    unsigned m_uTooLongMarks = 0;     ///< a bit per recent mark of it, newest lowest: too long
+    bool m_bTimingLost = false;       ///< those marks no longer fit the timing
+    std::int64_t m_nReacquiredAt = 0; ///< baseband index the last re-acquisition began from
 
     std::deque<CwSymbol> m_symbols;
     std::int64_t m_nLastSymbolPosition = 0;
@@ -487,8 +502,7 @@ void CwDemodulator::Private::tryAcquire(bool bFinal)
     // the timing in phase, start every block of the tracking, replay the held samples.
     const int marks = bFinal ? FINAL_ACQUISITION_MARKS : ACQUISITION_MARKS;
     filterHeld();
-    CwSpeedEstimator::Result result =
-        m_pEstimator->Estimate(m_filtered.data(), m_filtered.size(), marks);
+    CwSpeedEstimator::Result result = estimateHeld(marks);
     CarrierReference::Tone tone = CarrierReference::Tone::None;
     if (result.bFound && !heldIsLeakage(result))
         tone = m_pCarrier->Learn(m_filtered.data(), m_filtered.size(), filterLength(result.dUnit),
@@ -504,6 +518,30 @@ void CwDemodulator::Private::tryAcquire(bool bFinal)
     replayHeld();
     if (bFinal && m_phase == Phase::AcquiringSpeed && !m_acquisition.empty())
         tryAcquire(true);
+}
+
+CwSpeedEstimator::Result CwDemodulator::Private::estimateHeld(int nMarks)
+{
+    // A stronger neighbour's keying clicks reach into the channel at each of its edges as
+    // bursts well over our marks: they lengthen marks and bridge gaps (keyed in step with
+    // the wanted signal at 35 WPM, 60 or 13 WPM fitted better than 35). With such a
+    // neighbour, the timing is read again with every sample limited to the mark level
+    // found, here and in phase. Leakage alone keeps no marks near that level once its
+    // bursts are limited: then the first reading stands, for the leakage check to judge.
+    m_pEstimator->LimitLevel(0.0f);
+    const CwSpeedEstimator::Result result =
+        m_pEstimator->Estimate(m_filtered.data(), m_filtered.size(), nMarks);
+    const NeighbourLeakage::Held held{m_acquisition.data(), m_filtered.data(), m_filtered.size(),
+                                      m_dBasebandRate, m_nHeldFilterDelay};
+    if (!NeighbourLeakage::StrongerNeighbourKeys(held, result.fMarkLevel))
+        return result;
+    m_pEstimator->LimitLevel(result.fMarkLevel);
+    const CwSpeedEstimator::Result limited =
+        m_pEstimator->Estimate(m_filtered.data(), m_filtered.size(), nMarks);
+    if (limited.fMarkLevel >= LIMITED_MARK_SHARE * result.fMarkLevel)
+        return limited;
+    m_pEstimator->LimitLevel(0.0f);
+    return result;
 }
 
 bool CwDemodulator::Private::heldIsLeakage(const CwSpeedEstimator::Result& result) const
@@ -573,6 +611,10 @@ void CwDemodulator::Private::startTracking(const CwSpeedEstimator::Result& resul
     m_recentChannel.clear();
     m_fOutsidePeak = 0.0f;
     m_nLeakageFrom = std::numeric_limits<std::int64_t>::max();
+    m_bTooLongPending = false;
+    m_uTooLongMarks = 0;
+    m_bTimingLost = false;
+    m_recentBaseband.clear();
     m_phase = Phase::Tracking;
 }
 
@@ -745,8 +787,11 @@ void CwDemodulator::Private::track(std::complex<float> sample)
     const int length = filterLength(unit);
     if (std::abs(double(length) / m_pEnvelope->Length() - 1.0) > LENGTH_TOLERANCE)
         m_pEnvelope->SetLength(length);
+    keepRecent(sample);
     if (m_pTracker->LineEnded() || hearsOnlyLeakage(derotated, corrected))
         endLine();
+    else if (m_bTimingLost)
+        reacquireRecent();
 }
 
 void CwDemodulator::Private::endLine()
@@ -758,6 +803,33 @@ void CwDemodulator::Private::endLine()
     m_acquisition.clear();
     m_nAcquisitionStart = m_pTracker->Position() + m_pChannel->Delay();
     m_nSinceAttempt = 0;
+}
+
+void CwDemodulator::Private::keepRecent(std::complex<float> sample)
+{
+    // Trimmed a second at a time, so that the cost per sample stays a push.
+    const size_t kept = size_t(ACQUISITION_MIN_SEC * m_dBasebandRate);
+    const size_t interval = size_t(ACQUISITION_INTERVAL_SEC * m_dBasebandRate);
+    m_recentBaseband.push_back(sample);
+    if (m_recentBaseband.size() >= kept + interval)
+        m_recentBaseband.erase(m_recentBaseband.begin(),
+                               m_recentBaseband.begin() + std::ptrdiff_t(interval));
+}
+
+void CwDemodulator::Private::reacquireRecent()
+{
+    // The timing stopped fitting (a change of speed beyond what the tracking follows): the
+    // speed is acquired afresh from the last seconds, which are decoded again at it.
+    // Never from before the last time: a reading that fits no better again moves on.
+    const std::int64_t next = m_pTracker->Position() + m_pChannel->Delay();
+    const std::int64_t start =
+        std::max(next - std::int64_t(m_recentBaseband.size()), m_nReacquiredAt);
+    endLine();
+    m_acquisition.assign(m_recentBaseband.end() - std::ptrdiff_t(next - start),
+                         m_recentBaseband.end());
+    m_nAcquisitionStart = start;
+    m_nReacquiredAt = next;
+    m_recentBaseband.clear();
 }
 
 bool CwDemodulator::Private::hearsOnlyLeakage(std::complex<float> input,
@@ -825,11 +897,32 @@ void CwDemodulator::Private::watchCoherence(std::complex<float> average)
         m_bCoherent = false;
 }
 
+void CwDemodulator::Private::watchTiming(int nCode)
+{
+    // The envelope tracker reads marks at the tracked element length. When the speed drops
+    // far below what the tracking follows (35 WPM, then 8 WPM within a line), its dashes come
+    // out far too long again and again. (A rise as far shows as marks running on without a
+    // character end, but so does noise near the floor: ebook2cw at -10 dB lost 1.2 points.)
+    if (nCode == morse::SYMBOL_DASH_TOO_LONG)
+        m_bTooLongPending = true;
+    if (nCode != morse::SYMBOL_DOT && nCode != morse::SYMBOL_DASH)
+        return;
+    m_uTooLongMarks = (m_uTooLongMarks << 1) | (m_bTooLongPending ? 1u : 0u);
+    m_bTooLongPending = false;
+    const unsigned watched = m_uTooLongMarks & ((1u << TIMING_MARKS_WATCHED) - 1u);
+    int tooLong = 0;
+    for (unsigned bits = watched; bits != 0; bits &= bits - 1)
+        ++tooLong;
+    m_bTimingLost = tooLong >= TIMING_MARKS_TOO_LONG;
+}
+
 void CwDemodulator::Private::deliver(int nCode, std::int64_t nPosition, bool bFromSegments)
 {
     // The segments decide; the envelope tracker only guides them.
-    if (!bFromSegments)
+    if (!bFromSegments) {
+        watchTiming(nCode);
         return;
+    }
     // The envelope at baseband index t covers the samples up to t; an edge crossing half
     // height there happened at the middle of the averaging window. Segments have no delay.
     const double delay = bFromSegments ? 0.0 : 0.5 * double(m_pEnvelope->Length() - 1);

@@ -211,9 +211,15 @@ CwSpeedEstimator::Result CwSpeedEstimator::tryUnit(const std::complex<float>* pS
     EnvelopeDetector detector(length);
     detector.SetLength(length);
     m_envelope.resize(nCount);
-    for (size_t i = 0; i < nCount; ++i)
-        m_envelope[i] =
-            bInPhase ? detector.PushAverage(pSamples[i]).real() : detector.Push(pSamples[i]);
+    for (size_t i = 0; i < nCount; ++i) {
+        std::complex<float> sample = pSamples[i];
+        if (m_fLimit > 0.0f) {
+            const float size = std::abs(sample);
+            if (size > m_fLimit)
+                sample *= m_fLimit / size;
+        }
+        m_envelope[i] = bInPhase ? detector.PushAverage(sample).real() : detector.Push(sample);
+    }
     m_sorted.assign(m_envelope.begin() + length, m_envelope.end());
     radixSort(m_sorted, m_keys, m_keyScratch);
     float space = 0.0f;

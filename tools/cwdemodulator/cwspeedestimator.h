@@ -35,12 +35,17 @@ public:
 
     /// Misfit above which a window is taken to hold no Morse.
     static constexpr double MAX_COST = 0.12;
+    /// Limits the magnitude of every sample to @p fLevel before it is averaged, so that short
+    /// bursts far over the marks (a stronger neighbour's keying clicks) weigh no more than
+    /// marks; 0 for no limit. Holds for the following estimates.
+    void LimitLevel(float fLevel) { m_fLimit = fLevel; }
 
 private:
     Result tryUnit(const std::complex<float>* pSamples, size_t nCount, double dUnit, bool bInPhase);
 
     double m_dMinUnit;
     double m_dMaxUnit;
+    float m_fLimit = 0.0f;            ///< see LimitLevel()
     std::vector<double> m_candidates; ///< element lengths tried, and the cost of each
     std::vector<double> m_costs;
     std::vector<float> m_envelope;

@@ -29,7 +29,10 @@ constexpr double CHARACTER_GAP_RANK = 0.4;
 /// a word gap (a text opening "1 87 6" lost its spaces).
 constexpr int CHARACTER_GAPS_NEEDED = 2;
 constexpr double LONGEST_SPACING_UNITS = 60.0; ///< longer gaps are pauses, not spacing
-constexpr double LEVEL_OVERRIDE_UNITS = 1.5;   ///< a change lasting this long counts anyway
+/// A lone character-ending gap this long is no word gap of ordinary spacing (7 elements and
+/// a fifth more for a hand's jitter): Farnsworth spacing, trusted alone.
+constexpr double LONE_SPACING_UNITS = 9.0;
+constexpr double LEVEL_OVERRIDE_UNITS = 1.5; ///< a change lasting this long counts anyway
 
 // Thresholds as shares of the span between the space and mark levels. A magnitude's noise
 // is skewed upward (Rayleigh), so there a mark must rise higher and a gap fall deeper; the
@@ -292,13 +295,17 @@ void CwTimingTracker::PresetCharacterGaps(const std::vector<double>& units)
     // Judged like the transmission's own gaps but not kept: the same gaps arrive again when
     // the held samples are decoded, and counted twice, the word gaps of an opening such as
     // "1 87 6" would pass for character gaps. One alone is not enough: at 8 to 12 WPM it is
-    // often a word gap (a space lost at +10 dB), though Farnsworth's long gaps may leave no
-    // more among the held samples (ebook2cw at 15 WPM, "S P").
+    // often a word gap (a space lost at +10 dB), unless it is too long for one: Farnsworth's
+    // long gaps may leave no more among the held samples (ebook2cw at 15 WPM, "S P").
     std::array<double, 16> gaps{};
     int count = 0;
     for (double gap : units) {
         if (gap <= LONGEST_SPACING_UNITS && count < int(gaps.size()))
             gaps[size_t(count++)] = gap;
+    }
+    if (count == 1 && gaps[0] >= LONE_SPACING_UNITS) {
+        m_dWordUnits = std::max(WORD_UNITS, WORD_OVER_CHARACTER * gaps[0]);
+        return;
     }
     judgeWordGaps(gaps, count);
 }

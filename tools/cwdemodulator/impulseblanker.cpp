@@ -87,11 +87,19 @@ inline bool ImpulseBlanker::isCrash(State& state, float fSample) const
         --state.nHoldLeft;
         ++state.nRun;
         ++state.nBlanked;
+        state.dRunSum += notched;
+        // Too long for a crash: the sound itself got louder (noise after digital silence or
+        // after a receiver's gain came back). The level takes it at once: learnt sample by
+        // sample, the samples judged against the low level were blanked again and again,
+        // and a first mark half a second later lost its first element.
+        if (state.nRun == m_nLongest)
+            state.dLevel = std::max(state.dLevel, state.dRunSum / double(m_nLongest));
         return true;
     }
     // Not a crash, or too long for one: the level learns it, rising faster than it falls.
     state.nHoldLeft = loud ? state.nHoldLeft : 0;
     state.nRun = loud ? state.nRun : 0;
+    state.dRunSum = loud ? state.dRunSum : 0.0;
     const double step = notched - state.dLevel;
     state.dLevel = pickIfGreater(notched, state.dLevel, state.dLevel + step * m_dLevelWeight[1],
                                  state.dLevel + step * m_dLevelWeight[0]);

@@ -31,7 +31,8 @@ private:
         double dLevel = 0.0;     ///< mean magnitude of the notched input, crashes left out
         int nSeen = 0;           ///< samples seen while warming up
         int nHoldLeft = 0;
-        int nRun = 0; ///< samples blanked in a row
+        int nRun = 0;         ///< samples blanked in a row
+        double dRunSum = 0.0; ///< their notched magnitudes summed
         long long nBlanked = 0;
     };
 

@@ -75,20 +75,37 @@ std::vector<bool> reachOfEdges(const std::vector<float>& power, float fThreshold
     return reached;
 }
 
+std::vector<float> outsidePower(const NeighbourLeakage::Held& held)
+{
+    // What the channel filter keeps out: neighbours, and noise.
+    std::vector<float> outside(held.nCount);
+    for (size_t i = 0; i < held.nCount; ++i)
+        outside[i] = std::norm(held.pBaseband[i] - held.pChannel[i]);
+    return centredAverage<double>(outside, int(std::lround(POWER_WINDOW_SEC * held.dSampleRate)));
+}
+
+bool keyedAndStronger(float fKeyUp, float fKeyDown, float fMarkLevel)
+{
+    return fKeyDown >= KEYED * fKeyUp && fKeyDown >= STRONGER * fMarkLevel * fMarkLevel;
+}
+
 } // namespace
+
+bool NeighbourLeakage::StrongerNeighbourKeys(const Held& held, float fMarkLevel)
+{
+    if (held.nCount == 0)
+        return false;
+    const auto [keyUp, keyDown] = quantiles(outsidePower(held), FLOOR_SHARE, PEAK_SHARE);
+    return keyedAndStronger(keyUp, keyDown, fMarkLevel);
+}
 
 bool NeighbourLeakage::Explains(const Held& held, int nLength, float fThreshold, float fMarkLevel)
 {
     if (held.nCount < size_t(4 * std::max(1, nLength)))
         return false;
-    // What the channel filter keeps out: neighbours, and noise.
-    std::vector<float> outside(held.nCount);
-    for (size_t i = 0; i < held.nCount; ++i)
-        outside[i] = std::norm(held.pBaseband[i] - held.pChannel[i]);
-    const std::vector<float> power =
-        centredAverage<double>(outside, int(std::lround(POWER_WINDOW_SEC * held.dSampleRate)));
+    const std::vector<float> power = outsidePower(held);
     const auto [keyUp, keyDown] = quantiles(power, FLOOR_SHARE, PEAK_SHARE);
-    if (keyDown < KEYED * keyUp || keyDown < STRONGER * fMarkLevel * fMarkLevel)
+    if (!keyedAndStronger(keyUp, keyDown, fMarkLevel))
         return false;
 
     // The filter's ringing is weak: an edge leaks over about the matched average's reach.

@@ -22,6 +22,10 @@ public:
         int nFilterReach; ///< samples the channel filter spreads an edge over on each side
     };
 
+    /// True when something keyed outside the channel is 10 dB or more over marks of
+    /// @p fMarkLevel: its keying clicks then reach into the channel at each of its edges.
+    static bool StrongerNeighbourKeys(const Held& held, float fMarkLevel);
+
     /// True when the marks (averages over @p nLength samples above @p fThreshold, at
     /// @p fMarkLevel) are all near the keying edges of a neighbour 10 dB or more stronger,
     /// where a tone of our own would also have been heard away from them.

@@ -64,6 +64,11 @@ void PitchDetector::Add(const float* pSamples, size_t nCount)
 
 void PitchDetector::analyseSegment()
 {
+    // Digital silence (a recording padded with zeros) is no audio: averaged in, it would
+    // leave the first segment with sound standing alone, where noise peaks stand clear
+    // of a median near zero (3.5 s of zeros before a signal found 1323 Hz for 700 Hz).
+    if (std::all_of(m_segment.begin(), m_segment.end(), [](float f) { return f == 0.0f; }))
+        return;
     dsp::FourierTransform& transform = dsp::FourierTransform::Shared(m_nSize);
     std::complex<float>* input = transform.Input();
     const std::vector<float>& window = *m_pWindow;

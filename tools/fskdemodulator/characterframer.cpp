@@ -37,10 +37,13 @@ constexpr double VOTE_MEMORY = 0.9;
 constexpr double MIN_VOTE = 0.3;
 /// How far (bits) the timing of a whole character may be moved when it is looked at again, in
 /// how many steps each way, and how much a move of one bit off the grid costs (against the
-/// typical decided value).
+/// typical decided value): little on a new grid, more with each character on it, up to a
+/// most. One character's values in noise put its timing a tenth of a bit off or more, which
+/// costs the next bits a fifth of their margin; the grid of many characters is surer.
 constexpr double REFINE_RANGE = 0.35;
 constexpr int REFINE_STEPS = 6;
-constexpr double GRID_STIFFNESS = 4.0;
+constexpr double GRID_STIFFNESS_STEP = 4.0;
+constexpr double GRID_STIFFNESS = 30.0;
 /// On the grid, a start bit is taken when the value is space at its decision point or this
 /// far (bits) either side of it.
 constexpr double START_CHECK_SPREAD = 0.25;
@@ -196,10 +199,11 @@ bool CharacterFramer::refineTiming()
     // One transition in noise is off by a tenth of a bit or more. With the whole character at
     // hand, the timing that puts its bits' decision points where the values are largest (start
     // space, data either way, stop mark) is taken; on the grid, moving away from the grid's
-    // timing costs, as the grid rests on many characters.
+    // timing costs, the more the longer the grid has held.
     const int steps = m_bRefineTiming ? REFINE_STEPS : 0;
     const double step = REFINE_RANGE * m_dBit / REFINE_STEPS;
-    const double penalty = m_bFrameOnGrid ? GRID_STIFFNESS * m_fSwing : 0.0;
+    const double stiffness = std::min(GRID_STIFFNESS, GRID_STIFFNESS_STEP * (1.0 + m_nOnGrid));
+    const double penalty = m_bFrameOnGrid ? stiffness * m_fSwing : 0.0;
     double bestScore = -1e30;
     double bestShift = 0.0;
     for (int i = -steps; i <= steps; ++i) {

@@ -25,6 +25,10 @@ constexpr double MAX_DRIFT_SHARE = 0.4;
 /// window that breaks some may have chosen 45.45 for 50 baud or the reverse.
 constexpr double MAX_FRAMING_ERRORS = 0.1;
 constexpr size_t MAX_HOLD_WINDOWS = 2;
+/// It looks again as well when the window held fewer characters than this: a signal that
+/// began late in it breaks no stop bit at 45.45 baud or at 50 in a few characters, and the
+/// wrong speed drifts a tenth of a bit per character off the grid.
+constexpr size_t MIN_CHARACTERS = 12;
 
 } // namespace
 
@@ -114,10 +118,11 @@ void FskDemodulator::search(bool bFinal)
         }
         return;
     }
-    // A signal that frames badly may have only just begun: look once more with twice the
-    // audio, keeping all of it.
-    if (!bFinal && found.dFramingErrors > MAX_FRAMING_ERRORS &&
-        m_nHoldSamples < MAX_HOLD_WINDOWS * m_nSearchSamples) {
+    // A signal that frames badly or shows few characters may have only just begun: look once
+    // more with twice the audio, keeping all of it.
+    const bool unsure =
+        found.dFramingErrors > MAX_FRAMING_ERRORS || found.nCharacters < MIN_CHARACTERS;
+    if (!bFinal && unsure && m_nHoldSamples < MAX_HOLD_WINDOWS * m_nSearchSamples) {
         m_nHoldSamples = MAX_HOLD_WINDOWS * m_nSearchSamples;
         return;
     }

@@ -69,11 +69,17 @@ bool ShiftRepair::Take(Character& character)
 
 ShiftRepair::Repair ShiftRepair::possibleRepair(const Character& character) const
 {
-    if (!m_bRepair || character.fMargin >= DOUBTFUL_MARGIN || isShift(character.nCode) ||
-        endsWord(character.nCode))
+    if (!m_bRepair || character.fMargin >= DOUBTFUL_MARGIN || endsWord(character.nCode))
         return eNONE;
+    // FIGS and LTRS differ in one bit: one read as the other at the start of a word prints
+    // the word in the wrong case.
+    if (character.nCode == Ita2Alphabet::FIGURES)
+        return m_bWordStart && character.nAlternative == Ita2Alphabet::LETTERS ? eLOST_LETTERS
+                                                                               : eNONE;
     if (!m_text.InFigures() && m_bWordStart && character.nAlternative == Ita2Alphabet::FIGURES)
         return eLOST_FIGURES;
+    if (isShift(character.nCode))
+        return eNONE;
     if (m_text.InFigures() && m_bUnshiftOnSpace && character.nAlternative == SPACE)
         return eLOST_SPACE;
     return eNONE;
@@ -90,7 +96,7 @@ void ShiftRepair::judgeHeld()
         else if (!isDigit(Ita2Alphabet::Figure(code, m_figures)))
             releaseHeld(false);
     } else {
-        // Still in figures, a sign that is no digit: a word of letters printed as figures.
+        // A sign that is no digit before the word ends: a word of letters printed as figures.
         if (wordEnd)
             releaseHeld(false);
         else if (!isDigit(Ita2Alphabet::Figure(code, m_figures)))

@@ -15,7 +15,10 @@ namespace fsk {
 ///   sure bit turns it into FIGS and the word that follows is such letters only, it was FIGS;
 /// - a space read as a neighbouring code in the figures case keeps the next word in figures,
 ///   where it prints signs: when the least sure bit turns the code into a space and a sign
-///   that is no digit follows, it was the space.
+///   that is no digit follows, it was the space;
+/// - FIGS and LTRS differ in one bit: a FIGS read as LTRS at the start of a word prints its
+///   figure group as top-row letters, a LTRS read as FIGS its word as signs; either is put
+///   back by the same tests as above.
 /// A character that may start such a repair is held until its word shows which reading holds
 /// (a few characters at most); all others pass at once.
 class ShiftRepair
@@ -47,6 +50,7 @@ private:
         eNONE,
         eLOST_FIGURES, ///< the held character may be a FIGS
         eLOST_SPACE,   ///< the held character may be a space in the figures case
+        eLOST_LETTERS, ///< the held FIGS may be a LTRS
     };
 
     Repair possibleRepair(const Character& character) const;

@@ -130,12 +130,14 @@ SignalSearch::Result SignalSearch::Find(const float* pSamples, size_t nCount, co
         for (const int reversed : polarities) {
             const double mark = reversed ? low : high;
             const double space = reversed ? high : low;
-            const double errors =
-                framingErrorRate(pSamples, nCount, hints.dSampleRate, mark, space, baud);
+            size_t characters = 0;
+            const double errors = framingErrorRate(pSamples, nCount, hints.dSampleRate, mark, space,
+                                                   baud, characters);
             const double score = errors - GRID_FIT_WEIGHT * fit;
             if (score < best) {
                 best = score;
                 result.dFramingErrors = errors;
+                result.nCharacters = characters;
                 result.dBaud = baud;
                 result.bReversed = reversed == 1;
             }
@@ -233,7 +235,8 @@ double SignalSearch::runScore(const float* pSamples, size_t nCount, double dSamp
 }
 
 double SignalSearch::framingErrorRate(const float* pSamples, size_t nCount, double dSampleRate,
-                                      double dMarkHz, double dSpaceHz, double dBaud)
+                                      double dMarkHz, double dSpaceHz, double dBaud,
+                                      size_t& nCharacters)
 {
     const double bit = dSampleRate / dBaud;
     const size_t length = size_t(std::lround(bit));
@@ -253,6 +256,7 @@ double SignalSearch::framingErrorRate(const float* pSamples, size_t nCount, doub
             errors += framer.LastFrame().bFramingError ? 1.0 : 0.0;
         }
     }
+    nCharacters = size_t(frames);
     return frames > 0.0 ? errors / frames : 1.0;
 }
 

@@ -31,6 +31,7 @@ public:
         double dBaud = 0.0;
         bool bReversed = false;
         double dFramingErrors = 1.0; ///< share of broken stop bits at the speed chosen
+        size_t nCharacters = 0;      ///< characters framed at the speed chosen
     };
 
     /// The speeds the search chooses from.
@@ -43,8 +44,10 @@ private:
                           double& dHighHz);
     static double runScore(const float* pSamples, size_t nCount, double dSampleRate, double dLowHz,
                            double dHighHz, double dBaud);
+    /// The share of broken stop bits; @p nCharacters gets how many characters were framed.
     static double framingErrorRate(const float* pSamples, size_t nCount, double dSampleRate,
-                                   double dMarkHz, double dSpaceHz, double dBaud);
+                                   double dMarkHz, double dSpaceHz, double dBaud,
+                                   size_t& nCharacters);
 };
 
 } // namespace fsk

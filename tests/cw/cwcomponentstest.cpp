@@ -166,17 +166,12 @@ TEST(CwSegmenter, ElementsGroupIntoCharactersOfTheAlphabet)
 
 TEST(CwSegmenter, WordGapTakesInAnEOnlyOnClearEvidence)
 {
-    // "A A" with a dot-long blip in the middle of the word gap. At a little over half the
-    // tone's amplitude it is barely likelier a dot than noise: the gap stays a word gap, where
-    // near the noise floor bursts like it added an E between words. A full dot is an E.
-    const std::vector<double> runs = {-5, 1, -1, 3, -7, 1, -1, 3, -5};
-    const double sigma = 0.9;
+    // "A A" with a dot-long blip mid word gap: at 0.55 of the tone barely likelier a dot than
+    // noise (near the noise floor such bursts added E's between words); at full tone an E.
     for (const float blip : {0.55f, 1.0f}) {
-        std::vector<float> samples = keyed(runs, 0.0);
-        for (size_t i = size_t(13 * UNIT); i < size_t(14 * UNIT); ++i)
-            samples[i] = blip;
-        EXPECT_EQ(morse(segment(samples, sigma)), blip < 1.0f ? " .- .- " : " .- . .- ")
-            << "blip " << blip;
+        std::vector<float> samples = keyed({-5, 1, -1, 3, -7, 1, -1, 3, -5}, 0.0);
+        std::fill(samples.begin() + 13 * UNIT, samples.begin() + 14 * UNIT, blip);
+        EXPECT_EQ(morse(segment(samples, 0.9)), blip < 1.0f ? " .- .- " : " .- . .- ");
     }
 }
 

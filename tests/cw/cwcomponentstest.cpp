@@ -94,8 +94,9 @@ TEST(CwSegmenter, NoiseNeitherSplitsDashesNorInventsDots)
 TEST(CwSegmenter, MarksWeighedOnTheirOwnPhaseKeepTheirLengthsWhateverThePhaseDid)
 {
     // Each element starts at another phase, as from a generator that restarts its tone; the
-    // same noise as above on each part. On one fixed phase, some marks would cancel out.
-    const std::vector<double> runs = {-5, 3, -1, 1, -1, 3, -3, 1, -1, 1, -7, 3, -3, 1, -5};
+    // same noise as above on each part. On one fixed phase, some marks would cancel out. The
+    // input ends after a word gap's length of silence, as a transmission does.
+    const std::vector<double> runs = {-5, 3, -1, 1, -1, 3, -3, 1, -1, 1, -7, 3, -3, 1, -9};
     int wrong = 0;
     for (unsigned seed = 1; seed <= 10; ++seed) {
         std::mt19937 generator(seed);
@@ -190,6 +191,17 @@ TEST(CwSegmenter, ElementsGroupIntoCharactersOfTheAlphabet)
     const double sigma = 0.9;
     EXPECT_EQ(morse(segment(samples, sigma)), " --- .--. ");
     EXPECT_EQ(morse(segment(samples, sigma, nullptr, {"---..--."})), " ---..--. ");
+}
+
+TEST(CwSegmenter, WordGapTakesInAnEOnlyOnClearEvidence)
+{
+    // "A A" with a dot-long blip mid word gap: at 0.55 of the tone barely likelier a dot than
+    // noise (near the noise floor such bursts added E's between words); at full tone an E.
+    for (const float blip : {0.55f, 1.0f}) {
+        std::vector<float> samples = keyed({-5, 1, -1, 3, -7, 1, -1, 3, -5}, 0.0);
+        std::fill(samples.begin() + 13 * UNIT, samples.begin() + 14 * UNIT, blip);
+        EXPECT_EQ(morse(segment(samples, 0.9)), blip < 1.0f ? " .- .- " : " .- . .- ");
+    }
 }
 
 TEST(CwSegmenter, DecisionsComeAFixedDelayBehindTheInput)

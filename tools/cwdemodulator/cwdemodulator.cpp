@@ -821,14 +821,16 @@ void CwDemodulator::Private::reacquireRecent()
     // The timing stopped fitting (a change of speed beyond what the tracking follows): the
     // speed is acquired afresh from the last seconds, which are decoded again at it.
     // Never from before the last time: a reading that fits no better again moves on.
+    // The timing may be lost again while the samples of the last time are replayed, before
+    // the point it began from: then nothing older is taken.
     const std::int64_t next = m_pTracker->Position() + m_pChannel->Delay();
     const std::int64_t start =
-        std::max(next - std::int64_t(m_recentBaseband.size()), m_nReacquiredAt);
+        std::min(next, std::max(next - std::int64_t(m_recentBaseband.size()), m_nReacquiredAt));
     endLine();
     m_acquisition.assign(m_recentBaseband.end() - std::ptrdiff_t(next - start),
                          m_recentBaseband.end());
     m_nAcquisitionStart = start;
-    m_nReacquiredAt = next;
+    m_nReacquiredAt = std::max(m_nReacquiredAt, next);
     m_recentBaseband.clear();
 }
 

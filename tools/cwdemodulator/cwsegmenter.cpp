@@ -39,6 +39,13 @@ constexpr double EVIDENCE_WEIGHT = 1.0 / 1.75;
 /// on: tuned on ebook2cw's recordings near the noise floor (at 4/7, 40 WPM −6 dB: 4.5 %
 /// against 3.5 %; 20 WPM −10 dB: 7.3 % against 5.5 %).
 constexpr double OWN_PHASE_EVIDENCE_WEIGHT = 1.0 / 3.0;
+/// Log prior of each character decoded. The length priors peak at the same height, so
+/// without it a dot read into a word gap (two character gaps and an E instead of one word
+/// gap) cost only log(0.3 * 0.3 / 0.15) = -0.5, and splitting a character in two, log(0.3 /
+/// 0.55) = -0.6: near the noise floor a noise burst of little evidence added an E between
+/// words or cut a B into T and I. Tuned on the error-rate benchmark near the noise floor, on
+/// both generators' recordings (-1 to -3 tried; at -3 real E's went missing).
+constexpr double CHARACTER_PRIOR = -1.5;
 /// Log prior of a mark's phase moving from one element length of it to the next: a phase
 /// that wanders inside long marks may, a tone that only restarts between elements rarely.
 constexpr double PHASE_CHANGE_PRIOR = -8.0;
@@ -512,8 +519,11 @@ void CwSegmenter::searchCharacterEnds(qint64 nBoundary)
     // The likeliest character ending here.
     double bestEnd = NEGATIVE;
     int endNode = 0;
+    // Scoring compares element lengths: a price per character would favour slow readings.
+    const double characterPrior = m_bNormalisedPriors ? 0.0 : CHARACTER_PRIOR;
     for (int node : m_liveMarks) {
-        const double score = m_markScore[size_t(node) * RING + e] + m_characterBonus[size_t(node)];
+        const double score =
+            m_markScore[size_t(node) * RING + e] + m_characterBonus[size_t(node)] + characterPrior;
         if (score > bestEnd) {
             bestEnd = score;
             endNode = node;

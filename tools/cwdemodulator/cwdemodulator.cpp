@@ -835,10 +835,12 @@ void CwDemodulator::Private::reacquireRecent()
 {
     // The timing stopped fitting (a change of speed beyond what the tracking follows): the
     // speed is acquired afresh from the last seconds, which are decoded again at it.
-    // Never from before the last time: a reading that fits no better again moves on.
+    // Never from before the last time: a reading that fits no better again moves on. While
+    // the held samples are replayed the timing can be lost before that point: then nothing
+    // is taken back and the acquisition starts here.
     const std::int64_t next = m_pTracker->Position() + m_pChannel->Delay();
     const std::int64_t start =
-        std::max(next - std::int64_t(m_recentBaseband.size()), m_nReacquiredAt);
+        std::min(next, std::max(next - std::int64_t(m_recentBaseband.size()), m_nReacquiredAt));
     endLine();
     m_acquisition.assign(m_recentBaseband.end() - std::ptrdiff_t(next - start),
                          m_recentBaseband.end());

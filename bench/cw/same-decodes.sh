@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Decodes the committed test clips and a set of synthesized recordings with impairments, and
-# writes each decode (text and JSON lines) into OUTDIR, so that two builds can be compared with
-# `diff -r`: a change that is only meant to make decoding faster must leave every file alike.
+# Decodes the committed test clips and a set of synthesized recordings with impairments, skims
+# those recordings and a band of several signals, and writes each decode (text and JSON lines)
+# into OUTDIR, so that two builds can be compared with `diff -r`: a change that is only meant
+# to make decoding faster must leave every file alike.
 #
 #   bench/cw/same-decodes.sh MORSETOOL OUTDIR [RECORDINGS]
 #
@@ -64,6 +65,25 @@ done
 for file in "$recordings"/*.flac; do
     name=$(basename "$file" .flac)
     decode "synth-$name" "$file"
+done
+# The skimmer, on every recording and on a band of six signals (mixed when sox is there).
+band=$recordings/band.wav
+if [[ ! -f $band ]] && command -v sox >/dev/null; then
+    parts=()
+    for i in 0 1 2 3 4 5; do
+        part=$recordings/band-part-$i.wav
+        "$morsetool" synth --seed $((11 + i)) --wpm $((16 + 5 * i)) --pitch $((500 + 430 * i)) \
+            --snr $((12 - 3 * i)) -o "$part" "$text" >/dev/null
+        parts+=("$part")
+    done
+    sox -m "${parts[@]}" "$band"
+fi
+[[ -f $band ]] || echo "same-decodes: sox is missing, the band of six signals is left out" >&2
+for file in "$recordings"/*.flac "$recordings"/band.wav; do
+    [[ -f $file ]] || continue
+    name=skim-$(basename "${file%.*}")
+    "$morsetool" skim --quiet "$file" >"$out/$name.txt" 2>"$out/$name.err.txt" ||
+        echo "exit $?" >>"$out/$name.err.txt"
 done
 decode "pitch-neighbour" "$recordings/neighbour.flac" --pitch 700
 decode "pitch-leakage" "$recordings/leakage.flac" --pitch 820

@@ -9,6 +9,7 @@
 #include "tools/cwdemodulator/envelopedetector.h"
 #include "tools/cwdemodulator/impulseblanker.h"
 #include "tools/cwdemodulator/localphaseprojector.h"
+#include "tools/cwdemodulator/realtapfilter.h"
 #include "tools/morsedsp/dspconstants.h"
 
 #include <gtest/gtest.h>
@@ -123,6 +124,34 @@ TEST(CwSegmenter, MarksWeighedOnTheirOwnPhaseKeepTheirLengthsWhateverThePhaseDid
         for (const auto& s : segments)
             level += s.bOn ? double(s.fLevel) / 7.0 : 0.0;
         EXPECT_NEAR(level, 1.0, 0.15) << "seed " << seed;
+    }
+    EXPECT_LE(wrong, 1);
+}
+
+TEST(CwSegmenter, DashesWhosePhaseTurnsEveryElementLengthStayDashes)
+{
+    // The tone turns half a cycle at each element length inside a dash, so that on one phase
+    // its pieces cancel: only the dash weighed in pieces on their own phases is kept whole.
+    const std::vector<double> runs = {-5, 3, -1, 3, -3, 1, -1, 3, -7, 3, -5};
+    int wrong = 0;
+    for (unsigned seed = 1; seed <= 6; ++seed) {
+        std::mt19937 generator(seed);
+        std::normal_distribution<float> noise(0.0f, 0.5f);
+        cw::CwSegmenter segmenter;
+        segmenter.Reset(0, 0.25f);
+        for (double run : runs) {
+            const int count = int(std::lround(std::abs(run) * UNIT));
+            for (int i = 0; i < count; ++i) {
+                const float tone = run > 0 ? ((i / UNIT) % 2 == 0 ? 1.0f : -1.0f) : 0.0f;
+                const std::complex<float> sample(tone + noise(generator), noise(generator));
+                segmenter.PushOwnPhase(sample, noise(generator), 1.0f, UNIT);
+            }
+        }
+        segmenter.Finish();
+        std::vector<cw::CwSegmenter::Segment> segments;
+        for (cw::CwSegmenter::Segment s; segmenter.TakeSegment(s);)
+            segments.push_back(s);
+        wrong += lengths(segments) == runs ? 0 : 1;
     }
     EXPECT_LE(wrong, 1);
 }
@@ -309,6 +338,44 @@ TEST(CwBaseband, ToneBecomesASteadyPhasorAndDcIsRemovedWhateverTheBlockSize)
     for (size_t i = 0; i < input.size(); i += 77)
         pieces.Process(input.data() + i, std::min<size_t>(77, input.size() - i), got);
     EXPECT_EQ(got, output);
+    // Tuned to 0 Hz, the output is what the DC remover leaves of a constant: nothing, once
+    // it settled (a tenth of a second), however the blocks fall.
+    cw::BasebandConverter atZero(rate, 0.0);
+    const std::vector<float> constant(4003, 0.5f);
+    std::vector<std::complex<float>> left;
+    for (size_t i = 0; i < constant.size(); i += 61)
+        atZero.Process(constant.data() + i, std::min<size_t>(61, constant.size() - i), left);
+    for (size_t i = 200; i < left.size(); ++i)
+        ASSERT_LT(std::abs(left[i]), 0.5f * std::pow(1.0f - 0.002f, 8.0f * float(i - 50)));
+}
+
+TEST(CwFir, OutputIsTheConvolutionForAnyLengthAndLongAfterTheStart)
+{
+    // Lengths around the vector width, and runs far past the window's buffer, against the
+    // convolution summed in double precision; the real and imaginary parts must not mix.
+    std::mt19937 generator(5);
+    std::uniform_real_distribution<float> uniform(-1.0f, 1.0f);
+    for (size_t length : {1u, 7u, 8u, 9u, 16u, 49u, 93u}) {
+        std::vector<float> taps(length);
+        for (float& tap : taps)
+            tap = uniform(generator);
+        cw::RealTapFilter filter(taps);
+        ASSERT_EQ(filter.Length(), length);
+        std::vector<std::complex<float>> input(3000);
+        for (size_t n = 0; n < input.size(); ++n) {
+            input[n] = {uniform(generator), n % 3 == 0 ? 0.0f : 2.0f * uniform(generator)};
+            filter.Push(input[n]);
+            std::complex<double> expected;
+            for (size_t i = 0; i < length && i <= n; ++i)
+                expected += double(taps[i]) * std::complex<double>(input[n - i]);
+            const std::complex<float> got = filter.Output();
+            ASSERT_NEAR(got.real(), expected.real(), 1e-5) << length << " at " << n;
+            ASSERT_NEAR(got.imag(), expected.imag(), 1e-5) << length << " at " << n;
+            if (n + 1 >= length) {
+                ASSERT_EQ(filter.Apply(input.data() + (n + 1 - length)), got) << length;
+            }
+        }
+    }
 }
 
 TEST(CwChannel, TonePassesAtUnitGainAndANeighbourAHundredHertzAwayIsStopped)

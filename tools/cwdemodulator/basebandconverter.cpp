@@ -1,5 +1,6 @@
 #include "tools/cwdemodulator/basebandconverter.h"
 
+#include "tools/cwdemodulator/realtapfilter.h"
 #include "tools/morsedsp/dspconstants.h"
 
 #include <complex>
@@ -17,11 +18,17 @@ constexpr double BASEBAND_RATE = 1000.0;
 constexpr float STOPBAND_DB = 60.0f;
 /// Weight of each sample in the running mean that removes DC: about 60 ms at 8 kHz.
 constexpr float DC_WEIGHT = 0.002f;
+constexpr float DC_KEEP = 1.0f - DC_WEIGHT;
 constexpr size_t PHASOR_TABLE = 4096;
 
-firdecim_crcf decimator(void* p)
+/// A Kaiser low-pass cutting at the output's Nyquist frequency, FILTER_DELAY outputs long on
+/// each side.
+std::vector<float> decimatorTaps(int nDecimation, int nDelay)
 {
-    return static_cast<firdecim_crcf>(p);
+    std::vector<float> taps(size_t(2 * nDecimation * nDelay + 1));
+    liquid_firdes_kaiser(unsigned(taps.size()), 0.5f / float(nDecimation), STOPBAND_DB, 0.0f,
+                         taps.data());
+    return taps;
 }
 
 } // namespace
@@ -39,18 +46,54 @@ BasebandConverter::BasebandConverter(double dSampleRate, double dPitchHz)
     for (size_t i = 0; i < PHASOR_TABLE; ++i)
         m_phasors[i] = std::polar(1.0f, float(-omega * double(i)));
     m_tableStep = std::polar(1.0, -omega * double(PHASOR_TABLE));
-    firdecim_crcf decim =
-        firdecim_crcf_create_kaiser(unsigned(m_nDecimation), FILTER_DELAY, STOPBAND_DB);
-    firdecim_crcf_set_scale(decim, 1.0f / float(m_nDecimation));
-    m_pDecimator = decim;
+    m_pDecimator = std::make_unique<RealTapFilter>(decimatorTaps(m_nDecimation, FILTER_DELAY));
+    m_nHistory = m_pDecimator->Length() - 1;
     m_dcFree.resize(CHUNK);
-    m_mixed.resize(CHUNK + size_t(m_nDecimation));
-    m_decimated.resize(CHUNK / size_t(m_nDecimation) + 2);
+    double decay = 1.0;
+    for (float& power : m_dcDecay) {
+        decay *= double(DC_KEEP);
+        power = float(decay);
+    }
+    m_mixed.resize(m_nHistory + CHUNK + size_t(m_nDecimation));
 }
 
-BasebandConverter::~BasebandConverter()
+BasebandConverter::~BasebandConverter() = default;
+
+void BasebandConverter::removeDc(const float* pSamples, size_t nCount)
 {
-    firdecim_crcf_destroy(decimator(m_pDecimator));
+    // The running mean, level = (1 - w) level + w x, is one long chain of dependent steps.
+    // It is taken in groups of DC_GROUP samples at fixed places in the stream: the chain
+    // runs from one group's level to the next in one step, and the group's own sum of
+    // its samples, w x decayed, runs beside it. Every sample takes the same steps however
+    // the input is cut into blocks, so the output does not depend on that either.
+    float* out = m_dcFree.data();
+    size_t i = 0;
+    for (; i < nCount && m_nDcPhase != 0; ++i)
+        out[i] = pSamples[i] - stepDc(pSamples[i]);
+    const float* decay = m_dcDecay;
+    for (; i + DC_GROUP <= nCount; i += DC_GROUP) {
+        float sum = 0.0f;
+        float level = 0.0f;
+        for (size_t k = 0; k < DC_GROUP; ++k) {
+            sum = (k == 0 ? 0.0f : DC_KEEP * sum) + DC_WEIGHT * pSamples[i + k];
+            level = decay[k] * m_fDcLevel + sum;
+            out[i + k] = pSamples[i + k] - level;
+        }
+        m_fDcLevel = level;
+    }
+    for (; i < nCount; ++i)
+        out[i] = pSamples[i] - stepDc(pSamples[i]);
+}
+
+float BasebandConverter::stepDc(float fSample)
+{
+    m_fDcSum = (m_nDcPhase == 0 ? 0.0f : DC_KEEP * m_fDcSum) + DC_WEIGHT * fSample;
+    const float level = m_dcDecay[m_nDcPhase] * m_fDcLevel + m_fDcSum;
+    if (++m_nDcPhase == DC_GROUP) {
+        m_nDcPhase = 0;
+        m_fDcLevel = level;
+    }
+    return level;
 }
 
 void BasebandConverter::Process(const float* pSamples, size_t nCount,
@@ -59,13 +102,8 @@ void BasebandConverter::Process(const float* pSamples, size_t nCount,
     const size_t decimation = size_t(m_nDecimation);
     while (nCount > 0) {
         const size_t take = std::min(nCount, CHUNK);
-        std::complex<float>* mixed = m_mixed.data() + m_nPending;
-        float dc = m_fDcLevel;
-        for (size_t i = 0; i < take; ++i) {
-            dc += DC_WEIGHT * (pSamples[i] - dc);
-            m_dcFree[i] = pSamples[i] - dc;
-        }
-        m_fDcLevel = dc;
+        std::complex<float>* mixed = m_mixed.data() + m_nHistory + m_nPending;
+        removeDc(pSamples, take);
         // Mix in runs that stay within the phasor table, so that the loop vectorises; the
         // products are written out because std::complex's check for infinities costs more
         // than the work.
@@ -92,15 +130,17 @@ void BasebandConverter::Process(const float* pSamples, size_t nCount,
             }
         }
         m_nPending += take;
+        // Polyphase decimation: only the outputs kept are computed, one per whole group of
+        // input samples, each ending at its group's first sample.
         const size_t outputs = m_nPending / decimation;
         if (outputs > 0) {
-            firdecim_crcf_execute_block(decimator(m_pDecimator), m_mixed.data(), unsigned(outputs),
-                                        m_decimated.data());
-            out.insert(out.end(), m_decimated.begin(),
-                       m_decimated.begin() + std::ptrdiff_t(outputs));
+            const float scale = 1.0f / float(m_nDecimation);
+            for (size_t k = 0; k < outputs; ++k)
+                out.push_back(scale * m_pDecimator->Apply(m_mixed.data() + k * decimation));
+            // Keep the history the next outputs reach back to, and what waits for a group.
             const size_t used = outputs * decimation;
             std::copy(m_mixed.begin() + std::ptrdiff_t(used),
-                      m_mixed.begin() + std::ptrdiff_t(m_nPending), m_mixed.begin());
+                      m_mixed.begin() + std::ptrdiff_t(m_nHistory + m_nPending), m_mixed.begin());
             m_nPending -= used;
         }
         pSamples += take;

@@ -2,12 +2,15 @@
 
 #include <complex>
 #include <cstddef>
+#include <memory>
 #include <vector>
 
 namespace cw {
 
+class RealTapFilter;
+
 /// Moves the CW tone to 0 Hz and lowers the sample rate: removes DC, mixes the real input
-/// down with an oscillator at the pitch and decimates through liquid-dsp's Kaiser-windowed
+/// down with an oscillator at the pitch and decimates through a Kaiser-windowed polyphase
 /// FIR decimator to roughly 1000 complex samples per second. The output does not depend on
 /// how the input is cut into blocks. This runs on every input sample, so the oscillator
 /// reads a table of one period of phasors (advanced by one correction per table length)
@@ -34,20 +37,29 @@ public:
 private:
     static constexpr int FILTER_DELAY = 3; ///< filter half-length in output samples
     static constexpr size_t CHUNK = 4096;  ///< input samples converted per inner step
+    static constexpr size_t DC_GROUP = 4;  ///< samples per step of the running mean's chain
+
+    /// Takes the running mean out of @p nCount samples (at most CHUNK) into m_dcFree.
+    void removeDc(const float* pSamples, size_t nCount);
+    /// One sample of a group begun in an earlier block: returns the mean after it.
+    float stepDc(float fSample);
 
     double m_dSampleRate;
     int m_nDecimation;
-    void* m_pDecimator = nullptr;
-    float m_fDcLevel = 0.0f;                    ///< running mean removed from the input
+    std::unique_ptr<RealTapFilter> m_pDecimator;
+    size_t m_nHistory = 0;     ///< past samples the decimator reaches back to, ahead of m_mixed
+    float m_fDcLevel = 0.0f;   ///< running mean removed from the input, before the current group
+    float m_fDcSum = 0.0f;     ///< the current group's samples so far, weighed and decayed
+    size_t m_nDcPhase = 0;     ///< samples of the current group taken
+    float m_dcDecay[DC_GROUP]; ///< (1 - w)^(k+1): what the group's start level keeps at k
     std::vector<std::complex<float>> m_phasors; ///< e^{-j w n} for one table length
     size_t m_nPhasorIndex = 0;
     std::complex<double> m_tableStart{1.0, 0.0}; ///< phase at the table's first entry
     std::complex<double> m_tableStep{1.0, 0.0};  ///< phase advance over one table length
     std::complex<float> m_tableStartFloat{1.0f, 0.0f};
     std::vector<float> m_dcFree;
-    std::vector<std::complex<float>> m_mixed; ///< mixed samples waiting for decimation
+    std::vector<std::complex<float>> m_mixed; ///< the history, then mixed samples waiting
     size_t m_nPending = 0;
-    std::vector<std::complex<float>> m_decimated;
 };
 
 } // namespace cw

@@ -2,6 +2,8 @@
 
 #include "tools/morsedsp/dspconstants.h"
 
+#include "tools/cwdemodulator/realtapfilter.h"
+
 #include <complex>
 // liquid-dsp uses std::complex<float> for its complex type when included from C++.
 #include <liquid/liquid.h>
@@ -23,11 +25,6 @@ constexpr double TRANSITION_HZ = 40.0; ///< from the pass band to where neighbou
 constexpr double MIN_PASS_HZ = 15.0;
 constexpr double PASS_CYCLES_PER_UNIT = 1.5; ///< pass band times the element length
 constexpr float STOPBAND_DB = 60.0f;
-
-firfilt_crcf filter(void* p)
-{
-    return static_cast<firfilt_crcf>(p);
-}
 
 constexpr size_t KEPT_DESIGNS = 64; ///< pass bands follow the speed: keep the cache small
 
@@ -71,21 +68,15 @@ ChannelFilter::ChannelFilter(double dSampleRate, double dPassHz)
 {
     const std::shared_ptr<const std::vector<float>> taps = designTaps(dSampleRate, dPassHz);
     m_nDelay = int(taps->size()) / 2;
-    // liquid-dsp copies the taps into its own filter.
-    m_pFilter = firfilt_crcf_create(const_cast<float*>(taps->data()), unsigned(taps->size()));
+    m_pFilter = std::make_unique<RealTapFilter>(*taps);
 }
 
-ChannelFilter::~ChannelFilter()
-{
-    firfilt_crcf_destroy(filter(m_pFilter));
-}
+ChannelFilter::~ChannelFilter() = default;
 
 std::complex<float> ChannelFilter::Push(std::complex<float> sample)
 {
-    std::complex<float> out;
-    firfilt_crcf_push(filter(m_pFilter), sample);
-    firfilt_crcf_execute(filter(m_pFilter), &out);
-    return out;
+    m_pFilter->Push(sample);
+    return m_pFilter->Output();
 }
 
 } // namespace cw

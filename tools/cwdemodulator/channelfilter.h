@@ -1,11 +1,14 @@
 #pragma once
 
 #include <complex>
+#include <memory>
 
 namespace cw {
 
+class RealTapFilter;
+
 /// Keeps the band around the tone in the baseband and rejects neighbouring signals: a
-/// linear-phase low-pass FIR filter (liquid-dsp, Kaiser window) that passes the keying
+/// linear-phase low-pass FIR filter (designed by liquid-dsp, Kaiser window) that passes the keying
 /// sidebands of the speed sent and stops what lies 40 Hz further out. The output runs
 /// Delay() samples behind the input. Life: create, Push() per sample.
 class ChannelFilter
@@ -26,7 +29,7 @@ public:
     int Delay() const { return m_nDelay; }
 
 private:
-    void* m_pFilter = nullptr;
+    std::unique_ptr<RealTapFilter> m_pFilter;
     int m_nDelay = 0;
 };
 

@@ -70,10 +70,11 @@ double logBesselI0(double z)
         return std::log(
             1.0 + q * (1.0 + q / 4.0 * (1.0 + q / 9.0 * (1.0 + q / 16.0 * (1.0 + q / 25.0)))));
     }
-    // The asymptotic series, close to 1e-3 from 2 on.
+    // The asymptotic series, close to 1e-3 from 2 on; e^z / sqrt(2 pi z) times the series,
+    // under one logarithm (this runs for every mark length and piece at every block).
     const double r = 1.0 / z;
-    return z - 0.5 * std::log(dsp::TWO_PI * z) +
-           std::log(1.0 + r * (1.0 / 8.0 + r * (9.0 / 128.0 + r * (225.0 / 3072.0))));
+    return z + std::log((1.0 + r * (1.0 / 8.0 + r * (9.0 / 128.0 + r * (225.0 / 3072.0)))) /
+                        std::sqrt(dsp::TWO_PI * z));
 }
 
 /// A log-normal mixture of lengths in blocks, each part given as (share, length in units).
@@ -353,7 +354,7 @@ void CwSegmenter::weighOwnPhaseMarks(qint64 nBoundary)
     const qint64 longest =
         std::min<qint64>(std::max(m_dot.nLongest, m_dash.nLongest), nBoundary - m_nOrigin);
     auto piece = [&](qint64 nFirst, qint64 nLast) {
-        const double magnitude = std::abs(sumBetween(nFirst, nLast));
+        const double magnitude = std::sqrt(std::norm(sumBetween(nFirst, nLast)));
         const double samples = double(blockStart(nLast) - blockStart(nFirst));
         return logBesselI0(a * magnitude / noise) - 0.5 * samples * a * a / noise;
     };
@@ -361,7 +362,7 @@ void CwSegmenter::weighOwnPhaseMarks(qint64 nBoundary)
         const qint64 first = nBoundary - d;
         double evidence = piece(first, nBoundary);
         const qint64 pieces = std::lround(double(d) / m_dPriorBlocksPerUnit);
-        if (pieces > 1) {
+        if (pieces > 1 && splitMayWin(first, d, pieces, evidence)) {
             double split = PHASE_CHANGE_PRIOR * double(pieces - 1);
             for (qint64 i = 0; i < pieces; ++i)
                 split += piece(first + d * i / pieces, first + d * (i + 1) / pieces);
@@ -369,6 +370,28 @@ void CwSegmenter::weighOwnPhaseMarks(qint64 nBoundary)
         }
         m_ownPhaseEvidence[size_t(d)] = weight * evidence;
     }
+}
+
+bool CwSegmenter::splitMayWin(qint64 nFirst, qint64 nBlocks, qint64 nPieces, double dWhole) const
+{
+    // log I0(z) <= z, so the pieces' magnitudes alone bound their evidence without a
+    // logarithm; the price of each phase change is mostly more than a steady tone or noise
+    // gains by the split, and then the exact sum is not needed. The margin covers rounding.
+    const double a = m_fAmplitude;
+    if (!(a > 0.0))
+        return true; // the bound holds for a positive amplitude only
+    const double noise = std::max(1e-20, double(m_fNoise));
+    double magnitudes = 0.0;
+    for (qint64 i = 0; i < nPieces; ++i) {
+        const std::complex<double> sum =
+            sumBetween(nFirst + nBlocks * i / nPieces, nFirst + nBlocks * (i + 1) / nPieces);
+        magnitudes += std::sqrt(std::norm(sum));
+    }
+    const double samples = double(blockStart(nFirst + nBlocks) - blockStart(nFirst));
+    const double gain = a * magnitudes / noise;
+    const double cost = 0.5 * samples * a * a / noise;
+    const double bound = PHASE_CHANGE_PRIOR * double(nPieces - 1) + gain - cost;
+    return bound + 1e-9 * (gain + cost) + 1e-9 > dWhole;
 }
 
 double CwSegmenter::ownPhaseMagnitude(std::complex<double> sum, qint64 nSamples) const

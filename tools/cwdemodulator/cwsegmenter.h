@@ -93,6 +93,9 @@ private:
     void addSample(std::complex<float> sample, float fAmplitude, double dUnit);
     /// Key-down evidence of each mark length ending at @p nBoundary, on the mark's own phase.
     void weighOwnPhaseMarks(qint64 nBoundary);
+    /// Whether a mark of @p nBlocks from @p nFirst weighed in @p nPieces on their own phases
+    /// may beat its evidence @p dWhole on one phase.
+    bool splitMayWin(qint64 nFirst, qint64 nBlocks, qint64 nPieces, double dWhole) const;
     /// The summed samples of the blocks from @p nFirst up to @p nLast.
     std::complex<double> sumBetween(qint64 nFirst, qint64 nLast) const;
     /// The size of a mark's summed samples on its own phase, the noise's share taken out.

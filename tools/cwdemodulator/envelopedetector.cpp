@@ -5,11 +5,6 @@
 
 namespace cw {
 
-namespace {
-/// The running sum is rebuilt this often so rounding cannot pile up.
-constexpr unsigned RECOMPUTE_INTERVAL = 1u << 16;
-} // namespace
-
 EnvelopeDetector::EnvelopeDetector(int nMaxLength)
 {
     size_t size = 2;
@@ -44,18 +39,6 @@ void EnvelopeDetector::recompute()
         m_sum += std::complex<double>(s.real(), s.imag());
     }
     m_nSinceRecompute = 0;
-}
-
-std::complex<float> EnvelopeDetector::PushAverage(std::complex<float> sample)
-{
-    const std::complex<float>& leaving = m_history[(m_nWrite - size_t(m_nLength)) & m_nMask];
-    m_sum += std::complex<double>(sample.real(), sample.imag());
-    m_sum -= std::complex<double>(leaving.real(), leaving.imag());
-    m_history[m_nWrite] = sample;
-    m_nWrite = (m_nWrite + 1) & m_nMask;
-    if (++m_nSinceRecompute >= RECOMPUTE_INTERVAL)
-        recompute();
-    return std::complex<float>(float(m_sum.real() * m_dScale), float(m_sum.imag() * m_dScale));
 }
 
 } // namespace cw

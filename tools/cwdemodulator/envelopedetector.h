@@ -20,12 +20,26 @@ public:
     int Length() const { return m_nLength; }
     /// Adds one baseband sample and returns the envelope.
     float Push(std::complex<float> sample) { return std::sqrt(std::norm(PushAverage(sample))); }
-    /// Adds one baseband sample and returns the coherent average itself.
-    std::complex<float> PushAverage(std::complex<float> sample);
+    /// Adds one baseband sample and returns the coherent average itself (inline: it runs on
+    /// every baseband sample, and in the speed search's loops).
+    std::complex<float> PushAverage(std::complex<float> sample)
+    {
+        const std::complex<float>& leaving = m_history[(m_nWrite - size_t(m_nLength)) & m_nMask];
+        m_sum += std::complex<double>(sample.real(), sample.imag());
+        m_sum -= std::complex<double>(leaving.real(), leaving.imag());
+        m_history[m_nWrite] = sample;
+        m_nWrite = (m_nWrite + 1) & m_nMask;
+        if (++m_nSinceRecompute >= RECOMPUTE_INTERVAL)
+            recompute();
+        return std::complex<float>(float(m_sum.real() * m_dScale), float(m_sum.imag() * m_dScale));
+    }
     /// Forgets the history.
     void Reset();
 
 private:
+    /// The running sum is rebuilt this often so rounding cannot pile up.
+    static constexpr unsigned RECOMPUTE_INTERVAL = 1u << 16;
+
     void recompute();
 
     std::vector<std::complex<float>> m_history; ///< ring, power-of-two size

@@ -1,0 +1,71 @@
+#include "tools/cwdemodulator/realtapfilter.h"
+
+#include <algorithm>
+
+#if defined(__SSE__)
+#include <xmmintrin.h>
+#endif
+
+namespace cw {
+
+namespace {
+
+/// Samples pushed between two moves of the window back to the start of its buffer.
+constexpr size_t SLACK = 1024;
+
+} // namespace
+
+RealTapFilter::RealTapFilter(const std::vector<float>& taps)
+    : m_nLength(std::max<size_t>(1, taps.size())), m_taps(2 * m_nLength, 0.0f),
+      m_window(m_nLength + SLACK), m_nEnd(m_nLength)
+{
+    for (size_t i = 0; i < taps.size(); ++i) {
+        m_taps[2 * (m_nLength - 1 - i)] = taps[i];
+        m_taps[2 * (m_nLength - 1 - i) + 1] = taps[i];
+    }
+}
+
+void RealTapFilter::rewind()
+{
+    std::copy(m_window.end() - std::ptrdiff_t(m_nLength), m_window.end(), m_window.begin());
+    m_nEnd = m_nLength;
+}
+
+std::complex<float> RealTapFilter::Apply(const std::complex<float>* pOldest) const
+{
+    // Interleaved real and imaginary parts times taps given twice: one real dot product, in
+    // four partial sums of two complex samples each, summed at the end.
+    const float* x = reinterpret_cast<const float*>(pOldest);
+    const float* h = m_taps.data();
+    const size_t n = 2 * m_nLength;
+    const size_t whole = n - n % 16;
+    float re = 0.0f;
+    float im = 0.0f;
+#if defined(__SSE__)
+    __m128 sums[4] = {_mm_setzero_ps(), _mm_setzero_ps(), _mm_setzero_ps(), _mm_setzero_ps()};
+    for (size_t k = 0; k < whole; k += 16)
+        for (size_t j = 0; j < 4; ++j)
+            sums[j] = _mm_add_ps(
+                sums[j], _mm_mul_ps(_mm_loadu_ps(h + k + 4 * j), _mm_loadu_ps(x + k + 4 * j)));
+    alignas(16) float lanes[4];
+    _mm_store_ps(lanes, _mm_add_ps(_mm_add_ps(sums[0], sums[1]), _mm_add_ps(sums[2], sums[3])));
+    re = lanes[0] + lanes[2];
+    im = lanes[1] + lanes[3];
+#else
+    float sums[16] = {};
+    for (size_t k = 0; k < whole; k += 16)
+        for (size_t j = 0; j < 16; ++j)
+            sums[j] += h[k + j] * x[k + j];
+    for (size_t j = 0; j < 16; j += 2) {
+        re += sums[j];
+        im += sums[j + 1];
+    }
+#endif
+    for (size_t k = whole; k < n; k += 2) {
+        re += h[k] * x[k];
+        im += h[k + 1] * x[k + 1];
+    }
+    return {re, im};
+}
+
+} // namespace cw

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <complex>
+#include <cstddef>
+#include <vector>
+
+namespace cw {
+
+/// A FIR filter with real taps on complex samples, the shape of every filter of the CW front
+/// end (a real low-pass on the baseband). The samples are kept in one contiguous run, so each
+/// output is a single dot product; the dot product keeps several partial sums, which lets it
+/// run on vector registers (the distribution's liquid-dsp has none of its SIMD dot products).
+/// Life: create with the taps, Push() samples, Output() whenever an output is due (or Apply()
+/// to samples kept elsewhere).
+class RealTapFilter
+{
+public:
+    /// @p taps in time order: taps[0] weighs the newest sample. The window starts at zero.
+    explicit RealTapFilter(const std::vector<float>& taps);
+
+    void Push(std::complex<float> sample)
+    {
+        if (m_nEnd == m_window.size())
+            rewind();
+        m_window[m_nEnd++] = sample;
+    }
+    /// The filter's output for the samples pushed so far.
+    std::complex<float> Output() const { return Apply(m_window.data() + (m_nEnd - m_nLength)); }
+    /// The output for Length() samples of the caller's, from @p pOldest on: a decimator
+    /// computes only the outputs it keeps, straight from its own buffer.
+    std::complex<float> Apply(const std::complex<float>* pOldest) const;
+    size_t Length() const { return m_nLength; }
+
+private:
+    void rewind();
+
+    size_t m_nLength;
+    std::vector<float> m_taps; ///< reversed (oldest sample first), each tap twice: re, im
+    std::vector<std::complex<float>> m_window; ///< the newest m_nLength samples end at m_nEnd
+    size_t m_nEnd;
+};
+
+} // namespace cw

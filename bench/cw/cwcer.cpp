@@ -7,7 +7,8 @@
 // second that makes a receiver's AGC pump), neighbour (100 Hz below, 20 dB stronger, sending on
 // after the wanted signal; decoded with the pitch given), mp3 (16 kbit/s) and ogg (lowest quality);
 // ebook2cw makes mp3, ogg and farnsworth itself. Prints a TSV table: jitter, wpm, snr_db, texts,
-// ours_cer, peer_cer, first_char_ok, generator, impairment.
+// ours_cer, peer_cer, first_char_ok, generator, impairment, after_end (characters we decoded
+// that began after the wanted signal's last element: read from noise or a neighbour).
 //
 //   cw_cer [--texts 20] [--snr-min -12] [--snr-max 20] [--snr-step 2] [--wpm 12,20,30,40]
 //          [--wpm-range 8:50] [--jitter 0,20] [--seed 1] [--generator ours|ebook2cw]
@@ -129,11 +130,14 @@ bool impair(const QString& name, Case& c)
     return true;
 }
 
-/// Our synthesizer's recording of @p text, with the neighbour when asked for.
-std::vector<float> synthesize(const Case& c, const QString& text)
+/// Our synthesizer's recording of @p text, with the neighbour when asked for; @p nEnd receives
+/// the sample at which the wanted signal's last element ends.
+std::vector<float> synthesize(const Case& c, const QString& text, qint64& nEnd)
 {
     cw::CwSynthesizer synthesizer(c.settings);
     synthesizer.SetText(text);
+    nEnd = synthesizer.TotalSamples() -
+           qint64(std::max(0.0, c.settings.dTailSec) * c.settings.nSampleRate);
     if (c.bNeighbour) {
         cw::CwSynthesizer::Settings neighbour = c.settings;
         neighbour.dPitchHz -= 100.0;
@@ -184,7 +188,7 @@ int main(int argc, char* argv[])
 
     QTemporaryDir dir;
     std::printf("jitter_pct\twpm\tsnr_db\ttexts\tours_cer\tpeer_cer\tfirst_char_ok\tgenerator\t"
-                "impairment\n");
+                "impairment\tafter_end\n");
     int caseIndex = 0;
     for (const QString& impairment : impairments) {
         for (double jitter : jitters) {
@@ -196,6 +200,7 @@ int main(int argc, char* argv[])
                     long peerErrors = 0;
                     long length = 0;
                     int firstRight = 0;
+                    long afterEnd = 0;
                     for (int t = 0; t < texts; ++t) {
                         const QString text = cwbench::randomText(textGenerator, 8);
                         Case c;
@@ -211,13 +216,15 @@ int main(int argc, char* argv[])
                         impair(impairment, c);
                         std::vector<float> samples;
                         bool made = true;
+                        qint64 wantedEnd = 0;
                         if (ebook2cw) {
                             samples = cwbench::renderEbook2cw(text, wpm, settings.dPitchHz, rate,
                                                               dir.path(), c.ebook2cwOptions);
                             made = !samples.empty();
+                            wantedEnd = qint64(samples.size());
                             cwbench::addNoise(samples, rate, snr, settings.uSeed);
                         } else {
-                            samples = synthesize(c, text);
+                            samples = synthesize(c, text, wantedEnd);
                             if (!c.lossyFormat.isEmpty())
                                 made = cwbench::lossyRoundTrip(samples, rate, c.lossyFormat,
                                                                dir.path());
@@ -229,9 +236,20 @@ int main(int argc, char* argv[])
                         }
                         double foundWpm = 0.0;
                         double foundPitch = 0.0;
-                        const QString decoded = cwbench::normalized(cwbench::codesToText(
+                        std::vector<std::int64_t> positions;
+                        const std::vector<int> codes =
                             cwbench::demodulate(samples, rate, 4096, &foundWpm, &foundPitch,
-                                                c.bNeighbour ? settings.dPitchHz : 0.0)));
+                                                c.bNeighbour ? settings.dPitchHz : 0.0, &positions);
+                        const QString decoded = cwbench::normalized(cwbench::codesToText(codes));
+                        // A dot's length past the last element: the wanted signal's own
+                        // decisions may be placed that late.
+                        const QString stray = cwbench::textAfter(
+                            codes, positions, wantedEnd + qint64(1.2 / wpm * rate));
+                        afterEnd += QString(stray).remove(QLatin1Char(' ')).size();
+                        if (verbose && !stray.isEmpty())
+                            std::fprintf(
+                                stderr, "%g wpm %g dB (pitch %g, seed %u): after the end '%s'\n",
+                                wpm, snr, settings.dPitchHz, settings.uSeed, qPrintable(stray));
                         const int distance = cwbench::editDistance(text, decoded);
                         errors += distance;
                         length += text.size();
@@ -254,9 +272,9 @@ int main(int argc, char* argv[])
                     const double cer = double(errors) / double(std::max(1L, length));
                     const double peerCer =
                         withPeer ? double(peerErrors) / double(std::max(1L, length)) : NAN;
-                    std::printf("%g\t%g\t%g\t%d\t%.4f\t%.4f\t%d\t%s\t%s\n", jitter, wpm, snr, texts,
-                                cer, peerCer, firstRight, qPrintable(generatorName),
-                                qPrintable(impairment));
+                    std::printf("%g\t%g\t%g\t%d\t%.4f\t%.4f\t%d\t%s\t%s\t%ld\n", jitter, wpm, snr,
+                                texts, cer, peerCer, firstRight, qPrintable(generatorName),
+                                qPrintable(impairment), afterEnd);
                     std::fflush(stdout);
                 }
             }

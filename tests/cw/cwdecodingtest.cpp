@@ -208,6 +208,18 @@ TEST(CwDecoding, SlowingDownBeyondWhatTheTrackingFollowsIsAcquiredAfresh)
     EXPECT_TRUE(decoded.endsWith(slow)) << qPrintable(decoded);
 }
 
+TEST(CwDecoding, TimingLostWhileTheHeldSecondsAreReplayedStartsTheAcquisitionThere)
+{
+    // Near the noise floor the timing can stop fitting again while the seconds held for a
+    // re-acquisition are decoded anew, before the point that re-acquisition began from:
+    // this once asked for a negative number of samples back and threw.
+    Synth settings = signal(20.0, -10.0, 16401, 735.0);
+    settings.dLeadInSec = 0.4;
+    const QString text = QStringLiteral("HELLO ON7CNE CALL DIPOLE RADIO VK5HLS 1044 OK9W");
+    const QString decoded = decode(render(settings, text));
+    EXPECT_LE(cwbench::editDistance(text, decoded), 8) << qPrintable(decoded);
+}
+
 TEST(CwDecoding, TranscriptionsAreSeparatedByLineEndsAndReacquired)
 {
     // Two transmissions at different speeds, four seconds apart.

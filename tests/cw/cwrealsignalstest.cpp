@@ -270,6 +270,26 @@ TEST(CwNeighbour, WantedSignalKeyedInStepWithAStrongerNeighbourIsNoLeakage)
     }
 }
 
+TEST(CwNeighbour, KeyClicksSetApartAfterTheWantedSignalEndsAreNoDots)
+{
+    // After the wanted signal ends, the neighbour's key clicks leak in as lone dots a little
+    // weaker than the wanted marks, seconds before the line ends on leakage ("E E").
+    Synth wanted = plain(35.0);
+    wanted.dPitchHz = 590.0;
+    wanted.dLeadInSec = 0.6;
+    wanted.uSeed = 8561;
+    wanted.nSampleRate = 8000;
+    Synth neighbour = wanted;
+    neighbour.dPitchHz = 490.0;
+    neighbour.uSeed += 1;
+    const QString text = QStringLiteral("ZL0E F0E/P 951 VE6MO SP7N 6992 OK2PZ JA8C/P");
+    cw::CwSynthesizer synthesizer(wanted);
+    ASSERT_TRUE(synthesizer.SetText(text));
+    ASSERT_TRUE(synthesizer.AddNeighbour(neighbour, text + QStringLiteral(" ") + text, 20.0));
+    const QString decoded = decode(synthesizer.RenderAll(), 590.0);
+    EXPECT_EQ(decoded, text) << qPrintable(decoded);
+}
+
 TEST(CwInput, AbsurdSampleOrRunOfNotANumberCostsNoMoreThanItsMoment)
 {
     cw::CwSynthesizer synthesizer(plain(20.0));

@@ -3,6 +3,7 @@
 #include "tools/cwdemodulator/audiofilereader.h"
 #include "tools/cwdemodulator/audiofilewriter.h"
 #include "tools/morsecore/internationalalphabet.h"
+#include "tools/morsecore/morsesymbolcode.h"
 #include "tools/morsedsp/dspconstants.h"
 
 #include <QDir>
@@ -109,27 +110,52 @@ QString codesToText(const std::vector<int>& codes)
 }
 
 std::vector<int> demodulate(const std::vector<float>& samples, int nSampleRate, int nBlock,
-                            double* pWpm, double* pPitch, double dGivenPitch)
+                            double* pWpm, double* pPitch, double dGivenPitch,
+                            std::vector<std::int64_t>* pPositions)
 {
     cw::CwDemodulator::Settings settings;
     settings.dSampleRate = nSampleRate;
     settings.dPitchHz = dGivenPitch;
     cw::CwDemodulator demodulator(settings);
     std::vector<int> codes;
+    auto keep = [&](const cw::CwSymbol& symbol) {
+        codes.push_back(symbol.nCode);
+        if (pPositions)
+            pPositions->push_back(symbol.nSamplePosition);
+    };
     cw::CwSymbol symbol;
     for (size_t i = 0; i < samples.size(); i += size_t(nBlock)) {
         demodulator.Process(samples.data() + i, std::min(size_t(nBlock), samples.size() - i));
         while (demodulator.TakeSymbol(symbol))
-            codes.push_back(symbol.nCode);
+            keep(symbol);
     }
     demodulator.Finish();
     while (demodulator.TakeSymbol(symbol))
-        codes.push_back(symbol.nCode);
+        keep(symbol);
     if (pWpm)
         *pWpm = demodulator.Wpm();
     if (pPitch)
         *pPitch = demodulator.Pitch();
     return codes;
+}
+
+QString textAfter(const std::vector<int>& codes, const std::vector<std::int64_t>& positions,
+                  std::int64_t nEnd)
+{
+    // A character starts after the code that ended the one before it.
+    size_t characterStart = 0;
+    for (size_t i = 0; i < codes.size() && i < positions.size(); ++i) {
+        const int code = codes[i] & 127;
+        if (code == morse::SYMBOL_DOT || code == morse::SYMBOL_DASH) {
+            if (positions[i] > nEnd)
+                return normalized(codesToText(
+                    std::vector<int>(codes.begin() + std::ptrdiff_t(characterStart), codes.end())));
+        } else if (code == morse::SYMBOL_END_OF_CHARACTER || code == morse::SYMBOL_END_OF_WORD ||
+                   code == morse::SYMBOL_END_OF_LINE) {
+            characterStart = i + 1;
+        }
+    }
+    return QString();
 }
 
 QString normalized(const QString& text)

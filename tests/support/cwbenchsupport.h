@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <cstdint>
 #include <random>
 #include <vector>
 
@@ -20,10 +21,17 @@ QString randomText(std::mt19937& generator, int nTokens);
 QString codesToText(const std::vector<int>& codes);
 
 /// Runs the demodulator over @p samples in blocks of @p nBlock and returns the codes;
-/// @p dGivenPitch 0 lets it search the tone.
+/// @p dGivenPitch 0 lets it search the tone. @p pPositions, when given, receives the input
+/// sample position of each code.
 std::vector<int> demodulate(const std::vector<float>& samples, int nSampleRate, int nBlock = 4096,
                             double* pWpm = nullptr, double* pPitch = nullptr,
-                            double dGivenPitch = 0.0);
+                            double dGivenPitch = 0.0,
+                            std::vector<std::int64_t>* pPositions = nullptr);
+
+/// The characters of @p codes whose first element was heard after input sample @p nEnd, as
+/// text (what a decoder read from something that was not the wanted signal).
+QString textAfter(const std::vector<int>& codes, const std::vector<std::int64_t>& positions,
+                  std::int64_t nEnd);
 
 /// Upper case, every run of white space one blank, no blanks at either end.
 QString normalized(const QString& text);

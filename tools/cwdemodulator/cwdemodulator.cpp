@@ -39,6 +39,10 @@ constexpr double SECONDS_PER_UNIT_AT_1_WPM = 1.2;
 constexpr double LONE_GAP_UNITS = 2.0; ///< silence around a character
 constexpr double LONE_DOT_UNITS = 2.0; ///< a mark shorter than this is a dot
 constexpr double LONE_DOT_LEVEL = 0.6; ///< share of the mark level a lone dot must reach
+/// Silence on both sides, longer than a word gap, that sets a dot apart from any text.
+constexpr double ISOLATED_GAP_UNITS = 10.0;
+/// Share of the mark level a dot set apart must reach while a stronger neighbour keys.
+constexpr double ISOLATED_DOT_LEVEL = 0.8;
 /// Marks and gaps shorter than this (elements) show that a reading has element-long ones.
 constexpr double SHORT_ELEMENT_UNITS = 2.0;
 constexpr double SLOWER_READING_MARGIN = 6.0; ///< log likelihood, see likeliestUnit()
@@ -274,7 +278,8 @@ public:
     std::vector<std::complex<float>> m_recentInput;    ///< derotated baseband while tracking
     std::vector<std::complex<float>> m_recentChannel;  ///< the same through the channel filter
     std::vector<std::complex<float>> m_recentBaseband; ///< the last seconds as they came in
-    float m_fOutsidePeak = 0.0f; ///< strongest power outside the channel since the last check
+    float m_fOutsidePeak = 0.0f;   ///< strongest power outside the channel since the last check
+    bool m_bNeighbourKeys = false; ///< the last check heard something that strong outside
     /// Where a neighbour stronger than our marks was last heard outside the channel.
     std::int64_t m_nStrongNeighbourAt = std::numeric_limits<std::int64_t>::min() / 2;
     /// Marks decided from here on (filtered position) are a neighbour's leakage.
@@ -487,9 +492,18 @@ void CwDemodulator::Private::drainSegments(bool bEnd)
 bool CwDemodulator::Private::isLoneWeakDot(double dGapAfterUnits) const
 {
     const double unit = m_pClassifier->Unit();
+    // A stronger neighbour's key clicks leak in as dots set apart by long silences, a little
+    // weaker than our marks (after the wanted signal ended, or in its pauses): such a dot
+    // must be nearly as strong as our marks.
+    const float markLevel = m_pClassifier->MarkLevel();
+    const bool neighbourKeys =
+        m_bNeighbourKeys || m_fOutsidePeak >= LEAKAGE_STRONGER * markLevel * markLevel;
+    const bool isolated =
+        neighbourKeys && m_dGapBefore >= ISOLATED_GAP_UNITS && dGapAfterUnits >= ISOLATED_GAP_UNITS;
+    const double level = isolated ? ISOLATED_DOT_LEVEL : LONE_DOT_LEVEL;
     return m_dGapBefore >= LONE_GAP_UNITS && dGapAfterUnits >= LONE_GAP_UNITS &&
            double(m_pendingMark.nLength) < LONE_DOT_UNITS * unit &&
-           m_pendingMark.fLevel < LONE_DOT_LEVEL * m_pClassifier->MarkLevel();
+           m_pendingMark.fLevel < level * markLevel;
 }
 
 bool CwDemodulator::Private::TakeSymbol(CwSymbol& symbol)
@@ -680,6 +694,7 @@ void CwDemodulator::Private::startTracking(const CwSpeedEstimator::Result& resul
     m_recentChannel.clear();
     m_fOutsidePeak = 0.0f;
     m_nStrongNeighbourAt = std::numeric_limits<std::int64_t>::min() / 2;
+    m_bNeighbourKeys = false;
     m_nLeakageFrom = std::numeric_limits<std::int64_t>::max();
     m_bTooLongPending = false;
     m_uTooLongMarks = 0;
@@ -934,6 +949,7 @@ bool CwDemodulator::Private::hearsOnlyLeakage(std::complex<float> input,
     const float level = m_pClassifier->MarkLevel();
     const bool strongNeighbour = m_fOutsidePeak >= LEAKAGE_STRONGER * level * level;
     m_fOutsidePeak = 0.0f;
+    m_bNeighbourKeys = strongNeighbour;
     if (!strongNeighbour)
         return false;
     // The input before the filter's delay lines up with the filter's output.

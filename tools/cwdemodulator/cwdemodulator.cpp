@@ -95,6 +95,8 @@ constexpr double SWING_SPAN_SEC = 2.0;  ///< over this span
 /// tracked say the speed changed beyond what the tracking follows.
 constexpr unsigned TIMING_MARKS_WATCHED = 8;
 constexpr int TIMING_MARKS_TOO_LONG = 3;
+/// Element lengths within this ratio of each other are one speed, for a re-acquisition.
+constexpr double SAME_SPEED_RATIO = 1.5;
 /// Share of the mark level a reading with the samples limited to it must keep to be ours.
 constexpr float LIMITED_MARK_SHARE = 0.5f;
 
@@ -190,6 +192,7 @@ public:
     void refineInPhase(CwSpeedEstimator::Result& result, int nMarks);
     void startTracking(const CwSpeedEstimator::Result& result);
     void replayHeld();
+    void keepReplayFromRepeating(double dUnit);
     void filterHeld();
     CwSpeedEstimator::Result estimateHeld(int nMarks);
     bool heldIsLeakage(const CwSpeedEstimator::Result& result) const;
@@ -288,6 +291,12 @@ public:
     unsigned m_uTooLongMarks = 0;     ///< a bit per recent mark of it, newest lowest: too long
     bool m_bTimingLost = false;       ///< those marks no longer fit the timing
     std::int64_t m_nReacquiredAt = 0; ///< baseband index the last re-acquisition began from
+    /// While a re-acquisition is pending: the tracked element length and the last symbol
+    /// position given out before it.
+    double m_dUnitBeforeReacquiring = 0.0;
+    std::int64_t m_nGivenOutBeforeReacquiring = -1;
+    /// Symbols up to this position were given out already: the replay does not repeat them.
+    std::int64_t m_nReplayedThrough = -1;
 
     std::deque<CwSymbol> m_symbols;
     std::int64_t m_nLastSymbolPosition = 0;
@@ -594,6 +603,7 @@ void CwDemodulator::Private::tryAcquire(bool bFinal)
     }
     m_bCoherent = tone == CarrierReference::Tone::Steady;
     refineInPhase(result, marks);
+    keepReplayFromRepeating(result.dUnit);
     startTracking(result);
     replayHeld();
     if (bFinal && m_phase == Phase::AcquiringSpeed && !m_acquisition.empty())
@@ -920,6 +930,22 @@ void CwDemodulator::Private::reacquireRecent()
     m_nAcquisitionStart = start;
     m_nReacquiredAt = std::max(m_nReacquiredAt, next);
     m_recentBaseband.clear();
+    m_dUnitBeforeReacquiring = m_dTrackedUnit;
+    m_nGivenOutBeforeReacquiring = m_nLastSymbolPosition;
+}
+
+void CwDemodulator::Private::keepReplayFromRepeating(double dUnit)
+{
+    // A re-acquisition that finds about the speed it left was set off by noise (marks merged
+    // near the floor), not by a change of speed: what was given out of the replayed seconds
+    // stands, and the replay adds only what follows it. At a new speed the replayed seconds
+    // are read again, as the old reading of them was wrong.
+    if (m_nGivenOutBeforeReacquiring < 0)
+        return;
+    const double ratio = dUnit / m_dUnitBeforeReacquiring;
+    if (ratio > 1.0 / SAME_SPEED_RATIO && ratio < SAME_SPEED_RATIO)
+        m_nReplayedThrough = m_nGivenOutBeforeReacquiring;
+    m_nGivenOutBeforeReacquiring = -1;
 }
 
 bool CwDemodulator::Private::hearsOnlyLeakage(std::complex<float> input,
@@ -1123,6 +1149,8 @@ void CwDemodulator::Private::deliver(int nCode, std::int64_t nPosition, bool bFr
     std::int64_t position = m_nConverterOrigin +
                             std::int64_t(std::llround(centre * m_nDecimation)) + m_nDecimation - 1 -
                             m_pConverter->DelayInputSamples();
+    if (position <= m_nReplayedThrough)
+        return;
     position = std::max({position, m_nLastSymbolPosition, std::int64_t(0)});
     m_nLastSymbolPosition = position;
     m_symbols.push_back({nCode, position});

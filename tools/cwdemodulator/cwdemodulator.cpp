@@ -87,8 +87,9 @@ constexpr double NOISE_REACH_SEC = 0.1;
 /// signal is weighed as it comes, without the wait the follower needs (the decisions that
 /// teach the element length and levels would come that much later). The tracker learns only
 /// from the marks it decided, so it sees a fade of 20 dB as a swing of a few: at 2.0 the
-/// follower came too late for most fades, at 1.2 the noise floor of ebook2cw at -10 dB moved.
-constexpr float SWING_FACTOR = 1.3f;
+/// follower came too late for most fades, at 1.2 the noise floor of ebook2cw at -10 dB moved,
+/// and at 1.3 the level noise of steady ebook2cw signals at 0 dB and 47-49 WPM set it off.
+constexpr float SWING_FACTOR = 1.4f;
 constexpr double SWING_STEP_SEC = 0.05; ///< the tracker's level is read this often
 constexpr double SWING_SPAN_SEC = 2.0;  ///< over this span
 /// Of the envelope tracker's last marks, this many far too long for the element length

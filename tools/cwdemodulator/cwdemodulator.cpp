@@ -12,6 +12,7 @@
 #include "tools/cwdemodulator/levelswingwatch.h"
 #include "tools/cwdemodulator/localmarklevel.h"
 #include "tools/cwdemodulator/localphaseprojector.h"
+#include "tools/cwdemodulator/losttimingwatch.h"
 #include "tools/cwdemodulator/neighbourleakage.h"
 #include "tools/cwdemodulator/pitchdetector.h"
 
@@ -92,10 +93,6 @@ constexpr double NOISE_REACH_SEC = 0.1;
 constexpr float SWING_FACTOR = 1.4f;
 constexpr double SWING_STEP_SEC = 0.05; ///< the tracker's level is read this often
 constexpr double SWING_SPAN_SEC = 2.0;  ///< over this span
-/// Of the envelope tracker's last marks, this many far too long for the element length
-/// tracked say the speed changed beyond what the tracking follows.
-constexpr unsigned TIMING_MARKS_WATCHED = 8;
-constexpr int TIMING_MARKS_TOO_LONG = 3;
 /// Element lengths within this ratio of each other are one speed, for a re-acquisition.
 constexpr double SAME_SPEED_RATIO = 1.5;
 /// Share of the mark level a reading with the samples limited to it must keep to be ours.
@@ -132,8 +129,8 @@ CwSegmenter& trialSegmenter(const CwSegmenter& own, const std::vector<std::strin
 } // namespace
 
 /// Everything the demodulator holds: the blocks of the pipeline, what the acquisition keeps
-/// back, and the symbols decided and not yet taken.
-class CWDEMODULATOR_NO_EXPORT CwDemodulator::Private
+/// back, and the symbols decided and not yet taken. Listens to the classifier's codes.
+class CWDEMODULATOR_NO_EXPORT CwDemodulator::Private : public CwTimingTracker::IListener
 {
 public:
     explicit Private(const Settings& settings);
@@ -150,26 +147,7 @@ public:
         Tracking,
     };
 
-    /// Hands the codes of one of the two timing trackers on.
-    class Route : public CwTimingTracker::IListener
-    {
-    public:
-        Route(Private* pOwner, bool bFromSegments)
-            : m_pOwner(pOwner), m_bFromSegments(bFromSegments)
-        {
-        }
-        void OnSymbol(int nCode, qint64 nPosition) override
-        {
-            m_pOwner->deliver(nCode, nPosition, m_bFromSegments);
-        }
-
-    private:
-        Private* m_pOwner;
-        bool m_bFromSegments;
-    };
-
-    void deliver(int nCode, std::int64_t nPosition, bool bFromSegments);
-    void watchTiming(int nCode);
+    void OnSymbol(int nCode, qint64 nPosition) override;
     void drainSegments(bool bEnd = false);
     bool isLoneWeakDot(double dGapAfterUnits) const;
     void finishTransmission();
@@ -270,8 +248,7 @@ public:
     // The envelope tracker decides marks by thresholds, and follows level, speed and phase.
     // For a steady tone its decisions are only a guide: the segmenter decides the marks and
     // gaps by maximum likelihood and the classifier turns them into codes.
-    Route m_trackerRoute{this, false};
-    Route m_segmentRoute{this, true};
+    LostTimingWatch m_timing; ///< hears the envelope tracker's codes
     std::unique_ptr<CwTimingTracker> m_pTracker;
     std::unique_ptr<CwSegmenter> m_pSegmenter;
     std::unique_ptr<CwTimingTracker> m_pClassifier;
@@ -288,9 +265,6 @@ public:
     std::int64_t m_nStrongNeighbourAt = std::numeric_limits<std::int64_t>::min() / 2;
     /// Marks decided from here on (filtered position) are a neighbour's leakage.
     std::int64_t m_nLeakageFrom = std::numeric_limits<std::int64_t>::max();
-    bool m_bTooLongPending = false;   ///< the envelope tracker's next dash is far too long
-    unsigned m_uTooLongMarks = 0;     ///< a bit per recent mark of it, newest lowest: too long
-    bool m_bTimingLost = false;       ///< those marks no longer fit the timing
     std::int64_t m_nReacquiredAt = 0; ///< baseband index the last re-acquisition began from
     /// While a re-acquisition is pending: the tracked element length and the last symbol
     /// position given out before it.
@@ -373,8 +347,8 @@ CwDemodulator::Private::Private(const Settings& settings) : m_settings(settings)
     trackerSettings.dMinUnit = m_dMinUnit;
     trackerSettings.dMaxUnit = m_dMaxUnit;
     trackerSettings.dLineSilence = settings.dLineSilenceSec * m_dBasebandRate;
-    m_pTracker = std::make_unique<CwTimingTracker>(trackerSettings, &m_trackerRoute);
-    m_pClassifier = std::make_unique<CwTimingTracker>(trackerSettings, &m_segmentRoute);
+    m_pTracker = std::make_unique<CwTimingTracker>(trackerSettings, &m_timing);
+    m_pClassifier = std::make_unique<CwTimingTracker>(trackerSettings, this);
     m_pSegmenter = std::make_unique<CwSegmenter>(settings.characterCodes);
     m_pEnvelope = std::make_unique<EnvelopeDetector>(int(std::ceil(m_dMaxUnit)));
     m_pEstimator = std::make_unique<CwSpeedEstimator>(m_dMinUnit, m_dMaxUnit);
@@ -707,9 +681,7 @@ void CwDemodulator::Private::startTracking(const CwSpeedEstimator::Result& resul
     m_nStrongNeighbourAt = std::numeric_limits<std::int64_t>::min() / 2;
     m_bNeighbourKeys = false;
     m_nLeakageFrom = std::numeric_limits<std::int64_t>::max();
-    m_bTooLongPending = false;
-    m_uTooLongMarks = 0;
-    m_bTimingLost = false;
+    m_timing.Reset();
     m_recentBaseband.clear();
     m_phase = Phase::Tracking;
 }
@@ -888,7 +860,7 @@ void CwDemodulator::Private::track(std::complex<float> sample)
     keepRecent(sample);
     if (m_pTracker->LineEnded() || hearsOnlyLeakage(derotated, corrected))
         endLine();
-    else if (m_bTimingLost)
+    else if (m_timing.Lost())
         reacquireRecent();
 }
 
@@ -1117,36 +1089,10 @@ void CwDemodulator::Private::watchCoherence(std::complex<float> average)
         m_bCoherent = false;
 }
 
-void CwDemodulator::Private::watchTiming(int nCode)
+void CwDemodulator::Private::OnSymbol(int nCode, qint64 nPosition)
 {
-    // The envelope tracker reads marks at the tracked element length. When the speed drops
-    // far below what the tracking follows (35 WPM, then 8 WPM within a line), its dashes come
-    // out far too long again and again. (A rise as far shows as marks running on without a
-    // character end, but so does noise near the floor: ebook2cw at -10 dB lost 1.2 points.)
-    if (nCode == morse::SYMBOL_DASH_TOO_LONG)
-        m_bTooLongPending = true;
-    if (nCode != morse::SYMBOL_DOT && nCode != morse::SYMBOL_DASH)
-        return;
-    m_uTooLongMarks = (m_uTooLongMarks << 1) | (m_bTooLongPending ? 1u : 0u);
-    m_bTooLongPending = false;
-    const unsigned watched = m_uTooLongMarks & ((1u << TIMING_MARKS_WATCHED) - 1u);
-    int tooLong = 0;
-    for (unsigned bits = watched; bits != 0; bits &= bits - 1)
-        ++tooLong;
-    m_bTimingLost = tooLong >= TIMING_MARKS_TOO_LONG;
-}
-
-void CwDemodulator::Private::deliver(int nCode, std::int64_t nPosition, bool bFromSegments)
-{
-    // The segments decide; the envelope tracker only guides them.
-    if (!bFromSegments) {
-        watchTiming(nCode);
-        return;
-    }
-    // The envelope at baseband index t covers the samples up to t; an edge crossing half
-    // height there happened at the middle of the averaging window. Segments have no delay.
-    const double delay = bFromSegments ? 0.0 : 0.5 * double(m_pEnvelope->Length() - 1);
-    const double centre = double(nPosition) - delay;
+    // The segments decide (the envelope tracker only guides them), and have no delay.
+    const double centre = double(nPosition);
     std::int64_t position = m_nConverterOrigin +
                             std::int64_t(std::llround(centre * m_nDecimation)) + m_nDecimation - 1 -
                             m_pConverter->DelayInputSamples();

@@ -1,0 +1,29 @@
+#pragma once
+
+#include "tools/cwdemodulator/cwtimingtracker.h"
+
+namespace cw {
+
+/// Tells when the speed changed beyond what the tracking follows. The envelope tracker reads
+/// marks at the tracked element length: when the speed drops far below it (35 WPM, then 8 WPM
+/// within a line), its dashes come out far too long again and again. Listens to the envelope
+/// tracker's codes.
+///
+/// Life: Reset() at the start of each transmission, then the tracker's codes; Lost() speaks
+/// for the marks so far.
+class LostTimingWatch : public CwTimingTracker::IListener
+{
+public:
+    void OnSymbol(int nCode, qint64 nPosition) override;
+
+    void Reset();
+    /// Too many of the recent marks no longer fit the element length tracked.
+    bool Lost() const { return m_bLost; }
+
+private:
+    bool m_bTooLongPending = false; ///< the tracker's next dash is far too long
+    unsigned m_uTooLongMarks = 0;   ///< a bit per recent mark, newest lowest: too long
+    bool m_bLost = false;
+};
+
+} // namespace cw

@@ -9,6 +9,7 @@
 #include "tools/cwdemodulator/damagedsamplefilter.h"
 #include "tools/cwdemodulator/envelopedetector.h"
 #include "tools/cwdemodulator/impulseblanker.h"
+#include "tools/cwdemodulator/leakagewatch.h"
 #include "tools/cwdemodulator/levelswingwatch.h"
 #include "tools/cwdemodulator/localmarklevel.h"
 #include "tools/cwdemodulator/localphaseprojector.h"
@@ -55,14 +56,9 @@ constexpr double COHERENCE_MEMORY = 400.0;
 constexpr float COHERENCE_LOST = 0.7f;
 constexpr float KEY_DOWN_SHARE = 0.8f; ///< share of the mark level a key-down average reaches
 constexpr size_t NOISE_WINDOW = 8;     ///< samples summed to measure the noise
-/// While tracking, the last seconds are checked this often for marks that only a stronger
-/// neighbour's leakage explains: then the wanted signal has ended.
-constexpr double LEAKAGE_WINDOW_SEC = 3.0;
-constexpr double LEAKAGE_INTERVAL_SEC = 0.5;
-constexpr float LEAKAGE_STRONGER = 10.0f; ///< power over our marks for a neighbour to matter
-/// Power outside the channel over the noise's (per part and sample) that only a strong
-/// neighbour reaches.
-constexpr float NEIGHBOUR_OVER_NOISE = 300.0f;
+/// Seconds after a stronger neighbour was heard outside the channel in which it may still
+/// leak in.
+constexpr double LEAKAGE_WINDOW_SEC = LeakageWatch::WINDOW_SEC;
 
 /// The level around each sample is followed only where the marks stand this far (power over
 /// an element) over the noise: nearer the noise floor, the strongest envelopes it is read
@@ -181,7 +177,7 @@ public:
     /// Log likelihood of the held in-phase samples read at element length @p dUnit.
     double trialScore(CwSegmenter& segmenter, double dUnit, float fAmplitude) const;
     void track(std::complex<float> sample);
-    bool hearsOnlyLeakage(std::complex<float> input, std::complex<float> channel);
+    LeakageWatch::Now leakageNow() const;
     void keepRecent(std::complex<float> sample);
     void endLine();
     void reacquireRecent();
@@ -256,15 +252,11 @@ public:
     bool m_bMarkPending = false;
     double m_dGapBefore = 0.0; ///< units of silence before the pending mark
     double m_dTrackedUnit = 0.0;
-    std::vector<std::complex<float>> m_recentInput;    ///< derotated baseband while tracking
-    std::vector<std::complex<float>> m_recentChannel;  ///< the same through the channel filter
     std::vector<std::complex<float>> m_recentBaseband; ///< the last seconds as they came in
-    float m_fOutsidePeak = 0.0f;   ///< strongest power outside the channel since the last check
-    bool m_bNeighbourKeys = false; ///< the last check heard something that strong outside
-    /// Where a neighbour stronger than our marks was last heard outside the channel.
-    std::int64_t m_nStrongNeighbourAt = std::numeric_limits<std::int64_t>::min() / 2;
-    /// Marks decided from here on (filtered position) are a neighbour's leakage.
-    std::int64_t m_nLeakageFrom = std::numeric_limits<std::int64_t>::max();
+    LeakageWatch m_leakage;
+    /// Where a neighbour stronger than our marks was last heard outside the channel (the
+    /// level follow keeps its fades apart from the leakage after it).
+    const std::int64_t& m_nStrongNeighbourAt = m_leakage.StrongNeighbourAt();
     std::int64_t m_nReacquiredAt = 0; ///< baseband index the last re-acquisition began from
     /// While a re-acquisition is pending: the tracked element length and the last symbol
     /// position given out before it.
@@ -335,10 +327,12 @@ std::int64_t CwDemodulator::HeldFrom() const
                                          d->m_pConverter->DelayInputSamples());
 }
 
-CwDemodulator::Private::Private(const Settings& settings) : m_settings(settings)
+CwDemodulator::Private::Private(const Settings& settings)
+    : m_settings(settings), m_dBasebandRate(settings.dSampleRate /
+                                            BasebandConverter::DecimationFor(settings.dSampleRate)),
+      m_nDecimation(BasebandConverter::DecimationFor(settings.dSampleRate)),
+      m_leakage(m_dBasebandRate)
 {
-    m_nDecimation = BasebandConverter::DecimationFor(settings.dSampleRate);
-    m_dBasebandRate = settings.dSampleRate / m_nDecimation;
     const double maxWpm = std::max(settings.dMinWpm, settings.dMaxWpm);
     m_dMinUnit = SECONDS_PER_UNIT_AT_1_WPM / maxWpm * m_dBasebandRate;
     m_dMaxUnit = SECONDS_PER_UNIT_AT_1_WPM / std::max(1.0, settings.dMinWpm) * m_dBasebandRate;
@@ -448,7 +442,7 @@ void CwDemodulator::Private::drainSegments(bool bEnd)
     CwSegmenter::Segment segment;
     while (m_pSegmenter->TakeSegment(segment)) {
         const double unit = m_pClassifier->Unit();
-        if (segment.bOn && segment.nStart >= m_nLeakageFrom)
+        if (segment.bOn && segment.nStart >= m_leakage.LeakageFrom())
             continue;
         if (segment.bOn) {
             if (m_bMarkPending)
@@ -480,10 +474,9 @@ bool CwDemodulator::Private::isLoneWeakDot(double dGapAfterUnits) const
     // weaker than our marks (after the wanted signal ended, or in its pauses): such a dot
     // must be nearly as strong as our marks.
     const float markLevel = m_pClassifier->MarkLevel();
-    const bool neighbourKeys =
-        m_bNeighbourKeys || m_fOutsidePeak >= LEAKAGE_STRONGER * markLevel * markLevel;
-    const bool isolated =
-        neighbourKeys && m_dGapBefore >= ISOLATED_GAP_UNITS && dGapAfterUnits >= ISOLATED_GAP_UNITS;
+    const bool isolated = m_leakage.NeighbourKeys(markLevel) &&
+                          m_dGapBefore >= ISOLATED_GAP_UNITS &&
+                          dGapAfterUnits >= ISOLATED_GAP_UNITS;
     const double level = isolated ? ISOLATED_DOT_LEVEL : LONE_DOT_LEVEL;
     return m_dGapBefore >= LONE_GAP_UNITS && dGapAfterUnits >= LONE_GAP_UNITS &&
            double(m_pendingMark.nLength) < LONE_DOT_UNITS * unit &&
@@ -675,12 +668,7 @@ void CwDemodulator::Private::startTracking(const CwSpeedEstimator::Result& resul
     for (std::int64_t gap : m_heldCharacterGaps)
         gaps.push_back(double(gap) / result.dUnit);
     m_pClassifier->PresetCharacterGaps(gaps);
-    m_recentInput.clear();
-    m_recentChannel.clear();
-    m_fOutsidePeak = 0.0f;
-    m_nStrongNeighbourAt = std::numeric_limits<std::int64_t>::min() / 2;
-    m_bNeighbourKeys = false;
-    m_nLeakageFrom = std::numeric_limits<std::int64_t>::max();
+    m_leakage.Reset(m_pChannel->Delay());
     m_timing.Reset();
     m_recentBaseband.clear();
     m_phase = Phase::Tracking;
@@ -858,7 +846,7 @@ void CwDemodulator::Private::track(std::complex<float> sample)
     if (std::abs(double(length) / m_pEnvelope->Length() - 1.0) > LENGTH_TOLERANCE)
         m_pEnvelope->SetLength(length);
     keepRecent(sample);
-    if (m_pTracker->LineEnded() || hearsOnlyLeakage(derotated, corrected))
+    if (m_pTracker->LineEnded() || m_leakage.Push(derotated, corrected, leakageNow()))
         endLine();
     else if (m_timing.Lost())
         reacquireRecent();
@@ -921,43 +909,10 @@ void CwDemodulator::Private::keepReplayFromRepeating(double dUnit)
     m_nGivenOutBeforeReacquiring = -1;
 }
 
-bool CwDemodulator::Private::hearsOnlyLeakage(std::complex<float> input,
-                                              std::complex<float> channel)
+LeakageWatch::Now CwDemodulator::Private::leakageNow() const
 {
-    // The wanted signal has ended when all that is heard of late is a stronger neighbour's
-    // leakage: the timing tracker would take it for weak marks and never see the silence.
-    // The full check runs only while something that strong is outside the channel.
-    const size_t delay = size_t(m_pChannel->Delay());
-    m_recentInput.push_back(input);
-    m_recentChannel.push_back(channel);
-    if (m_recentInput.size() > delay) {
-        const float outside = std::norm(m_recentInput[m_recentInput.size() - 1 - delay] - channel);
-        m_fOutsidePeak = std::max(m_fOutsidePeak, outside);
-        const float level = m_pClassifier->MarkLevel();
-        if (outside >= NEIGHBOUR_OVER_NOISE * m_pSegmenter->NoiseVariance() &&
-            outside >= LEAKAGE_STRONGER * level * level)
-            m_nStrongNeighbourAt = m_pTracker->Position();
-    }
-    const size_t window = size_t(LEAKAGE_WINDOW_SEC * m_dBasebandRate);
-    const size_t interval = size_t(LEAKAGE_INTERVAL_SEC * m_dBasebandRate);
-    if (m_recentChannel.size() < window + delay + interval)
-        return false;
-    m_recentInput.erase(m_recentInput.begin(), m_recentInput.begin() + std::ptrdiff_t(interval));
-    m_recentChannel.erase(m_recentChannel.begin(),
-                          m_recentChannel.begin() + std::ptrdiff_t(interval));
-    const float level = m_pClassifier->MarkLevel();
-    const bool strongNeighbour = m_fOutsidePeak >= LEAKAGE_STRONGER * level * level;
-    m_fOutsidePeak = 0.0f;
-    m_bNeighbourKeys = strongNeighbour;
-    if (!strongNeighbour)
-        return false;
-    // The input before the filter's delay lines up with the filter's output.
-    const NeighbourLeakage::Held held{m_recentInput.data(), m_recentChannel.data() + delay, window,
-                                      m_dBasebandRate, int(delay)};
-    if (!NeighbourLeakage::Explains(held, m_pEnvelope->Length(), 0.5f * level, level))
-        return false;
-    m_nLeakageFrom = m_pTracker->Position() - std::int64_t(window);
-    return true;
+    return {m_pTracker->Position(), m_pClassifier->MarkLevel(), m_pSegmenter->NoiseVariance(),
+            m_pEnvelope->Length()};
 }
 
 void CwDemodulator::Private::pushSegmenter(float fMagnitude, bool bJudged)

@@ -15,7 +15,7 @@
 #include "tools/cwdemodulator/localphaseprojector.h"
 #include "tools/cwdemodulator/losttimingwatch.h"
 #include "tools/cwdemodulator/neighbourleakage.h"
-#include "tools/cwdemodulator/pitchdetector.h"
+#include "tools/cwdemodulator/pitchsearch.h"
 
 #include <algorithm>
 #include <cmath>
@@ -28,8 +28,6 @@ namespace cw {
 namespace {
 
 constexpr double PITCH_HISTORY_SEC = 2.5; ///< audio kept while the pitch is searched
-/// A peak this clear is still taken when the input ends before a clearly better one.
-constexpr double WEAK_PEAK_RATIO = 4.0;
 constexpr double ACQUISITION_MIN_SEC = 3.0;
 constexpr double ACQUISITION_INTERVAL_SEC = 1.0;
 constexpr double ACQUISITION_MAX_SEC = 8.0;
@@ -191,14 +189,8 @@ public:
     double m_dMinUnit = 1.0;
     double m_dMaxUnit = 1.0;
 
-    std::unique_ptr<PitchDetector> m_pPitchDetector;
-    /// The latest audio while the pitch is searched: grows to its capacity, then wraps, so
-    /// that a short input does not pay for seconds of memory.
-    std::vector<float> m_pitchRing;
-    size_t m_nPitchRingCapacity = 0;
-    size_t m_nPitchRingStart = 0;
-    size_t m_nPitchRingSize = 0;
-    std::int64_t m_nConverterOrigin = 0; ///< input sample the first converted sample was
+    std::unique_ptr<PitchSearch> m_pPitchSearch; ///< until the tone is found
+    std::int64_t m_nConverterOrigin = 0;         ///< input sample the first converted sample was
 
     DamagedSampleFilter m_damagedSamples;
     std::unique_ptr<ImpulseBlanker> m_pBlanker; ///< from the pitch on: it notches the tone
@@ -353,10 +345,9 @@ CwDemodulator::Private::Private(const Settings& settings)
     if (settings.dPitchHz > 0.0) {
         lockPitch(settings.dPitchHz);
     } else {
-        m_pPitchDetector = std::make_unique<PitchDetector>(
+        m_pPitchSearch = std::make_unique<PitchSearch>(
             settings.dSampleRate, settings.dMinPitchHz,
-            std::min(settings.dMaxPitchHz, settings.dSampleRate * 0.45));
-        m_nPitchRingCapacity = size_t(PITCH_HISTORY_SEC * settings.dSampleRate);
+            std::min(settings.dMaxPitchHz, settings.dSampleRate * 0.45), PITCH_HISTORY_SEC);
     }
 }
 
@@ -372,25 +363,13 @@ void CwDemodulator::Private::Process(const float* pSamples, size_t nCount)
     pSamples = m_damagedSamples.Push(pSamples, nCount);
 
     while (nCount > 0 && m_phase == Phase::SearchingPitch) {
-        // Feed the pitch search up to its next decision point, keeping the recent audio.
-        const size_t hop = m_pPitchDetector->HopSize();
-        const size_t take = std::min(nCount, hop - size_t(m_nInput % std::int64_t(hop)));
-        m_pPitchDetector->Add(pSamples, take);
-        for (size_t i = 0; i < take; ++i) {
-            const size_t capacity = m_nPitchRingCapacity;
-            if (m_nPitchRingSize < capacity) {
-                m_pitchRing.push_back(pSamples[i]);
-                ++m_nPitchRingSize;
-            } else {
-                m_pitchRing[m_nPitchRingStart] = pSamples[i];
-                m_nPitchRingStart = (m_nPitchRingStart + 1) % capacity;
-            }
-        }
+        // The search decides at fixed points of the input, whatever the block size.
+        const size_t take = m_pPitchSearch->Push(pSamples, nCount);
         m_nInput += std::int64_t(take);
         pSamples += take;
         nCount -= take;
-        if (m_nInput % std::int64_t(hop) == 0 && m_pPitchDetector->HasPitch())
-            lockPitch(m_pPitchDetector->Pitch());
+        if (m_pPitchSearch->Found())
+            lockPitch(m_pPitchSearch->Pitch());
     }
     if (nCount > 0) {
         m_nInput += std::int64_t(nCount);
@@ -400,9 +379,8 @@ void CwDemodulator::Private::Process(const float* pSamples, size_t nCount)
 
 void CwDemodulator::Private::Finish()
 {
-    if (m_phase == Phase::SearchingPitch && m_pPitchDetector->Pitch() > 0.0 &&
-        m_pPitchDetector->PeakRatio() >= WEAK_PEAK_RATIO)
-        lockPitch(m_pPitchDetector->Pitch());
+    if (m_phase == Phase::SearchingPitch && m_pPitchSearch->Finish())
+        lockPitch(m_pPitchSearch->Pitch());
     if (m_phase == Phase::AcquiringSpeed)
         tryAcquire(true);
     if (m_phase == Phase::Tracking)
@@ -498,17 +476,19 @@ void CwDemodulator::Private::lockPitch(double dPitch)
     m_pConverter = std::make_unique<BasebandConverter>(m_settings.dSampleRate, dPitch);
     m_pBlanker = std::make_unique<ImpulseBlanker>(m_settings.dSampleRate, dPitch);
     m_phase = Phase::AcquiringSpeed;
-    m_nConverterOrigin = m_nInput - std::int64_t(m_nPitchRingSize);
-    // Replay the audio held during the search, oldest first.
-    const size_t capacity = m_nPitchRingCapacity;
-    const size_t firstPart = std::min(m_nPitchRingSize, capacity - m_nPitchRingStart);
-    if (m_nPitchRingSize > 0) {
-        convert(m_pitchRing.data() + m_nPitchRingStart, firstPart);
-        convert(m_pitchRing.data(), m_nPitchRingSize - firstPart);
+    if (!m_pPitchSearch) {
+        m_nConverterOrigin = m_nInput;
+        return;
     }
-    m_pitchRing = std::vector<float>();
-    m_nPitchRingSize = 0;
-    m_pPitchDetector.reset();
+    // Replay the audio held during the search, oldest first.
+    m_nConverterOrigin = m_nInput - std::int64_t(m_pPitchSearch->Kept());
+    if (m_pPitchSearch->Kept() > 0) {
+        const PitchSearch::Part older = m_pPitchSearch->Older();
+        const PitchSearch::Part newer = m_pPitchSearch->Newer();
+        convert(older.pSamples, older.nCount);
+        convert(newer.pSamples, newer.nCount);
+    }
+    m_pPitchSearch.reset();
 }
 
 void CwDemodulator::Private::convert(const float* pSamples, size_t nCount)

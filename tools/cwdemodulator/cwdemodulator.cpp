@@ -16,6 +16,7 @@
 #include "tools/cwdemodulator/losttimingwatch.h"
 #include "tools/cwdemodulator/neighbourleakage.h"
 #include "tools/cwdemodulator/pitchsearch.h"
+#include "tools/cwdemodulator/speedacquisition.h"
 
 #include <algorithm>
 #include <cmath>
@@ -28,11 +29,6 @@ namespace cw {
 namespace {
 
 constexpr double PITCH_HISTORY_SEC = 2.5; ///< audio kept while the pitch is searched
-constexpr double ACQUISITION_MIN_SEC = 3.0;
-constexpr double ACQUISITION_INTERVAL_SEC = 1.0;
-constexpr double ACQUISITION_MAX_SEC = 8.0;
-constexpr int ACQUISITION_MARKS = 6;
-constexpr int FINAL_ACQUISITION_MARKS = 2;
 /// The matched filter is resized when the element length moved this far from it.
 constexpr double LENGTH_TOLERANCE = 0.12;
 constexpr double SECONDS_PER_UNIT_AT_1_WPM = 1.2;
@@ -43,17 +39,11 @@ constexpr double LONE_DOT_LEVEL = 0.6; ///< share of the mark level a lone dot m
 constexpr double ISOLATED_GAP_UNITS = 10.0;
 /// Share of the mark level a dot set apart must reach while a stronger neighbour keys.
 constexpr double ISOLATED_DOT_LEVEL = 0.8;
-/// Marks and gaps shorter than this (elements) show that a reading has element-long ones.
-constexpr double SHORT_ELEMENT_UNITS = 2.0;
-constexpr double SLOWER_READING_MARGIN = 6.0; ///< log likelihood, see likeliestUnit()
-constexpr double OUT_OF_RANGE = -1e300;       ///< score of a reading outside the speed range
-constexpr double NOT_TRIED = -2e300;          ///< below any score: a stretch not tried
 /// Key-down samples the agreement with the tone's phase is averaged over, and the mean
 /// cosine of the phase error under which the tone no longer counts as steady.
 constexpr double COHERENCE_MEMORY = 400.0;
 constexpr float COHERENCE_LOST = 0.7f;
 constexpr float KEY_DOWN_SHARE = 0.8f; ///< share of the mark level a key-down average reaches
-constexpr size_t NOISE_WINDOW = 8;     ///< samples summed to measure the noise
 /// Seconds after a stronger neighbour was heard outside the channel in which it may still
 /// leak in.
 constexpr double LEAKAGE_WINDOW_SEC = LeakageWatch::WINDOW_SEC;
@@ -89,36 +79,6 @@ constexpr double SWING_STEP_SEC = 0.05; ///< the tracker's level is read this of
 constexpr double SWING_SPAN_SEC = 2.0;  ///< over this span
 /// Element lengths within this ratio of each other are one speed, for a re-acquisition.
 constexpr double SAME_SPEED_RATIO = 1.5;
-/// Share of the mark level a reading with the samples limited to it must keep to be ours.
-constexpr float LIMITED_MARK_SHARE = 0.5f;
-
-/// The matched filter spans a little less than an element, so that hand-sent elements and
-/// gaps shorter than the nominal unit still stand out.
-constexpr double FILTER_SHARE = 0.85;
-
-int filterLength(double dUnit)
-{
-    return std::max(1, int(std::lround(FILTER_SHARE * dUnit)));
-}
-
-/// A segmenter per thread for the acquisition's trial decisions, with the priors of @p own.
-/// Trials on noise reach every node of the code tree, and each segmenter's rows are megabytes
-/// filled on first use: a skimmer's channels share these instead of each filling its own.
-CwSegmenter& trialSegmenter(const CwSegmenter& own, const std::vector<std::string>& codes)
-{
-    struct Kept
-    {
-        std::vector<std::string> codes;
-        std::unique_ptr<CwSegmenter> pSegmenter;
-    };
-    thread_local Kept kept;
-    if (!kept.pSegmenter || kept.codes != codes) {
-        kept.codes = codes;
-        kept.pSegmenter = std::make_unique<CwSegmenter>(codes);
-    }
-    kept.pSegmenter->CopyPriorsFrom(own);
-    return *kept.pSegmenter;
-}
 
 } // namespace
 
@@ -155,25 +115,13 @@ public:
     void drainHeldSamples();
     float segmenterAmplitude(const SegmenterInput& judged) const;
     void watchCoherence(std::complex<float> average);
-    void projectLocally(const std::vector<std::complex<float>>& samples,
-                        std::vector<std::complex<float>>& out);
     void lockPitch(double dPitch);
     void convert(const float* pSamples, size_t nCount);
     void feed(const std::complex<float>* pSamples, size_t nCount);
     void tryAcquire(bool bFinal);
-    void dropOldestHeld();
-    void refineInPhase(CwSpeedEstimator::Result& result, int nMarks);
     void startTracking(const CwSpeedEstimator::Result& result);
     void replayHeld();
     void keepReplayFromRepeating(double dUnit);
-    void filterHeld();
-    CwSpeedEstimator::Result estimateHeld(int nMarks);
-    bool heldIsLeakage(const CwSpeedEstimator::Result& result) const;
-    float quadratureNoise(const std::vector<std::complex<float>>& projected) const;
-    bool lacksShortElements(double dUnit, float fAmplitude);
-    double likeliestUnit(double dUnit, float fAmplitude);
-    /// Log likelihood of the held in-phase samples read at element length @p dUnit.
-    double trialScore(CwSegmenter& segmenter, double dUnit, float fAmplitude) const;
     void track(std::complex<float> sample);
     LeakageWatch::Now leakageNow() const;
     void keepRecent(std::complex<float> sample);
@@ -186,8 +134,6 @@ public:
     std::int64_t m_nInput = 0;
     double m_dBasebandRate = 0.0;
     int m_nDecimation = 1;
-    double m_dMinUnit = 1.0;
-    double m_dMaxUnit = 1.0;
 
     std::unique_ptr<PitchSearch> m_pPitchSearch; ///< until the tone is found
     std::int64_t m_nConverterOrigin = 0;         ///< input sample the first converted sample was
@@ -198,15 +144,7 @@ public:
     std::vector<std::complex<float>> m_baseband;
     std::int64_t m_nBaseband = 0; ///< baseband samples produced so far
 
-    std::unique_ptr<CwSpeedEstimator> m_pEstimator;
-    std::vector<std::complex<float>> m_acquisition; ///< baseband held back while learning
-    std::vector<std::complex<float>> m_inPhase;     ///< its in-phase parts, once learned
-    std::vector<std::complex<float>> m_filtered;    ///< it through the channel filter
-    std::vector<std::complex<float>> m_derotated;   ///< that with the offset removed
-    std::int64_t m_nAcquisitionStart = 0;           ///< baseband index of m_acquisition[0]
-    std::vector<std::int64_t> m_heldCharacterGaps;  ///< samples, as decided among the held
-    int m_nHeldFilterDelay = 0;                     ///< of the filter m_filtered went through
-    size_t m_nSinceAttempt = 0;
+    std::unique_ptr<SpeedAcquisition> m_pAcquisition;
 
     std::unique_ptr<CarrierReference> m_pCarrier;
     std::unique_ptr<ChannelFilter> m_pChannel;
@@ -315,7 +253,7 @@ std::int64_t CwDemodulator::HeldFrom() const
     if (d->m_phase != Private::Phase::AcquiringSpeed)
         return -1;
     return std::max<std::int64_t>(0, d->m_nConverterOrigin +
-                                         d->m_nAcquisitionStart * d->m_nDecimation -
+                                         d->m_pAcquisition->Start() * d->m_nDecimation -
                                          d->m_pConverter->DelayInputSamples());
 }
 
@@ -326,21 +264,22 @@ CwDemodulator::Private::Private(const Settings& settings)
       m_leakage(m_dBasebandRate)
 {
     const double maxWpm = std::max(settings.dMinWpm, settings.dMaxWpm);
-    m_dMinUnit = SECONDS_PER_UNIT_AT_1_WPM / maxWpm * m_dBasebandRate;
-    m_dMaxUnit = SECONDS_PER_UNIT_AT_1_WPM / std::max(1.0, settings.dMinWpm) * m_dBasebandRate;
+    const double minUnit = SECONDS_PER_UNIT_AT_1_WPM / maxWpm * m_dBasebandRate;
+    const double maxUnit =
+        SECONDS_PER_UNIT_AT_1_WPM / std::max(1.0, settings.dMinWpm) * m_dBasebandRate;
 
     CwTimingTracker::Settings trackerSettings;
-    trackerSettings.dMinUnit = m_dMinUnit;
-    trackerSettings.dMaxUnit = m_dMaxUnit;
+    trackerSettings.dMinUnit = minUnit;
+    trackerSettings.dMaxUnit = maxUnit;
     trackerSettings.dLineSilence = settings.dLineSilenceSec * m_dBasebandRate;
     m_pTracker = std::make_unique<CwTimingTracker>(trackerSettings, &m_timing);
     m_pClassifier = std::make_unique<CwTimingTracker>(trackerSettings, this);
     m_pSegmenter = std::make_unique<CwSegmenter>(settings.characterCodes);
-    m_pEnvelope = std::make_unique<EnvelopeDetector>(int(std::ceil(m_dMaxUnit)));
-    m_pEstimator = std::make_unique<CwSpeedEstimator>(m_dMinUnit, m_dMaxUnit);
+    m_pEnvelope = std::make_unique<EnvelopeDetector>(int(std::ceil(maxUnit)));
+    m_pAcquisition = std::make_unique<SpeedAcquisition>(m_dBasebandRate, minUnit, maxUnit,
+                                                        settings.characterCodes);
     m_pCarrier = std::make_unique<CarrierReference>(m_dBasebandRate);
     m_pChannel = std::make_unique<ChannelFilter>(m_dBasebandRate);
-    m_acquisition.reserve(size_t(ACQUISITION_MAX_SEC * m_dBasebandRate) + 1);
 
     if (settings.dPitchHz > 0.0) {
         lockPitch(settings.dPitchHz);
@@ -501,127 +440,30 @@ void CwDemodulator::Private::convert(const float* pSamples, size_t nCount)
 
 void CwDemodulator::Private::feed(const std::complex<float>* pSamples, size_t nCount)
 {
-    const size_t minimum = size_t(ACQUISITION_MIN_SEC * m_dBasebandRate);
-    const size_t interval = size_t(ACQUISITION_INTERVAL_SEC * m_dBasebandRate);
     for (size_t i = 0; i < nCount; ++i) {
-        if (m_phase == Phase::Tracking) {
+        if (m_phase == Phase::Tracking)
             track(pSamples[i]);
-            continue;
-        }
-        m_acquisition.push_back(pSamples[i]);
-        if (++m_nSinceAttempt >= interval && m_acquisition.size() >= minimum) {
-            m_nSinceAttempt = 0;
+        else if (m_pAcquisition->Push(pSamples[i]))
             tryAcquire(false);
-        }
-    }
-}
-
-void CwDemodulator::Private::filterHeld()
-{
-    // The held samples through the channel filter, aligned with them (the filter's delay
-    // taken out), so that neighbours do not disturb the learning either.
-    ChannelFilter filter(m_dBasebandRate);
-    const size_t delay = size_t(filter.Delay());
-    m_filtered.clear();
-    m_filtered.reserve(m_acquisition.size());
-    m_nHeldFilterDelay = filter.Delay();
-    for (size_t i = 0; i < m_acquisition.size() + delay; ++i) {
-        const std::complex<float> out =
-            filter.Push(i < m_acquisition.size() ? m_acquisition[i] : std::complex<float>());
-        if (i >= delay)
-            m_filtered.push_back(out);
     }
 }
 
 void CwDemodulator::Private::tryAcquire(bool bFinal)
 {
-    // A pipeline of named steps: filter the held samples, time them, learn the tone, refine
-    // the timing in phase, start every block of the tracking, replay the held samples.
-    const int marks = bFinal ? FINAL_ACQUISITION_MARKS : ACQUISITION_MARKS;
-    filterHeld();
-    CwSpeedEstimator::Result result = estimateHeld(marks);
-    CarrierReference::Tone tone = CarrierReference::Tone::None;
-    if (result.bFound && !heldIsLeakage(result))
-        tone = m_pCarrier->Learn(m_filtered.data(), m_filtered.size(), filterLength(result.dUnit),
-                                 0.5f * (result.fMarkLevel + result.fSpaceLevel));
-    if (tone == CarrierReference::Tone::None) {
-        if (!bFinal)
-            dropOldestHeld();
+    // Learn the speed, the tone and the noise from the held samples, start every block of
+    // the tracking, replay the held samples.
+    const SpeedAcquisition::Learned learned =
+        m_pAcquisition->Attempt(bFinal, *m_pCarrier, *m_pSegmenter);
+    if (learned.tone == CarrierReference::Tone::None)
         return;
-    }
-    m_bCoherent = tone == CarrierReference::Tone::Steady;
-    refineInPhase(result, marks);
-    keepReplayFromRepeating(result.dUnit);
-    startTracking(result);
+    m_bCoherent = learned.tone == CarrierReference::Tone::Steady;
+    m_fNoiseVariance = learned.fNoiseVariance;
+    m_pLocalPhase = std::make_unique<LocalPhaseProjector>(learned.nHalfWidth);
+    keepReplayFromRepeating(learned.timing.dUnit);
+    startTracking(learned.timing);
     replayHeld();
-    if (bFinal && m_phase == Phase::AcquiringSpeed && !m_acquisition.empty())
+    if (bFinal && m_phase == Phase::AcquiringSpeed && !m_pAcquisition->IsEmpty())
         tryAcquire(true);
-}
-
-CwSpeedEstimator::Result CwDemodulator::Private::estimateHeld(int nMarks)
-{
-    // A stronger neighbour's keying clicks reach into the channel at each of its edges as
-    // bursts well over our marks: they lengthen marks and bridge gaps (keyed in step with
-    // the wanted signal at 35 WPM, 60 or 13 WPM fitted better than 35). With such a
-    // neighbour, the timing is read again with every sample limited to the mark level
-    // found, here and in phase. Leakage alone keeps no marks near that level once its
-    // bursts are limited: then the first reading stands, for the leakage check to judge.
-    m_pEstimator->LimitLevel(0.0f);
-    const CwSpeedEstimator::Result result =
-        m_pEstimator->Estimate(m_filtered.data(), m_filtered.size(), nMarks);
-    const NeighbourLeakage::Held held{m_acquisition.data(), m_filtered.data(), m_filtered.size(),
-                                      m_dBasebandRate, m_nHeldFilterDelay};
-    if (!NeighbourLeakage::StrongerNeighbourKeys(held, result.fMarkLevel))
-        return result;
-    m_pEstimator->LimitLevel(result.fMarkLevel);
-    const CwSpeedEstimator::Result limited =
-        m_pEstimator->Estimate(m_filtered.data(), m_filtered.size(), nMarks);
-    if (limited.fMarkLevel >= LIMITED_MARK_SHARE * result.fMarkLevel)
-        return limited;
-    m_pEstimator->LimitLevel(0.0f);
-    return result;
-}
-
-bool CwDemodulator::Private::heldIsLeakage(const CwSpeedEstimator::Result& result) const
-{
-    // A stronger neighbour's keying leaks into the channel at each of its edges: such marks
-    // are no signal of ours, whatever their timing looks like.
-    const NeighbourLeakage::Held held{m_acquisition.data(), m_filtered.data(), m_filtered.size(),
-                                      m_dBasebandRate, m_nHeldFilterDelay};
-    return NeighbourLeakage::Explains(held, filterLength(result.dUnit),
-                                      0.5f * (result.fMarkLevel + result.fSpaceLevel),
-                                      result.fMarkLevel);
-}
-
-void CwDemodulator::Private::dropOldestHeld()
-{
-    // Nothing decodable in the oldest second: let it go.
-    const size_t maximum = size_t(ACQUISITION_MAX_SEC * m_dBasebandRate);
-    const size_t interval = size_t(ACQUISITION_INTERVAL_SEC * m_dBasebandRate);
-    if (m_acquisition.size() + interval > maximum) {
-        m_acquisition.erase(m_acquisition.begin(),
-                            m_acquisition.begin() + std::ptrdiff_t(interval));
-        m_nAcquisitionStart += std::int64_t(interval);
-    }
-}
-
-void CwDemodulator::Private::refineInPhase(CwSpeedEstimator::Result& result, int nMarks)
-{
-    // In phase, the noise is half as strong: estimate the timing again from that. A tone
-    // whose phase does not stand still is projected on its phase around each sample.
-    m_pLocalPhase = std::make_unique<LocalPhaseProjector>(filterLength(result.dUnit) / 2);
-    if (m_bCoherent) {
-        m_pCarrier->ProjectLearned(m_filtered.data(), m_filtered.size(), m_inPhase);
-        m_fNoiseVariance = m_pCarrier->NoiseVariance();
-    } else {
-        projectLocally(m_filtered, m_inPhase);
-        m_fNoiseVariance = quadratureNoise(m_inPhase);
-    }
-    const CwSpeedEstimator::Result inPhase =
-        m_pEstimator->Estimate(m_inPhase.data(), m_inPhase.size(), nMarks, true);
-    if (inPhase.bFound)
-        result = inPhase;
-    result.dUnit = likeliestUnit(result.dUnit, result.fMarkLevel);
 }
 
 void CwDemodulator::Private::startTracking(const CwSpeedEstimator::Result& result)
@@ -631,10 +473,10 @@ void CwDemodulator::Private::startTracking(const CwSpeedEstimator::Result& resul
     m_pChannel = std::make_unique<ChannelFilter>(
         m_dBasebandRate, ChannelFilter::PassFor(result.dUnit / m_dBasebandRate));
     m_pEnvelope->Reset();
-    m_pEnvelope->SetLength(filterLength(result.dUnit));
+    m_pEnvelope->SetLength(EnvelopeDetector::LengthFor(result.dUnit));
     // In phase, the noise averages to zero; in magnitude, to the space level found.
     // Each step behind the channel filter and the projection sees the samples later.
-    const std::int64_t filtered = m_nAcquisitionStart - m_pChannel->Delay();
+    const std::int64_t filtered = m_pAcquisition->Start() - m_pChannel->Delay();
     m_pTracker->Start(result.dUnit, result.fMarkLevel, m_bCoherent ? 0.0f : result.fSpaceLevel,
                       filtered, m_bCoherent);
     m_pLevel.reset();
@@ -645,7 +487,7 @@ void CwDemodulator::Private::startTracking(const CwSpeedEstimator::Result& resul
     m_dGapBefore = LONE_GAP_UNITS;
     m_pClassifier->Start(result.dUnit, result.fMarkLevel, 0.0f, filtered, true);
     std::vector<double> gaps;
-    for (std::int64_t gap : m_heldCharacterGaps)
+    for (std::int64_t gap : m_pAcquisition->CharacterGaps())
         gaps.push_back(double(gap) / result.dUnit);
     m_pClassifier->PresetCharacterGaps(gaps);
     m_leakage.Reset(m_pChannel->Delay());
@@ -657,142 +499,8 @@ void CwDemodulator::Private::startTracking(const CwSpeedEstimator::Result& resul
 void CwDemodulator::Private::replayHeld()
 {
     // The held samples are decoded now, so that the first character comes out right.
-    std::vector<std::complex<float>> held;
-    held.swap(m_acquisition);
-    m_acquisition.reserve(held.capacity());
+    const std::vector<std::complex<float>> held = m_pAcquisition->TakeHeld();
     feed(held.data(), held.size());
-}
-
-void CwDemodulator::Private::projectLocally(const std::vector<std::complex<float>>& samples,
-                                            std::vector<std::complex<float>>& out)
-{
-    // As track() will see them: derotated, then projected on their surroundings (in phase as
-    // the real part, in quadrature as the imaginary).
-    m_pCarrier->DerotateLearned(samples.data(), samples.size(), m_derotated);
-    LocalPhaseProjector projector(m_pLocalPhase->Delay());
-    out.clear();
-    out.reserve(samples.size());
-    const int delay = projector.Delay();
-    for (size_t i = 0; i < samples.size() + size_t(delay); ++i) {
-        projector.Push(i < samples.size() ? m_derotated[i] : std::complex<float>());
-        if (i >= size_t(delay))
-            out.push_back(projector.Projected());
-    }
-}
-
-float CwDemodulator::Private::quadratureNoise(
-    const std::vector<std::complex<float>>& projected) const
-{
-    // A tone whose phase moves has signal in any fixed quadrature: the noise is measured on
-    // the quadrature part around each sample instead, as sums over a few samples see it (the
-    // same measure the carrier reference makes of a steady tone). Measured on the fixed
-    // quadrature, marks inflated it, and the decisions then trusted the length priors over
-    // the samples: slower readings won and weak elements were lost.
-    double sum = 0.0;
-    double window = 0.0;
-    size_t windows = 0;
-    for (size_t i = 0; i < projected.size(); ++i) {
-        window += double(projected[i].imag());
-        if ((i + 1) % NOISE_WINDOW == 0) {
-            sum += window * window / double(NOISE_WINDOW);
-            window = 0.0;
-            ++windows;
-        }
-    }
-    return windows > 0 ? float(sum / double(windows)) : m_pCarrier->NoiseVariance();
-}
-
-bool CwDemodulator::Private::lacksShortElements(double dUnit, float fAmplitude)
-{
-    // Decides the held samples at this element length and looks for marks and gaps shorter
-    // than two elements among enough marks to be sure. The segment the end of the held
-    // samples cuts short does not count.
-    // The gaps that end characters are kept for judging word gaps (Farnsworth spacing).
-    CwSegmenter& segmenter = trialSegmenter(*m_pSegmenter, m_settings.characterCodes);
-    segmenter.Reset(0, m_fNoiseVariance);
-    const size_t held = m_inPhase.size();
-    int marks = 0;
-    bool shortSeen = false;
-    m_heldCharacterGaps.clear();
-    auto takeSegments = [&] {
-        for (CwSegmenter::Segment segment; segmenter.TakeSegment(segment);) {
-            const bool cut = double(segment.nStart + segment.nLength) + dUnit > double(held);
-            marks += segment.bOn ? 1 : 0;
-            shortSeen =
-                shortSeen || (!cut && double(segment.nLength) < SHORT_ELEMENT_UNITS * dUnit);
-            if (!cut && marks > 0 && segment.kind == CwSegmenter::Kind::CharacterGap)
-                m_heldCharacterGaps.push_back(segment.nLength);
-        }
-    };
-    for (const std::complex<float>& sample : m_inPhase) {
-        segmenter.PushInPhase(sample.real(), fAmplitude, dUnit);
-        takeSegments();
-    }
-    segmenter.Finish();
-    takeSegments();
-    m_pSegmenter->CopyPriorsFrom(segmenter);
-    return marks >= ACQUISITION_MARKS && !shortSeen;
-}
-
-double CwDemodulator::Private::trialScore(CwSegmenter& segmenter, double dUnit,
-                                          float fAmplitude) const
-{
-    if (dUnit > m_dMaxUnit || dUnit < m_dMinUnit)
-        return OUT_OF_RANGE;
-    segmenter.Reset(0, m_fNoiseVariance, true);
-    for (const std::complex<float>& sample : m_inPhase)
-        segmenter.PushInPhase(sample.real(), fAmplitude, dUnit);
-    segmenter.Finish();
-    return segmenter.BestScore();
-}
-
-double CwDemodulator::Private::likeliestUnit(double dUnit, float fAmplitude)
-{
-    // Noise breaks long marks into short ones, and timing alone cannot tell "TTT" from "EEE"
-    // at three times the speed, so the timing estimate can come out a whole multiple too
-    // fast. The likelihood of the held samples under the slower readings settles it. (Only
-    // slower ones: a faster reading fits noise better and would always look likelier.)
-    // A clean slow signal goes wrong the other way: a finer reading fits its edges better, so
-    // its dots read as dashes of a third the length. No Morse text does without element-long
-    // marks and gaps, so a reading that has none is not taken.
-    const bool onlyLongElements = lacksShortElements(dUnit, fAmplitude);
-    CwSegmenter& segmenter = trialSegmenter(*m_pSegmenter, m_settings.characterCodes);
-    double best = dUnit;
-    double bestScore = OUT_OF_RANGE;
-    for (double factor : {1.0, 2.0, 3.0}) {
-        if (onlyLongElements && factor == 1.0)
-            continue;
-        // The timing estimate of a reading that was not its own is rough: try around it,
-        // climbing from the middle of the stretches towards the likelier side only.
-        const double stretches[] = {0.88, 0.94, 1.0, 1.06, 1.13};
-        double scores[] = {NOT_TRIED, NOT_TRIED, NOT_TRIED, NOT_TRIED, NOT_TRIED};
-        auto tryStretch = [&](size_t n) {
-            scores[n] = trialScore(segmenter, dUnit * factor * stretches[n], fAmplitude);
-        };
-        for (size_t n : {1, 2, 3})
-            tryStretch(n);
-        const bool noneInRange = std::max({scores[1], scores[2], scores[3]}) <= OUT_OF_RANGE;
-        if (noneInRange || (scores[1] > scores[2] && scores[1] >= scores[3]))
-            tryStretch(0);
-        if (noneInRange || (scores[3] > scores[2] && scores[3] > scores[1]))
-            tryStretch(4);
-        double factorBest = dUnit * factor;
-        double factorScore = OUT_OF_RANGE;
-        for (size_t n : {2, 0, 1, 3, 4}) {
-            if (scores[n] > factorScore) {
-                factorScore = scores[n];
-                factorBest = dUnit * factor * stretches[n];
-            }
-        }
-        // A slower reading has to be clearly likelier: it needs fewer segments, each of which
-        // costs its prior, so near the noise it can win by a little without being right.
-        if (factorScore > bestScore + (factor > 1.0 ? SLOWER_READING_MARGIN : 0.0)) {
-            bestScore = factorScore;
-            best = factorBest;
-        }
-    }
-    m_pSegmenter->CopyPriorsFrom(segmenter);
-    return best;
 }
 
 void CwDemodulator::Private::track(std::complex<float> sample)
@@ -822,7 +530,7 @@ void CwDemodulator::Private::track(std::complex<float> sample)
     drainSegments();
     const double unit = m_pClassifier->Unit();
     m_dTrackedUnit = unit;
-    const int length = filterLength(unit);
+    const int length = EnvelopeDetector::LengthFor(unit);
     if (std::abs(double(length) / m_pEnvelope->Length() - 1.0) > LENGTH_TOLERANCE)
         m_pEnvelope->SetLength(length);
     keepRecent(sample);
@@ -839,16 +547,14 @@ void CwDemodulator::Private::endLine()
     drainHeldSamples();
     endSegments();
     m_phase = Phase::AcquiringSpeed;
-    m_acquisition.clear();
-    m_nAcquisitionStart = m_pTracker->Position() + m_pChannel->Delay();
-    m_nSinceAttempt = 0;
+    m_pAcquisition->Restart(m_pTracker->Position() + m_pChannel->Delay());
 }
 
 void CwDemodulator::Private::keepRecent(std::complex<float> sample)
 {
     // Trimmed a second at a time, so that the cost per sample stays a push.
-    const size_t kept = size_t(ACQUISITION_MIN_SEC * m_dBasebandRate);
-    const size_t interval = size_t(ACQUISITION_INTERVAL_SEC * m_dBasebandRate);
+    const size_t kept = size_t(SpeedAcquisition::MIN_SEC * m_dBasebandRate);
+    const size_t interval = size_t(SpeedAcquisition::INTERVAL_SEC * m_dBasebandRate);
     m_recentBaseband.push_back(sample);
     if (m_recentBaseband.size() >= kept + interval)
         m_recentBaseband.erase(m_recentBaseband.begin(),
@@ -866,9 +572,9 @@ void CwDemodulator::Private::reacquireRecent()
     const std::int64_t start =
         std::min(next, std::max(next - std::int64_t(m_recentBaseband.size()), m_nReacquiredAt));
     endLine();
-    m_acquisition.assign(m_recentBaseband.end() - std::ptrdiff_t(next - start),
-                         m_recentBaseband.end());
-    m_nAcquisitionStart = start;
+    m_pAcquisition->Restart(start);
+    m_pAcquisition->Hold(m_recentBaseband.data() + m_recentBaseband.size() - size_t(next - start),
+                         size_t(next - start));
     m_nReacquiredAt = std::max(m_nReacquiredAt, next);
     m_recentBaseband.clear();
     m_dUnitBeforeReacquiring = m_dTrackedUnit;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cmath>
 #include <complex>
 #include <vector>
@@ -14,6 +15,10 @@ class EnvelopeDetector
 public:
     /// @p nMaxLength bounds the element length in samples (and the history kept).
     explicit EnvelopeDetector(int nMaxLength);
+
+    /// The averaging length for elements of @p dUnit samples: a little less than an element,
+    /// so that hand-sent elements and gaps shorter than the nominal unit still stand out.
+    static int LengthFor(double dUnit) { return std::max(1, int(std::lround(0.85 * dUnit))); }
 
     /// Sets the averaging length (clamped to 1..max); keeps the history.
     void SetLength(int nLength);

@@ -1,0 +1,152 @@
+#include "tools/cwdemodulator/elementlengthtrials.h"
+
+#include "tools/cwdemodulator/cwsegmenter.h"
+
+#include <algorithm>
+#include <memory>
+#include <utility>
+
+namespace cw {
+
+namespace {
+
+/// Marks and gaps shorter than this (elements) show that a reading has element-long ones.
+constexpr double SHORT_ELEMENT_UNITS = 2.0;
+constexpr double SLOWER_READING_MARGIN = 6.0; ///< log likelihood, see Likeliest()
+constexpr double OUT_OF_RANGE = -1e300;       ///< score of a reading outside the speed range
+constexpr double NOT_TRIED = -2e300;          ///< below any score: a stretch not tried
+
+/// A segmenter per thread for the trial decisions, with the priors of @p own. Trials on
+/// noise reach every node of the code tree, and each segmenter's rows are megabytes filled
+/// on first use: a skimmer's channels share these instead of each filling its own.
+CwSegmenter& trialSegmenter(const CwSegmenter& own, const std::vector<std::string>& codes)
+{
+    struct Kept
+    {
+        std::vector<std::string> codes;
+        std::unique_ptr<CwSegmenter> pSegmenter;
+    };
+    thread_local Kept kept;
+    if (!kept.pSegmenter || kept.codes != codes) {
+        kept.codes = codes;
+        kept.pSegmenter = std::make_unique<CwSegmenter>(codes);
+    }
+    kept.pSegmenter->CopyPriorsFrom(own);
+    return *kept.pSegmenter;
+}
+
+} // namespace
+
+ElementLengthTrials::ElementLengthTrials(double dMinUnit, double dMaxUnit,
+                                         const std::vector<std::string>& characterCodes,
+                                         int nSureMarks)
+    : m_dMinUnit(dMinUnit), m_dMaxUnit(dMaxUnit), m_characterCodes(characterCodes),
+      m_nSureMarks(nSureMarks)
+{
+}
+
+double ElementLengthTrials::Likeliest(const Held& held, double dUnit, float fAmplitude,
+                                      CwSegmenter& decisions)
+{
+    // Noise breaks long marks into short ones, and timing alone cannot tell "TTT" from "EEE"
+    // at three times the speed, so the timing estimate can come out a whole multiple too
+    // fast. The likelihood of the held samples under the slower readings settles it. (Only
+    // slower ones: a faster reading fits noise better and would always look likelier.)
+    // A clean slow signal goes wrong the other way: a finer reading fits its edges better, so
+    // its dots read as dashes of a third the length. No Morse text does without element-long
+    // marks and gaps, so a reading that has none is not taken.
+    const bool onlyLongElements = lacksShortElements(held, dUnit, fAmplitude, decisions);
+    CwSegmenter& segmenter = trialSegmenter(decisions, m_characterCodes);
+    double best = dUnit;
+    double bestScore = OUT_OF_RANGE;
+    for (double factor : {1.0, 2.0, 3.0}) {
+        if (onlyLongElements && factor == 1.0)
+            continue;
+        const std::pair<double, double> near =
+            likeliestNear(held, dUnit * factor, fAmplitude, segmenter);
+        // A slower reading has to be clearly likelier: it needs fewer segments, each of which
+        // costs its prior, so near the noise it can win by a little without being right.
+        if (near.second > bestScore + (factor > 1.0 ? SLOWER_READING_MARGIN : 0.0)) {
+            bestScore = near.second;
+            best = near.first;
+        }
+    }
+    decisions.CopyPriorsFrom(segmenter);
+    return best;
+}
+
+bool ElementLengthTrials::lacksShortElements(const Held& held, double dUnit, float fAmplitude,
+                                             CwSegmenter& decisions)
+{
+    // Decides the held samples at this element length and looks for marks and gaps shorter
+    // than two elements among enough marks to be sure. The segment the end of the held
+    // samples cuts short does not count.
+    // The gaps that end characters are kept for judging word gaps (Farnsworth spacing).
+    CwSegmenter& segmenter = trialSegmenter(decisions, m_characterCodes);
+    segmenter.Reset(0, held.fNoiseVariance);
+    const size_t count = held.inPhase.size();
+    int marks = 0;
+    bool shortSeen = false;
+    m_characterGaps.clear();
+    auto takeSegments = [&] {
+        for (CwSegmenter::Segment segment; segmenter.TakeSegment(segment);) {
+            const bool cut = double(segment.nStart + segment.nLength) + dUnit > double(count);
+            marks += segment.bOn ? 1 : 0;
+            shortSeen =
+                shortSeen || (!cut && double(segment.nLength) < SHORT_ELEMENT_UNITS * dUnit);
+            if (!cut && marks > 0 && segment.kind == CwSegmenter::Kind::CharacterGap)
+                m_characterGaps.push_back(segment.nLength);
+        }
+    };
+    for (const std::complex<float>& sample : held.inPhase) {
+        segmenter.PushInPhase(sample.real(), fAmplitude, dUnit);
+        takeSegments();
+    }
+    segmenter.Finish();
+    takeSegments();
+    decisions.CopyPriorsFrom(segmenter);
+    return marks >= m_nSureMarks && !shortSeen;
+}
+
+std::pair<double, double> ElementLengthTrials::likeliestNear(const Held& held, double dUnit,
+                                                             float fAmplitude,
+                                                             CwSegmenter& segmenter) const
+{
+    // The timing estimate of a reading that was not its own is rough: try around it,
+    // climbing from the middle of the stretches towards the likelier side only.
+    const double stretches[] = {0.88, 0.94, 1.0, 1.06, 1.13};
+    double scores[] = {NOT_TRIED, NOT_TRIED, NOT_TRIED, NOT_TRIED, NOT_TRIED};
+    auto tryStretch = [&](size_t n) {
+        scores[n] = score(held, dUnit * stretches[n], fAmplitude, segmenter);
+    };
+    for (size_t n : {1, 2, 3})
+        tryStretch(n);
+    const bool noneInRange = std::max({scores[1], scores[2], scores[3]}) <= OUT_OF_RANGE;
+    if (noneInRange || (scores[1] > scores[2] && scores[1] >= scores[3]))
+        tryStretch(0);
+    if (noneInRange || (scores[3] > scores[2] && scores[3] > scores[1]))
+        tryStretch(4);
+    double best = dUnit;
+    double bestScore = OUT_OF_RANGE;
+    for (size_t n : {2, 0, 1, 3, 4}) {
+        if (scores[n] > bestScore) {
+            bestScore = scores[n];
+            best = dUnit * stretches[n];
+        }
+    }
+    return {best, bestScore};
+}
+
+double ElementLengthTrials::score(const Held& held, double dUnit, float fAmplitude,
+                                  CwSegmenter& segmenter) const
+{
+    if (dUnit > m_dMaxUnit || dUnit < m_dMinUnit)
+        return OUT_OF_RANGE;
+    segmenter.Reset(0, held.fNoiseVariance, true);
+    for (const std::complex<float>& sample : held.inPhase)
+        segmenter.PushInPhase(sample.real(), fAmplitude, dUnit);
+    segmenter.Finish();
+    return segmenter.BestScore();
+}
+
+} // namespace cw

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <complex>
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace cw {
+
+class CwSegmenter;
+
+/// Settles the element length of the samples held at acquisition by decoding them at a few
+/// candidate lengths and keeping the likeliest. The timing estimate can come out a whole
+/// multiple too fast (noise breaks long marks into short ones) or a third too slow (a clean
+/// slow signal's dots read as dashes); decisions by CwSegmenter at each candidate tell.
+///
+/// Life: create once per demodulator; Likeliest() per acquisition, then CharacterGaps().
+class ElementLengthTrials
+{
+public:
+    /// The in-phase samples held, and their noise.
+    struct Held
+    {
+        const std::vector<std::complex<float>>& inPhase; ///< in phase as the real parts
+        float fNoiseVariance;
+    };
+
+    /// Lengths (samples) between @p dMinUnit and @p dMaxUnit are tried, decided with the
+    /// alphabet's @p characterCodes; a reading is sure of itself from @p nSureMarks marks.
+    ElementLengthTrials(double dMinUnit, double dMaxUnit,
+                        const std::vector<std::string>& characterCodes, int nSureMarks);
+
+    /// The likeliest element length of @p held around the estimate @p dUnit, at mark level
+    /// @p fAmplitude. Decisions at @p decisions' priors; the priors learned go back to it.
+    double Likeliest(const Held& held, double dUnit, float fAmplitude, CwSegmenter& decisions);
+    /// The gaps (samples) that ended characters among the held samples, at the estimate.
+    const std::vector<std::int64_t>& CharacterGaps() const { return m_characterGaps; }
+
+private:
+    bool lacksShortElements(const Held& held, double dUnit, float fAmplitude,
+                            CwSegmenter& decisions);
+    /// The likeliest length near @p dUnit, and its score.
+    std::pair<double, double> likeliestNear(const Held& held, double dUnit, float fAmplitude,
+                                            CwSegmenter& segmenter) const;
+    /// Log likelihood of the held in-phase samples read at element length @p dUnit.
+    double score(const Held& held, double dUnit, float fAmplitude, CwSegmenter& segmenter) const;
+
+    double m_dMinUnit;
+    double m_dMaxUnit;
+    std::vector<std::string> m_characterCodes;
+    int m_nSureMarks;
+    std::vector<std::int64_t> m_characterGaps;
+};
+
+} // namespace cw

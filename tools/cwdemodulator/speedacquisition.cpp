@@ -1,0 +1,203 @@
+#include "tools/cwdemodulator/speedacquisition.h"
+
+#include "tools/cwdemodulator/channelfilter.h"
+#include "tools/cwdemodulator/envelopedetector.h"
+#include "tools/cwdemodulator/localphaseprojector.h"
+#include "tools/cwdemodulator/neighbourleakage.h"
+
+namespace cw {
+
+namespace {
+
+constexpr double MAX_SEC = 8.0; ///< held at the most: then the oldest second goes
+constexpr int MARKS = 6;        ///< marks the timing must see
+constexpr int FINAL_MARKS = 2;  ///< the same once the input ended
+/// Share of the mark level a reading with the samples limited to it must keep to be ours.
+constexpr float LIMITED_MARK_SHARE = 0.5f;
+constexpr size_t NOISE_WINDOW = 8; ///< samples summed to measure the noise
+
+} // namespace
+
+SpeedAcquisition::SpeedAcquisition(double dSampleRate, double dMinUnit, double dMaxUnit,
+                                   const std::vector<std::string>& characterCodes)
+    : m_dSampleRate(dSampleRate), m_estimator(dMinUnit, dMaxUnit),
+      m_trials(dMinUnit, dMaxUnit, characterCodes, MARKS)
+{
+    m_held.reserve(size_t(MAX_SEC * m_dSampleRate) + 1);
+}
+
+void SpeedAcquisition::Restart(std::int64_t nStart)
+{
+    m_held.clear();
+    m_nStart = nStart;
+    m_nSinceAttempt = 0;
+}
+
+void SpeedAcquisition::Hold(const std::complex<float>* pSamples, size_t nCount)
+{
+    m_held.insert(m_held.end(), pSamples, pSamples + nCount);
+}
+
+bool SpeedAcquisition::Push(std::complex<float> sample)
+{
+    const size_t minimum = size_t(MIN_SEC * m_dSampleRate);
+    const size_t interval = size_t(INTERVAL_SEC * m_dSampleRate);
+    m_held.push_back(sample);
+    if (++m_nSinceAttempt < interval || m_held.size() < minimum)
+        return false;
+    m_nSinceAttempt = 0;
+    return true;
+}
+
+SpeedAcquisition::Learned SpeedAcquisition::Attempt(bool bFinal, CarrierReference& carrier,
+                                                    CwSegmenter& decisions)
+{
+    const int marks = bFinal ? FINAL_MARKS : MARKS;
+    filterHeld();
+    Learned learned;
+    learned.timing = estimateHeld(marks);
+    const CwSpeedEstimator::Result& timing = learned.timing;
+    if (timing.bFound && !heldIsLeakage(timing))
+        learned.tone = carrier.Learn(m_filtered.data(), m_filtered.size(),
+                                     EnvelopeDetector::LengthFor(timing.dUnit),
+                                     0.5f * (timing.fMarkLevel + timing.fSpaceLevel));
+    if (learned.tone == CarrierReference::Tone::None) {
+        if (!bFinal)
+            dropOldest();
+        return learned;
+    }
+    refineInPhase(learned, marks, carrier, decisions);
+    return learned;
+}
+
+std::vector<std::complex<float>> SpeedAcquisition::TakeHeld()
+{
+    std::vector<std::complex<float>> held;
+    held.swap(m_held);
+    m_held.reserve(held.capacity());
+    return held;
+}
+
+void SpeedAcquisition::filterHeld()
+{
+    // The held samples through the channel filter, aligned with them (the filter's delay
+    // taken out), so that neighbours do not disturb the learning either.
+    ChannelFilter filter(m_dSampleRate);
+    const size_t delay = size_t(filter.Delay());
+    m_filtered.clear();
+    m_filtered.reserve(m_held.size());
+    m_nFilterDelay = filter.Delay();
+    for (size_t i = 0; i < m_held.size() + delay; ++i) {
+        const std::complex<float> out =
+            filter.Push(i < m_held.size() ? m_held[i] : std::complex<float>());
+        if (i >= delay)
+            m_filtered.push_back(out);
+    }
+}
+
+CwSpeedEstimator::Result SpeedAcquisition::estimateHeld(int nMarks)
+{
+    // A stronger neighbour's keying clicks reach into the channel at each of its edges as
+    // bursts well over our marks: they lengthen marks and bridge gaps (keyed in step with
+    // the wanted signal at 35 WPM, 60 or 13 WPM fitted better than 35). With such a
+    // neighbour, the timing is read again with every sample limited to the mark level
+    // found, here and in phase. Leakage alone keeps no marks near that level once its
+    // bursts are limited: then the first reading stands, for the leakage check to judge.
+    m_estimator.LimitLevel(0.0f);
+    const CwSpeedEstimator::Result result =
+        m_estimator.Estimate(m_filtered.data(), m_filtered.size(), nMarks);
+    const NeighbourLeakage::Held held{m_held.data(), m_filtered.data(), m_filtered.size(),
+                                      m_dSampleRate, m_nFilterDelay};
+    if (!NeighbourLeakage::StrongerNeighbourKeys(held, result.fMarkLevel))
+        return result;
+    m_estimator.LimitLevel(result.fMarkLevel);
+    const CwSpeedEstimator::Result limited =
+        m_estimator.Estimate(m_filtered.data(), m_filtered.size(), nMarks);
+    if (limited.fMarkLevel >= LIMITED_MARK_SHARE * result.fMarkLevel)
+        return limited;
+    m_estimator.LimitLevel(0.0f);
+    return result;
+}
+
+bool SpeedAcquisition::heldIsLeakage(const CwSpeedEstimator::Result& result) const
+{
+    // A stronger neighbour's keying leaks into the channel at each of its edges: such marks
+    // are no signal of ours, whatever their timing looks like.
+    const NeighbourLeakage::Held held{m_held.data(), m_filtered.data(), m_filtered.size(),
+                                      m_dSampleRate, m_nFilterDelay};
+    return NeighbourLeakage::Explains(held, EnvelopeDetector::LengthFor(result.dUnit),
+                                      0.5f * (result.fMarkLevel + result.fSpaceLevel),
+                                      result.fMarkLevel);
+}
+
+void SpeedAcquisition::dropOldest()
+{
+    // Nothing decodable in the oldest second: let it go.
+    const size_t maximum = size_t(MAX_SEC * m_dSampleRate);
+    const size_t interval = size_t(INTERVAL_SEC * m_dSampleRate);
+    if (m_held.size() + interval > maximum) {
+        m_held.erase(m_held.begin(), m_held.begin() + std::ptrdiff_t(interval));
+        m_nStart += std::int64_t(interval);
+    }
+}
+
+void SpeedAcquisition::refineInPhase(Learned& learned, int nMarks, const CarrierReference& carrier,
+                                     CwSegmenter& decisions)
+{
+    // In phase, the noise is half as strong: estimate the timing again from that. A tone
+    // whose phase does not stand still is projected on its phase around each sample.
+    CwSpeedEstimator::Result& result = learned.timing;
+    learned.nHalfWidth = EnvelopeDetector::LengthFor(result.dUnit) / 2;
+    if (learned.tone == CarrierReference::Tone::Steady) {
+        carrier.ProjectLearned(m_filtered.data(), m_filtered.size(), m_inPhase);
+        learned.fNoiseVariance = carrier.NoiseVariance();
+    } else {
+        projectLocally(learned.nHalfWidth, carrier);
+        learned.fNoiseVariance = quadratureNoise(carrier);
+    }
+    const CwSpeedEstimator::Result inPhase =
+        m_estimator.Estimate(m_inPhase.data(), m_inPhase.size(), nMarks, true);
+    if (inPhase.bFound)
+        result = inPhase;
+    result.dUnit = m_trials.Likeliest({m_inPhase, learned.fNoiseVariance}, result.dUnit,
+                                      result.fMarkLevel, decisions);
+}
+
+void SpeedAcquisition::projectLocally(int nHalfWidth, const CarrierReference& carrier)
+{
+    // As the tracking will see them: derotated, then projected on their surroundings (in
+    // phase as the real part, in quadrature as the imaginary).
+    carrier.DerotateLearned(m_filtered.data(), m_filtered.size(), m_derotated);
+    LocalPhaseProjector projector(nHalfWidth);
+    m_inPhase.clear();
+    m_inPhase.reserve(m_filtered.size());
+    const int delay = projector.Delay();
+    for (size_t i = 0; i < m_filtered.size() + size_t(delay); ++i) {
+        projector.Push(i < m_filtered.size() ? m_derotated[i] : std::complex<float>());
+        if (i >= size_t(delay))
+            m_inPhase.push_back(projector.Projected());
+    }
+}
+
+float SpeedAcquisition::quadratureNoise(const CarrierReference& carrier) const
+{
+    // A tone whose phase moves has signal in any fixed quadrature: the noise is measured on
+    // the quadrature part around each sample instead, as sums over a few samples see it (the
+    // same measure the carrier reference makes of a steady tone). Measured on the fixed
+    // quadrature, marks inflated it, and the decisions then trusted the length priors over
+    // the samples: slower readings won and weak elements were lost.
+    double sum = 0.0;
+    double window = 0.0;
+    size_t windows = 0;
+    for (size_t i = 0; i < m_inPhase.size(); ++i) {
+        window += double(m_inPhase[i].imag());
+        if ((i + 1) % NOISE_WINDOW == 0) {
+            sum += window * window / double(NOISE_WINDOW);
+            window = 0.0;
+            ++windows;
+        }
+    }
+    return windows > 0 ? float(sum / double(windows)) : carrier.NoiseVariance();
+}
+
+} // namespace cw

@@ -1,0 +1,86 @@
+#pragma once
+
+#include "tools/cwdemodulator/carrierreference.h"
+#include "tools/cwdemodulator/cwspeedestimator.h"
+#include "tools/cwdemodulator/elementlengthtrials.h"
+
+#include <complex>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace cw {
+
+class CwSegmenter;
+
+/// Learns each transmission before any of it is decided: holds its first seconds of baseband
+/// back, and once enough is held, tries every second to learn the speed (CwSpeedEstimator),
+/// the tone (CarrierReference) and the noise from them. A pipeline of named steps: filter the
+/// held samples, time them, tell a neighbour's leakage, learn the tone, refine the timing in
+/// phase. What finds nothing in the oldest second lets it go.
+///
+/// Life: Restart() at each transmission, Push() per sample and Attempt() when it says so;
+/// once found, TakeHeld() hands the samples held on to be decoded.
+class SpeedAcquisition
+{
+public:
+    /// Seconds held at the least before an attempt, and between attempts.
+    static constexpr double MIN_SEC = 3.0;
+    static constexpr double INTERVAL_SEC = 1.0;
+
+    /// What an attempt learned.
+    struct Learned
+    {
+        CarrierReference::Tone tone = CarrierReference::Tone::None; ///< None: nothing found
+        CwSpeedEstimator::Result timing;
+        float fNoiseVariance = 0.0f; ///< of the in-phase part
+        int nHalfWidth = 0;          ///< of the phase projection around each sample
+    };
+
+    /// Element lengths (samples) between @p dMinUnit and @p dMaxUnit, decided with the
+    /// alphabet's @p characterCodes.
+    SpeedAcquisition(double dSampleRate, double dMinUnit, double dMaxUnit,
+                     const std::vector<std::string>& characterCodes);
+
+    /// Holds nothing and counts the next sample as baseband index @p nStart.
+    void Restart(std::int64_t nStart);
+    /// Holds @p nCount samples that came before, without attempting.
+    void Hold(const std::complex<float>* pSamples, size_t nCount);
+    /// Holds the next sample; true when an attempt is due.
+    bool Push(std::complex<float> sample);
+    /// Tries to learn the transmission from the samples held. The tone is learned into
+    /// @p carrier; the decisions' priors of @p decisions take part in the timing's trials.
+    /// @p bFinal: the input ended, fewer marks do.
+    Learned Attempt(bool bFinal, CarrierReference& carrier, CwSegmenter& decisions);
+    /// The samples held, handed over; nothing is held after.
+    std::vector<std::complex<float>> TakeHeld();
+
+    /// Baseband index of the first sample held.
+    std::int64_t Start() const { return m_nStart; }
+    bool IsEmpty() const { return m_held.empty(); }
+    /// The gaps (samples) that ended characters among the held samples.
+    const std::vector<std::int64_t>& CharacterGaps() const { return m_trials.CharacterGaps(); }
+
+private:
+    void filterHeld();
+    CwSpeedEstimator::Result estimateHeld(int nMarks);
+    bool heldIsLeakage(const CwSpeedEstimator::Result& result) const;
+    void dropOldest();
+    void refineInPhase(Learned& learned, int nMarks, const CarrierReference& carrier,
+                       CwSegmenter& decisions);
+    void projectLocally(int nHalfWidth, const CarrierReference& carrier);
+    float quadratureNoise(const CarrierReference& carrier) const;
+
+    double m_dSampleRate;
+    CwSpeedEstimator m_estimator;
+    ElementLengthTrials m_trials;
+    std::vector<std::complex<float>> m_held;      ///< baseband held back while learning
+    std::vector<std::complex<float>> m_filtered;  ///< it through the channel filter
+    std::vector<std::complex<float>> m_derotated; ///< that with the offset removed
+    std::vector<std::complex<float>> m_inPhase;   ///< its in-phase parts, once learned
+    std::int64_t m_nStart = 0;                    ///< baseband index of m_held[0]
+    int m_nFilterDelay = 0;                       ///< of the filter m_filtered went through
+    size_t m_nSinceAttempt = 0;
+};
+
+} // namespace cw

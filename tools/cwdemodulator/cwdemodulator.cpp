@@ -1,21 +1,18 @@
 #include "tools/cwdemodulator/cwdemodulator.h"
 
-#include "tools/cwdemodulator/basebandconverter.h"
+#include "tools/cwdemodulator/basebandfrontend.h"
 #include "tools/cwdemodulator/carrierreference.h"
 #include "tools/cwdemodulator/channelfilter.h"
 #include "tools/cwdemodulator/cwsegmenter.h"
 #include "tools/cwdemodulator/cwspeedestimator.h"
 #include "tools/cwdemodulator/cwtimingtracker.h"
-#include "tools/cwdemodulator/damagedsamplefilter.h"
 #include "tools/cwdemodulator/envelopedetector.h"
-#include "tools/cwdemodulator/impulseblanker.h"
 #include "tools/cwdemodulator/leakagewatch.h"
 #include "tools/cwdemodulator/levelswingwatch.h"
 #include "tools/cwdemodulator/localmarklevel.h"
 #include "tools/cwdemodulator/localphaseprojector.h"
 #include "tools/cwdemodulator/losttimingwatch.h"
 #include "tools/cwdemodulator/neighbourleakage.h"
-#include "tools/cwdemodulator/pitchsearch.h"
 #include "tools/cwdemodulator/speedacquisition.h"
 
 #include <algorithm>
@@ -28,7 +25,6 @@ namespace cw {
 
 namespace {
 
-constexpr double PITCH_HISTORY_SEC = 2.5; ///< audio kept while the pitch is searched
 /// The matched filter is resized when the element length moved this far from it.
 constexpr double LENGTH_TOLERANCE = 0.12;
 constexpr double SECONDS_PER_UNIT_AT_1_WPM = 1.2;
@@ -115,8 +111,7 @@ public:
     void drainHeldSamples();
     float segmenterAmplitude(const SegmenterInput& judged) const;
     void watchCoherence(std::complex<float> average);
-    void lockPitch(double dPitch);
-    void convert(const float* pSamples, size_t nCount);
+    void takeBaseband(const std::vector<std::complex<float>>& baseband);
     void feed(const std::complex<float>* pSamples, size_t nCount);
     void tryAcquire(bool bFinal);
     void startTracking(const CwSpeedEstimator::Result& result);
@@ -128,21 +123,9 @@ public:
     void endLine();
     void reacquireRecent();
 
-    Settings m_settings;
-    double m_dPitch = 0.0;
     Phase m_phase = Phase::SearchingPitch;
-    std::int64_t m_nInput = 0;
-    double m_dBasebandRate = 0.0;
-    int m_nDecimation = 1;
-
-    std::unique_ptr<PitchSearch> m_pPitchSearch; ///< until the tone is found
-    std::int64_t m_nConverterOrigin = 0;         ///< input sample the first converted sample was
-
-    DamagedSampleFilter m_damagedSamples;
-    std::unique_ptr<ImpulseBlanker> m_pBlanker; ///< from the pitch on: it notches the tone
-    std::unique_ptr<BasebandConverter> m_pConverter;
-    std::vector<std::complex<float>> m_baseband;
-    std::int64_t m_nBaseband = 0; ///< baseband samples produced so far
+    BasebandFrontEnd m_frontEnd;
+    double m_dBasebandRate;
 
     std::unique_ptr<SpeedAcquisition> m_pAcquisition;
 
@@ -225,12 +208,12 @@ bool CwDemodulator::TakeSymbol(CwSymbol& symbol)
 
 bool CwDemodulator::HasPitch() const
 {
-    return d->m_pConverter != nullptr;
+    return d->m_frontEnd.HasPitch();
 }
 
 double CwDemodulator::Pitch() const
 {
-    return d->m_dPitch;
+    return d->m_frontEnd.Pitch();
 }
 
 double CwDemodulator::Wpm() const
@@ -245,23 +228,20 @@ bool CwDemodulator::IsCoherent() const
 
 std::int64_t CwDemodulator::SamplesProcessed() const
 {
-    return d->m_nInput;
+    return d->m_frontEnd.SamplesProcessed();
 }
 
 std::int64_t CwDemodulator::HeldFrom() const
 {
     if (d->m_phase != Private::Phase::AcquiringSpeed)
         return -1;
-    return std::max<std::int64_t>(0, d->m_nConverterOrigin +
-                                         d->m_pAcquisition->Start() * d->m_nDecimation -
-                                         d->m_pConverter->DelayInputSamples());
+    return std::max<std::int64_t>(0, d->m_frontEnd.InputPosition(d->m_pAcquisition->Start()));
 }
 
 CwDemodulator::Private::Private(const Settings& settings)
-    : m_settings(settings), m_dBasebandRate(settings.dSampleRate /
-                                            BasebandConverter::DecimationFor(settings.dSampleRate)),
-      m_nDecimation(BasebandConverter::DecimationFor(settings.dSampleRate)),
-      m_leakage(m_dBasebandRate)
+    : m_frontEnd(settings.dSampleRate, settings.dPitchHz, settings.dMinPitchHz,
+                 settings.dMaxPitchHz),
+      m_dBasebandRate(settings.dSampleRate / m_frontEnd.Decimation()), m_leakage(m_dBasebandRate)
 {
     const double maxWpm = std::max(settings.dMinWpm, settings.dMaxWpm);
     const double minUnit = SECONDS_PER_UNIT_AT_1_WPM / maxWpm * m_dBasebandRate;
@@ -280,14 +260,8 @@ CwDemodulator::Private::Private(const Settings& settings)
                                                         settings.characterCodes);
     m_pCarrier = std::make_unique<CarrierReference>(m_dBasebandRate);
     m_pChannel = std::make_unique<ChannelFilter>(m_dBasebandRate);
-
-    if (settings.dPitchHz > 0.0) {
-        lockPitch(settings.dPitchHz);
-    } else {
-        m_pPitchSearch = std::make_unique<PitchSearch>(
-            settings.dSampleRate, settings.dMinPitchHz,
-            std::min(settings.dMaxPitchHz, settings.dSampleRate * 0.45), PITCH_HISTORY_SEC);
-    }
+    if (m_frontEnd.HasPitch())
+        m_phase = Phase::AcquiringSpeed;
 }
 
 double CwDemodulator::Private::Wpm() const
@@ -299,27 +273,12 @@ double CwDemodulator::Private::Wpm() const
 
 void CwDemodulator::Private::Process(const float* pSamples, size_t nCount)
 {
-    pSamples = m_damagedSamples.Push(pSamples, nCount);
-
-    while (nCount > 0 && m_phase == Phase::SearchingPitch) {
-        // The search decides at fixed points of the input, whatever the block size.
-        const size_t take = m_pPitchSearch->Push(pSamples, nCount);
-        m_nInput += std::int64_t(take);
-        pSamples += take;
-        nCount -= take;
-        if (m_pPitchSearch->Found())
-            lockPitch(m_pPitchSearch->Pitch());
-    }
-    if (nCount > 0) {
-        m_nInput += std::int64_t(nCount);
-        convert(pSamples, nCount);
-    }
+    takeBaseband(m_frontEnd.Push(pSamples, nCount));
 }
 
 void CwDemodulator::Private::Finish()
 {
-    if (m_phase == Phase::SearchingPitch && m_pPitchSearch->Finish())
-        lockPitch(m_pPitchSearch->Pitch());
+    takeBaseband(m_frontEnd.Finish());
     if (m_phase == Phase::AcquiringSpeed)
         tryAcquire(true);
     if (m_phase == Phase::Tracking)
@@ -409,33 +368,12 @@ bool CwDemodulator::Private::TakeSymbol(CwSymbol& symbol)
     return true;
 }
 
-void CwDemodulator::Private::lockPitch(double dPitch)
+void CwDemodulator::Private::takeBaseband(const std::vector<std::complex<float>>& baseband)
 {
-    m_dPitch = dPitch;
-    m_pConverter = std::make_unique<BasebandConverter>(m_settings.dSampleRate, dPitch);
-    m_pBlanker = std::make_unique<ImpulseBlanker>(m_settings.dSampleRate, dPitch);
-    m_phase = Phase::AcquiringSpeed;
-    if (!m_pPitchSearch) {
-        m_nConverterOrigin = m_nInput;
-        return;
-    }
-    // Replay the audio held during the search, oldest first.
-    m_nConverterOrigin = m_nInput - std::int64_t(m_pPitchSearch->Kept());
-    if (m_pPitchSearch->Kept() > 0) {
-        const PitchSearch::Part older = m_pPitchSearch->Older();
-        const PitchSearch::Part newer = m_pPitchSearch->Newer();
-        convert(older.pSamples, older.nCount);
-        convert(newer.pSamples, newer.nCount);
-    }
-    m_pPitchSearch.reset();
-}
-
-void CwDemodulator::Private::convert(const float* pSamples, size_t nCount)
-{
-    m_baseband.clear();
-    m_pConverter->Process(m_pBlanker->Push(pSamples, nCount), nCount, m_baseband);
-    m_nBaseband += std::int64_t(m_baseband.size());
-    feed(m_baseband.data(), m_baseband.size());
+    // The first baseband samples come once the tone is found.
+    if (m_phase == Phase::SearchingPitch && m_frontEnd.HasPitch())
+        m_phase = Phase::AcquiringSpeed;
+    feed(baseband.data(), baseband.size());
 }
 
 void CwDemodulator::Private::feed(const std::complex<float>* pSamples, size_t nCount)
@@ -733,10 +671,8 @@ void CwDemodulator::Private::watchCoherence(std::complex<float> average)
 void CwDemodulator::Private::OnSymbol(int nCode, qint64 nPosition)
 {
     // The segments decide (the envelope tracker only guides them), and have no delay.
-    const double centre = double(nPosition);
-    std::int64_t position = m_nConverterOrigin +
-                            std::int64_t(std::llround(centre * m_nDecimation)) + m_nDecimation - 1 -
-                            m_pConverter->DelayInputSamples();
+    // A symbol is placed at the last input sample of the baseband sample it was decided at.
+    std::int64_t position = m_frontEnd.InputPosition(nPosition) + m_frontEnd.Decimation() - 1;
     if (position <= m_nReplayedThrough)
         return;
     position = std::max({position, m_nLastSymbolPosition, std::int64_t(0)});

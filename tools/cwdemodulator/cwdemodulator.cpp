@@ -13,6 +13,7 @@
 #include "tools/cwdemodulator/localphaseprojector.h"
 #include "tools/cwdemodulator/losttimingwatch.h"
 #include "tools/cwdemodulator/neighbourleakage.h"
+#include "tools/cwdemodulator/reacquisition.h"
 #include "tools/cwdemodulator/speedacquisition.h"
 
 #include <algorithm>
@@ -73,8 +74,6 @@ constexpr double NOISE_REACH_SEC = 0.1;
 constexpr float SWING_FACTOR = 1.4f;
 constexpr double SWING_STEP_SEC = 0.05; ///< the tracker's level is read this often
 constexpr double SWING_SPAN_SEC = 2.0;  ///< over this span
-/// Element lengths within this ratio of each other are one speed, for a re-acquisition.
-constexpr double SAME_SPEED_RATIO = 1.5;
 
 } // namespace
 
@@ -116,10 +115,8 @@ public:
     void tryAcquire(bool bFinal);
     void startTracking(const CwSpeedEstimator::Result& result);
     void replayHeld();
-    void keepReplayFromRepeating(double dUnit);
     void track(std::complex<float> sample);
     LeakageWatch::Now leakageNow() const;
-    void keepRecent(std::complex<float> sample);
     void endLine();
     void reacquireRecent();
 
@@ -165,18 +162,11 @@ public:
     bool m_bMarkPending = false;
     double m_dGapBefore = 0.0; ///< units of silence before the pending mark
     double m_dTrackedUnit = 0.0;
-    std::vector<std::complex<float>> m_recentBaseband; ///< the last seconds as they came in
     LeakageWatch m_leakage;
     /// Where a neighbour stronger than our marks was last heard outside the channel (the
     /// level follow keeps its fades apart from the leakage after it).
     const std::int64_t& m_nStrongNeighbourAt = m_leakage.StrongNeighbourAt();
-    std::int64_t m_nReacquiredAt = 0; ///< baseband index the last re-acquisition began from
-    /// While a re-acquisition is pending: the tracked element length and the last symbol
-    /// position given out before it.
-    double m_dUnitBeforeReacquiring = 0.0;
-    std::int64_t m_nGivenOutBeforeReacquiring = -1;
-    /// Symbols up to this position were given out already: the replay does not repeat them.
-    std::int64_t m_nReplayedThrough = -1;
+    Reacquisition m_reacquisition;
 
     std::deque<CwSymbol> m_symbols;
     std::int64_t m_nLastSymbolPosition = 0;
@@ -241,7 +231,8 @@ std::int64_t CwDemodulator::HeldFrom() const
 CwDemodulator::Private::Private(const Settings& settings)
     : m_frontEnd(settings.dSampleRate, settings.dPitchHz, settings.dMinPitchHz,
                  settings.dMaxPitchHz),
-      m_dBasebandRate(settings.dSampleRate / m_frontEnd.Decimation()), m_leakage(m_dBasebandRate)
+      m_dBasebandRate(settings.dSampleRate / m_frontEnd.Decimation()), m_leakage(m_dBasebandRate),
+      m_reacquisition(m_dBasebandRate)
 {
     const double maxWpm = std::max(settings.dMinWpm, settings.dMaxWpm);
     const double minUnit = SECONDS_PER_UNIT_AT_1_WPM / maxWpm * m_dBasebandRate;
@@ -397,7 +388,7 @@ void CwDemodulator::Private::tryAcquire(bool bFinal)
     m_bCoherent = learned.tone == CarrierReference::Tone::Steady;
     m_fNoiseVariance = learned.fNoiseVariance;
     m_pLocalPhase = std::make_unique<LocalPhaseProjector>(learned.nHalfWidth);
-    keepReplayFromRepeating(learned.timing.dUnit);
+    m_reacquisition.Settle(learned.timing.dUnit);
     startTracking(learned.timing);
     replayHeld();
     if (bFinal && m_phase == Phase::AcquiringSpeed && !m_pAcquisition->IsEmpty())
@@ -430,7 +421,7 @@ void CwDemodulator::Private::startTracking(const CwSpeedEstimator::Result& resul
     m_pClassifier->PresetCharacterGaps(gaps);
     m_leakage.Reset(m_pChannel->Delay());
     m_timing.Reset();
-    m_recentBaseband.clear();
+    m_reacquisition.Clear();
     m_phase = Phase::Tracking;
 }
 
@@ -471,7 +462,7 @@ void CwDemodulator::Private::track(std::complex<float> sample)
     const int length = EnvelopeDetector::LengthFor(unit);
     if (std::abs(double(length) / m_pEnvelope->Length() - 1.0) > LENGTH_TOLERANCE)
         m_pEnvelope->SetLength(length);
-    keepRecent(sample);
+    m_reacquisition.Push(sample);
     if (m_pTracker->LineEnded() || m_leakage.Push(derotated, corrected, leakageNow()))
         endLine();
     else if (m_timing.Lost())
@@ -488,49 +479,13 @@ void CwDemodulator::Private::endLine()
     m_pAcquisition->Restart(m_pTracker->Position() + m_pChannel->Delay());
 }
 
-void CwDemodulator::Private::keepRecent(std::complex<float> sample)
-{
-    // Trimmed a second at a time, so that the cost per sample stays a push.
-    const size_t kept = size_t(SpeedAcquisition::MIN_SEC * m_dBasebandRate);
-    const size_t interval = size_t(SpeedAcquisition::INTERVAL_SEC * m_dBasebandRate);
-    m_recentBaseband.push_back(sample);
-    if (m_recentBaseband.size() >= kept + interval)
-        m_recentBaseband.erase(m_recentBaseband.begin(),
-                               m_recentBaseband.begin() + std::ptrdiff_t(interval));
-}
-
 void CwDemodulator::Private::reacquireRecent()
 {
     // The timing stopped fitting (a change of speed beyond what the tracking follows): the
     // speed is acquired afresh from the last seconds, which are decoded again at it.
-    // Never from before the last time: a reading that fits no better again moves on.
-    // The timing may be lost again while the samples of the last time are replayed, before
-    // the point it began from: then nothing older is taken.
     const std::int64_t next = m_pTracker->Position() + m_pChannel->Delay();
-    const std::int64_t start =
-        std::min(next, std::max(next - std::int64_t(m_recentBaseband.size()), m_nReacquiredAt));
     endLine();
-    m_pAcquisition->Restart(start);
-    m_pAcquisition->Hold(m_recentBaseband.data() + m_recentBaseband.size() - size_t(next - start),
-                         size_t(next - start));
-    m_nReacquiredAt = std::max(m_nReacquiredAt, next);
-    m_recentBaseband.clear();
-    m_dUnitBeforeReacquiring = m_dTrackedUnit;
-    m_nGivenOutBeforeReacquiring = m_nLastSymbolPosition;
-}
-
-void CwDemodulator::Private::keepReplayFromRepeating(double dUnit)
-{
-    // A re-acquisition that finds about the speed it left was set off by noise (marks merged
-    // near the floor), not by a change of speed: what was given out of the replayed seconds
-    // stands, and the replay adds only what follows it. At a new speed the replayed seconds
-    // are read again, as the old reading of them was wrong.
-    if (m_nGivenOutBeforeReacquiring < 0)
-        return;
-    const double ratio = dUnit / m_dUnitBeforeReacquiring;
-    if (ratio > 1.0 / SAME_SPEED_RATIO && ratio < SAME_SPEED_RATIO)
-        m_nReplayedThrough = m_nGivenOutBeforeReacquiring;
-    m_nGivenOutBeforeReacquiring = -1;
+    m_reacquisition.Begin(next, m_dTrackedUnit, m_nLastSymbolPosition, *m_pAcquisition);
 }
 
 LeakageWatch::Now CwDemodulator::Private::leakageNow() const
@@ -673,7 +628,7 @@ void CwDemodulator::Private::OnSymbol(int nCode, qint64 nPosition)
     // The segments decide (the envelope tracker only guides them), and have no delay.
     // A symbol is placed at the last input sample of the baseband sample it was decided at.
     std::int64_t position = m_frontEnd.InputPosition(nPosition) + m_frontEnd.Decimation() - 1;
-    if (position <= m_nReplayedThrough)
+    if (position <= m_reacquisition.ReplayedThrough())
         return;
     position = std::max({position, m_nLastSymbolPosition, std::int64_t(0)});
     m_nLastSymbolPosition = position;

@@ -1,0 +1,60 @@
+#include "tools/cwdemodulator/reacquisition.h"
+
+#include "tools/cwdemodulator/speedacquisition.h"
+
+#include <algorithm>
+
+namespace cw {
+
+namespace {
+
+/// Element lengths within this ratio of each other are one speed, for a re-acquisition.
+constexpr double SAME_SPEED_RATIO = 1.5;
+
+} // namespace
+
+Reacquisition::Reacquisition(double dSampleRate) : m_dSampleRate(dSampleRate) {}
+
+void Reacquisition::Push(std::complex<float> sample)
+{
+    // As many seconds as an acquisition needs, trimmed a second at a time, so that the cost
+    // per sample stays a push.
+    const size_t kept = size_t(SpeedAcquisition::MIN_SEC * m_dSampleRate);
+    const size_t interval = size_t(SpeedAcquisition::INTERVAL_SEC * m_dSampleRate);
+    m_recent.push_back(sample);
+    if (m_recent.size() >= kept + interval)
+        m_recent.erase(m_recent.begin(), m_recent.begin() + std::ptrdiff_t(interval));
+}
+
+void Reacquisition::Begin(std::int64_t nNext, double dUnit, std::int64_t nGivenOut,
+                          SpeedAcquisition& acquisition)
+{
+    // Never from before the last time: a reading that fits no better again moves on. The
+    // timing may be lost again while the samples of the last time are replayed, before the
+    // point it began from: then nothing older is taken.
+    const std::int64_t start =
+        std::min(nNext, std::max(nNext - std::int64_t(m_recent.size()), m_nReacquiredAt));
+    const size_t count = size_t(nNext - start);
+    acquisition.Restart(start);
+    acquisition.Hold(m_recent.data() + m_recent.size() - count, count);
+    m_nReacquiredAt = std::max(m_nReacquiredAt, nNext);
+    m_recent.clear();
+    m_dUnitBefore = dUnit;
+    m_nGivenOutBefore = nGivenOut;
+}
+
+void Reacquisition::Settle(double dUnit)
+{
+    // A re-acquisition that finds about the speed it left was set off by noise (marks merged
+    // near the floor), not by a change of speed: what was given out of the replayed seconds
+    // stands, and the replay adds only what follows it. At a new speed the replayed seconds
+    // are read again, as the old reading of them was wrong.
+    if (m_nGivenOutBefore < 0)
+        return;
+    const double ratio = dUnit / m_dUnitBefore;
+    if (ratio > 1.0 / SAME_SPEED_RATIO && ratio < SAME_SPEED_RATIO)
+        m_nReplayedThrough = m_nGivenOutBefore;
+    m_nGivenOutBefore = -1;
+}
+
+} // namespace cw

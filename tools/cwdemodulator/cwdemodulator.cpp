@@ -11,6 +11,7 @@
 #include "tools/cwdemodulator/levelswingwatch.h"
 #include "tools/cwdemodulator/localmarklevel.h"
 #include "tools/cwdemodulator/localphaseprojector.h"
+#include "tools/cwdemodulator/lonedotfilter.h"
 #include "tools/cwdemodulator/losttimingwatch.h"
 #include "tools/cwdemodulator/neighbourleakage.h"
 #include "tools/cwdemodulator/reacquisition.h"
@@ -29,13 +30,6 @@ namespace {
 /// The matched filter is resized when the element length moved this far from it.
 constexpr double LENGTH_TOLERANCE = 0.12;
 constexpr double SECONDS_PER_UNIT_AT_1_WPM = 1.2;
-constexpr double LONE_GAP_UNITS = 2.0; ///< silence around a character
-constexpr double LONE_DOT_UNITS = 2.0; ///< a mark shorter than this is a dot
-constexpr double LONE_DOT_LEVEL = 0.6; ///< share of the mark level a lone dot must reach
-/// Silence on both sides, longer than a word gap, that sets a dot apart from any text.
-constexpr double ISOLATED_GAP_UNITS = 10.0;
-/// Share of the mark level a dot set apart must reach while a stronger neighbour keys.
-constexpr double ISOLATED_DOT_LEVEL = 0.8;
 /// Key-down samples the agreement with the tone's phase is averaged over, and the mean
 /// cosine of the phase error under which the tone no longer counts as steady.
 constexpr double COHERENCE_MEMORY = 400.0;
@@ -98,7 +92,6 @@ public:
 
     void OnSymbol(int nCode, qint64 nPosition) override;
     void drainSegments(bool bEnd = false);
-    bool isLoneWeakDot(double dGapAfterUnits) const;
     void finishTransmission();
     void endSegments();
     /// @p bJudged: the level has seen the last sample, and keeps its judgement from there.
@@ -158,9 +151,7 @@ public:
     std::unique_ptr<CwTimingTracker> m_pTracker;
     std::unique_ptr<CwSegmenter> m_pSegmenter;
     std::unique_ptr<CwTimingTracker> m_pClassifier;
-    CwSegmenter::Segment m_pendingMark{}; ///< waits for the gap after it
-    bool m_bMarkPending = false;
-    double m_dGapBefore = 0.0; ///< units of silence before the pending mark
+    LoneDotFilter m_loneDots; ///< between the segmenter and the classifier
     double m_dTrackedUnit = 0.0;
     LeakageWatch m_leakage;
     /// Where a neighbour stronger than our marks was last heard outside the channel (the
@@ -303,51 +294,15 @@ void CwDemodulator::Private::endSegments()
 
 void CwDemodulator::Private::drainSegments(bool bEnd)
 {
-    // A lone dot between two long silences is an "E", or noise that crossed over: near the
-    // noise floor the second is common, so such a dot must also be about as strong as the
-    // other marks. Each mark waits for the gap after it to be known.
+    // The marks decided from where only a neighbour's leakage was heard are dropped.
     CwSegmenter::Segment segment;
     while (m_pSegmenter->TakeSegment(segment)) {
-        const double unit = m_pClassifier->Unit();
         if (segment.bOn && segment.nStart >= m_leakage.LeakageFrom())
             continue;
-        if (segment.bOn) {
-            if (m_bMarkPending)
-                m_pClassifier->PushSegment(m_pendingMark);
-            m_pendingMark = segment;
-            m_bMarkPending = true;
-            continue;
-        }
-        if (m_bMarkPending) {
-            m_bMarkPending = false;
-            if (!isLoneWeakDot(double(segment.nLength) / unit)) {
-                m_pClassifier->PushSegment(m_pendingMark);
-            }
-        }
-        m_dGapBefore = double(segment.nLength) / unit;
-        m_pClassifier->PushSegment(segment);
+        m_loneDots.Push(segment, *m_pClassifier, m_leakage);
     }
-    if (bEnd && m_bMarkPending) {
-        m_bMarkPending = false;
-        if (!isLoneWeakDot(LONE_GAP_UNITS))
-            m_pClassifier->PushSegment(m_pendingMark);
-    }
-}
-
-bool CwDemodulator::Private::isLoneWeakDot(double dGapAfterUnits) const
-{
-    const double unit = m_pClassifier->Unit();
-    // A stronger neighbour's key clicks leak in as dots set apart by long silences, a little
-    // weaker than our marks (after the wanted signal ended, or in its pauses): such a dot
-    // must be nearly as strong as our marks.
-    const float markLevel = m_pClassifier->MarkLevel();
-    const bool isolated = m_leakage.NeighbourKeys(markLevel) &&
-                          m_dGapBefore >= ISOLATED_GAP_UNITS &&
-                          dGapAfterUnits >= ISOLATED_GAP_UNITS;
-    const double level = isolated ? ISOLATED_DOT_LEVEL : LONE_DOT_LEVEL;
-    return m_dGapBefore >= LONE_GAP_UNITS && dGapAfterUnits >= LONE_GAP_UNITS &&
-           double(m_pendingMark.nLength) < LONE_DOT_UNITS * unit &&
-           m_pendingMark.fLevel < level * markLevel;
+    if (bEnd)
+        m_loneDots.Finish(*m_pClassifier, m_leakage);
 }
 
 bool CwDemodulator::Private::TakeSymbol(CwSymbol& symbol)
@@ -412,8 +367,7 @@ void CwDemodulator::Private::startTracking(const CwSpeedEstimator::Result& resul
     m_pSwing = std::make_unique<LevelSwingWatch>(int(std::lround(SWING_STEP_SEC * m_dBasebandRate)),
                                                  int(std::lround(SWING_SPAN_SEC / SWING_STEP_SEC)));
     m_pSegmenter->Reset(filtered - m_pLocalPhase->Delay(), m_fNoiseVariance);
-    m_bMarkPending = false;
-    m_dGapBefore = LONE_GAP_UNITS;
+    m_loneDots.Reset();
     m_pClassifier->Start(result.dUnit, result.fMarkLevel, 0.0f, filtered, true);
     std::vector<double> gaps;
     for (std::int64_t gap : m_pAcquisition->CharacterGaps())

@@ -1,0 +1,71 @@
+#include "tools/cwdemodulator/lonedotfilter.h"
+
+#include "tools/cwdemodulator/cwtimingtracker.h"
+#include "tools/cwdemodulator/leakagewatch.h"
+
+namespace cw {
+
+namespace {
+
+constexpr double LONE_GAP_UNITS = 2.0; ///< silence around a character
+constexpr double LONE_DOT_UNITS = 2.0; ///< a mark shorter than this is a dot
+constexpr double LONE_DOT_LEVEL = 0.6; ///< share of the mark level a lone dot must reach
+/// Silence on both sides, longer than a word gap, that sets a dot apart from any text.
+constexpr double ISOLATED_GAP_UNITS = 10.0;
+/// Share of the mark level a dot set apart must reach while a stronger neighbour keys.
+constexpr double ISOLATED_DOT_LEVEL = 0.8;
+
+} // namespace
+
+void LoneDotFilter::Reset()
+{
+    m_bMarkPending = false;
+    m_dGapBefore = LONE_GAP_UNITS;
+}
+
+void LoneDotFilter::Push(const CwSegmenter::Segment& segment, CwTimingTracker& classifier,
+                         const LeakageWatch& leakage)
+{
+    const double unit = classifier.Unit();
+    if (segment.bOn) {
+        if (m_bMarkPending)
+            classifier.PushSegment(m_pendingMark);
+        m_pendingMark = segment;
+        m_bMarkPending = true;
+        return;
+    }
+    if (m_bMarkPending) {
+        m_bMarkPending = false;
+        if (!isLoneWeakDot(double(segment.nLength) / unit, classifier, leakage))
+            classifier.PushSegment(m_pendingMark);
+    }
+    m_dGapBefore = double(segment.nLength) / unit;
+    classifier.PushSegment(segment);
+}
+
+void LoneDotFilter::Finish(CwTimingTracker& classifier, const LeakageWatch& leakage)
+{
+    if (!m_bMarkPending)
+        return;
+    m_bMarkPending = false;
+    if (!isLoneWeakDot(LONE_GAP_UNITS, classifier, leakage))
+        classifier.PushSegment(m_pendingMark);
+}
+
+bool LoneDotFilter::isLoneWeakDot(double dGapAfterUnits, const CwTimingTracker& classifier,
+                                  const LeakageWatch& leakage) const
+{
+    const double unit = classifier.Unit();
+    // A stronger neighbour's key clicks leak in as dots set apart by long silences, a little
+    // weaker than our marks (after the wanted signal ended, or in its pauses): such a dot
+    // must be nearly as strong as our marks.
+    const float markLevel = classifier.MarkLevel();
+    const bool isolated = leakage.NeighbourKeys(markLevel) && m_dGapBefore >= ISOLATED_GAP_UNITS &&
+                          dGapAfterUnits >= ISOLATED_GAP_UNITS;
+    const double level = isolated ? ISOLATED_DOT_LEVEL : LONE_DOT_LEVEL;
+    return m_dGapBefore >= LONE_GAP_UNITS && dGapAfterUnits >= LONE_GAP_UNITS &&
+           double(m_pendingMark.nLength) < LONE_DOT_UNITS * unit &&
+           m_pendingMark.fLevel < level * markLevel;
+}
+
+} // namespace cw

@@ -16,11 +16,11 @@
 #include "tools/cwdemodulator/neighbourleakage.h"
 #include "tools/cwdemodulator/reacquisition.h"
 #include "tools/cwdemodulator/speedacquisition.h"
+#include "tools/cwdemodulator/symbolqueue.h"
 
 #include <algorithm>
 #include <cmath>
 #include <complex>
-#include <deque>
 #include <limits>
 
 namespace cw {
@@ -159,8 +159,7 @@ public:
     const std::int64_t& m_nStrongNeighbourAt = m_leakage.StrongNeighbourAt();
     Reacquisition m_reacquisition;
 
-    std::deque<CwSymbol> m_symbols;
-    std::int64_t m_nLastSymbolPosition = 0;
+    SymbolQueue m_symbols;
 };
 
 bool CwDemodulator::IsUsableSampleRate(double dSampleRate)
@@ -307,11 +306,7 @@ void CwDemodulator::Private::drainSegments(bool bEnd)
 
 bool CwDemodulator::Private::TakeSymbol(CwSymbol& symbol)
 {
-    if (m_symbols.empty())
-        return false;
-    symbol = m_symbols.front();
-    m_symbols.pop_front();
-    return true;
+    return m_symbols.Take(symbol);
 }
 
 void CwDemodulator::Private::takeBaseband(const std::vector<std::complex<float>>& baseband)
@@ -439,7 +434,7 @@ void CwDemodulator::Private::reacquireRecent()
     // speed is acquired afresh from the last seconds, which are decoded again at it.
     const std::int64_t next = m_pTracker->Position() + m_pChannel->Delay();
     endLine();
-    m_reacquisition.Begin(next, m_dTrackedUnit, m_nLastSymbolPosition, *m_pAcquisition);
+    m_reacquisition.Begin(next, m_dTrackedUnit, m_symbols.LastPosition(), *m_pAcquisition);
 }
 
 LeakageWatch::Now CwDemodulator::Private::leakageNow() const
@@ -581,12 +576,9 @@ void CwDemodulator::Private::OnSymbol(int nCode, qint64 nPosition)
 {
     // The segments decide (the envelope tracker only guides them), and have no delay.
     // A symbol is placed at the last input sample of the baseband sample it was decided at.
-    std::int64_t position = m_frontEnd.InputPosition(nPosition) + m_frontEnd.Decimation() - 1;
-    if (position <= m_reacquisition.ReplayedThrough())
-        return;
-    position = std::max({position, m_nLastSymbolPosition, std::int64_t(0)});
-    m_nLastSymbolPosition = position;
-    m_symbols.push_back({nCode, position});
+    const std::int64_t position = m_frontEnd.InputPosition(nPosition) + m_frontEnd.Decimation() - 1;
+    if (position > m_reacquisition.ReplayedThrough())
+        m_symbols.Push(nCode, position);
 }
 
 } // namespace cw

@@ -1,0 +1,22 @@
+#include "tools/cwdemodulator/symbolqueue.h"
+
+#include <algorithm>
+
+namespace cw {
+
+void SymbolQueue::Push(int nCode, std::int64_t nPosition)
+{
+    m_nLastPosition = std::max({nPosition, m_nLastPosition, std::int64_t(0)});
+    m_symbols.push_back({nCode, m_nLastPosition});
+}
+
+bool SymbolQueue::Take(CwSymbol& symbol)
+{
+    if (m_symbols.empty())
+        return false;
+    symbol = m_symbols.front();
+    m_symbols.pop_front();
+    return true;
+}
+
+} // namespace cw

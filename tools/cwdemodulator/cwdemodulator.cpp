@@ -13,7 +13,6 @@
 #include "tools/cwdemodulator/localphaseprojector.h"
 #include "tools/cwdemodulator/lonedotfilter.h"
 #include "tools/cwdemodulator/losttimingwatch.h"
-#include "tools/cwdemodulator/neighbourleakage.h"
 #include "tools/cwdemodulator/reacquisition.h"
 #include "tools/cwdemodulator/speedacquisition.h"
 #include "tools/cwdemodulator/symbolqueue.h"
@@ -21,7 +20,6 @@
 #include <algorithm>
 #include <cmath>
 #include <complex>
-#include <limits>
 
 namespace cw {
 
@@ -71,8 +69,9 @@ constexpr double SWING_SPAN_SEC = 2.0;  ///< over this span
 
 } // namespace
 
-/// Everything the demodulator holds: the blocks of the pipeline, what the acquisition keeps
-/// back, and the symbols decided and not yet taken. Listens to the classifier's codes.
+/// The demodulator's pipeline: the front end, then the acquisition of each transmission or
+/// its tracking chain, whose decisions pass the watches that end a line or acquire anew on
+/// their way to the symbols given out. Listens to the classifier's codes.
 class CWDEMODULATOR_NO_EXPORT CwDemodulator::Private : public CwTimingTracker::IListener
 {
 public:

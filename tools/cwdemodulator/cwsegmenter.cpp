@@ -147,15 +147,18 @@ CwSegmenter::CwSegmenter(const std::vector<std::string>& characterCodes)
     m_sampleSums.assign(RING, 0.0);
     m_ownPhaseEvidence.assign(size_t(LONGEST_MARK) + 1, NEGATIVE);
     // The per-node rings are most of the segmenter's memory, and a transmission reaches few
-    // of the nodes: each row is stamped when its node is first searched (touchRow()).
+    // of the nodes: each node gets the next free row when it is first searched, which is
+    // stamped then (touchRow()). The rows in use stay side by side, so that they share
+    // pages: a row of lengths is a sixteenth of a page, and rows by node number scattered
+    // the few nodes reached over a page each, every page a fault on its first use.
     m_markScore.reset(new double[size_t(NODES) * RING]);
     m_markLength.reset(new unsigned char[size_t(NODES) * RING]);
     m_gapScore.reset(new double[size_t(NODES) * RING]);
     m_gapLength.reset(new unsigned char[size_t(NODES) * RING]);
     m_markStamp.reset(new qint64[size_t(NODES) * RING]);
     m_gapStamp.reset(new qint64[size_t(NODES) * RING]);
-    m_markRowReady.assign(NODES, false);
-    m_gapRowReady.assign(NODES, false);
+    m_markRow.assign(NODES, NO_ROW);
+    m_gapRow.assign(NODES, NO_ROW);
     m_markAlive.assign(NODES, NEVER);
     m_gapAlive.assign(NODES, NEVER);
     m_markParents.listed.assign(NODES, false);
@@ -257,9 +260,9 @@ double CwSegmenter::bestScoreAt(qint64 nBoundary) const
     const size_t e = slot(nBoundary);
     double best = std::max(m_startScore[e], m_longScore[e]);
     for (int node : m_liveMarks)
-        best = std::max(best, m_markScore[size_t(node) * RING + e]);
+        best = std::max(best, m_markScore[markRow(node) + e]);
     for (int node : m_liveGaps)
-        best = std::max(best, m_gapScore[size_t(node) * RING + e]);
+        best = std::max(best, m_gapScore[gapRow(node) + e]);
     return best;
 }
 
@@ -442,9 +445,8 @@ void CwSegmenter::searchMark(int nNode, qint64 nBoundary)
     const qint64 longest = std::min<qint64>(prior.nLongest, nBoundary - m_nOrigin);
     if (prior.nShortest > longest)
         return;
-    const double* source =
-        parent == 1 ? m_startScore.data() : m_gapScore.get() + size_t(parent) * RING;
-    const qint64* stamps = parent == 1 ? nullptr : m_gapStamp.get() + size_t(parent) * RING;
+    const double* source = parent == 1 ? m_startScore.data() : m_gapScore.get() + gapRow(parent);
+    const qint64* stamps = parent == 1 ? nullptr : m_gapStamp.get() + gapRow(parent);
     // Evidence on a fixed phase adds up block by block; on the mark's own phase it does not.
     const double endEvidence = m_cumulative[slot(nBoundary)];
     double best = NEGATIVE;
@@ -461,8 +463,8 @@ void CwSegmenter::searchMark(int nNode, qint64 nBoundary)
             bestLength = d;
         }
     }
-    touchRow(nNode, m_markRowReady, m_markStamp.get());
-    const size_t e = size_t(nNode) * RING + slot(nBoundary);
+    touchRow(nNode, m_markRow, m_nMarkRows, m_markStamp.get());
+    const size_t e = markRow(nNode) + slot(nBoundary);
     m_markScore[e] = best;
     m_markLength[e] = (unsigned char)bestLength;
     m_markStamp[e] = nBoundary;
@@ -478,8 +480,8 @@ void CwSegmenter::searchElementGaps(qint64 nBoundary)
     if (prior.nShortest > longest)
         return;
     for (int node : m_gapNodes.nodes) {
-        const double* score = m_markScore.get() + size_t(node) * RING;
-        const qint64* stamps = m_markStamp.get() + size_t(node) * RING;
+        const double* score = m_markScore.get() + markRow(node);
+        const qint64* stamps = m_markStamp.get() + markRow(node);
         double best = NEGATIVE;
         qint64 bestLength = 0;
         for (qint64 d = prior.nShortest; d <= longest; ++d) {
@@ -492,8 +494,8 @@ void CwSegmenter::searchElementGaps(qint64 nBoundary)
                 bestLength = d;
             }
         }
-        touchRow(node, m_gapRowReady, m_gapStamp.get());
-        const size_t e = size_t(node) * RING + slot(nBoundary);
+        touchRow(node, m_gapRow, m_nGapRows, m_gapStamp.get());
+        const size_t e = gapRow(node) + slot(nBoundary);
         m_gapScore[e] = best;
         m_gapLength[e] = (unsigned char)bestLength;
         m_gapStamp[e] = nBoundary;
@@ -501,15 +503,15 @@ void CwSegmenter::searchElementGaps(qint64 nBoundary)
     }
 }
 
-void CwSegmenter::touchRow(int nNode, std::vector<bool>& ready, qint64* pStamps)
+void CwSegmenter::touchRow(int nNode, std::vector<int>& rows, int& nRowsUsed, qint64* pStamps)
 {
-    if (ready[size_t(nNode)])
+    if (rows[size_t(nNode)] != NO_ROW)
         return;
-    ready[size_t(nNode)] = true;
+    rows[size_t(nNode)] = nRowsUsed++;
     // Only the stamps need values: a score or length is read only where its stamp says it
     // was written (or at the boundary just searched), so filling those too was work and
     // page faults for nothing.
-    const size_t first = size_t(nNode) * RING;
+    const size_t first = size_t(rows[size_t(nNode)]) * RING;
     std::fill(pStamps + first, pStamps + first + RING, NEVER);
 }
 
@@ -523,7 +525,7 @@ void CwSegmenter::searchCharacterEnds(qint64 nBoundary)
     const double characterPrior = m_bNormalisedPriors ? 0.0 : CHARACTER_PRIOR;
     for (int node : m_liveMarks) {
         const double score =
-            m_markScore[size_t(node) * RING + e] + m_characterBonus[size_t(node)] + characterPrior;
+            m_markScore[markRow(node) + e] + m_characterBonus[size_t(node)] + characterPrior;
         if (score > bestEnd) {
             bestEnd = score;
             endNode = node;
@@ -578,14 +580,14 @@ void CwSegmenter::prune(qint64 nBoundary)
     const size_t e = slot(nBoundary);
     const double floor = bestScoreAt(nBoundary) - BEAM;
     for (int node : m_liveMarks) {
-        if (m_markScore[size_t(node) * RING + e] >= floor) {
+        if (m_markScore[markRow(node) + e] >= floor) {
             m_markAlive[size_t(node)] = nBoundary;
             if (node < NODES / 2)
                 m_gapNodes.Add(node);
         }
     }
     for (int node : m_liveGaps) {
-        if (m_gapScore[size_t(node) * RING + e] >= floor) {
+        if (m_gapScore[gapRow(node) + e] >= floor) {
             m_gapAlive[size_t(node)] = nBoundary;
             m_markParents.Add(node);
         }
@@ -614,14 +616,14 @@ void CwSegmenter::commit(bool bAll)
         state = LONG_STATE;
     }
     for (int node : m_liveMarks) {
-        if (m_markScore[size_t(node) * RING + e] > best) {
-            best = m_markScore[size_t(node) * RING + e];
+        if (m_markScore[markRow(node) + e] > best) {
+            best = m_markScore[markRow(node) + e];
             state = MARK_STATES + node;
         }
     }
     for (int node : m_liveGaps) {
-        if (m_gapScore[size_t(node) * RING + e] > best) {
-            best = m_gapScore[size_t(node) * RING + e];
+        if (m_gapScore[gapRow(node) + e] > best) {
+            best = m_gapScore[gapRow(node) + e];
             state = GAP_STATES + node;
         }
     }
@@ -636,12 +638,12 @@ void CwSegmenter::commit(bool bAll)
         int previous = LONG_STATE;
         if (state < GAP_STATES) {
             const int node = state - MARK_STATES;
-            length = m_markLength[size_t(node) * RING + b];
+            length = m_markLength[markRow(node) + b];
             kind = (node & 1) ? Kind::Dash : Kind::Dot;
             previous = node / 2 == 1 ? START_STATE : GAP_STATES + node / 2;
         } else if (state < START_STATE) {
             const int node = state - GAP_STATES;
-            length = m_gapLength[size_t(node) * RING + b];
+            length = m_gapLength[gapRow(node) + b];
             kind = Kind::ElementGap;
             previous = MARK_STATES + node;
         } else if (state == START_STATE) {

@@ -115,8 +115,12 @@ private:
 
     void searchMarks(qint64 nBoundary);
     void searchMark(int nNode, qint64 nBoundary);
-    /// Marks a node's row as never computed before its first score is written.
-    static void touchRow(int nNode, std::vector<bool>& ready, qint64* pStamps);
+    /// Gives a node the next free row and marks it as never computed, before its first score
+    /// is written.
+    static void touchRow(int nNode, std::vector<int>& rows, int& nRowsUsed, qint64* pStamps);
+    /// Where a node's row of marks (or of gaps after them) begins; the node was searched.
+    size_t markRow(int nNode) const { return size_t(m_markRow[size_t(nNode)]) * RING; }
+    size_t gapRow(int nNode) const { return size_t(m_gapRow[size_t(nNode)]) * RING; }
     void searchElementGaps(qint64 nBoundary);
     void searchCharacterEnds(qint64 nBoundary);
     void prune(qint64 nBoundary);
@@ -159,7 +163,7 @@ private:
     std::vector<double> m_cumulative; ///< running sum of the blocks' key-down evidence
     std::vector<std::complex<double>> m_sampleSums; ///< running sum of the samples
     std::vector<double> m_ownPhaseEvidence;         ///< by mark length, at this boundary
-    std::unique_ptr<double[]> m_markScore;          ///< [node * RING + slot]
+    std::unique_ptr<double[]> m_markScore;          ///< [markRow(node) + slot]
     std::unique_ptr<unsigned char[]> m_markLength;
     std::unique_ptr<double[]> m_gapScore;
     std::unique_ptr<unsigned char[]> m_gapLength;
@@ -167,8 +171,11 @@ private:
     std::vector<qint64> m_gapAlive;
     std::unique_ptr<qint64[]> m_markStamp; ///< boundary each score slot was computed at
     std::unique_ptr<qint64[]> m_gapStamp;
-    std::vector<bool> m_markRowReady; ///< the node's mark rows hold their first values
-    std::vector<bool> m_gapRowReady;
+    static constexpr int NO_ROW = -1;
+    std::vector<int> m_markRow; ///< row of each node's marks in the rings, NO_ROW before use
+    std::vector<int> m_gapRow;
+    int m_nMarkRows = 0; ///< rows given out
+    int m_nGapRows = 0;
     std::vector<double> m_endScore; ///< best character ending at the boundary
     std::vector<unsigned short> m_endNode;
     std::vector<double> m_startScore;        ///< a gap ended, a new character may start

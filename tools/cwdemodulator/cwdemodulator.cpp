@@ -1,5 +1,6 @@
 #include "tools/cwdemodulator/cwdemodulator.h"
 
+#include "tools/cwdemodulator/agcrecovery.h"
 #include "tools/cwdemodulator/basebandconverter.h"
 #include "tools/cwdemodulator/carrierreference.h"
 #include "tools/cwdemodulator/channelfilter.h"
@@ -191,7 +192,8 @@ public:
     std::int64_t m_nConverterOrigin = 0; ///< input sample the first converted sample was
 
     DamagedSampleFilter m_damagedSamples;
-    std::unique_ptr<ImpulseBlanker> m_pBlanker; ///< from the pitch on: it notches the tone
+    std::unique_ptr<ImpulseBlanker> m_pBlanker;  ///< from the pitch on: it notches the tone
+    std::unique_ptr<AgcRecovery> m_pAgcRecovery; ///< behind it: the gain cut after a crash
     std::unique_ptr<BasebandConverter> m_pConverter;
     std::vector<std::complex<float>> m_baseband;
     std::int64_t m_nBaseband = 0; ///< baseband samples produced so far
@@ -479,6 +481,7 @@ void CwDemodulator::Private::lockPitch(double dPitch)
     m_dPitch = dPitch;
     m_pConverter = std::make_unique<BasebandConverter>(m_settings.dSampleRate, dPitch);
     m_pBlanker = std::make_unique<ImpulseBlanker>(m_settings.dSampleRate, dPitch);
+    m_pAgcRecovery = std::make_unique<AgcRecovery>(m_settings.dSampleRate, dPitch);
     m_phase = Phase::AcquiringSpeed;
     m_nConverterOrigin = m_nInput - std::int64_t(m_nPitchRingSize);
     // Replay the audio held during the search, oldest first.
@@ -496,7 +499,8 @@ void CwDemodulator::Private::lockPitch(double dPitch)
 void CwDemodulator::Private::convert(const float* pSamples, size_t nCount)
 {
     m_baseband.clear();
-    m_pConverter->Process(m_pBlanker->Push(pSamples, nCount), nCount, m_baseband);
+    const float* blanked = m_pBlanker->Push(pSamples, nCount);
+    m_pConverter->Process(m_pAgcRecovery->Push(pSamples, blanked, nCount), nCount, m_baseband);
     m_nBaseband += std::int64_t(m_baseband.size());
     feed(m_baseband.data(), m_baseband.size());
 }

@@ -1,0 +1,113 @@
+#include "tools/cwdemodulator/agcrecovery.h"
+
+#include "tools/morsedsp/dspconstants.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace cw {
+
+namespace {
+
+/// The noise through a cut is a mean over about this long: short beside the gain's recovery.
+constexpr double FOLLOW_SEC = 0.01;
+/// The usual noise is the highest of those means over the last seconds, forgotten this slowly.
+constexpr double USUAL_MEMORY_SEC = 3.0;
+/// The products of the notched input with its past, that tell noise from a tone, are averaged
+/// over this long: longer than a neighbour's pauses between words.
+constexpr double TONALITY_MEMORY_SEC = 1.0;
+/// The first lag at which noise through the notch no longer correlates with itself.
+constexpr int FIRST_LAG = 3;
+/// Noise leaves the squared correlations at these lags summed near 0; a tone, about half of
+/// their number.
+constexpr double TONAL_SUM = 0.5;
+/// The noise is raised only where it fell under this share of the usual noise, and to that
+/// share: the spread of the mean over a few milliseconds stays untouched, and what is left of
+/// a cut is a step of a few dB, which the levels learned from the marks follow.
+constexpr double CUT_SHARE = 0.6;
+/// Without noise worth the name (a clean recording), the notch leaves only the tone's keying
+/// edges, and no gain can be read from it: the usual noise must reach this share of the input.
+constexpr double LEAST_NOISE_SHARE = 0.02;
+constexpr double MOST_RAISE = 100.0; ///< a receiver cuts its gain less than this
+
+} // namespace
+
+AgcRecovery::AgcRecovery(double dSampleRate, double dPitchHz)
+    : m_dNotch(2.0 * std::cos(dsp::TWO_PI * dPitchHz / dSampleRate)),
+      m_dFollowWeight(1.0 / (FOLLOW_SEC * dSampleRate)),
+      m_dUsualDecay(std::exp(-1.0 / (USUAL_MEMORY_SEC * dSampleRate))),
+      m_dTonalityWeight(1.0 / (TONALITY_MEMORY_SEC * dSampleRate)),
+      m_nWarmUp(std::max(1, int(FOLLOW_SEC * dSampleRate)))
+{
+    m_history.fill(0.0);
+    m_products.fill(0.0);
+}
+
+const float* AgcRecovery::Push(const float* pInput, const float* pBlanked, size_t nCount)
+{
+    m_out.resize(nCount);
+    bool changed = false;
+    for (size_t i = 0; i < nCount; ++i) {
+        const float gain = gainFor(pInput[i], pBlanked[i]);
+        m_out[i] = gain == 1.0f ? pBlanked[i] : pBlanked[i] / gain;
+        changed = changed || gain != 1.0f;
+    }
+    return changed ? m_out.data() : pBlanked;
+}
+
+float AgcRecovery::gainFor(float fInput, float fBlanked)
+{
+    // A silenced crash says nothing of the gain, nor do the notch's next two samples.
+    if (fBlanked == 0.0f && fInput != 0.0f) {
+        m_fPrevious[0] = m_fPrevious[1] = 0.0f;
+        m_nSkip = 2;
+        return m_fGain;
+    }
+    // The tone at the pitch cancels in x[n] - 2 cos(w) x[n-1] + x[n-2].
+    const double notched =
+        double(fBlanked) - m_dNotch * double(m_fPrevious[0]) + double(m_fPrevious[1]);
+    m_fPrevious[1] = m_fPrevious[0];
+    m_fPrevious[0] = fBlanked;
+    if (m_nSkip > 0) {
+        --m_nSkip;
+        return m_fGain;
+    }
+    learnTonality(notched);
+    const double magnitude = std::abs(notched);
+    if (m_nSeen < m_nWarmUp) {
+        ++m_nSeen;
+        m_dFollowed += (magnitude - m_dFollowed) / double(m_nSeen);
+        m_dUsual = m_dFollowed;
+        m_dInput += (std::abs(double(fBlanked)) - m_dInput) / double(m_nSeen);
+        m_dUsualInput = m_dInput;
+        return 1.0f;
+    }
+    m_dFollowed += (magnitude - m_dFollowed) * m_dFollowWeight;
+    m_dUsual = std::max(m_dFollowed, m_dUsual * m_dUsualDecay);
+    m_dInput += (std::abs(double(fBlanked)) - m_dInput) * m_dFollowWeight;
+    m_dUsualInput = std::max(m_dInput, m_dUsualInput * m_dUsualDecay);
+    const bool tonal = m_dTonalSum > TONAL_SUM * m_products[0] * m_products[0];
+    const bool noisy = m_dUsual >= LEAST_NOISE_SHARE * m_dUsualInput;
+    const bool cut = noisy && !tonal && m_dFollowed < CUT_SHARE * m_dUsual;
+    m_fGain = cut ? float(std::max(m_dFollowed / (CUT_SHARE * m_dUsual), 1.0 / MOST_RAISE)) : 1.0f;
+    return m_fGain;
+}
+
+void AgcRecovery::learnTonality(double dNotched)
+{
+    // Noise through the notch is correlated only with its two neighbours; a tone (a stronger
+    // neighbour's, whose pauses would look like gain cuts) with its whole past.
+    m_nHistory = (m_nHistory + 1) % m_history.size();
+    m_history[m_nHistory] = dNotched;
+    m_products[0] += (dNotched * dNotched - m_products[0]) * m_dTonalityWeight;
+    double sum = 0.0;
+    for (size_t k = 1; k < m_products.size(); ++k) {
+        const size_t lag = size_t(FIRST_LAG) + k - 1;
+        const double past = m_history[(m_nHistory + m_history.size() - lag) % m_history.size()];
+        m_products[k] += (dNotched * past - m_products[k]) * m_dTonalityWeight;
+        sum += m_products[k] * m_products[k];
+    }
+    m_dTonalSum = sum;
+}
+
+} // namespace cw

@@ -31,7 +31,8 @@ private:
     void learnTonality(double dNotched);
 
     double m_dNotch;           ///< 2 cos(w) of the pitch
-    double m_dFollowWeight;    ///< of each sample in the noise followed
+    double m_dFollowWeight;    ///< of each sample in the noise followed, rising
+    double m_dFallWeight;      ///< and falling
     double m_dUsualDecay;      ///< of the usual noise, per sample
     double m_dTonalityWeight;  ///< of each sample in the products
     int m_nWarmUp;             ///< samples the noise followed is a plain mean of
@@ -43,7 +44,8 @@ private:
     double m_dInput = 0.0;      ///< mean magnitude of the input of late
     double m_dUsualInput = 0.0; ///< its highest of the last seconds
     float m_fGain = 1.0f;
-    std::array<double, 12> m_history{}; ///< the last notched samples
+    bool m_bCut = false;                ///< the noise fell deep enough, and is not back yet
+    std::array<double, 16> m_history{}; ///< the last notched samples (a power of 2)
     std::size_t m_nHistory = 0;         ///< the newest of them
     std::array<double, 9> m_products{}; ///< mean power, then products at the lags from FIRST_LAG
     double m_dTonalSum = 0.0;           ///< squared products summed

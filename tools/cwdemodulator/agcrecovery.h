@@ -31,8 +31,8 @@ private:
     void learnTonality(double dNotched);
 
     double m_dNotch;           ///< 2 cos(w) of the pitch
-    double m_dFollowWeight;    ///< of each sample in the noise followed, rising
-    double m_dFallWeight;      ///< and falling
+    double m_dFollowWeight;    ///< of each sample in the noise followed
+    double m_dQuickWeight;     ///< of each sample in the quick mean
     double m_dUsualDecay;      ///< of the usual noise, per sample
     double m_dTonalityWeight;  ///< of each sample in the products
     int m_nWarmUp;             ///< samples the noise followed is a plain mean of
@@ -40,6 +40,7 @@ private:
     int m_nSkip = 0;           ///< notched samples still disturbed by a silenced crash
     int m_nSeen = 0;
     double m_dFollowed = 0.0;   ///< mean notched magnitude of late
+    double m_dQuick = 0.0;      ///< the same over the last moment
     double m_dUsual = 0.0;      ///< its highest of the last seconds
     double m_dInput = 0.0;      ///< mean magnitude of the input of late
     double m_dUsualInput = 0.0; ///< its highest of the last seconds

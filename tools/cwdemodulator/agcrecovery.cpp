@@ -59,31 +59,32 @@ AgcRecovery::AgcRecovery(double dSampleRate, double dPitchHz)
     m_products.fill(0.0);
 }
 
-const float* AgcRecovery::Push(const float* pInput, const float* pBlanked, size_t nCount)
+const float* AgcRecovery::Push(const float* pSamples, size_t nCount)
 {
     m_out.resize(nCount);
     bool changed = false;
     for (size_t i = 0; i < nCount; ++i) {
-        const float gain = gainFor(pInput[i], pBlanked[i]);
-        m_out[i] = gain == 1.0f ? pBlanked[i] : pBlanked[i] / gain;
+        const float gain = gainFor(pSamples[i]);
+        m_out[i] = gain == 1.0f ? pSamples[i] : pSamples[i] / gain;
         changed = changed || gain != 1.0f;
     }
-    return changed ? m_out.data() : pBlanked;
+    return changed ? m_out.data() : pSamples;
 }
 
-float AgcRecovery::gainFor(float fInput, float fBlanked)
+float AgcRecovery::gainFor(float fSample)
 {
-    // A silenced crash says nothing of the gain, nor do the notch's next two samples.
-    if (fBlanked == 0.0f && fInput != 0.0f) {
+    // A silenced crash says nothing of the gain, nor does digital silence (a damaged stretch
+    // or padding: no receiver's gain leaves exact zeros), nor do the notch's next two samples.
+    if (fSample == 0.0f) {
         m_fPrevious[0] = m_fPrevious[1] = 0.0f;
         m_nSkip = 2;
         return m_fGain;
     }
     // The tone at the pitch cancels in x[n] - 2 cos(w) x[n-1] + x[n-2].
     const double notched =
-        double(fBlanked) - m_dNotch * double(m_fPrevious[0]) + double(m_fPrevious[1]);
+        double(fSample) - m_dNotch * double(m_fPrevious[0]) + double(m_fPrevious[1]);
     m_fPrevious[1] = m_fPrevious[0];
-    m_fPrevious[0] = fBlanked;
+    m_fPrevious[0] = fSample;
     if (m_nSkip > 0) {
         --m_nSkip;
         return m_fGain;
@@ -94,7 +95,7 @@ float AgcRecovery::gainFor(float fInput, float fBlanked)
         ++m_nSeen;
         m_dFollowed += (magnitude - m_dFollowed) / double(m_nSeen);
         m_dUsual = m_dQuick = m_dFollowed;
-        m_dInput += (std::abs(double(fBlanked)) - m_dInput) / double(m_nSeen);
+        m_dInput += (std::abs(double(fSample)) - m_dInput) / double(m_nSeen);
         m_dUsualInput = m_dInput;
         return 1.0f;
     }
@@ -103,7 +104,7 @@ float AgcRecovery::gainFor(float fInput, float fBlanked)
         (std::min(magnitude, LOUDEST_SHARE * m_dFollowed) - m_dFollowed) * m_dFollowWeight;
     m_dFollowed = std::min(m_dFollowed, m_dQuick);
     m_dUsual = std::max(m_dFollowed, m_dUsual * m_dUsualDecay);
-    m_dInput += (std::abs(double(fBlanked)) - m_dInput) * m_dFollowWeight;
+    m_dInput += (std::abs(double(fSample)) - m_dInput) * m_dFollowWeight;
     m_dUsualInput = std::max(m_dInput, m_dUsualInput * m_dUsualDecay);
     const bool tonal = m_dTonalSum > TONAL_SUM * m_products[0] * m_products[0];
     const bool noisy = m_dUsual >= LEAST_NOISE_SHARE * m_dUsualInput;

@@ -21,13 +21,13 @@ class AgcRecovery
 public:
     AgcRecovery(double dSampleRate, double dPitchHz);
 
-    /// @p pBlanked is @p pInput with the crashes set to 0. Returns it with the gain cuts taken
-    /// out (the block itself when there were none); valid until the next call.
-    const float* Push(const float* pInput, const float* pBlanked, size_t nCount);
+    /// @p pSamples come with the crashes set to 0. Returns them with the gain cuts taken out
+    /// (the block itself when there were none); valid until the next call.
+    const float* Push(const float* pSamples, size_t nCount);
 
 private:
     /// The gain the sample is divided by: 1 outside a cut.
-    float gainFor(float fInput, float fBlanked);
+    float gainFor(float fSample);
     void learnTonality(double dNotched);
 
     double m_dNotch;           ///< 2 cos(w) of the pitch

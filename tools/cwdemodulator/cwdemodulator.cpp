@@ -500,7 +500,7 @@ void CwDemodulator::Private::convert(const float* pSamples, size_t nCount)
 {
     m_baseband.clear();
     const float* blanked = m_pBlanker->Push(pSamples, nCount);
-    m_pConverter->Process(m_pAgcRecovery->Push(pSamples, blanked, nCount), nCount, m_baseband);
+    m_pConverter->Process(m_pAgcRecovery->Push(blanked, nCount), nCount, m_baseband);
     m_nBaseband += std::int64_t(m_baseband.size());
     feed(m_baseband.data(), m_baseband.size());
 }

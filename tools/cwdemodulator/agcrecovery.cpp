@@ -27,6 +27,8 @@ constexpr double USUAL_MEMORY_SEC = 3.0;
 /// The products of the notched input with its past, that tell noise from a tone, are averaged
 /// over this long: longer than a neighbour's pauses between words.
 constexpr double TONALITY_MEMORY_SEC = 1.0;
+/// The products are taken every this many samples (a power of 2): they change slowly.
+constexpr size_t TONALITY_STEP = 4;
 /// The first lag at which noise through the notch no longer correlates with itself.
 constexpr int FIRST_LAG = 3;
 /// Noise leaves the squared correlations at these lags summed near 0; a tone, about half of
@@ -52,7 +54,7 @@ AgcRecovery::AgcRecovery(double dSampleRate, double dPitchHz)
       m_dFollowWeight(1.0 / (FOLLOW_SEC * dSampleRate)),
       m_dQuickWeight(std::min(1.0, 1.0 / (QUICK_SEC * dSampleRate))),
       m_dUsualDecay(std::exp(-1.0 / (USUAL_MEMORY_SEC * dSampleRate))),
-      m_dTonalityWeight(1.0 / (TONALITY_MEMORY_SEC * dSampleRate)),
+      m_dTonalityWeight(std::min(1.0, double(TONALITY_STEP) / (TONALITY_MEMORY_SEC * dSampleRate))),
       m_nWarmUp(std::max(1, int(FOLLOW_SEC * dSampleRate)))
 {
     m_history.fill(0.0);
@@ -121,6 +123,8 @@ void AgcRecovery::learnTonality(double dNotched)
     const size_t mask = m_history.size() - 1;
     m_nHistory = (m_nHistory + 1) & mask;
     m_history[m_nHistory] = dNotched;
+    if (m_nHistory % TONALITY_STEP != 0)
+        return;
     m_products[0] += (dNotched * dNotched - m_products[0]) * m_dTonalityWeight;
     double sum = 0.0;
     for (size_t k = 1; k < m_products.size(); ++k) {

@@ -310,6 +310,28 @@ TEST(CwCarrier, ToneWhosePhaseJumpsEveryElementIsNotSteadyAndItsOffsetIsReadInsi
     EXPECT_NEAR(carrier.OffsetHz(), offset, 0.15);
 }
 
+TEST(CwCarrier, ToneRestartingOnTheElementGridIsNotSteadyThoughItsMarksStartInStep)
+{
+    // A generator that starts every element at phase zero, with a pitch a little off a whole
+    // number of cycles per element: the marks' starts step by the same angle each element, in
+    // step with a spectral line beside the pitch, and each mark turns against that line. With
+    // little noise the marks agree far less than noise explains.
+    const double stepCycles = 0.06; ///< per element
+    std::vector<std::complex<float>> samples;
+    const std::vector<float> keying = keyed({-3, 3, -1, 1, -1, 3, -3, 1, -1, 1, -7}, 0.0);
+    for (int repeat = 0; repeat < 4; ++repeat) {
+        double start = 0.0;
+        for (size_t i = 0; i < keying.size(); ++i) {
+            if (keying[i] > 0.0f && (i == 0 || keying[i - 1] <= 0.0f))
+                start = dsp::TWO_PI * stepCycles * double(samples.size()) / UNIT;
+            samples.push_back(std::polar(keying[i], float(start)));
+        }
+    }
+    cw::CarrierReference carrier(1000.0);
+    EXPECT_EQ(carrier.Learn(samples.data(), samples.size(), UNIT, 0.5f),
+              cw::CarrierReference::Tone::Unsteady);
+}
+
 TEST(CwMatchedFilter, ChangingTheLengthGivesWhatAFreshFilterGives)
 {
     std::mt19937 generator(9);

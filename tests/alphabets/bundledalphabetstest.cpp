@@ -5,6 +5,8 @@
 #include "tools/morsehandler/alphabetfilereader.h"
 #include "tools/morsehandler/simplemorsehandler.h"
 
+#include "testfiles.h"
+
 #include <gtest/gtest.h>
 
 #include <QDir>
@@ -25,9 +27,7 @@ QStringList names(const QString& directory, const QString& pattern)
 
 QString readText(const QString& path)
 {
-    QFile file(path);
-    EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << qPrintable(path);
-    return QString::fromUtf8(file.readAll());
+    return QString::fromUtf8(testfiles::contentOf(path));
 }
 
 } // namespace

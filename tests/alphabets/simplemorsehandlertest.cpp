@@ -9,6 +9,7 @@
 #include <QTemporaryDir>
 
 #include <utility>
+#include <vector>
 
 namespace {
 
@@ -107,52 +108,40 @@ TEST_F(AlphabetSelection, SelectingStartsTheInputAfreshButAnotherDirectoryDoesNo
     EXPECT_EQ(derived.resets, 1);
 }
 
-TEST_F(Translation, ACharacterWaitsForItsSeparatorAcrossCalls)
+TEST_F(Translation, InputIsTranslatedAcrossCallsAsItsSeparatorsArrive)
 {
-    ASSERT_TRUE(handler.SetAlphabet("Intl"));
-    EXPECT_EQ(handler.Translate(".- -..."), "A");
-    EXPECT_EQ(handler.Translate(" "), "B");
-    EXPECT_EQ(handler.Translate(".-\t-\n"), "A T\n");
-    EXPECT_EQ(handler.Translate("...---...\t"), " ") << "an unknown code still ends the word";
-}
-
-TEST_F(Translation, ALoneDashAfterADigitIsZeroEvenInTheNextCall)
-{
-    ASSERT_TRUE(handler.SetAlphabet("Intl"));
-    EXPECT_EQ(handler.Translate("....- "), "4");
-    EXPECT_EQ(handler.Translate("- "), "0");
-    EXPECT_EQ(handler.Translate("....-\t- "), "4 0") << "a word end updates the digit too";
+    const QString junk(2000, 'x');
+    const struct
+    {
+        const char* name;
+        std::vector<std::pair<QString, QString>> calls; ///< input and the text it gives
+    } cases[] = {
+        {"a character waits for its separator",
+         {{".- -...", "A"}, {" ", "B"}, {".-\t-\n", "A T\n"}, {"...---...\t", " "}}},
+        // A word end updates the digit too.
+        {"a lone dash after a digit is zero", {{"....- ", "4"}, {"- ", "0"}, {"....-\t- ", "4 0"}}},
+        // A marker may be split across calls; the blanks inside one end the wait, and the dots
+        // before it are lost.
+        {"timing errors are dropped and the dots around them join",
+         {{"..[PAUSE TO SHORT]. ", "S"},
+          {"[PAUSE", ""},
+          {" TO SHORT]- ", "T"},
+          {"..[PAUSE TO SHORT]", ""},
+          {". ", "E"}}},
+        {"text that is no marker is dropped a character at a time",
+         {{"x.-[UNKNOWN]. ", "R"}, {"Ä\t...", " "}, {" ", "S"}}},
+        {"symbols that never end a character are cut to the newest",
+         {{".-" + junk, ""}, {" ", ""}, {junk + ".-", ""}, {" ", "A"}}},
+    };
+    for (const auto& c : cases) {
+        ASSERT_TRUE(handler.SetAlphabet("Intl")); // starts the input afresh
+        for (const auto& [input, text] : c.calls)
+            EXPECT_EQ(handler.Translate(input), text)
+                << c.name << ": " << qPrintable(input.left(20));
+    }
     handler.Translate("....- ");
     handler.ResetInternalState();
-    EXPECT_EQ(handler.Translate("- "), "T");
-}
-
-TEST_F(Translation, TimingErrorsAreDroppedAndTheDotsAroundThemJoin)
-{
-    ASSERT_TRUE(handler.SetAlphabet("Intl"));
-    EXPECT_EQ(handler.Translate("..[PAUSE TO SHORT]. "), "S");
-    EXPECT_EQ(handler.Translate("[PAUSE"), "");
-    EXPECT_EQ(handler.Translate(" TO SHORT]- "), "T") << "a marker split across calls";
-    // The blanks inside the marker end the wait: the dots before it are lost.
-    EXPECT_EQ(handler.Translate("..[PAUSE TO SHORT]"), "");
-    EXPECT_EQ(handler.Translate(". "), "E");
-}
-
-TEST_F(Translation, TextThatIsNoMarkerIsDroppedOneCharacterAtATime)
-{
-    ASSERT_TRUE(handler.SetAlphabet("Intl"));
-    EXPECT_EQ(handler.Translate("x.-[UNKNOWN]. "), "R");
-    EXPECT_EQ(handler.Translate("Ä\t..."), " ");
-    EXPECT_EQ(handler.Translate(" "), "S");
-}
-
-TEST_F(Translation, SymbolsThatNeverEndACharacterAreCutToTheNewest)
-{
-    ASSERT_TRUE(handler.SetAlphabet("Intl"));
-    EXPECT_EQ(handler.Translate(".-" + QString(2000, 'x')), "");
-    EXPECT_EQ(handler.Translate(" "), "") << "the old dot and dash were cut off";
-    handler.Translate(QString(2000, 'x') + ".-");
-    EXPECT_EQ(handler.Translate(" "), "A");
+    EXPECT_EQ(handler.Translate("- "), "T") << "a reset forgets the digit";
 }
 
 TEST_F(Translation, CopiesAndMovesCarryOnFromTheOriginalWhichAMoveLeavesAfresh)

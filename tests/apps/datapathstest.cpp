@@ -12,9 +12,8 @@ namespace {
 struct DataPlaceCase
 {
     const char* name;
-    const char* executableDir; ///< relative to the temporary folder
-    const char* buildDir;
-    QStringList dataDirs; ///< folders given an alphabets folder
+    const char* executableDir; ///< relative to the temporary folder; the build is in build/apps
+    QStringList dataDirs;      ///< folders given an alphabets folder
     QStringList standardDirs;
     const char* expected; ///< empty: none found
 };
@@ -37,11 +36,11 @@ TEST_P(DataPathsTest, ChoosesTheDataOfWhereMorsetoolRuns)
     for (const QString& dir : c.dataDirs)
         ASSERT_TRUE(QDir().mkpath(base + dir + QStringLiteral("/alphabets")));
     ASSERT_TRUE(QDir().mkpath(base + QLatin1String(c.executableDir)));
-    ASSERT_TRUE(QDir().mkpath(base + QLatin1String(c.buildDir)));
+    ASSERT_TRUE(QDir().mkpath(base + QStringLiteral("build/apps")));
 
     DataPaths::Places places;
     places.strExecutableDir = base + QLatin1String(c.executableDir);
-    places.strBuildDir = base + QLatin1String(c.buildDir);
+    places.strBuildDir = base + QStringLiteral("build/apps");
     places.strSourceDataDir = base + QStringLiteral("src/data");
     for (const QString& dir : c.standardDirs)
         places.standardDataDirs << base + dir;
@@ -51,39 +50,25 @@ TEST_P(DataPathsTest, ChoosesTheDataOfWhereMorsetoolRuns)
 }
 
 const QStringList ALL_DATA = {"src/data", "prefix/share/morsehandler", "usr/share/morsehandler"};
+const QStringList INSTALLED_DATA = {"prefix/share/morsehandler", "usr/share/morsehandler"};
 
-INSTANTIATE_TEST_SUITE_P(Places, DataPathsTest,
-                         ::testing::Values(DataPlaceCase{"BuildFolderReadsTheSourceTree",
-                                                         "build/apps",
-                                                         "build/apps",
-                                                         ALL_DATA,
-                                                         {"usr/share"},
-                                                         "src/data"},
-                                           DataPlaceCase{"BuildFolderReadsNothingElse",
-                                                         "build/apps",
-                                                         "build/apps",
-                                                         {"prefix/share/morsehandler",
-                                                          "usr/share/morsehandler"},
-                                                         {"usr/share"},
-                                                         ""},
-                                           DataPlaceCase{"InstalledReadsItsOwnPrefixFirst",
-                                                         "prefix/bin",
-                                                         "build/apps",
-                                                         ALL_DATA,
-                                                         {"usr/share"},
-                                                         "prefix/share/morsehandler"},
-                                           DataPlaceCase{"InstalledFallsBackToTheStandardFolders",
-                                                         "elsewhere/bin",
-                                                         "build/apps",
-                                                         ALL_DATA,
-                                                         {"home/share", "usr/share"},
-                                                         "usr/share/morsehandler"},
-                                           DataPlaceCase{"InstalledNeverReadsTheSourceTree",
-                                                         "elsewhere/bin",
-                                                         "build/apps",
-                                                         {"src/data"},
-                                                         {"usr/share"},
-                                                         ""}),
+const DataPlaceCase PLACES[] = {
+    {"BuildFolderReadsTheSourceTree", "build/apps", ALL_DATA, {"usr/share"}, "src/data"},
+    {"BuildFolderReadsNothingElse", "build/apps", INSTALLED_DATA, {"usr/share"}, ""},
+    {"InstalledReadsItsOwnPrefixFirst",
+     "prefix/bin",
+     ALL_DATA,
+     {"usr/share"},
+     "prefix/share/morsehandler"},
+    {"InstalledFallsBackToTheStandardFolders",
+     "elsewhere/bin",
+     ALL_DATA,
+     {"home/share", "usr/share"},
+     "usr/share/morsehandler"},
+    {"InstalledNeverReadsTheSourceTree", "elsewhere/bin", {"src/data"}, {"usr/share"}, ""},
+};
+
+INSTANTIATE_TEST_SUITE_P(Places, DataPathsTest, ::testing::ValuesIn(PLACES),
                          [](const ::testing::TestParamInfo<DataPlaceCase>& info) {
                              return std::string(info.param.name);
                          });

@@ -1,33 +1,19 @@
+// morsetool's commands run as a user runs them, and the parts of translate tested alone.
+
 #include "markerchunker.h"
+#include "morsetoolrun.h"
+#include "testfiles.h"
 
 #include "tools/morsehandler/simplemorsehandler.h"
 
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
-#include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 namespace {
-
-const QString MORSETOOL = QStringLiteral(MORSE_BINARY_DIR "/apps/morsetool/morsetool");
-
-struct ToolRun
-{
-    int exitCode;
-    QByteArray out;
-};
-
-ToolRun morsetool(const QStringList& arguments, const QByteArray& input)
-{
-    QProcess process;
-    process.start(MORSETOOL, arguments);
-    process.write(input);
-    process.closeWriteChannel();
-    process.waitForFinished(30000);
-    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-            process.readAllStandardOutput()};
-}
 
 SimpleMorseHandler international()
 {
@@ -46,6 +32,16 @@ QString translateInPieces(const QStringList& pieces)
     for (const QString& piece : pieces)
         out += handler.Translate(chunker.take(piece));
     return out + handler.Translate(chunker.finish());
+}
+
+/// The content of the one file in @p dir matching @p pattern; empty unless there is exactly one.
+QByteArray onlyFile(const QTemporaryDir& dir, const QString& pattern, QString* name = nullptr)
+{
+    const QStringList found = QDir(dir.path()).entryList({pattern}, QDir::Files);
+    QFile file(found.size() == 1 ? dir.filePath(found.first()) : QString());
+    if (name)
+        *name = file.fileName();
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 } // namespace
@@ -68,47 +64,83 @@ TEST(MorsetoolTranslate, OutputDoesNotDependOnHowTheInputIsSplit)
 
 TEST(MorsetoolCommands, CodesThroughMarkersAndTranslateGiveText)
 {
-    const ToolRun markers = morsetool({"markers"}, "0 1 3 1 0 0 0 4 # A, B and a word end\n");
+    const MorsetoolRun markers =
+        runMorsetool({"markers"}, "0 1 3 1 0 0 0 4 # A, B and a word end\n");
     EXPECT_EQ(markers.out, ".- -...\t");
-    const ToolRun text = morsetool({"translate", "--alphabet", "International"}, markers.out);
+    const MorsetoolRun text =
+        runMorsetool({"translate", "--alphabet", "International"}, markers.out);
     EXPECT_EQ(text.exitCode, 0);
     EXPECT_EQ(text.out, "AB ");
-    const QByteArray list = morsetool({"alphabets"}, "").out;
+    const QByteArray list = runMorsetool({"alphabets"}).out;
     EXPECT_TRUE(list.contains("\nHebrew             32 entries, right to left\n")) << list.data();
-}
-
-TEST(MorsetoolCommands, InputTheyCannotReadExitsWithTwo)
-{
-    EXPECT_EQ(morsetool({"markers"}, "0, 1, dot\n").exitCode, 2);
-    EXPECT_EQ(morsetool({"translate", "--alphabet", "Klingon"}, ".- ").exitCode, 2);
-    EXPECT_EQ(morsetool({"translate"}, ".- ").exitCode, 2);
-    EXPECT_EQ(morsetool({"alphabets", "--alphabets", "/nonexistent"}, "").exitCode, 2);
 }
 
 TEST(MorsetoolCheck, PrintsTheFindingsOfEachFileAndExitsByTheWorst)
 {
     QTemporaryDir dir;
     const auto put = [&dir](const char* name, const QByteArray& content) {
-        QFile file(dir.filePath(name));
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(content);
-        return file.fileName();
+        testfiles::writeFile(dir.filePath(name), content);
+        return dir.filePath(name);
     };
     const QString clean = put("clean.mal", "A\t.-\n");
     const QString blanks = put("blanks.ita2.map", "0x41 0x0410\n");
     const QString modules = put("modules.txt", "rubbish\n");
 
-    ToolRun run = morsetool({"check", clean}, "");
+    MorsetoolRun run = runMorsetool({"check", clean});
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_TRUE(run.out.isEmpty()) << run.out.constData();
 
-    run = morsetool({"check", clean, blanks, modules}, "");
+    run = runMorsetool({"check", clean, blanks, modules});
     EXPECT_EQ(run.exitCode, 1);
     const QList<QByteArray> lines = run.out.trimmed().split('\n');
     ASSERT_EQ(lines.size(), 4) << run.out.constData();
     EXPECT_TRUE(lines.at(0).startsWith(blanks.toUtf8() + ":1: no TAB")) << lines.at(0).data();
     EXPECT_TRUE(lines.at(3).startsWith(modules.toUtf8() + ":1: not a decoder module record"));
 
-    EXPECT_EQ(morsetool({"check", blanks, dir.filePath("missing.codec")}, "").exitCode, 2);
-    EXPECT_EQ(morsetool({"check"}, "").exitCode, 2);
+    EXPECT_EQ(runMorsetool({"check", blanks, dir.filePath("missing.codec")}).exitCode, 2);
+    EXPECT_EQ(runMorsetool({"check"}).exitCode, 2);
+}
+
+TEST(MorsetoolDecode, SavedSampleLeavesLineStampedFilesAndASpanningReport)
+{
+    QTemporaryDir dir;
+    const MorsetoolRun run =
+        runMorsetool({"decode", "--save", dir.path(), "--frequency", "14070000",
+                      QStringLiteral(MORSE_BUNDLED_DATA_DIR "/samples/cq.txt")});
+    ASSERT_EQ(run.exitCode, 0) << run.err.constData();
+    EXPECT_TRUE(run.out.contains("PWR 100 W HR 73"));
+    QString textName;
+    const QString text =
+        QString::fromUtf8(onlyFile(dir, QStringLiteral("*_MO__14_070MHz__Default.txt"), &textName));
+    EXPECT_TRUE(text.contains(QRegularExpression(
+        QStringLiteral("\n\\[Stop Time:  \\d\\d:\\d\\d:\\d\\d\\.\\d{3}\\]\n\\[Start Time:  "
+                       "\\d\\d:\\d\\d:\\d\\d\\.\\d{3}\\]\n"))))
+        << qPrintable(text);
+    EXPECT_TRUE(run.error().contains(QStringLiteral("text file: ") + textName));
+    const QByteArray xml = onlyFile(dir, QStringLiteral("OrielResultData_*.xml"));
+    EXPECT_TRUE(
+        xml.contains("start=\"2023-11-14T22:13:20.000Z\" stop=\"2023-11-14T22:15:42.800Z\""))
+        << xml.left(300).constData();
+}
+
+TEST(MorsetoolDecode, RetranslatesTheReceptionThroughAnotherAlphabet)
+{
+    QTemporaryDir alphabets;
+    testfiles::writeFile(alphabets.filePath(QStringLiteral("Test.mal")),
+                         "\xce\x91\t.-\n\xce\x92\t-...\n");
+    const MorsetoolRun run = runMorsetool(
+        {"decode", "--alphabets", alphabets.path(), "--retranslate", "test"}, ".-c-...cw\n");
+    EXPECT_EQ(run.exitCode, 0) << run.err.constData();
+    EXPECT_EQ(run.out, "AB \n\xce\x91\xce\x92 \n");
+}
+
+TEST(MorsetoolEncode, CodesDecodeBackAndUnknownCharactersAreRefused)
+{
+    const MorsetoolRun encoded = runMorsetool({"encode", "cq de", "dl1abc"});
+    ASSERT_EQ(encoded.exitCode, 0);
+    EXPECT_EQ(runMorsetool({"decode", "-"}, encoded.out).out, "CQ DE DL1ABC\n");
+    const MorsetoolRun unknown = runMorsetool({"encode", "a~b"});
+    EXPECT_EQ(unknown.exitCode, 2);
+    EXPECT_TRUE(unknown.out.isEmpty());
+    EXPECT_TRUE(unknown.err.contains("'~'"));
 }

@@ -1,6 +1,9 @@
 // The contract that every morsetool command keeps: exit codes, one message form, write errors
 // told, and input bytes never silently dropped.
 
+#include "morsetoolrun.h"
+#include "testfiles.h"
+
 #include <gtest/gtest.h>
 
 #include <QDateTime>
@@ -8,41 +11,12 @@
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
 namespace {
 
-const QString MORSETOOL = QStringLiteral(MORSE_BINARY_DIR "/apps/morsetool/morsetool");
 const QString SAMPLES = QStringLiteral(MORSE_BUNDLED_DATA_DIR "/samples/");
-
-struct ToolRun
-{
-    int exitCode = -1;
-    QByteArray out;
-    QString err;
-};
-
-/// Runs morsetool with @p input on standard input; standard output goes to @p outputFile when
-/// given (such as /dev/full).
-ToolRun morsetool(const QStringList& arguments, const QByteArray& input = QByteArray(),
-                  const QString& outputFile = QString())
-{
-    QProcess process;
-    if (!outputFile.isEmpty())
-        process.setStandardOutputFile(outputFile);
-    process.start(MORSETOOL, arguments);
-    process.write(input);
-    process.closeWriteChannel();
-    ToolRun run;
-    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
-        return run;
-    run.exitCode = process.exitCode();
-    run.out = process.readAllStandardOutput();
-    run.err = QString::fromUtf8(process.readAllStandardError());
-    return run;
-}
 
 /// Every line of @p err is "morsetool COMMAND: message" in printable characters.
 void expectMessageForm(const QString& err, const QString& command)
@@ -83,6 +57,11 @@ TEST(MorsetoolContract, EveryCommandExitsWithTheCodeOfWhatHappened)
          "",
          2,
          "unknown alphabet \"Klingon\""},
+        {"unknown alphabet of decode",
+         {"decode", "--alphabet", "Klingon"},
+         "0 3\n",
+         2,
+         "no alphabet \"Klingon\""},
         {"unknown alphabet of translate",
          {"translate", "--alphabet", "Klingon"},
          ".- ",
@@ -98,6 +77,10 @@ TEST(MorsetoolContract, EveryCommandExitsWithTheCodeOfWhatHappened)
          "",
          2,
          "cannot open \"/nonexistent/in.txt\""},
+        {"unreadable codes", {"decode", "-"}, "0 1 3\nhello\n", 2, "line 2"},
+        {"unreadable codes of markers", {"markers"}, "0, 1, dot\n", 2, ""},
+        {"translate needs an alphabet", {"translate"}, ".- ", 2, ""},
+        {"missing alphabets folder", {"alphabets", "--alphabets", "/nonexistent"}, "", 2, ""},
         {"pitch on symbol codes",
          {"decode", "--pitch", "600", "-"},
          "0 3\n",
@@ -124,13 +107,12 @@ TEST(MorsetoolContract, EveryCommandExitsWithTheCodeOfWhatHappened)
         {"markers reads time lines", {"markers", SAMPLES + "cq.txt"}, "", 0, ""},
     };
     for (const ContractCase& c : cases) {
-        const ToolRun run = morsetool(c.arguments, c.input);
-        EXPECT_EQ(run.exitCode, c.exitCode) << c.name << ": " << qPrintable(run.err);
+        const MorsetoolRun run = runMorsetool(c.arguments, c.input);
+        EXPECT_EQ(run.exitCode, c.exitCode) << c.name << ": " << run.err.constData();
         if (*c.message) {
-            EXPECT_TRUE(run.err.contains(QString::fromUtf8(c.message)))
-                << c.name << ": " << qPrintable(run.err);
+            EXPECT_TRUE(run.err.contains(c.message)) << c.name << ": " << run.err.constData();
         }
-        expectMessageForm(run.err, c.arguments.first());
+        expectMessageForm(run.error(), c.arguments.first());
     }
 }
 
@@ -154,24 +136,24 @@ TEST(MorsetoolContract, AFailedWriteToStandardOutputExitsWithOne)
         {{"help"}, ""},
     };
     for (const auto& c : cases) {
-        const ToolRun run = morsetool(c.arguments, c.input, QStringLiteral("/dev/full"));
+        const MorsetoolRun run =
+            runMorsetool(c.arguments, c.input, {}, QStringLiteral("/dev/full"));
         EXPECT_EQ(run.exitCode, 1) << qPrintable(c.arguments.join(' '));
-        EXPECT_TRUE(run.err.contains(QStringLiteral("cannot write standard output")))
-            << qPrintable(run.err);
+        EXPECT_TRUE(run.err.contains("cannot write standard output")) << run.err.constData();
     }
 }
 
 TEST(MorsetoolContract, ANulByteIsRefusedOrKeptButNeverEndsTheInput)
 {
-    const ToolRun decoded = morsetool({"decode", "-"}, QByteArray("0 1 3\n\0 1\n0 1 3 4\n", 18));
+    const MorsetoolRun decoded =
+        runMorsetool({"decode", "-"}, QByteArray("0 1 3\n\0 1\n0 1 3 4\n", 18));
     EXPECT_EQ(decoded.exitCode, 2);
     EXPECT_EQ(decoded.out, "A\n");
-    EXPECT_TRUE(decoded.err.contains(QStringLiteral("line 2: cannot read \"\\x00\"")))
-        << qPrintable(decoded.err);
+    EXPECT_TRUE(decoded.err.contains("line 2: cannot read \"\\x00\"")) << decoded.err.constData();
 
-    const ToolRun mapped =
-        morsetool({"map", "--decoder", "CW Morse"}, QByteArray("AB\0CD\nE\n", 8));
-    EXPECT_EQ(mapped.exitCode, 0) << qPrintable(mapped.err);
+    const MorsetoolRun mapped =
+        runMorsetool({"map", "--decoder", "CW Morse"}, QByteArray("AB\0CD\nE\n", 8));
+    EXPECT_EQ(mapped.exitCode, 0) << mapped.err.constData();
     EXPECT_EQ(mapped.out, QByteArray("AB\0CD\nE\n", 8));
 }
 
@@ -179,15 +161,15 @@ TEST(MorsetoolDecode, OutputFileIsWrittenButNeverReplaced)
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("text.txt"));
-    const ToolRun first = morsetool({"decode", "-o", path, "-"}, "0 1 3 1 0 0 0 3 4\n");
-    EXPECT_EQ(first.exitCode, 0) << qPrintable(first.err);
+    const MorsetoolRun first = runMorsetool({"decode", "-o", path, "-"}, "0 1 3 1 0 0 0 3 4\n");
+    EXPECT_EQ(first.exitCode, 0) << first.err.constData();
     EXPECT_TRUE(first.out.isEmpty());
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(file.readAll(), "AB \n");
-    const ToolRun second = morsetool({"decode", "-o", path, "-"}, "0 3\n");
+    const MorsetoolRun second = runMorsetool({"decode", "-o", path, "-"}, "0 3\n");
     EXPECT_EQ(second.exitCode, 2);
-    EXPECT_TRUE(second.err.contains(QStringLiteral("the file exists"))) << qPrintable(second.err);
+    EXPECT_TRUE(second.err.contains("the file exists")) << second.err.constData();
     file.seek(0);
     EXPECT_EQ(file.readAll(), "AB \n");
 }
@@ -195,23 +177,24 @@ TEST(MorsetoolDecode, OutputFileIsWrittenButNeverReplaced)
 #ifdef MORSETOOL_HAVE_CW
 TEST(MorsetoolSynth, SendsTextFromStandardInputThroughAnAlphabetFile)
 {
-    const ToolRun builtIn = morsetool({"synth", "-o", "-"}, "a@b\n");
+    const MorsetoolRun builtIn = runMorsetool({"synth", "-o", "-"}, "a@b\n");
     EXPECT_EQ(builtIn.exitCode, 2) << "the built-in alphabet has no @";
-    const ToolRun wav = morsetool({"synth", "--alphabet", "International", "-o", "-"}, "a@b\n");
-    ASSERT_EQ(wav.exitCode, 0) << qPrintable(wav.err);
-    const ToolRun text = morsetool({"decode", "--alphabet", "International", "-"}, wav.out);
-    EXPECT_EQ(text.out.simplified(), "A@B") << qPrintable(text.err);
+    const MorsetoolRun wav =
+        runMorsetool({"synth", "--alphabet", "International", "-o", "-"}, "a@b\n");
+    ASSERT_EQ(wav.exitCode, 0) << wav.err.constData();
+    const MorsetoolRun text = runMorsetool({"decode", "--alphabet", "International", "-"}, wav.out);
+    EXPECT_EQ(text.out.simplified(), "A@B") << text.err.constData();
 }
 
 TEST(MorsetoolDecode, ARecordingWithoutSignalExitsWithOne)
 {
     QTemporaryDir dir;
     const QString silence = dir.filePath(QStringLiteral("silence.wav"));
-    ASSERT_EQ(morsetool({"synth", "-o", silence, " "}).exitCode, 0);
-    const ToolRun run = morsetool({"decode", silence});
+    ASSERT_EQ(runMorsetool({"synth", "-o", silence, " "}).exitCode, 0);
+    const MorsetoolRun run = runMorsetool({"decode", silence});
     EXPECT_EQ(run.exitCode, 1);
-    EXPECT_TRUE(run.err.contains(QStringLiteral("no Morse signal found"))) << qPrintable(run.err);
-    EXPECT_EQ(morsetool({"decode", "--rate", "8000", silence}).exitCode, 2)
+    EXPECT_TRUE(run.err.contains("no Morse signal found")) << run.err.constData();
+    EXPECT_EQ(runMorsetool({"decode", "--rate", "8000", silence}).exitCode, 2)
         << "--rate is for raw samples";
 }
 #endif
@@ -220,11 +203,11 @@ TEST(MorsetoolDecode, ARecordingWithoutSignalExitsWithOne)
 TEST(MorsetoolDecode, AudioOnStandardInputIsRecognisedByItsContent)
 {
     QTemporaryDir dir;
-    const ToolRun wav = morsetool({"synth", "-o", "-", "CQ", "DE", "K1ABC"});
-    ASSERT_EQ(wav.exitCode, 0) << qPrintable(wav.err);
+    const MorsetoolRun wav = runMorsetool({"synth", "-o", "-", "CQ", "DE", "K1ABC"});
+    ASSERT_EQ(wav.exitCode, 0) << wav.err.constData();
     ASSERT_TRUE(wav.out.startsWith("RIFF"));
     const QString flac = dir.filePath(QStringLiteral("cq.flac"));
-    ASSERT_EQ(morsetool({"synth", "-o", flac, "CQ DE K1ABC"}).exitCode, 0);
+    ASSERT_EQ(runMorsetool({"synth", "-o", flac, "CQ DE K1ABC"}).exitCode, 0);
     QFile flacFile(flac);
     ASSERT_TRUE(flacFile.open(QIODevice::ReadOnly));
     // The raw samples of the WAV recording: 16-bit, after its 44-byte header.
@@ -244,14 +227,13 @@ TEST(MorsetoolDecode, AudioOnStandardInputIsRecognisedByItsContent)
         {"raw format without a rate", {"decode", "--sample-format", "f32", "-"}, raw, 2},
     };
     for (const auto& c : cases) {
-        const ToolRun run = morsetool(c.arguments, c.input);
-        EXPECT_EQ(run.exitCode, c.exitCode) << c.name << ": " << qPrintable(run.err);
+        const MorsetoolRun run = runMorsetool(c.arguments, c.input);
+        EXPECT_EQ(run.exitCode, c.exitCode) << c.name << ": " << run.err.constData();
         if (c.exitCode == 0) {
             EXPECT_EQ(run.out.simplified(), "CQ DE K1ABC") << c.name;
-            EXPECT_TRUE(run.err.contains(QStringLiteral("standard input: tone 699.9 Hz")))
-                << qPrintable(run.err);
+            EXPECT_TRUE(run.err.contains("standard input: tone 699.9 Hz")) << run.err.constData();
         }
-        expectMessageForm(run.err, QStringLiteral("decode"));
+        expectMessageForm(run.error(), QStringLiteral("decode"));
     }
 }
 #endif
@@ -276,8 +258,8 @@ QList<QJsonObject> jsonLines(const QByteArray& out)
 
 TEST(MorsetoolDecode, JsonLinesCarryTheTimesAndTextOfEachLine)
 {
-    const ToolRun run = morsetool({"decode", "--format", "jsonl", SAMPLES + "cq.txt"});
-    ASSERT_EQ(run.exitCode, 0) << qPrintable(run.err);
+    const MorsetoolRun run = runMorsetool({"decode", "--format", "jsonl", SAMPLES + "cq.txt"});
+    ASSERT_EQ(run.exitCode, 0) << run.err.constData();
     const QList<QJsonObject> lines = jsonLines(run.out);
     ASSERT_GE(lines.size(), 3);
     const QJsonObject first = lines.first();
@@ -303,12 +285,12 @@ TEST(MorsetoolDecode, JsonLinesOfARecordingTellToneSpeedAndSignalToNoise)
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("qso.wav"));
-    ASSERT_EQ(
-        morsetool({"synth", "--snr", "10", "--wpm", "25", "-o", path, "CQ DE K1ABC\nK"}).exitCode,
-        0);
-    const ToolRun run =
-        morsetool({"decode", "--format", "jsonl", "--start-time", "2024-05-01T12:00:00", path});
-    ASSERT_EQ(run.exitCode, 0) << qPrintable(run.err);
+    ASSERT_EQ(runMorsetool({"synth", "--snr", "10", "--wpm", "25", "-o", path, "CQ DE K1ABC\nK"})
+                  .exitCode,
+              0);
+    const MorsetoolRun run =
+        runMorsetool({"decode", "--format", "jsonl", "--start-time", "2024-05-01T12:00:00", path});
+    ASSERT_EQ(run.exitCode, 0) << run.err.constData();
     const QList<QJsonObject> lines = jsonLines(run.out);
     ASSERT_EQ(lines.size(), 2);
     const QJsonObject first = lines.first();
@@ -325,31 +307,21 @@ TEST(MorsetoolDecode, JsonLinesOfARecordingTellToneSpeedAndSignalToNoise)
 TEST(MorsetoolDecode, ABatchWritesOneFilePerInputNeverReplacingOne)
 {
     QTemporaryDir dir;
-    const auto write = [&](const QString& name, const QByteArray& content) {
-        QFile file(dir.filePath(name));
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(content);
-        return file.fileName();
-    };
-    write(QStringLiteral("a.codes"), "0 1 3 4\n");
-    write(QStringLiteral("b.codes"), "1 0 0 0 3 4\n");
-    write(QStringLiteral("c.codes"), "0 x 3\n");
     const QString out = dir.filePath(QStringLiteral("out"));
     QDir().mkpath(out);
-    write(QStringLiteral("out/b.codes.txt"), "kept\n");
+    for (const auto& [name, content] : {std::pair{"a.codes", "0 1 3 4\n"},
+                                        {"b.codes", "1 0 0 0 3 4\n"},
+                                        {"c.codes", "0 x 3\n"},
+                                        {"out/b.codes.txt", "kept\n"}})
+        testfiles::writeFile(dir.filePath(QLatin1String(name)), content);
 
-    const ToolRun run = morsetool(
+    const MorsetoolRun run = runMorsetool(
         {"decode", "-j", "2", "--output-dir", out, dir.filePath(QStringLiteral("*.codes"))});
     EXPECT_EQ(run.exitCode, 2) << "the worst of the inputs";
-    const auto content = [&](const QString& name) {
-        QFile file(QDir(out).filePath(name));
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(missing)");
-    };
-    EXPECT_EQ(content(QStringLiteral("a.codes.txt")), "A \n");
-    EXPECT_EQ(content(QStringLiteral("b.codes.txt")), "kept\n");
-    EXPECT_TRUE(run.err.contains(QStringLiteral("the file exists"))) << qPrintable(run.err);
-    EXPECT_TRUE(run.err.contains(QStringLiteral("c.codes: line 1"))) << qPrintable(run.err);
-    EXPECT_TRUE(run.err.contains(QStringLiteral("3 inputs: 1 decoded, 2 failed")))
-        << qPrintable(run.err);
-    expectMessageForm(run.err, QStringLiteral("decode"));
+    EXPECT_EQ(testfiles::contentOf(QDir(out).filePath(QStringLiteral("a.codes.txt"))), "A \n");
+    EXPECT_EQ(testfiles::contentOf(QDir(out).filePath(QStringLiteral("b.codes.txt"))), "kept\n");
+    EXPECT_TRUE(run.err.contains("the file exists")) << run.err.constData();
+    EXPECT_TRUE(run.err.contains("c.codes: line 1")) << run.err.constData();
+    EXPECT_TRUE(run.err.contains("3 inputs: 1 decoded, 2 failed")) << run.err.constData();
+    expectMessageForm(run.error(), QStringLiteral("decode"));
 }

@@ -1,10 +1,11 @@
 #include "textsymbolsource.h"
 
+#include "testfiles.h"
+
 #include <gtest/gtest.h>
 
 #include <QBuffer>
 #include <QDir>
-#include <QFile>
 
 namespace {
 
@@ -31,12 +32,6 @@ QString readAll(const QByteArray& input)
     return result;
 }
 
-QByteArray contentOf(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 } // namespace
 
 TEST(TextSymbolInput, EachSampleYieldsItsExpectedSymbols)
@@ -45,9 +40,9 @@ TEST(TextSymbolInput, EachSampleYieldsItsExpectedSymbols)
     const QStringList cases = dir.entryList({QStringLiteral("*.txt")}, QDir::Files);
     ASSERT_FALSE(cases.isEmpty());
     for (const QString& name : cases) {
-        const QString expected = QString::fromUtf8(
-            contentOf(dir.filePath(name.left(name.size() - 4) + QStringLiteral(".expected"))));
-        EXPECT_EQ(readAll(contentOf(dir.filePath(name))), expected) << qPrintable(name);
+        const QString expected = QString::fromUtf8(testfiles::contentOf(
+            dir.filePath(name.left(name.size() - 4) + QStringLiteral(".expected"))));
+        EXPECT_EQ(readAll(testfiles::contentOf(dir.filePath(name))), expected) << qPrintable(name);
     }
 }
 

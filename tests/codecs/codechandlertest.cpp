@@ -5,6 +5,7 @@
 
 #include "qtprinters.h"
 #include "shared/source/decodermoduelscenter.h"
+#include "testfiles.h"
 
 #include <gtest/gtest.h>
 
@@ -31,9 +32,7 @@ protected:
     }
     void write(const char* name, const QByteArray& text)
     {
-        QFile file(m_dir.filePath(QString::fromUtf8(name)));
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write(text);
+        testfiles::writeFile(m_dir.filePath(QString::fromUtf8(name)), text);
     }
     /// A handler on the temporary directory serving @p decoder, with @p codec selected if given.
     CodecHandler handlerFor(const char* decoder, const char* codec = nullptr)

@@ -1,6 +1,8 @@
 // Reading and writing recordings, and what morsetool makes of bad ones.
 
 #include "cwbenchsupport.h"
+#include "morsetoolrun.h"
+#include "testfiles.h"
 
 #include "tools/cwdemodulator/audiofilereader.h"
 #include "tools/cwdemodulator/audiofilewriter.h"
@@ -20,7 +22,6 @@
 #ifdef MORSETOOL_PATH
 constexpr bool HAVE_MORSETOOL = true;
 #else
-#define MORSETOOL_PATH ""
 constexpr bool HAVE_MORSETOOL = false;
 #endif
 
@@ -42,67 +43,24 @@ bool writeCq(const QString& path, const QString& text = QStringLiteral("CQ DE TE
     settings.dWpm = 25.0;
     cw::CwSynthesizer synthesizer(settings);
     synthesizer.SetText(text);
-    const std::vector<float> samples = synthesizer.RenderAll();
-    cw::AudioFileWriter writer;
-    return writer.Open(path, 8000) && writer.Write(samples.data(), qint64(samples.size())) &&
-           writer.Commit();
-}
-
-QByteArray contents(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool put(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
-/// Runs morsetool, @p input on its standard input, and returns its exit code.
-int morsetool(const QStringList& arguments, QByteArray* pOutput = nullptr,
-              QByteArray* pErrors = nullptr, const QByteArray& input = QByteArray())
-{
-    QProcess tool;
-    tool.start(QStringLiteral(MORSETOOL_PATH), arguments);
-    tool.write(input);
-    tool.closeWriteChannel();
-    tool.waitForFinished(60000);
-    if (pOutput)
-        *pOutput = tool.readAllStandardOutput();
-    if (pErrors)
-        *pErrors = tool.readAllStandardError();
-    return tool.exitStatus() == QProcess::NormalExit ? tool.exitCode() : -1;
+    return cwbench::writeAudio(path, synthesizer.RenderAll(), 8000);
 }
 
 } // namespace
-
-TEST(CwAudioFiles, RecordingsRoundTripInEveryWrittenFormat)
-{
-    QTemporaryDir dir;
-    for (const char* name : {"cq.wav", "cq.flac", "cq.ogg"}) {
-        ASSERT_TRUE(writeCq(dir.filePath(name))) << name;
-        cw::AudioFileReader reader;
-        ASSERT_TRUE(reader.Open(dir.filePath(name))) << qPrintable(reader.ErrorString());
-        EXPECT_EQ(reader.SampleRate(), 8000);
-        EXPECT_EQ(decodeAll(reader), QStringLiteral("CQ DE TEST")) << name;
-    }
-}
 
 TEST(CwAudioFiles, ExistingFileIsNeverReplaced)
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("kept.wav"));
-    ASSERT_TRUE(put(path, "keep me"));
+    testfiles::writeFile(path, "keep me");
     cw::AudioFileWriter writer;
     EXPECT_FALSE(writer.Open(path, 8000));
     EXPECT_FALSE(writer.ErrorString().isEmpty());
-    EXPECT_EQ(contents(path), QByteArray("keep me"));
+    EXPECT_EQ(testfiles::contentOf(path), QByteArray("keep me"));
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 1);
     if (HAVE_MORSETOOL) {
-        EXPECT_EQ(morsetool({"synth", "CQ", "-o", path}), 1);
-        EXPECT_EQ(contents(path), QByteArray("keep me"));
+        EXPECT_EQ(runMorsetool({"synth", "CQ", "-o", path}).exitCode, 1);
+        EXPECT_EQ(testfiles::contentOf(path), QByteArray("keep me"));
     }
 }
 
@@ -110,7 +68,7 @@ TEST(CwAudioFiles, EmptyAndForeignFilesAreRefusedClearly)
 {
     QTemporaryDir dir;
     ASSERT_TRUE(writeCq(dir.filePath("whole.ogg")));
-    const QByteArray ogg = contents(dir.filePath("whole.ogg"));
+    const QByteArray ogg = testfiles::contentOf(dir.filePath("whole.ogg"));
     const struct
     {
         const char* name;
@@ -125,15 +83,15 @@ TEST(CwAudioFiles, EmptyAndForeignFilesAreRefusedClearly)
     };
     for (const auto& c : cases) {
         const QString path = dir.filePath(c.name);
-        ASSERT_TRUE(put(path, c.content));
+        testfiles::writeFile(path, c.content);
         cw::AudioFileReader reader;
         EXPECT_FALSE(reader.Open(path)) << c.name;
         EXPECT_TRUE(reader.ErrorString().contains(c.reason)) << qPrintable(reader.ErrorString());
         EXPECT_EQ(cw::AudioFileReader::LooksLikeAudio(path), c.audio) << c.name;
-        QByteArray errors;
         if (c.audio && HAVE_MORSETOOL) { // morsetool exits with 2 and names the file
-            EXPECT_EQ(morsetool({"decode", path}, nullptr, &errors), 2) << c.name;
-            EXPECT_TRUE(errors.contains(c.name)) << errors.constData();
+            const MorsetoolRun run = runMorsetool({"decode", path});
+            EXPECT_EQ(run.exitCode, 2) << c.name;
+            EXPECT_TRUE(run.err.contains(c.name)) << run.err.constData();
         }
     }
 }
@@ -172,9 +130,10 @@ TEST(CwAudioFiles, RecordingsCutShortDecodeWhatIsThereAndTellTheShortfall)
     for (int i = 0; i < 3; ++i) {
         const QString name = QStringLiteral("whole.") + formats[i];
         ASSERT_TRUE(writeCq(dir.filePath(name), i == 2 ? text + ' ' + text + ' ' + text : text));
-        whole[i] = contents(dir.filePath(name));
-        cw::AudioFileReader reader; // a whole recording has no shortfall
-        ASSERT_TRUE(reader.Open(dir.filePath(name)));
+        whole[i] = testfiles::contentOf(dir.filePath(name));
+        cw::AudioFileReader reader; // a whole recording reads back and has no shortfall
+        ASSERT_TRUE(reader.Open(dir.filePath(name))) << qPrintable(reader.ErrorString());
+        EXPECT_EQ(reader.SampleRate(), 8000);
         EXPECT_TRUE(decodeAll(reader).startsWith(text)) << qPrintable(name);
         EXPECT_TRUE(reader.Shortfall().isEmpty()) << qPrintable(reader.Shortfall());
         EXPECT_EQ(streamShortfall(whole[i]), QString()) << qPrintable(name);
@@ -194,7 +153,7 @@ TEST(CwAudioFiles, RecordingsCutShortDecodeWhatIsThereAndTellTheShortfall)
     };
     for (const auto& c : cases) {
         const QString path = dir.filePath(c.name);
-        ASSERT_TRUE(put(path, c.content));
+        testfiles::writeFile(path, c.content);
         EXPECT_TRUE(cw::AudioFileReader::LooksLikeAudio(path)) << c.name;
         cw::AudioFileReader reader;
         ASSERT_TRUE(reader.Open(path)) << c.name << ": " << qPrintable(reader.ErrorString());
@@ -206,13 +165,14 @@ TEST(CwAudioFiles, RecordingsCutShortDecodeWhatIsThereAndTellTheShortfall)
         EXPECT_FALSE(reader.Shortfall().isEmpty()) << c.name;
         // The same bytes on standard input are held to their header as the file is.
         EXPECT_FALSE(streamShortfall(c.content).isEmpty()) << c.name;
-        QByteArray errors;
         if (HAVE_MORSETOOL) { // what is there is decoded; the shortfall makes the exit code 1
-            EXPECT_EQ(morsetool({"decode", path}, nullptr, &errors), 1) << c.name;
-            EXPECT_TRUE(errors.contains("decoded what is there")) << errors.constData();
-            EXPECT_EQ(morsetool({"decode", "-"}, nullptr, &errors, c.content), 1) << c.name;
-            EXPECT_TRUE(errors.contains("standard input: decoded what is there"))
-                << errors.constData();
+            const MorsetoolRun file = runMorsetool({"decode", path});
+            EXPECT_EQ(file.exitCode, 1) << c.name;
+            EXPECT_TRUE(file.err.contains("decoded what is there")) << file.err.constData();
+            const MorsetoolRun piped = runMorsetool({"decode", "-"}, c.content);
+            EXPECT_EQ(piped.exitCode, 1) << c.name;
+            EXPECT_TRUE(piped.err.contains("standard input: decoded what is there"))
+                << piped.err.constData();
         }
     }
 }
@@ -222,13 +182,12 @@ TEST(CwAudioFiles, PlaceholderLengthsOfStreamingWritersPromiseNothingOnStandardI
     // A writer on a pipe cannot go back to fill in the data length: it leaves the largest one.
     QTemporaryDir dir;
     ASSERT_TRUE(writeCq(dir.filePath(QStringLiteral("cq.wav"))));
-    const QByteArray wav = contents(dir.filePath(QStringLiteral("cq.wav")));
+    const QByteArray wav = testfiles::contentOf(dir.filePath(QStringLiteral("cq.wav")));
     for (const quint32 placeholder : {0xFFFFFFFFu, 0x7FFFFFFFu, 0x7FFFF000u}) {
         const QByteArray live = withDataLength(wav, placeholder);
         EXPECT_EQ(streamShortfall(live), QString()) << placeholder;
         if (HAVE_MORSETOOL) {
-            QByteArray output;
-            EXPECT_EQ(morsetool({"decode", "-"}, &output, nullptr, live), 0) << placeholder;
+            EXPECT_EQ(runMorsetool({"decode", "-"}, live).exitCode, 0) << placeholder;
         }
     }
 }
@@ -240,25 +199,23 @@ TEST(CwMorsetool, SampleRatesAndFrequenciesOutOfRangeAreRefusedWithTheRightWords
     QTemporaryDir dir;
     const QString fast = dir.filePath(QStringLiteral("fast.wav"));
     ASSERT_TRUE(writeCq(dir.filePath("cq.wav")));
-    QByteArray wav = contents(dir.filePath("cq.wav"));
+    QByteArray wav = testfiles::contentOf(dir.filePath("cq.wav"));
     const int rateAt = wav.indexOf("fmt ") + 12; // size, format tag and channels come first
     const quint32 rate = 10000000;
     for (int i = 0; i < 4; ++i)
         wav[rateAt + i] = char((rate >> (8 * i)) & 0xFF);
-    ASSERT_TRUE(put(fast, wav));
-    QByteArray errors;
-    EXPECT_EQ(morsetool({"decode", fast}, nullptr, &errors), 2);
-    EXPECT_TRUE(errors.contains("too high")) << errors.constData();
-    EXPECT_TRUE(errors.contains("768000")) << errors.constData();
+    testfiles::writeFile(fast, wav);
+    const MorsetoolRun tooFast = runMorsetool({"decode", fast});
+    EXPECT_EQ(tooFast.exitCode, 2);
+    EXPECT_TRUE(tooFast.err.contains("too high")) << tooFast.err.constData();
+    EXPECT_TRUE(tooFast.err.contains("768000")) << tooFast.err.constData();
     const QString codes = dir.filePath(QStringLiteral("codes.txt"));
-    ASSERT_TRUE(put(codes, "0 1 3\n"));
+    testfiles::writeFile(codes, "0 1 3\n");
     for (const char* frequency : {"nan", "inf", "-inf", "-1", "1e400"}) {
-        EXPECT_EQ(
-            morsetool({"decode", "--save", dir.filePath("s"), "--frequency", frequency, codes},
-                      nullptr, &errors),
-            2)
-            << frequency;
-        EXPECT_TRUE(errors.contains("--frequency expects")) << errors.constData();
+        const MorsetoolRun run =
+            runMorsetool({"decode", "--save", dir.filePath("s"), "--frequency", frequency, codes});
+        EXPECT_EQ(run.exitCode, 2) << frequency;
+        EXPECT_TRUE(run.err.contains("--frequency expects")) << run.err.constData();
     }
     EXPECT_FALSE(QDir(dir.filePath("s")).exists()) << "nothing saved for a refused frequency";
 }
@@ -272,7 +229,7 @@ TEST(CwMorsetool, PathsWithBytesThatAreNotUtf8AreRefusedClearly)
     shell.setWorkingDirectory(dir.path());
     shell.start(QStringLiteral("sh"),
                 {"-c", QStringLiteral("echo '0 1 3' | '%1' decode --save \"$(printf 'd\\377')\" -")
-                           .arg(QStringLiteral(MORSETOOL_PATH))});
+                           .arg(morsetoolPath())});
     ASSERT_TRUE(shell.waitForFinished(30000));
     EXPECT_EQ(shell.exitCode(), 2);
     EXPECT_TRUE(shell.readAllStandardError().contains("not valid in the locale's encoding"));
@@ -325,16 +282,16 @@ TEST(CwMorsetool, SynthesizedRecordingDecodesWithItsToneAndSpeed)
         GTEST_SKIP() << "morsetool is not built";
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("qso.flac"));
-    ASSERT_EQ(morsetool({"synth", "CQ DE G4XYZ\nG4XYZ DE K1ABC", "--wpm", "25", "--snr", "6", "-o",
-                         path}),
+    ASSERT_EQ(runMorsetool(
+                  {"synth", "CQ DE G4XYZ\nG4XYZ DE K1ABC", "--wpm", "25", "--snr", "6", "-o", path})
+                  .exitCode,
               0);
-    EXPECT_EQ(morsetool({"synth", "CQ {", "-o", dir.filePath("new.wav")}), 2);
-    QByteArray output;
-    QByteArray errors;
-    EXPECT_EQ(morsetool({"decode", path}, &output, &errors), 0);
-    EXPECT_EQ(output.simplified(), QByteArray("CQ DE G4XYZ G4XYZ DE K1ABC"));
-    EXPECT_TRUE(errors.contains("tone 700.")) << errors.constData();
-    EXPECT_TRUE(errors.contains("WPM")) << errors.constData();
+    EXPECT_EQ(runMorsetool({"synth", "CQ {", "-o", dir.filePath("new.wav")}).exitCode, 2);
+    const MorsetoolRun run = runMorsetool({"decode", path});
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.out.simplified(), QByteArray("CQ DE G4XYZ G4XYZ DE K1ABC"));
+    EXPECT_TRUE(run.err.contains("tone 700.")) << run.err.constData();
+    EXPECT_TRUE(run.err.contains("WPM")) << run.err.constData();
 }
 
 TEST(CwMorsetool, SavedLineTimesComeFromTheRecordingsStartAndPosition)
@@ -345,13 +302,14 @@ TEST(CwMorsetool, SavedLineTimesComeFromTheRecordingsStartAndPosition)
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("lines.wav"));
     const QDir save(dir.filePath(QStringLiteral("session")));
-    ASSERT_EQ(morsetool({"synth", "CQ\nDE", "-o", path}), 0);
+    ASSERT_EQ(runMorsetool({"synth", "CQ\nDE", "-o", path}).exitCode, 0);
     ASSERT_EQ(
-        morsetool({"decode", "--save", save.path(), "--start-time", "2024-05-01T12:00:00", path}),
+        runMorsetool({"decode", "--save", save.path(), "--start-time", "2024-05-01T12:00:00", path})
+            .exitCode,
         0);
     const QStringList texts = save.entryList({QStringLiteral("*__Default.txt")}, QDir::Files);
     ASSERT_EQ(texts.size(), 1);
-    const QByteArray content = contents(save.filePath(texts.first()));
+    const QByteArray content = testfiles::contentOf(save.filePath(texts.first()));
     EXPECT_TRUE(content.contains("[Stop Time:  12:00:02.1")) << content.constData();
     EXPECT_TRUE(content.contains("[Start Time:  12:00:05.1")) << content.constData();
 }

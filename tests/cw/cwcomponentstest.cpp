@@ -42,6 +42,23 @@ std::vector<float> keyed(const std::vector<double>& runs, double sigma, unsigned
     return samples;
 }
 
+/// Every segment @p segmenter decides from now to the end of its input; @p pBeforeFinish counts
+/// those decided before the end.
+std::vector<cw::CwSegmenter::Segment> finish(cw::CwSegmenter& segmenter,
+                                             size_t* pBeforeFinish = nullptr)
+{
+    std::vector<cw::CwSegmenter::Segment> segments;
+    cw::CwSegmenter::Segment s;
+    while (segmenter.TakeSegment(s))
+        segments.push_back(s);
+    if (pBeforeFinish)
+        *pBeforeFinish = segments.size();
+    segmenter.Finish();
+    while (segmenter.TakeSegment(s))
+        segments.push_back(s);
+    return segments;
+}
+
 /// The segments found in @p samples; @p pBeforeFinish counts those decided before the end.
 std::vector<cw::CwSegmenter::Segment> segment(const std::vector<float>& samples, double sigma,
                                               size_t* pBeforeFinish = nullptr,
@@ -49,19 +66,38 @@ std::vector<cw::CwSegmenter::Segment> segment(const std::vector<float>& samples,
 {
     cw::CwSegmenter segmenter(codes);
     segmenter.Reset(0, float(std::max(sigma * sigma, 1e-4)));
-    std::vector<cw::CwSegmenter::Segment> segments;
-    cw::CwSegmenter::Segment s;
-    for (float sample : samples) {
+    for (float sample : samples)
         segmenter.PushInPhase(sample, 1.0f, UNIT);
-        while (segmenter.TakeSegment(s))
-            segments.push_back(s);
+    return finish(segmenter, pBeforeFinish);
+}
+
+/// Complex samples of keyed @p runs (as for keyed()) whose key-down sample @p i of run @p r is
+/// tone(r, i).
+template <class Tone>
+std::vector<std::complex<float>> keyedTone(const std::vector<double>& runs, Tone tone)
+{
+    std::vector<std::complex<float>> samples;
+    for (size_t r = 0; r < runs.size(); ++r)
+        for (int i = 0; i < int(std::lround(std::abs(runs[r]) * UNIT)); ++i)
+            samples.push_back(runs[r] > 0 ? tone(r, i) : 0.0f);
+    return samples;
+}
+
+/// The segments found in @p tone with Gaussian noise of @p sigma on either part, each weighed on
+/// its own phase.
+std::vector<cw::CwSegmenter::Segment> segmentOwnPhase(const std::vector<std::complex<float>>& tone,
+                                                      float sigma, unsigned seed)
+{
+    std::mt19937 generator(seed);
+    std::normal_distribution<float> noise(0.0f, sigma);
+    cw::CwSegmenter segmenter;
+    segmenter.Reset(0, sigma * sigma);
+    for (const std::complex<float> sample : tone) {
+        const std::complex<float> noisy(sample.real() + noise(generator),
+                                        sample.imag() + noise(generator));
+        segmenter.PushOwnPhase(noisy, noise(generator), 1.0f, UNIT);
     }
-    if (pBeforeFinish)
-        *pBeforeFinish = segments.size();
-    segmenter.Finish();
-    while (segmenter.TakeSegment(s))
-        segments.push_back(s);
-    return segments;
+    return finish(segmenter);
 }
 
 /// The segments' lengths in units, key-down positive, rounded to tenths.
@@ -75,10 +111,14 @@ std::vector<double> lengths(const std::vector<cw::CwSegmenter::Segment>& segment
 
 } // namespace
 
-TEST(CwSegmenter, CleanKeyingComesOutSegmentBySegment)
+TEST(CwSegmenter, CleanKeyingComesOutSegmentBySegmentAFixedDelayBehindTheInput)
 {
-    const std::vector<double> runs = {-5, 1, -1, 3, -3, 1, -7, 3, -5};
-    EXPECT_EQ(lengths(segment(keyed(runs, 0.0), 0.0)), runs);
+    // Decisions trail the input by about twenty elements, and never wait for its end: all but
+    // the last thirty units of silence are decided before it.
+    const std::vector<double> runs = {-5, 1, -1, 3, -3, 1, -7, 3, -30};
+    size_t decided = 0;
+    EXPECT_EQ(lengths(segment(keyed(runs, 0.0), 0.0, &decided)), runs);
+    EXPECT_EQ(decided, runs.size() - 1);
 }
 
 TEST(CwSegmenter, NoiseNeitherSplitsDashesNorInventsDots)
@@ -103,21 +143,12 @@ TEST(CwSegmenter, MarksWeighedOnTheirOwnPhaseKeepTheirLengthsWhateverThePhaseDid
     for (unsigned seed = 1; seed <= 10; ++seed) {
         std::mt19937 generator(seed);
         std::uniform_real_distribution<float> angle(0.0f, float(dsp::TWO_PI));
-        std::normal_distribution<float> noise(0.0f, 0.9f);
-        cw::CwSegmenter segmenter;
-        segmenter.Reset(0, 0.81f);
-        std::vector<cw::CwSegmenter::Segment> segments;
-        for (double run : runs) {
-            const std::complex<float> tone = run > 0 ? std::polar(1.0f, angle(generator)) : 0.0f;
-            for (int i = int(std::lround(std::abs(run) * UNIT)); i > 0; --i) {
-                const std::complex<float> sample =
-                    tone + std::complex<float>(noise(generator), noise(generator));
-                segmenter.PushOwnPhase(sample, noise(generator), 1.0f, UNIT);
-            }
-        }
-        segmenter.Finish();
-        for (cw::CwSegmenter::Segment s; segmenter.TakeSegment(s);)
-            segments.push_back(s);
+        std::vector<float> phases(runs.size());
+        for (float& phase : phases)
+            phase = angle(generator);
+        const auto segments = segmentOwnPhase(
+            keyedTone(runs, [&](size_t r, int) { return std::polar(1.0f, phases[r]); }), 0.9f,
+            seed);
         if (lengths(segments).size() != runs.size()) {
             ++wrong;
             continue;
@@ -136,48 +167,23 @@ TEST(CwSegmenter, DashesWhosePhaseTurnsEveryElementLengthStayDashes)
     // The tone turns half a cycle at each element length inside a dash, so that on one phase
     // its pieces cancel: only the dash weighed in pieces on their own phases is kept whole.
     const std::vector<double> runs = {-5, 3, -1, 3, -3, 1, -1, 3, -7, 3, -5};
+    const auto tone = keyedTone(runs, [](size_t, int i) { return (i / UNIT) % 2 ? -1.0f : 1.0f; });
     int wrong = 0;
-    for (unsigned seed = 1; seed <= 6; ++seed) {
-        std::mt19937 generator(seed);
-        std::normal_distribution<float> noise(0.0f, 0.5f);
-        cw::CwSegmenter segmenter;
-        segmenter.Reset(0, 0.25f);
-        for (double run : runs) {
-            const int count = int(std::lround(std::abs(run) * UNIT));
-            for (int i = 0; i < count; ++i) {
-                const float tone = run > 0 ? ((i / UNIT) % 2 == 0 ? 1.0f : -1.0f) : 0.0f;
-                const std::complex<float> sample(tone + noise(generator), noise(generator));
-                segmenter.PushOwnPhase(sample, noise(generator), 1.0f, UNIT);
-            }
-        }
-        segmenter.Finish();
-        std::vector<cw::CwSegmenter::Segment> segments;
-        for (cw::CwSegmenter::Segment s; segmenter.TakeSegment(s);)
-            segments.push_back(s);
-        wrong += lengths(segments) == runs ? 0 : 1;
-    }
+    for (unsigned seed = 1; seed <= 6; ++seed)
+        wrong += lengths(segmentOwnPhase(tone, 0.5f, seed)) == runs ? 0 : 1;
     EXPECT_LE(wrong, 1);
 }
 
 /// The segments as Morse: dots, dashes and a blank at each character gap.
 std::string morse(const std::vector<cw::CwSegmenter::Segment>& segments)
 {
+    using Kind = cw::CwSegmenter::Kind;
     std::string text;
-    for (const auto& s : segments) {
-        switch (s.kind) {
-        case cw::CwSegmenter::Kind::Dot:
-            text += '.';
-            break;
-        case cw::CwSegmenter::Kind::Dash:
-            text += '-';
-            break;
-        case cw::CwSegmenter::Kind::ElementGap:
-            break;
-        case cw::CwSegmenter::Kind::CharacterGap:
-            text += ' ';
-            break;
-        }
-    }
+    for (const auto& s : segments)
+        text += s.kind == Kind::Dot            ? "."
+                : s.kind == Kind::Dash         ? "-"
+                : s.kind == Kind::CharacterGap ? " "
+                                               : "";
     return text;
 }
 
@@ -206,58 +212,31 @@ TEST(CwSegmenter, WordGapTakesInAnEOnlyOnClearEvidence)
     }
 }
 
-TEST(CwSegmenter, DecisionsComeAFixedDelayBehindTheInput)
-{
-    size_t decided = 0;
-    // Decisions trail the input by about twenty elements (and never wait for the end).
-    segment(keyed({-2, 1, -1, 1, -30}, 0.0), 0.0, &decided);
-    EXPECT_GE(decided, 4u); // the silence before, both dots and the gap between them
-}
-
-TEST(CwCarrier, ToneOffsetIsMeasuredAndSteadyToneDetectedCoherently)
-{
-    const double rate = 1000.0;
-    const double offset = 2.3;
-    std::vector<std::complex<float>> samples;
-    const std::vector<float> keying = keyed({-3, 3, -1, 1, -1, 3, -3, 1, -1, 1, -7}, 0.0);
-    for (int repeat = 0; repeat < 4; ++repeat) {
-        for (float key : keying) {
-            const double phase = dsp::TWO_PI * offset * double(samples.size()) / rate + 0.7;
-            samples.push_back(std::polar(key, float(phase)));
-        }
-    }
-    cw::CarrierReference carrier(rate);
-    EXPECT_EQ(carrier.Learn(samples.data(), samples.size(), UNIT, 0.5f),
-              cw::CarrierReference::Tone::Steady);
-    EXPECT_NEAR(carrier.OffsetHz(), offset, 0.05);
-    // After correction the in-phase part carries the keying.
-    std::vector<std::complex<float>> inPhase;
-    carrier.ProjectLearned(samples.data(), samples.size(), inPhase);
-    EXPECT_NEAR(inPhase[size_t(3.5 * UNIT)].real(), 1.0f, 0.05f);
-    EXPECT_NEAR(inPhase[size_t(6.5 * UNIT)].real(), 0.0f, 0.05f);
-}
-
-TEST(CwCarrier, OffsetIsFoundAnywhereInTheSearchWhateverTheHeldLength)
+TEST(CwCarrier, OffsetIsFoundAnywhereInTheSearchAndTheKeyingLeftInPhase)
 {
     // The line is searched coarsely, then finely near the coarse peak: offsets of either sign,
-    // between and near the edges of the coarse bins, for short and long held stretches.
+    // between and near the edges of the coarse bins, for short and long held stretches. After
+    // the correction, the in-phase part carries the keying.
     const double rate = 1000.0;
     const std::vector<float> keying = keyed({-3, 3, -1, 1, -1, 3, -3, 1, -1, 1, -7}, 0.0);
     for (int repeats : {2, 9}) {
-        for (double offset : {-11.2, -4.71, -0.06, 0.0, 0.37, 6.13, 10.9}) {
+        for (double offset : {-11.2, -4.71, -0.06, 0.0, 0.37, 2.3, 6.13, 10.9}) {
             std::vector<std::complex<float>> samples;
             for (int repeat = 0; repeat < repeats; ++repeat) {
                 for (float key : keying) {
                     const double phase = dsp::TWO_PI * offset * double(samples.size()) / rate;
-                    samples.push_back(std::polar(key, float(phase)));
+                    samples.push_back(std::polar(key, float(phase + 0.7)));
                 }
             }
+            SCOPED_TRACE(std::to_string(offset) + " Hz, " + std::to_string(repeats) + " times");
             cw::CarrierReference carrier(rate);
             EXPECT_EQ(carrier.Learn(samples.data(), samples.size(), UNIT, 0.5f),
-                      cw::CarrierReference::Tone::Steady)
-                << offset << " Hz, " << samples.size() << " samples";
-            EXPECT_NEAR(carrier.OffsetHz(), offset, 0.05)
-                << offset << " Hz, " << samples.size() << " samples";
+                      cw::CarrierReference::Tone::Steady);
+            EXPECT_NEAR(carrier.OffsetHz(), offset, 0.05);
+            std::vector<std::complex<float>> inPhase;
+            carrier.ProjectLearned(samples.data(), samples.size(), inPhase);
+            EXPECT_NEAR(inPhase[size_t(3.5 * UNIT)].real(), 1.0f, 0.05f);
+            EXPECT_NEAR(inPhase[size_t(6.5 * UNIT)].real(), 0.0f, 0.05f);
         }
     }
 }

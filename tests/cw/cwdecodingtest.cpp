@@ -34,19 +34,10 @@ std::vector<float> render(const Synth& settings, const QString& text)
     return synthesizer.RenderAll();
 }
 
-QString decode(const std::vector<float>& samples, int rate = 8000)
+QString decode(const std::vector<float>& samples, int rate = 8000, double givenPitch = 0.0)
 {
-    return cwbench::normalized(cwbench::codesToText(cwbench::demodulate(samples, rate)));
-}
-
-std::vector<cw::CwSymbol> symbols(cw::CwDemodulator& demodulator, const std::vector<float>& samples)
-{
-    demodulator.Process(samples.data(), samples.size());
-    demodulator.Finish();
-    std::vector<cw::CwSymbol> result;
-    for (cw::CwSymbol symbol; demodulator.TakeSymbol(symbol);)
-        result.push_back(symbol);
-    return result;
+    return cwbench::normalized(cwbench::codesToText(
+        cwbench::demodulate(samples, rate, 4096, nullptr, nullptr, givenPitch)));
 }
 
 double power(const std::vector<float>& samples, size_t from, size_t to)
@@ -272,11 +263,13 @@ TEST(CwDecoding, EachCharacterEndsWithThreeAndEachWordWithFour)
 TEST(CwDecoding, SymbolPositionsFollowTheSignal)
 {
     // "PARIS" keyed from 0.5 s: the first dot, 60 ms long, is placed at its end.
-    cw::CwDemodulator demodulator{cw::CwDemodulator::Settings()};
-    const auto found = symbols(demodulator, render(signal(20.0, 100.0), QStringLiteral("PARIS")));
-    ASSERT_FALSE(found.empty());
-    EXPECT_EQ(found[0].nCode, morse::SYMBOL_DOT);
-    EXPECT_NEAR(double(found[0].nSamplePosition) / 8000.0, 0.5625, 0.01);
+    std::vector<std::int64_t> positions;
+    const std::vector<int> codes =
+        cwbench::demodulate(render(signal(20.0, 100.0), QStringLiteral("PARIS")), 8000, 4096,
+                            nullptr, nullptr, 0.0, &positions);
+    ASSERT_FALSE(codes.empty());
+    EXPECT_EQ(codes[0], morse::SYMBOL_DOT);
+    EXPECT_NEAR(double(positions[0]) / 8000.0, 0.5625, 0.01);
 }
 
 TEST(CwStreaming, CodesAreTheSameWhateverTheBlockSize)
@@ -316,10 +309,6 @@ TEST(CwInput, GivenPitchSkipsTheSearch)
 {
     cw::CwDemodulator::Settings settings;
     settings.dPitchHz = 1200.0;
-    cw::CwDemodulator demodulator(settings);
-    EXPECT_TRUE(demodulator.HasPitch());
-    std::vector<int> codes;
-    for (const cw::CwSymbol& symbol : symbols(demodulator, render(signal(20, 10, 7, 1200), TEXT)))
-        codes.push_back(symbol.nCode);
-    EXPECT_EQ(cwbench::normalized(cwbench::codesToText(codes)), TEXT);
+    EXPECT_TRUE(cw::CwDemodulator(settings).HasPitch());
+    EXPECT_EQ(decode(render(signal(20, 10, 7, 1200), TEXT), 8000, 1200.0), TEXT);
 }

@@ -5,7 +5,6 @@
 
 #include "cwbenchsupport.h"
 
-#include "tools/cwdemodulator/audiofilereader.h"
 #include "tools/cwdemodulator/cwdemodulator.h"
 #include "tools/cwdemodulator/cwsynthesizer.h"
 
@@ -31,27 +30,13 @@ QString clipPath(const QString& name, const char* extension)
 
 std::vector<float> readClip(const QString& name)
 {
-    cw::AudioFileReader reader;
-    std::vector<float> samples;
-    if (!reader.Open(clipPath(name, ".flac")))
-        return samples;
-    float block[4096];
-    for (qint64 n; (n = reader.Read(block, 4096)) > 0;)
-        samples.insert(samples.end(), block, block + n);
-    return samples;
+    return cwbench::readAudio(clipPath(name, ".flac"));
 }
 
 QString decode(const std::vector<float>& samples, double pitch = 0.0)
 {
-    cw::CwDemodulator::Settings settings;
-    settings.dPitchHz = pitch;
-    cw::CwDemodulator demodulator(settings);
-    demodulator.Process(samples.data(), samples.size());
-    demodulator.Finish();
-    std::vector<int> codes;
-    for (cw::CwSymbol symbol; demodulator.TakeSymbol(symbol);)
-        codes.push_back(symbol.nCode);
-    return cwbench::normalized(cwbench::codesToText(codes));
+    return cwbench::normalized(cwbench::codesToText(
+        cwbench::demodulate(samples, 8000, int(samples.size()), nullptr, nullptr, pitch)));
 }
 
 struct Clip

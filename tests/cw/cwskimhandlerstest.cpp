@@ -1,6 +1,7 @@
 // One Morse handler per skimmer channel on the value tree: each channel its own values,
 // text and session files, taken down when the channel ends.
 
+#include "morseencoder.h"
 #include "skimchannelhosts.h"
 
 #include "host/values.h"
@@ -16,26 +17,14 @@
 
 namespace {
 
-/// The symbol codes of @p text (letters and blanks), a line end last.
+/// The symbol codes of @p text, a line end last.
 std::vector<int> codesOf(const QString& text)
 {
-    static const std::map<QChar, const char*> table = {
-        {'A', ".-"},   {'B', "-..."}, {'C', "-.-."},  {'D', "-.."},  {'E', "."},
-        {'H', "...."}, {'I', ".."},   {'K', "-.-"},   {'L', ".-.."}, {'N', "-."},
-        {'O', "---"},  {'Q', "--.-"}, {'R', ".-."},   {'S', "..."},  {'T', "-"},
-        {'U', "..-"},  {'W', ".--"},  {'1', ".----"}, {'5', "....."}};
-    std::vector<int> codes;
-    for (const QChar c : text) {
-        if (c == QLatin1Char(' ')) {
-            codes.push_back(4);
-            continue;
-        }
-        for (const char* element = table.at(c); *element; ++element)
-            codes.push_back(*element == '-' ? 1 : 0);
-        codes.push_back(3);
-    }
-    codes.push_back(5);
-    return codes;
+    QVector<int> codes;
+    QString unknown;
+    EXPECT_TRUE(MorseEncoder().encode(text, codes, unknown)) << qPrintable(unknown);
+    codes << MorseEncoder::CODE_END_OF_LINE;
+    return std::vector<int>(codes.begin(), codes.end());
 }
 
 values::ValueBase* valueAt(const QString& path)

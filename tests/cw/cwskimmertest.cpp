@@ -3,18 +3,17 @@
 
 #include "cwbenchsupport.h"
 #include "cwskimband.h"
+#include "morsetoolrun.h"
 
 #include "tools/cwdemodulator/channelizer.h"
 #include "tools/cwdemodulator/channelizertap.h"
 #include "tools/cwdemodulator/cwskimmer.h"
 #include "tools/cwdemodulator/signalfinder.h"
 
-#include "tools/cwdemodulator/audiofilewriter.h"
 #include "tools/morsedsp/dspconstants.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -23,8 +22,10 @@
 #include <limits>
 #include <tuple>
 
-#ifndef MORSETOOL_PATH
-#define MORSETOOL_PATH ""
+#ifdef MORSETOOL_PATH
+constexpr bool HAVE_MORSETOOL = true;
+#else
+constexpr bool HAVE_MORSETOOL = false;
 #endif
 
 namespace {
@@ -300,35 +301,18 @@ TEST(CwSkimmerTest, DamagedSamplesAndSilenceMakeNoChannel)
     EXPECT_FALSE(skimmer.TakeEvent(event));
 }
 
-/// Runs morsetool with @p arguments; its standard output, exit code in @p exitCode.
-QString runMorsetool(const QStringList& arguments, int& exitCode)
-{
-    QProcess tool;
-    tool.start(QStringLiteral(MORSETOOL_PATH), arguments);
-    tool.waitForFinished(-1);
-    exitCode = tool.exitCode();
-    return QString::fromUtf8(tool.readAllStandardOutput());
-}
-
 TEST(MorsetoolSkimTest, PrintsOneLinePerSignalAsTextOrJson)
 {
-    if (QString(QStringLiteral(MORSETOOL_PATH)).isEmpty())
+    if (!HAVE_MORSETOOL)
         GTEST_SKIP() << "morsetool is not built";
     QTemporaryDir work;
-    const std::vector<float> samples = cwskim::render(twoSignals(), 5, work.path());
     const QString path = work.filePath(QStringLiteral("band.wav"));
-    cw::AudioFileWriter writer;
-    ASSERT_TRUE(writer.Open(path, 8000));
-    ASSERT_TRUE(writer.Write(samples.data(), qint64(samples.size())) && writer.Commit());
+    ASSERT_TRUE(cwbench::writeAudio(path, cwskim::render(twoSignals(), 5, work.path()), 8000));
 
-    int exitCode = -1;
-    const QString text = runMorsetool({QStringLiteral("skim"), path}, exitCode);
-    QStringList lines = text.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    EXPECT_EQ(exitCode, 0);
-    EXPECT_EQ(runMorsetool(
-                  {QStringLiteral("skim"), QStringLiteral("--threads"), QStringLiteral("2"), path},
-                  exitCode),
-              text);
+    const MorsetoolRun run = runMorsetool({"skim", path});
+    QStringList lines = run.text().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(runMorsetool({"skim", "--threads", "2", path}).out, run.out);
     ASSERT_EQ(lines.size(), 2);
     lines.sort();
     const QStringList first = lines[0].split(QLatin1Char('\t'));
@@ -338,12 +322,10 @@ TEST(MorsetoolSkimTest, PrintsOneLinePerSignalAsTextOrJson)
     EXPECT_NEAR(first[2].toDouble(), 22.0, 2.0);
     EXPECT_EQ(first[3], QStringLiteral("CQ DE DL1ABC K"));
 
-    const QString json =
-        runMorsetool({QStringLiteral("skim"), QStringLiteral("--format"), QStringLiteral("jsonl"),
-                      QStringLiteral("--band"), QStringLiteral("1000-2000"), path},
-                     exitCode);
-    EXPECT_EQ(exitCode, 0);
-    const QJsonObject object = QJsonDocument::fromJson(json.toUtf8()).object();
+    const MorsetoolRun json =
+        runMorsetool({"skim", "--format", "jsonl", "--band", "1000-2000", path});
+    EXPECT_EQ(json.exitCode, 0);
+    const QJsonObject object = QJsonDocument::fromJson(json.out).object();
     EXPECT_EQ(object.value(QStringLiteral("text")).toString(), QStringLiteral("TEST W1AW"));
     EXPECT_NEAR(object.value(QStringLiteral("pitch")).toDouble(), 1400.0, 5.0);
     EXPECT_NEAR(object.value(QStringLiteral("start")).toDouble(), 1.0, 0.3);
@@ -353,33 +335,28 @@ TEST(MorsetoolSkimTest, PrintsOneLinePerSignalAsTextOrJson)
 
 TEST(MorsetoolSkimTest, RefusesWhatItCannotUse)
 {
-    if (QString(QStringLiteral(MORSETOOL_PATH)).isEmpty())
+    if (!HAVE_MORSETOOL)
         GTEST_SKIP() << "morsetool is not built";
     QTemporaryDir work;
     const QString silent = work.filePath(QStringLiteral("silent.wav"));
-    cw::AudioFileWriter writer;
-    const std::vector<float> silence(8000 * 3, 0.0f);
-    ASSERT_TRUE(writer.Open(silent, 8000));
-    ASSERT_TRUE(writer.Write(silence.data(), qint64(silence.size())) && writer.Commit());
+    ASSERT_TRUE(cwbench::writeAudio(silent, std::vector<float>(8000 * 3, 0.0f), 8000));
     const struct
     {
         QStringList arguments;
         int exitCode;
     } cases[] = {
-        {{QStringLiteral("skim"), silent}, 1}, // no signal
-        {{QStringLiteral("skim"), QStringLiteral("--pitch"), QStringLiteral("700"), silent}, 2},
-        {{QStringLiteral("skim"), QStringLiteral("--band"), QStringLiteral("900-100"), silent}, 2},
-        {{QStringLiteral("skim"), QStringLiteral("--band"), QStringLiteral("100-9000"), silent}, 2},
-        {{QStringLiteral("skim"), QStringLiteral("--format"), QStringLiteral("xml"), silent}, 2},
-        {{QStringLiteral("skim"), QStringLiteral("--threads"), QStringLiteral("0"), silent}, 2},
-        {{QStringLiteral("skim"), QStringLiteral("--threads"), QStringLiteral("1.5"), silent}, 2},
-        {{QStringLiteral("skim"), work.filePath(QStringLiteral("missing.wav"))}, 2},
+        {{"skim", silent}, 1}, // no signal
+        {{"skim", "--pitch", "700", silent}, 2},
+        {{"skim", "--band", "900-100", silent}, 2},
+        {{"skim", "--band", "100-9000", silent}, 2},
+        {{"skim", "--format", "xml", silent}, 2},
+        {{"skim", "--threads", "0", silent}, 2},
+        {{"skim", "--threads", "1.5", silent}, 2},
+        {{"skim", work.filePath(QStringLiteral("missing.wav"))}, 2},
     };
-    for (const auto& c : cases) {
-        int exitCode = -1;
-        runMorsetool(c.arguments, exitCode);
-        EXPECT_EQ(exitCode, c.exitCode) << c.arguments.join(QLatin1Char(' ')).toStdString();
-    }
+    for (const auto& c : cases)
+        EXPECT_EQ(runMorsetool(c.arguments).exitCode, c.exitCode)
+            << qPrintable(c.arguments.join(' '));
 }
 
 } // namespace

@@ -8,14 +8,9 @@
 
 #include <QSaveFile>
 
-namespace {
+using testfiles::writeFile;
 
-void writeFile(const QString& path, const QByteArray& content)
-{
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(content);
-}
+namespace {
 
 /// Writes @p content to @p path the way an editor saves: a new file renamed over the old one.
 void replaceFile(const QString& path, const QByteArray& content)

@@ -2,13 +2,14 @@
 // kill, a closed standard output and a save directory that takes nothing. What was read is
 // saved, the report is never left broken, and every loss is told and fails the run.
 
+#include "morsetoolrun.h"
 #include "readonlydirectory.h"
+#include "testfiles.h"
 
 #include <gtest/gtest.h>
 
 #include <QDir>
 #include <QFile>
-#include <QMap>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QXmlStreamReader>
@@ -17,8 +18,6 @@
 #include <unistd.h>
 
 namespace {
-
-const QString MORSETOOL = QStringLiteral(MORSE_BINARY_DIR "/apps/morsetool/morsetool");
 
 /// One over of "CQ" with its times: two timestamps and a line end.
 QByteArray over(int n)
@@ -36,19 +35,19 @@ QByteArray overs(int count)
     return text;
 }
 
-/// The reports in @p directory, each with whether it is complete XML.
-QMap<QString, bool> reports(const QString& directory)
+/// The number of reports in @p directory; each must be complete XML.
+int wholeReports(const QString& directory)
 {
-    QMap<QString, bool> found;
-    for (const QString& name : QDir(directory).entryList({QStringLiteral("*.xml")}, QDir::Files)) {
+    const QStringList names = QDir(directory).entryList({QStringLiteral("*.xml")}, QDir::Files);
+    for (const QString& name : names) {
         QFile file(QDir(directory).filePath(name));
         file.open(QIODevice::ReadOnly);
         QXmlStreamReader xml(&file);
         while (!xml.atEnd())
             xml.readNext();
-        found.insert(name, !xml.hasError());
+        EXPECT_FALSE(xml.hasError()) << qPrintable(name) << " is broken";
     }
-    return found;
+    return int(names.size());
 }
 
 /// The text of every session text file in @p directory, oldest first.
@@ -56,11 +55,8 @@ QString textFilesOf(const QString& directory)
 {
     QString text;
     for (const QString& name :
-         QDir(directory).entryList({QStringLiteral("*__Default.txt")}, QDir::Files, QDir::Name)) {
-        QFile file(QDir(directory).filePath(name));
-        file.open(QIODevice::ReadOnly);
-        text += QString::fromUtf8(file.readAll());
-    }
+         QDir(directory).entryList({QStringLiteral("*__Default.txt")}, QDir::Files, QDir::Name))
+        text += QString::fromUtf8(testfiles::contentOf(QDir(directory).filePath(name)));
     return text;
 }
 
@@ -69,7 +65,7 @@ QString textFilesOf(const QString& directory)
 bool startDecoding(QProcess& process, const QString& directory, const QByteArray& input,
                    const QByteArray& expected, const QStringList& more = {})
 {
-    process.start(MORSETOOL,
+    process.start(morsetoolPath(),
                   QStringList{QStringLiteral("decode"), QStringLiteral("--save"), directory} +
                       more + QStringList{QStringLiteral("-")});
     if (!process.waitForStarted())
@@ -94,9 +90,7 @@ TEST(MorsetoolShutdown, StopSignalsFinishWhatWasReadSaveTheReportAndExitWithTheS
         ASSERT_TRUE(process.waitForFinished(20000));
         EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
         EXPECT_EQ(process.exitCode(), 128 + signal);
-        const QMap<QString, bool> saved = reports(dir.path());
-        ASSERT_EQ(saved.size(), 1);
-        EXPECT_TRUE(saved.first());
+        EXPECT_EQ(wholeReports(dir.path()), 1);
         EXPECT_EQ(textFilesOf(dir.path()).count(QStringLiteral("Q ")), 3);
     }
 }
@@ -107,16 +101,14 @@ TEST(MorsetoolShutdown, StopSignalToABatchStopsItsDecodesCleanlyAndStartsNoMore)
     QTemporaryDir dir;
     QStringList inputs;
     for (const QString& name : {QStringLiteral("first.txt"), QStringLiteral("second.txt")}) {
-        QFile file(dir.filePath(name));
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(overs(100000)); // 6 MB of codes: seconds of decoding
-        inputs << file.fileName();
+        inputs << dir.filePath(name);
+        testfiles::writeFile(inputs.last(), overs(100000)); // 6 MB of codes: seconds of decoding
     }
     const QString out = dir.filePath(QStringLiteral("out"));
     const QString save = dir.filePath(QStringLiteral("save"));
     QProcess process;
     process.setReadChannel(QProcess::StandardError);
-    process.start(MORSETOOL,
+    process.start(morsetoolPath(),
                   QStringList{QStringLiteral("decode"), QStringLiteral("-j"), QStringLiteral("1"),
                               QStringLiteral("--output-dir"), out, QStringLiteral("--save"), save} +
                       inputs);
@@ -138,10 +130,7 @@ TEST(MorsetoolShutdown, StopSignalToABatchStopsItsDecodesCleanlyAndStartsNoMore)
     ASSERT_TRUE(text.open(QIODevice::ReadOnly));
     EXPECT_TRUE(text.readAll().startsWith("C")); // what was decoded before the stop is kept
     EXPECT_FALSE(QFile::exists(QDir(out).filePath(QStringLiteral("second.txt.txt"))));
-    const QMap<QString, bool> saved = reports(save);
-    ASSERT_GE(saved.size(), 1);
-    for (auto it = saved.begin(); it != saved.end(); ++it)
-        EXPECT_TRUE(it.value()) << it.key().toStdString();
+    EXPECT_GE(wholeReports(save), 1);
 }
 
 TEST(MorsetoolShutdown, KillLeavesTheReportsSavedAtEachTransmissionEndWhole)
@@ -154,21 +143,14 @@ TEST(MorsetoolShutdown, KillLeavesTheReportsSavedAtEachTransmissionEndWhole)
                               {QStringLiteral("--report-every"), QStringLiteral("0")}));
     process.kill();
     ASSERT_TRUE(process.waitForFinished(20000));
-    const QMap<QString, bool> saved = reports(dir.path());
-    ASSERT_GE(saved.size(), 1);
-    for (auto it = saved.begin(); it != saved.end(); ++it)
-        EXPECT_TRUE(it.value()) << it.key().toStdString();
+    EXPECT_GE(wholeReports(dir.path()), 1);
 }
 
 TEST(MorsetoolShutdown, ClosedStandardOutputStopsPrintingAndKeepsSaving)
 {
     QTemporaryDir dir;
     const QString input = dir.filePath(QStringLiteral("overs.txt"));
-    {
-        QFile file(input);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(overs(25000)); // 100 KB of text: more than a pipe holds
-    }
+    testfiles::writeFile(input, overs(25000)); // 100 KB of text: more than a pipe holds
     const QString save = dir.filePath(QStringLiteral("save"));
     const QString err = dir.filePath(QStringLiteral("err.txt"));
     // A reader that goes away after ten bytes, as "| head" does.
@@ -177,16 +159,11 @@ TEST(MorsetoolShutdown, ClosedStandardOutputStopsPrintingAndKeepsSaving)
                   {QStringLiteral("-c"),
                    QStringLiteral("\"$0\" decode --save \"$1\" \"$2\" 2>\"$3\" | head -c 10 "
                                   ">/dev/null; exit ${PIPESTATUS[0]}"),
-                   MORSETOOL, save, input, err});
+                   morsetoolPath(), save, input, err});
     ASSERT_TRUE(process.waitForFinished(60000));
     EXPECT_EQ(process.exitCode(), 1); // the text could not all be written
-    QFile errFile(err);
-    ASSERT_TRUE(errFile.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(errFile.readAll().contains("standard output"));
-    const QMap<QString, bool> saved = reports(save);
-    ASSERT_GE(saved.size(), 1);
-    for (auto it = saved.begin(); it != saved.end(); ++it)
-        EXPECT_TRUE(it.value()) << it.key().toStdString();
+    EXPECT_TRUE(testfiles::contentOf(err).contains("standard output"));
+    EXPECT_GE(wholeReports(save), 1);
     EXPECT_EQ(textFilesOf(save).count(QStringLiteral("Q ")), 25000);
 }
 
@@ -196,15 +173,10 @@ TEST(MorsetoolShutdown, SaveDirectoryThatTakesNothingIsToldAndFailsTheRun)
     QTemporaryDir dir;
     const QString readOnly = readOnlyDirectory(dir);
     ASSERT_FALSE(readOnly.isEmpty());
-    QProcess process;
-    process.start(MORSETOOL, {QStringLiteral("decode"), QStringLiteral("--save"), readOnly,
-                              QStringLiteral("-")});
-    process.write("1 0 1 0 3 1 1 0 1 3 4\n");
-    process.closeWriteChannel();
-    ASSERT_TRUE(process.waitForFinished(20000));
-    EXPECT_EQ(process.exitCode(), 1);
-    const QString err = QString::fromUtf8(process.readAllStandardError());
-    EXPECT_TRUE(err.contains(QStringLiteral("saving: cannot write"))) << err.toStdString();
-    EXPECT_TRUE(err.contains(QStringLiteral("closed while failing"))) << err.toStdString();
-    EXPECT_EQ(process.readAllStandardOutput(), "CQ \n");
+    const MorsetoolRun run =
+        runMorsetool({"decode", "--save", readOnly, "-"}, "1 0 1 0 3 1 1 0 1 3 4\n");
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(run.err.contains("saving: cannot write")) << run.err.constData();
+    EXPECT_TRUE(run.err.contains("closed while failing")) << run.err.constData();
+    EXPECT_EQ(run.out, "CQ \n");
 }

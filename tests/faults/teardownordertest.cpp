@@ -50,11 +50,6 @@ private:
     std::mt19937& m_random;
 };
 
-template <class V> V* find(const QString& path)
-{
-    return dynamic_cast<V*>(values::Tree::Instance()->FindValue(path));
-}
-
 /// Every value still in the tree has no observer left.
 void expectNoRegistrationLeft(unsigned seed)
 {

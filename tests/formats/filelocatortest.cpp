@@ -1,24 +1,18 @@
 #include "tools/morsehandler/filelocator.h"
 
+#include "testfiles.h"
+
 #include <gtest/gtest.h>
 
 #include <QTemporaryDir>
 
-namespace {
-
-void touch(const QString& path)
-{
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-}
-
-} // namespace
+using testfiles::writeFile;
 
 TEST(FileLocator, ExactNameWinsOverOtherCases)
 {
     QTemporaryDir dir;
-    touch(dir.filePath(QStringLiteral("greek.mal")));
-    touch(dir.filePath(QStringLiteral("Greek.mal")));
+    writeFile(dir.filePath(QStringLiteral("greek.mal")), {});
+    writeFile(dir.filePath(QStringLiteral("Greek.mal")), {});
     EXPECT_EQ(morse::FileLocator::findInDirectory(QDir(dir.path()), QStringLiteral("Greek.mal")),
               dir.filePath(QStringLiteral("Greek.mal")));
 }
@@ -27,7 +21,7 @@ TEST(FileLocator, ComposedPathWithBackslashesIsResolved)
 {
     QTemporaryDir dir;
     QDir(dir.path()).mkdir(QStringLiteral("alphabets"));
-    touch(dir.filePath(QStringLiteral("alphabets/Greek.mal")));
+    writeFile(dir.filePath(QStringLiteral("alphabets/Greek.mal")), {});
     EXPECT_EQ(morse::FileLocator::resolve(dir.path() + QStringLiteral("/alphabets\\GREEK.mal")),
               dir.filePath(QStringLiteral("alphabets/Greek.mal")));
     QFile file;

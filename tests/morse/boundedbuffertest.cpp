@@ -4,8 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QVector>
-
 using Text = morse::BoundedBuffer<QString>;
 
 TEST(BoundedBuffer, KeepsTheNewestItemsWhateverTheCompaction)
@@ -40,21 +38,4 @@ TEST(BoundedBuffer, LiveContainerIsExactAfterEveryTrimAndDeferredOneWhenAskedFor
     }
     EXPECT_EQ(held, QStringLiteral("fgh"));
     EXPECT_EQ(deferred.container(), QStringLiteral("fgh"));
-}
-
-TEST(BoundedBuffer, QueueOfCodesGivesThemBackInOrderAndDropsTheOldestWhenFull)
-{
-    morse::BoundedBuffer<QVector<int>> queue(
-        3, morse::BoundedBuffer<QVector<int>>::Compaction::Deferred);
-    QVector<int> taken;
-    for (int code = 0; code < 5; ++code)
-        queue.push(code); // 0 and 1 are dropped
-    queue.push(5);        // and 2
-    while (!queue.isEmpty()) {
-        taken << queue.front();
-        queue.dropFront(1);
-    }
-    EXPECT_EQ(taken, QVector<int>({3, 4, 5}));
-    queue.dropFront(1); // nothing to drop
-    EXPECT_EQ(queue.size(), 0);
 }

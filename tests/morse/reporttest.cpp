@@ -1,19 +1,30 @@
 #include "receptionfixture.h"
 
-#include "reportelements.h"
 #include "tools/morsehandler/orielresultdatahandler.h"
+
+#include <QXmlStreamReader>
 
 namespace {
 
 /// "start stop" of each transmission and "timestamp:text" of each frame in a saved report.
 QStringList readReport(const QString& path)
 {
+    QFile file(path);
+    file.open(QIODevice::ReadOnly);
+    QXmlStreamReader xml(&file);
     QStringList items;
-    for (const auto& element : ReportElements(path)) {
-        if (element.first == QLatin1String("Transmission"))
-            items << element.second.join(QLatin1Char(' '));
-        else if (element.first == QLatin1String("Frame"))
-            items << element.second.join(QLatin1Char(':'));
+    while (!xml.atEnd()) {
+        if (xml.readNext() != QXmlStreamReader::StartElement)
+            continue;
+        const auto attribute = [&](const char* name) {
+            return xml.attributes().value(QLatin1String(name)).toString();
+        };
+        if (xml.name() == QLatin1String("Transmission")) {
+            items << attribute("start") + ' ' + attribute("stop");
+        } else if (xml.name() == QLatin1String("Frame")) {
+            const QString timestamp = attribute("timestamp"); // reading the text moves past it
+            items << timestamp + ':' + xml.readElementText();
+        }
     }
     return items;
 }

@@ -181,9 +181,7 @@ int editDistance(const QString& a, const QString& b)
     return previous[size_t(b.size())];
 }
 
-namespace {
-
-std::vector<float> readAll(const QString& strPath)
+std::vector<float> readAudio(const QString& strPath)
 {
     std::vector<float> samples;
     cw::AudioFileReader reader;
@@ -195,7 +193,12 @@ std::vector<float> readAll(const QString& strPath)
     return samples;
 }
 
-} // namespace
+bool writeAudio(const QString& strPath, const std::vector<float>& samples, int nRate)
+{
+    cw::AudioFileWriter writer;
+    return writer.Open(strPath, nRate) && writer.Write(samples.data(), qint64(samples.size())) &&
+           writer.Commit();
+}
 
 std::vector<float> renderEbook2cw(const QString& text, double dWpm, double dPitchHz, int nRate,
                                   const QString& strWorkDir, const QStringList& extraOptions)
@@ -233,7 +236,7 @@ std::vector<float> renderEbook2cw(const QString& text, double dWpm, double dPitc
     QFile::remove(source);
     std::vector<float> samples;
     if (converted == 0)
-        samples = readAll(wav);
+        samples = readAudio(wav);
     QFile::remove(wav);
     return samples;
 }
@@ -245,9 +248,7 @@ bool lossyRoundTrip(std::vector<float>& samples, int nRate, const QString& strFo
     const QString wav = dir.filePath(QStringLiteral("lossy-in.wav"));
     const QString coded = dir.filePath(QStringLiteral("lossy.") + strFormat);
     const QString back = dir.filePath(QStringLiteral("lossy-out.wav"));
-    cw::AudioFileWriter writer;
-    if (!writer.Open(wav, nRate) || !writer.Write(samples.data(), qint64(samples.size())) ||
-        !writer.Commit())
+    if (!writeAudio(wav, samples, nRate))
         return false;
     const QString quality =
         strFormat == QLatin1String("mp3") ? QStringLiteral("16") : QStringLiteral("-1");
@@ -259,7 +260,7 @@ bool lossyRoundTrip(std::vector<float>& samples, int nRate, const QString& strFo
                            QString::number(nRate), QStringLiteral("-e"),
                            QStringLiteral("floating-point"), back}) == 0;
     if (ok)
-        samples = readAll(back);
+        samples = readAudio(back);
     for (const QString& file : {wav, coded, back})
         QFile::remove(file);
     return ok && !samples.empty();

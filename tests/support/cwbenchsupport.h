@@ -38,6 +38,12 @@ QString normalized(const QString& text);
 
 int editDistance(const QString& a, const QString& b);
 
+/// The samples of the recording at @p strPath (its first channel); empty when it cannot be read.
+std::vector<float> readAudio(const QString& strPath);
+
+/// Writes @p samples as a new recording at @p strPath; false when that fails.
+bool writeAudio(const QString& strPath, const std::vector<float>& samples, int nRate);
+
 /// Renders @p text with ebook2cw, a generator independent of ours (MP3 at 11025 Hz, then
 /// sox to @p nRate), in @p strWorkDir; empty when either tool fails. @p extraOptions go to
 /// ebook2cw.

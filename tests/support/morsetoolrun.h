@@ -8,9 +8,15 @@
 #include <QString>
 #include <QStringList>
 
+/// The morsetool of this build.
+inline QString morsetoolPath()
+{
+    return QStringLiteral(MORSE_BINARY_DIR "/apps/morsetool/morsetool");
+}
+
 struct MorsetoolRun
 {
-    int exitCode = -1; ///< -1 when the program did not finish normally
+    int exitCode = -1; ///< -1 when the program did not finish normally within five minutes
     QByteArray out;
     QByteArray err;
     QString text() const { return QString::fromUtf8(out); }
@@ -18,19 +24,23 @@ struct MorsetoolRun
 };
 
 /// morsetool @p arguments with @p input on standard input, and @p environment added to the
-/// test's own environment.
+/// test's own environment; standard output goes to @p strOutputFile when given (such as
+/// /dev/full).
 inline MorsetoolRun runMorsetool(const QStringList& arguments, const QByteArray& input = {},
-                                 const QProcessEnvironment& environment = {})
+                                 const QProcessEnvironment& environment = {},
+                                 const QString& strOutputFile = QString())
 {
     QProcess process;
     QProcessEnvironment full = QProcessEnvironment::systemEnvironment();
     full.insert(environment);
     process.setProcessEnvironment(full);
-    process.start(QStringLiteral(MORSE_BINARY_DIR "/apps/morsetool/morsetool"), arguments);
+    if (!strOutputFile.isEmpty())
+        process.setStandardOutputFile(strOutputFile);
+    process.start(morsetoolPath(), arguments);
     process.write(input);
     process.closeWriteChannel();
     MorsetoolRun run;
-    if (process.waitForFinished(60000) && process.exitStatus() == QProcess::NormalExit)
+    if (process.waitForFinished(300000) && process.exitStatus() == QProcess::NormalExit)
         run.exitCode = process.exitCode();
     run.out = process.readAllStandardOutput();
     run.err = process.readAllStandardError();

@@ -42,6 +42,10 @@ constexpr double MIN_VOTE = 0.3;
 /// costs the next bits a fifth of their margin; the grid of many characters is surer.
 constexpr double REFINE_RANGE = 0.35;
 constexpr int REFINE_STEPS = 6;
+/// Before the characters have a grid, a start taken from a noisy fall may also be more than a
+/// third of a bit early: the timing of those first characters is looked for this many steps
+/// later as well, and their stop bit decided that much later.
+constexpr int FIRST_LATE_STEPS = 11;
 constexpr double GRID_STIFFNESS_STEP = 4.0;
 constexpr double GRID_STIFFNESS = 30.0;
 /// On the grid, a start bit is taken when the value is space at its decision point or this
@@ -58,8 +62,9 @@ constexpr float SWING_BITS = 32.0f;
 
 CharacterFramer::CharacterFramer(double dBitSamples, bool bRefineTiming)
     : m_dNominalBit(dBitSamples), m_bRefineTiming(bRefineTiming), m_dBit(dBitSamples),
-      m_history(size_t(std::ceil((STOP_BIT + 1.0 + 2.0 * REFINE_RANGE) * dBitSamples *
-                                 (1.0 + PERIOD_RANGE))) +
+      m_history(size_t(std::ceil((STOP_BIT + 1.0 + REFINE_RANGE +
+                                  FIRST_LATE_STEPS * REFINE_RANGE / REFINE_STEPS) *
+                                 dBitSamples * (1.0 + PERIOD_RANGE))) +
                 2)
 {
 }
@@ -88,7 +93,7 @@ int CharacterFramer::Push(float fValue)
         followTransition(crossing);
     // The stop bit waits until the whole character can be looked at again (see refineTiming).
     const double due = m_dFrameStart + (m_nBitIndex + 0.5) * m_dBit +
-                       (m_nBitIndex == STOP_BIT ? REFINE_RANGE * m_dBit : 0.0);
+                       (m_nBitIndex == STOP_BIT ? lateRange() * m_dBit : 0.0);
     if (double(m_nSample) < due)
         return eNOTHING;
     return decideBit(fValue);
@@ -130,6 +135,23 @@ bool CharacterFramer::hasGrid() const
     return *std::max_element(m_votes, m_votes + STOP_LENGTHS) >= MIN_VOTE;
 }
 
+double CharacterFramer::gridStart() const
+{
+    return m_dPreviousStart + pitchBits() * m_dBit;
+}
+
+int CharacterFramer::lateSteps() const
+{
+    if (!m_bRefineTiming)
+        return 0;
+    return m_bFrameOnGrid || hasGrid() ? REFINE_STEPS : FIRST_LATE_STEPS;
+}
+
+double CharacterFramer::lateRange() const
+{
+    return std::max(lateSteps(), REFINE_STEPS) * REFINE_RANGE / REFINE_STEPS;
+}
+
 double CharacterFramer::pitchBits() const
 {
     return CHARACTER_BITS[size_t(std::max_element(m_votes, m_votes + STOP_LENGTHS) - m_votes)];
@@ -151,7 +173,7 @@ bool CharacterFramer::awaitGrid()
     // sender paused and the start is searched afresh. The start bit is looked for a little
     // either side of that point: a grid a quarter bit off, or one noisy value there, must not
     // drop the grid, as a start searched afresh in back-to-back text lands on a data bit.
-    const double predicted = m_dPreviousStart + pitchBits() * m_dBit;
+    const double predicted = gridStart();
     if (double(m_nSample) < predicted + (0.5 + START_CHECK_SPREAD) * m_dBit)
         return m_dLastFall > predicted - GRID_WINDOW * m_dBit;
     if (isSpaceNear(predicted + 0.5 * m_dBit)) {
@@ -177,7 +199,7 @@ void CharacterFramer::startOnGridOrCrossing(double dCrossing)
 {
     // Characters sent back to back start on a grid of whole characters: learn its pitch
     // (7, 7.5 or 8 bits for 1, 1.5 or 2 stop bits) and draw a start near the grid onto it.
-    const double expected = m_dPreviousStart + pitchBits() * m_dBit;
+    const double expected = gridStart();
     if (!hasGrid() || std::abs(dCrossing - expected) >= GRID_WINDOW * m_dBit)
         startFrame(dCrossing, false);
     else
@@ -206,7 +228,7 @@ bool CharacterFramer::refineTiming()
     const double penalty = m_bFrameOnGrid ? stiffness * m_fSwing : 0.0;
     double bestScore = -1e30;
     double bestShift = 0.0;
-    for (int i = -steps; i <= steps; ++i) {
+    for (int i = -steps; i <= lateSteps(); ++i) {
         const double shift = i * step;
         const double first = m_dFrameStart + shift + 0.5 * m_dBit;
         double score = -valueAt(first) + valueAt(first + STOP_BIT * m_dBit);
@@ -290,8 +312,13 @@ int CharacterFramer::decideBit(float fValue)
     m_fSwing += (std::abs(fValue) - m_fSwing) / float(m_nDecided);
     if (m_nBitIndex == 0) {
         // A start bit that is mark at its end was a noise dip: look again. Off the grid, where
-        // nothing else confirms it, it must be clearly space.
-        if (m_bFrameOnGrid ? mark : !isClearStart(fValue)) {
+        // nothing else confirms it, it must be clearly space. On a grid that held, a start
+        // whose timing noisy transitions pulled late goes back to the grid's place if it shows
+        // space there (deciding it again on every sample until a value came out space dragged
+        // the typical decided value down to a third).
+        if (m_bFrameOnGrid && mark && m_nOnGrid > 0 && isSpaceNear(gridStart() + 0.5 * m_dBit)) {
+            m_dFrameStart = gridStart();
+        } else if (m_bFrameOnGrid ? mark : !isClearStart(fValue)) {
             m_bInFrame = false;
             m_dSearchFrom = m_dFrameStart;
         }

@@ -62,6 +62,12 @@ private:
     double gain() const;
     bool hasGrid() const;
     double pitchBits() const;
+    /// Where the grid puts the next start bit.
+    double gridStart() const;
+    /// How many refinement steps the timing of the character being framed may move late, and
+    /// how far that is (bits), at least the usual range.
+    int lateSteps() const;
+    double lateRange() const;
     void voteSpacing();
     float valueAt(double dSample) const;
     /// Moves the character's timing to where its bits are clearest and decides them; true

@@ -1,16 +1,14 @@
-// A CW-library consumer: keys "PARIS PARIS" from the core's code table as a clean 700 Hz tone at
-// 20 WPM, decodes it with CwDemodulator and reads the symbol codes back into text; then finds the
-// same tone with CwSkimmer.
+// A CW-library consumer: keys "PARIS PARIS" as a clean 700 Hz tone at 20 WPM, decodes it with
+// CwDemodulator and spells the symbol codes back as dots, dashes and gaps; then finds the same
+// tone with CwSkimmer.
 #include "tools/cwdemodulator/cwdemodulator.h"
 #include "tools/cwdemodulator/cwdemodulator_export.h"
 #include "tools/cwdemodulator/cwskimmer.h"
 #include "tools/cwdemodulator/cwsymbol.h"
-#include "tools/morsecore/internationalalphabet.h"
 #include "tools/morsecore/morsesymbolcode.h"
 
 #include <cmath>
 #include <cstdio>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -28,25 +26,8 @@ void key(std::vector<float>& audio, int units, bool on)
     }
 }
 
-const char* codeOf(char c)
-{
-    const morse::InternationalAlphabet::Entry* entries = morse::InternationalAlphabet::Entries();
-    for (int i = 0; i < morse::InternationalAlphabet::ENTRY_COUNT; ++i) {
-        if (entries[i].text[0] == c && entries[i].text[1] == 0)
-            return entries[i].code;
-    }
-    return "";
-}
-
-std::string textOf(const std::string& code)
-{
-    const morse::InternationalAlphabet::Entry* entries = morse::InternationalAlphabet::Entries();
-    for (int i = 0; i < morse::InternationalAlphabet::ENTRY_COUNT; ++i) {
-        if (code == entries[i].code)
-            return entries[i].text;
-    }
-    return "?";
-}
+/// Dots and dashes, a blank after each character and a slash after each word.
+const std::string KEYED = ".--. .- .-. .. ... /.--. .- .-. .. ... /";
 
 // The number of symbols CwSkimmer gives for a signal within 20 Hz of the tone.
 int skimmedSymbols(const std::vector<float>& audio)
@@ -72,15 +53,10 @@ int main()
 {
     std::vector<float> audio;
     key(audio, 20, false);
-    for (const char* word : {"PARIS", "PARIS"}) {
-        for (const char* c = word; *c; ++c) {
-            for (const char* element = codeOf(*c); *element; ++element) {
-                key(audio, *element == '.' ? 1 : 3, true);
-                key(audio, 1, false);
-            }
-            key(audio, 2, false);
-        }
-        key(audio, 4, false);
+    for (const char c : KEYED) {
+        if (c == '.' || c == '-')
+            key(audio, c == '.' ? 1 : 3, true);
+        key(audio, c == ' ' ? 2 : c == '/' ? 4 : 1, false); // element, character and word gaps
     }
     key(audio, 40, false);
 
@@ -91,29 +67,16 @@ int main()
     demodulator.Finish();
 
     std::string text;
-    std::string code;
     cw::CwSymbol symbol;
     while (demodulator.TakeSymbol(symbol)) {
-        switch (symbol.nCode & morse::SYMBOL_CODE_MASK) {
-        case morse::SYMBOL_DOT:
-            code += '.';
-            break;
-        case morse::SYMBOL_DASH:
-            code += '-';
-            break;
-        case morse::SYMBOL_END_OF_CHARACTER:
-            text += textOf(code);
-            code.clear();
-            break;
-        case morse::SYMBOL_END_OF_WORD:
-            text += ' ';
-            break;
-        default:
-            break;
-        }
+        const int code = symbol.nCode & morse::SYMBOL_CODE_MASK;
+        if (code == morse::SYMBOL_DOT || code == morse::SYMBOL_DASH)
+            text += code == morse::SYMBOL_DOT ? '.' : '-';
+        else if (code == morse::SYMBOL_END_OF_CHARACTER || code == morse::SYMBOL_END_OF_WORD)
+            text += code == morse::SYMBOL_END_OF_WORD ? "/" : " ";
     }
     const int skimmed = skimmedSymbols(audio);
-    const bool ok = text.find("PARIS PARIS") != std::string::npos &&
+    const bool ok = text.find(KEYED) != std::string::npos &&
                     demodulator.SamplesProcessed() == std::int64_t(audio.size()) && skimmed > 0;
     std::printf("cwdemodulator %s: \"%s\" at %.0f Hz; skimmer: %d symbols\n", ok ? "ok" : "FAILED",
                 text.c_str(), demodulator.Pitch(), skimmed);

@@ -1,5 +1,6 @@
 #include "tools/cwdemodulator/basebandfrontend.h"
 
+#include "tools/cwdemodulator/agcrecovery.h"
 #include "tools/cwdemodulator/basebandconverter.h"
 #include "tools/cwdemodulator/impulseblanker.h"
 #include "tools/cwdemodulator/pitchsearch.h"
@@ -65,6 +66,7 @@ void BasebandFrontEnd::lockPitch(double dPitch)
     m_dPitch = dPitch;
     m_pConverter = std::make_unique<BasebandConverter>(m_dSampleRate, dPitch);
     m_pBlanker = std::make_unique<ImpulseBlanker>(m_dSampleRate, dPitch);
+    m_pAgcRecovery = std::make_unique<AgcRecovery>(m_dSampleRate, dPitch);
     if (!m_pPitchSearch) {
         m_nOrigin = m_nInput;
         return;
@@ -82,7 +84,8 @@ void BasebandFrontEnd::lockPitch(double dPitch)
 
 void BasebandFrontEnd::convert(const float* pSamples, size_t nCount)
 {
-    m_pConverter->Process(m_pBlanker->Push(pSamples, nCount), nCount, m_baseband);
+    const float* blanked = m_pBlanker->Push(pSamples, nCount);
+    m_pConverter->Process(m_pAgcRecovery->Push(blanked, nCount), nCount, m_baseband);
 }
 
 } // namespace cw

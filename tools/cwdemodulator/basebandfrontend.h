@@ -10,6 +10,7 @@
 
 namespace cw {
 
+class AgcRecovery;
 class BasebandConverter;
 class ImpulseBlanker;
 class PitchSearch;
@@ -59,6 +60,7 @@ private:
     DamagedSampleFilter m_damagedSamples;
     std::unique_ptr<PitchSearch> m_pPitchSearch; ///< until the tone is found
     std::unique_ptr<ImpulseBlanker> m_pBlanker;  ///< from the pitch on: it notches the tone
+    std::unique_ptr<AgcRecovery> m_pAgcRecovery; ///< behind it: the gain cut after a crash
     std::unique_ptr<BasebandConverter> m_pConverter;
     std::int64_t m_nOrigin = 0; ///< input sample the first converted sample was
     std::vector<std::complex<float>> m_baseband;

@@ -8,8 +8,7 @@
 #include "tools/cwdemodulator/cwtimingtracker.h"
 #include "tools/cwdemodulator/envelopedetector.h"
 #include "tools/cwdemodulator/leakagewatch.h"
-#include "tools/cwdemodulator/levelswingwatch.h"
-#include "tools/cwdemodulator/localmarklevel.h"
+#include "tools/cwdemodulator/levelfollower.h"
 #include "tools/cwdemodulator/localphaseprojector.h"
 #include "tools/cwdemodulator/lonedotfilter.h"
 #include "tools/cwdemodulator/losttimingwatch.h"
@@ -37,36 +36,6 @@ constexpr float KEY_DOWN_SHARE = 0.8f; ///< share of the mark level a key-down a
 /// leak in.
 constexpr double LEAKAGE_WINDOW_SEC = LeakageWatch::WINDOW_SEC;
 
-/// The level around each sample is followed only where the marks stand this far (power over
-/// an element) over the noise: nearer the noise floor, the strongest envelopes it is read
-/// from are noise as often as marks, and the decided marks' level is the better guide
-/// (tried 50 to 400; at 50 the noise floor at 40 WPM, -6 dB, doubles, at 200 the fading
-/// at 15-25 WPM is a third worse).
-constexpr float CLEAR_OVER_NOISE = 100.0f;
-/// The same for marks weighed on their own phase, whose decided level the noise lifts
-/// (ebook2cw at 30 WPM, -6 dB: 1.9 % at 100 against 0.5 % at 200, as without the level).
-constexpr float OWN_PHASE_CLEAR_OVER_NOISE = 200.0f;
-/// The level around a sample is followed only when it fell this far under the envelope
-/// tracker's: a steady signal is weighed as it was before, which also keeps the segmenter's
-/// search as narrow (a lower amplitude widens it).
-constexpr float FADED_SHARE = 0.6f;
-/// Elements on each side of a sample its mark level is judged from: short enough to follow
-/// a fade within a word (tried 2 to 6; longer reaches lag behind fast fades).
-constexpr double LEVEL_REACH_UNITS = 2.0;
-/// Seconds on each side of a sample its noise is judged from: short beside a receiver's AGC
-/// recovering from a crash.
-constexpr double NOISE_REACH_SEC = 0.1;
-/// The level is followed around each sample only once the envelope tracker's mark level swung
-/// by this factor within the last seconds, at a strength noise cannot explain: a steady
-/// signal is weighed as it comes, without the wait the follower needs (the decisions that
-/// teach the element length and levels would come that much later). The tracker learns only
-/// from the marks it decided, so it sees a fade of 20 dB as a swing of a few: at 2.0 the
-/// follower came too late for most fades, at 1.2 the noise floor of ebook2cw at -10 dB moved,
-/// and at 1.3 the level noise of steady ebook2cw signals at 0 dB and 47-49 WPM set it off.
-constexpr float SWING_FACTOR = 1.4f;
-constexpr double SWING_STEP_SEC = 0.05; ///< the tracker's level is read this often
-constexpr double SWING_SPAN_SEC = 2.0;  ///< over this span
-
 } // namespace
 
 /// The demodulator's pipeline: the front end, then the acquisition of each transmission or
@@ -93,14 +62,8 @@ public:
     void drainSegments(bool bEnd = false);
     void finishTransmission();
     void endSegments();
-    /// @p bJudged: the level has seen the last sample, and keeps its judgement from there.
-    void pushSegmenter(float fMagnitude, bool bJudged = false);
-    void watchLevelSwing();
-    void startFollowing();
-    struct SegmenterInput;
-    void pushHeld(const SegmenterInput& judged);
-    void drainHeldSamples();
-    float segmenterAmplitude(const SegmenterInput& judged) const;
+    LevelFollower::Input segmenterInput() const;
+    LevelFollower::Moment levelMoment() const;
     void watchCoherence(std::complex<float> average);
     void takeBaseband(const std::vector<std::complex<float>>& baseband);
     void feed(const std::complex<float>* pSamples, size_t nCount);
@@ -124,24 +87,7 @@ public:
     float m_fNoiseVariance = 0.0f; ///< of the in-phase part, as learned from the held samples
     float m_fCoherence = 1.0f;     ///< mean cosine of the key-down phase error
     std::unique_ptr<LocalPhaseProjector> m_pLocalPhase;
-    /// A sample on its way to the segmenter, held while the level around it is judged.
-    struct SegmenterInput
-    {
-        std::complex<float> value; ///< in phase and quadrature, or the mark's own sample
-        float fQuadrature = 0.0f;  ///< against the phase around it: noise alone
-        bool bOwnPhase = false;
-        // What the decided marks said when it came: the envelope tracker's and the
-        // classifier's mark levels, and the element length.
-        float fTrackedLevel = 0.0f;
-        float fClassifiedLevel = 0.0f;
-        double dUnit = 0.0;
-    };
-    std::unique_ptr<LevelSwingWatch> m_pSwing;
-    /// Made once the level swung; until then the samples go to the segmenter as they come.
-    std::unique_ptr<LocalMarkLevel> m_pLevel;
-    std::vector<SegmenterInput> m_levelDelay; ///< ring of the level's delay + 1
-    size_t m_nLevelWrite = 0;
-    int m_nLevelHeld = 0; ///< samples held so far, up to the level's delay
+    std::unique_ptr<LevelFollower> m_pFollower; ///< feeds the segmenter
     std::unique_ptr<EnvelopeDetector> m_pEnvelope;
     // The envelope tracker decides marks by thresholds, and follows level, speed and phase.
     // For a steady tone its decisions are only a guide: the segmenter decides the marks and
@@ -153,9 +99,6 @@ public:
     LoneDotFilter m_loneDots; ///< between the segmenter and the classifier
     double m_dTrackedUnit = 0.0;
     LeakageWatch m_leakage;
-    /// Where a neighbour stronger than our marks was last heard outside the channel (the
-    /// level follow keeps its fades apart from the leakage after it).
-    const std::int64_t& m_nStrongNeighbourAt = m_leakage.StrongNeighbourAt();
     Reacquisition m_reacquisition;
 
     SymbolQueue m_symbols;
@@ -272,14 +215,16 @@ void CwDemodulator::Private::finishTransmission()
     // through. The silence pushed after them is no sample to judge a level or a gain from.
     const int filterDelay = m_pChannel->Delay();
     const int judged = filterDelay + m_pLocalPhase->Delay();
-    const int held = m_pLevel ? m_pLevel->Delay() : 0;
-    for (int i = 0; i < judged + held; ++i) {
+    const bool following = m_pFollower->IsFollowing();
+    for (int i = 0; i < judged; ++i) {
         const std::complex<float> corrected =
             i < filterDelay ? m_pChannel->Push(std::complex<float>()) : std::complex<float>();
         m_pLocalPhase->Push(corrected);
-        pushSegmenter(m_pLevel ? std::sqrt(std::norm(m_pEnvelope->PushAverage(corrected))) : 0.0f,
-                      i >= judged);
+        const float magnitude =
+            following ? std::sqrt(std::norm(m_pEnvelope->PushAverage(corrected))) : 0.0f;
+        m_pFollower->Push(segmenterInput(), magnitude, levelMoment());
     }
+    m_pFollower->Finish(levelMoment());
     endSegments();
 }
 
@@ -357,9 +302,7 @@ void CwDemodulator::Private::startTracking(const CwSpeedEstimator::Result& resul
     const std::int64_t filtered = m_pAcquisition->Start() - m_pChannel->Delay();
     m_pTracker->Start(result.dUnit, result.fMarkLevel, m_bCoherent ? 0.0f : result.fSpaceLevel,
                       filtered, m_bCoherent);
-    m_pLevel.reset();
-    m_pSwing = std::make_unique<LevelSwingWatch>(int(std::lround(SWING_STEP_SEC * m_dBasebandRate)),
-                                                 int(std::lround(SWING_SPAN_SEC / SWING_STEP_SEC)));
+    m_pFollower = std::make_unique<LevelFollower>(*m_pSegmenter, m_dBasebandRate);
     m_pSegmenter->Reset(filtered - m_pLocalPhase->Delay(), m_fNoiseVariance);
     m_loneDots.Reset();
     m_pClassifier->Start(result.dUnit, result.fMarkLevel, 0.0f, filtered, true);
@@ -401,9 +344,10 @@ void CwDemodulator::Private::track(std::complex<float> sample)
         m_pCarrier->Update(average);
     else
         m_pCarrier->FollowFrequency(average);
-    if (!m_pLevel)
-        watchLevelSwing();
-    pushSegmenter(m_pLevel ? std::sqrt(std::norm(average)) : 0.0f);
+    const LevelFollower::Moment now = levelMoment();
+    m_pFollower->Watch(now);
+    m_pFollower->Push(segmenterInput(),
+                      m_pFollower->IsFollowing() ? std::sqrt(std::norm(average)) : 0.0f, now);
     drainSegments();
     const double unit = m_pClassifier->Unit();
     m_dTrackedUnit = unit;
@@ -421,7 +365,7 @@ void CwDemodulator::Private::endLine()
 {
     // Silence, or only a neighbour's leakage: the next transmission may come at another
     // speed and level.
-    drainHeldSamples();
+    m_pFollower->Finish(levelMoment());
     endSegments();
     m_phase = Phase::AcquiringSpeed;
     m_pAcquisition->Restart(m_pTracker->Position() + m_pChannel->Delay());
@@ -442,27 +386,12 @@ LeakageWatch::Now CwDemodulator::Private::leakageNow() const
             m_pEnvelope->Length()};
 }
 
-void CwDemodulator::Private::pushSegmenter(float fMagnitude, bool bJudged)
+LevelFollower::Input CwDemodulator::Private::segmenterInput() const
 {
     // A steady tone is projected on its tracked phase; any other is weighed mark by mark on
-    // the mark's own phase (the quadrature part around each sample measures the noise). Once
-    // the level swung, both wait for the level around them to be judged: a fade or a
-    // receiver's gain cut is taken out of the sample, and the segmenter weighs it against the
-    // level of the marks around it.
+    // the mark's own phase (the quadrature part around each sample measures the noise).
     const std::complex<float> centre = m_pLocalPhase->Centre();
-    if (!m_pLevel) {
-        // A steady level: the lower of the tracker's and the classifier's mark levels (the
-        // classifier's is steadier but arrives late).
-        const float amplitude = std::min(m_pTracker->MarkLevel(), m_pClassifier->MarkLevel());
-        if (m_bCoherent)
-            m_pSegmenter->Push(m_pCarrier->Project(centre), m_pCarrier->Quadrature(centre),
-                               amplitude, m_pClassifier->Unit());
-        else
-            m_pSegmenter->PushOwnPhase(centre, m_pLocalPhase->Projected().imag(), amplitude,
-                                       m_pClassifier->Unit());
-        return;
-    }
-    SegmenterInput input;
+    LevelFollower::Input input;
     if (m_bCoherent) {
         input.fQuadrature = m_pCarrier->Quadrature(centre);
         input.value = {m_pCarrier->Project(centre), input.fQuadrature};
@@ -474,86 +403,18 @@ void CwDemodulator::Private::pushSegmenter(float fMagnitude, bool bJudged)
     input.fTrackedLevel = m_pTracker->MarkLevel();
     input.fClassifiedLevel = m_pClassifier->MarkLevel();
     input.dUnit = m_pClassifier->Unit();
-    if (!bJudged)
-        m_pLevel->Push(fMagnitude, input.fQuadrature);
-    m_levelDelay[m_nLevelWrite] = input;
-    if (++m_nLevelWrite == m_levelDelay.size())
-        m_nLevelWrite = 0;
-    if (m_nLevelHeld < m_pLevel->Delay()) {
-        ++m_nLevelHeld; // the first samples wait for the level to be judged
-        return;
-    }
-    pushHeld(m_levelDelay[m_nLevelWrite]);
+    return input;
 }
 
-void CwDemodulator::Private::pushHeld(const SegmenterInput& judged)
+LevelFollower::Moment CwDemodulator::Private::levelMoment() const
 {
-    const float scale = 1.0f / m_pLevel->Gain();
-    const float amplitude = segmenterAmplitude(judged);
-    const std::complex<float> value = judged.value * scale;
-    if (judged.bOwnPhase)
-        m_pSegmenter->PushOwnPhase(value, judged.fQuadrature * scale, amplitude, judged.dUnit);
-    else
-        m_pSegmenter->Push(value.real(), value.imag(), amplitude, judged.dUnit);
-}
-
-void CwDemodulator::Private::drainHeldSamples()
-{
-    // The samples still waiting for their level are weighed with the last judgement.
-    if (!m_pLevel)
-        return;
-    const size_t size = m_levelDelay.size();
-    const size_t pending = size_t(std::min(m_nLevelHeld, m_pLevel->Delay()));
-    for (size_t i = 0; i < pending; ++i)
-        pushHeld(m_levelDelay[(m_nLevelWrite + size - pending + i) % size]);
-}
-
-void CwDemodulator::Private::watchLevelSwing()
-{
-    // The swing must start from marks well clear of the noise (near the noise floor the
-    // tracker's level wanders by itself), and not come from a stronger neighbour's leakage.
-    if (!m_pSwing->Push(m_pTracker->MarkLevel()) ||
-        m_pSwing->Highest() < SWING_FACTOR * m_pSwing->Lowest())
-        return;
-    const float highest = m_pSwing->Highest();
-    if (highest * highest * float(m_pEnvelope->Length()) <
-        CLEAR_OVER_NOISE * m_pSegmenter->NoiseVariance())
-        return;
-    if (m_pTracker->Position() - m_nStrongNeighbourAt <
-        std::int64_t(LEAKAGE_WINDOW_SEC * m_dBasebandRate))
-        return;
-    startFollowing();
-}
-
-void CwDemodulator::Private::startFollowing()
-{
-    // From here the samples wait while the level around them is judged.
-    m_pLevel = std::make_unique<LocalMarkLevel>(
-        int(std::lround(LEVEL_REACH_UNITS * m_pClassifier->Unit())),
-        int(std::lround(NOISE_REACH_SEC * m_dBasebandRate)), m_pTracker->MarkLevel());
-    m_levelDelay.assign(size_t(m_pLevel->Delay()) + 1, SegmenterInput{});
-    m_nLevelWrite = 0;
-    m_nLevelHeld = 0;
-}
-
-float CwDemodulator::Private::segmenterAmplitude(const SegmenterInput& judged) const
-{
-    // The classifier's level is steadier but arrives late: the lower of it and the level
-    // followed around the sample is taken, since an amplitude too high makes marks look like
-    // gaps, while one a little low costs little. The level around the sample is followed
-    // where it fell well under the envelope tracker's, which only learns from the marks it
-    // decided; not near the noise floor, nor near a stronger neighbour (whose leakage is no
-    // fade of ours): there the tracker's is.
-    const bool neighbourHeard = m_pTracker->Position() - m_nStrongNeighbourAt <
-                                std::int64_t(LEAKAGE_WINDOW_SEC * m_dBasebandRate);
-    const float classified = judged.fClassifiedLevel;
-    const bool clear = classified * classified * float(m_pEnvelope->Length()) >=
-                       (judged.bOwnPhase ? OWN_PHASE_CLEAR_OVER_NOISE : CLEAR_OVER_NOISE) *
-                           m_pSegmenter->NoiseVariance();
-    const float local = m_pLevel->Level();
-    const bool fading = local < FADED_SHARE * judged.fTrackedLevel;
-    const float followed = neighbourHeard || !clear || !fading ? judged.fTrackedLevel : local;
-    return std::min(followed, classified);
+    LevelFollower::Moment now;
+    now.fTrackedLevel = m_pTracker->MarkLevel();
+    now.dUnit = m_pClassifier->Unit();
+    now.nEnvelopeLength = m_pEnvelope->Length();
+    now.bNeighbourHeard = m_pTracker->Position() - m_leakage.StrongNeighbourAt() <
+                          std::int64_t(LEAKAGE_WINDOW_SEC * m_dBasebandRate);
+    return now;
 }
 
 void CwDemodulator::Private::watchCoherence(std::complex<float> average)

@@ -1,0 +1,153 @@
+#include "tools/cwdemodulator/levelfollower.h"
+
+#include "tools/cwdemodulator/cwsegmenter.h"
+#include "tools/cwdemodulator/levelswingwatch.h"
+#include "tools/cwdemodulator/localmarklevel.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace cw {
+
+namespace {
+
+/// The level around each sample is followed only where the marks stand this far (power over
+/// an element) over the noise: nearer the noise floor, the strongest envelopes it is read
+/// from are noise as often as marks, and the decided marks' level is the better guide
+/// (tried 50 to 400; at 50 the noise floor at 40 WPM, -6 dB, doubles, at 200 the fading
+/// at 15-25 WPM is a third worse).
+constexpr float CLEAR_OVER_NOISE = 100.0f;
+/// The same for marks weighed on their own phase, whose decided level the noise lifts
+/// (ebook2cw at 30 WPM, -6 dB: 1.9 % at 100 against 0.5 % at 200, as without the level).
+constexpr float OWN_PHASE_CLEAR_OVER_NOISE = 200.0f;
+/// The level around a sample is followed only when it fell this far under the envelope
+/// tracker's: a steady signal is weighed as it was before, which also keeps the segmenter's
+/// search as narrow (a lower amplitude widens it).
+constexpr float FADED_SHARE = 0.6f;
+/// Elements on each side of a sample its mark level is judged from: short enough to follow
+/// a fade within a word (tried 2 to 6; longer reaches lag behind fast fades).
+constexpr double LEVEL_REACH_UNITS = 2.0;
+/// Seconds on each side of a sample its noise is judged from: short beside a receiver's AGC
+/// recovering from a crash.
+constexpr double NOISE_REACH_SEC = 0.1;
+/// The level is followed around each sample only once the envelope tracker's mark level swung
+/// by this factor within the last seconds, at a strength noise cannot explain: a steady
+/// signal is weighed as it comes, without the wait the follower needs (the decisions that
+/// teach the element length and levels would come that much later). The tracker learns only
+/// from the marks it decided, so it sees a fade of 20 dB as a swing of a few: at 2.0 the
+/// follower came too late for most fades, at 1.2 the noise floor of ebook2cw at -10 dB moved,
+/// and at 1.3 the level noise of steady ebook2cw signals at 0 dB and 47-49 WPM set it off.
+constexpr float SWING_FACTOR = 1.4f;
+constexpr double SWING_STEP_SEC = 0.05; ///< the tracker's level is read this often
+constexpr double SWING_SPAN_SEC = 2.0;  ///< over this span
+
+} // namespace
+
+LevelFollower::LevelFollower(CwSegmenter& segmenter, double dSampleRate)
+    : m_segmenter(segmenter), m_dSampleRate(dSampleRate),
+      m_pSwing(std::make_unique<LevelSwingWatch>(int(std::lround(SWING_STEP_SEC * dSampleRate)),
+                                                 int(std::lround(SWING_SPAN_SEC / SWING_STEP_SEC))))
+{
+}
+
+LevelFollower::~LevelFollower() = default;
+
+int LevelFollower::Delay() const
+{
+    return m_pLevel ? m_pLevel->Delay() : 0;
+}
+
+void LevelFollower::Watch(const Moment& now)
+{
+    // The swing must start from marks well clear of the noise (near the noise floor the
+    // tracker's level wanders by itself), and not come from a stronger neighbour's leakage.
+    if (m_pLevel || !m_pSwing->Push(now.fTrackedLevel) ||
+        m_pSwing->Highest() < SWING_FACTOR * m_pSwing->Lowest())
+        return;
+    const float highest = m_pSwing->Highest();
+    if (highest * highest * float(now.nEnvelopeLength) <
+        CLEAR_OVER_NOISE * m_segmenter.NoiseVariance())
+        return;
+    if (now.bNeighbourHeard)
+        return;
+    startFollowing(now);
+}
+
+void LevelFollower::startFollowing(const Moment& now)
+{
+    // From here the samples wait while the level around them is judged.
+    m_pLevel = std::make_unique<LocalMarkLevel>(int(std::lround(LEVEL_REACH_UNITS * now.dUnit)),
+                                                int(std::lround(NOISE_REACH_SEC * m_dSampleRate)),
+                                                now.fTrackedLevel);
+    m_delay.assign(size_t(m_pLevel->Delay()) + 1, Input{});
+    m_nWrite = 0;
+    m_nHeld = 0;
+}
+
+void LevelFollower::Push(const Input& input, float fMagnitude, const Moment& now, bool bJudged)
+{
+    // Until the level swung, a steady level: the lower of the tracker's and the classifier's
+    // mark levels (the classifier's is steadier but arrives late).
+    if (!m_pLevel) {
+        const float amplitude = std::min(input.fTrackedLevel, input.fClassifiedLevel);
+        if (input.bOwnPhase)
+            m_segmenter.PushOwnPhase(input.value, input.fQuadrature, amplitude, input.dUnit);
+        else
+            m_segmenter.Push(input.value.real(), input.value.imag(), amplitude, input.dUnit);
+        return;
+    }
+    if (!bJudged)
+        m_pLevel->Push(fMagnitude, input.fQuadrature);
+    m_delay[m_nWrite] = input;
+    if (++m_nWrite == m_delay.size())
+        m_nWrite = 0;
+    if (m_nHeld < m_pLevel->Delay()) {
+        ++m_nHeld; // the first samples wait for the level to be judged
+        return;
+    }
+    pushHeld(m_delay[m_nWrite], now);
+}
+
+void LevelFollower::Finish(const Moment& now)
+{
+    if (!m_pLevel)
+        return;
+    const size_t size = m_delay.size();
+    const size_t pending = size_t(std::min(m_nHeld, m_pLevel->Delay()));
+    for (size_t i = 0; i < pending; ++i)
+        pushHeld(m_delay[(m_nWrite + size - pending + i) % size], now);
+    m_nHeld = 0;
+}
+
+void LevelFollower::pushHeld(const Input& judged, const Moment& now)
+{
+    // The fade or the receiver's gain cut is taken out of the sample, and the segmenter
+    // weighs it against the level of the marks around it.
+    const float scale = 1.0f / m_pLevel->Gain();
+    const float level = amplitude(judged, now);
+    const std::complex<float> value = judged.value * scale;
+    if (judged.bOwnPhase)
+        m_segmenter.PushOwnPhase(value, judged.fQuadrature * scale, level, judged.dUnit);
+    else
+        m_segmenter.Push(value.real(), value.imag(), level, judged.dUnit);
+}
+
+float LevelFollower::amplitude(const Input& judged, const Moment& now) const
+{
+    // The classifier's level is steadier but arrives late: the lower of it and the level
+    // followed around the sample is taken, since an amplitude too high makes marks look like
+    // gaps, while one a little low costs little. The level around the sample is followed
+    // where it fell well under the envelope tracker's, which only learns from the marks it
+    // decided; not near the noise floor, nor near a stronger neighbour (whose leakage is no
+    // fade of ours): there the tracker's is.
+    const float classified = judged.fClassifiedLevel;
+    const bool clear = classified * classified * float(now.nEnvelopeLength) >=
+                       (judged.bOwnPhase ? OWN_PHASE_CLEAR_OVER_NOISE : CLEAR_OVER_NOISE) *
+                           m_segmenter.NoiseVariance();
+    const float local = m_pLevel->Level();
+    const bool fading = local < FADED_SHARE * judged.fTrackedLevel;
+    const float followed = now.bNeighbourHeard || !clear || !fading ? judged.fTrackedLevel : local;
+    return std::min(followed, classified);
+}
+
+} // namespace cw

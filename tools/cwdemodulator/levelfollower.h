@@ -1,0 +1,75 @@
+#pragma once
+
+#include <complex>
+#include <memory>
+#include <vector>
+
+namespace cw {
+
+class CwSegmenter;
+class LevelSwingWatch;
+class LocalMarkLevel;
+
+/// Feeds the segmenter while a transmission is tracked, following a level that moves (a fade,
+/// a receiver's AGC pumping after a crash). A steady signal goes to the segmenter as it comes;
+/// once the envelope tracker's mark level swung, each sample waits while the level around it
+/// is judged, and goes on with the fade or gain cut taken out. The demodulator drives it.
+///
+/// Life: create per transmission, Watch() and Push() per sample, Finish() at its end.
+class LevelFollower
+{
+public:
+    /// A sample on its way to the segmenter, with what the decided marks said when it came.
+    struct Input
+    {
+        std::complex<float> value;     ///< in phase and quadrature, or the mark's own sample
+        float fQuadrature = 0.0f;      ///< against the phase around it: noise alone
+        bool bOwnPhase = false;        ///< weighed on its own phase (the tone's phase moves)
+        float fTrackedLevel = 0.0f;    ///< the envelope tracker's mark level
+        float fClassifiedLevel = 0.0f; ///< the classifier's mark level
+        double dUnit = 0.0;            ///< the element length, in samples
+    };
+
+    /// What the demodulator knows of the moment a sample is watched or pushed.
+    struct Moment
+    {
+        float fTrackedLevel = 0.0f;   ///< the envelope tracker's mark level
+        double dUnit = 0.0;           ///< the element length, in samples
+        int nEnvelopeLength = 1;      ///< samples the matched filter averages
+        bool bNeighbourHeard = false; ///< a stronger neighbour keyed outside the channel of late
+    };
+
+    /// @p segmenter receives the samples; @p dSampleRate is the baseband rate.
+    LevelFollower(CwSegmenter& segmenter, double dSampleRate);
+    ~LevelFollower();
+
+    // Reception
+    /// Watches the tracker's level, and starts following once it swung.
+    void Watch(const Moment& now);
+    /// Hands @p input on, or holds it while the level around it is judged from @p fMagnitude
+    /// (the matched filter's). @p bJudged: the level has seen the last sample, and keeps its
+    /// judgement from there.
+    void Push(const Input& input, float fMagnitude, const Moment& now, bool bJudged = false);
+    /// Hands the samples still held on, weighed with the last judgement.
+    void Finish(const Moment& now);
+
+    bool IsFollowing() const { return m_pLevel != nullptr; }
+    /// Samples held while following; 0 before.
+    int Delay() const;
+
+private:
+    void startFollowing(const Moment& now);
+    void pushHeld(const Input& judged, const Moment& now);
+    float amplitude(const Input& judged, const Moment& now) const;
+
+    CwSegmenter& m_segmenter;
+    double m_dSampleRate;
+    std::unique_ptr<LevelSwingWatch> m_pSwing;
+    /// Made once the level swung; until then the samples go to the segmenter as they come.
+    std::unique_ptr<LocalMarkLevel> m_pLevel;
+    std::vector<Input> m_delay; ///< ring of the level's delay + 1
+    std::size_t m_nWrite = 0;
+    int m_nHeld = 0; ///< samples held so far, up to the level's delay
+};
+
+} // namespace cw

@@ -40,6 +40,38 @@ QString randomLetters(std::mt19937& generator, int count)
     return text;
 }
 
+/// Samples the codec may have delayed the audio by at most (an MP3 encoder's priming samples
+/// and its decoder's delay are about a thousand), and the stretch compared to find them.
+constexpr double MOST_DELAY_SEC = 0.25;
+constexpr double COMPARED_SEC = 1.0;
+
+/// The lag at which @p after best matches @p before, searched from the first loud sample on,
+/// so that positions measured on the recording hold on its lossy copy.
+size_t codecDelay(const std::vector<float>& before, const std::vector<float>& after, int nRate)
+{
+    float peak = 0.0f;
+    for (const float sample : before)
+        peak = std::max(peak, std::abs(sample));
+    const auto loud = std::find_if(before.begin(), before.end(),
+                                   [peak](float sample) { return std::abs(sample) > 0.5f * peak; });
+    const size_t start = size_t(loud - before.begin());
+    const size_t compared = std::min(size_t(COMPARED_SEC * nRate), before.size() - start);
+    size_t best = 0;
+    double bestMatch = -1.0;
+    for (size_t lag = 0; lag <= size_t(MOST_DELAY_SEC * nRate); ++lag) {
+        if (start + lag + compared > after.size())
+            break;
+        double match = 0.0;
+        for (size_t i = 0; i < compared; ++i)
+            match += double(before[start + i]) * double(after[start + lag + i]);
+        if (match > bestMatch) {
+            bestMatch = match;
+            best = lag;
+        }
+    }
+    return best;
+}
+
 } // namespace
 
 QString randomText(std::mt19937& generator, int nTokens)
@@ -259,8 +291,13 @@ bool lossyRoundTrip(std::vector<float>& samples, int nRate, const QString& strFo
                           {QStringLiteral("-V1"), coded, QStringLiteral("-r"),
                            QString::number(nRate), QStringLiteral("-e"),
                            QStringLiteral("floating-point"), back}) == 0;
-    if (ok)
-        samples = readAudio(back);
+    if (ok) {
+        // The codec's delay is taken out, so that the signal ends where it ended before.
+        std::vector<float> decoded = readAudio(back);
+        const size_t delay = codecDelay(samples, decoded, nRate);
+        decoded.erase(decoded.begin(), decoded.begin() + std::ptrdiff_t(delay));
+        samples = std::move(decoded);
+    }
     for (const QString& file : {wav, coded, back})
         QFile::remove(file);
     return ok && !samples.empty();

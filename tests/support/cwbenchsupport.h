@@ -52,7 +52,7 @@ std::vector<float> renderEbook2cw(const QString& text, double dWpm, double dPitc
                                   const QStringList& extraOptions = QStringList());
 
 /// Encodes @p samples lossily through sox (@p strFormat "mp3" at 16 kbit/s or "ogg" at its
-/// lowest quality) and decodes them again; false when sox fails.
+/// lowest quality) and decodes them again, the codec's delay taken out; false when sox fails.
 bool lossyRoundTrip(std::vector<float>& samples, int nRate, const QString& strFormat,
                     const QString& strWorkDir);
 

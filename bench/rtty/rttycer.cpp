@@ -192,6 +192,7 @@ int main(int argc, char* argv[])
     const double fadeDepthDb = option(arguments, "--fade-depth", "25").toDouble();
     const double driftHzPerSec = option(arguments, "--drift", "0").toDouble();
     const unsigned seed = option(arguments, "--seed", "1").toUInt();
+    const int only = option(arguments, "--only", "-1").toInt();
     QTemporaryDir dir;
 
     std::printf(
@@ -233,6 +234,8 @@ int main(int argc, char* argv[])
                             samples.resize(size_t(synthesizer.TotalSamples()));
                             synthesizer.Render(samples.data(), int64_t(samples.size()));
                         }
+                        if (only >= 0 && t != only)
+                            continue;
                         const Decoded decoded = ourDecode(samples, c, told, repair);
                         const double textCer = cer(decoded.text, c.text);
                         ours += textCer;

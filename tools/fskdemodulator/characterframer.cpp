@@ -34,6 +34,8 @@ constexpr double LOOK_BACK_BITS = 160.0;
 /// bit a few per cent off, too little to follow the wrong pitch, half a bit a character off.
 constexpr int MAX_GRID_MISSES = 1;
 constexpr int GRID_STEPS = 3;
+/// Another pitch replaces the grid's when it frames this many characters more going back.
+constexpr size_t PITCH_LEAD = 2;
 /// A transition this recent (bits) when a stop bit fails may be the next start bit.
 constexpr double RESYNC_WINDOW = 0.85;
 /// Lengths of a whole character (bits) with 1, 1.5 and 2 stop bits.
@@ -426,7 +428,7 @@ void CharacterFramer::reframeBeforeGrid()
     size_t best = voted;
     for (size_t i = 0; i < STOP_LENGTHS; ++i) {
         std::deque<Waiting> other = framedBack(anchor, earliest, CHARACTER_BITS[i]);
-        if (other.size() > framed.size()) {
+        if (other.size() >= framed.size() + PITCH_LEAD) {
             framed.swap(other);
             best = i;
         }

@@ -50,6 +50,7 @@ public:
     /// characters framed before the grid of a transmission was confirmed come out once it is,
     /// framed again on it.
     bool TakeFrame(Frame& frame);
+    bool HasFrames() const { return !m_ready.empty(); }
     /// True when the last bit decided was mark.
     bool LastBitIsMark() const { return m_bLastBitMark; }
     double BitSamples() const { return m_dBit; }

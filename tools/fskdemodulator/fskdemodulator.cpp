@@ -180,7 +180,8 @@ void FskDemodulator::demodulate(float fSample)
         m_dOnSquares += on * on;
         m_dDecidedBits += 1.0;
     }
-    publishFrames();
+    if (m_pFramer->HasFrames())
+        publishFrames();
 }
 
 void FskDemodulator::publishFrames()

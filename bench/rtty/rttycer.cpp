@@ -12,7 +12,8 @@
 // decoding's. Our synthesizer's recordings can also fade selectively (--fade HZ, --fade-depth
 // DB, default 25) and drift (--drift HZ/S). --show prints each text ours got wrong, with what
 // it decoded and the tones and speed it found, on standard error. --no-shift-repair leaves
-// case shifts broken by a bit error as they came.
+// case shifts broken by a bit error as they came. --only N decodes only text N of each cell
+// (from 0; the others are still made, so it is the same recording), to look at one text.
 
 #include "rttybenchtext.h"
 

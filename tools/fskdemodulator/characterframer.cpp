@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
+#include <cstdint>
 #include <limits>
 
 namespace fsk {
@@ -84,24 +86,22 @@ CharacterFramer::CharacterFramer(double dBitSamples, bool bRefineTiming)
 
 int CharacterFramer::Push(float fValue)
 {
-    ++m_nSample;
-    m_history[m_nHistoryNext] = fValue;
-    if (++m_nHistoryNext == m_history.size())
-        m_nHistoryNext = 0;
+    m_history.Push(fValue);
+    const int64_t sample = m_history.NewestSample();
     const float previous = m_fPrevious;
     m_fPrevious = fValue;
-    const bool crossed = (previous >= 0.0f) != (fValue >= 0.0f) && m_nSample > 0;
+    const bool crossed = (previous >= 0.0f) != (fValue >= 0.0f) && sample > 0;
     double crossing = 0.0;
     if (crossed) {
         // Linear interpolation puts the transition between the two samples.
-        crossing = double(m_nSample - 1) + double(previous) / double(previous - fValue);
+        crossing = double(sample - 1) + double(previous) / double(previous - fValue);
         if (fValue < 0.0f)
             noteFall(crossing);
     }
     if (fValue > START_DEPTH * m_fSwing)
         m_bClearMark = true;
     if (!m_waiting.empty())
-        releaseWaiting(double(m_nSample) - LOOK_BACK_BITS * m_dBit);
+        releaseWaiting(double(sample) - LOOK_BACK_BITS * m_dBit);
     if (!m_bInFrame && !lookForStart(fValue))
         return eNOTHING;
     if (crossed)
@@ -109,7 +109,7 @@ int CharacterFramer::Push(float fValue)
     // The stop bit waits until the whole character can be looked at again (see refineTiming).
     const double due = m_dFrameStart + (m_nBitIndex + 0.5) * m_dBit +
                        (m_nBitIndex == STOP_BIT ? lateRange() * m_dBit : 0.0);
-    if (double(m_nSample) < due)
+    if (double(sample) < due)
         return eNOTHING;
     return decideBit(fValue);
 }
@@ -175,7 +175,7 @@ double CharacterFramer::pitchBits() const
 bool CharacterFramer::isSpaceNear(double dSample) const
 {
     for (const double offset : {-START_CHECK_SPREAD, 0.0, START_CHECK_SPREAD}) {
-        if (valueAt(dSample + offset * m_dBit) < 0.0f)
+        if (m_history.ValueAt(dSample + offset * m_dBit) < 0.0f)
             return true;
     }
     return false;
@@ -189,7 +189,7 @@ bool CharacterFramer::awaitGrid()
     // either side of that point: a grid a quarter bit off, or one noisy value there, must not
     // drop the grid, as a start searched afresh in back-to-back text lands on a data bit.
     const double predicted = gridStart();
-    if (double(m_nSample) < predicted + (0.5 + START_CHECK_SPREAD) * m_dBit)
+    if (double(m_history.NewestSample()) < predicted + (0.5 + START_CHECK_SPREAD) * m_dBit)
         return m_dLastFall > predicted - GRID_WINDOW * m_dBit;
     if (isSpaceNear(predicted + 0.5 * m_dBit)) {
         startFrame(predicted, true);
@@ -221,15 +221,6 @@ void CharacterFramer::startOnGridOrCrossing(double dCrossing)
     m_dSpacingBits = (dCrossing - m_dPreviousStart) / m_dBit;
 }
 
-float CharacterFramer::valueAt(double dSample) const
-{
-    const int64_t sample = std::min(m_nSample, int64_t(std::lround(dSample)));
-    // The newest value sits just before the next to write.
-    const size_t back = size_t(
-        std::min<int64_t>(m_nSample - std::max<int64_t>(0, sample), int64_t(m_history.size()) - 1));
-    return m_history[(m_nHistoryNext + m_history.size() - 1 - back) % m_history.size()];
-}
-
 bool CharacterFramer::refineTiming()
 {
     // One transition in noise is off by a tenth of a bit or more. With the whole character at
@@ -257,9 +248,9 @@ double CharacterFramer::clearestStart(double dStart, int nEarlySteps, int nLateS
     for (int i = -nEarlySteps; i <= nLateSteps; ++i) {
         const double shift = i * step;
         const double first = dStart + shift + 0.5 * m_dBit;
-        double score = -valueAt(first) + valueAt(first + STOP_BIT * m_dBit);
+        double score = -m_history.ValueAt(first) + m_history.ValueAt(first + STOP_BIT * m_dBit);
         for (int bit = 1; bit <= DATA_BITS; ++bit)
-            score += std::abs(valueAt(first + bit * m_dBit));
+            score += std::abs(m_history.ValueAt(first + bit * m_dBit));
         const double off = shift / m_dBit;
         score -= penalty * off * off;
         if (score > bestScore) {
@@ -277,7 +268,7 @@ CharacterFramer::Frame CharacterFramer::frameAt(double dStart) const
     const double first = dStart + 0.5 * m_dBit;
     float leastSure = 1e30f;
     for (int bit = 1; bit <= DATA_BITS; ++bit) {
-        const float value = valueAt(first + bit * m_dBit);
+        const float value = m_history.ValueAt(first + bit * m_dBit);
         if (value >= 0.0f)
             frame.nCode |= 1u << (bit - 1);
         if (std::abs(value) < leastSure) {
@@ -286,7 +277,7 @@ CharacterFramer::Frame CharacterFramer::frameAt(double dStart) const
         }
     }
     frame.fLeastSureMargin = leastSure / std::max(m_fSwing, 1e-20f);
-    frame.bFramingError = valueAt(first + STOP_BIT * m_dBit) < 0.0f;
+    frame.bFramingError = m_history.ValueAt(first + STOP_BIT * m_dBit) < 0.0f;
     return frame;
 }
 
@@ -301,7 +292,7 @@ bool CharacterFramer::isClearStart(float fValue) const
     // is refined before its bits are decided. Once a grid was there, a start off it must be
     // clear where it was found: back-to-back text has many falls that are no start.
     return m_bRefineTiming && !hasGrid() &&
-           valueAt(m_dFrameStart + (0.5 - START_CHECK_SPREAD) * m_dBit) <= depth;
+           m_history.ValueAt(m_dFrameStart + (0.5 - START_CHECK_SPREAD) * m_dBit) <= depth;
 }
 
 void CharacterFramer::voteSpacing()
@@ -364,7 +355,7 @@ int CharacterFramer::decideBit(float fValue)
         m_waiting.push_back({m_frame, m_bFrameOnGrid});
     m_dPreviousStart = m_dFrameStart;
     m_bInFrame = false;
-    m_dSearchFrom = double(m_nSample) - 0.5 * m_dBit;
+    m_dSearchFrom = double(m_history.NewestSample()) - 0.5 * m_dBit;
     if (stopMark) {
         // The next start bit comes after at least one whole stop bit.
         m_dSearchFrom = m_dFrameStart + (CHARACTER_BITS[0] - EARLIEST_START) * m_dBit;
@@ -375,7 +366,7 @@ int CharacterFramer::decideBit(float fValue)
         // grid.
         const bool trusted = m_nOnGrid >= TRUSTED_GRID;
         m_nOnGrid = trusted ? m_nOnGrid / 2 : 0;
-        if (!trusted && double(m_nSample) - m_dLastFall < RESYNC_WINDOW * m_dBit &&
+        if (!trusted && double(m_history.NewestSample()) - m_dLastFall < RESYNC_WINDOW * m_dBit &&
             m_dLastFall > m_dFrameStart)
             startFrame(m_dLastFall, false);
     }
@@ -466,7 +457,7 @@ std::deque<CharacterFramer::Waiting> CharacterFramer::framedBack(double dAnchor,
     for (double next = dAnchor - pitch; next >= dEarliest;) {
         const double start = clearestStart(next, GRID_STEPS, GRID_STEPS, stiffness);
         const Frame frame = frameAt(start);
-        const bool startSpace = valueAt(start + 0.5 * m_dBit) < 0.0f;
+        const bool startSpace = m_history.ValueAt(start + 0.5 * m_dBit) < 0.0f;
         misses = startSpace && !frame.bFramingError ? 0 : misses + 1;
         if (misses > MAX_GRID_MISSES)
             break;
@@ -474,8 +465,9 @@ std::deque<CharacterFramer::Waiting> CharacterFramer::framedBack(double dAnchor,
         next = start - pitch;
     }
     // A broken character at the far end begins nothing: the transmission began after it.
-    while (!framed.empty() && (framed.front().frame.bFramingError ||
-                               valueAt(framed.front().frame.dStartSample + 0.5 * m_dBit) >= 0.0f))
+    while (!framed.empty() &&
+           (framed.front().frame.bFramingError ||
+            m_history.ValueAt(framed.front().frame.dStartSample + 0.5 * m_dBit) >= 0.0f))
         framed.pop_front();
     return framed;
 }

@@ -1,9 +1,8 @@
 #pragma once
 
-#include <cstddef>
-#include <cstdint>
 #include <deque>
-#include <vector>
+
+#include "tools/fskdemodulator/valuehistory.h"
 
 namespace fsk {
 
@@ -78,7 +77,6 @@ private:
     int lateSteps() const;
     double lateRange() const;
     void voteSpacing();
-    float valueAt(double dSample) const;
     /// Moves the character's timing to where its bits are clearest and decides them; true
     /// when the stop bit is mark.
     bool refineTiming();
@@ -119,11 +117,9 @@ private:
     int m_nOnGrid = 0;                   ///< characters framed on the grid in a row
     bool m_bFrameOnGrid = false;         ///< the character being framed started on the grid
     float m_fPrevious = 0.0f;
-    int64_t m_nSample = -1;
     bool m_bLastBitMark = true;
     Frame m_frame;
-    std::vector<float> m_history;  ///< the latest values, a whole character and more
-    size_t m_nHistoryNext = 0;     ///< where the next value goes
+    ValueHistory m_history;        ///< the latest values, a whole character and more
     std::deque<Waiting> m_waiting; ///< framed, waiting for the grid to be confirmed
     std::deque<Frame> m_ready;     ///< given out, not yet taken
 };

@@ -23,13 +23,9 @@ constexpr double TRACK_GAIN = 0.04;
 /// nominal one.
 constexpr double PERIOD_SHARE = 0.02;
 constexpr double PERIOD_RANGE = 0.03;
-/// After this many characters on the grid, a space stop bit is taken for a bit error and the
-/// grid kept; each framing error halves the count.
-constexpr int TRUSTED_GRID = 3;
-/// After this many characters on the grid, the grid is confirmed: the characters framed
-/// before it are framed again on it, and characters are given out as they are framed. Until
-/// then they wait, for at most this many bits.
-constexpr int CONFIRMED_GRID = 3;
+/// Once the grid is confirmed, the characters framed before it are framed again on it, and
+/// characters are given out as they are framed. Until then they wait, for at most this many
+/// bits.
 constexpr double LOOK_BACK_BITS = 160.0;
 /// Going back on the grid, this many characters in a row may come out broken (bit errors),
 /// and each may lie this many refinement steps either side of the grid: enough for a sender's
@@ -40,16 +36,9 @@ constexpr int GRID_STEPS = 3;
 constexpr size_t PITCH_LEAD = 2;
 /// A transition this recent (bits) when a stop bit fails may be the next start bit.
 constexpr double RESYNC_WINDOW = 0.85;
-/// Lengths of a whole character (bits) with 1, 1.5 and 2 stop bits.
-constexpr size_t STOP_LENGTHS = 3;
-constexpr double CHARACTER_BITS[STOP_LENGTHS] = {7.0, 7.5, 8.0};
 /// A start this close to the character grid (bits) is drawn onto it, taking the phase gain's
 /// share of its own timing.
-constexpr double GRID_WINDOW = 0.4;
-/// Each character spacing seen is a vote that fades over some ten characters; without a
-/// recent vote there is no grid.
-constexpr double VOTE_MEMORY = 0.9;
-constexpr double MIN_VOTE = 0.3;
+constexpr double GRID_WINDOW = CharacterGrid::WINDOW_BITS;
 /// How far (bits) the timing of a whole character may be moved when it is looked at again, in
 /// how many steps each way, and how much a move of one bit off the grid costs (against the
 /// typical decided value): little on a new grid, more with each character on it, up to a
@@ -131,7 +120,7 @@ double CharacterFramer::fallMiddle() const
 
 bool CharacterFramer::lookForStart(float fValue)
 {
-    if (m_nOnGrid > 0 && !awaitGrid())
+    if (m_grid.CharactersOnGrid() > 0 && !awaitGrid())
         return m_bInFrame;
     // The start bit began at the latest fall before the value went clearly to space:
     // noise that dips below zero and comes back does not start a character.
@@ -142,34 +131,19 @@ bool CharacterFramer::lookForStart(float fValue)
 
 double CharacterFramer::gain() const
 {
-    return std::max(TRACK_GAIN, ACQUIRE_GAIN / (1.0 + m_nOnGrid));
-}
-
-bool CharacterFramer::hasGrid() const
-{
-    return *std::max_element(m_votes, m_votes + STOP_LENGTHS) >= MIN_VOTE;
-}
-
-double CharacterFramer::gridStart() const
-{
-    return m_dPreviousStart + pitchBits() * m_dBit;
+    return std::max(TRACK_GAIN, ACQUIRE_GAIN / (1.0 + m_grid.CharactersOnGrid()));
 }
 
 int CharacterFramer::lateSteps() const
 {
     if (!m_bRefineTiming)
         return 0;
-    return m_bFrameOnGrid || hasGrid() ? REFINE_STEPS : FIRST_LATE_STEPS;
+    return m_bFrameOnGrid || m_grid.HasPitch() ? REFINE_STEPS : FIRST_LATE_STEPS;
 }
 
 double CharacterFramer::lateRange() const
 {
     return std::max(lateSteps(), REFINE_STEPS) * REFINE_RANGE / REFINE_STEPS;
-}
-
-double CharacterFramer::pitchBits() const
-{
-    return CHARACTER_BITS[size_t(std::max_element(m_votes, m_votes + STOP_LENGTHS) - m_votes)];
 }
 
 bool CharacterFramer::isSpaceNear(double dSample) const
@@ -188,15 +162,15 @@ bool CharacterFramer::awaitGrid()
     // sender paused and the start is searched afresh. The start bit is looked for a little
     // either side of that point: a grid a quarter bit off, or one noisy value there, must not
     // drop the grid, as a start searched afresh in back-to-back text lands on a data bit.
-    const double predicted = gridStart();
+    const double predicted = m_grid.NextStart(m_dBit);
     if (double(m_history.NewestSample()) < predicted + (0.5 + START_CHECK_SPREAD) * m_dBit)
         return m_dLastFall > predicted - GRID_WINDOW * m_dBit;
     if (isSpaceNear(predicted + 0.5 * m_dBit)) {
         startFrame(predicted, true);
-        m_dSpacingBits = pitchBits();
+        m_grid.StartOnGrid();
         return false;
     }
-    m_nOnGrid = 0;
+    m_grid.Lose();
     return true;
 }
 
@@ -204,7 +178,7 @@ void CharacterFramer::startFrame(double dCrossing, bool bOnGrid)
 {
     m_bInFrame = true;
     m_bFrameOnGrid = bOnGrid;
-    m_dSpacingBits = 0.0;
+    m_grid.ForgetSpacing();
     m_nBitIndex = 0;
     m_dFrameStart = dCrossing;
 }
@@ -213,12 +187,12 @@ void CharacterFramer::startOnGridOrCrossing(double dCrossing)
 {
     // Characters sent back to back start on a grid of whole characters: learn its pitch
     // (7, 7.5 or 8 bits for 1, 1.5 or 2 stop bits) and draw a start near the grid onto it.
-    const double expected = gridStart();
-    if (!hasGrid() || std::abs(dCrossing - expected) >= GRID_WINDOW * m_dBit)
+    const double expected = m_grid.NextStart(m_dBit);
+    if (!m_grid.HasPitch() || std::abs(dCrossing - expected) >= GRID_WINDOW * m_dBit)
         startFrame(dCrossing, false);
     else
         startFrame(expected + gain() * (dCrossing - expected), true);
-    m_dSpacingBits = (dCrossing - m_dPreviousStart) / m_dBit;
+    m_grid.StartAt(dCrossing, m_dBit);
 }
 
 bool CharacterFramer::refineTiming()
@@ -228,7 +202,8 @@ bool CharacterFramer::refineTiming()
     // space, data either way, stop mark) is taken; on the grid, moving away from the grid's
     // timing costs, the more the longer the grid has held.
     const int steps = m_bRefineTiming ? REFINE_STEPS : 0;
-    const double stiffness = std::min(GRID_STIFFNESS, GRID_STIFFNESS_STEP * (1.0 + m_nOnGrid));
+    const double stiffness =
+        std::min(GRID_STIFFNESS, GRID_STIFFNESS_STEP * (1.0 + m_grid.CharactersOnGrid()));
     m_dFrameStart =
         clearestStart(m_dFrameStart, steps, lateSteps(), m_bFrameOnGrid ? stiffness : 0.0);
     const Frame decided = frameAt(m_dFrameStart);
@@ -291,19 +266,8 @@ bool CharacterFramer::isClearStart(float fValue) const
     // the next bit: a quarter bit earlier the start bit shows clearly. The character's timing
     // is refined before its bits are decided. Once a grid was there, a start off it must be
     // clear where it was found: back-to-back text has many falls that are no start.
-    return m_bRefineTiming && !hasGrid() &&
+    return m_bRefineTiming && !m_grid.HasPitch() &&
            m_history.ValueAt(m_dFrameStart + (0.5 - START_CHECK_SPREAD) * m_dBit) <= depth;
-}
-
-void CharacterFramer::voteSpacing()
-{
-    // Only a character that ended in a mark stop bit tells the spacing: a noise fall taken
-    // for a start bit would teach a wrong one.
-    for (size_t i = 0; i < STOP_LENGTHS; ++i) {
-        m_votes[i] *= VOTE_MEMORY;
-        if (std::abs(m_dSpacingBits - CHARACTER_BITS[i]) < GRID_WINDOW)
-            m_votes[i] += 1.0;
-    }
 }
 
 void CharacterFramer::followTransition(double dCrossing)
@@ -334,8 +298,9 @@ int CharacterFramer::decideBit(float fValue)
         // whose timing noisy transitions pulled late goes back to the grid's place if it shows
         // space there (deciding it again on every sample until a value came out space dragged
         // the typical decided value down to a third).
-        if (m_bFrameOnGrid && mark && m_nOnGrid > 0 && isSpaceNear(gridStart() + 0.5 * m_dBit)) {
-            m_dFrameStart = gridStart();
+        if (m_bFrameOnGrid && mark && m_grid.CharactersOnGrid() > 0 &&
+            isSpaceNear(m_grid.NextStart(m_dBit) + 0.5 * m_dBit)) {
+            m_dFrameStart = m_grid.NextStart(m_dBit);
         } else if (m_bFrameOnGrid ? mark : !isClearStart(fValue)) {
             m_bInFrame = false;
             m_dSearchFrom = m_dFrameStart;
@@ -353,24 +318,22 @@ int CharacterFramer::decideBit(float fValue)
     m_frame.dStartSample = m_dFrameStart;
     if (m_bRefineTiming)
         m_waiting.push_back({m_frame, m_bFrameOnGrid});
-    m_dPreviousStart = m_dFrameStart;
     m_bInFrame = false;
     m_dSearchFrom = double(m_history.NewestSample()) - 0.5 * m_dBit;
     if (stopMark) {
         // The next start bit comes after at least one whole stop bit.
-        m_dSearchFrom = m_dFrameStart + (CHARACTER_BITS[0] - EARLIEST_START) * m_dBit;
-        voteSpacing();
-        m_nOnGrid = m_bFrameOnGrid ? m_nOnGrid + 1 : 0;
+        m_dSearchFrom =
+            m_dFrameStart + (CharacterGrid::CHARACTER_BITS[0] - EARLIEST_START) * m_dBit;
+        m_grid.EndInMark(m_dFrameStart, m_bFrameOnGrid);
     } else {
-        // A framing error on a grid that many characters confirmed is a bit error: keep the
-        // grid.
-        const bool trusted = m_nOnGrid >= TRUSTED_GRID;
-        m_nOnGrid = trusted ? m_nOnGrid / 2 : 0;
+        // A framing error on a grid that many characters confirmed is a bit error: the grid
+        // holds. Otherwise a recent fall may be the next start bit.
+        const bool trusted = m_grid.EndInSpace(m_dFrameStart);
         if (!trusted && double(m_history.NewestSample()) - m_dLastFall < RESYNC_WINDOW * m_dBit &&
             m_dLastFall > m_dFrameStart)
             startFrame(m_dLastFall, false);
     }
-    if (m_bRefineTiming && m_nOnGrid >= CONFIRMED_GRID) {
+    if (m_bRefineTiming && m_grid.IsConfirmed()) {
         reframeBeforeGrid();
         releaseWaiting(std::numeric_limits<double>::infinity());
     }
@@ -414,11 +377,11 @@ void CharacterFramer::reframeBeforeGrid()
         return;
     const double anchor = m_waiting[run].frame.dStartSample;
     const double earliest = m_waiting.front().frame.dStartSample - 0.5 * m_dBit;
-    const size_t voted = size_t(std::max_element(m_votes, m_votes + STOP_LENGTHS) - m_votes);
-    std::deque<Waiting> framed = framedBack(anchor, earliest, CHARACTER_BITS[voted]);
+    const size_t voted = m_grid.VotedLength();
+    std::deque<Waiting> framed = framedBack(anchor, earliest, CharacterGrid::CHARACTER_BITS[voted]);
     size_t best = voted;
-    for (size_t i = 0; i < STOP_LENGTHS; ++i) {
-        std::deque<Waiting> other = framedBack(anchor, earliest, CHARACTER_BITS[i]);
+    for (size_t i = 0; i < CharacterGrid::STOP_LENGTHS; ++i) {
+        std::deque<Waiting> other = framedBack(anchor, earliest, CharacterGrid::CHARACTER_BITS[i]);
         if (other.size() >= framed.size() + PITCH_LEAD) {
             framed.swap(other);
             best = i;
@@ -427,19 +390,19 @@ void CharacterFramer::reframeBeforeGrid()
     if (best != voted) {
         // The characters on the grid so far were framed on the wrong pitch: frame them again
         // on the right one, from the first, and go on from the last.
-        m_votes[best] = m_votes[voted] + 1.0;
-        const double pitch = CHARACTER_BITS[best] * m_dBit;
-        const double stiffness = GRID_STIFFNESS_STEP * (1.0 + CONFIRMED_GRID);
+        const double pitch = CharacterGrid::CHARACTER_BITS[best] * m_dBit;
+        const double stiffness = GRID_STIFFNESS_STEP * (1.0 + CharacterGrid::CONFIRMED);
         double start = anchor;
         for (size_t i = run + 1; i < m_waiting.size(); ++i) {
             start = clearestStart(start + pitch, GRID_STEPS, GRID_STEPS, stiffness);
             m_waiting[i].frame = frameAt(start);
         }
-        m_dPreviousStart = start;
+        m_grid.MoveTo(best, start);
     }
     if (framed.empty())
         return;
-    const double firstFramed = framed.front().frame.dStartSample - 0.5 * pitchBits() * m_dBit;
+    const double firstFramed =
+        framed.front().frame.dStartSample - 0.5 * m_grid.PitchBits() * m_dBit;
     size_t kept = 0;
     while (kept < run && m_waiting[kept].frame.dStartSample < firstFramed)
         ++kept;
@@ -451,7 +414,7 @@ std::deque<CharacterFramer::Waiting> CharacterFramer::framedBack(double dAnchor,
                                                                  double dPitchBits) const
 {
     const double pitch = dPitchBits * m_dBit;
-    const double stiffness = GRID_STIFFNESS_STEP * (1.0 + CONFIRMED_GRID);
+    const double stiffness = GRID_STIFFNESS_STEP * (1.0 + CharacterGrid::CONFIRMED);
     std::deque<Waiting> framed;
     int misses = 0;
     for (double next = dAnchor - pitch; next >= dEarliest;) {

@@ -2,6 +2,7 @@
 
 #include <deque>
 
+#include "tools/fskdemodulator/charactergrid.h"
 #include "tools/fskdemodulator/valuehistory.h"
 
 namespace fsk {
@@ -68,15 +69,10 @@ private:
     /// True when a start bit off the grid is clearly space at its decision point.
     bool isClearStart(float fValue) const;
     double gain() const;
-    bool hasGrid() const;
-    double pitchBits() const;
-    /// Where the grid puts the next start bit.
-    double gridStart() const;
     /// How many refinement steps the timing of the character being framed may move late, and
     /// how far that is (bits), at least the usual range.
     int lateSteps() const;
     double lateRange() const;
-    void voteSpacing();
     /// Moves the character's timing to where its bits are clearest and decides them; true
     /// when the stop bit is mark.
     bool refineTiming();
@@ -108,14 +104,11 @@ private:
     double m_dLastFall = -1e18;  ///< the latest mark-to-space transition
     double m_dFirstFall = -1e18; ///< the first one since the value was clearly mark
     bool m_bClearMark = false;
-    double m_dSearchFrom = -1e18;        ///< a start bit begins after this
-    float m_fSwing = 0.0f;               ///< typical size of the decided values
-    unsigned m_nDecided = 0;             ///< bits decided, up to the swing's memory
-    double m_dPreviousStart = -1e18;     ///< start of the last character framed
-    double m_votes[3] = {0.0, 0.0, 0.0}; ///< for each stop length, how often it was seen
-    double m_dSpacingBits = 0.0;         ///< from the previous start to this one
-    int m_nOnGrid = 0;                   ///< characters framed on the grid in a row
-    bool m_bFrameOnGrid = false;         ///< the character being framed started on the grid
+    double m_dSearchFrom = -1e18; ///< a start bit begins after this
+    float m_fSwing = 0.0f;        ///< typical size of the decided values
+    unsigned m_nDecided = 0;      ///< bits decided, up to the swing's memory
+    CharacterGrid m_grid;         ///< where characters sent back to back start
+    bool m_bFrameOnGrid = false;  ///< the character being framed started on the grid
     float m_fPrevious = 0.0f;
     bool m_bLastBitMark = true;
     Frame m_frame;

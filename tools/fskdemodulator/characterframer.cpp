@@ -77,24 +77,13 @@ int CharacterFramer::Push(float fValue)
 {
     m_history.Push(fValue);
     const int64_t sample = m_history.NewestSample();
-    const float previous = m_fPrevious;
-    m_fPrevious = fValue;
-    const bool crossed = (previous >= 0.0f) != (fValue >= 0.0f) && sample > 0;
-    double crossing = 0.0;
-    if (crossed) {
-        // Linear interpolation puts the transition between the two samples.
-        crossing = double(sample - 1) + double(previous) / double(previous - fValue);
-        if (fValue < 0.0f)
-            noteFall(crossing);
-    }
-    if (fValue > START_DEPTH * m_fSwing)
-        m_bClearMark = true;
+    const bool crossed = m_transitions.Push(sample, fValue, START_DEPTH * m_fSwing);
     if (!m_waiting.empty())
         releaseWaiting(double(sample) - LOOK_BACK_BITS * m_dBit);
     if (!m_bInFrame && !lookForStart(fValue))
         return eNOTHING;
     if (crossed)
-        followTransition(crossing);
+        followTransition(m_transitions.Crossing());
     // The stop bit waits until the whole character can be looked at again (see refineTiming).
     const double due = m_dFrameStart + (m_nBitIndex + 0.5) * m_dBit +
                        (m_nBitIndex == STOP_BIT ? lateRange() * m_dBit : 0.0);
@@ -103,29 +92,14 @@ int CharacterFramer::Push(float fValue)
     return decideBit(fValue);
 }
 
-void CharacterFramer::noteFall(double dCrossing)
-{
-    if (m_bClearMark)
-        m_dFirstFall = dCrossing;
-    m_bClearMark = false;
-    m_dLastFall = dCrossing;
-}
-
-double CharacterFramer::fallMiddle() const
-{
-    // Noise near the zero crossing of a slow fall makes several crossings; the fall lies
-    // between the first after the value was clearly mark and the last.
-    return m_dFirstFall > m_dSearchFrom ? 0.5 * (m_dFirstFall + m_dLastFall) : m_dLastFall;
-}
-
 bool CharacterFramer::lookForStart(float fValue)
 {
     if (m_grid.CharactersOnGrid() > 0 && !awaitGrid())
         return m_bInFrame;
     // The start bit began at the latest fall before the value went clearly to space:
     // noise that dips below zero and comes back does not start a character.
-    if (m_dLastFall > m_dSearchFrom && fValue < -START_DEPTH * m_fSwing)
-        startOnGridOrCrossing(fallMiddle());
+    if (m_transitions.LastFall() > m_dSearchFrom && fValue < -START_DEPTH * m_fSwing)
+        startOnGridOrCrossing(m_transitions.FallMiddle(m_dSearchFrom));
     return m_bInFrame;
 }
 
@@ -164,7 +138,7 @@ bool CharacterFramer::awaitGrid()
     // drop the grid, as a start searched afresh in back-to-back text lands on a data bit.
     const double predicted = m_grid.NextStart(m_dBit);
     if (double(m_history.NewestSample()) < predicted + (0.5 + START_CHECK_SPREAD) * m_dBit)
-        return m_dLastFall > predicted - GRID_WINDOW * m_dBit;
+        return m_transitions.LastFall() > predicted - GRID_WINDOW * m_dBit;
     if (isSpaceNear(predicted + 0.5 * m_dBit)) {
         startFrame(predicted, true);
         m_grid.StartOnGrid();
@@ -329,9 +303,10 @@ int CharacterFramer::decideBit(float fValue)
         // A framing error on a grid that many characters confirmed is a bit error: the grid
         // holds. Otherwise a recent fall may be the next start bit.
         const bool trusted = m_grid.EndInSpace(m_dFrameStart);
-        if (!trusted && double(m_history.NewestSample()) - m_dLastFall < RESYNC_WINDOW * m_dBit &&
-            m_dLastFall > m_dFrameStart)
-            startFrame(m_dLastFall, false);
+        if (!trusted &&
+            double(m_history.NewestSample()) - m_transitions.LastFall() < RESYNC_WINDOW * m_dBit &&
+            m_transitions.LastFall() > m_dFrameStart)
+            startFrame(m_transitions.LastFall(), false);
     }
     if (m_bRefineTiming && m_grid.IsConfirmed()) {
         reframeBeforeGrid();

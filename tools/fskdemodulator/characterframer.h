@@ -3,6 +3,7 @@
 #include <deque>
 
 #include "tools/fskdemodulator/charactergrid.h"
+#include "tools/fskdemodulator/transitionfinder.h"
 #include "tools/fskdemodulator/valuehistory.h"
 
 namespace fsk {
@@ -60,8 +61,6 @@ private:
     void startOnGridOrCrossing(double dCrossing);
     /// True when a character starts at this sample or has started.
     bool lookForStart(float fValue);
-    void noteFall(double dCrossing);
-    double fallMiddle() const;
     /// While characters come on their grid: false while the search for a start must wait.
     bool awaitGrid();
     /// True when the value is space at @p dSample or a little either side of it.
@@ -100,16 +99,13 @@ private:
     double m_dBit;
     bool m_bInFrame = false;
     int m_nBitIndex = 0;
-    double m_dFrameStart = 0.0;  ///< the start bit's transition, as the timing follows it
-    double m_dLastFall = -1e18;  ///< the latest mark-to-space transition
-    double m_dFirstFall = -1e18; ///< the first one since the value was clearly mark
-    bool m_bClearMark = false;
-    double m_dSearchFrom = -1e18; ///< a start bit begins after this
-    float m_fSwing = 0.0f;        ///< typical size of the decided values
-    unsigned m_nDecided = 0;      ///< bits decided, up to the swing's memory
-    CharacterGrid m_grid;         ///< where characters sent back to back start
-    bool m_bFrameOnGrid = false;  ///< the character being framed started on the grid
-    float m_fPrevious = 0.0f;
+    double m_dFrameStart = 0.0;     ///< the start bit's transition, as the timing follows it
+    TransitionFinder m_transitions; ///< the crossings and falls of the decision value
+    double m_dSearchFrom = -1e18;   ///< a start bit begins after this
+    float m_fSwing = 0.0f;          ///< typical size of the decided values
+    unsigned m_nDecided = 0;        ///< bits decided, up to the swing's memory
+    CharacterGrid m_grid;           ///< where characters sent back to back start
+    bool m_bFrameOnGrid = false;    ///< the character being framed started on the grid
     bool m_bLastBitMark = true;
     Frame m_frame;
     ValueHistory m_history;        ///< the latest values, a whole character and more

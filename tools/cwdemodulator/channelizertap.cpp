@@ -2,7 +2,7 @@
 
 #include "tools/cwdemodulator/channelizer.h"
 #include "tools/morsedsp/dspconstants.h"
-#include "tools/morsedsp/fouriertransform.h"
+#include "tools/morsedsp/radixtwotransform.h"
 
 #include <algorithm>
 #include <cmath>
@@ -27,7 +27,8 @@ ChannelizerTap::ChannelizerTap(const Channelizer& channelizer, double dCentreHz)
     // A real tone of amplitude A fills its bin with A N / 2; the real part of the inverse
     // transform gives it back as A N / 2 before this scale.
     m_fScale = 2.0f / float(channelizer.Size());
-    m_pInverse = std::make_unique<dsp::FourierTransform>(m_nSize, true);
+    m_pInverse = std::make_unique<dsp::RadixTwoTransform>(m_nSize, true);
+    m_frame.resize(m_nSize);
     m_nCentreBin = m_nActiveBin = nearestBin(dCentreHz);
 }
 
@@ -80,13 +81,13 @@ void ChannelizerTap::Process(std::int64_t nFrame, std::vector<float>& audio)
         audio.insert(audio.end(), m_nSize / 2, 0.0f);
         return;
     }
-    std::complex<float>* in = m_pInverse->Input();
+    std::complex<float>* in = m_frame.data();
     std::fill(in, in + m_nSize, std::complex<float>());
     for (int j = -m_nHalf; j <= m_nHalf; ++j)
         in[size_t(std::ptrdiff_t(quarter) + j)] =
             frame[m_nActiveBin + j] * m_taper[size_t(j + m_nHalf)];
-    m_pInverse->Execute();
-    const std::complex<float>* out = m_pInverse->Output();
+    m_pInverse->Execute(in);
+    const std::complex<float>* out = in;
     // Moving the centre bin to the quarter bin is a mix; frames start half a frame apart, so
     // the mix's phase at each frame's start alternates in sign with the bins moved.
     const std::int64_t shift = m_nActiveBin - std::int64_t(quarter);

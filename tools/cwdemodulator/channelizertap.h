@@ -10,7 +10,7 @@
 #include <vector>
 
 namespace dsp {
-class FourierTransform;
+class RadixTwoTransform;
 } // namespace dsp
 
 namespace cw {
@@ -61,7 +61,8 @@ private:
     std::vector<float> m_taper; ///< weight of the bins centre - half .. centre + half
     int m_nHalf = 0;
     float m_fScale = 1.0f;
-    std::unique_ptr<dsp::FourierTransform> m_pInverse;
+    std::unique_ptr<dsp::RadixTwoTransform> m_pInverse;
+    std::vector<std::complex<float>> m_frame; ///< the bins taken, transformed in place
 };
 
 } // namespace cw

@@ -5,16 +5,22 @@
 #include <cmath>
 #include <utility>
 
+#if defined(__SSE__)
+#include <xmmintrin.h>
+#endif
+
 namespace dsp {
 
 RadixTwoTransform::RadixTwoTransform(size_t nSize, bool bInverse)
     : m_nSize(nSize), m_bInverse(bInverse)
 {
     const double sign = bInverse ? 1.0 : -1.0;
-    m_twiddles.resize(nSize / 2);
-    for (size_t k = 0; k < nSize / 2; ++k)
-        m_twiddles[k] =
-            std::complex<float>(std::polar(1.0, sign * TWO_PI * double(k) / double(nSize)));
+    for (size_t half = 4; half < nSize; half *= 2) {
+        const size_t stride = nSize / (2 * half);
+        for (size_t k = 0; k < half; ++k)
+            m_twiddles.emplace_back(
+                std::polar(1.0, sign * TWO_PI * double(k * stride) / double(nSize)));
+    }
     int bits = 0;
     while ((size_t(1) << bits) < nSize)
         ++bits;
@@ -31,23 +37,48 @@ void RadixTwoTransform::Execute(std::complex<float>* pData) const
 {
     reorder(pData);
     firstTwoStages(pData);
-    // The butterflies are written out on the real and imaginary parts: the complex product
-    // of the library checks for infinities at every multiplication.
-    for (size_t half = 4; half < m_nSize; half *= 2) {
-        const size_t stride = m_nSize / (2 * half);
-        for (size_t start = 0; start < m_nSize; start += 2 * half) {
-            std::complex<float>* low = pData + start;
-            std::complex<float>* high = low + half;
-            for (size_t k = 0; k < half; ++k) {
-                const std::complex<float> w = m_twiddles[k * stride];
-                const float re = high[k].real() * w.real() - high[k].imag() * w.imag();
-                const float im = high[k].real() * w.imag() + high[k].imag() * w.real();
-                const float lowRe = low[k].real();
-                const float lowIm = low[k].imag();
-                low[k] = {lowRe + re, lowIm + im};
-                high[k] = {lowRe - re, lowIm - im};
-            }
+    for (size_t half = 4; half < m_nSize; half *= 2)
+        stage(pData, half);
+}
+
+void RadixTwoTransform::stage(std::complex<float>* pData, size_t nHalf) const
+{
+    // The butterflies are written out on the real and imaginary parts (the complex product
+    // of the library checks for infinities at every multiplication), two at a time with SSE:
+    // the same products and sums in the same order, so both ways give the same bits.
+    const float* twiddles = reinterpret_cast<const float*>(&m_twiddles[nHalf - 4]);
+    for (size_t start = 0; start < m_nSize; start += 2 * nHalf) {
+        float* low = reinterpret_cast<float*>(pData + start);
+        float* high = low + 2 * nHalf;
+#if defined(__SSE__)
+        const __m128 signs = _mm_setr_ps(-1.0f, 1.0f, -1.0f, 1.0f);
+        for (size_t i = 0; i < 2 * nHalf; i += 4) {
+            const __m128 w = _mm_loadu_ps(twiddles + i);
+            const __m128 h = _mm_loadu_ps(high + i);
+            const __m128 wRe = _mm_shuffle_ps(w, w, _MM_SHUFFLE(2, 2, 0, 0));
+            const __m128 wIm = _mm_shuffle_ps(w, w, _MM_SHUFFLE(3, 3, 1, 1));
+            const __m128 hSwapped = _mm_shuffle_ps(h, h, _MM_SHUFFLE(2, 3, 0, 1));
+            // (re wRe - im wIm, im wRe + re wIm) for each of the two.
+            const __m128 product =
+                _mm_add_ps(_mm_mul_ps(h, wRe), _mm_mul_ps(_mm_mul_ps(hSwapped, wIm), signs));
+            const __m128 l = _mm_loadu_ps(low + i);
+            _mm_storeu_ps(low + i, _mm_add_ps(l, product));
+            _mm_storeu_ps(high + i, _mm_sub_ps(l, product));
         }
+#else
+        for (size_t i = 0; i < 2 * nHalf; i += 2) {
+            const float wRe = twiddles[i];
+            const float wIm = twiddles[i + 1];
+            const float re = high[i] * wRe - high[i + 1] * wIm;
+            const float im = high[i + 1] * wRe + high[i] * wIm;
+            const float lowRe = low[i];
+            const float lowIm = low[i + 1];
+            low[i] = lowRe + re;
+            low[i + 1] = lowIm + im;
+            high[i] = lowRe - re;
+            high[i + 1] = lowIm - im;
+        }
+#endif
     }
 }
 

@@ -25,10 +25,14 @@ public:
 private:
     void reorder(std::complex<float>* pData) const;
     void firstTwoStages(std::complex<float>* pData) const;
+    /// Joins the transforms of length @p nHalf side by side into ones twice as long.
+    void stage(std::complex<float>* pData, size_t nHalf) const;
 
     size_t m_nSize;
     bool m_bInverse;
-    std::vector<std::complex<float>> m_twiddles;                  ///< e^(-+2 pi j k / N), k < N/2
+    /// Each stage's twiddles in the order its butterflies take them: e^(-+2 pi j k / 2h),
+    /// k < h, for the half lengths h = 4, 8, ... N/2, the stage of h starting at h - 4.
+    std::vector<std::complex<float>> m_twiddles;
     std::vector<std::pair<std::uint32_t, std::uint32_t>> m_swaps; ///< bit-reversed pairs
 };
 

@@ -45,10 +45,14 @@ constexpr size_t GRID_MARKS_NEEDED = 10;
 constexpr double GRID_AGREEMENT = 10.0;
 constexpr double GRID_STEPS_PER_LINE = 4.0; ///< turns tried per resolvable spacing
 /// A steady tone whose marks turn inside against its spectral line by this many standard
-/// errors of the marks' turns is no steady tone but one that restarts its phase on a grid
-/// near the line (ebook2cw's at −6 dB: 3.5 to 9; steady tones near the noise floor stay
-/// under 2.5). Shorter marks are not measured.
-constexpr double SIGNIFICANT_TURN = 3.0;
+/// errors of the marks' turns, and by this many hertz, is no steady tone but one that
+/// restarts its phase on a grid near the line (ebook2cw's at −6 dB and 40 WPM: 3.5 to 9,
+/// 1.1 to 2 Hz). Steady tones near the noise floor stay under 2.5 standard errors, a
+/// steady tone beside a stronger neighbour's clicks reached 4.1 (3 Hz), and without noise
+/// a line read a hundredth of a hertz off is many standard errors off. Shorter marks are
+/// not measured.
+constexpr double SIGNIFICANT_TURN = 5.0;
+constexpr double SIGNIFICANT_TURN_HZ = 0.5;
 constexpr int SHORTEST_RUN = 4;
 /// Readings of an unsteady tone's offset after the first: see Learn().
 constexpr int OFFSET_REFINEMENTS = 2;
@@ -268,7 +272,7 @@ CarrierReference::keyDownRuns(const std::complex<float>* pSamples, size_t nCount
     return runs;
 }
 
-bool CarrierReference::turnInsideMarks(const std::vector<KeyDownRun>& runs)
+bool CarrierReference::turnInsideMarks(const std::vector<KeyDownRun>& runs) const
 {
     // The turn of each mark, weighed by its length, against the spread of the marks' turns.
     double weights = 0.0;
@@ -293,7 +297,8 @@ bool CarrierReference::turnInsideMarks(const std::vector<KeyDownRun>& runs)
     }
     variance /= weights;
     const double standardError = std::sqrt(variance / double(measured - 1));
-    return std::abs(mean) > SIGNIFICANT_TURN * standardError;
+    return std::abs(mean) > SIGNIFICANT_TURN * standardError &&
+           std::abs(mean) * m_dSampleRate / dsp::TWO_PI > SIGNIFICANT_TURN_HZ;
 }
 
 void CarrierReference::findRestartGrid(const std::vector<KeyDownRun>& runs)

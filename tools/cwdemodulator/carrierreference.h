@@ -94,7 +94,7 @@ private:
                                         int nLength, float fThreshold) const;
     /// Whether the marks turn inside against the offset removed by far more than their noise
     /// explains.
-    static bool turnInsideMarks(const std::vector<KeyDownRun>& runs);
+    bool turnInsideMarks(const std::vector<KeyDownRun>& runs) const;
     /// Looks for the turn against the marks' frequency under which all the marks start in
     /// step; sets the restart grid when one is found.
     void findRestartGrid(const std::vector<KeyDownRun>& runs);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "tools/cwdemodulator/restartgridphase.h"
+
 #include <QtGlobal>
 
 #include <complex>
@@ -70,6 +72,12 @@ public:
     /// unknown phase; until the next Reset() or Push().
     void PushOwnPhase(std::complex<float> sample, float fQuadrature, float fAmplitude,
                       double dUnit);
+    /// For marks weighed on their own phase, of a tone that starts every element at one phase
+    /// on a fixed element grid: the samples' frame turns by @p dTurnPerSample (radians)
+    /// against the frame in which every mark starts in step (see RestartGridPhase). Each
+    /// mark is then weighed with the phase its start predicts as a prior. Until the next
+    /// Reset().
+    void SetRestartGrid(double dTurnPerSample);
     /// The in-phase noise variance per sample, as block sums see it.
     float NoiseVariance() const { return m_fNoise; }
     /// Log likelihood of the best segmentation so far (comparable between runs over the
@@ -159,6 +167,7 @@ private:
     float m_fNoise = 0.0f; ///< in-phase noise variance per sample, as seen by block sums
     bool m_bNoiseKnown = false;
     bool m_bOwnPhase = false; ///< each mark is weighed on its own phase
+    RestartGridPhase m_grid;
 
     // Viterbi state over blocks, rings indexed by block number. Per code-tree node: a mark
     // that ends there, and a gap after it that another element follows. Shared: a gap that
@@ -189,8 +198,9 @@ private:
     std::vector<double> m_longScore;
     std::vector<unsigned short> m_longFrom;
     std::vector<qint64> m_blockStarts;
-    NodeList m_markParents;       ///< nodes whose gap was in the beam lately
-    NodeList m_gapNodes;          ///< nodes whose mark was in the beam lately
+    std::vector<std::complex<double>> m_blockRotations; ///< m_grid.Rotation() of each start
+    NodeList m_markParents;                             ///< nodes whose gap was in the beam lately
+    NodeList m_gapNodes;                                ///< nodes whose mark was in the beam lately
     std::vector<int> m_liveMarks; ///< nodes whose marks were searched at this boundary
     std::vector<int> m_liveGaps;
 

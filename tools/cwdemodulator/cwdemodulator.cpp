@@ -179,7 +179,10 @@ CwDemodulator::Private::Private(const Settings& settings)
     trackerSettings.dLineSilence = settings.dLineSilenceSec * m_dBasebandRate;
     m_pTracker = std::make_unique<CwTimingTracker>(trackerSettings, &m_timing);
     m_pClassifier = std::make_unique<CwTimingTracker>(trackerSettings, this);
-    m_pSegmenter = std::make_unique<CwSegmenter>(settings.characterCodes);
+    m_pSegmenter = std::make_unique<CwSegmenter>(settings.characterCodes,
+                                                 settings.nDecisionStepsPerElement > 0
+                                                     ? settings.nDecisionStepsPerElement
+                                                     : CwSegmenter::BLOCKS_PER_UNIT);
     m_pEnvelope = std::make_unique<EnvelopeDetector>(int(std::ceil(maxUnit)));
     m_pAcquisition = std::make_unique<SpeedAcquisition>(m_dBasebandRate, minUnit, maxUnit,
                                                         settings.characterCodes);

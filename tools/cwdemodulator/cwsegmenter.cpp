@@ -118,7 +118,8 @@ void normalise(std::vector<float>& prior, double dShare)
 
 } // namespace
 
-CwSegmenter::CwSegmenter(const std::vector<std::string>& characterCodes)
+CwSegmenter::CwSegmenter(const std::vector<std::string>& characterCodes, int nBlocksPerUnit)
+    : m_nBlocksPerUnit(std::clamp(nBlocksPerUnit, 1, BLOCKS_PER_UNIT))
 {
     static_assert(LAG + COMMIT_EVERY + LONGEST_GAP <= int(RING), "the ring must hold a traceback");
     m_characterBonus.assign(NODES, UNKNOWN_CODE);
@@ -209,6 +210,7 @@ void CwSegmenter::CopyPriorsFrom(const CwSegmenter& other)
     m_characterGap = other.m_characterGap;
     m_fLongPrior = other.m_fLongPrior;
     m_dPriorBlocksPerUnit = other.m_dPriorBlocksPerUnit;
+    m_nBlocksPerUnit = other.m_nBlocksPerUnit;
     m_bNormalisedPriors = other.m_bNormalisedPriors;
 }
 
@@ -283,7 +285,7 @@ void CwSegmenter::addSample(std::complex<float> sample, float fAmplitude, double
 {
     m_fAmplitude = fAmplitude;
     if (m_nInBlock == 0) {
-        m_nBlockLength = std::max(1, int(std::lround(dUnit / UNIT)));
+        m_nBlockLength = std::max(1, int(std::lround(dUnit / m_nBlocksPerUnit)));
         const double blocksPerUnit = dUnit / m_nBlockLength;
         if (std::abs(blocksPerUnit / m_dPriorBlocksPerUnit - 1.0) > PRIOR_TOLERANCE)
             setPriors(blocksPerUnit);

@@ -44,12 +44,15 @@ public:
 
     /// @p characterCodes: the dots and dashes (".-") of the characters expected, at most
     /// LONGEST_CODE elements each; empty for the built-in International alphabet. Other codes
-    /// are still read where the signal leaves no doubt.
-    explicit CwSegmenter(const std::vector<std::string>& characterCodes = {});
+    /// are still read where the signal leaves no doubt. The samples are weighed in blocks of
+    /// about an element over @p nBlocksPerUnit (at most BLOCKS_PER_UNIT; fewer cost less, at a
+    /// coarser timing: the search per block grows with the blocks an element spans).
+    explicit CwSegmenter(const std::vector<std::string>& characterCodes = {},
+                         int nBlocksPerUnit = BLOCKS_PER_UNIT);
 
-    /// Takes the length priors @p other holds now: a segmenter that scores element lengths on
-    /// behalf of another reads the same priors as the other would have, and hands them back.
-    /// Both must expect the same characters.
+    /// Takes the length priors @p other holds now, and its blocks per element: a segmenter
+    /// that scores element lengths on behalf of another reads the same priors as the other
+    /// would have, and hands them back. Both must expect the same characters.
     void CopyPriorsFrom(const CwSegmenter& other);
     /// Starts afresh at baseband sample @p nPosition (silence assumed before it), with the
     /// in-phase noise variance per sample known so far. @p bScoring: length priors are true
@@ -85,6 +88,7 @@ public:
     /// The oldest decided segment; false when none is waiting.
     bool TakeSegment(Segment& segment);
 
+    /// Blocks per element length unless the constructor is told otherwise.
     static constexpr int BLOCKS_PER_UNIT = 8;
     /// Elements of the longest character code searched for.
     static constexpr int LONGEST_CODE = 8;
@@ -154,6 +158,7 @@ private:
     // Block being gathered.
     qint64 m_nPosition = 0; ///< next baseband sample
     int m_nBlockLength = 1;
+    int m_nBlocksPerUnit; ///< blocks an element length is cut into
     int m_nInBlock = 0;
     std::complex<double> m_blockSum;
     float m_fAmplitude = 0.0f;

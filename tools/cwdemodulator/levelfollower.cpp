@@ -45,6 +45,10 @@ constexpr float SWING_FACTOR = 1.4f;
 /// and 44-50 WPM read 240-540 here and lost up to 6 % of their characters when followed at
 /// 100, up to 4 % at 400; at 600 the fading at 35 WPM read 17 %.
 constexpr float FAR_CLEAR_OVER_NOISE = 500.0f;
+/// Nor are elements shorter than this (40 WPM) followed at once: two of them are too few
+/// samples to judge a steady level from (ebook2cw at 0 dB and 49 WPM lost a character at
+/// 500, while 30-43 WPM read 0).
+constexpr double FAR_CLEAR_SHORTEST_UNIT_SEC = 0.03;
 constexpr double SWING_STEP_SEC = 0.05; ///< the tracker's level is read this often
 constexpr double SWING_SPAN_SEC = 2.0;  ///< over this span
 
@@ -68,11 +72,14 @@ void LevelFollower::Watch(const Moment& now)
 {
     // The swing must start from marks well clear of the noise (near the noise floor the
     // tracker's level wanders by itself), and not come from a stronger neighbour's leakage;
-    // marks far clear of it are followed without a swing.
+    // marks far clear of it, in elements long enough, are followed without a swing.
     if (m_pLevel || !m_pSwing->Push(now.fTrackedLevel))
         return;
     const float highest = m_pSwing->Highest();
     const bool swung = highest >= SWING_FACTOR * m_pSwing->Lowest();
+    const bool longElements = now.dUnit >= FAR_CLEAR_SHORTEST_UNIT_SEC * m_dSampleRate;
+    if (!swung && !longElements)
+        return;
     if (highest * highest * float(now.nEnvelopeLength) <
         (swung ? CLEAR_OVER_NOISE : FAR_CLEAR_OVER_NOISE) * m_segmenter.NoiseVariance())
         return;

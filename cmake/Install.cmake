@@ -50,7 +50,7 @@ set(CPACK_PACKAGE_VENDOR "morsehandler developers")
 set(CPACK_PACKAGE_CONTACT "morsehandler developers <morsehandler@localhost>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${PROJECT_DESCRIPTION}")
 set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
-# Dependencies (Qt, libsndfile, liquid-dsp and the C and C++ runtimes) come from the
+# Dependencies (Qt, libsndfile, liquid-dsp, KissFFT and the C and C++ runtimes) come from the
 # binaries themselves; our own libraries are part of the package.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${PROJECT_BINARY_DIR}/host

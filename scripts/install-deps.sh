@@ -7,7 +7,7 @@ packages=(
     qtbase5-dev
     libgtest-dev libgmock-dev
     libbenchmark-dev
-    libsndfile1-dev libliquid-dev
+    libsndfile1-dev libliquid-dev libkissfft-dev
 )
 if [ "${1:-}" = "--extra" ]; then
     # Tools for fuzzing, sanitizers, plots, documentation and packaging; CW recordings from

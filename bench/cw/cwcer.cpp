@@ -16,7 +16,7 @@
 // --verbose tells each miss with the pitch and speed found; --keep writes each missed recording
 // into DIR as miss-SEED.wav.
 
-#include "cwbenchsupport.h"
+#include "cwbenchsets.h"
 
 #include "tools/cwdemodulator/audiofilewriter.h"
 

@@ -2,7 +2,7 @@
 // demodulator alone, and the whole `morsetool decode` process on a one-hour recording
 // (with its peak memory); and the blanker alone, the stage that sees every input sample.
 
-#include "cwbenchsupport.h"
+#include "cwbenchsets.h"
 
 #include "tools/cwdemodulator/audiofilewriter.h"
 #include "tools/cwdemodulator/cwdemodulator.h"

@@ -1,6 +1,6 @@
 #include "cwskimband.h"
 
-#include "cwbenchsupport.h"
+#include "cwbenchsets.h"
 
 #include "tools/cwdemodulator/cwsynthesizer.h"
 

@@ -1,38 +1,27 @@
 #include "tools/morsedsp/fouriertransform.h"
 
-#include <complex>
-// liquid-dsp uses std::complex<float> for its complex type when included from C++.
-#include <liquid/liquid.h>
+#include <kiss_fft.h>
 
 #include <map>
 #include <memory>
-#include <mutex>
 #include <utility>
 
 namespace dsp {
 
-namespace {
-
-/// Plan creation fills liquid-dsp's shared tables; one plan is made or freed at a time.
-std::mutex& planLock()
-{
-    static std::mutex lock;
-    return lock;
-}
-
-} // namespace
+// KissFFT's complex sample is two floats, real then imaginary, laid out as std::complex<float>.
+static_assert(sizeof(kiss_fft_cpx) == sizeof(std::complex<float>),
+              "kiss_fft_cpx and std::complex<float> must share their layout");
 
 FourierTransform::FourierTransform(size_t nSize, bool bInverse) : m_input(nSize), m_output(nSize)
 {
-    const std::lock_guard<std::mutex> guard(planLock());
-    m_pPlan = fft_create_plan(unsigned(nSize), m_input.data(), m_output.data(),
-                              bInverse ? LIQUID_FFT_BACKWARD : LIQUID_FFT_FORWARD, 0);
+    // The configuration is the transform's own memory: making one touches no shared state,
+    // so transforms may be made on several threads at once.
+    m_pPlan = kiss_fft_alloc(int(nSize), bInverse ? 1 : 0, nullptr, nullptr);
 }
 
 FourierTransform::~FourierTransform()
 {
-    const std::lock_guard<std::mutex> guard(planLock());
-    fft_destroy_plan(static_cast<fftplan>(m_pPlan));
+    kiss_fft_free(m_pPlan);
 }
 
 FourierTransform& FourierTransform::Shared(size_t nSize, bool bInverse)
@@ -46,7 +35,9 @@ FourierTransform& FourierTransform::Shared(size_t nSize, bool bInverse)
 
 void FourierTransform::Execute()
 {
-    fft_execute(static_cast<fftplan>(m_pPlan));
+    kiss_fft(static_cast<kiss_fft_cfg>(m_pPlan),
+             reinterpret_cast<const kiss_fft_cpx*>(m_input.data()),
+             reinterpret_cast<kiss_fft_cpx*>(m_output.data()));
 }
 
 } // namespace dsp

@@ -7,9 +7,9 @@
 namespace dsp {
 
 /// A complex discrete Fourier transform of one fixed size (forward, or inverse without the
-/// 1/N scale), computed by liquid-dsp.
-/// Fill Input(), call Execute(), read Output(). Plans are made and freed under one lock, so
-/// transforms may be created from several threads at once.
+/// 1/N scale), computed by KissFFT.
+/// Fill Input(), call Execute(), read Output(). Transforms may be created on several threads at
+/// once; each one is used by one thread at a time.
 class FourierTransform
 {
 public:

@@ -12,7 +12,8 @@
 // decoding's. Our synthesizer's recordings can also fade selectively (--fade HZ, --fade-depth
 // DB, default 25) and drift (--drift HZ/S). --show prints each text ours got wrong, with what
 // it decoded and the tones and speed it found, on standard error. --no-shift-repair leaves
-// case shifts broken by a bit error as they came.
+// case shifts broken by a bit error as they came. --only N decodes only text N of each cell
+// (from 0; the others are still made, so it is the same recording), to look at one text.
 
 #include "rttybenchtext.h"
 
@@ -192,6 +193,7 @@ int main(int argc, char* argv[])
     const double fadeDepthDb = option(arguments, "--fade-depth", "25").toDouble();
     const double driftHzPerSec = option(arguments, "--drift", "0").toDouble();
     const unsigned seed = option(arguments, "--seed", "1").toUInt();
+    const int only = option(arguments, "--only", "-1").toInt();
     QTemporaryDir dir;
 
     std::printf(
@@ -233,6 +235,8 @@ int main(int argc, char* argv[])
                             samples.resize(size_t(synthesizer.TotalSamples()));
                             synthesizer.Render(samples.data(), int64_t(samples.size()));
                         }
+                        if (only >= 0 && t != only)
+                            continue;
                         const Decoded decoded = ourDecode(samples, c, told, repair);
                         const double textCer = cer(decoded.text, c.text);
                         ours += textCer;

@@ -209,17 +209,25 @@ TEST(FskDemodulatorFraming, MissingStopBitsAreMarked)
     EXPECT_GE(marked, decoded.characters.size() / 2);
 }
 
-TEST(FskDemodulatorFraming, ANoisySpikeAtAStartBitKeepsTheCharacterGrid)
+namespace {
+
+/// Thirty codes for the framer tests, and their characters sent back to back as clean decision
+/// values (FRAMER_BIT samples a bit, 1.5 stop bits) after ten bits of mark; @p starts gets
+/// where each start bit begins.
+constexpr int FRAMER_BIT = 20;
+
+std::vector<unsigned> framerCodes()
 {
-    // Back-to-back characters as clean decision values (20 samples a bit, 1.5 stop bits); at
-    // two start bits' decision points the value jumps to mark for a third of a bit, as noise
-    // does near the floor. A start searched afresh there would land on a data bit.
-    constexpr int BIT = 20;
     std::vector<unsigned> codes;
     for (unsigned i = 0; i < 30; ++i)
         codes.push_back((i * 7 + 3) % 32);
+    return codes;
+}
+
+std::vector<float> framerValues(const std::vector<unsigned>& codes, std::vector<size_t>& starts)
+{
+    constexpr int BIT = FRAMER_BIT;
     std::vector<float> values(10 * BIT, 1.0f);
-    std::vector<size_t> starts;
     for (const unsigned code : codes) {
         starts.push_back(values.size());
         values.insert(values.end(), BIT, -1.0f);
@@ -228,10 +236,45 @@ TEST(FskDemodulatorFraming, ANoisySpikeAtAStartBitKeepsTheCharacterGrid)
         values.insert(values.end(), BIT * 3 / 2, 1.0f);
     }
     values.insert(values.end(), 10 * BIT, 1.0f);
+    return values;
+}
+
+} // namespace
+
+TEST(FskDemodulatorFraming, TheFirstCharactersAreFramedAgainOnTheGrid)
+{
+    // A noise dip a bit and a half before the first start bit starts the first character
+    // early; the spacing from it to the next teaches a wrong character grid, which the
+    // characters sent back to back then follow (most of them came out wrong). Once the grid
+    // of later characters is confirmed, those before it are framed again on it.
+    const std::vector<unsigned> codes = framerCodes();
+    std::vector<size_t> starts;
+    std::vector<float> values = framerValues(codes, starts);
+    std::fill(values.begin() + long(starts[0]) - 28, values.begin() + long(starts[0]) - 20, -1.0f);
+
+    fsk::CharacterFramer framer(FRAMER_BIT);
+    for (const float value : values)
+        framer.Push(value);
+    framer.Finish();
+    std::vector<unsigned> framed;
+    fsk::CharacterFramer::Frame frame;
+    while (framer.TakeFrame(frame))
+        framed.push_back(frame.nCode);
+    EXPECT_EQ(framed, codes);
+}
+
+TEST(FskDemodulatorFraming, ANoisySpikeAtAStartBitKeepsTheCharacterGrid)
+{
+    // Back-to-back characters as clean decision values (20 samples a bit, 1.5 stop bits); at
+    // two start bits' decision points the value jumps to mark for a third of a bit, as noise
+    // does near the floor. A start searched afresh there would land on a data bit.
+    const std::vector<unsigned> codes = framerCodes();
+    std::vector<size_t> starts;
+    std::vector<float> values = framerValues(codes, starts);
     for (const size_t spiked : {starts[12], starts[20]})
         std::fill(values.begin() + long(spiked) + 7, values.begin() + long(spiked) + 14, 1.0f);
 
-    fsk::CharacterFramer framer(BIT);
+    fsk::CharacterFramer framer(FRAMER_BIT);
     std::vector<unsigned> framed;
     size_t bits = 0;
     for (const float value : values) {

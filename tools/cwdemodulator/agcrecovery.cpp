@@ -4,7 +4,10 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace cw {
 
@@ -51,88 +54,122 @@ constexpr double MOST_RAISE = 100.0; ///< a receiver cuts its gain less than thi
 
 AgcRecovery::AgcRecovery(double dSampleRate, double dPitchHz)
     : m_dNotch(2.0 * std::cos(dsp::TWO_PI * dPitchHz / dSampleRate)),
-      m_dFollowWeight(1.0 / (FOLLOW_SEC * dSampleRate)),
+      m_dFollowWeight(1.0 / (FOLLOW_SEC * dSampleRate)), m_dFollowKeep(1.0 - m_dFollowWeight),
+      m_dLoudestWeighted(LOUDEST_SHARE * m_dFollowWeight),
       m_dQuickWeight(std::min(1.0, 1.0 / (QUICK_SEC * dSampleRate))),
+      m_dQuickKeep(1.0 - m_dQuickWeight),
       m_dUsualDecay(std::exp(-1.0 / (USUAL_MEMORY_SEC * dSampleRate))),
       m_dTonalityWeight(std::min(1.0, double(TONALITY_STEP) / (TONALITY_MEMORY_SEC * dSampleRate))),
       m_nWarmUp(std::max(1, int(FOLLOW_SEC * dSampleRate)))
 {
-    m_history.fill(0.0);
-    m_products.fill(0.0);
 }
 
 const float* AgcRecovery::Push(const float* pSamples, size_t nCount)
 {
-    m_out.resize(nCount);
-    bool changed = false;
+    State state = m_state;
+    // Blocks without a cut pass through without a copy.
+    float* out = nullptr;
     for (size_t i = 0; i < nCount; ++i) {
-        const float gain = gainFor(pSamples[i]);
-        m_out[i] = gain == 1.0f ? pSamples[i] : pSamples[i] / gain;
-        changed = changed || gain != 1.0f;
+        const float gain = gainFor(state, pSamples[i]);
+        if (gain == 1.0f)
+            continue;
+        if (!out) {
+            m_out.assign(pSamples, pSamples + nCount);
+            out = m_out.data();
+        }
+        out[i] /= gain;
     }
-    return changed ? m_out.data() : pSamples;
+    m_state = state;
+    return out ? out : pSamples;
 }
 
-float AgcRecovery::gainFor(float fSample)
+inline float AgcRecovery::gainFor(State& state, float fSample)
 {
     // A silenced crash says nothing of the gain, nor does digital silence (a damaged stretch
     // or padding: no receiver's gain leaves exact zeros), nor do the notch's next two samples.
-    if (fSample == 0.0f) {
-        m_fPrevious[0] = m_fPrevious[1] = 0.0f;
-        m_nSkip = 2;
-        return m_fGain;
+    const double sample = fSample;
+    if (sample == 0.0) {
+        state.dPrevious[0] = state.dPrevious[1] = 0.0;
+        state.nSkip = 2;
+        return state.fGain;
     }
     // The tone at the pitch cancels in x[n] - 2 cos(w) x[n-1] + x[n-2].
-    const double notched =
-        double(fSample) - m_dNotch * double(m_fPrevious[0]) + double(m_fPrevious[1]);
-    m_fPrevious[1] = m_fPrevious[0];
-    m_fPrevious[0] = fSample;
-    if (m_nSkip > 0) {
-        --m_nSkip;
-        return m_fGain;
+    const double notched = sample - m_dNotch * state.dPrevious[0] + state.dPrevious[1];
+    state.dPrevious[1] = state.dPrevious[0];
+    state.dPrevious[0] = sample;
+    if (state.nSkip > 0) {
+        --state.nSkip;
+        return state.fGain;
     }
-    learnTonality(notched);
+    learnTonality(state, notched);
     const double magnitude = std::abs(notched);
-    if (m_nSeen < m_nWarmUp) {
-        ++m_nSeen;
-        m_dFollowed += (magnitude - m_dFollowed) / double(m_nSeen);
-        m_dUsual = m_dQuick = m_dFollowed;
-        m_dInput += (std::abs(double(fSample)) - m_dInput) / double(m_nSeen);
-        m_dUsualInput = m_dInput;
+    if (state.nSeen < m_nWarmUp) {
+        warmUp(state, sample, magnitude);
         return 1.0f;
     }
-    m_dQuick += (magnitude - m_dQuick) * m_dQuickWeight;
-    m_dFollowed +=
-        (std::min(magnitude, LOUDEST_SHARE * m_dFollowed) - m_dFollowed) * m_dFollowWeight;
-    m_dFollowed = std::min(m_dFollowed, m_dQuick);
-    m_dUsual = std::max(m_dFollowed, m_dUsual * m_dUsualDecay);
-    m_dInput += (std::abs(double(fSample)) - m_dInput) * m_dFollowWeight;
-    m_dUsualInput = std::max(m_dInput, m_dUsualInput * m_dUsualDecay);
-    const bool tonal = m_dTonalSum > TONAL_SUM * m_products[0] * m_products[0];
-    const bool noisy = m_dUsual >= LEAST_NOISE_SHARE * m_dUsualInput;
-    m_bCut = m_dFollowed < (m_bCut ? CUT_SHARE : DEEP_SHARE) * m_dUsual;
-    const bool cut = noisy && !tonal && m_bCut;
-    m_fGain = cut ? float(std::max(m_dFollowed / (CUT_SHARE * m_dUsual), 1.0 / MOST_RAISE)) : 1.0f;
-    return m_fGain;
+    // Each mean as keep * mean + weight * sample: the step from one sample's mean to the
+    // next is then a multiply and an add, and the followed noise's its limit beside it.
+    state.dQuick = state.dQuick * m_dQuickKeep + magnitude * m_dQuickWeight;
+    state.dFollowed =
+        std::min(state.dFollowed * m_dFollowKeep +
+                     std::min(magnitude * m_dFollowWeight, state.dFollowed * m_dLoudestWeighted),
+                 state.dQuick);
+    state.dUsual = std::max(state.dFollowed, state.dUsual * m_dUsualDecay);
+    state.dInput = state.dInput * m_dFollowKeep + std::abs(sample) * m_dFollowWeight;
+    state.dUsualInput = std::max(state.dInput, state.dUsualInput * m_dUsualDecay);
+    state.bCut = state.dFollowed < (state.bCut ? CUT_SHARE : DEEP_SHARE) * state.dUsual;
+    // Only a fall of the noise asks whether there is noise to measure and no tone.
+    const bool cut =
+        state.bCut && state.dUsual >= LEAST_NOISE_SHARE * state.dUsualInput && !isTonal();
+    state.fGain =
+        cut ? float(std::max(state.dFollowed / (CUT_SHARE * state.dUsual), 1.0 / MOST_RAISE))
+            : 1.0f;
+    return state.fGain;
 }
 
-void AgcRecovery::learnTonality(double dNotched)
+inline void AgcRecovery::warmUp(State& state, double dSample, double dMagnitude) const
+{
+    ++state.nSeen;
+    state.dFollowed += (dMagnitude - state.dFollowed) / double(state.nSeen);
+    state.dUsual = state.dQuick = state.dFollowed;
+    state.dInput += (std::abs(dSample) - state.dInput) / double(state.nSeen);
+    state.dUsualInput = state.dInput;
+}
+
+inline void AgcRecovery::learnTonality(State& state, double dNotched)
 {
     // Noise through the notch is correlated only with its two neighbours; a tone (a stronger
     // neighbour's, whose pauses would look like gain cuts) with its whole past.
-    const size_t mask = m_history.size() - 1;
-    m_nHistory = (m_nHistory + 1) & mask;
-    m_history[m_nHistory] = dNotched;
-    if (m_nHistory % TONALITY_STEP != 0)
+    constexpr size_t LONGEST_LAG = FIRST_LAG + LAGS - 1;
+    static_assert(LONGEST_LAG < HISTORY && LAGS % 2 == 0, "the lags are kept, in pairs");
+    state.nHistory = (state.nHistory + 1) & (HISTORY - 1);
+    m_history[state.nHistory] = m_history[state.nHistory + HISTORY] = dNotched;
+    if (state.nHistory % TONALITY_STEP != 0)
         return;
-    m_products[0] += (dNotched * dNotched - m_products[0]) * m_dTonalityWeight;
-    double sum = 0.0;
-    for (size_t k = 1; k < m_products.size(); ++k) {
-        const double past = m_history[(m_nHistory - (size_t(FIRST_LAG) + k - 1)) & mask];
-        m_products[k] += (dNotched * past - m_products[k]) * m_dTonalityWeight;
-        sum += m_products[k] * m_products[k];
+    m_dPower += (dNotched * dNotched - m_dPower) * m_dTonalityWeight;
+    const double* past = &m_history[state.nHistory + HISTORY - LONGEST_LAG];
+#if defined(__SSE2__)
+    // Two lags at a time, each as the plain loop below would take it.
+    const __m128d notched = _mm_set1_pd(dNotched);
+    const __m128d weight = _mm_set1_pd(m_dTonalityWeight);
+    for (size_t k = 0; k < LAGS; k += 2) {
+        const __m128d product = _mm_loadu_pd(&m_products[k]);
+        const __m128d step = _mm_sub_pd(_mm_mul_pd(notched, _mm_loadu_pd(past + k)), product);
+        _mm_storeu_pd(&m_products[k], _mm_add_pd(product, _mm_mul_pd(step, weight)));
     }
-    m_dTonalSum = sum;
+#else
+    for (size_t k = 0; k < LAGS; ++k)
+        m_products[k] += (dNotched * past[k] - m_products[k]) * m_dTonalityWeight;
+#endif
+}
+
+bool AgcRecovery::isTonal() const
+{
+    // Noise leaves the products near 0 beside the power; the shortest lag is summed first.
+    double sum = 0.0;
+    for (size_t k = LAGS; k-- > 0;)
+        sum += m_products[k] * m_products[k];
+    return sum > TONAL_SUM * m_dPower * m_dPower;
 }
 
 } // namespace cw

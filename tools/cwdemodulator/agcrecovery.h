@@ -26,30 +26,49 @@ public:
     const float* Push(const float* pSamples, size_t nCount);
 
 private:
+    /// What changes from sample to sample, copied into locals for each block so that the
+    /// per-sample work stays in registers.
+    struct State
+    {
+        double dPrevious[2] = {}; ///< the last two samples, newest first
+        int nSkip = 0;            ///< notched samples still disturbed by a silenced crash
+        int nSeen = 0;
+        double dFollowed = 0.0;   ///< mean notched magnitude of late
+        double dQuick = 0.0;      ///< the same over the last moment
+        double dUsual = 0.0;      ///< its highest of the last seconds
+        double dInput = 0.0;      ///< mean magnitude of the input of late
+        double dUsualInput = 0.0; ///< its highest of the last seconds
+        float fGain = 1.0f;
+        bool bCut = false;        ///< the noise fell deep enough, and is not back yet
+        std::size_t nHistory = 0; ///< the newest of the notched samples kept
+    };
+
     /// The gain the sample is divided by: 1 outside a cut.
-    float gainFor(float fSample);
-    void learnTonality(double dNotched);
+    inline float gainFor(State& state, float fSample);
+    /// Learns from the first samples, before anything is judged against their means.
+    inline void warmUp(State& state, double dSample, double dMagnitude) const;
+    inline void learnTonality(State& state, double dNotched);
+    /// Whether the notch leaves a tone, from the products learnt so far.
+    bool isTonal() const;
 
     double m_dNotch;           ///< 2 cos(w) of the pitch
     double m_dFollowWeight;    ///< of each sample in the noise followed
+    double m_dFollowKeep;      ///< of the noise followed, per sample
+    double m_dLoudestWeighted; ///< the most a sample adds to it, over the noise followed
     double m_dQuickWeight;     ///< of each sample in the quick mean
+    double m_dQuickKeep;       ///< of the quick mean, per sample
     double m_dUsualDecay;      ///< of the usual noise, per sample
     double m_dTonalityWeight;  ///< of each sample in the products
     int m_nWarmUp;             ///< samples the noise followed is a plain mean of
-    float m_fPrevious[2] = {}; ///< the last two samples, newest first
-    int m_nSkip = 0;           ///< notched samples still disturbed by a silenced crash
-    int m_nSeen = 0;
-    double m_dFollowed = 0.0;   ///< mean notched magnitude of late
-    double m_dQuick = 0.0;      ///< the same over the last moment
-    double m_dUsual = 0.0;      ///< its highest of the last seconds
-    double m_dInput = 0.0;      ///< mean magnitude of the input of late
-    double m_dUsualInput = 0.0; ///< its highest of the last seconds
-    float m_fGain = 1.0f;
-    bool m_bCut = false;                ///< the noise fell deep enough, and is not back yet
-    std::array<double, 16> m_history{}; ///< the last notched samples (a power of 2)
-    std::size_t m_nHistory = 0;         ///< the newest of them
-    std::array<double, 9> m_products{}; ///< mean power, then products at the lags from FIRST_LAG
-    double m_dTonalSum = 0.0;           ///< squared products summed
+    State m_state;
+    static constexpr std::size_t HISTORY = 16; ///< notched samples kept (a power of 2)
+    static constexpr std::size_t LAGS = 8;     ///< products with the past learnt
+    /// The last notched samples, each written twice, HISTORY apart, so that the lags of the
+    /// newest lie side by side.
+    std::array<double, 2 * HISTORY> m_history{};
+    double m_dPower = 0.0; ///< mean power of the notched samples
+    /// Their mean products with the past at the lags from FIRST_LAG, the longest lag first.
+    std::array<double, LAGS> m_products{};
     std::vector<float> m_out;
 };
 

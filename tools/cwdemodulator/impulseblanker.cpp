@@ -5,10 +5,6 @@
 #include <algorithm>
 #include <cmath>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 namespace cw {
 
 namespace {
@@ -26,25 +22,21 @@ constexpr double BROADBAND_SHARE = 0.5;
 constexpr double HOLD_SEC = 0.001;
 constexpr double LONGEST_CRASH_SEC = 0.025;
 
-/// @p dA > @p dB ? @p dX : @p dY, without a branch where the processor allows: for a
-/// condition that is a coin toss from one sample to the next.
-inline double pickIfGreater(double dA, double dB, double dX, double dY)
-{
-#if defined(__SSE2__)
-    const __m128d mask = _mm_cmpgt_sd(_mm_set_sd(dA), _mm_set_sd(dB));
-    return _mm_cvtsd_f64(
-        _mm_or_pd(_mm_and_pd(mask, _mm_set_sd(dX)), _mm_andnot_pd(mask, _mm_set_sd(dY))));
-#else
-    return dA > dB ? dX : dY;
-#endif
-}
-
 } // namespace
+
+// The per-sample judgement is worth inlining whatever the compiler's estimate: out of line,
+// the state it works on goes through memory.
+#if defined(__GNUC__)
+#define BLANKER_INLINE __attribute__((always_inline)) inline
+#else
+#define BLANKER_INLINE inline
+#endif
 
 ImpulseBlanker::ImpulseBlanker(double dSampleRate, double dPitchHz)
     : m_dNotch(2.0 * std::cos(dsp::TWO_PI * dPitchHz / dSampleRate)),
       m_dLevelWeight{1.0 / (LEVEL_MEMORY_SEC * dSampleRate) / LEVEL_FALL_SLOWER,
                      1.0 / (LEVEL_MEMORY_SEC * dSampleRate)},
+      m_dLevelKeep{1.0 - m_dLevelWeight[0], 1.0 - m_dLevelWeight[1]},
       m_nWarmUp(int(LEVEL_MEMORY_SEC * dSampleRate)),
       m_nHold(std::max(1, int(HOLD_SEC * dSampleRate))),
       m_nLongest(int(LONGEST_CRASH_SEC * dSampleRate))
@@ -67,7 +59,7 @@ size_t ImpulseBlanker::warmUp(State& state, const float* pSamples, size_t nCount
     return i;
 }
 
-inline bool ImpulseBlanker::isCrash(State& state, float fSample) const
+BLANKER_INLINE bool ImpulseBlanker::isCrash(State& state, float fSample) const
 {
     const double notched = std::abs(double(fSample) - m_dNotch * double(state.fPrevious[0]) +
                                     double(state.fPrevious[1]));
@@ -100,9 +92,10 @@ inline bool ImpulseBlanker::isCrash(State& state, float fSample) const
     state.nHoldLeft = loud ? state.nHoldLeft : 0;
     state.nRun = loud ? state.nRun : 0;
     state.dRunSum = loud ? state.dRunSum : 0.0;
-    const double step = notched - state.dLevel;
-    state.dLevel = pickIfGreater(notched, state.dLevel, state.dLevel + step * m_dLevelWeight[1],
-                                 state.dLevel + step * m_dLevelWeight[0]);
+    // Rising, the larger weight moves it further; falling, the smaller one keeps it higher:
+    // the level is the higher of the two, which needs no comparison before the arithmetic.
+    state.dLevel = std::max(state.dLevel * m_dLevelKeep[1] + notched * m_dLevelWeight[1],
+                            state.dLevel * m_dLevelKeep[0] + notched * m_dLevelWeight[0]);
     return false;
 }
 

@@ -44,6 +44,7 @@ private:
 
     double m_dNotch;          ///< 2 cos(w) of the pitch
     double m_dLevelWeight[2]; ///< of each sample in the level's mean: falling, rising
+    double m_dLevelKeep[2];   ///< of the level, per sample: falling, rising
     int m_nWarmUp;            ///< samples before the level is trusted
     int m_nHold;              ///< samples blanked after the last loud one
     int m_nLongest;           ///< longer loud runs are no crash

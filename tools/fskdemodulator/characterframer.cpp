@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace fsk {
 
@@ -23,6 +24,18 @@ constexpr double PERIOD_RANGE = 0.03;
 /// After this many characters on the grid, a space stop bit is taken for a bit error and the
 /// grid kept; each framing error halves the count.
 constexpr int TRUSTED_GRID = 3;
+/// After this many characters on the grid, the grid is confirmed: the characters framed
+/// before it are framed again on it, and characters are given out as they are framed. Until
+/// then they wait, for at most this many bits.
+constexpr int CONFIRMED_GRID = 3;
+constexpr double LOOK_BACK_BITS = 160.0;
+/// Going back on the grid, this many characters in a row may come out broken (bit errors),
+/// and each may lie this many refinement steps either side of the grid: enough for a sender's
+/// bit a few per cent off, too little to follow the wrong pitch, half a bit a character off.
+constexpr int MAX_GRID_MISSES = 1;
+constexpr int GRID_STEPS = 3;
+/// Another pitch replaces the grid's when it frames this many characters more going back.
+constexpr size_t PITCH_LEAD = 2;
 /// A transition this recent (bits) when a stop bit fails may be the next start bit.
 constexpr double RESYNC_WINDOW = 0.85;
 /// Lengths of a whole character (bits) with 1, 1.5 and 2 stop bits.
@@ -62,7 +75,7 @@ constexpr float SWING_BITS = 32.0f;
 
 CharacterFramer::CharacterFramer(double dBitSamples, bool bRefineTiming)
     : m_dNominalBit(dBitSamples), m_bRefineTiming(bRefineTiming), m_dBit(dBitSamples),
-      m_history(size_t(std::ceil((STOP_BIT + 1.0 + REFINE_RANGE +
+      m_history(size_t(std::ceil((LOOK_BACK_BITS + STOP_BIT + 1.0 + REFINE_RANGE +
                                   FIRST_LATE_STEPS * REFINE_RANGE / REFINE_STEPS) *
                                  dBitSamples * (1.0 + PERIOD_RANGE))) +
                 2)
@@ -87,6 +100,8 @@ int CharacterFramer::Push(float fValue)
     }
     if (fValue > START_DEPTH * m_fSwing)
         m_bClearMark = true;
+    if (!m_waiting.empty())
+        releaseWaiting(double(m_nSample) - LOOK_BACK_BITS * m_dBit);
     if (!m_bInFrame && !lookForStart(fValue))
         return eNOTHING;
     if (crossed)
@@ -191,7 +206,6 @@ void CharacterFramer::startFrame(double dCrossing, bool bOnGrid)
     m_bFrameOnGrid = bOnGrid;
     m_dSpacingBits = 0.0;
     m_nBitIndex = 0;
-    m_nCode = 0;
     m_dFrameStart = dCrossing;
 }
 
@@ -223,14 +237,26 @@ bool CharacterFramer::refineTiming()
     // space, data either way, stop mark) is taken; on the grid, moving away from the grid's
     // timing costs, the more the longer the grid has held.
     const int steps = m_bRefineTiming ? REFINE_STEPS : 0;
-    const double step = REFINE_RANGE * m_dBit / REFINE_STEPS;
     const double stiffness = std::min(GRID_STIFFNESS, GRID_STIFFNESS_STEP * (1.0 + m_nOnGrid));
-    const double penalty = m_bFrameOnGrid ? stiffness * m_fSwing : 0.0;
+    m_dFrameStart =
+        clearestStart(m_dFrameStart, steps, lateSteps(), m_bFrameOnGrid ? stiffness : 0.0);
+    const Frame decided = frameAt(m_dFrameStart);
+    m_frame.nCode = decided.nCode;
+    m_frame.nLeastSureBit = decided.nLeastSureBit;
+    m_frame.fLeastSureMargin = decided.fLeastSureMargin;
+    return !decided.bFramingError;
+}
+
+double CharacterFramer::clearestStart(double dStart, int nEarlySteps, int nLateSteps,
+                                      double dStiffness) const
+{
+    const double step = REFINE_RANGE * m_dBit / REFINE_STEPS;
+    const double penalty = dStiffness * m_fSwing;
     double bestScore = -1e30;
     double bestShift = 0.0;
-    for (int i = -steps; i <= lateSteps(); ++i) {
+    for (int i = -nEarlySteps; i <= nLateSteps; ++i) {
         const double shift = i * step;
-        const double first = m_dFrameStart + shift + 0.5 * m_dBit;
+        const double first = dStart + shift + 0.5 * m_dBit;
         double score = -valueAt(first) + valueAt(first + STOP_BIT * m_dBit);
         for (int bit = 1; bit <= DATA_BITS; ++bit)
             score += std::abs(valueAt(first + bit * m_dBit));
@@ -241,26 +267,27 @@ bool CharacterFramer::refineTiming()
             bestShift = shift;
         }
     }
-    m_dFrameStart += bestShift;
-    const double first = m_dFrameStart + 0.5 * m_dBit;
-    decideData(first);
-    return valueAt(first + STOP_BIT * m_dBit) >= 0.0f;
+    return dStart + bestShift;
 }
 
-void CharacterFramer::decideData(double dFirstBit)
+CharacterFramer::Frame CharacterFramer::frameAt(double dStart) const
 {
-    m_nCode = 0;
+    Frame frame;
+    frame.dStartSample = dStart;
+    const double first = dStart + 0.5 * m_dBit;
     float leastSure = 1e30f;
     for (int bit = 1; bit <= DATA_BITS; ++bit) {
-        const float value = valueAt(dFirstBit + bit * m_dBit);
+        const float value = valueAt(first + bit * m_dBit);
         if (value >= 0.0f)
-            m_nCode |= 1u << (bit - 1);
+            frame.nCode |= 1u << (bit - 1);
         if (std::abs(value) < leastSure) {
             leastSure = std::abs(value);
-            m_frame.nLeastSureBit = unsigned(bit - 1);
+            frame.nLeastSureBit = unsigned(bit - 1);
         }
     }
-    m_frame.fLeastSureMargin = leastSure / std::max(m_fSwing, 1e-20f);
+    frame.fLeastSureMargin = leastSure / std::max(m_fSwing, 1e-20f);
+    frame.bFramingError = valueAt(first + STOP_BIT * m_dBit) < 0.0f;
+    return frame;
 }
 
 bool CharacterFramer::isClearStart(float fValue) const
@@ -331,9 +358,10 @@ int CharacterFramer::decideBit(float fValue)
     }
     // The stop bit is decided late, on the refined timing: no eBIT, as the filters have moved on.
     const bool stopMark = refineTiming();
-    m_frame.nCode = m_nCode;
     m_frame.bFramingError = !stopMark;
     m_frame.dStartSample = m_dFrameStart;
+    if (m_bRefineTiming)
+        m_waiting.push_back({m_frame, m_bFrameOnGrid});
     m_dPreviousStart = m_dFrameStart;
     m_bInFrame = false;
     m_dSearchFrom = double(m_nSample) - 0.5 * m_dBit;
@@ -342,15 +370,114 @@ int CharacterFramer::decideBit(float fValue)
         m_dSearchFrom = m_dFrameStart + (CHARACTER_BITS[0] - EARLIEST_START) * m_dBit;
         voteSpacing();
         m_nOnGrid = m_bFrameOnGrid ? m_nOnGrid + 1 : 0;
-        return eFRAME;
+    } else {
+        // A framing error on a grid that many characters confirmed is a bit error: keep the
+        // grid.
+        const bool trusted = m_nOnGrid >= TRUSTED_GRID;
+        m_nOnGrid = trusted ? m_nOnGrid / 2 : 0;
+        if (!trusted && double(m_nSample) - m_dLastFall < RESYNC_WINDOW * m_dBit &&
+            m_dLastFall > m_dFrameStart)
+            startFrame(m_dLastFall, false);
     }
-    // A framing error on a grid that many characters confirmed is a bit error: keep the grid.
-    const bool trusted = m_nOnGrid >= TRUSTED_GRID;
-    m_nOnGrid = trusted ? m_nOnGrid / 2 : 0;
-    if (!trusted && double(m_nSample) - m_dLastFall < RESYNC_WINDOW * m_dBit &&
-        m_dLastFall > m_dFrameStart)
-        startFrame(m_dLastFall, false);
+    if (m_bRefineTiming && m_nOnGrid >= CONFIRMED_GRID) {
+        reframeBeforeGrid();
+        releaseWaiting(std::numeric_limits<double>::infinity());
+    }
     return eFRAME;
+}
+
+void CharacterFramer::Finish()
+{
+    releaseWaiting(std::numeric_limits<double>::infinity());
+}
+
+bool CharacterFramer::TakeFrame(Frame& frame)
+{
+    if (m_ready.empty())
+        return false;
+    frame = m_ready.front();
+    m_ready.pop_front();
+    return true;
+}
+
+void CharacterFramer::releaseWaiting(double dBefore)
+{
+    while (!m_waiting.empty() && m_waiting.front().frame.dStartSample < dBefore) {
+        m_ready.push_back(m_waiting.front().frame);
+        m_waiting.pop_front();
+    }
+}
+
+void CharacterFramer::reframeBeforeGrid()
+{
+    // The characters before the grid was confirmed were framed from falls, which noise moves
+    // by a bit or more at the start of a transmission. Sent back to back, they lie on the grid
+    // too: they are framed again on it, going back from the first character on the grid until
+    // the characters come out broken (the idle before the transmission, or a pause). A grid
+    // whose pitch came from one noisy spacing breaks them soon: the pitch that frames most of
+    // them is taken, and the grid goes on with it.
+    size_t run = m_waiting.size();
+    while (run > 0 && m_waiting[run - 1].bOnGrid)
+        --run;
+    if (run == 0 || run == m_waiting.size())
+        return;
+    const double anchor = m_waiting[run].frame.dStartSample;
+    const double earliest = m_waiting.front().frame.dStartSample - 0.5 * m_dBit;
+    const size_t voted = size_t(std::max_element(m_votes, m_votes + STOP_LENGTHS) - m_votes);
+    std::deque<Waiting> framed = framedBack(anchor, earliest, CHARACTER_BITS[voted]);
+    size_t best = voted;
+    for (size_t i = 0; i < STOP_LENGTHS; ++i) {
+        std::deque<Waiting> other = framedBack(anchor, earliest, CHARACTER_BITS[i]);
+        if (other.size() >= framed.size() + PITCH_LEAD) {
+            framed.swap(other);
+            best = i;
+        }
+    }
+    if (best != voted) {
+        // The characters on the grid so far were framed on the wrong pitch: frame them again
+        // on the right one, from the first, and go on from the last.
+        m_votes[best] = m_votes[voted] + 1.0;
+        const double pitch = CHARACTER_BITS[best] * m_dBit;
+        const double stiffness = GRID_STIFFNESS_STEP * (1.0 + CONFIRMED_GRID);
+        double start = anchor;
+        for (size_t i = run + 1; i < m_waiting.size(); ++i) {
+            start = clearestStart(start + pitch, GRID_STEPS, GRID_STEPS, stiffness);
+            m_waiting[i].frame = frameAt(start);
+        }
+        m_dPreviousStart = start;
+    }
+    if (framed.empty())
+        return;
+    const double firstFramed = framed.front().frame.dStartSample - 0.5 * pitchBits() * m_dBit;
+    size_t kept = 0;
+    while (kept < run && m_waiting[kept].frame.dStartSample < firstFramed)
+        ++kept;
+    m_waiting.erase(m_waiting.begin() + long(kept), m_waiting.begin() + long(run));
+    m_waiting.insert(m_waiting.begin() + long(kept), framed.begin(), framed.end());
+}
+
+std::deque<CharacterFramer::Waiting> CharacterFramer::framedBack(double dAnchor, double dEarliest,
+                                                                 double dPitchBits) const
+{
+    const double pitch = dPitchBits * m_dBit;
+    const double stiffness = GRID_STIFFNESS_STEP * (1.0 + CONFIRMED_GRID);
+    std::deque<Waiting> framed;
+    int misses = 0;
+    for (double next = dAnchor - pitch; next >= dEarliest;) {
+        const double start = clearestStart(next, GRID_STEPS, GRID_STEPS, stiffness);
+        const Frame frame = frameAt(start);
+        const bool startSpace = valueAt(start + 0.5 * m_dBit) < 0.0f;
+        misses = startSpace && !frame.bFramingError ? 0 : misses + 1;
+        if (misses > MAX_GRID_MISSES)
+            break;
+        framed.push_front({frame, true});
+        next = start - pitch;
+    }
+    // A broken character at the far end begins nothing: the transmission began after it.
+    while (!framed.empty() && (framed.front().frame.bFramingError ||
+                               valueAt(framed.front().frame.dStartSample + 0.5 * m_dBit) >= 0.0f))
+        framed.pop_front();
+    return framed;
 }
 
 } // namespace fsk

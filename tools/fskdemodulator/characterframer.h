@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <vector>
 
 namespace fsk {
@@ -40,8 +41,16 @@ public:
 
     /// Takes the next decision value; returns a combination of Event values.
     int Push(float fValue);
-    /// The character that the last eFRAME completed.
+    /// The character that the last eFRAME completed, as first decided (without timing
+    /// refinement, the only way to the characters).
     const Frame& LastFrame() const { return m_frame; }
+    /// The input ended: the characters still waiting are given out.
+    void Finish();
+    /// The oldest character given out and not yet taken; false when none is waiting. The
+    /// characters framed before the grid of a transmission was confirmed come out once it is,
+    /// framed again on it.
+    bool TakeFrame(Frame& frame);
+    bool HasFrames() const { return !m_ready.empty(); }
     /// True when the last bit decided was mark.
     bool LastBitIsMark() const { return m_bLastBitMark; }
     double BitSamples() const { return m_dBit; }
@@ -73,8 +82,22 @@ private:
     /// Moves the character's timing to where its bits are clearest and decides them; true
     /// when the stop bit is mark.
     bool refineTiming();
-    /// Decides the data bits at the timing found, noting the least sure one.
-    void decideData(double dFirstBit);
+    /// The start within the steps either side of @p dStart where the character's bits are
+    /// clearest; moving one bit costs @p dStiffness times the typical decided value.
+    double clearestStart(double dStart, int nEarlySteps, int nLateSteps, double dStiffness) const;
+    /// The character whose start bit begins at @p dStart, with its least sure data bit.
+    Frame frameAt(double dStart) const;
+    void reframeBeforeGrid();
+    struct Waiting
+    {
+        Frame frame;
+        bool bOnGrid = false;
+    };
+    /// The characters framed going back from @p dAnchor on a grid of @p dPitchBits, down to
+    /// @p dEarliest, while they come out whole.
+    std::deque<Waiting> framedBack(double dAnchor, double dEarliest, double dPitchBits) const;
+    /// Gives out the waiting characters that started before @p dBefore.
+    void releaseWaiting(double dBefore);
     void followTransition(double dCrossing);
     int decideBit(float fValue);
 
@@ -95,13 +118,14 @@ private:
     double m_dSpacingBits = 0.0;         ///< from the previous start to this one
     int m_nOnGrid = 0;                   ///< characters framed on the grid in a row
     bool m_bFrameOnGrid = false;         ///< the character being framed started on the grid
-    unsigned m_nCode = 0;
     float m_fPrevious = 0.0f;
     int64_t m_nSample = -1;
     bool m_bLastBitMark = true;
     Frame m_frame;
-    std::vector<float> m_history; ///< the latest values, a whole character and more
-    size_t m_nHistoryNext = 0;    ///< where the next value goes
+    std::vector<float> m_history;  ///< the latest values, a whole character and more
+    size_t m_nHistoryNext = 0;     ///< where the next value goes
+    std::deque<Waiting> m_waiting; ///< framed, waiting for the grid to be confirmed
+    std::deque<Frame> m_ready;     ///< given out, not yet taken
 };
 
 } // namespace fsk

@@ -65,6 +65,10 @@ void FskDemodulator::Finish()
     if (!m_bLocked && !m_held.empty())
         search(true);
     // A character still being framed has not reached its stop bit: it is not complete.
+    if (m_pFramer) {
+        m_pFramer->Finish();
+        publishFrames();
+    }
     m_pText->Finish();
 }
 
@@ -176,8 +180,14 @@ void FskDemodulator::demodulate(float fSample)
         m_dOnSquares += on * on;
         m_dDecidedBits += 1.0;
     }
-    if (event & CharacterFramer::eFRAME) {
-        const CharacterFramer::Frame& frame = m_pFramer->LastFrame();
+    if (m_pFramer->HasFrames())
+        publishFrames();
+}
+
+void FskDemodulator::publishFrames()
+{
+    CharacterFramer::Frame frame;
+    while (m_pFramer->TakeFrame(frame)) {
         ShiftRepair::Character character;
         character.nCode = frame.nCode;
         character.nAlternative = frame.nCode ^ (1u << frame.nLeastSureBit);

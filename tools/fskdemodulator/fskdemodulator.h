@@ -84,6 +84,8 @@ private:
     void search(bool bFinal);
     void lock(double dMarkHz, double dSpaceHz, double dBaud);
     void demodulate(float fSample);
+    /// Hands the characters the framer gave out to the text.
+    void publishFrames();
 
     Settings m_settings;
     bool m_bLocked = false;

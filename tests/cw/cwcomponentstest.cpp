@@ -232,6 +232,7 @@ TEST(CwCarrier, OffsetIsFoundAnywhereInTheSearchAndTheKeyingLeftInPhase)
             cw::CarrierReference carrier(rate);
             EXPECT_EQ(carrier.Learn(samples.data(), samples.size(), UNIT, 0.5f),
                       cw::CarrierReference::Tone::Steady);
+            EXPECT_FALSE(carrier.HasRestartGrid());
             EXPECT_NEAR(carrier.OffsetHz(), offset, 0.05);
             std::vector<std::complex<float>> inPhase;
             carrier.ProjectLearned(samples.data(), samples.size(), inPhase);
@@ -287,6 +288,7 @@ TEST(CwCarrier, ToneWhosePhaseJumpsEveryElementIsNotSteadyAndItsOffsetIsReadInsi
     EXPECT_EQ(carrier.Learn(samples.data(), samples.size(), UNIT, 0.5f),
               cw::CarrierReference::Tone::Unsteady);
     EXPECT_NEAR(carrier.OffsetHz(), offset, 0.15);
+    EXPECT_FALSE(carrier.HasRestartGrid()); // the phases have no order to predict them by
 }
 
 TEST(CwCarrier, ToneRestartingOnTheElementGridIsNotSteadyThoughItsMarksStartInStep)
@@ -309,6 +311,11 @@ TEST(CwCarrier, ToneRestartingOnTheElementGridIsNotSteadyThoughItsMarksStartInSt
     cw::CarrierReference carrier(1000.0);
     EXPECT_EQ(carrier.Learn(samples.data(), samples.size(), UNIT, 0.5f),
               cw::CarrierReference::Tone::Unsteady);
+    // Each mark's phase follows from its start: the frame turns against the grid's by the
+    // step per element (up to whole cycles per element).
+    ASSERT_TRUE(carrier.HasRestartGrid());
+    const double cycles = carrier.TurnAgainstGridHz() * UNIT / 1000.0 + stepCycles;
+    EXPECT_NEAR(cycles, std::round(cycles), 0.01);
 }
 
 TEST(CwMatchedFilter, ChangingTheLengthGivesWhatAFreshFilterGives)

@@ -58,6 +58,14 @@ public:
     void KeyUp();
 
     double OffsetHz() const { return m_dOffsetHz; }
+    /// An unsteady tone from a generator that starts every element at one phase on a fixed
+    /// element grid: against the spectral line at a whole number of cycles per grid step
+    /// every mark starts in step, so each mark's phase follows from its start. Its frequency
+    /// is not followed (FollowFrequency() would move the frame the phases are told in).
+    bool HasRestartGrid() const { return m_bRestartGrid; }
+    /// How fast (Hz) the frame Derotate() gives turns against the one in which the marks
+    /// start in step.
+    double TurnAgainstGridHz() const { return m_dTurnAgainstGridHz; }
     /// Variance of the quadrature part (the noise) over the samples learned from.
     float NoiseVariance() const { return m_fNoiseVariance; }
 
@@ -73,12 +81,31 @@ private:
                        float fThreshold, double dResidualHz);
     void correctedAverages(const std::complex<float>* pSamples, size_t nCount, int nLength,
                            std::vector<std::complex<float>>& out) const;
+    /// A stretch of key-down averages: one mark, as seen through the matched filter.
+    struct KeyDownRun
+    {
+        std::complex<double> sum;  ///< of the averages
+        std::complex<double> turn; ///< summed turns from one average to the next
+        double dStartSec;
+        int nLength; ///< samples
+    };
+    /// The marks in @p nCount held samples, with the offset removed.
+    std::vector<KeyDownRun> keyDownRuns(const std::complex<float>* pSamples, size_t nCount,
+                                        int nLength, float fThreshold) const;
+    /// Whether the marks turn inside against the offset removed by far more than their noise
+    /// explains.
+    bool turnInsideMarks(const std::vector<KeyDownRun>& runs) const;
+    /// Looks for the turn against the marks' frequency under which all the marks start in
+    /// step; sets the restart grid when one is found.
+    void findRestartGrid(const std::vector<KeyDownRun>& runs);
     /// The frequency (Hz) the key-down averages still turn at with the offset removed.
     double keyDownTurnHz(const std::complex<float>* pSamples, size_t nCount, int nLength,
                          float fThreshold) const;
 
     double m_dSampleRate;
     double m_dOffsetHz = 0.0;
+    bool m_bRestartGrid = false;
+    double m_dTurnAgainstGridHz = 0.0;
     float m_fNoiseVariance = 0.0f;
     std::complex<double> m_rotator{1.0, 0.0};
     std::complex<double> m_step{1.0, 0.0};

@@ -2,7 +2,7 @@
 
 #include "tools/cwdemodulator/channelizer.h"
 #include "tools/morsedsp/dspconstants.h"
-#include "tools/morsedsp/fouriertransform.h"
+#include "tools/morsedsp/radixtwotransform.h"
 
 #include <algorithm>
 #include <cmath>
@@ -27,7 +27,13 @@ ChannelizerTap::ChannelizerTap(const Channelizer& channelizer, double dCentreHz)
     // A real tone of amplitude A fills its bin with A N / 2; the real part of the inverse
     // transform gives it back as A N / 2 before this scale.
     m_fScale = 2.0f / float(channelizer.Size());
-    m_pInverse = std::make_unique<dsp::FourierTransform>(m_nSize, true);
+    m_pInverse = std::make_unique<dsp::RadixTwoTransform>(m_nSize / 2, true);
+    m_bins.resize(m_nSize);
+    m_folded.resize(m_nSize / 2);
+    m_oddTurn.resize(m_nSize / 2);
+    for (size_t k = 0; k < m_nSize / 2; ++k)
+        m_oddTurn[k] = std::complex<float>(
+            std::polar(1.0, dsp::TWO_PI * double(k) / double(m_nSize) + dsp::PI / 2.0));
     m_nCentreBin = m_nActiveBin = nearestBin(dCentreHz);
 }
 
@@ -80,20 +86,33 @@ void ChannelizerTap::Process(std::int64_t nFrame, std::vector<float>& audio)
         audio.insert(audio.end(), m_nSize / 2, 0.0f);
         return;
     }
-    std::complex<float>* in = m_pInverse->Input();
-    std::fill(in, in + m_nSize, std::complex<float>());
-    for (int j = -m_nHalf; j <= m_nHalf; ++j)
-        in[size_t(std::ptrdiff_t(quarter) + j)] =
-            frame[m_nActiveBin + j] * m_taper[size_t(j + m_nHalf)];
-    m_pInverse->Execute();
-    const std::complex<float>* out = m_pInverse->Output();
+    // The audio is the real part of the inverse transform of the bins taken, which is the
+    // inverse transform of their Hermitian part: a real signal, whose even samples are the
+    // real and odd ones the imaginary parts of a transform of half the length, of the
+    // Hermitian bins folded in two (the upper half's difference turned by e^(2 pi j k / N)).
+    std::complex<float>* bins = m_bins.data();
+    std::fill(bins, bins + m_nSize, std::complex<float>());
+    for (int j = -m_nHalf; j <= m_nHalf; ++j) {
+        const std::complex<float> bin =
+            frame[m_nActiveBin + j] * (0.5f * m_taper[size_t(j + m_nHalf)]);
+        const size_t k = size_t(std::ptrdiff_t(quarter) + j);
+        bins[k] += bin;
+        bins[(m_nSize - k) % m_nSize] += std::conj(bin);
+    }
+    const size_t half = m_nSize / 2;
+    std::complex<float>* folded = m_folded.data();
+    for (size_t k = 0; k < half; ++k)
+        folded[k] = (bins[k] + bins[k + half]) + m_oddTurn[k] * (bins[k] - bins[k + half]);
+    m_pInverse->Execute(folded);
     // Moving the centre bin to the quarter bin is a mix; frames start half a frame apart, so
     // the mix's phase at each frame's start alternates in sign with the bins moved.
     const std::int64_t shift = m_nActiveBin - std::int64_t(quarter);
     const float sign = ((shift * nFrame) % 2 == 0) ? m_fScale : -m_fScale;
     // Overlap-save: only the middle half of each frame is free of the circular wrap.
-    for (size_t i = quarter; i < quarter + m_nSize / 2; ++i)
-        audio.push_back(sign * out[i].real());
+    for (size_t i = quarter; i < quarter + half; ++i) {
+        const std::complex<float> pair = folded[i / 2];
+        audio.push_back(sign * ((i % 2 == 0) ? pair.real() : pair.imag()));
+    }
 }
 
 } // namespace cw

@@ -10,7 +10,7 @@
 #include <vector>
 
 namespace dsp {
-class FourierTransform;
+class RadixTwoTransform;
 } // namespace dsp
 
 namespace cw {
@@ -61,7 +61,11 @@ private:
     std::vector<float> m_taper; ///< weight of the bins centre - half .. centre + half
     int m_nHalf = 0;
     float m_fScale = 1.0f;
-    std::unique_ptr<dsp::FourierTransform> m_pInverse;
+    /// Half the inverse transform's length: the audio is real, see Process().
+    std::unique_ptr<dsp::RadixTwoTransform> m_pInverse;
+    std::vector<std::complex<float>> m_bins;    ///< the bins taken, made Hermitian
+    std::vector<std::complex<float>> m_folded;  ///< those folded in two, transformed in place
+    std::vector<std::complex<float>> m_oddTurn; ///< j e^(2 pi j k / size), k < size / 2
 };
 
 } // namespace cw

@@ -16,6 +16,8 @@
 #include "tools/cwdemodulator/speedacquisition.h"
 #include "tools/cwdemodulator/symbolqueue.h"
 
+#include "tools/morsedsp/dspconstants.h"
+
 #include <algorithm>
 #include <cmath>
 #include <complex>
@@ -177,7 +179,10 @@ CwDemodulator::Private::Private(const Settings& settings)
     trackerSettings.dLineSilence = settings.dLineSilenceSec * m_dBasebandRate;
     m_pTracker = std::make_unique<CwTimingTracker>(trackerSettings, &m_timing);
     m_pClassifier = std::make_unique<CwTimingTracker>(trackerSettings, this);
-    m_pSegmenter = std::make_unique<CwSegmenter>(settings.characterCodes);
+    m_pSegmenter = std::make_unique<CwSegmenter>(settings.characterCodes,
+                                                 settings.nDecisionStepsPerElement > 0
+                                                     ? settings.nDecisionStepsPerElement
+                                                     : CwSegmenter::BLOCKS_PER_UNIT);
     m_pEnvelope = std::make_unique<EnvelopeDetector>(int(std::ceil(maxUnit)));
     m_pAcquisition = std::make_unique<SpeedAcquisition>(m_dBasebandRate, minUnit, maxUnit,
                                                         settings.characterCodes);
@@ -304,6 +309,9 @@ void CwDemodulator::Private::startTracking(const CwSpeedEstimator::Result& resul
                       filtered, m_bCoherent);
     m_pFollower = std::make_unique<LevelFollower>(*m_pSegmenter, m_dBasebandRate);
     m_pSegmenter->Reset(filtered - m_pLocalPhase->Delay(), m_fNoiseVariance);
+    if (!m_bCoherent && m_pCarrier->HasRestartGrid())
+        m_pSegmenter->SetRestartGrid(dsp::TWO_PI * m_pCarrier->TurnAgainstGridHz() /
+                                     m_dBasebandRate);
     m_loneDots.Reset();
     m_pClassifier->Start(result.dUnit, result.fMarkLevel, 0.0f, filtered, true);
     std::vector<double> gaps;
@@ -342,7 +350,7 @@ void CwDemodulator::Private::track(std::complex<float> sample)
         m_pCarrier->KeyUp();
     else if (m_bCoherent)
         m_pCarrier->Update(average);
-    else
+    else if (!m_pCarrier->HasRestartGrid())
         m_pCarrier->FollowFrequency(average);
     const LevelFollower::Moment now = levelMoment();
     m_pFollower->Watch(now);

@@ -28,6 +28,10 @@ public:
         double dMinWpm = 5.0;
         double dMaxWpm = 60.0;
         double dLineSilenceSec = 3.0; ///< silence that ends a line
+        /// Steps per element length the decisions weigh the signal in, up to 8 (0: 8). Fewer
+        /// cost less (the decisions' search per second grows with their square) at a coarser
+        /// timing: for many signals at once.
+        int nDecisionStepsPerElement = 0;
         /// Dots and dashes (".-") of the characters of the alphabet in use, which the
         /// decisions favour; empty for the built-in International alphabet.
         std::vector<std::string> characterCodes;

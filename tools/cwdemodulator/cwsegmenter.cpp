@@ -118,7 +118,8 @@ void normalise(std::vector<float>& prior, double dShare)
 
 } // namespace
 
-CwSegmenter::CwSegmenter(const std::vector<std::string>& characterCodes)
+CwSegmenter::CwSegmenter(const std::vector<std::string>& characterCodes, int nBlocksPerUnit)
+    : m_nBlocksPerUnit(std::clamp(nBlocksPerUnit, 1, BLOCKS_PER_UNIT))
 {
     static_assert(LAG + COMMIT_EVERY + LONGEST_GAP <= int(RING), "the ring must hold a traceback");
     m_characterBonus.assign(NODES, UNKNOWN_CODE);
@@ -171,6 +172,7 @@ CwSegmenter::CwSegmenter(const std::vector<std::string>& characterCodes)
     m_longScore.assign(RING, NEGATIVE);
     m_longFrom.assign(RING, 0);
     m_blockStarts.assign(RING, 0);
+    m_blockRotations.assign(RING, 1.0);
     setPriors(UNIT);
     Reset(0, 0.0f);
 }
@@ -208,6 +210,7 @@ void CwSegmenter::CopyPriorsFrom(const CwSegmenter& other)
     m_characterGap = other.m_characterGap;
     m_fLongPrior = other.m_fLongPrior;
     m_dPriorBlocksPerUnit = other.m_dPriorBlocksPerUnit;
+    m_nBlocksPerUnit = other.m_nBlocksPerUnit;
     m_bNormalisedPriors = other.m_bNormalisedPriors;
 }
 
@@ -247,7 +250,14 @@ void CwSegmenter::Reset(qint64 nPosition, float fNoiseVariance, bool bScoring)
     m_longScore[first] = 0.0;
     m_longFrom[first] = 0;
     m_blockStarts[first] = nPosition;
+    m_grid.Stop();
     m_segments.clear();
+}
+
+void CwSegmenter::SetRestartGrid(double dTurnPerSample)
+{
+    m_grid.Start(dTurnPerSample, m_nPosition);
+    m_blockRotations[slot(m_nBlocks)] = m_grid.Rotation(blockStart(m_nBlocks));
 }
 
 double CwSegmenter::BestScore() const
@@ -275,7 +285,7 @@ void CwSegmenter::addSample(std::complex<float> sample, float fAmplitude, double
 {
     m_fAmplitude = fAmplitude;
     if (m_nInBlock == 0) {
-        m_nBlockLength = std::max(1, int(std::lround(dUnit / UNIT)));
+        m_nBlockLength = std::max(1, int(std::lround(dUnit / m_nBlocksPerUnit)));
         const double blocksPerUnit = dUnit / m_nBlockLength;
         if (std::abs(blocksPerUnit / m_dPriorBlocksPerUnit - 1.0) > PRIOR_TOLERANCE)
             setPriors(blocksPerUnit);
@@ -334,6 +344,8 @@ void CwSegmenter::closeBlock()
     m_cumulative[slot(e)] = m_cumulative[slot(m_nBlocks)] + evidence;
     m_sampleSums[slot(e)] = m_sampleSums[slot(m_nBlocks)] + m_blockSum;
     m_blockStarts[slot(e)] = m_nPosition;
+    if (m_grid.IsActive())
+        m_blockRotations[slot(e)] = m_grid.Rotation(m_nPosition);
     m_nInBlock = 0;
     m_blockSum = 0.0;
 
@@ -358,7 +370,6 @@ void CwSegmenter::weighOwnPhaseMarks(qint64 nBoundary)
     // A phase that wanders (3 rad/s^0.5) turns inside a dash: such a mark may also be
     // weighed in pieces an element long, each on its own phase, at a price per piece.
     const double a = m_fAmplitude;
-    const double weight = m_bNormalisedPriors ? 1.0 : OWN_PHASE_EVIDENCE_WEIGHT;
     const double noise = std::max(1e-20, double(m_fNoise));
     const qint64 shortest = std::min(m_dot.nShortest, m_dash.nShortest);
     const qint64 longest =
@@ -368,9 +379,23 @@ void CwSegmenter::weighOwnPhaseMarks(qint64 nBoundary)
         const double samples = double(blockStart(nLast) - blockStart(nFirst));
         return logBesselI0(a * magnitude / noise) - 0.5 * samples * a * a / noise;
     };
+    const double weight = m_bNormalisedPriors ? 1.0 : OWN_PHASE_EVIDENCE_WEIGHT;
+    const double concentration = m_grid.Concentration();
+    const double priorNorm = concentration > 0.0 ? logBesselI0(concentration) : 0.0;
     for (qint64 d = shortest; d <= longest; ++d) {
         const qint64 first = nBoundary - d;
-        double evidence = piece(first, nBoundary);
+        double evidence;
+        if (concentration > 0.0) {
+            // With the von Mises prior on the phase, the average over it is
+            // I0(|a S / N + k e^(i mu)|) / I0(k).
+            const std::complex<double> sum = sumBetween(first, nBoundary);
+            const double samples = double(blockStart(nBoundary) - blockStart(first));
+            const std::complex<double> prior = m_grid.Prior(m_blockRotations[slot(first)]);
+            evidence = logBesselI0(std::abs(a / noise * sum + prior)) - priorNorm -
+                       0.5 * samples * a * a / noise;
+        } else {
+            evidence = piece(first, nBoundary);
+        }
         const qint64 pieces = std::lround(double(d) / m_dPriorBlocksPerUnit);
         if (pieces > 1 && splitMayWin(first, d, pieces, evidence)) {
             double split = PHASE_CHANGE_PRIOR * double(pieces - 1);
@@ -679,8 +704,11 @@ void CwSegmenter::emit(bool bOn, Kind kind, qint64 nFirst, qint64 nLast)
     const float level = samples > 0 ? float(total / double(samples)) : 0.0f;
     // Pieces of one run decided in two goes (or silence chained in stretches) are joined; the
     // later decision says what the whole is.
-    if (!m_segments.empty() && m_segments.back().bOn == bOn &&
-        m_segments.back().nStart + m_segments.back().nLength == startSample) {
+    const bool joined = !m_segments.empty() && m_segments.back().bOn == bOn &&
+                        m_segments.back().nStart + m_segments.back().nLength == startSample;
+    if (bOn && m_bOwnPhase)
+        m_grid.Learn(sum, joined ? m_segments.back().nStart : startSample);
+    if (joined) {
         Segment& previous = m_segments.back();
         const double total = double(previous.nLength + samples);
         previous.fLevel = float((previous.fLevel * previous.nLength + level * samples) / total);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "tools/cwdemodulator/restartgridphase.h"
+
 #include <QtGlobal>
 
 #include <complex>
@@ -42,12 +44,15 @@ public:
 
     /// @p characterCodes: the dots and dashes (".-") of the characters expected, at most
     /// LONGEST_CODE elements each; empty for the built-in International alphabet. Other codes
-    /// are still read where the signal leaves no doubt.
-    explicit CwSegmenter(const std::vector<std::string>& characterCodes = {});
+    /// are still read where the signal leaves no doubt. The samples are weighed in blocks of
+    /// about an element over @p nBlocksPerUnit (at most BLOCKS_PER_UNIT; fewer cost less, at a
+    /// coarser timing: the search per block grows with the blocks an element spans).
+    explicit CwSegmenter(const std::vector<std::string>& characterCodes = {},
+                         int nBlocksPerUnit = BLOCKS_PER_UNIT);
 
-    /// Takes the length priors @p other holds now: a segmenter that scores element lengths on
-    /// behalf of another reads the same priors as the other would have, and hands them back.
-    /// Both must expect the same characters.
+    /// Takes the length priors @p other holds now, and its blocks per element: a segmenter
+    /// that scores element lengths on behalf of another reads the same priors as the other
+    /// would have, and hands them back. Both must expect the same characters.
     void CopyPriorsFrom(const CwSegmenter& other);
     /// Starts afresh at baseband sample @p nPosition (silence assumed before it), with the
     /// in-phase noise variance per sample known so far. @p bScoring: length priors are true
@@ -67,6 +72,12 @@ public:
     /// unknown phase; until the next Reset() or Push().
     void PushOwnPhase(std::complex<float> sample, float fQuadrature, float fAmplitude,
                       double dUnit);
+    /// For marks weighed on their own phase, of a tone that starts every element at one phase
+    /// on a fixed element grid: the samples' frame turns by @p dTurnPerSample (radians)
+    /// against the frame in which every mark starts in step (see RestartGridPhase). Each
+    /// mark is then weighed with the phase its start predicts as a prior. Until the next
+    /// Reset().
+    void SetRestartGrid(double dTurnPerSample);
     /// The in-phase noise variance per sample, as block sums see it.
     float NoiseVariance() const { return m_fNoise; }
     /// Log likelihood of the best segmentation so far (comparable between runs over the
@@ -77,6 +88,7 @@ public:
     /// The oldest decided segment; false when none is waiting.
     bool TakeSegment(Segment& segment);
 
+    /// Blocks per element length unless the constructor is told otherwise.
     static constexpr int BLOCKS_PER_UNIT = 8;
     /// Elements of the longest character code searched for.
     static constexpr int LONGEST_CODE = 8;
@@ -146,6 +158,7 @@ private:
     // Block being gathered.
     qint64 m_nPosition = 0; ///< next baseband sample
     int m_nBlockLength = 1;
+    int m_nBlocksPerUnit; ///< blocks an element length is cut into
     int m_nInBlock = 0;
     std::complex<double> m_blockSum;
     float m_fAmplitude = 0.0f;
@@ -154,6 +167,7 @@ private:
     float m_fNoise = 0.0f; ///< in-phase noise variance per sample, as seen by block sums
     bool m_bNoiseKnown = false;
     bool m_bOwnPhase = false; ///< each mark is weighed on its own phase
+    RestartGridPhase m_grid;
 
     // Viterbi state over blocks, rings indexed by block number. Per code-tree node: a mark
     // that ends there, and a gap after it that another element follows. Shared: a gap that
@@ -184,8 +198,9 @@ private:
     std::vector<double> m_longScore;
     std::vector<unsigned short> m_longFrom;
     std::vector<qint64> m_blockStarts;
-    NodeList m_markParents;       ///< nodes whose gap was in the beam lately
-    NodeList m_gapNodes;          ///< nodes whose mark was in the beam lately
+    std::vector<std::complex<double>> m_blockRotations; ///< m_grid.Rotation() of each start
+    NodeList m_markParents;                             ///< nodes whose gap was in the beam lately
+    NodeList m_gapNodes;                                ///< nodes whose mark was in the beam lately
     std::vector<int> m_liveMarks; ///< nodes whose marks were searched at this boundary
     std::vector<int> m_liveGaps;
 

@@ -50,12 +50,12 @@ void SignalFinder::Push(const std::vector<float>& power)
     const size_t bandBins = m_keyDown.size();
     if (power.size() <= m_nHighBin)
         return;
+    const bool full = m_nSpectra == m_nDepth;
     for (size_t b = 0; b < bandBins; ++b)
-        m_history[b * m_nDepth + m_nNext] = power[m_nLowBin + b];
+        remember(b, power[m_nLowBin + b], full);
     m_nNext = (m_nNext + 1) % m_nDepth;
     m_nSpectra = std::min(m_nSpectra + 1, m_nDepth);
     updateNoise(power);
-    updateLevels();
 
     // Candidates: local maxima of the key-down level over the threshold.
     std::vector<Candidate> candidates;
@@ -145,12 +145,19 @@ void SignalFinder::updateNoise(const std::vector<float>& power)
     m_dNoise = m_nSpectra <= 1 ? mean : m_dNoise + NOISE_SMOOTHING * (mean - m_dNoise);
 }
 
-void SignalFinder::updateLevels()
+void SignalFinder::remember(size_t nBand, float fPower, bool bFull)
 {
-    for (size_t b = 0; b < m_keyDown.size(); ++b) {
-        const float* history = &m_history[b * m_nDepth];
-        m_keyDown[b] = *std::max_element(history, history + m_nSpectra);
-    }
+    // The key-down level is the highest power remembered: it changes only where the new
+    // power is higher, or where the one the memory lets go of was the highest (powers are
+    // never negative, so the ring's unused zeros never count before it is full).
+    float* history = &m_history[nBand * m_nDepth];
+    const float leaving = history[m_nNext];
+    history[m_nNext] = fPower;
+    float& level = m_keyDown[nBand];
+    if (fPower >= level)
+        level = fPower;
+    else if (bFull && leaving == level)
+        level = *std::max_element(history, history + m_nDepth);
 }
 
 bool SignalFinder::isKeyed(size_t nBand) const

@@ -57,7 +57,7 @@ private:
 
     std::vector<size_t> binsNear(double dPitchHz, double dReachHz) const;
     void updateNoise(const std::vector<float>& power);
-    void updateLevels();
+    void remember(size_t nBand, float fPower, bool bFull);
     bool isKeyed(size_t nBand) const;
     size_t onsetFramesAgo(size_t nBand) const;
     bool isEchoOf(const Candidate& weak, const Candidate& strong) const;

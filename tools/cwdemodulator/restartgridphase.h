@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QtGlobal>
+
+#include <complex>
+
+namespace cw {
+
+/// The phase of a tone that starts every element at one phase, its elements keyed on a fixed
+/// grid (a generator that counts samples). Against the spectral line at a whole number of
+/// cycles per grid step every mark starts in step and turns at its own frequency from there,
+/// so in a frame that follows the marks' frequency a mark's phase follows from its start.
+/// The segmenter tells it the marks it decided; it gives back, for a mark starting anywhere,
+/// the phase expected and how sure that is (a von Mises prior, sure as the marks agree).
+/// Life: Start() per transmission on a grid, Learn() per decided mark, Stop().
+class RestartGridPhase
+{
+public:
+    /// @p dTurnPerSample: radians the marks' frame turns per sample against the line's;
+    /// @p nOrigin: a sample near the start, to count turns from. Nothing is known yet.
+    void Start(double dTurnPerSample, qint64 nOrigin);
+    /// No grid (until the next Start()): no prior.
+    void Stop();
+    bool IsActive() const { return m_bActive; }
+    /// How far the frame turned by sample @p nSample, as a unit phasor.
+    std::complex<double> Rotation(qint64 nSample) const;
+    /// Takes the summed samples @p sum of a decided mark that started at sample @p nStart.
+    void Learn(std::complex<double> sum, qint64 nStart);
+    /// The prior on the phase of a mark whose start turned by @p startRotation: the phase
+    /// expected, as a phasor of the prior's concentration (0 while nothing is known).
+    std::complex<double> Prior(std::complex<double> startRotation) const
+    {
+        return m_prior * std::conj(startRotation);
+    }
+    double Concentration() const { return std::abs(m_prior); }
+
+private:
+    bool m_bActive = false;
+    double m_dTurn = 0.0;
+    qint64 m_nOrigin = 0;
+    std::complex<double> m_sum; ///< decided marks' sums turned back to their start phase
+    double m_dMagnitudes = 0.0; ///< their sizes, weighted as in the sum
+    int m_nMarks = 0;           ///< marks learned from
+    std::complex<double> m_prior;
+};
+
+} // namespace cw

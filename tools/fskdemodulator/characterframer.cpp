@@ -59,8 +59,6 @@ constexpr double START_CHECK_SPREAD = 0.25;
 constexpr double EARLIEST_START = 0.25;
 /// How far into space (against the typical decided value) a start bit must go.
 constexpr float START_DEPTH = 0.3f;
-/// The typical decided value is followed over about this many bits.
-constexpr float SWING_BITS = 32.0f;
 
 } // namespace
 
@@ -77,7 +75,7 @@ int CharacterFramer::Push(float fValue)
 {
     m_history.Push(fValue);
     const int64_t sample = m_history.NewestSample();
-    const bool crossed = m_transitions.Push(sample, fValue, START_DEPTH * m_fSwing);
+    const bool crossed = m_transitions.Push(sample, fValue, START_DEPTH * m_swing.Value());
     if (!m_waiting.empty())
         releaseWaiting(double(sample) - LOOK_BACK_BITS * m_dBit);
     if (!m_bInFrame && !lookForStart(fValue))
@@ -98,7 +96,7 @@ bool CharacterFramer::lookForStart(float fValue)
         return m_bInFrame;
     // The start bit began at the latest fall before the value went clearly to space:
     // noise that dips below zero and comes back does not start a character.
-    if (m_transitions.LastFall() > m_dSearchFrom && fValue < -START_DEPTH * m_fSwing)
+    if (m_transitions.LastFall() > m_dSearchFrom && fValue < -START_DEPTH * m_swing.Value())
         startOnGridOrCrossing(m_transitions.FallMiddle(m_dSearchFrom));
     return m_bInFrame;
 }
@@ -191,7 +189,7 @@ double CharacterFramer::clearestStart(double dStart, int nEarlySteps, int nLateS
                                       double dStiffness) const
 {
     const double step = REFINE_RANGE * m_dBit / REFINE_STEPS;
-    const double penalty = dStiffness * m_fSwing;
+    const double penalty = dStiffness * m_swing.Value();
     double bestScore = -1e30;
     double bestShift = 0.0;
     for (int i = -nEarlySteps; i <= nLateSteps; ++i) {
@@ -225,14 +223,14 @@ CharacterFramer::Frame CharacterFramer::frameAt(double dStart) const
             frame.nLeastSureBit = unsigned(bit - 1);
         }
     }
-    frame.fLeastSureMargin = leastSure / std::max(m_fSwing, 1e-20f);
+    frame.fLeastSureMargin = leastSure / std::max(m_swing.Value(), 1e-20f);
     frame.bFramingError = m_history.ValueAt(first + STOP_BIT * m_dBit) < 0.0f;
     return frame;
 }
 
 bool CharacterFramer::isClearStart(float fValue) const
 {
-    const float depth = -START_DEPTH * m_fSwing;
+    const float depth = -START_DEPTH * m_swing.Value();
     if (fValue <= depth)
         return true;
     // Before the characters have a grid (the first ones of a transmission), a start taken
@@ -262,10 +260,7 @@ int CharacterFramer::decideBit(float fValue)
 {
     const bool mark = fValue >= 0.0f;
     m_bLastBitMark = mark;
-    // A plain mean over the first bits, then a moving one.
-    if (m_nDecided < unsigned(SWING_BITS))
-        ++m_nDecided;
-    m_fSwing += (std::abs(fValue) - m_fSwing) / float(m_nDecided);
+    m_swing.Add(fValue);
     if (m_nBitIndex == 0) {
         // A start bit that is mark at its end was a noise dip: look again. Off the grid, where
         // nothing else confirms it, it must be clearly space. On a grid that held, a start

@@ -3,6 +3,7 @@
 #include <deque>
 
 #include "tools/fskdemodulator/charactergrid.h"
+#include "tools/fskdemodulator/decisionswing.h"
 #include "tools/fskdemodulator/transitionfinder.h"
 #include "tools/fskdemodulator/valuehistory.h"
 
@@ -102,8 +103,7 @@ private:
     double m_dFrameStart = 0.0;     ///< the start bit's transition, as the timing follows it
     TransitionFinder m_transitions; ///< the crossings and falls of the decision value
     double m_dSearchFrom = -1e18;   ///< a start bit begins after this
-    float m_fSwing = 0.0f;          ///< typical size of the decided values
-    unsigned m_nDecided = 0;        ///< bits decided, up to the swing's memory
+    DecisionSwing m_swing;          ///< typical size of the decided values
     CharacterGrid m_grid;           ///< where characters sent back to back start
     bool m_bFrameOnGrid = false;    ///< the character being framed started on the grid
     bool m_bLastBitMark = true;

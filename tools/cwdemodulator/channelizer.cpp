@@ -1,7 +1,7 @@
 #include "tools/cwdemodulator/channelizer.h"
 
 #include "tools/morsedsp/dspconstants.h"
-#include "tools/morsedsp/radixtwotransform.h"
+#include "tools/morsedsp/fouriertransform.h"
 
 #include <algorithm>
 #include <cmath>
@@ -46,8 +46,7 @@ Channelizer::Channelizer(double dSampleRate, double dHistorySec, double dLagSec)
     // A real frame of Size() samples is transformed as a complex one of half that length
     // (even samples real, odd ones imaginary) and the two halves' spectra pulled apart.
     const size_t half = m_nSize / 2;
-    m_pTransform = std::make_unique<dsp::RadixTwoTransform>(half);
-    m_packed.resize(half);
+    m_pTransform = std::make_unique<dsp::FourierTransform>(half);
     m_twiddles.resize(half + 1);
     for (size_t k = 0; k <= half; ++k)
         m_twiddles[k] =
@@ -76,10 +75,11 @@ size_t Channelizer::Push(const float* pSamples, size_t nCount)
 void Channelizer::transform()
 {
     const size_t half = m_nSize / 2;
-    std::complex<float>* packed = m_packed.data();
+    std::complex<float>* in = m_pTransform->Input();
     for (size_t i = 0; i < half; ++i)
-        packed[i] = {m_window[2 * i], m_window[2 * i + 1]};
-    m_pTransform->Execute(packed);
+        in[i] = {m_window[2 * i], m_window[2 * i + 1]};
+    m_pTransform->Execute();
+    const std::complex<float>* packed = m_pTransform->Output();
     // The even samples' spectrum is the conjugate-symmetric part of the packed one, the odd
     // samples' the antisymmetric part over j; the odd ones are half a sample late.
     for (size_t k = 0; k <= half; ++k) {

@@ -8,7 +8,7 @@
 #include <vector>
 
 namespace dsp {
-class RadixTwoTransform;
+class FourierTransform;
 } // namespace dsp
 
 namespace cw {
@@ -77,10 +77,9 @@ private:
     size_t m_nHistoryFrames;
     size_t m_nSlots; ///< frames in the ring: the history and the spare frames
     std::vector<float> m_power;
-    std::unique_ptr<dsp::RadixTwoTransform> m_pTransform; ///< half of Size(): see transform()
-    std::vector<std::complex<float>> m_packed;            ///< the frame packed for it
-    std::vector<std::complex<float>> m_twiddles;          ///< e^(-2 pi j k / Size()), k <= Size()/2
-    std::vector<std::complex<float>> m_spectrum;          ///< bins 0 .. Size()/2 of the frame
+    std::unique_ptr<dsp::FourierTransform> m_pTransform; ///< half of Size(): see transform()
+    std::vector<std::complex<float>> m_twiddles;         ///< e^(-2 pi j k / Size()), k <= Size()/2
+    std::vector<std::complex<float>> m_spectrum;         ///< bins 0 .. Size()/2 of the frame
 };
 
 } // namespace cw

@@ -2,7 +2,7 @@
 
 #include "tools/cwdemodulator/channelizer.h"
 #include "tools/morsedsp/dspconstants.h"
-#include "tools/morsedsp/radixtwotransform.h"
+#include "tools/morsedsp/fouriertransform.h"
 
 #include <algorithm>
 #include <cmath>
@@ -27,9 +27,8 @@ ChannelizerTap::ChannelizerTap(const Channelizer& channelizer, double dCentreHz)
     // A real tone of amplitude A fills its bin with A N / 2; the real part of the inverse
     // transform gives it back as A N / 2 before this scale.
     m_fScale = 2.0f / float(channelizer.Size());
-    m_pInverse = std::make_unique<dsp::RadixTwoTransform>(m_nSize / 2, true);
+    m_pInverse = std::make_unique<dsp::FourierTransform>(m_nSize / 2, true);
     m_bins.resize(m_nSize);
-    m_folded.resize(m_nSize / 2);
     m_oddTurn.resize(m_nSize / 2);
     for (size_t k = 0; k < m_nSize / 2; ++k)
         m_oddTurn[k] = std::complex<float>(
@@ -100,17 +99,18 @@ void ChannelizerTap::Process(std::int64_t nFrame, std::vector<float>& audio)
         bins[(m_nSize - k) % m_nSize] += std::conj(bin);
     }
     const size_t half = m_nSize / 2;
-    std::complex<float>* folded = m_folded.data();
+    std::complex<float>* folded = m_pInverse->Input();
     for (size_t k = 0; k < half; ++k)
         folded[k] = (bins[k] + bins[k + half]) + m_oddTurn[k] * (bins[k] - bins[k + half]);
-    m_pInverse->Execute(folded);
+    m_pInverse->Execute();
+    const std::complex<float>* out = m_pInverse->Output();
     // Moving the centre bin to the quarter bin is a mix; frames start half a frame apart, so
     // the mix's phase at each frame's start alternates in sign with the bins moved.
     const std::int64_t shift = m_nActiveBin - std::int64_t(quarter);
     const float sign = ((shift * nFrame) % 2 == 0) ? m_fScale : -m_fScale;
     // Overlap-save: only the middle half of each frame is free of the circular wrap.
     for (size_t i = quarter; i < quarter + half; ++i) {
-        const std::complex<float> pair = folded[i / 2];
+        const std::complex<float> pair = out[i / 2];
         audio.push_back(sign * ((i % 2 == 0) ? pair.real() : pair.imag()));
     }
 }

@@ -10,7 +10,7 @@
 #include <vector>
 
 namespace dsp {
-class RadixTwoTransform;
+class FourierTransform;
 } // namespace dsp
 
 namespace cw {
@@ -62,9 +62,8 @@ private:
     int m_nHalf = 0;
     float m_fScale = 1.0f;
     /// Half the inverse transform's length: the audio is real, see Process().
-    std::unique_ptr<dsp::RadixTwoTransform> m_pInverse;
+    std::unique_ptr<dsp::FourierTransform> m_pInverse;
     std::vector<std::complex<float>> m_bins;    ///< the bins taken, made Hermitian
-    std::vector<std::complex<float>> m_folded;  ///< those folded in two, transformed in place
     std::vector<std::complex<float>> m_oddTurn; ///< j e^(2 pi j k / size), k < size / 2
 };
 

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
+#include <cstdint>
 #include <limits>
 
 namespace fsk {
@@ -21,13 +23,9 @@ constexpr double TRACK_GAIN = 0.04;
 /// nominal one.
 constexpr double PERIOD_SHARE = 0.02;
 constexpr double PERIOD_RANGE = 0.03;
-/// After this many characters on the grid, a space stop bit is taken for a bit error and the
-/// grid kept; each framing error halves the count.
-constexpr int TRUSTED_GRID = 3;
-/// After this many characters on the grid, the grid is confirmed: the characters framed
-/// before it are framed again on it, and characters are given out as they are framed. Until
-/// then they wait, for at most this many bits.
-constexpr int CONFIRMED_GRID = 3;
+/// Once the grid is confirmed, the characters framed before it are framed again on it, and
+/// characters are given out as they are framed. Until then they wait, for at most this many
+/// bits.
 constexpr double LOOK_BACK_BITS = 160.0;
 /// Going back on the grid, this many characters in a row may come out broken (bit errors),
 /// and each may lie this many refinement steps either side of the grid: enough for a sender's
@@ -38,16 +36,9 @@ constexpr int GRID_STEPS = 3;
 constexpr size_t PITCH_LEAD = 2;
 /// A transition this recent (bits) when a stop bit fails may be the next start bit.
 constexpr double RESYNC_WINDOW = 0.85;
-/// Lengths of a whole character (bits) with 1, 1.5 and 2 stop bits.
-constexpr size_t STOP_LENGTHS = 3;
-constexpr double CHARACTER_BITS[STOP_LENGTHS] = {7.0, 7.5, 8.0};
 /// A start this close to the character grid (bits) is drawn onto it, taking the phase gain's
 /// share of its own timing.
-constexpr double GRID_WINDOW = 0.4;
-/// Each character spacing seen is a vote that fades over some ten characters; without a
-/// recent vote there is no grid.
-constexpr double VOTE_MEMORY = 0.9;
-constexpr double MIN_VOTE = 0.3;
+constexpr double GRID_WINDOW = CharacterGrid::WINDOW_BITS;
 /// How far (bits) the timing of a whole character may be moved when it is looked at again, in
 /// how many steps each way, and how much a move of one bit off the grid costs (against the
 /// typical decided value): little on a new grid, more with each character on it, up to a
@@ -68,8 +59,6 @@ constexpr double START_CHECK_SPREAD = 0.25;
 constexpr double EARLIEST_START = 0.25;
 /// How far into space (against the typical decided value) a start bit must go.
 constexpr float START_DEPTH = 0.3f;
-/// The typical decided value is followed over about this many bits.
-constexpr float SWING_BITS = 32.0f;
 
 } // namespace
 
@@ -84,82 +73,44 @@ CharacterFramer::CharacterFramer(double dBitSamples, bool bRefineTiming)
 
 int CharacterFramer::Push(float fValue)
 {
-    ++m_nSample;
-    m_history[m_nHistoryNext] = fValue;
-    if (++m_nHistoryNext == m_history.size())
-        m_nHistoryNext = 0;
-    const float previous = m_fPrevious;
-    m_fPrevious = fValue;
-    const bool crossed = (previous >= 0.0f) != (fValue >= 0.0f) && m_nSample > 0;
-    double crossing = 0.0;
-    if (crossed) {
-        // Linear interpolation puts the transition between the two samples.
-        crossing = double(m_nSample - 1) + double(previous) / double(previous - fValue);
-        if (fValue < 0.0f)
-            noteFall(crossing);
-    }
-    if (fValue > START_DEPTH * m_fSwing)
-        m_bClearMark = true;
+    m_history.Push(fValue);
+    const int64_t sample = m_history.NewestSample();
+    const bool crossed = m_transitions.Push(sample, fValue, START_DEPTH * m_swing.Value());
     if (!m_waiting.empty())
-        releaseWaiting(double(m_nSample) - LOOK_BACK_BITS * m_dBit);
+        releaseWaiting(double(sample) - LOOK_BACK_BITS * m_dBit);
     if (!m_bInFrame && !lookForStart(fValue))
         return eNOTHING;
     if (crossed)
-        followTransition(crossing);
+        followTransition(m_transitions.Crossing());
     // The stop bit waits until the whole character can be looked at again (see refineTiming).
     const double due = m_dFrameStart + (m_nBitIndex + 0.5) * m_dBit +
                        (m_nBitIndex == STOP_BIT ? lateRange() * m_dBit : 0.0);
-    if (double(m_nSample) < due)
+    if (double(sample) < due)
         return eNOTHING;
     return decideBit(fValue);
 }
 
-void CharacterFramer::noteFall(double dCrossing)
-{
-    if (m_bClearMark)
-        m_dFirstFall = dCrossing;
-    m_bClearMark = false;
-    m_dLastFall = dCrossing;
-}
-
-double CharacterFramer::fallMiddle() const
-{
-    // Noise near the zero crossing of a slow fall makes several crossings; the fall lies
-    // between the first after the value was clearly mark and the last.
-    return m_dFirstFall > m_dSearchFrom ? 0.5 * (m_dFirstFall + m_dLastFall) : m_dLastFall;
-}
-
 bool CharacterFramer::lookForStart(float fValue)
 {
-    if (m_nOnGrid > 0 && !awaitGrid())
+    if (m_grid.CharactersOnGrid() > 0 && !awaitGrid())
         return m_bInFrame;
     // The start bit began at the latest fall before the value went clearly to space:
     // noise that dips below zero and comes back does not start a character.
-    if (m_dLastFall > m_dSearchFrom && fValue < -START_DEPTH * m_fSwing)
-        startOnGridOrCrossing(fallMiddle());
+    if (m_transitions.LastFall() > m_dSearchFrom && fValue < -START_DEPTH * m_swing.Value())
+        startOnGridOrCrossing(m_transitions.FallMiddle(m_dSearchFrom));
     return m_bInFrame;
 }
 
 double CharacterFramer::gain() const
 {
-    return std::max(TRACK_GAIN, ACQUIRE_GAIN / (1.0 + m_nOnGrid));
-}
-
-bool CharacterFramer::hasGrid() const
-{
-    return *std::max_element(m_votes, m_votes + STOP_LENGTHS) >= MIN_VOTE;
-}
-
-double CharacterFramer::gridStart() const
-{
-    return m_dPreviousStart + pitchBits() * m_dBit;
+    return std::max(TRACK_GAIN, ACQUIRE_GAIN / (1.0 + m_grid.CharactersOnGrid()));
 }
 
 int CharacterFramer::lateSteps() const
 {
     if (!m_bRefineTiming)
         return 0;
-    return m_bFrameOnGrid || hasGrid() ? REFINE_STEPS : FIRST_LATE_STEPS;
+    return m_bFrameOnGrid || m_grid.HasPitch() ? REFINE_STEPS : FIRST_LATE_STEPS;
 }
 
 double CharacterFramer::lateRange() const
@@ -167,15 +118,10 @@ double CharacterFramer::lateRange() const
     return std::max(lateSteps(), REFINE_STEPS) * REFINE_RANGE / REFINE_STEPS;
 }
 
-double CharacterFramer::pitchBits() const
-{
-    return CHARACTER_BITS[size_t(std::max_element(m_votes, m_votes + STOP_LENGTHS) - m_votes)];
-}
-
 bool CharacterFramer::isSpaceNear(double dSample) const
 {
     for (const double offset : {-START_CHECK_SPREAD, 0.0, START_CHECK_SPREAD}) {
-        if (valueAt(dSample + offset * m_dBit) < 0.0f)
+        if (m_history.ValueAt(dSample + offset * m_dBit) < 0.0f)
             return true;
     }
     return false;
@@ -188,15 +134,15 @@ bool CharacterFramer::awaitGrid()
     // sender paused and the start is searched afresh. The start bit is looked for a little
     // either side of that point: a grid a quarter bit off, or one noisy value there, must not
     // drop the grid, as a start searched afresh in back-to-back text lands on a data bit.
-    const double predicted = gridStart();
-    if (double(m_nSample) < predicted + (0.5 + START_CHECK_SPREAD) * m_dBit)
-        return m_dLastFall > predicted - GRID_WINDOW * m_dBit;
+    const double predicted = m_grid.NextStart(m_dBit);
+    if (double(m_history.NewestSample()) < predicted + (0.5 + START_CHECK_SPREAD) * m_dBit)
+        return m_transitions.LastFall() > predicted - GRID_WINDOW * m_dBit;
     if (isSpaceNear(predicted + 0.5 * m_dBit)) {
         startFrame(predicted, true);
-        m_dSpacingBits = pitchBits();
+        m_grid.StartOnGrid();
         return false;
     }
-    m_nOnGrid = 0;
+    m_grid.Lose();
     return true;
 }
 
@@ -204,7 +150,7 @@ void CharacterFramer::startFrame(double dCrossing, bool bOnGrid)
 {
     m_bInFrame = true;
     m_bFrameOnGrid = bOnGrid;
-    m_dSpacingBits = 0.0;
+    m_grid.ForgetSpacing();
     m_nBitIndex = 0;
     m_dFrameStart = dCrossing;
 }
@@ -213,21 +159,12 @@ void CharacterFramer::startOnGridOrCrossing(double dCrossing)
 {
     // Characters sent back to back start on a grid of whole characters: learn its pitch
     // (7, 7.5 or 8 bits for 1, 1.5 or 2 stop bits) and draw a start near the grid onto it.
-    const double expected = gridStart();
-    if (!hasGrid() || std::abs(dCrossing - expected) >= GRID_WINDOW * m_dBit)
+    const double expected = m_grid.NextStart(m_dBit);
+    if (!m_grid.HasPitch() || std::abs(dCrossing - expected) >= GRID_WINDOW * m_dBit)
         startFrame(dCrossing, false);
     else
         startFrame(expected + gain() * (dCrossing - expected), true);
-    m_dSpacingBits = (dCrossing - m_dPreviousStart) / m_dBit;
-}
-
-float CharacterFramer::valueAt(double dSample) const
-{
-    const int64_t sample = std::min(m_nSample, int64_t(std::lround(dSample)));
-    // The newest value sits just before the next to write.
-    const size_t back = size_t(
-        std::min<int64_t>(m_nSample - std::max<int64_t>(0, sample), int64_t(m_history.size()) - 1));
-    return m_history[(m_nHistoryNext + m_history.size() - 1 - back) % m_history.size()];
+    m_grid.StartAt(dCrossing, m_dBit);
 }
 
 bool CharacterFramer::refineTiming()
@@ -237,7 +174,8 @@ bool CharacterFramer::refineTiming()
     // space, data either way, stop mark) is taken; on the grid, moving away from the grid's
     // timing costs, the more the longer the grid has held.
     const int steps = m_bRefineTiming ? REFINE_STEPS : 0;
-    const double stiffness = std::min(GRID_STIFFNESS, GRID_STIFFNESS_STEP * (1.0 + m_nOnGrid));
+    const double stiffness =
+        std::min(GRID_STIFFNESS, GRID_STIFFNESS_STEP * (1.0 + m_grid.CharactersOnGrid()));
     m_dFrameStart =
         clearestStart(m_dFrameStart, steps, lateSteps(), m_bFrameOnGrid ? stiffness : 0.0);
     const Frame decided = frameAt(m_dFrameStart);
@@ -251,15 +189,15 @@ double CharacterFramer::clearestStart(double dStart, int nEarlySteps, int nLateS
                                       double dStiffness) const
 {
     const double step = REFINE_RANGE * m_dBit / REFINE_STEPS;
-    const double penalty = dStiffness * m_fSwing;
+    const double penalty = dStiffness * m_swing.Value();
     double bestScore = -1e30;
     double bestShift = 0.0;
     for (int i = -nEarlySteps; i <= nLateSteps; ++i) {
         const double shift = i * step;
         const double first = dStart + shift + 0.5 * m_dBit;
-        double score = -valueAt(first) + valueAt(first + STOP_BIT * m_dBit);
+        double score = -m_history.ValueAt(first) + m_history.ValueAt(first + STOP_BIT * m_dBit);
         for (int bit = 1; bit <= DATA_BITS; ++bit)
-            score += std::abs(valueAt(first + bit * m_dBit));
+            score += std::abs(m_history.ValueAt(first + bit * m_dBit));
         const double off = shift / m_dBit;
         score -= penalty * off * off;
         if (score > bestScore) {
@@ -277,7 +215,7 @@ CharacterFramer::Frame CharacterFramer::frameAt(double dStart) const
     const double first = dStart + 0.5 * m_dBit;
     float leastSure = 1e30f;
     for (int bit = 1; bit <= DATA_BITS; ++bit) {
-        const float value = valueAt(first + bit * m_dBit);
+        const float value = m_history.ValueAt(first + bit * m_dBit);
         if (value >= 0.0f)
             frame.nCode |= 1u << (bit - 1);
         if (std::abs(value) < leastSure) {
@@ -285,14 +223,14 @@ CharacterFramer::Frame CharacterFramer::frameAt(double dStart) const
             frame.nLeastSureBit = unsigned(bit - 1);
         }
     }
-    frame.fLeastSureMargin = leastSure / std::max(m_fSwing, 1e-20f);
-    frame.bFramingError = valueAt(first + STOP_BIT * m_dBit) < 0.0f;
+    frame.fLeastSureMargin = leastSure / std::max(m_swing.Value(), 1e-20f);
+    frame.bFramingError = m_history.ValueAt(first + STOP_BIT * m_dBit) < 0.0f;
     return frame;
 }
 
 bool CharacterFramer::isClearStart(float fValue) const
 {
-    const float depth = -START_DEPTH * m_fSwing;
+    const float depth = -START_DEPTH * m_swing.Value();
     if (fValue <= depth)
         return true;
     // Before the characters have a grid (the first ones of a transmission), a start taken
@@ -300,19 +238,8 @@ bool CharacterFramer::isClearStart(float fValue) const
     // the next bit: a quarter bit earlier the start bit shows clearly. The character's timing
     // is refined before its bits are decided. Once a grid was there, a start off it must be
     // clear where it was found: back-to-back text has many falls that are no start.
-    return m_bRefineTiming && !hasGrid() &&
-           valueAt(m_dFrameStart + (0.5 - START_CHECK_SPREAD) * m_dBit) <= depth;
-}
-
-void CharacterFramer::voteSpacing()
-{
-    // Only a character that ended in a mark stop bit tells the spacing: a noise fall taken
-    // for a start bit would teach a wrong one.
-    for (size_t i = 0; i < STOP_LENGTHS; ++i) {
-        m_votes[i] *= VOTE_MEMORY;
-        if (std::abs(m_dSpacingBits - CHARACTER_BITS[i]) < GRID_WINDOW)
-            m_votes[i] += 1.0;
-    }
+    return m_bRefineTiming && !m_grid.HasPitch() &&
+           m_history.ValueAt(m_dFrameStart + (0.5 - START_CHECK_SPREAD) * m_dBit) <= depth;
 }
 
 void CharacterFramer::followTransition(double dCrossing)
@@ -333,18 +260,16 @@ int CharacterFramer::decideBit(float fValue)
 {
     const bool mark = fValue >= 0.0f;
     m_bLastBitMark = mark;
-    // A plain mean over the first bits, then a moving one.
-    if (m_nDecided < unsigned(SWING_BITS))
-        ++m_nDecided;
-    m_fSwing += (std::abs(fValue) - m_fSwing) / float(m_nDecided);
+    m_swing.Add(fValue);
     if (m_nBitIndex == 0) {
         // A start bit that is mark at its end was a noise dip: look again. Off the grid, where
         // nothing else confirms it, it must be clearly space. On a grid that held, a start
         // whose timing noisy transitions pulled late goes back to the grid's place if it shows
         // space there (deciding it again on every sample until a value came out space dragged
         // the typical decided value down to a third).
-        if (m_bFrameOnGrid && mark && m_nOnGrid > 0 && isSpaceNear(gridStart() + 0.5 * m_dBit)) {
-            m_dFrameStart = gridStart();
+        if (m_bFrameOnGrid && mark && m_grid.CharactersOnGrid() > 0 &&
+            isSpaceNear(m_grid.NextStart(m_dBit) + 0.5 * m_dBit)) {
+            m_dFrameStart = m_grid.NextStart(m_dBit);
         } else if (m_bFrameOnGrid ? mark : !isClearStart(fValue)) {
             m_bInFrame = false;
             m_dSearchFrom = m_dFrameStart;
@@ -362,24 +287,23 @@ int CharacterFramer::decideBit(float fValue)
     m_frame.dStartSample = m_dFrameStart;
     if (m_bRefineTiming)
         m_waiting.push_back({m_frame, m_bFrameOnGrid});
-    m_dPreviousStart = m_dFrameStart;
     m_bInFrame = false;
-    m_dSearchFrom = double(m_nSample) - 0.5 * m_dBit;
+    m_dSearchFrom = double(m_history.NewestSample()) - 0.5 * m_dBit;
     if (stopMark) {
         // The next start bit comes after at least one whole stop bit.
-        m_dSearchFrom = m_dFrameStart + (CHARACTER_BITS[0] - EARLIEST_START) * m_dBit;
-        voteSpacing();
-        m_nOnGrid = m_bFrameOnGrid ? m_nOnGrid + 1 : 0;
+        m_dSearchFrom =
+            m_dFrameStart + (CharacterGrid::CHARACTER_BITS[0] - EARLIEST_START) * m_dBit;
+        m_grid.EndInMark(m_dFrameStart, m_bFrameOnGrid);
     } else {
-        // A framing error on a grid that many characters confirmed is a bit error: keep the
-        // grid.
-        const bool trusted = m_nOnGrid >= TRUSTED_GRID;
-        m_nOnGrid = trusted ? m_nOnGrid / 2 : 0;
-        if (!trusted && double(m_nSample) - m_dLastFall < RESYNC_WINDOW * m_dBit &&
-            m_dLastFall > m_dFrameStart)
-            startFrame(m_dLastFall, false);
+        // A framing error on a grid that many characters confirmed is a bit error: the grid
+        // holds. Otherwise a recent fall may be the next start bit.
+        const bool trusted = m_grid.EndInSpace(m_dFrameStart);
+        if (!trusted &&
+            double(m_history.NewestSample()) - m_transitions.LastFall() < RESYNC_WINDOW * m_dBit &&
+            m_transitions.LastFall() > m_dFrameStart)
+            startFrame(m_transitions.LastFall(), false);
     }
-    if (m_bRefineTiming && m_nOnGrid >= CONFIRMED_GRID) {
+    if (m_bRefineTiming && m_grid.IsConfirmed()) {
         reframeBeforeGrid();
         releaseWaiting(std::numeric_limits<double>::infinity());
     }
@@ -423,11 +347,11 @@ void CharacterFramer::reframeBeforeGrid()
         return;
     const double anchor = m_waiting[run].frame.dStartSample;
     const double earliest = m_waiting.front().frame.dStartSample - 0.5 * m_dBit;
-    const size_t voted = size_t(std::max_element(m_votes, m_votes + STOP_LENGTHS) - m_votes);
-    std::deque<Waiting> framed = framedBack(anchor, earliest, CHARACTER_BITS[voted]);
+    const size_t voted = m_grid.VotedLength();
+    std::deque<Waiting> framed = framedBack(anchor, earliest, CharacterGrid::CHARACTER_BITS[voted]);
     size_t best = voted;
-    for (size_t i = 0; i < STOP_LENGTHS; ++i) {
-        std::deque<Waiting> other = framedBack(anchor, earliest, CHARACTER_BITS[i]);
+    for (size_t i = 0; i < CharacterGrid::STOP_LENGTHS; ++i) {
+        std::deque<Waiting> other = framedBack(anchor, earliest, CharacterGrid::CHARACTER_BITS[i]);
         if (other.size() >= framed.size() + PITCH_LEAD) {
             framed.swap(other);
             best = i;
@@ -436,19 +360,19 @@ void CharacterFramer::reframeBeforeGrid()
     if (best != voted) {
         // The characters on the grid so far were framed on the wrong pitch: frame them again
         // on the right one, from the first, and go on from the last.
-        m_votes[best] = m_votes[voted] + 1.0;
-        const double pitch = CHARACTER_BITS[best] * m_dBit;
-        const double stiffness = GRID_STIFFNESS_STEP * (1.0 + CONFIRMED_GRID);
+        const double pitch = CharacterGrid::CHARACTER_BITS[best] * m_dBit;
+        const double stiffness = GRID_STIFFNESS_STEP * (1.0 + CharacterGrid::CONFIRMED);
         double start = anchor;
         for (size_t i = run + 1; i < m_waiting.size(); ++i) {
             start = clearestStart(start + pitch, GRID_STEPS, GRID_STEPS, stiffness);
             m_waiting[i].frame = frameAt(start);
         }
-        m_dPreviousStart = start;
+        m_grid.MoveTo(best, start);
     }
     if (framed.empty())
         return;
-    const double firstFramed = framed.front().frame.dStartSample - 0.5 * pitchBits() * m_dBit;
+    const double firstFramed =
+        framed.front().frame.dStartSample - 0.5 * m_grid.PitchBits() * m_dBit;
     size_t kept = 0;
     while (kept < run && m_waiting[kept].frame.dStartSample < firstFramed)
         ++kept;
@@ -460,13 +384,13 @@ std::deque<CharacterFramer::Waiting> CharacterFramer::framedBack(double dAnchor,
                                                                  double dPitchBits) const
 {
     const double pitch = dPitchBits * m_dBit;
-    const double stiffness = GRID_STIFFNESS_STEP * (1.0 + CONFIRMED_GRID);
+    const double stiffness = GRID_STIFFNESS_STEP * (1.0 + CharacterGrid::CONFIRMED);
     std::deque<Waiting> framed;
     int misses = 0;
     for (double next = dAnchor - pitch; next >= dEarliest;) {
         const double start = clearestStart(next, GRID_STEPS, GRID_STEPS, stiffness);
         const Frame frame = frameAt(start);
-        const bool startSpace = valueAt(start + 0.5 * m_dBit) < 0.0f;
+        const bool startSpace = m_history.ValueAt(start + 0.5 * m_dBit) < 0.0f;
         misses = startSpace && !frame.bFramingError ? 0 : misses + 1;
         if (misses > MAX_GRID_MISSES)
             break;
@@ -474,8 +398,9 @@ std::deque<CharacterFramer::Waiting> CharacterFramer::framedBack(double dAnchor,
         next = start - pitch;
     }
     // A broken character at the far end begins nothing: the transmission began after it.
-    while (!framed.empty() && (framed.front().frame.bFramingError ||
-                               valueAt(framed.front().frame.dStartSample + 0.5 * m_dBit) >= 0.0f))
+    while (!framed.empty() &&
+           (framed.front().frame.bFramingError ||
+            m_history.ValueAt(framed.front().frame.dStartSample + 0.5 * m_dBit) >= 0.0f))
         framed.pop_front();
     return framed;
 }

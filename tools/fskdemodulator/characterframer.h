@@ -1,9 +1,11 @@
 #pragma once
 
-#include <cstddef>
-#include <cstdint>
 #include <deque>
-#include <vector>
+
+#include "tools/fskdemodulator/charactergrid.h"
+#include "tools/fskdemodulator/decisionswing.h"
+#include "tools/fskdemodulator/transitionfinder.h"
+#include "tools/fskdemodulator/valuehistory.h"
 
 namespace fsk {
 
@@ -60,8 +62,6 @@ private:
     void startOnGridOrCrossing(double dCrossing);
     /// True when a character starts at this sample or has started.
     bool lookForStart(float fValue);
-    void noteFall(double dCrossing);
-    double fallMiddle() const;
     /// While characters come on their grid: false while the search for a start must wait.
     bool awaitGrid();
     /// True when the value is space at @p dSample or a little either side of it.
@@ -69,16 +69,10 @@ private:
     /// True when a start bit off the grid is clearly space at its decision point.
     bool isClearStart(float fValue) const;
     double gain() const;
-    bool hasGrid() const;
-    double pitchBits() const;
-    /// Where the grid puts the next start bit.
-    double gridStart() const;
     /// How many refinement steps the timing of the character being framed may move late, and
     /// how far that is (bits), at least the usual range.
     int lateSteps() const;
     double lateRange() const;
-    void voteSpacing();
-    float valueAt(double dSample) const;
     /// Moves the character's timing to where its bits are clearest and decides them; true
     /// when the stop bit is mark.
     bool refineTiming();
@@ -106,24 +100,15 @@ private:
     double m_dBit;
     bool m_bInFrame = false;
     int m_nBitIndex = 0;
-    double m_dFrameStart = 0.0;  ///< the start bit's transition, as the timing follows it
-    double m_dLastFall = -1e18;  ///< the latest mark-to-space transition
-    double m_dFirstFall = -1e18; ///< the first one since the value was clearly mark
-    bool m_bClearMark = false;
-    double m_dSearchFrom = -1e18;        ///< a start bit begins after this
-    float m_fSwing = 0.0f;               ///< typical size of the decided values
-    unsigned m_nDecided = 0;             ///< bits decided, up to the swing's memory
-    double m_dPreviousStart = -1e18;     ///< start of the last character framed
-    double m_votes[3] = {0.0, 0.0, 0.0}; ///< for each stop length, how often it was seen
-    double m_dSpacingBits = 0.0;         ///< from the previous start to this one
-    int m_nOnGrid = 0;                   ///< characters framed on the grid in a row
-    bool m_bFrameOnGrid = false;         ///< the character being framed started on the grid
-    float m_fPrevious = 0.0f;
-    int64_t m_nSample = -1;
+    double m_dFrameStart = 0.0;     ///< the start bit's transition, as the timing follows it
+    TransitionFinder m_transitions; ///< the crossings and falls of the decision value
+    double m_dSearchFrom = -1e18;   ///< a start bit begins after this
+    DecisionSwing m_swing;          ///< typical size of the decided values
+    CharacterGrid m_grid;           ///< where characters sent back to back start
+    bool m_bFrameOnGrid = false;    ///< the character being framed started on the grid
     bool m_bLastBitMark = true;
     Frame m_frame;
-    std::vector<float> m_history;  ///< the latest values, a whole character and more
-    size_t m_nHistoryNext = 0;     ///< where the next value goes
+    ValueHistory m_history;        ///< the latest values, a whole character and more
     std::deque<Waiting> m_waiting; ///< framed, waiting for the grid to be confirmed
     std::deque<Frame> m_ready;     ///< given out, not yet taken
 };

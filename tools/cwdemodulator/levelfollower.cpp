@@ -38,17 +38,6 @@ constexpr double NOISE_REACH_SEC = 0.1;
 /// follower came too late for most fades, at 1.2 the noise floor of ebook2cw at -10 dB moved,
 /// and at 1.3 the level noise of steady ebook2cw signals at 0 dB and 47-49 WPM set it off.
 constexpr float SWING_FACTOR = 1.4f;
-/// Marks this far over the noise (power over an element, 27 dB) are followed at once, without
-/// waiting for the swing, so that the first fades are not weighed against a level that lags
-/// them (a fade of 20 dB at 0.5 Hz, 15 / 25 / 35 WPM: 34 / 19 / 17 % waiting for the swing,
-/// 19 / 14 / 13 % following every signal over 100 at once). Steady ebook2cw signals at 0 dB
-/// and 44-50 WPM read 240-540 here and lost up to 6 % of their characters when followed at
-/// 100, up to 4 % at 400; at 600 the fading at 35 WPM read 17 %.
-constexpr float FAR_CLEAR_OVER_NOISE = 500.0f;
-/// Nor are elements shorter than this (40 WPM) followed at once: two of them are too few
-/// samples to judge a steady level from (ebook2cw at 0 dB and 49 WPM lost a character at
-/// 500, while 30-43 WPM read 0).
-constexpr double FAR_CLEAR_SHORTEST_UNIT_SEC = 0.03;
 constexpr double SWING_STEP_SEC = 0.05; ///< the tracker's level is read this often
 constexpr double SWING_SPAN_SEC = 2.0;  ///< over this span
 
@@ -71,17 +60,13 @@ int LevelFollower::Delay() const
 void LevelFollower::Watch(const Moment& now)
 {
     // The swing must start from marks well clear of the noise (near the noise floor the
-    // tracker's level wanders by itself), and not come from a stronger neighbour's leakage;
-    // marks far clear of it, in elements long enough, are followed without a swing.
-    if (m_pLevel || !m_pSwing->Push(now.fTrackedLevel))
+    // tracker's level wanders by itself), and not come from a stronger neighbour's leakage.
+    if (m_pLevel || !m_pSwing->Push(now.fTrackedLevel) ||
+        m_pSwing->Highest() < SWING_FACTOR * m_pSwing->Lowest())
         return;
     const float highest = m_pSwing->Highest();
-    const bool swung = highest >= SWING_FACTOR * m_pSwing->Lowest();
-    const bool longElements = now.dUnit >= FAR_CLEAR_SHORTEST_UNIT_SEC * m_dSampleRate;
-    if (!swung && !longElements)
-        return;
     if (highest * highest * float(now.nEnvelopeLength) <
-        (swung ? CLEAR_OVER_NOISE : FAR_CLEAR_OVER_NOISE) * m_segmenter.NoiseVariance())
+        CLEAR_OVER_NOISE * m_segmenter.NoiseVariance())
         return;
     if (now.bNeighbourHeard)
         return;

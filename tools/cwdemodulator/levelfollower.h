@@ -11,10 +11,9 @@ class LevelSwingWatch;
 class LocalMarkLevel;
 
 /// Feeds the segmenter while a transmission is tracked, following a level that moves (a fade,
-/// a receiver's AGC pumping after a crash). A steady signal near the noise floor goes to the
-/// segmenter as it comes; once the envelope tracker's mark level swung, or from the start for
-/// marks far over the noise, each sample waits while the level around it is judged, and goes
-/// on with the fade or gain cut taken out. The demodulator drives it.
+/// a receiver's AGC pumping after a crash). A steady signal goes to the segmenter as it comes;
+/// once the envelope tracker's mark level swung, each sample waits while the level around it
+/// is judged, and goes on with the fade or gain cut taken out. The demodulator drives it.
 ///
 /// Life: create per transmission, Watch() and Push() per sample, Finish() at its end.
 class LevelFollower
@@ -45,7 +44,7 @@ public:
     ~LevelFollower();
 
     // Reception
-    /// Watches the tracker's level, and starts following once it swung (or stands far clear).
+    /// Watches the tracker's level, and starts following once it swung.
     void Watch(const Moment& now);
     /// Hands @p input on, or holds it while the level around it is judged from @p fMagnitude
     /// (the matched filter's). @p bJudged: the level has seen the last sample, and keeps its

@@ -179,13 +179,15 @@ CwDemodulator::Private::Private(const Settings& settings)
     trackerSettings.dLineSilence = settings.dLineSilenceSec * m_dBasebandRate;
     m_pTracker = std::make_unique<CwTimingTracker>(trackerSettings, &m_timing);
     m_pClassifier = std::make_unique<CwTimingTracker>(trackerSettings, this);
-    m_pSegmenter = std::make_unique<CwSegmenter>(settings.characterCodes,
-                                                 settings.nDecisionStepsPerElement > 0
-                                                     ? settings.nDecisionStepsPerElement
-                                                     : CwSegmenter::BLOCKS_PER_UNIT);
+    m_pSegmenter = std::make_unique<CwSegmenter>(
+        settings.characterCodes,
+        settings.nDecisionStepsPerElement > 0 ? settings.nDecisionStepsPerElement
+                                              : CwSegmenter::BLOCKS_PER_UNIT,
+        settings.dLeastLikelyLength < 0.0 ? settings.dLeastLikelyLength
+                                          : CwSegmenter::LEAST_LIKELY_LENGTH);
     m_pEnvelope = std::make_unique<EnvelopeDetector>(int(std::ceil(maxUnit)));
-    m_pAcquisition = std::make_unique<SpeedAcquisition>(m_dBasebandRate, minUnit, maxUnit,
-                                                        settings.characterCodes);
+    m_pAcquisition = std::make_unique<SpeedAcquisition>(
+        m_dBasebandRate, minUnit, maxUnit, settings.characterCodes, settings.bLeanAcquisition);
     m_pCarrier = std::make_unique<CarrierReference>(m_dBasebandRate);
     m_pChannel = std::make_unique<ChannelFilter>(m_dBasebandRate);
     if (m_frontEnd.HasPitch())

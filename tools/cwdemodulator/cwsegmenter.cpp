@@ -25,8 +25,6 @@ constexpr double LENGTH_SPREAD = 0.15;
 /// Marks and gaps shorter than this (units) do not occur: hand-sent elements stay above
 /// 0.8 of their length.
 constexpr double SHORTEST_UNITS = 0.6;
-/// Lengths less likely than this (log) are not tried.
-constexpr double LEAST_LIKELY = -14.0;
 /// Log prior of a code that is no character expected: a missing or extra element has to be
 /// this much clearer than noise to make one.
 constexpr float UNKNOWN_CODE = -6.0f;
@@ -84,8 +82,9 @@ double logBesselI0(double z)
                         std::sqrt(dsp::TWO_PI * z));
 }
 
-/// A log-normal mixture of lengths in blocks, each part given as (share, length in units).
-std::vector<float> lengthPrior(int nLongest, double dBlocksPerUnit,
+/// A log-normal mixture of lengths in blocks, each part given as (share, length in units);
+/// lengths less likely than @p dLeastLikely (log) are left out.
+std::vector<float> lengthPrior(int nLongest, double dBlocksPerUnit, double dLeastLikely,
                                std::initializer_list<std::pair<double, double>> parts)
 {
     std::vector<float> prior(size_t(nLongest) + 1, float(NEGATIVE));
@@ -98,7 +97,7 @@ std::vector<float> lengthPrior(int nLongest, double dBlocksPerUnit,
             const double z = (l - std::log(part.second)) / LENGTH_SPREAD;
             sum += part.first * std::exp(-0.5 * z * z);
         }
-        if (sum > 0.0 && std::log(sum) > LEAST_LIKELY)
+        if (sum > 0.0 && std::log(sum) > dLeastLikely)
             prior[size_t(d)] = float(std::log(sum));
     }
     return prior;
@@ -118,8 +117,10 @@ void normalise(std::vector<float>& prior, double dShare)
 
 } // namespace
 
-CwSegmenter::CwSegmenter(const std::vector<std::string>& characterCodes, int nBlocksPerUnit)
-    : m_nBlocksPerUnit(std::clamp(nBlocksPerUnit, 1, BLOCKS_PER_UNIT))
+CwSegmenter::CwSegmenter(const std::vector<std::string>& characterCodes, int nBlocksPerUnit,
+                         double dLeastLikelyLength)
+    : m_dLeastLikelyLength(dLeastLikelyLength),
+      m_nBlocksPerUnit(std::clamp(nBlocksPerUnit, 1, BLOCKS_PER_UNIT))
 {
     static_assert(LAG + COMMIT_EVERY + LONGEST_GAP <= int(RING), "the ring must hold a traceback");
     m_characterBonus.assign(NODES, UNKNOWN_CODE);
@@ -180,10 +181,11 @@ CwSegmenter::CwSegmenter(const std::vector<std::string>& characterCodes, int nBl
 void CwSegmenter::setPriors(double dBlocksPerUnit)
 {
     m_dPriorBlocksPerUnit = dBlocksPerUnit;
-    m_dot.log = lengthPrior(LONGEST_MARK, dBlocksPerUnit, {{1.0, 1.0}});
-    m_dash.log = lengthPrior(LONGEST_MARK, dBlocksPerUnit, {{1.0, 3.0}});
-    m_elementGap.log = lengthPrior(LONGEST_GAP, dBlocksPerUnit, {{ELEMENT_GAP_SHARE, 1.0}});
-    m_characterGap.log = lengthPrior(LONGEST_GAP, dBlocksPerUnit,
+    const double floor = m_dLeastLikelyLength;
+    m_dot.log = lengthPrior(LONGEST_MARK, dBlocksPerUnit, floor, {{1.0, 1.0}});
+    m_dash.log = lengthPrior(LONGEST_MARK, dBlocksPerUnit, floor, {{1.0, 3.0}});
+    m_elementGap.log = lengthPrior(LONGEST_GAP, dBlocksPerUnit, floor, {{ELEMENT_GAP_SHARE, 1.0}});
+    m_characterGap.log = lengthPrior(LONGEST_GAP, dBlocksPerUnit, floor,
                                      {{CHARACTER_GAP_SHARE, 3.0}, {WORD_GAP_SHARE, 7.0}});
     if (m_bNormalisedPriors) {
         normalise(m_dot.log, 0.5);
@@ -210,6 +212,7 @@ void CwSegmenter::CopyPriorsFrom(const CwSegmenter& other)
     m_characterGap = other.m_characterGap;
     m_fLongPrior = other.m_fLongPrior;
     m_dPriorBlocksPerUnit = other.m_dPriorBlocksPerUnit;
+    m_dLeastLikelyLength = other.m_dLeastLikelyLength;
     m_nBlocksPerUnit = other.m_nBlocksPerUnit;
     m_bNormalisedPriors = other.m_bNormalisedPriors;
 }

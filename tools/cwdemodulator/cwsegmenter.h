@@ -46,11 +46,15 @@ public:
     /// LONGEST_CODE elements each; empty for the built-in International alphabet. Other codes
     /// are still read where the signal leaves no doubt. The samples are weighed in blocks of
     /// about an element over @p nBlocksPerUnit (at most BLOCKS_PER_UNIT; fewer cost less, at a
-    /// coarser timing: the search per block grows with the blocks an element spans).
+    /// coarser timing: the search per block grows with the blocks an element spans). Mark and
+    /// gap lengths whose log prior is below @p dLeastLikelyLength are not tried (a higher
+    /// floor searches fewer lengths: less work, less room for timing far off the element grid).
     explicit CwSegmenter(const std::vector<std::string>& characterCodes = {},
-                         int nBlocksPerUnit = BLOCKS_PER_UNIT);
+                         int nBlocksPerUnit = BLOCKS_PER_UNIT,
+                         double dLeastLikelyLength = LEAST_LIKELY_LENGTH);
 
-    /// Takes the length priors @p other holds now, and its blocks per element: a segmenter
+    /// Takes the length priors @p other holds now, its blocks per element and the least likely
+    /// length it tries: a segmenter
     /// that scores element lengths on behalf of another reads the same priors as the other
     /// would have, and hands them back. Both must expect the same characters.
     void CopyPriorsFrom(const CwSegmenter& other);
@@ -92,6 +96,9 @@ public:
     static constexpr int BLOCKS_PER_UNIT = 8;
     /// Elements of the longest character code searched for.
     static constexpr int LONGEST_CODE = 8;
+    /// Log prior of the least likely mark or gap length tried unless the constructor is told
+    /// otherwise: hand-sent timing far off the grid still has a reading.
+    static constexpr double LEAST_LIKELY_LENGTH = -14.0;
 
 private:
     /// A length prior in blocks, with the range outside which it is not worth trying.
@@ -153,6 +160,7 @@ private:
     LengthPrior m_characterGap; ///< up to the longest modelled silence
     float m_fLongPrior = 0.0f;  ///< a stretch of silence of the longest modelled length
     double m_dPriorBlocksPerUnit = 0.0;
+    double m_dLeastLikelyLength; ///< log prior under which lengths are not tried
     bool m_bNormalisedPriors = false;
 
     // Block being gathered.

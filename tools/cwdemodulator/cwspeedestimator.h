@@ -39,6 +39,10 @@ public:
     /// bursts far over the marks (a stronger neighbour's keying clicks) weigh no more than
     /// marks; 0 for no limit. Holds for the following estimates.
     void LimitLevel(float fLevel) { m_fLimit = fLevel; }
+    /// Tries only the element lengths within two steps of @p dUnit, for an estimate that
+    /// refines an earlier one (a few trials instead of the whole range); 0 for the whole range.
+    /// Holds for the following estimates.
+    void SearchNear(double dUnit) { m_dNear = dUnit; }
 
 private:
     Result tryUnit(const std::complex<float>* pSamples, size_t nCount, double dUnit, bool bInPhase);
@@ -46,6 +50,7 @@ private:
     double m_dMinUnit;
     double m_dMaxUnit;
     float m_fLimit = 0.0f;            ///< see LimitLevel()
+    double m_dNear = 0.0;             ///< see SearchNear()
     std::vector<double> m_candidates; ///< element lengths tried, and the cost of each
     std::vector<double> m_costs;
     std::vector<float> m_envelope;

@@ -185,7 +185,9 @@ void CwSegmenter::setPriors(double dBlocksPerUnit)
     m_dot.log = lengthPrior(LONGEST_MARK, dBlocksPerUnit, floor, {{1.0, 1.0}});
     m_dash.log = lengthPrior(LONGEST_MARK, dBlocksPerUnit, floor, {{1.0, 3.0}});
     m_elementGap.log = lengthPrior(LONGEST_GAP, dBlocksPerUnit, floor, {{ELEMENT_GAP_SHARE, 1.0}});
-    m_characterGap.log = lengthPrior(LONGEST_GAP, dBlocksPerUnit, floor,
+    // The gaps that end characters are searched once per step, not per node of the code tree:
+    // they keep the full range (Farnsworth spacing falls between the character and word gap).
+    m_characterGap.log = lengthPrior(LONGEST_GAP, dBlocksPerUnit, LEAST_LIKELY_LENGTH,
                                      {{CHARACTER_GAP_SHARE, 3.0}, {WORD_GAP_SHARE, 7.0}});
     if (m_bNormalisedPriors) {
         normalise(m_dot.log, 0.5);

@@ -123,6 +123,8 @@ CwSegmenter::CwSegmenter(const std::vector<std::string>& characterCodes, int nBl
       m_nBlocksPerUnit(std::clamp(nBlocksPerUnit, 1, BLOCKS_PER_UNIT))
 {
     static_assert(LAG + COMMIT_EVERY + LONGEST_GAP <= int(RING), "the ring must hold a traceback");
+    static_assert(std::max(LONGEST_MARK, LONGEST_GAP) < int(SCORE_RING),
+                  "the scores must reach a segment back");
     m_characterBonus.assign(NODES, UNKNOWN_CODE);
     // Codes longer than the tree, or of other signs than dots and dashes, are left out.
     auto expect = [this](const char* code) {
@@ -153,12 +155,12 @@ CwSegmenter::CwSegmenter(const std::vector<std::string>& characterCodes, int nBl
     // stamped then (touchRow()). The rows in use stay side by side, so that they share
     // pages: a row of lengths is a sixteenth of a page, and rows by node number scattered
     // the few nodes reached over a page each, every page a fault on its first use.
-    m_markScore.reset(new double[size_t(NODES) * RING]);
+    m_markScore.reset(new double[size_t(NODES) * SCORE_RING]);
     m_markLength.reset(new unsigned char[size_t(NODES) * RING]);
-    m_gapScore.reset(new double[size_t(NODES) * RING]);
+    m_gapScore.reset(new double[size_t(NODES) * SCORE_RING]);
     m_gapLength.reset(new unsigned char[size_t(NODES) * RING]);
-    m_markStamp.reset(new qint64[size_t(NODES) * RING]);
-    m_gapStamp.reset(new qint64[size_t(NODES) * RING]);
+    m_markStamp.reset(new qint64[size_t(NODES) * SCORE_RING]);
+    m_gapStamp.reset(new qint64[size_t(NODES) * SCORE_RING]);
     m_markRow.assign(NODES, NO_ROW);
     m_gapRow.assign(NODES, NO_ROW);
     m_markAlive.assign(NODES, NEVER);
@@ -273,11 +275,12 @@ double CwSegmenter::BestScore() const
 double CwSegmenter::bestScoreAt(qint64 nBoundary) const
 {
     const size_t e = slot(nBoundary);
+    const size_t es = scoreSlot(nBoundary);
     double best = std::max(m_startScore[e], m_longScore[e]);
     for (int node : m_liveMarks)
-        best = std::max(best, m_markScore[markRow(node) + e]);
+        best = std::max(best, m_markScore[markScoreRow(node) + es]);
     for (int node : m_liveGaps)
-        best = std::max(best, m_gapScore[gapRow(node) + e]);
+        best = std::max(best, m_gapScore[gapScoreRow(node) + es]);
     return best;
 }
 
@@ -475,18 +478,21 @@ void CwSegmenter::searchMark(int nNode, qint64 nBoundary)
     const qint64 longest = std::min<qint64>(prior.nLongest, nBoundary - m_nOrigin);
     if (prior.nShortest > longest)
         return;
-    const double* source = parent == 1 ? m_startScore.data() : m_gapScore.get() + gapRow(parent);
-    const qint64* stamps = parent == 1 ? nullptr : m_gapStamp.get() + gapRow(parent);
+    // A new character starts from the shared ring, a further element from the parent's gaps.
+    const double* source =
+        parent == 1 ? m_startScore.data() : m_gapScore.get() + gapScoreRow(parent);
+    const qint64* stamps = parent == 1 ? nullptr : m_gapStamp.get() + gapScoreRow(parent);
+    const size_t sourceMask = parent == 1 ? RING - 1 : SCORE_RING - 1;
     // Evidence on a fixed phase adds up block by block; on the mark's own phase it does not.
     const double endEvidence = m_cumulative[slot(nBoundary)];
     double best = NEGATIVE;
     qint64 bestLength = 0;
     for (qint64 d = prior.nShortest; d <= longest; ++d) {
-        const size_t s = slot(nBoundary - d);
+        const size_t s = size_t(nBoundary - d) & sourceMask;
         if (stamps && stamps[s] != nBoundary - d)
             continue;
-        const double evidence =
-            m_bOwnPhase ? m_ownPhaseEvidence[size_t(d)] : endEvidence - m_cumulative[s];
+        const double evidence = m_bOwnPhase ? m_ownPhaseEvidence[size_t(d)]
+                                            : endEvidence - m_cumulative[slot(nBoundary - d)];
         const double candidate = source[s] + evidence + double(prior.log[size_t(d)]);
         if (candidate > best) {
             best = candidate;
@@ -494,10 +500,10 @@ void CwSegmenter::searchMark(int nNode, qint64 nBoundary)
         }
     }
     touchRow(nNode, m_markRow, m_nMarkRows, m_markStamp.get());
-    const size_t e = markRow(nNode) + slot(nBoundary);
+    const size_t e = markScoreRow(nNode) + scoreSlot(nBoundary);
     m_markScore[e] = best;
-    m_markLength[e] = (unsigned char)bestLength;
     m_markStamp[e] = nBoundary;
+    m_markLength[markRow(nNode) + slot(nBoundary)] = (unsigned char)bestLength;
     m_liveMarks.push_back(nNode);
 }
 
@@ -510,12 +516,12 @@ void CwSegmenter::searchElementGaps(qint64 nBoundary)
     if (prior.nShortest > longest)
         return;
     for (int node : m_gapNodes.nodes) {
-        const double* score = m_markScore.get() + markRow(node);
-        const qint64* stamps = m_markStamp.get() + markRow(node);
+        const double* score = m_markScore.get() + markScoreRow(node);
+        const qint64* stamps = m_markStamp.get() + markScoreRow(node);
         double best = NEGATIVE;
         qint64 bestLength = 0;
         for (qint64 d = prior.nShortest; d <= longest; ++d) {
-            const size_t s = slot(nBoundary - d);
+            const size_t s = scoreSlot(nBoundary - d);
             if (stamps[s] != nBoundary - d)
                 continue;
             const double candidate = score[s] + double(prior.log[size_t(d)]);
@@ -525,10 +531,10 @@ void CwSegmenter::searchElementGaps(qint64 nBoundary)
             }
         }
         touchRow(node, m_gapRow, m_nGapRows, m_gapStamp.get());
-        const size_t e = gapRow(node) + slot(nBoundary);
+        const size_t e = gapScoreRow(node) + scoreSlot(nBoundary);
         m_gapScore[e] = best;
-        m_gapLength[e] = (unsigned char)bestLength;
         m_gapStamp[e] = nBoundary;
+        m_gapLength[gapRow(node) + slot(nBoundary)] = (unsigned char)bestLength;
         m_liveGaps.push_back(node);
     }
 }
@@ -541,13 +547,14 @@ void CwSegmenter::touchRow(int nNode, std::vector<int>& rows, int& nRowsUsed, qi
     // Only the stamps need values: a score or length is read only where its stamp says it
     // was written (or at the boundary just searched), so filling those too was work and
     // page faults for nothing.
-    const size_t first = size_t(rows[size_t(nNode)]) * RING;
-    std::fill(pStamps + first, pStamps + first + RING, NEVER);
+    const size_t first = size_t(rows[size_t(nNode)]) * SCORE_RING;
+    std::fill(pStamps + first, pStamps + first + SCORE_RING, NEVER);
 }
 
 void CwSegmenter::searchCharacterEnds(qint64 nBoundary)
 {
     const size_t e = slot(nBoundary);
+    const size_t es = scoreSlot(nBoundary);
     // The likeliest character ending here.
     double bestEnd = NEGATIVE;
     int endNode = 0;
@@ -555,7 +562,7 @@ void CwSegmenter::searchCharacterEnds(qint64 nBoundary)
     const double characterPrior = m_bNormalisedPriors ? 0.0 : CHARACTER_PRIOR;
     for (int node : m_liveMarks) {
         const double score =
-            m_markScore[markRow(node) + e] + m_characterBonus[size_t(node)] + characterPrior;
+            m_markScore[markScoreRow(node) + es] + m_characterBonus[size_t(node)] + characterPrior;
         if (score > bestEnd) {
             bestEnd = score;
             endNode = node;
@@ -607,17 +614,17 @@ void CwSegmenter::searchCharacterEnds(qint64 nBoundary)
 
 void CwSegmenter::prune(qint64 nBoundary)
 {
-    const size_t e = slot(nBoundary);
+    const size_t e = scoreSlot(nBoundary);
     const double floor = bestScoreAt(nBoundary) - BEAM;
     for (int node : m_liveMarks) {
-        if (m_markScore[markRow(node) + e] >= floor) {
+        if (m_markScore[markScoreRow(node) + e] >= floor) {
             m_markAlive[size_t(node)] = nBoundary;
             if (node < NODES / 2)
                 m_gapNodes.Add(node);
         }
     }
     for (int node : m_liveGaps) {
-        if (m_gapScore[gapRow(node) + e] >= floor) {
+        if (m_gapScore[gapScoreRow(node) + e] >= floor) {
             m_gapAlive[size_t(node)] = nBoundary;
             m_markParents.Add(node);
         }
@@ -645,15 +652,16 @@ void CwSegmenter::commit(bool bAll)
         best = m_longScore[e];
         state = LONG_STATE;
     }
+    const size_t es = scoreSlot(end);
     for (int node : m_liveMarks) {
-        if (m_markScore[markRow(node) + e] > best) {
-            best = m_markScore[markRow(node) + e];
+        if (m_markScore[markScoreRow(node) + es] > best) {
+            best = m_markScore[markScoreRow(node) + es];
             state = MARK_STATES + node;
         }
     }
     for (int node : m_liveGaps) {
-        if (m_gapScore[gapRow(node) + e] > best) {
-            best = m_gapScore[gapRow(node) + e];
+        if (m_gapScore[gapScoreRow(node) + es] > best) {
+            best = m_gapScore[gapScoreRow(node) + es];
             state = GAP_STATES + node;
         }
     }

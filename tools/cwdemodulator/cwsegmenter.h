@@ -137,9 +137,13 @@ private:
     /// Gives a node the next free row and marks it as never computed, before its first score
     /// is written.
     static void touchRow(int nNode, std::vector<int>& rows, int& nRowsUsed, qint64* pStamps);
-    /// Where a node's row of marks (or of gaps after them) begins; the node was searched.
+    /// Where a node's row of mark lengths (or of gap lengths after them) begins; the node was
+    /// searched.
     size_t markRow(int nNode) const { return size_t(m_markRow[size_t(nNode)]) * RING; }
     size_t gapRow(int nNode) const { return size_t(m_gapRow[size_t(nNode)]) * RING; }
+    /// The same for their scores and stamps, in rings of SCORE_RING.
+    size_t markScoreRow(int nNode) const { return size_t(m_markRow[size_t(nNode)]) * SCORE_RING; }
+    size_t gapScoreRow(int nNode) const { return size_t(m_gapRow[size_t(nNode)]) * SCORE_RING; }
     void searchElementGaps(qint64 nBoundary);
     void searchCharacterEnds(qint64 nBoundary);
     void prune(qint64 nBoundary);
@@ -148,9 +152,14 @@ private:
     void commit(bool bAll);
     void emit(bool bOn, Kind kind, qint64 nStart, qint64 nEnd);
     size_t slot(qint64 nBlock) const { return size_t(nBlock) & (RING - 1); }
+    size_t scoreSlot(qint64 nBlock) const { return size_t(nBlock) & (SCORE_RING - 1); }
     qint64 blockStart(qint64 nBlock) const { return m_blockStarts[slot(nBlock)]; }
 
     static constexpr size_t RING = 256; ///< blocks kept: the lag, a commit interval, a segment
+    /// Blocks a node's scores are kept: they are read back at most a segment before, while
+    /// their lengths are read back as far as the traceback goes. Half of the rings of lengths:
+    /// the node rows are most of the memory, and a page fault on first use each.
+    static constexpr size_t SCORE_RING = 128;
     static constexpr int NODES = 2 << LONGEST_CODE; ///< code tree: node n has children 2n, 2n+1
 
     std::vector<float> m_characterBonus; ///< log prior of ending a character at each node
@@ -185,7 +194,7 @@ private:
     std::vector<double> m_cumulative; ///< running sum of the blocks' key-down evidence
     std::vector<std::complex<double>> m_sampleSums; ///< running sum of the samples
     std::vector<double> m_ownPhaseEvidence;         ///< by mark length, at this boundary
-    std::unique_ptr<double[]> m_markScore;          ///< [markRow(node) + slot]
+    std::unique_ptr<double[]> m_markScore;          ///< [markScoreRow(node) + scoreSlot]
     std::unique_ptr<unsigned char[]> m_markLength;
     std::unique_ptr<double[]> m_gapScore;
     std::unique_ptr<unsigned char[]> m_gapLength;

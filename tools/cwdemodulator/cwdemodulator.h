@@ -35,8 +35,9 @@ public:
         /// Log prior of the least likely mark or gap length the decisions try (0: -14, room for
         /// hand-sent timing far off the grid). A higher floor tries fewer lengths at each step.
         double dLeastLikelyLength = 0.0;
-        /// Each transmission's timing in phase is searched only near its first estimate
-        /// instead of over the whole speed range: fewer trials, for many signals at once.
+        /// Fewer trials while each transmission's speed is learned, for many signals at once:
+        /// its timing in phase is searched only near its first estimate instead of over the
+        /// whole speed range, and a slower reading far behind at first is not tried further.
         bool bLeanAcquisition = false;
         /// Dots and dashes (".-") of the characters of the alphabet in use, which the
         /// decisions favour; empty for the built-in International alphabet.

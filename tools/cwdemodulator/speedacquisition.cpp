@@ -21,7 +21,7 @@ constexpr size_t NOISE_WINDOW = 8; ///< samples summed to measure the noise
 SpeedAcquisition::SpeedAcquisition(double dSampleRate, double dMinUnit, double dMaxUnit,
                                    const std::vector<std::string>& characterCodes, bool bLean)
     : m_dSampleRate(dSampleRate), m_bLean(bLean), m_estimator(dMinUnit, dMaxUnit),
-      m_trials(dMinUnit, dMaxUnit, characterCodes, MARKS)
+      m_trials(dMinUnit, dMaxUnit, characterCodes, MARKS, bLean)
 {
     m_held.reserve(size_t(MAX_SEC * m_dSampleRate) + 1);
 }

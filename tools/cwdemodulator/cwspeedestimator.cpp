@@ -77,17 +77,17 @@ std::pair<size_t, size_t> bestTwo(const std::vector<double>& costs)
     return order;
 }
 
-/// Tries the candidate lengths coarse to fine: every other one first, then the neighbours of
-/// the two that fit best (the cost changes slowly with the length near a fit); all of them
-/// when none fits. @p costs fill in as @p consider tries them.
+/// Tries the candidate lengths coarse to fine: every @p nStride th one first, then the
+/// neighbours of the two that fit best (the cost changes slowly with the length near a fit);
+/// all of them when none fits. @p costs fill in as @p consider tries them.
 template <typename Consider>
-void considerCoarseToFine(const std::vector<double>& costs, Consider consider)
+void considerCoarseToFine(const std::vector<double>& costs, size_t nStride, Consider consider)
 {
-    for (size_t n = 0; n < costs.size(); n += 2)
+    for (size_t n = 0; n < costs.size(); n += nStride)
         consider(n);
     const auto order = bestTwo(costs);
     if (order.first == NONE) {
-        for (size_t n = 1; n < costs.size(); n += 2)
+        for (size_t n = 0; n < costs.size(); ++n)
             consider(n);
         return;
     }
@@ -211,7 +211,7 @@ CwSpeedEstimator::Result CwSpeedEstimator::Estimate(const std::complex<float>* p
     if (m_dNear > 0.0)
         considerNear(m_candidates, m_dNear, consider);
     else
-        considerCoarseToFine(m_costs, consider);
+        considerCoarseToFine(m_costs, m_bCoarse ? 3 : 2, consider);
     if (best.nMarks < nMinMarks)
         return Result();
     // Settle the element length on the median of what the best trial's elements say.

@@ -43,6 +43,9 @@ public:
     /// refines an earlier one (a few trials instead of the whole range); 0 for the whole range.
     /// Holds for the following estimates.
     void SearchNear(double dUnit) { m_dNear = dUnit; }
+    /// Tries every third length of the range first instead of every other, then the
+    /// neighbours of the two best: a quarter fewer trials.
+    void SearchCoarsely(bool bCoarse) { m_bCoarse = bCoarse; }
 
 private:
     Result tryUnit(const std::complex<float>* pSamples, size_t nCount, double dUnit, bool bInPhase);
@@ -51,6 +54,7 @@ private:
     double m_dMaxUnit;
     float m_fLimit = 0.0f;            ///< see LimitLevel()
     double m_dNear = 0.0;             ///< see SearchNear()
+    bool m_bCoarse = false;           ///< see SearchCoarsely()
     std::vector<double> m_candidates; ///< element lengths tried, and the cost of each
     std::vector<double> m_costs;
     std::vector<float> m_envelope;

@@ -23,6 +23,7 @@ SpeedAcquisition::SpeedAcquisition(double dSampleRate, double dMinUnit, double d
     : m_dSampleRate(dSampleRate), m_bLean(bLean), m_estimator(dMinUnit, dMaxUnit),
       m_trials(dMinUnit, dMaxUnit, characterCodes, MARKS, bLean)
 {
+    m_estimator.SearchCoarsely(bLean);
     m_held.reserve(size_t(MAX_SEC * m_dSampleRate) + 1);
 }
 

@@ -1,5 +1,6 @@
 #include "tools/cwdemodulator/cwdemodulator.h"
 
+#include "tools/cwdemodulator/basebandconverter.h"
 #include "tools/cwdemodulator/basebandfrontend.h"
 #include "tools/cwdemodulator/carrierreference.h"
 #include "tools/cwdemodulator/channelfilter.h"
@@ -163,8 +164,9 @@ std::int64_t CwDemodulator::HeldFrom() const
 }
 
 CwDemodulator::Private::Private(const Settings& settings)
-    : m_frontEnd(settings.dSampleRate, settings.dPitchHz, settings.dMinPitchHz,
-                 settings.dMaxPitchHz),
+    : m_frontEnd(
+          settings.dSampleRate, settings.dPitchHz, settings.dMinPitchHz, settings.dMaxPitchHz,
+          settings.dBasebandRate > 0.0 ? settings.dBasebandRate : BasebandConverter::BASEBAND_RATE),
       m_dBasebandRate(settings.dSampleRate / m_frontEnd.Decimation()), m_leakage(m_dBasebandRate),
       m_reacquisition(m_dBasebandRate)
 {

@@ -39,6 +39,10 @@ public:
         /// its timing in phase is searched only near its first estimate instead of over the
         /// whole speed range, and a slower reading far behind at first is not tried further.
         bool bLeanAcquisition = false;
+        /// Baseband samples per second the tone is demodulated at (0: 1000). Fewer cost
+        /// less per second at a coarser timing (500 still gives 10 samples to an element at
+        /// 60 WPM): for many signals at once.
+        double dBasebandRate = 0.0;
         /// Dots and dashes (".-") of the characters of the alphabet in use, which the
         /// decisions favour; empty for the built-in International alphabet.
         std::vector<std::string> characterCodes;

@@ -123,6 +123,7 @@ CwSegmenter::CwSegmenter(const std::vector<std::string>& characterCodes, int nBl
       m_nBlocksPerUnit(std::clamp(nBlocksPerUnit, 1, BLOCKS_PER_UNIT))
 {
     static_assert(LAG + COMMIT_EVERY + LONGEST_GAP <= int(RING), "the ring must hold a traceback");
+    static_assert(LONGEST_GAP < 128, "the running best must hold the longest gap's blocks");
     static_assert(std::max(LONGEST_MARK, LONGEST_GAP) < int(SCORE_RING),
                   "the scores must reach a segment back");
     m_characterBonus.assign(NODES, UNKNOWN_CODE);
@@ -257,6 +258,8 @@ void CwSegmenter::Reset(qint64 nPosition, float fNoiseVariance, bool bScoring)
     m_longScore[first] = 0.0;
     m_longFrom[first] = 0;
     m_blockStarts[first] = nPosition;
+    m_longWindow.Clear();
+    m_longWindow.Add(m_nOrigin, 0.0);
     m_grid.Stop();
     m_segments.clear();
 }
@@ -599,17 +602,18 @@ void CwSegmenter::searchCharacterEnds(qint64 nBoundary)
             startLength = d;
         }
     }
-    for (int d = 1; d < LONGEST_GAP && d <= reach; ++d) {
-        const double candidate = m_longScore[slot(nBoundary - d)];
-        if (candidate > bestStart) {
-            bestStart = candidate;
-            startFrom = 0;
-            startLength = d;
-        }
+    // The likeliest end of long silence less than its longest stretch ago (the latest of
+    // equals), kept as a running maximum instead of searched at every boundary.
+    m_longWindow.Expire(nBoundary - LONGEST_GAP);
+    if (!m_longWindow.IsEmpty() && m_longWindow.BestScore() > bestStart) {
+        bestStart = m_longWindow.BestScore();
+        startFrom = 0;
+        startLength = int(nBoundary - m_longWindow.BestBlock());
     }
     m_startScore[e] = bestStart;
     m_startFrom[e] = startFrom;
     m_startLength[e] = (unsigned char)startLength;
+    m_longWindow.Add(nBoundary, longScore);
 }
 
 void CwSegmenter::prune(qint64 nBoundary)
@@ -729,6 +733,25 @@ void CwSegmenter::emit(bool bOn, Kind kind, qint64 nFirst, qint64 nLast)
         previous.kind = kind;
     } else {
         m_segments.push_back({bOn, startSample, samples, level, kind});
+    }
+}
+
+void CwSegmenter::RunningBest::Add(qint64 nBlock, double dScore)
+{
+    // A later block of the same score or more outlives the earlier ones and wins ties.
+    while (m_nCount > 0 && m_scores[back()] <= dScore)
+        --m_nCount;
+    const size_t at = (m_nFirst + m_nCount) % SIZE;
+    m_blocks[at] = nBlock;
+    m_scores[at] = dScore;
+    ++m_nCount;
+}
+
+void CwSegmenter::RunningBest::Expire(qint64 nOldest)
+{
+    while (m_nCount > 0 && m_blocks[m_nFirst] <= nOldest) {
+        m_nFirst = (m_nFirst + 1) % SIZE;
+        --m_nCount;
     }
 }
 

@@ -132,6 +132,28 @@ private:
         void Clear();
     };
 
+    /// The best score over a sliding window of blocks, and the latest block that has it: the
+    /// scores of the window kept in falling order.
+    class RunningBest
+    {
+    public:
+        void Add(qint64 nBlock, double dScore);
+        /// Drops the blocks up to @p nOldest.
+        void Expire(qint64 nOldest);
+        void Clear() { m_nFirst = m_nCount = 0; }
+        bool IsEmpty() const { return m_nCount == 0; }
+        double BestScore() const { return m_scores[m_nFirst]; }
+        qint64 BestBlock() const { return m_blocks[m_nFirst]; }
+
+    private:
+        static constexpr size_t SIZE = 128; ///< more than the window holds
+        size_t back() const { return (m_nFirst + m_nCount - 1) % SIZE; }
+        qint64 m_blocks[SIZE] = {};
+        double m_scores[SIZE] = {};
+        size_t m_nFirst = 0;
+        size_t m_nCount = 0;
+    };
+
     void searchMarks(qint64 nBoundary);
     void searchMark(int nNode, qint64 nBoundary);
     /// Gives a node the next free row and marks it as never computed, before its first score
@@ -213,6 +235,7 @@ private:
     std::vector<unsigned short> m_startFrom; ///< character node before, 0 after long silence
     std::vector<unsigned char> m_startLength;
     std::vector<double> m_longScore;
+    RunningBest m_longWindow; ///< m_longScore over the longest modelled gap before
     std::vector<unsigned short> m_longFrom;
     std::vector<qint64> m_blockStarts;
     std::vector<std::complex<double>> m_blockRotations; ///< m_grid.Rotation() of each start

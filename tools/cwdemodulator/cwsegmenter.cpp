@@ -487,21 +487,34 @@ void CwSegmenter::searchMark(int nNode, qint64 nBoundary)
     const qint64* stamps = parent == 1 ? nullptr : m_gapStamp.get() + gapScoreRow(parent);
     const size_t sourceMask = parent == 1 ? RING - 1 : SCORE_RING - 1;
     // Evidence on a fixed phase adds up block by block; on the mark's own phase it does not.
+    // The loop is made for each case, with no test inside it but the stamps'.
     const double endEvidence = m_cumulative[slot(nBoundary)];
     double best = NEGATIVE;
     qint64 bestLength = 0;
-    for (qint64 d = prior.nShortest; d <= longest; ++d) {
-        const size_t s = size_t(nBoundary - d) & sourceMask;
-        if (stamps && stamps[s] != nBoundary - d)
-            continue;
-        const double evidence = m_bOwnPhase ? m_ownPhaseEvidence[size_t(d)]
-                                            : endEvidence - m_cumulative[slot(nBoundary - d)];
-        const double candidate = source[s] + evidence + double(prior.log[size_t(d)]);
-        if (candidate > best) {
-            best = candidate;
-            bestLength = d;
+    auto search = [&](auto evidenceOf, auto fresh) {
+        for (qint64 d = prior.nShortest; d <= longest; ++d) {
+            const size_t s = size_t(nBoundary - d) & sourceMask;
+            if (!fresh(s, d))
+                continue;
+            const double candidate = source[s] + evidenceOf(d) + double(prior.log[size_t(d)]);
+            if (candidate > best) {
+                best = candidate;
+                bestLength = d;
+            }
         }
-    }
+    };
+    auto ownPhase = [&](qint64 d) { return m_ownPhaseEvidence[size_t(d)]; };
+    auto fixedPhase = [&](qint64 d) { return endEvidence - m_cumulative[slot(nBoundary - d)]; };
+    auto stamped = [&](size_t s, qint64 d) { return stamps[s] == nBoundary - d; };
+    auto always = [](size_t, qint64) { return true; };
+    if (stamps && m_bOwnPhase)
+        search(ownPhase, stamped);
+    else if (stamps)
+        search(fixedPhase, stamped);
+    else if (m_bOwnPhase)
+        search(ownPhase, always);
+    else
+        search(fixedPhase, always);
     touchRow(nNode, m_markRow, m_nMarkRows, m_markStamp.get());
     const size_t e = markScoreRow(nNode) + scoreSlot(nBoundary);
     m_markScore[e] = best;

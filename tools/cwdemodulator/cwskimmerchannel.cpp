@@ -26,9 +26,9 @@ constexpr std::int64_t HISTORY_SPARE_FRAMES = 2;
 /// cost is the decisions' search, which grows with the square of the steps, and at 5 instead
 /// of the 8 of a single decoder the bands of the skimmer's table decode alike.
 constexpr int DECISION_STEPS_PER_ELEMENT = 5;
-/// Log prior of the least likely mark or gap length the channel's decisions try: the search
-/// at each step runs over fewer lengths (a seventh of a channel's cost), and the bands of the
-/// skimmer's table decode alike.
+/// Log prior of the least likely mark or element-gap length the channel's decisions try: the
+/// search at each step runs over fewer lengths (a seventh of a channel's cost), and the bands
+/// of the skimmer's table decode alike.
 constexpr double LEAST_LIKELY_LENGTH = -8.0;
 /// Baseband samples per second of the channel's demodulator: half of a single decoder's
 /// 1000 halves the cost of every stage that runs per sample (the filters, the tone's

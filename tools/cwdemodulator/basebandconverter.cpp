@@ -14,7 +14,6 @@ namespace cw {
 
 namespace {
 
-constexpr double BASEBAND_RATE = 1000.0;
 constexpr float STOPBAND_DB = 60.0f;
 /// Weight of each sample in the running mean that removes DC: about 60 ms at 8 kHz.
 constexpr float DC_WEIGHT = 0.002f;
@@ -33,13 +32,13 @@ std::vector<float> decimatorTaps(int nDecimation, int nDelay)
 
 } // namespace
 
-int BasebandConverter::DecimationFor(double dSampleRate)
+int BasebandConverter::DecimationFor(double dSampleRate, double dBasebandRate)
 {
-    return std::max(2, int(std::lround(dSampleRate / BASEBAND_RATE)));
+    return std::max(2, int(std::lround(dSampleRate / dBasebandRate)));
 }
 
-BasebandConverter::BasebandConverter(double dSampleRate, double dPitchHz)
-    : m_dSampleRate(dSampleRate), m_nDecimation(DecimationFor(dSampleRate))
+BasebandConverter::BasebandConverter(double dSampleRate, double dPitchHz, double dBasebandRate)
+    : m_dSampleRate(dSampleRate), m_nDecimation(DecimationFor(dSampleRate, dBasebandRate))
 {
     const double omega = dsp::TWO_PI * dPitchHz / dSampleRate;
     m_phasors.resize(PHASOR_TABLE);

@@ -11,14 +11,16 @@ class RealTapFilter;
 
 /// Moves the CW tone to 0 Hz and lowers the sample rate: removes DC, mixes the real input
 /// down with an oscillator at the pitch and decimates through a Kaiser-windowed polyphase
-/// FIR decimator to roughly 1000 complex samples per second. The output does not depend on
+/// FIR decimator to roughly 1000 (or a given rate of) complex samples per second. The output
+/// does not depend on
 /// how the input is cut into blocks. This runs on every input sample, so the oscillator
 /// reads a table of one period of phasors (advanced by one correction per table length)
 /// rather than computing each phasor.
 class BasebandConverter
 {
 public:
-    BasebandConverter(double dSampleRate, double dPitchHz);
+    /// The output at about @p dBasebandRate samples per second.
+    BasebandConverter(double dSampleRate, double dPitchHz, double dBasebandRate = BASEBAND_RATE);
     ~BasebandConverter();
     BasebandConverter(const BasebandConverter&) = delete;
     BasebandConverter& operator=(const BasebandConverter&) = delete;
@@ -31,8 +33,12 @@ public:
     /// Delay of the decimating filter, in input samples.
     int DelayInputSamples() const { return m_nDecimation * FILTER_DELAY; }
 
-    /// Decimation giving roughly 1000 output samples per second at @p dSampleRate.
-    static int DecimationFor(double dSampleRate);
+    /// Decimation giving roughly @p dBasebandRate output samples per second at @p dSampleRate.
+    static int DecimationFor(double dSampleRate, double dBasebandRate = BASEBAND_RATE);
+
+    /// Baseband samples per second unless told otherwise: a tenth of the shortest element
+    /// at 60 WPM, and room for the tone's drift and the neighbours the channel filter stops.
+    static constexpr double BASEBAND_RATE = 1000.0;
 
 private:
     static constexpr int FILTER_DELAY = 3; ///< filter half-length in output samples

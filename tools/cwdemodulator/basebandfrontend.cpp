@@ -16,8 +16,9 @@ constexpr double PITCH_HISTORY_SEC = 2.5; ///< audio kept while the pitch is sea
 } // namespace
 
 BasebandFrontEnd::BasebandFrontEnd(double dSampleRate, double dPitchHz, double dMinPitchHz,
-                                   double dMaxPitchHz)
-    : m_dSampleRate(dSampleRate), m_nDecimation(BasebandConverter::DecimationFor(dSampleRate))
+                                   double dMaxPitchHz, double dBasebandRate)
+    : m_dSampleRate(dSampleRate), m_dBasebandRate(dBasebandRate),
+      m_nDecimation(BasebandConverter::DecimationFor(dSampleRate, dBasebandRate))
 {
     if (dPitchHz > 0.0)
         lockPitch(dPitchHz);
@@ -64,7 +65,7 @@ std::int64_t BasebandFrontEnd::InputPosition(std::int64_t nIndex) const
 void BasebandFrontEnd::lockPitch(double dPitch)
 {
     m_dPitch = dPitch;
-    m_pConverter = std::make_unique<BasebandConverter>(m_dSampleRate, dPitch);
+    m_pConverter = std::make_unique<BasebandConverter>(m_dSampleRate, dPitch, m_dBasebandRate);
     m_pBlanker = std::make_unique<ImpulseBlanker>(m_dSampleRate, dPitch);
     m_pAgcRecovery = std::make_unique<AgcRecovery>(m_dSampleRate, dPitch);
     if (!m_pPitchSearch) {

@@ -17,8 +17,8 @@ class PitchSearch;
 
 /// The demodulator's front end: audio in, the tone at baseband out. Takes damaged samples as
 /// silence, finds the tone (PitchSearch) unless it is given, and from then on blanks impulses
-/// (ImpulseBlanker) and brings the tone to 0 Hz at about 1000 samples per second
-/// (BasebandConverter). The audio kept while the tone was searched comes out first.
+/// (ImpulseBlanker) and brings the tone to 0 Hz at about 1000 (or a given rate of) samples
+/// per second (BasebandConverter). The audio kept while the tone was searched comes out first.
 ///
 /// Life: create, Push() per block, Finish() at the end; each returns the baseband samples
 /// it completed.
@@ -26,8 +26,9 @@ class BasebandFrontEnd
 {
 public:
     /// A tone at @p dPitchHz, or when 0 the clearest between @p dMinPitchHz and
-    /// @p dMaxPitchHz.
-    BasebandFrontEnd(double dSampleRate, double dPitchHz, double dMinPitchHz, double dMaxPitchHz);
+    /// @p dMaxPitchHz; the baseband at about @p dBasebandRate samples per second.
+    BasebandFrontEnd(double dSampleRate, double dPitchHz, double dMinPitchHz, double dMaxPitchHz,
+                     double dBasebandRate);
     ~BasebandFrontEnd();
     BasebandFrontEnd(const BasebandFrontEnd&) = delete;
     BasebandFrontEnd& operator=(const BasebandFrontEnd&) = delete;
@@ -54,6 +55,7 @@ private:
     void convert(const float* pSamples, size_t nCount);
 
     double m_dSampleRate;
+    double m_dBasebandRate;
     int m_nDecimation;
     double m_dPitch = 0.0;
     std::int64_t m_nInput = 0;

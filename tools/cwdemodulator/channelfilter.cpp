@@ -28,10 +28,27 @@ constexpr float STOPBAND_DB = 60.0f;
 
 constexpr size_t KEPT_DESIGNS = 64; ///< pass bands follow the speed: keep the cache small
 
-/// The taps for a rate and a pass band: a Kaiser design (Bessel functions over every tap)
-/// costs more than filtering seconds of signal, and each acquisition attempt makes a filter
-/// of the widest band, so designs are made once and shared. Designs are immutable; the lock
-/// lets the skimmer's threads make filters at once.
+/// The Kaiser window of @p nLength taps. Its Bessel functions over every tap are most of a
+/// design's cost, and the window depends on the length only (the stop band is fixed), while
+/// every speed tracked has its own pass band: windows are made once. The caller holds the
+/// lock of the designs.
+const std::vector<float>& kaiserWindow(unsigned nLength)
+{
+    static std::map<unsigned, std::vector<float>> windows;
+    std::vector<float>& window = windows[nLength];
+    if (window.empty()) {
+        const float beta = kaiser_beta_As(STOPBAND_DB);
+        window.resize(nLength);
+        for (unsigned i = 0; i < nLength; ++i)
+            window[i] = liquid_kaiser(i, nLength, beta);
+    }
+    return window;
+}
+
+/// The taps for a rate and a pass band: a Kaiser design costs more than filtering seconds of
+/// signal, and each acquisition attempt makes a filter of the widest band, so designs are
+/// made once and shared. Designs are immutable; the lock lets the skimmer's threads make
+/// filters at once.
 std::shared_ptr<const std::vector<float>> designTaps(double dSampleRate, double dPassHz)
 {
     static std::mutex lock;
@@ -47,8 +64,13 @@ std::shared_ptr<const std::vector<float>> designTaps(double dSampleRate, double 
     int length = int(std::ceil((STOPBAND_DB - 8.0) / (2.285 * dsp::TWO_PI * transition))) + 1;
     length |= 1;
     auto taps = std::make_shared<std::vector<float>>(size_t(length), 0.0f);
-    liquid_firdes_kaiser(unsigned(length), float((dPassHz + 0.5 * TRANSITION_HZ) / dSampleRate),
-                         STOPBAND_DB, 0.0f, taps->data());
+    // The windowed sinc, tap for tap as liquid_firdes_kaiser() makes it, on a kept window.
+    const std::vector<float>& window = kaiserWindow(unsigned(length));
+    const float cutoff = float((dPassHz + 0.5 * TRANSITION_HZ) / dSampleRate);
+    for (int i = 0; i < length; ++i) {
+        const float t = float(i) - float(length - 1) / 2.0f;
+        (*taps)[size_t(i)] = sincf(2.0f * cutoff * t) * window[size_t(i)];
+    }
     // Unit gain at the tone, so that levels mean the same before and after.
     const float sum = std::accumulate(taps->begin(), taps->end(), 0.0f);
     for (float& tap : *taps)

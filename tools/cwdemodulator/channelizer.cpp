@@ -12,7 +12,7 @@ namespace {
 
 constexpr double MAX_BIN_HZ = 6.0; ///< spectral resolution of the frames
 /// The lowest rate the channels come out at: the tap puts its centre at a quarter of it, and
-/// the demodulator brings that to its 1 kHz baseband with room for the tap's 100 Hz each side.
+/// the demodulator brings that to its baseband (500 Hz) with room for the tap's 100 Hz each side.
 /// Each halving of the rate halves the tap's inverse transform and the demodulator's input
 /// filtering, which are most of a channel's cost outside its decisions.
 constexpr double MIN_OUTPUT_RATE = 2000.0;

@@ -1,5 +1,6 @@
 #include "tools/cwdemodulator/cwdemodulator.h"
 
+#include "tools/cwdemodulator/basebandconverter.h"
 #include "tools/cwdemodulator/basebandfrontend.h"
 #include "tools/cwdemodulator/carrierreference.h"
 #include "tools/cwdemodulator/channelfilter.h"
@@ -167,8 +168,9 @@ std::int64_t CwDemodulator::HeldFrom() const
 }
 
 CwDemodulator::Private::Private(const Settings& settings)
-    : m_frontEnd(settings.dSampleRate, settings.dPitchHz, settings.dMinPitchHz,
-                 settings.dMaxPitchHz),
+    : m_frontEnd(
+          settings.dSampleRate, settings.dPitchHz, settings.dMinPitchHz, settings.dMaxPitchHz,
+          settings.dBasebandRate > 0.0 ? settings.dBasebandRate : BasebandConverter::BASEBAND_RATE),
       m_dBasebandRate(settings.dSampleRate / m_frontEnd.Decimation()), m_leakage(m_dBasebandRate),
       m_reacquisition(m_dBasebandRate)
 {
@@ -183,13 +185,15 @@ CwDemodulator::Private::Private(const Settings& settings)
     trackerSettings.dLineSilence = settings.dLineSilenceSec * m_dBasebandRate;
     m_pTracker = std::make_unique<CwTimingTracker>(trackerSettings, &m_timing);
     m_pClassifier = std::make_unique<CwTimingTracker>(trackerSettings, this);
-    m_pSegmenter = std::make_unique<CwSegmenter>(settings.characterCodes,
-                                                 settings.nDecisionStepsPerElement > 0
-                                                     ? settings.nDecisionStepsPerElement
-                                                     : CwSegmenter::BLOCKS_PER_UNIT);
+    m_pSegmenter = std::make_unique<CwSegmenter>(
+        settings.characterCodes,
+        settings.nDecisionStepsPerElement > 0 ? settings.nDecisionStepsPerElement
+                                              : CwSegmenter::BLOCKS_PER_UNIT,
+        settings.dLeastLikelyLength < 0.0 ? settings.dLeastLikelyLength
+                                          : CwSegmenter::LEAST_LIKELY_LENGTH);
     m_pEnvelope = std::make_unique<EnvelopeDetector>(int(std::ceil(maxUnit)));
-    m_pAcquisition = std::make_unique<SpeedAcquisition>(m_dBasebandRate, minUnit, maxUnit,
-                                                        settings.characterCodes);
+    m_pAcquisition = std::make_unique<SpeedAcquisition>(
+        m_dBasebandRate, minUnit, maxUnit, settings.characterCodes, settings.bLeanAcquisition);
     m_pCarrier = std::make_unique<CarrierReference>(m_dBasebandRate);
     m_pChannel = std::make_unique<ChannelFilter>(m_dBasebandRate);
     if (m_frontEnd.HasPitch())

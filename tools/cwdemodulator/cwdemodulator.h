@@ -32,6 +32,19 @@ public:
         /// cost less (the decisions' search per second grows with their square) at a coarser
         /// timing: for many signals at once.
         int nDecisionStepsPerElement = 0;
+        /// Log prior of the least likely mark or element-gap length the decisions try (0: -14,
+        /// room for hand-sent timing far off the grid). A higher floor tries fewer lengths at
+        /// each step; character gaps keep the full range.
+        double dLeastLikelyLength = 0.0;
+        /// Fewer trials while each transmission's speed is learned, for many signals at once:
+        /// the first timing estimate tries every third length first, the one in phase only the
+        /// lengths near it instead of the whole speed range, and a slower reading far behind
+        /// at its own length is not tried around it.
+        bool bLeanAcquisition = false;
+        /// Baseband samples per second the tone is demodulated at (0: 1000). Fewer cost
+        /// less per second at a coarser timing (500 still gives 10 samples to an element at
+        /// 60 WPM): for many signals at once.
+        double dBasebandRate = 0.0;
         /// Dots and dashes (".-") of the characters of the alphabet in use, which the
         /// decisions favour; empty for the built-in International alphabet.
         std::vector<std::string> characterCodes;

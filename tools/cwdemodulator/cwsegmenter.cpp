@@ -25,8 +25,6 @@ constexpr double LENGTH_SPREAD = 0.15;
 /// Marks and gaps shorter than this (units) do not occur: hand-sent elements stay above
 /// 0.8 of their length.
 constexpr double SHORTEST_UNITS = 0.6;
-/// Lengths less likely than this (log) are not tried.
-constexpr double LEAST_LIKELY = -14.0;
 /// Log prior of a code that is no character expected: a missing or extra element has to be
 /// this much clearer than noise to make one.
 constexpr float UNKNOWN_CODE = -6.0f;
@@ -84,8 +82,9 @@ double logBesselI0(double z)
                         std::sqrt(dsp::TWO_PI * z));
 }
 
-/// A log-normal mixture of lengths in blocks, each part given as (share, length in units).
-std::vector<float> lengthPrior(int nLongest, double dBlocksPerUnit,
+/// A log-normal mixture of lengths in blocks, each part given as (share, length in units);
+/// lengths less likely than @p dLeastLikely (log) are left out.
+std::vector<float> lengthPrior(int nLongest, double dBlocksPerUnit, double dLeastLikely,
                                std::initializer_list<std::pair<double, double>> parts)
 {
     std::vector<float> prior(size_t(nLongest) + 1, float(NEGATIVE));
@@ -98,7 +97,7 @@ std::vector<float> lengthPrior(int nLongest, double dBlocksPerUnit,
             const double z = (l - std::log(part.second)) / LENGTH_SPREAD;
             sum += part.first * std::exp(-0.5 * z * z);
         }
-        if (sum > 0.0 && std::log(sum) > LEAST_LIKELY)
+        if (sum > 0.0 && std::log(sum) > dLeastLikely)
             prior[size_t(d)] = float(std::log(sum));
     }
     return prior;
@@ -118,10 +117,15 @@ void normalise(std::vector<float>& prior, double dShare)
 
 } // namespace
 
-CwSegmenter::CwSegmenter(const std::vector<std::string>& characterCodes, int nBlocksPerUnit)
-    : m_nBlocksPerUnit(std::clamp(nBlocksPerUnit, 1, BLOCKS_PER_UNIT))
+CwSegmenter::CwSegmenter(const std::vector<std::string>& characterCodes, int nBlocksPerUnit,
+                         double dLeastLikelyLength)
+    : m_dLeastLikelyLength(dLeastLikelyLength),
+      m_nBlocksPerUnit(std::clamp(nBlocksPerUnit, 1, BLOCKS_PER_UNIT))
 {
     static_assert(LAG + COMMIT_EVERY + LONGEST_GAP <= int(RING), "the ring must hold a traceback");
+    static_assert(LONGEST_GAP < 128, "the running best must hold the longest gap's blocks");
+    static_assert(std::max(LONGEST_MARK, LONGEST_GAP) < int(SCORE_RING),
+                  "the scores must reach a segment back");
     m_characterBonus.assign(NODES, UNKNOWN_CODE);
     // Codes longer than the tree, or of other signs than dots and dashes, are left out.
     auto expect = [this](const char* code) {
@@ -152,12 +156,12 @@ CwSegmenter::CwSegmenter(const std::vector<std::string>& characterCodes, int nBl
     // stamped then (touchRow()). The rows in use stay side by side, so that they share
     // pages: a row of lengths is a sixteenth of a page, and rows by node number scattered
     // the few nodes reached over a page each, every page a fault on its first use.
-    m_markScore.reset(new double[size_t(NODES) * RING]);
+    m_markScore.reset(new double[size_t(NODES) * SCORE_RING]);
     m_markLength.reset(new unsigned char[size_t(NODES) * RING]);
-    m_gapScore.reset(new double[size_t(NODES) * RING]);
+    m_gapScore.reset(new double[size_t(NODES) * SCORE_RING]);
     m_gapLength.reset(new unsigned char[size_t(NODES) * RING]);
-    m_markStamp.reset(new qint64[size_t(NODES) * RING]);
-    m_gapStamp.reset(new qint64[size_t(NODES) * RING]);
+    m_markStamp.reset(new qint64[size_t(NODES) * SCORE_RING]);
+    m_gapStamp.reset(new qint64[size_t(NODES) * SCORE_RING]);
     m_markRow.assign(NODES, NO_ROW);
     m_gapRow.assign(NODES, NO_ROW);
     m_markAlive.assign(NODES, NEVER);
@@ -180,10 +184,13 @@ CwSegmenter::CwSegmenter(const std::vector<std::string>& characterCodes, int nBl
 void CwSegmenter::setPriors(double dBlocksPerUnit)
 {
     m_dPriorBlocksPerUnit = dBlocksPerUnit;
-    m_dot.log = lengthPrior(LONGEST_MARK, dBlocksPerUnit, {{1.0, 1.0}});
-    m_dash.log = lengthPrior(LONGEST_MARK, dBlocksPerUnit, {{1.0, 3.0}});
-    m_elementGap.log = lengthPrior(LONGEST_GAP, dBlocksPerUnit, {{ELEMENT_GAP_SHARE, 1.0}});
-    m_characterGap.log = lengthPrior(LONGEST_GAP, dBlocksPerUnit,
+    const double floor = m_dLeastLikelyLength;
+    m_dot.log = lengthPrior(LONGEST_MARK, dBlocksPerUnit, floor, {{1.0, 1.0}});
+    m_dash.log = lengthPrior(LONGEST_MARK, dBlocksPerUnit, floor, {{1.0, 3.0}});
+    m_elementGap.log = lengthPrior(LONGEST_GAP, dBlocksPerUnit, floor, {{ELEMENT_GAP_SHARE, 1.0}});
+    // The gaps that end characters are searched once per step, not per node of the code tree:
+    // they keep the full range (Farnsworth spacing falls between the character and word gap).
+    m_characterGap.log = lengthPrior(LONGEST_GAP, dBlocksPerUnit, LEAST_LIKELY_LENGTH,
                                      {{CHARACTER_GAP_SHARE, 3.0}, {WORD_GAP_SHARE, 7.0}});
     if (m_bNormalisedPriors) {
         normalise(m_dot.log, 0.5);
@@ -210,6 +217,7 @@ void CwSegmenter::CopyPriorsFrom(const CwSegmenter& other)
     m_characterGap = other.m_characterGap;
     m_fLongPrior = other.m_fLongPrior;
     m_dPriorBlocksPerUnit = other.m_dPriorBlocksPerUnit;
+    m_dLeastLikelyLength = other.m_dLeastLikelyLength;
     m_nBlocksPerUnit = other.m_nBlocksPerUnit;
     m_bNormalisedPriors = other.m_bNormalisedPriors;
 }
@@ -250,6 +258,8 @@ void CwSegmenter::Reset(qint64 nPosition, float fNoiseVariance, bool bScoring)
     m_longScore[first] = 0.0;
     m_longFrom[first] = 0;
     m_blockStarts[first] = nPosition;
+    m_longWindow.Clear();
+    m_longWindow.Add(m_nOrigin, 0.0);
     m_grid.Stop();
     m_segments.clear();
 }
@@ -268,11 +278,12 @@ double CwSegmenter::BestScore() const
 double CwSegmenter::bestScoreAt(qint64 nBoundary) const
 {
     const size_t e = slot(nBoundary);
+    const size_t es = scoreSlot(nBoundary);
     double best = std::max(m_startScore[e], m_longScore[e]);
     for (int node : m_liveMarks)
-        best = std::max(best, m_markScore[markRow(node) + e]);
+        best = std::max(best, m_markScore[markScoreRow(node) + es]);
     for (int node : m_liveGaps)
-        best = std::max(best, m_gapScore[gapRow(node) + e]);
+        best = std::max(best, m_gapScore[gapScoreRow(node) + es]);
     return best;
 }
 
@@ -470,29 +481,45 @@ void CwSegmenter::searchMark(int nNode, qint64 nBoundary)
     const qint64 longest = std::min<qint64>(prior.nLongest, nBoundary - m_nOrigin);
     if (prior.nShortest > longest)
         return;
-    const double* source = parent == 1 ? m_startScore.data() : m_gapScore.get() + gapRow(parent);
-    const qint64* stamps = parent == 1 ? nullptr : m_gapStamp.get() + gapRow(parent);
+    // A new character starts from the shared ring, a further element from the parent's gaps.
+    const double* source =
+        parent == 1 ? m_startScore.data() : m_gapScore.get() + gapScoreRow(parent);
+    const qint64* stamps = parent == 1 ? nullptr : m_gapStamp.get() + gapScoreRow(parent);
+    const size_t sourceMask = parent == 1 ? RING - 1 : SCORE_RING - 1;
     // Evidence on a fixed phase adds up block by block; on the mark's own phase it does not.
+    // The loop is made for each case, with no test inside it but the stamps'.
     const double endEvidence = m_cumulative[slot(nBoundary)];
     double best = NEGATIVE;
     qint64 bestLength = 0;
-    for (qint64 d = prior.nShortest; d <= longest; ++d) {
-        const size_t s = slot(nBoundary - d);
-        if (stamps && stamps[s] != nBoundary - d)
-            continue;
-        const double evidence =
-            m_bOwnPhase ? m_ownPhaseEvidence[size_t(d)] : endEvidence - m_cumulative[s];
-        const double candidate = source[s] + evidence + double(prior.log[size_t(d)]);
-        if (candidate > best) {
-            best = candidate;
-            bestLength = d;
+    auto search = [&](auto evidenceOf, auto fresh) {
+        for (qint64 d = prior.nShortest; d <= longest; ++d) {
+            const size_t s = size_t(nBoundary - d) & sourceMask;
+            if (!fresh(s, d))
+                continue;
+            const double candidate = source[s] + evidenceOf(d) + double(prior.log[size_t(d)]);
+            if (candidate > best) {
+                best = candidate;
+                bestLength = d;
+            }
         }
-    }
+    };
+    auto ownPhase = [&](qint64 d) { return m_ownPhaseEvidence[size_t(d)]; };
+    auto fixedPhase = [&](qint64 d) { return endEvidence - m_cumulative[slot(nBoundary - d)]; };
+    auto stamped = [&](size_t s, qint64 d) { return stamps[s] == nBoundary - d; };
+    auto always = [](size_t, qint64) { return true; };
+    if (stamps && m_bOwnPhase)
+        search(ownPhase, stamped);
+    else if (stamps)
+        search(fixedPhase, stamped);
+    else if (m_bOwnPhase)
+        search(ownPhase, always);
+    else
+        search(fixedPhase, always);
     touchRow(nNode, m_markRow, m_nMarkRows, m_markStamp.get());
-    const size_t e = markRow(nNode) + slot(nBoundary);
+    const size_t e = markScoreRow(nNode) + scoreSlot(nBoundary);
     m_markScore[e] = best;
-    m_markLength[e] = (unsigned char)bestLength;
     m_markStamp[e] = nBoundary;
+    m_markLength[markRow(nNode) + slot(nBoundary)] = (unsigned char)bestLength;
     m_liveMarks.push_back(nNode);
 }
 
@@ -505,12 +532,12 @@ void CwSegmenter::searchElementGaps(qint64 nBoundary)
     if (prior.nShortest > longest)
         return;
     for (int node : m_gapNodes.nodes) {
-        const double* score = m_markScore.get() + markRow(node);
-        const qint64* stamps = m_markStamp.get() + markRow(node);
+        const double* score = m_markScore.get() + markScoreRow(node);
+        const qint64* stamps = m_markStamp.get() + markScoreRow(node);
         double best = NEGATIVE;
         qint64 bestLength = 0;
         for (qint64 d = prior.nShortest; d <= longest; ++d) {
-            const size_t s = slot(nBoundary - d);
+            const size_t s = scoreSlot(nBoundary - d);
             if (stamps[s] != nBoundary - d)
                 continue;
             const double candidate = score[s] + double(prior.log[size_t(d)]);
@@ -520,10 +547,10 @@ void CwSegmenter::searchElementGaps(qint64 nBoundary)
             }
         }
         touchRow(node, m_gapRow, m_nGapRows, m_gapStamp.get());
-        const size_t e = gapRow(node) + slot(nBoundary);
+        const size_t e = gapScoreRow(node) + scoreSlot(nBoundary);
         m_gapScore[e] = best;
-        m_gapLength[e] = (unsigned char)bestLength;
         m_gapStamp[e] = nBoundary;
+        m_gapLength[gapRow(node) + slot(nBoundary)] = (unsigned char)bestLength;
         m_liveGaps.push_back(node);
     }
 }
@@ -536,13 +563,14 @@ void CwSegmenter::touchRow(int nNode, std::vector<int>& rows, int& nRowsUsed, qi
     // Only the stamps need values: a score or length is read only where its stamp says it
     // was written (or at the boundary just searched), so filling those too was work and
     // page faults for nothing.
-    const size_t first = size_t(rows[size_t(nNode)]) * RING;
-    std::fill(pStamps + first, pStamps + first + RING, NEVER);
+    const size_t first = size_t(rows[size_t(nNode)]) * SCORE_RING;
+    std::fill(pStamps + first, pStamps + first + SCORE_RING, NEVER);
 }
 
 void CwSegmenter::searchCharacterEnds(qint64 nBoundary)
 {
     const size_t e = slot(nBoundary);
+    const size_t es = scoreSlot(nBoundary);
     // The likeliest character ending here.
     double bestEnd = NEGATIVE;
     int endNode = 0;
@@ -550,7 +578,7 @@ void CwSegmenter::searchCharacterEnds(qint64 nBoundary)
     const double characterPrior = m_bNormalisedPriors ? 0.0 : CHARACTER_PRIOR;
     for (int node : m_liveMarks) {
         const double score =
-            m_markScore[markRow(node) + e] + m_characterBonus[size_t(node)] + characterPrior;
+            m_markScore[markScoreRow(node) + es] + m_characterBonus[size_t(node)] + characterPrior;
         if (score > bestEnd) {
             bestEnd = score;
             endNode = node;
@@ -587,32 +615,33 @@ void CwSegmenter::searchCharacterEnds(qint64 nBoundary)
             startLength = d;
         }
     }
-    for (int d = 1; d < LONGEST_GAP && d <= reach; ++d) {
-        const double candidate = m_longScore[slot(nBoundary - d)];
-        if (candidate > bestStart) {
-            bestStart = candidate;
-            startFrom = 0;
-            startLength = d;
-        }
+    // The likeliest end of long silence less than its longest stretch ago (the latest of
+    // equals), kept as a running maximum instead of searched at every boundary.
+    m_longWindow.Expire(nBoundary - LONGEST_GAP);
+    if (!m_longWindow.IsEmpty() && m_longWindow.BestScore() > bestStart) {
+        bestStart = m_longWindow.BestScore();
+        startFrom = 0;
+        startLength = int(nBoundary - m_longWindow.BestBlock());
     }
     m_startScore[e] = bestStart;
     m_startFrom[e] = startFrom;
     m_startLength[e] = (unsigned char)startLength;
+    m_longWindow.Add(nBoundary, longScore);
 }
 
 void CwSegmenter::prune(qint64 nBoundary)
 {
-    const size_t e = slot(nBoundary);
+    const size_t e = scoreSlot(nBoundary);
     const double floor = bestScoreAt(nBoundary) - BEAM;
     for (int node : m_liveMarks) {
-        if (m_markScore[markRow(node) + e] >= floor) {
+        if (m_markScore[markScoreRow(node) + e] >= floor) {
             m_markAlive[size_t(node)] = nBoundary;
             if (node < NODES / 2)
                 m_gapNodes.Add(node);
         }
     }
     for (int node : m_liveGaps) {
-        if (m_gapScore[gapRow(node) + e] >= floor) {
+        if (m_gapScore[gapScoreRow(node) + e] >= floor) {
             m_gapAlive[size_t(node)] = nBoundary;
             m_markParents.Add(node);
         }
@@ -640,15 +669,16 @@ void CwSegmenter::commit(bool bAll)
         best = m_longScore[e];
         state = LONG_STATE;
     }
+    const size_t es = scoreSlot(end);
     for (int node : m_liveMarks) {
-        if (m_markScore[markRow(node) + e] > best) {
-            best = m_markScore[markRow(node) + e];
+        if (m_markScore[markScoreRow(node) + es] > best) {
+            best = m_markScore[markScoreRow(node) + es];
             state = MARK_STATES + node;
         }
     }
     for (int node : m_liveGaps) {
-        if (m_gapScore[gapRow(node) + e] > best) {
-            best = m_gapScore[gapRow(node) + e];
+        if (m_gapScore[gapScoreRow(node) + es] > best) {
+            best = m_gapScore[gapScoreRow(node) + es];
             state = GAP_STATES + node;
         }
     }
@@ -716,6 +746,25 @@ void CwSegmenter::emit(bool bOn, Kind kind, qint64 nFirst, qint64 nLast)
         previous.kind = kind;
     } else {
         m_segments.push_back({bOn, startSample, samples, level, kind});
+    }
+}
+
+void CwSegmenter::RunningBest::Add(qint64 nBlock, double dScore)
+{
+    // A later block of the same score or more outlives the earlier ones and wins ties.
+    while (m_nCount > 0 && m_scores[back()] <= dScore)
+        --m_nCount;
+    const size_t at = (m_nFirst + m_nCount) % SIZE;
+    m_blocks[at] = nBlock;
+    m_scores[at] = dScore;
+    ++m_nCount;
+}
+
+void CwSegmenter::RunningBest::Expire(qint64 nOldest)
+{
+    while (m_nCount > 0 && m_blocks[m_nFirst] <= nOldest) {
+        m_nFirst = (m_nFirst + 1) % SIZE;
+        --m_nCount;
     }
 }
 

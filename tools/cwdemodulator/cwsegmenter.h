@@ -46,11 +46,15 @@ public:
     /// LONGEST_CODE elements each; empty for the built-in International alphabet. Other codes
     /// are still read where the signal leaves no doubt. The samples are weighed in blocks of
     /// about an element over @p nBlocksPerUnit (at most BLOCKS_PER_UNIT; fewer cost less, at a
-    /// coarser timing: the search per block grows with the blocks an element spans).
+    /// coarser timing: the search per block grows with the blocks an element spans). Mark and
+    /// gap lengths whose log prior is below @p dLeastLikelyLength are not tried (a higher
+    /// floor searches fewer lengths: less work, less room for timing far off the element grid).
     explicit CwSegmenter(const std::vector<std::string>& characterCodes = {},
-                         int nBlocksPerUnit = BLOCKS_PER_UNIT);
+                         int nBlocksPerUnit = BLOCKS_PER_UNIT,
+                         double dLeastLikelyLength = LEAST_LIKELY_LENGTH);
 
-    /// Takes the length priors @p other holds now, and its blocks per element: a segmenter
+    /// Takes the length priors @p other holds now, its blocks per element and the least likely
+    /// length it tries: a segmenter
     /// that scores element lengths on behalf of another reads the same priors as the other
     /// would have, and hands them back. Both must expect the same characters.
     void CopyPriorsFrom(const CwSegmenter& other);
@@ -94,6 +98,9 @@ public:
     static constexpr int BLOCKS_PER_UNIT = 8;
     /// Elements of the longest character code searched for.
     static constexpr int LONGEST_CODE = 8;
+    /// Log prior of the least likely mark or gap length tried unless the constructor is told
+    /// otherwise: hand-sent timing far off the grid still has a reading.
+    static constexpr double LEAST_LIKELY_LENGTH = -14.0;
 
 private:
     /// A length prior in blocks, with the range outside which it is not worth trying.
@@ -127,14 +134,40 @@ private:
         void Clear();
     };
 
+    /// The best score over a sliding window of blocks, and the latest block that has it: the
+    /// scores of the window kept in falling order.
+    class RunningBest
+    {
+    public:
+        void Add(qint64 nBlock, double dScore);
+        /// Drops the blocks up to @p nOldest.
+        void Expire(qint64 nOldest);
+        void Clear() { m_nFirst = m_nCount = 0; }
+        bool IsEmpty() const { return m_nCount == 0; }
+        double BestScore() const { return m_scores[m_nFirst]; }
+        qint64 BestBlock() const { return m_blocks[m_nFirst]; }
+
+    private:
+        static constexpr size_t SIZE = 128; ///< more than the window holds
+        size_t back() const { return (m_nFirst + m_nCount - 1) % SIZE; }
+        qint64 m_blocks[SIZE] = {};
+        double m_scores[SIZE] = {};
+        size_t m_nFirst = 0;
+        size_t m_nCount = 0;
+    };
+
     void searchMarks(qint64 nBoundary);
     void searchMark(int nNode, qint64 nBoundary);
     /// Gives a node the next free row and marks it as never computed, before its first score
     /// is written.
     static void touchRow(int nNode, std::vector<int>& rows, int& nRowsUsed, qint64* pStamps);
-    /// Where a node's row of marks (or of gaps after them) begins; the node was searched.
+    /// Where a node's row of mark lengths (or of gap lengths after them) begins; the node was
+    /// searched.
     size_t markRow(int nNode) const { return size_t(m_markRow[size_t(nNode)]) * RING; }
     size_t gapRow(int nNode) const { return size_t(m_gapRow[size_t(nNode)]) * RING; }
+    /// The same for their scores and stamps, in rings of SCORE_RING.
+    size_t markScoreRow(int nNode) const { return size_t(m_markRow[size_t(nNode)]) * SCORE_RING; }
+    size_t gapScoreRow(int nNode) const { return size_t(m_gapRow[size_t(nNode)]) * SCORE_RING; }
     void searchElementGaps(qint64 nBoundary);
     void searchCharacterEnds(qint64 nBoundary);
     void prune(qint64 nBoundary);
@@ -143,9 +176,14 @@ private:
     void commit(bool bAll);
     void emit(bool bOn, Kind kind, qint64 nStart, qint64 nEnd);
     size_t slot(qint64 nBlock) const { return size_t(nBlock) & (RING - 1); }
+    size_t scoreSlot(qint64 nBlock) const { return size_t(nBlock) & (SCORE_RING - 1); }
     qint64 blockStart(qint64 nBlock) const { return m_blockStarts[slot(nBlock)]; }
 
     static constexpr size_t RING = 256; ///< blocks kept: the lag, a commit interval, a segment
+    /// Blocks a node's scores are kept: they are read back at most a segment before, while
+    /// their lengths are read back as far as the traceback goes. Half of the rings of lengths:
+    /// the node rows are most of the memory, and a page fault on first use each.
+    static constexpr size_t SCORE_RING = 128;
     static constexpr int NODES = 2 << LONGEST_CODE; ///< code tree: node n has children 2n, 2n+1
 
     std::vector<float> m_characterBonus; ///< log prior of ending a character at each node
@@ -155,6 +193,7 @@ private:
     LengthPrior m_characterGap; ///< up to the longest modelled silence
     float m_fLongPrior = 0.0f;  ///< a stretch of silence of the longest modelled length
     double m_dPriorBlocksPerUnit = 0.0;
+    double m_dLeastLikelyLength; ///< log prior under which lengths are not tried
     bool m_bNormalisedPriors = false;
 
     // Block being gathered.
@@ -179,7 +218,7 @@ private:
     std::vector<double> m_cumulative; ///< running sum of the blocks' key-down evidence
     std::vector<std::complex<double>> m_sampleSums; ///< running sum of the samples
     std::vector<double> m_ownPhaseEvidence;         ///< by mark length, at this boundary
-    std::unique_ptr<double[]> m_markScore;          ///< [markRow(node) + slot]
+    std::unique_ptr<double[]> m_markScore;          ///< [markScoreRow(node) + scoreSlot]
     std::unique_ptr<unsigned char[]> m_markLength;
     std::unique_ptr<double[]> m_gapScore;
     std::unique_ptr<unsigned char[]> m_gapLength;
@@ -198,6 +237,7 @@ private:
     std::vector<unsigned short> m_startFrom; ///< character node before, 0 after long silence
     std::vector<unsigned char> m_startLength;
     std::vector<double> m_longScore;
+    RunningBest m_longWindow; ///< m_longScore over the longest modelled gap before
     std::vector<unsigned short> m_longFrom;
     std::vector<qint64> m_blockStarts;
     std::vector<std::complex<double>> m_blockRotations; ///< m_grid.Rotation() of each start

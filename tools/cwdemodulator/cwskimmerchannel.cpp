@@ -26,6 +26,16 @@ constexpr std::int64_t HISTORY_SPARE_FRAMES = 2;
 /// cost is the decisions' search, which grows with the square of the steps, and at 5 instead
 /// of the 8 of a single decoder the bands of the skimmer's table decode alike.
 constexpr int DECISION_STEPS_PER_ELEMENT = 5;
+/// Log prior of the least likely mark or element-gap length the channel's decisions try: the
+/// search at each step runs over fewer lengths (a seventh of a channel's cost), and the bands
+/// of the skimmer's table decode alike.
+constexpr double LEAST_LIKELY_LENGTH = -8.0;
+/// Baseband samples per second of the channel's demodulator: half of a single decoder's
+/// 1000 halves the cost of every stage that runs per sample (the filters, the tone's
+/// tracking, the timing trials; a fifth of the 8-signal band's instructions). The 8 kHz
+/// bands of the skimmer's table decode alike; of 240 signals at 48 kHz, one hand-sent
+/// signal read two dots of its last call as dashes.
+constexpr double BASEBAND_RATE = 500.0;
 
 } // namespace
 
@@ -43,6 +53,9 @@ CwSkimmerChannel::CwSkimmerChannel(int nId, const Channelizer& channelizer, doub
     settings.dPitchHz = m_pTap->ToneHz() + (dPitchHz - m_pTap->CentreHz());
     settings.characterCodes = characterCodes;
     settings.nDecisionStepsPerElement = DECISION_STEPS_PER_ELEMENT;
+    settings.dLeastLikelyLength = LEAST_LIKELY_LENGTH;
+    settings.bLeanAcquisition = true;
+    settings.dBasebandRate = BASEBAND_RATE;
     m_pDemodulator = std::make_unique<CwDemodulator>(settings);
 }
 

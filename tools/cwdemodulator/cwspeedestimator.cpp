@@ -15,6 +15,7 @@ namespace cw {
 namespace {
 
 constexpr double CANDIDATE_STEP = 1.12;
+constexpr double NEAR_STEPS = 2.0; ///< candidates each side of a length searched near
 constexpr double PRIOR_MISFIT = 1.5;
 /// Extra misfit for a window whose marks are all of one kind: "EEE" also fits as "TTT" at a
 /// third of the speed, and mixed text is far more likely.
@@ -74,6 +75,40 @@ std::pair<size_t, size_t> bestTwo(const std::vector<double>& costs)
         }
     }
     return order;
+}
+
+/// Tries the candidate lengths coarse to fine: every @p nStride th one first, then the
+/// neighbours of the two that fit best (the cost changes slowly with the length near a fit);
+/// all of them when none fits. @p costs fill in as @p consider tries them.
+template <typename Consider>
+void considerCoarseToFine(const std::vector<double>& costs, size_t nStride, Consider consider)
+{
+    for (size_t n = 0; n < costs.size(); n += nStride)
+        consider(n);
+    const auto order = bestTwo(costs);
+    if (order.first == NONE) {
+        for (size_t n = 0; n < costs.size(); ++n)
+            consider(n);
+        return;
+    }
+    for (size_t n : {order.first, order.second}) {
+        if (n == NONE)
+            continue;
+        if (n > 0)
+            consider(n - 1);
+        consider(n + 1);
+    }
+}
+
+/// Tries the candidate lengths within NEAR_STEPS steps of @p dNear.
+template <typename Consider>
+void considerNear(const std::vector<double>& candidates, double dNear, Consider consider)
+{
+    const double reach = NEAR_STEPS * std::log(CANDIDATE_STEP) * 1.001;
+    for (size_t n = 0; n < candidates.size(); ++n) {
+        if (std::abs(std::log(candidates[n] / dNear)) <= reach)
+            consider(n);
+    }
 }
 
 /// A float's bits as an unsigned key that orders as the float does.
@@ -173,23 +208,10 @@ CwSpeedEstimator::Result CwSpeedEstimator::Estimate(const std::complex<float>* p
         if (counts && trial.dCost < best.dCost)
             best = trial;
     };
-    // Coarse to fine: every other length first, then the neighbours of the two that fit
-    // best (the cost changes slowly with the length near a fit); all of them when none fits.
-    for (size_t n = 0; n < m_candidates.size(); n += 2)
-        consider(n);
-    const auto order = bestTwo(m_costs);
-    if (order.first == NONE) {
-        for (size_t n = 1; n < m_candidates.size(); n += 2)
-            consider(n);
-    } else {
-        for (size_t n : {order.first, order.second}) {
-            if (n == NONE)
-                continue;
-            if (n > 0)
-                consider(n - 1);
-            consider(n + 1);
-        }
-    }
+    if (m_dNear > 0.0)
+        considerNear(m_candidates, m_dNear, consider);
+    else
+        considerCoarseToFine(m_costs, m_bCoarse ? 3 : 2, consider);
     if (best.nMarks < nMinMarks)
         return Result();
     // Settle the element length on the median of what the best trial's elements say.

@@ -39,6 +39,13 @@ public:
     /// bursts far over the marks (a stronger neighbour's keying clicks) weigh no more than
     /// marks; 0 for no limit. Holds for the following estimates.
     void LimitLevel(float fLevel) { m_fLimit = fLevel; }
+    /// Tries only the element lengths within two steps of @p dUnit, for an estimate that
+    /// refines an earlier one (a few trials instead of the whole range); 0 for the whole range.
+    /// Holds for the following estimates.
+    void SearchNear(double dUnit) { m_dNear = dUnit; }
+    /// Tries every third length of the range first instead of every other, then the
+    /// neighbours of the two best: a quarter fewer trials.
+    void SearchCoarsely(bool bCoarse) { m_bCoarse = bCoarse; }
 
 private:
     Result tryUnit(const std::complex<float>* pSamples, size_t nCount, double dUnit, bool bInPhase);
@@ -46,6 +53,8 @@ private:
     double m_dMinUnit;
     double m_dMaxUnit;
     float m_fLimit = 0.0f;            ///< see LimitLevel()
+    double m_dNear = 0.0;             ///< see SearchNear()
+    bool m_bCoarse = false;           ///< see SearchCoarsely()
     std::vector<double> m_candidates; ///< element lengths tried, and the cost of each
     std::vector<double> m_costs;
     std::vector<float> m_envelope;

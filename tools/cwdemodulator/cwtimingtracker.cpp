@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace cw {
 
@@ -361,7 +362,9 @@ void CwTimingTracker::refitUnit()
         return;
     // A record of one kind of mark fits a third (or three times) the speed as well as the
     // true one ("EEE" and "TTT"); only a record with dots and dashes can tell.
-    auto cost = [&](double logUnit, bool& bMixed) {
+    // Every run adds a share of at least 0, so a length whose sum reaches @p dBound on the way
+    // cannot fit better than the one that set it: the sum stops there.
+    auto cost = [&](double logUnit, double dBound, bool& bMixed) {
         double sum = 0.0;
         int marks = 0;
         int dots = 0;
@@ -374,6 +377,10 @@ void CwTimingTracker::refitUnit()
             if (!run.bMark)
                 best = std::min(best, (l - LOG_7) * (l - LOG_7));
             sum += std::min(best, 1.0);
+            if (sum >= dBound) {
+                bMixed = false;
+                return sum;
+            }
             if (run.bMark) {
                 ++marks;
                 dots += l < LOG_2 ? 1 : 0;
@@ -384,13 +391,13 @@ void CwTimingTracker::refitUnit()
     };
     const double logUnit = std::log(m_dUnit);
     bool mixed = false;
-    const double current = cost(logUnit, mixed);
+    const double current = cost(logUnit, std::numeric_limits<double>::infinity(), mixed);
     double bestLog = logUnit;
     double best = current;
     const double lowest = std::max(logUnit - REFIT_REACH, std::log(m_settings.dMinUnit));
     const double highest = std::min(logUnit + REFIT_REACH, std::log(m_settings.dMaxUnit));
     for (double candidate = lowest; candidate <= highest; candidate += REFIT_STEP) {
-        const double c = cost(candidate, mixed);
+        const double c = cost(candidate, best, mixed);
         if (mixed && c < best) {
             best = c;
             bestLog = candidate;

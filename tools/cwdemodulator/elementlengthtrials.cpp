@@ -3,6 +3,7 @@
 #include "tools/cwdemodulator/cwsegmenter.h"
 
 #include <algorithm>
+#include <cmath>
 #include <memory>
 #include <utility>
 
@@ -15,6 +16,10 @@ constexpr double SHORT_ELEMENT_UNITS = 2.0;
 constexpr double SLOWER_READING_MARGIN = 6.0; ///< log likelihood, see Likeliest()
 constexpr double OUT_OF_RANGE = -1e300;       ///< score of a reading outside the speed range
 constexpr double NOT_TRIED = -2e300;          ///< below any score: a stretch not tried
+/// Share of the best score's size by which a slower reading at its first length may fall
+/// behind and still be tried at the lengths around (lean trials): the likeliest of those
+/// gained at most 14 % of the first's score on the skimmer's test bands.
+constexpr double SLOWER_READING_REACH = 0.25;
 
 /// A segmenter per thread for the trial decisions, with the priors of @p own. Trials on
 /// noise reach every node of the code tree, and each segmenter's rows are megabytes filled
@@ -39,9 +44,9 @@ CwSegmenter& trialSegmenter(const CwSegmenter& own, const std::vector<std::strin
 
 ElementLengthTrials::ElementLengthTrials(double dMinUnit, double dMaxUnit,
                                          const std::vector<std::string>& characterCodes,
-                                         int nSureMarks)
+                                         int nSureMarks, bool bLean)
     : m_dMinUnit(dMinUnit), m_dMaxUnit(dMaxUnit), m_characterCodes(characterCodes),
-      m_nSureMarks(nSureMarks)
+      m_nSureMarks(nSureMarks), m_bLean(bLean)
 {
 }
 
@@ -62,8 +67,15 @@ double ElementLengthTrials::Likeliest(const Held& held, double dUnit, float fAmp
     for (double factor : {1.0, 2.0, 3.0}) {
         if (onlyLongElements && factor == 1.0)
             continue;
+        double middle = NOT_TRIED;
+        if (m_bLean && factor > 1.0 && bestScore > OUT_OF_RANGE) {
+            middle = score(held, dUnit * factor, fAmplitude, segmenter);
+            if (middle > OUT_OF_RANGE &&
+                middle < bestScore - SLOWER_READING_REACH * std::abs(bestScore))
+                continue;
+        }
         const std::pair<double, double> near =
-            likeliestNear(held, dUnit * factor, fAmplitude, segmenter);
+            likeliestNear(held, dUnit * factor, fAmplitude, segmenter, middle);
         // A slower reading has to be clearly likelier: it needs fewer segments, each of which
         // costs its prior, so near the noise it can win by a little without being right.
         if (near.second > bestScore + (factor > 1.0 ? SLOWER_READING_MARGIN : 0.0)) {
@@ -110,7 +122,8 @@ bool ElementLengthTrials::lacksShortElements(const Held& held, double dUnit, flo
 
 std::pair<double, double> ElementLengthTrials::likeliestNear(const Held& held, double dUnit,
                                                              float fAmplitude,
-                                                             CwSegmenter& segmenter) const
+                                                             CwSegmenter& segmenter,
+                                                             double dMiddle) const
 {
     // The timing estimate of a reading that was not its own is rough: try around it,
     // climbing from the middle of the stretches towards the likelier side only.
@@ -119,8 +132,11 @@ std::pair<double, double> ElementLengthTrials::likeliestNear(const Held& held, d
     auto tryStretch = [&](size_t n) {
         scores[n] = score(held, dUnit * stretches[n], fAmplitude, segmenter);
     };
-    for (size_t n : {1, 2, 3})
-        tryStretch(n);
+    scores[2] = dMiddle;
+    for (size_t n : {1, 2, 3}) {
+        if (scores[n] == NOT_TRIED)
+            tryStretch(n);
+    }
     const bool noneInRange = std::max({scores[1], scores[2], scores[3]}) <= OUT_OF_RANGE;
     if (noneInRange || (scores[1] > scores[2] && scores[1] >= scores[3]))
         tryStretch(0);

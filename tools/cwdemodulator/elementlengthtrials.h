@@ -28,8 +28,10 @@ public:
 
     /// Lengths (samples) between @p dMinUnit and @p dMaxUnit are tried, decided with the
     /// alphabet's @p characterCodes; a reading is sure of itself from @p nSureMarks marks.
+    /// @p bLean: a slower reading whose first trial falls far behind is not tried further.
     ElementLengthTrials(double dMinUnit, double dMaxUnit,
-                        const std::vector<std::string>& characterCodes, int nSureMarks);
+                        const std::vector<std::string>& characterCodes, int nSureMarks,
+                        bool bLean = false);
 
     /// The likeliest element length of @p held around the estimate @p dUnit, at mark level
     /// @p fAmplitude. Decisions at @p decisions' priors; the priors learned go back to it.
@@ -40,9 +42,10 @@ public:
 private:
     bool lacksShortElements(const Held& held, double dUnit, float fAmplitude,
                             CwSegmenter& decisions);
-    /// The likeliest length near @p dUnit, and its score.
+    /// The likeliest length near @p dUnit, and its score; @p dMiddle is the score at @p dUnit
+    /// itself when it was tried already.
     std::pair<double, double> likeliestNear(const Held& held, double dUnit, float fAmplitude,
-                                            CwSegmenter& segmenter) const;
+                                            CwSegmenter& segmenter, double dMiddle) const;
     /// Log likelihood of the held in-phase samples read at element length @p dUnit.
     double score(const Held& held, double dUnit, float fAmplitude, CwSegmenter& segmenter) const;
 
@@ -50,6 +53,7 @@ private:
     double m_dMaxUnit;
     std::vector<std::string> m_characterCodes;
     int m_nSureMarks;
+    bool m_bLean;
     std::vector<std::int64_t> m_characterGaps;
 };
 

@@ -19,10 +19,11 @@ constexpr size_t NOISE_WINDOW = 8; ///< samples summed to measure the noise
 } // namespace
 
 SpeedAcquisition::SpeedAcquisition(double dSampleRate, double dMinUnit, double dMaxUnit,
-                                   const std::vector<std::string>& characterCodes)
-    : m_dSampleRate(dSampleRate), m_estimator(dMinUnit, dMaxUnit),
-      m_trials(dMinUnit, dMaxUnit, characterCodes, MARKS)
+                                   const std::vector<std::string>& characterCodes, bool bLean)
+    : m_dSampleRate(dSampleRate), m_bLean(bLean), m_estimator(dMinUnit, dMaxUnit),
+      m_trials(dMinUnit, dMaxUnit, characterCodes, MARKS, bLean)
 {
+    m_estimator.SearchCoarsely(bLean);
     m_held.reserve(size_t(MAX_SEC * m_dSampleRate) + 1);
 }
 
@@ -155,8 +156,10 @@ void SpeedAcquisition::refineInPhase(Learned& learned, int nMarks, const Carrier
         projectLocally(learned.nHalfWidth, carrier);
         learned.fNoiseVariance = quadratureNoise(carrier);
     }
+    m_estimator.SearchNear(m_bLean ? result.dUnit : 0.0);
     const CwSpeedEstimator::Result inPhase =
         m_estimator.Estimate(m_inPhase.data(), m_inPhase.size(), nMarks, true);
+    m_estimator.SearchNear(0.0);
     if (inPhase.bFound)
         result = inPhase;
     result.dUnit = m_trials.Likeliest({m_inPhase, learned.fNoiseVariance}, result.dUnit,

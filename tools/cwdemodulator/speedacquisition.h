@@ -38,9 +38,11 @@ public:
     };
 
     /// Element lengths (samples) between @p dMinUnit and @p dMaxUnit, decided with the
-    /// alphabet's @p characterCodes.
+    /// alphabet's @p characterCodes. @p bLean: fewer trials, for many signals at once (the
+    /// timing in phase is searched only near the first estimate, and a slower reading that
+    /// falls far behind at its first length is not tried around it).
     SpeedAcquisition(double dSampleRate, double dMinUnit, double dMaxUnit,
-                     const std::vector<std::string>& characterCodes);
+                     const std::vector<std::string>& characterCodes, bool bLean = false);
 
     /// Holds nothing and counts the next sample as baseband index @p nStart.
     void Restart(std::int64_t nStart);
@@ -72,6 +74,7 @@ private:
     float quadratureNoise(const CarrierReference& carrier) const;
 
     double m_dSampleRate;
+    bool m_bLean;
     CwSpeedEstimator m_estimator;
     ElementLengthTrials m_trials;
     std::vector<std::complex<float>> m_held;      ///< baseband held back while learning

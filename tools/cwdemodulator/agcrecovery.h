@@ -1,7 +1,10 @@
 #pragma once
 
+#include "tools/cwdemodulator/loststretches.h"
+
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <vector>
 
 namespace cw {
@@ -13,6 +16,8 @@ namespace cw {
 /// fell well under its highest of the last seconds, the gain was cut, and the samples are
 /// raised by the shortfall. Not where the notch leaves a tone (a stronger neighbour, whose
 /// pauses would look like cuts), nor without noise to measure; a steady gain passes untouched.
+/// The crash itself, which the receiver limited to a few times the tone (too little for the
+/// blanker) while cutting the tone under it, is told as a stretch in which the tone was lost.
 /// Driven by the demodulator behind the impulse blanker.
 ///
 /// Life: create once the pitch is known, Push() per block.
@@ -24,6 +29,9 @@ public:
     /// @p pSamples come with the crashes set to 0. Returns them with the gain cuts taken out
     /// (the block itself when there were none); valid until the next call.
     const float* Push(const float* pSamples, size_t nCount);
+    /// The stretches of late in which a crash the receiver limited buried the tone (its
+    /// gain fell under the crash), counted from the first sample pushed.
+    const LostStretches& Lost() const { return m_lost; }
 
 private:
     /// What changes from sample to sample, copied into locals for each block so that the
@@ -39,8 +47,12 @@ private:
         double dInput = 0.0;      ///< mean magnitude of the input of late
         double dUsualInput = 0.0; ///< its highest of the last seconds
         float fGain = 1.0f;
-        bool bCut = false;        ///< the noise fell deep enough, and is not back yet
-        std::size_t nHistory = 0; ///< the newest of the notched samples kept
+        bool bCut = false;            ///< the noise fell deep enough, and is not back yet
+        std::size_t nHistory = 0;     ///< the newest of the notched samples kept
+        std::int64_t nAt = -1;        ///< the sample judged, counted from the first
+        std::int64_t nLoudFrom = -1;  ///< first sample of the latest loud stretch
+        std::int64_t nLoudUntil = -1; ///< one past its last
+        bool bLoudPending = false;    ///< it may be a crash: the noise is to fall after it
     };
 
     /// The gain the sample is divided by: 1 outside a cut.
@@ -48,6 +60,9 @@ private:
     /// Learns from the first samples, before anything is judged against their means.
     inline void warmUp(State& state, double dSample, double dMagnitude) const;
     inline void learnTonality(State& state, double dNotched);
+    /// Notes the quick mean standing far over the usual noise, and the stretch it made
+    /// once it ended.
+    inline void watchLoudness(State& state);
     /// Whether the notch leaves a tone, from the products learnt so far.
     bool isTonal() const;
 
@@ -60,6 +75,10 @@ private:
     double m_dUsualDecay;      ///< of the usual noise, per sample
     double m_dTonalityWeight;  ///< of each sample in the products
     int m_nWarmUp;             ///< samples the noise followed is a plain mean of
+    int m_nShortestLoud;       ///< samples a crash is at least loud
+    int m_nLongestLoud;        ///< and at most
+    int m_nLoudBefore;         ///< samples lost before a loud stretch
+    int m_nLoudAfter;          ///< and after it
     State m_state;
     static constexpr std::size_t HISTORY = 16; ///< notched samples kept (a power of 2)
     static constexpr std::size_t LAGS = 8;     ///< products with the past learnt
@@ -70,6 +89,7 @@ private:
     /// Their mean products with the past at the lags from FIRST_LAG, the longest lag first.
     std::array<double, LAGS> m_products{};
     std::vector<float> m_out;
+    LostStretches m_lost;
 };
 
 } // namespace cw

@@ -62,6 +62,17 @@ std::int64_t BasebandFrontEnd::InputPosition(std::int64_t nIndex) const
     return m_nOrigin + nIndex * m_nDecimation - m_pConverter->DelayInputSamples();
 }
 
+float BasebandFrontEnd::LostShare(std::int64_t nIndex, std::int64_t nKnownBy) const
+{
+    // The blanker and the gain recovery count the input from the first sample converted.
+    const std::int64_t first = InputPosition(nIndex) - m_nOrigin;
+    const std::int64_t last = first + m_nDecimation;
+    const std::int64_t known = InputPosition(nKnownBy) - m_nOrigin + m_nDecimation - 1;
+    const int lost = m_pBlanker->Lost().Count(first, last, known) +
+                     m_pAgcRecovery->Lost().Count(first, last, known);
+    return std::min(1.0f, float(lost) / float(m_nDecimation));
+}
+
 void BasebandFrontEnd::lockPitch(double dPitch)
 {
     m_dPitch = dPitch;

@@ -49,6 +49,10 @@ public:
     /// The input sample at which baseband sample @p nIndex began, the converter's delay taken
     /// out. Needs the tone.
     std::int64_t InputPosition(std::int64_t nIndex) const;
+    /// The share of the input behind baseband sample @p nIndex in which the tone was lost to
+    /// a crash (0 to 1), as known once baseband sample @p nKnownBy was complete. Needs the
+    /// tone; the last seconds are remembered.
+    float LostShare(std::int64_t nIndex, std::int64_t nKnownBy) const;
 
 private:
     void lockPitch(double dPitch);

@@ -16,6 +16,7 @@
 #include "tools/cwdemodulator/reacquisition.h"
 #include "tools/cwdemodulator/speedacquisition.h"
 #include "tools/cwdemodulator/symbolqueue.h"
+#include "tools/cwdemodulator/toneshare.h"
 
 #include "tools/morsedsp/dspconstants.h"
 
@@ -70,6 +71,8 @@ public:
     void finishTransmission();
     void endSegments();
     LevelFollower::Input segmenterInput() const;
+    /// Learns what the crashes left of the samples, baseband sample @p nIndex coming in.
+    void pushToneShare(std::int64_t nIndex);
     LevelFollower::Moment levelMoment() const;
     void watchCoherence(std::complex<float> average);
     void takeBaseband(const std::vector<std::complex<float>>& baseband);
@@ -90,7 +93,9 @@ public:
 
     std::unique_ptr<CarrierReference> m_pCarrier;
     std::unique_ptr<ChannelFilter> m_pChannel;
-    bool m_bCoherent = false;      ///< the tone is steady: decide on its in-phase part
+    std::unique_ptr<ToneShare> m_pToneShare; ///< what the crashes left of each sample
+    float m_fToneShare = 1.0f;               ///< of the sample handed to the level follower
+    bool m_bCoherent = false;                ///< the tone is steady: decide on its in-phase part
     float m_fNoiseVariance = 0.0f; ///< of the in-phase part, as learned from the held samples
     float m_fCoherence = 1.0f;     ///< mean cosine of the key-down phase error
     std::unique_ptr<LocalPhaseProjector> m_pLocalPhase;
@@ -229,10 +234,12 @@ void CwDemodulator::Private::finishTransmission()
     const int filterDelay = m_pChannel->Delay();
     const int judged = filterDelay + m_pLocalPhase->Delay();
     const bool following = m_pFollower->IsFollowing();
+    const std::int64_t next = m_pTracker->Position() + filterDelay;
     for (int i = 0; i < judged; ++i) {
         const std::complex<float> corrected =
             i < filterDelay ? m_pChannel->Push(std::complex<float>()) : std::complex<float>();
         m_pLocalPhase->Push(corrected);
+        pushToneShare(next + i);
         const float magnitude =
             following ? std::sqrt(std::norm(m_pEnvelope->PushAverage(corrected))) : 0.0f;
         m_pFollower->Push(segmenterInput(), magnitude, levelMoment());
@@ -320,8 +327,10 @@ void CwDemodulator::Private::startTracking(const CwSpeedEstimator::Result& resul
 {
     m_fCoherence = 1.0f;
     m_dTrackedUnit = result.dUnit;
-    m_pChannel = std::make_unique<ChannelFilter>(
-        m_dBasebandRate, ChannelFilter::PassFor(result.dUnit / m_dBasebandRate));
+    const double pass = ChannelFilter::PassFor(result.dUnit / m_dBasebandRate);
+    m_pChannel = std::make_unique<ChannelFilter>(m_dBasebandRate, pass);
+    m_pToneShare = std::make_unique<ToneShare>(m_dBasebandRate, pass);
+    m_fToneShare = 1.0f;
     m_pEnvelope->Reset();
     m_pEnvelope->SetLength(EnvelopeDetector::LengthFor(result.dUnit));
     // In phase, the noise averages to zero; in magnitude, to the space level found.
@@ -356,6 +365,7 @@ void CwDemodulator::Private::replayHeld()
 void CwDemodulator::Private::track(std::complex<float> sample)
 {
     const std::complex<float> derotated = m_pCarrier->Derotate(sample);
+    pushToneShare(m_pTracker->Position() + m_pChannel->Delay());
     const std::complex<float> corrected = m_pChannel->Push(derotated);
     const std::complex<float> average = m_pEnvelope->PushAverage(corrected);
     m_pLocalPhase->Push(corrected);
@@ -410,6 +420,15 @@ void CwDemodulator::Private::reacquireRecent()
     m_reacquisition.Begin(next, m_dTrackedUnit, m_symbols.LastPosition(), *m_pAcquisition);
 }
 
+void CwDemodulator::Private::pushToneShare(std::int64_t nIndex)
+{
+    // The sample the projection hands on is as far behind the channel filter's output as the
+    // share asked for is behind the baseband sample @p nIndex: a crash is known by then, also
+    // when the input comes in other blocks.
+    const std::int64_t asked = nIndex - m_pLocalPhase->Delay();
+    m_fToneShare = m_pToneShare->Push(m_frontEnd.LostShare(asked, nIndex));
+}
+
 LeakageWatch::Now CwDemodulator::Private::leakageNow() const
 {
     return {m_pTracker->Position(), m_pClassifier->MarkLevel(), m_pSegmenter->NoiseVariance(),
@@ -433,6 +452,7 @@ LevelFollower::Input CwDemodulator::Private::segmenterInput() const
     input.fTrackedLevel = m_pTracker->MarkLevel();
     input.fClassifiedLevel = m_pClassifier->MarkLevel();
     input.dUnit = m_pClassifier->Unit();
+    input.fToneShare = m_fToneShare;
     return input;
 }
 

@@ -21,6 +21,9 @@ constexpr double LEVEL_FALL_SLOWER = 10.0;
 constexpr double BROADBAND_SHARE = 0.5;
 constexpr double HOLD_SEC = 0.001;
 constexpr double LONGEST_CRASH_SEC = 0.025;
+/// The blanked stretches are told for this long: the decoding runs behind the input by the
+/// time it takes to learn a speed, and may decode the last seconds again.
+constexpr double MEMORY_SEC = 30.0;
 
 } // namespace
 
@@ -39,7 +42,8 @@ ImpulseBlanker::ImpulseBlanker(double dSampleRate, double dPitchHz)
       m_dLevelKeep{1.0 - m_dLevelWeight[0], 1.0 - m_dLevelWeight[1]},
       m_nWarmUp(int(LEVEL_MEMORY_SEC * dSampleRate)),
       m_nHold(std::max(1, int(HOLD_SEC * dSampleRate))),
-      m_nLongest(int(LONGEST_CRASH_SEC * dSampleRate))
+      m_nLongest(int(LONGEST_CRASH_SEC * dSampleRate)),
+      m_lost(std::int64_t(MEMORY_SEC * dSampleRate))
 {
 }
 
@@ -108,17 +112,28 @@ const float* ImpulseBlanker::Push(const float* pSamples, size_t nCount)
         ++i;
     if (i == nCount) {
         m_state = state;
+        m_nPushed += std::int64_t(nCount);
         return pSamples;
     }
     m_out.assign(pSamples, pSamples + nCount);
     float* out = m_out.data();
     out[i] = 0.0f;
+    noteBlanked(m_nPushed + std::int64_t(i));
     for (++i; i < nCount; ++i) {
-        if (isCrash(state, pSamples[i]))
+        // A zero set to 0 lost nothing.
+        if (isCrash(state, pSamples[i]) && pSamples[i] != 0.0f) {
             out[i] = 0.0f;
+            noteBlanked(m_nPushed + std::int64_t(i));
+        }
     }
     m_state = state;
+    m_nPushed += std::int64_t(nCount);
     return out;
+}
+
+void ImpulseBlanker::noteBlanked(std::int64_t nAt)
+{
+    m_lost.Add(nAt, nAt + 1, nAt);
 }
 
 } // namespace cw

@@ -1,6 +1,9 @@
 #pragma once
 
+#include "tools/cwdemodulator/loststretches.h"
+
 #include <cstddef>
+#include <cstdint>
 #include <vector>
 
 namespace cw {
@@ -21,6 +24,8 @@ public:
     const float* Push(const float* pSamples, size_t nCount);
     /// Samples set to 0 so far.
     long long Blanked() const { return m_state.nBlanked; }
+    /// The samples set to 0 of late, counted from the first pushed.
+    const LostStretches& Lost() const { return m_lost; }
 
 private:
     /// What changes from sample to sample, copied into locals for each block so that the
@@ -39,8 +44,11 @@ private:
     /// Learns the level from the first samples of @p pSamples while it is not yet trusted;
     /// how many samples that took.
     size_t warmUp(State& state, const float* pSamples, size_t nCount) const;
+
     /// Judges @p fSample after the warm-up: true when it is to be set to 0.
     inline bool isCrash(State& state, float fSample) const;
+    /// Input sample @p nAt was set to 0.
+    void noteBlanked(std::int64_t nAt);
 
     double m_dNotch;          ///< 2 cos(w) of the pitch
     double m_dLevelWeight[2]; ///< of each sample in the level's mean: falling, rising
@@ -50,6 +58,8 @@ private:
     int m_nLongest;           ///< longer loud runs are no crash
     State m_state;
     std::vector<float> m_out;
+    std::int64_t m_nPushed = 0; ///< input samples before the current block
+    LostStretches m_lost;
 };
 
 } // namespace cw

@@ -90,10 +90,7 @@ void LevelFollower::Push(const Input& input, float fMagnitude, const Moment& now
     // mark levels (the classifier's is steadier but arrives late).
     if (!m_pLevel) {
         const float amplitude = std::min(input.fTrackedLevel, input.fClassifiedLevel);
-        if (input.bOwnPhase)
-            m_segmenter.PushOwnPhase(input.value, input.fQuadrature, amplitude, input.dUnit);
-        else
-            m_segmenter.Push(input.value.real(), input.value.imag(), amplitude, input.dUnit);
+        pushToSegmenter(input, input.value, input.fQuadrature, amplitude);
         return;
     }
     if (!bJudged)
@@ -126,10 +123,24 @@ void LevelFollower::pushHeld(const Input& judged, const Moment& now)
     const float scale = 1.0f / m_pLevel->Gain();
     const float level = amplitude(judged, now);
     const std::complex<float> value = judged.value * scale;
-    if (judged.bOwnPhase)
-        m_segmenter.PushOwnPhase(value, judged.fQuadrature * scale, level, judged.dUnit);
-    else
-        m_segmenter.Push(value.real(), value.imag(), level, judged.dUnit);
+    pushToSegmenter(judged, value, judged.fQuadrature * scale, level);
+}
+
+void LevelFollower::pushToSegmenter(const Input& input, std::complex<float> value,
+                                    float fQuadrature, float fAmplitude)
+{
+    if (input.bOwnPhase) {
+        m_segmenter.PushOwnPhase(value, fQuadrature, fAmplitude, input.dUnit);
+        return;
+    }
+    // Where a crash left a share s of the tone, a mark would bring s times its level: the
+    // sample x is weighed against that as s x + a (1 - s^2) / 2 weighs against the level a.
+    // A sample lost whole says nothing either way.
+    float inPhase = value.real();
+    const float share = input.fToneShare;
+    if (share < 1.0f)
+        inPhase = share * inPhase + 0.5f * fAmplitude * (1.0f - share * share);
+    m_segmenter.Push(inPhase, value.imag(), fAmplitude, input.dUnit);
 }
 
 float LevelFollower::amplitude(const Input& judged, const Moment& now) const

@@ -28,6 +28,7 @@ public:
         float fTrackedLevel = 0.0f;    ///< the envelope tracker's mark level
         float fClassifiedLevel = 0.0f; ///< the classifier's mark level
         double dUnit = 0.0;            ///< the element length, in samples
+        float fToneShare = 1.0f;       ///< of the tone the crash blanker left in the sample
     };
 
     /// What the demodulator knows of the moment a sample is watched or pushed.
@@ -61,6 +62,10 @@ private:
     void startFollowing(const Moment& now);
     void pushHeld(const Input& judged, const Moment& now);
     float amplitude(const Input& judged, const Moment& now) const;
+    /// Hands @p fInPhase (or @p value, on its own phase) to the segmenter, weighed at
+    /// @p fAmplitude, as far as the crash blanker left the tone in it.
+    void pushToSegmenter(const Input& input, std::complex<float> value, float fQuadrature,
+                         float fAmplitude);
 
     CwSegmenter& m_segmenter;
     double m_dSampleRate;

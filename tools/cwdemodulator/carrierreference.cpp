@@ -44,16 +44,20 @@ constexpr double PHASE_TO_FREQUENCY = 0.001;
 constexpr size_t GRID_MARKS_NEEDED = 10;
 constexpr double GRID_AGREEMENT = 10.0;
 constexpr double GRID_STEPS_PER_LINE = 4.0; ///< turns tried per resolvable spacing
-/// A steady tone whose marks turn inside against its spectral line by this many standard
-/// errors of the marks' turns, and by this many hertz, is no steady tone but one that
-/// restarts its phase on a grid near the line (ebook2cw's at −6 dB and 40 WPM: 3.5 to 9,
-/// 1.1 to 2 Hz). Steady tones near the noise floor stay under 2.5 standard errors, a
-/// steady tone beside a stronger neighbour's clicks reached 4.1 (3 Hz), and without noise
-/// a line read a hundredth of a hertz off is many standard errors off. Shorter marks are
-/// not measured.
-constexpr double SIGNIFICANT_TURN = 5.0;
+/// A steady tone whose marks, each summed on its own phase, add up better turned at some
+/// frequency than at none, by this much log likelihood and by this many hertz, is no steady
+/// tone but one that restarts its phase on a grid near its line. Over the held seconds
+/// ebook2cw's tones at −10 dB and 20 WPM gain 4 to 30 (0.5 to 1.7 Hz), steady tones at
+/// most 3.2 (0.4 Hz). Marks told by no more averages than the shortest run are left out.
+/// Measured per mark, the turn of the key-down averages fell to a quarter of the true one at
+/// −10 dB: stretches of noise over the threshold, which barely turn, weighed as much.
+constexpr double SIGNIFICANT_TURN_GAIN = 4.0;
 constexpr double SIGNIFICANT_TURN_HZ = 0.5;
 constexpr int SHORTEST_RUN = 4;
+/// The turns tried inside the marks (Hz), and their spacing: marks one to three elements
+/// long tell turns apart a few hertz apart, the spacing is refined between steps.
+constexpr double MAX_MARK_TURN_HZ = 6.0;
+constexpr double MARK_TURN_STEP_HZ = 0.1;
 /// Readings of an unsteady tone's offset after the first: see Learn().
 constexpr int OFFSET_REFINEMENTS = 2;
 
@@ -210,16 +214,22 @@ CarrierReference::Tone CarrierReference::Learn(const std::complex<float>* pSampl
     if (!steady)
         return learnUnsteady(pSamples, nCount, nLength, fThreshold, residual);
     // Marks that turn inside against a line that holds across them: a tone restarting its
-    // phase on a grid whose line lies near its pitch. Read on its grid, its marks are weighed
-    // on the phase each start predicts; a steady reference would chase their turns.
-    if (!turnInsideMarks(keyDownRuns(pSamples, nCount, nLength, fThreshold)))
+    // phase on a grid whose line lies near its pitch. Read on its grid, in the frame of the
+    // marks' own frequency, its marks are weighed on the phase each start predicts; a steady
+    // reference would chase their turns, and lose a dash's ends to them.
+    const MarkTurn marks =
+        turnOfMarks(pSamples, nCount, keyDownRuns(pSamples, nCount, nLength, fThreshold), nLength);
+    if (!(marks.dGain > SIGNIFICANT_TURN_GAIN && std::abs(marks.dHz) > SIGNIFICANT_TURN_HZ))
         return Tone::Steady;
     const double line = m_dOffsetHz;
     const std::complex<float> average = m_average;
     const float noise = m_fNoiseVariance;
-    learnUnsteady(pSamples, nCount, nLength, fThreshold, residual);
-    if (m_bRestartGrid)
+    setOffset(line + marks.dHz);
+    findRestartGrid(keyDownRuns(pSamples, nCount, nLength, fThreshold));
+    if (m_bRestartGrid) {
+        m_fNoiseVariance = measureNoise(pSamples, nCount, 1.0);
         return Tone::Unsteady;
+    }
     setOffset(line);
     m_average = average;
     m_phase = m_average / std::max(1e-20f, std::abs(m_average));
@@ -260,7 +270,7 @@ CarrierReference::keyDownRuns(const std::complex<float>* pSamples, size_t nCount
         }
         const std::complex<double> value(average.real(), average.imag());
         if (!down) {
-            runs.push_back({value, 0.0, double(i) / m_dSampleRate, 1});
+            runs.push_back({value, 0.0, double(i) / m_dSampleRate, 1, i});
             down = true;
             continue;
         }
@@ -268,37 +278,71 @@ CarrierReference::keyDownRuns(const std::complex<float>* pSamples, size_t nCount
         runs.back().sum += value;
         runs.back().turn += std::complex<double>(step.real(), step.imag());
         ++runs.back().nLength;
+        runs.back().nLast = i;
     }
     return runs;
 }
 
-bool CarrierReference::turnInsideMarks(const std::vector<KeyDownRun>& runs) const
+CarrierReference::MarkTurn CarrierReference::turnOfMarks(const std::complex<float>* pSamples,
+                                                         size_t nCount,
+                                                         const std::vector<KeyDownRun>& runs,
+                                                         int nLength) const
 {
-    // The turn of each mark, weighed by its length, against the spread of the marks' turns.
-    double weights = 0.0;
-    double mean = 0.0;
-    size_t measured = 0;
+    // A run of key-down averages over nLength samples stands about half their length after
+    // the samples of its mark.
+    struct Mark
+    {
+        size_t nFirst;
+        size_t nCount;
+    };
+    std::vector<Mark> marks;
+    const size_t lag = size_t(nLength / 2);
     for (const KeyDownRun& run : runs) {
-        if (run.nLength > SHORTEST_RUN) {
-            weights += run.nLength;
-            mean += run.nLength * std::arg(run.turn);
-            ++measured;
+        if (run.nLength <= SHORTEST_RUN || run.nLast + 1 < lag + size_t(run.nLength))
+            continue;
+        const size_t first = run.nLast + 1 - lag - size_t(run.nLength);
+        marks.push_back({first, std::min(size_t(run.nLength), nCount - first)});
+    }
+    if (marks.size() < 3 || m_fNoiseVariance <= 0.0f)
+        return {};
+    std::vector<std::complex<float>> derotated;
+    DerotateLearned(pSamples, nCount, derotated);
+    // Summed on its own phase, a mark has the power of its samples' sum; noise adds the same
+    // at every turn tried, a mark that turns inside loses it at every turn but its own.
+    auto power = [&](double dHz) {
+        const double omega = -dsp::TWO_PI * dHz / m_dSampleRate;
+        const std::complex<double> step(std::cos(omega), std::sin(omega));
+        double total = 0.0;
+        for (const Mark& mark : marks) {
+            std::complex<double> sum = 0.0;
+            std::complex<double> rotator = 1.0;
+            for (size_t i = mark.nFirst; i < mark.nFirst + mark.nCount; ++i) {
+                sum += std::complex<double>(derotated[i].real(), derotated[i].imag()) * rotator;
+                rotator *= step;
+            }
+            total += std::norm(sum) / double(mark.nCount);
+        }
+        return total;
+    };
+    const int steps = int(MAX_MARK_TURN_HZ / MARK_TURN_STEP_HZ);
+    int best = 0;
+    double bestPower = -1.0;
+    for (int k = -steps; k <= steps; ++k) {
+        const double p = power(k * MARK_TURN_STEP_HZ);
+        if (p > bestPower) {
+            bestPower = p;
+            best = k;
         }
     }
-    if (measured < 3)
-        return false;
-    mean /= weights;
-    double variance = 0.0;
-    for (const KeyDownRun& run : runs) {
-        if (run.nLength > SHORTEST_RUN) {
-            const double deviation = std::arg(run.turn) - mean;
-            variance += run.nLength * deviation * deviation;
-        }
-    }
-    variance /= weights;
-    const double standardError = std::sqrt(variance / double(measured - 1));
-    return std::abs(mean) > SIGNIFICANT_TURN * standardError &&
-           std::abs(mean) * m_dSampleRate / dsp::TWO_PI > SIGNIFICANT_TURN_HZ;
+    const double left = power((best - 1) * MARK_TURN_STEP_HZ);
+    const double right = power((best + 1) * MARK_TURN_STEP_HZ);
+    const double curvature = left - 2.0 * bestPower + right;
+    const double shift =
+        curvature < 0.0 ? std::clamp(0.5 * (left - right) / curvature, -0.5, 0.5) : 0.0;
+    // The noise variance is per part (in phase, quadrature): the power of a sum of complex
+    // noise is twice it per sample, and the log likelihood gains the power over that.
+    const double gain = (bestPower - power(0.0)) / (2.0 * double(m_fNoiseVariance));
+    return {(best + shift) * MARK_TURN_STEP_HZ, gain};
 }
 
 void CarrierReference::findRestartGrid(const std::vector<KeyDownRun>& runs)

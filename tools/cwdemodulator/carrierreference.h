@@ -87,14 +87,21 @@ private:
         std::complex<double> sum;  ///< of the averages
         std::complex<double> turn; ///< summed turns from one average to the next
         double dStartSec;
-        int nLength; ///< samples
+        int nLength;  ///< samples
+        size_t nLast; ///< the last key-down average
     };
     /// The marks in @p nCount held samples, with the offset removed.
     std::vector<KeyDownRun> keyDownRuns(const std::complex<float>* pSamples, size_t nCount,
                                         int nLength, float fThreshold) const;
-    /// Whether the marks turn inside against the offset removed by far more than their noise
-    /// explains.
-    bool turnInsideMarks(const std::vector<KeyDownRun>& runs) const;
+    /// How far a tone's marks turn inside against the offset removed: each mark summed on its
+    /// own phase, they add up best at the frequency inside them.
+    struct MarkTurn
+    {
+        double dHz = 0.0;   ///< the turn inside the marks
+        double dGain = 0.0; ///< log likelihood of that turn over none
+    };
+    MarkTurn turnOfMarks(const std::complex<float>* pSamples, size_t nCount,
+                         const std::vector<KeyDownRun>& runs, int nLength) const;
     /// Looks for the turn against the marks' frequency under which all the marks start in
     /// step; sets the restart grid when one is found.
     void findRestartGrid(const std::vector<KeyDownRun>& runs);

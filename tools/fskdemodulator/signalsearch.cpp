@@ -28,10 +28,12 @@ constexpr double TONE_TOLERANCE_HZ = 25.0;
 /// broken stop bits when speed and polarity are chosen: 45.45 and 50 baud lie close enough
 /// that a few noisy stop bits in the window can favour the wrong one.
 constexpr double GRID_FIT_WEIGHT = 0.2;
-/// How much the mean size of the decided values counts: at the wrong one of two close speeds
-/// the later bits of each character are decided off their middles, some tenths of a bit
-/// either side, and come out smaller, even where the stop bits happen to hold.
+/// How much the mean size of the decided values counts between speeds this close (share of
+/// the speed): at the wrong one of two close speeds the later bits of each character are
+/// decided off their middles, some tenths of a bit either side, and come out smaller, even
+/// where the stop bits happen to hold.
 constexpr double CLEARNESS_WEIGHT = 0.5;
+constexpr double CLOSE_SPEEDS = 0.15;
 /// The peak a tone is measured against decays over this time.
 constexpr double PEAK_HOLD_SEC = 0.3;
 
@@ -127,7 +129,14 @@ SignalSearch::Result SignalSearch::Find(const float* pSamples, size_t nCount, co
         polarities = {hints.nReversed};
     else if (hints.dMarkHz > 0.0)
         polarities = {std::abs(hints.dMarkHz - low) < std::abs(hints.dMarkHz - high) ? 1 : 0};
-    double best = 1e9;
+    struct Trial
+    {
+        double dBaud;
+        int nReversed;
+        Framing framing;
+        double dScore; ///< broken stop bits less the fit to the bit grid: lower is better
+    };
+    std::vector<Trial> trials;
     for (const double baud : bauds) {
         const double fit =
             bauds.size() > 1 ? runScore(pSamples, nCount, hints.dSampleRate, low, high, baud) : 0.0;
@@ -136,17 +145,31 @@ SignalSearch::Result SignalSearch::Find(const float* pSamples, size_t nCount, co
             const double space = reversed ? high : low;
             const Framing framing =
                 trialFraming(pSamples, nCount, hints.dSampleRate, mark, space, baud);
-            const double score =
-                framing.dErrors - GRID_FIT_WEIGHT * fit - CLEARNESS_WEIGHT * framing.dClearness;
-            if (score < best) {
-                best = score;
-                result.dFramingErrors = framing.dErrors;
-                result.nCharacters = framing.nCharacters;
-                result.dBaud = baud;
-                result.bReversed = reversed == 1;
-            }
+            trials.push_back({baud, reversed, framing, framing.dErrors - GRID_FIT_WEIGHT * fit});
         }
     }
+    // Between speeds close to the best one, how clearly the bits come out counts as well
+    // (between distant ones the filters' lengths differ too much for their values to compare).
+    const Trial* leading = &trials.front();
+    for (const Trial& trial : trials) {
+        if (trial.dScore < leading->dScore)
+            leading = &trial;
+    }
+    const Trial* chosen = leading;
+    double best = 1e9;
+    for (const Trial& trial : trials) {
+        if (std::abs(trial.dBaud / leading->dBaud - 1.0) > CLOSE_SPEEDS)
+            continue;
+        const double score = trial.dScore - CLEARNESS_WEIGHT * trial.framing.dClearness;
+        if (score < best) {
+            best = score;
+            chosen = &trial;
+        }
+    }
+    result.dFramingErrors = chosen->framing.dErrors;
+    result.nCharacters = chosen->framing.nCharacters;
+    result.dBaud = chosen->dBaud;
+    result.bReversed = chosen->nReversed == 1;
     result.dMarkHz = result.bReversed ? low : high;
     result.dSpaceHz = result.bReversed ? high : low;
     result.bFound = true;

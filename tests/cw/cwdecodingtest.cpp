@@ -260,6 +260,23 @@ TEST(CwDecoding, EachCharacterEndsWithThreeAndEachWordWithFour)
     EXPECT_EQ(codes, (std::vector<int>{0, 1, 3, 0, 3, 4, 1, 3, 4, 5}));
 }
 
+TEST(CwDecoding, AWeakDotTheInputEndsOnNeedsTheLevelOfALoneDot)
+{
+    // A last "E" a unit before the input ends: weak, it is judged as a lone dot with the
+    // silence going on (noise that looks like a dot at the end of a recording), while one
+    // at the level of the others is read.
+    const double unitSec = 1.2 / 20.0;
+    for (const float level : {0.55f, 1.0f}) {
+        Synth settings = signal(20.0, 100.0);
+        settings.dTailSec = unitSec;
+        std::vector<float> samples = render(settings, TEXT + QStringLiteral(" E"));
+        const size_t last = size_t(2.5 * unitSec * 8000.0);
+        for (size_t i = samples.size() - last; i < samples.size(); ++i)
+            samples[i] *= level;
+        EXPECT_EQ(decode(samples), level < 1.0f ? TEXT : TEXT + QStringLiteral(" E")) << level;
+    }
+}
+
 TEST(CwDecoding, SymbolPositionsFollowTheSignal)
 {
     // "PARIS" keyed from 0.5 s: the first dot, 60 ms long, is placed at its end.

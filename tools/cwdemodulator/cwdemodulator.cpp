@@ -34,6 +34,8 @@ constexpr double SECONDS_PER_UNIT_AT_1_WPM = 1.2;
 constexpr double COHERENCE_MEMORY = 400.0;
 constexpr float COHERENCE_LOST = 0.7f;
 constexpr float KEY_DOWN_SHARE = 0.8f; ///< share of the mark level a key-down average reaches
+/// Element lengths of silence after the last mark that end its character for sure.
+constexpr double CUT_GAP_UNITS = 2.0;
 /// Seconds after a stronger neighbour was heard outside the channel in which it may still
 /// leak in.
 constexpr double LEAKAGE_WINDOW_SEC = LeakageWatch::WINDOW_SEC;
@@ -62,6 +64,8 @@ public:
 
     void OnSymbol(int nCode, qint64 nPosition) override;
     void drainSegments(bool bEnd = false);
+    /// The last gap of a transmission, shorter than a character gap: the end cut it short.
+    bool isCutByEnd(const CwSegmenter::Segment& segment) const;
     void finishTransmission();
     void endSegments();
     LevelFollower::Input segmenterInput() const;
@@ -247,10 +251,24 @@ void CwDemodulator::Private::drainSegments(bool bEnd)
     while (m_pSegmenter->TakeSegment(segment)) {
         if (segment.bOn && segment.nStart >= m_leakage.LeakageFrom())
             continue;
+        if (bEnd && isCutByEnd(segment)) {
+            // The key stays up after the end: the last mark is judged as if the silence went
+            // on. Else noise that looks like a weak dot just before the end, whose silence the
+            // end cut short, passed as an E where a lone dot anywhere else would not.
+            m_loneDots.Finish(*m_pClassifier, m_leakage);
+            m_pClassifier->PushSegment(segment);
+            return;
+        }
         m_loneDots.Push(segment, *m_pClassifier, m_leakage);
     }
     if (bEnd)
         m_loneDots.Finish(*m_pClassifier, m_leakage);
+}
+
+bool CwDemodulator::Private::isCutByEnd(const CwSegmenter::Segment& segment) const
+{
+    return !segment.bOn && m_pSegmenter->IsDrained() &&
+           double(segment.nLength) < CUT_GAP_UNITS * m_pClassifier->Unit();
 }
 
 bool CwDemodulator::Private::TakeSymbol(CwSymbol& symbol)

@@ -87,6 +87,8 @@ public:
     void Finish();
     /// The oldest decided segment; false when none is waiting.
     bool TakeSegment(Segment& segment);
+    /// True when every decided segment was taken (the last one too, after Finish()).
+    bool IsDrained() const { return m_segments.empty(); }
 
     /// Blocks per element length unless the constructor is told otherwise.
     static constexpr int BLOCKS_PER_UNIT = 8;

@@ -58,19 +58,20 @@ TEST(ShiftRepair, ABrokenShiftIsRepairedOnlyWhenTheBitWasDoubtfulAndTheWordShows
         {"a doubtful LTRS before letters stays", "WX <FOG", 3, 2, 0.2f, true, "WX FOG"},
         {"LTRS read as FIGS", "<12 >GUSTS", 4, 2, 0.2f, true, "12 GUSTS"},
         {"a doubtful FIGS before digits stays", "WX >1013", 3, 2, 0.2f, true, "WX 1013"},
+        {"G read as FIGS", "WX GUSTS", 3, 0, 0.2f, true, "WX GUSTS"},
+        {"a sure FIGS before signs stays", "WX GUSTS", 3, 0, 0.9f, true, "WX 7'5'"},
+        {"the LTRS a text opens with is kept", "<REPORT", 0, 2, 0.2f, true, "REPORT"},
     };
     for (const Case& c : cases) {
         std::vector<unsigned> codes = codesOf(c.sent);
         ShiftRepair repair({Ita2Alphabet::eITA2, true}, c.repair);
         for (size_t i = 0; i < codes.size(); ++i) {
             ShiftRepair::Character character;
-            character.nCode = character.nAlternative = codes[i];
+            character.nCode = codes[i];
             character.nSample = int64_t(i);
             if (i == c.damaged) {
                 character.nCode ^= 1u << c.bit;
-                character.fMargin = c.margin;
-            } else {
-                character.nAlternative ^= 1u; // a sure bit
+                character.afMargins[c.bit] = c.margin;
             }
             repair.Push(character);
         }

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <iterator>
 #include <limits>
 
 namespace fsk {
@@ -180,8 +181,8 @@ bool CharacterFramer::refineTiming()
         clearestStart(m_dFrameStart, steps, lateSteps(), m_bFrameOnGrid ? stiffness : 0.0);
     const Frame decided = frameAt(m_dFrameStart);
     m_frame.nCode = decided.nCode;
-    m_frame.nLeastSureBit = decided.nLeastSureBit;
-    m_frame.fLeastSureMargin = decided.fLeastSureMargin;
+    std::copy(std::begin(decided.afMargins), std::end(decided.afMargins),
+              std::begin(m_frame.afMargins));
     return !decided.bFramingError;
 }
 
@@ -213,17 +214,13 @@ CharacterFramer::Frame CharacterFramer::frameAt(double dStart) const
     Frame frame;
     frame.dStartSample = dStart;
     const double first = dStart + 0.5 * m_dBit;
-    float leastSure = 1e30f;
+    const float typical = std::max(m_swing.Value(), 1e-20f);
     for (int bit = 1; bit <= DATA_BITS; ++bit) {
         const float value = m_history.ValueAt(first + bit * m_dBit);
         if (value >= 0.0f)
             frame.nCode |= 1u << (bit - 1);
-        if (std::abs(value) < leastSure) {
-            leastSure = std::abs(value);
-            frame.nLeastSureBit = unsigned(bit - 1);
-        }
+        frame.afMargins[bit - 1] = std::abs(value) / typical;
     }
-    frame.fLeastSureMargin = leastSure / std::max(m_swing.Value(), 1e-20f);
     frame.bFramingError = m_history.ValueAt(first + STOP_BIT * m_dBit) < 0.0f;
     return frame;
 }

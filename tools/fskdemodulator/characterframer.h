@@ -23,10 +23,8 @@ public:
         unsigned nCode = 0;
         bool bFramingError = false;
         double dStartSample = 0.0; ///< where the start bit began
-        /// The data bit decided closest to the threshold (0 first), and its value over the
-        /// typical decided value.
-        unsigned nLeastSureBit = 0;
-        float fLeastSureMargin = 1.0f;
+        /// How sure each data bit is (0 first): its decided value over the typical one.
+        float afMargins[5] = {1.0f, 1.0f, 1.0f, 1.0f, 1.0f};
     };
 
     enum Event

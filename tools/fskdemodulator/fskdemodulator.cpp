@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <limits>
 
 namespace fsk {
@@ -190,8 +191,8 @@ void FskDemodulator::publishFrames()
     while (m_pFramer->TakeFrame(frame)) {
         ShiftRepair::Character character;
         character.nCode = frame.nCode;
-        character.nAlternative = frame.nCode ^ (1u << frame.nLeastSureBit);
-        character.fMargin = frame.fLeastSureMargin;
+        std::copy(std::begin(frame.afMargins), std::end(frame.afMargins),
+                  std::begin(character.afMargins));
         character.bFramingError = frame.bFramingError;
         // The framer counts from the first sample it was given.
         character.nSample = m_nFramerOrigin + m_nFilterLength + int64_t(frame.dStartSample);

@@ -1,5 +1,7 @@
 #include "tools/fskdemodulator/shiftrepair.h"
 
+#include <algorithm>
+
 namespace fsk {
 
 namespace {
@@ -67,21 +69,63 @@ bool ShiftRepair::Take(Character& character)
     return true;
 }
 
-ShiftRepair::Repair ShiftRepair::possibleRepair(const Character& character) const
+bool ShiftRepair::mayBe(const Character& character, unsigned nCode)
 {
-    if (!m_bRepair || character.fMargin >= DOUBTFUL_MARGIN || endsWord(character.nCode))
+    const unsigned differing = character.nCode ^ nCode;
+    if (differing == 0 || (differing & (differing - 1)) != 0)
+        return false;
+    unsigned bit = 0;
+    while ((differing >> bit) != 1u)
+        ++bit;
+    return bit < 5 && character.afMargins[bit] < DOUBTFUL_MARGIN;
+}
+
+bool ShiftRepair::leastSureAlternative(const Character& character, unsigned& nCode)
+{
+    const float* leastSure = std::min_element(character.afMargins, character.afMargins + 5);
+    nCode = character.nCode ^ (1u << unsigned(leastSure - character.afMargins));
+    return *leastSure < DOUBTFUL_MARGIN;
+}
+
+bool ShiftRepair::mayBeDigit(const Character& character) const
+{
+    for (unsigned bit = 0; bit < 5; ++bit) {
+        const unsigned code = character.nCode ^ (1u << bit);
+        if (mayBe(character, code) && isDigit(Ita2Alphabet::Figure(code, m_figures)))
+            return true;
+    }
+    return false;
+}
+
+bool ShiftRepair::mayEndWord(const Character& character)
+{
+    return mayBe(character, SPACE) || mayBe(character, CARRIAGE_RETURN) ||
+           mayBe(character, LINE_FEED);
+}
+
+ShiftRepair::Repair ShiftRepair::possibleRepair(const Character& character)
+{
+    if (!m_bRepair || endsWord(character.nCode))
         return eNONE;
-    // FIGS and LTRS differ in one bit: one read as the other at the start of a word prints
-    // the word in the wrong case.
-    if (character.nCode == Ita2Alphabet::FIGURES)
-        return m_bWordStart && character.nAlternative == Ita2Alphabet::LETTERS ? eLOST_LETTERS
-                                                                               : eNONE;
-    if (!m_text.InFigures() && m_bWordStart && character.nAlternative == Ita2Alphabet::FIGURES)
+    // A FIGS at the start of a word may be a letter or a LTRS (they differ in one bit) whose
+    // word then prints in the wrong case.
+    if (character.nCode == Ita2Alphabet::FIGURES) {
+        const bool doubtful = leastSureAlternative(character, m_nRepairedCode);
+        return m_bWordStart && doubtful ? eLOST_LETTERS : eNONE;
+    }
+    // A transmission opens with LTRS: that one is not read as a lost FIGS.
+    const bool opening = !m_bOpened && character.nCode == Ita2Alphabet::LETTERS;
+    if (!m_text.InFigures() && m_bWordStart && !opening &&
+        mayBe(character, Ita2Alphabet::FIGURES)) {
+        m_nRepairedCode = Ita2Alphabet::FIGURES;
         return eLOST_FIGURES;
+    }
     if (isShift(character.nCode))
         return eNONE;
-    if (m_text.InFigures() && m_bUnshiftOnSpace && character.nAlternative == SPACE)
+    if (m_text.InFigures() && m_bUnshiftOnSpace && mayBe(character, SPACE)) {
+        m_nRepairedCode = SPACE;
         return eLOST_SPACE;
+    }
     return eNONE;
 }
 
@@ -97,9 +141,11 @@ void ShiftRepair::judgeHeld()
             releaseHeld(false);
     } else {
         // A sign that is no digit before the word ends: a word of letters printed as figures.
-        if (wordEnd)
+        // One that a doubtful bit makes a digit may be a bit error in a figure group, and one
+        // that it makes a space may end the group.
+        if (wordEnd || mayEndWord(m_holding.back()))
             releaseHeld(false);
-        else if (!isDigit(Ita2Alphabet::Figure(code, m_figures)))
+        else if (!isDigit(Ita2Alphabet::Figure(code, m_figures)) && !mayBeDigit(m_holding.back()))
             releaseHeld(true);
     }
     if (m_held != eNONE && m_holding.size() >= MAX_HELD)
@@ -118,7 +164,7 @@ void ShiftRepair::releaseHeld(bool bRepair)
     Character first = held.front();
     held.pop_front();
     if (bRepair)
-        first.nCode = first.nAlternative;
+        first.nCode = m_nRepairedCode;
     print(first);
     // The rest is looked at afresh, in the case the first one left: one of them may start a
     // repair of its own.
@@ -129,6 +175,7 @@ void ShiftRepair::releaseHeld(bool bRepair)
 void ShiftRepair::print(Character character)
 {
     character.cText = m_text.Push(character.nCode);
+    m_bOpened = true;
     if (endsWord(character.nCode))
         m_bWordStart = true;
     else if (character.cText != '\0')

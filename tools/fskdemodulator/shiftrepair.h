@@ -11,14 +11,16 @@ namespace fsk {
 /// Turns decided codes into printed characters (through the letters/figures case) and repairs
 /// a case shift that one doubtful bit broke, from the word that follows it:
 /// - a FIGS read as a neighbouring letter (G, B, W, J) at the start of a word prints the
-///   figure group after it as letters of the top row (QWERTYUIOP): when the letter's least
-///   sure bit turns it into FIGS and the word that follows is such letters only, it was FIGS;
+///   figure group after it as letters of the top row (QWERTYUIOP): when a doubtful bit of the
+///   letter turns it into FIGS and the word that follows is such letters only, it was FIGS;
 /// - a space read as a neighbouring code in the figures case keeps the next word in figures,
-///   where it prints signs: when the least sure bit turns the code into a space and a sign
-///   that is no digit follows, it was the space;
+///   where it prints signs: when a doubtful bit turns the code into a space and a sign that
+///   is no digit follows, it was the space;
+/// - a letter read as FIGS at the start of a word prints the rest of the word as signs: when
+///   a sign that is no digit follows, it was the code its least sure bit gives;
 /// - FIGS and LTRS differ in one bit: a FIGS read as LTRS at the start of a word prints its
 ///   figure group as top-row letters, a LTRS read as FIGS its word as signs; either is put
-///   back by the same tests as above.
+///   back by the same tests as above. The LTRS a transmission opens with is taken as sent.
 /// A character that may start such a repair is held until its word shows which reading holds
 /// (a few characters at most); all others pass at once.
 class ShiftRepair
@@ -27,10 +29,8 @@ public:
     struct Character
     {
         unsigned nCode = 0;
-        /// The code with its least sure data bit the other way, and how sure that bit was
-        /// (its decision value over the typical one).
-        unsigned nAlternative = 0;
-        float fMargin = 1.0f;
+        /// How sure each data bit was (0 first): its decision value over the typical one.
+        float afMargins[5] = {1.0f, 1.0f, 1.0f, 1.0f, 1.0f};
         char cText = 0; ///< set when the character is taken
         bool bFramingError = false;
         int64_t nSample = 0;
@@ -50,10 +50,19 @@ private:
         eNONE,
         eLOST_FIGURES, ///< the held character may be a FIGS
         eLOST_SPACE,   ///< the held character may be a space in the figures case
-        eLOST_LETTERS, ///< the held FIGS may be a LTRS
+        eLOST_LETTERS, ///< the held FIGS may be a LTRS or a letter
     };
 
-    Repair possibleRepair(const Character& character) const;
+    /// Whether the character may start a repair; sets what it would become.
+    Repair possibleRepair(const Character& character);
+    /// True when one doubtful bit turns the character's code into @p nCode.
+    static bool mayBe(const Character& character, unsigned nCode);
+    /// True when one doubtful bit turns the character into a digit in the figures case.
+    bool mayBeDigit(const Character& character) const;
+    /// True when one doubtful bit turns the character into a space or a line end.
+    static bool mayEndWord(const Character& character);
+    /// The code the character's least sure bit gives, when that bit is doubtful.
+    static bool leastSureAlternative(const Character& character, unsigned& nCode);
     /// Looks at the held word after its first character; releases it once decided.
     void judgeHeld();
     void releaseHeld(bool bRepair);
@@ -64,7 +73,9 @@ private:
     const bool m_bUnshiftOnSpace;
     const Ita2Alphabet::FigureSet m_figures;
     bool m_bWordStart = true;
+    bool m_bOpened = false; ///< a character was printed
     Repair m_held = eNONE;
+    unsigned m_nRepairedCode = 0; ///< what the held character becomes when repaired
     std::deque<Character> m_holding;
     std::deque<Character> m_ready;
 };

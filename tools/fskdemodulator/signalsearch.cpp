@@ -28,6 +28,12 @@ constexpr double TONE_TOLERANCE_HZ = 25.0;
 /// broken stop bits when speed and polarity are chosen: 45.45 and 50 baud lie close enough
 /// that a few noisy stop bits in the window can favour the wrong one.
 constexpr double GRID_FIT_WEIGHT = 0.2;
+/// How much the mean size of the decided values counts between speeds this close (share of
+/// the speed): at the wrong one of two close speeds the later bits of each character are
+/// decided off their middles, some tenths of a bit either side, and come out smaller, even
+/// where the stop bits happen to hold.
+constexpr double CLEARNESS_WEIGHT = 0.5;
+constexpr double CLOSE_SPEEDS = 0.15;
 /// The peak a tone is measured against decays over this time.
 constexpr double PEAK_HOLD_SEC = 0.3;
 
@@ -123,26 +129,47 @@ SignalSearch::Result SignalSearch::Find(const float* pSamples, size_t nCount, co
         polarities = {hints.nReversed};
     else if (hints.dMarkHz > 0.0)
         polarities = {std::abs(hints.dMarkHz - low) < std::abs(hints.dMarkHz - high) ? 1 : 0};
-    double best = 1e9;
+    struct Trial
+    {
+        double dBaud;
+        int nReversed;
+        Framing framing;
+        double dScore; ///< broken stop bits less the fit to the bit grid: lower is better
+    };
+    std::vector<Trial> trials;
     for (const double baud : bauds) {
         const double fit =
             bauds.size() > 1 ? runScore(pSamples, nCount, hints.dSampleRate, low, high, baud) : 0.0;
         for (const int reversed : polarities) {
             const double mark = reversed ? low : high;
             const double space = reversed ? high : low;
-            size_t characters = 0;
-            const double errors = framingErrorRate(pSamples, nCount, hints.dSampleRate, mark, space,
-                                                   baud, characters);
-            const double score = errors - GRID_FIT_WEIGHT * fit;
-            if (score < best) {
-                best = score;
-                result.dFramingErrors = errors;
-                result.nCharacters = characters;
-                result.dBaud = baud;
-                result.bReversed = reversed == 1;
-            }
+            const Framing framing =
+                trialFraming(pSamples, nCount, hints.dSampleRate, mark, space, baud);
+            trials.push_back({baud, reversed, framing, framing.dErrors - GRID_FIT_WEIGHT * fit});
         }
     }
+    // Between speeds close to the best one, how clearly the bits come out counts as well
+    // (between distant ones the filters' lengths differ too much for their values to compare).
+    const Trial* leading = &trials.front();
+    for (const Trial& trial : trials) {
+        if (trial.dScore < leading->dScore)
+            leading = &trial;
+    }
+    const Trial* chosen = leading;
+    double best = 1e9;
+    for (const Trial& trial : trials) {
+        if (std::abs(trial.dBaud / leading->dBaud - 1.0) > CLOSE_SPEEDS)
+            continue;
+        const double score = trial.dScore - CLEARNESS_WEIGHT * trial.framing.dClearness;
+        if (score < best) {
+            best = score;
+            chosen = &trial;
+        }
+    }
+    result.dFramingErrors = chosen->framing.dErrors;
+    result.nCharacters = chosen->framing.nCharacters;
+    result.dBaud = chosen->dBaud;
+    result.bReversed = chosen->nReversed == 1;
     result.dMarkHz = result.bReversed ? low : high;
     result.dSpaceHz = result.bReversed ? high : low;
     result.bFound = true;
@@ -234,9 +261,9 @@ double SignalSearch::runScore(const float* pSamples, size_t nCount, double dSamp
     return best;
 }
 
-double SignalSearch::framingErrorRate(const float* pSamples, size_t nCount, double dSampleRate,
-                                      double dMarkHz, double dSpaceHz, double dBaud,
-                                      size_t& nCharacters)
+SignalSearch::Framing SignalSearch::trialFraming(const float* pSamples, size_t nCount,
+                                                 double dSampleRate, double dMarkHz,
+                                                 double dSpaceHz, double dBaud)
 {
     const double bit = dSampleRate / dBaud;
     const size_t length = size_t(std::lround(bit));
@@ -245,19 +272,29 @@ double SignalSearch::framingErrorRate(const float* pSamples, size_t nCount, doub
     ToneBalance balance(bit);
     balance.Prime(mark, space, pSamples, nCount, dSampleRate);
     CharacterFramer framer(bit, false);
-    double frames = 0.0;
     double errors = 0.0;
+    double decidedSum = 0.0;
+    double decided = 0.0;
+    Framing framing;
     for (size_t n = 0; n < nCount; ++n) {
         const float markAmplitude = mark.Push(pSamples[n]);
         const float spaceAmplitude = space.Push(pSamples[n]);
-        const int event = framer.Push(balance.Push(markAmplitude, spaceAmplitude));
+        const float value = balance.Push(markAmplitude, spaceAmplitude);
+        const int event = framer.Push(value);
+        if (event & CharacterFramer::eBIT) {
+            decidedSum += std::abs(double(value));
+            decided += 1.0;
+        }
         if (event & CharacterFramer::eFRAME) {
-            frames += 1.0;
+            ++framing.nCharacters;
             errors += framer.LastFrame().bFramingError ? 1.0 : 0.0;
         }
     }
-    nCharacters = size_t(frames);
-    return frames > 0.0 ? errors / frames : 1.0;
+    if (framing.nCharacters > 0)
+        framing.dErrors = errors / double(framing.nCharacters);
+    if (decided > 0.0)
+        framing.dClearness = decidedSum / decided;
+    return framing;
 }
 
 } // namespace fsk

@@ -7,8 +7,9 @@ namespace fsk {
 
 /// Finds an FSK teleprinter signal in a stretch of audio: the two tones from the averaged
 /// spectrum, then speed and polarity by trial framing (the wrong ones break stop bits), with
-/// the lengths of the tone runs (whole bits at the right speed) to settle near ties. What the
-/// caller already knows is taken as given.
+/// the lengths of the tone runs (whole bits at the right speed) and the size of the decided
+/// values (largest on the bits' middles) to settle near ties. What the caller already knows is
+/// taken as given.
 class SignalSearch
 {
 public:
@@ -44,10 +45,15 @@ private:
                           double& dHighHz);
     static double runScore(const float* pSamples, size_t nCount, double dSampleRate, double dLowHz,
                            double dHighHz, double dBaud);
-    /// The share of broken stop bits; @p nCharacters gets how many characters were framed.
-    static double framingErrorRate(const float* pSamples, size_t nCount, double dSampleRate,
-                                   double dMarkHz, double dSpaceHz, double dBaud,
-                                   size_t& nCharacters);
+    struct Framing
+    {
+        double dErrors = 1.0; ///< share of broken stop bits
+        size_t nCharacters = 0;
+        double dClearness = 0.0; ///< mean size of the decided values (about 1 on the bits' middles)
+    };
+    /// Frames the samples as the given signal, without refining the characters' timing.
+    static Framing trialFraming(const float* pSamples, size_t nCount, double dSampleRate,
+                                double dMarkHz, double dSpaceHz, double dBaud);
 };
 
 } // namespace fsk

@@ -93,6 +93,27 @@ QString randomText(std::mt19937& generator, int nTokens)
     return tokens.join(QLatin1Char(' '));
 }
 
+double keyedTonePower(const std::vector<float>& samples, int nRate)
+{
+    const size_t stretch = std::max<size_t>(1, size_t(nRate / 200));
+    std::vector<double> powers;
+    for (size_t start = 0; start + stretch <= samples.size(); start += stretch) {
+        double sum = 0.0;
+        for (size_t i = start; i < start + stretch; ++i)
+            sum += double(samples[i]) * double(samples[i]);
+        powers.push_back(sum / double(stretch));
+    }
+    if (powers.empty())
+        return 0.0;
+    const double loudest = *std::max_element(powers.begin(), powers.end());
+    powers.erase(std::remove_if(powers.begin(), powers.end(),
+                                [loudest](double power) { return power < 0.5 * loudest; }),
+                 powers.end());
+    const auto middle = powers.begin() + std::ptrdiff_t(powers.size() / 2);
+    std::nth_element(powers.begin(), middle, powers.end());
+    return *middle;
+}
+
 QString textAfter(const std::vector<int>& codes, const std::vector<std::int64_t>& positions,
                   std::int64_t nEnd)
 {

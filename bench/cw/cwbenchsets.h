@@ -28,6 +28,12 @@ std::vector<float> renderEbook2cw(const QString& text, double dWpm, double dPitc
                                   const QString& strWorkDir,
                                   const QStringList& extraOptions = QStringList());
 
+/// The mean power of a keyed tone while it is on: the median power of the 5 ms stretches that
+/// hold at least half the loudest one's. A lossy codec's ringing lifts single samples well
+/// over the tone's amplitude, so its peak would overstate the tone (by about 0.4 dB for
+/// ebook2cw's MP3).
+double keyedTonePower(const std::vector<float>& samples, int nRate);
+
 /// Encodes @p samples lossily through sox (@p strFormat "mp3" at 16 kbit/s or "ogg" at its
 /// lowest quality) and decodes them again, the codec's delay taken out; false when sox fails.
 bool lossyRoundTrip(std::vector<float>& samples, int nRate, const QString& strFormat,

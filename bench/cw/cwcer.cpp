@@ -222,7 +222,9 @@ int main(int argc, char* argv[])
                                                               dir.path(), c.ebook2cwOptions);
                             made = !samples.empty();
                             wantedEnd = qint64(samples.size());
-                            cwbench::addNoise(samples, rate, snr, settings.uSeed);
+                            cwbench::addNoiseAt(samples, rate,
+                                                cwbench::keyedTonePower(samples, rate), snr,
+                                                settings.uSeed);
                         } else {
                             samples = synthesize(c, text, wantedEnd);
                             if (!c.lossyFormat.isEmpty())

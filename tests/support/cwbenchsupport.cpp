@@ -130,9 +130,14 @@ void addNoise(std::vector<float>& samples, int nRate, double dSnrDb, quint32 uSe
     float peak = 0.0f;
     for (float sample : samples)
         peak = std::max(peak, std::abs(sample));
-    const double tonePower = 0.5 * double(peak) * double(peak);
+    addNoiseAt(samples, nRate, 0.5 * double(peak) * double(peak), dSnrDb, uSeed);
+}
+
+void addNoiseAt(std::vector<float>& samples, int nRate, double dTonePower, double dSnrDb,
+                quint32 uSeed)
+{
     const double sigma =
-        std::sqrt(tonePower / std::pow(10.0, dSnrDb / 10.0) * (nRate / 2.0) / 2500.0);
+        std::sqrt(dTonePower / std::pow(10.0, dSnrDb / 10.0) * (nRate / 2.0) / 2500.0);
     // Box-Muller on the generator's raw output, so that every platform adds the same noise.
     std::mt19937 generator(uSeed);
     auto uniform = [&generator] { return (double(generator()) + 0.5) / 4294967296.0; };

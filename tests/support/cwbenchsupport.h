@@ -39,4 +39,9 @@ bool writeAudio(const QString& strPath, const std::vector<float>& samples, int n
 /// noise power in 2500 Hz is @p dSnrDb.
 void addNoise(std::vector<float>& samples, int nRate, double dSnrDb, quint32 uSeed);
 
+/// Adds white Gaussian noise so that @p dTonePower over the noise power in 2500 Hz is
+/// @p dSnrDb.
+void addNoiseAt(std::vector<float>& samples, int nRate, double dTonePower, double dSnrDb,
+                quint32 uSeed);
+
 } // namespace cwbench

@@ -12,6 +12,7 @@
 #include "tools/cwdemodulator/localmarklevel.h"
 #include "tools/cwdemodulator/localphaseprojector.h"
 #include "tools/cwdemodulator/realtapfilter.h"
+#include "tools/cwdemodulator/restartgridphase.h"
 #include "tools/morsedsp/dspconstants.h"
 
 #include <gtest/gtest.h>
@@ -331,6 +332,26 @@ TEST(CwCarrier, ToneRestartingOnTheElementGridIsNotSteadyThoughItsMarksStartInSt
             const double cycles = carrier.TurnAgainstGridHz() * UNIT / 1000.0 + stepCycles;
             EXPECT_NEAR(cycles, std::round(cycles), 0.01 + 0.02 * sigma);
         }
+    }
+}
+
+TEST(CwRestartGrid, PhaseLeftMovingByAnErrorInTheGridsTurnIsFollowedWithoutLag)
+{
+    // The grid's turn measured a little off: the marks' phase, turned back by their starts,
+    // moves steadily (0.3 rad/s at a mark every 150 samples of 1000 a second). The prior
+    // predicts the next mark's phase and stays as sure as for a phase that stands still.
+    cw::RestartGridPhase grid;
+    grid.Start(0.01, 0);
+    const double drift = 0.3 / 1000.0;
+    for (qint64 start = 0; start < 30000; start += 150) {
+        const double phase = 1.0 + drift * double(start);
+        const std::complex<double> rotation = grid.Rotation(start);
+        if (start > 15000) {
+            const std::complex<double> prior = grid.Prior(rotation);
+            EXPECT_NEAR(std::arg(prior * std::polar(1.0, -phase) * rotation), 0.0, 0.1);
+            EXPECT_GT(std::abs(prior), 15.0);
+        }
+        grid.Learn(std::polar(10.0, phase) * std::conj(rotation), start);
     }
 }
 

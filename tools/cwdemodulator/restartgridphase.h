@@ -35,6 +35,10 @@ public:
     double Concentration() const { return std::abs(m_prior); }
 
 private:
+    /// Carries the averaged phase forward to a mark starting at @p nStart and learns the rate
+    /// it moves at from the mark's phase @p turned (turned back by its start).
+    void followRate(std::complex<double> turned, qint64 nStart);
+
     bool m_bActive = false;
     double m_dTurn = 0.0;
     qint64 m_nOrigin = 0;
@@ -42,6 +46,9 @@ private:
     double m_dMagnitudes = 0.0; ///< their sizes, weighted as in the sum
     int m_nMarks = 0;           ///< marks learned from
     std::complex<double> m_prior;
+    double m_dRate = 0.0;     ///< radians per sample the grid phase moves at
+    double m_dInterval = 0.0; ///< samples between decided marks' starts, averaged
+    qint64 m_nLastStart = 0;
 };
 
 } // namespace cw

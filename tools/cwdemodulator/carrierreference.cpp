@@ -4,6 +4,7 @@
 
 #include "tools/morsedsp/dspconstants.h"
 #include "tools/morsedsp/fouriertransform.h"
+#include "tools/morsedsp/peakinterpolation.h"
 
 #include <algorithm>
 #include <cmath>
@@ -142,9 +143,7 @@ double CarrierReference::lineOffset(const std::complex<float>* pSamples, size_t 
     }
     const double left = power(best - 1);
     const double right = power(best + 1);
-    const double curvature = left - 2.0 * bestPower + right;
-    const double shift =
-        curvature < 0.0 ? std::clamp(0.5 * (left - right) / curvature, -0.5, 0.5) : 0.0;
+    const double shift = dsp::parabolicPeakOffset(left, bestPower, right);
     return (double(best) + shift) * m_dSampleRate / double(fine);
 }
 
@@ -336,9 +335,7 @@ CarrierReference::MarkTurn CarrierReference::turnOfMarks(const std::complex<floa
     }
     const double left = power((best - 1) * MARK_TURN_STEP_HZ);
     const double right = power((best + 1) * MARK_TURN_STEP_HZ);
-    const double curvature = left - 2.0 * bestPower + right;
-    const double shift =
-        curvature < 0.0 ? std::clamp(0.5 * (left - right) / curvature, -0.5, 0.5) : 0.0;
+    const double shift = dsp::parabolicPeakOffset(left, bestPower, right);
     // The noise variance is per part (in phase, quadrature): the power of a sum of complex
     // noise is twice it per sample, and the log likelihood gains the power over that.
     const double gain = (bestPower - power(0.0)) / (2.0 * double(m_fNoiseVariance));
@@ -380,9 +377,7 @@ void CarrierReference::findRestartGrid(const std::vector<KeyDownRun>& runs)
         return;
     const double left = agreement((best - 1) * step);
     const double right = agreement((best + 1) * step);
-    const double curvature = left - 2.0 * bestAgreement + right;
-    const double shift =
-        curvature < 0.0 ? std::clamp(0.5 * (left - right) / curvature, -0.5, 0.5) : 0.0;
+    const double shift = dsp::parabolicPeakOffset(left, bestAgreement, right);
     m_bRestartGrid = true;
     m_dTurnAgainstGridHz = (best + shift) * step;
 }

@@ -2,6 +2,7 @@
 
 #include "tools/morsedsp/fouriertransform.h"
 #include "tools/morsedsp/hannwindow.h"
+#include "tools/morsedsp/peakinterpolation.h"
 
 #include <algorithm>
 #include <cmath>
@@ -102,9 +103,7 @@ void PitchDetector::analyseSegment()
     const double left = std::log(std::max(1e-30f, m_power[peak - 1]));
     const double centre = std::log(std::max(1e-30f, m_power[peak]));
     const double right = std::log(std::max(1e-30f, m_power[peak + 1]));
-    const double curvature = left - 2.0 * centre + right;
-    double offset = curvature < 0.0 ? 0.5 * (left - right) / curvature : 0.0;
-    offset = std::clamp(offset, -0.5, 0.5);
+    const double offset = dsp::parabolicPeakOffset(left, centre, right);
     m_dPitch = (double(peak) + offset) * m_dSampleRate / double(m_nSize);
     m_dPeakRatio = m_nUpdates >= MIN_UPDATES ? double(m_power[peak]) / median : 0.0;
 }

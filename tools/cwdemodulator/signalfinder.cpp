@@ -1,6 +1,7 @@
 #include "tools/cwdemodulator/signalfinder.h"
 
 #include "tools/morsedsp/dspconstants.h"
+#include "tools/morsedsp/peakinterpolation.h"
 
 #include <algorithm>
 #include <cmath>
@@ -221,9 +222,7 @@ double SignalFinder::interpolatedPitch(size_t nBand) const
         const double left = dB(m_keyDown[nBand - 1]);
         const double centre = dB(m_keyDown[nBand]);
         const double right = dB(m_keyDown[nBand + 1]);
-        const double curvature = left - 2.0 * centre + right;
-        if (curvature < 0.0)
-            offset = std::clamp(0.5 * (left - right) / curvature, -0.5, 0.5);
+        offset = dsp::parabolicPeakOffset(left, centre, right);
     }
     return (double(m_nLowBin + nBand) + offset) * m_settings.dBinHz;
 }

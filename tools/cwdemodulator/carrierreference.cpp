@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace cw {
 
@@ -61,6 +62,21 @@ constexpr double MAX_MARK_TURN_HZ = 6.0;
 constexpr double MARK_TURN_STEP_HZ = 0.1;
 /// Readings of an unsteady tone's offset after the first: see Learn().
 constexpr int OFFSET_REFINEMENTS = 2;
+
+/// The step k in [-nSteps, nSteps] where @p score is highest (the first such), and the score.
+template <typename Score> std::pair<int, double> highestStep(int nSteps, Score score)
+{
+    int best = 0;
+    double bestScore = -1.0;
+    for (int k = -nSteps; k <= nSteps; ++k) {
+        const double value = score(k);
+        if (value > bestScore) {
+            bestScore = value;
+            best = k;
+        }
+    }
+    return {best, bestScore};
+}
 
 } // namespace
 
@@ -323,16 +339,8 @@ CarrierReference::MarkTurn CarrierReference::turnOfMarks(const std::complex<floa
         }
         return total;
     };
-    const int steps = int(MAX_MARK_TURN_HZ / MARK_TURN_STEP_HZ);
-    int best = 0;
-    double bestPower = -1.0;
-    for (int k = -steps; k <= steps; ++k) {
-        const double p = power(k * MARK_TURN_STEP_HZ);
-        if (p > bestPower) {
-            bestPower = p;
-            best = k;
-        }
-    }
+    const auto [best, bestPower] = highestStep(int(MAX_MARK_TURN_HZ / MARK_TURN_STEP_HZ),
+                                               [&](int k) { return power(k * MARK_TURN_STEP_HZ); });
     const double left = power((best - 1) * MARK_TURN_STEP_HZ);
     const double right = power((best + 1) * MARK_TURN_STEP_HZ);
     const double shift = dsp::parabolicPeakOffset(left, bestPower, right);
@@ -364,15 +372,8 @@ void CarrierReference::findRestartGrid(const std::vector<KeyDownRun>& runs)
             total += run.sum * std::polar(1.0, dsp::TWO_PI * dTurnHz * (run.dStartSec - first));
         return std::abs(total) / magnitudes;
     };
-    int best = 0;
-    double bestAgreement = -1.0;
-    for (int k = -steps; k <= steps; ++k) {
-        const double a = agreement(k * step);
-        if (a > bestAgreement) {
-            bestAgreement = a;
-            best = k;
-        }
-    }
+    const auto [best, bestAgreement] =
+        highestStep(steps, [&](int k) { return agreement(k * step); });
     if (bestAgreement * bestAgreement * double(runs.size()) < GRID_AGREEMENT)
         return;
     const double left = agreement((best - 1) * step);

@@ -9,6 +9,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <map>
+#include <mutex>
+#include <utility>
 
 namespace cw {
 
@@ -20,13 +23,22 @@ constexpr float DC_WEIGHT = 0.002f;
 constexpr float DC_KEEP = 1.0f - DC_WEIGHT;
 constexpr size_t PHASOR_TABLE = 4096;
 
-/// A Kaiser low-pass cutting at the output's Nyquist frequency, FILTER_DELAY outputs long on
-/// each side.
-std::vector<float> decimatorTaps(int nDecimation, int nDelay)
+/// A Kaiser low-pass cutting at the output's Nyquist frequency, @p nDelay outputs long on
+/// each side. The design (Bessel functions for every tap) costs more than converting seconds
+/// of audio, and a skimmer makes a converter for every signal at the same decimation, so
+/// each design is made once and shared; the lock lets the skimmer's threads make converters
+/// at once.
+const std::vector<float>& decimatorTaps(int nDecimation, int nDelay)
 {
-    std::vector<float> taps(size_t(2 * nDecimation * nDelay + 1));
-    liquid_firdes_kaiser(unsigned(taps.size()), 0.5f / float(nDecimation), STOPBAND_DB, 0.0f,
-                         taps.data());
+    static std::mutex lock;
+    static std::map<std::pair<int, int>, std::vector<float>> designs;
+    const std::lock_guard<std::mutex> guard(lock);
+    std::vector<float>& taps = designs[{nDecimation, nDelay}];
+    if (taps.empty()) {
+        taps.resize(size_t(2 * nDecimation * nDelay + 1));
+        liquid_firdes_kaiser(unsigned(taps.size()), 0.5f / float(nDecimation), STOPBAND_DB, 0.0f,
+                             taps.data());
+    }
     return taps;
 }
 

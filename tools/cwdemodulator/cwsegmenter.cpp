@@ -87,18 +87,25 @@ double logBesselI0(double z)
 std::vector<float> lengthPrior(int nLongest, double dBlocksPerUnit, double dLeastLikely,
                                std::initializer_list<std::pair<double, double>> parts)
 {
+    // The speed moves the priors often: each logarithm is taken once.
+    std::vector<std::pair<double, double>> logParts;
+    for (const auto& part : parts)
+        logParts.emplace_back(part.first, std::log(part.second));
     std::vector<float> prior(size_t(nLongest) + 1, float(NEGATIVE));
     for (int d = 1; d <= nLongest; ++d) {
         if (double(d) < SHORTEST_UNITS * dBlocksPerUnit)
             continue;
         const double l = std::log(double(d) / dBlocksPerUnit);
         double sum = 0.0;
-        for (const auto& part : parts) {
-            const double z = (l - std::log(part.second)) / LENGTH_SPREAD;
-            sum += part.first * std::exp(-0.5 * z * z);
+        for (const auto& [share, logLength] : logParts) {
+            const double z = (l - logLength) / LENGTH_SPREAD;
+            sum += share * std::exp(-0.5 * z * z);
         }
-        if (sum > 0.0 && std::log(sum) > dLeastLikely)
-            prior[size_t(d)] = float(std::log(sum));
+        if (sum <= 0.0)
+            continue;
+        const double logSum = std::log(sum);
+        if (logSum > dLeastLikely)
+            prior[size_t(d)] = float(logSum);
     }
     return prior;
 }

@@ -51,7 +51,6 @@ Channelizer::Channelizer(double dSampleRate, double dHistorySec, double dLagSec)
     for (size_t k = 0; k <= half; ++k)
         m_twiddles[k] =
             std::complex<float>(std::polar(1.0, -dsp::TWO_PI * double(k) / double(m_nSize)));
-    m_spectrum.resize(Bins());
 }
 
 Channelizer::~Channelizer() = default;
@@ -79,28 +78,62 @@ void Channelizer::transform()
     for (size_t i = 0; i < half; ++i)
         in[i] = {m_window[2 * i], m_window[2 * i + 1]};
     m_pTransform->Execute();
-    const std::complex<float>* packed = m_pTransform->Output();
-    // The even samples' spectrum is the conjugate-symmetric part of the packed one, the odd
-    // samples' the antisymmetric part over j; the odd ones are half a sample late.
-    for (size_t k = 0; k <= half; ++k) {
-        const std::complex<float> z = packed[k % half];
-        const std::complex<float> mirror = std::conj(packed[(half - k) % half]);
-        const std::complex<float> even = 0.5f * (z + mirror);
-        const std::complex<float> odd = std::complex<float>(0.0f, -0.5f) * (z - mirror);
-        m_spectrum[k] = even + m_twiddles[k] * odd;
-    }
-    const std::complex<float>* out = m_spectrum.data();
     const std::int64_t frame = m_nFrames.load(std::memory_order_relaxed);
     std::complex<float>* slot = &m_history[size_t(frame % std::int64_t(m_nSlots)) * Bins()];
-    std::copy(out, out + Bins(), slot);
+    unpack(m_pTransform->Output(), slot);
+    hannPower(slot);
+    m_nFrames.store(frame + 1, std::memory_order_release);
+}
+
+void Channelizer::unpack(const std::complex<float>* pPacked, std::complex<float>* pBins) const
+{
+    // The even samples' spectrum is the conjugate-symmetric part of the packed one, the odd
+    // samples' the antisymmetric part over j; the odd ones are half a sample late. Each bin is
+    // even + twiddle * (-j / 2) (z - mirror), with even = (z + mirror) / 2 and mirror the
+    // conjugate of the packed bin opposite; the products are written out (as std::complex
+    // computes them for finite values), which lets the loop run on vector registers.
+    const size_t half = m_nSize / 2;
+    const float* packed = reinterpret_cast<const float*>(pPacked);
+    const float* twiddles = reinterpret_cast<const float*>(m_twiddles.data());
+    float* bins = reinterpret_cast<float*>(pBins);
+    auto bin = [&](size_t k, size_t zAt, size_t mirrorAt) {
+        const float zr = packed[2 * zAt];
+        const float zi = packed[2 * zAt + 1];
+        const float mr = packed[2 * mirrorAt];
+        const float mi = -packed[2 * mirrorAt + 1];
+        const float er = 0.5f * (zr + mr);
+        const float ei = 0.5f * (zi + mi);
+        const float dr = zr - mr;
+        const float di = zi - mi;
+        const float oddR = 0.0f * dr - (-0.5f) * di;
+        const float oddI = 0.0f * di + (-0.5f) * dr;
+        const float tr = twiddles[2 * k];
+        const float ti = twiddles[2 * k + 1];
+        bins[2 * k] = er + (tr * oddR - ti * oddI);
+        bins[2 * k + 1] = ei + (tr * oddI + ti * oddR);
+    };
+    bin(0, 0, 0);
+    for (size_t k = 1; k < half; ++k)
+        bin(k, k, half - k);
+    bin(half, 0, 0);
+}
+
+void Channelizer::hannPower(const std::complex<float>* pBins)
+{
     // A Hann window is a three-tap convolution in frequency: it lowers the leakage of strong
     // lines into their neighbours' bins. The bins beyond both ends mirror those inside.
-    for (size_t k = 0; k <= half; ++k) {
-        const std::complex<float> below = k == 0 ? std::conj(out[1]) : out[k - 1];
-        const std::complex<float> above = k == half ? std::conj(out[half - 1]) : out[k + 1];
-        m_power[k] = std::norm(0.5f * out[k] - 0.25f * (below + above));
-    }
-    m_nFrames.store(frame + 1, std::memory_order_release);
+    const size_t half = m_nSize / 2;
+    const float* bins = reinterpret_cast<const float*>(pBins);
+    float* power = m_power.data();
+    auto windowed = [&](size_t k, float br, float bi, float ar, float ai) {
+        const float r = 0.5f * bins[2 * k] - 0.25f * (br + ar);
+        const float i = 0.5f * bins[2 * k + 1] - 0.25f * (bi + ai);
+        power[k] = r * r + i * i;
+    };
+    windowed(0, bins[2], -bins[3], bins[2], bins[3]);
+    for (size_t k = 1; k < half; ++k)
+        windowed(k, bins[2 * k - 2], bins[2 * k - 1], bins[2 * k + 2], bins[2 * k + 3]);
+    windowed(half, bins[2 * half - 2], bins[2 * half - 1], bins[2 * half - 2], -bins[2 * half - 1]);
 }
 
 std::int64_t Channelizer::OldestFrame() const

@@ -65,6 +65,11 @@ public:
 
 private:
     void transform();
+    /// Pulls the spectrum of the real frame, bins 0 .. Size()/2, out of @p pPacked (the
+    /// transform of its samples taken in pairs as complex ones) into @p pBins.
+    void unpack(const std::complex<float>* pPacked, std::complex<float>* pBins) const;
+    /// The Hann-windowed power of @p pBins into m_power.
+    void hannPower(const std::complex<float>* pBins);
 
     double m_dSampleRate;
     size_t m_nSize;
@@ -79,7 +84,6 @@ private:
     std::vector<float> m_power;
     std::unique_ptr<dsp::FourierTransform> m_pTransform; ///< half of Size(): see transform()
     std::vector<std::complex<float>> m_twiddles;         ///< e^(-2 pi j k / Size()), k <= Size()/2
-    std::vector<std::complex<float>> m_spectrum;         ///< bins 0 .. Size()/2 of the frame
 };
 
 } // namespace cw

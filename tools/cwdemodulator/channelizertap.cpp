@@ -99,19 +99,48 @@ void ChannelizerTap::Process(std::int64_t nFrame, std::vector<float>& audio)
         bins[(m_nSize - k) % m_nSize] += std::conj(bin);
     }
     const size_t half = m_nSize / 2;
-    std::complex<float>* folded = m_pInverse->Input();
-    for (size_t k = 0; k < half; ++k)
-        folded[k] = (bins[k] + bins[k + half]) + m_oddTurn[k] * (bins[k] - bins[k + half]);
+    fold(m_pInverse->Input());
     m_pInverse->Execute();
     const std::complex<float>* out = m_pInverse->Output();
     // Moving the centre bin to the quarter bin is a mix; frames start half a frame apart, so
     // the mix's phase at each frame's start alternates in sign with the bins moved.
     const std::int64_t shift = m_nActiveBin - std::int64_t(quarter);
     const float sign = ((shift * nFrame) % 2 == 0) ? m_fScale : -m_fScale;
-    // Overlap-save: only the middle half of each frame is free of the circular wrap.
-    for (size_t i = quarter; i < quarter + half; ++i) {
-        const std::complex<float> pair = out[i / 2];
-        audio.push_back(sign * ((i % 2 == 0) ? pair.real() : pair.imag()));
+    // Overlap-save: only the middle half of each frame is free of the circular wrap. Its
+    // samples are the real and imaginary parts of the outputs in turn (quarter is even).
+    const size_t start = audio.size();
+    audio.resize(start + half);
+    float* written = audio.data() + start;
+    const float* pairs = reinterpret_cast<const float*>(out + quarter / 2);
+    for (size_t i = 0; i < half; ++i)
+        written[i] = sign * pairs[i];
+}
+
+void ChannelizerTap::fold(std::complex<float>* pFolded) const
+{
+    // Only the bins within m_nHalf of the quarter and their mirror images are taken, and the
+    // mirror images fold onto the same places: elsewhere the folded bins are zero. The
+    // products are written out (as std::complex computes them for finite values).
+    const size_t half = m_nSize / 2;
+    const size_t quarter = m_nSize / 4;
+    const size_t reach = size_t(m_nHalf);
+    const size_t first = reach < quarter ? quarter - reach : 0;
+    const size_t last = reach < quarter ? quarter + reach : half - 1;
+    std::fill(pFolded, pFolded + half, std::complex<float>());
+    const float* bins = reinterpret_cast<const float*>(m_bins.data());
+    const float* turns = reinterpret_cast<const float*>(m_oddTurn.data());
+    float* folded = reinterpret_cast<float*>(pFolded);
+    for (size_t k = first; k <= last; ++k) {
+        const float lowR = bins[2 * k];
+        const float lowI = bins[2 * k + 1];
+        const float highR = bins[2 * (k + half)];
+        const float highI = bins[2 * (k + half) + 1];
+        const float diffR = lowR - highR;
+        const float diffI = lowI - highI;
+        const float turnR = turns[2 * k];
+        const float turnI = turns[2 * k + 1];
+        folded[2 * k] = (lowR + highR) + (turnR * diffR - turnI * diffI);
+        folded[2 * k + 1] = (lowI + highI) + (turnR * diffI + turnI * diffR);
     }
 }
 

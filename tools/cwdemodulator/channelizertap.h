@@ -49,6 +49,9 @@ public:
 private:
     int nearestBin(double dCentreHz) const;
     void applyRetunes(std::int64_t nFrame);
+    /// Folds the Hermitian bins taken in two for the half-length inverse transform: the lower
+    /// half plus the upper, and their difference turned by e^(2 pi j k / size).
+    void fold(std::complex<float>* pFolded) const;
 
     const Channelizer& m_channelizer;
     size_t m_nSize;       ///< inverse transform length

@@ -38,9 +38,11 @@ const std::vector<float>& kaiserWindow(unsigned nLength)
     std::vector<float>& window = windows[nLength];
     if (window.empty()) {
         const float beta = kaiser_beta_As(STOPBAND_DB);
+        // The window is symmetric to the bit (its tap i and nLength - 1 - i take the same
+        // arguments), so half of it is made.
         window.resize(nLength);
-        for (unsigned i = 0; i < nLength; ++i)
-            window[i] = liquid_kaiser(i, nLength, beta);
+        for (unsigned i = 0; i < (nLength + 1) / 2; ++i)
+            window[i] = window[nLength - 1 - i] = liquid_kaiser(i, nLength, beta);
     }
     return window;
 }

@@ -33,6 +33,12 @@ ChannelizerTap::ChannelizerTap(const Channelizer& channelizer, double dCentreHz)
     for (size_t k = 0; k < m_nSize / 2; ++k)
         m_oddTurn[k] = std::complex<float>(
             std::polar(1.0, dsp::TWO_PI * double(k) / double(m_nSize) + dsp::PI / 2.0));
+    // Only the bins within m_nHalf of the quarter and their mirror images are taken, and the
+    // mirror images fold onto the same places.
+    const size_t quarter = m_nSize / 4;
+    const size_t reach = size_t(m_nHalf);
+    m_nFoldFirst = reach < quarter ? quarter - reach : 0;
+    m_nFoldLast = reach < quarter ? quarter + reach : m_nSize / 2 - 1;
     m_nCentreBin = m_nActiveBin = nearestBin(dCentreHz);
 }
 
@@ -90,7 +96,9 @@ void ChannelizerTap::Process(std::int64_t nFrame, std::vector<float>& audio)
     // real and odd ones the imaginary parts of a transform of half the length, of the
     // Hermitian bins folded in two (the upper half's difference turned by e^(2 pi j k / N)).
     std::complex<float>* bins = m_bins.data();
-    std::fill(bins, bins + m_nSize, std::complex<float>());
+    const size_t half = m_nSize / 2;
+    std::fill(bins + m_nFoldFirst, bins + m_nFoldLast + 1, std::complex<float>());
+    std::fill(bins + half + m_nFoldFirst, bins + half + m_nFoldLast + 1, std::complex<float>());
     for (int j = -m_nHalf; j <= m_nHalf; ++j) {
         const std::complex<float> bin =
             frame[m_nActiveBin + j] * (0.5f * m_taper[size_t(j + m_nHalf)]);
@@ -98,7 +106,6 @@ void ChannelizerTap::Process(std::int64_t nFrame, std::vector<float>& audio)
         bins[k] += bin;
         bins[(m_nSize - k) % m_nSize] += std::conj(bin);
     }
-    const size_t half = m_nSize / 2;
     fold(m_pInverse->Input());
     m_pInverse->Execute();
     const std::complex<float>* out = m_pInverse->Output();
@@ -118,19 +125,14 @@ void ChannelizerTap::Process(std::int64_t nFrame, std::vector<float>& audio)
 
 void ChannelizerTap::fold(std::complex<float>* pFolded) const
 {
-    // Only the bins within m_nHalf of the quarter and their mirror images are taken, and the
-    // mirror images fold onto the same places: elsewhere the folded bins are zero. The
+    // Elsewhere than between m_nFoldFirst and m_nFoldLast the folded bins are zero. The
     // products are written out (as std::complex computes them for finite values).
     const size_t half = m_nSize / 2;
-    const size_t quarter = m_nSize / 4;
-    const size_t reach = size_t(m_nHalf);
-    const size_t first = reach < quarter ? quarter - reach : 0;
-    const size_t last = reach < quarter ? quarter + reach : half - 1;
     std::fill(pFolded, pFolded + half, std::complex<float>());
     const float* bins = reinterpret_cast<const float*>(m_bins.data());
     const float* turns = reinterpret_cast<const float*>(m_oddTurn.data());
     float* folded = reinterpret_cast<float*>(pFolded);
-    for (size_t k = first; k <= last; ++k) {
+    for (size_t k = m_nFoldFirst; k <= m_nFoldLast; ++k) {
         const float lowR = bins[2 * k];
         const float lowI = bins[2 * k + 1];
         const float highR = bins[2 * (k + half)];

@@ -66,7 +66,11 @@ private:
     float m_fScale = 1.0f;
     /// Half the inverse transform's length: the audio is real, see Process().
     std::unique_ptr<dsp::FourierTransform> m_pInverse;
-    std::vector<std::complex<float>> m_bins;    ///< the bins taken, made Hermitian
+    std::vector<std::complex<float>> m_bins; ///< the bins taken, made Hermitian
+    /// The folded bins that can be other than zero (and the bins taken, with those half the
+    /// inverse transform's length above them).
+    size_t m_nFoldFirst = 0;
+    size_t m_nFoldLast = 0;
     std::vector<std::complex<float>> m_oddTurn; ///< j e^(2 pi j k / size), k < size / 2
 };
 

@@ -191,6 +191,9 @@ CwSegmenter::CwSegmenter(const std::vector<std::string>& characterCodes, int nBl
 void CwSegmenter::setPriors(double dBlocksPerUnit)
 {
     m_dPriorBlocksPerUnit = dBlocksPerUnit;
+    m_markPieces.resize(size_t(LONGEST_MARK) + 1);
+    for (size_t d = 0; d < m_markPieces.size(); ++d)
+        m_markPieces[d] = std::lround(double(d) / dBlocksPerUnit);
     const double floor = m_dLeastLikelyLength;
     m_dot.log = lengthPrior(LONGEST_MARK, dBlocksPerUnit, floor, {{1.0, 1.0}});
     m_dash.log = lengthPrior(LONGEST_MARK, dBlocksPerUnit, floor, {{1.0, 3.0}});
@@ -224,6 +227,7 @@ void CwSegmenter::CopyPriorsFrom(const CwSegmenter& other)
     m_characterGap = other.m_characterGap;
     m_fLongPrior = other.m_fLongPrior;
     m_dPriorBlocksPerUnit = other.m_dPriorBlocksPerUnit;
+    m_markPieces = other.m_markPieces;
     m_dLeastLikelyLength = other.m_dLeastLikelyLength;
     m_nBlocksPerUnit = other.m_nBlocksPerUnit;
     m_bNormalisedPriors = other.m_bNormalisedPriors;
@@ -414,7 +418,7 @@ void CwSegmenter::weighOwnPhaseMarks(qint64 nBoundary)
         } else {
             evidence = piece(first, nBoundary);
         }
-        const qint64 pieces = std::lround(double(d) / m_dPriorBlocksPerUnit);
+        const qint64 pieces = m_markPieces[size_t(d)];
         if (pieces > 1 && splitMayWin(first, d, pieces, evidence)) {
             double split = PHASE_CHANGE_PRIOR * double(pieces - 1);
             for (qint64 i = 0; i < pieces; ++i)

@@ -193,6 +193,9 @@ private:
     LengthPrior m_characterGap; ///< up to the longest modelled silence
     float m_fLongPrior = 0.0f;  ///< a stretch of silence of the longest modelled length
     double m_dPriorBlocksPerUnit = 0.0;
+    /// Element-long pieces a mark of each length is weighed in on its own phase, at the
+    /// priors' speed.
+    std::vector<qint64> m_markPieces;
     double m_dLeastLikelyLength; ///< log prior under which lengths are not tried
     bool m_bNormalisedPriors = false;
 

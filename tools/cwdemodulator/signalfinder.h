@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <vector>
 
 namespace cw {
@@ -35,7 +36,7 @@ public:
 
     explicit SignalFinder(const Settings& settings);
 
-    /// Takes the next spectrum and updates Lines().
+    /// Takes the next spectrum (powers: none negative) and updates Lines().
     void Push(const std::vector<float>& power);
     /// The signals present in the last few seconds, strongest first.
     const std::vector<Line>& Lines() const { return m_lines; }
@@ -71,8 +72,8 @@ private:
     std::vector<float> m_history; ///< per band bin, m_nDepth powers (a ring)
     size_t m_nNext = 0;           ///< where the next spectrum goes
     size_t m_nSpectra = 0;
-    std::vector<float> m_keyDown; ///< per band bin, highest power remembered
-    std::vector<float> m_scratch;
+    std::vector<float> m_keyDown;        ///< per band bin, highest power remembered
+    std::vector<std::uint32_t> m_counts; ///< room for the noise's median
     double m_dNoise = 0.0;
     double m_dThresholdRatio; ///< key-down power over the mean noise per bin
     std::vector<Line> m_lines;

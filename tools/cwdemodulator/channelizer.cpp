@@ -5,6 +5,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace cw {
 
@@ -74,9 +80,9 @@ size_t Channelizer::Push(const float* pSamples, size_t nCount)
 void Channelizer::transform()
 {
     const size_t half = m_nSize / 2;
-    std::complex<float>* in = m_pTransform->Input();
-    for (size_t i = 0; i < half; ++i)
-        in[i] = {m_window[2 * i], m_window[2 * i + 1]};
+    // The samples in pairs are the complex input as they lie (std::complex is two floats).
+    std::memcpy(static_cast<void*>(m_pTransform->Input()), m_window.data(),
+                half * sizeof(std::complex<float>));
     m_pTransform->Execute();
     const std::int64_t frame = m_nFrames.load(std::memory_order_relaxed);
     std::complex<float>* slot = &m_history[size_t(frame % std::int64_t(m_nSlots)) * Bins()];
@@ -90,8 +96,8 @@ void Channelizer::unpack(const std::complex<float>* pPacked, std::complex<float>
     // The even samples' spectrum is the conjugate-symmetric part of the packed one, the odd
     // samples' the antisymmetric part over j; the odd ones are half a sample late. Each bin is
     // even + twiddle * (-j / 2) (z - mirror), with even = (z + mirror) / 2 and mirror the
-    // conjugate of the packed bin opposite; the products are written out (as std::complex
-    // computes them for finite values), which lets the loop run on vector registers.
+    // conjugate of the packed bin opposite; the products are written out as std::complex
+    // computes them for finite values.
     const size_t half = m_nSize / 2;
     const float* packed = reinterpret_cast<const float*>(pPacked);
     const float* twiddles = reinterpret_cast<const float*>(m_twiddles.data());
@@ -113,7 +119,36 @@ void Channelizer::unpack(const std::complex<float>* pPacked, std::complex<float>
         bins[2 * k + 1] = ei + (tr * oddI + ti * oddR);
     };
     bin(0, 0, 0);
-    for (size_t k = 1; k < half; ++k)
+    size_t k = 1;
+#if defined(__SSE2__)
+    // Two bins at a time, each operation the one above (a subtraction as the addition of the
+    // negated value, which it is to the bit).
+    const __m128 negateReal = _mm_castsi128_ps(_mm_set_epi32(0, INT32_MIN, 0, INT32_MIN));
+    const __m128 negateImag = _mm_castsi128_ps(_mm_set_epi32(INT32_MIN, 0, INT32_MIN, 0));
+    const __m128 halves = _mm_set1_ps(0.5f);
+    const __m128 zeros = _mm_set1_ps(0.0f);
+    const __m128 minusHalves = _mm_set1_ps(-0.5f);
+    for (; k + 1 < half; k += 2) {
+        const __m128 z = _mm_loadu_ps(packed + 2 * k);
+        const __m128 opposite = _mm_loadu_ps(packed + 2 * (half - k - 1));
+        const __m128 mirror =
+            _mm_xor_ps(_mm_shuffle_ps(opposite, opposite, _MM_SHUFFLE(1, 0, 3, 2)), negateImag);
+        const __m128 even = _mm_mul_ps(halves, _mm_add_ps(z, mirror));
+        const __m128 diff = _mm_sub_ps(z, mirror);
+        const __m128 halfDiff = _mm_mul_ps(minusHalves, diff);
+        const __m128 odd = _mm_add_ps(
+            _mm_mul_ps(zeros, diff),
+            _mm_xor_ps(_mm_shuffle_ps(halfDiff, halfDiff, _MM_SHUFFLE(2, 3, 0, 1)), negateReal));
+        const __m128 twiddle = _mm_loadu_ps(twiddles + 2 * k);
+        const __m128 twiddleR = _mm_shuffle_ps(twiddle, twiddle, _MM_SHUFFLE(2, 2, 0, 0));
+        const __m128 twiddleI = _mm_shuffle_ps(twiddle, twiddle, _MM_SHUFFLE(3, 3, 1, 1));
+        const __m128 oddSwapped = _mm_shuffle_ps(odd, odd, _MM_SHUFFLE(2, 3, 0, 1));
+        const __m128 turned = _mm_add_ps(_mm_mul_ps(twiddleR, odd),
+                                         _mm_xor_ps(_mm_mul_ps(twiddleI, oddSwapped), negateReal));
+        _mm_storeu_ps(bins + 2 * k, _mm_add_ps(even, turned));
+    }
+#endif
+    for (; k < half; ++k)
         bin(k, k, half - k);
     bin(half, 0, 0);
 }
@@ -131,7 +166,23 @@ void Channelizer::hannPower(const std::complex<float>* pBins)
         power[k] = r * r + i * i;
     };
     windowed(0, bins[2], -bins[3], bins[2], bins[3]);
-    for (size_t k = 1; k < half; ++k)
+    size_t k = 1;
+#if defined(__SSE2__)
+    // Two bins at a time, each operation the one above.
+    const __m128 halves = _mm_set1_ps(0.5f);
+    const __m128 quarters = _mm_set1_ps(0.25f);
+    for (; k + 1 < half; k += 2) {
+        const __m128 sum =
+            _mm_add_ps(_mm_loadu_ps(bins + 2 * k - 2), _mm_loadu_ps(bins + 2 * k + 2));
+        const __m128 windowedBins =
+            _mm_sub_ps(_mm_mul_ps(halves, _mm_loadu_ps(bins + 2 * k)), _mm_mul_ps(quarters, sum));
+        const __m128 squares = _mm_mul_ps(windowedBins, windowedBins);
+        const __m128 powers = _mm_add_ps(_mm_shuffle_ps(squares, squares, _MM_SHUFFLE(2, 0, 2, 0)),
+                                         _mm_shuffle_ps(squares, squares, _MM_SHUFFLE(3, 1, 3, 1)));
+        _mm_storel_pi(reinterpret_cast<__m64*>(power + k), powers);
+    }
+#endif
+    for (; k < half; ++k)
         windowed(k, bins[2 * k - 2], bins[2 * k - 1], bins[2 * k + 2], bins[2 * k + 3]);
     windowed(half, bins[2 * half - 2], bins[2 * half - 1], bins[2 * half - 2], -bins[2 * half - 1]);
 }

@@ -40,6 +40,8 @@ double dB(double dRatio)
 float valueOfRank(const float* pValues, size_t nCount, size_t nRank,
                   std::vector<std::uint32_t>& counts)
 {
+    if (nRank >= nCount)
+        return 0.0f;
     std::uint32_t found = 0; ///< the value's bits above the shift
     std::uint32_t known = 0; ///< which bits those are
     for (const auto& [shift, width] : {std::pair{21, 11}, std::pair{10, 11}, std::pair{0, 10}}) {

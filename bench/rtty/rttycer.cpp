@@ -14,6 +14,8 @@
 // it decoded and the tones and speed it found, on standard error. --no-shift-repair leaves
 // case shifts broken by a bit error as they came. --only N decodes only text N of each cell
 // (from 0; the others are still made, so it is the same recording), to look at one text.
+// --timing adds timing_mean and timing_rms: how far (bits; negative: early) the decoded start
+// bits lie from where the sender keyed them.
 
 #include "rttybenchtext.h"
 

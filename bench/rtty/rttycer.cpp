@@ -14,6 +14,8 @@
 // it decoded and the tones and speed it found, on standard error. --no-shift-repair leaves
 // case shifts broken by a bit error as they came. --only N decodes only text N of each cell
 // (from 0; the others are still made, so it is the same recording), to look at one text.
+// --timing adds timing_mean and timing_rms: how far (bits; negative: early) the decoded start
+// bits lie from where the sender keyed them.
 
 #include "rttybenchtext.h"
 
@@ -118,6 +120,7 @@ void addNoise(std::vector<float>& samples, double snrDb, std::mt19937& generator
 struct Decoded
 {
     std::string text;
+    std::vector<int64_t> starts; ///< where each character's start bit began, as decoded
     bool found = false;
     double markHz = 0.0;
     double spaceHz = 0.0;
@@ -142,6 +145,7 @@ Decoded ourDecode(const std::vector<float>& samples, const Case& c, bool told, b
     while (demodulator.TakeCharacter(character)) {
         if (character.cText != '\0')
             decoded.text += character.cText;
+        decoded.starts.push_back(character.nSample);
     }
     decoded.markHz = demodulator.MarkHz();
     decoded.spaceHz = demodulator.SpaceHz();
@@ -164,6 +168,52 @@ std::string peerDecode(const std::vector<float>& samples, const Case& c, QTempor
     rx.waitForFinished(-1);
     return rx.readAllStandardOutput().toStdString();
 }
+
+/// Where the first start bit of a clean recording begins: the first sample whose frequency
+/// (from three samples, exact for a pure tone) lies nearer the space tone.
+double firstFall(const std::vector<float>& samples, const Case& c)
+{
+    float peak = 0.0f;
+    for (const float s : samples)
+        peak = std::max(peak, std::abs(s));
+    for (size_t i = 1; i + 1 < samples.size(); ++i) {
+        if (std::abs(samples[i]) < 0.3f * peak)
+            continue;
+        const double cosine =
+            std::clamp((samples[i - 1] + samples[i + 1]) / (2.0 * samples[i]), -1.0, 1.0);
+        const double hz = std::acos(cosine) * RATE / (2.0 * M_PI);
+        if (std::abs(hz - c.spaceHz) < std::abs(hz - c.markHz))
+            return double(i);
+    }
+    return 0.0;
+}
+
+/// How far the decoded characters' timing lies from the sender's (bits; negative: early).
+struct Timing
+{
+    double dSum = 0.0;
+    double dSquares = 0.0;
+    int nCount = 0;
+
+    /// The sender's characters start at @p dFirst, one every @p dPitch samples, with bits of
+    /// @p dBit samples; the ideal decoded start lies a filter length less half a bit later.
+    void add(const Decoded& decoded, double dFirst, double dPitch, double dBit)
+    {
+        const double filter = double(std::lround(RATE / decoded.baud));
+        for (const int64_t start : decoded.starts) {
+            const double sent = double(start) - filter + 0.5 * dBit;
+            const double k = std::round((sent - dFirst) / dPitch);
+            const double off = (sent - dFirst - k * dPitch) / dBit;
+            if (k < 0.0 || std::abs(off) > 0.5)
+                continue;
+            dSum += off;
+            dSquares += off * off;
+            ++nCount;
+        }
+    }
+    double mean() const { return nCount > 0 ? dSum / nCount : 0.0; }
+    double rms() const { return nCount > 0 ? std::sqrt(dSquares / nCount) : 0.0; }
+};
 
 double cer(const std::string& decoded, const std::string& reference)
 {
@@ -194,10 +244,12 @@ int main(int argc, char* argv[])
     const double driftHzPerSec = option(arguments, "--drift", "0").toDouble();
     const unsigned seed = option(arguments, "--seed", "1").toUInt();
     const int only = option(arguments, "--only", "-1").toInt();
+    const bool timing = arguments.contains(QStringLiteral("--timing"));
     QTemporaryDir dir;
 
     std::printf(
-        "generator\tbaud\tshift_hz\tsnr_db\ttexts\tours_cer\tpeer_cer\tfound\tours_worst\n");
+        "generator\tbaud\tshift_hz\tsnr_db\ttexts\tours_cer\tpeer_cer\tfound\tours_worst%s\n",
+        timing ? "\ttiming_mean\ttiming_rms" : "");
     for (const QString& generatorName : generators) {
         for (const double baud : bauds) {
             for (const double shift : shifts) {
@@ -205,6 +257,7 @@ int main(int argc, char* argv[])
                     std::mt19937 random(seed);
                     double ours = 0.0, theirs = 0.0, worst = 0.0;
                     int found = 0;
+                    Timing offsets;
                     for (int t = 0; t < texts; ++t) {
                         // A new text, tone pair and polarity each time; the noise differs too.
                         Case c;
@@ -215,8 +268,15 @@ int main(int argc, char* argv[])
                         c.markHz = std::round(centre + (reversed ? -shift : shift) / 2.0);
                         c.spaceHz = std::round(centre - (reversed ? -shift : shift) / 2.0);
                         std::vector<float> samples;
+                        const double bit = RATE / baud;
+                        double first = 0.0, pitch = 0.0, sentBit = bit;
                         if (generatorName == QLatin1String("minimodem")) {
                             samples = minimodemRecording(c, dir);
+                            // minimodem keys whole samples: bits of the rounded length, the
+                            // stop bits cut to whole samples.
+                            sentBit = std::round(bit);
+                            first = firstFall(samples, c);
+                            pitch = 6.0 * sentBit + std::floor(1.5 * sentBit);
                             addNoise(samples, snr, random);
                         } else {
                             fsk::FskSynthesizer::Settings settings;
@@ -230,6 +290,8 @@ int main(int argc, char* argv[])
                             settings.dFadeHz = fadeHz;
                             settings.dFadeDepthDb = fadeDepthDb;
                             settings.dDriftHzPerSec = driftHzPerSec;
+                            first = settings.dIdleSec * RATE;
+                            pitch = (6.0 + settings.dStopBits) * bit;
                             fsk::FskSynthesizer synthesizer(settings);
                             synthesizer.SetText(c.text);
                             samples.resize(size_t(synthesizer.TotalSamples()));
@@ -243,19 +305,24 @@ int main(int argc, char* argv[])
                         worst = std::max(worst, textCer);
                         if (show && textCer > 0.0)
                             std::fprintf(stderr,
-                                         "%.0f %.2f %.0f: %.4f (%.0f/%.0f Hz, found %.0f/%.0f Hz "
-                                         "%.2f Bd)\n  %s\n  %s\n",
-                                         snr, baud, shift, textCer, c.markHz, c.spaceHz,
+                                         "%.0f %.2f %.0f text %d: %.4f (%.0f/%.0f Hz, found "
+                                         "%.0f/%.0f Hz %.2f Bd)\n  %s\n  %s\n",
+                                         snr, baud, shift, t, textCer, c.markHz, c.spaceHz,
                                          decoded.markHz, decoded.spaceHz, decoded.baud,
                                          c.text.c_str(), decoded.text.c_str());
                         found += decoded.found ? 1 : 0;
+                        if (decoded.found)
+                            offsets.add(decoded, first, pitch, sentBit);
                         if (peer)
                             theirs += cer(peerDecode(samples, c, dir), c.text);
                     }
-                    std::printf("%s\t%.2f\t%.0f\t%.0f\t%d\t%.4f\t%s\t%d/%d\t%.4f\n",
+                    std::printf("%s\t%.2f\t%.0f\t%.0f\t%d\t%.4f\t%s\t%d/%d\t%.4f",
                                 qPrintable(generatorName), baud, shift, snr, texts, ours / texts,
                                 peer ? qPrintable(QString::number(theirs / texts, 'f', 4)) : "-",
                                 found, texts, worst);
+                    if (timing)
+                        std::printf("\t%.4f\t%.4f", offsets.mean(), offsets.rms());
+                    std::printf("\n");
                     std::fflush(stdout);
                 }
             }

@@ -13,6 +13,7 @@ namespace {
 
 constexpr int DATA_BITS = 5;
 constexpr int STOP_BIT = DATA_BITS + 1;
+constexpr unsigned ALL_MARK = (1u << DATA_BITS) - 1;
 /// How far a transition may lie from its expected place and still steer the timing (bits).
 constexpr double TRANSITION_WINDOW = 0.4;
 /// The share of a transition's timing error taken into the character's phase: large while the
@@ -35,6 +36,12 @@ constexpr int MAX_GRID_MISSES = 1;
 constexpr int GRID_STEPS = 3;
 /// Another pitch replaces the grid's when it frames this many characters more going back.
 constexpr size_t PITCH_LEAD = 2;
+/// After this many characters on the grid in a row, the grid holds against a start bit that
+/// noise hid (it is framed all the same, and dropped if it shows no space at all: the sender
+/// paused) and against a fall off the grid before the grid's start was looked at.
+constexpr int HELD_GRID = 8;
+/// A start bit hidden by noise is weakly mark at most; an idle line is clearly mark.
+constexpr float HIDDEN_START = 0.5f;
 /// A transition this recent (bits) when a stop bit fails may be the next start bit.
 constexpr double RESYNC_WINDOW = 0.85;
 /// A start this close to the character grid (bits) is drawn onto it, taking the phase gain's
@@ -128,18 +135,32 @@ bool CharacterFramer::isSpaceNear(double dSample) const
     return false;
 }
 
+bool CharacterFramer::isHeldGrid() const
+{
+    return m_grid.CharactersOnGrid() >= HELD_GRID;
+}
+
+bool CharacterFramer::isHiddenStart(double dStart) const
+{
+    return isHeldGrid() &&
+           m_history.ValueAt(dStart + 0.5 * m_dBit) < HIDDEN_START * m_swing.Value();
+}
+
 bool CharacterFramer::awaitGrid()
 {
     // Characters sent back to back: the next start bit is where the grid puts it. A fall before
     // then is noise in the stop bit; if the start bit has not come by its decision point, the
     // sender paused and the start is searched afresh. The start bit is looked for a little
     // either side of that point: a grid a quarter bit off, or one noisy value there, must not
-    // drop the grid, as a start searched afresh in back-to-back text lands on a data bit.
+    // drop the grid, as a start searched afresh in back-to-back text lands on a data bit. On a
+    // grid that held, a start bit that noise made weakly mark all along is framed as well.
     const double predicted = m_grid.NextStart(m_dBit);
     if (double(m_history.NewestSample()) < predicted + (0.5 + START_CHECK_SPREAD) * m_dBit)
         return m_transitions.LastFall() > predicted - GRID_WINDOW * m_dBit;
-    if (isSpaceNear(predicted + 0.5 * m_dBit)) {
+    const bool seen = isSpaceNear(predicted + 0.5 * m_dBit);
+    if (seen || isHiddenStart(predicted)) {
         startFrame(predicted, true);
+        m_bUnseenStart = !seen;
         m_grid.StartOnGrid();
         return false;
     }
@@ -151,6 +172,7 @@ void CharacterFramer::startFrame(double dCrossing, bool bOnGrid)
 {
     m_bInFrame = true;
     m_bFrameOnGrid = bOnGrid;
+    m_bUnseenStart = false;
     m_grid.ForgetSpacing();
     m_nBitIndex = 0;
     m_dFrameStart = dCrossing;
@@ -161,7 +183,11 @@ void CharacterFramer::startOnGridOrCrossing(double dCrossing)
     // Characters sent back to back start on a grid of whole characters: learn its pitch
     // (7, 7.5 or 8 bits for 1, 1.5 or 2 stop bits) and draw a start near the grid onto it.
     const double expected = m_grid.NextStart(m_dBit);
-    if (!m_grid.HasPitch() || std::abs(dCrossing - expected) >= GRID_WINDOW * m_dBit)
+    const bool offGrid = std::abs(dCrossing - expected) >= GRID_WINDOW * m_dBit;
+    // On a grid that held, a fall off it is noise in a bit: the grid's own start is awaited.
+    if (m_grid.HasPitch() && offGrid && isHeldGrid())
+        return;
+    if (!m_grid.HasPitch() || offGrid)
         startFrame(dCrossing, false);
     else
         startFrame(expected + gain() * (dCrossing - expected), true);
@@ -267,6 +293,8 @@ int CharacterFramer::decideBit(float fValue)
         if (m_bFrameOnGrid && mark && m_grid.CharactersOnGrid() > 0 &&
             isSpaceNear(m_grid.NextStart(m_dBit) + 0.5 * m_dBit)) {
             m_dFrameStart = m_grid.NextStart(m_dBit);
+        } else if (m_bUnseenStart) {
+            // Framed on a grid that held: its bits tell a character from a pause.
         } else if (m_bFrameOnGrid ? mark : !isClearStart(fValue)) {
             m_bInFrame = false;
             m_dSearchFrom = m_dFrameStart;
@@ -280,6 +308,14 @@ int CharacterFramer::decideBit(float fValue)
     }
     // The stop bit is decided late, on the refined timing: no eBIT, as the filters have moved on.
     const bool stopMark = refineTiming();
+    if (m_bUnseenStart && m_frame.nCode == ALL_MARK) {
+        // No start bit and nothing but mark: the sender paused.
+        m_bInFrame = false;
+        m_bUnseenStart = false;
+        m_grid.Lose();
+        m_dSearchFrom = m_dFrameStart;
+        return eNOTHING;
+    }
     m_frame.bFramingError = !stopMark;
     m_frame.dStartSample = m_dFrameStart;
     if (m_bRefineTiming)

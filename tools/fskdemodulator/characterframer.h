@@ -64,6 +64,11 @@ private:
     bool awaitGrid();
     /// True when the value is space at @p dSample or a little either side of it.
     bool isSpaceNear(double dSample) const;
+    /// True when the grid held long enough to take no fall off it for a start.
+    bool isHeldGrid() const;
+    /// True when a start bit where the grid puts it (@p dStart), though not seen as space, may
+    /// be one that noise hid: the grid held, and the value there is not clearly mark.
+    bool isHiddenStart(double dStart) const;
     /// True when a start bit off the grid is clearly space at its decision point.
     bool isClearStart(float fValue) const;
     double gain() const;
@@ -104,6 +109,7 @@ private:
     DecisionSwing m_swing;          ///< typical size of the decided values
     CharacterGrid m_grid;           ///< where characters sent back to back start
     bool m_bFrameOnGrid = false;    ///< the character being framed started on the grid
+    bool m_bUnseenStart = false;    ///< ...on a grid that held, its start bit hidden by noise
     bool m_bLastBitMark = true;
     Frame m_frame;
     ValueHistory m_history;        ///< the latest values, a whole character and more

@@ -25,6 +25,7 @@
 #include "tools/fskdemodulator/fsksynthesizer.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 
@@ -92,15 +93,28 @@ std::vector<float> minimodemRecording(const Case& c, QTemporaryDir& dir)
 {
     const QString path = dir.filePath(QStringLiteral("tx.wav"));
     QFile::remove(path);
+    // The text comes from a file: the sender keys idle while it waits for input, so text
+    // written down a pipe gave recordings that changed with the machine's load.
+    const QString textPath = dir.filePath(QStringLiteral("tx.txt"));
+    QFile text(textPath);
+    if (!text.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+        text.write(QByteArray::fromStdString(c.text + "\n")) < 0 || !text.flush()) {
+        std::fprintf(stderr, "rtty_cer: cannot write %s\n", qPrintable(textPath));
+        return {};
+    }
+    text.close();
     QProcess tx;
     QStringList arguments = minimodemArguments(c, "--tx");
     arguments << QStringLiteral("-R") << QString::number(RATE) << QStringLiteral("-f") << path
               << QString::number(c.baud);
+    tx.setStandardInputFile(textPath);
     tx.start(QStringLiteral("minimodem"), arguments);
-    tx.write(QByteArray::fromStdString(c.text + "\n"));
-    tx.closeWriteChannel();
     tx.waitForFinished(-1);
-    return readWav(path);
+    std::vector<float> samples = readWav(path);
+    if (tx.exitStatus() != QProcess::NormalExit || tx.exitCode() != 0 || samples.empty())
+        std::fprintf(stderr, "rtty_cer: minimodem made no recording (%s)\n",
+                     qPrintable(tx.errorString()));
+    return samples;
 }
 
 /// Adds white noise for @p snrDb in 2500 Hz against the tone's power (constant envelope).

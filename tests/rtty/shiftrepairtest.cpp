@@ -1,4 +1,4 @@
-// Repairing a case shift that one doubtful bit broke, from the word after it.
+// Repairing a case shift or a split word that one doubtful bit broke, from the word after it.
 
 #include "tools/fskdemodulator/shiftrepair.h"
 
@@ -43,7 +43,7 @@ struct Case
 
 } // namespace
 
-TEST(ShiftRepair, ABrokenShiftIsRepairedOnlyWhenTheBitWasDoubtfulAndTheWordShowsIt)
+TEST(ShiftRepair, ABrokenCharacterIsRepairedOnlyWhenTheBitWasDoubtfulAndTheWordShowsIt)
 {
     const Case cases[] = {
         {"FIGS read as G", "WX <28270 FOG", 3, 0, 0.2f, true, "WX 28270 FOG"},
@@ -61,6 +61,12 @@ TEST(ShiftRepair, ABrokenShiftIsRepairedOnlyWhenTheBitWasDoubtfulAndTheWordShows
         {"G read as FIGS", "WX GUSTS", 3, 0, 0.2f, true, "WX GUSTS"},
         {"a sure FIGS before signs stays", "WX GUSTS", 3, 0, 0.9f, true, "WX 7'5'"},
         {"the LTRS a text opens with is kept", "<REPORT", 0, 2, 0.2f, true, "REPORT"},
+        {"I read as LF inside a word", "VISIBILITY", 1, 2, 0.2f, true, "VISIBILITY"},
+        {"a sure LF inside a word stays", "VISIBILITY", 1, 2, 0.9f, true, "V\nSIBILITY"},
+        {"8 read as LF inside a figure group", "<1083 HPA", 3, 2, 0.2f, true, "1083 HPA"},
+        {"D read as CR inside a word", "WINDY", 3, 0, 0.2f, true, "WINDY"},
+        {"a LF before a space ends the word", "WXI RAIN", 2, 2, 0.2f, true, "WX\n RAIN"},
+        {"a LF after a CR ends the line", "RAIN\rIFOG", 5, 2, 0.2f, true, "RAIN\r\nFOG"},
     };
     for (const Case& c : cases) {
         std::vector<unsigned> codes = codesOf(c.sent);

@@ -21,6 +21,11 @@ bool endsWord(unsigned nCode)
     return nCode == SPACE || nCode == CARRIAGE_RETURN || nCode == LINE_FEED;
 }
 
+bool isLineEnd(unsigned nCode)
+{
+    return nCode == CARRIAGE_RETURN || nCode == LINE_FEED;
+}
+
 bool isShift(unsigned nCode)
 {
     return nCode == Ita2Alphabet::FIGURES || nCode == Ita2Alphabet::LETTERS;
@@ -103,9 +108,28 @@ bool ShiftRepair::mayEndWord(const Character& character)
            mayBe(character, LINE_FEED);
 }
 
+char ShiftRepair::printed(unsigned nCode) const
+{
+    return m_text.InFigures() ? Ita2Alphabet::Figure(nCode, m_figures)
+                              : Ita2Alphabet::Letter(nCode);
+}
+
+bool ShiftRepair::mayBeInWord(const Character& character, unsigned& nCode) const
+{
+    if (m_bWordStart || !isLineEnd(character.nCode) || isLineEnd(m_nLastCode))
+        return false;
+    if (!leastSureAlternative(character, nCode) || endsWord(nCode))
+        return false;
+    return printed(nCode) != '\0';
+}
+
 ShiftRepair::Repair ShiftRepair::possibleRepair(const Character& character)
 {
-    if (!m_bRepair || endsWord(character.nCode))
+    if (!m_bRepair)
+        return eNONE;
+    if (mayBeInWord(character, m_nRepairedCode))
+        return eLOST_IN_WORD;
+    if (endsWord(character.nCode))
         return eNONE;
     // A FIGS at the start of a word may be a letter or a LTRS (they differ in one bit) whose
     // word then prints in the wrong case.
@@ -133,7 +157,10 @@ void ShiftRepair::judgeHeld()
 {
     const unsigned code = m_holding.back().nCode;
     const bool wordEnd = endsWord(code) || isShift(code);
-    if (m_held == eLOST_FIGURES) {
+    if (m_held == eLOST_IN_WORD) {
+        // The word goes on after the line end: it split the word.
+        releaseHeld(!wordEnd && printed(code) != '\0');
+    } else if (m_held == eLOST_FIGURES) {
         // Top-row letters up to the end of the word: a figure group.
         if (wordEnd)
             releaseHeld(m_holding.size() - 2 >= MIN_GROUP);
@@ -176,6 +203,7 @@ void ShiftRepair::print(Character character)
 {
     character.cText = m_text.Push(character.nCode);
     m_bOpened = true;
+    m_nLastCode = character.nCode;
     if (endsWord(character.nCode))
         m_bWordStart = true;
     else if (character.cText != '\0')

@@ -20,7 +20,11 @@ namespace fsk {
 ///   a sign that is no digit follows, it was the code its least sure bit gives;
 /// - FIGS and LTRS differ in one bit: a FIGS read as LTRS at the start of a word prints its
 ///   figure group as top-row letters, a LTRS read as FIGS its word as signs; either is put
-///   back by the same tests as above. The LTRS a transmission opens with is taken as sent.
+///   back by the same tests as above. The LTRS a transmission opens with is taken as sent;
+/// - a letter or figure read as a line feed or carriage return splits its word: when a
+///   doubtful bit turns the line end into a printable character of the case and the word goes
+///   on after it, it was that character (a line ends with CR LF, between words, never inside
+///   one).
 /// A character that may start such a repair is held until its word shows which reading holds
 /// (a few characters at most); all others pass at once.
 class ShiftRepair
@@ -51,6 +55,7 @@ private:
         eLOST_FIGURES, ///< the held character may be a FIGS
         eLOST_SPACE,   ///< the held character may be a space in the figures case
         eLOST_LETTERS, ///< the held FIGS may be a LTRS or a letter
+        eLOST_IN_WORD, ///< the held line end inside a word may be a character of the word
     };
 
     /// Whether the character may start a repair; sets what it would become.
@@ -61,6 +66,11 @@ private:
     bool mayBeDigit(const Character& character) const;
     /// True when one doubtful bit turns the character into a space or a line end.
     static bool mayEndWord(const Character& character);
+    /// The printable character of the present case that the line end's least sure bit gives,
+    /// when that bit is doubtful and the line end stands inside a word.
+    bool mayBeInWord(const Character& character, unsigned& nCode) const;
+    /// The character @p nCode prints in the present case (0 for none).
+    char printed(unsigned nCode) const;
     /// The code the character's least sure bit gives, when that bit is doubtful.
     static bool leastSureAlternative(const Character& character, unsigned& nCode);
     /// Looks at the held word after its first character; releases it once decided.
@@ -73,7 +83,8 @@ private:
     const bool m_bUnshiftOnSpace;
     const Ita2Alphabet::FigureSet m_figures;
     bool m_bWordStart = true;
-    bool m_bOpened = false; ///< a character was printed
+    bool m_bOpened = false;   ///< a character was printed
+    unsigned m_nLastCode = 0; ///< the code printed last
     Repair m_held = eNONE;
     unsigned m_nRepairedCode = 0; ///< what the held character becomes when repaired
     std::deque<Character> m_holding;

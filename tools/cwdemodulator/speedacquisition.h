@@ -70,6 +70,12 @@ private:
     void dropOldest();
     void refineInPhase(Learned& learned, int nMarks, const CarrierReference& carrier,
                        CwSegmenter& decisions);
+    static bool isOtherReading(double dUnit, double dOtherUnit);
+    void readSlowerOnItsOwnProjection(Learned& learned, const CarrierReference& carrier,
+                                      CwSegmenter& decisions);
+    /// Projects the held samples on their phase around each sample over an element of
+    /// @p dUnit, as the tracking will, and measures their noise so.
+    void projectFor(Learned& learned, double dUnit, const CarrierReference& carrier);
     void projectLocally(int nHalfWidth, const CarrierReference& carrier);
     float quadratureNoise(const CarrierReference& carrier) const;
 

@@ -4,7 +4,7 @@
 #include "tools/cwdemodulator/envelopedetector.h"
 #include "tools/cwdemodulator/localphaseprojector.h"
 #include "tools/cwdemodulator/neighbourleakage.h"
-#include <algorithm>
+
 #include <cmath>
 
 namespace cw {

@@ -39,8 +39,9 @@ public:
 
     /// Element lengths (samples) between @p dMinUnit and @p dMaxUnit, decided with the
     /// alphabet's @p characterCodes. @p bLean: fewer trials, for many signals at once (the
-    /// timing in phase is searched only near the first estimate, and a slower reading that
-    /// falls far behind at its first length is not tried around it).
+    /// timing in phase is searched only near the first estimate, a slower reading that falls
+    /// far behind at its first length is not tried around it, and an unsteady tone's samples
+    /// are projected for the first estimate alone).
     SpeedAcquisition(double dSampleRate, double dMinUnit, double dMaxUnit,
                      const std::vector<std::string>& characterCodes, bool bLean = false);
 

@@ -87,6 +87,31 @@ double ElementLengthTrials::Likeliest(const Held& held, double dUnit, float fAmp
     return best;
 }
 
+ElementLengthTrials::Slower
+ElementLengthTrials::ClearlyLikelierSlower(const Held& held, double dUnit, double dSlowUnit,
+                                           float fAmplitude, CwSegmenter& decisions) const
+{
+    Slower slower;
+    CwSegmenter& segmenter = trialSegmenter(decisions, m_characterCodes);
+    const std::pair<double, double> own =
+        likeliestNear(held, dUnit, fAmplitude, segmenter, NOT_TRIED);
+    const std::pair<double, double> slow =
+        likeliestNear(held, dSlowUnit, fAmplitude, segmenter, NOT_TRIED);
+    decisions.CopyPriorsFrom(segmenter);
+    if (own.second <= OUT_OF_RANGE || slow.second <= OUT_OF_RANGE)
+        return slower;
+    slower.dGain = slow.second - own.second;
+    if (slower.dGain > SLOWER_READING_MARGIN)
+        slower.dUnit = slow.first;
+    return slower;
+}
+
+void ElementLengthTrials::FindCharacterGaps(const Held& held, double dUnit, float fAmplitude,
+                                            CwSegmenter& decisions)
+{
+    lacksShortElements(held, dUnit, fAmplitude, decisions);
+}
+
 bool ElementLengthTrials::lacksShortElements(const Held& held, double dUnit, float fAmplitude,
                                              CwSegmenter& decisions)
 {

@@ -33,10 +33,25 @@ public:
                         const std::vector<std::string>& characterCodes, int nSureMarks,
                         bool bLean = false);
 
+    /// A slower reading against the one it was tried for (see ClearlyLikelierSlower()).
+    struct Slower
+    {
+        double dUnit = 0.0; ///< its likeliest length; 0 when it is not clearly likelier
+        double dGain = 0.0; ///< its log likelihood over the other reading's
+    };
+
     /// The likeliest element length of @p held around the estimate @p dUnit, at mark level
     /// @p fAmplitude. Decisions at @p decisions' priors; the priors learned go back to it.
     double Likeliest(const Held& held, double dUnit, float fAmplitude, CwSegmenter& decisions);
-    /// The gaps (samples) that ended characters among the held samples, at the estimate.
+    /// Whether a reading around @p dSlowUnit explains @p held clearly better than one around
+    /// @p dUnit, by the margin Likeliest() asks of a slower reading.
+    Slower ClearlyLikelierSlower(const Held& held, double dUnit, double dSlowUnit, float fAmplitude,
+                                 CwSegmenter& decisions) const;
+    /// Finds the gaps that ended characters among @p held again, read at @p dUnit.
+    void FindCharacterGaps(const Held& held, double dUnit, float fAmplitude,
+                           CwSegmenter& decisions);
+    /// The gaps (samples) that ended characters among the held samples, at the estimate
+    /// (or at the length FindCharacterGaps() was last given).
     const std::vector<std::int64_t>& CharacterGaps() const { return m_characterGaps; }
 
 private:

@@ -39,8 +39,9 @@ public:
 
     /// Element lengths (samples) between @p dMinUnit and @p dMaxUnit, decided with the
     /// alphabet's @p characterCodes. @p bLean: fewer trials, for many signals at once (the
-    /// timing in phase is searched only near the first estimate, and a slower reading that
-    /// falls far behind at its first length is not tried around it).
+    /// timing in phase is searched only near the first estimate, a slower reading that falls
+    /// far behind at its first length is not tried around it, and an unsteady tone's samples
+    /// are projected for the first estimate alone).
     SpeedAcquisition(double dSampleRate, double dMinUnit, double dMaxUnit,
                      const std::vector<std::string>& characterCodes, bool bLean = false);
 
@@ -70,6 +71,12 @@ private:
     void dropOldest();
     void refineInPhase(Learned& learned, int nMarks, const CarrierReference& carrier,
                        CwSegmenter& decisions);
+    static bool isOtherReading(double dUnit, double dOtherUnit);
+    void readSlowerOnItsOwnProjection(Learned& learned, const CarrierReference& carrier,
+                                      CwSegmenter& decisions);
+    /// Projects the held samples on their phase around each sample over an element of
+    /// @p dUnit, as the tracking will, and measures their noise so.
+    void projectFor(Learned& learned, double dUnit, const CarrierReference& carrier);
     void projectLocally(int nHalfWidth, const CarrierReference& carrier);
     float quadratureNoise(const CarrierReference& carrier) const;
 

@@ -243,6 +243,20 @@ std::vector<float> framerValues(const std::vector<unsigned>& codes, std::vector<
     return values;
 }
 
+/// The codes a framer takes from @p values, the input ended after them.
+std::vector<unsigned> framedCodes(const std::vector<float>& values)
+{
+    fsk::CharacterFramer framer(FRAMER_BIT);
+    for (const float value : values)
+        framer.Push(value);
+    framer.Finish();
+    std::vector<unsigned> framed;
+    fsk::CharacterFramer::Frame frame;
+    while (framer.TakeFrame(frame))
+        framed.push_back(frame.nCode);
+    return framed;
+}
+
 } // namespace
 
 TEST(FskDemodulatorFraming, TheFirstCharactersAreFramedAgainOnTheGrid)
@@ -255,16 +269,7 @@ TEST(FskDemodulatorFraming, TheFirstCharactersAreFramedAgainOnTheGrid)
     std::vector<size_t> starts;
     std::vector<float> values = framerValues(codes, starts);
     std::fill(values.begin() + long(starts[0]) - 28, values.begin() + long(starts[0]) - 20, -1.0f);
-
-    fsk::CharacterFramer framer(FRAMER_BIT);
-    for (const float value : values)
-        framer.Push(value);
-    framer.Finish();
-    std::vector<unsigned> framed;
-    fsk::CharacterFramer::Frame frame;
-    while (framer.TakeFrame(frame))
-        framed.push_back(frame.nCode);
-    EXPECT_EQ(framed, codes);
+    EXPECT_EQ(framedCodes(values), codes);
 }
 
 TEST(FskDemodulatorFraming, ANoisySpikeAtAStartBitKeepsTheCharacterGrid)
@@ -318,14 +323,6 @@ TEST(FskDemodulatorFraming, AGridThatHeldFramesAStartBitHiddenByNoiseButNotAPaus
             const auto start = values.begin() + long(starts[size_t(c.hiddenStart)]);
             std::fill(start, start + FRAMER_BIT, 0.2f);
         }
-        fsk::CharacterFramer framer(FRAMER_BIT);
-        for (const float value : values)
-            framer.Push(value);
-        framer.Finish();
-        std::vector<unsigned> framed;
-        fsk::CharacterFramer::Frame frame;
-        while (framer.TakeFrame(frame))
-            framed.push_back(frame.nCode);
-        EXPECT_EQ(framed, codes);
+        EXPECT_EQ(framedCodes(values), codes);
     }
 }

@@ -1,6 +1,7 @@
 #include "tools/cwdemodulator/basebandconverter.h"
 
 #include "tools/cwdemodulator/realtapfilter.h"
+#include "tools/morsedsp/designcache.h"
 #include "tools/morsedsp/dspconstants.h"
 
 #include <complex>
@@ -9,8 +10,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <map>
-#include <mutex>
 #include <utility>
 
 namespace cw {
@@ -26,20 +25,16 @@ constexpr size_t PHASOR_TABLE = 4096;
 /// A Kaiser low-pass cutting at the output's Nyquist frequency, @p nDelay outputs long on
 /// each side. The design (Bessel functions for every tap) costs more than converting seconds
 /// of audio, and a skimmer makes a converter for every signal at the same decimation, so
-/// each design is made once and shared; the lock lets the skimmer's threads make converters
-/// at once.
-const std::vector<float>& decimatorTaps(int nDecimation, int nDelay)
+/// each design is made once and shared.
+std::shared_ptr<const std::vector<float>> decimatorTaps(int nDecimation, int nDelay)
 {
-    static std::mutex lock;
-    static std::map<std::pair<int, int>, std::vector<float>> designs;
-    const std::lock_guard<std::mutex> guard(lock);
-    std::vector<float>& taps = designs[{nDecimation, nDelay}];
-    if (taps.empty()) {
-        taps.resize(size_t(2 * nDecimation * nDelay + 1));
+    static dsp::DesignCache<std::pair<int, int>> designs;
+    return designs.Get({nDecimation, nDelay}, [nDecimation, nDelay] {
+        std::vector<float> taps(size_t(2 * nDecimation * nDelay + 1));
         liquid_firdes_kaiser(unsigned(taps.size()), 0.5f / float(nDecimation), STOPBAND_DB, 0.0f,
                              taps.data());
-    }
-    return taps;
+        return taps;
+    });
 }
 
 } // namespace
@@ -57,7 +52,7 @@ BasebandConverter::BasebandConverter(double dSampleRate, double dPitchHz, double
     for (size_t i = 0; i < PHASOR_TABLE; ++i)
         m_phasors[i] = std::polar(1.0f, float(-omega * double(i)));
     m_tableStep = std::polar(1.0, -omega * double(PHASOR_TABLE));
-    m_pDecimator = std::make_unique<RealTapFilter>(decimatorTaps(m_nDecimation, FILTER_DELAY));
+    m_pDecimator = std::make_unique<RealTapFilter>(*decimatorTaps(m_nDecimation, FILTER_DELAY));
     m_nHistory = m_pDecimator->Length() - 1;
     m_dcFree.resize(CHUNK);
     double decay = 1.0;

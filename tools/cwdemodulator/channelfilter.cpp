@@ -1,5 +1,6 @@
 #include "tools/cwdemodulator/channelfilter.h"
 
+#include "tools/morsedsp/designcache.h"
 #include "tools/morsedsp/dspconstants.h"
 
 #include "tools/cwdemodulator/realtapfilter.h"
@@ -12,7 +13,6 @@
 #include <cmath>
 #include <map>
 #include <memory>
-#include <mutex>
 #include <numeric>
 #include <utility>
 #include <vector>
@@ -30,8 +30,8 @@ constexpr size_t KEPT_DESIGNS = 64; ///< pass bands follow the speed: keep the c
 
 /// The Kaiser window of @p nLength taps. Its Bessel functions over every tap are most of a
 /// design's cost, and the window depends on the length only (the stop band is fixed), while
-/// every speed tracked has its own pass band: windows are made once. The caller holds the
-/// lock of the designs.
+/// every speed tracked has its own pass band: windows are made once. Called only while
+/// designTaps() makes a design, under its cache's lock.
 const std::vector<float>& kaiserWindow(unsigned nLength)
 {
     static std::map<unsigned, std::vector<float>> windows;
@@ -49,36 +49,29 @@ const std::vector<float>& kaiserWindow(unsigned nLength)
 
 /// The taps for a rate and a pass band: a Kaiser design costs more than filtering seconds of
 /// signal, and each acquisition attempt makes a filter of the widest band, so designs are
-/// made once and shared. Designs are immutable; the lock lets the skimmer's threads make
-/// filters at once.
+/// made once and shared.
 std::shared_ptr<const std::vector<float>> designTaps(double dSampleRate, double dPassHz)
 {
-    static std::mutex lock;
-    static std::map<std::pair<double, double>, std::shared_ptr<const std::vector<float>>> designs;
-    const std::lock_guard<std::mutex> guard(lock);
-    if (designs.size() >= KEPT_DESIGNS && designs.count({dSampleRate, dPassHz}) == 0)
-        designs.clear();
-    auto& design = designs[{dSampleRate, dPassHz}];
-    if (design)
-        return design;
-    // Kaiser's estimate of the length for the transition band, made odd for a whole delay.
-    const double transition = TRANSITION_HZ / dSampleRate;
-    int length = int(std::ceil((STOPBAND_DB - 8.0) / (2.285 * dsp::TWO_PI * transition))) + 1;
-    length |= 1;
-    auto taps = std::make_shared<std::vector<float>>(size_t(length), 0.0f);
-    // The windowed sinc, tap for tap as liquid_firdes_kaiser() makes it, on a kept window.
-    const std::vector<float>& window = kaiserWindow(unsigned(length));
-    const float cutoff = float((dPassHz + 0.5 * TRANSITION_HZ) / dSampleRate);
-    for (int i = 0; i < length; ++i) {
-        const float t = float(i) - float(length - 1) / 2.0f;
-        (*taps)[size_t(i)] = sincf(2.0f * cutoff * t) * window[size_t(i)];
-    }
-    // Unit gain at the tone, so that levels mean the same before and after.
-    const float sum = std::accumulate(taps->begin(), taps->end(), 0.0f);
-    for (float& tap : *taps)
-        tap /= sum;
-    design = taps;
-    return design;
+    static dsp::DesignCache<std::pair<double, double>> designs(KEPT_DESIGNS);
+    return designs.Get({dSampleRate, dPassHz}, [dSampleRate, dPassHz] {
+        // Kaiser's estimate of the length for the transition band, made odd for a whole delay.
+        const double transition = TRANSITION_HZ / dSampleRate;
+        int length = int(std::ceil((STOPBAND_DB - 8.0) / (2.285 * dsp::TWO_PI * transition))) + 1;
+        length |= 1;
+        std::vector<float> taps(size_t(length), 0.0f);
+        // The windowed sinc, tap for tap as liquid_firdes_kaiser() makes it, on a kept window.
+        const std::vector<float>& window = kaiserWindow(unsigned(length));
+        const float cutoff = float((dPassHz + 0.5 * TRANSITION_HZ) / dSampleRate);
+        for (int i = 0; i < length; ++i) {
+            const float t = float(i) - float(length - 1) / 2.0f;
+            taps[size_t(i)] = sincf(2.0f * cutoff * t) * window[size_t(i)];
+        }
+        // Unit gain at the tone, so that levels mean the same before and after.
+        const float sum = std::accumulate(taps.begin(), taps.end(), 0.0f);
+        for (float& tap : taps)
+            tap /= sum;
+        return taps;
+    });
 }
 
 } // namespace

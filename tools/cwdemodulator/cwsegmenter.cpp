@@ -28,11 +28,14 @@ constexpr double SHORTEST_UNITS = 0.6;
 /// Log prior of a code that is no character expected: a missing or extra element has to be
 /// this much clearer than noise to make one.
 constexpr float UNKNOWN_CODE = -6.0f;
-/// Decoding weighs the evidence at four sevenths of its log likelihood ratio, against the
-/// timing priors: their spread allows for hand-sent timing, which makes them too lenient for
-/// machine-sent keying and lets noise move edges off the element grid. Tuned on the
-/// error-rate benchmark (with and without jitter); scoring keeps the true likelihood.
-constexpr double EVIDENCE_WEIGHT = 1.0 / 1.75;
+/// Decoding weighs the evidence at about two fifths of its log likelihood ratio, against the
+/// timing priors. The noise is measured on block sums, and the channel filter correlates
+/// neighbouring blocks: a sum an element long varies about twice as much per sample as the
+/// blocks say. And the priors' spread allows for hand-sent timing, which makes them too
+/// lenient for machine-sent keying and lets noise move edges off the element grid. Tuned on
+/// the error-rate benchmark near the noise floor, on both generators' recordings (with and
+/// without jitter; 4/7 before the noise was looked at); scoring keeps the true likelihood.
+constexpr double EVIDENCE_WEIGHT = 1.0 / 2.45;
 /// The same for marks weighed on their own phase, whose evidence has no fixed phase to lean
 /// on: tuned on ebook2cw's recordings near the noise floor (at 4/7, 40 WPM −6 dB: 4.5 %
 /// against 3.5 %; 20 WPM −10 dB: 7.3 % against 5.5 %).
@@ -42,8 +45,11 @@ constexpr double OWN_PHASE_EVIDENCE_WEIGHT = 1.0 / 3.0;
 /// gap) cost only log(0.3 * 0.3 / 0.15) = -0.5, and splitting a character in two, log(0.3 /
 /// 0.55) = -0.6: near the noise floor a noise burst of little evidence added an E between
 /// words or cut a B into T and I. Tuned on the error-rate benchmark near the noise floor, on
-/// both generators' recordings (-1 to -3 tried; at -3 real E's went missing).
-constexpr double CHARACTER_PRIOR = -1.5;
+/// both generators' recordings (-1 to -3 tried; at -3 real E's went missing, at -1 a noise
+/// gap split a 3 into E and W). Against it, a noise dot read into a character gap (a gap, a
+/// dot and a gap of one element each) joins two characters into one and saves the price of
+/// one: T C read as a semicolon, A K as a full stop.
+constexpr double CHARACTER_PRIOR = -1.25;
 /// Log prior of a mark's phase moving from one element length of it to the next: a phase
 /// that wanders inside long marks may, a tone that only restarts between elements rarely.
 constexpr double PHASE_CHANGE_PRIOR = -8.0;

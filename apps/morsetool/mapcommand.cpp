@@ -130,10 +130,9 @@ int runMapCommand(const QStringList& arguments)
         QStringLiteral("--decoder NAME [--maps DIR] [--map FULLNAME] [--list] [--history]"));
     if (parsed != CommandLine::CONTINUE)
         return parsed;
-    if (!parser.positionalArguments().isEmpty())
-        return fail(EXIT_BAD_INPUT, QStringLiteral("unexpected argument \"%1\"")
-                                        .arg(CommandLine::Shown(
-                                            parser.positionalArguments().first().toUtf8(), 40)));
+    const int rejected = CommandLine::RejectArguments(parser, QStringLiteral("map"));
+    if (rejected != CommandLine::CONTINUE)
+        return rejected;
     if (!parser.isSet(decoderOption))
         return fail(EXIT_BAD_INPUT, QStringLiteral("--decoder NAME is required"));
 

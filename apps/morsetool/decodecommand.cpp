@@ -287,11 +287,9 @@ int decodeInput(const QCommandLineParser& parser, const QString& input, DecodeHo
     return endStatus(parser, *source, name, status);
 }
 
-} // namespace
-
-int runDecodeCommand(const QStringList& arguments)
+/// Declares the command's inputs and options on @p parser.
+void addOptions(QCommandLineParser& parser)
 {
-    QCommandLineParser parser;
     parser.setApplicationDescription(
         QStringLiteral("Decodes Morse symbol codes to text with the morsehandler library, as the\n"
                        "monitoring application runs it. Text is printed as it is decoded.\n\n") +
@@ -361,12 +359,37 @@ int runDecodeCommand(const QStringList& arguments)
 #ifdef MORSETOOL_HAVE_CW
     parser.addOptions(AudioSymbolSource::commandLineOptions());
 #endif
+}
+
+/// Decodes several inputs (or one into --output-dir) as a batch; the exit code.
+int decodeBatch(const QCommandLineParser& parser, const QStringList& inputs)
+{
+    QString error;
+    if (parser.isSet(QStringLiteral("output"))) {
+        printError(QStringLiteral("-o takes one input; give --output-dir for several"));
+        return EXIT_BAD_INPUT;
+    }
+    DecodeBatch batch;
+    if (!batch.configure(parser, inputs, error)) {
+        printError(error);
+        return EXIT_BAD_INPUT;
+    }
+    ShutdownSignals::Install();
+    return batch.run();
+}
+
+} // namespace
+
+int runDecodeCommand(const QStringList& arguments)
+{
+    QCommandLineParser parser;
+    addOptions(parser);
 
     const int parsed = CommandLine::Parse(parser, QStringLiteral("decode"), arguments,
                                           QStringLiteral("[options] [FILE...|-]"));
     if (parsed != CommandLine::CONTINUE)
         return parsed;
-    const QString format = parser.value(formatOption);
+    const QString format = parser.value(QStringLiteral("format"));
     if (format != QLatin1String("text") && format != QLatin1String("jsonl")) {
         printError(QStringLiteral("--format expects text or jsonl, got \"%1\"").arg(format));
         return EXIT_BAD_INPUT;
@@ -377,20 +400,9 @@ int runDecodeCommand(const QStringList& arguments)
         printError(error);
         return EXIT_BAD_INPUT;
     }
-    if (inputs.size() > 1 || parser.isSet(outputDirOption)) {
-        if (parser.isSet(outputOption)) {
-            printError(QStringLiteral("-o takes one input; give --output-dir for several"));
-            return EXIT_BAD_INPUT;
-        }
-        DecodeBatch batch;
-        if (!batch.configure(parser, inputs, error)) {
-            printError(error);
-            return EXIT_BAD_INPUT;
-        }
-        ShutdownSignals::Install();
-        return batch.run();
-    }
-    if (parser.isSet(jobsOption)) {
+    if (inputs.size() > 1 || parser.isSet(QStringLiteral("output-dir")))
+        return decodeBatch(parser, inputs);
+    if (parser.isSet(QStringLiteral("jobs"))) {
         printError(QStringLiteral("--jobs does not apply to one input"));
         return EXIT_BAD_INPUT;
     }

@@ -9,6 +9,7 @@
 #include "rttysession.h"
 #include "rttytranslator.h"
 #include "shutdownsignals.h"
+#include "writerecording.h"
 
 #include "tools/cwdemodulator/audiofilereader.h"
 #include "tools/cwdemodulator/audiofilewriter.h"
@@ -459,19 +460,9 @@ int runRttySynthCommand(const QStringList& arguments)
         return CommandLine::Fail(
             SYNTH, EXIT_BAD_INPUT,
             QStringLiteral("%1: the name must end in .wav, .flac or .ogg").arg(output));
-    cw::AudioFileWriter writer;
-    if (!writer.Open(output, settings.nSampleRate))
-        return CommandLine::Fail(SYNTH, EXIT_FAILURE_RUNNING, writer.ErrorString());
-    std::vector<float> block(BLOCK_SAMPLES);
-    for (;;) {
-        const qint64 count = synthesizer.Render(block.data(), BLOCK_SAMPLES);
-        if (count == 0)
-            break;
-        if (!writer.Write(block.data(), count))
-            return CommandLine::Fail(SYNTH, EXIT_FAILURE_RUNNING, writer.ErrorString());
-    }
-    if (!writer.Commit())
-        return CommandLine::Fail(SYNTH, EXIT_FAILURE_RUNNING, writer.ErrorString());
+    const int status = writeRecording(synthesizer, settings.nSampleRate, output, SYNTH);
+    if (status != EXIT_OK)
+        return status;
     std::fprintf(stderr, "morsetool synth: wrote %s (%.1f s at %d Hz)\n", qPrintable(output),
                  double(synthesizer.TotalSamples()) / settings.nSampleRate, settings.nSampleRate);
     return EXIT_OK;

@@ -17,6 +17,7 @@ int runSynthCommand(const QStringList&)
 #include "commandline.h"
 #include "datapaths.h"
 #include "morseencoder.h"
+#include "writerecording.h"
 
 #include "tools/cwdemodulator/audiofilewriter.h"
 #include "tools/cwdemodulator/cwsynthesizer.h"
@@ -25,36 +26,12 @@ int runSynthCommand(const QStringList&)
 #include <QFile>
 #include <QTemporaryDir>
 
-#include <vector>
-
 namespace {
 
 bool readNumber(const QCommandLineParser& parser, const QString& name, double minimum,
                 double maximum, double& value)
 {
     return CommandLine::ReadNumber(parser, QStringLiteral("synth"), name, minimum, maximum, value);
-}
-
-/// Renders the recording of @p synthesizer into @p path; the exit code.
-int render(cw::CwSynthesizer& synthesizer, int nSampleRate, const QString& path)
-{
-    cw::AudioFileWriter writer;
-    if (!writer.Open(path, nSampleRate))
-        return CommandLine::Fail(QStringLiteral("synth"), EXIT_FAILURE_RUNNING,
-                                 writer.ErrorString());
-    std::vector<float> block(8192);
-    for (;;) {
-        const qint64 count = synthesizer.Render(block.data(), qint64(block.size()));
-        if (count == 0)
-            break;
-        if (!writer.Write(block.data(), count))
-            return CommandLine::Fail(QStringLiteral("synth"), EXIT_FAILURE_RUNNING,
-                                     writer.ErrorString());
-    }
-    if (!writer.Commit())
-        return CommandLine::Fail(QStringLiteral("synth"), EXIT_FAILURE_RUNNING,
-                                 writer.ErrorString());
-    return EXIT_OK;
 }
 
 /// Declares the command's text argument and options on @p parser.
@@ -190,7 +167,7 @@ int renderToStandardOutput(cw::CwSynthesizer& synthesizer, int nSampleRate)
     // libsndfile finishes a WAV header by seeking back: render to a file, then copy it.
     QTemporaryDir folder;
     const QString staged = folder.filePath(QStringLiteral("synth.wav"));
-    const int status = render(synthesizer, nSampleRate, staged);
+    const int status = writeRecording(synthesizer, nSampleRate, staged, QStringLiteral("synth"));
     QFile recording(staged);
     if (status != EXIT_OK)
         return status;
@@ -210,7 +187,7 @@ int renderToFile(cw::CwSynthesizer& synthesizer, int nSampleRate, const QString&
             QStringLiteral("synth"), EXIT_BAD_INPUT,
             QStringLiteral("%1: the name must end in .wav, .flac or .ogg").arg(output));
     }
-    const int status = render(synthesizer, nSampleRate, output);
+    const int status = writeRecording(synthesizer, nSampleRate, output, QStringLiteral("synth"));
     if (status == EXIT_OK)
         std::fprintf(stderr, "morsetool synth: wrote %s (%.1f s at %d Hz)\n", qPrintable(output),
                      double(synthesizer.TotalSamples()) / nSampleRate, nSampleRate);

@@ -64,13 +64,21 @@ void LevelFollower::Watch(const Moment& now)
     if (m_pLevel || !m_pSwing->Push(now.fTrackedLevel) ||
         m_pSwing->Highest() < SWING_FACTOR * m_pSwing->Lowest())
         return;
-    const float highest = m_pSwing->Highest();
-    if (highest * highest * float(now.nEnvelopeLength) <
-        CLEAR_OVER_NOISE * m_segmenter.NoiseVariance())
-        return;
-    if (now.bNeighbourHeard)
-        return;
-    startFollowing(now);
+    if (clearToFollow(m_pSwing->Highest(), now))
+        startFollowing(now);
+}
+
+void LevelFollower::FollowFromStart(const Moment& now)
+{
+    if (!m_pLevel && clearToFollow(now.fTrackedLevel, now))
+        startFollowing(now);
+}
+
+bool LevelFollower::clearToFollow(float fLevel, const Moment& now) const
+{
+    return fLevel * fLevel * float(now.nEnvelopeLength) >=
+               CLEAR_OVER_NOISE * m_segmenter.NoiseVariance() &&
+           !now.bNeighbourHeard;
 }
 
 void LevelFollower::startFollowing(const Moment& now)

@@ -2,6 +2,7 @@
 
 #include "tools/cwdemodulator/channelfilter.h"
 #include "tools/cwdemodulator/envelopedetector.h"
+#include "tools/cwdemodulator/heldlevelswing.h"
 #include "tools/cwdemodulator/localphaseprojector.h"
 #include "tools/cwdemodulator/neighbourleakage.h"
 
@@ -75,6 +76,9 @@ SpeedAcquisition::Learned SpeedAcquisition::Attempt(bool bFinal, CarrierReferenc
         return learned;
     }
     refineInPhase(learned, marks, carrier, decisions);
+    // A level that moved within the held seconds is followed from the first sample decoded.
+    const HeldLevelSwing swing(m_inPhase, learned.timing.dUnit, learned.fNoiseVariance);
+    learned.bLevelSwung = swing.Swung();
     return learned;
 }
 

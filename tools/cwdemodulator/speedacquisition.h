@@ -35,6 +35,7 @@ public:
         CwSpeedEstimator::Result timing;
         float fNoiseVariance = 0.0f; ///< of the in-phase part
         int nHalfWidth = 0;          ///< of the phase projection around each sample
+        bool bLevelSwung = false;    ///< the marks' level moved within the held seconds
     };
 
     /// Element lengths (samples) between @p dMinUnit and @p dMaxUnit, decided with the

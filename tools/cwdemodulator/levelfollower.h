@@ -79,7 +79,8 @@ private:
     std::unique_ptr<LocalMarkLevel> m_pLevel;
     std::vector<Input> m_delay; ///< ring of the level's delay + 1
     std::size_t m_nWrite = 0;
-    int m_nHeld = 0; ///< samples held so far, up to the level's delay
+    int m_nHeld = 0;                   ///< samples held so far, up to the level's delay
+    bool m_bFollowedFromStart = false; ///< the held seconds showed the level moving
 };
 
 } // namespace cw

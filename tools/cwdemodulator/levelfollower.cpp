@@ -71,8 +71,8 @@ void LevelFollower::Watch(const Moment& now)
 void LevelFollower::FollowFromStart(const Moment& now)
 {
     if (!m_pLevel && clearToFollow(now.fTrackedLevel, now)) {
-        startFollowing(now);
         m_bFollowedFromStart = true;
+        startFollowing(now);
     }
 }
 
@@ -88,7 +88,7 @@ void LevelFollower::startFollowing(const Moment& now)
     // From here the samples wait while the level around them is judged.
     m_pLevel = std::make_unique<LocalMarkLevel>(int(std::lround(LEVEL_REACH_UNITS * now.dUnit)),
                                                 int(std::lround(NOISE_REACH_SEC * m_dSampleRate)),
-                                                now.fTrackedLevel);
+                                                now.fTrackedLevel, m_bFollowedFromStart);
     m_delay.assign(size_t(m_pLevel->Delay()) + 1, Input{});
     m_nWrite = 0;
     m_nHeld = 0;

@@ -29,8 +29,9 @@ class LocalMarkLevel
 {
 public:
     /// @p nReach: samples looked at on each side for marks, @p nNoiseReach: for the noise
-    /// (both at least 1); @p fInitialLevel: the mark level known before the first sample.
-    LocalMarkLevel(int nReach, int nNoiseReach, float fInitialLevel);
+    /// (both at least 1); @p fInitialLevel: the mark level known before the first sample;
+    /// @p bKnownToMove: the level was seen moving already, weaker marks set it.
+    LocalMarkLevel(int nReach, int nNoiseReach, float fInitialLevel, bool bKnownToMove = false);
 
     /// Adds the newest sample's envelope (the matched filter's magnitude) and quadrature part.
     void Push(float fMagnitude, float fQuadrature);
@@ -50,6 +51,7 @@ private:
     void updateGain();
     void updateLevel();
 
+    float m_fMarkOverNoise; ///< power over the gaps' noise that a side's mark needs
     int m_nReach;
     int m_nNoiseReach;
     int m_nDelay;

@@ -24,12 +24,6 @@ constexpr float OWN_PHASE_CLEAR_OVER_NOISE = 200.0f;
 /// tracker's: a steady signal is weighed as it was before, which also keeps the segmenter's
 /// search as narrow (a lower amplitude widens it).
 constexpr float FADED_SHARE = 0.6f;
-/// Elements on each side of a sample its mark level is judged from: short enough to follow
-/// a fade within a word (tried 2 to 6; longer reaches lag behind fast fades).
-constexpr double LEVEL_REACH_UNITS = 2.0;
-/// Seconds on each side of a sample its noise is judged from: short beside a receiver's AGC
-/// recovering from a crash.
-constexpr double NOISE_REACH_SEC = 0.1;
 /// The level is followed around each sample only once the envelope tracker's mark level swung
 /// by this factor within the last seconds, at a strength noise cannot explain: a steady
 /// signal is weighed as it comes, without the wait the follower needs (the decisions that
@@ -86,9 +80,10 @@ bool LevelFollower::clearToFollow(float fLevel, const Moment& now) const
 void LevelFollower::startFollowing(const Moment& now)
 {
     // From here the samples wait while the level around them is judged.
-    m_pLevel = std::make_unique<LocalMarkLevel>(int(std::lround(LEVEL_REACH_UNITS * now.dUnit)),
-                                                int(std::lround(NOISE_REACH_SEC * m_dSampleRate)),
-                                                now.fTrackedLevel, m_bFollowedFromStart);
+    m_pLevel = std::make_unique<LocalMarkLevel>(
+        int(std::lround(LocalMarkLevel::REACH_UNITS * now.dUnit)),
+        int(std::lround(LocalMarkLevel::NOISE_REACH_SEC * m_dSampleRate)), now.fTrackedLevel,
+        m_bFollowedFromStart);
     m_delay.assign(size_t(m_pLevel->Delay()) + 1, Input{});
     m_nWrite = 0;
     m_nHeld = 0;

@@ -66,17 +66,14 @@ HeldLevelSwing::HeldLevelSwing(const std::vector<std::complex<float>>& inPhase, 
         if (envelope[n] > MARK_OVER_NOISE * noise && isPeak(envelope, n, reach))
             peaks.push_back(envelope[n]);
     }
-    m_nMarks = int(peaks.size());
     if (peaks.empty())
         return;
     std::sort(peaks.begin(), peaks.end());
     const float top = peaks[size_t(double(peaks.size() - 1) * (1.0 - TOP_RANK))];
-    m_fTopOverNoise = top / noise;
-    const auto weak = std::lower_bound(peaks.begin(), peaks.end(), WEAK_SHARE * top);
-    m_fWeakShare = float(weak - peaks.begin()) / float(peaks.size());
-    const long weakMarks = weak - peaks.begin();
-    m_bSwung = m_fWeakShare >= SWUNG_WEAK_SHARE && weakMarks >= LEAST_WEAK_MARKS &&
-               m_fTopOverNoise >= TOP_OVER_NOISE;
+    const auto weakEnd = std::lower_bound(peaks.begin(), peaks.end(), WEAK_SHARE * top);
+    const long weak = long(weakEnd - peaks.begin());
+    m_bSwung = top >= TOP_OVER_NOISE * noise && weak >= LEAST_WEAK_MARKS &&
+               float(weak) >= SWUNG_WEAK_SHARE * float(peaks.size());
 }
 
 } // namespace cw

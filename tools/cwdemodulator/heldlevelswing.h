@@ -22,17 +22,9 @@ public:
 
     /// Whether the marks' level swung within the held seconds.
     bool Swung() const { return m_bSwung; }
-    /// The strongest marks, over the envelope's noise (amplitude ratio).
-    float TopOverNoise() const { return m_fTopOverNoise; }
-    /// Share of the marks under half the strongest.
-    float WeakShare() const { return m_fWeakShare; }
-    int Marks() const { return m_nMarks; }
 
 private:
     bool m_bSwung = false;
-    float m_fTopOverNoise = 0.0f;
-    float m_fWeakShare = 0.0f;
-    int m_nMarks = 0;
 };
 
 } // namespace cw

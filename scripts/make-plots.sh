@@ -8,6 +8,7 @@ set -euo pipefail
 build=${1:-build}
 here=$(cd "$(dirname "$0")/.." && pwd)
 command -v gnuplot >/dev/null || { echo "make-plots: gnuplot is missing" >&2; exit 1; }
+source "$here/scripts/cer-plot-settings.sh"
 
 table="$build/cw-cer.tsv"
 if [ ! -s "$table" ]; then
@@ -18,18 +19,8 @@ fi
 mkdir -p "$here/docs"
 plot="$here/docs/cw-cer.png"
 gnuplot <<GNUPLOT
-set terminal pngcairo size 1300,620 font "sans,10"
-set output "$plot"
-set datafile separator "\t"
-set multiplot layout 1,2 title "CW character error rate against SNR in 2500 Hz (0 is drawn at 0.1 %)"
-set xlabel "SNR (dB)"
-set ylabel "character error rate"
-set logscale y
-set yrange [0.0009:8]
+$(cer_plot_settings "$plot" CW 8 4 9)
 set xrange [-12:20]
-set grid
-set key outside below horizontal maxcols 4 font ",9"
-set format y "%g"
 colours = "#1b9e77 #d95f02 #7570b3 #e7298a"
 speeds = "12 20 30 40"
 do for [generator in "ours ebook2cw"] {

@@ -6,18 +6,9 @@ set -euo pipefail
 table=$1
 plot=$2
 command -v gnuplot >/dev/null || { echo "plot-rtty-cer: gnuplot is missing; no plot" >&2; exit 0; }
+source "$(dirname "$0")/cer-plot-settings.sh"
 gnuplot <<GNUPLOT
-set terminal pngcairo size 1300,620 font "sans,10"
-set output "$plot"
-set datafile separator "\t"
-set multiplot layout 1,2 title "RTTY character error rate against SNR in 2500 Hz (0 is drawn at 0.1 %)"
-set xlabel "SNR (dB)"
-set ylabel "character error rate"
-set logscale y
-set yrange [0.0009:1.5]
-set grid
-set key outside below horizontal maxcols 6 font ",8"
-set format y "%g"
+$(cer_plot_settings "$plot" RTTY 1.5 6 8)
 colours = "#1b9e77 #d95f02 #7570b3"
 bauds = "45.45 50.00 75.00"
 shifts = "170 425 850"

@@ -184,13 +184,18 @@ bool AudioSymbolSource::start(const QString& strPath, bool bStream)
         m_u64StartUs = fileStartUs(strPath, m_pReader->Frames(), m_nSampleRate);
     }
 
+    // The demodulator is made when the first symbol is asked for: a skim only reads samples.
+    m_bStarted = true;
+    return true;
+}
+
+void AudioSymbolSource::makeDemodulator()
+{
     cw::CwDemodulator::Settings settings;
     settings.dSampleRate = m_nSampleRate;
-    settings.dPitchHz = options.dPitchHz;
-    settings.characterCodes = options.characterCodes;
+    settings.dPitchHz = m_options.dPitchHz;
+    settings.characterCodes = m_options.characterCodes;
     m_pDemodulator = std::make_unique<cw::CwDemodulator>(settings);
-
-    return true;
 }
 
 QString AudioSymbolSource::summary() const
@@ -224,8 +229,10 @@ double AudioSymbolSource::wordsPerMinute() const
 
 bool AudioSymbolSource::next(Symbol& symbol)
 {
-    if (!m_pDemodulator)
+    if (!m_bStarted)
         return false;
+    if (!m_pDemodulator)
+        makeDemodulator();
     cw::CwSymbol decided;
     while (!m_pDemodulator->TakeSymbol(decided)) {
         if (m_bFinished || !readMore())

@@ -84,16 +84,18 @@ public:
 
 private:
     bool start(const QString& strName, bool bStream);
+    void makeDemodulator();
     bool readMore();
 
     std::unique_ptr<QIODevice> m_pDevice; ///< the stream read, when not a file
     std::unique_ptr<cw::AudioFileReader> m_pReader;
-    std::unique_ptr<cw::CwDemodulator> m_pDemodulator;
+    std::unique_ptr<cw::CwDemodulator> m_pDemodulator; ///< made at the first symbol asked for
     QString m_strError;
     Options m_options;
     int m_nSampleRate = 0;
     quint64 m_u64StartUs = 0;
     qint64 m_nSamplesRead = 0;
+    bool m_bStarted = false; ///< opened, with a usable rate
     bool m_bFinished = false;
     float* m_pBlock = nullptr;
     qint64 m_nBlockSamples = 8192; ///< samples read at a time

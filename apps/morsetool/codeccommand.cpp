@@ -44,14 +44,8 @@ bool parse(QCommandLineParser& parser, const QString& command, const QStringList
     exitCode = CommandLine::Parse(parser, command, arguments);
     if (exitCode != CommandLine::CONTINUE)
         return false;
-    if (!parser.positionalArguments().isEmpty()) {
-        exitCode = CommandLine::Fail(
-            command, EXIT_BAD_INPUT,
-            QStringLiteral("unexpected argument \"%1\"")
-                .arg(CommandLine::Shown(parser.positionalArguments().first().toUtf8(), 40)));
-        return false;
-    }
-    return true;
+    exitCode = CommandLine::RejectArguments(parser, command);
+    return exitCode == CommandLine::CONTINUE;
 }
 
 /// The codec directory given or bundled; empty (after a message) when it does not exist.

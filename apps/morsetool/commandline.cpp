@@ -88,6 +88,15 @@ int CommandLine::RejectOptions(const QCommandLineParser& parser, const QString& 
     return CONTINUE;
 }
 
+int CommandLine::RejectArguments(const QCommandLineParser& parser, const QString& command)
+{
+    if (parser.positionalArguments().isEmpty())
+        return CONTINUE;
+    return Fail(command, EXIT_BAD_INPUT,
+                QStringLiteral("unexpected argument \"%1\"")
+                    .arg(Shown(parser.positionalArguments().first().toUtf8(), 40)));
+}
+
 bool CommandLine::ReadText(const QStringList& words, QString& text, QString& error)
 {
     if (!words.isEmpty() && words != QStringList(QStringLiteral("-"))) {

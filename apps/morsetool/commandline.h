@@ -34,6 +34,9 @@ public:
     /// "--NAME does not apply to @p what" (exit code 2).
     static int RejectOptions(const QCommandLineParser& parser, const QString& command,
                              const QStringList& options, const QString& what);
+    /// CONTINUE when no positional argument was given; else the usage error "unexpected
+    /// argument "ARG"" for the first one (exit code 2).
+    static int RejectArguments(const QCommandLineParser& parser, const QString& command);
 
     /// Opens @p path for reading ("-" is standard input, read as it comes and byte for byte);
     /// null with @p error in the common wording.

@@ -153,6 +153,66 @@ bool readHostOptions(const QCommandLineParser& parser, DecodeHost::Options& opti
     return true;
 }
 
+/// Feeds every symbol of @p source to @p host (and @p json, when given), saving the report
+/// as often as asked when @p saving. A closed standard output stops the printing; while
+/// saving, the reading goes on. A stop signal ends the reading; what was read is finished and
+/// saved.
+void feedSymbols(const QCommandLineParser& parser, SymbolSource& source, DecodeHost& host,
+                 JsonLinesWriter* json, OutputFile& output, bool saving)
+{
+    ProgressDisplay progress(!parser.isSet(QStringLiteral("quiet")) &&
+                             CommandLine::IsTerminal(stderr));
+    const qint64 reportEveryMs =
+        qint64(parser.value(QStringLiteral("report-every")).toDouble() * 1000.0);
+    QElapsedTimer sinceReport;
+    sinceReport.start();
+    SymbolSource::Symbol symbol;
+    for (qint64 count = 0; !ShutdownSignals::Requested() && source.next(symbol); ++count) {
+        if (json)
+            json->symbol(symbol.hasTimestamp, symbol.timestampUs);
+        host.feed(symbol);
+        if ((count & 0xFFF) == 0)
+            progress.update(source.progress());
+        if (output.failed()) {
+            if (!saving)
+                break;
+            host.stopPrinting();
+        }
+        const bool lineEnd = symbol.code == morse::SYMBOL_END_OF_LINE;
+        if (saving && (reportEveryMs == 0 ? lineEnd
+                                          : ((count & 0xFF) == 0 || lineEnd) &&
+                                                sinceReport.elapsed() >= reportEveryMs)) {
+            host.saveReport();
+            sinceReport.restart();
+        }
+    }
+    progress.finish();
+}
+
+/// @p status, or the exit code of how the reading of @p source (named @p name) ended, told on
+/// stderr: an error, a shortfall, no signal heard, or its summary unless quiet.
+int endStatus(const QCommandLineParser& parser, const SymbolSource& source, const QString& name,
+              int status)
+{
+    if (!source.errorString().isEmpty()) {
+        printError(QStringLiteral("%1: %2").arg(name, source.errorString()));
+        status = EXIT_BAD_INPUT;
+    } else if (!source.shortfall().isEmpty()) {
+        CommandLine::Fail(
+            QStringLiteral("decode"), EXIT_FAILURE_RUNNING,
+            QStringLiteral("%1: decoded what is there, but %2").arg(name, source.shortfall()));
+        status = EXIT_FAILURE_RUNNING;
+    } else if (source.heardNothing()) {
+        CommandLine::Fail(QStringLiteral("decode"), EXIT_FAILURE_RUNNING,
+                          QStringLiteral("%1: no Morse signal found").arg(name));
+        status = EXIT_FAILURE_RUNNING;
+    } else if (!source.summary().isEmpty() && !parser.isSet(QStringLiteral("quiet"))) {
+        CommandLine::Fail(QStringLiteral("decode"), EXIT_OK,
+                          QStringLiteral("%1: %2").arg(name, source.summary()));
+    }
+    return status;
+}
+
 /// Decodes the one input @p input with the options of @p parser; the exit code.
 int decodeInput(const QCommandLineParser& parser, const QString& input, DecodeHost::Options options)
 {
@@ -192,36 +252,7 @@ int decodeInput(const QCommandLineParser& parser, const QString& input, DecodeHo
                 .arg(parser.value(QStringLiteral("retranslate")), options.alphabetsDirectory));
         return EXIT_BAD_INPUT;
     }
-    ProgressDisplay progress(!parser.isSet(QStringLiteral("quiet")) &&
-                             CommandLine::IsTerminal(stderr));
-    // A closed standard output stops the printing; while saving, the reading goes on. A stop
-    // signal ends the reading; what was read is finished and saved.
-    const bool saving = !options.saveDirectory.isEmpty();
-    const qint64 reportEveryMs =
-        qint64(parser.value(QStringLiteral("report-every")).toDouble() * 1000.0);
-    QElapsedTimer sinceReport;
-    sinceReport.start();
-    SymbolSource::Symbol symbol;
-    for (qint64 count = 0; !ShutdownSignals::Requested() && source->next(symbol); ++count) {
-        if (json)
-            json->symbol(symbol.hasTimestamp, symbol.timestampUs);
-        host.feed(symbol);
-        if ((count & 0xFFF) == 0)
-            progress.update(source->progress());
-        if (output.failed()) {
-            if (!saving)
-                break;
-            host.stopPrinting();
-        }
-        const bool lineEnd = symbol.code == morse::SYMBOL_END_OF_LINE;
-        if (saving && (reportEveryMs == 0 ? lineEnd
-                                          : ((count & 0xFF) == 0 || lineEnd) &&
-                                                sinceReport.elapsed() >= reportEveryMs)) {
-            host.saveReport();
-            sinceReport.restart();
-        }
-    }
-    progress.finish();
+    feedSymbols(parser, *source, host, json.get(), output, !options.saveDirectory.isEmpty());
     if (json)
         json->finish();
     else
@@ -253,30 +284,12 @@ int decodeInput(const QCommandLineParser& parser, const QString& input, DecodeHo
                               .arg(ShutdownSignals::Signal()));
         return ShutdownSignals::ExitCode();
     }
-    if (!source->errorString().isEmpty()) {
-        printError(QStringLiteral("%1: %2").arg(name, source->errorString()));
-        status = EXIT_BAD_INPUT;
-    } else if (!source->shortfall().isEmpty()) {
-        CommandLine::Fail(
-            QStringLiteral("decode"), EXIT_FAILURE_RUNNING,
-            QStringLiteral("%1: decoded what is there, but %2").arg(name, source->shortfall()));
-        status = EXIT_FAILURE_RUNNING;
-    } else if (source->heardNothing()) {
-        CommandLine::Fail(QStringLiteral("decode"), EXIT_FAILURE_RUNNING,
-                          QStringLiteral("%1: no Morse signal found").arg(name));
-        status = EXIT_FAILURE_RUNNING;
-    } else if (!source->summary().isEmpty() && !parser.isSet(QStringLiteral("quiet"))) {
-        CommandLine::Fail(QStringLiteral("decode"), EXIT_OK,
-                          QStringLiteral("%1: %2").arg(name, source->summary()));
-    }
-    return status;
+    return endStatus(parser, *source, name, status);
 }
 
-} // namespace
-
-int runDecodeCommand(const QStringList& arguments)
+/// Declares the command's inputs and options on @p parser.
+void addOptions(QCommandLineParser& parser)
 {
-    QCommandLineParser parser;
     parser.setApplicationDescription(
         QStringLiteral("Decodes Morse symbol codes to text with the morsehandler library, as the\n"
                        "monitoring application runs it. Text is printed as it is decoded.\n\n") +
@@ -346,12 +359,37 @@ int runDecodeCommand(const QStringList& arguments)
 #ifdef MORSETOOL_HAVE_CW
     parser.addOptions(AudioSymbolSource::commandLineOptions());
 #endif
+}
+
+/// Decodes several inputs (or one into --output-dir) as a batch; the exit code.
+int decodeBatch(const QCommandLineParser& parser, const QStringList& inputs)
+{
+    QString error;
+    if (parser.isSet(QStringLiteral("output"))) {
+        printError(QStringLiteral("-o takes one input; give --output-dir for several"));
+        return EXIT_BAD_INPUT;
+    }
+    DecodeBatch batch;
+    if (!batch.configure(parser, inputs, error)) {
+        printError(error);
+        return EXIT_BAD_INPUT;
+    }
+    ShutdownSignals::Install();
+    return batch.run();
+}
+
+} // namespace
+
+int runDecodeCommand(const QStringList& arguments)
+{
+    QCommandLineParser parser;
+    addOptions(parser);
 
     const int parsed = CommandLine::Parse(parser, QStringLiteral("decode"), arguments,
                                           QStringLiteral("[options] [FILE...|-]"));
     if (parsed != CommandLine::CONTINUE)
         return parsed;
-    const QString format = parser.value(formatOption);
+    const QString format = parser.value(QStringLiteral("format"));
     if (format != QLatin1String("text") && format != QLatin1String("jsonl")) {
         printError(QStringLiteral("--format expects text or jsonl, got \"%1\"").arg(format));
         return EXIT_BAD_INPUT;
@@ -362,20 +400,9 @@ int runDecodeCommand(const QStringList& arguments)
         printError(error);
         return EXIT_BAD_INPUT;
     }
-    if (inputs.size() > 1 || parser.isSet(outputDirOption)) {
-        if (parser.isSet(outputOption)) {
-            printError(QStringLiteral("-o takes one input; give --output-dir for several"));
-            return EXIT_BAD_INPUT;
-        }
-        DecodeBatch batch;
-        if (!batch.configure(parser, inputs, error)) {
-            printError(error);
-            return EXIT_BAD_INPUT;
-        }
-        ShutdownSignals::Install();
-        return batch.run();
-    }
-    if (parser.isSet(jobsOption)) {
+    if (inputs.size() > 1 || parser.isSet(QStringLiteral("output-dir")))
+        return decodeBatch(parser, inputs);
+    if (parser.isSet(QStringLiteral("jobs"))) {
         printError(QStringLiteral("--jobs does not apply to one input"));
         return EXIT_BAD_INPUT;
     }

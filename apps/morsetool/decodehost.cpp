@@ -33,11 +33,6 @@ DecodeHost::~DecodeHost()
     }
 }
 
-template <class V> V* DecodeHost::makeValue(const QString& name)
-{
-    return values::Tree::Instance()->FindOrInsert<V>(m_options.valueRoot + name);
-}
-
 QStringList DecodeHost::alphabetNames() const
 {
     if (m_options.alphabetsDirectory.isEmpty())
@@ -57,59 +52,61 @@ bool DecodeHost::hasAlphabet(const QString& name) const
 
 bool DecodeHost::start(QString& error)
 {
-    m_symbol = makeValue<values::ValueNumeric<int>>(QStringLiteral("Symbol"));
-    m_available = makeValue<values::Value<bool>>(QStringLiteral("Available"));
-    m_text = makeValue<values::Value<QString>>(QStringLiteral("Text"));
-    m_alphabet = makeValue<values::ValueSelection>(QStringLiteral("Alphabet"));
-    m_alphabetDirectory = makeValue<values::Value<QString>>(QStringLiteral("AlphabetDirectory"));
-    m_rightToLeft = makeValue<values::Value<bool>>(QStringLiteral("TextDirectionRTL"));
-    m_saveToFile = makeValue<values::Value<bool>>(QStringLiteral("SaveToFile"));
-    m_xmlSave = makeValue<values::Value<bool>>(QStringLiteral("XmlSave"));
-    m_textFileName = makeValue<values::Value<QString>>(QStringLiteral("TextFileName"));
-    m_codeFileName = makeValue<values::Value<QString>>(QStringLiteral("CodeFileName"));
-    m_xmlFileName = makeValue<values::Value<QString>>(QStringLiteral("XmlFileName"));
-    m_frequency = makeValue<values::ValueNumeric<double>>(QStringLiteral("Frequency"));
-    m_modulation = makeValue<values::ValueSelection>(QStringLiteral("ModulationType"));
-    m_decoderResult = makeValue<values::ValueSelection>(QStringLiteral("DecoderResult"));
-    m_generateSettings = makeValue<values::Value<bool>>(QStringLiteral("GenerateTunerSettings"));
-    m_tunerSettings = makeValue<values::Value<QString>>(QStringLiteral("TunerSettings"));
-    m_saveState = makeValue<values::Value<QString>>(QStringLiteral("SaveState"));
-    if (!m_saveState || !m_symbol || !m_available || !m_text || !m_alphabet ||
-        !m_alphabetDirectory || !m_rightToLeft || !m_saveToFile || !m_xmlSave || !m_textFileName ||
-        !m_codeFileName || !m_xmlFileName || !m_frequency || !m_modulation || !m_decoderResult ||
-        !m_generateSettings || !m_tunerSettings) {
+    if (!m_values.Make(m_options.valueRoot)) {
         error = QStringLiteral("the value tree already holds values of other types");
         return false;
     }
+    const bool saving = !m_options.saveDirectory.isEmpty();
+    if (!setControls(error))
+        return false;
+    m_values.saveToFile->SetValue(saving, nullptr);
+    watchValues();
+    bindHandler(saving);
+    if (!m_handler->StartNewMorseSession() && !m_options.alphabet.isEmpty()) {
+        error = QStringLiteral("cannot read the alphabet file of \"%1\"").arg(m_options.alphabet);
+        return false;
+    }
+    return true;
+}
 
-    // What the application's controls would hold.
-    m_available->SetValue(true, nullptr);
-    m_alphabetDirectory->SetValue(m_options.alphabetsDirectory, nullptr);
-    m_alphabet->DeleteItems(nullptr);
+/// Fills the values as the application's controls would; false with @p error when the chosen
+/// alphabet is not in the directory.
+bool DecodeHost::setControls(QString& error)
+{
+    m_values.available->SetValue(true, nullptr);
+    m_values.alphabetDirectory->SetValue(m_options.alphabetsDirectory, nullptr);
+    m_values.alphabet->DeleteItems(nullptr);
     long key = 0;
     for (const QString& name : alphabetNames()) {
-        m_alphabet->AddItem(name, static_cast<double>(key), key, nullptr);
+        m_values.alphabet->AddItem(name, static_cast<double>(key), key, nullptr);
         ++key;
     }
     if (!m_options.alphabet.isEmpty() && !selectAlphabet(m_options.alphabet, error))
         return false;
-    m_frequency->SetValue(m_options.frequencyHz, nullptr);
-    m_modulation->AddItem(QStringLiteral("CW"), 0, 0, nullptr);
-    m_modulation->Select(QStringLiteral("CW"), nullptr);
-    m_decoderResult->AddItem(QStringLiteral("Morse"), 0, 0, nullptr);
-    m_decoderResult->Select(QStringLiteral("Morse"), nullptr);
-    const bool saving = !m_options.saveDirectory.isEmpty();
-    m_saveToFile->SetValue(saving, nullptr);
+    m_values.frequency->SetValue(m_options.frequencyHz, nullptr);
+    m_values.modulation->AddItem(QStringLiteral("CW"), 0, 0, nullptr);
+    m_values.modulation->Select(QStringLiteral("CW"), nullptr);
+    m_values.decoderResult->AddItem(QStringLiteral("Morse"), 0, 0, nullptr);
+    m_values.decoderResult->Select(QStringLiteral("Morse"), nullptr);
+    return true;
+}
 
-    for (values::ValueBase* watched :
-         {static_cast<values::ValueBase*>(m_text), static_cast<values::ValueBase*>(m_textFileName),
-          static_cast<values::ValueBase*>(m_codeFileName),
-          static_cast<values::ValueBase*>(m_xmlFileName),
-          static_cast<values::ValueBase*>(m_rightToLeft),
-          static_cast<values::ValueBase*>(m_saveState),
-          static_cast<values::ValueBase*>(m_generateSettings)})
+/// Watches the values whose changes the host prints or answers.
+void DecodeHost::watchValues()
+{
+    for (values::ValueBase* watched : {static_cast<values::ValueBase*>(m_values.text),
+                                       static_cast<values::ValueBase*>(m_values.textFileName),
+                                       static_cast<values::ValueBase*>(m_values.codeFileName),
+                                       static_cast<values::ValueBase*>(m_values.xmlFileName),
+                                       static_cast<values::ValueBase*>(m_values.rightToLeft),
+                                       static_cast<values::ValueBase*>(m_values.saveState),
+                                       static_cast<values::ValueBase*>(m_values.generateSettings)})
         watched->AddObserver(this);
+}
 
+/// Binds the handler to the values, the save directory too when @p bSaving.
+void DecodeHost::bindHandler(bool bSaving)
+{
     MorseHandler& h = *m_handler;
     h.SetMorseText_ValuePath(m_options.valueRoot + QStringLiteral("Text"));
     h.SetSymbol_ValuePath(m_options.valueRoot + QStringLiteral("Symbol"));
@@ -126,7 +123,7 @@ bool DecodeHost::start(QString& error)
     h.SetGenXmlTunerDemodulatorSettingsPath(m_options.valueRoot +
                                             QStringLiteral("GenerateTunerSettings"));
     h.SetXmlTunerDemodulatorSettings(m_options.valueRoot + QStringLiteral("TunerSettings"));
-    if (saving)
+    if (bSaving)
         h.SetSaveDirectoryPath(m_options.saveDirectory,
                                m_options.valueRoot + QStringLiteral("TextFileName"),
                                m_options.valueRoot + QStringLiteral("CodeFileName"),
@@ -134,12 +131,6 @@ bool DecodeHost::start(QString& error)
     h.SetMorseSaveToFile_ValuePath(m_options.valueRoot + QStringLiteral("SaveToFile"));
     h.SetMorseXmlSaveToFile_ValuePath(m_options.valueRoot + QStringLiteral("XmlSave"));
     h.SetSaveState_ValuePath(m_options.valueRoot + QStringLiteral("SaveState"));
-
-    if (!h.StartNewMorseSession() && !m_options.alphabet.isEmpty()) {
-        error = QStringLiteral("cannot read the alphabet file of \"%1\"").arg(m_options.alphabet);
-        return false;
-    }
-    return true;
 }
 
 bool DecodeHost::selectAlphabet(const QString& name, QString& error)
@@ -147,7 +138,7 @@ bool DecodeHost::selectAlphabet(const QString& name, QString& error)
     const QStringList names = alphabetNames();
     for (const QString& candidate : names) {
         if (candidate.compare(name, Qt::CaseInsensitive) == 0)
-            return m_alphabet->Select(candidate, nullptr);
+            return m_values.alphabet->Select(candidate, nullptr);
     }
     error = names.isEmpty() ? QStringLiteral("no alphabet \"%1\": no .mal files in \"%2\"")
                                   .arg(name, m_options.alphabetsDirectory)
@@ -164,10 +155,10 @@ void DecodeHost::feed(const SymbolSource::Symbol& symbol)
         m_lastTimestampUs = symbol.timestampUs;
     }
     // A demodulator announces a repeated code although the value does not change.
-    if (m_symbol->GetValue() == symbol.code)
-        m_symbol->HasChanged(CHANGE_VALUE, nullptr);
+    if (m_values.symbol->GetValue() == symbol.code)
+        m_values.symbol->HasChanged(CHANGE_VALUE, nullptr);
     else
-        m_symbol->SetValue(symbol.code, nullptr);
+        m_values.symbol->SetValue(symbol.code, nullptr);
 }
 
 bool DecodeHost::retranslate(const QString& alphabet, QString& text, QString& error)
@@ -187,7 +178,7 @@ void DecodeHost::saveReport()
 {
     if (m_options.saveDirectory.isEmpty() || !m_anyTimestamp)
         return;
-    m_xmlSave->HasChanged(CHANGE_TRIGGER, nullptr);
+    m_values.xmlSave->HasChanged(CHANGE_TRIGGER, nullptr);
     // A saved report starts over at the next time; the text until then belongs to this one.
     m_handler->SetTimestamp(m_lastTimestampUs);
 }
@@ -196,10 +187,10 @@ bool DecodeHost::finish(QString& error)
 {
     const bool saving = !m_options.saveDirectory.isEmpty();
     if (saving)
-        m_xmlSave->HasChanged(CHANGE_TRIGGER, nullptr);
+        m_values.xmlSave->HasChanged(CHANGE_TRIGGER, nullptr);
     m_handler->EndMorseSession();
     if (saving && m_anyTimestamp) {
-        const QString report = m_xmlFileName->GetValue();
+        const QString report = m_values.xmlFileName->GetValue();
         if (report.isEmpty() || !QFileInfo::exists(report)) {
             error = QStringLiteral("the report could not be written to \"%1\"").arg(report);
             return false;
@@ -215,41 +206,44 @@ bool DecodeHost::finish(QString& error)
 void DecodeHost::answerTunerSettingsRequest()
 {
     const QString settings = QStringLiteral("frequency=%1 Hz; modulation=%2")
-                                 .arg(m_frequency->GetValue(), 0, 'f', 0)
-                                 .arg(m_modulation->GetStringValue());
-    if (m_tunerSettings->GetValue() == settings)
-        m_tunerSettings->HasChanged(CHANGE_VALUE, nullptr);
+                                 .arg(m_values.frequency->GetValue(), 0, 'f', 0)
+                                 .arg(m_values.modulation->GetStringValue());
+    if (m_values.tunerSettings->GetValue() == settings)
+        m_values.tunerSettings->HasChanged(CHANGE_VALUE, nullptr);
     else
-        m_tunerSettings->SetValue(settings, nullptr);
+        m_values.tunerSettings->SetValue(settings, nullptr);
 }
 
 void DecodeHost::Update(Observable* subject, TChangeCode code)
 {
     if (code != CHANGE_VALUE)
         return;
-    if (subject == m_text && m_textListener) {
-        m_textListener(m_text->GetValue());
-    } else if (subject == m_text) {
+    if (subject == m_values.text && m_textListener) {
+        m_textListener(m_values.text->GetValue());
+    } else if (subject == m_values.text) {
         if (m_printing)
-            print(m_textOut, m_text->GetValue(), m_options.flushEachUnit);
-    } else if (subject == m_saveState) {
+            print(m_textOut, m_values.text->GetValue(), m_options.flushEachUnit);
+    } else if (subject == m_values.saveState) {
         // Failures are told even with --quiet.
         print(m_messagesOut,
-              QStringLiteral("morsetool decode: saving: %1\n").arg(m_saveState->GetValue()));
+              QStringLiteral("morsetool decode: saving: %1\n").arg(m_values.saveState->GetValue()));
     } else if (!m_options.announceFiles) {
         // file names stay quiet
-    } else if (subject == m_textFileName) {
-        print(m_messagesOut, QStringLiteral("text file: %1\n").arg(m_textFileName->GetValue()));
-    } else if (subject == m_codeFileName) {
-        print(m_messagesOut, QStringLiteral("code file: %1\n").arg(m_codeFileName->GetValue()));
-    } else if (subject == m_xmlFileName) {
-        print(m_messagesOut, QStringLiteral("report: %1\n").arg(m_xmlFileName->GetValue()));
+    } else if (subject == m_values.textFileName) {
+        print(m_messagesOut,
+              QStringLiteral("text file: %1\n").arg(m_values.textFileName->GetValue()));
+    } else if (subject == m_values.codeFileName) {
+        print(m_messagesOut,
+              QStringLiteral("code file: %1\n").arg(m_values.codeFileName->GetValue()));
+    } else if (subject == m_values.xmlFileName) {
+        print(m_messagesOut, QStringLiteral("report: %1\n").arg(m_values.xmlFileName->GetValue()));
     }
-    if (subject == m_rightToLeft && m_rightToLeft->GetValue() && !m_rightToLeftNoted) {
+    if (subject == m_values.rightToLeft && m_values.rightToLeft->GetValue() &&
+        !m_rightToLeftNoted) {
         m_rightToLeftNoted = true;
         print(m_messagesOut, QStringLiteral("(right-to-left alphabet: text is shown in logical "
                                             "order)\n"));
-    } else if (subject == m_generateSettings && m_generateSettings->GetValue()) {
+    } else if (subject == m_values.generateSettings && m_values.generateSettings->GetValue()) {
         answerTunerSettingsRequest();
     }
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "decodehostvalues.h"
 #include "symbolsource.h"
 
 #include "host/values.h"
@@ -66,8 +67,10 @@ protected:
     void Update(Observable* subject, TChangeCode code) override;
 
 private:
-    template <class V> V* makeValue(const QString& name);
     bool selectAlphabet(const QString& name, QString& error);
+    bool setControls(QString& error);
+    void watchValues();
+    void bindHandler(bool bSaving);
     void answerTunerSettingsRequest();
 
     Options m_options;
@@ -80,21 +83,5 @@ private:
     bool m_printing = true;
     bool m_rightToLeftNoted = false;
 
-    values::ValueNumeric<int>* m_symbol = nullptr;
-    values::Value<bool>* m_available = nullptr;
-    values::Value<QString>* m_text = nullptr;
-    values::ValueSelection* m_alphabet = nullptr;
-    values::Value<QString>* m_alphabetDirectory = nullptr;
-    values::Value<bool>* m_rightToLeft = nullptr;
-    values::Value<bool>* m_saveToFile = nullptr;
-    values::Value<bool>* m_xmlSave = nullptr;
-    values::Value<QString>* m_textFileName = nullptr;
-    values::Value<QString>* m_codeFileName = nullptr;
-    values::Value<QString>* m_xmlFileName = nullptr;
-    values::ValueNumeric<double>* m_frequency = nullptr;
-    values::ValueSelection* m_modulation = nullptr;
-    values::ValueSelection* m_decoderResult = nullptr;
-    values::Value<bool>* m_generateSettings = nullptr;
-    values::Value<QString>* m_tunerSettings = nullptr;
-    values::Value<QString>* m_saveState = nullptr;
+    DecodeHostValues m_values;
 };

@@ -5,9 +5,9 @@
 #include "commandline.h"
 #include "commands.h"
 #include "datapaths.h"
+#include "modulescatalogue.h"
 #include "utf8chunker.h"
 
-#include "host/cfgcenter.h"
 #include "host/values.h"
 #include "shared/source/decodermoduelscenter.h"
 #include "tools/morsehandler/mappingdirectory.h"
@@ -28,6 +28,27 @@ const QString OUTPUT_PATH = QStringLiteral("/Mapping/DataOutput");
 const QString MAX_CHARS_PATH = QStringLiteral("/Mapping/MaxNumberOfChars");
 const QString DEFAULT_MAP = QStringLiteral("Default");
 
+struct MapOptions
+{
+    QCommandLineOption maps{QStringLiteral("maps"),
+                            QStringLiteral("Directory of .codec, .ita2.map and .ascii.map files "
+                                           "(default: the bundled codecs)."),
+                            QStringLiteral("DIR")};
+    QCommandLineOption decoder{QStringLiteral("decoder"),
+                               QStringLiteral("Decoder module whose text is translated, as the "
+                                              "decoder modules catalogue names it."),
+                               QStringLiteral("NAME")};
+    QCommandLineOption map{QStringLiteral("map"),
+                           QStringLiteral("Full name of the map, such as 'Cyrillic - ITA2' "
+                                          "(default: Default, which leaves text unchanged)."),
+                           QStringLiteral("FULLNAME")};
+    QCommandLineOption list{QStringLiteral("list"),
+                            QStringLiteral("Print the maps offered for the decoder and stop.")};
+    QCommandLineOption history{QStringLiteral("history"),
+                               QStringLiteral("At the end, print the history (the newest 10000 "
+                                              "characters of input) through the map.")};
+};
+
 void printLine(FILE* out, const QString& text)
 {
     const QByteArray bytes = text.toUtf8();
@@ -38,15 +59,6 @@ void printLine(FILE* out, const QString& text)
 int fail(int exitCode, const QString& message)
 {
     return CommandLine::Fail(QStringLiteral("map"), exitCode, message);
-}
-
-/// The decoder modules file that the configuration names, else the bundled one.
-QString decoderModulesFile()
-{
-    ICfg* config = CfgCenter::CreateCfg(QStringLiteral("AllLanternApplications"), 4, QString());
-    const QString configured =
-        config ? config->ReadString(QStringLiteral("DecoderModulesFile"), QString(), 0) : QString();
-    return configured.isEmpty() ? DataPaths::DecoderModulesFile() : configured;
 }
 
 /// Publishes @p text on the data input as a decoder does: a repeat is announced again.
@@ -93,6 +105,49 @@ void translateLines(QIODevice& in, values::Value<QString>* input, values::Value<
     }
 }
 
+/// The map directory given or bundled and the decoder modules file; CONTINUE when both are
+/// there, else the exit code after the message.
+int findFiles(const QCommandLineParser& parser, const MapOptions& options, QString& mapsDirectory,
+              QString& modulesFile)
+{
+    mapsDirectory =
+        parser.isSet(options.maps) ? parser.value(options.maps) : DataPaths::CodecsDirectory();
+    if (mapsDirectory.isEmpty())
+        return fail(EXIT_BAD_INPUT, QStringLiteral("no bundled codecs folder was found; give "
+                                                   "--maps DIR"));
+    if (!QFileInfo(mapsDirectory).isDir())
+        return fail(EXIT_BAD_INPUT,
+                    CommandLine::CannotOpen(mapsDirectory, QStringLiteral("no such directory")));
+    modulesFile = ModulesCatalogue::ConfiguredFile();
+    if (modulesFile.isEmpty())
+        return fail(EXIT_BAD_INPUT, QStringLiteral("no decoder modules file is configured or "
+                                                   "bundled"));
+    if (!QFileInfo(modulesFile).isFile())
+        return fail(EXIT_BAD_INPUT,
+                    CommandLine::CannotOpen(modulesFile, QStringLiteral("no such file")));
+    return CommandLine::CONTINUE;
+}
+
+/// Offers the catalogue's decoders on @p decoder and selects @p decoderName; false after the
+/// message when the catalogue (@p modulesFile) has no such decoder.
+bool selectDecoder(values::ValueSelection* decoder, const QString& decoderName,
+                   const QString& modulesFile)
+{
+    std::vector<LanternIT::DecoderModule> modules;
+    LanternIT::DecoderModulesCenter::Instance(QString())->Modules(modules, false);
+    QStringList decoderNames;
+    for (const LanternIT::DecoderModule& module : modules) {
+        decoder->AddItem(module.strName, decoderNames.size(), decoderNames.size(), nullptr);
+        decoderNames << module.strName;
+    }
+    if (decoder->Select(decoderName, nullptr))
+        return true;
+    fail(EXIT_BAD_INPUT,
+         QStringLiteral("unknown decoder \"%1\" (not in %2, which holds: %3)")
+             .arg(decoderName, modulesFile, decoderNames.join(QStringLiteral(", "))));
+    return false;
+}
+
 } // namespace
 
 int runMapCommand(const QStringList& arguments)
@@ -101,57 +156,25 @@ int runMapCommand(const QStringList& arguments)
     parser.setApplicationDescription(QStringLiteral(
         "Translates decoder text, read from standard input one line at a time, through a "
         "charset map and prints one translated line per input line."));
-    const QCommandLineOption mapsOption(
-        QStringLiteral("maps"),
-        QStringLiteral("Directory of .codec, .ita2.map and .ascii.map files (default: the "
-                       "bundled codecs)."),
-        QStringLiteral("DIR"));
-    const QCommandLineOption decoderOption(
-        QStringLiteral("decoder"),
-        QStringLiteral("Decoder module whose text is translated, as the decoder modules "
-                       "catalogue names it."),
-        QStringLiteral("NAME"));
-    const QCommandLineOption mapOption(
-        QStringLiteral("map"),
-        QStringLiteral("Full name of the map, such as 'Cyrillic - ITA2' (default: Default, "
-                       "which leaves text unchanged)."),
-        QStringLiteral("FULLNAME"));
-    const QCommandLineOption listOption(QStringLiteral("list"),
-                                        QStringLiteral("Print the maps offered for the decoder "
-                                                       "and stop."));
-    const QCommandLineOption historyOption(
-        QStringLiteral("history"),
-        QStringLiteral("At the end, print the history (the newest 10000 characters of input) "
-                       "through the map."));
-    parser.addOptions({mapsOption, decoderOption, mapOption, listOption, historyOption});
+    const MapOptions options;
+    parser.addOptions({options.maps, options.decoder, options.map, options.list, options.history});
 
     const int parsed = CommandLine::Parse(
         parser, QStringLiteral("map"), arguments,
         QStringLiteral("--decoder NAME [--maps DIR] [--map FULLNAME] [--list] [--history]"));
     if (parsed != CommandLine::CONTINUE)
         return parsed;
-    if (!parser.positionalArguments().isEmpty())
-        return fail(EXIT_BAD_INPUT, QStringLiteral("unexpected argument \"%1\"")
-                                        .arg(CommandLine::Shown(
-                                            parser.positionalArguments().first().toUtf8(), 40)));
-    if (!parser.isSet(decoderOption))
+    const int rejected = CommandLine::RejectArguments(parser, QStringLiteral("map"));
+    if (rejected != CommandLine::CONTINUE)
+        return rejected;
+    if (!parser.isSet(options.decoder))
         return fail(EXIT_BAD_INPUT, QStringLiteral("--decoder NAME is required"));
 
-    const QString mapsDirectory =
-        parser.isSet(mapsOption) ? parser.value(mapsOption) : DataPaths::CodecsDirectory();
-    if (mapsDirectory.isEmpty())
-        return fail(EXIT_BAD_INPUT, QStringLiteral("no bundled codecs folder was found; give "
-                                                   "--maps DIR"));
-    if (!QFileInfo(mapsDirectory).isDir())
-        return fail(EXIT_BAD_INPUT,
-                    CommandLine::CannotOpen(mapsDirectory, QStringLiteral("no such directory")));
-    const QString modulesFile = decoderModulesFile();
-    if (modulesFile.isEmpty())
-        return fail(EXIT_BAD_INPUT, QStringLiteral("no decoder modules file is configured or "
-                                                   "bundled"));
-    if (!QFileInfo(modulesFile).isFile())
-        return fail(EXIT_BAD_INPUT,
-                    CommandLine::CannotOpen(modulesFile, QStringLiteral("no such file")));
+    QString mapsDirectory;
+    QString modulesFile;
+    const int found = findFiles(parser, options, mapsDirectory, modulesFile);
+    if (found != CommandLine::CONTINUE)
+        return found;
     LanternIT::DecoderModulesCenter::Instance(modulesFile);
 
     // The values an application keeps for one decoder window.
@@ -164,32 +187,23 @@ int runMapCommand(const QStringList& arguments)
         return fail(EXIT_FAILURE_RUNNING, QStringLiteral("the value tree cannot be built"));
 
     MappingDirectory directory(mapsDirectory);
-    std::vector<LanternIT::DecoderModule> modules;
-    LanternIT::DecoderModulesCenter::Instance(QString())->Modules(modules, false);
-    QStringList decoderNames;
-    for (const LanternIT::DecoderModule& module : modules) {
-        decoder->AddItem(module.strName, decoderNames.size(), decoderNames.size(), nullptr);
-        decoderNames << module.strName;
-    }
-    const QString decoderName = parser.value(decoderOption);
-    if (!decoder->Select(decoderName, nullptr))
-        return fail(EXIT_BAD_INPUT,
-                    QStringLiteral("unknown decoder \"%1\" (not in %2, which holds: %3)")
-                        .arg(decoderName, modulesFile, decoderNames.join(QStringLiteral(", "))));
+    const QString decoderName = parser.value(options.decoder);
+    if (!selectDecoder(decoder, decoderName, modulesFile))
+        return EXIT_BAD_INPUT;
 
     directory.SetDecoder_ValuePath(DECODER_PATH);
     directory.SetAvailableMaps_ValuePath(MAPS_PATH);
     directory.SetDataInput_ValuePath(INPUT_PATH, nullptr);
     directory.SetDataOutput_ValuePath(OUTPUT_PATH);
     directory.SetMaxNumberOfChars_ValuePath(MAX_CHARS_PATH);
-    const QString wantedMap = parser.isSet(mapOption) ? parser.value(mapOption) : DEFAULT_MAP;
+    const QString wantedMap = parser.isSet(options.map) ? parser.value(options.map) : DEFAULT_MAP;
     directory.Init(wantedMap);
     directory.Enabled(true);
     // Enabled after Init, as an application does: the user's choice in the list switches the map.
     const QString selectedMap = maps->GetStringValue();
     maps->Select(selectedMap, nullptr);
 
-    if (parser.isSet(listOption)) {
+    if (parser.isSet(options.list)) {
         for (const values::ValueSelection::Item& item : maps->GetItems())
             printLine(stdout, item.name);
         return EXIT_OK;
@@ -207,7 +221,7 @@ int runMapCommand(const QStringList& arguments)
     if (!in)
         return fail(EXIT_BAD_INPUT, error);
     translateLines(*in, input, output);
-    if (parser.isSet(historyOption))
+    if (parser.isSet(options.history))
         printLine(stdout, directory.TranslateHistory());
 
     return EXIT_OK;

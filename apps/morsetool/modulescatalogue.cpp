@@ -6,14 +6,18 @@
 
 #include <vector>
 
-LanternIT::DecoderModulesCenter* ModulesCatalogue::Open(QString* pPath)
+QString ModulesCatalogue::ConfiguredFile()
 {
     QString path;
     if (ICfg* cfg = CfgCenter::CreateCfg(QStringLiteral("AllLanternApplications"), 4, QString()))
         path = cfg->ReadString(QStringLiteral("DecoderModulesFile"), QString(), 0);
-    if (path.isEmpty())
-        path = DataPaths::DecoderModulesFile();
-    LanternIT::DecoderModulesCenter* catalogue = LanternIT::DecoderModulesCenter::Instance(path);
+    return path.isEmpty() ? DataPaths::DecoderModulesFile() : path;
+}
+
+LanternIT::DecoderModulesCenter* ModulesCatalogue::Open(QString* pPath)
+{
+    LanternIT::DecoderModulesCenter* catalogue =
+        LanternIT::DecoderModulesCenter::Instance(ConfiguredFile());
     if (pPath)
         *pPath = catalogue->FilePath();
     return catalogue;

@@ -15,6 +15,9 @@ class ModulesCatalogue
 public:
     /// The catalogue; @p pPath, when given, receives the file it reads.
     static LanternIT::DecoderModulesCenter* Open(QString* pPath = nullptr);
+    /// The file the catalogue is to be read from: the configured one, else the bundled one;
+    /// empty when there is neither.
+    static QString ConfiguredFile();
     /// Whether the catalogue names the decoder @p name (letter case aside).
     static bool HasDecoder(const QString& name);
 };

@@ -74,10 +74,9 @@ int runModulesCommand(const QStringList& arguments)
     const int parsed = CommandLine::Parse(parser, QStringLiteral("modules"), arguments);
     if (parsed != CommandLine::CONTINUE)
         return parsed;
-    if (!parser.positionalArguments().isEmpty())
-        return fail(EXIT_BAD_INPUT, QStringLiteral("unexpected argument \"%1\"")
-                                        .arg(CommandLine::Shown(
-                                            parser.positionalArguments().first().toUtf8(), 40)));
+    const int rejected = CommandLine::RejectArguments(parser, QStringLiteral("modules"));
+    if (rejected != CommandLine::CONTINUE)
+        return rejected;
     if (parser.isSet(subMode) && !parser.isSet(mode))
         return fail(EXIT_BAD_INPUT, QStringLiteral("--submode needs --mode"));
 

@@ -9,6 +9,7 @@
 #include "rttysession.h"
 #include "rttytranslator.h"
 #include "shutdownsignals.h"
+#include "writerecording.h"
 
 #include "tools/cwdemodulator/audiofilereader.h"
 #include "tools/cwdemodulator/audiofilewriter.h"
@@ -130,6 +131,60 @@ quint64 recordingStartUs(const QString& input, const cw::AudioFileReader& reader
     return AudioSymbolSource::fileStartUs(input, reader.Frames(), reader.SampleRate());
 }
 
+/// The session that saves what is decoded, when saving was asked for.
+std::unique_ptr<RttySession> openSession(const DecodeOptions& options, const QString& translation)
+{
+    if (options.saveDirectory.isEmpty())
+        return nullptr;
+    RttySession::Options sessionOptions;
+    sessionOptions.directory = options.saveDirectory;
+    sessionOptions.translation = translation;
+    sessionOptions.announceFiles = !options.bQuiet;
+    return std::make_unique<RttySession>(sessionOptions, stderr);
+}
+
+/// Sets up the translation for the decoder that the speed found names (or the one given) and
+/// tells @p session the signal; false after the message when the codec or map cannot be used.
+bool startTranslation(const DecodeOptions& options, fsk::FskDemodulator& demodulator,
+                      RttyTranslator& translator, RttySession* session)
+{
+    QString error;
+    const QString decoder =
+        options.decoder.isEmpty() ? decoderFor(demodulator.Baud()) : options.decoder;
+    if ((!options.codec.isEmpty() && !translator.UseCodec(decoder, options.codec, error)) ||
+        (!options.map.isEmpty() && !translator.UseMap(decoder, options.map, error))) {
+        CommandLine::Fail(DECODE, EXIT_BAD_INPUT, error);
+        return false;
+    }
+    if (session)
+        session->setSignal(demodulator.Baud(),
+                           std::abs(demodulator.MarkHz() - demodulator.SpaceHz()));
+    return true;
+}
+
+/// @p status, or the exit code of how the reading ended, told on stderr: stopped by a signal,
+/// a recording cut short, or no signal found.
+int endStatus(const DecodeOptions& options, cw::AudioFileReader& reader,
+              fsk::FskDemodulator& demodulator, int status)
+{
+    const QString name = CommandLine::InputName(options.input);
+    if (ShutdownSignals::Requested()) {
+        CommandLine::Fail(DECODE, EXIT_OK,
+                          QStringLiteral("%1: stopped by signal %2; what was read is saved")
+                              .arg(name)
+                              .arg(ShutdownSignals::Signal()));
+        return ShutdownSignals::ExitCode();
+    }
+    if (!reader.Shortfall().isEmpty())
+        return CommandLine::Fail(
+            DECODE, EXIT_FAILURE_RUNNING,
+            QStringLiteral("%1: decoded what is there, but %2").arg(name, reader.Shortfall()));
+    if (!demodulator.HasSignal())
+        return CommandLine::Fail(DECODE, EXIT_FAILURE_RUNNING,
+                                 QStringLiteral("no teleprinter signal found in %1").arg(name));
+    return status;
+}
+
 /// Demodulates the opened recording and prints, translates and saves what it holds; the exit
 /// code.
 int decode(const DecodeOptions& options, cw::AudioFileReader& reader)
@@ -144,14 +199,7 @@ int decode(const DecodeOptions& options, cw::AudioFileReader& reader)
     outputOptions.translation = translation;
     outputOptions.u64OriginUs = options.u64StartUs;
     RttyOutput output(stdout, outputOptions);
-    std::unique_ptr<RttySession> session;
-    if (!options.saveDirectory.isEmpty()) {
-        RttySession::Options sessionOptions;
-        sessionOptions.directory = options.saveDirectory;
-        sessionOptions.translation = translation;
-        sessionOptions.announceFiles = !options.bQuiet;
-        session = std::make_unique<RttySession>(sessionOptions, stderr);
-    }
+    const std::unique_ptr<RttySession> session = openSession(options, translation);
     QElapsedTimer sinceReport;
     sinceReport.start();
     bool translating = false;
@@ -160,18 +208,8 @@ int decode(const DecodeOptions& options, cw::AudioFileReader& reader)
         while (demodulator.TakeCharacter(character)) {
             if (!translating) {
                 // The translation waits for the speed, which names the decoder.
-                QString error;
-                const QString decoder =
-                    options.decoder.isEmpty() ? decoderFor(demodulator.Baud()) : options.decoder;
-                if ((!options.codec.isEmpty() &&
-                     !translator.UseCodec(decoder, options.codec, error)) ||
-                    (!options.map.isEmpty() && !translator.UseMap(decoder, options.map, error))) {
-                    CommandLine::Fail(DECODE, EXIT_BAD_INPUT, error);
+                if (!startTranslation(options, demodulator, translator, session.get()))
                     return false;
-                }
-                if (session)
-                    session->setSignal(demodulator.Baud(),
-                                       std::abs(demodulator.MarkHz() - demodulator.SpaceHz()));
                 translating = true;
             }
             const QString decoded =
@@ -213,22 +251,7 @@ int decode(const DecodeOptions& options, cw::AudioFileReader& reader)
     if (std::ferror(stdout))
         status = CommandLine::Fail(DECODE, EXIT_FAILURE_RUNNING,
                                    QStringLiteral("cannot write to standard output"));
-    const QString name = CommandLine::InputName(options.input);
-    if (ShutdownSignals::Requested()) {
-        CommandLine::Fail(DECODE, EXIT_OK,
-                          QStringLiteral("%1: stopped by signal %2; what was read is saved")
-                              .arg(name)
-                              .arg(ShutdownSignals::Signal()));
-        return ShutdownSignals::ExitCode();
-    }
-    if (!reader.Shortfall().isEmpty())
-        return CommandLine::Fail(
-            DECODE, EXIT_FAILURE_RUNNING,
-            QStringLiteral("%1: decoded what is there, but %2").arg(name, reader.Shortfall()));
-    if (!demodulator.HasSignal())
-        return CommandLine::Fail(DECODE, EXIT_FAILURE_RUNNING,
-                                 QStringLiteral("no teleprinter signal found in %1").arg(name));
-    return status;
+    return endStatus(options, reader, demodulator, status);
 }
 
 } // namespace
@@ -437,19 +460,9 @@ int runRttySynthCommand(const QStringList& arguments)
         return CommandLine::Fail(
             SYNTH, EXIT_BAD_INPUT,
             QStringLiteral("%1: the name must end in .wav, .flac or .ogg").arg(output));
-    cw::AudioFileWriter writer;
-    if (!writer.Open(output, settings.nSampleRate))
-        return CommandLine::Fail(SYNTH, EXIT_FAILURE_RUNNING, writer.ErrorString());
-    std::vector<float> block(BLOCK_SAMPLES);
-    for (;;) {
-        const qint64 count = synthesizer.Render(block.data(), BLOCK_SAMPLES);
-        if (count == 0)
-            break;
-        if (!writer.Write(block.data(), count))
-            return CommandLine::Fail(SYNTH, EXIT_FAILURE_RUNNING, writer.ErrorString());
-    }
-    if (!writer.Commit())
-        return CommandLine::Fail(SYNTH, EXIT_FAILURE_RUNNING, writer.ErrorString());
+    const int status = writeRecording(synthesizer, settings.nSampleRate, output, SYNTH);
+    if (status != EXIT_OK)
+        return status;
     std::fprintf(stderr, "morsetool synth: wrote %s (%.1f s at %d Hz)\n", qPrintable(output),
                  double(synthesizer.TotalSamples()) / settings.nSampleRate, settings.nSampleRate);
     return EXIT_OK;

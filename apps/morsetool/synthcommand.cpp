@@ -17,6 +17,7 @@ int runSynthCommand(const QStringList&)
 #include "commandline.h"
 #include "datapaths.h"
 #include "morseencoder.h"
+#include "writerecording.h"
 
 #include "tools/cwdemodulator/audiofilewriter.h"
 #include "tools/cwdemodulator/cwsynthesizer.h"
@@ -24,8 +25,6 @@ int runSynthCommand(const QStringList&)
 #include <QCommandLineParser>
 #include <QFile>
 #include <QTemporaryDir>
-
-#include <vector>
 
 namespace {
 
@@ -35,33 +34,9 @@ bool readNumber(const QCommandLineParser& parser, const QString& name, double mi
     return CommandLine::ReadNumber(parser, QStringLiteral("synth"), name, minimum, maximum, value);
 }
 
-/// Renders the recording of @p synthesizer into @p path; the exit code.
-int render(cw::CwSynthesizer& synthesizer, int nSampleRate, const QString& path)
+/// Declares the command's text argument and options on @p parser.
+void addOptions(QCommandLineParser& parser)
 {
-    cw::AudioFileWriter writer;
-    if (!writer.Open(path, nSampleRate))
-        return CommandLine::Fail(QStringLiteral("synth"), EXIT_FAILURE_RUNNING,
-                                 writer.ErrorString());
-    std::vector<float> block(8192);
-    for (;;) {
-        const qint64 count = synthesizer.Render(block.data(), qint64(block.size()));
-        if (count == 0)
-            break;
-        if (!writer.Write(block.data(), count))
-            return CommandLine::Fail(QStringLiteral("synth"), EXIT_FAILURE_RUNNING,
-                                     writer.ErrorString());
-    }
-    if (!writer.Commit())
-        return CommandLine::Fail(QStringLiteral("synth"), EXIT_FAILURE_RUNNING,
-                                 writer.ErrorString());
-    return EXIT_OK;
-}
-
-} // namespace
-
-int runSynthCommand(const QStringList& arguments)
-{
-    QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "Synthesize a Morse (CW) recording of TEXT: a keyed tone, optionally with white noise "
         "(SNR in a 2500 Hz bandwidth), hand-sent timing jitter, keyer weighting, Farnsworth "
@@ -139,19 +114,13 @@ int runSynthCommand(const QStringList& arguments)
         {QStringLiteral("alphabets"), QStringLiteral("the alphabets directory"),
          QStringLiteral("DIR"), DataPaths::AlphabetsDirectory()},
     });
-    const int parsed = CommandLine::Parse(parser, QStringLiteral("synth"), arguments,
-                                          QStringLiteral("[options] -o FILE|- [TEXT...|-]"));
-    if (parsed != CommandLine::CONTINUE)
-        return parsed;
-    if (!parser.isSet(QStringLiteral("output")))
-        return CommandLine::Fail(QStringLiteral("synth"), EXIT_BAD_INPUT,
-                                 QStringLiteral("-o FILE is required (- for standard output)"));
-    QString text;
-    QString error;
-    if (!CommandLine::ReadText(parser.positionalArguments(), text, error))
-        return CommandLine::Fail(QStringLiteral("synth"), EXIT_BAD_INPUT, error);
+}
 
-    cw::CwSynthesizer::Settings settings;
+/// The options of the recording (@p settings) and of its neighbouring signal (@p neighbour, at
+/// @p neighbourLevel dB over the tone); false after a message when one is out of range.
+bool readSettings(const QCommandLineParser& parser, cw::CwSynthesizer::Settings& settings,
+                  cw::CwSynthesizer::Settings& neighbour, double& neighbourLevel)
+{
     double rate = settings.nSampleRate;
     double seed = settings.uSeed;
     settings.bNoise = parser.isSet(QStringLiteral("snr"));
@@ -173,21 +142,81 @@ int runSynthCommand(const QStringList& arguments)
         !readNumber(parser, QStringLiteral("agc"), 0, 60, settings.dAgcSec) ||
         !readNumber(parser, QStringLiteral("rate"), 4000, 192000, rate) ||
         !readNumber(parser, QStringLiteral("seed"), 0, 4294967295.0, seed))
-        return EXIT_BAD_INPUT;
+        return false;
     settings.nSampleRate = int(rate);
     settings.uSeed = quint32(seed);
     settings.bPhaseRestart = parser.isSet(QStringLiteral("phase-restart"));
-    cw::CwSynthesizer::Settings neighbour = settings;
+    neighbour = settings;
     neighbour.uSeed = settings.uSeed + 1;
-    double neighbourLevel = 0.0;
+    neighbourLevel = 0.0;
     if (!readNumber(parser, QStringLiteral("neighbour-pitch"), 50, 4000, neighbour.dPitchHz) ||
         !readNumber(parser, QStringLiteral("neighbour-level"), -60, 60, neighbourLevel) ||
         !readNumber(parser, QStringLiteral("neighbour-wpm"), 1, 200, neighbour.dWpm))
-        return EXIT_BAD_INPUT;
+        return false;
     if (settings.dPitchHz >= rate / 2.0) {
-        return CommandLine::Fail(QStringLiteral("synth"), EXIT_BAD_INPUT,
-                                 QStringLiteral("--pitch must be below half the sample rate"));
+        CommandLine::Fail(QStringLiteral("synth"), EXIT_BAD_INPUT,
+                          QStringLiteral("--pitch must be below half the sample rate"));
+        return false;
     }
+    return true;
+}
+
+/// Renders the recording as WAV on standard output; the exit code.
+int renderToStandardOutput(cw::CwSynthesizer& synthesizer, int nSampleRate)
+{
+    // libsndfile finishes a WAV header by seeking back: render to a file, then copy it.
+    QTemporaryDir folder;
+    const QString staged = folder.filePath(QStringLiteral("synth.wav"));
+    const int status = writeRecording(synthesizer, nSampleRate, staged, QStringLiteral("synth"));
+    QFile recording(staged);
+    if (status != EXIT_OK)
+        return status;
+    if (!recording.open(QIODevice::ReadOnly))
+        return CommandLine::Fail(QStringLiteral("synth"), EXIT_FAILURE_RUNNING,
+                                 CommandLine::CannotOpen(staged, recording.errorString()));
+    const QByteArray bytes = recording.readAll();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
+    return EXIT_OK;
+}
+
+/// Renders the recording into the new file @p output; the exit code.
+int renderToFile(cw::CwSynthesizer& synthesizer, int nSampleRate, const QString& output)
+{
+    if (!cw::AudioFileWriter::IsSupportedName(output)) {
+        return CommandLine::Fail(
+            QStringLiteral("synth"), EXIT_BAD_INPUT,
+            QStringLiteral("%1: the name must end in .wav, .flac or .ogg").arg(output));
+    }
+    const int status = writeRecording(synthesizer, nSampleRate, output, QStringLiteral("synth"));
+    if (status == EXIT_OK)
+        std::fprintf(stderr, "morsetool synth: wrote %s (%.1f s at %d Hz)\n", qPrintable(output),
+                     double(synthesizer.TotalSamples()) / nSampleRate, nSampleRate);
+    return status;
+}
+
+} // namespace
+
+int runSynthCommand(const QStringList& arguments)
+{
+    QCommandLineParser parser;
+    addOptions(parser);
+    const int parsed = CommandLine::Parse(parser, QStringLiteral("synth"), arguments,
+                                          QStringLiteral("[options] -o FILE|- [TEXT...|-]"));
+    if (parsed != CommandLine::CONTINUE)
+        return parsed;
+    if (!parser.isSet(QStringLiteral("output")))
+        return CommandLine::Fail(QStringLiteral("synth"), EXIT_BAD_INPUT,
+                                 QStringLiteral("-o FILE is required (- for standard output)"));
+    QString text;
+    QString error;
+    if (!CommandLine::ReadText(parser.positionalArguments(), text, error))
+        return CommandLine::Fail(QStringLiteral("synth"), EXIT_BAD_INPUT, error);
+
+    cw::CwSynthesizer::Settings settings;
+    cw::CwSynthesizer::Settings neighbour;
+    double neighbourLevel = 0.0;
+    if (!readSettings(parser, settings, neighbour, neighbourLevel))
+        return EXIT_BAD_INPUT;
 
     if (parser.isSet(QStringLiteral("alphabet"))) {
         MorseEncoder encoder;
@@ -207,32 +236,9 @@ int runSynthCommand(const QStringList& arguments)
                                  synthesizer.ErrorString());
     }
     const QString output = parser.value(QStringLiteral("output"));
-    if (output == QLatin1String("-")) {
-        // libsndfile finishes a WAV header by seeking back: render to a file, then copy it.
-        QTemporaryDir folder;
-        const QString staged = folder.filePath(QStringLiteral("synth.wav"));
-        const int status = render(synthesizer, settings.nSampleRate, staged);
-        QFile recording(staged);
-        if (status != EXIT_OK)
-            return status;
-        if (!recording.open(QIODevice::ReadOnly))
-            return CommandLine::Fail(QStringLiteral("synth"), EXIT_FAILURE_RUNNING,
-                                     CommandLine::CannotOpen(staged, recording.errorString()));
-        const QByteArray bytes = recording.readAll();
-        std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
-        return EXIT_OK;
-    }
-    if (!cw::AudioFileWriter::IsSupportedName(output)) {
-        return CommandLine::Fail(
-            QStringLiteral("synth"), EXIT_BAD_INPUT,
-            QStringLiteral("%1: the name must end in .wav, .flac or .ogg").arg(output));
-    }
-    const int status = render(synthesizer, settings.nSampleRate, output);
-    if (status == EXIT_OK)
-        std::fprintf(stderr, "morsetool synth: wrote %s (%.1f s at %d Hz)\n", qPrintable(output),
-                     double(synthesizer.TotalSamples()) / settings.nSampleRate,
-                     settings.nSampleRate);
-    return status;
+    if (output == QLatin1String("-"))
+        return renderToStandardOutput(synthesizer, settings.nSampleRate);
+    return renderToFile(synthesizer, settings.nSampleRate, output);
 }
 
 #endif // MORSETOOL_HAVE_CW

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "tests/support/editdistance.h"
+
 #include <algorithm>
 #include <random>
 #include <string>
@@ -49,21 +51,6 @@ inline std::string normalized(const std::string& text)
     return out;
 }
 
-/// Characters inserted, dropped or changed between the two texts (Levenshtein distance).
-inline size_t editDistance(const std::string& a, const std::string& b)
-{
-    std::vector<size_t> previous(b.size() + 1);
-    std::vector<size_t> current(b.size() + 1);
-    for (size_t j = 0; j <= b.size(); ++j)
-        previous[j] = j;
-    for (size_t i = 1; i <= a.size(); ++i) {
-        current[0] = i;
-        for (size_t j = 1; j <= b.size(); ++j)
-            current[j] = std::min({previous[j] + 1, current[j - 1] + 1,
-                                   previous[j - 1] + (a[i - 1] == b[j - 1] ? 0 : 1)});
-        std::swap(previous, current);
-    }
-    return previous[b.size()];
-}
+using support::editDistance;
 
 } // namespace rttybench

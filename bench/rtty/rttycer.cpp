@@ -236,109 +236,162 @@ double cer(const std::string& decoded, const std::string& reference)
            double(std::max<size_t>(1, want.size()));
 }
 
+/// What the command line asks of the table.
+struct Options
+{
+    int texts;
+    size_t chars;
+    QList<double> snrs;
+    QList<double> bauds;
+    QList<double> shifts;
+    QStringList generators;
+    bool peer;
+    bool told;
+    bool show;
+    bool repair;
+    double fadeHz;
+    double fadeDepthDb;
+    double driftHzPerSec;
+    unsigned seed;
+    int only;
+    bool timing;
+};
+
+Options readOptions(const QStringList& arguments)
+{
+    Options options;
+    options.texts = option(arguments, "--texts", "3").toInt();
+    options.chars = option(arguments, "--chars", "80").toUInt();
+    options.snrs = numberList(option(arguments, "--snr", "-9,-6,-3,0,3"));
+    options.bauds = numberList(option(arguments, "--baud", "45.45,50,75"));
+    options.shifts = numberList(option(arguments, "--shift", "170,425,850"));
+    options.generators = option(arguments, "--generator", "ours,minimodem").split(QLatin1Char(','));
+    options.peer = arguments.contains(QStringLiteral("--peer"));
+    options.told = arguments.contains(QStringLiteral("--told"));
+    options.show = arguments.contains(QStringLiteral("--show"));
+    options.repair = !arguments.contains(QStringLiteral("--no-shift-repair"));
+    options.fadeHz = option(arguments, "--fade", "0").toDouble();
+    options.fadeDepthDb = option(arguments, "--fade-depth", "25").toDouble();
+    options.driftHzPerSec = option(arguments, "--drift", "0").toDouble();
+    options.seed = option(arguments, "--seed", "1").toUInt();
+    options.only = option(arguments, "--only", "-1").toInt();
+    options.timing = arguments.contains(QStringLiteral("--timing"));
+    return options;
+}
+
+/// One recording of a cell: its text and tones, its samples, and where its first character
+/// was keyed and how far apart characters and bits were sent.
+struct Recording
+{
+    Case c;
+    std::vector<float> samples;
+    double first = 0.0;
+    double pitch = 0.0;
+    double sentBit = 0.0;
+};
+
+/// A new text, tone pair and polarity from @p generatorName, with noise at @p snr; each call
+/// draws from @p random, so every text of a cell differs.
+Recording makeRecording(const QString& generatorName, double baud, double shift, double snr,
+                        const Options& options, std::mt19937& random, QTemporaryDir& dir)
+{
+    Recording r;
+    Case& c = r.c;
+    c.text = rttybench::randomText(random, options.chars);
+    c.baud = baud;
+    const double centre = std::uniform_real_distribution<>(1200, 1800)(random);
+    const bool reversed = std::uniform_int_distribution<>(0, 1)(random) == 1;
+    c.markHz = std::round(centre + (reversed ? -shift : shift) / 2.0);
+    c.spaceHz = std::round(centre - (reversed ? -shift : shift) / 2.0);
+    const double bit = RATE / baud;
+    r.sentBit = bit;
+    if (generatorName == QLatin1String("minimodem")) {
+        r.samples = minimodemRecording(c, dir);
+        // minimodem keys whole samples: bits of the rounded length, the
+        // stop bits cut to whole samples.
+        r.sentBit = std::round(bit);
+        r.first = firstFall(r.samples, c);
+        r.pitch = 6.0 * r.sentBit + std::floor(1.5 * r.sentBit);
+        addNoise(r.samples, snr, random);
+    } else {
+        fsk::FskSynthesizer::Settings settings;
+        settings.dBaud = baud;
+        settings.dMarkHz = c.markHz;
+        settings.dShiftHz = shift;
+        settings.bReversed = reversed;
+        settings.bNoise = true;
+        settings.dSnrDb = snr;
+        settings.uSeed = random();
+        settings.dFadeHz = options.fadeHz;
+        settings.dFadeDepthDb = options.fadeDepthDb;
+        settings.dDriftHzPerSec = options.driftHzPerSec;
+        r.first = settings.dIdleSec * RATE;
+        r.pitch = (6.0 + settings.dStopBits) * bit;
+        fsk::FskSynthesizer synthesizer(settings);
+        synthesizer.SetText(c.text);
+        r.samples.resize(size_t(synthesizer.TotalSamples()));
+        synthesizer.Render(r.samples.data(), int64_t(r.samples.size()));
+    }
+    return r;
+}
+
+/// Decodes the texts of one cell and prints its row.
+void measureCell(const QString& generatorName, double baud, double shift, double snr,
+                 const Options& options, QTemporaryDir& dir)
+{
+    std::mt19937 random(options.seed);
+    double ours = 0.0, theirs = 0.0, worst = 0.0;
+    int found = 0;
+    Timing offsets;
+    for (int t = 0; t < options.texts; ++t) {
+        const Recording recording =
+            makeRecording(generatorName, baud, shift, snr, options, random, dir);
+        const Case& c = recording.c;
+        const std::vector<float>& samples = recording.samples;
+        if (options.only >= 0 && t != options.only)
+            continue;
+        const Decoded decoded = ourDecode(samples, c, options.told, options.repair);
+        const double textCer = cer(decoded.text, c.text);
+        ours += textCer;
+        worst = std::max(worst, textCer);
+        if (options.show && textCer > 0.0)
+            std::fprintf(stderr,
+                         "%.0f %.2f %.0f text %d: %.4f (%.0f/%.0f Hz, found "
+                         "%.0f/%.0f Hz %.2f Bd)\n  %s\n  %s\n",
+                         snr, baud, shift, t, textCer, c.markHz, c.spaceHz, decoded.markHz,
+                         decoded.spaceHz, decoded.baud, c.text.c_str(), decoded.text.c_str());
+        found += decoded.found ? 1 : 0;
+        if (decoded.found)
+            offsets.add(decoded, recording.first, recording.pitch, recording.sentBit);
+        if (options.peer)
+            theirs += cer(peerDecode(samples, c, dir), c.text);
+    }
+    std::printf("%s\t%.2f\t%.0f\t%.0f\t%d\t%.4f\t%s\t%d/%d\t%.4f", qPrintable(generatorName), baud,
+                shift, snr, options.texts, ours / options.texts,
+                options.peer ? qPrintable(QString::number(theirs / options.texts, 'f', 4)) : "-",
+                found, options.texts, worst);
+    if (options.timing)
+        std::printf("\t%.4f\t%.4f", offsets.mean(), offsets.rms());
+    std::printf("\n");
+    std::fflush(stdout);
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
 {
     QCoreApplication app(argc, argv);
-    const QStringList arguments = app.arguments();
-    const int texts = option(arguments, "--texts", "3").toInt();
-    const size_t chars = option(arguments, "--chars", "80").toUInt();
-    const QList<double> snrs = numberList(option(arguments, "--snr", "-9,-6,-3,0,3"));
-    const QList<double> bauds = numberList(option(arguments, "--baud", "45.45,50,75"));
-    const QList<double> shifts = numberList(option(arguments, "--shift", "170,425,850"));
-    const QStringList generators =
-        option(arguments, "--generator", "ours,minimodem").split(QLatin1Char(','));
-    const bool peer = arguments.contains(QStringLiteral("--peer"));
-    const bool told = arguments.contains(QStringLiteral("--told"));
-    const bool show = arguments.contains(QStringLiteral("--show"));
-    const bool repair = !arguments.contains(QStringLiteral("--no-shift-repair"));
-    const double fadeHz = option(arguments, "--fade", "0").toDouble();
-    const double fadeDepthDb = option(arguments, "--fade-depth", "25").toDouble();
-    const double driftHzPerSec = option(arguments, "--drift", "0").toDouble();
-    const unsigned seed = option(arguments, "--seed", "1").toUInt();
-    const int only = option(arguments, "--only", "-1").toInt();
-    const bool timing = arguments.contains(QStringLiteral("--timing"));
+    const Options options = readOptions(app.arguments());
     QTemporaryDir dir;
 
     std::printf(
         "generator\tbaud\tshift_hz\tsnr_db\ttexts\tours_cer\tpeer_cer\tfound\tours_worst%s\n",
-        timing ? "\ttiming_mean\ttiming_rms" : "");
-    for (const QString& generatorName : generators) {
-        for (const double baud : bauds) {
-            for (const double shift : shifts) {
-                for (const double snr : snrs) {
-                    std::mt19937 random(seed);
-                    double ours = 0.0, theirs = 0.0, worst = 0.0;
-                    int found = 0;
-                    Timing offsets;
-                    for (int t = 0; t < texts; ++t) {
-                        // A new text, tone pair and polarity each time; the noise differs too.
-                        Case c;
-                        c.text = rttybench::randomText(random, chars);
-                        c.baud = baud;
-                        const double centre = std::uniform_real_distribution<>(1200, 1800)(random);
-                        const bool reversed = std::uniform_int_distribution<>(0, 1)(random) == 1;
-                        c.markHz = std::round(centre + (reversed ? -shift : shift) / 2.0);
-                        c.spaceHz = std::round(centre - (reversed ? -shift : shift) / 2.0);
-                        std::vector<float> samples;
-                        const double bit = RATE / baud;
-                        double first = 0.0, pitch = 0.0, sentBit = bit;
-                        if (generatorName == QLatin1String("minimodem")) {
-                            samples = minimodemRecording(c, dir);
-                            // minimodem keys whole samples: bits of the rounded length, the
-                            // stop bits cut to whole samples.
-                            sentBit = std::round(bit);
-                            first = firstFall(samples, c);
-                            pitch = 6.0 * sentBit + std::floor(1.5 * sentBit);
-                            addNoise(samples, snr, random);
-                        } else {
-                            fsk::FskSynthesizer::Settings settings;
-                            settings.dBaud = baud;
-                            settings.dMarkHz = c.markHz;
-                            settings.dShiftHz = shift;
-                            settings.bReversed = reversed;
-                            settings.bNoise = true;
-                            settings.dSnrDb = snr;
-                            settings.uSeed = random();
-                            settings.dFadeHz = fadeHz;
-                            settings.dFadeDepthDb = fadeDepthDb;
-                            settings.dDriftHzPerSec = driftHzPerSec;
-                            first = settings.dIdleSec * RATE;
-                            pitch = (6.0 + settings.dStopBits) * bit;
-                            fsk::FskSynthesizer synthesizer(settings);
-                            synthesizer.SetText(c.text);
-                            samples.resize(size_t(synthesizer.TotalSamples()));
-                            synthesizer.Render(samples.data(), int64_t(samples.size()));
-                        }
-                        if (only >= 0 && t != only)
-                            continue;
-                        const Decoded decoded = ourDecode(samples, c, told, repair);
-                        const double textCer = cer(decoded.text, c.text);
-                        ours += textCer;
-                        worst = std::max(worst, textCer);
-                        if (show && textCer > 0.0)
-                            std::fprintf(stderr,
-                                         "%.0f %.2f %.0f text %d: %.4f (%.0f/%.0f Hz, found "
-                                         "%.0f/%.0f Hz %.2f Bd)\n  %s\n  %s\n",
-                                         snr, baud, shift, t, textCer, c.markHz, c.spaceHz,
-                                         decoded.markHz, decoded.spaceHz, decoded.baud,
-                                         c.text.c_str(), decoded.text.c_str());
-                        found += decoded.found ? 1 : 0;
-                        if (decoded.found)
-                            offsets.add(decoded, first, pitch, sentBit);
-                        if (peer)
-                            theirs += cer(peerDecode(samples, c, dir), c.text);
-                    }
-                    std::printf("%s\t%.2f\t%.0f\t%.0f\t%d\t%.4f\t%s\t%d/%d\t%.4f",
-                                qPrintable(generatorName), baud, shift, snr, texts, ours / texts,
-                                peer ? qPrintable(QString::number(theirs / texts, 'f', 4)) : "-",
-                                found, texts, worst);
-                    if (timing)
-                        std::printf("\t%.4f\t%.4f", offsets.mean(), offsets.rms());
-                    std::printf("\n");
-                    std::fflush(stdout);
-                }
+        options.timing ? "\ttiming_mean\ttiming_rms" : "");
+    for (const QString& generatorName : options.generators) {
+        for (const double baud : options.bauds) {
+            for (const double shift : options.shifts) {
+                for (const double snr : options.snrs)
+                    measureCell(generatorName, baud, shift, snr, options, dir);
             }
         }
     }

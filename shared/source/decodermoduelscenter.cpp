@@ -7,6 +7,8 @@
 #include <QFile>
 
 #include <algorithm>
+#include <cstring>
+#include <iterator>
 #include <memory>
 #include <mutex>
 
@@ -36,32 +38,15 @@ const FamilyRow FAMILY_TABLE[] = {
     {"PSK31", nullptr, &DecoderModule::bPSK31},
 };
 
-struct SingleModeRow
+/// Whether @p name is a member of a mode family (FSK2 of FSK, ...): such a member is asked
+/// for with its family, and as a mode of its own selects nothing.
+bool isFamilyMember(const char* name)
 {
-    const char* mode;
-    Flag flag;
-};
-
-const SingleModeRow SINGLE_MODE_TABLE[] = {
-    {"ASK", &DecoderModule::bASK},
-    {"McFSK", &DecoderModule::bMcFSK},
-    {"MTONE", &DecoderModule::bMTONE},
-    {"MORSE", &DecoderModule::bMORSE},
-    {"FAX", &DecoderModule::bFAX},
-    {"SSTV", &DecoderModule::bSSTV},
-    {"PACKET RADIO", &DecoderModule::bPACKET_RADIO},
-    {"HELLSCHREIBER", &DecoderModule::bHELLSCHREIBER},
-    {"PACTOR", &DecoderModule::bPACTOR},
-    {"CLOVER", &DecoderModule::bCLOVER},
-    {"F7W", &DecoderModule::bF7W},
-    {"OQPSK", &DecoderModule::bOQPSK},
-    {"MIL-STD", &DecoderModule::bMIL_STD},
-    {"STANAG", &DecoderModule::bSTANAG},
-    {"ACARS HF", &DecoderModule::bACARS_HF},
-    {"HC-ARQ", &DecoderModule::bHC_ARQ},
-    {"ICAO SELCAL", &DecoderModule::bICAO_SELCAL},
-    {"PSK31", &DecoderModule::bPSK31},
-};
+    return std::any_of(std::begin(FAMILY_TABLE), std::end(FAMILY_TABLE),
+                       [name](const FamilyRow& row) {
+                           return row.subMode && std::strcmp(row.subMode, name) == 0;
+                       });
+}
 
 void sortByName(std::vector<DecoderModule>& modules)
 {
@@ -100,8 +85,10 @@ bool familySelects(const DecoderModule& module, const QString& mode, const QStri
 
 bool singleModeSelects(const DecoderModule& module, const QString& mode)
 {
-    for (const SingleModeRow& row : SINGLE_MODE_TABLE) {
-        if (mode == QLatin1String(row.mode) && module.*row.flag)
+    const DecoderModule::ModeFlag* flags = DecoderModule::ModeFlags();
+    for (int m = 0; m < DecoderModule::MODE_COUNT; ++m) {
+        if (mode == QLatin1String(flags[m].name) && module.*flags[m].flag &&
+            !isFamilyMember(flags[m].name))
             return true;
     }
     return false;

@@ -46,6 +46,7 @@ TEST(MorsetoolContract, EveryCommandExitsWithTheCodeOfWhatHappened)
         {"version of a command", {"encode", "--version"}, "", 0, ""},
         {"help-all is not offered", {"decode", "--help-all"}, "0 3\n", 2, "help-all"},
         {"unknown mode", {"modules", "--mode", "NOPE"}, "", 2, "unknown mode \"NOPE\""},
+        {"stray argument", {"modules", "stray"}, "", 2, "unexpected argument \"stray\""},
         {"unknown decoder of codecs", {"codecs", "--decoder", "Nope"}, "", 2, "unknown decoder"},
         {"unknown decoder of codec",
          {"codec", "--decoder", "Nope", "--codec", "KOI8-R - ASCII"},

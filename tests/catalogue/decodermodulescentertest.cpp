@@ -90,6 +90,7 @@ TEST_F(CatalogueTest, FamilyAndSingleModeTablesSelectByFlag)
     EXPECT_EQ(family("PSK31", "anything", "prefix"), QStringLiteral("prefix;PSK31 text"));
     EXPECT_EQ(single("MORSE"), QStringLiteral("Morse"));
     EXPECT_EQ(single("FSK"), QString()) << "families select nothing in the single-mode table";
+    EXPECT_EQ(single("FSK2"), QString()) << "a family member is asked for with its family";
 
     std::vector<double> values;
     catalogue.ValuesForMode(QStringLiteral("FSK"), QStringLiteral("FSK4"), values, false);

@@ -7,6 +7,7 @@
 #include "tools/cwdemodulator/cwsegmenter.h"
 #include "tools/cwdemodulator/cwspeedestimator.h"
 #include "tools/cwdemodulator/envelopedetector.h"
+#include "tools/cwdemodulator/heldlevelswing.h"
 #include "tools/cwdemodulator/impulseblanker.h"
 #include "tools/cwdemodulator/levelswingwatch.h"
 #include "tools/cwdemodulator/localmarklevel.h"
@@ -606,6 +607,34 @@ TEST(CwMarkLevel, FollowsAFadeThroughMarksAndGapsAndTakesOutAGainCut)
             EXPECT_GT(level.Gain(), judged < cut ? 0.99f : 0.01f) << i;
             EXPECT_NEAR(level.Level() * level.Gain(), 0.9f * gain, 0.3f * gain) << i;
         }
+    }
+}
+
+TEST(CwHeldLevelSwing, TellsAFadingToneFromASteadyOne)
+{
+    // Held seconds of keyed in-phase samples: a tone fading by 20 dB twice over them swung; a
+    // steady one, also near the noise floor, did not.
+    const std::vector<bool> units = keyedUnits(6);
+    const size_t total = units.size() * UNIT;
+    struct Case
+    {
+        const char* name;
+        float fDepth; ///< of the fade, as a share of the peak
+        float fNoise; ///< standard deviation per sample
+        bool bSwung;
+    };
+    for (const Case& c : {Case{"steady", 0.0f, 0.1f, false}, Case{"fading", 0.9f, 0.1f, true},
+                          Case{"steady, near the noise floor", 0.0f, 1.5f, false}}) {
+        std::mt19937 generator(3);
+        std::normal_distribution<float> noise(0.0f, c.fNoise);
+        std::vector<std::complex<float>> held;
+        for (size_t i = 0; i < total; ++i) {
+            const double turn = 2.0 * dsp::PI * 2.0 * double(i) / double(total);
+            const float level = 1.0f - c.fDepth * float(1.0 - std::cos(turn)) / 2.0f;
+            held.emplace_back((units[i / UNIT] ? level : 0.0f) + noise(generator),
+                              noise(generator));
+        }
+        EXPECT_EQ(cw::HeldLevelSwing(held, UNIT, c.fNoise * c.fNoise).Swung(), c.bSwung) << c.name;
     }
 }
 

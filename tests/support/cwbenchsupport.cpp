@@ -1,5 +1,7 @@
 #include "cwbenchsupport.h"
 
+#include "editdistance.h"
+
 #include "tools/cwdemodulator/audiofilereader.h"
 #include "tools/cwdemodulator/audiofilewriter.h"
 #include "tools/morsecore/internationalalphabet.h"
@@ -90,20 +92,7 @@ QString normalized(const QString& text)
 
 int editDistance(const QString& a, const QString& b)
 {
-    std::vector<int> previous(size_t(b.size()) + 1);
-    std::vector<int> current(size_t(b.size()) + 1);
-    for (int j = 0; j <= b.size(); ++j)
-        previous[size_t(j)] = j;
-    for (int i = 1; i <= a.size(); ++i) {
-        current[0] = i;
-        for (int j = 1; j <= b.size(); ++j) {
-            const int substitution = previous[size_t(j - 1)] + (a[i - 1] == b[j - 1] ? 0 : 1);
-            current[size_t(j)] =
-                std::min({substitution, previous[size_t(j)] + 1, current[size_t(j - 1)] + 1});
-        }
-        std::swap(previous, current);
-    }
-    return previous[size_t(b.size())];
+    return int(support::editDistance(a, b));
 }
 
 std::vector<float> readAudio(const QString& strPath)

@@ -27,6 +27,7 @@ std::vector<int> demodulate(const std::vector<float>& samples, int nSampleRate, 
 /// Upper case, every run of white space one blank, no blanks at either end.
 QString normalized(const QString& text);
 
+/// Characters inserted, dropped or changed between the two texts (`support::editDistance`).
 int editDistance(const QString& a, const QString& b);
 
 /// The samples of the recording at @p strPath (its first channel); empty when it cannot be read.

@@ -3,10 +3,9 @@
 #include "tools/cwdemodulator/realtapfilter.h"
 #include "tools/morsedsp/designcache.h"
 #include "tools/morsedsp/dspconstants.h"
+#include "tools/morsedsp/kaiserlowpass.h"
 
 #include <complex>
-// liquid-dsp uses std::complex<float> for its complex type when included from C++.
-#include <liquid/liquid.h>
 
 #include <algorithm>
 #include <cmath>
@@ -16,7 +15,6 @@ namespace cw {
 
 namespace {
 
-constexpr float STOPBAND_DB = 60.0f;
 /// Weight of each sample in the running mean that removes DC: about 60 ms at 8 kHz.
 constexpr float DC_WEIGHT = 0.002f;
 constexpr float DC_KEEP = 1.0f - DC_WEIGHT;
@@ -30,10 +28,7 @@ std::shared_ptr<const std::vector<float>> decimatorTaps(int nDecimation, int nDe
 {
     static dsp::DesignCache<std::pair<int, int>> designs;
     return designs.Get({nDecimation, nDelay}, [nDecimation, nDelay] {
-        std::vector<float> taps(size_t(2 * nDecimation * nDelay + 1));
-        liquid_firdes_kaiser(unsigned(taps.size()), 0.5f / float(nDecimation), STOPBAND_DB, 0.0f,
-                             taps.data());
-        return taps;
+        return dsp::kaiserLowPass(size_t(2 * nDecimation * nDelay + 1), 0.5f / float(nDecimation));
     });
 }
 

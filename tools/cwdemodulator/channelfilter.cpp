@@ -2,16 +2,14 @@
 
 #include "tools/morsedsp/designcache.h"
 #include "tools/morsedsp/dspconstants.h"
+#include "tools/morsedsp/kaiserlowpass.h"
 
 #include "tools/cwdemodulator/realtapfilter.h"
 
 #include <complex>
-// liquid-dsp uses std::complex<float> for its complex type when included from C++.
-#include <liquid/liquid.h>
 
 #include <algorithm>
 #include <cmath>
-#include <map>
 #include <memory>
 #include <numeric>
 #include <utility>
@@ -24,28 +22,9 @@ namespace {
 constexpr double TRANSITION_HZ = 40.0; ///< from the pass band to where neighbours are stopped
 constexpr double MIN_PASS_HZ = 15.0;
 constexpr double PASS_CYCLES_PER_UNIT = 1.5; ///< pass band times the element length
-constexpr float STOPBAND_DB = 60.0f;
+constexpr float STOPBAND_DB = 60.0f;         ///< as dsp::kaiserWindow() stops
 
 constexpr size_t KEPT_DESIGNS = 64; ///< pass bands follow the speed: keep the cache small
-
-/// The Kaiser window of @p nLength taps. Its Bessel functions over every tap are most of a
-/// design's cost, and the window depends on the length only (the stop band is fixed), while
-/// every speed tracked has its own pass band: windows are made once. Called only while
-/// designTaps() makes a design, under its cache's lock.
-const std::vector<float>& kaiserWindow(unsigned nLength)
-{
-    static std::map<unsigned, std::vector<float>> windows;
-    std::vector<float>& window = windows[nLength];
-    if (window.empty()) {
-        const float beta = kaiser_beta_As(STOPBAND_DB);
-        // The window is symmetric to the bit (its tap i and nLength - 1 - i take the same
-        // arguments), so half of it is made.
-        window.resize(nLength);
-        for (unsigned i = 0; i < (nLength + 1) / 2; ++i)
-            window[i] = window[nLength - 1 - i] = liquid_kaiser(i, nLength, beta);
-    }
-    return window;
-}
 
 /// The taps for a rate and a pass band: a Kaiser design costs more than filtering seconds of
 /// signal, and each acquisition attempt makes a filter of the widest band, so designs are
@@ -58,14 +37,8 @@ std::shared_ptr<const std::vector<float>> designTaps(double dSampleRate, double 
         const double transition = TRANSITION_HZ / dSampleRate;
         int length = int(std::ceil((STOPBAND_DB - 8.0) / (2.285 * dsp::TWO_PI * transition))) + 1;
         length |= 1;
-        std::vector<float> taps(size_t(length), 0.0f);
-        // The windowed sinc, tap for tap as liquid_firdes_kaiser() makes it, on a kept window.
-        const std::vector<float>& window = kaiserWindow(unsigned(length));
         const float cutoff = float((dPassHz + 0.5 * TRANSITION_HZ) / dSampleRate);
-        for (int i = 0; i < length; ++i) {
-            const float t = float(i) - float(length - 1) / 2.0f;
-            taps[size_t(i)] = sincf(2.0f * cutoff * t) * window[size_t(i)];
-        }
+        std::vector<float> taps = dsp::kaiserLowPass(size_t(length), cutoff);
         // Unit gain at the tone, so that levels mean the same before and after.
         const float sum = std::accumulate(taps.begin(), taps.end(), 0.0f);
         for (float& tap : taps)

@@ -8,7 +8,7 @@ namespace cw {
 class RealTapFilter;
 
 /// Keeps the band around the tone in the baseband and rejects neighbouring signals: a
-/// linear-phase low-pass FIR filter (designed by liquid-dsp, Kaiser window) that passes the keying
+/// linear-phase low-pass FIR filter (Kaiser window) that passes the keying
 /// sidebands of the speed sent and stops what lies 40 Hz further out. The output runs
 /// Delay() samples behind the input. Life: create, Push() per sample.
 class ChannelFilter

@@ -318,6 +318,8 @@ void CwDemodulator::Private::tryAcquire(bool bFinal)
     m_pLocalPhase = std::make_unique<LocalPhaseProjector>(learned.nHalfWidth);
     m_reacquisition.Settle(learned.timing.dUnit);
     startTracking(learned.timing);
+    if (learned.bLevelSwung)
+        m_pFollower->FollowFromStart(levelMoment());
     replayHeld();
     if (bFinal && m_phase == Phase::AcquiringSpeed && !m_pAcquisition->IsEmpty())
         tryAcquire(true);

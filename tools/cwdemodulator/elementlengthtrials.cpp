@@ -135,8 +135,8 @@ bool ElementLengthTrials::lacksShortElements(const Held& held, double dUnit, flo
                 m_characterGaps.push_back(segment.nLength);
         }
     };
-    for (const std::complex<float>& sample : held.inPhase) {
-        segmenter.PushInPhase(sample.real(), fAmplitude, dUnit);
+    for (size_t n = 0; n < count; ++n) {
+        segmenter.PushInPhase(held.inPhase[n].real(), held.LevelAt(n, fAmplitude), dUnit);
         takeSegments();
     }
     segmenter.Finish();
@@ -184,8 +184,8 @@ double ElementLengthTrials::score(const Held& held, double dUnit, float fAmplitu
     if (dUnit > m_dMaxUnit || dUnit < m_dMinUnit)
         return OUT_OF_RANGE;
     segmenter.Reset(0, held.fNoiseVariance, true);
-    for (const std::complex<float>& sample : held.inPhase)
-        segmenter.PushInPhase(sample.real(), fAmplitude, dUnit);
+    for (size_t n = 0; n < held.inPhase.size(); ++n)
+        segmenter.PushInPhase(held.inPhase[n].real(), held.LevelAt(n, fAmplitude), dUnit);
     segmenter.Finish();
     return segmenter.BestScore();
 }

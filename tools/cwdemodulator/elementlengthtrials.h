@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <complex>
 #include <cstdint>
 #include <string>
@@ -24,6 +25,19 @@ public:
     {
         const std::vector<std::complex<float>>& inPhase; ///< in phase as the real parts
         float fNoiseVariance;
+        /// The mark level around each sample where it moves; empty: the one level given.
+        const std::vector<float>& levels = noLevels();
+
+        /// The level of sample @p n, at most @p fAmplitude.
+        float LevelAt(size_t n, float fAmplitude) const
+        {
+            return n < levels.size() ? std::min(levels[n], fAmplitude) : fAmplitude;
+        }
+        static const std::vector<float>& noLevels()
+        {
+            static const std::vector<float> none;
+            return none;
+        }
     };
 
     /// Lengths (samples) between @p dMinUnit and @p dMaxUnit are tried, decided with the

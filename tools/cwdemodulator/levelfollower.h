@@ -47,6 +47,8 @@ public:
     // Reception
     /// Watches the tracker's level, and starts following once it swung.
     void Watch(const Moment& now);
+    /// Starts following at once: the acquisition saw the level move in the seconds it held.
+    void FollowFromStart(const Moment& now);
     /// Hands @p input on, or holds it while the level around it is judged from @p fMagnitude
     /// (the matched filter's). @p bJudged: the level has seen the last sample, and keeps its
     /// judgement from there.
@@ -59,6 +61,9 @@ public:
     int Delay() const;
 
 private:
+    /// Whether marks of @p fLevel stand clear enough of the noise, and of a neighbour's
+    /// leakage, for their level to be followed.
+    bool clearToFollow(float fLevel, const Moment& now) const;
     void startFollowing(const Moment& now);
     void pushHeld(const Input& judged, const Moment& now);
     float amplitude(const Input& judged, const Moment& now) const;
@@ -74,7 +79,8 @@ private:
     std::unique_ptr<LocalMarkLevel> m_pLevel;
     std::vector<Input> m_delay; ///< ring of the level's delay + 1
     std::size_t m_nWrite = 0;
-    int m_nHeld = 0; ///< samples held so far, up to the level's delay
+    int m_nHeld = 0;                   ///< samples held so far, up to the level's delay
+    bool m_bFollowedFromStart = false; ///< the held seconds showed the level moving
 };
 
 } // namespace cw

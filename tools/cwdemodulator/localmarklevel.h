@@ -28,9 +28,17 @@ namespace cw {
 class LocalMarkLevel
 {
 public:
+    /// Elements on each side of a sample its mark level is judged from: short enough to follow
+    /// a fade within a word (tried 2 to 6; longer reaches lag behind fast fades).
+    static constexpr double REACH_UNITS = 2.0;
+    /// Seconds on each side of a sample its noise is judged from: short beside a receiver's
+    /// AGC recovering from a crash.
+    static constexpr double NOISE_REACH_SEC = 0.1;
+
     /// @p nReach: samples looked at on each side for marks, @p nNoiseReach: for the noise
-    /// (both at least 1); @p fInitialLevel: the mark level known before the first sample.
-    LocalMarkLevel(int nReach, int nNoiseReach, float fInitialLevel);
+    /// (both at least 1); @p fInitialLevel: the mark level known before the first sample;
+    /// @p bKnownToMove: the level was seen moving already, weaker marks set it.
+    LocalMarkLevel(int nReach, int nNoiseReach, float fInitialLevel, bool bKnownToMove = false);
 
     /// Adds the newest sample's envelope (the matched filter's magnitude) and quadrature part.
     void Push(float fMagnitude, float fQuadrature);
@@ -50,6 +58,7 @@ private:
     void updateGain();
     void updateLevel();
 
+    float m_fMarkOverNoise; ///< power over the gaps' noise that a side's mark needs
     int m_nReach;
     int m_nNoiseReach;
     int m_nDelay;

@@ -2,6 +2,8 @@
 
 #include "tools/cwdemodulator/channelfilter.h"
 #include "tools/cwdemodulator/envelopedetector.h"
+#include "tools/cwdemodulator/heldlevelswing.h"
+#include "tools/cwdemodulator/localmarklevel.h"
 #include "tools/cwdemodulator/localphaseprojector.h"
 #include "tools/cwdemodulator/neighbourleakage.h"
 
@@ -175,9 +177,16 @@ void SpeedAcquisition::refineInPhase(Learned& learned, int nMarks, const Carrier
     const bool judgeProjection = ownPhase && !m_bLean;
     if (judgeProjection && isOtherReading(result.dUnit, projectedFor))
         projectFor(learned, result.dUnit, carrier);
+    // A level that moved within the held seconds is followed from the first sample decoded,
+    // and by the trials: at one level, the faded marks of the first seconds looked like gaps
+    // and pieces of marks, and a reading three times too fast could win.
+    learned.bLevelSwung = HeldLevelSwing(m_inPhase, result.dUnit, learned.fNoiseVariance).Swung();
+    m_levels.clear();
+    if (learned.bLevelSwung)
+        followHeldLevel(result.dUnit, result.fMarkLevel);
     const double estimate = result.dUnit;
-    result.dUnit = m_trials.Likeliest({m_inPhase, learned.fNoiseVariance}, result.dUnit,
-                                      result.fMarkLevel, decisions);
+    result.dUnit =
+        m_trials.Likeliest(trialHeld(learned), result.dUnit, result.fMarkLevel, decisions);
     if (judgeProjection && !isOtherReading(result.dUnit, estimate)) {
         // On samples projected so, the likelihood leans towards shorter elements (see
         // readSlowerOnItsOwnProjection()) within a reading too: a length a few percent
@@ -222,8 +231,7 @@ void SpeedAcquisition::readSlowerOnItsOwnProjection(Learned& learned,
     // The tracking projects as the reading taken was judged, and measures its noise so.
     projectFor(learned, bestProjectedFor, carrier);
     result.dUnit = best.dUnit;
-    m_trials.FindCharacterGaps({m_inPhase, learned.fNoiseVariance}, result.dUnit, result.fMarkLevel,
-                               decisions);
+    m_trials.FindCharacterGaps(trialHeld(learned), result.dUnit, result.fMarkLevel, decisions);
 }
 
 void SpeedAcquisition::projectFor(Learned& learned, double dUnit, const CarrierReference& carrier)
@@ -247,6 +255,44 @@ void SpeedAcquisition::projectLocally(int nHalfWidth, const CarrierReference& ca
         if (i >= size_t(delay))
             m_inPhase.push_back(projector.Projected());
     }
+}
+
+void SpeedAcquisition::followHeldLevel(double dUnit, float fMarkLevel)
+{
+    // The level judged from the element-matched envelope and the quadrature part, as the
+    // level follower judges it while tracking; the last samples keep the last judgement.
+    LocalMarkLevel level(int(std::lround(LocalMarkLevel::REACH_UNITS * dUnit)),
+                         int(std::lround(LocalMarkLevel::NOISE_REACH_SEC * m_dSampleRate)),
+                         fMarkLevel, true);
+    const size_t count = m_inPhase.size();
+    const size_t length = size_t(EnvelopeDetector::LengthFor(dUnit));
+    const size_t delay = size_t(level.Delay());
+    m_levels.assign(count, fMarkLevel);
+    m_levelled = m_inPhase;
+    std::complex<double> sum;
+    for (size_t n = 0; n < count; ++n) {
+        sum += std::complex<double>(m_inPhase[n]);
+        if (n >= length)
+            sum -= std::complex<double>(m_inPhase[n - length]);
+        level.Push(float(std::abs(sum) / double(length)), m_inPhase[n].imag());
+        if (n >= delay)
+            judgeHeld(n - delay, level);
+    }
+    for (size_t n = count > delay ? count - delay : 0; n < count; ++n)
+        judgeHeld(n, level);
+}
+
+void SpeedAcquisition::judgeHeld(size_t n, const LocalMarkLevel& level)
+{
+    m_levels[n] = level.Level();
+    m_levelled[n] = m_inPhase[n] / level.Gain();
+}
+
+ElementLengthTrials::Held SpeedAcquisition::trialHeld(const Learned& learned) const
+{
+    if (m_levels.empty())
+        return {m_inPhase, learned.fNoiseVariance};
+    return {m_levelled, learned.fNoiseVariance, m_levels};
 }
 
 float SpeedAcquisition::quadratureNoise(const CarrierReference& carrier) const

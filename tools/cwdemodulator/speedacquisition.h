@@ -12,6 +12,7 @@
 namespace cw {
 
 class CwSegmenter;
+class LocalMarkLevel;
 
 /// Learns each transmission before any of it is decided: holds its first seconds of baseband
 /// back, and once enough is held, tries every second to learn the speed (CwSpeedEstimator),
@@ -35,6 +36,7 @@ public:
         CwSpeedEstimator::Result timing;
         float fNoiseVariance = 0.0f; ///< of the in-phase part
         int nHalfWidth = 0;          ///< of the phase projection around each sample
+        bool bLevelSwung = false;    ///< the marks' level moved within the held seconds
     };
 
     /// Element lengths (samples) between @p dMinUnit and @p dMaxUnit, decided with the
@@ -79,6 +81,13 @@ private:
     void projectFor(Learned& learned, double dUnit, const CarrierReference& carrier);
     void projectLocally(int nHalfWidth, const CarrierReference& carrier);
     float quadratureNoise(const CarrierReference& carrier) const;
+    /// Follows the mark level around each held sample (m_levels), and the samples with a gain
+    /// cut taken out (m_levelled), as the tracking will once it knows the level moves.
+    void followHeldLevel(double dUnit, float fMarkLevel);
+    void judgeHeld(size_t n, const LocalMarkLevel& level);
+    /// The held in-phase samples as the trials read them: at one level, or at the one
+    /// followed around each sample where the level moved.
+    ElementLengthTrials::Held trialHeld(const Learned& learned) const;
 
     double m_dSampleRate;
     bool m_bLean;
@@ -88,6 +97,8 @@ private:
     std::vector<std::complex<float>> m_filtered;  ///< it through the channel filter
     std::vector<std::complex<float>> m_derotated; ///< that with the offset removed
     std::vector<std::complex<float>> m_inPhase;   ///< its in-phase parts, once learned
+    std::vector<std::complex<float>> m_levelled;  ///< they with gain cuts taken out
+    std::vector<float> m_levels;                  ///< the mark level around each of them
     std::int64_t m_nStart = 0;                    ///< baseband index of m_held[0]
     int m_nFilterDelay = 0;                       ///< of the filter m_filtered went through
     size_t m_nSinceAttempt = 0;

@@ -1,5 +1,7 @@
 #include "tools/cwdemodulator/symbolqueue.h"
 
+#include "tools/morsedsp/takefront.h"
+
 #include <algorithm>
 
 namespace cw {
@@ -12,11 +14,7 @@ void SymbolQueue::Push(int nCode, std::int64_t nPosition)
 
 bool SymbolQueue::Take(CwSymbol& symbol)
 {
-    if (m_symbols.empty())
-        return false;
-    symbol = m_symbols.front();
-    m_symbols.pop_front();
-    return true;
+    return dsp::takeFront(m_symbols, symbol);
 }
 
 } // namespace cw

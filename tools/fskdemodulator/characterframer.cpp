@@ -1,5 +1,7 @@
 #include "tools/fskdemodulator/characterframer.h"
 
+#include "tools/morsedsp/takefront.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
@@ -350,11 +352,7 @@ void CharacterFramer::Finish()
 
 bool CharacterFramer::TakeFrame(Frame& frame)
 {
-    if (m_ready.empty())
-        return false;
-    frame = m_ready.front();
-    m_ready.pop_front();
-    return true;
+    return dsp::takeFront(m_ready, frame);
 }
 
 void CharacterFramer::releaseWaiting(double dBefore)

@@ -1,5 +1,7 @@
 #include "tools/fskdemodulator/shiftrepair.h"
 
+#include "tools/morsedsp/takefront.h"
+
 #include <algorithm>
 
 namespace fsk {
@@ -67,11 +69,7 @@ void ShiftRepair::Finish()
 
 bool ShiftRepair::Take(Character& character)
 {
-    if (m_ready.empty())
-        return false;
-    character = m_ready.front();
-    m_ready.pop_front();
-    return true;
+    return dsp::takeFront(m_ready, character);
 }
 
 bool ShiftRepair::mayBe(const Character& character, unsigned nCode)

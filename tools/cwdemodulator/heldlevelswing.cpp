@@ -1,0 +1,79 @@
+#include "tools/cwdemodulator/heldlevelswing.h"
+
+#include "tools/cwdemodulator/envelopedetector.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace cw {
+
+namespace {
+
+/// A peak of the envelope is a mark when it stands this far (amplitude) over the envelope's
+/// noise: noise alone does not get there within the held seconds.
+constexpr float MARK_OVER_NOISE = 5.0f;
+/// Marks under this share of the strongest are weak.
+constexpr float WEAK_SHARE = 0.5f;
+/// The strongest marks are the ones at this rank from the top (a share of them): a burst of
+/// noise on one mark does not set the scale.
+constexpr double TOP_RANK = 0.1;
+/// The level swung when at least this share of the marks, and this many, are weak: a fade of
+/// 20 dB at 0.5 Hz left 21 to 59 % of them weak, an AGC pumping after crashes 25 to 54 %;
+/// steady signals (Farnsworth spacing, drift, chirp, phase restarts, crashes, noise floors)
+/// at most 14 %, one mark of seven.
+constexpr float SWUNG_WEAK_SHARE = 0.2f;
+constexpr long LEAST_WEAK_MARKS = 3;
+/// Only marks this far over the noise: nearer the floor their level wanders by itself.
+constexpr float TOP_OVER_NOISE = 15.0f;
+
+std::vector<float> matchedEnvelope(const std::vector<std::complex<float>>& inPhase, int nLength)
+{
+    std::vector<float> envelope(inPhase.size(), 0.0f);
+    double sum = 0.0;
+    for (size_t i = 0; i < inPhase.size(); ++i) {
+        sum += double(inPhase[i].real());
+        if (i >= size_t(nLength))
+            sum -= double(inPhase[i - size_t(nLength)].real());
+        envelope[i] = float(sum / nLength);
+    }
+    return envelope;
+}
+
+bool isPeak(const std::vector<float>& envelope, size_t n, size_t nReach)
+{
+    const size_t first = n > nReach ? n - nReach : 0;
+    const size_t last = std::min(envelope.size() - 1, n + nReach);
+    for (size_t i = first; i <= last; ++i) {
+        if (envelope[i] > envelope[n] || (envelope[i] == envelope[n] && i < n))
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+HeldLevelSwing::HeldLevelSwing(const std::vector<std::complex<float>>& inPhase, double dUnit,
+                               float fNoiseVariance)
+{
+    const int length = EnvelopeDetector::LengthFor(dUnit);
+    if (inPhase.size() <= size_t(length) || fNoiseVariance <= 0.0f)
+        return;
+    const std::vector<float> envelope = matchedEnvelope(inPhase, length);
+    const float noise = std::sqrt(fNoiseVariance / float(length));
+    const size_t reach = size_t(std::max(1.0, dUnit));
+    std::vector<float> peaks;
+    for (size_t n = size_t(length); n < envelope.size(); ++n) {
+        if (envelope[n] > MARK_OVER_NOISE * noise && isPeak(envelope, n, reach))
+            peaks.push_back(envelope[n]);
+    }
+    if (peaks.empty())
+        return;
+    std::sort(peaks.begin(), peaks.end());
+    const float top = peaks[size_t(double(peaks.size() - 1) * (1.0 - TOP_RANK))];
+    const auto weakEnd = std::lower_bound(peaks.begin(), peaks.end(), WEAK_SHARE * top);
+    const long weak = long(weakEnd - peaks.begin());
+    m_bSwung = top >= TOP_OVER_NOISE * noise && weak >= LEAST_WEAK_MARKS &&
+               float(weak) >= SWUNG_WEAK_SHARE * float(peaks.size());
+}
+
+} // namespace cw

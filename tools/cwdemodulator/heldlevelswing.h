@@ -1,0 +1,30 @@
+#pragma once
+
+#include <complex>
+#include <vector>
+
+namespace cw {
+
+/// Tells from the samples held at acquisition whether the marks' level moves (a deep fade, a
+/// receiver's gain cut) before any mark is decided: the tracking's level, learned from the
+/// marks it decides, takes several fades to see one. Marks are read as the peaks of the
+/// element-matched envelope of the in-phase part that stand clear of its noise; a steady
+/// signal's stay near the strongest, a fading one's spread down to where they drown.
+///
+/// Life: create per acquisition with the held samples, then ask.
+class HeldLevelSwing
+{
+public:
+    /// @p inPhase: the held samples, in phase as the real parts, with @p fNoiseVariance per
+    /// sample; @p dUnit: the element length found, in samples.
+    HeldLevelSwing(const std::vector<std::complex<float>>& inPhase, double dUnit,
+                   float fNoiseVariance);
+
+    /// Whether the marks' level swung within the held seconds.
+    bool Swung() const { return m_bSwung; }
+
+private:
+    bool m_bSwung = false;
+};
+
+} // namespace cw

@@ -1,10 +1,13 @@
 #pragma once
 
 #include "tools/cwdemodulator/cwsegmenter.h"
+#include "tools/cwdemodulator/envelopehistory.h"
+#include "tools/cwdemodulator/keyingthreshold.h"
+#include "tools/cwdemodulator/recentruns.h"
+#include "tools/cwdemodulator/wordgapestimate.h"
 
 #include <QtGlobal>
 
-#include <array>
 #include <vector>
 
 namespace cw {
@@ -69,8 +72,8 @@ public:
     double Unit() const { return m_dUnit; }
     /// A mark is in progress (confirmed).
     bool IsKeyDown() const { return m_bOn; }
-    float MarkLevel() const { return m_fMark; }
-    float SpaceLevel() const { return m_fSpace; }
+    float MarkLevel() const { return m_threshold.MarkLevel(); }
+    float SpaceLevel() const { return m_threshold.SpaceLevel(); }
     qint64 Position() const { return m_nPosition; }
     /// True once the silence after the last mark has ended the line.
     bool LineEnded() const { return m_bLineEnded; }
@@ -82,15 +85,10 @@ public:
 
 private:
     void confirmEdge(qint64 nEdge);
-    void rememberCharacterGap(double dUnits);
-    /// Sets the silence that ends a word from the first @p nCount character gaps, once
-    /// there are enough.
-    void judgeWordGaps(std::array<double, 16> gaps, int nCount);
     void endMark(qint64 nEdge);
     void startMark(qint64 nEdge);
     void checkGap(qint64 nGapEnd);
     void adaptUnit(double dObserved, double dWeight);
-    void rememberRun(bool bMark, qint64 nLength);
     void refitUnit();
     float interiorMean(qint64 nStart, qint64 nEnd) const;
     void deliver(int nCode, qint64 nPosition);
@@ -98,19 +96,10 @@ private:
     Settings m_settings;
     IListener* m_pListener;
     double m_dUnit = 1.0;
-    float m_fMark = 1.0f;
-    float m_fSpace = 0.0f;
     qint64 m_nPosition = 0;
-    bool m_bCoherent = false;
-    float m_fHigh = 0.5f; ///< key-down threshold, share of the level span
-    float m_fLow = 0.5f;  ///< key-up threshold
-    float m_fPeakShare = 0.75f;
-    float m_fDipShare = 0.3f;
-    bool m_bRaw = false; ///< envelope above the threshold now
-    bool m_bOn = false;  ///< confirmed key-down
+    KeyingThreshold m_threshold;
+    bool m_bOn = false; ///< confirmed key-down
     qint64 m_nRunStart = 0;
-    qint64 m_nPendingEdge = -1; ///< unconfirmed change of m_bRaw, or -1
-    float m_fExtreme = 0.0f;    ///< highest (rising) or lowest (falling) since the pending edge
     float m_fPeak = 0.0f;
     float m_fSegmentLevel = -1.0f; ///< level of a mark given as a segment; -1 otherwise
     const CwSegmenter::Segment* m_pSegment = nullptr; ///< the segment being classified
@@ -119,20 +108,9 @@ private:
     bool m_bWordOpen = false;
     bool m_bLineOpen = false;
     bool m_bLineEnded = false;
-    std::vector<float> m_history; ///< recent envelope samples, ring of power-of-two size
-    size_t m_nHistoryMask = 0;
-    struct RecentRun
-    {
-        bool bMark;
-        float fLogLength;
-    };
-    std::array<RecentRun, 24> m_recent{};
-    std::array<double, 16> m_characterGaps{}; ///< recent gaps that ended a character, units
-    int m_nCharacterGapCount = 0;
-    int m_nCharacterGapNext = 0;
-    double m_dWordUnits = 4.6; ///< silence that ends a word, from the character gaps
-    int m_nRecentCount = 0;
-    int m_nRecentNext = 0;
+    EnvelopeHistory m_history;
+    RecentRuns m_recentRuns;
+    WordGapEstimate m_wordGap;
 };
 
 } // namespace cw

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QtGlobal>
+
+namespace cw {
+
+/// Decides key-down and key-up on an envelope for CwTimingTracker: an adaptive threshold with
+/// hysteresis between the tracked mark and space levels, and a change of side that counts only
+/// once it lasted long enough and went deep enough (a glitch does not). The tracker says which
+/// side is confirmed and takes the confirmed edges.
+class KeyingThreshold
+{
+public:
+    /// Begins with the given levels. @p bCoherent: the envelope is the tone's in-phase part,
+    /// whose noise is Gaussian around zero, rather than a magnitude.
+    void Start(float fMarkLevel, float fSpaceLevel, bool bCoherent);
+    /// Compares envelope sample @p nPosition with the threshold; @p bKeyDown is the confirmed
+    /// side. Returns whether the envelope is above the threshold now.
+    bool Compare(qint64 nPosition, float fEnvelope, bool bKeyDown);
+    /// The pending edge, once it lasted long enough for element length @p dUnit at sample
+    /// @p nPosition; -1 otherwise. A confirmed edge is no longer pending.
+    qint64 TakeConfirmedEdge(qint64 nPosition, bool bKeyDown, double dUnit);
+
+    /// Follows the noise level with a sample from a gap, averaged over about four elements.
+    void FollowSpace(float fEnvelope, double dUnit);
+    /// Follows the mark level with the level @p fObserved of a finished mark.
+    void FollowMark(float fObserved);
+
+    bool IsCoherent() const { return m_bCoherent; }
+    bool HasPendingEdge() const { return m_nPendingEdge >= 0; }
+    qint64 PendingEdge() const { return m_nPendingEdge; }
+    /// Highest (rising) or lowest (falling) envelope since the pending edge.
+    float Extreme() const { return m_fExtreme; }
+    float MarkLevel() const { return m_fMark; }
+    float SpaceLevel() const { return m_fSpace; }
+
+private:
+    float span() const;
+
+    float m_fMark = 1.0f;
+    float m_fSpace = 0.0f;
+    bool m_bCoherent = false;
+    float m_fHigh = 0.5f; ///< key-down threshold, share of the level span
+    float m_fLow = 0.5f;  ///< key-up threshold
+    float m_fPeakShare = 0.75f;
+    float m_fDipShare = 0.3f;
+    bool m_bAbove = false;      ///< envelope above the threshold now
+    qint64 m_nPendingEdge = -1; ///< unconfirmed change of m_bAbove, or -1
+    float m_fExtreme = 0.0f;
+};
+
+} // namespace cw

@@ -58,7 +58,6 @@ constexpr double BEAM = 30.0;
 /// The priors are recomputed when whole samples per block make the blocks per element
 /// differ this much from the last computation.
 constexpr double PRIOR_TOLERANCE = 0.02;
-constexpr double NOISE_MEMORY = 4000.0; ///< samples the noise variance is averaged over
 
 // Shares of the choices after a mark: another element, or the end of the character
 // (followed by one more, or by a word gap).
@@ -245,13 +244,10 @@ void CwSegmenter::Reset(qint64 nPosition, float fNoiseVariance, bool bScoring)
         m_bNormalisedPriors = bScoring;
         setPriors(m_dPriorBlocksPerUnit);
     }
-    m_fNoise = fNoiseVariance;
-    m_bNoiseKnown = fNoiseVariance > 0.0f;
+    m_noise.Reset(fNoiseVariance);
     m_nPosition = nPosition;
     m_nInBlock = 0;
     m_blockSum = 0.0;
-    m_dBlockQuadrature = 0.0;
-    m_bMeasureNoise = false;
     m_bOwnPhase = false;
     // Block numbers go on from the last run, past anything the rings still hold, so that no
     // score stamped in an earlier run is taken for one of this run.
@@ -330,8 +326,7 @@ void CwSegmenter::Push(float fInPhase, float fQuadrature, float fAmplitude, doub
     // in-phase noise whatever the keying. The evidence sums samples over blocks, and the
     // baseband noise is not white out to the band edges, so its variance is measured on the
     // same block sums.
-    m_dBlockQuadrature += fQuadrature;
-    m_bMeasureNoise = true;
+    m_noise.AddQuadrature(fQuadrature);
     m_bOwnPhase = false;
     addSample({fInPhase, fQuadrature}, fAmplitude, dUnit);
 }
@@ -341,33 +336,19 @@ void CwSegmenter::PushOwnPhase(std::complex<float> sample, float fQuadrature, fl
 {
     // Whatever phase the tone had in earlier elements, a mark is one keying of the tone: its
     // samples add up on the phase it had then. The noise is measured as for Push().
-    m_dBlockQuadrature += fQuadrature;
-    m_bMeasureNoise = true;
+    m_noise.AddQuadrature(fQuadrature);
     m_bOwnPhase = true;
     addSample(sample, fAmplitude, dUnit);
-}
-
-void CwSegmenter::measureNoise()
-{
-    const double perSample = m_dBlockQuadrature * m_dBlockQuadrature / m_nInBlock;
-    if (!m_bNoiseKnown) {
-        m_fNoise = float(perSample);
-        m_bNoiseKnown = true;
-    }
-    m_fNoise += float((perSample - m_fNoise) * m_nInBlock / NOISE_MEMORY);
-    m_dBlockQuadrature = 0.0;
-    m_bMeasureNoise = false;
 }
 
 void CwSegmenter::closeBlock()
 {
     const qint64 e = m_nBlocks + 1; // the boundary after this block
-    if (m_bMeasureNoise)
-        measureNoise();
+    m_noise.CloseBlock(m_nInBlock);
     // Key-down evidence: log likelihood ratio of the block's samples, Gaussian noise.
     const double a = m_fAmplitude;
     const double weight = m_bNormalisedPriors ? 1.0 : EVIDENCE_WEIGHT;
-    const double noise = std::max(1e-20, double(m_fNoise)) / weight;
+    const double noise = std::max(1e-20, double(m_noise.Variance())) / weight;
     const double evidence = (a * m_blockSum.real() - 0.5 * a * a * m_nInBlock) / noise;
     m_cumulative[slot(e)] = m_cumulative[slot(m_nBlocks)] + evidence;
     m_sampleSums[slot(e)] = m_sampleSums[slot(m_nBlocks)] + m_blockSum;
@@ -398,7 +379,7 @@ void CwSegmenter::weighOwnPhaseMarks(qint64 nBoundary)
     // A phase that wanders (3 rad/s^0.5) turns inside a dash: such a mark may also be
     // weighed in pieces an element long, each on its own phase, at a price per piece.
     const double a = m_fAmplitude;
-    const double noise = std::max(1e-20, double(m_fNoise));
+    const double noise = std::max(1e-20, double(m_noise.Variance()));
     const qint64 shortest = std::min(m_dot.nShortest, m_dash.nShortest);
     const qint64 longest =
         std::min<qint64>(std::max(m_dot.nLongest, m_dash.nLongest), nBoundary - m_nOrigin);
@@ -443,7 +424,7 @@ bool CwSegmenter::splitMayWin(qint64 nFirst, qint64 nBlocks, qint64 nPieces, dou
     const double a = m_fAmplitude;
     if (!(a > 0.0))
         return true; // the bound holds for a positive amplitude only
-    const double noise = std::max(1e-20, double(m_fNoise));
+    const double noise = std::max(1e-20, double(m_noise.Variance()));
     double magnitudes = 0.0;
     for (qint64 i = 0; i < nPieces; ++i) {
         const std::complex<double> sum =
@@ -462,7 +443,7 @@ double CwSegmenter::ownPhaseMagnitude(std::complex<double> sum, qint64 nSamples)
     // A mark on its own phase has the size of its samples' sum, whatever that phase was; the
     // noise adds its power to that, so a stretch of noise taken for a dot would look as
     // strong as a weak mark. That power is taken out.
-    const double noisePower = 2.0 * double(nSamples) * double(m_fNoise);
+    const double noisePower = 2.0 * double(nSamples) * double(m_noise.Variance());
     return std::sqrt(std::max(0.0, std::norm(sum) - noisePower));
 }
 

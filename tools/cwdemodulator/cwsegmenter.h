@@ -1,5 +1,6 @@
 #pragma once
 
+#include "tools/cwdemodulator/blocknoise.h"
 #include "tools/cwdemodulator/restartgridphase.h"
 
 #include <QtGlobal>
@@ -83,7 +84,7 @@ public:
     /// Reset().
     void SetRestartGrid(double dTurnPerSample);
     /// The in-phase noise variance per sample, as block sums see it.
-    float NoiseVariance() const { return m_fNoise; }
+    float NoiseVariance() const { return m_noise.Variance(); }
     /// Log likelihood of the best segmentation so far (comparable between runs over the
     /// same samples with different element lengths).
     double BestScore() const;
@@ -111,7 +112,6 @@ private:
         int nLongest = 0;
     };
     void setPriors(double dBlocksPerUnit);
-    void measureNoise();
     void closeBlock();
     void addSample(std::complex<float> sample, float fAmplitude, double dUnit);
     /// Key-down evidence of each mark length ending at @p nBoundary, on the mark's own phase.
@@ -206,10 +206,7 @@ private:
     int m_nInBlock = 0;
     std::complex<double> m_blockSum;
     float m_fAmplitude = 0.0f;
-    double m_dBlockQuadrature = 0.0;
-    bool m_bMeasureNoise = false;
-    float m_fNoise = 0.0f; ///< in-phase noise variance per sample, as seen by block sums
-    bool m_bNoiseKnown = false;
+    BlockNoise m_noise;
     bool m_bOwnPhase = false; ///< each mark is weighed on its own phase
     RestartGridPhase m_grid;
 

@@ -20,11 +20,6 @@ constexpr int LAG = 20 * UNIT;
 constexpr int COMMIT_EVERY = 2 * UNIT;
 constexpr double NEGATIVE = -1e300;
 constexpr qint64 NEVER = -(qint64(1) << 40);
-/// Spread of element lengths, in log units: hand-sent timing and noise on the edges.
-constexpr double LENGTH_SPREAD = 0.15;
-/// Marks and gaps shorter than this (units) do not occur: hand-sent elements stay above
-/// 0.8 of their length.
-constexpr double SHORTEST_UNITS = 0.6;
 /// Log prior of a code that is no character expected: a missing or extra element has to be
 /// this much clearer than noise to make one.
 constexpr float UNKNOWN_CODE = -6.0f;
@@ -59,12 +54,6 @@ constexpr double BEAM = 30.0;
 /// differ this much from the last computation.
 constexpr double PRIOR_TOLERANCE = 0.02;
 
-// Shares of the choices after a mark: another element, or the end of the character
-// (followed by one more, or by a word gap).
-constexpr double ELEMENT_GAP_SHARE = 0.55;
-constexpr double CHARACTER_GAP_SHARE = 0.3;
-constexpr double WORD_GAP_SHARE = 0.15;
-
 constexpr int MARK_STATES = 0; ///< traceback states: marks by node, then element gaps,
 constexpr int GAP_STATES = 1 << (CwSegmenter::LONGEST_CODE + 1);
 constexpr int START_STATE = 2 * GAP_STATES; ///< a gap that ends a character ended
@@ -87,51 +76,11 @@ double logBesselI0(double z)
                         std::sqrt(dsp::TWO_PI * z));
 }
 
-/// A log-normal mixture of lengths in blocks, each part given as (share, length in units);
-/// lengths less likely than @p dLeastLikely (log) are left out.
-std::vector<float> lengthPrior(int nLongest, double dBlocksPerUnit, double dLeastLikely,
-                               std::initializer_list<std::pair<double, double>> parts)
-{
-    // The speed moves the priors often: each logarithm is taken once.
-    std::vector<std::pair<double, double>> logParts;
-    for (const auto& part : parts)
-        logParts.emplace_back(part.first, std::log(part.second));
-    std::vector<float> prior(size_t(nLongest) + 1, float(NEGATIVE));
-    for (int d = 1; d <= nLongest; ++d) {
-        if (double(d) < SHORTEST_UNITS * dBlocksPerUnit)
-            continue;
-        const double l = std::log(double(d) / dBlocksPerUnit);
-        double sum = 0.0;
-        for (const auto& [share, logLength] : logParts) {
-            const double z = (l - logLength) / LENGTH_SPREAD;
-            sum += share * std::exp(-0.5 * z * z);
-        }
-        if (sum <= 0.0)
-            continue;
-        const double logSum = std::log(sum);
-        if (logSum > dLeastLikely)
-            prior[size_t(d)] = float(logSum);
-    }
-    return prior;
-}
-
-/// Makes @p prior a distribution over its lengths times @p dShare (scores that compare
-/// between element lengths), or leaves it as it is.
-void normalise(std::vector<float>& prior, double dShare)
-{
-    double total = 0.0;
-    for (float value : prior)
-        total += value > float(NEGATIVE) ? std::exp(double(value)) : 0.0;
-    const float shift = float(std::log(std::max(total, 1e-300) / dShare));
-    for (float& value : prior)
-        value = value > float(NEGATIVE) ? value - shift : value;
-}
-
 } // namespace
 
 CwSegmenter::CwSegmenter(const std::vector<std::string>& characterCodes, int nBlocksPerUnit,
                          double dLeastLikelyLength)
-    : m_dLeastLikelyLength(dLeastLikelyLength),
+    : m_priors(LONGEST_MARK, LONGEST_GAP, dLeastLikelyLength, LEAST_LIKELY_LENGTH),
       m_nBlocksPerUnit(std::clamp(nBlocksPerUnit, 1, BLOCKS_PER_UNIT))
 {
     static_assert(LAG + COMMIT_EVERY + LONGEST_GAP <= int(RING), "the ring must hold a traceback");
@@ -189,61 +138,19 @@ CwSegmenter::CwSegmenter(const std::vector<std::string>& characterCodes, int nBl
     m_longFrom.assign(RING, 0);
     m_blockStarts.assign(RING, 0);
     m_blockRotations.assign(RING, 1.0);
-    setPriors(UNIT);
+    m_priors.Set(UNIT);
     Reset(0, 0.0f);
-}
-
-void CwSegmenter::setPriors(double dBlocksPerUnit)
-{
-    m_dPriorBlocksPerUnit = dBlocksPerUnit;
-    m_markPieces.resize(size_t(LONGEST_MARK) + 1);
-    for (size_t d = 0; d < m_markPieces.size(); ++d)
-        m_markPieces[d] = std::lround(double(d) / dBlocksPerUnit);
-    const double floor = m_dLeastLikelyLength;
-    m_dot.log = lengthPrior(LONGEST_MARK, dBlocksPerUnit, floor, {{1.0, 1.0}});
-    m_dash.log = lengthPrior(LONGEST_MARK, dBlocksPerUnit, floor, {{1.0, 3.0}});
-    m_elementGap.log = lengthPrior(LONGEST_GAP, dBlocksPerUnit, floor, {{ELEMENT_GAP_SHARE, 1.0}});
-    // The gaps that end characters are searched once per step, not per node of the code tree:
-    // they keep the full range (Farnsworth spacing falls between the character and word gap).
-    m_characterGap.log = lengthPrior(LONGEST_GAP, dBlocksPerUnit, LEAST_LIKELY_LENGTH,
-                                     {{CHARACTER_GAP_SHARE, 3.0}, {WORD_GAP_SHARE, 7.0}});
-    if (m_bNormalisedPriors) {
-        normalise(m_dot.log, 0.5);
-        normalise(m_dash.log, 0.5);
-        normalise(m_elementGap.log, ELEMENT_GAP_SHARE);
-        normalise(m_characterGap.log, CHARACTER_GAP_SHARE + WORD_GAP_SHARE);
-    }
-    // The longest modelled silence is chained, not ended: it is priced on its own.
-    m_fLongPrior = m_characterGap.log[LONGEST_GAP];
-    m_characterGap.log[LONGEST_GAP] = float(NEGATIVE);
-    for (LengthPrior* prior : {&m_dot, &m_dash, &m_elementGap, &m_characterGap}) {
-        const auto& log = prior->log;
-        auto likely = [](float value) { return value > float(NEGATIVE); };
-        prior->nShortest = int(std::find_if(log.begin(), log.end(), likely) - log.begin());
-        prior->nLongest = int(log.rend() - std::find_if(log.rbegin(), log.rend(), likely)) - 1;
-    }
 }
 
 void CwSegmenter::CopyPriorsFrom(const CwSegmenter& other)
 {
-    m_dot = other.m_dot;
-    m_dash = other.m_dash;
-    m_elementGap = other.m_elementGap;
-    m_characterGap = other.m_characterGap;
-    m_fLongPrior = other.m_fLongPrior;
-    m_dPriorBlocksPerUnit = other.m_dPriorBlocksPerUnit;
-    m_markPieces = other.m_markPieces;
-    m_dLeastLikelyLength = other.m_dLeastLikelyLength;
+    m_priors = other.m_priors;
     m_nBlocksPerUnit = other.m_nBlocksPerUnit;
-    m_bNormalisedPriors = other.m_bNormalisedPriors;
 }
 
 void CwSegmenter::Reset(qint64 nPosition, float fNoiseVariance, bool bScoring)
 {
-    if (bScoring != m_bNormalisedPriors) {
-        m_bNormalisedPriors = bScoring;
-        setPriors(m_dPriorBlocksPerUnit);
-    }
+    m_priors.SetNormalised(bScoring);
     m_noise.Reset(fNoiseVariance);
     m_nPosition = nPosition;
     m_nInBlock = 0;
@@ -311,8 +218,8 @@ void CwSegmenter::addSample(std::complex<float> sample, float fAmplitude, double
     if (m_nInBlock == 0) {
         m_nBlockLength = std::max(1, int(std::lround(dUnit / m_nBlocksPerUnit)));
         const double blocksPerUnit = dUnit / m_nBlockLength;
-        if (std::abs(blocksPerUnit / m_dPriorBlocksPerUnit - 1.0) > PRIOR_TOLERANCE)
-            setPriors(blocksPerUnit);
+        if (std::abs(blocksPerUnit / m_priors.BlocksPerUnit() - 1.0) > PRIOR_TOLERANCE)
+            m_priors.Set(blocksPerUnit);
     }
     m_blockSum += std::complex<double>(sample.real(), sample.imag());
     ++m_nPosition;
@@ -347,7 +254,7 @@ void CwSegmenter::closeBlock()
     m_noise.CloseBlock(m_nInBlock);
     // Key-down evidence: log likelihood ratio of the block's samples, Gaussian noise.
     const double a = m_fAmplitude;
-    const double weight = m_bNormalisedPriors ? 1.0 : EVIDENCE_WEIGHT;
+    const double weight = m_priors.IsNormalised() ? 1.0 : EVIDENCE_WEIGHT;
     const double noise = std::max(1e-20, double(m_noise.Variance())) / weight;
     const double evidence = (a * m_blockSum.real() - 0.5 * a * a * m_nInBlock) / noise;
     m_cumulative[slot(e)] = m_cumulative[slot(m_nBlocks)] + evidence;
@@ -366,7 +273,7 @@ void CwSegmenter::closeBlock()
     prune(e);
     m_nBlocks = e;
     // Scoring needs the likelihood only, not the segments.
-    if (!m_bNormalisedPriors && e - m_nCommitted >= LAG + COMMIT_EVERY)
+    if (!m_priors.IsNormalised() && e - m_nCommitted >= LAG + COMMIT_EVERY)
         commit(false);
 }
 
@@ -380,15 +287,15 @@ void CwSegmenter::weighOwnPhaseMarks(qint64 nBoundary)
     // weighed in pieces an element long, each on its own phase, at a price per piece.
     const double a = m_fAmplitude;
     const double noise = std::max(1e-20, double(m_noise.Variance()));
-    const qint64 shortest = std::min(m_dot.nShortest, m_dash.nShortest);
-    const qint64 longest =
-        std::min<qint64>(std::max(m_dot.nLongest, m_dash.nLongest), nBoundary - m_nOrigin);
+    const qint64 shortest = std::min(m_priors.Dot().nShortest, m_priors.Dash().nShortest);
+    const qint64 longest = std::min<qint64>(
+        std::max(m_priors.Dot().nLongest, m_priors.Dash().nLongest), nBoundary - m_nOrigin);
     auto piece = [&](qint64 nFirst, qint64 nLast) {
         const double magnitude = std::sqrt(std::norm(sumBetween(nFirst, nLast)));
         const double samples = double(blockStart(nLast) - blockStart(nFirst));
         return logBesselI0(a * magnitude / noise) - 0.5 * samples * a * a / noise;
     };
-    const double weight = m_bNormalisedPriors ? 1.0 : OWN_PHASE_EVIDENCE_WEIGHT;
+    const double weight = m_priors.IsNormalised() ? 1.0 : OWN_PHASE_EVIDENCE_WEIGHT;
     const double concentration = m_grid.Concentration();
     const double priorNorm = concentration > 0.0 ? logBesselI0(concentration) : 0.0;
     for (qint64 d = shortest; d <= longest; ++d) {
@@ -405,7 +312,7 @@ void CwSegmenter::weighOwnPhaseMarks(qint64 nBoundary)
         } else {
             evidence = piece(first, nBoundary);
         }
-        const qint64 pieces = m_markPieces[size_t(d)];
+        const qint64 pieces = m_priors.MarkPieces(d);
         if (pieces > 1 && splitMayWin(first, d, pieces, evidence)) {
             double split = PHASE_CHANGE_PRIOR * double(pieces - 1);
             for (qint64 i = 0; i < pieces; ++i)
@@ -461,7 +368,7 @@ void CwSegmenter::searchMarks(qint64 nBoundary)
     m_liveMarks.clear();
     searchMark(2, nBoundary);
     searchMark(3, nBoundary);
-    const qint64 reach = std::max(m_dot.nLongest, m_dash.nLongest);
+    const qint64 reach = std::max(m_priors.Dot().nLongest, m_priors.Dash().nLongest);
     m_markParents.Expire(m_gapAlive, nBoundary - reach);
     for (int parent : m_markParents.nodes) {
         searchMark(2 * parent, nBoundary);
@@ -473,7 +380,7 @@ void CwSegmenter::searchMarks(qint64 nBoundary)
 void CwSegmenter::searchMark(int nNode, qint64 nBoundary)
 {
     const int parent = nNode / 2;
-    const LengthPrior& prior = (nNode & 1) ? m_dash : m_dot;
+    const SegmentLengthPriors::LengthPrior& prior = (nNode & 1) ? m_priors.Dash() : m_priors.Dot();
     if (parent > 1 && nBoundary - m_gapAlive[size_t(parent)] > qint64(prior.nLongest))
         return;
     const qint64 longest = std::min<qint64>(prior.nLongest, nBoundary - m_nOrigin);
@@ -523,7 +430,7 @@ void CwSegmenter::searchMark(int nNode, qint64 nBoundary)
 
 void CwSegmenter::searchElementGaps(qint64 nBoundary)
 {
-    const LengthPrior& prior = m_elementGap;
+    const SegmentLengthPriors::LengthPrior& prior = m_priors.ElementGap();
     const qint64 longest = std::min<qint64>(prior.nLongest, nBoundary - m_nOrigin);
     m_liveGaps.clear();
     m_gapNodes.Expire(m_markAlive, nBoundary - prior.nLongest);
@@ -573,7 +480,7 @@ void CwSegmenter::searchCharacterEnds(qint64 nBoundary)
     double bestEnd = NEGATIVE;
     int endNode = 0;
     // Scoring compares element lengths: a price per character would favour slow readings.
-    const double characterPrior = m_bNormalisedPriors ? 0.0 : CHARACTER_PRIOR;
+    const double characterPrior = m_priors.IsNormalised() ? 0.0 : CHARACTER_PRIOR;
     for (int node : m_liveMarks) {
         const double score =
             m_markScore[markScoreRow(node) + es] + m_characterBonus[size_t(node)] + characterPrior;
@@ -591,7 +498,7 @@ void CwSegmenter::searchCharacterEnds(qint64 nBoundary)
     const qint64 reach = nBoundary - m_nOrigin;
     if (reach >= LONGEST_GAP) {
         const size_t s = slot(nBoundary - LONGEST_GAP);
-        const double fromEnd = m_endScore[s] + double(m_fLongPrior);
+        const double fromEnd = m_endScore[s] + double(m_priors.LongPrior());
         longScore = std::max(fromEnd, m_longScore[s]);
         longFrom = fromEnd >= m_longScore[s] ? m_endNode[s] : 0;
     }
@@ -603,10 +510,10 @@ void CwSegmenter::searchCharacterEnds(qint64 nBoundary)
     double bestStart = longScore;
     unsigned short startFrom = 0;
     int startLength = 0;
-    const qint64 longest = std::min<qint64>(m_characterGap.nLongest, reach);
-    for (int d = m_characterGap.nShortest; d <= longest; ++d) {
+    const qint64 longest = std::min<qint64>(m_priors.CharacterGap().nLongest, reach);
+    for (int d = m_priors.CharacterGap().nShortest; d <= longest; ++d) {
         const size_t s = slot(nBoundary - d);
-        const double candidate = m_endScore[s] + double(m_characterGap.log[size_t(d)]);
+        const double candidate = m_endScore[s] + double(m_priors.CharacterGap().log[size_t(d)]);
         if (candidate > bestStart) {
             bestStart = candidate;
             startFrom = m_endNode[s];
@@ -650,7 +557,7 @@ void CwSegmenter::Finish()
 {
     if (m_nInBlock > 0)
         closeBlock();
-    if (!m_bNormalisedPriors)
+    if (!m_priors.IsNormalised())
         commit(true);
 }
 

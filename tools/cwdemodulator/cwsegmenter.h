@@ -2,6 +2,7 @@
 
 #include "tools/cwdemodulator/blocknoise.h"
 #include "tools/cwdemodulator/restartgridphase.h"
+#include "tools/cwdemodulator/segmentlengthpriors.h"
 
 #include <QtGlobal>
 
@@ -104,14 +105,6 @@ public:
     static constexpr double LEAST_LIKELY_LENGTH = -14.0;
 
 private:
-    /// A length prior in blocks, with the range outside which it is not worth trying.
-    struct LengthPrior
-    {
-        std::vector<float> log; ///< indexed by blocks
-        int nShortest = 1;
-        int nLongest = 0;
-    };
-    void setPriors(double dBlocksPerUnit);
     void closeBlock();
     void addSample(std::complex<float> sample, float fAmplitude, double dUnit);
     /// Key-down evidence of each mark length ending at @p nBoundary, on the mark's own phase.
@@ -187,17 +180,7 @@ private:
     static constexpr int NODES = 2 << LONGEST_CODE; ///< code tree: node n has children 2n, 2n+1
 
     std::vector<float> m_characterBonus; ///< log prior of ending a character at each node
-    LengthPrior m_dot;
-    LengthPrior m_dash;
-    LengthPrior m_elementGap;
-    LengthPrior m_characterGap; ///< up to the longest modelled silence
-    float m_fLongPrior = 0.0f;  ///< a stretch of silence of the longest modelled length
-    double m_dPriorBlocksPerUnit = 0.0;
-    /// Element-long pieces a mark of each length is weighed in on its own phase, at the
-    /// priors' speed.
-    std::vector<qint64> m_markPieces;
-    double m_dLeastLikelyLength; ///< log prior under which lengths are not tried
-    bool m_bNormalisedPriors = false;
+    SegmentLengthPriors m_priors;
 
     // Block being gathered.
     qint64 m_nPosition = 0; ///< next baseband sample

@@ -1,0 +1,114 @@
+#include "tools/cwdemodulator/segmentlengthpriors.h"
+
+#include <algorithm>
+#include <cmath>
+#include <initializer_list>
+#include <utility>
+
+namespace cw {
+
+namespace {
+
+constexpr double NEGATIVE = -1e300;
+/// Spread of element lengths, in log units: hand-sent timing and noise on the edges.
+constexpr double LENGTH_SPREAD = 0.15;
+/// Marks and gaps shorter than this (units) do not occur: hand-sent elements stay above
+/// 0.8 of their length.
+constexpr double SHORTEST_UNITS = 0.6;
+
+// Shares of the choices after a mark: another element, or the end of the character
+// (followed by one more, or by a word gap).
+constexpr double ELEMENT_GAP_SHARE = 0.55;
+constexpr double CHARACTER_GAP_SHARE = 0.3;
+constexpr double WORD_GAP_SHARE = 0.15;
+
+/// A log-normal mixture of lengths in blocks, each part given as (share, length in units);
+/// lengths less likely than @p dLeastLikely (log) are left out.
+std::vector<float> lengthPrior(int nLongest, double dBlocksPerUnit, double dLeastLikely,
+                               std::initializer_list<std::pair<double, double>> parts)
+{
+    // The speed moves the priors often: each logarithm is taken once.
+    std::vector<std::pair<double, double>> logParts;
+    for (const auto& part : parts)
+        logParts.emplace_back(part.first, std::log(part.second));
+    std::vector<float> prior(size_t(nLongest) + 1, float(NEGATIVE));
+    for (int d = 1; d <= nLongest; ++d) {
+        if (double(d) < SHORTEST_UNITS * dBlocksPerUnit)
+            continue;
+        const double l = std::log(double(d) / dBlocksPerUnit);
+        double sum = 0.0;
+        for (const auto& [share, logLength] : logParts) {
+            const double z = (l - logLength) / LENGTH_SPREAD;
+            sum += share * std::exp(-0.5 * z * z);
+        }
+        if (sum <= 0.0)
+            continue;
+        const double logSum = std::log(sum);
+        if (logSum > dLeastLikely)
+            prior[size_t(d)] = float(logSum);
+    }
+    return prior;
+}
+
+/// Makes @p prior a distribution over its lengths times @p dShare (scores that compare
+/// between element lengths), or leaves it as it is.
+void normalise(std::vector<float>& prior, double dShare)
+{
+    double total = 0.0;
+    for (float value : prior)
+        total += value > float(NEGATIVE) ? std::exp(double(value)) : 0.0;
+    const float shift = float(std::log(std::max(total, 1e-300) / dShare));
+    for (float& value : prior)
+        value = value > float(NEGATIVE) ? value - shift : value;
+}
+
+} // namespace
+
+SegmentLengthPriors::SegmentLengthPriors(int nLongestMark, int nLongestGap,
+                                         double dLeastLikelyLength, double dLeastLikelyCharacterGap)
+    : m_nLongestMark(nLongestMark), m_nLongestGap(nLongestGap),
+      m_dLeastLikelyLength(dLeastLikelyLength), m_dLeastLikelyCharacterGap(dLeastLikelyCharacterGap)
+{
+}
+
+void SegmentLengthPriors::SetNormalised(bool bNormalised)
+{
+    if (bNormalised == m_bNormalised)
+        return;
+    m_bNormalised = bNormalised;
+    Set(m_dBlocksPerUnit);
+}
+
+void SegmentLengthPriors::Set(double dBlocksPerUnit)
+{
+    m_dBlocksPerUnit = dBlocksPerUnit;
+    m_markPieces.resize(size_t(m_nLongestMark) + 1);
+    for (size_t d = 0; d < m_markPieces.size(); ++d)
+        m_markPieces[d] = std::lround(double(d) / dBlocksPerUnit);
+    const double floor = m_dLeastLikelyLength;
+    m_dot.log = lengthPrior(m_nLongestMark, dBlocksPerUnit, floor, {{1.0, 1.0}});
+    m_dash.log = lengthPrior(m_nLongestMark, dBlocksPerUnit, floor, {{1.0, 3.0}});
+    m_elementGap.log =
+        lengthPrior(m_nLongestGap, dBlocksPerUnit, floor, {{ELEMENT_GAP_SHARE, 1.0}});
+    // The gaps that end characters are searched once per step, not per node of the code tree:
+    // they keep the full range (Farnsworth spacing falls between the character and word gap).
+    m_characterGap.log = lengthPrior(m_nLongestGap, dBlocksPerUnit, m_dLeastLikelyCharacterGap,
+                                     {{CHARACTER_GAP_SHARE, 3.0}, {WORD_GAP_SHARE, 7.0}});
+    if (m_bNormalised) {
+        normalise(m_dot.log, 0.5);
+        normalise(m_dash.log, 0.5);
+        normalise(m_elementGap.log, ELEMENT_GAP_SHARE);
+        normalise(m_characterGap.log, CHARACTER_GAP_SHARE + WORD_GAP_SHARE);
+    }
+    // The longest modelled silence is chained, not ended: it is priced on its own.
+    m_fLongPrior = m_characterGap.log[size_t(m_nLongestGap)];
+    m_characterGap.log[size_t(m_nLongestGap)] = float(NEGATIVE);
+    for (LengthPrior* prior : {&m_dot, &m_dash, &m_elementGap, &m_characterGap}) {
+        const auto& log = prior->log;
+        auto likely = [](float value) { return value > float(NEGATIVE); };
+        prior->nShortest = int(std::find_if(log.begin(), log.end(), likely) - log.begin());
+        prior->nLongest = int(log.rend() - std::find_if(log.rbegin(), log.rend(), likely)) - 1;
+    }
+}
+
+} // namespace cw

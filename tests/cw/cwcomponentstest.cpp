@@ -15,6 +15,7 @@
 #include "tools/cwdemodulator/realtapfilter.h"
 #include "tools/cwdemodulator/restartgridphase.h"
 #include "tools/morsedsp/dspconstants.h"
+#include "tools/morsedsp/ringbuffer.h"
 
 #include <gtest/gtest.h>
 
@@ -655,4 +656,63 @@ TEST(CwLevelSwing, ReadsEveryStepAndForgetsWhatLeftTheSpan)
         watch.Push(1.0f);
     EXPECT_EQ(watch.Highest(), 1.0f);
     EXPECT_EQ(watch.Lowest(), 1.0f);
+}
+
+TEST(DspRingBuffer, KeepsTheLatestValuesByAgeWhateverTheOperations)
+{
+    // Each case: capacity, operations ('p' pushes the next number, 'P' pushes the next three
+    // at once, 'o' / 'n' drop the oldest / newest, 'c' clears, 'f' fills with -1), and the
+    // values kept afterwards, oldest first.
+    struct Case
+    {
+        const char* name;
+        size_t nCapacity;
+        std::string ops;
+        std::vector<int> kept;
+    };
+    const Case cases[] = {
+        {"growing", 4, "ppp", {0, 1, 2}},
+        {"wrapped", 3, "ppppp", {2, 3, 4}},
+        {"bulk across the end", 4, "pPP", {3, 4, 5, 6}},
+        {"bulk longer than it", 2, "pP", {2, 3}},
+        {"cleared and refilled", 3, "ppppcpp", {4, 5}},
+        {"filled then pushed", 3, "fp", {-1, -1, 0}},
+        {"deque ends", 4, "pppponp", {1, 2, 4}},
+        {"deque wrapped", 3, "pppooppnp", {2, 3, 5}},
+        {"no capacity", 0, "ppP", {}},
+    };
+    for (const Case& c : cases) {
+        dsp::RingBuffer<int> ring(c.nCapacity);
+        int next = 0;
+        for (char op : c.ops) {
+            if (op == 'p') {
+                ring.Push(next++);
+            } else if (op == 'P') {
+                const int values[] = {next, next + 1, next + 2};
+                ring.Push(values, 3);
+                next += 3;
+            } else if (op == 'o') {
+                ring.PopOldest();
+            } else if (op == 'n') {
+                ring.PopNewest();
+            } else if (op == 'c') {
+                ring.Clear();
+            } else if (op == 'f') {
+                ring.Fill(-1);
+            }
+        }
+        std::vector<int> byAge;
+        for (size_t i = 0; i < ring.size(); ++i)
+            byAge.push_back(ring[i]);
+        EXPECT_EQ(byAge, c.kept) << c.name;
+        std::vector<int> inParts(ring.Older().begin(), ring.Older().end());
+        inParts.insert(inParts.end(), ring.Newer().begin(), ring.Newer().end());
+        EXPECT_EQ(inParts, c.kept) << c.name;
+        EXPECT_EQ(ring.full(), c.kept.size() == c.nCapacity) << c.name;
+        if (!c.kept.empty()) {
+            EXPECT_EQ(ring.Oldest(), c.kept.front()) << c.name;
+            EXPECT_EQ(ring.Newest(), c.kept.back()) << c.name;
+            EXPECT_EQ(ring.FromNewest(c.kept.size() - 1), c.kept.front()) << c.name;
+        }
+    }
 }

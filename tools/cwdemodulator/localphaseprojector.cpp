@@ -15,27 +15,21 @@ constexpr unsigned RECOMPUTE_EVERY = 4096;
 LocalPhaseProjector::LocalPhaseProjector(int nHalfWidth)
     : m_nHalfWidth(std::max(0, nHalfWidth)), m_window(size_t(2 * m_nHalfWidth + 1))
 {
+    m_window.Fill(std::complex<float>());
 }
 
 void LocalPhaseProjector::Push(std::complex<float> sample)
 {
-    const size_t size = m_window.size();
-    const std::complex<float> oldest = m_window[m_nWrite];
-    m_window[m_nWrite] = sample;
-    if (++m_nWrite == size)
-        m_nWrite = 0;
+    const std::complex<float> oldest = m_window.Oldest();
+    m_window.Push(sample);
     m_sum += std::complex<double>(sample.real() - oldest.real(), sample.imag() - oldest.imag());
     if (++m_nSinceRecompute >= RECOMPUTE_EVERY) {
         m_sum = 0.0;
-        for (const std::complex<float>& kept : m_window)
-            m_sum += std::complex<double>(kept.real(), kept.imag());
+        for (size_t i = 0; i < m_window.size(); ++i)
+            m_sum += std::complex<double>(m_window[i].real(), m_window[i].imag());
         m_nSinceRecompute = 0;
     }
-    // The newest sample sits just before the write index; the centre half a window back.
-    size_t centre = m_nWrite + size - 1 - size_t(m_nHalfWidth);
-    if (centre >= size)
-        centre -= size;
-    m_centre = m_window[centre];
+    m_centre = m_window.FromNewest(size_t(m_nHalfWidth));
 }
 
 std::complex<float> LocalPhaseProjector::Projected() const

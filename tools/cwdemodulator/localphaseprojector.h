@@ -1,7 +1,8 @@
 #pragma once
 
+#include "tools/morsedsp/ringbuffer.h"
+
 #include <complex>
-#include <vector>
 
 namespace cw {
 
@@ -28,8 +29,8 @@ public:
 
 private:
     int m_nHalfWidth;
-    std::vector<std::complex<float>> m_window; ///< ring of the last 2 * half width + 1 samples
-    size_t m_nWrite = 0;
+    /// The last 2 * half width + 1 samples, kept full (zeros before the first).
+    dsp::RingBuffer<std::complex<float>> m_window;
     std::complex<double> m_sum;
     unsigned m_nSinceRecompute = 0;
     std::complex<float> m_centre;

@@ -12,7 +12,7 @@ constexpr double LOG_2 = 0.69314718055994531;
 constexpr double LOG_3 = 1.0986122886681098;
 constexpr double LOG_7 = 1.9459101090932196;
 constexpr double LOG_10 = 2.3025850929940457;
-constexpr int REFIT_MIN_RUNS = 12;
+constexpr size_t REFIT_MIN_RUNS = 12;
 constexpr double REFIT_REACH = 1.0; ///< log range searched around the tracked length
 constexpr double REFIT_STEP = 0.04;
 constexpr double REFIT_JUMP = 0.22; ///< log difference that counts as a speed change
@@ -22,22 +22,19 @@ constexpr double REFIT_GAIN = 0.6;  ///< the new length must cut the misfit by t
 
 void RecentRuns::Clear()
 {
-    m_nCount = 0;
-    m_nNext = 0;
+    m_runs.Clear();
 }
 
 void RecentRuns::Remember(bool bMark, qint64 nLength)
 {
-    m_runs[size_t(m_nNext)] = {bMark, float(std::log(double(std::max<qint64>(1, nLength))))};
-    m_nNext = (m_nNext + 1) % int(m_runs.size());
-    m_nCount = std::min(m_nCount + 1, int(m_runs.size()));
+    m_runs.Push({bMark, float(std::log(double(std::max<qint64>(1, nLength))))});
 }
 
 double RecentRuns::Refit(double dUnit, double dMinUnit, double dMaxUnit) const
 {
     // When a length fits clearly better than the tracked one and differs a lot, the speed
     // changed: it is taken at once instead of crept towards.
-    if (m_nCount < REFIT_MIN_RUNS)
+    if (m_runs.size() < REFIT_MIN_RUNS)
         return dUnit;
     const double logUnit = std::log(dUnit);
     bool mixed = false;
@@ -67,8 +64,8 @@ double RecentRuns::cost(double dLogUnit, double dBound, bool& bMixed) const
     double sum = 0.0;
     int marks = 0;
     int dots = 0;
-    for (int i = 0; i < m_nCount; ++i) {
-        const Run& run = m_runs[size_t(i)];
+    for (size_t i = 0; i < m_runs.size(); ++i) {
+        const Run& run = m_runs[i];
         const double l = double(run.fLogLength) - dLogUnit;
         if (!run.bMark && l > LOG_10)
             continue; // a pause between words or transmissions

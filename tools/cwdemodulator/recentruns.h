@@ -1,8 +1,8 @@
 #pragma once
 
-#include <QtGlobal>
+#include "tools/morsedsp/ringbuffer.h"
 
-#include <array>
+#include <QtGlobal>
 
 namespace cw {
 
@@ -28,9 +28,7 @@ private:
         bool bMark;
         float fLogLength;
     };
-    std::array<Run, 24> m_runs{};
-    int m_nCount = 0;
-    int m_nNext = 0;
+    dsp::RingBuffer<Run> m_runs{24};
 };
 
 } // namespace cw

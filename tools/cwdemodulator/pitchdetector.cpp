@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <memory>
 
 namespace cw {
@@ -31,6 +30,7 @@ PitchDetector::PitchDetector(double dSampleRate, double dMinHz, double dMaxHz)
     m_nMinBin = std::max<size_t>(2, size_t(std::floor(dMinHz * double(m_nSize) / dSampleRate)));
     m_nMaxBin = std::min(bins - 2, size_t(std::ceil(dMaxHz * double(m_nSize) / dSampleRate)));
     m_pWindow = dsp::hannWindow(m_nSize);
+    m_segment.Reset(m_nSize);
     m_power.assign(bins, 0.0f);
     m_scratch.reserve(bins);
 }
@@ -39,25 +39,18 @@ PitchDetector::~PitchDetector() = default;
 
 void PitchDetector::Add(const float* pSamples, size_t nCount)
 {
-    // The segment is a ring: each sample is written once, however small the blocks.
+    // The segment is a ring: each sample is written once, however small the blocks, and a
+    // short input does not pay for a whole segment.
     const size_t hop = HopSize();
     while (nCount > 0) {
-        size_t take = std::min(nCount, hop - m_nSinceUpdate);
-        if (m_segment.size() < m_nSize) {
-            // Filling: the ring grows with the input, so a short one does not pay for all.
-            take = std::min(take, m_nSize - m_segment.size());
-            m_segment.insert(m_segment.end(), pSamples, pSamples + take);
-        } else {
-            take = std::min(take, m_nSize - m_nOldest);
-            std::memcpy(m_segment.data() + m_nOldest, pSamples, take * sizeof(float));
-            m_nOldest = (m_nOldest + take) % m_nSize;
-        }
+        const size_t take = std::min(nCount, hop - m_nSinceUpdate);
+        m_segment.Push(pSamples, take);
         pSamples += take;
         nCount -= take;
         m_nSinceUpdate += take;
         if (m_nSinceUpdate == hop) {
             m_nSinceUpdate = 0;
-            if (m_segment.size() == m_nSize)
+            if (m_segment.full())
                 analyseSegment();
         }
     }
@@ -68,16 +61,19 @@ void PitchDetector::analyseSegment()
     // Digital silence (a recording padded with zeros) is no audio: averaged in, it would
     // leave the first segment with sound standing alone, where noise peaks stand clear
     // of a median near zero (3.5 s of zeros before a signal found 1323 Hz for 700 Hz).
-    if (std::all_of(m_segment.begin(), m_segment.end(), [](float f) { return f == 0.0f; }))
+    const auto isZero = [](float f) { return f == 0.0f; };
+    const dsp::RingBuffer<float>::Part older = m_segment.Older();
+    const dsp::RingBuffer<float>::Part newer = m_segment.Newer();
+    if (std::all_of(older.begin(), older.end(), isZero) &&
+        std::all_of(newer.begin(), newer.end(), isZero))
         return;
     dsp::FourierTransform& transform = dsp::FourierTransform::Shared(m_nSize);
     std::complex<float>* input = transform.Input();
     const std::vector<float>& window = *m_pWindow;
-    const size_t newer = m_nSize - m_nOldest;
-    for (size_t i = 0; i < newer; ++i)
-        input[i] = m_segment[m_nOldest + i] * window[i];
-    for (size_t i = newer; i < m_nSize; ++i)
-        input[i] = m_segment[i - newer] * window[i];
+    for (size_t i = 0; i < older.nCount; ++i)
+        input[i] = older.pValues[i] * window[i];
+    for (size_t i = 0; i < newer.nCount; ++i)
+        input[older.nCount + i] = newer.pValues[i] * window[older.nCount + i];
     transform.Execute();
     const std::complex<float>* spectrum = transform.Output();
     // A plain mean over the first segments, then an exponential one over about the last eight.

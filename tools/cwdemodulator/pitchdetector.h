@@ -1,5 +1,7 @@
 #pragma once
 
+#include "tools/morsedsp/ringbuffer.h"
+
 #include <cstddef>
 #include <memory>
 #include <vector>
@@ -38,8 +40,7 @@ private:
     size_t m_nMinBin = 0;
     size_t m_nMaxBin = 0;
     std::shared_ptr<const std::vector<float>> m_pWindow;
-    std::vector<float> m_segment; ///< ring of the last m_nSize samples (grows to it first)
-    size_t m_nOldest = 0;         ///< where the oldest sample of the ring is (and the next goes)
+    dsp::RingBuffer<float> m_segment; ///< the last m_nSize samples
     size_t m_nSinceUpdate = 0;
     std::vector<float> m_power; ///< exponentially averaged power per bin
     std::vector<float> m_scratch;

@@ -88,8 +88,8 @@ void BasebandFrontEnd::lockPitch(double dPitch)
     if (m_pPitchSearch->Kept() > 0) {
         const PitchSearch::Part older = m_pPitchSearch->Older();
         const PitchSearch::Part newer = m_pPitchSearch->Newer();
-        convert(older.pSamples, older.nCount);
-        convert(newer.pSamples, newer.nCount);
+        convert(older.pValues, older.nCount);
+        convert(newer.pValues, newer.nCount);
     }
     m_pPitchSearch.reset();
 }

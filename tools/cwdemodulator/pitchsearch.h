@@ -1,6 +1,7 @@
 #pragma once
 
 #include "tools/cwdemodulator/pitchdetector.h"
+#include "tools/morsedsp/ringbuffer.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -19,11 +20,7 @@ class PitchSearch
 {
 public:
     /// A stretch of the audio kept.
-    struct Part
-    {
-        const float* pSamples;
-        size_t nCount;
-    };
+    using Part = dsp::RingBuffer<float>::Part;
 
     /// Searches between @p dMinHz and @p dMaxHz, keeping @p dKeptSec of audio.
     PitchSearch(double dSampleRate, double dMinHz, double dMaxHz, double dKeptSec);
@@ -39,21 +36,16 @@ public:
     /// The strongest tone so far (Hz).
     double Pitch() const { return m_detector.Pitch(); }
     /// Samples of audio kept.
-    size_t Kept() const { return m_nSize; }
+    size_t Kept() const { return m_kept.size(); }
     /// The audio kept, oldest first: Older(), then Newer().
-    Part Older() const;
-    Part Newer() const;
+    Part Older() const { return m_kept.Older(); }
+    Part Newer() const { return m_kept.Newer(); }
 
 private:
-    void keep(const float* pSamples, size_t nCount);
-
     PitchDetector m_detector;
     std::int64_t m_nTaken = 0; ///< samples pushed so far
     bool m_bFound = false;
-    std::vector<float> m_ring;
-    size_t m_nCapacity;
-    size_t m_nStart = 0; ///< where the oldest sample is, once the ring wrapped
-    size_t m_nSize = 0;
+    dsp::RingBuffer<float> m_kept;
 };
 
 } // namespace cw

@@ -73,9 +73,9 @@ SignalFinder::SignalFinder(const Settings& settings) : m_settings(settings)
     m_nLowBin = std::clamp<size_t>(size_t(std::ceil(settings.dLowHz / binHz)), 1, lastBin);
     m_nHighBin =
         std::clamp<size_t>(size_t(std::floor(settings.dHighHz / binHz)), m_nLowBin, lastBin);
-    m_nDepth = std::max<size_t>(4, size_t(std::ceil(MEMORY_SEC / settings.dFrameSec)));
+    const size_t depth = std::max<size_t>(4, size_t(std::ceil(MEMORY_SEC / settings.dFrameSec)));
     const size_t bandBins = m_nHighBin - m_nLowBin + 1;
-    m_history.assign(bandBins * m_nDepth, 0.0f);
+    m_history.assign(bandBins, dsp::RingBuffer<float>(depth));
     m_keyDown.assign(bandBins, 0.0f);
     m_dThresholdRatio = std::pow(10.0, settings.dMinSnrDb / 10.0) * SNR_BIN_FACTOR / binHz;
 }
@@ -85,11 +85,8 @@ void SignalFinder::Push(const std::vector<float>& power)
     const size_t bandBins = m_keyDown.size();
     if (power.size() <= m_nHighBin)
         return;
-    const bool full = m_nSpectra == m_nDepth;
     for (size_t b = 0; b < bandBins; ++b)
-        remember(b, power[m_nLowBin + b], full);
-    m_nNext = (m_nNext + 1) % m_nDepth;
-    m_nSpectra = std::min(m_nSpectra + 1, m_nDepth);
+        remember(b, power[m_nLowBin + b]);
     updateNoise(power);
 
     // Candidates: local maxima of the key-down level over the threshold.
@@ -136,10 +133,10 @@ void SignalFinder::Push(const std::vector<float>& power)
 
 bool SignalFinder::IsLoudNow(double dPitchHz, double dReachHz) const
 {
-    const size_t latest = (m_nNext + m_nDepth - 1) % m_nDepth;
     const float threshold = float(LOUD_SHARE * m_dNoise * m_dThresholdRatio);
     for (size_t b : binsNear(dPitchHz, dReachHz)) {
-        if (m_history[b * m_nDepth + latest] >= threshold)
+        const float latest = m_history[b].empty() ? 0.0f : m_history[b].Newest();
+        if (latest >= threshold)
             return true;
     }
     return false;
@@ -175,33 +172,37 @@ void SignalFinder::updateNoise(const std::vector<float>& power)
     const size_t bandBins = m_nHighBin - m_nLowBin + 1;
     const float median = valueOfRank(&power[m_nLowBin], bandBins, bandBins / 2, m_counts);
     const double mean = std::max(double(median) / dsp::LN2, 1e-20);
-    m_dNoise = m_nSpectra <= 1 ? mean : m_dNoise + NOISE_SMOOTHING * (mean - m_dNoise);
+    m_dNoise = spectra() <= 1 ? mean : m_dNoise + NOISE_SMOOTHING * (mean - m_dNoise);
 }
 
-void SignalFinder::remember(size_t nBand, float fPower, bool bFull)
+void SignalFinder::remember(size_t nBand, float fPower)
 {
     // The key-down level is the highest power remembered: it changes only where the new
-    // power is higher, or where the one the memory lets go of was the highest (powers are
-    // never negative, so the ring's unused zeros never count before it is full).
-    float* history = &m_history[nBand * m_nDepth];
-    const float leaving = history[m_nNext];
-    history[m_nNext] = fPower;
+    // power is higher, or where the one the memory lets go of was the highest.
+    dsp::RingBuffer<float>& history = m_history[nBand];
+    const bool full = history.full();
+    const float leaving = full ? history.Oldest() : 0.0f;
+    history.Push(fPower);
     float& level = m_keyDown[nBand];
-    if (fPower >= level)
+    if (fPower >= level) {
         level = fPower;
-    else if (bFull && leaving == level)
-        level = *std::max_element(history, history + m_nDepth);
+    } else if (full && leaving == level) {
+        const dsp::RingBuffer<float>::Part older = history.Older();
+        const dsp::RingBuffer<float>::Part newer = history.Newer();
+        level = *std::max_element(older.begin(), older.end());
+        if (newer.nCount > 0)
+            level = std::max(level, *std::max_element(newer.begin(), newer.end()));
+    }
 }
 
 bool SignalFinder::isKeyed(size_t nBand) const
 {
     // The line fell well below a level it had reached: a key went up. A carrier, or a
     // signal that has not paused yet, has not keyed.
-    const float* history = &m_history[nBand * m_nDepth];
-    const size_t oldest = m_nSpectra < m_nDepth ? 0 : m_nNext;
+    const dsp::RingBuffer<float>& history = m_history[nBand];
     float highest = 0.0f;
-    for (size_t i = 0; i < m_nSpectra; ++i) {
-        const float level = history[(oldest + i) % m_nDepth];
+    for (size_t i = 0; i < history.size(); ++i) {
+        const float level = history[i];
         if (level * KEYED_RATIO <= highest)
             return true;
         highest = std::max(highest, level);
@@ -211,12 +212,11 @@ bool SignalFinder::isKeyed(size_t nBand) const
 
 size_t SignalFinder::onsetFramesAgo(size_t nBand) const
 {
-    const float* history = &m_history[nBand * m_nDepth];
-    const size_t oldest = m_nSpectra < m_nDepth ? 0 : m_nNext;
+    const dsp::RingBuffer<float>& history = m_history[nBand];
     const float loud = float(LOUD_SHARE * m_dNoise * m_dThresholdRatio);
-    for (size_t i = 0; i < m_nSpectra; ++i) {
-        if (history[(oldest + i) % m_nDepth] >= loud)
-            return m_nSpectra - 1 - i;
+    for (size_t i = 0; i < history.size(); ++i) {
+        if (history[i] >= loud)
+            return history.size() - 1 - i;
     }
     return 0;
 }
@@ -235,11 +235,11 @@ bool SignalFinder::keysOnlyWith(size_t nWeak, size_t nStrong) const
 {
     // A real signal is heard on its own at times: in the stronger one's pauses, or before
     // or after it. What a strong signal makes around itself is there only while it sends.
-    const float* weak = &m_history[nWeak * m_nDepth];
-    const float* strong = &m_history[nStrong * m_nDepth];
+    const dsp::RingBuffer<float>& weak = m_history[nWeak];
+    const dsp::RingBuffer<float>& strong = m_history[nStrong];
     const float weakOn = m_keyDown[nWeak] * WEAK_ON_SHARE;
     const float strongOff = m_keyDown[nStrong] * STRONG_OFF_SHARE;
-    for (size_t i = 0; i < m_nSpectra; ++i) {
+    for (size_t i = 0; i < weak.size(); ++i) {
         if (weak[i] >= weakOn && strong[i] < strongOff)
             return false;
     }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "tools/morsedsp/ringbuffer.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -58,7 +60,9 @@ private:
 
     std::vector<size_t> binsNear(double dPitchHz, double dReachHz) const;
     void updateNoise(const std::vector<float>& power);
-    void remember(size_t nBand, float fPower, bool bFull);
+    /// Spectra remembered so far, up to the memory's depth.
+    size_t spectra() const { return m_history.front().size(); }
+    void remember(size_t nBand, float fPower);
     bool isKeyed(size_t nBand) const;
     size_t onsetFramesAgo(size_t nBand) const;
     bool isEchoOf(const Candidate& weak, const Candidate& strong) const;
@@ -68,12 +72,9 @@ private:
     Settings m_settings;
     size_t m_nLowBin;
     size_t m_nHighBin;
-    size_t m_nDepth;              ///< spectra remembered per bin
-    std::vector<float> m_history; ///< per band bin, m_nDepth powers (a ring)
-    size_t m_nNext = 0;           ///< where the next spectrum goes
-    size_t m_nSpectra = 0;
-    std::vector<float> m_keyDown;        ///< per band bin, highest power remembered
-    std::vector<std::uint32_t> m_counts; ///< room for the noise's median
+    std::vector<dsp::RingBuffer<float>> m_history; ///< per band bin, the latest powers
+    std::vector<float> m_keyDown;                  ///< per band bin, highest power remembered
+    std::vector<std::uint32_t> m_counts;           ///< room for the noise's median
     double m_dNoise = 0.0;
     double m_dThresholdRatio; ///< key-down power over the mean noise per bin
     std::vector<Line> m_lines;

@@ -705,8 +705,8 @@ TEST(DspRingBuffer, KeepsTheLatestValuesByAgeWhateverTheOperations)
         for (size_t i = 0; i < ring.size(); ++i)
             byAge.push_back(ring[i]);
         EXPECT_EQ(byAge, c.kept) << c.name;
-        std::vector<int> inParts(ring.Older().begin(), ring.Older().end());
-        inParts.insert(inParts.end(), ring.Newer().begin(), ring.Newer().end());
+        std::vector<int> inParts;
+        ring.ForEach([&inParts](int n) { inParts.push_back(n); });
         EXPECT_EQ(inParts, c.kept) << c.name;
         EXPECT_EQ(ring.full(), c.kept.size() == c.nCapacity) << c.name;
         if (!c.kept.empty()) {

@@ -187,11 +187,8 @@ void SignalFinder::remember(size_t nBand, float fPower)
     if (fPower >= level) {
         level = fPower;
     } else if (full && leaving == level) {
-        const dsp::RingBuffer<float>::Part older = history.Older();
-        const dsp::RingBuffer<float>::Part newer = history.Newer();
-        level = *std::max_element(older.begin(), older.end());
-        if (newer.nCount > 0)
-            level = std::max(level, *std::max_element(newer.begin(), newer.end()));
+        level = fPower;
+        history.ForEach([&level](float f) { level = std::max(level, f); });
     }
 }
 

@@ -111,6 +111,14 @@ public:
         return {m_values.data() + m_nOldest, std::min(m_nSize, m_nCapacity - m_nOldest)};
     }
     Part Newer() const { return {m_values.data(), m_nSize - Older().nCount}; }
+    /// Calls @p f with each value, oldest first.
+    template <typename F> void ForEach(F f) const
+    {
+        for (const T& value : Older())
+            f(value);
+        for (const T& value : Newer())
+            f(value);
+    }
 
 private:
     /// @p nIndex, at most twice the capacity, brought into the storage.

@@ -12,14 +12,14 @@ LevelSwingWatch::LevelSwingWatch(int nStep, int nReadings)
 void LevelSwingWatch::read(float fLevel)
 {
     m_nCountdown = m_nStep;
-    m_readings[m_nTaken % m_readings.size()] = fLevel;
-    ++m_nTaken;
+    m_readings.Push(fLevel);
     // A few dozen readings every step of many samples: scanning them costs less than
     // keeping a running extreme.
-    const auto end = m_readings.begin() + std::ptrdiff_t(std::min(m_nTaken, m_readings.size()));
-    const auto extremes = std::minmax_element(m_readings.begin(), end);
-    m_fLowest = *extremes.first;
-    m_fHighest = *extremes.second;
+    m_fLowest = m_fHighest = fLevel;
+    m_readings.ForEach([this](float f) {
+        m_fLowest = std::min(m_fLowest, f);
+        m_fHighest = std::max(m_fHighest, f);
+    });
 }
 
 } // namespace cw

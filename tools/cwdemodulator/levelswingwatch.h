@@ -1,7 +1,6 @@
 #pragma once
 
-#include <cstddef>
-#include <vector>
+#include "tools/morsedsp/ringbuffer.h"
 
 namespace cw {
 
@@ -33,8 +32,7 @@ private:
 
     int m_nStep;
     int m_nCountdown;
-    std::size_t m_nTaken = 0; ///< readings so far
-    std::vector<float> m_readings;
+    dsp::RingBuffer<float> m_readings;
     float m_fHighest = 0.0f;
     float m_fLowest = 0.0f;
 };

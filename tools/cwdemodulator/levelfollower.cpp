@@ -84,9 +84,7 @@ void LevelFollower::startFollowing(const Moment& now)
         int(std::lround(LocalMarkLevel::REACH_UNITS * now.dUnit)),
         int(std::lround(LocalMarkLevel::NOISE_REACH_SEC * m_dSampleRate)), now.fTrackedLevel,
         m_bFollowedFromStart);
-    m_delay.assign(size_t(m_pLevel->Delay()) + 1, Input{});
-    m_nWrite = 0;
-    m_nHeld = 0;
+    m_delay.Reset(size_t(m_pLevel->Delay()) + 1);
 }
 
 void LevelFollower::Push(const Input& input, float fMagnitude, const Moment& now, bool bJudged)
@@ -100,25 +98,21 @@ void LevelFollower::Push(const Input& input, float fMagnitude, const Moment& now
     }
     if (!bJudged)
         m_pLevel->Push(fMagnitude, input.fQuadrature);
-    m_delay[m_nWrite] = input;
-    if (++m_nWrite == m_delay.size())
-        m_nWrite = 0;
-    if (m_nHeld < m_pLevel->Delay()) {
-        ++m_nHeld; // the first samples wait for the level to be judged
-        return;
-    }
-    pushHeld(m_delay[m_nWrite], now);
+    m_delay.Push(input);
+    if (!m_delay.full())
+        return; // the first samples wait for the level to be judged
+    pushHeld(m_delay.Oldest(), now);
 }
 
 void LevelFollower::Finish(const Moment& now)
 {
     if (!m_pLevel)
         return;
-    const size_t size = m_delay.size();
-    const size_t pending = size_t(std::min(m_nHeld, m_pLevel->Delay()));
+    // The oldest held sample, once the delay is full, was handed on already.
+    const size_t pending = std::min(m_delay.size(), size_t(m_pLevel->Delay()));
     for (size_t i = 0; i < pending; ++i)
-        pushHeld(m_delay[(m_nWrite + size - pending + i) % size], now);
-    m_nHeld = 0;
+        pushHeld(m_delay.FromNewest(pending - 1 - i), now);
+    m_delay.Clear();
 }
 
 void LevelFollower::pushHeld(const Input& judged, const Moment& now)

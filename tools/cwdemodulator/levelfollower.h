@@ -1,8 +1,9 @@
 #pragma once
 
+#include "tools/morsedsp/ringbuffer.h"
+
 #include <complex>
 #include <memory>
-#include <vector>
 
 namespace cw {
 
@@ -77,9 +78,8 @@ private:
     std::unique_ptr<LevelSwingWatch> m_pSwing;
     /// Made once the level swung; until then the samples go to the segmenter as they come.
     std::unique_ptr<LocalMarkLevel> m_pLevel;
-    std::vector<Input> m_delay; ///< ring of the level's delay + 1
-    std::size_t m_nWrite = 0;
-    int m_nHeld = 0;                   ///< samples held so far, up to the level's delay
+    /// The samples held while the level around them is judged: the level's delay + 1.
+    dsp::RingBuffer<Input> m_delay;
     bool m_bFollowedFromStart = false; ///< the held seconds showed the level moving
 };
 

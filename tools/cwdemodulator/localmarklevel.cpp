@@ -39,14 +39,6 @@ constexpr double STEP_RATIO = 4.0;
 constexpr float MARKS_CUT_SHARE = 0.8f;
 constexpr float LEAST_GAIN = 0.01f; ///< a receiver cuts its gain less than this
 
-size_t ringSize(long long nAtLeast)
-{
-    size_t size = 1;
-    while (size < size_t(nAtLeast))
-        size *= 2;
-    return size;
-}
-
 } // namespace
 
 LocalMarkLevel::LocalMarkLevel(int nReach, int nNoiseReach, float fInitialLevel, bool bKnownToMove)
@@ -57,13 +49,9 @@ LocalMarkLevel::LocalMarkLevel(int nReach, int nNoiseReach, float fInitialLevel,
 {
     m_fRise = float(std::pow(RISE_PER_REACH, 1.0 / m_nReach));
     m_fLongMarksWeight = float(1.0 / (LONG_MEMORY_REACHES * m_nNoiseReach));
-    const size_t size = ringSize(2LL * m_nDelay + 2);
-    m_nMask = size - 1;
-    m_cumulative.assign(size, 0.0);
-    m_aheadMax.assign(size, 0.0f);
-    m_magnitude.assign(size, 0.0f);
-    m_runAt.assign(size, 0);
-    m_runValue.assign(size, 0.0f);
+    const size_t kept = size_t(2 * m_nDelay + 2);
+    m_samples.Reset(kept);
+    m_run.Reset(kept);
 }
 
 float LocalMarkLevel::Level() const
@@ -75,11 +63,9 @@ void LocalMarkLevel::Push(float fMagnitude, float fQuadrature)
 {
     const long long n = m_nPushed++;
     const double power = double(fQuadrature) * double(fQuadrature);
-    const double previous = n > 0 ? m_cumulative[size_t(n - 1) & m_nMask] : 0.0;
-    m_cumulative[size_t(n) & m_nMask] = previous + power;
+    const double previous = n > 0 ? m_samples.Newest().dCumulative : 0.0;
     pushMax(fMagnitude);
-    m_magnitude[size_t(n) & m_nMask] = fMagnitude;
-    m_aheadMax[size_t(n) & m_nMask] = m_runValue[m_nRunHead];
+    m_samples.Push({previous + power, fMagnitude, m_run.Oldest().fValue});
     if (m_dLongNoise > 0.0)
         m_dLongNoise += (power - m_dLongNoise) / (LONG_MEMORY_REACHES * m_nNoiseReach);
     else if (n == 2 * m_nNoiseReach + 1)
@@ -95,24 +81,19 @@ void LocalMarkLevel::pushMax(float fMagnitude)
     // The newest value drops the older ones it beats: they can no longer be a window's
     // strongest. The oldest leaves once it is out of the window.
     const long long n = m_nPushed - 1;
-    while (m_nRunSize > 0 && m_runValue[(m_nRunHead + m_nRunSize - 1) & m_nMask] <= fMagnitude)
-        --m_nRunSize;
-    const size_t tail = (m_nRunHead + m_nRunSize) & m_nMask;
-    m_runAt[tail] = n;
-    m_runValue[tail] = fMagnitude;
-    ++m_nRunSize;
-    if (m_runAt[m_nRunHead] < n - m_nReach) {
-        m_nRunHead = (m_nRunHead + 1) & m_nMask;
-        --m_nRunSize;
-    }
+    while (!m_run.empty() && m_run.Newest().fValue <= fMagnitude)
+        m_run.PopNewest();
+    m_run.Push({n, fMagnitude});
+    if (m_run.Oldest().nAt < n - m_nReach)
+        m_run.PopOldest();
 }
 
 double LocalMarkLevel::meanPower(long long nAgo, long long nCount) const
 {
-    const long long last = m_nPushed - 1 - nAgo;
-    const long long before = last - nCount;
-    const double start = before >= 0 ? m_cumulative[size_t(before) & m_nMask] : 0.0;
-    return std::max(0.0, m_cumulative[size_t(last) & m_nMask] - start) / double(nCount);
+    const long long before = m_nPushed - 1 - nAgo - nCount;
+    const double start =
+        before >= 0 ? m_samples.FromNewest(size_t(nAgo + nCount)).dCumulative : 0.0;
+    return std::max(0.0, m_samples.FromNewest(size_t(nAgo)).dCumulative - start) / double(nCount);
 }
 
 void LocalMarkLevel::updateGain()
@@ -126,9 +107,7 @@ void LocalMarkLevel::updateGain()
     // their usual strength, the noise estimate moved by itself (without noise worth the name
     // the quadrature part is what little of the tone leaks into it, coming and going with
     // the keying): no gain is read from it then.
-    const long long n = m_nPushed - 1;
-    const float marks = std::max(m_aheadMax[size_t(n - (m_nDelay - m_nReach)) & m_nMask],
-                                 m_aheadMax[size_t(n - m_nDelay) & m_nMask]);
+    const float marks = std::max(aheadMax(m_nDelay - m_nReach), aheadMax(m_nDelay));
     m_fLongMarks += (marks - m_fLongMarks) * m_fLongMarksWeight;
     if (marks >= MARKS_CUT_SHARE * m_fLongMarks) {
         m_fGain = 1.0f;
@@ -155,12 +134,11 @@ void LocalMarkLevel::updateLevel()
     // A side that holds a mark is within reach of the other side's strongest: a mark edge or
     // noise is not. The level both sides confirm is the one kept through gaps and pauses;
     // otherwise a mark's edge leaving the window would drag the level down with it.
-    const long long n = m_nPushed - 1;
-    const float ahead = m_aheadMax[size_t(n - (m_nDelay - m_nReach)) & m_nMask] / m_fGain;
-    const float back = m_aheadMax[size_t(n - m_nDelay) & m_nMask] / m_fGain;
+    const float ahead = aheadMax(m_nDelay - m_nReach) / m_fGain;
+    const float back = aheadMax(m_nDelay) / m_fGain;
     // The envelope's noise, from the samples well under the level (a plain mean until the
     // memory fills). Until the first is seen, no side is known to hold a mark.
-    const float judged = m_magnitude[size_t(n - m_nDelay) & m_nMask] / m_fGain;
+    const float judged = m_samples.FromNewest(size_t(m_nDelay)).fMagnitude / m_fGain;
     if (judged > 0.0f && judged < GAP_SHARE * m_fLevel) {
         m_fGapSamples = std::min(m_fGapSamples + 1.0f, float(NOISE_MEMORY_REACHES * m_nReach));
         m_fEnvelopeNoise += (judged * judged - m_fEnvelopeNoise) / m_fGapSamples;

@@ -1,7 +1,6 @@
 #pragma once
 
-#include <cstddef>
-#include <vector>
+#include "tools/morsedsp/ringbuffer.h"
 
 namespace cw {
 
@@ -53,6 +52,8 @@ public:
 
 private:
     void pushMax(float fMagnitude);
+    /// The strongest envelope of the window ending @p nAgo samples back.
+    float aheadMax(int nAgo) const { return m_samples.FromNewest(size_t(nAgo)).fAheadMax; }
     /// Mean quadrature power of the @p nCount samples ending @p nAgo samples back.
     double meanPower(long long nAgo, long long nCount) const;
     void updateGain();
@@ -62,26 +63,34 @@ private:
     int m_nReach;
     int m_nNoiseReach;
     int m_nDelay;
-    long long m_nShort;               ///< half width of the sample's own surroundings
-    long long m_nPushed = 0;          ///< samples so far
-    float m_fLevel;                   ///< in gain-divided units
-    float m_fConfirmed;               ///< the level both sides last agreed on
-    float m_fEnvelopeNoise = 0.0f;    ///< mean envelope power of the gaps, gain divided
-    float m_fGapSamples = 0.0f;       ///< gap samples it is the mean of, up to its memory
-    float m_fGain = 1.0f;             ///< of the judged sample
-    float m_fRise;                    ///< largest rise of the level per sample
-    float m_fLongMarks = 0.0f;        ///< long-run mean of the strongest envelopes around samples
-    float m_fLongMarksWeight;         ///< of each sample in it
-    double m_dLongNoise = 0.0;        ///< the long-run quadrature power; 0 until known
-    std::size_t m_nMask;              ///< of the rings below
-    std::vector<double> m_cumulative; ///< running sum of the quadrature power, by sample
-    std::vector<float> m_magnitude;   ///< the envelope, by sample
-    std::vector<float> m_aheadMax;    ///< strongest envelope of the window ending at a sample
-    // The strongest envelope of the newest window, as a falling run of (sample, value).
-    std::vector<long long> m_runAt;
-    std::vector<float> m_runValue;
-    std::size_t m_nRunHead = 0; ///< oldest entry of the run
-    std::size_t m_nRunSize = 0;
+    long long m_nShort;            ///< half width of the sample's own surroundings
+    long long m_nPushed = 0;       ///< samples so far
+    float m_fLevel;                ///< in gain-divided units
+    float m_fConfirmed;            ///< the level both sides last agreed on
+    float m_fEnvelopeNoise = 0.0f; ///< mean envelope power of the gaps, gain divided
+    float m_fGapSamples = 0.0f;    ///< gap samples it is the mean of, up to its memory
+    float m_fGain = 1.0f;          ///< of the judged sample
+    float m_fRise;                 ///< largest rise of the level per sample
+    float m_fLongMarks = 0.0f;     ///< long-run mean of the strongest envelopes around samples
+    float m_fLongMarksWeight;      ///< of each sample in it
+    double m_dLongNoise = 0.0;     ///< the long-run quadrature power; 0 until known
+    /// What is kept of each of the latest samples.
+    struct Sample
+    {
+        double dCumulative; ///< running sum of the quadrature power up to it
+        float fMagnitude;   ///< its envelope
+        float fAheadMax;    ///< strongest envelope of the window ending at it
+    };
+    /// An entry of the falling run of the newest window's envelopes.
+    struct RunEntry
+    {
+        long long nAt; ///< sample number
+        float fValue;
+    };
+
+    dsp::RingBuffer<Sample> m_samples; ///< both sides of the judged sample and more
+    /// The strongest envelope of the newest window, as a falling run, oldest first.
+    dsp::RingBuffer<RunEntry> m_run;
 };
 
 } // namespace cw

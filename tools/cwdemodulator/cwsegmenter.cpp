@@ -127,8 +127,6 @@ CwSegmenter::CwSegmenter(const std::vector<std::string>& characterCodes, int nBl
     m_gapRow.assign(NODES, NO_ROW);
     m_markAlive.assign(NODES, NEVER);
     m_gapAlive.assign(NODES, NEVER);
-    m_markParents.listed.assign(NODES, false);
-    m_gapNodes.listed.assign(NODES, false);
     m_endScore.assign(RING, NEGATIVE);
     m_endNode.assign(RING, 0);
     m_startScore.assign(RING, NEGATIVE);
@@ -370,7 +368,7 @@ void CwSegmenter::searchMarks(qint64 nBoundary)
     searchMark(3, nBoundary);
     const qint64 reach = std::max(m_priors.Dot().nLongest, m_priors.Dash().nLongest);
     m_markParents.Expire(m_gapAlive, nBoundary - reach);
-    for (int parent : m_markParents.nodes) {
+    for (int parent : m_markParents.Nodes()) {
         searchMark(2 * parent, nBoundary);
         if (2 * parent + 1 < NODES)
             searchMark(2 * parent + 1, nBoundary);
@@ -436,7 +434,7 @@ void CwSegmenter::searchElementGaps(qint64 nBoundary)
     m_gapNodes.Expire(m_markAlive, nBoundary - prior.nLongest);
     if (prior.nShortest > longest)
         return;
-    for (int node : m_gapNodes.nodes) {
+    for (int node : m_gapNodes.Nodes()) {
         const double* score = m_markScore.get() + markScoreRow(node);
         const qint64* stamps = m_markStamp.get() + markScoreRow(node);
         double best = NEGATIVE;
@@ -652,53 +650,6 @@ void CwSegmenter::emit(bool bOn, Kind kind, qint64 nFirst, qint64 nLast)
     } else {
         m_segments.push_back({bOn, startSample, samples, level, kind});
     }
-}
-
-void CwSegmenter::RunningBest::Add(qint64 nBlock, double dScore)
-{
-    // A later block of the same score or more outlives the earlier ones and wins ties.
-    while (m_nCount > 0 && m_scores[back()] <= dScore)
-        --m_nCount;
-    const size_t at = (m_nFirst + m_nCount) % SIZE;
-    m_blocks[at] = nBlock;
-    m_scores[at] = dScore;
-    ++m_nCount;
-}
-
-void CwSegmenter::RunningBest::Expire(qint64 nOldest)
-{
-    while (m_nCount > 0 && m_blocks[m_nFirst] <= nOldest) {
-        m_nFirst = (m_nFirst + 1) % SIZE;
-        --m_nCount;
-    }
-}
-
-void CwSegmenter::NodeList::Add(int nNode)
-{
-    if (!listed[size_t(nNode)]) {
-        listed[size_t(nNode)] = true;
-        nodes.push_back(nNode);
-    }
-}
-
-void CwSegmenter::NodeList::Expire(const std::vector<qint64>& alive, qint64 nOldest)
-{
-    // Order is kept, so that ties between equal scores always go the same way.
-    size_t kept = 0;
-    for (int node : nodes) {
-        if (alive[size_t(node)] >= nOldest)
-            nodes[kept++] = node;
-        else
-            listed[size_t(node)] = false;
-    }
-    nodes.resize(kept);
-}
-
-void CwSegmenter::NodeList::Clear()
-{
-    for (int node : nodes)
-        listed[size_t(node)] = false;
-    nodes.clear();
 }
 
 bool CwSegmenter::TakeSegment(Segment& segment)

@@ -1,7 +1,9 @@
 #pragma once
 
 #include "tools/cwdemodulator/blocknoise.h"
+#include "tools/cwdemodulator/nodelist.h"
 #include "tools/cwdemodulator/restartgridphase.h"
+#include "tools/cwdemodulator/runningbest.h"
 #include "tools/cwdemodulator/segmentlengthpriors.h"
 
 #include <QtGlobal>
@@ -116,39 +118,6 @@ private:
     std::complex<double> sumBetween(qint64 nFirst, qint64 nLast) const;
     /// The size of a mark's summed samples on its own phase, the noise's share taken out.
     double ownPhaseMagnitude(std::complex<double> sum, qint64 nSamples) const;
-    /// Nodes worth searching, in the order they became so.
-    struct NodeList
-    {
-        std::vector<int> nodes;
-        std::vector<bool> listed;
-        void Add(int nNode);
-        /// Drops the nodes last alive before @p nOldest.
-        void Expire(const std::vector<qint64>& alive, qint64 nOldest);
-        void Clear();
-    };
-
-    /// The best score over a sliding window of blocks, and the latest block that has it: the
-    /// scores of the window kept in falling order.
-    class RunningBest
-    {
-    public:
-        void Add(qint64 nBlock, double dScore);
-        /// Drops the blocks up to @p nOldest.
-        void Expire(qint64 nOldest);
-        void Clear() { m_nFirst = m_nCount = 0; }
-        bool IsEmpty() const { return m_nCount == 0; }
-        double BestScore() const { return m_scores[m_nFirst]; }
-        qint64 BestBlock() const { return m_blocks[m_nFirst]; }
-
-    private:
-        static constexpr size_t SIZE = 128; ///< more than the window holds
-        size_t back() const { return (m_nFirst + m_nCount - 1) % SIZE; }
-        qint64 m_blocks[SIZE] = {};
-        double m_scores[SIZE] = {};
-        size_t m_nFirst = 0;
-        size_t m_nCount = 0;
-    };
-
     void searchMarks(qint64 nBoundary);
     void searchMark(int nNode, qint64 nBoundary);
     /// Gives a node the next free row and marks it as never computed, before its first score
@@ -220,12 +189,13 @@ private:
     std::vector<unsigned short> m_startFrom; ///< character node before, 0 after long silence
     std::vector<unsigned char> m_startLength;
     std::vector<double> m_longScore;
-    RunningBest m_longWindow; ///< m_longScore over the longest modelled gap before
+    /// m_longScore over the longest modelled gap before (more blocks than that gap spans).
+    RunningBest m_longWindow{128};
     std::vector<unsigned short> m_longFrom;
     std::vector<qint64> m_blockStarts;
     std::vector<std::complex<double>> m_blockRotations; ///< m_grid.Rotation() of each start
-    NodeList m_markParents;                             ///< nodes whose gap was in the beam lately
-    NodeList m_gapNodes;                                ///< nodes whose mark was in the beam lately
+    NodeList m_markParents{NODES};                      ///< nodes whose gap was in the beam lately
+    NodeList m_gapNodes{NODES};                         ///< nodes whose mark was in the beam lately
     std::vector<int> m_liveMarks; ///< nodes whose marks were searched at this boundary
     std::vector<int> m_liveGaps;
 

@@ -19,7 +19,6 @@ constexpr int LONGEST_GAP = 8 * UNIT;  ///< blocks; longer silence is chained
 constexpr int LAG = 20 * UNIT;
 constexpr int COMMIT_EVERY = 2 * UNIT;
 constexpr double NEGATIVE = -1e300;
-constexpr qint64 NEVER = -(qint64(1) << 40);
 /// Log prior of a code that is no character expected: a missing or extra element has to be
 /// this much clearer than noise to make one.
 constexpr float UNKNOWN_CODE = -6.0f;
@@ -112,21 +111,6 @@ CwSegmenter::CwSegmenter(const std::vector<std::string>& characterCodes, int nBl
     m_cumulative.assign(RING, 0.0);
     m_sampleSums.assign(RING, 0.0);
     m_ownPhaseEvidence.assign(size_t(LONGEST_MARK) + 1, NEGATIVE);
-    // The per-node rings are most of the segmenter's memory, and a transmission reaches few
-    // of the nodes: each node gets the next free row when it is first searched, which is
-    // stamped then (touchRow()). The rows in use stay side by side, so that they share
-    // pages: a row of lengths is a sixteenth of a page, and rows by node number scattered
-    // the few nodes reached over a page each, every page a fault on its first use.
-    m_markScore.reset(new double[size_t(NODES) * SCORE_RING]);
-    m_markLength.reset(new unsigned char[size_t(NODES) * RING]);
-    m_gapScore.reset(new double[size_t(NODES) * SCORE_RING]);
-    m_gapLength.reset(new unsigned char[size_t(NODES) * RING]);
-    m_markStamp.reset(new qint64[size_t(NODES) * SCORE_RING]);
-    m_gapStamp.reset(new qint64[size_t(NODES) * SCORE_RING]);
-    m_markRow.assign(NODES, NO_ROW);
-    m_gapRow.assign(NODES, NO_ROW);
-    m_markAlive.assign(NODES, NEVER);
-    m_gapAlive.assign(NODES, NEVER);
     m_endScore.assign(RING, NEGATIVE);
     m_endNode.assign(RING, 0);
     m_startScore.assign(RING, NEGATIVE);
@@ -159,8 +143,8 @@ void CwSegmenter::Reset(qint64 nPosition, float fNoiseVariance, bool bScoring)
     m_nOrigin = m_nBlocks + qint64(RING);
     m_nBlocks = m_nOrigin;
     m_nCommitted = m_nOrigin;
-    std::fill(m_markAlive.begin(), m_markAlive.end(), NEVER);
-    std::fill(m_gapAlive.begin(), m_gapAlive.end(), NEVER);
+    m_marks.ForgetAlive();
+    m_gaps.ForgetAlive();
     m_markParents.Clear();
     m_gapNodes.Clear();
     m_liveMarks.clear();
@@ -196,12 +180,11 @@ double CwSegmenter::BestScore() const
 double CwSegmenter::bestScoreAt(qint64 nBoundary) const
 {
     const size_t e = slot(nBoundary);
-    const size_t es = scoreSlot(nBoundary);
     double best = std::max(m_startScore[e], m_longScore[e]);
     for (int node : m_liveMarks)
-        best = std::max(best, m_markScore[markScoreRow(node) + es]);
+        best = std::max(best, m_marks.Score(node, nBoundary));
     for (int node : m_liveGaps)
-        best = std::max(best, m_gapScore[gapScoreRow(node) + es]);
+        best = std::max(best, m_gaps.Score(node, nBoundary));
     return best;
 }
 
@@ -367,7 +350,7 @@ void CwSegmenter::searchMarks(qint64 nBoundary)
     searchMark(2, nBoundary);
     searchMark(3, nBoundary);
     const qint64 reach = std::max(m_priors.Dot().nLongest, m_priors.Dash().nLongest);
-    m_markParents.Expire(m_gapAlive, nBoundary - reach);
+    m_markParents.Expire(m_gaps.Alive(), nBoundary - reach);
     for (int parent : m_markParents.Nodes()) {
         searchMark(2 * parent, nBoundary);
         if (2 * parent + 1 < NODES)
@@ -379,15 +362,14 @@ void CwSegmenter::searchMark(int nNode, qint64 nBoundary)
 {
     const int parent = nNode / 2;
     const SegmentLengthPriors::LengthPrior& prior = (nNode & 1) ? m_priors.Dash() : m_priors.Dot();
-    if (parent > 1 && nBoundary - m_gapAlive[size_t(parent)] > qint64(prior.nLongest))
+    if (parent > 1 && nBoundary - m_gaps.Alive(parent) > qint64(prior.nLongest))
         return;
     const qint64 longest = std::min<qint64>(prior.nLongest, nBoundary - m_nOrigin);
     if (prior.nShortest > longest)
         return;
     // A new character starts from the shared ring, a further element from the parent's gaps.
-    const double* source =
-        parent == 1 ? m_startScore.data() : m_gapScore.get() + gapScoreRow(parent);
-    const qint64* stamps = parent == 1 ? nullptr : m_gapStamp.get() + gapScoreRow(parent);
+    const double* source = parent == 1 ? m_startScore.data() : m_gaps.Scores(parent);
+    const qint64* stamps = parent == 1 ? nullptr : m_gaps.Stamps(parent);
     const size_t sourceMask = parent == 1 ? RING - 1 : SCORE_RING - 1;
     // Evidence on a fixed phase adds up block by block; on the mark's own phase it does not.
     // The loop is made for each case, with no test inside it but the stamps'.
@@ -418,11 +400,7 @@ void CwSegmenter::searchMark(int nNode, qint64 nBoundary)
         search(ownPhase, always);
     else
         search(fixedPhase, always);
-    touchRow(nNode, m_markRow, m_nMarkRows, m_markStamp.get());
-    const size_t e = markScoreRow(nNode) + scoreSlot(nBoundary);
-    m_markScore[e] = best;
-    m_markStamp[e] = nBoundary;
-    m_markLength[markRow(nNode) + slot(nBoundary)] = (unsigned char)bestLength;
+    m_marks.Set(nNode, nBoundary, best, bestLength);
     m_liveMarks.push_back(nNode);
 }
 
@@ -431,16 +409,16 @@ void CwSegmenter::searchElementGaps(qint64 nBoundary)
     const SegmentLengthPriors::LengthPrior& prior = m_priors.ElementGap();
     const qint64 longest = std::min<qint64>(prior.nLongest, nBoundary - m_nOrigin);
     m_liveGaps.clear();
-    m_gapNodes.Expire(m_markAlive, nBoundary - prior.nLongest);
+    m_gapNodes.Expire(m_marks.Alive(), nBoundary - prior.nLongest);
     if (prior.nShortest > longest)
         return;
     for (int node : m_gapNodes.Nodes()) {
-        const double* score = m_markScore.get() + markScoreRow(node);
-        const qint64* stamps = m_markStamp.get() + markScoreRow(node);
+        const double* score = m_marks.Scores(node);
+        const qint64* stamps = m_marks.Stamps(node);
         double best = NEGATIVE;
         qint64 bestLength = 0;
         for (qint64 d = prior.nShortest; d <= longest; ++d) {
-            const size_t s = scoreSlot(nBoundary - d);
+            const size_t s = m_marks.ScoreSlot(nBoundary - d);
             if (stamps[s] != nBoundary - d)
                 continue;
             const double candidate = score[s] + double(prior.log[size_t(d)]);
@@ -449,31 +427,14 @@ void CwSegmenter::searchElementGaps(qint64 nBoundary)
                 bestLength = d;
             }
         }
-        touchRow(node, m_gapRow, m_nGapRows, m_gapStamp.get());
-        const size_t e = gapScoreRow(node) + scoreSlot(nBoundary);
-        m_gapScore[e] = best;
-        m_gapStamp[e] = nBoundary;
-        m_gapLength[gapRow(node) + slot(nBoundary)] = (unsigned char)bestLength;
+        m_gaps.Set(node, nBoundary, best, bestLength);
         m_liveGaps.push_back(node);
     }
-}
-
-void CwSegmenter::touchRow(int nNode, std::vector<int>& rows, int& nRowsUsed, qint64* pStamps)
-{
-    if (rows[size_t(nNode)] != NO_ROW)
-        return;
-    rows[size_t(nNode)] = nRowsUsed++;
-    // Only the stamps need values: a score or length is read only where its stamp says it
-    // was written (or at the boundary just searched), so filling those too was work and
-    // page faults for nothing.
-    const size_t first = size_t(rows[size_t(nNode)]) * SCORE_RING;
-    std::fill(pStamps + first, pStamps + first + SCORE_RING, NEVER);
 }
 
 void CwSegmenter::searchCharacterEnds(qint64 nBoundary)
 {
     const size_t e = slot(nBoundary);
-    const size_t es = scoreSlot(nBoundary);
     // The likeliest character ending here.
     double bestEnd = NEGATIVE;
     int endNode = 0;
@@ -481,7 +442,7 @@ void CwSegmenter::searchCharacterEnds(qint64 nBoundary)
     const double characterPrior = m_priors.IsNormalised() ? 0.0 : CHARACTER_PRIOR;
     for (int node : m_liveMarks) {
         const double score =
-            m_markScore[markScoreRow(node) + es] + m_characterBonus[size_t(node)] + characterPrior;
+            m_marks.Score(node, nBoundary) + m_characterBonus[size_t(node)] + characterPrior;
         if (score > bestEnd) {
             bestEnd = score;
             endNode = node;
@@ -534,18 +495,17 @@ void CwSegmenter::searchCharacterEnds(qint64 nBoundary)
 
 void CwSegmenter::prune(qint64 nBoundary)
 {
-    const size_t e = scoreSlot(nBoundary);
     const double floor = bestScoreAt(nBoundary) - BEAM;
     for (int node : m_liveMarks) {
-        if (m_markScore[markScoreRow(node) + e] >= floor) {
-            m_markAlive[size_t(node)] = nBoundary;
+        if (m_marks.Score(node, nBoundary) >= floor) {
+            m_marks.SetAlive(node, nBoundary);
             if (node < NODES / 2)
                 m_gapNodes.Add(node);
         }
     }
     for (int node : m_liveGaps) {
-        if (m_gapScore[gapScoreRow(node) + e] >= floor) {
-            m_gapAlive[size_t(node)] = nBoundary;
+        if (m_gaps.Score(node, nBoundary) >= floor) {
+            m_gaps.SetAlive(node, nBoundary);
             m_markParents.Add(node);
         }
     }
@@ -572,16 +532,15 @@ void CwSegmenter::commit(bool bAll)
         best = m_longScore[e];
         state = LONG_STATE;
     }
-    const size_t es = scoreSlot(end);
     for (int node : m_liveMarks) {
-        if (m_markScore[markScoreRow(node) + es] > best) {
-            best = m_markScore[markScoreRow(node) + es];
+        if (m_marks.Score(node, end) > best) {
+            best = m_marks.Score(node, end);
             state = MARK_STATES + node;
         }
     }
     for (int node : m_liveGaps) {
-        if (m_gapScore[gapScoreRow(node) + es] > best) {
-            best = m_gapScore[gapScoreRow(node) + es];
+        if (m_gaps.Score(node, end) > best) {
+            best = m_gaps.Score(node, end);
             state = GAP_STATES + node;
         }
     }
@@ -596,12 +555,12 @@ void CwSegmenter::commit(bool bAll)
         int previous = LONG_STATE;
         if (state < GAP_STATES) {
             const int node = state - MARK_STATES;
-            length = m_markLength[markRow(node) + b];
+            length = m_marks.Length(node, boundary);
             kind = (node & 1) ? Kind::Dash : Kind::Dot;
             previous = node / 2 == 1 ? START_STATE : GAP_STATES + node / 2;
         } else if (state < START_STATE) {
             const int node = state - GAP_STATES;
-            length = m_gapLength[gapRow(node) + b];
+            length = m_gaps.Length(node, boundary);
             kind = Kind::ElementGap;
             previous = MARK_STATES + node;
         } else if (state == START_STATE) {

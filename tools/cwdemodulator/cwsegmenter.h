@@ -2,6 +2,7 @@
 
 #include "tools/cwdemodulator/blocknoise.h"
 #include "tools/cwdemodulator/nodelist.h"
+#include "tools/cwdemodulator/nodescoretable.h"
 #include "tools/cwdemodulator/restartgridphase.h"
 #include "tools/cwdemodulator/runningbest.h"
 #include "tools/cwdemodulator/segmentlengthpriors.h"
@@ -120,16 +121,6 @@ private:
     double ownPhaseMagnitude(std::complex<double> sum, qint64 nSamples) const;
     void searchMarks(qint64 nBoundary);
     void searchMark(int nNode, qint64 nBoundary);
-    /// Gives a node the next free row and marks it as never computed, before its first score
-    /// is written.
-    static void touchRow(int nNode, std::vector<int>& rows, int& nRowsUsed, qint64* pStamps);
-    /// Where a node's row of mark lengths (or of gap lengths after them) begins; the node was
-    /// searched.
-    size_t markRow(int nNode) const { return size_t(m_markRow[size_t(nNode)]) * RING; }
-    size_t gapRow(int nNode) const { return size_t(m_gapRow[size_t(nNode)]) * RING; }
-    /// The same for their scores and stamps, in rings of SCORE_RING.
-    size_t markScoreRow(int nNode) const { return size_t(m_markRow[size_t(nNode)]) * SCORE_RING; }
-    size_t gapScoreRow(int nNode) const { return size_t(m_gapRow[size_t(nNode)]) * SCORE_RING; }
     void searchElementGaps(qint64 nBoundary);
     void searchCharacterEnds(qint64 nBoundary);
     void prune(qint64 nBoundary);
@@ -138,7 +129,6 @@ private:
     void commit(bool bAll);
     void emit(bool bOn, Kind kind, qint64 nStart, qint64 nEnd);
     size_t slot(qint64 nBlock) const { return size_t(nBlock) & (RING - 1); }
-    size_t scoreSlot(qint64 nBlock) const { return size_t(nBlock) & (SCORE_RING - 1); }
     qint64 blockStart(qint64 nBlock) const { return m_blockStarts[slot(nBlock)]; }
 
     static constexpr size_t RING = 256; ///< blocks kept: the lag, a commit interval, a segment
@@ -168,21 +158,11 @@ private:
     qint64 m_nOrigin = 0;             ///< block number of the last Reset()
     qint64 m_nBlocks = 0;             ///< block number of the latest boundary
     std::vector<double> m_cumulative; ///< running sum of the blocks' key-down evidence
-    std::vector<std::complex<double>> m_sampleSums; ///< running sum of the samples
-    std::vector<double> m_ownPhaseEvidence;         ///< by mark length, at this boundary
-    std::unique_ptr<double[]> m_markScore;          ///< [markScoreRow(node) + scoreSlot]
-    std::unique_ptr<unsigned char[]> m_markLength;
-    std::unique_ptr<double[]> m_gapScore;
-    std::unique_ptr<unsigned char[]> m_gapLength;
-    std::vector<qint64> m_markAlive; ///< last boundary each node's mark was in the beam
-    std::vector<qint64> m_gapAlive;
-    std::unique_ptr<qint64[]> m_markStamp; ///< boundary each score slot was computed at
-    std::unique_ptr<qint64[]> m_gapStamp;
-    static constexpr int NO_ROW = -1;
-    std::vector<int> m_markRow; ///< row of each node's marks in the rings, NO_ROW before use
-    std::vector<int> m_gapRow;
-    int m_nMarkRows = 0; ///< rows given out
-    int m_nGapRows = 0;
+    std::vector<std::complex<double>> m_sampleSums;  ///< running sum of the samples
+    std::vector<double> m_ownPhaseEvidence;          ///< by mark length, at this boundary
+    NodeScoreTable<RING, SCORE_RING> m_marks{NODES}; ///< marks that end at each node
+    /// Gaps after each node's mark that another element follows.
+    NodeScoreTable<RING, SCORE_RING> m_gaps{NODES};
     std::vector<double> m_endScore; ///< best character ending at the boundary
     std::vector<unsigned short> m_endNode;
     std::vector<double> m_startScore;        ///< a gap ended, a new character may start

@@ -1,8 +1,9 @@
 #pragma once
 
+#include "tools/morsedsp/ringbuffer.h"
+
 #include <cstddef>
 #include <cstdint>
-#include <vector>
 
 namespace fsk {
 
@@ -21,8 +22,7 @@ public:
     float ValueAt(double dSample) const;
 
 private:
-    std::vector<float> m_values;
-    size_t m_nNext = 0; ///< where the next value goes
+    dsp::RingBuffer<float> m_values; ///< kept full: zeros before the first value
     int64_t m_nSample = -1;
 };
 

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 namespace {
 
@@ -32,8 +33,7 @@ void SnrEstimator::create(double dSampleRate, double dPitchHz)
     m_dCoefficient = 2.0 * std::cos(dsp::TWO_PI * dPitchHz / dSampleRate);
     m_nInBlock = 0;
     m_dState1 = m_dState2 = 0.0;
-    m_powers.clear();
-    m_nNext = 0;
+    m_powers.Reset(WINDOW_BLOCKS);
 }
 
 void SnrEstimator::push(const float* pSamples, long nCount)
@@ -53,11 +53,7 @@ void SnrEstimator::finishBlock()
 {
     const double power =
         m_dState1 * m_dState1 + m_dState2 * m_dState2 - m_dCoefficient * m_dState1 * m_dState2;
-    if (m_powers.size() < WINDOW_BLOCKS)
-        m_powers.push_back(power);
-    else
-        m_powers[m_nNext] = power;
-    m_nNext = (m_nNext + 1) % WINDOW_BLOCKS;
+    m_powers.Push(power);
     m_nInBlock = 0;
     m_dState1 = m_dState2 = 0.0;
 }
@@ -69,7 +65,9 @@ bool SnrEstimator::hasEstimate() const
 
 double SnrEstimator::estimateDb() const
 {
-    std::vector<double> sorted = m_powers;
+    std::vector<double> sorted;
+    sorted.reserve(m_powers.size());
+    m_powers.ForEach([&sorted](double dPower) { sorted.push_back(dPower); });
     std::sort(sorted.begin(), sorted.end());
     const size_t quiet = std::max<size_t>(1, size_t(double(sorted.size()) * QUIET_SHARE));
     const size_t loud = std::max<size_t>(1, size_t(double(sorted.size()) * LOUD_SHARE));

@@ -1,7 +1,6 @@
 #pragma once
 
-#include <cstddef>
-#include <vector>
+#include "tools/morsedsp/ringbuffer.h"
 
 /// Estimates the signal-to-noise ratio of a keyed tone: the power at the tone is measured in
 /// blocks of 10 ms (a band about 100 Hz wide); the loud blocks are the key down, the quiet ones
@@ -27,6 +26,5 @@ private:
     int m_nInBlock = 0;
     double m_dState1 = 0.0;
     double m_dState2 = 0.0;
-    std::vector<double> m_powers; ///< ring of the latest block powers
-    size_t m_nNext = 0;
+    dsp::RingBuffer<double> m_powers; ///< the latest block powers
 };

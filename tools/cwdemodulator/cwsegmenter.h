@@ -11,7 +11,6 @@
 
 #include <complex>
 #include <deque>
-#include <memory>
 #include <string>
 #include <vector>
 

@@ -98,12 +98,10 @@ public:
 
     /// The value of age @p nAge: 0 is the oldest kept.
     const T& operator[](size_t nAge) const { return m_values[wrapped(m_nOldest + nAge)]; }
-    T& operator[](size_t nAge) { return m_values[wrapped(m_nOldest + nAge)]; }
     /// The value @p nAge pushes before the newest: 0 is the newest.
     const T& FromNewest(size_t nAge) const { return (*this)[m_nSize - 1 - nAge]; }
     const T& Oldest() const { return m_values[m_nOldest]; }
     const T& Newest() const { return FromNewest(0); }
-    T& Newest() { return (*this)[m_nSize - 1]; }
 
     /// The older stretch of the values, from the oldest on; Newer() continues it.
     Part Older() const

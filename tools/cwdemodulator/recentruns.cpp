@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <initializer_list>
 #include <limits>
 
 namespace cw {
@@ -64,22 +65,23 @@ double RecentRuns::cost(double dLogUnit, double dBound, bool& bMixed) const
     double sum = 0.0;
     int marks = 0;
     int dots = 0;
-    for (size_t i = 0; i < m_runs.size(); ++i) {
-        const Run& run = m_runs[i];
-        const double l = double(run.fLogLength) - dLogUnit;
-        if (!run.bMark && l > LOG_10)
-            continue; // a pause between words or transmissions
-        double best = std::min(l * l, (l - LOG_3) * (l - LOG_3));
-        if (!run.bMark)
-            best = std::min(best, (l - LOG_7) * (l - LOG_7));
-        sum += std::min(best, 1.0);
-        if (sum >= dBound) {
-            bMixed = false;
-            return sum;
-        }
-        if (run.bMark) {
-            ++marks;
-            dots += l < LOG_2 ? 1 : 0;
+    for (const dsp::RingBuffer<Run>::Part& part : {m_runs.Older(), m_runs.Newer()}) {
+        for (const Run& run : part) {
+            const double l = double(run.fLogLength) - dLogUnit;
+            if (!run.bMark && l > LOG_10)
+                continue; // a pause between words or transmissions
+            double best = std::min(l * l, (l - LOG_3) * (l - LOG_3));
+            if (!run.bMark)
+                best = std::min(best, (l - LOG_7) * (l - LOG_7));
+            sum += std::min(best, 1.0);
+            if (sum >= dBound) {
+                bMixed = false;
+                return sum;
+            }
+            if (run.bMark) {
+                ++marks;
+                dots += l < LOG_2 ? 1 : 0;
+            }
         }
     }
     bMixed = dots > 0 && dots < marks;

@@ -15,9 +15,20 @@ public:
     /// @p nCapacity: more blocks than the window ever holds.
     explicit RunningBest(size_t nCapacity) : m_window(nCapacity) {}
 
-    void Add(qint64 nBlock, double dScore);
+    /// (Inline: the segmenter adds a block at every boundary.)
+    void Add(qint64 nBlock, double dScore)
+    {
+        // A later block of the same score or more outlives the earlier ones and wins ties.
+        while (!m_window.empty() && m_window.Newest().dScore <= dScore)
+            m_window.PopNewest();
+        m_window.Push({nBlock, dScore});
+    }
     /// Drops the blocks up to @p nOldest.
-    void Expire(qint64 nOldest);
+    void Expire(qint64 nOldest)
+    {
+        while (!m_window.empty() && m_window.Oldest().nBlock <= nOldest)
+            m_window.PopOldest();
+    }
     void Clear() { m_window.Clear(); }
     bool IsEmpty() const { return m_window.empty(); }
     double BestScore() const { return m_window.Oldest().dScore; }

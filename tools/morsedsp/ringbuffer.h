@@ -72,6 +72,14 @@ public:
     /// Adds @p nCount values, oldest first, as Push() would one by one.
     void Push(const T* pValues, size_t nCount)
     {
+        if (m_nOldest == 0 && m_values.size() == m_nSize) {
+            // Not wrapped yet: the storage grows by the values that fit.
+            const size_t take = std::min(nCount, m_nCapacity - m_nSize);
+            m_values.insert(m_values.end(), pValues, pValues + take);
+            m_nSize += take;
+            pValues += take;
+            nCount -= take;
+        }
         for (; nCount > 0 && m_nSize < m_nCapacity; --nCount)
             Push(*pValues++);
         while (nCount > 0 && m_nCapacity > 0) {

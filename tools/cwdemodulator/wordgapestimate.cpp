@@ -14,7 +14,7 @@ constexpr double WORD_OVER_CHARACTER = 1.53;
 constexpr double CHARACTER_GAP_RANK = 0.4;
 /// Character-ending gaps needed before word gaps are judged against them: one alone may be
 /// a word gap (a text opening "1 87 6" lost its spaces).
-constexpr int CHARACTER_GAPS_NEEDED = 2;
+constexpr size_t CHARACTER_GAPS_NEEDED = 2;
 constexpr double LONGEST_SPACING_UNITS = 60.0; ///< longer gaps are pauses, not spacing
 /// A lone character-ending gap this long is no word gap of ordinary spacing (7 elements and
 /// a fifth more for a hand's jitter): Farnsworth spacing, trusted alone.
@@ -24,8 +24,7 @@ constexpr double LONE_SPACING_UNITS = 9.0;
 
 void WordGapEstimate::Restart()
 {
-    // Only the count starts again: the next gap goes where the ring stood.
-    m_nCount = 0;
+    m_gaps.Clear();
     m_dWordUnits = WORD_UNITS;
 }
 
@@ -35,10 +34,11 @@ void WordGapEstimate::RememberCharacterGap(double dUnits)
     // elements.
     if (dUnits > LONGEST_SPACING_UNITS)
         return;
-    m_gaps[size_t(m_nNext)] = dUnits;
-    m_nNext = (m_nNext + 1) % int(m_gaps.size());
-    m_nCount = std::min(m_nCount + 1, int(m_gaps.size()));
-    judge(m_gaps, m_nCount);
+    m_gaps.Push(dUnits);
+    Gaps gaps{};
+    for (size_t i = 0; i < m_gaps.size(); ++i)
+        gaps[i] = m_gaps[i];
+    judge(gaps, m_gaps.size());
 }
 
 void WordGapEstimate::Preset(const std::vector<double>& units)
@@ -48,11 +48,11 @@ void WordGapEstimate::Preset(const std::vector<double>& units)
     // "1 87 6" would pass for character gaps. One alone is not enough: at 8 to 12 WPM it is
     // often a word gap (a space lost at +10 dB), unless it is too long for one: Farnsworth's
     // long gaps may leave no more among the held samples (ebook2cw at 15 WPM, "S P").
-    std::array<double, 16> gaps{};
-    int count = 0;
+    Gaps gaps{};
+    size_t count = 0;
     for (double gap : units) {
-        if (gap <= LONGEST_SPACING_UNITS && count < int(gaps.size()))
-            gaps[size_t(count++)] = gap;
+        if (gap <= LONGEST_SPACING_UNITS && count < gaps.size())
+            gaps[count++] = gap;
     }
     if (count == 1 && gaps[0] >= LONE_SPACING_UNITS) {
         m_dWordUnits = std::max(WORD_UNITS, WORD_OVER_CHARACTER * gaps[0]);
@@ -61,13 +61,13 @@ void WordGapEstimate::Preset(const std::vector<double>& units)
     judge(gaps, count);
 }
 
-void WordGapEstimate::judge(std::array<double, 16> gaps, int nCount)
+void WordGapEstimate::judge(Gaps gaps, size_t nCount)
 {
     if (nCount < CHARACTER_GAPS_NEEDED)
         return;
     // Among few gaps the rank is the shortest: those that end words are always a share.
-    const auto rank = gaps.begin() + std::ptrdiff_t(CHARACTER_GAP_RANK * (nCount - 1));
-    std::nth_element(gaps.begin(), rank, gaps.begin() + nCount);
+    const auto rank = gaps.begin() + std::ptrdiff_t(CHARACTER_GAP_RANK * double(nCount - 1));
+    std::nth_element(gaps.begin(), rank, gaps.begin() + std::ptrdiff_t(nCount));
     m_dWordUnits = std::max(WORD_UNITS, WORD_OVER_CHARACTER * *rank);
 }
 

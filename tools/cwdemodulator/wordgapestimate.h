@@ -1,5 +1,7 @@
 #pragma once
 
+#include "tools/morsedsp/ringbuffer.h"
+
 #include <array>
 #include <vector>
 
@@ -22,12 +24,13 @@ public:
     double WordUnits() const { return m_dWordUnits; }
 
 private:
-    /// Sets the word gap from the first @p nCount character gaps, once there are enough.
-    void judge(std::array<double, 16> gaps, int nCount);
+    static constexpr size_t GAPS_KEPT = 16;
+    using Gaps = std::array<double, GAPS_KEPT>;
 
-    std::array<double, 16> m_gaps{}; ///< recent gaps that ended a character, units
-    int m_nCount = 0;
-    int m_nNext = 0;
+    /// Sets the word gap from the first @p nCount character gaps, once there are enough.
+    void judge(Gaps gaps, size_t nCount);
+
+    dsp::RingBuffer<double> m_gaps{GAPS_KEPT}; ///< recent gaps that ended a character, units
     double m_dWordUnits = 4.6;
 };
 

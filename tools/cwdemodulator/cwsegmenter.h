@@ -42,6 +42,7 @@ public:
         qint64 nLength; ///< baseband samples
         float fLevel;   ///< mean in-phase amplitude over the segment
         Kind kind;
+        float fAmplitude; ///< mean mark level the samples were weighed against
     };
 
     /// @p characterCodes: the dots and dashes (".-") of the characters expected, at most
@@ -200,6 +201,7 @@ private:
     qint64 m_nBlocks = 0;             ///< block number of the latest boundary
     std::vector<double> m_cumulative; ///< running sum of the blocks' key-down evidence
     std::vector<std::complex<double>> m_sampleSums; ///< running sum of the samples
+    std::vector<double> m_amplitudeSums;            ///< running sum of the mark level, by sample
     std::vector<double> m_ownPhaseEvidence;         ///< by mark length, at this boundary
     std::unique_ptr<double[]> m_markScore;          ///< [markScoreRow(node) + scoreSlot]
     std::unique_ptr<unsigned char[]> m_markLength;

@@ -214,6 +214,12 @@ INSTANTIATE_TEST_SUITE_P(
                                    s.dQsbDepthDb = 20.0;
                                },
                                2},
+                    Impairment{"SlowDeepFading",
+                               [](Synth& s) {
+                                   s.dQsbHz = 0.1;
+                                   s.dQsbDepthDb = 20.0;
+                               },
+                               0},
                     Impairment{"ReceiverAgcPumpsAfterCrashes",
                                [](Synth& s) {
                                    s.dCrashesPerSec = 1.0;

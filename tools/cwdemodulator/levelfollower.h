@@ -45,7 +45,8 @@ public:
     ~LevelFollower();
 
     // Reception
-    /// Watches the tracker's level, and starts following once it swung.
+    /// Watches the tracker's level, and starts following once it swung; a larger swing shows
+    /// a level that moves, followed then as from the start.
     void Watch(const Moment& now);
     /// Starts following at once: the acquisition saw the level move in the seconds it held.
     void FollowFromStart(const Moment& now);
@@ -79,8 +80,8 @@ private:
     std::unique_ptr<LocalMarkLevel> m_pLevel;
     std::vector<Input> m_delay; ///< ring of the level's delay + 1
     std::size_t m_nWrite = 0;
-    int m_nHeld = 0;                   ///< samples held so far, up to the level's delay
-    bool m_bFollowedFromStart = false; ///< the held seconds showed the level moving
+    int m_nHeld = 0;             ///< samples held so far, up to the level's delay
+    bool m_bKnownToMove = false; ///< the held seconds or a large swing showed the level moving
 };
 
 } // namespace cw

@@ -66,6 +66,11 @@ LocalMarkLevel::LocalMarkLevel(int nReach, int nNoiseReach, float fInitialLevel,
     m_runValue.assign(size, 0.0f);
 }
 
+void LocalMarkLevel::SetKnownToMove()
+{
+    m_fMarkOverNoise = MOVING_MARK_OVER_NOISE;
+}
+
 float LocalMarkLevel::Level() const
 {
     return PEAK_SHARE * m_fLevel;

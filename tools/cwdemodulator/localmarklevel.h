@@ -40,6 +40,8 @@ public:
     /// @p bKnownToMove: the level was seen moving already, weaker marks set it.
     LocalMarkLevel(int nReach, int nNoiseReach, float fInitialLevel, bool bKnownToMove = false);
 
+    /// The level was seen moving: from here weaker marks set it.
+    void SetKnownToMove();
     /// Adds the newest sample's envelope (the matched filter's magnitude) and quadrature part.
     void Push(float fMagnitude, float fQuadrature);
     /// The level of the marks around the sample Delay() back, once divided by Gain().

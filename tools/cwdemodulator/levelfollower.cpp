@@ -95,7 +95,7 @@ void LevelFollower::startFollowing(const Moment& now)
 {
     // From here the samples wait while the level around them is judged.
     m_pLevel = std::make_unique<LocalMarkLevel>(
-        int(std::lround(LocalMarkLevel::REACH_UNITS * now.dUnit)),
+        LocalMarkLevel::ReachSamples(now.dUnit, m_dSampleRate),
         int(std::lround(LocalMarkLevel::NOISE_REACH_SEC * m_dSampleRate)), now.fTrackedLevel,
         m_bKnownToMove);
     m_delay.assign(size_t(m_pLevel->Delay()) + 1, Input{});

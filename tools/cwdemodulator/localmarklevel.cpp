@@ -66,6 +66,11 @@ LocalMarkLevel::LocalMarkLevel(int nReach, int nNoiseReach, float fInitialLevel,
     m_runValue.assign(size, 0.0f);
 }
 
+int LocalMarkLevel::ReachSamples(double dUnit, double dSampleRate)
+{
+    return int(std::lround(std::min(REACH_UNITS * dUnit, LONGEST_REACH_SEC * dSampleRate)));
+}
+
 void LocalMarkLevel::SetKnownToMove()
 {
     m_fMarkOverNoise = MOVING_MARK_OVER_NOISE;

@@ -203,6 +203,21 @@ TEST(CwSegmenter, ElementsGroupIntoCharactersOfTheAlphabet)
     EXPECT_EQ(morse(segment(samples, sigma, nullptr, {"---..--."})), " ---..--. ");
 }
 
+TEST(CwSegmenter, ABlipJoinsTwoCharactersIntoADigitSoonerThanIntoASign)
+{
+    // A faint blip mid character gap, where a dot would join the two characters into one:
+    // "S E" into a 5, "N A" into an =. Signs are rare in traffic next to letters and digits,
+    // so the same blip that makes the digit leaves the sign's two letters apart.
+    const auto withBlip = [](const std::vector<double>& runs, int nBlipUnit) {
+        std::vector<float> samples = keyed(runs, 0.0);
+        std::fill(samples.begin() + nBlipUnit * UNIT, samples.begin() + (nBlipUnit + 1) * UNIT,
+                  0.5f);
+        return morse(segment(samples, 0.9));
+    };
+    EXPECT_EQ(withBlip({-5, 1, -1, 1, -1, 1, -3, 1, -5}, 11), " ..... ");
+    EXPECT_EQ(withBlip({-5, 3, -1, 1, -3, 1, -1, 3, -5}, 11), " -. .- ");
+}
+
 TEST(CwSegmenter, WordGapTakesInAnEOnlyOnClearEvidence)
 {
     // "A A" with a dot-long blip mid word gap: at 0.55 of the tone barely likelier a dot than

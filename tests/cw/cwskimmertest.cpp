@@ -18,6 +18,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <tuple>
@@ -160,6 +161,35 @@ TEST(SignalFinderTest, NoiseAloneAndSteadyCarriersAreNoSignals)
     for (size_t i = 0; i < noise.size(); ++i)
         noise[i] += carrier[i];
     EXPECT_TRUE(linesAtEnd(noise).empty());
+}
+
+TEST(SignalFinderTest, NoiseFloorIsTheBandsMedianPower)
+{
+    // The first spectrum's floor is its band's median over ln 2, whatever the spread of the
+    // powers: ties, zeros, many octaves, values that share all but their last bits.
+    cw::SignalFinder::Settings settings;
+    settings.dBinHz = 4.0;
+    settings.nBins = 1025;
+    settings.dLowHz = 200.0;
+    settings.dHighHz = 3500.0;
+    const size_t low = 50;
+    const size_t high = 875; // the bins of 200 and 3500 Hz
+    std::vector<std::vector<float>> spectra(5, std::vector<float>(settings.nBins, 0.0f));
+    for (size_t i = 0; i < settings.nBins; ++i) {
+        spectra[0][i] = float(i % 7);                                                 // ties
+        spectra[1][i] = i % 3 == 0 ? 0.0f : float(std::ldexp(1.0, int(i % 40) - 20)); // octaves
+        spectra[2][i] = 1.0f + float(i % 97) * std::numeric_limits<float>::epsilon(); // last bits
+        spectra[3][i] = 0.25f;                                                        // all alike
+        spectra[4][i] = float(std::fmod(double(i) * 0.61803398875, 1.0) * 1e-3);      // a spread
+    }
+    for (const std::vector<float>& power : spectra) {
+        std::vector<float> band(power.begin() + low, power.begin() + high + 1);
+        std::nth_element(band.begin(), band.begin() + band.size() / 2, band.end());
+        cw::SignalFinder finder(settings);
+        finder.Push(power);
+        EXPECT_DOUBLE_EQ(finder.NoiseFloor(),
+                         std::max(double(band[band.size() / 2]) / dsp::LN2, 1e-20));
+    }
 }
 
 TEST(SignalFinderTest, FindsAKeyedLineAtItsPitch)

@@ -4,6 +4,7 @@
 #include "tools/morsedsp/dspconstants.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 
 namespace cw {
@@ -43,8 +44,15 @@ constexpr double OWN_PHASE_EVIDENCE_WEIGHT = 1.0 / 3.0;
 /// both generators' recordings (-1 to -3 tried; at -3 real E's went missing, at -1 a noise
 /// gap split a 3 into E and W). Against it, a noise dot read into a character gap (a gap, a
 /// dot and a gap of one element each) joins two characters into one and saves the price of
-/// one: T C read as a semicolon, A K as a full stop.
+/// one: T C read as a semicolon, A K as a full stop (which RARE_SIGN now prices).
 constexpr double CHARACTER_PRIOR = -1.25;
+/// Log prior of a sign of the built-in alphabet other than a letter, a digit or the '/' of
+/// callsigns (punctuation, the two words), against the letters' and digits' 0: such signs are
+/// rare in traffic, and their long codes are what a noise dot read into a character gap makes
+/// of two characters (N A read as =, A K as a full stop, T C as a semicolon). Tuned on the
+/// error-rate benchmark near the noise floor, on both generators' recordings (at -4 no
+/// better; with '/' priced too, callsigns' /P came out as TR or NN).
+constexpr float RARE_SIGN = -2.0f;
 /// Log prior of a mark's phase moving from one element length of it to the next: a phase
 /// that wanders inside long marks may, a tone that only restarts between elements rarely.
 constexpr double PHASE_CHANGE_PRIOR = -8.0;
@@ -76,6 +84,13 @@ double logBesselI0(double z)
                         std::sqrt(dsp::TWO_PI * z));
 }
 
+/// Whether the built-in alphabet's entry @p text is a rare sign (see RARE_SIGN).
+bool isRareSign(const char* text)
+{
+    const bool letterOrDigit = std::isalnum(static_cast<unsigned char>(text[0])) != 0;
+    return text[1] != '\0' || !(letterOrDigit || text[0] == '/');
+}
+
 } // namespace
 
 CwSegmenter::CwSegmenter(const std::vector<std::string>& characterCodes, int nBlocksPerUnit,
@@ -89,7 +104,7 @@ CwSegmenter::CwSegmenter(const std::vector<std::string>& characterCodes, int nBl
                   "the scores must reach a segment back");
     m_characterBonus.assign(NODES, UNKNOWN_CODE);
     // Codes longer than the tree, or of other signs than dots and dashes, are left out.
-    auto expect = [this](const char* code) {
+    auto expect = [this](const char* code, float fLogPrior) {
         int node = 1;
         for (const char* c = code; *c; ++c) {
             if ((*c != '.' && *c != '-') || 2 * node >= NODES)
@@ -97,16 +112,17 @@ CwSegmenter::CwSegmenter(const std::vector<std::string>& characterCodes, int nBl
             node = 2 * node + (*c == '-' ? 1 : 0);
         }
         if (node > 1)
-            m_characterBonus[size_t(node)] = 0.0f;
+            m_characterBonus[size_t(node)] = fLogPrior;
     };
     if (characterCodes.empty()) {
         const morse::InternationalAlphabet::Entry* entries =
             morse::InternationalAlphabet::Entries();
         for (int i = 0; i < morse::InternationalAlphabet::ENTRY_COUNT; ++i)
-            expect(entries[i].code);
+            expect(entries[i].code, isRareSign(entries[i].text) ? RARE_SIGN : 0.0f);
     } else {
+        // Another alphabet's codes come without their meaning: each is as likely.
         for (const std::string& code : characterCodes)
-            expect(code.c_str());
+            expect(code.c_str(), 0.0f);
     }
 
     m_cumulative.assign(RING, 0.0);

@@ -128,29 +128,40 @@ float fromOrderedKey(std::uint32_t nKey)
 }
 
 /// Sorts @p values ascending in three counting passes of 11, 11 and 10 bits: the same order as
-/// std::sort, at a fraction of its cost for the few thousand levels of a trial.
+/// std::sort, at a fraction of its cost for the thousand or two levels of a trial. The three
+/// digits are counted in one reading of the keys, and a digit that all keys share is not
+/// moved on. (Byte-wide digits clear and sum fewer counts but take a fourth pass over the
+/// keys, which costs more time than it saves instructions.)
 void radixSort(std::vector<float>& values, std::vector<std::uint32_t>& keys,
                std::vector<std::uint32_t>& scratch)
 {
     constexpr int BITS = 11;
+    constexpr int PASSES = 3;
     constexpr std::uint32_t MASK = (1u << BITS) - 1u;
-    keys.resize(values.size());
-    scratch.resize(values.size());
-    for (size_t i = 0; i < values.size(); ++i)
-        keys[i] = orderedKey(values[i]);
-    std::array<size_t, MASK + 1> counts;
-    for (int shift = 0; shift < 32; shift += BITS) {
-        counts.fill(0);
-        for (std::uint32_t key : keys)
-            ++counts[(key >> shift) & MASK];
-        size_t start = 0;
-        for (size_t& count : counts)
+    const size_t n = values.size();
+    keys.resize(n);
+    scratch.resize(n);
+    std::array<std::array<std::uint32_t, MASK + 1>, PASSES> counts{};
+    for (size_t i = 0; i < n; ++i) {
+        const std::uint32_t key = orderedKey(values[i]);
+        keys[i] = key;
+        ++counts[0][key & MASK];
+        ++counts[1][(key >> BITS) & MASK];
+        ++counts[2][key >> (2 * BITS)];
+    }
+    for (int pass = 0; pass < PASSES; ++pass) {
+        const int shift = pass * BITS;
+        std::array<std::uint32_t, MASK + 1>& starts = counts[size_t(pass)];
+        if (n > 0 && starts[(keys[0] >> shift) & MASK] == n)
+            continue; // every key has this digit: the order stands
+        std::uint32_t start = 0;
+        for (std::uint32_t& count : starts)
             start += std::exchange(count, start);
         for (std::uint32_t key : keys)
-            scratch[counts[(key >> shift) & MASK]++] = key;
+            scratch[starts[(key >> shift) & MASK]++] = key;
         keys.swap(scratch);
     }
-    for (size_t i = 0; i < values.size(); ++i)
+    for (size_t i = 0; i < n; ++i)
         values[i] = fromOrderedKey(keys[i]);
 }
 

@@ -36,31 +36,41 @@ double dB(double dRatio)
 /// The value of rank @p nRank (0: the smallest) among @p nCount values none of which is
 /// negative, as std::nth_element would put there. Such a float orders as its bits do, so the
 /// value's bits are found in three counting passes, 11, 11 and 10 of them at a time, without
-/// the mispredicted branches of comparisons; @p counts is the passes' room.
+/// the mispredicted branches of comparisons. Each pass after the first counts only the values
+/// that share the bits found so far, gathered into @p kept (after the first, a small part of
+/// the band); @p counts is the passes' room.
 float valueOfRank(const float* pValues, size_t nCount, size_t nRank,
-                  std::vector<std::uint32_t>& counts)
+                  std::vector<std::uint32_t>& counts, std::vector<std::uint32_t>& kept)
 {
     if (nRank >= nCount)
         return 0.0f;
-    std::uint32_t found = 0; ///< the value's bits above the shift
-    std::uint32_t known = 0; ///< which bits those are
+    kept.resize(std::max(kept.size(), nCount));
+    std::uint32_t* values = kept.data();
+    std::memcpy(values, pValues, nCount * sizeof(float));
+    size_t live = nCount; ///< values that share the bits found so far, first in kept
     for (const auto& [shift, width] : {std::pair{21, 11}, std::pair{10, 11}, std::pair{0, 10}}) {
         const std::uint32_t mask = (1u << width) - 1u;
         counts.assign(size_t(mask) + 1, 0);
-        for (size_t i = 0; i < nCount; ++i) {
-            std::uint32_t bits;
-            std::memcpy(&bits, &pValues[i], sizeof bits);
-            if ((bits & known) == found)
-                ++counts[(bits >> shift) & mask];
-        }
+        for (size_t i = 0; i < live; ++i)
+            ++counts[(values[i] >> shift) & mask];
         std::uint32_t digit = 0;
         while (nRank >= counts[digit])
             nRank -= counts[digit++];
-        found |= digit << shift;
-        known |= mask << shift;
+        // Gathered without a branch: each value is written, and the next one goes over it
+        // unless it has the digit.
+        size_t sharing = 0;
+        for (size_t i = 0; i < live; ++i) {
+            const std::uint32_t bits = values[i];
+            values[sharing] = bits;
+            sharing += ((bits >> shift) & mask) == digit;
+        }
+        live = sharing;
+        if (live == 1)
+            break;
     }
+    // One value left, or several with the same bits.
     float value;
-    std::memcpy(&value, &found, sizeof value);
+    std::memcpy(&value, &values[0], sizeof value);
     return value;
 }
 
@@ -173,7 +183,7 @@ void SignalFinder::updateNoise(const std::vector<float>& power)
 {
     // The median of the band is noise as long as signals fill less than half of it.
     const size_t bandBins = m_nHighBin - m_nLowBin + 1;
-    const float median = valueOfRank(&power[m_nLowBin], bandBins, bandBins / 2, m_counts);
+    const float median = valueOfRank(&power[m_nLowBin], bandBins, bandBins / 2, m_counts, m_kept);
     const double mean = std::max(double(median) / dsp::LN2, 1e-20);
     m_dNoise = m_nSpectra <= 1 ? mean : m_dNoise + NOISE_SMOOTHING * (mean - m_dNoise);
 }

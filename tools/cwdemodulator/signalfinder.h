@@ -74,6 +74,7 @@ private:
     size_t m_nSpectra = 0;
     std::vector<float> m_keyDown;        ///< per band bin, highest power remembered
     std::vector<std::uint32_t> m_counts; ///< room for the noise's median
+    std::vector<std::uint32_t> m_kept;   ///< the band's values the median may still be
     double m_dNoise = 0.0;
     double m_dThresholdRatio; ///< key-down power over the mean noise per bin
     std::vector<Line> m_lines;

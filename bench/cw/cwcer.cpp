@@ -3,7 +3,8 @@
 // The recordings come from our synthesizer or from ebook2cw (an independent generator, MP3
 // converted with sox, noise added here).
 // Each impairment of real signals can be added alone (--impairment, a list): weight0.7,
-// weight1.4, rise15, farnsworth, drift, chirp, restart, wander, qsb, crashes, agc (a crash a
+// weight1.4, rise15, farnsworth, drift, chirp, restart, wander, qsb (20 dB deep, at 0.5 Hz or
+// --qsb-hz), crashes, agc (a crash a
 // second that makes a receiver's AGC pump), neighbour (100 Hz below, 20 dB stronger, sending on
 // after the wanted signal; decoded with the pitch given), mp3 (16 kbit/s) and ogg (lowest quality);
 // ebook2cw makes mp3, ogg and farnsworth itself. Prints a TSV table: jitter, wpm, snr_db, texts,
@@ -12,7 +13,7 @@
 //
 //   cw_cer [--texts 20] [--snr-min -12] [--snr-max 20] [--snr-step 2] [--wpm 12,20,30,40]
 //          [--wpm-range 8:50] [--jitter 0,20] [--seed 1] [--generator ours|ebook2cw]
-//          [--impairment none] [--peer] [--verbose] [--keep DIR]
+//          [--impairment none] [--qsb-hz 0.5] [--peer] [--verbose] [--keep DIR]
 // --verbose tells each miss with the pitch and speed found; --keep writes each missed recording
 // into DIR as miss-SEED.wav.
 
@@ -161,6 +162,11 @@ int main(int argc, char* argv[])
     const double snrMin = option("--snr-min", QStringLiteral("-12")).toDouble();
     const double snrMax = option("--snr-max", QStringLiteral("20")).toDouble();
     const double snrStep = option("--snr-step", QStringLiteral("2")).toDouble();
+    const double qsbHz = option("--qsb-hz", QStringLiteral("0.5")).toDouble();
+    if (!(qsbHz > 0.0)) {
+        std::fprintf(stderr, "cw_cer: --qsb-hz needs a rate above 0\n");
+        return 2;
+    }
     QList<double> speeds = numberList(option("--wpm", QStringLiteral("12,20,30,40")));
     const QStringList range = option("--wpm-range", QString()).split(QLatin1Char(':'));
     if (range.size() == 2) {
@@ -214,6 +220,8 @@ int main(int argc, char* argv[])
                         settings.uSeed = seed + quint32(t) * 1000u + quint32(snr * 10 + 500);
                         settings.dLeadInSec = 0.3 + 0.1 * (t % 5);
                         impair(impairment, c);
+                        if (c.settings.dQsbHz > 0.0)
+                            c.settings.dQsbHz = qsbHz;
                         std::vector<float> samples;
                         bool made = true;
                         qint64 wantedEnd = 0;

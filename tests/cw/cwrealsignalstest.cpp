@@ -205,21 +205,28 @@ INSTANTIATE_TEST_SUITE_P(
                                }},
                     // The fading below makes 17-24 errors in 34 characters without the level
                     // follower, which starts only after the first swings of level; the AGC as
-                    // many without its gain cuts taken out of the input (4 with them, 3 once the
-                    // samples a crash took the tone from are weighed as unknown).
+                    // many without its gain cuts taken out of the input. With both, and the
+                    // E's at a fade's bottom judged against the level followed, 2 and 1 are
+                    // left.
                     Impairment{"DeepFastFading",
                                [](Synth& s) {
                                    s.dQsbHz = 0.5;
                                    s.dQsbDepthDb = 20.0;
                                },
-                               13},
+                               2},
+                    Impairment{"SlowDeepFading",
+                               [](Synth& s) {
+                                   s.dQsbHz = 0.1;
+                                   s.dQsbDepthDb = 20.0;
+                               },
+                               0},
                     Impairment{"ReceiverAgcPumpsAfterCrashes",
                                [](Synth& s) {
                                    s.dCrashesPerSec = 1.0;
                                    s.dCrashDb = 40.0;
                                    s.dAgcSec = 0.3;
                                },
-                               3}),
+                               1}),
     [](const testing::TestParamInfo<Impairment>& info) { return std::string(info.param.name); });
 
 TEST(CwNeighbour, StrongerNeighbourNeitherDisturbsTheWantedSignalNorIsDecodedAfterIt)

@@ -74,7 +74,7 @@ TEST(CwTimingTracker, SegmentsAreClassifiedAsTheSegmenterDecided)
     qint64 at = 0;
     auto push = [&](bool on, double units, Kind kind) {
         const qint64 length = qint64(units * UNIT);
-        keyer.tracker.PushSegment({on, at, length, on ? 1.0f : 0.0f, kind});
+        keyer.tracker.PushSegment({on, at, length, on ? 1.0f : 0.0f, kind, 1.0f});
         at += length;
     };
     push(true, 2.2, Kind::Dot);

@@ -126,6 +126,7 @@ CwSegmenter::CwSegmenter(const std::vector<std::string>& characterCodes, int nBl
 
     m_cumulative.assign(RING, 0.0);
     m_sampleSums.assign(RING, 0.0);
+    m_amplitudeSums.assign(RING, 0.0);
     m_ownPhaseEvidence.assign(size_t(LONGEST_MARK) + 1, NEGATIVE);
     m_endScore.assign(RING, NEGATIVE);
     m_endNode.assign(RING, 0);
@@ -169,6 +170,7 @@ void CwSegmenter::Reset(qint64 nPosition, float fNoiseVariance, bool bScoring)
     const size_t first = slot(m_nOrigin);
     m_cumulative[first] = 0.0;
     m_sampleSums[first] = 0.0;
+    m_amplitudeSums[first] = 0.0;
     m_endScore[first] = NEGATIVE;
     m_startScore[first] = 0.0;
     m_startFrom[first] = 0;
@@ -256,6 +258,7 @@ void CwSegmenter::closeBlock()
     const double evidence = (a * m_blockSum.real() - 0.5 * a * a * m_nInBlock) / noise;
     m_cumulative[slot(e)] = m_cumulative[slot(m_nBlocks)] + evidence;
     m_sampleSums[slot(e)] = m_sampleSums[slot(m_nBlocks)] + m_blockSum;
+    m_amplitudeSums[slot(e)] = m_amplitudeSums[slot(m_nBlocks)] + a * m_nInBlock;
     m_blockStarts[slot(e)] = m_nPosition;
     if (m_grid.IsActive())
         m_blockRotations[slot(e)] = m_grid.Rotation(m_nPosition);
@@ -590,7 +593,7 @@ void CwSegmenter::commit(bool bAll)
             length = 1; // cannot happen on a path that was reached; never loop
         const qint64 start = std::max(boundary - length, m_nCommitted);
         if (start < boundary)
-            m_scratch.push_back({state < GAP_STATES, start, boundary - start, 0.0f, kind});
+            m_scratch.push_back({state < GAP_STATES, start, boundary - start, 0.0f, kind, 0.0f});
         state = previous;
         boundary = start;
     }
@@ -610,6 +613,8 @@ void CwSegmenter::emit(bool bOn, Kind kind, qint64 nFirst, qint64 nLast)
     const qint64 samples = blockStart(nLast) - startSample;
     const double total = m_bOwnPhase && bOn ? ownPhaseMagnitude(sum, samples) : sum.real();
     const float level = samples > 0 ? float(total / double(samples)) : 0.0f;
+    const double weighedAgainst = m_amplitudeSums[slot(nLast)] - m_amplitudeSums[slot(nFirst)];
+    const float amplitude = samples > 0 ? float(weighedAgainst / double(samples)) : 0.0f;
     // Pieces of one run decided in two goes (or silence chained in stretches) are joined; the
     // later decision says what the whole is.
     const bool joined = !m_segments.empty() && m_segments.back().bOn == bOn &&
@@ -620,10 +625,12 @@ void CwSegmenter::emit(bool bOn, Kind kind, qint64 nFirst, qint64 nLast)
         Segment& previous = m_segments.back();
         const double total = double(previous.nLength + samples);
         previous.fLevel = float((previous.fLevel * previous.nLength + level * samples) / total);
+        previous.fAmplitude =
+            float((previous.fAmplitude * previous.nLength + amplitude * samples) / total);
         previous.nLength += samples;
         previous.kind = kind;
     } else {
-        m_segments.push_back({bOn, startSample, samples, level, kind});
+        m_segments.push_back({bOn, startSample, samples, level, kind, amplitude});
     }
 }
 

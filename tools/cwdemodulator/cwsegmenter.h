@@ -44,6 +44,7 @@ public:
         qint64 nLength; ///< baseband samples
         float fLevel;   ///< mean in-phase amplitude over the segment
         Kind kind;
+        float fAmplitude; ///< mean mark level the samples were weighed against
     };
 
     /// @p characterCodes: the dots and dashes (".-") of the characters expected, at most
@@ -158,6 +159,7 @@ private:
     qint64 m_nBlocks = 0;             ///< block number of the latest boundary
     std::vector<double> m_cumulative; ///< running sum of the blocks' key-down evidence
     std::vector<std::complex<double>> m_sampleSums;  ///< running sum of the samples
+    std::vector<double> m_amplitudeSums;             ///< running sum of the mark level, by sample
     std::vector<double> m_ownPhaseEvidence;          ///< by mark length, at this boundary
     NodeScoreTable<RING, SCORE_RING> m_marks{NODES}; ///< marks that end at each node
     /// Gaps after each node's mark that another element follows.

@@ -32,6 +32,13 @@ constexpr float FADED_SHARE = 0.6f;
 /// follower came too late for most fades, at 1.2 the noise floor of ebook2cw at -10 dB moved,
 /// and at 1.3 the level noise of steady ebook2cw signals at 0 dB and 47-49 WPM set it off.
 constexpr float SWING_FACTOR = 1.4f;
+/// Once followed, a swing this large is a level that moves, as if the held seconds had shown
+/// it: a slow fade (0.1 Hz, whose held seconds look steady) then sets the level at its bottom
+/// however low the classifier's level fell, and weak marks there count (fading 20 dB at 0.1 Hz,
+/// +6 dB, 15 / 25 / 35 WPM: 4.9 / 11.6 / 8.4 % before, 2.5 / 9.2 / 8.7 % at 1.7 to 2.5, 3.0 /
+/// 9.2 / 9.0 at 3). Swings of the level at the noise floor stay under it: set at the swing
+/// that starts the following, ebook2cw at -6 dB and 30 / 40 WPM lost 2 %.
+constexpr float MOVING_SWING_FACTOR = 2.0f;
 constexpr double SWING_STEP_SEC = 0.05; ///< the tracker's level is read this often
 constexpr double SWING_SPAN_SEC = 2.0;  ///< over this span
 
@@ -55,17 +62,24 @@ void LevelFollower::Watch(const Moment& now)
 {
     // The swing must start from marks well clear of the noise (near the noise floor the
     // tracker's level wanders by itself), and not come from a stronger neighbour's leakage.
-    if (m_pLevel || !m_pSwing->Push(now.fTrackedLevel) ||
-        m_pSwing->Highest() < SWING_FACTOR * m_pSwing->Lowest())
+    if (m_bKnownToMove || !m_pSwing->Push(now.fTrackedLevel))
         return;
-    if (clearToFollow(m_pSwing->Highest(), now))
+    const float factor = m_pLevel ? MOVING_SWING_FACTOR : SWING_FACTOR;
+    if (m_pSwing->Highest() < factor * m_pSwing->Lowest() ||
+        !clearToFollow(m_pSwing->Highest(), now))
+        return;
+    if (!m_pLevel) {
         startFollowing(now);
+        return;
+    }
+    m_bKnownToMove = true;
+    m_pLevel->SetKnownToMove();
 }
 
 void LevelFollower::FollowFromStart(const Moment& now)
 {
     if (!m_pLevel && clearToFollow(now.fTrackedLevel, now)) {
-        m_bFollowedFromStart = true;
+        m_bKnownToMove = true;
         startFollowing(now);
     }
 }
@@ -81,9 +95,9 @@ void LevelFollower::startFollowing(const Moment& now)
 {
     // From here the samples wait while the level around them is judged.
     m_pLevel = std::make_unique<LocalMarkLevel>(
-        int(std::lround(LocalMarkLevel::REACH_UNITS * now.dUnit)),
+        LocalMarkLevel::ReachSamples(now.dUnit, m_dSampleRate),
         int(std::lround(LocalMarkLevel::NOISE_REACH_SEC * m_dSampleRate)), now.fTrackedLevel,
-        m_bFollowedFromStart);
+        m_bKnownToMove);
     m_delay.Reset(size_t(m_pLevel->Delay()) + 1);
 }
 
@@ -154,10 +168,10 @@ float LevelFollower::amplitude(const Input& judged, const Moment& now) const
     // the check, fading 20 dB at 0.5 Hz, +6 dB, read 18.5 / 13.9 % at 15 / 25 WPM, without it
     // 12.8 / 12.1 %).
     const float classified = judged.fClassifiedLevel;
-    const bool clear = m_bFollowedFromStart ||
-                       classified * classified * float(now.nEnvelopeLength) >=
-                           (judged.bOwnPhase ? OWN_PHASE_CLEAR_OVER_NOISE : CLEAR_OVER_NOISE) *
-                               m_segmenter.NoiseVariance();
+    const bool clear =
+        m_bKnownToMove || classified * classified * float(now.nEnvelopeLength) >=
+                              (judged.bOwnPhase ? OWN_PHASE_CLEAR_OVER_NOISE : CLEAR_OVER_NOISE) *
+                                  m_segmenter.NoiseVariance();
     const float local = m_pLevel->Level();
     const bool fading = local < FADED_SHARE * judged.fTrackedLevel;
     const float followed = now.bNeighbourHeard || !clear || !fading ? judged.fTrackedLevel : local;

@@ -46,7 +46,8 @@ public:
     ~LevelFollower();
 
     // Reception
-    /// Watches the tracker's level, and starts following once it swung.
+    /// Watches the tracker's level, and starts following once it swung; a larger swing shows
+    /// a level that moves, followed then as from the start.
     void Watch(const Moment& now);
     /// Starts following at once: the acquisition saw the level move in the seconds it held.
     void FollowFromStart(const Moment& now);
@@ -80,7 +81,7 @@ private:
     std::unique_ptr<LocalMarkLevel> m_pLevel;
     /// The samples held while the level around them is judged: the level's delay + 1.
     dsp::RingBuffer<Input> m_delay;
-    bool m_bFollowedFromStart = false; ///< the held seconds showed the level moving
+    bool m_bKnownToMove = false; ///< the held seconds or a large swing showed the level moving
 };
 
 } // namespace cw

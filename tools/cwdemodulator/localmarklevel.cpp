@@ -54,6 +54,16 @@ LocalMarkLevel::LocalMarkLevel(int nReach, int nNoiseReach, float fInitialLevel,
     m_run.Reset(kept);
 }
 
+int LocalMarkLevel::ReachSamples(double dUnit, double dSampleRate)
+{
+    return int(std::lround(std::min(REACH_UNITS * dUnit, LONGEST_REACH_SEC * dSampleRate)));
+}
+
+void LocalMarkLevel::SetKnownToMove()
+{
+    m_fMarkOverNoise = MOVING_MARK_OVER_NOISE;
+}
+
 float LocalMarkLevel::Level() const
 {
     return PEAK_SHARE * m_fLevel;

@@ -30,15 +30,23 @@ public:
     /// Elements on each side of a sample its mark level is judged from: short enough to follow
     /// a fade within a word (tried 2 to 6; longer reaches lag behind fast fades).
     static constexpr double REACH_UNITS = 2.0;
+    /// Nor longer than this, in seconds: at slow speeds two elements lag behind a fade of 2 Hz,
+    /// whose bottom comes every half second (fading 20 dB at 2 Hz, +6 dB, 15 WPM: 109 % at two
+    /// elements, 70 % at 0.12 s, 45 % at 0.1 s, which cost fading at 0.5 Hz 2.5 -> 3.7 %).
+    static constexpr double LONGEST_REACH_SEC = 0.12;
     /// Seconds on each side of a sample its noise is judged from: short beside a receiver's
     /// AGC recovering from a crash.
     static constexpr double NOISE_REACH_SEC = 0.1;
+    /// Samples looked at on each side for marks, at an element length of @p dUnit samples.
+    static int ReachSamples(double dUnit, double dSampleRate);
 
     /// @p nReach: samples looked at on each side for marks, @p nNoiseReach: for the noise
     /// (both at least 1); @p fInitialLevel: the mark level known before the first sample;
     /// @p bKnownToMove: the level was seen moving already, weaker marks set it.
     LocalMarkLevel(int nReach, int nNoiseReach, float fInitialLevel, bool bKnownToMove = false);
 
+    /// The level was seen moving: from here weaker marks set it.
+    void SetKnownToMove();
     /// Adds the newest sample's envelope (the matched filter's magnitude) and quadrature part.
     void Push(float fMagnitude, float fQuadrature);
     /// The level of the marks around the sample Delay() back, once divided by Gain().

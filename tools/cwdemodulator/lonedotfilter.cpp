@@ -3,12 +3,15 @@
 #include "tools/cwdemodulator/cwtimingtracker.h"
 #include "tools/cwdemodulator/leakagewatch.h"
 
+#include <algorithm>
+
 namespace cw {
 
 namespace {
 
 constexpr double LONE_GAP_UNITS = 2.0; ///< silence around a character
 constexpr double LONE_DOT_UNITS = 2.0; ///< a mark shorter than this is a dot
+constexpr double WORD_GAP_UNITS = 5.0; ///< silence longer than a character gap
 constexpr double LONE_DOT_LEVEL = 0.6; ///< share of the mark level a lone dot must reach
 /// Silence on both sides, longer than a word gap, that sets a dot apart from any text.
 constexpr double ISOLATED_GAP_UNITS = 10.0;
@@ -48,7 +51,7 @@ void LoneDotFilter::Finish(CwTimingTracker& classifier, const LeakageWatch& leak
     if (!m_bMarkPending)
         return;
     m_bMarkPending = false;
-    if (!isLoneWeakDot(LONE_GAP_UNITS, classifier, leakage))
+    if (!isLoneWeakDot(ISOLATED_GAP_UNITS, classifier, leakage))
         classifier.PushSegment(m_pendingMark);
 }
 
@@ -63,9 +66,16 @@ bool LoneDotFilter::isLoneWeakDot(double dGapAfterUnits, const CwTimingTracker& 
     const bool isolated = leakage.NeighbourKeys(markLevel) && m_dGapBefore >= ISOLATED_GAP_UNITS &&
                           dGapAfterUnits >= ISOLATED_GAP_UNITS;
     const double level = isolated ? ISOLATED_DOT_LEVEL : LONE_DOT_LEVEL;
+    // Within a word (a character gap on one side), a dot is judged against the level its
+    // samples were weighed against: where a fade or a gain cut was followed, that is the
+    // level of the marks around it, and an E at a fade's bottom is no longer dropped. A dot
+    // between word gaps, as after the signal ended, is judged against the classifier's level:
+    // there the followed level sinks towards the noise, whose peaks would pass as E's.
+    const bool withinWord = m_dGapBefore < WORD_GAP_UNITS || dGapAfterUnits < WORD_GAP_UNITS;
+    const float against = withinWord ? std::min(markLevel, m_pendingMark.fAmplitude) : markLevel;
     return m_dGapBefore >= LONE_GAP_UNITS && dGapAfterUnits >= LONE_GAP_UNITS &&
            double(m_pendingMark.nLength) < LONE_DOT_UNITS * unit &&
-           m_pendingMark.fLevel < level * markLevel;
+           m_pendingMark.fLevel < level * against;
 }
 
 } // namespace cw

@@ -9,8 +9,9 @@ class LeakageWatch;
 
 /// Drops weak dots that stand alone between long silences on their way from the segmenter to
 /// the classifier. Such a dot is an "E", or noise that crossed over: near the noise floor the
-/// second is common, so it must also be about as strong as the other marks. Each mark waits
-/// for the gap after it to be known.
+/// second is common, so it must also be about as strong as the other marks (within a word, the
+/// level it was weighed against, which follows a fade). Each mark waits for the gap after it
+/// to be known.
 ///
 /// Life: Reset() at the start of each transmission, Push() per segment decided, Finish() at
 /// its end.

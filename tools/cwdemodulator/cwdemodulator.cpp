@@ -259,6 +259,7 @@ void CwDemodulator::Private::drainSegments(bool bEnd)
 {
     // The marks decided from where only a neighbour's leakage was heard are dropped.
     CwSegmenter::Segment segment;
+    m_loneDots.SetLevelFollowed(m_pFollower && m_pFollower->IsFollowing());
     while (m_pSegmenter->TakeSegment(segment)) {
         if (segment.bOn && segment.nStart >= m_leakage.LeakageFrom())
             continue;

@@ -66,12 +66,15 @@ bool LoneDotFilter::isLoneWeakDot(double dGapAfterUnits, const CwTimingTracker& 
     const bool isolated = leakage.NeighbourKeys(markLevel) && m_dGapBefore >= ISOLATED_GAP_UNITS &&
                           dGapAfterUnits >= ISOLATED_GAP_UNITS;
     const double level = isolated ? ISOLATED_DOT_LEVEL : LONE_DOT_LEVEL;
-    // Within a word (a character gap on one side), a dot is judged against the level its
-    // samples were weighed against: where a fade or a gain cut was followed, that is the
-    // level of the marks around it, and an E at a fade's bottom is no longer dropped. A dot
-    // between word gaps, as after the signal ended, is judged against the classifier's level:
-    // there the followed level sinks towards the noise, whose peaks would pass as E's.
-    const bool withinWord = m_dGapBefore < WORD_GAP_UNITS || dGapAfterUnits < WORD_GAP_UNITS;
+    // Within a word (a character gap on one side) of a transmission whose level is followed, a
+    // dot is judged against the level its samples were weighed against: that is the level of
+    // the marks around it, and an E at a fade's bottom is no longer dropped. A dot between
+    // word gaps, as after the signal ended, is judged against the classifier's level: there
+    // the followed level sinks towards the noise, whose peaks would pass as E's. So is any
+    // dot of a steady signal: near the noise floor its weighed level is the tracker's, below
+    // the classifier's, and noise dots in word gaps passed as E's.
+    const bool withinWord =
+        m_bLevelFollowed && (m_dGapBefore < WORD_GAP_UNITS || dGapAfterUnits < WORD_GAP_UNITS);
     const float against = withinWord ? std::min(markLevel, m_pendingMark.fAmplitude) : markLevel;
     return m_dGapBefore >= LONE_GAP_UNITS && dGapAfterUnits >= LONE_GAP_UNITS &&
            double(m_pendingMark.nLength) < LONE_DOT_UNITS * unit &&

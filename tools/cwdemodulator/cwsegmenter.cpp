@@ -501,10 +501,10 @@ void CwSegmenter::searchCharacterEnds(qint64 nBoundary)
     // The likeliest end of long silence less than its longest stretch ago (the latest of
     // equals), kept as a running maximum instead of searched at every boundary.
     m_longWindow.Expire(nBoundary - LONGEST_GAP);
-    if (!m_longWindow.IsEmpty() && m_longWindow.BestScore() > bestStart) {
-        bestStart = m_longWindow.BestScore();
+    if (!m_longWindow.IsEmpty() && m_longWindow.Best() > bestStart) {
+        bestStart = m_longWindow.Best();
         startFrom = 0;
-        startLength = int(nBoundary - m_longWindow.BestBlock());
+        startLength = int(nBoundary - m_longWindow.BestAt());
     }
     m_startScore[e] = bestStart;
     m_startFrom[e] = startFrom;

@@ -4,8 +4,8 @@
 #include "tools/cwdemodulator/nodelist.h"
 #include "tools/cwdemodulator/nodescoretable.h"
 #include "tools/cwdemodulator/restartgridphase.h"
-#include "tools/cwdemodulator/runningbest.h"
 #include "tools/cwdemodulator/segmentlengthpriors.h"
+#include "tools/morsedsp/runningbest.h"
 
 #include <QtGlobal>
 
@@ -171,7 +171,7 @@ private:
     std::vector<unsigned char> m_startLength;
     std::vector<double> m_longScore;
     /// m_longScore over the longest modelled gap before (more blocks than that gap spans).
-    RunningBest m_longWindow{128};
+    dsp::RunningBest<double> m_longWindow{128};
     std::vector<unsigned short> m_longFrom;
     std::vector<qint64> m_blockStarts;
     std::vector<std::complex<double>> m_blockRotations; ///< m_grid.Rotation() of each start

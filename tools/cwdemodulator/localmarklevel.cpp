@@ -75,7 +75,7 @@ void LocalMarkLevel::Push(float fMagnitude, float fQuadrature)
     const double power = double(fQuadrature) * double(fQuadrature);
     const double previous = n > 0 ? m_samples.Newest().dCumulative : 0.0;
     pushMax(fMagnitude);
-    m_samples.Push({previous + power, fMagnitude, m_run.Oldest().fValue});
+    m_samples.Push({previous + power, fMagnitude, m_run.Best()});
     if (m_dLongNoise > 0.0)
         m_dLongNoise += (power - m_dLongNoise) / (LONG_MEMORY_REACHES * m_nNoiseReach);
     else if (n == 2 * m_nNoiseReach + 1)
@@ -88,14 +88,10 @@ void LocalMarkLevel::Push(float fMagnitude, float fQuadrature)
 
 void LocalMarkLevel::pushMax(float fMagnitude)
 {
-    // The newest value drops the older ones it beats: they can no longer be a window's
-    // strongest. The oldest leaves once it is out of the window.
+    // The oldest leaves once it is out of the window.
     const long long n = m_nPushed - 1;
-    while (!m_run.empty() && m_run.Newest().fValue <= fMagnitude)
-        m_run.PopNewest();
-    m_run.Push({n, fMagnitude});
-    if (m_run.Oldest().nAt < n - m_nReach)
-        m_run.PopOldest();
+    m_run.Add(n, fMagnitude);
+    m_run.Expire(n - m_nReach - 1);
 }
 
 double LocalMarkLevel::meanPower(long long nAgo, long long nCount) const

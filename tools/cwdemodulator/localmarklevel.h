@@ -1,6 +1,7 @@
 #pragma once
 
 #include "tools/morsedsp/ringbuffer.h"
+#include "tools/morsedsp/runningbest.h"
 
 namespace cw {
 
@@ -89,16 +90,8 @@ private:
         float fMagnitude;   ///< its envelope
         float fAheadMax;    ///< strongest envelope of the window ending at it
     };
-    /// An entry of the falling run of the newest window's envelopes.
-    struct RunEntry
-    {
-        long long nAt; ///< sample number
-        float fValue;
-    };
-
     dsp::RingBuffer<Sample> m_samples; ///< both sides of the judged sample and more
-    /// The strongest envelope of the newest window, as a falling run, oldest first.
-    dsp::RingBuffer<RunEntry> m_run;
+    dsp::RunningBest<float> m_run;     ///< the strongest envelope of the newest window
 };
 
 } // namespace cw

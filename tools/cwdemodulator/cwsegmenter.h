@@ -1,11 +1,9 @@
 #pragma once
 
-#include "tools/cwdemodulator/blocknoise.h"
-#include "tools/cwdemodulator/nodelist.h"
-#include "tools/cwdemodulator/nodescoretable.h"
-#include "tools/cwdemodulator/restartgridphase.h"
+#include "tools/cwdemodulator/blockevidence.h"
+#include "tools/cwdemodulator/charactersearch.h"
+#include "tools/cwdemodulator/segmentkind.h"
 #include "tools/cwdemodulator/segmentlengthpriors.h"
-#include "tools/morsedsp/runningbest.h"
 
 #include <QtGlobal>
 
@@ -23,19 +21,13 @@ namespace cw {
 /// how elements group: a reading that makes a code no character has costs more, so noise
 /// that would drop or add an element has to make a character that exists. Deciding whole
 /// segments at once, instead of each threshold crossing, keeps noise from splitting dots or
-/// bridging gaps. Works on blocks of an eighth of an element; decisions are final a fixed
-/// number of elements after the fact.
+/// bridging gaps. Works on blocks of an eighth of an element (BlockEvidence gathers them,
+/// CharacterSearch searches the readings); decisions are final a fixed number of elements after
+/// the fact, as segments of the best reading then.
 class CwSegmenter
 {
 public:
-    /// What a segment is in its character.
-    enum class Kind : unsigned char
-    {
-        Dot,
-        Dash,
-        ElementGap,   ///< between two elements of one character
-        CharacterGap, ///< after the last element of a character (or longer silence)
-    };
+    using Kind = SegmentKind;
 
     struct Segment
     {
@@ -88,7 +80,7 @@ public:
     /// Reset().
     void SetRestartGrid(double dTurnPerSample);
     /// The in-phase noise variance per sample, as block sums see it.
-    float NoiseVariance() const { return m_noise.Variance(); }
+    float NoiseVariance() const { return m_blocks.NoiseVariance(); }
     /// Log likelihood of the best segmentation so far (comparable between runs over the
     /// same samples with different element lengths).
     double BestScore() const;
@@ -100,89 +92,27 @@ public:
     bool IsDrained() const { return m_segments.empty(); }
 
     /// Blocks per element length unless the constructor is told otherwise.
-    static constexpr int BLOCKS_PER_UNIT = 8;
+    static constexpr int BLOCKS_PER_UNIT = BlockEvidence::BLOCKS_PER_UNIT;
     /// Elements of the longest character code searched for.
-    static constexpr int LONGEST_CODE = 8;
+    static constexpr int LONGEST_CODE = CharacterSearch::LONGEST_CODE;
     /// Log prior of the least likely mark or gap length tried unless the constructor is told
     /// otherwise: hand-sent timing far off the grid still has a reading.
     static constexpr double LEAST_LIKELY_LENGTH = -14.0;
 
 private:
-    void closeBlock();
+    /// Adds a sample to the block being gathered, following the element length at each block's
+    /// start; searches each boundary.
     void addSample(std::complex<float> sample, float fAmplitude, double dUnit);
-    /// Key-down evidence of each mark length ending at @p nBoundary, on the mark's own phase.
-    void weighOwnPhaseMarks(qint64 nBoundary);
-    /// Whether a mark of @p nBlocks from @p nFirst weighed in @p nPieces on their own phases
-    /// may beat its evidence @p dWhole on one phase.
-    bool splitMayWin(qint64 nFirst, qint64 nBlocks, qint64 nPieces, double dWhole) const;
-    /// The summed samples of the blocks from @p nFirst up to @p nLast.
-    std::complex<double> sumBetween(qint64 nFirst, qint64 nLast) const;
-    /// The size of a mark's summed samples on its own phase, the noise's share taken out.
-    double ownPhaseMagnitude(std::complex<double> sum, qint64 nSamples) const;
-    void searchMarks(qint64 nBoundary);
-    void searchMark(int nNode, qint64 nBoundary);
-    void searchElementGaps(qint64 nBoundary);
-    void searchCharacterEnds(qint64 nBoundary);
-    void prune(qint64 nBoundary);
-    /// The best score of any state at @p nBoundary (searched there last).
-    double bestScoreAt(qint64 nBoundary) const;
+    void closeBlock();
     void commit(bool bAll);
     void emit(bool bOn, Kind kind, qint64 nStart, qint64 nEnd);
-    size_t slot(qint64 nBlock) const { return size_t(nBlock) & (RING - 1); }
-    qint64 blockStart(qint64 nBlock) const { return m_blockStarts[slot(nBlock)]; }
 
-    static constexpr size_t RING = 256; ///< blocks kept: the lag, a commit interval, a segment
-    /// Blocks a node's scores are kept: they are read back at most a segment before, while
-    /// their lengths are read back as far as the traceback goes. Half of the rings of lengths:
-    /// the node rows are most of the memory, and a page fault on first use each.
-    static constexpr size_t SCORE_RING = 128;
-    static constexpr int NODES = 2 << LONGEST_CODE; ///< code tree: node n has children 2n, 2n+1
-
-    std::vector<float> m_characterBonus; ///< log prior of ending a character at each node
     SegmentLengthPriors m_priors;
-
-    // Block being gathered.
-    qint64 m_nPosition = 0; ///< next baseband sample
-    int m_nBlockLength = 1;
-    int m_nBlocksPerUnit; ///< blocks an element length is cut into
-    int m_nInBlock = 0;
-    std::complex<double> m_blockSum;
-    float m_fAmplitude = 0.0f;
-    BlockNoise m_noise;
-    bool m_bOwnPhase = false; ///< each mark is weighed on its own phase
-    RestartGridPhase m_grid;
-
-    // Viterbi state over blocks, rings indexed by block number. Per code-tree node: a mark
-    // that ends there, and a gap after it that another element follows. Shared: a gap that
-    // ends a character (then a new one starts), and whole stretches of long silence.
-    qint64 m_nOrigin = 0;             ///< block number of the last Reset()
-    qint64 m_nBlocks = 0;             ///< block number of the latest boundary
-    std::vector<double> m_cumulative; ///< running sum of the blocks' key-down evidence
-    std::vector<std::complex<double>> m_sampleSums;  ///< running sum of the samples
-    std::vector<double> m_amplitudeSums;             ///< running sum of the mark level, by sample
-    std::vector<double> m_ownPhaseEvidence;          ///< by mark length, at this boundary
-    NodeScoreTable<RING, SCORE_RING> m_marks{NODES}; ///< marks that end at each node
-    /// Gaps after each node's mark that another element follows.
-    NodeScoreTable<RING, SCORE_RING> m_gaps{NODES};
-    std::vector<double> m_endScore; ///< best character ending at the boundary
-    std::vector<unsigned short> m_endNode;
-    std::vector<double> m_startScore;        ///< a gap ended, a new character may start
-    std::vector<unsigned short> m_startFrom; ///< character node before, 0 after long silence
-    std::vector<unsigned char> m_startLength;
-    std::vector<double> m_longScore;
-    /// m_longScore over the longest modelled gap before (more blocks than that gap spans).
-    dsp::RunningBest<double> m_longWindow{128};
-    std::vector<unsigned short> m_longFrom;
-    std::vector<qint64> m_blockStarts;
-    std::vector<std::complex<double>> m_blockRotations; ///< m_grid.Rotation() of each start
-    NodeList m_markParents{NODES};                      ///< nodes whose gap was in the beam lately
-    NodeList m_gapNodes{NODES};                         ///< nodes whose mark was in the beam lately
-    std::vector<int> m_liveMarks; ///< nodes whose marks were searched at this boundary
-    std::vector<int> m_liveGaps;
-
+    BlockEvidence m_blocks;
+    CharacterSearch m_search;
     qint64 m_nCommitted = 0; ///< blocks decided and handed out
     std::deque<Segment> m_segments;
-    std::vector<Segment> m_scratch;
+    std::vector<CharacterSearch::Piece> m_path; ///< the best reading, newest first
 };
 
 } // namespace cw

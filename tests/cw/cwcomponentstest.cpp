@@ -16,6 +16,7 @@
 #include "tools/cwdemodulator/restartgridphase.h"
 #include "tools/morsedsp/dspconstants.h"
 #include "tools/morsedsp/ringbuffer.h"
+#include "tools/morsedsp/slidingrun.h"
 
 #include <gtest/gtest.h>
 
@@ -730,4 +731,35 @@ TEST(DspRingBuffer, KeepsTheLatestValuesByAgeWhateverTheOperations)
             EXPECT_EQ(ring.FromNewest(c.kept.size() - 1), c.kept.front()) << c.name;
         }
     }
+}
+
+TEST(DspSlidingRun, KeepsTheLatestValuesSideBySideThroughEveryTrim)
+{
+    // Trimmed by less than it keeps, by as much (the storage is compacted) and by more than
+    // it holds; the values left are always the newest, contiguous and in order.
+    dsp::SlidingRun<int> run;
+    int next = 0;
+    auto pushUpTo = [&](int nLast) {
+        while (next <= nLast)
+            run.Push(next++);
+    };
+    auto expectFrom = [&](int nOldest, const char* when) {
+        ASSERT_EQ(run.size(), size_t(next - nOldest)) << when;
+        for (size_t i = 0; i < run.size(); ++i) {
+            EXPECT_EQ(run.data()[i], nOldest + int(i)) << when;
+            EXPECT_EQ(run[i], nOldest + int(i)) << when;
+        }
+    };
+    pushUpTo(9);
+    run.DropOldest(3);
+    expectFrom(3, "a few dropped");
+    run.DropOldest(4);
+    pushUpTo(12);
+    expectFrom(7, "compacted, then pushed");
+    run.DropOldest(100);
+    EXPECT_TRUE(run.empty());
+    pushUpTo(14);
+    expectFrom(13, "refilled after all were dropped");
+    run.Clear();
+    EXPECT_TRUE(run.empty());
 }

@@ -25,8 +25,8 @@ LeakageWatch::LeakageWatch(double dSampleRate) : m_dSampleRate(dSampleRate)
 void LeakageWatch::Reset(int nFilterDelay)
 {
     m_nFilterDelay = size_t(nFilterDelay);
-    m_recentInput.clear();
-    m_recentChannel.clear();
+    m_recentInput.Clear();
+    m_recentChannel.Clear();
     m_fOutsidePeak = 0.0f;
     m_nStrongNeighbourAt = std::numeric_limits<std::int64_t>::min() / 2;
     m_bNeighbourKeys = false;
@@ -35,8 +35,8 @@ void LeakageWatch::Reset(int nFilterDelay)
 
 bool LeakageWatch::Push(std::complex<float> input, std::complex<float> channel, const Now& now)
 {
-    m_recentInput.push_back(input);
-    m_recentChannel.push_back(channel);
+    m_recentInput.Push(input);
+    m_recentChannel.Push(channel);
     listenOutside(channel, now);
     return checkDue() && hearsOnlyLeakage(now);
 }
@@ -74,9 +74,8 @@ bool LeakageWatch::hearsOnlyLeakage(const Now& now)
     // our marks keyed outside the channel since the last check.
     const size_t window = size_t(WINDOW_SEC * m_dSampleRate);
     const size_t interval = size_t(LEAKAGE_INTERVAL_SEC * m_dSampleRate);
-    m_recentInput.erase(m_recentInput.begin(), m_recentInput.begin() + std::ptrdiff_t(interval));
-    m_recentChannel.erase(m_recentChannel.begin(),
-                          m_recentChannel.begin() + std::ptrdiff_t(interval));
+    m_recentInput.DropOldest(interval);
+    m_recentChannel.DropOldest(interval);
     const float level = now.fMarkLevel;
     const bool strongNeighbour = m_fOutsidePeak >= LEAKAGE_STRONGER * level * level;
     m_fOutsidePeak = 0.0f;

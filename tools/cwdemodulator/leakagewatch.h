@@ -1,8 +1,9 @@
 #pragma once
 
+#include "tools/morsedsp/slidingrun.h"
+
 #include <complex>
 #include <cstdint>
-#include <vector>
 
 namespace cw {
 
@@ -51,8 +52,8 @@ private:
 
     double m_dSampleRate;
     size_t m_nFilterDelay = 0;
-    std::vector<std::complex<float>> m_recentInput;   ///< derotated baseband
-    std::vector<std::complex<float>> m_recentChannel; ///< the same through the channel filter
+    dsp::SlidingRun<std::complex<float>> m_recentInput;   ///< derotated baseband
+    dsp::SlidingRun<std::complex<float>> m_recentChannel; ///< the same through the channel filter
     float m_fOutsidePeak = 0.0f;   ///< strongest power outside the channel since the last check
     bool m_bNeighbourKeys = false; ///< the last check heard something that strong outside
     std::int64_t m_nStrongNeighbourAt = 0;

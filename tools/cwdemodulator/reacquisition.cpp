@@ -21,9 +21,9 @@ void Reacquisition::Push(std::complex<float> sample)
     // per sample stays a push.
     const size_t kept = size_t(SpeedAcquisition::MIN_SEC * m_dSampleRate);
     const size_t interval = size_t(SpeedAcquisition::INTERVAL_SEC * m_dSampleRate);
-    m_recent.push_back(sample);
+    m_recent.Push(sample);
     if (m_recent.size() >= kept + interval)
-        m_recent.erase(m_recent.begin(), m_recent.begin() + std::ptrdiff_t(interval));
+        m_recent.DropOldest(interval);
 }
 
 void Reacquisition::Begin(std::int64_t nNext, double dUnit, std::int64_t nGivenOut,
@@ -38,7 +38,7 @@ void Reacquisition::Begin(std::int64_t nNext, double dUnit, std::int64_t nGivenO
     acquisition.Restart(start);
     acquisition.Hold(m_recent.data() + m_recent.size() - count, count);
     m_nReacquiredAt = std::max(m_nReacquiredAt, nNext);
-    m_recent.clear();
+    m_recent.Clear();
     m_dUnitBefore = dUnit;
     m_nGivenOutBefore = nGivenOut;
 }

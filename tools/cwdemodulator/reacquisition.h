@@ -1,8 +1,9 @@
 #pragma once
 
+#include "tools/morsedsp/slidingrun.h"
+
 #include <complex>
 #include <cstdint>
-#include <vector>
 
 namespace cw {
 
@@ -23,7 +24,7 @@ public:
     /// The next baseband sample tracked.
     void Push(std::complex<float> sample);
     /// Forgets the samples kept (a new transmission begins).
-    void Clear() { m_recent.clear(); }
+    void Clear() { m_recent.Clear(); }
     /// The timing was lost before baseband index @p nNext, at element length @p dUnit, with
     /// symbols given out up to input sample @p nGivenOut: the last seconds go back to
     /// @p acquisition, never from before the last time.
@@ -37,7 +38,7 @@ public:
 
 private:
     double m_dSampleRate;
-    std::vector<std::complex<float>> m_recent; ///< the last seconds as they came in
+    dsp::SlidingRun<std::complex<float>> m_recent; ///< the last seconds as they came in
     std::int64_t m_nReacquiredAt = 0; ///< baseband index the last re-acquisition began from
     /// While a re-acquisition is pending: the element length tracked and the last symbol
     /// position given out before it.

@@ -155,7 +155,7 @@ void CharacterSearch::searchMark(int nNode, const BlockEvidence& blocks,
     // Evidence on a fixed phase adds up block by block; on the mark's own phase it does not.
     // The loop is made for each case, with no test inside it but the stamps'.
     const double endEvidence = blocks.EvidenceTo(nBoundary);
-    const float* logPrior = prior.log.data();
+    const double* logPrior = prior.log.data();
     double best = NEGATIVE;
     qint64 bestLength = 0;
     auto search = [&](auto evidenceOf, auto fresh) {
@@ -163,7 +163,7 @@ void CharacterSearch::searchMark(int nNode, const BlockEvidence& blocks,
             const size_t s = size_t(nBoundary - d) & sourceMask;
             if (!fresh(s, d))
                 continue;
-            const double candidate = source[s] + evidenceOf(d) + double(logPrior[d]);
+            const double candidate = source[s] + evidenceOf(d) + logPrior[d];
             if (candidate > best) {
                 best = candidate;
                 bestLength = d;
@@ -195,7 +195,7 @@ void CharacterSearch::searchElementGaps(qint64 nBoundary, qint64 nOrigin,
     m_gapNodes.Expire(m_marks.Alive(), nBoundary - prior.nLongest);
     if (prior.nShortest > longest)
         return;
-    const float* logPrior = prior.log.data();
+    const double* logPrior = prior.log.data();
     for (int node : m_gapNodes.Nodes()) {
         const double* score = m_marks.Scores(node);
         const qint64* stamps = m_marks.Stamps(node);
@@ -205,7 +205,7 @@ void CharacterSearch::searchElementGaps(qint64 nBoundary, qint64 nOrigin,
             const size_t s = m_marks.ScoreSlot(nBoundary - d);
             if (stamps[s] != nBoundary - d)
                 continue;
-            const double candidate = score[s] + double(logPrior[d]);
+            const double candidate = score[s] + logPrior[d];
             if (candidate > best) {
                 best = candidate;
                 bestLength = d;
@@ -256,10 +256,10 @@ void CharacterSearch::searchCharacterEnds(qint64 nBoundary, qint64 nOrigin,
     int startLength = 0;
     const SegmentLengthPriors::LengthPrior& gap = priors.CharacterGap();
     const qint64 longest = std::min<qint64>(gap.nLongest, reach);
-    const float* gapPrior = gap.log.data();
+    const double* gapPrior = gap.log.data();
     for (int d = gap.nShortest; d <= longest; ++d) {
         const size_t s = slot(nBoundary - d);
-        const double candidate = m_endScore[s] + double(gapPrior[d]);
+        const double candidate = m_endScore[s] + gapPrior[d];
         if (candidate > bestStart) {
             bestStart = candidate;
             startFrom = m_endNode[s];

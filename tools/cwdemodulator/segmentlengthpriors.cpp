@@ -86,26 +86,33 @@ void SegmentLengthPriors::Set(double dBlocksPerUnit)
     for (size_t d = 0; d < m_markPieces.size(); ++d)
         m_markPieces[d] = std::lround(double(d) / dBlocksPerUnit);
     const double floor = m_dLeastLikelyLength;
-    m_dot.log = lengthPrior(m_nLongestMark, dBlocksPerUnit, floor, {{1.0, 1.0}});
-    m_dash.log = lengthPrior(m_nLongestMark, dBlocksPerUnit, floor, {{1.0, 3.0}});
-    m_elementGap.log =
+    std::vector<float> dot = lengthPrior(m_nLongestMark, dBlocksPerUnit, floor, {{1.0, 1.0}});
+    std::vector<float> dash = lengthPrior(m_nLongestMark, dBlocksPerUnit, floor, {{1.0, 3.0}});
+    std::vector<float> elementGap =
         lengthPrior(m_nLongestGap, dBlocksPerUnit, floor, {{ELEMENT_GAP_SHARE, 1.0}});
     // The gaps that end characters are searched once per step, not per node of the code tree:
     // they keep the full range (Farnsworth spacing falls between the character and word gap).
-    m_characterGap.log = lengthPrior(m_nLongestGap, dBlocksPerUnit, m_dLeastLikelyCharacterGap,
-                                     {{CHARACTER_GAP_SHARE, 3.0}, {WORD_GAP_SHARE, 7.0}});
+    std::vector<float> characterGap =
+        lengthPrior(m_nLongestGap, dBlocksPerUnit, m_dLeastLikelyCharacterGap,
+                    {{CHARACTER_GAP_SHARE, 3.0}, {WORD_GAP_SHARE, 7.0}});
     if (m_bNormalised) {
-        normalise(m_dot.log, 0.5);
-        normalise(m_dash.log, 0.5);
-        normalise(m_elementGap.log, ELEMENT_GAP_SHARE);
-        normalise(m_characterGap.log, CHARACTER_GAP_SHARE + WORD_GAP_SHARE);
+        normalise(dot, 0.5);
+        normalise(dash, 0.5);
+        normalise(elementGap, ELEMENT_GAP_SHARE);
+        normalise(characterGap, CHARACTER_GAP_SHARE + WORD_GAP_SHARE);
     }
     // The longest modelled silence is chained, not ended: it is priced on its own.
-    m_fLongPrior = m_characterGap.log[size_t(m_nLongestGap)];
-    m_characterGap.log[size_t(m_nLongestGap)] = float(NEGATIVE);
+    m_fLongPrior = characterGap[size_t(m_nLongestGap)];
+    characterGap[size_t(m_nLongestGap)] = float(NEGATIVE);
+    // The search adds them to scores in double: kept as doubles, so that it need not convert
+    // each length's prior every time it tries it.
+    m_dot.log.assign(dot.begin(), dot.end());
+    m_dash.log.assign(dash.begin(), dash.end());
+    m_elementGap.log.assign(elementGap.begin(), elementGap.end());
+    m_characterGap.log.assign(characterGap.begin(), characterGap.end());
     for (LengthPrior* prior : {&m_dot, &m_dash, &m_elementGap, &m_characterGap}) {
         const auto& log = prior->log;
-        auto likely = [](float value) { return value > float(NEGATIVE); };
+        auto likely = [](double value) { return value > double(float(NEGATIVE)); };
         prior->nShortest = int(std::find_if(log.begin(), log.end(), likely) - log.begin());
         prior->nLongest = int(log.rend() - std::find_if(log.rbegin(), log.rend(), likely)) - 1;
     }

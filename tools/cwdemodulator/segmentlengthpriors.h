@@ -16,7 +16,7 @@ public:
     /// A length prior in blocks, with the range outside which it is not worth trying.
     struct LengthPrior
     {
-        std::vector<float> log; ///< indexed by blocks
+        std::vector<double> log; ///< indexed by blocks, of float precision
         int nShortest = 1;
         int nLongest = 0;
     };

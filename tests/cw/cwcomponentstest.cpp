@@ -2,6 +2,7 @@
 // the carrier reference, the matched filter, the baseband converter and the mark level.
 
 #include "tools/cwdemodulator/basebandconverter.h"
+#include "tools/cwdemodulator/blockevidence.h"
 #include "tools/cwdemodulator/carrierreference.h"
 #include "tools/cwdemodulator/channelfilter.h"
 #include "tools/cwdemodulator/cwsegmenter.h"
@@ -14,6 +15,7 @@
 #include "tools/cwdemodulator/localphaseprojector.h"
 #include "tools/cwdemodulator/realtapfilter.h"
 #include "tools/cwdemodulator/restartgridphase.h"
+#include "tools/cwdemodulator/segmentlengthpriors.h"
 #include "tools/morsedsp/dspconstants.h"
 #include "tools/morsedsp/ringbuffer.h"
 #include "tools/morsedsp/slidingrun.h"
@@ -179,6 +181,44 @@ TEST(CwSegmenter, DashesWhosePhaseTurnsEveryElementLengthStayDashes)
 }
 
 /// The segments as Morse: dots, dashes and a blank at each character gap.
+TEST(CwBlockEvidence, BlocksFollowTheElementLengthAndSumWhatWasPushed)
+{
+    // An element of 80 samples cut into 8 blocks of 10: a mark block at the mark level, a
+    // silent one, and a mark again, with noise of variance 1 per sample.
+    cw::SegmentLengthPriors priors(cw::BlockEvidence::LONGEST_MARK, 64, -14.0, -14.0);
+    priors.SetNormalised(true); // the evidence is then the true log likelihood ratio
+    priors.Set(8.0);
+    cw::BlockEvidence blocks(8);
+    blocks.Reset(100, 1.0f);
+    const qint64 origin = blocks.Origin();
+    const float levels[] = {1.0f, 0.0f, 1.0f};
+    for (float level : levels) {
+        ASSERT_TRUE(blocks.IsBetweenBlocks());
+        EXPECT_DOUBLE_EQ(blocks.StartBlock(80.0), 8.0);
+        int samples = 0;
+        while (!blocks.Add(level, 1.0f))
+            ++samples;
+        EXPECT_EQ(samples + 1, 10);
+        blocks.CloseBlock(priors);
+    }
+    EXPECT_EQ(blocks.Latest(), origin + 3);
+    EXPECT_EQ(blocks.BlockStart(origin), 100);
+    EXPECT_EQ(blocks.BlockStart(origin + 3), 130);
+    EXPECT_DOUBLE_EQ(blocks.SumBetween(origin, origin + 3).real(), 20.0);
+    EXPECT_DOUBLE_EQ(blocks.AmplitudeBetween(origin + 1, origin + 2), 10.0);
+    // A block at the mark level speaks for a mark as much as a silent one against it:
+    // a S - n a^2 / 2 over the noise, 10 - 5 and 0 - 5.
+    EXPECT_DOUBLE_EQ(blocks.EvidenceTo(origin + 1) - blocks.EvidenceTo(origin), 5.0);
+    EXPECT_DOUBLE_EQ(blocks.EvidenceTo(origin + 2) - blocks.EvidenceTo(origin + 1), -5.0);
+
+    // A new run starts past every block the rings still hold, from nothing.
+    blocks.Reset(500, 1.0f);
+    EXPECT_GT(blocks.Origin(), origin + 3);
+    EXPECT_EQ(blocks.BlockStart(blocks.Origin()), 500);
+    EXPECT_DOUBLE_EQ(blocks.EvidenceTo(blocks.Origin()), 0.0);
+    EXPECT_TRUE(blocks.IsBetweenBlocks());
+}
+
 std::string morse(const std::vector<cw::CwSegmenter::Segment>& segments)
 {
     using Kind = cw::CwSegmenter::Kind;

@@ -1,5 +1,7 @@
 #include "tools/cwdemodulator/cwsynthesizer.h"
 
+#include "tools/cwdemodulator/portableuniform.h"
+
 #include "tools/morsecore/internationalalphabet.h"
 #include "tools/morsedsp/dspconstants.h"
 
@@ -21,17 +23,7 @@ constexpr double MAX_NOISE_SIGMA = 0.2;
 constexpr double LINE_PAUSE_SEC = 4.0;
 constexpr double CHIRP_SEC = 0.02; ///< how long a mark's chirp lasts
 constexpr double FULL_SCALE_HEADROOM = 0.9;
-constexpr double CRASH_MIN_SEC = 0.002;
-constexpr double CRASH_MAX_SEC = 0.010;
 constexpr double AGC_HEADROOM = 2.0; ///< the AGC's target peak over the tone's peak
-
-/// Uniform in [0, 1) from two 32-bit draws; defined here so every platform gets the same values.
-double uniformFrom(std::mt19937& generator)
-{
-    const std::uint64_t high = generator() >> 5; // 27 bits
-    const std::uint64_t low = generator() >> 6;  // 26 bits
-    return double((high << 26) | low) / 9007199254740992.0;
-}
 
 QString codeOf(QChar character)
 {
@@ -47,8 +39,9 @@ QString codeOf(QChar character)
 } // namespace
 
 CwSynthesizer::CwSynthesizer(const Settings& settings)
-    : m_settings(settings), m_random(settings.uSeed), m_noiseRandom(settings.uSeed ^ 0x9e3779b9u),
-      m_impairmentRandom(settings.uSeed ^ 0x85ebca6bu)
+    : m_settings(settings), m_random(settings.uSeed), m_noise(settings.uSeed ^ 0x9e3779b9u),
+      m_impairmentRandom(settings.uSeed ^ 0x85ebca6bu),
+      m_crashes(settings.nSampleRate, settings.dCrashesPerSec, settings.dCrashDb)
 {
     const double rate = std::max(1, m_settings.nSampleRate);
     m_dTone = m_settings.dAmplitude;
@@ -63,7 +56,7 @@ CwSynthesizer::CwSynthesizer(const Settings& settings)
     const double omega = dsp::TWO_PI * m_settings.dPitchHz / rate;
     m_dRotCos = std::cos(omega);
     m_dRotSin = std::sin(omega);
-    const double startPhase = dsp::TWO_PI * uniformFrom(m_random);
+    const double startPhase = dsp::TWO_PI * portableUniform(m_random);
     m_dCos = std::cos(startPhase);
     m_dSin = std::sin(startPhase);
     m_dRampStep = 1.0 / std::max(1.0, m_settings.dRiseMs * rate / 1000.0);
@@ -71,24 +64,7 @@ CwSynthesizer::CwSynthesizer(const Settings& settings)
 
 double CwSynthesizer::nextUniform()
 {
-    return uniformFrom(m_random);
-}
-
-double CwSynthesizer::nextGaussian()
-{
-    if (m_bHaveSpareGaussian) {
-        m_bHaveSpareGaussian = false;
-        return m_dSpareGaussian;
-    }
-    double u1 = 0.0;
-    do {
-        u1 = uniformFrom(m_noiseRandom);
-    } while (u1 <= 0.0);
-    const double u2 = uniformFrom(m_noiseRandom);
-    const double radius = std::sqrt(-2.0 * std::log(u1));
-    m_dSpareGaussian = radius * std::sin(dsp::TWO_PI * u2);
-    m_bHaveSpareGaussian = true;
-    return radius * std::cos(dsp::TWO_PI * u2);
+    return portableUniform(m_random);
 }
 
 bool CwSynthesizer::SetText(const QString& strText)
@@ -208,29 +184,11 @@ void CwSynthesizer::advanceTone(bool bKeyDown)
         frequency += m_settings.dChirpHz * (1.0 - sinceMark / CHIRP_SEC);
     double omega = dsp::TWO_PI * frequency / rate;
     if (m_settings.dPhaseNoise > 0.0) {
-        const double u = uniformFrom(m_impairmentRandom) - 0.5;
+        const double u = portableUniform(m_impairmentRandom) - 0.5;
         omega += m_settings.dPhaseNoise * std::sqrt(12.0 / rate) * u;
     }
     m_dRotCos = std::cos(omega);
     m_dRotSin = std::sin(omega);
-}
-
-double CwSynthesizer::crashSample()
-{
-    // Impulsive static: a burst of noise that decays over its length, at random times.
-    const double rate = m_settings.nSampleRate;
-    if (m_nCrashLeft == 0) {
-        if (uniformFrom(m_impairmentRandom) >= m_settings.dCrashesPerSec / rate)
-            return 0.0;
-        const double seconds =
-            CRASH_MIN_SEC + (CRASH_MAX_SEC - CRASH_MIN_SEC) * uniformFrom(m_impairmentRandom);
-        m_nCrashLeft = std::max<qint64>(1, qint64(seconds * rate));
-        m_dCrashAmplitude = m_dTone * std::pow(10.0, m_settings.dCrashDb / 20.0);
-        m_dCrashDecay = std::pow(0.1, 1.0 / double(m_nCrashLeft));
-    }
-    --m_nCrashLeft;
-    m_dCrashAmplitude *= m_dCrashDecay;
-    return m_dCrashAmplitude * (2.0 * uniformFrom(m_impairmentRandom) - 1.0);
 }
 
 qint64 CwSynthesizer::Render(float* pOut, qint64 nMax)
@@ -253,9 +211,9 @@ qint64 CwSynthesizer::Render(float* pOut, qint64 nMax)
         }
         double sample = m_dTone * gain * m_dSin;
         if (m_dNoiseSigma > 0.0)
-            sample += m_dNoiseSigma * nextGaussian();
+            sample += m_dNoiseSigma * m_noise.Next();
         if (m_settings.dCrashesPerSec > 0.0)
-            sample += crashSample();
+            sample += m_crashes.Next(m_impairmentRandom, m_dTone);
         pOut[written++] = float(sample);
 
         const double c = m_dCos * m_dRotCos - m_dSin * m_dRotSin;

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "tools/cwdemodulator/gaussiannoise.h"
+#include "tools/cwdemodulator/staticcrashes.h"
+
 #include <QMap>
 #include <QString>
 #include <QtGlobal>
@@ -83,10 +86,8 @@ private:
     };
 
     double nextUniform();
-    double nextGaussian();
     double runSeconds(int nUnits, double dWpm);
     void advanceTone(bool bKeyDown);
-    double crashSample();
     void applyAgc(float* pSamples, qint64 nCount);
 
     Settings m_settings;
@@ -104,15 +105,11 @@ private:
     double m_dRotCos = 1.0;
     double m_dRotSin = 0.0;
     std::mt19937 m_random;
-    std::mt19937 m_noiseRandom;
-    bool m_bHaveSpareGaussian = false;
-    double m_dSpareGaussian = 0.0;
+    GaussianNoise m_noise;
     bool m_bWasKeyDown = false;
     qint64 m_nMarkStart = 0;
     std::mt19937 m_impairmentRandom; ///< crashes and phase noise, apart from the noise
-    qint64 m_nCrashLeft = 0;
-    double m_dCrashAmplitude = 0.0;
-    double m_dCrashDecay = 1.0;
+    StaticCrashes m_crashes;
     double m_dAgcPeak = 0.0; ///< the AGC detector's hold of the recent peaks
     std::unique_ptr<CwSynthesizer> m_pNeighbour;
     double m_dOutputGain = 1.0; ///< keeps the sum with a neighbour within full scale

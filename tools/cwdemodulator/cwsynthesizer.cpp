@@ -54,11 +54,7 @@ CwSynthesizer::CwSynthesizer(const Settings& settings)
         m_dNoiseSigma = sigmaPerUnitTone * m_dTone;
     }
     const double omega = dsp::TWO_PI * m_settings.dPitchHz / rate;
-    m_dRotCos = std::cos(omega);
-    m_dRotSin = std::sin(omega);
-    const double startPhase = dsp::TWO_PI * portableUniform(m_random);
-    m_dCos = std::cos(startPhase);
-    m_dSin = std::sin(startPhase);
+    m_tone.Start(dsp::TWO_PI * portableUniform(m_random), omega);
     m_dRampStep = 1.0 / std::max(1.0, m_settings.dRiseMs * rate / 1000.0);
 }
 
@@ -167,10 +163,8 @@ void CwSynthesizer::advanceTone(bool bKeyDown)
     // A keyer that starts each element's tone afresh, as some generators do.
     if (bKeyDown && !m_bWasKeyDown) {
         m_nMarkStart = m_nPosition;
-        if (m_settings.bPhaseRestart) {
-            m_dCos = 1.0;
-            m_dSin = 0.0;
-        }
+        if (m_settings.bPhaseRestart)
+            m_tone.Restart();
     }
     m_bWasKeyDown = bKeyDown;
     if (m_settings.dDriftHzPerSec == 0.0 && m_settings.dChirpHz == 0.0 &&
@@ -187,8 +181,7 @@ void CwSynthesizer::advanceTone(bool bKeyDown)
         const double u = portableUniform(m_impairmentRandom) - 0.5;
         omega += m_settings.dPhaseNoise * std::sqrt(12.0 / rate) * u;
     }
-    m_dRotCos = std::cos(omega);
-    m_dRotSin = std::sin(omega);
+    m_tone.SetStep(omega);
 }
 
 qint64 CwSynthesizer::Render(float* pOut, qint64 nMax)
@@ -209,22 +202,14 @@ qint64 CwSynthesizer::Render(float* pOut, qint64 nMax)
             const double fade = 0.5 - 0.5 * std::cos(qsbOmega * double(m_nPosition));
             gain *= 1.0 - (1.0 - qsbFloor) * fade;
         }
-        double sample = m_dTone * gain * m_dSin;
+        double sample = m_dTone * gain * m_tone.Sin();
         if (m_dNoiseSigma > 0.0)
             sample += m_dNoiseSigma * m_noise.Next();
         if (m_settings.dCrashesPerSec > 0.0)
             sample += m_crashes.Next(m_impairmentRandom, m_dTone);
         pOut[written++] = float(sample);
 
-        const double c = m_dCos * m_dRotCos - m_dSin * m_dRotSin;
-        const double s = m_dSin * m_dRotCos + m_dCos * m_dRotSin;
-        m_dCos = c;
-        m_dSin = s;
-        if ((m_nPosition & 1023) == 0) {
-            const double norm = 1.0 / std::sqrt(c * c + s * s);
-            m_dCos *= norm;
-            m_dSin *= norm;
-        }
+        m_tone.Advance(m_nPosition);
         ++m_nPosition;
     }
     if (m_pNeighbour) {

@@ -2,6 +2,7 @@
 
 #include "tools/cwdemodulator/gaussiannoise.h"
 #include "tools/cwdemodulator/staticcrashes.h"
+#include "tools/cwdemodulator/tonerotator.h"
 
 #include <QMap>
 #include <QString>
@@ -100,10 +101,7 @@ private:
     double m_dNoiseSigma = 0.0;
     double m_dRamp = 0.0;     ///< keying envelope state 0..1 before shaping
     double m_dRampStep = 1.0; ///< change of the ramp per sample
-    double m_dCos = 1.0;      ///< tone rotator state
-    double m_dSin = 0.0;
-    double m_dRotCos = 1.0;
-    double m_dRotSin = 0.0;
+    ToneRotator m_tone;
     std::mt19937 m_random;
     GaussianNoise m_noise;
     bool m_bWasKeyDown = false;

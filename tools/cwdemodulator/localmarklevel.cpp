@@ -38,30 +38,53 @@ constexpr double STEP_RATIO = 4.0;
 /// Strongest envelopes under this share of their long-run mean show a gain cut.
 constexpr float MARKS_CUT_SHARE = 0.8f;
 constexpr float LEAST_GAIN = 0.01f; ///< a receiver cuts its gain less than this
+/// The marks' level turns at a fade's bottom or top once it came back this factor: a fade of
+/// 20 dB does, between the few marks of each period at 15 WPM too (at 2 Hz, fewer of its
+/// bottoms were found at 2).
+constexpr float FADE_TURN = 1.6f;
+/// Only peaks with this much more power than the gaps' noise tell the fade's turns: at the long
+/// bottom of a slow fade the noise on weaker marks turns too (fading 20 dB at 0.05 Hz, +6 dB,
+/// 35 WPM: 10.3 % at 6 or 3, 9.2 % at 10 as without the fast reach).
+constexpr float PEAK_OVER_NOISE = 10.0f;
+/// A fast fade is followed so long after its last bottom, in fast periods.
+constexpr long long FAST_PERIODS_KEPT = 2;
 
 } // namespace
 
-LocalMarkLevel::LocalMarkLevel(int nReach, int nNoiseReach, float fInitialLevel, bool bKnownToMove)
+LocalMarkLevel::LocalMarkLevel(const Reaches& reaches, float fInitialLevel, bool bKnownToMove)
     : m_fMarkOverNoise(bKnownToMove ? MOVING_MARK_OVER_NOISE : MARK_OVER_NOISE),
-      m_nReach(std::max(1, nReach)), m_nNoiseReach(std::max(1, nNoiseReach)),
+      m_nReach(std::max(1, reaches.nMarks)),
+      m_nFastReach(reaches.nFastMarks > 0 ? std::min(m_nReach, reaches.nFastMarks) : m_nReach),
+      m_nFastPeriod(reaches.nFastPeriod), m_nNoiseReach(std::max(1, reaches.nNoise)),
       m_nDelay(std::max(m_nReach, m_nNoiseReach)), m_nShort(std::max(1, m_nNoiseReach / 4)),
-      m_fLevel(fInitialLevel), m_fConfirmed(fInitialLevel)
+      m_fLevel(fInitialLevel), m_fConfirmed(fInitialLevel), m_bKnownToMove(bKnownToMove),
+      m_fade(FADE_TURN)
 {
     m_fRise = float(std::pow(RISE_PER_REACH, 1.0 / m_nReach));
+    m_fFastRise = float(std::pow(RISE_PER_REACH, 1.0 / m_nFastReach));
     m_fLongMarksWeight = float(1.0 / (LONG_MEMORY_REACHES * m_nNoiseReach));
     const size_t kept = size_t(2 * m_nDelay + 2);
     m_samples.Reset(kept);
     m_run.Reset(kept);
+    m_fastRun.Reset(kept);
 }
 
-int LocalMarkLevel::ReachSamples(double dUnit, double dSampleRate)
+LocalMarkLevel::Reaches LocalMarkLevel::Reaches::For(double dUnit, double dSampleRate)
 {
-    return int(std::lround(std::min(REACH_UNITS * dUnit, LONGEST_REACH_SEC * dSampleRate)));
+    Reaches reaches;
+    reaches.nMarks =
+        int(std::lround(std::min(REACH_UNITS * dUnit, LONGEST_REACH_SEC * dSampleRate)));
+    reaches.nNoise = int(std::lround(NOISE_REACH_SEC * dSampleRate));
+    reaches.nFastMarks =
+        int(std::lround(std::min(FAST_REACH_UNITS * dUnit, FAST_LONGEST_REACH_SEC * dSampleRate)));
+    reaches.nFastPeriod = std::llround(FAST_PERIOD_SEC * dSampleRate);
+    return reaches;
 }
 
 void LocalMarkLevel::SetKnownToMove()
 {
     m_fMarkOverNoise = MOVING_MARK_OVER_NOISE;
+    m_bKnownToMove = true;
 }
 
 float LocalMarkLevel::Level() const
@@ -75,7 +98,7 @@ void LocalMarkLevel::Push(float fMagnitude, float fQuadrature)
     const double power = double(fQuadrature) * double(fQuadrature);
     const double previous = n > 0 ? m_samples.Newest().dCumulative : 0.0;
     pushMax(fMagnitude);
-    m_samples.Push({previous + power, fMagnitude, m_run.Best()});
+    m_samples.Push({previous + power, fMagnitude, m_run.Best(), m_fastRun.Best()});
     if (m_dLongNoise > 0.0)
         m_dLongNoise += (power - m_dLongNoise) / (LONG_MEMORY_REACHES * m_nNoiseReach);
     else if (n == 2 * m_nNoiseReach + 1)
@@ -92,6 +115,8 @@ void LocalMarkLevel::pushMax(float fMagnitude)
     const long long n = m_nPushed - 1;
     m_run.Add(n, fMagnitude);
     m_run.Expire(n - m_nReach - 1);
+    m_fastRun.Add(n, fMagnitude);
+    m_fastRun.Expire(n - m_nFastReach - 1);
 }
 
 double LocalMarkLevel::meanPower(long long nAgo, long long nCount) const
@@ -135,13 +160,35 @@ void LocalMarkLevel::updateGain()
         ratio < DROP_SHARE ? std::max(LEAST_GAIN, float(std::sqrt(ratio / DROP_SHARE))) : 1.0f;
 }
 
+bool LocalMarkLevel::inFastFade() const
+{
+    if (!m_bKnownToMove || m_nFastReach == m_nReach)
+        return false;
+    const long long period = m_fade.Period();
+    const long long judgedAt = m_nPushed - 1 - m_nDelay;
+    return period > 0 && period <= m_nFastPeriod &&
+           judgedAt - m_fade.LastBottom() <= FAST_PERIODS_KEPT * m_nFastPeriod;
+}
+
+void LocalMarkLevel::watchPeak(float fJudged, float fMarkPower)
+{
+    // A peak is the strongest envelope within the fast reach on both sides.
+    const float raw = fJudged * m_fGain;
+    if (fJudged * fJudged < std::max(fMarkPower, PEAK_OVER_NOISE * m_fEnvelopeNoise) ||
+        raw < fastAheadMax(m_nDelay - m_nFastReach) || raw < fastAheadMax(m_nDelay))
+        return;
+    m_fade.Push(m_nPushed - 1 - m_nDelay, fJudged);
+}
+
 void LocalMarkLevel::updateLevel()
 {
     // A side that holds a mark is within reach of the other side's strongest: a mark edge or
     // noise is not. The level both sides confirm is the one kept through gaps and pauses;
     // otherwise a mark's edge leaving the window would drag the level down with it.
-    const float ahead = aheadMax(m_nDelay - m_nReach) / m_fGain;
-    const float back = aheadMax(m_nDelay) / m_fGain;
+    const bool fast = inFastFade();
+    const float ahead =
+        (fast ? fastAheadMax(m_nDelay - m_nFastReach) : aheadMax(m_nDelay - m_nReach)) / m_fGain;
+    const float back = (fast ? fastAheadMax(m_nDelay) : aheadMax(m_nDelay)) / m_fGain;
     // The envelope's noise, from the samples well under the level (a plain mean until the
     // memory fills). Until the first is seen, no side is known to hold a mark.
     const float judged = m_samples.FromNewest(size_t(m_nDelay)).fMagnitude / m_fGain;
@@ -153,6 +200,8 @@ void LocalMarkLevel::updateLevel()
                                 ? std::max(m_fMarkOverNoise * m_fEnvelopeNoise,
                                            FLOOR_SHARE * FLOOR_SHARE * m_fConfirmed * m_fConfirmed)
                                 : std::numeric_limits<float>::max();
+    if (m_bKnownToMove)
+        watchPeak(judged, markPower);
     const bool aheadMark = ahead * ahead >= markPower;
     const bool backMark = back * back >= markPower;
     const float larger = std::max(aheadMark ? ahead : 0.0f, backMark ? back : 0.0f);
@@ -165,7 +214,8 @@ void LocalMarkLevel::updateLevel()
         level = smaller;
         confirmed = true;
     }
-    m_fLevel = m_fLevel > 0.0f ? std::min(level, m_fLevel * m_fRise) : level;
+    const float rise = fast ? m_fFastRise : m_fRise;
+    m_fLevel = m_fLevel > 0.0f ? std::min(level, m_fLevel * rise) : level;
     if (confirmed)
         m_fConfirmed = m_fLevel;
 }

@@ -43,7 +43,7 @@ public:
     /// marks are looked for this many elements on each side, nor longer than
     /// FAST_LONGEST_REACH_SEC: the usual reach lags behind the bottoms of a fast fade.
     static constexpr double FAST_REACH_UNITS = 1.0;
-    static constexpr double FAST_LONGEST_REACH_SEC = 0.075;
+    static constexpr double FAST_LONGEST_REACH_SEC = 0.05;
     static constexpr double FAST_PERIOD_SEC = 0.9;
 
     /// Samples looked at on each side of the judged sample.

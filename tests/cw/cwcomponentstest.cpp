@@ -672,7 +672,7 @@ TEST(CwFadePeriod, MeasuresTheTimeBetweenBottomsOfADeepFadeOnly)
     std::mt19937 generator(7);
     std::uniform_real_distribution<float> ripple(0.9f, 1.1f);
     auto watched = [&](auto level, int nPeaks) {
-        cw::FadePeriodWatch watch(1.6f);
+        cw::FadePeriodWatch watch(1.4f);
         for (int n = 0; n < nPeaks; ++n)
             watch.Push(2 * UNIT * n, level(2 * UNIT * n) * ripple(generator));
         return watch;

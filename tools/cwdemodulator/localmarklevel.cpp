@@ -39,9 +39,11 @@ constexpr double STEP_RATIO = 4.0;
 constexpr float MARKS_CUT_SHARE = 0.8f;
 constexpr float LEAST_GAIN = 0.01f; ///< a receiver cuts its gain less than this
 /// The marks' level turns at a fade's bottom or top once it came back this factor: a fade of
-/// 20 dB does, between the few marks of each period at 15 WPM too (at 2 Hz, fewer of its
-/// bottoms were found at 2).
-constexpr float FADE_TURN = 1.6f;
+/// 20 dB does between the few marks of each period at 15 WPM too, the ups and downs of a
+/// steady signal's marks do not (fading 20 dB at 2 Hz, +6 dB, 15 / 25 / 35 WPM: 62 / 25 / 17 %
+/// at 1.6, 55 / 23 / 17 % at 1.4; at 1.3 the noise at the long bottoms of a fade at 0.05 Hz
+/// turned too, 35 WPM 9.2 -> 10.1 %).
+constexpr float FADE_TURN = 1.4f;
 /// Only peaks with this much more power than the gaps' noise tell the fade's turns: at the long
 /// bottom of a slow fade the noise on weaker marks turns too (fading 20 dB at 0.05 Hz, +6 dB,
 /// 35 WPM: 10.3 % at 6 or 3, 9.2 % at 10 as without the fast reach).

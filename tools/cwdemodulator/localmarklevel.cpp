@@ -55,20 +55,29 @@ constexpr long long FAST_PERIODS_KEPT = 2;
 
 LocalMarkLevel::LocalMarkLevel(const Reaches& reaches, float fInitialLevel, bool bKnownToMove)
     : m_fMarkOverNoise(bKnownToMove ? MOVING_MARK_OVER_NOISE : MARK_OVER_NOISE),
-      m_nReach(std::max(1, reaches.nMarks)),
-      m_nFastReach(reaches.nFastMarks > 0 ? std::min(m_nReach, reaches.nFastMarks) : m_nReach),
+      m_usual(reaches.nMarks),
+      m_fast(reaches.nFastMarks > 0 ? std::min(m_usual.nReach, reaches.nFastMarks)
+                                    : m_usual.nReach),
       m_nFastPeriod(reaches.nFastPeriod), m_nNoiseReach(std::max(1, reaches.nNoise)),
-      m_nDelay(std::max(m_nReach, m_nNoiseReach)), m_nShort(std::max(1, m_nNoiseReach / 4)),
+      m_nDelay(std::max(m_usual.nReach, m_nNoiseReach)), m_nShort(std::max(1, m_nNoiseReach / 4)),
       m_fLevel(fInitialLevel), m_fConfirmed(fInitialLevel), m_bKnownToMove(bKnownToMove),
       m_fade(FADE_TURN)
 {
-    m_fRise = float(std::pow(RISE_PER_REACH, 1.0 / m_nReach));
-    m_fFastRise = float(std::pow(RISE_PER_REACH, 1.0 / m_nFastReach));
     m_fLongMarksWeight = float(1.0 / (LONG_MEMORY_REACHES * m_nNoiseReach));
     const size_t kept = size_t(2 * m_nDelay + 2);
     m_samples.Reset(kept);
-    m_run.Reset(kept);
-    m_fastRun.Reset(kept);
+}
+
+LocalMarkLevel::MarkWindow::MarkWindow(int nSamples)
+    : nReach(std::max(1, nSamples)), fRise(float(std::pow(RISE_PER_REACH, 1.0 / nReach))),
+      run(size_t(nReach) + 2)
+{
+}
+
+void LocalMarkLevel::MarkWindow::Add(long long nAt, float fMagnitude)
+{
+    run.Add(nAt, fMagnitude);
+    run.Expire(nAt - nReach - 1);
 }
 
 LocalMarkLevel::Reaches LocalMarkLevel::Reaches::For(double dUnit, double dSampleRate)
@@ -99,8 +108,9 @@ void LocalMarkLevel::Push(float fMagnitude, float fQuadrature)
     const long long n = m_nPushed++;
     const double power = double(fQuadrature) * double(fQuadrature);
     const double previous = n > 0 ? m_samples.Newest().dCumulative : 0.0;
-    pushMax(fMagnitude);
-    m_samples.Push({previous + power, fMagnitude, m_run.Best(), m_fastRun.Best()});
+    m_usual.Add(n, fMagnitude);
+    m_fast.Add(n, fMagnitude);
+    m_samples.Push({previous + power, fMagnitude, m_usual.run.Best(), m_fast.run.Best()});
     if (m_dLongNoise > 0.0)
         m_dLongNoise += (power - m_dLongNoise) / (LONG_MEMORY_REACHES * m_nNoiseReach);
     else if (n == 2 * m_nNoiseReach + 1)
@@ -109,16 +119,6 @@ void LocalMarkLevel::Push(float fMagnitude, float fQuadrature)
         return;
     updateGain();
     updateLevel();
-}
-
-void LocalMarkLevel::pushMax(float fMagnitude)
-{
-    // The oldest leaves once it is out of the window.
-    const long long n = m_nPushed - 1;
-    m_run.Add(n, fMagnitude);
-    m_run.Expire(n - m_nReach - 1);
-    m_fastRun.Add(n, fMagnitude);
-    m_fastRun.Expire(n - m_nFastReach - 1);
 }
 
 double LocalMarkLevel::meanPower(long long nAgo, long long nCount) const
@@ -140,7 +140,7 @@ void LocalMarkLevel::updateGain()
     // their usual strength, the noise estimate moved by itself (without noise worth the name
     // the quadrature part is what little of the tone leaks into it, coming and going with
     // the keying): no gain is read from it then.
-    const float marks = std::max(aheadMax(m_nDelay - m_nReach), aheadMax(m_nDelay));
+    const float marks = std::max(aheadMax(m_nDelay - m_usual.nReach), aheadMax(m_nDelay));
     m_fLongMarks += (marks - m_fLongMarks) * m_fLongMarksWeight;
     if (marks >= MARKS_CUT_SHARE * m_fLongMarks) {
         m_fGain = 1.0f;
@@ -164,7 +164,7 @@ void LocalMarkLevel::updateGain()
 
 bool LocalMarkLevel::inFastFade() const
 {
-    if (!m_bKnownToMove || m_nFastReach == m_nReach)
+    if (!m_bKnownToMove || m_fast.nReach == m_usual.nReach)
         return false;
     const long long period = m_fade.Period();
     const long long judgedAt = m_nPushed - 1 - m_nDelay;
@@ -177,7 +177,7 @@ void LocalMarkLevel::watchPeak(float fJudged, float fMarkPower)
     // A peak is the strongest envelope within the fast reach on both sides.
     const float raw = fJudged * m_fGain;
     if (fJudged * fJudged < std::max(fMarkPower, PEAK_OVER_NOISE * m_fEnvelopeNoise) ||
-        raw < fastAheadMax(m_nDelay - m_nFastReach) || raw < fastAheadMax(m_nDelay))
+        raw < fastAheadMax(m_nDelay - m_fast.nReach) || raw < fastAheadMax(m_nDelay))
         return;
     m_fade.Push(m_nPushed - 1 - m_nDelay, fJudged);
 }
@@ -189,13 +189,15 @@ void LocalMarkLevel::updateLevel()
     // otherwise a mark's edge leaving the window would drag the level down with it.
     const bool fast = inFastFade();
     const float ahead =
-        (fast ? fastAheadMax(m_nDelay - m_nFastReach) : aheadMax(m_nDelay - m_nReach)) / m_fGain;
+        (fast ? fastAheadMax(m_nDelay - m_fast.nReach) : aheadMax(m_nDelay - m_usual.nReach)) /
+        m_fGain;
     const float back = (fast ? fastAheadMax(m_nDelay) : aheadMax(m_nDelay)) / m_fGain;
     // The envelope's noise, from the samples well under the level (a plain mean until the
     // memory fills). Until the first is seen, no side is known to hold a mark.
     const float judged = m_samples.FromNewest(size_t(m_nDelay)).fMagnitude / m_fGain;
     if (judged > 0.0f && judged < GAP_SHARE * m_fLevel) {
-        m_fGapSamples = std::min(m_fGapSamples + 1.0f, float(NOISE_MEMORY_REACHES * m_nReach));
+        m_fGapSamples =
+            std::min(m_fGapSamples + 1.0f, float(NOISE_MEMORY_REACHES * m_usual.nReach));
         m_fEnvelopeNoise += (judged * judged - m_fEnvelopeNoise) / m_fGapSamples;
     }
     const float markPower = m_fGapSamples > 0.0f
@@ -216,7 +218,7 @@ void LocalMarkLevel::updateLevel()
         level = smaller;
         confirmed = true;
     }
-    const float rise = fast ? m_fFastRise : m_fRise;
+    const float rise = fast ? m_fast.fRise : m_usual.fRise;
     m_fLevel = m_fLevel > 0.0f ? std::min(level, m_fLevel * rise) : level;
     if (confirmed)
         m_fConfirmed = m_fLevel;

@@ -76,7 +76,6 @@ public:
     float Noise() const { return float(m_dLongNoise); }
 
 private:
-    void pushMax(float fMagnitude);
     /// The strongest envelope of the window ending @p nAgo samples back.
     float aheadMax(int nAgo) const { return m_samples.FromNewest(size_t(nAgo)).fAheadMax; }
     float fastAheadMax(int nAgo) const { return m_samples.FromNewest(size_t(nAgo)).fFastAheadMax; }
@@ -89,9 +88,22 @@ private:
     void updateGain();
     void updateLevel();
 
+    /// The strongest envelope over a reach, and how fast the level may rise judged from it.
+    struct MarkWindow
+    {
+        /// @p nSamples on each side (at least 1).
+        explicit MarkWindow(int nSamples);
+        /// Adds sample @p nAt; the samples out of reach leave.
+        void Add(long long nAt, float fMagnitude);
+
+        int nReach;
+        float fRise; ///< largest rise of the level per sample
+        dsp::RunningBest<float> run;
+    };
+
     float m_fMarkOverNoise; ///< power over the gaps' noise that a side's mark needs
-    int m_nReach;
-    int m_nFastReach; ///< equal to m_nReach where there is no shorter one
+    MarkWindow m_usual;
+    MarkWindow m_fast; ///< in a fast fade; as long as the usual where there is no shorter one
     long long m_nFastPeriod;
     int m_nNoiseReach;
     int m_nDelay;
@@ -102,8 +114,6 @@ private:
     float m_fEnvelopeNoise = 0.0f; ///< mean envelope power of the gaps, gain divided
     float m_fGapSamples = 0.0f;    ///< gap samples it is the mean of, up to its memory
     float m_fGain = 1.0f;          ///< of the judged sample
-    float m_fRise;                 ///< largest rise of the level per sample
-    float m_fFastRise;             ///< the same in a fast fade
     bool m_bKnownToMove;
     float m_fLongMarks = 0.0f; ///< long-run mean of the strongest envelopes around samples
     float m_fLongMarksWeight;  ///< of each sample in it
@@ -117,8 +127,6 @@ private:
         float fFastAheadMax; ///< the same over the fast fade's reach
     };
     dsp::RingBuffer<Sample> m_samples; ///< both sides of the judged sample and more
-    dsp::RunningBest<float> m_run;     ///< the strongest envelope of the newest window
-    dsp::RunningBest<float> m_fastRun; ///< the same over the fast fade's reach
     FadePeriodWatch m_fade;            ///< the marks' peaks, judged samples
 };
 

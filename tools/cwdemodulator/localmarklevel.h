@@ -24,6 +24,8 @@ namespace cw {
 ///   on, so that it does not look like a deep fade and its noise does not look like weak
 ///   marks. The level rises a limited share per reach, so that what is left of a crash does
 ///   not lift it.
+/// - The reach: where the level is known to move and the fade's period, measured on the
+///   marks' peaks, is short, a shorter one, which follows the fade down to its bottoms.
 ///
 /// Life: create, Push() per sample; Level() and Gain() then speak for the sample Delay() back.
 class LocalMarkLevel

@@ -8,6 +8,7 @@
 #include "tools/cwdemodulator/cwsegmenter.h"
 #include "tools/cwdemodulator/cwspeedestimator.h"
 #include "tools/cwdemodulator/envelopedetector.h"
+#include "tools/cwdemodulator/fadeperiodwatch.h"
 #include "tools/cwdemodulator/heldlevelswing.h"
 #include "tools/cwdemodulator/impulseblanker.h"
 #include "tools/cwdemodulator/levelswingwatch.h"
@@ -635,7 +636,7 @@ TEST(CwMarkLevel, FollowsAFadeThroughMarksAndGapsAndTakesOutAGainCut)
     // A fade to a tenth, steady noise: the level follows the marks down, whatever the
     // sample is (mark, edge, gap or word gap), and the gain stays.
     {
-        cw::LocalMarkLevel level(2 * UNIT, 100, 1.0f);
+        cw::LocalMarkLevel level({2 * UNIT, 100}, 1.0f);
         auto tone = [&](size_t i) { return 1.0f - 0.9f * float(i) / float(total); };
         for (size_t i = 0; i < total; ++i) {
             level.Push(units[i / UNIT] ? tone(i) : std::abs(noise(generator)), noise(generator));
@@ -650,7 +651,7 @@ TEST(CwMarkLevel, FollowsAFadeThroughMarksAndGapsAndTakesOutAGainCut)
     // The receiver cuts tone and noise to a fiftieth: divided by the gain, the marks keep
     // their level. (Held for long, the cut becomes the usual gain, as a receiver's does.)
     {
-        cw::LocalMarkLevel level(2 * UNIT, 100, 1.0f);
+        cw::LocalMarkLevel level({2 * UNIT, 100}, 1.0f);
         const size_t cut = total / 2;
         for (size_t i = 0; i < total; ++i) {
             const float gain = i < cut ? 1.0f : 0.02f;
@@ -665,6 +666,73 @@ TEST(CwMarkLevel, FollowsAFadeThroughMarksAndGapsAndTakesOutAGainCut)
             EXPECT_NEAR(level.Level() * level.Gain(), 0.9f * gain, 0.3f * gain) << i;
         }
     }
+}
+
+TEST(CwMarkLevel, ComesDownToTheBottomsOfAFastFadeOnly)
+{
+    // Dots, a dash and a character gap over ten elements, under a fade of 20 dB whose period
+    // is eight elements. Known to move and once the fade's period is measured, the marks are
+    // judged from one element on each side: the level at the marks comes near their own at
+    // the bottoms too, where two elements each side give the flanks' level. A fade slower
+    // than the fast period keeps the usual reach.
+    const std::vector<int> runs = {1, -1, 1, -1, 3, -3};
+    std::vector<bool> units;
+    for (int r = 0; r < 20; ++r)
+        for (int run : runs)
+            units.insert(units.end(), size_t(std::abs(run)), run > 0);
+    const size_t total = units.size() * UNIT;
+    const double period = 8.0 * UNIT;
+    auto tone = [&](size_t i) {
+        return 1.0f - 0.45f * float(1.0 - std::cos(2.0 * dsp::PI * double(i) / period));
+    };
+    // The worst overstatement of a mark's own level over the last half.
+    auto worst = [&](long long nFastPeriod) {
+        cw::LocalMarkLevel level({2 * UNIT, 100, UNIT, nFastPeriod}, 1.0f, true);
+        std::mt19937 generator(5);
+        std::normal_distribution<float> noise(0.0f, 0.01f);
+        float ratio = 0.0f;
+        for (size_t i = 0; i < total; ++i) {
+            level.Push(units[i / UNIT] ? tone(i) : std::abs(noise(generator)), noise(generator));
+            const size_t judged = i - size_t(level.Delay());
+            if (i < size_t(level.Delay()) || judged < total / 2 || !units[judged / UNIT])
+                continue;
+            EXPECT_GT(level.Level(), 0.3f * tone(judged)) << i;
+            ratio = std::max(ratio, level.Level() / tone(judged));
+        }
+        return ratio;
+    };
+    const float fast = worst(20 * UNIT);
+    const float usual = worst(4 * UNIT);
+    EXPECT_LT(fast, 3.0f);
+    EXPECT_GT(usual, 4.0f);
+}
+
+TEST(CwFadePeriod, MeasuresTheTimeBetweenBottomsOfADeepFadeOnly)
+{
+    // Marks' peaks every two elements with a tenth of noise on them.
+    std::mt19937 generator(7);
+    std::uniform_real_distribution<float> ripple(0.9f, 1.1f);
+    auto watched = [&](auto level, int nPeaks) {
+        cw::FadePeriodWatch watch(1.4f);
+        for (int n = 0; n < nPeaks; ++n)
+            watch.Push(2 * UNIT * n, level(2 * UNIT * n) * ripple(generator));
+        return watch;
+    };
+    // A fade of 20 dB with a period of 30 peaks: three spans between its bottoms give its
+    // period, two do not.
+    auto fading = [](int n) {
+        return 1.0f - 0.45f * float(1.0 - std::cos(dsp::TWO_PI * n / 2400.0));
+    };
+    EXPECT_EQ(watched(fading, 80).Period(), 0);
+    const cw::FadePeriodWatch fade = watched(fading, 110);
+    EXPECT_NEAR(double(fade.Period()), 2400.0, 4.0 * UNIT);
+    EXPECT_NEAR(double(fade.LastBottom()), 8400.0, 4.0 * UNIT);
+    // A steady signal's peaks never turn; a level that fell once and
+    // stays down turned once.
+    auto steady = [](int) { return 1.0f; };
+    EXPECT_EQ(watched(steady, 200).Period(), 0);
+    EXPECT_EQ(watched(steady, 200).LastBottom(), -1);
+    EXPECT_EQ(watched([](int n) { return n < 1000 ? 1.0f : 0.1f; }, 200).Period(), 0);
 }
 
 TEST(CwHeldLevelSwing, TellsAFadingToneFromASteadyOne)

@@ -95,9 +95,7 @@ void LevelFollower::startFollowing(const Moment& now)
 {
     // From here the samples wait while the level around them is judged.
     m_pLevel = std::make_unique<LocalMarkLevel>(
-        LocalMarkLevel::ReachSamples(now.dUnit, m_dSampleRate),
-        int(std::lround(LocalMarkLevel::NOISE_REACH_SEC * m_dSampleRate)), now.fTrackedLevel,
-        m_bKnownToMove);
+        LocalMarkLevel::Reaches::For(now.dUnit, m_dSampleRate), now.fTrackedLevel, m_bKnownToMove);
     m_delay.Reset(size_t(m_pLevel->Delay()) + 1);
 }
 

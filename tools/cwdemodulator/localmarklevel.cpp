@@ -38,30 +38,64 @@ constexpr double STEP_RATIO = 4.0;
 /// Strongest envelopes under this share of their long-run mean show a gain cut.
 constexpr float MARKS_CUT_SHARE = 0.8f;
 constexpr float LEAST_GAIN = 0.01f; ///< a receiver cuts its gain less than this
+/// The marks' level turns at a fade's bottom or top once it came back this factor: a fade of
+/// 20 dB does between the few marks of each period at 15 WPM too, the ups and downs of a
+/// steady signal's marks do not (fading 20 dB at 2 Hz, +6 dB, 15 / 25 / 35 WPM: 62 / 25 / 17 %
+/// at 1.6, 55 / 23 / 17 % at 1.4; at 1.3 the noise at the long bottoms of a fade at 0.05 Hz
+/// turned too, 35 WPM 9.2 -> 10.1 %).
+constexpr float FADE_TURN = 1.4f;
+/// Only peaks with this much more power than the gaps' noise tell the fade's turns: at the long
+/// bottom of a slow fade the noise on weaker marks turns too (fading 20 dB at 0.05 Hz, +6 dB,
+/// 35 WPM: 10.3 % at 6 or 3, 9.2 % at 10 as without the fast reach).
+constexpr float PEAK_OVER_NOISE = 10.0f;
+/// A fast fade is followed so long after its last bottom, in fast periods.
+constexpr long long FAST_PERIODS_KEPT = 2;
 
 } // namespace
 
-LocalMarkLevel::LocalMarkLevel(int nReach, int nNoiseReach, float fInitialLevel, bool bKnownToMove)
+LocalMarkLevel::LocalMarkLevel(const Reaches& reaches, float fInitialLevel, bool bKnownToMove)
     : m_fMarkOverNoise(bKnownToMove ? MOVING_MARK_OVER_NOISE : MARK_OVER_NOISE),
-      m_nReach(std::max(1, nReach)), m_nNoiseReach(std::max(1, nNoiseReach)),
-      m_nDelay(std::max(m_nReach, m_nNoiseReach)), m_nShort(std::max(1, m_nNoiseReach / 4)),
-      m_fLevel(fInitialLevel), m_fConfirmed(fInitialLevel)
+      m_usual(reaches.nMarks),
+      m_fast(reaches.nFastMarks > 0 ? std::min(m_usual.nReach, reaches.nFastMarks)
+                                    : m_usual.nReach),
+      m_nFastPeriod(reaches.nFastPeriod), m_nNoiseReach(std::max(1, reaches.nNoise)),
+      m_nDelay(std::max(m_usual.nReach, m_nNoiseReach)), m_nShort(std::max(1, m_nNoiseReach / 4)),
+      m_fLevel(fInitialLevel), m_fConfirmed(fInitialLevel), m_bKnownToMove(bKnownToMove),
+      m_fade(FADE_TURN)
 {
-    m_fRise = float(std::pow(RISE_PER_REACH, 1.0 / m_nReach));
     m_fLongMarksWeight = float(1.0 / (LONG_MEMORY_REACHES * m_nNoiseReach));
     const size_t kept = size_t(2 * m_nDelay + 2);
     m_samples.Reset(kept);
-    m_run.Reset(kept);
 }
 
-int LocalMarkLevel::ReachSamples(double dUnit, double dSampleRate)
+LocalMarkLevel::MarkWindow::MarkWindow(int nSamples)
+    : nReach(std::max(1, nSamples)), fRise(float(std::pow(RISE_PER_REACH, 1.0 / nReach))),
+      run(size_t(nReach) + 2)
 {
-    return int(std::lround(std::min(REACH_UNITS * dUnit, LONGEST_REACH_SEC * dSampleRate)));
+}
+
+void LocalMarkLevel::MarkWindow::Add(long long nAt, float fMagnitude)
+{
+    run.Add(nAt, fMagnitude);
+    run.Expire(nAt - nReach - 1);
+}
+
+LocalMarkLevel::Reaches LocalMarkLevel::Reaches::For(double dUnit, double dSampleRate)
+{
+    Reaches reaches;
+    reaches.nMarks =
+        int(std::lround(std::min(REACH_UNITS * dUnit, LONGEST_REACH_SEC * dSampleRate)));
+    reaches.nNoise = int(std::lround(NOISE_REACH_SEC * dSampleRate));
+    reaches.nFastMarks =
+        int(std::lround(std::min(FAST_REACH_UNITS * dUnit, FAST_LONGEST_REACH_SEC * dSampleRate)));
+    reaches.nFastPeriod = std::llround(FAST_PERIOD_SEC * dSampleRate);
+    return reaches;
 }
 
 void LocalMarkLevel::SetKnownToMove()
 {
     m_fMarkOverNoise = MOVING_MARK_OVER_NOISE;
+    m_bKnownToMove = true;
 }
 
 float LocalMarkLevel::Level() const
@@ -74,8 +108,9 @@ void LocalMarkLevel::Push(float fMagnitude, float fQuadrature)
     const long long n = m_nPushed++;
     const double power = double(fQuadrature) * double(fQuadrature);
     const double previous = n > 0 ? m_samples.Newest().dCumulative : 0.0;
-    pushMax(fMagnitude);
-    m_samples.Push({previous + power, fMagnitude, m_run.Best()});
+    m_usual.Add(n, fMagnitude);
+    m_fast.Add(n, fMagnitude);
+    m_samples.Push({previous + power, fMagnitude, m_usual.run.Best(), m_fast.run.Best()});
     if (m_dLongNoise > 0.0)
         m_dLongNoise += (power - m_dLongNoise) / (LONG_MEMORY_REACHES * m_nNoiseReach);
     else if (n == 2 * m_nNoiseReach + 1)
@@ -84,14 +119,6 @@ void LocalMarkLevel::Push(float fMagnitude, float fQuadrature)
         return;
     updateGain();
     updateLevel();
-}
-
-void LocalMarkLevel::pushMax(float fMagnitude)
-{
-    // The oldest leaves once it is out of the window.
-    const long long n = m_nPushed - 1;
-    m_run.Add(n, fMagnitude);
-    m_run.Expire(n - m_nReach - 1);
 }
 
 double LocalMarkLevel::meanPower(long long nAgo, long long nCount) const
@@ -113,7 +140,7 @@ void LocalMarkLevel::updateGain()
     // their usual strength, the noise estimate moved by itself (without noise worth the name
     // the quadrature part is what little of the tone leaks into it, coming and going with
     // the keying): no gain is read from it then.
-    const float marks = std::max(aheadMax(m_nDelay - m_nReach), aheadMax(m_nDelay));
+    const float marks = std::max(aheadMax(m_nDelay - m_usual.nReach), aheadMax(m_nDelay));
     m_fLongMarks += (marks - m_fLongMarks) * m_fLongMarksWeight;
     if (marks >= MARKS_CUT_SHARE * m_fLongMarks) {
         m_fGain = 1.0f;
@@ -135,24 +162,50 @@ void LocalMarkLevel::updateGain()
         ratio < DROP_SHARE ? std::max(LEAST_GAIN, float(std::sqrt(ratio / DROP_SHARE))) : 1.0f;
 }
 
+bool LocalMarkLevel::inFastFade() const
+{
+    if (!m_bKnownToMove || m_fast.nReach == m_usual.nReach)
+        return false;
+    const long long period = m_fade.Period();
+    const long long judgedAt = m_nPushed - 1 - m_nDelay;
+    return period > 0 && period <= m_nFastPeriod &&
+           judgedAt - m_fade.LastBottom() <= FAST_PERIODS_KEPT * m_nFastPeriod;
+}
+
+void LocalMarkLevel::watchPeak(float fJudged, float fMarkPower)
+{
+    // A peak is the strongest envelope within the fast reach on both sides.
+    const float raw = fJudged * m_fGain;
+    if (fJudged * fJudged < std::max(fMarkPower, PEAK_OVER_NOISE * m_fEnvelopeNoise) ||
+        raw < fastAheadMax(m_nDelay - m_fast.nReach) || raw < fastAheadMax(m_nDelay))
+        return;
+    m_fade.Push(m_nPushed - 1 - m_nDelay, fJudged);
+}
+
 void LocalMarkLevel::updateLevel()
 {
     // A side that holds a mark is within reach of the other side's strongest: a mark edge or
     // noise is not. The level both sides confirm is the one kept through gaps and pauses;
     // otherwise a mark's edge leaving the window would drag the level down with it.
-    const float ahead = aheadMax(m_nDelay - m_nReach) / m_fGain;
-    const float back = aheadMax(m_nDelay) / m_fGain;
+    const bool fast = inFastFade();
+    const float ahead =
+        (fast ? fastAheadMax(m_nDelay - m_fast.nReach) : aheadMax(m_nDelay - m_usual.nReach)) /
+        m_fGain;
+    const float back = (fast ? fastAheadMax(m_nDelay) : aheadMax(m_nDelay)) / m_fGain;
     // The envelope's noise, from the samples well under the level (a plain mean until the
     // memory fills). Until the first is seen, no side is known to hold a mark.
     const float judged = m_samples.FromNewest(size_t(m_nDelay)).fMagnitude / m_fGain;
     if (judged > 0.0f && judged < GAP_SHARE * m_fLevel) {
-        m_fGapSamples = std::min(m_fGapSamples + 1.0f, float(NOISE_MEMORY_REACHES * m_nReach));
+        m_fGapSamples =
+            std::min(m_fGapSamples + 1.0f, float(NOISE_MEMORY_REACHES * m_usual.nReach));
         m_fEnvelopeNoise += (judged * judged - m_fEnvelopeNoise) / m_fGapSamples;
     }
     const float markPower = m_fGapSamples > 0.0f
                                 ? std::max(m_fMarkOverNoise * m_fEnvelopeNoise,
                                            FLOOR_SHARE * FLOOR_SHARE * m_fConfirmed * m_fConfirmed)
                                 : std::numeric_limits<float>::max();
+    if (m_bKnownToMove)
+        watchPeak(judged, markPower);
     const bool aheadMark = ahead * ahead >= markPower;
     const bool backMark = back * back >= markPower;
     const float larger = std::max(aheadMark ? ahead : 0.0f, backMark ? back : 0.0f);
@@ -165,7 +218,8 @@ void LocalMarkLevel::updateLevel()
         level = smaller;
         confirmed = true;
     }
-    m_fLevel = m_fLevel > 0.0f ? std::min(level, m_fLevel * m_fRise) : level;
+    const float rise = fast ? m_fast.fRise : m_usual.fRise;
+    m_fLevel = m_fLevel > 0.0f ? std::min(level, m_fLevel * rise) : level;
     if (confirmed)
         m_fConfirmed = m_fLevel;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "tools/cwdemodulator/fadeperiodwatch.h"
 #include "tools/morsedsp/ringbuffer.h"
 #include "tools/morsedsp/runningbest.h"
 
@@ -23,6 +24,8 @@ namespace cw {
 ///   on, so that it does not look like a deep fade and its noise does not look like weak
 ///   marks. The level rises a limited share per reach, so that what is left of a crash does
 ///   not lift it.
+/// - The reach: where the level is known to move and the fade's period, measured on the
+///   marks' peaks, is short, a shorter one, which follows the fade down to its bottoms.
 ///
 /// Life: create, Push() per sample; Level() and Gain() then speak for the sample Delay() back.
 class LocalMarkLevel
@@ -38,13 +41,30 @@ public:
     /// Seconds on each side of a sample its noise is judged from: short beside a receiver's
     /// AGC recovering from a crash.
     static constexpr double NOISE_REACH_SEC = 0.1;
-    /// Samples looked at on each side for marks, at an element length of @p dUnit samples.
-    static int ReachSamples(double dUnit, double dSampleRate);
+    /// Where the level is known to move and its fade comes back within FAST_PERIOD_SEC, the
+    /// marks are looked for this many elements on each side, nor longer than
+    /// FAST_LONGEST_REACH_SEC: the usual reach lags behind the bottoms of a fast fade.
+    static constexpr double FAST_REACH_UNITS = 1.0;
+    static constexpr double FAST_LONGEST_REACH_SEC = 0.05;
+    /// A receiver's AGC pumping after a crash a second turns nearly as often (at 0.9 s its row
+    /// read 1.6 -> 2.2 % at 35 WPM).
+    static constexpr double FAST_PERIOD_SEC = 0.8;
 
-    /// @p nReach: samples looked at on each side for marks, @p nNoiseReach: for the noise
-    /// (both at least 1); @p fInitialLevel: the mark level known before the first sample;
-    /// @p bKnownToMove: the level was seen moving already, weaker marks set it.
-    LocalMarkLevel(int nReach, int nNoiseReach, float fInitialLevel, bool bKnownToMove = false);
+    /// Samples looked at on each side of the judged sample.
+    struct Reaches
+    {
+        int nMarks = 1;            ///< for marks
+        int nNoise = 1;            ///< for the noise
+        int nFastMarks = 0;        ///< for marks in a fast fade; 0: no shorter reach
+        long long nFastPeriod = 0; ///< the longest fade period that counts as fast
+        /// At an element length of @p dUnit samples.
+        static Reaches For(double dUnit, double dSampleRate);
+    };
+
+    /// @p reaches: each at least 1 but the fast one; @p fInitialLevel: the mark level known
+    /// before the first sample; @p bKnownToMove: the level was seen moving already, weaker
+    /// marks set it.
+    LocalMarkLevel(const Reaches& reaches, float fInitialLevel, bool bKnownToMove = false);
 
     /// The level was seen moving: from here weaker marks set it.
     void SetKnownToMove();
@@ -60,16 +80,35 @@ public:
     float Noise() const { return float(m_dLongNoise); }
 
 private:
-    void pushMax(float fMagnitude);
     /// The strongest envelope of the window ending @p nAgo samples back.
     float aheadMax(int nAgo) const { return m_samples.FromNewest(size_t(nAgo)).fAheadMax; }
+    float fastAheadMax(int nAgo) const { return m_samples.FromNewest(size_t(nAgo)).fFastAheadMax; }
+    /// Whether the judged sample lies in a fade that comes and goes within the fast period.
+    bool inFastFade() const;
+    /// Hands the judged sample to the fade's watch if it is a mark's peak.
+    void watchPeak(float fJudged, float fMarkPower);
     /// Mean quadrature power of the @p nCount samples ending @p nAgo samples back.
     double meanPower(long long nAgo, long long nCount) const;
     void updateGain();
     void updateLevel();
 
+    /// The strongest envelope over a reach, and how fast the level may rise judged from it.
+    struct MarkWindow
+    {
+        /// @p nSamples on each side (at least 1).
+        explicit MarkWindow(int nSamples);
+        /// Adds sample @p nAt; the samples out of reach leave.
+        void Add(long long nAt, float fMagnitude);
+
+        int nReach;
+        float fRise; ///< largest rise of the level per sample
+        dsp::RunningBest<float> run;
+    };
+
     float m_fMarkOverNoise; ///< power over the gaps' noise that a side's mark needs
-    int m_nReach;
+    MarkWindow m_usual;
+    MarkWindow m_fast; ///< in a fast fade; as long as the usual where there is no shorter one
+    long long m_nFastPeriod;
     int m_nNoiseReach;
     int m_nDelay;
     long long m_nShort;            ///< half width of the sample's own surroundings
@@ -79,19 +118,20 @@ private:
     float m_fEnvelopeNoise = 0.0f; ///< mean envelope power of the gaps, gain divided
     float m_fGapSamples = 0.0f;    ///< gap samples it is the mean of, up to its memory
     float m_fGain = 1.0f;          ///< of the judged sample
-    float m_fRise;                 ///< largest rise of the level per sample
-    float m_fLongMarks = 0.0f;     ///< long-run mean of the strongest envelopes around samples
-    float m_fLongMarksWeight;      ///< of each sample in it
-    double m_dLongNoise = 0.0;     ///< the long-run quadrature power; 0 until known
+    bool m_bKnownToMove;
+    float m_fLongMarks = 0.0f; ///< long-run mean of the strongest envelopes around samples
+    float m_fLongMarksWeight;  ///< of each sample in it
+    double m_dLongNoise = 0.0; ///< the long-run quadrature power; 0 until known
     /// What is kept of each of the latest samples.
     struct Sample
     {
-        double dCumulative; ///< running sum of the quadrature power up to it
-        float fMagnitude;   ///< its envelope
-        float fAheadMax;    ///< strongest envelope of the window ending at it
+        double dCumulative;  ///< running sum of the quadrature power up to it
+        float fMagnitude;    ///< its envelope
+        float fAheadMax;     ///< strongest envelope of the window ending at it
+        float fFastAheadMax; ///< the same over the fast fade's reach
     };
     dsp::RingBuffer<Sample> m_samples; ///< both sides of the judged sample and more
-    dsp::RunningBest<float> m_run;     ///< the strongest envelope of the newest window
+    FadePeriodWatch m_fade;            ///< the marks' peaks, judged samples
 };
 
 } // namespace cw

@@ -261,9 +261,7 @@ void SpeedAcquisition::followHeldLevel(double dUnit, float fMarkLevel)
 {
     // The level judged from the element-matched envelope and the quadrature part, as the
     // level follower judges it while tracking; the last samples keep the last judgement.
-    LocalMarkLevel level(LocalMarkLevel::ReachSamples(dUnit, m_dSampleRate),
-                         int(std::lround(LocalMarkLevel::NOISE_REACH_SEC * m_dSampleRate)),
-                         fMarkLevel, true);
+    LocalMarkLevel level(LocalMarkLevel::Reaches::For(dUnit, m_dSampleRate), fMarkLevel, true);
     const size_t count = m_inPhase.size();
     const size_t length = size_t(EnvelopeDetector::LengthFor(dUnit));
     const size_t delay = size_t(level.Delay());

@@ -735,6 +735,24 @@ TEST(CwFadePeriod, MeasuresTheTimeBetweenBottomsOfADeepFadeOnly)
     EXPECT_EQ(watched([](int n) { return n < 1000 ? 1.0f : 0.1f; }, 200).Period(), 0);
 }
 
+TEST(CwFadePeriod, CountsBottomsLostInGapsAsWholePeriods)
+{
+    // The peaks of a deep fade turn at the bottoms given, each between two tops.
+    auto watched = [](const std::vector<std::int64_t>& bottoms) {
+        cw::FadePeriodWatch watch(1.4f);
+        for (const std::int64_t bottom : bottoms) {
+            watch.Push(bottom - 300, 1.0f);
+            watch.Push(bottom, 0.1f);
+        }
+        watch.Push(bottoms.back() + 300, 1.0f);
+        return watch;
+    };
+    // Two bottoms of a fade of 2400 samples fell in gaps: spans of 4800, 2400, 4800.
+    EXPECT_EQ(watched({1200, 6000, 8400, 13200}).Period(), 2400);
+    // A turn of the noise 700 samples after a bottom divides no span: the middle one counts.
+    EXPECT_EQ(watched({1200, 3600, 4300, 6700}).Period(), 2400);
+}
+
 TEST(CwHeldLevelSwing, TellsAFadingToneFromASteadyOne)
 {
     // Held seconds of keyed in-phase samples: a tone fading by 20 dB twice over them swung; a

@@ -18,14 +18,17 @@ public:
 
     /// Adds a mark's peak @p fLevel at @p nAt, later than every position added before.
     void Push(std::int64_t nAt, float fLevel);
-    /// The middle of the last three spans between bottoms, so that one bottom lost in a gap or
-    /// one turn of the noise does not count; 0 until four bottoms were seen.
+    /// The shortest of the last three spans between bottoms where the other two are whole
+    /// multiples of it (bottoms lost in gaps), else their middle, so that one turn of the noise
+    /// does not count; 0 until four bottoms were seen.
     std::int64_t Period() const;
     /// The last bottom's position; -1 until one was seen.
     std::int64_t LastBottom() const { return m_nBottoms > 0 ? m_nLastBottom : -1; }
 
 private:
     void bottomAt(std::int64_t nAt);
+    /// Whether every span is about a whole multiple of @p nShortest.
+    bool spansAreMultiplesOf(std::int64_t nShortest) const;
 
     float m_fFactor;
     bool m_bFalling = true;        ///< seeking a bottom, else a top

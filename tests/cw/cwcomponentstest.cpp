@@ -749,8 +749,10 @@ TEST(CwFadePeriod, CountsBottomsLostInGapsAsWholePeriods)
     };
     // Two bottoms of a fade of 2400 samples fell in gaps: spans of 4800, 2400, 4800.
     EXPECT_EQ(watched({1200, 6000, 8400, 13200}).Period(), 2400);
-    // A turn of the noise 700 samples after a bottom divides no span: the middle one counts.
+    // A turn of the noise 700 samples after a bottom, or a span three times another (a
+    // receiver's gain pumping at its own pace), does not set it: the middle span counts.
     EXPECT_EQ(watched({1200, 3600, 4300, 6700}).Period(), 2400);
+    EXPECT_EQ(watched({1200, 8400, 10800, 18000}).Period(), 7200);
 }
 
 TEST(CwHeldLevelSwing, TellsAFadingToneFromASteadyOne)

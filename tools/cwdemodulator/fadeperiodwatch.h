@@ -18,8 +18,8 @@ public:
 
     /// Adds a mark's peak @p fLevel at @p nAt, later than every position added before.
     void Push(std::int64_t nAt, float fLevel);
-    /// The shortest of the last three spans between bottoms where the other two are whole
-    /// multiples of it (bottoms lost in gaps), else their middle, so that one turn of the noise
+    /// The shortest of the last three spans between bottoms where the other two are once or
+    /// twice as long (a bottom lost in a gap), else their middle, so that one turn of the noise
     /// does not count; 0 until four bottoms were seen.
     std::int64_t Period() const;
     /// The last bottom's position; -1 until one was seen.
@@ -27,7 +27,7 @@ public:
 
 private:
     void bottomAt(std::int64_t nAt);
-    /// Whether every span is about a whole multiple of @p nShortest.
+    /// Whether every span is about once or twice @p nShortest.
     bool spansAreMultiplesOf(std::int64_t nShortest) const;
 
     float m_fFactor;

@@ -1,6 +1,7 @@
 // The demodulator's parts on signals with known answers: the maximum-likelihood segmenter,
 // the carrier reference, the matched filter, the baseband converter and the mark level.
 
+#include "tools/cwdemodulator/agcrecovery.h"
 #include "tools/cwdemodulator/basebandconverter.h"
 #include "tools/cwdemodulator/blockevidence.h"
 #include "tools/cwdemodulator/carrierreference.h"
@@ -608,6 +609,38 @@ TEST(CwBlanker, OutputDoesNotDependOnHowTheInputIsCutIntoBlocks)
         EXPECT_EQ(out, reference) << "blocks of " << block;
         EXPECT_EQ(blanker.Blanked(), whole.Blanked()) << "blocks of " << block;
     }
+}
+
+TEST(CwAgcRecovery, AGainCutForSecondsByCrashAfterCrashIsRaisedToItsEnd)
+{
+    // Noise alone for 1.5 s, then a receiver whose AGC a crash every half second cuts by
+    // 34 dB, the gain creeping back with 0.3 s each time, and for good after the last at
+    // 3.5 s. Through the cut and after it, what comes out stays near the noise before it,
+    // however long the crashes kept the gain down.
+    const double rate = 8000.0;
+    std::mt19937 generator(4);
+    std::normal_distribution<float> noise(0.0f, 0.1f);
+    std::vector<float> samples(48000);
+    const double release = std::exp(-1.0 / (0.3 * rate));
+    double cut = 1.0; ///< the gain's shortfall, 1 when it is whole
+    for (size_t i = 0; i < samples.size(); ++i) {
+        const bool crash = i >= 12000 && i <= 28000 && i % 4000 < 16;
+        if (crash)
+            cut = 50.0;
+        samples[i] = crash ? 0.0f : float(noise(generator) / cut);
+        cut = std::max(1.0, cut * release);
+    }
+    cw::AgcRecovery recovery(rate, 700.0);
+    const float* out = recovery.Push(samples.data(), samples.size());
+    const auto meanMagnitude = [&](size_t from, size_t count) {
+        double sum = 0.0;
+        for (size_t i = from; i < from + count; ++i)
+            sum += std::abs(double(out[i]));
+        return sum / double(count);
+    };
+    const double before = meanMagnitude(2000, 10000);
+    for (size_t from = 12000; from < samples.size(); from += 400)
+        EXPECT_GT(meanMagnitude(from, 400), 0.3 * before) << "at " << from / rate << " s";
 }
 
 namespace {

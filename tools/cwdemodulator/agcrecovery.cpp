@@ -27,6 +27,14 @@ constexpr double QUICK_SEC = 0.001;
 constexpr double LOUDEST_SHARE = 3.0;
 /// The usual noise is the highest of those means over the last seconds, forgotten this slowly.
 constexpr double USUAL_MEMORY_SEC = 3.0;
+/// Through a cut the noise measures the receiver's gain, not the band's: the usual noise is
+/// forgotten four times more slowly there. With crashes coming faster than the gain recovers,
+/// a cut may last seconds; forgotten at the usual pace, the usual noise had sunk to half by the
+/// end of a cut of 2 s, so the cut ended early and the half second after it went on 6-12 dB
+/// low (an opening with four crashes in its first 2 s read `OH5D` as `GIE ID`). Kept as it
+/// was through the cut, or forgotten twice more slowly only, the AGC row read a character or
+/// two worse here and there.
+constexpr double USUAL_MEMORY_IN_CUT_SEC = 4.0 * USUAL_MEMORY_SEC;
 /// The products of the notched input with its past, that tell noise from a tone, are averaged
 /// over this long: longer than a neighbour's pauses between words.
 constexpr double TONALITY_MEMORY_SEC = 1.0;
@@ -85,6 +93,7 @@ AgcRecovery::AgcRecovery(double dSampleRate, double dPitchHz)
       m_dQuickWeight(std::min(1.0, 1.0 / (QUICK_SEC * dSampleRate))),
       m_dQuickKeep(1.0 - m_dQuickWeight),
       m_dUsualDecay(std::exp(-1.0 / (USUAL_MEMORY_SEC * dSampleRate))),
+      m_dUsualDecayInCut(std::exp(-1.0 / (USUAL_MEMORY_IN_CUT_SEC * dSampleRate))),
       m_dTonalityWeight(std::min(1.0, double(TONALITY_STEP) / (TONALITY_MEMORY_SEC * dSampleRate))),
       m_nWarmUp(std::max(1, int(FOLLOW_SEC * dSampleRate))),
       m_nShortestLoud(int(SHORTEST_LOUD_SEC * dSampleRate)),
@@ -146,7 +155,8 @@ inline float AgcRecovery::gainFor(State& state, float fSample)
         std::min(state.dFollowed * m_dFollowKeep +
                      std::min(magnitude * m_dFollowWeight, state.dFollowed * m_dLoudestWeighted),
                  state.dQuick);
-    state.dUsual = std::max(state.dFollowed, state.dUsual * m_dUsualDecay);
+    state.dUsual =
+        std::max(state.dFollowed, state.dUsual * (state.bCut ? m_dUsualDecayInCut : m_dUsualDecay));
     state.dInput = state.dInput * m_dFollowKeep + std::abs(sample) * m_dFollowWeight;
     state.dUsualInput = std::max(state.dInput, state.dUsualInput * m_dUsualDecay);
     state.bCut = state.dFollowed < (state.bCut ? CUT_SHARE : DEEP_SHARE) * state.dUsual;

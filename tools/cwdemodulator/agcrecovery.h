@@ -73,6 +73,7 @@ private:
     double m_dQuickWeight;     ///< of each sample in the quick mean
     double m_dQuickKeep;       ///< of the quick mean, per sample
     double m_dUsualDecay;      ///< of the usual noise, per sample
+    double m_dUsualDecayInCut; ///< the same through a cut
     double m_dTonalityWeight;  ///< of each sample in the products
     int m_nWarmUp;             ///< samples the noise followed is a plain mean of
     int m_nShortestLoud;       ///< samples a crash is at least loud

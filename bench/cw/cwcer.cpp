@@ -131,6 +131,14 @@ bool impair(const QString& name, Case& c)
     return true;
 }
 
+/// Whether ebook2cw can make impairment @p name itself; the rest only our synthesizer makes.
+bool ebook2cwMakes(const QString& name)
+{
+    static const QStringList made{QStringLiteral("none"), QStringLiteral("farnsworth"),
+                                  QStringLiteral("mp3"), QStringLiteral("ogg")};
+    return made.contains(name);
+}
+
 /// Our synthesizer's recording of @p text, with the neighbour when asked for; @p nEnd receives
 /// the sample at which the wanted signal's last element ends.
 std::vector<float> synthesize(const Case& c, const QString& text, qint64& nEnd)
@@ -185,7 +193,27 @@ int main(int argc, char* argv[])
         }
     }
     const bool ebook2cw = generatorName == QLatin1String("ebook2cw");
-    const QList<double> jitters = numberList(option("--jitter", QStringLiteral("0,20")));
+    if (!ebook2cw && generatorName != QLatin1String("ours")) {
+        std::fprintf(stderr, "cw_cer: unknown generator %s (ours or ebook2cw)\n",
+                     qPrintable(generatorName));
+        return 2;
+    }
+    for (const QString& name : impairments) {
+        if (ebook2cw && !ebook2cwMakes(name)) {
+            std::fprintf(stderr,
+                         "cw_cer: ebook2cw cannot make the impairment %s (only none, "
+                         "farnsworth, mp3 and ogg); leave out --generator ebook2cw for it\n",
+                         qPrintable(name));
+            return 2;
+        }
+    }
+    // ebook2cw keys on its own exact timing: its recordings have no jitter to set.
+    const QList<double> jitters =
+        numberList(option("--jitter", ebook2cw ? QStringLiteral("0") : QStringLiteral("0,20")));
+    if (ebook2cw && (jitters.size() != 1 || jitters[0] != 0.0)) {
+        std::fprintf(stderr, "cw_cer: ebook2cw's timing has no jitter (--jitter 0)\n");
+        return 2;
+    }
     const quint32 seed = option("--seed", QStringLiteral("1")).toUInt();
     const bool withPeer = args.contains(QStringLiteral("--peer"));
     const QString keepDir = option("--keep", QString());

@@ -75,6 +75,10 @@ public:
     /// then the evidence of a mark of @p nBlocks ending at the latest boundary.
     bool IsOwnPhase() const { return m_bOwnPhase; }
     double OwnPhaseEvidence(qint64 nBlocks) const { return m_ownPhaseEvidence[size_t(nBlocks)]; }
+    /// The ring of EvidenceTo() by slot of boundary (RING slots), and OwnPhaseEvidence() by
+    /// blocks: for the search loops.
+    const double* EvidenceRing() const { return m_cumulative.data(); }
+    const double* OwnPhaseEvidenceByLength() const { return m_ownPhaseEvidence.data(); }
     /// The summed samples of the blocks from @p nFirst up to @p nLast.
     std::complex<double> SumBetween(qint64 nFirst, qint64 nLast) const
     {

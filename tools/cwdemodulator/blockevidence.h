@@ -102,9 +102,11 @@ private:
     static size_t slot(qint64 nBlock) { return size_t(nBlock) & (RING - 1); }
     /// Key-down evidence of each mark length ending at @p nBoundary, on the mark's own phase.
     void weighOwnPhaseMarks(qint64 nBoundary, const SegmentLengthPriors& priors);
-    /// Whether a mark of @p nBlocks from @p nFirst weighed in @p nPieces on their own phases
-    /// may beat its evidence @p dWhole on one phase.
-    bool splitMayWin(qint64 nFirst, qint64 nBlocks, qint64 nPieces, double dWhole) const;
+    /// Whether a mark of @p nBlocks from @p nFirst weighed in @p nPieces on their own phases,
+    /// the pieces' sums of the sizes @p pMagnitudes, may beat its evidence @p dWhole on one
+    /// phase.
+    bool splitMayWin(qint64 nFirst, qint64 nBlocks, qint64 nPieces, const double* pMagnitudes,
+                     double dWhole) const;
 
     // The block being gathered.
     int m_nBlocksPerUnit;
@@ -126,6 +128,7 @@ private:
     std::vector<qint64> m_blockStarts;
     std::vector<std::complex<double>> m_blockRotations; ///< m_grid.Rotation() of each start
     std::vector<double> m_ownPhaseEvidence;             ///< by mark length, at the latest boundary
+    std::vector<double> m_pieceMagnitudes;              ///< of the pieces of the mark being weighed
 };
 
 } // namespace cw

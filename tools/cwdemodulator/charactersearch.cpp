@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <limits>
 
 namespace cw {
 
@@ -155,38 +154,35 @@ void CharacterSearch::searchMark(int nNode, const BlockEvidence& blocks,
     const size_t sourceMask = parent == 1 ? RING - 1 : SCORE_RING - 1;
     static_assert(RING % SCORE_RING == 0 && RING == BlockEvidence::RING,
                   "a run of slots of a node's ring is one of the evidence ring too");
-    // The starts are tried oldest first, so that each run of slots up to where the rings wrap
-    // is read forwards; of equal scores the latest start (the shortest mark) wins, as when the
-    // lengths were tried from the shortest. Evidence on a fixed phase adds up block by block;
-    // on the mark's own phase it does not. The loop is made for each case, with no test
-    // inside it but the stamps'.
-    const qint64 first = nBoundary - longest;
-    const qint64 last = nBoundary - prior.nShortest;
+    // The lengths are tried from the shortest, the starts walking back through each run of
+    // slots down to where the rings wrap, with no mask on each. Evidence on a fixed phase
+    // adds up block by block; on the mark's own phase it does not. The loop is made for each
+    // case, with no test inside it but the stamps'.
     const double endEvidence = blocks.EvidenceTo(nBoundary);
     const double* cumulative = blocks.EvidenceRing();
-    const double* ownPhase = blocks.OwnPhaseEvidenceByLength() + nBoundary; // minus the start
-    const double* logPrior = prior.fromLongest.data() + (prior.nLongest - longest) - first;
-    double best = -std::numeric_limits<double>::infinity();
-    qint64 bestStart = 0;
+    const double* ownPhase = blocks.OwnPhaseEvidenceByLength();
+    const double* logPrior = prior.log.data();
+    double best = NEGATIVE;
+    qint64 bestLength = 0;
     auto search = [&](auto evidenceOf, auto fresh) {
-        for (qint64 t = first; t <= last;) {
-            const size_t s = size_t(t) & sourceMask;
-            const qint64 run = std::min<qint64>(last - t + 1, qint64(sourceMask + 1 - s));
-            const size_t c = size_t(t) & (RING - 1);
+        for (qint64 d = prior.nShortest; d <= longest;) {
+            const size_t s = size_t(nBoundary - d) & sourceMask;
+            const qint64 run = std::min<qint64>(longest - d + 1, qint64(s) + 1);
+            const size_t c = size_t(nBoundary - d) & (RING - 1);
             for (qint64 i = 0; i < run; ++i) {
-                if (!fresh(s + size_t(i), t + i))
+                if (!fresh(s - size_t(i), nBoundary - d - i))
                     continue;
                 const double candidate =
-                    source[s + size_t(i)] + evidenceOf(c + size_t(i), t + i) + logPrior[t + i];
-                if (candidate >= best) {
+                    source[s - size_t(i)] + evidenceOf(c - size_t(i), d + i) + logPrior[d + i];
+                if (candidate > best) {
                     best = candidate;
-                    bestStart = t + i;
+                    bestLength = d + i;
                 }
             }
-            t += run;
+            d += run;
         }
     };
-    auto ownPhaseOf = [&](size_t, qint64 start) { return ownPhase[-start]; };
+    auto ownPhaseOf = [&](size_t, qint64 length) { return ownPhase[length]; };
     auto fixedPhaseOf = [&](size_t c, qint64) { return endEvidence - cumulative[c]; };
     auto stamped = [&](size_t s, qint64 start) { return stamps[s] == start; };
     auto always = [](size_t, qint64) { return true; };
@@ -198,8 +194,6 @@ void CharacterSearch::searchMark(int nNode, const BlockEvidence& blocks,
         search(ownPhaseOf, always);
     else
         search(fixedPhaseOf, always);
-    const qint64 bestLength = best > NEGATIVE ? nBoundary - bestStart : 0;
-    best = std::max(best, NEGATIVE);
     m_marks.Set(nNode, nBoundary, best, bestLength);
     m_liveMarks.push_back(nNode);
 }
@@ -213,31 +207,27 @@ void CharacterSearch::searchElementGaps(qint64 nBoundary, qint64 nOrigin,
     m_gapNodes.Expire(m_marks.Alive(), nBoundary - prior.nLongest);
     if (prior.nShortest > longest)
         return;
-    // As for the marks: the starts oldest first, the latest of equals.
-    const qint64 first = nBoundary - longest;
-    const qint64 last = nBoundary - prior.nShortest;
-    const double* logPrior = prior.fromLongest.data() + (prior.nLongest - longest) - first;
+    // As for the marks: each run of slots walked back to where the ring wraps.
+    const double* logPrior = prior.log.data();
     for (int node : m_gapNodes.Nodes()) {
         const double* score = m_marks.Scores(node);
         const qint64* stamps = m_marks.Stamps(node);
-        double best = -std::numeric_limits<double>::infinity();
-        qint64 bestStart = 0;
-        for (qint64 t = first; t <= last;) {
-            const size_t s = m_marks.ScoreSlot(t);
-            const qint64 run = std::min<qint64>(last - t + 1, qint64(SCORE_RING - s));
+        double best = NEGATIVE;
+        qint64 bestLength = 0;
+        for (qint64 d = prior.nShortest; d <= longest;) {
+            const size_t s = m_marks.ScoreSlot(nBoundary - d);
+            const qint64 run = std::min<qint64>(longest - d + 1, qint64(s) + 1);
             for (qint64 i = 0; i < run; ++i) {
-                if (stamps[s + size_t(i)] != t + i)
+                if (stamps[s - size_t(i)] != nBoundary - d - i)
                     continue;
-                const double candidate = score[s + size_t(i)] + logPrior[t + i];
-                if (candidate >= best) {
+                const double candidate = score[s - size_t(i)] + logPrior[d + i];
+                if (candidate > best) {
                     best = candidate;
-                    bestStart = t + i;
+                    bestLength = d + i;
                 }
             }
-            t += run;
+            d += run;
         }
-        const qint64 bestLength = best > NEGATIVE ? nBoundary - bestStart : 0;
-        best = std::max(best, NEGATIVE);
         m_gaps.Set(node, nBoundary, best, bestLength);
         m_liveGaps.push_back(node);
     }
@@ -283,29 +273,20 @@ void CharacterSearch::searchCharacterEnds(qint64 nBoundary, qint64 nOrigin,
     int startLength = 0;
     const SegmentLengthPriors::LengthPrior& gap = priors.CharacterGap();
     const qint64 longest = std::min<qint64>(gap.nLongest, reach);
-    // The gaps' starts oldest first, as for the marks; of equal scores the end of long
-    // silence and then the shortest gap win, as when the lengths were tried from the shortest.
-    const qint64 first = nBoundary - longest;
-    const qint64 last = nBoundary - gap.nShortest;
-    const double* gapPrior = gap.fromLongest.data() + (gap.nLongest - longest) - first;
-    double bestGap = -std::numeric_limits<double>::infinity();
-    qint64 bestGapStart = 0;
-    for (qint64 t = first; t <= last;) {
-        const size_t s = slot(t);
-        const qint64 run = std::min<qint64>(last - t + 1, qint64(RING - s));
+    // As for the marks: each run of slots walked back to where the ring wraps.
+    const double* gapPrior = gap.log.data();
+    for (qint64 d = gap.nShortest; d <= longest;) {
+        const size_t s = slot(nBoundary - d);
+        const qint64 run = std::min<qint64>(longest - d + 1, qint64(s) + 1);
         for (qint64 i = 0; i < run; ++i) {
-            const double candidate = m_endScore[s + size_t(i)] + gapPrior[t + i];
-            if (candidate >= bestGap) {
-                bestGap = candidate;
-                bestGapStart = t + i;
+            const double candidate = m_endScore[s - size_t(i)] + gapPrior[d + i];
+            if (candidate > bestStart) {
+                bestStart = candidate;
+                startFrom = m_endNode[s - size_t(i)];
+                startLength = int(d + i);
             }
         }
-        t += run;
-    }
-    if (bestGap > bestStart) {
-        bestStart = bestGap;
-        startFrom = m_endNode[slot(bestGapStart)];
-        startLength = int(nBoundary - bestGapStart);
+        d += run;
     }
     // The likeliest end of long silence less than its longest stretch ago (the latest of
     // equals), kept as a running maximum instead of searched at every boundary.

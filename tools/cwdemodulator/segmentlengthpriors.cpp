@@ -115,7 +115,6 @@ void SegmentLengthPriors::Set(double dBlocksPerUnit)
         auto likely = [](double value) { return value > double(float(NEGATIVE)); };
         prior->nShortest = int(std::find_if(log.begin(), log.end(), likely) - log.begin());
         prior->nLongest = int(log.rend() - std::find_if(log.rbegin(), log.rend(), likely)) - 1;
-        prior->fromLongest.assign(log.rend() - (prior->nLongest + 1), log.rend());
     }
 }
 

@@ -17,9 +17,6 @@ public:
     struct LengthPrior
     {
         std::vector<double> log; ///< indexed by blocks, of float precision
-        /// The same from the longest length down: fromLongest[k] = log[nLongest - k], so that
-        /// a search over the starts of segments that end together reads it forwards.
-        std::vector<double> fromLongest;
         int nShortest = 1;
         int nLongest = 0;
     };

@@ -102,8 +102,8 @@ private:
     static size_t slot(qint64 nBlock) { return size_t(nBlock) & (RING - 1); }
     /// Key-down evidence of each mark length ending at @p nBoundary, on the mark's own phase.
     void weighOwnPhaseMarks(qint64 nBoundary, const SegmentLengthPriors& priors);
-    /// Whether a mark of @p nBlocks from @p nFirst weighed in @p nPieces on their own phases,
-    /// the pieces' sums of the sizes @p pMagnitudes, may beat its evidence @p dWhole on one
+    /// Whether a mark of @p nBlocks from @p nFirst weighed in @p nPieces on their own phases
+    /// (the sizes of the pieces' sums @p pMagnitudes) may beat its evidence @p dWhole on one
     /// phase.
     bool splitMayWin(qint64 nFirst, qint64 nBlocks, qint64 nPieces, const double* pMagnitudes,
                      double dWhole) const;

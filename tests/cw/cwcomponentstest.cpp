@@ -129,6 +129,26 @@ TEST(CwSegmenter, CleanKeyingComesOutSegmentBySegmentAFixedDelayBehindTheInput)
     EXPECT_EQ(decided, runs.size() - 1);
 }
 
+TEST(CwSegmenter, KeyingReadsTheSameWhereverItsBlocksFallInTheRings)
+{
+    // The search reads its rings of scores in runs up to where they wrap: a message several
+    // times their length, started a block further each time, reads the same at every start.
+    std::vector<double> message;
+    for (int i = 0; i < 12; ++i) {
+        const std::vector<double> word = {1, -1, 3, -1, 1, -3, 3, -3, 1, -1, 1, -7};
+        message.insert(message.end(), word.begin(), word.end());
+    }
+    message.back() = -10.0;
+    for (int shift = 0; shift < 40; shift += 3) {
+        std::vector<double> runs = {-5.0 - double(shift) / 8.0};
+        runs.insert(runs.end(), message.begin(), message.end());
+        std::vector<double> found = lengths(segment(keyed(runs, 0.3, 5), 0.3));
+        ASSERT_EQ(found.size(), runs.size()) << "shift " << shift;
+        found.front() = runs.front() = 0.0; // the lead-in, rounded to tenths
+        EXPECT_EQ(found, runs) << "shift " << shift;
+    }
+}
+
 TEST(CwSegmenter, NoiseNeitherSplitsDashesNorInventsDots)
 {
     // About -6 dB at 40 WPM: single samples are buried, whole elements are not.

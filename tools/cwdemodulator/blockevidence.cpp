@@ -49,7 +49,8 @@ double logBesselI0(double z)
 BlockEvidence::BlockEvidence(int nBlocksPerUnit)
     : m_nBlocksPerUnit(std::clamp(nBlocksPerUnit, 1, BLOCKS_PER_UNIT)), m_cumulative(RING, 0.0),
       m_sampleSums(RING, 0.0), m_amplitudeSums(RING, 0.0), m_blockStarts(RING, 0),
-      m_blockRotations(RING, 1.0), m_ownPhaseEvidence(size_t(LONGEST_MARK) + 1, NEGATIVE)
+      m_blockRotations(RING, 1.0), m_ownPhaseEvidence(size_t(LONGEST_MARK) + 1, NEGATIVE),
+      m_pieceMagnitudes(size_t(LONGEST_MARK) + 1, 0.0)
 {
 }
 
@@ -117,10 +118,12 @@ void BlockEvidence::weighOwnPhaseMarks(qint64 nBoundary, const SegmentLengthPrio
     const qint64 shortest = std::min(priors.Dot().nShortest, priors.Dash().nShortest);
     const qint64 longest = std::min<qint64>(std::max(priors.Dot().nLongest, priors.Dash().nLongest),
                                             nBoundary - m_nOrigin);
-    auto piece = [&](qint64 nFirst, qint64 nLast) {
-        const double magnitude = std::sqrt(std::norm(SumBetween(nFirst, nLast)));
+    auto magnitudeOf = [&](qint64 nFirst, qint64 nLast) {
+        return std::sqrt(std::norm(SumBetween(nFirst, nLast)));
+    };
+    auto piece = [&](double dMagnitude, qint64 nFirst, qint64 nLast) {
         const double samples = double(BlockStart(nLast) - BlockStart(nFirst));
-        return logBesselI0(a * magnitude / noise) - 0.5 * samples * a * a / noise;
+        return logBesselI0(a * dMagnitude / noise) - 0.5 * samples * a * a / noise;
     };
     const double weight = priors.IsNormalised() ? 1.0 : OWN_PHASE_EVIDENCE_WEIGHT;
     const double concentration = m_grid.Concentration();
@@ -137,20 +140,31 @@ void BlockEvidence::weighOwnPhaseMarks(qint64 nBoundary, const SegmentLengthPrio
             evidence = logBesselI0(std::abs(a / noise * sum + prior)) - priorNorm -
                        0.5 * samples * a * a / noise;
         } else {
-            evidence = piece(first, nBoundary);
+            evidence = piece(magnitudeOf(first, nBoundary), first, nBoundary);
         }
         const qint64 pieces = priors.MarkPieces(d);
-        if (pieces > 1 && splitMayWin(first, d, pieces, evidence)) {
+        if (pieces <= 1) {
+            m_ownPhaseEvidence[size_t(d)] = weight * evidence;
+            continue;
+        }
+        // Each piece's size is taken once, for the bound and for the split itself.
+        if (size_t(pieces) > m_pieceMagnitudes.size())
+            m_pieceMagnitudes.resize(size_t(pieces));
+        double* magnitudes = m_pieceMagnitudes.data();
+        for (qint64 i = 0; i < pieces; ++i)
+            magnitudes[i] = magnitudeOf(first + d * i / pieces, first + d * (i + 1) / pieces);
+        if (splitMayWin(first, d, pieces, magnitudes, evidence)) {
             double split = PHASE_CHANGE_PRIOR * double(pieces - 1);
             for (qint64 i = 0; i < pieces; ++i)
-                split += piece(first + d * i / pieces, first + d * (i + 1) / pieces);
+                split += piece(magnitudes[i], first + d * i / pieces, first + d * (i + 1) / pieces);
             evidence = std::max(evidence, split);
         }
         m_ownPhaseEvidence[size_t(d)] = weight * evidence;
     }
 }
 
-bool BlockEvidence::splitMayWin(qint64 nFirst, qint64 nBlocks, qint64 nPieces, double dWhole) const
+bool BlockEvidence::splitMayWin(qint64 nFirst, qint64 nBlocks, qint64 nPieces,
+                                const double* pMagnitudes, double dWhole) const
 {
     // log I0(z) <= z, so the pieces' magnitudes alone bound their evidence without a
     // logarithm; the price of each phase change is mostly more than a steady tone or noise
@@ -160,11 +174,8 @@ bool BlockEvidence::splitMayWin(qint64 nFirst, qint64 nBlocks, qint64 nPieces, d
         return true; // the bound holds for a positive amplitude only
     const double noise = std::max(1e-20, double(m_noise.Variance()));
     double magnitudes = 0.0;
-    for (qint64 i = 0; i < nPieces; ++i) {
-        const std::complex<double> sum =
-            SumBetween(nFirst + nBlocks * i / nPieces, nFirst + nBlocks * (i + 1) / nPieces);
-        magnitudes += std::sqrt(std::norm(sum));
-    }
+    for (qint64 i = 0; i < nPieces; ++i)
+        magnitudes += pMagnitudes[i];
     const double samples = double(BlockStart(nFirst + nBlocks) - BlockStart(nFirst));
     const double gain = a * magnitudes / noise;
     const double cost = 0.5 * samples * a * a / noise;

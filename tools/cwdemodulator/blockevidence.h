@@ -75,6 +75,10 @@ public:
     /// then the evidence of a mark of @p nBlocks ending at the latest boundary.
     bool IsOwnPhase() const { return m_bOwnPhase; }
     double OwnPhaseEvidence(qint64 nBlocks) const { return m_ownPhaseEvidence[size_t(nBlocks)]; }
+    /// The ring of EvidenceTo() by slot of boundary (RING slots), and OwnPhaseEvidence() by
+    /// blocks: for the search loops.
+    const double* EvidenceRing() const { return m_cumulative.data(); }
+    const double* OwnPhaseEvidenceByLength() const { return m_ownPhaseEvidence.data(); }
     /// The summed samples of the blocks from @p nFirst up to @p nLast.
     std::complex<double> SumBetween(qint64 nFirst, qint64 nLast) const
     {
@@ -99,8 +103,10 @@ private:
     /// Key-down evidence of each mark length ending at @p nBoundary, on the mark's own phase.
     void weighOwnPhaseMarks(qint64 nBoundary, const SegmentLengthPriors& priors);
     /// Whether a mark of @p nBlocks from @p nFirst weighed in @p nPieces on their own phases
-    /// may beat its evidence @p dWhole on one phase.
-    bool splitMayWin(qint64 nFirst, qint64 nBlocks, qint64 nPieces, double dWhole) const;
+    /// (the sizes of the pieces' sums @p pMagnitudes) may beat its evidence @p dWhole on one
+    /// phase.
+    bool splitMayWin(qint64 nFirst, qint64 nBlocks, qint64 nPieces, const double* pMagnitudes,
+                     double dWhole) const;
 
     // The block being gathered.
     int m_nBlocksPerUnit;
@@ -122,6 +128,7 @@ private:
     std::vector<qint64> m_blockStarts;
     std::vector<std::complex<double>> m_blockRotations; ///< m_grid.Rotation() of each start
     std::vector<double> m_ownPhaseEvidence;             ///< by mark length, at the latest boundary
+    std::vector<double> m_pieceMagnitudes;              ///< of the pieces of the mark being weighed
 };
 
 } // namespace cw

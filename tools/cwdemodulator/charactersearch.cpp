@@ -152,36 +152,48 @@ void CharacterSearch::searchMark(int nNode, const BlockEvidence& blocks,
     const double* source = parent == 1 ? m_startScore.data() : m_gaps.Scores(parent);
     const qint64* stamps = parent == 1 ? nullptr : m_gaps.Stamps(parent);
     const size_t sourceMask = parent == 1 ? RING - 1 : SCORE_RING - 1;
-    // Evidence on a fixed phase adds up block by block; on the mark's own phase it does not.
-    // The loop is made for each case, with no test inside it but the stamps'.
+    static_assert(RING % SCORE_RING == 0 && RING == BlockEvidence::RING,
+                  "a run of slots of a node's ring is one of the evidence ring too");
+    // The lengths are tried from the shortest, the starts walking back through each run of
+    // slots down to where the rings wrap, with no mask on each. Evidence on a fixed phase
+    // adds up block by block; on the mark's own phase it does not. The loop is made for each
+    // case, with no test inside it but the stamps'.
     const double endEvidence = blocks.EvidenceTo(nBoundary);
+    const double* cumulative = blocks.EvidenceRing();
+    const double* ownPhase = blocks.OwnPhaseEvidenceByLength();
     const double* logPrior = prior.log.data();
     double best = NEGATIVE;
     qint64 bestLength = 0;
     auto search = [&](auto evidenceOf, auto fresh) {
-        for (qint64 d = prior.nShortest; d <= longest; ++d) {
+        for (qint64 d = prior.nShortest; d <= longest;) {
             const size_t s = size_t(nBoundary - d) & sourceMask;
-            if (!fresh(s, d))
-                continue;
-            const double candidate = source[s] + evidenceOf(d) + logPrior[d];
-            if (candidate > best) {
-                best = candidate;
-                bestLength = d;
+            const qint64 run = std::min<qint64>(longest - d + 1, qint64(s) + 1);
+            const size_t c = size_t(nBoundary - d) & (RING - 1);
+            for (qint64 i = 0; i < run; ++i) {
+                if (!fresh(s - size_t(i), nBoundary - d - i))
+                    continue;
+                const double candidate =
+                    source[s - size_t(i)] + evidenceOf(c - size_t(i), d + i) + logPrior[d + i];
+                if (candidate > best) {
+                    best = candidate;
+                    bestLength = d + i;
+                }
             }
+            d += run;
         }
     };
-    auto ownPhase = [&](qint64 d) { return blocks.OwnPhaseEvidence(d); };
-    auto fixedPhase = [&](qint64 d) { return endEvidence - blocks.EvidenceTo(nBoundary - d); };
-    auto stamped = [&](size_t s, qint64 d) { return stamps[s] == nBoundary - d; };
+    auto ownPhaseOf = [&](size_t, qint64 length) { return ownPhase[length]; };
+    auto fixedPhaseOf = [&](size_t c, qint64) { return endEvidence - cumulative[c]; };
+    auto stamped = [&](size_t s, qint64 start) { return stamps[s] == start; };
     auto always = [](size_t, qint64) { return true; };
     if (stamps && blocks.IsOwnPhase())
-        search(ownPhase, stamped);
+        search(ownPhaseOf, stamped);
     else if (stamps)
-        search(fixedPhase, stamped);
+        search(fixedPhaseOf, stamped);
     else if (blocks.IsOwnPhase())
-        search(ownPhase, always);
+        search(ownPhaseOf, always);
     else
-        search(fixedPhase, always);
+        search(fixedPhaseOf, always);
     m_marks.Set(nNode, nBoundary, best, bestLength);
     m_liveMarks.push_back(nNode);
 }
@@ -195,21 +207,26 @@ void CharacterSearch::searchElementGaps(qint64 nBoundary, qint64 nOrigin,
     m_gapNodes.Expire(m_marks.Alive(), nBoundary - prior.nLongest);
     if (prior.nShortest > longest)
         return;
+    // As for the marks: each run of slots walked back to where the ring wraps.
     const double* logPrior = prior.log.data();
     for (int node : m_gapNodes.Nodes()) {
         const double* score = m_marks.Scores(node);
         const qint64* stamps = m_marks.Stamps(node);
         double best = NEGATIVE;
         qint64 bestLength = 0;
-        for (qint64 d = prior.nShortest; d <= longest; ++d) {
+        for (qint64 d = prior.nShortest; d <= longest;) {
             const size_t s = m_marks.ScoreSlot(nBoundary - d);
-            if (stamps[s] != nBoundary - d)
-                continue;
-            const double candidate = score[s] + logPrior[d];
-            if (candidate > best) {
-                best = candidate;
-                bestLength = d;
+            const qint64 run = std::min<qint64>(longest - d + 1, qint64(s) + 1);
+            for (qint64 i = 0; i < run; ++i) {
+                if (stamps[s - size_t(i)] != nBoundary - d - i)
+                    continue;
+                const double candidate = score[s - size_t(i)] + logPrior[d + i];
+                if (candidate > best) {
+                    best = candidate;
+                    bestLength = d + i;
+                }
             }
+            d += run;
         }
         m_gaps.Set(node, nBoundary, best, bestLength);
         m_liveGaps.push_back(node);
@@ -256,15 +273,20 @@ void CharacterSearch::searchCharacterEnds(qint64 nBoundary, qint64 nOrigin,
     int startLength = 0;
     const SegmentLengthPriors::LengthPrior& gap = priors.CharacterGap();
     const qint64 longest = std::min<qint64>(gap.nLongest, reach);
+    // As for the marks: each run of slots walked back to where the ring wraps.
     const double* gapPrior = gap.log.data();
-    for (int d = gap.nShortest; d <= longest; ++d) {
+    for (qint64 d = gap.nShortest; d <= longest;) {
         const size_t s = slot(nBoundary - d);
-        const double candidate = m_endScore[s] + gapPrior[d];
-        if (candidate > bestStart) {
-            bestStart = candidate;
-            startFrom = m_endNode[s];
-            startLength = d;
+        const qint64 run = std::min<qint64>(longest - d + 1, qint64(s) + 1);
+        for (qint64 i = 0; i < run; ++i) {
+            const double candidate = m_endScore[s - size_t(i)] + gapPrior[d + i];
+            if (candidate > bestStart) {
+                bestStart = candidate;
+                startFrom = m_endNode[s - size_t(i)];
+                startLength = int(d + i);
+            }
         }
+        d += run;
     }
     // The likeliest end of long silence less than its longest stretch ago (the latest of
     // equals), kept as a running maximum instead of searched at every boundary.

@@ -8,6 +8,7 @@
 #include "tools/cwdemodulator/cwsegmenter.h"
 #include "tools/cwdemodulator/cwspeedestimator.h"
 #include "tools/cwdemodulator/envelopedetector.h"
+#include "tools/cwdemodulator/fadefit.h"
 #include "tools/cwdemodulator/fadeperiodwatch.h"
 #include "tools/cwdemodulator/heldlevelswing.h"
 #include "tools/cwdemodulator/impulseblanker.h"
@@ -753,6 +754,41 @@ TEST(CwFadePeriod, CountsBottomsLostInGapsAsWholePeriods)
     // receiver's gain pumping at its own pace), does not set it: the middle span counts.
     EXPECT_EQ(watched({1200, 3600, 4300, 6700}).Period(), 2400);
     EXPECT_EQ(watched({1200, 8400, 10800, 18000}).Period(), 7200);
+}
+
+TEST(CwFadeFit, FindsAFastFadeWhoseBottomsFallInGaps)
+{
+    // Marks' peaks at uneven spacing (an element rate of 100 per period, 1 to 4 elements apart)
+    // under a fade of 20 dB, with a tenth of noise on them; the peaks near the bottoms (under a
+    // third of the top) are never seen, as when the bottoms fall in gaps or under the noise.
+    constexpr std::int64_t PERIOD = 2000;
+    auto fade = [](double dPeriod) {
+        return [dPeriod](std::int64_t n) {
+            return 1.0f - 0.45f * float(1.0 - std::cos(dsp::TWO_PI * double(n) / dPeriod));
+        };
+    };
+    auto fitted = [](auto level, std::int64_t nEnd) {
+        std::mt19937 generator(3);
+        std::uniform_real_distribution<float> ripple(0.9f, 1.1f);
+        std::uniform_int_distribution<int> apart(1, 4);
+        cw::FadeFit fit(600, 6000, 8000);
+        for (std::int64_t n = 0; n < nEnd; n += 20 * apart(generator))
+            if (level(n) > 0.33f)
+                fit.Push(n, level(n) * ripple(generator));
+        return fit;
+    };
+    const cw::FadeFit fast = fitted(fade(double(PERIOD)), 20000);
+    EXPECT_NEAR(double(fast.Period()), double(PERIOD), 0.05 * PERIOD);
+    EXPECT_GT(fast.Strength(), 0.6f);
+    // The fit's level follows the fade at the tops and goes down between them, also across
+    // the bottoms it never saw.
+    EXPECT_NEAR(fast.LevelAt(20 * PERIOD), 1.0f, 0.2f);
+    EXPECT_LT(fast.LevelAt(20 * PERIOD + PERIOD / 2), 0.4f);
+    // A slower fade is fitted with its own period, not a fast one.
+    EXPECT_NEAR(double(fitted(fade(5000.0), 20000).Period()), 5000.0, 250.0);
+    // A steady signal's peaks show no fade; nor do too few peaks.
+    EXPECT_EQ(fitted([](std::int64_t) { return 1.0f; }, 20000).Period(), 0);
+    EXPECT_EQ(fitted(fade(double(PERIOD)), 200).Period(), 0);
 }
 
 TEST(CwHeldLevelSwing, TellsAFadingToneFromASteadyOne)

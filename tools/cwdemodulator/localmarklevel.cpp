@@ -64,7 +64,7 @@ LocalMarkLevel::LocalMarkLevel(const Reaches& reaches, float fInitialLevel, bool
       m_nFastPeriod(reaches.nFastPeriod), m_nNoiseReach(std::max(1, reaches.nNoise)),
       m_nDelay(std::max(m_usual.nReach, m_nNoiseReach)), m_nShort(std::max(1, m_nNoiseReach / 4)),
       m_fLevel(fInitialLevel), m_fConfirmed(fInitialLevel), m_bKnownToMove(bKnownToMove),
-      m_fade(FADE_TURN)
+      m_fade(FADE_TURN), m_fit(reaches.nFitShortest, reaches.nFitLongest, reaches.nFitMemory)
 {
     m_fLongMarksWeight = float(1.0 / (LONG_MEMORY_REACHES * m_nNoiseReach));
     const size_t kept = size_t(2 * m_nDelay + 2);
@@ -92,6 +92,9 @@ LocalMarkLevel::Reaches LocalMarkLevel::Reaches::For(double dUnit, double dSampl
     reaches.nFastMarks =
         int(std::lround(std::min(FAST_REACH_UNITS * dUnit, FAST_LONGEST_REACH_SEC * dSampleRate)));
     reaches.nFastPeriod = std::llround(FAST_PERIOD_SEC * dSampleRate);
+    reaches.nFitShortest = std::llround(FIT_SHORTEST_SEC * dSampleRate);
+    reaches.nFitLongest = std::llround(FIT_LONGEST_SEC * dSampleRate);
+    reaches.nFitMemory = std::llround(FIT_MEMORY_SEC * dSampleRate);
     return reaches;
 }
 
@@ -169,10 +172,14 @@ bool LocalMarkLevel::inFastFade() const
 {
     if (!m_bKnownToMove || m_fast.nReach == m_usual.nReach)
         return false;
-    const long long period = m_fade.Period();
     const long long judgedAt = m_nPushed - 1 - m_nDelay;
-    return period > 0 && period <= m_nFastPeriod &&
-           judgedAt - m_fade.LastBottom() <= FAST_PERIODS_KEPT * m_nFastPeriod;
+    const long long period = m_fade.Period();
+    if (period > 0 && period <= m_nFastPeriod &&
+        judgedAt - m_fade.LastBottom() <= FAST_PERIODS_KEPT * m_nFastPeriod)
+        return true;
+    const long long fitted = m_fit.Period();
+    return fitted > 0 && fitted <= m_nFastPeriod &&
+           judgedAt - m_fit.LastPeak() <= FAST_PERIODS_KEPT * m_nFastPeriod;
 }
 
 void LocalMarkLevel::watchPeak(float fJudged, float fMarkPower)
@@ -183,6 +190,7 @@ void LocalMarkLevel::watchPeak(float fJudged, float fMarkPower)
         raw < fastAheadMax(m_nDelay - m_fast.nReach) || raw < fastAheadMax(m_nDelay))
         return;
     m_fade.Push(m_nPushed - 1 - m_nDelay, fJudged);
+    m_fit.Push(m_nPushed - 1 - m_nDelay, fJudged);
 }
 
 void LocalMarkLevel::updateLevel()

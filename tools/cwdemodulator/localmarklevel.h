@@ -1,5 +1,6 @@
 #pragma once
 
+#include "tools/cwdemodulator/fadefit.h"
 #include "tools/cwdemodulator/fadeperiodwatch.h"
 #include "tools/morsedsp/ringbuffer.h"
 #include "tools/morsedsp/runningbest.h"
@@ -49,14 +50,21 @@ public:
     /// A receiver's AGC pumping after a crash a second turns nearly as often (at 0.9 s its row
     /// read 1.6 -> 2.2 % at 35 WPM).
     static constexpr double FAST_PERIOD_SEC = 0.8;
+    /// Fade periods the marks' peaks are fitted with, and the seconds of peaks fitted.
+    static constexpr double FIT_SHORTEST_SEC = 0.3;
+    static constexpr double FIT_LONGEST_SEC = 3.0;
+    static constexpr double FIT_MEMORY_SEC = 4.0;
 
     /// Samples looked at on each side of the judged sample.
     struct Reaches
     {
-        int nMarks = 1;            ///< for marks
-        int nNoise = 1;            ///< for the noise
-        int nFastMarks = 0;        ///< for marks in a fast fade; 0: no shorter reach
-        long long nFastPeriod = 0; ///< the longest fade period that counts as fast
+        int nMarks = 1;             ///< for marks
+        int nNoise = 1;             ///< for the noise
+        int nFastMarks = 0;         ///< for marks in a fast fade; 0: no shorter reach
+        long long nFastPeriod = 0;  ///< the longest fade period that counts as fast
+        long long nFitShortest = 0; ///< the shortest fade period fitted
+        long long nFitLongest = 0;  ///< the longest
+        long long nFitMemory = 0;   ///< of peaks fitted; 0: no fit
         /// At an element length of @p dUnit samples.
         static Reaches For(double dUnit, double dSampleRate);
     };
@@ -132,6 +140,7 @@ private:
     };
     dsp::RingBuffer<Sample> m_samples; ///< both sides of the judged sample and more
     FadePeriodWatch m_fade;            ///< the marks' peaks, judged samples
+    FadeFit m_fit;                     ///< the same peaks
 };
 
 } // namespace cw

@@ -26,7 +26,10 @@ namespace cw {
 ///   marks. The level rises a limited share per reach, so that what is left of a crash does
 ///   not lift it.
 /// - The reach: where the level is known to move and the fade's period, measured on the
-///   marks' peaks, is short, a shorter one, which follows the fade down to its bottoms.
+///   marks' peaks (their turns, or a sinusoid fitted to them), is short, a shorter one, which
+///   follows the fade down to its bottoms. A fast fade the fit finds shows the level moving.
+/// - The fit of a fast fade: where it speaks, a gap or a bottom takes its level, and no level
+///   goes far above it, across the bottoms that fall in gaps or split a dash.
 ///
 /// Life: create, Push() per sample; Level() and Gain() then speak for the sample Delay() back.
 class LocalMarkLevel
@@ -76,6 +79,8 @@ public:
 
     /// The level was seen moving: from here weaker marks set it.
     void SetKnownToMove();
+    /// Whether the level was seen moving, or the marks' peaks showed a fast fade.
+    bool KnownToMove() const { return m_bKnownToMove; }
     /// Adds the newest sample's envelope (the matched filter's magnitude) and quadrature part.
     void Push(float fMagnitude, float fQuadrature);
     /// The level of the marks around the sample Delay() back, once divided by Gain().
@@ -93,7 +98,11 @@ private:
     float fastAheadMax(int nAgo) const { return m_samples.FromNewest(size_t(nAgo)).fFastAheadMax; }
     /// Whether the judged sample lies in a fade that comes and goes within the fast period.
     bool inFastFade() const;
-    /// Hands the judged sample to the fade's watch if it is a mark's peak.
+    /// The level the fade's fit gives the judged sample where it found a fast fade whose peaks
+    /// came of late; 0 elsewhere.
+    float fittedLevel() const;
+    /// Hands the judged sample to the fade's watch and fit if it is a mark's peak; a fast fade
+    /// the fit finds shows a level that moves.
     void watchPeak(float fJudged, float fMarkPower);
     /// Mean quadrature power of the @p nCount samples ending @p nAgo samples back.
     double meanPower(long long nAgo, long long nCount) const;

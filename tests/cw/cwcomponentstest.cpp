@@ -708,6 +708,38 @@ TEST(CwMarkLevel, ComesDownToTheBottomsOfAFastFadeOnly)
     EXPECT_GT(usual, 4.0f);
 }
 
+TEST(CwMarkLevel, TakesAFastFadeItsFitFindsForALevelThatMoves)
+{
+    // Not known to move: dots, a dash and gaps under a fade of 20 dB whose period is eight
+    // elements show the level moving once the peaks' fit finds the fade, the same keying
+    // steady does not; nor does a fade slower than the fast period.
+    const std::vector<int> runs = {1, -1, 1, -1, 3, -3};
+    std::vector<bool> units;
+    for (int r = 0; r < 40; ++r)
+        for (int run : runs)
+            units.insert(units.end(), size_t(std::abs(run)), run > 0);
+    auto knownToMove = [&](double dPeriod) {
+        cw::LocalMarkLevel::Reaches reaches{2 * UNIT, 100, UNIT, 20 * UNIT};
+        reaches.nFitShortest = 3 * UNIT;
+        reaches.nFitLongest = 80 * UNIT;
+        reaches.nFitMemory = 100 * UNIT;
+        cw::LocalMarkLevel level(reaches, 1.0f);
+        std::mt19937 generator(5);
+        std::normal_distribution<float> noise(0.0f, 0.01f);
+        for (size_t i = 0; i < units.size() * UNIT; ++i) {
+            const float tone =
+                dPeriod > 0.0
+                    ? 1.0f - 0.45f * float(1.0 - std::cos(dsp::TWO_PI * double(i) / dPeriod))
+                    : 1.0f;
+            level.Push(units[i / UNIT] ? tone : std::abs(noise(generator)), noise(generator));
+        }
+        return level.KnownToMove();
+    };
+    EXPECT_TRUE(knownToMove(8.0 * UNIT));
+    EXPECT_FALSE(knownToMove(0.0));
+    EXPECT_FALSE(knownToMove(40.0 * UNIT));
+}
+
 TEST(CwFadePeriod, MeasuresTheTimeBetweenBottomsOfADeepFadeOnly)
 {
     // Marks' peaks every two elements with a tenth of noise on them.

@@ -30,6 +30,11 @@ public:
     float LevelAt(std::int64_t nAt) const;
     /// Share of the peaks' spread (log level) the best fit explains; 0 before a fit.
     float Strength() const { return m_fStrength; }
+    /// Samples from the first peak fitted to the last; 0 before the second.
+    std::int64_t Span() const
+    {
+        return m_peaks.empty() ? 0 : m_peaks.back().nAt - m_peaks.front().nAt;
+    }
     /// Where the last peak was; -1 before the first.
     std::int64_t LastPeak() const { return m_peaks.empty() ? -1 : m_peaks.back().nAt; }
 

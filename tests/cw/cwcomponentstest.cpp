@@ -823,6 +823,36 @@ TEST(CwFadeFit, FindsAFastFadeWhoseBottomsFallInGaps)
     EXPECT_EQ(fitted(fade(double(PERIOD)), 200).Period(), 0);
 }
 
+TEST(CwHeldLevelSwing, FitsAFastFadeButNoSteadyToneNorASlowShallowFade)
+{
+    // Held seconds at 500 samples a second, 40 to an element (15 WPM), in noise. Given the
+    // rate, the marks' peaks are also fitted:
+    // a fade of 20 dB at 2 Hz swings, while the fit finds no fast fade in a steady tone's
+    // peaks nor in a fade of 6 dB at 0.4 Hz.
+    const std::vector<bool> units = keyedUnits(6);
+    const double rate = 500.0;
+    constexpr float NOISE = 0.3f; // per sample
+    auto held = [&](double dPeriodSec, float fDepth) {
+        std::mt19937 generator(3);
+        std::normal_distribution<float> noise(0.0f, NOISE);
+        std::vector<std::complex<float>> samples;
+        for (size_t i = 0; i < units.size() * UNIT; ++i) {
+            const double turn = dsp::TWO_PI * double(i) / (dPeriodSec * rate);
+            const float level = 1.0f - fDepth * float(1.0 - std::cos(turn)) / 2.0f;
+            samples.emplace_back((units[i / UNIT] ? level : 0.0f) + noise(generator),
+                                 noise(generator));
+        }
+        return samples;
+    };
+    auto swung = [&](double dPeriodSec, float fDepth, double dRate) {
+        return cw::HeldLevelSwing(held(dPeriodSec, fDepth), UNIT, NOISE * NOISE, dRate).Swung();
+    };
+    EXPECT_TRUE(swung(0.5, 0.9f, rate));
+    EXPECT_FALSE(swung(0.5, 0.0f, rate));
+    EXPECT_FALSE(swung(2.5, 0.5f, rate));
+    EXPECT_FALSE(swung(0.5, 0.0f, 0.0));
+}
+
 TEST(CwHeldLevelSwing, TellsAFadingToneFromASteadyOne)
 {
     // Held seconds of keyed in-phase samples: a tone fading by 20 dB twice over them swung; a

@@ -9,6 +9,7 @@
 #include "tools/cwdemodulator/cwsegmenter.h"
 #include "tools/cwdemodulator/cwspeedestimator.h"
 #include "tools/cwdemodulator/envelopedetector.h"
+#include "tools/cwdemodulator/fadefit.h"
 #include "tools/cwdemodulator/fadeperiodwatch.h"
 #include "tools/cwdemodulator/heldlevelswing.h"
 #include "tools/cwdemodulator/impulseblanker.h"
@@ -760,6 +761,38 @@ TEST(CwMarkLevel, ComesDownToTheBottomsOfAFastFadeOnly)
     EXPECT_GT(usual, 4.0f);
 }
 
+TEST(CwMarkLevel, TakesAFastFadeItsFitFindsForALevelThatMoves)
+{
+    // Not known to move: dots, a dash and gaps under a fade of 20 dB whose period is eight
+    // elements show the level moving once the peaks' fit finds the fade, the same keying
+    // steady does not; nor does a fade slower than the fast period.
+    const std::vector<int> runs = {1, -1, 1, -1, 3, -3};
+    std::vector<bool> units;
+    for (int r = 0; r < 40; ++r)
+        for (int run : runs)
+            units.insert(units.end(), size_t(std::abs(run)), run > 0);
+    auto knownToMove = [&](double dPeriod) {
+        cw::LocalMarkLevel::Reaches reaches{2 * UNIT, 100, UNIT, 20 * UNIT};
+        reaches.nFitShortest = 3 * UNIT;
+        reaches.nFitLongest = 80 * UNIT;
+        reaches.nFitMemory = 100 * UNIT;
+        cw::LocalMarkLevel level(reaches, 1.0f);
+        std::mt19937 generator(5);
+        std::normal_distribution<float> noise(0.0f, 0.01f);
+        for (size_t i = 0; i < units.size() * UNIT; ++i) {
+            const float tone =
+                dPeriod > 0.0
+                    ? 1.0f - 0.45f * float(1.0 - std::cos(dsp::TWO_PI * double(i) / dPeriod))
+                    : 1.0f;
+            level.Push(units[i / UNIT] ? tone : std::abs(noise(generator)), noise(generator));
+        }
+        return level.KnownToMove();
+    };
+    EXPECT_TRUE(knownToMove(8.0 * UNIT));
+    EXPECT_FALSE(knownToMove(0.0));
+    EXPECT_FALSE(knownToMove(40.0 * UNIT));
+}
+
 TEST(CwFadePeriod, MeasuresTheTimeBetweenBottomsOfADeepFadeOnly)
 {
     // Marks' peaks every two elements with a tenth of noise on them.
@@ -806,6 +839,71 @@ TEST(CwFadePeriod, CountsBottomsLostInGapsAsWholePeriods)
     // receiver's gain pumping at its own pace), does not set it: the middle span counts.
     EXPECT_EQ(watched({1200, 3600, 4300, 6700}).Period(), 2400);
     EXPECT_EQ(watched({1200, 8400, 10800, 18000}).Period(), 7200);
+}
+
+TEST(CwFadeFit, FindsAFastFadeWhoseBottomsFallInGaps)
+{
+    // Marks' peaks at uneven spacing (an element rate of 100 per period, 1 to 4 elements apart)
+    // under a fade of 20 dB, with a tenth of noise on them; the peaks near the bottoms (under a
+    // third of the top) are never seen, as when the bottoms fall in gaps or under the noise.
+    constexpr std::int64_t PERIOD = 2000;
+    auto fade = [](double dPeriod) {
+        return [dPeriod](std::int64_t n) {
+            return 1.0f - 0.45f * float(1.0 - std::cos(dsp::TWO_PI * double(n) / dPeriod));
+        };
+    };
+    auto fitted = [](auto level, std::int64_t nEnd) {
+        std::mt19937 generator(3);
+        std::uniform_real_distribution<float> ripple(0.9f, 1.1f);
+        std::uniform_int_distribution<int> apart(1, 4);
+        cw::FadeFit fit(600, 6000, 8000);
+        for (std::int64_t n = 0; n < nEnd; n += 20 * apart(generator))
+            if (level(n) > 0.33f)
+                fit.Push(n, level(n) * ripple(generator));
+        return fit;
+    };
+    const cw::FadeFit fast = fitted(fade(double(PERIOD)), 20000);
+    EXPECT_NEAR(double(fast.Period()), double(PERIOD), 0.05 * PERIOD);
+    EXPECT_GT(fast.Strength(), 0.6f);
+    // The fit's level follows the fade at the tops and goes down between them, also across
+    // the bottoms it never saw.
+    EXPECT_NEAR(fast.LevelAt(20 * PERIOD), 1.0f, 0.2f);
+    EXPECT_LT(fast.LevelAt(20 * PERIOD + PERIOD / 2), 0.4f);
+    // A slower fade is fitted with its own period, not a fast one.
+    EXPECT_NEAR(double(fitted(fade(5000.0), 20000).Period()), 5000.0, 250.0);
+    // A steady signal's peaks show no fade; nor do too few peaks.
+    EXPECT_EQ(fitted([](std::int64_t) { return 1.0f; }, 20000).Period(), 0);
+    EXPECT_EQ(fitted(fade(double(PERIOD)), 200).Period(), 0);
+}
+
+TEST(CwHeldLevelSwing, FitsAFastFadeButNoSteadyToneNorASlowShallowFade)
+{
+    // Held seconds at 500 samples a second, 40 to an element (15 WPM), in noise. Given the
+    // rate, the marks' peaks are also fitted:
+    // a fade of 20 dB at 2 Hz swings, while the fit finds no fast fade in a steady tone's
+    // peaks nor in a fade of 6 dB at 0.4 Hz.
+    const std::vector<bool> units = keyedUnits(6);
+    const double rate = 500.0;
+    constexpr float NOISE = 0.3f; // per sample
+    auto held = [&](double dPeriodSec, float fDepth) {
+        std::mt19937 generator(3);
+        std::normal_distribution<float> noise(0.0f, NOISE);
+        std::vector<std::complex<float>> samples;
+        for (size_t i = 0; i < units.size() * UNIT; ++i) {
+            const double turn = dsp::TWO_PI * double(i) / (dPeriodSec * rate);
+            const float level = 1.0f - fDepth * float(1.0 - std::cos(turn)) / 2.0f;
+            samples.emplace_back((units[i / UNIT] ? level : 0.0f) + noise(generator),
+                                 noise(generator));
+        }
+        return samples;
+    };
+    auto swung = [&](double dPeriodSec, float fDepth, double dRate) {
+        return cw::HeldLevelSwing(held(dPeriodSec, fDepth), UNIT, NOISE * NOISE, dRate).Swung();
+    };
+    EXPECT_TRUE(swung(0.5, 0.9f, rate));
+    EXPECT_FALSE(swung(0.5, 0.0f, rate));
+    EXPECT_FALSE(swung(2.5, 0.5f, rate));
+    EXPECT_FALSE(swung(0.5, 0.0f, 0.0));
 }
 
 TEST(CwHeldLevelSwing, TellsAFadingToneFromASteadyOne)

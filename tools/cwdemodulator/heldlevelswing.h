@@ -16,9 +16,10 @@ class HeldLevelSwing
 {
 public:
     /// @p inPhase: the held samples, in phase as the real parts, with @p fNoiseVariance per
-    /// sample; @p dUnit: the element length found, in samples.
+    /// sample; @p dUnit: the element length found, in samples. Given @p dSampleRate, a fast
+    /// fade fitted to the marks' peaks shows a swing too.
     HeldLevelSwing(const std::vector<std::complex<float>>& inPhase, double dUnit,
-                   float fNoiseVariance);
+                   float fNoiseVariance, double dSampleRate = 0.0);
 
     /// Whether the marks' level swung within the held seconds.
     bool Swung() const { return m_bSwung; }

@@ -166,10 +166,10 @@ float LevelFollower::amplitude(const Input& judged, const Moment& now) const
     // the check, fading 20 dB at 0.5 Hz, +6 dB, read 18.5 / 13.9 % at 15 / 25 WPM, without it
     // 12.8 / 12.1 %).
     const float classified = judged.fClassifiedLevel;
-    const bool clear =
-        m_bKnownToMove || classified * classified * float(now.nEnvelopeLength) >=
-                              (judged.bOwnPhase ? OWN_PHASE_CLEAR_OVER_NOISE : CLEAR_OVER_NOISE) *
-                                  m_segmenter.NoiseVariance();
+    const bool clear = m_bKnownToMove || m_pLevel->KnownToMove() ||
+                       classified * classified * float(now.nEnvelopeLength) >=
+                           (judged.bOwnPhase ? OWN_PHASE_CLEAR_OVER_NOISE : CLEAR_OVER_NOISE) *
+                               m_segmenter.NoiseVariance();
     const float local = m_pLevel->Level();
     const bool fading = local < FADED_SHARE * judged.fTrackedLevel;
     const float followed = now.bNeighbourHeard || !clear || !fading ? judged.fTrackedLevel : local;

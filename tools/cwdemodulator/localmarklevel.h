@@ -1,5 +1,6 @@
 #pragma once
 
+#include "tools/cwdemodulator/fadefit.h"
 #include "tools/cwdemodulator/fadeperiodwatch.h"
 #include "tools/morsedsp/ringbuffer.h"
 #include "tools/morsedsp/runningbest.h"
@@ -25,7 +26,10 @@ namespace cw {
 ///   marks. The level rises a limited share per reach, so that what is left of a crash does
 ///   not lift it.
 /// - The reach: where the level is known to move and the fade's period, measured on the
-///   marks' peaks, is short, a shorter one, which follows the fade down to its bottoms.
+///   marks' peaks (their turns, or a sinusoid fitted to them), is short, a shorter one, which
+///   follows the fade down to its bottoms. A fast fade the fit finds shows the level moving.
+/// - The fit of a fast fade: where it speaks, a gap or a bottom takes its level, and no level
+///   goes far above it, across the bottoms that fall in gaps or split a dash.
 ///
 /// Life: create, Push() per sample; Level() and Gain() then speak for the sample Delay() back.
 class LocalMarkLevel
@@ -49,14 +53,21 @@ public:
     /// A receiver's AGC pumping after a crash a second turns nearly as often (at 0.9 s its row
     /// read 1.6 -> 2.2 % at 35 WPM).
     static constexpr double FAST_PERIOD_SEC = 0.8;
+    /// Fade periods the marks' peaks are fitted with, and the seconds of peaks fitted.
+    static constexpr double FIT_SHORTEST_SEC = 0.3;
+    static constexpr double FIT_LONGEST_SEC = 3.0;
+    static constexpr double FIT_MEMORY_SEC = 4.0;
 
     /// Samples looked at on each side of the judged sample.
     struct Reaches
     {
-        int nMarks = 1;            ///< for marks
-        int nNoise = 1;            ///< for the noise
-        int nFastMarks = 0;        ///< for marks in a fast fade; 0: no shorter reach
-        long long nFastPeriod = 0; ///< the longest fade period that counts as fast
+        int nMarks = 1;             ///< for marks
+        int nNoise = 1;             ///< for the noise
+        int nFastMarks = 0;         ///< for marks in a fast fade; 0: no shorter reach
+        long long nFastPeriod = 0;  ///< the longest fade period that counts as fast
+        long long nFitShortest = 0; ///< the shortest fade period fitted
+        long long nFitLongest = 0;  ///< the longest
+        long long nFitMemory = 0;   ///< of peaks fitted; 0: no fit
         /// At an element length of @p dUnit samples.
         static Reaches For(double dUnit, double dSampleRate);
     };
@@ -68,6 +79,8 @@ public:
 
     /// The level was seen moving: from here weaker marks set it.
     void SetKnownToMove();
+    /// Whether the level was seen moving, or the marks' peaks showed a fast fade.
+    bool KnownToMove() const { return m_bKnownToMove; }
     /// Adds the newest sample's envelope (the matched filter's magnitude) and quadrature part.
     void Push(float fMagnitude, float fQuadrature);
     /// The level of the marks around the sample Delay() back, once divided by Gain().
@@ -85,7 +98,11 @@ private:
     float fastAheadMax(int nAgo) const { return m_samples.FromNewest(size_t(nAgo)).fFastAheadMax; }
     /// Whether the judged sample lies in a fade that comes and goes within the fast period.
     bool inFastFade() const;
-    /// Hands the judged sample to the fade's watch if it is a mark's peak.
+    /// The level the fade's fit gives the judged sample where it found a fast fade whose peaks
+    /// came of late; 0 elsewhere.
+    float fittedLevel() const;
+    /// Hands the judged sample to the fade's watch and fit if it is a mark's peak; a fast fade
+    /// the fit finds shows a level that moves.
     void watchPeak(float fJudged, float fMarkPower);
     /// Mean quadrature power of the @p nCount samples ending @p nAgo samples back.
     double meanPower(long long nAgo, long long nCount) const;
@@ -132,6 +149,7 @@ private:
     };
     dsp::RingBuffer<Sample> m_samples; ///< both sides of the judged sample and more
     FadePeriodWatch m_fade;            ///< the marks' peaks, judged samples
+    FadeFit m_fit;                     ///< the same peaks
 };
 
 } // namespace cw

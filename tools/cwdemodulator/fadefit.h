@@ -1,0 +1,68 @@
+#pragma once
+
+#include <cstdint>
+#include <deque>
+
+namespace cw {
+
+/// Fits a fade that comes and goes at a steady pace to the marks' peaks seen of late: for each
+/// period in a range, the log level of the peaks against a sinusoid of that period (least
+/// squares, the peaks unevenly spaced as the keying leaves them); the period that explains the
+/// most of their spread wins. Unlike the turns of the peaks, the fit needs no mark at a bottom:
+/// at slow speeds a fast fade's bottoms fall in gaps as often as on marks.
+///
+/// Life: create, Push() the peaks in order of position; Period() and LevelAt() then speak for
+/// them.
+class FadeFit
+{
+public:
+    /// Periods from @p nShortest to @p nLongest samples are tried, on the peaks of the last
+    /// @p nMemory samples.
+    FadeFit(std::int64_t nShortest, std::int64_t nLongest, std::int64_t nMemory);
+
+    /// Adds a mark's peak @p fLevel (over 0) at @p nAt, later than every position before, and
+    /// fits again.
+    void Push(std::int64_t nAt, float fLevel);
+    /// The period of the best fit where it explains enough of the peaks' spread and fades deep
+    /// enough; 0 otherwise.
+    std::int64_t Period() const { return m_bStrong ? m_nPeriod : 0; }
+    /// The level the fit gives at @p nAt; only meaningful where Period() is not 0.
+    float LevelAt(std::int64_t nAt) const;
+    /// Share of the peaks' spread (log level) the best fit explains; 0 before a fit.
+    float Strength() const { return m_fStrength; }
+    /// Samples from the first peak fitted to the last; 0 before the second.
+    std::int64_t Span() const
+    {
+        return m_peaks.empty() ? 0 : m_peaks.back().nAt - m_peaks.front().nAt;
+    }
+    /// Where the last peak was; -1 before the first.
+    std::int64_t LastPeak() const { return m_peaks.empty() ? -1 : m_peaks.back().nAt; }
+
+private:
+    struct Peak
+    {
+        std::int64_t nAt;
+        double dLog; ///< natural log of the level
+    };
+    struct Fit
+    {
+        double dMean = 0.0, dCos = 0.0, dSin = 0.0; ///< log level = mean + cos + sin parts
+        double dExplained = 0.0;                    ///< share of the spread
+    };
+    void refit();
+    /// The least-squares fit at @p dCycles per sample; @p dSpread: the peaks' sum of squares
+    /// about their mean.
+    Fit fitAt(double dCycles, double dSpread) const;
+
+    std::int64_t m_nShortest;
+    std::int64_t m_nLongest;
+    std::int64_t m_nMemory;
+    std::deque<Peak> m_peaks;
+    std::int64_t m_nPeriod = 0;
+    double m_dCycles = 0.0; ///< per sample, of the best fit
+    Fit m_best;
+    float m_fStrength = 0.0f;
+    bool m_bStrong = false;
+};
+
+} // namespace cw

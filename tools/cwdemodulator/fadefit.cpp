@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace cw {
 
@@ -34,13 +35,25 @@ FadeFit::FadeFit(std::int64_t nShortest, std::int64_t nLongest, std::int64_t nMe
     : m_nShortest(std::max<std::int64_t>(1, nShortest)),
       m_nLongest(std::max(m_nShortest, nLongest)), m_nMemory(nMemory)
 {
+    if (m_nMemory <= 0)
+        return;
+    const double step = PHASE_STEP / double(m_nMemory);
+    for (double cycles = 1.0 / double(m_nLongest); cycles <= 1.0 / double(m_nShortest);
+         cycles += step)
+        m_rates.push_back(cycles);
 }
 
 void FadeFit::Push(std::int64_t nAt, float fLevel)
 {
     if (fLevel <= 0.0f || m_nMemory <= 0)
         return;
-    m_peaks.push_back({nAt, std::log(double(fLevel))});
+    Peak peak{nAt, std::log(double(fLevel)), std::vector<double>(2 * m_rates.size())};
+    for (size_t rate = 0; rate < m_rates.size(); ++rate) {
+        const double phase = phaseAt(nAt, m_rates[rate]);
+        peak.cosSin[2 * rate] = std::cos(phase);
+        peak.cosSin[2 * rate + 1] = std::sin(phase);
+    }
+    m_peaks.push_back(std::move(peak));
     while (m_peaks.front().nAt < nAt - m_nMemory)
         m_peaks.pop_front();
     refit();
@@ -72,14 +85,12 @@ void FadeFit::refit()
         spread += (peak.dLog - mean) * (peak.dLog - mean);
     if (spread <= 0.0)
         return;
-    const double step = PHASE_STEP / double(m_nMemory);
-    for (double cycles = 1.0 / double(m_nLongest); cycles <= 1.0 / double(m_nShortest);
-         cycles += step) {
-        const Fit fit = fitAt(cycles, spread);
+    for (size_t rate = 0; rate < m_rates.size(); ++rate) {
+        const Fit fit = fitAt(rate, spread);
         if (fit.dExplained > m_best.dExplained) {
             m_best = fit;
-            m_dCycles = cycles;
-            m_nPeriod = std::llround(1.0 / cycles);
+            m_dCycles = m_rates[rate];
+            m_nPeriod = std::llround(1.0 / m_rates[rate]);
         }
     }
     m_fStrength = float(m_best.dExplained);
@@ -87,14 +98,13 @@ void FadeFit::refit()
     m_bStrong = m_best.dExplained >= STRONG_SHARE && 2.0 * swing >= std::log(DEEPEST_OVER_TOP);
 }
 
-FadeFit::Fit FadeFit::fitAt(double dCycles, double dSpread) const
+FadeFit::Fit FadeFit::fitAt(size_t nRate, double dSpread) const
 {
     // Normal equations of log level = a + b cos + c sin, about the mean to keep them steady.
     double n = 0, c = 0, s = 0, cc = 0, ss = 0, cs = 0, y = 0, yc = 0, ys = 0;
     for (const Peak& peak : m_peaks) {
-        const double phase = phaseAt(peak.nAt, dCycles);
-        const double co = std::cos(phase);
-        const double si = std::sin(phase);
+        const double co = peak.cosSin[2 * nRate];
+        const double si = peak.cosSin[2 * nRate + 1];
         n += 1.0;
         c += co;
         s += si;

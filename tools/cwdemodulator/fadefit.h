@@ -1,7 +1,9 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <vector>
 
 namespace cw {
 
@@ -42,7 +44,8 @@ private:
     struct Peak
     {
         std::int64_t nAt;
-        double dLog; ///< natural log of the level
+        double dLog;                ///< natural log of the level
+        std::vector<double> cosSin; ///< its phase's cosine and sine at each rate tried
     };
     struct Fit
     {
@@ -50,13 +53,16 @@ private:
         double dExplained = 0.0;                    ///< share of the spread
     };
     void refit();
-    /// The least-squares fit at @p dCycles per sample; @p dSpread: the peaks' sum of squares
+    /// The least-squares fit at the rate tried @p nRate; @p dSpread: the peaks' sum of squares
     /// about their mean.
-    Fit fitAt(double dCycles, double dSpread) const;
+    Fit fitAt(size_t nRate, double dSpread) const;
 
     std::int64_t m_nShortest;
     std::int64_t m_nLongest;
     std::int64_t m_nMemory;
+    /// The rates tried, in cycles per sample. Each peak keeps its phase's cosine and sine at
+    /// each, so a fit after a push takes no trigonometry but the new peak's.
+    std::vector<double> m_rates;
     std::deque<Peak> m_peaks;
     std::int64_t m_nPeriod = 0;
     double m_dCycles = 0.0; ///< per sample, of the best fit

@@ -666,16 +666,22 @@ TEST(CwAgcRecovery, AGainCutForSecondsByCrashAfterCrashIsRaisedToItsEnd)
 
 namespace {
 
-/// Key-down of "TEST TEST ..." by unit, for the mark level's tests: dash, character gap,
-/// dot, character gap, three dots, character gap, dash, word gap.
-std::vector<bool> keyedUnits(int nRepeats)
+/// Key-down by unit of @p runs (marks positive, gaps negative, in units) sent @p nRepeats
+/// times, for the mark level's tests.
+std::vector<bool> keyedUnits(const std::vector<int>& runs, int nRepeats)
 {
-    const std::vector<int> runs = {3, -3, 1, -3, 1, -1, 1, -1, 1, -3, 3, -7};
     std::vector<bool> units;
     for (int r = 0; r < nRepeats; ++r)
         for (int run : runs)
             units.insert(units.end(), size_t(std::abs(run)), run > 0);
     return units;
+}
+
+/// "TEST TEST ...": dash, character gap, dot, character gap, three dots, character gap, dash,
+/// word gap.
+std::vector<bool> keyedUnits(int nRepeats)
+{
+    return keyedUnits({3, -3, 1, -3, 1, -1, 1, -1, 1, -3, 3, -7}, nRepeats);
 }
 
 } // namespace
@@ -729,11 +735,7 @@ TEST(CwMarkLevel, ComesDownToTheBottomsOfAFastFadeOnly)
     // judged from one element on each side: the level at the marks comes near their own at
     // the bottoms too, where two elements each side give the flanks' level. A fade slower
     // than the fast period keeps the usual reach.
-    const std::vector<int> runs = {1, -1, 1, -1, 3, -3};
-    std::vector<bool> units;
-    for (int r = 0; r < 20; ++r)
-        for (int run : runs)
-            units.insert(units.end(), size_t(std::abs(run)), run > 0);
+    const std::vector<bool> units = keyedUnits({1, -1, 1, -1, 3, -3}, 20);
     const size_t total = units.size() * UNIT;
     const double period = 8.0 * UNIT;
     auto tone = [&](size_t i) {
@@ -766,11 +768,7 @@ TEST(CwMarkLevel, TakesAFastFadeItsFitFindsForALevelThatMoves)
     // Not known to move: dots, a dash and gaps under a fade of 20 dB whose period is eight
     // elements show the level moving once the peaks' fit finds the fade, the same keying
     // steady does not; nor does a fade slower than the fast period.
-    const std::vector<int> runs = {1, -1, 1, -1, 3, -3};
-    std::vector<bool> units;
-    for (int r = 0; r < 40; ++r)
-        for (int run : runs)
-            units.insert(units.end(), size_t(std::abs(run)), run > 0);
+    const std::vector<bool> units = keyedUnits({1, -1, 1, -1, 3, -3}, 40);
     auto knownToMove = [&](double dPeriod) {
         cw::LocalMarkLevel::Reaches reaches{2 * UNIT, 100, UNIT, 20 * UNIT};
         reaches.nFitShortest = 3 * UNIT;

@@ -769,8 +769,9 @@ TEST(CwMarkLevel, TakesAFastFadeItsFitFindsForALevelThatMoves)
     // elements show the level moving once the peaks' fit finds the fade, the same keying
     // steady does not; nor does a fade slower than the fast period.
     const std::vector<bool> units = keyedUnits({1, -1, 1, -1, 3, -3}, 40);
-    auto knownToMove = [&](double dPeriod) {
+    auto knownToMove = [&](double dPeriod, long long nFitFastPeriod = 0) {
         cw::LocalMarkLevel::Reaches reaches{2 * UNIT, 100, UNIT, 20 * UNIT};
+        reaches.nFitFastPeriod = nFitFastPeriod;
         reaches.nFitShortest = 3 * UNIT;
         reaches.nFitLongest = 80 * UNIT;
         reaches.nFitMemory = 100 * UNIT;
@@ -789,6 +790,11 @@ TEST(CwMarkLevel, TakesAFastFadeItsFitFindsForALevelThatMoves)
     EXPECT_TRUE(knownToMove(8.0 * UNIT));
     EXPECT_FALSE(knownToMove(0.0));
     EXPECT_FALSE(knownToMove(40.0 * UNIT));
+    // Past the fast period, a fade the fit explains well counts up to the fitted limit.
+    EXPECT_FALSE(knownToMove(28.0 * UNIT));
+    EXPECT_TRUE(knownToMove(28.0 * UNIT, 32 * UNIT));
+    EXPECT_FALSE(knownToMove(40.0 * UNIT, 32 * UNIT));
+    EXPECT_FALSE(knownToMove(0.0, 32 * UNIT));
 }
 
 TEST(CwFadePeriod, MeasuresTheTimeBetweenBottomsOfADeepFadeOnly)
@@ -878,7 +884,7 @@ TEST(CwHeldLevelSwing, FitsAFastFadeButNoSteadyToneNorASlowShallowFade)
 {
     // Held seconds at 500 samples a second, 40 to an element (15 WPM), in noise. Given the
     // rate, the marks' peaks are also fitted:
-    // a fade of 20 dB at 2 Hz swings, while the fit finds no fast fade in a steady tone's
+    // a fade of 20 dB at 2 or 1 Hz swings, while the fit finds no fast fade in a steady tone's
     // peaks nor in a fade of 6 dB at 0.4 Hz.
     const std::vector<bool> units = keyedUnits(6);
     const double rate = 500.0;
@@ -899,6 +905,8 @@ TEST(CwHeldLevelSwing, FitsAFastFadeButNoSteadyToneNorASlowShallowFade)
         return cw::HeldLevelSwing(held(dPeriodSec, fDepth), UNIT, NOISE * NOISE, dRate).Swung();
     };
     EXPECT_TRUE(swung(0.5, 0.9f, rate));
+    // At 1 Hz too, past the fast period of the follower's turns.
+    EXPECT_TRUE(swung(1.0, 0.9f, rate));
     EXPECT_FALSE(swung(0.5, 0.0f, rate));
     EXPECT_FALSE(swung(2.5, 0.5f, rate));
     EXPECT_FALSE(swung(0.5, 0.0f, 0.0));

@@ -68,6 +68,12 @@ constexpr float FIT_CAP = 1.5f;
 /// noisy peaks near the noise floor fit a fast fade now and then (ebook2cw at -6 dB, 40 WPM,
 /// 100 texts, `--seed 2`: 1.02 -> 1.30 % without).
 constexpr long long FIT_MOVING_PERIODS = 2;
+/// Past the fast period, the short reach is taken only where the usual one spans this share of
+/// the fit's period: at 1 Hz the usual reach lags the bottoms at 15 WPM (two elements, 0.12 s)
+/// but not at 25 or 35 WPM, where the short one reads worse (fading 20 dB at 1 Hz, +6 dB,
+/// 15 / 25 / 35 WPM: 1.5 / 7.6 / 11.1 % with it at every speed, characters after the end,
+/// 1.5 / 6.8 / 8.4 % so).
+constexpr double LAGGING_REACH_SHARE = 0.1;
 
 } // namespace
 
@@ -76,10 +82,11 @@ LocalMarkLevel::LocalMarkLevel(const Reaches& reaches, float fInitialLevel, bool
       m_usual(reaches.nMarks),
       m_fast(reaches.nFastMarks > 0 ? std::min(m_usual.nReach, reaches.nFastMarks)
                                     : m_usual.nReach),
-      m_nFastPeriod(reaches.nFastPeriod), m_nNoiseReach(std::max(1, reaches.nNoise)),
-      m_nDelay(std::max(m_usual.nReach, m_nNoiseReach)), m_nShort(std::max(1, m_nNoiseReach / 4)),
-      m_fLevel(fInitialLevel), m_fConfirmed(fInitialLevel), m_bKnownToMove(bKnownToMove),
-      m_fade(FADE_TURN), m_fit(reaches.nFitShortest, reaches.nFitLongest, reaches.nFitMemory)
+      m_fastPeriods{reaches.nFastPeriod, std::max(reaches.nFastPeriod, reaches.nFitFastPeriod)},
+      m_nNoiseReach(std::max(1, reaches.nNoise)), m_nDelay(std::max(m_usual.nReach, m_nNoiseReach)),
+      m_nShort(std::max(1, m_nNoiseReach / 4)), m_fLevel(fInitialLevel),
+      m_fConfirmed(fInitialLevel), m_bKnownToMove(bKnownToMove), m_fade(FADE_TURN),
+      m_fit(reaches.nFitShortest, reaches.nFitLongest, reaches.nFitMemory)
 {
     m_fLongMarksWeight = float(1.0 / (LONG_MEMORY_REACHES * m_nNoiseReach));
     const size_t kept = size_t(2 * m_nDelay + 2);
@@ -107,6 +114,7 @@ LocalMarkLevel::Reaches LocalMarkLevel::Reaches::For(double dUnit, double dSampl
     reaches.nFastMarks =
         int(std::lround(std::min(FAST_REACH_UNITS * dUnit, FAST_LONGEST_REACH_SEC * dSampleRate)));
     reaches.nFastPeriod = std::llround(FAST_PERIOD_SEC * dSampleRate);
+    reaches.nFitFastPeriod = std::llround(FIT_FAST_PERIOD_SEC * dSampleRate);
     reaches.nFitShortest = std::llround(FIT_SHORTEST_SEC * dSampleRate);
     reaches.nFitLongest = std::llround(FIT_LONGEST_SEC * dSampleRate);
     reaches.nFitMemory = std::llround(FIT_MEMORY_SEC * dSampleRate);
@@ -183,26 +191,35 @@ void LocalMarkLevel::updateGain()
         ratio < DROP_SHARE ? std::max(LEAST_GAIN, float(std::sqrt(ratio / DROP_SHARE))) : 1.0f;
 }
 
+bool LocalMarkLevel::fitFindsFastFade() const
+{
+    const long long period = m_fit.Period();
+    return period > 0 && (period <= m_fastPeriods.nMeasured ||
+                          (period <= m_fastPeriods.nFitted && m_fit.Strength() >= FIT_FAST_SHARE));
+}
+
 bool LocalMarkLevel::inFastFade() const
 {
     if (!m_bKnownToMove || m_fast.nReach == m_usual.nReach)
         return false;
     const long long judgedAt = m_nPushed - 1 - m_nDelay;
     const long long period = m_fade.Period();
-    if (period > 0 && period <= m_nFastPeriod &&
-        judgedAt - m_fade.LastBottom() <= FAST_PERIODS_KEPT * m_nFastPeriod)
+    if (period > 0 && period <= m_fastPeriods.nMeasured &&
+        judgedAt - m_fade.LastBottom() <= FAST_PERIODS_KEPT * m_fastPeriods.nMeasured)
         return true;
     // The fit finds the period also where the bottoms fall in gaps.
     const long long fitted = m_fit.Period();
-    return fitted > 0 && fitted <= m_nFastPeriod &&
-           judgedAt - m_fit.LastPeak() <= FAST_PERIODS_KEPT * m_nFastPeriod;
+    const bool lagging = fitted <= m_fastPeriods.nMeasured ||
+                         double(m_usual.nReach) >= LAGGING_REACH_SHARE * double(fitted);
+    return fitFindsFastFade() && lagging &&
+           judgedAt - m_fit.LastPeak() <= FAST_PERIODS_KEPT * m_fastPeriods.nMeasured;
 }
 
 float LocalMarkLevel::fittedLevel() const
 {
     const long long period = m_fit.Period();
     const long long judgedAt = m_nPushed - 1 - m_nDelay;
-    if (!m_bKnownToMove || period <= 0 || period > m_nFastPeriod ||
+    if (!m_bKnownToMove || !fitFindsFastFade() ||
         double(judgedAt - m_fit.LastPeak()) > FIT_KEPT_PERIODS * double(period))
         return 0.0f;
     return m_fit.LevelAt(judgedAt);
@@ -225,8 +242,7 @@ void LocalMarkLevel::watchPeak(float fJudged, float fMarkPower)
     // held seconds did not (fading 20 dB at 2 Hz, +6 dB, 15 / 25 / 35 WPM, `--seed 3`:
     // 28.6 / 21.3 / 9.6 % before, 20.5 / 16.2 / 9.6; one text at 15 WPM was read as E's and
     // T's for its first twelve seconds, until the swing of the tracker's level told).
-    const long long period = m_fit.Period();
-    if (period > 0 && period <= m_nFastPeriod && m_fit.Span() >= FIT_MOVING_PERIODS * period)
+    if (fitFindsFastFade() && m_fit.Span() >= FIT_MOVING_PERIODS * m_fit.Period())
         SetKnownToMove();
 }
 

@@ -53,6 +53,11 @@ public:
     /// A receiver's AGC pumping after a crash a second turns nearly as often (at 0.9 s its row
     /// read 1.6 -> 2.2 % at 35 WPM).
     static constexpr double FAST_PERIOD_SEC = 0.8;
+    /// A fade the fit finds up to this period counts as fast too where the fit explains this
+    /// share of the peaks' spread: a fade of 20 dB at 1 Hz explains 90 % of it and more (the
+    /// AGC's pumping once a second gave no fit strong enough for the follower from 60 % on).
+    static constexpr double FIT_FAST_PERIOD_SEC = 1.3;
+    static constexpr double FIT_FAST_SHARE = 0.85;
     /// Fade periods the marks' peaks are fitted with, and the seconds of peaks fitted.
     static constexpr double FIT_SHORTEST_SEC = 0.3;
     static constexpr double FIT_LONGEST_SEC = 3.0;
@@ -61,13 +66,14 @@ public:
     /// Samples looked at on each side of the judged sample.
     struct Reaches
     {
-        int nMarks = 1;             ///< for marks
-        int nNoise = 1;             ///< for the noise
-        int nFastMarks = 0;         ///< for marks in a fast fade; 0: no shorter reach
-        long long nFastPeriod = 0;  ///< the longest fade period that counts as fast
-        long long nFitShortest = 0; ///< the shortest fade period fitted
-        long long nFitLongest = 0;  ///< the longest
-        long long nFitMemory = 0;   ///< of peaks fitted; 0: no fit
+        int nMarks = 1;               ///< for marks
+        int nNoise = 1;               ///< for the noise
+        int nFastMarks = 0;           ///< for marks in a fast fade; 0: no shorter reach
+        long long nFastPeriod = 0;    ///< the longest fade period that counts as fast
+        long long nFitFastPeriod = 0; ///< the same for a fade the fit finds well
+        long long nFitShortest = 0;   ///< the shortest fade period fitted
+        long long nFitLongest = 0;    ///< the longest
+        long long nFitMemory = 0;     ///< of peaks fitted; 0: no fit
         /// At an element length of @p dUnit samples.
         static Reaches For(double dUnit, double dSampleRate);
     };
@@ -98,6 +104,9 @@ private:
     float fastAheadMax(int nAgo) const { return m_samples.FromNewest(size_t(nAgo)).fFastAheadMax; }
     /// Whether the judged sample lies in a fade that comes and goes within the fast period.
     bool inFastFade() const;
+    /// Whether the fit found a fast fade: one within the fast period, or a longer one it
+    /// explains well.
+    bool fitFindsFastFade() const;
     /// The level the fade's fit gives the judged sample where it found a fast fade whose peaks
     /// came of late; 0 elsewhere.
     float fittedLevel() const;
@@ -125,7 +134,12 @@ private:
     float m_fMarkOverNoise; ///< power over the gaps' noise that a side's mark needs
     MarkWindow m_usual;
     MarkWindow m_fast; ///< in a fast fade; as long as the usual where there is no shorter one
-    long long m_nFastPeriod;
+    /// The longest fade periods that count as fast: measured, and fitted well.
+    struct FastPeriods
+    {
+        long long nMeasured;
+        long long nFitted;
+    } m_fastPeriods;
     int m_nNoiseReach;
     int m_nDelay;
     long long m_nShort;            ///< half width of the sample's own surroundings

@@ -1,5 +1,7 @@
 #include "tools/cwdemodulator/fadefit.h"
 
+#include "tools/morsedsp/dspconstants.h"
+
 #include <algorithm>
 #include <cmath>
 #include <utility>
@@ -8,7 +10,6 @@ namespace cw {
 
 namespace {
 
-constexpr double TWO_PI = 6.283185307179586;
 /// Fewer peaks than this are not fitted: three parameters and many periods find a pattern in
 /// any two or three points. At 15 WPM the peaks clear of the noise come three or four a second
 /// (fading 20 dB at 2 Hz, +6 dB, 15 WPM, `--seed 1 / 2 / 3`: 27.7 / 16.0 / 28.6 % at 6,
@@ -26,7 +27,7 @@ constexpr double PHASE_STEP = 0.1;
 double phaseAt(std::int64_t nAt, double dCycles)
 {
     const double turns = double(nAt) * dCycles;
-    return TWO_PI * (turns - std::floor(turns));
+    return dsp::TWO_PI * (turns - std::floor(turns));
 }
 
 } // namespace

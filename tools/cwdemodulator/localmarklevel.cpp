@@ -202,7 +202,7 @@ bool LocalMarkLevel::inFastFade() const
 {
     if (!m_bKnownToMove || m_fast.nReach == m_usual.nReach)
         return false;
-    const long long judgedAt = m_nPushed - 1 - m_nDelay;
+    const long long judgedAt = judgedPosition();
     const long long period = m_fade.Period();
     if (period > 0 && period <= m_fastPeriods.nMeasured &&
         judgedAt - m_fade.LastBottom() <= FAST_PERIODS_KEPT * m_fastPeriods.nMeasured)
@@ -218,7 +218,7 @@ bool LocalMarkLevel::inFastFade() const
 float LocalMarkLevel::fittedLevel() const
 {
     const long long period = m_fit.Period();
-    const long long judgedAt = m_nPushed - 1 - m_nDelay;
+    const long long judgedAt = judgedPosition();
     if (!m_bKnownToMove || !fitFindsFastFade() ||
         double(judgedAt - m_fit.LastPeak()) > FIT_KEPT_PERIODS * double(period))
         return 0.0f;
@@ -232,7 +232,7 @@ void LocalMarkLevel::watchPeak(float fJudged, float fMarkPower)
     if (fJudged * fJudged < std::max(fMarkPower, PEAK_OVER_NOISE * m_fEnvelopeNoise) ||
         raw < fastAheadMax(m_nDelay - m_fast.nReach) || raw < fastAheadMax(m_nDelay))
         return;
-    const long long at = m_nPushed - 1 - m_nDelay;
+    const long long at = judgedPosition();
     m_fit.Push(at, fJudged);
     if (m_bKnownToMove) {
         m_fade.Push(at, fJudged);

@@ -102,6 +102,8 @@ private:
     /// The strongest envelope of the window ending @p nAgo samples back.
     float aheadMax(int nAgo) const { return m_samples.FromNewest(size_t(nAgo)).fAheadMax; }
     float fastAheadMax(int nAgo) const { return m_samples.FromNewest(size_t(nAgo)).fFastAheadMax; }
+    /// Position of the judged sample, counted from the first pushed.
+    long long judgedPosition() const { return m_nPushed - 1 - m_nDelay; }
     /// Whether the judged sample lies in a fade that comes and goes within the fast period.
     bool inFastFade() const;
     /// Whether the fit found a fast fade: one within the fast period, or a longer one it

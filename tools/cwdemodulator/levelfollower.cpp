@@ -156,20 +156,22 @@ void LevelFollower::pushToSegmenter(const Input& input, std::complex<float> valu
 
 float LevelFollower::amplitude(const Input& judged, const Moment& now) const
 {
-    // The classifier's level is steadier but arrives late: the lower of it and the level
-    // followed around the sample is taken, since an amplitude too high makes marks look like
-    // gaps, while one a little low costs little. The level around the sample is followed
+    // A level known to move is the one followed around the sample, as it is: the classifier's
+    // level lags a fade by seconds (on the way up half the tone's level, so that noise reads
+    // as marks) and the tracker's stays over the bottoms (1.2 to 1.5 times the tone's at a
+    // slow fade), and taking either there lost most of what a fade of 0.1 Hz cost.
+    if ((m_bKnownToMove || m_pLevel->KnownToMove()) && !now.bNeighbourHeard)
+        return m_pLevel->Level();
+    // Otherwise the classifier's level is steadier but arrives late: the lower of it and the
+    // level followed around the sample is taken, since an amplitude too high makes marks look
+    // like gaps, while one a little low costs little. The level around the sample is followed
     // where it fell well under the envelope tracker's, which only learns from the marks it
     // decided; not near the noise floor, nor near a stronger neighbour (whose leakage is no
-    // fade of ours): there the tracker's is. A level the held seconds showed moving, well
-    // clear of the noise, is followed however low the classifier's level fell since (with
-    // the check, fading 20 dB at 0.5 Hz, +6 dB, read 18.5 / 13.9 % at 15 / 25 WPM, without it
-    // 12.8 / 12.1 %).
+    // fade of ours): there the tracker's is.
     const float classified = judged.fClassifiedLevel;
-    const bool clear = m_bKnownToMove || m_pLevel->KnownToMove() ||
-                       classified * classified * float(now.nEnvelopeLength) >=
-                           (judged.bOwnPhase ? OWN_PHASE_CLEAR_OVER_NOISE : CLEAR_OVER_NOISE) *
-                               m_segmenter.NoiseVariance();
+    const bool clear = classified * classified * float(now.nEnvelopeLength) >=
+                       (judged.bOwnPhase ? OWN_PHASE_CLEAR_OVER_NOISE : CLEAR_OVER_NOISE) *
+                           m_segmenter.NoiseVariance();
     const float local = m_pLevel->Level();
     const bool fading = local < FADED_SHARE * judged.fTrackedLevel;
     const float followed = now.bNeighbourHeard || !clear || !fading ? judged.fTrackedLevel : local;

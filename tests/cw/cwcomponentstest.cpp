@@ -13,6 +13,7 @@
 #include "tools/cwdemodulator/fadeperiodwatch.h"
 #include "tools/cwdemodulator/heldlevelswing.h"
 #include "tools/cwdemodulator/impulseblanker.h"
+#include "tools/cwdemodulator/levelfollower.h"
 #include "tools/cwdemodulator/levelswingwatch.h"
 #include "tools/cwdemodulator/localmarklevel.h"
 #include "tools/cwdemodulator/localphaseprojector.h"
@@ -795,6 +796,87 @@ TEST(CwMarkLevel, TakesAFastFadeItsFitFindsForALevelThatMoves)
     EXPECT_TRUE(knownToMove(28.0 * UNIT, 32 * UNIT));
     EXPECT_FALSE(knownToMove(40.0 * UNIT, 32 * UNIT));
     EXPECT_FALSE(knownToMove(0.0, 32 * UNIT));
+}
+
+namespace {
+
+/// The mark level each mark was weighed against, over the tone's level at its middle, for the
+/// marks judged from @p nFrom on: @p tone(i) is the level at sample i, keyed by "TEST"s; the
+/// envelope tracker's level is @p tracked(i), the classifier's @p classified(i). The follower
+/// starts at once (the held seconds saw the level move) or on the tracker's swing.
+template <class Tone, class Tracked, class Classified>
+std::vector<float> weighedOverTone(Tone tone, Tracked tracked, Classified classified,
+                                   bool bFollowFromStart, size_t nFrom)
+{
+    const std::vector<bool> units = keyedUnits(8);
+    cw::CwSegmenter segmenter;
+    const float sigma = 0.01f;
+    segmenter.Reset(0, sigma * sigma);
+    cw::LevelFollower follower(segmenter, 1000.0);
+    std::mt19937 generator(5);
+    std::normal_distribution<float> noise(0.0f, sigma);
+    cw::LevelFollower::Moment now;
+    now.dUnit = UNIT;
+    now.nEnvelopeLength = UNIT / 2;
+    for (size_t i = 0; i < units.size() * UNIT; ++i) {
+        now.fTrackedLevel = tracked(i);
+        if (bFollowFromStart && i == 0)
+            follower.FollowFromStart(now);
+        follower.Watch(now);
+        cw::LevelFollower::Input input;
+        input.value = {(units[i / UNIT] ? tone(i) : 0.0f) + noise(generator), noise(generator)};
+        input.fQuadrature = input.value.imag();
+        input.fTrackedLevel = tracked(i);
+        input.fClassifiedLevel = classified(i);
+        input.dUnit = UNIT;
+        follower.Push(input, std::abs(input.value), now);
+    }
+    follower.Finish(now);
+    std::vector<float> ratios;
+    for (const cw::CwSegmenter::Segment& s : finish(segmenter))
+        if (s.bOn && size_t(s.nStart) >= nFrom)
+            ratios.push_back(s.fAmplitude / tone(size_t(s.nStart + s.nLength / 2)));
+    return ratios;
+}
+
+float median(std::vector<float> values)
+{
+    std::nth_element(values.begin(), values.begin() + long(values.size() / 2), values.end());
+    return values[values.size() / 2];
+}
+
+} // namespace
+
+TEST(CwLevelFollower, WeighsALevelKnownToMoveAtTheLevelFollowedNotTheLaggingOnes)
+{
+    // A fade from 1 to a half, the tracker's level staying at the top and the classifier's at
+    // the bottom, as both lag a fade: once the level is known to move, the marks are weighed
+    // against the level followed around them, near their own, throughout.
+    const size_t total = keyedUnits(8).size() * UNIT;
+    const std::vector<float> ratios =
+        weighedOverTone([&](size_t i) { return 1.0f - 0.5f * float(i) / float(total); },
+                        [](size_t) { return 1.0f; }, [](size_t) { return 0.5f; }, true, 0);
+    ASSERT_GT(ratios.size(), 30u);
+    for (float ratio : ratios) {
+        EXPECT_GT(ratio, 0.7f);
+        EXPECT_LT(ratio, 1.2f);
+    }
+}
+
+TEST(CwLevelFollower, WeighsASlowFadeTheTrackersSwingFoundAtTheMarksOwnLevel)
+{
+    // Steady for 2 s, then down to 0.3 by 5 s, tracker and classifier with it: the swing starts
+    // the follower and then shows the level moving, too slowly for the fit's periods. The level
+    // followed, the lower side's strongest envelope (0.95 of the marks' own on clean keying, a
+    // fifth under it near the noise), is lifted over it.
+    auto level = [](size_t i) {
+        const double t = double(i) / 1000.0;
+        return float(t < 2.0 ? 1.0 : t < 5.0 ? 1.0 - 0.7 * (t - 2.0) / 3.0 : 0.3);
+    };
+    const std::vector<float> ratios = weighedOverTone(level, level, level, false, 5500);
+    ASSERT_GT(ratios.size(), 10u);
+    EXPECT_GT(median(ratios), 1.0f);
+    EXPECT_LT(median(ratios), 1.2f);
 }
 
 TEST(CwFadePeriod, MeasuresTheTimeBetweenBottomsOfADeepFadeOnly)

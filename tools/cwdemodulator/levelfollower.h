@@ -69,6 +69,8 @@ private:
     void startFollowing(const Moment& now);
     void pushHeld(const Input& judged, const Moment& now);
     float amplitude(const Input& judged, const Moment& now) const;
+    /// The level followed around the judged sample, for a level known to move.
+    float movingLevel() const;
     /// Hands @p fInPhase (or @p value, on its own phase) to the segmenter, weighed at
     /// @p fAmplitude, as far as the crash blanker left the tone in it.
     void pushToSegmenter(const Input& input, std::complex<float> value, float fQuadrature,
@@ -82,6 +84,8 @@ private:
     /// The samples held while the level around them is judged: the level's delay + 1.
     dsp::RingBuffer<Input> m_delay;
     bool m_bKnownToMove = false; ///< the held seconds or a large swing showed the level moving
+    /// The large swing showed it, not the held seconds: the fade is slower than they last.
+    bool m_bSlowFade = false;
 };
 
 } // namespace cw

@@ -198,6 +198,11 @@ bool LocalMarkLevel::fitFindsFastFade() const
                           (period <= m_fastPeriods.nFitted && m_fit.Strength() >= FIT_FAST_SHARE));
 }
 
+bool LocalMarkLevel::FadePeriodFound() const
+{
+    return m_fit.Period() > 0 || inFastFade();
+}
+
 bool LocalMarkLevel::inFastFade() const
 {
     if (!m_bKnownToMove || m_fast.nReach == m_usual.nReach)

@@ -87,6 +87,9 @@ public:
     void SetKnownToMove();
     /// Whether the level was seen moving, or the marks' peaks showed a fast fade.
     bool KnownToMove() const { return m_bKnownToMove; }
+    /// Whether the marks' peaks show a fade whose period is within the fit's reach (a few
+    /// seconds at most), as of the sample Delay() back.
+    bool FadePeriodFound() const;
     /// Adds the newest sample's envelope (the matched filter's magnitude) and quadrature part.
     void Push(float fMagnitude, float fQuadrature);
     /// The level of the marks around the sample Delay() back, once divided by Gain().

@@ -797,6 +797,48 @@ TEST(CwMarkLevel, TakesAFastFadeItsFitFindsForALevelThatMoves)
     EXPECT_FALSE(knownToMove(0.0, 32 * UNIT));
 }
 
+TEST(CwMarkLevel, StartsFromTheHeldSecondsFadeAtTheFirstBottoms)
+{
+    // The keying of the last test under a fade of 20 dB whose period is eight elements, its
+    // level followed from the first sample. Started from the peaks the held seconds gave (the
+    // same marks, ahead of the judged samples), the fit speaks at once and the first bottoms
+    // come down as the later ones do: without them, the fit needs peaks of its own first, and
+    // the flanks' level is held over the first bottoms that fall in gaps.
+    const std::vector<bool> units = keyedUnits({1, -1, 1, -1, 3, -3}, 40);
+    const size_t total = units.size() * UNIT;
+    const double period = 8.0 * UNIT;
+    auto tone = [&](size_t i) {
+        return 1.0f - 0.45f * float(1.0 - std::cos(dsp::TWO_PI * double(i) / period));
+    };
+    std::vector<cw::FadeFit::MarkPeak> held;
+    for (size_t i = UNIT / 2; i < total; i += UNIT) {
+        if (units[i / UNIT])
+            held.push_back({std::int64_t(i), tone(i)});
+    }
+    // The highest level given over the first three periods' gaps at a bottom.
+    auto worstAtFirstBottoms = [&](const std::vector<cw::FadeFit::MarkPeak>& peaks) {
+        cw::LocalMarkLevel::Reaches reaches{2 * UNIT, 100, UNIT, 20 * UNIT};
+        reaches.nFitShortest = 3 * UNIT;
+        reaches.nFitLongest = 80 * UNIT;
+        reaches.nFitMemory = 100 * UNIT;
+        cw::LocalMarkLevel level(reaches, 1.0f, true);
+        level.StartFitFrom(peaks, 0);
+        std::mt19937 generator(5);
+        std::normal_distribution<float> noise(0.0f, 0.01f);
+        float worst = 0.0f;
+        for (size_t i = 0; i < total; ++i) {
+            level.Push(units[i / UNIT] ? tone(i) : std::abs(noise(generator)), noise(generator));
+            const long long judged = (long long)i - level.Delay();
+            if (judged >= 0 && judged < 3 * period && !units[size_t(judged) / UNIT] &&
+                tone(size_t(judged)) < 0.3f)
+                worst = std::max(worst, level.Level());
+        }
+        return worst;
+    };
+    EXPECT_LT(worstAtFirstBottoms(held), 0.3f);
+    EXPECT_GT(worstAtFirstBottoms({}), 0.5f);
+}
+
 TEST(CwFadePeriod, MeasuresTheTimeBetweenBottomsOfADeepFadeOnly)
 {
     // Marks' peaks every two elements with a tenth of noise on them.
@@ -905,6 +947,17 @@ TEST(CwHeldLevelSwing, FitsAFastFadeButNoSteadyToneNorASlowShallowFade)
         return cw::HeldLevelSwing(held(dPeriodSec, fDepth), UNIT, NOISE * NOISE, dRate).Swung();
     };
     EXPECT_TRUE(swung(0.5, 0.9f, rate));
+    // Such a swing hands on the peaks it fitted, in order, within the held samples; without
+    // the rate nothing is fitted, and none are handed on.
+    const std::vector<std::complex<float>> fading = held(0.5, 0.9f);
+    const cw::HeldLevelSwing fitted(fading, UNIT, NOISE * NOISE, rate);
+    const std::vector<cw::FadeFit::MarkPeak>& peaks = fitted.FastFadePeaks();
+    ASSERT_GE(peaks.size(), size_t(6));
+    for (size_t i = 1; i < peaks.size(); ++i)
+        EXPECT_LT(peaks[i - 1].nAt, peaks[i].nAt);
+    EXPECT_LT(peaks.back().nAt, std::int64_t(fading.size()));
+    const cw::HeldLevelSwing unfitted(fading, UNIT, NOISE * NOISE);
+    EXPECT_TRUE(unfitted.FastFadePeaks().empty());
     // At 1 Hz too, past the fast period of the follower's turns.
     EXPECT_TRUE(swung(1.0, 0.9f, rate));
     EXPECT_FALSE(swung(0.5, 0.0f, rate));

@@ -958,6 +958,9 @@ TEST(CwHeldLevelSwing, FitsAFastFadeButNoSteadyToneNorASlowShallowFade)
     EXPECT_LT(peaks.back().nAt, std::int64_t(fading.size()));
     const cw::HeldLevelSwing unfitted(fading, UNIT, NOISE * NOISE);
     EXPECT_TRUE(unfitted.FastFadePeaks().empty());
+    // Nor for a fade past the follower's fast period, though it swings.
+    EXPECT_TRUE(
+        cw::HeldLevelSwing(held(1.0, 0.9f), UNIT, NOISE * NOISE, rate).FastFadePeaks().empty());
     // At 1 Hz too, past the fast period of the follower's turns.
     EXPECT_TRUE(swung(1.0, 0.9f, rate));
     EXPECT_FALSE(swung(0.5, 0.0f, rate));

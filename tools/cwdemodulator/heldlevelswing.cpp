@@ -92,7 +92,10 @@ HeldLevelSwing::HeldLevelSwing(const std::vector<std::complex<float>>& inPhase, 
                period <= std::llround(LocalMarkLevel::FIT_FAST_PERIOD_SEC * dSampleRate) &&
                fit.Span() >= FIT_PERIODS * period && fit.Strength() >= FIT_SHARE;
     if (m_bSwung) {
-        m_fastFadePeaks = std::move(fitted);
+        // Handed on for a fade within the follower's fast period only: at 1 Hz the cells moved
+        // both ways by a character or two.
+        if (period <= std::llround(LocalMarkLevel::FAST_PERIOD_SEC * dSampleRate))
+            m_fastFadePeaks = std::move(fitted);
         return;
     }
     if (peaks.empty())

@@ -799,11 +799,9 @@ TEST(CwMarkLevel, TakesAFastFadeItsFitFindsForALevelThatMoves)
 
 TEST(CwMarkLevel, StartsFromTheHeldSecondsFadeAtTheFirstBottoms)
 {
-    // The keying of the last test under a fade of 20 dB whose period is eight elements, its
-    // level followed from the first sample. Started from the peaks the held seconds gave (the
-    // same marks, ahead of the judged samples), the fit speaks at once and the first bottoms
-    // come down as the later ones do: without them, the fit needs peaks of its own first, and
-    // the flanks' level is held over the first bottoms that fall in gaps.
+    // A fade of 20 dB, eight elements a period, followed from the first sample: started from
+    // the held seconds' peaks (the same marks), the fit gives the first bottoms' gaps its low
+    // level at once; without them the flanks' level is kept there.
     const std::vector<bool> units = keyedUnits({1, -1, 1, -1, 3, -3}, 40);
     const size_t total = units.size() * UNIT;
     const double period = 8.0 * UNIT;
@@ -811,11 +809,9 @@ TEST(CwMarkLevel, StartsFromTheHeldSecondsFadeAtTheFirstBottoms)
         return 1.0f - 0.45f * float(1.0 - std::cos(dsp::TWO_PI * double(i) / period));
     };
     std::vector<cw::FadeFit::MarkPeak> held;
-    for (size_t i = UNIT / 2; i < total; i += UNIT) {
+    for (size_t i = UNIT / 2; i < total; i += UNIT)
         if (units[i / UNIT])
             held.push_back({std::int64_t(i), tone(i)});
-    }
-    // The highest level given over the first three periods' gaps at a bottom.
     auto worstAtFirstBottoms = [&](const std::vector<cw::FadeFit::MarkPeak>& peaks) {
         cw::LocalMarkLevel::Reaches reaches{2 * UNIT, 100, UNIT, 20 * UNIT};
         reaches.nFitShortest = 3 * UNIT;
@@ -947,18 +943,11 @@ TEST(CwHeldLevelSwing, FitsAFastFadeButNoSteadyToneNorASlowShallowFade)
         return cw::HeldLevelSwing(held(dPeriodSec, fDepth), UNIT, NOISE * NOISE, dRate).Swung();
     };
     EXPECT_TRUE(swung(0.5, 0.9f, rate));
-    // Such a swing hands on the peaks it fitted, in order, within the held samples; without
-    // the rate nothing is fitted, and none are handed on.
-    const std::vector<std::complex<float>> fading = held(0.5, 0.9f);
-    const cw::HeldLevelSwing fitted(fading, UNIT, NOISE * NOISE, rate);
-    const std::vector<cw::FadeFit::MarkPeak>& peaks = fitted.FastFadePeaks();
-    ASSERT_GE(peaks.size(), size_t(6));
-    for (size_t i = 1; i < peaks.size(); ++i)
-        EXPECT_LT(peaks[i - 1].nAt, peaks[i].nAt);
-    EXPECT_LT(peaks.back().nAt, std::int64_t(fading.size()));
-    const cw::HeldLevelSwing unfitted(fading, UNIT, NOISE * NOISE);
-    EXPECT_TRUE(unfitted.FastFadePeaks().empty());
-    // Nor for a fade past the follower's fast period, though it swings.
+    // Such a swing hands on the peaks it fitted; none without the rate (nothing fitted), nor
+    // for a fade past the follower's fast period, though it swings.
+    const cw::HeldLevelSwing fitted(held(0.5, 0.9f), UNIT, NOISE * NOISE, rate);
+    EXPECT_GE(fitted.FastFadePeaks().size(), size_t(6));
+    EXPECT_TRUE(cw::HeldLevelSwing(held(0.5, 0.9f), UNIT, NOISE * NOISE).FastFadePeaks().empty());
     EXPECT_TRUE(
         cw::HeldLevelSwing(held(1.0, 0.9f), UNIT, NOISE * NOISE, rate).FastFadePeaks().empty());
     // At 1 Hz too, past the fast period of the follower's turns.

@@ -87,9 +87,9 @@ public:
     void SetKnownToMove();
     /// Whether the level was seen moving, or the marks' peaks showed a fast fade.
     bool KnownToMove() const { return m_bKnownToMove; }
-    /// Before the first sample: the fade's fit starts from @p peaks (of marks ahead, at
-    /// positions counted from the first sample to come, less @p nDelay), and takes no peak
-    /// of its own up to the last of them (the same marks, seen again).
+    /// Before the first sample: the fade's fit starts from @p peaks of marks still to come,
+    /// whose positions come @p nDelay samples later among the samples pushed (counted from the
+    /// first), and takes no peak of its own up to the last of them (the same marks, seen again).
     void StartFitFrom(const std::vector<FadeFit::MarkPeak>& peaks, std::int64_t nDelay);
     /// Adds the newest sample's envelope (the matched filter's magnitude) and quadrature part.
     void Push(float fMagnitude, float fQuadrature);

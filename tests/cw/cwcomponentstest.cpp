@@ -879,6 +879,44 @@ TEST(CwLevelFollower, WeighsASlowFadeTheTrackersSwingFoundAtTheMarksOwnLevel)
     EXPECT_LT(median(ratios), 1.2f);
 }
 
+TEST(CwMarkLevel, StartsFromTheHeldSecondsFadeAtTheFirstBottoms)
+{
+    // A fade of 20 dB, eight elements a period, followed from the first sample: started from
+    // the held seconds' peaks (the same marks), the fit gives the first bottoms' gaps its low
+    // level at once; without them the flanks' level is kept there.
+    const std::vector<bool> units = keyedUnits({1, -1, 1, -1, 3, -3}, 40);
+    const size_t total = units.size() * UNIT;
+    const double period = 8.0 * UNIT;
+    auto tone = [&](size_t i) {
+        return 1.0f - 0.45f * float(1.0 - std::cos(dsp::TWO_PI * double(i) / period));
+    };
+    std::vector<cw::FadeFit::MarkPeak> held;
+    for (size_t i = UNIT / 2; i < total; i += UNIT)
+        if (units[i / UNIT])
+            held.push_back({std::int64_t(i), tone(i)});
+    auto worstAtFirstBottoms = [&](const std::vector<cw::FadeFit::MarkPeak>& peaks) {
+        cw::LocalMarkLevel::Reaches reaches{2 * UNIT, 100, UNIT, 20 * UNIT};
+        reaches.nFitShortest = 3 * UNIT;
+        reaches.nFitLongest = 80 * UNIT;
+        reaches.nFitMemory = 100 * UNIT;
+        cw::LocalMarkLevel level(reaches, 1.0f, true);
+        level.StartFitFrom(peaks, 0);
+        std::mt19937 generator(5);
+        std::normal_distribution<float> noise(0.0f, 0.01f);
+        float worst = 0.0f;
+        for (size_t i = 0; i < total; ++i) {
+            level.Push(units[i / UNIT] ? tone(i) : std::abs(noise(generator)), noise(generator));
+            const long long judged = (long long)i - level.Delay();
+            if (judged >= 0 && judged < 3 * period && !units[size_t(judged) / UNIT] &&
+                tone(size_t(judged)) < 0.3f)
+                worst = std::max(worst, level.Level());
+        }
+        return worst;
+    };
+    EXPECT_LT(worstAtFirstBottoms(held), 0.3f);
+    EXPECT_GT(worstAtFirstBottoms({}), 0.5f);
+}
+
 TEST(CwFadePeriod, MeasuresTheTimeBetweenBottomsOfADeepFadeOnly)
 {
     // Marks' peaks every two elements with a tenth of noise on them.
@@ -987,6 +1025,13 @@ TEST(CwHeldLevelSwing, FitsAFastFadeButNoSteadyToneNorASlowShallowFade)
         return cw::HeldLevelSwing(held(dPeriodSec, fDepth), UNIT, NOISE * NOISE, dRate).Swung();
     };
     EXPECT_TRUE(swung(0.5, 0.9f, rate));
+    // Such a swing hands on the peaks it fitted; none without the rate (nothing fitted), nor
+    // for a fade past the follower's fast period, though it swings.
+    const cw::HeldLevelSwing fitted(held(0.5, 0.9f), UNIT, NOISE * NOISE, rate);
+    EXPECT_GE(fitted.FastFadePeaks().size(), size_t(6));
+    EXPECT_TRUE(cw::HeldLevelSwing(held(0.5, 0.9f), UNIT, NOISE * NOISE).FastFadePeaks().empty());
+    EXPECT_TRUE(
+        cw::HeldLevelSwing(held(1.0, 0.9f), UNIT, NOISE * NOISE, rate).FastFadePeaks().empty());
     // At 1 Hz too, past the fast period of the follower's turns.
     EXPECT_TRUE(swung(1.0, 0.9f, rate));
     EXPECT_FALSE(swung(0.5, 0.0f, rate));

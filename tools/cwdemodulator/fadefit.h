@@ -18,6 +18,13 @@ namespace cw {
 class FadeFit
 {
 public:
+    /// A mark's peak: its level at its position.
+    struct MarkPeak
+    {
+        std::int64_t nAt;
+        float fLevel;
+    };
+
     /// Periods from @p nShortest to @p nLongest samples are tried, on the peaks of the last
     /// @p nMemory samples.
     FadeFit(std::int64_t nShortest, std::int64_t nLongest, std::int64_t nMemory);

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace cw {
 
@@ -73,6 +74,7 @@ HeldLevelSwing::HeldLevelSwing(const std::vector<std::complex<float>>& inPhase, 
     const float noise = std::sqrt(fNoiseVariance / float(length));
     const size_t reach = size_t(std::max(1.0, dUnit));
     std::vector<float> peaks;
+    std::vector<FadeFit::MarkPeak> fitted;
     // At slow speeds a fast fade leaves few marks per period, and its weak ones drown: their
     // level is fitted instead, period and all.
     FadeFit fit(std::llround(LocalMarkLevel::FIT_SHORTEST_SEC * dSampleRate),
@@ -81,6 +83,7 @@ HeldLevelSwing::HeldLevelSwing(const std::vector<std::complex<float>>& inPhase, 
     for (size_t n = size_t(length); n < envelope.size(); ++n) {
         if (envelope[n] > MARK_OVER_NOISE * noise && isPeak(envelope, n, reach)) {
             peaks.push_back(envelope[n]);
+            fitted.push_back({std::int64_t(n), envelope[n]});
             fit.Push(std::int64_t(n), envelope[n]);
         }
     }
@@ -88,8 +91,13 @@ HeldLevelSwing::HeldLevelSwing(const std::vector<std::complex<float>>& inPhase, 
     m_bSwung = period > 0 &&
                period <= std::llround(LocalMarkLevel::FIT_FAST_PERIOD_SEC * dSampleRate) &&
                fit.Span() >= FIT_PERIODS * period && fit.Strength() >= FIT_SHARE;
-    if (m_bSwung)
+    if (m_bSwung) {
+        // Handed on for a fade within the follower's fast period only: at 1 Hz the cells moved
+        // both ways by a character or two.
+        if (period <= std::llround(LocalMarkLevel::FAST_PERIOD_SEC * dSampleRate))
+            m_fastFadePeaks = std::move(fitted);
         return;
+    }
     if (peaks.empty())
         return;
     std::sort(peaks.begin(), peaks.end());

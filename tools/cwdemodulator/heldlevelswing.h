@@ -1,5 +1,7 @@
 #pragma once
 
+#include "tools/cwdemodulator/fadefit.h"
+
 #include <complex>
 #include <vector>
 
@@ -23,9 +25,15 @@ public:
 
     /// Whether the marks' level swung within the held seconds.
     bool Swung() const { return m_bSwung; }
+    /// Where a fade within the follower's fast period, fitted to the marks' peaks, showed the
+    /// swing, those peaks, at their positions among the held samples; empty otherwise. The
+    /// level follower starts its own fit from them, so that the first seconds replayed are
+    /// followed with the fade known.
+    const std::vector<FadeFit::MarkPeak>& FastFadePeaks() const { return m_fastFadePeaks; }
 
 private:
     bool m_bSwung = false;
+    std::vector<FadeFit::MarkPeak> m_fastFadePeaks;
 };
 
 } // namespace cw

@@ -85,11 +85,14 @@ void LevelFollower::Watch(const Moment& now)
     m_pLevel->SetKnownToMove();
 }
 
-void LevelFollower::FollowFromStart(const Moment& now)
+void LevelFollower::FollowFromStart(const Moment& now,
+                                    const std::vector<FadeFit::MarkPeak>& fastFadePeaks,
+                                    std::int64_t nPeakDelay)
 {
     if (!m_pLevel && clearToFollow(now.fTrackedLevel, now)) {
         m_bKnownToMove = true;
         startFollowing(now);
+        m_pLevel->StartFitFrom(fastFadePeaks, nPeakDelay);
     }
 }
 

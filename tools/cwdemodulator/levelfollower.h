@@ -1,9 +1,12 @@
 #pragma once
 
+#include "tools/cwdemodulator/fadefit.h"
 #include "tools/morsedsp/ringbuffer.h"
 
 #include <complex>
+#include <cstdint>
 #include <memory>
+#include <vector>
 
 namespace cw {
 
@@ -50,7 +53,11 @@ public:
     /// a level that moves, followed then as from the start.
     void Watch(const Moment& now);
     /// Starts following at once: the acquisition saw the level move in the seconds it held.
-    void FollowFromStart(const Moment& now);
+    /// @p fastFadePeaks: the held marks' peaks a fast fade was fitted to, at held sample
+    /// positions that come @p nPeakDelay samples later here (the channel filter's delay).
+    void FollowFromStart(const Moment& now,
+                         const std::vector<FadeFit::MarkPeak>& fastFadePeaks = {},
+                         std::int64_t nPeakDelay = 0);
     /// Hands @p input on, or holds it while the level around it is judged from @p fMagnitude
     /// (the matched filter's). @p bJudged: the level has seen the last sample, and keeps its
     /// judgement from there.

@@ -127,6 +127,14 @@ void LocalMarkLevel::SetKnownToMove()
     m_bKnownToMove = true;
 }
 
+void LocalMarkLevel::StartFitFrom(const std::vector<FadeFit::MarkPeak>& peaks, std::int64_t nDelay)
+{
+    for (const FadeFit::MarkPeak& peak : peaks) {
+        m_fit.Push(peak.nAt + nDelay, peak.fLevel);
+        m_nFittedUntil = peak.nAt + nDelay;
+    }
+}
+
 float LocalMarkLevel::Level() const
 {
     return PEAK_SHARE * m_fLevel;
@@ -238,7 +246,8 @@ void LocalMarkLevel::watchPeak(float fJudged, float fMarkPower)
         raw < fastAheadMax(m_nDelay - m_fast.nReach) || raw < fastAheadMax(m_nDelay))
         return;
     const long long at = judgedPosition();
-    m_fit.Push(at, fJudged);
+    if (at > m_nFittedUntil)
+        m_fit.Push(at, fJudged);
     if (m_bKnownToMove) {
         m_fade.Push(at, fJudged);
         return;

@@ -90,6 +90,10 @@ public:
     /// Whether the marks' peaks show a fade whose period is within the fit's reach (a few
     /// seconds at most), as of the sample Delay() back.
     bool FadePeriodFound() const;
+    /// Before the first sample: the fade's fit starts from @p peaks of marks still to come,
+    /// whose positions come @p nDelay samples later among the samples pushed (counted from the
+    /// first), and takes no peak of its own up to the last of them (the same marks, seen again).
+    void StartFitFrom(const std::vector<FadeFit::MarkPeak>& peaks, std::int64_t nDelay);
     /// Adds the newest sample's envelope (the matched filter's magnitude) and quadrature part.
     void Push(float fMagnitude, float fQuadrature);
     /// The level of the marks around the sample Delay() back, once divided by Gain().
@@ -149,6 +153,7 @@ private:
     int m_nDelay;
     long long m_nShort;            ///< half width of the sample's own surroundings
     long long m_nPushed = 0;       ///< samples so far
+    long long m_nFittedUntil = -1; ///< the last peak the fit started from
     float m_fLevel;                ///< in gain-divided units
     float m_fConfirmed;            ///< the level both sides last agreed on
     float m_fEnvelopeNoise = 0.0f; ///< mean envelope power of the gaps, gain divided

@@ -180,8 +180,9 @@ void SpeedAcquisition::refineInPhase(Learned& learned, int nMarks, const Carrier
     // A level that moved within the held seconds is followed from the first sample decoded,
     // and by the trials: at one level, the faded marks of the first seconds looked like gaps
     // and pieces of marks, and a reading three times too fast could win.
-    learned.bLevelSwung =
-        HeldLevelSwing(m_inPhase, result.dUnit, learned.fNoiseVariance, m_dSampleRate).Swung();
+    const HeldLevelSwing swing(m_inPhase, result.dUnit, learned.fNoiseVariance, m_dSampleRate);
+    learned.bLevelSwung = swing.Swung();
+    learned.fastFadePeaks = swing.FastFadePeaks();
     m_levels.clear();
     if (learned.bLevelSwung)
         followHeldLevel(result.dUnit, result.fMarkLevel);

@@ -437,6 +437,71 @@ TEST(CwRestartGrid, PhaseLeftMovingByAnErrorInTheGridsTurnIsFollowedWithoutLag)
     }
 }
 
+TEST(CwRestartGrid, IsSureOnlyWhereTheMarksAgreeClosely)
+{
+    // Marks on the predicted phase make the prior as sure as it may be; marks scattered half a
+    // radian either side of it leave it unsure. The agreement is the marks' mean cosine about
+    // the phase predicted.
+    for (double scatter : {0.0, 0.5}) {
+        SCOPED_TRACE(scatter);
+        cw::RestartGridPhase grid;
+        grid.Start(0.01, 0);
+        EXPECT_FALSE(grid.IsSure());
+        EXPECT_EQ(grid.Agreement(), 0.0);
+        for (int i = 0; i < 60; ++i) {
+            const qint64 start = 150 * i;
+            const double phase = 1.0 + (i % 2 ? scatter : -scatter);
+            grid.Learn(std::polar(10.0, phase) * std::conj(grid.Rotation(start)), start);
+        }
+        EXPECT_EQ(grid.IsSure(), scatter == 0.0);
+        EXPECT_NEAR(grid.Agreement(), std::cos(scatter), 0.02);
+        grid.Stop();
+        EXPECT_FALSE(grid.IsSure());
+    }
+}
+
+TEST(CwSegmenter, MarksOfARestartingGridAreMeasuredAtThePhaseTheirStartPredicts)
+{
+    // A tone that starts every element at one phase on its grid: in the samples' frame a
+    // mark's phase is the grid's less the frame's turn by its start. Once the decided marks
+    // agree, each mark is also measured at the phase its start predicts: a dot on it at its
+    // amplitude, a dot a quarter turn off (as noise has no favoured phase there) at nothing,
+    // though on its own phase it is as strong. Before the grid is sure there is no such level.
+    const double turn = 0.01; // radians per sample
+    std::vector<double> runs;
+    for (int i = 0; i < 12; ++i)
+        runs.insert(runs.end(), {1, -1, 3, -3});
+    runs.insert(runs.end(), {1, -3, 1, -7});
+    const size_t offGrid = runs.size() - 2;
+    std::mt19937 generator(5);
+    std::normal_distribution<float> noise(0.0f, 0.2f);
+    cw::CwSegmenter segmenter;
+    segmenter.Reset(0, 0.04f);
+    segmenter.SetRestartGrid(turn);
+    qint64 n = 0;
+    for (size_t r = 0; r < runs.size(); ++r) {
+        const double phase = 0.7 - turn * double(n) + (r == offGrid ? dsp::TWO_PI / 4 : 0.0);
+        for (int i = 0; i < int(std::lround(std::abs(runs[r]) * UNIT)); ++i, ++n) {
+            const std::complex<float> tone =
+                runs[r] > 0 ? std::polar(1.0f, float(phase)) : std::complex<float>();
+            segmenter.PushOwnPhase(tone + std::complex<float>(noise(generator), noise(generator)),
+                                   noise(generator), 1.0f, UNIT);
+        }
+    }
+    std::vector<cw::CwSegmenter::Segment> marks;
+    for (const cw::CwSegmenter::Segment& s : finish(segmenter))
+        if (s.bOn)
+            marks.push_back(s);
+    ASSERT_EQ(marks.size(), 26u);
+    EXPECT_LT(marks.front().fGridLevel, 0.0f);
+    const cw::CwSegmenter::Segment& onGrid = marks[24];
+    const cw::CwSegmenter::Segment& offGridDot = marks[25];
+    EXPECT_NEAR(onGrid.fGridLevel, 1.0f, 0.1f);
+    EXPECT_NEAR(offGridDot.fLevel, 1.0f, 0.1f);
+    EXPECT_LT(offGridDot.fGridLevel, 0.15f);
+    EXPECT_GE(offGridDot.fGridLevel, 0.0f);
+}
+
 TEST(CwMatchedFilter, ChangingTheLengthGivesWhatAFreshFilterGives)
 {
     std::mt19937 generator(9);

@@ -183,6 +183,15 @@ bool BlockEvidence::splitMayWin(qint64 nFirst, qint64 nBlocks, qint64 nPieces,
     return bound + 1e-9 * (gain + cost) + 1e-9 > dWhole;
 }
 
+std::complex<double> BlockEvidence::GridPhase(qint64 nStart) const
+{
+    // Where the marks agree less, a real mark's projection falls short of its size by more
+    // than the average says (the more so the weaker the mark), and real dots were dropped.
+    if (!m_grid.IsActive() || !m_grid.IsSure())
+        return 0.0;
+    return m_grid.Prior(m_grid.Rotation(nStart)) / (m_grid.Concentration() * m_grid.Agreement());
+}
+
 double BlockEvidence::OwnPhaseMagnitude(std::complex<double> sum, qint64 nSamples) const
 {
     // A mark on its own phase has the size of its samples' sum, whatever that phase was; the

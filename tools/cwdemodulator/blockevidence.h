@@ -95,6 +95,10 @@ public:
     /// The size of a mark's summed samples @p sum over @p nSamples on its own phase, the
     /// noise's share taken out.
     double OwnPhaseMagnitude(std::complex<double> sum, qint64 nSamples) const;
+    /// The phase the restart grid predicts for a mark starting at sample @p nStart, as a phasor
+    /// whose length is one over the share of a mark's size its projection keeps on average;
+    /// 0 unless the grid is sure of it (RestartGridPhase::IsSure()).
+    std::complex<double> GridPhase(qint64 nStart) const;
     /// A mark decided with summed samples @p sum from sample @p nStart, for the restart grid.
     void LearnMark(std::complex<double> sum, qint64 nStart) { m_grid.Learn(sum, nStart); }
 

@@ -140,6 +140,9 @@ void CwSegmenter::emit(bool bOn, Kind kind, qint64 nFirst, qint64 nLast)
     // later decision says what the whole is.
     const bool joined = !m_segments.empty() && m_segments.back().bOn == bOn &&
                         m_segments.back().nStart + m_segments.back().nLength == startSample;
+    const float gridLevel =
+        bOn && ownPhase ? gridLevelOf(sum, joined ? m_segments.back().nStart : startSample, samples)
+                        : -1.0f;
     if (bOn && ownPhase)
         m_blocks.LearnMark(sum, joined ? m_segments.back().nStart : startSample);
     if (joined) {
@@ -148,11 +151,25 @@ void CwSegmenter::emit(bool bOn, Kind kind, qint64 nFirst, qint64 nLast)
         previous.fLevel = float((previous.fLevel * previous.nLength + level * samples) / total);
         previous.fAmplitude =
             float((previous.fAmplitude * previous.nLength + amplitude * samples) / total);
+        // One phase for the whole mark, predicted from its start: the projections add up.
+        previous.fGridLevel =
+            previous.fGridLevel >= 0.0f && gridLevel >= 0.0f
+                ? float((previous.fGridLevel * previous.nLength + gridLevel * samples) / total)
+                : -1.0f;
         previous.nLength += samples;
         previous.kind = kind;
     } else {
-        m_segments.push_back({bOn, startSample, samples, level, kind, amplitude});
+        m_segments.push_back({bOn, startSample, samples, level, kind, amplitude, gridLevel});
     }
+}
+
+float CwSegmenter::gridLevelOf(std::complex<double> sum, qint64 nMarkStart, qint64 nSamples) const
+{
+    const std::complex<double> phase = m_blocks.GridPhase(nMarkStart);
+    if (phase == 0.0 || nSamples <= 0)
+        return -1.0f;
+    // A phase far off the one predicted gives nothing, not a negative level.
+    return float(std::max(0.0, (sum * std::conj(phase)).real()) / double(nSamples));
 }
 
 bool CwSegmenter::TakeSegment(Segment& segment)

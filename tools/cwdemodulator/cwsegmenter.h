@@ -37,6 +37,10 @@ public:
         float fLevel;   ///< mean in-phase amplitude over the segment
         Kind kind;
         float fAmplitude; ///< mean mark level the samples were weighed against
+        /// A mark of a tone restarting on its element grid: its mean amplitude at the phase its
+        /// start predicts, over the share of a mark's size that keeps on average (noise has no
+        /// favoured phase there); below 0 where the grid is not sure of the phase.
+        float fGridLevel = -1.0f;
     };
 
     /// @p characterCodes: the dots and dashes (".-") of the characters expected, at most
@@ -106,6 +110,9 @@ private:
     void closeBlock();
     void commit(bool bAll);
     void emit(bool bOn, Kind kind, qint64 nStart, qint64 nEnd);
+    /// Segment::fGridLevel of samples summing to @p sum over @p nSamples, of a mark that started
+    /// at sample @p nMarkStart.
+    float gridLevelOf(std::complex<double> sum, qint64 nMarkStart, qint64 nSamples) const;
 
     SegmentLengthPriors m_priors;
     BlockEvidence m_blocks;

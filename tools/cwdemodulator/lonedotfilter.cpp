@@ -55,6 +55,14 @@ void LoneDotFilter::Finish(CwTimingTracker& classifier, const LeakageWatch& leak
         classifier.PushSegment(m_pendingMark);
 }
 
+float LoneDotFilter::markLevelOf(const CwSegmenter::Segment& mark)
+{
+    // A dot of a tone restarting on its grid is judged at the phase its start predicts, as a
+    // steady tone's in phase: noise read as a dot has no favoured phase there, while on its
+    // own phase it looked as strong as a weak dot (a dot read into a word gap passed as an E).
+    return mark.fGridLevel >= 0.0f ? mark.fGridLevel : mark.fLevel;
+}
+
 bool LoneDotFilter::isLoneWeakDot(double dGapAfterUnits, const CwTimingTracker& classifier,
                                   const LeakageWatch& leakage) const
 {
@@ -78,7 +86,7 @@ bool LoneDotFilter::isLoneWeakDot(double dGapAfterUnits, const CwTimingTracker& 
     const float against = withinWord ? std::min(markLevel, m_pendingMark.fAmplitude) : markLevel;
     return m_dGapBefore >= LONE_GAP_UNITS && dGapAfterUnits >= LONE_GAP_UNITS &&
            double(m_pendingMark.nLength) < LONE_DOT_UNITS * unit &&
-           m_pendingMark.fLevel < level * against;
+           markLevelOf(m_pendingMark) < level * against;
 }
 
 } // namespace cw

@@ -29,6 +29,8 @@ public:
     void Finish(CwTimingTracker& classifier, const LeakageWatch& leakage);
 
 private:
+    /// The level @p mark is judged at.
+    static float markLevelOf(const CwSegmenter::Segment& mark);
     bool isLoneWeakDot(double dGapAfterUnits, const CwTimingTracker& classifier,
                        const LeakageWatch& leakage) const;
 

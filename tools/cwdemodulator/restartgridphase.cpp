@@ -30,10 +30,16 @@ double concentrationFor(double dAgreement)
 
 } // namespace
 
+bool RestartGridPhase::IsSure() const
+{
+    return m_dAgreement > 0.0 && concentrationFor(m_dAgreement) >= MOST_CONCENTRATION;
+}
+
 void RestartGridPhase::Stop()
 {
     m_bActive = false;
     m_prior = 0.0;
+    m_dAgreement = 0.0;
 }
 
 void RestartGridPhase::Start(double dTurnPerSample, qint64 nOrigin)
@@ -45,6 +51,7 @@ void RestartGridPhase::Start(double dTurnPerSample, qint64 nOrigin)
     m_dMagnitudes = 0.0;
     m_nMarks = 0;
     m_prior = 0.0;
+    m_dAgreement = 0.0;
     m_dRate = 0.0;
     m_dInterval = 0.0;
     m_nLastStart = nOrigin;
@@ -70,10 +77,11 @@ void RestartGridPhase::Learn(std::complex<double> sum, qint64 nStart)
     const double length = std::abs(m_sum);
     if (m_nMarks < MARKS_NEEDED || length <= 0.0 || m_dMagnitudes <= 0.0) {
         m_prior = 0.0;
+        m_dAgreement = 0.0;
         return;
     }
-    const double concentration =
-        std::min(MOST_CONCENTRATION, concentrationFor(length / m_dMagnitudes));
+    m_dAgreement = std::min(1.0, length / m_dMagnitudes);
+    const double concentration = std::min(MOST_CONCENTRATION, concentrationFor(m_dAgreement));
     m_prior = m_sum / length * concentration;
 }
 

@@ -33,6 +33,13 @@ public:
         return m_prior * std::conj(startRotation);
     }
     double Concentration() const { return std::abs(m_prior); }
+    /// The mean cosine of the decided marks' phases about the one predicted (their noise
+    /// included): how much of a mark's size its projection on that phase keeps, on average.
+    /// 0 while nothing is predicted.
+    double Agreement() const { return m_dAgreement; }
+    /// Whether the decided marks agree so closely that the prior is as sure as it may be: a
+    /// mark's phase is then known nearly as well as a steady tone's.
+    bool IsSure() const;
 
 private:
     /// Carries the averaged phase forward to a mark starting at @p nStart and learns the rate
@@ -46,6 +53,7 @@ private:
     double m_dMagnitudes = 0.0; ///< their sizes, weighted as in the sum
     int m_nMarks = 0;           ///< marks learned from
     std::complex<double> m_prior;
+    double m_dAgreement = 0.0;
     double m_dRate = 0.0;     ///< radians per sample the grid phase moves at
     double m_dInterval = 0.0; ///< samples between decided marks' starts, averaged
     qint64 m_nLastStart = 0;

@@ -1104,6 +1104,42 @@ TEST(CwHeldLevelSwing, FitsAFastFadeButNoSteadyToneNorASlowShallowFade)
     EXPECT_FALSE(swung(0.5, 0.0f, 0.0));
 }
 
+TEST(CwHeldLevelSwing, TakesARaggedFastFadeWithManyPeaksButNotWithFew)
+{
+    // Held seconds at 500 samples a second, 40 to an element, fading 20 dB at 2 Hz, each
+    // mark's level also scattered by its own factor so that the fit explains less of the
+    // peaks' spread than a clean fade's. With dots two a period, the fade is still taken and
+    // its peaks handed on; with one dot a period or so, the same share of a fit is too
+    // little to tell a fast fade from chance.
+    const double rate = 500.0;
+    constexpr float NOISE = 0.05f;
+    // Scattered so, the fit explains 0.84 of the dense peaks' spread and 0.78 of the sparse.
+    constexpr float SCATTER = 0.4f; // of the log level, either way
+    auto held = [&](const std::vector<bool>& units, float fScatter) {
+        std::mt19937 generator(3);
+        std::normal_distribution<float> noise(0.0f, NOISE);
+        std::uniform_real_distribution<float> scatter(-fScatter, fScatter);
+        std::vector<std::complex<float>> samples;
+        float markFactor = 1.0f;
+        for (size_t i = 0; i < units.size() * UNIT; ++i) {
+            if (i % UNIT == 0 && units[i / UNIT] && (i == 0 || !units[i / UNIT - 1]))
+                markFactor = std::exp(scatter(generator));
+            const double turn = dsp::TWO_PI * double(i) / (0.5 * rate);
+            const float level = markFactor * (1.0f - 0.9f * float(1.0 - std::cos(turn)) / 2.0f);
+            samples.emplace_back((units[i / UNIT] ? level : 0.0f) + noise(generator),
+                                 noise(generator));
+        }
+        return samples;
+    };
+    const cw::HeldLevelSwing dense(held(keyedUnits({1, -2}, 70), SCATTER), UNIT, NOISE * NOISE,
+                                   rate);
+    EXPECT_TRUE(dense.Swung());
+    EXPECT_FALSE(dense.FastFadePeaks().empty());
+    const cw::HeldLevelSwing sparse(held(keyedUnits({1, -6}, 20), SCATTER), UNIT, NOISE * NOISE,
+                                    rate);
+    EXPECT_TRUE(sparse.FastFadePeaks().empty());
+}
+
 TEST(CwHeldLevelSwing, TellsAFadingToneFromASteadyOne)
 {
     // Held seconds of keyed in-phase samples: a tone fading by 20 dB twice over them swung; a

@@ -38,6 +38,14 @@ constexpr std::int64_t FIT_PERIODS = 2;
 /// swung and the row read 0 -> 2.7 %).
 constexpr float FIT_SHARE = 0.85f;
 
+/// Within the follower's fast period, a fit explaining this share shows a swing too where the
+/// peaks come at least this many a period: a fade of 20 dB at 2 Hz, 15 WPM, left one text in
+/// ten at 0.79 with two peaks a period, and it was read from its start as fragments. A lower
+/// share alone let a slow fade's few peaks pass for a fast one (at 0.1 Hz, 0.79 with one peak
+/// a period); ebook2cw's Farnsworth spacing stayed under 0.66 within that period.
+constexpr float FAST_FIT_SHARE = 0.75f;
+constexpr double FAST_PEAKS_PER_PERIOD = 2.0;
+
 std::vector<float> matchedEnvelope(const std::vector<std::complex<float>>& inPhase, int nLength)
 {
     std::vector<float> envelope(inPhase.size(), 0.0f);
@@ -88,13 +96,18 @@ HeldLevelSwing::HeldLevelSwing(const std::vector<std::complex<float>>& inPhase, 
         }
     }
     const std::int64_t period = fit.Period();
+    const bool fast =
+        period > 0 && period <= std::llround(LocalMarkLevel::FAST_PERIOD_SEC * dSampleRate);
+    const bool dense =
+        double(peaks.size()) * double(period) >= FAST_PEAKS_PER_PERIOD * double(fit.Span());
     m_bSwung = period > 0 &&
                period <= std::llround(LocalMarkLevel::FIT_FAST_PERIOD_SEC * dSampleRate) &&
-               fit.Span() >= FIT_PERIODS * period && fit.Strength() >= FIT_SHARE;
+               fit.Span() >= FIT_PERIODS * period &&
+               (fit.Strength() >= FIT_SHARE || (fast && dense && fit.Strength() >= FAST_FIT_SHARE));
     if (m_bSwung) {
         // Handed on for a fade within the follower's fast period only: at 1 Hz the cells moved
         // both ways by a character or two.
-        if (period <= std::llround(LocalMarkLevel::FAST_PERIOD_SEC * dSampleRate))
+        if (fast)
             m_fastFadePeaks = std::move(fitted);
         return;
     }

@@ -52,10 +52,16 @@ constexpr float SLOW_FADE_LIFT = 1.15f;
 /// (which mark the lower side holds), most near the bottom, where the marks stand nearest the
 /// noise; it is smoothed over this time constant, with its trend carried ahead so that the
 /// smoothing does not lag the fade (fading 20 dB, +6 dB, 10 texts, `--seed 1 / 2 / 3`,
-/// 15 / 25 / 35 WPM summed: 0.05 Hz 46.9 -> 40.4 %, 0.1 Hz 33.4 -> 32.9; 40.9 and 33.4 at
-/// 0.2 s, 39.9 and 32.7 at 0.35 s, 44.3 and 34.7 at 0.15 s; a plain average of 0.1 s 41.3
-/// and 35.5, lagging a fade of 0.1 Hz at 35 WPM).
+/// 15 / 25 / 35 WPM summed, without the reach below: 0.05 Hz 46.9 -> 40.4 %, 0.1 Hz 33.4 ->
+/// 32.9; 40.9 and 33.4 at 0.2 s, 39.9 and 32.7 at 0.35 s, 44.3 and 34.7 at 0.15 s; a plain
+/// average of 0.1 s 41.3 and 35.5, lagging a fade of 0.1 Hz at 35 WPM).
 constexpr double SLOW_FADE_SMOOTHING_SEC = 0.3;
+/// The smoothed level stays within this factor of the level followed either way: where the
+/// level steps rather than fades (a receiver's gain coming back after a crash), the trend
+/// carried ahead overshoots the step (the AGC rows lost a character at 15 and 25 WPM
+/// without it; fading 0.05 and 0.1 Hz summed as above 38.9 and 32.1 % at 1.25, 40.8 and 32.4
+/// at 1.2, 39.9 and 32.4 at 1.35, 39.4 and 32.6 at 1.5).
+constexpr float SMOOTHED_REACH = 1.25f;
 constexpr double SWING_STEP_SEC = 0.05; ///< the tracker's level is read this often
 constexpr double SWING_SPAN_SEC = 2.0;  ///< over this span
 
@@ -182,7 +188,9 @@ float LevelFollower::movingLevel()
     const float level = m_pLevel->Level();
     if (!m_bSlowFade || m_pLevel->FadePeriodFound())
         return level;
-    return m_slowFadeLevel.Push(SLOW_FADE_LIFT * level);
+    const float lifted = SLOW_FADE_LIFT * level;
+    return std::clamp(m_slowFadeLevel.Push(lifted), lifted / SMOOTHED_REACH,
+                      lifted * SMOOTHED_REACH);
 }
 
 float LevelFollower::amplitude(const Input& judged, const Moment& now)

@@ -95,6 +95,7 @@ private:
     bool m_bKnownToMove = false; ///< the held seconds or a large swing showed the level moving
     /// The large swing showed it, not the held seconds: the fade is slower than they last.
     bool m_bSlowFade = false;
+    bool m_bCrashHeard = false; ///< the crash blanker took most of the tone out of a sample
     LevelTrend m_slowFadeLevel; ///< smooths the level followed over a slow fade
 };
 

@@ -15,6 +15,7 @@
 #include "tools/cwdemodulator/impulseblanker.h"
 #include "tools/cwdemodulator/levelfollower.h"
 #include "tools/cwdemodulator/levelswingwatch.h"
+#include "tools/cwdemodulator/leveltrend.h"
 #include "tools/cwdemodulator/localmarklevel.h"
 #include "tools/cwdemodulator/localphaseprojector.h"
 #include "tools/cwdemodulator/realtapfilter.h"
@@ -1166,6 +1167,45 @@ TEST(CwHeldLevelSwing, TellsAFadingToneFromASteadyOne)
         }
         EXPECT_EQ(cw::HeldLevelSwing(held, UNIT, c.fNoise * c.fNoise).Swung(), c.bSwung) << c.name;
     }
+}
+
+TEST(CwLevelFollower, WeighsTheMarksAtTheBottomOfASlowFadeNearTheNoiseAtTheirOwnLevel)
+{
+    // The same slow fade down to 0.04, four times the noise: the strongest envelopes there are
+    // often noise riding on a mark, and the level followed jumps over the marks' own from
+    // mark to mark; smoothed, the marks are weighed near their own level.
+    auto level = [](size_t i) {
+        const double t = double(i) / 1000.0;
+        return float(t < 2.0 ? 1.0 : t < 5.0 ? 1.0 - 0.96 * (t - 2.0) / 3.0 : 0.04);
+    };
+    const std::vector<float> ratios = weighedOverTone(level, level, level, false, 5500);
+    ASSERT_GT(ratios.size(), 10u);
+    EXPECT_GT(median(ratios), 0.95f);
+    EXPECT_LT(median(ratios), 1.2f);
+}
+
+TEST(CwLevelTrend, SmoothsJitterAndFollowsASteadyFadeOnTime)
+{
+    // A level jumping a fifth up and down from sample to sample comes out near its middle.
+    cw::LevelTrend jittered(100.0);
+    float smoothed = 0.0f;
+    for (int i = 0; i < 2000; ++i)
+        smoothed = jittered.Push(i % 2 == 0 ? 1.2f : 0.8f);
+    EXPECT_NEAR(smoothed, std::sqrt(1.2f * 0.8f), 0.03f);
+    // A level falling 20 dB at a steady rate in decibels is followed without lag, where a
+    // plain average of the same time constant stands a tenth over it.
+    cw::LevelTrend fading(100.0);
+    const int length = 2000;
+    for (int i = 0; i <= length; ++i) {
+        const float level = std::pow(10.0f, -float(i) / float(length));
+        smoothed = fading.Push(level);
+        if (i > 500) {
+            EXPECT_NEAR(smoothed / level, 1.0f, 0.01f) << i;
+        }
+    }
+    // The first level is taken as it is.
+    cw::LevelTrend fresh(100.0);
+    EXPECT_FLOAT_EQ(fresh.Push(0.25f), 0.25f);
 }
 
 TEST(CwLevelSwing, ReadsEveryStepAndForgetsWhatLeftTheSpan)

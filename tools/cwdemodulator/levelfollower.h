@@ -1,6 +1,7 @@
 #pragma once
 
 #include "tools/cwdemodulator/fadefit.h"
+#include "tools/cwdemodulator/leveltrend.h"
 #include "tools/morsedsp/ringbuffer.h"
 
 #include <complex>
@@ -75,9 +76,10 @@ private:
     bool clearToFollow(float fLevel, const Moment& now) const;
     void startFollowing(const Moment& now);
     void pushHeld(const Input& judged, const Moment& now);
-    float amplitude(const Input& judged, const Moment& now) const;
-    /// The level followed around the judged sample, for a level known to move.
-    float movingLevel() const;
+    float amplitude(const Input& judged, const Moment& now);
+    /// The level followed around the judged sample, for a level known to move; over a slow
+    /// fade lifted and smoothed, one call per judged sample.
+    float movingLevel();
     /// Hands @p fInPhase (or @p value, on its own phase) to the segmenter, weighed at
     /// @p fAmplitude, as far as the crash blanker left the tone in it.
     void pushToSegmenter(const Input& input, std::complex<float> value, float fQuadrature,
@@ -93,6 +95,8 @@ private:
     bool m_bKnownToMove = false; ///< the held seconds or a large swing showed the level moving
     /// The large swing showed it, not the held seconds: the fade is slower than they last.
     bool m_bSlowFade = false;
+    bool m_bCrashHeard = false; ///< the crash blanker took most of the tone out of a sample
+    LevelTrend m_slowFadeLevel; ///< smooths the level followed over a slow fade
 };
 
 } // namespace cw

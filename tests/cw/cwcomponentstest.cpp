@@ -911,6 +911,19 @@ float median(std::vector<float> values)
     return values[values.size() / 2];
 }
 
+/// The median of weighedOverTone() over a level steady for 2 s, then down to @p dFloor by 5 s,
+/// tracker and classifier with it, for the marks from 5.5 s on; the swing starts the follower.
+float medianOverSlowFadeTo(double dFloor)
+{
+    auto level = [dFloor](size_t i) {
+        const double t = double(i) / 1000.0;
+        return float(t < 2.0 ? 1.0 : t < 5.0 ? 1.0 - (1.0 - dFloor) * (t - 2.0) / 3.0 : dFloor);
+    };
+    const std::vector<float> ratios = weighedOverTone(level, level, level, false, 5500);
+    EXPECT_GT(ratios.size(), 10u);
+    return ratios.empty() ? 0.0f : median(ratios);
+}
+
 } // namespace
 
 TEST(CwLevelFollower, WeighsALevelKnownToMoveAtTheLevelFollowedNotTheLaggingOnes)
@@ -935,14 +948,19 @@ TEST(CwLevelFollower, WeighsASlowFadeTheTrackersSwingFoundAtTheMarksOwnLevel)
     // the follower and then shows the level moving, too slowly for the fit's periods. The level
     // followed, the lower side's strongest envelope (0.95 of the marks' own on clean keying, a
     // fifth under it near the noise), is lifted over it.
-    auto level = [](size_t i) {
-        const double t = double(i) / 1000.0;
-        return float(t < 2.0 ? 1.0 : t < 5.0 ? 1.0 - 0.7 * (t - 2.0) / 3.0 : 0.3);
-    };
-    const std::vector<float> ratios = weighedOverTone(level, level, level, false, 5500);
-    ASSERT_GT(ratios.size(), 10u);
-    EXPECT_GT(median(ratios), 1.0f);
-    EXPECT_LT(median(ratios), 1.2f);
+    const float weighed = medianOverSlowFadeTo(0.3);
+    EXPECT_GT(weighed, 1.0f);
+    EXPECT_LT(weighed, 1.2f);
+}
+
+TEST(CwLevelFollower, WeighsTheMarksAtTheBottomOfASlowFadeNearTheNoiseAtTheirOwnLevel)
+{
+    // The same slow fade down to 0.04, four times the noise: the strongest envelopes there are
+    // often noise riding on a mark, and the level followed jumps over the marks' own from
+    // mark to mark; smoothed, the marks are weighed near their own level.
+    const float weighed = medianOverSlowFadeTo(0.04);
+    EXPECT_GT(weighed, 0.95f);
+    EXPECT_LT(weighed, 1.2f);
 }
 
 TEST(CwMarkLevel, StartsFromTheHeldSecondsFadeAtTheFirstBottoms)
@@ -1167,21 +1185,6 @@ TEST(CwHeldLevelSwing, TellsAFadingToneFromASteadyOne)
         }
         EXPECT_EQ(cw::HeldLevelSwing(held, UNIT, c.fNoise * c.fNoise).Swung(), c.bSwung) << c.name;
     }
-}
-
-TEST(CwLevelFollower, WeighsTheMarksAtTheBottomOfASlowFadeNearTheNoiseAtTheirOwnLevel)
-{
-    // The same slow fade down to 0.04, four times the noise: the strongest envelopes there are
-    // often noise riding on a mark, and the level followed jumps over the marks' own from
-    // mark to mark; smoothed, the marks are weighed near their own level.
-    auto level = [](size_t i) {
-        const double t = double(i) / 1000.0;
-        return float(t < 2.0 ? 1.0 : t < 5.0 ? 1.0 - 0.96 * (t - 2.0) / 3.0 : 0.04);
-    };
-    const std::vector<float> ratios = weighedOverTone(level, level, level, false, 5500);
-    ASSERT_GT(ratios.size(), 10u);
-    EXPECT_GT(median(ratios), 0.95f);
-    EXPECT_LT(median(ratios), 1.2f);
 }
 
 TEST(CwLevelTrend, SmoothsJitterAndFollowsASteadyFadeOnTime)

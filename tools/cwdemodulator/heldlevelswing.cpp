@@ -81,7 +81,6 @@ HeldLevelSwing::HeldLevelSwing(const std::vector<std::complex<float>>& inPhase, 
     const std::vector<float> envelope = matchedEnvelope(inPhase, length);
     const float noise = std::sqrt(fNoiseVariance / float(length));
     const size_t reach = size_t(std::max(1.0, dUnit));
-    std::vector<float> peaks;
     std::vector<FadeFit::MarkPeak> fitted;
     // At slow speeds a fast fade leaves few marks per period, and its weak ones drown: their
     // level is fitted instead, period and all.
@@ -90,7 +89,6 @@ HeldLevelSwing::HeldLevelSwing(const std::vector<std::complex<float>>& inPhase, 
                 dSampleRate > 0.0 ? std::int64_t(envelope.size()) : 0);
     for (size_t n = size_t(length); n < envelope.size(); ++n) {
         if (envelope[n] > MARK_OVER_NOISE * noise && isPeak(envelope, n, reach)) {
-            peaks.push_back(envelope[n]);
             fitted.push_back({std::int64_t(n), envelope[n]});
             fit.Push(std::int64_t(n), envelope[n]);
         }
@@ -99,7 +97,7 @@ HeldLevelSwing::HeldLevelSwing(const std::vector<std::complex<float>>& inPhase, 
     const bool fast =
         period > 0 && period <= std::llround(LocalMarkLevel::FAST_PERIOD_SEC * dSampleRate);
     const bool dense =
-        double(peaks.size()) * double(period) >= FAST_PEAKS_PER_PERIOD * double(fit.Span());
+        double(fitted.size()) * double(period) >= FAST_PEAKS_PER_PERIOD * double(fit.Span());
     m_bSwung = period > 0 &&
                period <= std::llround(LocalMarkLevel::FIT_FAST_PERIOD_SEC * dSampleRate) &&
                fit.Span() >= FIT_PERIODS * period &&
@@ -111,8 +109,12 @@ HeldLevelSwing::HeldLevelSwing(const std::vector<std::complex<float>>& inPhase, 
             m_fastFadePeaks = std::move(fitted);
         return;
     }
-    if (peaks.empty())
+    if (fitted.empty())
         return;
+    std::vector<float> peaks;
+    peaks.reserve(fitted.size());
+    for (const FadeFit::MarkPeak& peak : fitted)
+        peaks.push_back(peak.fLevel);
     std::sort(peaks.begin(), peaks.end());
     const float top = peaks[size_t(double(peaks.size() - 1) * (1.0 - TOP_RANK))];
     const auto weakEnd = std::lower_bound(peaks.begin(), peaks.end(), WEAK_SHARE * top);

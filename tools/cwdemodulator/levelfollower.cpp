@@ -164,6 +164,9 @@ void LevelFollower::Finish(const Moment& now)
 
 void LevelFollower::pushHeld(const Input& judged, const Moment& now)
 {
+    // From a crash on, a level that moves is a receiver's gain rather than a fade.
+    if (judged.fToneShare < CRASH_TONE_SHARE)
+        m_bCrashHeard = true;
     // The fade or the receiver's gain cut is taken out of the sample, and the segmenter
     // weighs it against the level of the marks around it.
     const float scale = 1.0f / m_pLevel->Gain();
@@ -207,8 +210,6 @@ float LevelFollower::amplitude(const Input& judged, const Moment& now)
     // level lags a fade by seconds (on the way up half the tone's level, so that noise reads
     // as marks) and the tracker's stays over the bottoms (1.2 to 1.5 times the tone's at a
     // slow fade), and taking either there lost most of what a fade of 0.1 Hz cost.
-    if (judged.fToneShare < CRASH_TONE_SHARE)
-        m_bCrashHeard = true;
     if ((m_bKnownToMove || m_pLevel->KnownToMove()) && !now.bNeighbourHeard)
         return movingLevel();
     // Otherwise the classifier's level is steadier but arrives late: the lower of it and the

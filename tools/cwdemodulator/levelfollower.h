@@ -76,6 +76,7 @@ private:
     bool clearToFollow(float fLevel, const Moment& now) const;
     void startFollowing(const Moment& now);
     void pushHeld(const Input& judged, const Moment& now);
+    /// The level the segmenter weighs @p judged against; one call per judged sample.
     float amplitude(const Input& judged, const Moment& now);
     /// The level followed around the judged sample, for a level known to move; over a slow
     /// fade lifted and smoothed, one call per judged sample.

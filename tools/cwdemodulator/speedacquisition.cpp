@@ -209,8 +209,8 @@ bool SpeedAcquisition::slowerHoldsAgainst(const Learned& learned,
 {
     // A slower reading in phase must explain the samples projected over its own elements
     // clearly better than the first reading does, as slower readings are judged below: a
-    // 20 WPM tone at -10 dB read in phase at 9 WPM (its dashes as dots) lost every character
-    // of its text.
+    // 20 WPM tone at -10 dB read in phase at 9.5 WPM (its dashes as dots) lost nearly every
+    // character of its text.
     const CwSpeedEstimator::Result& slower = learned.timing;
     return m_trials
                .ClearlyLikelierSlower({m_inPhase, learned.fNoiseVariance}, first.dUnit,

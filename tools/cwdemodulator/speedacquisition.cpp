@@ -170,13 +170,17 @@ void SpeedAcquisition::refineInPhase(Learned& learned, int nMarks, const Carrier
     const CwSpeedEstimator::Result inPhase =
         m_estimator.Estimate(m_inPhase.data(), m_inPhase.size(), nMarks, true);
     m_estimator.SearchNear(0.0);
+    const CwSpeedEstimator::Result first = result;
     if (inPhase.bFound)
         result = inPhase;
     // Read in phase at another multiple of the element length, the samples are projected
     // over that length instead (see readSlowerOnItsOwnProjection()).
     const bool judgeProjection = ownPhase && !m_bLean;
-    if (judgeProjection && isOtherReading(result.dUnit, projectedFor))
+    if (judgeProjection && isOtherReading(result.dUnit, projectedFor)) {
         projectFor(learned, result.dUnit, carrier);
+        if (result.dUnit > projectedFor && !slowerHoldsAgainst(learned, first, decisions))
+            keepFirstReading(learned, first, nMarks, carrier);
+    }
     // A level that moved within the held seconds is followed from the first sample decoded,
     // and by the trials: at one level, the faded marks of the first seconds looked like gaps
     // and pieces of marks, and a reading three times too fast could win.
@@ -197,6 +201,36 @@ void SpeedAcquisition::refineInPhase(Learned& learned, int nMarks, const Carrier
         result.dUnit = estimate;
         readSlowerOnItsOwnProjection(learned, carrier, decisions);
     }
+}
+
+bool SpeedAcquisition::slowerHoldsAgainst(const Learned& learned,
+                                          const CwSpeedEstimator::Result& first,
+                                          CwSegmenter& decisions) const
+{
+    // A slower reading in phase must explain the samples projected over its own elements
+    // clearly better than the first reading does, as slower readings are judged below: a
+    // 20 WPM tone at -10 dB read in phase at 9.5 WPM (its dashes as dots) lost nearly every
+    // character of its text.
+    const CwSpeedEstimator::Result& slower = learned.timing;
+    return m_trials
+               .ClearlyLikelierSlower({m_inPhase, learned.fNoiseVariance}, first.dUnit,
+                                      slower.dUnit, slower.fMarkLevel, decisions)
+               .dUnit > 0.0;
+}
+
+void SpeedAcquisition::keepFirstReading(Learned& learned, const CwSpeedEstimator::Result& first,
+                                        int nMarks, const CarrierReference& carrier)
+{
+    // Back to the first reading's projection, and its timing in phase taken near it.
+    CwSpeedEstimator::Result& result = learned.timing;
+    result = first;
+    projectFor(learned, first.dUnit, carrier);
+    m_estimator.SearchNear(first.dUnit);
+    const CwSpeedEstimator::Result inPhase =
+        m_estimator.Estimate(m_inPhase.data(), m_inPhase.size(), nMarks, true);
+    m_estimator.SearchNear(0.0);
+    if (inPhase.bFound)
+        result = inPhase;
 }
 
 bool SpeedAcquisition::isOtherReading(double dUnit, double dOtherUnit)

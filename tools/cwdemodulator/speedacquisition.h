@@ -76,6 +76,12 @@ private:
     void dropOldest();
     void refineInPhase(Learned& learned, int nMarks, const CarrierReference& carrier,
                        CwSegmenter& decisions);
+    /// Whether the slower reading taken in phase explains the held samples, projected over
+    /// its elements, clearly better than the @p first reading.
+    bool slowerHoldsAgainst(const Learned& learned, const CwSpeedEstimator::Result& first,
+                            CwSegmenter& decisions) const;
+    void keepFirstReading(Learned& learned, const CwSpeedEstimator::Result& first, int nMarks,
+                          const CarrierReference& carrier);
     static bool isOtherReading(double dUnit, double dOtherUnit);
     void readSlowerOnItsOwnProjection(Learned& learned, const CarrierReference& carrier,
                                       CwSegmenter& decisions);

@@ -166,10 +166,8 @@ void SpeedAcquisition::refineInPhase(Learned& learned, int nMarks, const Carrier
         carrier.ProjectLearned(m_filtered.data(), m_filtered.size(), m_inPhase);
         learned.fNoiseVariance = carrier.NoiseVariance();
     }
-    m_estimator.SearchNear(m_bLean ? result.dUnit : 0.0);
     const CwSpeedEstimator::Result inPhase =
-        m_estimator.Estimate(m_inPhase.data(), m_inPhase.size(), nMarks, true);
-    m_estimator.SearchNear(0.0);
+        timingInPhaseNear(m_bLean ? result.dUnit : 0.0, nMarks);
     const CwSpeedEstimator::Result first = result;
     if (inPhase.bFound)
         result = inPhase;
@@ -203,6 +201,15 @@ void SpeedAcquisition::refineInPhase(Learned& learned, int nMarks, const Carrier
     }
 }
 
+CwSpeedEstimator::Result SpeedAcquisition::timingInPhaseNear(double dNear, int nMarks)
+{
+    m_estimator.SearchNear(dNear);
+    const CwSpeedEstimator::Result inPhase =
+        m_estimator.Estimate(m_inPhase.data(), m_inPhase.size(), nMarks, true);
+    m_estimator.SearchNear(0.0);
+    return inPhase;
+}
+
 bool SpeedAcquisition::slowerHoldsAgainst(const Learned& learned,
                                           const CwSpeedEstimator::Result& first,
                                           CwSegmenter& decisions) const
@@ -225,10 +232,7 @@ void SpeedAcquisition::keepFirstReading(Learned& learned, const CwSpeedEstimator
     CwSpeedEstimator::Result& result = learned.timing;
     result = first;
     projectFor(learned, first.dUnit, carrier);
-    m_estimator.SearchNear(first.dUnit);
-    const CwSpeedEstimator::Result inPhase =
-        m_estimator.Estimate(m_inPhase.data(), m_inPhase.size(), nMarks, true);
-    m_estimator.SearchNear(0.0);
+    const CwSpeedEstimator::Result inPhase = timingInPhaseNear(first.dUnit, nMarks);
     if (inPhase.bFound)
         result = inPhase;
 }

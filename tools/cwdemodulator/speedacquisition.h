@@ -76,6 +76,9 @@ private:
     void dropOldest();
     void refineInPhase(Learned& learned, int nMarks, const CarrierReference& carrier,
                        CwSegmenter& decisions);
+    /// The timing of the samples projected in phase, searched near @p dNear samples an element
+    /// (anywhere at 0).
+    CwSpeedEstimator::Result timingInPhaseNear(double dNear, int nMarks);
     /// Whether the slower reading taken in phase explains the held samples, projected over
     /// its elements, clearly better than the @p first reading.
     bool slowerHoldsAgainst(const Learned& learned, const CwSpeedEstimator::Result& first,

@@ -963,6 +963,47 @@ TEST(CwLevelFollower, WeighsTheMarksAtTheBottomOfASlowFadeNearTheNoiseAtTheirOwn
     EXPECT_LT(weighed, 1.2f);
 }
 
+TEST(CwMarkLevel, GivesAFastFadesFittedAmplitudeOnceItsPeaksSpanTwoPeriods)
+{
+    // Dots, a dash and gaps under a fade of 20 dB, known to move: once the marks' peaks span
+    // two of the fade's periods, the fit's amplitude follows the tone through the whole
+    // period, bottoms included (over it by the noise riding on the peaks); before, and for a
+    // fade slower than the fast period, none is given.
+    const std::vector<bool> units = keyedUnits({1, -1, 1, -1, 3, -3}, 40);
+    auto fitted = [&](double dPeriod, size_t nUntil) {
+        cw::LocalMarkLevel::Reaches reaches{2 * UNIT, 100, UNIT, 20 * UNIT};
+        reaches.nFitShortest = 3 * UNIT;
+        reaches.nFitLongest = 80 * UNIT;
+        reaches.nFitMemory = 100 * UNIT;
+        cw::LocalMarkLevel level(reaches, 1.0f, true);
+        std::mt19937 generator(5);
+        std::normal_distribution<float> noise(0.0f, 0.01f);
+        std::vector<std::pair<float, float>> amplitudeAndTone;
+        for (size_t i = 0; i < nUntil; ++i) {
+            const float tone =
+                1.0f - 0.45f * float(1.0 - std::cos(dsp::TWO_PI * double(i) / dPeriod));
+            level.Push(units[i / UNIT] ? tone : std::abs(noise(generator)), noise(generator));
+            amplitudeAndTone.emplace_back(level.FittedAmplitude(), tone);
+        }
+        // Each sample's amplitude is the one judged Delay() later.
+        const size_t delay = size_t(level.Delay());
+        for (size_t i = 0; i + delay < nUntil; ++i)
+            amplitudeAndTone[i].first = amplitudeAndTone[i + delay].first;
+        amplitudeAndTone.resize(nUntil - delay);
+        return amplitudeAndTone;
+    };
+    const double period = 8.0 * UNIT;
+    for (const auto& [amplitude, tone] : fitted(period, size_t(1.5 * period)))
+        EXPECT_EQ(amplitude, 0.0f);
+    const auto fast = fitted(period, size_t(12 * period));
+    for (size_t i = size_t(10 * period); i < fast.size(); ++i) {
+        EXPECT_GT(fast[i].first, 0.7f * fast[i].second) << i;
+        EXPECT_LT(fast[i].first, 1.25f * fast[i].second + 0.05f) << i;
+    }
+    for (const auto& [amplitude, tone] : fitted(40.0 * UNIT, 12 * size_t(period)))
+        EXPECT_EQ(amplitude, 0.0f);
+}
+
 TEST(CwMarkLevel, StartsFromTheHeldSecondsFadeAtTheFirstBottoms)
 {
     // A fade of 20 dB, eight elements a period, followed from the first sample: started from
@@ -1082,6 +1123,29 @@ TEST(CwFadeFit, FindsAFastFadeWhoseBottomsFallInGaps)
     // A steady signal's peaks show no fade; nor do too few peaks.
     EXPECT_EQ(fitted([](std::int64_t) { return 1.0f; }, 20000).Period(), 0);
     EXPECT_EQ(fitted(fade(double(PERIOD)), 200).Period(), 0);
+}
+
+TEST(CwFadeFit, FitsTheLevelItselfDownToTheBottomsItNeverSaw)
+{
+    // Peaks one to four elements apart under a fade of 20 dB that swings the amplitude evenly,
+    // those under a third of the top never seen: the sinusoid in the level itself comes down
+    // to the fade's bottom, where the log level's stays well over it.
+    constexpr std::int64_t PERIOD = 2000;
+    auto tone = [](std::int64_t n) {
+        return 1.0f - 0.45f * float(1.0 - std::cos(dsp::TWO_PI * double(n) / double(PERIOD)));
+    };
+    std::mt19937 generator(3);
+    std::uniform_real_distribution<float> ripple(0.95f, 1.05f);
+    std::uniform_int_distribution<int> apart(1, 4);
+    cw::FadeFit fit(600, 6000, 8000);
+    for (std::int64_t n = 0; n < 10 * PERIOD; n += 20 * apart(generator))
+        if (tone(n) > 0.33f)
+            fit.Push(n, tone(n) * ripple(generator));
+    ASSERT_NEAR(double(fit.Period()), double(PERIOD), 0.05 * PERIOD);
+    for (std::int64_t n = 10 * PERIOD; n < 11 * PERIOD; n += PERIOD / 8)
+        EXPECT_NEAR(fit.AmplitudeAt(n), tone(n), 0.1f) << n;
+    const std::int64_t bottom = 10 * PERIOD + PERIOD / 2;
+    EXPECT_GT(fit.LevelAt(bottom), 2.0f * tone(bottom));
 }
 
 TEST(CwHeldLevelSwing, FitsAFastFadeButNoSteadyToneNorASlowShallowFade)

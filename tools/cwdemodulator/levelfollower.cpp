@@ -71,7 +71,7 @@ constexpr float CRASH_TONE_SHARE = 0.15f;
 /// The fit's amplitude overstates the tone's as the peaks it is fitted to do (the noise riding
 /// on them, and at the bottoms only the peaks clear of the noise fitted); it is taken at this
 /// share of it (fading 20 dB, +6 dB, 10 texts, `--seed 1 / 2 / 3`, 15 / 25 / 35 WPM summed,
-/// 1 and 2 Hz: 34.2 and 36.8 % at 0.9, 37.4 and 37.3 at 1, 36.0 and 39.5 at 0.8).
+/// 1 and 2 Hz: 29.0 and 27.9 % at 0.9, 32.9 and 27.7 at 1, 29.8 and 31.1 at 0.8).
 constexpr float FITTED_SHARE = 0.9f;
 constexpr double SWING_STEP_SEC = 0.05; ///< the tracker's level is read this often
 constexpr double SWING_SPAN_SEC = 2.0;  ///< over this span

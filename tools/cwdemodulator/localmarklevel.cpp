@@ -71,7 +71,7 @@ constexpr long long FIT_MOVING_PERIODS = 2;
 /// The fit's amplitude speaks up to this many of its periods after its last peak: at 15 WPM
 /// a fast fade's peaks come three or four a second, and a gap or a bottom without one lasts
 /// more than half a period (fading 20 dB at 2 Hz, +6 dB, 15 WPM, `--seed 1 / 2 / 3`:
-/// 2.96 / 2.71 / 5.51 % at half a period, 0.99 / 1.23 / 4.46 at one, 0.99 / 1.23 / 3.41 at two,
+/// 3.21 / 2.71 / 6.04 % at half a period, 0.99 / 1.23 / 4.46 at one, 0.99 / 1.23 / 3.41 at two,
 /// as at four).
 constexpr double AMPLITUDE_KEPT_PERIODS = 2.0;
 /// Past the fast period, the short reach is taken only where the usual one spans this share of

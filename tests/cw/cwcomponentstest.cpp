@@ -968,9 +968,10 @@ TEST(CwMarkLevel, GivesAFastFadesFittedAmplitudeOnceItsPeaksSpanTwoPeriods)
     // Dots, a dash and gaps under a fade of 20 dB, known to move: once the marks' peaks span
     // two of the fade's periods, the fit's amplitude follows the tone through the whole
     // period, bottoms included (over it by the noise riding on the peaks); before, and for a
-    // fade slower than the fast period, none is given.
+    // fade slower than the fast period, none is given. Returns the judged samples' amplitude
+    // over their tone, 0 where none.
     const std::vector<bool> units = keyedUnits({1, -1, 1, -1, 3, -3}, 40);
-    auto fitted = [&](double dPeriod, size_t nUntil) {
+    auto overTone = [&](double dPeriod, size_t nFrom, size_t nUntil) {
         cw::LocalMarkLevel::Reaches reaches{2 * UNIT, 100, UNIT, 20 * UNIT};
         reaches.nFitShortest = 3 * UNIT;
         reaches.nFitLongest = 80 * UNIT;
@@ -978,30 +979,27 @@ TEST(CwMarkLevel, GivesAFastFadesFittedAmplitudeOnceItsPeaksSpanTwoPeriods)
         cw::LocalMarkLevel level(reaches, 1.0f, true);
         std::mt19937 generator(5);
         std::normal_distribution<float> noise(0.0f, 0.01f);
-        std::vector<std::pair<float, float>> amplitudeAndTone;
+        auto tone = [&](size_t i) {
+            return 1.0f - 0.45f * float(1.0 - std::cos(dsp::TWO_PI * double(i) / dPeriod));
+        };
+        std::vector<float> ratios;
         for (size_t i = 0; i < nUntil; ++i) {
-            const float tone =
-                1.0f - 0.45f * float(1.0 - std::cos(dsp::TWO_PI * double(i) / dPeriod));
-            level.Push(units[i / UNIT] ? tone : std::abs(noise(generator)), noise(generator));
-            amplitudeAndTone.emplace_back(level.FittedAmplitude(), tone);
+            level.Push(units[i / UNIT] ? tone(i) : std::abs(noise(generator)), noise(generator));
+            const size_t judged = i - size_t(level.Delay());
+            if (i >= nFrom + size_t(level.Delay()))
+                ratios.push_back(level.FittedAmplitude() / tone(judged));
         }
-        // Each sample's amplitude is the one judged Delay() later.
-        const size_t delay = size_t(level.Delay());
-        for (size_t i = 0; i + delay < nUntil; ++i)
-            amplitudeAndTone[i].first = amplitudeAndTone[i + delay].first;
-        amplitudeAndTone.resize(nUntil - delay);
-        return amplitudeAndTone;
+        return ratios;
     };
     const double period = 8.0 * UNIT;
-    for (const auto& [amplitude, tone] : fitted(period, size_t(1.5 * period)))
-        EXPECT_EQ(amplitude, 0.0f);
-    const auto fast = fitted(period, size_t(12 * period));
-    for (size_t i = size_t(10 * period); i < fast.size(); ++i) {
-        EXPECT_GT(fast[i].first, 0.7f * fast[i].second) << i;
-        EXPECT_LT(fast[i].first, 1.25f * fast[i].second + 0.05f) << i;
+    for (float ratio : overTone(period, 0, size_t(1.5 * period)))
+        EXPECT_EQ(ratio, 0.0f);
+    for (float ratio : overTone(period, size_t(10 * period), size_t(12 * period))) {
+        EXPECT_GT(ratio, 0.7f);
+        EXPECT_LT(ratio, 1.5f);
     }
-    for (const auto& [amplitude, tone] : fitted(40.0 * UNIT, 12 * size_t(period)))
-        EXPECT_EQ(amplitude, 0.0f);
+    for (float ratio : overTone(40.0 * UNIT, 0, size_t(12 * period)))
+        EXPECT_EQ(ratio, 0.0f);
 }
 
 TEST(CwMarkLevel, StartsFromTheHeldSecondsFadeAtTheFirstBottoms)

@@ -963,6 +963,45 @@ TEST(CwLevelFollower, WeighsTheMarksAtTheBottomOfASlowFadeNearTheNoiseAtTheirOwn
     EXPECT_LT(weighed, 1.2f);
 }
 
+TEST(CwMarkLevel, GivesAFastFadesFittedAmplitudeOnceItsPeaksSpanTwoPeriods)
+{
+    // Dots, a dash and gaps under a fade of 20 dB, known to move: once the marks' peaks span
+    // two of the fade's periods, the fit's amplitude follows the tone through the whole
+    // period, bottoms included (over it by the noise riding on the peaks); before, and for a
+    // fade slower than the fast period, none is given. Returns the judged samples' amplitude
+    // over their tone, 0 where none.
+    const std::vector<bool> units = keyedUnits({1, -1, 1, -1, 3, -3}, 40);
+    auto overTone = [&](double dPeriod, size_t nFrom, size_t nUntil) {
+        cw::LocalMarkLevel::Reaches reaches{2 * UNIT, 100, UNIT, 20 * UNIT};
+        reaches.nFitShortest = 3 * UNIT;
+        reaches.nFitLongest = 80 * UNIT;
+        reaches.nFitMemory = 100 * UNIT;
+        cw::LocalMarkLevel level(reaches, 1.0f, true);
+        std::mt19937 generator(5);
+        std::normal_distribution<float> noise(0.0f, 0.01f);
+        auto tone = [&](size_t i) {
+            return 1.0f - 0.45f * float(1.0 - std::cos(dsp::TWO_PI * double(i) / dPeriod));
+        };
+        std::vector<float> ratios;
+        for (size_t i = 0; i < nUntil; ++i) {
+            level.Push(units[i / UNIT] ? tone(i) : std::abs(noise(generator)), noise(generator));
+            const size_t judged = i - size_t(level.Delay());
+            if (i >= nFrom + size_t(level.Delay()))
+                ratios.push_back(level.FittedAmplitude() / tone(judged));
+        }
+        return ratios;
+    };
+    const double period = 8.0 * UNIT;
+    for (float ratio : overTone(period, 0, size_t(1.5 * period)))
+        EXPECT_EQ(ratio, 0.0f);
+    for (float ratio : overTone(period, size_t(10 * period), size_t(12 * period))) {
+        EXPECT_GT(ratio, 0.7f);
+        EXPECT_LT(ratio, 1.5f);
+    }
+    for (float ratio : overTone(40.0 * UNIT, 0, size_t(12 * period)))
+        EXPECT_EQ(ratio, 0.0f);
+}
+
 TEST(CwMarkLevel, StartsFromTheHeldSecondsFadeAtTheFirstBottoms)
 {
     // A fade of 20 dB, eight elements a period, followed from the first sample: started from
@@ -1084,6 +1123,29 @@ TEST(CwFadeFit, FindsAFastFadeWhoseBottomsFallInGaps)
     EXPECT_EQ(fitted(fade(double(PERIOD)), 200).Period(), 0);
 }
 
+TEST(CwFadeFit, FitsTheLevelItselfDownToTheBottomsItNeverSaw)
+{
+    // Peaks one to four elements apart under a fade of 20 dB that swings the amplitude evenly,
+    // those under a third of the top never seen: the sinusoid in the level itself comes down
+    // to the fade's bottom, where the log level's stays well over it.
+    constexpr std::int64_t PERIOD = 2000;
+    auto tone = [](std::int64_t n) {
+        return 1.0f - 0.45f * float(1.0 - std::cos(dsp::TWO_PI * double(n) / double(PERIOD)));
+    };
+    std::mt19937 generator(3);
+    std::uniform_real_distribution<float> ripple(0.95f, 1.05f);
+    std::uniform_int_distribution<int> apart(1, 4);
+    cw::FadeFit fit(600, 6000, 8000);
+    for (std::int64_t n = 0; n < 10 * PERIOD; n += 20 * apart(generator))
+        if (tone(n) > 0.33f)
+            fit.Push(n, tone(n) * ripple(generator));
+    ASSERT_NEAR(double(fit.Period()), double(PERIOD), 0.05 * PERIOD);
+    for (std::int64_t n = 10 * PERIOD; n < 11 * PERIOD; n += PERIOD / 8)
+        EXPECT_NEAR(fit.AmplitudeAt(n), tone(n), 0.1f) << n;
+    const std::int64_t bottom = 10 * PERIOD + PERIOD / 2;
+    EXPECT_GT(fit.LevelAt(bottom), 2.0f * tone(bottom));
+}
+
 TEST(CwHeldLevelSwing, FitsAFastFadeButNoSteadyToneNorASlowShallowFade)
 {
     // Held seconds at 500 samples a second, 40 to an element (15 WPM), in noise. Given the
@@ -1109,15 +1171,14 @@ TEST(CwHeldLevelSwing, FitsAFastFadeButNoSteadyToneNorASlowShallowFade)
         return cw::HeldLevelSwing(held(dPeriodSec, fDepth), UNIT, NOISE * NOISE, dRate).Swung();
     };
     EXPECT_TRUE(swung(0.5, 0.9f, rate));
-    // Such a swing hands on the peaks it fitted; none without the rate (nothing fitted), nor
-    // for a fade past the follower's fast period, though it swings.
+    // Such a swing hands on the peaks it fitted, at 1 Hz too (past the fast period of the
+    // follower's turns); none without the rate (nothing fitted).
     const cw::HeldLevelSwing fitted(held(0.5, 0.9f), UNIT, NOISE * NOISE, rate);
     EXPECT_GE(fitted.FastFadePeaks().size(), size_t(6));
     EXPECT_TRUE(cw::HeldLevelSwing(held(0.5, 0.9f), UNIT, NOISE * NOISE).FastFadePeaks().empty());
-    EXPECT_TRUE(
-        cw::HeldLevelSwing(held(1.0, 0.9f), UNIT, NOISE * NOISE, rate).FastFadePeaks().empty());
-    // At 1 Hz too, past the fast period of the follower's turns.
     EXPECT_TRUE(swung(1.0, 0.9f, rate));
+    EXPECT_GE(cw::HeldLevelSwing(held(1.0, 0.9f), UNIT, NOISE * NOISE, rate).FastFadePeaks().size(),
+              size_t(6));
     EXPECT_FALSE(swung(0.5, 0.0f, rate));
     EXPECT_FALSE(swung(2.5, 0.5f, rate));
     EXPECT_FALSE(swung(0.5, 0.0f, 0.0));

@@ -19,6 +19,8 @@ constexpr size_t LEAST_PEAKS = 6;
 constexpr double STRONG_SHARE = 0.6;
 /// And where its top is this many times its bottom (a steady signal's peaks barely move).
 constexpr double DEEPEST_OVER_TOP = 3.0;
+/// The sinusoid in the level itself is kept over this share of the peaks' geometric mean.
+constexpr double LEAST_AMPLITUDE_SHARE = 0.05;
 /// Periods tried: the fade's phase drifts at most this share of a cycle over the memory
 /// between two neighbouring ones.
 constexpr double PHASE_STEP = 0.1;
@@ -48,7 +50,8 @@ void FadeFit::Push(std::int64_t nAt, float fLevel)
 {
     if (fLevel <= 0.0f || m_nMemory <= 0)
         return;
-    Peak peak{nAt, std::log(double(fLevel)), std::vector<double>(2 * m_rates.size())};
+    Peak peak{nAt, std::log(double(fLevel)), double(fLevel),
+              std::vector<double>(2 * m_rates.size())};
     for (size_t rate = 0; rate < m_rates.size(); ++rate) {
         const double phase = phaseAt(nAt, m_rates[rate]);
         peak.cosSin[2 * rate] = std::cos(phase);
@@ -69,12 +72,24 @@ float FadeFit::LevelAt(std::int64_t nAt) const
         std::exp(m_best.dMean + m_best.dCos * std::cos(phase) + m_best.dSin * std::sin(phase)));
 }
 
+float FadeFit::AmplitudeAt(std::int64_t nAt) const
+{
+    if (m_nPeriod <= 0)
+        return 0.0f;
+    const double phase = phaseAt(nAt, m_dCycles);
+    const double level =
+        m_amplitude.dMean + m_amplitude.dCos * std::cos(phase) + m_amplitude.dSin * std::sin(phase);
+    // A sinusoid deeper than the peaks' own swing crosses zero; no fade goes that deep.
+    return float(std::max(level, LEAST_AMPLITUDE_SHARE * std::exp(m_best.dMean)));
+}
+
 void FadeFit::refit()
 {
     m_bStrong = false;
     m_fStrength = 0.0f;
     m_nPeriod = 0;
     m_best = Fit();
+    m_amplitude = Fit();
     if (m_peaks.size() < LEAST_PEAKS)
         return;
     double mean = 0.0;
@@ -86,22 +101,27 @@ void FadeFit::refit()
         spread += (peak.dLog - mean) * (peak.dLog - mean);
     if (spread <= 0.0)
         return;
+    size_t best = 0;
     for (size_t rate = 0; rate < m_rates.size(); ++rate) {
-        const Fit fit = fitAt(rate, spread);
+        const Fit fit = fitAt(rate, &Peak::dLog);
         if (fit.dExplained > m_best.dExplained) {
             m_best = fit;
+            best = rate;
             m_dCycles = m_rates[rate];
             m_nPeriod = std::llround(1.0 / m_rates[rate]);
         }
     }
-    m_fStrength = float(m_best.dExplained);
+    if (m_nPeriod > 0)
+        m_amplitude = fitAt(best, &Peak::dLevel);
+    const double explained = m_best.dExplained / spread;
+    m_fStrength = float(explained);
     const double swing = std::hypot(m_best.dCos, m_best.dSin);
-    m_bStrong = m_best.dExplained >= STRONG_SHARE && 2.0 * swing >= std::log(DEEPEST_OVER_TOP);
+    m_bStrong = explained >= STRONG_SHARE && 2.0 * swing >= std::log(DEEPEST_OVER_TOP);
 }
 
-FadeFit::Fit FadeFit::fitAt(size_t nRate, double dSpread) const
+FadeFit::Fit FadeFit::fitAt(size_t nRate, double Peak::*pValue) const
 {
-    // Normal equations of log level = a + b cos + c sin, about the mean to keep them steady.
+    // Normal equations of value = a + b cos + c sin, about the mean to keep them steady.
     double n = 0, c = 0, s = 0, cc = 0, ss = 0, cs = 0, y = 0, yc = 0, ys = 0;
     for (const Peak& peak : m_peaks) {
         const double co = peak.cosSin[2 * nRate];
@@ -112,9 +132,10 @@ FadeFit::Fit FadeFit::fitAt(size_t nRate, double dSpread) const
         cc += co * co;
         ss += si * si;
         cs += co * si;
-        y += peak.dLog;
-        yc += peak.dLog * co;
-        ys += peak.dLog * si;
+        const double value = peak.*pValue;
+        y += value;
+        yc += value * co;
+        ys += value * si;
     }
     // Centred sums: the mean drops out and a 2 x 2 system is left.
     const double ccC = cc - c * c / n;
@@ -129,7 +150,7 @@ FadeFit::Fit FadeFit::fitAt(size_t nRate, double dSpread) const
     fit.dCos = (ycC * ssC - ysC * csC) / det;
     fit.dSin = (ysC * ccC - ycC * csC) / det;
     fit.dMean = (y - fit.dCos * c - fit.dSin * s) / n;
-    fit.dExplained = (fit.dCos * ycC + fit.dSin * ysC) / dSpread;
+    fit.dExplained = fit.dCos * ycC + fit.dSin * ysC;
     return fit;
 }
 

@@ -37,6 +37,11 @@ public:
     std::int64_t Period() const { return m_bStrong ? m_nPeriod : 0; }
     /// The level the fit gives at @p nAt; only meaningful where Period() is not 0.
     float LevelAt(std::int64_t nAt) const;
+    /// The level at @p nAt of a sinusoid in the level itself, fitted at the best fit's period:
+    /// its bottoms are as deep as a fade's that swings the amplitude evenly, where the log
+    /// level's sinusoid has them too shallow and its tops too high. Only meaningful where
+    /// Period() is not 0.
+    float AmplitudeAt(std::int64_t nAt) const;
     /// Share of the peaks' spread (log level) the best fit explains; 0 before a fit.
     float Strength() const { return m_fStrength; }
     /// Samples from the first peak fitted to the last; 0 before the second.
@@ -52,17 +57,17 @@ private:
     {
         std::int64_t nAt;
         double dLog;                ///< natural log of the level
+        double dLevel;              ///< the level itself
         std::vector<double> cosSin; ///< its phase's cosine and sine at each rate tried
     };
     struct Fit
     {
-        double dMean = 0.0, dCos = 0.0, dSin = 0.0; ///< log level = mean + cos + sin parts
-        double dExplained = 0.0;                    ///< share of the spread
+        double dMean = 0.0, dCos = 0.0, dSin = 0.0; ///< value = mean + cos + sin parts
+        double dExplained = 0.0; ///< sum of squares about the mean the fit explains
     };
     void refit();
-    /// The least-squares fit at the rate tried @p nRate; @p dSpread: the peaks' sum of squares
-    /// about their mean.
-    Fit fitAt(size_t nRate, double dSpread) const;
+    /// The least-squares fit of the peaks' @p pValue at the rate tried @p nRate.
+    Fit fitAt(size_t nRate, double Peak::*pValue) const;
 
     std::int64_t m_nShortest;
     std::int64_t m_nLongest;
@@ -73,7 +78,8 @@ private:
     std::deque<Peak> m_peaks;
     std::int64_t m_nPeriod = 0;
     double m_dCycles = 0.0; ///< per sample, of the best fit
-    Fit m_best;
+    Fit m_best;             ///< of the log level
+    Fit m_amplitude;        ///< of the level itself, at the best fit's rate
     float m_fStrength = 0.0f;
     bool m_bStrong = false;
 };

@@ -98,6 +98,10 @@ public:
     void Push(float fMagnitude, float fQuadrature);
     /// The level of the marks around the sample Delay() back, once divided by Gain().
     float Level() const;
+    /// The level the fit of a fast fade gives the sample Delay() back, in the level itself (a
+    /// sinusoid in amplitude, as Level() reads it), where the fit spans a few of its periods
+    /// and its last peak came within a few of them; 0 elsewhere.
+    float FittedAmplitude() const;
     /// The gain the sample Delay() back went through, relative to the transmission's usual
     /// one: divide the sample by it.
     float Gain() const { return m_fGain; }

@@ -26,9 +26,8 @@ public:
     /// Whether the marks' level swung within the held seconds.
     bool Swung() const { return m_bSwung; }
     /// Where a fade fitted to the marks' peaks showed the swing, those peaks, at their
-    /// positions among the held samples; empty otherwise. The
-    /// level follower starts its own fit from them, so that the first seconds replayed are
-    /// followed with the fade known.
+    /// positions among the held samples; empty otherwise. The level follower starts its own
+    /// fit from them, so that the first seconds replayed are followed with the fade known.
     const std::vector<FadeFit::MarkPeak>& FastFadePeaks() const { return m_fastFadePeaks; }
 
 private:

@@ -963,6 +963,39 @@ TEST(CwLevelFollower, WeighsTheMarksAtTheBottomOfASlowFadeNearTheNoiseAtTheirOwn
     EXPECT_LT(weighed, 1.2f);
 }
 
+TEST(CwLevelFollower, WeighsTheMarksOfAFastFadeNearTheirOwnLevelThoughTheirEdgesAreSoft)
+{
+    // "TEST"s keyed with raised-cosine edges of a quarter element, fading 20 dB at 2 Hz, the
+    // tracker's and the classifier's levels staying at the top. Near the tops the lower side's
+    // strongest envelope is often a mark's soft edge; the fit to the marks' peaks holds the
+    // level given up to near the marks' own.
+    const std::vector<bool> units = keyedUnits(8);
+    const int edge = UNIT / 4;
+    auto keyed = [&](size_t u) { return u < units.size() && units[u]; };
+    auto rise = [&](int nIn) {
+        return nIn >= edge ? 1.0f
+                           : 0.5f - 0.5f * float(std::cos(dsp::TWO_PI * 0.5 * (nIn + 0.5) / edge));
+    };
+    auto tone = [&](size_t i) {
+        const size_t u = i / UNIT;
+        const int in = int(i % UNIT);
+        float shape = 1.0f;
+        if (u == 0 || !keyed(u - 1))
+            shape = rise(in);
+        if (!keyed(u + 1))
+            shape = std::min(shape, rise(UNIT - 1 - in));
+        const double fade = 0.5 - 0.5 * std::cos(dsp::TWO_PI * 2.0 * double(i) / 1000.0);
+        return shape * float(1.0 - 0.9 * fade);
+    };
+    const std::vector<float> ratios = weighedOverTone(
+        tone, [](size_t) { return 1.0f; }, [](size_t) { return 1.0f; }, true, 3000);
+    ASSERT_GT(ratios.size(), 20u);
+    for (float ratio : ratios) {
+        EXPECT_GT(ratio, 0.5f);
+        EXPECT_LT(ratio, 1.3f);
+    }
+}
+
 TEST(CwMarkLevel, GivesAFastFadesFittedAmplitudeOnceItsPeaksSpanTwoPeriods)
 {
     // Dots, a dash and gaps under a fade of 20 dB, known to move: once the marks' peaks span

@@ -73,6 +73,15 @@ constexpr float CRASH_TONE_SHARE = 0.15f;
 /// share of it (fading 20 dB, +6 dB, 10 texts, `--seed 1 / 2 / 3`, 15 / 25 / 35 WPM summed,
 /// 1 and 2 Hz: 29.0 and 27.9 % at 0.9, 32.9 and 27.7 at 1, 29.8 and 31.1 at 0.8).
 constexpr float FITTED_SHARE = 0.9f;
+/// The level followed is not believed under this share of the fit's level: near a fast fade's
+/// tops it often reads a mark's edge (2 Hz: a quarter of the samples at under 0.35 of the tone's),
+/// where the fit reads 0.9 to 0.95 of it (1 and 2 Hz summed as above: 28.2 and 25.8 % at 0.7,
+/// 28.8 and 26.1 at 0.65, 28.0 and 26.3 at 0.75, 29.0 and 25.5 at 0.8).
+constexpr float FOLLOWED_FLOOR_SHARE = 0.7f;
+/// That floor holds only where the fit explains this share of its peaks' spread: a weaker fit
+/// found over a slow fade lifted the level over it (0.1 Hz, 15 WPM, `--seed 2`: 5.42 -> 5.67 %
+/// with the floor everywhere, 5.42 from 0.7 up).
+constexpr float FLOOR_FIT_STRENGTH = 0.8f;
 constexpr double SWING_STEP_SEC = 0.05; ///< the tracker's level is read this often
 constexpr double SWING_SPAN_SEC = 2.0;  ///< over this span
 
@@ -204,9 +213,14 @@ float LevelFollower::movingLevel()
         // The level followed reads the lower side's strongest envelope, near a fast fade's
         // tops often only a mark's edge (at 15 WPM half the tone's at the median), and the fit
         // is a coarse shape between its peaks: each errs its own way, and their geometric
-        // mean is nearer the tone than either.
-        const float fitted = m_pLevel->FittedAmplitude();
-        return fitted > 0.0f ? std::sqrt(FITTED_SHARE * fitted * level) : level;
+        // mean is nearer the tone than either. The level followed errs low far more than high,
+        // so it is held up to a floor under the fit's.
+        const float fitted = FITTED_SHARE * m_pLevel->FittedAmplitude();
+        if (fitted <= 0.0f)
+            return level;
+        const bool fitHolds = m_pLevel->FitStrength() >= FLOOR_FIT_STRENGTH;
+        const float followed = fitHolds ? std::max(level, FOLLOWED_FLOOR_SHARE * fitted) : level;
+        return std::sqrt(fitted * followed);
     }
     if (m_pLevel->FadePeriodFound())
         return level;

@@ -102,6 +102,8 @@ public:
     /// sinusoid in amplitude, as Level() reads it), where the fit spans a few of its periods
     /// and its last peak came within a few of them; 0 elsewhere.
     float FittedAmplitude() const;
+    /// Share of the marks' peaks' spread (log level) the fade's fit explains; 0 before a fit.
+    float FitStrength() const { return m_fit.Strength(); }
     /// The gain the sample Delay() back went through, relative to the transmission's usual
     /// one: divide the sample by it.
     float Gain() const { return m_fGain; }

@@ -209,19 +209,8 @@ void LevelFollower::pushToSegmenter(const Input& input, std::complex<float> valu
 float LevelFollower::movingLevel()
 {
     const float level = m_pLevel->Level();
-    if (!m_bSlowFade) {
-        // The level followed reads the lower side's strongest envelope, near a fast fade's
-        // tops often only a mark's edge (at 15 WPM half the tone's at the median), and the fit
-        // is a coarse shape between its peaks: each errs its own way, and their geometric
-        // mean is nearer the tone than either. The level followed errs low far more than high,
-        // so it is held up to a floor under the fit's.
-        const float fitted = FITTED_SHARE * m_pLevel->FittedAmplitude();
-        if (fitted <= 0.0f)
-            return level;
-        const bool fitHolds = m_pLevel->FitStrength() >= FLOOR_FIT_STRENGTH;
-        const float followed = fitHolds ? std::max(level, FOLLOWED_FLOOR_SHARE * fitted) : level;
-        return std::sqrt(fitted * followed);
-    }
+    if (!m_bSlowFade)
+        return weighedWithFit(level);
     if (m_pLevel->FadePeriodFound())
         return level;
     const float lifted = SLOW_FADE_LIFT * level;
@@ -229,6 +218,22 @@ float LevelFollower::movingLevel()
         return lifted;
     return std::clamp(m_slowFadeLevel.Push(lifted), lifted / SMOOTHED_REACH,
                       lifted * SMOOTHED_REACH);
+}
+
+float LevelFollower::weighedWithFit(float fFollowed) const
+{
+    // The level followed reads the lower side's strongest envelope, near a fast fade's tops
+    // often only a mark's edge (at 15 WPM half the tone's at the median), and the fit is a
+    // coarse shape between its peaks: each errs its own way, and their geometric mean is
+    // nearer the tone than either. The level followed errs low far more than high, so it is
+    // held up to a floor under the fit's.
+    const float fitted = FITTED_SHARE * m_pLevel->FittedAmplitude();
+    if (fitted <= 0.0f)
+        return fFollowed;
+    const bool fitHolds = m_pLevel->FitStrength() >= FLOOR_FIT_STRENGTH;
+    const float followed =
+        fitHolds ? std::max(fFollowed, FOLLOWED_FLOOR_SHARE * fitted) : fFollowed;
+    return std::sqrt(fitted * followed);
 }
 
 float LevelFollower::amplitude(const Input& judged, const Moment& now)

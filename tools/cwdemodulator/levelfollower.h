@@ -81,6 +81,8 @@ private:
     /// The level followed around the judged sample, for a level known to move; over a slow
     /// fade lifted and smoothed, one call per judged sample.
     float movingLevel();
+    /// @p fFollowed weighed with the level a fast fade's fit gives, where the fit gives one.
+    float weighedWithFit(float fFollowed) const;
     /// Hands @p fInPhase (or @p value, on its own phase) to the segmenter, weighed at
     /// @p fAmplitude, as far as the crash blanker left the tone in it.
     void pushToSegmenter(const Input& input, std::complex<float> value, float fQuadrature,

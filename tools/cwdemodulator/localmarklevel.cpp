@@ -89,6 +89,7 @@ LocalMarkLevel::LocalMarkLevel(const Reaches& reaches, float fInitialLevel, bool
       m_fast(reaches.nFastMarks > 0 ? std::min(m_usual.nReach, reaches.nFastMarks)
                                     : m_usual.nReach),
       m_fastPeriods{reaches.nFastPeriod, std::max(reaches.nFastPeriod, reaches.nFitFastPeriod)},
+      m_amplitudePeriods{reaches.nFitAmplitudeShortest, reaches.nFitAmplitudeLongest},
       m_nNoiseReach(std::max(1, reaches.nNoise)), m_nDelay(std::max(m_usual.nReach, m_nNoiseReach)),
       m_nShort(std::max(1, m_nNoiseReach / 4)), m_fLevel(fInitialLevel),
       m_fConfirmed(fInitialLevel), m_bKnownToMove(bKnownToMove), m_fade(FADE_TURN),
@@ -124,6 +125,8 @@ LocalMarkLevel::Reaches LocalMarkLevel::Reaches::For(double dUnit, double dSampl
     reaches.nFitShortest = std::llround(FIT_SHORTEST_SEC * dSampleRate);
     reaches.nFitLongest = std::llround(FIT_LONGEST_SEC * dSampleRate);
     reaches.nFitMemory = std::llround(FIT_MEMORY_SEC * dSampleRate);
+    reaches.nFitAmplitudeShortest = std::llround(FIT_AMPLITUDE_SHORTEST_SEC * dSampleRate);
+    reaches.nFitAmplitudeLongest = std::llround(FIT_AMPLITUDE_LONGEST_SEC * dSampleRate);
     return reaches;
 }
 
@@ -244,13 +247,27 @@ float LocalMarkLevel::fittedLevel() const
     return m_fit.LevelAt(judgedAt);
 }
 
+bool LocalMarkLevel::fitGivesAmplitude() const
+{
+    // A fast fit over less than two of its periods may be an arc of a slower fade (fading
+    // 20 dB at 0.5 Hz, 35 WPM: fits of 0.5 to 1.3 s explaining 93 to 99 %, `--seed 3`
+    // 6.40 -> 6.93 %). Two of a slower fade's periods fill the memory: one is asked there
+    // (summed over the row at 0.5 Hz, 36.0 %; 1.5 or 1.9 periods 36.5 / 39.5, a memory of 5
+    // or 6 s with one 37.6 / 36.9).
+    const long long period = m_fit.Period();
+    if (period <= 0)
+        return false;
+    if (fitFindsFastFade())
+        return m_fit.Span() >= FIT_MOVING_PERIODS * period;
+    return period >= m_amplitudePeriods.nShortest && period <= m_amplitudePeriods.nLongest &&
+           m_fit.Strength() >= FIT_FAST_SHARE && m_fit.Span() >= period;
+}
+
 float LocalMarkLevel::FittedAmplitude() const
 {
-    // A fit over less than two of its periods may be an arc of a slower fade (fading 20 dB at
-    // 0.5 Hz, 35 WPM: fits of 0.5 to 1.3 s explaining 93 to 99 %, `--seed 3` 6.40 -> 6.93 %).
     const long long period = m_fit.Period();
     const long long judgedAt = judgedPosition();
-    if (!m_bKnownToMove || !fitFindsFastFade() || m_fit.Span() < FIT_MOVING_PERIODS * period ||
+    if (!m_bKnownToMove || !fitGivesAmplitude() ||
         double(judgedAt - m_fit.LastPeak()) > AMPLITUDE_KEPT_PERIODS * double(period))
         return 0.0f;
     return PEAK_SHARE * m_fit.AmplitudeAt(judgedAt);

@@ -62,6 +62,14 @@ public:
     static constexpr double FIT_SHORTEST_SEC = 0.3;
     static constexpr double FIT_LONGEST_SEC = 3.0;
     static constexpr double FIT_MEMORY_SEC = 4.0;
+    /// A fade the fit finds within these periods, past the fast ones, gives its amplitude too
+    /// where the fit explains FIT_FAST_SHARE of the peaks' spread: the memory holds only about
+    /// two of its periods, and the level followed scatters at its bottoms as at a fast fade's
+    /// (fading 20 dB at 0.5 Hz, +6 dB, 15 / 25 / 35 WPM, `--seed 1 / 2 / 3`: 42.3 % summed
+    /// before, 36.0 so). From 1.6 s: fits of 1.3 to 1.6 s come over a fade of 1 Hz too (there
+    /// 28.2 -> 28.5 %).
+    static constexpr double FIT_AMPLITUDE_SHORTEST_SEC = 1.6;
+    static constexpr double FIT_AMPLITUDE_LONGEST_SEC = 2.5;
 
     /// Samples looked at on each side of the judged sample.
     struct Reaches
@@ -74,6 +82,9 @@ public:
         long long nFitShortest = 0;   ///< the shortest fade period fitted
         long long nFitLongest = 0;    ///< the longest
         long long nFitMemory = 0;     ///< of peaks fitted; 0: no fit
+        /// Periods past the fast ones whose fit gives its amplitude; 0: none.
+        long long nFitAmplitudeShortest = 0;
+        long long nFitAmplitudeLongest = 0;
         /// At an element length of @p dUnit samples.
         static Reaches For(double dUnit, double dSampleRate);
     };
@@ -122,6 +133,8 @@ private:
     /// Whether the fit found a fast fade: one within the fast period, or a longer one it
     /// explains well.
     bool fitFindsFastFade() const;
+    /// Whether the fit's period and span let its amplitude speak.
+    bool fitGivesAmplitude() const;
     /// The level the fade's fit gives the judged sample where it found a fast fade whose peaks
     /// came of late; 0 elsewhere.
     float fittedLevel() const;
@@ -155,6 +168,12 @@ private:
         long long nMeasured;
         long long nFitted;
     } m_fastPeriods;
+    /// Periods past those whose fit gives its amplitude from a single period's peaks.
+    struct AmplitudePeriods
+    {
+        long long nShortest;
+        long long nLongest;
+    } m_amplitudePeriods;
     int m_nNoiseReach;
     int m_nDelay;
     long long m_nShort;            ///< half width of the sample's own surroundings

@@ -996,42 +996,80 @@ TEST(CwLevelFollower, WeighsTheMarksOfAFastFadeNearTheirOwnLevelThoughTheirEdges
     }
 }
 
+namespace {
+
+/// Dots, a dash and gaps under a fade of 20 dB of @p dPeriod samples, known to move, with a
+/// little noise: the amplitude the fit gives the judged samples from @p nFrom on, over their
+/// tone (0 where none).
+std::vector<float> fittedAmplitudeOverTone(const cw::LocalMarkLevel::Reaches& reaches,
+                                           double dPeriod, size_t nFrom, size_t nUntil)
+{
+    const std::vector<bool> units = keyedUnits({1, -1, 1, -1, 3, -3}, 40);
+    cw::LocalMarkLevel level(reaches, 1.0f, true);
+    std::mt19937 generator(5);
+    std::normal_distribution<float> noise(0.0f, 0.01f);
+    auto tone = [&](size_t i) {
+        return 1.0f - 0.45f * float(1.0 - std::cos(dsp::TWO_PI * double(i) / dPeriod));
+    };
+    std::vector<float> ratios;
+    for (size_t i = 0; i < nUntil; ++i) {
+        level.Push(units[i / UNIT] ? tone(i) : std::abs(noise(generator)), noise(generator));
+        const size_t judged = i - size_t(level.Delay());
+        if (i >= nFrom + size_t(level.Delay()))
+            ratios.push_back(level.FittedAmplitude() / tone(judged));
+    }
+    return ratios;
+}
+
+/// Fast fades up to 20 elements; fits from 3 to 80 elements over @p nMemory.
+cw::LocalMarkLevel::Reaches fittedReaches(int nMemory)
+{
+    cw::LocalMarkLevel::Reaches reaches{2 * UNIT, 100, UNIT, 20 * UNIT};
+    reaches.nFitShortest = 3 * UNIT;
+    reaches.nFitLongest = 80 * UNIT;
+    reaches.nFitMemory = nMemory;
+    return reaches;
+}
+
+} // namespace
+
 TEST(CwMarkLevel, GivesAFastFadesFittedAmplitudeOnceItsPeaksSpanTwoPeriods)
 {
-    // Dots, a dash and gaps under a fade of 20 dB, known to move: once the marks' peaks span
-    // two of the fade's periods, the fit's amplitude follows the tone through the whole
-    // period, bottoms included (over it by the noise riding on the peaks); before, and for a
-    // fade slower than the fast period, none is given. Returns the judged samples' amplitude
-    // over their tone, 0 where none.
-    const std::vector<bool> units = keyedUnits({1, -1, 1, -1, 3, -3}, 40);
-    auto overTone = [&](double dPeriod, size_t nFrom, size_t nUntil) {
-        cw::LocalMarkLevel::Reaches reaches{2 * UNIT, 100, UNIT, 20 * UNIT};
-        reaches.nFitShortest = 3 * UNIT;
-        reaches.nFitLongest = 80 * UNIT;
-        reaches.nFitMemory = 100 * UNIT;
-        cw::LocalMarkLevel level(reaches, 1.0f, true);
-        std::mt19937 generator(5);
-        std::normal_distribution<float> noise(0.0f, 0.01f);
-        auto tone = [&](size_t i) {
-            return 1.0f - 0.45f * float(1.0 - std::cos(dsp::TWO_PI * double(i) / dPeriod));
-        };
-        std::vector<float> ratios;
-        for (size_t i = 0; i < nUntil; ++i) {
-            level.Push(units[i / UNIT] ? tone(i) : std::abs(noise(generator)), noise(generator));
-            const size_t judged = i - size_t(level.Delay());
-            if (i >= nFrom + size_t(level.Delay()))
-                ratios.push_back(level.FittedAmplitude() / tone(judged));
-        }
-        return ratios;
-    };
+    // Once the marks' peaks span two of the fade's periods, the fit's amplitude follows the
+    // tone through the whole period, bottoms included (over it by the noise riding on the
+    // peaks); before, and for a fade slower than the fast period, none is given.
+    const cw::LocalMarkLevel::Reaches reaches = fittedReaches(100 * UNIT);
     const double period = 8.0 * UNIT;
-    for (float ratio : overTone(period, 0, size_t(1.5 * period)))
+    for (float ratio : fittedAmplitudeOverTone(reaches, period, 0, size_t(1.5 * period)))
         EXPECT_EQ(ratio, 0.0f);
-    for (float ratio : overTone(period, size_t(10 * period), size_t(12 * period))) {
+    for (float ratio :
+         fittedAmplitudeOverTone(reaches, period, size_t(10 * period), size_t(12 * period))) {
         EXPECT_GT(ratio, 0.7f);
         EXPECT_LT(ratio, 1.5f);
     }
-    for (float ratio : overTone(40.0 * UNIT, 0, size_t(12 * period)))
+    for (float ratio : fittedAmplitudeOverTone(reaches, 40.0 * UNIT, 0, size_t(12 * period)))
+        EXPECT_EQ(ratio, 0.0f);
+}
+
+TEST(CwMarkLevel, GivesASlowerFadesFittedAmplitudeWithinItsPeriodsFromOnePeriodsPeaks)
+{
+    // A fade of 40 elements, past the fast ones, whose two periods the fit's memory (70
+    // elements) cannot hold: within the periods given, its amplitude follows the tone once the
+    // peaks span one period, if more coarsely than a fast fade's over more of them; a fade of
+    // 64 elements, past them, gets none.
+    cw::LocalMarkLevel::Reaches reaches = fittedReaches(70 * UNIT);
+    reaches.nFitAmplitudeShortest = 30 * UNIT;
+    reaches.nFitAmplitudeLongest = 50 * UNIT;
+    const double period = 40.0 * UNIT;
+    for (float ratio : fittedAmplitudeOverTone(reaches, period, 0, size_t(0.8 * period)))
+        EXPECT_EQ(ratio, 0.0f);
+    const std::vector<float> later =
+        fittedAmplitudeOverTone(reaches, period, size_t(3 * period), size_t(5 * period));
+    for (float ratio : later) {
+        EXPECT_GT(ratio, 0.6f);
+        EXPECT_LT(ratio, 1.5f);
+    }
+    for (float ratio : fittedAmplitudeOverTone(reaches, 64.0 * UNIT, 0, size_t(5 * period)))
         EXPECT_EQ(ratio, 0.0f);
 }
 

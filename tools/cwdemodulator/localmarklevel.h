@@ -66,8 +66,8 @@ public:
     /// where the fit explains FIT_FAST_SHARE of the peaks' spread: the memory holds only about
     /// two of its periods, and the level followed scatters at its bottoms as at a fast fade's
     /// (fading 20 dB at 0.5 Hz, +6 dB, 15 / 25 / 35 WPM, `--seed 1 / 2 / 3`: 42.3 % summed
-    /// before, 36.0 so). From 1.6 s: fits of 1.3 to 1.6 s come over a fade of 1 Hz too (there
-    /// 28.2 -> 28.5 %).
+    /// before, 36.0 so). From 1.6 s: with no lower bound, fading at 1 Hz read 28.2 -> 28.5 %
+    /// summed the same way.
     static constexpr double FIT_AMPLITUDE_SHORTEST_SEC = 1.6;
     static constexpr double FIT_AMPLITUDE_LONGEST_SEC = 2.5;
 

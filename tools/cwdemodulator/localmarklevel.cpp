@@ -239,12 +239,14 @@ bool LocalMarkLevel::inFastFade() const
 
 float LocalMarkLevel::fittedLevel() const
 {
-    const long long period = m_fit.Period();
-    const long long judgedAt = judgedPosition();
-    if (!m_bKnownToMove || !fitFindsFastFade() ||
-        double(judgedAt - m_fit.LastPeak()) > FIT_KEPT_PERIODS * double(period))
+    if (!m_bKnownToMove || !fitFindsFastFade() || !fitPeakWithin(FIT_KEPT_PERIODS))
         return 0.0f;
-    return m_fit.LevelAt(judgedAt);
+    return m_fit.LevelAt(judgedPosition());
+}
+
+bool LocalMarkLevel::fitPeakWithin(double dPeriods) const
+{
+    return double(judgedPosition() - m_fit.LastPeak()) <= dPeriods * double(m_fit.Period());
 }
 
 bool LocalMarkLevel::fitGivesAmplitude() const
@@ -265,12 +267,9 @@ bool LocalMarkLevel::fitGivesAmplitude() const
 
 float LocalMarkLevel::FittedAmplitude() const
 {
-    const long long period = m_fit.Period();
-    const long long judgedAt = judgedPosition();
-    if (!m_bKnownToMove || !fitGivesAmplitude() ||
-        double(judgedAt - m_fit.LastPeak()) > AMPLITUDE_KEPT_PERIODS * double(period))
+    if (!m_bKnownToMove || !fitGivesAmplitude() || !fitPeakWithin(AMPLITUDE_KEPT_PERIODS))
         return 0.0f;
-    return PEAK_SHARE * m_fit.AmplitudeAt(judgedAt);
+    return PEAK_SHARE * m_fit.AmplitudeAt(judgedPosition());
 }
 
 void LocalMarkLevel::watchPeak(float fJudged, float fMarkPower)

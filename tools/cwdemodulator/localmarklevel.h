@@ -135,6 +135,9 @@ private:
     bool fitFindsFastFade() const;
     /// Whether the fit's period and span let its amplitude speak.
     bool fitGivesAmplitude() const;
+    /// Whether the fit's last peak came within @p dPeriods of its periods before the judged
+    /// sample.
+    bool fitPeakWithin(double dPeriods) const;
     /// The level the fade's fit gives the judged sample where it found a fast fade whose peaks
     /// came of late; 0 elsewhere.
     float fittedLevel() const;

@@ -1245,11 +1245,12 @@ TEST(CwHeldLevelSwing, FitsAFastFadeButNoSteadyToneNorASlowShallowFade)
     // Such a swing hands on the peaks it fitted, at 1 Hz too (past the fast period of the
     // follower's turns); none without the rate (nothing fitted).
     const cw::HeldLevelSwing fitted(held(0.5, 0.9f), UNIT, NOISE * NOISE, rate);
-    EXPECT_GE(fitted.FastFadePeaks().size(), size_t(6));
-    EXPECT_TRUE(cw::HeldLevelSwing(held(0.5, 0.9f), UNIT, NOISE * NOISE).FastFadePeaks().empty());
+    EXPECT_GE(fitted.FittedFadePeaks().size(), size_t(6));
+    EXPECT_TRUE(cw::HeldLevelSwing(held(0.5, 0.9f), UNIT, NOISE * NOISE).FittedFadePeaks().empty());
     EXPECT_TRUE(swung(1.0, 0.9f, rate));
-    EXPECT_GE(cw::HeldLevelSwing(held(1.0, 0.9f), UNIT, NOISE * NOISE, rate).FastFadePeaks().size(),
-              size_t(6));
+    EXPECT_GE(
+        cw::HeldLevelSwing(held(1.0, 0.9f), UNIT, NOISE * NOISE, rate).FittedFadePeaks().size(),
+        size_t(6));
     EXPECT_FALSE(swung(0.5, 0.0f, rate));
     EXPECT_FALSE(swung(2.5, 0.5f, rate));
     EXPECT_FALSE(swung(0.5, 0.0f, 0.0));
@@ -1285,10 +1286,10 @@ TEST(CwHeldLevelSwing, TakesARaggedFastFadeWithManyPeaksButNotWithFew)
     const cw::HeldLevelSwing dense(held(keyedUnits({1, -2}, 70), SCATTER), UNIT, NOISE * NOISE,
                                    rate);
     EXPECT_TRUE(dense.Swung());
-    EXPECT_FALSE(dense.FastFadePeaks().empty());
+    EXPECT_FALSE(dense.FittedFadePeaks().empty());
     const cw::HeldLevelSwing sparse(held(keyedUnits({1, -6}, 20), SCATTER), UNIT, NOISE * NOISE,
                                     rate);
-    EXPECT_TRUE(sparse.FastFadePeaks().empty());
+    EXPECT_TRUE(sparse.FittedFadePeaks().empty());
 }
 
 TEST(CwHeldLevelSwing, TellsAFadingToneFromASteadyOne)

@@ -320,7 +320,7 @@ void CwDemodulator::Private::tryAcquire(bool bFinal)
     m_reacquisition.Settle(learned.timing.dUnit);
     startTracking(learned.timing);
     if (learned.bLevelSwung)
-        m_pFollower->FollowFromStart(levelMoment(), learned.fastFadePeaks, m_pChannel->Delay());
+        m_pFollower->FollowFromStart(levelMoment(), learned.fittedFadePeaks, m_pChannel->Delay());
     replayHeld();
     if (bFinal && m_phase == Phase::AcquiringSpeed && !m_pAcquisition->IsEmpty())
         tryAcquire(true);

@@ -107,7 +107,7 @@ HeldLevelSwing::HeldLevelSwing(const std::vector<std::complex<float>>& inPhase, 
         // replayed: at 1 Hz most of what was lost lay in the first characters, before the
         // follower's own fit (fading 20 dB at 1 Hz, +6 dB, 15 / 25 / 35 WPM summed over
         // `--seed 1 / 2 / 3`: 34.2 -> 29.0 %).
-        m_fastFadePeaks = std::move(fitted);
+        m_fittedFadePeaks = std::move(fitted);
         return;
     }
     if (fitted.empty())

@@ -28,11 +28,11 @@ public:
     /// Where a fade fitted to the marks' peaks showed the swing, those peaks, at their
     /// positions among the held samples; empty otherwise. The level follower starts its own
     /// fit from them, so that the first seconds replayed are followed with the fade known.
-    const std::vector<FadeFit::MarkPeak>& FastFadePeaks() const { return m_fastFadePeaks; }
+    const std::vector<FadeFit::MarkPeak>& FittedFadePeaks() const { return m_fittedFadePeaks; }
 
 private:
     bool m_bSwung = false;
-    std::vector<FadeFit::MarkPeak> m_fastFadePeaks;
+    std::vector<FadeFit::MarkPeak> m_fittedFadePeaks;
 };
 
 } // namespace cw

@@ -123,13 +123,13 @@ void LevelFollower::Watch(const Moment& now)
 }
 
 void LevelFollower::FollowFromStart(const Moment& now,
-                                    const std::vector<FadeFit::MarkPeak>& fastFadePeaks,
+                                    const std::vector<FadeFit::MarkPeak>& fittedFadePeaks,
                                     std::int64_t nPeakDelay)
 {
     if (!m_pLevel && clearToFollow(now.fTrackedLevel, now)) {
         m_bKnownToMove = true;
         startFollowing(now);
-        m_pLevel->StartFitFrom(fastFadePeaks, nPeakDelay);
+        m_pLevel->StartFitFrom(fittedFadePeaks, nPeakDelay);
     }
 }
 

@@ -54,10 +54,10 @@ public:
     /// a level that moves, followed then as from the start.
     void Watch(const Moment& now);
     /// Starts following at once: the acquisition saw the level move in the seconds it held.
-    /// @p fastFadePeaks: the held marks' peaks a fast fade was fitted to, at held sample
+    /// @p fittedFadePeaks: the held marks' peaks a fade was fitted to, at held sample
     /// positions that come @p nPeakDelay samples later here (the channel filter's delay).
     void FollowFromStart(const Moment& now,
-                         const std::vector<FadeFit::MarkPeak>& fastFadePeaks = {},
+                         const std::vector<FadeFit::MarkPeak>& fittedFadePeaks = {},
                          std::int64_t nPeakDelay = 0);
     /// Hands @p input on, or holds it while the level around it is judged from @p fMagnitude
     /// (the matched filter's). @p bJudged: the level has seen the last sample, and keeps its

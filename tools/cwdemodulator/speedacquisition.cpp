@@ -184,7 +184,7 @@ void SpeedAcquisition::refineInPhase(Learned& learned, int nMarks, const Carrier
     // and pieces of marks, and a reading three times too fast could win.
     const HeldLevelSwing swing(m_inPhase, result.dUnit, learned.fNoiseVariance, m_dSampleRate);
     learned.bLevelSwung = swing.Swung();
-    learned.fastFadePeaks = swing.FastFadePeaks();
+    learned.fittedFadePeaks = swing.FittedFadePeaks();
     m_levels.clear();
     if (learned.bLevelSwung)
         followHeldLevel(result.dUnit, result.fMarkLevel);

@@ -38,8 +38,8 @@ public:
         float fNoiseVariance = 0.0f; ///< of the in-phase part
         int nHalfWidth = 0;          ///< of the phase projection around each sample
         bool bLevelSwung = false;    ///< the marks' level moved within the held seconds
-        /// The marks' peaks a fast fade was fitted to, by held sample; empty if none was.
-        std::vector<FadeFit::MarkPeak> fastFadePeaks;
+        /// The marks' peaks a fade was fitted to, by held sample; empty if none was.
+        std::vector<FadeFit::MarkPeak> fittedFadePeaks;
     };
 
     /// Element lengths (samples) between @p dMinUnit and @p dMaxUnit, decided with the

@@ -121,9 +121,20 @@ void BlockEvidence::weighOwnPhaseMarks(qint64 nBoundary, const SegmentLengthPrio
     auto magnitudeOf = [&](qint64 nFirst, qint64 nLast) {
         return std::sqrt(std::norm(SumBetween(nFirst, nLast)));
     };
+    // Marks of different lengths share spans: the last piece of each split mark is a whole
+    // shorter mark, and neighbouring lengths cut some pieces alike. Each span's evidence is
+    // taken once per boundary (the same arithmetic, so the same bits).
+    if (m_spanEvidence.empty())
+        m_spanEvidence.resize(size_t(LONGEST_MARK + 1) * (LONGEST_MARK + 1));
     auto piece = [&](double dMagnitude, qint64 nFirst, qint64 nLast) {
-        const double samples = double(BlockStart(nLast) - BlockStart(nFirst));
-        return logBesselI0(a * dMagnitude / noise) - 0.5 * samples * a * a / noise;
+        SpanEvidence& span = m_spanEvidence[size_t(nBoundary - nFirst) * (LONGEST_MARK + 1) +
+                                            size_t(nBoundary - nLast)];
+        if (span.nBoundary != nBoundary) {
+            const double samples = double(BlockStart(nLast) - BlockStart(nFirst));
+            span.dEvidence = logBesselI0(a * dMagnitude / noise) - 0.5 * samples * a * a / noise;
+            span.nBoundary = nBoundary;
+        }
+        return span.dEvidence;
     };
     const double weight = priors.IsNormalised() ? 1.0 : OWN_PHASE_EVIDENCE_WEIGHT;
     const double concentration = m_grid.Concentration();

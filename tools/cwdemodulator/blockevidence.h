@@ -133,16 +133,6 @@ private:
     std::vector<std::complex<double>> m_blockRotations; ///< m_grid.Rotation() of each start
     std::vector<double> m_ownPhaseEvidence;             ///< by mark length, at the latest boundary
     std::vector<double> m_pieceMagnitudes;              ///< of the pieces of the mark being weighed
-    /// The evidence on its own phase of a span of blocks that starts and ends at most
-    /// LONGEST_MARK blocks before the boundary being weighed, taken once per boundary.
-    struct SpanEvidence
-    {
-        qint64 nBoundary = -1; ///< the boundary it was taken at (none is before the first)
-        double dEvidence = 0.0;
-    };
-    /// By blocks from the span's first boundary and from its last to the boundary being
-    /// weighed; made at the first marks weighed on their own phase.
-    std::vector<SpanEvidence> m_spanEvidence;
 };
 
 } // namespace cw

@@ -244,6 +244,83 @@ TEST(CwBlockEvidence, BlocksFollowTheElementLengthAndSumWhatWasPushed)
     EXPECT_TRUE(blocks.IsBetweenBlocks());
 }
 
+/// Each mark length's evidence on its own phase, as the log likelihood ratio says:
+/// log I0(|S| / N) - n / (2 N) for amplitude 1, or for a mark of several element-long pieces
+/// the better of that and each piece on its own phase at a price of 8 per change. Lengths
+/// share spans of blocks (the last piece of a dash is a whole shorter mark); a span's
+/// evidence taken at one boundary must not be read at the next, nor one segmenter's by
+/// another weighing a different tone at the same boundaries on the same thread.
+TEST(CwBlockEvidence, OwnPhaseEvidenceOfEveryMarkLengthIsWeighedAfreshAtEachBoundary)
+{
+    cw::SegmentLengthPriors priors(cw::BlockEvidence::LONGEST_MARK, 64, -14.0, -14.0);
+    priors.SetNormalised(true);
+    priors.Set(8.0);
+    // Blocks of 10 samples; tones keyed in runs whose phase turns from block to block, by
+    // more inside some marks than an element's pieces could follow on one phase.
+    struct Weighed
+    {
+        cw::BlockEvidence blocks{8};
+        std::vector<std::complex<double>> blockSums;
+        double dPhase = 0.0;
+    };
+    Weighed tones[2];
+    for (Weighed& tone : tones) {
+        tone.blocks.Reset(0, 1.0f);
+        tone.blocks.WeighOnOwnPhase(true);
+    }
+    ASSERT_EQ(tones[0].blocks.Origin(), tones[1].blocks.Origin());
+    const qint64 origin = tones[0].blocks.Origin();
+    std::mt19937 random(5);
+    std::normal_distribution<float> noise(0.0f, 1.0f);
+    for (int b = 0; b < 120; ++b) {
+        for (int t = 0; t < 2; ++t) {
+            Weighed& tone = tones[t];
+            const bool on = ((b + 4 * t) / 9) % 3 != 2;
+            tone.dPhase += ((b + 7 * t) / 27) % 2 ? 1.3 : 0.1;
+            ASSERT_DOUBLE_EQ(tone.blocks.StartBlock(80.0), 8.0);
+            std::complex<double> sum = 0.0;
+            bool complete = false;
+            while (!complete) {
+                const std::complex<float> sample =
+                    (on ? std::polar(1.0f, float(tone.dPhase)) : 0.0f) +
+                    0.3f * std::complex<float>(noise(random), noise(random));
+                sum += std::complex<double>(sample);
+                complete = tone.blocks.Add(sample, 1.0f);
+            }
+            tone.blocks.CloseBlock(priors);
+            tone.blockSums.push_back(sum);
+        }
+        for (const Weighed& tone : tones) {
+            const qint64 boundary = tone.blocks.Latest();
+            // The spans' evidence straight from the blocks' sums, 10 samples each, noise 1.
+            auto span = [&](qint64 nFirst, qint64 nLast) {
+                std::complex<double> total = 0.0;
+                for (qint64 k = nFirst; k < nLast; ++k)
+                    total += tone.blockSums[size_t(k - origin)];
+                return std::log(std::cyl_bessel_i(0.0, std::abs(total))) -
+                       0.5 * 10.0 * double(nLast - nFirst);
+            };
+            const qint64 shortest = std::min(priors.Dot().nShortest, priors.Dash().nShortest);
+            const qint64 longest = std::min<qint64>(
+                std::max(priors.Dot().nLongest, priors.Dash().nLongest), boundary - origin);
+            for (qint64 d = shortest; d <= longest; ++d) {
+                const qint64 first = boundary - d;
+                double expected = span(first, boundary);
+                const qint64 pieces = priors.MarkPieces(d);
+                if (pieces > 1) {
+                    double split = -8.0 * double(pieces - 1);
+                    for (qint64 i = 0; i < pieces; ++i)
+                        split += span(first + d * i / pieces, first + d * (i + 1) / pieces);
+                    expected = std::max(expected, split);
+                }
+                // The weighing's log I0 is a series good to about 1e-3 per span.
+                ASSERT_NEAR(tone.blocks.OwnPhaseEvidence(d), expected, 1e-2 * double(pieces + 1))
+                    << "mark of " << d << " blocks at boundary " << boundary - origin;
+            }
+        }
+    }
+}
+
 std::string morse(const std::vector<cw::CwSegmenter::Segment>& segments)
 {
     using Kind = cw::CwSegmenter::Kind;

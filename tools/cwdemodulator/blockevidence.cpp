@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <vector>
 
 namespace cw {
 
@@ -42,6 +44,29 @@ double logBesselI0(double z)
     const double r = 1.0 / z;
     return z + std::log((1.0 + r * (1.0 / 8.0 + r * (9.0 / 128.0 + r * (225.0 / 3072.0)))) /
                         std::sqrt(dsp::TWO_PI * z));
+}
+
+/// The evidence of a span of blocks on its own phase, and the weighing it was taken in.
+struct SpanEvidence
+{
+    std::uint64_t nWeighing = 0;
+    double dEvidence = 0.0;
+};
+
+/// A thread's spans of blocks weighed on their own phase, by blocks from the span's first
+/// boundary to the boundary being weighed (a row each, as long as that) and from its last;
+/// valid within one weighing only, so one table serves every segmenter on the thread.
+struct SpanScratch
+{
+    std::uint64_t nWeighings = 0;
+    std::vector<SpanEvidence> table = std::vector<SpanEvidence>(
+        size_t(BlockEvidence::LONGEST_MARK + 1) * (BlockEvidence::LONGEST_MARK + 2) / 2);
+};
+
+SpanScratch& spanScratch()
+{
+    thread_local SpanScratch scratch;
+    return scratch;
 }
 
 } // namespace
@@ -121,9 +146,20 @@ void BlockEvidence::weighOwnPhaseMarks(qint64 nBoundary, const SegmentLengthPrio
     auto magnitudeOf = [&](qint64 nFirst, qint64 nLast) {
         return std::sqrt(std::norm(SumBetween(nFirst, nLast)));
     };
+    // Marks of different lengths share spans: the last piece of each split mark is a whole
+    // shorter mark, and neighbouring lengths cut some pieces alike. Each span's evidence is
+    // taken once per weighing (the same arithmetic, so the same bits).
+    SpanScratch& spans = spanScratch();
+    const std::uint64_t weighing = ++spans.nWeighings;
     auto piece = [&](double dMagnitude, qint64 nFirst, qint64 nLast) {
-        const double samples = double(BlockStart(nLast) - BlockStart(nFirst));
-        return logBesselI0(a * dMagnitude / noise) - 0.5 * samples * a * a / noise;
+        const size_t back = size_t(nBoundary - nFirst);
+        SpanEvidence& span = spans.table[back * (back + 1) / 2 + size_t(nBoundary - nLast)];
+        if (span.nWeighing != weighing) {
+            const double samples = double(BlockStart(nLast) - BlockStart(nFirst));
+            span.dEvidence = logBesselI0(a * dMagnitude / noise) - 0.5 * samples * a * a / noise;
+            span.nWeighing = weighing;
+        }
+        return span.dEvidence;
     };
     const double weight = priors.IsNormalised() ? 1.0 : OWN_PHASE_EVIDENCE_WEIGHT;
     const double concentration = m_grid.Concentration();

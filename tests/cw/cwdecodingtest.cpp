@@ -172,6 +172,23 @@ TEST(CwDecoding, NoiseJitterFadingAndOtherSampleRatesStillDecode)
     }
 }
 
+TEST(CwDecoding, FastFadeDoesNotDoubleTheElementLengthOfASteadyTone)
+{
+    // Fading 20 dB deep twice a second at 25 WPM breaks the first seconds' marks into pieces
+    // that, in phase, fitted twice the element length: read from its dashes alone, the whole
+    // text came out as a handful of characters ("EF5EWFT9").
+    Synth settings = signal(25.0, 6.0, 8564, 737.0);
+    settings.dQsbHz = 2.0;
+    settings.dQsbDepthDb = 20.0;
+    settings.dLeadInSec = 0.6;
+    const QString text = QStringLiteral("BEST AND TODAY TNX BAND 8293 RADIO 623");
+    double wpm = 0.0;
+    const QString decoded = cwbench::normalized(
+        cwbench::codesToText(cwbench::demodulate(render(settings, text), 8000, 4096, &wpm)));
+    EXPECT_NEAR(wpm, 25.0, 2.5);
+    EXPECT_LE(cwbench::editDistance(text, decoded), 3) << qPrintable(decoded);
+}
+
 TEST(CwDecoding, SpeedChangeWithinATransmissionIsFollowed)
 {
     const QString text = QStringLiteral("THE QUICK BROWN FOX JUMPS OVER THE LAZY DOG 1234567890");

@@ -178,6 +178,14 @@ void SpeedAcquisition::refineInPhase(Learned& learned, int nMarks, const Carrier
         projectFor(learned, result.dUnit, carrier);
         if (result.dUnit > projectedFor && !slowerHoldsAgainst(learned, first, decisions))
             keepFirstReading(learned, first, nMarks, carrier);
+    } else if (!ownPhase && !m_bLean && result.dUnit > projectedFor &&
+               isOtherReading(result.dUnit, projectedFor) &&
+               !slowerHoldsAgainst(learned, first, decisions)) {
+        // A steady tone's slower reading in phase is judged the same way: under a fast fade
+        // (2 Hz at 25 WPM) the faded marks' pieces fitted twice the element length in phase,
+        // every character was read from dashes alone and the whole text was lost. The first
+        // reading stands as it was found; timed in phase near it, the slower one came back.
+        result = first;
     }
     // A level that moved within the held seconds is followed from the first sample decoded,
     // and by the trials: at one level, the faded marks of the first seconds looked like gaps

@@ -171,21 +171,21 @@ void SpeedAcquisition::refineInPhase(Learned& learned, int nMarks, const Carrier
     const CwSpeedEstimator::Result first = result;
     if (inPhase.bFound)
         result = inPhase;
-    // Read in phase at another multiple of the element length, the samples are projected
-    // over that length instead (see readSlowerOnItsOwnProjection()).
+    // Read in phase at another multiple of the element length, an unsteady tone's samples are
+    // projected over that length instead (see readSlowerOnItsOwnProjection()).
     const bool judgeProjection = ownPhase && !m_bLean;
-    if (judgeProjection && isOtherReading(result.dUnit, projectedFor)) {
+    const bool otherReading = !m_bLean && isOtherReading(result.dUnit, projectedFor);
+    if (otherReading && judgeProjection)
         projectFor(learned, result.dUnit, carrier);
-        if (result.dUnit > projectedFor && !slowerHoldsAgainst(learned, first, decisions))
+    // A slower reading in phase stands only if it explains the held samples clearly better
+    // than the first. Under a fast fade (2 Hz at 25 WPM) a steady tone's faded marks fitted
+    // twice the element length in phase, and the whole text was read from dashes alone.
+    if (otherReading && result.dUnit > projectedFor &&
+        !slowerHoldsAgainst(learned, first, decisions)) {
+        if (ownPhase)
             keepFirstReading(learned, first, nMarks, carrier);
-    } else if (!ownPhase && !m_bLean && result.dUnit > projectedFor &&
-               isOtherReading(result.dUnit, projectedFor) &&
-               !slowerHoldsAgainst(learned, first, decisions)) {
-        // A steady tone's slower reading in phase is judged the same way: under a fast fade
-        // (2 Hz at 25 WPM) the faded marks' pieces fitted twice the element length in phase,
-        // every character was read from dashes alone and the whole text was lost. The first
-        // reading stands as it was found; timed in phase near it, the slower one came back.
-        result = first;
+        else
+            result = first; // timed in phase near it, the slower reading came back
     }
     // A level that moved within the held seconds is followed from the first sample decoded,
     // and by the trials: at one level, the faded marks of the first seconds looked like gaps

@@ -21,6 +21,7 @@
 
 #include "tools/cwdemodulator/audiofilewriter.h"
 
+#include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
 #include <QProcess>
@@ -30,14 +31,6 @@
 #include <cstdio>
 
 namespace {
-
-QList<double> numberList(const QString& text)
-{
-    QList<double> values;
-    for (const QString& part : text.split(QLatin1Char(','), Qt::SkipEmptyParts))
-        values << part.toDouble();
-    return values;
-}
 
 /// Decodes @p samples with multimon-ng after converting them to its raw 22050 Hz input.
 QString peerDecode(const std::vector<float>& samples, int nRate, double dWpm, QTemporaryDir& dir,
@@ -156,86 +149,188 @@ std::vector<float> synthesize(const Case& c, const QString& text, qint64& nEnd)
     return synthesizer.RenderAll();
 }
 
+/// The table's options, read and checked; a malformed value is an error, not a default.
+struct Options
+{
+    int texts = 20;
+    double snrMin = -12.0;
+    double snrMax = 20.0;
+    double snrStep = 2.0;
+    double qsbHz = 0.5;
+    QList<double> speeds;
+    QList<double> jitters;
+    QString generatorName;
+    bool ebook2cw = false;
+    QStringList impairments;
+    quint32 seed = 1;
+    bool withPeer = false;
+    QString keepDir;
+    bool verbose = false;
+};
+
+bool fail(const char* message, const QString& what = QString())
+{
+    std::fprintf(stderr, "cw_cer: %s%s\n", message, qPrintable(what));
+    return false;
+}
+
+bool readNumber(const QCommandLineParser& parser, const QString& name, double& value)
+{
+    if (!parser.isSet(name))
+        return true;
+    bool ok = false;
+    value = parser.value(name).toDouble(&ok);
+    return ok && std::isfinite(value) ? true : fail("not a number for --", name);
+}
+
+bool readNumberList(const QString& text, const char* name, QList<double>& values)
+{
+    values.clear();
+    for (const QString& part : text.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+        bool ok = false;
+        values << part.toDouble(&ok);
+        if (!ok)
+            return fail("not a list of numbers for --", QLatin1String(name));
+    }
+    return !values.isEmpty() || fail("an empty list for --", QLatin1String(name));
+}
+
+bool readSpeeds(const QCommandLineParser& parser, Options& options)
+{
+    if (!parser.isSet(QStringLiteral("wpm-range")))
+        return readNumberList(parser.value(QStringLiteral("wpm")), "wpm", options.speeds);
+    const QStringList range = parser.value(QStringLiteral("wpm-range")).split(QLatin1Char(':'));
+    bool lowOk = false;
+    bool highOk = false;
+    const int low = range.value(0).toInt(&lowOk);
+    const int high = range.size() == 2 ? range[1].toInt(&highOk) : 0;
+    if (!lowOk || !highOk || low < 1 || high < low)
+        return fail("--wpm-range needs LOW:HIGH in whole WPM");
+    options.speeds.clear();
+    for (int wpm = low; wpm <= high; ++wpm)
+        options.speeds << wpm;
+    return true;
+}
+
+bool readImpairments(const QCommandLineParser& parser, Options& options)
+{
+    options.impairments = parser.value(QStringLiteral("impairment")).split(QLatin1Char(','));
+    for (const QString& name : options.impairments) {
+        Case probe;
+        if (!impair(name, probe))
+            return fail("unknown impairment ", name);
+        // ebook2cw keys its own timing and makes only these impairments itself.
+        if (options.ebook2cw && !ebook2cwMakes(name))
+            return fail("ebook2cw cannot make the impairment (only none, farnsworth, mp3 and "
+                        "ogg); leave out --generator ebook2cw for it: ",
+                        name);
+    }
+    return true;
+}
+
+bool readOptions(const QCoreApplication& app, Options& options)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Character error rate of the CW demodulator against SNR, speed and timing jitter, "
+        "printed as a TSV table."));
+    parser.addHelpOption();
+    auto valued = [&](const char* name, const char* help, const char* fallback) {
+        QString text = QLatin1String(help);
+        if (*fallback)
+            text += QStringLiteral(" Default: %1.").arg(QLatin1String(fallback));
+        parser.addOption(QCommandLineOption(QLatin1String(name), text, QStringLiteral("value"),
+                                            QLatin1String(fallback)));
+    };
+    valued("texts", "Texts per cell.", "20");
+    valued("snr-min", "Lowest SNR in dB (2500 Hz).", "-12");
+    valued("snr-max", "Highest SNR in dB.", "20");
+    valued("snr-step", "SNR step in dB.", "2");
+    valued("wpm", "Speeds in WPM, a comma-separated list.", "12,20,30,40");
+    valued("wpm-range", "Every whole speed from LOW to HIGH WPM (LOW:HIGH), instead of --wpm.", "");
+    valued("jitter", "Timing jitter in % of an element, a list (0 for ebook2cw).", "0,20");
+    valued("seed", "Seed of the texts, noise and impairments.", "1");
+    valued("generator", "ours or ebook2cw.", "ours");
+    valued("impairment",
+           "none, weight0.7, weight1.4, rise15, farnsworth, drift, chirp, restart, wander, qsb, "
+           "crashes, agc, neighbour, mp3, ogg; a comma-separated list.",
+           "none");
+    valued("qsb-hz", "Fading rate of the qsb impairment in Hz.", "0.5");
+    valued("keep", "Write each missed recording into this folder.", "");
+    parser.addOption(
+        QCommandLineOption(QStringLiteral("peer"), QStringLiteral("Decode with multimon-ng too.")));
+    parser.addOption(QCommandLineOption(QStringLiteral("verbose"),
+                                        QStringLiteral("Tell each miss, with pitch and speed.")));
+    if (!parser.parse(app.arguments()))
+        return fail("", parser.errorText() + QStringLiteral(" (--help)"));
+    if (parser.isSet(QStringLiteral("help")))
+        parser.showHelp(0);
+    if (!parser.positionalArguments().isEmpty())
+        return fail("unexpected argument ", parser.positionalArguments().first());
+
+    bool textsOk = false;
+    options.texts = parser.value(QStringLiteral("texts")).toInt(&textsOk);
+    bool seedOk = false;
+    options.seed = parser.value(QStringLiteral("seed")).toUInt(&seedOk);
+    if (!textsOk || options.texts < 1 || !seedOk)
+        return fail("--texts needs a count of at least 1 and --seed a whole number");
+    if (!readNumber(parser, QStringLiteral("snr-min"), options.snrMin) ||
+        !readNumber(parser, QStringLiteral("snr-max"), options.snrMax) ||
+        !readNumber(parser, QStringLiteral("snr-step"), options.snrStep) ||
+        !readNumber(parser, QStringLiteral("qsb-hz"), options.qsbHz))
+        return false;
+    if (!(options.snrStep > 0.0) || !(options.qsbHz > 0.0))
+        return fail("--snr-step and --qsb-hz need values above 0");
+    if (!readSpeeds(parser, options))
+        return false;
+
+    options.generatorName = parser.value(QStringLiteral("generator"));
+    options.ebook2cw = options.generatorName == QLatin1String("ebook2cw");
+    if (!options.ebook2cw && options.generatorName != QLatin1String("ours"))
+        return fail("unknown generator (ours or ebook2cw): ", options.generatorName);
+    if (!readImpairments(parser, options))
+        return false;
+    // ebook2cw keys on its own exact timing: its recordings have no jitter to set.
+    const QString jitter = parser.isSet(QStringLiteral("jitter")) || !options.ebook2cw
+                               ? parser.value(QStringLiteral("jitter"))
+                               : QStringLiteral("0");
+    if (!readNumberList(jitter, "jitter", options.jitters))
+        return false;
+    if (options.ebook2cw && (options.jitters.size() != 1 || options.jitters[0] != 0.0))
+        return fail("ebook2cw's timing has no jitter (--jitter 0)");
+    options.withPeer = parser.isSet(QStringLiteral("peer"));
+    options.keepDir = parser.value(QStringLiteral("keep"));
+    options.verbose = parser.isSet(QStringLiteral("verbose"));
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
 {
     QCoreApplication app(argc, argv);
-    const QStringList args = app.arguments();
-    auto option = [&](const char* name, const QString& fallback) {
-        const int at = args.indexOf(QLatin1String(name));
-        return at >= 0 && at + 1 < args.size() ? args[at + 1] : fallback;
-    };
-    const int texts = option("--texts", QStringLiteral("20")).toInt();
-    const double snrMin = option("--snr-min", QStringLiteral("-12")).toDouble();
-    const double snrMax = option("--snr-max", QStringLiteral("20")).toDouble();
-    const double snrStep = option("--snr-step", QStringLiteral("2")).toDouble();
-    const double qsbHz = option("--qsb-hz", QStringLiteral("0.5")).toDouble();
-    if (!(qsbHz > 0.0)) {
-        std::fprintf(stderr, "cw_cer: --qsb-hz needs a rate above 0\n");
+    Options options;
+    if (!readOptions(app, options))
         return 2;
-    }
-    QList<double> speeds = numberList(option("--wpm", QStringLiteral("12,20,30,40")));
-    const QStringList range = option("--wpm-range", QString()).split(QLatin1Char(':'));
-    if (range.size() == 2) {
-        speeds.clear();
-        for (int wpm = range[0].toInt(); wpm <= range[1].toInt(); ++wpm)
-            speeds << wpm;
-    }
-    const QString generatorName = option("--generator", QStringLiteral("ours"));
-    const QStringList impairments =
-        option("--impairment", QStringLiteral("none")).split(QLatin1Char(','));
-    for (const QString& name : impairments) {
-        Case probe;
-        if (!impair(name, probe)) {
-            std::fprintf(stderr, "cw_cer: unknown impairment %s\n", qPrintable(name));
-            return 2;
-        }
-    }
-    const bool ebook2cw = generatorName == QLatin1String("ebook2cw");
-    if (!ebook2cw && generatorName != QLatin1String("ours")) {
-        std::fprintf(stderr, "cw_cer: unknown generator %s (ours or ebook2cw)\n",
-                     qPrintable(generatorName));
-        return 2;
-    }
-    for (const QString& name : impairments) {
-        if (ebook2cw && !ebook2cwMakes(name)) {
-            std::fprintf(stderr,
-                         "cw_cer: ebook2cw cannot make the impairment %s (only none, "
-                         "farnsworth, mp3 and ogg); leave out --generator ebook2cw for it\n",
-                         qPrintable(name));
-            return 2;
-        }
-    }
-    // ebook2cw keys on its own exact timing: its recordings have no jitter to set.
-    const QList<double> jitters =
-        numberList(option("--jitter", ebook2cw ? QStringLiteral("0") : QStringLiteral("0,20")));
-    if (ebook2cw && (jitters.size() != 1 || jitters[0] != 0.0)) {
-        std::fprintf(stderr, "cw_cer: ebook2cw's timing has no jitter (--jitter 0)\n");
-        return 2;
-    }
-    const quint32 seed = option("--seed", QStringLiteral("1")).toUInt();
-    const bool withPeer = args.contains(QStringLiteral("--peer"));
-    const QString keepDir = option("--keep", QString());
-    const bool verbose = args.contains(QStringLiteral("--verbose"));
     const int rate = 8000;
 
     QTemporaryDir dir;
     std::printf("jitter_pct\twpm\tsnr_db\ttexts\tours_cer\tpeer_cer\tfirst_char_ok\tgenerator\t"
                 "impairment\tafter_end\n");
     int caseIndex = 0;
-    for (const QString& impairment : impairments) {
-        for (double jitter : jitters) {
-            for (double wpm : speeds) {
-                for (double snr = snrMin; snr <= snrMax + 1e-9; snr += snrStep) {
+    for (const QString& impairment : options.impairments) {
+        for (double jitter : options.jitters) {
+            for (double wpm : options.speeds) {
+                for (double snr = options.snrMin; snr <= options.snrMax + 1e-9;
+                     snr += options.snrStep) {
                     // The same texts for every cell of one speed, so rows differ only by noise.
-                    std::mt19937 textGenerator(seed * 7919u + quint32(wpm));
+                    std::mt19937 textGenerator(options.seed * 7919u + quint32(wpm));
                     long errors = 0;
                     long peerErrors = 0;
                     long length = 0;
                     int firstRight = 0;
                     long afterEnd = 0;
-                    for (int t = 0; t < texts; ++t) {
+                    for (int t = 0; t < options.texts; ++t) {
                         const QString text = cwbench::randomText(textGenerator, 8);
                         Case c;
                         cw::CwSynthesizer::Settings& settings = c.settings;
@@ -245,15 +340,16 @@ int main(int argc, char* argv[])
                         settings.dSnrDb = snr;
                         settings.dJitterPercent = jitter;
                         settings.nSampleRate = rate;
-                        settings.uSeed = seed + quint32(t) * 1000u + quint32(snr * 10 + 500);
+                        settings.uSeed =
+                            options.seed + quint32(t) * 1000u + quint32(snr * 10 + 500);
                         settings.dLeadInSec = 0.3 + 0.1 * (t % 5);
                         impair(impairment, c);
                         if (c.settings.dQsbHz > 0.0)
-                            c.settings.dQsbHz = qsbHz;
+                            c.settings.dQsbHz = options.qsbHz;
                         std::vector<float> samples;
                         bool made = true;
                         qint64 wantedEnd = 0;
-                        if (ebook2cw) {
+                        if (options.ebook2cw) {
                             samples = cwbench::renderEbook2cw(text, wpm, settings.dPitchHz, rate,
                                                               dir.path(), c.ebook2cwOptions);
                             made = !samples.empty();
@@ -284,7 +380,7 @@ int main(int argc, char* argv[])
                         const QString stray = cwbench::textAfter(
                             codes, positions, wantedEnd + qint64(1.2 / wpm * rate));
                         afterEnd += QString(stray).remove(QLatin1Char(' ')).size();
-                        if (verbose && !stray.isEmpty())
+                        if (options.verbose && !stray.isEmpty())
                             std::fprintf(
                                 stderr, "%g wpm %g dB (pitch %g, seed %u): after the end '%s'\n",
                                 wpm, snr, settings.dPitchHz, settings.uSeed, qPrintable(stray));
@@ -293,15 +389,15 @@ int main(int argc, char* argv[])
                         length += text.size();
                         if (!decoded.isEmpty() && decoded[0] == text[0])
                             ++firstRight;
-                        if (verbose && distance > 0)
+                        if (options.verbose && distance > 0)
                             std::fprintf(stderr,
                                          "%g wpm %g dB (pitch %g, seed %u; found %.1f Hz, "
                                          "%.1f wpm): '%s' -> '%s'\n",
                                          wpm, snr, settings.dPitchHz, settings.uSeed, foundPitch,
                                          foundWpm, qPrintable(text), qPrintable(decoded));
-                        if (!keepDir.isEmpty() && distance > 0)
-                            keep(samples, rate, keepDir, settings.uSeed);
-                        if (withPeer) {
+                        if (!options.keepDir.isEmpty() && distance > 0)
+                            keep(samples, rate, options.keepDir, settings.uSeed);
+                        if (options.withPeer) {
                             const QString peer = cwbench::normalized(
                                 peerDecode(samples, rate, wpm, dir, caseIndex++));
                             peerErrors += cwbench::editDistance(text, peer);
@@ -309,10 +405,11 @@ int main(int argc, char* argv[])
                     }
                     const double cer = double(errors) / double(std::max(1L, length));
                     const double peerCer =
-                        withPeer ? double(peerErrors) / double(std::max(1L, length)) : NAN;
+                        options.withPeer ? double(peerErrors) / double(std::max(1L, length)) : NAN;
                     std::printf("%g\t%g\t%g\t%d\t%.4f\t%.4f\t%d\t%s\t%s\t%ld\n", jitter, wpm, snr,
-                                texts, cer, peerCer, firstRight, qPrintable(generatorName),
-                                qPrintable(impairment), afterEnd);
+                                options.texts, cer, peerCer, firstRight,
+                                qPrintable(options.generatorName), qPrintable(impairment),
+                                afterEnd);
                     std::fflush(stdout);
                 }
             }

@@ -12,6 +12,7 @@
 
 #include "tools/cwdemodulator/audiofilewriter.h"
 
+#include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFile>
 #include <QStringList>
@@ -77,25 +78,72 @@ int writeBand(const QString& strPath, const QString& strWorkDir, const QString& 
     return 0;
 }
 
+/// The table's options; a malformed value or an unknown option is an error.
+struct Options
+{
+    int bands = 2;
+    bool quick = false;
+    bool verbose = false;
+    QString only;
+    QString writeBand;
+};
+
+bool readOptions(const QCoreApplication& app, Options& options)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Accuracy of the skimmer on mixed bands, printed as a Markdown table."));
+    parser.addHelpOption();
+    parser.addOption(QCommandLineOption(QStringLiteral("bands"),
+                                        QStringLiteral("Bands per case. Default: 2."),
+                                        QStringLiteral("count"), QStringLiteral("2")));
+    parser.addOption(
+        QCommandLineOption(QStringLiteral("quick"), QStringLiteral("Only the bands at 8 kHz.")));
+    parser.addOption(QCommandLineOption(
+        QStringLiteral("verbose"), QStringLiteral("Tell each channel and each signal's score.")));
+    parser.addOption(QCommandLineOption(QStringLiteral("only"),
+                                        QStringLiteral("Only the cases whose name has TEXT."),
+                                        QStringLiteral("TEXT")));
+    parser.addOption(QCommandLineOption(
+        QStringLiteral("write-band"),
+        QStringLiteral("Write the first band of 8 signals at 8 kHz (or of the --only case) to "
+                       "FILE, its true signals to FILE.tsv, and stop."),
+        QStringLiteral("FILE")));
+    if (!parser.parse(app.arguments())) {
+        std::fprintf(stderr, "cw_skim: %s (--help)\n", qPrintable(parser.errorText()));
+        return false;
+    }
+    if (parser.isSet(QStringLiteral("help")))
+        parser.showHelp(0);
+    bool bandsOk = false;
+    options.bands = parser.value(QStringLiteral("bands")).toInt(&bandsOk);
+    if (!bandsOk || options.bands < 1 || !parser.positionalArguments().isEmpty()) {
+        std::fprintf(stderr, "cw_skim: --bands needs a count of at least 1, and there are no "
+                             "arguments besides the options\n");
+        return false;
+    }
+    options.quick = parser.isSet(QStringLiteral("quick"));
+    options.verbose = parser.isSet(QStringLiteral("verbose"));
+    options.only = parser.value(QStringLiteral("only"));
+    options.writeBand = parser.value(QStringLiteral("write-band"));
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    const QStringList arguments = app.arguments();
-    int bands = 2;
-    const int bandsAt = int(arguments.indexOf(QStringLiteral("--bands")));
-    if (bandsAt > 0 && bandsAt + 1 < arguments.size())
-        bands = std::max(1, arguments[bandsAt + 1].toInt());
-    const bool quick = arguments.contains(QStringLiteral("--quick"));
-    const bool verbose = arguments.contains(QStringLiteral("--verbose"));
-    const int onlyAt = int(arguments.indexOf(QStringLiteral("--only")));
-    const QString only =
-        onlyAt > 0 && onlyAt + 1 < arguments.size() ? arguments[onlyAt + 1] : QString();
+    Options options;
+    if (!readOptions(app, options))
+        return 2;
+    const int bands = options.bands;
+    const bool quick = options.quick;
+    const bool verbose = options.verbose;
+    const QString& only = options.only;
     QTemporaryDir work;
-    const int writeAt = int(arguments.indexOf(QStringLiteral("--write-band")));
-    if (writeAt > 0 && writeAt + 1 < arguments.size())
-        return writeBand(arguments[writeAt + 1], work.path(), only);
+    if (!options.writeBand.isEmpty())
+        return writeBand(options.writeBand, work.path(), only);
     std::printf("| band | signals found | mean CER | worst CER | phantom text |\n"
                 "|---|---:|---:|---:|---:|\n");
     for (const Case& c : CASES) {

@@ -6,6 +6,7 @@
 #include <QtGlobal>
 
 #include <complex>
+#include <cstdint>
 #include <vector>
 
 namespace cw {
@@ -72,13 +73,20 @@ public:
     /// Key-down evidence of the blocks from the origin up to @p nBoundary.
     double EvidenceTo(qint64 nBoundary) const { return m_cumulative[slot(nBoundary)]; }
     /// Whether marks are weighed on their own phase (as the latest sample was pushed), and
-    /// then the evidence of a mark of @p nBlocks ending at the latest boundary.
+    /// then the evidence of a mark of @p nBlocks ending at the latest boundary, weighed when
+    /// first asked for (most lengths are not: see OwnPhaseBoundByLength()).
     bool IsOwnPhase() const { return m_bOwnPhase; }
-    double OwnPhaseEvidence(qint64 nBlocks) const { return m_ownPhaseEvidence[size_t(nBlocks)]; }
-    /// The ring of EvidenceTo() by slot of boundary (RING slots), and OwnPhaseEvidence() by
-    /// blocks: for the search loops.
+    double OwnPhaseEvidence(qint64 nBlocks) const
+    {
+        if (m_ownPhaseWeighedAt[size_t(nBlocks)] != m_nLatest)
+            weighOwnPhaseMark(nBlocks);
+        return m_ownPhaseEvidence[size_t(nBlocks)];
+    }
+    /// The ring of EvidenceTo() by slot of boundary (RING slots), for the search loops; and by
+    /// blocks, a bound OwnPhaseEvidence() never exceeds, from the sizes of the blocks' sums
+    /// alone (no logarithm): a search need not weigh a length whose bound already loses.
     const double* EvidenceRing() const { return m_cumulative.data(); }
-    const double* OwnPhaseEvidenceByLength() const { return m_ownPhaseEvidence.data(); }
+    const double* OwnPhaseBoundByLength() const { return m_ownPhaseBound.data(); }
     /// The summed samples of the blocks from @p nFirst up to @p nLast.
     std::complex<double> SumBetween(qint64 nFirst, qint64 nLast) const
     {
@@ -104,8 +112,11 @@ public:
 
 private:
     static size_t slot(qint64 nBlock) { return size_t(nBlock) & (RING - 1); }
-    /// Key-down evidence of each mark length ending at @p nBoundary, on the mark's own phase.
-    void weighOwnPhaseMarks(qint64 nBoundary, const SegmentLengthPriors& priors);
+    /// Bounds the key-down evidence of each mark length ending at @p nBoundary on the mark's
+    /// own phase, and keeps what weighing one of them asks.
+    void boundOwnPhaseMarks(qint64 nBoundary, const SegmentLengthPriors& priors);
+    /// Weighs the mark of @p nBlocks ending at the latest boundary on its own phase.
+    void weighOwnPhaseMark(qint64 nBlocks) const;
     /// Whether a mark of @p nBlocks from @p nFirst weighed in @p nPieces on their own phases
     /// (the sizes of the pieces' sums @p pMagnitudes) may beat its evidence @p dWhole on one
     /// phase.
@@ -128,11 +139,23 @@ private:
     qint64 m_nLatest = 0;
     std::vector<double> m_cumulative;               ///< running sum of the key-down evidence
     std::vector<std::complex<double>> m_sampleSums; ///< running sum of the samples
+    std::vector<double> m_magnitudeSums;            ///< running sum of the blocks' sums' sizes
     std::vector<double> m_amplitudeSums;            ///< running sum of the mark level, by sample
     std::vector<qint64> m_blockStarts;
     std::vector<std::complex<double>> m_blockRotations; ///< m_grid.Rotation() of each start
-    std::vector<double> m_ownPhaseEvidence;             ///< by mark length, at the latest boundary
-    std::vector<double> m_pieceMagnitudes;              ///< of the pieces of the mark being weighed
+    // Marks on their own phase ending at the latest boundary, by length.
+    std::vector<double> m_ownPhaseBound;
+    std::vector<qint64> m_markPieces;  ///< pieces each may be split in
+    double m_dOwnPhaseWeight = 1.0;    ///< of the evidence, as the priors ask
+    double m_dOwnPhaseAmplitude = 0.0; ///< weighed against, as the boundary closed
+    double m_dOwnPhaseNoise = 1.0;     ///< variance per part and sample, the same
+    double m_dConcentration = 0.0;     ///< of the restart grid's prior on the phase
+    double m_dPriorNorm = 0.0;         ///< log I0 of it
+    RestartGridPhase m_weighedGrid;    ///< the grid as the boundary closed, if it had one
+    mutable std::vector<double> m_ownPhaseEvidence;
+    mutable std::vector<qint64> m_ownPhaseWeighedAt; ///< boundary each length was weighed at
+    mutable std::uint64_t m_nSpanWeighing = 0;       ///< stamp of the thread's spans weighed
+    mutable std::vector<double> m_pieceMagnitudes;   ///< of the pieces of the mark being weighed
 };
 
 } // namespace cw

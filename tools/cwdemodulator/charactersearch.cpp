@@ -157,10 +157,10 @@ void CharacterSearch::searchMark(int nNode, const BlockEvidence& blocks,
     // The lengths are tried from the shortest, the starts walking back through each run of
     // slots down to where the rings wrap, with no mask on each. Evidence on a fixed phase
     // adds up block by block; on the mark's own phase it does not. The loop is made for each
-    // case, with no test inside it but the stamps'.
+    // case, with no test inside it but the stamps' (and on the own phase the bound's).
     const double endEvidence = blocks.EvidenceTo(nBoundary);
     const double* cumulative = blocks.EvidenceRing();
-    const double* ownPhase = blocks.OwnPhaseEvidenceByLength();
+    const double* ownPhaseBound = blocks.OwnPhaseBoundByLength();
     const double* logPrior = prior.log.data();
     double best = NEGATIVE;
     qint64 bestLength = 0;
@@ -182,16 +182,26 @@ void CharacterSearch::searchMark(int nNode, const BlockEvidence& blocks,
             d += run;
         }
     };
-    auto ownPhaseOf = [&](size_t, qint64 length) { return ownPhase[length]; };
+    auto ownPhaseOf = [&](size_t, qint64 length) { return blocks.OwnPhaseEvidence(length); };
     auto fixedPhaseOf = [&](size_t c, qint64) { return endEvidence - cumulative[c]; };
     auto stamped = [&](size_t s, qint64 start) { return stamps[s] == start; };
     auto always = [](size_t, qint64) { return true; };
+    // On the own phase, a candidate whose evidence's bound cannot beat the best is not
+    // weighed: the bound added as the evidence would be is no less than the candidate,
+    // rounding and all.
+    auto mayWin = [&](size_t s, qint64 start) {
+        const qint64 length = nBoundary - start;
+        return source[s] + ownPhaseBound[length] + logPrior[length] > best;
+    };
+    auto stampedMayWin = [&](size_t s, qint64 start) {
+        return stamped(s, start) && mayWin(s, start);
+    };
     if (stamps && blocks.IsOwnPhase())
-        search(ownPhaseOf, stamped);
+        search(ownPhaseOf, stampedMayWin);
     else if (stamps)
         search(fixedPhaseOf, stamped);
     else if (blocks.IsOwnPhase())
-        search(ownPhaseOf, always);
+        search(ownPhaseOf, mayWin);
     else
         search(fixedPhaseOf, always);
     m_marks.Set(nNode, nBoundary, best, bestLength);

@@ -240,6 +240,25 @@ TEST(CwDecoding, NoiseThatSetsOffAReacquisitionAtTheSameSpeedRepeatsNoText)
     EXPECT_LE(cwbench::editDistance(text, decoded), 4) << qPrintable(decoded);
 }
 
+TEST(CwDecoding, AFirstReadingThatStopsFittingLeavesNothingBeforeTheTextReadAnew)
+{
+    // Fading of 20 dB: the held seconds of this text fitted a speed three times too fast, its
+    // dots read as dashes. Its dashes stop fitting a second or two later and the speed is
+    // acquired afresh from the start; the first reading's runs of T and M must not stay in
+    // front of the text read anew.
+    const QString text = QStringLiteral("55 WORK YU8BT JA4X HR MORNING COPY BEST");
+    for (double hz : {0.05, 0.1, 0.5, 1.0}) {
+        Synth settings = signal(15.0, 6.0, 6570, 732.0);
+        settings.dLeadInSec = 0.4;
+        settings.dQsbHz = hz;
+        settings.dQsbDepthDb = 20.0;
+        const QString decoded = decode(render(settings, text));
+        EXPECT_TRUE(decoded.startsWith(QStringLiteral("55 WORK")))
+            << hz << " Hz: " << qPrintable(decoded);
+        EXPECT_LE(cwbench::editDistance(text, decoded), 3) << hz << " Hz: " << qPrintable(decoded);
+    }
+}
+
 TEST(CwDecoding, TranscriptionsAreSeparatedByLineEndsAndReacquired)
 {
     // Two transmissions at different speeds, four seconds apart.

@@ -169,7 +169,10 @@ std::int64_t CwDemodulator::HeldFrom() const
 {
     if (d->m_phase != Private::Phase::AcquiringSpeed)
         return -1;
-    return std::max<std::int64_t>(0, d->m_frontEnd.InputPosition(d->m_pAcquisition->Start()));
+    const std::int64_t held =
+        std::max<std::int64_t>(0, d->m_frontEnd.InputPosition(d->m_pAcquisition->Start()));
+    const std::int64_t symbols = d->m_symbols.FirstHeldPosition();
+    return symbols >= 0 ? std::min(held, symbols) : held;
 }
 
 CwDemodulator::Private::Private(const Settings& settings)
@@ -224,6 +227,7 @@ void CwDemodulator::Private::Finish()
         tryAcquire(true);
     if (m_phase == Phase::Tracking)
         finishTransmission();
+    m_symbols.Release();
 }
 
 void CwDemodulator::Private::finishTransmission()
@@ -317,7 +321,12 @@ void CwDemodulator::Private::tryAcquire(bool bFinal)
     m_bCoherent = learned.tone == CarrierReference::Tone::Steady;
     m_fNoiseVariance = learned.fNoiseVariance;
     m_pLocalPhase = std::make_unique<LocalPhaseProjector>(learned.nHalfWidth);
-    m_reacquisition.Settle(learned.timing.dUnit);
+    // The symbols held back of a reading that stopped fitting make way for the new reading
+    // of those seconds; at the speed it left, they stand.
+    if (m_reacquisition.Settle(learned.timing.dUnit))
+        m_symbols.DropFrom(m_frontEnd.InputPosition(m_reacquisition.RereadFrom()));
+    else
+        m_symbols.Release();
     startTracking(learned.timing);
     if (learned.bLevelSwung)
         m_pFollower->FollowFromStart(levelMoment(), learned.fittedFadePeaks, m_pChannel->Delay());
@@ -354,7 +363,10 @@ void CwDemodulator::Private::startTracking(const CwSpeedEstimator::Result& resul
     m_pClassifier->PresetCharacterGaps(gaps);
     m_leakage.Reset(m_pChannel->Delay());
     m_timing.Reset();
-    m_reacquisition.Clear();
+    // A fresh reading may prove wrong within its first seconds (too fast a speed whose marks
+    // stop fitting): its symbols wait until it proved itself.
+    m_reacquisition.Start(m_pAcquisition->HeldCount());
+    m_symbols.HoldBack();
     m_phase = Phase::Tracking;
 }
 
@@ -398,10 +410,15 @@ void CwDemodulator::Private::track(std::complex<float> sample)
     if (std::abs(double(length) / m_pEnvelope->Length() - 1.0) > LENGTH_TOLERANCE)
         m_pEnvelope->SetLength(length);
     m_reacquisition.Push(sample);
-    if (m_pTracker->LineEnded() || m_leakage.Push(derotated, corrected, leakageNow()))
+    if (m_pTracker->LineEnded() || m_leakage.Push(derotated, corrected, leakageNow())) {
+        // The next acquisition reads nothing of this line again.
         endLine();
-    else if (m_timing.Lost())
+        m_symbols.Release();
+    } else if (m_timing.Lost()) {
         reacquireRecent();
+    } else if (!m_reacquisition.IsFresh()) {
+        m_symbols.Release();
+    }
 }
 
 void CwDemodulator::Private::endLine()
@@ -416,8 +433,9 @@ void CwDemodulator::Private::endLine()
 
 void CwDemodulator::Private::reacquireRecent()
 {
-    // The timing stopped fitting (a change of speed beyond what the tracking follows): the
-    // speed is acquired afresh from the last seconds, which are decoded again at it.
+    // The timing stopped fitting (a change of speed beyond what the tracking follows, or a
+    // fresh reading that was wrong): the speed is acquired afresh from the last seconds, all
+    // of a fresh reading, which are decoded again at it.
     const std::int64_t next = m_pTracker->Position() + m_pChannel->Delay();
     endLine();
     m_reacquisition.Begin(next, m_dTrackedUnit, m_symbols.LastPosition(), *m_pAcquisition);

@@ -77,7 +77,8 @@ public:
     /// Input samples consumed so far.
     std::int64_t SamplesProcessed() const;
     /// While the speed of a transmission is being learned: the input sample the audio held
-    /// for it begins at (what Finish() would still decide); -1 otherwise.
+    /// for it begins at (what Finish() would still decide), or the first symbol held back
+    /// when that comes earlier (what Finish() would still give out); -1 otherwise.
     std::int64_t HeldFrom() const;
 
 private:

@@ -15,15 +15,23 @@ constexpr double SAME_SPEED_RATIO = 1.5;
 
 Reacquisition::Reacquisition(double dSampleRate) : m_dSampleRate(dSampleRate) {}
 
+void Reacquisition::Start(size_t nHeld)
+{
+    m_recent.Clear();
+    m_nFreshLeft = nHeld + size_t(HOLD_SEC * m_dSampleRate);
+}
+
 void Reacquisition::Push(std::complex<float> sample)
 {
-    // As many seconds as an acquisition needs, trimmed a second at a time, so that the cost
-    // per sample stays a push.
+    // As many seconds as an acquisition needs, trimmed by whole seconds from the reading's
+    // start, so that the cost per sample stays a push; all of a fresh reading.
     const size_t kept = size_t(SpeedAcquisition::MIN_SEC * m_dSampleRate);
     const size_t interval = size_t(SpeedAcquisition::INTERVAL_SEC * m_dSampleRate);
     m_recent.Push(sample);
-    if (m_recent.size() >= kept + interval)
-        m_recent.DropOldest(interval);
+    if (m_nFreshLeft > 0)
+        --m_nFreshLeft;
+    else if (m_recent.size() >= kept + interval)
+        m_recent.DropOldest((m_recent.size() - kept) / interval * interval);
 }
 
 void Reacquisition::Begin(std::int64_t nNext, double dUnit, std::int64_t nGivenOut,
@@ -38,23 +46,27 @@ void Reacquisition::Begin(std::int64_t nNext, double dUnit, std::int64_t nGivenO
     acquisition.Restart(start);
     acquisition.Hold(m_recent.data() + m_recent.size() - count, count);
     m_nReacquiredAt = std::max(m_nReacquiredAt, nNext);
+    m_nRereadFrom = start;
     m_recent.Clear();
+    m_nFreshLeft = 0;
     m_dUnitBefore = dUnit;
     m_nGivenOutBefore = nGivenOut;
 }
 
-void Reacquisition::Settle(double dUnit)
+bool Reacquisition::Settle(double dUnit)
 {
     // A re-acquisition that finds about the speed it left was set off by noise (marks merged
     // near the floor), not by a change of speed: what was given out of the replayed seconds
     // stands, and the replay adds only what follows it. At a new speed the replayed seconds
     // are read again, as the old reading of them was wrong.
     if (m_nGivenOutBefore < 0)
-        return;
+        return false;
     const double ratio = dUnit / m_dUnitBefore;
-    if (ratio > 1.0 / SAME_SPEED_RATIO && ratio < SAME_SPEED_RATIO)
+    const bool sameSpeed = ratio > 1.0 / SAME_SPEED_RATIO && ratio < SAME_SPEED_RATIO;
+    if (sameSpeed)
         m_nReplayedThrough = m_nGivenOutBefore;
     m_nGivenOutBefore = -1;
+    return !sameSpeed;
 }
 
 } // namespace cw

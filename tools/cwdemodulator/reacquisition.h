@@ -3,6 +3,7 @@
 #include "tools/morsedsp/slidingrun.h"
 
 #include <complex>
+#include <cstddef>
 #include <cstdint>
 
 namespace cw {
@@ -10,28 +11,42 @@ namespace cw {
 class SpeedAcquisition;
 
 /// Acquires the speed afresh when the tracking lost the timing (a change of speed beyond what
-/// it follows): keeps the last seconds of baseband while a transmission is tracked, hands
-/// them back to the acquisition, and keeps the replay of those seconds from giving out again
-/// what was given out of them before, unless the speed found differs.
+/// it follows, or a first reading that was wrong): keeps the last seconds of baseband while a
+/// transmission is tracked, hands them back to the acquisition, and tells whether the replay of
+/// those seconds reads them anew or adds only what follows what was given out of them.
 ///
-/// Life: Push() per sample tracked, Begin() when the timing is lost, Settle() once the
-/// acquisition found the speed; ReplayedThrough() speaks for the symbols to give out.
+/// A reading is fresh until it was tracked for HOLD_SEC past the seconds it was learned from:
+/// while it is, every sample of it is kept, so that a reading that stops fitting that soon is
+/// read again from its start, and its symbols are held back (SymbolQueue) until it is proven.
+///
+/// Life: Start() per reading, Push() per sample tracked, Begin() when the timing is lost,
+/// Settle() once the acquisition found the speed; ReplayedThrough() speaks for the symbols to
+/// give out.
 class Reacquisition
 {
 public:
+    /// Seconds a reading is tracked past its held seconds before its symbols are given out.
+    static constexpr double HOLD_SEC = 2.0;
+
     explicit Reacquisition(double dSampleRate);
 
+    /// Forgets the samples kept: a reading begins, learned from @p nHeld samples that its
+    /// tracking replays first.
+    void Start(size_t nHeld);
     /// The next baseband sample tracked.
     void Push(std::complex<float> sample);
-    /// Forgets the samples kept (a new transmission begins).
-    void Clear() { m_recent.Clear(); }
+    /// The reading is not yet proven.
+    bool IsFresh() const { return m_nFreshLeft > 0; }
     /// The timing was lost before baseband index @p nNext, at element length @p dUnit, with
-    /// symbols given out up to input sample @p nGivenOut: the last seconds go back to
+    /// symbols queued up to input sample @p nGivenOut: the seconds kept go back to
     /// @p acquisition, never from before the last time.
     void Begin(std::int64_t nNext, double dUnit, std::int64_t nGivenOut,
                SpeedAcquisition& acquisition);
-    /// The acquisition found element length @p dUnit.
-    void Settle(double dUnit);
+    /// The acquisition found element length @p dUnit. True when the replayed seconds are read
+    /// anew (the speed differs): what was held back of them is to be dropped.
+    bool Settle(double dUnit);
+    /// Baseband index the replayed seconds of the last re-acquisition begin at.
+    std::int64_t RereadFrom() const { return m_nRereadFrom; }
     /// Symbols up to this input sample were given out already: the replay does not repeat
     /// them.
     std::int64_t ReplayedThrough() const { return m_nReplayedThrough; }
@@ -39,9 +54,11 @@ public:
 private:
     double m_dSampleRate;
     dsp::SlidingRun<std::complex<float>> m_recent; ///< the last seconds as they came in
+    size_t m_nFreshLeft = 0;          ///< samples to track before the reading is proven
     std::int64_t m_nReacquiredAt = 0; ///< baseband index the last re-acquisition began from
+    std::int64_t m_nRereadFrom = 0;   ///< and the index its replayed seconds begin at
     /// While a re-acquisition is pending: the element length tracked and the last symbol
-    /// position given out before it.
+    /// position queued before it.
     double m_dUnitBefore = 0.0;
     std::int64_t m_nGivenOutBefore = -1;
     std::int64_t m_nReplayedThrough = -1;

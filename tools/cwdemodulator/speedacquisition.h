@@ -66,6 +66,7 @@ public:
     /// Baseband index of the first sample held.
     std::int64_t Start() const { return m_nStart; }
     bool IsEmpty() const { return m_held.empty(); }
+    size_t HeldCount() const { return m_held.size(); }
     /// The gaps (samples) that ended characters among the held samples.
     const std::vector<std::int64_t>& CharacterGaps() const { return m_trials.CharacterGaps(); }
 

@@ -1,0 +1,90 @@
+// What a re-acquisition reads again and what is given out meanwhile: the queue of symbols
+// decided, which holds back those of a fresh reading, and the seconds handed back for a new
+// reading.
+
+#include "tools/cwdemodulator/reacquisition.h"
+#include "tools/cwdemodulator/speedacquisition.h"
+#include "tools/cwdemodulator/symbolqueue.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <utility>
+#include <vector>
+
+TEST(CwSymbolQueue, HeldSymbolsWaitForTheirReleaseOrMakeWayForANewReading)
+{
+    cw::SymbolQueue queue;
+    cw::CwSymbol symbol;
+    auto taken = [&]() {
+        std::vector<std::pair<int, std::int64_t>> symbols;
+        while (queue.Take(symbol))
+            symbols.emplace_back(symbol.nCode, symbol.nSamplePosition);
+        return symbols;
+    };
+    using Taken = std::vector<std::pair<int, std::int64_t>>;
+    queue.Push(morse::SYMBOL_DOT, 100);
+    queue.HoldBack();
+    queue.Push(morse::SYMBOL_DASH, 200);
+    queue.Push(morse::SYMBOL_END_OF_CHARACTER, 300);
+    queue.Push(morse::SYMBOL_DASH, 400);
+    EXPECT_EQ(queue.FirstHeldPosition(), 200);
+    EXPECT_EQ(taken(), (Taken{{morse::SYMBOL_DOT, 100}}));
+
+    // A new reading from 300 on: what was held from there goes, what came before stays held,
+    // and the new reading's symbols are placed from what is left on, not after the dropped.
+    queue.DropFrom(300);
+    EXPECT_EQ(queue.FirstHeldPosition(), 200);
+    EXPECT_TRUE(taken().empty());
+    queue.Push(morse::SYMBOL_DOT, 250);
+    queue.Release();
+    EXPECT_EQ(queue.FirstHeldPosition(), -1);
+    EXPECT_EQ(taken(), (Taken{{morse::SYMBOL_DASH, 200}, {morse::SYMBOL_DOT, 250}}));
+
+    // Released, the symbols flow again; a drop touches nothing given out.
+    queue.Push(morse::SYMBOL_END_OF_WORD, 500);
+    queue.DropFrom(0);
+    EXPECT_EQ(taken(), (Taken{{morse::SYMBOL_END_OF_WORD, 500}}));
+    queue.HoldBack();
+    queue.DropFrom(0);
+    queue.Push(morse::SYMBOL_DOT, 450);
+    queue.Release();
+    EXPECT_EQ(taken(), (Taken{{morse::SYMBOL_DOT, 500}}));
+}
+
+TEST(CwReacquisition, AFreshReadingIsReadAgainFromItsStartAndAProvenOneFromItsLastSeconds)
+{
+    constexpr double RATE = 1000.0;
+    const size_t held = size_t(cw::SpeedAcquisition::MIN_SEC * RATE);
+    cw::SpeedAcquisition acquisition(RATE, 20.0, 240.0, {});
+    cw::Reacquisition reacquisition(RATE);
+
+    // Lost within its first seconds: every sample since the reading began goes back, and a
+    // new speed reads them anew.
+    reacquisition.Start(held);
+    std::int64_t next = 5000;
+    const size_t fresh = held + size_t(cw::Reacquisition::HOLD_SEC * RATE) - 10;
+    for (size_t i = 0; i < fresh; ++i)
+        reacquisition.Push({1.0f, 0.0f});
+    EXPECT_TRUE(reacquisition.IsFresh());
+    reacquisition.Begin(next + std::int64_t(fresh), 30.0, 40000, acquisition);
+    EXPECT_EQ(acquisition.Start(), next);
+    EXPECT_EQ(acquisition.HeldCount(), fresh);
+    EXPECT_EQ(reacquisition.RereadFrom(), next);
+    EXPECT_TRUE(reacquisition.Settle(90.0));
+
+    // Proven: only the last seconds go back (never from before the last time), and at about
+    // the speed it left what was given out of them stands.
+    next += std::int64_t(fresh);
+    reacquisition.Start(held);
+    const size_t proven = held + size_t(cw::Reacquisition::HOLD_SEC * RATE) + 3500;
+    for (size_t i = 0; i < proven; ++i)
+        reacquisition.Push({1.0f, 0.0f});
+    EXPECT_FALSE(reacquisition.IsFresh());
+    reacquisition.Begin(next + std::int64_t(proven), 90.0, 70000, acquisition);
+    // Trimmed by whole seconds from the reading's start, as if it had never been fresh.
+    EXPECT_EQ(acquisition.HeldCount(), held + 500);
+    EXPECT_EQ(acquisition.Start(), next + std::int64_t(proven - held - 500));
+    EXPECT_FALSE(reacquisition.Settle(100.0));
+    EXPECT_EQ(reacquisition.ReplayedThrough(), 70000);
+}

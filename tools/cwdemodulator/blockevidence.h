@@ -1,12 +1,12 @@
 #pragma once
 
 #include "tools/cwdemodulator/blocknoise.h"
+#include "tools/cwdemodulator/ownphasemarks.h"
 #include "tools/cwdemodulator/restartgridphase.h"
 
 #include <QtGlobal>
 
 #include <complex>
-#include <cstdint>
 #include <vector>
 
 namespace cw {
@@ -78,15 +78,13 @@ public:
     bool IsOwnPhase() const { return m_bOwnPhase; }
     double OwnPhaseEvidence(qint64 nBlocks) const
     {
-        if (m_ownPhaseWeighedAt[size_t(nBlocks)] != m_nLatest)
-            weighOwnPhaseMark(nBlocks);
-        return m_ownPhaseEvidence[size_t(nBlocks)];
+        return m_ownPhase.Evidence(*this, m_nLatest, nBlocks);
     }
     /// The ring of EvidenceTo() by slot of boundary (RING slots), for the search loops; and by
     /// blocks, a bound OwnPhaseEvidence() never exceeds, from the sizes of the blocks' sums
     /// alone (no logarithm): a search need not weigh a length whose bound already loses.
     const double* EvidenceRing() const { return m_cumulative.data(); }
-    const double* OwnPhaseBoundByLength() const { return m_ownPhaseBound.data(); }
+    const double* OwnPhaseBoundByLength() const { return m_ownPhase.BoundByLength(); }
     /// The summed samples of the blocks from @p nFirst up to @p nLast.
     std::complex<double> SumBetween(qint64 nFirst, qint64 nLast) const
     {
@@ -96,6 +94,14 @@ public:
     double AmplitudeBetween(qint64 nFirst, qint64 nLast) const
     {
         return m_amplitudeSums[slot(nLast)] - m_amplitudeSums[slot(nFirst)];
+    }
+    /// The sizes of the blocks' sums added up from the origin to @p nBoundary (as far back as
+    /// the ring reaches, differences of two of them).
+    double MagnitudesTo(qint64 nBoundary) const { return m_magnitudeSums[slot(nBoundary)]; }
+    /// The restart grid's turn of the samples' frame at the block after @p nBoundary.
+    std::complex<double> RotationAt(qint64 nBoundary) const
+    {
+        return m_blockRotations[slot(nBoundary)];
     }
     /// First baseband sample of the block after @p nBoundary.
     qint64 BlockStart(qint64 nBoundary) const { return m_blockStarts[slot(nBoundary)]; }
@@ -112,16 +118,6 @@ public:
 
 private:
     static size_t slot(qint64 nBlock) { return size_t(nBlock) & (RING - 1); }
-    /// Bounds the key-down evidence of each mark length ending at @p nBoundary on the mark's
-    /// own phase, and keeps what weighing one of them asks.
-    void boundOwnPhaseMarks(qint64 nBoundary, const SegmentLengthPriors& priors);
-    /// Weighs the mark of @p nBlocks ending at the latest boundary on its own phase.
-    void weighOwnPhaseMark(qint64 nBlocks) const;
-    /// Whether a mark of @p nBlocks from @p nFirst weighed in @p nPieces on their own phases
-    /// (the sizes of the pieces' sums @p pMagnitudes) may beat its evidence @p dWhole on one
-    /// phase.
-    bool splitMayWin(qint64 nFirst, qint64 nBlocks, qint64 nPieces, const double* pMagnitudes,
-                     double dWhole) const;
 
     // The block being gathered.
     int m_nBlocksPerUnit;
@@ -143,19 +139,7 @@ private:
     std::vector<double> m_amplitudeSums;            ///< running sum of the mark level, by sample
     std::vector<qint64> m_blockStarts;
     std::vector<std::complex<double>> m_blockRotations; ///< m_grid.Rotation() of each start
-    // Marks on their own phase ending at the latest boundary, by length.
-    std::vector<double> m_ownPhaseBound;
-    std::vector<qint64> m_markPieces;  ///< pieces each may be split in
-    double m_dOwnPhaseWeight = 1.0;    ///< of the evidence, as the priors ask
-    double m_dOwnPhaseAmplitude = 0.0; ///< weighed against, as the boundary closed
-    double m_dOwnPhaseNoise = 1.0;     ///< variance per part and sample, the same
-    double m_dConcentration = 0.0;     ///< of the restart grid's prior on the phase
-    double m_dPriorNorm = 0.0;         ///< log I0 of it
-    RestartGridPhase m_weighedGrid;    ///< the grid as the boundary closed, if it had one
-    mutable std::vector<double> m_ownPhaseEvidence;
-    mutable std::vector<qint64> m_ownPhaseWeighedAt; ///< boundary each length was weighed at
-    mutable std::uint64_t m_nSpanWeighing = 0;       ///< stamp of the thread's spans weighed
-    mutable std::vector<double> m_pieceMagnitudes;   ///< of the pieces of the mark being weighed
+    OwnPhaseMarks m_ownPhase; ///< marks ending at the latest boundary, by length
 };
 
 } // namespace cw

@@ -1358,6 +1358,44 @@ TEST(CwFadeFit, FitsTheLevelItselfDownToTheBottomsItNeverSaw)
     EXPECT_GT(fit.LevelAt(bottom), 2.0f * tone(bottom));
 }
 
+TEST(CwFadeFit, PeaksPushedAtOnceFitAsPushedOneByOne)
+{
+    // Peaks under a fade over three memories (the first ones forgotten), some of no level,
+    // moved by a delay: pushed at once they fit as pushed one by one, to the bit.
+    constexpr std::int64_t PERIOD = 2000;
+    constexpr std::int64_t DELAY = 137;
+    std::mt19937 generator(5);
+    std::uniform_real_distribution<float> ripple(0.9f, 1.1f);
+    std::uniform_int_distribution<int> apart(1, 4);
+    std::vector<cw::FadeFit::MarkPeak> peaks;
+    for (std::int64_t n = 0; n < 24000; n += 20 * apart(generator)) {
+        const float level =
+            1.0f - 0.45f * float(1.0 - std::cos(dsp::TWO_PI * double(n) / double(PERIOD)));
+        peaks.push_back({n, level > 0.33f ? level * ripple(generator) : 0.0f});
+    }
+    auto expectSame = [](const cw::FadeFit& one, const cw::FadeFit& all) {
+        EXPECT_EQ(all.Period(), one.Period());
+        EXPECT_EQ(all.Strength(), one.Strength());
+        EXPECT_EQ(all.Span(), one.Span());
+        EXPECT_EQ(all.LastPeak(), one.LastPeak());
+        for (std::int64_t n = 24000; n < 24000 + PERIOD; n += PERIOD / 8) {
+            EXPECT_EQ(all.LevelAt(n), one.LevelAt(n)) << n;
+            EXPECT_EQ(all.AmplitudeAt(n), one.AmplitudeAt(n)) << n;
+        }
+    };
+    cw::FadeFit one(600, 6000, 8000);
+    for (const cw::FadeFit::MarkPeak& peak : peaks)
+        one.Push(peak.nAt + DELAY, peak.fLevel);
+    cw::FadeFit all(600, 6000, 8000);
+    all.PushAll(peaks, DELAY);
+    ASSERT_GT(one.Period(), 0);
+    expectSame(one, all);
+    // Peaks of no level add nothing and leave the fit as it was.
+    one.Push(30000, 0.0f);
+    all.PushAll({{30000 - DELAY, 0.0f}}, DELAY);
+    expectSame(one, all);
+}
+
 TEST(CwHeldLevelSwing, FitsAFastFadeButNoSteadyToneNorASlowShallowFade)
 {
     // Held seconds at 500 samples a second, 40 to an element (15 WPM), in noise. Given the

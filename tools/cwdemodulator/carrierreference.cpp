@@ -78,6 +78,37 @@ template <typename Score> std::pair<int, double> highestStep(int nSteps, Score s
     return {best, bestScore};
 }
 
+/// @p a times @p b, written out: std::complex's check for infinities costs more than the
+/// product, whose arithmetic (and so every bit) is the same.
+inline std::complex<double> times(std::complex<double> a, std::complex<double> b)
+{
+    return {a.real() * b.real() - a.imag() * b.imag(), a.real() * b.imag() + a.imag() * b.real()};
+}
+
+/// The sum of @p nCount samples, each turned by @p step more than the one before (the first
+/// not at all). The products are written out: std::complex's check for infinities costs more
+/// than the work, and the arithmetic is the same, so the sum is too, to the bit.
+std::complex<double> turnedSum(const std::complex<float>* pSamples, size_t nCount,
+                               std::complex<double> step)
+{
+    const double cr = step.real();
+    const double ci = step.imag();
+    double rr = 1.0;
+    double ri = 0.0;
+    double sr = 0.0;
+    double si = 0.0;
+    for (size_t i = 0; i < nCount; ++i) {
+        const double xr = pSamples[i].real();
+        const double xi = pSamples[i].imag();
+        sr += xr * rr - xi * ri;
+        si += xr * ri + xi * rr;
+        const double turned = rr * cr - ri * ci;
+        ri = rr * ci + ri * cr;
+        rr = turned;
+    }
+    return {sr, si};
+}
+
 } // namespace
 
 CarrierReference::CarrierReference(double dSampleRate) : m_dSampleRate(dSampleRate)
@@ -139,26 +170,26 @@ double CarrierReference::lineOffset(const std::complex<float>* pSamples, size_t 
     const int last = std::min(reach, (coarseBest + 1) * ratio);
     auto power = [&](int k) {
         const double omega = -dsp::TWO_PI * double(k) / double(fine);
-        const std::complex<double> step(std::cos(omega), std::sin(omega));
-        std::complex<double> rotator = 1.0;
-        std::complex<double> sum = 0.0;
-        for (size_t i = 0; i < nCount; ++i) {
-            sum += std::complex<double>(pSamples[i].real(), pSamples[i].imag()) * rotator;
-            rotator *= step;
-        }
-        return std::norm(sum);
+        return std::norm(
+            turnedSum(pSamples, nCount, std::complex<double>(std::cos(omega), std::sin(omega))));
     };
+    // Each bin's power is kept: the neighbours of the highest are mostly among them.
+    std::vector<double> powers;
+    powers.reserve(size_t(std::max(0, last - first + 1)));
     int best = first;
     double bestPower = -1.0;
     for (int k = first; k <= last; ++k) {
-        const double p = power(k);
-        if (p > bestPower) {
-            bestPower = p;
+        powers.push_back(power(k));
+        if (powers.back() > bestPower) {
+            bestPower = powers.back();
             best = k;
         }
     }
-    const double left = power(best - 1);
-    const double right = power(best + 1);
+    auto keptPower = [&](int k) {
+        return k >= first && k <= last ? powers[size_t(k - first)] : power(k);
+    };
+    const double left = keptPower(best - 1);
+    const double right = keptPower(best + 1);
     const double shift = dsp::parabolicPeakOffset(left, bestPower, right);
     return (double(best) + shift) * m_dSampleRate / double(fine);
 }
@@ -328,25 +359,25 @@ CarrierReference::MarkTurn CarrierReference::turnOfMarks(const std::complex<floa
         const double omega = -dsp::TWO_PI * dHz / m_dSampleRate;
         const std::complex<double> step(std::cos(omega), std::sin(omega));
         double total = 0.0;
-        for (const Mark& mark : marks) {
-            std::complex<double> sum = 0.0;
-            std::complex<double> rotator = 1.0;
-            for (size_t i = mark.nFirst; i < mark.nFirst + mark.nCount; ++i) {
-                sum += std::complex<double>(derotated[i].real(), derotated[i].imag()) * rotator;
-                rotator *= step;
-            }
-            total += std::norm(sum) / double(mark.nCount);
-        }
+        for (const Mark& mark : marks)
+            total += std::norm(turnedSum(derotated.data() + mark.nFirst, mark.nCount, step)) /
+                     double(mark.nCount);
         return total;
     };
-    const auto [best, bestPower] = highestStep(int(MAX_MARK_TURN_HZ / MARK_TURN_STEP_HZ),
-                                               [&](int k) { return power(k * MARK_TURN_STEP_HZ); });
-    const double left = power((best - 1) * MARK_TURN_STEP_HZ);
-    const double right = power((best + 1) * MARK_TURN_STEP_HZ);
+    // Each step's power is kept: the highest one's neighbours and no turn are among them.
+    const int steps = int(MAX_MARK_TURN_HZ / MARK_TURN_STEP_HZ);
+    std::vector<double> powers(size_t(2 * steps + 1));
+    const auto [best, bestPower] = highestStep(
+        steps, [&](int k) { return powers[size_t(k + steps)] = power(k * MARK_TURN_STEP_HZ); });
+    auto keptPower = [&](int k) {
+        return std::abs(k) <= steps ? powers[size_t(k + steps)] : power(k * MARK_TURN_STEP_HZ);
+    };
+    const double left = keptPower(best - 1);
+    const double right = keptPower(best + 1);
     const double shift = dsp::parabolicPeakOffset(left, bestPower, right);
     // The noise variance is per part (in phase, quadrature): the power of a sum of complex
     // noise is twice it per sample, and the log likelihood gains the power over that.
-    const double gain = (bestPower - power(0.0)) / (2.0 * double(m_fNoiseVariance));
+    const double gain = (bestPower - keptPower(0)) / (2.0 * double(m_fNoiseVariance));
     return {(best + shift) * MARK_TURN_STEP_HZ, gain};
 }
 
@@ -425,8 +456,8 @@ float CarrierReference::measureNoise(const std::complex<float>* pSamples, size_t
     size_t windows = 0;
     for (size_t i = 0; i < nCount; ++i) {
         const std::complex<double> corrected =
-            std::complex<double>(pSamples[i].real(), pSamples[i].imag()) * rotator;
-        rotator *= m_step;
+            times(std::complex<double>(pSamples[i].real(), pSamples[i].imag()), rotator);
+        rotator = times(rotator, m_step);
         window += corrected.imag() * phase.real() - corrected.real() * phase.imag();
         if ((i + 1) % NOISE_WINDOW == 0) {
             quadrature += window * window / double(NOISE_WINDOW);
@@ -452,8 +483,8 @@ void CarrierReference::DerotateLearned(const std::complex<float>* pSamples, size
     std::complex<double> rotator = m_rotator;
     for (size_t i = 0; i < nCount; ++i) {
         const std::complex<double> corrected =
-            std::complex<double>(pSamples[i].real(), pSamples[i].imag()) * rotator;
-        rotator *= m_step;
+            times(std::complex<double>(pSamples[i].real(), pSamples[i].imag()), rotator);
+        rotator = times(rotator, m_step);
         out[i] = std::complex<float>(float(corrected.real()), float(corrected.imag()));
     }
 }

@@ -48,8 +48,24 @@ FadeFit::FadeFit(std::int64_t nShortest, std::int64_t nLongest, std::int64_t nMe
 
 void FadeFit::Push(std::int64_t nAt, float fLevel)
 {
+    if (add(nAt, fLevel))
+        refit();
+}
+
+void FadeFit::PushAll(const std::vector<MarkPeak>& peaks, std::int64_t nDelay)
+{
+    // Each fit starts afresh from the peaks kept, so the last one alone is the same.
+    bool added = false;
+    for (const MarkPeak& peak : peaks)
+        added = add(peak.nAt + nDelay, peak.fLevel) || added;
+    if (added)
+        refit();
+}
+
+bool FadeFit::add(std::int64_t nAt, float fLevel)
+{
     if (fLevel <= 0.0f || m_nMemory <= 0)
-        return;
+        return false;
     Peak peak{nAt, std::log(double(fLevel)), double(fLevel),
               std::vector<double>(2 * m_rates.size())};
     for (size_t rate = 0; rate < m_rates.size(); ++rate) {
@@ -60,7 +76,7 @@ void FadeFit::Push(std::int64_t nAt, float fLevel)
     m_peaks.push_back(std::move(peak));
     while (m_peaks.front().nAt < nAt - m_nMemory)
         m_peaks.pop_front();
-    refit();
+    return true;
 }
 
 float FadeFit::LevelAt(std::int64_t nAt) const

@@ -32,6 +32,9 @@ public:
     /// Adds a mark's peak @p fLevel (over 0) at @p nAt, later than every position before, and
     /// fits again.
     void Push(std::int64_t nAt, float fLevel);
+    /// Push() of each of @p peaks, @p nDelay later, fitted once after the last: the same fit
+    /// as theirs, without those between, which a caller that reads only the last never sees.
+    void PushAll(const std::vector<MarkPeak>& peaks, std::int64_t nDelay = 0);
     /// The period of the best fit where it explains enough of the peaks' spread and fades deep
     /// enough; 0 otherwise.
     std::int64_t Period() const { return m_bStrong ? m_nPeriod : 0; }
@@ -65,6 +68,8 @@ private:
         double dMean = 0.0, dCos = 0.0, dSin = 0.0; ///< value = mean + cos + sin parts
         double dExplained = 0.0; ///< sum of squares about the mean the fit explains
     };
+    /// Keeps a peak, forgetting those out of memory; false where it is not kept.
+    bool add(std::int64_t nAt, float fLevel);
     void refit();
     /// The least-squares fit of the peaks' @p pValue at the rate tried @p nRate.
     Fit fitAt(size_t nRate, double Peak::*pValue) const;

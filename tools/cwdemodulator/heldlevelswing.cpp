@@ -88,11 +88,10 @@ HeldLevelSwing::HeldLevelSwing(const std::vector<std::complex<float>>& inPhase, 
                 std::llround(LocalMarkLevel::FIT_LONGEST_SEC * dSampleRate),
                 dSampleRate > 0.0 ? std::int64_t(envelope.size()) : 0);
     for (size_t n = size_t(length); n < envelope.size(); ++n) {
-        if (envelope[n] > MARK_OVER_NOISE * noise && isPeak(envelope, n, reach)) {
+        if (envelope[n] > MARK_OVER_NOISE * noise && isPeak(envelope, n, reach))
             fitted.push_back({std::int64_t(n), envelope[n]});
-            fit.Push(std::int64_t(n), envelope[n]);
-        }
     }
+    fit.PushAll(fitted);
     const std::int64_t period = fit.Period();
     const bool fast =
         period > 0 && period <= std::llround(LocalMarkLevel::FAST_PERIOD_SEC * dSampleRate);

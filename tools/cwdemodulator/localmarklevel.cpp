@@ -138,10 +138,9 @@ void LocalMarkLevel::SetKnownToMove()
 
 void LocalMarkLevel::StartFitFrom(const std::vector<FadeFit::MarkPeak>& peaks, std::int64_t nDelay)
 {
-    for (const FadeFit::MarkPeak& peak : peaks) {
-        m_fit.Push(peak.nAt + nDelay, peak.fLevel);
-        m_nFittedUntil = peak.nAt + nDelay;
-    }
+    m_fit.PushAll(peaks, nDelay);
+    if (!peaks.empty())
+        m_nFittedUntil = peaks.back().nAt + nDelay;
 }
 
 float LocalMarkLevel::Level() const

@@ -62,6 +62,7 @@ constexpr int SHORTEST_RUN = 4;
 /// long tell turns apart a few hertz apart, the spacing is refined between steps.
 constexpr double MAX_MARK_TURN_HZ = 6.0;
 constexpr double MARK_TURN_STEP_HZ = 0.1;
+constexpr int COARSE_TURN_STEPS = 5; ///< steps between the turns tried first
 /// Readings of an unsteady tone's offset after the first: see Learn().
 constexpr int OFFSET_REFINEMENTS = 2;
 
@@ -432,13 +433,33 @@ CarrierReference::MarkTurn CarrierReference::turnOfMarks(const std::complex<floa
         return total;
     };
     // Each step's power is kept: the highest one's neighbours and no turn are among them.
+    // The marks are a few elements long, and their summed power changes over hertz, not
+    // tenths: every COARSE_TURN_STEPS th step is tried first, then the steps around the
+    // highest of those.
     const int steps = int(MAX_MARK_TURN_HZ / MARK_TURN_STEP_HZ);
-    std::vector<double> powers(size_t(2 * steps + 1));
-    const auto [best, bestPower] = highestStep(
-        steps, [&](int k) { return powers[size_t(k + steps)] = power(k * MARK_TURN_STEP_HZ); });
+    std::vector<double> powers(size_t(2 * steps + 1), -1.0);
     auto keptPower = [&](int k) {
-        return std::abs(k) <= steps ? powers[size_t(k + steps)] : power(k * MARK_TURN_STEP_HZ);
+        if (std::abs(k) > steps)
+            return power(k * MARK_TURN_STEP_HZ);
+        double& kept = powers[size_t(k + steps)];
+        if (kept < 0.0)
+            kept = power(k * MARK_TURN_STEP_HZ);
+        return kept;
     };
+    const int coarseSteps = steps / COARSE_TURN_STEPS;
+    const int coarseBest = COARSE_TURN_STEPS * highestStep(coarseSteps, [&](int k) {
+                                                   return keptPower(k * COARSE_TURN_STEPS);
+                                               }).first;
+    const int from = std::max(-steps, coarseBest - COARSE_TURN_STEPS + 1);
+    const int to = std::min(steps, coarseBest + COARSE_TURN_STEPS - 1);
+    int best = from;
+    double bestPower = -1.0;
+    for (int k = from; k <= to; ++k) {
+        if (keptPower(k) > bestPower) {
+            bestPower = keptPower(k);
+            best = k;
+        }
+    }
     const double left = keptPower(best - 1);
     const double right = keptPower(best + 1);
     const double shift = dsp::parabolicPeakOffset(left, bestPower, right);

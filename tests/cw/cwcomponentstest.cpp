@@ -467,6 +467,31 @@ TEST(CwCarrier, OffsetIsFoundAnywhereInTheSearchAndTheKeyingLeftInPhase)
     }
 }
 
+TEST(CwCarrier, LineIsNotTakenFromAStrongerToneBeyondTheSearch)
+{
+    // The coarse search reads only the bins near 0, and at low rates takes them from fewer
+    // samples: a stronger unkeyed tone beyond the search (a neighbour the channel filter let
+    // through) must not fold onto them, at rates where the folding differs.
+    const std::vector<float> keying = keyed({-3, 3, -1, 1, -1, 3, -3, 1, -1, 1, -7}, 0.0);
+    for (double rate : {500.0, 8000.0}) {
+        for (double neighbour : {-70.0, -55.0, 30.0, 55.0, 100.0, 180.0}) {
+            const double offset = 3.1;
+            std::vector<std::complex<float>> samples;
+            while (samples.size() < size_t(3.0 * rate)) {
+                for (float key : keying) {
+                    const double t = double(samples.size()) / rate;
+                    samples.push_back(std::polar(key, float(dsp::TWO_PI * offset * t + 0.7)) +
+                                      std::polar(3.0f, float(dsp::TWO_PI * neighbour * t)));
+                }
+            }
+            SCOPED_TRACE(std::to_string(neighbour) + " Hz at " + std::to_string(rate));
+            cw::CarrierReference carrier(rate);
+            carrier.Learn(samples.data(), samples.size(), UNIT, 0.5f);
+            EXPECT_NEAR(carrier.OffsetHz(), offset, 0.05);
+        }
+    }
+}
+
 TEST(CwSpeed, ElementLengthIsFoundAcrossTheSpeedRangeInMagnitudeAndInPhase)
 {
     // The lengths are searched coarse to fine; in phase, noise makes levels of either sign.

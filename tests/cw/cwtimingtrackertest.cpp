@@ -3,9 +3,11 @@
 
 #include "tools/cwdemodulator/cwtimingtracker.h"
 #include "tools/cwdemodulator/cwsymbol.h"
+#include "tools/cwdemodulator/recentruns.h"
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <vector>
 
 namespace {
@@ -155,4 +157,31 @@ TEST(CwTimingMisfit, MorseTimingFitsAndOtherTimingDoesNot)
     EXPECT_NEAR(cw::CwTimingTracker::Misfit(false, 7.0), 0.0, 1e-12);
     EXPECT_GT(cw::CwTimingTracker::Misfit(true, 7.0), 0.5);
     EXPECT_GT(cw::CwTimingTracker::Misfit(false, 1.8), 0.2);
+}
+
+TEST(CwRecentRuns, RefitTakesOnlyAFarLengthThatFitsClearlyBetter)
+{
+    // "PARIS " at 20 samples an element, tracked at twice or near half that: taken at once;
+    // tracked near it, or with dashes alone (which fit a third of the speed as well), or with
+    // too few runs to tell: left as it was.
+    const std::vector<int> paris = {1, -1, 3, -1, 3, -1, 1, -3, 1, -1, 3, -3, 1, -1,
+                                    3, -1, 1, -3, 1, -1, 1, -3, 1, -1, 1, -1, 1, -7};
+    auto remembered = [](const std::vector<int>& units, double dUnit) {
+        cw::RecentRuns runs;
+        for (int repeat = 0; repeat < 2; ++repeat) {
+            for (int u : units)
+                runs.Remember(u > 0, qint64(std::lround(std::abs(u) * dUnit)));
+        }
+        return runs;
+    };
+    const cw::RecentRuns sent = remembered(paris, 20.0);
+    EXPECT_NEAR(sent.Refit(40.0, 4.0, 100.0), 20.0, 1.0);
+    EXPECT_NEAR(sent.Refit(11.0, 4.0, 100.0), 20.0, 1.0);
+    EXPECT_EQ(sent.Refit(21.5, 4.0, 100.0), 21.5);
+    const cw::RecentRuns dashes = remembered({3, -1, 3, -3, 3, -1, 3, -7}, 20.0);
+    EXPECT_EQ(dashes.Refit(30.0, 4.0, 100.0), 30.0);
+    cw::RecentRuns few;
+    for (int u : {1, -1, 3, -3})
+        few.Remember(u > 0, qint64(std::abs(u) * 20));
+    EXPECT_EQ(few.Refit(40.0, 4.0, 100.0), 40.0);
 }

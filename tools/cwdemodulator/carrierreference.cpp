@@ -2,8 +2,10 @@
 
 #include "tools/cwdemodulator/envelopedetector.h"
 
+#include "tools/morsedsp/designcache.h"
 #include "tools/morsedsp/dspconstants.h"
 #include "tools/morsedsp/fouriertransform.h"
+#include "tools/morsedsp/kaiserlowpass.h"
 #include "tools/morsedsp/peakinterpolation.h"
 
 #include <algorithm>
@@ -60,6 +62,7 @@ constexpr int SHORTEST_RUN = 4;
 /// long tell turns apart a few hertz apart, the spacing is refined between steps.
 constexpr double MAX_MARK_TURN_HZ = 6.0;
 constexpr double MARK_TURN_STEP_HZ = 0.1;
+constexpr int COARSE_TURN_STEPS = 5; ///< steps between the turns tried first
 /// Readings of an unsteady tone's offset after the first: see Learn().
 constexpr int OFFSET_REFINEMENTS = 2;
 
@@ -109,6 +112,36 @@ std::complex<double> turnedSum(const std::complex<float>* pSamples, size_t nCoun
     return {sr, si};
 }
 
+/// The coarse transform's bins within MAX_OFFSET_HZ are taken at a rate this many times
+/// lower (a power of 2), that still spans COARSE_RATE_OVER_REACH times the reach: the bins
+/// beyond the reach are never read.
+constexpr double COARSE_RATE_OVER_REACH = 5.0;
+constexpr size_t MIN_COARSE_SIZE = 256; ///< points of the shortened coarse transform, at least
+
+size_t coarseDecimation(double dSampleRate, size_t nCoarse)
+{
+    size_t decimation = 1;
+    while (dSampleRate / double(2 * decimation) >= COARSE_RATE_OVER_REACH * MAX_OFFSET_HZ &&
+           nCoarse / (2 * decimation) >= MIN_COARSE_SIZE)
+        decimation *= 2;
+    return decimation;
+}
+
+/// The low-pass ahead of keeping one sample in @p nDecimation: flat over the reach, 60 dB
+/// down from where the lower rate folds back onto it.
+std::shared_ptr<const std::vector<float>> coarseTaps(double dSampleRate, size_t nDecimation)
+{
+    static dsp::DesignCache<std::pair<double, size_t>> designs;
+    return designs.Get({dSampleRate, nDecimation}, [dSampleRate, nDecimation] {
+        const double rate = dSampleRate / double(nDecimation);
+        const double transition = (rate - 2.0 * MAX_OFFSET_HZ) / dSampleRate;
+        int length = int(std::ceil((60.0 - 8.0) / (2.285 * dsp::TWO_PI * transition))) + 1;
+        length |= 1;
+        const float cutoff = float(0.5 * rate / dSampleRate);
+        return dsp::kaiserLowPass(size_t(length), cutoff);
+    });
+}
+
 } // namespace
 
 CarrierReference::CarrierReference(double dSampleRate) : m_dSampleRate(dSampleRate)
@@ -135,6 +168,45 @@ void CarrierReference::setFrequency(double dOffsetHz)
     m_step = std::complex<double>(std::cos(omega), std::sin(omega));
 }
 
+const std::complex<float>* CarrierReference::coarseSpectrum(const std::complex<float>* pSamples,
+                                                            size_t nCount, size_t& nCoarse) const
+{
+    // Only the bins within MAX_OFFSET_HZ are read. Where the rate is many times that reach,
+    // the samples are low-passed and kept one in every few first: the transform on that
+    // grid, as many times shorter, has the same bins there (up to the filter's ripple of a
+    // thousandth, and its stop band 60 dB down for what folds onto them).
+    const size_t decimation = coarseDecimation(m_dSampleRate, nCoarse);
+    const size_t size = nCoarse / decimation;
+    nCoarse = size;
+    dsp::FourierTransform& transform = dsp::FourierTransform::Shared(size);
+    std::complex<float>* input = transform.Input();
+    std::fill(input, input + size, std::complex<float>());
+    if (decimation == 1) {
+        std::copy(pSamples, pSamples + std::min(nCount, size), input);
+    } else {
+        // Every output of the whole convolution, the samples taken as 0 outside: its
+        // spectrum is the samples' own times the filter's, with no edge cut off.
+        const std::vector<float>& taps = *coarseTaps(m_dSampleRate, decimation);
+        const size_t length = taps.size();
+        const size_t outputs = std::min(size, (nCount + length - 1 + decimation - 1) / decimation);
+        for (size_t m = 0; m < outputs; ++m) {
+            const size_t last = m * decimation; // the newest sample the output sums
+            const size_t from = last + 1 > length ? last + 1 - length : 0;
+            const size_t to = std::min(last + 1, nCount);
+            float re = 0.0f;
+            float im = 0.0f;
+            for (size_t n = from; n < to; ++n) {
+                const float tap = taps[last - n];
+                re += tap * pSamples[n].real();
+                im += tap * pSamples[n].imag();
+            }
+            input[m] = {re, im};
+        }
+    }
+    transform.Execute();
+    return transform.Output();
+}
+
 double CarrierReference::lineOffset(const std::complex<float>* pSamples, size_t nCount) const
 {
     // The keyed tone's spectral line sits at its offset. A transform four times the samples
@@ -146,17 +218,13 @@ double CarrierReference::lineOffset(const std::complex<float>* pSamples, size_t 
     size_t fine = coarse;
     while (double(fine) < m_dSampleRate / RESOLUTION_HZ)
         fine *= 2;
-    dsp::FourierTransform& transform = dsp::FourierTransform::Shared(coarse);
-    std::complex<float>* input = transform.Input();
-    std::fill(input, input + coarse, std::complex<float>());
-    std::copy(pSamples, pSamples + std::min(nCount, coarse), input);
-    transform.Execute();
-    const std::complex<float>* spectrum = transform.Output();
+    size_t size = coarse;
+    const std::complex<float>* spectrum = coarseSpectrum(pSamples, nCount, size);
     const int coarseReach = int(MAX_OFFSET_HZ / m_dSampleRate * double(coarse));
     int coarseBest = 0;
     float coarsePower = -1.0f;
     for (int k = -coarseReach; k <= coarseReach; ++k) {
-        const float power = std::norm(spectrum[size_t(k) & (coarse - 1)]);
+        const float power = std::norm(spectrum[size_t(k) & (size - 1)]);
         if (power > coarsePower) {
             coarsePower = power;
             coarseBest = k;
@@ -365,13 +433,33 @@ CarrierReference::MarkTurn CarrierReference::turnOfMarks(const std::complex<floa
         return total;
     };
     // Each step's power is kept: the highest one's neighbours and no turn are among them.
+    // The marks are a few elements long, and their summed power changes over hertz, not
+    // tenths: every COARSE_TURN_STEPS th step is tried first, then the steps around the
+    // highest of those.
     const int steps = int(MAX_MARK_TURN_HZ / MARK_TURN_STEP_HZ);
-    std::vector<double> powers(size_t(2 * steps + 1));
-    const auto [best, bestPower] = highestStep(
-        steps, [&](int k) { return powers[size_t(k + steps)] = power(k * MARK_TURN_STEP_HZ); });
+    std::vector<double> powers(size_t(2 * steps + 1), -1.0);
     auto keptPower = [&](int k) {
-        return std::abs(k) <= steps ? powers[size_t(k + steps)] : power(k * MARK_TURN_STEP_HZ);
+        if (std::abs(k) > steps)
+            return power(k * MARK_TURN_STEP_HZ);
+        double& kept = powers[size_t(k + steps)];
+        if (kept < 0.0)
+            kept = power(k * MARK_TURN_STEP_HZ);
+        return kept;
     };
+    const int coarseSteps = steps / COARSE_TURN_STEPS;
+    const int coarseBest = COARSE_TURN_STEPS * highestStep(coarseSteps, [&](int k) {
+                                                   return keptPower(k * COARSE_TURN_STEPS);
+                                               }).first;
+    const int from = std::max(-steps, coarseBest - COARSE_TURN_STEPS + 1);
+    const int to = std::min(steps, coarseBest + COARSE_TURN_STEPS - 1);
+    int best = from;
+    double bestPower = -1.0;
+    for (int k = from; k <= to; ++k) {
+        if (keptPower(k) > bestPower) {
+            bestPower = keptPower(k);
+            best = k;
+        }
+    }
     const double left = keptPower(best - 1);
     const double right = keptPower(best + 1);
     const double shift = dsp::parabolicPeakOffset(left, bestPower, right);

@@ -72,6 +72,11 @@ public:
 private:
     /// The offset (Hz) of the spectral line of @p nCount samples, within the search.
     double lineOffset(const std::complex<float>* pSamples, size_t nCount) const;
+    /// The transform of @p nCount samples zero-padded to @p nCoarse points, valid within
+    /// MAX_OFFSET_HZ of 0: bin k at index k & (@p nCoarse - 1), @p nCoarse then the points
+    /// actually transformed. Valid until the next transform of that size.
+    const std::complex<float>* coarseSpectrum(const std::complex<float>* pSamples, size_t nCount,
+                                              size_t& nCoarse) const;
     void setOffset(double dOffsetHz);
     /// Changes the frequency removed without a jump in phase.
     void setFrequency(double dOffsetHz);

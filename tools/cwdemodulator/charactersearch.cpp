@@ -156,11 +156,10 @@ void CharacterSearch::searchMark(int nNode, const BlockEvidence& blocks,
                   "a run of slots of a node's ring is one of the evidence ring too");
     // The lengths are tried from the shortest, the starts walking back through each run of
     // slots down to where the rings wrap, with no mask on each. Evidence on a fixed phase
-    // adds up block by block; on the mark's own phase it does not. The loop is made for each
-    // case, with no test inside it but the stamps' (and on the own phase the bound's).
+    // adds up block by block; on the mark's own phase it does not (searchOwnPhase()). The
+    // loop is made for each case, with no test inside it but the stamps'.
     const double endEvidence = blocks.EvidenceTo(nBoundary);
     const double* cumulative = blocks.EvidenceRing();
-    const double* ownPhaseBound = blocks.OwnPhaseBoundByLength();
     const double* logPrior = prior.log.data();
     double best = NEGATIVE;
     qint64 bestLength = 0;
@@ -182,30 +181,70 @@ void CharacterSearch::searchMark(int nNode, const BlockEvidence& blocks,
             d += run;
         }
     };
-    auto ownPhaseOf = [&](size_t, qint64 length) { return blocks.OwnPhaseEvidence(length); };
     auto fixedPhaseOf = [&](size_t c, qint64) { return endEvidence - cumulative[c]; };
     auto stamped = [&](size_t s, qint64 start) { return stamps[s] == start; };
     auto always = [](size_t, qint64) { return true; };
-    // On the own phase, a candidate whose evidence's bound cannot beat the best is not
-    // weighed: the bound added as the evidence would be is no less than the candidate,
-    // rounding and all.
-    auto mayWin = [&](size_t s, qint64 start) {
-        const qint64 length = nBoundary - start;
-        return source[s] + ownPhaseBound[length] + logPrior[length] > best;
-    };
-    auto stampedMayWin = [&](size_t s, qint64 start) {
-        return stamped(s, start) && mayWin(s, start);
-    };
-    if (stamps && blocks.IsOwnPhase())
-        search(ownPhaseOf, stampedMayWin);
-    else if (stamps)
+    if (stamps && !blocks.IsOwnPhase())
         search(fixedPhaseOf, stamped);
-    else if (blocks.IsOwnPhase())
-        search(ownPhaseOf, mayWin);
-    else
+    else if (!blocks.IsOwnPhase())
         search(fixedPhaseOf, always);
+    else
+        searchOwnPhase(source, stamps, sourceMask, prior.nShortest, longest, logPrior, blocks, best,
+                       bestLength);
     m_marks.Set(nNode, nBoundary, best, bestLength);
     m_liveMarks.push_back(nNode);
+}
+
+void CharacterSearch::searchOwnPhase(const double* pSource, const qint64* pStamps,
+                                     size_t nSourceMask, qint64 nShortest, qint64 nLongest,
+                                     const double* pLogPrior, const BlockEvidence& blocks,
+                                     double& dBest, qint64& nBestLength)
+{
+    // On its own phase a length's evidence costs a logarithm or more, and a length whose
+    // bound (no less than the evidence, rounding and all) cannot reach the best is not
+    // weighed. The length of the highest bound is weighed first, so that the best stands
+    // high from the start and the bound passes over more of the others; a bound equal to
+    // the best is still weighed, and of equal candidates the shortest wins, as it would
+    // walking the lengths in order.
+    const qint64 nBoundary = blocks.Latest();
+    const double* ownPhaseBound = blocks.OwnPhaseBoundByLength();
+    const double* logPrior = pLogPrior;
+    qint64 promising = 0;
+    double highest = NEGATIVE;
+    for (qint64 d = nShortest; d <= nLongest; ++d) {
+        const size_t s = size_t(nBoundary - d) & nSourceMask;
+        if (pStamps && pStamps[s] != nBoundary - d)
+            continue;
+        const double bound = pSource[s] + ownPhaseBound[d] + logPrior[d];
+        if (bound > highest) {
+            highest = bound;
+            promising = d;
+        }
+    }
+    if (promising == 0)
+        return;
+    double best = dBest;
+    qint64 bestLength = nBestLength;
+    const double first = pSource[size_t(nBoundary - promising) & nSourceMask] +
+                         blocks.OwnPhaseEvidence(promising) + logPrior[promising];
+    if (first > best) {
+        best = first;
+        bestLength = promising;
+    }
+    for (qint64 d = nShortest; d <= nLongest; ++d) {
+        const size_t s = size_t(nBoundary - d) & nSourceMask;
+        if (pStamps && pStamps[s] != nBoundary - d)
+            continue;
+        if (!(pSource[s] + ownPhaseBound[d] + logPrior[d] >= best))
+            continue;
+        const double candidate = pSource[s] + blocks.OwnPhaseEvidence(d) + logPrior[d];
+        if (candidate > best || (candidate == best && d < bestLength)) {
+            best = candidate;
+            bestLength = d;
+        }
+    }
+    dBest = best;
+    nBestLength = bestLength;
 }
 
 void CharacterSearch::searchElementGaps(qint64 nBoundary, qint64 nOrigin,

@@ -40,10 +40,23 @@ double RecentRuns::Refit(double dUnit, double dMinUnit, double dMaxUnit) const
     const double logUnit = std::log(dUnit);
     bool mixed = false;
     const double current = cost(logUnit, std::numeric_limits<double>::infinity(), mixed);
-    double bestLog = logUnit;
-    double best = current;
     const double lowest = std::max(logUnit - REFIT_REACH, std::log(dMinUnit));
     const double highest = std::min(logUnit + REFIT_REACH, std::log(dMaxUnit));
+    // Only a length far off, and fitting better by the gain, is taken. Mostly none is: the
+    // far lengths are tried first against that bound alone, and all only if one passes it.
+    // (A far length that fits no better than the bound is never taken, and the best of all
+    // is then no better either; lengths that take part in neither are left as they were.)
+    bool farFits = false;
+    for (double candidate = lowest; candidate <= highest && !farFits; candidate += REFIT_STEP) {
+        if (std::abs(candidate - logUnit) <= REFIT_JUMP)
+            continue;
+        const double c = cost(candidate, REFIT_GAIN * current, mixed);
+        farFits = mixed && c < REFIT_GAIN * current;
+    }
+    if (!farFits)
+        return dUnit;
+    double bestLog = logUnit;
+    double best = current;
     for (double candidate = lowest; candidate <= highest; candidate += REFIT_STEP) {
         const double c = cost(candidate, best, mixed);
         if (mixed && c < best) {

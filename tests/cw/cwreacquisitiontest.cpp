@@ -1,13 +1,18 @@
 // What a re-acquisition reads again and what is given out meanwhile: the queue of symbols
-// decided, which holds back those of a fresh reading, and the seconds handed back for a new
-// reading.
+// decided, which holds back those of a fresh reading that is not clear, and the seconds handed
+// back for a new reading.
 
+#include "cwbenchsupport.h"
+
+#include "tools/cwdemodulator/cwdemodulator.h"
+#include "tools/cwdemodulator/cwsynthesizer.h"
 #include "tools/cwdemodulator/reacquisition.h"
 #include "tools/cwdemodulator/speedacquisition.h"
 #include "tools/cwdemodulator/symbolqueue.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <utility>
 #include <vector>
@@ -87,4 +92,53 @@ TEST(CwReacquisition, AFreshReadingIsReadAgainFromItsStartAndAProvenOneFromItsLa
     EXPECT_EQ(acquisition.Start(), next + std::int64_t(proven - held - 500));
     EXPECT_FALSE(reacquisition.Settle(100.0));
     EXPECT_EQ(reacquisition.ReplayedThrough(), 70000);
+}
+
+TEST(CwReacquisition, AClearReadingIsGivenOutAtOnceAndOneWithoutElementLongSegmentsWaits)
+{
+    // Fed as a sound card delivers it, 20 ms at a time: the seconds into the input at which
+    // the first symbol comes out, and the text.
+    constexpr int RATE = 8000;
+    auto live = [](const QString& text) {
+        cw::CwSynthesizer::Settings settings; // 20 WPM
+        settings.bNoise = true;
+        settings.dSnrDb = 10.0;
+        cw::CwSynthesizer synthesizer(settings);
+        EXPECT_TRUE(synthesizer.SetText(text));
+        const std::vector<float> samples = synthesizer.RenderAll();
+        cw::CwDemodulator::Settings demodulation;
+        demodulation.dSampleRate = RATE;
+        cw::CwDemodulator demodulator(demodulation);
+        std::vector<int> codes;
+        double firstOut = -1.0;
+        cw::CwSymbol symbol;
+        const size_t block = RATE / 50;
+        for (size_t i = 0; i < samples.size(); i += block) {
+            const size_t count = std::min(block, samples.size() - i);
+            demodulator.Process(samples.data() + i, count);
+            while (demodulator.TakeSymbol(symbol)) {
+                if (firstOut < 0.0)
+                    firstOut = double(i + count) / RATE;
+                codes.push_back(symbol.nCode);
+            }
+        }
+        demodulator.Finish();
+        while (demodulator.TakeSymbol(symbol))
+            codes.push_back(symbol.nCode);
+        return std::make_pair(firstOut, cwbench::normalized(cwbench::codesToText(codes)));
+    };
+    const double proven = cw::SpeedAcquisition::MIN_SEC + cw::Reacquisition::HOLD_SEC;
+
+    // Dots and the gaps within characters: the reading is clear once it is learned from the
+    // held seconds, and its first characters come out as they are decided.
+    const auto clear = live(QStringLiteral("CQ CQ DE K1ABC K1ABC K"));
+    EXPECT_EQ(clear.second, QStringLiteral("CQ CQ DE K1ABC K1ABC K"));
+    EXPECT_GE(clear.first, cw::SpeedAcquisition::MIN_SEC);
+    EXPECT_LT(clear.first, proven - 1.0) << clear.first;
+
+    // Dashes alone: few of the segments are element-long, as few as of a reading too fast; held
+    // back until the reading was followed past its held seconds.
+    const auto dashes = live(QStringLiteral("MOM TOO OTTO MOM"));
+    EXPECT_EQ(dashes.second, QStringLiteral("MOM TOO OTTO MOM"));
+    EXPECT_GE(dashes.first, proven) << dashes.first;
 }

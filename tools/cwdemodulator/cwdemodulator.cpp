@@ -78,7 +78,9 @@ public:
     void takeBaseband(const std::vector<std::complex<float>>& baseband);
     void feed(const std::complex<float>* pSamples, size_t nCount);
     void tryAcquire(bool bFinal);
-    void startTracking(const CwSpeedEstimator::Result& result);
+    /// Starts every block of the tracking at @p result; @p bHoldBack: the symbols wait until
+    /// the reading proved itself.
+    void startTracking(const CwSpeedEstimator::Result& result, bool bHoldBack);
     void replayHeld();
     void track(std::complex<float> sample);
     LeakageWatch::Now leakageNow() const;
@@ -327,7 +329,7 @@ void CwDemodulator::Private::tryAcquire(bool bFinal)
         m_symbols.DropFrom(m_frontEnd.InputPosition(m_reacquisition.RereadFrom()));
     else
         m_symbols.Release();
-    startTracking(learned.timing);
+    startTracking(learned.timing, !learned.bClear);
     if (learned.bLevelSwung)
         m_pFollower->FollowFromStart(levelMoment(), learned.fittedFadePeaks, m_pChannel->Delay());
     replayHeld();
@@ -335,7 +337,7 @@ void CwDemodulator::Private::tryAcquire(bool bFinal)
         tryAcquire(true);
 }
 
-void CwDemodulator::Private::startTracking(const CwSpeedEstimator::Result& result)
+void CwDemodulator::Private::startTracking(const CwSpeedEstimator::Result& result, bool bHoldBack)
 {
     m_fCoherence = 1.0f;
     m_dTrackedUnit = result.dUnit;
@@ -364,9 +366,14 @@ void CwDemodulator::Private::startTracking(const CwSpeedEstimator::Result& resul
     m_leakage.Reset(m_pChannel->Delay());
     m_timing.Reset();
     // A fresh reading may prove wrong within its first seconds (too fast a speed whose marks
-    // stop fitting): its symbols wait until it proved itself.
+    // stop fitting): the symbols of one that is not clear wait until it proved itself. A
+    // clear one's are given out as they are decided; it is still read again from its start
+    // should it stop fitting that soon.
     m_reacquisition.Start(m_pAcquisition->HeldCount());
-    m_symbols.HoldBack();
+    if (bHoldBack)
+        m_symbols.HoldBack();
+    else
+        m_symbols.Release();
     m_phase = Phase::Tracking;
 }
 

@@ -121,20 +121,28 @@ bool ElementLengthTrials::lacksShortElements(const Held& held, double dUnit, flo
     // Decides the held samples at this element length and looks for marks and gaps shorter
     // than two elements among enough marks to be sure. The segment the end of the held
     // samples cuts short does not count.
-    // The gaps that end characters are kept for judging word gaps (Farnsworth spacing).
+    // The gaps that end characters are kept for judging word gaps (Farnsworth spacing), and
+    // the share of element-long segments for judging how sure the reading is.
     CwSegmenter& segmenter = trialSegmenter(decisions, m_characterCodes);
     segmenter.Reset(0, held.fNoiseVariance);
     const size_t count = held.inPhase.size();
     int marks = 0;
     bool shortSeen = false;
     m_characterGaps.clear();
+    m_nSegments = 0;
+    m_nShortSegments = 0;
+    m_dDecidedUnit = dUnit;
     auto takeSegments = [&] {
         for (CwSegmenter::Segment segment; segmenter.TakeSegment(segment);) {
             const bool cut = double(segment.nStart + segment.nLength) + dUnit > double(count);
+            const bool isShort = double(segment.nLength) < SHORT_ELEMENT_UNITS * dUnit;
             marks += segment.bOn ? 1 : 0;
-            shortSeen =
-                shortSeen || (!cut && double(segment.nLength) < SHORT_ELEMENT_UNITS * dUnit);
-            if (!cut && marks > 0 && segment.kind == CwSegmenter::Kind::CharacterGap)
+            shortSeen = shortSeen || (!cut && isShort);
+            if (cut || marks == 0)
+                continue;
+            ++m_nSegments;
+            m_nShortSegments += isShort ? 1 : 0;
+            if (segment.kind == CwSegmenter::Kind::CharacterGap)
                 m_characterGaps.push_back(segment.nLength);
         }
     };

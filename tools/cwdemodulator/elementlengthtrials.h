@@ -67,6 +67,15 @@ public:
     /// The gaps (samples) that ended characters among the held samples, at the estimate
     /// (or at the length FindCharacterGaps() was last given).
     const std::vector<std::int64_t>& CharacterGaps() const { return m_characterGaps; }
+    /// The share of element-long marks and gaps (shorter than two elements) among the
+    /// segments the held samples were decided into there, the one the end cut short left out,
+    /// and how many those were; at DecidedUnit().
+    double ShortShare() const
+    {
+        return m_nSegments > 0 ? double(m_nShortSegments) / double(m_nSegments) : 0.0;
+    }
+    int DecidedSegments() const { return m_nSegments; }
+    double DecidedUnit() const { return m_dDecidedUnit; }
 
 private:
     bool lacksShortElements(const Held& held, double dUnit, float fAmplitude,
@@ -84,6 +93,9 @@ private:
     int m_nSureMarks;
     bool m_bLean;
     std::vector<std::int64_t> m_characterGaps;
+    int m_nSegments = 0;      ///< decided from the first mark on, see ShortShare()
+    int m_nShortSegments = 0; ///< of them, element-long
+    double m_dDecidedUnit = 0.0;
 };
 
 } // namespace cw

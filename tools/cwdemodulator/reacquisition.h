@@ -17,7 +17,8 @@ class SpeedAcquisition;
 ///
 /// A reading is fresh until it was tracked for HOLD_SEC past the seconds it was learned from:
 /// while it is, every sample of it is kept, so that a reading that stops fitting that soon is
-/// read again from its start, and its symbols are held back (SymbolQueue) until it is proven.
+/// read again from its start, and the symbols of a reading that is not clear at once
+/// (SpeedAcquisition::Learned::bClear) are held back (SymbolQueue) until it is proven.
 ///
 /// Life: Start() per reading, Push() per sample tracked, Begin() when the timing is lost,
 /// Settle() once the acquisition found the speed; ReplayedThrough() speaks for the symbols to
@@ -25,7 +26,7 @@ class SpeedAcquisition;
 class Reacquisition
 {
 public:
-    /// Seconds a reading is tracked past its held seconds before its symbols are given out.
+    /// Seconds a reading is tracked past its held seconds before it is proven.
     static constexpr double HOLD_SEC = 2.0;
 
     explicit Reacquisition(double dSampleRate);

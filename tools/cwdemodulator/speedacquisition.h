@@ -38,6 +38,9 @@ public:
         float fNoiseVariance = 0.0f; ///< of the in-phase part
         int nHalfWidth = 0;          ///< of the phase projection around each sample
         bool bLevelSwung = false;    ///< the marks' level moved within the held seconds
+        /// Enough of the held seconds' marks and gaps are element-long at the reading found
+        /// that it is not a multiple too fast: what it decides can be given out at once.
+        bool bClear = false;
         /// The marks' peaks a fade was fitted to, by held sample; empty if none was.
         std::vector<FadeFit::MarkPeak> fittedFadePeaks;
     };
@@ -87,6 +90,9 @@ private:
     void keepFirstReading(Learned& learned, const CwSpeedEstimator::Result& first, int nMarks,
                           const CarrierReference& carrier);
     static bool isOtherReading(double dUnit, double dOtherUnit);
+    /// Whether the held samples as last decided tell that the reading at @p dUnit is clear
+    /// (Learned::bClear).
+    bool readsClearly(double dUnit) const;
     void readSlowerOnItsOwnProjection(Learned& learned, const CarrierReference& carrier,
                                       CwSegmenter& decisions);
     /// Projects the held samples on their phase around each sample over an element of

@@ -14,7 +14,8 @@ namespace cw {
 /// are read anew.
 ///
 /// Life: Push() per symbol decided, Take() until it says none is waiting; HoldBack() when a
-/// fresh reading begins, then Release() once it proved itself or DropFrom() where it did not.
+/// fresh reading that is not clear begins, then Release() once it proved itself or DropFrom()
+/// where it did not.
 class SymbolQueue
 {
 public:

@@ -89,8 +89,7 @@ inline std::complex<double> times(std::complex<double> a, std::complex<double> b
 }
 
 /// The sum of @p nCount samples, each turned by @p step more than the one before (the first
-/// not at all). The products are written out: std::complex's check for infinities costs more
-/// than the work, and the arithmetic is the same, so the sum is too, to the bit.
+/// not at all), its products written out as times() writes them.
 std::complex<double> turnedSum(const std::complex<float>* pSamples, size_t nCount,
                                std::complex<double> step)
 {

@@ -130,7 +130,8 @@ float fromOrderedKey(std::uint32_t nKey)
 /// Sorts @p values ascending in three counting passes of 11, 11 and 10 bits: the same order as
 /// std::sort, at a fraction of its cost for the thousand or two levels of a trial. The three
 /// digits are counted in one reading of the keys, and a digit that all keys share is not
-/// moved on. (Byte-wide digits clear and sum fewer counts but take a fourth pass over the
+/// moved on. Each digit has only as many counts as it has values, which are cleared and summed
+/// at every sort. (Byte-wide digits clear and sum fewer counts but take a fourth pass over the
 /// keys, which costs more time than it saves instructions.)
 void radixSort(std::vector<float>& values, std::vector<std::uint32_t>& keys,
                std::vector<std::uint32_t>& scratch)
@@ -138,25 +139,28 @@ void radixSort(std::vector<float>& values, std::vector<std::uint32_t>& keys,
     constexpr int BITS = 11;
     constexpr int PASSES = 3;
     constexpr std::uint32_t MASK = (1u << BITS) - 1u;
+    constexpr std::uint32_t TOP = 1u << (32 - 2 * BITS); ///< values of the last digit
+    constexpr std::array<std::uint32_t, PASSES> FIRST{0, MASK + 1, 2 * (MASK + 1)};
+    constexpr std::array<std::uint32_t, PASSES> SIZE{MASK + 1, MASK + 1, TOP};
     const size_t n = values.size();
     keys.resize(n);
     scratch.resize(n);
-    std::array<std::array<std::uint32_t, MASK + 1>, PASSES> counts{};
+    std::array<std::uint32_t, 2 * (MASK + 1) + TOP> counts{};
     for (size_t i = 0; i < n; ++i) {
         const std::uint32_t key = orderedKey(values[i]);
         keys[i] = key;
-        ++counts[0][key & MASK];
-        ++counts[1][(key >> BITS) & MASK];
-        ++counts[2][key >> (2 * BITS)];
+        ++counts[FIRST[0] + (key & MASK)];
+        ++counts[FIRST[1] + ((key >> BITS) & MASK)];
+        ++counts[FIRST[2] + (key >> (2 * BITS))];
     }
     for (int pass = 0; pass < PASSES; ++pass) {
         const int shift = pass * BITS;
-        std::array<std::uint32_t, MASK + 1>& starts = counts[size_t(pass)];
+        std::uint32_t* starts = &counts[FIRST[size_t(pass)]];
         if (n > 0 && starts[(keys[0] >> shift) & MASK] == n)
             continue; // every key has this digit: the order stands
         std::uint32_t start = 0;
-        for (std::uint32_t& count : starts)
-            start += std::exchange(count, start);
+        for (std::uint32_t* count = starts; count != starts + SIZE[size_t(pass)]; ++count)
+            start += std::exchange(*count, start);
         for (std::uint32_t key : keys)
             scratch[starts[(key >> shift) & MASK]++] = key;
         keys.swap(scratch);

@@ -212,6 +212,8 @@ CwSpeedEstimator::Result CwSpeedEstimator::Estimate(const std::complex<float>* p
     for (double unit = m_dMinUnit; unit <= m_dMaxUnit * 1.001; unit *= CANDIDATE_STEP)
         m_candidates.push_back(unit);
     m_costs.assign(m_candidates.size(), NOT_TRIED);
+    // Both envelopes are of other samples, or another limit.
+    m_levels = m_bestLevels = Levels();
     Result best;
     best.dCost = 1e9;
     auto consider = [&](size_t n) {
@@ -220,8 +222,11 @@ CwSpeedEstimator::Result CwSpeedEstimator::Estimate(const std::complex<float>* p
         const Result trial = tryUnit(pSamples, nCount, m_candidates[n], bInPhase);
         const bool counts = trial.nMarks >= nMinMarks;
         m_costs[n] = counts ? trial.dCost : NO_FIT;
-        if (counts && trial.dCost < best.dCost)
+        if (counts && trial.dCost < best.dCost) {
             best = trial;
+            m_envelope.swap(m_bestEnvelope);
+            std::swap(m_levels, m_bestLevels);
+        }
     };
     if (m_dNear > 0.0)
         considerNear(m_candidates, m_dNear, consider);
@@ -229,24 +234,29 @@ CwSpeedEstimator::Result CwSpeedEstimator::Estimate(const std::complex<float>* p
         considerCoarseToFine(m_costs, m_bCoarse ? 3 : 2, consider);
     if (best.nMarks < nMinMarks)
         return Result();
-    // Settle the element length on the median of what the best trial's elements say.
+    // Settle the element length on the median of what the best trial's elements say. Half
+    // the time that is the best trial's own averaging length, whose envelope and levels are
+    // kept.
+    if (averagingLength(best.dUnit) == m_bestLevels.nLength) {
+        m_envelope.swap(m_bestEnvelope);
+        std::swap(m_levels, m_bestLevels);
+    }
     const Result refined = tryUnit(pSamples, nCount, best.dUnit, bInPhase);
     Result result = refined.nMarks >= nMinMarks ? refined : best;
     result.bFound = result.dMisfit <= MAX_COST;
     return result;
 }
 
-CwSpeedEstimator::Result CwSpeedEstimator::tryUnit(const std::complex<float>* pSamples,
-                                                   size_t nCount, double dUnit, bool bInPhase)
+int CwSpeedEstimator::averagingLength(double dUnit)
 {
-    Result result;
-    result.dUnit = dUnit;
-    const int length = std::max(1, int(std::lround(dUnit)));
-    if (nCount <= size_t(length) * 2)
-        return result;
+    return std::max(1, int(std::lround(dUnit)));
+}
 
-    EnvelopeDetector detector(length);
-    detector.SetLength(length);
+void CwSpeedEstimator::envelopeAndLevels(const std::complex<float>* pSamples, size_t nCount,
+                                         int nLength, bool bInPhase)
+{
+    EnvelopeDetector detector(nLength);
+    detector.SetLength(nLength);
     m_envelope.resize(nCount);
     for (size_t i = 0; i < nCount; ++i) {
         std::complex<float> sample = pSamples[i];
@@ -257,11 +267,24 @@ CwSpeedEstimator::Result CwSpeedEstimator::tryUnit(const std::complex<float>* pS
         }
         m_envelope[i] = bInPhase ? detector.PushAverage(sample).real() : detector.Push(sample);
     }
-    m_sorted.assign(m_envelope.begin() + length, m_envelope.end());
+    m_sorted.assign(m_envelope.begin() + nLength, m_envelope.end());
     radixSort(m_sorted, m_keys, m_keyScratch);
-    float space = 0.0f;
-    float mark = 0.0f;
-    splitLevels(m_sorted, space, mark);
+    m_levels.nLength = nLength;
+    splitLevels(m_sorted, m_levels.fSpace, m_levels.fMark);
+}
+
+CwSpeedEstimator::Result CwSpeedEstimator::tryUnit(const std::complex<float>* pSamples,
+                                                   size_t nCount, double dUnit, bool bInPhase)
+{
+    Result result;
+    result.dUnit = dUnit;
+    const int length = averagingLength(dUnit);
+    if (nCount <= size_t(length) * 2)
+        return result;
+    if (m_levels.nLength != length)
+        envelopeAndLevels(pSamples, nCount, length, bInPhase);
+    const float space = m_levels.fSpace;
+    const float mark = m_levels.fMark;
 
     CwTimingTracker::Settings settings;
     settings.dMinUnit = m_dMinUnit;

@@ -258,14 +258,18 @@ void CwSpeedEstimator::envelopeAndLevels(const std::complex<float>* pSamples, si
     EnvelopeDetector detector(nLength);
     detector.SetLength(nLength);
     m_envelope.resize(nCount);
+    // The limit and the output in locals: the stores through the output could otherwise
+    // change the limit, which would then be read again at every sample.
+    float* envelope = m_envelope.data();
+    const float limit = m_fLimit;
     for (size_t i = 0; i < nCount; ++i) {
         std::complex<float> sample = pSamples[i];
-        if (m_fLimit > 0.0f) {
+        if (limit > 0.0f) {
             const float size = std::abs(sample);
-            if (size > m_fLimit)
-                sample *= m_fLimit / size;
+            if (size > limit)
+                sample *= limit / size;
         }
-        m_envelope[i] = bInPhase ? detector.PushAverage(sample).real() : detector.Push(sample);
+        envelope[i] = bInPhase ? detector.PushAverage(sample).real() : detector.Push(sample);
     }
     m_sorted.assign(m_envelope.begin() + nLength, m_envelope.end());
     radixSort(m_sorted, m_keys, m_keyScratch);

@@ -170,31 +170,40 @@ void radixSort(std::vector<float>& values, std::vector<std::uint32_t>& keys,
 }
 
 /// Threshold between the two classes of sorted @p values that maximises the between-class
-/// variance.
-void splitLevels(const std::vector<float>& values, float& fLow, float& fHigh)
+/// variance. @p sums is scratch.
+void splitLevels(const std::vector<float>& values, std::vector<double>& sums, float& fLow,
+                 float& fHigh)
 {
     const size_t n = values.size();
-    double total = 0.0;
-    for (float v : values)
-        total += v;
-    double below = 0.0;
-    double best = -1.0;
     fLow = fHigh = n ? values[n / 2] : 0.0f;
-    // Coarse steps are enough for a level estimate and keep this linear.
+    // Coarse steps are enough for a level estimate and keep this linear. The sum below each
+    // step and the total are one reading in order: each the same to the bit as a sum of its
+    // own from the start.
     const size_t step = std::max<size_t>(1, n / 256);
+    sums.clear();
+    double below = 0.0;
     size_t counted = 0;
     for (size_t i = step; i < n; i += step) {
         for (; counted < i; ++counted)
             below += values[counted];
+        sums.push_back(below);
+    }
+    for (; counted < n; ++counted)
+        below += values[counted];
+    const double total = below;
+    double best = -1.0;
+    size_t i = step;
+    for (double sum : sums) {
         const double w0 = double(i) / double(n);
-        const double m0 = below / double(i);
-        const double m1 = (total - below) / double(n - i);
+        const double m0 = sum / double(i);
+        const double m1 = (total - sum) / double(n - i);
         const double between = w0 * (1.0 - w0) * (m1 - m0) * (m1 - m0);
         if (between > best) {
             best = between;
             fLow = float(m0);
             fHigh = float(m1);
         }
+        i += step;
     }
 }
 
@@ -274,7 +283,7 @@ void CwSpeedEstimator::envelopeAndLevels(const std::complex<float>* pSamples, si
     m_sorted.assign(m_envelope.begin() + nLength, m_envelope.end());
     radixSort(m_sorted, m_keys, m_keyScratch);
     m_levels.nLength = nLength;
-    splitLevels(m_sorted, m_levels.fSpace, m_levels.fMark);
+    splitLevels(m_sorted, m_sums, m_levels.fSpace, m_levels.fMark);
 }
 
 CwSpeedEstimator::Result CwSpeedEstimator::tryUnit(const std::complex<float>* pSamples,

@@ -79,6 +79,7 @@ private:
     std::vector<float> m_sorted;
     std::vector<std::uint32_t> m_keys; ///< radix sort keys of m_sorted and their scratch
     std::vector<std::uint32_t> m_keyScratch;
+    std::vector<double> m_sums; ///< the levels' sums below each step of their split
 };
 
 } // namespace cw

@@ -520,6 +520,58 @@ TEST(CwSpeed, ElementLengthIsFoundAcrossTheSpeedRangeInMagnitudeAndInPhase)
     }
 }
 
+TEST(CwSpeed, EstimatorKeptAcrossSamplesLimitsAndReadingsAnswersAsAFreshOne)
+{
+    // The estimator keeps its best trial's envelope for the refinement at the same length:
+    // nothing of it may reach the next estimate, of other samples, another limit or in phase.
+    const std::vector<double> text = {-7, 3, -1, 1, -3, 1, -1, 3, -1, 3, -3, 1, -1, 1, -1, 1, -7};
+    std::mt19937 generator(3);
+    std::normal_distribution<float> noise(0.0f, 0.15f);
+    auto keyedAt = [&](double unit, float level) {
+        std::vector<std::complex<float>> samples;
+        for (int repeat = 0; repeat < 3; ++repeat) {
+            for (double run : text) {
+                const int count = int(std::lround(std::abs(run) * unit));
+                for (int i = 0; i < count; ++i)
+                    samples.emplace_back((run > 0 ? level : 0.0f) + noise(generator),
+                                         noise(generator));
+            }
+        }
+        return samples;
+    };
+    // Two recordings at the same speed (the same lengths tried, the same kept), one faster.
+    const std::vector<std::vector<std::complex<float>>> recordings = {
+        keyedAt(20.0, 1.0f), keyedAt(20.0, 3.0f), keyedAt(11.0, 2.0f)};
+    cw::CwSpeedEstimator kept(8.0, 150.0);
+    for (double near : {0.0, 18.0, 20.0, 22.0, 25.0}) {
+        for (size_t r = 0; r < recordings.size(); ++r) {
+            for (bool inPhase : {false, true}) {
+                for (float limit : {0.0f, 1.5f}) {
+                    SCOPED_TRACE(std::to_string(r) + (inPhase ? " in phase" : "") + " limit " +
+                                 std::to_string(limit) + " near " + std::to_string(near));
+                    const auto& samples = recordings[r];
+                    cw::CwSpeedEstimator fresh(8.0, 150.0);
+                    fresh.LimitLevel(limit);
+                    kept.LimitLevel(limit);
+                    fresh.SearchNear(near);
+                    kept.SearchNear(near);
+                    const cw::CwSpeedEstimator::Result expected =
+                        fresh.Estimate(samples.data(), samples.size(), 6, inPhase);
+                    const cw::CwSpeedEstimator::Result result =
+                        kept.Estimate(samples.data(), samples.size(), 6, inPhase);
+                    EXPECT_TRUE(expected.bFound);
+                    EXPECT_EQ(result.bFound, expected.bFound);
+                    EXPECT_EQ(result.dUnit, expected.dUnit);
+                    EXPECT_EQ(result.fMarkLevel, expected.fMarkLevel);
+                    EXPECT_EQ(result.fSpaceLevel, expected.fSpaceLevel);
+                    EXPECT_EQ(result.nMarks, expected.nMarks);
+                    EXPECT_EQ(result.dCost, expected.dCost);
+                }
+            }
+        }
+    }
+}
+
 TEST(CwCarrier, ToneWhosePhaseJumpsEveryElementIsNotSteadyAndItsOffsetIsReadInsideTheMarks)
 {
     // Each mark would be weighed on its own phase: an offset left would turn it.

@@ -64,6 +64,10 @@ std::int64_t BasebandFrontEnd::InputPosition(std::int64_t nIndex) const
 
 float BasebandFrontEnd::LostShare(std::int64_t nIndex, std::int64_t nKnownBy) const
 {
+    // Asked at every baseband sample: without a stretch remembered (no crash of late, most
+    // of the time) there is nothing to count.
+    if (m_pBlanker->Lost().Empty() && m_pAgcRecovery->Lost().Empty())
+        return 0.0f;
     // The blanker and the gain recovery count the input from the first sample converted.
     const std::int64_t first = InputPosition(nIndex) - m_nOrigin;
     const std::int64_t last = first + m_nDecimation;

@@ -112,6 +112,10 @@ public:
     std::unique_ptr<CwTimingTracker> m_pClassifier;
     LoneDotFilter m_loneDots; ///< between the segmenter and the classifier
     double m_dTrackedUnit = 0.0;
+    /// The envelope's averaging length for the classifier's latest unit, and that unit: the
+    /// unit changes far less often than samples come, and its length is a rounding.
+    double m_dLengthUnit = -1.0;
+    int m_nLengthForUnit = 0;
     LeakageWatch m_leakage;
     Reacquisition m_reacquisition;
 
@@ -413,7 +417,11 @@ void CwDemodulator::Private::track(std::complex<float> sample)
     drainSegments();
     const double unit = m_pClassifier->Unit();
     m_dTrackedUnit = unit;
-    const int length = EnvelopeDetector::LengthFor(unit);
+    if (unit != m_dLengthUnit) {
+        m_dLengthUnit = unit;
+        m_nLengthForUnit = EnvelopeDetector::LengthFor(unit);
+    }
+    const int length = m_nLengthForUnit;
     if (std::abs(double(length) / m_pEnvelope->Length() - 1.0) > LENGTH_TOLERANCE)
         m_pEnvelope->SetLength(length);
     m_reacquisition.Push(sample);

@@ -130,7 +130,8 @@ float fromOrderedKey(std::uint32_t nKey)
 /// Sorts @p values ascending in three counting passes of 11, 11 and 10 bits: the same order as
 /// std::sort, at a fraction of its cost for the thousand or two levels of a trial. The three
 /// digits are counted in one reading of the keys, and a digit that all keys share is not
-/// moved on. (Byte-wide digits clear and sum fewer counts but take a fourth pass over the
+/// moved on. Each digit has only as many counts as it has values, which are cleared and summed
+/// at every sort. (Byte-wide digits clear and sum fewer counts but take a fourth pass over the
 /// keys, which costs more time than it saves instructions.)
 void radixSort(std::vector<float>& values, std::vector<std::uint32_t>& keys,
                std::vector<std::uint32_t>& scratch)
@@ -138,25 +139,28 @@ void radixSort(std::vector<float>& values, std::vector<std::uint32_t>& keys,
     constexpr int BITS = 11;
     constexpr int PASSES = 3;
     constexpr std::uint32_t MASK = (1u << BITS) - 1u;
+    constexpr std::uint32_t TOP = 1u << (32 - 2 * BITS); ///< values of the last digit
+    constexpr std::array<std::uint32_t, PASSES> FIRST{0, MASK + 1, 2 * (MASK + 1)};
+    constexpr std::array<std::uint32_t, PASSES> SIZE{MASK + 1, MASK + 1, TOP};
     const size_t n = values.size();
     keys.resize(n);
     scratch.resize(n);
-    std::array<std::array<std::uint32_t, MASK + 1>, PASSES> counts{};
+    std::array<std::uint32_t, 2 * (MASK + 1) + TOP> counts{};
     for (size_t i = 0; i < n; ++i) {
         const std::uint32_t key = orderedKey(values[i]);
         keys[i] = key;
-        ++counts[0][key & MASK];
-        ++counts[1][(key >> BITS) & MASK];
-        ++counts[2][key >> (2 * BITS)];
+        ++counts[FIRST[0] + (key & MASK)];
+        ++counts[FIRST[1] + ((key >> BITS) & MASK)];
+        ++counts[FIRST[2] + (key >> (2 * BITS))];
     }
     for (int pass = 0; pass < PASSES; ++pass) {
         const int shift = pass * BITS;
-        std::array<std::uint32_t, MASK + 1>& starts = counts[size_t(pass)];
+        std::uint32_t* starts = &counts[FIRST[size_t(pass)]];
         if (n > 0 && starts[(keys[0] >> shift) & MASK] == n)
             continue; // every key has this digit: the order stands
         std::uint32_t start = 0;
-        for (std::uint32_t& count : starts)
-            start += std::exchange(count, start);
+        for (std::uint32_t* count = starts; count != starts + SIZE[size_t(pass)]; ++count)
+            start += std::exchange(*count, start);
         for (std::uint32_t key : keys)
             scratch[starts[(key >> shift) & MASK]++] = key;
         keys.swap(scratch);
@@ -166,31 +170,40 @@ void radixSort(std::vector<float>& values, std::vector<std::uint32_t>& keys,
 }
 
 /// Threshold between the two classes of sorted @p values that maximises the between-class
-/// variance.
-void splitLevels(const std::vector<float>& values, float& fLow, float& fHigh)
+/// variance. @p sums is scratch.
+void splitLevels(const std::vector<float>& values, std::vector<double>& sums, float& fLow,
+                 float& fHigh)
 {
     const size_t n = values.size();
-    double total = 0.0;
-    for (float v : values)
-        total += v;
-    double below = 0.0;
-    double best = -1.0;
     fLow = fHigh = n ? values[n / 2] : 0.0f;
-    // Coarse steps are enough for a level estimate and keep this linear.
+    // Coarse steps are enough for a level estimate and keep this linear. The sum below each
+    // step and the total are one reading in order: each the same to the bit as a sum of its
+    // own from the start.
     const size_t step = std::max<size_t>(1, n / 256);
+    sums.clear();
+    double below = 0.0;
     size_t counted = 0;
     for (size_t i = step; i < n; i += step) {
         for (; counted < i; ++counted)
             below += values[counted];
+        sums.push_back(below);
+    }
+    for (; counted < n; ++counted)
+        below += values[counted];
+    const double total = below;
+    double best = -1.0;
+    size_t i = step;
+    for (double sum : sums) {
         const double w0 = double(i) / double(n);
-        const double m0 = below / double(i);
-        const double m1 = (total - below) / double(n - i);
+        const double m0 = sum / double(i);
+        const double m1 = (total - sum) / double(n - i);
         const double between = w0 * (1.0 - w0) * (m1 - m0) * (m1 - m0);
         if (between > best) {
             best = between;
             fLow = float(m0);
             fHigh = float(m1);
         }
+        i += step;
     }
 }
 
@@ -208,6 +221,8 @@ CwSpeedEstimator::Result CwSpeedEstimator::Estimate(const std::complex<float>* p
     for (double unit = m_dMinUnit; unit <= m_dMaxUnit * 1.001; unit *= CANDIDATE_STEP)
         m_candidates.push_back(unit);
     m_costs.assign(m_candidates.size(), NOT_TRIED);
+    // Both envelopes are of other samples, or another limit.
+    m_levels = m_bestLevels = Levels();
     Result best;
     best.dCost = 1e9;
     auto consider = [&](size_t n) {
@@ -216,8 +231,11 @@ CwSpeedEstimator::Result CwSpeedEstimator::Estimate(const std::complex<float>* p
         const Result trial = tryUnit(pSamples, nCount, m_candidates[n], bInPhase);
         const bool counts = trial.nMarks >= nMinMarks;
         m_costs[n] = counts ? trial.dCost : NO_FIT;
-        if (counts && trial.dCost < best.dCost)
+        if (counts && trial.dCost < best.dCost) {
             best = trial;
+            m_envelope.swap(m_bestEnvelope);
+            std::swap(m_levels, m_bestLevels);
+        }
     };
     if (m_dNear > 0.0)
         considerNear(m_candidates, m_dNear, consider);
@@ -225,11 +243,47 @@ CwSpeedEstimator::Result CwSpeedEstimator::Estimate(const std::complex<float>* p
         considerCoarseToFine(m_costs, m_bCoarse ? 3 : 2, consider);
     if (best.nMarks < nMinMarks)
         return Result();
-    // Settle the element length on the median of what the best trial's elements say.
+    // Settle the element length on the median of what the best trial's elements say. Half
+    // the time that is the best trial's own averaging length, whose envelope and levels are
+    // kept.
+    if (averagingLength(best.dUnit) == m_bestLevels.nLength) {
+        m_envelope.swap(m_bestEnvelope);
+        std::swap(m_levels, m_bestLevels);
+    }
     const Result refined = tryUnit(pSamples, nCount, best.dUnit, bInPhase);
     Result result = refined.nMarks >= nMinMarks ? refined : best;
     result.bFound = result.dMisfit <= MAX_COST;
     return result;
+}
+
+int CwSpeedEstimator::averagingLength(double dUnit)
+{
+    return std::max(1, int(std::lround(dUnit)));
+}
+
+void CwSpeedEstimator::envelopeAndLevels(const std::complex<float>* pSamples, size_t nCount,
+                                         int nLength, bool bInPhase)
+{
+    EnvelopeDetector detector(nLength);
+    detector.SetLength(nLength);
+    m_envelope.resize(nCount);
+    // The limit and the output in locals: the stores through the output could otherwise
+    // change the limit, which would then be read again at every sample.
+    float* envelope = m_envelope.data();
+    const float limit = m_fLimit;
+    for (size_t i = 0; i < nCount; ++i) {
+        std::complex<float> sample = pSamples[i];
+        if (limit > 0.0f) {
+            const float size = std::abs(sample);
+            if (size > limit)
+                sample *= limit / size;
+        }
+        envelope[i] = bInPhase ? detector.PushAverage(sample).real() : detector.Push(sample);
+    }
+    m_sorted.assign(m_envelope.begin() + nLength, m_envelope.end());
+    radixSort(m_sorted, m_keys, m_keyScratch);
+    m_levels.nLength = nLength;
+    splitLevels(m_sorted, m_sums, m_levels.fSpace, m_levels.fMark);
 }
 
 CwSpeedEstimator::Result CwSpeedEstimator::tryUnit(const std::complex<float>* pSamples,
@@ -237,27 +291,13 @@ CwSpeedEstimator::Result CwSpeedEstimator::tryUnit(const std::complex<float>* pS
 {
     Result result;
     result.dUnit = dUnit;
-    const int length = std::max(1, int(std::lround(dUnit)));
+    const int length = averagingLength(dUnit);
     if (nCount <= size_t(length) * 2)
         return result;
-
-    EnvelopeDetector detector(length);
-    detector.SetLength(length);
-    m_envelope.resize(nCount);
-    for (size_t i = 0; i < nCount; ++i) {
-        std::complex<float> sample = pSamples[i];
-        if (m_fLimit > 0.0f) {
-            const float size = std::abs(sample);
-            if (size > m_fLimit)
-                sample *= m_fLimit / size;
-        }
-        m_envelope[i] = bInPhase ? detector.PushAverage(sample).real() : detector.Push(sample);
-    }
-    m_sorted.assign(m_envelope.begin() + length, m_envelope.end());
-    radixSort(m_sorted, m_keys, m_keyScratch);
-    float space = 0.0f;
-    float mark = 0.0f;
-    splitLevels(m_sorted, space, mark);
+    if (m_levels.nLength != length)
+        envelopeAndLevels(pSamples, nCount, length, bInPhase);
+    const float space = m_levels.fSpace;
+    const float mark = m_levels.fMark;
 
     CwTimingTracker::Settings settings;
     settings.dMinUnit = m_dMinUnit;

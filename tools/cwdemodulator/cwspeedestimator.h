@@ -48,7 +48,21 @@ public:
     void SearchCoarsely(bool bCoarse) { m_bCoarse = bCoarse; }
 
 private:
+    /// The envelope's averaging length, in samples, for a trial of @p dUnit.
+    static int averagingLength(double dUnit);
+    /// The envelope of @p pSamples averaged over @p nLength into m_envelope, and its levels.
+    void envelopeAndLevels(const std::complex<float>* pSamples, size_t nCount, int nLength,
+                           bool bInPhase);
     Result tryUnit(const std::complex<float>* pSamples, size_t nCount, double dUnit, bool bInPhase);
+
+    /// The space and mark levels of an envelope, and the averaging length it was made with
+    /// (0: none made).
+    struct Levels
+    {
+        int nLength = 0;
+        float fSpace = 0.0f;
+        float fMark = 0.0f;
+    };
 
     double m_dMinUnit;
     double m_dMaxUnit;
@@ -57,10 +71,15 @@ private:
     bool m_bCoarse = false;           ///< see SearchCoarsely()
     std::vector<double> m_candidates; ///< element lengths tried, and the cost of each
     std::vector<double> m_costs;
-    std::vector<float> m_envelope;
+    std::vector<float> m_envelope; ///< of the samples of the latest estimate, m_levels' length
+    Levels m_levels;
+    /// The envelope of the estimate's best trial so far, kept for its refinement.
+    std::vector<float> m_bestEnvelope;
+    Levels m_bestLevels;
     std::vector<float> m_sorted;
     std::vector<std::uint32_t> m_keys; ///< radix sort keys of m_sorted and their scratch
     std::vector<std::uint32_t> m_keyScratch;
+    std::vector<double> m_sums; ///< the levels' sums below each step of their split
 };
 
 } // namespace cw

@@ -13,11 +13,6 @@ EnvelopeHistory::EnvelopeHistory(double dSamples)
     m_nMask = size - 1;
 }
 
-void EnvelopeHistory::Store(qint64 nPosition, float fEnvelope)
-{
-    m_samples[size_t(nPosition) & m_nMask] = fEnvelope;
-}
-
 float EnvelopeHistory::Mean(qint64 nFirst, qint64 nLast, qint64 nNext) const
 {
     const qint64 first = std::max(nFirst, nNext - qint64(m_samples.size()));

@@ -42,23 +42,8 @@ void KeyingThreshold::Start(float fMarkLevel, float fSpaceLevel, bool bCoherent)
     m_fExtreme = 0.0f;
 }
 
-bool KeyingThreshold::Compare(qint64 nPosition, float fEnvelope, bool bKeyDown)
+qint64 KeyingThreshold::confirmedEdge(qint64 nPosition, bool bKeyDown, double dUnit)
 {
-    const bool above = fEnvelope > m_fSpace + span() * (m_bAbove ? m_fLow : m_fHigh);
-    if (above != m_bAbove) {
-        m_bAbove = above;
-        m_nPendingEdge = above == bKeyDown ? -1 : nPosition;
-        m_fExtreme = fEnvelope;
-    }
-    if (m_nPendingEdge >= 0)
-        m_fExtreme = bKeyDown ? std::min(m_fExtreme, fEnvelope) : std::max(m_fExtreme, fEnvelope);
-    return above;
-}
-
-qint64 KeyingThreshold::TakeConfirmedEdge(qint64 nPosition, bool bKeyDown, double dUnit)
-{
-    if (m_nPendingEdge < 0)
-        return -1;
     // A change counts once it lasted a third of an element and went deep enough: a mark must
     // rise well above the threshold, a gap must fall close to the noise. Durations still come
     // from the threshold crossings.
@@ -83,11 +68,6 @@ void KeyingThreshold::FollowSpace(float fEnvelope, double dUnit)
 void KeyingThreshold::FollowMark(float fObserved)
 {
     m_fMark += MARK_WEIGHT * (fObserved - m_fMark);
-}
-
-float KeyingThreshold::span() const
-{
-    return std::max(m_fMark - m_fSpace, 1e-12f);
 }
 
 } // namespace cw

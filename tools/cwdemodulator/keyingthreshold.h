@@ -2,6 +2,8 @@
 
 #include <QtGlobal>
 
+#include <algorithm>
+
 namespace cw {
 
 /// Decides key-down and key-up on an envelope for CwTimingTracker: an adaptive threshold with
@@ -15,11 +17,28 @@ public:
     /// whose noise is Gaussian around zero, rather than a magnitude.
     void Start(float fMarkLevel, float fSpaceLevel, bool bCoherent);
     /// Compares envelope sample @p nPosition with the threshold; @p bKeyDown is the confirmed
-    /// side. Returns whether the envelope is above the threshold now.
-    bool Compare(qint64 nPosition, float fEnvelope, bool bKeyDown);
+    /// side. Returns whether the envelope is above the threshold now. (Inline, as is the
+    /// common case of the next: they run on every envelope sample, in the speed search's
+    /// trials too.)
+    bool Compare(qint64 nPosition, float fEnvelope, bool bKeyDown)
+    {
+        const bool above = fEnvelope > m_fSpace + span() * (m_bAbove ? m_fLow : m_fHigh);
+        if (above != m_bAbove) {
+            m_bAbove = above;
+            m_nPendingEdge = above == bKeyDown ? -1 : nPosition;
+            m_fExtreme = fEnvelope;
+        }
+        if (m_nPendingEdge >= 0)
+            m_fExtreme =
+                bKeyDown ? std::min(m_fExtreme, fEnvelope) : std::max(m_fExtreme, fEnvelope);
+        return above;
+    }
     /// The pending edge, once it lasted long enough for element length @p dUnit at sample
     /// @p nPosition; -1 otherwise. A confirmed edge is no longer pending.
-    qint64 TakeConfirmedEdge(qint64 nPosition, bool bKeyDown, double dUnit);
+    qint64 TakeConfirmedEdge(qint64 nPosition, bool bKeyDown, double dUnit)
+    {
+        return m_nPendingEdge < 0 ? -1 : confirmedEdge(nPosition, bKeyDown, dUnit);
+    }
 
     /// Follows the noise level with a sample from a gap, averaged over about four elements.
     void FollowSpace(float fEnvelope, double dUnit);
@@ -35,7 +54,9 @@ public:
     float SpaceLevel() const { return m_fSpace; }
 
 private:
-    float span() const;
+    float span() const { return std::max(m_fMark - m_fSpace, 1e-12f); }
+    /// TakeConfirmedEdge() with an edge pending.
+    qint64 confirmedEdge(qint64 nPosition, bool bKeyDown, double dUnit);
 
     float m_fMark = 1.0f;
     float m_fSpace = 0.0f;

@@ -25,6 +25,8 @@ public:
     /// How many of the samples from @p nFrom up to @p nTo were lost, of the stretches known
     /// by sample @p nKnownBy.
     int Count(std::int64_t nFrom, std::int64_t nTo, std::int64_t nKnownBy) const;
+    /// Whether no stretch is remembered: then every count is 0.
+    bool Empty() const { return m_stretches.empty(); }
 
 private:
     struct Stretch

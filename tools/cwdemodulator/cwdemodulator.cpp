@@ -4,6 +4,7 @@
 #include "tools/cwdemodulator/basebandfrontend.h"
 #include "tools/cwdemodulator/carrierreference.h"
 #include "tools/cwdemodulator/channelfilter.h"
+#include "tools/cwdemodulator/coherencewatch.h"
 #include "tools/cwdemodulator/cwsegmenter.h"
 #include "tools/cwdemodulator/cwspeedestimator.h"
 #include "tools/cwdemodulator/cwtimingtracker.h"
@@ -31,11 +32,6 @@ namespace {
 /// The matched filter is resized when the element length moved this far from it.
 constexpr double LENGTH_TOLERANCE = 0.12;
 constexpr double SECONDS_PER_UNIT_AT_1_WPM = 1.2;
-/// Key-down samples the agreement with the tone's phase is averaged over, and the mean
-/// cosine of the phase error under which the tone no longer counts as steady.
-constexpr double COHERENCE_MEMORY = 400.0;
-constexpr float COHERENCE_LOST = 0.7f;
-constexpr float KEY_DOWN_SHARE = 0.8f; ///< share of the mark level a key-down average reaches
 /// Seconds after a stronger neighbour was heard outside the channel in which it may still
 /// leak in.
 constexpr double LEAKAGE_WINDOW_SEC = LeakageWatch::WINDOW_SEC;
@@ -70,7 +66,6 @@ public:
     /// Learns what the crashes left of the samples, baseband sample @p nIndex coming in.
     void pushToneShare(std::int64_t nIndex);
     LevelFollower::Moment levelMoment() const;
-    void watchCoherence(std::complex<float> average);
     void takeBaseband(const std::vector<std::complex<float>>& baseband);
     void feed(const std::complex<float>* pSamples, size_t nCount);
     void tryAcquire(bool bFinal);
@@ -93,9 +88,8 @@ public:
     std::unique_ptr<ChannelFilter> m_pChannel;
     std::unique_ptr<ToneShare> m_pToneShare; ///< what the crashes left of each sample
     float m_fToneShare = 1.0f;               ///< of the sample handed to the level follower
-    bool m_bCoherent = false;                ///< the tone is steady: decide on its in-phase part
+    CoherenceWatch m_coherence;              ///< whether to decide on the tone's in-phase part
     float m_fNoiseVariance = 0.0f; ///< of the in-phase part, as learned from the held samples
-    float m_fCoherence = 1.0f;     ///< mean cosine of the key-down phase error
     std::unique_ptr<LocalPhaseProjector> m_pLocalPhase;
     std::unique_ptr<LevelFollower> m_pFollower; ///< feeds the segmenter
     std::unique_ptr<EnvelopeDetector> m_pEnvelope;
@@ -153,7 +147,7 @@ double CwDemodulator::Wpm() const
 
 bool CwDemodulator::IsCoherent() const
 {
-    return d->m_bCoherent;
+    return d->m_coherence.IsCoherent();
 }
 
 std::int64_t CwDemodulator::SamplesProcessed() const
@@ -284,7 +278,7 @@ void CwDemodulator::Private::tryAcquire(bool bFinal)
         m_pAcquisition->Attempt(bFinal, *m_pCarrier, m_pDecisions->Segmenter());
     if (learned.tone == CarrierReference::Tone::None)
         return;
-    m_bCoherent = learned.tone == CarrierReference::Tone::Steady;
+    m_coherence.Start(learned.tone == CarrierReference::Tone::Steady);
     m_fNoiseVariance = learned.fNoiseVariance;
     m_pLocalPhase = std::make_unique<LocalPhaseProjector>(learned.nHalfWidth);
     // The symbols held back of a reading that stopped fitting make way for the new reading
@@ -303,7 +297,6 @@ void CwDemodulator::Private::tryAcquire(bool bFinal)
 
 void CwDemodulator::Private::startTracking(const CwSpeedEstimator::Result& result, bool bHoldBack)
 {
-    m_fCoherence = 1.0f;
     m_dTrackedUnit = result.dUnit;
     const double pass = ChannelFilter::PassFor(result.dUnit / m_dBasebandRate);
     m_pChannel = std::make_unique<ChannelFilter>(m_dBasebandRate, pass);
@@ -314,12 +307,13 @@ void CwDemodulator::Private::startTracking(const CwSpeedEstimator::Result& resul
     // In phase, the noise averages to zero; in magnitude, to the space level found.
     // Each step behind the channel filter and the projection sees the samples later.
     const std::int64_t filtered = m_pAcquisition->Start() - m_pChannel->Delay();
-    m_pTracker->Start(result.dUnit, result.fMarkLevel, m_bCoherent ? 0.0f : result.fSpaceLevel,
-                      filtered, m_bCoherent);
+    m_pTracker->Start(result.dUnit, result.fMarkLevel,
+                      m_coherence.IsCoherent() ? 0.0f : result.fSpaceLevel, filtered,
+                      m_coherence.IsCoherent());
     m_pFollower = std::make_unique<LevelFollower>(m_pDecisions->Segmenter(), m_dBasebandRate);
     m_pDecisions->Start(filtered - m_pLocalPhase->Delay(), m_fNoiseVariance, result.dUnit,
                         result.fMarkLevel, filtered, m_pAcquisition->CharacterGaps());
-    if (!m_bCoherent && m_pCarrier->HasRestartGrid())
+    if (!m_coherence.IsCoherent() && m_pCarrier->HasRestartGrid())
         m_pDecisions->Segmenter().SetRestartGrid(dsp::TWO_PI * m_pCarrier->TurnAgainstGridHz() /
                                                  m_dBasebandRate);
     m_leakage.Reset(m_pChannel->Delay());
@@ -353,15 +347,15 @@ void CwDemodulator::Private::track(std::complex<float> sample)
     // The segments are the better record of the timing: the envelope tracker follows the
     // classifier's element length, and marks when the key is down for the carrier loops.
     m_pTracker->SetUnit(m_pDecisions->Unit());
-    if (m_bCoherent) {
+    if (m_coherence.IsCoherent()) {
         m_pTracker->Push(m_pCarrier->Project(average));
-        watchCoherence(average);
+        m_coherence.Push(average, m_pTracker->MarkLevel(), *m_pCarrier);
     } else {
         m_pTracker->Push(std::sqrt(std::norm(average)));
     }
     if (!m_pTracker->IsKeyDown())
         m_pCarrier->KeyUp();
-    else if (m_bCoherent)
+    else if (m_coherence.IsCoherent())
         m_pCarrier->Update(average);
     else if (!m_pCarrier->HasRestartGrid())
         m_pCarrier->FollowFrequency(average);
@@ -428,7 +422,7 @@ LevelFollower::Input CwDemodulator::Private::segmenterInput() const
     // the mark's own phase (the quadrature part around each sample measures the noise).
     const std::complex<float> centre = m_pLocalPhase->Centre();
     LevelFollower::Input input;
-    if (m_bCoherent) {
+    if (m_coherence.IsCoherent()) {
         input.fQuadrature = m_pCarrier->Quadrature(centre);
         input.value = {m_pCarrier->Project(centre), input.fQuadrature};
     } else {
@@ -452,21 +446,6 @@ LevelFollower::Moment CwDemodulator::Private::levelMoment() const
     now.bNeighbourHeard = m_pTracker->Position() - m_leakage.StrongNeighbourAt() <
                           std::int64_t(LEAKAGE_WINDOW_SEC * m_dBasebandRate);
     return now;
-}
-
-void CwDemodulator::Private::watchCoherence(std::complex<float> average)
-{
-    // Coherence is a gain, not a condition: when the tracked phase stops fitting the marks
-    // (drift faster than the loops follow, a phase that starts wandering), decide on the
-    // phase around each sample instead, until the next transmission is acquired.
-    // Key-down is judged on the magnitude: a wrong phase hides the marks from the tracker.
-    const float magnitude = std::sqrt(std::norm(average));
-    if (magnitude <= KEY_DOWN_SHARE * m_pTracker->MarkLevel())
-        return;
-    const float agreement = m_pCarrier->Project(average) / magnitude;
-    m_fCoherence += float((agreement - m_fCoherence) / COHERENCE_MEMORY);
-    if (m_fCoherence < COHERENCE_LOST)
-        m_bCoherent = false;
 }
 
 void CwDemodulator::Private::OnSymbol(int nCode, qint64 nPosition)

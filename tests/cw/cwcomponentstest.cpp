@@ -805,6 +805,8 @@ TEST(CwCoherence, APhaseThatWandersOffIsLetGoButNotABriefSlipOrTheGaps)
     for (int i = 0; i < 2000; ++i)
         watch.Push(inPhase, 1.0f, carrier);
     EXPECT_FALSE(watch.IsCoherent());
+    for (int i = 0; i < 500; ++i)
+        watch.Push(across, 1.0f, carrier);
     watch.Start(true);
     for (int i = 0; i < 50; ++i)
         watch.Push(across, 1.0f, carrier);

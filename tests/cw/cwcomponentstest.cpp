@@ -6,6 +6,7 @@
 #include "tools/cwdemodulator/blockevidence.h"
 #include "tools/cwdemodulator/carrierreference.h"
 #include "tools/cwdemodulator/channelfilter.h"
+#include "tools/cwdemodulator/coherencewatch.h"
 #include "tools/cwdemodulator/cwsegmenter.h"
 #include "tools/cwdemodulator/cwspeedestimator.h"
 #include "tools/cwdemodulator/envelopedetector.h"
@@ -826,6 +827,46 @@ TEST(CwChannel, TonePassesAtUnitGainAndANeighbourAHundredHertzAwayIsStopped)
     // Slower speeds keep a narrower band, within the limits.
     EXPECT_LT(cw::ChannelFilter::PassFor(0.1), cw::ChannelFilter::PassFor(0.05));
     EXPECT_EQ(cw::ChannelFilter::PassFor(0.001), cw::ChannelFilter::MAX_PASS_HZ);
+}
+
+TEST(CwCoherence, APhaseThatWandersOffIsLetGoButNotABriefSlipOrTheGaps)
+{
+    // The reference stays at phase zero: key-down averages at 90 degrees agree with it not
+    // at all. The tracked mark level is 1.
+    const cw::CarrierReference carrier(500.0);
+    const std::complex<float> inPhase(1.0f, 0.0f);
+    const std::complex<float> across(0.0f, 1.0f);
+    cw::CoherenceWatch watch;
+    watch.Start(true);
+    for (int i = 0; i < 2000; ++i)
+        watch.Push(inPhase, 1.0f, carrier);
+    EXPECT_TRUE(watch.IsCoherent());
+    // A slip of a tenth of a second, and gaps whose noise points anywhere, count for little
+    // or nothing.
+    for (int i = 0; i < 50; ++i)
+        watch.Push(across, 1.0f, carrier);
+    for (int i = 0; i < 2000; ++i)
+        watch.Push(0.5f * across, 1.0f, carrier);
+    EXPECT_TRUE(watch.IsCoherent());
+    // A phase that stays off for a second is no longer decided on.
+    for (int i = 0; i < 500 && watch.IsCoherent(); ++i)
+        watch.Push(across, 1.0f, carrier);
+    EXPECT_FALSE(watch.IsCoherent());
+    // Marks agreeing again do not bring it back within the transmission; the next one
+    // starts afresh, and an unsteady tone's never becomes coherent.
+    for (int i = 0; i < 2000; ++i)
+        watch.Push(inPhase, 1.0f, carrier);
+    EXPECT_FALSE(watch.IsCoherent());
+    for (int i = 0; i < 500; ++i)
+        watch.Push(across, 1.0f, carrier);
+    watch.Start(true);
+    for (int i = 0; i < 50; ++i)
+        watch.Push(across, 1.0f, carrier);
+    EXPECT_TRUE(watch.IsCoherent());
+    watch.Start(false);
+    for (int i = 0; i < 2000; ++i)
+        watch.Push(inPhase, 1.0f, carrier);
+    EXPECT_FALSE(watch.IsCoherent());
 }
 
 TEST(CwLocalPhase, MarksProjectToTheirAmplitudeWhateverTheirPhaseAndGapsToLittle)

@@ -4,14 +4,15 @@
 #include "tools/cwdemodulator/basebandfrontend.h"
 #include "tools/cwdemodulator/carrierreference.h"
 #include "tools/cwdemodulator/channelfilter.h"
+#include "tools/cwdemodulator/coherencewatch.h"
 #include "tools/cwdemodulator/cwsegmenter.h"
 #include "tools/cwdemodulator/cwspeedestimator.h"
 #include "tools/cwdemodulator/cwtimingtracker.h"
+#include "tools/cwdemodulator/decisionchain.h"
 #include "tools/cwdemodulator/envelopedetector.h"
 #include "tools/cwdemodulator/leakagewatch.h"
 #include "tools/cwdemodulator/levelfollower.h"
 #include "tools/cwdemodulator/localphaseprojector.h"
-#include "tools/cwdemodulator/lonedotfilter.h"
 #include "tools/cwdemodulator/losttimingwatch.h"
 #include "tools/cwdemodulator/reacquisition.h"
 #include "tools/cwdemodulator/speedacquisition.h"
@@ -31,13 +32,6 @@ namespace {
 /// The matched filter is resized when the element length moved this far from it.
 constexpr double LENGTH_TOLERANCE = 0.12;
 constexpr double SECONDS_PER_UNIT_AT_1_WPM = 1.2;
-/// Key-down samples the agreement with the tone's phase is averaged over, and the mean
-/// cosine of the phase error under which the tone no longer counts as steady.
-constexpr double COHERENCE_MEMORY = 400.0;
-constexpr float COHERENCE_LOST = 0.7f;
-constexpr float KEY_DOWN_SHARE = 0.8f; ///< share of the mark level a key-down average reaches
-/// Element lengths of silence after the last mark that end its character for sure.
-constexpr double CUT_GAP_UNITS = 2.0;
 /// Seconds after a stronger neighbour was heard outside the channel in which it may still
 /// leak in.
 constexpr double LEAKAGE_WINDOW_SEC = LeakageWatch::WINDOW_SEC;
@@ -65,16 +59,13 @@ public:
     };
 
     void OnSymbol(int nCode, qint64 nPosition) override;
-    void drainSegments(bool bEnd = false);
-    /// The last gap of a transmission, shorter than a character gap: the end cut it short.
-    bool isCutByEnd(const CwSegmenter::Segment& segment) const;
+    /// Whether the level the decisions weigh the marks against follows a level that moves.
+    bool isLevelFollowed() const;
     void finishTransmission();
-    void endSegments();
     LevelFollower::Input segmenterInput() const;
     /// Learns what the crashes left of the samples, baseband sample @p nIndex coming in.
     void pushToneShare(std::int64_t nIndex);
     LevelFollower::Moment levelMoment() const;
-    void watchCoherence(std::complex<float> average);
     void takeBaseband(const std::vector<std::complex<float>>& baseband);
     void feed(const std::complex<float>* pSamples, size_t nCount);
     void tryAcquire(bool bFinal);
@@ -97,9 +88,8 @@ public:
     std::unique_ptr<ChannelFilter> m_pChannel;
     std::unique_ptr<ToneShare> m_pToneShare; ///< what the crashes left of each sample
     float m_fToneShare = 1.0f;               ///< of the sample handed to the level follower
-    bool m_bCoherent = false;                ///< the tone is steady: decide on its in-phase part
+    CoherenceWatch m_coherence;              ///< whether to decide on the tone's in-phase part
     float m_fNoiseVariance = 0.0f; ///< of the in-phase part, as learned from the held samples
-    float m_fCoherence = 1.0f;     ///< mean cosine of the key-down phase error
     std::unique_ptr<LocalPhaseProjector> m_pLocalPhase;
     std::unique_ptr<LevelFollower> m_pFollower; ///< feeds the segmenter
     std::unique_ptr<EnvelopeDetector> m_pEnvelope;
@@ -108,9 +98,7 @@ public:
     // gaps by maximum likelihood and the classifier turns them into codes.
     LostTimingWatch m_timing; ///< hears the envelope tracker's codes
     std::unique_ptr<CwTimingTracker> m_pTracker;
-    std::unique_ptr<CwSegmenter> m_pSegmenter;
-    std::unique_ptr<CwTimingTracker> m_pClassifier;
-    LoneDotFilter m_loneDots; ///< between the segmenter and the classifier
+    std::unique_ptr<DecisionChain> m_pDecisions; ///< segmenter, lone dots, classifier
     double m_dTrackedUnit = 0.0;
     /// The envelope's averaging length for the classifier's latest unit, and that unit: the
     /// unit changes far less often than samples come, and its length is a rounding.
@@ -163,7 +151,7 @@ double CwDemodulator::Wpm() const
 
 bool CwDemodulator::IsCoherent() const
 {
-    return d->m_bCoherent;
+    return d->m_coherence.IsCoherent();
 }
 
 std::int64_t CwDemodulator::SamplesProcessed() const
@@ -198,13 +186,13 @@ CwDemodulator::Private::Private(const Settings& settings)
     trackerSettings.dMaxUnit = maxUnit;
     trackerSettings.dLineSilence = settings.dLineSilenceSec * m_dBasebandRate;
     m_pTracker = std::make_unique<CwTimingTracker>(trackerSettings, &m_timing);
-    m_pClassifier = std::make_unique<CwTimingTracker>(trackerSettings, this);
-    m_pSegmenter = std::make_unique<CwSegmenter>(
-        settings.characterCodes,
+    m_pDecisions = std::make_unique<DecisionChain>(
+        trackerSettings, settings.characterCodes,
         settings.nDecisionStepsPerElement > 0 ? settings.nDecisionStepsPerElement
                                               : CwSegmenter::BLOCKS_PER_UNIT,
         settings.dLeastLikelyLength < 0.0 ? settings.dLeastLikelyLength
-                                          : CwSegmenter::LEAST_LIKELY_LENGTH);
+                                          : CwSegmenter::LEAST_LIKELY_LENGTH,
+        this);
     m_pEnvelope = std::make_unique<EnvelopeDetector>(int(std::ceil(maxUnit)));
     m_pAcquisition = std::make_unique<SpeedAcquisition>(
         m_dBasebandRate, minUnit, maxUnit, settings.characterCodes, settings.bLeanAcquisition);
@@ -255,42 +243,12 @@ void CwDemodulator::Private::finishTransmission()
         m_pFollower->Push(segmenterInput(), magnitude, levelMoment());
     }
     m_pFollower->Finish(levelMoment());
-    endSegments();
+    m_pDecisions->Finish(isLevelFollowed(), m_leakage);
 }
 
-void CwDemodulator::Private::endSegments()
+bool CwDemodulator::Private::isLevelFollowed() const
 {
-    m_pSegmenter->Finish();
-    drainSegments(true);
-    m_pClassifier->Finish();
-}
-
-void CwDemodulator::Private::drainSegments(bool bEnd)
-{
-    // The marks decided from where only a neighbour's leakage was heard are dropped.
-    CwSegmenter::Segment segment;
-    m_loneDots.SetLevelFollowed(m_pFollower && m_pFollower->IsFollowing());
-    while (m_pSegmenter->TakeSegment(segment)) {
-        if (segment.bOn && segment.nStart >= m_leakage.LeakageFrom())
-            continue;
-        if (bEnd && isCutByEnd(segment)) {
-            // The key stays up after the end: the last mark is judged as if the silence went
-            // on. Else noise that looks like a weak dot just before the end, whose silence the
-            // end cut short, passed as an E where a lone dot anywhere else would not.
-            m_loneDots.Finish(*m_pClassifier, m_leakage);
-            m_pClassifier->PushSegment(segment);
-            return;
-        }
-        m_loneDots.Push(segment, *m_pClassifier, m_leakage);
-    }
-    if (bEnd)
-        m_loneDots.Finish(*m_pClassifier, m_leakage);
-}
-
-bool CwDemodulator::Private::isCutByEnd(const CwSegmenter::Segment& segment) const
-{
-    return !segment.bOn && m_pSegmenter->IsDrained() &&
-           double(segment.nLength) < CUT_GAP_UNITS * m_pClassifier->Unit();
+    return m_pFollower && m_pFollower->IsFollowing();
 }
 
 bool CwDemodulator::Private::TakeSymbol(CwSymbol& symbol)
@@ -321,10 +279,10 @@ void CwDemodulator::Private::tryAcquire(bool bFinal)
     // Learn the speed, the tone and the noise from the held samples, start every block of
     // the tracking, replay the held samples.
     const SpeedAcquisition::Learned learned =
-        m_pAcquisition->Attempt(bFinal, *m_pCarrier, *m_pSegmenter);
+        m_pAcquisition->Attempt(bFinal, *m_pCarrier, m_pDecisions->Segmenter());
     if (learned.tone == CarrierReference::Tone::None)
         return;
-    m_bCoherent = learned.tone == CarrierReference::Tone::Steady;
+    m_coherence.Start(learned.tone == CarrierReference::Tone::Steady);
     m_fNoiseVariance = learned.fNoiseVariance;
     m_pLocalPhase = std::make_unique<LocalPhaseProjector>(learned.nHalfWidth);
     // The symbols held back of a reading that stopped fitting make way for the new reading
@@ -343,7 +301,6 @@ void CwDemodulator::Private::tryAcquire(bool bFinal)
 
 void CwDemodulator::Private::startTracking(const CwSpeedEstimator::Result& result, bool bHoldBack)
 {
-    m_fCoherence = 1.0f;
     m_dTrackedUnit = result.dUnit;
     const double pass = ChannelFilter::PassFor(result.dUnit / m_dBasebandRate);
     m_pChannel = std::make_unique<ChannelFilter>(m_dBasebandRate, pass);
@@ -354,19 +311,15 @@ void CwDemodulator::Private::startTracking(const CwSpeedEstimator::Result& resul
     // In phase, the noise averages to zero; in magnitude, to the space level found.
     // Each step behind the channel filter and the projection sees the samples later.
     const std::int64_t filtered = m_pAcquisition->Start() - m_pChannel->Delay();
-    m_pTracker->Start(result.dUnit, result.fMarkLevel, m_bCoherent ? 0.0f : result.fSpaceLevel,
-                      filtered, m_bCoherent);
-    m_pFollower = std::make_unique<LevelFollower>(*m_pSegmenter, m_dBasebandRate);
-    m_pSegmenter->Reset(filtered - m_pLocalPhase->Delay(), m_fNoiseVariance);
-    if (!m_bCoherent && m_pCarrier->HasRestartGrid())
-        m_pSegmenter->SetRestartGrid(dsp::TWO_PI * m_pCarrier->TurnAgainstGridHz() /
-                                     m_dBasebandRate);
-    m_loneDots.Reset();
-    m_pClassifier->Start(result.dUnit, result.fMarkLevel, 0.0f, filtered, true);
-    std::vector<double> gaps;
-    for (std::int64_t gap : m_pAcquisition->CharacterGaps())
-        gaps.push_back(double(gap) / result.dUnit);
-    m_pClassifier->PresetCharacterGaps(gaps);
+    m_pTracker->Start(result.dUnit, result.fMarkLevel,
+                      m_coherence.IsCoherent() ? 0.0f : result.fSpaceLevel, filtered,
+                      m_coherence.IsCoherent());
+    m_pFollower = std::make_unique<LevelFollower>(m_pDecisions->Segmenter(), m_dBasebandRate);
+    m_pDecisions->Start(filtered - m_pLocalPhase->Delay(), m_fNoiseVariance, result.dUnit,
+                        result.fMarkLevel, filtered, m_pAcquisition->CharacterGaps());
+    if (!m_coherence.IsCoherent() && m_pCarrier->HasRestartGrid())
+        m_pDecisions->Segmenter().SetRestartGrid(dsp::TWO_PI * m_pCarrier->TurnAgainstGridHz() /
+                                                 m_dBasebandRate);
     m_leakage.Reset(m_pChannel->Delay());
     m_timing.Reset();
     // A fresh reading may prove wrong within its first seconds (too fast a speed whose marks
@@ -397,16 +350,16 @@ void CwDemodulator::Private::track(std::complex<float> sample)
     m_pLocalPhase->Push(corrected);
     // The segments are the better record of the timing: the envelope tracker follows the
     // classifier's element length, and marks when the key is down for the carrier loops.
-    m_pTracker->SetUnit(m_pClassifier->Unit());
-    if (m_bCoherent) {
+    m_pTracker->SetUnit(m_pDecisions->Unit());
+    if (m_coherence.IsCoherent()) {
         m_pTracker->Push(m_pCarrier->Project(average));
-        watchCoherence(average);
+        m_coherence.Push(average, m_pTracker->MarkLevel(), *m_pCarrier);
     } else {
         m_pTracker->Push(std::sqrt(std::norm(average)));
     }
     if (!m_pTracker->IsKeyDown())
         m_pCarrier->KeyUp();
-    else if (m_bCoherent)
+    else if (m_coherence.IsCoherent())
         m_pCarrier->Update(average);
     else if (!m_pCarrier->HasRestartGrid())
         m_pCarrier->FollowFrequency(average);
@@ -414,8 +367,8 @@ void CwDemodulator::Private::track(std::complex<float> sample)
     m_pFollower->Watch(now);
     m_pFollower->Push(segmenterInput(),
                       m_pFollower->IsFollowing() ? std::sqrt(std::norm(average)) : 0.0f, now);
-    drainSegments();
-    const double unit = m_pClassifier->Unit();
+    m_pDecisions->Drain(isLevelFollowed(), m_leakage);
+    const double unit = m_pDecisions->Unit();
     m_dTrackedUnit = unit;
     if (unit != m_dLengthUnit) {
         m_dLengthUnit = unit;
@@ -441,7 +394,7 @@ void CwDemodulator::Private::endLine()
     // Silence, or only a neighbour's leakage: the next transmission may come at another
     // speed and level.
     m_pFollower->Finish(levelMoment());
-    endSegments();
+    m_pDecisions->Finish(isLevelFollowed(), m_leakage);
     m_phase = Phase::AcquiringSpeed;
     m_pAcquisition->Restart(m_pTracker->Position() + m_pChannel->Delay());
 }
@@ -467,8 +420,8 @@ void CwDemodulator::Private::pushToneShare(std::int64_t nIndex)
 
 LeakageWatch::Now CwDemodulator::Private::leakageNow() const
 {
-    return {m_pTracker->Position(), m_pClassifier->MarkLevel(), m_pSegmenter->NoiseVariance(),
-            m_pEnvelope->Length()};
+    return {m_pTracker->Position(), m_pDecisions->MarkLevel(),
+            m_pDecisions->Segmenter().NoiseVariance(), m_pEnvelope->Length()};
 }
 
 LevelFollower::Input CwDemodulator::Private::segmenterInput() const
@@ -477,7 +430,7 @@ LevelFollower::Input CwDemodulator::Private::segmenterInput() const
     // the mark's own phase (the quadrature part around each sample measures the noise).
     const std::complex<float> centre = m_pLocalPhase->Centre();
     LevelFollower::Input input;
-    if (m_bCoherent) {
+    if (m_coherence.IsCoherent()) {
         input.fQuadrature = m_pCarrier->Quadrature(centre);
         input.value = {m_pCarrier->Project(centre), input.fQuadrature};
     } else {
@@ -486,8 +439,8 @@ LevelFollower::Input CwDemodulator::Private::segmenterInput() const
         input.bOwnPhase = true;
     }
     input.fTrackedLevel = m_pTracker->MarkLevel();
-    input.fClassifiedLevel = m_pClassifier->MarkLevel();
-    input.dUnit = m_pClassifier->Unit();
+    input.fClassifiedLevel = m_pDecisions->MarkLevel();
+    input.dUnit = m_pDecisions->Unit();
     input.fToneShare = m_fToneShare;
     return input;
 }
@@ -496,26 +449,11 @@ LevelFollower::Moment CwDemodulator::Private::levelMoment() const
 {
     LevelFollower::Moment now;
     now.fTrackedLevel = m_pTracker->MarkLevel();
-    now.dUnit = m_pClassifier->Unit();
+    now.dUnit = m_pDecisions->Unit();
     now.nEnvelopeLength = m_pEnvelope->Length();
     now.bNeighbourHeard = m_pTracker->Position() - m_leakage.StrongNeighbourAt() <
                           std::int64_t(LEAKAGE_WINDOW_SEC * m_dBasebandRate);
     return now;
-}
-
-void CwDemodulator::Private::watchCoherence(std::complex<float> average)
-{
-    // Coherence is a gain, not a condition: when the tracked phase stops fitting the marks
-    // (drift faster than the loops follow, a phase that starts wandering), decide on the
-    // phase around each sample instead, until the next transmission is acquired.
-    // Key-down is judged on the magnitude: a wrong phase hides the marks from the tracker.
-    const float magnitude = std::sqrt(std::norm(average));
-    if (magnitude <= KEY_DOWN_SHARE * m_pTracker->MarkLevel())
-        return;
-    const float agreement = m_pCarrier->Project(average) / magnitude;
-    m_fCoherence += float((agreement - m_fCoherence) / COHERENCE_MEMORY);
-    if (m_fCoherence < COHERENCE_LOST)
-        m_bCoherent = false;
 }
 
 void CwDemodulator::Private::OnSymbol(int nCode, qint64 nPosition)

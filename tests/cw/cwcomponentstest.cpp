@@ -743,6 +743,21 @@ TEST(CwMatchedFilter, ChangingTheLengthGivesWhatAFreshFilterGives)
     }
 }
 
+TEST(CwMatchedFilter, FollowsAUnitOnlyWhenItMovedBeyondTheTolerance)
+{
+    cw::EnvelopeDetector detector(128);
+    detector.FollowUnit(40.0, 0.12);
+    EXPECT_EQ(detector.Length(), cw::EnvelopeDetector::LengthFor(40.0));
+    detector.FollowUnit(43.0, 0.12); // 37 against 34: within the tolerance
+    EXPECT_EQ(detector.Length(), cw::EnvelopeDetector::LengthFor(40.0));
+    detector.FollowUnit(46.0, 0.12);
+    EXPECT_EQ(detector.Length(), cw::EnvelopeDetector::LengthFor(46.0));
+    // Set elsewhere, the length is judged afresh against the same unit.
+    detector.SetLength(10);
+    detector.FollowUnit(46.0, 0.12);
+    EXPECT_EQ(detector.Length(), cw::EnvelopeDetector::LengthFor(46.0));
+}
+
 TEST(CwBaseband, ToneBecomesASteadyPhasorAndDcIsRemovedWhateverTheBlockSize)
 {
     const double rate = 8000.0;

@@ -100,10 +100,6 @@ public:
     std::unique_ptr<CwTimingTracker> m_pTracker;
     std::unique_ptr<DecisionChain> m_pDecisions; ///< segmenter, lone dots, classifier
     double m_dTrackedUnit = 0.0;
-    /// The envelope's averaging length for the classifier's latest unit, and that unit: the
-    /// unit changes far less often than samples come, and its length is a rounding.
-    double m_dLengthUnit = -1.0;
-    int m_nLengthForUnit = 0;
     LeakageWatch m_leakage;
     Reacquisition m_reacquisition;
 
@@ -370,13 +366,7 @@ void CwDemodulator::Private::track(std::complex<float> sample)
     m_pDecisions->Drain(isLevelFollowed(), m_leakage);
     const double unit = m_pDecisions->Unit();
     m_dTrackedUnit = unit;
-    if (unit != m_dLengthUnit) {
-        m_dLengthUnit = unit;
-        m_nLengthForUnit = EnvelopeDetector::LengthFor(unit);
-    }
-    const int length = m_nLengthForUnit;
-    if (std::abs(double(length) / m_pEnvelope->Length() - 1.0) > LENGTH_TOLERANCE)
-        m_pEnvelope->SetLength(length);
+    m_pEnvelope->FollowUnit(unit, LENGTH_TOLERANCE);
     m_reacquisition.Push(sample);
     if (m_pTracker->LineEnded() || m_leakage.Push(derotated, corrected, leakageNow())) {
         // The next acquisition reads nothing of this line again.

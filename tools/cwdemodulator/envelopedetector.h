@@ -23,6 +23,18 @@ public:
     /// Sets the averaging length (clamped to 1..max); keeps the history.
     void SetLength(int nLength);
     int Length() const { return m_nLength; }
+    /// Follows an element length that moves: sets the averaging length for @p dUnit where it
+    /// differs from the present one by more than the share @p dTolerance. Asked at every
+    /// sample while the unit changes far less often, the rounding is redone only when it did.
+    void FollowUnit(double dUnit, double dTolerance)
+    {
+        if (dUnit != m_dFollowedUnit) {
+            m_dFollowedUnit = dUnit;
+            m_nFollowedLength = LengthFor(dUnit);
+        }
+        if (std::abs(double(m_nFollowedLength) / m_nLength - 1.0) > dTolerance)
+            SetLength(m_nFollowedLength);
+    }
     /// Adds one baseband sample and returns the envelope.
     float Push(std::complex<float> sample) { return std::sqrt(std::norm(PushAverage(sample))); }
     /// Adds one baseband sample and returns the coherent average itself (inline: it runs on
@@ -57,6 +69,8 @@ private:
     double m_dScale = 1.0; ///< 1 / m_nLength, not divided out per sample
     std::complex<double> m_sum;
     unsigned m_nSinceRecompute = 0;
+    double m_dFollowedUnit = -1.0; ///< the unit FollowUnit() was last given
+    int m_nFollowedLength = 0;     ///< LengthFor() that unit
 };
 
 } // namespace cw

@@ -86,9 +86,9 @@ public:
 
     std::unique_ptr<CarrierReference> m_pCarrier;
     std::unique_ptr<ChannelFilter> m_pChannel;
-    std::unique_ptr<ToneShare> m_pToneShare; ///< what the crashes left of each sample
-    float m_fToneShare = 1.0f;               ///< of the sample handed to the level follower
-    CoherenceWatch m_coherence;              ///< whether to decide on the tone's in-phase part
+    /// What the crashes left of each sample; Last(): of the one handed to the level follower.
+    std::unique_ptr<ToneShare> m_pToneShare;
+    CoherenceWatch m_coherence;    ///< whether to decide on the tone's in-phase part
     float m_fNoiseVariance = 0.0f; ///< of the in-phase part, as learned from the held samples
     std::unique_ptr<LocalPhaseProjector> m_pLocalPhase;
     std::unique_ptr<LevelFollower> m_pFollower; ///< feeds the segmenter
@@ -301,19 +301,18 @@ void CwDemodulator::Private::startTracking(const CwSpeedEstimator::Result& resul
     const double pass = ChannelFilter::PassFor(result.dUnit / m_dBasebandRate);
     m_pChannel = std::make_unique<ChannelFilter>(m_dBasebandRate, pass);
     m_pToneShare = std::make_unique<ToneShare>(m_dBasebandRate, pass);
-    m_fToneShare = 1.0f;
     m_pEnvelope->Reset();
     m_pEnvelope->SetLength(EnvelopeDetector::LengthFor(result.dUnit));
     // In phase, the noise averages to zero; in magnitude, to the space level found.
     // Each step behind the channel filter and the projection sees the samples later.
     const std::int64_t filtered = m_pAcquisition->Start() - m_pChannel->Delay();
-    m_pTracker->Start(result.dUnit, result.fMarkLevel,
-                      m_coherence.IsCoherent() ? 0.0f : result.fSpaceLevel, filtered,
-                      m_coherence.IsCoherent());
+    const bool coherent = m_coherence.IsCoherent();
+    m_pTracker->Start(result.dUnit, result.fMarkLevel, coherent ? 0.0f : result.fSpaceLevel,
+                      filtered, coherent);
     m_pFollower = std::make_unique<LevelFollower>(m_pDecisions->Segmenter(), m_dBasebandRate);
     m_pDecisions->Start(filtered - m_pLocalPhase->Delay(), m_fNoiseVariance, result.dUnit,
                         result.fMarkLevel, filtered, m_pAcquisition->CharacterGaps());
-    if (!m_coherence.IsCoherent() && m_pCarrier->HasRestartGrid())
+    if (!coherent && m_pCarrier->HasRestartGrid())
         m_pDecisions->Segmenter().SetRestartGrid(dsp::TWO_PI * m_pCarrier->TurnAgainstGridHz() /
                                                  m_dBasebandRate);
     m_leakage.Reset(m_pChannel->Delay());
@@ -405,7 +404,7 @@ void CwDemodulator::Private::pushToneShare(std::int64_t nIndex)
     // share asked for is behind the baseband sample @p nIndex: a crash is known by then, also
     // when the input comes in other blocks.
     const std::int64_t asked = nIndex - m_pLocalPhase->Delay();
-    m_fToneShare = m_pToneShare->Push(m_frontEnd.LostShare(asked, nIndex));
+    m_pToneShare->Push(m_frontEnd.LostShare(asked, nIndex));
 }
 
 LeakageWatch::Now CwDemodulator::Private::leakageNow() const
@@ -431,7 +430,7 @@ LevelFollower::Input CwDemodulator::Private::segmenterInput() const
     input.fTrackedLevel = m_pTracker->MarkLevel();
     input.fClassifiedLevel = m_pDecisions->MarkLevel();
     input.dUnit = m_pDecisions->Unit();
-    input.fToneShare = m_fToneShare;
+    input.fToneShare = m_pToneShare->Last();
     return input;
 }
 

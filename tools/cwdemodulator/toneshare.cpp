@@ -21,9 +21,9 @@ float ToneShare::Push(float fLost)
 {
     // Most samples lose nothing: the filter then holds ones, which it keeps.
     if (fLost <= 0.0f && m_nSinceLoss >= m_nQuiet)
-        return 1.0f;
+        return m_fLast = 1.0f;
     m_nSinceLoss = fLost > 0.0f ? 0 : m_nSinceLoss + 1;
-    return std::clamp(m_pFilter->Push(1.0f - fLost).real(), 0.0f, 1.0f);
+    return m_fLast = std::clamp(m_pFilter->Push(1.0f - fLost).real(), 0.0f, 1.0f);
 }
 
 } // namespace cw

@@ -26,11 +26,14 @@ public:
     /// returns the share of the tone the filtered sample as far behind as the channel
     /// filter's output kept (1 when nothing was lost).
     float Push(float fLost);
+    /// What the last Push() returned (1 before the first).
+    float Last() const { return m_fLast; }
 
 private:
     std::unique_ptr<ChannelFilter> m_pFilter;
     int m_nQuiet;     ///< pushes without a loss it takes until 1 comes out again
     int m_nSinceLoss; ///< pushes since the last one with a loss
+    float m_fLast = 1.0f;
 };
 
 } // namespace cw

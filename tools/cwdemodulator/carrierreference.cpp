@@ -133,11 +133,9 @@ std::shared_ptr<const std::vector<float>> coarseTaps(double dSampleRate, size_t 
     static dsp::DesignCache<std::pair<double, size_t>> designs;
     return designs.Get({dSampleRate, nDecimation}, [dSampleRate, nDecimation] {
         const double rate = dSampleRate / double(nDecimation);
-        const double transition = (rate - 2.0 * MAX_OFFSET_HZ) / dSampleRate;
-        int length = int(std::ceil((60.0 - 8.0) / (2.285 * dsp::TWO_PI * transition))) + 1;
-        length |= 1;
+        const size_t length = dsp::kaiserLength((rate - 2.0 * MAX_OFFSET_HZ) / dSampleRate);
         const float cutoff = float(0.5 * rate / dSampleRate);
-        return dsp::kaiserLowPass(size_t(length), cutoff);
+        return dsp::kaiserLowPass(length, cutoff);
     });
 }
 

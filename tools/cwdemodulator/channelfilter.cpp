@@ -22,7 +22,6 @@ namespace {
 constexpr double TRANSITION_HZ = 40.0; ///< from the pass band to where neighbours are stopped
 constexpr double MIN_PASS_HZ = 15.0;
 constexpr double PASS_CYCLES_PER_UNIT = 1.5; ///< pass band times the element length
-constexpr float STOPBAND_DB = 60.0f;         ///< as dsp::kaiserWindow() stops
 
 constexpr size_t KEPT_DESIGNS = 64; ///< pass bands follow the speed: keep the cache small
 
@@ -33,12 +32,9 @@ std::shared_ptr<const std::vector<float>> designTaps(double dSampleRate, double 
 {
     static dsp::DesignCache<std::pair<double, double>> designs(KEPT_DESIGNS);
     return designs.Get({dSampleRate, dPassHz}, [dSampleRate, dPassHz] {
-        // Kaiser's estimate of the length for the transition band, made odd for a whole delay.
-        const double transition = TRANSITION_HZ / dSampleRate;
-        int length = int(std::ceil((STOPBAND_DB - 8.0) / (2.285 * dsp::TWO_PI * transition))) + 1;
-        length |= 1;
+        const size_t length = dsp::kaiserLength(TRANSITION_HZ / dSampleRate);
         const float cutoff = float((dPassHz + 0.5 * TRANSITION_HZ) / dSampleRate);
-        std::vector<float> taps = dsp::kaiserLowPass(size_t(length), cutoff);
+        std::vector<float> taps = dsp::kaiserLowPass(length, cutoff);
         // Unit gain at the tone, so that levels mean the same before and after.
         const float sum = std::accumulate(taps.begin(), taps.end(), 0.0f);
         for (float& tap : taps)

@@ -1,7 +1,9 @@
 #include "tools/morsedsp/kaiserlowpass.h"
 
 #include "tools/morsedsp/designcache.h"
+#include "tools/morsedsp/dspconstants.h"
 
+#include <cmath>
 #include <complex>
 // liquid-dsp uses std::complex<float> for its complex type when included from C++.
 #include <liquid/liquid.h>
@@ -33,6 +35,12 @@ std::shared_ptr<const std::vector<float>> kaiserWindow(size_t nLength)
                 liquid_kaiser(unsigned(i), unsigned(nLength), beta);
         return window;
     });
+}
+
+size_t kaiserLength(double dTransition)
+{
+    const int length = int(std::ceil((STOPBAND_DB - 8.0) / (2.285 * TWO_PI * dTransition))) + 1;
+    return size_t(length | 1);
 }
 
 std::vector<float> kaiserLowPass(size_t nLength, float fCutoff)

@@ -12,6 +12,10 @@ namespace dsp {
 /// threads.
 std::shared_ptr<const std::vector<float>> kaiserWindow(size_t nLength);
 
+/// Taps a low-pass of kaiserWindow() needs for a transition band of @p dTransition (cycles
+/// per sample) by Kaiser's estimate, made odd for a whole delay.
+size_t kaiserLength(double dTransition);
+
 /// The low-pass of @p nLength taps cutting at @p fCutoff (cycles per sample): the sinc on
 /// kaiserWindow(), its gain at 0 Hz left as it comes.
 std::vector<float> kaiserLowPass(size_t nLength, float fCutoff);

@@ -1,0 +1,130 @@
+#!/usr/bin/env bash
+# The CER tables a change to the CW decoder is judged on, and their comparison between builds.
+#
+#   bench/cw/cer-tables.sh run BUILD OUTDIR [SET...]   write one TSV per table into OUTDIR
+#   bench/cw/cer-tables.sh compare OLDDIR NEWDIR       every row of both, old -> new CER (%),
+#                                                      "<<" where it changed; exit 1 if any did
+#
+# SETs (all when none is named):
+#   floor-ours floor-ebook   noise floor, 12-40 WPM, -12 to -4 dB, 10 texts
+#   imp-ours imp-ebook       each impairment alone at +6 dB, 15/25/35 WPM, 10 texts
+#   fade agc                 fading at 0.5 and 0.1 Hz, crashes and AGC, seeds 1-3
+#   sweep-ebook sweep-ours   every integer speed 8-50 WPM at 0 and +10 dB, 3 texts
+#   cells-ebook              ebook2cw at -6 dB/40 WPM and -10 dB/20 WPM, seeds 1-7 (1-3 to tune
+#                            on, 4-7 held out), 20 texts
+# A change that improves one table and worsens another is not progress: compare them all.
+set -euo pipefail
+
+usage() {
+    sed -n '4,5p' "$0" | sed 's/^# \{0,1\}//' >&2
+    exit 2
+}
+
+run_set() { # cer, outdir, set
+    local cer=$1 out=$2 set=$3
+    table() { # name, cw_cer options...
+        local name=$1
+        shift
+        if ! "$cer" "$@" >"$out/$name.tsv" 2>"$out/$name.err"; then
+            echo "cer-tables: $name failed (see $out/$name.err)" >&2
+            failed=1
+        fi
+    }
+    local six=(--snr-min 6 --snr-max 6 --jitter 0 --texts 10 --wpm 15,25,35)
+    case $set in
+    floor-ours) table "$set" --wpm 12,20,30,40 --snr-min -12 --snr-max -4 --jitter 0,20 --texts 10 ;;
+    floor-ebook)
+        table "$set" --generator ebook2cw --wpm 12,20,30,40 --snr-min -12 --snr-max -4 \
+            --jitter 0 --texts 10
+        ;;
+    imp-ours)
+        table "$set" "${six[@]}" --impairment none,weight0.7,weight1.4,rise15,farnsworth,drift,chirp,restart,wander,qsb,crashes,agc,neighbour,mp3,ogg
+        ;;
+    imp-ebook) table "$set" "${six[@]}" --generator ebook2cw --impairment none,farnsworth,mp3,ogg ;;
+    fade)
+        for seed in 1 2 3; do
+            table "$set-s$seed" "${six[@]}" --seed $seed --impairment qsb
+            table "$set-slow-s$seed" "${six[@]}" --seed $seed --impairment qsb --qsb-hz 0.1
+        done
+        ;;
+    agc)
+        for seed in 1 2 3; do
+            table "$set-s$seed" "${six[@]}" --seed $seed --impairment agc,crashes
+        done
+        ;;
+    sweep-ebook | sweep-ours)
+        local generator=ours
+        [[ $set == sweep-ebook ]] && generator=ebook2cw
+        table "$set" --generator $generator --wpm-range 8:50 --snr-min 0 --snr-max 10 \
+            --snr-step 10 --jitter 0 --texts 3
+        ;;
+    cells-ebook)
+        for seed in 1 2 3 4 5 6 7; do
+            table "$set-40wpm-6db-s$seed" --generator ebook2cw --seed $seed --wpm 40 \
+                --snr-min -6 --snr-max -6 --jitter 0
+            table "$set-20wpm-10db-s$seed" --generator ebook2cw --seed $seed --wpm 20 \
+                --snr-min -10 --snr-max -10 --jitter 0
+        done
+        ;;
+    *)
+        echo "cer-tables: unknown set '$set'" >&2
+        failed=1
+        ;;
+    esac
+}
+
+run() { # build, outdir, sets...
+    [[ $# -ge 2 ]] || usage
+    local cer=$1/bench/cw/cw_cer out=$2
+    shift 2
+    [[ -x $cer ]] || { echo "cer-tables: $cer is not built" >&2; exit 2; }
+    local sets=("$@")
+    [[ ${#sets[@]} -gt 0 ]] || sets=(floor-ours floor-ebook imp-ours imp-ebook fade agc
+        sweep-ebook sweep-ours cells-ebook)
+    mkdir -p "$out"
+    failed=0
+    for set in "${sets[@]}"; do
+        run_set "$cer" "$out" "$set"
+    done
+    return $failed
+}
+
+compare() { # olddir, newdir
+    [[ $# -eq 2 ]] || usage
+    local old=$1 new=$2 changed=0 compared=0 rows=0
+    for file in "$new"/*.tsv; do
+        local name
+        name=$(basename "$file" .tsv)
+        if [[ ! -f $old/$name.tsv ]]; then
+            echo "cer-tables: $name only in $new" >&2
+            continue
+        fi
+        if [[ $(wc -l <"$old/$name.tsv") -ne $(wc -l <"$file") ]]; then
+            echo "cer-tables: $name has a different number of rows in $old and $new" >&2
+            changed=1
+            continue
+        fi
+        compared=$((compared + 1))
+        # Columns: jitter, wpm, snr, texts, ours_cer, peer_cer, first_char_ok, generator,
+        # impairment, after_end.
+        paste <(tail -n +2 "$old/$name.tsv") <(tail -n +2 "$file") | awk -F'\t' -v name="$name" '
+            { mark = ($5 != $15 || $10 != $20) ? "  <<" : ""; if (mark != "") changed = 1
+              printf "%-26s %-9s %-11s %3s WPM %4s dB j%-3s %8.2f -> %6.2f %%  after end %s -> %s%s\n",
+                     name, $8, $9, $2, $3, $1, 100 * $5, 100 * $15, $10, $20, mark }
+            END { exit changed }' || changed=1
+        rows=$((rows + $(wc -l <"$file") - 1))
+    done
+    [[ $compared -gt 0 ]] || { echo "cer-tables: no table in both $old and $new" >&2; exit 2; }
+    if [[ $changed -eq 0 ]]; then
+        echo "cer-tables: $rows rows of $compared tables, none changed"
+    else
+        echo "cer-tables: rows of $compared tables changed (marked <<)"
+    fi
+    return $changed
+}
+
+case ${1:-} in
+run) shift; run "$@" ;;
+compare) shift; compare "$@" ;;
+*) usage ;;
+esac

@@ -386,6 +386,45 @@ TEST(CwBlockEvidence, OwnPhaseBoundIsNeverBelowTheEvidence)
     EXPECT_GT(losing, weighed / 10);
 }
 
+/// Lengths left out under the floor are exactly those whose prior, computed with no floor, is
+/// under it, for element lengths all over the range (so that some lengths fall just either
+/// side of the floor) and for both floors: the cut that spares their exponentials never drops
+/// a length that belongs in.
+TEST(CwLengthPriors, AFloorLeavesOutExactlyTheLengthsUnderIt)
+{
+    using Prior = cw::SegmentLengthPriors::LengthPrior;
+    constexpr int LONGEST_GAP = 64;
+    int kept = 0;
+    int dropped = 0;
+    for (double floor : {-6.0, -14.0}) {
+        for (double blocksPerUnit = 1.5; blocksPerUnit < 16.0; blocksPerUnit += 0.0371) {
+            SCOPED_TRACE(testing::Message() << floor << " at " << blocksPerUnit);
+            cw::SegmentLengthPriors cut(cw::BlockEvidence::LONGEST_MARK, LONGEST_GAP, floor, floor);
+            cw::SegmentLengthPriors open(cw::BlockEvidence::LONGEST_MARK, LONGEST_GAP, -1e6, -1e6);
+            cut.Set(blocksPerUnit);
+            open.Set(blocksPerUnit);
+            auto compare = [&](const Prior& a, const Prior& all) {
+                ASSERT_EQ(a.log.size(), all.log.size());
+                for (size_t d = 0; d < all.log.size(); ++d) {
+                    if (all.log[d] > floor) {
+                        ASSERT_EQ(a.log[d], all.log[d]) << d;
+                        ++kept;
+                    } else {
+                        ASSERT_EQ(a.log[d], -HUGE_VAL) << d;
+                        dropped += std::isfinite(all.log[d]) ? 1 : 0;
+                    }
+                }
+            };
+            compare(cut.Dot(), open.Dot());
+            compare(cut.Dash(), open.Dash());
+            compare(cut.ElementGap(), open.ElementGap());
+            compare(cut.CharacterGap(), open.CharacterGap());
+        }
+    }
+    EXPECT_GT(kept, 1000);
+    EXPECT_GT(dropped, 1000);
+}
+
 std::string morse(const std::vector<cw::CwSegmenter::Segment>& segments)
 {
     using Kind = cw::CwSegmenter::Kind;

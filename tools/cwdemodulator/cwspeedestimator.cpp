@@ -221,6 +221,17 @@ CwSpeedEstimator::Result CwSpeedEstimator::Estimate(const std::complex<float>* p
     for (double unit = m_dMinUnit; unit <= m_dMaxUnit * 1.001; unit *= CANDIDATE_STEP)
         m_candidates.push_back(unit);
     m_costs.assign(m_candidates.size(), NOT_TRIED);
+    // Every trial averages the same limited samples: they are limited once.
+    if (m_fLimit > 0.0f) {
+        m_limited.resize(nCount);
+        const float limit = m_fLimit;
+        for (size_t i = 0; i < nCount; ++i) {
+            std::complex<float> sample = pSamples[i];
+            const float size = std::abs(sample);
+            m_limited[i] = size > limit ? sample * (limit / size) : sample;
+        }
+        pSamples = m_limited.data();
+    }
     // Both envelopes are of other samples, or another limit.
     m_levels = m_bestLevels = Levels();
     Result best;
@@ -264,22 +275,8 @@ int CwSpeedEstimator::averagingLength(double dUnit)
 void CwSpeedEstimator::envelopeAndLevels(const std::complex<float>* pSamples, size_t nCount,
                                          int nLength, bool bInPhase)
 {
-    EnvelopeDetector detector(nLength);
-    detector.SetLength(nLength);
     m_envelope.resize(nCount);
-    // The limit and the output in locals: the stores through the output could otherwise
-    // change the limit, which would then be read again at every sample.
-    float* envelope = m_envelope.data();
-    const float limit = m_fLimit;
-    for (size_t i = 0; i < nCount; ++i) {
-        std::complex<float> sample = pSamples[i];
-        if (limit > 0.0f) {
-            const float size = std::abs(sample);
-            if (size > limit)
-                sample *= limit / size;
-        }
-        envelope[i] = bInPhase ? detector.PushAverage(sample).real() : detector.Push(sample);
-    }
+    EnvelopeDetector::AverageOf(pSamples, nCount, nLength, bInPhase, m_envelope.data());
     m_sorted.assign(m_envelope.begin() + nLength, m_envelope.end());
     radixSort(m_sorted, m_keys, m_keyScratch);
     m_levels.nLength = nLength;

@@ -50,7 +50,8 @@ public:
 private:
     /// The envelope's averaging length, in samples, for a trial of @p dUnit.
     static int averagingLength(double dUnit);
-    /// The envelope of @p pSamples averaged over @p nLength into m_envelope, and its levels.
+    /// The envelope of @p pSamples (already limited) averaged over @p nLength into m_envelope,
+    /// and its levels.
     void envelopeAndLevels(const std::complex<float>* pSamples, size_t nCount, int nLength,
                            bool bInPhase);
     Result tryUnit(const std::complex<float>* pSamples, size_t nCount, double dUnit, bool bInPhase);
@@ -71,6 +72,7 @@ private:
     bool m_bCoarse = false;           ///< see SearchCoarsely()
     std::vector<double> m_candidates; ///< element lengths tried, and the cost of each
     std::vector<double> m_costs;
+    std::vector<std::complex<float>> m_limited; ///< the samples under m_fLimit, if it is set
     std::vector<float> m_envelope; ///< of the samples of the latest estimate, m_levels' length
     Levels m_levels;
     /// The envelope of the estimate's best trial so far, kept for its refinement.

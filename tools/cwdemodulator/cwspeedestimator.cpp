@@ -301,6 +301,7 @@ CwSpeedEstimator::Result CwSpeedEstimator::tryUnit(const std::complex<float>* pS
     settings.dMaxUnit = m_dMaxUnit;
     settings.dLineSilence = 1e18;
     settings.bAdapt = false;
+    settings.bRunsOnly = true;
     TrialListener listener(dUnit);
     CwTimingTracker tracker(settings, &listener);
     tracker.Start(dUnit, mark, space, 0);

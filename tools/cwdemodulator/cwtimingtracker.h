@@ -45,6 +45,10 @@ public:
         double dMaxUnit = 1e9;        ///< longest element length, samples (slowest speed)
         double dLineSilence = 3000.0; ///< silence that ends a line, samples
         bool bAdapt = true;           ///< follow speed and levels; off for trial runs
+        /// Trial runs that want the runs only: no symbols, no judging of gaps, no line end,
+        /// and (as with bAdapt off) no following of the speed and levels. The runs reported
+        /// are those a non-adapting tracker reports.
+        bool bRunsOnly = false;
     };
 
     CwTimingTracker(const Settings& settings, IListener* pListener);

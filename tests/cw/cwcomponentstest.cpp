@@ -562,8 +562,9 @@ TEST(CwSpeed, ElementLengthIsFoundAcrossTheSpeedRangeInMagnitudeAndInPhase)
 
 TEST(CwSpeed, EstimatorKeptAcrossSamplesLimitsAndReadingsAnswersAsAFreshOne)
 {
-    // The estimator keeps its best trial's envelope for the refinement at the same length:
-    // nothing of it may reach the next estimate, of other samples, another limit or in phase.
+    // The estimator keeps its best trial's envelope for the refinement at the same length, and
+    // its trials' timing tracker: nothing of them may reach the next trial or estimate, of
+    // other samples, another limit or in phase.
     const std::vector<double> text = {-7, 3, -1, 1, -3, 1, -1, 3, -1, 3, -3, 1, -1, 1, -1, 1, -7};
     std::mt19937 generator(3);
     std::normal_distribution<float> noise(0.0f, 0.15f);

@@ -3,6 +3,7 @@
 #include <complex>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 namespace cw {
@@ -26,6 +27,8 @@ public:
     };
 
     CwSpeedEstimator(double dMinUnit, double dMaxUnit);
+    ~CwSpeedEstimator();
+    CwSpeedEstimator(CwSpeedEstimator&&) noexcept;
 
     /// Estimates from @p nCount baseband samples. @p nMinMarks marks must be seen.
     /// @p bInPhase: the samples' real parts are the tone's in-phase part (coherent
@@ -82,6 +85,8 @@ private:
     std::vector<std::uint32_t> m_keys; ///< radix sort keys of m_sorted and their scratch
     std::vector<std::uint32_t> m_keyScratch;
     std::vector<double> m_sums; ///< the levels' sums below each step of their split
+    struct Trial;
+    std::unique_ptr<Trial> m_pTrial; ///< made at the first trial
 };
 
 } // namespace cw

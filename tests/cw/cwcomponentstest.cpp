@@ -1673,6 +1673,30 @@ TEST(CwHeldLevelSwing, TakesARaggedFastFadeWithManyPeaksButNotWithFew)
     EXPECT_TRUE(sparse.FittedFadePeaks().empty());
 }
 
+TEST(CwHeldLevelSwing, FitsOnePeakForEveryDotOfAFastFadeThoughTheyFollowAnElementApart)
+{
+    // Held seconds at 500 samples a second, 40 to an element: runs of five dots an element
+    // apart ("H" and a dot) between character gaps, fading 20 dB at 2 Hz in little noise. Each
+    // dot is one peak of the matched envelope, the next dot's peak some two elements on.
+    const double rate = 500.0;
+    constexpr float NOISE = 0.02f;
+    const std::vector<bool> units = keyedUnits({1, -1, 1, -1, 1, -1, 1, -1, 1, -3}, 12);
+    std::mt19937 generator(6);
+    std::normal_distribution<float> noise(0.0f, NOISE);
+    std::vector<std::complex<float>> samples;
+    for (size_t i = 0; i < units.size() * UNIT; ++i) {
+        const double turn = dsp::TWO_PI * double(i) / (0.5 * rate);
+        const float level = 1.0f - 0.9f * float(1.0 - std::cos(turn)) / 2.0f;
+        samples.emplace_back((units[i / UNIT] ? level : 0.0f) + noise(generator), noise(generator));
+    }
+    const cw::HeldLevelSwing swing(samples, UNIT, NOISE * NOISE, rate);
+    ASSERT_TRUE(swing.Swung());
+    const auto& peaks = swing.FittedFadePeaks();
+    // Every dot but the first, which tops out before the averaging length is full.
+    EXPECT_EQ(peaks.size(), size_t(5 * 12 - 1));
+    EXPECT_GT(peaks.front().nAt, 2 * UNIT);
+}
+
 TEST(CwHeldLevelSwing, TellsAFadingToneFromASteadyOne)
 {
     // Held seconds of keyed in-phase samples: a tone fading by 20 dB twice over them swung; a

@@ -38,24 +38,28 @@ double dB(double dRatio)
 /// value's bits are found in three counting passes, 11, 11 and 10 of them at a time, without
 /// the mispredicted branches of comparisons. Each pass after the first counts only the values
 /// that share the bits found so far, gathered into @p kept (after the first, a small part of
-/// the band); @p counts is the passes' room.
+/// the band); @p counts is the passes' room, all zero between calls: each pass clears only the
+/// counts it raised, fewer than the digit's two thousand once the first pass has narrowed the
+/// values down.
 float valueOfRank(const float* pValues, size_t nCount, size_t nRank,
                   std::vector<std::uint32_t>& counts, std::vector<std::uint32_t>& kept)
 {
     if (nRank >= nCount)
         return 0.0f;
     kept.resize(std::max(kept.size(), nCount));
+    counts.resize(std::max<size_t>(counts.size(), 1u << 11));
     std::uint32_t* values = kept.data();
     std::memcpy(values, pValues, nCount * sizeof(float));
     size_t live = nCount; ///< values that share the bits found so far, first in kept
     for (const auto& [shift, width] : {std::pair{21, 11}, std::pair{10, 11}, std::pair{0, 10}}) {
         const std::uint32_t mask = (1u << width) - 1u;
-        counts.assign(size_t(mask) + 1, 0);
         for (size_t i = 0; i < live; ++i)
             ++counts[(values[i] >> shift) & mask];
         std::uint32_t digit = 0;
         while (nRank >= counts[digit])
             nRank -= counts[digit++];
+        for (size_t i = 0; i < live; ++i)
+            counts[(values[i] >> shift) & mask] = 0;
         // Gathered without a branch: each value is written, and the next one goes over it
         // unless it has the digit.
         size_t sharing = 0;

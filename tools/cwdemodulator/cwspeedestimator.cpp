@@ -331,8 +331,7 @@ CwSpeedEstimator::Result CwSpeedEstimator::tryUnit(const std::complex<float>* pS
     CwTimingTracker& tracker = m_pTrial->tracker;
     listener.Restart(dUnit);
     tracker.Start(dUnit, mark, space, 0);
-    for (size_t i = size_t(length); i < nCount; ++i)
-        tracker.Push(m_envelope[i]);
+    tracker.PushAll(m_envelope.data() + length, nCount - size_t(length));
 
     result.nMarks = listener.nMarks;
     result.fSpaceLevel = space;

@@ -75,6 +75,12 @@ void CwTimingTracker::Push(float fEnvelope)
         checkGap(m_threshold.HasPendingEdge() ? m_threshold.PendingEdge() : n + 1);
 }
 
+void CwTimingTracker::PushAll(const float* pEnvelope, size_t nCount)
+{
+    for (size_t i = 0; i < nCount; ++i)
+        Push(pEnvelope[i]);
+}
+
 void CwTimingTracker::SetUnit(double dUnit)
 {
     m_dUnit = std::clamp(dUnit, m_settings.dMinUnit, m_settings.dMaxUnit);

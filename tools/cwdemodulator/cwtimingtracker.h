@@ -8,6 +8,7 @@
 
 #include <QtGlobal>
 
+#include <cstddef>
 #include <vector>
 
 namespace cw {
@@ -60,6 +61,9 @@ public:
                bool bCoherent = false);
     /// The next envelope sample.
     void Push(float fEnvelope);
+    /// The next @p nCount envelope samples, each as Push() takes it, in one call (the speed
+    /// search's trials run whole envelopes through).
+    void PushAll(const float* pEnvelope, size_t nCount);
     /// A key-down or key-up segment decided by CwSegmenter, in place of envelope samples. Its
     /// kind says dot or dash, and whether a gap ends the character; the lengths still decide
     /// word and line ends, the error markers and the speed.

@@ -78,7 +78,31 @@ float valueOfRank(const float* pValues, size_t nCount, size_t nRank,
     return value;
 }
 
+/// The highest of @p history, whose newest value is @p fNewest: the key-down level again once
+/// the highest value left the memory. Rare, and kept out of the loop over the band.
+[[gnu::noinline]] float highestRemembered(const dsp::RingBuffer<float>& history, float fNewest)
+{
+    float level = fNewest;
+    history.ForEach([&level](float f) { level = std::max(level, f); });
+    return level;
+}
+
 } // namespace
+
+inline void SignalFinder::remember(size_t nBand, float fPower)
+{
+    // The key-down level is the highest power remembered: it changes only where the new
+    // power is higher, or where the one the memory lets go of was the highest.
+    dsp::RingBuffer<float>& history = m_history[nBand];
+    const bool full = history.full();
+    const float leaving = full ? history.Oldest() : 0.0f;
+    history.Push(fPower);
+    float& level = m_keyDown[nBand];
+    if (fPower >= level)
+        level = fPower;
+    else if (full && leaving == level)
+        level = highestRemembered(history, fPower);
+}
 
 SignalFinder::SignalFinder(const Settings& settings) : m_settings(settings)
 {
@@ -187,23 +211,6 @@ void SignalFinder::updateNoise(const std::vector<float>& power)
     const float median = valueOfRank(&power[m_nLowBin], bandBins, bandBins / 2, m_counts, m_kept);
     const double mean = std::max(double(median) / dsp::LN2, 1e-20);
     m_dNoise = spectra() <= 1 ? mean : m_dNoise + NOISE_SMOOTHING * (mean - m_dNoise);
-}
-
-void SignalFinder::remember(size_t nBand, float fPower)
-{
-    // The key-down level is the highest power remembered: it changes only where the new
-    // power is higher, or where the one the memory lets go of was the highest.
-    dsp::RingBuffer<float>& history = m_history[nBand];
-    const bool full = history.full();
-    const float leaving = full ? history.Oldest() : 0.0f;
-    history.Push(fPower);
-    float& level = m_keyDown[nBand];
-    if (fPower >= level) {
-        level = fPower;
-    } else if (full && leaving == level) {
-        level = fPower;
-        history.ForEach([&level](float f) { level = std::max(level, f); });
-    }
 }
 
 bool SignalFinder::isKeyed(size_t nBand) const

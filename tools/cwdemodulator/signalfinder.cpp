@@ -172,7 +172,8 @@ void SignalFinder::Push(const std::vector<float>& power)
 bool SignalFinder::IsLoudNow(double dPitchHz, double dReachHz) const
 {
     const float threshold = float(LOUD_SHARE * m_dNoise * m_dThresholdRatio);
-    for (size_t b : binsNear(dPitchHz, dReachHz)) {
+    const auto [first, end] = binsNear(dPitchHz, dReachHz);
+    for (size_t b = first; b < end; ++b) {
         const float latest = m_history[b].empty() ? 0.0f : m_history[b].Newest();
         if (latest >= threshold)
             return true;
@@ -180,7 +181,7 @@ bool SignalFinder::IsLoudNow(double dPitchHz, double dReachHz) const
     return false;
 }
 
-std::vector<size_t> SignalFinder::binsNear(double dPitchHz, double dReachHz) const
+std::pair<size_t, size_t> SignalFinder::binsNear(double dPitchHz, double dReachHz) const
 {
     const double binHz = m_settings.dBinHz;
     const std::ptrdiff_t first = std::max<std::ptrdiff_t>(
@@ -188,16 +189,14 @@ std::vector<size_t> SignalFinder::binsNear(double dPitchHz, double dReachHz) con
     const std::ptrdiff_t last = std::min<std::ptrdiff_t>(
         std::ptrdiff_t(m_keyDown.size()) - 1,
         std::ptrdiff_t(std::ceil((dPitchHz + dReachHz) / binHz)) - std::ptrdiff_t(m_nLowBin));
-    std::vector<size_t> bins;
-    for (std::ptrdiff_t b = first; b <= last; ++b)
-        bins.push_back(size_t(b));
-    return bins;
+    return {size_t(first), size_t(std::max(first, last + 1))};
 }
 
 bool SignalFinder::IsActive(double dPitchHz, double dReachHz) const
 {
     const float threshold = float(0.5 * m_dNoise * m_dThresholdRatio);
-    for (size_t b : binsNear(dPitchHz, dReachHz)) {
+    const auto [first, end] = binsNear(dPitchHz, dReachHz);
+    for (size_t b = first; b < end; ++b) {
         if (m_keyDown[b] >= threshold)
             return true;
     }

@@ -1771,8 +1771,8 @@ TEST(CwLevelSwing, ReadsEveryStepAndForgetsWhatLeftTheSpan)
 TEST(DspRingBuffer, KeepsTheLatestValuesByAgeWhateverTheOperations)
 {
     // Each case: capacity, operations ('p' pushes the next number, 'P' pushes the next three
-    // at once, 'o' / 'n' drop the oldest / newest, 'c' clears, 'f' fills with -1), and the
-    // values kept afterwards, oldest first.
+    // at once, 'o' / 'n' drop the oldest / newest, 'c' clears, 'f' fills with -1, 'r' takes
+    // the whole capacity's memory), and the values kept afterwards, oldest first.
     struct Case
     {
         const char* name;
@@ -1790,6 +1790,9 @@ TEST(DspRingBuffer, KeepsTheLatestValuesByAgeWhateverTheOperations)
         {"deque ends", 4, "pppponp", {1, 2, 4}},
         {"deque wrapped", 3, "pppooppnp", {2, 3, 5}},
         {"no capacity", 0, "ppP", {}},
+        {"reserved, then wrapped", 3, "rppppp", {2, 3, 4}},
+        {"reserved while growing, then bulk", 4, "pprP", {1, 2, 3, 4}},
+        {"reserved deque", 3, "prpponp", {1, 3}},
     };
     for (const Case& c : cases) {
         dsp::RingBuffer<int> ring(c.nCapacity);
@@ -1809,6 +1812,8 @@ TEST(DspRingBuffer, KeepsTheLatestValuesByAgeWhateverTheOperations)
                 ring.Clear();
             } else if (op == 'f') {
                 ring.Fill(-1);
+            } else if (op == 'r') {
+                ring.Reserve();
             }
         }
         std::vector<int> byAge;

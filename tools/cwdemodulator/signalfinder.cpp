@@ -114,6 +114,9 @@ SignalFinder::SignalFinder(const Settings& settings) : m_settings(settings)
     const size_t depth = std::max<size_t>(4, size_t(std::ceil(MEMORY_SEC / settings.dFrameSec)));
     const size_t bandBins = m_nHighBin - m_nLowBin + 1;
     m_history.assign(bandBins, dsp::RingBuffer<float>(depth));
+    // Every bin's memory fills within seconds: taken at once, not grown spectrum by spectrum.
+    for (dsp::RingBuffer<float>& history : m_history)
+        history.Reserve();
     m_keyDown.assign(bandBins, 0.0f);
     m_dThresholdRatio = std::pow(10.0, settings.dMinSnrDb / 10.0) * SNR_BIN_FACTOR / binHz;
 }

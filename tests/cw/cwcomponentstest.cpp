@@ -386,6 +386,45 @@ TEST(CwBlockEvidence, OwnPhaseBoundIsNeverBelowTheEvidence)
     EXPECT_GT(losing, weighed / 10);
 }
 
+/// Lengths left out under the floor are exactly those whose prior, computed with no floor, is
+/// under it, for element lengths all over the range (so that some lengths fall just either
+/// side of the floor) and for both floors: the cut that spares their exponentials never drops
+/// a length that belongs in.
+TEST(CwLengthPriors, AFloorLeavesOutExactlyTheLengthsUnderIt)
+{
+    using Prior = cw::SegmentLengthPriors::LengthPrior;
+    constexpr int LONGEST_GAP = 64;
+    int kept = 0;
+    int dropped = 0;
+    for (double floor : {-6.0, -14.0}) {
+        for (double blocksPerUnit = 1.5; blocksPerUnit < 16.0; blocksPerUnit += 0.0371) {
+            SCOPED_TRACE(testing::Message() << floor << " at " << blocksPerUnit);
+            cw::SegmentLengthPriors cut(cw::BlockEvidence::LONGEST_MARK, LONGEST_GAP, floor, floor);
+            cw::SegmentLengthPriors open(cw::BlockEvidence::LONGEST_MARK, LONGEST_GAP, -1e6, -1e6);
+            cut.Set(blocksPerUnit);
+            open.Set(blocksPerUnit);
+            auto compare = [&](const Prior& a, const Prior& all) {
+                ASSERT_EQ(a.log.size(), all.log.size());
+                for (size_t d = 0; d < all.log.size(); ++d) {
+                    if (all.log[d] > floor) {
+                        ASSERT_EQ(a.log[d], all.log[d]) << d;
+                        ++kept;
+                    } else {
+                        ASSERT_EQ(a.log[d], -HUGE_VAL) << d;
+                        dropped += std::isfinite(all.log[d]) ? 1 : 0;
+                    }
+                }
+            };
+            compare(cut.Dot(), open.Dot());
+            compare(cut.Dash(), open.Dash());
+            compare(cut.ElementGap(), open.ElementGap());
+            compare(cut.CharacterGap(), open.CharacterGap());
+        }
+    }
+    EXPECT_GT(kept, 1000);
+    EXPECT_GT(dropped, 1000);
+}
+
 std::string morse(const std::vector<cw::CwSegmenter::Segment>& segments)
 {
     using Kind = cw::CwSegmenter::Kind;
@@ -523,8 +562,9 @@ TEST(CwSpeed, ElementLengthIsFoundAcrossTheSpeedRangeInMagnitudeAndInPhase)
 
 TEST(CwSpeed, EstimatorKeptAcrossSamplesLimitsAndReadingsAnswersAsAFreshOne)
 {
-    // The estimator keeps its best trial's envelope for the refinement at the same length:
-    // nothing of it may reach the next estimate, of other samples, another limit or in phase.
+    // The estimator keeps its best trial's envelope for the refinement at the same length, and
+    // its trials' timing tracker: nothing of them may reach the next trial or estimate, of
+    // other samples, another limit or in phase.
     const std::vector<double> text = {-7, 3, -1, 1, -3, 1, -1, 3, -1, 3, -3, 1, -1, 1, -1, 1, -7};
     std::mt19937 generator(3);
     std::normal_distribution<float> noise(0.0f, 0.15f);
@@ -739,6 +779,35 @@ TEST(CwMatchedFilter, ChangingTheLengthGivesWhatAFreshFilterGives)
         last = fresh.Push(sample);
         if (i >= 300) {
             EXPECT_NEAR(a, last, 1e-4f) << i;
+        }
+    }
+}
+
+TEST(CwMatchedFilter, AStretchAveragedAtOnceIsWhatAFreshFilterGivesToTheBit)
+{
+    // Long enough for the running sum to be rebuilt twice. Rare bursts a trillion times the
+    // level leave rounding in the sum after they pass, which the rebuilds clear; with bursts
+    // inside the average as it is rebuilt, any other order of additions would show too.
+    std::mt19937 generator(4);
+    std::normal_distribution<float> noise(0.0f, 0.1f);
+    std::vector<std::complex<float>> samples(140000);
+    for (size_t i = 0; i < samples.size(); ++i) {
+        const bool burst = i % 4099 == 0 || i == 65530 || i == 131060;
+        samples[i] = {(burst ? 1e12f : 1.0f) + noise(generator), noise(generator)};
+    }
+    for (int length : {1, 37, 300}) {
+        for (bool inPhase : {false, true}) {
+            SCOPED_TRACE(testing::Message() << length << (inPhase ? " in phase" : ""));
+            std::vector<float> atOnce(samples.size());
+            cw::EnvelopeDetector::AverageOf(samples.data(), samples.size(), length, inPhase,
+                                            atOnce.data());
+            cw::EnvelopeDetector fresh(length);
+            fresh.SetLength(length);
+            for (size_t i = 0; i < samples.size(); ++i) {
+                const float pushed =
+                    inPhase ? fresh.PushAverage(samples[i]).real() : fresh.Push(samples[i]);
+                ASSERT_EQ(atOnce[i], pushed) << i;
+            }
         }
     }
 }
@@ -1604,6 +1673,30 @@ TEST(CwHeldLevelSwing, TakesARaggedFastFadeWithManyPeaksButNotWithFew)
     EXPECT_TRUE(sparse.FittedFadePeaks().empty());
 }
 
+TEST(CwHeldLevelSwing, FitsOnePeakForEveryDotOfAFastFadeThoughTheyFollowAnElementApart)
+{
+    // Held seconds at 500 samples a second, 40 to an element: runs of five dots an element
+    // apart ("H" and a dot) between character gaps, fading 20 dB at 2 Hz in little noise. Each
+    // dot is one peak of the matched envelope, the next dot's peak some two elements on.
+    const double rate = 500.0;
+    constexpr float NOISE = 0.02f;
+    const std::vector<bool> units = keyedUnits({1, -1, 1, -1, 1, -1, 1, -1, 1, -3}, 12);
+    std::mt19937 generator(6);
+    std::normal_distribution<float> noise(0.0f, NOISE);
+    std::vector<std::complex<float>> samples;
+    for (size_t i = 0; i < units.size() * UNIT; ++i) {
+        const double turn = dsp::TWO_PI * double(i) / (0.5 * rate);
+        const float level = 1.0f - 0.9f * float(1.0 - std::cos(turn)) / 2.0f;
+        samples.emplace_back((units[i / UNIT] ? level : 0.0f) + noise(generator), noise(generator));
+    }
+    const cw::HeldLevelSwing swing(samples, UNIT, NOISE * NOISE, rate);
+    ASSERT_TRUE(swing.Swung());
+    const auto& peaks = swing.FittedFadePeaks();
+    // Every dot but the first, which tops out before the averaging length is full.
+    EXPECT_EQ(peaks.size(), size_t(5 * 12 - 1));
+    EXPECT_GT(peaks.front().nAt, 2 * UNIT);
+}
+
 TEST(CwHeldLevelSwing, TellsAFadingToneFromASteadyOne)
 {
     // Held seconds of keyed in-phase samples: a tone fading by 20 dB twice over them swung; a
@@ -1678,8 +1771,8 @@ TEST(CwLevelSwing, ReadsEveryStepAndForgetsWhatLeftTheSpan)
 TEST(DspRingBuffer, KeepsTheLatestValuesByAgeWhateverTheOperations)
 {
     // Each case: capacity, operations ('p' pushes the next number, 'P' pushes the next three
-    // at once, 'o' / 'n' drop the oldest / newest, 'c' clears, 'f' fills with -1), and the
-    // values kept afterwards, oldest first.
+    // at once, 'o' / 'n' drop the oldest / newest, 'c' clears, 'f' fills with -1, 'r' takes
+    // the whole capacity's memory), and the values kept afterwards, oldest first.
     struct Case
     {
         const char* name;
@@ -1697,6 +1790,9 @@ TEST(DspRingBuffer, KeepsTheLatestValuesByAgeWhateverTheOperations)
         {"deque ends", 4, "pppponp", {1, 2, 4}},
         {"deque wrapped", 3, "pppooppnp", {2, 3, 5}},
         {"no capacity", 0, "ppP", {}},
+        {"reserved, then wrapped", 3, "rppppp", {2, 3, 4}},
+        {"reserved while growing, then bulk", 4, "pprP", {1, 2, 3, 4}},
+        {"reserved deque", 3, "prpponp", {1, 3}},
     };
     for (const Case& c : cases) {
         dsp::RingBuffer<int> ring(c.nCapacity);
@@ -1716,6 +1812,8 @@ TEST(DspRingBuffer, KeepsTheLatestValuesByAgeWhateverTheOperations)
                 ring.Clear();
             } else if (op == 'f') {
                 ring.Fill(-1);
+            } else if (op == 'r') {
+                ring.Reserve();
             }
         }
         std::vector<int> byAge;

@@ -192,6 +192,33 @@ TEST(SignalFinderTest, NoiseFloorIsTheBandsMedianPower)
     }
 }
 
+TEST(SignalFinderTest, ALineIsActiveAndLoudWithinReachOfItsPitchOnly)
+{
+    // Lines at 1200 Hz and at the band's lowest bin (200 Hz) over a flat floor, 4 Hz a bin:
+    // a pitch counts where its reach touches a line's bin, edges included, and not a bin
+    // further; a pitch whose reach lies wholly below the band finds no line, even beside one.
+    cw::SignalFinder::Settings settings;
+    settings.dBinHz = 4.0;
+    settings.nBins = 1025;
+    settings.dLowHz = 200.0;
+    settings.dHighHz = 3500.0;
+    std::vector<float> power(settings.nBins, 1e-3f);
+    power[300] = power[50] = 100.0f;
+    cw::SignalFinder finder(settings);
+    for (int i = 0; i < 3; ++i)
+        finder.Push(power);
+    EXPECT_TRUE(finder.IsActive(1200.0, 10.0));
+    EXPECT_TRUE(finder.IsLoudNow(1200.0, 10.0));
+    EXPECT_TRUE(finder.IsActive(1212.0, 12.0));
+    EXPECT_TRUE(finder.IsActive(1188.0, 12.0));
+    EXPECT_FALSE(finder.IsActive(1220.0, 10.0));
+    EXPECT_FALSE(finder.IsLoudNow(1180.0, 10.0));
+    EXPECT_TRUE(finder.IsActive(206.0, 6.0));
+    EXPECT_FALSE(finder.IsActive(100.0, 10.0));
+    EXPECT_FALSE(finder.IsLoudNow(100.0, 10.0));
+    EXPECT_FALSE(finder.IsActive(5000.0, 10.0));
+}
+
 TEST(SignalFinderTest, FindsAKeyedLineAtItsPitch)
 {
     cw::CwSynthesizer::Settings settings;

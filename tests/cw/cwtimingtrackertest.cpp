@@ -8,6 +8,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <random>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -149,6 +151,48 @@ TEST(CwTimingTracker, SpeedStaysWithinItsLimits)
         keyer.key({40, -40});
     EXPECT_LE(keyer.tracker.Unit(), 100.0);
     EXPECT_GE(keyer.tracker.Unit(), 4.0);
+}
+
+TEST(CwTimingTracker, RunsOnlyTrackerReportsTheRunsOfAFullOneAndNoSymbols)
+{
+    // Noisy keying with short dots and pauses, an overlong dash, word gaps and a silence that
+    // ends the line, read at a unit a little off: the runs (lengths, peaks and dash levels)
+    // are those a non-adapting tracker reports, the mark the input cuts short included.
+    struct Runs : cw::CwTimingTracker::IListener
+    {
+        void OnSymbol(int code, qint64) override { codes.push_back(code); }
+        void OnRun(const cw::CwTimingTracker::Run& r) override
+        {
+            runs.push_back({r.bMark, r.nStart, r.nLength, r.fPeak, r.fLevel});
+        }
+        std::vector<int> codes;
+        std::vector<std::tuple<bool, qint64, qint64, float, float>> runs;
+    };
+    const std::vector<double> keying = {1, -1,   3, -3, 0.5, -0.4, 1, -7, 6,  -1,
+                                        1, -200, 3, -1, 1,   -3,   3, -5, 1.2};
+    std::mt19937 generator(2);
+    std::normal_distribution<float> noise(0.0f, 0.15f);
+    std::vector<float> envelope;
+    for (double run : keying)
+        for (int i = int(std::abs(run) * UNIT * 1.1); i > 0; --i)
+            envelope.push_back((run > 0 ? 1.0f : 0.0f) + noise(generator));
+    cw::CwTimingTracker::Settings settings = Keyer::settings();
+    settings.bAdapt = false;
+    Runs full;
+    Runs runsOnly;
+    cw::CwTimingTracker fullTracker(settings, &full);
+    settings.bRunsOnly = true;
+    cw::CwTimingTracker runsOnlyTracker(settings, &runsOnly);
+    for (cw::CwTimingTracker* tracker : {&fullTracker, &runsOnlyTracker}) {
+        tracker->Start(UNIT, 1.0f, 0.0f, 0);
+        for (float value : envelope)
+            tracker->Push(value);
+        tracker->Finish();
+    }
+    EXPECT_EQ(full.runs.size(), 19u);
+    EXPECT_GT(full.codes.size(), 15u);
+    EXPECT_EQ(runsOnly.runs, full.runs);
+    EXPECT_TRUE(runsOnly.codes.empty());
 }
 
 TEST(CwTimingMisfit, MorseTimingFitsAndOtherTimingDoesNot)

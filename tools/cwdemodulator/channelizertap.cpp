@@ -27,7 +27,6 @@ ChannelizerTap::ChannelizerTap(const Channelizer& channelizer, double dCentreHz)
     // A real tone of amplitude A fills its bin with A N / 2; the real part of the inverse
     // transform gives it back as A N / 2 before this scale.
     m_fScale = 2.0f / float(channelizer.Size());
-    m_pInverse = std::make_unique<dsp::FourierTransform>(m_nSize / 2, true);
     m_bins.resize(m_nSize);
     m_oddTurn.resize(m_nSize / 2);
     for (size_t k = 0; k < m_nSize / 2; ++k)
@@ -106,9 +105,12 @@ void ChannelizerTap::Process(std::int64_t nFrame, std::vector<float>& audio)
         bins[k] += bin;
         bins[(m_nSize - k) % m_nSize] += std::conj(bin);
     }
-    fold(m_pInverse->Input());
-    m_pInverse->Execute();
-    const std::complex<float>* out = m_pInverse->Output();
+    // The inverse transform is the thread's, shared by the taps it runs: a plan per tap cost
+    // more than a lookup per frame, and fold() writes all of its input.
+    dsp::FourierTransform& inverse = dsp::FourierTransform::Shared(m_nSize / 2, true);
+    fold(inverse.Input());
+    inverse.Execute();
+    const std::complex<float>* out = inverse.Output();
     // Moving the centre bin to the quarter bin is a mix; frames start half a frame apart, so
     // the mix's phase at each frame's start alternates in sign with the bins moved.
     const std::int64_t shift = m_nActiveBin - std::int64_t(quarter);

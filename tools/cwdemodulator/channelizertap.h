@@ -4,14 +4,9 @@
 #include <complex>
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <mutex>
 #include <utility>
 #include <vector>
-
-namespace dsp {
-class FourierTransform;
-} // namespace dsp
 
 namespace cw {
 
@@ -64,8 +59,6 @@ private:
     std::vector<float> m_taper; ///< weight of the bins centre - half .. centre + half
     int m_nHalf = 0;
     float m_fScale = 1.0f;
-    /// Half the inverse transform's length: the audio is real, see Process().
-    std::unique_ptr<dsp::FourierTransform> m_pInverse;
     std::vector<std::complex<float>> m_bins; ///< the bins taken, made Hermitian
     /// The folded bins that can be other than zero (and the bins taken, with those half the
     /// inverse transform's length above them).

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <utility>
 
 namespace cw {
@@ -25,7 +26,15 @@ constexpr double ONE_KIND_PENALTY = 0.05;
 class TrialListener : public CwTimingTracker::IListener
 {
 public:
-    explicit TrialListener(double dUnit) : m_dUnit(dUnit) {}
+    /// Forgets the last trial's runs (keeping the room for them) for one at @p dUnit.
+    void Restart(double dUnit)
+    {
+        m_dUnit = dUnit;
+        nMarks = nDots = nDashes = items = 0;
+        cost = 0.0;
+        peaks.clear();
+        observations.clear();
+    }
     void OnSymbol(int, qint64) override {}
     void OnRun(const CwTimingTracker::Run& run) override
     {
@@ -46,7 +55,7 @@ public:
         }
     }
 
-    double m_dUnit;
+    double m_dUnit = 1.0;
     int nMarks = 0;
     int nDots = 0;
     int nDashes = 0;
@@ -209,10 +218,23 @@ void splitLevels(const std::vector<float>& values, std::vector<double>& sums, fl
 
 } // namespace
 
+/// The timing rules a trial runs and what it collects, kept from trial to trial: the tracker's
+/// history holds the longest dash at the slowest speed, too much to clear for every trial.
+struct CwSpeedEstimator::Trial
+{
+    explicit Trial(const CwTimingTracker::Settings& settings) : tracker(settings, &listener) {}
+
+    TrialListener listener;
+    CwTimingTracker tracker;
+};
+
 CwSpeedEstimator::CwSpeedEstimator(double dMinUnit, double dMaxUnit)
     : m_dMinUnit(dMinUnit), m_dMaxUnit(dMaxUnit)
 {
 }
+
+CwSpeedEstimator::~CwSpeedEstimator() = default;
+CwSpeedEstimator::CwSpeedEstimator(CwSpeedEstimator&&) noexcept = default;
 
 CwSpeedEstimator::Result CwSpeedEstimator::Estimate(const std::complex<float>* pSamples,
                                                     size_t nCount, int nMinMarks, bool bInPhase)
@@ -221,6 +243,17 @@ CwSpeedEstimator::Result CwSpeedEstimator::Estimate(const std::complex<float>* p
     for (double unit = m_dMinUnit; unit <= m_dMaxUnit * 1.001; unit *= CANDIDATE_STEP)
         m_candidates.push_back(unit);
     m_costs.assign(m_candidates.size(), NOT_TRIED);
+    // Every trial averages the same limited samples: they are limited once.
+    if (m_fLimit > 0.0f) {
+        m_limited.resize(nCount);
+        const float limit = m_fLimit;
+        for (size_t i = 0; i < nCount; ++i) {
+            std::complex<float> sample = pSamples[i];
+            const float size = std::abs(sample);
+            m_limited[i] = size > limit ? sample * (limit / size) : sample;
+        }
+        pSamples = m_limited.data();
+    }
     // Both envelopes are of other samples, or another limit.
     m_levels = m_bestLevels = Levels();
     Result best;
@@ -264,22 +297,8 @@ int CwSpeedEstimator::averagingLength(double dUnit)
 void CwSpeedEstimator::envelopeAndLevels(const std::complex<float>* pSamples, size_t nCount,
                                          int nLength, bool bInPhase)
 {
-    EnvelopeDetector detector(nLength);
-    detector.SetLength(nLength);
     m_envelope.resize(nCount);
-    // The limit and the output in locals: the stores through the output could otherwise
-    // change the limit, which would then be read again at every sample.
-    float* envelope = m_envelope.data();
-    const float limit = m_fLimit;
-    for (size_t i = 0; i < nCount; ++i) {
-        std::complex<float> sample = pSamples[i];
-        if (limit > 0.0f) {
-            const float size = std::abs(sample);
-            if (size > limit)
-                sample *= limit / size;
-        }
-        envelope[i] = bInPhase ? detector.PushAverage(sample).real() : detector.Push(sample);
-    }
+    EnvelopeDetector::AverageOf(pSamples, nCount, nLength, bInPhase, m_envelope.data());
     m_sorted.assign(m_envelope.begin() + nLength, m_envelope.end());
     radixSort(m_sorted, m_keys, m_keyScratch);
     m_levels.nLength = nLength;
@@ -299,16 +318,20 @@ CwSpeedEstimator::Result CwSpeedEstimator::tryUnit(const std::complex<float>* pS
     const float space = m_levels.fSpace;
     const float mark = m_levels.fMark;
 
-    CwTimingTracker::Settings settings;
-    settings.dMinUnit = m_dMinUnit;
-    settings.dMaxUnit = m_dMaxUnit;
-    settings.dLineSilence = 1e18;
-    settings.bAdapt = false;
-    TrialListener listener(dUnit);
-    CwTimingTracker tracker(settings, &listener);
+    if (!m_pTrial) {
+        CwTimingTracker::Settings settings;
+        settings.dMinUnit = m_dMinUnit;
+        settings.dMaxUnit = m_dMaxUnit;
+        settings.dLineSilence = 1e18;
+        settings.bAdapt = false;
+        settings.bRunsOnly = true;
+        m_pTrial = std::make_unique<Trial>(settings);
+    }
+    TrialListener& listener = m_pTrial->listener;
+    CwTimingTracker& tracker = m_pTrial->tracker;
+    listener.Restart(dUnit);
     tracker.Start(dUnit, mark, space, 0);
-    for (size_t i = size_t(length); i < nCount; ++i)
-        tracker.Push(m_envelope[i]);
+    tracker.PushAll(m_envelope.data() + length, nCount - size_t(length));
 
     result.nMarks = listener.nMarks;
     result.fSpaceLevel = space;

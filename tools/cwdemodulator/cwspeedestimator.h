@@ -3,6 +3,7 @@
 #include <complex>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 namespace cw {
@@ -26,6 +27,8 @@ public:
     };
 
     CwSpeedEstimator(double dMinUnit, double dMaxUnit);
+    ~CwSpeedEstimator();
+    CwSpeedEstimator(CwSpeedEstimator&&) noexcept;
 
     /// Estimates from @p nCount baseband samples. @p nMinMarks marks must be seen.
     /// @p bInPhase: the samples' real parts are the tone's in-phase part (coherent
@@ -50,7 +53,8 @@ public:
 private:
     /// The envelope's averaging length, in samples, for a trial of @p dUnit.
     static int averagingLength(double dUnit);
-    /// The envelope of @p pSamples averaged over @p nLength into m_envelope, and its levels.
+    /// The envelope of @p pSamples (already limited) averaged over @p nLength into m_envelope,
+    /// and its levels.
     void envelopeAndLevels(const std::complex<float>* pSamples, size_t nCount, int nLength,
                            bool bInPhase);
     Result tryUnit(const std::complex<float>* pSamples, size_t nCount, double dUnit, bool bInPhase);
@@ -71,6 +75,7 @@ private:
     bool m_bCoarse = false;           ///< see SearchCoarsely()
     std::vector<double> m_candidates; ///< element lengths tried, and the cost of each
     std::vector<double> m_costs;
+    std::vector<std::complex<float>> m_limited; ///< the samples under m_fLimit, if it is set
     std::vector<float> m_envelope; ///< of the samples of the latest estimate, m_levels' length
     Levels m_levels;
     /// The envelope of the estimate's best trial so far, kept for its refinement.
@@ -80,6 +85,8 @@ private:
     std::vector<std::uint32_t> m_keys; ///< radix sort keys of m_sorted and their scratch
     std::vector<std::uint32_t> m_keyScratch;
     std::vector<double> m_sums; ///< the levels' sums below each step of their split
+    struct Trial;
+    std::unique_ptr<Trial> m_pTrial; ///< made at the first trial
 };
 
 } // namespace cw

@@ -31,6 +31,8 @@ CwTimingTracker::CwTimingTracker(const Settings& settings, IListener* pListener)
       // Long enough for the longest dash that still counts as one.
       m_history((TOO_LONG_UNITS + 1.0) * settings.dMaxUnit)
 {
+    if (m_settings.bRunsOnly)
+        m_settings.bAdapt = false;
 }
 
 void CwTimingTracker::Start(double dUnit, float fMarkLevel, float fSpaceLevel, qint64 nPosition,
@@ -69,8 +71,14 @@ void CwTimingTracker::Push(float fEnvelope)
     const qint64 edge = m_threshold.TakeConfirmedEdge(n, m_bOn, m_dUnit);
     if (edge >= 0)
         confirmEdge(edge);
-    if (!m_bOn)
+    if (!m_bOn && !m_settings.bRunsOnly)
         checkGap(m_threshold.HasPendingEdge() ? m_threshold.PendingEdge() : n + 1);
+}
+
+void CwTimingTracker::PushAll(const float* pEnvelope, size_t nCount)
+{
+    for (size_t i = 0; i < nCount; ++i)
+        Push(pEnvelope[i]);
 }
 
 void CwTimingTracker::SetUnit(double dUnit)
@@ -89,7 +97,7 @@ void CwTimingTracker::PushSegment(const CwSegmenter::Segment& segment)
         m_fPeak = m_fSegmentLevel;
         endMark(end);
         m_fSegmentLevel = -1.0f;
-    } else if (!m_bOn) {
+    } else if (!m_bOn && !m_settings.bRunsOnly) {
         checkGap(end);
     }
     m_pSegment = nullptr;
@@ -100,6 +108,8 @@ void CwTimingTracker::Finish()
 {
     if (m_bOn)
         endMark(m_nPosition);
+    if (m_settings.bRunsOnly)
+        return;
     const qint64 end = m_nPosition;
     if (m_bCharOpen)
         deliver(morse::SYMBOL_END_OF_CHARACTER, end);
@@ -120,8 +130,16 @@ void CwTimingTracker::confirmEdge(qint64 nEdge)
 
 void CwTimingTracker::startMark(qint64 nEdge)
 {
-    checkGap(nEdge);
     const qint64 gap = nEdge - m_nRunStart;
+    if (m_settings.bRunsOnly) {
+        if (m_bHaveMark && m_pListener)
+            m_pListener->OnRun({false, m_nRunStart, gap, 0.0f, 0.0f});
+        m_bOn = true;
+        m_nRunStart = nEdge;
+        m_fPeak = m_threshold.Extreme();
+        return;
+    }
+    checkGap(nEdge);
     if (m_bHaveMark) {
         const double units = double(gap) / m_dUnit;
         if (m_bCharOpen) {
@@ -148,7 +166,9 @@ void CwTimingTracker::endMark(qint64 nEdge)
     const double units = double(length) / m_dUnit;
     const bool dash =
         m_pSegment ? m_pSegment->kind == CwSegmenter::Kind::Dash : units >= DASH_UNITS;
-    if (!dash) {
+    if (m_settings.bRunsOnly) {
+        // Neither symbols nor the speed: the run alone.
+    } else if (!dash) {
         if (units < SHORT_DOT_UNITS)
             deliver(morse::SYMBOL_DOT_TOO_SHORT, nEdge);
         deliver(morse::SYMBOL_DOT, nEdge);
@@ -173,8 +193,10 @@ void CwTimingTracker::endMark(qint64 nEdge)
     }
     if (m_pListener)
         m_pListener->OnRun({true, m_nRunStart, length, m_fPeak, level});
-    m_recentRuns.Remember(true, length);
-    refitUnit();
+    if (!m_settings.bRunsOnly) {
+        m_recentRuns.Remember(true, length);
+        refitUnit();
+    }
     m_bOn = false;
     m_bHaveMark = true;
     m_bCharOpen = true;

@@ -8,6 +8,7 @@
 
 #include <QtGlobal>
 
+#include <cstddef>
 #include <vector>
 
 namespace cw {
@@ -45,6 +46,10 @@ public:
         double dMaxUnit = 1e9;        ///< longest element length, samples (slowest speed)
         double dLineSilence = 3000.0; ///< silence that ends a line, samples
         bool bAdapt = true;           ///< follow speed and levels; off for trial runs
+        /// Trial runs that want the runs only: no symbols, no judging of gaps, no line end,
+        /// and (as with bAdapt off) no following of the speed and levels. The runs reported
+        /// are those a non-adapting tracker reports.
+        bool bRunsOnly = false;
     };
 
     CwTimingTracker(const Settings& settings, IListener* pListener);
@@ -56,6 +61,9 @@ public:
                bool bCoherent = false);
     /// The next envelope sample.
     void Push(float fEnvelope);
+    /// The next @p nCount envelope samples, each as Push() takes it, in one call (the speed
+    /// search's trials run whole envelopes through).
+    void PushAll(const float* pEnvelope, size_t nCount);
     /// A key-down or key-up segment decided by CwSegmenter, in place of envelope samples. Its
     /// kind says dot or dash, and whether a gap ends the character; the lengths still decide
     /// word and line ends, the error markers and the speed.

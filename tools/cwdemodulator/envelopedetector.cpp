@@ -31,6 +31,30 @@ void EnvelopeDetector::Reset()
     m_nWrite = 0;
 }
 
+void EnvelopeDetector::AverageOf(const std::complex<float>* pSamples, size_t nCount, int nLength,
+                                 bool bInPhase, float* pOut)
+{
+    const size_t length = size_t(std::max(1, nLength));
+    const double scale = 1.0 / double(length);
+    auto widen = [](std::complex<float> s) { return std::complex<double>(s.real(), s.imag()); };
+    // The same sums in the same order as PushAverage(): the sample leaving, zero while the
+    // average fills, changes nothing when subtracted, and the sum is rebuilt at the same
+    // pushes, newest sample first.
+    std::complex<double> sum;
+    for (size_t i = 0; i < nCount; ++i) {
+        sum += widen(pSamples[i]);
+        if (i >= length)
+            sum -= widen(pSamples[i - length]);
+        if ((i + 1) % RECOMPUTE_INTERVAL == 0) {
+            sum = 0.0;
+            for (size_t k = 0; k < length && k <= i; ++k)
+                sum += widen(pSamples[i - k]);
+        }
+        const std::complex<float> average(float(sum.real() * scale), float(sum.imag() * scale));
+        pOut[i] = bInPhase ? average.real() : std::sqrt(std::norm(average));
+    }
+}
+
 void EnvelopeDetector::recompute()
 {
     m_sum = 0.0;

@@ -53,6 +53,13 @@ public:
     /// Forgets the history.
     void Reset();
 
+    /// What a fresh detector of length @p nLength gives for each of @p nCount samples, the
+    /// envelope or (@p bInPhase) the average's in-phase part, to the bit, into @p pOut. A
+    /// whole stretch at once needs no history ring: the sample leaving the average is still
+    /// in the input. The speed search makes one such pass per trial length.
+    static void AverageOf(const std::complex<float>* pSamples, size_t nCount, int nLength,
+                          bool bInPhase, float* pOut);
+
 private:
     /// The running sum is rebuilt this often so rounding cannot pile up.
     static constexpr unsigned RECOMPUTE_INTERVAL = 1u << 16;

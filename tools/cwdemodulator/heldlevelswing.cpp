@@ -59,10 +59,16 @@ std::vector<float> matchedEnvelope(const std::vector<std::complex<float>>& inPha
     return envelope;
 }
 
+/// Whether sample @p n is the highest within @p nReach (at least 1) either side, the first of
+/// equals.
 bool isPeak(const std::vector<float>& envelope, size_t n, size_t nReach)
 {
     const size_t first = n > nReach ? n - nReach : 0;
     const size_t last = std::min(envelope.size() - 1, n + nReach);
+    // Most samples lie on a slope: a neighbour settles them before the whole reach is read.
+    if ((n > first && envelope[n - 1] >= envelope[n]) ||
+        (n < last && envelope[n + 1] > envelope[n]))
+        return false;
     for (size_t i = first; i <= last; ++i) {
         if (envelope[i] > envelope[n] || (envelope[i] == envelope[n] && i < n))
             return false;
@@ -88,8 +94,12 @@ HeldLevelSwing::HeldLevelSwing(const std::vector<std::complex<float>>& inPhase, 
                 std::llround(LocalMarkLevel::FIT_LONGEST_SEC * dSampleRate),
                 dSampleRate > 0.0 ? std::int64_t(envelope.size()) : 0);
     for (size_t n = size_t(length); n < envelope.size(); ++n) {
-        if (envelope[n] > MARK_OVER_NOISE * noise && isPeak(envelope, n, reach))
+        if (envelope[n] > MARK_OVER_NOISE * noise && isPeak(envelope, n, reach)) {
             fitted.push_back({std::int64_t(n), envelope[n]});
+            // None of the samples within reach after a peak is one: the peak is in their
+            // reach, at least as high and earlier.
+            n += reach;
+        }
     }
     fit.PushAll(fitted);
     const std::int64_t period = fit.Period();

@@ -27,6 +27,12 @@ void LeakageWatch::Reset(int nFilterDelay)
     m_nFilterDelay = size_t(nFilterDelay);
     m_recentInput.Clear();
     m_recentChannel.Clear();
+    // Room for the seconds checked and those dropped until the runs are compacted, taken
+    // once rather than grown sample by sample.
+    const size_t most = 2 * (size_t(WINDOW_SEC * m_dSampleRate) + m_nFilterDelay +
+                             size_t(LEAKAGE_INTERVAL_SEC * m_dSampleRate));
+    m_recentInput.Reserve(most);
+    m_recentChannel.Reserve(most);
     m_fOutsidePeak = 0.0f;
     m_nStrongNeighbourAt = std::numeric_limits<std::int64_t>::min() / 2;
     m_bNeighbourKeys = false;

@@ -13,7 +13,13 @@ constexpr double SAME_SPEED_RATIO = 1.5;
 
 } // namespace
 
-Reacquisition::Reacquisition(double dSampleRate) : m_dSampleRate(dSampleRate) {}
+Reacquisition::Reacquisition(double dSampleRate) : m_dSampleRate(dSampleRate)
+{
+    // Room for the seconds kept and those dropped until the run is compacted, taken once
+    // rather than grown sample by sample.
+    m_recent.Reserve(
+        2 * size_t((SpeedAcquisition::MIN_SEC + SpeedAcquisition::INTERVAL_SEC) * dSampleRate));
+}
 
 void Reacquisition::Start(size_t nHeld)
 {

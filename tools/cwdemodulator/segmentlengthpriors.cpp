@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <initializer_list>
+#include <limits>
 #include <utility>
 
 namespace cw {
@@ -23,19 +24,48 @@ constexpr double CHARACTER_GAP_SHARE = 0.3;
 constexpr double WORD_GAP_SHARE = 0.15;
 
 /// A log-normal mixture of lengths in blocks, each part given as (share, length in units);
-/// lengths less likely than @p dLeastLikely (log) are left out.
-std::vector<float> lengthPrior(int nLongest, double dBlocksPerUnit, double dLeastLikely,
+/// lengths less likely than @p dLeastLikely (log) are left out. @p logUnits holds the log of
+/// each length in units (NaN where a length is too short to occur), shared by the priors.
+std::vector<float> lengthPrior(int nLongest, double dBlocksPerUnit,
+                               const std::vector<double>& logUnits, double dLeastLikely,
                                std::initializer_list<std::pair<double, double>> parts)
 {
     // The speed moves the priors often: each logarithm is taken once.
     std::vector<std::pair<double, double>> logParts;
-    for (const auto& part : parts)
+    double totalShare = 0.0;
+    for (const auto& part : parts) {
         logParts.emplace_back(part.first, std::log(part.second));
+        totalShare += part.first;
+    }
+    // A length's log prior is at most the log of all shares plus the nearest part's exponent:
+    // where that bound is clearly under the floor, the exponentials and the logarithm of their
+    // sum are not taken. The margin covers their rounding many times over.
+    constexpr double BOUND_MARGIN = 1e-9;
+    const double boundFloor = dLeastLikely - std::log(totalShare) - BOUND_MARGIN;
+    // So only lengths within this many log units of a part's length can pass: the lengths
+    // tried are those (with some slack), not the whole range.
+    constexpr double RANGE_SLACK = 1e-6;
+    const double reach = boundFloor < 0.0 ? LENGTH_SPREAD * std::sqrt(-2.0 * boundFloor) : 0.0;
+    double lowest = double(nLongest);
+    double highest = 1.0;
+    for (const auto& part : logParts) {
+        lowest = std::min(lowest, dBlocksPerUnit * std::exp(part.second - reach));
+        highest = std::max(highest, dBlocksPerUnit * std::exp(part.second + reach));
+    }
+    const int from = int(std::max(1.0, std::floor(lowest * (1.0 - RANGE_SLACK))));
+    const int to = int(std::min(double(nLongest), std::ceil(highest * (1.0 + RANGE_SLACK))));
     std::vector<float> prior(size_t(nLongest) + 1, float(NEGATIVE));
-    for (int d = 1; d <= nLongest; ++d) {
-        if (double(d) < SHORTEST_UNITS * dBlocksPerUnit)
+    for (int d = from; d <= to; ++d) {
+        const double l = logUnits[size_t(d)];
+        if (std::isnan(l))
             continue;
-        const double l = std::log(double(d) / dBlocksPerUnit);
+        double nearest = NEGATIVE;
+        for (const auto& part : logParts) {
+            const double z = (l - part.second) / LENGTH_SPREAD;
+            nearest = std::max(nearest, -0.5 * z * z);
+        }
+        if (nearest < boundFloor)
+            continue;
         double sum = 0.0;
         for (const auto& [share, logLength] : logParts) {
             const double z = (l - logLength) / LENGTH_SPREAD;
@@ -85,15 +115,24 @@ void SegmentLengthPriors::Set(double dBlocksPerUnit)
     m_markPieces.resize(size_t(m_nLongestMark) + 1);
     for (size_t d = 0; d < m_markPieces.size(); ++d)
         m_markPieces[d] = std::lround(double(d) / dBlocksPerUnit);
+    // Each length's logarithm is taken once for the four priors.
+    m_logUnits.assign(size_t(std::max(m_nLongestMark, m_nLongestGap)) + 1,
+                      std::numeric_limits<double>::quiet_NaN());
+    for (size_t d = 1; d < m_logUnits.size(); ++d) {
+        if (double(d) >= SHORTEST_UNITS * dBlocksPerUnit)
+            m_logUnits[d] = std::log(double(d) / dBlocksPerUnit);
+    }
     const double floor = m_dLeastLikelyLength;
-    std::vector<float> dot = lengthPrior(m_nLongestMark, dBlocksPerUnit, floor, {{1.0, 1.0}});
-    std::vector<float> dash = lengthPrior(m_nLongestMark, dBlocksPerUnit, floor, {{1.0, 3.0}});
+    std::vector<float> dot =
+        lengthPrior(m_nLongestMark, dBlocksPerUnit, m_logUnits, floor, {{1.0, 1.0}});
+    std::vector<float> dash =
+        lengthPrior(m_nLongestMark, dBlocksPerUnit, m_logUnits, floor, {{1.0, 3.0}});
     std::vector<float> elementGap =
-        lengthPrior(m_nLongestGap, dBlocksPerUnit, floor, {{ELEMENT_GAP_SHARE, 1.0}});
+        lengthPrior(m_nLongestGap, dBlocksPerUnit, m_logUnits, floor, {{ELEMENT_GAP_SHARE, 1.0}});
     // The gaps that end characters are searched once per step, not per node of the code tree:
     // they keep the full range (Farnsworth spacing falls between the character and word gap).
     std::vector<float> characterGap =
-        lengthPrior(m_nLongestGap, dBlocksPerUnit, m_dLeastLikelyCharacterGap,
+        lengthPrior(m_nLongestGap, dBlocksPerUnit, m_logUnits, m_dLeastLikelyCharacterGap,
                     {{CHARACTER_GAP_SHARE, 3.0}, {WORD_GAP_SHARE, 7.0}});
     if (m_bNormalised) {
         normalise(dot, 0.5);

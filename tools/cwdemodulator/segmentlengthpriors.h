@@ -57,6 +57,8 @@ private:
     LengthPrior m_characterGap;
     float m_fLongPrior = 0.0f;
     std::vector<qint64> m_markPieces;
+    /// The log of each length in units while Set() computes the priors.
+    std::vector<double> m_logUnits;
 };
 
 } // namespace cw

@@ -38,24 +38,28 @@ double dB(double dRatio)
 /// value's bits are found in three counting passes, 11, 11 and 10 of them at a time, without
 /// the mispredicted branches of comparisons. Each pass after the first counts only the values
 /// that share the bits found so far, gathered into @p kept (after the first, a small part of
-/// the band); @p counts is the passes' room.
+/// the band); @p counts is the passes' room, all zero between calls: each pass clears only the
+/// counts it raised, fewer than the digit's two thousand once the first pass has narrowed the
+/// values down.
 float valueOfRank(const float* pValues, size_t nCount, size_t nRank,
                   std::vector<std::uint32_t>& counts, std::vector<std::uint32_t>& kept)
 {
     if (nRank >= nCount)
         return 0.0f;
     kept.resize(std::max(kept.size(), nCount));
+    counts.resize(std::max<size_t>(counts.size(), 1u << 11));
     std::uint32_t* values = kept.data();
     std::memcpy(values, pValues, nCount * sizeof(float));
     size_t live = nCount; ///< values that share the bits found so far, first in kept
     for (const auto& [shift, width] : {std::pair{21, 11}, std::pair{10, 11}, std::pair{0, 10}}) {
         const std::uint32_t mask = (1u << width) - 1u;
-        counts.assign(size_t(mask) + 1, 0);
         for (size_t i = 0; i < live; ++i)
             ++counts[(values[i] >> shift) & mask];
         std::uint32_t digit = 0;
         while (nRank >= counts[digit])
             nRank -= counts[digit++];
+        for (size_t i = 0; i < live; ++i)
+            counts[(values[i] >> shift) & mask] = 0;
         // Gathered without a branch: each value is written, and the next one goes over it
         // unless it has the digit.
         size_t sharing = 0;
@@ -74,7 +78,31 @@ float valueOfRank(const float* pValues, size_t nCount, size_t nRank,
     return value;
 }
 
+/// The highest of @p history, whose newest value is @p fNewest: the key-down level again once
+/// the highest value left the memory. Rare, and kept out of the loop over the band.
+[[gnu::noinline]] float highestRemembered(const dsp::RingBuffer<float>& history, float fNewest)
+{
+    float level = fNewest;
+    history.ForEach([&level](float f) { level = std::max(level, f); });
+    return level;
+}
+
 } // namespace
+
+inline void SignalFinder::remember(size_t nBand, float fPower)
+{
+    // The key-down level is the highest power remembered: it changes only where the new
+    // power is higher, or where the one the memory lets go of was the highest.
+    dsp::RingBuffer<float>& history = m_history[nBand];
+    const bool full = history.full();
+    const float leaving = full ? history.Oldest() : 0.0f;
+    history.Push(fPower);
+    float& level = m_keyDown[nBand];
+    if (fPower >= level)
+        level = fPower;
+    else if (full && leaving == level)
+        level = highestRemembered(history, fPower);
+}
 
 SignalFinder::SignalFinder(const Settings& settings) : m_settings(settings)
 {
@@ -86,6 +114,9 @@ SignalFinder::SignalFinder(const Settings& settings) : m_settings(settings)
     const size_t depth = std::max<size_t>(4, size_t(std::ceil(MEMORY_SEC / settings.dFrameSec)));
     const size_t bandBins = m_nHighBin - m_nLowBin + 1;
     m_history.assign(bandBins, dsp::RingBuffer<float>(depth));
+    // Every bin's memory fills within seconds: taken at once, not grown spectrum by spectrum.
+    for (dsp::RingBuffer<float>& history : m_history)
+        history.Reserve();
     m_keyDown.assign(bandBins, 0.0f);
     m_dThresholdRatio = std::pow(10.0, settings.dMinSnrDb / 10.0) * SNR_BIN_FACTOR / binHz;
 }
@@ -144,7 +175,8 @@ void SignalFinder::Push(const std::vector<float>& power)
 bool SignalFinder::IsLoudNow(double dPitchHz, double dReachHz) const
 {
     const float threshold = float(LOUD_SHARE * m_dNoise * m_dThresholdRatio);
-    for (size_t b : binsNear(dPitchHz, dReachHz)) {
+    const auto [first, end] = binsNear(dPitchHz, dReachHz);
+    for (size_t b = first; b < end; ++b) {
         const float latest = m_history[b].empty() ? 0.0f : m_history[b].Newest();
         if (latest >= threshold)
             return true;
@@ -152,7 +184,7 @@ bool SignalFinder::IsLoudNow(double dPitchHz, double dReachHz) const
     return false;
 }
 
-std::vector<size_t> SignalFinder::binsNear(double dPitchHz, double dReachHz) const
+std::pair<size_t, size_t> SignalFinder::binsNear(double dPitchHz, double dReachHz) const
 {
     const double binHz = m_settings.dBinHz;
     const std::ptrdiff_t first = std::max<std::ptrdiff_t>(
@@ -160,16 +192,14 @@ std::vector<size_t> SignalFinder::binsNear(double dPitchHz, double dReachHz) con
     const std::ptrdiff_t last = std::min<std::ptrdiff_t>(
         std::ptrdiff_t(m_keyDown.size()) - 1,
         std::ptrdiff_t(std::ceil((dPitchHz + dReachHz) / binHz)) - std::ptrdiff_t(m_nLowBin));
-    std::vector<size_t> bins;
-    for (std::ptrdiff_t b = first; b <= last; ++b)
-        bins.push_back(size_t(b));
-    return bins;
+    return {size_t(first), size_t(std::max(first, last + 1))};
 }
 
 bool SignalFinder::IsActive(double dPitchHz, double dReachHz) const
 {
     const float threshold = float(0.5 * m_dNoise * m_dThresholdRatio);
-    for (size_t b : binsNear(dPitchHz, dReachHz)) {
+    const auto [first, end] = binsNear(dPitchHz, dReachHz);
+    for (size_t b = first; b < end; ++b) {
         if (m_keyDown[b] >= threshold)
             return true;
     }
@@ -183,23 +213,6 @@ void SignalFinder::updateNoise(const std::vector<float>& power)
     const float median = valueOfRank(&power[m_nLowBin], bandBins, bandBins / 2, m_counts, m_kept);
     const double mean = std::max(double(median) / dsp::LN2, 1e-20);
     m_dNoise = spectra() <= 1 ? mean : m_dNoise + NOISE_SMOOTHING * (mean - m_dNoise);
-}
-
-void SignalFinder::remember(size_t nBand, float fPower)
-{
-    // The key-down level is the highest power remembered: it changes only where the new
-    // power is higher, or where the one the memory lets go of was the highest.
-    dsp::RingBuffer<float>& history = m_history[nBand];
-    const bool full = history.full();
-    const float leaving = full ? history.Oldest() : 0.0f;
-    history.Push(fPower);
-    float& level = m_keyDown[nBand];
-    if (fPower >= level) {
-        level = fPower;
-    } else if (full && leaving == level) {
-        level = fPower;
-        history.ForEach([&level](float f) { level = std::max(level, f); });
-    }
 }
 
 bool SignalFinder::isKeyed(size_t nBand) const

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 namespace cw {
@@ -58,7 +59,8 @@ private:
         float fKeyDown;
     };
 
-    std::vector<size_t> binsNear(double dPitchHz, double dReachHz) const;
+    /// The band's bins within @p dReachHz of @p dPitchHz, as [first, end).
+    std::pair<size_t, size_t> binsNear(double dPitchHz, double dReachHz) const;
     void updateNoise(const std::vector<float>& power);
     /// Spectra remembered so far, up to the memory's depth.
     size_t spectra() const { return m_history.front().size(); }

@@ -44,6 +44,9 @@ public:
         m_values.clear();
         m_nOldest = m_nSize = 0;
     }
+    /// Takes the memory of the whole capacity now, for a ring that is to fill anyway: its
+    /// values then never move as it grows.
+    void Reserve() { m_values.reserve(m_nCapacity); }
     /// Fills the whole capacity with @p value: a delay line that starts out full.
     void Fill(const T& value)
     {

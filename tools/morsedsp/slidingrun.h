@@ -15,6 +15,8 @@ template <typename T> class SlidingRun
 {
 public:
     void Push(const T& value) { m_values.push_back(value); }
+    /// Takes room for @p nCount values (dropped ones not yet moved out included) at once.
+    void Reserve(size_t nCount) { m_values.reserve(nCount); }
     /// Drops the @p nCount oldest values (all of them when fewer are kept).
     void DropOldest(size_t nCount)
     {

@@ -163,15 +163,26 @@ TEST(SignalFinderTest, NoiseAloneAndSteadyCarriersAreNoSignals)
     EXPECT_TRUE(linesAtEnd(noise).empty());
 }
 
-TEST(SignalFinderTest, NoiseFloorIsTheBandsMedianPower)
+namespace {
+
+/// A band of 200 to 3500 Hz in bins of 4 Hz: 200 Hz is bin 50, 3500 Hz bin 875.
+cw::SignalFinder::Settings fourHertzBins()
 {
-    // The first spectrum's floor is its band's median over ln 2, whatever the spread of the
-    // powers: ties, zeros, many octaves, values that share all but their last bits.
     cw::SignalFinder::Settings settings;
     settings.dBinHz = 4.0;
     settings.nBins = 1025;
     settings.dLowHz = 200.0;
     settings.dHighHz = 3500.0;
+    return settings;
+}
+
+} // namespace
+
+TEST(SignalFinderTest, NoiseFloorIsTheBandsMedianPower)
+{
+    // The first spectrum's floor is its band's median over ln 2, whatever the spread of the
+    // powers: ties, zeros, many octaves, values that share all but their last bits.
+    const cw::SignalFinder::Settings settings = fourHertzBins();
     const size_t low = 50;
     const size_t high = 875; // the bins of 200 and 3500 Hz
     std::vector<std::vector<float>> spectra(5, std::vector<float>(settings.nBins, 0.0f));
@@ -197,11 +208,7 @@ TEST(SignalFinderTest, ALineIsActiveAndLoudWithinReachOfItsPitchOnly)
     // Lines at 1200 Hz and at the band's lowest bin (200 Hz) over a flat floor, 4 Hz a bin:
     // a pitch counts where its reach touches a line's bin, edges included, and not a bin
     // further; a pitch whose reach lies wholly below the band finds no line, even beside one.
-    cw::SignalFinder::Settings settings;
-    settings.dBinHz = 4.0;
-    settings.nBins = 1025;
-    settings.dLowHz = 200.0;
-    settings.dHighHz = 3500.0;
+    const cw::SignalFinder::Settings settings = fourHertzBins();
     std::vector<float> power(settings.nBins, 1e-3f);
     power[300] = power[50] = 100.0f;
     cw::SignalFinder finder(settings);

@@ -50,15 +50,18 @@ FourierTransform::FourierTransform(size_t nSize, bool bInverse)
 #if defined(__SSE2__)
     const size_t digits = baseFourDigits(nSize);
     if (digits > 0) {
-        m_order.resize(nSize);
-        for (size_t j = 0; j < nSize; ++j) {
-            size_t from = 0;
-            size_t rest = j;
-            for (size_t d = 0; d < digits; ++d) {
-                from = from * 4 + rest % 4;
+        // The first butterflies that read inputs r .. r + 3 of each quarter (r a multiple of
+        // four) write their outputs from 4 q on in each quarter, q being r / 4 with its base-4
+        // digits reversed.
+        m_firstSlots.resize(nSize / 16);
+        for (size_t g = 0; g < nSize / 16; ++g) {
+            size_t reversed = 0;
+            size_t rest = g;
+            for (size_t d = 0; d + 2 < digits; ++d) {
+                reversed = reversed * 4 + rest % 4;
                 rest /= 4;
             }
-            m_order[j] = unsigned(from);
+            m_firstSlots[g] = unsigned(4 * reversed);
         }
         m_firstTurn = twiddle(0, nSize, bInverse);
         for (size_t m = 4; m < nSize; m *= 4) {
@@ -170,23 +173,21 @@ void FourierTransform::executeRadix4()
         r = _mm_shuffle_ps(low, high, _MM_SHUFFLE(2, 0, 2, 0));
         i = _mm_shuffle_ps(low, high, _MM_SHUFFLE(3, 1, 3, 1));
     };
-    auto pair = [](const float* pFirst, const float* pSecond) {
-        return _mm_loadh_pi(_mm_loadl_pi(_mm_setzero_ps(), reinterpret_cast<const __m64*>(pFirst)),
-                            reinterpret_cast<const __m64*>(pSecond));
-    };
 
-    // The first stage: butterflies b .. b + 3, of inputs 4 b + leg in digit-reversed order,
-    // all turned by the first twiddle.
+    // The first stage: in digit-reversed order the four inputs of a butterfly lie a quarter
+    // of the input apart, and the neighbouring butterflies' next to them; all are turned by
+    // the first twiddle. Each butterfly's outputs lie side by side, a quarter apart from the
+    // next butterfly's.
     float firstTurns[24];
     for (size_t lane = 0; lane < 24; ++lane)
         firstTurns[lane] = (lane / 4) % 2 == 0 ? m_firstTurn.real() : m_firstTurn.imag();
-    const unsigned* order = m_order.data();
-    for (size_t b = 0; b < size / 4; b += 4) {
-        const unsigned* from = order + 4 * b;
+    const size_t quarter = size / 4;
+    for (size_t r = 0; r < quarter; r += 4) {
         Legs legs;
-        for (size_t leg = 0; leg < 4; ++leg)
-            split(pair(in + 2 * from[leg], in + 2 * from[4 + leg]),
-                  pair(in + 2 * from[8 + leg], in + 2 * from[12 + leg]), legs.r[leg], legs.i[leg]);
+        for (size_t leg = 0; leg < 4; ++leg) {
+            const float* from = in + 2 * (leg * quarter + r);
+            split(_mm_loadu_ps(from), _mm_loadu_ps(from + 4), legs.r[leg], legs.i[leg]);
+        }
         butterfly(legs, firstTurns);
         // Back to complex values, butterfly by butterfly: legs 0, 1 and 2, 3 of each.
         __m128 low[4];
@@ -195,15 +196,18 @@ void FourierTransform::executeRadix4()
             low[leg] = _mm_unpacklo_ps(legs.r[leg], legs.i[leg]);
             high[leg] = _mm_unpackhi_ps(legs.r[leg], legs.i[leg]);
         }
-        float* to = out + 8 * b;
+        float* to = out + 2 * m_firstSlots[r / 4];
         _mm_storeu_ps(to, _mm_movelh_ps(low[0], low[1]));
         _mm_storeu_ps(to + 4, _mm_movelh_ps(low[2], low[3]));
-        _mm_storeu_ps(to + 8, _mm_movehl_ps(low[1], low[0]));
-        _mm_storeu_ps(to + 12, _mm_movehl_ps(low[3], low[2]));
-        _mm_storeu_ps(to + 16, _mm_movelh_ps(high[0], high[1]));
-        _mm_storeu_ps(to + 20, _mm_movelh_ps(high[2], high[3]));
-        _mm_storeu_ps(to + 24, _mm_movehl_ps(high[1], high[0]));
-        _mm_storeu_ps(to + 28, _mm_movehl_ps(high[3], high[2]));
+        to += 2 * quarter;
+        _mm_storeu_ps(to, _mm_movehl_ps(low[1], low[0]));
+        _mm_storeu_ps(to + 4, _mm_movehl_ps(low[3], low[2]));
+        to += 2 * quarter;
+        _mm_storeu_ps(to, _mm_movelh_ps(high[0], high[1]));
+        _mm_storeu_ps(to + 4, _mm_movelh_ps(high[2], high[3]));
+        to += 2 * quarter;
+        _mm_storeu_ps(to, _mm_movehl_ps(high[1], high[0]));
+        _mm_storeu_ps(to + 4, _mm_movehl_ps(high[3], high[2]));
     }
 
     // The later stages, in place: butterflies k .. k + 3 of each group of 4 m values.

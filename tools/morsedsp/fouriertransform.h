@@ -40,8 +40,8 @@ private:
     std::vector<std::complex<float>> m_output;
     void* m_pPlan = nullptr;
     bool m_bInverse = false;
-    std::vector<unsigned> m_order;   ///< input index of each output slot (base-4 digits reversed)
-    std::complex<float> m_firstTurn; ///< the first stage's twiddle, e^0 as KissFFT holds it
+    std::vector<unsigned> m_firstSlots; ///< where the first butterflies write: see the constructor
+    std::complex<float> m_firstTurn;    ///< the first stage's twiddle, e^0 as KissFFT holds it
     /// Later stages' twiddles, per four butterflies: for each of the three turned legs the
     /// four real parts, then the four imaginary ones; 24 floats per four, stage after stage.
     std::vector<float> m_stageTurns;

@@ -53,6 +53,8 @@ FourierTransform::FourierTransform(size_t nSize, bool bInverse)
         // The first butterflies that read inputs r .. r + 3 of each quarter (r a multiple of
         // four) write their outputs from 4 q on in each quarter, q being r / 4 with its base-4
         // digits reversed.
+        m_real.resize(nSize);
+        m_imag.resize(nSize);
         m_firstSlots.resize(nSize / 16);
         for (size_t g = 0; g < nSize / 16; ++g) {
             size_t reversed = 0;
@@ -117,13 +119,16 @@ void FourierTransform::executeRadix4()
 #if defined(__SSE2__)
     // Decimation in time: the first stage takes the input in digit-reversed order in fours,
     // each later one joins four transforms of a quarter of its length. Four butterflies go at
-    // once, their values split into real and imaginary parts (a lane each). Each butterfly
+    // once, their values split into real and imaginary parts (a lane each), which the stages
+    // between keep apart in their own buffers. Each butterfly
     // rounds as the KissFFT library in use does, whose build lets the compiler regroup the
     // sums: the turned legs' products are summed in the order written below, not as whole
     // complex products, and the output is that library's to the bit.
     const size_t size = m_input.size();
     const float* in = reinterpret_cast<const float*>(m_input.data());
     float* out = reinterpret_cast<float*>(m_output.data());
+    float* real = m_real.data();
+    float* imag = m_imag.data();
     const bool inverse = m_bInverse;
 
     struct Legs
@@ -189,44 +194,39 @@ void FourierTransform::executeRadix4()
             split(_mm_loadu_ps(from), _mm_loadu_ps(from + 4), legs.r[leg], legs.i[leg]);
         }
         butterfly(legs, firstTurns);
-        // Back to complex values, butterfly by butterfly: legs 0, 1 and 2, 3 of each.
-        __m128 low[4];
-        __m128 high[4];
-        for (size_t leg = 0; leg < 4; ++leg) {
-            low[leg] = _mm_unpacklo_ps(legs.r[leg], legs.i[leg]);
-            high[leg] = _mm_unpackhi_ps(legs.r[leg], legs.i[leg]);
+        // Each butterfly's legs side by side: the lanes and legs transposed.
+        const size_t slot = m_firstSlots[r / 4];
+        _MM_TRANSPOSE4_PS(legs.r[0], legs.r[1], legs.r[2], legs.r[3]);
+        _MM_TRANSPOSE4_PS(legs.i[0], legs.i[1], legs.i[2], legs.i[3]);
+        for (size_t lane = 0; lane < 4; ++lane) {
+            _mm_storeu_ps(real + lane * quarter + slot, legs.r[lane]);
+            _mm_storeu_ps(imag + lane * quarter + slot, legs.i[lane]);
         }
-        float* to = out + 2 * m_firstSlots[r / 4];
-        _mm_storeu_ps(to, _mm_movelh_ps(low[0], low[1]));
-        _mm_storeu_ps(to + 4, _mm_movelh_ps(low[2], low[3]));
-        to += 2 * quarter;
-        _mm_storeu_ps(to, _mm_movehl_ps(low[1], low[0]));
-        _mm_storeu_ps(to + 4, _mm_movehl_ps(low[3], low[2]));
-        to += 2 * quarter;
-        _mm_storeu_ps(to, _mm_movelh_ps(high[0], high[1]));
-        _mm_storeu_ps(to + 4, _mm_movelh_ps(high[2], high[3]));
-        to += 2 * quarter;
-        _mm_storeu_ps(to, _mm_movehl_ps(high[1], high[0]));
-        _mm_storeu_ps(to + 4, _mm_movehl_ps(high[3], high[2]));
     }
 
-    // The later stages, in place: butterflies k .. k + 3 of each group of 4 m values.
+    // The later stages, in place on the split parts but for the last, which writes the
+    // complex output: butterflies k .. k + 3 of each group of 4 m values.
     const float* turns = m_stageTurns.data();
     for (size_t m = 4; m < size; m *= 4) {
+        const bool last = 4 * m == size;
         for (size_t base = 0; base < size; base += 4 * m) {
             const float* groupTurns = turns;
             for (size_t k = 0; k < m; k += 4, groupTurns += 24) {
-                float* at[4];
                 Legs legs;
                 for (size_t leg = 0; leg < 4; ++leg) {
-                    at[leg] = out + 2 * (base + leg * m + k);
-                    split(_mm_loadu_ps(at[leg]), _mm_loadu_ps(at[leg] + 4), legs.r[leg],
-                          legs.i[leg]);
+                    legs.r[leg] = _mm_loadu_ps(real + base + leg * m + k);
+                    legs.i[leg] = _mm_loadu_ps(imag + base + leg * m + k);
                 }
                 butterfly(legs, groupTurns);
                 for (size_t leg = 0; leg < 4; ++leg) {
-                    _mm_storeu_ps(at[leg], _mm_unpacklo_ps(legs.r[leg], legs.i[leg]));
-                    _mm_storeu_ps(at[leg] + 4, _mm_unpackhi_ps(legs.r[leg], legs.i[leg]));
+                    const size_t at = base + leg * m + k;
+                    if (last) {
+                        _mm_storeu_ps(out + 2 * at, _mm_unpacklo_ps(legs.r[leg], legs.i[leg]));
+                        _mm_storeu_ps(out + 2 * at + 4, _mm_unpackhi_ps(legs.r[leg], legs.i[leg]));
+                    } else {
+                        _mm_storeu_ps(real + at, legs.r[leg]);
+                        _mm_storeu_ps(imag + at, legs.i[leg]);
+                    }
                 }
             }
         }

@@ -40,6 +40,8 @@ private:
     std::vector<std::complex<float>> m_output;
     void* m_pPlan = nullptr;
     bool m_bInverse = false;
+    std::vector<float> m_real; ///< the stages' values between the first and the last, split
+    std::vector<float> m_imag;
     std::vector<unsigned> m_firstSlots; ///< where the first butterflies write: see the constructor
     std::complex<float> m_firstTurn;    ///< the first stage's twiddle, e^0 as KissFFT holds it
     /// Later stages' twiddles, per four butterflies: for each of the three turned legs the

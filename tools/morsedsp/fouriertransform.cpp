@@ -156,10 +156,10 @@ void FourierTransform::executeRadix4()
     // Decimation in time: the first stage takes the input in digit-reversed order in fours,
     // each later one joins four transforms of a quarter of its length. Four butterflies go at
     // once, their values split into real and imaginary parts (a lane each), which the stages
-    // between keep apart in their own buffers. Each butterfly
-    // rounds as the KissFFT library in use does, whose build lets the compiler regroup the
-    // sums: the turned legs' products are summed in the order written below, not as whole
-    // complex products, and the output is that library's to the bit.
+    // between keep apart in their own buffers. Each butterfly rounds as the KissFFT library
+    // in use does, whose build lets the compiler regroup the sums: the turned legs' products
+    // are summed in the order written below, not as whole complex products, and the output
+    // is that library's to the bit (which the constructor checks).
     const size_t size = m_input.size();
     const float* in = reinterpret_cast<const float*>(m_input.data());
     float* out = reinterpret_cast<float*>(m_output.data());

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <map>
 #include <memory>
+#include <new>
 #include <utility>
 
 #if defined(__SSE2__)
@@ -83,7 +84,8 @@ FourierTransform::FourierTransform(size_t nSize, bool bInverse)
                 }
             }
         }
-        if (roundsAsTheLibrary())
+        m_bVectorised = roundsAsTheLibrary();
+        if (m_bVectorised)
             return;
         // A library built to round otherwise is followed: its output is what the decoder was
         // measured with.
@@ -96,6 +98,8 @@ FourierTransform::FourierTransform(size_t nSize, bool bInverse)
     // The configuration is the transform's own memory: making one touches no shared state,
     // so transforms may be made on several threads at once.
     m_pPlan = kiss_fft_alloc(int(nSize), bInverse ? 1 : 0, nullptr, nullptr);
+    if (m_pPlan == nullptr)
+        throw std::bad_alloc();
 }
 
 bool FourierTransform::roundsAsTheLibrary()
@@ -141,7 +145,7 @@ FourierTransform& FourierTransform::Shared(size_t nSize, bool bInverse)
 
 void FourierTransform::Execute()
 {
-    if (m_pPlan == nullptr) {
+    if (m_bVectorised) {
         executeRadix4();
         return;
     }

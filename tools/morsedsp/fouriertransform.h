@@ -32,7 +32,7 @@ public:
     /// Transforms the input into the output.
     void Execute();
     /// The transform takes the vectorised path (see above), not the library.
-    bool Vectorised() const { return m_pPlan == nullptr; }
+    bool Vectorised() const { return m_bVectorised; }
 
 private:
     /// The radix-4 path: the first butterflies read the input in digit-reversed order, the
@@ -46,6 +46,7 @@ private:
     std::vector<std::complex<float>> m_output;
     void* m_pPlan = nullptr;
     bool m_bInverse = false;
+    bool m_bVectorised = false;
     std::vector<float> m_real; ///< the stages' values between the first and the last, split
     std::vector<float> m_imag;
     std::vector<unsigned> m_firstSlots; ///< where the first butterflies write: see the constructor

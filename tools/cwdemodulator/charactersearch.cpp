@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <limits>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -266,13 +267,21 @@ void CharacterSearch::searchOwnPhase(const double* pSource, const qint64* pStamp
     const qint64 nBoundary = blocks.Latest();
     const double* ownPhaseBound = blocks.OwnPhaseBoundByLength();
     const double* logPrior = pLogPrior;
+    // Each bound is kept for the second walk; a start out of the beam keeps no number, which
+    // no comparison passes.
+    if (m_lengthBounds.size() <= size_t(nLongest))
+        m_lengthBounds.resize(size_t(nLongest) + 1);
+    double* bounds = m_lengthBounds.data();
     qint64 promising = 0;
     double highest = NEGATIVE;
     for (qint64 d = nShortest; d <= nLongest; ++d) {
         const size_t s = size_t(nBoundary - d) & nSourceMask;
-        if (pStamps && pStamps[s] != nBoundary - d)
+        if (pStamps && pStamps[s] != nBoundary - d) {
+            bounds[d] = std::numeric_limits<double>::quiet_NaN();
             continue;
+        }
         const double bound = pSource[s] + ownPhaseBound[d] + logPrior[d];
+        bounds[d] = bound;
         if (bound > highest) {
             highest = bound;
             promising = d;
@@ -289,11 +298,9 @@ void CharacterSearch::searchOwnPhase(const double* pSource, const qint64* pStamp
         bestLength = promising;
     }
     for (qint64 d = nShortest; d <= nLongest; ++d) {
+        if (!(bounds[d] >= best))
+            continue;
         const size_t s = size_t(nBoundary - d) & nSourceMask;
-        if (pStamps && pStamps[s] != nBoundary - d)
-            continue;
-        if (!(pSource[s] + ownPhaseBound[d] + logPrior[d] >= best))
-            continue;
         const double candidate = pSource[s] + blocks.OwnPhaseEvidence(d) + logPrior[d];
         if (candidate > best || (candidate == best && d < bestLength)) {
             best = candidate;

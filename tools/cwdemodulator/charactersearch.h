@@ -91,9 +91,10 @@ private:
     dsp::RunningBest<double> m_longWindow{128};
     std::vector<unsigned short> m_longFrom;
     // The beam.
-    NodeList m_markParents{NODES}; ///< nodes whose gap was in the beam lately
-    NodeList m_gapNodes{NODES};    ///< nodes whose mark was in the beam lately
-    std::vector<int> m_liveMarks;  ///< nodes whose marks were searched at the latest boundary
+    NodeList m_markParents{NODES};      ///< nodes whose gap was in the beam lately
+    NodeList m_gapNodes{NODES};         ///< nodes whose mark was in the beam lately
+    std::vector<double> m_lengthBounds; ///< searchOwnPhase()'s bound of each length
+    std::vector<int> m_liveMarks;       ///< nodes whose marks were searched at the latest boundary
     std::vector<int> m_liveGaps;
 };
 

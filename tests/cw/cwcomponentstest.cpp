@@ -12,6 +12,7 @@
 #include "tools/cwdemodulator/envelopedetector.h"
 #include "tools/cwdemodulator/fadefit.h"
 #include "tools/cwdemodulator/fadeperiodwatch.h"
+#include "tools/cwdemodulator/firstabove.h"
 #include "tools/cwdemodulator/heldlevelswing.h"
 #include "tools/cwdemodulator/impulseblanker.h"
 #include "tools/cwdemodulator/levelfollower.h"
@@ -31,6 +32,7 @@
 #include <algorithm>
 #include <cmath>
 #include <complex>
+#include <limits>
 #include <random>
 #include <string>
 #include <vector>
@@ -780,6 +782,40 @@ TEST(CwMatchedFilter, ChangingTheLengthGivesWhatAFreshFilterGives)
         if (i >= 300) {
             EXPECT_NEAR(a, last, 1e-4f) << i;
         }
+    }
+}
+
+TEST(CwCharacterSearch, TheFirstHighestSumIsTheOneAWalkOverTheLengthsFinds)
+{
+    // Sums from a few levels, so that equals fall inside one block of lengths and in
+    // different ones, some no number at all, against a walk that compares one at a time.
+    std::mt19937 generator(7);
+    std::uniform_int_distribution<int> level(0, 5);
+    const double notANumber = std::numeric_limits<double>::quiet_NaN();
+    for (int trial = 0; trial < 3000; ++trial) {
+        const qint64 count = trial % 41;
+        std::vector<double> down(size_t(count) + 1);
+        std::vector<double> up(size_t(count) + 1);
+        for (double& value : down)
+            value = level(generator) == 0 ? notANumber : 0.5 * level(generator);
+        for (double& value : up)
+            value = 0.25 * level(generator);
+        const double* pDown = down.data() + count;
+        const double start = trial % 3 == 0 ? -1e300 : 2.0;
+        double walked = start;
+        qint64 walkedAt = -1;
+        for (qint64 k = 0; k < count; ++k) {
+            if (pDown[-k] + up[size_t(k)] > walked) {
+                walked = pDown[-k] + up[size_t(k)];
+                walkedAt = k;
+            }
+        }
+        double best = start;
+        qint64 at = -1;
+        SCOPED_TRACE(testing::Message() << "trial " << trial);
+        EXPECT_EQ(cw::firstAbove(pDown, up.data(), count, best, at), walkedAt >= 0);
+        EXPECT_EQ(best, walked);
+        EXPECT_EQ(at, walkedAt);
     }
 }
 

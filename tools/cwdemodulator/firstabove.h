@@ -44,7 +44,9 @@ inline bool firstAbove(const double* pDown, const double* pUp, qint64 nCount, do
     }
     if (block >= 0) {
         for (qint64 j = block;; ++j) {
-            if (pDown[-j] + pUp[j] == best) {
+            const double sum = pDown[-j] + pUp[j];
+            if (sum == best) {
+                best = sum; // the walk keeps this sum itself: a zero keeps its sign
                 at = j;
                 break;
             }

@@ -177,7 +177,19 @@ void FourierTransform::executeRadix4()
         __m128 i[4];
     };
     // The butterfly on legs 0..3 with the twiddles of legs 1..3 (real, imaginary).
-    auto butterfly = [inverse](Legs& legs, const float* pTurns) {
+    // A leg times its twiddle, left in the parts the library's build sums separately: the
+    // real part's two products, and the imaginary part whole.
+    struct TurnedLeg
+    {
+        __m128 realByReal;
+        __m128 imagByImag;
+        __m128 imag;
+    };
+    auto turn = [](__m128 fr, __m128 fi, __m128 wr, __m128 wi) {
+        return TurnedLeg{_mm_mul_ps(fr, wr), _mm_mul_ps(fi, wi),
+                         _mm_add_ps(_mm_mul_ps(fr, wi), _mm_mul_ps(fi, wr))};
+    };
+    auto butterfly = [inverse, &turn](Legs& legs, const float* pTurns) {
         const __m128 w1r = _mm_loadu_ps(pTurns), w1i = _mm_loadu_ps(pTurns + 4),
                      w2r = _mm_loadu_ps(pTurns + 8), w2i = _mm_loadu_ps(pTurns + 12),
                      w3r = _mm_loadu_ps(pTurns + 16), w3i = _mm_loadu_ps(pTurns + 20);
@@ -185,20 +197,16 @@ void FourierTransform::executeRadix4()
                      f2r = legs.r[2], f2i = legs.i[2], f3r = legs.r[3], f3i = legs.i[3];
         const __m128 s0r = _mm_sub_ps(_mm_mul_ps(f1r, w1r), _mm_mul_ps(f1i, w1i));
         const __m128 s0i = _mm_add_ps(_mm_mul_ps(f1r, w1i), _mm_mul_ps(f1i, w1r));
-        const __m128 f2rw2r = _mm_mul_ps(f2r, w2r);
-        const __m128 f2iw2i = _mm_mul_ps(f2i, w2i);
-        const __m128 s1i = _mm_add_ps(_mm_mul_ps(f2i, w2r), _mm_mul_ps(f2r, w2i));
-        const __m128 evenSumR = _mm_sub_ps(_mm_add_ps(f0r, f2rw2r), f2iw2i);
-        const __m128 evenSumI = _mm_add_ps(f0i, s1i);
-        const __m128 evenDiffR = _mm_sub_ps(_mm_add_ps(f0r, f2iw2i), f2rw2r);
-        const __m128 evenDiffI = _mm_sub_ps(f0i, s1i);
-        const __m128 f3rw3r = _mm_mul_ps(f3r, w3r);
-        const __m128 f3iw3i = _mm_mul_ps(f3i, w3i);
-        const __m128 s2i = _mm_add_ps(_mm_mul_ps(f3r, w3i), _mm_mul_ps(f3i, w3r));
-        const __m128 oddSumR = _mm_add_ps(_mm_sub_ps(s0r, f3iw3i), f3rw3r);
-        const __m128 oddSumI = _mm_add_ps(s0i, s2i);
-        const __m128 oddDiffR = _mm_add_ps(_mm_sub_ps(s0r, f3rw3r), f3iw3i);
-        const __m128 oddDiffI = _mm_sub_ps(s0i, s2i);
+        const TurnedLeg leg2 = turn(f2r, f2i, w2r, w2i);
+        const __m128 evenSumR = _mm_sub_ps(_mm_add_ps(f0r, leg2.realByReal), leg2.imagByImag);
+        const __m128 evenSumI = _mm_add_ps(f0i, leg2.imag);
+        const __m128 evenDiffR = _mm_sub_ps(_mm_add_ps(f0r, leg2.imagByImag), leg2.realByReal);
+        const __m128 evenDiffI = _mm_sub_ps(f0i, leg2.imag);
+        const TurnedLeg leg3 = turn(f3r, f3i, w3r, w3i);
+        const __m128 oddSumR = _mm_add_ps(_mm_sub_ps(s0r, leg3.imagByImag), leg3.realByReal);
+        const __m128 oddSumI = _mm_add_ps(s0i, leg3.imag);
+        const __m128 oddDiffR = _mm_add_ps(_mm_sub_ps(s0r, leg3.realByReal), leg3.imagByImag);
+        const __m128 oddDiffI = _mm_sub_ps(s0i, leg3.imag);
         legs.r[0] = _mm_add_ps(evenSumR, oddSumR);
         legs.i[0] = _mm_add_ps(evenSumI, oddSumI);
         legs.r[2] = _mm_sub_ps(evenSumR, oddSumR);

@@ -3,10 +3,6 @@
 #include <algorithm>
 #include <cmath>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 namespace cw {
 
 EnvelopeDetector::EnvelopeDetector(int nMaxLength)
@@ -43,35 +39,6 @@ void EnvelopeDetector::AverageOf(const std::complex<float>* pSamples, size_t nCo
     // The same sums in the same order as PushAverage(): the sample leaving, zero while the
     // average fills, changes nothing when subtracted, and the sum is rebuilt at the same
     // pushes, newest sample first.
-#if defined(__SSE2__)
-    // The real and the imaginary sum side by side in one register: each lane takes the very
-    // steps the plain loop below takes, the average and its magnitude the float ones.
-    const float* samples = reinterpret_cast<const float*>(pSamples);
-    auto load = [samples](size_t i) {
-        return _mm_cvtps_pd(
-            _mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(samples + 2 * i))));
-    };
-    const __m128d scales = _mm_set1_pd(scale);
-    __m128d sums = _mm_setzero_pd();
-    for (size_t i = 0; i < nCount; ++i) {
-        sums = _mm_add_pd(sums, load(i));
-        if (i >= length)
-            sums = _mm_sub_pd(sums, load(i - length));
-        if ((i + 1) % RECOMPUTE_INTERVAL == 0) {
-            sums = _mm_setzero_pd();
-            for (size_t k = 0; k < length && k <= i; ++k)
-                sums = _mm_add_pd(sums, load(i - k));
-        }
-        const __m128 average = _mm_cvtpd_ps(_mm_mul_pd(sums, scales));
-        if (bInPhase) {
-            pOut[i] = _mm_cvtss_f32(average);
-        } else {
-            const __m128 squares = _mm_mul_ps(average, average);
-            const __m128 norm = _mm_add_ss(squares, _mm_shuffle_ps(squares, squares, 1));
-            pOut[i] = _mm_cvtss_f32(_mm_sqrt_ss(norm));
-        }
-    }
-#else
     auto widen = [](std::complex<float> s) { return std::complex<double>(s.real(), s.imag()); };
     std::complex<double> sum;
     for (size_t i = 0; i < nCount; ++i) {
@@ -86,7 +53,6 @@ void EnvelopeDetector::AverageOf(const std::complex<float>* pSamples, size_t nCo
         const std::complex<float> average(float(sum.real() * scale), float(sum.imag() * scale));
         pOut[i] = bInPhase ? average.real() : std::sqrt(std::norm(average));
     }
-#endif
 }
 
 void EnvelopeDetector::recompute()

@@ -32,6 +32,8 @@
 #include <algorithm>
 #include <cmath>
 #include <complex>
+#include <cstdint>
+#include <cstring>
 #include <limits>
 #include <random>
 #include <string>
@@ -920,6 +922,56 @@ TEST(CwFir, OutputIsTheConvolutionForAnyLengthAndLongAfterTheStart)
             if (n + 1 >= length) {
                 ASSERT_EQ(filter.Apply(input.data() + (n + 1 - length)), got) << length;
             }
+        }
+    }
+}
+
+TEST(CwFir, EachOutputIsRoundedInOneFixedOrderOfSums)
+{
+    // Decodes are compared to the bit from build to build: every output must come from the
+    // same sums in the same order, whatever the length (here written out one float at a time:
+    // sixteen partial sums over the whole blocks of eight samples, the four vector lanes
+    // summed pairwise, their real and imaginary halves, then the remaining samples in turn).
+    std::mt19937 generator(11);
+    std::uniform_real_distribution<float> uniform(-1.0f, 1.0f);
+    auto bits = [](float fValue) {
+        std::uint32_t word = 0;
+        std::memcpy(&word, &fValue, sizeof word);
+        return word;
+    };
+    for (size_t length = 1; length <= 40; ++length) {
+        std::vector<float> taps(length);
+        for (float& tap : taps)
+            tap = uniform(generator);
+        const cw::RealTapFilter filter(taps);
+        for (int trial = 0; trial < 20; ++trial) {
+            std::vector<std::complex<float>> input(length);
+            for (std::complex<float>& sample : input)
+                sample = {uniform(generator) * 1e3f, trial % 4 == 0 ? 0.0f : uniform(generator)};
+            std::vector<float> h(2 * length);
+            std::vector<float> x(2 * length);
+            for (size_t i = 0; i < length; ++i) {
+                h[2 * i] = h[2 * i + 1] = taps[length - 1 - i];
+                x[2 * i] = input[i].real();
+                x[2 * i + 1] = input[i].imag();
+            }
+            const size_t whole = x.size() - x.size() % 16;
+            float sums[16] = {};
+            for (size_t k = 0; k < whole; k += 16)
+                for (size_t j = 0; j < 16; ++j)
+                    sums[j] += h[k + j] * x[k + j];
+            float lanes[4];
+            for (size_t j = 0; j < 4; ++j)
+                lanes[j] = (sums[j] + sums[4 + j]) + (sums[8 + j] + sums[12 + j]);
+            float re = lanes[0] + lanes[2];
+            float im = lanes[1] + lanes[3];
+            for (size_t k = whole; k < x.size(); k += 2) {
+                re += h[k] * x[k];
+                im += h[k + 1] * x[k + 1];
+            }
+            const std::complex<float> got = filter.Apply(input.data());
+            ASSERT_EQ(bits(got.real()), bits(re)) << length << " trial " << trial;
+            ASSERT_EQ(bits(got.imag()), bits(im)) << length << " trial " << trial;
         }
     }
 }

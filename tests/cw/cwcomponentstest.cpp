@@ -13,6 +13,7 @@
 #include "tools/cwdemodulator/fadefit.h"
 #include "tools/cwdemodulator/fadeperiodwatch.h"
 #include "tools/cwdemodulator/firstabove.h"
+#include "tools/cwdemodulator/heldfilter.h"
 #include "tools/cwdemodulator/heldlevelswing.h"
 #include "tools/cwdemodulator/impulseblanker.h"
 #include "tools/cwdemodulator/levelfollower.h"
@@ -999,6 +1000,57 @@ TEST(CwChannel, TonePassesAtUnitGainAndANeighbourAHundredHertzAwayIsStopped)
     // Slower speeds keep a narrower band, within the limits.
     EXPECT_LT(cw::ChannelFilter::PassFor(0.1), cw::ChannelFilter::PassFor(0.05));
     EXPECT_EQ(cw::ChannelFilter::PassFor(0.001), cw::ChannelFilter::MAX_PASS_HZ);
+}
+
+TEST(CwChannel, HeldSamplesFilteredAgainAfterGainsAndDropsMatchAFreshRunToTheBit)
+{
+    // The held samples gain newer ones and lose the oldest between attempts; what is kept
+    // from the last filtering must be what a fresh filter run over them gives, near both
+    // ends too (where the run's zeros moved), down to the sign of zero. Once forgotten,
+    // other samples at the same indices are filtered anew.
+    const double rate = 1000.0;
+    std::mt19937 generator(3);
+    std::uniform_real_distribution<float> uniform(-1.0f, 1.0f);
+    auto fresh = [rate](const std::vector<std::complex<float>>& held) {
+        cw::ChannelFilter filter(rate);
+        const size_t delay = size_t(filter.Delay());
+        std::vector<std::complex<float>> out;
+        for (size_t i = 0; i < held.size() + delay; ++i) {
+            const std::complex<float> y =
+                filter.Push(i < held.size() ? held[i] : std::complex<float>());
+            if (i >= delay)
+                out.push_back(y);
+        }
+        return out;
+    };
+    auto sameBits = [](const std::vector<std::complex<float>>& a,
+                       const std::vector<std::complex<float>>& b) {
+        return a.size() == b.size() &&
+               std::memcmp(a.data(), b.data(), a.size() * sizeof(a[0])) == 0;
+    };
+    cw::HeldFilter held(rate);
+    std::vector<std::complex<float>> samples;
+    std::int64_t start = 0;
+    // Appended, dropped (a second, or fewer samples than the filter reaches), both at once,
+    // nothing changed, down to fewer samples than the filter is long, and emptied.
+    const std::pair<size_t, size_t> steps[] = {{3000, 0}, {1000, 0}, {0, 1000}, {1000, 1000},
+                                               {0, 0},    {7, 30},   {0, 2950}, {40, 10},
+                                               {500, 0},  {0, 520}};
+    for (const auto& [added, dropped] : steps) {
+        ASSERT_LE(dropped, samples.size());
+        samples.erase(samples.begin(), samples.begin() + std::ptrdiff_t(dropped));
+        start += std::int64_t(dropped);
+        for (size_t i = 0; i < added; ++i)
+            samples.emplace_back(uniform(generator), i % 50 < 20 ? -0.0f : uniform(generator));
+        held.Filter(samples.data(), samples.size(), start);
+        ASSERT_TRUE(sameBits(held.Filtered(), fresh(samples)))
+            << "+" << added << " -" << dropped << " of " << samples.size();
+    }
+    for (std::complex<float>& sample : samples)
+        sample = -sample;
+    held.Forget();
+    held.Filter(samples.data(), samples.size(), start);
+    EXPECT_TRUE(sameBits(held.Filtered(), fresh(samples)));
 }
 
 TEST(CwCoherence, APhaseThatWandersOffIsLetGoButNotABriefSlipOrTheGaps)

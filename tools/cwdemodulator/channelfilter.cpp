@@ -65,4 +65,35 @@ std::complex<float> ChannelFilter::Push(std::complex<float> sample)
     return m_pFilter->Output();
 }
 
+size_t ChannelFilter::Length() const
+{
+    return m_pFilter->Length();
+}
+
+void ChannelFilter::FilterAligned(const std::complex<float>* pSamples, size_t nCount, size_t nFirst,
+                                  size_t nEnd, std::complex<float>* pOut) const
+{
+    // Output k weighs samples k + delay - (length - 1) to k + delay: those before the first
+    // and after the last are the zeros a fresh run starts with and ends on. Where the outputs
+    // reach beyond the samples, the reach is copied with its zeros.
+    if (nFirst >= nEnd)
+        return;
+    const std::ptrdiff_t length = std::ptrdiff_t(Length());
+    const std::ptrdiff_t from = std::ptrdiff_t(nFirst) + m_nDelay - (length - 1);
+    const std::ptrdiff_t to = std::ptrdiff_t(nEnd) + m_nDelay; // one past the last sample read
+    const std::complex<float>* oldest = nullptr;
+    if (from >= 0 && to <= std::ptrdiff_t(nCount)) {
+        oldest = pSamples + from;
+    } else {
+        m_edge.assign(size_t(to - from), std::complex<float>());
+        const std::ptrdiff_t first = std::max<std::ptrdiff_t>(from, 0);
+        const std::ptrdiff_t last = std::min<std::ptrdiff_t>(to, std::ptrdiff_t(nCount));
+        if (first < last)
+            std::copy(pSamples + first, pSamples + last, m_edge.begin() + (first - from));
+        oldest = m_edge.data();
+    }
+    for (size_t k = nFirst; k < nEnd; ++k)
+        pOut[k] = m_pFilter->Apply(oldest + (k - nFirst));
+}
+
 } // namespace cw

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <complex>
+#include <cstddef>
 #include <memory>
+#include <vector>
 
 namespace cw {
 
@@ -27,10 +29,18 @@ public:
     /// Filters the next sample.
     std::complex<float> Push(std::complex<float> sample);
     int Delay() const { return m_nDelay; }
+    /// Samples each output weighs.
+    size_t Length() const;
+    /// Outputs @p nFirst to @p nEnd of a fresh filter run over @p nCount samples and then
+    /// Delay() zeros, aligned with the samples: pOut[k] is what Push() returns Delay()
+    /// samples after sample k, to the bit. This filter's own samples are left alone.
+    void FilterAligned(const std::complex<float>* pSamples, size_t nCount, size_t nFirst,
+                       size_t nEnd, std::complex<float>* pOut) const;
 
 private:
     std::unique_ptr<RealTapFilter> m_pFilter;
     int m_nDelay = 0;
+    mutable std::vector<std::complex<float>> m_edge; ///< samples with the zeros beyond them
 };
 
 } // namespace cw

@@ -1,6 +1,5 @@
 #include "tools/cwdemodulator/speedacquisition.h"
 
-#include "tools/cwdemodulator/channelfilter.h"
 #include "tools/cwdemodulator/envelopedetector.h"
 #include "tools/cwdemodulator/heldlevelswing.h"
 #include "tools/cwdemodulator/localmarklevel.h"
@@ -34,7 +33,7 @@ constexpr double CLEAR_SHORT_SHARE = 0.4;
 SpeedAcquisition::SpeedAcquisition(double dSampleRate, double dMinUnit, double dMaxUnit,
                                    const std::vector<std::string>& characterCodes, bool bLean)
     : m_dSampleRate(dSampleRate), m_bLean(bLean), m_estimator(dMinUnit, dMaxUnit),
-      m_trials(dMinUnit, dMaxUnit, characterCodes, MARKS, bLean)
+      m_trials(dMinUnit, dMaxUnit, characterCodes, MARKS, bLean), m_heldFilter(dSampleRate)
 {
     m_estimator.SearchCoarsely(bLean);
     m_held.reserve(size_t(MAX_SEC * m_dSampleRate) + 1);
@@ -43,6 +42,7 @@ SpeedAcquisition::SpeedAcquisition(double dSampleRate, double dMinUnit, double d
 void SpeedAcquisition::Restart(std::int64_t nStart)
 {
     m_held.clear();
+    m_heldFilter.Forget();
     m_nStart = nStart;
     m_nSinceAttempt = 0;
 }
@@ -72,7 +72,7 @@ SpeedAcquisition::Learned SpeedAcquisition::Attempt(bool bFinal, CarrierReferenc
     learned.timing = estimateHeld(marks);
     const CwSpeedEstimator::Result& timing = learned.timing;
     if (timing.bFound && !heldIsLeakage(timing))
-        learned.tone = carrier.Learn(m_filtered.data(), m_filtered.size(),
+        learned.tone = carrier.Learn(filtered().data(), filtered().size(),
                                      EnvelopeDetector::LengthFor(timing.dUnit),
                                      0.5f * (timing.fMarkLevel + timing.fSpaceLevel));
     if (learned.tone == CarrierReference::Tone::None) {
@@ -89,6 +89,7 @@ std::vector<std::complex<float>> SpeedAcquisition::TakeHeld()
     std::vector<std::complex<float>> held;
     held.swap(m_held);
     m_held.reserve(held.capacity());
+    m_heldFilter.Forget();
     return held;
 }
 
@@ -96,17 +97,8 @@ void SpeedAcquisition::filterHeld()
 {
     // The held samples through the channel filter, aligned with them (the filter's delay
     // taken out), so that neighbours do not disturb the learning either.
-    ChannelFilter filter(m_dSampleRate);
-    const size_t delay = size_t(filter.Delay());
-    m_filtered.clear();
-    m_filtered.reserve(m_held.size());
-    m_nFilterDelay = filter.Delay();
-    for (size_t i = 0; i < m_held.size() + delay; ++i) {
-        const std::complex<float> out =
-            filter.Push(i < m_held.size() ? m_held[i] : std::complex<float>());
-        if (i >= delay)
-            m_filtered.push_back(out);
-    }
+    m_heldFilter.Filter(m_held.data(), m_held.size(), m_nStart);
+    m_nFilterDelay = m_heldFilter.Delay();
 }
 
 CwSpeedEstimator::Result SpeedAcquisition::estimateHeld(int nMarks)
@@ -119,14 +111,14 @@ CwSpeedEstimator::Result SpeedAcquisition::estimateHeld(int nMarks)
     // bursts are limited: then the first reading stands, for the leakage check to judge.
     m_estimator.LimitLevel(0.0f);
     const CwSpeedEstimator::Result result =
-        m_estimator.Estimate(m_filtered.data(), m_filtered.size(), nMarks);
-    const NeighbourLeakage::Held held{m_held.data(), m_filtered.data(), m_filtered.size(),
+        m_estimator.Estimate(filtered().data(), filtered().size(), nMarks);
+    const NeighbourLeakage::Held held{m_held.data(), filtered().data(), filtered().size(),
                                       m_dSampleRate, m_nFilterDelay};
     if (!NeighbourLeakage::StrongerNeighbourKeys(held, result.fMarkLevel))
         return result;
     m_estimator.LimitLevel(result.fMarkLevel);
     const CwSpeedEstimator::Result limited =
-        m_estimator.Estimate(m_filtered.data(), m_filtered.size(), nMarks);
+        m_estimator.Estimate(filtered().data(), filtered().size(), nMarks);
     if (limited.fMarkLevel >= LIMITED_MARK_SHARE * result.fMarkLevel)
         return limited;
     m_estimator.LimitLevel(0.0f);
@@ -137,7 +129,7 @@ bool SpeedAcquisition::heldIsLeakage(const CwSpeedEstimator::Result& result) con
 {
     // A stronger neighbour's keying leaks into the channel at each of its edges: such marks
     // are no signal of ours, whatever their timing looks like.
-    const NeighbourLeakage::Held held{m_held.data(), m_filtered.data(), m_filtered.size(),
+    const NeighbourLeakage::Held held{m_held.data(), filtered().data(), filtered().size(),
                                       m_dSampleRate, m_nFilterDelay};
     return NeighbourLeakage::Explains(held, EnvelopeDetector::LengthFor(result.dUnit),
                                       0.5f * (result.fMarkLevel + result.fSpaceLevel),
@@ -167,7 +159,7 @@ void SpeedAcquisition::refineInPhase(Learned& learned, int nMarks, const Carrier
         projectFor(learned, result.dUnit, carrier);
     } else {
         learned.nHalfWidth = EnvelopeDetector::LengthFor(result.dUnit) / 2;
-        carrier.ProjectLearned(m_filtered.data(), m_filtered.size(), m_inPhase);
+        carrier.ProjectLearned(filtered().data(), filtered().size(), m_inPhase);
         learned.fNoiseVariance = carrier.NoiseVariance();
     }
     const CwSpeedEstimator::Result inPhase =
@@ -313,13 +305,13 @@ void SpeedAcquisition::projectLocally(int nHalfWidth, const CarrierReference& ca
 {
     // As the tracking will see them: derotated, then projected on their surroundings (in
     // phase as the real part, in quadrature as the imaginary).
-    carrier.DerotateLearned(m_filtered.data(), m_filtered.size(), m_derotated);
+    carrier.DerotateLearned(filtered().data(), filtered().size(), m_derotated);
     LocalPhaseProjector projector(nHalfWidth);
     m_inPhase.clear();
-    m_inPhase.reserve(m_filtered.size());
+    m_inPhase.reserve(filtered().size());
     const int delay = projector.Delay();
-    for (size_t i = 0; i < m_filtered.size() + size_t(delay); ++i) {
-        projector.Push(i < m_filtered.size() ? m_derotated[i] : std::complex<float>());
+    for (size_t i = 0; i < filtered().size() + size_t(delay); ++i) {
+        projector.Push(i < filtered().size() ? m_derotated[i] : std::complex<float>());
         if (i >= size_t(delay))
             m_inPhase.push_back(projector.Projected());
     }

@@ -4,6 +4,7 @@
 #include "tools/cwdemodulator/cwspeedestimator.h"
 #include "tools/cwdemodulator/elementlengthtrials.h"
 #include "tools/cwdemodulator/fadefit.h"
+#include "tools/cwdemodulator/heldfilter.h"
 
 #include <complex>
 #include <cstdint>
@@ -75,6 +76,7 @@ public:
 
 private:
     void filterHeld();
+    const std::vector<std::complex<float>>& filtered() const { return m_heldFilter.Filtered(); }
     CwSpeedEstimator::Result estimateHeld(int nMarks);
     bool heldIsLeakage(const CwSpeedEstimator::Result& result) const;
     void dropOldest();
@@ -113,7 +115,7 @@ private:
     CwSpeedEstimator m_estimator;
     ElementLengthTrials m_trials;
     std::vector<std::complex<float>> m_held;      ///< baseband held back while learning
-    std::vector<std::complex<float>> m_filtered;  ///< it through the channel filter
+    HeldFilter m_heldFilter;                      ///< it through the channel filter
     std::vector<std::complex<float>> m_derotated; ///< that with the offset removed
     std::vector<std::complex<float>> m_inPhase;   ///< its in-phase parts, once learned
     std::vector<std::complex<float>> m_levelled;  ///< they with gain cuts taken out

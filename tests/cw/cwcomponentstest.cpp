@@ -17,6 +17,7 @@
 #include "tools/cwdemodulator/heldlevelswing.h"
 #include "tools/cwdemodulator/impulseblanker.h"
 #include "tools/cwdemodulator/levelfollower.h"
+#include "tools/cwdemodulator/levelsort.h"
 #include "tools/cwdemodulator/levelswingwatch.h"
 #include "tools/cwdemodulator/leveltrend.h"
 #include "tools/cwdemodulator/localmarklevel.h"
@@ -973,6 +974,45 @@ TEST(CwFir, EachOutputIsRoundedInOneFixedOrderOfSums)
             const std::complex<float> got = filter.Apply(input.data());
             ASSERT_EQ(bits(got.real()), bits(re)) << length << " trial " << trial;
             ASSERT_EQ(bits(got.imag()), bits(im)) << length << " trial " << trial;
+        }
+    }
+}
+
+TEST(CwSpeed, LevelsSortAsAPlainSortDoesToTheBit)
+{
+    // Both signs, zeros of both signs, repeats, tiny and huge magnitudes, and runs whose
+    // lower digits are all the same (a pass skipped), at lengths around the counts' blocks.
+    std::mt19937 generator(17);
+    std::uniform_real_distribution<float> uniform(-1.0f, 1.0f);
+    std::uniform_int_distribution<int> exponent(-40, 40);
+    auto bits = [](float fValue) {
+        std::uint32_t word = 0;
+        std::memcpy(&word, &fValue, sizeof word);
+        return word;
+    };
+    auto before = [&bits](float a, float b) {
+        return a < b || (a == b && std::signbit(a) && !std::signbit(b));
+    };
+    std::vector<std::uint32_t> keys;
+    std::vector<std::uint32_t> scratch;
+    for (size_t length : {0u, 1u, 2u, 3u, 5u, 17u, 1467u, 5000u}) {
+        for (int kind = 0; kind < 4; ++kind) {
+            std::vector<float> values(length);
+            for (size_t i = 0; i < length; ++i) {
+                const float value = std::ldexp(uniform(generator), exponent(generator));
+                values[i] = kind == 0   ? value
+                            : kind == 1 ? std::abs(value)
+                            : kind == 2 ? float(int(8.0f * uniform(generator))) * 0.5f
+                                        : (i % 3 == 0   ? -0.0f
+                                           : i % 3 == 1 ? 0.0f
+                                                        : value);
+            }
+            std::vector<float> expected = values;
+            std::sort(expected.begin(), expected.end(), before);
+            cw::sortLevels(values, keys, scratch);
+            ASSERT_EQ(values.size(), expected.size());
+            for (size_t i = 0; i < length; ++i)
+                ASSERT_EQ(bits(values[i]), bits(expected[i])) << length << " kind " << kind;
         }
     }
 }

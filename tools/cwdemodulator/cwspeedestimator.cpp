@@ -2,6 +2,7 @@
 
 #include "tools/cwdemodulator/cwtimingtracker.h"
 #include "tools/cwdemodulator/envelopedetector.h"
+#include "tools/cwdemodulator/levelsort.h"
 
 #include <algorithm>
 #include <array>
@@ -118,64 +119,6 @@ void considerNear(const std::vector<double>& candidates, double dNear, Consider 
         if (std::abs(std::log(candidates[n] / dNear)) <= reach)
             consider(n);
     }
-}
-
-/// A float's bits as an unsigned key that orders as the float does.
-std::uint32_t orderedKey(float fValue)
-{
-    std::uint32_t bits = 0;
-    std::memcpy(&bits, &fValue, sizeof bits);
-    return (bits & 0x80000000u) != 0 ? ~bits : bits | 0x80000000u;
-}
-
-float fromOrderedKey(std::uint32_t nKey)
-{
-    const std::uint32_t bits = (nKey & 0x80000000u) != 0 ? nKey & 0x7fffffffu : ~nKey;
-    float value = 0.0f;
-    std::memcpy(&value, &bits, sizeof value);
-    return value;
-}
-
-/// Sorts @p values ascending in three counting passes of 11, 11 and 10 bits: the same order as
-/// std::sort, at a fraction of its cost for the thousand or two levels of a trial. The three
-/// digits are counted in one reading of the keys, and a digit that all keys share is not
-/// moved on. Each digit has only as many counts as it has values, which are cleared and summed
-/// at every sort. (Byte-wide digits clear and sum fewer counts but take a fourth pass over the
-/// keys, which costs more time than it saves instructions.)
-void radixSort(std::vector<float>& values, std::vector<std::uint32_t>& keys,
-               std::vector<std::uint32_t>& scratch)
-{
-    constexpr int BITS = 11;
-    constexpr int PASSES = 3;
-    constexpr std::uint32_t MASK = (1u << BITS) - 1u;
-    constexpr std::uint32_t TOP = 1u << (32 - 2 * BITS); ///< values of the last digit
-    constexpr std::array<std::uint32_t, PASSES> FIRST{0, MASK + 1, 2 * (MASK + 1)};
-    constexpr std::array<std::uint32_t, PASSES> SIZE{MASK + 1, MASK + 1, TOP};
-    const size_t n = values.size();
-    keys.resize(n);
-    scratch.resize(n);
-    std::array<std::uint32_t, 2 * (MASK + 1) + TOP> counts{};
-    for (size_t i = 0; i < n; ++i) {
-        const std::uint32_t key = orderedKey(values[i]);
-        keys[i] = key;
-        ++counts[FIRST[0] + (key & MASK)];
-        ++counts[FIRST[1] + ((key >> BITS) & MASK)];
-        ++counts[FIRST[2] + (key >> (2 * BITS))];
-    }
-    for (int pass = 0; pass < PASSES; ++pass) {
-        const int shift = pass * BITS;
-        std::uint32_t* starts = &counts[FIRST[size_t(pass)]];
-        if (n > 0 && starts[(keys[0] >> shift) & MASK] == n)
-            continue; // every key has this digit: the order stands
-        std::uint32_t start = 0;
-        for (std::uint32_t* count = starts; count != starts + SIZE[size_t(pass)]; ++count)
-            start += std::exchange(*count, start);
-        for (std::uint32_t key : keys)
-            scratch[starts[(key >> shift) & MASK]++] = key;
-        keys.swap(scratch);
-    }
-    for (size_t i = 0; i < n; ++i)
-        values[i] = fromOrderedKey(keys[i]);
 }
 
 /// Threshold between the two classes of sorted @p values that maximises the between-class
@@ -300,7 +243,7 @@ void CwSpeedEstimator::envelopeAndLevels(const std::complex<float>* pSamples, si
     m_envelope.resize(nCount);
     EnvelopeDetector::AverageOf(pSamples, nCount, nLength, bInPhase, m_envelope.data());
     m_sorted.assign(m_envelope.begin() + nLength, m_envelope.end());
-    radixSort(m_sorted, m_keys, m_keyScratch);
+    sortLevels(m_sorted, m_keys, m_keyScratch);
     m_levels.nLength = nLength;
     splitLevels(m_sorted, m_sums, m_levels.fSpace, m_levels.fMark);
 }

@@ -17,7 +17,10 @@ std::uint32_t orderedKey(float fValue)
 {
     std::uint32_t bits = 0;
     std::memcpy(&bits, &fValue, sizeof bits);
-    return (bits & 0x80000000u) != 0 ? ~bits : bits | 0x80000000u;
+    // Negative: all bits turned; else the sign bit set (written without a branch, so that a
+    // loop of them runs in vector lanes).
+    const std::uint32_t negative = std::uint32_t(std::int32_t(bits) >> 31);
+    return bits ^ (negative | 0x80000000u);
 }
 
 float fromOrderedKey(std::uint32_t nKey)
@@ -70,9 +73,9 @@ void sortLevels(std::vector<float>& values, std::vector<std::uint32_t>& keys,
     keys.resize(n);
     scratch.resize(n);
     std::array<std::uint32_t, 2 * (MASK + 1) + TOP> counts{};
-    for (size_t i = 0; i < n; ++i) {
-        const std::uint32_t key = orderedKey(values[i]);
-        keys[i] = key;
+    for (size_t i = 0; i < n; ++i)
+        keys[i] = orderedKey(values[i]);
+    for (const std::uint32_t key : keys) {
         ++counts[FIRST[0] + (key & MASK)];
         ++counts[FIRST[1] + ((key >> BITS) & MASK)];
         ++counts[FIRST[2] + (key >> (2 * BITS))];
@@ -83,8 +86,18 @@ void sortLevels(std::vector<float>& values, std::vector<std::uint32_t>& keys,
         if (n > 0 && starts[(keys[0] >> shift) & MASK] == n)
             continue; // every key has this digit: the order stands
         startsFromCounts(starts, SIZE[size_t(pass)]);
-        for (std::uint32_t key : keys)
-            scratch[starts[(key >> shift) & MASK]++] = key;
+        // Two keys a turn, in their order: the sort stays stable.
+        const std::uint32_t* key = keys.data();
+        std::uint32_t* sorted = scratch.data();
+        size_t i = 0;
+        for (; i + 2 <= n; i += 2) {
+            const std::uint32_t first = key[i];
+            const std::uint32_t second = key[i + 1];
+            sorted[starts[(first >> shift) & MASK]++] = first;
+            sorted[starts[(second >> shift) & MASK]++] = second;
+        }
+        if (i < n)
+            sorted[starts[(key[i] >> shift) & MASK]++] = key[i];
         keys.swap(scratch);
     }
     for (size_t i = 0; i < n; ++i)

@@ -9,6 +9,10 @@
 #include <cstring>
 #include <utility>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace cw {
 
 namespace {
@@ -33,6 +37,30 @@ double dB(double dRatio)
     return 10.0 * std::log10(std::max(dRatio, 1e-30));
 }
 
+/// The digit whose count holds rank @p nRank, counting from digit 0 in @p pCounts (their
+/// total is over @p nRank); @p nRank becomes the rank within that digit. Eight counts at a
+/// time are passed over while the rank lies beyond them.
+std::uint32_t digitOfRank(const std::uint32_t* pCounts, size_t& nRank)
+{
+    std::uint32_t digit = 0;
+#if defined(__SSE2__)
+    for (;; digit += 8) {
+        __m128i sum =
+            _mm_add_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(pCounts + digit)),
+                          _mm_loadu_si128(reinterpret_cast<const __m128i*>(pCounts + digit + 4)));
+        sum = _mm_add_epi32(sum, _mm_shuffle_epi32(sum, 0x4e));
+        sum = _mm_add_epi32(sum, _mm_shuffle_epi32(sum, 0xb1));
+        const size_t block = std::uint32_t(_mm_cvtsi128_si32(sum));
+        if (nRank < block)
+            break;
+        nRank -= block;
+    }
+#endif
+    while (nRank >= pCounts[digit])
+        nRank -= pCounts[digit++];
+    return digit;
+}
+
 /// The value of rank @p nRank (0: the smallest) among @p nCount values none of which is
 /// negative, as std::nth_element would put there. Such a float orders as its bits do, so the
 /// value's bits are found in three counting passes, 11, 11 and 10 of them at a time, without
@@ -55,9 +83,7 @@ float valueOfRank(const float* pValues, size_t nCount, size_t nRank,
         const std::uint32_t mask = (1u << width) - 1u;
         for (size_t i = 0; i < live; ++i)
             ++counts[(values[i] >> shift) & mask];
-        std::uint32_t digit = 0;
-        while (nRank >= counts[digit])
-            nRank -= counts[digit++];
+        const std::uint32_t digit = digitOfRank(counts.data(), nRank);
         for (size_t i = 0; i < live; ++i)
             counts[(values[i] >> shift) & mask] = 0;
         // Gathered without a branch: each value is written, and the next one goes over it

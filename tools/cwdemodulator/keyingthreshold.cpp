@@ -37,6 +37,7 @@ void KeyingThreshold::Start(float fMarkLevel, float fSpaceLevel, bool bCoherent)
     m_fDipShare = bCoherent ? COHERENT_DIP : DIP_LEVEL;
     m_fMark = fMarkLevel;
     m_fSpace = std::min(fSpaceLevel, fMarkLevel);
+    placeThresholds();
     m_bAbove = false;
     m_nPendingEdge = -1;
     m_fExtreme = 0.0f;
@@ -63,11 +64,13 @@ qint64 KeyingThreshold::confirmedEdge(qint64 nPosition, bool bKeyDown, double dU
 void KeyingThreshold::FollowSpace(float fEnvelope, double dUnit)
 {
     m_fSpace += (fEnvelope - m_fSpace) / float(4.0 * dUnit);
+    placeThresholds();
 }
 
 void KeyingThreshold::FollowMark(float fObserved)
 {
     m_fMark += MARK_WEIGHT * (fObserved - m_fMark);
+    placeThresholds();
 }
 
 } // namespace cw

@@ -22,7 +22,7 @@ public:
     /// trials too.)
     bool Compare(qint64 nPosition, float fEnvelope, bool bKeyDown)
     {
-        const bool above = fEnvelope > m_fSpace + span() * (m_bAbove ? m_fLow : m_fHigh);
+        const bool above = fEnvelope > (m_bAbove ? m_fFallAt : m_fRiseAt);
         if (above != m_bAbove) {
             m_bAbove = above;
             m_nPendingEdge = above == bKeyDown ? -1 : nPosition;
@@ -55,14 +55,23 @@ public:
 
 private:
     float span() const { return std::max(m_fMark - m_fSpace, 1e-12f); }
+    /// The two thresholds again, after the levels moved: between two moves every sample is
+    /// compared with the same ones.
+    void placeThresholds()
+    {
+        m_fRiseAt = m_fSpace + span() * m_fHigh;
+        m_fFallAt = m_fSpace + span() * m_fLow;
+    }
     /// TakeConfirmedEdge() with an edge pending.
     qint64 confirmedEdge(qint64 nPosition, bool bKeyDown, double dUnit);
 
     float m_fMark = 1.0f;
     float m_fSpace = 0.0f;
     bool m_bCoherent = false;
-    float m_fHigh = 0.5f; ///< key-down threshold, share of the level span
-    float m_fLow = 0.5f;  ///< key-up threshold
+    float m_fHigh = 0.5f;   ///< key-down threshold, share of the level span
+    float m_fLow = 0.5f;    ///< key-up threshold
+    float m_fRiseAt = 0.5f; ///< the envelope above it is key-down, from below
+    float m_fFallAt = 0.5f; ///< the envelope not above it is key-up, from above
     float m_fPeakShare = 0.75f;
     float m_fDipShare = 0.3f;
     bool m_bAbove = false;      ///< envelope above the threshold now

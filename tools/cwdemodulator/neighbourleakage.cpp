@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -91,20 +92,43 @@ bool keyedAndStronger(float fKeyUp, float fKeyDown, float fMarkLevel)
 
 } // namespace
 
+NeighbourLeakage::Outside NeighbourLeakage::MeasureOutside(const Held& held)
+{
+    Outside outside;
+    if (held.nCount == 0)
+        return outside;
+    outside.power = outsidePower(held);
+    std::tie(outside.fKeyUp, outside.fKeyDown) = quantiles(outside.power, FLOOR_SHARE, PEAK_SHARE);
+    return outside;
+}
+
 bool NeighbourLeakage::StrongerNeighbourKeys(const Held& held, float fMarkLevel)
 {
-    if (held.nCount == 0)
+    return StrongerNeighbourKeys(MeasureOutside(held), fMarkLevel);
+}
+
+bool NeighbourLeakage::StrongerNeighbourKeys(const Outside& outside, float fMarkLevel)
+{
+    if (outside.power.empty())
         return false;
-    const auto [keyUp, keyDown] = quantiles(outsidePower(held), FLOOR_SHARE, PEAK_SHARE);
-    return keyedAndStronger(keyUp, keyDown, fMarkLevel);
+    return keyedAndStronger(outside.fKeyUp, outside.fKeyDown, fMarkLevel);
 }
 
 bool NeighbourLeakage::Explains(const Held& held, int nLength, float fThreshold, float fMarkLevel)
 {
     if (held.nCount < size_t(4 * std::max(1, nLength)))
         return false;
-    const std::vector<float> power = outsidePower(held);
-    const auto [keyUp, keyDown] = quantiles(power, FLOOR_SHARE, PEAK_SHARE);
+    return Explains(held, MeasureOutside(held), nLength, fThreshold, fMarkLevel);
+}
+
+bool NeighbourLeakage::Explains(const Held& held, const Outside& outside, int nLength,
+                                float fThreshold, float fMarkLevel)
+{
+    if (held.nCount < size_t(4 * std::max(1, nLength)) || outside.power.size() != held.nCount)
+        return false;
+    const std::vector<float>& power = outside.power;
+    const float keyUp = outside.fKeyUp;
+    const float keyDown = outside.fKeyDown;
     if (!keyedAndStronger(keyUp, keyDown, fMarkLevel))
         return false;
 

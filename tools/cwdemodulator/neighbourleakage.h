@@ -2,6 +2,7 @@
 
 #include <complex>
 #include <cstddef>
+#include <vector>
 
 namespace cw {
 
@@ -22,14 +23,29 @@ public:
         int nFilterReach; ///< samples the channel filter spreads an edge over on each side
     };
 
+    /// What the channel filter keeps out of the held samples (neighbours, and noise): its
+    /// power around each sample, and the levels of its key-up and key-down.
+    struct Outside
+    {
+        std::vector<float> power; ///< empty when nothing was held
+        float fKeyUp = 0.0f;
+        float fKeyDown = 0.0f;
+    };
+    /// Measured once, it answers both questions below for the same held samples.
+    static Outside MeasureOutside(const Held& held);
+
     /// True when something keyed outside the channel is 10 dB or more over marks of
     /// @p fMarkLevel: its keying clicks then reach into the channel at each of its edges.
     static bool StrongerNeighbourKeys(const Held& held, float fMarkLevel);
+    static bool StrongerNeighbourKeys(const Outside& outside, float fMarkLevel);
 
     /// True when the marks (averages over @p nLength samples above @p fThreshold, at
     /// @p fMarkLevel) are all near the keying edges of a neighbour 10 dB or more stronger,
     /// where a tone of our own would also have been heard away from them.
     static bool Explains(const Held& held, int nLength, float fThreshold, float fMarkLevel);
+    /// The same with @p outside measured of @p held.
+    static bool Explains(const Held& held, const Outside& outside, int nLength, float fThreshold,
+                         float fMarkLevel);
 };
 
 } // namespace cw

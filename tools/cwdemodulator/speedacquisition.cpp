@@ -99,6 +99,19 @@ void SpeedAcquisition::filterHeld()
     // taken out), so that neighbours do not disturb the learning either.
     m_heldFilter.Filter(m_held.data(), m_held.size(), m_nStart);
     m_nFilterDelay = m_heldFilter.Delay();
+    m_bOutsideMeasured = false;
+}
+
+const NeighbourLeakage::Outside& SpeedAcquisition::outside()
+{
+    // Both the timing's and the leakage's question read it of the same held samples.
+    if (!m_bOutsideMeasured) {
+        const NeighbourLeakage::Held held{m_held.data(), filtered().data(), filtered().size(),
+                                          m_dSampleRate, m_nFilterDelay};
+        m_outside = NeighbourLeakage::MeasureOutside(held);
+        m_bOutsideMeasured = true;
+    }
+    return m_outside;
 }
 
 CwSpeedEstimator::Result SpeedAcquisition::estimateHeld(int nMarks)
@@ -112,9 +125,7 @@ CwSpeedEstimator::Result SpeedAcquisition::estimateHeld(int nMarks)
     m_estimator.LimitLevel(0.0f);
     const CwSpeedEstimator::Result result =
         m_estimator.Estimate(filtered().data(), filtered().size(), nMarks);
-    const NeighbourLeakage::Held held{m_held.data(), filtered().data(), filtered().size(),
-                                      m_dSampleRate, m_nFilterDelay};
-    if (!NeighbourLeakage::StrongerNeighbourKeys(held, result.fMarkLevel))
+    if (!NeighbourLeakage::StrongerNeighbourKeys(outside(), result.fMarkLevel))
         return result;
     m_estimator.LimitLevel(result.fMarkLevel);
     const CwSpeedEstimator::Result limited =
@@ -125,13 +136,13 @@ CwSpeedEstimator::Result SpeedAcquisition::estimateHeld(int nMarks)
     return result;
 }
 
-bool SpeedAcquisition::heldIsLeakage(const CwSpeedEstimator::Result& result) const
+bool SpeedAcquisition::heldIsLeakage(const CwSpeedEstimator::Result& result)
 {
     // A stronger neighbour's keying leaks into the channel at each of its edges: such marks
     // are no signal of ours, whatever their timing looks like.
     const NeighbourLeakage::Held held{m_held.data(), filtered().data(), filtered().size(),
                                       m_dSampleRate, m_nFilterDelay};
-    return NeighbourLeakage::Explains(held, EnvelopeDetector::LengthFor(result.dUnit),
+    return NeighbourLeakage::Explains(held, outside(), EnvelopeDetector::LengthFor(result.dUnit),
                                       0.5f * (result.fMarkLevel + result.fSpaceLevel),
                                       result.fMarkLevel);
 }

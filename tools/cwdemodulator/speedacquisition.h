@@ -5,6 +5,7 @@
 #include "tools/cwdemodulator/elementlengthtrials.h"
 #include "tools/cwdemodulator/fadefit.h"
 #include "tools/cwdemodulator/heldfilter.h"
+#include "tools/cwdemodulator/neighbourleakage.h"
 
 #include <complex>
 #include <cstdint>
@@ -78,7 +79,9 @@ private:
     void filterHeld();
     const std::vector<std::complex<float>>& filtered() const { return m_heldFilter.Filtered(); }
     CwSpeedEstimator::Result estimateHeld(int nMarks);
-    bool heldIsLeakage(const CwSpeedEstimator::Result& result) const;
+    bool heldIsLeakage(const CwSpeedEstimator::Result& result);
+    /// What the channel filter keeps out of the held samples, measured at the first question.
+    const NeighbourLeakage::Outside& outside();
     void dropOldest();
     void refineInPhase(Learned& learned, int nMarks, const CarrierReference& carrier,
                        CwSegmenter& decisions);
@@ -122,6 +125,8 @@ private:
     std::vector<float> m_levels;                  ///< the mark level around each of them
     std::int64_t m_nStart = 0;                    ///< baseband index of m_held[0]
     int m_nFilterDelay = 0;                       ///< of the filter m_filtered went through
+    NeighbourLeakage::Outside m_outside;          ///< of the held samples as last filtered
+    bool m_bOutsideMeasured = false;
     size_t m_nSinceAttempt = 0;
 };
 

@@ -5,10 +5,7 @@
 #include "tools/cwdemodulator/levelsort.h"
 
 #include <algorithm>
-#include <array>
 #include <cmath>
-#include <cstdint>
-#include <cstring>
 #include <memory>
 #include <utility>
 

@@ -22,6 +22,7 @@
 #include "tools/cwdemodulator/leveltrend.h"
 #include "tools/cwdemodulator/localmarklevel.h"
 #include "tools/cwdemodulator/localphaseprojector.h"
+#include "tools/cwdemodulator/nodescoretable.h"
 #include "tools/cwdemodulator/realtapfilter.h"
 #include "tools/cwdemodulator/restartgridphase.h"
 #include "tools/cwdemodulator/segmentlengthpriors.h"
@@ -37,6 +38,7 @@
 #include <cstdint>
 #include <cstring>
 #include <limits>
+#include <map>
 #include <random>
 #include <string>
 #include <vector>
@@ -820,6 +822,47 @@ TEST(CwCharacterSearch, TheFirstHighestSumIsTheOneAWalkOverTheLengthsFinds)
         EXPECT_EQ(cw::firstAbove(pDown, up.data(), count, best, at), walkedAt >= 0);
         EXPECT_EQ(best, walked);
         EXPECT_EQ(at, walkedAt);
+    }
+}
+
+TEST(CwCharacterSearch, ANodesRingHoldsItsScoresOrUnsetUpToItsLastBoundarySet)
+{
+    // Three nodes set at boundaries with gaps of every size, wrapping the ring and leaving it
+    // for longer than it holds: from FirstSet() (or a ring before LastSet()) to LastSet() the
+    // search loops read each node's own scores where they were set and UNSET elsewhere,
+    // whatever its neighbours do.
+    using Table = cw::NodeScoreTable<16, 8>;
+    Table table(4);
+    std::mt19937 generator(11);
+    std::uniform_int_distribution<int> gap(1, 12);
+    std::uniform_int_distribution<int> pick(1, 3);
+    std::map<qint64, double> set[4];
+    qint64 boundary = 100;
+    for (int step = 0; step < 2000; ++step) {
+        boundary += gap(generator) <= 9 ? 1 : gap(generator);
+        const int node = pick(generator);
+        const double score = double(step) - 0.5;
+        const qint64 last = set[node].empty() ? Table::NEVER : set[node].rbegin()->first;
+        table.Set(node, boundary, score, step % 200);
+        set[node][boundary] = score;
+        SCOPED_TRACE(testing::Message() << "step " << step);
+        EXPECT_EQ(table.LastSet(node), boundary);
+        if (boundary - last >= 8) {
+            EXPECT_EQ(table.FirstSet(node), boundary);
+        }
+        for (int n = 1; n <= 3; ++n) {
+            if (set[n].empty())
+                continue;
+            const double* scores = table.Scores(n);
+            const qint64 first = std::max(table.FirstSet(n), table.LastSet(n) - 7);
+            for (qint64 b = first; b <= table.LastSet(n); ++b) {
+                const auto found = set[n].find(b);
+                EXPECT_EQ(scores[Table::ScoreSlot(b)],
+                          found != set[n].end() ? found->second : Table::UNSET)
+                    << "node " << n << " boundary " << b;
+            }
+            EXPECT_EQ(table.Score(n, table.LastSet(n)), set[n].rbegin()->second);
+        }
     }
 }
 

@@ -147,34 +147,37 @@ void CharacterSearch::searchMark(int nNode, const BlockEvidence& blocks,
     const SegmentLengthPriors::LengthPrior& prior = (nNode & 1) ? priors.Dash() : priors.Dot();
     if (parent > 1 && nBoundary - m_gaps.Alive(parent) > qint64(prior.nLongest))
         return;
-    const qint64 longest = std::min<qint64>(prior.nLongest, nBoundary - blocks.Origin());
+    qint64 longest = std::min<qint64>(prior.nLongest, nBoundary - blocks.Origin());
     if (prior.nShortest > longest)
         return;
-    // A new character starts from the shared ring, a further element from the parent's gaps.
+    // A new character starts from the shared ring, a further element from the parent's gaps,
+    // at the boundaries they hold scores for.
     const double* source = parent == 1 ? m_startScore.data() : m_gaps.Scores(parent);
-    const qint64* stamps = parent == 1 ? nullptr : m_gaps.Stamps(parent);
     const size_t sourceMask = parent == 1 ? RING - 1 : SCORE_RING - 1;
+    qint64 shortest = prior.nShortest;
+    if (parent > 1) {
+        shortest = std::max<qint64>(shortest, nBoundary - m_gaps.LastSet(parent));
+        longest = std::min<qint64>(longest, nBoundary - m_gaps.FirstSet(parent));
+    }
     static_assert(RING % SCORE_RING == 0 && RING == BlockEvidence::RING,
                   "a run of slots of a node's ring is one of the evidence ring too");
-    // The lengths are tried from the shortest, the starts walking back through each run of
-    // slots down to where the rings wrap, with no mask on each. Evidence on a fixed phase
-    // adds up block by block; on the mark's own phase it does not (searchOwnPhase()). The
-    // loop is made for each case, with no test inside it but the stamps'.
-    const double endEvidence = blocks.EvidenceTo(nBoundary);
-    const double* cumulative = blocks.EvidenceRing();
-    const double* logPrior = prior.log.data();
     double best = NEGATIVE;
     qint64 bestLength = 0;
-    auto search = [&](auto evidenceOf, auto fresh) {
-        for (qint64 d = prior.nShortest; d <= longest;) {
+    if (shortest <= longest && !blocks.IsOwnPhase()) {
+        // Evidence on a fixed phase adds up block by block; the lengths are tried from the
+        // shortest, the starts walking back through each run of slots down to where the
+        // rings wrap, with no mask on each.
+        const double endEvidence = blocks.EvidenceTo(nBoundary);
+        const double* cumulative = blocks.EvidenceRing();
+        const double* logPrior = prior.log.data();
+        for (qint64 d = shortest; d <= longest;) {
             const size_t s = size_t(nBoundary - d) & sourceMask;
             const qint64 run = std::min<qint64>(longest - d + 1, qint64(s) + 1);
             const size_t c = size_t(nBoundary - d) & (RING - 1);
             for (qint64 i = 0; i < run; ++i) {
-                if (!fresh(s - size_t(i), nBoundary - d - i))
-                    continue;
-                const double candidate =
-                    source[s - size_t(i)] + evidenceOf(c - size_t(i), d + i) + logPrior[d + i];
+                const double candidate = source[s - size_t(i)] +
+                                         (endEvidence - cumulative[c - size_t(i)]) +
+                                         logPrior[d + i];
                 if (candidate > best) {
                     best = candidate;
                     bestLength = d + i;
@@ -182,25 +185,19 @@ void CharacterSearch::searchMark(int nNode, const BlockEvidence& blocks,
             }
             d += run;
         }
-    };
-    auto fixedPhaseOf = [&](size_t c, qint64) { return endEvidence - cumulative[c]; };
-    auto stamped = [&](size_t s, qint64 start) { return stamps[s] == start; };
-    auto always = [](size_t, qint64) { return true; };
-    if (stamps && !blocks.IsOwnPhase())
-        search(fixedPhaseOf, stamped);
-    else if (!blocks.IsOwnPhase())
-        search(fixedPhaseOf, always);
-    else
-        searchOwnPhase(source, stamps, sourceMask, prior.nShortest, longest, logPrior, blocks, best,
+    } else if (shortest <= longest) {
+        // On the mark's own phase evidence does not add up (searchOwnPhase()).
+        searchOwnPhase(source, sourceMask, shortest, longest, prior.log.data(), blocks, best,
                        bestLength);
+    }
     m_marks.Set(nNode, nBoundary, best, bestLength);
     m_liveMarks.push_back(nNode);
 }
 
-void CharacterSearch::searchOwnPhase(const double* pSource, const qint64* pStamps,
-                                     size_t nSourceMask, qint64 nShortest, qint64 nLongest,
-                                     const double* pLogPrior, const BlockEvidence& blocks,
-                                     double& dBest, qint64& nBestLength)
+void CharacterSearch::searchOwnPhase(const double* pSource, size_t nSourceMask, qint64 nShortest,
+                                     qint64 nLongest, const double* pLogPrior,
+                                     const BlockEvidence& blocks, double& dBest,
+                                     qint64& nBestLength)
 {
     // On its own phase a length's evidence costs a logarithm or more, and a length whose
     // bound (no less than the evidence, rounding and all) cannot reach the best is not
@@ -211,8 +208,8 @@ void CharacterSearch::searchOwnPhase(const double* pSource, const qint64* pStamp
     const qint64 nBoundary = blocks.Latest();
     const double* ownPhaseBound = blocks.OwnPhaseBoundByLength();
     const double* logPrior = pLogPrior;
-    // Each bound is kept for the second walk; a start out of the beam keeps no number, which
-    // no comparison passes.
+    // Each bound is kept for the second walk; a start not searched (UNSET) makes one that no
+    // comparison passes.
     if (m_lengthBounds.size() <= size_t(nLongest))
         m_lengthBounds.resize(size_t(nLongest) + 1);
     double* bounds = m_lengthBounds.data();
@@ -220,10 +217,6 @@ void CharacterSearch::searchOwnPhase(const double* pSource, const qint64* pStamp
     double highest = NEGATIVE;
     for (qint64 d = nShortest; d <= nLongest; ++d) {
         const size_t s = size_t(nBoundary - d) & nSourceMask;
-        if (pStamps && pStamps[s] != nBoundary - d) {
-            bounds[d] = std::numeric_limits<double>::quiet_NaN();
-            continue;
-        }
         const double bound = pSource[s] + ownPhaseBound[d] + logPrior[d];
         bounds[d] = bound;
         if (bound > highest) {
@@ -264,19 +257,19 @@ void CharacterSearch::searchElementGaps(qint64 nBoundary, qint64 nOrigin,
     m_gapNodes.Expire(m_marks.Alive(), nBoundary - prior.nLongest);
     if (prior.nShortest > longest)
         return;
-    // As for the marks: each run of slots walked back to where the ring wraps.
+    // As for the marks: each run of slots walked back to where the ring wraps, over the
+    // boundaries the node's marks hold scores for.
     const double* logPrior = prior.log.data();
     for (int node : m_gapNodes.Nodes()) {
         const double* score = m_marks.Scores(node);
-        const qint64* stamps = m_marks.Stamps(node);
         double best = NEGATIVE;
         qint64 bestLength = 0;
-        for (qint64 d = prior.nShortest; d <= longest;) {
+        const qint64 last = std::min<qint64>(longest, nBoundary - m_marks.FirstSet(node));
+        for (qint64 d = std::max<qint64>(prior.nShortest, nBoundary - m_marks.LastSet(node));
+             d <= last;) {
             const size_t s = m_marks.ScoreSlot(nBoundary - d);
-            const qint64 run = std::min<qint64>(longest - d + 1, qint64(s) + 1);
+            const qint64 run = std::min<qint64>(last - d + 1, qint64(s) + 1);
             for (qint64 i = 0; i < run; ++i) {
-                if (stamps[s - size_t(i)] != nBoundary - d - i)
-                    continue;
                 const double candidate = score[s - size_t(i)] + logPrior[d + i];
                 if (candidate > best) {
                     best = candidate;

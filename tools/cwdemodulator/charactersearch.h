@@ -67,11 +67,11 @@ private:
     void searchMark(int nNode, const BlockEvidence& blocks, const SegmentLengthPriors& priors);
     /// The best of the marks of @p nShortest to @p nLongest blocks (log priors @p pLogPrior by
     /// length) ending at the latest boundary, weighed on their own phase, from the scores
-    /// @p pSource (stamped by @p pStamps unless null) of the ring of mask @p nSourceMask: into
-    /// @p dBest and @p nBestLength if it beats @p dBest.
-    void searchOwnPhase(const double* pSource, const qint64* pStamps, size_t nSourceMask,
-                        qint64 nShortest, qint64 nLongest, const double* pLogPrior,
-                        const BlockEvidence& blocks, double& dBest, qint64& nBestLength);
+    /// @p pSource of the ring of mask @p nSourceMask: into @p dBest and @p nBestLength if it
+    /// beats @p dBest.
+    void searchOwnPhase(const double* pSource, size_t nSourceMask, qint64 nShortest,
+                        qint64 nLongest, const double* pLogPrior, const BlockEvidence& blocks,
+                        double& dBest, qint64& nBestLength);
     void searchElementGaps(qint64 nBoundary, qint64 nOrigin, const SegmentLengthPriors& priors);
     void searchCharacterEnds(qint64 nBoundary, qint64 nOrigin, const SegmentLengthPriors& priors);
     void prune(qint64 nBoundary);

@@ -58,6 +58,8 @@ CharacterSearch::CharacterSearch(const std::vector<std::string>& characterCodes)
     static_assert(LONGEST_GAP < 128, "the running best must hold the longest gap's blocks");
     static_assert(std::max(BlockEvidence::LONGEST_MARK, LONGEST_GAP) < int(SCORE_RING),
                   "the scores must reach a segment back");
+    static_assert(BlockEvidence::LONGEST_MARK < int(GAP_SCORE_RING),
+                  "the gap scores must reach a mark back");
     // Codes longer than the tree, or of other signs than dots and dashes, are left out.
     auto expect = [this](const char* code, float fLogPrior) {
         int node = 1;
@@ -153,13 +155,13 @@ void CharacterSearch::searchMark(int nNode, const BlockEvidence& blocks,
     // A new character starts from the shared ring, a further element from the parent's gaps,
     // at the boundaries they hold scores for.
     const double* source = parent == 1 ? m_startScore.data() : m_gaps.Scores(parent);
-    const size_t sourceMask = parent == 1 ? RING - 1 : SCORE_RING - 1;
+    const size_t sourceMask = parent == 1 ? RING - 1 : GAP_SCORE_RING - 1;
     qint64 shortest = prior.nShortest;
     if (parent > 1) {
         shortest = std::max<qint64>(shortest, nBoundary - m_gaps.LastSet(parent));
         longest = std::min<qint64>(longest, nBoundary - m_gaps.FirstSet(parent));
     }
-    static_assert(RING % SCORE_RING == 0 && RING == BlockEvidence::RING,
+    static_assert(RING % GAP_SCORE_RING == 0 && RING == BlockEvidence::RING,
                   "a run of slots of a node's ring is one of the evidence ring too");
     double best = NEGATIVE;
     qint64 bestLength = 0;

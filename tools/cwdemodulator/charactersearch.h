@@ -60,6 +60,8 @@ private:
     /// their lengths are read back as far as the traceback goes. Half of the rings of lengths:
     /// the node rows are most of the memory, and a page fault on first use each.
     static constexpr size_t SCORE_RING = 128;
+    /// Blocks a node's gap scores are kept: the marks read them back at most a mark before.
+    static constexpr size_t GAP_SCORE_RING = 64;
     static constexpr int NODES = 2 << LONGEST_CODE; ///< code tree: node n has children 2n, 2n+1
 
     static size_t slot(qint64 nBlock) { return size_t(nBlock) & (RING - 1); }
@@ -79,7 +81,7 @@ private:
     std::vector<float> m_characterBonus; ///< log prior of ending a character at each node
     NodeScoreTable<RING, SCORE_RING> m_marks{NODES}; ///< marks that end at each node
     /// Gaps after each node's mark that another element follows.
-    NodeScoreTable<RING, SCORE_RING> m_gaps{NODES};
+    NodeScoreTable<RING, GAP_SCORE_RING> m_gaps{NODES};
     // Shared states, rings by block boundary.
     std::vector<double> m_endScore; ///< best character ending at the boundary
     std::vector<unsigned short> m_endNode;

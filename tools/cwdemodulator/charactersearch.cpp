@@ -106,6 +106,7 @@ void CharacterSearch::Reset(qint64 nOrigin)
 void CharacterSearch::Push(const BlockEvidence& blocks, const SegmentLengthPriors& priors)
 {
     const qint64 boundary = blocks.Latest();
+    m_liveBest = -std::numeric_limits<double>::infinity();
     searchMarks(blocks, priors);
     searchElementGaps(boundary, blocks.Origin(), priors);
     searchCharacterEnds(boundary, blocks.Origin(), priors);
@@ -194,6 +195,7 @@ void CharacterSearch::searchMark(int nNode, const BlockEvidence& blocks,
     }
     m_marks.Set(nNode, nBoundary, best, bestLength);
     m_liveMarks.push_back(nNode);
+    m_liveBest = std::max(m_liveBest, best);
 }
 
 void CharacterSearch::searchOwnPhase(const double* pSource, size_t nSourceMask, qint64 nShortest,
@@ -282,6 +284,7 @@ void CharacterSearch::searchElementGaps(qint64 nBoundary, qint64 nOrigin,
         }
         m_gaps.Set(node, nBoundary, best, bestLength);
         m_liveGaps.push_back(node);
+        m_liveBest = std::max(m_liveBest, best);
     }
 }
 
@@ -353,7 +356,10 @@ void CharacterSearch::searchCharacterEnds(qint64 nBoundary, qint64 nOrigin,
 
 void CharacterSearch::prune(qint64 nBoundary)
 {
-    const double floor = BestScore(nBoundary) - BEAM;
+    // BestScore(), its live nodes' part taken as they were searched: the same scores in the
+    // same order, and std::max keeps the first of equals.
+    const size_t e = slot(nBoundary);
+    const double floor = std::max(std::max(m_startScore[e], m_longScore[e]), m_liveBest) - BEAM;
     for (int node : m_liveMarks) {
         if (m_marks.Score(node, nBoundary) >= floor) {
             m_marks.SetAlive(node, nBoundary);

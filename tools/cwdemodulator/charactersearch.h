@@ -98,6 +98,7 @@ private:
     std::vector<double> m_lengthBounds; ///< searchOwnPhase()'s bound of each length
     std::vector<int> m_liveMarks;       ///< nodes whose marks were searched at the latest boundary
     std::vector<int> m_liveGaps;
+    double m_liveBest = 0.0; ///< highest score of m_liveMarks' and m_liveGaps', in their order
 };
 
 } // namespace cw

@@ -77,8 +77,44 @@ void CwTimingTracker::Push(float fEnvelope)
 
 void CwTimingTracker::PushAll(const float* pEnvelope, size_t nCount)
 {
-    for (size_t i = 0; i < nCount; ++i)
-        Push(pEnvelope[i]);
+    if (!m_settings.bRunsOnly) {
+        for (size_t i = 0; i < nCount; ++i)
+            Push(pEnvelope[i]);
+        return;
+    }
+    // Push() for runs only (neither the levels followed nor the gaps judged), with what
+    // changes per sample in locals: the envelope stored into the history is a float, as
+    // are the tracker's levels, so the members would be reloaded at every sample. They are
+    // handed back to the members around each confirmed edge, the one place that reads them.
+    KeyingThreshold threshold = m_threshold;
+    qint64 position = m_nPosition;
+    bool on = m_bOn;
+    float peak = m_fPeak;
+    double unit = m_dUnit;
+    for (size_t i = 0; i < nCount; ++i) {
+        const float envelope = pEnvelope[i];
+        const qint64 n = position++;
+        m_history.Store(n, envelope);
+        threshold.Compare(n, envelope, on);
+        if (on)
+            peak = std::max(peak, envelope);
+        const qint64 edge = threshold.TakeConfirmedEdge(n, on, unit);
+        if (edge < 0)
+            continue;
+        m_threshold = threshold;
+        m_nPosition = position;
+        m_bOn = on;
+        m_fPeak = peak;
+        confirmEdge(edge);
+        threshold = m_threshold;
+        on = m_bOn;
+        peak = m_fPeak;
+        unit = m_dUnit;
+    }
+    m_threshold = threshold;
+    m_nPosition = position;
+    m_bOn = on;
+    m_fPeak = peak;
 }
 
 void CwTimingTracker::SetUnit(double dUnit)

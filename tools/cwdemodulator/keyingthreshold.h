@@ -62,8 +62,31 @@ private:
         m_fRiseAt = m_fSpace + span() * m_fHigh;
         m_fFallAt = m_fSpace + span() * m_fLow;
     }
-    /// TakeConfirmedEdge() with an edge pending.
-    qint64 confirmedEdge(qint64 nPosition, bool bKeyDown, double dUnit);
+    /// TakeConfirmedEdge() with an edge pending. (Inline too: the speed search's trials keep a
+    /// copy of the threshold in registers for a whole envelope, which a call would spill.)
+    qint64 confirmedEdge(qint64 nPosition, bool bKeyDown, double dUnit)
+    {
+        // A change counts once it lasted a third of an element and went deep enough: a mark
+        // must rise well above the threshold, a gap must fall close to the noise. Durations
+        // still come from the threshold crossings.
+        const double lasted = double(nPosition + 1 - m_nPendingEdge);
+        const float levelSpan = span();
+        const bool deepEnough = bKeyDown ? m_fExtreme <= m_fSpace + levelSpan * m_fDipShare
+                                         : m_fExtreme >= m_fSpace + levelSpan * m_fPeakShare;
+        const double glitch = bKeyDown ? GAP_GLITCH_UNITS : MARK_GLITCH_UNITS;
+        if (lasted < std::max(1.0, glitch * dUnit) ||
+            !(deepEnough || lasted >= LEVEL_OVERRIDE_UNITS * dUnit))
+            return -1;
+        const qint64 edge = m_nPendingEdge;
+        m_nPendingEdge = -1;
+        return edge;
+    }
+
+    // Decision points, in element lengths (units).
+    static constexpr double MARK_GLITCH_UNITS = 0.4; ///< shorter marks are noise
+    static constexpr double GAP_GLITCH_UNITS = 0.2;  ///< shorter gaps are noise
+    static constexpr double LEVEL_OVERRIDE_UNITS =
+        1.5; ///< a change lasting this long counts anyway
 
     float m_fMark = 1.0f;
     float m_fSpace = 0.0f;

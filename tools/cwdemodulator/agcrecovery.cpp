@@ -109,21 +109,26 @@ const float* AgcRecovery::Push(const float* pSamples, size_t nCount)
     State state = m_state;
     // Blocks without a cut pass through without a copy.
     float* out = nullptr;
-    for (size_t i = 0; i < nCount; ++i) {
-        const float gain = gainFor(state, pSamples[i]);
-        if (gain == 1.0f)
-            continue;
+    auto apply = [&](size_t i, float fGain) {
+        if (fGain == 1.0f)
+            return;
         if (!out) {
             m_out.assign(pSamples, pSamples + nCount);
             out = m_out.data();
         }
-        out[i] /= gain;
-    }
+        out[i] /= fGain;
+    };
+    // The warm-up has a loop of its own, so that the samples after it do not ask for it.
+    size_t i = 0;
+    for (; i < nCount && state.nSeen < m_nWarmUp; ++i)
+        apply(i, gainFor<true>(state, pSamples[i]));
+    for (; i < nCount; ++i)
+        apply(i, gainFor<false>(state, pSamples[i]));
     m_state = state;
     return out ? out : pSamples;
 }
 
-inline float AgcRecovery::gainFor(State& state, float fSample)
+template <bool bWarmingUp> inline float AgcRecovery::gainFor(State& state, float fSample)
 {
     // A silenced crash says nothing of the gain, nor does digital silence (a damaged stretch
     // or padding: no receiver's gain leaves exact zeros), nor do the notch's next two samples.
@@ -144,7 +149,7 @@ inline float AgcRecovery::gainFor(State& state, float fSample)
     }
     learnTonality(state, notched);
     const double magnitude = std::abs(notched);
-    if (state.nSeen < m_nWarmUp) {
+    if (bWarmingUp) {
         warmUp(state, sample, magnitude);
         return 1.0f;
     }

@@ -55,8 +55,9 @@ private:
         bool bLoudPending = false;    ///< it may be a crash: the noise is to fall after it
     };
 
-    /// The gain the sample is divided by: 1 outside a cut.
-    inline float gainFor(State& state, float fSample);
+    /// The gain the sample is divided by: 1 outside a cut. @p bWarmingUp: fewer than the
+    /// warm-up's samples were seen yet.
+    template <bool bWarmingUp> inline float gainFor(State& state, float fSample);
     /// Learns from the first samples, before anything is judged against their means.
     inline void warmUp(State& state, double dSample, double dMagnitude) const;
     inline void learnTonality(State& state, double dNotched);

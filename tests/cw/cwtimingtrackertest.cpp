@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <random>
 #include <tuple>
@@ -157,7 +158,8 @@ TEST(CwTimingTracker, RunsOnlyTrackerReportsTheRunsOfAFullOneAndNoSymbols)
 {
     // Noisy keying with short dots and pauses, an overlong dash, word gaps and a silence that
     // ends the line, read at a unit a little off: the runs (lengths, peaks and dash levels)
-    // are those a non-adapting tracker reports, the mark the input cuts short included.
+    // are those a non-adapting tracker reports, the mark the input cuts short included,
+    // whether the samples come one by one or in stretches cut anywhere (mid-edge too).
     struct Runs : cw::CwTimingTracker::IListener
     {
         void OnSymbol(int code, qint64) override { codes.push_back(code); }
@@ -189,10 +191,21 @@ TEST(CwTimingTracker, RunsOnlyTrackerReportsTheRunsOfAFullOneAndNoSymbols)
             tracker->Push(value);
         tracker->Finish();
     }
+    Runs stretches;
+    cw::CwTimingTracker stretchTracker(settings, &stretches);
+    stretchTracker.Start(UNIT, 1.0f, 0.0f, 0);
+    for (size_t at = 0; at < envelope.size();) {
+        const size_t count = std::min(envelope.size() - at, 1 + at % 37);
+        stretchTracker.PushAll(envelope.data() + at, count);
+        at += count;
+    }
+    stretchTracker.Finish();
     EXPECT_EQ(full.runs.size(), 19u);
     EXPECT_GT(full.codes.size(), 15u);
     EXPECT_EQ(runsOnly.runs, full.runs);
     EXPECT_TRUE(runsOnly.codes.empty());
+    EXPECT_EQ(stretches.runs, full.runs);
+    EXPECT_TRUE(stretches.codes.empty());
 }
 
 TEST(CwTimingMisfit, MorseTimingFitsAndOtherTimingDoesNot)

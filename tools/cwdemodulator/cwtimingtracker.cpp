@@ -92,6 +92,19 @@ void CwTimingTracker::PushAll(const float* pEnvelope, size_t nCount)
     float peak = m_fPeak;
     double unit = m_dUnit;
     for (size_t i = 0; i < nCount; ++i) {
+        if (!threshold.HasPendingEdge()) {
+            // Until the envelope crosses the threshold, a sample is stored and a mark's peak
+            // followed, no more: Compare() would leave the threshold as it is.
+            const float at = threshold.Threshold();
+            const bool above = threshold.IsAbove();
+            for (; i < nCount && (pEnvelope[i] > at) == above; ++i) {
+                m_history.Store(position++, pEnvelope[i]);
+                if (on)
+                    peak = std::max(peak, pEnvelope[i]);
+            }
+            if (i == nCount)
+                break;
+        }
         const float envelope = pEnvelope[i];
         const qint64 n = position++;
         m_history.Store(n, envelope);

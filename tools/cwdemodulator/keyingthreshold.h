@@ -47,6 +47,10 @@ public:
 
     bool IsCoherent() const { return m_bCoherent; }
     bool HasPendingEdge() const { return m_nPendingEdge >= 0; }
+    /// The envelope is above the threshold now.
+    bool IsAbove() const { return m_bAbove; }
+    /// The level the next sample is compared with: above it is above the threshold.
+    float Threshold() const { return m_bAbove ? m_fFallAt : m_fRiseAt; }
     qint64 PendingEdge() const { return m_nPendingEdge; }
     /// Highest (rising) or lowest (falling) envelope since the pending edge.
     float Extreme() const { return m_fExtreme; }

@@ -155,7 +155,11 @@ void LocalMarkLevel::Push(float fMagnitude, float fQuadrature)
     const double previous = n > 0 ? m_samples.Newest().dCumulative : 0.0;
     m_usual.Add(n, fMagnitude);
     m_fast.Add(n, fMagnitude);
-    m_samples.Push({previous + power, fMagnitude, m_usual.run.Best(), m_fast.run.Best()});
+    Sample& sample = m_samples.PushInPlace();
+    sample.dCumulative = previous + power;
+    sample.fMagnitude = fMagnitude;
+    sample.fAheadMax = m_usual.run.Best();
+    sample.fFastAheadMax = m_fast.run.Best();
     if (m_dLongNoise > 0.0)
         m_dLongNoise += (power - m_dLongNoise) / (LONG_MEMORY_REACHES * m_nNoiseReach);
     else if (n == 2 * m_nNoiseReach + 1)

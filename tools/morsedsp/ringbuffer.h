@@ -72,6 +72,23 @@ public:
             m_values[at] = value;
         ++m_nSize;
     }
+    /// Makes room for a new newest value, as Push() does, and returns it to be set member by
+    /// member; the capacity must not be 0. A structure built whole and pushed is written in
+    /// parts and read back in one piece for the copy, which stalls the store; set in place, it
+    /// is only written.
+    T& PushInPlace()
+    {
+        if (m_nSize == m_nCapacity) {
+            T& oldest = m_values[m_nOldest];
+            m_nOldest = wrapped(m_nOldest + 1);
+            return oldest;
+        }
+        const size_t at = wrapped(m_nOldest + m_nSize);
+        ++m_nSize;
+        if (at == m_values.size())
+            return m_values.emplace_back();
+        return m_values[at];
+    }
     /// Adds @p nCount values, oldest first, as Push() would one by one.
     void Push(const T* pValues, size_t nCount)
     {

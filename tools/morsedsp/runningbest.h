@@ -13,7 +13,7 @@ namespace dsp {
 template <typename T> class RunningBest
 {
 public:
-    /// @p nCapacity: more positions than the window ever holds.
+    /// @p nCapacity: more positions than the window ever holds (at least 1).
     explicit RunningBest(size_t nCapacity = 0) : m_window(nCapacity) {}
 
     /// Empties the window and sets its capacity.
@@ -25,7 +25,9 @@ public:
         // A later position of the same value or more outlives the earlier ones and wins ties.
         while (!m_window.empty() && m_window.Newest().value <= value)
             m_window.PopNewest();
-        m_window.Push({nAt, value});
+        Entry& entry = m_window.PushInPlace();
+        entry.nAt = nAt;
+        entry.value = value;
     }
     /// Drops the positions up to @p nOldest.
     void Expire(int64_t nOldest)

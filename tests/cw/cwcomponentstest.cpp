@@ -931,6 +931,21 @@ TEST(CwBaseband, ToneBecomesASteadyPhasorAndDcIsRemovedWhateverTheBlockSize)
     for (size_t i = 0; i < input.size(); i += 77)
         pieces.Process(input.data() + i, std::min<size_t>(77, input.size() - i), got);
     EXPECT_EQ(got, output);
+    // Blocks that grow from a few samples to more than a CHUNK, interleaved with a second
+    // converter of the same thread on other audio: the same output again.
+    cw::BasebandConverter growing(rate, 600.0);
+    cw::BasebandConverter other(rate, 900.0);
+    const std::vector<float> noise(16000, -0.25f);
+    std::vector<std::complex<float>> grown;
+    std::vector<std::complex<float>> elsewhere;
+    size_t at = 0;
+    for (size_t block : {3u, 250u, 5000u, 1u, 9000u, 17u}) {
+        growing.Process(input.data() + at, std::min(block, input.size() - at), grown);
+        other.Process(noise.data() + at, std::min(block, noise.size() - at), elsewhere);
+        at += block;
+    }
+    growing.Process(input.data() + at, input.size() - at, grown);
+    EXPECT_EQ(grown, output);
     // Tuned to 0 Hz, the output is what the DC remover leaves of a constant: nothing, once
     // it settled (a tenth of a second), however the blocks fall.
     cw::BasebandConverter atZero(rate, 0.0);
@@ -954,14 +969,22 @@ TEST(CwFir, OutputIsTheConvolutionForAnyLengthAndLongAfterTheStart)
             tap = uniform(generator);
         cw::RealTapFilter filter(taps);
         ASSERT_EQ(filter.Length(), length);
+        // Before any sample, the window holds zeros.
+        ASSERT_EQ(filter.Output(), std::complex<float>());
         std::vector<std::complex<float>> input(3000);
         for (size_t n = 0; n < input.size(); ++n) {
             input[n] = {uniform(generator), n % 3 == 0 ? 0.0f : 2.0f * uniform(generator)};
-            filter.Push(input[n]);
+            // Next() and Push() then Output() take turns from the first sample on.
+            std::complex<float> got;
+            if ((n + length) % 2 == 0) {
+                got = filter.Next(input[n]);
+            } else {
+                filter.Push(input[n]);
+                got = filter.Output();
+            }
             std::complex<double> expected;
             for (size_t i = 0; i < length && i <= n; ++i)
                 expected += double(taps[i]) * std::complex<double>(input[n - i]);
-            const std::complex<float> got = filter.Output();
             ASSERT_NEAR(got.real(), expected.real(), 1e-5) << length << " at " << n;
             ASSERT_NEAR(got.imag(), expected.imag(), 1e-5) << length << " at " << n;
             if (n + 1 >= length) {

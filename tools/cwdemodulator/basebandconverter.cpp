@@ -49,25 +49,26 @@ BasebandConverter::BasebandConverter(double dSampleRate, double dPitchHz, double
     m_tableStep = std::polar(1.0, -omega * double(PHASOR_TABLE));
     m_pDecimator = std::make_unique<RealTapFilter>(*decimatorTaps(m_nDecimation, FILTER_DELAY));
     m_nHistory = m_pDecimator->Length() - 1;
-    m_dcFree.resize(CHUNK);
     double decay = 1.0;
     for (float& power : m_dcDecay) {
         decay *= double(DC_KEEP);
         power = float(decay);
     }
-    m_mixed.resize(m_nHistory + CHUNK + size_t(m_nDecimation));
+    // The history starts out silent; the room for the samples grows with the blocks, which
+    // a skimmer's channels give a frame at a time, far fewer than a CHUNK.
+    m_mixed.resize(m_nHistory);
 }
 
 BasebandConverter::~BasebandConverter() = default;
 
-void BasebandConverter::removeDc(const float* pSamples, size_t nCount)
+void BasebandConverter::removeDc(const float* pSamples, size_t nCount, float* pOut)
 {
     // The running mean, level = (1 - w) level + w x, is one long chain of dependent steps.
     // It is taken in groups of DC_GROUP samples at fixed places in the stream: the chain
     // runs from one group's level to the next in one step, and the group's own sum of
     // its samples, w x decayed, runs beside it. Every sample takes the same steps however
     // the input is cut into blocks, so the output does not depend on that either.
-    float* out = m_dcFree.data();
+    float* out = pOut;
     size_t i = 0;
     for (; i < nCount && m_nDcPhase != 0; ++i)
         out[i] = pSamples[i] - stepDc(pSamples[i]);
@@ -101,10 +102,17 @@ void BasebandConverter::Process(const float* pSamples, size_t nCount,
                                 std::vector<std::complex<float>>& out)
 {
     const size_t decimation = size_t(m_nDecimation);
+    // The samples without DC live only until they are mixed: one buffer serves every
+    // converter of the thread (a skimmer has one for each signal).
+    thread_local std::vector<float> dcFree;
     while (nCount > 0) {
         const size_t take = std::min(nCount, CHUNK);
+        if (dcFree.size() < take)
+            dcFree.resize(take);
+        if (m_mixed.size() < m_nHistory + m_nPending + take)
+            m_mixed.resize(m_nHistory + m_nPending + take);
         std::complex<float>* mixed = m_mixed.data() + m_nHistory + m_nPending;
-        removeDc(pSamples, take);
+        removeDc(pSamples, take, dcFree.data());
         // Mix in runs that stay within the phasor table, so that the loop vectorises; the
         // products are written out because std::complex's check for infinities costs more
         // than the work.
@@ -113,7 +121,7 @@ void BasebandConverter::Process(const float* pSamples, size_t nCount,
             const std::complex<float>* phasor = m_phasors.data() + m_nPhasorIndex;
             const float sr = m_tableStartFloat.real();
             const float si = m_tableStartFloat.imag();
-            const float* x = m_dcFree.data() + done;
+            const float* x = dcFree.data() + done;
             float* out = reinterpret_cast<float*>(mixed + done);
             for (size_t i = 0; i < run; ++i) {
                 const float pr = phasor[i].real();

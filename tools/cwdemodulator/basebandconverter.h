@@ -45,8 +45,8 @@ private:
     static constexpr size_t CHUNK = 4096;  ///< input samples converted per inner step
     static constexpr size_t DC_GROUP = 4;  ///< samples per step of the running mean's chain
 
-    /// Takes the running mean out of @p nCount samples (at most CHUNK) into m_dcFree.
-    void removeDc(const float* pSamples, size_t nCount);
+    /// Takes the running mean out of @p nCount samples (at most CHUNK) into @p pOut.
+    void removeDc(const float* pSamples, size_t nCount, float* pOut);
     /// One sample of a group begun in an earlier block: returns the mean after it.
     float stepDc(float fSample);
 
@@ -63,8 +63,8 @@ private:
     std::complex<double> m_tableStart{1.0, 0.0}; ///< phase at the table's first entry
     std::complex<double> m_tableStep{1.0, 0.0};  ///< phase advance over one table length
     std::complex<float> m_tableStartFloat{1.0f, 0.0f};
-    std::vector<float> m_dcFree;
-    std::vector<std::complex<float>> m_mixed; ///< the history, then mixed samples waiting
+    /// The history, then mixed samples waiting; grown to the blocks the caller gives.
+    std::vector<std::complex<float>> m_mixed;
     size_t m_nPending = 0;
 };
 

@@ -61,8 +61,7 @@ ChannelFilter::~ChannelFilter() = default;
 
 std::complex<float> ChannelFilter::Push(std::complex<float> sample)
 {
-    m_pFilter->Push(sample);
-    return m_pFilter->Output();
+    return m_pFilter->Next(sample);
 }
 
 size_t ChannelFilter::Length() const

@@ -27,8 +27,7 @@ inline __m128 loadPair(const float* p)
 } // namespace
 
 RealTapFilter::RealTapFilter(const std::vector<float>& taps)
-    : m_nLength(std::max<size_t>(1, taps.size())), m_taps(2 * m_nLength, 0.0f),
-      m_window(m_nLength + SLACK), m_nEnd(m_nLength)
+    : m_nLength(std::max<size_t>(1, taps.size())), m_taps(2 * m_nLength, 0.0f)
 {
     for (size_t i = 0; i < taps.size(); ++i) {
         m_taps[2 * (m_nLength - 1 - i)] = taps[i];
@@ -38,6 +37,11 @@ RealTapFilter::RealTapFilter(const std::vector<float>& taps)
 
 void RealTapFilter::rewind()
 {
+    if (m_window.empty()) {
+        m_window.resize(m_nLength + SLACK);
+        m_nEnd = m_nLength;
+        return;
+    }
     std::copy(m_window.end() - std::ptrdiff_t(m_nLength), m_window.end(), m_window.begin());
     m_nEnd = m_nLength;
 }

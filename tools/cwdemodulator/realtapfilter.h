@@ -24,20 +24,35 @@ public:
             rewind();
         m_window[m_nEnd++] = sample;
     }
+    /// Pushes @p sample and returns the output with it (Push() then Output(), without
+    /// Output()'s check for a filter that has no samples yet).
+    std::complex<float> Next(std::complex<float> sample)
+    {
+        Push(sample);
+        return Apply(m_window.data() + (m_nEnd - m_nLength));
+    }
     /// The filter's output for the samples pushed so far.
-    std::complex<float> Output() const { return Apply(m_window.data() + (m_nEnd - m_nLength)); }
+    std::complex<float> Output() const
+    {
+        if (m_window.empty())
+            return {};
+        return Apply(m_window.data() + (m_nEnd - m_nLength));
+    }
     /// The output for Length() samples of the caller's, from @p pOldest on: a decimator
     /// computes only the outputs it keeps, straight from its own buffer.
     std::complex<float> Apply(const std::complex<float>* pOldest) const;
     size_t Length() const { return m_nLength; }
 
 private:
+    /// Moves the window back to the start of its buffer; the first time, makes the buffer.
     void rewind();
 
     size_t m_nLength;
     std::vector<float> m_taps; ///< reversed (oldest sample first), each tap twice: re, im
-    std::vector<std::complex<float>> m_window; ///< the newest m_nLength samples end at m_nEnd
-    size_t m_nEnd;
+    /// The newest m_nLength samples end at m_nEnd. Made at the first Push(): a decimator
+    /// only ever calls Apply().
+    std::vector<std::complex<float>> m_window;
+    size_t m_nEnd = 0;
 };
 
 } // namespace cw

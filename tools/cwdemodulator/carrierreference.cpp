@@ -574,7 +574,7 @@ void CarrierReference::DerotateLearned(const std::complex<float>* pSamples, size
     }
 }
 
-std::complex<float> CarrierReference::Derotate(std::complex<float> sample)
+std::complex<float> CarrierReference::Derotate(const std::complex<float>& sample)
 {
     // Products written out: std::complex's check for infinities costs more than the work.
     const double rr = m_rotator.real();

@@ -38,7 +38,7 @@ public:
     void DerotateLearned(const std::complex<float>* pSamples, size_t nCount,
                          std::vector<std::complex<float>>& out) const;
     /// Removes the frequency offset; call once per sample, in order, from the held samples on.
-    std::complex<float> Derotate(std::complex<float> sample);
+    std::complex<float> Derotate(const std::complex<float>& sample);
     /// The part of a matched filter output in phase with the tone.
     float Project(std::complex<float> average) const
     {

@@ -59,7 +59,7 @@ ChannelFilter::ChannelFilter(double dSampleRate, double dPassHz)
 
 ChannelFilter::~ChannelFilter() = default;
 
-std::complex<float> ChannelFilter::Push(std::complex<float> sample)
+std::complex<float> ChannelFilter::Push(const std::complex<float>& sample)
 {
     return m_pFilter->Next(sample);
 }

@@ -27,7 +27,7 @@ public:
     ChannelFilter& operator=(const ChannelFilter&) = delete;
 
     /// Filters the next sample.
-    std::complex<float> Push(std::complex<float> sample);
+    std::complex<float> Push(const std::complex<float>& sample);
     int Delay() const { return m_nDelay; }
     /// Samples each output weighs.
     size_t Length() const;

@@ -22,7 +22,7 @@ void CoherenceWatch::Start(bool bSteady)
     m_fCoherence = 1.0f;
 }
 
-void CoherenceWatch::Push(std::complex<float> average, float fMarkLevel,
+void CoherenceWatch::Push(const std::complex<float>& average, float fMarkLevel,
                           const CarrierReference& carrier)
 {
     // Key-down is judged on the magnitude: a wrong phase hides the marks from the tracker.

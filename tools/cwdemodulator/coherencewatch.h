@@ -20,7 +20,8 @@ public:
     void Start(bool bSteady);
     /// The matched filter's @p average, its key-down judged against @p fMarkLevel, and the
     /// @p carrier whose phase it is projected on.
-    void Push(std::complex<float> average, float fMarkLevel, const CarrierReference& carrier);
+    void Push(const std::complex<float>& average, float fMarkLevel,
+              const CarrierReference& carrier);
 
     /// Decide on the in-phase part of the tone.
     bool IsCoherent() const { return m_bCoherent; }

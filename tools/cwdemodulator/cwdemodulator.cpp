@@ -338,6 +338,11 @@ void CwDemodulator::Private::replayHeld()
 
 void CwDemodulator::Private::track(std::complex<float> sample)
 {
+    // The steps below take their samples by reference. GCC keeps a std::complex<float> as its
+    // two parts, and one passed by value is put back together by storing the parts apart and
+    // loading both at once, which waits for the stores to be written out: per sample and
+    // channel, more time than the steps' own work. Through a reference each part is read as
+    // it was stored.
     const std::complex<float> derotated = m_pCarrier->Derotate(sample);
     pushToneShare(m_pTracker->Position() + m_pChannel->Delay());
     const std::complex<float> corrected = m_pChannel->Push(derotated);

@@ -39,7 +39,8 @@ void LeakageWatch::Reset(int nFilterDelay)
     m_nLeakageFrom = std::numeric_limits<std::int64_t>::max();
 }
 
-bool LeakageWatch::Push(std::complex<float> input, std::complex<float> channel, const Now& now)
+bool LeakageWatch::Push(const std::complex<float>& input, const std::complex<float>& channel,
+                        const Now& now)
 {
     m_recentInput.Push(input);
     m_recentChannel.Push(channel);

@@ -35,7 +35,7 @@ public:
     void Reset(int nFilterDelay);
     /// The next sample before the channel filter (@p input) and out of it (@p channel).
     /// Returns true when only a neighbour's leakage was heard over the last seconds.
-    bool Push(std::complex<float> input, std::complex<float> channel, const Now& now);
+    bool Push(const std::complex<float>& input, const std::complex<float>& channel, const Now& now);
 
     /// Something keys outside the channel 10 dB or more over marks of @p fMarkLevel, as the
     /// last check heard or as heard since.

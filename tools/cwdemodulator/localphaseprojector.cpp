@@ -18,7 +18,7 @@ LocalPhaseProjector::LocalPhaseProjector(int nHalfWidth)
     m_window.Fill(std::complex<float>());
 }
 
-void LocalPhaseProjector::Push(std::complex<float> sample)
+void LocalPhaseProjector::Push(const std::complex<float>& sample)
 {
     const std::complex<float> oldest = m_window.Oldest();
     m_window.Push(sample);

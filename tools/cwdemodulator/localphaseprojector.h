@@ -19,7 +19,7 @@ public:
     explicit LocalPhaseProjector(int nHalfWidth);
 
     /// Adds a sample; the one Delay() samples back is then the one projected.
-    void Push(std::complex<float> sample);
+    void Push(const std::complex<float>& sample);
     /// The projected sample's part in phase with its surroundings (real part) and in quadrature
     /// (imaginary part: noise alone). Computed when asked: a coherent decoder never asks.
     std::complex<float> Projected() const;

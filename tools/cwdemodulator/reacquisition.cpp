@@ -27,7 +27,7 @@ void Reacquisition::Start(size_t nHeld)
     m_nFreshLeft = nHeld + size_t(HOLD_SEC * m_dSampleRate);
 }
 
-void Reacquisition::Push(std::complex<float> sample)
+void Reacquisition::Push(const std::complex<float>& sample)
 {
     // As many seconds as an acquisition needs, trimmed by whole seconds from the reading's
     // start, so that the cost per sample stays a push; all of a fresh reading.

@@ -35,7 +35,7 @@ public:
     /// tracking replays first.
     void Start(size_t nHeld);
     /// The next baseband sample tracked.
-    void Push(std::complex<float> sample);
+    void Push(const std::complex<float>& sample);
     /// The reading is not yet proven.
     bool IsFresh() const { return m_nFreshLeft > 0; }
     /// The timing was lost before baseband index @p nNext, at element length @p dUnit, with

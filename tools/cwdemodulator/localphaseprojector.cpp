@@ -20,9 +20,12 @@ LocalPhaseProjector::LocalPhaseProjector(int nHalfWidth)
 
 void LocalPhaseProjector::Push(const std::complex<float>& sample)
 {
-    const std::complex<float> oldest = m_window.Oldest();
+    // The change is taken before the push, which may overwrite the oldest, straight from the
+    // ring: a copy of the oldest would be stored in parts and loaded as a pair.
+    const std::complex<float>& oldest = m_window.Oldest();
+    const std::complex<double> change(sample.real() - oldest.real(), sample.imag() - oldest.imag());
     m_window.Push(sample);
-    m_sum += std::complex<double>(sample.real() - oldest.real(), sample.imag() - oldest.imag());
+    m_sum += change;
     if (++m_nSinceRecompute >= RECOMPUTE_EVERY) {
         m_sum = 0.0;
         for (size_t i = 0; i < m_window.size(); ++i)

@@ -574,22 +574,6 @@ void CarrierReference::DerotateLearned(const std::complex<float>* pSamples, size
     }
 }
 
-std::complex<float> CarrierReference::Derotate(const std::complex<float>& sample)
-{
-    // Products written out: std::complex's check for infinities costs more than the work.
-    const double rr = m_rotator.real();
-    const double ri = m_rotator.imag();
-    const std::complex<double> corrected(sample.real() * rr - sample.imag() * ri,
-                                         sample.real() * ri + sample.imag() * rr);
-    m_rotator = std::complex<double>(rr * m_step.real() - ri * m_step.imag(),
-                                     rr * m_step.imag() + ri * m_step.real());
-    if (++m_nSinceNormalise >= 4096) {
-        m_rotator /= std::abs(m_rotator);
-        m_nSinceNormalise = 0;
-    }
-    return std::complex<float>(float(corrected.real()), float(corrected.imag()));
-}
-
 void CarrierReference::Update(std::complex<float> average)
 {
     const float magnitude = std::sqrt(std::norm(average));

@@ -38,7 +38,23 @@ public:
     void DerotateLearned(const std::complex<float>* pSamples, size_t nCount,
                          std::vector<std::complex<float>>& out) const;
     /// Removes the frequency offset; call once per sample, in order, from the held samples on.
-    std::complex<float> Derotate(const std::complex<float>& sample);
+    /// (Inline: a std::complex<float> returned from a call is put together through memory,
+    /// and the caller's next step loads it at once before the parts are written out.)
+    std::complex<float> Derotate(const std::complex<float>& sample)
+    {
+        // Products written out: std::complex's check for infinities costs more than the work.
+        const double rr = m_rotator.real();
+        const double ri = m_rotator.imag();
+        const std::complex<double> corrected(sample.real() * rr - sample.imag() * ri,
+                                             sample.real() * ri + sample.imag() * rr);
+        m_rotator = std::complex<double>(rr * m_step.real() - ri * m_step.imag(),
+                                         rr * m_step.imag() + ri * m_step.real());
+        if (++m_nSinceNormalise >= 4096) {
+            m_rotator /= std::abs(m_rotator);
+            m_nSinceNormalise = 0;
+        }
+        return std::complex<float>(float(corrected.real()), float(corrected.imag()));
+    }
     /// The part of a matched filter output in phase with the tone.
     float Project(std::complex<float> average) const
     {

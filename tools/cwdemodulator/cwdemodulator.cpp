@@ -429,7 +429,7 @@ LevelFollower::Input CwDemodulator::Private::segmenterInput() const
         input.value = {m_pCarrier->Project(centre), input.fQuadrature};
     } else {
         input.value = centre;
-        input.fQuadrature = m_pLocalPhase->Projected().imag();
+        input.fQuadrature = m_pLocalPhase->ProjectedQuadrature();
         input.bOwnPhase = true;
     }
     input.fTrackedLevel = m_pTracker->MarkLevel();

@@ -46,4 +46,14 @@ std::complex<float> LocalPhaseProjector::Projected() const
             float(m_centre.imag() * cosine - m_centre.real() * sine)};
 }
 
+float LocalPhaseProjector::ProjectedQuadrature() const
+{
+    const double magnitude = std::sqrt(std::norm(m_sum));
+    if (magnitude <= 0.0)
+        return 0.0f;
+    const double cosine = m_sum.real() / magnitude;
+    const double sine = m_sum.imag() / magnitude;
+    return float(m_centre.imag() * cosine - m_centre.real() * sine);
+}
+
 } // namespace cw

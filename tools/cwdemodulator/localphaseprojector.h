@@ -23,6 +23,9 @@ public:
     /// The projected sample's part in phase with its surroundings (real part) and in quadrature
     /// (imaginary part: noise alone). Computed when asked: a coherent decoder never asks.
     std::complex<float> Projected() const;
+    /// Projected().imag() alone, returned without the complex pair (which a call puts
+    /// together through memory).
+    float ProjectedQuadrature() const;
     /// The projected sample itself.
     std::complex<float> Centre() const { return m_centre; }
     int Delay() const { return m_nHalfWidth; }

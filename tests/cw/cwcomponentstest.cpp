@@ -977,7 +977,7 @@ TEST(CwFir, OutputIsTheConvolutionForAnyLengthAndLongAfterTheStart)
             // Next() and Push() then Output() take turns from the first sample on.
             std::complex<float> got;
             if ((n + length) % 2 == 0) {
-                got = filter.Next(input[n]);
+                filter.Next(input[n], &got);
             } else {
                 filter.Push(input[n]);
                 got = filter.Output();

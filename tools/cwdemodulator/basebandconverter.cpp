@@ -144,8 +144,10 @@ void BasebandConverter::Process(const float* pSamples, size_t nCount,
         const size_t outputs = m_nPending / decimation;
         if (outputs > 0) {
             const float scale = 1.0f / float(m_nDecimation);
+            const size_t first = out.size();
+            out.resize(first + outputs);
             for (size_t k = 0; k < outputs; ++k)
-                out.push_back(scale * m_pDecimator->Apply(m_mixed.data() + k * decimation));
+                m_pDecimator->ApplyTo(m_mixed.data() + k * decimation, &out[first + k], scale);
             // Keep the history the next outputs reach back to, and what waits for a group.
             const size_t used = outputs * decimation;
             std::copy(m_mixed.begin() + std::ptrdiff_t(used),

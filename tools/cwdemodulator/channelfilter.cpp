@@ -61,7 +61,14 @@ ChannelFilter::~ChannelFilter() = default;
 
 std::complex<float> ChannelFilter::Push(const std::complex<float>& sample)
 {
-    return m_pFilter->Next(sample);
+    std::complex<float> out;
+    m_pFilter->Next(sample, &out);
+    return out;
+}
+
+void ChannelFilter::Push(const std::complex<float>& sample, std::complex<float>& out)
+{
+    m_pFilter->Next(sample, &out);
 }
 
 size_t ChannelFilter::Length() const
@@ -92,7 +99,7 @@ void ChannelFilter::FilterAligned(const std::complex<float>* pSamples, size_t nC
         oldest = m_edge.data();
     }
     for (size_t k = nFirst; k < nEnd; ++k)
-        pOut[k] = m_pFilter->Apply(oldest + (k - nFirst));
+        m_pFilter->ApplyTo(oldest + (k - nFirst), pOut + k);
 }
 
 } // namespace cw

@@ -28,6 +28,8 @@ public:
 
     /// Filters the next sample.
     std::complex<float> Push(const std::complex<float>& sample);
+    /// Push(), the output written to @p out (in one store: see RealTapFilter::ApplyTo()).
+    void Push(const std::complex<float>& sample, std::complex<float>& out);
     int Delay() const { return m_nDelay; }
     /// Samples each output weighs.
     size_t Length() const;

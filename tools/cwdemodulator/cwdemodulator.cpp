@@ -345,7 +345,8 @@ void CwDemodulator::Private::track(std::complex<float> sample)
     // it was stored.
     const std::complex<float> derotated = m_pCarrier->Derotate(sample);
     pushToneShare(m_pTracker->Position() + m_pChannel->Delay());
-    const std::complex<float> corrected = m_pChannel->Push(derotated);
+    std::complex<float> corrected;
+    m_pChannel->Push(derotated, corrected);
     const std::complex<float> average = m_pEnvelope->PushAverage(corrected);
     m_pLocalPhase->Push(corrected);
     // The segments are the better record of the timing: the envelope tracker follows the

@@ -46,7 +46,8 @@ void RealTapFilter::rewind()
     m_nEnd = m_nLength;
 }
 
-std::complex<float> RealTapFilter::Apply(const std::complex<float>* pOldest) const
+void RealTapFilter::ApplyTo(const std::complex<float>* pOldest, std::complex<float>* pOut,
+                            float fScale) const
 {
     // Interleaved real and imaginary parts times taps given twice: one real dot product, in
     // four partial sums of two complex samples each, summed at the end.
@@ -67,9 +68,7 @@ std::complex<float> RealTapFilter::Apply(const std::complex<float>* pOldest) con
     __m128 pair = _mm_add_ps(lanes, _mm_movehl_ps(lanes, lanes));
     for (size_t k = whole; k < n; k += 2)
         pair = _mm_add_ps(pair, _mm_mul_ps(loadPair(h + k), loadPair(x + k)));
-    std::complex<float> output;
-    _mm_storel_pi(reinterpret_cast<__m64*>(&output), pair);
-    return output;
+    _mm_storel_pi(reinterpret_cast<__m64*>(pOut), _mm_mul_ps(pair, _mm_set1_ps(fScale)));
 #else
     float re = 0.0f;
     float im = 0.0f;
@@ -85,7 +84,7 @@ std::complex<float> RealTapFilter::Apply(const std::complex<float>* pOldest) con
         re += h[k] * x[k];
         im += h[k + 1] * x[k + 1];
     }
-    return {re, im};
+    *pOut = {re * fScale, im * fScale};
 #endif
 }
 

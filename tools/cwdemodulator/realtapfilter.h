@@ -24,12 +24,12 @@ public:
             rewind();
         m_window[m_nEnd++] = sample;
     }
-    /// Pushes @p sample and returns the output with it (Push() then Output(), without
-    /// Output()'s check for a filter that has no samples yet).
-    std::complex<float> Next(std::complex<float> sample)
+    /// Pushes @p sample and writes the output with it to @p pOut (Push() then Output(),
+    /// without Output()'s check for a filter that has no samples yet).
+    void Next(std::complex<float> sample, std::complex<float>* pOut)
     {
         Push(sample);
-        return Apply(m_window.data() + (m_nEnd - m_nLength));
+        ApplyTo(m_window.data() + (m_nEnd - m_nLength), pOut);
     }
     /// The filter's output for the samples pushed so far.
     std::complex<float> Output() const
@@ -40,7 +40,18 @@ public:
     }
     /// The output for Length() samples of the caller's, from @p pOldest on: a decimator
     /// computes only the outputs it keeps, straight from its own buffer.
-    std::complex<float> Apply(const std::complex<float>* pOldest) const;
+    std::complex<float> Apply(const std::complex<float>* pOldest) const
+    {
+        std::complex<float> output;
+        ApplyTo(pOldest, &output);
+        return output;
+    }
+    /// Apply() times @p fScale, written to @p pOut in one store. A std::complex<float>
+    /// returned from a call is put together from parts stored apart and loaded at once, and
+    /// the load waits until the stores are written out: per output, that cost more than the
+    /// dot product.
+    void ApplyTo(const std::complex<float>* pOldest, std::complex<float>* pOut,
+                 float fScale = 1.0f) const;
     size_t Length() const { return m_nLength; }
 
 private:

@@ -60,7 +60,7 @@ void CwSegmenter::PushInPhase(float fInPhase, float fAmplitude, double dUnit)
     addSample(fInPhase, fAmplitude, dUnit);
 }
 
-void CwSegmenter::addSample(std::complex<float> sample, float fAmplitude, double dUnit)
+void CwSegmenter::addSample(const std::complex<float>& sample, float fAmplitude, double dUnit)
 {
     if (m_blocks.IsBetweenBlocks()) {
         const double blocksPerUnit = m_blocks.StartBlock(dUnit);
@@ -82,8 +82,8 @@ void CwSegmenter::Push(float fInPhase, float fQuadrature, float fAmplitude, doub
     addSample({fInPhase, fQuadrature}, fAmplitude, dUnit);
 }
 
-void CwSegmenter::PushOwnPhase(std::complex<float> sample, float fQuadrature, float fAmplitude,
-                               double dUnit)
+void CwSegmenter::PushOwnPhase(const std::complex<float>& sample, float fQuadrature,
+                               float fAmplitude, double dUnit)
 {
     // Whatever phase the tone had in earlier elements, a mark is one keying of the tone: its
     // samples add up on the phase it had then. The noise is measured as for Push().

@@ -75,7 +75,7 @@ public:
     /// phase around it (noise alone, for the noise measure). Each mark is then weighed on
     /// its own phase, the one that fits its whole length best, with the likelihood of an
     /// unknown phase; until the next Reset() or Push().
-    void PushOwnPhase(std::complex<float> sample, float fQuadrature, float fAmplitude,
+    void PushOwnPhase(const std::complex<float>& sample, float fQuadrature, float fAmplitude,
                       double dUnit);
     /// For marks weighed on their own phase, of a tone that starts every element at one phase
     /// on a fixed element grid: the samples' frame turns by @p dTurnPerSample (radians)
@@ -106,7 +106,7 @@ public:
 private:
     /// Adds a sample to the block being gathered, following the element length at each block's
     /// start; searches each boundary.
-    void addSample(std::complex<float> sample, float fAmplitude, double dUnit);
+    void addSample(const std::complex<float>& sample, float fAmplitude, double dUnit);
     void closeBlock();
     void commit(bool bAll);
     void emit(bool bOn, Kind kind, qint64 nStart, qint64 nEnd);

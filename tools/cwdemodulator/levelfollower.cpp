@@ -189,7 +189,7 @@ void LevelFollower::pushHeld(const Input& judged, const Moment& now)
     pushToSegmenter(judged, value, judged.fQuadrature * scale, level);
 }
 
-void LevelFollower::pushToSegmenter(const Input& input, std::complex<float> value,
+void LevelFollower::pushToSegmenter(const Input& input, const std::complex<float>& value,
                                     float fQuadrature, float fAmplitude)
 {
     if (input.bOwnPhase) {

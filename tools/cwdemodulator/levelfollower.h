@@ -85,7 +85,7 @@ private:
     float weighedWithFit(float fFollowed) const;
     /// Hands @p fInPhase (or @p value, on its own phase) to the segmenter, weighed at
     /// @p fAmplitude, as far as the crash blanker left the tone in it.
-    void pushToSegmenter(const Input& input, std::complex<float> value, float fQuadrature,
+    void pushToSegmenter(const Input& input, const std::complex<float>& value, float fQuadrature,
                          float fAmplitude);
 
     CwSegmenter& m_segmenter;

@@ -19,20 +19,27 @@ constexpr float NEIGHBOUR_OVER_NOISE = 300.0f;
 
 LeakageWatch::LeakageWatch(double dSampleRate) : m_dSampleRate(dSampleRate)
 {
-    Reset(0);
+    // The room for the samples is taken when tracking starts, at the channel filter's delay:
+    // taken here too, it would be taken twice.
+    restart(0);
 }
 
 void LeakageWatch::Reset(int nFilterDelay)
 {
-    m_nFilterDelay = size_t(nFilterDelay);
-    m_recentInput.Clear();
-    m_recentChannel.Clear();
+    restart(nFilterDelay);
     // Room for the seconds checked and those dropped until the runs are compacted, taken
     // once rather than grown sample by sample.
     const size_t most = 2 * (size_t(WINDOW_SEC * m_dSampleRate) + m_nFilterDelay +
                              size_t(LEAKAGE_INTERVAL_SEC * m_dSampleRate));
     m_recentInput.Reserve(most);
     m_recentChannel.Reserve(most);
+}
+
+void LeakageWatch::restart(int nFilterDelay)
+{
+    m_nFilterDelay = size_t(nFilterDelay);
+    m_recentInput.Clear();
+    m_recentChannel.Clear();
     m_fOutsidePeak = 0.0f;
     m_nStrongNeighbourAt = std::numeric_limits<std::int64_t>::min() / 2;
     m_bNeighbourKeys = false;

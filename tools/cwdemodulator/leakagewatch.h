@@ -46,6 +46,8 @@ public:
     std::int64_t LeakageFrom() const { return m_nLeakageFrom; }
 
 private:
+    /// Reset() without taking room for the samples.
+    void restart(int nFilterDelay);
     void listenOutside(std::complex<float> channel, const Now& now);
     bool checkDue() const;
     bool hearsOnlyLeakage(const Now& now);

@@ -1212,6 +1212,7 @@ TEST(CwLocalPhase, MarksProjectToTheirAmplitudeWhateverTheirPhaseAndGapsToLittle
             projector.Push(element % 2 == 0 ? std::polar(0.5f, phase) : 0.0f);
             inPhase.push_back(projector.Projected().real());
             EXPECT_NEAR(projector.Projected().imag(), 0.0f, 1e-4f);
+            ASSERT_EQ(projector.ProjectedQuadrature(), projector.Projected().imag());
         }
     }
     const size_t delay = size_t(projector.Delay());
@@ -2017,8 +2018,9 @@ TEST(CwLevelSwing, ReadsEveryStepAndForgetsWhatLeftTheSpan)
 TEST(DspRingBuffer, KeepsTheLatestValuesByAgeWhateverTheOperations)
 {
     // Each case: capacity, operations ('p' pushes the next number, 'P' pushes the next three
-    // at once, 'o' / 'n' drop the oldest / newest, 'c' clears, 'f' fills with -1, 'r' takes
-    // the whole capacity's memory), and the values kept afterwards, oldest first.
+    // at once, 'i' pushes the next number set in place, 'o' / 'n' drop the oldest / newest,
+    // 'c' clears, 'f' fills with -1, 'r' takes the whole capacity's memory), and the values
+    // kept afterwards, oldest first.
     struct Case
     {
         const char* name;
@@ -2039,6 +2041,9 @@ TEST(DspRingBuffer, KeepsTheLatestValuesByAgeWhateverTheOperations)
         {"reserved, then wrapped", 3, "rppppp", {2, 3, 4}},
         {"reserved while growing, then bulk", 4, "pprP", {1, 2, 3, 4}},
         {"reserved deque", 3, "prpponp", {1, 3}},
+        {"set in place, growing then wrapped", 3, "ipipi", {2, 3, 4}},
+        {"set in place after the newest left", 3, "pppnii", {1, 3, 4}},
+        {"set in place after the oldest left", 3, "pppoi", {1, 2, 3}},
     };
     for (const Case& c : cases) {
         dsp::RingBuffer<int> ring(c.nCapacity);
@@ -2050,6 +2055,8 @@ TEST(DspRingBuffer, KeepsTheLatestValuesByAgeWhateverTheOperations)
                 const int values[] = {next, next + 1, next + 2};
                 ring.Push(values, 3);
                 next += 3;
+            } else if (op == 'i') {
+                ring.PushInPlace() = next++;
             } else if (op == 'o') {
                 ring.PopOldest();
             } else if (op == 'n') {

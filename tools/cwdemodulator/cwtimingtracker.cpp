@@ -91,6 +91,12 @@ void CwTimingTracker::PushAll(const float* pEnvelope, size_t nCount)
     bool on = m_bOn;
     float peak = m_fPeak;
     double unit = m_dUnit;
+    auto handBack = [&] {
+        m_threshold = threshold;
+        m_nPosition = position;
+        m_bOn = on;
+        m_fPeak = peak;
+    };
     for (size_t i = 0; i < nCount; ++i) {
         if (!threshold.HasPendingEdge()) {
             // Until the envelope crosses the threshold, a sample is stored and a mark's peak
@@ -114,20 +120,14 @@ void CwTimingTracker::PushAll(const float* pEnvelope, size_t nCount)
         const qint64 edge = threshold.TakeConfirmedEdge(n, on, unit);
         if (edge < 0)
             continue;
-        m_threshold = threshold;
-        m_nPosition = position;
-        m_bOn = on;
-        m_fPeak = peak;
+        handBack();
         confirmEdge(edge);
         threshold = m_threshold;
         on = m_bOn;
         peak = m_fPeak;
         unit = m_dUnit;
     }
-    m_threshold = threshold;
-    m_nPosition = position;
-    m_bOn = on;
-    m_fPeak = peak;
+    handBack();
 }
 
 void CwTimingTracker::SetUnit(double dUnit)

@@ -102,11 +102,6 @@ NeighbourLeakage::Outside NeighbourLeakage::MeasureOutside(const Held& held)
     return outside;
 }
 
-bool NeighbourLeakage::StrongerNeighbourKeys(const Held& held, float fMarkLevel)
-{
-    return StrongerNeighbourKeys(MeasureOutside(held), fMarkLevel);
-}
-
 bool NeighbourLeakage::StrongerNeighbourKeys(const Outside& outside, float fMarkLevel)
 {
     if (outside.power.empty())

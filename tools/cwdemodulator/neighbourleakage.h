@@ -36,7 +36,6 @@ public:
 
     /// True when something keyed outside the channel is 10 dB or more over marks of
     /// @p fMarkLevel: its keying clicks then reach into the channel at each of its edges.
-    static bool StrongerNeighbourKeys(const Held& held, float fMarkLevel);
     static bool StrongerNeighbourKeys(const Outside& outside, float fMarkLevel);
 
     /// True when the marks (averages over @p nLength samples above @p fThreshold, at

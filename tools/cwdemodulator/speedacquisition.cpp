@@ -98,17 +98,20 @@ void SpeedAcquisition::filterHeld()
     // The held samples through the channel filter, aligned with them (the filter's delay
     // taken out), so that neighbours do not disturb the learning either.
     m_heldFilter.Filter(m_held.data(), m_held.size(), m_nStart);
-    m_nFilterDelay = m_heldFilter.Delay();
     m_bOutsideMeasured = false;
+}
+
+NeighbourLeakage::Held SpeedAcquisition::heldView() const
+{
+    return {m_held.data(), filtered().data(), filtered().size(), m_dSampleRate,
+            m_heldFilter.Delay()};
 }
 
 const NeighbourLeakage::Outside& SpeedAcquisition::outside()
 {
     // Both the timing's and the leakage's question read it of the same held samples.
     if (!m_bOutsideMeasured) {
-        const NeighbourLeakage::Held held{m_held.data(), filtered().data(), filtered().size(),
-                                          m_dSampleRate, m_nFilterDelay};
-        m_outside = NeighbourLeakage::MeasureOutside(held);
+        m_outside = NeighbourLeakage::MeasureOutside(heldView());
         m_bOutsideMeasured = true;
     }
     return m_outside;
@@ -140,11 +143,9 @@ bool SpeedAcquisition::heldIsLeakage(const CwSpeedEstimator::Result& result)
 {
     // A stronger neighbour's keying leaks into the channel at each of its edges: such marks
     // are no signal of ours, whatever their timing looks like.
-    const NeighbourLeakage::Held held{m_held.data(), filtered().data(), filtered().size(),
-                                      m_dSampleRate, m_nFilterDelay};
-    return NeighbourLeakage::Explains(held, outside(), EnvelopeDetector::LengthFor(result.dUnit),
-                                      0.5f * (result.fMarkLevel + result.fSpaceLevel),
-                                      result.fMarkLevel);
+    return NeighbourLeakage::Explains(
+        heldView(), outside(), EnvelopeDetector::LengthFor(result.dUnit),
+        0.5f * (result.fMarkLevel + result.fSpaceLevel), result.fMarkLevel);
 }
 
 void SpeedAcquisition::dropOldest()

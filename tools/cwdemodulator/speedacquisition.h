@@ -78,6 +78,8 @@ public:
 private:
     void filterHeld();
     const std::vector<std::complex<float>>& filtered() const { return m_heldFilter.Filtered(); }
+    /// The held samples and their filtered copy, as the leakage questions read them.
+    NeighbourLeakage::Held heldView() const;
     CwSpeedEstimator::Result estimateHeld(int nMarks);
     bool heldIsLeakage(const CwSpeedEstimator::Result& result);
     /// What the channel filter keeps out of the held samples, measured at the first question.
@@ -124,7 +126,6 @@ private:
     std::vector<std::complex<float>> m_levelled;  ///< they with gain cuts taken out
     std::vector<float> m_levels;                  ///< the mark level around each of them
     std::int64_t m_nStart = 0;                    ///< baseband index of m_held[0]
-    int m_nFilterDelay = 0;                       ///< of the filter m_filtered went through
     NeighbourLeakage::Outside m_outside;          ///< of the held samples as last filtered
     bool m_bOutsideMeasured = false;
     size_t m_nSinceAttempt = 0;

@@ -9,6 +9,7 @@
 #   floor-ours floor-ebook   noise floor, 12-40 WPM, -12 to -4 dB, 10 texts
 #   imp-ours imp-ebook       each impairment alone at +6 dB, 15/25/35 WPM, 10 texts
 #   fade agc                 fading at 0.5 and 0.1 Hz, crashes and AGC, seeds 1-3
+#   fade-mean                fading at 0.05 to 2 Hz with the SNR the fade's mean power, seeds 1-3
 #   sweep-ebook sweep-ours   every integer speed 8-50 WPM at 0 and +10 dB, 3 texts
 #   cells-ebook              ebook2cw at -6 dB/40 WPM and -10 dB/20 WPM, seeds 1-7 (1-3 to tune
 #                            on, 4-7 held out), 20 texts
@@ -47,6 +48,14 @@ run_set() { # cer, outdir, set
             table "$set-slow-s$seed" "${six[@]}" --seed $seed --impairment qsb --qsb-hz 0.1
         done
         ;;
+    fade-mean)
+        for seed in 1 2 3; do
+            for hz in 0.05 0.1 0.5 1 2; do
+                table "$set-${hz}hz-s$seed" "${six[@]}" --seed $seed --impairment qsb \
+                    --qsb-hz $hz --qsb-snr mean
+            done
+        done
+        ;;
     agc)
         for seed in 1 2 3; do
             table "$set-s$seed" "${six[@]}" --seed $seed --impairment agc,crashes
@@ -79,7 +88,7 @@ run() { # build, outdir, sets...
     shift 2
     [[ -x $cer ]] || { echo "cer-tables: $cer is not built" >&2; exit 2; }
     local sets=("$@")
-    [[ ${#sets[@]} -gt 0 ]] || sets=(floor-ours floor-ebook imp-ours imp-ebook fade agc
+    [[ ${#sets[@]} -gt 0 ]] || sets=(floor-ours floor-ebook imp-ours imp-ebook fade fade-mean agc
         sweep-ebook sweep-ours cells-ebook)
     mkdir -p "$out"
     failed=0

@@ -4,16 +4,17 @@
 // converted with sox, noise added here).
 // Each impairment of real signals can be added alone (--impairment, a list): weight0.7,
 // weight1.4, rise15, farnsworth, drift, chirp, restart, wander, qsb (20 dB deep, at 0.5 Hz or
-// --qsb-hz), crashes, agc (a crash a
-// second that makes a receiver's AGC pump), neighbour (100 Hz below, 20 dB stronger, sending on
-// after the wanted signal; decoded with the pitch given), mp3 (16 kbit/s) and ogg (lowest quality);
-// ebook2cw makes mp3, ogg and farnsworth itself. Prints a TSV table: jitter, wpm, snr_db, texts,
-// ours_cer, peer_cer, first_char_ok, generator, impairment, after_end (characters we decoded
-// that began after the wanted signal's last element: read from noise or a neighbour).
+// --qsb-hz; its SNR the fade's peak's, or with --qsb-snr mean its mean power's), crashes, agc (a
+// crash a second that makes a receiver's AGC pump), neighbour (100 Hz below, 20 dB stronger,
+// sending on after the wanted signal; decoded with the pitch given), mp3 (16 kbit/s) and ogg
+// (lowest quality); ebook2cw makes mp3, ogg and farnsworth itself. Prints a TSV table: jitter, wpm,
+// snr_db, texts, ours_cer, peer_cer, first_char_ok, generator, impairment, after_end (characters we
+// decoded that began after the wanted signal's last element: read from noise or a neighbour).
 //
 //   cw_cer [--texts 20] [--snr-min -12] [--snr-max 20] [--snr-step 2] [--wpm 12,20,30,40]
 //          [--wpm-range 8:50] [--jitter 0,20] [--seed 1] [--generator ours|ebook2cw]
-//          [--impairment none] [--qsb-hz 0.5] [--peer] [--verbose] [--keep DIR]
+//          [--impairment none] [--qsb-hz 0.5] [--qsb-snr peak|mean] [--peer] [--verbose]
+//          [--keep DIR]
 // --verbose tells each miss with the pitch and speed found; --keep writes each missed recording
 // into DIR as miss-SEED.wav.
 
@@ -157,6 +158,7 @@ struct Options
     double snrMax = 20.0;
     double snrStep = 2.0;
     double qsbHz = 0.5;
+    bool qsbMeanSnr = false; ///< a fading tone's SNR is its mean power's, not its peak's
     QList<double> speeds;
     QList<double> jitters;
     QString generatorName;
@@ -256,6 +258,9 @@ bool readOptions(const QCoreApplication& app, Options& options)
            "crashes, agc, neighbour, mp3, ogg; a comma-separated list.",
            "none");
     valued("qsb-hz", "Fading rate of the qsb impairment in Hz.", "0.5");
+    valued("qsb-snr",
+           "What a fading tone's SNR is of: the fade's peak, or its mean power over a period.",
+           "peak");
     valued("keep", "Write each missed recording into this folder.", "");
     parser.addOption(
         QCommandLineOption(QStringLiteral("peer"), QStringLiteral("Decode with multimon-ng too.")));
@@ -283,6 +288,10 @@ bool readOptions(const QCoreApplication& app, Options& options)
         return fail("--snr-step and --qsb-hz need values above 0");
     if (!readSpeeds(parser, options))
         return false;
+    const QString qsbSnr = parser.value(QStringLiteral("qsb-snr"));
+    options.qsbMeanSnr = qsbSnr == QLatin1String("mean");
+    if (!options.qsbMeanSnr && qsbSnr != QLatin1String("peak"))
+        return fail("--qsb-snr needs peak or mean, not ", qsbSnr);
 
     options.generatorName = parser.value(QStringLiteral("generator"));
     options.ebook2cw = options.generatorName == QLatin1String("ebook2cw");
@@ -344,8 +353,12 @@ int main(int argc, char* argv[])
                             options.seed + quint32(t) * 1000u + quint32(snr * 10 + 500);
                         settings.dLeadInSec = 0.3 + 0.1 * (t % 5);
                         impair(impairment, c);
-                        if (c.settings.dQsbHz > 0.0)
+                        if (c.settings.dQsbHz > 0.0) {
                             c.settings.dQsbHz = options.qsbHz;
+                            if (options.qsbMeanSnr)
+                                settings.dSnrDb -=
+                                    cw::CwSynthesizer::FadeMeanPowerDb(settings.dQsbDepthDb);
+                        }
                         std::vector<float> samples;
                         bool made = true;
                         qint64 wantedEnd = 0;

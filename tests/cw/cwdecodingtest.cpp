@@ -70,6 +70,22 @@ TEST(CwSynthesizer, SnrIsToneOverNoiseInTwentyFiveHundredHertz)
     EXPECT_NEAR(10.0 * std::log10((both - noise) / (noise * 2500.0 / 4000.0)), -3.0, 0.3);
 }
 
+TEST(CwSynthesizer, FadeMeanPowerIsWhatTheFadeTakesFromAKeyDownTone)
+{
+    for (double depth : {6.0, 20.0}) {
+        Synth settings = signal(1.0, 100.0); // "T": one 3.6 s dash after 0.5 s
+        const std::vector<float> steady = render(settings, QStringLiteral("T"));
+        settings.dQsbHz = 2.0;
+        settings.dQsbDepthDb = depth;
+        const std::vector<float> faded = render(settings, QStringLiteral("T"));
+        // Six whole fade periods inside the dash, clear of its edges.
+        const double ratio = power(faded, 8000, 8000 + 24000) / power(steady, 8000, 8000 + 24000);
+        EXPECT_NEAR(10.0 * std::log10(ratio), cw::CwSynthesizer::FadeMeanPowerDb(depth), 0.02)
+            << depth;
+    }
+    EXPECT_NEAR(cw::CwSynthesizer::FadeMeanPowerDb(20.0), -3.94, 0.01);
+}
+
 TEST(CwSynthesizer, SameSeedGivesTheSameRecordingAndAnotherSeedDoesNot)
 {
     Synth settings = signal(20.0, 0.0, 1);

@@ -184,6 +184,16 @@ void CwSynthesizer::advanceTone(bool bKeyDown)
     m_tone.SetStep(omega);
 }
 
+double CwSynthesizer::FadeMeanPowerDb(double dDepthDb)
+{
+    // The gain swings as a cosine between 1 and the floor: its mean square is the square of
+    // its middle plus half the square of its swing.
+    const double floor = std::pow(10.0, -std::max(0.0, dDepthDb) / 20.0);
+    const double middle = 0.5 * (1.0 + floor);
+    const double swing = 0.5 * (1.0 - floor);
+    return 10.0 * std::log10(middle * middle + 0.5 * swing * swing);
+}
+
 qint64 CwSynthesizer::Render(float* pOut, qint64 nMax)
 {
     const double rate = m_settings.nSampleRate;

@@ -75,6 +75,10 @@ public:
     /// Renders everything that is left.
     std::vector<float> RenderAll();
 
+    /// The power of a fade @p dDepthDb deep, averaged over its periods, in dB relative to its
+    /// peak (-3.9 dB for 20 dB). The SNR is the peak's; this gives a fading tone's mean SNR.
+    static double FadeMeanPowerDb(double dDepthDb);
+
     /// The tone amplitude before the output gain a louder neighbour needs (after the noise
     /// headroom rule).
     double ToneAmplitude() const { return m_dTone; }

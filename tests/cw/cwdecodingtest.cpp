@@ -205,6 +205,41 @@ TEST(CwDecoding, FastFadeDoesNotDoubleTheElementLengthOfASteadyTone)
     EXPECT_LE(cwbench::editDistance(text, decoded), 3) << qPrintable(decoded);
 }
 
+TEST(CwDecoding, FastFadeDoesNotSlowAReadingThatHasItsElements)
+{
+    // Fading 20 dB deep at 1 and 2 Hz, +6 dB by its mean power, 15 WPM: the first seconds were
+    // read right, then taken for a reading 1.8 times slower, and the first word was lost
+    // ("OH5D" read "MSLN", "NAME" read "XG").
+    const struct
+    {
+        double qsbHz;
+        double pitch;
+        quint32 seed;
+        double leadIn;
+        const char* text;
+    } cases[] = {
+        {1.0, 600, 9562, 0.7, "THANKS ZL1MPO N6L DL6JP PLEASE LATER 39 K3SNX"},
+        {1.0, 850, 5563, 0.3, "OH5D OH7W LATER 1 VK4KV/P 1 14 8"},
+        {1.0, 988, 8563, 0.6, "G5EL DIPOLE 9382 BAND HR GOOD 1 EA8REV"},
+        {2.0, 912, 4561, 0.7, "AGAIN 4 ON8L BURO QSL 10 DL5Y JA4G"},
+        {2.0, 918, 8562, 0.6, "NAME 1255 LATER 299 BAND RADIO BUSINESS 580"},
+    };
+    for (const auto& c : cases) {
+        Synth settings =
+            signal(15.0, 6.0 - cw::CwSynthesizer::FadeMeanPowerDb(20.0), c.seed, c.pitch);
+        settings.dQsbHz = c.qsbHz;
+        settings.dQsbDepthDb = 20.0;
+        settings.dLeadInSec = c.leadIn;
+        const QString text = QLatin1String(c.text);
+        const QString decoded = decode(render(settings, text));
+        const auto firstWord = [](const QString& line) {
+            return line.section(QLatin1Char(' '), 0, 0).toStdString();
+        };
+        EXPECT_EQ(firstWord(decoded), firstWord(text)) << qPrintable(decoded);
+        EXPECT_LE(cwbench::editDistance(text, decoded), 2) << qPrintable(decoded);
+    }
+}
+
 TEST(CwDecoding, SpeedChangeWithinATransmissionIsFollowed)
 {
     const QString text = QStringLiteral("THE QUICK BROWN FOX JUMPS OVER THE LAZY DOG 1234567890");

@@ -16,6 +16,9 @@ constexpr double SHORT_ELEMENT_UNITS = 2.0;
 constexpr double SLOWER_READING_MARGIN = 6.0; ///< log likelihood, see Likeliest()
 constexpr double OUT_OF_RANGE = -1e300;       ///< score of a reading outside the speed range
 constexpr double NOT_TRIED = -2e300;          ///< below any score: a stretch not tried
+/// Share of element-long segments from which a reading where the level moves is not taken
+/// for a multiple too fast; see readsAtItsOwnLength().
+constexpr double SETTLED_SHORT_SHARE = 0.4;
 /// Share of the best score's size by which a slower reading at its first length may fall
 /// behind and still be tried at the lengths around (lean trials). Over the skimmer's test
 /// bands (4 of each kind, 861 slower readings tried around) the lengths around gained up to
@@ -64,11 +67,12 @@ double ElementLengthTrials::Likeliest(const Held& held, double dUnit, float fAmp
     // its dots read as dashes of a third the length. No Morse text does without element-long
     // marks and gaps, so a reading that has none is not taken.
     const bool onlyLongElements = lacksShortElements(held, dUnit, fAmplitude, decisions);
+    const bool settled = readsAtItsOwnLength(held);
     CwSegmenter& segmenter = trialSegmenter(decisions, m_characterCodes);
     double best = dUnit;
     double bestScore = OUT_OF_RANGE;
     for (double factor : {1.0, 2.0, 3.0}) {
-        if (onlyLongElements && factor == 1.0)
+        if ((onlyLongElements && factor == 1.0) || (settled && factor > 1.0))
             continue;
         double middle = NOT_TRIED;
         if (m_bLean && factor > 1.0 && bestScore > OUT_OF_RANGE) {
@@ -88,6 +92,17 @@ double ElementLengthTrials::Likeliest(const Held& held, double dUnit, float fAmp
     }
     decisions.CopyPriorsFrom(segmenter);
     return best;
+}
+
+bool ElementLengthTrials::readsAtItsOwnLength(const Held& held) const
+{
+    // Read a multiple too fast, a text's dots come out two or three elements long, so few of
+    // its segments are element-long: under fading, the readings a slower one rescued had
+    // 0.11 to 0.36 of them. Where the level moves, a reading at the right length with half
+    // its segments element-long was beaten by one 1.8 times slower, whose longer elements
+    // the level followed explains better at the fades' bottoms, and the first word was lost
+    // (15 WPM, 1 and 2 Hz fades; those readings had 0.46 to 0.74).
+    return !held.levels.empty() && ShortShare() >= SETTLED_SHORT_SHARE;
 }
 
 ElementLengthTrials::Slower

@@ -52,7 +52,7 @@ check-package: deps
 	JOBS=$(JOBS) CMAKE_ARGS="$(CMAKE_ARGS)" scripts/check-package.sh build-package
 
 bench: build
-	@for b in $(BUILD)/bench/*/bench_*; do [ -f "$$b" ] && [ -x "$$b" ] && "$$b" --benchmark_min_time=0.5; done; true
+	@for b in $(BUILD)/bin/bench_*; do [ -f "$$b" ] && [ -x "$$b" ] && "$$b" --benchmark_min_time=0.5; done; true
 
 fuzz: deps
 	@scripts/install-deps.sh --extra

@@ -19,8 +19,6 @@ if(TARGET fskdemodulator)
     morse_install_library(fskdemodulator DESCRIPTION "Streaming FSK (RTTY) demodulator: audio to teleprinter text")
 endif()
 
-# Installed binaries find their libraries beside them, wherever the prefix is.
-set_target_properties(morsetool PROPERTIES INSTALL_RPATH "$ORIGIN/../${CMAKE_INSTALL_LIBDIR}")
 install(TARGETS morsetool RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/data/ DESTINATION ${CMAKE_INSTALL_DATADIR}/morsehandler)
 install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/morsehandler)
@@ -53,9 +51,13 @@ set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 # Dependencies (Qt, libsndfile, liquid-dsp, KissFFT and the C and C++ runtimes) come from the
 # binaries themselves; our own libraries are part of the package.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${PROJECT_BINARY_DIR}/host
-    ${PROJECT_BINARY_DIR}/tools/morsehandler ${PROJECT_BINARY_DIR}/tools/cwdemodulator
-    ${PROJECT_BINARY_DIR}/tools/fskdemodulator)
+if(CMAKE_LIBRARY_OUTPUT_DIRECTORY)
+    set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${CMAKE_LIBRARY_OUTPUT_DIRECTORY})
+else()
+    set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${PROJECT_BINARY_DIR}/host
+        ${PROJECT_BINARY_DIR}/tools/morsehandler ${PROJECT_BINARY_DIR}/tools/cwdemodulator
+        ${PROJECT_BINARY_DIR}/tools/fskdemodulator)
+endif()
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 include(CPack)
 

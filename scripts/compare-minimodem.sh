@@ -9,7 +9,7 @@ shift || true
 here=$(cd "$(dirname "$0")/.." && pwd)
 command -v minimodem >/dev/null ||
     { echo "compare-minimodem: minimodem is missing (scripts/install-deps.sh --extra)" >&2; exit 1; }
-cer="$build/bench/rtty/rtty_cer"
+cer="$build/bin/rtty_cer"
 [ -x "$cer" ] || { echo "compare-minimodem: $cer is not built (cmake --build $build --target rtty_cer)" >&2; exit 1; }
 table="$build/rtty-cer.tsv"
 "$cer" --peer "$@" | tee "$table"

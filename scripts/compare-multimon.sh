@@ -14,7 +14,7 @@ for tool in multimon-ng sox ebook2cw; do
         exit 1
     fi
 done
-cer="$build/bench/cw/cw_cer"
+cer="$build/bin/cw_cer"
 if [ ! -x "$cer" ]; then
     echo "compare-multimon: $cer is not built (cmake --build $build --target cw_cer)" >&2
     exit 1

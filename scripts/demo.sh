@@ -2,7 +2,7 @@
 # Decodes the bundled samples with morsetool.
 set -euo pipefail
 build=${1:-build}
-tool="$build/apps/morsetool/morsetool"
+tool="$build/bin/morsetool"
 here=$(cd "$(dirname "$0")/.." && pwd)
 
 echo "== morsetool decode data/samples/cq.txt"

@@ -5,7 +5,7 @@
 #   scripts/make-rtty-clips.sh [BUILD_DIR]   (default: build)
 set -euo pipefail
 cd "$(dirname "$0")/.."
-morsetool="${1:-build}/apps/morsetool/morsetool"
+morsetool="${1:-build}/bin/morsetool"
 out=tests/data/rtty
 mkdir -p "$out"
 command -v minimodem >/dev/null || { echo "make-rtty-clips: minimodem is missing (scripts/install-deps.sh --extra)" >&2; exit 1; }

@@ -13,8 +13,8 @@ cmake --build "$build" --target cw_skim morsetool >/dev/null
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 band="$work/band.wav"
-"$build/bench/cw/cw_skim" --write-band "$band"
-"$build/apps/morsetool/morsetool" skim --quiet "$band" > "$work/skim.tsv"
+"$build/bin/cw_skim" --write-band "$band"
+"$build/bin/morsetool" skim --quiet "$band" > "$work/skim.tsv"
 seconds=$(soxi -D "$band")
 # A raw spectrogram (no axes), 0 to 4000 Hz over the whole length; gnuplot adds the axes.
 sox "$band" -n rate 8000 spectrogram -r -m -x 1400 -y 700 -z 70 -o "$work/spectrogram.png"

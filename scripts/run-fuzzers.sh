@@ -6,7 +6,7 @@ build=$1
 seconds=${2:-60}
 here=$(cd "$(dirname "$0")/.." && pwd)
 status=0
-for target in "$build"/fuzz/fuzz_*; do
+for target in "$build"/bin/fuzz_*; do
     [ -f "$target" ] && [ -x "$target" ] || continue
     name=$(basename "$target")
     seeds="$here/fuzz/corpus/$name"

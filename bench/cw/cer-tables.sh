@@ -84,7 +84,7 @@ run_set() { # cer, outdir, set
 
 run() { # build, outdir, sets...
     [[ $# -ge 2 ]] || usage
-    local cer=$1/bench/cw/cw_cer out=$2
+    local cer=$1/bin/cw_cer out=$2
     shift 2
     [[ -x $cer ]] || { echo "cer-tables: $cer is not built" >&2; exit 2; }
     local sets=("$@")

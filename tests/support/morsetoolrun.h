@@ -11,7 +11,7 @@
 /// The morsetool of this build.
 inline QString morsetoolPath()
 {
-    return QStringLiteral(MORSE_BINARY_DIR "/apps/morsetool/morsetool");
+    return QStringLiteral(MORSETOOL_PATH);
 }
 
 struct MorsetoolRun

@@ -215,7 +215,22 @@ void SpeedAcquisition::refineInPhase(Learned& learned, int nMarks, const Carrier
         result.dUnit = estimate;
         readSlowerOnItsOwnProjection(learned, carrier, decisions);
     }
+    lookAgainForASwing(learned, estimate);
     learned.bClear = readsClearly(result.dUnit);
+}
+
+void SpeedAcquisition::lookAgainForASwing(Learned& learned, double dSwingUnit) const
+{
+    // Whether the marks' level swung is judged on envelopes an element long. The trials can
+    // move the element far from the in-phase estimate it was judged at, and a fade the
+    // estimate's envelopes hid may show at the length decided (2 Hz at 15 WPM: not at 101
+    // samples, at 89 clearly); unfollowed, its bottoms broke the whole text into E's and T's.
+    if (learned.bLevelSwung || learned.timing.dUnit == dSwingUnit)
+        return;
+    const HeldLevelSwing swing(m_inPhase, learned.timing.dUnit, learned.fNoiseVariance,
+                               m_dSampleRate);
+    learned.bLevelSwung = swing.Swung();
+    learned.fittedFadePeaks = swing.FittedFadePeaks();
 }
 
 bool SpeedAcquisition::readsClearly(double dUnit) const

@@ -27,6 +27,16 @@ Synth signal(double wpm, double snrDb, quint32 seed = 7, double pitch = 650.0)
     return settings;
 }
 
+/// A tone fading 20 dB deep at @p qsbHz, its first element @p leadIn seconds in.
+Synth fading(double wpm, double snrDb, quint32 seed, double pitch, double qsbHz, double leadIn)
+{
+    Synth settings = signal(wpm, snrDb, seed, pitch);
+    settings.dQsbHz = qsbHz;
+    settings.dQsbDepthDb = 20.0;
+    settings.dLeadInSec = leadIn;
+    return settings;
+}
+
 std::vector<float> render(const Synth& settings, const QString& text)
 {
     cw::CwSynthesizer synthesizer(settings);
@@ -193,10 +203,7 @@ TEST(CwDecoding, FastFadeDoesNotDoubleTheElementLengthOfASteadyTone)
     // Fading 20 dB deep twice a second at 25 WPM breaks the first seconds' marks into pieces
     // that, in phase, fitted twice the element length: read from its dashes alone, the whole
     // text came out as a handful of characters ("EF5EWFT9").
-    Synth settings = signal(25.0, 6.0, 8564, 737.0);
-    settings.dQsbHz = 2.0;
-    settings.dQsbDepthDb = 20.0;
-    settings.dLeadInSec = 0.6;
+    const Synth settings = fading(25.0, 6.0, 8564, 737.0, 2.0, 0.6);
     const QString text = QStringLiteral("BEST AND TODAY TNX BAND 8293 RADIO 623");
     double wpm = 0.0;
     const QString decoded = cwbench::normalized(
@@ -210,10 +217,7 @@ TEST(CwDecoding, FastFadeHiddenAtTheFirstElementLengthIsFollowedAtTheOneDecided)
     // Fading 20 dB deep twice a second at 15 WPM: judged on envelopes of the in-phase
     // estimate's length (40 % long), the held seconds showed no fade; at the length the trials
     // decided they do. Left unfollowed, the bottoms broke the whole text into E's and T's.
-    Synth settings = signal(15.0, 6.0, 6567, 701.0);
-    settings.dQsbHz = 2.0;
-    settings.dQsbDepthDb = 20.0;
-    settings.dLeadInSec = 0.4;
+    const Synth settings = fading(15.0, 6.0, 6567, 701.0, 2.0, 0.4);
     const QString text = QStringLiteral("1553 RIG RST PADDLE F9QFP 1 90 CLOSED");
     const QString decoded = decode(render(settings, text));
     EXPECT_LE(cwbench::editDistance(text, decoded), 3) << qPrintable(decoded);
@@ -239,11 +243,8 @@ TEST(CwDecoding, FastFadeDoesNotSlowAReadingThatHasItsElements)
         {2.0, 918, 8562, 0.6, "NAME 1255 LATER 299 BAND RADIO BUSINESS 580"},
     };
     for (const auto& c : cases) {
-        Synth settings =
-            signal(15.0, 6.0 - cw::CwSynthesizer::FadeMeanPowerDb(20.0), c.seed, c.pitch);
-        settings.dQsbHz = c.qsbHz;
-        settings.dQsbDepthDb = 20.0;
-        settings.dLeadInSec = c.leadIn;
+        const Synth settings = fading(15.0, 6.0 - cw::CwSynthesizer::FadeMeanPowerDb(20.0), c.seed,
+                                      c.pitch, c.qsbHz, c.leadIn);
         const QString text = QLatin1String(c.text);
         const QString decoded = decode(render(settings, text));
         const auto firstWord = [](const QString& line) {

@@ -89,8 +89,8 @@ private:
     // Decision points, in element lengths (units).
     static constexpr double MARK_GLITCH_UNITS = 0.4; ///< shorter marks are noise
     static constexpr double GAP_GLITCH_UNITS = 0.2;  ///< shorter gaps are noise
-    static constexpr double LEVEL_OVERRIDE_UNITS =
-        1.5; ///< a change lasting this long counts anyway
+    /// A change lasting this long counts anyway.
+    static constexpr double LEVEL_OVERRIDE_UNITS = 1.5;
 
     float m_fMark = 1.0f;
     float m_fSpace = 0.0f;

@@ -198,9 +198,7 @@ void SpeedAcquisition::refineInPhase(Learned& learned, int nMarks, const Carrier
     // A level that moved within the held seconds is followed from the first sample decoded,
     // and by the trials: at one level, the faded marks of the first seconds looked like gaps
     // and pieces of marks, and a reading three times too fast could win.
-    const HeldLevelSwing swing(m_inPhase, result.dUnit, learned.fNoiseVariance, m_dSampleRate);
-    learned.bLevelSwung = swing.Swung();
-    learned.fittedFadePeaks = swing.FittedFadePeaks();
+    judgeLevelSwing(learned, result.dUnit);
     m_levels.clear();
     if (learned.bLevelSwung)
         followHeldLevel(result.dUnit, result.fMarkLevel);
@@ -215,20 +213,17 @@ void SpeedAcquisition::refineInPhase(Learned& learned, int nMarks, const Carrier
         result.dUnit = estimate;
         readSlowerOnItsOwnProjection(learned, carrier, decisions);
     }
-    lookAgainForASwing(learned, estimate);
+    // The swing is judged on envelopes an element long, and a fade the in-phase estimate's
+    // envelopes hid may show at the length the trials decided (2 Hz at 15 WPM: not at 101
+    // samples, at 89 clearly); unfollowed, its bottoms broke the whole text into E's and T's.
+    if (!learned.bLevelSwung && result.dUnit != estimate)
+        judgeLevelSwing(learned, result.dUnit);
     learned.bClear = readsClearly(result.dUnit);
 }
 
-void SpeedAcquisition::lookAgainForASwing(Learned& learned, double dSwingUnit) const
+void SpeedAcquisition::judgeLevelSwing(Learned& learned, double dUnit) const
 {
-    // Whether the marks' level swung is judged on envelopes an element long. The trials can
-    // move the element far from the in-phase estimate it was judged at, and a fade the
-    // estimate's envelopes hid may show at the length decided (2 Hz at 15 WPM: not at 101
-    // samples, at 89 clearly); unfollowed, its bottoms broke the whole text into E's and T's.
-    if (learned.bLevelSwung || learned.timing.dUnit == dSwingUnit)
-        return;
-    const HeldLevelSwing swing(m_inPhase, learned.timing.dUnit, learned.fNoiseVariance,
-                               m_dSampleRate);
+    const HeldLevelSwing swing(m_inPhase, dUnit, learned.fNoiseVariance, m_dSampleRate);
     learned.bLevelSwung = swing.Swung();
     learned.fittedFadePeaks = swing.FittedFadePeaks();
 }

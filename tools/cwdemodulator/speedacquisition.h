@@ -97,9 +97,9 @@ private:
     void keepFirstReading(Learned& learned, const CwSpeedEstimator::Result& first, int nMarks,
                           const CarrierReference& carrier);
     static bool isOtherReading(double dUnit, double dOtherUnit);
-    /// Judges again at the element length decided whether the held marks' level swung,
-    /// where it was not seen at the in-phase estimate's @p dSwingUnit.
-    void lookAgainForASwing(Learned& learned, double dSwingUnit) const;
+    /// Whether the held marks' level swung, judged on envelopes @p dUnit long, and the peaks
+    /// a fade was fitted to (Learned::bLevelSwung, Learned::fittedFadePeaks).
+    void judgeLevelSwing(Learned& learned, double dUnit) const;
     /// Whether the held samples as last decided tell that the reading at @p dUnit is clear
     /// (Learned::bClear).
     bool readsClearly(double dUnit) const;

@@ -67,7 +67,7 @@ double ElementLengthTrials::Likeliest(const Held& held, double dUnit, float fAmp
     // its dots read as dashes of a third the length. No Morse text does without element-long
     // marks and gaps, so a reading that has none is not taken.
     const bool onlyLongElements = lacksShortElements(held, dUnit, fAmplitude, decisions);
-    const bool settled = readsAtItsOwnLength(held);
+    const bool settled = readsAtItsOwnLength(held, ShortShare());
     CwSegmenter& segmenter = trialSegmenter(decisions, m_characterCodes);
     double best = dUnit;
     double bestScore = OUT_OF_RANGE;
@@ -94,7 +94,7 @@ double ElementLengthTrials::Likeliest(const Held& held, double dUnit, float fAmp
     return best;
 }
 
-bool ElementLengthTrials::readsAtItsOwnLength(const Held& held) const
+bool ElementLengthTrials::readsAtItsOwnLength(const Held& held, double dShortShare)
 {
     // Read a multiple too fast, a text's dots come out two or three elements long, so few of
     // its segments are element-long: under fading, the readings a slower one rescued had
@@ -102,7 +102,7 @@ bool ElementLengthTrials::readsAtItsOwnLength(const Held& held) const
     // its segments element-long was beaten by one 1.8 times slower, whose longer elements
     // the level followed explains better at the fades' bottoms, and the first word was lost
     // (15 WPM, 1 and 2 Hz fades; those readings had 0.46 to 0.74).
-    return !held.levels.empty() && ShortShare() >= SETTLED_SHORT_SHARE;
+    return !held.levels.empty() && dShortShare >= SETTLED_SHORT_SHARE;
 }
 
 ElementLengthTrials::Slower

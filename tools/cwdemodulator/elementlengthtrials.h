@@ -80,9 +80,9 @@ public:
 private:
     bool lacksShortElements(const Held& held, double dUnit, float fAmplitude,
                             CwSegmenter& decisions);
-    /// Whether the reading lacksShortElements() just decided is at its own length, not a
-    /// multiple too fast, so that no slower one is tried.
-    bool readsAtItsOwnLength(const Held& held) const;
+    /// Whether a reading of @p held with @p dShortShare of its segments element-long is at
+    /// its own length, not a multiple too fast, so that no slower one is tried.
+    static bool readsAtItsOwnLength(const Held& held, double dShortShare);
     /// The likeliest length near @p dUnit, and its score; @p dMiddle is the score at @p dUnit
     /// itself when it was tried already.
     std::pair<double, double> likeliestNear(const Held& held, double dUnit, float fAmplitude,

@@ -134,7 +134,8 @@ QString textAfter(const std::vector<int>& codes, const std::vector<std::int64_t>
 }
 
 std::vector<float> renderEbook2cw(const QString& text, double dWpm, double dPitchHz, int nRate,
-                                  const QString& strWorkDir, const QStringList& extraOptions)
+                                  const QString& strWorkDir, const QStringList& extraOptions,
+                                  const QStringList& soxEffects)
 {
     QDir dir(strWorkDir);
     const QString base = dir.filePath(QStringLiteral("ebook2cw"));
@@ -161,11 +162,12 @@ std::vector<float> renderEbook2cw(const QString& text, double dWpm, double dPitc
         return {};
     const QString source = dir.filePath(made.first());
     const QString wav = dir.filePath(QStringLiteral("ebook2cw-converted.wav"));
-    const int converted = QProcess::execute(QStringLiteral("sox"),
-                                            {QStringLiteral("-V1"), source, QStringLiteral("-r"),
-                                             QString::number(nRate), QStringLiteral("-e"),
-                                             QStringLiteral("floating-point"), QStringLiteral("-c"),
-                                             QStringLiteral("1"), wav});
+    const int converted = QProcess::execute(
+        QStringLiteral("sox"),
+        QStringList{QStringLiteral("-V1"), source, QStringLiteral("-r"), QString::number(nRate),
+                    QStringLiteral("-e"), QStringLiteral("floating-point"), QStringLiteral("-c"),
+                    QStringLiteral("1"), wav} +
+            soxEffects);
     QFile::remove(source);
     std::vector<float> samples;
     if (converted == 0)

@@ -23,10 +23,11 @@ QString textAfter(const std::vector<int>& codes, const std::vector<std::int64_t>
 
 /// Renders @p text with ebook2cw, a generator independent of ours (MP3 at 11025 Hz, then
 /// sox to @p nRate), in @p strWorkDir; empty when either tool fails. @p extraOptions go to
-/// ebook2cw.
+/// ebook2cw, @p soxEffects to sox after the conversion (a fade, say).
 std::vector<float> renderEbook2cw(const QString& text, double dWpm, double dPitchHz, int nRate,
                                   const QString& strWorkDir,
-                                  const QStringList& extraOptions = QStringList());
+                                  const QStringList& extraOptions = QStringList(),
+                                  const QStringList& soxEffects = QStringList());
 
 /// The mean power of a keyed tone while it is on: the median power of the 5 ms stretches that
 /// hold at least half the loudest one's. A lossy codec's ringing lifts single samples well

@@ -7,9 +7,11 @@
 // --qsb-hz; its SNR the fade's peak's, or with --qsb-snr mean its mean power's), crashes, agc (a
 // crash a second that makes a receiver's AGC pump), neighbour (100 Hz below, 20 dB stronger,
 // sending on after the wanted signal; decoded with the pitch given), mp3 (16 kbit/s) and ogg
-// (lowest quality); ebook2cw makes mp3, ogg and farnsworth itself. Prints a TSV table: jitter, wpm,
-// snr_db, texts, ours_cer, peer_cer, first_char_ok, generator, impairment, after_end (characters we
-// decoded that began after the wanted signal's last element: read from noise or a neighbour).
+// (lowest quality); several join with '+' (restart+qsb). ebook2cw makes mp3, ogg and farnsworth
+// itself, and sox fades its tones for qsb (its tremolo: a fade of the same shape, made by code not
+// ours). Prints a TSV table: jitter, wpm, snr_db, texts, ours_cer, peer_cer, first_char_ok,
+// generator, impairment, after_end (characters we decoded that began after the wanted signal's last
+// element: read from noise or a neighbour).
 //
 //   cw_cer [--texts 20] [--snr-min -12] [--snr-max 20] [--snr-step 2] [--wpm 12,20,30,40]
 //          [--wpm-range 8:50] [--jitter 0,20] [--seed 1] [--generator ours|ebook2cw]
@@ -28,6 +30,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -84,7 +87,7 @@ struct Case
 };
 
 /// Applies the impairment @p name to @p c; false for an unknown name.
-bool impair(const QString& name, Case& c)
+bool impairOne(const QString& name, Case& c)
 {
     cw::CwSynthesizer::Settings& s = c.settings;
     if (name == QLatin1String("weight0.7") || name == QLatin1String("weight1.4"))
@@ -125,12 +128,48 @@ bool impair(const QString& name, Case& c)
     return true;
 }
 
-/// Whether ebook2cw can make impairment @p name itself; the rest only our synthesizer makes.
+/// Applies the impairments @p names, one or several joined by '+' (restart+qsb), to @p c;
+/// false where one is unknown.
+bool impair(const QString& names, Case& c)
+{
+    const QStringList parts = names.split(QLatin1Char('+'));
+    return std::all_of(parts.begin(), parts.end(),
+                       [&c](const QString& name) { return impairOne(name, c); });
+}
+
+/// Whether impairment @p name can be made on ebook2cw's recordings (by ebook2cw itself, or a
+/// fade by sox); the rest only our synthesizer makes.
 bool ebook2cwMakes(const QString& name)
 {
     static const QStringList made{QStringLiteral("none"), QStringLiteral("farnsworth"),
-                                  QStringLiteral("mp3"), QStringLiteral("ogg")};
+                                  QStringLiteral("qsb"), QStringLiteral("mp3"),
+                                  QStringLiteral("ogg")};
     return made.contains(name);
+}
+
+/// ebook2cw's recording of @p text for @p c, in @p strWorkDir, with noise at the SNR the settings
+/// give; empty when a tool failed. A fade is sox's tremolo, which has our synthesizer's shape
+/// (a raised cosine in amplitude, at its peak when the recording starts) in code of its own.
+std::vector<float> renderEbook2cwCase(const Case& c, const QString& text, int nRate,
+                                      const QString& strWorkDir)
+{
+    const cw::CwSynthesizer::Settings& s = c.settings;
+    std::vector<float> samples =
+        cwbench::renderEbook2cw(text, s.dWpm, s.dPitchHz, nRate, strWorkDir, c.ebook2cwOptions);
+    if (samples.empty())
+        return samples;
+    // The SNR is of the key-down power before any fade, the fade's peak, as for our tones.
+    const double power = cwbench::keyedTonePower(samples, nRate);
+    if (s.dQsbHz > 0.0) {
+        const double depthPercent = 100.0 * (1.0 - std::pow(10.0, -s.dQsbDepthDb / 20.0));
+        samples = cwbench::renderEbook2cw(
+            text, s.dWpm, s.dPitchHz, nRate, strWorkDir, c.ebook2cwOptions,
+            {QStringLiteral("tremolo"), QString::number(s.dQsbHz), QString::number(depthPercent)});
+        if (samples.empty())
+            return samples;
+    }
+    cwbench::addNoiseAt(samples, nRate, power, s.dSnrDb, s.uSeed);
+    return samples;
 }
 
 /// Our synthesizer's recording of @p text, with the neighbour when asked for; @p nEnd receives
@@ -222,9 +261,10 @@ bool readImpairments(const QCommandLineParser& parser, Options& options)
         if (!impair(name, probe))
             return fail("unknown impairment ", name);
         // ebook2cw keys its own timing and makes only these impairments itself.
-        if (options.ebook2cw && !ebook2cwMakes(name))
-            return fail("ebook2cw cannot make the impairment (only none, farnsworth, mp3 and "
-                        "ogg); leave out --generator ebook2cw for it: ",
+        const QStringList parts = name.split(QLatin1Char('+'));
+        if (options.ebook2cw && !std::all_of(parts.begin(), parts.end(), ebook2cwMakes))
+            return fail("ebook2cw's recordings cannot have the impairment (only none, "
+                        "farnsworth, qsb, mp3 and ogg); leave out --generator ebook2cw for it: ",
                         name);
     }
     return true;
@@ -255,7 +295,8 @@ bool readOptions(const QCoreApplication& app, Options& options)
     valued("generator", "ours or ebook2cw.", "ours");
     valued("impairment",
            "none, weight0.7, weight1.4, rise15, farnsworth, drift, chirp, restart, wander, qsb, "
-           "crashes, agc, neighbour, mp3, ogg; a comma-separated list.",
+           "crashes, agc, neighbour, mp3, ogg, or several joined by + (restart+qsb); a "
+           "comma-separated list.",
            "none");
     valued("qsb-hz", "Fading rate of the qsb impairment in Hz.", "0.5");
     valued("qsb-snr",
@@ -363,13 +404,9 @@ int main(int argc, char* argv[])
                         bool made = true;
                         qint64 wantedEnd = 0;
                         if (options.ebook2cw) {
-                            samples = cwbench::renderEbook2cw(text, wpm, settings.dPitchHz, rate,
-                                                              dir.path(), c.ebook2cwOptions);
+                            samples = renderEbook2cwCase(c, text, rate, dir.path());
                             made = !samples.empty();
                             wantedEnd = qint64(samples.size());
-                            cwbench::addNoiseAt(samples, rate,
-                                                cwbench::keyedTonePower(samples, rate), snr,
-                                                settings.uSeed);
                         } else {
                             samples = synthesize(c, text, wantedEnd);
                             if (!c.lossyFormat.isEmpty())

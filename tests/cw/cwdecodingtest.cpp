@@ -255,6 +255,36 @@ TEST(CwDecoding, FastFadeDoesNotSlowAReadingThatHasItsElements)
     }
 }
 
+TEST(CwDecoding, FadingToneWhosePhaseRestartsAtEachElementIsRead)
+{
+    // Fading 20 dB deep, +6 dB by its mean power, on a tone that restarts its phase at each
+    // element: each mark is weighed on its own phase. At 2 Hz each mark was weighed against
+    // the level of its last block alone, and the text came out as fragments ("154 AND JA5XH"
+    // read "55 SND IDA5XH"). At 0.1 Hz the line ended at each bottom of the fade, where the
+    // envelope's marks drowned, and the acquisition afresh there cost the characters around
+    // it ("K0II LATER" read "KM MII LATER").
+    const struct
+    {
+        double wpm;
+        double qsbHz;
+        double pitch;
+        quint32 seed;
+        double leadIn;
+        const char* text;
+    } cases[] = {
+        {25.0, 2.0, 587, 4561, 0.7, "154 AND JA5XH LATER QSL 61 ON8VRN F2C"},
+        {15.0, 0.1, 597, 3561, 0.6, "OPEN K0II LATER 0210 RST DE VIA HA6CPC"},
+    };
+    for (const auto& c : cases) {
+        Synth settings = fading(c.wpm, 6.0 - cw::CwSynthesizer::FadeMeanPowerDb(20.0), c.seed,
+                                c.pitch, c.qsbHz, c.leadIn);
+        settings.bPhaseRestart = true;
+        const QString text = QLatin1String(c.text);
+        const QString decoded = decode(render(settings, text));
+        EXPECT_LE(cwbench::editDistance(text, decoded), 1) << qPrintable(decoded);
+    }
+}
+
 TEST(CwDecoding, SpeedChangeWithinATransmissionIsFollowed)
 {
     const QString text = QStringLiteral("THE QUICK BROWN FOX JUMPS OVER THE LAZY DOG 1234567890");

@@ -23,8 +23,9 @@ constexpr double EVIDENCE_WEIGHT = 1.0 / 2.45;
 
 BlockEvidence::BlockEvidence(int nBlocksPerUnit)
     : m_nBlocksPerUnit(std::clamp(nBlocksPerUnit, 1, BLOCKS_PER_UNIT)), m_cumulative(RING, 0.0),
-      m_sampleSums(RING, 0.0), m_magnitudeSums(RING, 0.0), m_amplitudeSums(RING, 0.0),
-      m_blockStarts(RING, 0), m_blockRotations(RING, 1.0), m_ownPhase(LONGEST_MARK)
+      m_sampleSums(RING, 0.0), m_weighedSums(RING, 0.0), m_magnitudeSums(RING, 0.0),
+      m_amplitudeSums(RING, 0.0), m_markPowers(RING, 0.0), m_blockStarts(RING, 0),
+      m_blockRotations(RING, 1.0), m_ownPhase(LONGEST_MARK)
 {
 }
 
@@ -40,8 +41,10 @@ void BlockEvidence::Reset(qint64 nPosition, float fNoiseVariance)
     const size_t first = slot(m_nOrigin);
     m_cumulative[first] = 0.0;
     m_sampleSums[first] = 0.0;
+    m_weighedSums[first] = 0.0;
     m_magnitudeSums[first] = 0.0;
     m_amplitudeSums[first] = 0.0;
+    m_markPowers[first] = 0.0;
     m_blockStarts[first] = nPosition;
     m_grid.Stop();
 }
@@ -69,8 +72,11 @@ void BlockEvidence::CloseBlock(const SegmentLengthPriors& priors)
     const double evidence = (a * m_blockSum.real() - 0.5 * a * a * m_nInBlock) / noise;
     m_cumulative[slot(e)] = m_cumulative[slot(m_nLatest)] + evidence;
     m_sampleSums[slot(e)] = m_sampleSums[slot(m_nLatest)] + m_blockSum;
-    m_magnitudeSums[slot(e)] = m_magnitudeSums[slot(m_nLatest)] + std::sqrt(std::norm(m_blockSum));
+    m_weighedSums[slot(e)] = m_weighedSums[slot(m_nLatest)] + a * m_blockSum;
+    m_magnitudeSums[slot(e)] =
+        m_magnitudeSums[slot(m_nLatest)] + a * std::sqrt(std::norm(m_blockSum));
     m_amplitudeSums[slot(e)] = m_amplitudeSums[slot(m_nLatest)] + a * m_nInBlock;
+    m_markPowers[slot(e)] = m_markPowers[slot(m_nLatest)] + a * a * m_nInBlock;
     m_blockStarts[slot(e)] = m_nPosition;
     if (m_grid.IsActive())
         m_blockRotations[slot(e)] = m_grid.Rotation(m_nPosition);

@@ -95,9 +95,22 @@ public:
     {
         return m_amplitudeSums[slot(nLast)] - m_amplitudeSums[slot(nFirst)];
     }
-    /// The sizes of the blocks' sums added up from the origin to @p nBoundary (as far back as
-    /// the ring reaches, differences of two of them).
-    double MagnitudesTo(qint64 nBoundary) const { return m_magnitudeSums[slot(nBoundary)]; }
+    /// The blocks' sums, each times the mark level its block was weighed against, summed over
+    /// the blocks from @p nFirst up to @p nLast: what a mark of a level that moves (a fade
+    /// followed) is weighed on, on its own phase.
+    std::complex<double> WeighedSumBetween(qint64 nFirst, qint64 nLast) const
+    {
+        return m_weighedSums[slot(nLast)] - m_weighedSums[slot(nFirst)];
+    }
+    /// The square of the mark level summed over the samples of the blocks from @p nFirst up
+    /// to @p nLast: a mark's power there.
+    double MarkPowerBetween(qint64 nFirst, qint64 nLast) const
+    {
+        return m_markPowers[slot(nLast)] - m_markPowers[slot(nFirst)];
+    }
+    /// The sizes of the blocks' sums, each times its mark level, added up from the origin to
+    /// @p nBoundary (as far back as the ring reaches, differences of two of them).
+    double WeighedMagnitudesTo(qint64 nBoundary) const { return m_magnitudeSums[slot(nBoundary)]; }
     /// The restart grid's turn of the samples' frame at the block after @p nBoundary.
     std::complex<double> RotationAt(qint64 nBoundary) const
     {
@@ -133,10 +146,12 @@ private:
     // Rings by block boundary.
     qint64 m_nOrigin = 0;
     qint64 m_nLatest = 0;
-    std::vector<double> m_cumulative;               ///< running sum of the key-down evidence
-    std::vector<std::complex<double>> m_sampleSums; ///< running sum of the samples
-    std::vector<double> m_magnitudeSums;            ///< running sum of the blocks' sums' sizes
-    std::vector<double> m_amplitudeSums;            ///< running sum of the mark level, by sample
+    std::vector<double> m_cumulative;                ///< running sum of the key-down evidence
+    std::vector<std::complex<double>> m_sampleSums;  ///< running sum of the samples
+    std::vector<std::complex<double>> m_weighedSums; ///< running sum of level times block sum
+    std::vector<double> m_magnitudeSums; ///< running sum of level times the block sum's size
+    std::vector<double> m_amplitudeSums; ///< running sum of the mark level, by sample
+    std::vector<double> m_markPowers;    ///< running sum of the level's square, by sample
     std::vector<qint64> m_blockStarts;
     std::vector<std::complex<double>> m_blockRotations; ///< m_grid.Rotation() of each start
     OwnPhaseMarks m_ownPhase; ///< marks ending at the latest boundary, by length

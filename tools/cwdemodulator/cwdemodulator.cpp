@@ -61,6 +61,8 @@ public:
     void OnSymbol(int nCode, qint64 nPosition) override;
     /// Whether the level the decisions weigh the marks against follows a level that moves.
     bool isLevelFollowed() const;
+    /// Whether the transmission went silent long enough to end its line.
+    bool lineEnded() const;
     void finishTransmission();
     LevelFollower::Input segmenterInput() const;
     /// Learns what the crashes left of the samples, baseband sample @p nIndex coming in.
@@ -247,6 +249,19 @@ bool CwDemodulator::Private::isLevelFollowed() const
     return m_pFollower && m_pFollower->IsFollowing();
 }
 
+bool CwDemodulator::Private::lineEnded() const
+{
+    // At the bottom of a slow fade the envelope tracker's marks drown seconds before the
+    // segmenter's, which weighs them against the level followed: the line goes on while the
+    // segmenter still decides marks. (A tone restarting at each element, its envelope the
+    // magnitude, lost the line at every bottom of a fade of 0.1 Hz, and each acquisition
+    // afresh there cost the characters around it.)
+    if (!m_pTracker->LineEnded())
+        return false;
+    const double sinceMark = double(m_pTracker->Position() - m_pDecisions->LastMarkEnd());
+    return !isLevelFollowed() || sinceMark >= m_pTracker->LineSilence();
+}
+
 bool CwDemodulator::Private::TakeSymbol(CwSymbol& symbol)
 {
     return m_symbols.Take(symbol);
@@ -373,7 +388,7 @@ void CwDemodulator::Private::track(std::complex<float> sample)
     m_dTrackedUnit = unit;
     m_pEnvelope->FollowUnit(unit, LENGTH_TOLERANCE);
     m_reacquisition.Push(sample);
-    if (m_pTracker->LineEnded() || m_leakage.Push(derotated, corrected, leakageNow())) {
+    if (lineEnded() || m_leakage.Push(derotated, corrected, leakageNow())) {
         // The next acquisition reads nothing of this line again.
         endLine();
         m_symbols.Release();

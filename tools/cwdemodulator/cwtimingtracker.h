@@ -85,6 +85,8 @@ public:
     qint64 Position() const { return m_nPosition; }
     /// True once the silence after the last mark has ended the line.
     bool LineEnded() const { return m_bLineEnded; }
+    /// The silence (samples) that ends a line.
+    double LineSilence() const { return m_settings.dLineSilence; }
 
     /// How badly a run of @p dUnits element lengths fits Morse timing (marks 1 or 3, gaps
     /// 1, 3 or 7): the squared log distance to the nearest, at most 1. Shared by the speed

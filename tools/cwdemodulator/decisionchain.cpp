@@ -24,6 +24,7 @@ void DecisionChain::Start(std::int64_t nSegmentStart, float fNoiseVariance, doub
                           const std::vector<std::int64_t>& characterGaps)
 {
     m_segmenter.Reset(nSegmentStart, fNoiseVariance);
+    m_nLastMarkEnd = nSegmentStart;
     m_loneDots.Reset();
     m_classifier.Start(dUnit, fMarkLevel, 0.0f, nClassifierStart, true);
     std::vector<double> gaps;
@@ -52,6 +53,8 @@ void DecisionChain::drain(bool bLevelFollowed, const LeakageWatch& leakage, bool
     while (m_segmenter.TakeSegment(segment)) {
         if (segment.bOn && segment.nStart >= leakage.LeakageFrom())
             continue;
+        if (segment.bOn)
+            m_nLastMarkEnd = segment.nStart + segment.nLength;
         if (bEnd && isCutByEnd(segment)) {
             // The key stays up after the end: the last mark is judged as if the silence went
             // on. Else noise that looks like a weak dot just before the end, whose silence the

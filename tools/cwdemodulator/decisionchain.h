@@ -42,6 +42,9 @@ public:
     /// The acquisition learns on the segmenter, the level follower feeds it.
     CwSegmenter& Segmenter() { return m_segmenter; }
     const CwSegmenter& Segmenter() const { return m_segmenter; }
+    /// Where the last mark the segmenter decided (of the wanted signal) ended; the start
+    /// given to Start() before the first.
+    std::int64_t LastMarkEnd() const { return m_nLastMarkEnd; }
     /// The element length and mark level the classifier follows.
     double Unit() const { return m_classifier.Unit(); }
     float MarkLevel() const { return m_classifier.MarkLevel(); }
@@ -54,6 +57,7 @@ private:
     CwSegmenter m_segmenter;
     LoneDotFilter m_loneDots; ///< between the segmenter and the classifier
     CwTimingTracker m_classifier;
+    std::int64_t m_nLastMarkEnd = 0;
 };
 
 } // namespace cw

@@ -78,12 +78,16 @@ void OwnPhaseMarks::Bound(const BlockEvidence& blocks, const SegmentLengthPriors
 {
     // The log likelihood ratio of a mark of amplitude a and uniformly unknown phase over
     // the n samples summing to S, against noise of variance N per part and sample:
-    // log I0(a |S| / N) - n a^2 / (2 N). Noise alone has no favoured phase, so unlike a
+    // log I0(a |S| / N) - n a^2 / (2 N). Where the level moves (a fade followed), each block
+    // b of n_b samples summing to S_b is weighed at its own a_b: log I0(|sum a_b S_b| / N) -
+    // sum n_b a_b^2 / (2 N); a mark weighed at its last block's level alone was read against
+    // a level the fade had left, and a fast fade on a tone restarting at each element broke
+    // the text into fragments. Noise alone has no favoured phase, so unlike a
     // projection on the phase measured around each sample, gaps show no bias towards marks.
     // A phase that wanders (3 rad/s^0.5) turns inside a dash: such a mark may also be
     // weighed in pieces an element long, each on its own phase, at a price per piece.
-    // log I0(z) <= z, and no sum of whole blocks is larger than the sizes of their sums
-    // added up: one bound for a mark whole and split, from the blocks' running sum of sizes
+    // log I0(z) <= z, and no sum of whole blocks is larger than the sizes of their weighed
+    // sums added up: one bound for a mark whole and split, from the blocks' running sum of sizes
     // alone. The restart grid's prior of concentration k adds at most k - log I0(k). The
     // search weighs a length only where that bound could beat what it found already, which
     // leaves most lengths unweighed.
@@ -102,11 +106,10 @@ void OwnPhaseMarks::Bound(const BlockEvidence& blocks, const SegmentLengthPriors
     if (concentration > 0.0)
         m_grid = grid; // marks learned after this boundary do not move its weighing
     m_nSpanWeighing = 0;
-    const double sizes = blocks.MagnitudesTo(nBoundary);
-    const qint64 end = blocks.BlockStart(nBoundary);
+    const double sizes = blocks.WeighedMagnitudesTo(nBoundary);
     const double priorGain = concentration > 0.0 ? concentration - m_dPriorNorm : 0.0;
     // The margin covers rounding, of the running sum's difference too.
-    const double margin = 1e-9 * (a * sizes / noise + concentration + m_dPriorNorm) + 1e-9;
+    const double margin = 1e-9 * (sizes / noise + concentration + m_dPriorNorm) + 1e-9;
     for (qint64 d = shortest; d <= longest; ++d) {
         m_pieces[size_t(d)] = priors.MarkPieces(d);
         if (!(a > 0.0)) {
@@ -116,8 +119,8 @@ void OwnPhaseMarks::Bound(const BlockEvidence& blocks, const SegmentLengthPriors
             continue;
         }
         const qint64 first = nBoundary - d;
-        const double gain = a * (sizes - blocks.MagnitudesTo(first)) / noise;
-        const double cost = 0.5 * double(end - blocks.BlockStart(first)) * a * a / noise;
+        const double gain = (sizes - blocks.WeighedMagnitudesTo(first)) / noise;
+        const double cost = 0.5 * blocks.MarkPowerBetween(first, nBoundary) / noise;
         m_bound[size_t(d)] = m_dWeight * (gain + priorGain - cost) + margin + 1e-9 * cost;
     }
 }
@@ -126,10 +129,9 @@ void OwnPhaseMarks::weigh(const BlockEvidence& blocks, qint64 nBoundary, qint64 
 {
     const qint64 d = nBlocks;
     const qint64 first = nBoundary - d;
-    const double a = m_dAmplitude;
     const double noise = m_dNoise;
     auto magnitudeOf = [&](qint64 nFirst, qint64 nLast) {
-        return std::sqrt(std::norm(blocks.SumBetween(nFirst, nLast)));
+        return std::sqrt(std::norm(blocks.WeighedSumBetween(nFirst, nLast)));
     };
     // Marks of different lengths share spans: the last piece of each split mark is a whole
     // shorter mark, and neighbouring lengths cut some pieces alike. Each span's evidence is
@@ -144,8 +146,8 @@ void OwnPhaseMarks::weigh(const BlockEvidence& blocks, qint64 nBoundary, qint64 
         const size_t back = size_t(nBoundary - nFirst);
         SpanEvidence& span = spans.table[back * (back + 1) / 2 + size_t(nBoundary - nLast)];
         if (span.nWeighing != weighing) {
-            const double samples = double(blocks.BlockStart(nLast) - blocks.BlockStart(nFirst));
-            span.dEvidence = logBesselI0(a * dMagnitude / noise) - 0.5 * samples * a * a / noise;
+            span.dEvidence = logBesselI0(dMagnitude / noise) -
+                             0.5 * blocks.MarkPowerBetween(nFirst, nLast) / noise;
             span.nWeighing = weighing;
         }
         return span.dEvidence;
@@ -155,12 +157,11 @@ void OwnPhaseMarks::weigh(const BlockEvidence& blocks, qint64 nBoundary, qint64 
     double evidence;
     if (concentration > 0.0) {
         // With the von Mises prior on the phase, the average over it is
-        // I0(|a S / N + k e^(i mu)|) / I0(k).
-        const std::complex<double> sum = blocks.SumBetween(first, nBoundary);
-        const double samples = double(blocks.BlockStart(nBoundary) - blocks.BlockStart(first));
+        // I0(|sum a_b S_b / N + k e^(i mu)|) / I0(k).
+        const std::complex<double> sum = blocks.WeighedSumBetween(first, nBoundary);
         const std::complex<double> prior = m_grid.Prior(blocks.RotationAt(first));
-        evidence = logBesselI0(std::abs(a / noise * sum + prior)) - m_dPriorNorm -
-                   0.5 * samples * a * a / noise;
+        evidence = logBesselI0(std::abs(sum / noise + prior)) - m_dPriorNorm -
+                   0.5 * blocks.MarkPowerBetween(first, nBoundary) / noise;
     } else {
         evidence = piece(magnitudeOf(first, nBoundary), first, nBoundary);
     }
@@ -198,9 +199,8 @@ bool OwnPhaseMarks::splitMayWin(const BlockEvidence& blocks, qint64 nFirst, qint
     double magnitudes = 0.0;
     for (qint64 i = 0; i < nPieces; ++i)
         magnitudes += pMagnitudes[i];
-    const double samples = double(blocks.BlockStart(nFirst + nBlocks) - blocks.BlockStart(nFirst));
-    const double gain = a * magnitudes / noise;
-    const double cost = 0.5 * samples * a * a / noise;
+    const double gain = magnitudes / noise;
+    const double cost = 0.5 * blocks.MarkPowerBetween(nFirst, nFirst + nBlocks) / noise;
     const double bound = PHASE_CHANGE_PRIOR * double(nPieces - 1) + gain - cost;
     return bound + 1e-9 * (gain + cost) + 1e-9 > dWhole;
 }

@@ -55,4 +55,8 @@ clip ebook2cw-slow-edges "HELLO WORLD" -w 20 -f 700 -R 165 -F 165
 clip ebook2cw-mp3-16k "PSE QSL VIA BURO" -w 24 -f 750 -b 16 -q 9
 # Low-quality Ogg Vorbis.
 clip ebook2cw-ogg "73 ES GL" -w 18 -f 680 -O -q 0
+# Fading 20 dB deep (sox's tremolo, a fade made by code not ours): fast, and slow enough that
+# its bottom lasts seconds.
+clip ebook2cw-fade-2hz "154 AND JA5XH LATER QSL 61" -w 25 -f 587 -- tremolo 2 90
+clip ebook2cw-fade-0.1hz "VE1XH 890 ZL6ST 91 DIRECT 4116 FER HOME QSL" -w 25 -f 616 -- tremolo 0.1 90
 ls -l "$out"

@@ -82,6 +82,14 @@ constexpr float FOLLOWED_FLOOR_SHARE = 0.7f;
 /// found over a slow fade lifted the level over it (0.1 Hz, 15 WPM, `--seed 2`: 5.42 -> 5.67 %
 /// with the floor everywhere, 5.42 from 0.7 up).
 constexpr float FLOOR_FIT_STRENGTH = 0.8f;
+/// The level followed swings this far where the level moves: it reads the marks around each
+/// sample, where the tracker learns only from the marks it decided, so that at a fade's bottom
+/// it may see none and keep its level (a tone restarting at each element, its envelope a
+/// magnitude, at 0.1 Hz: the tracker's level held at 0.12 while the marks fell to 0.03).
+constexpr float FOLLOWED_SWING_FACTOR = 4.0f;
+/// And only where its highest stands this far over the noise (power over an element): near the
+/// noise floor the level followed swings that far by itself (ebook2cw at -6 dB, 40 WPM: 118).
+constexpr float FOLLOWED_CLEAR_OVER_NOISE = 150.0f;
 constexpr double SWING_STEP_SEC = 0.05; ///< the tracker's level is read this often
 constexpr double SWING_SPAN_SEC = 2.0;  ///< over this span
 
@@ -107,7 +115,16 @@ void LevelFollower::Watch(const Moment& now)
 {
     // The swing must start from marks well clear of the noise (near the noise floor the
     // tracker's level wanders by itself), and not come from a stronger neighbour's leakage.
-    if (m_bKnownToMove || !m_pSwing->Push(now.fTrackedLevel))
+    if (m_bKnownToMove)
+        return;
+    // Once followed, the level followed tells too; where the blanker cut into the samples, a
+    // swing is as likely a receiver's gain, which the tracker's level is left to tell.
+    if (m_pLevel && !m_bCrashSeen && m_pFollowedSwing->Push(m_pLevel->Level()) &&
+        followedLevelSwung(now)) {
+        knowToMove();
+        return;
+    }
+    if (!m_pSwing->Push(now.fTrackedLevel))
         return;
     const float factor = m_pLevel ? MOVING_SWING_FACTOR : SWING_FACTOR;
     if (m_pSwing->Highest() < factor * m_pSwing->Lowest() ||
@@ -117,6 +134,20 @@ void LevelFollower::Watch(const Moment& now)
         startFollowing(now);
         return;
     }
+    knowToMove();
+}
+
+bool LevelFollower::followedLevelSwung(const Moment& now) const
+{
+    const float highest = m_pFollowedSwing->Highest();
+    return highest >= FOLLOWED_SWING_FACTOR * m_pFollowedSwing->Lowest() &&
+           highest * highest * float(now.nEnvelopeLength) >=
+               FOLLOWED_CLEAR_OVER_NOISE * m_segmenter.NoiseVariance() &&
+           !now.bNeighbourHeard;
+}
+
+void LevelFollower::knowToMove()
+{
     m_bKnownToMove = true;
     m_bSlowFade = true;
     m_pLevel->SetKnownToMove();
@@ -146,10 +177,15 @@ void LevelFollower::startFollowing(const Moment& now)
     m_pLevel = std::make_unique<LocalMarkLevel>(
         LocalMarkLevel::Reaches::For(now.dUnit, m_dSampleRate), now.fTrackedLevel, m_bKnownToMove);
     m_delay.Reset(size_t(m_pLevel->Delay()) + 1);
+    m_pFollowedSwing =
+        std::make_unique<LevelSwingWatch>(int(std::lround(SWING_STEP_SEC * m_dSampleRate)),
+                                          int(std::lround(SWING_SPAN_SEC / SWING_STEP_SEC)));
 }
 
 void LevelFollower::Push(const Input& input, float fMagnitude, const Moment& now, bool bJudged)
 {
+    if (input.fToneShare < 1.0f)
+        m_bCrashSeen = true;
     // Until the level swung, a steady level: the lower of the tracker's and the classifier's
     // mark levels (the classifier's is steadier but arrives late).
     if (!m_pLevel) {

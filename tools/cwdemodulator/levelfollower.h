@@ -75,6 +75,11 @@ private:
     /// leakage, for their level to be followed.
     bool clearToFollow(float fLevel, const Moment& now) const;
     void startFollowing(const Moment& now);
+    /// Whether the level followed swung far enough, its marks clear of the noise, to be a
+    /// level that moves.
+    bool followedLevelSwung(const Moment& now) const;
+    /// From here the level is known to move, as if the held seconds had shown it.
+    void knowToMove();
     void pushHeld(const Input& judged, const Moment& now);
     /// The level the segmenter weighs @p judged against; one call per judged sample.
     float amplitude(const Input& judged, const Moment& now);
@@ -91,6 +96,8 @@ private:
     CwSegmenter& m_segmenter;
     double m_dSampleRate;
     std::unique_ptr<LevelSwingWatch> m_pSwing;
+    /// The level followed, watched the same way once it is followed.
+    std::unique_ptr<LevelSwingWatch> m_pFollowedSwing;
     /// Made once the level swung; until then the samples go to the segmenter as they come.
     std::unique_ptr<LocalMarkLevel> m_pLevel;
     /// The samples held while the level around them is judged: the level's delay + 1.
@@ -99,6 +106,7 @@ private:
     /// The large swing showed it, not the held seconds: the fade is slower than they last.
     bool m_bSlowFade = false;
     bool m_bCrashHeard = false; ///< the crash blanker took most of the tone out of a sample
+    bool m_bCrashSeen = false;  ///< the blanker took part of a sample, held or not
     LevelTrend m_slowFadeLevel; ///< smooths the level followed over a slow fade
 };
 

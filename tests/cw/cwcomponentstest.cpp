@@ -1884,6 +1884,33 @@ TEST(CwHeldLevelSwing, FitsAFastFadeButNoSteadyToneNorASlowShallowFade)
     EXPECT_FALSE(swung(0.5, 0.0f, 0.0));
 }
 
+TEST(CwHeldLevelSwing, TakesASlowerFadeFromAPeriodAndAHalfWhereItsFitIsClear)
+{
+    // Three seconds held (a transmission that starts at once), fading 20 dB at 0.5 Hz from
+    // its peak: the marks at the bottom drown, too few weak ones are left to tell, and the
+    // fit spans a period and a half of a fade slower than the fast ones. It explains nearly
+    // all of the peaks' spread, and that shows the swing; a steady tone's peaks do not.
+    const double rate = 500.0;
+    constexpr float NOISE = 0.2f;
+    const std::vector<bool> units = keyedUnits(2);
+    auto held = [&](float fDepth) {
+        std::mt19937 generator(1);
+        std::normal_distribution<float> noise(0.0f, NOISE);
+        std::vector<std::complex<float>> samples;
+        for (size_t i = 0; i < size_t(3.0 * rate); ++i) {
+            const double turn = dsp::TWO_PI * double(i) / (2.0 * rate);
+            const float level = 1.0f - fDepth * float(1.0 - std::cos(turn)) / 2.0f;
+            samples.emplace_back((units[i / UNIT] ? level : 0.0f) + noise(generator),
+                                 noise(generator));
+        }
+        return samples;
+    };
+    const cw::HeldLevelSwing fading(held(0.9f), UNIT, NOISE * NOISE, rate);
+    EXPECT_TRUE(fading.Swung());
+    EXPECT_FALSE(fading.FittedFadePeaks().empty());
+    EXPECT_FALSE(cw::HeldLevelSwing(held(0.0f), UNIT, NOISE * NOISE, rate).Swung());
+}
+
 TEST(CwHeldLevelSwing, TakesARaggedFastFadeWithManyPeaksButNotWithFew)
 {
     // Held seconds at 500 samples a second, 40 to an element, fading 20 dB at 2 Hz, each

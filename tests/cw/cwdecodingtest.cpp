@@ -37,6 +37,23 @@ Synth fading(double wpm, double snrDb, quint32 seed, double pitch, double qsbHz,
     return settings;
 }
 
+/// A text of the fading tables (`cw_cer --qsb-snr mean`): 20 dB deep, +6 dB by its mean power.
+struct FadingText
+{
+    double wpm;
+    double qsbHz;
+    double pitch;
+    quint32 seed;
+    double leadIn;
+    const char* text;
+
+    Synth Settings() const
+    {
+        return fading(wpm, 6.0 - cw::CwSynthesizer::FadeMeanPowerDb(20.0), seed, pitch, qsbHz,
+                      leadIn);
+    }
+};
+
 std::vector<float> render(const Synth& settings, const QString& text)
 {
     cw::CwSynthesizer synthesizer(settings);
@@ -228,25 +245,16 @@ TEST(CwDecoding, FastFadeDoesNotSlowAReadingThatHasItsElements)
     // Fading 20 dB deep at 1 and 2 Hz, +6 dB by its mean power, 15 WPM: the first seconds were
     // read right, then taken for a reading 1.8 times slower, and the first word was lost
     // ("OH5D" read "MSLN", "NAME" read "XG").
-    const struct
-    {
-        double qsbHz;
-        double pitch;
-        quint32 seed;
-        double leadIn;
-        const char* text;
-    } cases[] = {
-        {1.0, 600, 9562, 0.7, "THANKS ZL1MPO N6L DL6JP PLEASE LATER 39 K3SNX"},
-        {1.0, 850, 5563, 0.3, "OH5D OH7W LATER 1 VK4KV/P 1 14 8"},
-        {1.0, 988, 8563, 0.6, "G5EL DIPOLE 9382 BAND HR GOOD 1 EA8REV"},
-        {2.0, 912, 4561, 0.7, "AGAIN 4 ON8L BURO QSL 10 DL5Y JA4G"},
-        {2.0, 918, 8562, 0.6, "NAME 1255 LATER 299 BAND RADIO BUSINESS 580"},
+    const FadingText cases[] = {
+        {15.0, 1.0, 600, 9562, 0.7, "THANKS ZL1MPO N6L DL6JP PLEASE LATER 39 K3SNX"},
+        {15.0, 1.0, 850, 5563, 0.3, "OH5D OH7W LATER 1 VK4KV/P 1 14 8"},
+        {15.0, 1.0, 988, 8563, 0.6, "G5EL DIPOLE 9382 BAND HR GOOD 1 EA8REV"},
+        {15.0, 2.0, 912, 4561, 0.7, "AGAIN 4 ON8L BURO QSL 10 DL5Y JA4G"},
+        {15.0, 2.0, 918, 8562, 0.6, "NAME 1255 LATER 299 BAND RADIO BUSINESS 580"},
     };
-    for (const auto& c : cases) {
-        const Synth settings = fading(15.0, 6.0 - cw::CwSynthesizer::FadeMeanPowerDb(20.0), c.seed,
-                                      c.pitch, c.qsbHz, c.leadIn);
+    for (const FadingText& c : cases) {
         const QString text = QLatin1String(c.text);
-        const QString decoded = decode(render(settings, text));
+        const QString decoded = decode(render(c.Settings(), text));
         const auto firstWord = [](const QString& line) {
             return line.section(QLatin1Char(' '), 0, 0).toStdString();
         };
@@ -263,21 +271,12 @@ TEST(CwDecoding, FadingToneWhosePhaseRestartsAtEachElementIsRead)
     // read "55 SND IDA5XH"). At 0.1 Hz the line ended at each bottom of the fade, where the
     // envelope's marks drowned, and the acquisition afresh there cost the characters around
     // it ("K0II LATER" read "KM MII LATER").
-    const struct
-    {
-        double wpm;
-        double qsbHz;
-        double pitch;
-        quint32 seed;
-        double leadIn;
-        const char* text;
-    } cases[] = {
+    const FadingText cases[] = {
         {25.0, 2.0, 587, 4561, 0.7, "154 AND JA5XH LATER QSL 61 ON8VRN F2C"},
         {15.0, 0.1, 597, 3561, 0.6, "OPEN K0II LATER 0210 RST DE VIA HA6CPC"},
     };
-    for (const auto& c : cases) {
-        Synth settings = fading(c.wpm, 6.0 - cw::CwSynthesizer::FadeMeanPowerDb(20.0), c.seed,
-                                c.pitch, c.qsbHz, c.leadIn);
+    for (const FadingText& c : cases) {
+        Synth settings = c.Settings();
         settings.bPhaseRestart = true;
         const QString text = QLatin1String(c.text);
         const QString decoded = decode(render(settings, text));

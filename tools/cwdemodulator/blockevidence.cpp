@@ -23,7 +23,7 @@ constexpr double EVIDENCE_WEIGHT = 1.0 / 2.45;
 
 BlockEvidence::BlockEvidence(int nBlocksPerUnit)
     : m_nBlocksPerUnit(std::clamp(nBlocksPerUnit, 1, BLOCKS_PER_UNIT)), m_cumulative(RING, 0.0),
-      m_sampleSums(RING, 0.0), m_weighedSums(RING, 0.0), m_magnitudeSums(RING, 0.0),
+      m_sampleSums(RING, 0.0), m_weighedSums(RING, 0.0), m_weighedMagnitudeSums(RING, 0.0),
       m_amplitudeSums(RING, 0.0), m_markPowers(RING, 0.0), m_blockStarts(RING, 0),
       m_blockRotations(RING, 1.0), m_ownPhase(LONGEST_MARK)
 {
@@ -42,7 +42,7 @@ void BlockEvidence::Reset(qint64 nPosition, float fNoiseVariance)
     m_cumulative[first] = 0.0;
     m_sampleSums[first] = 0.0;
     m_weighedSums[first] = 0.0;
-    m_magnitudeSums[first] = 0.0;
+    m_weighedMagnitudeSums[first] = 0.0;
     m_amplitudeSums[first] = 0.0;
     m_markPowers[first] = 0.0;
     m_blockStarts[first] = nPosition;
@@ -73,8 +73,8 @@ void BlockEvidence::CloseBlock(const SegmentLengthPriors& priors)
     m_cumulative[slot(e)] = m_cumulative[slot(m_nLatest)] + evidence;
     m_sampleSums[slot(e)] = m_sampleSums[slot(m_nLatest)] + m_blockSum;
     m_weighedSums[slot(e)] = m_weighedSums[slot(m_nLatest)] + a * m_blockSum;
-    m_magnitudeSums[slot(e)] =
-        m_magnitudeSums[slot(m_nLatest)] + a * std::sqrt(std::norm(m_blockSum));
+    m_weighedMagnitudeSums[slot(e)] =
+        m_weighedMagnitudeSums[slot(m_nLatest)] + a * std::sqrt(std::norm(m_blockSum));
     m_amplitudeSums[slot(e)] = m_amplitudeSums[slot(m_nLatest)] + a * m_nInBlock;
     m_markPowers[slot(e)] = m_markPowers[slot(m_nLatest)] + a * a * m_nInBlock;
     m_blockStarts[slot(e)] = m_nPosition;

@@ -16,8 +16,10 @@ class SegmentLengthPriors;
 /// The CwSegmenter's evidence, gathered in blocks of about an element over a few baseband
 /// samples: the in-phase noise measured on the block sums, and rings by block boundary of the
 /// running sums of key-down evidence (log likelihood ratio on a fixed phase), of the samples
-/// and of the mark level they were weighed against, with each block's first sample. For marks
-/// weighed on their own phase, the evidence of each mark length ending at the latest boundary.
+/// and of the mark level they were weighed against (with the samples and their sizes times
+/// that level, and its square, for marks on their own phase), with each block's first
+/// sample. For marks weighed on their own phase, the evidence of each mark length ending at
+/// the latest boundary.
 /// Life: Reset() per run, then per sample StartBlock() between blocks, Add(), and CloseBlock()
 /// once Add() completes a block; a partial block at the end is closed as well.
 class BlockEvidence
@@ -110,7 +112,10 @@ public:
     }
     /// The sizes of the blocks' sums, each times its mark level, added up from the origin to
     /// @p nBoundary (as far back as the ring reaches, differences of two of them).
-    double WeighedMagnitudesTo(qint64 nBoundary) const { return m_magnitudeSums[slot(nBoundary)]; }
+    double WeighedMagnitudesTo(qint64 nBoundary) const
+    {
+        return m_weighedMagnitudeSums[slot(nBoundary)];
+    }
     /// The restart grid's turn of the samples' frame at the block after @p nBoundary.
     std::complex<double> RotationAt(qint64 nBoundary) const
     {
@@ -149,9 +154,9 @@ private:
     std::vector<double> m_cumulative;                ///< running sum of the key-down evidence
     std::vector<std::complex<double>> m_sampleSums;  ///< running sum of the samples
     std::vector<std::complex<double>> m_weighedSums; ///< running sum of level times block sum
-    std::vector<double> m_magnitudeSums; ///< running sum of level times the block sum's size
-    std::vector<double> m_amplitudeSums; ///< running sum of the mark level, by sample
-    std::vector<double> m_markPowers;    ///< running sum of the level's square, by sample
+    std::vector<double> m_weighedMagnitudeSums; ///< running sum of level times the block sum's size
+    std::vector<double> m_amplitudeSums;        ///< running sum of the mark level, by sample
+    std::vector<double> m_markPowers;           ///< running sum of the level's square, by sample
     std::vector<qint64> m_blockStarts;
     std::vector<std::complex<double>> m_blockRotations; ///< m_grid.Rotation() of each start
     OwnPhaseMarks m_ownPhase; ///< marks ending at the latest boundary, by length

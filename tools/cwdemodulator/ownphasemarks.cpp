@@ -87,7 +87,7 @@ void OwnPhaseMarks::Bound(const BlockEvidence& blocks, const SegmentLengthPriors
     // A phase that wanders (3 rad/s^0.5) turns inside a dash: such a mark may also be
     // weighed in pieces an element long, each on its own phase, at a price per piece.
     // log I0(z) <= z, and no sum of whole blocks is larger than the sizes of their weighed
-    // sums added up: one bound for a mark whole and split, from the blocks' running sum of sizes
+    // sums added up: one bound for a mark whole and split, from the running sum of those sizes
     // alone. The restart grid's prior of concentration k adds at most k - log I0(k). The
     // search weighs a length only where that bound could beat what it found already, which
     // leaves most lengths unweighed.

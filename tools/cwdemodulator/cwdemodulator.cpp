@@ -255,7 +255,8 @@ bool CwDemodulator::Private::lineEnded() const
     // segmenter's, which weighs them against the level followed: the line goes on while the
     // segmenter still decides marks. (A tone restarting at each element, its envelope the
     // magnitude, lost the line at every bottom of a fade of 0.1 Hz, and each acquisition
-    // afresh there cost the characters around it.)
+    // afresh there cost the characters around it.) The segments lag the tracker by the
+    // projection's and the follower's delays, which lengthen the silence asked a little.
     if (!m_pTracker->LineEnded())
         return false;
     const double sinceMark = double(m_pTracker->Position() - m_pDecisions->LastMarkEnd());

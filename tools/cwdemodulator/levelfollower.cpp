@@ -90,16 +90,20 @@ constexpr float FOLLOWED_SWING_FACTOR = 4.0f;
 /// And only where its highest stands this far over the noise (power over an element): near the
 /// noise floor the level followed swings that far by itself (ebook2cw at -6 dB, 40 WPM: 118).
 constexpr float FOLLOWED_CLEAR_OVER_NOISE = 150.0f;
-constexpr double SWING_STEP_SEC = 0.05; ///< the tracker's level is read this often
+constexpr double SWING_STEP_SEC = 0.05; ///< a swinging level is read this often
 constexpr double SWING_SPAN_SEC = 2.0;  ///< over this span
+
+/// A watch of a mark level's swing, read every SWING_STEP_SEC over SWING_SPAN_SEC.
+std::unique_ptr<LevelSwingWatch> swingWatch(double dSampleRate)
+{
+    return std::make_unique<LevelSwingWatch>(int(std::lround(SWING_STEP_SEC * dSampleRate)),
+                                             int(std::lround(SWING_SPAN_SEC / SWING_STEP_SEC)));
+}
 
 } // namespace
 
 LevelFollower::LevelFollower(CwSegmenter& segmenter, double dSampleRate)
-    : m_segmenter(segmenter), m_dSampleRate(dSampleRate),
-      m_pSwing(
-          std::make_unique<LevelSwingWatch>(int(std::lround(SWING_STEP_SEC * dSampleRate)),
-                                            int(std::lround(SWING_SPAN_SEC / SWING_STEP_SEC)))),
+    : m_segmenter(segmenter), m_dSampleRate(dSampleRate), m_pSwing(swingWatch(dSampleRate)),
       m_slowFadeLevel(SLOW_FADE_SMOOTHING_SEC * dSampleRate)
 {
 }
@@ -119,7 +123,7 @@ void LevelFollower::Watch(const Moment& now)
         return;
     // Once followed, the level followed tells too; where the blanker cut into the samples, a
     // swing is as likely a receiver's gain, which the tracker's level is left to tell.
-    if (m_pLevel && !m_bCrashSeen && m_pFollowedSwing->Push(m_pLevel->Level()) &&
+    if (m_pLevel && !m_bBlankerCut && m_pFollowedSwing->Push(m_pLevel->Level()) &&
         followedLevelSwung(now)) {
         knowToMove();
         return;
@@ -177,15 +181,13 @@ void LevelFollower::startFollowing(const Moment& now)
     m_pLevel = std::make_unique<LocalMarkLevel>(
         LocalMarkLevel::Reaches::For(now.dUnit, m_dSampleRate), now.fTrackedLevel, m_bKnownToMove);
     m_delay.Reset(size_t(m_pLevel->Delay()) + 1);
-    m_pFollowedSwing =
-        std::make_unique<LevelSwingWatch>(int(std::lround(SWING_STEP_SEC * m_dSampleRate)),
-                                          int(std::lround(SWING_SPAN_SEC / SWING_STEP_SEC)));
+    m_pFollowedSwing = swingWatch(m_dSampleRate);
 }
 
 void LevelFollower::Push(const Input& input, float fMagnitude, const Moment& now, bool bJudged)
 {
     if (input.fToneShare < 1.0f)
-        m_bCrashSeen = true;
+        m_bBlankerCut = true;
     // Until the level swung, a steady level: the lower of the tracker's and the classifier's
     // mark levels (the classifier's is steadier but arrives late).
     if (!m_pLevel) {

@@ -106,7 +106,7 @@ private:
     /// The large swing showed it, not the held seconds: the fade is slower than they last.
     bool m_bSlowFade = false;
     bool m_bCrashHeard = false; ///< the crash blanker took most of the tone out of a sample
-    bool m_bCrashSeen = false;  ///< the blanker took part of a sample, held or not
+    bool m_bBlankerCut = false; ///< the crash blanker took part of a sample, held or not
     LevelTrend m_slowFadeLevel; ///< smooths the level followed over a slow fade
 };
 

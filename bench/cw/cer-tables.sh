@@ -14,6 +14,8 @@
 #   fade-mean                fading at 0.05 to 2 Hz with the SNR the fade's mean power, seeds 1-3
 #   fade-ebook               ebook2cw's tones faded by sox at 0.1, 0.5 and 2 Hz, the SNR at the
 #                            peak and as the mean power, seeds 1-3
+#   fade-clean               ebook2cw's tones faded at 0.05 to 2 Hz with next to no noise
+#                            (+60 dB), 15/22/25/31/35 WPM: a fade alone must not garble a mark
 #   sweep-ebook sweep-ours   every integer speed 8-50 WPM at 0 and +10 dB, 3 texts
 #   cells-ebook cells-ours    -6 dB/40 WPM and -10 dB/20 WPM, seeds 1-20 (1-3 to tune on, 4-20
 #                            held out), 20 texts: a character is 0.1-0.2 % of a seed's cell, so
@@ -72,6 +74,12 @@ run_set() { # cer, outdir, set
             done
         done
         ;;
+    fade-clean)
+        for hz in 0.05 0.1 0.3 0.5 1 2; do
+            table "$set-${hz}hz" --generator ebook2cw --wpm 15,22,25,31,35 --snr-min 60 \
+                --snr-max 60 --jitter 0 --texts 10 --impairment qsb --qsb-hz $hz
+        done
+        ;;
     agc)
         for seed in 1 2 3; do
             table "$set-s$seed" "${six[@]}" --seed $seed --impairment agc,crashes
@@ -107,7 +115,7 @@ run() { # build, outdir, sets...
     [[ -x $cer ]] || { echo "cer-tables: $cer is not built" >&2; exit 2; }
     local sets=("$@")
     [[ ${#sets[@]} -gt 0 ]] || sets=(floor-ours floor-ebook imp-ours imp-ebook fade fade-mean
-        fade-ebook agc sweep-ebook sweep-ours cells-ebook cells-ours)
+        fade-ebook fade-clean agc sweep-ebook sweep-ours cells-ebook cells-ours)
     mkdir -p "$out"
     failed=0
     for set in "${sets[@]}"; do

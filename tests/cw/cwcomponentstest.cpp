@@ -1343,45 +1343,24 @@ std::vector<bool> keyedUnits(int nRepeats)
 
 } // namespace
 
-TEST(CwMarkLevel, FollowsAFadeThroughMarksAndGapsAndTakesOutAGainCut)
+TEST(CwMarkLevel, FollowsAFadeThroughMarksAndGaps)
 {
+    // A fade to a tenth under steady noise (well under the faded marks: a matched filter's
+    // envelope): the level follows the marks down, whatever the sample is (mark, edge, gap
+    // or word gap).
     const std::vector<bool> units = keyedUnits(8);
     const size_t total = units.size() * UNIT;
     std::mt19937 generator(5);
-    // The envelope's noise stays well under the faded marks (it is a matched filter's).
     std::normal_distribution<float> noise(0.0f, 0.01f);
-    // A fade to a tenth, steady noise: the level follows the marks down, whatever the
-    // sample is (mark, edge, gap or word gap), and the gain stays.
-    {
-        cw::LocalMarkLevel level({2 * UNIT, 100}, 1.0f);
-        auto tone = [&](size_t i) { return 1.0f - 0.9f * float(i) / float(total); };
-        for (size_t i = 0; i < total; ++i) {
-            level.Push(units[i / UNIT] ? tone(i) : std::abs(noise(generator)), noise(generator));
-            if (i < size_t(level.Delay()) + 4 * UNIT)
-                continue;
-            const float expected = tone(i - size_t(level.Delay()));
-            EXPECT_GT(level.Level(), 0.4f * expected) << i;
-            EXPECT_LT(level.Level(), 1.1f * expected) << i;
-            EXPECT_EQ(level.Gain(), 1.0f) << i;
-        }
-    }
-    // The receiver cuts tone and noise to a fiftieth: divided by the gain, the marks keep
-    // their level. (Held for long, the cut becomes the usual gain, as a receiver's does.)
-    {
-        cw::LocalMarkLevel level({2 * UNIT, 100}, 1.0f);
-        const size_t cut = total / 2;
-        for (size_t i = 0; i < total; ++i) {
-            const float gain = i < cut ? 1.0f : 0.02f;
-            level.Push(gain * (units[i / UNIT] ? 1.0f : std::abs(noise(generator))),
-                       gain * noise(generator));
-            const size_t judged = i - size_t(level.Delay());
-            if (i < size_t(level.Delay()) + 4 * UNIT ||
-                (judged + 300 > cut && judged < cut + 100) || judged > cut + 600)
-                continue;
-            EXPECT_LT(level.Gain(), judged < cut ? 1.01f : 0.1f) << i;
-            EXPECT_GT(level.Gain(), judged < cut ? 0.99f : 0.01f) << i;
-            EXPECT_NEAR(level.Level() * level.Gain(), 0.9f * gain, 0.3f * gain) << i;
-        }
+    cw::LocalMarkLevel level({2 * UNIT}, 1.0f);
+    auto tone = [&](size_t i) { return 1.0f - 0.9f * float(i) / float(total); };
+    for (size_t i = 0; i < total; ++i) {
+        level.Push(units[i / UNIT] ? tone(i) : std::abs(noise(generator)));
+        if (i < size_t(level.Delay()) + 4 * UNIT)
+            continue;
+        const float expected = tone(i - size_t(level.Delay()));
+        EXPECT_GT(level.Level(), 0.4f * expected) << i;
+        EXPECT_LT(level.Level(), 1.1f * expected) << i;
     }
 }
 
@@ -1400,12 +1379,12 @@ TEST(CwMarkLevel, ComesDownToTheBottomsOfAFastFadeOnly)
     };
     // The worst overstatement of a mark's own level over the last half.
     auto worst = [&](long long nFastPeriod) {
-        cw::LocalMarkLevel level({2 * UNIT, 100, UNIT, nFastPeriod}, 1.0f, true);
+        cw::LocalMarkLevel level({2 * UNIT, UNIT, nFastPeriod}, 1.0f, true);
         std::mt19937 generator(5);
         std::normal_distribution<float> noise(0.0f, 0.01f);
         float ratio = 0.0f;
         for (size_t i = 0; i < total; ++i) {
-            level.Push(units[i / UNIT] ? tone(i) : std::abs(noise(generator)), noise(generator));
+            level.Push(units[i / UNIT] ? tone(i) : std::abs(noise(generator)));
             const size_t judged = i - size_t(level.Delay());
             if (i < size_t(level.Delay()) || judged < total / 2 || !units[judged / UNIT])
                 continue;
@@ -1427,7 +1406,7 @@ TEST(CwMarkLevel, TakesAFastFadeItsFitFindsForALevelThatMoves)
     // steady does not; nor does a fade slower than the fast period.
     const std::vector<bool> units = keyedUnits({1, -1, 1, -1, 3, -3}, 40);
     auto knownToMove = [&](double dPeriod, long long nFitFastPeriod = 0) {
-        cw::LocalMarkLevel::Reaches reaches{2 * UNIT, 100, UNIT, 20 * UNIT};
+        cw::LocalMarkLevel::Reaches reaches{2 * UNIT, UNIT, 20 * UNIT};
         reaches.nFitFastPeriod = nFitFastPeriod;
         reaches.nFitShortest = 3 * UNIT;
         reaches.nFitLongest = 80 * UNIT;
@@ -1440,7 +1419,7 @@ TEST(CwMarkLevel, TakesAFastFadeItsFitFindsForALevelThatMoves)
                 dPeriod > 0.0
                     ? 1.0f - 0.45f * float(1.0 - std::cos(dsp::TWO_PI * double(i) / dPeriod))
                     : 1.0f;
-            level.Push(units[i / UNIT] ? tone : std::abs(noise(generator)), noise(generator));
+            level.Push(units[i / UNIT] ? tone : std::abs(noise(generator)));
         }
         return level.KnownToMove();
     };
@@ -1603,7 +1582,7 @@ std::vector<float> fittedAmplitudeOverTone(const cw::LocalMarkLevel::Reaches& re
     };
     std::vector<float> ratios;
     for (size_t i = 0; i < nUntil; ++i) {
-        level.Push(units[i / UNIT] ? tone(i) : std::abs(noise(generator)), noise(generator));
+        level.Push(units[i / UNIT] ? tone(i) : std::abs(noise(generator)));
         const size_t judged = i - size_t(level.Delay());
         if (i >= nFrom + size_t(level.Delay()))
             ratios.push_back(level.FittedAmplitude() / tone(judged));
@@ -1614,7 +1593,7 @@ std::vector<float> fittedAmplitudeOverTone(const cw::LocalMarkLevel::Reaches& re
 /// Fast fades up to 20 elements; fits from 3 to 80 elements over @p nMemory.
 cw::LocalMarkLevel::Reaches fittedReaches(int nMemory)
 {
-    cw::LocalMarkLevel::Reaches reaches{2 * UNIT, 100, UNIT, 20 * UNIT};
+    cw::LocalMarkLevel::Reaches reaches{2 * UNIT, UNIT, 20 * UNIT};
     reaches.nFitShortest = 3 * UNIT;
     reaches.nFitLongest = 80 * UNIT;
     reaches.nFitMemory = nMemory;
@@ -1679,7 +1658,7 @@ TEST(CwMarkLevel, StartsFromTheHeldSecondsFadeAtTheFirstBottoms)
         if (units[i / UNIT])
             held.push_back({std::int64_t(i), tone(i)});
     auto worstAtFirstBottoms = [&](const std::vector<cw::FadeFit::MarkPeak>& peaks) {
-        cw::LocalMarkLevel::Reaches reaches{2 * UNIT, 100, UNIT, 20 * UNIT};
+        cw::LocalMarkLevel::Reaches reaches{2 * UNIT, UNIT, 20 * UNIT};
         reaches.nFitShortest = 3 * UNIT;
         reaches.nFitLongest = 80 * UNIT;
         reaches.nFitMemory = 100 * UNIT;
@@ -1689,7 +1668,7 @@ TEST(CwMarkLevel, StartsFromTheHeldSecondsFadeAtTheFirstBottoms)
         std::normal_distribution<float> noise(0.0f, 0.01f);
         float worst = 0.0f;
         for (size_t i = 0; i < total; ++i) {
-            level.Push(units[i / UNIT] ? tone(i) : std::abs(noise(generator)), noise(generator));
+            level.Push(units[i / UNIT] ? tone(i) : std::abs(noise(generator)));
             const long long judged = (long long)i - level.Delay();
             if (judged >= 0 && judged < 3 * period && !units[size_t(judged) / UNIT] &&
                 tone(size_t(judged)) < 0.3f)

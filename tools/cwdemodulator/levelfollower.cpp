@@ -192,11 +192,11 @@ void LevelFollower::Push(const Input& input, float fMagnitude, const Moment& now
     // mark levels (the classifier's is steadier but arrives late).
     if (!m_pLevel) {
         const float amplitude = std::min(input.fTrackedLevel, input.fClassifiedLevel);
-        pushToSegmenter(input, input.value, input.fQuadrature, amplitude);
+        pushToSegmenter(input, amplitude);
         return;
     }
     if (!bJudged)
-        m_pLevel->Push(fMagnitude, input.fQuadrature);
+        m_pLevel->Push(fMagnitude);
     m_delay.Push(input);
     if (!m_delay.full())
         return; // the first samples wait for the level to be judged
@@ -219,19 +219,15 @@ void LevelFollower::pushHeld(const Input& judged, const Moment& now)
     // From a crash on, a level that moves is a receiver's gain rather than a fade.
     if (judged.fToneShare < CRASH_TONE_SHARE)
         m_bCrashHeard = true;
-    // The fade or the receiver's gain cut is taken out of the sample, and the segmenter
-    // weighs it against the level of the marks around it.
-    const float scale = 1.0f / m_pLevel->Gain();
-    const float level = amplitude(judged, now);
-    const std::complex<float> value = judged.value * scale;
-    pushToSegmenter(judged, value, judged.fQuadrature * scale, level);
+    // The segmenter weighs the sample against the level of the marks around it.
+    pushToSegmenter(judged, amplitude(judged, now));
 }
 
-void LevelFollower::pushToSegmenter(const Input& input, const std::complex<float>& value,
-                                    float fQuadrature, float fAmplitude)
+void LevelFollower::pushToSegmenter(const Input& input, float fAmplitude)
 {
+    const std::complex<float>& value = input.value;
     if (input.bOwnPhase) {
-        m_segmenter.PushOwnPhase(value, fQuadrature, fAmplitude, input.dUnit);
+        m_segmenter.PushOwnPhase(value, input.fQuadrature, fAmplitude, input.dUnit);
         return;
     }
     // Where a crash left a share s of the tone, a mark would bring s times its level: the

@@ -18,7 +18,7 @@ class LocalMarkLevel;
 /// Feeds the segmenter while a transmission is tracked, following a level that moves (a fade,
 /// a receiver's AGC pumping after a crash). A steady signal goes to the segmenter as it comes;
 /// once the envelope tracker's mark level swung, each sample waits while the level around it
-/// is judged, and goes on with the fade or gain cut taken out. The demodulator drives it.
+/// is judged, and goes on weighed against that level. The demodulator drives it.
 ///
 /// Life: create per transmission, Watch() and Push() per sample, Finish() at its end.
 class LevelFollower
@@ -88,10 +88,9 @@ private:
     float movingLevel();
     /// @p fFollowed weighed with the level a fast fade's fit gives, where the fit gives one.
     float weighedWithFit(float fFollowed) const;
-    /// Hands @p fInPhase (or @p value, on its own phase) to the segmenter, weighed at
-    /// @p fAmplitude, as far as the crash blanker left the tone in it.
-    void pushToSegmenter(const Input& input, const std::complex<float>& value, float fQuadrature,
-                         float fAmplitude);
+    /// Hands @p input to the segmenter, weighed at @p fAmplitude, as far as the crash blanker
+    /// left the tone in it.
+    void pushToSegmenter(const Input& input, float fAmplitude);
 
     CwSegmenter& m_segmenter;
     double m_dSampleRate;

@@ -28,16 +28,6 @@ constexpr float HOLD_SHARE = 0.5f;
 constexpr float PEAK_SHARE = 0.9f;
 /// The level rises at most this factor per reach: a fade comes up slower than that.
 constexpr double RISE_PER_REACH = 2.0;
-/// Noise reaches of samples the long-run noise is averaged over.
-constexpr double LONG_MEMORY_REACHES = 12.0;
-/// Noise under this share of its long-run level is a gain cut; the gain follows it only
-/// from there down, so that it does not move with the noise estimate's own spread.
-constexpr double DROP_SHARE = 0.2;
-/// Sides whose noise differs this much (power) were cut apart.
-constexpr double STEP_RATIO = 4.0;
-/// Strongest envelopes under this share of their long-run mean show a gain cut.
-constexpr float MARKS_CUT_SHARE = 0.8f;
-constexpr float LEAST_GAIN = 0.01f; ///< a receiver cuts its gain less than this
 /// The marks' level turns at a fade's bottom or top once it came back this factor: a fade of
 /// 20 dB does between the few marks of each period at 15 WPM too, the ups and downs of a
 /// steady signal's marks do not (fading 20 dB at 2 Hz, +6 dB, 15 / 25 / 35 WPM: 62 / 25 / 17 %
@@ -90,12 +80,10 @@ LocalMarkLevel::LocalMarkLevel(const Reaches& reaches, float fInitialLevel, bool
                                     : m_usual.nReach),
       m_fastPeriods{reaches.nFastPeriod, std::max(reaches.nFastPeriod, reaches.nFitFastPeriod)},
       m_amplitudePeriods{reaches.nFitAmplitudeShortest, reaches.nFitAmplitudeLongest},
-      m_nNoiseReach(std::max(1, reaches.nNoise)), m_nDelay(std::max(m_usual.nReach, m_nNoiseReach)),
-      m_nShort(std::max(1, m_nNoiseReach / 4)), m_fLevel(fInitialLevel),
+      m_nDelay(std::max(m_usual.nReach, reaches.nLeastDelay)), m_fLevel(fInitialLevel),
       m_fConfirmed(fInitialLevel), m_bKnownToMove(bKnownToMove), m_fade(FADE_TURN),
       m_fit(reaches.nFitShortest, reaches.nFitLongest, reaches.nFitMemory)
 {
-    m_fLongMarksWeight = float(1.0 / (LONG_MEMORY_REACHES * m_nNoiseReach));
     const size_t kept = size_t(2 * m_nDelay + 2);
     m_samples.Reset(kept);
 }
@@ -117,7 +105,7 @@ LocalMarkLevel::Reaches LocalMarkLevel::Reaches::For(double dUnit, double dSampl
     Reaches reaches;
     reaches.nMarks =
         int(std::lround(std::min(REACH_UNITS * dUnit, LONGEST_REACH_SEC * dSampleRate)));
-    reaches.nNoise = int(std::lround(NOISE_REACH_SEC * dSampleRate));
+    reaches.nLeastDelay = int(std::lround(LEAST_DELAY_SEC * dSampleRate));
     reaches.nFastMarks =
         int(std::lround(std::min(FAST_REACH_UNITS * dUnit, FAST_LONGEST_REACH_SEC * dSampleRate)));
     reaches.nFastPeriod = std::llround(FAST_PERIOD_SEC * dSampleRate);
@@ -148,67 +136,18 @@ float LocalMarkLevel::Level() const
     return PEAK_SHARE * m_fLevel;
 }
 
-void LocalMarkLevel::Push(float fMagnitude, float fQuadrature)
+void LocalMarkLevel::Push(float fMagnitude)
 {
     const long long n = m_nPushed++;
-    const double power = double(fQuadrature) * double(fQuadrature);
-    const double previous = n > 0 ? m_samples.Newest().dCumulative : 0.0;
     m_usual.Add(n, fMagnitude);
     m_fast.Add(n, fMagnitude);
     Sample& sample = m_samples.PushInPlace();
-    sample.dCumulative = previous + power;
     sample.fMagnitude = fMagnitude;
     sample.fAheadMax = m_usual.run.Best();
     sample.fFastAheadMax = m_fast.run.Best();
-    if (m_dLongNoise > 0.0)
-        m_dLongNoise += (power - m_dLongNoise) / (LONG_MEMORY_REACHES * m_nNoiseReach);
-    else if (n == 2 * m_nNoiseReach + 1)
-        m_dLongNoise = meanPower(0, 2 * m_nNoiseReach + 2);
     if (n < m_nDelay)
         return;
-    updateGain();
     updateLevel();
-}
-
-double LocalMarkLevel::meanPower(long long nAgo, long long nCount) const
-{
-    const long long before = m_nPushed - 1 - nAgo - nCount;
-    const double start =
-        before >= 0 ? m_samples.FromNewest(size_t(nAgo + nCount)).dCumulative : 0.0;
-    return std::max(0.0, m_samples.FromNewest(size_t(nAgo)).dCumulative - start) / double(nCount);
-}
-
-void LocalMarkLevel::updateGain()
-{
-    // The sides of the judged sample, Delay() back, once both are whole.
-    const long long reach = m_nNoiseReach;
-    const long long side = reach + 1;
-    if (m_dLongNoise <= 0.0 || m_nPushed < m_nDelay + side)
-        return;
-    // A receiver's gain cut lowers the marks with the noise; where the marks around keep
-    // their usual strength, the noise estimate moved by itself (without noise worth the name
-    // the quadrature part is what little of the tone leaks into it, coming and going with
-    // the keying): no gain is read from it then.
-    const float marks = std::max(aheadMax(m_nDelay - m_usual.nReach), aheadMax(m_nDelay));
-    m_fLongMarks += (marks - m_fLongMarks) * m_fLongMarksWeight;
-    if (marks >= MARKS_CUT_SHARE * m_fLongMarks) {
-        m_fGain = 1.0f;
-        return;
-    }
-    const double ahead = meanPower(m_nDelay - reach, side);
-    const double back = meanPower(m_nDelay, side);
-    double local = 0.5 * (ahead + back);
-    const double low = std::min(ahead, back);
-    const double high = std::max(ahead, back);
-    if (high > STEP_RATIO * low) {
-        // The gain changed between the sides: the sample belongs to the side its own
-        // surroundings are closer to.
-        const double own = meanPower(m_nDelay - m_nShort, 2 * m_nShort + 1);
-        local = own * own > low * high ? high : low;
-    }
-    const double ratio = local / m_dLongNoise;
-    m_fGain =
-        ratio < DROP_SHARE ? std::max(LEAST_GAIN, float(std::sqrt(ratio / DROP_SHARE))) : 1.0f;
 }
 
 bool LocalMarkLevel::fitFindsFastFade() const
@@ -278,9 +217,8 @@ float LocalMarkLevel::FittedAmplitude() const
 void LocalMarkLevel::watchPeak(float fJudged, float fMarkPower)
 {
     // A peak is the strongest envelope within the fast reach on both sides.
-    const float raw = fJudged * m_fGain;
     if (fJudged * fJudged < std::max(fMarkPower, PEAK_OVER_NOISE * m_fEnvelopeNoise) ||
-        raw < fastAheadMax(m_nDelay - m_fast.nReach) || raw < fastAheadMax(m_nDelay))
+        fJudged < fastAheadMax(m_nDelay - m_fast.nReach) || fJudged < fastAheadMax(m_nDelay))
         return;
     const long long at = judgedPosition();
     if (at > m_nFittedUntil)
@@ -304,12 +242,11 @@ void LocalMarkLevel::updateLevel()
     // otherwise a mark's edge leaving the window would drag the level down with it.
     const bool fast = inFastFade();
     const float ahead =
-        (fast ? fastAheadMax(m_nDelay - m_fast.nReach) : aheadMax(m_nDelay - m_usual.nReach)) /
-        m_fGain;
-    const float back = (fast ? fastAheadMax(m_nDelay) : aheadMax(m_nDelay)) / m_fGain;
+        fast ? fastAheadMax(m_nDelay - m_fast.nReach) : aheadMax(m_nDelay - m_usual.nReach);
+    const float back = fast ? fastAheadMax(m_nDelay) : aheadMax(m_nDelay);
     // The envelope's noise, from the samples well under the level (a plain mean until the
     // memory fills). Until the first is seen, no side is known to hold a mark.
-    const float judged = m_samples.FromNewest(size_t(m_nDelay)).fMagnitude / m_fGain;
+    const float judged = m_samples.FromNewest(size_t(m_nDelay)).fMagnitude;
     if (judged > 0.0f && judged < GAP_SHARE * m_fLevel) {
         m_fGapSamples =
             std::min(m_fGapSamples + 1.0f, float(NOISE_MEMORY_REACHES * m_usual.nReach));

@@ -7,16 +7,10 @@
 
 namespace cw {
 
-/// Follows a level that moves: the tone fading (QSB), or a receiver's AGC cutting the gain of
-/// tone and noise at once after a crash and letting it creep back. Judges each sample from
-/// the stretches on both sides of it, so it runs Delay() samples behind its input.
+/// Follows a level that moves: the tone fading (QSB), or what is left of a receiver's AGC
+/// pumping after a crash once AgcRecovery took the gain cuts out. Judges each sample from the
+/// stretches on both sides of it, so it runs Delay() samples behind its input.
 ///
-/// - The gain: the noise on each side of the sample (the quadrature part, noise whatever the
-///   keying), against its long-run level. Where the two sides differ (the gain was cut
-///   between them), the side the sample's own surroundings match is taken. Only a clear drop
-///   counts, and only where the marks around fell with it (a receiver that turned its gain
-///   down), not the usual ups and downs of a noise estimate or the tone's leakage into the
-///   quadrature part of a clean recording.
 /// - The mark level: the strongest envelope on each side, the lower of the two sides that
 ///   hold a mark (a fade seen coming is followed at once, a rising level a little late, which
 ///   costs little). A side holds a mark when its strongest envelope stands clear of the
@@ -31,7 +25,7 @@ namespace cw {
 /// - The fit of a fast fade: where it speaks, a gap or a bottom takes its level, and no level
 ///   goes far above it, across the bottoms that fall in gaps or split a dash.
 ///
-/// Life: create, Push() per sample; Level() and Gain() then speak for the sample Delay() back.
+/// Life: create, Push() per sample; Level() then speaks for the sample Delay() back.
 class LocalMarkLevel
 {
 public:
@@ -42,9 +36,11 @@ public:
     /// whose bottom comes every half second (fading 20 dB at 2 Hz, +6 dB, 15 WPM: 109 % at two
     /// elements, 70 % at 0.12 s, 45 % at 0.1 s, which cost fading at 0.5 Hz 2.5 -> 3.7 %).
     static constexpr double LONGEST_REACH_SEC = 0.12;
-    /// Seconds on each side of a sample its noise is judged from: short beside a receiver's
-    /// AGC recovering from a crash.
-    static constexpr double NOISE_REACH_SEC = 0.1;
+    /// The level is judged at least this long behind its input, whatever the reach: the
+    /// decisions downstream (the segmenter's, the line's end) were tuned with that lag. The
+    /// reach alone, shorter at the faster speeds, moved 18 cells of the fading and noise-floor
+    /// tables of both generators by a character or two, 8 better and 10 worse.
+    static constexpr double LEAST_DELAY_SEC = 0.1;
     /// Where the level is known to move and its fade comes back within FAST_PERIOD_SEC, the
     /// marks are looked for this many elements on each side, nor longer than
     /// FAST_LONGEST_REACH_SEC: the usual reach lags behind the bottoms of a fast fade.
@@ -75,7 +71,6 @@ public:
     struct Reaches
     {
         int nMarks = 1;               ///< for marks
-        int nNoise = 1;               ///< for the noise
         int nFastMarks = 0;           ///< for marks in a fast fade; 0: no shorter reach
         long long nFastPeriod = 0;    ///< the longest fade period that counts as fast
         long long nFitFastPeriod = 0; ///< the same for a fade the fit finds well
@@ -85,6 +80,7 @@ public:
         /// Periods past the fast ones whose fit gives its amplitude; 0: none.
         long long nFitAmplitudeShortest = 0;
         long long nFitAmplitudeLongest = 0;
+        int nLeastDelay = 0; ///< the fewest samples the level is judged behind its input
         /// At an element length of @p dUnit samples.
         static Reaches For(double dUnit, double dSampleRate);
     };
@@ -105,9 +101,9 @@ public:
     /// whose positions come @p nDelay samples later among the samples pushed (counted from the
     /// first), and takes no peak of its own up to the last of them (the same marks, seen again).
     void StartFitFrom(const std::vector<FadeFit::MarkPeak>& peaks, std::int64_t nDelay);
-    /// Adds the newest sample's envelope (the matched filter's magnitude) and quadrature part.
-    void Push(float fMagnitude, float fQuadrature);
-    /// The level of the marks around the sample Delay() back, once divided by Gain().
+    /// Adds the newest sample's envelope (the matched filter's magnitude).
+    void Push(float fMagnitude);
+    /// The level of the marks around the sample Delay() back.
     float Level() const;
     /// The level the fit of a fast fade gives the sample Delay() back, in the level itself (a
     /// sinusoid in amplitude, as Level() reads it), where the fit spans a few of its periods
@@ -115,12 +111,7 @@ public:
     float FittedAmplitude() const;
     /// Share of the marks' peaks' spread (log level) the fade's fit explains; 0 before a fit.
     float FitStrength() const { return m_fit.Strength(); }
-    /// The gain the sample Delay() back went through, relative to the transmission's usual
-    /// one: divide the sample by it.
-    float Gain() const { return m_fGain; }
     int Delay() const { return m_nDelay; }
-    /// The long-run noise power of the quadrature part per sample; 0 until known.
-    float Noise() const { return float(m_dLongNoise); }
 
 private:
     /// The strongest envelope of the window ending @p nAgo samples back.
@@ -144,9 +135,6 @@ private:
     /// Hands the judged sample to the fade's watch and fit if it is a mark's peak; a fast fade
     /// the fit finds shows a level that moves.
     void watchPeak(float fJudged, float fMarkPower);
-    /// Mean quadrature power of the @p nCount samples ending @p nAgo samples back.
-    double meanPower(long long nAgo, long long nCount) const;
-    void updateGain();
     void updateLevel();
 
     /// The strongest envelope over a reach, and how fast the level may rise judged from it.
@@ -177,24 +165,17 @@ private:
         long long nShortest;
         long long nLongest;
     } m_amplitudePeriods;
-    int m_nNoiseReach;
     int m_nDelay;
-    long long m_nShort;            ///< half width of the sample's own surroundings
     long long m_nPushed = 0;       ///< samples so far
     long long m_nFittedUntil = -1; ///< the last peak the fit started from
-    float m_fLevel;                ///< in gain-divided units
+    float m_fLevel;                ///< of the marks around the judged sample
     float m_fConfirmed;            ///< the level both sides last agreed on
-    float m_fEnvelopeNoise = 0.0f; ///< mean envelope power of the gaps, gain divided
+    float m_fEnvelopeNoise = 0.0f; ///< mean envelope power of the gaps
     float m_fGapSamples = 0.0f;    ///< gap samples it is the mean of, up to its memory
-    float m_fGain = 1.0f;          ///< of the judged sample
     bool m_bKnownToMove;
-    float m_fLongMarks = 0.0f; ///< long-run mean of the strongest envelopes around samples
-    float m_fLongMarksWeight;  ///< of each sample in it
-    double m_dLongNoise = 0.0; ///< the long-run quadrature power; 0 until known
     /// What is kept of each of the latest samples.
     struct Sample
     {
-        double dCumulative;  ///< running sum of the quadrature power up to it
         float fMagnitude;    ///< its envelope
         float fAheadMax;     ///< strongest envelope of the window ending at it
         float fFastAheadMax; ///< the same over the fast fade's reach

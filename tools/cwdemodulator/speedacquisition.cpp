@@ -341,38 +341,31 @@ void SpeedAcquisition::projectLocally(int nHalfWidth, const CarrierReference& ca
 
 void SpeedAcquisition::followHeldLevel(double dUnit, float fMarkLevel)
 {
-    // The level judged from the element-matched envelope and the quadrature part, as the
-    // level follower judges it while tracking; the last samples keep the last judgement.
+    // The level judged from the element-matched envelope, as the level follower judges it
+    // while tracking; the last samples keep the last judgement.
     LocalMarkLevel level(LocalMarkLevel::Reaches::For(dUnit, m_dSampleRate), fMarkLevel, true);
     const size_t count = m_inPhase.size();
     const size_t length = size_t(EnvelopeDetector::LengthFor(dUnit));
     const size_t delay = size_t(level.Delay());
     m_levels.assign(count, fMarkLevel);
-    m_levelled = m_inPhase;
     std::complex<double> sum;
     for (size_t n = 0; n < count; ++n) {
         sum += std::complex<double>(m_inPhase[n]);
         if (n >= length)
             sum -= std::complex<double>(m_inPhase[n - length]);
-        level.Push(float(std::abs(sum) / double(length)), m_inPhase[n].imag());
+        level.Push(float(std::abs(sum) / double(length)));
         if (n >= delay)
-            judgeHeld(n - delay, level);
+            m_levels[n - delay] = level.Level();
     }
     for (size_t n = count > delay ? count - delay : 0; n < count; ++n)
-        judgeHeld(n, level);
-}
-
-void SpeedAcquisition::judgeHeld(size_t n, const LocalMarkLevel& level)
-{
-    m_levels[n] = level.Level();
-    m_levelled[n] = m_inPhase[n] / level.Gain();
+        m_levels[n] = level.Level();
 }
 
 ElementLengthTrials::Held SpeedAcquisition::trialHeld(const Learned& learned) const
 {
     if (m_levels.empty())
         return {m_inPhase, learned.fNoiseVariance};
-    return {m_levelled, learned.fNoiseVariance, m_levels};
+    return {m_inPhase, learned.fNoiseVariance, m_levels};
 }
 
 float SpeedAcquisition::quadratureNoise(const CarrierReference& carrier) const

@@ -110,10 +110,9 @@ private:
     void projectFor(Learned& learned, double dUnit, const CarrierReference& carrier);
     void projectLocally(int nHalfWidth, const CarrierReference& carrier);
     float quadratureNoise(const CarrierReference& carrier) const;
-    /// Follows the mark level around each held sample (m_levels), and the samples with a gain
-    /// cut taken out (m_levelled), as the tracking will once it knows the level moves.
+    /// Follows the mark level around each held sample (m_levels), as the tracking will once it
+    /// knows the level moves.
     void followHeldLevel(double dUnit, float fMarkLevel);
-    void judgeHeld(size_t n, const LocalMarkLevel& level);
     /// The held in-phase samples as the trials read them: at one level, or at the one
     /// followed around each sample where the level moved.
     ElementLengthTrials::Held trialHeld(const Learned& learned) const;
@@ -126,7 +125,6 @@ private:
     HeldFilter m_heldFilter;                      ///< it through the channel filter
     std::vector<std::complex<float>> m_derotated; ///< that with the offset removed
     std::vector<std::complex<float>> m_inPhase;   ///< its in-phase parts, once learned
-    std::vector<std::complex<float>> m_levelled;  ///< they with gain cuts taken out
     std::vector<float> m_levels;                  ///< the mark level around each of them
     std::int64_t m_nStart = 0;                    ///< baseband index of m_held[0]
     NeighbourLeakage::Outside m_outside;          ///< of the held samples as last filtered

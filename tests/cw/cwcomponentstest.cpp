@@ -1763,6 +1763,24 @@ TEST(CwFadeFit, FindsAFastFadeWhoseBottomsFallInGaps)
     EXPECT_EQ(fitted(fade(double(PERIOD)), 200).Period(), 0);
 }
 
+TEST(CwFadeFit, PeaksAtASteadyPaceFitNoFadeOfThatPace)
+{
+    // The peaks of "OP" at 15 WPM (1000 samples a second), a dash every 320 samples, on the
+    // way down a slow fade. In a fade of their own pace they fall on two opposite phases,
+    // where a sinusoid of any depth fits the decline: one once read the level there as
+    // a thousandth of the marks'. Whatever the fit finds, its level stays near theirs.
+    const cw::FadeFit::MarkPeak peaks[] = {{277, 0.2037f},  {597, 0.1990f},  {917, 0.1909f},
+                                           {1396, 0.1737f}, {1556, 0.1658f}, {1876, 0.1497f},
+                                           {2196, 0.1326f}, {2516, 0.1141f}, {2836, 0.0953f}};
+    cw::FadeFit fit(300, 3000, 4000);
+    for (const cw::FadeFit::MarkPeak& peak : peaks)
+        fit.Push(peak.nAt, peak.fLevel);
+    if (fit.Period() == 0)
+        return;
+    for (std::int64_t n = 0; n < 3200; n += 40)
+        EXPECT_TRUE(fit.LevelAt(n) > 0.03f && fit.LevelAt(n) < 0.4f) << n << ": " << fit.LevelAt(n);
+}
+
 TEST(CwFadeFit, FitsTheLevelItselfDownToTheBottomsItNeverSaw)
 {
     // Peaks one to four elements apart under a fade of 20 dB that swings the amplitude evenly,

@@ -11,7 +11,8 @@ namespace cw {
 /// period in a range, the log level of the peaks against a sinusoid of that period (least
 /// squares, the peaks unevenly spaced as the keying leaves them); the period that explains the
 /// most of their spread wins. Unlike the turns of the peaks, the fit needs no mark at a bottom:
-/// at slow speeds a fast fade's bottoms fall in gaps as often as on marks.
+/// at slow speeds a fast fade's bottoms fall in gaps as often as on marks. A period the peaks
+/// do not spread round (they come at its own pace, all on a phase or two) is not fitted.
 ///
 /// Life: create, Push() the peaks in order of position; Period() and LevelAt() then speak for
 /// them.

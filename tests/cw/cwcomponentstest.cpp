@@ -1776,7 +1776,7 @@ TEST(CwFadeFit, PeaksAtASteadyPaceFitNoFadeOfThatPace)
     for (const cw::FadeFit::MarkPeak& peak : peaks)
         fit.Push(peak.nAt, peak.fLevel);
     if (fit.Period() == 0)
-        return;
+        return; // no fade found: as right
     for (std::int64_t n = 0; n < 3200; n += 40)
         EXPECT_TRUE(fit.LevelAt(n) > 0.03f && fit.LevelAt(n) < 0.4f) << n << ": " << fit.LevelAt(n);
 }

@@ -225,19 +225,18 @@ void LevelFollower::pushHeld(const Input& judged, const Moment& now)
 
 void LevelFollower::pushToSegmenter(const Input& input, float fAmplitude)
 {
-    const std::complex<float>& value = input.value;
     if (input.bOwnPhase) {
-        m_segmenter.PushOwnPhase(value, input.fQuadrature, fAmplitude, input.dUnit);
+        m_segmenter.PushOwnPhase(input.value, input.fQuadrature, fAmplitude, input.dUnit);
         return;
     }
     // Where a crash left a share s of the tone, a mark would bring s times its level: the
     // sample x is weighed against that as s x + a (1 - s^2) / 2 weighs against the level a.
     // A sample lost whole says nothing either way.
-    float inPhase = value.real();
+    float inPhase = input.value.real();
     const float share = input.fToneShare;
     if (share < 1.0f)
         inPhase = share * inPhase + 0.5f * fAmplitude * (1.0f - share * share);
-    m_segmenter.Push(inPhase, value.imag(), fAmplitude, input.dUnit);
+    m_segmenter.Push(inPhase, input.value.imag(), fAmplitude, input.dUnit);
 }
 
 float LevelFollower::movingLevel()

@@ -1162,40 +1162,64 @@ TEST(CwChannel, HeldSamplesFilteredAgainAfterGainsAndDropsMatchAFreshRunToTheBit
 TEST(CwCoherence, APhaseThatWandersOffIsLetGoButNotABriefSlipOrTheGaps)
 {
     // The reference stays at phase zero: key-down averages at 90 degrees agree with it not
-    // at all. The tracked mark level is 1.
+    // at all. The tracked mark level is 1, the noise's deviation in an average 0.1.
     const cw::CarrierReference carrier(500.0);
     const std::complex<float> inPhase(1.0f, 0.0f);
     const std::complex<float> across(0.0f, 1.0f);
+    cw::CoherenceWatch::Levels levels;
+    levels.fMark = 1.0f;
+    levels.fNoiseVariance = 0.01f;
     cw::CoherenceWatch watch;
     watch.Start(true);
     for (int i = 0; i < 2000; ++i)
-        watch.Push(inPhase, 1.0f, carrier);
+        watch.Push(inPhase, levels, carrier);
     EXPECT_TRUE(watch.IsCoherent());
     // A slip of a tenth of a second, and gaps whose noise points anywhere, count for little
     // or nothing.
     for (int i = 0; i < 50; ++i)
-        watch.Push(across, 1.0f, carrier);
+        watch.Push(across, levels, carrier);
     for (int i = 0; i < 2000; ++i)
-        watch.Push(0.5f * across, 1.0f, carrier);
+        watch.Push(0.5f * across, levels, carrier);
     EXPECT_TRUE(watch.IsCoherent());
     // A phase that stays off for a second is no longer decided on.
     for (int i = 0; i < 500 && watch.IsCoherent(); ++i)
-        watch.Push(across, 1.0f, carrier);
+        watch.Push(across, levels, carrier);
     EXPECT_FALSE(watch.IsCoherent());
     // Marks agreeing again do not bring it back within the transmission; the next one
     // starts afresh, and an unsteady tone's never becomes coherent.
     for (int i = 0; i < 2000; ++i)
-        watch.Push(inPhase, 1.0f, carrier);
+        watch.Push(inPhase, levels, carrier);
     EXPECT_FALSE(watch.IsCoherent());
     for (int i = 0; i < 500; ++i)
-        watch.Push(across, 1.0f, carrier);
+        watch.Push(across, levels, carrier);
     watch.Start(true);
     for (int i = 0; i < 50; ++i)
-        watch.Push(across, 1.0f, carrier);
+        watch.Push(across, levels, carrier);
     EXPECT_TRUE(watch.IsCoherent());
     watch.Start(false);
     for (int i = 0; i < 2000; ++i)
-        watch.Push(inPhase, 1.0f, carrier);
+        watch.Push(inPhase, levels, carrier);
+    EXPECT_FALSE(watch.IsCoherent());
+}
+
+TEST(CwCoherence, DimMarksClearOfTheNoiseCountButNotNearACrash)
+{
+    // A fade holds the marks at a fifth of the level the tracker learned at its tops; they
+    // stand 20 times over the noise, on another phase.
+    const cw::CarrierReference carrier(500.0);
+    const std::complex<float> dimAcross(0.0f, 0.2f);
+    cw::CoherenceWatch::Levels levels;
+    levels.fMark = 1.0f;
+    levels.fNoiseVariance = 1e-4f;
+    cw::CoherenceWatch watch;
+    watch.Start(true);
+    levels.bCrashNear = true;
+    for (int i = 0; i < 2000; ++i)
+        watch.Push(dimAcross, levels, carrier);
+    EXPECT_TRUE(watch.IsCoherent()) << "a crash's ringing taken for the tone's phase";
+    levels.bCrashNear = false;
+    for (int i = 0; i < 500 && watch.IsCoherent(); ++i)
+        watch.Push(dimAcross, levels, carrier);
     EXPECT_FALSE(watch.IsCoherent());
 }
 

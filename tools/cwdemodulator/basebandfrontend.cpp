@@ -77,6 +77,18 @@ float BasebandFrontEnd::LostShare(std::int64_t nIndex, std::int64_t nKnownBy) co
     return std::min(1.0f, float(lost) / float(m_nDecimation));
 }
 
+bool BasebandFrontEnd::LostWithin(std::int64_t nFirst, std::int64_t nLast,
+                                  std::int64_t nKnownBy) const
+{
+    if (m_pBlanker->Lost().Empty() && m_pAgcRecovery->Lost().Empty())
+        return false;
+    const std::int64_t first = InputPosition(nFirst) - m_nOrigin;
+    const std::int64_t end = InputPosition(nLast) - m_nOrigin + m_nDecimation;
+    const std::int64_t known = InputPosition(nKnownBy) - m_nOrigin + m_nDecimation - 1;
+    return m_pBlanker->Lost().Count(first, end, known) > 0 ||
+           m_pAgcRecovery->Lost().Count(first, end, known) > 0;
+}
+
 void BasebandFrontEnd::lockPitch(double dPitch)
 {
     m_dPitch = dPitch;

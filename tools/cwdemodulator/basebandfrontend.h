@@ -53,6 +53,9 @@ public:
     /// a crash (0 to 1), as known once baseband sample @p nKnownBy was complete. Needs the
     /// tone; the last seconds are remembered.
     float LostShare(std::int64_t nIndex, std::int64_t nKnownBy) const;
+    /// Whether the tone was lost to a crash anywhere in the input behind baseband samples
+    /// @p nFirst to @p nLast, as known once baseband sample @p nKnownBy was complete.
+    bool LostWithin(std::int64_t nFirst, std::int64_t nLast, std::int64_t nKnownBy) const;
 
 private:
     void lockPitch(double dPitch);

@@ -68,6 +68,7 @@ public:
     /// Learns what the crashes left of the samples, baseband sample @p nIndex coming in.
     void pushToneShare(std::int64_t nIndex);
     LevelFollower::Moment levelMoment() const;
+    CoherenceWatch::Levels coherenceLevels() const;
     void takeBaseband(const std::vector<std::complex<float>>& baseband);
     void feed(const std::complex<float>* pSamples, size_t nCount);
     void tryAcquire(bool bFinal);
@@ -370,7 +371,7 @@ void CwDemodulator::Private::track(std::complex<float> sample)
     m_pTracker->SetUnit(m_pDecisions->Unit());
     if (m_coherence.IsCoherent()) {
         m_pTracker->Push(m_pCarrier->Project(average));
-        m_coherence.Push(average, m_pTracker->MarkLevel(), *m_pCarrier);
+        m_coherence.Push(average, coherenceLevels(), *m_pCarrier);
     } else {
         m_pTracker->Push(std::sqrt(std::norm(average)));
     }
@@ -454,6 +455,20 @@ LevelFollower::Input CwDemodulator::Private::segmenterInput() const
     input.dUnit = m_pDecisions->Unit();
     input.fToneShare = m_pToneShare->Last();
     return input;
+}
+
+CoherenceWatch::Levels CwDemodulator::Private::coherenceLevels() const
+{
+    // The matched filter averages the channel's noise over its length; a crash reaches the
+    // average through the channel filter on both sides and the average's own length.
+    const std::int64_t now = m_pTracker->Position() + m_pChannel->Delay();
+    const int reach = 2 * m_pChannel->Delay() + m_pEnvelope->Length();
+    CoherenceWatch::Levels levels;
+    levels.fMark = m_pTracker->MarkLevel();
+    levels.fNoiseVariance =
+        m_pDecisions->Segmenter().NoiseVariance() / float(m_pEnvelope->Length());
+    levels.bCrashNear = m_frontEnd.LostWithin(now - reach, now, now);
+    return levels;
 }
 
 LevelFollower::Moment CwDemodulator::Private::levelMoment() const

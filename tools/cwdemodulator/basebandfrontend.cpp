@@ -64,29 +64,28 @@ std::int64_t BasebandFrontEnd::InputPosition(std::int64_t nIndex) const
 
 float BasebandFrontEnd::LostShare(std::int64_t nIndex, std::int64_t nKnownBy) const
 {
-    // Asked at every baseband sample: without a stretch remembered (no crash of late, most
-    // of the time) there is nothing to count.
-    if (m_pBlanker->Lost().Empty() && m_pAgcRecovery->Lost().Empty())
-        return 0.0f;
-    // The blanker and the gain recovery count the input from the first sample converted.
-    const std::int64_t first = InputPosition(nIndex) - m_nOrigin;
-    const std::int64_t last = first + m_nDecimation;
-    const std::int64_t known = InputPosition(nKnownBy) - m_nOrigin + m_nDecimation - 1;
-    const int lost = m_pBlanker->Lost().Count(first, last, known) +
-                     m_pAgcRecovery->Lost().Count(first, last, known);
-    return std::min(1.0f, float(lost) / float(m_nDecimation));
+    return std::min(1.0f, float(lostInput(nIndex, nIndex, nKnownBy)) / float(m_nDecimation));
 }
 
 bool BasebandFrontEnd::LostWithin(std::int64_t nFirst, std::int64_t nLast,
                                   std::int64_t nKnownBy) const
 {
+    return lostInput(nFirst, nLast, nKnownBy) > 0;
+}
+
+int BasebandFrontEnd::lostInput(std::int64_t nFirst, std::int64_t nLast,
+                                std::int64_t nKnownBy) const
+{
+    // Asked at every baseband sample: without a stretch remembered (no crash of late, most
+    // of the time) there is nothing to count.
     if (m_pBlanker->Lost().Empty() && m_pAgcRecovery->Lost().Empty())
-        return false;
+        return 0;
+    // The blanker and the gain recovery count the input from the first sample converted.
     const std::int64_t first = InputPosition(nFirst) - m_nOrigin;
     const std::int64_t end = InputPosition(nLast) - m_nOrigin + m_nDecimation;
     const std::int64_t known = InputPosition(nKnownBy) - m_nOrigin + m_nDecimation - 1;
-    return m_pBlanker->Lost().Count(first, end, known) > 0 ||
-           m_pAgcRecovery->Lost().Count(first, end, known) > 0;
+    return m_pBlanker->Lost().Count(first, end, known) +
+           m_pAgcRecovery->Lost().Count(first, end, known);
 }
 
 void BasebandFrontEnd::lockPitch(double dPitch)

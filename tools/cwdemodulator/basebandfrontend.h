@@ -58,6 +58,9 @@ public:
     bool LostWithin(std::int64_t nFirst, std::int64_t nLast, std::int64_t nKnownBy) const;
 
 private:
+    /// Input samples lost to crashes behind baseband samples @p nFirst to @p nLast, as known
+    /// once baseband sample @p nKnownBy was complete.
+    int lostInput(std::int64_t nFirst, std::int64_t nLast, std::int64_t nKnownBy) const;
     void lockPitch(double dPitch);
     void convert(const float* pSamples, size_t nCount);
 

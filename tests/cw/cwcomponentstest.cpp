@@ -394,6 +394,40 @@ TEST(CwBlockEvidence, OwnPhaseBoundIsNeverBelowTheEvidence)
     EXPECT_GT(losing, weighed / 10);
 }
 
+TEST(CwBlockEvidence, OwnPhaseMarkLosesBySilenceAfterItThoughTheNoiseMeasuredFalls)
+{
+    // A dash far over the noise whose quadrature measured high (as an unsteady tone's does),
+    // then silence at a low level: the noise measured falls block by block while the gap
+    // goes on. Weighed at a later boundary, the dash with the silence after it must still
+    // lose to the dash alone, as it did when each block was weighed where it closed.
+    cw::SegmentLengthPriors priors(cw::BlockEvidence::LONGEST_MARK, 64, -14.0, -14.0);
+    priors.SetNormalised(true);
+    priors.Set(8.0);
+    cw::BlockEvidence blocks(8);
+    blocks.Reset(0, 1.0f);
+    blocks.WeighOnOwnPhase(true);
+    auto pushBlock = [&](bool on) {
+        ASSERT_DOUBLE_EQ(blocks.StartBlock(80.0), 8.0);
+        bool complete = false;
+        for (int i = 0; !complete; ++i) {
+            // One quadrature sample of sqrt(10) per block keeps the measure at 1.
+            blocks.MeasureNoise(on && i == 0 ? std::sqrt(10.0f) : 0.0f);
+            complete = blocks.Add(on ? std::polar(1.0f, 0.7f) : 0.0f, on ? 1.0f : 0.1f);
+        }
+        blocks.CloseBlock(priors);
+    };
+    const qint64 dash = 24;
+    for (qint64 b = 0; b < dash; ++b)
+        pushBlock(true);
+    const double alone = blocks.OwnPhaseEvidence(dash);
+    const qint64 longest = std::max(priors.Dot().nLongest, priors.Dash().nLongest);
+    ASSERT_GE(longest, dash + 8);
+    for (qint64 gap = 1; dash + gap <= longest; ++gap) {
+        pushBlock(false);
+        EXPECT_LT(blocks.OwnPhaseEvidence(dash + gap), alone) << gap << " blocks of silence";
+    }
+}
+
 /// Lengths left out under the floor are exactly those whose prior, computed with no floor, is
 /// under it, for element lengths all over the range (so that some lengths fall just either
 /// side of the floor) and for both floors: the cut that spares their exponentials never drops

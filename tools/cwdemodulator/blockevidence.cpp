@@ -72,11 +72,18 @@ void BlockEvidence::CloseBlock(const SegmentLengthPriors& priors)
     const double evidence = (a * m_blockSum.real() - 0.5 * a * a * m_nInBlock) / noise;
     m_cumulative[slot(e)] = m_cumulative[slot(m_nLatest)] + evidence;
     m_sampleSums[slot(e)] = m_sampleSums[slot(m_nLatest)] + m_blockSum;
-    m_weighedSums[slot(e)] = m_weighedSums[slot(m_nLatest)] + a * m_blockSum;
+    // Marks on their own phase are weighed on sums that span many blocks: each block counts
+    // against the noise measured as it closed, as the key-down evidence does, so that a mark
+    // weighed at a later boundary is not weighed anew against the noise measured since. Far
+    // over the noise that measure moves by several percent within a mark (the quadrature of an
+    // unsteady tone), and a mark weighed whole against a lower one outscored the same mark
+    // with the gap after it: under a fade, silence was read as the end of a dash.
+    const double ownNoise = std::max(1e-20, double(m_noise.Variance()));
+    m_weighedSums[slot(e)] = m_weighedSums[slot(m_nLatest)] + a * m_blockSum / ownNoise;
     m_weighedMagnitudeSums[slot(e)] =
-        m_weighedMagnitudeSums[slot(m_nLatest)] + a * std::sqrt(std::norm(m_blockSum));
+        m_weighedMagnitudeSums[slot(m_nLatest)] + a * std::sqrt(std::norm(m_blockSum)) / ownNoise;
     m_amplitudeSums[slot(e)] = m_amplitudeSums[slot(m_nLatest)] + a * m_nInBlock;
-    m_markPowers[slot(e)] = m_markPowers[slot(m_nLatest)] + a * a * m_nInBlock;
+    m_markPowers[slot(e)] = m_markPowers[slot(m_nLatest)] + a * a * m_nInBlock / ownNoise;
     m_blockStarts[slot(e)] = m_nPosition;
     if (m_grid.IsActive())
         m_blockRotations[slot(e)] = m_grid.Rotation(m_nPosition);
@@ -84,8 +91,7 @@ void BlockEvidence::CloseBlock(const SegmentLengthPriors& priors)
     m_blockSum = 0.0;
     m_nLatest = e;
     if (m_bOwnPhase)
-        m_ownPhase.Bound(*this, priors, m_fAmplitude, std::max(1e-20, double(m_noise.Variance())),
-                         m_grid);
+        m_ownPhase.Bound(*this, priors, m_fAmplitude, m_grid);
 }
 
 std::complex<double> BlockEvidence::GridPhase(qint64 nStart) const

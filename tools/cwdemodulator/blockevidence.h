@@ -97,21 +97,22 @@ public:
     {
         return m_amplitudeSums[slot(nLast)] - m_amplitudeSums[slot(nFirst)];
     }
-    /// The blocks' sums, each times the mark level its block was weighed against, summed over
-    /// the blocks from @p nFirst up to @p nLast: what a mark of a level that moves (a fade
-    /// followed) is weighed on, on its own phase.
+    /// The blocks' sums, each times the mark level its block was weighed against over the noise
+    /// variance as it closed, summed over the blocks from @p nFirst up to @p nLast: what a mark
+    /// of a level that moves (a fade followed) is weighed on, on its own phase.
     std::complex<double> WeighedSumBetween(qint64 nFirst, qint64 nLast) const
     {
         return m_weighedSums[slot(nLast)] - m_weighedSums[slot(nFirst)];
     }
     /// The square of the mark level summed over the samples of the blocks from @p nFirst up
-    /// to @p nLast: a mark's power there.
+    /// to @p nLast, each block's over its noise variance: a mark's power to noise there.
     double MarkPowerBetween(qint64 nFirst, qint64 nLast) const
     {
         return m_markPowers[slot(nLast)] - m_markPowers[slot(nFirst)];
     }
-    /// The sizes of the blocks' sums, each times its mark level, added up from the origin to
-    /// @p nBoundary (as far back as the ring reaches, differences of two of them).
+    /// The sizes of the blocks' sums, each times its mark level over its noise variance, added
+    /// up from the origin to @p nBoundary (as far back as the ring reaches, differences of two
+    /// of them).
     double WeighedMagnitudesTo(qint64 nBoundary) const
     {
         return m_weighedMagnitudeSums[slot(nBoundary)];
@@ -151,12 +152,13 @@ private:
     // Rings by block boundary.
     qint64 m_nOrigin = 0;
     qint64 m_nLatest = 0;
-    std::vector<double> m_cumulative;                ///< running sum of the key-down evidence
-    std::vector<std::complex<double>> m_sampleSums;  ///< running sum of the samples
-    std::vector<std::complex<double>> m_weighedSums; ///< running sum of level times block sum
-    std::vector<double> m_weighedMagnitudeSums; ///< running sum of level times the block sum's size
-    std::vector<double> m_amplitudeSums;        ///< running sum of the mark level, by sample
-    std::vector<double> m_markPowers;           ///< running sum of the level's square, by sample
+    std::vector<double> m_cumulative;               ///< running sum of the key-down evidence
+    std::vector<std::complex<double>> m_sampleSums; ///< running sum of the samples
+    // Running sums over the blocks, the weighed ones over each block's noise variance.
+    std::vector<std::complex<double>> m_weighedSums; ///< of level times block sum
+    std::vector<double> m_weighedMagnitudeSums;      ///< of level times the block sum's size
+    std::vector<double> m_amplitudeSums;             ///< of the mark level, by sample
+    std::vector<double> m_markPowers;                ///< of the level's square, by sample
     std::vector<qint64> m_blockStarts;
     std::vector<std::complex<double>> m_blockRotations; ///< m_grid.Rotation() of each start
     OwnPhaseMarks m_ownPhase; ///< marks ending at the latest boundary, by length

@@ -74,17 +74,17 @@ OwnPhaseMarks::OwnPhaseMarks(qint64 nLongestMark)
 }
 
 void OwnPhaseMarks::Bound(const BlockEvidence& blocks, const SegmentLengthPriors& priors,
-                          double dAmplitude, double dNoise, const RestartGridPhase& grid)
+                          double dAmplitude, const RestartGridPhase& grid)
 {
     // The log likelihood ratio of a mark of amplitude a and uniformly unknown phase over
     // the n samples summing to S, against noise of variance N per part and sample:
     // log I0(a |S| / N) - n a^2 / (2 N). Where the level moves (a fade followed), each block
-    // b of n_b samples summing to S_b is weighed at its own a_b: log I0(|sum a_b S_b| / N) -
-    // sum n_b a_b^2 / (2 N); a mark weighed at its last block's level alone was read against
-    // a level the fade had left, and a fast fade on a tone restarting at each element broke
-    // the text into fragments. Noise alone has no favoured phase, so unlike a
-    // projection on the phase measured around each sample, gaps show no bias towards marks.
-    // A phase that wanders (3 rad/s^0.5) turns inside a dash: such a mark may also be
+    // b of n_b samples summing to S_b is weighed at its own a_b and N_b (BlockEvidence keeps
+    // the sums): log I0(|sum a_b S_b / N_b|) - sum n_b a_b^2 / (2 N_b); a mark weighed at its last
+    // block's level alone was read against a level the fade had left, and a fast fade on a tone
+    // restarting at each element broke the text into fragments. Noise alone has no favoured phase,
+    // so unlike a projection on the phase measured around each sample, gaps show no bias towards
+    // marks. A phase that wanders (3 rad/s^0.5) turns inside a dash: such a mark may also be
     // weighed in pieces an element long, each on its own phase, at a price per piece.
     // log I0(z) <= z, and no sum of whole blocks is larger than the sizes of their weighed
     // sums added up: one bound for a mark whole and split, from the running sum of those sizes
@@ -93,14 +93,12 @@ void OwnPhaseMarks::Bound(const BlockEvidence& blocks, const SegmentLengthPriors
     // leaves most lengths unweighed.
     const qint64 nBoundary = blocks.Latest();
     const double a = dAmplitude;
-    const double noise = dNoise;
     const qint64 shortest = std::min(priors.Dot().nShortest, priors.Dash().nShortest);
     const qint64 longest = std::min<qint64>(std::max(priors.Dot().nLongest, priors.Dash().nLongest),
                                             nBoundary - blocks.Origin());
     const double concentration = grid.Concentration();
     m_dWeight = priors.IsNormalised() ? 1.0 : OWN_PHASE_EVIDENCE_WEIGHT;
     m_dAmplitude = a;
-    m_dNoise = noise;
     m_dPriorNorm = concentration > 0.0 ? logBesselI0(concentration) : 0.0;
     m_dConcentration = concentration;
     if (concentration > 0.0)
@@ -109,7 +107,7 @@ void OwnPhaseMarks::Bound(const BlockEvidence& blocks, const SegmentLengthPriors
     const double sizes = blocks.WeighedMagnitudesTo(nBoundary);
     const double priorGain = concentration > 0.0 ? concentration - m_dPriorNorm : 0.0;
     // The margin covers rounding, of the running sum's difference too.
-    const double margin = 1e-9 * (sizes / noise + concentration + m_dPriorNorm) + 1e-9;
+    const double margin = 1e-9 * (sizes + concentration + m_dPriorNorm) + 1e-9;
     for (qint64 d = shortest; d <= longest; ++d) {
         m_pieces[size_t(d)] = priors.MarkPieces(d);
         if (!(a > 0.0)) {
@@ -119,8 +117,8 @@ void OwnPhaseMarks::Bound(const BlockEvidence& blocks, const SegmentLengthPriors
             continue;
         }
         const qint64 first = nBoundary - d;
-        const double gain = (sizes - blocks.WeighedMagnitudesTo(first)) / noise;
-        const double cost = 0.5 * blocks.MarkPowerBetween(first, nBoundary) / noise;
+        const double gain = sizes - blocks.WeighedMagnitudesTo(first);
+        const double cost = 0.5 * blocks.MarkPowerBetween(first, nBoundary);
         m_bound[size_t(d)] = m_dWeight * (gain + priorGain - cost) + margin + 1e-9 * cost;
     }
 }
@@ -129,7 +127,6 @@ void OwnPhaseMarks::weigh(const BlockEvidence& blocks, qint64 nBoundary, qint64 
 {
     const qint64 d = nBlocks;
     const qint64 first = nBoundary - d;
-    const double noise = m_dNoise;
     auto magnitudeOf = [&](qint64 nFirst, qint64 nLast) {
         return std::sqrt(std::norm(blocks.WeighedSumBetween(nFirst, nLast)));
     };
@@ -146,8 +143,7 @@ void OwnPhaseMarks::weigh(const BlockEvidence& blocks, qint64 nBoundary, qint64 
         const size_t back = size_t(nBoundary - nFirst);
         SpanEvidence& span = spans.table[back * (back + 1) / 2 + size_t(nBoundary - nLast)];
         if (span.nWeighing != weighing) {
-            span.dEvidence = logBesselI0(dMagnitude / noise) -
-                             0.5 * blocks.MarkPowerBetween(nFirst, nLast) / noise;
+            span.dEvidence = logBesselI0(dMagnitude) - 0.5 * blocks.MarkPowerBetween(nFirst, nLast);
             span.nWeighing = weighing;
         }
         return span.dEvidence;
@@ -157,11 +153,11 @@ void OwnPhaseMarks::weigh(const BlockEvidence& blocks, qint64 nBoundary, qint64 
     double evidence;
     if (concentration > 0.0) {
         // With the von Mises prior on the phase, the average over it is
-        // I0(|sum a_b S_b / N + k e^(i mu)|) / I0(k).
+        // I0(|sum a_b S_b / N_b + k e^(i mu)|) / I0(k).
         const std::complex<double> sum = blocks.WeighedSumBetween(first, nBoundary);
         const std::complex<double> prior = m_grid.Prior(blocks.RotationAt(first));
-        evidence = logBesselI0(std::abs(sum / noise + prior)) - m_dPriorNorm -
-                   0.5 * blocks.MarkPowerBetween(first, nBoundary) / noise;
+        evidence = logBesselI0(std::abs(sum + prior)) - m_dPriorNorm -
+                   0.5 * blocks.MarkPowerBetween(first, nBoundary);
     } else {
         evidence = piece(magnitudeOf(first, nBoundary), first, nBoundary);
     }
@@ -195,12 +191,10 @@ bool OwnPhaseMarks::splitMayWin(const BlockEvidence& blocks, qint64 nFirst, qint
     const double a = m_dAmplitude;
     if (!(a > 0.0))
         return true; // the bound holds for a positive amplitude only
-    const double noise = m_dNoise;
-    double magnitudes = 0.0;
+    double gain = 0.0;
     for (qint64 i = 0; i < nPieces; ++i)
-        magnitudes += pMagnitudes[i];
-    const double gain = magnitudes / noise;
-    const double cost = 0.5 * blocks.MarkPowerBetween(nFirst, nFirst + nBlocks) / noise;
+        gain += pMagnitudes[i];
+    const double cost = 0.5 * blocks.MarkPowerBetween(nFirst, nFirst + nBlocks);
     const double bound = PHASE_CHANGE_PRIOR * double(nPieces - 1) + gain - cost;
     return bound + 1e-9 * (gain + cost) + 1e-9 > dWhole;
 }

@@ -23,11 +23,11 @@ public:
     explicit OwnPhaseMarks(qint64 nLongestMark);
 
     /// Bounds each mark length of @p priors ending at the latest boundary of @p blocks, whose
-    /// blocks are each weighed against their own mark level (the latest's @p dAmplitude) in
-    /// noise of variance @p dNoise per part and sample, with the restart grid @p grid's prior
-    /// on the phase if it has one; keeps what weighing one of them asks.
+    /// blocks are each weighed against their own mark level (the latest's @p dAmplitude) and
+    /// the noise measured as they closed, with the restart grid @p grid's prior on the phase
+    /// if it has one; keeps what weighing one of them asks.
     void Bound(const BlockEvidence& blocks, const SegmentLengthPriors& priors, double dAmplitude,
-               double dNoise, const RestartGridPhase& grid);
+               const RestartGridPhase& grid);
     /// By blocks, a bound Evidence() never exceeds.
     const double* BoundByLength() const { return m_bound.data(); }
     /// The evidence of a mark of @p nBlocks ending at @p nBoundary, the latest boundary of
@@ -52,7 +52,6 @@ private:
     std::vector<qint64> m_pieces;  ///< pieces each length may be split in
     double m_dWeight = 1.0;        ///< of the evidence, as the priors ask
     double m_dAmplitude = 0.0;     ///< the latest block's mark level
-    double m_dNoise = 1.0;         ///< variance per part and sample
     double m_dConcentration = 0.0; ///< of the restart grid's prior on the phase
     double m_dPriorNorm = 0.0;     ///< log I0 of it
     RestartGridPhase m_grid;       ///< the grid, if it had a prior

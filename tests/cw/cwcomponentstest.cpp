@@ -4,6 +4,7 @@
 #include "tools/cwdemodulator/agcrecovery.h"
 #include "tools/cwdemodulator/basebandconverter.h"
 #include "tools/cwdemodulator/blockevidence.h"
+#include "tools/cwdemodulator/blocknoise.h"
 #include "tools/cwdemodulator/carrierreference.h"
 #include "tools/cwdemodulator/channelfilter.h"
 #include "tools/cwdemodulator/coherencewatch.h"
@@ -426,6 +427,35 @@ TEST(CwBlockEvidence, OwnPhaseMarkLosesBySilenceAfterItThoughTheNoiseMeasuredFal
         pushBlock(false);
         EXPECT_LT(blocks.OwnPhaseEvidence(dash + gap), alone) << gap << " blocks of silence";
     }
+}
+
+TEST(CwBlockNoise, ATonesOwnQuadratureInItsMarksIsNotTakenForNoiseButABurstIs)
+{
+    // Blocks of 10 samples in turn mark and gap, noise of variance 1 per sample on the
+    // quadrature; the marks' quadrature also holds the tone, a little (a phase followed
+    // closely) or far more than the noise (a phase off by degrees far over the noise).
+    using Content = cw::BlockNoise::Content;
+    auto measure = [](double dInMarks, Content marks) {
+        std::mt19937 random(3);
+        std::normal_distribution<float> noise(0.0f, 1.0f);
+        cw::BlockNoise blockNoise;
+        blockNoise.Reset(1.0f);
+        for (int b = 0; b < 4000; ++b) {
+            const bool mark = (b / 3) % 2 == 0;
+            for (int i = 0; i < 10; ++i)
+                blockNoise.AddQuadrature(noise(random) + (mark ? float(dInMarks) : 0.0f));
+            blockNoise.CloseBlock(10, mark ? marks : Content::Gap);
+        }
+        return blockNoise.Variance();
+    };
+    // While the marks add little (0.2 in their quadrature adds 0.2 to the measure on
+    // average), every block's measure is given, as when no block is told a mark.
+    EXPECT_EQ(measure(0.2, Content::Mark), measure(0.2, Content::Gap));
+    // Far more of the tone than noise there: the gaps' measure alone, not every block's.
+    EXPECT_GT(measure(2.0, Content::Gap), 15.0f);
+    EXPECT_NEAR(measure(2.0, Content::Mark), 1.0, 0.3);
+    // What a crash leaves is no tone's: it stays in the measure.
+    EXPECT_EQ(measure(2.0, Content::Burst), measure(2.0, Content::Gap));
 }
 
 /// Lengths left out under the floor are exactly those whose prior, computed with no floor, is

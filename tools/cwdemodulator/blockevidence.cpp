@@ -64,7 +64,7 @@ double BlockEvidence::StartBlock(double dUnit)
 void BlockEvidence::CloseBlock(const SegmentLengthPriors& priors)
 {
     const qint64 e = m_nLatest + 1;
-    m_noise.CloseBlock(m_nInBlock);
+    m_noise.CloseBlock(m_nInBlock, blockContent());
     // Key-down evidence: log likelihood ratio of the block's samples, Gaussian noise.
     const double a = m_fAmplitude;
     const double weight = priors.IsNormalised() ? 1.0 : EVIDENCE_WEIGHT;
@@ -92,6 +92,18 @@ void BlockEvidence::CloseBlock(const SegmentLengthPriors& priors)
     m_nLatest = e;
     if (m_bOwnPhase)
         m_ownPhase.Bound(*this, priors, m_fAmplitude, m_grid);
+}
+
+BlockNoise::Content BlockEvidence::blockContent() const
+{
+    // A block whose in-phase part stays under half a mark holds no mark; marks weighed on their
+    // own phase, or without a mark level yet, give nothing to tell by. A tone followed within
+    // 45 degrees leaves less in quadrature than in phase; more is what a crash left.
+    const double halfMark = 0.5 * double(m_fAmplitude) * m_nInBlock;
+    if (m_bOwnPhase || !(halfMark > 0.0) || std::abs(m_blockSum.real()) <= halfMark)
+        return BlockNoise::Content::Gap;
+    return std::abs(m_blockSum.imag()) > std::abs(m_blockSum.real()) ? BlockNoise::Content::Burst
+                                                                     : BlockNoise::Content::Mark;
 }
 
 std::complex<double> BlockEvidence::GridPhase(qint64 nStart) const

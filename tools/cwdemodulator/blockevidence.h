@@ -136,6 +136,8 @@ public:
     void LearnMark(std::complex<double> sum, qint64 nStart) { m_grid.Learn(sum, nStart); }
 
 private:
+    /// What the block being closed held, for the noise measure.
+    BlockNoise::Content blockContent() const;
     static size_t slot(qint64 nBlock) { return size_t(nBlock) & (RING - 1); }
 
     // The block being gathered.

@@ -130,6 +130,23 @@ std::vector<double> lengths(const std::vector<cw::CwSegmenter::Segment>& segment
     return result;
 }
 
+/// Length priors as a segmenter keeps them, for @p dBlocksPerUnit blocks an element;
+/// @p bNormalised: true distributions, so that the evidence is the true log likelihood ratio.
+cw::SegmentLengthPriors lengthPriors(double dBlocksPerUnit, bool bNormalised = true)
+{
+    cw::SegmentLengthPriors priors(cw::BlockEvidence::LONGEST_MARK, 64, -14.0, -14.0);
+    priors.SetNormalised(bNormalised);
+    priors.Set(dBlocksPerUnit);
+    return priors;
+}
+
+/// Starts @p blocks afresh in noise of variance 1, each mark weighed on its own phase.
+void startOnOwnPhase(cw::BlockEvidence& blocks)
+{
+    blocks.Reset(0, 1.0f);
+    blocks.WeighOnOwnPhase(true);
+}
+
 } // namespace
 
 TEST(CwSegmenter, CleanKeyingComesOutSegmentBySegmentAFixedDelayBehindTheInput)
@@ -220,9 +237,7 @@ TEST(CwBlockEvidence, BlocksFollowTheElementLengthAndSumWhatWasPushed)
 {
     // An element of 80 samples cut into 8 blocks of 10: a mark block at the mark level, a
     // silent one, and a mark again, with noise of variance 1 per sample.
-    cw::SegmentLengthPriors priors(cw::BlockEvidence::LONGEST_MARK, 64, -14.0, -14.0);
-    priors.SetNormalised(true); // the evidence is then the true log likelihood ratio
-    priors.Set(8.0);
+    const cw::SegmentLengthPriors priors = lengthPriors(8.0);
     cw::BlockEvidence blocks(8);
     blocks.Reset(100, 1.0f);
     const qint64 origin = blocks.Origin();
@@ -262,9 +277,7 @@ TEST(CwBlockEvidence, BlocksFollowTheElementLengthAndSumWhatWasPushed)
 /// another weighing a different tone at the same boundaries on the same thread.
 TEST(CwBlockEvidence, OwnPhaseEvidenceOfEveryMarkLengthIsWeighedAfreshAtEachBoundary)
 {
-    cw::SegmentLengthPriors priors(cw::BlockEvidence::LONGEST_MARK, 64, -14.0, -14.0);
-    priors.SetNormalised(true);
-    priors.Set(8.0);
+    const cw::SegmentLengthPriors priors = lengthPriors(8.0);
     // Blocks of 10 samples; tones keyed in runs whose phase turns from block to block, by
     // more inside some marks than an element's pieces could follow on one phase.
     struct Weighed
@@ -274,10 +287,8 @@ TEST(CwBlockEvidence, OwnPhaseEvidenceOfEveryMarkLengthIsWeighedAfreshAtEachBoun
         double dPhase = 0.0;
     };
     Weighed tones[2];
-    for (Weighed& tone : tones) {
-        tone.blocks.Reset(0, 1.0f);
-        tone.blocks.WeighOnOwnPhase(true);
-    }
+    for (Weighed& tone : tones)
+        startOnOwnPhase(tone.blocks);
     ASSERT_EQ(tones[0].blocks.Origin(), tones[1].blocks.Origin());
     const qint64 origin = tones[0].blocks.Origin();
     std::mt19937 random(5);
@@ -349,12 +360,9 @@ TEST(CwBlockEvidence, OwnPhaseBoundIsNeverBelowTheEvidence)
         for (bool grid : {false, true}) {
             for (float level : {0.0f, 0.3f, 1.0f, 3.0f}) {
                 SCOPED_TRACE(testing::Message() << normalised << grid << level);
-                cw::SegmentLengthPriors priors(cw::BlockEvidence::LONGEST_MARK, 64, -14.0, -14.0);
-                priors.SetNormalised(normalised);
-                priors.Set(5.0);
+                const cw::SegmentLengthPriors priors = lengthPriors(5.0, normalised);
                 cw::BlockEvidence blocks(5);
-                blocks.Reset(0, 1.0f);
-                blocks.WeighOnOwnPhase(true);
+                startOnOwnPhase(blocks);
                 if (grid)
                     blocks.SetRestartGrid(0.01);
                 double phase = 0.0;
@@ -401,12 +409,9 @@ TEST(CwBlockEvidence, OwnPhaseMarkLosesBySilenceAfterItThoughTheNoiseMeasuredFal
     // then silence at a low level: the noise measured falls block by block while the gap
     // goes on. Weighed at a later boundary, the dash with the silence after it must still
     // lose to the dash alone, as it did when each block was weighed where it closed.
-    cw::SegmentLengthPriors priors(cw::BlockEvidence::LONGEST_MARK, 64, -14.0, -14.0);
-    priors.SetNormalised(true);
-    priors.Set(8.0);
+    const cw::SegmentLengthPriors priors = lengthPriors(8.0);
     cw::BlockEvidence blocks(8);
-    blocks.Reset(0, 1.0f);
-    blocks.WeighOnOwnPhase(true);
+    startOnOwnPhase(blocks);
     auto pushBlock = [&](bool on) {
         ASSERT_DOUBLE_EQ(blocks.StartBlock(80.0), 8.0);
         bool complete = false;

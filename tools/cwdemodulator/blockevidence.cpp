@@ -65,10 +65,11 @@ void BlockEvidence::CloseBlock(const SegmentLengthPriors& priors)
 {
     const qint64 e = m_nLatest + 1;
     m_noise.CloseBlock(m_nInBlock, blockContent());
+    const double variance = std::max(1e-20, double(m_noise.Variance()));
     // Key-down evidence: log likelihood ratio of the block's samples, Gaussian noise.
     const double a = m_fAmplitude;
     const double weight = priors.IsNormalised() ? 1.0 : EVIDENCE_WEIGHT;
-    const double noise = std::max(1e-20, double(m_noise.Variance())) / weight;
+    const double noise = variance / weight;
     const double evidence = (a * m_blockSum.real() - 0.5 * a * a * m_nInBlock) / noise;
     m_cumulative[slot(e)] = m_cumulative[slot(m_nLatest)] + evidence;
     m_sampleSums[slot(e)] = m_sampleSums[slot(m_nLatest)] + m_blockSum;
@@ -78,12 +79,11 @@ void BlockEvidence::CloseBlock(const SegmentLengthPriors& priors)
     // over the noise that measure moves by several percent within a mark (the quadrature of an
     // unsteady tone), and a mark weighed whole against a lower one outscored the same mark
     // with the gap after it: under a fade, silence was read as the end of a dash.
-    const double ownNoise = std::max(1e-20, double(m_noise.Variance()));
-    m_weighedSums[slot(e)] = m_weighedSums[slot(m_nLatest)] + a * m_blockSum / ownNoise;
+    m_weighedSums[slot(e)] = m_weighedSums[slot(m_nLatest)] + a * m_blockSum / variance;
     m_weighedMagnitudeSums[slot(e)] =
-        m_weighedMagnitudeSums[slot(m_nLatest)] + a * std::sqrt(std::norm(m_blockSum)) / ownNoise;
+        m_weighedMagnitudeSums[slot(m_nLatest)] + a * std::sqrt(std::norm(m_blockSum)) / variance;
     m_amplitudeSums[slot(e)] = m_amplitudeSums[slot(m_nLatest)] + a * m_nInBlock;
-    m_markPowers[slot(e)] = m_markPowers[slot(m_nLatest)] + a * a * m_nInBlock / ownNoise;
+    m_markPowers[slot(e)] = m_markPowers[slot(m_nLatest)] + a * a * m_nInBlock / variance;
     m_blockStarts[slot(e)] = m_nPosition;
     if (m_grid.IsActive())
         m_blockRotations[slot(e)] = m_grid.Rotation(m_nPosition);

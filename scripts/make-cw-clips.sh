@@ -48,6 +48,8 @@ clip ebook2cw-45wpm "GE OM FB CPY HR" -w 45 -f 600
 clip ebook2cw-8wpm "5 EH 4 SIS" -w 8 -f 658
 # Fast, and opening on runs of dots, which near the noise floor once read as a third the speed.
 clip ebook2cw-40wpm "66 GOOD BEAM RST CLOSED 123 8977 BUG" -w 40 -f 798
+# Fast, and opening on runs of dashes, which near the noise floor once read at half the speed.
+clip ebook2cw-40wpm-dashes "1906 TODAY WORK SP8NBQ PA7Z" -w 40 -f 558
 # Farnsworth: characters at 25 WPM, gaps at 12.
 clip ebook2cw-farnsworth "CQ CQ DE K1ABC K" -w 25 -e 12 -f 700
 # Long edges (15 ms at 11025 Hz) and a lossy low-rate MP3 at 16 kbit/s.

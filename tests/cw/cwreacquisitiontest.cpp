@@ -6,6 +6,7 @@
 
 #include "tools/cwdemodulator/cwdemodulator.h"
 #include "tools/cwdemodulator/cwsynthesizer.h"
+#include "tools/cwdemodulator/losttimingwatch.h"
 #include "tools/cwdemodulator/reacquisition.h"
 #include "tools/cwdemodulator/speedacquisition.h"
 #include "tools/cwdemodulator/symbolqueue.h"
@@ -14,6 +15,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -55,6 +57,36 @@ TEST(CwSymbolQueue, HeldSymbolsWaitForTheirReleaseOrMakeWayForANewReading)
     queue.Push(morse::SYMBOL_DOT, 450);
     queue.Release();
     EXPECT_EQ(taken(), (Taken{{morse::SYMBOL_DOT, 500}}));
+}
+
+TEST(CwLostTimingWatch, DashesFarTooLongOrMarksNearlyAllDotsLoseTheTiming)
+{
+    cw::LostTimingWatch watch;
+    // '.' a dot, '-' a dash, '+' a dash far too long.
+    auto send = [&watch](const std::string& marks) {
+        for (char mark : marks) {
+            if (mark == '+')
+                watch.OnSymbol(morse::SYMBOL_DASH_TOO_LONG, 0);
+            watch.OnSymbol(mark == '.' ? morse::SYMBOL_DOT : morse::SYMBOL_DASH, 0);
+        }
+    };
+    // The speed fell: three dashes far too long among the last eight marks.
+    send("+.-+...");
+    EXPECT_FALSE(watch.Lost());
+    send("+");
+    EXPECT_TRUE(watch.Lost());
+
+    // Read far too slow, the dashes come out as dots: a dash or none among the last 24 marks.
+    // Fewer marks than that tell nothing yet, and two dashes are text (5 H 5 S).
+    watch.Reset();
+    send(std::string(23, '.'));
+    EXPECT_FALSE(watch.Lost());
+    send(".");
+    EXPECT_TRUE(watch.Lost());
+    send("-");
+    EXPECT_TRUE(watch.Lost());
+    send("-");
+    EXPECT_FALSE(watch.Lost());
 }
 
 TEST(CwReacquisition, AFreshReadingIsReadAgainFromItsStartAndAProvenOneFromItsLastSeconds)

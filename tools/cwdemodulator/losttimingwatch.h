@@ -4,10 +4,11 @@
 
 namespace cw {
 
-/// Tells when the speed changed beyond what the tracking follows. The envelope tracker reads
-/// marks at the tracked element length: when the speed drops far below it (35 WPM, then 8 WPM
-/// within a line), its dashes come out far too long again and again. Listens to the envelope
-/// tracker's codes.
+/// Tells when the speed changed beyond what the tracking follows, or was read wrong. The
+/// envelope tracker reads marks at the tracked element length: when the speed drops far below
+/// it (35 WPM, then 8 WPM within a line), its dashes come out far too long again and again;
+/// when the speed is far above it (a 40 WPM text opening on 1906 read at 17 WPM), nearly every
+/// mark comes out a dot. Listens to the envelope tracker's codes.
 ///
 /// Life: Reset() at the start of each transmission, then the tracker's codes; Lost() speaks
 /// for the marks so far.
@@ -23,6 +24,8 @@ public:
 private:
     bool m_bTooLongPending = false; ///< the tracker's next dash is far too long
     unsigned m_uTooLongMarks = 0;   ///< a bit per recent mark, newest lowest: too long
+    unsigned m_uDashMarks = 0;      ///< a bit per recent mark, newest lowest: a dash
+    unsigned m_uMarksSeen = 0;      ///< marks since Reset(), up to the number watched
     bool m_bLost = false;
 };
 

@@ -6,6 +6,9 @@
 #                                                      "<<" where it changed; exit 1 if any did
 #   bench/cw/cer-tables.sh pool OUTDIR                 each row of the tables run on several
 #                                                      seeds (NAME-sSEED), its CER over them all
+#   bench/cw/cer-tables.sh fade-bound OUTDIR           from the steady table: the CER of the
+#                                                      fade rows if each moment of a fade read
+#                                                      as a steady tone at its SNR does
 #
 # SETs (all when none is named):
 #   floor-ours floor-ebook   noise floor, 12-40 WPM, -12 to -4 dB, 10 texts
@@ -20,6 +23,8 @@
 #   cells-ebook cells-ours    -6 dB/40 WPM and -10 dB/20 WPM, seeds 1-20 (1-3 to tune on, 4-20
 #                            held out), 20 texts: a character is 0.1-0.2 % of a seed's cell, so
 #                            these goals are judged on all 400 texts (see pool)
+#   steady                   a steady tone at 15/25/35 WPM from -16 to +6 dB, 20 texts: what
+#                            fade-bound reads
 # A change that improves one table and worsens another is not progress: compare them all.
 set -euo pipefail
 
@@ -85,6 +90,9 @@ run_set() { # cer, outdir, set
             table "$set-s$seed" "${six[@]}" --seed $seed --impairment agc,crashes
         done
         ;;
+    steady)
+        table "$set" --wpm 15,25,35 --snr-min -16 --snr-max 6 --jitter 0 --texts 20
+        ;;
     sweep-ebook | sweep-ours)
         local generator=ours
         [[ $set == sweep-ebook ]] && generator=ebook2cw
@@ -115,7 +123,7 @@ run() { # build, outdir, sets...
     [[ -x $cer ]] || { echo "cer-tables: $cer is not built" >&2; exit 2; }
     local sets=("$@")
     [[ ${#sets[@]} -gt 0 ]] || sets=(floor-ours floor-ebook imp-ours imp-ebook fade fade-mean
-        fade-ebook fade-clean agc sweep-ebook sweep-ours cells-ebook cells-ours)
+        fade-ebook fade-clean agc sweep-ebook sweep-ours cells-ebook cells-ours steady)
     mkdir -p "$out"
     failed=0
     for set in "${sets[@]}"; do
@@ -184,9 +192,48 @@ pool() { # outdir
         END { flush() }'
 }
 
+fade_bound() { # outdir
+    [[ $# -eq 1 ]] || usage
+    local table=$1/steady.tsv
+    [[ -f $table ]] || { echo "cer-tables: no steady table in $1 (run the set steady)" >&2; exit 2; }
+    # The fade rows' tones: a raised cosine in amplitude from the peak down to -20 dB, whose
+    # SNR at any moment is the peak's plus 20 log10 of the amplitude. A decoder that read each
+    # moment as well as it reads a steady tone at that SNR would miss, over a period, the mean
+    # of the steady CER over those SNRs (linear between the SNRs measured, everything below
+    # the lowest). Also: how much better than the steady table the floor must be for 2 %.
+    tail -n +2 "$table" | sort -t$'\t' -k2,2n -k3,3n | awk -F'\t' '
+        { if ($2 != wpm) { wpm = $2; speeds[++nspeeds] = wpm; n[wpm] = 0 }
+          k = ++n[wpm]; snr[wpm, k] = $3; cer[wpm, k] = $5 }
+        function steady(w, s,   k) {
+            if (s <= snr[w, 1]) return s < snr[w, 1] ? 1 : cer[w, 1]
+            for (k = 2; k <= n[w]; k++)
+                if (s <= snr[w, k])
+                    return cer[w, k - 1] + (cer[w, k] - cer[w, k - 1]) * (s - snr[w, k - 1]) / (snr[w, k] - snr[w, k - 1])
+            return cer[w, n[w]]
+        }
+        function faded(w, peak,   i, sum, amplitude, steps) {
+            steps = 2000
+            for (i = 0; i < steps; i++) {
+                amplitude = 1 - 0.9 * (0.5 - 0.5 * cos(2 * 3.14159265358979 * i / steps))
+                sum += steady(w, peak + 20 * log(amplitude) / log(10))
+            }
+            return sum / steps
+        }
+        END {
+            # The mean power of that fade is 3.94 dB under its peak.
+            for (i = 1; i <= nspeeds; i++) {
+                w = speeds[i]
+                for (gain = 0; gain <= 10 && faded(w, 6 + gain) > 0.02; gain += 0.25) {}
+                printf "%3s WPM, fade 20 dB: +6 dB at the peak %5.2f %%, +6 dB mean power %5.2f %%; 2 %% at the peak needs a floor %s dB better\n",
+                       w, 100 * faded(w, 6), 100 * faded(w, 9.94), (gain > 10 ? "over 10" : sprintf("%.2f", gain))
+            }
+        }'
+}
+
 case ${1:-} in
 run) shift; run "$@" ;;
 compare) shift; compare "$@" ;;
 pool) shift; pool "$@" ;;
+fade-bound) shift; fade_bound "$@" ;;
 *) usage ;;
 esac

@@ -27,6 +27,7 @@
 #include "tools/cwdemodulator/realtapfilter.h"
 #include "tools/cwdemodulator/restartgridphase.h"
 #include "tools/cwdemodulator/segmentlengthpriors.h"
+#include "tools/cwdemodulator/unheardmarkwatch.h"
 #include "tools/morsedsp/dspconstants.h"
 #include "tools/morsedsp/ringbuffer.h"
 #include "tools/morsedsp/slidingrun.h"
@@ -1540,7 +1541,7 @@ std::vector<float> weighedOverTone(Tone tone, Tracked tracked, Classified classi
     cw::CwSegmenter segmenter;
     const float sigma = 0.01f;
     segmenter.Reset(0, sigma * sigma);
-    cw::LevelFollower follower(segmenter, 1000.0);
+    cw::LevelFollower follower(segmenter, 1000.0, UNIT / 2);
     std::mt19937 generator(5);
     std::normal_distribution<float> noise(0.0f, sigma);
     cw::LevelFollower::Moment now;
@@ -2130,6 +2131,35 @@ TEST(CwLevelSwing, ReadsEveryStepAndForgetsWhatLeftTheSpan)
         watch.Push(1.0f);
     EXPECT_EQ(watch.Highest(), 1.0f);
     EXPECT_EQ(watch.Lowest(), 1.0f);
+}
+
+TEST(CwUnheardMark, OnlyAnEnvelopeClearOfTheNoiseDeepInsideAKeyUpRunIsAMarkUnheard)
+{
+    // Envelopes 10 samples long: the key-up run's samples count from 20 after the key went up
+    // to 20 before it goes down again; the envelope must reach 1 there.
+    constexpr int LENGTH = 10;
+    auto heard = [](const std::vector<std::pair<float, bool>>& run) {
+        cw::UnheardMarkWatch watch(LENGTH);
+        for (const auto& [envelope, keyDown] : run)
+            watch.Push(envelope, keyDown, 1.0f);
+        return watch.Heard();
+    };
+    // A gap of 60 samples: the marks' edges on both sides, as strong as they come, lie within
+    // two envelopes of them and do not count, nor does the middle under the level asked.
+    std::vector<std::pair<float, bool>> run(30, {5.0f, true});
+    for (int i = 0; i < 6 * LENGTH; ++i)
+        run.push_back({i < 2 * LENGTH || i >= 4 * LENGTH ? 5.0f : 0.9f, false});
+    run.insert(run.end(), 30, {5.0f, true});
+    EXPECT_FALSE(heard(run));
+    // A bump of 1 in the middle of a longer run is a mark unheard, but not where the tracker's
+    // key goes down before it is two envelopes past.
+    std::vector<std::pair<float, bool>> longer(30, {5.0f, true});
+    for (int i = 0; i < 6 * LENGTH; ++i)
+        longer.push_back({i == 3 * LENGTH ? 1.0f : 0.1f, false});
+    EXPECT_TRUE(heard(longer));
+    longer.resize(30 + 4 * LENGTH + 1);
+    longer.push_back({5.0f, true});
+    EXPECT_FALSE(heard(longer));
 }
 
 TEST(DspRingBuffer, KeepsTheLatestValuesByAgeWhateverTheOperations)

@@ -326,7 +326,8 @@ void CwDemodulator::Private::startTracking(const CwSpeedEstimator::Result& resul
     const bool coherent = m_coherence.IsCoherent();
     m_pTracker->Start(result.dUnit, result.fMarkLevel, coherent ? 0.0f : result.fSpaceLevel,
                       filtered, coherent);
-    m_pFollower = std::make_unique<LevelFollower>(m_pDecisions->Segmenter(), m_dBasebandRate);
+    m_pFollower = std::make_unique<LevelFollower>(m_pDecisions->Segmenter(), m_dBasebandRate,
+                                                  m_pEnvelope->Length());
     m_pDecisions->Start(filtered - m_pLocalPhase->Delay(), m_fNoiseVariance, result.dUnit,
                         result.fMarkLevel, filtered, m_pAcquisition->CharacterGaps());
     if (!coherent && m_pCarrier->HasRestartGrid())
@@ -381,10 +382,11 @@ void CwDemodulator::Private::track(std::complex<float> sample)
         m_pCarrier->Update(average);
     else if (!m_pCarrier->HasRestartGrid())
         m_pCarrier->FollowFrequency(average);
-    const LevelFollower::Moment now = levelMoment();
+    LevelFollower::Moment now = levelMoment();
+    now.fEnvelope = std::sqrt(std::norm(average));
+    now.bTrackerKeyDown = m_pTracker->IsKeyDown() || m_pTracker->HasPendingEdge();
     m_pFollower->Watch(now);
-    m_pFollower->Push(segmenterInput(),
-                      m_pFollower->IsFollowing() ? std::sqrt(std::norm(average)) : 0.0f, now);
+    m_pFollower->Push(segmenterInput(), m_pFollower->IsFollowing() ? now.fEnvelope : 0.0f, now);
     m_pDecisions->Drain(isLevelFollowed(), m_leakage);
     const double unit = m_pDecisions->Unit();
     m_dTrackedUnit = unit;

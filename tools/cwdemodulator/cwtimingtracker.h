@@ -80,6 +80,8 @@ public:
     double Unit() const { return m_dUnit; }
     /// A mark is in progress (confirmed).
     bool IsKeyDown() const { return m_bOn; }
+    /// The envelope crossed the threshold, and the edge waits to be confirmed.
+    bool HasPendingEdge() const { return m_threshold.HasPendingEdge(); }
     float MarkLevel() const { return m_threshold.MarkLevel(); }
     float SpaceLevel() const { return m_threshold.SpaceLevel(); }
     qint64 Position() const { return m_nPosition; }

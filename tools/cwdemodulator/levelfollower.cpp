@@ -90,6 +90,9 @@ constexpr float FOLLOWED_SWING_FACTOR = 4.0f;
 /// And only where its highest stands this far over the noise (power over an element): near the
 /// noise floor the level followed swings that far by itself (ebook2cw at -6 dB, 40 WPM: 118).
 constexpr float FOLLOWED_CLEAR_OVER_NOISE = 150.0f;
+/// A mark the tracker took for silence tells a level that moves where its envelope stands
+/// this far over the noise (power over an element).
+constexpr float UNHEARD_CLEAR_OVER_NOISE = 100.0f;
 constexpr double SWING_STEP_SEC = 0.05; ///< a swinging level is read this often
 constexpr double SWING_SPAN_SEC = 2.0;  ///< over this span
 
@@ -102,9 +105,9 @@ std::unique_ptr<LevelSwingWatch> swingWatch(double dSampleRate)
 
 } // namespace
 
-LevelFollower::LevelFollower(CwSegmenter& segmenter, double dSampleRate)
+LevelFollower::LevelFollower(CwSegmenter& segmenter, double dSampleRate, int nEnvelopeLength)
     : m_segmenter(segmenter), m_dSampleRate(dSampleRate), m_pSwing(swingWatch(dSampleRate)),
-      m_slowFadeLevel(SLOW_FADE_SMOOTHING_SEC * dSampleRate)
+      m_unheard(nEnvelopeLength), m_slowFadeLevel(SLOW_FADE_SMOOTHING_SEC * dSampleRate)
 {
 }
 
@@ -121,6 +124,18 @@ void LevelFollower::Watch(const Moment& now)
     // tracker's level wanders by itself), and not come from a stronger neighbour's leakage.
     if (m_bKnownToMove)
         return;
+    // Marks far over the noise that the tracker takes for silence fell under the threshold of
+    // the level it learned: the level moves (a slow fade's first bottom, before the tracker's
+    // level swung).
+    m_unheard.Push(now.fEnvelope, now.bTrackerKeyDown,
+                   std::sqrt(UNHEARD_CLEAR_OVER_NOISE * m_segmenter.NoiseVariance() /
+                             float(now.nEnvelopeLength)));
+    if (m_unheard.Heard() && clearToFollow(now.fTrackedLevel, now)) {
+        if (!m_pLevel)
+            startFollowing(now);
+        knowToMove();
+        return;
+    }
     // Once followed, the level followed tells too; where the blanker cut into the samples, a
     // swing is as likely a receiver's gain, which the tracker's level is left to tell.
     if (m_pLevel && !m_bBlankerCut && m_pFollowedSwing->Push(m_pLevel->Level()) &&

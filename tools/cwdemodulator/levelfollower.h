@@ -2,6 +2,7 @@
 
 #include "tools/cwdemodulator/fadefit.h"
 #include "tools/cwdemodulator/leveltrend.h"
+#include "tools/cwdemodulator/unheardmarkwatch.h"
 #include "tools/morsedsp/ringbuffer.h"
 
 #include <complex>
@@ -43,15 +44,20 @@ public:
         double dUnit = 0.0;           ///< the element length, in samples
         int nEnvelopeLength = 1;      ///< samples the matched filter averages
         bool bNeighbourHeard = false; ///< a stronger neighbour keyed outside the channel of late
+        float fEnvelope = 0.0f;       ///< the matched filter's magnitude
+        bool bTrackerKeyDown =
+            false; ///< the tracker's key is down, or an edge waits to be confirmed
     };
 
-    /// @p segmenter receives the samples; @p dSampleRate is the baseband rate.
-    LevelFollower(CwSegmenter& segmenter, double dSampleRate);
+    /// @p segmenter receives the samples; @p dSampleRate is the baseband rate, and the matched
+    /// filter averages @p nEnvelopeLength samples.
+    LevelFollower(CwSegmenter& segmenter, double dSampleRate, int nEnvelopeLength);
     ~LevelFollower();
 
     // Reception
-    /// Watches the tracker's level, and starts following once it swung; a larger swing shows
-    /// a level that moves, followed then as from the start.
+    /// Watches the tracker's level, and starts following once it swung; a larger swing, or a
+    /// mark clear of the noise that the tracker took for silence, shows a level that moves,
+    /// followed then as from the start.
     void Watch(const Moment& now);
     /// Starts following at once: the acquisition saw the level move in the seconds it held.
     /// @p fittedFadePeaks: the held marks' peaks a fade was fitted to, at held sample
@@ -95,6 +101,7 @@ private:
     CwSegmenter& m_segmenter;
     double m_dSampleRate;
     std::unique_ptr<LevelSwingWatch> m_pSwing;
+    UnheardMarkWatch m_unheard; ///< marks clear of the noise under the tracker's threshold
     /// The level followed, watched the same way once it is followed.
     std::unique_ptr<LevelSwingWatch> m_pFollowedSwing;
     /// Made once the level swung; until then the samples go to the segmenter as they come.

@@ -45,8 +45,7 @@ public:
         int nEnvelopeLength = 1;      ///< samples the matched filter averages
         bool bNeighbourHeard = false; ///< a stronger neighbour keyed outside the channel of late
         float fEnvelope = 0.0f;       ///< the matched filter's magnitude
-        bool bTrackerKeyDown =
-            false; ///< the tracker's key is down, or an edge waits to be confirmed
+        bool bTrackerKeyDown = false; ///< the tracker's key is down, or an edge is pending
     };
 
     /// @p segmenter receives the samples; @p dSampleRate is the baseband rate, and the matched

@@ -7,9 +7,9 @@ namespace cw {
 /// Tells when the channel held a mark the envelope tracker did not hear: the matched filter's
 /// envelope clear of the noise inside one of the tracker's key-up runs, two envelope lengths
 /// away from the marks on either side (whose edges the channel filter and the matched filter
-/// spread). At the start of a deep fade
-/// the tracker keeps the threshold of the level it learned, and the marks that fall under it
-/// are silence to it while they still stand far over the noise.
+/// spread). At the start of a deep fade the tracker keeps the threshold of the level it
+/// learned, and the marks that fall under it are silence to it while they still stand far
+/// over the noise.
 ///
 /// Life: create per transmission, Push() per sample; Heard() speaks for the samples so far.
 class UnheardMarkWatch

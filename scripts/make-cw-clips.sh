@@ -63,4 +63,6 @@ clip ebook2cw-fade-2hz "154 AND JA5XH LATER QSL 61" -w 25 -f 587 -- tremolo 2 90
 clip ebook2cw-fade-0.1hz "VE1XH 890 ZL6ST 91 DIRECT 4116 FER HOME QSL" -w 25 -f 616 -- tremolo 0.1 90
 # A slow fade's first bottom, clean: the tracker's threshold stays at the peak's level.
 clip ebook2cw-fade-0.1hz-15wpm "EVENING F8B 3 EA0PUQ" -w 15 -f 910 -- tremolo 0.1 90
+# And one whose first seconds' few peaks fit a fast fade by chance.
+clip ebook2cw-fade-0.1hz-sparse-peaks "OPEN K0II LATER 0210" -w 15 -f 597 -- tremolo 0.1 90
 ls -l "$out"

@@ -56,7 +56,8 @@ class CwEbook2cwClip : public testing::TestWithParam<Clip>
 
 /// The clips faded by sox, decoded on their own (FadingClipsAreReadCleanAndWithNoise).
 const char* const FADING_CLIPS[] = {"ebook2cw-fade-2hz", "ebook2cw-fade-0.1hz",
-                                    "ebook2cw-fade-0.1hz-15wpm"};
+                                    "ebook2cw-fade-0.1hz-15wpm",
+                                    "ebook2cw-fade-0.1hz-sparse-peaks"};
 
 } // namespace
 

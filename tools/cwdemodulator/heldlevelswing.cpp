@@ -54,6 +54,12 @@ constexpr float SLOW_FIT_SHARE = 0.95f;
 /// a period); ebook2cw's Farnsworth spacing stayed under 0.66 within that period.
 constexpr float FAST_FIT_SHARE = 0.75f;
 constexpr double FAST_PEAKS_PER_PERIOD = 2.0;
+/// Any fast fit needs more peaks a period than one: with about one, its period is one alias of
+/// many, and a slow fade's first seconds fitted 0.3 s explaining 0.93 of their spread with 1.1
+/// (0.1 Hz, clean: the level weighed then swung every few tenths of a second while the tone
+/// fell slowly, and K read EA). Fades of 2 Hz at 15 WPM that needed their fit held 1.45 and
+/// more; at two a period they were lost (15 WPM, 3.94 -> 7.39 % on ebook2cw's at the peak).
+constexpr double ALIAS_PEAKS_PER_PERIOD = 1.3;
 
 std::vector<float> matchedEnvelope(const std::vector<std::complex<float>>& inPhase, int nLength)
 {
@@ -114,8 +120,9 @@ HeldLevelSwing::HeldLevelSwing(const std::vector<std::complex<float>>& inPhase, 
     const std::int64_t period = fit.Period();
     const bool fast =
         period > 0 && period <= std::llround(LocalMarkLevel::FAST_PERIOD_SEC * dSampleRate);
-    const bool dense =
-        double(fitted.size()) * double(period) >= FAST_PEAKS_PER_PERIOD * double(fit.Span());
+    const double peaksPerPeriod =
+        fit.Span() > 0 ? double(fitted.size()) * double(period) / double(fit.Span()) : 0.0;
+    const bool dense = peaksPerPeriod >= FAST_PEAKS_PER_PERIOD;
     const bool slowButClear =
         period > 0 &&
         period <= std::llround(LocalMarkLevel::FIT_AMPLITUDE_LONGEST_SEC * dSampleRate) &&
@@ -123,7 +130,7 @@ HeldLevelSwing::HeldLevelSwing(const std::vector<std::complex<float>>& inPhase, 
     m_bSwung =
         slowButClear ||
         (period > 0 && period <= std::llround(LocalMarkLevel::FIT_FAST_PERIOD_SEC * dSampleRate) &&
-         fit.Span() >= FIT_PERIODS * period &&
+         fit.Span() >= FIT_PERIODS * period && peaksPerPeriod >= ALIAS_PEAKS_PER_PERIOD &&
          (fit.Strength() >= FIT_SHARE || (fast && dense && fit.Strength() >= FAST_FIT_SHARE)));
     if (m_bSwung) {
         // The follower's fit starts from them, and its amplitude weighs the first seconds

@@ -30,9 +30,9 @@ public:
     void Reset(float fVariance);
     /// A quadrature sample of the block being gathered.
     void AddQuadrature(float fQuadrature);
-    /// The block of @p nSamples samples is complete: its quadrature samples, if any, update the
-    /// variance.
-    void CloseBlock(int nSamples, Content content = Content::Gap);
+    /// The block of @p nSamples samples, holding @p content, is complete: its quadrature
+    /// samples, if any, update the variance.
+    void CloseBlock(int nSamples, Content content);
     /// The variance per sample.
     float Variance() const;
 

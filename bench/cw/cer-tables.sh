@@ -6,9 +6,10 @@
 #                                                      "<<" where it changed; exit 1 if any did
 #   bench/cw/cer-tables.sh pool OUTDIR                 each row of the tables run on several
 #                                                      seeds (NAME-sSEED), its CER over them all
-#   bench/cw/cer-tables.sh fade-bound OUTDIR           from the steady table: the CER of the
-#                                                      fade rows if each moment of a fade read
-#                                                      as a steady tone at its SNR does
+#   bench/cw/cer-tables.sh fade-bound OUTDIR [TABLE]   from the steady table (or TABLE, say
+#                                                      steady-ebook): the CER of the fade rows
+#                                                      if each moment of a fade read as a
+#                                                      steady tone at its SNR does
 #
 # SETs (all when none is named):
 #   floor-ours floor-ebook   noise floor, 12-40 WPM, -12 to -4 dB, 10 texts
@@ -23,13 +24,13 @@
 #   cells-ebook cells-ours    -6 dB/40 WPM and -10 dB/20 WPM, seeds 1-20 (1-3 to tune on, 4-20
 #                            held out), 20 texts: a character is 0.1-0.2 % of a seed's cell, so
 #                            these goals are judged on all 400 texts (see pool)
-#   steady                   a steady tone at 15/25/35 WPM from -16 to +6 dB, 20 texts: what
-#                            fade-bound reads
+#   steady steady-ebook      a steady tone at 15/25/35 WPM from -16 to +6 dB, 20 texts, ours
+#                            and ebook2cw's: what fade-bound reads
 # A change that improves one table and worsens another is not progress: compare them all.
 set -euo pipefail
 
 usage() {
-    sed -n '4,8p' "$0" | sed 's/^# \{0,1\}//' >&2
+    sed -n '4,12p' "$0" | sed 's/^# \{0,1\}//' >&2
     exit 2
 }
 
@@ -90,8 +91,11 @@ run_set() { # cer, outdir, set
             table "$set-s$seed" "${six[@]}" --seed $seed --impairment agc,crashes
         done
         ;;
-    steady)
-        table "$set" --wpm 15,25,35 --snr-min -16 --snr-max 6 --jitter 0 --texts 20
+    steady | steady-ebook)
+        local generator=ours
+        [[ $set == steady-ebook ]] && generator=ebook2cw
+        table "$set" --generator $generator --wpm 15,25,35 --snr-min -16 --snr-max 6 --jitter 0 \
+            --texts 20
         ;;
     sweep-ebook | sweep-ours)
         local generator=ours
@@ -123,7 +127,8 @@ run() { # build, outdir, sets...
     [[ -x $cer ]] || { echo "cer-tables: $cer is not built" >&2; exit 2; }
     local sets=("$@")
     [[ ${#sets[@]} -gt 0 ]] || sets=(floor-ours floor-ebook imp-ours imp-ebook fade fade-mean
-        fade-ebook fade-clean agc sweep-ebook sweep-ours cells-ebook cells-ours steady)
+        fade-ebook fade-clean agc sweep-ebook sweep-ours cells-ebook cells-ours steady
+        steady-ebook)
     mkdir -p "$out"
     failed=0
     for set in "${sets[@]}"; do
@@ -192,10 +197,11 @@ pool() { # outdir
         END { flush() }'
 }
 
-fade_bound() { # outdir
-    [[ $# -eq 1 ]] || usage
-    local table=$1/steady.tsv
-    [[ -f $table ]] || { echo "cer-tables: no steady table in $1 (run the set steady)" >&2; exit 2; }
+fade_bound() { # outdir, table
+    [[ $# -eq 1 || $# -eq 2 ]] || usage
+    local name=${2:-steady}
+    local table=$1/$name.tsv
+    [[ -f $table ]] || { echo "cer-tables: no $name table in $1 (run the set $name)" >&2; exit 2; }
     # The fade rows' tones: a raised cosine in amplitude from the peak down to -20 dB, whose
     # SNR at any moment is the peak's plus 20 log10 of the amplitude. A decoder that read each
     # moment as well as it reads a steady tone at that SNR would miss, over a period, the mean

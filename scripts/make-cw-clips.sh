@@ -18,7 +18,8 @@ trap 'rm -rf "$work"' EXIT
 mkdir -p "$out"
 
 # clip NAME TEXT EBOOK2CW-OPTIONS... [-- SOX-EFFECTS...]: MP3 from ebook2cw at 11025 Hz, then
-# sox to 8 kHz FLAC with the effects given.
+# sox to 8 kHz FLAC with the effects given, after the conversion (sox would put them before
+# the rate conversion it adds, where its tremolo came out 3 dB under the recording's level).
 clip() {
     local name=$1 text=$2
     shift 2
@@ -28,7 +29,7 @@ clip() {
         shift
     done
     [ $# -gt 0 ] && shift
-    effects=("$@")
+    [ $# -gt 0 ] && effects=(rate 8000 "$@")
     # An empty separator keeps ebook2cw from splitting chapters and numbering the file.
     (cd "$work" && printf '%s\n' "$text" | ebook2cw -c "" -p -o "$name" "${options[@]}" \
         >/dev/null 2>&1)

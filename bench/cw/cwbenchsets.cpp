@@ -93,7 +93,10 @@ QString randomText(std::mt19937& generator, int nTokens)
     return tokens.join(QLatin1Char(' '));
 }
 
-double keyedTonePower(const std::vector<float>& samples, int nRate)
+namespace {
+
+/// The mean power of each 5 ms stretch of @p samples.
+std::vector<double> stretchPowers(const std::vector<float>& samples, int nRate)
 {
     const size_t stretch = std::max<size_t>(1, size_t(nRate / 200));
     std::vector<double> powers;
@@ -103,6 +106,20 @@ double keyedTonePower(const std::vector<float>& samples, int nRate)
             sum += double(samples[i]) * double(samples[i]);
         powers.push_back(sum / double(stretch));
     }
+    return powers;
+}
+
+} // namespace
+
+double loudestStretchPower(const std::vector<float>& samples, int nRate)
+{
+    const std::vector<double> powers = stretchPowers(samples, nRate);
+    return powers.empty() ? 0.0 : *std::max_element(powers.begin(), powers.end());
+}
+
+double keyedTonePower(const std::vector<float>& samples, int nRate)
+{
+    std::vector<double> powers = stretchPowers(samples, nRate);
     if (powers.empty())
         return 0.0;
     const double loudest = *std::max_element(powers.begin(), powers.end());
@@ -162,12 +179,18 @@ std::vector<float> renderEbook2cw(const QString& text, double dWpm, double dPitc
         return {};
     const QString source = dir.filePath(made.first());
     const QString wav = dir.filePath(QStringLiteral("ebook2cw-converted.wav"));
+    // sox puts the effects given before the rate conversion it adds for the output, and its
+    // tremolo there came out 3 dB under the recording's level at its peak: the conversion is
+    // asked for first, so that the effects take the recording at our rate.
+    QStringList effects;
+    if (!soxEffects.isEmpty())
+        effects << QStringLiteral("rate") << QString::number(nRate) << soxEffects;
     const int converted = QProcess::execute(
         QStringLiteral("sox"),
         QStringList{QStringLiteral("-V1"), source, QStringLiteral("-r"), QString::number(nRate),
                     QStringLiteral("-e"), QStringLiteral("floating-point"), QStringLiteral("-c"),
                     QStringLiteral("1"), wav} +
-            soxEffects);
+            effects);
     QFile::remove(source);
     std::vector<float> samples;
     if (converted == 0)

@@ -36,6 +36,10 @@
 
 namespace {
 
+/// How far a fade's loudest 5 ms may stay under the recording's: at 2 Hz the marks that meet
+/// a peak are within about 50 ms of it.
+constexpr double FADE_PEAK_LOSS_DB = 1.0;
+
 /// Decodes @p samples with multimon-ng after converting them to its raw 22050 Hz input.
 QString peerDecode(const std::vector<float>& samples, int nRate, double dWpm, QTemporaryDir& dir,
                    int nIndex)
@@ -162,11 +166,21 @@ std::vector<float> renderEbook2cwCase(const Case& c, const QString& text, int nR
     const double power = cwbench::keyedTonePower(samples, nRate);
     if (s.dQsbHz > 0.0) {
         const double depthPercent = 100.0 * (1.0 - std::pow(10.0, -s.dQsbDepthDb / 20.0));
+        const double loudest = cwbench::loudestStretchPower(samples, nRate);
         samples = cwbench::renderEbook2cw(
             text, s.dWpm, s.dPitchHz, nRate, strWorkDir, c.ebook2cwOptions,
             {QStringLiteral("tremolo"), QString::number(s.dQsbHz), QString::number(depthPercent)});
         if (samples.empty())
             return samples;
+        // The fade's peaks meet marks at their own level; a fade that came out weaker would
+        // state an SNR the recording does not have.
+        const double lossDb =
+            10.0 * std::log10(loudest / cwbench::loudestStretchPower(samples, nRate));
+        if (!(lossDb <= FADE_PEAK_LOSS_DB)) {
+            std::fprintf(stderr, "cw_cer: sox's fade came out %.1f dB under the recording\n",
+                         lossDb);
+            return {};
+        }
     }
     cwbench::addNoiseAt(samples, nRate, power, s.dSnrDb, s.uSeed);
     return samples;

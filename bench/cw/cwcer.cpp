@@ -15,8 +15,8 @@
 //
 //   cw_cer [--texts 20] [--snr-min -12] [--snr-max 20] [--snr-step 2] [--wpm 12,20,30,40]
 //          [--wpm-range 8:50] [--jitter 0,20] [--seed 1] [--generator ours|ebook2cw]
-//          [--impairment none] [--qsb-hz 0.5] [--qsb-snr peak|mean] [--peer] [--verbose]
-//          [--keep DIR]
+//          [--ebook2cw-rate 11025] [--impairment none] [--qsb-hz 0.5] [--qsb-snr peak|mean]
+//          [--peer] [--verbose] [--keep DIR]
 // --verbose tells each miss with the pitch and speed found; --keep writes each missed recording
 // into DIR as miss-SEED.wav.
 
@@ -216,6 +216,7 @@ struct Options
     QList<double> jitters;
     QString generatorName;
     bool ebook2cw = false;
+    int ebook2cwRate = 11025; ///< the rate ebook2cw renders at, before sox converts it to ours
     QStringList impairments;
     quint32 seed = 1;
     bool withPeer = false;
@@ -307,6 +308,9 @@ bool readOptions(const QCoreApplication& app, Options& options)
     valued("jitter", "Timing jitter in % of an element, a list (0 for ebook2cw).", "0,20");
     valued("seed", "Seed of the texts, noise and impairments.", "1");
     valued("generator", "ours or ebook2cw.", "ours");
+    valued("ebook2cw-rate",
+           "Sample rate in Hz ebook2cw renders at (its own default); sox converts it to 8000.",
+           "11025");
     valued("impairment",
            "none, weight0.7, weight1.4, rise15, farnsworth, drift, chirp, restart, wander, qsb, "
            "crashes, agc, neighbour, mp3, ogg, or several joined by + (restart+qsb); a "
@@ -332,8 +336,12 @@ bool readOptions(const QCoreApplication& app, Options& options)
     options.texts = parser.value(QStringLiteral("texts")).toInt(&textsOk);
     bool seedOk = false;
     options.seed = parser.value(QStringLiteral("seed")).toUInt(&seedOk);
+    bool rateOk = false;
+    options.ebook2cwRate = parser.value(QStringLiteral("ebook2cw-rate")).toInt(&rateOk);
     if (!textsOk || options.texts < 1 || !seedOk)
         return fail("--texts needs a count of at least 1 and --seed a whole number");
+    if (!rateOk || options.ebook2cwRate < 8000)
+        return fail("--ebook2cw-rate needs a whole number of Hz, at least 8000");
     if (!readNumber(parser, QStringLiteral("snr-min"), options.snrMin) ||
         !readNumber(parser, QStringLiteral("snr-max"), options.snrMax) ||
         !readNumber(parser, QStringLiteral("snr-step"), options.snrStep) ||
@@ -408,6 +416,8 @@ int main(int argc, char* argv[])
                             options.seed + quint32(t) * 1000u + quint32(snr * 10 + 500);
                         settings.dLeadInSec = 0.3 + 0.1 * (t % 5);
                         impair(impairment, c);
+                        c.ebook2cwOptions << QStringLiteral("-s")
+                                          << QString::number(options.ebook2cwRate);
                         if (c.settings.dQsbHz > 0.0) {
                             c.settings.dQsbHz = options.qsbHz;
                             if (options.qsbMeanSnr)

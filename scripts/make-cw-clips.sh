@@ -34,7 +34,7 @@ clip() {
     (cd "$work" && printf '%s\n' "$text" | ebook2cw -c "" -p -o "$name" "${options[@]}" \
         >/dev/null 2>&1)
     local source
-    source=$(ls "$work/$name".* | head -n 1)
+    source=$(find "$work" -maxdepth 1 -name "$name.*" | head -n 1)
     sox -V1 "$source" -r 8000 -b 16 -c 1 "$out/$name.flac" "${effects[@]}"
     printf '%s\n' "$text" >"$out/$name.txt"
 }

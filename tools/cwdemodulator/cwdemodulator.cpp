@@ -370,11 +370,14 @@ void CwDemodulator::Private::track(std::complex<float> sample)
     // The segments are the better record of the timing: the envelope tracker follows the
     // classifier's element length, and marks when the key is down for the carrier loops.
     m_pTracker->SetUnit(m_pDecisions->Unit());
+    // The envelope's magnitude: what the tracker reads of an unsteady tone, and what the level
+    // follower watches of any.
+    const float magnitude = std::sqrt(std::norm(average));
     if (m_coherence.IsCoherent()) {
         m_pTracker->Push(m_pCarrier->Project(average));
         m_coherence.Push(average, coherenceLevels(), *m_pCarrier);
     } else {
-        m_pTracker->Push(std::sqrt(std::norm(average)));
+        m_pTracker->Push(magnitude);
     }
     if (!m_pTracker->IsKeyDown())
         m_pCarrier->KeyUp();
@@ -383,7 +386,7 @@ void CwDemodulator::Private::track(std::complex<float> sample)
     else if (!m_pCarrier->HasRestartGrid())
         m_pCarrier->FollowFrequency(average);
     LevelFollower::Moment now = levelMoment();
-    now.fEnvelope = std::sqrt(std::norm(average));
+    now.fEnvelope = magnitude;
     now.bTrackerKeyDown = m_pTracker->IsKeyDown() || m_pTracker->HasPendingEdge();
     m_pFollower->Watch(now);
     m_pFollower->Push(segmenterInput(), m_pFollower->IsFollowing() ? now.fEnvelope : 0.0f, now);

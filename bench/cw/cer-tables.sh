@@ -30,7 +30,8 @@
 set -euo pipefail
 
 usage() {
-    sed -n '4,12p' "$0" | sed 's/^# \{0,1\}//' >&2
+    # The comment's lines from the first command to the blank one before the sets.
+    sed -n '4,/^#$/p' "$0" | sed '$d; s/^# \{0,1\}//' >&2
     exit 2
 }
 
@@ -44,6 +45,9 @@ run_set() { # cer, outdir, set
             failed=1
         fi
     }
+    # A set named *-ebook reads ebook2cw's recordings, its twin ours.
+    local generator=ours
+    [[ $set == *-ebook ]] && generator=ebook2cw
     # shellcheck disable=SC2054 # the commas separate cw_cer's own lists
     local six=(--snr-min 6 --snr-max 6 --jitter 0 --texts 10 --wpm 15,25,35)
     case $set in
@@ -92,20 +96,14 @@ run_set() { # cer, outdir, set
         done
         ;;
     steady | steady-ebook)
-        local generator=ours
-        [[ $set == steady-ebook ]] && generator=ebook2cw
         table "$set" --generator $generator --wpm 15,25,35 --snr-min -16 --snr-max 6 --jitter 0 \
             --texts 20
         ;;
     sweep-ebook | sweep-ours)
-        local generator=ours
-        [[ $set == sweep-ebook ]] && generator=ebook2cw
         table "$set" --generator $generator --wpm-range 8:50 --snr-min 0 --snr-max 10 \
             --snr-step 10 --jitter 0 --texts 3
         ;;
     cells-ebook | cells-ours)
-        local generator=ours
-        [[ $set == cells-ebook ]] && generator=ebook2cw
         for seed in $(seq 1 20); do
             table "$set-40wpm-6db-s$seed" --generator $generator --seed "$seed" --wpm 40 \
                 --snr-min -6 --snr-max -6 --jitter 0

@@ -148,6 +148,39 @@ void startOnOwnPhase(cw::BlockEvidence& blocks)
     blocks.WeighOnOwnPhase(true);
 }
 
+/// Key-down by unit of @p runs (marks positive, gaps negative, in units) sent @p nRepeats
+/// times.
+std::vector<bool> keyedUnits(const std::vector<int>& runs, int nRepeats)
+{
+    std::vector<bool> units;
+    for (int r = 0; r < nRepeats; ++r)
+        for (int run : runs)
+            units.insert(units.end(), size_t(std::abs(run)), run > 0);
+    return units;
+}
+
+/// "TEST TEST ...": dash, character gap, dot, character gap, three dots, character gap, dash,
+/// word gap.
+std::vector<bool> keyedUnits(int nRepeats)
+{
+    return keyedUnits({3, -3, 1, -3, 1, -1, 1, -1, 1, -3, 3, -7}, nRepeats);
+}
+
+/// The level at @p dAt of a fade from 1 down by @p fDepth (0.9: 20 dB) and back every
+/// @p dPeriod.
+float fading(double dAt, double dPeriod, float fDepth = 0.9f)
+{
+    return 1.0f - fDepth * float(1.0 - std::cos(dsp::TWO_PI * dAt / dPeriod)) / 2.0f;
+}
+
+/// The bits of @p fValue, to compare results to the bit (zeros' signs included).
+std::uint32_t bitsOf(float fValue)
+{
+    std::uint32_t word = 0;
+    std::memcpy(&word, &fValue, sizeof word);
+    return word;
+}
+
 } // namespace
 
 TEST(CwSegmenter, CleanKeyingComesOutSegmentBySegmentAFixedDelayBehindTheInput)
@@ -1072,11 +1105,6 @@ TEST(CwFir, EachOutputIsRoundedInOneFixedOrderOfSums)
     // summed pairwise, their real and imaginary halves, then the remaining samples in turn).
     std::mt19937 generator(11);
     std::uniform_real_distribution<float> uniform(-1.0f, 1.0f);
-    auto bits = [](float fValue) {
-        std::uint32_t word = 0;
-        std::memcpy(&word, &fValue, sizeof word);
-        return word;
-    };
     for (size_t length = 1; length <= 40; ++length) {
         std::vector<float> taps(length);
         for (float& tap : taps)
@@ -1108,8 +1136,8 @@ TEST(CwFir, EachOutputIsRoundedInOneFixedOrderOfSums)
                 im += h[k + 1] * x[k + 1];
             }
             const std::complex<float> got = filter.Apply(input.data());
-            ASSERT_EQ(bits(got.real()), bits(re)) << length << " trial " << trial;
-            ASSERT_EQ(bits(got.imag()), bits(im)) << length << " trial " << trial;
+            ASSERT_EQ(bitsOf(got.real()), bitsOf(re)) << length << " trial " << trial;
+            ASSERT_EQ(bitsOf(got.imag()), bitsOf(im)) << length << " trial " << trial;
         }
     }
 }
@@ -1121,12 +1149,7 @@ TEST(CwSpeed, LevelsSortAsAPlainSortDoesToTheBit)
     std::mt19937 generator(17);
     std::uniform_real_distribution<float> uniform(-1.0f, 1.0f);
     std::uniform_int_distribution<int> exponent(-40, 40);
-    auto bits = [](float fValue) {
-        std::uint32_t word = 0;
-        std::memcpy(&word, &fValue, sizeof word);
-        return word;
-    };
-    auto before = [&bits](float a, float b) {
+    auto before = [](float a, float b) {
         return a < b || (a == b && std::signbit(a) && !std::signbit(b));
     };
     std::vector<std::uint32_t> keys;
@@ -1148,7 +1171,7 @@ TEST(CwSpeed, LevelsSortAsAPlainSortDoesToTheBit)
             cw::sortLevels(values, keys, scratch);
             ASSERT_EQ(values.size(), expected.size());
             for (size_t i = 0; i < length; ++i)
-                ASSERT_EQ(bits(values[i]), bits(expected[i])) << length << " kind " << kind;
+                ASSERT_EQ(bitsOf(values[i]), bitsOf(expected[i])) << length << " kind " << kind;
         }
     }
 }
@@ -1414,28 +1437,6 @@ TEST(CwAgcRecovery, AGainCutForSecondsByCrashAfterCrashIsRaisedToItsEnd)
     for (size_t from = 12000; from < samples.size(); from += 400)
         EXPECT_GT(meanMagnitude(from, 400), 0.3 * before) << "at " << from / rate << " s";
 }
-
-namespace {
-
-/// Key-down by unit of @p runs (marks positive, gaps negative, in units) sent @p nRepeats
-/// times, for the mark level's tests.
-std::vector<bool> keyedUnits(const std::vector<int>& runs, int nRepeats)
-{
-    std::vector<bool> units;
-    for (int r = 0; r < nRepeats; ++r)
-        for (int run : runs)
-            units.insert(units.end(), size_t(std::abs(run)), run > 0);
-    return units;
-}
-
-/// "TEST TEST ...": dash, character gap, dot, character gap, three dots, character gap, dash,
-/// word gap.
-std::vector<bool> keyedUnits(int nRepeats)
-{
-    return keyedUnits({3, -3, 1, -3, 1, -1, 1, -1, 1, -3, 3, -7}, nRepeats);
-}
-
-} // namespace
 
 TEST(CwMarkLevel, FollowsAFadeThroughMarksAndGaps)
 {
@@ -1936,106 +1937,98 @@ TEST(CwFadeFit, PeaksPushedAtOnceFitAsPushedOneByOne)
     expectSame(one, all);
 }
 
-TEST(CwHeldLevelSwing, FitsAFastFadeButNoSteadyToneNorASlowShallowFade)
+namespace {
+
+/// Held in-phase samples of @p units keyed under a fade of @p fDepth every @p dPeriod samples,
+/// each mark's level also scaled by a factor of its own up to @p fScatter either way in the
+/// log, in noise of @p fNoise on either part; the first @p nSamples (0: all the units).
+std::vector<std::complex<float>> heldFading(const std::vector<bool>& units, double dPeriod,
+                                            float fDepth, float fNoise, unsigned seed,
+                                            float fScatter = 0.0f, size_t nSamples = 0)
 {
-    // Held seconds at 500 samples a second, 40 to an element (15 WPM), in noise. Given the
-    // rate, the marks' peaks are also fitted:
-    // a fade of 20 dB at 2 or 1 Hz swings, while the fit finds no fast fade in a steady tone's
-    // peaks nor in a fade of 6 dB at 0.4 Hz.
-    const std::vector<bool> units = keyedUnits(6);
-    const double rate = 500.0;
-    constexpr float NOISE = 0.3f; // per sample
-    auto held = [&](double dPeriodSec, float fDepth) {
-        std::mt19937 generator(3);
-        std::normal_distribution<float> noise(0.0f, NOISE);
-        std::vector<std::complex<float>> samples;
-        for (size_t i = 0; i < units.size() * UNIT; ++i) {
-            const double turn = dsp::TWO_PI * double(i) / (dPeriodSec * rate);
-            const float level = 1.0f - fDepth * float(1.0 - std::cos(turn)) / 2.0f;
-            samples.emplace_back((units[i / UNIT] ? level : 0.0f) + noise(generator),
-                                 noise(generator));
-        }
-        return samples;
-    };
-    auto swung = [&](double dPeriodSec, float fDepth, double dRate) {
-        return cw::HeldLevelSwing(held(dPeriodSec, fDepth), UNIT, NOISE * NOISE, dRate).Swung();
-    };
-    EXPECT_TRUE(swung(0.5, 0.9f, rate));
-    // Such a swing hands on the peaks it fitted, at 1 Hz too (past the fast period of the
-    // follower's turns); none without the rate (nothing fitted).
-    const cw::HeldLevelSwing fitted(held(0.5, 0.9f), UNIT, NOISE * NOISE, rate);
-    EXPECT_GE(fitted.FittedFadePeaks().size(), size_t(6));
-    EXPECT_TRUE(cw::HeldLevelSwing(held(0.5, 0.9f), UNIT, NOISE * NOISE).FittedFadePeaks().empty());
-    EXPECT_TRUE(swung(1.0, 0.9f, rate));
-    EXPECT_GE(
-        cw::HeldLevelSwing(held(1.0, 0.9f), UNIT, NOISE * NOISE, rate).FittedFadePeaks().size(),
-        size_t(6));
-    EXPECT_FALSE(swung(0.5, 0.0f, rate));
-    EXPECT_FALSE(swung(2.5, 0.5f, rate));
-    EXPECT_FALSE(swung(0.5, 0.0f, 0.0));
+    std::mt19937 generator(seed);
+    std::normal_distribution<float> noise(0.0f, fNoise);
+    std::uniform_real_distribution<float> scatter(-fScatter, fScatter);
+    std::vector<std::complex<float>> samples;
+    float markFactor = 1.0f;
+    for (size_t i = 0; i < (nSamples > 0 ? nSamples : units.size() * UNIT); ++i) {
+        const bool markStarts =
+            i % UNIT == 0 && units[i / UNIT] && (i == 0 || !units[i / UNIT - 1]);
+        if (fScatter > 0.0f && markStarts)
+            markFactor = std::exp(scatter(generator));
+        const float level = markFactor * fading(double(i), dPeriod, fDepth);
+        samples.emplace_back((units[i / UNIT] ? level : 0.0f) + noise(generator), noise(generator));
+    }
+    return samples;
 }
 
-TEST(CwHeldLevelSwing, TakesASlowerFadeFromAPeriodAndAHalfWhereItsFitIsClear)
-{
-    // Three seconds held (a transmission that starts at once), fading 20 dB at 0.5 Hz from
-    // its peak: the marks at the bottom drown, too few weak ones are left to tell, and the
-    // fit spans a period and a half of a fade slower than the fast ones. It explains nearly
-    // all of the peaks' spread, and that shows the swing; a steady tone's peaks do not.
-    const double rate = 500.0;
-    constexpr float NOISE = 0.2f;
-    const std::vector<bool> units = keyedUnits(2);
-    auto held = [&](float fDepth) {
-        std::mt19937 generator(1);
-        std::normal_distribution<float> noise(0.0f, NOISE);
-        std::vector<std::complex<float>> samples;
-        for (size_t i = 0; i < size_t(3.0 * rate); ++i) {
-            const double turn = dsp::TWO_PI * double(i) / (2.0 * rate);
-            const float level = 1.0f - fDepth * float(1.0 - std::cos(turn)) / 2.0f;
-            samples.emplace_back((units[i / UNIT] ? level : 0.0f) + noise(generator),
-                                 noise(generator));
-        }
-        return samples;
-    };
-    const cw::HeldLevelSwing fading(held(0.9f), UNIT, NOISE * NOISE, rate);
-    EXPECT_TRUE(fading.Swung());
-    EXPECT_FALSE(fading.FittedFadePeaks().empty());
-    EXPECT_FALSE(cw::HeldLevelSwing(held(0.0f), UNIT, NOISE * NOISE, rate).Swung());
-}
+} // namespace
 
-TEST(CwHeldLevelSwing, TakesARaggedFastFadeWithManyPeaksButNotWithFew)
+TEST(CwHeldLevelSwing, TellsAFadeFromASteadyToneAndHandsOnThePeaksOfAFadeItFitted)
 {
-    // Held seconds at 500 samples a second, 40 to an element, fading 20 dB at 2 Hz, each
-    // mark's level also scattered by its own factor so that the fit explains less of the
-    // peaks' spread than a clean fade's. With dots two a period, the fade is still taken and
-    // its peaks handed on; with one dot a period or so, the same share of a fit is too
-    // little to tell a fast fade from chance.
-    const double rate = 500.0;
-    constexpr float NOISE = 0.05f;
-    // Scattered so, the fit explains 0.84 of the dense peaks' spread and 0.78 of the sparse.
-    constexpr float SCATTER = 0.4f; // of the log level, either way
-    auto held = [&](const std::vector<bool>& units, float fScatter) {
-        std::mt19937 generator(3);
-        std::normal_distribution<float> noise(0.0f, NOISE);
-        std::uniform_real_distribution<float> scatter(-fScatter, fScatter);
-        std::vector<std::complex<float>> samples;
-        float markFactor = 1.0f;
-        for (size_t i = 0; i < units.size() * UNIT; ++i) {
-            if (i % UNIT == 0 && units[i / UNIT] && (i == 0 || !units[i / UNIT - 1]))
-                markFactor = std::exp(scatter(generator));
-            const double turn = dsp::TWO_PI * double(i) / (0.5 * rate);
-            const float level = markFactor * (1.0f - 0.9f * float(1.0 - std::cos(turn)) / 2.0f);
-            samples.emplace_back((units[i / UNIT] ? level : 0.0f) + noise(generator),
-                                 noise(generator));
-        }
-        return samples;
+    // Held seconds at 500 samples a second, 40 to an element (15 WPM). Given the rate, the
+    // marks' peaks are also fitted: a fade the fit finds hands its peaks on, to start the level
+    // follower's fit; without the rate nothing is fitted.
+    constexpr double RATE = 500.0;
+    enum Expect
+    {
+        NO,
+        YES,
+        UNASKED
     };
-    const cw::HeldLevelSwing dense(held(keyedUnits({1, -2}, 70), SCATTER), UNIT, NOISE * NOISE,
-                                   rate);
-    EXPECT_TRUE(dense.Swung());
-    EXPECT_FALSE(dense.FittedFadePeaks().empty());
-    const cw::HeldLevelSwing sparse(held(keyedUnits({1, -6}, 20), SCATTER), UNIT, NOISE * NOISE,
-                                    rate);
-    EXPECT_TRUE(sparse.FittedFadePeaks().empty());
+    struct Case
+    {
+        const char* name;
+        std::vector<bool> units;
+        double dPeriodSec;
+        float fDepth;
+        float fNoise; ///< per sample
+        unsigned seed;
+        double dRate;
+        Expect swung;
+        int nFittedPeaks; ///< at least; 0: none; -1: unasked
+        float fScatter = 0.0f;
+        double dHeldSec = 0.0; ///< 0: the whole keying
+    };
+    const Case cases[] = {
+        {"20 dB at 2 Hz", keyedUnits(6), 0.5, 0.9f, 0.3f, 3, RATE, YES, 6},
+        {"20 dB at 2 Hz, no rate", keyedUnits(6), 0.5, 0.9f, 0.3f, 3, 0.0, UNASKED, 0},
+        // Past the fast period of the follower's turns.
+        {"20 dB at 1 Hz", keyedUnits(6), 1.0, 0.9f, 0.3f, 3, RATE, YES, 6},
+        {"steady", keyedUnits(6), 0.5, 0.0f, 0.3f, 3, RATE, NO, -1},
+        {"6 dB at 0.4 Hz", keyedUnits(6), 2.5, 0.5f, 0.3f, 3, RATE, NO, -1},
+        {"steady, no rate", keyedUnits(6), 0.5, 0.0f, 0.3f, 3, 0.0, NO, -1},
+        {"steady near the noise floor, no rate", keyedUnits(6), 7.2, 0.0f, 1.5f, 3, 0.0, NO, -1},
+        // Twice over the held seconds, told from the levels alone.
+        {"20 dB at 0.14 Hz, no rate", keyedUnits(6), 7.2, 0.9f, 0.1f, 3, 0.0, YES, -1},
+        // Three seconds from the fade's peak (a transmission that starts at once): the marks
+        // at the bottom drown, too few weak ones are left to tell, and the fit spans a period
+        // and a half of a fade slower than the fast ones. It explains nearly all of the
+        // peaks' spread, and that shows the swing.
+        {"20 dB at 0.5 Hz for 3 s", keyedUnits(2), 2.0, 0.9f, 0.2f, 1, RATE, YES, 1, 0.0f, 3.0},
+        {"steady for 3 s", keyedUnits(2), 2.0, 0.0f, 0.2f, 1, RATE, NO, -1, 0.0f, 3.0},
+        // Each mark's level scattered so that the fit explains 0.84 of the spread of the peaks
+        // of dots two a period, 0.78 with one dot a period or so: too little to tell a fast
+        // fade from chance with so few peaks.
+        {"ragged 20 dB at 2 Hz, two dots a period", keyedUnits({1, -2}, 70), 0.5, 0.9f, 0.05f, 3,
+         RATE, YES, 1, 0.4f},
+        {"ragged 20 dB at 2 Hz, a dot a period", keyedUnits({1, -6}, 20), 0.5, 0.9f, 0.05f, 3, RATE,
+         UNASKED, 0, 0.4f},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const cw::HeldLevelSwing swing(heldFading(c.units, c.dPeriodSec * RATE, c.fDepth, c.fNoise,
+                                                  c.seed, c.fScatter, size_t(c.dHeldSec * RATE)),
+                                       UNIT, c.fNoise * c.fNoise, c.dRate);
+        if (c.swung != UNASKED) {
+            EXPECT_EQ(swing.Swung(), c.swung == YES);
+        }
+        if (c.nFittedPeaks == 0) {
+            EXPECT_TRUE(swing.FittedFadePeaks().empty());
+        } else if (c.nFittedPeaks > 0) {
+            EXPECT_GE(swing.FittedFadePeaks().size(), size_t(c.nFittedPeaks));
+        }
+    }
 }
 
 TEST(CwHeldLevelSwing, FitsOnePeakForEveryDotOfAFastFadeThoughTheyFollowAnElementApart)
@@ -2043,51 +2036,15 @@ TEST(CwHeldLevelSwing, FitsOnePeakForEveryDotOfAFastFadeThoughTheyFollowAnElemen
     // Held seconds at 500 samples a second, 40 to an element: runs of five dots an element
     // apart ("H" and a dot) between character gaps, fading 20 dB at 2 Hz in little noise. Each
     // dot is one peak of the matched envelope, the next dot's peak some two elements on.
-    const double rate = 500.0;
     constexpr float NOISE = 0.02f;
-    const std::vector<bool> units = keyedUnits({1, -1, 1, -1, 1, -1, 1, -1, 1, -3}, 12);
-    std::mt19937 generator(6);
-    std::normal_distribution<float> noise(0.0f, NOISE);
-    std::vector<std::complex<float>> samples;
-    for (size_t i = 0; i < units.size() * UNIT; ++i) {
-        const double turn = dsp::TWO_PI * double(i) / (0.5 * rate);
-        const float level = 1.0f - 0.9f * float(1.0 - std::cos(turn)) / 2.0f;
-        samples.emplace_back((units[i / UNIT] ? level : 0.0f) + noise(generator), noise(generator));
-    }
-    const cw::HeldLevelSwing swing(samples, UNIT, NOISE * NOISE, rate);
+    const cw::HeldLevelSwing swing(
+        heldFading(keyedUnits({1, -1, 1, -1, 1, -1, 1, -1, 1, -3}, 12), 250.0, 0.9f, NOISE, 6),
+        UNIT, NOISE * NOISE, 500.0);
     ASSERT_TRUE(swing.Swung());
     const auto& peaks = swing.FittedFadePeaks();
     // Every dot but the first, which tops out before the averaging length is full.
     EXPECT_EQ(peaks.size(), size_t(5 * 12 - 1));
     EXPECT_GT(peaks.front().nAt, 2 * UNIT);
-}
-
-TEST(CwHeldLevelSwing, TellsAFadingToneFromASteadyOne)
-{
-    // Held seconds of keyed in-phase samples: a tone fading by 20 dB twice over them swung; a
-    // steady one, also near the noise floor, did not.
-    const std::vector<bool> units = keyedUnits(6);
-    const size_t total = units.size() * UNIT;
-    struct Case
-    {
-        const char* name;
-        float fDepth; ///< of the fade, as a share of the peak
-        float fNoise; ///< standard deviation per sample
-        bool bSwung;
-    };
-    for (const Case& c : {Case{"steady", 0.0f, 0.1f, false}, Case{"fading", 0.9f, 0.1f, true},
-                          Case{"steady, near the noise floor", 0.0f, 1.5f, false}}) {
-        std::mt19937 generator(3);
-        std::normal_distribution<float> noise(0.0f, c.fNoise);
-        std::vector<std::complex<float>> held;
-        for (size_t i = 0; i < total; ++i) {
-            const double turn = 2.0 * dsp::PI * 2.0 * double(i) / double(total);
-            const float level = 1.0f - c.fDepth * float(1.0 - std::cos(turn)) / 2.0f;
-            held.emplace_back((units[i / UNIT] ? level : 0.0f) + noise(generator),
-                              noise(generator));
-        }
-        EXPECT_EQ(cw::HeldLevelSwing(held, UNIT, c.fNoise * c.fNoise).Swung(), c.bSwung) << c.name;
-    }
 }
 
 TEST(CwLevelTrend, SmoothsJitterAndFollowsASteadyFadeOnTime)

@@ -1438,19 +1438,55 @@ TEST(CwAgcRecovery, AGainCutForSecondsByCrashAfterCrashIsRaisedToItsEnd)
         EXPECT_GT(meanMagnitude(from, 400), 0.3 * before) << "at " << from / rate << " s";
 }
 
-TEST(CwMarkLevel, FollowsAFadeThroughMarksAndGaps)
+namespace {
+
+/// Envelope samples of @p units keyed at @p tone(i), the gaps holding the magnitude of noise
+/// of 0.01 (a matched filter's envelope).
+template <class Tone> std::vector<float> keyedEnvelope(const std::vector<bool>& units, Tone tone)
 {
-    // A fade to a tenth under steady noise (well under the faded marks: a matched filter's
-    // envelope): the level follows the marks down, whatever the sample is (mark, edge, gap
-    // or word gap).
-    const std::vector<bool> units = keyedUnits(8);
-    const size_t total = units.size() * UNIT;
     std::mt19937 generator(5);
     std::normal_distribution<float> noise(0.0f, 0.01f);
-    cw::LocalMarkLevel level({2 * UNIT}, 1.0f);
+    std::vector<float> samples(units.size() * UNIT);
+    for (size_t i = 0; i < samples.size(); ++i)
+        samples[i] = units[i / UNIT] ? tone(i) : std::abs(noise(generator));
+    return samples;
+}
+
+/// The level at sample (or time) n of a fade of 20 dB every @p dPeriod.
+auto fadeEvery(double dPeriod)
+{
+    return [dPeriod](auto n) { return fading(double(n), dPeriod); };
+}
+
+/// Dots, a dash and gaps, ten elements sent @p nRepeats times.
+std::vector<bool> dotsAndADash(int nRepeats)
+{
+    return keyedUnits({1, -1, 1, -1, 3, -3}, nRepeats);
+}
+
+/// Fast fades up to 20 elements; fits from 3 to 80 elements over @p nMemory.
+cw::LocalMarkLevel::Reaches fittedReaches(int nMemory = 100 * UNIT)
+{
+    cw::LocalMarkLevel::Reaches reaches{2 * UNIT, UNIT, 20 * UNIT};
+    reaches.nFitShortest = 3 * UNIT;
+    reaches.nFitLongest = 80 * UNIT;
+    reaches.nFitMemory = nMemory;
+    return reaches;
+}
+
+} // namespace
+
+TEST(CwMarkLevel, FollowsAFadeThroughMarksAndGaps)
+{
+    // A fade to a tenth under steady noise (well under the faded marks): the level follows
+    // the marks down, whatever the sample is (mark, edge, gap or word gap).
+    const std::vector<bool> units = keyedUnits(8);
+    const size_t total = units.size() * UNIT;
     auto tone = [&](size_t i) { return 1.0f - 0.9f * float(i) / float(total); };
+    const std::vector<float> envelope = keyedEnvelope(units, tone);
+    cw::LocalMarkLevel level({2 * UNIT}, 1.0f);
     for (size_t i = 0; i < total; ++i) {
-        level.Push(units[i / UNIT] ? tone(i) : std::abs(noise(generator)));
+        level.Push(envelope[i]);
         if (i < size_t(level.Delay()) + 4 * UNIT)
             continue;
         const float expected = tone(i - size_t(level.Delay()));
@@ -1466,32 +1502,25 @@ TEST(CwMarkLevel, ComesDownToTheBottomsOfAFastFadeOnly)
     // judged from one element on each side: the level at the marks comes near their own at
     // the bottoms too, where two elements each side give the flanks' level. A fade slower
     // than the fast period keeps the usual reach.
-    const std::vector<bool> units = keyedUnits({1, -1, 1, -1, 3, -3}, 20);
-    const size_t total = units.size() * UNIT;
-    const double period = 8.0 * UNIT;
-    auto tone = [&](size_t i) {
-        return 1.0f - 0.45f * float(1.0 - std::cos(2.0 * dsp::PI * double(i) / period));
-    };
+    const std::vector<bool> units = dotsAndADash(20);
+    const auto tone = fadeEvery(8.0 * UNIT);
+    const std::vector<float> envelope = keyedEnvelope(units, tone);
     // The worst overstatement of a mark's own level over the last half.
     auto worst = [&](long long nFastPeriod) {
         cw::LocalMarkLevel level({2 * UNIT, UNIT, nFastPeriod}, 1.0f, true);
-        std::mt19937 generator(5);
-        std::normal_distribution<float> noise(0.0f, 0.01f);
         float ratio = 0.0f;
-        for (size_t i = 0; i < total; ++i) {
-            level.Push(units[i / UNIT] ? tone(i) : std::abs(noise(generator)));
+        for (size_t i = 0; i < envelope.size(); ++i) {
+            level.Push(envelope[i]);
             const size_t judged = i - size_t(level.Delay());
-            if (i < size_t(level.Delay()) || judged < total / 2 || !units[judged / UNIT])
+            if (i < size_t(level.Delay()) || judged < envelope.size() / 2 || !units[judged / UNIT])
                 continue;
             EXPECT_GT(level.Level(), 0.3f * tone(judged)) << i;
             ratio = std::max(ratio, level.Level() / tone(judged));
         }
         return ratio;
     };
-    const float fast = worst(20 * UNIT);
-    const float usual = worst(4 * UNIT);
-    EXPECT_LT(fast, 3.0f);
-    EXPECT_GT(usual, 4.0f);
+    EXPECT_LT(worst(20 * UNIT), 3.0f);
+    EXPECT_GT(worst(4 * UNIT), 4.0f);
 }
 
 TEST(CwMarkLevel, TakesAFastFadeItsFitFindsForALevelThatMoves)
@@ -1499,23 +1528,14 @@ TEST(CwMarkLevel, TakesAFastFadeItsFitFindsForALevelThatMoves)
     // Not known to move: dots, a dash and gaps under a fade of 20 dB whose period is eight
     // elements show the level moving once the peaks' fit finds the fade, the same keying
     // steady does not; nor does a fade slower than the fast period.
-    const std::vector<bool> units = keyedUnits({1, -1, 1, -1, 3, -3}, 40);
+    const std::vector<bool> units = dotsAndADash(40);
     auto knownToMove = [&](double dPeriod, long long nFitFastPeriod = 0) {
-        cw::LocalMarkLevel::Reaches reaches{2 * UNIT, UNIT, 20 * UNIT};
+        cw::LocalMarkLevel::Reaches reaches = fittedReaches();
         reaches.nFitFastPeriod = nFitFastPeriod;
-        reaches.nFitShortest = 3 * UNIT;
-        reaches.nFitLongest = 80 * UNIT;
-        reaches.nFitMemory = 100 * UNIT;
         cw::LocalMarkLevel level(reaches, 1.0f);
-        std::mt19937 generator(5);
-        std::normal_distribution<float> noise(0.0f, 0.01f);
-        for (size_t i = 0; i < units.size() * UNIT; ++i) {
-            const float tone =
-                dPeriod > 0.0
-                    ? 1.0f - 0.45f * float(1.0 - std::cos(dsp::TWO_PI * double(i) / dPeriod))
-                    : 1.0f;
-            level.Push(units[i / UNIT] ? tone : std::abs(noise(generator)));
-        }
+        auto tone = [&](size_t i) { return dPeriod > 0.0 ? fading(double(i), dPeriod) : 1.0f; };
+        for (float sample : keyedEnvelope(units, tone))
+            level.Push(sample);
         return level.KnownToMove();
     };
     EXPECT_TRUE(knownToMove(8.0 * UNIT));
@@ -1526,6 +1546,87 @@ TEST(CwMarkLevel, TakesAFastFadeItsFitFindsForALevelThatMoves)
     EXPECT_TRUE(knownToMove(28.0 * UNIT, 32 * UNIT));
     EXPECT_FALSE(knownToMove(40.0 * UNIT, 32 * UNIT));
     EXPECT_FALSE(knownToMove(0.0, 32 * UNIT));
+}
+
+TEST(CwMarkLevel, GivesAFadesFittedAmplitudeOnlyOnceItsPeaksSpanEnoughOfItsPeriods)
+{
+    // Known to move, with a little noise. A fast fade's fitted amplitude follows the tone
+    // through the whole period once the marks' peaks span two of its periods, bottoms
+    // included (over it by the noise riding on the peaks). A fade of 40 elements, past the
+    // fast ones, whose two periods the fit's memory (70 elements) cannot hold, is given one
+    // within the periods given for it once the peaks span one period, if more coarsely.
+    // Before, and for a fade slower than those periods, none is given.
+    struct Case
+    {
+        const char* name;
+        cw::LocalMarkLevel::Reaches reaches;
+        double dPeriod;
+        double dNoneUntil;    ///< periods without a fitted amplitude
+        double dFollowedFrom; ///< periods
+        float fLeast;         ///< of the fitted amplitude over the tone, when followed
+        double dSlowerPeriod; ///< a fade given none
+    };
+    cw::LocalMarkLevel::Reaches slower = fittedReaches(70 * UNIT);
+    slower.nFitAmplitudeShortest = 30 * UNIT;
+    slower.nFitAmplitudeLongest = 50 * UNIT;
+    const Case cases[] = {{"fast", fittedReaches(), 8.0 * UNIT, 1.5, 10.0, 0.7f, 40.0 * UNIT},
+                          {"slower", slower, 40.0 * UNIT, 0.8, 3.0, 0.6f, 64.0 * UNIT}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto followedUntil = size_t((c.dFollowedFrom + 2.0) * c.dPeriod);
+        // The fitted amplitude over the tone for the samples judged from @p nFrom on.
+        auto overTone = [&](double dPeriod, size_t nFrom, size_t nUntil) {
+            const auto tone = fadeEvery(dPeriod);
+            const std::vector<float> envelope = keyedEnvelope(dotsAndADash(40), tone);
+            cw::LocalMarkLevel level(c.reaches, 1.0f, true);
+            std::vector<float> ratios;
+            for (size_t i = 0; i < nUntil; ++i) {
+                level.Push(envelope[i]);
+                if (i >= nFrom + size_t(level.Delay()))
+                    ratios.push_back(level.FittedAmplitude() / tone(i - size_t(level.Delay())));
+            }
+            return ratios;
+        };
+        for (float ratio : overTone(c.dPeriod, 0, size_t(c.dNoneUntil * c.dPeriod)))
+            EXPECT_EQ(ratio, 0.0f);
+        for (float ratio :
+             overTone(c.dPeriod, size_t(c.dFollowedFrom * c.dPeriod), followedUntil)) {
+            EXPECT_GT(ratio, c.fLeast);
+            EXPECT_LT(ratio, 1.5f);
+        }
+        for (float ratio : overTone(c.dSlowerPeriod, 0, followedUntil))
+            EXPECT_EQ(ratio, 0.0f);
+    }
+}
+
+TEST(CwMarkLevel, StartsFromTheHeldSecondsFadeAtTheFirstBottoms)
+{
+    // A fade of 20 dB, eight elements a period, followed from the first sample: started from
+    // the held seconds' peaks (the same marks), the fit gives the first bottoms' gaps its low
+    // level at once; without them the flanks' level is kept there.
+    const std::vector<bool> units = dotsAndADash(40);
+    const double period = 8.0 * UNIT;
+    const auto tone = fadeEvery(period);
+    const std::vector<float> envelope = keyedEnvelope(units, tone);
+    std::vector<cw::FadeFit::MarkPeak> held;
+    for (size_t i = UNIT / 2; i < envelope.size(); i += UNIT)
+        if (units[i / UNIT])
+            held.push_back({std::int64_t(i), tone(i)});
+    auto worstAtFirstBottoms = [&](const std::vector<cw::FadeFit::MarkPeak>& peaks) {
+        cw::LocalMarkLevel level(fittedReaches(), 1.0f, true);
+        level.StartFitFrom(peaks, 0);
+        float worst = 0.0f;
+        for (size_t i = 0; i < envelope.size(); ++i) {
+            level.Push(envelope[i]);
+            const long long judged = (long long)i - level.Delay();
+            if (judged >= 0 && judged < 3 * period && !units[size_t(judged) / UNIT] &&
+                tone(size_t(judged)) < 0.3f)
+                worst = std::max(worst, level.Level());
+        }
+        return worst;
+    };
+    EXPECT_LT(worstAtFirstBottoms(held), 0.3f);
+    EXPECT_GT(worstAtFirstBottoms({}), 0.5f);
 }
 
 namespace {
@@ -1569,25 +1670,6 @@ std::vector<float> weighedOverTone(Tone tone, Tracked tracked, Classified classi
     return ratios;
 }
 
-float median(std::vector<float> values)
-{
-    std::nth_element(values.begin(), values.begin() + long(values.size() / 2), values.end());
-    return values[values.size() / 2];
-}
-
-/// The median of weighedOverTone() over a level steady for 2 s, then down to @p dFloor by 5 s,
-/// tracker and classifier with it, for the marks from 5.5 s on; the swing starts the follower.
-float medianOverSlowFadeTo(double dFloor)
-{
-    auto level = [dFloor](size_t i) {
-        const double t = double(i) / 1000.0;
-        return float(t < 2.0 ? 1.0 : t < 5.0 ? 1.0 - (1.0 - dFloor) * (t - 2.0) / 3.0 : dFloor);
-    };
-    const std::vector<float> ratios = weighedOverTone(level, level, level, false, 5500);
-    EXPECT_GT(ratios.size(), 10u);
-    return ratios.empty() ? 0.0f : median(ratios);
-}
-
 } // namespace
 
 TEST(CwLevelFollower, WeighsALevelKnownToMoveAtTheLevelFollowedNotTheLaggingOnes)
@@ -1606,25 +1688,34 @@ TEST(CwLevelFollower, WeighsALevelKnownToMoveAtTheLevelFollowedNotTheLaggingOnes
     }
 }
 
-TEST(CwLevelFollower, WeighsASlowFadeTheTrackersSwingFoundAtTheMarksOwnLevel)
+TEST(CwLevelFollower, WeighsTheMarksOfASlowFadeTheTrackersSwingFoundNearTheirOwnLevel)
 {
-    // Steady for 2 s, then down to 0.3 by 5 s, tracker and classifier with it: the swing starts
-    // the follower and then shows the level moving, too slowly for the fit's periods. The level
-    // followed, the lower side's strongest envelope (0.95 of the marks' own on clean keying, a
-    // fifth under it near the noise), is lifted over it.
-    const float weighed = medianOverSlowFadeTo(0.3);
-    EXPECT_GT(weighed, 1.0f);
-    EXPECT_LT(weighed, 1.2f);
-}
-
-TEST(CwLevelFollower, WeighsTheMarksAtTheBottomOfASlowFadeNearTheNoiseAtTheirOwnLevel)
-{
-    // The same slow fade down to 0.04, four times the noise: the strongest envelopes there are
-    // often noise riding on a mark, and the level followed jumps over the marks' own from
-    // mark to mark; smoothed, the marks are weighed near their own level.
-    const float weighed = medianOverSlowFadeTo(0.04);
-    EXPECT_GT(weighed, 0.95f);
-    EXPECT_LT(weighed, 1.2f);
+    // Steady for 2 s, then down to the floor by 5 s, tracker and classifier with it: the swing
+    // starts the follower and then shows the level moving, too slowly for the fit's periods.
+    // Down to 0.3, the level followed, the lower side's strongest envelope (0.95 of the marks'
+    // own on clean keying, a fifth under it near the noise), is lifted over it. Down to 0.04,
+    // four times the noise, the strongest envelopes are often noise riding on a mark, and the
+    // level followed jumps over the marks' own from mark to mark; smoothed, the marks are
+    // weighed near their own level there too. The median of the marks from 5.5 s on:
+    struct Case
+    {
+        double dFloor;
+        float fLeast;
+    };
+    for (const Case& c : {Case{0.3, 1.0f}, Case{0.04, 0.95f}}) {
+        SCOPED_TRACE(c.dFloor);
+        auto level = [&c](size_t i) {
+            const double t = double(i) / 1000.0;
+            return float(t < 2.0   ? 1.0
+                         : t < 5.0 ? 1.0 - (1.0 - c.dFloor) * (t - 2.0) / 3.0
+                                   : c.dFloor);
+        };
+        std::vector<float> ratios = weighedOverTone(level, level, level, false, 5500);
+        ASSERT_GT(ratios.size(), 10u);
+        std::nth_element(ratios.begin(), ratios.begin() + long(ratios.size() / 2), ratios.end());
+        EXPECT_GT(ratios[ratios.size() / 2], c.fLeast);
+        EXPECT_LT(ratios[ratios.size() / 2], 1.2f);
+    }
 }
 
 TEST(CwLevelFollower, WeighsTheMarksOfAFastFadeNearTheirOwnLevelThoughTheirEdgesAreSoft)
@@ -1648,8 +1739,7 @@ TEST(CwLevelFollower, WeighsTheMarksOfAFastFadeNearTheirOwnLevelThoughTheirEdges
             shape = rise(in);
         if (!keyed(u + 1))
             shape = std::min(shape, rise(UNIT - 1 - in));
-        const double fade = 0.5 - 0.5 * std::cos(dsp::TWO_PI * 2.0 * double(i) / 1000.0);
-        return shape * float(1.0 - 0.9 * fade);
+        return shape * fading(double(i), 500.0);
     };
     const std::vector<float> ratios = weighedOverTone(
         tone, [](size_t) { return 1.0f; }, [](size_t) { return 1.0f; }, true, 3000);
@@ -1658,121 +1748,6 @@ TEST(CwLevelFollower, WeighsTheMarksOfAFastFadeNearTheirOwnLevelThoughTheirEdges
         EXPECT_GT(ratio, 0.5f);
         EXPECT_LT(ratio, 1.3f);
     }
-}
-
-namespace {
-
-/// Dots, a dash and gaps under a fade of 20 dB of @p dPeriod samples, known to move, with a
-/// little noise: the amplitude the fit gives the judged samples from @p nFrom on, over their
-/// tone (0 where none).
-std::vector<float> fittedAmplitudeOverTone(const cw::LocalMarkLevel::Reaches& reaches,
-                                           double dPeriod, size_t nFrom, size_t nUntil)
-{
-    const std::vector<bool> units = keyedUnits({1, -1, 1, -1, 3, -3}, 40);
-    cw::LocalMarkLevel level(reaches, 1.0f, true);
-    std::mt19937 generator(5);
-    std::normal_distribution<float> noise(0.0f, 0.01f);
-    auto tone = [&](size_t i) {
-        return 1.0f - 0.45f * float(1.0 - std::cos(dsp::TWO_PI * double(i) / dPeriod));
-    };
-    std::vector<float> ratios;
-    for (size_t i = 0; i < nUntil; ++i) {
-        level.Push(units[i / UNIT] ? tone(i) : std::abs(noise(generator)));
-        const size_t judged = i - size_t(level.Delay());
-        if (i >= nFrom + size_t(level.Delay()))
-            ratios.push_back(level.FittedAmplitude() / tone(judged));
-    }
-    return ratios;
-}
-
-/// Fast fades up to 20 elements; fits from 3 to 80 elements over @p nMemory.
-cw::LocalMarkLevel::Reaches fittedReaches(int nMemory)
-{
-    cw::LocalMarkLevel::Reaches reaches{2 * UNIT, UNIT, 20 * UNIT};
-    reaches.nFitShortest = 3 * UNIT;
-    reaches.nFitLongest = 80 * UNIT;
-    reaches.nFitMemory = nMemory;
-    return reaches;
-}
-
-} // namespace
-
-TEST(CwMarkLevel, GivesAFastFadesFittedAmplitudeOnceItsPeaksSpanTwoPeriods)
-{
-    // Once the marks' peaks span two of the fade's periods, the fit's amplitude follows the
-    // tone through the whole period, bottoms included (over it by the noise riding on the
-    // peaks); before, and for a fade slower than the fast period, none is given.
-    const cw::LocalMarkLevel::Reaches reaches = fittedReaches(100 * UNIT);
-    const double period = 8.0 * UNIT;
-    for (float ratio : fittedAmplitudeOverTone(reaches, period, 0, size_t(1.5 * period)))
-        EXPECT_EQ(ratio, 0.0f);
-    for (float ratio :
-         fittedAmplitudeOverTone(reaches, period, size_t(10 * period), size_t(12 * period))) {
-        EXPECT_GT(ratio, 0.7f);
-        EXPECT_LT(ratio, 1.5f);
-    }
-    for (float ratio : fittedAmplitudeOverTone(reaches, 40.0 * UNIT, 0, size_t(12 * period)))
-        EXPECT_EQ(ratio, 0.0f);
-}
-
-TEST(CwMarkLevel, GivesASlowerFadesFittedAmplitudeWithinItsPeriodsFromOnePeriodsPeaks)
-{
-    // A fade of 40 elements, past the fast ones, whose two periods the fit's memory (70
-    // elements) cannot hold: within the periods given, its amplitude follows the tone once the
-    // peaks span one period, if more coarsely than a fast fade's over more of them; a fade of
-    // 64 elements, past them, gets none.
-    cw::LocalMarkLevel::Reaches reaches = fittedReaches(70 * UNIT);
-    reaches.nFitAmplitudeShortest = 30 * UNIT;
-    reaches.nFitAmplitudeLongest = 50 * UNIT;
-    const double period = 40.0 * UNIT;
-    for (float ratio : fittedAmplitudeOverTone(reaches, period, 0, size_t(0.8 * period)))
-        EXPECT_EQ(ratio, 0.0f);
-    const std::vector<float> later =
-        fittedAmplitudeOverTone(reaches, period, size_t(3 * period), size_t(5 * period));
-    for (float ratio : later) {
-        EXPECT_GT(ratio, 0.6f);
-        EXPECT_LT(ratio, 1.5f);
-    }
-    for (float ratio : fittedAmplitudeOverTone(reaches, 64.0 * UNIT, 0, size_t(5 * period)))
-        EXPECT_EQ(ratio, 0.0f);
-}
-
-TEST(CwMarkLevel, StartsFromTheHeldSecondsFadeAtTheFirstBottoms)
-{
-    // A fade of 20 dB, eight elements a period, followed from the first sample: started from
-    // the held seconds' peaks (the same marks), the fit gives the first bottoms' gaps its low
-    // level at once; without them the flanks' level is kept there.
-    const std::vector<bool> units = keyedUnits({1, -1, 1, -1, 3, -3}, 40);
-    const size_t total = units.size() * UNIT;
-    const double period = 8.0 * UNIT;
-    auto tone = [&](size_t i) {
-        return 1.0f - 0.45f * float(1.0 - std::cos(dsp::TWO_PI * double(i) / period));
-    };
-    std::vector<cw::FadeFit::MarkPeak> held;
-    for (size_t i = UNIT / 2; i < total; i += UNIT)
-        if (units[i / UNIT])
-            held.push_back({std::int64_t(i), tone(i)});
-    auto worstAtFirstBottoms = [&](const std::vector<cw::FadeFit::MarkPeak>& peaks) {
-        cw::LocalMarkLevel::Reaches reaches{2 * UNIT, UNIT, 20 * UNIT};
-        reaches.nFitShortest = 3 * UNIT;
-        reaches.nFitLongest = 80 * UNIT;
-        reaches.nFitMemory = 100 * UNIT;
-        cw::LocalMarkLevel level(reaches, 1.0f, true);
-        level.StartFitFrom(peaks, 0);
-        std::mt19937 generator(5);
-        std::normal_distribution<float> noise(0.0f, 0.01f);
-        float worst = 0.0f;
-        for (size_t i = 0; i < total; ++i) {
-            level.Push(units[i / UNIT] ? tone(i) : std::abs(noise(generator)));
-            const long long judged = (long long)i - level.Delay();
-            if (judged >= 0 && judged < 3 * period && !units[size_t(judged) / UNIT] &&
-                tone(size_t(judged)) < 0.3f)
-                worst = std::max(worst, level.Level());
-        }
-        return worst;
-    };
-    EXPECT_LT(worstAtFirstBottoms(held), 0.3f);
-    EXPECT_GT(worstAtFirstBottoms({}), 0.5f);
 }
 
 TEST(CwFadePeriod, MeasuresTheTimeBetweenBottomsOfADeepFadeOnly)
@@ -1788,11 +1763,8 @@ TEST(CwFadePeriod, MeasuresTheTimeBetweenBottomsOfADeepFadeOnly)
     };
     // A fade of 20 dB with a period of 30 peaks: three spans between its bottoms give its
     // period, two do not.
-    auto fading = [](int n) {
-        return 1.0f - 0.45f * float(1.0 - std::cos(dsp::TWO_PI * n / 2400.0));
-    };
-    EXPECT_EQ(watched(fading, 80).Period(), 0);
-    const cw::FadePeriodWatch fade = watched(fading, 110);
+    EXPECT_EQ(watched(fadeEvery(2400.0), 80).Period(), 0);
+    const cw::FadePeriodWatch fade = watched(fadeEvery(2400.0), 110);
     EXPECT_NEAR(double(fade.Period()), 2400.0, 4.0 * UNIT);
     EXPECT_NEAR(double(fade.LastBottom()), 8400.0, 4.0 * UNIT);
     // A steady signal's peaks never turn; a level that fell once and
@@ -1823,28 +1795,42 @@ TEST(CwFadePeriod, CountsBottomsLostInGapsAsWholePeriods)
     EXPECT_EQ(watched({1200, 8400, 10800, 18000}).Period(), 7200);
 }
 
+namespace {
+
+/// Marks' peaks one to four elements of 20 samples apart up to @p nEnd, at @p level(n) with a
+/// ripple of up to @p fRipple either way; those under a third of the top are never seen (as
+/// when the bottoms fall in gaps or under the noise) and come with no level.
+template <class Level>
+std::vector<cw::FadeFit::MarkPeak> peaksOf(Level level, std::int64_t nEnd, float fRipple,
+                                           unsigned seed)
+{
+    std::mt19937 generator(seed);
+    std::uniform_real_distribution<float> ripple(1.0f - fRipple, 1.0f + fRipple);
+    std::uniform_int_distribution<int> apart(1, 4);
+    std::vector<cw::FadeFit::MarkPeak> peaks;
+    for (std::int64_t n = 0; n < nEnd; n += 20 * apart(generator))
+        peaks.push_back({n, level(n) > 0.33f ? level(n) * ripple(generator) : 0.0f});
+    return peaks;
+}
+
+/// A fit of fades from 600 to 6000 samples over 8000 of the @p peaks seen.
+cw::FadeFit fitOf(const std::vector<cw::FadeFit::MarkPeak>& peaks)
+{
+    cw::FadeFit fit(600, 6000, 8000);
+    for (const cw::FadeFit::MarkPeak& peak : peaks)
+        if (peak.fLevel > 0.0f)
+            fit.Push(peak.nAt, peak.fLevel);
+    return fit;
+}
+
+} // namespace
+
 TEST(CwFadeFit, FindsAFastFadeWhoseBottomsFallInGaps)
 {
-    // Marks' peaks at uneven spacing (an element rate of 100 per period, 1 to 4 elements apart)
-    // under a fade of 20 dB, with a tenth of noise on them; the peaks near the bottoms (under a
-    // third of the top) are never seen, as when the bottoms fall in gaps or under the noise.
+    // Marks' peaks at uneven spacing (an element rate of 100 per period) under a fade of
+    // 20 dB, with a tenth of noise on them, those near the bottoms never seen.
     constexpr std::int64_t PERIOD = 2000;
-    auto fade = [](double dPeriod) {
-        return [dPeriod](std::int64_t n) {
-            return 1.0f - 0.45f * float(1.0 - std::cos(dsp::TWO_PI * double(n) / dPeriod));
-        };
-    };
-    auto fitted = [](auto level, std::int64_t nEnd) {
-        std::mt19937 generator(3);
-        std::uniform_real_distribution<float> ripple(0.9f, 1.1f);
-        std::uniform_int_distribution<int> apart(1, 4);
-        cw::FadeFit fit(600, 6000, 8000);
-        for (std::int64_t n = 0; n < nEnd; n += 20 * apart(generator))
-            if (level(n) > 0.33f)
-                fit.Push(n, level(n) * ripple(generator));
-        return fit;
-    };
-    const cw::FadeFit fast = fitted(fade(double(PERIOD)), 20000);
+    const cw::FadeFit fast = fitOf(peaksOf(fadeEvery(PERIOD), 20000, 0.1f, 3));
     EXPECT_NEAR(double(fast.Period()), double(PERIOD), 0.05 * PERIOD);
     EXPECT_GT(fast.Strength(), 0.6f);
     // The fit's level follows the fade at the tops and goes down between them, also across
@@ -1852,10 +1838,25 @@ TEST(CwFadeFit, FindsAFastFadeWhoseBottomsFallInGaps)
     EXPECT_NEAR(fast.LevelAt(20 * PERIOD), 1.0f, 0.2f);
     EXPECT_LT(fast.LevelAt(20 * PERIOD + PERIOD / 2), 0.4f);
     // A slower fade is fitted with its own period, not a fast one.
-    EXPECT_NEAR(double(fitted(fade(5000.0), 20000).Period()), 5000.0, 250.0);
+    EXPECT_NEAR(double(fitOf(peaksOf(fadeEvery(5000.0), 20000, 0.1f, 3)).Period()), 5000.0, 250.0);
     // A steady signal's peaks show no fade; nor do too few peaks.
-    EXPECT_EQ(fitted([](std::int64_t) { return 1.0f; }, 20000).Period(), 0);
-    EXPECT_EQ(fitted(fade(double(PERIOD)), 200).Period(), 0);
+    EXPECT_EQ(fitOf(peaksOf([](std::int64_t) { return 1.0f; }, 20000, 0.1f, 3)).Period(), 0);
+    EXPECT_EQ(fitOf(peaksOf(fadeEvery(PERIOD), 200, 0.1f, 3)).Period(), 0);
+}
+
+TEST(CwFadeFit, FitsTheLevelItselfDownToTheBottomsItNeverSaw)
+{
+    // The same fade with less noise on the peaks: the sinusoid in the level itself (the fade
+    // swings the amplitude evenly) comes down to the fade's bottom, where the log level's
+    // stays well over it.
+    constexpr std::int64_t PERIOD = 2000;
+    const auto tone = fadeEvery(PERIOD);
+    const cw::FadeFit fit = fitOf(peaksOf(tone, 10 * PERIOD, 0.05f, 3));
+    ASSERT_NEAR(double(fit.Period()), double(PERIOD), 0.05 * PERIOD);
+    for (std::int64_t n = 10 * PERIOD; n < 11 * PERIOD; n += PERIOD / 8)
+        EXPECT_NEAR(fit.AmplitudeAt(n), tone(n), 0.1f) << n;
+    const std::int64_t bottom = 10 * PERIOD + PERIOD / 2;
+    EXPECT_GT(fit.LevelAt(bottom), 2.0f * tone(bottom));
 }
 
 TEST(CwFadeFit, PeaksAtASteadyPaceFitNoFadeOfThatPace)
@@ -1876,44 +1877,13 @@ TEST(CwFadeFit, PeaksAtASteadyPaceFitNoFadeOfThatPace)
         EXPECT_TRUE(fit.LevelAt(n) > 0.03f && fit.LevelAt(n) < 0.4f) << n << ": " << fit.LevelAt(n);
 }
 
-TEST(CwFadeFit, FitsTheLevelItselfDownToTheBottomsItNeverSaw)
-{
-    // Peaks one to four elements apart under a fade of 20 dB that swings the amplitude evenly,
-    // those under a third of the top never seen: the sinusoid in the level itself comes down
-    // to the fade's bottom, where the log level's stays well over it.
-    constexpr std::int64_t PERIOD = 2000;
-    auto tone = [](std::int64_t n) {
-        return 1.0f - 0.45f * float(1.0 - std::cos(dsp::TWO_PI * double(n) / double(PERIOD)));
-    };
-    std::mt19937 generator(3);
-    std::uniform_real_distribution<float> ripple(0.95f, 1.05f);
-    std::uniform_int_distribution<int> apart(1, 4);
-    cw::FadeFit fit(600, 6000, 8000);
-    for (std::int64_t n = 0; n < 10 * PERIOD; n += 20 * apart(generator))
-        if (tone(n) > 0.33f)
-            fit.Push(n, tone(n) * ripple(generator));
-    ASSERT_NEAR(double(fit.Period()), double(PERIOD), 0.05 * PERIOD);
-    for (std::int64_t n = 10 * PERIOD; n < 11 * PERIOD; n += PERIOD / 8)
-        EXPECT_NEAR(fit.AmplitudeAt(n), tone(n), 0.1f) << n;
-    const std::int64_t bottom = 10 * PERIOD + PERIOD / 2;
-    EXPECT_GT(fit.LevelAt(bottom), 2.0f * tone(bottom));
-}
-
 TEST(CwFadeFit, PeaksPushedAtOnceFitAsPushedOneByOne)
 {
     // Peaks under a fade over three memories (the first ones forgotten), some of no level,
     // moved by a delay: pushed at once they fit as pushed one by one, to the bit.
     constexpr std::int64_t PERIOD = 2000;
     constexpr std::int64_t DELAY = 137;
-    std::mt19937 generator(5);
-    std::uniform_real_distribution<float> ripple(0.9f, 1.1f);
-    std::uniform_int_distribution<int> apart(1, 4);
-    std::vector<cw::FadeFit::MarkPeak> peaks;
-    for (std::int64_t n = 0; n < 24000; n += 20 * apart(generator)) {
-        const float level =
-            1.0f - 0.45f * float(1.0 - std::cos(dsp::TWO_PI * double(n) / double(PERIOD)));
-        peaks.push_back({n, level > 0.33f ? level * ripple(generator) : 0.0f});
-    }
+    const std::vector<cw::FadeFit::MarkPeak> peaks = peaksOf(fadeEvery(PERIOD), 24000, 0.1f, 5);
     auto expectSame = [](const cw::FadeFit& one, const cw::FadeFit& all) {
         EXPECT_EQ(all.Period(), one.Period());
         EXPECT_EQ(all.Strength(), one.Strength());

@@ -181,6 +181,19 @@ std::uint32_t bitsOf(float fValue)
     return word;
 }
 
+/// The segments as Morse: dots, dashes and a blank at each character gap.
+std::string morse(const std::vector<cw::CwSegmenter::Segment>& segments)
+{
+    using Kind = cw::CwSegmenter::Kind;
+    std::string text;
+    for (const auto& s : segments)
+        text += s.kind == Kind::Dot            ? "."
+                : s.kind == Kind::Dash         ? "-"
+                : s.kind == Kind::CharacterGap ? " "
+                                               : "";
+    return text;
+}
+
 } // namespace
 
 TEST(CwSegmenter, CleanKeyingComesOutSegmentBySegmentAFixedDelayBehindTheInput)
@@ -266,7 +279,6 @@ TEST(CwSegmenter, DashesWhosePhaseTurnsEveryElementLengthStayDashes)
     EXPECT_LE(wrong, 1);
 }
 
-/// The segments as Morse: dots, dashes and a blank at each character gap.
 TEST(CwBlockEvidence, BlocksFollowTheElementLengthAndSumWhatWasPushed)
 {
     // An element of 80 samples cut into 8 blocks of 10: a mark block at the mark level, a
@@ -536,76 +548,89 @@ TEST(CwLengthPriors, AFloorLeavesOutExactlyTheLengthsUnderIt)
     EXPECT_GT(dropped, 1000);
 }
 
-std::string morse(const std::vector<cw::CwSegmenter::Segment>& segments)
+TEST(CwSegmenter, AFaintBlipInAGapIsReadAsADotOnlyWhereItMakesALikelyCharacter)
 {
-    using Kind = cw::CwSegmenter::Kind;
-    std::string text;
-    for (const auto& s : segments)
-        text += s.kind == Kind::Dot            ? "."
-                : s.kind == Kind::Dash         ? "-"
-                : s.kind == Kind::CharacterGap ? " "
-                                               : "";
-    return text;
-}
-
-TEST(CwSegmenter, ElementsGroupIntoCharactersOfTheAlphabet)
-{
-    // "O P" with a faint blip in the middle of the gap between them. Read as a dot it would
-    // make "---..--.", which is no International character: the blip stays noise. Where that
-    // code is a character, the same blip is read as its middle dot.
-    const std::vector<double> runs = {-5, 3, -1, 3, -1, 3, -3, 1, -1, 3, -1, 3, -1, 1, -5};
-    std::vector<float> samples = keyed(runs, 0.0);
-    for (size_t i = size_t(17 * UNIT); i < size_t(18 * UNIT); ++i)
-        samples[i] = 0.65f;
-    const double sigma = 0.9;
-    EXPECT_EQ(morse(segment(samples, sigma)), " --- .--. ");
-    EXPECT_EQ(morse(segment(samples, sigma, nullptr, {"---..--."})), " ---..--. ");
-}
-
-TEST(CwSegmenter, ABlipJoinsTwoCharactersIntoADigitSoonerThanIntoASign)
-{
-    // A faint blip mid character gap, where a dot would join the two characters into one:
-    // "S E" into a 5, "N A" into an =. Signs are rare in traffic next to letters and digits,
-    // so the same blip that makes the digit leaves the sign's two letters apart.
-    const auto withBlip = [](const std::vector<double>& runs, int nBlipUnit) {
-        std::vector<float> samples = keyed(runs, 0.0);
-        std::fill(samples.begin() + nBlipUnit * UNIT, samples.begin() + (nBlipUnit + 1) * UNIT,
-                  0.5f);
-        return morse(segment(samples, 0.9));
+    // A blip an element long in a gap, at a share of the tone, in noise of 0.9. Between "O" and
+    // "P" a dot would make "---..--.", no International character: the blip stays noise, but
+    // where that code is a character it is read as its middle dot. Signs are rare in traffic
+    // next to letters and digits, so the blip that joins "S E" into a 5 leaves the two letters
+    // of "N A" apart rather than make an =. Mid word gap, a blip barely likelier a dot than
+    // noise (near the noise floor such bursts added E's between words) is no E; a full one is.
+    struct Case
+    {
+        std::vector<double> runs;
+        int nBlipUnit;
+        float fBlip;
+        std::vector<std::string> codes;
+        const char* morse;
     };
-    EXPECT_EQ(withBlip({-5, 1, -1, 1, -1, 1, -3, 1, -5}, 11), " ..... ");
-    EXPECT_EQ(withBlip({-5, 3, -1, 1, -3, 1, -1, 3, -5}, 11), " -. .- ");
-}
-
-TEST(CwSegmenter, WordGapTakesInAnEOnlyOnClearEvidence)
-{
-    // "A A" with a dot-long blip mid word gap: at 0.55 of the tone barely likelier a dot than
-    // noise (near the noise floor such bursts added E's between words); at full tone an E.
-    for (const float blip : {0.55f, 1.0f}) {
-        std::vector<float> samples = keyed({-5, 1, -1, 3, -7, 1, -1, 3, -5}, 0.0);
-        std::fill(samples.begin() + 13 * UNIT, samples.begin() + 14 * UNIT, blip);
-        EXPECT_EQ(morse(segment(samples, 0.9)), blip < 1.0f ? " .- .- " : " .- . .- ");
+    const std::vector<double> op = {-5, 3, -1, 3, -1, 3, -3, 1, -1, 3, -1, 3, -1, 1, -5};
+    const std::vector<double> aa = {-5, 1, -1, 3, -7, 1, -1, 3, -5};
+    const Case cases[] = {
+        {op, 17, 0.65f, {}, " --- .--. "},
+        {op, 17, 0.65f, {"---..--."}, " ---..--. "},
+        {{-5, 1, -1, 1, -1, 1, -3, 1, -5}, 11, 0.5f, {}, " ..... "},
+        {{-5, 3, -1, 1, -3, 1, -1, 3, -5}, 11, 0.5f, {}, " -. .- "},
+        {aa, 13, 0.55f, {}, " .- .- "},
+        {aa, 13, 1.0f, {}, " .- . .- "},
+    };
+    for (const Case& c : cases) {
+        std::vector<float> samples = keyed(c.runs, 0.0);
+        std::fill(samples.begin() + c.nBlipUnit * UNIT, samples.begin() + (c.nBlipUnit + 1) * UNIT,
+                  c.fBlip);
+        EXPECT_EQ(morse(segment(samples, 0.9, nullptr, c.codes)), c.morse) << c.fBlip;
     }
 }
+
+namespace {
+
+/// Keying of whole "K R" runs, at least @p nSamples, on a carrier @p dOffsetHz off at @p dRate
+/// samples a second; beside it an unkeyed tone three times as strong at @p dNeighbourHz, if any.
+std::vector<std::complex<float>> keyedOffset(double dRate, double dOffsetHz, size_t nSamples,
+                                             double dNeighbourHz = 0.0)
+{
+    const std::vector<float> keying = keyed({-3, 3, -1, 1, -1, 3, -3, 1, -1, 1, -7}, 0.0);
+    const float neighbour = dNeighbourHz != 0.0 ? 3.0f : 0.0f;
+    std::vector<std::complex<float>> samples;
+    while (samples.size() < nSamples) {
+        for (float key : keying) {
+            const double t = double(samples.size()) / dRate;
+            samples.push_back(std::polar(key, float(dsp::TWO_PI * dOffsetHz * t + 0.7)) +
+                              std::polar(neighbour, float(dsp::TWO_PI * dNeighbourHz * t)));
+        }
+    }
+    return samples;
+}
+
+/// Complex samples of @p runs keyed three times (as for keyed()) at @p dUnit samples an
+/// element and @p fLevel, with noise of @p fSigma on either part.
+std::vector<std::complex<float>> keyedThrice(const std::vector<double>& runs, double dUnit,
+                                             float fLevel, float fSigma, std::mt19937& generator)
+{
+    std::normal_distribution<float> noise(0.0f, fSigma);
+    std::vector<std::complex<float>> samples;
+    for (int repeat = 0; repeat < 3; ++repeat) {
+        for (double run : runs) {
+            for (long i = std::lround(std::abs(run) * dUnit); i > 0; --i)
+                samples.emplace_back((run > 0 ? fLevel : 0.0f) + noise(generator),
+                                     noise(generator));
+        }
+    }
+    return samples;
+}
+
+} // namespace
 
 TEST(CwCarrier, OffsetIsFoundAnywhereInTheSearchAndTheKeyingLeftInPhase)
 {
     // The line is searched coarsely, then finely near the coarse peak: offsets of either sign,
     // between and near the edges of the coarse bins, for short and long held stretches. After
     // the correction, the in-phase part carries the keying.
-    const double rate = 1000.0;
-    const std::vector<float> keying = keyed({-3, 3, -1, 1, -1, 3, -3, 1, -1, 1, -7}, 0.0);
     for (int repeats : {2, 9}) {
         for (double offset : {-11.2, -4.71, -0.06, 0.0, 0.37, 2.3, 6.13, 10.9}) {
-            std::vector<std::complex<float>> samples;
-            for (int repeat = 0; repeat < repeats; ++repeat) {
-                for (float key : keying) {
-                    const double phase = dsp::TWO_PI * offset * double(samples.size()) / rate;
-                    samples.push_back(std::polar(key, float(phase + 0.7)));
-                }
-            }
-            SCOPED_TRACE(std::to_string(offset) + " Hz, " + std::to_string(repeats) + " times");
-            cw::CarrierReference carrier(rate);
+            SCOPED_TRACE(testing::Message() << offset << " Hz, " << repeats << " times");
+            const auto samples = keyedOffset(1000.0, offset, size_t(repeats * 30 * UNIT));
+            cw::CarrierReference carrier(1000.0);
             EXPECT_EQ(carrier.Learn(samples.data(), samples.size(), UNIT, 0.5f),
                       cw::CarrierReference::Tone::Steady);
             EXPECT_FALSE(carrier.HasRestartGrid());
@@ -623,22 +648,13 @@ TEST(CwCarrier, LineIsNotTakenFromAStrongerToneBeyondTheSearch)
     // The coarse search reads only the bins near 0, and at low rates takes them from fewer
     // samples: a stronger unkeyed tone beyond the search (a neighbour the channel filter let
     // through) must not fold onto them, at rates where the folding differs.
-    const std::vector<float> keying = keyed({-3, 3, -1, 1, -1, 3, -3, 1, -1, 1, -7}, 0.0);
     for (double rate : {500.0, 8000.0}) {
         for (double neighbour : {-70.0, -55.0, 30.0, 55.0, 100.0, 180.0}) {
-            const double offset = 3.1;
-            std::vector<std::complex<float>> samples;
-            while (samples.size() < size_t(3.0 * rate)) {
-                for (float key : keying) {
-                    const double t = double(samples.size()) / rate;
-                    samples.push_back(std::polar(key, float(dsp::TWO_PI * offset * t + 0.7)) +
-                                      std::polar(3.0f, float(dsp::TWO_PI * neighbour * t)));
-                }
-            }
-            SCOPED_TRACE(std::to_string(neighbour) + " Hz at " + std::to_string(rate));
+            SCOPED_TRACE(testing::Message() << neighbour << " Hz at " << rate);
+            const auto samples = keyedOffset(rate, 3.1, size_t(3.0 * rate), neighbour);
             cw::CarrierReference carrier(rate);
             carrier.Learn(samples.data(), samples.size(), UNIT, 0.5f);
-            EXPECT_NEAR(carrier.OffsetHz(), offset, 0.05);
+            EXPECT_NEAR(carrier.OffsetHz(), 3.1, 0.05);
         }
     }
 }
@@ -650,23 +666,16 @@ TEST(CwSpeed, ElementLengthIsFoundAcrossTheSpeedRangeInMagnitudeAndInPhase)
                                       1,  -3, 1,  -1, 1,  -1, 3,  -3, 3,  -1, 3,  -1, 1,  -7};
     for (double unit : {9.0, 17.0, 40.0, 75.0, 130.0}) {
         std::mt19937 generator(11);
-        std::normal_distribution<float> noise(0.0f, 0.1f);
-        std::vector<std::complex<float>> samples;
-        for (int repeat = 0; repeat < 3; ++repeat) {
-            for (double run : text) {
-                const int count = int(std::lround(std::abs(run) * unit));
-                for (int i = 0; i < count; ++i)
-                    samples.emplace_back((run > 0 ? 1.0f : 0.0f) + noise(generator),
-                                         noise(generator));
-            }
-        }
+        const std::vector<std::complex<float>> samples =
+            keyedThrice(text, unit, 1.0f, 0.1f, generator);
         for (bool inPhase : {false, true}) {
+            SCOPED_TRACE(testing::Message() << unit << (inPhase ? " in phase" : ""));
             cw::CwSpeedEstimator estimator(8.0, 150.0);
             const cw::CwSpeedEstimator::Result result =
                 estimator.Estimate(samples.data(), samples.size(), 6, inPhase);
-            EXPECT_TRUE(result.bFound) << unit << (inPhase ? " in phase" : "");
-            EXPECT_NEAR(result.dUnit / unit, 1.0, 0.08) << unit << (inPhase ? " in phase" : "");
-            EXPECT_NEAR(result.fMarkLevel, 1.0f, 0.15f) << unit << (inPhase ? " in phase" : "");
+            EXPECT_TRUE(result.bFound);
+            EXPECT_NEAR(result.dUnit / unit, 1.0, 0.08);
+            EXPECT_NEAR(result.fMarkLevel, 1.0f, 0.15f);
         }
     }
 }
@@ -675,38 +684,27 @@ TEST(CwSpeed, EstimatorKeptAcrossSamplesLimitsAndReadingsAnswersAsAFreshOne)
 {
     // The estimator keeps its best trial's envelope for the refinement at the same length, and
     // its trials' timing tracker: nothing of them may reach the next trial or estimate, of
-    // other samples, another limit or in phase.
+    // other samples, another limit or in phase. Two recordings at the same speed (the same
+    // lengths tried, the same kept), one faster.
     const std::vector<double> text = {-7, 3, -1, 1, -3, 1, -1, 3, -1, 3, -3, 1, -1, 1, -1, 1, -7};
     std::mt19937 generator(3);
-    std::normal_distribution<float> noise(0.0f, 0.15f);
-    auto keyedAt = [&](double unit, float level) {
-        std::vector<std::complex<float>> samples;
-        for (int repeat = 0; repeat < 3; ++repeat) {
-            for (double run : text) {
-                const int count = int(std::lround(std::abs(run) * unit));
-                for (int i = 0; i < count; ++i)
-                    samples.emplace_back((run > 0 ? level : 0.0f) + noise(generator),
-                                         noise(generator));
-            }
-        }
-        return samples;
-    };
-    // Two recordings at the same speed (the same lengths tried, the same kept), one faster.
-    const std::vector<std::vector<std::complex<float>>> recordings = {
-        keyedAt(20.0, 1.0f), keyedAt(20.0, 3.0f), keyedAt(11.0, 2.0f)};
+    std::vector<std::vector<std::complex<float>>> recordings;
+    for (const auto& [unit, level] :
+         {std::pair{20.0, 1.0f}, std::pair{20.0, 3.0f}, std::pair{11.0, 2.0f}})
+        recordings.push_back(keyedThrice(text, unit, level, 0.15f, generator));
     cw::CwSpeedEstimator kept(8.0, 150.0);
     for (double near : {0.0, 18.0, 20.0, 22.0, 25.0}) {
         for (size_t r = 0; r < recordings.size(); ++r) {
             for (bool inPhase : {false, true}) {
                 for (float limit : {0.0f, 1.5f}) {
-                    SCOPED_TRACE(std::to_string(r) + (inPhase ? " in phase" : "") + " limit " +
-                                 std::to_string(limit) + " near " + std::to_string(near));
+                    SCOPED_TRACE(testing::Message() << r << (inPhase ? " in phase" : "")
+                                                    << " limit " << limit << " near " << near);
                     const auto& samples = recordings[r];
                     cw::CwSpeedEstimator fresh(8.0, 150.0);
-                    fresh.LimitLevel(limit);
-                    kept.LimitLevel(limit);
-                    fresh.SearchNear(near);
-                    kept.SearchNear(near);
+                    for (cw::CwSpeedEstimator* estimator : {&fresh, &kept}) {
+                        estimator->LimitLevel(limit);
+                        estimator->SearchNear(near);
+                    }
                     const cw::CwSpeedEstimator::Result expected =
                         fresh.Estimate(samples.data(), samples.size(), 6, inPhase);
                     const cw::CwSpeedEstimator::Result result =

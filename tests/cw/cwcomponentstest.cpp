@@ -211,10 +211,8 @@ TEST(CwSegmenter, KeyingReadsTheSameWhereverItsBlocksFallInTheRings)
     // The search reads its rings of scores in runs up to where they wrap: a message several
     // times their length, started a block further each time, reads the same at every start.
     std::vector<double> message;
-    for (int i = 0; i < 12; ++i) {
-        const std::vector<double> word = {1, -1, 3, -1, 1, -3, 3, -3, 1, -1, 1, -7};
-        message.insert(message.end(), word.begin(), word.end());
-    }
+    for (int i = 0; i < 12; ++i)
+        message.insert(message.end(), {1, -1, 3, -1, 1, -3, 3, -3, 1, -1, 1, -7});
     message.back() = -10.0;
     for (int shift = 0; shift < 40; shift += 3) {
         std::vector<double> runs = {-5.0 - double(shift) / 8.0};
@@ -240,17 +238,15 @@ TEST(CwSegmenter, NoiseNeitherSplitsDashesNorInventsDots)
 
 TEST(CwSegmenter, MarksWeighedOnTheirOwnPhaseKeepTheirLengthsWhateverThePhaseDid)
 {
-    // Each element starts at another phase, as from a generator that restarts its tone; the
-    // same noise as above on each part. On one fixed phase, some marks would cancel out. The
-    // input ends after a word gap's length of silence, as a transmission does.
+    // Each element starts at another phase, as from a generator that restarts its tone, in the
+    // same noise on each part: on one fixed phase some marks would cancel out.
     const std::vector<double> runs = {-5, 3, -1, 1, -1, 3, -3, 1, -1, 1, -7, 3, -3, 1, -9};
     int wrong = 0;
     for (unsigned seed = 1; seed <= 10; ++seed) {
         std::mt19937 generator(seed);
         std::uniform_real_distribution<float> angle(0.0f, float(dsp::TWO_PI));
         std::vector<float> phases(runs.size());
-        for (float& phase : phases)
-            phase = angle(generator);
+        std::generate(phases.begin(), phases.end(), [&] { return angle(generator); });
         const auto segments = segmentOwnPhase(
             keyedTone(runs, [&](size_t r, int) { return std::polar(1.0f, phases[r]); }), 0.9f,
             seed);
@@ -315,12 +311,10 @@ TEST(CwBlockEvidence, BlocksFollowTheElementLengthAndSumWhatWasPushed)
     EXPECT_TRUE(blocks.IsBetweenBlocks());
 }
 
-/// Each mark length's evidence on its own phase, as the log likelihood ratio says:
-/// log I0(|S| / N) - n / (2 N) for amplitude 1, or for a mark of several element-long pieces
-/// the better of that and each piece on its own phase at a price of 8 per change. Lengths
-/// share spans of blocks (the last piece of a dash is a whole shorter mark); a span's
-/// evidence taken at one boundary must not be read at the next, nor one segmenter's by
-/// another weighing a different tone at the same boundaries on the same thread.
+/// Each mark length's evidence on its own phase is the log likelihood ratio log I0(|S| / N) -
+/// n / (2 N) for amplitude 1, or for a mark of several element-long pieces the better of that
+/// and each piece on its own phase at a price of 8 per change. A span's evidence shared between
+/// lengths must not be read at the next boundary, nor by another segmenter on the same thread.
 TEST(CwBlockEvidence, OwnPhaseEvidenceOfEveryMarkLengthIsWeighedAfreshAtEachBoundary)
 {
     const cw::SegmentLengthPriors priors = lengthPriors(8.0);
@@ -393,9 +387,8 @@ TEST(CwBlockEvidence, OwnPhaseEvidenceOfEveryMarkLengthIsWeighedAfreshAtEachBoun
 }
 
 /// The bound a search compares before weighing a mark on its own phase is never below the
-/// evidence weighed, for marks whole and split, strong, weak and noise alone, with the restart
-/// grid's prior on the phase and without, weighed for decoding or for scoring: a length it
-/// skips could not have won. Most lengths in gaps and at the edges of marks lose by it.
+/// evidence (a length it skips could not have won): for marks whole and split, strong, weak and
+/// noise alone, with the restart grid's prior and without, for decoding or for scoring.
 TEST(CwBlockEvidence, OwnPhaseBoundIsNeverBelowTheEvidence)
 {
     std::mt19937 random(11);
@@ -451,10 +444,9 @@ TEST(CwBlockEvidence, OwnPhaseBoundIsNeverBelowTheEvidence)
 
 TEST(CwBlockEvidence, OwnPhaseMarkLosesBySilenceAfterItThoughTheNoiseMeasuredFalls)
 {
-    // A dash far over the noise whose quadrature measured high (as an unsteady tone's does),
-    // then silence at a low level: the noise measured falls block by block while the gap
-    // goes on. Weighed at a later boundary, the dash with the silence after it must still
-    // lose to the dash alone, as it did when each block was weighed where it closed.
+    // A dash whose quadrature measured high (as an unsteady tone's does), then silence at a low
+    // level, so that the noise measured falls block by block: the dash with the silence after
+    // it must still lose to the dash alone, weighed at any later boundary.
     const cw::SegmentLengthPriors priors = lengthPriors(8.0);
     cw::BlockEvidence blocks(8);
     startOnOwnPhase(blocks);
@@ -482,9 +474,8 @@ TEST(CwBlockEvidence, OwnPhaseMarkLosesBySilenceAfterItThoughTheNoiseMeasuredFal
 
 TEST(CwBlockNoise, ATonesOwnQuadratureInItsMarksIsNotTakenForNoiseButABurstIs)
 {
-    // Blocks of 10 samples in turn mark and gap, noise of variance 1 per sample on the
-    // quadrature; the marks' quadrature also holds the tone, a little (a phase followed
-    // closely) or far more than the noise (a phase off by degrees far over the noise).
+    // Blocks of 10 samples in turn mark and gap, noise of variance 1 on the quadrature; the
+    // marks' quadrature also holds a little of the tone (a phase followed closely) or far more.
     using Content = cw::BlockNoise::Content;
     auto measure = [](double dInMarks, Content marks) {
         std::mt19937 random(3);
@@ -510,12 +501,10 @@ TEST(CwBlockNoise, ATonesOwnQuadratureInItsMarksIsNotTakenForNoiseButABurstIs)
 }
 
 /// Lengths left out under the floor are exactly those whose prior, computed with no floor, is
-/// under it, for element lengths all over the range (so that some lengths fall just either
-/// side of the floor) and for both floors: the cut that spares their exponentials never drops
-/// a length that belongs in.
+/// under it, for element lengths all over the range and both floors.
 TEST(CwLengthPriors, AFloorLeavesOutExactlyTheLengthsUnderIt)
 {
-    using Prior = cw::SegmentLengthPriors::LengthPrior;
+    using Priors = cw::SegmentLengthPriors;
     constexpr int LONGEST_GAP = 64;
     int kept = 0;
     int dropped = 0;
@@ -526,22 +515,21 @@ TEST(CwLengthPriors, AFloorLeavesOutExactlyTheLengthsUnderIt)
             cw::SegmentLengthPriors open(cw::BlockEvidence::LONGEST_MARK, LONGEST_GAP, -1e6, -1e6);
             cut.Set(blocksPerUnit);
             open.Set(blocksPerUnit);
-            auto compare = [&](const Prior& a, const Prior& all) {
-                ASSERT_EQ(a.log.size(), all.log.size());
-                for (size_t d = 0; d < all.log.size(); ++d) {
-                    if (all.log[d] > floor) {
-                        ASSERT_EQ(a.log[d], all.log[d]) << d;
+            for (auto prior :
+                 {&Priors::Dot, &Priors::Dash, &Priors::ElementGap, &Priors::CharacterGap}) {
+                const std::vector<double>& a = (cut.*prior)().log;
+                const std::vector<double>& all = (open.*prior)().log;
+                ASSERT_EQ(a.size(), all.size());
+                for (size_t d = 0; d < all.size(); ++d) {
+                    if (all[d] > floor) {
+                        ASSERT_EQ(a[d], all[d]) << d;
                         ++kept;
                     } else {
-                        ASSERT_EQ(a.log[d], -HUGE_VAL) << d;
-                        dropped += std::isfinite(all.log[d]) ? 1 : 0;
+                        ASSERT_EQ(a[d], -HUGE_VAL) << d;
+                        dropped += std::isfinite(all[d]) ? 1 : 0;
                     }
                 }
-            };
-            compare(cut.Dot(), open.Dot());
-            compare(cut.Dash(), open.Dash());
-            compare(cut.ElementGap(), open.ElementGap());
-            compare(cut.CharacterGap(), open.CharacterGap());
+            }
         }
     }
     EXPECT_GT(kept, 1000);
@@ -745,17 +733,15 @@ TEST(CwCarrier, ToneWhosePhaseJumpsEveryElementIsNotSteadyAndItsOffsetIsReadInsi
 
 TEST(CwCarrier, ToneRestartingOnTheElementGridIsNotSteadyThoughItsMarksStartInStep)
 {
-    // A generator that starts every element at phase zero, with a pitch a little off a whole
-    // number of cycles per element: the marks' starts step by the same angle each element, in
-    // step with a spectral line beside the pitch, and each mark turns against that line. Near
-    // the noise floor too (about ebook2cw's tones at -10 dB), where stretches of noise over
-    // the threshold hide the turn from one key-down average to the next; a steady tone in the
-    // same noise stays steady.
+    // A generator that starts every element at phase zero, its pitch a little off a whole
+    // number of cycles per element: each mark turns against the spectral line its starts step
+    // with. Near the noise floor too, where noise over the threshold hides the turn from one
+    // key-down average to the next; a steady tone in the same noise stays steady.
     const double stepCycles = 0.06; ///< per element
     const std::vector<float> keying = keyed({-3, 3, -1, 1, -1, 3, -3, 1, -1, 1, -7}, 0.0);
     for (float sigma : {0.0f, 1.1f}) {
         for (bool restarting : {true, false}) {
-            SCOPED_TRACE(std::to_string(sigma) + (restarting ? " restarting" : " steady"));
+            SCOPED_TRACE(testing::Message() << sigma << (restarting ? " restarting" : ""));
             std::mt19937 generator(7);
             std::normal_distribution<float> noise(0.0f, std::max(sigma, 1e-9f));
             std::vector<std::complex<float>> samples;
@@ -788,9 +774,8 @@ TEST(CwCarrier, ToneRestartingOnTheElementGridIsNotSteadyThoughItsMarksStartInSt
 
 TEST(CwRestartGrid, PhaseLeftMovingByAnErrorInTheGridsTurnIsFollowedWithoutLag)
 {
-    // The grid's turn measured a little off: the marks' phase, turned back by their starts,
-    // moves steadily (0.3 rad/s at a mark every 150 samples of 1000 a second). The prior
-    // predicts the next mark's phase and stays as sure as for a phase that stands still.
+    // The grid's turn measured a little off: the marks' phase moves steadily (0.3 rad/s, a mark
+    // every 150 ms). The prior predicts the next mark's phase and stays sure.
     cw::RestartGridPhase grid;
     grid.Start(0.01, 0);
     const double drift = 0.3 / 1000.0;
@@ -808,9 +793,8 @@ TEST(CwRestartGrid, PhaseLeftMovingByAnErrorInTheGridsTurnIsFollowedWithoutLag)
 
 TEST(CwRestartGrid, IsSureOnlyWhereTheMarksAgreeClosely)
 {
-    // Marks on the predicted phase make the prior as sure as it may be; marks scattered half a
-    // radian either side of it leave it unsure. The agreement is the marks' mean cosine about
-    // the phase predicted.
+    // Marks on the predicted phase make the prior sure; marks scattered half a radian either
+    // side leave it unsure. The agreement is the marks' mean cosine about the phase predicted.
     for (double scatter : {0.0, 0.5}) {
         SCOPED_TRACE(scatter);
         cw::RestartGridPhase grid;
@@ -831,11 +815,10 @@ TEST(CwRestartGrid, IsSureOnlyWhereTheMarksAgreeClosely)
 
 TEST(CwSegmenter, MarksOfARestartingGridAreMeasuredAtThePhaseTheirStartPredicts)
 {
-    // A tone that starts every element at one phase on its grid: in the samples' frame a
-    // mark's phase is the grid's less the frame's turn by its start. Once the decided marks
-    // agree, each mark is also measured at the phase its start predicts: a dot on it at its
-    // amplitude, a dot a quarter turn off (as noise has no favoured phase there) at nothing,
-    // though on its own phase it is as strong. Before the grid is sure there is no such level.
+    // A tone that starts every element at one phase on its grid. Once the decided marks agree,
+    // each mark is also measured at the phase its start predicts: a dot on it at its amplitude,
+    // a dot a quarter turn off at nothing, though on its own phase it is as strong. Before the
+    // grid is sure there is no such level.
     const double turn = 0.01; // radians per sample
     std::vector<double> runs;
     for (int i = 0; i < 12; ++i)
@@ -1027,11 +1010,6 @@ TEST(CwBaseband, ToneBecomesASteadyPhasorAndDcIsRemovedWhateverTheBlockSize)
         EXPECT_NEAR(std::abs(output[i]), 0.1f, 0.003f) << i;
         EXPECT_NEAR(std::arg(output[i] / output[1000]), 0.0f, 0.02f) << i;
     }
-    cw::BasebandConverter pieces(rate, 600.0);
-    std::vector<std::complex<float>> got;
-    for (size_t i = 0; i < input.size(); i += 77)
-        pieces.Process(input.data() + i, std::min<size_t>(77, input.size() - i), got);
-    EXPECT_EQ(got, output);
     // Blocks that grow from a few samples to more than a CHUNK, interleaved with a second
     // converter of the same thread on other audio: the same output again.
     cw::BasebandConverter growing(rate, 600.0);
@@ -1250,68 +1228,64 @@ TEST(CwChannel, HeldSamplesFilteredAgainAfterGainsAndDropsMatchAFreshRunToTheBit
     EXPECT_TRUE(sameBits(held.Filtered(), fresh(samples)));
 }
 
+namespace {
+
+/// A coherence watch started on a steady tone, against a reference at phase zero and a tracked
+/// mark level of 1.
+struct Watched
+{
+    explicit Watched(float fNoiseVariance)
+    {
+        levels.fMark = 1.0f;
+        levels.fNoiseVariance = fNoiseVariance;
+        watch.Start(true);
+    }
+    /// Pushes the key-down average @p average @p nTimes; whether the phase is decided on then.
+    bool Push(int nTimes, std::complex<float> average)
+    {
+        for (int i = 0; i < nTimes; ++i)
+            watch.Push(average, levels, carrier);
+        return watch.IsCoherent();
+    }
+    const cw::CarrierReference carrier{500.0};
+    cw::CoherenceWatch::Levels levels;
+    cw::CoherenceWatch watch;
+};
+
+} // namespace
+
 TEST(CwCoherence, APhaseThatWandersOffIsLetGoButNotABriefSlipOrTheGaps)
 {
-    // The reference stays at phase zero: key-down averages at 90 degrees agree with it not
-    // at all. The tracked mark level is 1, the noise's deviation in an average 0.1.
-    const cw::CarrierReference carrier(500.0);
+    // Key-down averages at 90 degrees agree with the reference not at all; the noise's
+    // deviation in an average is 0.1.
     const std::complex<float> inPhase(1.0f, 0.0f);
     const std::complex<float> across(0.0f, 1.0f);
-    cw::CoherenceWatch::Levels levels;
-    levels.fMark = 1.0f;
-    levels.fNoiseVariance = 0.01f;
-    cw::CoherenceWatch watch;
-    watch.Start(true);
-    for (int i = 0; i < 2000; ++i)
-        watch.Push(inPhase, levels, carrier);
-    EXPECT_TRUE(watch.IsCoherent());
-    // A slip of a tenth of a second, and gaps whose noise points anywhere, count for little
-    // or nothing.
-    for (int i = 0; i < 50; ++i)
-        watch.Push(across, levels, carrier);
-    for (int i = 0; i < 2000; ++i)
-        watch.Push(0.5f * across, levels, carrier);
-    EXPECT_TRUE(watch.IsCoherent());
-    // A phase that stays off for a second is no longer decided on.
-    for (int i = 0; i < 500 && watch.IsCoherent(); ++i)
-        watch.Push(across, levels, carrier);
-    EXPECT_FALSE(watch.IsCoherent());
-    // Marks agreeing again do not bring it back within the transmission; the next one
-    // starts afresh, and an unsteady tone's never becomes coherent.
-    for (int i = 0; i < 2000; ++i)
-        watch.Push(inPhase, levels, carrier);
-    EXPECT_FALSE(watch.IsCoherent());
-    for (int i = 0; i < 500; ++i)
-        watch.Push(across, levels, carrier);
-    watch.Start(true);
-    for (int i = 0; i < 50; ++i)
-        watch.Push(across, levels, carrier);
-    EXPECT_TRUE(watch.IsCoherent());
-    watch.Start(false);
-    for (int i = 0; i < 2000; ++i)
-        watch.Push(inPhase, levels, carrier);
-    EXPECT_FALSE(watch.IsCoherent());
+    Watched w(0.01f);
+    EXPECT_TRUE(w.Push(2000, inPhase));
+    // A slip of a tenth of a second, and gaps whose noise points anywhere, count for little.
+    w.Push(50, across);
+    EXPECT_TRUE(w.Push(2000, 0.5f * across));
+    // A phase that stays off for a second is let go, and marks agreeing again do not bring it
+    // back within the transmission.
+    EXPECT_FALSE(w.Push(500, across));
+    EXPECT_FALSE(w.Push(2000, inPhase));
+    // The next transmission starts afresh; an unsteady tone's never becomes coherent.
+    w.Push(500, across);
+    w.watch.Start(true);
+    EXPECT_TRUE(w.Push(50, across));
+    w.watch.Start(false);
+    EXPECT_FALSE(w.Push(2000, inPhase));
 }
 
 TEST(CwCoherence, DimMarksClearOfTheNoiseCountButNotNearACrash)
 {
-    // A fade holds the marks at a fifth of the level the tracker learned at its tops; they
-    // stand 20 times over the noise, on another phase.
-    const cw::CarrierReference carrier(500.0);
-    const std::complex<float> dimAcross(0.0f, 0.2f);
-    cw::CoherenceWatch::Levels levels;
-    levels.fMark = 1.0f;
-    levels.fNoiseVariance = 1e-4f;
-    cw::CoherenceWatch watch;
-    watch.Start(true);
-    levels.bCrashNear = true;
-    for (int i = 0; i < 2000; ++i)
-        watch.Push(dimAcross, levels, carrier);
-    EXPECT_TRUE(watch.IsCoherent()) << "a crash's ringing taken for the tone's phase";
-    levels.bCrashNear = false;
-    for (int i = 0; i < 500 && watch.IsCoherent(); ++i)
-        watch.Push(dimAcross, levels, carrier);
-    EXPECT_FALSE(watch.IsCoherent());
+    // A fade holds the marks at a fifth of the level learned at its tops, 20 times over the
+    // noise, on another phase: near a crash they do not count (its ringing is no tone's).
+    Watched w(1e-4f);
+    w.levels.bCrashNear = true;
+    EXPECT_TRUE(w.Push(2000, {0.0f, 0.2f}));
+    w.levels.bCrashNear = false;
+    EXPECT_FALSE(w.Push(500, {0.0f, 0.2f}));
 }
 
 TEST(CwLocalPhase, MarksProjectToTheirAmplitudeWhateverTheirPhaseAndGapsToLittle)

@@ -611,9 +611,8 @@ std::vector<std::complex<float>> keyedThrice(const std::vector<double>& runs, do
 
 TEST(CwCarrier, OffsetIsFoundAnywhereInTheSearchAndTheKeyingLeftInPhase)
 {
-    // The line is searched coarsely, then finely near the coarse peak: offsets of either sign,
-    // between and near the edges of the coarse bins, for short and long held stretches. After
-    // the correction, the in-phase part carries the keying.
+    // Searched coarsely, then finely: offsets of either sign, between and near the edges of the
+    // coarse bins, in short and long stretches. Corrected, the in-phase part carries the keying.
     for (int repeats : {2, 9}) {
         for (double offset : {-11.2, -4.71, -0.06, 0.0, 0.37, 2.3, 6.13, 10.9}) {
             SCOPED_TRACE(testing::Message() << offset << " Hz, " << repeats << " times");
@@ -633,9 +632,8 @@ TEST(CwCarrier, OffsetIsFoundAnywhereInTheSearchAndTheKeyingLeftInPhase)
 
 TEST(CwCarrier, LineIsNotTakenFromAStrongerToneBeyondTheSearch)
 {
-    // The coarse search reads only the bins near 0, and at low rates takes them from fewer
-    // samples: a stronger unkeyed tone beyond the search (a neighbour the channel filter let
-    // through) must not fold onto them, at rates where the folding differs.
+    // The coarse search reads only the bins near 0: a stronger unkeyed neighbour beyond it must
+    // not fold onto them, at rates where the folding differs.
     for (double rate : {500.0, 8000.0}) {
         for (double neighbour : {-70.0, -55.0, 30.0, 55.0, 100.0, 180.0}) {
             SCOPED_TRACE(testing::Message() << neighbour << " Hz at " << rate);
@@ -670,10 +668,9 @@ TEST(CwSpeed, ElementLengthIsFoundAcrossTheSpeedRangeInMagnitudeAndInPhase)
 
 TEST(CwSpeed, EstimatorKeptAcrossSamplesLimitsAndReadingsAnswersAsAFreshOne)
 {
-    // The estimator keeps its best trial's envelope for the refinement at the same length, and
-    // its trials' timing tracker: nothing of them may reach the next trial or estimate, of
-    // other samples, another limit or in phase. Two recordings at the same speed (the same
-    // lengths tried, the same kept), one faster.
+    // The estimator keeps its best trial's envelope and its trials' timing tracker: nothing of
+    // them may reach the next estimate, of other samples (two at the same speed, so that the
+    // same lengths are tried, and one faster), another limit or in phase.
     const std::vector<double> text = {-7, 3, -1, 1, -3, 1, -1, 3, -1, 3, -3, 1, -1, 1, -1, 1, -7};
     std::mt19937 generator(3);
     std::vector<std::vector<std::complex<float>>> recordings;
@@ -912,9 +909,8 @@ TEST(CwCharacterSearch, TheFirstHighestSumIsTheOneAWalkOverTheLengthsFinds)
 TEST(CwCharacterSearch, ANodesRingHoldsItsScoresOrUnsetUpToItsLastBoundarySet)
 {
     // Three nodes set at boundaries with gaps of every size, wrapping the ring and leaving it
-    // for longer than it holds: from FirstSet() (or a ring before LastSet()) to LastSet() the
-    // search loops read each node's own scores where they were set and UNSET elsewhere,
-    // whatever its neighbours do.
+    // for longer than it holds: up to LastSet() each node reads its own scores where they were
+    // set and UNSET elsewhere, whatever its neighbours do.
     using Table = cw::NodeScoreTable<16, 8>;
     Table table(4);
     std::mt19937 generator(11);
@@ -952,9 +948,8 @@ TEST(CwCharacterSearch, ANodesRingHoldsItsScoresOrUnsetUpToItsLastBoundarySet)
 
 TEST(CwMatchedFilter, AStretchAveragedAtOnceIsWhatAFreshFilterGivesToTheBit)
 {
-    // Long enough for the running sum to be rebuilt twice. Rare bursts a trillion times the
-    // level leave rounding in the sum after they pass, which the rebuilds clear; with bursts
-    // inside the average as it is rebuilt, any other order of additions would show too.
+    // Long enough for the running sum to be rebuilt twice; bursts a trillion times the level,
+    // some inside the average as it is rebuilt, would show any other order of additions.
     std::mt19937 generator(4);
     std::normal_distribution<float> noise(0.0f, 0.1f);
     std::vector<std::complex<float>> samples(140000);
@@ -1075,10 +1070,9 @@ TEST(CwFir, OutputIsTheConvolutionForAnyLengthAndLongAfterTheStart)
 
 TEST(CwFir, EachOutputIsRoundedInOneFixedOrderOfSums)
 {
-    // Decodes are compared to the bit from build to build: every output must come from the
-    // same sums in the same order, whatever the length (here written out one float at a time:
-    // sixteen partial sums over the whole blocks of eight samples, the four vector lanes
-    // summed pairwise, their real and imaginary halves, then the remaining samples in turn).
+    // Decodes are compared to the bit from build to build, so every output comes from the same
+    // sums in the same order: sixteen partial sums over whole blocks of eight samples, the four
+    // lanes summed pairwise, their real and imaginary halves, then the remaining samples.
     std::mt19937 generator(11);
     std::uniform_real_distribution<float> uniform(-1.0f, 1.0f);
     for (size_t length = 1; length <= 40; ++length) {
@@ -1179,10 +1173,9 @@ TEST(CwChannel, TonePassesAtUnitGainAndANeighbourAHundredHertzAwayIsStopped)
 
 TEST(CwChannel, HeldSamplesFilteredAgainAfterGainsAndDropsMatchAFreshRunToTheBit)
 {
-    // The held samples gain newer ones and lose the oldest between attempts; what is kept
-    // from the last filtering must be what a fresh filter run over them gives, near both
-    // ends too (where the run's zeros moved), down to the sign of zero. Once forgotten,
-    // other samples at the same indices are filtered anew.
+    // The held samples gain newer ones and lose the oldest between attempts: what is kept from
+    // the last filtering must be what a fresh run gives, near both ends too, down to the sign
+    // of zero. Once forgotten, other samples at the same indices are filtered anew.
     const double rate = 1000.0;
     std::mt19937 generator(3);
     std::uniform_real_distribution<float> uniform(-1.0f, 1.0f);
@@ -1380,10 +1373,8 @@ TEST(CwBlanker, OutputDoesNotDependOnHowTheInputIsCutIntoBlocks)
 
 TEST(CwAgcRecovery, AGainCutForSecondsByCrashAfterCrashIsRaisedToItsEnd)
 {
-    // Noise alone for 1.5 s, then a receiver whose AGC a crash every half second cuts by
-    // 34 dB, the gain creeping back with 0.3 s each time, and for good after the last at
-    // 3.5 s. Through the cut and after it, what comes out stays near the noise before it,
-    // however long the crashes kept the gain down.
+    // Noise alone for 1.5 s, then an AGC that a crash every half second cuts by 34 dB, the gain
+    // creeping back with 0.3 s, for good after 3.5 s: what comes out stays near the noise.
     const double rate = 8000.0;
     std::mt19937 generator(4);
     std::normal_distribution<float> noise(0.0f, 0.1f);
@@ -1469,11 +1460,9 @@ TEST(CwMarkLevel, FollowsAFadeThroughMarksAndGaps)
 
 TEST(CwMarkLevel, ComesDownToTheBottomsOfAFastFadeOnly)
 {
-    // Dots, a dash and a character gap over ten elements, under a fade of 20 dB whose period
-    // is eight elements. Known to move and once the fade's period is measured, the marks are
-    // judged from one element on each side: the level at the marks comes near their own at
-    // the bottoms too, where two elements each side give the flanks' level. A fade slower
-    // than the fast period keeps the usual reach.
+    // A fade of 20 dB whose period is eight elements, known to move: once its period is
+    // measured, the marks are judged from one element on each side, and the level comes near
+    // their own at the bottoms too. A fade slower than the fast period keeps the usual reach.
     const std::vector<bool> units = dotsAndADash(20);
     const auto tone = fadeEvery(8.0 * UNIT);
     const std::vector<float> envelope = keyedEnvelope(units, tone);
@@ -1497,9 +1486,8 @@ TEST(CwMarkLevel, ComesDownToTheBottomsOfAFastFadeOnly)
 
 TEST(CwMarkLevel, TakesAFastFadeItsFitFindsForALevelThatMoves)
 {
-    // Not known to move: dots, a dash and gaps under a fade of 20 dB whose period is eight
-    // elements show the level moving once the peaks' fit finds the fade, the same keying
-    // steady does not; nor does a fade slower than the fast period.
+    // Not known to move: a fade of 20 dB every eight elements shows the level moving once the
+    // peaks' fit finds it; steady keying does not, nor a fade slower than the fast period.
     const std::vector<bool> units = dotsAndADash(40);
     auto knownToMove = [&](double dPeriod, long long nFitFastPeriod = 0) {
         cw::LocalMarkLevel::Reaches reaches = fittedReaches();
@@ -1522,11 +1510,9 @@ TEST(CwMarkLevel, TakesAFastFadeItsFitFindsForALevelThatMoves)
 
 TEST(CwMarkLevel, GivesAFadesFittedAmplitudeOnlyOnceItsPeaksSpanEnoughOfItsPeriods)
 {
-    // Known to move, with a little noise. A fast fade's fitted amplitude follows the tone
-    // through the whole period once the marks' peaks span two of its periods, bottoms
-    // included (over it by the noise riding on the peaks). A fade of 40 elements, past the
-    // fast ones, whose two periods the fit's memory (70 elements) cannot hold, is given one
-    // within the periods given for it once the peaks span one period, if more coarsely.
+    // Known to move: a fast fade's fitted amplitude follows the tone, bottoms included, once the
+    // peaks span two of its periods. A fade of 40 elements, whose two periods the fit's memory
+    // cannot hold, is given one within its periods from one period's peaks, if more coarsely.
     // Before, and for a fade slower than those periods, none is given.
     struct Case
     {
@@ -1573,9 +1559,8 @@ TEST(CwMarkLevel, GivesAFadesFittedAmplitudeOnlyOnceItsPeaksSpanEnoughOfItsPerio
 
 TEST(CwMarkLevel, StartsFromTheHeldSecondsFadeAtTheFirstBottoms)
 {
-    // A fade of 20 dB, eight elements a period, followed from the first sample: started from
-    // the held seconds' peaks (the same marks), the fit gives the first bottoms' gaps its low
-    // level at once; without them the flanks' level is kept there.
+    // Started from the held seconds' peaks of the same marks, the fit gives the first bottoms'
+    // gaps their low level at once; without them the flanks' level is kept there.
     const std::vector<bool> units = dotsAndADash(40);
     const double period = 8.0 * UNIT;
     const auto tone = fadeEvery(period);
@@ -1663,12 +1648,9 @@ TEST(CwLevelFollower, WeighsALevelKnownToMoveAtTheLevelFollowedNotTheLaggingOnes
 TEST(CwLevelFollower, WeighsTheMarksOfASlowFadeTheTrackersSwingFoundNearTheirOwnLevel)
 {
     // Steady for 2 s, then down to the floor by 5 s, tracker and classifier with it: the swing
-    // starts the follower and then shows the level moving, too slowly for the fit's periods.
-    // Down to 0.3, the level followed, the lower side's strongest envelope (0.95 of the marks'
-    // own on clean keying, a fifth under it near the noise), is lifted over it. Down to 0.04,
-    // four times the noise, the strongest envelopes are often noise riding on a mark, and the
-    // level followed jumps over the marks' own from mark to mark; smoothed, the marks are
-    // weighed near their own level there too. The median of the marks from 5.5 s on:
+    // starts the follower, too slow for the fit's periods. The lower side's strongest envelope
+    // (under the marks' own) is lifted over it; at 0.04, four times the noise, it is often
+    // noise riding on a mark, and smoothed. The median of the marks from 5.5 s on:
     struct Case
     {
         double dFloor;
@@ -1692,10 +1674,9 @@ TEST(CwLevelFollower, WeighsTheMarksOfASlowFadeTheTrackersSwingFoundNearTheirOwn
 
 TEST(CwLevelFollower, WeighsTheMarksOfAFastFadeNearTheirOwnLevelThoughTheirEdgesAreSoft)
 {
-    // "TEST"s keyed with raised-cosine edges of a quarter element, fading 20 dB at 2 Hz, the
-    // tracker's and the classifier's levels staying at the top. Near the tops the lower side's
-    // strongest envelope is often a mark's soft edge; the fit to the marks' peaks holds the
-    // level given up to near the marks' own.
+    // Raised-cosine edges of a quarter element, fading 20 dB at 2 Hz, the tracker's and the
+    // classifier's levels at the top: near the tops the strongest envelope is often a soft
+    // edge, and the fit to the marks' peaks holds the level up to near the marks' own.
     const std::vector<bool> units = keyedUnits(8);
     const int edge = UNIT / 4;
     auto keyed = [&](size_t u) { return u < units.size() && units[u]; };
@@ -1833,10 +1814,9 @@ TEST(CwFadeFit, FitsTheLevelItselfDownToTheBottomsItNeverSaw)
 
 TEST(CwFadeFit, PeaksAtASteadyPaceFitNoFadeOfThatPace)
 {
-    // The peaks of "OP" at 15 WPM (1000 samples a second), a dash every 320 samples, on the
-    // way down a slow fade. In a fade of their own pace they fall on two opposite phases,
-    // where a sinusoid of any depth fits the decline: one once read the level there as
-    // a thousandth of the marks'. Whatever the fit finds, its level stays near theirs.
+    // The peaks of "OP" at 15 WPM on the way down a slow fade: in a fade of their own pace they
+    // fall on two opposite phases, where a sinusoid of any depth fits the decline. Whatever
+    // the fit finds, its level stays near theirs.
     const cw::FadeFit::MarkPeak peaks[] = {{277, 0.2037f},  {597, 0.1990f},  {917, 0.1909f},
                                            {1396, 0.1737f}, {1556, 0.1658f}, {1876, 0.1497f},
                                            {2196, 0.1326f}, {2516, 0.1141f}, {2836, 0.0953f}};
@@ -1943,10 +1923,9 @@ TEST(CwHeldLevelSwing, TellsAFadeFromASteadyToneAndHandsOnThePeaksOfAFadeItFitte
         {"steady near the noise floor, no rate", keyedUnits(6), 7.2, 0.0f, 1.5f, 3, 0.0, NO, -1},
         // Twice over the held seconds, told from the levels alone.
         {"20 dB at 0.14 Hz, no rate", keyedUnits(6), 7.2, 0.9f, 0.1f, 3, 0.0, YES, -1},
-        // Three seconds from the fade's peak (a transmission that starts at once): the marks
-        // at the bottom drown, too few weak ones are left to tell, and the fit spans a period
-        // and a half of a fade slower than the fast ones. It explains nearly all of the
-        // peaks' spread, and that shows the swing.
+        // Three seconds from the fade's peak: the marks at the bottom drown, and the fit spans
+        // a period and a half of a slower fade; explaining nearly all the peaks' spread, it
+        // shows the swing.
         {"20 dB at 0.5 Hz for 3 s", keyedUnits(2), 2.0, 0.9f, 0.2f, 1, RATE, YES, 1, 0.0f, 3.0},
         {"steady for 3 s", keyedUnits(2), 2.0, 0.0f, 0.2f, 1, RATE, NO, -1, 0.0f, 3.0},
         // Each mark's level scattered so that the fit explains 0.84 of the spread of the peaks
@@ -1975,9 +1954,8 @@ TEST(CwHeldLevelSwing, TellsAFadeFromASteadyToneAndHandsOnThePeaksOfAFadeItFitte
 
 TEST(CwHeldLevelSwing, FitsOnePeakForEveryDotOfAFastFadeThoughTheyFollowAnElementApart)
 {
-    // Held seconds at 500 samples a second, 40 to an element: runs of five dots an element
-    // apart ("H" and a dot) between character gaps, fading 20 dB at 2 Hz in little noise. Each
-    // dot is one peak of the matched envelope, the next dot's peak some two elements on.
+    // Runs of five dots an element apart between character gaps, fading 20 dB at 2 Hz in
+    // little noise: each dot is one peak of the matched envelope.
     constexpr float NOISE = 0.02f;
     const cw::HeldLevelSwing swing(
         heldFading(keyedUnits({1, -1, 1, -1, 1, -1, 1, -1, 1, -3}, 12), 250.0, 0.9f, NOISE, 6),

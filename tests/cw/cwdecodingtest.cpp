@@ -27,7 +27,7 @@ Synth signal(double wpm, double snrDb, quint32 seed = 7, double pitch = 650.0)
     return settings;
 }
 
-/// A tone fading 20 dB deep at @p qsbHz, its first element @p leadIn seconds in.
+/// A tone fading 20 dB deep at @p qsbHz (none at 0), its first element @p leadIn seconds in.
 Synth fading(double wpm, double snrDb, quint32 seed, double pitch, double qsbHz, double leadIn)
 {
     Synth settings = signal(wpm, snrDb, seed, pitch);
@@ -37,22 +37,15 @@ Synth fading(double wpm, double snrDb, quint32 seed, double pitch, double qsbHz,
     return settings;
 }
 
-/// A text of the fading tables (`cw_cer --qsb-snr mean`): 20 dB deep, +6 dB by its mean power.
-struct FadingText
+/// As the fading tables (`cw_cer --qsb-snr mean`): 20 dB deep, +6 dB by its mean power.
+Synth fadingAtMean(double wpm, double qsbHz, double pitch, quint32 seed, double leadIn,
+                   bool bPhaseRestart = false)
 {
-    double wpm;
-    double qsbHz;
-    double pitch;
-    quint32 seed;
-    double leadIn;
-    const char* text;
-
-    Synth Settings() const
-    {
-        return fading(wpm, 6.0 - cw::CwSynthesizer::FadeMeanPowerDb(20.0), seed, pitch, qsbHz,
-                      leadIn);
-    }
-};
+    Synth settings =
+        fading(wpm, 6.0 - cw::CwSynthesizer::FadeMeanPowerDb(20.0), seed, pitch, qsbHz, leadIn);
+    settings.bPhaseRestart = bPhaseRestart;
+    return settings;
+}
 
 std::vector<float> render(const Synth& settings, const QString& text)
 {
@@ -218,8 +211,8 @@ TEST(CwDecoding, NoiseJitterFadingAndOtherSampleRatesStillDecode)
 TEST(CwDecoding, FastFadeDoesNotDoubleTheElementLengthOfASteadyTone)
 {
     // Fading 20 dB deep twice a second at 25 WPM breaks the first seconds' marks into pieces
-    // that, in phase, fitted twice the element length: read from its dashes alone, the whole
-    // text came out as a handful of characters ("EF5EWFT9").
+    // that, in phase, fitted twice the element length: the whole text came out as a handful
+    // of characters ("EF5EWFT9").
     const Synth settings = fading(25.0, 6.0, 8564, 737.0, 2.0, 0.6);
     const QString text = QStringLiteral("BEST AND TODAY TNX BAND 8293 RADIO 623");
     double wpm = 0.0;
@@ -229,58 +222,57 @@ TEST(CwDecoding, FastFadeDoesNotDoubleTheElementLengthOfASteadyTone)
     EXPECT_LE(cwbench::editDistance(text, decoded), 3) << qPrintable(decoded);
 }
 
-TEST(CwDecoding, FastFadeHiddenAtTheFirstElementLengthIsFollowedAtTheOneDecided)
+TEST(CwDecoding, FadingAndNoiseThatOnceCostTheTextAreRead)
 {
-    // Fading 20 dB deep twice a second at 15 WPM: judged on envelopes of the in-phase
-    // estimate's length (40 % long), the held seconds showed no fade; at the length the trials
-    // decided they do. Left unfollowed, the bottoms broke the whole text into E's and T's.
-    const Synth settings = fading(15.0, 6.0, 6567, 701.0, 2.0, 0.4);
-    const QString text = QStringLiteral("1553 RIG RST PADDLE F9QFP 1 90 CLOSED");
-    const QString decoded = decode(render(settings, text));
-    EXPECT_LE(cwbench::editDistance(text, decoded), 3) << qPrintable(decoded);
-}
-
-TEST(CwDecoding, FastFadeDoesNotSlowAReadingThatHasItsElements)
-{
-    // Fading 20 dB deep at 1 and 2 Hz, +6 dB by its mean power, 15 WPM: the first seconds were
-    // read right, then taken for a reading 1.8 times slower, and the first word was lost
-    // ("OH5D" read "MSLN", "NAME" read "XG").
-    const FadingText cases[] = {
-        {15.0, 1.0, 600, 9562, 0.7, "THANKS ZL1MPO N6L DL6JP PLEASE LATER 39 K3SNX"},
-        {15.0, 1.0, 850, 5563, 0.3, "OH5D OH7W LATER 1 VK4KV/P 1 14 8"},
-        {15.0, 1.0, 988, 8563, 0.6, "G5EL DIPOLE 9382 BAND HR GOOD 1 EA8REV"},
-        {15.0, 2.0, 912, 4561, 0.7, "AGAIN 4 ON8L BURO QSL 10 DL5Y JA4G"},
-        {15.0, 2.0, 918, 8562, 0.6, "NAME 1255 LATER 299 BAND RADIO BUSINESS 580"},
+    struct Case
+    {
+        Synth settings;
+        const char* text;
+        int nAllowedErrors; ///< edit distance
+        const char* start;  ///< the decoded text's start, kept whatever the errors
     };
-    for (const FadingText& c : cases) {
-        const QString text = QLatin1String(c.text);
-        const QString decoded = decode(render(c.Settings(), text));
-        const auto firstWord = [](const QString& line) {
-            return line.section(QLatin1Char(' '), 0, 0).toStdString();
-        };
-        EXPECT_EQ(firstWord(decoded), firstWord(text)) << qPrintable(decoded);
-        EXPECT_LE(cwbench::editDistance(text, decoded), 2) << qPrintable(decoded);
-    }
-}
-
-TEST(CwDecoding, FadingToneWhosePhaseRestartsAtEachElementIsRead)
-{
-    // Fading 20 dB deep, +6 dB by its mean power, on a tone that restarts its phase at each
-    // element: each mark is weighed on its own phase. At 2 Hz each mark was weighed against
-    // the level of its last block alone, and the text came out as fragments ("154 AND JA5XH"
-    // read "55 SND IDA5XH"). At 0.1 Hz the line ended at each bottom of the fade, where the
-    // envelope's marks drowned, and the acquisition afresh there cost the characters around
-    // it ("K0II LATER" read "KM MII LATER").
-    const FadingText cases[] = {
-        {25.0, 2.0, 587, 4561, 0.7, "154 AND JA5XH LATER QSL 61 ON8VRN F2C"},
-        {15.0, 0.1, 597, 3561, 0.6, "OPEN K0II LATER 0210 RST DE VIA HA6CPC"},
+    const auto firstReading = [](double qsbHz) {
+        return fading(15.0, 6.0, 6570, 732.0, qsbHz, 0.4);
     };
-    for (const FadingText& c : cases) {
-        Synth settings = c.Settings();
-        settings.bPhaseRestart = true;
+    const Case cases[] = {
+        // Judged on envelopes of the in-phase estimate's length, the held seconds showed no
+        // fade at 2 Hz; left unfollowed, the bottoms broke the text into E's and T's.
+        {fading(15.0, 6.0, 6567, 701.0, 2.0, 0.4), "1553 RIG RST PADDLE F9QFP 1 90 CLOSED", 3, ""},
+        // Read right at first, then taken for a reading 1.8 times slower: the first word was
+        // lost ("OH5D" read "MSLN", "NAME" read "XG").
+        {fadingAtMean(15.0, 1.0, 600, 9562, 0.7), "THANKS ZL1MPO N6L DL6JP PLEASE LATER 39 K3SNX",
+         2, "THANKS "},
+        {fadingAtMean(15.0, 1.0, 850, 5563, 0.3), "OH5D OH7W LATER 1 VK4KV/P 1 14 8", 2, "OH5D "},
+        {fadingAtMean(15.0, 1.0, 988, 8563, 0.6), "G5EL DIPOLE 9382 BAND HR GOOD 1 EA8REV", 2,
+         "G5EL "},
+        {fadingAtMean(15.0, 2.0, 912, 4561, 0.7), "AGAIN 4 ON8L BURO QSL 10 DL5Y JA4G", 2,
+         "AGAIN "},
+        {fadingAtMean(15.0, 2.0, 918, 8562, 0.6), "NAME 1255 LATER 299 BAND RADIO BUSINESS 580", 2,
+         "NAME "},
+        // A tone restarting its phase at each element: at 2 Hz each mark was weighed against
+        // its last block's level alone ("154 AND JA5XH" read "55 SND IDA5XH"); at 0.1 Hz the
+        // line ended at each bottom, and the acquisition afresh cost the characters around it.
+        {fadingAtMean(25.0, 2.0, 587, 4561, 0.7, true), "154 AND JA5XH LATER QSL 61 ON8VRN F2C", 1,
+         ""},
+        {fadingAtMean(15.0, 0.1, 597, 3561, 0.6, true), "OPEN K0II LATER 0210 RST DE VIA HA6CPC", 1,
+         ""},
+        // A first reading three times too fast stops fitting a second or two later: its runs
+        // of T and M must not stay in front of the text read anew.
+        {firstReading(0.05), "55 WORK YU8BT JA4X HR MORNING COPY BEST", 3, "55 WORK"},
+        {firstReading(0.1), "55 WORK YU8BT JA4X HR MORNING COPY BEST", 3, "55 WORK"},
+        {firstReading(0.5), "55 WORK YU8BT JA4X HR MORNING COPY BEST", 3, "55 WORK"},
+        {firstReading(1.0), "55 WORK YU8BT JA4X HR MORNING COPY BEST", 3, "55 WORK"},
+        // Near the floor the timing stopped fitting again while the held seconds were decoded
+        // anew, before the point the re-acquisition began from: it asked for a negative
+        // number of samples back and threw.
+        {fading(20.0, -10.0, 16401, 735.0, 0.0, 0.4),
+         "HELLO ON7CNE CALL DIPOLE RADIO VK5HLS 1044 OK9W", 8, ""},
+    };
+    for (const Case& c : cases) {
         const QString text = QLatin1String(c.text);
-        const QString decoded = decode(render(settings, text));
-        EXPECT_LE(cwbench::editDistance(text, decoded), 1) << qPrintable(decoded);
+        const QString decoded = decode(render(c.settings, text));
+        EXPECT_TRUE(decoded.startsWith(QLatin1String(c.start))) << qPrintable(decoded);
+        EXPECT_LE(cwbench::editDistance(text, decoded), c.nAllowedErrors) << qPrintable(decoded);
     }
 }
 
@@ -311,18 +303,6 @@ TEST(CwDecoding, SlowingDownBeyondWhatTheTrackingFollowsIsAcquiredAfresh)
     EXPECT_TRUE(decoded.endsWith(slow)) << qPrintable(decoded);
 }
 
-TEST(CwDecoding, TimingLostWhileTheHeldSecondsAreReplayedStartsTheAcquisitionThere)
-{
-    // Near the noise floor the timing can stop fitting again while the seconds held for a
-    // re-acquisition are decoded anew, before the point that re-acquisition began from:
-    // this once asked for a negative number of samples back and threw.
-    Synth settings = signal(20.0, -10.0, 16401, 735.0);
-    settings.dLeadInSec = 0.4;
-    const QString text = QStringLiteral("HELLO ON7CNE CALL DIPOLE RADIO VK5HLS 1044 OK9W");
-    const QString decoded = decode(render(settings, text));
-    EXPECT_LE(cwbench::editDistance(text, decoded), 8) << qPrintable(decoded);
-}
-
 TEST(CwDecoding, NoiseThatSetsOffAReacquisitionAtTheSameSpeedRepeatsNoText)
 {
     // Near the floor, merged marks can look like a drop in speed; the re-acquisition then
@@ -333,25 +313,6 @@ TEST(CwDecoding, NoiseThatSetsOffAReacquisitionAtTheSameSpeedRepeatsNoText)
     const QString decoded = decode(render(settings, text));
     EXPECT_EQ(decoded.count(QStringLiteral("OK")), 1) << qPrintable(decoded);
     EXPECT_LE(cwbench::editDistance(text, decoded), 4) << qPrintable(decoded);
-}
-
-TEST(CwDecoding, AFirstReadingThatStopsFittingLeavesNothingBeforeTheTextReadAnew)
-{
-    // Fading of 20 dB: the held seconds of this text fitted a speed three times too fast, its
-    // dots read as dashes. Its dashes stop fitting a second or two later and the speed is
-    // acquired afresh from the start; the first reading's runs of T and M must not stay in
-    // front of the text read anew.
-    const QString text = QStringLiteral("55 WORK YU8BT JA4X HR MORNING COPY BEST");
-    for (double hz : {0.05, 0.1, 0.5, 1.0}) {
-        Synth settings = signal(15.0, 6.0, 6570, 732.0);
-        settings.dLeadInSec = 0.4;
-        settings.dQsbHz = hz;
-        settings.dQsbDepthDb = 20.0;
-        const QString decoded = decode(render(settings, text));
-        EXPECT_TRUE(decoded.startsWith(QStringLiteral("55 WORK")))
-            << hz << " Hz: " << qPrintable(decoded);
-        EXPECT_LE(cwbench::editDistance(text, decoded), 3) << hz << " Hz: " << qPrintable(decoded);
-    }
 }
 
 TEST(CwDecoding, TranscriptionsAreSeparatedByLineEndsAndReacquired)

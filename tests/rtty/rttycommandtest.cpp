@@ -38,8 +38,7 @@ QString onlyFile(const QString& dir, const QString& pattern)
     return QString::fromUtf8(file.readAll());
 }
 
-const QStringList DECODE_RTTY = {QStringLiteral("decode"), QStringLiteral("--mode"),
-                                 QStringLiteral("rtty")};
+const QStringList DECODE_RTTY = {"decode", "--mode", "rtty"};
 
 } // namespace
 
@@ -51,23 +50,18 @@ TEST(RttyCommand, DecodesAClipIntoTextCyrillicOrJsonLines)
         QStringList arguments;
         const char* expected;
     };
+    const char* const cyrillic = "ПОГОДА В МОСКВЕ МИНУС 5 ВЕТЕР 270 ГРАДУСОВ 15 М/С";
     const Case cases[] = {
         {{mtk2}, "POGODA W MOSKWE MINUS 5 WETER 270 GRADUSOW 15 M/S"},
-        {{QStringLiteral("--codec"), QStringLiteral("MTK-2 Cyrillic"), mtk2},
-         "ПОГОДА В МОСКВЕ МИНУС 5 ВЕТЕР 270 ГРАДУСОВ 15 М/С"},
-        {{QStringLiteral("--map"), QStringLiteral("MTK-2 Cyrillic - ITA2"), mtk2},
-         "ПОГОДА В МОСКВЕ МИНУС 5 ВЕТЕР 270 ГРАДУСОВ 15 М/С"},
-        {{QStringLiteral("--format"), QStringLiteral("jsonl"), QStringLiteral("--start-time"),
-          QStringLiteral("2024-03-05T07:08:09"), mtk2},
+        {{"--codec", "MTK-2 Cyrillic", mtk2}, cyrillic},
+        {{"--map", "MTK-2 Cyrillic - ITA2", mtk2}, cyrillic},
+        {{"--format", "jsonl", "--start-time", "2024-03-05T07:08:09", mtk2},
          "\"baud\":50,\"end\":\"2024-03-05T07:08:"},
-        {{QStringLiteral("--format"), QStringLiteral("jsonl"), mtk2}, "\"mark_hz\":"},
-        {{QStringLiteral("--format"), QStringLiteral("jsonl"), mtk2}, "\"snr_db\":"},
+        {{"--format", "jsonl", mtk2}, "\"mark_hz\":"},
+        {{"--format", "jsonl", mtk2}, "\"snr_db\":"},
     };
     for (const Case& c : cases) {
-        const ToolRun run =
-            morsetool(QStringList({QStringLiteral("decode"), QStringLiteral("--mode"),
-                                   QStringLiteral("rtty")}) +
-                      c.arguments);
+        const ToolRun run = morsetool(DECODE_RTTY + c.arguments);
         EXPECT_EQ(run.exitCode, 0) << qPrintable(run.err);
         EXPECT_TRUE(run.out.contains(QString::fromUtf8(c.expected)))
             << qPrintable(c.arguments.join(' ')) << ": " << qPrintable(run.out);
@@ -78,14 +72,11 @@ TEST(RttyCommand, SynthesizedRecordingDecodesBackAndIsNeverOverwritten)
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("cq.flac"));
-    const QStringList synth = {
-        QStringLiteral("synth"),         QStringLiteral("--mode"), QStringLiteral("rtty"),
-        QStringLiteral("CQ DE TEST 73"), QStringLiteral("-o"),     path,
-        QStringLiteral("--baud"),        QStringLiteral("75"),     QStringLiteral("--reverse")};
+    const QStringList synth = {"synth", "--mode", "rtty", "CQ DE TEST 73", "-o",
+                               path,    "--baud", "75",   "--reverse"};
     ASSERT_EQ(morsetool(synth).exitCode, 0);
-    EXPECT_EQ(
-        morsetool({QStringLiteral("decode"), QStringLiteral("--mode=rtty"), path}).out.trimmed(),
-        QStringLiteral("CQ DE TEST 73"));
+    EXPECT_EQ(morsetool({"decode", "--mode=rtty", path}).out.trimmed(),
+              QStringLiteral("CQ DE TEST 73"));
     EXPECT_NE(morsetool(synth).exitCode, 0);
 }
 
@@ -93,15 +84,11 @@ TEST(RttyCommand, BadInputIsToldWithExitCodeTwo)
 {
     const QString clip = rttytest::clipPath(QStringLiteral("ours-45-170.flac"));
     const QStringList cases[] = {
-        {QStringLiteral("decode"), QStringLiteral("--mode"), QStringLiteral("fsk"), clip},
-        {QStringLiteral("decode"), QStringLiteral("--mode"), QStringLiteral("rtty"),
-         QStringLiteral("--baud"), QStringLiteral("fast"), clip},
-        {QStringLiteral("decode"), QStringLiteral("--mode"), QStringLiteral("rtty"),
-         QStringLiteral("--codec"), QStringLiteral("No such"), clip},
-        {QStringLiteral("decode"), QStringLiteral("--mode"), QStringLiteral("rtty"),
-         QStringLiteral("/no/such/file.flac")},
-        {QStringLiteral("synth"), QStringLiteral("--mode"), QStringLiteral("rtty"),
-         QStringLiteral("CQ*"), QStringLiteral("-o"), QStringLiteral("x.wav")},
+        {"decode", "--mode", "fsk", clip},
+        DECODE_RTTY + QStringList{"--baud", "fast", clip},
+        DECODE_RTTY + QStringList{"--codec", "No such", clip},
+        DECODE_RTTY + QStringList{"/no/such/file.flac"},
+        {"synth", "--mode", "rtty", "CQ*", "-o", "x.wav"},
     };
     for (const QStringList& arguments : cases) {
         const ToolRun run = morsetool(arguments);
@@ -116,9 +103,8 @@ TEST(RttyCommand, SavesCodeTextAndReportOrTellsWhyItCannot)
     QTemporaryDir dir;
     const QString save = dir.filePath(QStringLiteral("saved"));
     const QStringList arguments =
-        DECODE_RTTY + QStringList{QStringLiteral("--codec"), QStringLiteral("MTK-2 Cyrillic"),
-                                  QStringLiteral("--start-time"),
-                                  QStringLiteral("2024-03-05T07:08:09"), QStringLiteral("--save")};
+        DECODE_RTTY +
+        QStringList{"--codec", "MTK-2 Cyrillic", "--start-time", "2024-03-05T07:08:09", "--save"};
     const ToolRun run = morsetool(arguments + QStringList{save, mtk2});
     ASSERT_EQ(run.exitCode, 0) << qPrintable(run.err);
     const QString cyrillic = QStringLiteral("ПОГОДА В МОСКВЕ");

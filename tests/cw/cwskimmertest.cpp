@@ -262,10 +262,6 @@ TEST(CwSkimmerTest, DecodesThreeSignalsBesideAStrongClickingNeighbourWithoutPhan
         EXPECT_LE(score.cer[i], 0.05) << "signal " << i;
 }
 
-} // namespace
-
-namespace {
-
 /// Two signals at 8 kHz, short enough for the command-line tests.
 cwskim::Band twoSignals()
 {

@@ -66,8 +66,7 @@ bool startDecoding(QProcess& process, const QString& directory, const QByteArray
                    const QByteArray& expected, const QStringList& more = {})
 {
     process.start(morsetoolPath(),
-                  QStringList{QStringLiteral("decode"), QStringLiteral("--save"), directory} +
-                      more + QStringList{QStringLiteral("-")});
+                  QStringList{"decode", "--save", directory} + more + QStringList{"-"});
     if (!process.waitForStarted())
         return false;
     process.write(input);
@@ -100,8 +99,8 @@ TEST(MorsetoolShutdown, StopSignalToABatchStopsItsDecodesCleanlyAndStartsNoMore)
     // Two inputs decoded one at a time, each long enough to be running when the signal comes.
     QTemporaryDir dir;
     QStringList inputs;
-    for (const QString& name : {QStringLiteral("first.txt"), QStringLiteral("second.txt")}) {
-        inputs << dir.filePath(name);
+    for (const char* name : {"first.txt", "second.txt"}) {
+        inputs << dir.filePath(QLatin1String(name));
         testfiles::writeFile(inputs.last(), overs(100000)); // 6 MB of codes: seconds of decoding
     }
     const QString out = dir.filePath(QStringLiteral("out"));
@@ -109,9 +108,7 @@ TEST(MorsetoolShutdown, StopSignalToABatchStopsItsDecodesCleanlyAndStartsNoMore)
     QProcess process;
     process.setReadChannel(QProcess::StandardError);
     process.start(morsetoolPath(),
-                  QStringList{QStringLiteral("decode"), QStringLiteral("-j"), QStringLiteral("1"),
-                              QStringLiteral("--output-dir"), out, QStringLiteral("--save"), save} +
-                      inputs);
+                  QStringList{"decode", "-j", "1", "--output-dir", out, "--save", save} + inputs);
     // The first decode announces its session files once it has decoded a character.
     QByteArray err;
     while (!err.contains("text file:") && process.waitForReadyRead(20000))
@@ -139,8 +136,7 @@ TEST(MorsetoolShutdown, KillLeavesTheReportsSavedAtEachTransmissionEndWhole)
     QProcess process;
     // With --report-every 0 each line end saves the report: once the second over is printed,
     // the first one's report is on disk.
-    ASSERT_TRUE(startDecoding(process, dir.path(), overs(2), "CQ \nCQ ",
-                              {QStringLiteral("--report-every"), QStringLiteral("0")}));
+    ASSERT_TRUE(startDecoding(process, dir.path(), overs(2), "CQ \nCQ ", {"--report-every", "0"}));
     process.kill();
     ASSERT_TRUE(process.waitForFinished(20000));
     EXPECT_GE(wholeReports(dir.path()), 1);

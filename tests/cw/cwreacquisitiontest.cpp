@@ -126,6 +126,39 @@ TEST(CwReacquisition, AFreshReadingIsReadAgainFromItsStartAndAProvenOneFromItsLa
     EXPECT_EQ(reacquisition.ReplayedThrough(), 70000);
 }
 
+TEST(CwReacquisition, ATransmissionsFirstReadingAloneIsReadAgainOnceProven)
+{
+    constexpr double RATE = 1000.0;
+    const size_t held = size_t(cw::SpeedAcquisition::MIN_SEC * RATE);
+    const size_t proven = held + size_t(cw::Reacquisition::HOLD_SEC * RATE);
+    cw::SpeedAcquisition acquisition(RATE, 20.0, 240.0, {});
+    cw::Reacquisition reacquisition(RATE);
+    // The samples at which a second reading came due.
+    auto track = [&](size_t nCount) {
+        std::vector<size_t> due;
+        for (size_t i = 1; i <= nCount; ++i) {
+            reacquisition.Push({1.0f, 0.0f});
+            if (reacquisition.SecondReadingDue())
+                due.push_back(i);
+        }
+        return due;
+    };
+    reacquisition.Start(held);
+    EXPECT_EQ(track(proven + 2000), std::vector<size_t>{proven});
+
+    // Lent, the seconds kept are those a re-acquisition would take, and nothing else changes.
+    reacquisition.Lend(9000, acquisition);
+    EXPECT_EQ(acquisition.Start(), 9000 - std::int64_t(held));
+    EXPECT_EQ(acquisition.HeldCount(), held);
+
+    // The reading a re-acquisition found is no first one; the next transmission's is.
+    reacquisition.Begin(9000, 30.0, 8000, acquisition);
+    reacquisition.Start(held);
+    EXPECT_TRUE(track(proven + 10).empty());
+    reacquisition.Start(held);
+    EXPECT_EQ(track(proven + 10), std::vector<size_t>{proven});
+}
+
 TEST(CwReacquisition, AClearReadingIsGivenOutAtOnceAndOneWithoutElementLongSegmentsWaits)
 {
     // Fed as a sound card delivers it, 20 ms at a time: the seconds into the input at which

@@ -39,7 +39,8 @@ public:
         /// Fewer trials while each transmission's speed is learned, for many signals at once:
         /// the first timing estimate tries every third length first, the one in phase only the
         /// lengths near it instead of the whole speed range, and a slower reading far behind
-        /// at its own length is not tried around it.
+        /// at its own length is not tried around it. Nor is a transmission's first reading
+        /// read again once proven (it cost the skimmer a quarter of its time).
         bool bLeanAcquisition = false;
         /// Baseband samples per second the tone is demodulated at (0: 1000). Fewer cost
         /// less per second at a coarser timing (500 still gives 10 samples to an element at

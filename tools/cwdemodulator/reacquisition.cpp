@@ -25,6 +25,9 @@ void Reacquisition::Start(size_t nHeld)
 {
     m_recent.Clear();
     m_nFreshLeft = nHeld + size_t(HOLD_SEC * m_dSampleRate);
+    m_bFirstReading = !m_bReacquiring;
+    m_bReacquiring = false;
+    m_bSecondReadingDue = false;
 }
 
 void Reacquisition::Push(const std::complex<float>& sample)
@@ -34,14 +37,34 @@ void Reacquisition::Push(const std::complex<float>& sample)
     const size_t kept = size_t(SpeedAcquisition::MIN_SEC * m_dSampleRate);
     const size_t interval = size_t(SpeedAcquisition::INTERVAL_SEC * m_dSampleRate);
     m_recent.Push(sample);
-    if (m_nFreshLeft > 0)
+    m_bSecondReadingDue = false;
+    if (m_nFreshLeft > 0) {
         --m_nFreshLeft;
-    else if (m_recent.size() >= kept + interval)
+        m_bSecondReadingDue = m_nFreshLeft == 0 && m_bFirstReading;
+    } else if (m_recent.size() >= kept + interval) {
         m_recent.DropOldest((m_recent.size() - kept) / interval * interval);
+    }
 }
 
 void Reacquisition::Begin(std::int64_t nNext, double dUnit, std::int64_t nGivenOut,
                           SpeedAcquisition& acquisition)
+{
+    m_nRereadFrom = holdKept(nNext, acquisition);
+    m_nReacquiredAt = std::max(m_nReacquiredAt, nNext);
+    m_recent.Clear();
+    m_nFreshLeft = 0;
+    m_dUnitBefore = dUnit;
+    m_nGivenOutBefore = nGivenOut;
+    m_bReacquiring = true;
+    m_bSecondReadingDue = false;
+}
+
+void Reacquisition::Lend(std::int64_t nNext, SpeedAcquisition& acquisition) const
+{
+    holdKept(nNext, acquisition);
+}
+
+std::int64_t Reacquisition::holdKept(std::int64_t nNext, SpeedAcquisition& acquisition) const
 {
     // Never from before the last time: a reading that fits no better again moves on. The
     // timing may be lost again while the samples of the last time are replayed, before the
@@ -51,12 +74,7 @@ void Reacquisition::Begin(std::int64_t nNext, double dUnit, std::int64_t nGivenO
     const size_t count = size_t(nNext - start);
     acquisition.Restart(start);
     acquisition.Hold(m_recent.data() + m_recent.size() - count, count);
-    m_nReacquiredAt = std::max(m_nReacquiredAt, nNext);
-    m_nRereadFrom = start;
-    m_recent.Clear();
-    m_nFreshLeft = 0;
-    m_dUnitBefore = dUnit;
-    m_nGivenOutBefore = nGivenOut;
+    return start;
 }
 
 bool Reacquisition::Settle(double dUnit)

@@ -20,9 +20,14 @@ class SpeedAcquisition;
 /// read again from its start, and the symbols of a reading that is not clear at once
 /// (SpeedAcquisition::Learned::bClear) are held back (SymbolQueue) until it is proven.
 ///
-/// Life: Start() per reading, Push() per sample tracked, Begin() when the timing is lost,
-/// Settle() once the acquisition found the speed; ReplayedThrough() speaks for the symbols to
-/// give out.
+/// The first reading of a transmission is learned from its first seconds alone, and these can
+/// mislead near the noise floor: once that reading is proven (SecondReadingDue()), the seconds
+/// kept are read again apart from the tracking (Lend()), and a slower reading that explains
+/// them clearly better re-acquires them, as when the timing is lost.
+///
+/// Life: Start() per reading, Push() per sample tracked, Begin() when the timing is lost or a
+/// second reading found another speed, Settle() once the acquisition found the speed;
+/// ReplayedThrough() speaks for the symbols to give out.
 class Reacquisition
 {
 public:
@@ -38,11 +43,17 @@ public:
     void Push(const std::complex<float>& sample);
     /// The reading is not yet proven.
     bool IsFresh() const { return m_nFreshLeft > 0; }
+    /// The first reading of a transmission was just proven: it is to be read again from the
+    /// seconds kept. True once per transmission.
+    bool SecondReadingDue() const { return m_bSecondReadingDue; }
     /// The timing was lost before baseband index @p nNext, at element length @p dUnit, with
     /// symbols queued up to input sample @p nGivenOut: the seconds kept go back to
     /// @p acquisition, never from before the last time.
     void Begin(std::int64_t nNext, double dUnit, std::int64_t nGivenOut,
                SpeedAcquisition& acquisition);
+    /// Hands the seconds kept before baseband index @p nNext to @p acquisition, as Begin()
+    /// does, without beginning a re-acquisition: to read them apart from the tracking.
+    void Lend(std::int64_t nNext, SpeedAcquisition& acquisition) const;
     /// The acquisition found element length @p dUnit. True when the replayed seconds are read
     /// anew (the speed differs): what was held back of them is to be dropped.
     bool Settle(double dUnit);
@@ -53,9 +64,15 @@ public:
     std::int64_t ReplayedThrough() const { return m_nReplayedThrough; }
 
 private:
+    /// Holds the seconds kept before @p nNext in @p acquisition; the index they begin at.
+    std::int64_t holdKept(std::int64_t nNext, SpeedAcquisition& acquisition) const;
+
     double m_dSampleRate;
     dsp::SlidingRun<std::complex<float>> m_recent; ///< the last seconds as they came in
     size_t m_nFreshLeft = 0;          ///< samples to track before the reading is proven
+    bool m_bFirstReading = false;     ///< the reading tracked began its transmission
+    bool m_bReacquiring = false;      ///< Begin() was called: the next reading is not a first
+    bool m_bSecondReadingDue = false; ///< the first reading was proven at the last Push()
     std::int64_t m_nReacquiredAt = 0; ///< baseband index the last re-acquisition began from
     std::int64_t m_nRereadFrom = 0;   ///< and the index its replayed seconds begin at
     /// While a re-acquisition is pending: the element length tracked and the last symbol

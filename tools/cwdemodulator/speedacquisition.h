@@ -65,6 +65,11 @@ public:
     /// @p carrier; the decisions' priors of @p decisions take part in the timing's trials.
     /// @p bFinal: the input ended, fewer marks do.
     Learned Attempt(bool bFinal, CarrierReference& carrier, CwSegmenter& decisions);
+    /// Whether the samples held, read apart from any tracking (the tone and the priors go to a
+    /// carrier and a segmenter of its own), give a clear reading (Learned::bClear) at least
+    /// 1.5 times slower than @p dTrackedUnit that also explains them clearly better than a
+    /// reading at @p dTrackedUnit. Nothing is held after.
+    bool ReadsSlowerApart(double dTrackedUnit);
     /// The samples held, handed over; nothing is held after.
     std::vector<std::complex<float>> TakeHeld();
 
@@ -119,6 +124,7 @@ private:
 
     double m_dSampleRate;
     bool m_bLean;
+    std::vector<std::string> m_characterCodes;
     CwSpeedEstimator m_estimator;
     ElementLengthTrials m_trials;
     std::vector<std::complex<float>> m_held;      ///< baseband held back while learning

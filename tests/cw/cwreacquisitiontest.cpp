@@ -138,7 +138,7 @@ TEST(CwReacquisition, ATransmissionsFirstReadingAloneIsReadAgainOnceProven)
         std::vector<size_t> due;
         for (size_t i = 1; i <= nCount; ++i) {
             reacquisition.Push({1.0f, 0.0f});
-            if (reacquisition.SecondReadingDue())
+            if (reacquisition.TakeSecondReading())
                 due.push_back(i);
         }
         return due;

@@ -108,7 +108,6 @@ public:
     double m_dTrackedUnit = 0.0;
     LeakageWatch m_leakage;
     Reacquisition m_reacquisition;
-    bool m_bReadFirstAgain; ///< a first reading is read again once proven (not when lean)
 
     SymbolQueue m_symbols;
 };
@@ -177,7 +176,7 @@ CwDemodulator::Private::Private(const Settings& settings)
           settings.dSampleRate, settings.dPitchHz, settings.dMinPitchHz, settings.dMaxPitchHz,
           settings.dBasebandRate > 0.0 ? settings.dBasebandRate : BasebandConverter::BASEBAND_RATE),
       m_dBasebandRate(settings.dSampleRate / m_frontEnd.Decimation()), m_leakage(m_dBasebandRate),
-      m_reacquisition(m_dBasebandRate), m_bReadFirstAgain(!settings.bLeanAcquisition)
+      m_reacquisition(m_dBasebandRate)
 {
     const double maxWpm = std::max(settings.dMinWpm, settings.dMaxWpm);
     const double minUnit = SECONDS_PER_UNIT_AT_1_WPM / maxWpm * m_dBasebandRate;
@@ -403,7 +402,7 @@ void CwDemodulator::Private::track(std::complex<float> sample)
         // The next acquisition reads nothing of this line again.
         endLine();
         m_symbols.Release();
-    } else if (m_timing.Lost() || (m_reacquisition.SecondReadingDue() && !firstReadingHolds())) {
+    } else if (m_timing.Lost() || (m_reacquisition.TakeSecondReading() && !firstReadingHolds())) {
         reacquireRecent();
     } else if (!m_reacquisition.IsFresh()) {
         m_symbols.Release();
@@ -442,7 +441,7 @@ bool CwDemodulator::Private::firstReadingHolds()
     // which goes on untouched unless they read clearly slower: re-acquired at about the same
     // speed, the character in progress was cut in two. A tone decided in phase has no such
     // lean; read again, a 35 WPM text at -12 dB fitted 12.3 WPM on its first 5 s.
-    if (!m_bReadFirstAgain || m_coherence.IsCoherent())
+    if (m_coherence.IsCoherent())
         return true;
     m_reacquisition.Lend(m_pTracker->Position() + m_pChannel->Delay(), *m_pAcquisition);
     return !m_pAcquisition->ReadsSlowerApart(m_dTrackedUnit);

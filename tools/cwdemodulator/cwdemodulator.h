@@ -40,7 +40,7 @@ public:
         /// the first timing estimate tries every third length first, the one in phase only the
         /// lengths near it instead of the whole speed range, and a slower reading far behind
         /// at its own length is not tried around it. Nor is a transmission's first reading
-        /// read again once proven (it cost the skimmer a quarter of its time).
+        /// read again once proven.
         bool bLeanAcquisition = false;
         /// Baseband samples per second the tone is demodulated at (0: 1000). Fewer cost
         /// less per second at a coarser timing (500 still gives 10 samples to an element at

@@ -67,6 +67,8 @@ public:
     /// The gaps (samples) that ended characters among the held samples, at the estimate
     /// (or at the length FindCharacterGaps() was last given).
     const std::vector<std::int64_t>& CharacterGaps() const { return m_characterGaps; }
+    /// The alphabet's character codes the trials decide with.
+    const std::vector<std::string>& CharacterCodes() const { return m_characterCodes; }
     /// The share of element-long marks and gaps (shorter than two elements) among the
     /// segments the held samples were decided into there, the one the end cut short left out,
     /// and how many those were; at DecidedUnit().

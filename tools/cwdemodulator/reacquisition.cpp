@@ -37,10 +37,9 @@ void Reacquisition::Push(const std::complex<float>& sample)
     const size_t kept = size_t(SpeedAcquisition::MIN_SEC * m_dSampleRate);
     const size_t interval = size_t(SpeedAcquisition::INTERVAL_SEC * m_dSampleRate);
     m_recent.Push(sample);
-    m_bSecondReadingDue = false;
     if (m_nFreshLeft > 0) {
-        --m_nFreshLeft;
-        m_bSecondReadingDue = m_nFreshLeft == 0 && m_bFirstReading;
+        if (--m_nFreshLeft == 0)
+            m_bSecondReadingDue = m_bFirstReading;
     } else if (m_recent.size() >= kept + interval) {
         m_recent.DropOldest((m_recent.size() - kept) / interval * interval);
     }
@@ -57,6 +56,13 @@ void Reacquisition::Begin(std::int64_t nNext, double dUnit, std::int64_t nGivenO
     m_nGivenOutBefore = nGivenOut;
     m_bReacquiring = true;
     m_bSecondReadingDue = false;
+}
+
+bool Reacquisition::TakeSecondReading()
+{
+    const bool due = m_bSecondReadingDue;
+    m_bSecondReadingDue = false;
+    return due;
 }
 
 void Reacquisition::Lend(std::int64_t nNext, SpeedAcquisition& acquisition) const

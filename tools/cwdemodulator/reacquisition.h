@@ -21,7 +21,7 @@ class SpeedAcquisition;
 /// (SpeedAcquisition::Learned::bClear) are held back (SymbolQueue) until it is proven.
 ///
 /// The first reading of a transmission is learned from its first seconds alone, and these can
-/// mislead near the noise floor: once that reading is proven (SecondReadingDue()), the seconds
+/// mislead near the noise floor: once that reading is proven (TakeSecondReading()), the seconds
 /// kept are read again apart from the tracking (Lend()), and a slower reading that explains
 /// them clearly better re-acquires them, as when the timing is lost.
 ///
@@ -43,9 +43,9 @@ public:
     void Push(const std::complex<float>& sample);
     /// The reading is not yet proven.
     bool IsFresh() const { return m_nFreshLeft > 0; }
-    /// The first reading of a transmission was just proven: it is to be read again from the
-    /// seconds kept. True once per transmission.
-    bool SecondReadingDue() const { return m_bSecondReadingDue; }
+    /// Whether the first reading of a transmission has been proven and is to be read again
+    /// from the seconds kept. True once per transmission: taking it clears it.
+    bool TakeSecondReading();
     /// The timing was lost before baseband index @p nNext, at element length @p dUnit, with
     /// symbols queued up to input sample @p nGivenOut: the seconds kept go back to
     /// @p acquisition, never from before the last time.
@@ -72,7 +72,7 @@ private:
     size_t m_nFreshLeft = 0;          ///< samples to track before the reading is proven
     bool m_bFirstReading = false;     ///< the reading tracked began its transmission
     bool m_bReacquiring = false;      ///< Begin() was called: the next reading is not a first
-    bool m_bSecondReadingDue = false; ///< the first reading was proven at the last Push()
+    bool m_bSecondReadingDue = false; ///< the first reading was proven, not yet read again
     std::int64_t m_nReacquiredAt = 0; ///< baseband index the last re-acquisition began from
     std::int64_t m_nRereadFrom = 0;   ///< and the index its replayed seconds begin at
     /// While a re-acquisition is pending: the element length tracked and the last symbol

@@ -68,7 +68,7 @@ public:
     /// Whether the samples held, read apart from any tracking (the tone and the priors go to a
     /// carrier and a segmenter of its own), give a clear reading (Learned::bClear) at least
     /// 1.5 times slower than @p dTrackedUnit that also explains them clearly better than a
-    /// reading at @p dTrackedUnit. Nothing is held after.
+    /// reading at @p dTrackedUnit; never when lean. Nothing is held after.
     bool ReadsSlowerApart(double dTrackedUnit);
     /// The samples held, handed over; nothing is held after.
     std::vector<std::complex<float>> TakeHeld();
@@ -124,7 +124,6 @@ private:
 
     double m_dSampleRate;
     bool m_bLean;
-    std::vector<std::string> m_characterCodes;
     CwSpeedEstimator m_estimator;
     ElementLengthTrials m_trials;
     std::vector<std::complex<float>> m_held;      ///< baseband held back while learning

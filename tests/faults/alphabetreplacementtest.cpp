@@ -31,15 +31,8 @@ protected:
         ReceptionTest::SetUp();
         alphabetFile = alphabets.filePath(QStringLiteral("Field.mal"));
         writeFile(alphabetFile, "X\t.-\n");
-        auto* selection = add<values::ValueSelection>(QStringLiteral("/Morse/Alphabet"));
-        selection->AddItem(QStringLiteral("Field"), 0, 0, nullptr);
-        selection->Select(QStringLiteral("Field"), nullptr);
-        add<values::Value<QString>>(QStringLiteral("/Morse/AlphabetDir"))
-            ->SetValue(alphabets.path(), nullptr);
-        rtl = add<values::Value<bool>>(QStringLiteral("/Morse/RTL"));
-        handler->SetMorseAlphabet_ValuePath(QStringLiteral("/Morse/Alphabet"));
-        handler->SetMorseAlphabet_DirectoryPath(QStringLiteral("/Morse/AlphabetDir"));
-        handler->SetTextDirectionRTL_ValuePath(QStringLiteral("/Morse/RTL"));
+        bindAlphabets(alphabets.path(), {"Field"})->Select(QStringLiteral("Field"), nullptr);
+        rtl = find<values::Value<bool>>(QStringLiteral("/Morse/RTL"));
         ASSERT_TRUE(handler->ChangeAlphabet());
     }
     /// Receives the dot-dash of A and says what it decoded to.
@@ -54,24 +47,21 @@ protected:
     values::Value<bool>* rtl = nullptr;
 };
 
-TEST_F(AlphabetReplacedUnderMorseHandler, RewrittenFileCountsFromTheNextSelection)
+TEST_F(AlphabetReplacedUnderMorseHandler, RewrittenOrRenamedOverFileCountsFromTheNextSelection)
 {
     ASSERT_EQ(receiveA(), "X");
     writeFile(alphabetFile, "@TextDirection RL\nY\t.-\n");
     EXPECT_EQ(receiveA(), "X");
     EXPECT_FALSE(rtl->GetValue());
-
     EXPECT_TRUE(handler->ChangeAlphabet());
     EXPECT_EQ(receiveA(), "Y");
     EXPECT_TRUE(rtl->GetValue());
-}
 
-TEST_F(AlphabetReplacedUnderMorseHandler, FileRenamedOverTheOldOneCountsFromTheNextSelection)
-{
     replaceFile(alphabetFile, "Z\t.-\n");
-    EXPECT_EQ(receiveA(), "X");
+    EXPECT_EQ(receiveA(), "Y");
     EXPECT_TRUE(handler->ChangeAlphabet());
     EXPECT_EQ(receiveA(), "Z");
+    EXPECT_FALSE(rtl->GetValue());
 }
 
 TEST_F(AlphabetReplacedUnderMorseHandler, DeletedFileKeepsTheLoadedAlphabetUntilReselected)

@@ -31,14 +31,23 @@ QStringList readReport(const QString& path)
 
 } // namespace
 
-using ReportFile = ReceptionTest;
+/// Saving into a temporary directory, with the value that asks for the report bound.
+class ReportFile : public ReceptionTest
+{
+protected:
+    void SetUp() override
+    {
+        ReceptionTest::SetUp();
+        startSaving(dir.path());
+        xmlSave =
+            bind<values::Value<bool>>("XmlSave", &MorseHandler::SetMorseXmlSaveToFile_ValuePath);
+    }
+    QTemporaryDir dir;
+    values::Value<bool>* xmlSave = nullptr;
+};
 
 TEST_F(ReportFile, ReportSpansTheFirstToTheLastTimestampAndTheNextNeverReplacesIt)
 {
-    QTemporaryDir dir;
-    startSaving(dir.path());
-    auto* xmlSave =
-        bind<values::Value<bool>>("XmlSave", &MorseHandler::SetMorseXmlSaveToFile_ValuePath);
     send({1, 3}); // before any timestamp: no transmission to take it
     handler->SetTimestamp(1700000000123956ULL);
     send({0, 1, 3});
@@ -63,11 +72,8 @@ TEST_F(ReportFile, ReportSpansTheFirstToTheLastTimestampAndTheNextNeverReplacesI
 
 TEST_F(ReportFile, SaveDirectoryWrittenWithBackslashesHoldsTheSessionFilesAndTheReport)
 {
-    QTemporaryDir dir;
     ASSERT_TRUE(QDir(dir.path()).mkpath(QStringLiteral("a/b")));
     startSaving(dir.path() + QStringLiteral("\\a\\b"));
-    auto* xmlSave =
-        bind<values::Value<bool>>("XmlSave", &MorseHandler::SetMorseXmlSaveToFile_ValuePath);
     handler->SetTimestamp(1700000000000000ULL);
     send({0, 1, 3});
     xmlSave->HasChanged(CHANGE_TRIGGER, nullptr);
@@ -83,10 +89,6 @@ TEST_F(ReportFile, SaveDirectoryWrittenWithBackslashesHoldsTheSessionFilesAndThe
 
 TEST_F(ReportFile, ReportSavesItselfAtTheFrameLimitAndGoesOnInANewTransmission)
 {
-    QTemporaryDir dir;
-    startSaving(dir.path());
-    auto* xmlSave =
-        bind<values::Value<bool>>("XmlSave", &MorseHandler::SetMorseXmlSaveToFile_ValuePath);
     handler->SetTimestamp(1700000000000000ULL);
     const int nCharacters = OrielResultDataHandler::FRAME_LIMIT + 5;
     for (int i = 0; i < nCharacters; ++i)
@@ -105,11 +107,7 @@ TEST_F(ReportFile, ReportSavesItselfAtTheFrameLimitAndGoesOnInANewTransmission)
 
 TEST_F(ReportFile, ReportWhileSavingIsOffDropsFramesBeyondTheLimitBehindAMarker)
 {
-    QTemporaryDir dir;
-    startSaving(dir.path());
     find<values::Value<bool>>(QStringLiteral("/Morse/Save"))->SetValue(false, nullptr);
-    auto* xmlSave =
-        bind<values::Value<bool>>("XmlSave", &MorseHandler::SetMorseXmlSaveToFile_ValuePath);
     handler->SetTimestamp(1700000000000000ULL);
     for (int i = 0; i < OrielResultDataHandler::FRAME_LIMIT + 5; ++i)
         send({0, 3});

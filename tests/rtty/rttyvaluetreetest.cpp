@@ -1,13 +1,12 @@
 // The whole path of a Russian RTTY recording to Cyrillic: the host binds the demodulator's
-// text to a value, a MappingDirectory on that value republishes it through the MTK-2 map, and
-// a CodecHandler translates the same text with the MTK-2 codec.
+// text to a value, and a MappingDirectory on that value republishes it through the MTK-2 map.
+// The MTK-2 codec on the same clip is checked through morsetool decode --codec.
 
 #include "rttyclips.h"
 #include "treefixture.h"
 
 #include "host/values.h"
 #include "shared/source/decodermoduelscenter.h"
-#include "tools/morsehandler/codechandler.h"
 #include "tools/morsehandler/mappingdirectory.h"
 
 #include <gtest/gtest.h>
@@ -68,14 +67,4 @@ TEST_F(RttyValueTree, MappingDirectoryRepublishesTheDecoderTextInCyrillic)
     }
     EXPECT_EQ(published.trimmed(), CYRILLIC);
     EXPECT_EQ(directory.TranslateHistory().trimmed(), CYRILLIC);
-}
-
-TEST_F(RttyValueTree, CodecHandlerTranslatesTheDecoderTextInCyrillic)
-{
-    CodecHandler handler;
-    handler.SetAlphabetsDir(CODECS);
-    handler.SetDecoder(QStringLiteral("RTTY 50"));
-    ASSERT_TRUE(handler.SetAlphabet(QStringLiteral("MTK-2 Cyrillic")));
-    EXPECT_EQ(handler.Alphabet(), QStringLiteral("MTK-2 Cyrillic - ITA2"));
-    EXPECT_EQ(handler.Translate(QString::fromStdString(decoded.text)), CYRILLIC);
 }

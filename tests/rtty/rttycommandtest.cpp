@@ -1,32 +1,16 @@
 // morsetool decode and synth in RTTY mode, run as a user runs them.
 
+#include "morsetoolrun.h"
 #include "rttyclips.h"
 #include "tests/faults/readonlydirectory.h"
 
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 namespace {
-
-struct ToolRun
-{
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
-
-ToolRun morsetool(const QStringList& arguments)
-{
-    QProcess tool;
-    tool.start(QStringLiteral(MORSETOOL_PATH), arguments);
-    tool.waitForFinished(30000);
-    return {tool.exitCode(), QString::fromUtf8(tool.readAllStandardOutput()),
-            QString::fromUtf8(tool.readAllStandardError())};
-}
 
 /// The content of the one file in @p dir that matches @p pattern; empty when there is not one.
 QString onlyFile(const QString& dir, const QString& pattern)
@@ -61,10 +45,10 @@ TEST(RttyCommand, DecodesAClipIntoTextCyrillicOrJsonLines)
         {{"--format", "jsonl", mtk2}, "\"snr_db\":"},
     };
     for (const Case& c : cases) {
-        const ToolRun run = morsetool(DECODE_RTTY + c.arguments);
-        EXPECT_EQ(run.exitCode, 0) << qPrintable(run.err);
-        EXPECT_TRUE(run.out.contains(QString::fromUtf8(c.expected)))
-            << qPrintable(c.arguments.join(' ')) << ": " << qPrintable(run.out);
+        const MorsetoolRun run = runMorsetool(DECODE_RTTY + c.arguments);
+        EXPECT_EQ(run.exitCode, 0) << run.err.constData();
+        EXPECT_TRUE(run.text().contains(QString::fromUtf8(c.expected)))
+            << qPrintable(c.arguments.join(' ')) << ": " << qPrintable(run.text());
     }
 }
 
@@ -74,10 +58,9 @@ TEST(RttyCommand, SynthesizedRecordingDecodesBackAndIsNeverOverwritten)
     const QString path = dir.filePath(QStringLiteral("cq.flac"));
     const QStringList synth = {"synth", "--mode", "rtty", "CQ DE TEST 73", "-o",
                                path,    "--baud", "75",   "--reverse"};
-    ASSERT_EQ(morsetool(synth).exitCode, 0);
-    EXPECT_EQ(morsetool({"decode", "--mode=rtty", path}).out.trimmed(),
-              QStringLiteral("CQ DE TEST 73"));
-    EXPECT_NE(morsetool(synth).exitCode, 0);
+    ASSERT_EQ(runMorsetool(synth).exitCode, 0);
+    EXPECT_EQ(runMorsetool({"decode", "--mode=rtty", path}).out.trimmed(), "CQ DE TEST 73");
+    EXPECT_NE(runMorsetool(synth).exitCode, 0);
 }
 
 TEST(RttyCommand, BadInputIsToldWithExitCodeTwo)
@@ -91,9 +74,9 @@ TEST(RttyCommand, BadInputIsToldWithExitCodeTwo)
         {"synth", "--mode", "rtty", "CQ*", "-o", "x.wav"},
     };
     for (const QStringList& arguments : cases) {
-        const ToolRun run = morsetool(arguments);
+        const MorsetoolRun run = runMorsetool(arguments);
         EXPECT_EQ(run.exitCode, 2) << qPrintable(arguments.join(' '));
-        EXPECT_TRUE(run.err.startsWith(QStringLiteral("morsetool "))) << qPrintable(run.err);
+        EXPECT_TRUE(run.err.startsWith("morsetool ")) << run.err.constData();
     }
 }
 
@@ -105,10 +88,10 @@ TEST(RttyCommand, SavesCodeTextAndReportOrTellsWhyItCannot)
     const QStringList arguments =
         DECODE_RTTY +
         QStringList{"--codec", "MTK-2 Cyrillic", "--start-time", "2024-03-05T07:08:09", "--save"};
-    const ToolRun run = morsetool(arguments + QStringList{save, mtk2});
-    ASSERT_EQ(run.exitCode, 0) << qPrintable(run.err);
+    const MorsetoolRun run = runMorsetool(arguments + QStringList{save, mtk2});
+    ASSERT_EQ(run.exitCode, 0) << run.err.constData();
     const QString cyrillic = QStringLiteral("ПОГОДА В МОСКВЕ");
-    EXPECT_TRUE(run.out.contains(cyrillic));
+    EXPECT_TRUE(run.text().contains(cyrillic));
     // The decoder's own letters go to the code file, the translation to the text file, and one
     // frame per character to the report, stamped from the recording's start.
     EXPECT_TRUE(onlyFile(save, QStringLiteral("*_RTTY__50Bd_42?Hz.txt"))
@@ -118,10 +101,10 @@ TEST(RttyCommand, SavesCodeTextAndReportOrTellsWhyItCannot)
     const QString report = onlyFile(save, QStringLiteral("OrielResultData_*.xml"));
     EXPECT_TRUE(report.contains(QStringLiteral("start=\"2024-03-05T07:08:"))) << qPrintable(report);
     EXPECT_TRUE(report.contains(QStringLiteral(">Д</Frame>")));
-    EXPECT_TRUE(run.err.contains(QStringLiteral("report: ")));
+    EXPECT_TRUE(run.err.contains("report: "));
 
     // A second run never overwrites the first one's files.
-    ASSERT_EQ(morsetool(arguments + QStringList{save, mtk2}).exitCode, 0);
+    ASSERT_EQ(runMorsetool(arguments + QStringList{save, mtk2}).exitCode, 0);
     EXPECT_EQ(QDir(save).entryList(QDir::Files).size(), 6);
 
     // A directory that cannot be made is bad input; one that takes no file loses the text,
@@ -129,15 +112,14 @@ TEST(RttyCommand, SavesCodeTextAndReportOrTellsWhyItCannot)
     QFile plain(dir.filePath(QStringLiteral("plain")));
     ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
     plain.close();
-    EXPECT_EQ(morsetool(arguments + QStringList{plain.fileName() + QStringLiteral("/sub"), mtk2})
+    EXPECT_EQ(runMorsetool(arguments + QStringList{plain.fileName() + QStringLiteral("/sub"), mtk2})
                   .exitCode,
               2);
     const QString readOnly = readOnlyDirectory(dir);
     if (readOnly.isEmpty())
         GTEST_SKIP() << "no directory that refuses files";
-    const ToolRun refused = morsetool(arguments + QStringList{readOnly, mtk2});
+    const MorsetoolRun refused = runMorsetool(arguments + QStringList{readOnly, mtk2});
     EXPECT_EQ(refused.exitCode, 1);
-    EXPECT_TRUE(refused.out.contains(cyrillic));
-    EXPECT_TRUE(refused.err.contains(QStringLiteral("saving: cannot write")))
-        << qPrintable(refused.err);
+    EXPECT_TRUE(refused.text().contains(cyrillic));
+    EXPECT_TRUE(refused.err.contains("saving: cannot write")) << refused.err.constData();
 }

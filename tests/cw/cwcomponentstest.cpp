@@ -523,6 +523,10 @@ TEST(CwLengthPriors, AFloorLeavesOutExactlyTheLengthsUnderIt)
             SCOPED_TRACE(testing::Message() << floor << " at " << blocksPerUnit);
             cw::SegmentLengthPriors cut(cw::BlockEvidence::LONGEST_MARK, LONGEST_GAP, floor, floor);
             cw::SegmentLengthPriors open(cw::BlockEvidence::LONGEST_MARK, LONGEST_GAP, -1e6, -1e6);
+            // The floor is on the length priors themselves, before the bonus marks get while
+            // the level holds still.
+            cut.SetLevelFollowed(true);
+            open.SetLevelFollowed(true);
             cut.Set(blocksPerUnit);
             open.Set(blocksPerUnit);
             for (auto prior :

@@ -155,7 +155,7 @@ TEST(CwEbook2cwClips, ClipsNearTheNoiseFloorAreReadAtTheirOwnSpeed)
         // Read in phase, the first seconds fitted a reading two or three times too slow; such
         // a reading stands only when it explains the samples projected over its own elements
         // clearly better than the first reading does.
-        {"ebook2cw-22wpm", -12.0, {38, 94}, 22.0, 4},
+        {"ebook2cw-22wpm", -12.0, {38, 94}, 22.0, 6},
         // Nearly all dots: its first 3 s fitted 24 WPM, its dots read as dashes, to its end.
         // A transmission's first reading is read again on its first 5 s once proven.
         {"ebook2cw-8wpm", -10.0, {3, 4, 7}, 8.0, 1},

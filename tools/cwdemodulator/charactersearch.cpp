@@ -16,7 +16,7 @@ constexpr double NEGATIVE = -1e300;
 /// Log prior of a code that is no character expected: a missing or extra element has to be
 /// this much clearer than noise to make one.
 constexpr float UNKNOWN_CODE = -6.0f;
-/// Log prior of each character decoded. The length priors peak at the same height, so
+/// Log prior of each character decoded. The length priors peak at about one height, so
 /// without it a dot read into a word gap (two character gaps and an E instead of one word
 /// gap) cost only log(0.3 * 0.3 / 0.15) = -0.5, and splitting a character in two, log(0.3 /
 /// 0.55) = -0.6: near the noise floor a noise burst of little evidence added an E between

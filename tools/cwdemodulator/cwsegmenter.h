@@ -83,6 +83,9 @@ public:
     /// mark is then weighed with the phase its start predicts as a prior. Until the next
     /// Reset().
     void SetRestartGrid(double dTurnPerSample);
+    /// Whether the mark level pushed with the samples follows a level that moves (fading):
+    /// while it holds still, decoding weighs each mark a little likelier.
+    void SetLevelFollowed(bool bLevelFollowed) { m_priors.SetLevelFollowed(bLevelFollowed); }
     /// The in-phase noise variance per sample, as block sums see it.
     float NoiseVariance() const { return m_blocks.NoiseVariance(); }
     /// Log likelihood of the best segmentation so far (comparable between runs over the

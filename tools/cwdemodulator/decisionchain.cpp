@@ -49,6 +49,7 @@ void DecisionChain::drain(bool bLevelFollowed, const LeakageWatch& leakage, bool
 {
     // The marks decided from where only a neighbour's leakage was heard are dropped.
     CwSegmenter::Segment segment;
+    m_segmenter.SetLevelFollowed(bLevelFollowed);
     m_loneDots.SetLevelFollowed(bLevelFollowed);
     while (m_segmenter.TakeSegment(segment)) {
         if (segment.bOn && segment.nStart >= leakage.LeakageFrom())

@@ -31,6 +31,10 @@ public:
     void Set(double dBlocksPerUnit);
     /// Normalised priors (for scoring) or not; recomputed when that changes.
     void SetNormalised(bool bNormalised);
+    /// Whether the mark level the evidence is weighed against follows a level that moves
+    /// (fading); recomputed when that changes. While it holds still, the priors decoding
+    /// reads weigh each mark a little likelier (see Set()).
+    void SetLevelFollowed(bool bLevelFollowed);
 
     bool IsNormalised() const { return m_bNormalised; }
     double BlocksPerUnit() const { return m_dBlocksPerUnit; }
@@ -50,6 +54,7 @@ private:
     double m_dLeastLikelyLength;
     double m_dLeastLikelyCharacterGap;
     bool m_bNormalised = false;
+    bool m_bLevelFollowed = false;
     double m_dBlocksPerUnit = 0.0;
     LengthPrior m_dot;
     LengthPrior m_dash;

@@ -122,7 +122,7 @@ void SegmentLengthPriors::SetNormalised(bool bNormalised)
     if (bNormalised == m_bNormalised)
         return;
     m_bNormalised = bNormalised;
-    Set(m_dBlocksPerUnit);
+    recompute();
 }
 
 void SegmentLengthPriors::SetLevelFollowed(bool bLevelFollowed)
@@ -130,7 +130,13 @@ void SegmentLengthPriors::SetLevelFollowed(bool bLevelFollowed)
     if (bLevelFollowed == m_bLevelFollowed)
         return;
     m_bLevelFollowed = bLevelFollowed;
-    Set(m_dBlocksPerUnit);
+    recompute();
+}
+
+void SegmentLengthPriors::recompute()
+{
+    if (m_dBlocksPerUnit > 0.0)
+        Set(m_dBlocksPerUnit);
 }
 
 void SegmentLengthPriors::Set(double dBlocksPerUnit)

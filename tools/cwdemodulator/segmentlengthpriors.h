@@ -29,11 +29,11 @@ public:
 
     /// Computes the priors for @p dBlocksPerUnit blocks an element.
     void Set(double dBlocksPerUnit);
-    /// Normalised priors (for scoring) or not; recomputed when that changes.
+    /// Normalised priors (for scoring) or not; recomputed when that changes (once Set()).
     void SetNormalised(bool bNormalised);
     /// Whether the mark level the evidence is weighed against follows a level that moves
-    /// (fading); recomputed when that changes. While it holds still, the priors decoding
-    /// reads weigh each mark a little likelier (see Set()).
+    /// (fading); recomputed when that changes (once Set()). While it holds still, the priors
+    /// decoding reads weigh each mark a little likelier (see Set()).
     void SetLevelFollowed(bool bLevelFollowed);
 
     bool IsNormalised() const { return m_bNormalised; }
@@ -49,6 +49,9 @@ public:
     qint64 MarkPieces(qint64 nBlocks) const { return m_markPieces[size_t(nBlocks)]; }
 
 private:
+    /// Set() again for the element length of the last Set(), if there was one.
+    void recompute();
+
     int m_nLongestMark;
     int m_nLongestGap;
     double m_dLeastLikelyLength;

@@ -441,7 +441,7 @@ bool CwDemodulator::Private::firstReadingHolds()
     // which goes on untouched unless they read clearly slower: re-acquired at about the same
     // speed, the character in progress was cut in two. A tone decided in phase has no such
     // lean; read again, a 35 WPM text at -12 dB fitted 12.3 WPM on its first 5 s.
-    if (m_coherence.IsCoherent())
+    if (m_coherence.IsCoherent() || !m_pAcquisition->ReadsApart())
         return true;
     m_reacquisition.Lend(m_pTracker->Position() + m_pChannel->Delay(), *m_pAcquisition);
     return !m_pAcquisition->ReadsSlowerApart(m_dTrackedUnit);

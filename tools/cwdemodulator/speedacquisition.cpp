@@ -87,12 +87,6 @@ SpeedAcquisition::Learned SpeedAcquisition::Attempt(bool bFinal, CarrierReferenc
 
 bool SpeedAcquisition::ReadsSlowerApart(double dTrackedUnit)
 {
-    // Lean, for many signals at once: reading every transmission twice cost the skimmer a
-    // quarter of its time.
-    if (m_bLean) {
-        Restart(m_nStart);
-        return false;
-    }
     CarrierReference carrier(m_dSampleRate);
     CwSegmenter segmenter(m_trials.CharacterCodes());
     const Learned learned = Attempt(false, carrier, segmenter);

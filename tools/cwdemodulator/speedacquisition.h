@@ -65,10 +65,14 @@ public:
     /// @p carrier; the decisions' priors of @p decisions take part in the timing's trials.
     /// @p bFinal: the input ended, fewer marks do.
     Learned Attempt(bool bFinal, CarrierReference& carrier, CwSegmenter& decisions);
+    /// Whether ReadsSlowerApart() is worth holding samples for: not when lean (for many
+    /// signals at once, reading every transmission twice cost the skimmer a quarter of its
+    /// time).
+    bool ReadsApart() const { return !m_bLean; }
     /// Whether the samples held, read apart from any tracking (the tone and the priors go to a
     /// carrier and a segmenter of its own), give a clear reading (Learned::bClear) at least
     /// 1.5 times slower than @p dTrackedUnit that also explains them clearly better than a
-    /// reading at @p dTrackedUnit; never when lean. Nothing is held after.
+    /// reading at @p dTrackedUnit. Nothing is held after.
     bool ReadsSlowerApart(double dTrackedUnit);
     /// The samples held, handed over; nothing is held after.
     std::vector<std::complex<float>> TakeHeld();

@@ -1468,14 +1468,17 @@ TEST(CwMarkLevel, FollowsAFadeThroughMarksAndGaps)
 TEST(CwMarkLevel, ComesDownToTheBottomsOfAFastFadeOnly)
 {
     // A fade of 20 dB whose period is eight elements, known to move: once its period is
-    // measured, the marks are judged from one element on each side, and the level comes near
-    // their own at the bottoms too. A fade slower than the fast period keeps the usual reach.
+    // measured and fitted, the marks are judged from one element on each side, and the level
+    // comes near their own at the bottoms too. A fade slower than the fast period keeps the
+    // usual reach.
     const std::vector<bool> units = dotsAndADash(20);
     const auto tone = fadeEvery(8.0 * UNIT);
     const std::vector<float> envelope = keyedEnvelope(units, tone);
     // The worst overstatement of a mark's own level over the last half.
     auto worst = [&](long long nFastPeriod) {
-        cw::LocalMarkLevel level({2 * UNIT, UNIT, nFastPeriod}, 1.0f, true);
+        cw::LocalMarkLevel::Reaches reaches = fittedReaches();
+        reaches.nFastPeriod = nFastPeriod;
+        cw::LocalMarkLevel level(reaches, 1.0f, true);
         float ratio = 0.0f;
         for (size_t i = 0; i < envelope.size(); ++i) {
             level.Push(envelope[i]);
@@ -1489,6 +1492,33 @@ TEST(CwMarkLevel, ComesDownToTheBottomsOfAFastFadeOnly)
     };
     EXPECT_LT(worst(20 * UNIT), 3.0f);
     EXPECT_GT(worst(4 * UNIT), 4.0f);
+}
+
+TEST(CwMarkLevel, TakesNoFastFadeFromPeaksThatTurnAtRandom)
+{
+    // Known to move: over a slow fade, marks whose levels jump at random by up to a factor of
+    // three, as the noise makes weak marks at its bottom do, turn often enough for a fast
+    // period, but no sinusoid fits them; a fast fade of the same marks is found.
+    const std::vector<bool> units = dotsAndADash(40);
+    // Whether a period was found anywhere in the second half, the fit's memory full.
+    auto periodFound = [&](auto tone) {
+        cw::LocalMarkLevel level(fittedReaches(), 1.0f, true);
+        const std::vector<float> envelope = keyedEnvelope(units, tone);
+        bool found = false;
+        for (size_t i = 0; i < envelope.size(); ++i) {
+            level.Push(envelope[i]);
+            found = found || (i >= envelope.size() / 2 && level.FadePeriodFound());
+        }
+        return found;
+    };
+    std::mt19937 generator(7);
+    std::uniform_real_distribution<float> share(0.3f, 1.0f);
+    std::vector<float> markLevels(units.size());
+    for (size_t u = 0; u < units.size(); ++u)
+        markLevels[u] = u > 0 && units[u - 1] ? markLevels[u - 1] : share(generator);
+    const auto slowFade = fadeEvery(4000.0 * UNIT);
+    EXPECT_FALSE(periodFound([&](size_t i) { return markLevels[i / UNIT] * slowFade(i); }));
+    EXPECT_TRUE(periodFound(fadeEvery(8.0 * UNIT)));
 }
 
 TEST(CwMarkLevel, TakesAFastFadeItsFitFindsForALevelThatMoves)

@@ -20,8 +20,9 @@ namespace cw {
 ///   marks. The level rises a limited share per reach, so that what is left of a crash does
 ///   not lift it.
 /// - The reach: where the level is known to move and the fade's period, measured on the
-///   marks' peaks (their turns, or a sinusoid fitted to them), is short, a shorter one, which
-///   follows the fade down to its bottoms. A fast fade the fit finds shows the level moving.
+///   marks' peaks (their turns where a sinusoid fits them too, or the fit alone), is short,
+///   a shorter one, which follows the fade down to its bottoms. A fast fade the fit finds
+///   shows the level moving.
 /// - The fit of a fast fade: where it speaks, a gap or a bottom takes its level, and no level
 ///   goes far above it, across the bottoms that fall in gaps or split a dash.
 ///

@@ -16,6 +16,9 @@
 #   imp-ours imp-ebook       each impairment alone at +6 dB, 15/25/35 WPM, 10 texts
 #   fade agc                 fading at 0.5 and 0.1 Hz, crashes and AGC, seeds 1-3
 #   fade-mean                fading at 0.05 to 2 Hz with the SNR the fade's mean power, seeds 1-3
+#   fade-pool fade-pool-ebook  (named only) fading at 0.05 to 2 Hz (ebook2cw: 0.1, 0.5, 2 Hz), the
+#                            SNR at the peak and as the mean power, seeds 1-20: 200 texts a
+#                            cell for pool, where a character is 0.03 % (ebook2cw's take 30 min)
 #   fade-ebook               ebook2cw's tones faded by sox at 0.1, 0.5 and 2 Hz, the SNR at the
 #                            peak and as the mean power, seeds 1-3
 #   fade-clean               ebook2cw's tones faded at 0.05 to 2 Hz with next to no noise
@@ -71,6 +74,18 @@ run_set() { # cer, outdir, set
             for hz in 0.05 0.1 0.5 1 2; do
                 table "$set-${hz}hz-s$seed" "${six[@]}" --seed $seed --impairment qsb \
                     --qsb-hz $hz --qsb-snr mean
+            done
+        done
+        ;;
+    fade-pool | fade-pool-ebook)
+        local rates=(0.05 0.1 0.5 1 2)
+        [[ $generator == ebook2cw ]] && rates=(0.1 0.5 2)
+        for seed in $(seq 1 20); do
+            for hz in "${rates[@]}"; do
+                for snr in peak mean; do
+                    table "$set-$snr-${hz}hz-s$seed" "${six[@]}" --generator $generator \
+                        --seed $seed --impairment qsb --qsb-hz $hz --qsb-snr $snr
+                done
             done
         done
         ;;

@@ -3,9 +3,10 @@
 the pace of real time, as a sound card would deliver them, and the time each decoded
 character comes out is compared with the end of that character's last element.
 
-    bench/morsetool/live-latency.py BUILD_DIR [TEXT] [WPM]
+    bench/morsetool/live-latency.py BUILD_DIR [TEXT] [WPM] [SYNTH OPTION...]
 
-Prints each character's delay and their median and largest. It takes as long as the
+The options after WPM go to `morsetool synth` (say --phase-restart, for a tone read on the
+phase of each mark). Prints each character's delay and their median and largest. It takes as long as the
 recording (about 15 s for the default text).
 """
 import os
@@ -48,11 +49,12 @@ def main():
     build = sys.argv[1]
     text = sys.argv[2] if len(sys.argv) > 2 else 'CQ CQ DE K1ABC K1ABC K'
     wpm = float(sys.argv[3]) if len(sys.argv) > 3 else 20.0
-    tool = os.path.join(build, 'apps', 'morsetool', 'morsetool')
+    synth_options = sys.argv[4:]
+    tool = os.path.join(build, 'bin', 'morsetool')
     with tempfile.TemporaryDirectory() as folder:
         path = os.path.join(folder, 'live.wav')
-        subprocess.run([tool, 'synth', '--wpm', str(wpm), '-o', path, text], check=True,
-                       stderr=subprocess.DEVNULL)
+        subprocess.run([tool, 'synth', '--wpm', str(wpm), *synth_options, '-o', path, text],
+                       check=True, stderr=subprocess.DEVNULL)
         with wave.open(path) as recording:
             rate = recording.getframerate()
             samples = recording.readframes(recording.getnframes())

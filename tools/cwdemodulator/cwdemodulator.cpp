@@ -83,6 +83,8 @@ public:
     /// Whether a tone's first reading stands: the seconds kept, read again apart from the
     /// tracking, read no clearly slower.
     bool firstReadingHolds();
+    /// A first reading of a tone weighed on its own phase: read again apart once proven.
+    bool isReadAgainWhenProven() const;
 
     Phase m_phase = Phase::SearchingPitch;
     BasebandFrontEnd m_frontEnd;
@@ -339,11 +341,13 @@ void CwDemodulator::Private::startTracking(const CwSpeedEstimator::Result& resul
     m_leakage.Reset(m_pChannel->Delay());
     m_timing.Reset();
     // A fresh reading may prove wrong within its first seconds (too fast a speed whose marks
-    // stop fitting): the symbols of one that is not clear wait until it proved itself. A
-    // clear one's are given out as they are decided; it is still read again from its start
-    // should it stop fitting that soon.
+    // stop fitting): the symbols of one that is not clear wait until it proved itself. So do
+    // those of a first reading that is to be read again once proven (firstReadingHolds()),
+    // so that what a reading too fast decided is dropped, not left in front of the text read
+    // again. A clear one's are given out as they are decided; it is still read again from its
+    // start should it stop fitting that soon.
     m_reacquisition.Start(m_pAcquisition->HeldCount());
-    if (bHoldBack)
+    if (bHoldBack || isReadAgainWhenProven())
         m_symbols.HoldBack();
     else
         m_symbols.Release();
@@ -429,6 +433,12 @@ void CwDemodulator::Private::reacquireRecent()
     m_reacquisition.Begin(next, m_dTrackedUnit, m_symbols.LastPosition(), *m_pAcquisition);
 }
 
+bool CwDemodulator::Private::isReadAgainWhenProven() const
+{
+    return m_reacquisition.IsFirstReading() && !m_coherence.IsCoherent() &&
+           m_pAcquisition->ReadsApart();
+}
+
 bool CwDemodulator::Private::firstReadingHolds()
 {
     // A transmission's first reading is learned from its first seconds alone. Projected on
@@ -441,7 +451,7 @@ bool CwDemodulator::Private::firstReadingHolds()
     // which goes on untouched unless they read clearly slower: re-acquired at about the same
     // speed, the character in progress was cut in two. A tone decided in phase has no such
     // lean; read again, a 35 WPM text at -12 dB fitted 12.3 WPM on its first 5 s.
-    if (m_coherence.IsCoherent() || !m_pAcquisition->ReadsApart())
+    if (!isReadAgainWhenProven())
         return true;
     m_reacquisition.Lend(m_pTracker->Position() + m_pChannel->Delay(), *m_pAcquisition);
     return !m_pAcquisition->ReadsSlowerApart(m_dTrackedUnit);

@@ -23,7 +23,8 @@ class SpeedAcquisition;
 /// The first reading of a transmission is learned from its first seconds alone, and these can
 /// mislead near the noise floor: once that reading is proven (TakeSecondReading()), the seconds
 /// kept are read again apart from the tracking (Lend()), and a slower reading that explains
-/// them clearly better re-acquires them, as when the timing is lost.
+/// them clearly better re-acquires them, as when the timing is lost. The symbols of a first
+/// reading that is to be read again so are held back until then too, and dropped with it.
 ///
 /// Life: Start() per reading, Push() per sample tracked, Begin() when the timing is lost or a
 /// second reading found another speed, Settle() once the acquisition found the speed;
@@ -43,6 +44,8 @@ public:
     void Push(const std::complex<float>& sample);
     /// The reading is not yet proven.
     bool IsFresh() const { return m_nFreshLeft > 0; }
+    /// The reading tracked is the first of its transmission, not a re-acquisition.
+    bool IsFirstReading() const { return m_bFirstReading; }
     /// Whether the first reading of a transmission has been proven and is to be read again
     /// from the seconds kept. True once per transmission: taking it clears it.
     bool TakeSecondReading();

@@ -6,8 +6,8 @@ character comes out is compared with the end of that character's last element.
     bench/morsetool/live-latency.py BUILD_DIR [TEXT] [WPM] [SYNTH OPTION...]
 
 The options after WPM go to `morsetool synth` (say --phase-restart, for a tone read on the
-phase of each mark). Prints each character's delay and their median and largest. It takes as long as the
-recording (about 15 s for the default text).
+phase of each mark). Prints each character's delay and their median and largest. It takes as
+long as the recording (about 15 s for the default text).
 """
 import os
 import subprocess

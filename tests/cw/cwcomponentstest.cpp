@@ -1975,6 +1975,10 @@ TEST(CwHeldLevelSwing, TellsAFadeFromASteadyToneAndHandsOnThePeaksOfAFadeItFitte
         if (c.swung != UNASKED) {
             EXPECT_EQ(swing.Swung(), c.swung == YES);
         }
+        // Only peaks that did not swing may hide a swing, and a steady tone's whole keying does
+        // not (three seconds of one may: a few peaks can fit a fast fade by chance).
+        EXPECT_FALSE(swing.MaySwing() &&
+                     (swing.Swung() || (c.fDepth == 0.0f && c.dHeldSec == 0.0)));
         if (c.nFittedPeaks == 0) {
             EXPECT_TRUE(swing.FittedFadePeaks().empty());
         } else if (c.nFittedPeaks != UNASKED) {

@@ -159,6 +159,45 @@ TEST(CwReacquisition, ATransmissionsFirstReadingAloneIsReadAgainOnceProven)
     EXPECT_EQ(track(proven + 10), std::vector<size_t>{proven});
 }
 
+TEST(CwReacquisition, ADoubtedLevelFoundMovingWhileFreshIsReadAnewFollowedFromItsStart)
+{
+    constexpr double RATE = 1000.0;
+    const size_t held = size_t(cw::SpeedAcquisition::MIN_SEC * RATE);
+    const size_t proven = held + size_t(cw::Reacquisition::HOLD_SEC * RATE);
+    cw::SpeedAcquisition acquisition(RATE, 20.0, 240.0, {});
+    cw::Reacquisition reacquisition(RATE);
+    auto track = [&reacquisition](size_t nCount) {
+        for (size_t i = 0; i < nCount; ++i)
+            reacquisition.Push({1.0f, 0.0f});
+    };
+
+    // Doubted only until proven, and each reading afresh.
+    reacquisition.Start(held);
+    reacquisition.DoubtLevel();
+    track(proven - 1);
+    EXPECT_TRUE(reacquisition.IsLevelDoubted());
+    track(1);
+    EXPECT_FALSE(reacquisition.IsLevelDoubted());
+    reacquisition.Start(held);
+    EXPECT_FALSE(reacquisition.IsLevelDoubted());
+
+    // Found moving: every sample of the reading goes back and is read anew, at the speed it
+    // left too, followed from its start; the reading after is read as any other.
+    reacquisition.DoubtLevel();
+    track(held + 500);
+    reacquisition.BeginAnew(7000, acquisition);
+    EXPECT_EQ(acquisition.Start(), 7000 - std::int64_t(held + 500));
+    EXPECT_FALSE(reacquisition.IsLevelDoubted());
+    EXPECT_TRUE(reacquisition.Settle(40.0));
+    EXPECT_TRUE(reacquisition.TakeFollowFromStart());
+    EXPECT_FALSE(reacquisition.TakeFollowFromStart());
+    reacquisition.Start(held);
+    track(held);
+    reacquisition.Begin(7000 + std::int64_t(held), 40.0, 9000, acquisition);
+    EXPECT_FALSE(reacquisition.Settle(40.0));
+    EXPECT_FALSE(reacquisition.TakeFollowFromStart());
+}
+
 TEST(CwReacquisition, AClearReadingIsGivenOutAtOnceAndOneWithoutElementLongSegmentsWaits)
 {
     // Fed as a sound card delivers it, 20 ms at a time: the seconds into the input at which

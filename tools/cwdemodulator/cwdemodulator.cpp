@@ -73,13 +73,14 @@ public:
     void feed(const std::complex<float>* pSamples, size_t nCount);
     void tryAcquire(bool bFinal);
     /// Starts every block of the tracking at @p result; @p bHoldBack: the symbols wait until
-    /// the reading proved itself.
-    void startTracking(const CwSpeedEstimator::Result& result, bool bHoldBack);
+    /// the reading proved itself; @p bLevelDoubted: the held seconds' level may move unseen
+    /// (Reacquisition::DoubtLevel()).
+    void startTracking(const CwSpeedEstimator::Result& result, bool bHoldBack, bool bLevelDoubted);
     void replayHeld();
     void track(std::complex<float> sample);
     LeakageWatch::Now leakageNow() const;
     void endLine();
-    void reacquireRecent();
+    void reacquireRecent(bool bLevelMoved = false);
     /// Whether a tone's first reading stands: the seconds kept, read again apart from the
     /// tracking, read no clearly slower.
     bool firstReadingHolds();
@@ -309,15 +310,17 @@ void CwDemodulator::Private::tryAcquire(bool bFinal)
         m_symbols.DropFrom(m_frontEnd.InputPosition(m_reacquisition.RereadFrom()));
     else
         m_symbols.Release();
-    startTracking(learned.timing, !learned.bClear);
-    if (learned.bLevelSwung)
+    const bool followFromStart = m_reacquisition.TakeFollowFromStart() || learned.bLevelSwung;
+    startTracking(learned.timing, !learned.bClear, learned.bLevelMaySwing && !followFromStart);
+    if (followFromStart)
         m_pFollower->FollowFromStart(levelMoment(), learned.fittedFadePeaks, m_pChannel->Delay());
     replayHeld();
     if (bFinal && m_phase == Phase::AcquiringSpeed && !m_pAcquisition->IsEmpty())
         tryAcquire(true);
 }
 
-void CwDemodulator::Private::startTracking(const CwSpeedEstimator::Result& result, bool bHoldBack)
+void CwDemodulator::Private::startTracking(const CwSpeedEstimator::Result& result, bool bHoldBack,
+                                           bool bLevelDoubted)
 {
     m_dTrackedUnit = result.dUnit;
     const double pass = ChannelFilter::PassFor(result.dUnit / m_dBasebandRate);
@@ -340,14 +343,16 @@ void CwDemodulator::Private::startTracking(const CwSpeedEstimator::Result& resul
                                                  m_dBasebandRate);
     m_leakage.Reset(m_pChannel->Delay());
     m_timing.Reset();
-    // A fresh reading may prove wrong within its first seconds (too fast a speed whose marks
-    // stop fitting): the symbols of one that is not clear wait until it proved itself. So do
-    // those of a first reading that is to be read again once proven (firstReadingHolds()),
-    // so that what a reading too fast decided is dropped, not left in front of the text read
-    // again. A clear one's are given out as they are decided; it is still read again from its
-    // start should it stop fitting that soon.
+    // A fresh reading may prove wrong within its first seconds, and the symbols of these wait
+    // until it proved itself: one that is not clear (too fast a speed whose marks stop
+    // fitting); a first reading to be read again once proven (firstReadingHolds()), whose
+    // symbols would otherwise stay in front of the text read again; one whose level may move
+    // unseen, read anew should it be found moving that soon. A clear one's are given out as
+    // they are decided; it is still read again from its start should it stop fitting.
     m_reacquisition.Start(m_pAcquisition->HeldCount());
-    if (bHoldBack || isReadAgainWhenProven())
+    if (bLevelDoubted)
+        m_reacquisition.DoubtLevel();
+    if (bHoldBack || isReadAgainWhenProven() || bLevelDoubted)
         m_symbols.HoldBack();
     else
         m_symbols.Release();
@@ -408,6 +413,11 @@ void CwDemodulator::Private::track(std::complex<float> sample)
         m_symbols.Release();
     } else if (m_timing.Lost() || (m_reacquisition.TakeSecondReading() && !firstReadingHolds())) {
         reacquireRecent();
+    } else if (m_reacquisition.IsLevelDoubted() && m_pFollower->IsFollowing()) {
+        // A fast fade whose bottoms drowned in the held seconds showed no swing there, and the
+        // first seconds replayed at one level came out as fragments (`TOWER` read `TTIEAEN`)
+        // until the follower found the level moving, seconds later.
+        reacquireRecent(true);
     } else if (!m_reacquisition.IsFresh()) {
         m_symbols.Release();
     }
@@ -423,14 +433,18 @@ void CwDemodulator::Private::endLine()
     m_pAcquisition->Restart(m_pTracker->Position() + m_pChannel->Delay());
 }
 
-void CwDemodulator::Private::reacquireRecent()
+void CwDemodulator::Private::reacquireRecent(bool bLevelMoved)
 {
     // The timing stopped fitting (a change of speed beyond what the tracking follows, or a
-    // fresh reading that was wrong): the speed is acquired afresh from the last seconds, all
-    // of a fresh reading, which are decoded again at it.
+    // fresh reading that was wrong), or @p bLevelMoved where a fresh reading's level was
+    // doubted: the speed is acquired afresh from the last seconds, all of a fresh reading,
+    // which are decoded again at it.
     const std::int64_t next = m_pTracker->Position() + m_pChannel->Delay();
     endLine();
-    m_reacquisition.Begin(next, m_dTrackedUnit, m_symbols.LastPosition(), *m_pAcquisition);
+    if (bLevelMoved)
+        m_reacquisition.BeginAnew(next, *m_pAcquisition);
+    else
+        m_reacquisition.Begin(next, m_dTrackedUnit, m_symbols.LastPosition(), *m_pAcquisition);
 }
 
 bool CwDemodulator::Private::isReadAgainWhenProven() const

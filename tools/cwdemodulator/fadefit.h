@@ -48,6 +48,8 @@ public:
     float AmplitudeAt(std::int64_t nAt) const;
     /// Share of the peaks' spread (log level) the best fit explains; 0 before a fit.
     float Strength() const { return m_fStrength; }
+    /// The period of the best fit, however much it explains or deep it fades; 0 before a fit.
+    std::int64_t BestPeriod() const { return m_nPeriod; }
     /// Samples from the first peak fitted to the last; 0 before the second.
     std::int64_t Span() const
     {

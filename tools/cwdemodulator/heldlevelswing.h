@@ -25,6 +25,9 @@ public:
 
     /// Whether the marks' level swung within the held seconds.
     bool Swung() const { return m_bSwung; }
+    /// Whether, though it did not swing, the marks' peaks fit a fade well: a fast fade whose
+    /// bottoms drowned leaves peaks near its tops alone, too few or too shallow to show it.
+    bool MaySwing() const { return m_bMaySwing; }
     /// Where a fade fitted to the marks' peaks showed the swing, those peaks, at their
     /// positions among the held samples; empty otherwise. The level follower starts its own
     /// fit from them, so that the first seconds replayed are followed with the fade known.
@@ -32,6 +35,7 @@ public:
 
 private:
     bool m_bSwung = false;
+    bool m_bMaySwing = false;
     std::vector<FadeFit::MarkPeak> m_fittedFadePeaks;
 };
 

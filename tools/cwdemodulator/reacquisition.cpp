@@ -28,6 +28,7 @@ void Reacquisition::Start(size_t nHeld)
     m_bFirstReading = !m_bReacquiring;
     m_bReacquiring = false;
     m_bSecondReadingDue = false;
+    m_bLevelDoubted = false;
 }
 
 void Reacquisition::Push(const std::complex<float>& sample)
@@ -56,6 +57,14 @@ void Reacquisition::Begin(std::int64_t nNext, double dUnit, std::int64_t nGivenO
     m_nGivenOutBefore = nGivenOut;
     m_bReacquiring = true;
     m_bSecondReadingDue = false;
+    m_bLevelDoubted = false;
+    m_bReadAnew = false;
+}
+
+void Reacquisition::BeginAnew(std::int64_t nNext, SpeedAcquisition& acquisition)
+{
+    Begin(nNext, 0.0, -1, acquisition);
+    m_bReadAnew = true;
 }
 
 bool Reacquisition::TakeSecondReading()
@@ -88,7 +97,13 @@ bool Reacquisition::Settle(double dUnit)
     // A re-acquisition that finds about the speed it left was set off by noise (marks merged
     // near the floor), not by a change of speed: what was given out of the replayed seconds
     // stands, and the replay adds only what follows it. At a new speed the replayed seconds
-    // are read again, as the old reading of them was wrong.
+    // are read again, as the old reading of them was wrong; so are they where that reading
+    // weighed a moving level as steady.
+    if (m_bReadAnew) {
+        m_bReadAnew = false;
+        m_bFollowFromStart = true;
+        return true;
+    }
     if (m_nGivenOutBefore < 0)
         return false;
     const double ratio = dUnit / m_dUnitBefore;
@@ -97,6 +112,13 @@ bool Reacquisition::Settle(double dUnit)
         m_nReplayedThrough = m_nGivenOutBefore;
     m_nGivenOutBefore = -1;
     return !sameSpeed;
+}
+
+bool Reacquisition::TakeFollowFromStart()
+{
+    const bool follow = m_bFollowFromStart;
+    m_bFollowFromStart = false;
+    return follow;
 }
 
 } // namespace cw

@@ -244,6 +244,7 @@ void SpeedAcquisition::judgeLevelSwing(Learned& learned, double dUnit) const
 {
     const HeldLevelSwing swing(m_inPhase, dUnit, learned.fNoiseVariance, m_dSampleRate);
     learned.bLevelSwung = swing.Swung();
+    learned.bLevelMaySwing = swing.MaySwing();
     learned.fittedFadePeaks = swing.FittedFadePeaks();
 }
 

@@ -40,6 +40,7 @@ public:
         float fNoiseVariance = 0.0f; ///< of the in-phase part
         int nHalfWidth = 0;          ///< of the phase projection around each sample
         bool bLevelSwung = false;    ///< the marks' level moved within the held seconds
+        bool bLevelMaySwing = false; ///< or may have, unseen (HeldLevelSwing::MaySwing())
         /// Enough of the held seconds' marks and gaps are element-long at the reading found
         /// that it is not a multiple too fast: what it decides can be given out at once.
         bool bClear = false;

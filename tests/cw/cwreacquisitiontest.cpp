@@ -89,52 +89,21 @@ TEST(CwLostTimingWatch, DashesFarTooLongOrMarksNearlyAllDotsLoseTheTiming)
     EXPECT_FALSE(watch.Lost());
 }
 
-TEST(CwReacquisition, AFreshReadingIsReadAgainFromItsStartAndAProvenOneFromItsLastSeconds)
+namespace {
+
+/// A re-acquisition at 1000 baseband samples a second, the acquisition it hands the seconds
+/// kept to, and how long a reading is held and then tracked until proven.
+struct ReadingRig
 {
-    constexpr double RATE = 1000.0;
-    const size_t held = size_t(cw::SpeedAcquisition::MIN_SEC * RATE);
-    cw::SpeedAcquisition acquisition(RATE, 20.0, 240.0, {});
-    cw::Reacquisition reacquisition(RATE);
-
-    // Lost within its first seconds: every sample since the reading began goes back, and a
-    // new speed reads them anew.
-    reacquisition.Start(held);
-    std::int64_t next = 5000;
-    const size_t fresh = held + size_t(cw::Reacquisition::HOLD_SEC * RATE) - 10;
-    for (size_t i = 0; i < fresh; ++i)
-        reacquisition.Push({1.0f, 0.0f});
-    EXPECT_TRUE(reacquisition.IsFresh());
-    reacquisition.Begin(next + std::int64_t(fresh), 30.0, 40000, acquisition);
-    EXPECT_EQ(acquisition.Start(), next);
-    EXPECT_EQ(acquisition.HeldCount(), fresh);
-    EXPECT_EQ(reacquisition.RereadFrom(), next);
-    EXPECT_TRUE(reacquisition.Settle(90.0));
-
-    // Proven: only the last seconds go back (never from before the last time), and at about
-    // the speed it left what was given out of them stands.
-    next += std::int64_t(fresh);
-    reacquisition.Start(held);
-    const size_t proven = held + size_t(cw::Reacquisition::HOLD_SEC * RATE) + 3500;
-    for (size_t i = 0; i < proven; ++i)
-        reacquisition.Push({1.0f, 0.0f});
-    EXPECT_FALSE(reacquisition.IsFresh());
-    reacquisition.Begin(next + std::int64_t(proven), 90.0, 70000, acquisition);
-    // Trimmed by whole seconds from the reading's start, as if it had never been fresh.
-    EXPECT_EQ(acquisition.HeldCount(), held + 500);
-    EXPECT_EQ(acquisition.Start(), next + std::int64_t(proven - held - 500));
-    EXPECT_FALSE(reacquisition.Settle(100.0));
-    EXPECT_EQ(reacquisition.ReplayedThrough(), 70000);
-}
-
-TEST(CwReacquisition, ATransmissionsFirstReadingAloneIsReadAgainOnceProven)
-{
-    constexpr double RATE = 1000.0;
+    static constexpr double RATE = 1000.0;
     const size_t held = size_t(cw::SpeedAcquisition::MIN_SEC * RATE);
     const size_t proven = held + size_t(cw::Reacquisition::HOLD_SEC * RATE);
-    cw::SpeedAcquisition acquisition(RATE, 20.0, 240.0, {});
-    cw::Reacquisition reacquisition(RATE);
-    // The samples at which a second reading came due.
-    auto track = [&](size_t nCount) {
+    cw::SpeedAcquisition acquisition{RATE, 20.0, 240.0, {}};
+    cw::Reacquisition reacquisition{RATE};
+
+    /// Tracks @p nCount samples: those (counted from 1) at which a second reading came due.
+    std::vector<size_t> track(size_t nCount)
+    {
         std::vector<size_t> due;
         for (size_t i = 1; i <= nCount; ++i) {
             reacquisition.Push({1.0f, 0.0f});
@@ -142,58 +111,92 @@ TEST(CwReacquisition, ATransmissionsFirstReadingAloneIsReadAgainOnceProven)
                 due.push_back(i);
         }
         return due;
-    };
-    reacquisition.Start(held);
-    EXPECT_EQ(track(proven + 2000), std::vector<size_t>{proven});
+    }
+};
+
+} // namespace
+
+TEST(CwReacquisition, AFreshReadingIsReadAgainFromItsStartAndAProvenOneFromItsLastSeconds)
+{
+    ReadingRig rig;
+    cw::Reacquisition& reacquisition = rig.reacquisition;
+
+    // Lost within its first seconds: every sample since the reading began goes back, and a
+    // new speed reads them anew.
+    reacquisition.Start(rig.held);
+    std::int64_t next = 5000;
+    const size_t fresh = rig.proven - 10;
+    rig.track(fresh);
+    EXPECT_TRUE(reacquisition.IsFresh());
+    reacquisition.Begin(next + std::int64_t(fresh), 30.0, 40000, rig.acquisition);
+    EXPECT_EQ(rig.acquisition.Start(), next);
+    EXPECT_EQ(rig.acquisition.HeldCount(), fresh);
+    EXPECT_EQ(reacquisition.RereadFrom(), next);
+    EXPECT_TRUE(reacquisition.Settle(90.0));
+
+    // Proven: only the last seconds go back (never from before the last time), and at about
+    // the speed it left what was given out of them stands.
+    next += std::int64_t(fresh);
+    reacquisition.Start(rig.held);
+    const size_t tracked = rig.proven + 3500;
+    rig.track(tracked);
+    EXPECT_FALSE(reacquisition.IsFresh());
+    reacquisition.Begin(next + std::int64_t(tracked), 90.0, 70000, rig.acquisition);
+    // Trimmed by whole seconds from the reading's start, as if it had never been fresh.
+    EXPECT_EQ(rig.acquisition.HeldCount(), rig.held + 500);
+    EXPECT_EQ(rig.acquisition.Start(), next + std::int64_t(tracked - rig.held - 500));
+    EXPECT_FALSE(reacquisition.Settle(100.0));
+    EXPECT_EQ(reacquisition.ReplayedThrough(), 70000);
+}
+
+TEST(CwReacquisition, ATransmissionsFirstReadingAloneIsReadAgainOnceProven)
+{
+    ReadingRig rig;
+    cw::Reacquisition& reacquisition = rig.reacquisition;
+    reacquisition.Start(rig.held);
+    EXPECT_EQ(rig.track(rig.proven + 2000), std::vector<size_t>{rig.proven});
 
     // Lent, the seconds kept are those a re-acquisition would take, and nothing else changes.
-    reacquisition.Lend(9000, acquisition);
-    EXPECT_EQ(acquisition.Start(), 9000 - std::int64_t(held));
-    EXPECT_EQ(acquisition.HeldCount(), held);
+    reacquisition.Lend(9000, rig.acquisition);
+    EXPECT_EQ(rig.acquisition.Start(), 9000 - std::int64_t(rig.held));
+    EXPECT_EQ(rig.acquisition.HeldCount(), rig.held);
 
     // The reading a re-acquisition found is no first one; the next transmission's is.
-    reacquisition.Begin(9000, 30.0, 8000, acquisition);
-    reacquisition.Start(held);
-    EXPECT_TRUE(track(proven + 10).empty());
-    reacquisition.Start(held);
-    EXPECT_EQ(track(proven + 10), std::vector<size_t>{proven});
+    reacquisition.Begin(9000, 30.0, 8000, rig.acquisition);
+    reacquisition.Start(rig.held);
+    EXPECT_TRUE(rig.track(rig.proven + 10).empty());
+    reacquisition.Start(rig.held);
+    EXPECT_EQ(rig.track(rig.proven + 10), std::vector<size_t>{rig.proven});
 }
 
 TEST(CwReacquisition, ADoubtedLevelFoundMovingWhileFreshIsReadAnewFollowedFromItsStart)
 {
-    constexpr double RATE = 1000.0;
-    const size_t held = size_t(cw::SpeedAcquisition::MIN_SEC * RATE);
-    const size_t proven = held + size_t(cw::Reacquisition::HOLD_SEC * RATE);
-    cw::SpeedAcquisition acquisition(RATE, 20.0, 240.0, {});
-    cw::Reacquisition reacquisition(RATE);
-    auto track = [&reacquisition](size_t nCount) {
-        for (size_t i = 0; i < nCount; ++i)
-            reacquisition.Push({1.0f, 0.0f});
-    };
+    ReadingRig rig;
+    cw::Reacquisition& reacquisition = rig.reacquisition;
 
     // Doubted only until proven, and each reading afresh.
-    reacquisition.Start(held);
+    reacquisition.Start(rig.held);
     reacquisition.DoubtLevel();
-    track(proven - 1);
+    rig.track(rig.proven - 1);
     EXPECT_TRUE(reacquisition.IsLevelDoubted());
-    track(1);
+    rig.track(1);
     EXPECT_FALSE(reacquisition.IsLevelDoubted());
-    reacquisition.Start(held);
+    reacquisition.Start(rig.held);
     EXPECT_FALSE(reacquisition.IsLevelDoubted());
 
     // Found moving: every sample of the reading goes back and is read anew, at the speed it
     // left too, followed from its start; the reading after is read as any other.
     reacquisition.DoubtLevel();
-    track(held + 500);
-    reacquisition.BeginAnew(7000, acquisition);
-    EXPECT_EQ(acquisition.Start(), 7000 - std::int64_t(held + 500));
+    rig.track(rig.held + 500);
+    reacquisition.BeginAnew(7000, rig.acquisition);
+    EXPECT_EQ(rig.acquisition.Start(), 7000 - std::int64_t(rig.held + 500));
     EXPECT_FALSE(reacquisition.IsLevelDoubted());
     EXPECT_TRUE(reacquisition.Settle(40.0));
     EXPECT_TRUE(reacquisition.TakeFollowFromStart());
     EXPECT_FALSE(reacquisition.TakeFollowFromStart());
-    reacquisition.Start(held);
-    track(held);
-    reacquisition.Begin(7000 + std::int64_t(held), 40.0, 9000, acquisition);
+    reacquisition.Start(rig.held);
+    rig.track(rig.held);
+    reacquisition.Begin(7000 + std::int64_t(rig.held), 40.0, 9000, rig.acquisition);
     EXPECT_FALSE(reacquisition.Settle(40.0));
     EXPECT_FALSE(reacquisition.TakeFollowFromStart());
 }

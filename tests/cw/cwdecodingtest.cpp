@@ -179,15 +179,7 @@ TEST(CwPitch, NoiseAloneHasNoClearToneAndTonesOutsideTheRangeAreIgnored)
     EXPECT_NEAR(detect(samples).second, 900.0, 1.0);
 }
 
-TEST(CwDecoding, CleanSignalDecodesFromTheFirstCharacterAtEverySpeed)
-{
-    for (double wpm : {5.0, 12.0, 25.0, 40.0, 60.0}) {
-        const QString text = wpm < 10 ? QStringLiteral("PARIS 73") : TEXT;
-        EXPECT_EQ(decode(render(signal(wpm, 100.0), text)), text) << wpm << " WPM";
-    }
-}
-
-TEST(CwDecoding, NoiseJitterFadingAndOtherSampleRatesStillDecode)
+TEST(CwDecoding, EverySpeedNoiseJitterFadingAndOtherSampleRatesDecodeFromTheFirstCharacter)
 {
     const struct
     {
@@ -195,31 +187,21 @@ TEST(CwDecoding, NoiseJitterFadingAndOtherSampleRatesStillDecode)
         int rate;
         quint32 seed;
     } cases[] = {
-        {20, -4, 0, 0, 8000, 7},  {12, -6, 0, 0, 8000, 3},   {18, 10, 20, 0, 8000, 7},
-        {20, 6, 0, 0.2, 8000, 7}, {25, 100, 0, 0, 11025, 7}, {25, 100, 0, 0, 44100, 7},
+        {5, 100, 0, 0, 8000, 7},   {12, 100, 0, 0, 8000, 7},  {25, 100, 0, 0, 8000, 7},
+        {40, 100, 0, 0, 8000, 7},  {60, 100, 0, 0, 8000, 7},  {20, -4, 0, 0, 8000, 7},
+        {12, -6, 0, 0, 8000, 3},   {18, 10, 20, 0, 8000, 7},  {20, 6, 0, 0.2, 8000, 7},
+        {25, 100, 0, 0, 11025, 7}, {25, 100, 0, 0, 44100, 7},
     };
     for (const auto& c : cases) {
         Synth settings = signal(c.wpm, c.snr, c.seed);
         settings.dJitterPercent = c.jitter;
         settings.dQsbHz = c.qsb;
         settings.nSampleRate = c.rate;
-        const QString text = c.jitter > 0 ? TEXT + " TNX FER CALL" : TEXT;
+        const QString text = c.wpm < 10     ? QStringLiteral("PARIS 73")
+                             : c.jitter > 0 ? TEXT + " TNX FER CALL"
+                                            : TEXT;
         EXPECT_EQ(decode(render(settings, text), c.rate), text) << c.wpm << " WPM " << c.snr;
     }
-}
-
-TEST(CwDecoding, FastFadeDoesNotDoubleTheElementLengthOfASteadyTone)
-{
-    // Fading 20 dB deep twice a second at 25 WPM breaks the first seconds' marks into pieces
-    // that, in phase, fitted twice the element length: the whole text came out as a handful
-    // of characters ("EF5EWFT9").
-    const Synth settings = fading(25.0, 6.0, 8564, 737.0, 2.0, 0.6);
-    const QString text = QStringLiteral("BEST AND TODAY TNX BAND 8293 RADIO 623");
-    double wpm = 0.0;
-    const QString decoded = cwbench::normalized(
-        cwbench::codesToText(cwbench::demodulate(render(settings, text), 8000, 4096, &wpm)));
-    EXPECT_NEAR(wpm, 25.0, 2.5);
-    EXPECT_LE(cwbench::editDistance(text, decoded), 3) << qPrintable(decoded);
 }
 
 TEST(CwDecoding, FadingAndNoiseThatOnceCostTheTextAreRead)
@@ -235,6 +217,18 @@ TEST(CwDecoding, FadingAndNoiseThatOnceCostTheTextAreRead)
         return fading(15.0, 6.0, 6570, 732.0, qsbHz, 0.4);
     };
     const Case cases[] = {
+        // Fading 20 dB deep twice a second at 25 WPM broke the first seconds' marks into pieces
+        // that, in phase, fitted twice the element length: the text came out as "EF5EWFT9".
+        {fading(25.0, 6.0, 8564, 737.0, 2.0, 0.6), "BEST AND TODAY TNX BAND 8293 RADIO 623", 3, ""},
+        // In these texts' first seconds the marks at the fade's bottoms drowned, and the peaks
+        // left near its tops showed no swing: the first words came out as fragments ("TOWER"
+        // read "TTIEAEN") until the level was found moving and the first reading read anew.
+        {fading(15.0, 6.0, 6576, 737.0, 2.0, 0.4),
+         "TOWER STATION HA5LRA TEST TNX DIPOLE EA3XR OPEN", 2, "TOWER STATION"},
+        {fading(15.0, 6.0, 1578, 630.0, 2.0, 0.4), "WIND RADIO TODAY WIRE 9621 0865 VE3GL 786", 2,
+         "WIND RADIO"},
+        {fading(15.0, 6.0, 8578, 995.0, 2.0, 0.6), "RST K7NA/P G1U 03 HA6OM/P WARM WIRE HA1H", 2,
+         "RST K7NA/P"},
         // Judged on envelopes of the in-phase estimate's length, the held seconds showed no
         // fade at 2 Hz; left unfollowed, the bottoms broke the text into E's and T's.
         {fading(15.0, 6.0, 6567, 701.0, 2.0, 0.4), "1553 RIG RST PADDLE F9QFP 1 90 CLOSED", 3, ""},

@@ -285,42 +285,6 @@ INSTANTIATE_TEST_SUITE_P(
                                1}),
     [](const testing::TestParamInfo<Impairment>& info) { return std::string(info.param.name); });
 
-// Fading 20 dB at 2 Hz, +6 dB at the peak, 15 WPM: in these texts' first seconds the marks at
-// the fade's bottoms drowned, and the peaks left near its tops showed no swing. Replayed at one
-// level, the first words came out as fragments (`TOWER` read `TTIEAEN`, `RST K7NA` read
-// `ENI T TTNHDA`) until the level follower found the level moving; the first reading is now
-// read anew then, followed from its start.
-TEST(CwFading, AFastFadeUnseenInTheFirstSecondsIsReadFromTheStartOnceFound)
-{
-    struct Case
-    {
-        const char* text;
-        double dPitchHz;
-        quint32 uSeed;
-        double dLeadInSec;
-    };
-    const Case cases[] = {
-        {"TOWER STATION HA5LRA TEST TNX DIPOLE EA3XR OPEN", 737.0, 6576, 0.4},
-        {"WIND RADIO TODAY WIRE 9621 0865 VE3GL 786", 630.0, 1578, 0.4},
-        {"RST K7NA/P G1U 03 HA6OM/P WARM WIRE HA1H", 995.0, 8578, 0.6},
-    };
-    for (const Case& c : cases) {
-        Synth settings = plain(15.0);
-        settings.dPitchHz = c.dPitchHz;
-        settings.uSeed = c.uSeed;
-        settings.dLeadInSec = c.dLeadInSec;
-        settings.dQsbHz = 2.0;
-        settings.dQsbDepthDb = 20.0;
-        cw::CwSynthesizer synthesizer(settings);
-        const QString text = QLatin1String(c.text);
-        ASSERT_TRUE(synthesizer.SetText(text));
-        const QString decoded = decode(synthesizer.RenderAll());
-        EXPECT_TRUE(decoded.startsWith(text.section(QLatin1Char(' '), 0, 1)))
-            << qPrintable(decoded);
-        EXPECT_LE(cwbench::editDistance(text, decoded), 2) << qPrintable(decoded);
-    }
-}
-
 namespace {
 
 /// What is decoded at @p wanted's pitch when it sends @p text and @p neighbour, 100 Hz lower

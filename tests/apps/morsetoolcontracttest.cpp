@@ -196,6 +196,7 @@ TEST(MorsetoolDecode, AudioOnStandardInputIsRecognisedByItsContent)
         if (c.exitCode == 0) {
             EXPECT_EQ(run.out.simplified(), "CQ DE K1ABC") << c.name;
             EXPECT_TRUE(run.err.contains("standard input: tone 699.9 Hz")) << run.err.constData();
+            EXPECT_TRUE(run.err.contains("WPM")) << run.err.constData();
         }
         expectMessageForm(run.error(), QStringLiteral("decode"));
     }

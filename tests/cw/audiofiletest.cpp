@@ -276,24 +276,6 @@ TEST(CwAudioFiles, FirstChannelOfAStereoFileIsRead)
     EXPECT_EQ(decodeAll(reader), QStringLiteral("CQ DE TEST"));
 }
 
-TEST(CwMorsetool, SynthesizedRecordingDecodesWithItsToneAndSpeed)
-{
-    if (!HAVE_MORSETOOL)
-        GTEST_SKIP() << "morsetool is not built";
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("qso.flac"));
-    ASSERT_EQ(runMorsetool(
-                  {"synth", "CQ DE G4XYZ\nG4XYZ DE K1ABC", "--wpm", "25", "--snr", "6", "-o", path})
-                  .exitCode,
-              0);
-    EXPECT_EQ(runMorsetool({"synth", "CQ {", "-o", dir.filePath("new.wav")}).exitCode, 2);
-    const MorsetoolRun run = runMorsetool({"decode", path});
-    EXPECT_EQ(run.exitCode, 0);
-    EXPECT_EQ(run.out.simplified(), QByteArray("CQ DE G4XYZ G4XYZ DE K1ABC"));
-    EXPECT_TRUE(run.err.contains("tone 700.")) << run.err.constData();
-    EXPECT_TRUE(run.err.contains("WPM")) << run.err.constData();
-}
-
 TEST(CwMorsetool, SavedLineTimesComeFromTheRecordingsStartAndPosition)
 {
     // "CQ" at 20 WPM after half a second ends at 2.12 s; the line ends after 3 s of silence.

@@ -39,6 +39,7 @@
 #include <complex>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <limits>
 #include <map>
 #include <numeric>
@@ -2105,41 +2106,37 @@ TEST(DspRingBuffer, KeepsTheLatestValuesByAgeWhateverTheOperations)
         {"set in place after the oldest left", 3, "pppoi", {1, 2, 3}},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
         dsp::RingBuffer<int> ring(c.nCapacity);
         int next = 0;
-        for (char op : c.ops) {
-            if (op == 'p') {
-                ring.Push(next++);
-            } else if (op == 'P') {
-                const int values[] = {next, next + 1, next + 2};
-                ring.Push(values, 3);
-                next += 3;
-            } else if (op == 'i') {
-                ring.PushInPlace() = next++;
-            } else if (op == 'o') {
-                ring.PopOldest();
-            } else if (op == 'n') {
-                ring.PopNewest();
-            } else if (op == 'c') {
-                ring.Clear();
-            } else if (op == 'f') {
-                ring.Fill(-1);
-            } else if (op == 'r') {
-                ring.Reserve();
-            }
-        }
+        const std::map<char, std::function<void()>> operations = {
+            {'p', [&] { ring.Push(next++); }},
+            {'P',
+             [&] {
+                 const int values[] = {next, next + 1, next + 2};
+                 ring.Push(values, 3);
+                 next += 3;
+             }},
+            {'i', [&] { ring.PushInPlace() = next++; }},
+            {'o', [&] { ring.PopOldest(); }},
+            {'n', [&] { ring.PopNewest(); }},
+            {'c', [&] { ring.Clear(); }},
+            {'f', [&] { ring.Fill(-1); }},
+            {'r', [&] { ring.Reserve(); }}};
+        for (char op : c.ops)
+            operations.at(op)();
         std::vector<int> byAge;
         for (size_t i = 0; i < ring.size(); ++i)
             byAge.push_back(ring[i]);
-        EXPECT_EQ(byAge, c.kept) << c.name;
+        EXPECT_EQ(byAge, c.kept);
         std::vector<int> inParts;
         ring.ForEach([&inParts](int n) { inParts.push_back(n); });
-        EXPECT_EQ(inParts, c.kept) << c.name;
-        EXPECT_EQ(ring.full(), c.kept.size() == c.nCapacity) << c.name;
+        EXPECT_EQ(inParts, c.kept);
+        EXPECT_EQ(ring.full(), c.kept.size() == c.nCapacity);
         if (!c.kept.empty()) {
-            EXPECT_EQ(ring.Oldest(), c.kept.front()) << c.name;
-            EXPECT_EQ(ring.Newest(), c.kept.back()) << c.name;
-            EXPECT_EQ(ring.FromNewest(c.kept.size() - 1), c.kept.front()) << c.name;
+            EXPECT_EQ(ring.Oldest(), c.kept.front());
+            EXPECT_EQ(ring.Newest(), c.kept.back());
+            EXPECT_EQ(ring.FromNewest(c.kept.size() - 1), c.kept.front());
         }
     }
 }

@@ -127,12 +127,12 @@ TEST(ChannelizerTapTest, AudioIsAContinuousToneAcrossFrames)
     EXPECT_LT(worst, 0.01);
 }
 
-cw::SignalFinder::Settings finderSettings(const cw::Channelizer& channelizer)
+/// A band of 200 to 3500 Hz in bins of 4 Hz: 200 Hz is bin 50, 3500 Hz bin 875.
+cw::SignalFinder::Settings fourHertzBins()
 {
     cw::SignalFinder::Settings settings;
-    settings.dBinHz = channelizer.BinHz();
-    settings.nBins = channelizer.Bins();
-    settings.dFrameSec = channelizer.FrameSec();
+    settings.dBinHz = 4.0;
+    settings.nBins = 1025;
     settings.dLowHz = 200.0;
     settings.dHighHz = 3500.0;
     return settings;
@@ -142,7 +142,11 @@ cw::SignalFinder::Settings finderSettings(const cw::Channelizer& channelizer)
 std::vector<cw::SignalFinder::Line> linesAtEnd(const std::vector<float>& samples)
 {
     cw::Channelizer channelizer(8000, 1.0);
-    cw::SignalFinder finder(finderSettings(channelizer));
+    cw::SignalFinder::Settings settings = fourHertzBins(); // the band, in the channelizer's bins
+    settings.dBinHz = channelizer.BinHz();
+    settings.nBins = channelizer.Bins();
+    settings.dFrameSec = channelizer.FrameSec();
+    cw::SignalFinder finder(settings);
     for (size_t i = 0; i < samples.size();) {
         i += channelizer.Push(samples.data() + i, samples.size() - i);
         if (channelizer.FrameReady())
@@ -162,21 +166,6 @@ TEST(SignalFinderTest, NoiseAloneAndSteadyCarriersAreNoSignals)
         noise[i] += carrier[i];
     EXPECT_TRUE(linesAtEnd(noise).empty());
 }
-
-namespace {
-
-/// A band of 200 to 3500 Hz in bins of 4 Hz: 200 Hz is bin 50, 3500 Hz bin 875.
-cw::SignalFinder::Settings fourHertzBins()
-{
-    cw::SignalFinder::Settings settings;
-    settings.dBinHz = 4.0;
-    settings.nBins = 1025;
-    settings.dLowHz = 200.0;
-    settings.dHighHz = 3500.0;
-    return settings;
-}
-
-} // namespace
 
 TEST(SignalFinderTest, NoiseFloorIsTheBandsMedianPower)
 {

@@ -294,8 +294,7 @@ TEST(CwBlockEvidence, BlocksFollowTheElementLengthAndSumWhatWasPushed)
     cw::BlockEvidence blocks(8);
     blocks.Reset(100, 1.0f);
     const qint64 origin = blocks.Origin();
-    const float levels[] = {1.0f, 0.0f, 1.0f};
-    for (float level : levels) {
+    for (float level : {1.0f, 0.0f, 1.0f}) {
         ASSERT_TRUE(blocks.IsBetweenBlocks());
         EXPECT_DOUBLE_EQ(blocks.StartBlock(80.0), 8.0);
         int samples = 0;
@@ -1816,12 +1815,13 @@ cw::FadeFit fitOf(const std::vector<cw::FadeFit::MarkPeak>& peaks)
 
 } // namespace
 
-TEST(CwFadeFit, FindsAFastFadeWhoseBottomsFallInGaps)
+TEST(CwFadeFit, FindsAFastFadeWhoseBottomsFallInGapsAndFitsTheLevelDownToThem)
 {
     // Marks' peaks at uneven spacing (an element rate of 100 per period) under a fade of
     // 20 dB, with a tenth of noise on them, those near the bottoms never seen.
     constexpr std::int64_t PERIOD = 2000;
-    const cw::FadeFit fast = fitOf(peaksOf(fadeEvery(PERIOD), 20000, 0.1f, 3));
+    const auto tone = fadeEvery(PERIOD);
+    const cw::FadeFit fast = fitOf(peaksOf(tone, 20000, 0.1f, 3));
     EXPECT_NEAR(double(fast.Period()), double(PERIOD), 0.05 * PERIOD);
     EXPECT_GT(fast.Strength(), 0.6f);
     // The fit's level follows the fade at the tops and goes down between them, also across
@@ -1832,16 +1832,11 @@ TEST(CwFadeFit, FindsAFastFadeWhoseBottomsFallInGaps)
     EXPECT_NEAR(double(fitOf(peaksOf(fadeEvery(5000.0), 20000, 0.1f, 3)).Period()), 5000.0, 250.0);
     // A steady signal's peaks show no fade; nor do too few peaks.
     EXPECT_EQ(fitOf(peaksOf([](std::int64_t) { return 1.0f; }, 20000, 0.1f, 3)).Period(), 0);
-    EXPECT_EQ(fitOf(peaksOf(fadeEvery(PERIOD), 200, 0.1f, 3)).Period(), 0);
-}
+    EXPECT_EQ(fitOf(peaksOf(tone, 200, 0.1f, 3)).Period(), 0);
 
-TEST(CwFadeFit, FitsTheLevelItselfDownToTheBottomsItNeverSaw)
-{
-    // The same fade with less noise on the peaks: the sinusoid in the level itself (the fade
-    // swings the amplitude evenly) comes down to the fade's bottom, where the log level's
-    // stays well over it.
-    constexpr std::int64_t PERIOD = 2000;
-    const auto tone = fadeEvery(PERIOD);
+    // With less noise on the peaks, the sinusoid in the level itself (the fade swings the
+    // amplitude evenly) comes down to the fade's bottom, where the log level's stays well over
+    // it.
     const cw::FadeFit fit = fitOf(peaksOf(tone, 10 * PERIOD, 0.05f, 3));
     ASSERT_NEAR(double(fit.Period()), double(PERIOD), 0.05 * PERIOD);
     for (std::int64_t n = 10 * PERIOD; n < 11 * PERIOD; n += PERIOD / 8)

@@ -34,16 +34,6 @@ QString translateInPieces(const QStringList& pieces)
     return out + handler.Translate(chunker.finish());
 }
 
-/// The content of the one file in @p dir matching @p pattern; empty unless there is exactly one.
-QByteArray onlyFile(const QTemporaryDir& dir, const QString& pattern, QString* name = nullptr)
-{
-    const QStringList found = QDir(dir.path()).entryList({pattern}, QDir::Files);
-    QFile file(found.size() == 1 ? dir.filePath(found.first()) : QString());
-    if (name)
-        *name = file.fileName();
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 } // namespace
 
 TEST(MorsetoolTranslate, OutputDoesNotDependOnHowTheInputIsSplit)
@@ -111,16 +101,16 @@ TEST(MorsetoolDecode, SavedSampleLeavesLineStampedFilesAndASpanningReport)
     EXPECT_TRUE(run.out.contains("PWR 100 W HR 73"));
     QString textName;
     const QString text =
-        QString::fromUtf8(onlyFile(dir, QStringLiteral("*_MO__14_070MHz__Default.txt"), &textName));
+        testfiles::onlyFile(dir.path(), QStringLiteral("*_MO__14_070MHz__Default.txt"), &textName);
     EXPECT_TRUE(text.contains(QRegularExpression(
         QStringLiteral("\n\\[Stop Time:  \\d\\d:\\d\\d:\\d\\d\\.\\d{3}\\]\n\\[Start Time:  "
                        "\\d\\d:\\d\\d:\\d\\d\\.\\d{3}\\]\n"))))
         << qPrintable(text);
     EXPECT_TRUE(run.error().contains(QStringLiteral("text file: ") + textName));
-    const QByteArray xml = onlyFile(dir, QStringLiteral("OrielResultData_*.xml"));
+    const QString xml = testfiles::onlyFile(dir.path(), QStringLiteral("OrielResultData_*.xml"));
     EXPECT_TRUE(
         xml.contains("start=\"2023-11-14T22:13:20.000Z\" stop=\"2023-11-14T22:15:42.800Z\""))
-        << xml.left(300).constData();
+        << qPrintable(xml.left(300));
 }
 
 TEST(MorsetoolDecode, RetranslatesTheReceptionThroughAnotherAlphabet)

@@ -289,9 +289,7 @@ TEST(CwMorsetool, SavedLineTimesComeFromTheRecordingsStartAndPosition)
         runMorsetool({"decode", "--save", save.path(), "--start-time", "2024-05-01T12:00:00", path})
             .exitCode,
         0);
-    const QStringList texts = save.entryList({QStringLiteral("*__Default.txt")}, QDir::Files);
-    ASSERT_EQ(texts.size(), 1);
-    const QByteArray content = testfiles::contentOf(save.filePath(texts.first()));
-    EXPECT_TRUE(content.contains("[Stop Time:  12:00:02.1")) << content.constData();
-    EXPECT_TRUE(content.contains("[Start Time:  12:00:05.1")) << content.constData();
+    const QString content = testfiles::onlyFile(save.path(), QStringLiteral("*__Default.txt"));
+    EXPECT_TRUE(content.contains("[Stop Time:  12:00:02.1")) << qPrintable(content);
+    EXPECT_TRUE(content.contains("[Start Time:  12:00:05.1")) << qPrintable(content);
 }

@@ -2,6 +2,7 @@
 
 #include "morsetoolrun.h"
 #include "rttyclips.h"
+#include "testfiles.h"
 #include "tests/faults/readonlydirectory.h"
 
 #include <QDir>
@@ -11,16 +12,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-/// The content of the one file in @p dir that matches @p pattern; empty when there is not one.
-QString onlyFile(const QString& dir, const QString& pattern)
-{
-    const QStringList names = QDir(dir).entryList({pattern}, QDir::Files);
-    QFile file(QDir(dir).filePath(names.value(0)));
-    if (names.size() != 1 || !file.open(QIODevice::ReadOnly))
-        return QString();
-    return QString::fromUtf8(file.readAll());
-}
 
 const QStringList DECODE_RTTY = {"decode", "--mode", "rtty"};
 
@@ -94,11 +85,11 @@ TEST(RttyCommand, SavesCodeTextAndReportOrTellsWhyItCannot)
     EXPECT_TRUE(run.text().contains(cyrillic));
     // The decoder's own letters go to the code file, the translation to the text file, and one
     // frame per character to the report, stamped from the recording's start.
-    EXPECT_TRUE(onlyFile(save, QStringLiteral("*_RTTY__50Bd_42?Hz.txt"))
+    EXPECT_TRUE(testfiles::onlyFile(save, QStringLiteral("*_RTTY__50Bd_42?Hz.txt"))
                     .contains(QStringLiteral("POGODA W MOSKWE")));
-    EXPECT_TRUE(onlyFile(save, QStringLiteral("*_RTTY__50Bd_42?Hz__MTK-2 Cyrillic.txt"))
+    EXPECT_TRUE(testfiles::onlyFile(save, QStringLiteral("*_RTTY__50Bd_42?Hz__MTK-2 Cyrillic.txt"))
                     .contains(cyrillic));
-    const QString report = onlyFile(save, QStringLiteral("OrielResultData_*.xml"));
+    const QString report = testfiles::onlyFile(save, QStringLiteral("OrielResultData_*.xml"));
     EXPECT_TRUE(report.contains(QStringLiteral("start=\"2024-03-05T07:08:"))) << qPrintable(report);
     EXPECT_TRUE(report.contains(QStringLiteral(">Д</Frame>")));
     EXPECT_TRUE(run.err.contains("report: "));

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QByteArray>
+#include <QDir>
 #include <QFile>
 #include <QString>
 
@@ -23,6 +24,17 @@ inline QByteArray contentOf(const QString& path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+/// The text of the one file in @p dir that matches @p pattern; empty unless there is exactly
+/// one. @p pPath, when given, receives its path.
+inline QString onlyFile(const QString& dir, const QString& pattern, QString* pPath = nullptr)
+{
+    const QStringList names = QDir(dir).entryList({pattern}, QDir::Files);
+    const QString path = names.size() == 1 ? QDir(dir).filePath(names.first()) : QString();
+    if (pPath)
+        *pPath = path;
+    return path.isEmpty() ? QString() : QString::fromUtf8(contentOf(path));
 }
 
 } // namespace testfiles

@@ -1,10 +1,10 @@
 // Text to symbol codes through the built-in alphabet and through alphabet files.
 
 #include "morseencoder.h"
+#include "testfiles.h"
 
 #include <gtest/gtest.h>
 
-#include <QFile>
 #include <QTemporaryDir>
 
 namespace {
@@ -50,10 +50,8 @@ TEST(MorseEncoder, BuiltInAlphabetSpellsTextLetterByLetter)
 TEST(MorseEncoder, AlphabetFileWinsWithItsLongestTextAndAnyCase)
 {
     QTemporaryDir dir;
-    QFile file(dir.filePath(QStringLiteral("Test.mal")));
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("A\t.-\nCH\t----\nC\t-.-.\nH\t....\n@\t.--.-.\n");
-    file.close();
+    testfiles::writeFile(dir.filePath(QStringLiteral("Test.mal")),
+                         "A\t.-\nCH\t----\nC\t-.-.\nH\t....\n@\t.--.-.\n");
     MorseEncoder encoder;
     QString error;
     ASSERT_TRUE(encoder.loadAlphabet(dir.path(), QStringLiteral("test"), error))

@@ -128,14 +128,11 @@ TEST(MorsetoolDecode, OutputFileIsWrittenButNeverReplaced)
     const MorsetoolRun first = runMorsetool({"decode", "-o", path, "-"}, "0 1 3 1 0 0 0 3 4\n");
     EXPECT_EQ(first.exitCode, 0) << first.err.constData();
     EXPECT_TRUE(first.out.isEmpty());
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_EQ(file.readAll(), "AB \n");
+    EXPECT_EQ(testfiles::contentOf(path), "AB \n");
     const MorsetoolRun second = runMorsetool({"decode", "-o", path, "-"}, "0 3\n");
     EXPECT_EQ(second.exitCode, 2);
     EXPECT_TRUE(second.err.contains("the file exists")) << second.err.constData();
-    file.seek(0);
-    EXPECT_EQ(file.readAll(), "AB \n");
+    EXPECT_EQ(testfiles::contentOf(path), "AB \n");
 }
 
 #ifdef MORSETOOL_HAVE_CW
@@ -172,8 +169,6 @@ TEST(MorsetoolDecode, AudioOnStandardInputIsRecognisedByItsContent)
     ASSERT_TRUE(wav.out.startsWith("RIFF"));
     const QString flac = dir.filePath(QStringLiteral("cq.flac"));
     ASSERT_EQ(runMorsetool({"synth", "-o", flac, "CQ DE K1ABC"}).exitCode, 0);
-    QFile flacFile(flac);
-    ASSERT_TRUE(flacFile.open(QIODevice::ReadOnly));
     // The raw samples of the WAV recording: 16-bit, after its 44-byte header.
     const QByteArray raw = wav.out.mid(44);
 
@@ -185,7 +180,7 @@ TEST(MorsetoolDecode, AudioOnStandardInputIsRecognisedByItsContent)
         int exitCode;
     } cases[] = {
         {"wav", {"decode", "-"}, wav.out, 0},
-        {"flac", {"decode", "-"}, flacFile.readAll(), 0},
+        {"flac", {"decode", "-"}, testfiles::contentOf(flac), 0},
         {"raw 16-bit", {"decode", "--rate", "8000", "-"}, raw, 0},
         {"a header's rate is known", {"decode", "--rate", "8000", "-"}, wav.out, 2},
         {"raw format without a rate", {"decode", "--sample-format", "f32", "-"}, raw, 2},

@@ -3,11 +3,11 @@
 
 #include "morseencoder.h"
 #include "skimchannelhosts.h"
+#include "testfiles.h"
 
 #include "host/values.h"
 
 #include <QDir>
-#include <QFile>
 #include <QStringList>
 #include <QTemporaryDir>
 
@@ -97,9 +97,7 @@ TEST(SkimChannelHostsTest, ThreeChannelsGetTheirOwnHandlersTextsAndSessionFiles)
     EXPECT_TRUE(texts.first().contains(QStringLiteral("7_021MHz"))) << texts.first().toStdString();
     std::map<QString, int> fileOfText;
     for (const QString& name : texts) {
-        QFile file(dir.filePath(name));
-        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-        const QString content = QString::fromUtf8(file.readAll());
+        const QString content = QString::fromUtf8(testfiles::contentOf(dir.filePath(name)));
         for (const auto& [channel, signal] : channels) {
             if (content.contains(signal.second))
                 ++fileOfText[signal.second];

@@ -1,18 +1,17 @@
 #include "host/cfgcenter.h"
 
+#include "testfiles.h"
+
 #include <gtest/gtest.h>
 
-#include <QFile>
 #include <QTemporaryDir>
 
 TEST(CfgCenter, ReadsKeysFromTheFileNamedByTheEnvironmentOrGivesTheDefault)
 {
     QTemporaryDir dir;
-    QFile file(dir.filePath(QStringLiteral("lantern.ini")));
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("DecoderModulesFile=/data/decodermodules.txt\n");
-    file.close();
-    qputenv("CFGCENTER_FILE", file.fileName().toUtf8());
+    const QString path = dir.filePath(QStringLiteral("lantern.ini"));
+    testfiles::writeFile(path, "DecoderModulesFile=/data/decodermodules.txt\n");
+    qputenv("CFGCENTER_FILE", path.toUtf8());
     ICfg* cfg = CfgCenter::CreateCfg(QStringLiteral("AllLanternApplications"), 4, QString());
     ASSERT_NE(cfg, nullptr);
     EXPECT_EQ(cfg->ReadString(QStringLiteral("DecoderModulesFile"), QString(), 0),

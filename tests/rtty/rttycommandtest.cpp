@@ -100,10 +100,8 @@ TEST(RttyCommand, SavesCodeTextAndReportOrTellsWhyItCannot)
 
     // A directory that cannot be made is bad input; one that takes no file loses the text,
     // which is told and fails the run, while the text is still printed.
-    QFile plain(dir.filePath(QStringLiteral("plain")));
-    ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
-    plain.close();
-    EXPECT_EQ(runMorsetool(arguments + QStringList{plain.fileName() + QStringLiteral("/sub"), mtk2})
+    testfiles::writeFile(dir.filePath(QStringLiteral("plain")), "");
+    EXPECT_EQ(runMorsetool(arguments + QStringList{dir.filePath(QStringLiteral("plain/sub")), mtk2})
                   .exitCode,
               2);
     const QString readOnly = readOnlyDirectory(dir);

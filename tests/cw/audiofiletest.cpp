@@ -19,12 +19,6 @@
 #include <thread>
 #include <vector>
 
-#ifdef MORSETOOL_PATH
-constexpr bool HAVE_MORSETOOL = true;
-#else
-constexpr bool HAVE_MORSETOOL = false;
-#endif
-
 namespace {
 
 QString decodeAll(cw::AudioFileReader& reader)

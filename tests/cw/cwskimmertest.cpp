@@ -23,12 +23,6 @@
 #include <limits>
 #include <tuple>
 
-#ifdef MORSETOOL_PATH
-constexpr bool HAVE_MORSETOOL = true;
-#else
-constexpr bool HAVE_MORSETOOL = false;
-#endif
-
 namespace {
 
 std::vector<float> tone(double dHz, double dAmplitude, int nRate, size_t nCount)

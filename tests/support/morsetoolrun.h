@@ -8,6 +8,14 @@
 #include <QString>
 #include <QStringList>
 
+/// Whether this build made morsetool; the tests that run it skip without it.
+#ifdef MORSETOOL_PATH
+constexpr bool HAVE_MORSETOOL = true;
+#else
+constexpr bool HAVE_MORSETOOL = false;
+#define MORSETOOL_PATH ""
+#endif
+
 /// The morsetool of this build.
 inline QString morsetoolPath()
 {

@@ -229,6 +229,10 @@ TEST(CwDecoding, FadingAndNoiseThatOnceCostTheTextAreRead)
          "WIND RADIO"},
         {fading(15.0, 6.0, 8578, 995.0, 2.0, 0.6), "RST K7NA/P G1U 03 HA6OM/P WARM WIRE HA1H", 2,
          "RST K7NA/P"},
+        // Or found moving only 13 s in: "COLD 4 81 FER 1733" read "TNTI EI TI IT ETI EAD IIE T
+        // ANTTNESAEW"; such a reading is now read anew once proven.
+        {fading(15.0, 6.0, 5576, 580.0, 2.0, 0.3), "COLD 4 81 FER 1733 918 YU0AI SPEED", 2,
+         "COLD 4 81"},
         // Judged on envelopes of the in-phase estimate's length, the held seconds showed no
         // fade at 2 Hz; left unfollowed, the bottoms broke the text into E's and T's.
         {fading(15.0, 6.0, 6567, 701.0, 2.0, 0.4), "1553 RIG RST PADDLE F9QFP 1 90 CLOSED", 3, ""},

@@ -169,36 +169,45 @@ TEST(CwReacquisition, ATransmissionsFirstReadingAloneIsReadAgainOnceProven)
     EXPECT_EQ(rig.track(rig.proven + 10), std::vector<size_t>{rig.proven});
 }
 
-TEST(CwReacquisition, ADoubtedLevelFoundMovingWhileFreshIsReadAnewFollowedFromItsStart)
+TEST(CwReacquisition, ADoubtedReadingIsReadAnewFromAllItsSecondsAndNotDoubtedAgain)
 {
     ReadingRig rig;
     cw::Reacquisition& reacquisition = rig.reacquisition;
+    using Anew = cw::Reacquisition::Anew;
 
-    // Doubted only until proven, and each reading afresh.
+    // Doubted while fresh, then proven; each reading afresh.
     reacquisition.Start(rig.held);
     reacquisition.DoubtLevel();
     rig.track(rig.proven - 1);
     EXPECT_TRUE(reacquisition.IsLevelDoubted());
+    EXPECT_FALSE(reacquisition.IsDoubtedReadingProven());
     rig.track(1);
     EXPECT_FALSE(reacquisition.IsLevelDoubted());
+    EXPECT_TRUE(reacquisition.IsDoubtedReadingProven());
     reacquisition.Start(rig.held);
-    EXPECT_FALSE(reacquisition.IsLevelDoubted());
+    rig.track(rig.proven);
+    EXPECT_FALSE(reacquisition.IsDoubtedReadingProven());
 
-    // Found moving: every sample of the reading goes back and is read anew, at the speed it
-    // left too, followed from its start; the reading after is read as any other.
-    reacquisition.DoubtLevel();
-    rig.track(rig.held + 500);
-    reacquisition.BeginAnew(7000, rig.acquisition);
-    EXPECT_EQ(rig.acquisition.Start(), 7000 - std::int64_t(rig.held + 500));
-    EXPECT_FALSE(reacquisition.IsLevelDoubted());
-    EXPECT_TRUE(reacquisition.Settle(40.0));
-    EXPECT_TRUE(reacquisition.TakeFollowFromStart());
-    EXPECT_FALSE(reacquisition.TakeFollowFromStart());
-    reacquisition.Start(rig.held);
-    rig.track(rig.held);
-    reacquisition.Begin(7000 + std::int64_t(rig.held), 40.0, 9000, rig.acquisition);
-    EXPECT_FALSE(reacquisition.Settle(40.0));
-    EXPECT_FALSE(reacquisition.TakeFollowFromStart());
+    // Every sample of the reading goes back and is read anew, at the speed it left too; the
+    // reading anew is not doubted, the one after it is read as any other.
+    std::int64_t next = 7000;
+    for (Anew why : {Anew::LevelMoved, Anew::Proven}) {
+        next += 3 * std::int64_t(rig.proven);
+        reacquisition.Start(rig.held);
+        reacquisition.DoubtLevel();
+        rig.track(rig.proven);
+        reacquisition.BeginAnew(next, why, rig.acquisition);
+        EXPECT_EQ(rig.acquisition.Start(), next - std::int64_t(rig.proven));
+        EXPECT_TRUE(reacquisition.Settle(40.0));
+        EXPECT_EQ(reacquisition.SettledAnew(), why);
+        reacquisition.Start(rig.held);
+        reacquisition.DoubtLevel();
+        rig.track(rig.proven);
+        EXPECT_FALSE(reacquisition.IsDoubtedReadingProven());
+        reacquisition.Begin(next + std::int64_t(rig.proven), 40.0, 9000, rig.acquisition);
+        EXPECT_FALSE(reacquisition.Settle(40.0));
+        EXPECT_EQ(reacquisition.SettledAnew(), Anew::No);
+    }
 }
 
 TEST(CwReacquisition, AClearReadingIsGivenOutAtOnceAndOneWithoutElementLongSegmentsWaits)

@@ -80,7 +80,9 @@ public:
     void track(std::complex<float> sample);
     LeakageWatch::Now leakageNow() const;
     void endLine();
-    void reacquireRecent(bool bLevelMoved = false);
+    void reacquireRecent();
+    /// Reads a doubted reading's seconds anew (Reacquisition::BeginAnew()), for @p why.
+    void readAnew(Reacquisition::Anew why);
     /// Whether a tone's first reading stands: the seconds kept, read again apart from the
     /// tracking, read no clearly slower.
     bool firstReadingHolds();
@@ -310,7 +312,8 @@ void CwDemodulator::Private::tryAcquire(bool bFinal)
         m_symbols.DropFrom(m_frontEnd.InputPosition(m_reacquisition.RereadFrom()));
     else
         m_symbols.Release();
-    const bool followFromStart = m_reacquisition.TakeFollowFromStart() || learned.bLevelSwung;
+    const bool followFromStart =
+        m_reacquisition.SettledAnew() == Reacquisition::Anew::LevelMoved || learned.bLevelSwung;
     startTracking(learned.timing, !learned.bClear, learned.bLevelMaySwing && !followFromStart);
     if (followFromStart)
         m_pFollower->FollowFromStart(levelMoment(), learned.fittedFadePeaks, m_pChannel->Delay());
@@ -347,8 +350,8 @@ void CwDemodulator::Private::startTracking(const CwSpeedEstimator::Result& resul
     // until it proved itself: one that is not clear (too fast a speed whose marks stop
     // fitting); a first reading to be read again once proven (firstReadingHolds()), whose
     // symbols would otherwise stay in front of the text read again; one whose level may move
-    // unseen, read anew should it be found moving that soon. A clear one's are given out as
-    // they are decided; it is still read again from its start should it stop fitting.
+    // unseen, read anew once found moving or proven. A clear one's are given out as they are
+    // decided; it is still read again from its start should it stop fitting.
     m_reacquisition.Start(m_pAcquisition->HeldCount());
     if (bLevelDoubted)
         m_reacquisition.DoubtLevel();
@@ -417,7 +420,12 @@ void CwDemodulator::Private::track(std::complex<float> sample)
         // A fast fade whose bottoms drowned in the held seconds showed no swing there, and the
         // first seconds replayed at one level came out as fragments (`TOWER` read `TTIEAEN`)
         // until the follower found the level moving, seconds later.
-        reacquireRecent(true);
+        readAnew(Reacquisition::Anew::LevelMoved);
+    } else if (m_reacquisition.IsDoubtedReadingProven()) {
+        // Or not even then: `COLD 4 81 FER 1733` came out `TNTI EI TI IT ETI EAD IIE T
+        // ANTTNESAEW`, the level found moving 13 s in. All the seconds kept show such a fade
+        // where the held ones did not.
+        readAnew(Reacquisition::Anew::Proven);
     } else if (!m_reacquisition.IsFresh()) {
         m_symbols.Release();
     }
@@ -433,18 +441,21 @@ void CwDemodulator::Private::endLine()
     m_pAcquisition->Restart(m_pTracker->Position() + m_pChannel->Delay());
 }
 
-void CwDemodulator::Private::reacquireRecent(bool bLevelMoved)
+void CwDemodulator::Private::reacquireRecent()
 {
     // The timing stopped fitting (a change of speed beyond what the tracking follows, or a
-    // fresh reading that was wrong), or @p bLevelMoved where a fresh reading's level was
-    // doubted: the speed is acquired afresh from the last seconds, all of a fresh reading,
-    // which are decoded again at it.
+    // fresh reading that was wrong): the speed is acquired afresh from the last seconds, all
+    // of a fresh reading, which are decoded again at it.
     const std::int64_t next = m_pTracker->Position() + m_pChannel->Delay();
     endLine();
-    if (bLevelMoved)
-        m_reacquisition.BeginAnew(next, *m_pAcquisition);
-    else
-        m_reacquisition.Begin(next, m_dTrackedUnit, m_symbols.LastPosition(), *m_pAcquisition);
+    m_reacquisition.Begin(next, m_dTrackedUnit, m_symbols.LastPosition(), *m_pAcquisition);
+}
+
+void CwDemodulator::Private::readAnew(Reacquisition::Anew why)
+{
+    const std::int64_t next = m_pTracker->Position() + m_pChannel->Delay();
+    endLine();
+    m_reacquisition.BeginAnew(next, why, *m_pAcquisition);
 }
 
 bool CwDemodulator::Private::isReadAgainWhenProven() const

@@ -67,7 +67,9 @@ constexpr double ALIAS_PEAKS_PER_PERIOD = 1.3;
 /// and each read its first word as fragments. The held peaks of steady tones (15 to 35 WPM, -8
 /// to +6 dB) fitted up to 0.74, once in 303 acquisitions 0.87. Without the least peaks a
 /// period, a clean slow fade's first seconds fitted a fast one by chance and were read anew
-/// worse (ebook2cw's, 0.1 Hz, 15 WPM: 0.49 -> 1.23 %).
+/// worse (ebook2cw's, 0.1 Hz, 15 WPM: 0.49 -> 1.23 %). Only peaks that stand TOP_OVER_NOISE
+/// clear: steady tones near the floor (-12 to -8 dB) fitted so with their top 6 to 12 times
+/// the noise, those faded texts' tops stood 37 to 40 times over it.
 constexpr float MAY_SWING_FIT_SHARE = 0.75f;
 
 std::vector<float> matchedEnvelope(const std::vector<std::complex<float>>& inPhase, int nLength)
@@ -173,7 +175,8 @@ HeldLevelSwing::HeldLevelSwing(const std::vector<std::complex<float>>& inPhase, 
     const long weak = long(weakEnd - peaks.begin());
     m_bSwung = top >= TOP_OVER_NOISE * noise && weak >= LEAST_WEAK_MARKS &&
                float(weak) >= SWUNG_WEAK_SHARE * float(peaks.size());
-    m_bMaySwing = !m_bSwung && fitsUnseenFastFade(fit, fitted.size(), dSampleRate);
+    m_bMaySwing = !m_bSwung && top >= TOP_OVER_NOISE * noise &&
+                  fitsUnseenFastFade(fit, fitted.size(), dSampleRate);
 }
 
 } // namespace cw

@@ -58,13 +58,13 @@ void Reacquisition::Begin(std::int64_t nNext, double dUnit, std::int64_t nGivenO
     m_bReacquiring = true;
     m_bSecondReadingDue = false;
     m_bLevelDoubted = false;
-    m_bReadAnew = false;
+    m_pendingAnew = Anew::No;
 }
 
-void Reacquisition::BeginAnew(std::int64_t nNext, SpeedAcquisition& acquisition)
+void Reacquisition::BeginAnew(std::int64_t nNext, Anew why, SpeedAcquisition& acquisition)
 {
     Begin(nNext, 0.0, -1, acquisition);
-    m_bReadAnew = true;
+    m_pendingAnew = why;
 }
 
 bool Reacquisition::TakeSecondReading()
@@ -97,13 +97,12 @@ bool Reacquisition::Settle(double dUnit)
     // A re-acquisition that finds about the speed it left was set off by noise (marks merged
     // near the floor), not by a change of speed: what was given out of the replayed seconds
     // stands, and the replay adds only what follows it. At a new speed the replayed seconds
-    // are read again, as the old reading of them was wrong; so are they where that reading
-    // weighed a moving level as steady.
-    if (m_bReadAnew) {
-        m_bReadAnew = false;
-        m_bFollowFromStart = true;
+    // are read again, as the old reading of them was wrong; so are they where that reading's
+    // level was doubted.
+    m_settledAnew = m_pendingAnew;
+    m_pendingAnew = Anew::No;
+    if (m_settledAnew != Anew::No)
         return true;
-    }
     if (m_nGivenOutBefore < 0)
         return false;
     const double ratio = dUnit / m_dUnitBefore;
@@ -112,13 +111,6 @@ bool Reacquisition::Settle(double dUnit)
         m_nReplayedThrough = m_nGivenOutBefore;
     m_nGivenOutBefore = -1;
     return !sameSpeed;
-}
-
-bool Reacquisition::TakeFollowFromStart()
-{
-    const bool follow = m_bFollowFromStart;
-    m_bFollowFromStart = false;
-    return follow;
 }
 
 } // namespace cw

@@ -27,15 +27,24 @@ class SpeedAcquisition;
 /// reading that is to be read again so are held back until then too, and dropped with it.
 ///
 /// A reading whose held seconds may hide a moving level (DoubtLevel()) holds its symbols back
-/// while fresh too: should the level be found moving by then, BeginAnew() reads those seconds
-/// again with the level followed from their start.
+/// while fresh too, and is read anew (BeginAnew()): with the level followed from its start
+/// should the level be found moving by then, else once proven, from all the seconds kept (its
+/// speed and its level were learned from the few marks the held seconds left clear).
 ///
 /// Life: Start() per reading, Push() per sample tracked, Begin() when the timing is lost or a
-/// second reading found another speed (BeginAnew() when a doubted level moved), Settle() once
-/// the acquisition found the speed; ReplayedThrough() speaks for the symbols to give out.
+/// second reading found another speed (BeginAnew() for a doubted reading), Settle() once the
+/// acquisition found the speed; ReplayedThrough() speaks for the symbols to give out.
 class Reacquisition
 {
 public:
+    /// Why a reading's seconds are read anew (BeginAnew()).
+    enum class Anew
+    {
+        No,        ///< they are not
+        Proven,    ///< a reading whose level was doubted was proven
+        LevelMoved ///< its level was found moving while fresh: followed from the start
+    };
+
     /// Seconds a reading is tracked past its held seconds before it is proven.
     static constexpr double HOLD_SEC = 2.0;
 
@@ -58,23 +67,25 @@ public:
     /// @p acquisition, never from before the last time.
     void Begin(std::int64_t nNext, double dUnit, std::int64_t nGivenOut,
                SpeedAcquisition& acquisition);
-    /// The level of the reading's held seconds may move unseen: until it is proven, the
-    /// reading is read anew should the level be found moving.
-    void DoubtLevel() { m_bLevelDoubted = true; }
+    /// The level of the reading's held seconds may move unseen: the reading is read anew
+    /// should the level be found moving while it is fresh, or once it is proven. A reading
+    /// anew is not doubted again.
+    void DoubtLevel() { m_bLevelDoubted = m_settledAnew == Anew::No; }
     /// The reading's level is doubted and the reading is not yet proven.
     bool IsLevelDoubted() const { return m_bLevelDoubted && IsFresh(); }
-    /// As Begin(), where a doubted level was found moving: the seconds kept are read anew at
-    /// whatever speed the acquisition finds, their level followed from their start.
-    void BeginAnew(std::int64_t nNext, SpeedAcquisition& acquisition);
+    /// The reading's level was doubted, and the reading has been proven.
+    bool IsDoubtedReadingProven() const { return m_bLevelDoubted && !IsFresh(); }
+    /// As Begin(), for a doubted reading (@p why): the seconds kept are read anew at whatever
+    /// speed the acquisition finds.
+    void BeginAnew(std::int64_t nNext, Anew why, SpeedAcquisition& acquisition);
     /// Hands the seconds kept before baseband index @p nNext to @p acquisition, as Begin()
     /// does, without beginning a re-acquisition: to read them apart from the tracking.
     void Lend(std::int64_t nNext, SpeedAcquisition& acquisition) const;
     /// The acquisition found element length @p dUnit. True when the replayed seconds are read
     /// anew (the speed differs, or BeginAnew()): what was held back of them is to be dropped.
     bool Settle(double dUnit);
-    /// Whether the reading settled last follows its level from its start (BeginAnew()). True
-    /// once: taking it clears it.
-    bool TakeFollowFromStart();
+    /// Why the reading settled last reads its seconds anew.
+    Anew SettledAnew() const { return m_settledAnew; }
     /// Baseband index the replayed seconds of the last re-acquisition begin at.
     std::int64_t RereadFrom() const { return m_nRereadFrom; }
     /// Symbols up to this input sample were given out already: the replay does not repeat
@@ -92,8 +103,8 @@ private:
     bool m_bReacquiring = false;      ///< Begin() was called: the next reading is not a first
     bool m_bSecondReadingDue = false; ///< the first reading was proven, not yet read again
     bool m_bLevelDoubted = false;     ///< DoubtLevel() was called for the reading tracked
-    bool m_bReadAnew = false;         ///< BeginAnew() was called, not yet settled
-    bool m_bFollowFromStart = false;  ///< the reading settled after BeginAnew(), not yet taken
+    Anew m_pendingAnew = Anew::No;    ///< BeginAnew()'s, not yet settled
+    Anew m_settledAnew = Anew::No;    ///< the reading settled last
     std::int64_t m_nReacquiredAt = 0; ///< baseband index the last re-acquisition began from
     std::int64_t m_nRereadFrom = 0;   ///< and the index its replayed seconds begin at
     /// While a re-acquisition is pending: the element length tracked and the last symbol

@@ -233,6 +233,10 @@ TEST(CwDecoding, FadingAndNoiseThatOnceCostTheTextAreRead)
         // ANTTNESAEW"; such a reading is now read anew once proven.
         {fading(15.0, 6.0, 5576, 580.0, 2.0, 0.3), "COLD 4 81 FER 1733 918 YU0AI SPEED", 2,
          "COLD 4 81"},
+        // At 1 Hz the held peaks spanned a period and a half of the fit: "VIA PADDLE BAND" read
+        // "U EI AIADDLE NEAND".
+        {fading(15.0, 6.0, 3575, 738.0, 1.0, 0.6), "VIA PADDLE BAND FINE CLOSED TODAY F5AAT I7DUE",
+         2, "VIA PADDLE"},
         // Judged on envelopes of the in-phase estimate's length, the held seconds showed no
         // fade at 2 Hz; left unfollowed, the bottoms broke the text into E's and T's.
         {fading(15.0, 6.0, 6567, 701.0, 2.0, 0.4), "1553 RIG RST PADDLE F9QFP 1 90 CLOSED", 3, ""},

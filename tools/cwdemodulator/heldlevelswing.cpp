@@ -61,16 +61,21 @@ constexpr double FAST_PEAKS_PER_PERIOD = 2.0;
 /// more; at two a period they were lost (15 WPM, 3.94 -> 7.39 % on ebook2cw's at the peak).
 constexpr double ALIAS_PEAKS_PER_PERIOD = 1.3;
 
-/// Peaks that did not swing but that a fast fade's fit explains this well, over FIT_PERIODS of
-/// its periods and with ALIAS_PEAKS_PER_PERIOD, may still be a fade's: of 200 texts faded 20 dB
-/// at 2 Hz (15 WPM, the SNR at the peak) seven did not swing, six of them fitting 0.79 to 0.99,
-/// and each read its first word as fragments. The held peaks of steady tones (15 to 35 WPM, -8
-/// to +6 dB) fitted up to 0.74, once in 303 acquisitions 0.87. Without the least peaks a
-/// period, a clean slow fade's first seconds fitted a fast one by chance and were read anew
-/// worse (ebook2cw's, 0.1 Hz, 15 WPM: 0.49 -> 1.23 %). Only peaks that stand TOP_OVER_NOISE
-/// clear: steady tones near the floor (-12 to -8 dB) fitted so with their top 6 to 12 times
-/// the noise, those faded texts' tops stood 37 to 40 times over it.
+/// Peaks that did not swing but that a fast fade's fit explains this well, over MAY_SWING_PERIODS
+/// of its periods and with ALIAS_PEAKS_PER_PERIOD, may still be a fade's: of 200 texts faded 20 dB
+/// at 2 Hz (15 WPM, the SNR at the peak) seven did not swing, six of them fitting 0.79 to 0.99, and
+/// each read its first word as fragments. The held peaks of steady tones (15 to 35 WPM, -8 to +6
+/// dB) fitted up to 0.74, once in 303 acquisitions 0.87. Without the least peaks a period, a clean
+/// slow fade's first seconds fitted a fast one by chance and were read anew worse (ebook2cw's, 0.1
+/// Hz, 15 WPM: 0.49 -> 1.23 %). Only peaks that stand TOP_OVER_NOISE clear: steady tones near the
+/// floor (-12 to -8 dB) fitted so with their top 6 to 12 times the noise, those faded texts' tops
+/// stood 37 to 40 times over it.
 constexpr float MAY_SWING_FIT_SHARE = 0.75f;
+/// Fast fades up to FIT_FAST_PERIOD_SEC, spanned this many times: at 1 Hz and 15 WPM the held
+/// peaks of two texts in 200 fitted 1.03 s over 1.5 of its periods, did not swing, and their
+/// first words came out as fragments (`VIA PADDLE BAND` read `U EI AIADDLE NEAND`; the cell
+/// 1.87 -> 1.69 %). Those of 2 Hz spanned two.
+constexpr double MAY_SWING_PERIODS = 1.5;
 
 std::vector<float> matchedEnvelope(const std::vector<std::complex<float>>& inPhase, int nLength)
 {
@@ -107,8 +112,8 @@ bool isPeak(const std::vector<float>& envelope, size_t n, size_t nReach)
 bool fitsUnseenFastFade(const FadeFit& fit, size_t nPeaks, double dSampleRate)
 {
     const std::int64_t period = fit.BestPeriod();
-    if (period <= 0 || period > std::llround(LocalMarkLevel::FAST_PERIOD_SEC * dSampleRate) ||
-        fit.Span() < FIT_PERIODS * period)
+    if (period <= 0 || period > std::llround(LocalMarkLevel::FIT_FAST_PERIOD_SEC * dSampleRate) ||
+        double(fit.Span()) < MAY_SWING_PERIODS * double(period))
         return false;
     const double peaksPerPeriod = double(nPeaks) * double(period) / double(fit.Span());
     return peaksPerPeriod >= ALIAS_PEAKS_PER_PERIOD && fit.Strength() >= MAY_SWING_FIT_SHARE;

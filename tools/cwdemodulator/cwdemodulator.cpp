@@ -68,6 +68,9 @@ public:
     /// Learns what the crashes left of the samples, baseband sample @p nIndex coming in.
     void pushToneShare(std::int64_t nIndex);
     LevelFollower::Moment levelMoment() const;
+    /// Baseband index of the next sample into the tracking: the tracker's position, which the
+    /// channel filter delays.
+    std::int64_t nextIndex() const { return m_pTracker->Position() + m_pChannel->Delay(); }
     CoherenceWatch::Levels coherenceLevels() const;
     void takeBaseband(const std::vector<std::complex<float>>& baseband);
     void feed(const std::complex<float>* pSamples, size_t nCount);
@@ -239,7 +242,7 @@ void CwDemodulator::Private::finishTransmission()
     const int filterDelay = m_pChannel->Delay();
     const int judged = filterDelay + m_pLocalPhase->Delay();
     const bool following = m_pFollower->IsFollowing();
-    const std::int64_t next = m_pTracker->Position() + filterDelay;
+    const std::int64_t next = nextIndex();
     for (int i = 0; i < judged; ++i) {
         const std::complex<float> corrected =
             i < filterDelay ? m_pChannel->Push(std::complex<float>()) : std::complex<float>();
@@ -377,7 +380,7 @@ void CwDemodulator::Private::track(std::complex<float> sample)
     // channel, more time than the steps' own work. Through a reference each part is read as
     // it was stored.
     const std::complex<float> derotated = m_pCarrier->Derotate(sample);
-    pushToneShare(m_pTracker->Position() + m_pChannel->Delay());
+    pushToneShare(nextIndex());
     std::complex<float> corrected;
     m_pChannel->Push(derotated, corrected);
     const std::complex<float> average = m_pEnvelope->PushAverage(corrected);
@@ -438,7 +441,7 @@ void CwDemodulator::Private::endLine()
     m_pFollower->Finish(levelMoment());
     m_pDecisions->Finish(isLevelFollowed(), m_leakage);
     m_phase = Phase::AcquiringSpeed;
-    m_pAcquisition->Restart(m_pTracker->Position() + m_pChannel->Delay());
+    m_pAcquisition->Restart(nextIndex());
 }
 
 void CwDemodulator::Private::reacquireRecent()
@@ -446,14 +449,14 @@ void CwDemodulator::Private::reacquireRecent()
     // The timing stopped fitting (a change of speed beyond what the tracking follows, or a
     // fresh reading that was wrong): the speed is acquired afresh from the last seconds, all
     // of a fresh reading, which are decoded again at it.
-    const std::int64_t next = m_pTracker->Position() + m_pChannel->Delay();
+    const std::int64_t next = nextIndex();
     endLine();
     m_reacquisition.Begin(next, m_dTrackedUnit, m_symbols.LastPosition(), *m_pAcquisition);
 }
 
 void CwDemodulator::Private::readAnew(Reacquisition::Anew why)
 {
-    const std::int64_t next = m_pTracker->Position() + m_pChannel->Delay();
+    const std::int64_t next = nextIndex();
     endLine();
     m_reacquisition.BeginAnew(next, why, *m_pAcquisition);
 }
@@ -478,7 +481,7 @@ bool CwDemodulator::Private::firstReadingHolds()
     // lean; read again, a 35 WPM text at -12 dB fitted 12.3 WPM on its first 5 s.
     if (!isReadAgainWhenProven())
         return true;
-    m_reacquisition.Lend(m_pTracker->Position() + m_pChannel->Delay(), *m_pAcquisition);
+    m_reacquisition.Lend(nextIndex(), *m_pAcquisition);
     return !m_pAcquisition->ReadsSlowerApart(m_dTrackedUnit);
 }
 
@@ -522,7 +525,7 @@ CoherenceWatch::Levels CwDemodulator::Private::coherenceLevels() const
 {
     // The matched filter averages the channel's noise over its length; a crash reaches the
     // average through the channel filter on both sides and the average's own length.
-    const std::int64_t now = m_pTracker->Position() + m_pChannel->Delay();
+    const std::int64_t now = nextIndex();
     const int reach = 2 * m_pChannel->Delay() + m_pEnvelope->Length();
     CoherenceWatch::Levels levels;
     levels.fMark = m_pTracker->MarkLevel();

@@ -178,10 +178,10 @@ HeldLevelSwing::HeldLevelSwing(const std::vector<std::complex<float>>& inPhase, 
     const float top = peaks[size_t(double(peaks.size() - 1) * (1.0 - TOP_RANK))];
     const auto weakEnd = std::lower_bound(peaks.begin(), peaks.end(), WEAK_SHARE * top);
     const long weak = long(weakEnd - peaks.begin());
-    m_bSwung = top >= TOP_OVER_NOISE * noise && weak >= LEAST_WEAK_MARKS &&
+    const bool topClear = top >= TOP_OVER_NOISE * noise;
+    m_bSwung = topClear && weak >= LEAST_WEAK_MARKS &&
                float(weak) >= SWUNG_WEAK_SHARE * float(peaks.size());
-    m_bMaySwing = !m_bSwung && top >= TOP_OVER_NOISE * noise &&
-                  fitsUnseenFastFade(fit, fitted.size(), dSampleRate);
+    m_bMaySwing = !m_bSwung && topClear && fitsUnseenFastFade(fit, fitted.size(), dSampleRate);
 }
 
 } // namespace cw

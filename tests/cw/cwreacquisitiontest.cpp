@@ -93,8 +93,9 @@ namespace {
 
 /// A re-acquisition at 1000 baseband samples a second, the acquisition it hands the seconds
 /// kept to, and how long a reading is held and then tracked until proven.
-struct ReadingRig
+class CwReacquisition : public testing::Test
 {
+protected:
     static constexpr double RATE = 1000.0;
     const size_t held = size_t(cw::SpeedAcquisition::MIN_SEC * RATE);
     const size_t proven = held + size_t(cw::Reacquisition::HOLD_SEC * RATE);
@@ -116,105 +117,99 @@ struct ReadingRig
 
 } // namespace
 
-TEST(CwReacquisition, AFreshReadingIsReadAgainFromItsStartAndAProvenOneFromItsLastSeconds)
+TEST_F(CwReacquisition, AFreshReadingIsReadAgainFromItsStartAndAProvenOneFromItsLastSeconds)
 {
-    ReadingRig rig;
-    cw::Reacquisition& reacquisition = rig.reacquisition;
 
     // Lost within its first seconds: every sample since the reading began goes back, and a
     // new speed reads them anew.
-    reacquisition.Start(rig.held);
+    reacquisition.Start(held);
     std::int64_t next = 5000;
-    const size_t fresh = rig.proven - 10;
-    rig.track(fresh);
+    const size_t fresh = proven - 10;
+    track(fresh);
     EXPECT_TRUE(reacquisition.IsFresh());
-    reacquisition.Begin(next + std::int64_t(fresh), 30.0, 40000, rig.acquisition);
-    EXPECT_EQ(rig.acquisition.Start(), next);
-    EXPECT_EQ(rig.acquisition.HeldCount(), fresh);
+    reacquisition.Begin(next + std::int64_t(fresh), 30.0, 40000, acquisition);
+    EXPECT_EQ(acquisition.Start(), next);
+    EXPECT_EQ(acquisition.HeldCount(), fresh);
     EXPECT_EQ(reacquisition.RereadFrom(), next);
     EXPECT_TRUE(reacquisition.Settle(90.0));
 
     // Proven: only the last seconds go back (never from before the last time), and at about
     // the speed it left what was given out of them stands.
     next += std::int64_t(fresh);
-    reacquisition.Start(rig.held);
-    const size_t tracked = rig.proven + 3500;
-    rig.track(tracked);
+    reacquisition.Start(held);
+    const size_t tracked = proven + 3500;
+    track(tracked);
     EXPECT_FALSE(reacquisition.IsFresh());
-    reacquisition.Begin(next + std::int64_t(tracked), 90.0, 70000, rig.acquisition);
+    reacquisition.Begin(next + std::int64_t(tracked), 90.0, 70000, acquisition);
     // Trimmed by whole seconds from the reading's start, as if it had never been fresh.
-    EXPECT_EQ(rig.acquisition.HeldCount(), rig.held + 500);
-    EXPECT_EQ(rig.acquisition.Start(), next + std::int64_t(tracked - rig.held - 500));
+    EXPECT_EQ(acquisition.HeldCount(), held + 500);
+    EXPECT_EQ(acquisition.Start(), next + std::int64_t(tracked - held - 500));
     EXPECT_FALSE(reacquisition.Settle(100.0));
     EXPECT_EQ(reacquisition.ReplayedThrough(), 70000);
 }
 
-TEST(CwReacquisition, ATransmissionsFirstReadingAloneIsReadAgainOnceProven)
+TEST_F(CwReacquisition, ATransmissionsFirstReadingAloneIsReadAgainOnceProven)
 {
-    ReadingRig rig;
-    cw::Reacquisition& reacquisition = rig.reacquisition;
-    reacquisition.Start(rig.held);
-    EXPECT_EQ(rig.track(rig.proven + 2000), std::vector<size_t>{rig.proven});
+    reacquisition.Start(held);
+    EXPECT_EQ(track(proven + 2000), std::vector<size_t>{proven});
 
     // Lent, the seconds kept are those a re-acquisition would take, and nothing else changes.
-    reacquisition.Lend(9000, rig.acquisition);
-    EXPECT_EQ(rig.acquisition.Start(), 9000 - std::int64_t(rig.held));
-    EXPECT_EQ(rig.acquisition.HeldCount(), rig.held);
+    reacquisition.Lend(9000, acquisition);
+    EXPECT_EQ(acquisition.Start(), 9000 - std::int64_t(held));
+    EXPECT_EQ(acquisition.HeldCount(), held);
 
     // The reading a re-acquisition found is no first one; the next transmission's is.
-    reacquisition.Begin(9000, 30.0, 8000, rig.acquisition);
-    reacquisition.Start(rig.held);
-    EXPECT_TRUE(rig.track(rig.proven + 10).empty());
-    reacquisition.Start(rig.held);
-    EXPECT_EQ(rig.track(rig.proven + 10), std::vector<size_t>{rig.proven});
+    reacquisition.Begin(9000, 30.0, 8000, acquisition);
+    reacquisition.Start(held);
+    EXPECT_TRUE(track(proven + 10).empty());
+    reacquisition.Start(held);
+    EXPECT_EQ(track(proven + 10), std::vector<size_t>{proven});
 }
 
-TEST(CwReacquisition, ADoubtedReadingIsReadAnewFromAllItsSecondsAndNotDoubtedAgain)
+TEST_F(CwReacquisition, ADoubtedReadingIsReadAnewFromAllItsSecondsAndNotDoubtedAgain)
 {
-    ReadingRig rig;
-    cw::Reacquisition& reacquisition = rig.reacquisition;
     using Anew = cw::Reacquisition::Anew;
 
     // Doubted while fresh, then proven; each reading afresh.
-    reacquisition.Start(rig.held);
+    reacquisition.Start(held);
     reacquisition.DoubtLevel();
-    rig.track(rig.proven - 1);
+    track(proven - 1);
     EXPECT_TRUE(reacquisition.IsLevelDoubted());
     EXPECT_FALSE(reacquisition.IsDoubtedReadingProven());
-    rig.track(1);
+    track(1);
     EXPECT_FALSE(reacquisition.IsLevelDoubted());
     EXPECT_TRUE(reacquisition.IsDoubtedReadingProven());
-    reacquisition.Start(rig.held);
-    rig.track(rig.proven);
+    reacquisition.Start(held);
+    track(proven);
     EXPECT_FALSE(reacquisition.IsDoubtedReadingProven());
 
     // Every sample of the reading goes back and is read anew, at the speed it left too; the
     // reading anew is not doubted, the one after it is read as any other.
     std::int64_t next = 7000;
     for (Anew why : {Anew::LevelMoved, Anew::Proven}) {
-        next += 3 * std::int64_t(rig.proven);
-        reacquisition.Start(rig.held);
+        next += 3 * std::int64_t(proven);
+        reacquisition.Start(held);
         reacquisition.DoubtLevel();
-        rig.track(rig.proven);
-        reacquisition.BeginAnew(next, why, rig.acquisition);
-        EXPECT_EQ(rig.acquisition.Start(), next - std::int64_t(rig.proven));
+        track(proven);
+        reacquisition.BeginAnew(next, why, acquisition);
+        EXPECT_EQ(acquisition.Start(), next - std::int64_t(proven));
         EXPECT_TRUE(reacquisition.Settle(40.0));
         EXPECT_EQ(reacquisition.SettledAnew(), why);
-        reacquisition.Start(rig.held);
+        reacquisition.Start(held);
         reacquisition.DoubtLevel();
-        rig.track(rig.proven);
+        track(proven);
         EXPECT_FALSE(reacquisition.IsDoubtedReadingProven());
-        reacquisition.Begin(next + std::int64_t(rig.proven), 40.0, 9000, rig.acquisition);
+        reacquisition.Begin(next + std::int64_t(proven), 40.0, 9000, acquisition);
         EXPECT_FALSE(reacquisition.Settle(40.0));
         EXPECT_EQ(reacquisition.SettledAnew(), Anew::No);
     }
 }
 
-TEST(CwReacquisition, AClearReadingIsGivenOutAtOnceAndOneWithoutElementLongSegmentsWaits)
+TEST_F(CwReacquisition, AClearReadingIsGivenOutAtOnceAndOneWithoutElementLongSegmentsWaits)
 {
     // Fed as a sound card delivers it, 20 ms at a time: the seconds into the input at which
     // the first symbol comes out, and the text.
-    constexpr int RATE = 8000;
+    constexpr int AUDIO_RATE = 8000;
     auto live = [](const QString& text) {
         cw::CwSynthesizer::Settings settings; // 20 WPM
         settings.bNoise = true;
@@ -223,18 +218,18 @@ TEST(CwReacquisition, AClearReadingIsGivenOutAtOnceAndOneWithoutElementLongSegme
         EXPECT_TRUE(synthesizer.SetText(text));
         const std::vector<float> samples = synthesizer.RenderAll();
         cw::CwDemodulator::Settings demodulation;
-        demodulation.dSampleRate = RATE;
+        demodulation.dSampleRate = AUDIO_RATE;
         cw::CwDemodulator demodulator(demodulation);
         std::vector<int> codes;
         double firstOut = -1.0;
         cw::CwSymbol symbol;
-        const size_t block = RATE / 50;
+        const size_t block = AUDIO_RATE / 50;
         for (size_t i = 0; i < samples.size(); i += block) {
             const size_t count = std::min(block, samples.size() - i);
             demodulator.Process(samples.data() + i, count);
             while (demodulator.TakeSymbol(symbol)) {
                 if (firstOut < 0.0)
-                    firstOut = double(i + count) / RATE;
+                    firstOut = double(i + count) / AUDIO_RATE;
                 codes.push_back(symbol.nCode);
             }
         }
@@ -243,18 +238,18 @@ TEST(CwReacquisition, AClearReadingIsGivenOutAtOnceAndOneWithoutElementLongSegme
             codes.push_back(symbol.nCode);
         return std::make_pair(firstOut, cwbench::normalized(cwbench::codesToText(codes)));
     };
-    const double proven = cw::SpeedAcquisition::MIN_SEC + cw::Reacquisition::HOLD_SEC;
+    const double provenSec = cw::SpeedAcquisition::MIN_SEC + cw::Reacquisition::HOLD_SEC;
 
     // Dots and the gaps within characters: the reading is clear once it is learned from the
     // held seconds, and its first characters come out as they are decided.
     const auto clear = live(QStringLiteral("CQ CQ DE K1ABC K1ABC K"));
     EXPECT_EQ(clear.second, QStringLiteral("CQ CQ DE K1ABC K1ABC K"));
     EXPECT_GE(clear.first, cw::SpeedAcquisition::MIN_SEC);
-    EXPECT_LT(clear.first, proven - 1.0) << clear.first;
+    EXPECT_LT(clear.first, provenSec - 1.0) << clear.first;
 
     // Dashes alone: few of the segments are element-long, as few as of a reading too fast; held
     // back until the reading was followed past its held seconds.
     const auto dashes = live(QStringLiteral("MOM TOO OTTO MOM"));
     EXPECT_EQ(dashes.second, QStringLiteral("MOM TOO OTTO MOM"));
-    EXPECT_GE(dashes.first, proven) << dashes.first;
+    EXPECT_GE(dashes.first, provenSec) << dashes.first;
 }

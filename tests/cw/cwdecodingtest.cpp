@@ -265,6 +265,9 @@ TEST(CwDecoding, FadingAndNoiseThatOnceCostTheTextAreRead)
         {firstReading(0.1), "55 WORK YU8BT JA4X HR MORNING COPY BEST", 3, "55 WORK"},
         {firstReading(0.5), "55 WORK YU8BT JA4X HR MORNING COPY BEST", 3, "55 WORK"},
         {firstReading(1.0), "55 WORK YU8BT JA4X HR MORNING COPY BEST", 3, "55 WORK"},
+        // Fading at 1 Hz, the first seconds fitted 45 WPM, every dot a dash, and still fitted
+        // when given out: "BEST" and what followed came out "WTTT TTT M TKTT TM M".
+        {fading(15.0, 6.0, 2580, 982.0, 1.0, 0.5), "BEST LATER WX 878 50 93 BUSINESS COLD", 3, ""},
         // Near the floor the timing stopped fitting again while the held seconds were decoded
         // anew, before the point the re-acquisition began from: it asked for a negative
         // number of samples back and threw.

@@ -89,6 +89,31 @@ TEST(CwLostTimingWatch, DashesFarTooLongOrMarksNearlyAllDotsLoseTheTiming)
     EXPECT_FALSE(watch.Lost());
 }
 
+TEST(CwLostTimingWatch, CharactersDecidedNearlyAllOfDashesAloneLoseTheTiming)
+{
+    // Read three times too fast, dots come out as dashes and nearly every mark as a character
+    // of its own. '.' a dot, '-' a dash, ' ' a character's end.
+    cw::LostTimingWatch watch;
+    auto decide = [&watch](const std::string& codes) {
+        for (char code : codes)
+            watch.OnDecidedSymbol(code == '.'   ? morse::SYMBOL_DOT
+                                  : code == '-' ? morse::SYMBOL_DASH
+                                                : morse::SYMBOL_END_OF_CHARACTER);
+    };
+    // Fewer than ten characters tell nothing, nor do character ends without a mark.
+    decide("- -- - -.- -  -- - - -- ");
+    EXPECT_FALSE(watch.Lost());
+    decide("--- ");
+    EXPECT_TRUE(watch.Lost());
+    // Two characters of ten with a dot are text (TEST MOM TOO), and so are ten of dashes alone
+    // with four single dashes (TOM TOM OTTO).
+    for (const char* text : {"- . ... - -- --- -- - --- --- ", "- --- -- - --- -- --- - - --- "}) {
+        watch.Reset();
+        decide(text);
+        EXPECT_FALSE(watch.Lost()) << text;
+    }
+}
+
 namespace {
 
 /// A re-acquisition at 1000 baseband samples a second, the acquisition it hands the seconds

@@ -110,7 +110,7 @@ public:
     // The envelope tracker decides marks by thresholds, and follows level, speed and phase.
     // For a steady tone its decisions are only a guide: the segmenter decides the marks and
     // gaps by maximum likelihood and the classifier turns them into codes.
-    LostTimingWatch m_timing; ///< hears the envelope tracker's codes
+    LostTimingWatch m_timing; ///< hears the envelope tracker's codes and the decided ones
     std::unique_ptr<CwTimingTracker> m_pTracker;
     std::unique_ptr<DecisionChain> m_pDecisions; ///< segmenter, lone dots, classifier
     double m_dTrackedUnit = 0.0;
@@ -548,6 +548,7 @@ LevelFollower::Moment CwDemodulator::Private::levelMoment() const
 
 void CwDemodulator::Private::OnSymbol(int nCode, qint64 nPosition)
 {
+    m_timing.OnDecidedSymbol(nCode);
     // The segments decide (the envelope tracker only guides them), and have no delay.
     // A symbol is placed at the last input sample of the baseband sample it was decided at.
     const std::int64_t position = m_frontEnd.InputPosition(nPosition) + m_frontEnd.Decimation() - 1;

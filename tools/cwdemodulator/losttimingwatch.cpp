@@ -18,6 +18,15 @@ constexpr int TIMING_MARKS_TOO_LONG = 3;
 /// speed held three dashes or more in every such run, down to -10 dB.
 constexpr unsigned KIND_MARKS_WATCHED = 24;
 constexpr int KIND_MAX_DASHES = 1;
+/// Of the last characters decided, this many of dashes alone, this many of them a single
+/// dash, say the element length is a multiple too short: read three times too fast, a text's
+/// dots come out as dashes and the gaps within its characters as character gaps (the first
+/// seconds of a 15 WPM text fading at 1 Hz, read at 45 WPM: `WTTT TTT M TKTT TM M`). Text read
+/// at its speed has dashes alone in about one character of five (T, M, O, 0); a text of them
+/// alone (`MOM TOO OTTO`) has few single dashes.
+constexpr unsigned DECIDED_CHARACTERS_WATCHED = 10;
+constexpr int DECIDED_MIN_DASHES_ALONE = 9;
+constexpr int DECIDED_MIN_SINGLE_DASHES = 5;
 
 /// How many of the last @p nMarks marks have their bit set in @p uBits (newest lowest).
 int countRecent(unsigned uBits, unsigned nMarks)
@@ -47,6 +56,28 @@ void LostTimingWatch::OnSymbol(int nCode, qint64 /*nPosition*/)
     m_bLost = dashesTooLong || nearlyAllDots;
 }
 
+void LostTimingWatch::OnDecidedSymbol(int nCode)
+{
+    if (nCode == morse::SYMBOL_DOT || nCode == morse::SYMBOL_DASH) {
+        ++m_nMarksInCharacter;
+        m_bDotInCharacter = m_bDotInCharacter || nCode == morse::SYMBOL_DOT;
+        return;
+    }
+    if (nCode != morse::SYMBOL_END_OF_CHARACTER || m_nMarksInCharacter == 0)
+        return;
+    m_uDashesAlone = (m_uDashesAlone << 1) | (m_bDotInCharacter ? 0u : 1u);
+    m_uSingleDashes =
+        (m_uSingleDashes << 1) | (!m_bDotInCharacter && m_nMarksInCharacter == 1 ? 1u : 0u);
+    m_uCharactersSeen = std::min(m_uCharactersSeen + 1, DECIDED_CHARACTERS_WATCHED);
+    m_nMarksInCharacter = 0;
+    m_bDotInCharacter = false;
+    m_bDashesAlone =
+        m_bDashesAlone ||
+        (m_uCharactersSeen == DECIDED_CHARACTERS_WATCHED &&
+         countRecent(m_uDashesAlone, DECIDED_CHARACTERS_WATCHED) >= DECIDED_MIN_DASHES_ALONE &&
+         countRecent(m_uSingleDashes, DECIDED_CHARACTERS_WATCHED) >= DECIDED_MIN_SINGLE_DASHES);
+}
+
 void LostTimingWatch::Reset()
 {
     m_bTooLongPending = false;
@@ -54,6 +85,12 @@ void LostTimingWatch::Reset()
     m_uDashMarks = 0;
     m_uMarksSeen = 0;
     m_bLost = false;
+    m_bDotInCharacter = false;
+    m_nMarksInCharacter = 0;
+    m_uDashesAlone = 0;
+    m_uSingleDashes = 0;
+    m_uCharactersSeen = 0;
+    m_bDashesAlone = false;
 }
 
 } // namespace cw

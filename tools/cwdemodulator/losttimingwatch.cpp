@@ -28,6 +28,12 @@ constexpr unsigned DECIDED_CHARACTERS_WATCHED = 10;
 constexpr int DECIDED_MIN_DASHES_ALONE = 9;
 constexpr int DECIDED_MIN_SINGLE_DASHES = 5;
 
+/// Adds the newest mark's or character's bit to @p uBits, a bit each (newest lowest).
+void pushRecent(unsigned& uBits, bool bSet)
+{
+    uBits = (uBits << 1) | (bSet ? 1u : 0u);
+}
+
 /// How many of the last @p nMarks marks have their bit set in @p uBits (newest lowest).
 int countRecent(unsigned uBits, unsigned nMarks)
 {
@@ -45,9 +51,9 @@ void LostTimingWatch::OnSymbol(int nCode, qint64 /*nPosition*/)
         m_bTooLongPending = true;
     if (nCode != morse::SYMBOL_DOT && nCode != morse::SYMBOL_DASH)
         return;
-    m_uTooLongMarks = (m_uTooLongMarks << 1) | (m_bTooLongPending ? 1u : 0u);
+    pushRecent(m_uTooLongMarks, m_bTooLongPending);
     m_bTooLongPending = false;
-    m_uDashMarks = (m_uDashMarks << 1) | (nCode == morse::SYMBOL_DASH ? 1u : 0u);
+    pushRecent(m_uDashMarks, nCode == morse::SYMBOL_DASH);
     m_uMarksSeen = std::min(m_uMarksSeen + 1, KIND_MARKS_WATCHED);
     const bool dashesTooLong =
         countRecent(m_uTooLongMarks, TIMING_MARKS_WATCHED) >= TIMING_MARKS_TOO_LONG;
@@ -65,9 +71,8 @@ void LostTimingWatch::OnDecidedSymbol(int nCode)
     }
     if (nCode != morse::SYMBOL_END_OF_CHARACTER || m_nMarksInCharacter == 0)
         return;
-    m_uDashesAlone = (m_uDashesAlone << 1) | (m_bDotInCharacter ? 0u : 1u);
-    m_uSingleDashes =
-        (m_uSingleDashes << 1) | (!m_bDotInCharacter && m_nMarksInCharacter == 1 ? 1u : 0u);
+    pushRecent(m_uDashesAlone, !m_bDotInCharacter);
+    pushRecent(m_uSingleDashes, !m_bDotInCharacter && m_nMarksInCharacter == 1);
     m_uCharactersSeen = std::min(m_uCharactersSeen + 1, DECIDED_CHARACTERS_WATCHED);
     m_nMarksInCharacter = 0;
     m_bDotInCharacter = false;

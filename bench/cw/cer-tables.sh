@@ -19,6 +19,8 @@
 #   fade-pool fade-pool-ebook  (named only) fading at 0.05 to 2 Hz (ebook2cw: 0.1, 0.5, 2 Hz), the
 #                            SNR at the peak and as the mean power, seeds 1-20: 200 texts a
 #                            cell for pool, where a character is 0.03 % (ebook2cw's take 30 min)
+#   fade-pool-ideal          (named only) the same texts and fades as fade-pool, read by the
+#                            ideal reader: what no reader of single characters can read
 #   fade-ebook               ebook2cw's tones faded by sox at 0.1, 0.5 and 2 Hz, the SNR at the
 #                            peak and as the mean power, seeds 1-3
 #   fade-clean               ebook2cw's tones faded at 0.05 to 2 Hz with next to no noise
@@ -29,6 +31,7 @@
 #                            these goals are judged on all 400 texts (see pool)
 #   steady steady-ebook      a steady tone at 15/25/35 WPM from -16 to +6 dB, 20 texts, ours
 #                            and ebook2cw's: what fade-bound reads
+#   steady-ideal             (named only) the same texts read by the ideal reader
 # A change that improves one table and worsens another is not progress: compare them all.
 set -euo pipefail
 
@@ -48,9 +51,11 @@ run_set() { # cer, outdir, set
             failed=1
         fi
     }
-    # A set named *-ebook reads ebook2cw's recordings, its twin ours.
-    local generator=ours
+    # A set named *-ebook reads ebook2cw's recordings, its twin ours; one named *-ideal reads our
+    # texts with the ideal reader (cw_cer --reader ideal), the floor of each cell.
+    local generator=ours reader=ours
     [[ $set == *-ebook ]] && generator=ebook2cw
+    [[ $set == *-ideal ]] && reader=ideal
     # shellcheck disable=SC2054 # the commas separate cw_cer's own lists
     local six=(--snr-min 6 --snr-max 6 --jitter 0 --texts 10 --wpm 15,25,35)
     case $set in
@@ -77,14 +82,14 @@ run_set() { # cer, outdir, set
             done
         done
         ;;
-    fade-pool | fade-pool-ebook)
+    fade-pool | fade-pool-ebook | fade-pool-ideal)
         local rates=(0.05 0.1 0.5 1 2)
         [[ $generator == ebook2cw ]] && rates=(0.1 0.5 2)
         for seed in $(seq 1 20); do
             for hz in "${rates[@]}"; do
                 for snr in peak mean; do
                     table "$set-$snr-${hz}hz-s$seed" "${six[@]}" --generator $generator \
-                        --seed $seed --impairment qsb --qsb-hz $hz --qsb-snr $snr
+                        --reader $reader --seed $seed --impairment qsb --qsb-hz $hz --qsb-snr $snr
                 done
             done
         done
@@ -110,9 +115,9 @@ run_set() { # cer, outdir, set
             table "$set-s$seed" "${six[@]}" --seed $seed --impairment agc,crashes
         done
         ;;
-    steady | steady-ebook)
-        table "$set" --generator $generator --wpm 15,25,35 --snr-min -16 --snr-max 6 --jitter 0 \
-            --texts 20
+    steady | steady-ebook | steady-ideal)
+        table "$set" --generator $generator --reader $reader --wpm 15,25,35 --snr-min -16 \
+            --snr-max 6 --jitter 0 --texts 20
         ;;
     sweep-ebook | sweep-ours)
         table "$set" --generator $generator --wpm-range 8:50 --snr-min 0 --snr-max 10 \

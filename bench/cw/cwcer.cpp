@@ -16,11 +16,14 @@
 //   cw_cer [--texts 20] [--snr-min -12] [--snr-max 20] [--snr-step 2] [--wpm 12,20,30,40]
 //          [--wpm-range 8:50] [--jitter 0,20] [--seed 1] [--generator ours|ebook2cw]
 //          [--ebook2cw-rate 11025] [--impairment none] [--qsb-hz 0.5] [--qsb-snr peak|mean]
-//          [--peer] [--verbose] [--keep DIR]
+//          [--reader ours|ideal] [--peer] [--verbose] [--keep DIR]
 // --verbose tells each miss with the pitch and speed found; --keep writes each missed recording
-// into DIR as miss-SEED.wav.
+// into DIR as miss-SEED.wav. --reader ideal reads each text with cwbench::CwIdealReader instead
+// of making a recording (a steady or faded tone of ours, no jitter): the ours_cer column is then
+// what a reader that knew the timing, the level and the phase would miss, the floor of the cell.
 
 #include "cwbenchsets.h"
+#include "cwidealreader.h"
 
 #include "tools/cwdemodulator/audiofilewriter.h"
 
@@ -222,6 +225,7 @@ struct Options
     bool withPeer = false;
     QString keepDir;
     bool verbose = false;
+    bool idealReader = false; ///< read each text with CwIdealReader, not from a recording
 };
 
 bool fail(const char* message, const QString& what = QString())
@@ -285,6 +289,42 @@ bool readImpairments(const QCommandLineParser& parser, Options& options)
     return true;
 }
 
+/// The ideal reader models only our synthesizer's steady and faded tones on exact timing.
+bool readReader(const QCommandLineParser& parser, Options& options)
+{
+    const QString reader = parser.value(QStringLiteral("reader"));
+    options.idealReader = reader == QLatin1String("ideal");
+    if (!options.idealReader && reader != QLatin1String("ours"))
+        return fail("unknown reader (ours or ideal): ", reader);
+    if (!options.idealReader)
+        return true;
+    if (options.ebook2cw || options.withPeer || !options.keepDir.isEmpty())
+        return fail("--reader ideal makes no recording: leave out --generator ebook2cw, --peer "
+                    "and --keep");
+    for (const QString& name : options.impairments) {
+        if (name != QLatin1String("none") && name != QLatin1String("qsb"))
+            return fail("--reader ideal reads only steady or faded tones (none or qsb), not ",
+                        name);
+    }
+    if (std::any_of(options.jitters.begin(), options.jitters.end(),
+                    [](double jitter) { return jitter != 0.0; }))
+        return fail("--reader ideal keys on exact timing (--jitter 0)");
+    return true;
+}
+
+/// What CwIdealReader reads of @p text keyed with @p settings.
+QString readIdeally(const cw::CwSynthesizer::Settings& settings, const QString& text)
+{
+    cwbench::CwIdealReader::Settings ideal;
+    ideal.dWpm = settings.dWpm;
+    ideal.dSnrDb = settings.dSnrDb;
+    ideal.dQsbHz = settings.dQsbHz;
+    ideal.dQsbDepthDb = settings.dQsbDepthDb;
+    ideal.dLeadInSec = settings.dLeadInSec;
+    ideal.uSeed = settings.uSeed;
+    return cwbench::CwIdealReader(ideal).Read(text);
+}
+
 bool readOptions(const QCoreApplication& app, Options& options)
 {
     QCommandLineParser parser;
@@ -321,6 +361,10 @@ bool readOptions(const QCoreApplication& app, Options& options)
            "What a fading tone's SNR is of: the fade's peak, or its mean power over a period.",
            "peak");
     valued("keep", "Write each missed recording into this folder.", "");
+    valued("reader",
+           "ours, or ideal: what a reader that knew the timing, level and phase of a steady or "
+           "faded tone of ours would read.",
+           "ours");
     parser.addOption(
         QCommandLineOption(QStringLiteral("peer"), QStringLiteral("Decode with multimon-ng too.")));
     parser.addOption(QCommandLineOption(QStringLiteral("verbose"),
@@ -373,7 +417,7 @@ bool readOptions(const QCoreApplication& app, Options& options)
     options.withPeer = parser.isSet(QStringLiteral("peer"));
     options.keepDir = parser.value(QStringLiteral("keep"));
     options.verbose = parser.isSet(QStringLiteral("verbose"));
-    return true;
+    return readReader(parser, options);
 }
 
 } // namespace
@@ -424,6 +468,24 @@ int main(int argc, char* argv[])
                                 settings.dSnrDb -=
                                     cw::CwSynthesizer::FadeMeanPowerDb(settings.dQsbDepthDb);
                         }
+                        // Counts a reading of the text; returns the characters it missed.
+                        auto tally = [&](const QString& decoded) {
+                            const int distance = cwbench::editDistance(text, decoded);
+                            errors += distance;
+                            length += text.size();
+                            if (!decoded.isEmpty() && decoded[0] == text[0])
+                                ++firstRight;
+                            return distance;
+                        };
+                        if (options.idealReader) {
+                            const QString decoded =
+                                cwbench::normalized(readIdeally(settings, text));
+                            if (tally(decoded) > 0 && options.verbose)
+                                std::fprintf(stderr, "%g wpm %g dB (seed %u): '%s' -> '%s'\n", wpm,
+                                             snr, settings.uSeed, qPrintable(text),
+                                             qPrintable(decoded));
+                            continue;
+                        }
                         std::vector<float> samples;
                         bool made = true;
                         qint64 wantedEnd = 0;
@@ -458,11 +520,7 @@ int main(int argc, char* argv[])
                             std::fprintf(
                                 stderr, "%g wpm %g dB (pitch %g, seed %u): after the end '%s'\n",
                                 wpm, snr, settings.dPitchHz, settings.uSeed, qPrintable(stray));
-                        const int distance = cwbench::editDistance(text, decoded);
-                        errors += distance;
-                        length += text.size();
-                        if (!decoded.isEmpty() && decoded[0] == text[0])
-                            ++firstRight;
+                        const int distance = tally(decoded);
                         if (options.verbose && distance > 0)
                             std::fprintf(stderr,
                                          "%g wpm %g dB (pitch %g, seed %u; found %.1f Hz, "

@@ -1,0 +1,160 @@
+#include "cwidealreader.h"
+
+#include "tools/cwdemodulator/gaussiannoise.h"
+#include "tools/morsecore/internationalalphabet.h"
+#include "tools/morsedsp/dspconstants.h"
+
+#include <QStringList>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <utility>
+
+namespace cwbench {
+
+namespace {
+
+constexpr double NOISE_REFERENCE_HZ = 2500.0;
+constexpr int CHARACTER_GAP_UNITS = 3;
+constexpr int WORD_GAP_UNITS = 7;
+
+/// One entry of the alphabet as the units its marks cover, from its first unit.
+struct Shape
+{
+    QString text;
+    std::vector<std::pair<int, int>> marks; ///< [first, past the last) unit of each mark
+    int units = 0;                          ///< its marks and the gaps between them
+};
+
+std::vector<Shape> alphabetShapes()
+{
+    std::vector<Shape> shapes;
+    const morse::InternationalAlphabet::Entry* entries = morse::InternationalAlphabet::Entries();
+    for (int i = 0; i < morse::InternationalAlphabet::ENTRY_COUNT; ++i) {
+        Shape shape;
+        shape.text = QString::fromLatin1(entries[i].text);
+        for (const char* element = entries[i].code; *element != '\0'; ++element) {
+            if (shape.units > 0)
+                ++shape.units;
+            const int length = *element == '-' ? 3 : 1;
+            shape.marks.emplace_back(shape.units, shape.units + length);
+            shape.units += length;
+        }
+        shapes.push_back(shape);
+    }
+    return shapes;
+}
+
+const char* codeOf(QChar character)
+{
+    const morse::InternationalAlphabet::Entry* entries = morse::InternationalAlphabet::Entries();
+    for (int i = 0; i < morse::InternationalAlphabet::ENTRY_COUNT; ++i) {
+        const char* text = entries[i].text;
+        if (text[0] != '\0' && text[1] == '\0' && character == QLatin1Char(text[0]))
+            return entries[i].code;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+CwIdealReader::CwIdealReader(const Settings& settings) : m_settings(settings) {}
+
+QString CwIdealReader::Read(const QString& strText) const
+{
+    const std::vector<bool> keyed = keyedUnits(strText);
+    return keyed.empty() ? QString() : likeliestText(unitEvidence(keyed));
+}
+
+std::vector<bool> CwIdealReader::keyedUnits(const QString& strText)
+{
+    std::vector<bool> keyed;
+    const QStringList words = strText.toUpper().split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    for (int w = 0; w < words.size(); ++w) {
+        if (w > 0)
+            keyed.insert(keyed.end(), WORD_GAP_UNITS, false);
+        for (int c = 0; c < words[w].size(); ++c) {
+            const char* code = codeOf(words[w][c]);
+            if (code == nullptr)
+                return {};
+            if (c > 0)
+                keyed.insert(keyed.end(), CHARACTER_GAP_UNITS, false);
+            for (const char* element = code; *element != '\0'; ++element) {
+                if (element != code)
+                    keyed.push_back(false);
+                keyed.insert(keyed.end(), *element == '-' ? 3 : 1, true);
+            }
+        }
+    }
+    if (!keyed.empty())
+        keyed.insert(keyed.end(), WORD_GAP_UNITS, false);
+    return keyed;
+}
+
+std::vector<double> CwIdealReader::unitEvidence(const std::vector<bool>& keyed) const
+{
+    // In units of the noise's deviation at the matched filter's output, a key-down unit at the
+    // fade's peak stands at sqrt(2 E / N0), E the tone's energy over the unit.
+    const double unitSec = 1.2 / m_settings.dWpm;
+    const double snr = std::pow(10.0, m_settings.dSnrDb / 10.0);
+    const double peak = std::sqrt(2.0 * snr * NOISE_REFERENCE_HZ * unitSec);
+    const double floor = std::pow(10.0, -std::max(0.0, m_settings.dQsbDepthDb) / 20.0);
+    cw::GaussianNoise noise(m_settings.uSeed);
+    std::vector<double> evidence;
+    evidence.reserve(keyed.size());
+    for (size_t k = 0; k < keyed.size(); ++k) {
+        const double seconds = m_settings.dLeadInSec + (double(k) + 0.5) * unitSec;
+        const double fade = 0.5 - 0.5 * std::cos(dsp::TWO_PI * m_settings.dQsbHz * seconds);
+        const double level = peak * (1.0 - (1.0 - floor) * fade);
+        const double output = (keyed[k] ? level : 0.0) + noise.Next();
+        evidence.push_back(output * level - 0.5 * level * level);
+    }
+    return evidence;
+}
+
+QString CwIdealReader::likeliestText(const std::vector<double>& evidence)
+{
+    static const std::vector<Shape> shapes = alphabetShapes();
+    const size_t n = evidence.size();
+    std::vector<double> summed(n + 1, 0.0);
+    for (size_t k = 0; k < n; ++k)
+        summed[k + 1] = summed[k] + evidence[k];
+
+    // best[k]: the most evidence any reading of the first k units sums, ending on a gap.
+    struct Step
+    {
+        size_t from = 0;
+        int shape = -1;
+        bool wordGap = false;
+    };
+    std::vector<double> best(n + 1, -std::numeric_limits<double>::infinity());
+    std::vector<Step> steps(n + 1);
+    best[0] = 0.0;
+    for (size_t k = 0; k < n; ++k) {
+        if (!std::isfinite(best[k]))
+            continue;
+        for (size_t s = 0; s < shapes.size(); ++s) {
+            if (k + size_t(shapes[s].units + CHARACTER_GAP_UNITS) > n)
+                continue;
+            double score = best[k];
+            for (const auto& [first, end] : shapes[s].marks)
+                score += summed[k + size_t(end)] - summed[k + size_t(first)];
+            for (const int gap : {CHARACTER_GAP_UNITS, WORD_GAP_UNITS}) {
+                const size_t to = k + size_t(shapes[s].units + gap);
+                if (to <= n && score > best[to]) {
+                    best[to] = score;
+                    steps[to] = {k, int(s), gap == WORD_GAP_UNITS};
+                }
+            }
+        }
+    }
+
+    QString text;
+    for (size_t at = n; at > 0 && steps[at].shape >= 0; at = steps[at].from)
+        text.prepend(shapes[size_t(steps[at].shape)].text +
+                     (steps[at].wordGap ? QStringLiteral(" ") : QString()));
+    return text.trimmed();
+}
+
+} // namespace cwbench

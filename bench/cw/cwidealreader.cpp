@@ -46,17 +46,6 @@ std::vector<Shape> alphabetShapes()
     return shapes;
 }
 
-const char* codeOf(QChar character)
-{
-    const morse::InternationalAlphabet::Entry* entries = morse::InternationalAlphabet::Entries();
-    for (int i = 0; i < morse::InternationalAlphabet::ENTRY_COUNT; ++i) {
-        const char* text = entries[i].text;
-        if (text[0] != '\0' && text[1] == '\0' && character == QLatin1Char(text[0]))
-            return entries[i].code;
-    }
-    return nullptr;
-}
-
 } // namespace
 
 CwIdealReader::CwIdealReader(const Settings& settings) : m_settings(settings) {}
@@ -75,7 +64,7 @@ std::vector<bool> CwIdealReader::keyedUnits(const QString& strText)
         if (w > 0)
             keyed.insert(keyed.end(), WORD_GAP_UNITS, false);
         for (int c = 0; c < words[w].size(); ++c) {
-            const char* code = codeOf(words[w][c]);
+            const char* code = morse::InternationalAlphabet::CodeOf(words[w][c].toLatin1());
             if (code == nullptr)
                 return {};
             if (c > 0)

@@ -8,7 +8,6 @@
 #include <benchmark/benchmark.h>
 
 #include <QDir>
-#include <QHash>
 #include <QTemporaryDir>
 
 #include <memory>
@@ -19,10 +18,6 @@ namespace {
 /// Codes of a realistic exchange: letters and digits ending in 3, word gaps as 4.
 std::vector<int> exchangeCodes()
 {
-    QHash<QChar, QString> table;
-    const morse::InternationalAlphabet::Entry* entries = morse::InternationalAlphabet::Entries();
-    for (int i = 0; i < morse::InternationalAlphabet::ENTRY_COUNT; ++i)
-        table.insert(QLatin1Char(entries[i].text[0]), QString::fromLatin1(entries[i].code));
     const QString text = QStringLiteral(
         "CQ CQ DE DL1ABC DL1ABC K G4XYZ DE DL1ABC GM TNX FER CALL UR RST 599 599 NAME HANS QTH "
         "BERLIN HW? DL1ABC DE G4XYZ R GM HANS UR RST 579 NAME JOHN PWR 100 W HR 73 SK ");
@@ -32,8 +27,9 @@ std::vector<int> exchangeCodes()
             codes.push_back(4);
             continue;
         }
-        for (const QChar element : table.value(c))
-            codes.push_back(element == QLatin1Char('-') ? 1 : 0);
+        const char* code = morse::InternationalAlphabet::CodeOf(c.toLatin1());
+        for (; code != nullptr && *code != '\0'; ++code)
+            codes.push_back(*code == '-' ? 1 : 0);
         codes.push_back(3);
     }
     return codes;

@@ -27,13 +27,7 @@ constexpr double AGC_HEADROOM = 2.0; ///< the AGC's target peak over the tone's 
 
 QString codeOf(QChar character)
 {
-    const morse::InternationalAlphabet::Entry* entries = morse::InternationalAlphabet::Entries();
-    for (int i = 0; i < morse::InternationalAlphabet::ENTRY_COUNT; ++i) {
-        const char* text = entries[i].text;
-        if (text[0] != '\0' && text[1] == '\0' && character == QLatin1Char(text[0]))
-            return QString::fromLatin1(entries[i].code);
-    }
-    return QString();
+    return QString::fromLatin1(morse::InternationalAlphabet::CodeOf(character.toLatin1()));
 }
 
 } // namespace

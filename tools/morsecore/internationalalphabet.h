@@ -19,6 +19,15 @@ public:
     static constexpr int ENTRY_COUNT = 53;
     /// The entries in their canonical order: A to Z, 1 to 9, 0, then the punctuation and words.
     static constexpr const Entry* Entries() { return ENTRIES; }
+    /// The code of the entry that is the single character @p c alone; nullptr for none.
+    static constexpr const char* CodeOf(char c)
+    {
+        for (int i = 0; c != '\0' && i < ENTRY_COUNT; ++i) {
+            if (ENTRIES[i].text[0] == c && ENTRIES[i].text[1] == '\0')
+                return ENTRIES[i].code;
+        }
+        return nullptr;
+    }
 
 private:
     static constexpr Entry ENTRIES[ENTRY_COUNT] = {

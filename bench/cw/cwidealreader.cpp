@@ -84,8 +84,9 @@ std::vector<bool> CwIdealReader::keyedUnits(const QString& strText)
 std::vector<double> CwIdealReader::unitEvidence(const std::vector<bool>& keyed) const
 {
     // In units of the noise's deviation at the matched filter's output, a key-down unit at the
-    // fade's peak stands at sqrt(2 E / N0), E the tone's energy over the unit.
-    const double unitSec = 1.2 / m_settings.dWpm;
+    // fade's peak stands at sqrt(2 E / N0), E the tone's energy over the unit. The fade is the
+    // synthesizer's: a raised cosine from the peak, where the recording starts, to the floor.
+    const double unitSec = 1.2 / std::max(1.0, m_settings.dWpm);
     const double snr = std::pow(10.0, m_settings.dSnrDb / 10.0);
     const double peak = std::sqrt(2.0 * snr * NOISE_REFERENCE_HZ * unitSec);
     const double floor = std::pow(10.0, -std::max(0.0, m_settings.dQsbDepthDb) / 20.0);

@@ -1,5 +1,6 @@
 #include "cwidealreader.h"
 
+#include "tools/cwdemodulator/cwsynthesizer.h"
 #include "tools/cwdemodulator/gaussiannoise.h"
 #include "tools/morsecore/internationalalphabet.h"
 #include "tools/morsedsp/dspconstants.h"
@@ -85,18 +86,18 @@ std::vector<double> CwIdealReader::unitEvidence(const std::vector<bool>& keyed) 
 {
     // In units of the noise's deviation at the matched filter's output, a key-down unit at the
     // fade's peak stands at sqrt(2 E / N0), E the tone's energy over the unit. The fade is the
-    // synthesizer's: a raised cosine from the peak, where the recording starts, to the floor.
+    // synthesizer's, at its peak where the recording starts.
     const double unitSec = 1.2 / std::max(1.0, m_settings.dWpm);
     const double snr = std::pow(10.0, m_settings.dSnrDb / 10.0);
     const double peak = std::sqrt(2.0 * snr * NOISE_REFERENCE_HZ * unitSec);
-    const double floor = std::pow(10.0, -std::max(0.0, m_settings.dQsbDepthDb) / 20.0);
+    const double floor = cw::CwSynthesizer::FadeFloor(m_settings.dQsbDepthDb);
     cw::GaussianNoise noise(m_settings.uSeed);
     std::vector<double> evidence;
     evidence.reserve(keyed.size());
     for (size_t k = 0; k < keyed.size(); ++k) {
         const double seconds = m_settings.dLeadInSec + (double(k) + 0.5) * unitSec;
-        const double fade = 0.5 - 0.5 * std::cos(dsp::TWO_PI * m_settings.dQsbHz * seconds);
-        const double level = peak * (1.0 - (1.0 - floor) * fade);
+        const double level =
+            peak * cw::CwSynthesizer::FadeGain(floor, dsp::TWO_PI * m_settings.dQsbHz * seconds);
         const double output = (keyed[k] ? level : 0.0) + noise.Next();
         evidence.push_back(output * level - 0.5 * level * level);
     }

@@ -182,17 +182,22 @@ double CwSynthesizer::FadeMeanPowerDb(double dDepthDb)
 {
     // The gain swings as a cosine between 1 and the floor: its mean square is the square of
     // its middle plus half the square of its swing.
-    const double floor = std::pow(10.0, -std::max(0.0, dDepthDb) / 20.0);
+    const double floor = FadeFloor(dDepthDb);
     const double middle = 0.5 * (1.0 + floor);
     const double swing = 0.5 * (1.0 - floor);
     return 10.0 * std::log10(middle * middle + 0.5 * swing * swing);
+}
+
+double CwSynthesizer::FadeFloor(double dDepthDb)
+{
+    return std::pow(10.0, -std::max(0.0, dDepthDb) / 20.0);
 }
 
 qint64 CwSynthesizer::Render(float* pOut, qint64 nMax)
 {
     const double rate = m_settings.nSampleRate;
     const double qsbOmega = dsp::TWO_PI * m_settings.dQsbHz / rate;
-    const double qsbFloor = std::pow(10.0, -std::max(0.0, m_settings.dQsbDepthDb) / 20.0);
+    const double qsbFloor = FadeFloor(m_settings.dQsbDepthDb);
     qint64 written = 0;
     while (written < nMax && m_nPosition < m_nTotalSamples) {
         while (m_nRunIndex + 1 < m_runs.size() && m_nPosition >= m_runs[m_nRunIndex].nEnd)
@@ -202,10 +207,8 @@ qint64 CwSynthesizer::Render(float* pOut, qint64 nMax)
         m_dRamp =
             keyDown ? std::min(1.0, m_dRamp + m_dRampStep) : std::max(0.0, m_dRamp - m_dRampStep);
         double gain = 0.5 - 0.5 * std::cos(dsp::PI * m_dRamp);
-        if (m_settings.dQsbHz > 0.0) {
-            const double fade = 0.5 - 0.5 * std::cos(qsbOmega * double(m_nPosition));
-            gain *= 1.0 - (1.0 - qsbFloor) * fade;
-        }
+        if (m_settings.dQsbHz > 0.0)
+            gain *= FadeGain(qsbFloor, qsbOmega * double(m_nPosition));
         double sample = m_dTone * gain * m_tone.Sin();
         if (m_dNoiseSigma > 0.0)
             sample += m_dNoiseSigma * m_noise.Next();

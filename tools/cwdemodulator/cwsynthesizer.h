@@ -8,6 +8,7 @@
 #include <QString>
 #include <QtGlobal>
 
+#include <cmath>
 #include <cstdint>
 #include <memory>
 #include <random>
@@ -78,6 +79,14 @@ public:
     /// The power of a fade @p dDepthDb deep, averaged over its periods, in dB relative to its
     /// peak (-3.9 dB for 20 dB). The SNR is the peak's; this gives a fading tone's mean SNR.
     static double FadeMeanPowerDb(double dDepthDb);
+    /// The amplitude a fade leaves at @p dAngle radians into its period: a raised cosine from
+    /// 1 at the peak (angle 0) down to @p dFloor, the amplitude of FadeFloor(), and back.
+    static double FadeGain(double dFloor, double dAngle)
+    {
+        return 1.0 - (1.0 - dFloor) * (0.5 - 0.5 * std::cos(dAngle));
+    }
+    /// The amplitude at the bottom of a fade @p dDepthDb deep (0.1 for 20 dB).
+    static double FadeFloor(double dDepthDb);
 
     /// The tone amplitude before the output gain a louder neighbour needs (after the noise
     /// headroom rule).

@@ -5,10 +5,9 @@
 #include "tools/morsecore/internationalalphabet.h"
 #include "tools/morsedsp/dspconstants.h"
 
-#include <QStringList>
-
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <limits>
 #include <utility>
 
@@ -59,23 +58,12 @@ QString CwIdealReader::Read(const QString& strText) const
 
 std::vector<bool> CwIdealReader::keyedUnits(const QString& strText)
 {
+    QString error;
     std::vector<bool> keyed;
-    const QStringList words = strText.toUpper().split(QLatin1Char(' '), Qt::SkipEmptyParts);
-    for (int w = 0; w < words.size(); ++w) {
-        if (w > 0)
-            keyed.insert(keyed.end(), WORD_GAP_UNITS, false);
-        for (int c = 0; c < words[w].size(); ++c) {
-            const char* code = morse::InternationalAlphabet::CodeOf(words[w][c].toLatin1());
-            if (code == nullptr)
-                return {};
-            if (c > 0)
-                keyed.insert(keyed.end(), CHARACTER_GAP_UNITS, false);
-            for (const char* element = code; *element != '\0'; ++element) {
-                if (element != code)
-                    keyed.push_back(false);
-                keyed.insert(keyed.end(), *element == '-' ? 3 : 1, true);
-            }
-        }
+    for (const int units : cw::CwSynthesizer::KeyingUnits(strText, {}, error)) {
+        // The pause between two lines is read as a word gap: the reader reads one line.
+        const int length = units == 0 ? WORD_GAP_UNITS : std::abs(units);
+        keyed.insert(keyed.end(), size_t(length), units > 0);
     }
     if (!keyed.empty())
         keyed.insert(keyed.end(), WORD_GAP_UNITS, false);

@@ -57,10 +57,11 @@ double CwSynthesizer::nextUniform()
     return portableUniform(m_random);
 }
 
-bool CwSynthesizer::SetText(const QString& strText)
+std::vector<int> CwSynthesizer::KeyingUnits(const QString& strText,
+                                            const QMap<QChar, QString>& characterCodes,
+                                            QString& strError)
 {
-    m_strError.clear();
-    // Elements as unit counts: positive marks, negative gaps, 0 a pause between lines.
+    strError.clear();
     std::vector<int> units;
     const QStringList lines = strText.toUpper().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     for (const QString& line : lines) {
@@ -72,13 +73,11 @@ bool CwSynthesizer::SetText(const QString& strText)
                 units.push_back(-7);
             const QString& word = words[w];
             for (int c = 0; c < word.size(); ++c) {
-                const QString code = m_settings.characterCodes.isEmpty()
-                                         ? codeOf(word[c])
-                                         : m_settings.characterCodes.value(word[c]);
+                const QString code =
+                    characterCodes.isEmpty() ? codeOf(word[c]) : characterCodes.value(word[c]);
                 if (code.isEmpty()) {
-                    m_strError =
-                        QStringLiteral("no Morse code for the character '%1'").arg(word[c]);
-                    return false;
+                    strError = QStringLiteral("no Morse code for the character '%1'").arg(word[c]);
+                    return {};
                 }
                 if (c > 0)
                     units.push_back(-3);
@@ -90,7 +89,14 @@ bool CwSynthesizer::SetText(const QString& strText)
             }
         }
     }
+    return units;
+}
 
+bool CwSynthesizer::SetText(const QString& strText)
+{
+    const std::vector<int> units = KeyingUnits(strText, m_settings.characterCodes, m_strError);
+    if (!m_strError.isEmpty())
+        return false;
     const double rate = m_settings.nSampleRate;
     const double wpmEnd = m_settings.dWpmEnd > 0.0 ? m_settings.dWpmEnd : m_settings.dWpm;
     const double jitter = std::clamp(m_settings.dJitterPercent, 0.0, 90.0) / 100.0;

@@ -67,6 +67,12 @@ public:
     /// blanks is a word gap, a line feed a four-second pause). False, with ErrorString(), for
     /// a character without a code.
     bool SetText(const QString& strText);
+    /// The keying SetText() lays out, in element units: a mark's length positive, a gap's
+    /// negative, 0 for the pause between lines. @p characterCodes as in Settings (empty: the
+    /// International alphabet). Empty, with @p strError, for a character without a code.
+    static std::vector<int> KeyingUnits(const QString& strText,
+                                        const QMap<QChar, QString>& characterCodes,
+                                        QString& strError);
     QString ErrorString() const { return m_strError; }
 
     /// Number of samples the whole recording has.

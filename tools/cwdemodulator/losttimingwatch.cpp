@@ -85,17 +85,7 @@ void LostTimingWatch::OnDecidedSymbol(int nCode)
 
 void LostTimingWatch::Reset()
 {
-    m_bTooLongPending = false;
-    m_uTooLongMarks = 0;
-    m_uDashMarks = 0;
-    m_uMarksSeen = 0;
-    m_bLost = false;
-    m_bDotInCharacter = false;
-    m_nMarksInCharacter = 0;
-    m_uDashesAlone = 0;
-    m_uSingleDashes = 0;
-    m_uCharactersSeen = 0;
-    m_bDashesAlone = false;
+    *this = LostTimingWatch();
 }
 
 } // namespace cw
